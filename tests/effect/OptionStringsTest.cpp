@@ -44,6 +44,9 @@ TEST(OptionStrings, EveryRowIsFilledAndFitsTheValueText) {
             ASSERT_NE(t.rows[i], nullptr) << t.name << " row " << i;
             EXPECT_GT(std::strlen(t.rows[i]), 0u) << t.name << " row " << i;
             EXPECT_LE(std::strlen(t.rows[i]), size_t(OPTION_TEXT_MAX_LENGTH)) << t.name << " row " << i;
+            const std::string row = t.rows[i];
+            EXPECT_TRUE(row.front() != ' ' && row.back() != ' ' && row.find("  ") == std::string::npos)
+                << t.name << " row " << i << " \"" << row << "\"";
         }
     }
     EXPECT_STREQ(MOD_SOURCE_STR[58], "Unipolar White Noise");  // the longest row uses the whole limit

@@ -69,6 +69,8 @@ TEST(ParameterNames, NeverLongerThanThirtyAndNeverWritePastTheName) {
             const size_t length = std::strlen(text);
             longest = std::max(longest, length);
             ASSERT_LE(length, size_t(NAME_MAX_LENGTH)) << text;
+            ASSERT_EQ(std::string(text).find("  "), std::string::npos) << text;
+            if (length > 0) ASSERT_NE(text[length - 1], ' ') << text;
             for (size_t j = length + 1; j < sizeof text; ++j) ASSERT_EQ(text[j], 'Z') << i;
         }
     }
@@ -163,6 +165,7 @@ TEST(BlockSlotNames, FilterAndShaperTextsFollowTheirModes) {
     EXPECT_EQ(slotName(1, 3, true, allBlocks(3, 0, 5)), "B2 LowFi Bits");
     EXPECT_EQ(slotName(1, 3, false, allBlocks(3, 0, 0)), "Block 2 Shaper Sym");
     EXPECT_EQ(slotName(1, 3, true, allBlocks(3, 0, 2)), "B2 Shaper Env");
+    EXPECT_EQ(slotName(1, 3, false, allBlocks(3, 0, 2)), "Block 2 Shaper Envelope");
     EXPECT_EQ(slotName(1, 4, false, allBlocks(3, 0, 0)), "Block 2 Shaper Rect");
     EXPECT_EQ(slotName(1, 4, false, allBlocks(3, 0, 4)), "Block 2 Shaper Sym");
     EXPECT_EQ(slotName(1, 15, false, allBlocks(3, 0, 5)), "Block 2 X > Shaper Low-Fi Freq");
