@@ -70,7 +70,9 @@ TEST(ParameterNames, NeverLongerThanThirtyAndNeverWritePastTheName) {
             longest = std::max(longest, length);
             ASSERT_LE(length, size_t(NAME_MAX_LENGTH)) << text;
             ASSERT_EQ(std::string(text).find("  "), std::string::npos) << text;
-            if (length > 0) ASSERT_NE(text[length - 1], ' ') << text;
+            if (length > 0) {
+                ASSERT_NE(text[length - 1], ' ') << text;
+            }
             for (size_t j = length + 1; j < sizeof text; ++j) ASSERT_EQ(text[j], 'Z') << i;
         }
     }
