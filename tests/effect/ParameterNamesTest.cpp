@@ -131,6 +131,7 @@ TEST(BlockSlotNames, CommonSlotsIgnoreTheTypeAndFormsNest) {
                 const std::string full = slotName(b, slot, false, n);
                 const std::string brief = slotName(b, slot, true, n);
                 ASSERT_LE(brief.size(), full.size()) << full;
+                ASSERT_LE(brief.size(), 15u) << brief << ": too wide for a matrix cell";
                 ASSERT_LE(full.size(), size_t(NAME_MAX_LENGTH)) << full;
                 ASSERT_EQ(brief.substr(0, 3), "B" + std::to_string(b + 1) + " ");
                 const bool common = (slot >= 6 && slot <= 14) || slot >= 21;
