@@ -7,15 +7,25 @@ static_assert(MOD_DESTINATION_COUNT == MOD_DESTINATION_STR_COUNT);
 
 namespace {
 
-constexpr SlotInfo none() { return {}; }
-constexpr SlotInfo toggle() { return {SlotKind::Switch}; }
-constexpr SlotInfo position() { return {SlotKind::Continuous}; }
-constexpr SlotInfo amount() { return {SlotKind::Continuous, 0.0f, 0, nullptr, true}; }
+constexpr SlotInfo none() {
+    return {};
+}
+constexpr SlotInfo toggle() {
+    return {SlotKind::Switch};
+}
+constexpr SlotInfo position() {
+    return {SlotKind::Continuous};
+}
+constexpr SlotInfo amount() {
+    return {SlotKind::Continuous, 0.0f, 0, nullptr, true};
+}
 constexpr SlotInfo choice(float scale, int count, const char* const* options) {
     return {SlotKind::Choice, scale, count, options};
 }
 
-bool inRange(int index, int first, int end) { return index >= first && index < end; }
+bool inRange(int index, int first, int end) {
+    return index >= first && index < end;
+}
 
 SlotInfo blockSectionSlot(int offset) {
     if (offset == BLOCK_BYPASS_OFFSET) return toggle();
@@ -25,30 +35,34 @@ SlotInfo blockSectionSlot(int offset) {
 
 SlotInfo blockModeSlot(int offset) {
     static const SlotInfo modes[BLOCK_MODE_SIZE] = {
-        choice(6.99f, 7, BLOCK_TYPE_STR),           choice(40.0f, 37, FILTER_MODE_STR),
-        choice(9.99f, 2, COMB_MODE_STR),            choice(9.0f, 6, SHAPER_MODE_STR),
-        choice(4.0f, 4, SHAPER_LOWFI_FILTER_STR),   choice(15.0f, 16, GATER_STEPS_STR),
-        choice(2.0f, 3, GATER_LOOP_STR),            choice(16.0f, 17, XY_SPEED_SHORT_STR),
+        choice(6.99f, 7, BLOCK_TYPE_STR),         choice(40.0f, 37, FILTER_MODE_STR),
+        choice(9.99f, 2, COMB_MODE_STR),          choice(9.0f, 6, SHAPER_MODE_STR),
+        choice(4.0f, 4, SHAPER_LOWFI_FILTER_STR), choice(15.0f, 16, GATER_STEPS_STR),
+        choice(2.0f, 3, GATER_LOOP_STR),          choice(16.0f, 17, XY_SPEED_SHORT_STR),
     };
     return modes[offset];
 }
 
 SlotInfo xySettingSlot(int family) {
     static const SlotInfo families[XY_SETTINGS_FAMILY_COUNT] = {
-        choice(2.99f, 3, nullptr),                 // Record Mode: live, record, replay
-        toggle(),                                  // Edit
-        choice(16.0f, 17, XY_SPEED_SHORT_STR),     // Speed
-        amount(),                                  // Speed Mod Amount
-        choice(99.99f, 59, MOD_SOURCE_STR),        // Speed Mod Src
-        position(),                                // Smooth
-        choice(9.99f, 4, XY_PLAY_MODE_STR),        // Play Mode
-        choice(2.99f, 3, XY_LOOP_MODE_STR),        // Loop
-        choice(30.99f, 31, XY_SYNC_STR),           // Sync
-        choice(4.99f, 5, XY_POINT_QUANT_STR),      // Point Quant
-        choice(4.99f, 5, XY_SPACE_QUANT_STR),      // Space Quant
-        choice(30.99f, 31, XY_SYNC_STR),           // Time Quant
-        position(), position(), position(), position(),  // Last X, Last Y, Midi X, Midi Y
-        position(), position(),                    // Len Sec, Len Ms
+        choice(2.99f, 3, nullptr),              // Record Mode: live, record, replay
+        toggle(),                               // Edit
+        choice(16.0f, 17, XY_SPEED_SHORT_STR),  // Speed
+        amount(),                               // Speed Mod Amount
+        choice(99.99f, 59, MOD_SOURCE_STR),     // Speed Mod Src
+        position(),                             // Smooth
+        choice(9.99f, 4, XY_PLAY_MODE_STR),     // Play Mode
+        choice(2.99f, 3, XY_LOOP_MODE_STR),     // Loop
+        choice(30.99f, 31, XY_SYNC_STR),        // Sync
+        choice(4.99f, 5, XY_POINT_QUANT_STR),   // Point Quant
+        choice(4.99f, 5, XY_SPACE_QUANT_STR),   // Space Quant
+        choice(30.99f, 31, XY_SYNC_STR),        // Time Quant
+        position(),
+        position(),
+        position(),
+        position(),  // Last X, Last Y, Midi X, Midi Y
+        position(),
+        position(),  // Len Sec, Len Ms
     };
     return families[family];
 }
@@ -88,7 +102,8 @@ SlotInfo slotInfo(int index) {
         return blockModeSlot((index - BLOCK_MODE_START) % BLOCK_MODE_SIZE);
 
     const int xyEnd = XY_SETTINGS_START + BLOCK_COUNT * XY_SETTINGS_FAMILY_COUNT;
-    if (inRange(index, XY_SETTINGS_START, xyEnd)) return xySettingSlot((index - XY_SETTINGS_START) / BLOCK_COUNT);
+    if (inRange(index, XY_SETTINGS_START, xyEnd))
+        return xySettingSlot((index - XY_SETTINGS_START) / BLOCK_COUNT);
 
     if (inRange(index, MOD_BYPASS_TAG[0], MOD_SOURCE_TAG[0])) return toggle();
     if (inRange(index, MOD_SOURCE_TAG[0], MOD_DESTINATION_TAG[0])) return choice(99.99f, 59, MOD_SOURCE_STR);
@@ -107,7 +122,8 @@ SlotInfo slotInfo(int index) {
     if (inRange(index, GRAIN_LINK_START, GRAIN_LINK_START + BLOCK_COUNT)) return toggle();
 
     if (inRange(index, NONE_SECTION_START, NAMED_PARAMETER_END)) return position();
-    if (inRange(index, PROGRAM_NAME_START, PROGRAM_NAME_START + PROGRAM_NAME_LENGTH)) return {SlotKind::Character};
+    if (inRange(index, PROGRAM_NAME_START, PROGRAM_NAME_START + PROGRAM_NAME_LENGTH))
+        return {SlotKind::Character};
     return none();
 }
 

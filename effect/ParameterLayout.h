@@ -86,7 +86,8 @@ inline constexpr int UNUSED_PARAM = 219;
 inline constexpr int GATER_STEP_START = 220;
 inline constexpr int GATER_SIDE_COUNT = 2;
 inline constexpr int GATER_STEPS_PER_SIDE = 16;
-inline constexpr int GATER_STEP_END = GATER_STEP_START + BLOCK_COUNT * GATER_SIDE_COUNT * GATER_STEPS_PER_SIDE;
+inline constexpr int GATER_STEP_END =
+    GATER_STEP_START + BLOCK_COUNT * GATER_SIDE_COUNT * GATER_STEPS_PER_SIDE;
 
 // XY paths: 32 X and 32 Y coordinates per Block.
 inline constexpr int XY_PATH_POINTS = 32;
@@ -218,10 +219,10 @@ enum class SlotKind {
 
 struct SlotInfo {
     SlotKind kind = SlotKind::None;
-    float scale = 0.0f;                   // Choice only
-    int count = 0;                        // Choice only
+    float scale = 0.0f;                    // Choice only
+    int count = 0;                         // Choice only
     const char* const* options = nullptr;  // Choice only; XY Record Mode has no texts
-    bool bipolar = false;                 // Continuous amount centred on 0.5
+    bool bipolar = false;                  // Continuous amount centred on 0.5
 };
 
 // The encoding of a slot; an index outside 0..1023 gives SlotKind::None. Delay Left and Right

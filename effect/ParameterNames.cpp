@@ -21,7 +21,9 @@ struct TypeTexts {
     SlotText axis[3];
 };
 
-constexpr SlotText same(const char* text) { return {text, text}; }
+constexpr SlotText same(const char* text) {
+    return {text, text};
+}
 
 constexpr TypeTexts OFF_TEXTS = {
     {same("None Var 1"), same("None Var 2"), same("None Var 3"), same("None Var 4"), same("None Var 5"),
@@ -30,38 +32,62 @@ constexpr TypeTexts OFF_TEXTS = {
 };
 
 constexpr TypeTexts FILTER_TEXTS = {
-    {{"Flt Distort", "Filter Pre-Distort"}, {"Flt Freq", "Filter Freq"}, {"Flt Freq L", "Filter Freq Left"},
-     {"Flt Freq R", "Filter Freq Right"}, {"Flt Q", "Filter Q"}, {nullptr, nullptr}},
+    {{"Flt Distort", "Filter Pre-Distort"},
+     {"Flt Freq", "Filter Freq"},
+     {"Flt Freq L", "Filter Freq Left"},
+     {"Flt Freq R", "Filter Freq Right"},
+     {"Flt Q", "Filter Q"},
+     {nullptr, nullptr}},
     {{"Distort", "Filter Pre-Distort"}, {"Freq", "Filter Freq"}, {nullptr, nullptr}},
 };
 
 constexpr TypeTexts COMB_TEXTS = {
-    {same("Comb Freq"), {"Comb Freq L", "Comb Freq Left"}, {"Comb Freq R", "Comb Freq Right"}, same("Comb Feed"),
-     same("Comb Damp"), same("Comb Random")},
+    {same("Comb Freq"),
+     {"Comb Freq L", "Comb Freq Left"},
+     {"Comb Freq R", "Comb Freq Right"},
+     same("Comb Feed"),
+     same("Comb Damp"),
+     same("Comb Random")},
     {{"Freq", "Comb Freq"}, {"Feed", "Comb Feed"}, {"Damp", "Comb Damp"}},
 };
 
 constexpr TypeTexts SHAPER_RING_TEXTS = {
-    {same("Shaper Wave"), same("Shaper Freq"), {"Shaper Amt", "Shaper Amount"}, same("Shaper Sym"),
-     same("Shaper Rect"), same("Shaper Var 6")},
+    {same("Shaper Wave"),
+     same("Shaper Freq"),
+     {"Shaper Amt", "Shaper Amount"},
+     same("Shaper Sym"),
+     same("Shaper Rect"),
+     same("Shaper Var 6")},
     {{"Wave", "Shaper Wave"}, {"Freq", "Shaper Freq"}, {"Amount", "Shaper Amount"}},
 };
 
 constexpr TypeTexts SHAPER_MOD_TEXTS = {
-    {same("Shaper Wave"), same("Shaper Freq"), {"Shaper Amt", "Shaper Amount"}, {"Shaper Env", "Shaper Envelope"},
-     same("Shaper Sym"), same("Shaper Var 6")},
+    {same("Shaper Wave"),
+     same("Shaper Freq"),
+     {"Shaper Amt", "Shaper Amount"},
+     {"Shaper Env", "Shaper Envelope"},
+     same("Shaper Sym"),
+     same("Shaper Var 6")},
     {{"Wave", "Shaper Wave"}, {"Freq", "Shaper Freq"}, {"Amount", "Shaper Amount"}},
 };
 
 constexpr TypeTexts SHAPER_LOWFI_TEXTS = {
-    {{"LowFi Freq", "Shaper Low-Fi Freq"}, {"LowFi Q", "Shaper Low-Fi Q"}, {"LowFi Rate", "Shaper Low-Fi Rate"},
-     {"LowFi Bits", "Shaper Bits"}, same("Shaper Noise"), same("Shaper Var 6")},
+    {{"LowFi Freq", "Shaper Low-Fi Freq"},
+     {"LowFi Q", "Shaper Low-Fi Q"},
+     {"LowFi Rate", "Shaper Low-Fi Rate"},
+     {"LowFi Bits", "Shaper Bits"},
+     same("Shaper Noise"),
+     same("Shaper Var 6")},
     {{"Freq", "Shaper Low-Fi Freq"}, {"Q", "Shaper Low-Fi Q"}, {"Rate", "Shaper Low-Fi Rate"}},
 };
 
 constexpr TypeTexts ROOM_TEXTS = {
-    {same("Room Length"), same("Room Damp"), same("Room HP"), {"Room Mod Amt", "Room Mod Amount"},
-     {"Room Mod Spd", "Room Mod Speed"}, same("Room Var 6")},
+    {same("Room Length"),
+     same("Room Damp"),
+     same("Room HP"),
+     {"Room Mod Amt", "Room Mod Amount"},
+     {"Room Mod Spd", "Room Mod Speed"},
+     same("Room Var 6")},
     {{"Length", "Room Length"}, {"Damp", "Room Damp"}, {"HP", "Room HP"}},
 };
 
@@ -79,24 +105,32 @@ constexpr TypeTexts GRAIN_TEXTS = {
 
 // Slots 6..14 and 21..22, indexed by slot - 6 (the gap 15..20 holds the XY targets).
 const char* const COMMON_SLOT_TEXT[] = {
-    "Gater Speed", "Gater Swing", "Gater Smooth", "Gater On", "Gater Off", "Spread", "Pan", "Volume", "Mix",
-    nullptr,       nullptr,       nullptr,        nullptr,    nullptr,     nullptr,  "XY Speed", "XY Smooth",
+    "Gater Speed", "Gater Swing", "Gater Smooth", "Gater On", "Gater Off", "Spread",
+    "Pan",         "Volume",      "Mix",          nullptr,    nullptr,     nullptr,
+    nullptr,       nullptr,       nullptr,        "XY Speed", "XY Smooth",
 };
 constexpr int COMMON_SLOT_FIRST = 6;
 
 const TypeTexts* typeTexts(const BlockModes& modes) {
     switch (modes.type) {
-        case 0: return &OFF_TEXTS;
-        case 1: return &FILTER_TEXTS;
-        case 2: return &COMB_TEXTS;
+        case 0:
+            return &OFF_TEXTS;
+        case 1:
+            return &FILTER_TEXTS;
+        case 2:
+            return &COMB_TEXTS;
         case 3:
             if (modes.shaperMode == SHAPER_MODE_LOWFI) return &SHAPER_LOWFI_TEXTS;
             if (modes.shaperMode == SHAPER_MODE_RING) return &SHAPER_RING_TEXTS;
             return &SHAPER_MOD_TEXTS;
-        case 4: return &ROOM_TEXTS;
-        case 5: return &GATER_TEXTS;
-        case 6: return &GRAIN_TEXTS;
-        default: return nullptr;
+        case 4:
+            return &ROOM_TEXTS;
+        case 5:
+            return &GATER_TEXTS;
+        case 6:
+            return &GRAIN_TEXTS;
+        default:
+            return nullptr;
     }
 }
 
@@ -122,13 +156,34 @@ const char* const GLOBAL_NAME[] = {"", "Bypass", "Trigger", "Path"};
 
 // Block section offsets 0..27; the XY assignments after them are named from the slot names.
 const char* const BLOCK_SECTION_SUFFIX[XY_ASSIGN_OFFSET] = {
-    "Bypass",         "Filter Pre Distort", "Filter Freq",       "Filter Q",
-    "Filter Vowel",   "Filter Gain",        "Comb Freq",         "Comb Feed",
-    "Comb Damp",      "Shaper Wave",        "Shaper Frequency",  "Shaper Amount",
-    "Shaper Symmetry", "Shaper Envelope",   "Shaper LowFI Frequency", "Shaper LowFI Q",
-    "Shaper LowFI Rate", "Shaper LowFI Bits", "Room Length",     "Room Damp",
-    "Room HP",        "Room Mod",           "Gater Swing",       "Gater Smooth",
-    "Spread",         "Pan",                "Volume",            "Mix",
+    "Bypass",
+    "Filter Pre Distort",
+    "Filter Freq",
+    "Filter Q",
+    "Filter Vowel",
+    "Filter Gain",
+    "Comb Freq",
+    "Comb Feed",
+    "Comb Damp",
+    "Shaper Wave",
+    "Shaper Frequency",
+    "Shaper Amount",
+    "Shaper Symmetry",
+    "Shaper Envelope",
+    "Shaper LowFI Frequency",
+    "Shaper LowFI Q",
+    "Shaper LowFI Rate",
+    "Shaper LowFI Bits",
+    "Room Length",
+    "Room Damp",
+    "Room HP",
+    "Room Mod",
+    "Gater Swing",
+    "Gater Smooth",
+    "Spread",
+    "Pan",
+    "Volume",
+    "Mix",
 };
 
 // 106..121.
@@ -140,21 +195,23 @@ const char* const DELAY_FOLLOWER_NAME[] = {
 };
 
 const char* const BLOCK_MODE_SUFFIX[BLOCK_MODE_SIZE] = {
-    "Type",        "Filter Mode", "Comb Mode",       "Shaper Mode",
-    "Shaper Low-Fi Filter", "Gater Steps", "Gater Loop Mode", "Gater Speed",
+    "Type",        "Filter Mode",     "Comb Mode",   "Shaper Mode", "Shaper Low-Fi Filter",
+    "Gater Steps", "Gater Loop Mode", "Gater Speed",
 };
 
 const char* const XY_SETTING_SUFFIX[XY_SETTINGS_FAMILY_COUNT] = {
-    "Record Mode", "Edit",        "Speed",      "Speed Mod Amount", "Speed Mod Src", "Smooth",
-    "Play Mode",   "Loop",        "Sync",       "Point Quant",      "Space Quant",   "Time Quant",
-    "Last X",      "Last Y",      "Midi X",     "Midi Y",           "Len Sec",       "Len Ms",
+    "Record Mode", "Edit",   "Speed",  "Speed Mod Amount", "Speed Mod Src", "Smooth",
+    "Play Mode",   "Loop",   "Sync",   "Point Quant",      "Space Quant",   "Time Quant",
+    "Last X",      "Last Y", "Midi X", "Midi Y",           "Len Sec",       "Len Ms",
 };
 
 const char* const GRAIN_SUFFIX[GRAIN_SECTION_SIZE] = {
     "Write Size", "Update Rate", "Shape", "Read Size", "Semi-tune", "Fine-tune", "Random", "Loop Mode", "Dry",
 };
 
-bool inRange(int index, int first, int end) { return index >= first && index < end; }
+bool inRange(int index, int first, int end) {
+    return index >= first && index < end;
+}
 
 }  // namespace
 
@@ -224,7 +281,8 @@ void parameterName(int index, const BlockNaming& blocks, char* text) {
         writeText(text, BLOCK_PREFIX[block], BLOCK_MODE_SUFFIX[(index - BLOCK_MODE_START) % BLOCK_MODE_SIZE]);
     } else if (inRange(index, XY_SETTINGS_START, xyEnd)) {
         const int block = (index - XY_SETTINGS_START) % BLOCK_COUNT;
-        writeText(text, BLOCK_PREFIX[block], "XY ", XY_SETTING_SUFFIX[(index - XY_SETTINGS_START) / BLOCK_COUNT]);
+        writeText(text, BLOCK_PREFIX[block], "XY ",
+                  XY_SETTING_SUFFIX[(index - XY_SETTINGS_START) / BLOCK_COUNT]);
     } else if (inRange(index, MOD_BYPASS_TAG[0], MOD_SOURCE_TAG[0])) {
         writeText(text, MOD_PREFIX[index - MOD_BYPASS_TAG[0]], "Bypass");
     } else if (inRange(index, MOD_SOURCE_TAG[0], MOD_DESTINATION_TAG[0])) {
@@ -241,7 +299,8 @@ void parameterName(int index, const BlockNaming& blocks, char* text) {
         writeText(text, BLOCK_PREFIX[block], side == 0 ? "Gater Left Step " : "Gater Right Step ", number);
     } else if (inRange(index, GRAIN_SECTION_START, GRAIN_LINK_START)) {
         const int block = (index - GRAIN_SECTION_START) / GRAIN_SECTION_SIZE;
-        writeText(text, BLOCK_PREFIX[block], "Grain ", GRAIN_SUFFIX[(index - GRAIN_SECTION_START) % GRAIN_SECTION_SIZE]);
+        writeText(text, BLOCK_PREFIX[block], "Grain ",
+                  GRAIN_SUFFIX[(index - GRAIN_SECTION_START) % GRAIN_SECTION_SIZE]);
     } else if (inRange(index, GRAIN_LINK_START, GRAIN_LINK_START + BLOCK_COUNT)) {
         writeText(text, BLOCK_PREFIX[index - GRAIN_LINK_START], "Grain Link");
     } else if (inRange(index, NONE_SECTION_START, NAMED_PARAMETER_END)) {

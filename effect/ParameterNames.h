@@ -44,10 +44,15 @@ void destinationName(int destination, bool shortForm, const BlockNaming& blocks,
 // slot (and back, the exchange being its own inverse).
 constexpr int blockSlotOfDestination(int k) {
     switch (k) {
-        case 9: return 10;
-        case 10: return 9;
-        case 13: return 14;
-        case 14: return 13;
-        default: return k;
+        case 9:
+            return 10;
+        case 10:
+            return 9;
+        case 13:
+            return 14;
+        case 14:
+            return 13;
+        default:
+            return k;
     }
 }

@@ -31,6 +31,8 @@ inline std::string destination(int d, bool shortForm, const BlockNaming& blocks)
     return text;
 }
 
-inline std::string blockPrefix(int b) { return "Block " + std::to_string(b + 1) + " "; }
+inline std::string blockPrefix(int b) {
+    return "Block " + std::to_string(b + 1) + " ";
+}
 
 }  // namespace test

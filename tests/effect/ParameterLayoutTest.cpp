@@ -144,15 +144,16 @@ TEST(TagTables, TablesCoverTheirFamiliesWithoutGapsOrDuplicates) {
     std::vector<int> all;
     for (const auto* list : {&BLOCK_TABLES, &MOD_TABLES})
         for (const TagTable& t : *list)
-            for (int i = 0; i < (list == &MOD_TABLES ? MOD_SLOT_COUNT : BLOCK_COUNT); ++i) all.push_back(t.tags[i]);
+            for (int i = 0; i < (list == &MOD_TABLES ? MOD_SLOT_COUNT : BLOCK_COUNT); ++i)
+                all.push_back(t.tags[i]);
     const std::set<int> distinct(all.begin(), all.end());
     EXPECT_EQ(distinct.size(), all.size()) << "an index appears in two tables";
 
     std::set<int> expected;
     for (int b = 0; b < BLOCK_COUNT; ++b)
         for (int i : range(blockParam(b, 0), blockParam(b, 24))) expected.insert(i);
-    for (auto [first, end] : {std::pair{122, 126}, {126, 150}, {150, 204}, {204, 216}, {216, 219}, {600, 630},
-                              {780, 792}})
+    for (auto [first, end] :
+         {std::pair{122, 126}, {126, 150}, {150, 204}, {204, 216}, {216, 219}, {600, 630}, {780, 792}})
         for (int i : range(first, end)) expected.insert(i);
     EXPECT_EQ(distinct, expected);
 }
@@ -253,8 +254,8 @@ TEST(SlotKinds, EveryOptionOfEveryChoiceRoundTrips) {
 
 TEST(SlotKinds, SwitchesAndTheSnappedSubset) {
     // The store snaps exactly these; the gater steps are switches that keep the value written.
-    const std::set<int> snapped = {1, 2, 4, 38, 72, 106, 107, 108, 109, 153, 154, 155,
-                                   204, 205, 206, 207, 608, 617, 626, 627, 628, 629};
+    const std::set<int> snapped = {1,   2,   4,   38,  72,  106, 107, 108, 109, 153, 154,
+                                   155, 204, 205, 206, 207, 608, 617, 626, 627, 628, 629};
     int switches = 0;
     for (int i = -2; i < PARAMETER_COUNT + 2; ++i) {
         EXPECT_EQ(isOnOffSlot(i), snapped.count(i) == 1) << i;

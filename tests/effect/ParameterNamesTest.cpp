@@ -22,7 +22,8 @@ std::vector<BlockNaming> everyNaming() {
     std::vector<BlockNaming> all;
     for (int type = 0; type < BLOCK_TYPE_STR_COUNT; ++type)
         for (int filter = 0; filter < FILTER_MODE_STR_COUNT; ++filter)
-            for (int shaper = 0; shaper < SHAPER_MODE_STR_COUNT; ++shaper) all.push_back(allBlocks(type, filter, shaper));
+            for (int shaper = 0; shaper < SHAPER_MODE_STR_COUNT; ++shaper)
+                all.push_back(allBlocks(type, filter, shaper));
     return all;
 }
 
@@ -178,8 +179,10 @@ TEST(BlockSlotNames, FilterAndShaperTextsFollowTheirModes) {
 }
 
 TEST(BlockSlotNames, UnknownSlotBlockOrTypeGivesABareDash) {
-    for (auto [block, slot, type] : {std::tuple{0, 23, 1}, {0, -1, 1}, {3, 0, 1}, {-1, 6, 1}, {0, 0, 7}, {0, 15, -1}})
-        for (bool shortForm : {false, true}) EXPECT_EQ(slotName(block, slot, shortForm, allBlocks(type)), "-");
+    for (auto [block, slot, type] :
+         {std::tuple{0, 23, 1}, {0, -1, 1}, {3, 0, 1}, {-1, 6, 1}, {0, 0, 7}, {0, 15, -1}})
+        for (bool shortForm : {false, true})
+            EXPECT_EQ(slotName(block, slot, shortForm, allBlocks(type)), "-");
     EXPECT_EQ(slotName(0, 6, false, allBlocks(7)), "Block 1 Gater Speed") << "common slots need no type";
 }
 
@@ -201,7 +204,8 @@ TEST(DestinationNames, DestinationOrderSwapsGaterAndMixSlots) {
         EXPECT_EQ(destination(DESTINATION_BLOCK_XY_SMOOTH[b], false, filter),
                   MOD_DESTINATION_STR[DESTINATION_BLOCK_XY_SMOOTH[b]]);
     }
-    for (int k = 0; k < BLOCK_SLOT_COUNT; ++k) EXPECT_EQ(blockSlotOfDestination(blockSlotOfDestination(k)), k);
+    for (int k = 0; k < BLOCK_SLOT_COUNT; ++k)
+        EXPECT_EQ(blockSlotOfDestination(blockSlotOfDestination(k)), k);
 }
 
 TEST(DestinationNames, TypeDependentRows) {
