@@ -2,6 +2,7 @@
 // the opcodes outside both ranges, and the vtable slots hosts rely on.
 
 #include "tests/effectbase/TestEffect.h"
+#include "tests/support/VtableSlot.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 using tarnwell::test::TestEditor;
 using tarnwell::test::TestEffect;
 using namespace EffectOpcode;
+using tarnwell::test::vtableSlot;
 
 namespace {
 
@@ -181,50 +183,31 @@ TEST_F(Dispatcher, UnusedOpcodesAndThoseOutsideBothRangesAnswerZero) {
     EXPECT_TRUE(effect.calls.empty());
 }
 
-namespace {
-
-// The vtable slot a virtual member function occupies (Itanium C++ ABI member pointers).
-template <class MemberFunction>
-long slotOf(MemberFunction function) {
-    struct {
-        intptr_t ptr;
-        intptr_t adjust;
-    } rep;
-    static_assert(sizeof(rep) == sizeof(function));
-    std::memcpy(&rep, &function, sizeof(rep));
-#if defined(__aarch64__) || defined(__arm__)
-    return (rep.adjust & 1) ? static_cast<long>(rep.ptr / static_cast<intptr_t>(sizeof(void*))) : -1;
-#else
-    return (rep.ptr & 1) ? static_cast<long>((rep.ptr - 1) / static_cast<intptr_t>(sizeof(void*))) : -1;
-#endif
-}
-
-}  // namespace
 
 TEST(VirtualSlots, OperationsSitInTheirSlots) {
-    EXPECT_EQ(slotOf(&AudioEffect::dispatcher), 2);
-    EXPECT_EQ(slotOf(&AudioEffect::resume), 6);
-    EXPECT_EQ(slotOf(&AudioEffect::processReplacing), 9);
-    EXPECT_EQ(slotOf(&AudioEffect::setParameterAutomated), 13);
-    EXPECT_EQ(slotOf(&AudioEffect::getChunk), 21);
-    EXPECT_EQ(slotOf(&AudioEffect::getAeffect), 31);
-    EXPECT_EQ(slotOf(&AudioEffect::dB2string), 39);
-    EXPECT_EQ(slotOf(&AudioEffect::int2string), 43);
-    EXPECT_EQ(slotOf(&AudioEffect::__setOfflineQualitiesDeprecated), 50);
-    EXPECT_EQ(slotOf(&AudioEffectX::canParameterBeAutomated), 51);
-    EXPECT_EQ(slotOf(&AudioEffectX::beginEdit), 54);
-    EXPECT_EQ(slotOf(&AudioEffectX::getOutputProperties), 67);
-    EXPECT_EQ(slotOf(&AudioEffectX::getTimeInfo), 75);
-    EXPECT_EQ(slotOf(&AudioEffectX::processEvents), 78);
-    EXPECT_EQ(slotOf(&AudioEffectX::getHostVendorString), 83);
-    EXPECT_EQ(slotOf(&AudioEffectX::canDo), 98);
-    EXPECT_EQ(slotOf(&AudioEffectX::updateDisplay), 106);
-    EXPECT_EQ(slotOf(&AudioEffectX::allocateArrangement), 111);
-    EXPECT_EQ(slotOf(&AudioEffectX::offlineRead), 115);
-    EXPECT_EQ(slotOf(&AudioEffectX::__wantEventsDeprecated), 125);
-    EXPECT_EQ(slotOf(&AudioEffectX::__setBlockSizeAndSampleRateDeprecated), 146);
-    EXPECT_EQ(slotOf(&AudioEffectX::__getChunkFileDeprecated), 152);
-    EXPECT_EQ(slotOf(&AEffEditor::getEffect), 2);
-    EXPECT_EQ(slotOf(&AEffEditor::idle), 7);
-    EXPECT_EQ(slotOf(&AEffEditor::setKnobMode), 16);
+    EXPECT_EQ(vtableSlot(&AudioEffect::dispatcher), 2);
+    EXPECT_EQ(vtableSlot(&AudioEffect::resume), 6);
+    EXPECT_EQ(vtableSlot(&AudioEffect::processReplacing), 9);
+    EXPECT_EQ(vtableSlot(&AudioEffect::setParameterAutomated), 13);
+    EXPECT_EQ(vtableSlot(&AudioEffect::getChunk), 21);
+    EXPECT_EQ(vtableSlot(&AudioEffect::getAeffect), 31);
+    EXPECT_EQ(vtableSlot(&AudioEffect::dB2string), 39);
+    EXPECT_EQ(vtableSlot(&AudioEffect::int2string), 43);
+    EXPECT_EQ(vtableSlot(&AudioEffect::__setOfflineQualitiesDeprecated), 50);
+    EXPECT_EQ(vtableSlot(&AudioEffectX::canParameterBeAutomated), 51);
+    EXPECT_EQ(vtableSlot(&AudioEffectX::beginEdit), 54);
+    EXPECT_EQ(vtableSlot(&AudioEffectX::getOutputProperties), 67);
+    EXPECT_EQ(vtableSlot(&AudioEffectX::getTimeInfo), 75);
+    EXPECT_EQ(vtableSlot(&AudioEffectX::processEvents), 78);
+    EXPECT_EQ(vtableSlot(&AudioEffectX::getHostVendorString), 83);
+    EXPECT_EQ(vtableSlot(&AudioEffectX::canDo), 98);
+    EXPECT_EQ(vtableSlot(&AudioEffectX::updateDisplay), 106);
+    EXPECT_EQ(vtableSlot(&AudioEffectX::allocateArrangement), 111);
+    EXPECT_EQ(vtableSlot(&AudioEffectX::offlineRead), 115);
+    EXPECT_EQ(vtableSlot(&AudioEffectX::__wantEventsDeprecated), 125);
+    EXPECT_EQ(vtableSlot(&AudioEffectX::__setBlockSizeAndSampleRateDeprecated), 146);
+    EXPECT_EQ(vtableSlot(&AudioEffectX::__getChunkFileDeprecated), 152);
+    EXPECT_EQ(vtableSlot(&AEffEditor::getEffect), 2);
+    EXPECT_EQ(vtableSlot(&AEffEditor::idle), 7);
+    EXPECT_EQ(vtableSlot(&AEffEditor::setKnobMode), 16);
 }
