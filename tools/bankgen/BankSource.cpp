@@ -55,8 +55,8 @@ float clamp01(float v) { return std::clamp(v, 0.0f, 1.0f); }
 
 class PresetParser {
 public:
-    PresetParser(const Catalogue& catalogue, const std::string& file)
-        : catalogue(catalogue), file(file)
+    PresetParser(const Catalogue& names, const std::string& fileName)
+        : catalogue(names), file(fileName)
     {
         for (int i = 0; i < 1024; ++i) preset.values[i] = catalogue.defaultValue(i);
         preset.file = file;
