@@ -26,8 +26,7 @@ struct Entry {
     int line;
 };
 
-std::string collapseBlanks(const std::string& text)
-{
+std::string collapseBlanks(const std::string& text) {
     std::string out;
     bool blank = false;
     for (char c : text) {
@@ -42,8 +41,7 @@ std::string collapseBlanks(const std::string& text)
     return out;
 }
 
-std::optional<double> parseNumber(const std::string& text)
-{
+std::optional<double> parseNumber(const std::string& text) {
     double v = 0.0;
     const char* end = text.data() + text.size();
     auto [ptr, ec] = std::from_chars(text.data(), end, v);
@@ -51,13 +49,13 @@ std::optional<double> parseNumber(const std::string& text)
     return v;
 }
 
-float clamp01(float v) { return std::clamp(v, 0.0f, 1.0f); }
+float clamp01(float v) {
+    return std::clamp(v, 0.0f, 1.0f);
+}
 
 class PresetParser {
 public:
-    PresetParser(const Catalogue& names, const std::string& fileName)
-        : catalogue(names), file(fileName)
-    {
+    PresetParser(const Catalogue& names, const std::string& fileName) : catalogue(names), file(fileName) {
         for (int i = 0; i < 1024; ++i) preset.values[i] = catalogue.defaultValue(i);
         preset.file = file;
     }
@@ -65,8 +63,7 @@ public:
     PresetSource parse(std::istream& in);
 
 private:
-    [[noreturn]] void fail(int line, const std::string& message) const
-    {
+    [[noreturn]] void fail(int line, const std::string& message) const {
         throw BankError(file, line, message);
     }
 
@@ -87,8 +84,7 @@ private:
     std::map<int, int> setBy;  // parameter index -> line that set it
 };
 
-void PresetParser::readEntries(std::istream& in)
-{
+void PresetParser::readEntries(std::istream& in) {
     std::map<std::string, int> seen;
     std::string raw;
     int lineNo = 0;
@@ -103,43 +99,42 @@ void PresetParser::readEntries(std::istream& in)
         if (entry.value.empty()) fail(lineNo, "missing value for '" + entry.key + "'");
         const auto [it, fresh] = seen.emplace(entry.key, lineNo);
         if (!fresh) {
-            fail(lineNo, "'" + entry.key + "' is set twice (first on line " +
-                             std::to_string(it->second) + ")");
+            fail(lineNo,
+                 "'" + entry.key + "' is set twice (first on line " + std::to_string(it->second) + ")");
         }
         entries.push_back(entry);
     }
 }
 
-void PresetParser::setName(const Entry& entry)
-{
+void PresetParser::setName(const Entry& entry) {
     const std::string& name = entry.value;
     if (name.size() > static_cast<size_t>(PRESET_NAME_MAX)) {
-        fail(entry.line, "preset name '" + name + "' is longer than " +
-                             std::to_string(PRESET_NAME_MAX) + " characters");
+        fail(entry.line,
+             "preset name '" + name + "' is longer than " + std::to_string(PRESET_NAME_MAX) + " characters");
     }
     for (unsigned char c : name) {
         if (c < 32 || c > 126) fail(entry.line, "preset name holds a character that is not printable ASCII");
     }
     preset.name = name;
     preset.nameLine = entry.line;
+    // Past the name the slots stay at 0, which reads as the terminator.
     for (int k = 0; k < PRESET_NAME_MAX; ++k) {
-        const unsigned char c = k < static_cast<int>(name.size()) ? static_cast<unsigned char>(name[k]) : 0;
-        preset.values[NAME_FIRST + k] = nameCharacterValue(c);
+        const bool inName = k < static_cast<int>(name.size());
+        preset.values[NAME_FIRST + k] =
+            inName ? nameCharacterValue(static_cast<unsigned char>(name[k])) : 0.0f;
     }
 }
 
-void PresetParser::setOnce(int index, float value, const Entry& entry)
-{
+void PresetParser::setOnce(int index, float value, const Entry& entry) {
     const auto [it, fresh] = setBy.emplace(index, entry.line);
     if (!fresh) {
-        fail(entry.line, "'" + entry.key + "' sets a value already set on line " +
-                             std::to_string(it->second));
+        fail(entry.line,
+             "'" + entry.key + "' sets a value already set on line " + std::to_string(it->second));
     }
     preset.values[index] = value;
 }
 
-float PresetParser::parseUnit(const Entry& entry, const std::string& text) const
-{
+float PresetParser::parseUnit(const Entry& entry, const std::string& text) const {
     const auto v = parseNumber(text);
     if (!v) fail(entry.line, "expected a number in [0, 1] for '" + entry.key + "', got '" + text + "'");
     if (*v < 0.0 || *v > 1.0) {
@@ -148,13 +143,14 @@ float PresetParser::parseUnit(const Entry& entry, const std::string& text) const
     return static_cast<float>(*v);
 }
 
-void PresetParser::applyChoice(int index, const Entry& entry)
-{
+void PresetParser::applyChoice(int index, const Entry& entry) {
     const ChoiceInfo& info = *catalogue.choice(index);
     int option = -1;
     if (index >= 212 && index <= 215) {
         option = catalogue.findDestination(entry.value, preset.values.data());
-        if (option == -2) fail(entry.line, "destination '" + entry.value + "' is ambiguous: write 'Block N " + entry.value + "'");
+        if (option == -2)
+            fail(entry.line,
+                 "destination '" + entry.value + "' is ambiguous: write 'Block N " + entry.value + "'");
     } else {
         const auto it = std::find(info.options.begin(), info.options.end(), entry.value);
         if (it != info.options.end()) option = static_cast<int>(it - info.options.begin());
@@ -169,36 +165,37 @@ void PresetParser::applyChoice(int index, const Entry& entry)
     preset.choices.push_back({index, option, entry.value});
 }
 
-void PresetParser::applyValue(int index, const Entry& entry)
-{
+void PresetParser::applyValue(int index, const Entry& entry) {
     const std::string& v = entry.value;
     switch (catalogue.kind(index)) {
-    case ParamKind::Switch:
-    case ParamKind::GaterStep:
-        if (v == "on" || v == "1") return setOnce(index, 1.0f, entry);
-        if (v == "off" || v == "0") return setOnce(index, 0.0f, entry);
-        if (catalogue.kind(index) == ParamKind::Switch) fail(entry.line, "'" + entry.key + "' is a switch: on or off");
-        return setOnce(index, parseUnit(entry, v), entry);
-    case ParamKind::Choice:
-        return applyChoice(index, entry);
-    case ParamKind::Continuous:
-        if (!parseNumber(v)) {
-            if (const ChoiceInfo* named = catalogue.namedPositions(index, preset.values.data())) {
-                const auto it = std::find(named->options.begin(), named->options.end(), v);
-                if (it != named->options.end()) {
-                    return setOnce(index, Catalogue::encode(static_cast<int>(it - named->options.begin()), *named), entry);
+        case ParamKind::Switch:
+        case ParamKind::GaterStep:
+            if (v == "on" || v == "1") return setOnce(index, 1.0f, entry);
+            if (v == "off" || v == "0") return setOnce(index, 0.0f, entry);
+            if (catalogue.kind(index) == ParamKind::Switch)
+                fail(entry.line, "'" + entry.key + "' is a switch: on or off");
+            return setOnce(index, parseUnit(entry, v), entry);
+        case ParamKind::Choice:
+            return applyChoice(index, entry);
+        case ParamKind::Continuous:
+            if (!parseNumber(v)) {
+                if (const ChoiceInfo* named = catalogue.namedPositions(index, preset.values.data())) {
+                    const auto it = std::find(named->options.begin(), named->options.end(), v);
+                    if (it != named->options.end()) {
+                        return setOnce(
+                            index, Catalogue::encode(static_cast<int>(it - named->options.begin()), *named),
+                            entry);
+                    }
                 }
             }
-        }
-        return setOnce(index, parseUnit(entry, v), entry);
-    case ParamKind::Unnamed:
-        break;
+            return setOnce(index, parseUnit(entry, v), entry);
+        case ParamKind::Unnamed:
+            break;
     }
     fail(entry.line, "'" + entry.key + "' cannot be set");
 }
 
-void PresetParser::applyShape(int block, const Entry& entry)
-{
+void PresetParser::applyShape(int block, const Entry& entry) {
     std::istringstream words(entry.value);
     std::string shape;
     words >> shape;
@@ -250,16 +247,16 @@ void PresetParser::applyShape(int block, const Entry& entry)
             x = 0.5f + r * std::sin(t);
             y = 0.5f + r * std::cos(t);
         } else {
-            fail(entry.line, "unknown XY shape '" + shape +
-                                 "' (circle, square, line, sine, triangle, saw-up, saw-down, spiral-in, spiral-out)");
+            fail(entry.line,
+                 "unknown XY shape '" + shape +
+                     "' (circle, square, line, sine, triangle, saw-up, saw-down, spiral-in, spiral-out)");
         }
         preset.values[XY_X_FIRST + 32 * block + i] = clamp01(x);
         preset.values[XY_Y_FIRST + 32 * block + i] = clamp01(y);
     }
 }
 
-void PresetParser::applyPoints(int block, int first, int last, const Entry& entry)
-{
+void PresetParser::applyPoints(int block, int first, int last, const Entry& entry) {
     if (first > last || last > 31) fail(entry.line, "XY points run from 0 to 31");
     const auto comma = entry.value.find(',');
     if (comma == std::string::npos) fail(entry.line, "an XY point is 'x, y'");
@@ -271,13 +268,13 @@ void PresetParser::applyPoints(int block, int first, int last, const Entry& entr
     }
 }
 
-void PresetParser::applyPattern(int block, int side, const Entry& entry)
-{
+void PresetParser::applyPattern(int block, int side, const Entry& entry) {
     std::string steps;
     for (char c : entry.value) {
         if (c != ' ') steps += c;
     }
-    if (steps.size() != 16) fail(entry.line, "a gater pattern has 16 steps, got " + std::to_string(steps.size()));
+    if (steps.size() != 16)
+        fail(entry.line, "a gater pattern has 16 steps, got " + std::to_string(steps.size()));
     for (int k = 0; k < 16; ++k) {
         const char c = steps[k];
         float level = 0.0f;
@@ -292,8 +289,7 @@ void PresetParser::applyPattern(int block, int side, const Entry& entry)
     }
 }
 
-PresetSource PresetParser::parse(std::istream& in)
-{
+PresetSource PresetParser::parse(std::istream& in) {
     readEntries(in);
 
     static const std::regex shapeKey(R"(Block ([123]) XY Shape)");
@@ -350,23 +346,18 @@ PresetSource PresetParser::parse(std::istream& in)
 BankError::BankError(std::string file_, int line_, const std::string& message)
     : std::runtime_error(file_ + (line_ > 0 ? ":" + std::to_string(line_) : std::string()) + ": " + message),
       file(std::move(file_)),
-      line(line_)
-{
-}
+      line(line_) {}
 
-float nameCharacterValue(unsigned char c)
-{
+float nameCharacterValue(unsigned char c) {
     // Centre of the interval that decodes to c, so rounding either way still reads c.
     return (static_cast<float>(c) + 0.4f) / 255.99f;
 }
 
-PresetSource parsePreset(const Catalogue& catalogue, const std::string& file, std::istream& in)
-{
+PresetSource parsePreset(const Catalogue& catalogue, const std::string& file, std::istream& in) {
     return PresetParser(catalogue, file).parse(in);
 }
 
-std::vector<PresetSource> loadBank(const Catalogue& catalogue, const std::filesystem::path& folder)
-{
+std::vector<PresetSource> loadBank(const Catalogue& catalogue, const std::filesystem::path& folder) {
     static const std::regex fileName(R"((\d\d)-.+\.txt)");
     std::map<int, std::filesystem::path> files;
     std::error_code ec;
@@ -379,8 +370,9 @@ std::vector<PresetSource> loadBank(const Catalogue& catalogue, const std::filesy
         }
         const int number = std::stoi(m[1]);
         if (const auto [it, fresh] = files.emplace(number, item.path()); !fresh) {
-            throw BankError(item.path().string(), 0, "preset number " + m[1].str() + " is also used by " +
-                                                         it->second.filename().string());
+            throw BankError(
+                item.path().string(), 0,
+                "preset number " + m[1].str() + " is also used by " + it->second.filename().string());
         }
     }
     if (ec) throw BankError(folder.string(), 0, "cannot read the folder: " + ec.message());
@@ -393,18 +385,21 @@ std::vector<PresetSource> loadBank(const Catalogue& catalogue, const std::filesy
         presets.push_back(parsePreset(catalogue, path.string(), in));
         const PresetSource& p = presets.back();
         if (const auto [it, fresh] = names.emplace(p.name, p.file); !fresh) {
-            throw BankError(p.file, p.nameLine, "preset name '" + p.name + "' is already used by " + it->second);
+            throw BankError(p.file, p.nameLine,
+                            "preset name '" + p.name + "' is already used by " + it->second);
         }
     }
     if (files.size() != static_cast<size_t>(BANK_SIZE)) {
-        throw BankError(folder.string(), 0, std::to_string(BANK_SIZE) + " presets expected, found " +
-                                                std::to_string(files.size()));
+        throw BankError(
+            folder.string(), 0,
+            std::to_string(BANK_SIZE) + " presets expected, found " + std::to_string(files.size()));
     }
     int expected = 0;
     for (const auto& [number, path] : files) {
         if (number != expected) {
-            throw BankError(path.string(), 0, "preset numbers must run from 00 to 62 without gaps: " +
-                                                  std::to_string(expected) + " is missing");
+            throw BankError(path.string(), 0,
+                            "preset numbers must run from 00 to 62 without gaps: " +
+                                std::to_string(expected) + " is missing");
         }
         ++expected;
     }

@@ -24,7 +24,8 @@ std::vector<std::string> texts(const char* const* table, int count) {
 const ChoiceInfo WAVES{3.99f, 0.005f, texts(WAVE_STR, WAVE_STR_COUNT)};
 const ChoiceInfo VOWELS{4.99f, 0.005f, texts(VOWEL_STR, VOWEL_STR_COUNT)};
 const ChoiceInfo DELAY_LENGTHS{14.99f, 0.1f, texts(DELAY_LEN_STR, DELAY_LEN_STR_COUNT)};
-const ChoiceInfo GRAIN_LENGTHS{21.0f, 0.3f, texts(GRAIN_SYNCED_LENGTH_STRING, GRAIN_SYNCED_LENGTH_STRING_COUNT)};
+const ChoiceInfo GRAIN_LENGTHS{21.0f, 0.3f,
+                               texts(GRAIN_SYNCED_LENGTH_STRING, GRAIN_SYNCED_LENGTH_STRING_COUNT)};
 
 bool isXYAssignment(int index) {
     const int offset = (index - BLOCK_SECTION_START) % BLOCK_SECTION_SIZE;
@@ -64,7 +65,8 @@ Catalogue::Catalogue() {
                 choice.options = info.options ? texts(info.options, info.count) : texts(RECORD_MODE_NAMES, 3);
                 // XY Speed is read as a raw value (2^(8v - 4)): option / 16 keeps x1, x2, x1/2...
                 // exact, and still steps to the same option.
-                if (std::find(XY_SPEED_TAG, XY_SPEED_TAG + BLOCK_COUNT, index) != XY_SPEED_TAG + BLOCK_COUNT) {
+                if (std::find(XY_SPEED_TAG, XY_SPEED_TAG + BLOCK_COUNT, index) !=
+                    XY_SPEED_TAG + BLOCK_COUNT) {
                     choice.offset = 0.0f;
                 }
                 break;

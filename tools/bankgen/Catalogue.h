@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -38,9 +39,10 @@ public:
 
     // Stepped reading of a choice, as every reader of a choice does.
     static int decode(float value, float scale, int count);
-    static float encode(int option, const ChoiceInfo& info)
-    {
-        return (static_cast<float>(option) + info.offset) / info.scale;
+    // The last option of a choice whose scale is its count - 1 would land above 1; 1 still
+    // steps to it, and is what the store keeps of the larger value anyway.
+    static float encode(int option, const ChoiceInfo& info) {
+        return std::min(1.0f, (static_cast<float>(option) + info.offset) / info.scale);
     }
 
 private:
