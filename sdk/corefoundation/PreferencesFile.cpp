@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <mutex>
 #include <vector>
 
 #include "sdk/corefoundation/CFObjects.h"
@@ -153,10 +155,24 @@ std::string preferencesFile(const std::string& domain, Scope scope) {
     return folder.empty() ? "" : folder + "/" + domain + ".plist";
 }
 
-CFMutableDictionaryRef readPreferences(const std::string& path) {
+CFDictionaryRef readPreferences(const std::string& path) {
     std::string content;
     if (path.empty() || readFile(path, content) != FileState::Read) return nullptr;
-    return parseDictionary(content);
+    // Reads far outnumber writes, and parsing costs many times the read itself: keep the last
+    // parse of each file and reuse it while the bytes are the same.
+    struct Parsed {
+        std::string content;
+        Owned dictionary;
+    };
+    static std::mutex lock;
+    static std::map<std::string, Parsed> cache;
+    std::lock_guard guard(lock);
+    Parsed& entry = cache[path];
+    if (entry.dictionary.get() == nullptr || entry.content != content) {
+        entry.dictionary.reset(parseDictionary(content));
+        entry.content = std::move(content);
+    }
+    return static_cast<CFDictionaryRef>(CFRetain(entry.dictionary.get()));
 }
 
 bool updatePreferences(const std::string& path, const std::function<void(CFMutableDictionaryRef)>& change) {

@@ -16,8 +16,9 @@ enum class Scope { CurrentUser, AnyUser };
 // path separator, a leading dot) or no folder is known.
 std::string preferencesFile(const std::string& domain, Scope scope);
 
-// The file's dictionary (a new reference), or null when the file is missing or damaged.
-CFMutableDictionaryRef readPreferences(const std::string& path);
+// The file's dictionary (a new reference, shared: not to be changed), or null when the file is
+// missing or damaged.
+CFDictionaryRef readPreferences(const std::string& path);
 
 // Under an exclusive lock: re-reads the file (a damaged one is first moved to <path>.damaged),
 // lets change edit the dictionary, and replaces the file atomically. False when any step
