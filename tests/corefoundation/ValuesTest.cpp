@@ -213,20 +213,6 @@ TEST(CFArray, HoldsRetainedValuesOrPlainPointers) {
     CFRelease(plain);
 }
 
-TEST(CFBase, TypeIdsTellTheKindsApart) {
-    const std::set<CFTypeID> ids = {CFStringGetTypeID(), CFDataGetTypeID(),  CFNumberGetTypeID(),
-                                    CFDictionaryGetTypeID(), CFArrayGetTypeID(), CFBundleGetTypeID()};
-    EXPECT_EQ(ids.size(), 6u);
-    EXPECT_EQ(ids.count(0), 0u);
-    EXPECT_EQ(CFGetTypeID(nullptr), 0u);
-    CFStringRef s = make("x");
-    EXPECT_EQ(CFGetTypeID(s), CFStringGetTypeID());
-    EXPECT_EQ(CFRetain(s), s);
-    CFRelease(s);
-    CFRelease(s);
-    CFRelease(nullptr);
-}
-
 TEST(CFBundle, RegisteredBundlesAreFoundByIdentifier) {
     CFBundleRef registered = tarnwell::cf::registerBundle("org.example.component", "/opt/a.component");
     CFStringRef id = make("org.example.component");

@@ -49,16 +49,6 @@ TEST_F(FileHelpers, CopyNeverDestroysTheTargetWithoutASource) {
     EXPECT_EQ(PreferencesSandbox::read(path("keep")), "precious");
 }
 
-TEST_F(FileHelpers, DirectoriesAndRenamesReportTheSystemResult) {
-    std::string folder = path("presets");
-    EXPECT_EQ(makeDirectory(folder.data()), 0);
-    EXPECT_TRUE(fs::is_directory(folder));
-    EXPECT_EQ(makeDirectory(folder.data()), -1);
-    EXPECT_EQ(renameFileFolder(folder.c_str(), path("moved").c_str()), 0);
-    EXPECT_TRUE(fs::is_directory(path("moved")));
-    EXPECT_NE(renameFile(path("nothing").c_str(), path("else").c_str()), 0);
-}
-
 TEST_F(FileHelpers, ResourcePathComesFromTheRegisteredComponentBundle) {
     tarnwell::cf::registerBundle("com.Zelk.Tarnwell.component", "/opt/Tarnwell.component");
     char buffer[64] = "stale";
