@@ -8,7 +8,6 @@
 #include <fstream>
 #include <map>
 #include <optional>
-#include <regex>
 #include <set>
 #include <sstream>
 
@@ -51,6 +50,35 @@ std::optional<double> parseNumber(const std::string& text) {
 
 float clamp01(float v) {
     return std::clamp(v, 0.0f, 1.0f);
+}
+
+bool allDigits(const std::string& text, size_t least, size_t most) {
+    return text.size() >= least && text.size() <= most &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// "Block N rest": the Block 0..2 and the rest, or -1.
+int splitBlock(const std::string& key, std::string& rest) {
+    const std::string prefix = "Block ";
+    if (key.size() < prefix.size() + 2 || key.compare(0, prefix.size(), prefix) != 0) return -1;
+    const char n = key[prefix.size()];
+    if (n < '1' || n > '3' || key[prefix.size() + 1] != ' ') return -1;
+    rest = key.substr(prefix.size() + 2);
+    return n - '1';
+}
+
+// "XY Point K" or "XY Point K-L": the first and last point, or false.
+bool pointRange(const std::string& rest, int& first, int& last) {
+    const std::string prefix = "XY Point ";
+    if (rest.compare(0, prefix.size(), prefix) != 0) return false;
+    const std::string range = rest.substr(prefix.size());
+    const auto dash = range.find('-');
+    const std::string from = range.substr(0, dash);
+    const std::string to = dash == std::string::npos ? from : range.substr(dash + 1);
+    if (!allDigits(from, 1, 2) || !allDigits(to, 1, 2)) return false;
+    first = std::stoi(from);
+    last = std::stoi(to);
+    return true;
 }
 
 class PresetParser {
@@ -292,24 +320,23 @@ void PresetParser::applyPattern(int block, int side, const Entry& entry) {
 PresetSource PresetParser::parse(std::istream& in) {
     readEntries(in);
 
-    static const std::regex shapeKey(R"(Block ([123]) XY Shape)");
-    static const std::regex pointKey(R"(Block ([123]) XY Point (\d{1,2})(?:-(\d{1,2}))?)");
-    static const std::regex patternKey(R"(Block ([123]) Gater (Left|Right))");
-
     // Types, modes and sync switches first: other names and values depend on them.
     std::vector<std::pair<int, Entry>> fixed;
     std::vector<Entry> typed;
     std::vector<Entry> points;
     for (const Entry& entry : entries) {
-        std::smatch m;
+        std::string rest;
+        const int block = splitBlock(entry.key, rest);
+        int first = 0;
+        int last = 0;
         if (entry.key == "Name") {
             setName(entry);
-        } else if (std::regex_match(entry.key, m, shapeKey)) {
-            applyShape(std::stoi(m[1]) - 1, entry);
-        } else if (std::regex_match(entry.key, m, pointKey)) {
+        } else if (block >= 0 && rest == "XY Shape") {
+            applyShape(block, entry);
+        } else if (block >= 0 && pointRange(rest, first, last)) {
             points.push_back(entry);
-        } else if (std::regex_match(entry.key, m, patternKey)) {
-            applyPattern(std::stoi(m[1]) - 1, m[2] == "Right" ? 1 : 0, entry);
+        } else if (block >= 0 && (rest == "Gater Left" || rest == "Gater Right")) {
+            applyPattern(block, rest == "Gater Right" ? 1 : 0, entry);
         } else if (const int index = catalogue.findFixedName(entry.key); index >= 0) {
             fixed.emplace_back(index, entry);
         } else {
@@ -324,10 +351,12 @@ PresetSource PresetParser::parse(std::istream& in) {
         if (isContext(index)) applyValue(index, entry);
     }
     for (const Entry& entry : points) {
-        std::smatch m;
-        std::regex_match(entry.key, m, pointKey);
-        const int first = std::stoi(m[2]);
-        applyPoints(std::stoi(m[1]) - 1, first, m[3].matched ? std::stoi(m[3]) : first, entry);
+        std::string rest;
+        const int block = splitBlock(entry.key, rest);
+        int first = 0;
+        int last = 0;
+        pointRange(rest, first, last);
+        applyPoints(block, first, last, entry);
     }
     for (const auto& [index, entry] : fixed) {
         if (!isContext(index)) applyValue(index, entry);
@@ -358,21 +387,19 @@ PresetSource parsePreset(const Catalogue& catalogue, const std::string& file, st
 }
 
 std::vector<PresetSource> loadBank(const Catalogue& catalogue, const std::filesystem::path& folder) {
-    static const std::regex fileName(R"((\d\d)-.+\.txt)");
     std::map<int, std::filesystem::path> files;
     std::error_code ec;
     for (const auto& item : std::filesystem::directory_iterator(folder, ec)) {
         const std::string leaf = item.path().filename().string();
         if (item.path().extension() != ".txt") continue;
-        std::smatch m;
-        if (!std::regex_match(leaf, m, fileName)) {
+        const std::string digits = leaf.substr(0, 2);
+        if (leaf.size() < 8 || !allDigits(digits, 2, 2) || leaf[2] != '-') {
             throw BankError(item.path().string(), 0, "preset files are named NN-name.txt");
         }
-        const int number = std::stoi(m[1]);
+        const int number = std::stoi(digits);
         if (const auto [it, fresh] = files.emplace(number, item.path()); !fresh) {
-            throw BankError(
-                item.path().string(), 0,
-                "preset number " + m[1].str() + " is also used by " + it->second.filename().string());
+            throw BankError(item.path().string(), 0,
+                            "preset number " + digits + " is also used by " + it->second.filename().string());
         }
     }
     if (ec) throw BankError(folder.string(), 0, "cannot read the folder: " + ec.message());
