@@ -1,0 +1,17 @@
+#pragma once
+
+// XML encoding of property lists, shared by the public calls and the preferences files.
+
+#include <cstddef>
+#include <string>
+
+#include "sdk/corefoundation/CFBase.h"
+
+namespace tarnwell::cf {
+
+// Empty when the value is not a property list.
+std::string toXml(CFPropertyListRef list);
+// A new reference, or null for text that is not a well-formed XML property list.
+CFPropertyListRef fromXml(const char* bytes, std::size_t length);
+
+}  // namespace tarnwell::cf
