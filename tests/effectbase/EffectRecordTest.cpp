@@ -76,23 +76,6 @@ TEST(EffectRecord, EachFlagSetterOwnsOneBit) {
     EXPECT_EQ(expected, 0);
 }
 
-TEST(EffectRecord, SettersStoreIntoTheRecord) {
-    TestEffect effect(nullptr);
-    effect.setUniqueID(fourCharCode("Nwel"));
-    effect.setNumInputs(2);
-    effect.setNumOutputs(6);
-    effect.setInitialDelay(128);
-    effect.__setRealtimeQualitiesDeprecated(3);
-    effect.__setOfflineQualitiesDeprecated(4);
-    const AEffect& r = effect.record();
-    EXPECT_EQ(r.uniqueID, 0x4E77656C);
-    EXPECT_EQ(r.numInputs, 2);
-    EXPECT_EQ(r.numOutputs, 6);
-    EXPECT_EQ(r.initialDelay, 128);
-    EXPECT_EQ(r.realQualities, 3);
-    EXPECT_EQ(r.offQualities, 4);
-}
-
 TEST(EffectRecord, EditorAttachmentSetsAndClearsOnlyBitZero) {
     TestEffect effect(nullptr);
     effect.programsAreChunks(true);

@@ -227,9 +227,3 @@ TEST(HostRequests, ResumeAsksForEventsOnlyWhenTheEffectTakesMidi) {
     EXPECT_EQ(host.count(HostRequest::WantEvents), 1);
 }
 
-TEST(HostRequests, OldBlockAndRateSetterStoresBoth) {
-    TestEffect effect(nullptr);
-    effect.__setBlockSizeAndSampleRateDeprecated(333, 22050.0f);
-    EXPECT_EQ(effect.getBlockSize(), 333);
-    EXPECT_EQ(effect.getSampleRate(), 22050.0f);
-}

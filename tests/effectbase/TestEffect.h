@@ -95,10 +95,7 @@ public:
     int getPlugCategory() override { return category ? category : AudioEffectX::getPlugCategory(); }
 
     void log(const char* call) { calls.emplace_back(call); }
-    // Gives tests access to the protected base state.
     AEffect& record() { return cEffect; }
-    int storedBlockSize() const { return blockSize; }
-    float storedSampleRate() const { return sampleRate; }
 
     std::vector<std::string> calls;
     float values[8]{};
