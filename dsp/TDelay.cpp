@@ -62,11 +62,12 @@ void TDelay::zero() {
         increment[c] = 0.0;
         clock[c] = 0.0;
         reading[c] = false;
+        // The line keeps a single entry, restarted at the new clock's origin: an entry that kept
+        // its old stamp would sit ahead of the read point when reading begins, and the read would
+        // divide by a zero span or extrapolate far beyond both samples.
         Line& line = lines[c];
-        if (line.count == 0)
-            line.pushBack(0.0, 0.0);
-        else
-            line.count = 1;
+        line.count = 0;
+        line.pushBack(0.0, 0.0);
     }
     needsZero = false;
 }
@@ -206,12 +207,9 @@ float TDelay::readChannel(int c, float in) {
             continue;
         }
         const Entry& e0 = line.at(0);
-        const double span = e1.stamp - e0.stamp;
-        // Only an entry left over from before a restart can lie behind the read point or share
-        // its stamp with the next; the fraction stays within the pair so that it never divides
-        // by zero or extrapolates.
-        double f = span > 0.0 ? (t - e0.stamp) / span : 1.0;
-        f = f < 0.0 ? 0.0 : (f > 1.0 ? 1.0 : f);
+        // The front never lies ahead of the read point (the line starts at stamp 0 and entries are
+        // dropped only once passed), so the span is positive; the test keeps it so regardless.
+        const double f = t >= e0.stamp ? (t - e0.stamp) / (e1.stamp - e0.stamp) : 0.0;
         return static_cast<float>(e0.sample + f * (e1.sample - e0.sample));
     }
     return 0.0f;
