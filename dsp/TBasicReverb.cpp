@@ -1,6 +1,7 @@
 #include "dsp/TBasicReverb.h"
 
 #include <algorithm>
+#include <array>
 #include <iterator>
 #include <cmath>
 
@@ -24,10 +25,16 @@ constexpr double kMaxAllpassSize = 1 << 20;
 
 bool isSubnormal(float v) { return std::fpclassify(v) == FP_SUBNORMAL; }
 
-int tuningOf(int comb) {
-    const int lane = comb % TComb::kLanes;
-    return kCombTuning[comb / TComb::kLanes] + (lane % 2 == 1 ? kStereoSpread : 0);
+// Tuning of comb c (comb j of lane k at j * 4 + k): lanes 2 and 4 take the spread set.
+constexpr int tuningOf(int comb) {
+    return kCombTuning[comb / TComb::kLanes] + (comb % 2 == 1 ? kStereoSpread : 0);
 }
+
+constexpr auto kCombTuningF = [] {
+    std::array<float, TComb::kCombs> t{};
+    for (int c = 0; c < TComb::kCombs; ++c) t[static_cast<std::size_t>(c)] = static_cast<float>(tuningOf(c));
+    return t;
+}();
 
 }  // namespace
 
@@ -85,18 +92,15 @@ void TComb::update(float inL, float tap0, float tap2, float inR, float tap1, flo
 
     // Even combs of a lane take the dry input of their side, odd combs a pre-delay tap (lanes 1
     // and 3); lanes 2 and 4 the other way round.
-    const float evenInput[kLanes] = {inL, tap1, inL, tap3};
-    const float oddInput[kLanes] = {tap0, inR, tap2, inR};
-    float* frame = &ring[static_cast<std::size_t>(position) * kCombs];
+    const float input[2][kLanes] = {{inL, tap1, inL, tap3}, {tap0, inR, tap2, inR}};
     for (int j = 0; j < kCombs / kLanes; ++j) {
-        const float* input = j % 2 == 0 ? evenInput : oddInput;
         for (int k = 0; k < kLanes; ++k) {
             const int c = j * kLanes + k;
             lowPass[c] = lowPass[c] * damp[k] + delayed[c] * oneMinusDamp[k];
-            written[c] = lowPass[c] * roomGain[k] + input[k] + kCombGuard;
-            frame[c] = written[c];
+            written[c] = lowPass[c] * roomGain[k] + input[j % 2][k] + kCombGuard;
         }
     }
+    std::copy(std::begin(written), std::end(written), &ring[static_cast<std::size_t>(position) * kCombs]);
 
     std::fill(std::begin(sum), std::end(sum), 0.0f);
     for (int j = 0; j < kCombs / kLanes; ++j)
@@ -147,6 +151,7 @@ void TBasicReverb::init() {
     for (int c = 0; c < TComb::kCombs; ++c)
         lengths[c] = static_cast<int>(std::min(tuningOf(c) * scale + 0.5, 1e9));
     comb.setRawLengths(lengths);
+    lengthsStale = true;
     comb.clearFilterState();
 
     for (int i = 0; i < kAllpassSlots; ++i) {
@@ -203,6 +208,7 @@ void TBasicReverb::setFilter(float /*unusedLow*/, float hp) {
 }
 
 void TBasicReverb::setMod(float a, float b, float c, float d) {
+    lengthsStale = true;
     for (int j = 0; j < 10; ++j) {
         factorA[j] = j % 2 == 0 ? a : b;
         factorB[j] = j % 2 == 0 ? c : d;
@@ -210,16 +216,27 @@ void TBasicReverb::setMod(float a, float b, float c, float d) {
 }
 
 void TBasicReverb::setLength(float l, float r) {
+    // The engine sets the lengths every frame, mostly unchanged; the comb offsets would come out
+    // the same.
+    if (!lengthsStale && l == lastLength[0] && r == lastLength[1]) return;
+    lengthsStale = false;
+    lastLength[0] = l;
+    lastLength[1] = r;
+    // Lanes 1 and 2 follow l and the first factor set, lanes 3 and 4 r and the second.
     const float x[2] = {l * sampleRate / kTuningRate, r * sampleRate / kTuningRate};
+    constexpr float kLongest = static_cast<float>(TComb::kMaxLength);
     int lengths[TComb::kCombs];
-    for (int c = 0; c < TComb::kCombs; ++c) {
-        const int lane = c % TComb::kLanes;
-        const int j = c / TComb::kLanes;
-        const bool second = lane >= 2;
-        const float v = x[second] * static_cast<float>(tuningOf(c)) * (second ? factorB[j] : factorA[j]) + 0.5f;
-        // Limited before the conversion so that any product, even not a number, stays defined.
-        lengths[c] = std::isnan(v) ? TComb::kMaxLength
-                                   : static_cast<int>(std::clamp(v, 0.0f, static_cast<float>(TComb::kMaxLength)));
+    for (int j = 0; j < TComb::kCombs / TComb::kLanes; ++j) {
+        const float scale[TComb::kLanes] = {x[0] * factorA[j], x[0] * factorA[j], x[1] * factorB[j],
+                                            x[1] * factorB[j]};
+        for (int k = 0; k < TComb::kLanes; ++k) {
+            const int c = j * TComb::kLanes + k;
+            float v = scale[k] * kCombTuningF[static_cast<std::size_t>(c)] + 0.5f;
+            // Limited before the conversion so that any product, even not a number, stays defined.
+            if (!(v < kLongest)) v = kLongest;
+            if (v < 0.0f) v = 0.0f;
+            lengths[c] = static_cast<int>(v);
+        }
     }
     comb.setSize(lengths);
 }

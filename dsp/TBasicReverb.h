@@ -115,4 +115,7 @@ private:
     float factorB[10] = {};
     TComb comb;
     Allpass allpass[kAllpassSlots];
+    // The arguments of the last setLength, while the comb lengths still follow from them.
+    float lastLength[2] = {};
+    bool lengthsStale = true;
 };
