@@ -3,21 +3,13 @@
 #include <memory>
 #include <vector>
 
+#include "bench/BenchSignals.h"
 #include "bench/BenchUtil.h"
 #include "dsp/TDelay.h"
 
 namespace {
 
 constexpr int kBlock = 1024;
-
-std::vector<float> noiseBlock(unsigned seed) {
-    std::vector<float> s(kBlock);
-    for (float& v : s) {
-        seed = seed * 1664525u + 1013904223u;
-        v = static_cast<float>(seed >> 8) / 8388608.0f - 1.0f;
-    }
-    return s;
-}
 
 enum class Mode { kFree, kSynced, kLoopFilter, kSilenceAfterBurst };
 
@@ -28,7 +20,7 @@ void runDelay(benchmark::State& state, Mode mode) {
     delay->setTempo(128.0f);
     delay->setFeed(0.6f, 0.2f);
     if (mode == Mode::kLoopFilter || mode == Mode::kSilenceAfterBurst) delay->setFeedFilter(0.6f, 0.2f);
-    std::vector<float> in = noiseBlock(4);
+    std::vector<float> in = tarnwell::bench::noiseBlock(kBlock, 4);
     int frame = 0;
     auto step = [&](float x) {
         if (mode == Mode::kSynced) {

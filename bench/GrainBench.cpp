@@ -1,6 +1,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/BenchSignals.h"
 #include "bench/BenchUtil.h"
 #include "dsp/TGrain.h"
 
@@ -9,12 +10,7 @@
 static void BM_GrainSlot(benchmark::State& state) {
     auto grain = std::make_unique<TGrain>();
     grain->setLoopMode(TGrain::kPing);
-    std::vector<float> in(1024);
-    unsigned seed = 6;
-    for (float& v : in) {
-        seed = seed * 1664525u + 1013904223u;
-        v = static_cast<float>(seed >> 8) / 8388608.0f - 1.0f;
-    }
+    const std::vector<float> in = tarnwell::bench::noiseBlock(1024, 6);
     float pl, pr, dl, dr;
     for (auto _ : state) {
         for (float x : in) {

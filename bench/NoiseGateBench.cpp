@@ -1,18 +1,15 @@
 #include <cmath>
 #include <vector>
 
+#include "bench/BenchSignals.h"
 #include "bench/BenchUtil.h"
 #include "dsp/TNoiseGate.h"
 
 namespace {
 
 std::vector<float> levels(float scale) {
-    std::vector<float> s(1024);
-    unsigned seed = 8;
-    for (float& v : s) {
-        seed = seed * 1664525u + 1013904223u;
-        v = scale * std::fabs(static_cast<float>(seed >> 8) / 8388608.0f - 1.0f);
-    }
+    std::vector<float> s = tarnwell::bench::noiseBlock(1024, 8);
+    for (float& v : s) v = scale * std::fabs(v);
     return s;
 }
 

@@ -2,21 +2,13 @@
 #include <memory>
 #include <vector>
 
+#include "bench/BenchSignals.h"
 #include "bench/BenchUtil.h"
 #include "dsp/TBasicReverb.h"
 
 namespace {
 
 constexpr int kBlock = 1024;
-
-std::vector<float> noiseBlock(unsigned seed) {
-    std::vector<float> s(kBlock);
-    for (float& v : s) {
-        seed = seed * 1664525u + 1013904223u;
-        v = static_cast<float>(seed >> 8) / 8388608.0f - 1.0f;
-    }
-    return s;
-}
 
 void configure(TBasicReverb& r) {
     r.setRoomSize(0.168f);
@@ -32,7 +24,7 @@ void configure(TBasicReverb& r) {
 static void BM_ReverbSound(benchmark::State& state) {
     auto reverb = std::make_unique<TBasicReverb>();
     configure(*reverb);
-    const std::vector<float> in = noiseBlock(1);
+    const std::vector<float> in = tarnwell::bench::noiseBlock(kBlock, 1);
     float o1, o2, o3, o4;
     for (auto _ : state) {
         for (float x : in) {
@@ -49,7 +41,7 @@ BENCHMARK(BM_ReverbSound);
 static void BM_ReverbEngineFrame(benchmark::State& state) {
     auto reverb = std::make_unique<TBasicReverb>();
     configure(*reverb);
-    const std::vector<float> in = noiseBlock(2);
+    const std::vector<float> in = tarnwell::bench::noiseBlock(kBlock, 2);
     float o1, o2, o3, o4;
     int frame = 0;
     for (auto _ : state) {
@@ -75,7 +67,7 @@ static void BM_ReverbSilenceAfterBurst(benchmark::State& state) {
     static const std::unique_ptr<TBasicReverb> reverb = [] {
         auto r = std::make_unique<TBasicReverb>();
         configure(*r);
-        const std::vector<float> burst = noiseBlock(3);
+        const std::vector<float> burst = tarnwell::bench::noiseBlock(kBlock, 3);
         float o1, o2, o3, o4;
         for (int b = 0; b < 44100 / kBlock; ++b)
             for (float x : burst) r->process(x, x, o1, o2, o3, o4);

@@ -8,9 +8,10 @@
 namespace {
 
 // A running sequencer that moves one step per call, so the step list is the sequence itself.
-TStep oneStepPerCall(int steps, int mode) {
+TStep oneStepPerCall(int steps, int mode, int loopStart = 0) {
     TStep s;
     s.setNumberOfSteps(steps);
+    s.setLoopStart(loopStart);
     s.setLoopMode(mode);
     s.setInc(1.0);
     s.start();
@@ -58,29 +59,14 @@ TEST(StepTest, LoopModesPlayTheirSequences) {
 }
 
 TEST(StepTest, LoopStartBoundsWrapAndPingPong) {
-    TStep wrap;
-    wrap.setNumberOfSteps(5);
-    wrap.setLoopStart(2);
-    wrap.setLoopMode(TStep::kWrap);
-    wrap.setInc(1.0);
-    wrap.start();
+    TStep wrap = oneStepPerCall(5, TStep::kWrap, 2);
     EXPECT_EQ(playedSteps(wrap, 9), (std::vector<int>{0, 1, 2, 3, 4, 2, 3, 4, 2}));
 
-    TStep ping;
-    ping.setNumberOfSteps(5);
-    ping.setLoopStart(2);
-    ping.setLoopMode(TStep::kPingPong);
-    ping.setInc(1.0);
-    ping.start();
+    TStep ping = oneStepPerCall(5, TStep::kPingPong, 2);
     EXPECT_EQ(playedSteps(ping, 9), (std::vector<int>{0, 2, 3, 4, 3, 2, 3, 4, 3}));
 
     // A loop start at or past the count leaves nothing to loop: the sequence runs once.
-    TStep late;
-    late.setNumberOfSteps(3);
-    late.setLoopStart(3);
-    late.setLoopMode(TStep::kWrap);
-    late.setInc(1.0);
-    late.start();
+    TStep late = oneStepPerCall(3, TStep::kWrap, 3);
     EXPECT_EQ(playedSteps(late, 5), (std::vector<int>{0, 1, 2, 2, 2}));
 }
 
