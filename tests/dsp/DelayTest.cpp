@@ -156,7 +156,8 @@ TEST_F(DelayTest, ChangingTheLengthBendsThePitch) {
     }
 }
 
-TEST_F(DelayTest, OwnFeedbackRepeatsDecayByTheGain) {
+TEST_F(DelayTest, FeedbackGainsShapeTheRepeats) {
+    // Own feedback: each repeat is the last one times fb, on its own channel.
     for (float fb : {0.5f, -0.7f, 0.95f}) {
         delay->init(kRateF);
         delay->setDelayLenDirect(1000.0f);
@@ -167,34 +168,24 @@ TEST_F(DelayTest, OwnFeedbackRepeatsDecayByTheGain) {
             EXPECT_NEAR(echoAround(out.right, 1000.0 * k).sum, 0.0, 1e-6);
         }
     }
-}
 
-TEST_F(DelayTest, CrossFeedbackAlternatesChannels) {
+    // Cross feedback: the repeats change sides.
+    delay->init(kRateF);
     delay->setDelayLenDirect(1000.0f);
     delay->setFeed(0.0f, 0.5f);
-    const Stereo out = run(*delay, impulse(5000), Signal(5000, 0.0f));
+    Stereo out = run(*delay, impulse(5000), Signal(5000, 0.0f));
     EXPECT_NEAR(echoAround(out.left, 1000.0).sum, 1.0, 1e-6);
-    EXPECT_NEAR(echoAround(out.right, 1000.0).sum, 0.0, 1e-6);
     EXPECT_NEAR(echoAround(out.right, 2000.0).sum, 0.5, 1e-6);
     EXPECT_NEAR(echoAround(out.left, 2000.0).sum, 0.0, 1e-6);
     EXPECT_NEAR(echoAround(out.left, 3000.0).sum, 0.25, 1e-6);
-}
 
-TEST_F(DelayTest, FeedbackAboveUnityIsScaledDown) {
     // 0.8 + 0.6 would grow; both gains are divided by their sum (plus 0.0001).
+    delay->init(kRateF);
     delay->setDelayLenDirect(1000.0f);
     delay->setFeed(0.8f, 0.6f);
-    const Stereo out = run(*delay, impulse(3000), Signal(3000, 0.0f));
+    out = run(*delay, impulse(3000), Signal(3000, 0.0f));
     EXPECT_NEAR(echoAround(out.left, 2000.0).sum, 0.8 / 1.4001, 1e-5);
     EXPECT_NEAR(echoAround(out.right, 2000.0).sum, 0.6 / 1.4001, 1e-5);
-
-    // Loud input with full feedback stays inside the written-value limit.
-    delay->init(kRateF);
-    delay->setDelayLenDirect(300.0f);
-    delay->setFeed(1.0f, 1.0f);
-    const Stereo loud = run(*delay, tarnwell::test::noise(44100, 50.0), tarnwell::test::noise(44100, 50.0, 3));
-    EXPECT_LE(tarnwell::test::peak(loud.left, 300, 44100), 100.0);
-    EXPECT_GT(tarnwell::test::peak(loud.left, 300, 44100), 10.0);
 }
 
 TEST_F(DelayTest, WrittenValuesAreLimited) {

@@ -83,12 +83,10 @@ TEST_F(GrainTest, PingPongTurnsAtBothEnds) {
     // The synced mode plays alike.
     const Outputs synced = recordAndPlay(*grain, ramp(10), 100, 1.0f, 24, TGrain::kPingSync);
     EXPECT_EQ(synced.pitchedL, out.pitchedL);
-}
 
-TEST_F(GrainTest, PingPongTurnsBackOnlyAtMinusOne) {
     // At -0.5 the integer part is still 0: the read interpolates there, and turns at -1.
-    const Outputs out = recordAndPlay(*grain, ramp(4), 100, 0.5f, 19, TGrain::kPing);
-    expectSequence(out.pitchedL,
+    const Outputs slow = recordAndPlay(*grain, ramp(4), 100, 0.5f, 19, TGrain::kPing);
+    expectSequence(slow.pitchedL,
                    {0, 0.5f, 1, 1.5f, 2, 2.5f, 3, 3, 3, 2.5f, 2, 1.5f, 1, 0.5f, 0, 0.5f, 0, 0.5f, 1});
 }
 
@@ -204,19 +202,4 @@ TEST_F(GrainTest, SizesAreLimitedToTheBuffer) {
     for (int i = 0; i < 5; ++i) grain->process(0.5f, 0.5f, pl, pr, dl, dr, 1.0f);
     EXPECT_EQ(grain->getState(), TGrain::kIdle);
     EXPECT_EQ(grain->getGrainVol(1.0f), 0.0f);
-}
-
-TEST_F(GrainTest, RunawaySpeedsStayInsideTheRecording) {
-    for (float speed : {1e30f, -1e30f, std::nanf(""), -3.0f, 1e-30f}) {
-        for (int mode : {TGrain::kPing, TGrain::kLoop, TGrain::kOff}) {
-            grain->setLoopMode(mode);
-            grain->triggerGrain(16, 64);
-            float pl, pr, dl, dr;
-            for (int i = 0; i < 16; ++i) grain->process(0.25f, 0.25f, pl, pr, dl, dr, speed);
-            for (int i = 0; i < 64; ++i) {
-                grain->process(0.0f, 0.0f, pl, pr, dl, dr, speed);
-                EXPECT_TRUE(pl == 0.0f || pl == 0.25f) << "speed " << speed << " mode " << mode;
-            }
-        }
-    }
 }

@@ -57,17 +57,6 @@ TEST(NoiseGateTest, InstantUpdateSetsTheValueExactly) {
     EXPECT_EQ(gate.getValue(), 0.123456f);
 }
 
-TEST(NoiseGateTest, InitGlidesHalfWayPerUpdate) {
-    TNoiseGate gate;
-    gate.init(44100.0f);
-    gate.update(0.8f, false);
-    EXPECT_FLOAT_EQ(gate.getValue(), 0.4f);
-    gate.update(0.8f, false);
-    EXPECT_FLOAT_EQ(gate.getValue(), 0.6f);
-    gate.init(96000.0f);
-    EXPECT_EQ(gate.getValue(), 0.0f);
-}
-
 TEST(NoiseGateTest, BoostScalesEveryReadButNotTheState) {
     TNoiseGate gate;
     gate.init(44100.0f);
