@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <iterator>
 #include <cmath>
+#include <iterator>
 
 namespace {
 
@@ -15,7 +15,7 @@ constexpr int kAllpassTuning[4] = {556, 441, 341, 225};
 constexpr float kAllpassGuard = 1e-8f;
 // The comb loops decay toward silence without end; in the subnormal range every frame of a quiet
 // tail would cost many times a loud one, so each comb write carries this offset. The lane
-// high-pass removes the DC it leaves; without it the level is far below hearing.
+// high-pass removes the DC it leaves; with the high-pass off that DC sits near 1e-13.
 constexpr float kCombGuard = 1e-15f;
 constexpr float kOutputGain = 0.025f;
 constexpr std::uint32_t kCombMask = TComb::kRingFrames - 1;
