@@ -181,7 +181,7 @@ int APlugin::getSteppedValue(int index, float scale, int count) const {
 }
 
 void APlugin::setSteppedValue(int index, int step, float scale, int count) {
-    if (count < 1) return;
+    if (!isParameter(index) || count < 1) return;  // the host is not told of a slot that does not exist
     const int i = std::clamp(step, 0, count - 1);
     setParameterAutomated(index, (static_cast<float>(i) + 0.1f) / scale);
 }

@@ -62,58 +62,12 @@ TEST_F(ParameterStore, ModulationDestinationsOfTheParameters) {
         fed += d != -1;
     }
     EXPECT_EQ(fed, 139);
-    const std::pair<int, int> cases[] = {
-        {4, -1},
-        {5, 4},
-        {9, 7},
-        {8, 7},
-        {10, 4},
-        {17, 7},
-        {21, -1},
-        {55, -1},
-        {89, 50 + 3},
-        {26, 4 + 7},
-        {27, 4 + 8},
-        {28, 15},
-        {29, 16},
-        {30, 18},
-        {31, 17},
-        {32, 19},
-        {37, 24},
-        {38 + 1, 27},
-        {72 + 33, 50 + 20},
-        {156, 25},
-        {157, 48},
-        {167, 72},
-        {216, 7},
-        {218, 53},
-        {600, 6},
-        {601, -1},
-        {602, 8},
-        {603, 7},
-        {604, 4},
-        {605, 5},
-        {606, 9},
-        {607, -1},
-        {608, -1},
-        {618 + 4, 50},
-        {110, 74},
-        {111, 75},
-        {112, 77},
-        {113, 78},
-        {114, 79},
-        {115, 80},
-        {116, 81},
-        {117, -1},
-        {118, 82},
-        {121, 85},
-        {122, 86},
-        {125, 89},
-        {126, -1},
-        {1023, -1},
-    };
-    for (const auto& [index, destination] : cases)
-        EXPECT_EQ(plugin->paramModDestination[index], destination) << index;
+    // Filter Pre Distort and Gain, Block 1 and 2 LowFI Bits (none) and Block 3's, Volume and the
+    // last XY amount, XY Speed and Smooth, Comb Random, the grain section, Delay, follower, amounts.
+    const int index[] = {5, 9, 21, 55, 89, 30, 37, 105, 157, 167, 218, 601, 602, 622, 110, 116, 118, 125};
+    const int expected[] = {4, 7, -1, -1, 53, 18, 24, 70, 48, 72, 53, -1, 8, 50, 74, 81, 82, 89};
+    for (size_t k = 0; k < std::size(index); ++k)
+        EXPECT_EQ(plugin->paramModDestination[index[k]], expected[k]) << index[k];
 
     int scale = 0, exponential = 0;
     for (int d = 0; d < MOD_DESTINATION_COUNT; ++d) {
@@ -124,10 +78,8 @@ TEST_F(ParameterStore, ModulationDestinationsOfTheParameters) {
     }
     EXPECT_EQ(scale, 5);
     EXPECT_EQ(exponential, 7);
-    EXPECT_EQ(plugin->modCombineKind[1], 3);   // Global Volume
     EXPECT_EQ(plugin->modCombineKind[82], 3);  // Follower Boost
     EXPECT_EQ(plugin->modCombineKind[73], 1);  // Delay Speed
-    EXPECT_EQ(plugin->modCombineKind[48], 1);  // Block 2 XY Speed
 }
 
 TEST_F(ParameterStore, SetParameterClampsSnapsAndSanitises) {
