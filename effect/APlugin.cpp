@@ -31,7 +31,8 @@ struct PresetFolder {
 }  // namespace
 
 APlugin::APlugin(HostCallback host) : AudioEffectX(host, 1, PARAMETER_COUNT) {
-    // DSP modules, built for 44100 Hz: filters, combs, shapers, steps, grains, reverbs, delay, follower.
+    // The DSP members were built for 44100 Hz by their own constructors, in declaration order:
+    // steps, grains, reverbs, delay, follower.
     // Program record: values and name cleared.
     isSynth(false);
     editorOpening = 0;
@@ -65,7 +66,7 @@ APlugin::~APlugin() {
         delete record;
         record = nullptr;
     }
-    // Delay and reverbs released here, before the base deletes the editor.
+    // The DSP members, the delay and reverbs among them, go before the base deletes the editor.
 }
 
 void APlugin::readHostQuirks() {
@@ -109,7 +110,7 @@ void APlugin::init() {
     // Process-wide filter and shaper tables, filled again by every instance.
     pendingMidiCount = 0;
     // MIDI learn target -1, latch cleared.
-    // Grain slots initialised for 44100 Hz once more.
+    for (TGrain& slot : grain) slot.init(44100.0f);
     initModDestinationTables();
     // Block and modulation undo stores cleared.
 }
@@ -142,9 +143,12 @@ void APlugin::setSampleRate(float rate) {
     storedRate = r;
     samplesPerBar = 240.0f * r / tempo;
     invSampleRate = 1.0f / r;
-    // Block by Block: filter, comb, shaper and the 16 grains re-initialised for r; then the reverbs.
+    for (int b = 0; b < BLOCK_COUNT; ++b)
+        for (int k = 0; k < GRAINS_PER_BLOCK; ++k) grain[b * GRAINS_PER_BLOCK + k].init(r);
+    for (TBasicReverb& room : reverb) room.setSampleRate(r);
     for (int i = 0; i < 4; ++i) fixedLengths[i] = r * FIXED_LENGTH_SECONDS[i];
-    // Delay and follower re-initialised for r.
+    delay.init(r);
+    follower.init(r);
 }
 
 bool APlugin::getEffectName(char* name) {
@@ -199,14 +203,6 @@ void APlugin::getParameterName(int index, char* text) {
         naming.block[b].shaperMode = getShaperMode(b);
     }
     parameterName(index, naming, text);
-}
-
-void APlugin::processReplacing(float**, float** outputs, int sampleFrames) {
-    // Until the engine runs here the effect is silent rather than passing stale buffers on.
-    for (int channel = 0; channel < 2; ++channel) {
-        if (outputs && outputs[channel] && sampleFrames > 0)
-            std::memset(outputs[channel], 0, sizeof(float) * static_cast<size_t>(sampleFrames));
-    }
 }
 
 bool APlugin::beginEdit(int index) {

@@ -8,6 +8,11 @@
 #include "effect/FactoryBank.h"
 #include "effect/ParameterLayout.h"
 #include "effect/Relaxed.h"
+#include "dsp/TBasicReverb.h"
+#include "dsp/TDelay.h"
+#include "dsp/TGrain.h"
+#include "dsp/TNoiseGate.h"
+#include "dsp/TStep.h"
 #include "framework/effectbase/AudioEffectX.h"
 
 #include <cstdint>
@@ -17,6 +22,15 @@ struct APluginProgram {
     static constexpr int NAME_SIZE = 32;  // NUL-terminated, at most 31 characters
     Relaxed<float> values[PARAMETER_COUNT];
     char name[NAME_SIZE] = {};
+};
+
+// A Block's signal: two sub-samples per channel, so that the filter, comb and shaper run at
+// twice the host rate. A pair (L, R) enters as {L, L, R, R} and leaves as the lane averages.
+struct BlockLanes {
+    float La = 0.0f;
+    float Lb = 0.0f;
+    float Ra = 0.0f;
+    float Rb = 0.0f;
 };
 
 class APlugin : public AudioEffectX {
@@ -149,13 +163,31 @@ public:
     char helpPath[256] = {};
 
     // ===================================================================== engine
+    // The per-frame engine: control schedule, modulation matrix, Blocks, paths and output.
     void processReplacing(float** inputs, float** outputs, int sampleFrames) override;
+    // The legacy accumulating entry: passes the input through untouched, MIDI still delivered.
+    void __processDeprecated(float** inputs, float** outputs, int sampleFrames) override;
     // Re-initialises all engine and DSP state; every applied program ends here.
-    void resetEverything() {}  // to be filled by the engine
+    void resetEverything();
     // Clears the per-Block engine counters (grain counter and slot) when a program is applied.
-    void clearBlockCounters() {}  // to be filled by the engine
+    void clearBlockCounters();
     // Readies Block b's XY replay for a newly applied program.
     void resetXY(int /*block*/) {}  // to be filled by the XY engine
+    // The Delay inserted on one Block's lanes (serial paths), mixed by delayDry and delayWet.
+    void doDelay(float& La, float& Ra, float& Lb, float& Rb);
+    // Grain length in frames for value v under Block b's grain loop mode, times factor.
+    float getGrainSize(int block, float v, float factor) const;
+    // The playing step of Block b's gater, -1 while it is stopped.
+    int getCurrentGaterSteps(int block) const;
+
+    static constexpr int GRAINS_PER_BLOCK = 16;
+
+    // DSP modules, in the order they are built.
+    TStep gater[BLOCK_COUNT];
+    TGrain grain[BLOCK_COUNT * GRAINS_PER_BLOCK];  // Block 1's sixteen first
+    TBasicReverb reverb[BLOCK_COUNT];
+    TDelay delay;
+    TNoiseGate follower;
 
     float tempo = 0.0f;           // beats per minute
     float storedRate = 0.0f;      // Hz; the rate the DSP modules were built for
@@ -170,6 +202,44 @@ public:
     int modCombineKind[MOD_DESTINATION_COUNT] = {};
     float modBaseValues[MOD_DESTINATION_COUNT] = {};
 
+    double lastXYDisplayClock = 0.0;           // clock() at the last XY display refresh
+    unsigned char firstFrame = 0;              // set by resetEverything until the end of the next frame
+    float modSourceValues[MOD_SOURCE_COUNT] = {};  // this frame's value of every modulation source
+    float modValues[MOD_DESTINATION_COUNT] = {};   // this frame's destination values after the slots
+    int currentPath = 0;                       // signal path 0..5
+    int blockType[BLOCK_COUNT] = {};           // 0 Off .. 6 Grain
+    int followerSource = 0;                    // 0 input, 1..3 a Block's output, 4 the output
+    float followerInput[2] = {};               // the pair the follower measures
+    float followerThreshold = 0.0f;            // linear level, for the Follower play mode
+    float followerHoldSamples = 0.0f;          // frames below the threshold before a restart
+    unsigned char gaterActive[BLOCK_COUNT] = {};
+    unsigned char noteOnFlag = 0, noteOffFlag = 0;  // a note arrived in this frame
+    uint32_t playing[2] = {};                  // host playing bit at the last check, at the one before
+    VstTimeInfo* hostTimeInfo = nullptr;       // this call's time record, or none
+
+    // The engine's noise generator, one per process: Room phases, grain jitter, note and white
+    // noise. Separate from the comb and shaper generator. Draws are a load and a store: instances
+    // rendering on different threads may repeat a value, but never race.
+    static Relaxed<uint32_t> RandSeed;
+    static float nextRandom();  // u in [0, 1]
+
+    BlockLanes blockInput[BLOCK_COUNT];
+    BlockLanes blockOutput[BLOCK_COUNT];
+    float smoothedVolume[BLOCK_COUNT] = {1.0f, 1.0f, 1.0f};
+    float smoothedPan[BLOCK_COUNT] = {0.5f, 0.5f, 0.5f};
+    float smoothedMix[BLOCK_COUNT] = {0.5f, 0.5f, 0.5f};
+    float blockGain[BLOCK_COUNT] = {1.0f, 1.0f, 1.0f};
+    float xyAmounts[BLOCK_COUNT][6] = {};  // X > 1..3, then Y > 1..3, each -1..1
+    float xyTargets[BLOCK_COUNT][3] = {};  // what the pad adds to the type's three targets
+    float roomModPhase[BLOCK_COUNT][4] = {};
+    float roomWidenPhase[BLOCK_COUNT][4] = {};
+    int grainCounter[BLOCK_COUNT] = {};  // frames since the last grain trigger
+    int grainSlot[BLOCK_COUNT] = {};     // slot the next trigger takes
+    float grainWriteFactor[BLOCK_COUNT] = {1.0f, 1.0f, 1.0f};
+    float grainReadFactor[BLOCK_COUNT] = {1.0f, 1.0f, 1.0f};
+    float grainShape[BLOCK_COUNT][GRAINS_PER_BLOCK] = {};
+    float delayDry = 1.0f, delayWet = 0.0f;
+
     // Seconds behind fixedLengths, as the nearest single-precision values.
     static constexpr float FIXED_LENGTH_SECONDS[4] = {0.015000021f, 0.039317489f, 0.063000001f, 0.036068503f};
 
@@ -179,6 +249,8 @@ public:
     // Records allocated one by one at construction; an entry is null only if that failed.
     VstMidiEvent* midiPool[MIDI_POOL_SIZE] = {};
     int32_t pendingMidiCount = 0;
+    // Applies the pooled events that fall due in this frame; the engine calls it while any wait.
+    void processMidi() {}  // to be filled by MIDI input
 
     // ===================================================================== XY motion
     int getXYPlayMode(int block) const;  // 0 free, 1 trigger, 2 follower, 3 note
@@ -195,6 +267,23 @@ public:
     Relaxed<unsigned char> editorIsOpen;
 
 private:
+    // Engine frame and control schedule (APluginEngine.cpp).
+    float param(int index) const { return currentValues[index].load(); }
+    void runModulationMatrix();
+    void controlStep128();
+    void controlStep16();
+    void gaterStep4();
+    void followHostTransport();
+    void restartForPlayback();
+    // Blocks, paths and output (APluginBlocks.cpp).
+    void updateBlockLevels();
+    void runSignalPath(float L, float R, float& outL, float& outR);
+    void runBlock(int block, bool parallel);
+    void mixBlock(int block, const BlockLanes& processed);
+    void processRoom(int block, const BlockLanes& in, BlockLanes& out);
+    void processGrain(int block, BlockLanes& in, BlockLanes& out);
+    float grainLength(int mode, float v) const;
+
     void readHostQuirks();
     void loadPresetFolders();
     void initParameterStore();

@@ -1,0 +1,324 @@
+// The Blocks, the six signal paths and the output stage: what each Block type hands its module,
+// Block Bypass, Mix, Pan, Spread and Volume, where the Delay sits, the XY routing onto each
+// Block's three targets and the level modulation sources.
+
+#include "effect/APlugin.h"
+#include "effect/EngineMath.h"
+
+#include <algorithm>
+#include <cmath>
+
+using engine::clamp01;
+
+namespace {
+
+enum BlockTypeId { TYPE_OFF = 0, TYPE_FILTER, TYPE_COMB, TYPE_SHAPER, TYPE_ROOM, TYPE_GATER, TYPE_GRAIN };
+
+constexpr int PATH_DELAY_FIRST = 0;
+constexpr int PATH_LAST_SERIAL = 3;
+constexpr int PATH_DELAY_PARALLEL = 4;
+constexpr int PATH_PARALLEL_DELAY = 5;
+
+constexpr int SOURCE_BLOCK_OUT = 48;  // + 2b, and its unipolar twin
+constexpr int SOURCE_OUT = 54;
+
+// Room LFO rates in cycles per 16 frames, whatever the sample rate.
+constexpr float ROOM_MOD_RATE[4] = {0.00106823607f, 0.00210676412f, 0.00114570837f, 0.000508571742f};
+// Room widen taps: phase steps per 8 frames and the depth of each triangle.
+constexpr float ROOM_WIDEN_RATE[4] = {1.85342251e-05f, 2.13200656e-05f, 1.13533806e-05f, 1.72809432e-05f};
+constexpr float ROOM_WIDEN_DEPTH[4] = {0.272727013f, 0.292928994f, 0.262625992f, 0.252525002f};
+
+// Tempo-synced grain lengths in bars.
+constexpr float GRAIN_SYNCED_LENGTHS[21] = {1.0f / 96, 1.0f / 64, 3.0f / 128, 1.0f / 48, 1.0f / 32, 3.0f / 64, 1.0f / 24,
+                                            1.0f / 16, 3.0f / 32, 1.0f / 12, 1.0f / 8,  3.0f / 16,  1.0f / 6,  1.0f / 4,
+                                            3.0f / 8,  1.0f / 3,  1.0f / 2,  3.0f / 4,  2.0f / 3,  1.0f,      1.5f};
+
+constexpr int destinationBase(int block) {
+    return BLOCK_DESTINATION_START + BLOCK_SLOT_COUNT * block;
+}
+
+// -40 dB .. +10 dB over the knob; the bottom of its travel is silence.
+inline float volumeGain(float v) {
+    return v < 0.001f ? 0.0f : std::pow(10.0f, (50.0f * v - 40.0f) / 20.0f);
+}
+
+inline BlockLanes lanesOf(float L, float R) {
+    return {L, L, R, R};
+}
+
+inline void addLanes(BlockLanes& sum, const BlockLanes& x) {
+    sum.La += x.La;
+    sum.Lb += x.Lb;
+    sum.Ra += x.Ra;
+    sum.Rb += x.Rb;
+}
+
+}  // namespace
+
+void APlugin::updateBlockLevels() {
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        const int P = blockParam(b, 0);
+        const float mix = param(P + BLOCK_MIX_OFFSET);
+        const float volume = param(P + BLOCK_VOLUME_OFFSET);
+        const float pan = param(P + BLOCK_PAN_OFFSET);
+        if (firstFrame) {
+            smoothedMix[b] = mix;
+            smoothedVolume[b] = volume;
+            smoothedPan[b] = pan;
+        } else {
+            smoothedMix[b] = 0.1f * mix + 0.9f * smoothedMix[b];
+            smoothedVolume[b] = 0.1f * volume + 0.9f * smoothedVolume[b];
+            smoothedPan[b] = 0.1f * pan + 0.9f * smoothedPan[b];
+        }
+        blockGain[b] = volumeGain(smoothedVolume[b]) * modValues[destinationBase(b) + 14];
+    }
+    // In a chain only the last Block's Pan knob pans; the earlier ones stay centred.
+    if (currentPath <= PATH_LAST_SERIAL) smoothedPan[0] = smoothedPan[1] = 0.5f;
+
+    if (getOnOff(DELAY_ON_PARAM)) {
+        const float m = clamp01(param(DELAY_MIX_PARAM) + modValues[81]);
+        delayDry = clamp01(2.0f - 2.0f * m);
+        delayWet = clamp01(2.0f * m);
+        const float left = clamp01(param(DELAY_LEFT_PARAM) + modValues[74]);
+        const float right = getOnOff(DELAY_MONO_PARAM) ? left : clamp01(param(DELAY_RIGHT_PARAM) + modValues[75]);
+        const float fine = std::fabs(modValues[76] * 0.1f * storedRate);
+        delay.setDelayLen(left, right, fine, fine, modValues[73], param(DELAY_TEMPO_SYNC_PARAM));
+    }
+}
+
+void APlugin::doDelay(float& La, float& Ra, float& Lb, float& Rb) {
+    if (!getOnOff(DELAY_ON_PARAM)) return;
+    float dl, dr;
+    delay.process((La + Lb) * 0.5f, (Ra + Rb) * 0.5f, dl, dr);
+    La = La * delayDry + delayWet * dl;
+    Lb = Lb * delayDry + delayWet * dl;
+    Ra = Ra * delayDry + delayWet * dr;
+    Rb = Rb * delayDry + delayWet * dr;
+}
+
+void APlugin::runSignalPath(float L, float R, float& outL, float& outR) {
+    const int path = currentPath;
+    const bool parallel = path >= PATH_DELAY_PARALLEL;
+
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        blockOutput[b] = {};
+        const float X = modSourceValues[SOURCE_X[b]];
+        const float Y = modSourceValues[SOURCE_Y[b]];
+        for (int k = 0; k < 3; ++k) xyTargets[b][k] = X * xyAmounts[b][2 * k] + Y * xyAmounts[b][2 * k + 1];
+    }
+
+    // The path input is also the dry pair of the output stage.
+    float dryL = L, dryR = R;
+    if ((path == PATH_DELAY_FIRST || path == PATH_DELAY_PARALLEL) && getOnOff(DELAY_ON_PARAM)) {
+        float dl, dr;
+        delay.process(L, R, dl, dr);
+        dryL = L * delayDry + delayWet * dl;
+        dryR = R * delayDry + delayWet * dr;
+    }
+    const BlockLanes pathInput = lanesOf(dryL, dryR);
+
+    blockInput[0] = pathInput;
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        runBlock(b, parallel);
+        BlockLanes& out = blockOutput[b];
+        if (!parallel && path == b + 1) doDelay(out.La, out.Ra, out.Lb, out.Rb);
+        if (followerSource == b + 1) {
+            followerInput[0] = out.La;
+            followerInput[1] = out.Ra;
+        }
+        modSourceValues[SOURCE_BLOCK_OUT + 2 * b] = engine::largerOf(out.La, out.Ra);
+        modSourceValues[SOURCE_BLOCK_OUT + 2 * b + 1] = engine::meanMagnitude(out.La, out.Ra);
+        if (b + 1 < BLOCK_COUNT) blockInput[b + 1] = parallel ? pathInput : out;
+    }
+
+    BlockLanes lanes = blockOutput[2];
+    if (parallel) {
+        lanes = blockOutput[0];
+        addLanes(lanes, blockOutput[1]);
+        addLanes(lanes, blockOutput[2]);
+        if (path == PATH_PARALLEL_DELAY) doDelay(lanes.La, lanes.Ra, lanes.Lb, lanes.Rb);
+    }
+
+    // Output stage: the processed pair is held to [-1, 1] before the wet gain and the result to
+    // +-0.999, so no runaway Block can leave the range.
+    const float pl = (lanes.La + lanes.Lb) * 0.5f;
+    const float pr = (lanes.Ra + lanes.Rb) * 0.5f;
+    if (followerSource == 4) {
+        followerInput[0] = pl;
+        followerInput[1] = pr;
+    }
+    const float vol = modValues[1];
+    const float dry = clamp01(modValues[2]);
+    float dryGain = dry * vol;
+    float wetGain = clamp01(1.0f - dry) * vol;
+    const float pan = modValues[3] + 0.5f;
+    float panL = clamp01(2.0f - 2.0f * pan);
+    float panR = clamp01(2.0f * pan);
+    if (getOnOff(BYPASS_PARAM)) {
+        wetGain = 0.0f;
+        dryGain = 1.0f;
+        panL = panR = 1.0f;
+    }
+    outL = engine::clampTo((wetGain * engine::clampTo(pl, -1.0f, 1.0f) + dryGain * dryL) * panL, -0.999f, 0.999f);
+    outR = engine::clampTo((wetGain * engine::clampTo(pr, -1.0f, 1.0f) + dryGain * dryR) * panR, -0.999f, 0.999f);
+    modSourceValues[SOURCE_OUT] = engine::largerOf(outL, outR);
+    modSourceValues[SOURCE_OUT + 1] = engine::meanMagnitude(outL, outR);
+}
+
+void APlugin::runBlock(int b, bool parallel) {
+    if (getOnOff(BLOCK_BYPASS_TAG[b])) {
+        // A bypassed Block passes its input along a chain and adds nothing to a parallel sum.
+        if (!parallel) blockOutput[b] = blockInput[b];
+        return;
+    }
+    BlockLanes& in = blockInput[b];
+    BlockLanes processed = in;
+    switch (blockType[b]) {
+    case TYPE_ROOM:
+        processRoom(b, in, processed);
+        break;
+    case TYPE_GATER: {
+        const float gL = modSourceValues[28 + 6 * b];
+        const float gR = modSourceValues[29 + 6 * b];
+        processed = {in.La * gL, in.Lb * gL, in.Ra * gR, in.Rb * gR};
+        break;
+    }
+    case TYPE_GRAIN:
+        processGrain(b, in, processed);  // may replace the dry input with the plain grains
+        break;
+    default:
+        break;
+    }
+    mixBlock(b, processed);
+}
+
+void APlugin::mixBlock(int b, const BlockLanes& processed) {
+    const int D = destinationBase(b);
+    const float pan = clamp01(smoothedPan[b] + modValues[D + 12]);
+    const float panL = clamp01(2.0f - 2.0f * pan);
+    const float panR = clamp01(2.0f * pan);
+    float wet = 0.0f, dry = 1.0f;
+    if (blockType[b] != TYPE_OFF) {
+        float mix = smoothedMix[b] + modValues[D + 13];
+        if (blockType[b] == TYPE_GATER) mix += xyTargets[b][2];
+        const float m2 = mix < 0.0f ? 0.0f : 2.0f * std::min(mix, 1.0f);
+        dry = clamp01(2.0f - m2);
+        wet = clamp01(m2);
+    }
+    const BlockLanes& in = blockInput[b];
+    const float g = blockGain[b];
+    BlockLanes& out = blockOutput[b];
+    out.La = g * (wet * processed.La + dry * in.La) * panL;
+    out.Lb = g * (wet * processed.Lb + dry * in.Lb) * panL;
+    out.Ra = g * (wet * processed.Ra + dry * in.Ra) * panR;
+    out.Rb = g * (wet * processed.Rb + dry * in.Rb) * panR;
+}
+
+void APlugin::processRoom(int b, const BlockLanes& in, BlockLanes& out) {
+    TBasicReverb& room = reverb[b];
+    const int P = blockParam(b, 0);
+    const float* V = &modValues[destinationBase(b)];
+    const float* t = xyTargets[b];
+
+    if ((sampleCounter & 15) == 0) {
+        const float speed = std::exp2(4.0f * V[4]);
+        const float depth = std::max(0.0f, param(P + ROOM_MOD_OFFSET) + V[3]);
+        float m[4];
+        for (int k = 0; k < 4; ++k) {
+            // Wrapped, so hours of running lose no phase resolution.
+            float& phase = roomModPhase[b][k];
+            phase += speed * ROOM_MOD_RATE[k];
+            phase -= std::floor(phase);
+            m[k] = 1.0f + 0.1f * depth * std::sin(6.28318f * phase);
+        }
+        room.setMod(m[0], m[1], m[2], m[3]);
+    }
+    if ((sampleCounter & 7) == 0) {
+        float w[4];
+        for (int k = 0; k < 4; ++k) {
+            float& phase = roomWidenPhase[b][k];
+            phase += ROOM_WIDEN_RATE[k];
+            phase -= std::floor(phase);
+            const float tri = (1.0f - std::fabs(2.0f * phase - 1.0f)) * ROOM_WIDEN_DEPTH[k] + (1.0f - ROOM_WIDEN_DEPTH[k]);
+            w[k] = tri * fixedLengths[k] + 1.0f;
+        }
+        room.setWiden(w[0], w[1], w[2], w[3]);
+    }
+
+    const float spread = param(P + BLOCK_SPREAD_OFFSET) + V[11];
+    room.setRoomSize(0.168f);
+    room.setDamp(clamp01(param(P + ROOM_DAMP_OFFSET) + V[1] + t[1]));
+    room.setFilter(0.0f, clamp01(param(P + ROOM_HP_OFFSET) + V[2] + t[2]));
+    const float l = std::max(0.0f, param(P + ROOM_LENGTH_OFFSET) + V[0] + t[0]);
+    const float a = std::exp2((0.5f * l + 0.4f) * 6.0f - 6.0f);
+    room.setLength(a, 0.9f * a * std::exp2(0.4f * spread));
+
+    float o1, o2, o3, o4;
+    room.process((in.La + in.Lb) * 0.5f, (in.Ra + in.Rb) * 0.5f, o1, o2, o3, o4);
+    out = lanesOf((o1 + o3) * 0.707f * 0.9f, (o2 + o4) * 0.707f * 0.9f);
+}
+
+float APlugin::grainLength(int mode, float v) const {
+    if (mode & 1) return GRAIN_SYNCED_LENGTHS[getSteppedValue(v, 21.0f, 21)] * samplesPerBar;
+    return std::exp2(8.0f * v) * storedRate / 1000.0f;  // 1 .. 256 ms
+}
+
+float APlugin::getGrainSize(int block, float v, float factor) const {
+    if (block < 0 || block >= BLOCK_COUNT) return 0.0f;
+    return grainLength(getGrainMode(block), v) * factor;
+}
+
+void APlugin::processGrain(int b, BlockLanes& in, BlockLanes& out) {
+    const int G = GRAIN_WRITE_SIZE_TAG[b];
+    const float* V = &modValues[destinationBase(b)];
+    const float* t = xyTargets[b];
+    const int mode = getGrainMode(b);
+    TGrain* slots = &grain[b * GRAINS_PER_BLOCK];
+
+    const float ws = clamp01(param(G) + V[2] + t[1]);
+    const float rs = clamp01(param(G + 3) + V[3] + t[2]);
+    const float write = grainLength(mode, ws) * grainWriteFactor[b];
+    float read, interval;
+    if (!getOnOff(GRAIN_UNLINK_TAG[b])) {
+        read = std::exp2(8.0f * rs - 4.0f) * write;
+        interval = std::exp2(8.0f * param(G + 1) - 4.0f) * write * grainReadFactor[b];
+    } else {
+        read = grainReadFactor[b] * grainLength(mode, rs);
+        interval = grainLength(mode, param(G + 1));
+    }
+
+    if (grainCounter[b] < engine::truncToInt(interval)) {
+        ++grainCounter[b];
+    } else {
+        // The next grain's sizes jitter by up to +-10 % with Random; this one keeps the old factors.
+        const float r = clamp01(param(G + 6) + V[5]);
+        grainWriteFactor[b] = 1.0f + (0.2f * nextRandom() - 0.1f) * r;
+        grainReadFactor[b] = 1.0f + (0.2f * nextRandom() - 0.1f) * r;
+        const int s = grainSlot[b];
+        slots[s].triggerGrain(engine::truncToInt(write), engine::truncToInt(read));
+        const float shape = param(G + 2) + V[4];
+        grainShape[b][s] = shape < 0.0f ? 0.125f : std::exp2(6.0f * std::min(shape, 1.0f) - 3.0f);
+        slots[s].setLoopMode(mode);
+        grainCounter[b] = 0;
+        grainSlot[b] = (s + 1) % GRAINS_PER_BLOCK;
+    }
+
+    const int semitones = static_cast<int>(param(G + 4) * 24.99f) - 12;
+    const float speed = std::exp2((static_cast<float>(semitones) + 12.0f * (t[0] + V[0])) / 12.0f +
+                                  (2.0f * param(G + 5) - 1.0f + V[1]) / 12.0f);
+
+    float wetL = 0.0f, wetR = 0.0f, plainL = 0.0f, plainR = 0.0f;
+    for (int k = 0; k < GRAINS_PER_BLOCK; ++k) {
+        float pL, pR, dL, dR;
+        slots[k].process(in.La, in.Ra, pL, pR, dL, dR, speed);
+        const float vol = slots[k].getGrainVol(grainShape[b][k]);
+        wetL += pL * vol;
+        wetR += pR * vol;
+        const float plainVol = slots[k].getGrainVol(1.0f);
+        plainL += dL * plainVol;
+        plainR += dR * plainVol;
+    }
+    out = lanesOf(wetL, wetR);
+    // With Dry on the Block's dry part is the unpitched grain signal.
+    if (getOnOff(GRAIN_DRY_TAG[b])) in = lanesOf(plainL, plainR);
+}

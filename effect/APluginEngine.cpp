@@ -1,0 +1,335 @@
+// The frame of the audio engine: the work once per call, the steps of every frame in their
+// order, the 128-, 16- and 4-frame control schedule, host tempo and transport, the modulation
+// matrix, the engine's noise generator and the resets.
+
+#include "effect/APlugin.h"
+#include "effect/EngineMath.h"
+
+#include <algorithm>
+#include <cmath>
+#include <ctime>
+
+using engine::clamp01;
+
+Relaxed<uint32_t> APlugin::RandSeed{1u};
+
+namespace {
+
+// Gater speed factors, in steps per sixteenth note.
+constexpr double GATER_SPEED_ARRAY[17] = {1.0 / 16, 1.0 / 12, 1.0 / 8, 1.0 / 6, 1.0 / 4, 1.0 / 3,
+                                          1.0 / 2,  2.0 / 3,  1.0,     1.5,     2.0,     3.0,
+                                          4.0,      6.0,      8.0,     12.0,    16.0};
+
+// Sources that swing around 0; the scale kind reads them as 0..1.
+constexpr bool isBipolarSource(int s) {
+    switch (s) {
+    case 25: case 26: case 31: case 33: case 37: case 39: case 43: case 45:
+    case 46: case 48: case 50: case 52: case 54: case 57: return true;
+    default: return false;
+    }
+}
+
+constexpr int SOURCE_CENTER_NOTE = 24;
+constexpr int SOURCE_FOLLOWER = 27;
+constexpr int SOURCE_GATER_LEFT = 28;  // + 6b; the right side follows
+constexpr int SOURCE_INPUT = 46;       // and its unipolar twin
+constexpr int SOURCE_OFFSET = 56;
+constexpr int SOURCE_WHITE_NOISE = 57;
+constexpr int SOURCE_UNIPOLAR_NOISE = 58;
+
+constexpr int COMBINE_ADD = 0;
+constexpr int COMBINE_EXPONENTIAL = 1;
+constexpr int COMBINE_SCALE = 3;
+
+constexpr int destinationBase(int block) {
+    return BLOCK_DESTINATION_START + BLOCK_SLOT_COUNT * block;
+}
+
+// A host sample that is NaN or infinite would poison every recursive state downstream.
+inline float finiteOrZero(float x) {
+    return std::isfinite(x) ? x : 0.0f;
+}
+
+inline float inputSample(float** inputs, int channel, int frame) {
+    return inputs && inputs[channel] ? finiteOrZero(inputs[channel][frame]) : 0.0f;
+}
+
+}  // namespace
+
+float APlugin::nextRandom() {
+    const uint32_t v = RandSeed.load() * 16807u;
+    RandSeed.store(v + 1u);
+    return (static_cast<float>(static_cast<int32_t>(v)) * 4.656612873077393e-10f + 1.0f) * 0.5f;
+}
+
+void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames) {
+    hostTimeInfo = getTimeInfo(timePpqPosValid | timeTempoValid);
+    if (isEditorOpen()) {
+        const double now = static_cast<double>(std::clock());
+        if (now - lastXYDisplayClock > 40.0) {
+            // The editor's XY pads are marked for redraw here once the editor exists.
+            lastXYDisplayClock = now;
+        }
+    }
+
+    for (int i = 0; i < sampleFrames; ++i) {
+        if (pendingMidiCount > 0) processMidi();
+
+        const float L = inputSample(inputs, 0, i);
+        const float R = inputSample(inputs, 1, i);
+
+        if ((refreshCounter & 0xFFFu) == 0 && displayRefreshPending) {
+            displayRefreshPending = 0;
+            editorResume();
+        }
+        ++refreshCounter;
+
+        runModulationMatrix();
+
+        modSourceValues[SOURCE_OFFSET] = 1.0f;
+        modSourceValues[SOURCE_WHITE_NOISE] = 2.0f * nextRandom() - 1.0f;
+        modSourceValues[SOURCE_UNIPOLAR_NOISE] = nextRandom();
+
+        if ((sampleCounter & 127) == 0) controlStep128();
+        if ((sampleCounter & 15) == 0) controlStep16();
+        if ((sampleCounter & 3) == 0) gaterStep4();
+
+        updateBlockLevels();
+
+        follower.update((std::fabs(followerInput[0]) + std::fabs(followerInput[1])) * 0.5f, firstFrame != 0);
+        modSourceValues[SOURCE_FOLLOWER] = follower.getValue();
+
+        // XY triggers and motion of the three Blocks run here once the XY engine exists.
+
+        for (int b = 0; b < BLOCK_COUNT; ++b) {
+            gater[b].getValue(modSourceValues[SOURCE_GATER_LEFT + 6 * b], modSourceValues[SOURCE_GATER_LEFT + 6 * b + 1]);
+            if (gaterActive[b]) gater[b].process();
+        }
+
+        if (followerSource == 0) {
+            followerInput[0] = L;
+            followerInput[1] = R;
+        }
+        modSourceValues[SOURCE_INPUT] = engine::largerOf(L, R);
+        modSourceValues[SOURCE_INPUT + 1] = engine::meanMagnitude(L, R);
+
+        float outL, outR;
+        runSignalPath(L, R, outL, outR);
+        if (outputs && outputs[0]) outputs[0][i] = outL;
+        if (outputs && outputs[1]) outputs[1][i] = outR;
+
+        // Trigger is a one-shot: the XY triggers saw it in this frame.
+        if (getParameter(TRIGGER_PARAM) > 0.5f) setParameter(TRIGGER_PARAM, 0.0f);
+
+        noteOnFlag = 0;
+        noteOffFlag = 0;
+        ++sampleCounter;
+        firstFrame = 0;
+    }
+}
+
+void APlugin::__processDeprecated(float** inputs, float** outputs, int sampleFrames) {
+    hostTimeInfo = getTimeInfo(timePpqPosValid | timeTempoValid);
+    for (int i = 0; i < sampleFrames; ++i) {
+        if (pendingMidiCount > 0) processMidi();
+        for (int channel = 0; channel < 2; ++channel) {
+            if (outputs && outputs[channel])
+                outputs[channel][i] = inputs && inputs[channel] ? inputs[channel][i] : 0.0f;
+        }
+    }
+}
+
+// Slot n's amount is its own parameter plus what the slots before it sent to "Mod n Amount".
+void APlugin::runModulationMatrix() {
+    std::copy(std::begin(modBaseValues), std::end(modBaseValues), std::begin(modValues));
+    for (int n = 0; n < MOD_SLOT_COUNT; ++n) {
+        const int s = getModSource(n);
+        if (s == 0) continue;
+        const int d = getModDestination(n);
+        const float raw = 2.0f * param(MOD_AMOUNT_TAG[n]) - 1.0f + modValues[DESTINATION_MOD_AMOUT[n]];
+        const float a = getModBypass(n) ? 0.0f : engine::clampTo(raw, -1.0f, 1.0f);
+        float x = modSourceValues[s];
+        switch (modCombineKind[d]) {
+        case COMBINE_ADD:
+            modValues[d] += x * a;
+            break;
+        case COMBINE_EXPONENTIAL:
+            modValues[d] *= std::exp2(3.0f * x * a);
+            break;
+        case COMBINE_SCALE:
+            if (isBipolarSource(s))
+                x = 0.5f * x + 0.5f;
+            else if (s == SOURCE_CENTER_NOTE)
+                x = clamp01(x);
+            // A positive amount scales by the source; a negative one by its complement.
+            if (a > 0.00001f) {
+                modValues[d] *= x * a + (1.0f - a);
+            } else {
+                const float A = std::fabs(a);
+                modValues[d] *= (1.0f - std::fabs(x)) * A + (1.0f - A);
+            }
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void APlugin::controlStep128() {
+    currentPath = getPath();
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        const int t = getBlockType(b);
+        // A Block that becomes a Grain Block starts with silent slots; one that stays keeps them.
+        if (t == 6 && blockType[b] != 6) {
+            for (int k = 0; k < GRAINS_PER_BLOCK; ++k) grain[b * GRAINS_PER_BLOCK + k].reset();
+            grainCounter[b] = 0;
+            grainSlot[b] = 0;
+        }
+        blockType[b] = t;
+    }
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        gater[b].setNumberOfSteps(getGaterSteps(b) + 1);
+        gater[b].setLoopStart(0);
+        gater[b].setLoopMode(getGaterLoopMode(b));  // corrects "off" under a free-running pad
+    }
+    followerSource = getFollowerSource();
+}
+
+void APlugin::controlStep16() {
+    const double stepsPerFrame = static_cast<double>(tempo) / 15.0 * static_cast<double>(invSampleRate);
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        const int P = blockParam(b, 0);
+        const int D = destinationBase(b);
+        gater[b].setInc(static_cast<double>(modValues[D + 6]) * GATER_SPEED_ARRAY[getGaterSpeed(b)] * stepsPerFrame);
+        gater[b].setSwing(clamp01(param(P + GATER_SWING_OFFSET) + modValues[D + 7]));
+        const float ramp = getEnvelopeValue(param(P + GATER_SMOOTH_OFFSET) + modValues[D + 8]);
+        gater[b].setAttack(ramp);
+        gater[b].setDecay(ramp);
+    }
+
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        bool active = blockType[b] == 5;
+        for (int n = 0; n < MOD_SLOT_COUNT; ++n) {
+            const int s = getModSource(n);
+            active = active || s == SOURCE_GATER_LEFT + 6 * b || s == SOURCE_GATER_LEFT + 6 * b + 1;
+        }
+        gaterActive[b] = active ? 1 : 0;
+    }
+
+    if (getOnOff(DELAY_ON_PARAM)) {
+        delay.setTempo(tempo);
+        const bool equalFeed = getOnOff(DELAY_EQUAL_FEED_PARAM);
+        delay.setEqual(equalFeed ? 1.0f : 0.0f);
+        auto feedOf = [](float v) { return v < 0.0f ? -0.995f : std::min(v, 1.0f) * 1.99f - 0.995f; };
+        const float fb = feedOf(param(DELAY_FEEDBACK_PARAM) + modValues[77]);
+        const float cross = equalFeed ? 0.0f : feedOf(param(DELAY_CROSS_FEEDBACK_PARAM) + modValues[78]);
+        delay.setFeed(fb, cross);
+        delay.setFeedFilter(clamp01(param(DELAY_LP_PARAM) + modValues[79]), clamp01(param(DELAY_HP_PARAM) + modValues[80]));
+    }
+
+    follower.setSmooth(clamp01(param(FOLLOWER_SMOOTH_PARAM) + modValues[83]));
+    const float boost = param(FOLLOWER_BOOST_PARAM);
+    const float boostGain = boost < 0.001f ? 0.0f : std::pow(10.0f, (40.0f * boost - 20.0f) / 20.0f);
+    follower.setBoost(boostGain * modValues[82]);
+    const float threshold = clamp01(param(FOLLOWER_THRESHOLD_PARAM) + modValues[84]);
+    followerThreshold = threshold < 0.001f ? 0.0f : std::pow(10.0f, (40.0f * threshold - 40.0f) / 20.0f);
+    const float hold = clamp01(param(FOLLOWER_HOLD_PARAM) + modValues[85]);
+    followerHoldSamples = std::exp2(14.0f * hold) * storedRate / 1000.0f;
+
+    // Stored as pairs (X amount k, Y amount k): target k of the pad is X * first + Y * second.
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        const int P = blockParam(b, 0);
+        const int D = destinationBase(b);
+        for (int k = 0; k < 3; ++k) {
+            xyAmounts[b][2 * k] =
+                engine::clampTo(2.0f * param(P + XY_ASSIGN_OFFSET + k) - 1.0f + modValues[D + 15 + k], -1.0f, 1.0f);
+            xyAmounts[b][2 * k + 1] =
+                engine::clampTo(2.0f * param(P + XY_ASSIGN_OFFSET + 3 + k) - 1.0f + modValues[D + 18 + k], -1.0f, 1.0f);
+        }
+    }
+
+    followHostTransport();
+}
+
+void APlugin::followHostTransport() {
+    if (!hostTimeInfo) return;
+    const VstTimeInfo& info = *hostTimeInfo;
+    // A host tempo that is not a number keeps the last one.
+    if ((info.flags & timeTempoValid) && std::isfinite(info.tempo)) {
+        tempo = static_cast<float>(std::clamp(info.tempo, 1.0, 1200.0));
+        samplesPerBar = storedRate * 240.0f / tempo;
+    }
+    const uint32_t now = static_cast<uint32_t>(info.flags) & timeTransportPlaying;
+    const uint32_t before = playing[0];
+    playing[1] = before;
+    playing[0] = now;
+    if (now && now != before) restartForPlayback();
+}
+
+// Playback starts: every time-based state begins again with the song.
+void APlugin::restartForPlayback() {
+    follower.init(storedRate);
+    delay.init(storedRate);
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        gater[b].reset();
+        grainCounter[b] = 0;
+        grainSlot[b] = 0;
+        for (int k = 0; k < GRAINS_PER_BLOCK; ++k) grain[b * GRAINS_PER_BLOCK + k].reset();
+    }
+    // A free-running pad's trigger update starts its gater again in this same frame.
+    for (int b = 0; b < BLOCK_COUNT; ++b)
+        if (getXYPlayMode(b) == 0) gater[b].stop();
+}
+
+void APlugin::gaterStep4() {
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        if (!gaterActive[b]) continue;
+        const int D = destinationBase(b);
+        const float off = clamp01(modValues[D + 9]);
+        const float onMod = modValues[D + 10];
+        const bool padLevels = blockType[b] == 5;
+        const float X = modSourceValues[SOURCE_X[b]];
+        const float Y = modSourceValues[SOURCE_Y[b]];
+        // In a Gater Block the pad sets the "on" level: first amount pair left, second right.
+        auto onLevel = [&](float stepValue, int pair) {
+            float base = stepValue;
+            if (padLevels) {
+                const float ax = xyAmounts[b][2 * pair];
+                const float ay = xyAmounts[b][2 * pair + 1];
+                base = clamp01(ax * X + ay * Y + 1.0f - ax - ay);
+            }
+            return clamp01(base + onMod);
+        };
+        for (int i = 0; i < GATER_STEPS_PER_SIDE; ++i) {
+            const float l = param(GATER_TAG[b][0] + i);
+            const float r = param(GATER_TAG[b][1] + i);
+            gater[b].setStep(i, l < 0.5f ? off : onLevel(l, 0), r < 0.5f ? off : onLevel(r, 1));
+        }
+    }
+}
+
+void APlugin::resetEverything() {
+    playing[0] = playing[1] = ~0u;  // no valid state: a running transport restarts the engine
+    firstFrame = 1;
+    for (int b = 0; b < BLOCK_COUNT; ++b) gater[b].reset();
+    for (TBasicReverb& room : reverb) room.setSampleRate(storedRate);
+    for (int b = 0; b < BLOCK_COUNT; ++b)
+        for (float& phase : roomModPhase[b]) phase = nextRandom();
+    for (int b = 0; b < BLOCK_COUNT; ++b)
+        for (float& phase : roomWidenPhase[b]) phase = nextRandom();
+    delay.init(storedRate);
+    follower.init(storedRate);
+    for (TGrain& slot : grain) slot.init(storedRate);
+    clearBlockCounters();
+}
+
+void APlugin::clearBlockCounters() {
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        grainCounter[b] = 0;
+        grainSlot[b] = 0;
+    }
+}
+
+int APlugin::getCurrentGaterSteps(int block) const {
+    return block >= 0 && block < BLOCK_COUNT ? gater[block].getStep() : -1;
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+// Small value helpers shared by the engine's frame, control schedule and Blocks.
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+namespace engine {
+
+// NaN reads as 0: a mapped value never passes an undefined number on to a module.
+inline float clamp01(float v) {
+    return v > 0.0f ? std::min(v, 1.0f) : 0.0f;
+}
+
+inline float clampTo(float v, float lo, float hi) {
+    return v > lo ? std::min(v, hi) : lo;
+}
+
+// Truncation toward zero that saturates instead of overflowing; NaN gives 0.
+inline int truncToInt(float v) {
+    if (!(v > static_cast<float>(INT_MIN))) return v < 0.0f ? INT_MIN : 0;
+    if (v >= static_cast<float>(INT_MAX)) return INT_MAX;
+    return static_cast<int>(v);
+}
+
+// The sample of larger magnitude with its sign (the right one when equal).
+inline float largerOf(float l, float r) {
+    return std::fabs(l) > std::fabs(r) ? l : r;
+}
+
+inline float meanMagnitude(float l, float r) {
+    return (std::fabs(l) + std::fabs(r)) * 0.5f;
+}
+
+}  // namespace engine

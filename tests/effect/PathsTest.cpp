@@ -1,0 +1,183 @@
+// The six signal paths, where the Delay sits in each, Block Bypass, Mix, Pan and Volume, and the
+// output stage, measured on rendered audio and on the Block level sources.
+
+#include "tests/effect/EngineHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+
+using namespace tarnwell::test;
+
+namespace {
+
+class PathsTest : public EngineFixture {
+protected:
+    static constexpr std::size_t LENGTH = 2000;
+    static constexpr double DELAY_FRAMES = 44.1 * 8.0;  // the plain delay at length 0.25: 8 ms
+
+    // Blocks Off at the given gains, a DC input; the settled output pair.
+    std::pair<float, float> settledOutput(int path, const std::function<void(APlugin&)>& setup) {
+        auto fx = makeNeutral(path, setup);
+        const Stereo out = render(*fx, constant(LENGTH, 0.1f));
+        return {out.left.back(), out.right.back()};
+    }
+};
+
+bool isSerial(int path) {
+    return path <= 3;
+}
+
+}  // namespace
+
+TEST_F(PathsTest, SerialPathsMultiplyBlockGainsParallelPathsAddThem) {
+    for (int path = 0; path < 6; ++path) {
+        SCOPED_TRACE(path);
+        // Gains 2, 0.5, 2; Block 1 panned hard left, which only a parallel path hears.
+        const auto [l, r] = settledOutput(path, [](APlugin& fx) {
+            fx.setParameter(blockParam(0, BLOCK_VOLUME_OFFSET), volumeFor(2.0f));
+            fx.setParameter(blockParam(1, BLOCK_VOLUME_OFFSET), volumeFor(0.5f));
+            fx.setParameter(blockParam(2, BLOCK_VOLUME_OFFSET), volumeFor(2.0f));
+            fx.setParameter(blockParam(0, BLOCK_PAN_OFFSET), 0.0f);
+        });
+        if (isSerial(path)) {
+            EXPECT_NEAR(l, 0.2f, 1e-4f);
+            EXPECT_NEAR(r, 0.2f, 1e-4f);
+        } else {
+            EXPECT_NEAR(l, 0.45f, 1e-4f);
+            EXPECT_NEAR(r, 0.25f, 1e-4f);
+        }
+    }
+}
+
+TEST_F(PathsTest, OnlyTheLastBlockPansInASerialPath) {
+    const auto [l, r] = settledOutput(3, [](APlugin& fx) {
+        fx.setParameter(blockParam(0, BLOCK_PAN_OFFSET), 0.0f);
+        fx.setParameter(blockParam(1, BLOCK_PAN_OFFSET), 1.0f);
+        fx.setParameter(blockParam(2, BLOCK_PAN_OFFSET), 0.0f);
+    });
+    EXPECT_NEAR(l, 0.1f, 1e-5f);  // pan 0: left at full level, right silent
+    EXPECT_NEAR(r, 0.0f, 1e-6f);
+}
+
+TEST_F(PathsTest, BypassedBlockPassesAlongAChainAndAddsNothingInParallel) {
+    auto setup = [](APlugin& fx) {
+        fx.setParameter(blockParam(0, BLOCK_VOLUME_OFFSET), volumeFor(2.0f));
+        fx.setParameter(blockParam(1, BLOCK_VOLUME_OFFSET), volumeFor(0.5f));
+        fx.setParameter(blockParam(1, BLOCK_PAN_OFFSET), 0.0f);
+        fx.setParameter(blockParam(2, BLOCK_VOLUME_OFFSET), volumeFor(1.5f));
+        fx.setParameter(BLOCK_BYPASS_TAG[1], 1.0f);
+    };
+    const auto [sl, sr] = settledOutput(3, setup);
+    EXPECT_NEAR(sl, 0.3f, 1e-4f);  // 0.1 * 2 * 1.5: neither Block 2's gain nor its pan
+    EXPECT_NEAR(sr, 0.3f, 1e-4f);
+    const auto [pl, pr] = settledOutput(5, setup);
+    EXPECT_NEAR(pl, 0.35f, 1e-4f);  // 0.1 * (2 + 1.5)
+    EXPECT_NEAR(pr, 0.35f, 1e-4f);
+}
+
+// An impulse through a wet-only Delay. Each Block's output level source shows whether that Block
+// (with the Delay that follows it) hears the delayed signal; with global Bypass on the output is
+// the path input pair, delayed only where the Delay comes first; the output always is.
+TEST_F(PathsTest, TheDelaySitsWhereEachPathPutsIt) {
+    constexpr std::size_t N = 1000;
+    constexpr double D = DELAY_FRAMES;
+    // Per path: the dry pair, then Blocks 1..3, delayed or not.
+    const std::array<std::array<bool, 4>, 6> delayed = {{{true, true, true, true},
+                                                         {false, true, true, true},
+                                                         {false, false, true, true},
+                                                         {false, false, false, true},
+                                                         {true, true, true, true},
+                                                         {false, false, false, false}}};
+    auto arrival = [](const Signal& s) { return static_cast<double>(firstAbove(s, 0.01)); };
+    auto check = [&](int path, bool bypassFirst) {
+        SCOPED_TRACE(testing::Message() << "path " << path << (bypassFirst ? ", Block 1 bypassed" : ""));
+        auto setup = [&](APlugin& e) {
+            setPlainDelay(e, 0.25f);
+            if (bypassFirst) e.setParameter(BLOCK_BYPASS_TAG[0], 1.0f);
+        };
+        auto fx = makeNeutral(path, setup);
+        std::array<Signal, 3> level;
+        for (Signal& s : level) s.resize(N);
+        const Stereo out = render(*fx, impulse(N, 0, 0.5f), impulse(N, 0, 0.5f), 1, [&](std::size_t i) {
+            for (int b = 0; b < 3; ++b) level[b][i] = fx->modSourceValues[48 + 2 * b];
+        });
+        EXPECT_NEAR(arrival(out.left), D, 3.0);
+        EXPECT_NEAR(arrival(out.right), D, 3.0);
+        for (int b = 0; b < 3; ++b) EXPECT_NEAR(arrival(level[b]), delayed[path][b + 1] ? D : 0.0, 3.0) << "Block " << b + 1;
+
+        auto bypassed = makeNeutral(path, [&](APlugin& e) {
+            setup(e);
+            e.setParameter(BYPASS_PARAM, 1.0f);
+        });
+        EXPECT_NEAR(arrival(render(*bypassed, impulse(N, 0, 0.5f)).left), delayed[path][0] ? D : 0.0, 3.0) << "dry pair";
+    };
+    for (int path = 0; path < 6; ++path) check(path, false);
+    check(1, true);  // the Delay still follows a bypassed Block 1
+}
+
+TEST_F(PathsTest, DelayMixHalfKeepsDryAndWetAtFullLevel) {
+    auto fx = makeNeutral(3, [](APlugin& e) {
+        setPlainDelay(e, 0.25f);
+        e.setParameter(DELAY_MIX_PARAM, 0.5f);
+    });
+    const Stereo out = render(*fx, constant(1000, 0.25f));
+    EXPECT_NEAR(out.left[100], 0.25f, 1e-5f);  // dry alone until the delayed signal arrives
+    EXPECT_NEAR(out.left[999], 0.5f, 1e-5f);
+}
+
+// A Room Block whose tail starts only after its shortest comb: the first frame is the dry part.
+TEST_F(PathsTest, MixSetsDryAndWetAndVolumeSilencesBoth) {
+    constexpr std::size_t N = 4000;
+    auto renderRoom = [&](float mix, float volume) {
+        auto fx = makeNeutral(3, [&](APlugin& e) {
+            setBlockType(e, 0, 4);
+            e.setParameter(blockParam(0, BLOCK_MIX_OFFSET), mix);
+            e.setParameter(blockParam(0, BLOCK_VOLUME_OFFSET), volume);
+            e.setParameter(blockParam(0, ROOM_LENGTH_OFFSET), 0.5f);
+        });
+        return render(*fx, impulse(N, 0, 0.5f)).left;
+    };
+    const Signal dryOnly = renderRoom(0.0f, 0.8f);
+    const Signal both = renderRoom(0.5f, 0.8f);
+    const Signal wetOnly = renderRoom(1.0f, 0.8f);
+    const Signal silent = renderRoom(0.5f, 0.0005f);
+
+    EXPECT_FLOAT_EQ(dryOnly[0], 0.5f);
+    EXPECT_EQ(peak(dryOnly, 1, N), 0.0);
+    EXPECT_EQ(wetOnly[0], 0.0f);
+    EXPECT_GT(rms(wetOnly, 1, N), 1e-3);
+    EXPECT_FLOAT_EQ(both[0], 0.5f);
+    for (std::size_t i = 1; i < N; ++i) ASSERT_EQ(both[i], wetOnly[i]) << i;
+    EXPECT_EQ(peak(silent, 0, N), 0.0);
+}
+
+TEST_F(PathsTest, GlobalBypassPassesThePathInputUnpannedAndClamped) {
+    constexpr double D = DELAY_FRAMES;
+    auto fx = makeNeutral(0, [](APlugin& e) {
+        setPlainDelay(e, 0.25f);
+        e.setParameter(blockParam(2, BLOCK_VOLUME_OFFSET), volumeFor(0.25f));
+        e.setParameter(blockParam(2, BLOCK_PAN_OFFSET), 0.0f);
+        e.setParameter(BYPASS_PARAM, 1.0f);
+    });
+    const Stereo out = render(*fx, impulse(1000, 0, 3.0f));
+    // Path 0 puts the Delay before the Blocks, so the bypassed output is the delayed input.
+    const std::size_t arrival = peakIndex(out.right, 0, 1000);
+    EXPECT_NEAR(static_cast<double>(arrival), D, 3.0);
+    EXPECT_FLOAT_EQ(static_cast<float>(peak(out.right, 0, 1000)), 0.999f);
+    EXPECT_FLOAT_EQ(static_cast<float>(peak(out.left, 0, 1000)), 0.999f);
+}
+
+TEST_F(PathsTest, FullScaleInputNeverLeavesTheOutputRange) {
+    // Three Blocks at +10 dB in a chain, and the same again with the dry path turned fully up.
+    for (bool dry : {false, true}) {
+        auto fx = makeNeutral(3, [&](APlugin& e) {
+            for (int b = 0; b < 3; ++b) e.setParameter(blockParam(b, BLOCK_VOLUME_OFFSET), 1.0f);
+            if (dry) setSlot(e, 0, 56, 2, 1.0f);  // Offset -> Global Dry
+        });
+        const Stereo out = render(*fx, noise(20000, 1.0), noise(20000, 1.0, 7));
+        EXPECT_LE(peak(out.left, 0, 20000), 0.999 + 1e-7);
+        EXPECT_LE(peak(out.right, 0, 20000), 0.999 + 1e-7);
+        EXPECT_GT(peak(out.left, 0, 20000), 0.99);
+    }
+}
