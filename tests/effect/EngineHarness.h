@@ -62,6 +62,36 @@ protected:
         fx.setParameter(DELAY_FEEDBACK_PARAM, 0.5f);  // maps to no feedback
     }
 
+    // A patch that keeps every part of the engine busy: the given Block types with their own
+    // settings, the Delay with feedback and its loop filter, the follower on the output and four
+    // modulation slots fed by noise, the follower, a Block level and the gater.
+    static void setBusyPatch(APlugin& fx, int path, const int (&types)[3]) {
+        fx.setParameter(PATH_PARAM, choice(path, 5.99f));
+        for (int b = 0; b < 3; ++b) {
+            setBlockType(fx, b, types[b]);
+            fx.setParameter(blockParam(b, BLOCK_MIX_OFFSET), 0.7f);
+            fx.setParameter(blockParam(b, BLOCK_SPREAD_OFFSET), 0.6f);
+            fx.setParameter(blockParam(b, ROOM_LENGTH_OFFSET), 0.6f);
+            fx.setParameter(GRAIN_RANDOM_TAG[b], 0.5f);
+            fx.setParameter(GRAIN_SEMI_TAG[b], 0.8f);
+        }
+        fx.setParameter(GRAIN_DRY_TAG[1], 1.0f);
+        fx.setParameter(GRAIN_UNLINK_TAG[2], 1.0f);
+        fx.setParameter(DELAY_ON_PARAM, 1.0f);
+        fx.setParameter(DELAY_EQUAL_FEED_PARAM, 0.0f);
+        fx.setParameter(DELAY_FEEDBACK_PARAM, 0.9f);
+        fx.setParameter(DELAY_CROSS_FEEDBACK_PARAM, 0.7f);
+        fx.setParameter(DELAY_LP_PARAM, 0.8f);
+        fx.setParameter(DELAY_HP_PARAM, 0.1f);
+        fx.setParameter(DELAY_LEFT_PARAM, 0.3f);
+        fx.setParameter(DELAY_RIGHT_PARAM, 0.35f);
+        fx.setParameter(FOLLOWER_SOURCE_PARAM, choice(4, 4.9f));
+        setSlot(fx, 0, 57, 4, 0.3f);    // white noise -> Block 1 first Var slot
+        setSlot(fx, 1, 27, 73, 0.4f);   // follower -> Delay Speed
+        setSlot(fx, 2, 48, 3, 0.3f);    // Block 1 Out -> Global Pan
+        setSlot(fx, 3, 34, 41, -0.5f);  // Block 2 Gater Left -> Block 2 Vol
+    }
+
     // Renders in blocks of blockSize frames; watch, when given, runs after each block with the
     // index of the block's last frame. The inputs are copied: the engine may write in place.
     static Stereo render(APlugin& fx, const Signal& left, const Signal& right, std::size_t blockSize = 256,
@@ -90,9 +120,10 @@ protected:
 
     static Signal constant(std::size_t length, float value) { return Signal(length, value); }
 
-    void setTransport(bool playing, double bpm) {
+    // What the host answers to the time request the effect makes on every call.
+    void setTransport(bool playing, double bpm, bool tempoValid = true) {
         host.timeInfo.tempo = bpm;
-        host.timeInfo.flags = timeTempoValid | (playing ? timeTransportPlaying : 0);
+        host.timeInfo.flags = (tempoValid ? timeTempoValid : 0) | (playing ? timeTransportPlaying : 0);
     }
 };
 

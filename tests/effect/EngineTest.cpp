@@ -1,0 +1,180 @@
+// The engine frame: the modulation matrix and its combine kinds, the 128- and 16-frame control
+// schedule, the one-shot Trigger, host tempo and the restart when playback starts.
+
+#include "tests/effect/EngineHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using namespace tarnwell::test;
+
+namespace {
+
+constexpr int SRC_NONE = 0;
+constexpr int SRC_VELOCITY = 5;
+constexpr int SRC_FOLLOWER = 27;
+constexpr int SRC_BLOCK1_OUT = 48;
+constexpr int SRC_OFFSET = 56;
+
+constexpr int DEST_VOLUME = 1;
+constexpr int DEST_DRY = 2;
+constexpr int DEST_PAN = 3;
+constexpr int DEST_BLOCK1_VOL = 18;
+constexpr int DEST_GATER_SPEED = 10;
+constexpr int DEST_DELAY_SPEED = 73;
+constexpr int DEST_MOD1_AMOUNT = 86;
+constexpr int DEST_MOD2_AMOUNT = 87;
+
+struct Slot {
+    int source, destination;
+    float amount;
+    bool bypass = false;
+};
+
+struct MatrixCase {
+    const char* what;
+    std::vector<Slot> slots;
+    int destination;
+    float expected;
+};
+
+class EngineTest : public EngineFixture {
+protected:
+    // Sources written after the matrix (Offset among them) reach it in the next frame: run a few.
+    float destinationAfter(const std::vector<Slot>& slots, int destination) {
+        auto fx = makeNeutral(3, [&](APlugin& e) {
+            for (std::size_t n = 0; n < slots.size(); ++n) {
+                setSlot(e, static_cast<int>(n), slots[n].source, slots[n].destination, slots[n].amount);
+                e.setParameter(MOD_BYPASS_TAG[n], slots[n].bypass ? 1.0f : 0.0f);
+            }
+        });
+        render(*fx, constant(4, 0.0f));
+        return fx->modValues[destination];
+    }
+
+};
+
+}  // namespace
+
+TEST_F(EngineTest, WithoutSlotsEveryDestinationSitsAtItsBase) {
+    auto fx = makeNeutral();
+    render(*fx, constant(4, 0.3f));
+    EXPECT_EQ(fx->modValues[DEST_VOLUME], 1.0f);
+    EXPECT_EQ(fx->modValues[DEST_DRY], 0.0f);
+    EXPECT_EQ(fx->modValues[DEST_PAN], 0.0f);
+    EXPECT_EQ(fx->modValues[DEST_BLOCK1_VOL], 1.0f);
+    EXPECT_EQ(fx->modValues[DEST_GATER_SPEED], 1.0f);
+    EXPECT_EQ(fx->modValues[DEST_DELAY_SPEED], 1.0f);
+}
+
+TEST_F(EngineTest, MatrixCombinesByDestinationKind) {
+    const std::vector<MatrixCase> cases = {
+        {"scale, full source, +1", {{SRC_OFFSET, DEST_VOLUME, 1.0f}}, DEST_VOLUME, 1.0f},
+        {"scale, full source, -1", {{SRC_OFFSET, DEST_VOLUME, -1.0f}}, DEST_VOLUME, 0.0f},
+        {"scale, source at 0, +1", {{SRC_VELOCITY, DEST_VOLUME, 1.0f}}, DEST_VOLUME, 0.0f},
+        {"scale, source at 0, -1", {{SRC_VELOCITY, DEST_VOLUME, -1.0f}}, DEST_VOLUME, 1.0f},
+        {"scale, source at 0, +0.5", {{SRC_VELOCITY, DEST_VOLUME, 0.5f}}, DEST_VOLUME, 0.5f},
+        // A bipolar source at rest is read as the middle of its range.
+        {"scale, bipolar source at 0", {{SRC_BLOCK1_OUT, DEST_VOLUME, 1.0f}}, DEST_VOLUME, 0.5f},
+        {"exponential +1", {{SRC_OFFSET, DEST_DELAY_SPEED, 1.0f}}, DEST_DELAY_SPEED, 8.0f},
+        {"exponential -1", {{SRC_OFFSET, DEST_DELAY_SPEED, -1.0f}}, DEST_DELAY_SPEED, 0.125f},
+        {"add +0.5", {{SRC_OFFSET, DEST_PAN, 0.5f}}, DEST_PAN, 0.5f},
+        {"add -1", {{SRC_OFFSET, DEST_PAN, -1.0f}}, DEST_PAN, -1.0f},
+        {"two slots add up", {{SRC_OFFSET, DEST_PAN, 0.25f}, {SRC_OFFSET, DEST_PAN, 0.5f}}, DEST_PAN, 0.75f},
+        {"bypassed slot", {{SRC_OFFSET, DEST_PAN, 1.0f, true}}, DEST_PAN, 0.0f},
+        {"bypassed slot, scale", {{SRC_VELOCITY, DEST_VOLUME, 1.0f, true}}, DEST_VOLUME, 1.0f},
+        {"source None", {{SRC_NONE, DEST_VOLUME, -1.0f}}, DEST_VOLUME, 1.0f},
+        {"amount 0", {{SRC_OFFSET, DEST_DELAY_SPEED, 0.0f}}, DEST_DELAY_SPEED, 1.0f},
+        // Slot 1's amount -0.5 plus 1 from slot 0.
+        {"amount of amount", {{SRC_OFFSET, DEST_MOD2_AMOUNT, 1.0f}, {SRC_OFFSET, DEST_PAN, -0.5f}}, DEST_PAN, 0.5f},
+        {"amount of amount clamps", {{SRC_OFFSET, DEST_MOD2_AMOUNT, 1.0f}, {SRC_OFFSET, DEST_PAN, 1.0f}}, DEST_PAN, 1.0f},
+        // A later slot cannot reach back to an earlier one.
+        {"later slot on an earlier amount", {{SRC_OFFSET, DEST_PAN, 0.25f}, {SRC_OFFSET, DEST_MOD1_AMOUNT, 1.0f}}, DEST_PAN, 0.25f},
+    };
+    for (const MatrixCase& c : cases) EXPECT_NEAR(destinationAfter(c.slots, c.destination), c.expected, 1e-5f) << c.what;
+}
+
+TEST_F(EngineTest, MatrixDestinationsReachTheOutput) {
+    // Velocity (0 without notes) scaling Global Volume at +1 silences everything.
+    auto silenced = makeNeutral(3, [](APlugin& e) { setSlot(e, 0, SRC_VELOCITY, DEST_VOLUME, 1.0f); });
+    EXPECT_EQ(peak(render(*silenced, constant(500, 0.5f)).left, 0, 500), 0.0);
+    // Global Pan moved fully right: the left side falls silent from the second frame on.
+    auto panned = makeNeutral(3, [](APlugin& e) { setSlot(e, 0, SRC_OFFSET, DEST_PAN, 0.5f); });
+    const Stereo out = render(*panned, constant(500, 0.5f));
+    EXPECT_EQ(peak(out.left, 1, 500), 0.0);
+    EXPECT_NEAR(out.right[499], 0.5f, 1e-5f);
+}
+
+// Choices are re-read every 128 frames: a Block type set at frame 50 acts from frame 128.
+TEST_F(EngineTest, TypeChangeActsAtTheNext128FrameBoundary) {
+    auto fx = makeNeutral(3, [](APlugin& e) { e.setParameter(blockParam(0, BLOCK_MIX_OFFSET), 1.0f); });
+    Signal out = render(*fx, constant(50, 0.5f)).left;
+    setBlockType(*fx, 0, 4);  // Room, wet only: silent until its shortest comb has filled
+    const Signal after = render(*fx, constant(150, 0.5f), 7).left;
+    out.insert(out.end(), after.begin(), after.end());
+    for (std::size_t i = 0; i < 128; ++i) ASSERT_NEAR(out[i], 0.5f, 1e-5f) << i;
+    EXPECT_LT(peak(out, 128, 200), 1e-9);
+}
+
+// Rates and gains are re-read every 16 frames: a new Follower Boost shows at the next boundary.
+TEST_F(EngineTest, GainChangeActsAtTheNext16FrameBoundary) {
+    auto fx = makeNeutral(3, [](APlugin& e) { e.setParameter(FOLLOWER_SMOOTH_PARAM, 0.0f); });
+    render(*fx, constant(5003, 0.5f));
+    fx->setParameter(FOLLOWER_BOOST_PARAM, 1.0f);  // boost x1 -> x10
+    std::vector<float> follower;
+    render(*fx, constant(10, 0.5f), constant(10, 0.5f), 1, [&](std::size_t) {
+        follower.push_back(fx->modSourceValues[SRC_FOLLOWER]);
+    });
+    for (std::size_t i = 0; i < 5; ++i) EXPECT_NEAR(follower[i], 0.5f, 0.01f) << "frame " << 5003 + i;
+    EXPECT_NEAR(follower[5], 5.0f, 0.1f) << "frame 5008";
+}
+
+TEST_F(EngineTest, TriggerReturnsToZeroAfterOneFrame) {
+    auto fx = makeNeutral();
+    fx->setParameter(TRIGGER_PARAM, 1.0f);
+    EXPECT_EQ(fx->getParameter(TRIGGER_PARAM), 1.0f);
+    render(*fx, constant(1, 0.0f));
+    EXPECT_EQ(fx->getParameter(TRIGGER_PARAM), 0.0f);
+}
+
+// A synced quarter-bar delay: its echo arrives a quarter bar at the host's tempo later, or at
+// 120 bpm while the host gives no tempo.
+TEST_F(EngineTest, SyncedDelayFollowsTheHostTempo) {
+    auto echoAt = [&](double bpm, bool tempoValid) {
+        setTransport(false, bpm, tempoValid);
+        auto fx = makeNeutral(3, [](APlugin& e) {
+            setPlainDelay(e, (10.0f + 0.5f) / 14.99f);  // synced row 10: 1/4 bar
+            e.setParameter(DELAY_TEMPO_SYNC_PARAM, 1.0f);
+        });
+        // The impulse comes after the first tempo check has reached the Delay.
+        const Signal out = render(*fx, impulse(40000, 100, 0.5f), 4096).left;
+        return static_cast<double>(firstAbove(out, 0.01)) - 100.0;
+    };
+    EXPECT_NEAR(echoAt(90.0, true), 44100.0 * 60.0 / 90.0, 10.0);
+    EXPECT_NEAR(echoAt(150.0, true), 44100.0 * 60.0 / 150.0, 10.0);
+    EXPECT_NEAR(echoAt(90.0, false), 44100.0 * 60.0 / 120.0, 10.0);
+    EXPECT_NEAR(echoAt(5000.0, true), 44100.0 * 60.0 / 1200.0, 10.0);  // held at 1200 bpm
+}
+
+// Playback start clears the Delay's repeats and the follower at the next 16-frame check; while
+// playback runs on nothing restarts again.
+TEST_F(EngineTest, PlaybackStartRestartsTheDelayAndTheFollower) {
+    setTransport(false, 120.0);
+    auto fx = makeNeutral(3, [](APlugin& e) {
+        setPlainDelay(e, 0.25f);
+        e.setParameter(DELAY_FEEDBACK_PARAM, 0.95f);
+    });
+    const Signal before = render(*fx, impulse(3000, 0, 0.5f)).left;
+    EXPECT_GT(peak(before, 2000, 3000), 0.05);
+    EXPECT_GT(fx->modSourceValues[SRC_FOLLOWER], 0.0f);
+
+    setTransport(true, 120.0);
+    float followerAtRestart = -1.0f;
+    const Signal after = render(*fx, impulse(2000, 100, 0.5f), impulse(2000, 100, 0.5f), 16, [&](std::size_t i) {
+        if (i == 15) followerAtRestart = fx->modSourceValues[SRC_FOLLOWER];
+    }).left;
+    EXPECT_EQ(followerAtRestart, 0.0f);
+    EXPECT_LT(peak(after, 16, 400), 1e-9);  // repeats gone; the new impulse not yet back
+    EXPECT_NEAR(static_cast<double>(firstAbove(after, 0.01)), 100.0 + 352.8, 3.0);
+}
