@@ -111,9 +111,3 @@ void TGrain::playFrame(float speed, float& pitchedL, float& pitchedR, float& pla
     // A read size of 0 ends the grain after this frame instead of never.
     if (envelopeCounter >= readSize) state = kIdle;
 }
-
-float TGrain::getGrainVol(float shape) const {
-    if (state != kPlaying) return 0.0f;
-    // A negative shape would turn the silent ends of the envelope into infinities.
-    return std::pow(envelope, std::max(shape, 0.0f));
-}

@@ -5,6 +5,8 @@
 // pitched output) and once straight through (the plain output). The recording buffers are
 // allocated once, at construction.
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
 class TGrain {
@@ -54,3 +56,12 @@ private:
     float sampleRate = 44100.0f;
     float envelope = 1.0f;
 };
+
+// Read twice per slot and frame by the engine: kept inline.
+inline float TGrain::getGrainVol(float shape) const {
+    if (state != kPlaying) return 0.0f;
+    // The plain output's weight and the default shape are 1, and e^1 is e exactly: no power.
+    if (shape == 1.0f) return envelope;
+    // A negative shape would turn the silent ends of the envelope into infinities.
+    return std::pow(envelope, std::max(shape, 0.0f));
+}

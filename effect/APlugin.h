@@ -5,6 +5,7 @@
 // editor. This header is laid out by concern; each section holds one concern's operations and
 // state, in the order the constructor builds them.
 
+#include "effect/EngineMath.h"
 #include "effect/FactoryBank.h"
 #include "effect/ParameterLayout.h"
 #include "effect/Relaxed.h"
@@ -240,6 +241,14 @@ public:
     float grainShape[BLOCK_COUNT][GRAINS_PER_BLOCK] = {};
     float delayDry = 1.0f, delayWet = 0.0f;
 
+    // Per Block, the exponentials of values that mostly rest, kept from frame to frame.
+    struct BlockMemos {
+        engine::Memo<engine::volumeGain> gain;
+        engine::Memo<engine::exp2Of> roomLength, roomSpread;
+        engine::Memo<engine::exp2Of> grainWrite, grainRead, grainReadRatio, grainInterval, grainSpeed;
+    };
+    BlockMemos memo[BLOCK_COUNT];
+
     // Seconds behind fixedLengths, as the nearest single-precision values.
     static constexpr float FIXED_LENGTH_SECONDS[4] = {0.015000021f, 0.039317489f, 0.063000001f, 0.036068503f};
 
@@ -282,7 +291,8 @@ private:
     void mixBlock(int block, const BlockLanes& processed);
     void processRoom(int block, const BlockLanes& in, BlockLanes& out);
     void processGrain(int block, BlockLanes& in, BlockLanes& out);
-    float grainLength(int mode, float v) const;
+    // Grain length in frames for value v, given 2^(8 v) for the free modes.
+    float grainLength(int mode, float v, float pow2EightV) const;
 
     void readHostQuirks();
     void loadPresetFolders();
@@ -297,3 +307,25 @@ private:
     void restoreValues(const Relaxed<float> (&values)[PARAMETER_COUNT]);
     unsigned char* chunkBuffer(bool isPreset);  // null when this host takes no chunk of that form
 };
+
+// The engine reads choices and switches many times per frame: these stay inline.
+inline int APlugin::getSteppedValue(float value, float scale, int count) {
+    if (count < 1) return 0;
+    // Clamped before the conversion: a stray value must not overflow the int.
+    const float stepped = value * scale + 0.1f;
+    if (!(stepped >= 1.0f)) return 0;
+    if (stepped >= static_cast<float>(count)) return count - 1;
+    return static_cast<int>(stepped);
+}
+
+inline int APlugin::getSteppedValue(int index, float scale, int count) const {
+    return index >= 0 && index < PARAMETER_COUNT ? getSteppedValue(currentValues[index].load(), scale, count) : 0;
+}
+
+inline bool APlugin::getOnOff(float value) {
+    return value >= 0.5f;
+}
+
+inline bool APlugin::getOnOff(int index) const {
+    return index >= 0 && index < PARAMETER_COUNT && getOnOff(currentValues[index].load());
+}

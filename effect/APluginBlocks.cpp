@@ -37,11 +37,6 @@ constexpr int destinationBase(int block) {
     return BLOCK_DESTINATION_START + BLOCK_SLOT_COUNT * block;
 }
 
-// -40 dB .. +10 dB over the knob; the bottom of its travel is silence.
-inline float volumeGain(float v) {
-    return v < 0.001f ? 0.0f : std::pow(10.0f, (50.0f * v - 40.0f) / 20.0f);
-}
-
 inline BlockLanes lanesOf(float L, float R) {
     return {L, L, R, R};
 }
@@ -70,7 +65,7 @@ void APlugin::updateBlockLevels() {
             smoothedVolume[b] = 0.1f * volume + 0.9f * smoothedVolume[b];
             smoothedPan[b] = 0.1f * pan + 0.9f * smoothedPan[b];
         }
-        blockGain[b] = volumeGain(smoothedVolume[b]) * modValues[destinationBase(b) + 14];
+        blockGain[b] = memo[b].gain(smoothedVolume[b]) * modValues[destinationBase(b) + 14];
     }
     // In a chain only the last Block's Pan knob pans; the earlier ones stay centred.
     if (currentPath <= PATH_LAST_SERIAL) smoothedPan[0] = smoothedPan[1] = 0.5f;
@@ -207,11 +202,9 @@ void APlugin::mixBlock(int b, const BlockLanes& processed) {
     }
     const BlockLanes& in = blockInput[b];
     const float g = blockGain[b];
-    BlockLanes& out = blockOutput[b];
-    out.La = g * (wet * processed.La + dry * in.La) * panL;
-    out.Lb = g * (wet * processed.Lb + dry * in.Lb) * panL;
-    out.Ra = g * (wet * processed.Ra + dry * in.Ra) * panR;
-    out.Rb = g * (wet * processed.Rb + dry * in.Rb) * panR;
+    // Built whole and stored at once: the path reads the lanes back as one block.
+    blockOutput[b] = {g * (wet * processed.La + dry * in.La) * panL, g * (wet * processed.Lb + dry * in.Lb) * panL,
+            g * (wet * processed.Ra + dry * in.Ra) * panR, g * (wet * processed.Rb + dry * in.Rb) * panR};
 }
 
 void APlugin::processRoom(int b, const BlockLanes& in, BlockLanes& out) {
@@ -250,22 +243,22 @@ void APlugin::processRoom(int b, const BlockLanes& in, BlockLanes& out) {
     room.setDamp(clamp01(param(P + ROOM_DAMP_OFFSET) + V[1] + t[1]));
     room.setFilter(0.0f, clamp01(param(P + ROOM_HP_OFFSET) + V[2] + t[2]));
     const float l = std::max(0.0f, param(P + ROOM_LENGTH_OFFSET) + V[0] + t[0]);
-    const float a = std::exp2((0.5f * l + 0.4f) * 6.0f - 6.0f);
-    room.setLength(a, 0.9f * a * std::exp2(0.4f * spread));
+    const float a = memo[b].roomLength((0.5f * l + 0.4f) * 6.0f - 6.0f);
+    room.setLength(a, 0.9f * a * memo[b].roomSpread(0.4f * spread));
 
     float o1, o2, o3, o4;
     room.process((in.La + in.Lb) * 0.5f, (in.Ra + in.Rb) * 0.5f, o1, o2, o3, o4);
     out = lanesOf((o1 + o3) * 0.707f * 0.9f, (o2 + o4) * 0.707f * 0.9f);
 }
 
-float APlugin::grainLength(int mode, float v) const {
+float APlugin::grainLength(int mode, float v, float pow2EightV) const {
     if (mode & 1) return GRAIN_SYNCED_LENGTHS[getSteppedValue(v, 21.0f, 21)] * samplesPerBar;
-    return std::exp2(8.0f * v) * storedRate / 1000.0f;  // 1 .. 256 ms
+    return pow2EightV * storedRate / 1000.0f;  // 1 .. 256 ms
 }
 
 float APlugin::getGrainSize(int block, float v, float factor) const {
     if (block < 0 || block >= BLOCK_COUNT) return 0.0f;
-    return grainLength(getGrainMode(block), v) * factor;
+    return grainLength(getGrainMode(block), v, std::exp2(8.0f * v)) * factor;
 }
 
 void APlugin::processGrain(int b, BlockLanes& in, BlockLanes& out) {
@@ -277,14 +270,16 @@ void APlugin::processGrain(int b, BlockLanes& in, BlockLanes& out) {
 
     const float ws = clamp01(param(G) + V[2] + t[1]);
     const float rs = clamp01(param(G + 3) + V[3] + t[2]);
-    const float write = grainLength(mode, ws) * grainWriteFactor[b];
+    BlockMemos& m = memo[b];
+    const float rate = param(G + 1);
+    const float write = grainLength(mode, ws, m.grainWrite(8.0f * ws)) * grainWriteFactor[b];
     float read, interval;
     if (!getOnOff(GRAIN_UNLINK_TAG[b])) {
-        read = std::exp2(8.0f * rs - 4.0f) * write;
-        interval = std::exp2(8.0f * param(G + 1) - 4.0f) * write * grainReadFactor[b];
+        read = m.grainReadRatio(8.0f * rs - 4.0f) * write;
+        interval = m.grainInterval(8.0f * rate - 4.0f) * write * grainReadFactor[b];
     } else {
-        read = grainReadFactor[b] * grainLength(mode, rs);
-        interval = grainLength(mode, param(G + 1));
+        read = grainReadFactor[b] * grainLength(mode, rs, m.grainRead(8.0f * rs));
+        interval = grainLength(mode, rate, m.grainInterval(8.0f * rate));
     }
 
     if (grainCounter[b] < engine::truncToInt(interval)) {
@@ -304,11 +299,12 @@ void APlugin::processGrain(int b, BlockLanes& in, BlockLanes& out) {
     }
 
     const int semitones = static_cast<int>(param(G + 4) * 24.99f) - 12;
-    const float speed = std::exp2((static_cast<float>(semitones) + 12.0f * (t[0] + V[0])) / 12.0f +
-                                  (2.0f * param(G + 5) - 1.0f + V[1]) / 12.0f);
+    const float speed = m.grainSpeed((static_cast<float>(semitones) + 12.0f * (t[0] + V[0])) / 12.0f +
+                                     (2.0f * param(G + 5) - 1.0f + V[1]) / 12.0f);
 
     float wetL = 0.0f, wetR = 0.0f, plainL = 0.0f, plainR = 0.0f;
     for (int k = 0; k < GRAINS_PER_BLOCK; ++k) {
+        if (slots[k].getState() == TGrain::kIdle) continue;  // an idle slot gives silence and keeps no state
         float pL, pR, dL, dR;
         slots[k].process(in.La, in.Ra, pL, pR, dL, dR, speed);
         const float vol = slots[k].getGrainVol(grainShape[b][k]);

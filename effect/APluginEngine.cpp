@@ -143,11 +143,11 @@ void APlugin::__processDeprecated(float** inputs, float** outputs, int sampleFra
 void APlugin::runModulationMatrix() {
     std::copy(std::begin(modBaseValues), std::end(modBaseValues), std::begin(modValues));
     for (int n = 0; n < MOD_SLOT_COUNT; ++n) {
-        const int s = getModSource(n);
+        const int s = getSteppedValue(MOD_SOURCE_TAG[n], 99.99f, MOD_SOURCE_COUNT);
         if (s == 0) continue;
-        const int d = getModDestination(n);
+        const int d = getSteppedValue(MOD_DESTINATION_TAG[n], 99.9f, MOD_DESTINATION_COUNT);
         const float raw = 2.0f * param(MOD_AMOUNT_TAG[n]) - 1.0f + modValues[DESTINATION_MOD_AMOUT[n]];
-        const float a = getModBypass(n) ? 0.0f : engine::clampTo(raw, -1.0f, 1.0f);
+        const float a = getOnOff(MOD_BYPASS_TAG[n]) ? 0.0f : engine::clampTo(raw, -1.0f, 1.0f);
         float x = modSourceValues[s];
         switch (modCombineKind[d]) {
         case COMBINE_ADD:

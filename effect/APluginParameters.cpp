@@ -167,31 +167,10 @@ void APlugin::toggleParameter(int index) {
     if (isParameter(index)) setParameter(index, 1.0f - getParameter(index));
 }
 
-int APlugin::getSteppedValue(float value, float scale, int count) {
-    if (count < 1) return 0;
-    // Clamped before the conversion: a stray value must not overflow the int.
-    const float stepped = value * scale + 0.1f;
-    if (!(stepped >= 1.0f)) return 0;
-    if (stepped >= static_cast<float>(count)) return count - 1;
-    return static_cast<int>(stepped);
-}
-
-int APlugin::getSteppedValue(int index, float scale, int count) const {
-    return isParameter(index) ? getSteppedValue(currentValues[index].load(), scale, count) : 0;
-}
-
 void APlugin::setSteppedValue(int index, int step, float scale, int count) {
     if (!isParameter(index) || count < 1) return;  // the host is not told of a slot that does not exist
     const int i = std::clamp(step, 0, count - 1);
     setParameterAutomated(index, (static_cast<float>(i) + 0.1f) / scale);
-}
-
-bool APlugin::getOnOff(float value) {
-    return value >= 0.5f;
-}
-
-bool APlugin::getOnOff(int index) const {
-    return isParameter(index) && getOnOff(currentValues[index].load());
 }
 
 unsigned char APlugin::getEditChanged() const {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <limits>
 
 namespace engine {
 
@@ -31,6 +32,33 @@ inline float largerOf(float l, float r) {
 
 inline float meanMagnitude(float l, float r) {
     return (std::fabs(l) + std::fabs(r)) * 0.5f;
+}
+
+// The last argument and result of a costly pure function. Control values rest most of the
+// time, so most frames get the same result back without recomputing it.
+template <float (*F)(float)>
+class Memo {
+public:
+    float operator()(float x) {
+        if (!(x == argument)) {  // the first call, and a NaN, always compute
+            argument = x;
+            result = F(x);
+        }
+        return result;
+    }
+
+private:
+    float argument = std::numeric_limits<float>::quiet_NaN();
+    float result = 0.0f;
+};
+
+// Block Volume: -40 dB .. +10 dB over the knob; the bottom of its travel is silence.
+inline float volumeGain(float v) {
+    return v < 0.001f ? 0.0f : std::pow(10.0f, (50.0f * v - 40.0f) / 20.0f);
+}
+
+inline float exp2Of(float x) {
+    return std::exp2(x);
 }
 
 }  // namespace engine

@@ -4,6 +4,7 @@
 // a chosen size (watching the engine after every block), and test signals.
 
 #include "effect/APlugin.h"
+#include "tests/effect/EnginePatches.h"
 #include "tests/effect/PluginFixture.h"
 #include "tests/support/SignalMeasure.h"
 
@@ -14,6 +15,8 @@
 #include <memory>
 
 namespace tarnwell::test {
+
+using namespace patch;
 
 struct Stereo {
     Signal left, right;
@@ -42,17 +45,6 @@ protected:
     // The Volume knob position for a linear gain (-40 dB .. +10 dB over the travel).
     static float volumeFor(float gain) { return (20.0f * std::log10(gain) + 40.0f) / 50.0f; }
 
-    static void setBlockType(APlugin& fx, int block, int type) {
-        fx.setParameter(BLOCK_TYPE_TAG[block], choice(type, 6.99f));
-    }
-
-    // Slot n: source s to destination d with amount a in -1..1.
-    static void setSlot(APlugin& fx, int n, int source, int destination, float amount) {
-        fx.setParameter(MOD_SOURCE_TAG[n], choice(source, 99.99f));
-        fx.setParameter(MOD_DESTINATION_TAG[n], choice(destination, 99.9f));
-        fx.setParameter(MOD_AMOUNT_TAG[n], (amount + 1.0f) * 0.5f);
-    }
-
     // Delay on, wet only, no feedback, the same free length on both sides (2^(12 len) ms).
     static void setPlainDelay(APlugin& fx, float len) {
         fx.setParameter(DELAY_ON_PARAM, 1.0f);
@@ -60,36 +52,6 @@ protected:
         fx.setParameter(DELAY_MIX_PARAM, 1.0f);
         fx.setParameter(DELAY_LEFT_PARAM, len);
         fx.setParameter(DELAY_FEEDBACK_PARAM, 0.5f);  // maps to no feedback
-    }
-
-    // A patch that keeps every part of the engine busy: the given Block types with their own
-    // settings, the Delay with feedback and its loop filter, the follower on the output and four
-    // modulation slots fed by noise, the follower, a Block level and the gater.
-    static void setBusyPatch(APlugin& fx, int path, const int (&types)[3]) {
-        fx.setParameter(PATH_PARAM, choice(path, 5.99f));
-        for (int b = 0; b < 3; ++b) {
-            setBlockType(fx, b, types[b]);
-            fx.setParameter(blockParam(b, BLOCK_MIX_OFFSET), 0.7f);
-            fx.setParameter(blockParam(b, BLOCK_SPREAD_OFFSET), 0.6f);
-            fx.setParameter(blockParam(b, ROOM_LENGTH_OFFSET), 0.6f);
-            fx.setParameter(GRAIN_RANDOM_TAG[b], 0.5f);
-            fx.setParameter(GRAIN_SEMI_TAG[b], 0.8f);
-        }
-        fx.setParameter(GRAIN_DRY_TAG[1], 1.0f);
-        fx.setParameter(GRAIN_UNLINK_TAG[2], 1.0f);
-        fx.setParameter(DELAY_ON_PARAM, 1.0f);
-        fx.setParameter(DELAY_EQUAL_FEED_PARAM, 0.0f);
-        fx.setParameter(DELAY_FEEDBACK_PARAM, 0.9f);
-        fx.setParameter(DELAY_CROSS_FEEDBACK_PARAM, 0.7f);
-        fx.setParameter(DELAY_LP_PARAM, 0.8f);
-        fx.setParameter(DELAY_HP_PARAM, 0.1f);
-        fx.setParameter(DELAY_LEFT_PARAM, 0.3f);
-        fx.setParameter(DELAY_RIGHT_PARAM, 0.35f);
-        fx.setParameter(FOLLOWER_SOURCE_PARAM, choice(4, 4.9f));
-        setSlot(fx, 0, 57, 4, 0.3f);    // white noise -> Block 1 first Var slot
-        setSlot(fx, 1, 27, 73, 0.4f);   // follower -> Delay Speed
-        setSlot(fx, 2, 48, 3, 0.3f);    // Block 1 Out -> Global Pan
-        setSlot(fx, 3, 34, 41, -0.5f);  // Block 2 Gater Left -> Block 2 Vol
     }
 
     // Renders in blocks of blockSize frames; watch, when given, runs after each block with the
