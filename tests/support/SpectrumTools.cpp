@@ -59,11 +59,11 @@ double toneAmplitude(const float* x, std::size_t n, double hz, double rate) {
     return 2.0 * std::hypot(re, im) / windowSum;
 }
 
-std::vector<double> amplitudeSpectrum(const float* x, std::size_t fftSize) {
+std::vector<double> amplitudeSpectrum(const float* x, std::size_t fftSize, bool hannWindow) {
     std::vector<std::complex<double>> a(fftSize);
     double windowSum = 0.0;
     for (std::size_t i = 0; i < fftSize; ++i) {
-        const double h = hann(i, fftSize);
+        const double h = hannWindow ? hann(i, fftSize) : 1.0;
         windowSum += h;
         a[i] = h * static_cast<double>(x[i]);
     }

@@ -19,9 +19,10 @@ inline double toneAmplitude(const std::vector<float>& x, double hz, double rate)
     return toneAmplitude(x.data(), x.size(), hz, rate);
 }
 
-// Hann-windowed amplitude spectrum of the first fftSize samples (fftSize a power of two);
-// bin k is k * rate / fftSize Hz and a full-scale sine reads about 1.
-std::vector<double> amplitudeSpectrum(const float* x, std::size_t fftSize);
+// Amplitude spectrum of the first fftSize samples (fftSize a power of two); bin k is
+// k * rate / fftSize Hz and a full-scale sine reads about 1. Hann-windowed by default; a span
+// holding whole cycles (one period of a wave table) is exact without the window.
+std::vector<double> amplitudeSpectrum(const float* x, std::size_t fftSize, bool hannWindow = true);
 
 // Frequency of the largest bin between lo and hi Hz, refined by parabolic interpolation.
 double peakFrequency(const std::vector<double>& spectrum, double rate, double lo, double hi);
