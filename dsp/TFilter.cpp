@@ -201,11 +201,18 @@ void shelf(TFilterChannel& c, int type, float f, float gain, float r) {
 
 // --- per-sample steps (process only: multiplies and adds) ---
 
-inline float preDistort(float x, float drive) {
-    const float kx = drive * x + kGuard;
-    // With no drive the curve is the identity (1 + |kx| rounds to 1), so skip its division.
-    const float y = drive > 0.0f ? (x + kx) / (1.0f + std::fabs(kx)) : x + kx;
-    return clampTo(y, -1.0f, 1.0f) + kGuard;
+// Soft saturation (x + kx) / (1 + |kx|), kx = drive * x, then a hard limit at +-1; the four
+// lanes run together so the compiler can keep them in one vector.
+inline void preDistort(float (&v)[4], float drive) {
+    if (drive > 0.0f) {
+        for (float& x : v) {
+            const float kx = drive * x + kGuard;
+            x = clampTo((x + kx) / (1.0f + std::fabs(kx)), -1.0f, 1.0f) + kGuard;
+        }
+    } else {
+        // With no drive the curve is the identity (1 + |kx| rounds to 1): skip its division.
+        for (float& x : v) x = clampTo(x + kGuard, -1.0f, 1.0f) + kGuard;
+    }
 }
 
 // Below these magnitudes a saturating cubic term is under half an ulp of the value it would
@@ -533,20 +540,19 @@ float TFilter::biquadStep(TFilterChannel& c, float in) const {
 
 void TFilter::process(float La, float Ra, float Lb, float Rb, float& oLa, float& oRa, float& oLb,
                       float& oRb) {
-    // [channel][sub-sample]
-    float in[2][2] = {{La, Lb}, {Ra, Rb}};
-    for (auto& pair : in)
-        for (float& v : pair) v = preDistort(v, drive);
+    float in[4] = {La, Lb, Ra, Rb};
+    preDistort(in, drive);
     if (type == Bypass) {
-        oLa = in[0][0];
-        oLb = in[0][1];
-        oRa = in[1][0];
-        oRb = in[1][1];
+        oLa = in[0];
+        oLb = in[1];
+        oRa = in[2];
+        oRb = in[3];
         return;
     }
+    // [channel][sub-sample]
     float u[2][2];
     for (int c = 0; c < 2; ++c)
-        for (int s = 0; s < 2; ++s) u[c][s] = clampTo(0.1f * in[c][s], -1.0f, 1.0f);
+        for (int s = 0; s < 2; ++s) u[c][s] = clampTo(0.1f * in[2 * c + s], -1.0f, 1.0f);
     float out[2][2] = {};
 
     switch (type) {

@@ -239,93 +239,69 @@ void TShaper::process(float La, float Ra, float Lb, float Rb, float& oLa, float&
     followEnvelope(envL, La, envRelease);
     followEnvelope(envR, Ra, envRelease);
 
-    float pLa = phaseL;
-    float pRa = phaseR;
-    float pLb = wrapPhase(phaseL + incL);
-    float pRb = wrapPhase(phaseR + incR);
-    const float nextL = wrapPhase(phaseL + 2.0f * incL);
-    const float nextR = wrapPhase(phaseR + 2.0f * incR);
-    float wLa, wRa, wLb, wRb;
-    float yLa, yRa, yLb, yRb;
+    // Lanes in the order La, Ra, Lb, Rb.
+    const float x[4] = {La, Ra, Lb, Rb};
+    float y[4];
 
-    switch (type) {
-        case RingMod: {
-            getWave(pLa, pRa, pLb, pRb, wLa, wRa, wLb, wRb);
-            const auto ring = [this](float x, float w) {
-                const float shaped = x >= 0.0f ? x : x * rectify;
-                return ringAmount * w * shaped + (1.0f - ringAmount) * x;
-            };
-            yLa = ring(La, wLa);
-            yRa = ring(Ra, wRa);
-            yLb = ring(Lb, wLb);
-            yRb = ring(Rb, wRb);
-            phaseL = nextL;
-            phaseR = nextR;
-            break;
+    if (type == LowFi) {
+        float f[4];
+        filter.process(La, Ra, Lb, Rb, f[0], f[1], f[2], f[3]);
+        holdChannel(phaseL, incL, f[0], f[2], heldLa, heldLb);
+        holdChannel(phaseR, incR, f[1], f[3], heldRa, heldRb);
+        const float held[4] = {heldLa, heldRa, heldLb, heldRb};
+        for (int i = 0; i < 4; ++i) y[i] = withNoise(quantise(held[i], quantLevels), noise);
+    } else {
+        // Plain phases: the second sub-sample one increment on, the next call two.
+        float p[4] = {phaseL, phaseR, wrapPhase(phaseL + incL), wrapPhase(phaseR + incR)};
+        float nextL = wrapPhase(phaseL + 2.0f * incL);
+        float nextR = wrapPhase(phaseR + 2.0f * incR);
+        switch (type) {
+            case FreqMod:
+                p[2] = wrapPhase(phaseL + std::exp2(fmDepth * La) * incL);
+                p[3] = wrapPhase(phaseR + std::exp2(fmDepth * Ra) * incR);
+                nextL = wrapPhase(p[2] + std::exp2(fmDepth * Lb) * incL);
+                nextR = wrapPhase(p[3] + std::exp2(fmDepth * Rb) * incR);
+                break;
+            case PhaseMod:
+                // The +10 keeps ordinary offsets positive; wrapPhase covers the rest.
+                for (int i = 0; i < 4; ++i) p[i] = wrapPhase(p[i] + pmDepth * x[i] + 10.0f);
+                break;
+            case SymMod:
+                // Held strictly inside the cycle so that loud input cannot leave the table;
+                // for |symDepth * La| <= 1 the limit never engages.
+                setSym(clampTo(0.5f + 0.49f * symDepth * La, 0.01f, 0.99f));
+                break;
+            default:
+                break;
         }
-        case FreqMod:
-            pLb = wrapPhase(phaseL + std::exp2(fmDepth * La) * incL);
-            pRb = wrapPhase(phaseR + std::exp2(fmDepth * Ra) * incR);
-            getWave(pLa, pRa, pLb, pRb, wLa, wRa, wLb, wRb);
-            phaseL = wrapPhase(pLb + std::exp2(fmDepth * Lb) * incL);
-            phaseR = wrapPhase(pRb + std::exp2(fmDepth * Rb) * incR);
-            yLa = wLa * envL;
-            yLb = wLb * envL;
-            yRa = wRa * envR;
-            yRb = wRb * envR;
-            break;
-        case PhaseMod:
-            // The +10 keeps ordinary offsets positive; wrapPhase covers the rest.
-            getWave(wrapPhase(pLa + pmDepth * La + 10.0f), wrapPhase(pRa + pmDepth * Ra + 10.0f),
-                    wrapPhase(pLb + pmDepth * Lb + 10.0f), wrapPhase(pRb + pmDepth * Rb + 10.0f),
-                    wLa, wRa, wLb, wRb);
-            phaseL = nextL;
-            phaseR = nextR;
-            yLa = wLa * envL;
-            yLb = wLb * envL;
-            yRa = wRa * envR;
-            yRb = wRb * envR;
-            break;
-        case AmpMod: {
-            getWave(pLa, pRa, pLb, pRb, wLa, wRa, wLb, wRb);
-            const float dry = 1.0f - ringAmount;
-            yLa = La * (dry + ringAmount * (0.5f * wLa + 0.5f));
-            yRa = Ra * (dry + ringAmount * (0.5f * wRa + 0.5f));
-            yLb = Lb * (dry + ringAmount * (0.5f * wLb + 0.5f));
-            yRb = Rb * (dry + ringAmount * (0.5f * wRb + 0.5f));
-            phaseL = nextL;
-            phaseR = nextR;
-            break;
-        }
-        case SymMod:
-            // Held strictly inside the cycle so that loud input cannot leave the table; for
-            // |symDepth * La| <= 1 the limit never engages.
-            setSym(clampTo(0.5f + 0.49f * symDepth * La, 0.01f, 0.99f));
-            getWave(pLa, pRa, pLb, pRb, wLa, wRa, wLb, wRb);
-            phaseL = nextL;
-            phaseR = nextR;
-            yLa = wLa * envL;
-            yLb = wLb * envL;
-            yRa = wRa * envR;
-            yRb = wRb * envR;
-            break;
-        default: {  // Low-Fi
-            float fLa, fRa, fLb, fRb;
-            filter.process(La, Ra, Lb, Rb, fLa, fRa, fLb, fRb);
-            holdChannel(phaseL, incL, fLa, fLb, heldLa, heldLb);
-            holdChannel(phaseR, incR, fRa, fRb, heldRa, heldRb);
-            yLa = withNoise(quantise(heldLa, quantLevels), noise);
-            yRa = withNoise(quantise(heldRa, quantLevels), noise);
-            yLb = withNoise(quantise(heldLb, quantLevels), noise);
-            yRb = withNoise(quantise(heldRb, quantLevels), noise);
-            break;
+        float w[4];
+        getWave(p[0], p[1], p[2], p[3], w[0], w[1], w[2], w[3]);
+        phaseL = nextL;
+        phaseR = nextR;
+
+        const float env[4] = {envL, envR, envL, envR};
+        for (int i = 0; i < 4; ++i) {
+            switch (type) {
+                case RingMod: {
+                    const float shaped = x[i] >= 0.0f ? x[i] : x[i] * rectify;
+                    y[i] = ringAmount * w[i] * shaped + (1.0f - ringAmount) * x[i];
+                    break;
+                }
+                case AmpMod:
+                    y[i] = x[i] * ((1.0f - ringAmount) + ringAmount * (0.5f * w[i] + 0.5f));
+                    break;
+                default:  // the oscillator, shaped by the input's envelope
+                    y[i] = w[i] * env[i];
+                    break;
+            }
         }
     }
 
-    oLa = blockDc(dcL, yLa, dcCoeff);
-    oRa = blockDc(dcR, yRa, dcCoeff);
-    oLb = blockDc(dcL, yLb, dcCoeff);
-    oRb = blockDc(dcR, yRb, dcCoeff);
+    // DC blocker, one state per channel, lanes in time order within each.
+    oLa = blockDc(dcL, y[0], dcCoeff);
+    oRa = blockDc(dcR, y[1], dcCoeff);
+    oLb = blockDc(dcL, y[2], dcCoeff);
+    oRb = blockDc(dcR, y[3], dcCoeff);
 }
 
 // --- wave tables ---
