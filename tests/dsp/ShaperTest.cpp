@@ -322,6 +322,26 @@ TEST(ShaperModes, LoudInputStaysInsideTheWaveTable) {
     }
 }
 
+TEST(ShaperModes, SymmetryPointPushedToTheEdgeStaysInTheTable) {
+    // An input that puts the symmetry point exactly on 0 would make the first slope infinite
+    // and the phase 0 unreadable; the point is held inside the cycle instead.
+    auto shaper = std::make_unique<TShaper>();
+    shaper->setType(TShaper::SymMod);
+    shaper->setDistort(0.3f, 0.5f, 2.0f, 0.5f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, true);
+    const float depth = shaper->symDepth;
+    float edge = -0.5102f;
+    while (0.5f + 0.49f * depth * edge != 0.0f && edge > -0.52f) edge = std::nextafter(edge, -1.0f);
+    ASSERT_EQ(0.5f + 0.49f * depth * edge, 0.0f);
+    for (int i = 0; i < 1000; ++i) {
+        float o[4];
+        shaper->process(edge, edge, edge, edge, o[0], o[1], o[2], o[3]);
+        for (float v : o) ASSERT_TRUE(std::isfinite(v) && std::fabs(v) <= 1.0f) << i;
+        EXPECT_GT(shaper->sym, 0.0f);
+        EXPECT_LT(shaper->sym, 1.0f);
+        shaper->setDistort(0.3f, 0.5f, 2.0f, 0.5f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, false);
+    }
+}
+
 TEST(ShaperModes, DcBlockerRemovesAnOffset) {
     const double rate = 88200.0;
     const std::vector<float> offset(static_cast<std::size_t>(rate), 0.5f);
