@@ -6,6 +6,7 @@
 // response a smooth signal sees (for modules that treat both positions alike it is simply the
 // ordinary frequency response).
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <cstddef>
@@ -37,33 +38,23 @@ public:
     double gain(double hz) const { return std::abs(response(hz)); }
     double gainDb(double hz) const { return 20.0 * std::log10(std::max(gain(hz), 1e-30)); }
 
-    // Frequency of the largest gain between lo and hi, scanned in steps of ratio `step`.
-    double peakHz(double lo, double hi, double step = 1.005) const {
-        double best = lo, bestGain = -1.0;
-        for (double hz = lo; hz <= hi; hz *= step) {
-            const double g = gain(hz);
-            if (g > bestGain) {
-                bestGain = g;
-                best = hz;
-            }
-        }
-        return best;
-    }
-    double lowestGainHz(double lo, double hi, double step = 1.005) const {
-        double best = lo, bestGain = 1e300;
-        for (double hz = lo; hz <= hi; hz *= step) {
-            const double g = gain(hz);
-            if (g < bestGain) {
-                bestGain = g;
-                best = hz;
-            }
-        }
-        return best;
-    }
-
-    const std::vector<float>& impulseResponse() const { return first; }
+    // Frequency of the largest (or smallest) gain between lo and hi, in steps of ratio `step`.
+    double peakHz(double lo, double hi, double step = 1.005) const { return scan(lo, hi, step, 1.0); }
+    double lowestGainHz(double lo, double hi, double step = 1.005) const { return scan(lo, hi, step, -1.0); }
 
 private:
+    double scan(double lo, double hi, double step, double sign) const {
+        double best = lo, bestScore = -1e300;
+        for (double hz = lo; hz <= hi; hz *= step) {
+            const double score = sign * gain(hz);
+            if (score > bestScore) {
+                bestScore = score;
+                best = hz;
+            }
+        }
+        return best;
+    }
+
     std::complex<double> transform(const std::vector<float>& h, double hz) const {
         const std::complex<double> step = std::polar(1.0, -2.0 * std::numbers::pi * hz / rate);
         std::complex<double> phasor = 1.0, sum = 0.0;

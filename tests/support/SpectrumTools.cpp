@@ -88,18 +88,4 @@ double peakFrequency(const std::vector<double>& spectrum, double rate, double lo
     return (static_cast<double>(best) + offset) * binHz;
 }
 
-double rms(const float* x, std::size_t n) {
-    double sum = 0.0;
-    for (std::size_t i = 0; i < n; ++i) sum += static_cast<double>(x[i]) * static_cast<double>(x[i]);
-    return n ? std::sqrt(sum / static_cast<double>(n)) : 0.0;
-}
-
-double peakAbs(const float* x, std::size_t n) {
-    double peak = 0.0;
-    for (std::size_t i = 0; i < n; ++i) peak = std::max(peak, std::fabs(static_cast<double>(x[i])));
-    return peak;
-}
-
-double toDb(double ratio) { return 20.0 * std::log10(std::max(ratio, 1e-30)); }
-
 }  // namespace tarnwell::test::spectrumtools

@@ -1,7 +1,7 @@
 #pragma once
 
-// Measuring helpers for the DSP tests: test tones, windowed single-frequency amplitudes,
-// magnitude spectra and levels.
+// Measuring helpers for the DSP tests: test tones, windowed single-frequency amplitudes and
+// amplitude spectra.
 
 #include <cstddef>
 #include <vector>
@@ -26,11 +26,5 @@ std::vector<double> amplitudeSpectrum(const float* x, std::size_t fftSize, bool 
 
 // Frequency of the largest bin between lo and hi Hz, refined by parabolic interpolation.
 double peakFrequency(const std::vector<double>& spectrum, double rate, double lo, double hi);
-
-double rms(const float* x, std::size_t n);
-inline double rms(const std::vector<float>& x) { return rms(x.data(), x.size()); }
-double peakAbs(const float* x, std::size_t n);
-
-double toDb(double ratio);
 
 }  // namespace tarnwell::test::spectrumtools
