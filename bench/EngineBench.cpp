@@ -1,18 +1,17 @@
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 
-#include <filesystem>
 #include <memory>
-#include <string>
 #include <vector>
 
+#include "bench/BenchPlugin.h"
 #include "bench/BenchSignals.h"
 #include "bench/BenchUtil.h"
 #include "effect/APlugin.h"
 #include "tests/effect/EnginePatches.h"
 
 // The whole engine per host frame: the all-Off patch, three Blocks of one type in each path
-// (Delay on), and the heaviest patch: three Grain Blocks, the Delay and four modulation slots.
+// (Delay on), a typical two-Block sound, and the heaviest patch: three Grain Blocks, the Delay,
+// four modulation slots and all three pads replaying their paths.
 namespace {
 
 using namespace tarnwell::test::patch;
@@ -26,19 +25,12 @@ intptr_t playingHost(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) 
     return opcode == HostRequest::GetTime ? reinterpret_cast<intptr_t>(&hostTime) : 0;
 }
 
-// An effect at its default values (all Blocks Off), with preference writes kept out of the
-// user's settings.
+// An effect at its default values (all Blocks Off), its host playing at 120 bpm.
 std::unique_ptr<APlugin> makeEffect() {
-    static const std::string folder = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tarnwell-engine-XXXXXX").string();
-        return mkdtemp(pattern.data()) ? pattern : std::string();
-    }();
-    setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
-    setenv("TARNWELL_SYSTEM_PREFS_DIR", folder.c_str(), 1);
     hostTime.tempo = 120.0;
     hostTime.sampleRate = 44100.0;
     hostTime.flags = timeTempoValid | timeTransportPlaying;
-    auto fx = std::make_unique<APlugin>(&playingHost);
+    auto fx = tarnwell::bench::sandboxedPlugin(&playingHost);
     fx->setSampleRate(44100.0f);
     fx->defaultProgram();
     return fx;
@@ -75,11 +67,22 @@ void BM_EngineBlocks(benchmark::State& state) {
 }
 BENCHMARK(BM_EngineBlocks)->ArgsProduct({{0, 1, 2, 3, 4, 5, 6}, {0, 1, 2, 3, 4, 5}})->ArgNames({"type", "path"});
 
+// A typical sound: a swept Filter into a Comb, the third Block and the Delay off, the pads at rest.
+void BM_EngineTypical(benchmark::State& state) {
+    auto fx = makeEffect();
+    setBlocks(*fx, 3, {1, 2, 0});
+    fx->setParameter(FILTER_MODE_TAG[0], choice(7, 40.0f));  // "LP2 12dB"
+    setSlot(*fx, 0, 27, 5, 0.5f);                               // follower -> Block 1 Filter Freq
+    run(state, *fx);
+}
+BENCHMARK(BM_EngineTypical);
+
 void BM_EngineHeaviest(benchmark::State& state) {
     auto fx = makeEffect();
     setBlocks(*fx, 5, {6, 6, 6});
     setFeedbackDelay(*fx);
     setFourSlots(*fx);
+    for (int b = 0; b < BLOCK_COUNT; ++b) setXYReplay(*fx, b);
     run(state, *fx);
 }
 BENCHMARK(BM_EngineHeaviest);

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <ctime>
 #include <new>
 
@@ -31,8 +32,12 @@ struct PresetFolder {
 }  // namespace
 
 APlugin::APlugin(HostCallback host) : AudioEffectX(host, 1, PARAMETER_COUNT) {
-    // The DSP members were built for 44100 Hz by their own constructors, in declaration order:
-    // steps, grains, reverbs, delay, follower.
+    // DSP members for 44100 Hz, in declaration order: filters and combs here; shapers, step
+    // sequencers, grains, reverbs, delay and follower by their own constructors.
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        filter[b].init(44100.0f);
+        comb[b].init(44100.0f);
+    }
     // Program record: values and name cleared.
     isSynth(false);
     editorOpening = 0;
@@ -107,7 +112,9 @@ void APlugin::init() {
     storedRate = 44198.0f;
     setSampleRate(44199.0f);  // always differs from storedRate, so every module is built once
     displayRefreshPending = 0;
-    // Process-wide filter and shaper tables, filled again by every instance.
+    // Process-wide filter and shaper tables.
+    TFilter::setGlobalArrays();
+    shaper[0].setTables();
     pendingMidiCount = 0;
     // MIDI learn target -1, latch cleared.
     for (TGrain& slot : grain) slot.init(44100.0f);
@@ -143,9 +150,16 @@ void APlugin::setSampleRate(float rate) {
     storedRate = r;
     samplesPerBar = 240.0f * r / tempo;
     invSampleRate = 1.0f / r;
-    for (int b = 0; b < BLOCK_COUNT; ++b)
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        filter[b].init(r);
+        comb[b].init(r);
+        shaper[b].init(r);
         for (int k = 0; k < GRAINS_PER_BLOCK; ++k) grain[b * GRAINS_PER_BLOCK + k].init(r);
-    for (TBasicReverb& room : reverb) room.setSampleRate(r);
+    }
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        reverb[b].setSampleRate(r);
+        memo[b].roomHighPass = std::numeric_limits<float>::quiet_NaN();  // its coefficient follows the rate
+    }
     for (int i = 0; i < 4; ++i) fixedLengths[i] = r * FIXED_LENGTH_SECONDS[i];
     delay.init(r);
     follower.init(r);

@@ -4,6 +4,7 @@
 
 #include "effect/APlugin.h"
 #include "effect/EngineMath.h"
+#include "effect/OptionStrings.h"
 
 #include <algorithm>
 #include <cmath>
@@ -99,12 +100,15 @@ void APlugin::runSignalPath(float L, float R, float& outL, float& outR) {
         blockOutput[b] = {};
         const float X = modSourceValues[SOURCE_X[b]];
         const float Y = modSourceValues[SOURCE_Y[b]];
-        for (int k = 0; k < 3; ++k) xyTargets[b][k] = X * xyAmounts[b][2 * k] + Y * xyAmounts[b][2 * k + 1];
+        const float* a = xyAmounts[b];
+        const float t[3] = {X * a[0] + Y * a[1], X * a[2] + Y * a[3], X * a[4] + Y * a[5]};
+        std::copy(t, t + 3, xyTargets[b]);
     }
 
     // The path input is also the dry pair of the output stage.
     float dryL = L, dryR = R;
-    if ((path == PATH_DELAY_FIRST || path == PATH_DELAY_PARALLEL) && getOnOff(DELAY_ON_PARAM)) {
+    const bool delayOn = getOnOff(DELAY_ON_PARAM);
+    if ((path == PATH_DELAY_FIRST || path == PATH_DELAY_PARALLEL) && delayOn) {
         float dl, dr;
         delay.process(L, R, dl, dr);
         dryL = L * delayDry + delayWet * dl;
@@ -169,6 +173,15 @@ void APlugin::runBlock(int b, bool parallel) {
     BlockLanes& in = blockInput[b];
     BlockLanes processed = in;
     switch (blockType[b]) {
+    case TYPE_FILTER:
+        processFilter(b, in, processed);
+        break;
+    case TYPE_COMB:
+        processComb(b, in, processed);
+        break;
+    case TYPE_SHAPER:
+        processShaper(b, in, processed);
+        break;
     case TYPE_ROOM:
         processRoom(b, in, processed);
         break;
@@ -207,13 +220,62 @@ void APlugin::mixBlock(int b, const BlockLanes& processed) {
             g * (wet * processed.Ra + dry * in.Ra) * panR, g * (wet * processed.Rb + dry * in.Rb) * panR};
 }
 
+// Each type's three targets take the pad's X/Y routing t1..t3 on top of their modulation.
+void APlugin::processFilter(int b, const BlockLanes& in, BlockLanes& out) {
+    TFilter& f = filter[b];
+    const int P = blockParam(b, 0);
+    const float* V = &modValues[destinationBase(b)];
+    const float* t = xyTargets[b];
+    f.setDistort(param(P + FILTER_DISTORT_OFFSET) + V[0] + t[0]);
+    f.setFrequency(param(P + FILTER_FREQ_OFFSET), param(P + BLOCK_SPREAD_OFFSET) + V[11], V[2], V[3]);
+    f.setRes(clamp01(param(P + FILTER_Q_OFFSET) + V[4] + t[2]));
+    f.setVowel(clamp01(param(P + FILTER_VOWEL_OFFSET) + V[5] + t[2]));
+    f.setGain(clamp01(param(P + FILTER_GAIN_OFFSET) + V[5] + t[2]));
+    f.update(V[1] + t[1], !firstFrame);  // jumps in the first frame after a reset
+    f.process(in.La, in.Ra, in.Lb, in.Rb, out.La, out.Ra, out.Lb, out.Rb);
+}
+
+void APlugin::processComb(int b, const BlockLanes& in, BlockLanes& out) {
+    TCombFilter& c = comb[b];
+    const int P = blockParam(b, 0);
+    const float* V = &modValues[destinationBase(b)];
+    const float* t = xyTargets[b];
+    c.setComb(param(P + COMB_FREQ_OFFSET), V[1] + V[0] + t[0], V[0] + t[0] + V[2], param(P + BLOCK_SPREAD_OFFSET) + V[11],
+              clamp01(param(P + COMB_FEED_OFFSET) + V[3] + t[1]), clamp01(param(P + COMB_DAMP_OFFSET) + V[4] + t[2]),
+              clamp01(param(COMB_RANDOM_TAG[b]) + V[5]), firstFrame != 0);
+    c.process(in.La, in.Ra, in.Lb, in.Rb, out.La, out.Ra, out.Lb, out.Rb);
+}
+
+void APlugin::processShaper(int b, const BlockLanes& in, BlockLanes& out) {
+    TShaper& s = shaper[b];
+    const int P = blockParam(b, 0);
+    const float* V = &modValues[destinationBase(b)];
+    const float* t = xyTargets[b];
+    const int mode = getShaperMode(b);
+    // Ring Mod uses the Symmetry knob, the modulation modes the Envelope knob; Low-Fi has its own four
+    // and its filter choice.
+    float a[4];
+    float lowFiFilter = 0.0f;
+    if (mode == SHAPER_MODE_LOWFI) {
+        for (int k = 0; k < 4; ++k) a[k] = param(P + SHAPER_BP_FREQ_OFFSET + k);
+        lowFiFilter = param(SHAPER_LOWFI_FILTER_TAG[b]);
+    } else {
+        for (int k = 0; k < 3; ++k) a[k] = param(P + SHAPER_WAVE_OFFSET + k);
+        a[3] = param(P + (mode == SHAPER_MODE_RING ? SHAPER_SYM_OFFSET : SHAPER_ENV_OFFSET));
+    }
+    s.setDistort(a[0], a[1], a[2], a[3], param(P + BLOCK_SPREAD_OFFSET) + V[11], V[0] + t[0], V[1] + t[1], V[2] + t[2],
+                 V[3], V[4], lowFiFilter, firstFrame != 0);
+    s.process(in.La, in.Ra, in.Lb, in.Rb, out.La, out.Ra, out.Lb, out.Rb);
+}
+
 void APlugin::processRoom(int b, const BlockLanes& in, BlockLanes& out) {
     TBasicReverb& room = reverb[b];
     const int P = blockParam(b, 0);
     const float* V = &modValues[destinationBase(b)];
     const float* t = xyTargets[b];
+    const int64_t frame = sampleCounter.load(std::memory_order_relaxed);
 
-    if ((sampleCounter & 15) == 0) {
+    if ((frame & 15) == 0) {
         const float speed = std::exp2(4.0f * V[4]);
         const float depth = std::max(0.0f, param(P + ROOM_MOD_OFFSET) + V[3]);
         float m[4];
@@ -226,7 +288,7 @@ void APlugin::processRoom(int b, const BlockLanes& in, BlockLanes& out) {
         }
         room.setMod(m[0], m[1], m[2], m[3]);
     }
-    if ((sampleCounter & 7) == 0) {
+    if ((frame & 7) == 0) {
         float w[4];
         for (int k = 0; k < 4; ++k) {
             float& phase = roomWidenPhase[b][k];
@@ -238,10 +300,15 @@ void APlugin::processRoom(int b, const BlockLanes& in, BlockLanes& out) {
         room.setWiden(w[0], w[1], w[2], w[3]);
     }
 
+    // The room size is a constant that resetEverything sets; the high-pass is recomputed only
+    // when its setting moves (or the rate changed).
     const float spread = param(P + BLOCK_SPREAD_OFFSET) + V[11];
-    room.setRoomSize(0.168f);
     room.setDamp(clamp01(param(P + ROOM_DAMP_OFFSET) + V[1] + t[1]));
-    room.setFilter(0.0f, clamp01(param(P + ROOM_HP_OFFSET) + V[2] + t[2]));
+    const float highPass = clamp01(param(P + ROOM_HP_OFFSET) + V[2] + t[2]);
+    if (!(highPass == memo[b].roomHighPass)) {
+        room.setFilter(0.0f, highPass);
+        memo[b].roomHighPass = highPass;
+    }
     const float l = std::max(0.0f, param(P + ROOM_LENGTH_OFFSET) + V[0] + t[0]);
     const float a = memo[b].roomLength((0.5f * l + 0.4f) * 6.0f - 6.0f);
     room.setLength(a, 0.9f * a * memo[b].roomSpread(0.4f * spread));
@@ -272,20 +339,17 @@ void APlugin::processGrain(int b, BlockLanes& in, BlockLanes& out) {
     const float rs = clamp01(param(G + 3) + V[3] + t[2]);
     BlockMemos& m = memo[b];
     const float rate = param(G + 1);
+    const bool linked = getOnOff(GRAIN_UNLINK_TAG[b]);
     const float write = grainLength(mode, ws, m.grainWrite(8.0f * ws)) * grainWriteFactor[b];
-    float read, interval;
-    if (!getOnOff(GRAIN_UNLINK_TAG[b])) {
-        read = m.grainReadRatio(8.0f * rs - 4.0f) * write;
-        interval = m.grainInterval(8.0f * rate - 4.0f) * write * grainReadFactor[b];
-    } else {
-        read = grainReadFactor[b] * grainLength(mode, rs, m.grainRead(8.0f * rs));
-        interval = grainLength(mode, rate, m.grainInterval(8.0f * rate));
-    }
+    const float interval = linked ? grainLength(mode, rate, m.grainInterval(8.0f * rate))
+                                  : m.grainInterval(8.0f * rate - 4.0f) * write * grainReadFactor[b];
 
     if (grainCounter[b] < engine::truncToInt(interval)) {
         ++grainCounter[b];
     } else {
         // The next grain's sizes jitter by up to +-10 % with Random; this one keeps the old factors.
+        const float read = linked ? grainReadFactor[b] * grainLength(mode, rs, m.grainRead(8.0f * rs))
+                                  : m.grainReadRatio(8.0f * rs - 4.0f) * write;
         const float r = clamp01(param(G + 6) + V[5]);
         grainWriteFactor[b] = 1.0f + (0.2f * nextRandom() - 0.1f) * r;
         grainReadFactor[b] = 1.0f + (0.2f * nextRandom() - 0.1f) * r;

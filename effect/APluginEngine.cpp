@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <ctime>
+#include <limits>
 
 using engine::clamp01;
 
@@ -73,6 +74,8 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
     }
 
     for (int i = 0; i < sampleFrames; ++i) {
+        // Only this thread advances the counter; the editor reads it to time XY recordings.
+        const int64_t frame = sampleCounter.load(std::memory_order_relaxed);
         if (pendingMidiCount > 0) processMidi();
 
         const float L = inputSample(inputs, 0, i);
@@ -90,20 +93,22 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
         modSourceValues[SOURCE_WHITE_NOISE] = 2.0f * nextRandom() - 1.0f;
         modSourceValues[SOURCE_UNIPOLAR_NOISE] = nextRandom();
 
-        if ((sampleCounter & 127) == 0) controlStep128();
-        if ((sampleCounter & 15) == 0) controlStep16();
-        if ((sampleCounter & 3) == 0) gaterStep4();
+        if ((frame & 127) == 0) controlStep128();
+        if ((frame & 15) == 0) controlStep16();
+        if ((frame & 3) == 0) gaterStep4();
 
         updateBlockLevels();
 
         follower.update((std::fabs(followerInput[0]) + std::fabs(followerInput[1])) * 0.5f, firstFrame != 0);
         modSourceValues[SOURCE_FOLLOWER] = follower.getValue();
 
-        // XY triggers and motion of the three Blocks run here once the XY engine exists.
+        for (int b = 0; b < BLOCK_COUNT; ++b) updateTriggers(b);
+        for (int b = 0; b < BLOCK_COUNT; ++b) updateXYStuff(b);
 
         for (int b = 0; b < BLOCK_COUNT; ++b) {
-            gater[b].getValue(modSourceValues[SOURCE_GATER_LEFT + 6 * b], modSourceValues[SOURCE_GATER_LEFT + 6 * b + 1]);
-            if (gaterActive[b]) gater[b].process();
+            stepSequencer[b].getValue(modSourceValues[SOURCE_GATER_LEFT + 6 * b], modSourceValues[SOURCE_GATER_LEFT + 6 * b + 1]);
+            if (gaterActive[b]) stepSequencer[b].process();
+            gaterStepShown[b] = stepSequencer[b].getStep();
         }
 
         if (followerSource == 0) {
@@ -123,7 +128,7 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
 
         noteOnFlag = 0;
         noteOffFlag = 0;
-        ++sampleCounter;
+        sampleCounter.store(frame + 1, std::memory_order_relaxed);
         firstFrame = 0;
     }
 }
@@ -188,9 +193,12 @@ void APlugin::controlStep128() {
         blockType[b] = t;
     }
     for (int b = 0; b < BLOCK_COUNT; ++b) {
-        gater[b].setNumberOfSteps(getGaterSteps(b) + 1);
-        gater[b].setLoopStart(0);
-        gater[b].setLoopMode(getGaterLoopMode(b));  // corrects "off" under a free-running pad
+        filter[b].setType(getFilterMode(b), true);
+        comb[b].setType(getCombMode(b));
+        shaper[b].setType(getShaperMode(b));
+        stepSequencer[b].setNumberOfSteps(getGaterSteps(b) + 1);
+        stepSequencer[b].setLoopStart(0);
+        stepSequencer[b].setLoopMode(getGaterLoopMode(b));  // corrects "off" under a free-running pad
     }
     followerSource = getFollowerSource();
 }
@@ -200,11 +208,11 @@ void APlugin::controlStep16() {
     for (int b = 0; b < BLOCK_COUNT; ++b) {
         const int P = blockParam(b, 0);
         const int D = destinationBase(b);
-        gater[b].setInc(static_cast<double>(modValues[D + 6]) * GATER_SPEED_ARRAY[getGaterSpeed(b)] * stepsPerFrame);
-        gater[b].setSwing(clamp01(param(P + GATER_SWING_OFFSET) + modValues[D + 7]));
+        stepSequencer[b].setInc(static_cast<double>(modValues[D + 6]) * GATER_SPEED_ARRAY[getGaterSpeed(b)] * stepsPerFrame);
+        stepSequencer[b].setSwing(clamp01(param(P + GATER_SWING_OFFSET) + modValues[D + 7]));
         const float ramp = getEnvelopeValue(param(P + GATER_SMOOTH_OFFSET) + modValues[D + 8]);
-        gater[b].setAttack(ramp);
-        gater[b].setDecay(ramp);
+        stepSequencer[b].setAttack(ramp);
+        stepSequencer[b].setDecay(ramp);
     }
 
     for (int b = 0; b < BLOCK_COUNT; ++b) {
@@ -271,14 +279,16 @@ void APlugin::restartForPlayback() {
     follower.init(storedRate);
     delay.init(storedRate);
     for (int b = 0; b < BLOCK_COUNT; ++b) {
-        gater[b].reset();
+        filter[b].reset();
+        comb[b].reset();
+        shaper[b].reset();
+        stepSequencer[b].reset();
         grainCounter[b] = 0;
         grainSlot[b] = 0;
         for (int k = 0; k < GRAINS_PER_BLOCK; ++k) grain[b * GRAINS_PER_BLOCK + k].reset();
     }
-    // A free-running pad's trigger update starts its gater again in this same frame.
-    for (int b = 0; b < BLOCK_COUNT; ++b)
-        if (getXYPlayMode(b) == 0) gater[b].stop();
+    // Free-running paths start over; their trigger update starts the gaters again this frame.
+    restartFreeXYReplays();
 }
 
 void APlugin::gaterStep4() {
@@ -303,7 +313,7 @@ void APlugin::gaterStep4() {
         for (int i = 0; i < GATER_STEPS_PER_SIDE; ++i) {
             const float l = param(GATER_TAG[b][0] + i);
             const float r = param(GATER_TAG[b][1] + i);
-            gater[b].setStep(i, l < 0.5f ? off : onLevel(l, 0), r < 0.5f ? off : onLevel(r, 1));
+            stepSequencer[b].setStep(i, l < 0.5f ? off : onLevel(l, 0), r < 0.5f ? off : onLevel(r, 1));
         }
     }
 }
@@ -311,14 +321,24 @@ void APlugin::gaterStep4() {
 void APlugin::resetEverything() {
     playing[0] = playing[1] = ~0u;  // no valid state: a running transport restarts the engine
     firstFrame = 1;
-    for (int b = 0; b < BLOCK_COUNT; ++b) gater[b].reset();
-    for (TBasicReverb& room : reverb) room.setSampleRate(storedRate);
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        filter[b].init(storedRate);
+        comb[b].init(storedRate);
+        shaper[b].init(storedRate);
+        stepSequencer[b].reset();
+    }
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        reverb[b].setSampleRate(storedRate);
+        reverb[b].setRoomSize(0.168f);  // fixed; nothing else sets it
+        memo[b].roomHighPass = std::numeric_limits<float>::quiet_NaN();
+    }
     for (int b = 0; b < BLOCK_COUNT; ++b)
         for (float& phase : roomModPhase[b]) phase = nextRandom();
     for (int b = 0; b < BLOCK_COUNT; ++b)
         for (float& phase : roomWidenPhase[b]) phase = nextRandom();
     delay.init(storedRate);
     follower.init(storedRate);
+    clearXYFollowerCounts();
     for (TGrain& slot : grain) slot.init(storedRate);
     clearBlockCounters();
 }
@@ -331,5 +351,5 @@ void APlugin::clearBlockCounters() {
 }
 
 int APlugin::getCurrentGaterSteps(int block) const {
-    return block >= 0 && block < BLOCK_COUNT ? gater[block].getStep() : -1;
+    return block >= 0 && block < BLOCK_COUNT ? gaterStepShown[block].load() : -1;
 }

@@ -263,7 +263,3 @@ float APlugin::getEnvelopeValue(float v) const {
     const float t = v > 0.0f ? std::min(v, 1.0f) : 0.0f;  // NaN reads as 0
     return 1000.0f / (std::exp2(12.0f * t) * storedRate);
 }
-
-int APlugin::getXYPlayMode(int block) const {
-    return isBlock(block) ? getSteppedValue(XY_PLAY_MODE_TAG[block], 9.99f, 4) : 0;
-}

@@ -3,6 +3,7 @@
 // Helpers for the engine tests: a neutral patch, rendering through processReplacing in blocks of
 // a chosen size (watching the engine after every block), and test signals.
 
+#include "dsp/DspRandom.h"
 #include "effect/APlugin.h"
 #include "tests/effect/EnginePatches.h"
 #include "tests/effect/PluginFixture.h"
@@ -27,12 +28,13 @@ protected:
     static constexpr float RATE = 44100.0f;
 
     // Every parameter at its default: all Blocks Off at unity gain, Mix and Pan centred, Delay
-    // off, no modulation. The engine's generator starts from seed, so two effects made with the
-    // same seed and fed the same input give the same output.
-    // setup, when given, runs before the engine is reset, so smoothed levels start at its values.
+    // off, no modulation. Both noise generators (the engine's, the combs' and shapers') start
+    // from seed, so two effects made alike and fed the same input give the same output. setup,
+    // when given, runs before the engine is reset, so smoothed levels start at its values.
     std::unique_ptr<APlugin> makeNeutral(int path = 3, const std::function<void(APlugin&)>& setup = {},
                                          uint32_t seed = 1, float rate = RATE) {
         APlugin::RandSeed = seed;
+        DspRandom::setSeed(seed);
         auto fx = make();
         fx->setSampleRate(rate);
         fx->defaultProgram();

@@ -56,8 +56,22 @@ inline void setFourSlots(APlugin& fx) {
     setSlot(fx, 3, 34, 41, -0.5f);  // Block 2 Gater Left -> Block 2 Vol
 }
 
+// Block b's pad replays a closed 32-point path once a bar, free running, its X and Y routed onto
+// the Block's first and second targets.
+inline void setXYReplay(APlugin& fx, int b) {
+    for (int i = 0; i < XY_PATH_POINTS; ++i) {
+        const float phase = static_cast<float>(i) / static_cast<float>(XY_PATH_POINTS);
+        fx.setXY(b, i, phase < 0.5f ? 2.0f * phase : 2.0f - 2.0f * phase, phase * phase);
+    }
+    fx.setParameter(XY_SYNC_TAG[b], choice(17, 30.99f));  // 1/1
+    fx.setParameter(XY_LOOP_MODE_TAG[b], choice(1, 2.99f));
+    fx.setParameter(XY_RECORD_MODE_TAG[b], choice(2, 2.99f));
+    fx.setParameter(blockParam(b, XY_ASSIGN_OFFSET), 0.7f);      // X > 1
+    fx.setParameter(blockParam(b, XY_ASSIGN_OFFSET + 4), 0.3f);  // Y > 2
+}
+
 // Every part of the engine busy: the Blocks, a Grain Block with Dry and one with Link, the
-// feedback Delay, the follower on the output and four slots.
+// feedback Delay, the follower on the output, four slots and a replaying pad.
 inline void setBusyPatch(APlugin& fx, int path, const int (&types)[3]) {
     setBlocks(fx, path, types);
     fx.setParameter(GRAIN_DRY_TAG[1], 1.0f);
@@ -65,6 +79,7 @@ inline void setBusyPatch(APlugin& fx, int path, const int (&types)[3]) {
     setFeedbackDelay(fx);
     fx.setParameter(FOLLOWER_SOURCE_PARAM, choice(4, 4.9f));
     setFourSlots(fx);
+    setXYReplay(fx, 1);
 }
 
 }  // namespace tarnwell::test::patch

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -14,7 +15,7 @@ using namespace tarnwell::test;
 
 namespace {
 
-constexpr int ROOM = 4, GATER = 5, GRAIN = 6;
+constexpr int FILTER = 1, COMB = 2, SHAPER = 3, ROOM = 4, GATER = 5, GRAIN = 6;
 
 class EngineRobustnessTest : public EngineFixture {
 protected:
@@ -31,32 +32,36 @@ TEST_F(EngineRobustnessTest, BlockSizeDoesNotChangeTheOutput) {
     setTransport(true, 133.0);
     constexpr std::size_t N = 20000;
     const Signal inL = noise(N, 0.5), inR = noise(N, 0.5, 99);
-    auto renderWith = [&](std::size_t blockSize) {
-        auto fx = makeNeutral(3, [](APlugin& e) { setBusyPatch(e, 2, {ROOM, GRAIN, GATER}); }, 42);
-        return render(*fx, inL, inR, blockSize);
-    };
-    const Stereo reference = renderWith(1);
-    EXPECT_GT(rms(reference.left, 0, N), 0.01);
-    for (std::size_t blockSize : {64u, 4096u, 37u}) {
-        SCOPED_TRACE(blockSize);
-        const Stereo out = renderWith(blockSize);
-        for (std::size_t i = 0; i < N; ++i) {
-            ASSERT_EQ(out.left[i], reference.left[i]) << i;
-            ASSERT_EQ(out.right[i], reference.right[i]) << i;
+    for (const auto& types : {std::array{COMB, GRAIN, GATER}, std::array{FILTER, SHAPER, ROOM}}) {
+        auto renderWith = [&](std::size_t blockSize) {
+            auto fx = makeNeutral(3, [&](APlugin& e) { setBusyPatch(e, 2, {types[0], types[1], types[2]}); }, 42);
+            return render(*fx, inL, inR, blockSize);
+        };
+        const Stereo reference = renderWith(1);
+        EXPECT_GT(rms(reference.left, 0, N), 0.01);
+        for (std::size_t blockSize : {64u, 4096u, 37u}) {
+            SCOPED_TRACE(testing::Message() << "types " << types[0] << types[1] << types[2] << ", block " << blockSize);
+            const Stereo out = renderWith(blockSize);
+            for (std::size_t i = 0; i < N; ++i) {
+                ASSERT_EQ(out.left[i], reference.left[i]) << i;
+                ASSERT_EQ(out.right[i], reference.right[i]) << i;
+            }
         }
     }
 }
 
-// Full-scale noise, then silence, into a chain at +10 dB per Block with the Delay's feedback and
-// cross feedback at their limits.
+// Full-scale noise, then silence, into a chain at +10 dB per Block: a comb at full feedback, and
+// the Delay's feedback and cross feedback at their limits.
 TEST_F(EngineRobustnessTest, OutputStaysFiniteAndBoundedAtEverySampleRate) {
     for (float rate : {22050.0f, 44100.0f, 48000.0f, 96000.0f, 192000.0f}) {
         SCOPED_TRACE(rate);
         auto fx = makeNeutral(
             3,
             [](APlugin& e) {
-                setBusyPatch(e, 1, {GRAIN, ROOM, ROOM});
+                setBusyPatch(e, 1, {COMB, SHAPER, ROOM});
                 for (int b = 0; b < 3; ++b) e.setParameter(blockParam(b, BLOCK_VOLUME_OFFSET), 1.0f);
+                e.setParameter(blockParam(0, COMB_FEED_OFFSET), 1.0f);
+                e.setParameter(blockParam(0, COMB_DAMP_OFFSET), 0.0f);
                 e.setParameter(DELAY_FEEDBACK_PARAM, 1.0f);
                 e.setParameter(DELAY_CROSS_FEEDBACK_PARAM, 1.0f);
                 e.setParameter(DELAY_LP_PARAM, 1.0f);
@@ -87,7 +92,7 @@ TEST_F(EngineRobustnessTest, NonFiniteInputActsAsSilence) {
         silenced[i] = 0.0f;
     }
     auto renderWith = [&](const Signal& in) {
-        auto fx = makeNeutral(3, [](APlugin& e) { setBusyPatch(e, 0, {ROOM, GRAIN, ROOM}); }, 5);
+        auto fx = makeNeutral(3, [](APlugin& e) { setBusyPatch(e, 0, {FILTER, COMB, GRAIN}); }, 5);
         return render(*fx, in, in, 256);
     };
     const Stereo expected = renderWith(silenced);

@@ -178,3 +178,46 @@ TEST_F(EngineTest, PlaybackStartRestartsTheDelayAndTheFollower) {
     EXPECT_LT(peak(after, 16, 400), 1e-9);  // repeats gone; the new impulse not yet back
     EXPECT_NEAR(static_cast<double>(firstAbove(after, 0.01)), 100.0 + 352.8, 3.0);
 }
+
+// A Gater Block whose steps alternate on and off: each step lasts a sixteenth note at the host's
+// tempo, so the gate opens every eighth note.
+TEST_F(EngineTest, GaterStepsLandOnSixteenthNotesAtTheHostTempo) {
+    for (double bpm : {100.0, 150.0}) {
+        SCOPED_TRACE(bpm);
+        setTransport(true, bpm);
+        auto fx = makeNeutral(3, [](APlugin& e) {
+            setBlockType(e, 0, 5);
+            e.setParameter(blockParam(0, BLOCK_MIX_OFFSET), 1.0f);
+            for (int i = 1; i < 16; i += 2) {
+                e.setParameter(GATER_TAG[0][0] + i, 0.0f);
+                e.setParameter(GATER_TAG[0][1] + i, 0.0f);
+            }
+        });
+        const Signal out = render(*fx, constant(60000, 0.5f), 4096).left;
+        std::vector<double> opens;
+        for (std::size_t i = 1; i < out.size(); ++i)
+            if (out[i - 1] < 0.25f && out[i] >= 0.25f) opens.push_back(static_cast<double>(i));
+        const double sixteenth = 44100.0 * 60.0 / bpm / 4.0;
+        ASSERT_GE(opens.size(), 4u);
+        EXPECT_NEAR(opens[0], 23.0, 2.0);  // half way up the 1 ms ramp of Gater Smooth 0
+        // Later ramps start a frame after their step (the first starts with the sequence).
+        for (std::size_t k = 2; k < opens.size(); ++k) EXPECT_NEAR(opens[k] - opens[k - 1], 2.0 * sixteenth, 2.0);
+    }
+}
+
+// A free-running replay of a rising path: playback start sends it back to its first point.
+TEST_F(EngineTest, PlaybackStartRestartsFreeXYPaths) {
+    setTransport(false, 120.0);
+    auto fx = makeNeutral(3, [](APlugin& e) {
+        for (int i = 0; i < XY_PATH_POINTS; ++i) e.setXY(0, i, static_cast<float>(i) / 31.0f, 0.5f);
+        e.setParameter(XY_SYNC_TAG[0], choice(17, 30.99f));  // one bar: 88200 frames
+        e.setParameter(XY_LOOP_MODE_TAG[0], choice(1, 2.99f));
+        e.setParameter(XY_RECORD_MODE_TAG[0], choice(2, 2.99f));
+    });
+    const double step = 31.9999 / 88201.0;  // points per frame
+    render(*fx, constant(44100, 0.0f));
+    EXPECT_NEAR(fx->modSourceValues[SOURCE_X[0]], 44100.0 * step / 31.0, 1e-4);
+    setTransport(true, 120.0);
+    render(*fx, constant(20, 0.0f), 1);  // the check at frame 44112 restarts; 8 frames since
+    EXPECT_NEAR(fx->modSourceValues[SOURCE_X[0]], 8.0 * step / 31.0, 1e-6);
+}

@@ -181,3 +181,24 @@ TEST_F(PathsTest, FullScaleInputNeverLeavesTheOutputRange) {
         EXPECT_GT(peak(out.left, 0, 20000), 0.99);
     }
 }
+
+// The pad's X, routed by "X > 2" onto a low-pass Filter Block's cutoff, opens the filter as far
+// as the Freq knob does.
+TEST_F(PathsTest, XYPadMovesItsBlocksTargets) {
+    auto level = [&](float x, float freq) {
+        auto fx = makeNeutral(3, [&](APlugin& e) {
+            setBlockType(e, 0, 1);
+            e.setParameter(FILTER_MODE_TAG[0], choice(7, 40.0f));  // "LP2 12dB"
+            e.setParameter(blockParam(0, FILTER_FREQ_OFFSET), freq);
+            e.setParameter(blockParam(0, BLOCK_MIX_OFFSET), 1.0f);
+            e.setParameter(blockParam(0, XY_ASSIGN_OFFSET + 1), 1.0f);  // X > 2 at +1
+        });
+        fx->setXY(0, x, 0.5f);  // the live pad position
+        const Signal out = render(*fx, sine(5000.0, RATE, 8000, 0.5)).left;
+        return rms(out, 4000, 8000);
+    };
+    const double open = level(0.0f, 1.0f);
+    EXPECT_GT(open, 0.2);
+    EXPECT_LT(level(0.0f, 0.2f), 0.001);  // 80 Hz
+    EXPECT_NEAR(level(1.0f, 0.2f), open, 1e-6);
+}
