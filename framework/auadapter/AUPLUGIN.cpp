@@ -162,7 +162,9 @@ void AUPLUGIN::SetMaxFramesPerSlice(UInt32 frames) {
     PassBlockSize(frames);
 }
 
-bool AUPLUGIN::ValidFormat(AudioUnitScope, AudioUnitElement, const AudioStreamBasicDescription& format) {
+// An input of no channels is how a host says the unit has no input (the 0-in/2-out row).
+bool AUPLUGIN::ValidFormat(AudioUnitScope scope, AudioUnitElement, const AudioStreamBasicDescription& format) {
+    if (scope == kAudioUnitScope_Input && format.mChannelsPerFrame == 0) return format.mFormatID == kAudioFormatLinearPCM;
     return format.mFormatID == kAudioFormatLinearPCM && format.mFormatFlags == kAudioFormatFlagsCanonicalNonInterleaved &&
            format.mBytesPerPacket == 4 && format.mFramesPerPacket == 1 && format.mBytesPerFrame == 4 &&
            format.mBitsPerChannel == 32 && (format.mChannelsPerFrame == 1 || format.mChannelsPerFrame == 2);
