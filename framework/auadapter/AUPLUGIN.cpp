@@ -501,10 +501,11 @@ OSStatus AUPLUGIN::Render(AudioUnitRenderActionFlags& flags, const AudioTimeStam
 
     renderFrames = frames;
     sliceStart = 0;
-    if (!HasPendingParamEvents()) return ProcessBufferLists(flags, in, out, frames);
     SliceContext context{&flags, &in, &out};
-    const OSStatus status = ProcessForScheduledParams(frames, &context);
+    const OSStatus status = HasPendingParamEvents() ? ProcessForScheduledParams(frames, &context)
+                                                    : ProcessBufferLists(flags, in, out, frames);
     sliceStart = 0;
+    renderFrames = 0;  // a later direct call is a whole render of its own
     return status;
 }
 
@@ -595,7 +596,7 @@ void AUPLUGIN::StageQueuedMidi() {
 // into the list for the effect, offsets relative to the slice and clamped into it.
 void AUPLUGIN::DeliverMidiForSlice(UInt32 frames) {
     const UInt64 sliceEnd = static_cast<UInt64>(sliceStart) + frames;
-    const bool lastSlice = sliceEnd >= renderFrames;
+    const bool lastSlice = renderFrames == 0 || sliceEnd >= renderFrames;
     VstEvent** list = events->events;
     int delivered = 0;
     int kept = 0;
