@@ -55,7 +55,9 @@ APlugin::APlugin(HostCallback host) : AudioEffectX(host, 1, PARAMETER_COUNT) {
         record->reserved1 = 99;
     }
     init();
-    // Program 0 from the defaults: edit-changed cleared, current and program values set, setProgram(0), factory preset 0.
+    // A new instance starts with factory preset 0.
+    editChanged = 0;
+    setDemoProgram(0);
 }
 
 APlugin::~APlugin() {
@@ -92,13 +94,13 @@ void APlugin::readHostQuirks() {
 }
 
 void APlugin::init() {
-    // Factory preset names.
+    for (int k = 0; k < FACTORY_PRESET_COUNT; ++k)
+        std::snprintf(factoryPresetNames[k], sizeof(factoryPresetNames[k]), "%s", FACTORY_PRESET_NAMES[k]);
     loadPresetFolders();
     std::snprintf(helpPath, sizeof(helpPath), "%s", "/Applications/Orvane/Tarnwell/Help/Tarnwell_Manual.pdf");
-    // Default values: all cleared, then the non-zero defaults.
-    // Zero values, on/off set and edit-changed exemptions.
+    initParameterStore();
     // MIDI controller map from the preferences, capture values and flags, setAllMidiControls.
-    // Edit-changed flag cleared.
+    editChanged = 0;
     sampleCounter = 0;
     tempo = 120.0f;
     storedRate = 44198.0f;
@@ -108,8 +110,7 @@ void APlugin::init() {
     pendingMidiCount = 0;
     // MIDI learn target -1, latch cleared.
     // Grain slots initialised for 44100 Hz once more.
-    // Modulation destination combine kinds, start values and accumulators.
-    // paramModDestination table.
+    initModDestinationTables();
     // Block and modulation undo stores cleared.
 }
 
@@ -135,7 +136,7 @@ void APlugin::loadPresetFolders() {
 void APlugin::suspend() {}
 
 void APlugin::setSampleRate(float rate) {
-    if (std::isinf(rate)) return;  // no module can be built for it
+    if (std::isinf(rate)) return;             // no module can be built for it
     const float r = std::max(1000.0f, rate);  // a NaN rate falls to 1000 here too
     if (std::fabs(storedRate - r) < 0.00001f) return;
     storedRate = r;
@@ -161,7 +162,9 @@ bool APlugin::getProductString(char* text) {
     return true;
 }
 
-int APlugin::getVendorVersion() { return kVendorVersion; }
+int APlugin::getVendorVersion() {
+    return kVendorVersion;
+}
 
 int APlugin::canDo(char* text) {
     if (!text) return 0;
@@ -184,7 +187,9 @@ long long APlugin::vendorSpecific(int index, long long value, void*, float opt) 
     return 0;
 }
 
-float APlugin::getVu() { return 0.0f; }
+float APlugin::getVu() {
+    return 0.0f;
+}
 
 void APlugin::getParameterName(int index, char* text) {
     BlockNaming naming;
@@ -195,33 +200,6 @@ void APlugin::getParameterName(int index, char* text) {
     }
     parameterName(index, naming, text);
 }
-
-int APlugin::getSteppedValue(int index, float scale, int count) const {
-    if (index < 0 || index >= PARAMETER_COUNT || count < 1) return 0;
-    // Clamped before the conversion: a stray value must not overflow the int.
-    const float stepped = currentValues[index] * scale + 0.1f;
-    if (!(stepped >= 1.0f)) return 0;
-    if (stepped >= static_cast<float>(count)) return count - 1;
-    return static_cast<int>(stepped);
-}
-
-namespace {
-bool isBlock(int block) { return block >= 0 && block < BLOCK_COUNT; }
-}  // namespace
-
-int APlugin::getBlockType(int block) const {
-    return isBlock(block) ? getSteppedValue(BLOCK_TYPE_TAG[block], 6.99f, 7) : 0;
-}
-
-int APlugin::getFilterMode(int block) const {
-    return isBlock(block) ? getSteppedValue(FILTER_MODE_TAG[block], 40.0f, 37) : 0;
-}
-
-int APlugin::getShaperMode(int block) const {
-    return isBlock(block) ? getSteppedValue(SHAPER_MODE_TAG[block], 9.0f, 6) : 0;
-}
-
-int APlugin::getPath() const { return getSteppedValue(PATH_PARAM, 5.99f, 6); }
 
 void APlugin::processReplacing(float**, float** outputs, int sampleFrames) {
     // Until the engine runs here the effect is silent rather than passing stale buffers on.

@@ -66,7 +66,7 @@ TEST_F(APluginTest, ConstructionSetsUpTheRecordAndState) {
     EXPECT_EQ(plugin->pendingMidiCount, 0);
     EXPECT_EQ(plugin->editorOpening, 0);
     EXPECT_EQ(plugin->editorIsOpen, 0);
-    EXPECT_EQ(plugin->displayRefreshPending, 0);
+    EXPECT_EQ(plugin->displayRefreshPending, 1);  // the first program asks the engine for a refresh
     EXPECT_EQ(plugin->sampleCounter, 0);
     EXPECT_STREQ(plugin->helpPath, "/Applications/Orvane/Tarnwell/Help/Tarnwell_Manual.pdf");
     for (const VstMidiEvent* record : plugin->midiPool) {
@@ -359,6 +359,7 @@ TEST_F(APluginTest, ParameterNamesFollowTheBlockTypes) {
     EXPECT_EQ(nameOf(0), "");
     EXPECT_EQ(nameOf(122), "Mod 1 Amount");
     EXPECT_EQ(nameOf(1023), "");
+    for (int b = 0; b < BLOCK_COUNT; ++b) plugin->currentValues[BLOCK_TYPE_TAG[b]] = 0.0f;
     EXPECT_EQ(nameOf(32), "Block 1 X > None 1");
     plugin->currentValues[BLOCK_TYPE_TAG[0]] = choice(1, 6.99f);
     EXPECT_EQ(nameOf(32), "Block 1 X > Filter Pre-Distort");
