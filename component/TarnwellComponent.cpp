@@ -6,10 +6,12 @@
 #include <dlfcn.h>
 
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <string>
 
+#include "effect/APlugin.h"
 #include "framework/auadapter/AUPLUGIN.h"
 #include "sdk/corefoundation/CFBundle.h"
 
@@ -18,6 +20,29 @@ namespace {
 class TarnwellAU : public AUPLUGIN {
 public:
     explicit TarnwellAU(AudioComponentInstance instance) : AUPLUGIN(instance, &createEffectInstance) {}
+
+    // The saved state holds the effect's program record itself.
+    bool ReadProgramRecord(int program, char* name, std::size_t nameSize, float* values) override {
+        APluginProgram* record = recordOf(program);
+        if (record == nullptr) return false;
+        std::snprintf(name, nameSize, "%.*s", APluginProgram::NAME_SIZE - 1, record->name);
+        for (int i = 0; i < PARAMETER_COUNT; ++i) values[i] = record->values[i];
+        return true;
+    }
+    bool WriteProgramRecord(int program, const char* name, const float* values) override {
+        APluginProgram* record = recordOf(program);
+        if (record == nullptr) return false;
+        std::snprintf(record->name, sizeof record->name, "%s", name);
+        for (int i = 0; i < PARAMETER_COUNT; ++i) record->values[i] = values[i];
+        return true;
+    }
+
+private:
+    APluginProgram* recordOf(int program) {
+        auto* plugin = dynamic_cast<APlugin*>(GetEffect());
+        if (plugin == nullptr || program < 0 || program >= static_cast<int>(std::size(plugin->programs))) return nullptr;
+        return &plugin->programs[program];
+    }
 };
 
 // Registers the bundle this library sits in (…/Tarnwell.component/Contents/MacOS/Tarnwell.so)

@@ -125,7 +125,9 @@ void AUPLUGIN::PassBlockSize(UInt32 frames) {
     effect->resume();
 }
 
-bool AUPLUGIN::GetProgramRecord(int, ProgramRecord&) { return false; }
+bool AUPLUGIN::ReadProgramRecord(int, char*, std::size_t, float*) { return false; }
+
+bool AUPLUGIN::WriteProgramRecord(int, const char*, const float*) { return false; }
 
 // ---------------------------------------------------------------- life cycle and formats
 OSStatus AUPLUGIN::Initialize() {
@@ -701,11 +703,9 @@ OSStatus AUPLUGIN::SaveState(CFPropertyListRef* outData) {
         std::vector<float> values(numParams);
         for (UInt32 p = 0; p < numPrograms; ++p) {
             UInt8* record = bytes.data() + recordSize * p;
-            ProgramRecord program;
             char name[256] = {};
-            if (GetProgramRecord(static_cast<int>(p), program)) {
-                std::snprintf(name, sizeof name, "%s", program.name);
-                std::copy(program.values, program.values + numParams, values.begin());
+            if (ReadProgramRecord(static_cast<int>(p), name, sizeof name, values.data())) {
+                name[sizeof name - 1] = '\0';
             } else if (static_cast<int>(p) == current) {
                 effect->getProgramName(name);
                 for (UInt32 i = 0; i < numParams; ++i) values[i] = effect->getParameter(static_cast<int>(i));
@@ -746,21 +746,17 @@ OSStatus AUPLUGIN::RestoreState(CFPropertyListRef plist) {
         } else {
             const UInt8* bytes = CFDataGetBytePtr(data);
             const int current = effect->getProgram();
+            std::vector<float> values(numParams);
             for (UInt32 p = 0; p < numPrograms; ++p) {
                 const UInt8* record = bytes + recordSize * p;
                 char name[kProgramNameBytes];
                 std::memcpy(name, record, kProgramNameBytes);
                 name[kProgramNameBytes - 1] = '\0';
-                ProgramRecord program;
-                if (GetProgramRecord(static_cast<int>(p), program)) {
-                    std::snprintf(program.name, program.nameSize, "%s", name);
-                    for (UInt32 i = 0; i < numParams; ++i)
-                        program.values[i] = readBigEndianFloat(record + kProgramNameBytes + 4 * i);
-                } else if (static_cast<int>(p) == current) {
-                    effect->setProgramName(name);
-                    for (UInt32 i = 0; i < numParams; ++i)
-                        effect->setParameter(static_cast<int>(i), readBigEndianFloat(record + kProgramNameBytes + 4 * i));
-                }
+                for (UInt32 i = 0; i < numParams; ++i) values[i] = readBigEndianFloat(record + kProgramNameBytes + 4 * i);
+                if (WriteProgramRecord(static_cast<int>(p), name, values.data())) continue;
+                if (static_cast<int>(p) != current) continue;
+                effect->setProgramName(name);
+                for (UInt32 i = 0; i < numParams; ++i) effect->setParameter(static_cast<int>(i), values[i]);
             }
         }
     }

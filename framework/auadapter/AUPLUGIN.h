@@ -39,15 +39,12 @@ public:
     Float64 GetSampleRate() const { return sampleRate.load(std::memory_order_relaxed); }
     bool IsBypassed() const { return bypass.load(std::memory_order_relaxed); }
 
-    // A program record of the effect, read and written in place by SaveState/RestoreState.
-    struct ProgramRecord {
-        char* name = nullptr;  // NUL-terminated, nameSize bytes of room
-        std::size_t nameSize = 0;
-        float* values = nullptr;  // numParams values
-    };
-    // The unit that knows the effect's class supplies its program records here. Without it
-    // the current program is read and written through the effect's parameter operations.
-    virtual bool GetProgramRecord(int program, ProgramRecord& record);
+    // The effect's program records, which SaveState/RestoreState read and write in place. The
+    // unit that knows the effect's class supplies them; without them the current program is
+    // read and written through the effect's parameter operations. name has nameSize bytes
+    // of room (the record's name is NUL-terminated); values has numParams entries.
+    virtual bool ReadProgramRecord(int program, char* name, std::size_t nameSize, float* values);
+    virtual bool WriteProgramRecord(int program, const char* name, const float* values);
 
     // ------------------------------------------------------------ life cycle and formats
     OSStatus Initialize() override;

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -108,9 +109,16 @@ public:
         : AUPLUGIN(instance, [](HostCallback host) -> AudioEffect* { return new TestEffect(host); }) {
         last = this;
     }
-    bool GetProgramRecord(int program, ProgramRecord& record) override {
+    bool ReadProgramRecord(int program, char* name, std::size_t nameSize, float* values) override {
         if (!exposeRecords || program != 0) return false;
-        record = {recordName, sizeof recordName, recordValues.data()};
+        std::snprintf(name, nameSize, "%s", recordName);
+        std::copy(recordValues.begin(), recordValues.end(), values);
+        return true;
+    }
+    bool WriteProgramRecord(int program, const char* name, const float* values) override {
+        if (!exposeRecords || program != 0) return false;
+        std::snprintf(recordName, sizeof recordName, "%s", name);
+        std::copy(values, values + recordValues.size(), recordValues.begin());
         return true;
     }
     bool exposeRecords = false;

@@ -119,6 +119,47 @@ TEST_F(ComponentTest, SavesProgramRecordsUnderAnOrdinaryHost) {
               0);
 }
 
+CFPropertyListRef saveState(AudioUnit unit) {
+    CFPropertyListRef state = nullptr;
+    UInt32 size = sizeof state;
+    EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &state, &size), 0);
+    return state;
+}
+
+std::vector<float> allValues(AudioUnit unit) {
+    std::vector<float> values(1024);
+    for (UInt32 id = 0; id < 1024; ++id) AudioUnitGetParameter(unit, id, kAudioUnitScope_Global, 0, &values[id]);
+    return values;
+}
+
+// Through XML, as the host writes it: every one of the 1024 values comes back exactly.
+TEST_F(ComponentTest, StateRestoresEveryValue) {
+    start(2, 256);
+    for (UInt32 id = 0; id < 1023; ++id)  // 1023 would reload the factory preset
+        AudioUnitSetParameter(unit, id, kAudioUnitScope_Global, 0, static_cast<float>((id * 37) % 101) / 100.0f, 0);
+    {
+        // The effect keeps values as it would apply them (switches snapped): settle them first.
+        CFRef<CFPropertyListRef> first(saveState(unit));
+        ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &first,
+                                       sizeof(CFPropertyListRef)),
+                  0);
+    }
+    const std::vector<float> expected = allValues(unit);
+    CFRef<CFPropertyListRef> state(saveState(unit));
+    CFRef<CFDataRef> xml(CFPropertyListCreateData(nullptr, state.get(), kCFPropertyListXMLFormat_v1_0, 0, nullptr));
+    CFRef<CFPropertyListRef> reread(CFPropertyListCreateWithData(nullptr, xml.get(), 0, nullptr, nullptr));
+    ASSERT_TRUE(reread);
+
+    for (UInt32 id = 0; id < 1023; ++id) AudioUnitSetParameter(unit, id, kAudioUnitScope_Global, 0, 0.999f, 0);
+    ASSERT_NE(allValues(unit), expected);
+    CFPropertyListRef restored = reread.get();
+    ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &restored,
+                                   sizeof restored),
+              0);
+    const std::vector<float> values = allValues(unit);
+    for (UInt32 id = 0; id < 1024; ++id) ASSERT_EQ(values[id], expected[id]) << "parameter " << id;
+}
+
 TEST_F(ComponentTest, TheSingleEntryServesAWholeSession) {
     void* library = dlopen(TARNWELL_COMPONENT_PATH, RTLD_NOW | RTLD_NOLOAD);
     ASSERT_NE(library, nullptr);
