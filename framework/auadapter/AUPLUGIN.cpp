@@ -726,8 +726,8 @@ OSStatus AUPLUGIN::SaveState(CFPropertyListRef* outData) {
 }
 
 OSStatus AUPLUGIN::RestoreState(CFPropertyListRef plist) {
-    if (effect == nullptr || plist == nullptr || CFGetTypeID(plist) != CFDictionaryGetTypeID())
-        return AUBase::RestoreState(plist);
+    // A state that is not this unit's is refused before anything of the effect changes.
+    if (effect == nullptr || CheckStateHeader(plist) != 0) return AUBase::RestoreState(plist);
     auto dict = static_cast<CFDictionaryRef>(plist);
 
     const void* chunk = dictionaryValue(dict, "mChunkData");

@@ -559,7 +559,7 @@ OSStatus AUBase::SaveState(CFPropertyListRef* outData) {
     return 0;
 }
 
-OSStatus AUBase::RestoreState(CFPropertyListRef plist) {
+OSStatus AUBase::CheckStateHeader(CFPropertyListRef plist) const {
     if (plist == nullptr || CFGetTypeID(plist) != CFDictionaryGetTypeID()) return kAudioUnitErr_InvalidPropertyValue;
     auto dict = static_cast<CFDictionaryRef>(plist);
     const AudioComponentDescription desc = GetComponentDescription();
@@ -568,7 +568,13 @@ OSStatus AUBase::RestoreState(CFPropertyListRef plist) {
         !numberMatches(dict, "subtype", static_cast<SInt32>(desc.componentSubType)) ||
         !numberMatches(dict, "manufacturer", static_cast<SInt32>(desc.componentManufacturer)))
         return kAudioUnitErr_InvalidPropertyValue;
+    return 0;
+}
 
+OSStatus AUBase::RestoreState(CFPropertyListRef plist) {
+    const OSStatus header = CheckStateHeader(plist);
+    if (header != 0) return header;
+    auto dict = static_cast<CFDictionaryRef>(plist);
     const void* data = lookUp(dict, "data");
     if (data != nullptr && CFGetTypeID(data) == CFDataGetTypeID()) {
         const auto length = static_cast<size_t>(CFDataGetLength(static_cast<CFDataRef>(data)));

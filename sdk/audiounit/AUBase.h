@@ -111,6 +111,9 @@ public:
     // values) and name; the caller releases it.
     virtual OSStatus SaveState(CFPropertyListRef* outData);
     virtual OSStatus RestoreState(CFPropertyListRef data);
+    // 0 when data is a state dictionary made by this kind of unit (version, type, subtype and
+    // manufacturer, where present, match); kAudioUnitErr_InvalidPropertyValue otherwise.
+    OSStatus CheckStateHeader(CFPropertyListRef data) const;
     virtual OSStatus GetPresets(CFArrayRef* outData);
     virtual OSStatus NewFactoryPresetSet(const AUPreset& preset);
     // Keeps the preset (retaining its name) as the one the host shows.

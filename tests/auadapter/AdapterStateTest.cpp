@@ -98,13 +98,21 @@ TEST_F(AdapterState, ChunkHostsSaveTheEffectsChunk) {
     EXPECT_EQ(effect->restoredChunk, effect->chunk);
 }
 
-TEST_F(AdapterState, StateOfAnotherComponentIsRefused) {
+TEST_F(AdapterState, StateOfAnotherComponentIsRefusedUntouched) {
+    effect->values[3] = 0.8f;
     CFRef<CFPropertyListRef> state(saveState(unit));
+    effect->values[3] = 0.1f;
+    const int programCalls = effect->setProgramCalls;
     auto dict = static_cast<CFMutableDictionaryRef>(const_cast<void*>(state.get()));
     const SInt32 otherSubtype = fourCharOSType("Xxxx");
     CFRef<CFNumberRef> number(CFNumberCreate(nullptr, kCFNumberSInt32Type, &otherSubtype));
     CFDictionarySetValue(dict, makeCFString("subtype").get(), number.get());
     EXPECT_EQ(restoreState(unit, state.get()), kAudioUnitErr_InvalidPropertyValue);
+    EXPECT_FLOAT_EQ(effect->values[3], 0.1f);
+    EXPECT_EQ(effect->setProgramCalls, programCalls);
+    const int notAState = 5;
+    CFRef<CFNumberRef> number5(CFNumberCreate(nullptr, kCFNumberSInt32Type, &notAState));
+    EXPECT_EQ(restoreState(unit, number5.get()), kAudioUnitErr_InvalidPropertyValue);
 }
 
 }  // namespace
