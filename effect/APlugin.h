@@ -249,7 +249,7 @@ public:
     float smoothedPan[BLOCK_COUNT] = {0.5f, 0.5f, 0.5f};
     float smoothedMix[BLOCK_COUNT] = {0.5f, 0.5f, 0.5f};
     float blockGain[BLOCK_COUNT] = {1.0f, 1.0f, 1.0f};
-    float xyAmounts[BLOCK_COUNT][6] = {};  // X > 1..3, then Y > 1..3, each -1..1
+    float xyAmounts[BLOCK_COUNT][6] = {};  // pairs (X > k, Y > k) for k = 1..3, each -1..1
     float xyTargets[BLOCK_COUNT][3] = {};  // what the pad adds to the type's three targets
     float roomModPhase[BLOCK_COUNT][4] = {};
     float roomWidenPhase[BLOCK_COUNT][4] = {};
