@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "host/CFRef.h"
+#include "host/CFHandle.h"
 #include "host/SavedState.h"
 
 struct FactoryPreset {
@@ -64,6 +64,6 @@ public:
                         float* const* output) = 0;
 
     // The class-info dictionary (a new reference) and its restoration.
-    virtual CFRef saveState() = 0;
+    virtual CFHandle saveState() = 0;
     virtual void restoreState(CFPropertyListRef state) = 0;
 };

@@ -17,22 +17,22 @@ constexpr std::size_t CHUNK_NAME_BYTES = 32;
 // Far above any state of ours; refuses to load arbitrary big files into memory.
 constexpr std::streamoff LARGEST_FILE = 64 << 20;
 
-CFRef text(const char* utf8) {
-    return CFRef(CFStringCreateWithCString(kCFAllocatorDefault, utf8, kCFStringEncodingUTF8));
+CFHandle text(const char* utf8) {
+    return CFHandle(CFStringCreateWithCString(kCFAllocatorDefault, utf8, kCFStringEncodingUTF8));
 }
 
 CFTypeRef lookup(CFDictionaryRef dict, const char* key) {
-    const CFRef k = text(key);
+    const CFHandle k = text(key);
     return CFDictionaryGetValue(dict, k.get());
 }
 
-void store(CFMutableDictionaryRef dict, const char* key, const CFRef& value) {
-    const CFRef k = text(key);
+void store(CFMutableDictionaryRef dict, const char* key, const CFHandle& value) {
+    const CFHandle k = text(key);
     CFDictionarySetValue(dict, k.get(), value.get());
 }
 
-CFRef integer(SInt64 value) {
-    return CFRef(CFNumberCreate(kCFAllocatorDefault, kCFNumberSInt64Type, &value));
+CFHandle integer(SInt64 value) {
+    return CFHandle(CFNumberCreate(kCFAllocatorDefault, kCFNumberSInt64Type, &value));
 }
 
 std::optional<SInt64> integerValue(CFTypeRef value) {
@@ -87,7 +87,7 @@ std::string fourCharText(OSType code) {
     return result;
 }
 
-CFRef readPresetFile(const std::string& path) {
+CFHandle readPresetFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in) throw fileError(path, std::string("cannot be read (") + std::strerror(errno) + ")");
     const std::streamoff size = in.tellg();
@@ -95,9 +95,9 @@ CFRef readPresetFile(const std::string& path) {
     if (size > LARGEST_FILE) throw fileError(path, "is too large to be a saved state");
     in.seekg(0);
     const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const CFRef data(CFDataCreate(kCFAllocatorDefault, reinterpret_cast<const UInt8*>(bytes.data()),
+    const CFHandle data(CFDataCreate(kCFAllocatorDefault, reinterpret_cast<const UInt8*>(bytes.data()),
                                   static_cast<CFIndex>(bytes.size())));
-    CFRef list(CFPropertyListCreateWithData(kCFAllocatorDefault, static_cast<CFDataRef>(data.get()),
+    CFHandle list(CFPropertyListCreateWithData(kCFAllocatorDefault, static_cast<CFDataRef>(data.get()),
                                             kCFPropertyListImmutable, nullptr, nullptr));
     if (!list) throw fileError(path, "is not a saved state (not an XML property list)");
     if (CFGetTypeID(list.get()) != CFDictionaryGetTypeID())
@@ -106,7 +106,7 @@ CFRef readPresetFile(const std::string& path) {
 }
 
 void writePresetFile(const std::string& path, CFPropertyListRef state) {
-    const CFRef data(
+    const CFHandle data(
         CFPropertyListCreateData(kCFAllocatorDefault, state, kCFPropertyListXMLFormat_v1_0, 0, nullptr));
     if (!data) throw fileError(path, "cannot be written: the state is not a property list");
     AtomicOutput out(path);

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "host/CFRef.h"
+#include "host/CFHandle.h"
 #include "sdk/corefoundation/CoreFoundation.h"
 
 struct ComponentIdentity {
@@ -43,7 +43,7 @@ std::string fourCharText(OSType code);
 
 // The dictionary of a preset file. Throws HostError naming path when it cannot be read or is not
 // a property list holding a dictionary.
-CFRef readPresetFile(const std::string& path);
+CFHandle readPresetFile(const std::string& path);
 // Writes state as an XML property list; the file appears only when complete.
 void writePresetFile(const std::string& path, CFPropertyListRef state);
 

@@ -67,7 +67,7 @@ std::unique_ptr<ComponentHost> openInitialized(const HostEnvironment& env, doubl
 }
 
 // Preset first, then the saved state, then single parameters on top.
-void applySound(ComponentHost& component, const SoundOptions& sound, const CFRef* state) {
+void applySound(ComponentHost& component, const SoundOptions& sound, const CFHandle* state) {
     if (!sound.preset.empty())
         component.selectFactoryPreset(resolvePreset(sound.preset, component.factoryPresets()));
     if (state != nullptr) component.restoreState(state->get());
@@ -78,8 +78,8 @@ void applySound(ComponentHost& component, const SoundOptions& sound, const CFRef
 }
 
 // A saved state read and checked against the component before it may reach it.
-CFRef loadCheckedState(const std::string& path, ComponentHost& component) {
-    CFRef state = readPresetFile(path);
+CFHandle loadCheckedState(const std::string& path, ComponentHost& component) {
+    CFHandle state = readPresetFile(path);
     inspectSavedState(static_cast<CFDictionaryRef>(state.get()), path, component.identity(),
                       component.stateLayout());
     return state;
@@ -102,7 +102,7 @@ void runRender(const RenderCommand& command, std::ostream& out, std::ostream& er
 
     const auto component = openInitialized(
         env, input.sampleRate, static_cast<std::uint32_t>(input.channels.size()), job.blockFrames);
-    std::optional<CFRef> state;
+    std::optional<CFHandle> state;
     if (!command.stateFile.empty()) state = loadCheckedState(command.stateFile, *component);
     applySound(*component, command.sound, state ? &*state : nullptr);
 
@@ -136,7 +136,7 @@ void runParams(std::ostream& out, const HostEnvironment& env) {
 void runStateSave(const StateSaveCommand& command, std::ostream& out, const HostEnvironment& env) {
     const auto component = openInitialized(env, DEFAULT_SAMPLE_RATE, DEFAULT_INPUTS, DEFAULT_BLOCK_FRAMES);
     applySound(*component, command.sound, nullptr);
-    CFRef state = component->saveState();
+    CFHandle state = component->saveState();
     if (!state || CFGetTypeID(state.get()) != CFDictionaryGetTypeID())
         throw fileError(command.file, "cannot be written: the component gave no state");
     // The class-info dictionary is ours to extend once handed over.
@@ -148,7 +148,7 @@ void runStateSave(const StateSaveCommand& command, std::ostream& out, const Host
 }
 
 void runStateShow(const StateShowCommand& command, std::ostream& out, const HostEnvironment& env) {
-    const CFRef state = readPresetFile(command.file);
+    const CFHandle state = readPresetFile(command.file);
     const auto component = env.openComponent();
     const StateSummary summary = inspectSavedState(static_cast<CFDictionaryRef>(state.get()), command.file,
                                                    component->identity(), component->stateLayout());

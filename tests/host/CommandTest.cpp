@@ -130,7 +130,7 @@ TEST_F(Command, BadInputsWriteNothing) {
     ASSERT_EQ(run({"state", "save", "@good.aupreset"}).status, 0);
     // The same state, its program data one byte short.
     {
-        CFRef state = readPresetFile(folder.path("good.aupreset"));
+        CFHandle state = readPresetFile(folder.path("good.aupreset"));
         auto* dict = const_cast<CFMutableDictionaryRef>(static_cast<CFDictionaryRef>(state.get()));
         std::vector<UInt8> record(28 + 4 * 8 - 1, 0);
         FakeComponent::put(

@@ -82,7 +82,7 @@ public:
         pending = {};
     }
 
-    CFRef saveState() override {
+    CFHandle saveState() override {
         CFMutableDictionaryRef dict = CFDictionaryCreateMutable(
             kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
         std::vector<UInt8> record(28 + 4 * values.size(), 0);
@@ -94,7 +94,7 @@ public:
         }
         put(dict, "mCompleteData",
             CFDataCreate(kCFAllocatorDefault, record.data(), static_cast<CFIndex>(record.size())));
-        return CFRef(dict);
+        return CFHandle(dict);
     }
     void restoreState(CFPropertyListRef state) override {
         ++log.restores;

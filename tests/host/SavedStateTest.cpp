@@ -22,7 +22,7 @@ CFMutableDictionaryRef newDictionary() {
 }
 
 void put(CFMutableDictionaryRef dict, const char* key, CFTypeRef value) {
-    const CFRef k(CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8));
+    const CFHandle k(CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8));
     CFDictionarySetValue(dict, k.get(), value);
     CFRelease(value);
 }
@@ -54,15 +54,15 @@ std::vector<float> ramp(std::size_t n) {
     return v;
 }
 
-CFRef stateWith(CFTypeRef programData, const char* key = "mCompleteData") {
+CFHandle stateWith(CFTypeRef programData, const char* key = "mCompleteData") {
     CFMutableDictionaryRef dict = newDictionary();
     put(dict, key, programData);
     put(dict, "mCurPreset", number(0));
     completePresetKeys(dict, OURS, "Bright Room");
-    return CFRef(dict);
+    return CFHandle(dict);
 }
 
-std::string refusal(const CFRef& state) {
+std::string refusal(const CFHandle& state) {
     return errorMessage(
         [&] { inspectSavedState(static_cast<CFDictionaryRef>(state.get()), "s.aupreset", OURS, LAYOUT); });
 }
@@ -70,11 +70,11 @@ std::string refusal(const CFRef& state) {
 TEST(SavedState, FileRoundTripKeepsEveryValueAndTheKeys) {
     TempFolder folder;
     const std::vector<float> values = ramp(1024);
-    const CFRef state = stateWith(bytes(record("Bright Room with a long name beyond", values)));
+    const CFHandle state = stateWith(bytes(record("Bright Room with a long name beyond", values)));
     writePresetFile(folder.path("s.aupreset"), state.get());
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"s.aupreset"});
 
-    const CFRef back = readPresetFile(folder.path("s.aupreset"));
+    const CFHandle back = readPresetFile(folder.path("s.aupreset"));
     const StateSummary summary =
         inspectSavedState(static_cast<CFDictionaryRef>(back.get()), folder.path("s.aupreset"), OURS, LAYOUT);
     EXPECT_EQ(summary.name, "Bright Room");
@@ -105,7 +105,7 @@ TEST(SavedState, ChunkFormHoldsLittleEndianValuesThenTheName) {
     const float half = 0.5f;
     std::memcpy(chunk.data() + 4 * 7, &half, 4);
     std::memcpy(chunk.data() + 4096, "Chunky", 7);
-    const CFRef state = stateWith(bytes(chunk), "mChunkData");
+    const CFHandle state = stateWith(bytes(chunk), "mChunkData");
     const StateSummary summary =
         inspectSavedState(static_cast<CFDictionaryRef>(state.get()), "s", OURS, LAYOUT);
     EXPECT_TRUE(summary.chunkForm);
@@ -126,20 +126,20 @@ TEST(SavedState, WrongSizesAndForeignStatesAreRefused) {
         std::string::npos);
     EXPECT_NE(refusal(stateWith(number(4124))).find("mCompleteData is not data"), std::string::npos);
 
-    const CFRef foreign = stateWith(bytes(record("A", ramp(1024))));
+    const CFHandle foreign = stateWith(bytes(record("A", ramp(1024))));
     put(const_cast<CFMutableDictionaryRef>(static_cast<CFDictionaryRef>(foreign.get())), "subtype",
         number(0x41424344));
     EXPECT_NE(refusal(foreign).find("belongs to another component (aumf ABCD Zelk)"), std::string::npos);
 
     CFMutableDictionaryRef empty = newDictionary();
     completePresetKeys(empty, OURS, "x");
-    EXPECT_NE(refusal(CFRef(empty)).find("holds no program data"), std::string::npos);
+    EXPECT_NE(refusal(CFHandle(empty)).find("holds no program data"), std::string::npos);
 
     CFMutableDictionaryRef anonymous = newDictionary();
     put(anonymous, "mCompleteData", bytes(record("A", ramp(1024))));
-    EXPECT_NE(refusal(CFRef(anonymous)).find("type, subtype or manufacturer missing"), std::string::npos);
+    EXPECT_NE(refusal(CFHandle(anonymous)).find("type, subtype or manufacturer missing"), std::string::npos);
 
-    const CFRef badPreset = stateWith(bytes(record("A", ramp(1024))));
+    const CFHandle badPreset = stateWith(bytes(record("A", ramp(1024))));
     put(const_cast<CFMutableDictionaryRef>(static_cast<CFDictionaryRef>(badPreset.get())), "mCurPreset",
         CFStringCreateWithCString(kCFAllocatorDefault, "zero", kCFStringEncodingUTF8));
     EXPECT_NE(refusal(badPreset).find("mCurPreset is not a program number"), std::string::npos);

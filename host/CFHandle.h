@@ -6,23 +6,21 @@
 
 #include "sdk/corefoundation/CFBase.h"
 
-class CFRef {
+class CFHandle {
 public:
-    CFRef() = default;
-    explicit CFRef(CFTypeRef owned) : ref(owned) {}
-    ~CFRef() { reset(); }
-    CFRef(CFRef&& other) noexcept : ref(std::exchange(other.ref, nullptr)) {}
-    CFRef& operator=(CFRef&& other) noexcept {
+    CFHandle() = default;
+    explicit CFHandle(CFTypeRef owned) : ref(owned) {}
+    ~CFHandle() { reset(); }
+    CFHandle(CFHandle&& other) noexcept : ref(std::exchange(other.ref, nullptr)) {}
+    CFHandle& operator=(CFHandle&& other) noexcept {
         if (this != &other) {
             reset();
             ref = std::exchange(other.ref, nullptr);
         }
         return *this;
     }
-    CFRef(const CFRef&) = delete;
-    CFRef& operator=(const CFRef&) = delete;
-
-    static CFRef retained(CFTypeRef borrowed) { return CFRef(CFRetain(borrowed)); }
+    CFHandle(const CFHandle&) = delete;
+    CFHandle& operator=(const CFHandle&) = delete;
 
     CFTypeRef get() const { return ref; }
     explicit operator bool() const { return ref != nullptr; }
