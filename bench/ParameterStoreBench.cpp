@@ -1,0 +1,78 @@
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "effect/APlugin.h"
+
+// What the parameter store costs the engine and the host: reading live values (shared,
+// relaxed-atomic floats, against plain floats), one setParameter, and applying a whole program.
+namespace {
+
+// An effect whose preference writes land in a throw-away folder.
+APlugin& plugin() {
+    static const std::string folder = [] {
+        std::string pattern = (std::filesystem::temp_directory_path() / "tarnwell-store-XXXXXX").string();
+        return mkdtemp(pattern.data()) ? pattern : std::string();
+    }();
+    static std::unique_ptr<APlugin> effect = [] {
+        setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+        setenv("TARNWELL_SYSTEM_PREFS_DIR", folder.c_str(), 1);
+        auto made = std::make_unique<APlugin>(nullptr);
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+        return made;
+    }();
+    return *effect;
+}
+
+void BM_ReadLiveValues(benchmark::State& state) {
+    APlugin& p = plugin();
+    for (auto _ : state) {
+        float sum = 0.0f;
+        for (int i = 0; i < PARAMETER_COUNT; ++i) sum += p.currentValues[i];
+        benchmark::DoNotOptimize(sum);
+    }
+    state.SetItemsProcessed(state.iterations() * PARAMETER_COUNT);
+}
+BENCHMARK(BM_ReadLiveValues);
+
+// The same loop over plain floats: the baseline the shared values must match.
+void BM_ReadPlainValues(benchmark::State& state) {
+    static float values[PARAMETER_COUNT];
+    for (int i = 0; i < PARAMETER_COUNT; ++i) values[i] = plugin().currentValues[i];
+    for (auto _ : state) {
+        benchmark::ClobberMemory();
+        float sum = 0.0f;
+        for (int i = 0; i < PARAMETER_COUNT; ++i) sum += values[i];
+        benchmark::DoNotOptimize(sum);
+    }
+    state.SetItemsProcessed(state.iterations() * PARAMETER_COUNT);
+}
+BENCHMARK(BM_ReadPlainValues);
+
+void BM_SetParameter(benchmark::State& state) {
+    APlugin& p = plugin();
+    float v = 0.0f;
+    for (auto _ : state) {
+        v = v > 0.9f ? 0.0f : v + 0.01f;
+        p.setParameter(FILTER_FREQ_TAG[0], v);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_SetParameter);
+
+void BM_ApplyFactoryPreset(benchmark::State& state) {
+    APlugin& p = plugin();
+    int preset = 0;
+    for (auto _ : state) {
+        p.setDemoProgram(preset);
+        preset = (preset + 1) % FACTORY_PRESET_COUNT;
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_ApplyFactoryPreset);
+
+}  // namespace

@@ -1,0 +1,23 @@
+#pragma once
+
+// Small helpers the filter, comb and shaper share for control values and phases.
+
+#include <algorithm>
+#include <cmath>
+
+namespace controlmath {
+
+// Limits to lo..hi; NaN gives lo, so a bad control can never reach a table index.
+inline float clampTo(float v, float lo, float hi) { return v > lo ? std::min(v, hi) : lo; }
+
+inline float clamp01(float v) { return clampTo(v, 0.0f, 1.0f); }
+
+// Fractional part in 0..1 for any finite input (wraps negative values upwards); infinities
+// and NaN give 0, so a wild modulation can never index outside a one-cycle table.
+inline float wrapPhase(float x) {
+    if (x >= 0.0f && x < 8388608.0f) return x - static_cast<float>(static_cast<int>(x));
+    const float r = x - std::floor(x);
+    return (r >= 0.0f && r < 1.0f) ? r : 0.0f;
+}
+
+}  // namespace controlmath

@@ -1,0 +1,32 @@
+#pragma once
+
+// The noise generator shared by every comb filter and shaper of the process (the engine keeps
+// a separate one). Render threads of several instances may draw at once; the seed is a relaxed
+// atomic so concurrent draws are well defined, and any interleaving of their updates is fine
+// because the values only decide sign flips and noise.
+
+#include <atomic>
+#include <cstdint>
+
+class DspRandom {
+public:
+    // One step: v = seed * 16807 (mod 2^32), seed = v + 1; v read as a signed 32-bit integer.
+    static std::int32_t draw() {
+        const std::uint32_t v = RandSeed.load(std::memory_order_relaxed) * 16807u;
+        RandSeed.store(v + 1u, std::memory_order_relaxed);
+        return static_cast<std::int32_t>(v);
+    }
+
+    // A draw mapped to 0..1 in single precision.
+    static float drawUnit() { return toUnit(draw()); }
+
+    static float toUnit(std::int32_t v) {
+        return (static_cast<float>(v) * 4.656612873077392578125e-10f + 1.0f) * 0.5f;
+    }
+
+    static void setSeed(std::uint32_t seed) { RandSeed.store(seed, std::memory_order_relaxed); }
+    static std::uint32_t seed() { return RandSeed.load(std::memory_order_relaxed); }
+
+private:
+    static std::atomic<std::uint32_t> RandSeed;
+};

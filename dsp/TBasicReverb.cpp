@@ -1,0 +1,295 @@
+#include "dsp/TBasicReverb.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <iterator>
+
+namespace {
+
+constexpr float kTuningRate = 44100.0f;
+constexpr int kCombTuning[10] = {1116, 1188, 1277, 1356, 1422, 1491, 1557, 1617, 1680, 1046};
+// The second tuning set (lanes 2 and 4) and the second allpass group are spread by this much.
+constexpr int kStereoSpread = 23;
+constexpr int kAllpassTuning[4] = {556, 441, 341, 225};
+constexpr float kAllpassGuard = 1e-8f;
+// The comb loops decay toward silence without end; in the subnormal range every frame of a quiet
+// tail would cost many times a loud one, so each comb write carries this offset. The lane
+// high-pass removes the DC it leaves; with the high-pass off that DC sits near 1e-13.
+constexpr float kCombGuard = 1e-15f;
+constexpr float kOutputGain = 0.025f;
+constexpr std::uint32_t kCombMask = TComb::kRingFrames - 1;
+constexpr std::uint32_t kPreDelayMask = TBasicReverb::kPreDelayFrames - 1;
+// Keeps the allpass sizes of absurd sample rates within memory and int range.
+constexpr double kMaxAllpassSize = 1 << 20;
+
+bool isSubnormal(float v) { return std::fpclassify(v) == FP_SUBNORMAL; }
+
+// Tuning of comb c (comb j of lane k at j * 4 + k): lanes 2 and 4 take the spread set.
+constexpr int tuningOf(int comb) {
+    return kCombTuning[comb / TComb::kLanes] + (comb % 2 == 1 ? kStereoSpread : 0);
+}
+
+constexpr auto kCombTuningF = [] {
+    std::array<float, TComb::kCombs> t{};
+    for (int c = 0; c < TComb::kCombs; ++c) t[static_cast<std::size_t>(c)] = static_cast<float>(tuningOf(c));
+    return t;
+}();
+
+}  // namespace
+
+// ---- TComb ----
+
+TComb::TComb() : ring(std::make_unique<float[]>(static_cast<std::size_t>(kRingFrames) * kCombs)) {}
+
+void TComb::setRawLengths(const int (&lengths)[kCombs]) {
+    // Unsigned arithmetic wraps a length past the ring back into it, as the masked read expects.
+    for (int c = 0; c < kCombs; ++c) offset[c] = kRingFrames - static_cast<std::uint32_t>(lengths[c]);
+}
+
+void TComb::setSize(const int (&lengths)[kCombs]) {
+    for (int c = 0; c < kCombs; ++c) {
+        const int length = std::clamp(lengths[c], 0, kMaxLength);
+        offset[c] = length == 0 ? kRingFrames - 1 : kRingFrames - static_cast<std::uint32_t>(length);
+    }
+}
+
+void TComb::setVectors(float damping, float room) {
+    for (int k = 0; k < kLanes; ++k) {
+        damp[k] = damping;
+        oneMinusDamp[k] = 1.0f - damping;
+        roomGain[k] = room;
+    }
+}
+
+void TComb::setHighPass(float c) {
+    for (int k = 0; k < kLanes; ++k) {
+        a0[k] = 0.0f;
+        a1[k] = 1.0f;
+        b0[k] = 1.0f - c;
+        b1[k] = c;
+    }
+}
+
+void TComb::clearFilterState() {
+    clearLowPass();
+    std::fill(std::begin(sum), std::end(sum), 0.0f);
+    std::fill(std::begin(low1), std::end(low1), 0.0f);
+    std::fill(std::begin(low2), std::end(low2), 0.0f);
+}
+
+void TComb::clearLowPass() { std::fill(std::begin(lowPass), std::end(lowPass), 0.0f); }
+
+void TComb::clearRing() { std::fill_n(ring.get(), static_cast<std::size_t>(kRingFrames) * kCombs, 0.0f); }
+
+void TComb::update(float inL, float tap0, float tap2, float inR, float tap1, float tap3, float& lane1,
+                   float& lane2, float& lane3, float& lane4) {
+    position = (position + 1) & kCombMask;
+    for (int c = 0; c < kCombs; ++c) {
+        readPosition[c] = (offset[c] + position) & kCombMask;
+        delayed[c] = ring[static_cast<std::size_t>(readPosition[c]) * kCombs + c];
+    }
+
+    // Even combs of a lane take the dry input of their side, odd combs a pre-delay tap (lanes 1
+    // and 3); lanes 2 and 4 the other way round.
+    const float input[2][kLanes] = {{inL, tap1, inL, tap3}, {tap0, inR, tap2, inR}};
+    for (int j = 0; j < kCombs / kLanes; ++j) {
+        for (int k = 0; k < kLanes; ++k) {
+            const int c = j * kLanes + k;
+            lowPass[c] = lowPass[c] * damp[k] + delayed[c] * oneMinusDamp[k];
+            written[c] = lowPass[c] * roomGain[k] + input[j % 2][k] + kCombGuard;
+        }
+    }
+    std::copy(std::begin(written), std::end(written), &ring[static_cast<std::size_t>(position) * kCombs]);
+
+    std::fill(std::begin(sum), std::end(sum), 0.0f);
+    for (int j = 0; j < kCombs / kLanes; ++j)
+        for (int k = 0; k < kLanes; ++k) sum[k] += delayed[j * kLanes + k];
+    for (int k = 0; k < kLanes; ++k) {
+        low1[k] = low1[k] * a0[k] + sum[k] * a1[k];
+        low2[k] = low2[k] * b0[k] + low1[k] * b1[k];
+        output[k] = low1[k] - low2[k];
+    }
+    lane1 = output[0];
+    lane2 = output[1];
+    lane3 = output[2];
+    lane4 = output[3];
+}
+
+bool TComb::hasSubnormalState() const {
+    auto anySubnormal = [](const float* v, std::size_t n) { return std::any_of(v, v + n, isSubnormal); };
+    return anySubnormal(lowPass, kCombs) || anySubnormal(low1, kLanes) || anySubnormal(low2, kLanes) ||
+           anySubnormal(ring.get(), static_cast<std::size_t>(kRingFrames) * kCombs);
+}
+
+// ---- TBasicReverb ----
+
+TBasicReverb::TBasicReverb()
+    : preDelayL(std::make_unique<float[]>(kPreDelayFrames)), preDelayR(std::make_unique<float[]>(kPreDelayFrames)) {
+    comb.setHighPass(0.0f);
+    create();
+}
+
+void TBasicReverb::create() {
+    sampleRate = 44100.0f;
+    setRoomSize(0.5f);
+    damping = 0.275f;
+    update();
+    init();
+    preDelayPosition = 0;
+    std::fill(std::begin(tapOffset), std::end(tapOffset), 0);
+    std::fill_n(preDelayL.get(), kPreDelayFrames, 0.0f);
+    std::fill_n(preDelayR.get(), kPreDelayFrames, 0.0f);
+}
+
+void TBasicReverb::init() {
+    std::fill(std::begin(factorA), std::end(factorA), 1.0f);
+    std::fill(std::begin(factorB), std::end(factorB), 1.0f);
+
+    const double scale = static_cast<double>(sampleRate / kTuningRate);
+    int lengths[TComb::kCombs];
+    for (int c = 0; c < TComb::kCombs; ++c)
+        lengths[c] = static_cast<int>(std::min(tuningOf(c) * scale + 0.5, 1e9));
+    comb.setRawLengths(lengths);
+    lengthsStale = true;
+    comb.clearFilterState();
+
+    for (int i = 0; i < kAllpassSlots; ++i) {
+        const int tuning = kAllpassTuning[i % 4] + (i >= 4 ? kStereoSpread : 0);
+        // At least one frame, so that the ring index always has a place to land.
+        const double size = std::clamp(std::trunc(tuning * scale + 0.5), 1.0, kMaxAllpassSize);
+        Allpass& slot = allpass[i];
+        slot.size = static_cast<int>(size);
+        slot.buffer1.assign(static_cast<std::size_t>(slot.size), 0.0f);
+        slot.buffer2.assign(static_cast<std::size_t>(slot.size), 0.0f);
+        slot.feedback = 0.5f;
+        slot.index1 = slot.index2 = 0;
+    }
+    mute();
+}
+
+void TBasicReverb::setSampleRate(float sr) {
+    if (!(sr >= 1.0f) || std::fabs(sr - sampleRate) < 0.0001f) return;
+    sampleRate = sr;
+    init();
+}
+
+void TBasicReverb::mute() {
+    comb.clearRing();
+    comb.clearLowPass();
+    for (Allpass& slot : allpass) {
+        std::fill(slot.buffer1.begin(), slot.buffer1.end(), 0.0f);
+        std::fill(slot.buffer2.begin(), slot.buffer2.end(), 0.0f);
+    }
+    preDelayPosition = 0;
+    std::fill_n(preDelayL.get(), kPreDelayFrames, 0.0f);
+    std::fill_n(preDelayR.get(), kPreDelayFrames, 0.0f);
+}
+
+void TBasicReverb::setRoomSize(float r) {
+    // Beyond 0..1 the logarithm fails below and the comb loops stop decaying above.
+    r = std::clamp(r, 0.0f, 1.0f);
+    room = std::log10(23.5f * r + 1.0f) * 0.25f + 0.65f;
+    update();
+}
+
+void TBasicReverb::setDamp(float d) {
+    damping = 0.55f * std::clamp(d, 0.0f, 1.0f);
+    update();
+}
+
+void TBasicReverb::update() { comb.setVectors(damping, room); }
+
+void TBasicReverb::setFilter(float /*unusedLow*/, float hp) {
+    const float fc = 20.0f * std::exp2(10.0f * hp);
+    float c = 2.0f * std::min(0.3f, fc / sampleRate);
+    if (!(c >= 0.01f)) c = 0.0f;
+    comb.setHighPass(c);
+}
+
+void TBasicReverb::setMod(float a, float b, float c, float d) {
+    lengthsStale = true;
+    for (int j = 0; j < 10; ++j) {
+        factorA[j] = j % 2 == 0 ? a : b;
+        factorB[j] = j % 2 == 0 ? c : d;
+    }
+}
+
+void TBasicReverb::setLength(float l, float r) {
+    // The engine sets the lengths every frame, mostly unchanged; the comb offsets would come out
+    // the same.
+    if (!lengthsStale && l == lastLength[0] && r == lastLength[1]) return;
+    lengthsStale = false;
+    lastLength[0] = l;
+    lastLength[1] = r;
+    // Lanes 1 and 2 follow l and the first factor set, lanes 3 and 4 r and the second.
+    const float x[2] = {l * sampleRate / kTuningRate, r * sampleRate / kTuningRate};
+    constexpr float kLongest = static_cast<float>(TComb::kMaxLength);
+    int lengths[TComb::kCombs];
+    for (int j = 0; j < TComb::kCombs / TComb::kLanes; ++j) {
+        const float scale[TComb::kLanes] = {x[0] * factorA[j], x[0] * factorA[j], x[1] * factorB[j],
+                                            x[1] * factorB[j]};
+        for (int k = 0; k < TComb::kLanes; ++k) {
+            const int c = j * TComb::kLanes + k;
+            float v = scale[k] * kCombTuningF[static_cast<std::size_t>(c)] + 0.5f;
+            // Limited before the conversion so that any product, even not a number, stays defined.
+            if (!(v < kLongest)) v = kLongest;
+            if (v < 0.0f) v = 0.0f;
+            lengths[c] = static_cast<int>(v);
+        }
+    }
+    comb.setSize(lengths);
+}
+
+void TBasicReverb::setWiden(float w0, float w1, float w2, float w3) {
+    const float w[4] = {w0, w1, w2, w3};
+    for (int i = 0; i < 4; ++i) {
+        // Only the tap position modulo the ring matters; the limit keeps the conversion defined.
+        const float bounded = std::isnan(w[i]) ? 0.0f : std::clamp(w[i], -1e9f, 1e9f);
+        tapOffset[i] = static_cast<std::int32_t>(kPreDelayMask) - static_cast<std::int32_t>(bounded);
+    }
+}
+
+float TBasicReverb::passChain(Allpass* slots, bool second, float x) {
+    for (int i = 0; i < 4; ++i) {
+        Allpass& slot = slots[i];
+        int& index = second ? slot.index2 : slot.index1;
+        float* buffer = second ? slot.buffer2.data() : slot.buffer1.data();
+        if (++index >= slot.size) index = 0;
+        const float y = buffer[index];
+        buffer[index] = slot.feedback * y + x + kAllpassGuard;
+        x = y - x;
+    }
+    return x;
+}
+
+void TBasicReverb::process(float inL, float inR, float& out1, float& out2, float& out3, float& out4) {
+    const std::uint32_t p = preDelayPosition = (preDelayPosition + 1) & kPreDelayMask;
+    preDelayL[p] = inL;
+    preDelayR[p] = inR;
+    auto tap = [p, this](const std::unique_ptr<float[]>& ring, int i) {
+        return ring[(p + static_cast<std::uint32_t>(tapOffset[i])) & kPreDelayMask];
+    };
+    const float tap0 = tap(preDelayL, 0);
+    const float tap1 = tap(preDelayR, 1);
+    const float tap2 = tap(preDelayL, 2);
+    const float tap3 = tap(preDelayR, 3);
+
+    float lane1, lane2, lane3, lane4;
+    comb.update(inL, tap0, tap2, inR, tap1, tap3, lane1, lane2, lane3, lane4);
+
+    out1 = passChain(allpass, false, lane1) * kOutputGain;
+    out3 = passChain(allpass, true, lane3) * kOutputGain;
+    out2 = passChain(allpass + 4, false, lane2) * kOutputGain;
+    out4 = passChain(allpass + 4, true, lane4) * kOutputGain;
+}
+
+bool TBasicReverb::hasSubnormalState() const {
+    if (comb.hasSubnormalState()) return true;
+    for (const Allpass& slot : allpass) {
+        if (std::any_of(slot.buffer1.begin(), slot.buffer1.end(), isSubnormal) ||
+            std::any_of(slot.buffer2.begin(), slot.buffer2.end(), isSubnormal))
+            return true;
+    }
+    return false;
+}

@@ -1,0 +1,121 @@
+#pragma once
+
+// Room reverb: 40 damped feedback combs in four lanes of ten, each lane followed by four allpass
+// diffusers, with a 4-tap pre-delay (the widening taps), a high-pass on each lane's comb sum and
+// per-comb length factors for modulation. It gives four outputs, two stereo pairs whose comb
+// lengths can differ. All working memory is allocated at construction and by init().
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+// The comb bank: ten 4-wide comb vectors (one lane per reverb output) over one interleaved ring
+// that holds the current value of all 40 combs per frame. Comb j of lane k sits at j * 4 + k.
+class TComb {
+public:
+    static constexpr int kCombs = 40;
+    static constexpr int kLanes = 4;
+    static constexpr std::uint32_t kRingFrames = 16384;
+    static constexpr int kMaxLength = static_cast<int>(kRingFrames) - 1;
+
+    TComb();
+    TComb(const TComb&) = delete;
+    TComb& operator=(const TComb&) = delete;
+
+    // Lengths in frames, limited to 0..16383; 0 is a one-frame delay.
+    void setSize(const int (&lengths)[kCombs]);
+    void update(float inL, float tap0, float tap2, float inR, float tap1, float tap3, float& lane1, float& lane2,
+                float& lane3, float& lane4);
+
+private:
+    friend class TBasicReverb;
+
+    void setRawLengths(const int (&lengths)[kCombs]);
+    void setVectors(float damping, float room);
+    void setHighPass(float c);
+    void clearFilterState();
+    void clearLowPass();
+    void clearRing();
+    bool hasSubnormalState() const;
+
+    std::uint32_t position = 0;
+    std::uint32_t offset[kCombs] = {};
+    std::uint32_t readPosition[kCombs] = {};
+    float damp[kLanes] = {};
+    float oneMinusDamp[kLanes] = {};
+    float roomGain[kLanes] = {};
+    float delayed[kCombs] = {};
+    float lowPass[kCombs] = {};
+    float written[kCombs] = {};
+    float sum[kLanes] = {};
+    float low1[kLanes] = {};
+    float low2[kLanes] = {};
+    float a0[kLanes] = {};
+    float b0[kLanes] = {1.0f, 1.0f, 1.0f, 1.0f};
+    float a1[kLanes] = {1.0f, 1.0f, 1.0f, 1.0f};
+    float b1[kLanes] = {};
+    float output[kLanes] = {};
+    std::unique_ptr<float[]> ring;  // kRingFrames x kCombs
+};
+
+class TBasicReverb {
+public:
+    static constexpr std::uint32_t kPreDelayFrames = 16384;
+    static constexpr int kAllpassSlots = 8;
+
+    TBasicReverb();
+    TBasicReverb(const TBasicReverb&) = delete;
+    TBasicReverb& operator=(const TBasicReverb&) = delete;
+
+    void create();
+    void init();
+    void setSampleRate(float sr);
+    void mute();
+
+    void setRoomSize(float r);
+    void setDamp(float d);
+    void update();
+    // The first argument is unused; hp in 0..1 sets the high-pass from 20 Hz up.
+    void setFilter(float unusedLow, float hp);
+    // Length factors for the combs of outputs 1/2 (a even, b odd) and 3/4 (c even, d odd); they
+    // act from the next setLength.
+    void setMod(float a, float b, float c, float d);
+    // Comb lengths relative to the room's tuning: l for outputs 1 and 2, r for outputs 3 and 4.
+    void setLength(float l, float r);
+    // Tap i reads the input wi + 1 frames back.
+    void setWiden(float w0, float w1, float w2, float w3);
+
+    void process(float inL, float inR, float& out1, float& out2, float& out3, float& out4);
+
+    float getSampleRate() const { return sampleRate; }
+
+    // Diagnostic for the denormal checks: true when any comb, filter or allpass state is subnormal.
+    bool hasSubnormalState() const;
+
+private:
+    struct Allpass {
+        int size = 0;
+        int index1 = 0;
+        int index2 = 0;
+        float feedback = 0.5f;
+        std::vector<float> buffer1;
+        std::vector<float> buffer2;
+    };
+
+    static float passChain(Allpass* slots, bool second, float x);
+
+    std::uint32_t preDelayPosition = 0;
+    std::int32_t tapOffset[4] = {};
+    float room = 0.0f;
+    float damping = 0.0f;
+    float sampleRate = 44100.0f;
+    std::unique_ptr<float[]> preDelayL;
+    std::unique_ptr<float[]> preDelayR;
+    float factorA[10] = {};
+    float factorB[10] = {};
+    TComb comb;
+    Allpass allpass[kAllpassSlots];
+    // The arguments of the last setLength, while the comb lengths still follow from them.
+    float lastLength[2] = {};
+    bool lengthsStale = true;
+};

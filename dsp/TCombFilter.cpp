@@ -1,0 +1,105 @@
+#include "dsp/TCombFilter.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "dsp/ControlMath.h"
+#include "dsp/DspRandom.h"
+
+using controlmath::clamp01;
+
+namespace {
+
+constexpr float kGuard = 1e-15f;
+
+inline std::uint32_t slotOf(std::uint32_t pos) { return (pos >> 8) & (TCombFilter::RING_SIZE - 1); }
+
+// One channel of one sub-sample: read behind the write position, maybe flip, damp, scale,
+// write input plus loop back.
+inline float combStep(float* ring, std::uint32_t p, std::int32_t delay, float& state, float keep,
+                      float coeff, float gain, float flipChance, float input) {
+    float r = ring[slotOf(p - static_cast<std::uint32_t>(delay))];
+    if (DspRandom::drawUnit() < flipChance) r = -r;
+    state = keep * state + coeff * r + kGuard;
+    const float out = state * gain;
+    ring[slotOf(p)] = input + out + kGuard;
+    return out;
+}
+
+}  // namespace
+
+void TCombFilter::init(float sampleRate) {
+    rate = 2.0f * std::max(1000.0f, sampleRate);
+    invRate = 1.0f / rate;
+    minDamp = 10.0f * invRate;
+    maxFreq = 0.2f * rate;
+    position = 0.0f;
+    type = 0;
+    freqL = freqR = 10000.0f;
+    feedback = damping = 0.0f;
+    dampCoeff = dampKeep = 1.0f;
+    stateL = stateR = 0.0f;
+    flipChance = 0.0f;
+    delayL = delayR = 0;
+    writePos = 0;
+    gain = 0.0f;
+    std::fill(std::begin(ringL), std::end(ringL), 0.0f);
+    std::fill(std::begin(ringR), std::end(ringR), 0.0f);
+}
+
+void TCombFilter::reset() {
+    position = 0.0f;
+    stateL = stateR = 0.0f;
+    std::fill(std::begin(ringL), std::end(ringL), 0.0f);
+    std::fill(std::begin(ringR), std::end(ringR), 0.0f);
+    dampCoeff = 1.0f;
+    dampKeep = 0.0f;
+}
+
+void TCombFilter::setType(int newType) {
+    if (newType != type) reset();
+    type = newType;
+}
+
+std::int32_t TCombFilter::delayFor(float hz) const {
+    const float d = 256.0f * rate / hz;
+    // Written so that an infinite or NaN quotient (a frequency of 0) lands on the longest delay.
+    if (!(d < static_cast<float>(MAX_DELAY))) return MAX_DELAY;
+    return std::max(MIN_DELAY, static_cast<std::int32_t>(d));
+}
+
+void TCombFilter::setComb(float freq, float modL, float modR, float spread, float feedbackAmount,
+                          float dampingAmount, float randomAmount, bool firstFrame) {
+    position = firstFrame ? freq : 0.1f * freq + 0.9f * position;
+    freqL = 20.0f * std::exp2(10.0f * clamp01(position + modL)) * std::exp2(-spread);
+    freqR = 20.0f * std::exp2(10.0f * clamp01(position + modR)) * std::exp2(spread);
+    freqL = std::min(freqL, maxFreq);
+    freqR = std::min(freqR, maxFreq);
+    // A negative amount would make the fourth root below undefined.
+    feedback = std::max(0.0f, std::min(0.99f, feedbackAmount));
+    damping = dampingAmount;
+    if (damping < 0.001f) {
+        dampCoeff = 1.0f;
+    } else {
+        const float a = (5.0f * std::exp2(12.0f * (1.0f - damping)) + 0.001f) * invRate + kGuard;
+        dampCoeff = 2.0f * std::min(0.2f, std::max(minDamp, a));
+    }
+    dampKeep = 1.0f - dampCoeff;
+    delayL = delayFor(freqL);
+    delayR = delayFor(freqR);
+    const float root = static_cast<float>(std::sqrt(std::sqrt(static_cast<double>(feedback))));
+    gain = (type != 0 ? -root : root) + kGuard;
+    flipChance = randomAmount * randomAmount * randomAmount * 0.13f;
+}
+
+void TCombFilter::process(float La, float Ra, float Lb, float Rb, float& oLa, float& oRa,
+                          float& oLb, float& oRb) {
+    // Each sub-sample moves half a slot, so the ring advances one slot per host sample.
+    std::uint32_t p = writePos + 128u;
+    oLa = combStep(ringL, p, delayL, stateL, dampKeep, dampCoeff, gain, flipChance, La);
+    oRa = combStep(ringR, p, delayR, stateR, dampKeep, dampCoeff, gain, flipChance, Ra);
+    p = (p & POSITION_MASK) + 128u;
+    oLb = combStep(ringL, p, delayL, stateL, dampKeep, dampCoeff, gain, flipChance, Lb);
+    oRb = combStep(ringR, p, delayR, stateR, dampKeep, dampCoeff, gain, flipChance, Rb);
+    writePos = p & POSITION_MASK;
+}

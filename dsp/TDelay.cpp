@@ -1,0 +1,251 @@
+#include "dsp/TDelay.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Added on every loop update so that a decaying loop never reaches the subnormal range.
+constexpr float kGuard = 1e-15f;
+constexpr double kReadBehind = 100.0;
+
+}  // namespace
+
+const float TDelay::TAPE_DELAY_LEN_ARRAY[kSyncedLengths] = {
+    1.0f / 48.0f, 1.0f / 32.0f, 3.0f / 64.0f, 1.0f / 24.0f, 1.0f / 16.0f, 3.0f / 32.0f, 1.0f / 12.0f, 1.0f / 8.0f,
+    3.0f / 16.0f, 1.0f / 6.0f,  1.0f / 4.0f,  3.0f / 8.0f,  1.0f / 3.0f,  1.0f / 2.0f,  3.0f / 4.0f};
+
+const TDelay::Entry& TDelay::Line::at(std::size_t k) const {
+    std::size_t i = head + k;
+    if (i >= kCapacity) i -= kCapacity;
+    return ring[i];
+}
+
+void TDelay::Line::pushBack(double stamp, double sample) {
+    if (count == kCapacity) popFront();
+    std::size_t i = head + count;
+    if (i >= kCapacity) i -= kCapacity;
+    ring[i] = {stamp, sample};
+    ++count;
+}
+
+void TDelay::Line::popFront() {
+    if (count == 0) return;
+    if (++head == kCapacity) head = 0;
+    --count;
+}
+
+TDelay::TDelay() {
+    // Untouched pages cost nothing until the line has been that long.
+    for (Line& line : lines) line.ring = std::make_unique_for_overwrite<Entry[]>(Line::kCapacity);
+    init(44100.0f);
+}
+
+void TDelay::init(float rate) {
+    if (!(rate >= 1000.0f)) rate = 1000.0f;
+    notReady = true;
+    equal = false;
+    feedFilterOn = false;
+    sampleRate = rate;
+    twentyOverRate = 20.0f / rate;
+    ratePerMs = rate / 1000.0f;
+    invRate = 1.0f / rate;
+    needsZero = true;
+    zero();
+    clear();
+    notReady = false;
+}
+
+void TDelay::zero() {
+    if (!needsZero) return;
+    for (int c = 0; c < 2; ++c) {
+        increment[c] = 0.0;
+        clock[c] = 0.0;
+        reading[c] = false;
+        // The line keeps a single entry, restarted at the new clock's origin: an entry that kept
+        // its old stamp would sit ahead of the read point when reading begins, and the read would
+        // divide by a zero span or extrapolate far beyond both samples.
+        Line& line = lines[c];
+        line.count = 0;
+        line.pushBack(0.0, 0.0);
+    }
+    needsZero = false;
+}
+
+void TDelay::clear() {
+    zero();
+    flags = 0;
+    unclampedLen[0] = unclampedLen[1] = 100.0f;
+    clampedLen[0] = clampedLen[1] = 0.0f;
+    ownFeed[0] = ownFeed[1] = 0.0f;
+    crossFeed[0] = crossFeed[1] = 0.0f;
+    lowPassState[0] = lowPassState[1] = 0.0f;
+    highPassState[0] = highPassState[1] = 0.0f;
+    limit = 1.0f;
+    samplesPerBar = sampleRate * 240.0f / 120.0f;
+    lowPassCoeff = highPassCoeff = 0.0f;
+}
+
+void TDelay::setTempo(float bpm) {
+    if (!(bpm >= 0.0001f)) bpm = 120.0f;
+    samplesPerBar = sampleRate * 240.0f / bpm;
+}
+
+namespace {
+
+// Limits a length to 1..262143 frames; anything that is not a number becomes the shortest.
+float clampLength(float length) {
+    if (!(length >= 1.0f)) return 1.0f;
+    return length < static_cast<float>(TDelay::kMaxLength) ? length : static_cast<float>(TDelay::kMaxLength);
+}
+
+}  // namespace
+
+void TDelay::setDelayLen(float lenL, float lenR, float addL, float addR, float scale, float sync) {
+    const float len[2] = {lenL, lenR};
+    const float add[2] = {addL, addR};
+    for (int c = 0; c < 2; ++c) {
+        float base;
+        if (sync > 0.5f) {
+            const float row = len[c] * 14.99f;
+            const int index = row > 0.0f ? (row < kSyncedLengths - 1 ? static_cast<int>(row) : kSyncedLengths - 1) : 0;
+            base = TAPE_DELAY_LEN_ARRAY[index] * samplesPerBar;
+        } else {
+            base = sampleRate * std::exp2(12.0f * len[c]) / 1000.0f;
+        }
+        unclampedLen[c] = base + 1.0f;
+        clampedLen[c] = clampLength(scale * (add[c] + unclampedLen[c]));
+        increment[c] = kReadBehind / static_cast<double>(clampedLen[c]);
+    }
+}
+
+void TDelay::setDelayLenDirect(float samples) {
+    for (int c = 0; c < 2; ++c) {
+        unclampedLen[c] = samples;
+        clampedLen[c] = clampLength(samples);
+        increment[c] = kReadBehind / static_cast<double>(clampedLen[c]);
+    }
+}
+
+bool TDelay::setEqual(float v) {
+    const bool now = v > 0.5f;
+    const bool changed = now != equal;
+    equal = now;
+    return changed;
+}
+
+void TDelay::setFeed(float fb, float cross) {
+    ownFeed[0] = ownFeed[1] = fb;
+    crossFeed[0] = crossFeed[1] = cross;
+    if (!equal) {
+        const float s = std::max(1.0f, std::fabs(fb) + std::fabs(cross) + 0.0001f);
+        ownFeed[0] = ownFeed[1] = fb / s + kGuard;
+        crossFeed[0] = crossFeed[1] = cross / s + kGuard;
+        return;
+    }
+    // The longer line keeps fb; the shorter one gets the gain that decays as fast per second.
+    crossFeed[0] = crossFeed[1] = 0.0f;
+    const float x = std::fabs(fb) + 0.0001f;
+    const float ul = unclampedLen[0];
+    const float ur = unclampedLen[1];
+    if (ul > ur)
+        ownFeed[1] = sign(fb) * std::pow(x, ur / (ul + 1.0f));
+    else
+        ownFeed[0] = sign(fb) * std::pow(x, ul / (ur + 1.0f));
+}
+
+void TDelay::setFeed(float fb) {
+    ownFeed[0] = ownFeed[1] = fb;
+    crossFeed[0] = crossFeed[1] = 0.0f;
+}
+
+void TDelay::setFeedFilter(float lp, float hp) {
+    if (lp > 0.999f && hp < 0.0001f) {
+        feedFilterOn = false;
+        return;
+    }
+    lowPassCoeff = getFeedFilterFreq(lp);
+    highPassCoeff = getFeedFilterFreq(hp);
+    feedFilterOn = true;
+}
+
+bool TDelay::getStateAndChanged(float v, bool old, bool& changed) {
+    const bool now = v > 0.5f;
+    changed = old != now;
+    return now;
+}
+
+float TDelay::HiLimiter(float v) { return clamp(v, -100.0f, 100.0f); }
+
+float TDelay::sign(float v) {
+    if (v < 0.0f) return -1.0f;
+    return v > 1e-15f ? 1.0f : 0.0f;
+}
+
+float TDelay::clamp(float x, float lo, float hi) {
+    if (x > hi) x = hi;
+    return x < lo ? lo : x;
+}
+
+float TDelay::getFeedFilterFreq(float v) const {
+    return 2.0f * clamp(20.0f * std::exp2(10.0f * v) / sampleRate, twentyOverRate, 0.2f);
+}
+
+float TDelay::readChannel(int c, float in) {
+    reading[c] = false;
+    Line& line = lines[c];
+    if (clock[c] < kReadBehind) {
+        line.pushBack(clock[c], in);
+        return 0.0f;
+    }
+    reading[c] = true;
+    const double t = clock[c] - kReadBehind;
+    while (line.count >= 3) {
+        const Entry& e1 = line.at(1);
+        if (t >= e1.stamp) {
+            line.popFront();
+            continue;
+        }
+        const Entry& e0 = line.at(0);
+        // The front never lies ahead of the read point (the line starts at stamp 0 and entries are
+        // dropped only once passed), so the span is positive; the test keeps it so regardless.
+        const double f = t >= e0.stamp ? (t - e0.stamp) / (e1.stamp - e0.stamp) : 0.0;
+        return static_cast<float>(e0.sample + f * (e1.sample - e0.sample));
+    }
+    return 0.0f;
+}
+
+void TDelay::process(float inL, float inR, float& outL, float& outR) {
+    outL = outR = 0.0f;
+    if (notReady || lines[0].count == 0 || lines[1].count == 0) return;
+    clock[0] += increment[0];
+    clock[1] += increment[1];
+    const float out[2] = {readChannel(0, inL), readChannel(1, inR)};
+
+    float w[2] = {inL + ownFeed[0] * out[0] + crossFeed[0] * out[1] + kGuard,
+                  inR + ownFeed[1] * out[1] + crossFeed[1] * out[0] + kGuard};
+    for (int c = 0; c < 2; ++c) {
+        w[c] = HiLimiter(w[c]);
+        if (feedFilterOn) {
+            const float lp = lowPassCoeff * w[c] + (1.0f - lowPassCoeff) * lowPassState[c] + kGuard;
+            const float hp = (1.0f - highPassCoeff) * highPassState[c] + highPassCoeff * lp + kGuard;
+            lowPassState[c] = lp;
+            highPassState[c] = hp;
+            w[c] = lp - hp;
+        }
+        lines[c].pushBack(clock[c], w[c]);
+    }
+    outL = out[0];
+    outR = out[1];
+}
+
+bool TDelay::hasSubnormalState() const {
+    auto subnormal = [](double v) { return std::fpclassify(v) == FP_SUBNORMAL; };
+    for (int c = 0; c < 2; ++c) {
+        if (subnormal(lowPassState[c]) || subnormal(highPassState[c])) return true;
+        const Line& line = lines[c];
+        for (std::size_t k = 0; k < line.count; ++k)
+            if (subnormal(line.at(k).sample) || subnormal(static_cast<float>(line.at(k).sample))) return true;
+    }
+    return false;
+}

@@ -1,0 +1,106 @@
+#pragma once
+
+// Stereo tape delay. Every written sample carries a time stamp of a write clock whose speed is
+// set by the delay length; the output is read 100 clock units behind by linear interpolation
+// between stamped samples, so a change of length changes the playback speed (the pitch glides)
+// instead of jumping. Feedback has an own-channel and a cross-channel part, an "Equal Feed"
+// mode and an optional band-pass in the loop.
+//
+// Each channel's line is a ring of (stamp, sample) pairs allocated at construction: appended at
+// the back, dropped at the front, never grown while processing.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+class TDelay {
+public:
+    static constexpr int kMaxLength = 262143;
+    static constexpr int kSyncedLengths = 15;
+    // Synced lengths in bars.
+    static const float TAPE_DELAY_LEN_ARRAY[kSyncedLengths];
+
+    TDelay();
+    TDelay(const TDelay&) = delete;
+    TDelay& operator=(const TDelay&) = delete;
+
+    void init(float rate);
+    void zero();
+    void clear();
+
+    void setTempo(float bpm);
+    // len in 0..1: 1 ms .. 4096 ms free, or a row of TAPE_DELAY_LEN_ARRAY when sync > 0.5; add
+    // (frames) and scale modulate the length.
+    void setDelayLen(float lenL, float lenR, float addL, float addR, float scale, float sync);
+    void setDelayLenDirect(float samples);
+    // Returns true when the "Equal Feed" state changed.
+    bool setEqual(float v);
+    void setFeed(float fb, float cross);
+    void setFeed(float fb);
+    void setLimit(float l) { limit = l; }
+    void setFeedFilter(float lp, float hp);
+
+    void process(float inL, float inR, float& outL, float& outR);
+
+    static bool getState(float v) { return v >= 0.5f; }
+    static bool getStateAndChanged(float v, bool old, bool& changed);
+    static float HiLimiter(float v);
+    static float limit01(float v) { return clamp(v, 0.0f, 1.0f); }
+    static float sign(float v);
+    static float clamp(float x, float lo, float hi);
+    float getFeedFilterFreq(float v) const;
+
+    // Entries a channel's line holds now, and the most it can hold.
+    std::size_t lineSize(int channel) const { return lines[channel & 1].count; }
+    static std::size_t lineCapacity() { return Line::kCapacity; }
+
+    // Diagnostic for the denormal checks: true when a loop state or a stored sample is subnormal.
+    bool hasSubnormalState() const;
+
+private:
+    struct Entry {
+        double stamp;
+        double sample;
+    };
+
+    // A fixed-capacity double-ended queue of entries. The bound covers one longest delay written
+    // twice per frame (the fill phase) plus a margin; only a line that is never read (increment 0)
+    // reaches it, and then the oldest entries give way.
+    struct Line {
+        static constexpr std::size_t kCapacity = 2 * static_cast<std::size_t>(kMaxLength) + 64;
+
+        std::unique_ptr<Entry[]> ring;
+        std::size_t head = 0;
+        std::size_t count = 0;
+
+        const Entry& at(std::size_t k) const;
+        void pushBack(double stamp, double sample);
+        void popFront();
+    };
+
+    float readChannel(int c, float in);
+
+    bool equal = false;
+    bool feedFilterOn = false;
+    float sampleRate = 44100.0f;
+    float twentyOverRate = 0.0f;
+    float ratePerMs = 0.0f;
+    float invRate = 0.0f;
+    float unclampedLen[2] = {100.0f, 100.0f};
+    float clampedLen[2] = {0.0f, 0.0f};
+    float samplesPerBar = 0.0f;
+    float ownFeed[2] = {0.0f, 0.0f};
+    float crossFeed[2] = {0.0f, 0.0f};
+    std::uint8_t flags = 0;
+    double increment[2] = {0.0, 0.0};
+    Line lines[2];
+    double clock[2] = {0.0, 0.0};
+    bool reading[2] = {false, false};
+    bool needsZero = false;
+    float limit = 1.0f;
+    float lowPassCoeff = 0.0f;
+    float highPassCoeff = 0.0f;
+    float lowPassState[2] = {0.0f, 0.0f};
+    float highPassState[2] = {0.0f, 0.0f};
+    bool notReady = true;
+};

@@ -1,0 +1,706 @@
+#include "dsp/TFilter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <mutex>
+#include <numbers>
+
+#include "dsp/ControlMath.h"
+
+using controlmath::clamp01;
+using controlmath::clampTo;
+
+float FilterFreqPow2[FILTER_TABLE_SIZE];
+float FilterSine[FILTER_TABLE_SIZE];
+float Filter2Sine[FILTER_TABLE_SIZE];
+float Filter2Cos[FILTER_TABLE_SIZE];
+float Filter_12LO_2[FILTER_TABLE_SIZE];
+float Filter_12HI_2[FILTER_TABLE_SIZE];
+float FilterMFF[FILTER_TABLE_SIZE];
+float FilterMFQ[FILTER_TABLE_SIZE];
+float FilterMFP[FILTER_TABLE_SIZE];
+float FilterZTan[FILTER_TABLE_SIZE];
+float FilterVoxC[FILTER_TABLE_SIZE];
+float FilterVoxD[FILTER_TABLE_SIZE];
+
+namespace {
+
+// Keeps recursive states away from denormal numbers; cheaper than flushing them.
+constexpr float kGuard = 1e-15f;
+constexpr float kCubic = 0.001f;          // soft clip of the state-variable band state
+constexpr float kSixth = 1.0f / 6.0f;     // ladder saturation t - t^3/6
+constexpr float kFixedQ = 2.8284271f;     // biquad damping of the 24 and 36 dB types
+
+// Gain after each topology; the input enters at a tenth of its level.
+constexpr float OUTPUT_GAIN[TFilter::NUM_TYPES] = {
+    1.0f,  10.0f, 10.0f, 10.0f, 10.0f, 20.0f, 10.0f, 10.0f, 10.0f,       10.0f, 10.0f, 10.0f,
+    10.0f, 10.0f, 10.0f, 10.0f, 10.0f, 10.0f, 10.0f, 28.284271f, 10.0f, 10.0f, 10.0f, 10.0f,
+    14.142135f, 10.0f, 10.0f, 10.0f, 10.0f, 20.0f, 10.0f, 28.3f, 1.5f, 1.5f, 10.0f, 10.0f,
+    10.0f};
+
+constexpr float FORMANT_HZ[5][4] = {
+    {650.0f, 1080.0f, 2650.0f, 2900.0f},  // A
+    {400.0f, 1700.0f, 2600.0f, 3200.0f},  // E
+    {290.0f, 1870.0f, 2800.0f, 3250.0f},  // I
+    {400.0f, 800.0f, 2800.0f, 3000.0f},   // O
+    {350.0f, 600.0f, 2700.0f, 2900.0f},   // U
+};
+
+// Rotation of the three-slot history: next position, then the slot written at a position and
+// the slots holding the one- and two-step-old values. Nothing is ever moved.
+constexpr std::int32_t NEXT_POSITION[3] = {1, 2, 0};
+constexpr std::int32_t NEWEST_SLOT[3] = {2, 1, 0};
+constexpr std::int32_t PREVIOUS_SLOT[3] = {0, 2, 1};
+constexpr std::int32_t OLDEST_SLOT[3] = {1, 0, 2};
+
+std::once_flag tablesFilled;
+
+void fillTables() {
+    constexpr float pi = std::numbers::pi_v<float>;
+    for (int i = 0; i < FILTER_TABLE_SIZE; ++i) {
+        const float x = static_cast<float>(i) * 3.814697265625e-6f;  // i * 2^-18
+        const float s1 = std::sin(pi * x);
+        const float c1 = std::cos(pi * x);
+        const float s2 = std::sin(2.0f * pi * x);
+        const float c2 = std::cos(2.0f * pi * x);
+        const float t = 2.0f * x;
+        const float q = 1.0f - t;
+        const float p = t * q + t;
+        FilterFreqPow2[i] = 20.0f * static_cast<float>(std::exp2(10.0 * static_cast<double>(x)));
+        FilterSine[i] = 2.0f * s1 + kGuard;
+        Filter2Sine[i] = s2;
+        Filter2Cos[i] = c2;
+        Filter_12LO_2[i] = c1 / (s1 + 0.0015f);
+        Filter_12HI_2[i] = s1 / (c1 + 0.0015f);
+        FilterMFF[i] = 2.0f * p - 1.0f + kGuard;
+        FilterMFQ[i] = 1.0f + 0.5f * q * ((1.0f - q) + 5.6f * q * q);
+        FilterMFP[i] = p + kGuard;
+        FilterZTan[i] = static_cast<float>(std::tan(std::numbers::pi * static_cast<double>(x)));
+        FilterVoxC[i] = 1.0f / (s1 / c1 + 0.001f);
+        FilterVoxD[i] =
+            static_cast<float>(2.0 * std::cos(static_cast<double>(x) * 6.2831854820251465));
+    }
+}
+
+// --- coefficient helpers (update only) ---
+
+void lowPass2(TFilterChannel& c, float f, float q) {
+    const float k = Filter_12LO_2[TFilter::tableIndex(f)];
+    const float d = 1.0f / (1.001f + q * k + k * k);
+    c.b0 = d + kGuard;
+    c.b1 = 2.0f * d + kGuard;
+    c.b2 = d + kGuard;
+    c.a1 = 2.0f * (1.0f - k * k) * d + kGuard;
+    c.a2 = (1.0f - q * k + k * k) * d + kGuard;
+}
+
+void highPass2(TFilterChannel& c, float f, float q) {
+    const float k = Filter_12HI_2[TFilter::tableIndex(f)];
+    const float d = 1.0f / (1.0001f + q * k + k * k);
+    c.b0 = d + kGuard;
+    c.b1 = kGuard - 2.0f * d;
+    c.b2 = d + kGuard;
+    c.a1 = 2.0f * (k * k - 1.0f) * d + kGuard;
+    c.a2 = (1.0f - q * k + k * k) * d + kGuard;
+}
+
+void bandPass2(TFilterChannel& c, float f, float r) {
+    const int i = TFilter::tableIndex(f);
+    const float g = std::exp2(1.0f + 3.98f * r);
+    const float alpha = Filter2Sine[i] / g;
+    const float norm = 1.0f + alpha;
+    c.b0 = 2.0f * alpha * std::sqrt(1.0f + g) / norm;
+    c.b1 = 0.0f;
+    c.b2 = -c.b0;
+    c.a1 = -2.0f * Filter2Cos[i] / norm;
+    c.a2 = (1.0f - alpha) / norm;
+}
+
+void notch2(TFilterChannel& c, float f, float r) {
+    const int i = TFilter::tableIndex(f);
+    const float alpha = Filter2Sine[i] / (1.96f * (1.0f - 0.98f * r));
+    const float norm = 1.0f + alpha;
+    c.b0 = 1.0f / norm;
+    c.b2 = c.b0;
+    c.b1 = -2.0f * Filter2Cos[i] / norm;
+    c.a1 = c.b1;
+    c.a2 = (1.0f - alpha) / norm;
+}
+
+void zeroDelay(TFilterChannel& c, float f, float r, float octaves) {
+    c.zdfG = FilterZTan[TFilter::tableIndex(f)];
+    c.zdfR = 0.5f * std::exp2(-octaves * clamp01(r));
+    c.zdfH = 1.0f / (1.0f + 2.0f * c.zdfR * c.zdfG + c.zdfG * c.zdfG);
+}
+
+void ladder(TFilterChannel& c, float f, float r, float limit) {
+    const int i = TFilter::tableIndex(f);
+    c.ladderP = FilterMFP[i];
+    c.ladderK = FilterMFF[i];
+    c.ladderFeedback = FilterMFQ[i] * std::min(limit, r) + kGuard;
+}
+
+void onePole(TFilterChannel& c, float f) {
+    c.coef = 2.0f * f;
+    c.keep = 1.0f - 2.0f * f;
+}
+
+// Band-pass section of the Formant types at cutoff * factor.
+void formantSection(TFilterChannel& c, int slot, float cutoff, float factor, float g,
+                    float sqrtG1, float invRate, float minNorm) {
+    const float fn = clampTo((cutoff + 0.001f) * factor * invRate + kGuard, minNorm, 0.2f);
+    const int i = TFilter::tableIndex(fn);
+    const float alpha = Filter2Sine[i] / g;
+    const float norm = 1.0f + alpha;
+    c.formantB0[slot] = 2.0f * alpha * sqrtG1 / norm + kGuard;
+    c.formantA1[slot] = -2.0f * Filter2Cos[i] / norm + kGuard;
+    c.formantA2[slot] = (1.0f - alpha) / norm + kGuard;
+}
+
+void shelf(TFilterChannel& c, int type, float f, float gain, float r) {
+    const int i = TFilter::tableIndex(f);
+    const float dB = 40.0f * gain - 20.0f;
+    const float A = std::pow(10.0f, dB / 40.0f);
+    const float S = type == TFilter::PeakShelf ? std::exp2(4.0f - 10.0f * r) : 0.9f * r + 0.1f;
+    const float cs = Filter2Cos[i];
+    const float alpha = Filter2Sine[i] / (2.0f * S);
+    const float m = 2.0f * std::sqrt(A) * alpha;
+    float b0, b1, b2, a0, a1, a2;
+    switch (type) {
+        case TFilter::LowShelf:
+            b0 = A * ((A + 1.0f) - (A - 1.0f) * cs + m);
+            b1 = 2.0f * A * ((A - 1.0f) - (A + 1.0f) * cs);
+            b2 = A * ((A + 1.0f) - (A - 1.0f) * cs - m);
+            a0 = (A + 1.0f) + (A - 1.0f) * cs + m;
+            a1 = -2.0f * ((A - 1.0f) + (A + 1.0f) * cs);
+            a2 = (A + 1.0f) + (A - 1.0f) * cs - m;
+            break;
+        case TFilter::HighShelf:
+            b0 = A * ((A + 1.0f) + (A - 1.0f) * cs + m);
+            b1 = -2.0f * A * ((A - 1.0f) + (A + 1.0f) * cs);
+            b2 = A * ((A + 1.0f) + (A - 1.0f) * cs - m);
+            a0 = (A + 1.0f) - (A - 1.0f) * cs + m;
+            a1 = 2.0f * ((A - 1.0f) - (A + 1.0f) * cs);
+            a2 = (A + 1.0f) - (A - 1.0f) * cs - m;
+            break;
+        default:  // peak
+            b0 = 1.0f + alpha * A;
+            b1 = -2.0f * cs;
+            b2 = 1.0f - alpha * A;
+            a0 = 1.0f + alpha / A;
+            a1 = -2.0f * cs;
+            a2 = 1.0f - alpha / A;
+            break;
+    }
+    c.b0 = b0 / a0;
+    c.b1 = b1 / a0;
+    c.b2 = b2 / a0;
+    c.a1 = a1 / a0;
+    c.a2 = a2 / a0;
+}
+
+// --- per-sample steps (process only: multiplies and adds) ---
+
+// Soft saturation (x + kx) / (1 + |kx|), kx = drive * x, then a hard limit at +-1; the four
+// lanes run together so the compiler can keep them in one vector.
+inline void preDistort(float (&v)[4], float drive) {
+    if (drive > 0.0f) {
+        for (float& x : v) {
+            const float kx = drive * x + kGuard;
+            x = clampTo((x + kx) / (1.0f + std::fabs(kx)), -1.0f, 1.0f) + kGuard;
+        }
+    } else {
+        // With no drive the curve is the identity (1 + |kx| rounds to 1): skip its division.
+        for (float& x : v) x = clampTo(x + kGuard, -1.0f, 1.0f) + kGuard;
+    }
+}
+
+// Below these magnitudes a saturating cubic term is under half an ulp of the value it would
+// change, so skipping it gives the same result and avoids denormal intermediates in silence.
+constexpr float kCubicFloor = 1e-3f;
+constexpr float kSaturationFloor = 1e-4f;
+
+inline float cubeAbove(float v, float floor) {
+    const float x = std::fabs(v) > floor ? v : 0.0f;
+    return x * x * x;
+}
+
+inline void svfStep(TFilterChannel& c, float w, float damp) {
+    c.band = c.band - kCubic * cubeAbove(c.band, kCubicFloor);
+    c.high = w - c.low - damp * c.band;
+    c.band = c.svfF * c.high + c.band;
+    // The guard on the low state gives the band state a small non-zero rest value; without it
+    // band and high decay into denormals once the input is silent.
+    c.low = c.low + c.svfF * c.band + kGuard;
+}
+
+inline void ladderStep(TFilterChannel& c, float w) {
+    const float p = c.ladderP;
+    const float k = c.ladderK;
+    const float x = w - c.ladderFeedback * c.y4;
+    const float t1 = (x + c.xOld) * p - k * c.y1;
+    const float t2 = (t1 + c.y1) * p - k * c.y2;
+    const float t3 = (t2 + c.y2) * p - k * c.y3;
+    float t4 = (t3 + c.y3) * p - k * c.y4;
+    t4 = t4 - cubeAbove(t4, kSaturationFloor) * kSixth;
+    c.xOld = x;
+    c.y1 = t1;
+    c.y2 = t2;
+    c.y3 = t3;
+    c.y4 = t4;
+}
+
+struct ZdfOut {
+    float lp, bp, hp;
+};
+
+inline ZdfOut zdfStage(TFilterChannel& c, int stage, float w) {
+    const float g = c.zdfG;
+    float& s1 = c.s1[stage];
+    float& s2 = c.s2[stage];
+    const float hp = (w - (2.0f * c.zdfR + g) * s1 - s2) * c.zdfH;
+    const float gh = g * hp;
+    const float bp = gh + s1;
+    s1 = bp + gh;
+    const float gb = g * bp;
+    const float lp = gb + s2;
+    s2 = lp + gb + kGuard;  // keeps both integrators normal when the stage input is silent
+    return {lp, bp, hp};
+}
+
+// Output of a zero-delay stage for the kind of type (0 low, 1 high, 2 band, 3 notch);
+// bandScale is the band-pass factor of the single and double stage types.
+inline float zdfKind(const ZdfOut& o, int kind, float bandScale) {
+    switch (kind) {
+        case 0: return o.lp;
+        case 1: return o.hp;
+        case 2: return bandScale * o.bp;
+        default: return o.hp + o.lp;
+    }
+}
+
+}  // namespace
+
+void TFilterChannel::clearStates() {
+    state = 0.0f;
+    low = band = high = 0.0f;
+    std::fill(std::begin(x), std::end(x), 0.0f);
+    std::fill(std::begin(y), std::end(y), 0.0f);
+    xOld = y1 = y2 = y3 = y4 = 0.0f;
+    s1[0] = s1[1] = s2[0] = s2[1] = 0.0f;
+    std::fill(std::begin(formantIn), std::end(formantIn), 0.0f);
+    for (auto& slot : formantOut) std::fill(std::begin(slot), std::end(slot), 0.0f);
+}
+
+void TFilter::setGlobalArrays() { std::call_once(tablesFilled, fillTables); }
+
+int TFilter::tableIndex(float value) {
+    return static_cast<int>(clamp01(value) * 262143.984375f);
+}
+
+void TFilter::init(float sampleRate) {
+    setGlobalArrays();  // a filter used on its own must not read unfilled tables
+    rate = std::max(1.0f, 2.0f * sampleRate);
+    invRate = 1.0f / rate;
+    minNorm = 10.0f * invRate;
+    maxHz = 0.2f * rate;
+    targetPosL = targetPosR = posL = posR = minNorm;
+    cutoffL = cutoffR = 0.0f;
+    type = Bypass;
+    lastType = -1;
+    res = lastRes = 0.0f;
+    vowel = lastVowel = 0.0f;
+    spreadDown = spreadUp = 1.0f;
+    drive = 0.0f;
+    gain = lastGain = 0.5f;
+    svfDamp = 0.0f;
+    std::copy(&FORMANT_HZ[0][0], &FORMANT_HZ[0][0] + 20, &formantHz[0][0]);
+    ch[0] = TFilterChannel{};
+    ch[1] = TFilterChannel{};
+    historyIndex = 2;
+    newest = 0;
+    previous = 1;
+    oldest = 2;
+}
+
+void TFilter::reset() {
+    historyIndex = 2;
+    newest = 0;
+    previous = 1;
+    oldest = 2;
+    lastType = -1;
+    vowel = lastVowel = 0.0f;
+    ch[0].clearStates();
+    ch[1].clearStates();
+}
+
+void TFilter::setType(int newType, bool resetIfChanged) {
+    newType = std::clamp(newType, 0, NUM_TYPES - 1);
+    if (newType != type && resetIfChanged) {
+        reset();
+        cutoffL = cutoffR = -1.0f;
+    }
+    type = newType;
+}
+
+void TFilter::setFrequency(float freq, float spread, float modL, float modR) {
+    targetPosL = clamp01(freq + modL);
+    targetPosR = clamp01(freq + modR);
+    spreadUp = static_cast<float>(std::exp2(static_cast<double>(spread)));
+    spreadDown = 1.0f / spreadUp;
+}
+
+void TFilter::setRes(float r) { res = clamp01(r) * 0.95f; }
+
+void TFilter::setVowel(float v) { vowel = clamp01(v); }
+
+void TFilter::setDistort(float d) { drive = std::exp2(6.0f * clamp01(d)) - 1.0f; }
+
+void TFilter::setGain(float g) { gain = g; }
+
+void TFilter::update(float mod, bool smooth) {
+    if (smooth) {
+        posL = 0.1f * targetPosL + 0.9f * posL;
+        posR = 0.1f * targetPosR + 0.9f * posR;
+    } else {
+        posL = targetPosL;
+        posR = targetPosR;
+    }
+    const float newL = spreadDown * FilterFreqPow2[tableIndex(posL + mod)];
+    const float newR = spreadUp * FilterFreqPow2[tableIndex(posR + mod)];
+    const bool cutoffMoved =
+        std::fabs(cutoffL - newL) > 1e-5f || std::fabs(cutoffR - newR) > 1e-5f;
+    cutoffL = newL;
+    cutoffR = newR;
+    if (type == Bypass) return;
+    if (!cutoffMoved && std::fabs(res - lastRes) <= 1e-5f &&
+        std::fabs(vowel - lastVowel) <= 1e-5f && std::fabs(gain - lastGain) <= 1e-5f &&
+        type == lastType)
+        return;
+    lastType = type;
+    lastRes = res;
+    lastVowel = vowel;
+    lastGain = gain;
+    const float f[2] = {std::max(minNorm, (std::min(maxHz, cutoffL) + 0.001f) * invRate + kGuard),
+                        std::max(minNorm, (std::min(maxHz, cutoffR) + 0.001f) * invRate + kGuard)};
+    computeCoefficients(f);
+}
+
+void TFilter::computeCoefficients(const float f[2]) {
+    const float r = res;
+    const float cutoff[2] = {cutoffL, cutoffR};
+    const auto setSvf = [&](float damp) {
+        ch[0].svfF = FilterSine[tableIndex(f[0])];
+        ch[1].svfF = FilterSine[tableIndex(f[1])];
+        svfDamp = damp;
+    };
+    switch (type) {
+        case LP6:
+        case HP6:
+            for (int c = 0; c < 2; ++c) onePole(ch[c], f[c]);
+            break;
+        case LP1_12:
+        case HP1_12:
+        case BP1_12:
+        case Notch1_12:
+            setSvf(1.0f - r + kGuard);
+            break;
+        case LP2_12:
+            for (int c = 0; c < 2; ++c) lowPass2(ch[c], f[c], kFixedQ * (1.0f - r));
+            break;
+        case HP2_12:
+            for (int c = 0; c < 2; ++c) highPass2(ch[c], f[c], kFixedQ * (1.0f - r));
+            break;
+        case BP2_12:
+            for (int c = 0; c < 2; ++c) bandPass2(ch[c], f[c], r);
+            break;
+        case Notch2_12:
+            for (int c = 0; c < 2; ++c) notch2(ch[c], f[c], r);
+            break;
+        case LPZ_12:
+        case HPZ_12:
+        case BPZ_12:
+        case NotchZ_12:
+            for (int c = 0; c < 2; ++c) zeroDelay(ch[c], f[c], r, 5.0f);
+            break;
+        case LP18:
+        case HP18:
+            for (int c = 0; c < 2; ++c) onePole(ch[c], f[c]);
+            setSvf(1.0f - r + kGuard);
+            break;
+        case LP1_24:
+            for (int c = 0; c < 2; ++c) lowPass2(ch[c], f[c], kFixedQ);
+            setSvf(1.0f - r);
+            break;
+        case HP1_24:
+            for (int c = 0; c < 2; ++c) highPass2(ch[c], f[c], kFixedQ);
+            setSvf(1.0f - r);
+            break;
+        case BP1_24:
+        case Notch1_24:
+        case LP2_24:
+        case HP2_24:
+            for (int c = 0; c < 2; ++c) ladder(ch[c], f[c], r, 0.83f);
+            break;
+        case BP2_24:
+            for (int c = 0; c < 2; ++c) bandPass2(ch[c], f[c], r);
+            setSvf(1.0f - r);
+            break;
+        case Notch2_24: {
+            // One notch from the left cutoff serves both channels.
+            notch2(ch[0], f[0], r);
+            TFilterChannel& right = ch[1];
+            right.b0 = ch[0].b0;
+            right.b1 = ch[0].b1;
+            right.b2 = ch[0].b2;
+            right.a1 = ch[0].a1;
+            right.a2 = ch[0].a2;
+            setSvf(1.0f - r);
+            break;
+        }
+        case LPZ_24:
+        case HPZ_24:
+        case BPZ_24:
+        case NotchZ_24:
+            for (int c = 0; c < 2; ++c) zeroDelay(ch[c], f[c], r, 3.0f);
+            break;
+        case LP36:
+            for (int c = 0; c < 2; ++c) {
+                ladder(ch[c], f[c], r, 0.8f);
+                lowPass2(ch[c], f[c], kFixedQ);
+            }
+            break;
+        case HP36:
+            for (int c = 0; c < 2; ++c) {
+                ladder(ch[c], f[c], r, 0.8f);
+                highPass2(ch[c], f[c], kFixedQ);
+            }
+            break;
+        case Vowel: {
+            // Blend two neighbouring vowels; the last one fades back towards A.
+            const float s = 4.99f * vowel;
+            const int i = static_cast<int>(s);
+            const int j = i < 4 ? i + 1 : 0;
+            const float t = s - static_cast<float>(i);
+            for (int c = 0; c < 2; ++c) {
+                const float transpose = std::min(maxHz, cutoff[c]) / 440.0f;
+                for (int n = 0; n < 4; ++n) {
+                    const float hz = formantHz[i][n] * (1.0f - t) + formantHz[j][n] * t;
+                    const float fn = clampTo(hz * transpose * invRate, minNorm, 0.2f);
+                    const float vc = FilterVoxC[tableIndex((0.2f + 0.399f * r) * fn)];
+                    const float vd = FilterVoxD[tableIndex(fn)];
+                    const float e = 1.0f / (vc + 1.0f);
+                    ch[c].formantB0[n] = e + kGuard;
+                    ch[c].formantA1[n] = kGuard - vd * vc * e;
+                    ch[c].formantA2[n] = (vc - 1.0f) * e + kGuard;
+                }
+            }
+            break;
+        }
+        case Formant1:
+        case Formant2: {
+            const float g = std::exp2(1.0f + 3.98f * r);
+            const float sqrtG1 = std::sqrt(g + 1.0f);
+            const float down = std::exp2(-2.0f * vowel);
+            const float up = std::exp2(2.0f * vowel);
+            // Formant 1 puts each of its two sections in two slots, so each counts twice.
+            const float factors[4] = {down, type == Formant1 ? up : std::exp2(-2.0f * vowel / 3.0f),
+                                      type == Formant1 ? down : std::exp2(2.0f * vowel / 3.0f), up};
+            for (int c = 0; c < 2; ++c)
+                for (int n = 0; n < 4; ++n)
+                    formantSection(ch[c], n, cutoff[c], factors[n], g, sqrtG1, invRate, minNorm);
+            break;
+        }
+        case LowShelf:
+        case HighShelf:
+        case PeakShelf:
+            for (int c = 0; c < 2; ++c) shelf(ch[c], type, f[c], gain, r);
+            break;
+        default:
+            break;
+    }
+}
+
+void TFilter::advanceHistory() {
+    historyIndex = NEXT_POSITION[historyIndex];
+    newest = NEWEST_SLOT[historyIndex];
+    previous = PREVIOUS_SLOT[historyIndex];
+    oldest = OLDEST_SLOT[historyIndex];
+}
+
+float TFilter::biquadStep(TFilterChannel& c, float in) const {
+    // The guard keeps the output history normal for high- and band-pass sections, whose
+    // response to the constant guard at the input is zero.
+    const float out = c.b0 * in + c.b1 * c.x[previous] + c.b2 * c.x[oldest] -
+                      c.a1 * c.y[previous] - c.a2 * c.y[oldest] + kGuard;
+    c.x[newest] = in;
+    c.y[newest] = out;
+    return out;
+}
+
+void TFilter::process(float La, float Ra, float Lb, float Rb, float& oLa, float& oRa, float& oLb,
+                      float& oRb) {
+    float in[4] = {La, Lb, Ra, Rb};
+    preDistort(in, drive);
+    if (type == Bypass) {
+        oLa = in[0];
+        oLb = in[1];
+        oRa = in[2];
+        oRb = in[3];
+        return;
+    }
+    // [channel][sub-sample]
+    float u[2][2];
+    for (int c = 0; c < 2; ++c)
+        for (int s = 0; s < 2; ++s) u[c][s] = clampTo(0.1f * in[2 * c + s], -1.0f, 1.0f);
+    float out[2][2] = {};
+
+    switch (type) {
+        case LP6:
+        case HP6:
+            for (int c = 0; c < 2; ++c) {
+                TFilterChannel& k = ch[c];
+                for (int s = 0; s < 2; ++s) {
+                    k.state = k.keep * k.state + k.coef * u[c][s] + kGuard;
+                    out[c][s] = type == LP6 ? k.state : u[c][s] - k.state;
+                }
+            }
+            break;
+        case LP1_12:
+        case HP1_12:
+        case BP1_12:
+        case Notch1_12:
+            for (int c = 0; c < 2; ++c) {
+                TFilterChannel& k = ch[c];
+                for (int s = 0; s < 2; ++s) {
+                    svfStep(k, u[c][s], svfDamp);
+                    out[c][s] = type == LP1_12   ? k.low
+                                : type == HP1_12 ? k.high
+                                : type == BP1_12 ? k.band
+                                                 : k.high + k.low;
+                }
+            }
+            break;
+        case LP2_12:
+        case HP2_12:
+        case BP2_12:
+        case Notch2_12:
+        case LowShelf:
+        case HighShelf:
+        case PeakShelf:
+            for (int s = 0; s < 2; ++s) {
+                for (int c = 0; c < 2; ++c) out[c][s] = biquadStep(ch[c], u[c][s]);
+                advanceHistory();
+            }
+            break;
+        case LPZ_12:
+        case HPZ_12:
+        case BPZ_12:
+        case NotchZ_12: {
+            const int kind = type - LPZ_12;
+            for (int c = 0; c < 2; ++c)
+                for (int s = 0; s < 2; ++s) out[c][s] = zdfKind(zdfStage(ch[c], 0, u[c][s]), kind, 2.0f);
+            break;
+        }
+        case LP18:
+        case HP18:
+            // The one-pole runs once per call, on the first sub-sample only.
+            for (int c = 0; c < 2; ++c) {
+                TFilterChannel& k = ch[c];
+                const float ua = u[c][0];
+                k.state = k.keep * k.state + k.coef * ua + kGuard;
+                const float w = (type == LP18 ? k.state : ua - k.state) + kGuard;
+                for (int s = 0; s < 2; ++s) {
+                    svfStep(k, w, svfDamp);
+                    out[c][s] = type == LP18 ? k.low : k.high;
+                }
+            }
+            break;
+        case LP1_24:
+        case HP1_24:
+        case BP2_24:
+        case Notch2_24:
+            for (int s = 0; s < 2; ++s) {
+                for (int c = 0; c < 2; ++c) {
+                    TFilterChannel& k = ch[c];
+                    svfStep(k, biquadStep(k, u[c][s]), svfDamp);
+                    out[c][s] = type == LP1_24   ? k.low
+                                : type == HP1_24 ? k.high
+                                : type == BP2_24 ? k.band
+                                                 : k.high + k.low;
+                }
+                advanceHistory();
+            }
+            break;
+        case BP1_24:
+        case Notch1_24:
+        case LP2_24:
+        case HP2_24:
+            for (int c = 0; c < 2; ++c) {
+                TFilterChannel& k = ch[c];
+                for (int s = 0; s < 2; ++s) {
+                    ladderStep(k, u[c][s]);
+                    const float band = k.y3 - k.y4;
+                    out[c][s] = type == BP1_24      ? band
+                                : type == Notch1_24 ? u[c][s] - 3.0f * band
+                                : type == LP2_24    ? k.y4
+                                                    : k.xOld - k.ladderFeedback * k.y4 - k.y4;
+                }
+            }
+            break;
+        case LPZ_24:
+        case HPZ_24:
+        case BPZ_24:
+        case NotchZ_24: {
+            const int kind = type - LPZ_24;
+            for (int c = 0; c < 2; ++c)
+                for (int s = 0; s < 2; ++s) {
+                    const float first = zdfKind(zdfStage(ch[c], 0, u[c][s]), kind, 1.0f);
+                    out[c][s] = zdfKind(zdfStage(ch[c], 1, first), kind, 4.0f);
+                }
+            break;
+        }
+        case LP36:
+        case HP36:
+            for (int s = 0; s < 2; ++s) {
+                for (int c = 0; c < 2; ++c) {
+                    TFilterChannel& k = ch[c];
+                    const float y = biquadStep(k, u[c][s]);
+                    ladderStep(k, y);
+                    out[c][s] = type == LP36 ? k.y4 : y - k.y4;
+                }
+                advanceHistory();
+            }
+            break;
+        case Vowel:
+        case Formant1:
+        case Formant2:
+            // Runs once per call on the first sub-sample; both outputs carry the result.
+            for (int c = 0; c < 2; ++c) {
+                TFilterChannel& k = ch[c];
+                const float d = u[c][0] - k.formantIn[oldest];
+                k.formantIn[newest] = u[c][0];
+                float sum = 0.0f;
+                for (int n = 0; n < 4; ++n) {
+                    float* h = k.formantOut[n];
+                    // The input difference is exactly 0 in silence, so the sections need their
+                    // own guard to stay clear of denormals as they ring out.
+                    const float ys = k.formantB0[n] * d - k.formantA1[n] * h[previous] -
+                                     k.formantA2[n] * h[oldest] + kGuard;
+                    h[newest] = ys;
+                    sum += ys;
+                }
+                out[c][0] = out[c][1] = sum + kGuard;
+            }
+            advanceHistory();
+            break;
+        default:
+            break;
+    }
+
+    const float g = OUTPUT_GAIN[type];
+    oLa = out[0][0] * g;
+    oLb = out[0][1] * g;
+    oRa = out[1][0] * g;
+    oRb = out[1][1] * g;
+}

@@ -1,0 +1,120 @@
+#pragma once
+
+// Stereo multimode filter with 37 types: one-pole, state-variable, biquad, zero-delay
+// state-variable, four-stage ladder, formant banks and shelving equalisers. It runs two
+// sub-samples per channel per host sample at twice the host rate. Every cutoff-dependent
+// coefficient comes from process-wide lookup tables, so update() needs no transcendental
+// function for the common types and process() is plain multiplies and adds.
+
+#include <cstdint>
+
+// Process-wide cutoff tables, filled by TFilter::setGlobalArrays and read only by update().
+inline constexpr int FILTER_TABLE_SIZE = 262144;
+extern float FilterFreqPow2[FILTER_TABLE_SIZE];  // 20 * 2^(10x) Hz, indexed by a knob position
+extern float FilterSine[FILTER_TABLE_SIZE];      // the rest are indexed by cutoff / internal rate
+extern float Filter2Sine[FILTER_TABLE_SIZE];
+extern float Filter2Cos[FILTER_TABLE_SIZE];
+extern float Filter_12LO_2[FILTER_TABLE_SIZE];
+extern float Filter_12HI_2[FILTER_TABLE_SIZE];
+extern float FilterMFF[FILTER_TABLE_SIZE];
+extern float FilterMFQ[FILTER_TABLE_SIZE];
+extern float FilterMFP[FILTER_TABLE_SIZE];
+extern float FilterZTan[FILTER_TABLE_SIZE];
+extern float FilterVoxC[FILTER_TABLE_SIZE];
+extern float FilterVoxD[FILTER_TABLE_SIZE];
+
+// Coefficients and states of one channel (left or right).
+struct TFilterChannel {
+    // one-pole
+    float coef = 0.0f;
+    float keep = 1.0f;
+    float state = 0.0f;
+    // state-variable
+    float svfF = 0.0f;
+    float low = 0.0f;
+    float band = 0.0f;
+    float high = 0.0f;
+    // biquad, direct form I over the filter's three-slot rotating history
+    float b0 = 0.0f, b1 = 0.0f, b2 = 0.0f, a1 = 0.0f, a2 = 0.0f;
+    float x[3] = {};
+    float y[3] = {};
+    // ladder
+    float ladderFeedback = 0.0f, ladderK = 0.0f, ladderP = 0.0f;
+    float xOld = 0.0f, y1 = 0.0f, y2 = 0.0f, y3 = 0.0f, y4 = 0.0f;
+    // zero-delay state-variable, two stages
+    float zdfG = 0.0f, zdfR = 0.0f, zdfH = 1.0f;
+    float s1[2] = {};
+    float s2[2] = {};
+    // formant bank: four band-pass sections fed by the input difference u[n] - u[n-2]
+    float formantB0[4] = {};
+    float formantA1[4] = {};
+    float formantA2[4] = {};
+    float formantIn[3] = {};
+    float formantOut[4][3] = {};
+
+    void clearStates();
+};
+
+class TFilter {
+public:
+    static constexpr int NUM_TYPES = 37;
+    enum Type : std::int32_t {
+        Bypass, LP6, HP6, LP1_12, HP1_12, BP1_12, Notch1_12, LP2_12, HP2_12, BP2_12, Notch2_12,
+        LPZ_12, HPZ_12, BPZ_12, NotchZ_12, LP18, HP18, LP1_24, HP1_24, BP1_24, Notch1_24, LP2_24,
+        HP2_24, BP2_24, Notch2_24, LPZ_24, HPZ_24, BPZ_24, NotchZ_24, LP36, HP36, Vowel,
+        Formant1, Formant2, LowShelf, HighShelf, PeakShelf
+    };
+
+    // Fills the twelve tables; the work happens once per process, later calls return at once,
+    // so a new instance never rewrites a table another instance's render thread is reading.
+    static void setGlobalArrays();
+    // Table index of a value in 0..1 (clamped); 1 reads the last entry.
+    static int tableIndex(float value);
+
+    // Prepares the filter for a host rate (it runs at twice that rate); silent, type 0.
+    void init(float sampleRate);
+    // Clears every history and forces a recomputation; coefficients and controls stay.
+    void reset();
+    void setType(int newType, bool resetIfChanged);
+    void setFrequency(float freq, float spread, float modL, float modR);
+    void setRes(float r);
+    void setVowel(float v);
+    void setDistort(float d);
+    void setGain(float g);
+    // Moves the cutoffs (gliding when smooth) and recomputes coefficients when an input moved.
+    void update(float mod, bool smooth);
+    // One host sample: La, Lb are the left channel's two sub-samples in time order.
+    void process(float La, float Ra, float Lb, float Rb, float& oLa, float& oRa, float& oLb,
+                 float& oRb);
+
+    // selection
+    std::int32_t type = 0;
+    std::int32_t lastType = -1;
+    // rotating history of the biquad and formant sections
+    std::int32_t historyIndex = 2;
+    std::int32_t newest = 0, previous = 1, oldest = 2;
+    // rates
+    float rate = 88200.0f;
+    float invRate = 1.0f / 88200.0f;
+    // cutoff
+    float targetPosL = 0.0f, targetPosR = 0.0f;
+    float posL = 0.0f, posR = 0.0f;
+    float cutoffL = 0.0f, cutoffR = 0.0f;
+    // limits
+    float minNorm = 0.0f;
+    float maxHz = 0.0f;
+    // controls
+    float res = 0.0f, lastRes = 0.0f;
+    float vowel = 0.0f, lastVowel = 0.0f;
+    float spreadDown = 1.0f, spreadUp = 1.0f;
+    float drive = 0.0f;
+    float gain = 0.5f, lastGain = 0.5f;
+    float formantHz[5][4] = {};
+    float svfDamp = 0.0f;
+    TFilterChannel ch[2];
+
+private:
+    void computeCoefficients(const float f[2]);
+    void advanceHistory();
+    float biquadStep(TFilterChannel& c, float in) const;
+};

@@ -1,0 +1,36 @@
+#pragma once
+
+// Envelope follower: a one-pole smoother over a level value, read back scaled by a boost gain.
+// The engine feeds it one level per frame and reads the result as a modulation source.
+
+class TNoiseGate {
+public:
+    TNoiseGate();
+
+    void init(float rate);
+
+    // s in 0..1: smoothing from 1 - 2^-8 (fast) to 1 - 2^-16 (slow) per update.
+    void setSmooth(float s);
+    void setBoost(float b);
+    // With instant set the value jumps to x; otherwise it glides toward x.
+    void update(float x, bool instant);
+    float getValue() const;
+
+    // Kept for the attack/release knobs of older programs; nothing reads them.
+    void setAttack(float a);
+    void setDecay(float d);
+
+    // Diagnostic for the denormal checks: true when the follower state is subnormal.
+    bool hasSubnormalState() const;
+
+private:
+    float timeCoefficient(float v) const;
+
+    float value = 0.0f;
+    float c = 0.5f;
+    float attack = 1.0f;
+    float decay = 1.0f;
+    float boost = 1.0f;
+    float sampleRate = 44100.0f;
+    float spare = 0.0f;
+};

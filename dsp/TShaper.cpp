@@ -1,0 +1,432 @@
+#include "dsp/TShaper.h"
+
+#include <algorithm>
+#include <cmath>
+#include <mutex>
+#include <numbers>
+
+#include "dsp/ControlMath.h"
+#include "dsp/DspRandom.h"
+
+using controlmath::clamp01;
+using controlmath::clampTo;
+using controlmath::wrapPhase;
+
+float Waves[WAVE_COUNT][WAVE_LEVELS][WAVE_LENGTH];
+
+namespace {
+
+constexpr float kGuard = 1e-15f;
+constexpr int kHarmonics = 2048;
+constexpr int kHighestHarmonic = 255;
+
+// The harmonic data was written to five decimals; keep it that way.
+constexpr float fiveDecimals(double x) {
+    const double scaled = x * 100000.0 + (x >= 0.0 ? 0.5 : -0.5);
+    return static_cast<float>(static_cast<double>(static_cast<long long>(scaled)) / 100000.0);
+}
+
+struct HarmonicTable {
+    float v[WAVE_COUNT][kHarmonics];
+};
+
+// Amplitudes by wave and harmonic: sine 1; triangle odd 1/h^2; square odd 1/h; saw 1/h.
+constexpr HarmonicTable makeAmplitudes() {
+    HarmonicTable t{};
+    t.v[0][1] = 1.0f;
+    for (int h = 1; h <= kHighestHarmonic; ++h) {
+        const bool odd = h % 2 == 1;
+        const double inv = 1.0 / h;
+        t.v[1][h] = odd ? fiveDecimals(inv * inv) : 0.0f;
+        t.v[2][h] = odd ? fiveDecimals(inv) : 0.0f;
+        t.v[3][h] = fiveDecimals(inv);
+    }
+    return t;
+}
+
+// Phases in cycles; the -h/8192 of the square and saw is half a period sample of delay.
+constexpr HarmonicTable makePhases() {
+    HarmonicTable t{};
+    t.v[0][1] = 0.75f;
+    for (int h = 1; h <= kHighestHarmonic; ++h) {
+        const bool odd = h % 2 == 1;
+        const float shifted = fiveDecimals(0.25 - h / 8192.0);
+        t.v[1][h] = odd ? 0.0f : 0.5f;
+        t.v[2][h] = odd ? shifted : 0.5f;
+        t.v[3][h] = shifted;
+    }
+    return t;
+}
+
+constexpr HarmonicTable adda_wave = makeAmplitudes();
+constexpr HarmonicTable addp_wave = makePhases();
+
+// Integer part of a non-negative value without an integer overflow for huge values.
+inline float truncNonNegative(float x) {
+    return x < 8388608.0f ? static_cast<float>(static_cast<std::int32_t>(x)) : x;
+}
+
+inline float quantise(float v, float levels) {
+    const float mag = std::fabs(v);
+    // Anything from 2 up lands on the +-1 limit below either way; 2 keeps the product small.
+    const float steps = truncNonNegative(std::min(mag, 2.0f) * levels);
+    const float sign = v > 0.0f ? 1.0f : (v < 0.0f ? -1.0f : 0.0f);
+    return clampTo(steps * sign / levels, -1.0f, 1.0f);
+}
+
+inline float withNoise(float v, float noise) {
+    return v * ((1.0f - noise) + noise * DspRandom::drawUnit());
+}
+
+inline void followEnvelope(float& env, float in, float release) {
+    const float e = std::fabs(in);
+    // The guard keeps a decaying envelope out of denormals during long silence.
+    env = e > env ? e : release * e + (1.0f - release) * env + kGuard;
+}
+
+inline float blockDc(float& state, float y, float coeff) {
+    state = (1.0f - coeff) * state + coeff * y + kGuard;
+    return y - state;
+}
+
+// Sample-and-hold of one channel over its two sub-samples.
+inline void holdChannel(float& phase, float inc, float a, float b, float& heldA, float& heldB) {
+    phase += inc;
+    if (phase >= 1.0f) heldA = a;
+    phase = inc + wrapPhase(phase);
+    if (phase >= 1.0f) heldB = b;
+    phase = wrapPhase(phase);
+}
+
+}  // namespace
+
+TShaper::TShaper() { init(44100.0f); }
+
+void TShaper::init(float sampleRate) {
+    const float hostRate = std::max(1000.0f, sampleRate);
+    rate = 2.0f * hostRate;
+    invHostRate = 1.0f / hostRate;
+    dcCoeff = 30.0f / rate;
+    type = RingMod;
+    level = waveA = waveB = 0;
+    wavePos = morph = 0.0f;
+    std::fill(std::begin(smoothed), std::end(smoothed), 0.0f);
+    wave = freq = amount = shape = 0.0f;
+    envL = envR = 0.0f;
+    phaseL = phaseR = 0.0f;
+    incL = incR = 0.0f;
+    ringAmount = noise = 0.0f;
+    fmDepth = pmDepth = 0.0f;
+    dcL = dcR = 0.0f;
+    heldLa = heldLb = heldRa = heldRb = 0.0f;
+    rectify = 1.0f;
+    sym = 0.5f;
+    slopeLow = slopeHigh = 1.0f;
+    symDepth = 0.5f;
+    envRelease = 0.1f;
+    quantLevels = 1.0f;
+    controlCount = 0;
+    filter.init(hostRate);
+    filter.setType(TFilter::BPZ_12, true);
+    // Every shaper needs its own band edges and the shared waves, not only the first one.
+    setTables();
+}
+
+void TShaper::reset() {
+    envL = envR = 0.0f;
+    envRelease = 0.1f;
+    phaseL = phaseR = 0.0f;
+    dcL = dcR = 0.0f;
+    controlCount = 0;
+    heldLa = heldLb = heldRa = heldRb = 0.0f;
+}
+
+void TShaper::setType(int mode) { type = std::clamp(mode, 0, MODE_COUNT - 1); }
+
+void TShaper::setSym(float s) {
+    sym = s;
+    slopeLow = 0.5f / sym;
+    slopeHigh = 0.5f / (1.0f - sym);
+}
+
+void TShaper::setDistort(float waveIn, float freqIn, float amountIn, float shapeIn, float spread,
+                         float waveMod, float freqMod, float amountMod, float shapeMod,
+                         float extra, float lowFiFilter, bool firstFrame) {
+    const float in[4] = {waveIn, freqIn, amountIn, shapeIn};
+    for (int k = 0; k < 4; ++k) smoothed[k] = firstFrame ? in[k] : 0.1f * in[k] + 0.9f * smoothed[k];
+    wave = clamp01(smoothed[0] + waveMod);
+    freq = std::min(clamp01(smoothed[1] + freqMod), 0.97f);
+    amount = smoothed[2] + amountMod;
+    shape = smoothed[3] + shapeMod;
+    const float fHz = 0.3125f * std::exp2(16.0f * freq);
+
+    if (controlCount == 0) {
+        // A release above 1 would make the envelope recursion diverge.
+        envRelease = std::min(1.0f, std::exp2(-10.0f * shape));
+        wavePos = 3.99f * wave;
+        waveA = static_cast<std::int32_t>(wavePos);
+        waveB = (waveA + 1) % WAVE_COUNT;  // the saw morphs back towards the sine
+        morph = wavePos - std::floor(wavePos);
+        level = 0;
+        for (int k = 0; k < WAVE_LEVELS - 1; ++k)
+            if (bandEdge[k] < fHz && fHz < bandEdge[k + 1]) level = k;
+        if (fHz > bandEdge[WAVE_LEVELS - 1]) level = WAVE_LEVELS - 1;
+    }
+    controlCount = (controlCount + 1) & 3;  // only "a multiple of 4" matters; never overflows
+
+    const float spreadUp = std::exp2(spread);
+    const float spreadDown = std::exp2(-spread);
+    incL = fHz * invHostRate * spreadUp;
+    incR = fHz * invHostRate * spreadDown;
+
+    switch (type) {
+        case RingMod:
+        case AmpMod:
+            ringAmount = clamp01(amount);
+            setSym(0.05f + 0.9f * clamp01(shape));
+            rectify = 1.0f - 2.0f * clamp01(extra);
+            break;
+        case FreqMod:
+        case PhaseMod:
+            fmDepth = 9.0f * amount;
+            pmDepth = 5.0f * amount;
+            setSym(0.05f + 0.9f * clamp01(0.5f * extra + 0.5f));
+            break;
+        case SymMod:
+            symDepth = amount;
+            break;
+        case LowFi: {
+            static constexpr int LOWFI_TYPES[4] = {TFilter::Bypass, TFilter::LPZ_12,
+                                                   TFilter::HPZ_12, TFilter::BPZ_12};
+            const float choice = 3.99f * lowFiFilter + 0.1f;
+            if (choice > -1.0f && choice < 4.0f)
+                filter.setType(LOWFI_TYPES[static_cast<int>(choice)], true);
+            filter.targetPosL = filter.targetPosR = wave;
+            filter.spreadDown = filter.spreadUp = 1.0f;
+            filter.res = 0.95f * freq;
+            filter.update(0.0f, true);
+            const float hold = 44100.0f * invHostRate / std::exp2(5.0f * amount);
+            incL = spreadUp * hold;
+            incR = spreadDown * hold;
+            quantLevels = std::exp2((1.0f - shape) * 14.0f + 2.0f);
+            noise = extra * extra * extra;
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+float TShaper::lookup(float p) const {
+    const float q = p <= sym ? p * slopeLow : (p - sym) * slopeHigh + 0.5f;
+    // Rounding can put q a hair above 1 for a phase just below 1; stay inside the cycle.
+    const int i = std::min(static_cast<int>(q * 65535.99f), WAVE_LENGTH - 1);
+    const float a = Waves[waveA][level][i];
+    const float b = Waves[waveB][level][i];
+    return a + (b - a) * morph;
+}
+
+void TShaper::getWave(float p1, float p2, float p3, float p4, float& w1, float& w2, float& w3,
+                      float& w4) const {
+    w1 = lookup(p1);
+    w2 = lookup(p2);
+    w3 = lookup(p3);
+    w4 = lookup(p4);
+}
+
+void TShaper::process(float La, float Ra, float Lb, float Rb, float& oLa, float& oRa, float& oLb,
+                      float& oRb) {
+    followEnvelope(envL, La, envRelease);
+    followEnvelope(envR, Ra, envRelease);
+
+    // Lanes in the order La, Ra, Lb, Rb.
+    const float x[4] = {La, Ra, Lb, Rb};
+    float y[4];
+
+    if (type == LowFi) {
+        float f[4];
+        filter.process(La, Ra, Lb, Rb, f[0], f[1], f[2], f[3]);
+        holdChannel(phaseL, incL, f[0], f[2], heldLa, heldLb);
+        holdChannel(phaseR, incR, f[1], f[3], heldRa, heldRb);
+        const float held[4] = {heldLa, heldRa, heldLb, heldRb};
+        for (int i = 0; i < 4; ++i) y[i] = withNoise(quantise(held[i], quantLevels), noise);
+    } else {
+        // Plain phases: the second sub-sample one increment on, the next call two.
+        float p[4] = {phaseL, phaseR, wrapPhase(phaseL + incL), wrapPhase(phaseR + incR)};
+        float nextL = wrapPhase(phaseL + 2.0f * incL);
+        float nextR = wrapPhase(phaseR + 2.0f * incR);
+        switch (type) {
+            case FreqMod:
+                p[2] = wrapPhase(phaseL + std::exp2(fmDepth * La) * incL);
+                p[3] = wrapPhase(phaseR + std::exp2(fmDepth * Ra) * incR);
+                nextL = wrapPhase(p[2] + std::exp2(fmDepth * Lb) * incL);
+                nextR = wrapPhase(p[3] + std::exp2(fmDepth * Rb) * incR);
+                break;
+            case PhaseMod:
+                // The +10 keeps ordinary offsets positive; wrapPhase covers the rest.
+                for (int i = 0; i < 4; ++i) p[i] = wrapPhase(p[i] + pmDepth * x[i] + 10.0f);
+                break;
+            case SymMod:
+                // Held strictly inside the cycle so that loud input cannot leave the table;
+                // for |symDepth * La| <= 1 the limit never engages.
+                setSym(clampTo(0.5f + 0.49f * symDepth * La, 0.01f, 0.99f));
+                break;
+            default:
+                break;
+        }
+        float w[4];
+        getWave(p[0], p[1], p[2], p[3], w[0], w[1], w[2], w[3]);
+        phaseL = nextL;
+        phaseR = nextR;
+
+        const float env[4] = {envL, envR, envL, envR};
+        for (int i = 0; i < 4; ++i) {
+            switch (type) {
+                case RingMod: {
+                    const float shaped = x[i] >= 0.0f ? x[i] : x[i] * rectify;
+                    y[i] = ringAmount * w[i] * shaped + (1.0f - ringAmount) * x[i];
+                    break;
+                }
+                case AmpMod:
+                    y[i] = x[i] * ((1.0f - ringAmount) + ringAmount * (0.5f * w[i] + 0.5f));
+                    break;
+                default:  // the oscillator, shaped by the input's envelope
+                    y[i] = w[i] * env[i];
+                    break;
+            }
+        }
+    }
+
+    // DC blocker, one state per channel, lanes in time order within each.
+    oLa = blockDc(dcL, y[0], dcCoeff);
+    oRa = blockDc(dcR, y[1], dcCoeff);
+    oLb = blockDc(dcL, y[2], dcCoeff);
+    oRb = blockDc(dcR, y[3], dcCoeff);
+}
+
+// --- wave tables ---
+
+void TShaper::writeBandEdges() {
+    bandEdge[0] = 0.0f;
+    for (int k = 1; k < WAVE_LEVELS; ++k)
+        bandEdge[k] = static_cast<float>(349.72803 * std::exp2(5.0 * (k - 1) / 12.0));
+}
+
+void TShaper::setTables() {
+    writeBandEdges();
+    static std::once_flag built;
+    std::call_once(built, [this] { buildWaves(); });
+}
+
+void TShaper::buildWaves() {
+    constexpr double halfPi = std::numbers::pi / 2.0;
+    for (int i = 0; i < WAVE_LENGTH; ++i) {
+        const float t = static_cast<float>(i) / 65535.99f;
+        Waves[0][0][i] = static_cast<float>(std::sin(static_cast<double>(2.0f * 3.14159f * t) - halfPi));
+        Waves[1][0][i] = 1.0f - std::fabs(2.0f - 4.0f * t);
+        const float centred = 2.0f * t - 1.0f;
+        Waves[2][0][i] = centred < 0.0f ? -1.0f : (centred > 0.0f ? 1.0f : 0.0f);
+        Waves[3][0][i] = centred;
+    }
+    // A sine has nothing to band-limit.
+    for (int k = 1; k < WAVE_LEVELS; ++k) std::copy_n(Waves[0][0], WAVE_LENGTH, Waves[0][k]);
+
+    for (int w = 1; w < WAVE_COUNT; ++w) {
+        for (int k = 1; k < WAVE_LEVELS; ++k) {
+            const int n = std::min(static_cast<int>(44100.0f / bandEdge[k]), kHarmonics - 1);
+            if (n < 1) continue;
+            std::fill(std::begin(reIn), std::end(reIn), 0.0f);
+            std::fill(std::begin(imIn), std::end(imIn), 0.0f);
+            for (int h = 1; h <= n; ++h) {
+                const double a = adda_wave.v[w][h];
+                const double angle = 2.0 * std::numbers::pi * (static_cast<double>(addp_wave.v[w][h]) - 0.5);
+                reIn[h] = static_cast<float>(a * std::cos(angle));
+                imIn[h] = static_cast<float>(a * std::sin(angle));
+            }
+            ifft(FFT_SIZE);
+
+            const auto [mnIt, mxIt] = std::minmax_element(std::begin(reOut), std::end(reOut));
+            const float mn = *mnIt;
+            const float span = std::fabs(mn) + std::fabs(*mxIt);
+            for (int j = 0; j < FFT_SIZE; ++j) period[j] = 2.0f * (reOut[j] - mn) / span - 1.0f;
+
+            float* out = Waves[w][k];
+            for (int i = 0; i < WAVE_LENGTH; ++i) {
+                const float x = static_cast<float>(i) / 65535.99f * 4095.99f;
+                const int j = static_cast<int>(x);
+                int j1 = static_cast<int>(x + 1.0f);
+                if (j1 >= FFT_SIZE) j1 = 0;
+                out[i] = period[j] + (period[j1] - period[j]) * (x - std::floor(x));
+            }
+        }
+    }
+}
+
+int TShaper::numberOfBitsNeeded(int n) {
+    int bits = 0;
+    while ((1 << bits) < n) ++bits;
+    return bits;
+}
+
+int TShaper::reverseBits(int index, int bits) {
+    int reversed = 0;
+    for (int i = 0; i < bits; ++i) {
+        reversed = (reversed << 1) | (index & 1);
+        index >>= 1;
+    }
+    return reversed;
+}
+
+void TShaper::fourierTransform(double angle, int n) {
+    if (n < 1 || n > FFT_SIZE) return;
+    if ((n & (n - 1)) != 0) {
+        std::copy_n(reIn, n, reOut);
+        std::copy_n(imIn, n, imOut);
+        return;
+    }
+    const int bits = numberOfBitsNeeded(n);
+    for (int i = 0; i < n; ++i) {
+        const int j = reverseBits(i, bits);
+        reOut[j] = reIn[i];
+        imOut[j] = imIn[i];
+    }
+    for (int blockSize = 2; blockSize <= n; blockSize <<= 1) {
+        const int half = blockSize / 2;
+        const double delta = angle / blockSize;
+        const double sinHalf = std::sin(0.5 * delta);
+        const double alpha = 2.0 * sinHalf * sinHalf;
+        const double beta = std::sin(delta);
+        for (int start = 0; start < n; start += blockSize) {
+            // Twiddle by recurrence: w <- w - (alpha * w - beta * i * w), i.e. w * e^(i*delta).
+            double wr = 1.0;
+            double wi = 0.0;
+            for (int j = start; j < start + half; ++j) {
+                const int k = j + half;
+                const double kr = reOut[k];
+                const double ki = imOut[k];
+                const double jr = reOut[j];
+                const double ji = imOut[j];
+                const double tr = wr * kr - wi * ki;
+                const double ti = wr * ki + wi * kr;
+                reOut[k] = static_cast<float>(jr - tr);
+                imOut[k] = static_cast<float>(ji - ti);
+                reOut[j] = static_cast<float>(jr + tr);
+                imOut[j] = static_cast<float>(ji + ti);
+                const double nr = wr - (alpha * wr + beta * wi);
+                const double ni = wi - (alpha * wi - beta * wr);
+                wr = nr;
+                wi = ni;
+            }
+        }
+    }
+}
+
+void TShaper::ifft(int n) {
+    fourierTransform(-2.0 * std::numbers::pi, n);
+    if (n < 1 || n > FFT_SIZE) return;
+    const float size = static_cast<float>(n);
+    for (int i = 0; i < n; ++i) {
+        reOut[i] /= size;
+        imOut[i] /= size;
+    }
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+// Gater step sequencer: 16 steps with a left and a right level each, a phase clock with swing,
+// three loop modes and a linear ramp that moves each channel's gain toward the playing step's
+// level. The engine calls process() once per frame and reads the gains with getValue().
+
+class TStep {
+public:
+    static constexpr int kMaxSteps = 16;
+
+    enum LoopMode { kRunOnce = 0, kWrap = 1, kPingPong = 2 };
+
+    TStep();
+
+    void init();
+    // Back to step 0 with zero gains; the pattern and settings stay.
+    void reset();
+
+    void start() { on = true; }
+    void stop() { on = false; }
+    bool getOn() const { return on; }
+
+    void setStep(int i, float l, float r);
+    void setNumberOfSteps(int n);
+    void setLoopStart(int s);
+    void setLoopMode(int m);
+    void setAttack(float a) { attack = a; }
+    void setDecay(float d) { decay = d; }
+    void setSwing(float s);
+    void setInc(double inc) { increment = inc; }
+
+    void process();
+
+    void getValue(float& l, float& r);
+    int getStep() const { return on ? step : -1; }
+
+private:
+    void rampToward(float target, float& current) const;
+
+    bool on = false;
+    int loopStart = 0;
+    int step = 0;
+    int numberOfSteps = kMaxSteps;
+    int loopMode = kRunOnce;
+    int swingPhase = 0;
+    int direction = 1;
+    double phase = 0.0;
+    double increment = 0.0;
+    double swingFactor[2] = {1.0, 1.0};
+    float targetL = 0.0f, currentL = 0.0f, heldL = 0.0f;
+    float targetR = 0.0f, currentR = 0.0f, heldR = 0.0f;
+    float attack = 1.0f;
+    float decay = 1.0f;
+    float levelL[kMaxSteps] = {};
+    float levelR[kMaxSteps] = {};
+};

@@ -1,0 +1,234 @@
+#include "effect/APlugin.h"
+
+#include "effect/ParameterNames.h"
+#include "framework/platform/Preferences.h"
+#include "framework/platform/StringHelpers.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <new>
+
+namespace {
+
+constexpr char kEffectName[] = "Tarnwell";
+constexpr char kVendorName[] = "Orvane";
+constexpr int kVendorVersion = 0x10001;
+
+// vendorSpecific words a host uses to pass the mouse wheel on to the editor.
+constexpr long long kWheelIndex = 0x73744341;
+constexpr long long kWheelValue = 0x57686565;
+
+struct PresetFolder {
+    const char* key;
+    int limit;  // bytes read, terminator included
+    const char* fallback;
+};
+
+}  // namespace
+
+APlugin::APlugin(HostCallback host) : AudioEffectX(host, 1, PARAMETER_COUNT) {
+    // DSP modules, built for 44100 Hz: filters, combs, shapers, steps, grains, reverbs, delay, follower.
+    // Program record: values and name cleared.
+    isSynth(false);
+    editorOpening = 0;
+    editorIsOpen = 0;
+    // Editor: created here with this effect, installing itself through setEditor.
+    std::srand(static_cast<unsigned>(std::clock()));
+    setNumInputs(2);
+    setNumOutputs(2);
+    pendingMidiCount = 0;
+    canProcessReplacing(true);
+    readHostQuirks();
+    // Hosts that keep state their own way get the chunk form.
+    programsAreChunks(hostQuirks[QUIRK_REAPER] || hostQuirks[QUIRK_PROP] || hostQuirks[QUIRK_MASCHINE] ||
+                      hostQuirks[QUIRK_KORE] || hostQuirks[QUIRK_QUENDA]);
+    setUniqueID(fourCharCode("Nwel"));
+    for (VstMidiEvent*& record : midiPool) {
+        record = new (std::nothrow) VstMidiEvent{};
+        if (!record) continue;
+        record->type = kVstMidiType;
+        record->deltaFrames = MIDI_POOL_FREE;
+        record->reserved1 = 99;
+    }
+    init();
+    // A new instance starts with factory preset 0.
+    editChanged = 0;
+    setDemoProgram(0);
+}
+
+APlugin::~APlugin() {
+    for (VstMidiEvent*& record : midiPool) {
+        delete record;
+        record = nullptr;
+    }
+    // Delay and reverbs released here, before the base deletes the editor.
+}
+
+void APlugin::readHostQuirks() {
+    std::fill(std::begin(hostQuirks), std::end(hostQuirks), 0);
+    char product[256] = {};
+    char vendor[256] = {};
+    getHostProductString(product);
+    getHostVendorString(vendor);
+    // Whatever the host wrote, the texts end inside their buffers.
+    product[255] = 0;
+    vendor[255] = 0;
+    upperCase(product);
+    upperCase(vendor);
+    auto is = [](const char* text, const char* name) { return std::strcmp(text, name) == 0; };
+    auto begins = [](const char* text, const char* start) {
+        return std::strncmp(text, start, std::strlen(start)) == 0;
+    };
+    hostQuirks[QUIRK_REAPER] = is(product, "REAPER");
+    hostQuirks[QUIRK_PROP] = begins(vendor, "PROP");
+    hostQuirks[QUIRK_MASCHINE] = is(product, "MASCHINE HOST");
+    hostQuirks[QUIRK_KORE] = begins(product, "KORE");
+    hostQuirks[QUIRK_QUENDA] = is(product, "QUENDA");
+    hostQuirks[QUIRK_FRUITY] = begins(product, "FRUITY");
+    hostQuirks[QUIRK_CUBASE] = begins(product, "CUBASE");
+    hostQuirks[QUIRK_LIVE] = is(product, "LIVE");
+}
+
+void APlugin::init() {
+    for (int k = 0; k < FACTORY_PRESET_COUNT; ++k)
+        std::snprintf(factoryPresetNames[k], sizeof(factoryPresetNames[k]), "%s", FACTORY_PRESET_NAMES[k]);
+    loadPresetFolders();
+    std::snprintf(helpPath, sizeof(helpPath), "%s", "/Applications/Orvane/Tarnwell/Help/Tarnwell_Manual.pdf");
+    initParameterStore();
+    // MIDI controller map from the preferences, capture values and flags, setAllMidiControls.
+    editChanged = 0;
+    sampleCounter = 0;
+    tempo = 120.0f;
+    storedRate = 44198.0f;
+    setSampleRate(44199.0f);  // always differs from storedRate, so every module is built once
+    displayRefreshPending = 0;
+    // Process-wide filter and shaper tables, filled again by every instance.
+    pendingMidiCount = 0;
+    // MIDI learn target -1, latch cleared.
+    // Grain slots initialised for 44100 Hz once more.
+    initModDestinationTables();
+    // Block and modulation undo stores cleared.
+}
+
+void APlugin::loadPresetFolders() {
+    static constexpr PresetFolder folders[] = {
+        {"XYPresetDir", 255, "/Applications/Orvane/Tarnwell/XY Presets/"},
+        {"ModPresetDir", 255, "/Applications/Orvane/Tarnwell/Mod Presets/"},
+        // Block presets share the Mod Presets folder by default; stored settings rely on it.
+        {"BlockPresetDir", 255, "/Applications/Orvane/Tarnwell/Mod Presets/"},
+        {"ECSDir", 127, "/Applications/Orvane/Tarnwell/ECS/"},
+    };
+    char* buffers[] = {xyPresetDir, modPresetDir, blockPresetDir, ecsDir};
+    for (int i = 0; i < 4; ++i) {
+        char* folder = buffers[i];
+        loadStringFromPrefs(folders[i].key, folder, folders[i].limit);
+        if (folder[0] == 0) {
+            std::snprintf(folder, static_cast<size_t>(folders[i].limit), "%s", folders[i].fallback);
+            saveStringToPrefs(folders[i].key, folder);
+        }
+    }
+}
+
+void APlugin::suspend() {}
+
+void APlugin::setSampleRate(float rate) {
+    if (std::isinf(rate)) return;             // no module can be built for it
+    const float r = std::max(1000.0f, rate);  // a NaN rate falls to 1000 here too
+    if (std::fabs(storedRate - r) < 0.00001f) return;
+    storedRate = r;
+    samplesPerBar = 240.0f * r / tempo;
+    invSampleRate = 1.0f / r;
+    // Block by Block: filter, comb, shaper and the 16 grains re-initialised for r; then the reverbs.
+    for (int i = 0; i < 4; ++i) fixedLengths[i] = r * FIXED_LENGTH_SECONDS[i];
+    // Delay and follower re-initialised for r.
+}
+
+bool APlugin::getEffectName(char* name) {
+    std::strcpy(name, kEffectName);
+    return true;
+}
+
+bool APlugin::getVendorString(char* text) {
+    std::strcpy(text, kVendorName);
+    return true;
+}
+
+bool APlugin::getProductString(char* text) {
+    std::strcpy(text, kEffectName);
+    return true;
+}
+
+int APlugin::getVendorVersion() {
+    return kVendorVersion;
+}
+
+int APlugin::canDo(char* text) {
+    if (!text) return 0;
+    for (const char* word : {PlugCanDos::canDoReceiveVstEvents, PlugCanDos::canDoReceiveVstMidiEvent,
+                             PlugCanDos::canDoReceiveVstTimeInfo}) {
+        if (std::strcmp(text, word) == 0) return 1;
+    }
+    return 0;
+}
+
+bool APlugin::getOutputProperties(int index, VstPinProperties* properties) {
+    if (!properties || index < 0 || index > 1) return false;
+    std::snprintf(properties->label, sizeof(properties->label), "%s %d", kEffectName, index + 1);
+    properties->flags = kPinIsActive | kPinIsStereo;
+    return true;
+}
+
+long long APlugin::vendorSpecific(int index, long long value, void*, float opt) {
+    if (index == kWheelIndex && value == kWheelValue && editor) return editor->onWheel(opt);
+    return 0;
+}
+
+float APlugin::getVu() {
+    return 0.0f;
+}
+
+void APlugin::getParameterName(int index, char* text) {
+    BlockNaming naming;
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        naming.block[b].type = getBlockType(b);
+        naming.block[b].filterMode = getFilterMode(b);
+        naming.block[b].shaperMode = getShaperMode(b);
+    }
+    parameterName(index, naming, text);
+}
+
+void APlugin::processReplacing(float**, float** outputs, int sampleFrames) {
+    // Until the engine runs here the effect is silent rather than passing stale buffers on.
+    for (int channel = 0; channel < 2; ++channel) {
+        if (outputs && outputs[channel] && sampleFrames > 0)
+            std::memset(outputs[channel], 0, sizeof(float) * static_cast<size_t>(sampleFrames));
+    }
+}
+
+bool APlugin::beginEdit(int index) {
+    // Editor: setEditTag(index) while it exists.
+    return AudioEffectX::beginEdit(index);
+}
+
+bool APlugin::endEdit(int index) {
+    // Editor: setEditTag(-1) while it exists.
+    return AudioEffectX::endEdit(index);
+}
+
+bool APlugin::isEditorOpen() {
+    return editor && editorIsOpen && !editorOpening && editor->isOpen();
+}
+
+void APlugin::editorResume() {
+    // Editor: resume() when isEditorOpen().
+    if (hostQuirks[QUIRK_FRUITY] || hostQuirks[QUIRK_CUBASE]) return;
+    if (!hostQuirks[QUIRK_LIVE] || isEditorOpen()) updateDisplay();
+}
+
+AudioEffect* createEffectInstance(HostCallback audioMaster) {
+    return new (std::nothrow) APlugin(audioMaster);
+}

@@ -1,0 +1,290 @@
+// The parameter store: value arrays, per-parameter attributes, setParameter/getParameter with
+// change tracking, and the small value operations and typed reads built on them.
+
+#include "effect/APlugin.h"
+
+#include "effect/ParameterDefaults.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr float CHANGE_THRESHOLD = 0.00001f;
+
+bool isParameter(int index) {
+    return index >= 0 && index < PARAMETER_COUNT;
+}
+bool isBlock(int block) {
+    return block >= 0 && block < BLOCK_COUNT;
+}
+bool isModSlot(int slot) {
+    return slot >= 0 && slot < MOD_SLOT_COUNT;
+}
+
+// Modulation slot of each Block-section offset, added to the Block's destination base.
+constexpr int NO_DESTINATION = -1;
+constexpr int LOWFI_BITS_OFFSET = SHAPER_BP_BITS_OFFSET;  // fed only in Block 3
+constexpr int BLOCK_OFFSET_SLOT[BLOCK_SECTION_SIZE] = {
+    // Bypass (none); Filter Pre Distort, Freq, Q, Vowel, Gain; Comb Freq, Feed, Damp; Shaper
+    // Wave, Frequency, Amount, Symmetry, Envelope; Shaper LowFI Frequency, Q, Rate, Bits; Room
+    // Length, Damp, HP, Mod; Gater Swing, Smooth; Spread, Pan, Volume, Mix; the six XY amounts.
+    -1, 0, 1, 2, 3, 3, 0, 1,  2,  0,  1,  2,  3,  3,  0,  1,  2,
+    3,  0, 1, 2, 3, 7, 8, 11, 12, 14, 13, 15, 16, 17, 18, 19, 20,
+};
+constexpr int XY_SPEED_SLOT = 21;
+constexpr int XY_SMOOTH_SLOT = 22;
+constexpr int COMB_RANDOM_SLOT = 3;
+// Grain section offset -> slot: Write Size 2, Update Rate none, Shape 4, Read Size 3,
+// Semi-tune 0, Fine-tune 1, Random 5, Loop Mode and Dry none.
+constexpr int GRAIN_OFFSET_SLOT[GRAIN_SECTION_SIZE] = {
+    2, NO_DESTINATION, 4, 3, 0, 1, 5, NO_DESTINATION, NO_DESTINATION};
+
+constexpr int BLOCK_ZERO_OFFSETS[] = {FILTER_FREQ_OFFSET, COMB_FREQ_OFFSET,     COMB_FEED_OFFSET,
+                                      SHAPER_FREQ_OFFSET, SHAPER_AMOUNT_OFFSET, SHAPER_BP_FREQ_OFFSET,
+                                      ROOM_MOD_OFFSET,    BLOCK_VOLUME_OFFSET};
+
+}  // namespace
+
+void APlugin::initParameterStore() {
+    fillDefaultParameterValues(defaultValues);
+
+    std::copy(std::begin(defaultValues), std::end(defaultValues), std::begin(zeroValues));
+    for (int b = 0; b < BLOCK_COUNT; ++b)
+        for (int offset : BLOCK_ZERO_OFFSETS) zeroValues[blockParam(b, offset)] = 0.0f;
+    for (int index : {DELAY_LEFT_PARAM, DELAY_RIGHT_PARAM, DELAY_LP_PARAM}) zeroValues[index] = 0.0f;
+
+    for (int i = 0; i < PARAMETER_COUNT; ++i) {
+        isOnOff[i] = isOnOffSlot(i) ? 1 : 0;
+        // The XY pad's live and MIDI positions move all the time, and the name and spare slots
+        // are not part of the sound: none of them marks the program edited.
+        const bool xyPosition = i >= XY_LAST_X_TAG[0] && i <= XY_MIDI_Y_TAG[BLOCK_COUNT - 1];
+        countsForEditChanged[i] = xyPosition || i >= NONE_SECTION_START ? 0 : 1;
+    }
+
+    std::fill(std::begin(paramModDestination), std::end(paramModDestination), NO_DESTINATION);
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        const int base = BLOCK_DESTINATION_START + BLOCK_SLOT_COUNT * b;
+        for (int offset = 0; offset < BLOCK_SECTION_SIZE; ++offset) {
+            const int slot = BLOCK_OFFSET_SLOT[offset];
+            if (slot == NO_DESTINATION || (offset == LOWFI_BITS_OFFSET && b != BLOCK_COUNT - 1)) continue;
+            paramModDestination[blockParam(b, offset)] = base + slot;
+        }
+        paramModDestination[XY_SPEED_TAG[b]] = base + XY_SPEED_SLOT;
+        paramModDestination[XY_SMOOTH_TAG[b]] = base + XY_SMOOTH_SLOT;
+        paramModDestination[COMB_RANDOM_TAG[b]] = base + COMB_RANDOM_SLOT;
+        for (int k = 0; k < GRAIN_SECTION_SIZE; ++k)
+            if (GRAIN_OFFSET_SLOT[k] != NO_DESTINATION)
+                paramModDestination[GRAIN_SECTION_START + GRAIN_SECTION_SIZE * b + k] =
+                    base + GRAIN_OFFSET_SLOT[k];
+    }
+    constexpr int DELAY_AND_FOLLOWER[][2] = {{DELAY_LEFT_PARAM, 74},      {DELAY_RIGHT_PARAM, 75},
+                                             {DELAY_FEEDBACK_PARAM, 77},  {DELAY_CROSS_FEEDBACK_PARAM, 78},
+                                             {DELAY_LP_PARAM, 79},        {DELAY_HP_PARAM, 80},
+                                             {DELAY_MIX_PARAM, 81},       {FOLLOWER_BOOST_PARAM, 82},
+                                             {FOLLOWER_SMOOTH_PARAM, 83}, {FOLLOWER_THRESHOLD_PARAM, 84},
+                                             {FOLLOWER_HOLD_PARAM, 85}};
+    for (const auto& [index, destination] : DELAY_AND_FOLLOWER) paramModDestination[index] = destination;
+    for (int n = 0; n < MOD_SLOT_COUNT; ++n)
+        paramModDestination[MOD_AMOUNT_TAG[n]] = DESTINATION_MOD_AMOUT[n];
+}
+
+void APlugin::initModDestinationTables() {
+    std::fill(std::begin(modCombineKind), std::end(modCombineKind), 0);
+    std::fill(std::begin(modBaseValues), std::end(modBaseValues), 0.0f);
+    // Volumes and the follower boost scale; gater, XY and delay speeds act exponentially.
+    for (int d : {1, 18, 41, 64, 82}) {
+        modCombineKind[d] = 3;
+        modBaseValues[d] = 1.0f;
+    }
+    for (int d : {10, 25, 33, 48, 56, 71, 73}) {
+        modCombineKind[d] = 1;
+        modBaseValues[d] = 1.0f;
+    }
+}
+
+float APlugin::sanitized(int index, float value) const {
+    if (!std::isfinite(value)) return defaultValues[index];
+    return std::clamp(value, 0.0f, 1.0f);
+}
+
+void APlugin::setParameter(int index, float value) {
+    if (index == RELOAD_PRESET_PARAM) {
+        // The engine reads currentValues directly; the editor catches up through the refresh.
+        copyFactoryPreset(currentFactoryPreset);
+        displayRefreshPending = 1;
+    }
+    storeParameter(index, value);
+}
+
+void APlugin::storeParameter(int index, float value) {
+    if (!isParameter(index)) return;
+    float v = sanitized(index, value);
+    if (isOnOff[index]) v = v < 0.5f ? 0.0f : 1.0f;
+    currentValues[index] = v;
+    programs[0].values[index] = v;
+    editValues[index] = v;
+    if (std::fabs(v - lastSetValues[index]) > CHANGE_THRESHOLD) {
+        lastSetValues[index] = v;
+        const float reference = referenceValues[index];
+        if (reference > -0.5f && std::fabs(v - reference) > CHANGE_THRESHOLD && countsForEditChanged[index])
+            editChanged = 1;
+    }
+    if (isEditorOpen()) {
+        // The editor's setParameter(index, v) goes here once the editor exists.
+    }
+}
+
+float APlugin::getParameter(int index) {
+    return isParameter(index) ? currentValues[index].load() : 0.0f;
+}
+
+float APlugin::getDefaultValue(int index) const {
+    return isParameter(index) ? defaultValues[index] : 0.0f;
+}
+
+void APlugin::setDefaultValue(int index) {
+    if (isParameter(index)) setParameter(index, defaultValues[index]);
+}
+
+void APlugin::setZeroValue(int index) {
+    if (isParameter(index)) setParameter(index, zeroValues[index]);
+}
+
+void APlugin::copyParameter(int from, int to) {
+    if (isParameter(from) && isParameter(to)) setParameter(to, getParameter(from));
+}
+
+void APlugin::swapParameter(int a, int b) {
+    if (!isParameter(a) || !isParameter(b)) return;
+    const float oldA = getParameter(a);
+    const float oldB = getParameter(b);
+    setParameter(a, oldB);
+    setParameter(b, oldA);
+}
+
+void APlugin::toggleParameter(int index) {
+    if (isParameter(index)) setParameter(index, 1.0f - getParameter(index));
+}
+
+int APlugin::getSteppedValue(float value, float scale, int count) {
+    if (count < 1) return 0;
+    // Clamped before the conversion: a stray value must not overflow the int.
+    const float stepped = value * scale + 0.1f;
+    if (!(stepped >= 1.0f)) return 0;
+    if (stepped >= static_cast<float>(count)) return count - 1;
+    return static_cast<int>(stepped);
+}
+
+int APlugin::getSteppedValue(int index, float scale, int count) const {
+    return isParameter(index) ? getSteppedValue(currentValues[index].load(), scale, count) : 0;
+}
+
+void APlugin::setSteppedValue(int index, int step, float scale, int count) {
+    if (!isParameter(index) || count < 1) return;  // the host is not told of a slot that does not exist
+    const int i = std::clamp(step, 0, count - 1);
+    setParameterAutomated(index, (static_cast<float>(i) + 0.1f) / scale);
+}
+
+bool APlugin::getOnOff(float value) {
+    return value >= 0.5f;
+}
+
+bool APlugin::getOnOff(int index) const {
+    return isParameter(index) && getOnOff(currentValues[index].load());
+}
+
+unsigned char APlugin::getEditChanged() const {
+    return editChanged;
+}
+
+int APlugin::getBlockType(int block) const {
+    return isBlock(block) ? getSteppedValue(BLOCK_TYPE_TAG[block], 6.99f, 7) : 0;
+}
+
+int APlugin::getFilterMode(int block) const {
+    return isBlock(block) ? getSteppedValue(FILTER_MODE_TAG[block], 40.0f, 37) : 0;
+}
+
+int APlugin::getCombMode(int block) const {
+    return isBlock(block) ? getSteppedValue(COMB_MODE_TAG[block], 9.99f, 2) : 0;
+}
+
+int APlugin::getShaperMode(int block) const {
+    return isBlock(block) ? getSteppedValue(SHAPER_MODE_TAG[block], 9.0f, 6) : 0;
+}
+
+int APlugin::getGaterSteps(int block) const {
+    return isBlock(block) ? getSteppedValue(GATER_STEPS_TAG[block], 15.0f, 16) : 0;
+}
+
+int APlugin::getGaterLoopMode(int block) {
+    if (!isBlock(block)) return 0;
+    // A free-running pad never stops, so its gater may not sit in loop mode "off".
+    if (getSteppedValue(GATER_LOOP_TAG[block], 2.0f, 3) == 0 && getXYPlayMode(block) == 0)
+        setParameter(GATER_LOOP_TAG[block], 0.6f);
+    return getSteppedValue(GATER_LOOP_TAG[block], 2.0f, 3);
+}
+
+int APlugin::getGaterSpeed(int block) const {
+    return isBlock(block) ? getSteppedValue(GATER_SPEED_TAG[block], 16.0f, 17) : 0;
+}
+
+int APlugin::getGrainMode(int block) const {
+    return isBlock(block) ? getSteppedValue(GRAIN_MODE_TAG[block], 5.99f, 6) : 0;
+}
+
+int APlugin::getFollowerSource() const {
+    return getSteppedValue(FOLLOWER_SOURCE_PARAM, 4.9f, 5);
+}
+
+int APlugin::getPath() const {
+    return getSteppedValue(PATH_PARAM, 5.99f, 6);
+}
+
+int APlugin::getModDestination(int slot) const {
+    return isModSlot(slot) ? getSteppedValue(MOD_DESTINATION_TAG[slot], 99.9f, MOD_DESTINATION_COUNT) : 0;
+}
+
+int APlugin::getModSource(int slot) const {
+    return isModSlot(slot) ? getSteppedValue(MOD_SOURCE_TAG[slot], 99.99f, MOD_SOURCE_COUNT) : 0;
+}
+
+float APlugin::getModAmount(int slot) const {
+    return isModSlot(slot) ? 2.0f * currentValues[MOD_AMOUNT_TAG[slot]] - 1.0f : 0.0f;
+}
+
+bool APlugin::getModBypass(int slot) const {
+    return isModSlot(slot) && getOnOff(MOD_BYPASS_TAG[slot]);
+}
+
+int APlugin::getModDestinationType(int slot) const {
+    return modCombineKind[getModDestination(slot)];
+}
+
+namespace {
+int gaterStepParam(int block, int side, int step) {
+    if (!isBlock(block) || side < 0 || side >= GATER_SIDE_COUNT || step < 0 || step >= GATER_STEPS_PER_SIDE)
+        return -1;
+    return GATER_TAG[block][side] + step;
+}
+}  // namespace
+
+float APlugin::getGaterValue(int block, int side, int step) const {
+    const int p = gaterStepParam(block, side, step);
+    return p < 0 ? 0.0f : currentValues[p].load();
+}
+
+void APlugin::toggleGaterValue(int block, int side, int step) {
+    const int p = gaterStepParam(block, side, step);
+    if (p >= 0) setParameter(p, 1.0f - getParameter(p));
+}
+
+float APlugin::getEnvelopeValue(float v) const {
+    const float t = v > 0.0f ? std::min(v, 1.0f) : 0.0f;  // NaN reads as 0
+    return 1000.0f / (std::exp2(12.0f * t) * storedRate);
+}
+
+int APlugin::getXYPlayMode(int block) const {
+    return isBlock(block) ? getSteppedValue(XY_PLAY_MODE_TAG[block], 9.99f, 4) : 0;
+}
