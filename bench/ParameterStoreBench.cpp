@@ -1,30 +1,16 @@
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 
-#include <filesystem>
 #include <memory>
-#include <string>
 
+#include "bench/BenchPlugin.h"
 #include "effect/APlugin.h"
 
 // What the parameter store costs the engine and the host: reading live values (shared,
 // relaxed-atomic floats, against plain floats), one setParameter, and applying a whole program.
 namespace {
 
-// An effect whose preference writes land in a throw-away folder.
 APlugin& plugin() {
-    static const std::string folder = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tarnwell-store-XXXXXX").string();
-        return mkdtemp(pattern.data()) ? pattern : std::string();
-    }();
-    static std::unique_ptr<APlugin> effect = [] {
-        setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
-        setenv("TARNWELL_SYSTEM_PREFS_DIR", folder.c_str(), 1);
-        auto made = std::make_unique<APlugin>(nullptr);
-        std::error_code ignored;
-        std::filesystem::remove_all(folder, ignored);
-        return made;
-    }();
+    static std::unique_ptr<APlugin> effect = tarnwell::bench::sandboxedPlugin();
     return *effect;
 }
 

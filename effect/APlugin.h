@@ -5,12 +5,17 @@
 // editor. This header is laid out by concern; each section holds one concern's operations and
 // state, in the order the constructor builds them.
 
+#include "dsp/TNoiseGate.h"
+#include "dsp/TStep.h"
 #include "effect/FactoryBank.h"
 #include "effect/ParameterLayout.h"
 #include "effect/Relaxed.h"
 #include "framework/effectbase/AudioEffectX.h"
 
+#include <atomic>
+#include <cmath>
 #include <cstdint>
+#include <limits>
 
 // The effect's one program: its values and its name. The chunk is this record byte for byte.
 struct APluginProgram {
@@ -75,7 +80,15 @@ public:
     void swapParameter(int a, int b);
     void toggleParameter(int index);
     // clamp((int)(value * scale + 0.1), 0, count - 1).
-    static int getSteppedValue(float value, float scale, int count);
+    // Inline: the engine reads choices every frame.
+    static int getSteppedValue(float value, float scale, int count) {
+        if (count < 1) return 0;
+        // Clamped before the conversion: a stray value must not overflow the int.
+        const float stepped = value * scale + 0.1f;
+        if (!(stepped >= 1.0f)) return 0;
+        if (stepped >= static_cast<float>(count)) return count - 1;
+        return static_cast<int>(stepped);
+    }
     int getSteppedValue(int index, float scale, int count) const;  // of the live value
     // Writes choice step (clamped) as (step + 0.1) / scale through setParameterAutomated.
     void setSteppedValue(int index, int step, float scale, int count);
@@ -154,14 +167,14 @@ public:
     void resetEverything() {}  // to be filled by the engine
     // Clears the per-Block engine counters (grain counter and slot) when a program is applied.
     void clearBlockCounters() {}  // to be filled by the engine
-    // Readies Block b's XY replay for a newly applied program.
-    void resetXY(int /*block*/) {}  // to be filled by the XY engine
 
     float tempo = 0.0f;           // beats per minute
     float storedRate = 0.0f;      // Hz; the rate the DSP modules were built for
     float samplesPerBar = 0.0f;   // 240 * storedRate / tempo
     float invSampleRate = 0.0f;   // 1 / storedRate
-    int64_t sampleCounter = 0;    // advanced by the engine
+    // Frames processed; advanced by the engine alone. Atomic because the editor thread stamps
+    // the start and end of an XY recording with it.
+    std::atomic<int64_t> sampleCounter{0};
     float fixedLengths[4] = {};   // samples: storedRate times the four FIXED_LENGTH_SECONDS
     uint32_t refreshCounter = 0;  // frames; the editor refresh check runs when the low 12 bits are 0
     Relaxed<unsigned char> displayRefreshPending;  // set by program changes, served by the engine
@@ -173,6 +186,19 @@ public:
     // Seconds behind fixedLengths, as the nearest single-precision values.
     static constexpr float FIXED_LENGTH_SECONDS[4] = {0.015000021f, 0.039317489f, 0.063000001f, 0.036068503f};
 
+    // DSP modules the XY play modes drive or read; the others join them in construction order
+    // (filters, combs, shapers, step sequencers, grains, reverbs, delay, follower).
+    TStep stepSequencer[BLOCK_COUNT];  // the Gater of each Block
+    TNoiseGate follower;               // the envelope follower
+
+    // Engine state the XY motion engine reads and writes; the frame loop fills the rest.
+    float modSourceValues[MOD_SOURCE_COUNT] = {};  // current value of every modulation source
+    float modValues[MOD_DESTINATION_COUNT] = {};   // this frame's value of every destination
+    float followerThreshold = 0.0f;                // linear level, set by the 16-frame step
+    float followerHoldSamples = 0.0f;              // frames, set by the 16-frame step
+    unsigned char noteOnFlag = 0;                  // a note-on arrived in this frame
+    unsigned char noteOffFlag = 0;                 // a note-off arrived in this frame
+
     // ===================================================================== MIDI input and learning
     static constexpr int MIDI_POOL_SIZE = 250;
     static constexpr int32_t MIDI_POOL_FREE = -99;  // deltaFrames of an unused record
@@ -181,7 +207,143 @@ public:
     int32_t pendingMidiCount = 0;
 
     // ===================================================================== XY motion
-    int getXYPlayMode(int block) const;  // 0 free, 1 trigger, 2 follower, 3 note
+    // Each Block's pad position comes from live input (editor or MIDI), a recording captured per
+    // millisecond, or the replay of its 32-point path, and is published as the sources X, Polar X,
+    // Y and Polar Y. The render thread owns the replay state. The editor thread writes only the
+    // pad position, the pen and the recording flag, and asks for resets through requests that
+    // the render thread carries out at its next step; everything both threads touch is a relaxed
+    // atomic (release/acquire where one value guards others), so nothing locks and nothing tears.
+
+    enum XYRecordMode { XY_LIVE = 0, XY_RECORDING = 1, XY_REPLAY = 2 };
+    enum XYPlayMode { XY_FREE = 0, XY_TRIGGER = 1, XY_FOLLOWER = 2, XY_NOTE = 3 };
+    enum XYLoopMode { XY_LOOP_OFF = 0, XY_LOOP_ON = 1, XY_PING_PONG = 2 };
+
+    static constexpr int XY_RECORD_SLOTS = 500000;  // one per millisecond
+    // Positions run in [0, span): the single-precision 31.9999, held as a double.
+    static constexpr double XY_SPAN = static_cast<double>(31.9999f);
+    // Bars per period of each Sync / Time Quant option (0 = off).
+    static constexpr float INV_PERIOD_ARRAY[31] = {
+        0.0f,         1.0f / 48.0f, 1.0f / 32.0f, 3.0f / 64.0f, 1.0f / 24.0f, 1.0f / 16.0f, 3.0f / 32.0f,
+        1.0f / 12.0f, 1.0f / 8.0f,  3.0f / 16.0f, 1.0f / 6.0f,  1.0f / 4.0f,  3.0f / 8.0f,  1.0f / 3.0f,
+        1.0f / 2.0f,  3.0f / 4.0f,  2.0f / 3.0f,  1.0f,         1.5f,         4.0f / 3.0f,  2.0f,
+        3.0f,         8.0f / 3.0f,  4.0f,         6.0f,         16.0f / 3.0f, 8.0f,         12.0f,
+        32.0f / 3.0f, 16.0f,        18.0f};
+    static constexpr int XY_QUANT[5] = {32, 16, 8, 4, 2};       // points used per Point Quant option
+    static constexpr int XY_POINT_STEP[5] = {1, 2, 4, 8, 16};    // 32 / points used
+    static constexpr double XY_INV_POINT_STEP[5] = {1.0, 0.5, 0.25, 0.125, 0.0625};
+    static constexpr int XY_SNAP_AMOUNT[5] = {0, 32, 16, 8, 4};  // levels per Space Quant option
+
+    // 2^x, computed again only when x changes: the replay's exponentials mostly repeat.
+    struct CachedExp2 {
+        double operator()(double x) {
+            if (x != in) {  // NaN at first, so the first call computes
+                in = x;
+                out = std::exp2(x);
+            }
+            return out;
+        }
+        double in = std::numeric_limits<double>::quiet_NaN();
+        double out = 1.0;
+    };
+
+    struct XYState {
+        // Render thread only.
+        int32_t pointQuant = 0;  // Point Quant option
+        int32_t pointsUsed = 32;
+        int32_t pointStep = 1;
+        double position = 0.0;        // in points
+        double direction = 1.0;       // 0 while a note-off holds the position
+        double rate = 0.0;            // points per frame
+        double holdIncrement = -1.0;  // per frame; negative while Time Quant is off
+        double holdCounter = 1.0;
+        bool playing = false;
+        float targetX = 0.0f, targetY = 0.0f;  // the path point before smoothing
+        int32_t playMode = XY_FREE, loopMode = XY_LOOP_OFF;
+        int32_t recordMode = XY_LIVE, previousRecordMode = XY_LIVE;
+        float midiX = 0.0f, previousMidiX = 0.0f, midiY = 0.0f, previousMidiY = 0.0f;
+        int32_t belowThresholdCount = 0;  // Follower play mode
+        CachedExp2 speed, speedMod, smoothing;
+
+        // Shared with the editor thread.
+        std::atomic<float> currentX{0.0f}, currentY{0.0f};  // smoothed position; the live pad position
+        std::atomic<float> heldX{0.0f}, heldY{0.0f};        // time-quantised position, for the cursor
+        std::atomic<bool> xChanged{false}, yChanged{false};  // moved by MIDI
+        std::atomic<bool> updateXY{false}, changedXY{false};
+        std::atomic<bool> recording{false};
+        std::atomic<int64_t> recordStart{0};  // sampleCounter when the recording began
+        std::atomic<int32_t> recordLength{0};  // last millisecond slot written
+        std::atomic<float> penX{0.0f}, penY{0.0f};  // the editor's last raw pen position
+        std::atomic<unsigned> requests{0};       // XY_REQUEST_* bits left for the render thread
+        std::atomic<bool> sourcesStale{false};   // the pad moved: publish its sources next frame
+
+        // Target and smoothed position both at (x, y): no glide.
+        void jumpTo(float x, float y) {
+            targetX = x;
+            targetY = y;
+            currentX.store(x, std::memory_order_relaxed);
+            currentY.store(y, std::memory_order_relaxed);
+        }
+    };
+    XYState xy[BLOCK_COUNT];
+    // Recording buffers, one slot per millisecond and Block.
+    std::atomic<float> xyRecordX[BLOCK_COUNT][XY_RECORD_SLOTS];
+    std::atomic<float> xyRecordY[BLOCK_COUNT][XY_RECORD_SLOTS];
+
+    // Render thread, once per frame and Block: updateTriggers for the three Blocks, then
+    // updateXYStuff for the three.
+    void updateTriggers(int b);
+    void updateXYStuff(int b);
+    void updateXYReplay(int b);  // the replay step alone
+    void updateXYRecord(int b);  // the capture of one millisecond slot alone
+    void startReplay(int b);
+    // Position 0, hold counter 1, direction 1: what every trigger does.
+    void restartXYReplay(int b);
+    // Playing, restarted, and the Block's step sequence started from its first step.
+    void startXYReplay(int b);
+    // Playback start: free-running paths restart with rate 0 and their step sequencers stop;
+    // the next updateTriggers starts them again.
+    void restartFreeXYReplays();
+
+    // Any thread; carried out by the render thread at the Block's next trigger update.
+    void resetXYS();          // replay and trigger state of the three Blocks
+    void resetXY(int b);      // replay and recording state; one replay step in replay mode
+    void clearXYFollowerCounts();  // the Follower play mode's below-threshold counts
+
+    // Space quantisation of Block b: v itself when off, else v on the nearest of its levels.
+    float snapValue(int b, float v) const;
+    // Render thread, like the point mapping below (it reads the step of the current frame).
+    void setSnapedModSource(int b, int source, float v);
+    // Index of the path point used at integer position pos (offset 0) or the next one (1).
+    int getQuantPos(int b, int pos, int offset, int loop) const;
+    // Fraction of the way from that point to the next one.
+    float getQuantInter(int b, double pos) const;
+
+    // Editor and commands.
+    int getXYRecordMode(int b) const;
+    int getXYPlayMode(int b) const;
+    int getXYLoopMode(int b);  // a free path never stops: Loop "Off" becomes "On" here
+    int getXYSync(int b) const;
+    int getXYPointQuantization(int b) const;
+    int getXYSpaceQuantization(int b) const;
+    int getXYTimeQuantization(int b) const;
+    void getXYValues(int b, int i, float& x, float& y) const;
+    void setXY(int b, int i, float x, float y);  // path point i
+    void setXY(int b, float x, float y);         // live pad position
+    void getXYEditor(int b, float& x, float& y) const;
+    float getMidiX(int b) const;
+    float getMidiY(int b) const;
+    bool getXChanged(int b);  // reading clears
+    bool getYChanged(int b);
+    void setUpdateXY(int b, bool v);
+    bool getUpdateXY(int b) const;
+    void setChangedXY(int b, bool v);
+    bool getChangedXY(int b) const;
+    void startXYRecord(int b);
+    void setXYRecord(int b, float x, float y);
+    void endXYRecord(int b);
+    float getXYPathTime(int b) const;  // seconds
+    bool getHasPath(int b) const;
+    void setZeroTime(int b);  // a path under 2 ms becomes 4 s long
 
     // ===================================================================== editor link
     bool beginEdit(int index) override;
@@ -207,4 +369,18 @@ private:
     // them on its next block.
     void restoreValues(const Relaxed<float> (&values)[PARAMETER_COUNT]);
     unsigned char* chunkBuffer(bool isPreset);  // null when this host takes no chunk of that form
+
+    // XY motion helpers.
+    enum : unsigned { XY_REQUEST_RESET_XYS = 1, XY_REQUEST_RESET_XY = 2, XY_REQUEST_CLEAR_COUNT = 4 };
+    void postXYRequest(int b, unsigned request);
+    void applyXYRequests(int b);
+    void followMidiPosition(int b);
+    // Reads one axis of the MIDI position; true when it moved more than jitter.
+    bool followMidiAxis(float& midi, float& previous, int tag) const;
+    void updateXYModes(int b);
+    void restoreLivePosition(int b);
+    void writeXYSources(int b, float x, float y);
+    float xyParam(int index) const { return currentValues[index]; }
+    int xyOption(const int32_t (&tag)[BLOCK_COUNT], int b, float scale, int count) const;
+    int xyLoopMode(int b, int playMode);  // getXYLoopMode with the play mode already read
 };

@@ -167,15 +167,6 @@ void APlugin::toggleParameter(int index) {
     if (isParameter(index)) setParameter(index, 1.0f - getParameter(index));
 }
 
-int APlugin::getSteppedValue(float value, float scale, int count) {
-    if (count < 1) return 0;
-    // Clamped before the conversion: a stray value must not overflow the int.
-    const float stepped = value * scale + 0.1f;
-    if (!(stepped >= 1.0f)) return 0;
-    if (stepped >= static_cast<float>(count)) return count - 1;
-    return static_cast<int>(stepped);
-}
-
 int APlugin::getSteppedValue(int index, float scale, int count) const {
     return isParameter(index) ? getSteppedValue(currentValues[index].load(), scale, count) : 0;
 }
@@ -283,8 +274,4 @@ void APlugin::toggleGaterValue(int block, int side, int step) {
 float APlugin::getEnvelopeValue(float v) const {
     const float t = v > 0.0f ? std::min(v, 1.0f) : 0.0f;  // NaN reads as 0
     return 1000.0f / (std::exp2(12.0f * t) * storedRate);
-}
-
-int APlugin::getXYPlayMode(int block) const {
-    return isBlock(block) ? getSteppedValue(XY_PLAY_MODE_TAG[block], 9.99f, 4) : 0;
 }

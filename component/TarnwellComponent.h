@@ -1,0 +1,13 @@
+#pragma once
+
+// The identity of the Tarnwell component, as a host looks it up.
+
+#include "sdk/audiounit/AudioUnitTypes.h"
+
+// A music effect (an effect that takes MIDI): type 'aumf', subtype 'Nwel', manufacturer 'Zelk'.
+inline constexpr AudioComponentDescription kTarnwellComponentDescription{
+    kAudioUnitType_MusicEffect, fourCharOSType("Nwel"), fourCharOSType("Zelk"), 0, 0};
+
+inline constexpr const char* kTarnwellBundleIdentifier = "com.Zelk.Tarnwell.component";
+// Relative to the build folder.
+inline constexpr const char* kTarnwellComponentLibrary = "Tarnwell.component/Contents/MacOS/Tarnwell.so";

@@ -1,0 +1,509 @@
+// The XY motion engine: live, recorded and replayed pad positions, the play modes that start
+// and restart the replay, and the editor's access to the XY state.
+
+#include "effect/APlugin.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr auto relaxed = std::memory_order_relaxed;
+
+bool isXYBlock(int b) { return b >= 0 && b < BLOCK_COUNT; }
+// A NaN from a caller lands on 0 rather than in the modulation sources.
+float clamp01(float v) { return v > 0.0f ? std::min(v, 1.0f) : 0.0f; }
+
+constexpr float RECORD_MODE_SCALE = 2.99f;
+// Play Mode is stored with the scale its menu writes; any other scale would misread Trigger and
+// Follower as Free.
+constexpr float PLAY_MODE_SCALE = 9.99f;
+constexpr float LOOP_SCALE = 2.99f;
+constexpr float PERIOD_SCALE = 30.99f;  // Sync and Time Quant
+constexpr float QUANT_SCALE = 4.99f;    // Point Quant and Space Quant
+constexpr float SOURCE_SCALE = 99.99f;
+
+constexpr float LOOP_ON_VALUE = 0.36789298f;   // steps to Loop "On"
+constexpr float MIDI_MOVE_THRESHOLD = 0.0001f;  // smaller MIDI moves are jitter
+constexpr float EMPTY_PATH_SECONDS = 0.0001f;   // a free path this short stands still
+constexpr float ZERO_TIME_SECONDS = 0.002f;
+constexpr int LAST_RECORD_SLOT = APlugin::XY_RECORD_SLOTS - 1;
+constexpr float MAX_RECORD_MS = 1e9f;
+
+}  // namespace
+
+// ----------------------------------------------------------------------------- render thread
+
+void APlugin::updateTriggers(int b) {
+    XYState& s = xy[b];
+    if (s.requests.load(relaxed) != 0) applyXYRequests(b);
+    TStep& steps = stepSequencer[b];
+    switch (s.playMode) {
+        case XY_FREE:
+            s.playing = true;
+            steps.start();
+            break;
+        case XY_TRIGGER:
+            if (xyParam(TRIGGER_PARAM) > 0.5f) startXYReplay(b);
+            break;
+        case XY_FOLLOWER: {
+            const bool above = follower.getValue() > followerThreshold;
+            if (above && !s.playing) {
+                startXYReplay(b);
+            } else if (above && static_cast<float>(s.belowThresholdCount) > followerHoldSamples) {
+                // A rise after more than the hold time below restarts; the sequence keeps running.
+                restartXYReplay(b);
+                steps.reset();
+            }
+            // Saturates rather than overflowing after hours of silence.
+            if (above)
+                s.belowThresholdCount = 0;
+            else if (s.belowThresholdCount < INT32_MAX)
+                ++s.belowThresholdCount;
+            break;
+        }
+        case XY_NOTE:
+            if (noteOnFlag) startXYReplay(b);
+            if (s.playing && noteOffFlag) {
+                s.playing = false;
+                s.direction = 0.0;  // the position freezes where it is
+                steps.stop();
+            }
+            break;
+        default: break;
+    }
+}
+
+void APlugin::updateXYStuff(int b) {
+    XYState& s = xy[b];
+    // Checked before the exchange: a locked exchange every frame would cost more than the step.
+    if (s.sourcesStale.load(relaxed) && s.sourcesStale.exchange(false, std::memory_order_acquire))
+        writeXYSources(b, s.currentX.load(relaxed), s.currentY.load(relaxed));
+
+    // The raw value, truncated: the options are written as (i + 0.1) / 4.99.
+    const int quant = std::clamp(static_cast<int>(xyParam(XY_POINT_QUANT_TAG[b]) * QUANT_SCALE), 0, 4);
+    s.pointQuant = quant;
+    s.pointsUsed = XY_QUANT[quant];
+    s.pointStep = XY_POINT_STEP[quant];
+
+    if (isEditorOpen()) followMidiPosition(b);
+    updateXYModes(b);
+
+    s.previousRecordMode = s.recordMode;
+    s.recordMode = getXYRecordMode(b);
+    if (s.recordMode == XY_RECORDING) updateXYRecord(b);
+    if (s.recordMode != XY_REPLAY) {
+        if (s.recordMode != s.previousRecordMode) restoreLivePosition(b);
+        return;
+    }
+    if (s.previousRecordMode != XY_REPLAY) startReplay(b);
+    updateXYReplay(b);
+}
+
+void APlugin::followMidiPosition(int b) {
+    XYState& s = xy[b];
+    if (followMidiAxis(s.midiX, s.previousMidiX, XY_MIDI_X_TAG[b])) {
+        s.xChanged.store(true, relaxed);
+        const float x = clamp01(s.midiX);
+        s.currentX.store(x, relaxed);
+        setParameter(XY_LAST_X_TAG[b], s.midiX);
+        setSnapedModSource(b, SOURCE_X[b], x);
+        setSnapedModSource(b, SOURCE_POLAR_X[b], 2.0f * x - 1.0f);
+    }
+    // Y differs from X on purpose: the snapped value becomes the position itself.
+    if (followMidiAxis(s.midiY, s.previousMidiY, XY_MIDI_Y_TAG[b])) {
+        s.yChanged.store(true, relaxed);
+        const float y = clamp01(snapValue(b, s.midiY));
+        s.currentY.store(y, relaxed);
+        setParameter(XY_LAST_Y_TAG[b], s.midiY);
+        setSnapedModSource(b, SOURCE_Y[b], y);
+        setSnapedModSource(b, SOURCE_POLAR_Y[b], 2.0f * y - 1.0f);
+    }
+}
+
+bool APlugin::followMidiAxis(float& midi, float& previous, int tag) const {
+    previous = midi;
+    midi = xyParam(tag);
+    return std::fabs(previous - midi) > MIDI_MOVE_THRESHOLD;
+}
+
+void APlugin::updateXYModes(int b) {
+    XYState& s = xy[b];
+    const int oldPlayMode = s.playMode;
+    const int oldLoopMode = s.loopMode;
+    s.playMode = getXYPlayMode(b);
+    s.loopMode = xyLoopMode(b, s.playMode);
+    if (s.playMode == oldPlayMode && s.loopMode == oldLoopMode) return;
+    s.position = 0.0;
+    s.holdCounter = 1.0;
+    s.direction = 1.0;
+    s.playing = false;
+    s.belowThresholdCount = 0;
+    stepSequencer[b].stop();
+}
+
+void APlugin::updateXYRecord(int b) {
+    XYState& s = xy[b];
+    if (!s.recording.load(std::memory_order_acquire)) return;
+    const auto elapsed = static_cast<float>(sampleCounter.load(relaxed) - s.recordStart.load(relaxed));
+    // Past the last slot a recording keeps writing that slot.
+    const float ms = std::clamp(elapsed * 1000.0f / storedRate, 0.0f, static_cast<float>(LAST_RECORD_SLOT));
+    const int slot = static_cast<int>(ms);
+    xyRecordX[b][slot].store(s.penX.load(relaxed), relaxed);
+    xyRecordY[b][slot].store(s.penY.load(relaxed), relaxed);
+    s.recordLength.store(slot, std::memory_order_release);
+}
+
+void APlugin::restoreLivePosition(int b) {
+    XYState& s = xy[b];
+    const float x = xyParam(XY_LAST_X_TAG[b]);
+    const float y = xyParam(XY_LAST_Y_TAG[b]);
+    s.jumpTo(x, y);
+    writeXYSources(b, x, y);
+    setParameter(XY_MIDI_X_TAG[b], 0.0f);
+    setParameter(XY_MIDI_Y_TAG[b], 0.0f);
+    s.midiX = s.previousMidiX = s.midiY = s.previousMidiY = 0.0f;
+    s.updateXY.store(true, std::memory_order_release);
+}
+
+void APlugin::startReplay(int b) {
+    XYState& s = xy[b];
+    if (!getHasPath(b)) {
+        // An empty path stands still at 0; the cursor shows it there too.
+        for (auto* v : {&s.currentX, &s.currentY, &s.heldX, &s.heldY}) v->store(0.0f, relaxed);
+        return;
+    }
+    s.position = 0.0;
+    s.direction = 1.0;
+    const float x = xyParam(XY_X_START[b]);
+    const float y = xyParam(XY_Y_START[b]);
+    s.jumpTo(x, y);
+    s.heldX.store(x, relaxed);
+    s.heldY.store(y, relaxed);
+    s.playing = false;
+}
+
+void APlugin::updateXYReplay(int b) {
+    XYState& s = xy[b];
+
+    // Rate: the whole path once per free length or per synced period.
+    const int sync = getXYSync(b);
+    const float pathTime = getXYPathTime(b);
+    double period;
+    if (sync == 0) {
+        period = static_cast<double>(pathTime) * static_cast<double>(storedRate);
+        if (period < 1e-6) {
+            s.rate = 0.0;
+            return;
+        }
+    } else {
+        period = static_cast<double>(INV_PERIOD_ARRAY[sync] * samplesPerBar) + 1.0;
+    }
+    s.rate = XY_SPAN / period;
+    const int timeQuant = getXYTimeQuantization(b);
+    s.holdIncrement =
+        timeQuant == 0 ? -1.0 : 1.0 / (static_cast<double>(INV_PERIOD_ARRAY[timeQuant] * samplesPerBar) + 1.0);
+
+    // Advance.
+    const double speed = s.speed(8.0 * static_cast<double>(xyParam(XY_SPEED_TAG[b])) - 4.0);
+    const int modSource = xyOption(XY_SPEED_MOD_SOURCE_TAG, b, SOURCE_SCALE, MOD_SOURCE_COUNT);
+    const double modAmount = 2.0 * static_cast<double>(xyParam(XY_SPEED_MOD_AMOUNT_TAG[b])) - 1.0;
+    const double modFactor = s.speedMod(modAmount * 4.0 * static_cast<double>(modSourceValues[modSource]));
+    const double m = s.playing ? modFactor * static_cast<double>(modValues[DESTINATION_BLOCK_XY_SPEED[b]]) : 0.0;
+    s.position += s.direction * s.rate * speed * m;
+
+    // Loop. A runaway speed modulation could carry the position past more than one turn, or to
+    // infinity: wrap it whole so no point index ever leaves the path.
+    const double k = s.pointStep;
+    if (!std::isfinite(s.position) || s.position < 0.0) s.position = 0.0;
+    switch (s.loopMode) {
+        case XY_LOOP_OFF:
+            if (s.position >= XY_SPAN - k) s.position = XY_SPAN - k;  // hold on the last point used
+            break;
+        case XY_LOOP_ON:
+            if (s.position >= XY_SPAN) s.position = std::fmod(s.position, XY_SPAN);
+            break;
+        default:
+            if (s.position >= 2.0 * XY_SPAN) s.position = std::fmod(s.position, 2.0 * XY_SPAN);
+            break;
+    }
+
+    // Points, interpolation and smoothing.
+    const int i = static_cast<int>(s.position);
+    const int index0 = getQuantPos(b, i, 0, s.loopMode);
+    const int index1 = getQuantPos(b, i, 1, s.loopMode);
+    const float fraction = getQuantInter(b, s.position);
+    const float x0 = xyParam(XY_X_START[b] + index0);
+    const float y0 = xyParam(XY_Y_START[b] + index0);
+    s.targetX = x0 + (xyParam(XY_X_START[b] + index1) - x0) * fraction;
+    s.targetY = y0 + (xyParam(XY_Y_START[b] + index1) - y0) * fraction;
+    const float smooth = xyParam(XY_SMOOTH_TAG[b]) + modValues[DESTINATION_BLOCK_XY_SMOOTH[b]];
+    const auto c = smooth >= 0.0f ? static_cast<float>(s.smoothing(-16.0 * static_cast<double>(std::min(smooth, 1.0f)))) : 1.0f;
+    // The tiny offset keeps a decaying position out of denormals.
+    auto glide = [c](float target, float current) {
+        return std::clamp(target * c + current * (1.0f - c) + 1e-15f, -1.0f, 1.0f);
+    };
+    float x = glide(s.targetX, s.currentX.load(relaxed));
+    float y = glide(s.targetY, s.currentY.load(relaxed));
+
+    if (sync == 0 && pathTime < EMPTY_PATH_SECONDS) {
+        x = y = 0.0f;
+        s.heldX.store(0.0f, relaxed);
+        s.heldY.store(0.0f, relaxed);
+    }
+    s.currentX.store(x, relaxed);
+    s.currentY.store(y, relaxed);
+
+    // Time quantisation: the sources move only when the hold counter passes 1.
+    if (s.holdIncrement >= 0.0) {
+        if (s.holdCounter < 1.0) {
+            s.holdCounter += s.holdIncrement;
+            return;
+        }
+        s.holdCounter = s.holdCounter - 1.0 + s.holdIncrement;
+    }
+    s.heldX.store(x, relaxed);
+    s.heldY.store(y, relaxed);
+    writeXYSources(b, x, y);
+}
+
+void APlugin::startXYReplay(int b) {
+    xy[b].playing = true;
+    restartXYReplay(b);
+    stepSequencer[b].reset();
+    stepSequencer[b].start();
+}
+
+void APlugin::restartXYReplay(int b) {
+    XYState& s = xy[b];
+    s.position = 0.0;
+    s.holdCounter = 1.0;
+    s.direction = 1.0;
+}
+
+void APlugin::restartFreeXYReplays() {
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        if (xy[b].playMode != XY_FREE) continue;
+        restartXYReplay(b);
+        xy[b].rate = 0.0;
+        stepSequencer[b].stop();
+    }
+}
+
+// ----------------------------------------------------------------------------- requests
+
+void APlugin::postXYRequest(int b, unsigned request) { xy[b].requests.fetch_or(request, std::memory_order_release); }
+
+void APlugin::resetXYS() {
+    for (int b = 0; b < BLOCK_COUNT; ++b) postXYRequest(b, XY_REQUEST_RESET_XYS);
+}
+
+void APlugin::resetXY(int b) {
+    if (isXYBlock(b)) postXYRequest(b, XY_REQUEST_RESET_XY);
+}
+
+void APlugin::clearXYFollowerCounts() {
+    for (int b = 0; b < BLOCK_COUNT; ++b) postXYRequest(b, XY_REQUEST_CLEAR_COUNT);
+}
+
+void APlugin::applyXYRequests(int b) {
+    XYState& s = xy[b];
+    const unsigned requests = s.requests.exchange(0, std::memory_order_acquire);
+    if (requests & (XY_REQUEST_RESET_XYS | XY_REQUEST_CLEAR_COUNT)) s.belowThresholdCount = 0;
+    if (requests & XY_REQUEST_RESET_XYS) {
+        s.playing = false;
+        restartXYReplay(b);
+    }
+    if (requests & XY_REQUEST_RESET_XY) {
+        s.recordStart.store(0, relaxed);
+        s.recordLength.store(0, relaxed);
+        s.rate = 0.0;
+        restartXYReplay(b);
+        if (getXYRecordMode(b) == XY_REPLAY) updateXYReplay(b);
+    }
+}
+
+// ----------------------------------------------------------------------------- quantisers
+
+float APlugin::snapValue(int b, float v) const {
+    const int levels = isXYBlock(b) ? XY_SNAP_AMOUNT[getXYSpaceQuantization(b)] : 0;
+    if (levels == 0) return v;
+    const auto l = static_cast<float>(levels);
+    return clamp01(std::round(v * l) / l);  // halves away from zero
+}
+
+void APlugin::setSnapedModSource(int b, int source, float v) {
+    if (source >= 0 && source < MOD_SOURCE_COUNT) modSourceValues[source] = snapValue(b, v);
+}
+
+void APlugin::writeXYSources(int b, float x, float y) {
+    setSnapedModSource(b, SOURCE_X[b], x);
+    setSnapedModSource(b, SOURCE_Y[b], y);
+    setSnapedModSource(b, SOURCE_POLAR_X[b], 2.0f * x - 1.0f);
+    setSnapedModSource(b, SOURCE_POLAR_Y[b], 2.0f * y - 1.0f);
+}
+
+int APlugin::getQuantPos(int b, int pos, int offset, int loop) const {
+    const int k = isXYBlock(b) ? xy[b].pointStep : 1;
+    // k is a power of two: masking rounds a non-negative pos down to a multiple of it.
+    int j = (std::max(pos, 0) & -k) + offset * k;
+    if (loop == XY_PING_PONG) {
+        // The way back mirrors the way out; at each end the turning point is used twice.
+        j = j < XY_PATH_POINTS ? std::min(j, XY_PATH_POINTS - k) : 2 * XY_PATH_POINTS - (j + k);
+    } else if (j >= XY_PATH_POINTS) {
+        j -= XY_PATH_POINTS;
+    }
+    return std::clamp(j, 0, XY_PATH_POINTS - 1);
+}
+
+float APlugin::getQuantInter(int b, double pos) const {
+    // Scaling by the reciprocal of a power of two is exact, and cheaper than dividing.
+    const double steps = pos * XY_INV_POINT_STEP[isXYBlock(b) ? xy[b].pointQuant : 0];
+    return static_cast<float>(steps - std::trunc(steps));
+}
+
+// ----------------------------------------------------------------------------- editor and commands
+
+int APlugin::xyOption(const int32_t (&tag)[BLOCK_COUNT], int b, float scale, int count) const {
+    return isXYBlock(b) ? getSteppedValue(xyParam(tag[b]), scale, count) : 0;
+}
+
+int APlugin::getXYRecordMode(int b) const { return xyOption(XY_RECORD_MODE_TAG, b, RECORD_MODE_SCALE, 3); }
+int APlugin::getXYPlayMode(int b) const { return xyOption(XY_PLAY_MODE_TAG, b, PLAY_MODE_SCALE, 4); }
+
+int APlugin::getXYLoopMode(int b) { return xyLoopMode(b, getXYPlayMode(b)); }
+
+int APlugin::xyLoopMode(int b, int playMode) {
+    const int loop = xyOption(XY_LOOP_MODE_TAG, b, LOOP_SCALE, 3);
+    if (loop != XY_LOOP_OFF || playMode != XY_FREE || !isXYBlock(b)) return loop;
+    // Not a user edit: the program stays unchanged in the user's eyes.
+    setParameter(XY_LOOP_MODE_TAG[b], LOOP_ON_VALUE);
+    editChanged = 0;
+    return XY_LOOP_ON;
+}
+
+int APlugin::getXYSync(int b) const { return xyOption(XY_SYNC_TAG, b, PERIOD_SCALE, 31); }
+int APlugin::getXYPointQuantization(int b) const { return xyOption(XY_POINT_QUANT_TAG, b, QUANT_SCALE, 5); }
+int APlugin::getXYSpaceQuantization(int b) const { return xyOption(XY_SPACE_QUANT_TAG, b, QUANT_SCALE, 5); }
+int APlugin::getXYTimeQuantization(int b) const { return xyOption(XY_TIME_QUANT_TAG, b, PERIOD_SCALE, 31); }
+
+void APlugin::getXYValues(int b, int i, float& x, float& y) const {
+    if (!isXYBlock(b) || i < 0 || i >= XY_PATH_POINTS) {
+        x = y = 0.0f;
+        return;
+    }
+    x = xyParam(XY_X_START[b] + i);
+    y = xyParam(XY_Y_START[b] + i);
+}
+
+void APlugin::setXY(int b, int i, float x, float y) {
+    if (!isXYBlock(b) || i < 0 || i >= XY_PATH_POINTS) return;
+    setParameter(XY_X_START[b] + i, clamp01(x));
+    setParameter(XY_Y_START[b] + i, clamp01(y));
+}
+
+void APlugin::setXY(int b, float x, float y) {
+    if (!isXYBlock(b)) return;
+    XYState& s = xy[b];
+    s.currentX.store(clamp01(x), relaxed);
+    s.currentY.store(clamp01(y), relaxed);
+    setParameter(XY_LAST_X_TAG[b], x);
+    setParameter(XY_LAST_Y_TAG[b], y);
+    s.changedXY.store(true, relaxed);
+    s.sourcesStale.store(true, std::memory_order_release);
+}
+
+void APlugin::getXYEditor(int b, float& x, float& y) const {
+    if (!isXYBlock(b)) {
+        x = y = 0.0f;
+        return;
+    }
+    x = xy[b].heldX.load(relaxed);
+    y = xy[b].heldY.load(relaxed);
+}
+
+float APlugin::getMidiX(int b) const { return isXYBlock(b) ? xyParam(XY_MIDI_X_TAG[b]) : 0.0f; }
+float APlugin::getMidiY(int b) const { return isXYBlock(b) ? xyParam(XY_MIDI_Y_TAG[b]) : 0.0f; }
+bool APlugin::getXChanged(int b) { return isXYBlock(b) && xy[b].xChanged.exchange(false, relaxed); }
+bool APlugin::getYChanged(int b) { return isXYBlock(b) && xy[b].yChanged.exchange(false, relaxed); }
+
+void APlugin::setUpdateXY(int b, bool v) {
+    if (isXYBlock(b)) xy[b].updateXY.store(v, std::memory_order_release);
+}
+
+bool APlugin::getUpdateXY(int b) const {
+    return isXYBlock(b) && xy[b].updateXY.load(std::memory_order_acquire);
+}
+
+void APlugin::setChangedXY(int b, bool v) {
+    if (isXYBlock(b)) xy[b].changedXY.store(v, relaxed);
+}
+
+bool APlugin::getChangedXY(int b) const { return isXYBlock(b) && xy[b].changedXY.load(relaxed); }
+
+void APlugin::startXYRecord(int b) {
+    if (isXYBlock(b)) xy[b].recording.store(false, std::memory_order_release);
+}
+
+void APlugin::setXYRecord(int b, float x, float y) {
+    if (!isXYBlock(b)) return;
+    XYState& s = xy[b];
+    s.penX.store(x, relaxed);
+    s.penY.store(y, relaxed);
+    if (!s.recording.load(relaxed)) {
+        s.recordStart.store(sampleCounter.load(relaxed), relaxed);
+        s.recordLength.store(0, relaxed);
+        // A recording that ends before the render thread captured anything still has its start.
+        xyRecordX[b][0].store(x, relaxed);
+        xyRecordY[b][0].store(y, relaxed);
+        s.recording.store(true, std::memory_order_release);
+    }
+    s.currentX.store(clamp01(x), relaxed);
+    s.currentY.store(clamp01(y), relaxed);
+    s.sourcesStale.store(true, std::memory_order_release);
+}
+
+void APlugin::endXYRecord(int b) {
+    if (!isXYBlock(b)) return;
+    XYState& s = xy[b];
+    // Without a recording running there is nothing to write: the path stays as it is.
+    if (!s.recording.load(std::memory_order_acquire)) return;
+    const auto elapsed = static_cast<float>(sampleCounter.load(relaxed) - s.recordStart.load(relaxed));
+    // Limited so that a recording left running for weeks still converts to an int.
+    const int n = static_cast<int>(std::clamp(elapsed / storedRate * 1000.0f, 0.0f, MAX_RECORD_MS));
+    setParameter(XY_LEN_SEC_TAG[b], static_cast<float>(n / 1000) / 1000.0f);
+    setParameter(XY_LEN_MS_TAG[b], static_cast<float>(n % 1000) / 1000.0f);
+    s.recording.store(false, relaxed);
+
+    // Resample the capture into the 32 points. With fewer than two milliseconds captured there
+    // is nothing to interpolate: every point takes the first position.
+    const int last = s.recordLength.load(std::memory_order_acquire);
+    const float step = static_cast<float>(last) / static_cast<float>(XY_SPAN);
+    for (int i = 0; i < XY_PATH_POINTS; ++i) {
+        int j0 = 0, j1 = 0;
+        float fraction = 0.0f;
+        if (last >= 1) {
+            const float g = static_cast<float>(i) * step;
+            j0 = static_cast<int>(g);
+            j1 = static_cast<int>(g + 1.0f);
+            if (j1 >= last) j1 = last - 1;
+            fraction = g - static_cast<float>(j0);
+        }
+        const float x0 = xyRecordX[b][j0].load(relaxed);
+        const float y0 = xyRecordY[b][j0].load(relaxed);
+        setParameter(XY_X_START[b] + i, x0 + (xyRecordX[b][j1].load(relaxed) - x0) * fraction);
+        setParameter(XY_Y_START[b] + i, y0 + (xyRecordY[b][j1].load(relaxed) - y0) * fraction);
+    }
+}
+
+float APlugin::getXYPathTime(int b) const {
+    return isXYBlock(b) ? 1000.0f * xyParam(XY_LEN_SEC_TAG[b]) + xyParam(XY_LEN_MS_TAG[b]) : 0.0f;
+}
+
+bool APlugin::getHasPath(int b) const { return !(getXYPathTime(b) < EMPTY_PATH_SECONDS && getXYSync(b) == 0); }
+
+void APlugin::setZeroTime(int b) {
+    if (!isXYBlock(b) || getXYPathTime(b) >= ZERO_TIME_SECONDS) return;
+    setParameter(XY_LEN_SEC_TAG[b], 0.004f);  // 4 s
+    setParameter(XY_LEN_MS_TAG[b], 0.0f);
+}

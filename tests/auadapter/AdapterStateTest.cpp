@@ -1,0 +1,118 @@
+#include <random>
+
+#include "tests/auadapter/AdapterFixture.h"
+
+namespace {
+
+using AdapterState = AdapterTest;
+
+CFPropertyListRef saveState(AudioUnit unit) {
+    CFPropertyListRef state = nullptr;
+    UInt32 size = sizeof state;
+    EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &state, &size), 0);
+    return state;
+}
+
+OSStatus restoreState(AudioUnit unit, CFPropertyListRef state) {
+    return AudioUnitSetProperty(unit, kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &state, sizeof state);
+}
+
+CFDataRef dataFor(CFPropertyListRef state, const char* key) {
+    const void* value = CFDictionaryGetValue(static_cast<CFDictionaryRef>(state), makeCFString(key).get());
+    return value != nullptr && CFGetTypeID(value) == CFDataGetTypeID() ? static_cast<CFDataRef>(value) : nullptr;
+}
+
+// Every value, saved as the program record, comes back exactly, and through XML as well.
+TEST_F(AdapterState, ProgramRecordsRoundTripAllValues) {
+    adapter->exposeRecords = true;
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> unitRange(0.0f, 1.0f);
+    std::array<float, 1024> saved{};
+    for (float& value : adapter->recordValues) value = unitRange(random);
+    saved = adapter->recordValues;
+    std::strcpy(adapter->recordName, "A name of thirty characters..");
+
+    CFRef<CFPropertyListRef> state(saveState(unit));
+    CFDataRef complete = dataFor(state.get(), "mCompleteData");
+    ASSERT_NE(complete, nullptr);
+    EXPECT_EQ(CFDataGetLength(complete), 4124);
+    EXPECT_EQ(dataFor(state.get(), "mChunkData"), nullptr);
+    // Values are big-endian single floats after the 28-byte name.
+    const UInt8* bytes = CFDataGetBytePtr(complete);
+    UInt32 bits = (UInt32{bytes[28]} << 24) | (UInt32{bytes[29]} << 16) | (UInt32{bytes[30]} << 8) | bytes[31];
+    float first = 0.0f;
+    std::memcpy(&first, &bits, 4);
+    EXPECT_EQ(first, saved[0]);
+
+    CFRef<CFDataRef> xml(CFPropertyListCreateData(nullptr, state.get(), kCFPropertyListXMLFormat_v1_0, 0, nullptr));
+    ASSERT_TRUE(xml);
+    CFRef<CFPropertyListRef> reread(CFPropertyListCreateWithData(nullptr, xml.get(), 0, nullptr, nullptr));
+    ASSERT_TRUE(reread);
+
+    adapter->recordValues.fill(0.0f);
+    std::strcpy(adapter->recordName, "Other");
+    const int programCalls = effect->setProgramCalls;
+    ASSERT_EQ(restoreState(unit, reread.get()), 0);
+    EXPECT_EQ(adapter->recordValues, saved);
+    EXPECT_STREQ(adapter->recordName, "A name of thirty characters");  // the first 27 of 30
+    EXPECT_EQ(std::strlen(adapter->recordName), 27u);
+    EXPECT_EQ(effect->setProgramCalls, programCalls + 1);  // the saved program is applied
+}
+
+TEST_F(AdapterState, WithoutRecordsTheCurrentValuesTravel) {
+    for (int i = 0; i < 1024; ++i) effect->values[static_cast<size_t>(i)] = static_cast<float>(i) / 1024.0f;
+    CFRef<CFPropertyListRef> state(saveState(unit));
+    effect->values.fill(1.0f);
+    ASSERT_EQ(restoreState(unit, state.get()), 0);
+    for (int i : {0, 1, 511, 1023}) EXPECT_EQ(effect->values[static_cast<size_t>(i)], static_cast<float>(i) / 1024.0f);
+    EXPECT_STREQ(effect->programName, "Start");
+    // The host side holds the same values again.
+    EXPECT_EQ(adapter->Globals().GetParameter(1023), 1023.0f / 1024.0f);
+}
+
+TEST_F(AdapterState, WrongSizeIsReportedAndChangesNoRecord) {
+    adapter->exposeRecords = true;
+    adapter->recordValues.fill(0.5f);
+    CFRef<CFPropertyListRef> state(saveState(unit));
+    auto dict = static_cast<CFMutableDictionaryRef>(const_cast<void*>(state.get()));
+    std::vector<UInt8> shortData(4123, 0);
+    CFRef<CFDataRef> wrong(CFDataCreate(nullptr, shortData.data(), static_cast<CFIndex>(shortData.size())));
+    CFDictionarySetValue(dict, makeCFString("mCompleteData").get(), wrong.get());
+
+    const int programCalls = effect->setProgramCalls;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(restoreState(unit, state.get()), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Fatal error, preset Size wrong!\n");
+    for (float value : adapter->recordValues) ASSERT_EQ(value, 0.5f);
+    EXPECT_EQ(effect->setProgramCalls, programCalls + 1);  // the program number still applies
+}
+
+TEST_F(AdapterState, ChunkHostsSaveTheEffectsChunk) {
+    effect->chunkHost = true;
+    CFRef<CFPropertyListRef> state(saveState(unit));
+    CFDataRef chunk = dataFor(state.get(), "mChunkData");
+    ASSERT_NE(chunk, nullptr);
+    EXPECT_EQ(CFDataGetLength(chunk), 4128);
+    EXPECT_EQ(dataFor(state.get(), "mCompleteData"), nullptr);
+    ASSERT_EQ(restoreState(unit, state.get()), 0);
+    EXPECT_EQ(effect->restoredChunk, effect->chunk);
+}
+
+TEST_F(AdapterState, StateOfAnotherComponentIsRefusedUntouched) {
+    effect->values[3] = 0.8f;
+    CFRef<CFPropertyListRef> state(saveState(unit));
+    effect->values[3] = 0.1f;
+    const int programCalls = effect->setProgramCalls;
+    auto dict = static_cast<CFMutableDictionaryRef>(const_cast<void*>(state.get()));
+    const SInt32 otherSubtype = fourCharOSType("Xxxx");
+    CFRef<CFNumberRef> number(CFNumberCreate(nullptr, kCFNumberSInt32Type, &otherSubtype));
+    CFDictionarySetValue(dict, makeCFString("subtype").get(), number.get());
+    EXPECT_EQ(restoreState(unit, state.get()), kAudioUnitErr_InvalidPropertyValue);
+    EXPECT_FLOAT_EQ(effect->values[3], 0.1f);
+    EXPECT_EQ(effect->setProgramCalls, programCalls);
+    const int notAState = 5;
+    CFRef<CFNumberRef> number5(CFNumberCreate(nullptr, kCFNumberSInt32Type, &notAState));
+    EXPECT_EQ(restoreState(unit, number5.get()), kAudioUnitErr_InvalidPropertyValue);
+}
+
+}  // namespace

@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "sdk/audiounit/AudioUnit.h"
+#include "tests/audiounit/TestUnit.h"
+
+namespace {
+
+struct Heard {
+    AudioUnitEventType type;
+    AudioUnitParameterID id;
+    void* object;
+    float value;
+};
+
+void record(void* userData, void* object, const AudioUnitEvent* event, UInt64, AudioUnitParameterValue value) {
+    static_cast<std::vector<Heard>*>(userData)->push_back(
+        {event->mEventType, event->mArgument.mParameter.mParameterID, object, value});
+}
+
+AudioUnitEvent parameterEvent(AudioUnitEventType type, AudioUnit unit, AudioUnitParameterID id) {
+    AudioUnitEvent event{};
+    event.mEventType = type;
+    event.mArgument.mParameter = {unit, id, kAudioUnitScope_Global, 0};
+    return event;
+}
+
+constexpr AudioComponentDescription kDescription{kAudioUnitType_MusicEffect, fourCharOSType("Tbox"),
+                                                 fourCharOSType("Tarn"), 0, 0};
+
+AudioComponent testComponent() {
+    static AudioComponent component = AudioComponentRegister(&kDescription, &AUMIDIEffectFactory<TestUnit>::Factory);
+    return component;
+}
+
+// Units to send events about; value-change listeners read the value from the unit.
+class Units {
+public:
+    Units() {
+        for (AudioUnit& unit : units) AudioComponentInstanceNew(testComponent(), &unit);
+    }
+    ~Units() {
+        for (AudioUnit unit : units) AudioComponentInstanceDispose(unit);
+    }
+    AudioUnit operator[](int i) const { return units[i]; }
+
+private:
+    AudioUnit units[2] = {};
+};
+
+TEST(Listeners, HearOnlyTheEventsTheyAskedFor) {
+    Units units;
+    AudioUnitSetParameter(units[0], 3, kAudioUnitScope_Global, 0, 0.75f, 0);
+    std::vector<Heard> heard;
+    AUEventListenerRef listener = nullptr;
+    ASSERT_EQ(AUEventListenerCreate(&record, &heard, &listener), 0);
+    int tag = 0;
+    const AudioUnitEvent anyValue =
+        parameterEvent(kAudioUnitEvent_ParameterValueChange, units[0], kAUParameterListener_AnyParameter);
+    const AudioUnitEvent beginOf5 = parameterEvent(kAudioUnitEvent_BeginParameterChangeGesture, units[0], 5);
+    ASSERT_EQ(AUEventListenerAddEventType(listener, &tag, &anyValue), 0);
+    ASSERT_EQ(AUEventListenerAddEventType(listener, &tag, &beginOf5), 0);
+
+    AudioUnitEvent event = parameterEvent(kAudioUnitEvent_ParameterValueChange, units[0], 3);
+    AUEventListenerNotify(nullptr, nullptr, &event);
+    event = parameterEvent(kAudioUnitEvent_ParameterValueChange, units[1], 3);  // another unit
+    AUEventListenerNotify(nullptr, nullptr, &event);
+    event = parameterEvent(kAudioUnitEvent_BeginParameterChangeGesture, units[0], 6);  // another parameter
+    AUEventListenerNotify(nullptr, nullptr, &event);
+    event = parameterEvent(kAudioUnitEvent_BeginParameterChangeGesture, units[0], 5);
+    AUEventListenerNotify(nullptr, nullptr, &event);
+    AUEventListenerNotify(listener, nullptr, &event);  // a listener does not hear its own events
+
+    ASSERT_EQ(heard.size(), 2u);
+    EXPECT_EQ(heard[0].type, kAudioUnitEvent_ParameterValueChange);
+    EXPECT_EQ(heard[0].id, 3u);
+    EXPECT_EQ(heard[0].object, &tag);
+    EXPECT_FLOAT_EQ(heard[0].value, 0.75f);
+    EXPECT_EQ(heard[1].type, kAudioUnitEvent_BeginParameterChangeGesture);
+    EXPECT_EQ(heard[1].id, 5u);
+
+    ASSERT_EQ(AUEventListenerRemoveEventType(listener, &tag, &beginOf5), 0);
+    AUEventListenerNotify(nullptr, nullptr, &event);
+    EXPECT_EQ(heard.size(), 2u);
+    ASSERT_EQ(AUListenerDispose(listener), 0);
+    event = parameterEvent(kAudioUnitEvent_ParameterValueChange, units[0], 3);
+    AUEventListenerNotify(nullptr, nullptr, &event);
+    EXPECT_EQ(heard.size(), 2u);
+    EXPECT_EQ(AUListenerDispose(listener), kAudio_ParamError);
+}
+
+// Disposal waits for a notifier that is inside the listener, so a proc never runs afterwards.
+TEST(Listeners, DisposeWhileAnotherThreadNotifies) {
+    Units units;
+    std::atomic<int> calls{0};
+    std::atomic<bool> disposed{false};
+    std::atomic<int> lateCalls{0};
+    struct Shared {
+        std::atomic<int>* calls;
+        std::atomic<bool>* disposed;
+        std::atomic<int>* late;
+    } shared{&calls, &disposed, &lateCalls};
+    auto proc = [](void* userData, void*, const AudioUnitEvent*, UInt64, AudioUnitParameterValue) {
+        auto* s = static_cast<Shared*>(userData);
+        if (s->disposed->load()) s->late->fetch_add(1);
+        s->calls->fetch_add(1);
+    };
+    AUEventListenerRef listener = nullptr;
+    ASSERT_EQ(AUEventListenerCreate(proc, &shared, &listener), 0);
+    const AudioUnitEvent interest = parameterEvent(kAudioUnitEvent_EndParameterChangeGesture, units[1], 1);
+    ASSERT_EQ(AUEventListenerAddEventType(listener, nullptr, &interest), 0);
+
+    std::atomic<bool> stop{false};
+    std::thread notifier([&] {
+        while (!stop.load()) AUEventListenerNotify(nullptr, nullptr, &interest);
+    });
+    while (calls.load() < 100) std::this_thread::yield();
+    ASSERT_EQ(AUListenerDispose(listener), 0);
+    disposed.store(true);
+    const int afterDispose = calls.load();
+    for (int i = 0; i < 1000; ++i) std::this_thread::yield();
+    stop.store(true);
+    notifier.join();
+    EXPECT_EQ(calls.load(), afterDispose);
+    EXPECT_EQ(lateCalls.load(), 0);
+}
+
+TEST(Components, AreFoundByDescriptionAndOpenedThroughTheirFactory) {
+    AudioComponent registered = testComponent();
+    ASSERT_NE(registered, nullptr);
+    const AudioComponentDescription byMaker{0, 0, fourCharOSType("Tarn"), 0, 0};
+    bool found = false;
+    for (AudioComponent c = AudioComponentFindNext(nullptr, &byMaker); c != nullptr;
+         c = AudioComponentFindNext(c, &byMaker))
+        found = found || c == registered;
+    EXPECT_TRUE(found);
+    const AudioComponentDescription nobody{0, 0, fourCharOSType("None"), 0, 0};
+    EXPECT_EQ(AudioComponentFindNext(nullptr, &nobody), nullptr);
+
+    AudioUnit unit = nullptr;
+    ASSERT_EQ(AudioComponentInstanceNew(registered, &unit), 0);
+    EXPECT_EQ(AudioComponentInstanceGetComponent(unit), registered);
+    EXPECT_EQ(TestUnit::last->GetComponentInstance(), unit);
+    EXPECT_EQ(TestUnit::last->GetComponentDescription().componentSubType, fourCharOSType("Tbox"));
+    UInt32 count = 0;
+    UInt32 size = sizeof count;
+    ASSERT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ElementCount, kAudioUnitScope_Input, 0, &count, &size), 0);
+    EXPECT_EQ(count, 1u);
+    EXPECT_EQ(AudioComponentInstanceDispose(unit), 0);
+    EXPECT_EQ(AudioUnitInitialize(nullptr), kAudio_ParamError);
+}
+
+TEST(Components, LoadingAMissingLibraryNamesIt) {
+    std::string error;
+    EXPECT_EQ(tarnwell::au::loadComponent("/nonexistent/Thing.so", kDescription, error), nullptr);
+    EXPECT_NE(error.find("/nonexistent/Thing.so"), std::string::npos);
+}
+
+TEST(Components, PropertyListenersHearChanges) {
+    AudioComponent registered = testComponent();
+    AudioUnit unit = nullptr;
+    ASSERT_EQ(AudioComponentInstanceNew(registered, &unit), 0);
+    std::vector<AudioUnitPropertyID> changed;
+    auto proc = [](void* refCon, AudioUnit, AudioUnitPropertyID id, AudioUnitScope, AudioUnitElement) {
+        static_cast<std::vector<AudioUnitPropertyID>*>(refCon)->push_back(id);
+    };
+    ASSERT_EQ(AudioUnitAddPropertyListener(unit, kAudioUnitProperty_MaximumFramesPerSlice, proc, &changed), 0);
+    UInt32 frames = 256;
+    AudioUnitSetProperty(unit, kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, &frames, 4);
+    ASSERT_EQ(AudioUnitRemovePropertyListenerWithUserData(unit, kAudioUnitProperty_MaximumFramesPerSlice, proc,
+                                                          &changed),
+              0);
+    AudioUnitSetProperty(unit, kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, &frames, 4);
+    EXPECT_EQ(changed, std::vector<AudioUnitPropertyID>{kAudioUnitProperty_MaximumFramesPerSlice});
+    AudioComponentInstanceDispose(unit);
+}
+
+}  // namespace

@@ -1,0 +1,595 @@
+// The XY motion engine driven frame by frame the way the audio engine drives it: replay rate,
+// loop modes, quantisers, smoothing, polar sources, recording, live and MIDI positions, and the
+// play modes starting and stopping replay and the Block's step sequencer.
+
+#include "effect/APlugin.h"
+
+#include "effect/ParameterLayout.h"
+#include "tests/effect/PluginFixture.h"
+#include "tests/support/AllocationCounter.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <thread>
+#include <vector>
+
+using tarnwell::test::AllocationCounter;
+
+namespace {
+
+constexpr int B = 0;  // the Block most cases drive
+using Tags = int32_t[BLOCK_COUNT];
+using Coordinate = std::function<float(int)>;
+
+class XYMotionTest : public tarnwell::test::PluginFixture {
+protected:
+    void SetUp() override { start(48000.0f); }  // 96000 frames per bar at 120 bpm
+    void start(float rate, float bpm = 120.0f) {
+        plugin = make();
+        plugin->setSampleRate(rate);
+        plugin->tempo = bpm;
+        plugin->samplesPerBar = 240.0f * rate / bpm;
+        for (int b = 0; b < BLOCK_COUNT; ++b) {
+            set(XY_SPEED_TAG[b], 0.5f);             // x1
+            set(XY_SPEED_MOD_AMOUNT_TAG[b], 0.5f);  // no speed modulation
+        }
+    }
+
+    void set(int index, float value) { plugin->setParameter(index, value); }
+    void choose(const Tags& tag, int option, float scale, int b = B) { set(tag[b], choice(option, scale)); }
+    void recordMode(int mode, int b = B) { choose(XY_RECORD_MODE_TAG, mode, 2.99f, b); }
+    void playMode(int mode, int b = B) { choose(XY_PLAY_MODE_TAG, mode, 9.99f, b); }
+    void loop(int mode, int b = B) { choose(XY_LOOP_MODE_TAG, mode, 2.99f, b); }
+    void sync(int option, int b = B) { choose(XY_SYNC_TAG, option, 30.99f, b); }
+    void length(int milliseconds, int b = B) {
+        set(XY_LEN_SEC_TAG[b], static_cast<float>(milliseconds / 1000) / 1000.0f);
+        set(XY_LEN_MS_TAG[b], static_cast<float>(milliseconds % 1000) / 1000.0f);
+    }
+    void path(const Coordinate& fx, const Coordinate& fy, int b = B) {
+        for (int i = 0; i < XY_PATH_POINTS; ++i) plugin->setXY(b, i, fx(i), fy(i));
+    }
+    void flat(float v) { path([v](int) { return v; }, [v](int) { return v; }); }
+    // A replay of Block b's path (X rising from 0 at point 0 to 1 at point 31), a quarter bar long.
+    void replayRamp(int b = B, int loopMode = APlugin::XY_LOOP_ON) {
+        path([](int i) { return static_cast<float>(i) / 31.0f; }, [](int) { return 0.5f; }, b);
+        sync(11, b);
+        loop(loopMode, b);
+        recordMode(APlugin::XY_REPLAY, b);
+    }
+
+    // One frame of the engine's XY work: the matrix leaves the XY destinations at their start
+    // values (or what a test asks for), the trigger updates run before the XY steps, and the
+    // frame end clears the one-shot Trigger and the note flags and advances the counter.
+    void frame() {
+        for (int b = 0; b < BLOCK_COUNT; ++b) {
+            plugin->modValues[DESTINATION_BLOCK_XY_SPEED[b]] = speedDestination;
+            plugin->modValues[DESTINATION_BLOCK_XY_SMOOTH[b]] = smoothDestination;
+        }
+        for (int b = 0; b < BLOCK_COUNT; ++b) plugin->updateTriggers(b);
+        for (int b = 0; b < BLOCK_COUNT; ++b) plugin->updateXYStuff(b);
+        for (TStep& steps : plugin->stepSequencer) steps.process();  // nothing happens while off
+        if (plugin->getParameter(TRIGGER_PARAM) > 0.5f) set(TRIGGER_PARAM, 0.0f);
+        plugin->noteOnFlag = plugin->noteOffFlag = 0;
+        plugin->sampleCounter.store(plugin->sampleCounter.load() + 1);
+    }
+    void run(int frames) {
+        for (int i = 0; i < frames; ++i) frame();
+    }
+
+    float source(const Tags& table, int b = B) const { return plugin->modSourceValues[table[b]]; }
+    float x(int b = B) const { return source(SOURCE_X, b); }
+    double position(int b = B) const { return plugin->xy[b].position; }
+    // Restarted in this frame: one frame's advance from the start.
+    bool restarted(int b = B) const { return position(b) > 0.0 && position(b) <= plugin->xy[b].rate * 1.5; }
+    bool gaterOn(int b = B) const { return plugin->stepSequencer[b].getOn(); }
+    float point(int i, bool y = false) const {
+        float px = 0.0f, py = 0.0f;
+        plugin->getXYValues(B, i, px, py);
+        return y ? py : px;
+    }
+
+    // Mean frames between upward crossings of X through 0.5, over `periods` whole periods.
+    double period(int maxFrames, int periods = 1) {
+        std::vector<int> crossings;
+        float previous = x();
+        for (int n = 0; n < maxFrames && static_cast<int>(crossings.size()) < periods + 2; ++n) {
+            frame();
+            if (previous < 0.5f && x() >= 0.5f) crossings.push_back(n);
+            previous = x();
+        }
+        if (static_cast<int>(crossings.size()) < periods + 2) return -1.0;
+        return (crossings.back() - crossings[1]) / static_cast<double>(periods);
+    }
+
+    void openEditor() {
+        auto* editor = new AEffEditor(plugin.get());
+        plugin->setEditor(editor);
+        editor->open(&window);
+        plugin->editorIsOpen = 1;
+    }
+
+    float speedDestination = 1.0f;  // the exponential kind starts from 1
+    float smoothDestination = 0.0f;
+    int window = 0;
+    std::unique_ptr<APlugin> plugin;
+};
+
+}  // namespace
+
+TEST_F(XYMotionTest, SyncedReplayWalksThePathOncePerPeriod) {
+    struct Case {
+        float rate, bpm;
+        int sync;
+        double bars;
+    } const cases[] = {
+        {48000.0f, 120.0f, 11, 0.25},        // "1/4"
+        {44100.0f, 90.0f, 10, 1.0 / 6.0},    // "1/4T"
+        {22050.0f, 140.0f, 18, 1.5},         // "1/1*"
+        {192000.0f, 174.0f, 3, 3.0 / 64.0},  // "1/32*"
+    };
+    for (const Case& c : cases) {
+        start(c.rate, c.bpm);
+        replayRamp();
+        sync(c.sync);
+        const double expected = c.bars * 240.0 * static_cast<double>(c.rate / c.bpm) + 1.0;
+        // Averaged over four periods, so the one frame a period adds shows.
+        EXPECT_NEAR(period(static_cast<int>(7 * expected), 4), expected, 0.3) << c.rate << " Hz, sync " << c.sync;
+    }
+}
+
+TEST_F(XYMotionTest, FreeReplayTakesThePathLengthTimesSpeed) {
+    replayRamp();
+    sync(0);
+    length(750);  // 36000 frames
+    EXPECT_NEAR(period(200000), 36000.0, 1.0);
+    set(XY_SPEED_TAG[B], 0.625f);  // 2^(8s - 4) = 2
+    EXPECT_NEAR(period(200000), 18000.0, 1.0);
+    // The Offset source at amount 0.625: 2^(0.25 * 4 * 1) = 2 more.
+    set(XY_SPEED_MOD_AMOUNT_TAG[B], 0.625f);
+    choose(XY_SPEED_MOD_SOURCE_TAG, 56, 99.99f);
+    plugin->modSourceValues[56] = 1.0f;
+    EXPECT_NEAR(period(200000), 9000.0, 1.0);
+    speedDestination = 0.25f;  // the matrix's XY Speed scales it too
+    EXPECT_NEAR(period(200000), 36000.0, 1.0);
+
+    // A free path of length 0 stands still, shown at 0.
+    length(0);
+    recordMode(APlugin::XY_LIVE);
+    frame();
+    recordMode(APlugin::XY_REPLAY);
+    const double still = position();
+    run(1000);
+    float hx = -1.0f, hy = -1.0f;
+    plugin->getXYEditor(B, hx, hy);
+    EXPECT_EQ(position(), still);
+    EXPECT_EQ(plugin->xy[B].rate, 0.0);
+    EXPECT_EQ(hx + hy, 0.0f);
+    EXPECT_FALSE(plugin->getHasPath(B));
+}
+
+TEST_F(XYMotionTest, LoopModes) {
+    // Ping-pong walks out along the ramp and back, holding the turning point for one point step.
+    replayRamp(B, APlugin::XY_PING_PONG);  // 24001 frames each way
+    for (int option : {0, 1}) {            // every point, every second point
+        choose(XY_POINT_QUANT_TAG, option, 4.99f);
+        const double k = option + 1;
+        for (int n = 0; n < 2 * 24001; ++n) {
+            frame();
+            const double q = position();
+            const double expected = q < 32 - k ? q / 31 : q < 32 ? (32 - k) / 31 : std::max(0.0, (64 - k - q) / 31);
+            ASSERT_NEAR(x(), expected, 1e-4) << "step " << k << " at " << q;
+        }
+    }
+    EXPECT_NEAR(period(200000), 2.0 * 24001.0, 1.0);
+    choose(XY_POINT_QUANT_TAG, 0, 4.99f);
+
+    // Loop "Off" holds on the last used point; a free path never stops, so trigger a one-shot.
+    playMode(APlugin::XY_TRIGGER);
+    loop(APlugin::XY_LOOP_OFF);
+    frame();
+    for (int option : {0, 3}) {  // 32 points, then 4 (the last used is 24)
+        choose(XY_POINT_QUANT_TAG, option, 4.99f);
+        set(TRIGGER_PARAM, 1.0f);
+        run(36000);
+        EXPECT_DOUBLE_EQ(position(), APlugin::XY_SPAN - 32 / APlugin::XY_QUANT[option]);
+        EXPECT_NEAR(x(), option == 0 ? 1.0f : 24.0f / 31.0f, 1e-4f);
+    }
+}
+
+TEST_F(XYMotionTest, ModeChangesRestartTheBlockAndFreePlayNeverStops) {
+    replayRamp();
+    run(5000);
+    loop(APlugin::XY_PING_PONG);
+    frame();
+    EXPECT_EQ(position(), 0.0);
+    EXPECT_FALSE(gaterOn());
+    frame();
+    EXPECT_TRUE(gaterOn());  // Free starts it again
+
+    // Free play turns Loop "Off" into "On", and that does not count as an edit.
+    set(FILTER_FREQ_TAG[B], 0.123f);
+    loop(APlugin::XY_LOOP_OFF);
+    loop(APlugin::XY_LOOP_OFF, 1);
+    playMode(APlugin::XY_NOTE, 1);  // other play modes may stop at the end
+    ASSERT_EQ(plugin->getEditChanged(), 1);
+    frame();
+    EXPECT_FLOAT_EQ(plugin->getParameter(XY_LOOP_MODE_TAG[B]), 0.36789298f);
+    EXPECT_EQ(plugin->getEditChanged(), 0);
+    EXPECT_EQ(plugin->getXYLoopMode(1), APlugin::XY_LOOP_OFF);
+}
+
+TEST_F(XYMotionTest, PointQuantUsesOnlyEveryKthPoint) {
+    replayRamp();
+    // Points between the used ones are spikes that must never show.
+    path([](int i) { return i % 8 == 0 ? static_cast<float>(i) / 32.0f : 1.0f; }, [](int) { return 0.0f; });
+    choose(XY_POINT_QUANT_TAG, 3, 4.99f);  // 4 points: 0, 8, 16, 24
+    for (int n = 0; n < 24001; ++n) {
+        frame();
+        // 0 to 0.75 in a straight line, then back to point 0.
+        const double q = position();
+        ASSERT_NEAR(x(), q < 24.0 ? q / 32.0 : 0.75 * (32.0 - q) / 8.0, 1e-4) << q;
+    }
+}
+
+TEST_F(XYMotionTest, SpaceQuantSnapsSourcesAndPolarNeverGoesBelowZero) {
+    choose(XY_SPACE_QUANT_TAG, 4, 4.99f);  // 4 levels
+    plugin->setXY(B, 0.6f, 0.1f);
+    frame();
+    EXPECT_FLOAT_EQ(x(), 0.5f);
+    EXPECT_FLOAT_EQ(source(SOURCE_POLAR_X), 0.25f);
+    EXPECT_FLOAT_EQ(source(SOURCE_Y), 0.0f);
+    EXPECT_FLOAT_EQ(source(SOURCE_POLAR_Y), 0.0f);           // -0.8 snaps and clamps
+    EXPECT_FLOAT_EQ(plugin->snapValue(B, 0.625f), 0.75f);  // halves away from zero
+
+    choose(XY_SPACE_QUANT_TAG, 3, 4.99f);  // 8 levels, while replaying
+    replayRamp();
+    for (int n = 0; n < 24001; ++n) {
+        frame();
+        for (const Tags* table : {&SOURCE_X, &SOURCE_Y, &SOURCE_POLAR_X, &SOURCE_POLAR_Y}) {
+            const float v = source(*table) * 8.0f;
+            ASSERT_TRUE(v == std::round(v) && v >= 0.0f) << v;
+        }
+    }
+}
+
+TEST_F(XYMotionTest, TimeQuantHoldsTheSourcesForEachPeriod) {
+    replayRamp();
+    sync(17);                                // one bar
+    choose(XY_TIME_QUANT_TAG, 5, 30.99f);  // 1/16 bar: 6001 frames
+    std::vector<int> changes;
+    float previous = x();
+    for (int n = 0; n < 50000; ++n) {
+        frame();
+        if (x() != previous) changes.push_back(n);
+        previous = x();
+        float hx = 0.0f, hy = 0.0f;
+        plugin->getXYEditor(B, hx, hy);
+        ASSERT_EQ(hx, x());  // the editor's cursor shows the held position
+    }
+    ASSERT_GE(changes.size(), 6u);
+    for (size_t i = 1; i < changes.size(); ++i) EXPECT_NEAR(changes[i] - changes[i - 1], 6001, 1) << i;
+}
+
+TEST_F(XYMotionTest, SmoothingGlidesTowardThePath) {
+    replayRamp();
+    flat(0.0f);
+    run(10);
+    const double after256 = 1.0 - std::pow(1.0 - 1.0 / 256.0, 256.0);  // c = 2^-8 over 256 frames
+    set(XY_SMOOTH_TAG[B], 0.5f);
+    flat(1.0f);
+    run(256);
+    EXPECT_NEAR(x(), after256, 0.005);
+    EXPECT_NEAR(source(SOURCE_Y), after256, 0.005);
+
+    set(XY_SMOOTH_TAG[B], 0.0f);
+    smoothDestination = -1.0f;  // below 0: straight to the path
+    flat(0.0f);
+    frame();
+    EXPECT_NEAR(x(), 0.0f, 1e-9f);
+    smoothDestination = 0.5f;  // the destination adds to the knob
+    flat(1.0f);
+    run(256);
+    EXPECT_NEAR(x(), after256, 0.005);
+}
+
+TEST_F(XYMotionTest, LivePositionGivesUnipolarAndPolarSources) {
+    plugin->setXY(B, 0.25f, 1.0f);
+    plugin->setXY(2, 0.0f, 0.75f);
+    frame();
+    EXPECT_FLOAT_EQ(x(), 0.25f);
+    EXPECT_FLOAT_EQ(source(SOURCE_Y), 1.0f);
+    EXPECT_FLOAT_EQ(source(SOURCE_POLAR_X), -0.5f);
+    EXPECT_FLOAT_EQ(source(SOURCE_POLAR_Y), 1.0f);
+    EXPECT_FLOAT_EQ(source(SOURCE_POLAR_X, 2), -1.0f);
+    EXPECT_FLOAT_EQ(source(SOURCE_POLAR_Y, 2), 0.5f);
+    EXPECT_TRUE(plugin->getChangedXY(B));
+    EXPECT_FLOAT_EQ(plugin->getParameter(XY_LAST_X_TAG[B]), 0.25f);
+
+    // Leaving replay restores the last live position and reports it to the pad.
+    replayRamp();
+    run(12000);
+    EXPECT_GT(x(), 0.4f);
+    recordMode(APlugin::XY_LIVE);
+    frame();
+    EXPECT_FLOAT_EQ(x(), 0.25f);
+    EXPECT_TRUE(plugin->getUpdateXY(B));
+}
+
+TEST_F(XYMotionTest, MidiMovesThePadOnlyWhileTheEditorIsOpen) {
+    set(XY_MIDI_X_TAG[B], 0.7f);
+    frame();
+    EXPECT_FLOAT_EQ(x(), 0.0f);
+    EXPECT_FALSE(plugin->getXChanged(B));
+
+    openEditor();
+    choose(XY_SPACE_QUANT_TAG, 2, 4.99f);  // 16 levels: Y is snapped into the position, X only in its source
+    set(XY_MIDI_X_TAG[B], 0.72f);
+    set(XY_MIDI_Y_TAG[B], 0.33f);
+    frame();
+    EXPECT_FLOAT_EQ(x(), 0.75f);
+    EXPECT_FLOAT_EQ(plugin->xy[B].currentX.load(), 0.72f);
+    EXPECT_FLOAT_EQ(plugin->xy[B].currentY.load(), 0.3125f);
+    EXPECT_FLOAT_EQ(plugin->getParameter(XY_LAST_Y_TAG[B]), 0.33f);
+    EXPECT_TRUE(plugin->getXChanged(B));
+    EXPECT_FALSE(plugin->getXChanged(B));  // reading cleared it
+    EXPECT_TRUE(plugin->getYChanged(B));
+
+    set(XY_MIDI_X_TAG[B], 0.72005f);  // jitter below 0.0001
+    frame();
+    EXPECT_FALSE(plugin->getXChanged(B));
+
+    // Leaving a record mode zeroes the MIDI position.
+    recordMode(APlugin::XY_RECORDING);
+    frame();
+    EXPECT_EQ(plugin->getMidiX(B) + plugin->getMidiY(B), 0.0f);
+}
+
+TEST_F(XYMotionTest, RecordingIsResampledIntoThePath) {
+    recordMode(APlugin::XY_RECORDING);
+    frame();
+    plugin->startXYRecord(B);
+    for (int n = 0; n < 112560; ++n) {  // 2.345 s
+        const float t = static_cast<float>(n) / 48000.0f;
+        plugin->setXYRecord(B, t / 2.5f, 1.0f - t / 2.5f);
+        frame();
+    }
+    plugin->endXYRecord(B);
+    EXPECT_FLOAT_EQ(plugin->getParameter(XY_LEN_SEC_TAG[B]), 0.002f);
+    EXPECT_FLOAT_EQ(plugin->getParameter(XY_LEN_MS_TAG[B]), 0.345f);
+    const int last = plugin->xy[B].recordLength.load();
+    EXPECT_EQ(last, 2344);
+    for (int i = 0; i < XY_PATH_POINTS; ++i) {
+        // Slot m holds the pen of the last frame inside millisecond m.
+        const double ms = i * (last / APlugin::XY_SPAN) + 47.0 / 48.0;
+        EXPECT_NEAR(point(i), ms / 2500.0, 2e-4) << i;
+        EXPECT_NEAR(point(i, true), 1.0 - ms / 2500.0, 2e-4) << i;
+    }
+    // The recorded path replays at the recorded length.
+    recordMode(APlugin::XY_REPLAY);
+    frame();
+    EXPECT_NEAR(plugin->xy[B].rate, APlugin::XY_SPAN / (2.345 * 48000.0), 1e-9);
+}
+
+TEST_F(XYMotionTest, ShortUnstartedAndOverlongRecordings) {
+    recordMode(APlugin::XY_RECORDING);
+    for (int n = 0; n < 4800; ++n) {  // a longer one first, so stale slots would show
+        plugin->setXYRecord(B, 1.0f, 1.0f);
+        frame();
+    }
+    plugin->endXYRecord(B);
+    // Under two captured milliseconds every point takes the first position.
+    for (int captured : {0, 1, 60}) {  // frames rendered: none, one, 1.25 ms
+        plugin->startXYRecord(B);
+        plugin->setXYRecord(B, 0.3f, 0.7f);
+        run(captured);
+        plugin->setXYRecord(B, 0.9f, 0.1f);
+        plugin->endXYRecord(B);
+        for (int i = 0; i < XY_PATH_POINTS; ++i) {
+            ASSERT_FLOAT_EQ(point(i), 0.3f) << captured << " frames, point " << i;
+            ASSERT_FLOAT_EQ(point(i, true), 0.7f) << captured << " frames, point " << i;
+        }
+        EXPECT_LT(plugin->getXYPathTime(B), 0.002f);
+    }
+    // Ending when no recording runs keeps the path.
+    length(3000);
+    plugin->startXYRecord(B);
+    run(100);
+    plugin->endXYRecord(B);
+    EXPECT_FLOAT_EQ(plugin->getXYPathTime(B), 3.0f);
+    EXPECT_FLOAT_EQ(point(31), 0.3f);
+
+    // Past its buffer a recording keeps writing the last slot.
+    plugin->setXYRecord(B, 0.25f, 0.5f);
+    plugin->sampleCounter.store(plugin->sampleCounter.load() + 600LL * 48000);  // ten minutes on
+    frame();
+    EXPECT_EQ(plugin->xy[B].recordLength.load(), APlugin::XY_RECORD_SLOTS - 1);
+    EXPECT_EQ(plugin->xyRecordX[B][APlugin::XY_RECORD_SLOTS - 1].load(), 0.25f);
+}
+
+TEST_F(XYMotionTest, TriggerStartsAndRestartsEveryTriggerBlock) {
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        replayRamp(b);
+        playMode(b == 2 ? APlugin::XY_FREE : APlugin::XY_TRIGGER, b);
+        plugin->stepSequencer[b].setInc(0.001);  // a step every 1000 frames
+    }
+    run(1000);
+    EXPECT_EQ(position(0) + position(1), 0.0);  // waiting for the trigger
+    EXPECT_FALSE(gaterOn(0));
+    EXPECT_GT(position(2), 1.0);
+
+    set(TRIGGER_PARAM, 1.0f);
+    frame();
+    EXPECT_EQ(plugin->getParameter(TRIGGER_PARAM), 0.0f);
+    EXPECT_TRUE(restarted(0) && restarted(1));
+    EXPECT_FALSE(restarted(2));
+    EXPECT_TRUE(gaterOn(0));
+    EXPECT_EQ(plugin->stepSequencer[0].getStep(), 0);
+
+    run(6000);
+    EXPECT_NEAR(position(0), 6001 * plugin->xy[0].rate, 1e-6);  // started once, runs on
+    EXPECT_EQ(plugin->stepSequencer[0].getStep(), 6);
+    set(TRIGGER_PARAM, 1.0f);
+    frame();
+    EXPECT_TRUE(restarted(0) && restarted(1));
+    EXPECT_EQ(plugin->stepSequencer[0].getStep(), 0);  // the gater restarts with the path
+}
+
+TEST_F(XYMotionTest, FollowerStartsOnceAndRestartsAfterTheHoldTime) {
+    replayRamp();
+    playMode(APlugin::XY_FOLLOWER);
+    plugin->followerThreshold = 0.5f;
+    plugin->followerHoldSamples = 100.0f;
+    auto level = [&](float v, int frames) {
+        plugin->follower.update(v, true);
+        run(frames);
+    };
+    level(0.2f, 500);
+    EXPECT_EQ(position(), 0.0);
+    EXPECT_FALSE(gaterOn());
+    level(0.8f, 1);
+    EXPECT_TRUE(restarted() && gaterOn());
+    level(0.8f, 3000);  // staying above does not restart
+    level(0.2f, 100);   // nor does a dip no longer than the hold time
+    level(0.8f, 1);
+    EXPECT_NEAR(position(), 3102 * plugin->xy[B].rate, 1e-6);
+    level(0.2f, 101);  // below it never stops by itself
+    EXPECT_NEAR(position(), 3203 * plugin->xy[B].rate, 1e-6);
+    level(0.8f, 1);
+    EXPECT_TRUE(restarted() && gaterOn());
+}
+
+TEST_F(XYMotionTest, NoteOnStartsAndNoteOffFreezes) {
+    replayRamp();
+    playMode(APlugin::XY_NOTE);
+    run(100);
+    EXPECT_EQ(position(), 0.0);
+    plugin->noteOnFlag = 1;
+    frame();
+    EXPECT_TRUE(restarted() && gaterOn());
+    run(5000);
+
+    plugin->noteOffFlag = 1;
+    frame();
+    const double frozen = position();
+    const float frozenX = x();
+    run(1000);
+    EXPECT_EQ(position(), frozen);
+    EXPECT_EQ(x(), frozenX);
+    EXPECT_EQ(plugin->stepSequencer[B].getStep(), -1);  // stopped
+
+    plugin->noteOnFlag = 1;
+    frame();
+    EXPECT_TRUE(restarted() && gaterOn());
+
+    plugin->noteOnFlag = plugin->noteOffFlag = 1;  // in one frame: stopped
+    run(100);
+    EXPECT_EQ(position(), 0.0);
+    EXPECT_FALSE(gaterOn());
+}
+
+TEST_F(XYMotionTest, PlaybackStartAndResetsRestartReplay) {
+    replayRamp(0);
+    replayRamp(1);
+    playMode(APlugin::XY_NOTE, 1);
+    run(10);
+    plugin->noteOnFlag = 1;
+    run(3000);
+    const double noteBlock = position(1);
+
+    plugin->restartFreeXYReplays();  // only free paths
+    EXPECT_EQ(position(0), 0.0);
+    EXPECT_FALSE(gaterOn(0));
+    EXPECT_EQ(position(1), noteBlock);
+    EXPECT_TRUE(gaterOn(1));
+    frame();  // the trigger update starts the free path again at once
+    EXPECT_TRUE(restarted(0) && gaterOn(0));
+
+    plugin->resetXYS();  // carried out by the render thread at its next frame
+    EXPECT_EQ(position(1), noteBlock + plugin->xy[1].rate);
+    run(100);
+    EXPECT_EQ(position(1), 0.0);  // stopped until the next note
+    EXPECT_NEAR(position(0), 100 * plugin->xy[0].rate, 1e-9);
+
+    plugin->resetXY(0);
+    frame();
+    EXPECT_NEAR(position(0), 2.0 * plugin->xy[0].rate, 1e-12);  // its own replay step, then the frame's
+}
+
+TEST_F(XYMotionTest, ExtremeSpeedModulationKeepsThePositionOnThePath) {
+    replayRamp();
+    set(XY_SPEED_MOD_AMOUNT_TAG[B], 1.0f);
+    choose(XY_SPEED_MOD_SOURCE_TAG, 46, 99.99f);  // Input
+    for (int mode : {APlugin::XY_LOOP_ON, APlugin::XY_PING_PONG}) {
+        loop(mode);
+        for (float input : {40.0f, 1e6f, INFINITY, NAN}) {
+            plugin->modSourceValues[46] = input;
+            run(3);
+            EXPECT_TRUE(position() >= 0.0 && position() < 2.0 * APlugin::XY_SPAN) << input;
+            EXPECT_TRUE(x() >= 0.0f && x() <= 1.0f) << input;
+        }
+    }
+}
+
+TEST_F(XYMotionTest, ShortPathsGetFourSecondsAndPointsStayOnThePad) {
+    for (int ms : {0, 1, 2, 61500}) {
+        length(ms);
+        plugin->setZeroTime(B);
+        EXPECT_NEAR(plugin->getXYPathTime(B), ms < 2 ? 4.0f : static_cast<float>(ms) / 1000.0f, 1e-4f) << ms;
+    }
+    plugin->setXY(B, 5, 1.5f, -0.5f);
+    EXPECT_EQ(point(5) - point(5, true), 1.0f);
+    plugin->setXY(B, 32, 0.5f, 0.5f);  // not written past the path
+    EXPECT_EQ(plugin->getParameter(XY_Y_START[B]), 0.0f);
+}
+
+TEST_F(XYMotionTest, UpdatingAllocatesNothing) {
+    openEditor();
+    replayRamp(0, APlugin::XY_PING_PONG);
+    choose(XY_TIME_QUANT_TAG, 7, 30.99f);
+    choose(XY_SPACE_QUANT_TAG, 2, 4.99f);
+    replayRamp(1);
+    playMode(APlugin::XY_FOLLOWER, 1);
+    recordMode(APlugin::XY_RECORDING, 2);
+    plugin->follower.update(0.5f, true);
+    plugin->setXYRecord(2, 0.5f, 0.5f);
+    AllocationCounter counter;
+    for (int n = 0; n < 20000; ++n) {
+        if (n % 1000 == 0) set(XY_MIDI_X_TAG[2], static_cast<float>(n) / 20000.0f);
+        frame();
+    }
+    EXPECT_EQ(counter.count(), 0u);
+}
+
+TEST_F(XYMotionTest, EditorThreadAndRenderThreadShareTheStateSafely) {
+    replayRamp(0);
+    recordMode(APlugin::XY_RECORDING, 1);
+    std::atomic<bool> done{false};
+    std::thread editor([&] {
+        for (int n = 0; !done.load(); ++n) {
+            const float v = static_cast<float>(n % 101) / 100.0f;
+            plugin->setXY(2, v, 1.0f - v);
+            if (n % 50 == 0) plugin->startXYRecord(1);
+            plugin->setXYRecord(1, v, v);
+            if (n % 50 == 49) plugin->endXYRecord(1);
+            float hx = 0.0f, hy = 0.0f;
+            plugin->getXYEditor(0, hx, hy);
+            ASSERT_TRUE(hx >= 0.0f && hx <= 1.0f);
+            (void)plugin->getUpdateXY(1);
+            if (n % 200 == 0) plugin->resetXYS();
+        }
+    });
+    run(30000);
+    done = true;
+    editor.join();
+    for (int i = 0; i < XY_PATH_POINTS; ++i) {
+        float px = -1.0f, py = -1.0f;
+        plugin->getXYValues(1, i, px, py);
+        EXPECT_TRUE(px >= 0.0f && px <= 1.0f && py >= 0.0f && py <= 1.0f) << i;
+    }
+    for (float v : plugin->modSourceValues) EXPECT_TRUE(v >= -1.0f && v <= 1.0f);
+}
