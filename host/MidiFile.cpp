@@ -3,16 +3,21 @@
 // libsmf's header needs glib's declarations ahead of it in C++.
 #include <glib.h>
 #include <smf.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <fstream>
 #include <memory>
+#include <sstream>
 
 #include "host/HostError.h"
+#include "host/MidiFileCheck.h"
 
 namespace {
+
+// Far above any song; refuses to load arbitrary big files into memory.
+constexpr std::streamoff LARGEST_FILE = 64 << 20;
 
 struct SmfDelete {
     void operator()(smf_t* smf) const { smf_delete(smf); }
@@ -51,10 +56,19 @@ bool isChannelMessage(const smf_event_t* event) {
 }  // namespace
 
 MidiSong readMidiFile(const std::string& path, double sampleRate, std::optional<double> tempo) {
-    if (access(path.c_str(), R_OK) != 0)
-        throw fileError(path, std::string("cannot be read (") + std::strerror(errno) + ")");
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in) throw fileError(path, std::string("cannot be read (") + std::strerror(errno) + ")");
+    if (in.tellg() > LARGEST_FILE) throw fileError(path, "is too large to be a MIDI file");
+    in.seekg(0);
+    std::ostringstream content;
+    content << in.rdbuf();
+    const std::string text = content.str();
+    const std::vector<unsigned char> bytes(text.begin(), text.end());
+    if (const std::string problem = midiFileProblem(bytes); !problem.empty())
+        throw fileError(path, "is not a MIDI file we can read (" + problem + ")");
+
     SmfLogCapture log;
-    std::unique_ptr<smf_t, SmfDelete> smf(smf_load(path.c_str()));
+    std::unique_ptr<smf_t, SmfDelete> smf(smf_load_from_memory(bytes.data(), static_cast<int>(bytes.size())));
     // libsmf loads some broken files anyway, truncating what it cannot parse; those are
     // refused too rather than played in part.
     const auto refuseWhenBroken = [&] {

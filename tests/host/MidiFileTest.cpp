@@ -112,7 +112,51 @@ TEST(MidiFile, BadFilesAreNamedInOneLine) {
     // A header that promises a track the file does not hold.
     folder.write("cut.mid", std::string("MThd\0\0\0\x06\0\x01\0\x01\0\x60MTrk\0\0\0\x40\0\x90\x3C", 30));
     message = errorMessage([&] { readMidiFile(folder.path("cut.mid"), 44100.0, std::nullopt); });
-    EXPECT_NE(message.find("cut.mid: is not a MIDI file we can read"), std::string::npos) << message;
+    EXPECT_NE(message.find("cut.mid: is not a MIDI file we can read (a chunk runs past the end of the file)"),
+              std::string::npos)
+        << message;
+}
+
+// A one-track file around the given track bytes.
+std::string withTrack(const std::string& track, int declaredTracks = 1) {
+    std::string file("MThd\0\0\0\x06\0\0\0", 11);
+    file += static_cast<char>(declaredTracks);
+    file += std::string("\0\x60MTrk\0\0\0", 9);
+    file += static_cast<char>(track.size());
+    return file + track;
+}
+
+// Files libsmf would load in part, misread or stop the program on are refused up front.
+TEST(MidiFile, StructuralFaultsAreRefusedBeforeLoading) {
+    TempFolder folder;
+    const std::string end("\0\xFF\x2F\0", 4);
+    folder.write("fine.mid", withTrack(std::string("\0\x90\x3C\x40\x10\x3E\x40", 7) + end));
+    const MidiSong fine = readMidiFile(folder.path("fine.mid"), 48000.0, std::nullopt);
+    ASSERT_EQ(fine.messages.size(), 2u);  // the second note in running status
+    EXPECT_EQ(fine.messages[1].frame, 4000u);
+    EXPECT_EQ(fine.messages[1].status, 0x90);
+    EXPECT_EQ(fine.messages[1].data1, 0x3E);
+
+    const std::pair<std::string, std::string> faults[] = {
+        {withTrack(std::string("\0\x90\x3C\x40", 4)), "no end-of-track marker"},
+        {withTrack(std::string("\0\x3C\x40", 3) + end), "a data byte without a status"},
+        {withTrack(std::string("\0\x90\x3C\x90", 4) + end), "a message is cut short"},
+        {withTrack(std::string("\0\xFF\x51\x02\x07\xA1", 6) + end), "wrong length"},
+        {withTrack(std::string("\0\xFF\x01\x09" "ab", 6) + end), "a meta event runs past the end of the track"},
+        {withTrack(std::string("\0\xF0\x7F\x01", 4) + end), "system exclusive message runs past the end"},
+        {withTrack(std::string("\0\xF8", 2) + end), "does not belong in a file"},
+        {withTrack(std::string("\xFF\xFF\xFF\xFF\x7F\x90\x3C\x40", 8) + end), "an event time runs past"},
+        {withTrack(end + std::string("\0\x90\x3C\x40", 4)), "events follow the end of the track"},
+        {withTrack(end, 2), "the header promises 2 tracks, the file holds 1"},
+        {std::string("MThd\0\0\0\x06\0\x03\0\x01\0\x60", 14), "MIDI file format 3"},
+    };
+    for (const auto& [bytes, problem] : faults) {
+        folder.write("bad.mid", bytes);
+        const std::string message =
+            errorMessage([&] { readMidiFile(folder.path("bad.mid"), 44100.0, std::nullopt); });
+        EXPECT_NE(message.find("bad.mid: is not a MIDI file we can read ("), std::string::npos) << message;
+        EXPECT_NE(message.find(problem), std::string::npos) << message;
+    }
 }
 
 TEST(TempoMap, SecondsAndBeatsConvertBothWaysAcrossChanges) {
