@@ -103,7 +103,7 @@ std::optional<Command> parseCommandLine(const std::vector<std::string>& args, st
             out << app.help();
             return std::nullopt;
         }
-        throw HostError(e.what(), 2);
+        throw HostError(std::string(e.what()) + "; see tarnwell --help", 2);
     }
 
     if (renderApp->parsed()) {

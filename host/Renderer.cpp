@@ -38,18 +38,19 @@ AudioData renderAudio(ComponentHost& component, const RenderJob& job,
     bool first = true;
     for (std::uint64_t pos = 0; pos < total;) {
         auto frames = static_cast<std::uint32_t>(std::min<std::uint64_t>(block, total - pos));
-        for (; nextChange < job.automation.size() && job.automation[nextChange].frame <= pos; ++nextChange)
-            component.scheduleParameter(job.automation[nextChange].id, job.automation[nextChange].value, 0);
-        // A parameter change inside the block ends it, so every change is handed over at the
-        // start of a render and takes effect exactly on its frame.
-        if (nextChange < job.automation.size() && job.automation[nextChange].frame < pos + frames)
-            frames = static_cast<std::uint32_t>(job.automation[nextChange].frame - pos);
         // No more MIDI events per render than the component can queue.
         const std::size_t overflow = nextMidi + MIDI_EVENTS_PER_RENDER;
         if (overflow < job.midi.size() && job.midi[overflow].frame < pos + frames &&
             job.midi[overflow].frame > pos)
             frames = static_cast<std::uint32_t>(job.midi[overflow].frame - pos);
 
+        // Changes inside the block go with it, at their offsets: the component slices its render there.
+        for (; nextChange < job.automation.size() && job.automation[nextChange].frame < pos + frames;
+             ++nextChange) {
+            const ParameterChange& change = job.automation[nextChange];
+            const auto offset = static_cast<std::uint32_t>(change.frame > pos ? change.frame - pos : 0);
+            component.scheduleParameter(change.id, change.value, offset);
+        }
         for (; nextMidi < job.midi.size() && job.midi[nextMidi].frame < pos + frames; ++nextMidi) {
             const MidiMessage& m = job.midi[nextMidi];
             const auto offset = static_cast<std::uint32_t>(m.frame > pos ? m.frame - pos : 0);

@@ -96,9 +96,9 @@ CFHandle readPresetFile(const std::string& path) {
     in.seekg(0);
     const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     const CFHandle data(CFDataCreate(kCFAllocatorDefault, reinterpret_cast<const UInt8*>(bytes.data()),
-                                  static_cast<CFIndex>(bytes.size())));
+                                     static_cast<CFIndex>(bytes.size())));
     CFHandle list(CFPropertyListCreateWithData(kCFAllocatorDefault, static_cast<CFDataRef>(data.get()),
-                                            kCFPropertyListImmutable, nullptr, nullptr));
+                                               kCFPropertyListImmutable, nullptr, nullptr));
     if (!list) throw fileError(path, "is not a saved state (not an XML property list)");
     if (CFGetTypeID(list.get()) != CFDictionaryGetTypeID())
         throw fileError(path, "is not a saved state (the property list holds no dictionary)");

@@ -160,7 +160,8 @@ void runStateShow(const StateShowCommand& command, std::ostream& out, const Host
     const std::vector<ParameterInfo> parameters = component->parameters();
     for (std::size_t p = 0; p < summary.programs.size(); ++p) {
         const StoredProgram& program = summary.programs[p];
-        out << "program " << p << (summary.chunkForm ? " (chunk)" : "") << ": " << program.name << "\n";
+        out << "program " << p << (summary.chunkForm ? " (chunk)" : "") << (program.name.empty() ? "" : ": ")
+            << program.name << "\n";
         for (const ParameterInfo& info : parameters)
             if (!info.name.empty() && info.id < program.values.size())
                 out << parameterLine(info.id, info.name, program.values[info.id]) << "\n";

@@ -19,7 +19,7 @@ struct FakeLog {
         double sampleTime;
         std::uint32_t frames;
         TransportState transport;
-        std::vector<std::pair<std::uint32_t, float>> scheduled;  // id, value (offset 0 only)
+        std::vector<std::pair<std::uint32_t, float>> scheduled;  // id, value
         std::vector<std::uint32_t> scheduledOffsets;
         std::vector<std::uint32_t> midiOffsets;
         std::vector<std::uint8_t> midiStatus;
@@ -71,10 +71,12 @@ public:
     void render(const float* const* input, double sampleTime, std::uint32_t frames,
                 float* const* output) override {
         if (frames > log.maxFrames) throw HostError("render larger than the maximum");
-        for (const auto& [id, value] : pending.scheduled) values.at(id) = value;
-        for (std::uint32_t c = 0; c < 2; ++c) {
-            const float* in = input[c < log.inputChannels ? c : 0];
-            for (std::uint32_t i = 0; i < frames; ++i) output[c][i] = in[i] * values[0];
+        for (std::uint32_t i = 0; i < frames; ++i) {
+            for (std::size_t e = 0; e < pending.scheduled.size(); ++e)
+                if (pending.scheduledOffsets[e] == i)
+                    values.at(pending.scheduled[e].first) = pending.scheduled[e].second;
+            for (std::uint32_t c = 0; c < 2; ++c)
+                output[c][i] = input[c < log.inputChannels ? c : 0][i] * values[0];
         }
         pending.sampleTime = sampleTime;
         pending.frames = frames;

@@ -70,19 +70,18 @@ TEST(Renderer, MonoInputFeedsBothOutputs) {
     EXPECT_EQ(r.output.channels[1], input.channels[0]);
 }
 
-TEST(Renderer, ParameterChangesStartARenderOnTheirFrame) {
+TEST(Renderer, ParameterChangesGoWithTheRenderThatHoldsTheirFrame) {
     const AudioData input = ramp(2, 1000);
     RenderJob job;
     job.input = &input;
     job.blockFrames = 256;
-    job.automation = {{0, 0, 0.5f}, {300, 0, 0.25f}, {512, 0, 1.0f}, {512, 1, 0.75f}};
+    job.automation = {{0, 0, 0.5f}, {300, 0, 0.25f}, {512, 0, 1.0f}, {512, 1, 0.75f}, {999, 1, 0.0f}};
     const Rendered r = run(job, 2);
-    EXPECT_EQ(sizes(r.log), (std::vector<std::uint32_t>{256, 44, 212, 256, 232}));
-    EXPECT_EQ(r.log.renders[0].scheduled.size(), 1u);
-    EXPECT_EQ(r.log.renders[2].scheduled.size(), 1u);
-    EXPECT_EQ(r.log.renders[3].scheduled.size(), 2u);
-    for (const auto& render : r.log.renders)
-        for (std::uint32_t offset : render.scheduledOffsets) EXPECT_EQ(offset, 0u);
+    EXPECT_EQ(sizes(r.log), (std::vector<std::uint32_t>{256, 256, 256, 232}));
+    EXPECT_EQ(r.log.renders[0].scheduledOffsets, (std::vector<std::uint32_t>{0}));
+    EXPECT_EQ(r.log.renders[1].scheduledOffsets, (std::vector<std::uint32_t>{44}));
+    EXPECT_EQ(r.log.renders[2].scheduledOffsets, (std::vector<std::uint32_t>{0, 0}));
+    EXPECT_EQ(r.log.renders[3].scheduledOffsets, (std::vector<std::uint32_t>{231}));
     for (std::size_t i = 0; i < 1000; ++i) {
         const float gain = i < 300 ? 0.5f : i < 512 ? 0.25f : 1.0f;
         ASSERT_EQ(r.output.channels[0][i], input.channels[0][i] * gain) << i;
