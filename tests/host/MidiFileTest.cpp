@@ -110,7 +110,7 @@ TEST(MidiFile, BadFilesAreNamedInOneLine) {
     EXPECT_EQ(message.find('\n'), std::string::npos);
 
     // A header that promises a track the file does not hold.
-    folder.write("cut.mid", std::string("MThd\0\0\0\x06\0\x01\0\x01\0\x60MTrk\0\0\0\x40\0\x90\x3C", 30));
+    folder.write("cut.mid", std::string("MThd\0\0\0\x06\0\x01\0\x01\0\x60MTrk\0\0\0\x40\0\x90\x3C", 25));
     message = errorMessage([&] { readMidiFile(folder.path("cut.mid"), 44100.0, std::nullopt); });
     EXPECT_NE(message.find("cut.mid: is not a MIDI file we can read (a chunk runs past the end of the file)"),
               std::string::npos)
