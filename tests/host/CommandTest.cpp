@@ -93,18 +93,6 @@ TEST_F(Command, PresetsAndSettingsAreFoundByNameOrNumber) {
     EXPECT_EQ(log.setValues, (std::map<std::uint32_t, float>{{3, 0.1f}, {5, 0.2f}}));  // the exact name wins
 }
 
-TEST_F(Command, ListsPresetsAndNamedParameters) {
-    const Outcome presets = run({"presets"});
-    EXPECT_EQ(presets.status, 0);
-    EXPECT_EQ(presets.out, "0  Warm Room\n1  Cold Gate\n");
-
-    const Outcome params = run({"params"});
-    EXPECT_EQ(params.status, 0);
-    EXPECT_NE(params.out.find("   1  Cutoff"), std::string::npos);
-    EXPECT_NE(params.out.find("0.500000"), std::string::npos);
-    EXPECT_EQ(std::count(params.out.begin(), params.out.end(), '\n'), 5);  // unnamed slots are left out
-}
-
 TEST_F(Command, SavedStatesComeBack) {
     ASSERT_EQ(run({"state", "save", "@bright.aupreset", "--set", "Cutoff=0.125", "--set", "7=1"}).status, 0);
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"bright.aupreset"});

@@ -142,7 +142,11 @@ TEST(MidiFile, StructuralFaultsAreRefusedBeforeLoading) {
         {withTrack(std::string("\0\x3C\x40", 3) + end), "a data byte without a status"},
         {withTrack(std::string("\0\x90\x3C\x90", 4) + end), "a message is cut short"},
         {withTrack(std::string("\0\xFF\x51\x02\x07\xA1", 6) + end), "wrong length"},
-        {withTrack(std::string("\0\xFF\x01\x09" "ab", 6) + end), "a meta event runs past the end of the track"},
+        {withTrack(std::string("\0\xFF\x01\x09"
+                               "ab",
+                               6) +
+                   end),
+         "a meta event runs past the end of the track"},
         {withTrack(std::string("\0\xF0\x7F\x01", 4) + end), "system exclusive message runs past the end"},
         {withTrack(std::string("\0\xF8", 2) + end), "does not belong in a file"},
         {withTrack(std::string("\xFF\xFF\xFF\xFF\x7F\x90\x3C\x40", 8) + end), "an event time runs past"},

@@ -59,17 +59,6 @@ TEST(Renderer, BlocksCoverInputAndTailOnce) {
     for (std::size_t i = 1000; i < 1100; ++i) ASSERT_EQ(r.output.channels[0][i], 0.0f) << "tail is silence";
 }
 
-TEST(Renderer, MonoInputFeedsBothOutputs) {
-    const AudioData input = ramp(1, 300);
-    RenderJob job;
-    job.input = &input;
-    job.blockFrames = 128;
-    const Rendered r = run(job, 1);
-    ASSERT_EQ(r.output.channels.size(), 2u);
-    EXPECT_EQ(r.output.channels[0], input.channels[0]);
-    EXPECT_EQ(r.output.channels[1], input.channels[0]);
-}
-
 TEST(Renderer, ParameterChangesGoWithTheRenderThatHoldsTheirFrame) {
     const AudioData input = ramp(2, 1000);
     RenderJob job;

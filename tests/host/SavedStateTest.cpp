@@ -159,9 +159,4 @@ TEST(SavedState, UnreadableFilesAreRefused) {
     EXPECT_NE(refused("list.aupreset").find("holds no dictionary"), std::string::npos);
 }
 
-TEST(SavedState, FourCharacterCodes) {
-    EXPECT_EQ(fourCharText(0x61756D66), "aumf");
-    EXPECT_EQ(fourCharText(1), "0x00000001");
-}
-
 }  // namespace
