@@ -1,0 +1,32 @@
+#pragma once
+
+// An output file that appears under its name only when it is complete: the bytes go to a
+// temporary file in the same folder, which commit() renames over the target. Until then, and
+// whenever the object goes away uncommitted, the target is untouched and the temporary removed.
+
+#include <string>
+
+class AtomicOutput {
+public:
+    // Throws HostError naming target when the folder cannot take a new file.
+    explicit AtomicOutput(std::string target);
+    ~AtomicOutput();
+    AtomicOutput(const AtomicOutput&) = delete;
+    AtomicOutput& operator=(const AtomicOutput&) = delete;
+
+    // Open for writing until commit; whoever writes through it must not close it.
+    int descriptor() const { return fd; }
+    const std::string& target() const { return targetPath; }
+
+    void write(const void* bytes, std::size_t length);
+    // Flushes to disk and renames; throws HostError naming the target on failure.
+    void commit();
+
+private:
+    void discard();
+
+    std::string targetPath;
+    std::string tempPath;
+    int fd = -1;
+    bool committed = false;
+};

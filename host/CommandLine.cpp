@@ -1,0 +1,123 @@
+#include "host/CommandLine.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+#include "host/HostError.h"
+
+namespace {
+
+constexpr const char* DESCRIPTION =
+    "Renders audio through the Tarnwell effect component and manages its presets and saved states.";
+
+void addSoundOptions(CLI::App& command, std::string& preset, std::vector<std::string>& settings) {
+    command.add_option("--preset", preset, "start from this factory preset (name or number)")
+        ->type_name("NAME|NUMBER");
+    command
+        .add_option("--set", settings, "set a parameter, by name or index, to a value in 0..1 (repeatable)")
+        ->type_name("NAME=VALUE")
+        ->allow_extra_args(false);
+}
+
+SoundOptions soundOptions(const std::string& preset, const std::vector<std::string>& settings) {
+    SoundOptions sound{preset, {}};
+    for (const std::string& s : settings) sound.settings.push_back(parseSetting(s));
+    return sound;
+}
+
+}  // namespace
+
+ParameterSetting parseSetting(const std::string& text) {
+    const std::size_t equals = text.rfind('=');
+    if (equals == std::string::npos || equals == 0)
+        throw HostError("--set " + text + ": expected NAME=VALUE", 2);
+    ParameterSetting setting{text, text.substr(0, equals), 0.0f};
+    const std::string value = text.substr(equals + 1);
+    char* end = nullptr;
+    errno = 0;
+    const double number = std::strtod(value.c_str(), &end);
+    if (value.empty() || end != value.c_str() + value.size() || errno != 0 || !std::isfinite(number))
+        throw HostError("--set " + text + ": the value \"" + value + "\" is not a number", 2);
+    if (number < 0.0 || number > 1.0)
+        throw HostError("--set " + text + ": the value " + value + " is outside 0..1", 2);
+    setting.value = static_cast<float>(number);
+    return setting;
+}
+
+std::optional<Command> parseCommandLine(const std::vector<std::string>& args, std::ostream& out) {
+    CLI::App app{DESCRIPTION, "tarnwell"};
+    app.require_subcommand(1);
+
+    RenderCommand render;
+    std::vector<std::string> files;
+    std::string renderPreset;
+    std::vector<std::string> renderSettings;
+    double tempo = 0.0;
+    CLI::App* renderApp = app.add_subcommand(
+        "render",
+        "render an audio file (or, with no INPUT, the built-in demo loop) to OUTPUT (.wav, .aiff, .flac)");
+    renderApp->add_option("files", files, "[INPUT] OUTPUT")->expected(1, 2)->required()->type_name("");
+    addSoundOptions(*renderApp, renderPreset, renderSettings);
+    renderApp->add_option("--state", render.stateFile, "start from a saved state")
+        ->type_name("FILE.aupreset");
+    renderApp->add_option("--midi", render.midiFile, "play this MIDI file into the effect")
+        ->type_name("FILE.mid");
+    CLI::Option* tempoOption =
+        renderApp->add_option("--tempo", tempo, "song tempo (default: the MIDI file's, else 120)")
+            ->type_name("BPM")
+            ->check(CLI::Range(1.0, 999.0));
+    renderApp->add_option("--block", render.blockFrames, "frames per render call")
+        ->type_name("FRAMES")
+        ->capture_default_str()
+        ->check(CLI::Range(1u, LARGEST_BLOCK_FRAMES));
+    renderApp->add_option("--tail", render.tailSeconds, "seconds rendered after the input ends")
+        ->type_name("SECONDS")
+        ->capture_default_str()
+        ->check(CLI::Range(0.0, 600.0));
+
+    app.add_subcommand("presets", "list the factory presets");
+    app.add_subcommand("params", "list index, name and value of every named parameter");
+
+    CLI::App* stateApp = app.add_subcommand("state", "save or show a saved state (.aupreset)");
+    stateApp->require_subcommand(1);
+    StateSaveCommand save;
+    std::string savePreset;
+    std::vector<std::string> saveSettings;
+    CLI::App* saveApp = stateApp->add_subcommand("save", "save the state of a new instance");
+    saveApp->add_option("file", save.file, "where to save")->required()->type_name("FILE.aupreset");
+    addSoundOptions(*saveApp, savePreset, saveSettings);
+    StateShowCommand show;
+    CLI::App* showApp = stateApp->add_subcommand("show", "show what a saved state holds");
+    showApp->add_option("file", show.file, "the saved state")->required()->type_name("FILE.aupreset");
+
+    // CLI11 takes its arguments last first.
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::ParseError& e) {
+        // Help, for the whole command or a subcommand, comes as a parse "error" that succeeds.
+        if (e.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
+            out << app.help();
+            return std::nullopt;
+        }
+        throw HostError(std::string(e.what()) + "; see tarnwell --help", 2);
+    }
+
+    if (renderApp->parsed()) {
+        render.input = files.size() == 2 ? files[0] : std::string();
+        render.output = files.back();
+        render.sound = soundOptions(renderPreset, renderSettings);
+        if (*tempoOption) render.tempo = tempo;
+        return render;
+    }
+    if (saveApp->parsed()) {
+        save.sound = soundOptions(savePreset, saveSettings);
+        return save;
+    }
+    if (showApp->parsed()) return show;
+    if (app.got_subcommand("presets")) return PresetsCommand{};
+    return ParamsCommand{};
+}

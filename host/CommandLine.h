@@ -1,0 +1,58 @@
+#pragma once
+
+// The tarnwell command line: subcommands and options, checked as far as they can be without
+// the component (names of presets and parameters are checked once it is loaded).
+
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <variant>
+#include <vector>
+
+// --set NAME=VALUE, as given and split.
+struct ParameterSetting {
+    std::string text;  // as typed, for messages
+    std::string name;  // a parameter name or index
+    float value;       // 0..1
+};
+
+// What a rendered or saved sound starts from: a factory preset, then single parameters.
+struct SoundOptions {
+    std::string preset;  // name or number; empty for none
+    std::vector<ParameterSetting> settings;
+};
+
+inline constexpr std::uint32_t DEFAULT_BLOCK_FRAMES = 512;
+inline constexpr std::uint32_t LARGEST_BLOCK_FRAMES = 4096;
+inline constexpr double DEFAULT_TAIL_SECONDS = 2.0;
+
+struct RenderCommand {
+    std::string input;  // empty: the built-in demo material
+    std::string output;
+    SoundOptions sound;
+    std::string stateFile;
+    std::string midiFile;
+    std::optional<double> tempo;
+    std::uint32_t blockFrames = DEFAULT_BLOCK_FRAMES;
+    double tailSeconds = DEFAULT_TAIL_SECONDS;
+};
+struct PresetsCommand {};
+struct ParamsCommand {};
+struct StateSaveCommand {
+    std::string file;
+    SoundOptions sound;
+};
+struct StateShowCommand {
+    std::string file;
+};
+
+using Command =
+    std::variant<RenderCommand, PresetsCommand, ParamsCommand, StateSaveCommand, StateShowCommand>;
+
+// args without the program name. Help goes to out and gives nullopt; a bad command line
+// throws HostError with exit status 2.
+std::optional<Command> parseCommandLine(const std::vector<std::string>& args, std::ostream& out);
+
+// Splits and checks "NAME=VALUE"; throws HostError naming the setting.
+ParameterSetting parseSetting(const std::string& text);

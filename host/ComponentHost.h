@@ -1,0 +1,69 @@
+#pragma once
+
+// What the command needs from a loaded effect component, in host terms. The real one drives
+// the component through its entry points and the AudioUnit calls; the render loop, the files
+// and the command line only see this.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "host/CFHandle.h"
+#include "host/SavedState.h"
+
+struct FactoryPreset {
+    std::int32_t number;
+    std::string name;
+};
+
+struct ParameterInfo {
+    std::uint32_t id;
+    std::string name;  // empty for slots without a name
+};
+
+// The song position the host reports for the next render, as its tempo and transport
+// callbacks answer it.
+struct TransportState {
+    double tempo = 120.0;
+    double beat = 0.0;          // quarter notes since the start
+    double barStartBeat = 0.0;  // the beat on which the current bar began
+    std::uint32_t samplesToNextBeat = 0;
+    int numerator = 4;
+    int denominator = 4;
+    double sampleInTimeline = 0.0;
+    bool playing = true;
+    bool changed = false;  // the transport started or stopped since the last render
+};
+
+class ComponentHost {
+public:
+    virtual ~ComponentHost() = default;
+
+    virtual ComponentIdentity identity() const = 0;
+    virtual StateLayout stateLayout() = 0;
+
+    // Stream formats (inputChannels in, stereo out, float, one buffer per channel), the largest
+    // render, then initialisation. Throws HostError when the component refuses.
+    virtual void initialize(double sampleRate, std::uint32_t inputChannels, std::uint32_t maxFrames) = 0;
+
+    virtual std::vector<FactoryPreset> factoryPresets() = 0;
+    virtual void selectFactoryPreset(std::int32_t number) = 0;
+
+    virtual std::vector<ParameterInfo> parameters() = 0;
+    virtual float parameter(std::uint32_t id) = 0;
+    virtual void setParameter(std::uint32_t id, float value) = 0;
+    // A change that belongs to the next render, at frameOffset within it.
+    virtual void scheduleParameter(std::uint32_t id, float value, std::uint32_t frameOffset) = 0;
+    virtual void queueMidi(std::uint8_t status, std::uint8_t data1, std::uint8_t data2,
+                           std::uint32_t frameOffset) = 0;
+    virtual void setTransport(const TransportState& transport) = 0;
+
+    // One render of frames (at most maxFrames): the component pulls input[c][0..frames) for each
+    // of its input channels and its stereo output lands in output[0] and output[1].
+    virtual void render(const float* const* input, double sampleTime, std::uint32_t frames,
+                        float* const* output) = 0;
+
+    // The class-info dictionary (a new reference) and its restoration.
+    virtual CFHandle saveState() = 0;
+    virtual void restoreState(CFPropertyListRef state) = 0;
+};

@@ -1,0 +1,195 @@
+#include "host/SavedState.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include "host/AtomicOutput.h"
+#include "host/HostError.h"
+
+namespace {
+
+constexpr std::size_t NAME_BYTES = 28;
+constexpr std::size_t CHUNK_NAME_BYTES = 32;
+// Far above any state of ours; refuses to load arbitrary big files into memory.
+constexpr std::streamoff LARGEST_FILE = 64 << 20;
+
+CFHandle text(const char* utf8) {
+    return CFHandle(CFStringCreateWithCString(kCFAllocatorDefault, utf8, kCFStringEncodingUTF8));
+}
+
+CFTypeRef lookup(CFDictionaryRef dict, const char* key) {
+    const CFHandle k = text(key);
+    return CFDictionaryGetValue(dict, k.get());
+}
+
+void store(CFMutableDictionaryRef dict, const char* key, const CFHandle& value) {
+    const CFHandle k = text(key);
+    CFDictionarySetValue(dict, k.get(), value.get());
+}
+
+CFHandle integer(SInt64 value) {
+    return CFHandle(CFNumberCreate(kCFAllocatorDefault, kCFNumberSInt64Type, &value));
+}
+
+std::optional<SInt64> integerValue(CFTypeRef value) {
+    SInt64 result = 0;
+    if (CFGetTypeID(value) != CFNumberGetTypeID() ||
+        !CFNumberGetValue(static_cast<CFNumberRef>(value), kCFNumberSInt64Type, &result))
+        return std::nullopt;
+    return result;
+}
+
+std::string stringValue(CFTypeRef value) {
+    if (CFGetTypeID(value) != CFStringGetTypeID()) return {};
+    std::vector<char> buffer(1024);
+    if (!CFStringGetCString(static_cast<CFStringRef>(value), buffer.data(),
+                            static_cast<CFIndex>(buffer.size()), kCFStringEncodingUTF8))
+        return {};
+    return buffer.data();
+}
+
+std::string nameFromBytes(const UInt8* bytes, std::size_t size) {
+    std::string name(reinterpret_cast<const char*>(bytes), size - 1);  // the last byte is always the end
+    return name.substr(0, name.find('\0'));
+}
+
+float floatFromBits(std::uint32_t bits) {
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+std::uint32_t bigEndian(const UInt8* p) {
+    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
+}
+
+std::uint32_t littleEndian(const UInt8* p) {
+    return (std::uint32_t{p[3]} << 24) | (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[1]} << 8) | p[0];
+}
+
+}  // namespace
+
+std::string fourCharText(OSType code) {
+    std::string result;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        const auto c = static_cast<unsigned char>(code >> shift);
+        if (!std::isprint(c)) {
+            char hex[16];
+            std::snprintf(hex, sizeof hex, "0x%08X", static_cast<unsigned>(code));
+            return hex;
+        }
+        result += static_cast<char>(c);
+    }
+    return result;
+}
+
+CFHandle readPresetFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in) throw fileError(path, std::string("cannot be read (") + std::strerror(errno) + ")");
+    const std::streamoff size = in.tellg();
+    if (size < 0) throw fileError(path, "cannot be read");
+    if (size > LARGEST_FILE) throw fileError(path, "is too large to be a saved state");
+    in.seekg(0);
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const CFHandle data(CFDataCreate(kCFAllocatorDefault, reinterpret_cast<const UInt8*>(bytes.data()),
+                                     static_cast<CFIndex>(bytes.size())));
+    CFHandle list(CFPropertyListCreateWithData(kCFAllocatorDefault, static_cast<CFDataRef>(data.get()),
+                                               kCFPropertyListImmutable, nullptr, nullptr));
+    if (!list) throw fileError(path, "is not a saved state (not an XML property list)");
+    if (CFGetTypeID(list.get()) != CFDictionaryGetTypeID())
+        throw fileError(path, "is not a saved state (the property list holds no dictionary)");
+    return list;
+}
+
+void writePresetFile(const std::string& path, CFPropertyListRef state) {
+    const CFHandle data(
+        CFPropertyListCreateData(kCFAllocatorDefault, state, kCFPropertyListXMLFormat_v1_0, 0, nullptr));
+    if (!data) throw fileError(path, "cannot be written: the state is not a property list");
+    AtomicOutput out(path);
+    const auto* bytes = static_cast<CFDataRef>(data.get());
+    out.write(CFDataGetBytePtr(bytes), static_cast<std::size_t>(CFDataGetLength(bytes)));
+    out.commit();
+}
+
+void completePresetKeys(CFMutableDictionaryRef state, const ComponentIdentity& identity,
+                        const std::string& name) {
+    const std::pair<const char*, SInt64> keys[] = {{"type", identity.type},
+                                                   {"subtype", identity.subtype},
+                                                   {"manufacturer", identity.manufacturer},
+                                                   {"version", 0}};
+    for (const auto& [key, value] : keys)
+        if (lookup(state, key) == nullptr) store(state, key, integer(value));
+    store(state, "name", text(name.c_str()));
+}
+
+StateSummary inspectSavedState(CFDictionaryRef state, const std::string& path,
+                               const ComponentIdentity& identity, const StateLayout& layout) {
+    StateSummary summary;
+    summary.name = stringValue(lookup(state, "name"));
+
+    const auto type = integerValue(lookup(state, "type"));
+    const auto subtype = integerValue(lookup(state, "subtype"));
+    const auto manufacturer = integerValue(lookup(state, "manufacturer"));
+    if (!type || !subtype || !manufacturer)
+        throw fileError(path, "is not a saved state (type, subtype or manufacturer missing)");
+    summary.identity = {static_cast<OSType>(*type), static_cast<OSType>(*subtype),
+                        static_cast<OSType>(*manufacturer)};
+    if (summary.identity.type != identity.type || summary.identity.subtype != identity.subtype ||
+        summary.identity.manufacturer != identity.manufacturer)
+        throw fileError(path, "belongs to another component (" + fourCharText(summary.identity.type) + " " +
+                                  fourCharText(summary.identity.subtype) + " " +
+                                  fourCharText(summary.identity.manufacturer) + ")");
+
+    if (CFTypeRef current = lookup(state, "mCurPreset")) {
+        const auto number = integerValue(current);
+        if (!number || *number < INT32_MIN || *number > INT32_MAX)
+            throw fileError(path, "is not a saved state (mCurPreset is not a program number)");
+        summary.currentPreset = static_cast<std::int32_t>(*number);
+    }
+
+    const std::size_t values = layout.parameters;
+    CFTypeRef complete = lookup(state, "mCompleteData");
+    CFTypeRef chunk = lookup(state, "mChunkData");
+    if (complete != nullptr) {
+        if (CFGetTypeID(complete) != CFDataGetTypeID())
+            throw fileError(path, "is not a saved state (mCompleteData is not data)");
+        const auto* data = static_cast<CFDataRef>(complete);
+        const std::size_t record = NAME_BYTES + 4 * values;
+        const std::size_t expected = layout.programs * record;
+        const auto size = static_cast<std::size_t>(CFDataGetLength(data));
+        if (size != expected)
+            throw fileError(path, "holds program data of the wrong size (" + std::to_string(size) +
+                                      " bytes where " + std::to_string(expected) + " belong)");
+        const UInt8* bytes = CFDataGetBytePtr(data);
+        for (std::size_t p = 0; p < layout.programs; ++p) {
+            const UInt8* r = bytes + p * record;
+            StoredProgram program{nameFromBytes(r, NAME_BYTES), std::vector<float>(values)};
+            for (std::size_t i = 0; i < values; ++i)
+                program.values[i] = floatFromBits(bigEndian(r + NAME_BYTES + 4 * i));
+            summary.programs.push_back(std::move(program));
+        }
+    } else if (chunk != nullptr) {
+        if (CFGetTypeID(chunk) != CFDataGetTypeID())
+            throw fileError(path, "is not a saved state (mChunkData is not data)");
+        const auto* data = static_cast<CFDataRef>(chunk);
+        const std::size_t expected = 4 * values + CHUNK_NAME_BYTES;
+        const auto size = static_cast<std::size_t>(CFDataGetLength(data));
+        if (size != expected)
+            throw fileError(path, "holds a chunk of the wrong size (" + std::to_string(size) +
+                                      " bytes where " + std::to_string(expected) + " belong)");
+        const UInt8* bytes = CFDataGetBytePtr(data);
+        StoredProgram program{nameFromBytes(bytes + 4 * values, CHUNK_NAME_BYTES),
+                              std::vector<float>(values)};
+        for (std::size_t i = 0; i < values; ++i)
+            program.values[i] = floatFromBits(littleEndian(bytes + 4 * i));
+        summary.chunkForm = true;
+        summary.programs.push_back(std::move(program));
+    } else {
+        throw fileError(path, "is not a saved state (it holds no program data)");
+    }
+    return summary;
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+// Saved states as .aupreset files: the component's class-info dictionary written as an XML
+// property list, with the keys that say which component it belongs to (type, subtype,
+// manufacturer), the format version and a name. Reading checks a file against the component
+// before anything reaches it, so a bad file never changes the sound.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/CFHandle.h"
+#include "sdk/corefoundation/CoreFoundation.h"
+
+struct ComponentIdentity {
+    OSType type = 0;
+    OSType subtype = 0;
+    OSType manufacturer = 0;
+};
+
+// What the component stores per program: a 28-byte name and one float per parameter.
+struct StateLayout {
+    std::uint32_t programs = 1;
+    std::uint32_t parameters = 1024;
+};
+
+struct StoredProgram {
+    std::string name;
+    std::vector<float> values;
+};
+
+struct StateSummary {
+    std::string name;
+    ComponentIdentity identity;
+    std::optional<std::int32_t> currentPreset;
+    bool chunkForm = false;  // the effect's own chunk rather than the program records
+    std::vector<StoredProgram> programs;
+};
+
+// "aumf"; codes with bytes outside printable ASCII come out as a hexadecimal number.
+std::string fourCharText(OSType code);
+
+// The dictionary of a preset file. Throws HostError naming path when it cannot be read or is not
+// a property list holding a dictionary.
+CFHandle readPresetFile(const std::string& path);
+// Writes state as an XML property list; the file appears only when complete.
+void writePresetFile(const std::string& path, CFPropertyListRef state);
+
+// Sets name and fills in the identity and version keys the component left out.
+void completePresetKeys(CFMutableDictionaryRef state, const ComponentIdentity& identity,
+                        const std::string& name);
+
+// Reads the keys and the stored programs. Throws HostError naming path when the state belongs to
+// another component, holds no program data, or holds program data of the wrong size.
+StateSummary inspectSavedState(CFDictionaryRef state, const std::string& path,
+                               const ComponentIdentity& identity, const StateLayout& layout);

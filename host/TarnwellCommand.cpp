@@ -1,0 +1,235 @@
+#include "host/TarnwellCommand.h"
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+
+#include "host/AudioFile.h"
+#include "host/DemoMaterial.h"
+#include "host/HostError.h"
+#include "host/MidiFile.h"
+#include "host/ProgressBar.h"
+#include "host/Renderer.h"
+#include "host/SavedState.h"
+
+namespace {
+
+// Listing and saving use a fresh instance at the rate and size a host would start with.
+constexpr double DEFAULT_SAMPLE_RATE = 44100.0;
+constexpr std::uint32_t DEFAULT_INPUTS = 2;
+
+bool isIndex(const std::string& text) {
+    return !text.empty() && text.size() < 10 &&
+           std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
+}
+
+bool sameIgnoringCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(),
+                      [](unsigned char x, unsigned char y) { return std::tolower(x) == std::tolower(y); });
+}
+
+// The one entry whose name is text exactly, else the one that matches ignoring case.
+template <typename T>
+std::vector<const T*> matchesByName(const std::string& text, const std::vector<T>& items) {
+    std::vector<const T*> exact, loose;
+    for (const T& item : items) {
+        if (item.name.empty()) continue;
+        if (item.name == text)
+            exact.push_back(&item);
+        else if (sameIgnoringCase(item.name, text))
+            loose.push_back(&item);
+    }
+    return exact.empty() ? loose : exact;
+}
+
+std::string valueText(float value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.6f", static_cast<double>(value));
+    return text;
+}
+
+std::string parameterLine(std::uint32_t id, const std::string& name, float value) {
+    char line[128];
+    std::snprintf(line, sizeof line, "%4u  %-30s  %s", id, name.c_str(), valueText(value).c_str());
+    return line;
+}
+
+std::unique_ptr<ComponentHost> openInitialized(const HostEnvironment& env, double rate, std::uint32_t inputs,
+                                               std::uint32_t block) {
+    std::unique_ptr<ComponentHost> component = env.openComponent();
+    component->initialize(rate, inputs, block);
+    return component;
+}
+
+// Preset first, then the saved state, then single parameters on top.
+void applySound(ComponentHost& component, const SoundOptions& sound, const CFHandle* state) {
+    if (!sound.preset.empty())
+        component.selectFactoryPreset(resolvePreset(sound.preset, component.factoryPresets()));
+    if (state != nullptr) component.restoreState(state->get());
+    if (sound.settings.empty()) return;
+    const std::vector<ParameterInfo> parameters = component.parameters();
+    for (const ParameterSetting& s : sound.settings)
+        component.setParameter(resolveParameter(s, parameters), s.value);
+}
+
+// A saved state read and checked against the component before it may reach it.
+CFHandle loadCheckedState(const std::string& path, ComponentHost& component) {
+    CFHandle state = readPresetFile(path);
+    inspectSavedState(static_cast<CFDictionaryRef>(state.get()), path, component.identity(),
+                      component.stateLayout());
+    return state;
+}
+
+void runRender(const RenderCommand& command, std::ostream& out, std::ostream& err,
+               const HostEnvironment& env) {
+    checkOutputName(command.output);
+    const AudioData input = command.input.empty() ? makeDemoMaterial() : readAudioFile(command.input);
+    RenderJob job;
+    job.input = &input;
+    job.blockFrames = command.blockFrames;
+    job.tailFrames = static_cast<std::uint64_t>(std::llround(command.tailSeconds * input.sampleRate));
+    job.tempo = TempoMap(command.tempo.value_or(command.input.empty() ? DEMO_TEMPO : 120.0));
+    if (!command.midiFile.empty()) {
+        MidiSong song = readMidiFile(command.midiFile, input.sampleRate, command.tempo);
+        job.midi = std::move(song.messages);
+        job.tempo = song.tempo;
+    }
+
+    const auto component = openInitialized(
+        env, input.sampleRate, static_cast<std::uint32_t>(input.channels.size()), job.blockFrames);
+    std::optional<CFHandle> state;
+    if (!command.stateFile.empty()) state = loadCheckedState(command.stateFile, *component);
+    applySound(*component, command.sound, state ? &*state : nullptr);
+
+    ProgressBar bar(err, env.errorIsTerminal);
+    const auto started = std::chrono::steady_clock::now();
+    const AudioData output = renderAudio(
+        *component, job, [&bar](std::uint64_t done, std::uint64_t total) { bar.update(done, total); });
+    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    bar.finish();
+    writeAudioFile(command.output, output);
+
+    const double seconds = static_cast<double>(output.frames()) / output.sampleRate;
+    char line[256];
+    std::snprintf(line, sizeof line,
+                  "%.2f s of stereo audio at %.0f Hz, rendered %.0fx faster than real time", seconds,
+                  output.sampleRate, elapsed > 0.0 ? seconds / elapsed : 0.0);
+    out << "wrote " << command.output << ": " << line << "\n";
+}
+
+void runPresets(std::ostream& out, const HostEnvironment& env) {
+    const auto component = openInitialized(env, DEFAULT_SAMPLE_RATE, DEFAULT_INPUTS, DEFAULT_BLOCK_FRAMES);
+    for (const FactoryPreset& p : component->factoryPresets()) out << p.number << "  " << p.name << "\n";
+}
+
+void runParams(std::ostream& out, const HostEnvironment& env) {
+    const auto component = openInitialized(env, DEFAULT_SAMPLE_RATE, DEFAULT_INPUTS, DEFAULT_BLOCK_FRAMES);
+    for (const ParameterInfo& p : component->parameters())
+        if (!p.name.empty()) out << parameterLine(p.id, p.name, component->parameter(p.id)) << "\n";
+}
+
+void runStateSave(const StateSaveCommand& command, std::ostream& out, const HostEnvironment& env) {
+    const auto component = openInitialized(env, DEFAULT_SAMPLE_RATE, DEFAULT_INPUTS, DEFAULT_BLOCK_FRAMES);
+    applySound(*component, command.sound, nullptr);
+    CFHandle state = component->saveState();
+    if (!state || CFGetTypeID(state.get()) != CFDictionaryGetTypeID())
+        throw fileError(command.file, "cannot be written: the component gave no state");
+    // The class-info dictionary is ours to extend once handed over.
+    auto* dictionary = const_cast<CFMutableDictionaryRef>(static_cast<CFDictionaryRef>(state.get()));
+    completePresetKeys(dictionary, component->identity(),
+                       std::filesystem::path(command.file).stem().string());
+    writePresetFile(command.file, state.get());
+    out << "saved " << command.file << "\n";
+}
+
+void runStateShow(const StateShowCommand& command, std::ostream& out, const HostEnvironment& env) {
+    const CFHandle state = readPresetFile(command.file);
+    const auto component = env.openComponent();
+    const StateSummary summary = inspectSavedState(static_cast<CFDictionaryRef>(state.get()), command.file,
+                                                   component->identity(), component->stateLayout());
+    out << "name: " << summary.name << "\n";
+    out << "component: " << fourCharText(summary.identity.type) << " "
+        << fourCharText(summary.identity.subtype) << " " << fourCharText(summary.identity.manufacturer)
+        << "\n";
+    if (summary.currentPreset) out << "current program: " << *summary.currentPreset << "\n";
+    const std::vector<ParameterInfo> parameters = component->parameters();
+    for (std::size_t p = 0; p < summary.programs.size(); ++p) {
+        const StoredProgram& program = summary.programs[p];
+        out << "program " << p << (summary.chunkForm ? " (chunk)" : "") << (program.name.empty() ? "" : ": ")
+            << program.name << "\n";
+        for (const ParameterInfo& info : parameters)
+            if (!info.name.empty() && info.id < program.values.size())
+                out << parameterLine(info.id, info.name, program.values[info.id]) << "\n";
+    }
+}
+
+}  // namespace
+
+std::uint32_t resolveParameter(const ParameterSetting& setting,
+                               const std::vector<ParameterInfo>& parameters) {
+    if (isIndex(setting.name)) {
+        const unsigned long index = std::stoul(setting.name);
+        if (index >= parameters.size())
+            throw HostError("--set " + setting.text + ": there is no parameter " + setting.name + " (0.." +
+                            std::to_string(parameters.size() - 1) + ")");
+        return static_cast<std::uint32_t>(index);
+    }
+    const auto found = matchesByName(setting.name, parameters);
+    if (found.empty())
+        throw HostError("--set " + setting.text + ": no parameter is named \"" + setting.name +
+                        "\" (tarnwell params lists them)");
+    if (found.size() > 1)
+        throw HostError("--set " + setting.text + ": \"" + setting.name + "\" names " +
+                        std::to_string(found.size()) + " parameters; use the index");
+    return found.front()->id;
+}
+
+std::int32_t resolvePreset(const std::string& text, const std::vector<FactoryPreset>& presets) {
+    if (isIndex(text)) {
+        const long number = std::stol(text);
+        for (const FactoryPreset& p : presets)
+            if (p.number == number) return p.number;
+        throw HostError("--preset " + text + ": there is no factory preset " + text +
+                        " (tarnwell presets lists them)");
+    }
+    const auto found = matchesByName(text, presets);
+    if (found.empty())
+        throw HostError("--preset " + text + ": no factory preset is named \"" + text +
+                        "\" (tarnwell presets lists them)");
+    return found.front()->number;
+}
+
+int runTarnwell(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                const HostEnvironment& environment) {
+    try {
+        const std::optional<Command> command = parseCommandLine(args, out);
+        if (!command) return 0;
+        std::visit(
+            [&](const auto& c) {
+                using T = std::decay_t<decltype(c)>;
+                if constexpr (std::is_same_v<T, RenderCommand>)
+                    runRender(c, out, err, environment);
+                else if constexpr (std::is_same_v<T, PresetsCommand>)
+                    runPresets(out, environment);
+                else if constexpr (std::is_same_v<T, ParamsCommand>)
+                    runParams(out, environment);
+                else if constexpr (std::is_same_v<T, StateSaveCommand>)
+                    runStateSave(c, out, environment);
+                else
+                    runStateShow(c, out, environment);
+            },
+            *command);
+        return 0;
+    } catch (const HostError& e) {
+        err << "tarnwell: " << e.what() << "\n";
+        return e.exitStatus;
+    } catch (const std::exception& e) {
+        err << "tarnwell: " << e.what() << "\n";
+        return 1;
+    }
+}

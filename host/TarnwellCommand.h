@@ -1,0 +1,29 @@
+#pragma once
+
+// The tarnwell command as a function, so tests can run it the way a shell would.
+
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "host/CommandLine.h"
+#include "host/ComponentHost.h"
+
+struct HostEnvironment {
+    // Loads the component and makes a new instance; throws HostError when it cannot.
+    std::function<std::unique_ptr<ComponentHost>()> openComponent;
+    // Whether the error stream is a terminal that can show a progress bar.
+    bool errorIsTerminal = false;
+};
+
+// args without the program name; returns the exit status. Results go to out, messages to err.
+int runTarnwell(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                const HostEnvironment& environment);
+
+// The parameter a --set names: a name (exact, else ignoring case when that is unambiguous)
+// or an index. Throws HostError naming the setting.
+std::uint32_t resolveParameter(const ParameterSetting& setting, const std::vector<ParameterInfo>& parameters);
+// The factory preset --preset names: a number, else a name as for parameters.
+std::int32_t resolvePreset(const std::string& text, const std::vector<FactoryPreset>& presets);

@@ -1,0 +1,332 @@
+// The host's own path through the built component: the tarnwell command and its component
+// driver against the effect run in-process, saved-state files, scheduled changes, listings.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <sstream>
+
+#include "framework/effectbase/AEffect.h"
+#include "framework/effectbase/AudioEffect.h"
+#include "framework/effectbase/VstRecords.h"
+#include "host/AudioFile.h"
+#include "host/AudioUnitComponent.h"
+#include "host/DemoMaterial.h"
+#include "host/Renderer.h"
+#include "host/TarnwellCommand.h"
+#include "tests/host/TempFolder.h"
+#include "tests/support/PreferencesSandbox.h"
+
+namespace {
+
+using tarnwell::test::PreferencesSandbox;
+using tarnwell::test::TempFolder;
+
+constexpr double RATE = 44100.0;
+
+// The effect itself, driven the way the adapter drives it and answered the way the adapter
+// answers, so its output must match what the component gives the host bit for bit.
+class DirectEffect {
+public:
+    DirectEffect(std::uint32_t maxFrames) {
+        active = this;
+        effect = createEffectInstance(&hostCallback);
+        effect->suspend();
+        effect->setSampleRate(static_cast<float>(RATE));
+        effect->setBlockSize(1024);
+        effect->setProgram(0);
+        effect->suspend();
+        effect->setSampleRate(static_cast<float>(RATE));
+        effect->setBlockSize(static_cast<int>(maxFrames));
+        effect->resume();
+    }
+    ~DirectEffect() {
+        delete effect;
+        active = nullptr;
+    }
+    DirectEffect(const DirectEffect&) = delete;
+    DirectEffect& operator=(const DirectEffect&) = delete;
+
+    void setParameter(std::uint32_t id, float value) { effect->setParameter(static_cast<int>(id), value); }
+
+    // One render: the adapter hands over the MIDI of the block (possibly none), then processes.
+    void process(const float* const* input, std::size_t inputs, double sampleTime, std::uint32_t frames,
+                 const std::vector<MidiMessage>& midi, const TransportState& song, float** output) {
+        renderTime = sampleTime;
+        transport = song;
+        std::vector<VstMidiEvent> events(midi.size());
+        std::vector<VstEvent*> pointers(midi.size() + 2, nullptr);
+        for (std::size_t i = 0; i < midi.size(); ++i) {
+            events[i] = VstMidiEvent{};
+            events[i].type = 1;
+            events[i].byteSize = 24;
+            events[i].deltaFrames = static_cast<int32_t>(midi[i].frame);  // an offset into this block here
+            events[i].midiData[0] = static_cast<char>(midi[i].status);
+            events[i].midiData[1] = static_cast<char>(midi[i].data1);
+            events[i].midiData[2] = static_cast<char>(midi[i].data2);
+            pointers[i] = reinterpret_cast<VstEvent*>(&events[i]);
+        }
+        std::vector<unsigned char> list(sizeof(VstEvents) + pointers.size() * sizeof(VstEvent*));
+        auto* vstEvents = reinterpret_cast<VstEvents*>(list.data());
+        vstEvents->numEvents = static_cast<int32_t>(midi.size());
+        std::memcpy(vstEvents->events, pointers.data(), pointers.size() * sizeof(VstEvent*));
+        effect->dispatcher(EffectOpcode::ProcessEvents, 0, 0, vstEvents, 0.0f);
+
+        std::vector<std::vector<float>> in(2, std::vector<float>(frames));
+        for (std::size_t c = 0; c < 2; ++c)
+            std::memcpy(in[c].data(), input[std::min(c, inputs - 1)], frames * 4);
+        float* ins[2] = {in[0].data(), in[1].data()};
+        effect->processReplacing(ins, output, static_cast<int>(frames));
+    }
+
+private:
+    static intptr_t hostCallback(AEffect*, int32_t request, int32_t, intptr_t, void* ptr, float) {
+        switch (request) {
+            case HostRequest::Automate:
+                return 1;
+            case HostRequest::Version:
+                return 65536;
+            case HostRequest::GetTime:
+                return active != nullptr ? reinterpret_cast<intptr_t>(active->timeInfo()) : 0;
+            case HostRequest::GetSampleRate:
+                return static_cast<intptr_t>(RATE);
+            case 32:  // vendor
+                if (ptr != nullptr) std::strcpy(static_cast<char*>(ptr), "Zelk");
+                return 1;
+            case 33:  // product
+                if (ptr == nullptr) return 0;
+                std::strcpy(static_cast<char*>(ptr), "Default");
+                return 1;
+            case 37:  // can do
+                for (const char* yes : {"sendVstEvents", "sendVstMidiEvent", "sendVstTimeInfo", "supplyIdle"})
+                    if (ptr != nullptr && std::strcmp(static_cast<const char*>(ptr), yes) == 0) return 1;
+                return 0;
+            case 42:
+            case 43:
+            case 44:
+                return 1;
+            default:
+                return 0;
+        }
+    }
+
+    VstTimeInfo* timeInfo() {
+        info = VstTimeInfo{};
+        info.samplePos = renderTime;
+        info.sampleRate = RATE;
+        info.tempo = transport.tempo;
+        info.ppqPos = transport.beat;
+        info.barStartPos = transport.barStartBeat;
+        info.samplesToNextClock = static_cast<int32_t>(transport.samplesToNextBeat);
+        info.timeSigNumerator = transport.numerator;
+        info.timeSigDenominator = transport.denominator;
+        info.flags = timeTempoValid | timePpqPosValid | timeBarsValid | timeSigValid |
+                     (transport.changed ? timeTransportChanged : 0) |
+                     (transport.playing ? timeTransportPlaying : 0);
+        return &info;
+    }
+
+    static inline DirectEffect* active = nullptr;
+    AudioEffect* effect = nullptr;
+    double renderTime = 0.0;
+    TransportState transport;
+    VstTimeInfo info{};
+};
+
+// Records the value of one parameter as each render begins and ends.
+class Probe : public AudioUnitComponent {
+public:
+    struct Render {
+        double start;
+        std::uint32_t frames;
+        float before;
+        float after;
+    };
+    explicit Probe(std::uint32_t id) : AudioUnitComponent(TARNWELL_COMPONENT_PATH), watched(id) {}
+    void render(const float* const* input, double sampleTime, std::uint32_t frames,
+                float* const* output) override {
+        const float before = parameter(watched);
+        AudioUnitComponent::render(input, sampleTime, frames, output);
+        seen.push_back({sampleTime, frames, before, parameter(watched)});
+    }
+    std::vector<Render> seen;
+
+private:
+    std::uint32_t watched;
+};
+
+class LoadedComponent : public ::testing::Test {
+protected:
+    static std::unique_ptr<ComponentHost> open() {
+        return std::make_unique<AudioUnitComponent>(TARNWELL_COMPONENT_PATH);
+    }
+
+    int run(const std::vector<std::string>& args, std::string* out = nullptr) {
+        std::ostringstream o, e;
+        const int status = runTarnwell(args, o, e, HostEnvironment{&open, false});
+        if (out != nullptr) *out = o.str();
+        EXPECT_EQ(e.str(), "");
+        return status;
+    }
+
+    PreferencesSandbox sandbox;  // the effect reads and writes preferences
+    TempFolder folder;
+};
+
+TEST_F(LoadedComponent, RenderingAFileMatchesTheEffectRunInProcess) {
+    AudioData input = makeDemoMaterial();
+    for (auto& c : input.channels) c.resize(static_cast<std::size_t>(1.5 * RATE));
+    writeAudioFile(folder.path("in.wav"), input);
+
+    // Notes and a controller at 100 beats per minute: beat b falls on frame b * 0.6 s.
+    const std::vector<MidiMessage> midi = {
+        {static_cast<std::uint64_t>(0.3 * RATE), 0x90, 60, 100},
+        {static_cast<std::uint64_t>(0.6 * RATE), 0xB0, 1, 64},
+        {static_cast<std::uint64_t>(1.2 * RATE), 0x80, 60, 0},
+    };
+    {
+        // A MIDI file with those events at 96 pulses per beat and a tempo of 100.
+        const unsigned char file[] = {
+            'M', 'T',  'h', 'd', 0,  0,    0, 6,    0,    0,    0,    1,    0,    96,   'M',  'T',
+            'r', 'k',  0,   0,   0,  23,   0, 0xFF, 0x51, 3,    0x09, 0x27, 0xC0,  // 600000 us per beat
+            48,  0x90, 60,  100, 48, 0xB0, 1, 64,   96,   0x80, 60,   0,    0,    0xFF, 0x2F, 0};
+        folder.write("song.mid", std::string(reinterpret_cast<const char*>(file), sizeof file));
+    }
+    ASSERT_EQ(run({"render", folder.path("in.wav"), folder.path("out.wav"), "--midi", folder.path("song.mid"),
+                   "--set", "Block 1 Comb Feed=0.4", "--set", "9=0.7", "--block", "300", "--tail", "0.25"}),
+              0);
+    const AudioData output = readAudioFile(folder.path("out.wav"));
+    const std::size_t frames = input.frames() + static_cast<std::size_t>(0.25 * RATE);
+    ASSERT_EQ(output.frames(), frames);
+
+    DirectEffect direct(300);
+    direct.setParameter(11, 0.4f);
+    direct.setParameter(9, 0.7f);
+    TempoMap tempo(100.0);
+    std::vector<std::vector<float>> expected(2, std::vector<float>(frames));
+    std::vector<float> silence(300, 0.0f);
+    for (std::size_t pos = 0; pos < frames; pos += 300) {
+        const auto n = static_cast<std::uint32_t>(std::min<std::size_t>(300, frames - pos));
+        std::vector<std::vector<float>> in(2, std::vector<float>(n, 0.0f));
+        for (std::size_t c = 0; c < 2; ++c)
+            for (std::size_t i = 0; i < n && pos + i < input.frames(); ++i)
+                in[c][i] = input.channels[c][pos + i];
+        const float* ins[2] = {in[0].data(), in[1].data()};
+        std::vector<MidiMessage> due;
+        for (const MidiMessage& m : midi)
+            if (m.frame >= pos && m.frame < pos + n)
+                due.push_back({m.frame - pos, m.status, m.data1, m.data2});
+        TransportState song = transportAt(tempo, RATE, pos);
+        song.changed = pos == 0;
+        float* outs[2] = {expected[0].data() + pos, expected[1].data() + pos};
+        direct.process(ins, 2, static_cast<double>(pos), n, due, song, outs);
+    }
+    for (std::size_t c = 0; c < 2; ++c)
+        for (std::size_t i = 0; i < frames; ++i)
+            ASSERT_EQ(output.channels[c][i], expected[c][i]) << c << " " << i;
+}
+
+TEST_F(LoadedComponent, ASavedStateFileRestoresEveryValue) {
+    std::vector<float> expected(1024);
+    {
+        const auto component = open();
+        component->initialize(RATE, 2, 256);
+        for (std::uint32_t id = 0; id < 1023; ++id)  // 1023 reloads the factory preset
+            component->setParameter(id, static_cast<float>((id * 53) % 97) / 96.0f);
+        // Switches snap once a program is applied: let the effect settle the values first.
+        CFHandle settled = component->saveState();
+        component->restoreState(settled.get());
+        for (std::uint32_t id = 0; id < 1024; ++id) expected[id] = component->parameter(id);
+        CFHandle state = component->saveState();
+        completePresetKeys(const_cast<CFMutableDictionaryRef>(static_cast<CFDictionaryRef>(state.get())),
+                           component->identity(), "pattern");
+        writePresetFile(folder.path("pattern.aupreset"), state.get());
+    }
+    const auto fresh = open();
+    fresh->initialize(RATE, 2, 256);
+    std::vector<float> before(1024);
+    for (std::uint32_t id = 0; id < 1024; ++id) before[id] = fresh->parameter(id);
+    ASSERT_NE(before, expected);
+
+    const CFHandle state = readPresetFile(folder.path("pattern.aupreset"));
+    const StateSummary summary =
+        inspectSavedState(static_cast<CFDictionaryRef>(state.get()), "pattern.aupreset", fresh->identity(),
+                          fresh->stateLayout());
+    EXPECT_EQ(summary.name, "pattern");
+    fresh->restoreState(state.get());
+    for (std::uint32_t id = 0; id < 1024; ++id)
+        ASSERT_EQ(fresh->parameter(id), expected[id]) << "parameter " << id;
+}
+
+TEST_F(LoadedComponent, ScheduledChangesReachTheEffectOnTheirFrame) {
+    constexpr std::uint32_t FREQ = 6;  // Block 1 Filter Freq
+    const std::vector<ParameterChange> changes = {{1000, FREQ, 0.9f}, {1500, FREQ, 0.4f}};
+    AudioData input = makeDemoMaterial();
+    for (auto& c : input.channels) c.resize(2000);
+    Probe probe(FREQ);
+    probe.initialize(RATE, 2, 256);
+    probe.setParameter(FREQ, 0.1f);
+    RenderJob job;
+    job.input = &input;
+    job.blockFrames = 256;
+    job.automation = changes;
+    const AudioData viaHost = renderAudio(probe, job);
+
+    // Each change is in force from the render that holds its frame on, and not before it.
+    ASSERT_EQ(probe.seen.size(), 8u);
+    const auto valueAt = [](double frame) { return frame < 1000 ? 0.1f : frame < 1500 ? 0.9f : 0.4f; };
+    for (const Probe::Render& r : probe.seen) {
+        EXPECT_EQ(r.before, valueAt(r.start)) << "render from " << r.start;
+        EXPECT_EQ(r.after, valueAt(r.start + r.frames - 1)) << "render from " << r.start;
+    }
+
+    // The effect itself, told on exactly those frames: the component splits its render there,
+    // handing over the (empty) event list and the render's song position with each part.
+    DirectEffect direct(256);
+    direct.setParameter(FREQ, 0.1f);
+    std::vector<std::vector<float>> expected(2, std::vector<float>(2000));
+    for (const Probe::Render& r : probe.seen) {
+        TransportState song = transportAt(TempoMap(), RATE, static_cast<std::uint64_t>(r.start));
+        song.changed = r.start == 0;
+        auto from = static_cast<std::size_t>(r.start);
+        const std::size_t end = from + r.frames;
+        while (from < end) {
+            std::size_t to = end;
+            for (const ParameterChange& c : changes) {
+                if (c.frame == from) direct.setParameter(c.id, c.value);
+                if (c.frame > from && c.frame < to) to = c.frame;
+            }
+            const float* ins[2] = {input.channels[0].data() + from, input.channels[1].data() + from};
+            float* outs[2] = {expected[0].data() + from, expected[1].data() + from};
+            direct.process(ins, 2, r.start, static_cast<std::uint32_t>(to - from), {}, song, outs);
+            from = to;
+        }
+    }
+    EXPECT_EQ(viaHost.channels, expected);
+}
+
+TEST_F(LoadedComponent, ListsWhatTheComponentOffers) {
+    std::string presets;
+    ASSERT_EQ(run({"presets"}, &presets), 0);
+    // The adapter offers one factory preset per effect program: the effect has one.
+    EXPECT_EQ(std::count(presets.begin(), presets.end(), '\n'), 1);
+    EXPECT_EQ(presets.rfind("0  ", 0), 0u);
+    EXPECT_GT(presets.size(), 4u);
+
+    std::string params;
+    ASSERT_EQ(run({"params"}, &params), 0);
+    EXPECT_EQ(std::count(params.begin(), params.end(), '\n'), 356);
+    EXPECT_NE(params.find("   1  Bypass"), std::string::npos);
+    EXPECT_NE(params.find("   6  Block 1 Filter Freq"), std::string::npos);
+
+    ASSERT_EQ(
+        run({"state", "save", folder.path("q.aupreset"), "--preset", "0", "--set", "block 1 filter q=0.75"}),
+        0);
+    std::string shown;
+    ASSERT_EQ(run({"state", "show", folder.path("q.aupreset")}, &shown), 0);
+    EXPECT_NE(shown.find("component: aumf Nwel Zelk"), std::string::npos);
+    EXPECT_NE(shown.find("   7  Block 1 Filter Q                0.750000"), std::string::npos) << shown;
+}
+
+}  // namespace
