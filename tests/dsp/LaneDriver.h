@@ -1,10 +1,14 @@
 #pragma once
 
-// Drives the four-lane DSP modules (process(La, Ra, Lb, Rb, oLa, oRa, oLb, oRb)) in tests and
-// benchmarks.
+// Drives the four-lane DSP modules (process(La, Ra, Lb, Rb, oLa, oRa, oLb, oRb)) in the tests
+// and measures their frequency response.
 
+#include <cmath>
+#include <complex>
 #include <cstddef>
 #include <vector>
+
+#include "tests/support/SignalMeasure.h"
 
 namespace tarnwell::test {
 
@@ -12,8 +16,8 @@ namespace tarnwell::test {
 // the first sub-sample of a call, odd ones the second. `beforeEach()` runs before every call
 // (the per-host-sample setters). Returns the left output at the internal rate.
 template <class Module, class BeforeEach>
-std::vector<float> runInternal(Module& module, const std::vector<float>& in, BeforeEach&& beforeEach) {
-    std::vector<float> out(in.size() & ~std::size_t{1});
+Signal runInternal(Module& module, const Signal& in, BeforeEach&& beforeEach) {
+    Signal out(in.size() & ~std::size_t{1});
     for (std::size_t i = 0; i + 1 < in.size(); i += 2) {
         beforeEach();
         float oRa, oRb;
@@ -22,22 +26,44 @@ std::vector<float> runInternal(Module& module, const std::vector<float>& in, Bef
     return out;
 }
 
-template <class Module>
-std::vector<float> runInternal(Module& module, const std::vector<float>& in) {
-    return runInternal(module, in, [] {});
-}
-
-// Feeds host-rate samples the way the engine does, each into both sub-samples, and returns
-// the left first-sub-sample output per host sample.
-template <class Module, class BeforeEach>
-std::vector<float> runHost(Module& module, const std::vector<float>& in, BeforeEach&& beforeEach) {
-    std::vector<float> out(in.size());
-    for (std::size_t i = 0; i < in.size(); ++i) {
-        beforeEach();
-        float oRa, oLb, oRb;
-        module.process(in[i], in[i], in[i], in[i], out[i], oRa, oLb, oRb);
+// Frequency response of a module that is linear at small levels. Some modules read only the
+// first sub-sample of a call, so the probe averages the impulse responses taken at both
+// sub-sample positions: the response a smooth signal sees.
+class ResponseProbe {
+public:
+    // run(input) returns the output of a freshly prepared module; it is called with an impulse
+    // of `level` at sample 0 and at sample 1.
+    template <class Run>
+    ResponseProbe(Run&& run, std::size_t length, double sampleRate, float level = 0.5f) : rate(sampleRate) {
+        Signal impulse(length, 0.0f);
+        impulse[0] = level;
+        response = run(impulse);
+        impulse[0] = 0.0f;
+        impulse[1] = level;
+        const Signal second = run(impulse);
+        for (std::size_t i = 0; i + 1 < response.size(); ++i)
+            response[i] = (response[i] + second[i + 1]) / (2 * level);
     }
-    return out;
-}
+
+    double gain(double hz) const { return std::abs(dft(response.data(), response.size() - 1, hz, rate)); }
+    double gainDb(double hz) const { return 20.0 * std::log10(std::max(gain(hz), 1e-30)); }
+
+    // Frequency of the largest (sign 1) or smallest (sign -1) gain between lo and hi.
+    double extremeHz(double lo, double hi, double sign = 1.0, double step = 1.005) const {
+        double best = lo, bestScore = -1e300;
+        for (double hz = lo; hz <= hi; hz *= step) {
+            const double score = sign * gain(hz);
+            if (score > bestScore) {
+                bestScore = score;
+                best = hz;
+            }
+        }
+        return best;
+    }
+
+private:
+    double rate;
+    Signal response;  // the averaged impulse response
+};
 
 }  // namespace tarnwell::test

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <vector>
 
 #include "dsp/TStep.h"
@@ -18,191 +17,94 @@ TStep oneStepPerCall(int steps, int mode, int loopStart = 0) {
     return s;
 }
 
-std::vector<int> playedSteps(TStep& s, int calls) {
-    std::vector<int> steps;
-    for (int i = 0; i < calls; ++i) {
-        steps.push_back(s.getStep());
-        s.process();
-    }
-    return steps;
-}
-
-// Calls at which the playing step changed, counted from the first process().
-std::vector<int> boundaries(TStep& s, int calls) {
-    std::vector<int> at;
-    int previous = s.getStep();
-    for (int i = 1; i <= calls; ++i) {
-        s.process();
-        if (s.getStep() != previous) at.push_back(i);
-        previous = s.getStep();
-    }
-    return at;
+float leftGain(TStep& s) {
+    float l, r;
+    s.getValue(l, r);
+    return l;
 }
 
 }  // namespace
 
-TEST(StepTest, LoopModesPlayTheirSequences) {
-    TStep once = oneStepPerCall(4, TStep::kRunOnce);
-    EXPECT_EQ(playedSteps(once, 8), (std::vector<int>{0, 1, 2, 3, 3, 3, 3, 3}));
-
-    TStep ping = oneStepPerCall(4, TStep::kPingPong);
-    EXPECT_EQ(playedSteps(ping, 11), (std::vector<int>{0, 1, 2, 3, 2, 1, 0, 1, 2, 3, 2}));
-
-    TStep wrap = oneStepPerCall(16, TStep::kWrap);
-    const std::vector<int> steps = playedSteps(wrap, 18);
-    for (int i = 0; i < 18; ++i) EXPECT_EQ(steps[i], i % 16) << "call " << i;
-
-    for (int mode = 0; mode < 3; ++mode) {
-        TStep single = oneStepPerCall(1, mode);
-        EXPECT_EQ(playedSteps(single, 5), (std::vector<int>{0, 0, 0, 0, 0})) << "mode " << mode;
+TEST(StepTest, LoopModesAndLoopStartPlayTheirSequences) {
+    const struct {
+        int steps, mode, loopStart;
+        std::vector<int> expected;
+    } cases[] = {
+        {4, TStep::kRunOnce, 0, {0, 1, 2, 3, 3, 3}},
+        {4, TStep::kPingPong, 0, {0, 1, 2, 3, 2, 1, 0, 1}},
+        {5, TStep::kWrap, 2, {0, 1, 2, 3, 4, 2, 3, 4, 2}},
+        {5, TStep::kPingPong, 2, {0, 2, 3, 4, 3, 2, 3, 4, 3}},
+        // A loop start at or past the count leaves nothing to loop: the sequence runs once.
+        {3, TStep::kWrap, 3, {0, 1, 2, 2, 2}},
+        // Counts are held within 1..16 so the playing step always addresses a level.
+        {40, TStep::kRunOnce, 0, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 15}},
+        {0, TStep::kWrap, 0, {0, 0, 0}},
+    };
+    for (const auto& c : cases) {
+        TStep s = oneStepPerCall(c.steps, c.mode, c.loopStart);
+        std::vector<int> played;
+        for (std::size_t i = 0; i < c.expected.size(); ++i, s.process()) played.push_back(s.getStep());
+        EXPECT_EQ(played, c.expected) << c.steps << " steps, mode " << c.mode << ", start " << c.loopStart;
     }
 }
 
-TEST(StepTest, LoopStartBoundsWrapAndPingPong) {
-    TStep wrap = oneStepPerCall(5, TStep::kWrap, 2);
-    EXPECT_EQ(playedSteps(wrap, 9), (std::vector<int>{0, 1, 2, 3, 4, 2, 3, 4, 2}));
-
-    TStep ping = oneStepPerCall(5, TStep::kPingPong, 2);
-    EXPECT_EQ(playedSteps(ping, 9), (std::vector<int>{0, 2, 3, 4, 3, 2, 3, 4, 3}));
-
-    // A loop start at or past the count leaves nothing to loop: the sequence runs once.
-    TStep late = oneStepPerCall(3, TStep::kWrap, 3);
-    EXPECT_EQ(playedSteps(late, 5), (std::vector<int>{0, 1, 2, 2, 2}));
-}
-
-TEST(StepTest, StepBoundariesFollowTempoAndSpeed) {
-    // One step per sixteenth note: at 120 bpm and 44.1 kHz a step lasts 5512.5 frames.
-    const double rate = 44100.0, tempo = 120.0;
-    for (double speed : {1.0, 2.0, 1.0 / 3.0}) {
+TEST(StepTest, StepBoundariesFollowTempoSpeedAndSwing) {
+    // One step per sixteenth note: at 120 bpm and 44.1 kHz a step lasts 5512.5 frames. Swing s
+    // splits each pair of steps 1/(1 + s/2) : (1 + s)/(1 + s/2).
+    const struct { double speed, swing; } cases[] = {{1.0, 0.0}, {1.0 / 3.0, 0.0}, {1.0, 0.5}, {2.0, 1.0}};
+    for (const auto& c : cases) {
         TStep s;
         s.setLoopMode(TStep::kWrap);
-        s.setInc(speed * tempo / 15.0 / rate);
+        s.setSwing(static_cast<float>(c.swing));
+        s.setInc(c.speed * 120.0 / 15.0 / 44100.0);
         s.start();
-        const double frames = 5512.5 / speed;
-        const std::vector<int> at = boundaries(s, static_cast<int>(frames * 6.5));
-        ASSERT_EQ(at.size(), 6u) << "speed " << speed;
-        for (std::size_t k = 0; k < at.size(); ++k)
-            EXPECT_NEAR(at[k], frames * static_cast<double>(k + 1), 1.0) << "speed " << speed << " step " << k;
+        const double step = 5512.5 / c.speed;
+        std::vector<int> at;
+        for (int i = 1, last = 0; i < static_cast<int>(step * 4.5); ++i, last = s.getStep()) {
+            s.process();
+            if (s.getStep() != last) at.push_back(i);
+        }
+        ASSERT_EQ(at.size(), 4u) << c.speed << " " << c.swing;
+        EXPECT_NEAR(at[0], step / (1.0 + c.swing / 2.0), 1.0) << c.speed << " " << c.swing;
+        EXPECT_NEAR(at[1], 2.0 * step, 1.0) << c.speed << " " << c.swing;
+        EXPECT_NEAR(at[3], 4.0 * step, 2.0) << c.speed << " " << c.swing;
     }
 }
 
-TEST(StepTest, SwingShortensTheFirstStepOfEachPair) {
-    // With swing s the pair keeps two plain steps, split 1/(1 + s/2) : (1 + s)/(1 + s/2), so the
-    // odd steps come early and last longer.
-    const double plain = 1000.0;
-    for (double swing : {0.0, 0.5, 1.0}) {
-        TStep s;
-        s.setLoopMode(TStep::kWrap);
-        s.setSwing(static_cast<float>(swing));
-        s.setInc(1.0 / plain);
-        s.start();
-        const std::vector<int> at = boundaries(s, 4100);
-        ASSERT_GE(at.size(), 4u);
-        const double first = plain / (1.0 + swing / 2.0);
-        const double second = plain * (1.0 + swing) / (1.0 + swing / 2.0);
-        EXPECT_NEAR(at[0], first, 1.0) << "swing " << swing;
-        EXPECT_NEAR(at[1] - at[0], second, 1.0) << "swing " << swing;
-        EXPECT_NEAR(at[1], 2.0 * plain, 1.0) << "swing " << swing;
-        EXPECT_NEAR(at[3], 4.0 * plain, 2.0) << "swing " << swing;
-    }
-}
-
-TEST(StepTest, GainsRampTowardTheLevelAndStopOnIt) {
+TEST(StepTest, GainsRampToTheirClampedLevelsAndHoldWhenStopped) {
     TStep s;
     s.setNumberOfSteps(2);
     s.setLoopMode(TStep::kWrap);
-    s.setStep(0, 1.0f, 0.5f);
+    s.setStep(0, 2.0f, 0.5f);  // held at 1
     s.setStep(1, 0.0f, 0.5f);
+    s.setStep(16, 0.5f, 0.5f);  // no such steps: ignored
+    s.setStep(-1, 0.5f, 0.5f);
     s.setAttack(0.3f);
     s.setDecay(0.25f);
     s.setInc(1.0 / 8.0);
     s.start();
-
-    std::vector<float> left, right;
-    for (int i = 0; i < 20; ++i) {
+    // Eight calls per step: rise by the attack per call, land exactly on the level, then fall
+    // by the decay; a stop holds the gain read last.
+    const float expected[] = {0.3f, 0.6f,  0.9f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 0.75f,
+                              0.5f, 0.25f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.3f, 0.6f};
+    for (float e : expected) {
         s.process();
-        float l, r;
-        s.getValue(l, r);
-        left.push_back(l);
-        right.push_back(r);
+        EXPECT_NEAR(leftGain(s), e, 1e-6f);
     }
-    // Eight calls per step. Rise by the attack per call, land exactly on the level, then fall
-    // by the decay.
-    const std::vector<float> expectedLeft = {0.3f, 0.6f, 0.9f, 1.0f,  1.0f, 1.0f, 1.0f, 1.0f, 0.75f, 0.5f,
-                                             0.25f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.3f, 0.6f, 0.9f,  1.0f};
-    for (int i = 0; i < 20; ++i) EXPECT_NEAR(left[i], expectedLeft[i], 1e-6f) << "call " << i;
-    EXPECT_NEAR(right[0], 0.3f, 1e-6f);
-    for (int i = 1; i < 20; ++i) EXPECT_EQ(right[i], 0.5f) << "call " << i;
-}
-
-TEST(StepTest, StoppedSequencerHoldsItsLastGains) {
-    TStep s;
-    s.setStep(0, 0.8f, 0.4f);
-    s.setAttack(0.1f);
-    EXPECT_EQ(s.getStep(), -1);
-    s.start();
-    for (int i = 0; i < 3; ++i) s.process();
-    float l, r;
-    s.getValue(l, r);
-    EXPECT_NEAR(l, 0.3f, 1e-6f);
-    EXPECT_NEAR(r, 0.3f, 1e-6f);
-
     s.stop();
     EXPECT_EQ(s.getStep(), -1);
     for (int i = 0; i < 10; ++i) s.process();
-    s.getValue(l, r);
-    EXPECT_NEAR(l, 0.3f, 1e-6f);
-    EXPECT_NEAR(r, 0.3f, 1e-6f);
-
-    s.start();
-    s.process();
-    s.getValue(l, r);
-    EXPECT_NEAR(l, 0.4f, 1e-6f);
+    EXPECT_NEAR(leftGain(s), 0.6f, 1e-6f);
 }
 
-TEST(StepTest, ChangingTheShapeRestartsOnlyOnARealChange) {
+TEST(StepTest, SettingTheSameShapeAgainDoesNotRestart) {
+    // The engine sets the shape every block; only a real change may restart the sequence.
     TStep s = oneStepPerCall(8, TStep::kWrap);
-    s.setStep(3, 1.0f, 1.0f);
     for (int i = 0; i < 4; ++i) s.process();
-    ASSERT_EQ(s.getStep(), 4);
-    float l, r;
-    s.getValue(l, r);
-    ASSERT_GT(l, 0.0f);
-
     s.setNumberOfSteps(8);
     s.setLoopStart(0);
     s.setLoopMode(TStep::kWrap);
     EXPECT_EQ(s.getStep(), 4);
-
     s.setNumberOfSteps(6);
     EXPECT_EQ(s.getStep(), 0);
-    s.getValue(l, r);
-    EXPECT_EQ(l, 0.0f);
-    EXPECT_EQ(r, 0.0f);
-
-    for (int i = 0; i < 3; ++i) s.process();
-    s.setLoopMode(TStep::kPingPong);
-    EXPECT_EQ(s.getStep(), 0);
-}
-
-TEST(StepTest, StepLevelsAreClampedAndOutOfRangeStepsIgnored) {
-    TStep s;
-    s.setStep(0, 2.0f, -1.0f);
-    s.setStep(16, 1.0f, 1.0f);
-    s.setStep(-1, 1.0f, 1.0f);
-    s.setAttack(10.0f);
-    s.setDecay(10.0f);
-    s.start();
-    s.process();
-    float l, r;
-    s.getValue(l, r);
-    EXPECT_EQ(l, 1.0f);
-    EXPECT_EQ(r, 0.0f);
-
-    // Counts outside 1..16 are held inside so the playing step always addresses a level.
-    TStep wide = oneStepPerCall(40, TStep::kRunOnce);
-    const std::vector<int> steps = playedSteps(wide, 20);
-    EXPECT_EQ(steps.back(), 15);
-    TStep none = oneStepPerCall(0, TStep::kWrap);
-    EXPECT_EQ(playedSteps(none, 3), (std::vector<int>{0, 0, 0}));
 }

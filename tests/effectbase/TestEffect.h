@@ -4,6 +4,7 @@
 
 #include "framework/effectbase/AudioEffectX.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -13,37 +14,20 @@ namespace tarnwell::test {
 
 class TestEditor : public AEffEditor {
 public:
-    explicit TestEditor(AudioEffect* owner, bool* deleted = nullptr) : AEffEditor(owner), deletedFlag(deleted) {}
+    explicit TestEditor(AudioEffect* owner, bool* deleted = nullptr)
+        : AEffEditor(owner), deletedFlag(deleted) {}
     ~TestEditor() override {
         if (deletedFlag) *deletedFlag = true;
     }
-
-    bool getRect(ERect** r) override {
-        *r = &rect;
-        return true;
-    }
-    bool open(void* parent) override {
-        AEffEditor::open(parent);
-        return true;
-    }
+    bool getRect(ERect** r) override { return *r = &rect, true; }
+    bool open(void* parent) override { return AEffEditor::open(parent), true; }
     void idle() override { ++idles; }
-    bool onKeyDown(VstKeyCode& key) override {
-        lastKey = key;
-        ++keyDowns;
-        return true;
-    }
-    bool onKeyUp(VstKeyCode& key) override {
-        lastKey = key;
-        ++keyUps;
-        return true;
-    }
-    bool setKnobMode(int mode) override {
-        knobMode = mode;
-        return true;
-    }
+    bool onKeyDown(VstKeyCode& key) override { return lastKey = key, true; }
+    bool onKeyUp(VstKeyCode& key) override { return lastKey = key, true; }
+    bool setKnobMode(int mode) override { return knobMode = mode, true; }
 
     ERect rect{0, 0, 730, 1100};
-    int idles = 0, keyDowns = 0, keyUps = 0, knobMode = -1;
+    int idles = 0, knobMode = -1;
     VstKeyCode lastKey{};
     bool* deletedFlag;
 };
@@ -56,27 +40,20 @@ public:
         if (deletedFlag) *deletedFlag = true;
     }
 
-    void open() override { log("open"); }
-    void close() override { log("close"); }
-    void suspend() override { log("suspend"); }
+    void open() override { calls.emplace_back("open"); }
+    void close() override { calls.emplace_back("close"); }
+    void suspend() override { calls.emplace_back("suspend"); }
     void resume() override {
-        log("resume");
+        calls.emplace_back("resume");
         AudioEffectX::resume();
-    }
-    void setSampleRate(float rate) override {
-        log("setSampleRate");
-        AudioEffectX::setSampleRate(rate);
     }
     void processReplacing(float** inputs, float** outputs, int frames) override {
         for (int i = 0; i < frames; ++i) outputs[0][i] = inputs[0][i] * 2.0f;
-        processedFrames += frames;
     }
-    void processDoubleReplacing(double**, double**, int frames) override { processedDoubleFrames += frames; }
+    void processDoubleReplacing(double**, double**, int frames) override { doubleFrames += frames; }
     void __processDeprecated(float**, float**, int frames) override { accumulatedFrames += frames; }
-    void setParameter(int index, float value) override {
-        if (index >= 0 && index < 8) values[index] = value;
-    }
-    float getParameter(int index) override { return index >= 0 && index < 8 ? values[index] : -1.0f; }
+    void setParameter(int index, float value) override { values[index & 7] = value; }
+    float getParameter(int index) override { return values[index & 7]; }
     void setProgramName(char* name) override { programName = name; }
     void getProgramName(char* name) override { std::strcpy(name, programName.c_str()); }
     void getParameterName(int index, char* text) override { std::snprintf(text, 32, "Param %d", index); }
@@ -87,14 +64,13 @@ public:
     }
     int setChunk(void* data, int size, bool isPreset) override {
         lastChunkWasPreset = isPreset;
-        std::memcpy(chunk, data, static_cast<size_t>(size) < sizeof(chunk) ? static_cast<size_t>(size) : sizeof(chunk));
+        std::memcpy(chunk, data, std::min(sizeof(chunk), static_cast<size_t>(size)));
         return size / 2;
     }
-    int canDo(char* text) override { return canDoAnswer.empty() ? 0 : (canDoAnswer == text ? canDoResult : 0); }
+    int canDo(char* text) override { return canDoAnswer == text ? canDoResult : 0; }
     int processEvents(VstEvents* events) override { return events->numEvents; }
     int getPlugCategory() override { return category ? category : AudioEffectX::getPlugCategory(); }
 
-    void log(const char* call) { calls.emplace_back(call); }
     AEffect& record() { return cEffect; }
 
     std::vector<std::string> calls;
@@ -102,10 +78,10 @@ public:
     std::string programName = "Init";
     char chunk[16] = "chunk data";
     bool lastChunkWasPreset = false;
-    std::string canDoAnswer;
+    std::string canDoAnswer = "-";
     int canDoResult = 1;
     int category = 0;
-    int processedFrames = 0, processedDoubleFrames = 0, accumulatedFrames = 0;
+    int doubleFrames = 0, accumulatedFrames = 0;
     bool* deletedFlag;
 };
 

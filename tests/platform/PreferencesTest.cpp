@@ -24,14 +24,10 @@ std::string storedUtf8(const char* key) {
     CFStringRef d = CFStringCreateWithCString(kCFAllocatorDefault, prefsPath, kCFStringEncodingUTF8);
     CFPropertyListRef v = CFPreferencesCopyAppValue(k, d);
     char buffer[512] = "<none>";
-    if (CFGetTypeID(v) == CFStringGetTypeID()) {
+    if (CFGetTypeID(v) == CFStringGetTypeID())
         CFStringGetCString(static_cast<CFStringRef>(v), buffer, sizeof buffer, kCFStringEncodingUTF8);
-    } else if (v != nullptr) {
-        std::strcpy(buffer, "<not a text>");
-    }
-    if (v != nullptr) CFRelease(v);
-    CFRelease(k);
-    CFRelease(d);
+    for (CFTypeRef r : {v, CFTypeRef(k), CFTypeRef(d)})
+        if (r != nullptr) CFRelease(r);
     return buffer;
 }
 
@@ -46,54 +42,41 @@ protected:
     PreferencesSandbox sandbox;
 };
 
-TEST_F(Preferences, TextsRoundTripAndAreStoredAsUnicode) {
+TEST_F(Preferences, TextsRoundTripAndAreStoredAsUnicodeAtOnce) {
     saveStringToPrefs("BlockPresetDir", "/Users/Ren\x8E/Block Presets/");  // é in Mac Roman
     EXPECT_EQ(load("BlockPresetDir"), "/Users/Ren\x8E/Block Presets/");
     EXPECT_EQ(storedUtf8("BlockPresetDir"), "/Users/Ren\xC3\xA9/Block Presets/");
-    EXPECT_NE(PreferencesSandbox::read(sandbox.userFile(prefsPath)).find("Ren\xC3\xA9"), std::string::npos)
-        << "written through to the file at once";
+    EXPECT_NE(PreferencesSandbox::read(sandbox.userFile(prefsPath)).find("Ren\xC3\xA9"), std::string::npos);
 }
 
-TEST_F(Preferences, ATextOnlyInTheSystemScopeIsReturnedAndMigrated) {
-    systemHas("<key>HelpDir</key><string>/usr/share/doc/manual.pdf</string>\n");
-    EXPECT_EQ(storedUtf8("HelpDir"), "<none>");
+TEST_F(Preferences, AMissingTextComesFromTheSystemScopeWithoutOverwritingTheUsersOwn) {
+    // Missing or empty in the user scope: the system text is delivered and copied over.
+    userHas("<key>ECSDir</key><string></string>\n<key>XYPresetDir</key><string>/a/long/folder/</string>\n"
+            "<key>ModPresetDir</key><string>/home/\xE6\x97\xA5\xE6\x9C\xAC/</string>\n");
+    systemHas("<key>HelpDir</key><string>/usr/share/doc/manual.pdf</string>\n"
+              "<key>ECSDir</key><string>/ECS/</string>\n<key>XYPresetDir</key><string>/x/</string>\n"
+              "<key>ModPresetDir</key><string>/mod/</string>\n");
     EXPECT_EQ(load("HelpDir", 127), "/usr/share/doc/manual.pdf");
     EXPECT_EQ(storedUtf8("HelpDir"), "/usr/share/doc/manual.pdf");
-
-    // An empty user text counts as missing.
-    userHas("<key>ECSDir</key><string></string>\n");
-    systemHas("<key>ECSDir</key><string>/shared/ECS/</string>\n");
-    EXPECT_EQ(load("ECSDir", 127), "/shared/ECS/");
-    EXPECT_EQ(storedUtf8("ECSDir"), "/shared/ECS/");
-}
-
-TEST_F(Preferences, ATextThatDoesNotFitIsNotDelivered) {
-    userHas("<key>XYPresetDir</key><string>/a/long/folder/</string>\n");
+    EXPECT_EQ(load("ECSDir", 127), "/ECS/");
+    EXPECT_EQ(storedUtf8("ECSDir"), "/ECS/");
+    // A user text that does not fit, or has no Mac Roman form, is not delivered; the read goes
+    // on to the system scope, but the user's own text stays stored.
     EXPECT_EQ(load("XYPresetDir", 16), "/a/long/folder/");
-    EXPECT_EQ(load("XYPresetDir", 15), "");
-    EXPECT_EQ(load("XYPresetDir", 1), "");
-
-    // The read goes on to the system scope, but the user's own text stays stored.
-    systemHas("<key>XYPresetDir</key><string>/x/</string>\n");
     EXPECT_EQ(load("XYPresetDir", 15), "/x/");
     EXPECT_EQ(storedUtf8("XYPresetDir"), "/a/long/folder/");
-    EXPECT_EQ(load("XYPresetDir", 16), "/a/long/folder/");
-}
-
-TEST_F(Preferences, ATextWithoutMacRomanFormIsNotDelivered) {
-    userHas("<key>ModPresetDir</key><string>/home/\xE6\x97\xA5\xE6\x9C\xAC/</string>\n");
-    EXPECT_EQ(load("ModPresetDir"), "");
-    systemHas("<key>ModPresetDir</key><string>/mod/</string>\n");
     EXPECT_EQ(load("ModPresetDir"), "/mod/");
+    EXPECT_EQ(storedUtf8("ModPresetDir"), "/home/\xE6\x97\xA5\xE6\x9C\xAC/");
+    EXPECT_EQ(load("Missing", 1), "");
 }
 
 TEST_F(Preferences, YesNoSettingsHonourOnlyExactYAndN) {
     userHas("<key>Y</key><string>Y</string>\n<key>N</key><string>N</string>\n"
             "<key>Yes</key><string>Yes</string>\n<key>y</key><string>y</string>\n"
-            "<key>E</key><string></string>\n<key>Num</key><integer>1</integer>\n");
+            "<key>Num</key><integer>1</integer>\n");
     EXPECT_TRUE(getRegistryIsOn("Y", false));
     EXPECT_FALSE(getRegistryIsOn("N", true));
-    for (const char* key : {"Yes", "y", "E", "Num", "Missing"}) {
+    for (const char* key : {"Yes", "y", "Num", "Missing"}) {
         EXPECT_TRUE(getRegistryIsOn(key, true)) << key;
         EXPECT_FALSE(getRegistryIsOn(key, false)) << key;
     }
@@ -101,38 +84,25 @@ TEST_F(Preferences, YesNoSettingsHonourOnlyExactYAndN) {
     EXPECT_FALSE(getRegistryIsOn("MidiPreset", true)) << "yes/no settings use the system fallback too";
 }
 
-TEST_F(Preferences, IntegersLiveInTheUserScopeOnly) {
+TEST_F(Preferences, IntegersAndControllerBindingsLiveInTheUserScopeOfTheirDomain) {
     saveIntToPrefs("Count", -42);
     EXPECT_EQ(loadIntFromPrefs("Count"), -42);
     systemHas("<key>Other</key><integer>9</integer>\n");
     EXPECT_EQ(loadIntFromPrefs("Other"), 0);
-    EXPECT_EQ(storedUtf8("Other"), "<none>");
-    userHas("<key>Text</key><string>12</string>\n<key>Real</key><real>3.75</real>\n");
-    EXPECT_EQ(loadIntFromPrefs("Text"), 0);
-    EXPECT_EQ(loadIntFromPrefs("Real"), 3);
-}
-
-TEST_F(Preferences, ControllerBindingsUseTheDecimalControllerNumber) {
-    setMidiCC(5, 77);
+    // Bindings sit under the controller number in decimal; 0 unbinds; a text is no binding.
     setMidiCC(127, 1023);
-    EXPECT_EQ(getMidiCC(5), 77);
-    EXPECT_EQ(loadIntFromPrefs("5"), 77);
     EXPECT_EQ(getMidiCC(127), 1023);
-    EXPECT_EQ(getMidiCC(0), 0);
-    setMidiCC(5, 0);
-    EXPECT_EQ(getMidiCC(5), 0);
-
-    userHas("<key>6</key><string>12</string>\n");
+    EXPECT_EQ(loadIntFromPrefs("127"), 1023);
+    setMidiCC(127, 0);
+    EXPECT_EQ(getMidiCC(127), 0);
+    userHas("<key>6</key><string>12</string>\n<key>R</key><real>3.75</real>\n");
     EXPECT_EQ(getMidiCC(6), 0);
-}
-
-TEST_F(Preferences, TheSecondDomainIsSeparate) {
-    ASSERT_STRNE(kqPath, prefsPath);
+    EXPECT_EQ(loadIntFromPrefs("R"), 3);
+    // The second domain is separate.
     saveIntToKqPrefs("Level", 3);
     saveIntToPrefs("Level", 8);
     EXPECT_EQ(loadIntFromKqPrefs("Level"), 3);
     EXPECT_EQ(loadIntFromPrefs("Level"), 8);
-    EXPECT_NE(PreferencesSandbox::read(sandbox.userFile(kqPath)).find("<integer>3</integer>"), std::string::npos);
 }
 
 }  // namespace
