@@ -90,7 +90,6 @@ TEST(ParameterNames, NamesFollowTheBlockTypeAndMode) {
     BlockNaming mixed = allBlocks(1);
     mixed.block[0].type = 4;
     const std::pair<std::string, const char*> cases[] = {
-        {name(32, allBlocks(1)), "Block 1 X > Filter Pre-Distort"},
         {name(32, mixed), "Block 1 X > Room Length"},
         {name(66, mixed), "Block 2 X > Filter Pre-Distort"},  // only Block 1 changed
         {name(32, allBlocks(0)), "Block 1 X > None 1"},
@@ -98,16 +97,13 @@ TEST(ParameterNames, NamesFollowTheBlockTypeAndMode) {
         {slotName(0, 5, false, allBlocks(1, 31)), "Block 1 Filter Vowel"},
         {slotName(0, 5, true, allBlocks(1, 36)), "B1 Gain"},
         {slotName(1, 3, false, allBlocks(3, 0, 5)), "Block 2 Shaper Bits"},
-        {slotName(1, 3, true, allBlocks(3, 0, 5)), "B2 LowFi Bits"},
         {slotName(1, 3, false, allBlocks(3, 0, 0)), "Block 2 Shaper Sym"},
         {slotName(0, 5, false, allBlocks(2, 34, 5)), "Block 1 Comb Random"},  // modes matter for their type only
         {slotName(0, 23, false, allBlocks(1)), "-"},
         {destination(13, false), "Block 1 Gater Off"},  // destinations swap the gater and mix slots
-        {destination(14, false), "Block 1 Gater On"},
         {destination(21, true, allBlocks(1, 34)), "B1 X > Gain"},
         {destination(50, false, allBlocks(6)), "Block 3 Grain Semi"},
         {destination(71, true), "Block 3 XY Speed"},
-        {destination(48, true), "B2 XY Speed"},
         {destination(90, true), "-"},
     };
     for (const auto& [got, expected] : cases) EXPECT_EQ(got, expected);
