@@ -25,8 +25,6 @@ public:
 
     explicit TestEffect(HostCallback host) : AudioEffectX(host, 1, kParams) {
         std::snprintf(programName, sizeof programName, "%s", "Start");
-        host(nullptr, HostRequest::GetProductString, 0, 0, productSeen, 0.0f);
-        host(nullptr, HostRequest::GetVendorString, 0, 0, vendorSeen, 0.0f);
         last = this;
     }
 
@@ -38,10 +36,7 @@ public:
         else
             std::snprintf(text, 31, "Param %d", index);
     }
-    void getParameterDisplay(int index, char* text) override { std::snprintf(text, 21, "%.2f", static_cast<double>(values[static_cast<size_t>(index)])); }
-    void getParameterLabel(int, char* text) override { std::strcpy(text, "dB"); }
     void getProgramName(char* text) override { std::strcpy(text, programName); }
-    void setProgramName(char* text) override { std::snprintf(programName, sizeof programName, "%s", text); }
     bool getProgramNameIndexed(int, int index, char* text) override {
         if (index != 0) return false;
         std::strcpy(text, programName);
@@ -52,7 +47,6 @@ public:
         AudioEffectX::setProgram(program);
     }
     void suspend() override { ++suspends; }
-    void resume() override { ++resumes; }
     int getChunk(void** data, bool) override {
         if (!chunkHost) return 0;
         *data = chunk.data();
@@ -72,8 +66,6 @@ public:
     }
 
     void processReplacing(float** inputs, float** outputs, int frames) override {
-        lastInputs[0] = inputs[0];
-        lastInputs[1] = inputs[1];
         framesProcessed += frames;
         for (int c = 0; c < 2; ++c)
             for (int i = 0; i < frames; ++i) outputs[c][i] = inputs[c][i] + values[0];
@@ -86,16 +78,13 @@ public:
 
     std::array<float, kParams> values{};
     char programName[32] = {};
-    char productSeen[256] = {};
-    char vendorSeen[256] = {};
-    int suspends = 0, resumes = 0, setProgramCalls = 0;
+    int suspends = 0, setProgramCalls = 0;
     bool chunkHost = false;
     std::vector<char> chunk = std::vector<char>(4128, 'c');
     std::vector<char> restoredChunk;
     std::array<VstMidiEvent, kMaxEvents> events{};
     int received = 0, eventCalls = 0, lastEventCount = -1;
     long framesProcessed = 0;
-    float* lastInputs[2] = {nullptr, nullptr};
     bool timeRequest = false, displayRequest = false;
     VstTimeInfo* lastTime = nullptr;
 
@@ -141,9 +130,12 @@ protected:
         effect = TestEffect::last;
     }
     void TearDown() override { AudioComponentInstanceDispose(unit); }
+    void reopen() {
+        TearDown();
+        SetUp();
+    }
 
     OSStatus setChannels(UInt32 inputs, UInt32 outputs, double rate = 44100.0) {
-        inputChannels = inputs;
         for (auto [scope, channels] : {std::pair{kAudioUnitScope_Input, inputs}, std::pair{kAudioUnitScope_Output, outputs}}) {
             AudioStreamBasicDescription format{rate, kAudioFormatLinearPCM, kAudioFormatFlagsCanonicalNonInterleaved,
                                                4, 1, 4, channels, 32, 0};
@@ -167,16 +159,11 @@ protected:
         ASSERT_EQ(AudioUnitInitialize(unit), 0);
     }
 
-    // Fills input channel c with c * 1000 + frame index + first.
-    void setRampInput(UInt32 frames, float first = 0.0f) {
-        for (UInt32 c = 0; c < 2; ++c) {
-            input[c].resize(frames);
-            for (UInt32 i = 0; i < frames; ++i) input[c][i] = static_cast<float>(c * 1000 + i) + first;
-        }
-    }
-
-    OSStatus render(UInt32 frames, AudioUnitRenderActionFlags flags = 0) {
-        if (input[0].size() < frames) setRampInput(frames);
+    // Input channel c carries c * 1000 + frame index, unless a test set its own.
+    OSStatus render(UInt32 frames) {
+        for (UInt32 c = 0; c < 2; ++c)
+            for (UInt32 i = static_cast<UInt32>(input[c].size()); i < frames; ++i)
+                input[c].push_back(static_cast<float>(c * 1000 + i));
         for (auto& channel : output) channel.assign(frames, -99.0f);
         struct {
             UInt32 count;
@@ -186,17 +173,16 @@ protected:
         stamp.mSampleTime = sampleTime;
         stamp.mFlags = kAudioTimeStampSampleTimeValid;
         sampleTime += frames;
-        renderFlags = flags;
-        return AudioUnitRender(unit, &renderFlags, &stamp, 0, frames, reinterpret_cast<AudioBufferList*>(&list));
+        AudioUnitRenderActionFlags flags = 0;
+        return AudioUnitRender(unit, &flags, &stamp, 0, frames, reinterpret_cast<AudioBufferList*>(&list));
     }
 
-    static OSStatus pull(void* refCon, AudioUnitRenderActionFlags* flags, const AudioTimeStamp*, UInt32, UInt32 frames,
+    static OSStatus pull(void* refCon, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32, UInt32 frames,
                          AudioBufferList* data) {
         auto* self = static_cast<AdapterTest*>(refCon);
         AudioBuffer* buffers = data->mBuffers;
         for (UInt32 c = 0; c < data->mNumberBuffers; ++c)
             std::memcpy(buffers[c].mData, self->input[c].data(), frames * sizeof(float));
-        if (self->silentInput) *flags |= kAudioUnitRenderAction_OutputIsSilence;
         return 0;
     }
 
@@ -220,10 +206,7 @@ protected:
     AudioUnit unit = nullptr;
     TestAdapter* adapter = nullptr;
     TestEffect* effect = nullptr;
-    UInt32 inputChannels = 2;
     std::vector<float> input[2];
     std::vector<float> output[2];
-    AudioUnitRenderActionFlags renderFlags = 0;
-    bool silentInput = false;
     double sampleTime = 0.0;
 };

@@ -27,9 +27,8 @@ TEST_F(AdapterState, ProgramRecordsRoundTripAllValues) {
     adapter->exposeRecords = true;
     std::mt19937 random(7);
     std::uniform_real_distribution<float> unitRange(0.0f, 1.0f);
-    std::array<float, 1024> saved{};
     for (float& value : adapter->recordValues) value = unitRange(random);
-    saved = adapter->recordValues;
+    const std::array<float, 1024> saved = adapter->recordValues;
     std::strcpy(adapter->recordName, "A name of thirty characters..");
 
     CFRef<CFPropertyListRef> state(saveState(unit));
@@ -39,10 +38,8 @@ TEST_F(AdapterState, ProgramRecordsRoundTripAllValues) {
     EXPECT_EQ(dataFor(state.get(), "mChunkData"), nullptr);
     // Values are big-endian single floats after the 28-byte name.
     const UInt8* bytes = CFDataGetBytePtr(complete);
-    UInt32 bits = (UInt32{bytes[28]} << 24) | (UInt32{bytes[29]} << 16) | (UInt32{bytes[30]} << 8) | bytes[31];
-    float first = 0.0f;
-    std::memcpy(&first, &bits, 4);
-    EXPECT_EQ(first, saved[0]);
+    const UInt32 bits = (UInt32{bytes[28]} << 24) | (UInt32{bytes[29]} << 16) | (UInt32{bytes[30]} << 8) | bytes[31];
+    EXPECT_EQ(std::memcmp(&bits, &saved[0], 4), 0);
 
     CFRef<CFDataRef> xml(CFPropertyListCreateData(nullptr, state.get(), kCFPropertyListXMLFormat_v1_0, 0, nullptr));
     ASSERT_TRUE(xml);
@@ -55,19 +52,7 @@ TEST_F(AdapterState, ProgramRecordsRoundTripAllValues) {
     ASSERT_EQ(restoreState(unit, reread.get()), 0);
     EXPECT_EQ(adapter->recordValues, saved);
     EXPECT_STREQ(adapter->recordName, "A name of thirty characters");  // the first 27 of 30
-    EXPECT_EQ(std::strlen(adapter->recordName), 27u);
     EXPECT_EQ(effect->setProgramCalls, programCalls + 1);  // the saved program is applied
-}
-
-TEST_F(AdapterState, WithoutRecordsTheCurrentValuesTravel) {
-    for (int i = 0; i < 1024; ++i) effect->values[static_cast<size_t>(i)] = static_cast<float>(i) / 1024.0f;
-    CFRef<CFPropertyListRef> state(saveState(unit));
-    effect->values.fill(1.0f);
-    ASSERT_EQ(restoreState(unit, state.get()), 0);
-    for (int i : {0, 1, 511, 1023}) EXPECT_EQ(effect->values[static_cast<size_t>(i)], static_cast<float>(i) / 1024.0f);
-    EXPECT_STREQ(effect->programName, "Start");
-    // The host side holds the same values again.
-    EXPECT_EQ(adapter->Globals().GetParameter(1023), 1023.0f / 1024.0f);
 }
 
 TEST_F(AdapterState, WrongSizeIsReportedAndChangesNoRecord) {
@@ -110,7 +95,7 @@ TEST_F(AdapterState, StateOfAnotherComponentIsRefusedUntouched) {
     EXPECT_EQ(restoreState(unit, state.get()), kAudioUnitErr_InvalidPropertyValue);
     EXPECT_FLOAT_EQ(effect->values[3], 0.1f);
     EXPECT_EQ(effect->setProgramCalls, programCalls);
-    const int notAState = 5;
+    const int notAState = 5;  // not even a dictionary
     CFRef<CFNumberRef> number5(CFNumberCreate(nullptr, kCFNumberSInt32Type, &notAState));
     EXPECT_EQ(restoreState(unit, number5.get()), kAudioUnitErr_InvalidPropertyValue);
 }

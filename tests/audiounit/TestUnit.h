@@ -44,16 +44,6 @@ public:
         return 0;
     }
 
-    OSStatus HandleMidiEvent(UInt8 status, UInt8 channel, UInt8 data1, UInt8, UInt32 offset) override {
-        midi.push_back({status, channel, data1, offset});
-        return 0;
-    }
-
-    struct Midi {
-        UInt8 status, channel, data1;
-        UInt32 offset;
-    };
     std::vector<SliceRecord> slices;
-    std::vector<Midi> midi;
     static inline TestUnit* last = nullptr;
 };

@@ -1,5 +1,5 @@
-// The six signal paths, where the Delay sits in each, Block Bypass, Mix, Pan and Volume, and the
-// output stage, measured on rendered audio and on the Block level sources.
+// The six signal paths, where the Delay sits in each, Block Bypass, Pan and Volume, the XY pad's
+// targets and the output stage, measured on rendered audio and on the Block level sources.
 
 #include "tests/effect/EngineHarness.h"
 
@@ -30,40 +30,23 @@ bool isSerial(int path) {
 
 }  // namespace
 
+// Gains 2, 0.5, 2 with Block 1 panned hard left, which only a parallel path hears; a bypassed
+// Block 2 passes its input along a chain and adds nothing in parallel.
 TEST_F(PathsTest, SerialPathsMultiplyBlockGainsParallelPathsAddThem) {
-    for (int path = 0; path < 6; ++path) {
-        SCOPED_TRACE(path);
-        // Gains 2, 0.5, 2; Block 1 panned hard left, which only a parallel path hears.
-        const auto [l, r] = settledOutput(path, [](APlugin& fx) {
-            fx.setParameter(blockParam(0, BLOCK_VOLUME_OFFSET), volumeFor(2.0f));
-            fx.setParameter(blockParam(1, BLOCK_VOLUME_OFFSET), volumeFor(0.5f));
-            fx.setParameter(blockParam(2, BLOCK_VOLUME_OFFSET), volumeFor(2.0f));
-            fx.setParameter(blockParam(0, BLOCK_PAN_OFFSET), 0.0f);
-        });
-        if (isSerial(path)) {
-            EXPECT_NEAR(l, 0.2f, 1e-4f);
-            EXPECT_NEAR(r, 0.2f, 1e-4f);
-        } else {
-            EXPECT_NEAR(l, 0.45f, 1e-4f);
-            EXPECT_NEAR(r, 0.25f, 1e-4f);
+    for (int path = 0; path < 6; ++path)
+        for (bool bypassSecond : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "path " << path << (bypassSecond ? ", Block 2 bypassed" : ""));
+            const auto [l, r] = settledOutput(path, [&](APlugin& fx) {
+                fx.setParameter(blockParam(0, BLOCK_VOLUME_OFFSET), volumeFor(2.0f));
+                fx.setParameter(blockParam(1, BLOCK_VOLUME_OFFSET), volumeFor(0.5f));
+                fx.setParameter(blockParam(2, BLOCK_VOLUME_OFFSET), volumeFor(2.0f));
+                fx.setParameter(blockParam(0, BLOCK_PAN_OFFSET), 0.0f);
+                fx.setParameter(BLOCK_BYPASS_TAG[1], bypassSecond ? 1.0f : 0.0f);
+            });
+            const float serial = bypassSecond ? 0.4f : 0.2f;
+            EXPECT_NEAR(l, isSerial(path) ? serial : bypassSecond ? 0.4f : 0.45f, 1e-4f);
+            EXPECT_NEAR(r, isSerial(path) ? serial : bypassSecond ? 0.2f : 0.25f, 1e-4f);
         }
-    }
-}
-
-TEST_F(PathsTest, BypassedBlockPassesAlongAChainAndAddsNothingInParallel) {
-    auto setup = [](APlugin& fx) {
-        fx.setParameter(blockParam(0, BLOCK_VOLUME_OFFSET), volumeFor(2.0f));
-        fx.setParameter(blockParam(1, BLOCK_VOLUME_OFFSET), volumeFor(0.5f));
-        fx.setParameter(blockParam(1, BLOCK_PAN_OFFSET), 0.0f);
-        fx.setParameter(blockParam(2, BLOCK_VOLUME_OFFSET), volumeFor(1.5f));
-        fx.setParameter(BLOCK_BYPASS_TAG[1], 1.0f);
-    };
-    const auto [sl, sr] = settledOutput(3, setup);
-    EXPECT_NEAR(sl, 0.3f, 1e-4f);  // 0.1 * 2 * 1.5: neither Block 2's gain nor its pan
-    EXPECT_NEAR(sr, 0.3f, 1e-4f);
-    const auto [pl, pr] = settledOutput(5, setup);
-    EXPECT_NEAR(pl, 0.35f, 1e-4f);  // 0.1 * (2 + 1.5)
-    EXPECT_NEAR(pr, 0.35f, 1e-4f);
 }
 
 // An impulse through a wet-only Delay. Each Block's output level source shows whether that Block
@@ -104,32 +87,6 @@ TEST_F(PathsTest, TheDelaySitsWhereEachPathPutsIt) {
     };
     for (int path = 0; path < 6; ++path) check(path, false);
     check(1, true);  // the Delay still follows a bypassed Block 1
-}
-
-// A Room Block whose tail starts only after its shortest comb: the first frame is the dry part.
-TEST_F(PathsTest, MixSetsDryAndWetAndVolumeSilencesBoth) {
-    constexpr std::size_t N = 4000;
-    auto renderRoom = [&](float mix, float volume) {
-        auto fx = makeNeutral(3, [&](APlugin& e) {
-            setBlockType(e, 0, 4);
-            e.setParameter(blockParam(0, BLOCK_MIX_OFFSET), mix);
-            e.setParameter(blockParam(0, BLOCK_VOLUME_OFFSET), volume);
-            e.setParameter(blockParam(0, ROOM_LENGTH_OFFSET), 0.5f);
-        });
-        return render(*fx, impulse(N, 0, 0.5f)).left;
-    };
-    const Signal dryOnly = renderRoom(0.0f, 0.8f);
-    const Signal both = renderRoom(0.5f, 0.8f);
-    const Signal wetOnly = renderRoom(1.0f, 0.8f);
-    const Signal silent = renderRoom(0.5f, 0.0005f);
-
-    EXPECT_FLOAT_EQ(dryOnly[0], 0.5f);
-    EXPECT_EQ(peak(dryOnly, 1, N), 0.0);
-    EXPECT_EQ(wetOnly[0], 0.0f);
-    EXPECT_GT(rms(wetOnly, 1, N), 1e-3);
-    EXPECT_FLOAT_EQ(both[0], 0.5f);
-    for (std::size_t i = 1; i < N; ++i) ASSERT_EQ(both[i], wetOnly[i]) << i;
-    EXPECT_EQ(peak(silent, 0, N), 0.0);
 }
 
 TEST_F(PathsTest, GlobalBypassPassesThePathInputUnpannedAndClamped) {
