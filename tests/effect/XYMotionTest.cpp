@@ -10,9 +10,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -380,4 +382,35 @@ TEST_F(XYMotionTest, ExtremeSpeedModulationKeepsThePositionOnThePath) {
             EXPECT_TRUE(x() >= 0.0f && x() <= 1.0f) << input;
         }
     }
+}
+
+// The editor thread draws, records and resets while the render thread replays. Its real check is
+// the ThreadSanitizer build: every value the two threads share must be published safely.
+TEST_F(XYMotionTest, EditorThreadAndRenderThreadShareTheStateSafely) {
+    replayRamp(0);
+    recordMode(APlugin::XY_RECORDING, 1);
+    std::atomic<bool> done{false};
+    std::thread editor([&] {
+        for (int n = 0; !done.load(); ++n) {
+            const float v = static_cast<float>(n % 101) / 100.0f;
+            plugin->setXY(2, v, 1.0f - v);
+            if (n % 50 == 0) plugin->startXYRecord(1);
+            plugin->setXYRecord(1, v, v);
+            if (n % 50 == 49) plugin->endXYRecord(1);
+            float hx = 0.0f, hy = 0.0f;
+            plugin->getXYEditor(0, hx, hy);
+            ASSERT_TRUE(hx >= 0.0f && hx <= 1.0f);
+            (void)plugin->getUpdateXY(1);
+            if (n % 200 == 0) plugin->resetXYS();
+        }
+    });
+    run(30000);
+    done = true;
+    editor.join();
+    for (int i = 0; i < XY_PATH_POINTS; ++i) {
+        float px = -1.0f, py = -1.0f;
+        plugin->getXYValues(1, i, px, py);
+        EXPECT_TRUE(px >= 0.0f && px <= 1.0f && py >= 0.0f && py <= 1.0f) << i;
+    }
+    for (float v : plugin->modSourceValues) EXPECT_TRUE(v >= -1.0f && v <= 1.0f);
 }
