@@ -29,7 +29,6 @@ struct FakeLog {
     std::uint32_t inputChannels = 0;
     std::uint32_t maxFrames = 0;
     int restores = 0;
-    std::int32_t selectedPreset = -1;
     std::map<std::uint32_t, float> setValues;
 };
 
@@ -45,9 +44,6 @@ public:
         log.inputChannels = inputChannels;
         log.maxFrames = maxFrames;
     }
-
-    std::vector<FactoryPreset> factoryPresets() override { return {{0, "Warm Room"}, {1, "Cold Gate"}}; }
-    void selectFactoryPreset(std::int32_t number) override { log.selectedPreset = number; }
 
     std::vector<ParameterInfo> parameters() override {
         return {{0, "Gain"}, {1, "Cutoff"},     {2, "B1 Mix"}, {3, "b1 mix"},

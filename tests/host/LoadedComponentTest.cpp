@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <sstream>
 
+#include "effect/FactoryBank.h"
 #include "framework/effectbase/AEffect.h"
 #include "framework/effectbase/AudioEffect.h"
 #include "framework/effectbase/VstRecords.h"
@@ -170,6 +173,13 @@ protected:
         return status;
     }
 
+    StateSummary summaryOf(const std::string& file) {
+        const CFHandle state = readPresetFile(file);
+        const auto component = open();
+        return inspectSavedState(static_cast<CFDictionaryRef>(state.get()), file, component->identity(),
+                                 component->stateLayout());
+    }
+
     PreferencesSandbox sandbox;  // the effect reads and writes preferences
     TempFolder folder;
 };
@@ -307,26 +317,46 @@ TEST_F(LoadedComponent, ScheduledChangesReachTheEffectOnTheirFrame) {
 }
 
 TEST_F(LoadedComponent, ListsWhatTheComponentOffers) {
-    std::string presets;
-    ASSERT_EQ(run({"presets"}, &presets), 0);
-    // The adapter offers one factory preset per effect program: the effect has one.
-    EXPECT_EQ(std::count(presets.begin(), presets.end(), '\n'), 1);
-    EXPECT_EQ(presets.rfind("0  ", 0), 0u);
-    EXPECT_GT(presets.size(), 4u);
-
     std::string params;
     ASSERT_EQ(run({"params"}, &params), 0);
     EXPECT_EQ(std::count(params.begin(), params.end(), '\n'), 356);
     EXPECT_NE(params.find("   1  Bypass"), std::string::npos);
     EXPECT_NE(params.find("   6  Block 1 Filter Freq"), std::string::npos);
 
-    ASSERT_EQ(
-        run({"state", "save", folder.path("q.aupreset"), "--preset", "0", "--set", "block 1 filter q=0.75"}),
-        0);
+    ASSERT_EQ(run({"state", "save", folder.path("q.aupreset"), "--set", "block 1 filter q=0.75"}), 0);
     std::string shown;
     ASSERT_EQ(run({"state", "show", folder.path("q.aupreset")}, &shown), 0);
     EXPECT_NE(shown.find("component: aumf Nwel Zelk"), std::string::npos);
     EXPECT_NE(shown.find("   7  Block 1 Filter Q                0.750000"), std::string::npos) << shown;
+}
+
+// Every preset of the bank, by number or by name, reaches the effect exactly as the bank holds
+// it, and the effect knows which one it plays: parameter 1023 reloads that preset over an edit.
+TEST_F(LoadedComponent, EveryFactoryPresetCanBeChosen) {
+    std::string listing;
+    ASSERT_EQ(run({"presets"}, &listing), 0);
+    EXPECT_EQ(std::count(listing.begin(), listing.end(), '\n'), FACTORY_PRESET_COUNT);
+    for (int n = 0; n < FACTORY_PRESET_COUNT; ++n) {
+        char line[64];
+        std::snprintf(line, sizeof line, "%2d  %s\n", n, FACTORY_PRESET_NAMES[n]);
+        EXPECT_NE(listing.find(line), std::string::npos) << line;
+    }
+    for (int n : {1, 30, 62}) {
+        const std::string name = FACTORY_PRESET_NAMES[n];
+        const std::vector<float> bank(std::begin(DEMOVAR[n]), std::end(DEMOVAR[n]));
+        std::string lower = name;
+        std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+        for (const std::string& choice : {std::to_string(n), lower}) {
+            const std::string file = folder.path("p.aupreset");
+            ASSERT_EQ(run({"state", "save", file, "--preset", choice}), 0);
+            const StateSummary plain = summaryOf(file);
+            EXPECT_EQ(plain.programs.at(0).values, bank) << choice;
+            EXPECT_EQ(plain.programs[0].name, name) << choice;
+            ASSERT_EQ(run({"state", "save", file, "--preset", choice, "--set", "Block 1 Mix=0.123", "--set", "1023=0"}),
+                      0);
+            EXPECT_EQ(summaryOf(file).programs.at(0).values, bank) << choice;
+        }
+    }
 }
 
 }  // namespace
