@@ -144,9 +144,9 @@ void completePresetKeys(CFMutableDictionaryRef state, const ComponentIdentity& i
 CFHandle programState(const ComponentIdentity& identity, const StateLayout& layout, const std::string& name,
                       const std::vector<float>& values) {
     if (layout.programs != 1 || layout.parameters != values.size())
-        throw HostError("the effect component keeps " + std::to_string(layout.programs) + " programs of " +
-                        std::to_string(layout.parameters) + " values; a program of " +
-                        std::to_string(values.size()) + " cannot be loaded into it");
+        throw HostError("the effect component's state (" + std::to_string(layout.programs) + " x " +
+                        std::to_string(layout.parameters) + " values) cannot hold a program of " +
+                        std::to_string(values.size()) + " values");
     std::vector<UInt8> globals, record(NAME_BYTES, 0);
     putBigEndian(globals, 0);  // the global scope
     putBigEndian(globals, static_cast<std::uint32_t>(values.size()));

@@ -69,13 +69,7 @@ std::unique_ptr<ComponentHost> openInitialized(const HostEnvironment& env, doubl
 
 // Preset first, then the saved state, then single parameters on top.
 void applySound(ComponentHost& component, const SoundOptions& sound, const CFHandle* state) {
-    if (!sound.preset.empty()) {
-        const std::int32_t number = resolvePreset(sound.preset, factoryBank());
-        const std::vector<float> values(std::begin(DEMOVAR[number]), std::end(DEMOVAR[number]));
-        const CFHandle preset =
-            programState(component.identity(), component.stateLayout(), FACTORY_PRESET_NAMES[number], values);
-        component.restoreState(preset.get());
-    }
+    if (!sound.preset.empty()) loadFactoryPreset(component, resolvePreset(sound.preset, factoryBank()));
     if (state != nullptr) component.restoreState(state->get());
     if (sound.settings.empty()) return;
     const std::vector<ParameterInfo> parameters = component.parameters();
@@ -217,6 +211,13 @@ std::int32_t resolvePreset(const std::string& text, const std::vector<FactoryPre
         throw HostError("--preset " + text + ": no factory preset is named \"" + text +
                         "\" (tarnwell presets lists them)");
     return found.front()->number;
+}
+
+void loadFactoryPreset(ComponentHost& component, std::int32_t number) {
+    const std::vector<float> values(std::begin(DEMOVAR[number]), std::end(DEMOVAR[number]));
+    const CFHandle preset =
+        programState(component.identity(), component.stateLayout(), FACTORY_PRESET_NAMES[number], values);
+    component.restoreState(preset.get());
 }
 
 int runTarnwell(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,

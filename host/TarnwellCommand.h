@@ -36,3 +36,5 @@ std::vector<FactoryPreset> factoryBank();
 
 // The factory preset --preset names: a number, else a name as for parameters.
 std::int32_t resolvePreset(const std::string& text, const std::vector<FactoryPreset>& presets);
+// Restores the bank's preset number (0..62) into the component.
+void loadFactoryPreset(ComponentHost& component, std::int32_t number);
