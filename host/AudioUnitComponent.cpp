@@ -87,9 +87,15 @@ ComponentIdentity AudioUnitComponent::identity() const {
             kTarnwellComponentDescription.componentManufacturer};
 }
 
+// The adapter offers one factory preset per program it stores.
 StateLayout AudioUnitComponent::stateLayout() {
-    return {static_cast<std::uint32_t>(factoryPresets().size()),
-            static_cast<std::uint32_t>(parameters().size())};
+    CFArrayRef presets = nullptr;
+    UInt32 size = sizeof presets;
+    check(AudioUnitGetProperty(unit, kAudioUnitProperty_FactoryPresets, kAudioUnitScope_Global, 0, &presets,
+                               &size),
+          "gave no factory presets");
+    const CFHandle owner(presets);
+    return {static_cast<std::uint32_t>(CFArrayGetCount(presets)), static_cast<std::uint32_t>(parameters().size())};
 }
 
 void AudioUnitComponent::initialize(double sampleRate, std::uint32_t inputChannels, std::uint32_t maxFrames) {
@@ -107,34 +113,6 @@ void AudioUnitComponent::initialize(double sampleRate, std::uint32_t inputChanne
     check(AudioUnitInitialize(unit),
           "cannot be initialised for " + std::to_string(inputChannels) + " input channels");
     initialized = true;
-}
-
-std::vector<FactoryPreset> AudioUnitComponent::factoryPresets() {
-    CFArrayRef array = nullptr;
-    UInt32 size = sizeof array;
-    check(AudioUnitGetProperty(unit, kAudioUnitProperty_FactoryPresets, kAudioUnitScope_Global, 0, &array,
-                               &size),
-          "gave no factory presets");
-    const CFHandle owner(array);
-    std::vector<FactoryPreset> presets;
-    for (CFIndex i = 0; i < CFArrayGetCount(array); ++i) {
-        const auto* preset = static_cast<const AUPreset*>(CFArrayGetValueAtIndex(array, i));
-        presets.push_back({preset->presetNumber, text(preset->presetName)});
-    }
-    return presets;
-}
-
-void AudioUnitComponent::selectFactoryPreset(std::int32_t number) {
-    for (const FactoryPreset& p : factoryPresets()) {
-        if (p.number != number) continue;
-        const CFHandle name(
-            CFStringCreateWithCString(kCFAllocatorDefault, p.name.c_str(), kCFStringEncodingUTF8));
-        const AUPreset preset{number, static_cast<CFStringRef>(name.get())};
-        setProperty(unit, kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, preset,
-                    "refused factory preset " + std::to_string(number));
-        return;
-    }
-    throw HostError("the effect component has no factory preset " + std::to_string(number));
 }
 
 std::vector<ParameterInfo> AudioUnitComponent::parameters() {

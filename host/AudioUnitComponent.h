@@ -22,8 +22,6 @@ public:
     ComponentIdentity identity() const override;
     StateLayout stateLayout() override;
     void initialize(double sampleRate, std::uint32_t inputChannels, std::uint32_t maxFrames) override;
-    std::vector<FactoryPreset> factoryPresets() override;
-    void selectFactoryPreset(std::int32_t number) override;
     std::vector<ParameterInfo> parameters() override;
     float parameter(std::uint32_t id) override;
     void setParameter(std::uint32_t id, float value) override;

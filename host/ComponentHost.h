@@ -11,11 +11,6 @@
 #include "host/CFHandle.h"
 #include "host/SavedState.h"
 
-struct FactoryPreset {
-    std::int32_t number;
-    std::string name;
-};
-
 struct ParameterInfo {
     std::uint32_t id;
     std::string name;  // empty for slots without a name
@@ -45,9 +40,6 @@ public:
     // Stream formats (inputChannels in, stereo out, float, one buffer per channel), the largest
     // render, then initialisation. Throws HostError when the component refuses.
     virtual void initialize(double sampleRate, std::uint32_t inputChannels, std::uint32_t maxFrames) = 0;
-
-    virtual std::vector<FactoryPreset> factoryPresets() = 0;
-    virtual void selectFactoryPreset(std::int32_t number) = 0;
 
     virtual std::vector<ParameterInfo> parameters() = 0;
     virtual float parameter(std::uint32_t id) = 0;

@@ -1,5 +1,6 @@
 #include "host/SavedState.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -67,6 +68,20 @@ std::uint32_t bigEndian(const UInt8* p) {
     return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
 }
 
+void putBigEndian(std::vector<UInt8>& out, std::uint32_t bits) {
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<UInt8>(bits >> shift));
+}
+
+std::uint32_t bitsOf(float value) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+CFHandle dataOf(const std::vector<UInt8>& bytes) {
+    return CFHandle(CFDataCreate(kCFAllocatorDefault, bytes.data(), static_cast<CFIndex>(bytes.size())));
+}
+
 std::uint32_t littleEndian(const UInt8* p) {
     return (std::uint32_t{p[3]} << 24) | (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[1]} << 8) | p[0];
 }
@@ -124,6 +139,32 @@ void completePresetKeys(CFMutableDictionaryRef state, const ComponentIdentity& i
     for (const auto& [key, value] : keys)
         if (lookup(state, key) == nullptr) store(state, key, integer(value));
     store(state, "name", text(name.c_str()));
+}
+
+CFHandle programState(const ComponentIdentity& identity, const StateLayout& layout, const std::string& name,
+                      const std::vector<float>& values) {
+    if (layout.programs != 1 || layout.parameters != values.size())
+        throw HostError("the effect component's state (" + std::to_string(layout.programs) + " x " +
+                        std::to_string(layout.parameters) + " values) cannot hold a program of " +
+                        std::to_string(values.size()) + " values");
+    std::vector<UInt8> globals, record(NAME_BYTES, 0);
+    putBigEndian(globals, 0);  // the global scope
+    putBigEndian(globals, static_cast<std::uint32_t>(values.size()));
+    // The record's name keeps its last byte for the end, as the component writes it.
+    std::memcpy(record.data(), name.data(), std::min(name.size(), NAME_BYTES - 1));
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        putBigEndian(globals, static_cast<std::uint32_t>(i));
+        putBigEndian(globals, bitsOf(values[i]));
+        putBigEndian(record, bitsOf(values[i]));
+    }
+    CFMutableDictionaryRef dict = CFDictionaryCreateMutable(kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks,
+                                                            &kCFTypeDictionaryValueCallBacks);
+    CFHandle state(dict);
+    completePresetKeys(dict, identity, name);
+    store(dict, "data", dataOf(globals));
+    store(dict, "mCompleteData", dataOf(record));
+    store(dict, "mCurPreset", integer(0));
+    return state;
 }
 
 StateSummary inspectSavedState(CFDictionaryRef state, const std::string& path,

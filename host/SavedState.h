@@ -51,6 +51,14 @@ void writePresetFile(const std::string& path, CFPropertyListRef state);
 void completePresetKeys(CFMutableDictionaryRef state, const ComponentIdentity& identity,
                         const std::string& name);
 
+// The class-info dictionary the component writes while it plays one program: the identity and
+// version keys, name, the global parameter values ("data"), the program record
+// ("mCompleteData": a 28-byte name, then the values as big-endian floats) and "mCurPreset" 0.
+// A host restores it to load a sound of its own. Throws HostError when the component keeps
+// more than one program or another number of values.
+CFHandle programState(const ComponentIdentity& identity, const StateLayout& layout, const std::string& name,
+                      const std::vector<float>& values);
+
 // Reads the keys and the stored programs. Throws HostError naming path when the state belongs to
 // another component, holds no program data, or holds program data of the wrong size.
 StateSummary inspectSavedState(CFDictionaryRef state, const std::string& path,

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "effect/FactoryBank.h"
 #include "host/AudioFile.h"
 #include "host/DemoMaterial.h"
 #include "host/HostError.h"
@@ -68,8 +69,7 @@ std::unique_ptr<ComponentHost> openInitialized(const HostEnvironment& env, doubl
 
 // Preset first, then the saved state, then single parameters on top.
 void applySound(ComponentHost& component, const SoundOptions& sound, const CFHandle* state) {
-    if (!sound.preset.empty())
-        component.selectFactoryPreset(resolvePreset(sound.preset, component.factoryPresets()));
+    if (!sound.preset.empty()) loadFactoryPreset(component, resolvePreset(sound.preset, factoryBank()));
     if (state != nullptr) component.restoreState(state->get());
     if (sound.settings.empty()) return;
     const std::vector<ParameterInfo> parameters = component.parameters();
@@ -122,9 +122,12 @@ void runRender(const RenderCommand& command, std::ostream& out, std::ostream& er
     out << "wrote " << command.output << ": " << line << "\n";
 }
 
-void runPresets(std::ostream& out, const HostEnvironment& env) {
-    const auto component = openInitialized(env, DEFAULT_SAMPLE_RATE, DEFAULT_INPUTS, DEFAULT_BLOCK_FRAMES);
-    for (const FactoryPreset& p : component->factoryPresets()) out << p.number << "  " << p.name << "\n";
+void runPresets(std::ostream& out) {
+    char number[8];
+    for (const FactoryPreset& p : factoryBank()) {
+        std::snprintf(number, sizeof number, "%2d", static_cast<int>(p.number));
+        out << number << "  " << p.name << "\n";
+    }
 }
 
 void runParams(std::ostream& out, const HostEnvironment& env) {
@@ -189,6 +192,12 @@ std::uint32_t resolveParameter(const ParameterSetting& setting,
     return found.front()->id;
 }
 
+std::vector<FactoryPreset> factoryBank() {
+    std::vector<FactoryPreset> presets;
+    for (std::int32_t p = 0; p < FACTORY_PRESET_COUNT; ++p) presets.push_back({p, FACTORY_PRESET_NAMES[p]});
+    return presets;
+}
+
 std::int32_t resolvePreset(const std::string& text, const std::vector<FactoryPreset>& presets) {
     if (isIndex(text)) {
         const long number = std::stol(text);
@@ -204,6 +213,13 @@ std::int32_t resolvePreset(const std::string& text, const std::vector<FactoryPre
     return found.front()->number;
 }
 
+void loadFactoryPreset(ComponentHost& component, std::int32_t number) {
+    const std::vector<float> values(std::begin(DEMOVAR[number]), std::end(DEMOVAR[number]));
+    const CFHandle preset =
+        programState(component.identity(), component.stateLayout(), FACTORY_PRESET_NAMES[number], values);
+    component.restoreState(preset.get());
+}
+
 int runTarnwell(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                 const HostEnvironment& environment) {
     try {
@@ -215,7 +231,7 @@ int runTarnwell(const std::vector<std::string>& args, std::ostream& out, std::os
                 if constexpr (std::is_same_v<T, RenderCommand>)
                     runRender(c, out, err, environment);
                 else if constexpr (std::is_same_v<T, PresetsCommand>)
-                    runPresets(out, environment);
+                    runPresets(out);
                 else if constexpr (std::is_same_v<T, ParamsCommand>)
                     runParams(out, environment);
                 else if constexpr (std::is_same_v<T, StateSaveCommand>)

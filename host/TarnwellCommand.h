@@ -25,5 +25,16 @@ int runTarnwell(const std::vector<std::string>& args, std::ostream& out, std::os
 // The parameter a --set names: a name (exact, else ignoring case when that is unambiguous)
 // or an index. Throws HostError naming the setting.
 std::uint32_t resolveParameter(const ParameterSetting& setting, const std::vector<ParameterInfo>& parameters);
+// The factory bank. The component offers a host only the preset it is playing, so the command
+// lists the bank from the bank data and loads preset N as a host loads any sound: it restores
+// a saved state holding N's values and name, and the effect recognises the preset by its name.
+struct FactoryPreset {
+    std::int32_t number;
+    std::string name;
+};
+std::vector<FactoryPreset> factoryBank();
+
 // The factory preset --preset names: a number, else a name as for parameters.
 std::int32_t resolvePreset(const std::string& text, const std::vector<FactoryPreset>& presets);
+// Restores the bank's preset number (0..62) into the component.
+void loadFactoryPreset(ComponentHost& component, std::int32_t number);

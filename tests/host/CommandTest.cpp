@@ -1,16 +1,19 @@
+// The command against a stand-in component: files in and out, settings, saved states and every
+// bad input. The real component's path is LoadedComponentTest.
+
 #include <gtest/gtest.h>
 
 #include <sstream>
 
 #include "host/AudioFile.h"
-#include "host/DemoMaterial.h"
 #include "host/SavedState.h"
 #include "host/TarnwellCommand.h"
 #include "tests/host/FakeComponent.h"
-#include "tests/host/TempFolder.h"
+#include "tests/host/HostTestSupport.h"
 
 namespace {
 
+using tarnwell::test::FAKE_IDENTITY;
 using tarnwell::test::FakeComponent;
 using tarnwell::test::FakeLog;
 using tarnwell::test::TempFolder;
@@ -28,16 +31,12 @@ protected:
             if (a.rfind("@", 0) == 0) a = folder.path(a.substr(1));  // @name: a file in the test folder
         std::ostringstream out, err;
         log = FakeLog{};
-        HostEnvironment env{[this] {
-                                log = FakeLog{};
-                                return std::make_unique<FakeComponent>(log);
-                            },
-                            false};
+        const HostEnvironment env{[this] { return std::make_unique<FakeComponent>(log); }, false};
         const int status = runTarnwell(args, out, err, env);
         return {status, out.str(), err.str()};
     }
 
-    void writeTone(const std::string& name, std::size_t channels, std::size_t frames, double rate = 44100.0) {
+    void writeAudio(const std::string& name, std::size_t channels, std::size_t frames, double rate = 44100.0) {
         AudioData audio;
         audio.sampleRate = rate;
         audio.channels.assign(channels, std::vector<float>(frames));
@@ -52,9 +51,8 @@ protected:
 };
 
 TEST_F(Command, RendersAMonoFileToStereoAtItsRate) {
-    writeTone("in.wav", 1, 3000, 22050.0);
-    const Outcome o =
-        run({"render", "@in.wav", "@out.wav", "--set", "gain=0.5", "--tail", "0.1", "--block", "100"});
+    writeAudio("in.wav", 1, 3000, 22050.0);
+    const Outcome o = run({"render", "@in.wav", "@out.wav", "--set", "gain=0.5", "--tail", "0.1", "--block", "100"});
     ASSERT_EQ(o.status, 0) << o.err;
     EXPECT_NE(o.out.find("out.wav"), std::string::npos);
     EXPECT_EQ(log.inputChannels, 1u);
@@ -66,72 +64,51 @@ TEST_F(Command, RendersAMonoFileToStereoAtItsRate) {
     EXPECT_EQ(out.sampleRate, 22050.0);
     ASSERT_EQ(out.channels.size(), 2u);
     ASSERT_EQ(out.frames(), 3000u + 2205u);
-    for (std::size_t i = 0; i < 3000; ++i) {
-        ASSERT_EQ(out.channels[0][i], in.channels[0][i] * 0.5f) << i;
-        ASSERT_EQ(out.channels[1][i], in.channels[0][i] * 0.5f) << i;
-    }
+    for (std::size_t i = 0; i < 3000; ++i)
+        for (std::size_t c = 0; c < 2; ++c) ASSERT_EQ(out.channels[c][i], in.channels[0][i] * 0.5f) << i;
+    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"in.wav", "out.wav"}));
+
+    // A render that cannot be written leaves nothing behind.
+    const Outcome lost = run({"render", "@in.wav", "@no/such/out.wav"});
+    EXPECT_EQ(lost.status, 1);
+    EXPECT_NE(lost.err.find("out.wav: cannot write in its folder"), std::string::npos) << lost.err;
     EXPECT_EQ(folder.entries(), (std::vector<std::string>{"in.wav", "out.wav"}));
 }
 
-TEST_F(Command, WithoutInputItRendersTheDemoLoop) {
-    const Outcome o = run({"render", "@demo.flac", "--tail", "1"});
-    ASSERT_EQ(o.status, 0) << o.err;
-    const AudioData out = readAudioFile(folder.path("demo.flac"));
-    EXPECT_EQ(out.sampleRate, DEMO_SAMPLE_RATE);
-    EXPECT_EQ(out.frames(), makeDemoMaterial().frames() + 44100u);
-    EXPECT_EQ(log.inputChannels, 2u);
-}
-
-TEST_F(Command, PresetsAndSettingsAreFoundByNameOrNumber) {
-    writeTone("in.wav", 2, 100);
-    ASSERT_EQ(run({"render", "@in.wav", "@o.wav", "--preset", "cold gate"}).status, 0);
-    EXPECT_EQ(log.selectedPreset, 1);
-    ASSERT_EQ(run({"render", "@in.wav", "@o.wav", "--preset", "0"}).status, 0);
-    EXPECT_EQ(log.selectedPreset, 0);
-
+TEST_F(Command, SettingsAndSavedStatesReachTheComponent) {
+    writeAudio("in.wav", 2, 100);
     ASSERT_EQ(run({"render", "@in.wav", "@o.wav", "--set", "b1 mix=0.1", "--set", "5=0.2"}).status, 0);
     EXPECT_EQ(log.setValues, (std::map<std::uint32_t, float>{{3, 0.1f}, {5, 0.2f}}));  // the exact name wins
-}
 
-TEST_F(Command, SavedStatesComeBack) {
-    ASSERT_EQ(run({"state", "save", "@bright.aupreset", "--set", "Cutoff=0.125", "--set", "7=1"}).status, 0);
-    EXPECT_EQ(folder.entries(), std::vector<std::string>{"bright.aupreset"});
-
+    ASSERT_EQ(run({"state", "save", "@bright.aupreset", "--set", "Cutoff=0.125"}).status, 0);
     const Outcome show = run({"state", "show", "@bright.aupreset"});
-    ASSERT_EQ(show.status, 0) << show.err;
     EXPECT_NE(show.out.find("name: bright"), std::string::npos);
     EXPECT_NE(show.out.find("component: aumf Nwel Zelk"), std::string::npos);
     EXPECT_NE(show.out.find("Cutoff                          0.125000"), std::string::npos) << show.out;
-
-    writeTone("in.wav", 2, 100);
     ASSERT_EQ(run({"render", "@in.wav", "@o.wav", "--state", "@bright.aupreset"}).status, 0);
     EXPECT_EQ(log.restores, 1);
+
+    const Outcome help = run({"render", "--help"});  // help runs nothing
+    EXPECT_NE(help.out.find("--tempo"), std::string::npos);
+    EXPECT_TRUE(help.status == 0 && log.renders.empty());
 }
 
-// Every bad input: exit status, one line naming the problem and the culprit, and nothing
-// written (the folder holds just what the test put there).
+// Every bad input: exit status, one line naming the problem and the culprit, nothing written
+// (the folder holds just what the test put there) and nothing restored or rendered.
 TEST_F(Command, BadInputsWriteNothing) {
-    writeTone("in.wav", 2, 100);
+    writeAudio("in.wav", 2, 100);
+    writeAudio("three.wav", 3, 10);
     folder.write("text.wav", "not audio at all");
     folder.write("bad.mid", "MThd\x01");
     folder.write("bad.aupreset", "<?xml version=\"1.0\"?><plist><dict><key>type</key>");
-    ASSERT_EQ(run({"state", "save", "@good.aupreset"}).status, 0);
-    // The same state, its program data one byte short.
-    {
-        CFHandle state = readPresetFile(folder.path("good.aupreset"));
-        auto* dict = const_cast<CFMutableDictionaryRef>(static_cast<CFDictionaryRef>(state.get()));
-        std::vector<UInt8> record(28 + 4 * 8 - 1, 0);
-        FakeComponent::put(
-            dict, "mCompleteData",
-            CFDataCreate(kCFAllocatorDefault, record.data(), static_cast<CFIndex>(record.size())));
-        writePresetFile(folder.path("short.aupreset"), state.get());
-    }
-    {
-        // Three channels.
-        AudioData three;
-        three.channels.assign(3, std::vector<float>(10, 0.1f));
-        writeAudioFile(folder.path("three.wav"), three);
-    }
+    folder.write("list.aupreset", "<?xml version=\"1.0\"?><plist version=\"1.0\"><array/></plist>");
+    // States of this component with one value too few, and of another component.
+    writePresetFile(folder.path("short.aupreset"),
+                    programState(FAKE_IDENTITY, {1, 7}, "short", std::vector<float>(7, 0.5f)).get());
+    writePresetFile(folder.path("other.aupreset"),
+                    programState({FAKE_IDENTITY.type, 0x41424344, FAKE_IDENTITY.manufacturer}, {1, 8}, "other",
+                                 std::vector<float>(8, 0.5f))
+                        .get());
     const std::vector<std::string> before = folder.entries();
 
     struct Case {
@@ -144,32 +121,29 @@ TEST_F(Command, BadInputsWriteNothing) {
         {{"render", "@text.wav", "@out.wav"}, 1, "text.wav: is not an audio file we can read"},
         {{"render", "@three.wav", "@out.wav"}, 1, "three.wav: has 3 channels"},
         {{"render", "@in.wav", "@out.ogg"}, 1, "out.ogg: has an unknown audio type"},
-        {{"render", "@in.wav", "@out.wav", "--preset", "Hot Plate"},
-         1,
-         "--preset Hot Plate: no factory preset"},
-        {{"render", "@in.wav", "@out.wav", "--preset", "7"}, 1, "--preset 7: there is no factory preset 7"},
-        {{"render", "@in.wav", "@out.wav", "--set", "Volume=0.5"},
-         1,
-         "--set Volume=0.5: no parameter is named"},
+        {{"render", "@in.wav", "@out.wav", "--preset", "Hot Plate"}, 1, "--preset Hot Plate: no factory preset"},
+        {{"render", "@in.wav", "@out.wav", "--preset", "63"}, 1, "--preset 63: there is no factory preset 63"},
+        {{"render", "@in.wav", "@out.wav", "--preset", "2"}, 1, "cannot hold a program of 1024 values"},
+        {{"render", "@in.wav", "@out.wav", "--set", "Volume=0.5"}, 1, "--set Volume=0.5: no parameter is named"},
         {{"render", "@in.wav", "@out.wav", "--set", "B1 MIX=0.5"}, 1, "names 2 parameters"},
         {{"render", "@in.wav", "@out.wav", "--set", "8=0.5"}, 1, "--set 8=0.5: there is no parameter 8"},
-        {{"render", "@in.wav", "@out.wav", "--set", "Gain=2"},
-         2,
-         "--set Gain=2: the value 2 is outside 0..1"},
+        {{"render", "@in.wav", "@out.wav", "--set", "Gain=2"}, 2, "--set Gain=2: the value 2 is outside 0..1"},
         {{"render", "@in.wav", "@out.wav", "--set", "Gain=half"}, 2, "is not a number"},
-        {{"render", "@in.wav", "@out.wav", "--midi", "@bad.mid"},
-         1,
-         "bad.mid: is not a MIDI file we can read"},
+        {{"render", "@in.wav", "@out.wav", "--midi", "@bad.mid"}, 1, "bad.mid: is not a MIDI file we can read"},
         {{"render", "@in.wav", "@out.wav", "--midi", "@none.mid"}, 1, "none.mid: cannot be read"},
-        {{"render", "@in.wav", "@out.wav", "--state", "@bad.aupreset"},
-         1,
-         "bad.aupreset: is not a saved state"},
-        {{"render", "@in.wav", "@out.wav", "--state", "@short.aupreset"},
-         1,
-         "short.aupreset: holds program data of the wrong size (59 bytes where 60 belong)"},
-        {{"state", "show", "@short.aupreset"}, 1, "short.aupreset: holds program data of the wrong size"},
+        {{"render", "@in.wav", "@out.wav", "--state", "@bad.aupreset"}, 1, "bad.aupreset: is not a saved state"},
+        {{"render", "@in.wav", "@out.wav", "--state", "@none.aupreset"}, 1, "none.aupreset: cannot be read"},
+        {{"state", "show", "@short.aupreset"}, 1, "short.aupreset: holds program data of the wrong size (56 bytes"},
         {{"state", "save", "@new.aupreset", "--set", "Nothing=1"}, 1, "no parameter is named \"Nothing\""},
+        {{"render", "@in.wav", "@out.wav", "--state", "@list.aupreset"}, 1, "the property list holds no dictionary"},
+        {{"render", "@in.wav", "@out.wav", "--state", "@other.aupreset"}, 1, "belongs to another component (aumf ABCD"},
         {{"render", "@in.wav", "@out.wav", "--tempo", "-5"}, 2, "--tempo"},
+        {{"render", "@in.wav", "@out.wav", "--block", "5000"}, 2, "--block: Value 5000 not in range"},
+        {{"render", "@in.wav", "@out.wav", "--set", "Gain"}, 2, "--set Gain: expected NAME=VALUE"},
+        {{"render", "@in.wav", "@out.wav", "--set", "Gain=nan"}, 2, "is not a number"},
+        {{"render", "@in.wav", "@out.wav", "@more.wav"}, 2, "At Most 2"},
+        {{"mix", "@in.wav"}, 2, "A subcommand is required"},
+        {{"presets", "--set", "a=1"}, 2, "not expected"},
     };
     for (const Case& c : cases) {
         const Outcome o = run(c.args);

@@ -3,7 +3,6 @@
 // A stand-in component for the command's own tests: a gain effect whose parameter 0 scales the
 // input, that records every call a host makes, and whose state is its parameter values.
 
-#include <cstring>
 #include <map>
 #include <vector>
 
@@ -19,7 +18,6 @@ struct FakeLog {
         double sampleTime;
         std::uint32_t frames;
         TransportState transport;
-        std::vector<std::pair<std::uint32_t, float>> scheduled;  // id, value
         std::vector<std::uint32_t> scheduledOffsets;
         std::vector<std::uint32_t> midiOffsets;
         std::vector<std::uint8_t> midiStatus;
@@ -29,7 +27,6 @@ struct FakeLog {
     std::uint32_t inputChannels = 0;
     std::uint32_t maxFrames = 0;
     int restores = 0;
-    std::int32_t selectedPreset = -1;
     std::map<std::uint32_t, float> setValues;
 };
 
@@ -46,9 +43,6 @@ public:
         log.maxFrames = maxFrames;
     }
 
-    std::vector<FactoryPreset> factoryPresets() override { return {{0, "Warm Room"}, {1, "Cold Gate"}}; }
-    void selectFactoryPreset(std::int32_t number) override { log.selectedPreset = number; }
-
     std::vector<ParameterInfo> parameters() override {
         return {{0, "Gain"}, {1, "Cutoff"},     {2, "B1 Mix"}, {3, "b1 mix"},
                 {4, ""},     {5, "Delay Time"}, {6, ""},       {7, ""}};
@@ -59,7 +53,7 @@ public:
         log.setValues[id] = value;
     }
     void scheduleParameter(std::uint32_t id, float value, std::uint32_t offset) override {
-        pending.scheduled.emplace_back(id, value);
+        scheduled.emplace_back(id, value);
         pending.scheduledOffsets.push_back(offset);
     }
     void queueMidi(std::uint8_t status, std::uint8_t, std::uint8_t, std::uint32_t offset) override {
@@ -72,9 +66,8 @@ public:
                 float* const* output) override {
         if (frames > log.maxFrames) throw HostError("render larger than the maximum");
         for (std::uint32_t i = 0; i < frames; ++i) {
-            for (std::size_t e = 0; e < pending.scheduled.size(); ++e)
-                if (pending.scheduledOffsets[e] == i)
-                    values.at(pending.scheduled[e].first) = pending.scheduled[e].second;
+            for (std::size_t e = 0; e < scheduled.size(); ++e)
+                if (pending.scheduledOffsets[e] == i) values.at(scheduled[e].first) = scheduled[e].second;
             for (std::uint32_t c = 0; c < 2; ++c)
                 output[c][i] = input[c < log.inputChannels ? c : 0][i] * values[0];
         }
@@ -82,48 +75,21 @@ public:
         pending.frames = frames;
         log.renders.push_back(pending);
         pending = {};
+        scheduled.clear();
     }
 
-    CFHandle saveState() override {
-        CFMutableDictionaryRef dict = CFDictionaryCreateMutable(
-            kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
-        std::vector<UInt8> record(28 + 4 * values.size(), 0);
-        std::memcpy(record.data(), "Fake", 4);
-        for (std::size_t i = 0; i < values.size(); ++i) {
-            std::uint32_t bits;
-            std::memcpy(&bits, &values[i], 4);
-            for (int b = 0; b < 4; ++b) record[28 + 4 * i + b] = static_cast<UInt8>(bits >> (24 - 8 * b));
-        }
-        put(dict, "mCompleteData",
-            CFDataCreate(kCFAllocatorDefault, record.data(), static_cast<CFIndex>(record.size())));
-        return CFHandle(dict);
-    }
+    CFHandle saveState() override { return programState(FAKE_IDENTITY, stateLayout(), "Fake", values); }
     void restoreState(CFPropertyListRef state) override {
         ++log.restores;
-        CFStringRef key =
-            CFStringCreateWithCString(kCFAllocatorDefault, "mCompleteData", kCFStringEncodingUTF8);
-        const auto* data =
-            static_cast<CFDataRef>(CFDictionaryGetValue(static_cast<CFDictionaryRef>(state), key));
-        CFRelease(key);
-        const UInt8* bytes = CFDataGetBytePtr(data);
-        for (std::size_t i = 0; i < values.size(); ++i) {
-            const UInt8* p = bytes + 28 + 4 * i;
-            const std::uint32_t bits =
-                (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
-            std::memcpy(&values[i], &bits, 4);
-        }
-    }
-
-    static void put(CFMutableDictionaryRef dict, const char* key, CFTypeRef value) {
-        CFStringRef k = CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8);
-        CFDictionarySetValue(dict, k, value);
-        CFRelease(k);
-        CFRelease(value);
+        values = inspectSavedState(static_cast<CFDictionaryRef>(state), "", FAKE_IDENTITY, stateLayout())
+                     .programs.at(0)
+                     .values;
     }
 
 private:
     FakeLog& log;
     std::vector<float> values;
+    std::vector<std::pair<std::uint32_t, float>> scheduled;  // id, value
     FakeLog::Render pending;
 };
 

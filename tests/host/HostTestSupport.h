@@ -1,25 +1,28 @@
 #pragma once
 
-// A fresh folder under $TARNWELL_TEST_TMP (or the system's) for one test, removed afterwards.
+// What the host tests share: a fresh folder per test and the message of a refused action.
 
 #include <stdlib.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "host/HostError.h"
+
 namespace tarnwell::test {
 
+// A fresh folder under $TARNWELL_TEST_TMP (or the system's), removed afterwards.
 class TempFolder {
 public:
     TempFolder() {
         const char* base = std::getenv("TARNWELL_TEST_TMP");
-        const std::filesystem::path parent = base != nullptr && base[0] != '\0'
-                                                 ? std::filesystem::path(base)
-                                                 : std::filesystem::temp_directory_path();
+        const std::filesystem::path parent =
+            base != nullptr && base[0] != '\0' ? base : std::filesystem::temp_directory_path();
         std::filesystem::create_directories(parent);
         std::string pattern = (parent / "host-XXXXXX").string();
         if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create " + pattern);
@@ -37,8 +40,7 @@ public:
     // Every entry's name, hidden ones included, sorted.
     std::vector<std::string> entries() const {
         std::vector<std::string> names;
-        for (const auto& e : std::filesystem::directory_iterator(root))
-            names.push_back(e.path().filename().string());
+        for (const auto& e : std::filesystem::directory_iterator(root)) names.push_back(e.path().filename());
         std::sort(names.begin(), names.end());
         return names;
     }
@@ -50,5 +52,15 @@ public:
 private:
     std::filesystem::path root;
 };
+
+// The message of the HostError an action throws; empty when it throws none.
+inline std::string errorMessage(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const HostError& e) {
+        return e.what();
+    }
+    return "";
+}
 
 }  // namespace tarnwell::test
