@@ -111,15 +111,3 @@ void TStep::process() {
         break;
     }
 }
-
-void TStep::getValue(float& l, float& r) {
-    if (on) {
-        heldL = currentL;
-        heldR = currentR;
-        l = currentL;
-        r = currentR;
-    } else {
-        l = heldL;
-        r = heldR;
-    }
-}

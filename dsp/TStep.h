@@ -31,7 +31,15 @@ public:
 
     void process();
 
-    void getValue(float& l, float& r);
+    // Read by the engine every frame: inline.
+    void getValue(float& l, float& r) {
+        if (on) {
+            heldL = currentL;
+            heldR = currentR;
+        }
+        l = heldL;
+        r = heldR;
+    }
     int getStep() const { return on ? step : -1; }
 
 private:

@@ -225,6 +225,9 @@ public:
     unsigned char firstFrame = 0;              // set by resetEverything until the end of the next frame
     float modSourceValues[MOD_SOURCE_COUNT] = {};  // this frame's value of every modulation source
     float modValues[MOD_DESTINATION_COUNT] = {};   // this frame's destination values after the slots
+    // The destinations the slots wrote in the last frame; -1 until the first frame has set them all.
+    int modTouched[MOD_SLOT_COUNT] = {};
+    int modTouchedCount = -1;
     int currentPath = 0;                       // signal path 0..5
     int blockType[BLOCK_COUNT] = {};           // 0 Off .. 6 Grain
     int followerSource = 0;                    // 0 input, 1..3 a Block's output, 4 the output
@@ -243,8 +246,6 @@ public:
     static Relaxed<uint32_t> RandSeed;
     static float nextRandom();  // u in [0, 1]
 
-    BlockLanes blockInput[BLOCK_COUNT];
-    BlockLanes blockOutput[BLOCK_COUNT];
     float smoothedVolume[BLOCK_COUNT] = {1.0f, 1.0f, 1.0f};
     float smoothedPan[BLOCK_COUNT] = {0.5f, 0.5f, 0.5f};
     float smoothedMix[BLOCK_COUNT] = {0.5f, 0.5f, 0.5f};
@@ -259,6 +260,7 @@ public:
     float grainReadFactor[BLOCK_COUNT] = {1.0f, 1.0f, 1.0f};
     float grainShape[BLOCK_COUNT][GRAINS_PER_BLOCK] = {};
     float delayDry = 1.0f, delayWet = 0.0f;
+    bool delayActive = false;  // Delay On as this frame read it
 
     // Per Block, the exponentials of values that mostly rest, kept from frame to frame.
     struct BlockMemos {
@@ -368,6 +370,7 @@ public:
     // updateXYStuff for the three.
     void updateTriggers(int b);
     void updateXYStuff(int b);
+    void updateXYFrame();  // both, for the three Blocks in that order
     void updateXYReplay(int b);  // the replay step alone
     void updateXYRecord(int b);  // the capture of one millisecond slot alone
     void startReplay(int b);
@@ -443,8 +446,10 @@ private:
     // Blocks, paths and output (APluginBlocks.cpp).
     void updateBlockLevels();
     void runSignalPath(float L, float R, float& outL, float& outR);
-    void runBlock(int block, bool parallel);
-    void mixBlock(int block, const BlockLanes& processed);
+    // The Block's output lanes for its input lanes.
+    BlockLanes runBlock(int block, bool parallel, const BlockLanes& input);
+    BlockLanes mixBlock(int block, const BlockLanes& in, const BlockLanes& processed) const;
+    void delayLanes(BlockLanes& lanes);  // doDelay with Delay On already known
     void processFilter(int block, const BlockLanes& in, BlockLanes& out);
     void processComb(int block, const BlockLanes& in, BlockLanes& out);
     void processShaper(int block, const BlockLanes& in, BlockLanes& out);
@@ -473,10 +478,15 @@ private:
     void followMidiPosition(int b);
     // Reads one axis of the MIDI position; true when it moved more than jitter.
     bool followMidiAxis(float& midi, float& previous, int tag) const;
-    void updateXYModes(int b);
+    // The frame's trigger and XY steps of one Block, and restarting it on a mode change.
+    void triggerStep(int b);
+    void xyFrameStep(int b);
+    void restartForModes(int b);
     void restoreLivePosition(int b);
     void writeXYSources(int b, float x, float y);
     float xyParam(int index) const { return currentValues[index]; }
+    // A choice of a valid Block's XY settings, read on the render thread without the range checks.
+    int xyChoice(int index, float scale, int count) const { return getSteppedValue(currentValues[index].load(), scale, count); }
     int xyOption(const int32_t (&tag)[BLOCK_COUNT], int b, float scale, int count) const;
     int xyLoopMode(int b, int playMode);  // getXYLoopMode with the play mode already read
 };
@@ -484,6 +494,11 @@ private:
 // The engine reads choices and switches many times per frame: these stay inline.
 inline int APlugin::getSteppedValue(int index, float scale, int count) const {
     return index >= 0 && index < PARAMETER_COUNT ? getSteppedValue(currentValues[index].load(), scale, count) : 0;
+}
+
+// Asked by the render thread for every Block and frame: inline, and cheap while there is no editor.
+inline bool APlugin::isEditorOpen() {
+    return editor && editorIsOpen && !editorOpening && editor->isOpen();
 }
 
 inline bool APlugin::getOnOff(float value) {

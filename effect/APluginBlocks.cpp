@@ -71,12 +71,14 @@ void APlugin::updateBlockLevels() {
     // In a chain only the last Block's Pan knob pans; the earlier ones stay centred.
     if (currentPath <= PATH_LAST_SERIAL) smoothedPan[0] = smoothedPan[1] = 0.5f;
 
-    if (getOnOff(DELAY_ON_PARAM)) {
+    // Read once for the frame: the path and the Blocks act on the same answer.
+    delayActive = getOnOff(param(DELAY_ON_PARAM));
+    if (delayActive) {
         const float m = clamp01(param(DELAY_MIX_PARAM) + modValues[81]);
         delayDry = clamp01(2.0f - 2.0f * m);
         delayWet = clamp01(2.0f * m);
         const float left = clamp01(param(DELAY_LEFT_PARAM) + modValues[74]);
-        const float right = getOnOff(DELAY_MONO_PARAM) ? left : clamp01(param(DELAY_RIGHT_PARAM) + modValues[75]);
+        const float right = getOnOff(param(DELAY_MONO_PARAM)) ? left : clamp01(param(DELAY_RIGHT_PARAM) + modValues[75]);
         const float fine = std::fabs(modValues[76] * 0.1f * storedRate);
         delay.setDelayLen(left, right, fine, fine, modValues[73], param(DELAY_TEMPO_SYNC_PARAM));
     }
@@ -84,95 +86,60 @@ void APlugin::updateBlockLevels() {
 
 void APlugin::doDelay(float& La, float& Ra, float& Lb, float& Rb) {
     if (!getOnOff(DELAY_ON_PARAM)) return;
+    BlockLanes lanes{La, Lb, Ra, Rb};
+    delayLanes(lanes);
+    La = lanes.La;
+    Lb = lanes.Lb;
+    Ra = lanes.Ra;
+    Rb = lanes.Rb;
+}
+
+void APlugin::delayLanes(BlockLanes& x) {
     float dl, dr;
-    delay.process((La + Lb) * 0.5f, (Ra + Rb) * 0.5f, dl, dr);
-    La = La * delayDry + delayWet * dl;
-    Lb = Lb * delayDry + delayWet * dl;
-    Ra = Ra * delayDry + delayWet * dr;
-    Rb = Rb * delayDry + delayWet * dr;
+    delay.process((x.La + x.Lb) * 0.5f, (x.Ra + x.Rb) * 0.5f, dl, dr);
+    x = {x.La * delayDry + delayWet * dl, x.Lb * delayDry + delayWet * dl, x.Ra * delayDry + delayWet * dr,
+         x.Rb * delayDry + delayWet * dr};
 }
 
-void APlugin::runSignalPath(float L, float R, float& outL, float& outR) {
-    const int path = currentPath;
-    const bool parallel = path >= PATH_DELAY_PARALLEL;
-
-    for (int b = 0; b < BLOCK_COUNT; ++b) {
-        blockOutput[b] = {};
-        const float X = modSourceValues[SOURCE_X[b]];
-        const float Y = modSourceValues[SOURCE_Y[b]];
-        const float* a = xyAmounts[b];
-        const float t[3] = {X * a[0] + Y * a[1], X * a[2] + Y * a[3], X * a[4] + Y * a[5]};
-        std::copy(t, t + 3, xyTargets[b]);
+[[gnu::always_inline]] inline BlockLanes APlugin::mixBlock(int b, const BlockLanes& in, const BlockLanes& processed) const {
+    const int D = destinationBase(b);
+    const float pan = clamp01(smoothedPan[b] + modValues[D + 12]);
+    const float panL = clamp01(2.0f - 2.0f * pan);
+    const float panR = clamp01(2.0f * pan);
+    float wet = 0.0f, dry = 1.0f;
+    if (blockType[b] != TYPE_OFF) {
+        float mix = smoothedMix[b] + modValues[D + 13];
+        if (blockType[b] == TYPE_GATER) mix += xyTargets[b][2];
+        const float m2 = mix < 0.0f ? 0.0f : 2.0f * std::min(mix, 1.0f);
+        dry = clamp01(2.0f - m2);
+        wet = clamp01(m2);
     }
-
-    // The path input is also the dry pair of the output stage.
-    float dryL = L, dryR = R;
-    const bool delayOn = getOnOff(DELAY_ON_PARAM);
-    if ((path == PATH_DELAY_FIRST || path == PATH_DELAY_PARALLEL) && delayOn) {
-        float dl, dr;
-        delay.process(L, R, dl, dr);
-        dryL = L * delayDry + delayWet * dl;
-        dryR = R * delayDry + delayWet * dr;
-    }
-    const BlockLanes pathInput = lanesOf(dryL, dryR);
-
-    blockInput[0] = pathInput;
-    for (int b = 0; b < BLOCK_COUNT; ++b) {
-        runBlock(b, parallel);
-        BlockLanes& out = blockOutput[b];
-        if (!parallel && path == b + 1) doDelay(out.La, out.Ra, out.Lb, out.Rb);
-        if (followerSource == b + 1) {
-            followerInput[0] = out.La;
-            followerInput[1] = out.Ra;
-        }
-        modSourceValues[SOURCE_BLOCK_OUT + 2 * b] = engine::largerOf(out.La, out.Ra);
-        modSourceValues[SOURCE_BLOCK_OUT + 2 * b + 1] = engine::meanMagnitude(out.La, out.Ra);
-        if (b + 1 < BLOCK_COUNT) blockInput[b + 1] = parallel ? pathInput : out;
-    }
-
-    BlockLanes lanes = blockOutput[2];
-    if (parallel) {
-        lanes = blockOutput[0];
-        addLanes(lanes, blockOutput[1]);
-        addLanes(lanes, blockOutput[2]);
-        if (path == PATH_PARALLEL_DELAY) doDelay(lanes.La, lanes.Ra, lanes.Lb, lanes.Rb);
-    }
-
-    // Output stage: the processed pair is held to [-1, 1] before the wet gain and the result to
-    // +-0.999, so no runaway Block can leave the range.
-    const float pl = (lanes.La + lanes.Lb) * 0.5f;
-    const float pr = (lanes.Ra + lanes.Rb) * 0.5f;
-    if (followerSource == 4) {
-        followerInput[0] = pl;
-        followerInput[1] = pr;
-    }
-    const float vol = modValues[1];
-    const float dry = clamp01(modValues[2]);
-    float dryGain = dry * vol;
-    float wetGain = clamp01(1.0f - dry) * vol;
-    const float pan = modValues[3] + 0.5f;
-    float panL = clamp01(2.0f - 2.0f * pan);
-    float panR = clamp01(2.0f * pan);
-    if (getOnOff(BYPASS_PARAM)) {
-        wetGain = 0.0f;
-        dryGain = 1.0f;
-        panL = panR = 1.0f;
-    }
-    outL = engine::clampTo((wetGain * engine::clampTo(pl, -1.0f, 1.0f) + dryGain * dryL) * panL, -0.999f, 0.999f);
-    outR = engine::clampTo((wetGain * engine::clampTo(pr, -1.0f, 1.0f) + dryGain * dryR) * panR, -0.999f, 0.999f);
-    modSourceValues[SOURCE_OUT] = engine::largerOf(outL, outR);
-    modSourceValues[SOURCE_OUT + 1] = engine::meanMagnitude(outL, outR);
+    const float g = blockGain[b];
+    return {g * (wet * processed.La + dry * in.La) * panL, g * (wet * processed.Lb + dry * in.Lb) * panL,
+            g * (wet * processed.Ra + dry * in.Ra) * panR, g * (wet * processed.Rb + dry * in.Rb) * panR};
 }
 
-void APlugin::runBlock(int b, bool parallel) {
-    if (getOnOff(BLOCK_BYPASS_TAG[b])) {
+// Inlined into the path: the lanes then stay in registers from Block to Block.
+[[gnu::always_inline]] inline BlockLanes APlugin::runBlock(int b, bool parallel, const BlockLanes& input) {
+    if (getOnOff(param(BLOCK_BYPASS_TAG[b]))) {
         // A bypassed Block passes its input along a chain and adds nothing to a parallel sum.
-        if (!parallel) blockOutput[b] = blockInput[b];
-        return;
+        return parallel ? BlockLanes{} : input;
     }
-    BlockLanes& in = blockInput[b];
+    const int type = blockType[b];
+    if (type == TYPE_OFF) return mixBlock(b, input, input);
+
+    // What the pad adds to the type's three targets.
+    const float X = modSourceValues[SOURCE_X[b]];
+    const float Y = modSourceValues[SOURCE_Y[b]];
+    const float* a = xyAmounts[b];
+    float* t = xyTargets[b];
+    t[0] = X * a[0] + Y * a[1];
+    t[1] = X * a[2] + Y * a[3];
+    t[2] = X * a[4] + Y * a[5];
+
+    BlockLanes in = input;
     BlockLanes processed = in;
-    switch (blockType[b]) {
+    switch (type) {
     case TYPE_FILTER:
         processFilter(b, in, processed);
         break;
@@ -197,27 +164,76 @@ void APlugin::runBlock(int b, bool parallel) {
     default:
         break;
     }
-    mixBlock(b, processed);
+    return mixBlock(b, in, processed);
 }
 
-void APlugin::mixBlock(int b, const BlockLanes& processed) {
-    const int D = destinationBase(b);
-    const float pan = clamp01(smoothedPan[b] + modValues[D + 12]);
-    const float panL = clamp01(2.0f - 2.0f * pan);
-    const float panR = clamp01(2.0f * pan);
-    float wet = 0.0f, dry = 1.0f;
-    if (blockType[b] != TYPE_OFF) {
-        float mix = smoothedMix[b] + modValues[D + 13];
-        if (blockType[b] == TYPE_GATER) mix += xyTargets[b][2];
-        const float m2 = mix < 0.0f ? 0.0f : 2.0f * std::min(mix, 1.0f);
-        dry = clamp01(2.0f - m2);
-        wet = clamp01(m2);
+void APlugin::runSignalPath(float L, float R, float& outL, float& outR) {
+    const int path = currentPath;
+    const bool parallel = path >= PATH_DELAY_PARALLEL;
+
+    // The path input is also the dry pair of the output stage.
+    float dryL = L, dryR = R;
+    if ((path == PATH_DELAY_FIRST || path == PATH_DELAY_PARALLEL) && delayActive) {
+        float dl, dr;
+        delay.process(L, R, dl, dr);
+        dryL = L * delayDry + delayWet * dl;
+        dryR = R * delayDry + delayWet * dr;
     }
-    const BlockLanes& in = blockInput[b];
-    const float g = blockGain[b];
-    // Built whole and stored at once: the path reads the lanes back as one block.
-    blockOutput[b] = {g * (wet * processed.La + dry * in.La) * panL, g * (wet * processed.Lb + dry * in.Lb) * panL,
-            g * (wet * processed.Ra + dry * in.Ra) * panR, g * (wet * processed.Rb + dry * in.Rb) * panR};
+    const BlockLanes pathInput = lanesOf(dryL, dryR);
+
+    // Lanes stay in locals from Block to Block: the chain never reads them back from memory.
+    BlockLanes lanes = pathInput;
+    BlockLanes sum{};
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        BlockLanes out = runBlock(b, parallel, parallel ? pathInput : lanes);
+        if (!parallel && path == b + 1 && delayActive) delayLanes(out);
+        if (followerSource == b + 1) {
+            followerInput[0] = out.La;
+            followerInput[1] = out.Ra;
+        }
+        modSourceValues[SOURCE_BLOCK_OUT + 2 * b] = engine::largerOf(out.La, out.Ra);
+        modSourceValues[SOURCE_BLOCK_OUT + 2 * b + 1] = engine::meanMagnitude(out.La, out.Ra);
+        if (parallel) {
+            // Summed in Block order, as the lanes of the three outputs are added one after another.
+            if (b == 0) {
+                sum = out;
+            } else {
+                addLanes(sum, out);
+            }
+        } else {
+            lanes = out;
+        }
+    }
+
+    if (parallel) {
+        lanes = sum;
+        if (path == PATH_PARALLEL_DELAY && delayActive) delayLanes(lanes);
+    }
+
+    // Output stage: the processed pair is held to [-1, 1] before the wet gain and the result to
+    // +-0.999, so no runaway Block can leave the range.
+    const float pl = (lanes.La + lanes.Lb) * 0.5f;
+    const float pr = (lanes.Ra + lanes.Rb) * 0.5f;
+    if (followerSource == 4) {
+        followerInput[0] = pl;
+        followerInput[1] = pr;
+    }
+    const float vol = modValues[1];
+    const float dry = clamp01(modValues[2]);
+    float dryGain = dry * vol;
+    float wetGain = clamp01(1.0f - dry) * vol;
+    const float pan = modValues[3] + 0.5f;
+    float panL = clamp01(2.0f - 2.0f * pan);
+    float panR = clamp01(2.0f * pan);
+    if (getOnOff(param(BYPASS_PARAM))) {
+        wetGain = 0.0f;
+        dryGain = 1.0f;
+        panL = panR = 1.0f;
+    }
+    outL = engine::clampTo((wetGain * engine::clampTo(pl, -1.0f, 1.0f) + dryGain * dryL) * panL, -0.999f, 0.999f);
+    outR = engine::clampTo((wetGain * engine::clampTo(pr, -1.0f, 1.0f) + dryGain * dryR) * panR, -0.999f, 0.999f);
+    modSourceValues[SOURCE_OUT] = engine::largerOf(outL, outR);
+    modSourceValues[SOURCE_OUT + 1] = engine::meanMagnitude(outL, outR);
 }
 
 // Each type's three targets take the pad's X/Y routing t1..t3 on top of their modulation.

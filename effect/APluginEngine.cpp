@@ -51,10 +51,6 @@ inline float finiteOrZero(float x) {
     return std::isfinite(x) ? x : 0.0f;
 }
 
-inline float inputSample(float** inputs, int channel, int frame) {
-    return inputs && inputs[channel] ? finiteOrZero(inputs[channel][frame]) : 0.0f;
-}
-
 }  // namespace
 
 float APlugin::nextRandom() {
@@ -73,13 +69,19 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
         }
     }
 
+    // The channel pointers hold for the whole call; a missing channel reads as silence.
+    const float* inL = inputs ? inputs[0] : nullptr;
+    const float* inR = inputs ? inputs[1] : nullptr;
+    float* outLeft = outputs ? outputs[0] : nullptr;
+    float* outRight = outputs ? outputs[1] : nullptr;
+
     for (int i = 0; i < sampleFrames; ++i) {
         // Only this thread advances the counter; the editor reads it to time XY recordings.
         const int64_t frame = sampleCounter.load(std::memory_order_relaxed);
         if (pendingMidiCount > 0) processMidi();
 
-        const float L = inputSample(inputs, 0, i);
-        const float R = inputSample(inputs, 1, i);
+        const float L = inL ? finiteOrZero(inL[i]) : 0.0f;
+        const float R = inR ? finiteOrZero(inR[i]) : 0.0f;
 
         if ((refreshCounter & 0xFFFu) == 0 && displayRefreshPending) {
             displayRefreshPending = 0;
@@ -102,13 +104,13 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
         follower.update((std::fabs(followerInput[0]) + std::fabs(followerInput[1])) * 0.5f, firstFrame != 0);
         modSourceValues[SOURCE_FOLLOWER] = follower.getValue();
 
-        for (int b = 0; b < BLOCK_COUNT; ++b) updateTriggers(b);
-        for (int b = 0; b < BLOCK_COUNT; ++b) updateXYStuff(b);
+        updateXYFrame();
 
         for (int b = 0; b < BLOCK_COUNT; ++b) {
-            stepSequencer[b].getValue(modSourceValues[SOURCE_GATER_LEFT + 6 * b], modSourceValues[SOURCE_GATER_LEFT + 6 * b + 1]);
-            if (gaterActive[b]) stepSequencer[b].process();
-            gaterStepShown[b] = stepSequencer[b].getStep();
+            TStep& steps = stepSequencer[b];
+            steps.getValue(modSourceValues[SOURCE_GATER_LEFT + 6 * b], modSourceValues[SOURCE_GATER_LEFT + 6 * b + 1]);
+            if (gaterActive[b]) steps.process();
+            gaterStepShown[b] = steps.getStep();
         }
 
         if (followerSource == 0) {
@@ -120,11 +122,11 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
 
         float outL, outR;
         runSignalPath(L, R, outL, outR);
-        if (outputs && outputs[0]) outputs[0][i] = outL;
-        if (outputs && outputs[1]) outputs[1][i] = outR;
+        if (outLeft) outLeft[i] = outL;
+        if (outRight) outRight[i] = outR;
 
         // Trigger is a one-shot: the XY triggers saw it in this frame.
-        if (getParameter(TRIGGER_PARAM) > 0.5f) setParameter(TRIGGER_PARAM, 0.0f);
+        if (param(TRIGGER_PARAM) > 0.5f) setParameter(TRIGGER_PARAM, 0.0f);
 
         noteOnFlag = 0;
         noteOffFlag = 0;
@@ -146,13 +148,20 @@ void APlugin::__processDeprecated(float** inputs, float** outputs, int sampleFra
 
 // Slot n's amount is its own parameter plus what the slots before it sent to "Mod n Amount".
 void APlugin::runModulationMatrix() {
-    std::copy(std::begin(modBaseValues), std::end(modBaseValues), std::begin(modValues));
+    // Only the destinations the slots wrote in the last frame can differ from their base.
+    if (modTouchedCount < 0) {
+        std::copy(std::begin(modBaseValues), std::end(modBaseValues), std::begin(modValues));
+    } else {
+        for (int k = 0; k < modTouchedCount; ++k) modValues[modTouched[k]] = modBaseValues[modTouched[k]];
+    }
+    modTouchedCount = 0;
     for (int n = 0; n < MOD_SLOT_COUNT; ++n) {
-        const int s = getSteppedValue(MOD_SOURCE_TAG[n], 99.99f, MOD_SOURCE_COUNT);
+        const int s = getSteppedValue(param(MOD_SOURCE_TAG[n]), 99.99f, MOD_SOURCE_COUNT);
         if (s == 0) continue;
-        const int d = getSteppedValue(MOD_DESTINATION_TAG[n], 99.9f, MOD_DESTINATION_COUNT);
+        const int d = getSteppedValue(param(MOD_DESTINATION_TAG[n]), 99.9f, MOD_DESTINATION_COUNT);
+        modTouched[modTouchedCount++] = d;
         const float raw = 2.0f * param(MOD_AMOUNT_TAG[n]) - 1.0f + modValues[DESTINATION_MOD_AMOUT[n]];
-        const float a = getOnOff(MOD_BYPASS_TAG[n]) ? 0.0f : engine::clampTo(raw, -1.0f, 1.0f);
+        const float a = getOnOff(param(MOD_BYPASS_TAG[n])) ? 0.0f : engine::clampTo(raw, -1.0f, 1.0f);
         float x = modSourceValues[s];
         switch (modCombineKind[d]) {
         case COMBINE_ADD:

@@ -34,7 +34,8 @@ constexpr float MAX_RECORD_MS = 1e9f;
 
 // ----------------------------------------------------------------------------- render thread
 
-void APlugin::updateTriggers(int b) {
+// The per-frame steps are inlined into updateXYFrame; the named operations run the same code.
+[[gnu::always_inline]] inline void APlugin::triggerStep(int b) {
     XYState& s = xy[b];
     if (s.requests.load(relaxed) != 0) applyXYRequests(b);
     TStep& steps = stepSequencer[b];
@@ -74,7 +75,7 @@ void APlugin::updateTriggers(int b) {
     }
 }
 
-void APlugin::updateXYStuff(int b) {
+[[gnu::always_inline]] inline void APlugin::xyFrameStep(int b) {
     XYState& s = xy[b];
     // Checked before the exchange: a locked exchange every frame would cost more than the step.
     if (s.sourcesStale.load(relaxed) && s.sourcesStale.exchange(false, std::memory_order_acquire))
@@ -87,10 +88,19 @@ void APlugin::updateXYStuff(int b) {
     s.pointStep = XY_POINT_STEP[quant];
 
     if (isEditorOpen()) followMidiPosition(b);
-    updateXYModes(b);
+    // Modes: a change of play mode or loop restarts the Block.
+    const int playMode = xyChoice(XY_PLAY_MODE_TAG[b], PLAY_MODE_SCALE, 4);
+    const int loop = xyChoice(XY_LOOP_MODE_TAG[b], LOOP_SCALE, 3);
+    // Only "off" under a free-running pad needs the correcting write.
+    const int loopMode = loop != XY_LOOP_OFF || playMode != XY_FREE ? loop : xyLoopMode(b, playMode);
+    if (playMode != s.playMode || loopMode != s.loopMode) {
+        s.playMode = playMode;
+        s.loopMode = loopMode;
+        restartForModes(b);
+    }
 
     s.previousRecordMode = s.recordMode;
-    s.recordMode = getXYRecordMode(b);
+    s.recordMode = xyChoice(XY_RECORD_MODE_TAG[b], RECORD_MODE_SCALE, 3);
     if (s.recordMode == XY_RECORDING) updateXYRecord(b);
     if (s.recordMode != XY_REPLAY) {
         if (s.recordMode != s.previousRecordMode) restoreLivePosition(b);
@@ -98,6 +108,15 @@ void APlugin::updateXYStuff(int b) {
     }
     if (s.previousRecordMode != XY_REPLAY) startReplay(b);
     updateXYReplay(b);
+}
+
+void APlugin::updateTriggers(int b) { triggerStep(b); }
+
+void APlugin::updateXYStuff(int b) { xyFrameStep(b); }
+
+void APlugin::updateXYFrame() {
+    for (int b = 0; b < BLOCK_COUNT; ++b) triggerStep(b);
+    for (int b = 0; b < BLOCK_COUNT; ++b) xyFrameStep(b);
 }
 
 void APlugin::followMidiPosition(int b) {
@@ -127,13 +146,8 @@ bool APlugin::followMidiAxis(float& midi, float& previous, int tag) const {
     return std::fabs(previous - midi) > MIDI_MOVE_THRESHOLD;
 }
 
-void APlugin::updateXYModes(int b) {
+void APlugin::restartForModes(int b) {
     XYState& s = xy[b];
-    const int oldPlayMode = s.playMode;
-    const int oldLoopMode = s.loopMode;
-    s.playMode = getXYPlayMode(b);
-    s.loopMode = xyLoopMode(b, s.playMode);
-    if (s.playMode == oldPlayMode && s.loopMode == oldLoopMode) return;
     s.position = 0.0;
     s.holdCounter = 1.0;
     s.direction = 1.0;
@@ -337,10 +351,17 @@ void APlugin::setSnapedModSource(int b, int source, float v) {
 }
 
 void APlugin::writeXYSources(int b, float x, float y) {
-    setSnapedModSource(b, SOURCE_X[b], x);
-    setSnapedModSource(b, SOURCE_Y[b], y);
-    setSnapedModSource(b, SOURCE_POLAR_X[b], 2.0f * x - 1.0f);
-    setSnapedModSource(b, SOURCE_POLAR_Y[b], 2.0f * y - 1.0f);
+    // One read of Space Quant serves all four sources.
+    const int levels = XY_SNAP_AMOUNT[xyChoice(XY_SPACE_QUANT_TAG[b], QUANT_SCALE, 5)];
+    float v[4] = {x, y, 2.0f * x - 1.0f, 2.0f * y - 1.0f};
+    if (levels != 0) {
+        const auto l = static_cast<float>(levels);
+        for (float& q : v) q = clamp01(std::round(q * l) / l);  // as snapValue
+    }
+    modSourceValues[SOURCE_X[b]] = v[0];
+    modSourceValues[SOURCE_Y[b]] = v[1];
+    modSourceValues[SOURCE_POLAR_X[b]] = v[2];
+    modSourceValues[SOURCE_POLAR_Y[b]] = v[3];
 }
 
 int APlugin::getQuantPos(int b, int pos, int offset, int loop) const {
