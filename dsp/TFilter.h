@@ -114,7 +114,12 @@ public:
     TFilterChannel ch[2];
 
 private:
+    // The last arguments of the spread and drive exponentials and their results.
+    float spreadArgument = 0.0f, spreadUpOf = 1.0f, spreadDownOf = 1.0f;
+    float driveArgument = 0.0f, driveOf = 0.0f;
+
     void computeCoefficients(const float f[2]);
     void advanceHistory();
-    float biquadStep(TFilterChannel& c, float in) const;
+    void advanceHistoryTwice();
+    void biquadPair(TFilterChannel& c, float ua, float ub, float& ya, float& yb) const;
 };

@@ -33,12 +33,10 @@ struct APluginProgram {
 
 // A Block's signal: two sub-samples per channel, so that the filter, comb and shaper run at
 // twice the host rate. A pair (L, R) enters as {L, L, R, R} and leaves as the lane averages.
-struct BlockLanes {
-    float La = 0.0f;
-    float Lb = 0.0f;
-    float Ra = 0.0f;
-    float Rb = 0.0f;
-};
+// The four lanes La, Lb, Ra, Rb are one vector: it travels between the Blocks in one register,
+// and each lane-wise operation rounds exactly as the same operation on a single float.
+typedef float BlockLanes __attribute__((vector_size(16)));
+enum BlockLane { LANE_LA = 0, LANE_LB = 1, LANE_RA = 2, LANE_RB = 3 };
 
 class APlugin : public AudioEffectX {
 public:
@@ -259,6 +257,7 @@ public:
     float grainWriteFactor[BLOCK_COUNT] = {1.0f, 1.0f, 1.0f};
     float grainReadFactor[BLOCK_COUNT] = {1.0f, 1.0f, 1.0f};
     float grainShape[BLOCK_COUNT][GRAINS_PER_BLOCK] = {};
+    float grainPlain[BLOCK_COUNT][2] = {};  // this frame's unpitched grain sum, left and right
     float delayDry = 1.0f, delayWet = 0.0f;
     bool delayActive = false;  // Delay On as this frame read it
 
@@ -447,14 +446,15 @@ private:
     void updateBlockLevels();
     void runSignalPath(float L, float R, float& outL, float& outR);
     // The Block's output lanes for its input lanes.
-    BlockLanes runBlock(int block, bool parallel, const BlockLanes& input);
-    BlockLanes mixBlock(int block, const BlockLanes& in, const BlockLanes& processed) const;
+    BlockLanes runBlock(int block, bool parallel, BlockLanes input);
+    BlockLanes mixBlock(int block, BlockLanes in, BlockLanes processed) const;
     void delayLanes(BlockLanes& lanes);  // doDelay with Delay On already known
-    void processFilter(int block, const BlockLanes& in, BlockLanes& out);
-    void processComb(int block, const BlockLanes& in, BlockLanes& out);
-    void processShaper(int block, const BlockLanes& in, BlockLanes& out);
-    void processRoom(int block, const BlockLanes& in, BlockLanes& out);
-    void processGrain(int block, BlockLanes& in, BlockLanes& out);
+    // Each type's processed lanes for the Block's input lanes.
+    BlockLanes processFilter(int block, BlockLanes in);
+    BlockLanes processComb(int block, BlockLanes in);
+    BlockLanes processShaper(int block, BlockLanes in);
+    BlockLanes processRoom(int block, BlockLanes in);
+    BlockLanes processGrain(int block, BlockLanes in);  // leaves the plain grain sums in grainPlain
     // Grain length in frames for value v, given 2^(8 v) for the free modes.
     float grainLength(int mode, float v, float pow2EightV) const;
 

@@ -39,14 +39,16 @@ constexpr int destinationBase(int block) {
 }
 
 inline BlockLanes lanesOf(float L, float R) {
-    return {L, L, R, R};
+    return BlockLanes{L, L, R, R};
 }
 
-inline void addLanes(BlockLanes& sum, const BlockLanes& x) {
-    sum.La += x.La;
-    sum.Lb += x.Lb;
-    sum.Ra += x.Ra;
-    sum.Rb += x.Rb;
+// The channel pairs of a lane set: (La + Lb) / 2 and (Ra + Rb) / 2.
+inline float leftOf(BlockLanes x) {
+    return (x[LANE_LA] + x[LANE_LB]) * 0.5f;
+}
+
+inline float rightOf(BlockLanes x) {
+    return (x[LANE_RA] + x[LANE_RB]) * 0.5f;
 }
 
 }  // namespace
@@ -88,20 +90,19 @@ void APlugin::doDelay(float& La, float& Ra, float& Lb, float& Rb) {
     if (!getOnOff(DELAY_ON_PARAM)) return;
     BlockLanes lanes{La, Lb, Ra, Rb};
     delayLanes(lanes);
-    La = lanes.La;
-    Lb = lanes.Lb;
-    Ra = lanes.Ra;
-    Rb = lanes.Rb;
+    La = lanes[LANE_LA];
+    Lb = lanes[LANE_LB];
+    Ra = lanes[LANE_RA];
+    Rb = lanes[LANE_RB];
 }
 
 void APlugin::delayLanes(BlockLanes& x) {
     float dl, dr;
-    delay.process((x.La + x.Lb) * 0.5f, (x.Ra + x.Rb) * 0.5f, dl, dr);
-    x = {x.La * delayDry + delayWet * dl, x.Lb * delayDry + delayWet * dl, x.Ra * delayDry + delayWet * dr,
-         x.Rb * delayDry + delayWet * dr};
+    delay.process(leftOf(x), rightOf(x), dl, dr);
+    x = x * delayDry + delayWet * lanesOf(dl, dr);
 }
 
-[[gnu::always_inline]] inline BlockLanes APlugin::mixBlock(int b, const BlockLanes& in, const BlockLanes& processed) const {
+[[gnu::always_inline]] inline BlockLanes APlugin::mixBlock(int b, BlockLanes in, BlockLanes processed) const {
     const int D = destinationBase(b);
     const float pan = clamp01(smoothedPan[b] + modValues[D + 12]);
     const float panL = clamp01(2.0f - 2.0f * pan);
@@ -115,15 +116,14 @@ void APlugin::delayLanes(BlockLanes& x) {
         wet = clamp01(m2);
     }
     const float g = blockGain[b];
-    return {g * (wet * processed.La + dry * in.La) * panL, g * (wet * processed.Lb + dry * in.Lb) * panL,
-            g * (wet * processed.Ra + dry * in.Ra) * panR, g * (wet * processed.Rb + dry * in.Rb) * panR};
+    return g * (wet * processed + dry * in) * lanesOf(panL, panR);
 }
 
 // Inlined into the path: the lanes then stay in registers from Block to Block.
-[[gnu::always_inline]] inline BlockLanes APlugin::runBlock(int b, bool parallel, const BlockLanes& input) {
+[[gnu::always_inline]] inline BlockLanes APlugin::runBlock(int b, bool parallel, BlockLanes input) {
     if (getOnOff(param(BLOCK_BYPASS_TAG[b]))) {
         // A bypassed Block passes its input along a chain and adds nothing to a parallel sum.
-        return parallel ? BlockLanes{} : input;
+        return parallel ? BlockLanes{0.0f, 0.0f, 0.0f, 0.0f} : input;
     }
     const int type = blockType[b];
     if (type == TYPE_OFF) return mixBlock(b, input, input);
@@ -137,29 +137,33 @@ void APlugin::delayLanes(BlockLanes& x) {
     t[1] = X * a[2] + Y * a[3];
     t[2] = X * a[4] + Y * a[5];
 
+    // The modules take and give the lanes by value, so they travel in registers, not through
+    // memory written one way and read another.
     BlockLanes in = input;
     BlockLanes processed = in;
     switch (type) {
     case TYPE_FILTER:
-        processFilter(b, in, processed);
+        processed = processFilter(b, in);
         break;
     case TYPE_COMB:
-        processComb(b, in, processed);
+        processed = processComb(b, in);
         break;
     case TYPE_SHAPER:
-        processShaper(b, in, processed);
+        processed = processShaper(b, in);
         break;
     case TYPE_ROOM:
-        processRoom(b, in, processed);
+        processed = processRoom(b, in);
         break;
     case TYPE_GATER: {
         const float gL = modSourceValues[28 + 6 * b];
         const float gR = modSourceValues[29 + 6 * b];
-        processed = {in.La * gL, in.Lb * gL, in.Ra * gR, in.Rb * gR};
+        processed = in * lanesOf(gL, gR);
         break;
     }
     case TYPE_GRAIN:
-        processGrain(b, in, processed);  // may replace the dry input with the plain grains
+        processed = processGrain(b, in);
+        // With Dry on the Block's dry part is the unpitched grain signal.
+        if (getOnOff(param(GRAIN_DRY_TAG[b]))) in = lanesOf(grainPlain[b][0], grainPlain[b][1]);
         break;
     default:
         break;
@@ -183,22 +187,22 @@ void APlugin::runSignalPath(float L, float R, float& outL, float& outR) {
 
     // Lanes stay in locals from Block to Block: the chain never reads them back from memory.
     BlockLanes lanes = pathInput;
-    BlockLanes sum{};
+    BlockLanes sum{0.0f, 0.0f, 0.0f, 0.0f};
     for (int b = 0; b < BLOCK_COUNT; ++b) {
         BlockLanes out = runBlock(b, parallel, parallel ? pathInput : lanes);
         if (!parallel && path == b + 1 && delayActive) delayLanes(out);
         if (followerSource == b + 1) {
-            followerInput[0] = out.La;
-            followerInput[1] = out.Ra;
+            followerInput[0] = out[LANE_LA];
+            followerInput[1] = out[LANE_RA];
         }
-        modSourceValues[SOURCE_BLOCK_OUT + 2 * b] = engine::largerOf(out.La, out.Ra);
-        modSourceValues[SOURCE_BLOCK_OUT + 2 * b + 1] = engine::meanMagnitude(out.La, out.Ra);
+        modSourceValues[SOURCE_BLOCK_OUT + 2 * b] = engine::largerOf(out[LANE_LA], out[LANE_RA]);
+        modSourceValues[SOURCE_BLOCK_OUT + 2 * b + 1] = engine::meanMagnitude(out[LANE_LA], out[LANE_RA]);
         if (parallel) {
             // Summed in Block order, as the lanes of the three outputs are added one after another.
             if (b == 0) {
                 sum = out;
             } else {
-                addLanes(sum, out);
+                sum += out;
             }
         } else {
             lanes = out;
@@ -212,8 +216,8 @@ void APlugin::runSignalPath(float L, float R, float& outL, float& outR) {
 
     // Output stage: the processed pair is held to [-1, 1] before the wet gain and the result to
     // +-0.999, so no runaway Block can leave the range.
-    const float pl = (lanes.La + lanes.Lb) * 0.5f;
-    const float pr = (lanes.Ra + lanes.Rb) * 0.5f;
+    const float pl = leftOf(lanes);
+    const float pr = rightOf(lanes);
     if (followerSource == 4) {
         followerInput[0] = pl;
         followerInput[1] = pr;
@@ -237,7 +241,7 @@ void APlugin::runSignalPath(float L, float R, float& outL, float& outR) {
 }
 
 // Each type's three targets take the pad's X/Y routing t1..t3 on top of their modulation.
-void APlugin::processFilter(int b, const BlockLanes& in, BlockLanes& out) {
+BlockLanes APlugin::processFilter(int b, BlockLanes in) {
     TFilter& f = filter[b];
     const int P = blockParam(b, 0);
     const float* V = &modValues[destinationBase(b)];
@@ -248,10 +252,12 @@ void APlugin::processFilter(int b, const BlockLanes& in, BlockLanes& out) {
     f.setVowel(clamp01(param(P + FILTER_VOWEL_OFFSET) + V[5] + t[2]));
     f.setGain(clamp01(param(P + FILTER_GAIN_OFFSET) + V[5] + t[2]));
     f.update(V[1] + t[1], !firstFrame);  // jumps in the first frame after a reset
-    f.process(in.La, in.Ra, in.Lb, in.Rb, out.La, out.Ra, out.Lb, out.Rb);
+    float oLa, oRa, oLb, oRb;
+    f.process(in[LANE_LA], in[LANE_RA], in[LANE_LB], in[LANE_RB], oLa, oRa, oLb, oRb);
+    return BlockLanes{oLa, oLb, oRa, oRb};
 }
 
-void APlugin::processComb(int b, const BlockLanes& in, BlockLanes& out) {
+BlockLanes APlugin::processComb(int b, BlockLanes in) {
     TCombFilter& c = comb[b];
     const int P = blockParam(b, 0);
     const float* V = &modValues[destinationBase(b)];
@@ -259,10 +265,12 @@ void APlugin::processComb(int b, const BlockLanes& in, BlockLanes& out) {
     c.setComb(param(P + COMB_FREQ_OFFSET), V[1] + V[0] + t[0], V[0] + t[0] + V[2], param(P + BLOCK_SPREAD_OFFSET) + V[11],
               clamp01(param(P + COMB_FEED_OFFSET) + V[3] + t[1]), clamp01(param(P + COMB_DAMP_OFFSET) + V[4] + t[2]),
               clamp01(param(COMB_RANDOM_TAG[b]) + V[5]), firstFrame != 0);
-    c.process(in.La, in.Ra, in.Lb, in.Rb, out.La, out.Ra, out.Lb, out.Rb);
+    float oLa, oRa, oLb, oRb;
+    c.process(in[LANE_LA], in[LANE_RA], in[LANE_LB], in[LANE_RB], oLa, oRa, oLb, oRb);
+    return BlockLanes{oLa, oLb, oRa, oRb};
 }
 
-void APlugin::processShaper(int b, const BlockLanes& in, BlockLanes& out) {
+BlockLanes APlugin::processShaper(int b, BlockLanes in) {
     TShaper& s = shaper[b];
     const int P = blockParam(b, 0);
     const float* V = &modValues[destinationBase(b)];
@@ -281,10 +289,12 @@ void APlugin::processShaper(int b, const BlockLanes& in, BlockLanes& out) {
     }
     s.setDistort(a[0], a[1], a[2], a[3], param(P + BLOCK_SPREAD_OFFSET) + V[11], V[0] + t[0], V[1] + t[1], V[2] + t[2],
                  V[3], V[4], lowFiFilter, firstFrame != 0);
-    s.process(in.La, in.Ra, in.Lb, in.Rb, out.La, out.Ra, out.Lb, out.Rb);
+    float oLa, oRa, oLb, oRb;
+    s.process(in[LANE_LA], in[LANE_RA], in[LANE_LB], in[LANE_RB], oLa, oRa, oLb, oRb);
+    return BlockLanes{oLa, oLb, oRa, oRb};
 }
 
-void APlugin::processRoom(int b, const BlockLanes& in, BlockLanes& out) {
+BlockLanes APlugin::processRoom(int b, BlockLanes in) {
     TBasicReverb& room = reverb[b];
     const int P = blockParam(b, 0);
     const float* V = &modValues[destinationBase(b)];
@@ -330,8 +340,8 @@ void APlugin::processRoom(int b, const BlockLanes& in, BlockLanes& out) {
     room.setLength(a, 0.9f * a * memo[b].roomSpread(0.4f * spread));
 
     float o1, o2, o3, o4;
-    room.process((in.La + in.Lb) * 0.5f, (in.Ra + in.Rb) * 0.5f, o1, o2, o3, o4);
-    out = lanesOf((o1 + o3) * 0.707f * 0.9f, (o2 + o4) * 0.707f * 0.9f);
+    room.process(leftOf(in), rightOf(in), o1, o2, o3, o4);
+    return lanesOf((o1 + o3) * 0.707f * 0.9f, (o2 + o4) * 0.707f * 0.9f);
 }
 
 float APlugin::grainLength(int mode, float v, float pow2EightV) const {
@@ -344,7 +354,7 @@ float APlugin::getGrainSize(int block, float v, float factor) const {
     return grainLength(getGrainMode(block), v, std::exp2(8.0f * v)) * factor;
 }
 
-void APlugin::processGrain(int b, BlockLanes& in, BlockLanes& out) {
+BlockLanes APlugin::processGrain(int b, BlockLanes in) {
     const int G = GRAIN_WRITE_SIZE_TAG[b];
     const float* V = &modValues[destinationBase(b)];
     const float* t = xyTargets[b];
@@ -386,7 +396,7 @@ void APlugin::processGrain(int b, BlockLanes& in, BlockLanes& out) {
     for (int k = 0; k < GRAINS_PER_BLOCK; ++k) {
         if (slots[k].getState() == TGrain::kIdle) continue;  // an idle slot gives silence and keeps no state
         float pL, pR, dL, dR;
-        slots[k].process(in.La, in.Ra, pL, pR, dL, dR, speed);
+        slots[k].process(in[LANE_LA], in[LANE_RA], pL, pR, dL, dR, speed);
         const float vol = slots[k].getGrainVol(grainShape[b][k]);
         wetL += pL * vol;
         wetR += pR * vol;
@@ -394,7 +404,7 @@ void APlugin::processGrain(int b, BlockLanes& in, BlockLanes& out) {
         plainL += dL * plainVol;
         plainR += dR * plainVol;
     }
-    out = lanesOf(wetL, wetR);
-    // With Dry on the Block's dry part is the unpitched grain signal.
-    if (getOnOff(GRAIN_DRY_TAG[b])) in = lanesOf(plainL, plainR);
+    grainPlain[b][0] = plainL;
+    grainPlain[b][1] = plainR;
+    return lanesOf(wetL, wetR);
 }
