@@ -290,10 +290,6 @@ void TFilterChannel::clearStates() {
 
 void TFilter::setGlobalArrays() { std::call_once(tablesFilled, fillTables); }
 
-int TFilter::tableIndex(float value) {
-    return static_cast<int>(clamp01(value) * 262143.984375f);
-}
-
 void TFilter::init(float sampleRate) {
     setGlobalArrays();  // a filter used on its own must not read unfilled tables
     rate = std::max(1.0f, 2.0f * sampleRate);
@@ -339,53 +335,7 @@ void TFilter::setType(int newType, bool resetIfChanged) {
     type = newType;
 }
 
-void TFilter::setFrequency(float freq, float spread, float modL, float modR) {
-    targetPosL = clamp01(freq + modL);
-    targetPosR = clamp01(freq + modR);
-    // Called every frame with a spread that mostly rests: the exponential only when it moves.
-    if (!(spread == spreadArgument)) {
-        spreadArgument = spread;
-        spreadUpOf = static_cast<float>(std::exp2(static_cast<double>(spread)));
-        spreadDownOf = 1.0f / spreadUpOf;
-    }
-    spreadUp = spreadUpOf;
-    spreadDown = spreadDownOf;
-}
-
-void TFilter::setRes(float r) { res = clamp01(r) * 0.95f; }
-
-void TFilter::setVowel(float v) { vowel = clamp01(v); }
-
-void TFilter::setDistort(float d) {
-    const float amount = clamp01(d);
-    if (!(amount == driveArgument)) {
-        driveArgument = amount;
-        driveOf = std::exp2(6.0f * amount) - 1.0f;
-    }
-    drive = driveOf;
-}
-
-void TFilter::setGain(float g) { gain = g; }
-
-void TFilter::update(float mod, bool smooth) {
-    if (smooth) {
-        posL = 0.1f * targetPosL + 0.9f * posL;
-        posR = 0.1f * targetPosR + 0.9f * posR;
-    } else {
-        posL = targetPosL;
-        posR = targetPosR;
-    }
-    const float newL = spreadDown * FilterFreqPow2[tableIndex(posL + mod)];
-    const float newR = spreadUp * FilterFreqPow2[tableIndex(posR + mod)];
-    const bool cutoffMoved =
-        std::fabs(cutoffL - newL) > 1e-5f || std::fabs(cutoffR - newR) > 1e-5f;
-    cutoffL = newL;
-    cutoffR = newR;
-    if (type == Bypass) return;
-    if (!cutoffMoved && std::fabs(res - lastRes) <= 1e-5f &&
-        std::fabs(vowel - lastVowel) <= 1e-5f && std::fabs(gain - lastGain) <= 1e-5f &&
-        type == lastType)
-        return;
+void TFilter::updateCoefficients() {
     lastType = type;
     lastRes = res;
     lastVowel = vowel;

@@ -339,6 +339,11 @@ public:
         float midiX = 0.0f, previousMidiX = 0.0f, midiY = 0.0f, previousMidiY = 0.0f;
         int32_t belowThresholdCount = 0;  // Follower play mode
         CachedExp2 speed, speedMod, smoothing;
+        // The raw parameter values the modes and Point Quant above were decoded from.
+        float rawPointQuant = std::numeric_limits<float>::quiet_NaN();
+        float rawPlayMode = std::numeric_limits<float>::quiet_NaN();
+        float rawLoopMode = std::numeric_limits<float>::quiet_NaN();
+        float rawRecordMode = std::numeric_limits<float>::quiet_NaN();
 
         // Shared with the editor thread.
         std::atomic<float> currentX{0.0f}, currentY{0.0f};  // smoothed position; the live pad position

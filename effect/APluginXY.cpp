@@ -81,26 +81,43 @@ constexpr float MAX_RECORD_MS = 1e9f;
     if (s.sourcesStale.load(relaxed) && s.sourcesStale.exchange(false, std::memory_order_acquire))
         writeXYSources(b, s.currentX.load(relaxed), s.currentY.load(relaxed));
 
-    // The raw value, truncated: the options are written as (i + 0.1) / 4.99.
-    const int quant = std::clamp(static_cast<int>(xyParam(XY_POINT_QUANT_TAG[b]) * QUANT_SCALE), 0, 4);
-    s.pointQuant = quant;
-    s.pointsUsed = XY_QUANT[quant];
-    s.pointStep = XY_POINT_STEP[quant];
+    // The settings read here are choices that mostly rest: each is decoded again only when its
+    // raw value moved (a NaN memo at first), and the same raw value always decodes the same.
+    const float rawQuant = xyParam(XY_POINT_QUANT_TAG[b]);
+    if (!(rawQuant == s.rawPointQuant)) {
+        s.rawPointQuant = rawQuant;
+        // The raw value, truncated: the options are written as (i + 0.1) / 4.99.
+        const int quant = std::clamp(static_cast<int>(rawQuant * QUANT_SCALE), 0, 4);
+        s.pointQuant = quant;
+        s.pointsUsed = XY_QUANT[quant];
+        s.pointStep = XY_POINT_STEP[quant];
+    }
 
     if (isEditorOpen()) followMidiPosition(b);
-    // Modes: a change of play mode or loop restarts the Block.
-    const int playMode = xyChoice(XY_PLAY_MODE_TAG[b], PLAY_MODE_SCALE, 4);
-    const int loop = xyChoice(XY_LOOP_MODE_TAG[b], LOOP_SCALE, 3);
-    // Only "off" under a free-running pad needs the correcting write.
-    const int loopMode = loop != XY_LOOP_OFF || playMode != XY_FREE ? loop : xyLoopMode(b, playMode);
-    if (playMode != s.playMode || loopMode != s.loopMode) {
-        s.playMode = playMode;
-        s.loopMode = loopMode;
-        restartForModes(b);
+    // Modes: a change of play mode or loop restarts the Block. A loop corrected last frame has a
+    // new raw value now, so it is decoded again.
+    const float rawPlay = xyParam(XY_PLAY_MODE_TAG[b]);
+    const float rawLoop = xyParam(XY_LOOP_MODE_TAG[b]);
+    if (!(rawPlay == s.rawPlayMode && rawLoop == s.rawLoopMode)) {
+        s.rawPlayMode = rawPlay;
+        s.rawLoopMode = rawLoop;
+        const int playMode = getSteppedValue(rawPlay, PLAY_MODE_SCALE, 4);
+        const int loop = getSteppedValue(rawLoop, LOOP_SCALE, 3);
+        // Only "off" under a free-running pad needs the correcting write.
+        const int loopMode = loop != XY_LOOP_OFF || playMode != XY_FREE ? loop : xyLoopMode(b, playMode);
+        if (playMode != s.playMode || loopMode != s.loopMode) {
+            s.playMode = playMode;
+            s.loopMode = loopMode;
+            restartForModes(b);
+        }
     }
 
     s.previousRecordMode = s.recordMode;
-    s.recordMode = xyChoice(XY_RECORD_MODE_TAG[b], RECORD_MODE_SCALE, 3);
+    const float rawRecord = xyParam(XY_RECORD_MODE_TAG[b]);
+    if (!(rawRecord == s.rawRecordMode)) {
+        s.rawRecordMode = rawRecord;
+        s.recordMode = getSteppedValue(rawRecord, RECORD_MODE_SCALE, 3);
+    }
     if (s.recordMode == XY_RECORDING) updateXYRecord(b);
     if (s.recordMode != XY_REPLAY) {
         if (s.recordMode != s.previousRecordMode) restoreLivePosition(b);
