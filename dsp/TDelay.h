@@ -80,6 +80,13 @@ private:
 
     float readChannel(int c, float in);
 
+    // 2^(12 len) of the last free length of each channel.
+    struct FreeLength {
+        float argument = 0.0f;
+        float power = 1.0f;
+    };
+    FreeLength freeLength[2];
+
     bool equal = false;
     bool feedFilterOn = false;
     float sampleRate = 44100.0f;
