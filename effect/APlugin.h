@@ -322,6 +322,17 @@ public:
         double out = 1.0;
     };
 
+    // What the replay rate follows from, and what it came to (render thread).
+    struct XYTiming {
+        float rawSync = std::numeric_limits<float>::quiet_NaN();
+        float rawSec = 0.0f, rawMs = 0.0f, rawTimeQuant = 0.0f, samplesPerBar = 0.0f, rate = 0.0f;
+        int32_t sync = 0;
+        float pathTime = 0.0f;
+        bool still = true;            // a free path too short to move
+        double pointsPerFrame = 0.0;  // the rate
+        double holdIncrement = -1.0;
+    };
+
     struct XYState {
         // Render thread only.
         int32_t pointQuant = 0;  // Point Quant option
@@ -339,6 +350,7 @@ public:
         float midiX = 0.0f, previousMidiX = 0.0f, midiY = 0.0f, previousMidiY = 0.0f;
         int32_t belowThresholdCount = 0;  // Follower play mode
         CachedExp2 speed, speedMod, smoothing;
+        XYTiming timing;
         // The raw parameter values the modes and Point Quant above were decoded from.
         float rawPointQuant = std::numeric_limits<float>::quiet_NaN();
         float rawPlayMode = std::numeric_limits<float>::quiet_NaN();
@@ -399,6 +411,9 @@ public:
     int getQuantPos(int b, int pos, int offset, int loop) const;
     // Fraction of the way from that point to the next one.
     float getQuantInter(int b, double pos) const;
+    // The same for a point step k and a Point Quant option.
+    static int quantPos(int k, int pos, int offset, int loop);
+    static float quantInter(int pointQuant, double pos);
 
     // Editor and commands.
     int getXYRecordMode(int b) const;

@@ -34,6 +34,25 @@ constexpr float MAX_RECORD_MS = 1e9f;
 
 // ----------------------------------------------------------------------------- render thread
 
+// The point index for integer position pos (offset 0) or the next point (1), with point step k.
+inline int APlugin::quantPos(int k, int pos, int offset, int loop) {
+    // k is a power of two: masking rounds a non-negative pos down to a multiple of it.
+    int j = (std::max(pos, 0) & -k) + offset * k;
+    if (loop == XY_PING_PONG) {
+        // The way back mirrors the way out; at each end the turning point is used twice.
+        j = j < XY_PATH_POINTS ? std::min(j, XY_PATH_POINTS - k) : 2 * XY_PATH_POINTS - (j + k);
+    } else if (j >= XY_PATH_POINTS) {
+        j -= XY_PATH_POINTS;
+    }
+    return std::clamp(j, 0, XY_PATH_POINTS - 1);
+}
+
+inline float APlugin::quantInter(int pointQuant, double pos) {
+    // Scaling by the reciprocal of a power of two is exact, and cheaper than dividing.
+    const double steps = pos * XY_INV_POINT_STEP[pointQuant];
+    return static_cast<float>(steps - std::trunc(steps));
+}
+
 // The per-frame steps are inlined into updateXYFrame; the named operations run the same code.
 [[gnu::always_inline]] inline void APlugin::triggerStep(int b) {
     XYState& s = xy[b];
@@ -217,27 +236,47 @@ void APlugin::startReplay(int b) {
 void APlugin::updateXYReplay(int b) {
     XYState& s = xy[b];
 
-    // Rate: the whole path once per free length or per synced period.
-    const int sync = getXYSync(b);
-    const float pathTime = getXYPathTime(b);
-    double period;
-    if (sync == 0) {
-        period = static_cast<double>(pathTime) * static_cast<double>(storedRate);
-        if (period < 1e-6) {
-            s.rate = 0.0;
-            return;
+    // Rate: the whole path once per free length or per synced period. Worked out again only when
+    // a setting, the tempo or the rate moved.
+    XYTiming& timing = s.timing;
+    const float rawSync = xyParam(XY_SYNC_TAG[b]);
+    const float rawSec = xyParam(XY_LEN_SEC_TAG[b]);
+    const float rawMs = xyParam(XY_LEN_MS_TAG[b]);
+    const float rawTimeQuant = xyParam(XY_TIME_QUANT_TAG[b]);
+    if (!(rawSync == timing.rawSync && rawSec == timing.rawSec && rawMs == timing.rawMs &&
+          rawTimeQuant == timing.rawTimeQuant && samplesPerBar == timing.samplesPerBar && storedRate == timing.rate)) {
+        timing.rawSync = rawSync;
+        timing.rawSec = rawSec;
+        timing.rawMs = rawMs;
+        timing.rawTimeQuant = rawTimeQuant;
+        timing.samplesPerBar = samplesPerBar;
+        timing.rate = storedRate;
+        timing.sync = getSteppedValue(rawSync, PERIOD_SCALE, 31);
+        timing.pathTime = 1000.0f * rawSec + rawMs;  // as getXYPathTime
+        double period;
+        if (timing.sync == 0) {
+            period = static_cast<double>(timing.pathTime) * static_cast<double>(storedRate);
+        } else {
+            period = static_cast<double>(INV_PERIOD_ARRAY[timing.sync] * samplesPerBar) + 1.0;
         }
-    } else {
-        period = static_cast<double>(INV_PERIOD_ARRAY[sync] * samplesPerBar) + 1.0;
+        timing.still = timing.sync == 0 && period < 1e-6;
+        timing.pointsPerFrame = XY_SPAN / period;
+        const int timeQuant = getSteppedValue(rawTimeQuant, PERIOD_SCALE, 31);
+        timing.holdIncrement =
+            timeQuant == 0 ? -1.0 : 1.0 / (static_cast<double>(INV_PERIOD_ARRAY[timeQuant] * samplesPerBar) + 1.0);
     }
-    s.rate = XY_SPAN / period;
-    const int timeQuant = getXYTimeQuantization(b);
-    s.holdIncrement =
-        timeQuant == 0 ? -1.0 : 1.0 / (static_cast<double>(INV_PERIOD_ARRAY[timeQuant] * samplesPerBar) + 1.0);
+    const int sync = timing.sync;
+    const float pathTime = timing.pathTime;
+    if (timing.still) {
+        s.rate = 0.0;
+        return;
+    }
+    s.rate = timing.pointsPerFrame;
+    s.holdIncrement = timing.holdIncrement;
 
     // Advance.
     const double speed = s.speed(8.0 * static_cast<double>(xyParam(XY_SPEED_TAG[b])) - 4.0);
-    const int modSource = xyOption(XY_SPEED_MOD_SOURCE_TAG, b, SOURCE_SCALE, MOD_SOURCE_COUNT);
+    const int modSource = xyChoice(XY_SPEED_MOD_SOURCE_TAG[b], SOURCE_SCALE, MOD_SOURCE_COUNT);
     const double modAmount = 2.0 * static_cast<double>(xyParam(XY_SPEED_MOD_AMOUNT_TAG[b])) - 1.0;
     const double modFactor = s.speedMod(modAmount * 4.0 * static_cast<double>(modSourceValues[modSource]));
     const double m = s.playing ? modFactor * static_cast<double>(modValues[DESTINATION_BLOCK_XY_SPEED[b]]) : 0.0;
@@ -261,9 +300,9 @@ void APlugin::updateXYReplay(int b) {
 
     // Points, interpolation and smoothing.
     const int i = static_cast<int>(s.position);
-    const int index0 = getQuantPos(b, i, 0, s.loopMode);
-    const int index1 = getQuantPos(b, i, 1, s.loopMode);
-    const float fraction = getQuantInter(b, s.position);
+    const int index0 = quantPos(s.pointStep, i, 0, s.loopMode);
+    const int index1 = quantPos(s.pointStep, i, 1, s.loopMode);
+    const float fraction = quantInter(s.pointQuant, s.position);
     const float x0 = xyParam(XY_X_START[b] + index0);
     const float y0 = xyParam(XY_Y_START[b] + index0);
     s.targetX = x0 + (xyParam(XY_X_START[b] + index1) - x0) * fraction;
@@ -382,22 +421,11 @@ void APlugin::writeXYSources(int b, float x, float y) {
 }
 
 int APlugin::getQuantPos(int b, int pos, int offset, int loop) const {
-    const int k = isXYBlock(b) ? xy[b].pointStep : 1;
-    // k is a power of two: masking rounds a non-negative pos down to a multiple of it.
-    int j = (std::max(pos, 0) & -k) + offset * k;
-    if (loop == XY_PING_PONG) {
-        // The way back mirrors the way out; at each end the turning point is used twice.
-        j = j < XY_PATH_POINTS ? std::min(j, XY_PATH_POINTS - k) : 2 * XY_PATH_POINTS - (j + k);
-    } else if (j >= XY_PATH_POINTS) {
-        j -= XY_PATH_POINTS;
-    }
-    return std::clamp(j, 0, XY_PATH_POINTS - 1);
+    return quantPos(isXYBlock(b) ? xy[b].pointStep : 1, pos, offset, loop);
 }
 
 float APlugin::getQuantInter(int b, double pos) const {
-    // Scaling by the reciprocal of a power of two is exact, and cheaper than dividing.
-    const double steps = pos * XY_INV_POINT_STEP[isXYBlock(b) ? xy[b].pointQuant : 0];
-    return static_cast<float>(steps - std::trunc(steps));
+    return quantInter(isXYBlock(b) ? xy[b].pointQuant : 0, pos);
 }
 
 // ----------------------------------------------------------------------------- editor and commands
