@@ -169,8 +169,16 @@ void TDelay::setFeedFilter(float lp, float hp) {
         feedFilterOn = false;
         return;
     }
-    lowPassCoeff = getFeedFilterFreq(lp);
-    highPassCoeff = getFeedFilterFreq(hp);
+    // Set every 16 frames with settings that mostly rest: the exponentials only when they move.
+    if (!(lp == feedFilterArgument[0] && hp == feedFilterArgument[1] && sampleRate == feedFilterRate)) {
+        feedFilterArgument[0] = lp;
+        feedFilterArgument[1] = hp;
+        feedFilterRate = sampleRate;
+        feedFilterCoefficient[0] = getFeedFilterFreq(lp);
+        feedFilterCoefficient[1] = getFeedFilterFreq(hp);
+    }
+    lowPassCoeff = feedFilterCoefficient[0];
+    highPassCoeff = feedFilterCoefficient[1];
     feedFilterOn = true;
 }
 

@@ -86,6 +86,10 @@ private:
         float power = 1.0f;
     };
     FreeLength freeLength[2];
+    // setFeedFilter's last settings, the rate and the coefficients they gave.
+    float feedFilterArgument[2] = {-1.0f, -1.0f};
+    float feedFilterRate = 0.0f;
+    float feedFilterCoefficient[2] = {};
 
     bool equal = false;
     bool feedFilterOn = false;

@@ -131,9 +131,8 @@ private:
 // The setters and update run every host sample, just before process: inline, so the values they
 // store reach update in registers instead of through memory.
 inline void TFilter::setFrequency(float freq, float spread, float modL, float modR) {
-    targetPosL = controlmath::clamp01(freq + modL);
-    targetPosR = controlmath::clamp01(freq + modR);
-    // The spread mostly rests: its exponential only when it moves.
+    // The spread mostly rests: its exponential only when it moves. Worked out before the targets
+    // are stored, so no call stands between those stores and update's reads.
     if (!(spread == spreadArgument)) {
         spreadArgument = spread;
         spreadUpOf = static_cast<float>(std::exp2(static_cast<double>(spread)));
@@ -141,6 +140,8 @@ inline void TFilter::setFrequency(float freq, float spread, float modL, float mo
     }
     spreadUp = spreadUpOf;
     spreadDown = spreadDownOf;
+    targetPosL = controlmath::clamp01(freq + modL);
+    targetPosR = controlmath::clamp01(freq + modR);
 }
 
 inline void TFilter::setRes(float r) { res = controlmath::clamp01(r) * 0.95f; }

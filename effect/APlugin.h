@@ -242,7 +242,18 @@ public:
     // noise. Separate from the comb and shaper generator. Draws are a load and a store: instances
     // rendering on different threads may repeat a value, but never race.
     static Relaxed<uint32_t> RandSeed;
-    static float nextRandom();  // u in [0, 1]
+    static float nextRandom() {  // u in [0, 1]
+        uint32_t seed = RandSeed.load();
+        const float u = randomUnit(seed);
+        RandSeed.store(seed);
+        return u;
+    }
+    // One draw from a seed held by the caller: v = seed * 16807, seed = v + 1, u from v.
+    static float randomUnit(uint32_t& seed) {
+        const uint32_t v = seed * 16807u;
+        seed = v + 1u;
+        return (static_cast<float>(static_cast<int32_t>(v)) * 4.656612873077393e-10f + 1.0f) * 0.5f;
+    }
 
     float smoothedVolume[BLOCK_COUNT] = {1.0f, 1.0f, 1.0f};
     float smoothedPan[BLOCK_COUNT] = {0.5f, 0.5f, 0.5f};
@@ -266,9 +277,17 @@ public:
         engine::Memo<engine::volumeGain> gain;
         engine::Memo<engine::exp2Of> roomLength, roomSpread;
         engine::Memo<engine::exp2Of> grainWrite, grainRead, grainReadRatio, grainInterval, grainSpeed;
+        engine::Memo<engine::exp2Of> gaterRamp;
         float roomHighPass = std::numeric_limits<float>::quiet_NaN();  // the reverb's last setting
     };
     BlockMemos memo[BLOCK_COUNT];
+    // The same for the follower's settings.
+    struct ControlMemos {
+        engine::Memo<engine::boostGain> followerBoost;
+        engine::Memo<engine::thresholdLevel> followerThreshold;
+        engine::Memo<engine::exp2Of> followerHold;
+    };
+    ControlMemos controlMemo;
 
     // Seconds behind fixedLengths, as the nearest single-precision values.
     static constexpr float FIXED_LENGTH_SECONDS[4] = {0.015000021f, 0.039317489f, 0.063000001f, 0.036068503f};
@@ -468,7 +487,7 @@ private:
     // The Block's output lanes for its input lanes.
     BlockLanes runBlock(int block, bool parallel, BlockLanes input);
     BlockLanes mixBlock(int block, BlockLanes in, BlockLanes processed) const;
-    void delayLanes(BlockLanes& lanes);  // doDelay with Delay On already known
+    BlockLanes delayLanes(BlockLanes lanes);  // doDelay with Delay On already known
     // Each type's processed lanes for the Block's input lanes.
     BlockLanes processFilter(int block, BlockLanes in);
     BlockLanes processComb(int block, BlockLanes in);

@@ -54,11 +54,17 @@ inline float rightOf(BlockLanes x) {
 }  // namespace
 
 void APlugin::updateBlockLevels() {
+    // The parameters first, so the compiler keeps the smoothed values in registers across the
+    // atomic reads.
+    float mixes[BLOCK_COUNT], volumes[BLOCK_COUNT], pans[BLOCK_COUNT];
     for (int b = 0; b < BLOCK_COUNT; ++b) {
         const int P = blockParam(b, 0);
-        const float mix = param(P + BLOCK_MIX_OFFSET);
-        const float volume = param(P + BLOCK_VOLUME_OFFSET);
-        const float pan = param(P + BLOCK_PAN_OFFSET);
+        mixes[b] = param(P + BLOCK_MIX_OFFSET);
+        volumes[b] = param(P + BLOCK_VOLUME_OFFSET);
+        pans[b] = param(P + BLOCK_PAN_OFFSET);
+    }
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        const float mix = mixes[b], volume = volumes[b], pan = pans[b];
         if (firstFrame) {
             smoothedMix[b] = mix;
             smoothedVolume[b] = volume;
@@ -88,18 +94,17 @@ void APlugin::updateBlockLevels() {
 
 void APlugin::doDelay(float& La, float& Ra, float& Lb, float& Rb) {
     if (!getOnOff(DELAY_ON_PARAM)) return;
-    BlockLanes lanes{La, Lb, Ra, Rb};
-    delayLanes(lanes);
+    const BlockLanes lanes = delayLanes(BlockLanes{La, Lb, Ra, Rb});
     La = lanes[LANE_LA];
     Lb = lanes[LANE_LB];
     Ra = lanes[LANE_RA];
     Rb = lanes[LANE_RB];
 }
 
-void APlugin::delayLanes(BlockLanes& x) {
+BlockLanes APlugin::delayLanes(BlockLanes x) {
     float dl, dr;
     delay.process(leftOf(x), rightOf(x), dl, dr);
-    x = x * delayDry + delayWet * lanesOf(dl, dr);
+    return x * delayDry + delayWet * lanesOf(dl, dr);
 }
 
 [[gnu::always_inline]] inline BlockLanes APlugin::mixBlock(int b, BlockLanes in, BlockLanes processed) const {
@@ -190,7 +195,7 @@ void APlugin::runSignalPath(float L, float R, float& outL, float& outR) {
     BlockLanes sum{0.0f, 0.0f, 0.0f, 0.0f};
     for (int b = 0; b < BLOCK_COUNT; ++b) {
         BlockLanes out = runBlock(b, parallel, parallel ? pathInput : lanes);
-        if (!parallel && path == b + 1 && delayActive) delayLanes(out);
+        if (!parallel && path == b + 1 && delayActive) out = delayLanes(out);
         if (followerSource == b + 1) {
             followerInput[0] = out[LANE_LA];
             followerInput[1] = out[LANE_RA];
@@ -211,7 +216,7 @@ void APlugin::runSignalPath(float L, float R, float& outL, float& outR) {
 
     if (parallel) {
         lanes = sum;
-        if (path == PATH_PARALLEL_DELAY && delayActive) delayLanes(lanes);
+        if (path == PATH_PARALLEL_DELAY && delayActive) lanes = delayLanes(lanes);
     }
 
     // Output stage: the processed pair is held to [-1, 1] before the wet gain and the result to
@@ -246,11 +251,16 @@ BlockLanes APlugin::processFilter(int b, BlockLanes in) {
     const int P = blockParam(b, 0);
     const float* V = &modValues[destinationBase(b)];
     const float* t = xyTargets[b];
-    f.setDistort(param(P + FILTER_DISTORT_OFFSET) + V[0] + t[0]);
-    f.setFrequency(param(P + FILTER_FREQ_OFFSET), param(P + BLOCK_SPREAD_OFFSET) + V[11], V[2], V[3]);
-    f.setRes(clamp01(param(P + FILTER_Q_OFFSET) + V[4] + t[2]));
-    f.setVowel(clamp01(param(P + FILTER_VOWEL_OFFSET) + V[5] + t[2]));
-    f.setGain(clamp01(param(P + FILTER_GAIN_OFFSET) + V[5] + t[2]));
+    // The parameters first: an atomic read between the setters' stores and update's reads would
+    // make the compiler read those fields back from memory.
+    const float distort = param(P + FILTER_DISTORT_OFFSET), freq = param(P + FILTER_FREQ_OFFSET);
+    const float spread = param(P + BLOCK_SPREAD_OFFSET), q = param(P + FILTER_Q_OFFSET);
+    const float vowel = param(P + FILTER_VOWEL_OFFSET), gain = param(P + FILTER_GAIN_OFFSET);
+    f.setDistort(distort + V[0] + t[0]);
+    f.setFrequency(freq, spread + V[11], V[2], V[3]);
+    f.setRes(clamp01(q + V[4] + t[2]));
+    f.setVowel(clamp01(vowel + V[5] + t[2]));
+    f.setGain(clamp01(gain + V[5] + t[2]));
     f.update(V[1] + t[1], !firstFrame);  // jumps in the first frame after a reset
     float oLa, oRa, oLb, oRb;
     f.process(in[LANE_LA], in[LANE_RA], in[LANE_LB], in[LANE_RB], oLa, oRa, oLb, oRb);

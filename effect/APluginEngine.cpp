@@ -53,12 +53,6 @@ inline float finiteOrZero(float x) {
 
 }  // namespace
 
-float APlugin::nextRandom() {
-    const uint32_t v = RandSeed.load() * 16807u;
-    RandSeed.store(v + 1u);
-    return (static_cast<float>(static_cast<int32_t>(v)) * 4.656612873077393e-10f + 1.0f) * 0.5f;
-}
-
 void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames) {
     hostTimeInfo = getTimeInfo(timePpqPosValid | timeTempoValid);
     if (isEditorOpen()) {
@@ -92,8 +86,12 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
         runModulationMatrix();
 
         modSourceValues[SOURCE_OFFSET] = 1.0f;
-        modSourceValues[SOURCE_WHITE_NOISE] = 2.0f * nextRandom() - 1.0f;
-        modSourceValues[SOURCE_UNIPOLAR_NOISE] = nextRandom();
+        // Two successive draws, taken with one read and one write of the seed.
+        uint32_t seed = RandSeed.load();
+        const float u = randomUnit(seed), u2 = randomUnit(seed);
+        RandSeed.store(seed);
+        modSourceValues[SOURCE_WHITE_NOISE] = 2.0f * u - 1.0f;
+        modSourceValues[SOURCE_UNIPOLAR_NOISE] = u2;
 
         if ((frame & 127) == 0) controlStep128();
         if ((frame & 15) == 0) controlStep16();
@@ -219,17 +217,18 @@ void APlugin::controlStep16() {
         const int D = destinationBase(b);
         stepSequencer[b].setInc(static_cast<double>(modValues[D + 6]) * GATER_SPEED_ARRAY[getGaterSpeed(b)] * stepsPerFrame);
         stepSequencer[b].setSwing(clamp01(param(P + GATER_SWING_OFFSET) + modValues[D + 7]));
-        const float ramp = getEnvelopeValue(param(P + GATER_SMOOTH_OFFSET) + modValues[D + 8]);
+        // getEnvelopeValue, its exponential kept while the setting rests.
+        const float smooth = clamp01(param(P + GATER_SMOOTH_OFFSET) + modValues[D + 8]);
+        const float ramp = 1000.0f / (memo[b].gaterRamp(12.0f * smooth) * storedRate);
         stepSequencer[b].setAttack(ramp);
         stepSequencer[b].setDecay(ramp);
     }
 
+    int sources[MOD_SLOT_COUNT];
+    for (int n = 0; n < MOD_SLOT_COUNT; ++n) sources[n] = getSteppedValue(param(MOD_SOURCE_TAG[n]), 99.99f, MOD_SOURCE_COUNT);
     for (int b = 0; b < BLOCK_COUNT; ++b) {
         bool active = blockType[b] == 5;
-        for (int n = 0; n < MOD_SLOT_COUNT; ++n) {
-            const int s = getModSource(n);
-            active = active || s == SOURCE_GATER_LEFT + 6 * b || s == SOURCE_GATER_LEFT + 6 * b + 1;
-        }
+        for (const int s : sources) active = active || s == SOURCE_GATER_LEFT + 6 * b || s == SOURCE_GATER_LEFT + 6 * b + 1;
         gaterActive[b] = active ? 1 : 0;
     }
 
@@ -245,13 +244,10 @@ void APlugin::controlStep16() {
     }
 
     follower.setSmooth(clamp01(param(FOLLOWER_SMOOTH_PARAM) + modValues[83]));
-    const float boost = param(FOLLOWER_BOOST_PARAM);
-    const float boostGain = boost < 0.001f ? 0.0f : std::pow(10.0f, (40.0f * boost - 20.0f) / 20.0f);
-    follower.setBoost(boostGain * modValues[82]);
-    const float threshold = clamp01(param(FOLLOWER_THRESHOLD_PARAM) + modValues[84]);
-    followerThreshold = threshold < 0.001f ? 0.0f : std::pow(10.0f, (40.0f * threshold - 40.0f) / 20.0f);
+    follower.setBoost(controlMemo.followerBoost(param(FOLLOWER_BOOST_PARAM)) * modValues[82]);
+    followerThreshold = controlMemo.followerThreshold(clamp01(param(FOLLOWER_THRESHOLD_PARAM) + modValues[84]));
     const float hold = clamp01(param(FOLLOWER_HOLD_PARAM) + modValues[85]);
-    followerHoldSamples = std::exp2(14.0f * hold) * storedRate / 1000.0f;
+    followerHoldSamples = controlMemo.followerHold(14.0f * hold) * storedRate / 1000.0f;
 
     // Stored as pairs (X amount k, Y amount k): target k of the pad is X * first + Y * second.
     for (int b = 0; b < BLOCK_COUNT; ++b) {
