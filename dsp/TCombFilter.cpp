@@ -132,11 +132,18 @@ void TCombFilter::process(float La, float Ra, float Lb, float Rb, float& oLa, fl
     } else {
         DspRandom::skip<4>();
     }
+    // Settings and states in locals: a ring write could alias any float member, so the compiler
+    // would otherwise read them again after every write.
+    const float keep = dampKeep, coeff = dampCoeff, g = gain;
+    const std::int32_t dL = delayL, dR = delayR;
+    float sL = stateL, sR = stateR;
     std::uint32_t p = writePos + 128u;
-    oLa = combStep(ringL, p, delayL, stateL, dampKeep, dampCoeff, gain, flip[0], La);
-    oRa = combStep(ringR, p, delayR, stateR, dampKeep, dampCoeff, gain, flip[1], Ra);
+    oLa = combStep(ringL, p, dL, sL, keep, coeff, g, flip[0], La);
+    oRa = combStep(ringR, p, dR, sR, keep, coeff, g, flip[1], Ra);
     p = (p & POSITION_MASK) + 128u;
-    oLb = combStep(ringL, p, delayL, stateL, dampKeep, dampCoeff, gain, flip[2], Lb);
-    oRb = combStep(ringR, p, delayR, stateR, dampKeep, dampCoeff, gain, flip[3], Rb);
+    oLb = combStep(ringL, p, dL, sL, keep, coeff, g, flip[2], Lb);
+    oRb = combStep(ringR, p, dR, sR, keep, coeff, g, flip[3], Rb);
+    stateL = sL;
+    stateR = sR;
     writePos = p & POSITION_MASK;
 }

@@ -37,6 +37,8 @@ struct APluginProgram {
 // and each lane-wise operation rounds exactly as the same operation on a single float.
 typedef float BlockLanes __attribute__((vector_size(16)));
 enum BlockLane { LANE_LA = 0, LANE_LB = 1, LANE_RA = 2, LANE_RB = 3 };
+// One value per Block in lanes 0..2, worked out for the three Blocks at once.
+typedef float PerBlock __attribute__((vector_size(16)));
 
 class APlugin : public AudioEffectX {
 public:
@@ -259,6 +261,9 @@ public:
     float smoothedPan[BLOCK_COUNT] = {0.5f, 0.5f, 0.5f};
     float smoothedMix[BLOCK_COUNT] = {0.5f, 0.5f, 0.5f};
     float blockGain[BLOCK_COUNT] = {1.0f, 1.0f, 1.0f};
+    // This frame's Block mix, one lane per Block: the pan pair and the wet and dry gains.
+    PerBlock mixPanL = {1.0f, 1.0f, 1.0f, 0.0f}, mixPanR = {1.0f, 1.0f, 1.0f, 0.0f};
+    PerBlock mixWet = {1.0f, 1.0f, 1.0f, 0.0f}, mixDry = {1.0f, 1.0f, 1.0f, 0.0f};
     float xyAmounts[BLOCK_COUNT][6] = {};  // pairs (X > k, Y > k) for k = 1..3, each -1..1
     float xyTargets[BLOCK_COUNT][3] = {};  // what the pad adds to the type's three targets
     float roomModPhase[BLOCK_COUNT][4] = {};

@@ -42,6 +42,23 @@ inline BlockLanes lanesOf(float L, float R) {
     return BlockLanes{L, L, R, R};
 }
 
+// v held to 0..1, NaN to 0, lane by lane: what clamp01 gives for each lane.
+inline PerBlock clamp01v(PerBlock v) {
+    const PerBlock zero = {0.0f, 0.0f, 0.0f, 0.0f}, one = {1.0f, 1.0f, 1.0f, 1.0f};
+    const PerBlock below = one < v ? one : v;  // std::min(v, 1)
+    return v > zero ? below : zero;
+}
+
+// Mix m as the wet gain's doubled law: 0 below 0, else 2 min(m, 1).
+inline float mixTimesTwo(float m) {
+    return m < 0.0f ? 0.0f : 2.0f * std::min(m, 1.0f);
+}
+
+inline PerBlock mixTimesTwo(PerBlock m) {
+    const PerBlock zero = {0.0f, 0.0f, 0.0f, 0.0f}, one = {1.0f, 1.0f, 1.0f, 1.0f};
+    return m < zero ? zero : 2.0f * (one < m ? one : m);
+}
+
 // The channel pairs of a lane set: (La + Lb) / 2 and (Ra + Rb) / 2.
 inline float leftOf(BlockLanes x) {
     return (x[LANE_LA] + x[LANE_LB]) * 0.5f;
@@ -54,30 +71,43 @@ inline float rightOf(BlockLanes x) {
 }  // namespace
 
 void APlugin::updateBlockLevels() {
-    // The parameters first, so the compiler keeps the smoothed values in registers across the
-    // atomic reads.
-    float mixes[BLOCK_COUNT], volumes[BLOCK_COUNT], pans[BLOCK_COUNT];
-    for (int b = 0; b < BLOCK_COUNT; ++b) {
-        const int P = blockParam(b, 0);
-        mixes[b] = param(P + BLOCK_MIX_OFFSET);
-        volumes[b] = param(P + BLOCK_VOLUME_OFFSET);
-        pans[b] = param(P + BLOCK_PAN_OFFSET);
-    }
-    for (int b = 0; b < BLOCK_COUNT; ++b) {
-        const float mix = mixes[b], volume = volumes[b], pan = pans[b];
-        if (firstFrame) {
-            smoothedMix[b] = mix;
-            smoothedVolume[b] = volume;
-            smoothedPan[b] = pan;
-        } else {
-            smoothedMix[b] = 0.1f * mix + 0.9f * smoothedMix[b];
-            smoothedVolume[b] = 0.1f * volume + 0.9f * smoothedVolume[b];
-            smoothedPan[b] = 0.1f * pan + 0.9f * smoothedPan[b];
-        }
-        blockGain[b] = memo[b].gain(smoothedVolume[b]) * modValues[destinationBase(b) + 14];
+    // The three Blocks side by side in lanes 0..2 of a vector: each lane rounds exactly as the
+    // same operation on one float. The parameters first, so the compiler keeps the smoothed
+    // values in registers across the atomic reads.
+    auto perBlock = [this](int offset) {
+        return PerBlock{param(blockParam(0, offset)), param(blockParam(1, offset)), param(blockParam(2, offset)), 0.0f};
+    };
+    const PerBlock mix = perBlock(BLOCK_MIX_OFFSET);
+    const PerBlock volume = perBlock(BLOCK_VOLUME_OFFSET);
+    const PerBlock pan = perBlock(BLOCK_PAN_OFFSET);
+    auto stored = [](const float (&v)[BLOCK_COUNT]) { return PerBlock{v[0], v[1], v[2], 0.0f}; };
+    PerBlock sMix = mix, sVolume = volume, sPan = pan;
+    if (!firstFrame) {
+        sMix = 0.1f * mix + 0.9f * stored(smoothedMix);
+        sVolume = 0.1f * volume + 0.9f * stored(smoothedVolume);
+        sPan = 0.1f * pan + 0.9f * stored(smoothedPan);
     }
     // In a chain only the last Block's Pan knob pans; the earlier ones stay centred.
-    if (currentPath <= PATH_LAST_SERIAL) smoothedPan[0] = smoothedPan[1] = 0.5f;
+    if (currentPath <= PATH_LAST_SERIAL) sPan[0] = sPan[1] = 0.5f;
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        smoothedMix[b] = sMix[b];
+        smoothedVolume[b] = sVolume[b];
+        smoothedPan[b] = sPan[b];
+        blockGain[b] = memo[b].gain(sVolume[b]) * modValues[destinationBase(b) + 14];
+    }
+
+    // The Block mix of this frame: Pan and Mix with their modulation (the Gater's pad term is
+    // added in the Block itself).
+    auto modulation = [this](int k) {
+        return PerBlock{modValues[destinationBase(0) + k], modValues[destinationBase(1) + k],
+                        modValues[destinationBase(2) + k], 0.0f};
+    };
+    const PerBlock p = clamp01v(sPan + modulation(12));
+    mixPanL = clamp01v(2.0f - 2.0f * p);
+    mixPanR = clamp01v(2.0f * p);
+    const PerBlock m2 = mixTimesTwo(sMix + modulation(13));
+    mixDry = clamp01v(2.0f - m2);
+    mixWet = clamp01v(m2);
 
     // Read once for the frame: the path and the Blocks act on the same answer.
     delayActive = getOnOff(param(DELAY_ON_PARAM));
@@ -108,20 +138,18 @@ BlockLanes APlugin::delayLanes(BlockLanes x) {
 }
 
 [[gnu::always_inline]] inline BlockLanes APlugin::mixBlock(int b, BlockLanes in, BlockLanes processed) const {
-    const int D = destinationBase(b);
-    const float pan = clamp01(smoothedPan[b] + modValues[D + 12]);
-    const float panL = clamp01(2.0f - 2.0f * pan);
-    const float panR = clamp01(2.0f * pan);
     float wet = 0.0f, dry = 1.0f;
-    if (blockType[b] != TYPE_OFF) {
-        float mix = smoothedMix[b] + modValues[D + 13];
-        if (blockType[b] == TYPE_GATER) mix += xyTargets[b][2];
-        const float m2 = mix < 0.0f ? 0.0f : 2.0f * std::min(mix, 1.0f);
+    if (blockType[b] == TYPE_GATER) {
+        // The pad's third target moves the Gater's mix; it is known only now.
+        const float m2 = mixTimesTwo(smoothedMix[b] + modValues[destinationBase(b) + 13] + xyTargets[b][2]);
         dry = clamp01(2.0f - m2);
         wet = clamp01(m2);
+    } else if (blockType[b] != TYPE_OFF) {
+        wet = mixWet[b];
+        dry = mixDry[b];
     }
     const float g = blockGain[b];
-    return g * (wet * processed + dry * in) * lanesOf(panL, panR);
+    return g * (wet * processed + dry * in) * lanesOf(mixPanL[b], mixPanR[b]);
 }
 
 // Inlined into the path: the lanes then stay in registers from Block to Block.
