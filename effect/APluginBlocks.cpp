@@ -88,7 +88,8 @@ void APlugin::updateBlockLevels() {
         sPan = 0.1f * pan + 0.9f * stored(smoothedPan);
     }
     // In a chain only the last Block's Pan knob pans; the earlier ones stay centred.
-    if (currentPath <= PATH_LAST_SERIAL) sPan[0] = sPan[1] = 0.5f;
+    // (Rebuilt whole: lanes written one by one would go through memory and stall the read.)
+    if (currentPath <= PATH_LAST_SERIAL) sPan = PerBlock{0.5f, 0.5f, sPan[2], sPan[3]};
     for (int b = 0; b < BLOCK_COUNT; ++b) {
         smoothedMix[b] = sMix[b];
         smoothedVolume[b] = sVolume[b];
