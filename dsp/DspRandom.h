@@ -20,6 +20,25 @@ public:
     // A draw mapped to 0..1 in single precision.
     static float drawUnit() { return toUnit(draw()); }
 
+    // N successive draws with one load and one store of the seed: the values and the seed left
+    // behind are those of N single draws.
+    template <int N>
+    static void drawUnits(float (&u)[N]) {
+        std::uint32_t seed = RandSeed.load(std::memory_order_relaxed);
+        for (int k = 0; k < N; ++k) {
+            const std::uint32_t v = seed * 16807u;
+            seed = v + 1u;
+            u[k] = toUnit(static_cast<std::int32_t>(v));
+        }
+        RandSeed.store(seed, std::memory_order_relaxed);
+    }
+
+    // Advances the seed as N draws would, without producing them.
+    template <int N>
+    static void skip() {
+        RandSeed.store(advanced(RandSeed.load(std::memory_order_relaxed), N), std::memory_order_relaxed);
+    }
+
     static float toUnit(std::int32_t v) {
         return (static_cast<float>(v) * 4.656612873077392578125e-10f + 1.0f) * 0.5f;
     }
@@ -28,5 +47,15 @@ public:
     static std::uint32_t seed() { return RandSeed.load(std::memory_order_relaxed); }
 
 private:
+    // The seed after n draws: x -> 16807 x + 1 applied n times, folded into one affine step.
+    static constexpr std::uint32_t advanced(std::uint32_t seed, int n) {
+        std::uint32_t multiplier = 1u, offset = 0u;
+        for (int k = 0; k < n; ++k) {
+            multiplier *= 16807u;
+            offset = offset * 16807u + 1u;
+        }
+        return seed * multiplier + offset;
+    }
+
     static std::atomic<std::uint32_t> RandSeed;
 };

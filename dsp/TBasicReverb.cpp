@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <iterator>
 
 namespace {
@@ -73,7 +74,6 @@ void TComb::setHighPass(float c) {
 
 void TComb::clearFilterState() {
     clearLowPass();
-    std::fill(std::begin(sum), std::end(sum), 0.0f);
     std::fill(std::begin(low1), std::end(low1), 0.0f);
     std::fill(std::begin(low2), std::end(low2), 0.0f);
 }
@@ -82,38 +82,61 @@ void TComb::clearLowPass() { std::fill(std::begin(lowPass), std::end(lowPass), 0
 
 void TComb::clearRing() { std::fill_n(ring.get(), static_cast<std::size_t>(kRingFrames) * kCombs, 0.0f); }
 
+namespace {
+
+// Four lanes of the bank, one per reverb output; lane-wise operations round as the same
+// operation on one float does.
+typedef float Lanes __attribute__((vector_size(16)));
+
+inline Lanes load4(const float* p) {
+    Lanes v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+inline void store4(float* p, Lanes v) { std::memcpy(p, &v, sizeof v); }
+
+}  // namespace
+
 void TComb::update(float inL, float tap0, float tap2, float inR, float tap1, float tap3, float& lane1,
                    float& lane2, float& lane3, float& lane4) {
-    position = (position + 1) & kCombMask;
-    for (int c = 0; c < kCombs; ++c) {
-        readPosition[c] = (offset[c] + position) & kCombMask;
-        delayed[c] = ring[static_cast<std::size_t>(readPosition[c]) * kCombs + c];
+    const std::uint32_t q = position = (position + 1) & kCombMask;
+    const float* r = ring.get();
+    // Comb c's delayed value, gathered four at a time straight into a vector: scalar stores read
+    // back as a vector would stall.
+    auto delayedOf = [&](int c) {
+        return r[static_cast<std::size_t>((offset[c] + q) & kCombMask) * kCombs + static_cast<std::size_t>(c)];
+    };
+    Lanes gathered[kCombs / kLanes];
+    for (int j = 0; j < kCombs / kLanes; ++j) {
+        const int c = j * kLanes;
+        gathered[j] = Lanes{delayedOf(c), delayedOf(c + 1), delayedOf(c + 2), delayedOf(c + 3)};
     }
 
     // Even combs of a lane take the dry input of their side, odd combs a pre-delay tap (lanes 1
     // and 3); lanes 2 and 4 the other way round.
-    const float input[2][kLanes] = {{inL, tap1, inL, tap3}, {tap0, inR, tap2, inR}};
+    const Lanes input[2] = {{inL, tap1, inL, tap3}, {tap0, inR, tap2, inR}};
+    const Lanes dampV = load4(damp), keepV = load4(oneMinusDamp), roomV = load4(roomGain);
+    // The frame's values go straight into the ring's frame, ten 4-wide stores.
+    float* frame = &ring[static_cast<std::size_t>(q) * kCombs];
+    Lanes total = {0.0f, 0.0f, 0.0f, 0.0f};
     for (int j = 0; j < kCombs / kLanes; ++j) {
-        for (int k = 0; k < kLanes; ++k) {
-            const int c = j * kLanes + k;
-            lowPass[c] = lowPass[c] * damp[k] + delayed[c] * oneMinusDamp[k];
-            written[c] = lowPass[c] * roomGain[k] + input[j % 2][k] + kCombGuard;
-        }
+        const Lanes d = gathered[j];
+        const Lanes low = load4(&lowPass[j * kLanes]) * dampV + d * keepV;
+        store4(&lowPass[j * kLanes], low);
+        store4(&frame[j * kLanes], low * roomV + input[j % 2] + kCombGuard);
+        total += d;
     }
-    std::copy(std::begin(written), std::end(written), &ring[static_cast<std::size_t>(position) * kCombs]);
 
-    std::fill(std::begin(sum), std::end(sum), 0.0f);
-    for (int j = 0; j < kCombs / kLanes; ++j)
-        for (int k = 0; k < kLanes; ++k) sum[k] += delayed[j * kLanes + k];
-    for (int k = 0; k < kLanes; ++k) {
-        low1[k] = low1[k] * a0[k] + sum[k] * a1[k];
-        low2[k] = low2[k] * b0[k] + low1[k] * b1[k];
-        output[k] = low1[k] - low2[k];
-    }
-    lane1 = output[0];
-    lane2 = output[1];
-    lane3 = output[2];
-    lane4 = output[3];
+    const Lanes l1 = load4(low1) * load4(a0) + total * load4(a1);
+    const Lanes l2 = load4(low2) * load4(b0) + l1 * load4(b1);
+    store4(low1, l1);
+    store4(low2, l2);
+    const Lanes out = l1 - l2;
+    lane1 = out[0];
+    lane2 = out[1];
+    lane3 = out[2];
+    lane4 = out[3];
 }
 
 bool TComb::hasSubnormalState() const {

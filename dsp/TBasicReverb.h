@@ -40,21 +40,16 @@ private:
 
     std::uint32_t position = 0;
     std::uint32_t offset[kCombs] = {};
-    std::uint32_t readPosition[kCombs] = {};
     float damp[kLanes] = {};
     float oneMinusDamp[kLanes] = {};
     float roomGain[kLanes] = {};
-    float delayed[kCombs] = {};
     float lowPass[kCombs] = {};
-    float written[kCombs] = {};
-    float sum[kLanes] = {};
     float low1[kLanes] = {};
     float low2[kLanes] = {};
     float a0[kLanes] = {};
     float b0[kLanes] = {1.0f, 1.0f, 1.0f, 1.0f};
     float a1[kLanes] = {1.0f, 1.0f, 1.0f, 1.0f};
     float b1[kLanes] = {};
-    float output[kLanes] = {};
     std::unique_ptr<float[]> ring;  // kRingFrames x kCombs
 };
 

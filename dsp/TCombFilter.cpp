@@ -17,9 +17,9 @@ inline std::uint32_t slotOf(std::uint32_t pos) { return (pos >> 8) & (TCombFilte
 // One channel of one sub-sample: read behind the write position, maybe flip, damp, scale,
 // write input plus loop back.
 inline float combStep(float* ring, std::uint32_t p, std::int32_t delay, float& state, float keep,
-                      float coeff, float gain, float flipChance, float input) {
+                      float coeff, float gain, bool flip, float input) {
     float r = ring[slotOf(p - static_cast<std::uint32_t>(delay))];
-    if (DspRandom::drawUnit() < flipChance) r = -r;
+    if (flip) r = -r;
     state = keep * state + coeff * r + kGuard;
     const float out = state * gain;
     ring[slotOf(p)] = input + out + kGuard;
@@ -71,35 +71,79 @@ std::int32_t TCombFilter::delayFor(float hz) const {
 void TCombFilter::setComb(float freq, float modL, float modR, float spread, float feedbackAmount,
                           float dampingAmount, float randomAmount, bool firstFrame) {
     position = firstFrame ? freq : 0.1f * freq + 0.9f * position;
-    freqL = 20.0f * std::exp2(10.0f * clamp01(position + modL)) * std::exp2(-spread);
-    freqR = 20.0f * std::exp2(10.0f * clamp01(position + modR)) * std::exp2(spread);
-    freqL = std::min(freqL, maxFreq);
-    freqR = std::min(freqR, maxFreq);
+    // Called every host sample with settings that mostly rest: each exponential, the fourth
+    // root and each delay is worked out again only when its own inputs moved.
+    const float posL = clamp01(position + modL);
+    const float posR = clamp01(position + modR);
+    if (!(posL == memo.posL && posR == memo.posR && spread == memo.spread && rate == memo.rate &&
+          maxFreq == memo.maxFreq)) {
+        if (!(spread == memo.spread)) {
+            memo.spread = spread;
+            memo.spreadDown = std::exp2(-spread);
+            memo.spreadUp = std::exp2(spread);
+        }
+        memo.posL = posL;
+        memo.posR = posR;
+        memo.rate = rate;
+        memo.maxFreq = maxFreq;
+        memo.freqL = std::min(20.0f * std::exp2(10.0f * posL) * memo.spreadDown, maxFreq);
+        memo.freqR = std::min(20.0f * std::exp2(10.0f * posR) * memo.spreadUp, maxFreq);
+        memo.delayL = delayFor(memo.freqL);
+        memo.delayR = delayFor(memo.freqR);
+    }
+    freqL = memo.freqL;
+    freqR = memo.freqR;
+    delayL = memo.delayL;
+    delayR = memo.delayR;
     // A negative amount would make the fourth root below undefined.
     feedback = std::max(0.0f, std::min(0.99f, feedbackAmount));
     damping = dampingAmount;
-    if (damping < 0.001f) {
-        dampCoeff = 1.0f;
-    } else {
-        const float a = (5.0f * std::exp2(12.0f * (1.0f - damping)) + 0.001f) * invRate + kGuard;
-        dampCoeff = 2.0f * std::min(0.2f, std::max(minDamp, a));
+    if (!(damping == memo.damping && invRate == memo.invRate && minDamp == memo.minDamp)) {
+        memo.damping = damping;
+        memo.invRate = invRate;
+        memo.minDamp = minDamp;
+        if (damping < 0.001f) {
+            memo.dampCoeff = 1.0f;
+        } else {
+            const float a = (5.0f * std::exp2(12.0f * (1.0f - damping)) + 0.001f) * invRate + kGuard;
+            memo.dampCoeff = 2.0f * std::min(0.2f, std::max(minDamp, a));
+        }
     }
+    dampCoeff = memo.dampCoeff;
     dampKeep = 1.0f - dampCoeff;
-    delayL = delayFor(freqL);
-    delayR = delayFor(freqR);
-    const float root = static_cast<float>(std::sqrt(std::sqrt(static_cast<double>(feedback))));
-    gain = (type != 0 ? -root : root) + kGuard;
+    if (!(feedback == memo.feedback)) {
+        memo.feedback = feedback;
+        memo.root = static_cast<float>(std::sqrt(std::sqrt(static_cast<double>(feedback))));
+    }
+    gain = (type != 0 ? -memo.root : memo.root) + kGuard;
     flipChance = randomAmount * randomAmount * randomAmount * 0.13f;
 }
 
 void TCombFilter::process(float La, float Ra, float Lb, float Rb, float& oLa, float& oRa,
                           float& oLb, float& oRb) {
     // Each sub-sample moves half a slot, so the ring advances one slot per host sample.
+    // The four draws of the call, in lane order. No draw in 0..1 falls below a chance of 0, so
+    // then the generator only has to move on as far.
+    bool flip[4] = {};
+    if (flipChance > 0.0f) {
+        float u[4];
+        DspRandom::drawUnits(u);
+        for (int k = 0; k < 4; ++k) flip[k] = u[k] < flipChance;
+    } else {
+        DspRandom::skip<4>();
+    }
+    // Settings and states in locals: a ring write could alias any float member, so the compiler
+    // would otherwise read them again after every write.
+    const float keep = dampKeep, coeff = dampCoeff, g = gain;
+    const std::int32_t dL = delayL, dR = delayR;
+    float sL = stateL, sR = stateR;
     std::uint32_t p = writePos + 128u;
-    oLa = combStep(ringL, p, delayL, stateL, dampKeep, dampCoeff, gain, flipChance, La);
-    oRa = combStep(ringR, p, delayR, stateR, dampKeep, dampCoeff, gain, flipChance, Ra);
+    oLa = combStep(ringL, p, dL, sL, keep, coeff, g, flip[0], La);
+    oRa = combStep(ringR, p, dR, sR, keep, coeff, g, flip[1], Ra);
     p = (p & POSITION_MASK) + 128u;
-    oLb = combStep(ringL, p, delayL, stateL, dampKeep, dampCoeff, gain, flipChance, Lb);
-    oRb = combStep(ringR, p, delayR, stateR, dampKeep, dampCoeff, gain, flipChance, Rb);
+    oLb = combStep(ringL, p, dL, sL, keep, coeff, g, flip[2], Lb);
+    oRb = combStep(ringR, p, dR, sR, keep, coeff, g, flip[3], Rb);
+    stateL = sL;
+    stateR = sR;
     writePos = p & POSITION_MASK;
 }

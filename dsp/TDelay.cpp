@@ -15,13 +15,13 @@ const float TDelay::TAPE_DELAY_LEN_ARRAY[kSyncedLengths] = {
     1.0f / 48.0f, 1.0f / 32.0f, 3.0f / 64.0f, 1.0f / 24.0f, 1.0f / 16.0f, 3.0f / 32.0f, 1.0f / 12.0f, 1.0f / 8.0f,
     3.0f / 16.0f, 1.0f / 6.0f,  1.0f / 4.0f,  3.0f / 8.0f,  1.0f / 3.0f,  1.0f / 2.0f,  3.0f / 4.0f};
 
-const TDelay::Entry& TDelay::Line::at(std::size_t k) const {
+inline const TDelay::Entry& TDelay::Line::at(std::size_t k) const {
     std::size_t i = head + k;
     if (i >= kCapacity) i -= kCapacity;
     return ring[i];
 }
 
-void TDelay::Line::pushBack(double stamp, double sample) {
+inline void TDelay::Line::pushBack(double stamp, double sample) {
     if (count == kCapacity) popFront();
     std::size_t i = head + count;
     if (i >= kCapacity) i -= kCapacity;
@@ -29,7 +29,7 @@ void TDelay::Line::pushBack(double stamp, double sample) {
     ++count;
 }
 
-void TDelay::Line::popFront() {
+inline void TDelay::Line::popFront() {
     if (count == 0) return;
     if (++head == kCapacity) head = 0;
     --count;
@@ -111,7 +111,12 @@ void TDelay::setDelayLen(float lenL, float lenR, float addL, float addR, float s
             const int index = row > 0.0f ? (row < kSyncedLengths - 1 ? static_cast<int>(row) : kSyncedLengths - 1) : 0;
             base = TAPE_DELAY_LEN_ARRAY[index] * samplesPerBar;
         } else {
-            base = sampleRate * std::exp2(12.0f * len[c]) / 1000.0f;
+            // Set every frame with a length that mostly rests: the exponential only when it moves.
+            if (!(len[c] == freeLength[c].argument)) {
+                freeLength[c].argument = len[c];
+                freeLength[c].power = std::exp2(12.0f * len[c]);
+            }
+            base = sampleRate * freeLength[c].power / 1000.0f;
         }
         unclampedLen[c] = base + 1.0f;
         clampedLen[c] = clampLength(scale * (add[c] + unclampedLen[c]));
@@ -164,8 +169,16 @@ void TDelay::setFeedFilter(float lp, float hp) {
         feedFilterOn = false;
         return;
     }
-    lowPassCoeff = getFeedFilterFreq(lp);
-    highPassCoeff = getFeedFilterFreq(hp);
+    // Set every 16 frames with settings that mostly rest: the exponentials only when they move.
+    if (!(lp == feedFilterArgument[0] && hp == feedFilterArgument[1] && sampleRate == feedFilterRate)) {
+        feedFilterArgument[0] = lp;
+        feedFilterArgument[1] = hp;
+        feedFilterRate = sampleRate;
+        feedFilterCoefficient[0] = getFeedFilterFreq(lp);
+        feedFilterCoefficient[1] = getFeedFilterFreq(hp);
+    }
+    lowPassCoeff = feedFilterCoefficient[0];
+    highPassCoeff = feedFilterCoefficient[1];
     feedFilterOn = true;
 }
 
@@ -191,7 +204,7 @@ float TDelay::getFeedFilterFreq(float v) const {
     return 2.0f * clamp(20.0f * std::exp2(10.0f * v) / sampleRate, twentyOverRate, 0.2f);
 }
 
-float TDelay::readChannel(int c, float in) {
+inline float TDelay::readChannel(int c, float in) {
     reading[c] = false;
     Line& line = lines[c];
     if (clock[c] < kReadBehind) {

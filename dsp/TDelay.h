@@ -80,6 +80,17 @@ private:
 
     float readChannel(int c, float in);
 
+    // 2^(12 len) of the last free length of each channel.
+    struct FreeLength {
+        float argument = 0.0f;
+        float power = 1.0f;
+    };
+    FreeLength freeLength[2];
+    // setFeedFilter's last settings, the rate and the coefficients they gave.
+    float feedFilterArgument[2] = {-1.0f, -1.0f};
+    float feedFilterRate = 0.0f;
+    float feedFilterCoefficient[2] = {};
+
     bool equal = false;
     bool feedFilterOn = false;
     float sampleRate = 44100.0f;

@@ -201,18 +201,14 @@ void shelf(TFilterChannel& c, int type, float f, float gain, float r) {
 
 // --- per-sample steps (process only: multiplies and adds) ---
 
-// Soft saturation (x + kx) / (1 + |kx|), kx = drive * x, then a hard limit at +-1; the four
-// lanes run together so the compiler can keep them in one vector.
-inline void preDistort(float (&v)[4], float drive) {
+// Soft saturation (x + kx) / (1 + |kx|), kx = drive * x, then a hard limit at +-1.
+inline float preDistort(float x, float drive) {
     if (drive > 0.0f) {
-        for (float& x : v) {
-            const float kx = drive * x + kGuard;
-            x = clampTo((x + kx) / (1.0f + std::fabs(kx)), -1.0f, 1.0f) + kGuard;
-        }
-    } else {
-        // With no drive the curve is the identity (1 + |kx| rounds to 1): skip its division.
-        for (float& x : v) x = clampTo(x + kGuard, -1.0f, 1.0f) + kGuard;
+        const float kx = drive * x + kGuard;
+        return clampTo((x + kx) / (1.0f + std::fabs(kx)), -1.0f, 1.0f) + kGuard;
     }
+    // With no drive the curve is the identity (1 + |kx| rounds to 1): skip its division.
+    return clampTo(x + kGuard, -1.0f, 1.0f) + kGuard;
 }
 
 // Below these magnitudes a saturating cubic term is under half an ulp of the value it would
@@ -294,10 +290,6 @@ void TFilterChannel::clearStates() {
 
 void TFilter::setGlobalArrays() { std::call_once(tablesFilled, fillTables); }
 
-int TFilter::tableIndex(float value) {
-    return static_cast<int>(clamp01(value) * 262143.984375f);
-}
-
 void TFilter::init(float sampleRate) {
     setGlobalArrays();  // a filter used on its own must not read unfilled tables
     rate = std::max(1.0f, 2.0f * sampleRate);
@@ -343,40 +335,7 @@ void TFilter::setType(int newType, bool resetIfChanged) {
     type = newType;
 }
 
-void TFilter::setFrequency(float freq, float spread, float modL, float modR) {
-    targetPosL = clamp01(freq + modL);
-    targetPosR = clamp01(freq + modR);
-    spreadUp = static_cast<float>(std::exp2(static_cast<double>(spread)));
-    spreadDown = 1.0f / spreadUp;
-}
-
-void TFilter::setRes(float r) { res = clamp01(r) * 0.95f; }
-
-void TFilter::setVowel(float v) { vowel = clamp01(v); }
-
-void TFilter::setDistort(float d) { drive = std::exp2(6.0f * clamp01(d)) - 1.0f; }
-
-void TFilter::setGain(float g) { gain = g; }
-
-void TFilter::update(float mod, bool smooth) {
-    if (smooth) {
-        posL = 0.1f * targetPosL + 0.9f * posL;
-        posR = 0.1f * targetPosR + 0.9f * posR;
-    } else {
-        posL = targetPosL;
-        posR = targetPosR;
-    }
-    const float newL = spreadDown * FilterFreqPow2[tableIndex(posL + mod)];
-    const float newR = spreadUp * FilterFreqPow2[tableIndex(posR + mod)];
-    const bool cutoffMoved =
-        std::fabs(cutoffL - newL) > 1e-5f || std::fabs(cutoffR - newR) > 1e-5f;
-    cutoffL = newL;
-    cutoffR = newR;
-    if (type == Bypass) return;
-    if (!cutoffMoved && std::fabs(res - lastRes) <= 1e-5f &&
-        std::fabs(vowel - lastVowel) <= 1e-5f && std::fabs(gain - lastGain) <= 1e-5f &&
-        type == lastType)
-        return;
+void TFilter::updateCoefficients() {
     lastType = type;
     lastRes = res;
     lastVowel = vowel;
@@ -521,38 +480,51 @@ void TFilter::computeCoefficients(const float f[2]) {
     }
 }
 
-void TFilter::advanceHistory() {
+inline void TFilter::advanceHistory() {
     historyIndex = NEXT_POSITION[historyIndex];
     newest = NEWEST_SLOT[historyIndex];
     previous = PREVIOUS_SLOT[historyIndex];
     oldest = OLDEST_SLOT[historyIndex];
 }
 
-float TFilter::biquadStep(TFilterChannel& c, float in) const {
-    // The guard keeps the output history normal for high- and band-pass sections, whose
-    // response to the constant guard at the input is zero.
-    const float out = c.b0 * in + c.b1 * c.x[previous] + c.b2 * c.x[oldest] -
-                      c.a1 * c.y[previous] - c.a2 * c.y[oldest] + kGuard;
-    c.x[newest] = in;
-    c.y[newest] = out;
-    return out;
+inline void TFilter::advanceHistoryTwice() {
+    historyIndex = NEXT_POSITION[NEXT_POSITION[historyIndex]];
+    newest = NEWEST_SLOT[historyIndex];
+    previous = PREVIOUS_SLOT[historyIndex];
+    oldest = OLDEST_SLOT[historyIndex];
+}
+
+// Both sub-samples of one channel through its biquad, the history held in registers between
+// them; the slots end as two single steps and their rotation leave them. The guard keeps the
+// output history normal for high- and band-pass sections, whose response to the constant guard
+// at the input is zero.
+inline void TFilter::biquadPair(TFilterChannel& c, float ua, float ub, float& ya, float& yb) const {
+    const float x1 = c.x[previous], x2 = c.x[oldest];
+    const float y1 = c.y[previous], y2 = c.y[oldest];
+    ya = c.b0 * ua + c.b1 * x1 + c.b2 * x2 - c.a1 * y1 - c.a2 * y2 + kGuard;
+    yb = c.b0 * ub + c.b1 * ua + c.b2 * x1 - c.a1 * ya - c.a2 * y1 + kGuard;
+    c.x[newest] = ua;
+    c.y[newest] = ya;
+    c.x[oldest] = ub;  // the second step writes where the oldest value was
+    c.y[oldest] = yb;
 }
 
 void TFilter::process(float La, float Ra, float Lb, float Rb, float& oLa, float& oRa, float& oLb,
                       float& oRb) {
-    float in[4] = {La, Lb, Ra, Rb};
-    preDistort(in, drive);
+    // Lane by lane in named values rather than through an array: the array's scalar stores read
+    // back as a vector would stall every call.
+    const float dLa = preDistort(La, drive), dLb = preDistort(Lb, drive);
+    const float dRa = preDistort(Ra, drive), dRb = preDistort(Rb, drive);
     if (type == Bypass) {
-        oLa = in[0];
-        oLb = in[1];
-        oRa = in[2];
-        oRb = in[3];
+        oLa = dLa;
+        oLb = dLb;
+        oRa = dRa;
+        oRb = dRb;
         return;
     }
     // [channel][sub-sample]
-    float u[2][2];
-    for (int c = 0; c < 2; ++c)
-        for (int s = 0; s < 2; ++s) u[c][s] = clampTo(0.1f * in[2 * c + s], -1.0f, 1.0f);
+    const float u[2][2] = {{clampTo(0.1f * dLa, -1.0f, 1.0f), clampTo(0.1f * dLb, -1.0f, 1.0f)},
+                           {clampTo(0.1f * dRa, -1.0f, 1.0f), clampTo(0.1f * dRb, -1.0f, 1.0f)}};
     float out[2][2] = {};
 
     switch (type) {
@@ -588,10 +560,8 @@ void TFilter::process(float La, float Ra, float Lb, float Rb, float& oLa, float&
         case LowShelf:
         case HighShelf:
         case PeakShelf:
-            for (int s = 0; s < 2; ++s) {
-                for (int c = 0; c < 2; ++c) out[c][s] = biquadStep(ch[c], u[c][s]);
-                advanceHistory();
-            }
+            for (int c = 0; c < 2; ++c) biquadPair(ch[c], u[c][0], u[c][1], out[c][0], out[c][1]);
+            advanceHistoryTwice();
             break;
         case LPZ_12:
         case HPZ_12:
@@ -620,17 +590,19 @@ void TFilter::process(float La, float Ra, float Lb, float Rb, float& oLa, float&
         case HP1_24:
         case BP2_24:
         case Notch2_24:
-            for (int s = 0; s < 2; ++s) {
-                for (int c = 0; c < 2; ++c) {
-                    TFilterChannel& k = ch[c];
-                    svfStep(k, biquadStep(k, u[c][s]), svfDamp);
+            for (int c = 0; c < 2; ++c) {
+                TFilterChannel& k = ch[c];
+                float y[2];
+                biquadPair(k, u[c][0], u[c][1], y[0], y[1]);
+                for (int s = 0; s < 2; ++s) {
+                    svfStep(k, y[s], svfDamp);
                     out[c][s] = type == LP1_24   ? k.low
                                 : type == HP1_24 ? k.high
                                 : type == BP2_24 ? k.band
                                                  : k.high + k.low;
                 }
-                advanceHistory();
             }
+            advanceHistoryTwice();
             break;
         case BP1_24:
         case Notch1_24:
@@ -662,15 +634,16 @@ void TFilter::process(float La, float Ra, float Lb, float Rb, float& oLa, float&
         }
         case LP36:
         case HP36:
-            for (int s = 0; s < 2; ++s) {
-                for (int c = 0; c < 2; ++c) {
-                    TFilterChannel& k = ch[c];
-                    const float y = biquadStep(k, u[c][s]);
-                    ladderStep(k, y);
-                    out[c][s] = type == LP36 ? k.y4 : y - k.y4;
+            for (int c = 0; c < 2; ++c) {
+                TFilterChannel& k = ch[c];
+                float y[2];
+                biquadPair(k, u[c][0], u[c][1], y[0], y[1]);
+                for (int s = 0; s < 2; ++s) {
+                    ladderStep(k, y[s]);
+                    out[c][s] = type == LP36 ? k.y4 : y[s] - k.y4;
                 }
-                advanceHistory();
             }
+            advanceHistoryTwice();
             break;
         case Vowel:
         case Formant1:

@@ -6,7 +6,10 @@
 // coefficient comes from process-wide lookup tables, so update() needs no transcendental
 // function for the common types and process() is plain multiplies and adds.
 
+#include <cmath>
 #include <cstdint>
+
+#include "dsp/ControlMath.h"
 
 // Process-wide cutoff tables, filled by TFilter::setGlobalArrays and read only by update().
 inline constexpr int FILTER_TABLE_SIZE = 262144;
@@ -68,8 +71,8 @@ public:
     // Fills the twelve tables; the work happens once per process, later calls return at once,
     // so a new instance never rewrites a table another instance's render thread is reading.
     static void setGlobalArrays();
-    // Table index of a value in 0..1 (clamped); 1 reads the last entry.
-    static int tableIndex(float value);
+    // Table index of a value in 0..1 (clamped; NaN reads entry 0); 1 reads the last entry.
+    static int tableIndex(float value) { return static_cast<int>(controlmath::clamp01(value) * 262143.984375f); }
 
     // Prepares the filter for a host rate (it runs at twice that rate); silent, type 0.
     void init(float sampleRate);
@@ -114,7 +117,64 @@ public:
     TFilterChannel ch[2];
 
 private:
+    void updateCoefficients();  // update's recomputation, when an input moved
+    // The last arguments of the spread and drive exponentials and their results.
+    float spreadArgument = 0.0f, spreadUpOf = 1.0f, spreadDownOf = 1.0f;
+    float driveArgument = 0.0f, driveOf = 0.0f;
+
     void computeCoefficients(const float f[2]);
     void advanceHistory();
-    float biquadStep(TFilterChannel& c, float in) const;
+    void advanceHistoryTwice();
+    void biquadPair(TFilterChannel& c, float ua, float ub, float& ya, float& yb) const;
 };
+
+// The setters and update run every host sample, just before process: inline, so the values they
+// store reach update in registers instead of through memory.
+inline void TFilter::setFrequency(float freq, float spread, float modL, float modR) {
+    // The spread mostly rests: its exponential only when it moves. Worked out before the targets
+    // are stored, so no call stands between those stores and update's reads.
+    if (!(spread == spreadArgument)) {
+        spreadArgument = spread;
+        spreadUpOf = static_cast<float>(std::exp2(static_cast<double>(spread)));
+        spreadDownOf = 1.0f / spreadUpOf;
+    }
+    spreadUp = spreadUpOf;
+    spreadDown = spreadDownOf;
+    targetPosL = controlmath::clamp01(freq + modL);
+    targetPosR = controlmath::clamp01(freq + modR);
+}
+
+inline void TFilter::setRes(float r) { res = controlmath::clamp01(r) * 0.95f; }
+
+inline void TFilter::setVowel(float v) { vowel = controlmath::clamp01(v); }
+
+inline void TFilter::setDistort(float d) {
+    const float amount = controlmath::clamp01(d);
+    if (!(amount == driveArgument)) {
+        driveArgument = amount;
+        driveOf = std::exp2(6.0f * amount) - 1.0f;
+    }
+    drive = driveOf;
+}
+
+inline void TFilter::setGain(float g) { gain = g; }
+
+inline void TFilter::update(float mod, bool smooth) {
+    if (smooth) {
+        posL = 0.1f * targetPosL + 0.9f * posL;
+        posR = 0.1f * targetPosR + 0.9f * posR;
+    } else {
+        posL = targetPosL;
+        posR = targetPosR;
+    }
+    const float newL = spreadDown * FilterFreqPow2[tableIndex(posL + mod)];
+    const float newR = spreadUp * FilterFreqPow2[tableIndex(posR + mod)];
+    const bool cutoffMoved = std::fabs(cutoffL - newL) > 1e-5f || std::fabs(cutoffR - newR) > 1e-5f;
+    cutoffL = newL;
+    cutoffR = newR;
+    if (type == Bypass) return;
+    if (!cutoffMoved && std::fabs(res - lastRes) <= 1e-5f && std::fabs(vowel - lastVowel) <= 1e-5f &&
+        std::fabs(gain - lastGain) <= 1e-5f && type == lastType)
+        return;
+    updateCoefficients();
+}

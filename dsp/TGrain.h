@@ -2,7 +2,7 @@
 
 // One grain voice: when triggered it records a stretch of the stereo input, then plays it for a
 // given duration under a triangular envelope, once at a variable speed with a loop mode (the
-// pitched output) and once straight through (the plain output). The recording buffers are
+// pitched output) and once straight through (the plain output). The recording buffer is
 // allocated once, at construction.
 
 #include <algorithm>
@@ -41,8 +41,9 @@ public:
 private:
     void playFrame(float speed, float& pitchedL, float& pitchedR, float& plainL, float& plainR);
 
-    std::unique_ptr<float[]> bufferL;
-    std::unique_ptr<float[]> bufferR;
+    // Frame i of the recording is L at 2i and R at 2i + 1: a read of one frame touches one cache
+    // line, not one in each of two buffers half a megabyte apart.
+    std::unique_ptr<float[]> frames;
     int capacity = kCapacity;
     int state = kIdle;
     int writeIndex = 0;
@@ -56,6 +57,84 @@ private:
     float sampleRate = 44100.0f;
     float envelope = 1.0f;
 };
+
+// A Grain Block runs sixteen slots every frame: the frame's work is inline.
+inline void TGrain::process(float inL, float inR, float& pitchedL, float& pitchedR, float& plainL, float& plainR,
+                            float speed) {
+    pitchedL = pitchedR = plainL = plainR = 0.0f;
+    switch (state) {
+    case kRecording:
+        frames[2 * writeIndex] = inL;
+        frames[2 * writeIndex + 1] = inR;
+        ++writeIndex;
+        envelope = 0.0f;
+        // A write size of 0 still records one frame, so the end test is "reached or passed".
+        if (writeIndex >= writeSize) {
+            state = kPlaying;
+            readPosition = 0.0f;
+            direction = 1.0f;
+            envelopeCounter = 0;
+            plainIndex = 0;
+        }
+        break;
+    case kPlaying:
+        playFrame(speed, pitchedL, pitchedR, plainL, plainR);
+        break;
+    default:
+        envelope = 0.0f;
+        break;
+    }
+}
+
+inline void TGrain::playFrame(float speed, float& pitchedL, float& pitchedR, float& plainL, float& plainR) {
+    const int n = writeSize;
+    const float end = static_cast<float>(n);
+    // With an empty loop there is no pair of samples to read between: the pitched output is silent.
+    bool silent = n == 0;
+
+    // Compared as floats so that a runaway position never reaches an int conversion.
+    if (!silent && !(readPosition < end)) {
+        switch (loopMode & ~1) {
+        case kPing:
+            readPosition = end - 1.0f;
+            direction = -1.0f;
+            break;
+        case kLoop:
+            readPosition = 0.0f;
+            break;
+        default:
+            silent = true;
+            break;
+        }
+    }
+    // The integer part truncates toward zero, so the turn comes at -1, not at -0.5.
+    if (!silent && readPosition <= -1.0f) {
+        readPosition = 0.0f;
+        direction = 1.0f;
+    }
+    const float* f = frames.get();
+    if (!silent) {
+        const int i = static_cast<int>(readPosition);
+        const float t = readPosition - std::floor(readPosition);
+        const int j = i < n - 1 ? i + 1 : n - 1;
+        pitchedL = f[2 * i] + (f[2 * j] - f[2 * i]) * t;
+        pitchedR = f[2 * i + 1] + (f[2 * j + 1] - f[2 * i + 1]) * t;
+    }
+    readPosition += speed * direction;
+
+    if (plainIndex < n) {
+        plainL = f[2 * plainIndex];
+        plainR = f[2 * plainIndex + 1];
+    }
+    ++plainIndex;
+
+    const int c = envelopeCounter;
+    envelope = readSize > 0 ? 1.0f - std::fabs(1.0f - 2.0f * static_cast<float>(c) / static_cast<float>(readSize))
+                            : 0.0f;
+    ++envelopeCounter;
+    // A read size of 0 ends the grain after this frame instead of never.
+    if (envelopeCounter >= readSize) state = kIdle;
+}
 
 // Read twice per slot and frame by the engine: kept inline.
 inline float TGrain::getGrainVol(float shape) const {

@@ -2,14 +2,6 @@
 
 #include <cmath>
 
-namespace {
-
-// A smoothed value this small is silence; dropping it to zero keeps the state out of the
-// subnormal range, where every update would cost a hundred times more.
-constexpr float kFlushBelow = 1e-30f;
-
-}  // namespace
-
 TNoiseGate::TNoiseGate() { init(44100.0f); }
 
 void TNoiseGate::init(float rate) {
@@ -23,21 +15,15 @@ void TNoiseGate::init(float rate) {
 }
 
 void TNoiseGate::setSmooth(float s) {
-    c = static_cast<float>(1.0 - std::pow(2.0, -8.0 * static_cast<double>(s) - 8.0));
+    // Set every 16 frames with a setting that mostly rests: the power only when it moves.
+    if (!(s == smoothArgument)) {
+        smoothArgument = s;
+        smoothCoefficient = static_cast<float>(1.0 - std::pow(2.0, -8.0 * static_cast<double>(s) - 8.0));
+    }
+    c = smoothCoefficient;
 }
 
 void TNoiseGate::setBoost(float b) { boost = b; }
-
-void TNoiseGate::update(float x, bool instant) {
-    if (instant) {
-        value = x;
-        return;
-    }
-    value = (1.0f - c) * x + c * value;
-    if (std::fabs(value) < kFlushBelow) value = 0.0f;
-}
-
-float TNoiseGate::getValue() const { return boost * value; }
 
 float TNoiseGate::timeCoefficient(float v) const {
     return 1.0f / ((std::exp2(14.0f * v) - 0.99f) * sampleRate / 1000.0f);

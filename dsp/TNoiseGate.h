@@ -1,7 +1,11 @@
 #pragma once
 
 // Envelope follower: a one-pole smoother over a level value, read back scaled by a boost gain.
-// The engine feeds it one level per frame and reads the result as a modulation source.
+// The engine feeds it one level per frame and reads the result as a modulation source, so
+// both are inline.
+
+#include <cmath>
+#include <limits>
 
 class TNoiseGate {
 public:
@@ -13,8 +17,17 @@ public:
     void setSmooth(float s);
     void setBoost(float b);
     // With instant set the value jumps to x; otherwise it glides toward x.
-    void update(float x, bool instant);
-    float getValue() const;
+    void update(float x, bool instant) {
+        if (instant) {
+            value = x;
+            return;
+        }
+        value = (1.0f - c) * x + c * value;
+        // A smoothed value this small is silence; dropping it to zero keeps the state out of the
+        // subnormal range, where every update would cost a hundred times more.
+        if (std::fabs(value) < 1e-30f) value = 0.0f;
+    }
+    float getValue() const { return boost * value; }
 
     // Kept for the attack/release knobs of older programs; nothing reads them.
     void setAttack(float a);
@@ -33,4 +46,5 @@ private:
     float boost = 1.0f;
     float sampleRate = 44100.0f;
     float spare = 0.0f;
+    float smoothArgument = std::numeric_limits<float>::quiet_NaN(), smoothCoefficient = 0.5f;  // setSmooth's last
 };

@@ -158,7 +158,13 @@ void TShaper::setDistort(float waveIn, float freqIn, float amountIn, float shape
     freq = std::min(clamp01(smoothed[1] + freqMod), 0.97f);
     amount = smoothed[2] + amountMod;
     shape = smoothed[3] + shapeMod;
-    const float fHz = 0.3125f * std::exp2(16.0f * freq);
+    // Set every host sample with settings that mostly rest: each exponential only when its
+    // argument moves.
+    if (!(freq == memo.freq)) {
+        memo.freq = freq;
+        memo.hz = 0.3125f * std::exp2(16.0f * freq);
+    }
+    const float fHz = memo.hz;
 
     if (controlCount == 0) {
         // A release above 1 would make the envelope recursion diverge.
@@ -174,8 +180,13 @@ void TShaper::setDistort(float waveIn, float freqIn, float amountIn, float shape
     }
     controlCount = (controlCount + 1) & 3;  // only "a multiple of 4" matters; never overflows
 
-    const float spreadUp = std::exp2(spread);
-    const float spreadDown = std::exp2(-spread);
+    if (!(spread == memo.spread)) {
+        memo.spread = spread;
+        memo.spreadUp = std::exp2(spread);
+        memo.spreadDown = std::exp2(-spread);
+    }
+    const float spreadUp = memo.spreadUp;
+    const float spreadDown = memo.spreadDown;
     incL = fHz * invHostRate * spreadUp;
     incR = fHz * invHostRate * spreadDown;
 

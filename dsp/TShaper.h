@@ -6,6 +6,7 @@
 // channel per host sample, like the other Block modules.
 
 #include <cstdint>
+#include <limits>
 
 #include "dsp/TFilter.h"
 
@@ -81,6 +82,13 @@ public:
     float imOut[FFT_SIZE] = {};
 
 private:
+    // setDistort's last exponential arguments and results; NaN arguments always recompute.
+    struct Memo {
+        float freq = std::numeric_limits<float>::quiet_NaN(), hz = 0.0f;
+        float spread = std::numeric_limits<float>::quiet_NaN(), spreadUp = 1.0f, spreadDown = 1.0f;
+    };
+    Memo memo;
+
     void writeBandEdges();
     void buildWaves();
     float lookup(float p) const;

@@ -3,12 +3,6 @@
 #include <algorithm>
 #include <iterator>
 
-namespace {
-
-float clamp01(float v) { return v > 1.0f ? 1.0f : (v > 0.0f ? v : 0.0f); }
-
-}  // namespace
-
 TStep::TStep() { init(); }
 
 void TStep::init() {
@@ -39,12 +33,6 @@ void TStep::reset() {
     targetR = currentR = heldR = 0.0f;
 }
 
-void TStep::setStep(int i, float l, float r) {
-    if (i < 0 || i >= kMaxSteps) return;
-    levelL[i] = clamp01(l);
-    levelR[i] = clamp01(r);
-}
-
 void TStep::setNumberOfSteps(int n) {
     // The step index addresses the level arrays, so the count stays within them.
     n = std::clamp(n, 1, kMaxSteps);
@@ -69,57 +57,4 @@ void TStep::setSwing(float s) {
     const float first = 1.0f + s / 2.0f;
     swingFactor[0] = first;
     swingFactor[1] = first / (1.0f + s);
-}
-
-void TStep::rampToward(float target, float& current) const {
-    if (target > current)
-        current = std::min(current + attack, target);
-    else
-        current = std::max(current - decay, target);
-}
-
-void TStep::process() {
-    if (!on) return;
-    const int i = step;
-    targetL = levelL[i];
-    rampToward(targetL, currentL);
-    targetR = levelR[i];
-    rampToward(targetR, currentR);
-
-    phase += increment * swingFactor[swingPhase];
-    if (phase < 1.0) return;
-    phase -= 1.0;
-    swingPhase = 1 - swingPhase;
-    step = i + direction;
-    const int last = numberOfSteps - 1;
-    switch (loopMode) {
-    case kRunOnce:
-        if (step > last) step = last;
-        break;
-    case kWrap:
-        if (step > last) step = loopStart;
-        break;
-    default:
-        if (step >= last) {
-            step = last;
-            direction = -1;
-        }
-        if (step <= loopStart) {
-            step = loopStart;
-            direction = 1;
-        }
-        break;
-    }
-}
-
-void TStep::getValue(float& l, float& r) {
-    if (on) {
-        heldL = currentL;
-        heldR = currentR;
-        l = currentL;
-        r = currentR;
-    } else {
-        l = heldL;
-        r = heldR;
-    }
 }

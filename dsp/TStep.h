@@ -4,6 +4,10 @@
 // three loop modes and a linear ramp that moves each channel's gain toward the playing step's
 // level. The engine calls process() once per frame and reads the gains with getValue().
 
+#include <algorithm>
+
+#include "dsp/ControlMath.h"
+
 class TStep {
 public:
     static constexpr int kMaxSteps = 16;
@@ -31,7 +35,15 @@ public:
 
     void process();
 
-    void getValue(float& l, float& r);
+    // Read by the engine every frame: inline.
+    void getValue(float& l, float& r) {
+        if (on) {
+            heldL = currentL;
+            heldR = currentR;
+        }
+        l = heldL;
+        r = heldR;
+    }
     int getStep() const { return on ? step : -1; }
 
 private:
@@ -54,3 +66,51 @@ private:
     float levelL[kMaxSteps] = {};
     float levelR[kMaxSteps] = {};
 };
+
+// Every frame of a running gater, and every fourth for the sixteen steps: inline.
+inline void TStep::setStep(int i, float l, float r) {
+    if (i < 0 || i >= kMaxSteps) return;
+    levelL[i] = controlmath::clamp01(l);
+    levelR[i] = controlmath::clamp01(r);
+}
+
+inline void TStep::rampToward(float target, float& current) const {
+    if (target > current)
+        current = std::min(current + attack, target);
+    else
+        current = std::max(current - decay, target);
+}
+
+inline void TStep::process() {
+    if (!on) return;
+    const int i = step;
+    targetL = levelL[i];
+    rampToward(targetL, currentL);
+    targetR = levelR[i];
+    rampToward(targetR, currentR);
+
+    phase += increment * swingFactor[swingPhase];
+    if (phase < 1.0) return;
+    phase -= 1.0;
+    swingPhase = 1 - swingPhase;
+    step = i + direction;
+    const int last = numberOfSteps - 1;
+    switch (loopMode) {
+    case kRunOnce:
+        if (step > last) step = last;
+        break;
+    case kWrap:
+        if (step > last) step = loopStart;
+        break;
+    default:
+        if (step >= last) {
+            step = last;
+            direction = -1;
+        }
+        if (step <= loopStart) {
+            step = loopStart;
+            direction = 1;
+        }
+        break;
+    }
+}

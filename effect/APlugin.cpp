@@ -229,10 +229,6 @@ bool APlugin::endEdit(int index) {
     return AudioEffectX::endEdit(index);
 }
 
-bool APlugin::isEditorOpen() {
-    return editor && editorIsOpen && !editorOpening && editor->isOpen();
-}
-
 void APlugin::editorResume() {
     // Editor: resume() when isEditorOpen().
     if (hostQuirks[QUIRK_FRUITY] || hostQuirks[QUIRK_CUBASE]) return;

@@ -33,12 +33,12 @@ struct APluginProgram {
 
 // A Block's signal: two sub-samples per channel, so that the filter, comb and shaper run at
 // twice the host rate. A pair (L, R) enters as {L, L, R, R} and leaves as the lane averages.
-struct BlockLanes {
-    float La = 0.0f;
-    float Lb = 0.0f;
-    float Ra = 0.0f;
-    float Rb = 0.0f;
-};
+// The four lanes La, Lb, Ra, Rb are one vector: it travels between the Blocks in one register,
+// and each lane-wise operation rounds exactly as the same operation on a single float.
+typedef float BlockLanes __attribute__((vector_size(16)));
+enum BlockLane { LANE_LA = 0, LANE_LB = 1, LANE_RA = 2, LANE_RB = 3 };
+// One value per Block in lanes 0..2, worked out for the three Blocks at once.
+typedef float PerBlock __attribute__((vector_size(16)));
 
 class APlugin : public AudioEffectX {
 public:
@@ -225,6 +225,9 @@ public:
     unsigned char firstFrame = 0;              // set by resetEverything until the end of the next frame
     float modSourceValues[MOD_SOURCE_COUNT] = {};  // this frame's value of every modulation source
     float modValues[MOD_DESTINATION_COUNT] = {};   // this frame's destination values after the slots
+    // The destinations the slots wrote in the last frame; -1 until the first frame has set them all.
+    int modTouched[MOD_SLOT_COUNT] = {};
+    int modTouchedCount = -1;
     int currentPath = 0;                       // signal path 0..5
     int blockType[BLOCK_COUNT] = {};           // 0 Off .. 6 Grain
     int followerSource = 0;                    // 0 input, 1..3 a Block's output, 4 the output
@@ -241,14 +244,26 @@ public:
     // noise. Separate from the comb and shaper generator. Draws are a load and a store: instances
     // rendering on different threads may repeat a value, but never race.
     static Relaxed<uint32_t> RandSeed;
-    static float nextRandom();  // u in [0, 1]
+    static float nextRandom() {  // u in [0, 1]
+        uint32_t seed = RandSeed.load();
+        const float u = randomUnit(seed);
+        RandSeed.store(seed);
+        return u;
+    }
+    // One draw from a seed held by the caller: v = seed * 16807, seed = v + 1, u from v.
+    static float randomUnit(uint32_t& seed) {
+        const uint32_t v = seed * 16807u;
+        seed = v + 1u;
+        return (static_cast<float>(static_cast<int32_t>(v)) * 4.656612873077393e-10f + 1.0f) * 0.5f;
+    }
 
-    BlockLanes blockInput[BLOCK_COUNT];
-    BlockLanes blockOutput[BLOCK_COUNT];
     float smoothedVolume[BLOCK_COUNT] = {1.0f, 1.0f, 1.0f};
     float smoothedPan[BLOCK_COUNT] = {0.5f, 0.5f, 0.5f};
     float smoothedMix[BLOCK_COUNT] = {0.5f, 0.5f, 0.5f};
     float blockGain[BLOCK_COUNT] = {1.0f, 1.0f, 1.0f};
+    // This frame's Block mix, one lane per Block: the pan pair and the wet and dry gains.
+    PerBlock mixPanL = {1.0f, 1.0f, 1.0f, 0.0f}, mixPanR = {1.0f, 1.0f, 1.0f, 0.0f};
+    PerBlock mixWet = {1.0f, 1.0f, 1.0f, 0.0f}, mixDry = {1.0f, 1.0f, 1.0f, 0.0f};
     float xyAmounts[BLOCK_COUNT][6] = {};  // pairs (X > k, Y > k) for k = 1..3, each -1..1
     float xyTargets[BLOCK_COUNT][3] = {};  // what the pad adds to the type's three targets
     float roomModPhase[BLOCK_COUNT][4] = {};
@@ -258,16 +273,26 @@ public:
     float grainWriteFactor[BLOCK_COUNT] = {1.0f, 1.0f, 1.0f};
     float grainReadFactor[BLOCK_COUNT] = {1.0f, 1.0f, 1.0f};
     float grainShape[BLOCK_COUNT][GRAINS_PER_BLOCK] = {};
+    float grainPlain[BLOCK_COUNT][2] = {};  // this frame's unpitched grain sum, left and right
     float delayDry = 1.0f, delayWet = 0.0f;
+    bool delayActive = false;  // Delay On as this frame read it
 
     // Per Block, the exponentials of values that mostly rest, kept from frame to frame.
     struct BlockMemos {
         engine::Memo<engine::volumeGain> gain;
         engine::Memo<engine::exp2Of> roomLength, roomSpread;
         engine::Memo<engine::exp2Of> grainWrite, grainRead, grainReadRatio, grainInterval, grainSpeed;
+        engine::Memo<engine::exp2Of> gaterRamp;
         float roomHighPass = std::numeric_limits<float>::quiet_NaN();  // the reverb's last setting
     };
     BlockMemos memo[BLOCK_COUNT];
+    // The same for the follower's settings.
+    struct ControlMemos {
+        engine::Memo<engine::boostGain> followerBoost;
+        engine::Memo<engine::thresholdLevel> followerThreshold;
+        engine::Memo<engine::exp2Of> followerHold;
+    };
+    ControlMemos controlMemo;
 
     // Seconds behind fixedLengths, as the nearest single-precision values.
     static constexpr float FIXED_LENGTH_SECONDS[4] = {0.015000021f, 0.039317489f, 0.063000001f, 0.036068503f};
@@ -321,6 +346,17 @@ public:
         double out = 1.0;
     };
 
+    // What the replay rate follows from, and what it came to (render thread).
+    struct XYTiming {
+        float rawSync = std::numeric_limits<float>::quiet_NaN();
+        float rawSec = 0.0f, rawMs = 0.0f, rawTimeQuant = 0.0f, samplesPerBar = 0.0f, rate = 0.0f;
+        int32_t sync = 0;
+        float pathTime = 0.0f;
+        bool still = true;            // a free path too short to move
+        double pointsPerFrame = 0.0;  // the rate
+        double holdIncrement = -1.0;
+    };
+
     struct XYState {
         // Render thread only.
         int32_t pointQuant = 0;  // Point Quant option
@@ -338,6 +374,12 @@ public:
         float midiX = 0.0f, previousMidiX = 0.0f, midiY = 0.0f, previousMidiY = 0.0f;
         int32_t belowThresholdCount = 0;  // Follower play mode
         CachedExp2 speed, speedMod, smoothing;
+        XYTiming timing;
+        // The raw parameter values the modes and Point Quant above were decoded from.
+        float rawPointQuant = std::numeric_limits<float>::quiet_NaN();
+        float rawPlayMode = std::numeric_limits<float>::quiet_NaN();
+        float rawLoopMode = std::numeric_limits<float>::quiet_NaN();
+        float rawRecordMode = std::numeric_limits<float>::quiet_NaN();
 
         // Shared with the editor thread.
         std::atomic<float> currentX{0.0f}, currentY{0.0f};  // smoothed position; the live pad position
@@ -368,6 +410,7 @@ public:
     // updateXYStuff for the three.
     void updateTriggers(int b);
     void updateXYStuff(int b);
+    void updateXYFrame();  // both, for the three Blocks in that order
     void updateXYReplay(int b);  // the replay step alone
     void updateXYRecord(int b);  // the capture of one millisecond slot alone
     void startReplay(int b);
@@ -392,6 +435,9 @@ public:
     int getQuantPos(int b, int pos, int offset, int loop) const;
     // Fraction of the way from that point to the next one.
     float getQuantInter(int b, double pos) const;
+    // The same for a point step k and a Point Quant option.
+    static int quantPos(int k, int pos, int offset, int loop);
+    static float quantInter(int pointQuant, double pos);
 
     // Editor and commands.
     int getXYRecordMode(int b) const;
@@ -443,13 +489,16 @@ private:
     // Blocks, paths and output (APluginBlocks.cpp).
     void updateBlockLevels();
     void runSignalPath(float L, float R, float& outL, float& outR);
-    void runBlock(int block, bool parallel);
-    void mixBlock(int block, const BlockLanes& processed);
-    void processFilter(int block, const BlockLanes& in, BlockLanes& out);
-    void processComb(int block, const BlockLanes& in, BlockLanes& out);
-    void processShaper(int block, const BlockLanes& in, BlockLanes& out);
-    void processRoom(int block, const BlockLanes& in, BlockLanes& out);
-    void processGrain(int block, BlockLanes& in, BlockLanes& out);
+    // The Block's output lanes for its input lanes.
+    BlockLanes runBlock(int block, bool parallel, BlockLanes input);
+    BlockLanes mixBlock(int block, BlockLanes in, BlockLanes processed) const;
+    BlockLanes delayLanes(BlockLanes lanes);  // doDelay with Delay On already known
+    // Each type's processed lanes for the Block's input lanes.
+    BlockLanes processFilter(int block, BlockLanes in);
+    BlockLanes processComb(int block, BlockLanes in);
+    BlockLanes processShaper(int block, BlockLanes in);
+    BlockLanes processRoom(int block, BlockLanes in);
+    BlockLanes processGrain(int block, BlockLanes in);  // leaves the plain grain sums in grainPlain
     // Grain length in frames for value v, given 2^(8 v) for the free modes.
     float grainLength(int mode, float v, float pow2EightV) const;
 
@@ -473,10 +522,15 @@ private:
     void followMidiPosition(int b);
     // Reads one axis of the MIDI position; true when it moved more than jitter.
     bool followMidiAxis(float& midi, float& previous, int tag) const;
-    void updateXYModes(int b);
+    // The frame's trigger and XY steps of one Block, and restarting it on a mode change.
+    void triggerStep(int b);
+    void xyFrameStep(int b);
+    void restartForModes(int b);
     void restoreLivePosition(int b);
     void writeXYSources(int b, float x, float y);
     float xyParam(int index) const { return currentValues[index]; }
+    // A choice of a valid Block's XY settings, read on the render thread without the range checks.
+    int xyChoice(int index, float scale, int count) const { return getSteppedValue(currentValues[index].load(), scale, count); }
     int xyOption(const int32_t (&tag)[BLOCK_COUNT], int b, float scale, int count) const;
     int xyLoopMode(int b, int playMode);  // getXYLoopMode with the play mode already read
 };
@@ -484,6 +538,11 @@ private:
 // The engine reads choices and switches many times per frame: these stay inline.
 inline int APlugin::getSteppedValue(int index, float scale, int count) const {
     return index >= 0 && index < PARAMETER_COUNT ? getSteppedValue(currentValues[index].load(), scale, count) : 0;
+}
+
+// Asked by the render thread for every Block and frame: inline, and cheap while there is no editor.
+inline bool APlugin::isEditorOpen() {
+    return editor && editorIsOpen && !editorOpening && editor->isOpen();
 }
 
 inline bool APlugin::getOnOff(float value) {

@@ -39,44 +39,85 @@ constexpr int destinationBase(int block) {
 }
 
 inline BlockLanes lanesOf(float L, float R) {
-    return {L, L, R, R};
+    return BlockLanes{L, L, R, R};
 }
 
-inline void addLanes(BlockLanes& sum, const BlockLanes& x) {
-    sum.La += x.La;
-    sum.Lb += x.Lb;
-    sum.Ra += x.Ra;
-    sum.Rb += x.Rb;
+// v held to 0..1, NaN to 0, lane by lane: what clamp01 gives for each lane.
+inline PerBlock clamp01v(PerBlock v) {
+    const PerBlock zero = {0.0f, 0.0f, 0.0f, 0.0f}, one = {1.0f, 1.0f, 1.0f, 1.0f};
+    const PerBlock below = one < v ? one : v;  // std::min(v, 1)
+    return v > zero ? below : zero;
+}
+
+// Mix m as the wet gain's doubled law: 0 below 0, else 2 min(m, 1).
+inline float mixTimesTwo(float m) {
+    return m < 0.0f ? 0.0f : 2.0f * std::min(m, 1.0f);
+}
+
+inline PerBlock mixTimesTwo(PerBlock m) {
+    const PerBlock zero = {0.0f, 0.0f, 0.0f, 0.0f}, one = {1.0f, 1.0f, 1.0f, 1.0f};
+    return m < zero ? zero : 2.0f * (one < m ? one : m);
+}
+
+// The channel pairs of a lane set: (La + Lb) / 2 and (Ra + Rb) / 2.
+inline float leftOf(BlockLanes x) {
+    return (x[LANE_LA] + x[LANE_LB]) * 0.5f;
+}
+
+inline float rightOf(BlockLanes x) {
+    return (x[LANE_RA] + x[LANE_RB]) * 0.5f;
 }
 
 }  // namespace
 
 void APlugin::updateBlockLevels() {
-    for (int b = 0; b < BLOCK_COUNT; ++b) {
-        const int P = blockParam(b, 0);
-        const float mix = param(P + BLOCK_MIX_OFFSET);
-        const float volume = param(P + BLOCK_VOLUME_OFFSET);
-        const float pan = param(P + BLOCK_PAN_OFFSET);
-        if (firstFrame) {
-            smoothedMix[b] = mix;
-            smoothedVolume[b] = volume;
-            smoothedPan[b] = pan;
-        } else {
-            smoothedMix[b] = 0.1f * mix + 0.9f * smoothedMix[b];
-            smoothedVolume[b] = 0.1f * volume + 0.9f * smoothedVolume[b];
-            smoothedPan[b] = 0.1f * pan + 0.9f * smoothedPan[b];
-        }
-        blockGain[b] = memo[b].gain(smoothedVolume[b]) * modValues[destinationBase(b) + 14];
+    // The three Blocks side by side in lanes 0..2 of a vector: each lane rounds exactly as the
+    // same operation on one float. The parameters first, so the compiler keeps the smoothed
+    // values in registers across the atomic reads.
+    auto perBlock = [this](int offset) {
+        return PerBlock{param(blockParam(0, offset)), param(blockParam(1, offset)), param(blockParam(2, offset)), 0.0f};
+    };
+    const PerBlock mix = perBlock(BLOCK_MIX_OFFSET);
+    const PerBlock volume = perBlock(BLOCK_VOLUME_OFFSET);
+    const PerBlock pan = perBlock(BLOCK_PAN_OFFSET);
+    auto stored = [](const float (&v)[BLOCK_COUNT]) { return PerBlock{v[0], v[1], v[2], 0.0f}; };
+    PerBlock sMix = mix, sVolume = volume, sPan = pan;
+    if (!firstFrame) {
+        sMix = 0.1f * mix + 0.9f * stored(smoothedMix);
+        sVolume = 0.1f * volume + 0.9f * stored(smoothedVolume);
+        sPan = 0.1f * pan + 0.9f * stored(smoothedPan);
     }
     // In a chain only the last Block's Pan knob pans; the earlier ones stay centred.
-    if (currentPath <= PATH_LAST_SERIAL) smoothedPan[0] = smoothedPan[1] = 0.5f;
+    // (Rebuilt whole: lanes written one by one would go through memory and stall the read.)
+    if (currentPath <= PATH_LAST_SERIAL) sPan = PerBlock{0.5f, 0.5f, sPan[2], sPan[3]};
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        smoothedMix[b] = sMix[b];
+        smoothedVolume[b] = sVolume[b];
+        smoothedPan[b] = sPan[b];
+        blockGain[b] = memo[b].gain(sVolume[b]) * modValues[destinationBase(b) + 14];
+    }
 
-    if (getOnOff(DELAY_ON_PARAM)) {
+    // The Block mix of this frame: Pan and Mix with their modulation (the Gater's pad term is
+    // added in the Block itself).
+    auto modulation = [this](int k) {
+        return PerBlock{modValues[destinationBase(0) + k], modValues[destinationBase(1) + k],
+                        modValues[destinationBase(2) + k], 0.0f};
+    };
+    const PerBlock p = clamp01v(sPan + modulation(12));
+    mixPanL = clamp01v(2.0f - 2.0f * p);
+    mixPanR = clamp01v(2.0f * p);
+    const PerBlock m2 = mixTimesTwo(sMix + modulation(13));
+    mixDry = clamp01v(2.0f - m2);
+    mixWet = clamp01v(m2);
+
+    // Read once for the frame: the path and the Blocks act on the same answer.
+    delayActive = getOnOff(param(DELAY_ON_PARAM));
+    if (delayActive) {
         const float m = clamp01(param(DELAY_MIX_PARAM) + modValues[81]);
         delayDry = clamp01(2.0f - 2.0f * m);
         delayWet = clamp01(2.0f * m);
         const float left = clamp01(param(DELAY_LEFT_PARAM) + modValues[74]);
-        const float right = getOnOff(DELAY_MONO_PARAM) ? left : clamp01(param(DELAY_RIGHT_PARAM) + modValues[75]);
+        const float right = getOnOff(param(DELAY_MONO_PARAM)) ? left : clamp01(param(DELAY_RIGHT_PARAM) + modValues[75]);
         const float fine = std::fabs(modValues[76] * 0.1f * storedRate);
         delay.setDelayLen(left, right, fine, fine, modValues[73], param(DELAY_TEMPO_SYNC_PARAM));
     }
@@ -84,31 +125,93 @@ void APlugin::updateBlockLevels() {
 
 void APlugin::doDelay(float& La, float& Ra, float& Lb, float& Rb) {
     if (!getOnOff(DELAY_ON_PARAM)) return;
+    const BlockLanes lanes = delayLanes(BlockLanes{La, Lb, Ra, Rb});
+    La = lanes[LANE_LA];
+    Lb = lanes[LANE_LB];
+    Ra = lanes[LANE_RA];
+    Rb = lanes[LANE_RB];
+}
+
+BlockLanes APlugin::delayLanes(BlockLanes x) {
     float dl, dr;
-    delay.process((La + Lb) * 0.5f, (Ra + Rb) * 0.5f, dl, dr);
-    La = La * delayDry + delayWet * dl;
-    Lb = Lb * delayDry + delayWet * dl;
-    Ra = Ra * delayDry + delayWet * dr;
-    Rb = Rb * delayDry + delayWet * dr;
+    delay.process(leftOf(x), rightOf(x), dl, dr);
+    return x * delayDry + delayWet * lanesOf(dl, dr);
+}
+
+[[gnu::always_inline]] inline BlockLanes APlugin::mixBlock(int b, BlockLanes in, BlockLanes processed) const {
+    float wet = 0.0f, dry = 1.0f;
+    if (blockType[b] == TYPE_GATER) {
+        // The pad's third target moves the Gater's mix; it is known only now.
+        const float m2 = mixTimesTwo(smoothedMix[b] + modValues[destinationBase(b) + 13] + xyTargets[b][2]);
+        dry = clamp01(2.0f - m2);
+        wet = clamp01(m2);
+    } else if (blockType[b] != TYPE_OFF) {
+        wet = mixWet[b];
+        dry = mixDry[b];
+    }
+    const float g = blockGain[b];
+    return g * (wet * processed + dry * in) * lanesOf(mixPanL[b], mixPanR[b]);
+}
+
+// Inlined into the path: the lanes then stay in registers from Block to Block.
+[[gnu::always_inline]] inline BlockLanes APlugin::runBlock(int b, bool parallel, BlockLanes input) {
+    if (getOnOff(param(BLOCK_BYPASS_TAG[b]))) {
+        // A bypassed Block passes its input along a chain and adds nothing to a parallel sum.
+        return parallel ? BlockLanes{0.0f, 0.0f, 0.0f, 0.0f} : input;
+    }
+    const int type = blockType[b];
+    if (type == TYPE_OFF) return mixBlock(b, input, input);
+
+    // What the pad adds to the type's three targets.
+    const float X = modSourceValues[SOURCE_X[b]];
+    const float Y = modSourceValues[SOURCE_Y[b]];
+    const float* a = xyAmounts[b];
+    float* t = xyTargets[b];
+    t[0] = X * a[0] + Y * a[1];
+    t[1] = X * a[2] + Y * a[3];
+    t[2] = X * a[4] + Y * a[5];
+
+    // The modules take and give the lanes by value, so they travel in registers, not through
+    // memory written one way and read another.
+    BlockLanes in = input;
+    BlockLanes processed = in;
+    switch (type) {
+    case TYPE_FILTER:
+        processed = processFilter(b, in);
+        break;
+    case TYPE_COMB:
+        processed = processComb(b, in);
+        break;
+    case TYPE_SHAPER:
+        processed = processShaper(b, in);
+        break;
+    case TYPE_ROOM:
+        processed = processRoom(b, in);
+        break;
+    case TYPE_GATER: {
+        const float gL = modSourceValues[28 + 6 * b];
+        const float gR = modSourceValues[29 + 6 * b];
+        processed = in * lanesOf(gL, gR);
+        break;
+    }
+    case TYPE_GRAIN:
+        processed = processGrain(b, in);
+        // With Dry on the Block's dry part is the unpitched grain signal.
+        if (getOnOff(param(GRAIN_DRY_TAG[b]))) in = lanesOf(grainPlain[b][0], grainPlain[b][1]);
+        break;
+    default:
+        break;
+    }
+    return mixBlock(b, in, processed);
 }
 
 void APlugin::runSignalPath(float L, float R, float& outL, float& outR) {
     const int path = currentPath;
     const bool parallel = path >= PATH_DELAY_PARALLEL;
 
-    for (int b = 0; b < BLOCK_COUNT; ++b) {
-        blockOutput[b] = {};
-        const float X = modSourceValues[SOURCE_X[b]];
-        const float Y = modSourceValues[SOURCE_Y[b]];
-        const float* a = xyAmounts[b];
-        const float t[3] = {X * a[0] + Y * a[1], X * a[2] + Y * a[3], X * a[4] + Y * a[5]};
-        std::copy(t, t + 3, xyTargets[b]);
-    }
-
     // The path input is also the dry pair of the output stage.
     float dryL = L, dryR = R;
-    const bool delayOn = getOnOff(DELAY_ON_PARAM);
-    if ((path == PATH_DELAY_FIRST || path == PATH_DELAY_PARALLEL) && delayOn) {
+    if ((path == PATH_DELAY_FIRST || path == PATH_DELAY_PARALLEL) && delayActive) {
         float dl, dr;
         delay.process(L, R, dl, dr);
         dryL = L * delayDry + delayWet * dl;
@@ -116,32 +219,39 @@ void APlugin::runSignalPath(float L, float R, float& outL, float& outR) {
     }
     const BlockLanes pathInput = lanesOf(dryL, dryR);
 
-    blockInput[0] = pathInput;
+    // Lanes stay in locals from Block to Block: the chain never reads them back from memory.
+    BlockLanes lanes = pathInput;
+    BlockLanes sum{0.0f, 0.0f, 0.0f, 0.0f};
     for (int b = 0; b < BLOCK_COUNT; ++b) {
-        runBlock(b, parallel);
-        BlockLanes& out = blockOutput[b];
-        if (!parallel && path == b + 1) doDelay(out.La, out.Ra, out.Lb, out.Rb);
+        BlockLanes out = runBlock(b, parallel, parallel ? pathInput : lanes);
+        if (!parallel && path == b + 1 && delayActive) out = delayLanes(out);
         if (followerSource == b + 1) {
-            followerInput[0] = out.La;
-            followerInput[1] = out.Ra;
+            followerInput[0] = out[LANE_LA];
+            followerInput[1] = out[LANE_RA];
         }
-        modSourceValues[SOURCE_BLOCK_OUT + 2 * b] = engine::largerOf(out.La, out.Ra);
-        modSourceValues[SOURCE_BLOCK_OUT + 2 * b + 1] = engine::meanMagnitude(out.La, out.Ra);
-        if (b + 1 < BLOCK_COUNT) blockInput[b + 1] = parallel ? pathInput : out;
+        modSourceValues[SOURCE_BLOCK_OUT + 2 * b] = engine::largerOf(out[LANE_LA], out[LANE_RA]);
+        modSourceValues[SOURCE_BLOCK_OUT + 2 * b + 1] = engine::meanMagnitude(out[LANE_LA], out[LANE_RA]);
+        if (parallel) {
+            // Summed in Block order, as the lanes of the three outputs are added one after another.
+            if (b == 0) {
+                sum = out;
+            } else {
+                sum += out;
+            }
+        } else {
+            lanes = out;
+        }
     }
 
-    BlockLanes lanes = blockOutput[2];
     if (parallel) {
-        lanes = blockOutput[0];
-        addLanes(lanes, blockOutput[1]);
-        addLanes(lanes, blockOutput[2]);
-        if (path == PATH_PARALLEL_DELAY) doDelay(lanes.La, lanes.Ra, lanes.Lb, lanes.Rb);
+        lanes = sum;
+        if (path == PATH_PARALLEL_DELAY && delayActive) lanes = delayLanes(lanes);
     }
 
     // Output stage: the processed pair is held to [-1, 1] before the wet gain and the result to
     // +-0.999, so no runaway Block can leave the range.
-    const float pl = (lanes.La + lanes.Lb) * 0.5f;
-    const float pr = (lanes.Ra + lanes.Rb) * 0.5f;
+    const float pl = leftOf(lanes);
+    const float pr = rightOf(lanes);
     if (followerSource == 4) {
         followerInput[0] = pl;
         followerInput[1] = pr;
@@ -153,7 +263,7 @@ void APlugin::runSignalPath(float L, float R, float& outL, float& outR) {
     const float pan = modValues[3] + 0.5f;
     float panL = clamp01(2.0f - 2.0f * pan);
     float panR = clamp01(2.0f * pan);
-    if (getOnOff(BYPASS_PARAM)) {
+    if (getOnOff(param(BYPASS_PARAM))) {
         wetGain = 0.0f;
         dryGain = 1.0f;
         panL = panR = 1.0f;
@@ -164,78 +274,29 @@ void APlugin::runSignalPath(float L, float R, float& outL, float& outR) {
     modSourceValues[SOURCE_OUT + 1] = engine::meanMagnitude(outL, outR);
 }
 
-void APlugin::runBlock(int b, bool parallel) {
-    if (getOnOff(BLOCK_BYPASS_TAG[b])) {
-        // A bypassed Block passes its input along a chain and adds nothing to a parallel sum.
-        if (!parallel) blockOutput[b] = blockInput[b];
-        return;
-    }
-    BlockLanes& in = blockInput[b];
-    BlockLanes processed = in;
-    switch (blockType[b]) {
-    case TYPE_FILTER:
-        processFilter(b, in, processed);
-        break;
-    case TYPE_COMB:
-        processComb(b, in, processed);
-        break;
-    case TYPE_SHAPER:
-        processShaper(b, in, processed);
-        break;
-    case TYPE_ROOM:
-        processRoom(b, in, processed);
-        break;
-    case TYPE_GATER: {
-        const float gL = modSourceValues[28 + 6 * b];
-        const float gR = modSourceValues[29 + 6 * b];
-        processed = {in.La * gL, in.Lb * gL, in.Ra * gR, in.Rb * gR};
-        break;
-    }
-    case TYPE_GRAIN:
-        processGrain(b, in, processed);  // may replace the dry input with the plain grains
-        break;
-    default:
-        break;
-    }
-    mixBlock(b, processed);
-}
-
-void APlugin::mixBlock(int b, const BlockLanes& processed) {
-    const int D = destinationBase(b);
-    const float pan = clamp01(smoothedPan[b] + modValues[D + 12]);
-    const float panL = clamp01(2.0f - 2.0f * pan);
-    const float panR = clamp01(2.0f * pan);
-    float wet = 0.0f, dry = 1.0f;
-    if (blockType[b] != TYPE_OFF) {
-        float mix = smoothedMix[b] + modValues[D + 13];
-        if (blockType[b] == TYPE_GATER) mix += xyTargets[b][2];
-        const float m2 = mix < 0.0f ? 0.0f : 2.0f * std::min(mix, 1.0f);
-        dry = clamp01(2.0f - m2);
-        wet = clamp01(m2);
-    }
-    const BlockLanes& in = blockInput[b];
-    const float g = blockGain[b];
-    // Built whole and stored at once: the path reads the lanes back as one block.
-    blockOutput[b] = {g * (wet * processed.La + dry * in.La) * panL, g * (wet * processed.Lb + dry * in.Lb) * panL,
-            g * (wet * processed.Ra + dry * in.Ra) * panR, g * (wet * processed.Rb + dry * in.Rb) * panR};
-}
-
 // Each type's three targets take the pad's X/Y routing t1..t3 on top of their modulation.
-void APlugin::processFilter(int b, const BlockLanes& in, BlockLanes& out) {
+BlockLanes APlugin::processFilter(int b, BlockLanes in) {
     TFilter& f = filter[b];
     const int P = blockParam(b, 0);
     const float* V = &modValues[destinationBase(b)];
     const float* t = xyTargets[b];
-    f.setDistort(param(P + FILTER_DISTORT_OFFSET) + V[0] + t[0]);
-    f.setFrequency(param(P + FILTER_FREQ_OFFSET), param(P + BLOCK_SPREAD_OFFSET) + V[11], V[2], V[3]);
-    f.setRes(clamp01(param(P + FILTER_Q_OFFSET) + V[4] + t[2]));
-    f.setVowel(clamp01(param(P + FILTER_VOWEL_OFFSET) + V[5] + t[2]));
-    f.setGain(clamp01(param(P + FILTER_GAIN_OFFSET) + V[5] + t[2]));
+    // The parameters first: an atomic read between the setters' stores and update's reads would
+    // make the compiler read those fields back from memory.
+    const float distort = param(P + FILTER_DISTORT_OFFSET), freq = param(P + FILTER_FREQ_OFFSET);
+    const float spread = param(P + BLOCK_SPREAD_OFFSET), q = param(P + FILTER_Q_OFFSET);
+    const float vowel = param(P + FILTER_VOWEL_OFFSET), gain = param(P + FILTER_GAIN_OFFSET);
+    f.setDistort(distort + V[0] + t[0]);
+    f.setFrequency(freq, spread + V[11], V[2], V[3]);
+    f.setRes(clamp01(q + V[4] + t[2]));
+    f.setVowel(clamp01(vowel + V[5] + t[2]));
+    f.setGain(clamp01(gain + V[5] + t[2]));
     f.update(V[1] + t[1], !firstFrame);  // jumps in the first frame after a reset
-    f.process(in.La, in.Ra, in.Lb, in.Rb, out.La, out.Ra, out.Lb, out.Rb);
+    float oLa, oRa, oLb, oRb;
+    f.process(in[LANE_LA], in[LANE_RA], in[LANE_LB], in[LANE_RB], oLa, oRa, oLb, oRb);
+    return BlockLanes{oLa, oLb, oRa, oRb};
 }
 
-void APlugin::processComb(int b, const BlockLanes& in, BlockLanes& out) {
+BlockLanes APlugin::processComb(int b, BlockLanes in) {
     TCombFilter& c = comb[b];
     const int P = blockParam(b, 0);
     const float* V = &modValues[destinationBase(b)];
@@ -243,10 +304,12 @@ void APlugin::processComb(int b, const BlockLanes& in, BlockLanes& out) {
     c.setComb(param(P + COMB_FREQ_OFFSET), V[1] + V[0] + t[0], V[0] + t[0] + V[2], param(P + BLOCK_SPREAD_OFFSET) + V[11],
               clamp01(param(P + COMB_FEED_OFFSET) + V[3] + t[1]), clamp01(param(P + COMB_DAMP_OFFSET) + V[4] + t[2]),
               clamp01(param(COMB_RANDOM_TAG[b]) + V[5]), firstFrame != 0);
-    c.process(in.La, in.Ra, in.Lb, in.Rb, out.La, out.Ra, out.Lb, out.Rb);
+    float oLa, oRa, oLb, oRb;
+    c.process(in[LANE_LA], in[LANE_RA], in[LANE_LB], in[LANE_RB], oLa, oRa, oLb, oRb);
+    return BlockLanes{oLa, oLb, oRa, oRb};
 }
 
-void APlugin::processShaper(int b, const BlockLanes& in, BlockLanes& out) {
+BlockLanes APlugin::processShaper(int b, BlockLanes in) {
     TShaper& s = shaper[b];
     const int P = blockParam(b, 0);
     const float* V = &modValues[destinationBase(b)];
@@ -265,10 +328,12 @@ void APlugin::processShaper(int b, const BlockLanes& in, BlockLanes& out) {
     }
     s.setDistort(a[0], a[1], a[2], a[3], param(P + BLOCK_SPREAD_OFFSET) + V[11], V[0] + t[0], V[1] + t[1], V[2] + t[2],
                  V[3], V[4], lowFiFilter, firstFrame != 0);
-    s.process(in.La, in.Ra, in.Lb, in.Rb, out.La, out.Ra, out.Lb, out.Rb);
+    float oLa, oRa, oLb, oRb;
+    s.process(in[LANE_LA], in[LANE_RA], in[LANE_LB], in[LANE_RB], oLa, oRa, oLb, oRb);
+    return BlockLanes{oLa, oLb, oRa, oRb};
 }
 
-void APlugin::processRoom(int b, const BlockLanes& in, BlockLanes& out) {
+BlockLanes APlugin::processRoom(int b, BlockLanes in) {
     TBasicReverb& room = reverb[b];
     const int P = blockParam(b, 0);
     const float* V = &modValues[destinationBase(b)];
@@ -314,8 +379,8 @@ void APlugin::processRoom(int b, const BlockLanes& in, BlockLanes& out) {
     room.setLength(a, 0.9f * a * memo[b].roomSpread(0.4f * spread));
 
     float o1, o2, o3, o4;
-    room.process((in.La + in.Lb) * 0.5f, (in.Ra + in.Rb) * 0.5f, o1, o2, o3, o4);
-    out = lanesOf((o1 + o3) * 0.707f * 0.9f, (o2 + o4) * 0.707f * 0.9f);
+    room.process(leftOf(in), rightOf(in), o1, o2, o3, o4);
+    return lanesOf((o1 + o3) * 0.707f * 0.9f, (o2 + o4) * 0.707f * 0.9f);
 }
 
 float APlugin::grainLength(int mode, float v, float pow2EightV) const {
@@ -328,7 +393,7 @@ float APlugin::getGrainSize(int block, float v, float factor) const {
     return grainLength(getGrainMode(block), v, std::exp2(8.0f * v)) * factor;
 }
 
-void APlugin::processGrain(int b, BlockLanes& in, BlockLanes& out) {
+BlockLanes APlugin::processGrain(int b, BlockLanes in) {
     const int G = GRAIN_WRITE_SIZE_TAG[b];
     const float* V = &modValues[destinationBase(b)];
     const float* t = xyTargets[b];
@@ -370,7 +435,7 @@ void APlugin::processGrain(int b, BlockLanes& in, BlockLanes& out) {
     for (int k = 0; k < GRAINS_PER_BLOCK; ++k) {
         if (slots[k].getState() == TGrain::kIdle) continue;  // an idle slot gives silence and keeps no state
         float pL, pR, dL, dR;
-        slots[k].process(in.La, in.Ra, pL, pR, dL, dR, speed);
+        slots[k].process(in[LANE_LA], in[LANE_RA], pL, pR, dL, dR, speed);
         const float vol = slots[k].getGrainVol(grainShape[b][k]);
         wetL += pL * vol;
         wetR += pR * vol;
@@ -378,7 +443,7 @@ void APlugin::processGrain(int b, BlockLanes& in, BlockLanes& out) {
         plainL += dL * plainVol;
         plainR += dR * plainVol;
     }
-    out = lanesOf(wetL, wetR);
-    // With Dry on the Block's dry part is the unpitched grain signal.
-    if (getOnOff(GRAIN_DRY_TAG[b])) in = lanesOf(plainL, plainR);
+    grainPlain[b][0] = plainL;
+    grainPlain[b][1] = plainR;
+    return lanesOf(wetL, wetR);
 }

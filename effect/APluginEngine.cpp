@@ -51,17 +51,7 @@ inline float finiteOrZero(float x) {
     return std::isfinite(x) ? x : 0.0f;
 }
 
-inline float inputSample(float** inputs, int channel, int frame) {
-    return inputs && inputs[channel] ? finiteOrZero(inputs[channel][frame]) : 0.0f;
-}
-
 }  // namespace
-
-float APlugin::nextRandom() {
-    const uint32_t v = RandSeed.load() * 16807u;
-    RandSeed.store(v + 1u);
-    return (static_cast<float>(static_cast<int32_t>(v)) * 4.656612873077393e-10f + 1.0f) * 0.5f;
-}
 
 void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames) {
     hostTimeInfo = getTimeInfo(timePpqPosValid | timeTempoValid);
@@ -73,13 +63,19 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
         }
     }
 
+    // The channel pointers hold for the whole call; a missing channel reads as silence.
+    const float* inL = inputs ? inputs[0] : nullptr;
+    const float* inR = inputs ? inputs[1] : nullptr;
+    float* outLeft = outputs ? outputs[0] : nullptr;
+    float* outRight = outputs ? outputs[1] : nullptr;
+
     for (int i = 0; i < sampleFrames; ++i) {
         // Only this thread advances the counter; the editor reads it to time XY recordings.
         const int64_t frame = sampleCounter.load(std::memory_order_relaxed);
         if (pendingMidiCount > 0) processMidi();
 
-        const float L = inputSample(inputs, 0, i);
-        const float R = inputSample(inputs, 1, i);
+        const float L = inL ? finiteOrZero(inL[i]) : 0.0f;
+        const float R = inR ? finiteOrZero(inR[i]) : 0.0f;
 
         if ((refreshCounter & 0xFFFu) == 0 && displayRefreshPending) {
             displayRefreshPending = 0;
@@ -90,8 +86,12 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
         runModulationMatrix();
 
         modSourceValues[SOURCE_OFFSET] = 1.0f;
-        modSourceValues[SOURCE_WHITE_NOISE] = 2.0f * nextRandom() - 1.0f;
-        modSourceValues[SOURCE_UNIPOLAR_NOISE] = nextRandom();
+        // Two successive draws, taken with one read and one write of the seed.
+        uint32_t seed = RandSeed.load();
+        const float u = randomUnit(seed), u2 = randomUnit(seed);
+        RandSeed.store(seed);
+        modSourceValues[SOURCE_WHITE_NOISE] = 2.0f * u - 1.0f;
+        modSourceValues[SOURCE_UNIPOLAR_NOISE] = u2;
 
         if ((frame & 127) == 0) controlStep128();
         if ((frame & 15) == 0) controlStep16();
@@ -102,13 +102,13 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
         follower.update((std::fabs(followerInput[0]) + std::fabs(followerInput[1])) * 0.5f, firstFrame != 0);
         modSourceValues[SOURCE_FOLLOWER] = follower.getValue();
 
-        for (int b = 0; b < BLOCK_COUNT; ++b) updateTriggers(b);
-        for (int b = 0; b < BLOCK_COUNT; ++b) updateXYStuff(b);
+        updateXYFrame();
 
         for (int b = 0; b < BLOCK_COUNT; ++b) {
-            stepSequencer[b].getValue(modSourceValues[SOURCE_GATER_LEFT + 6 * b], modSourceValues[SOURCE_GATER_LEFT + 6 * b + 1]);
-            if (gaterActive[b]) stepSequencer[b].process();
-            gaterStepShown[b] = stepSequencer[b].getStep();
+            TStep& steps = stepSequencer[b];
+            steps.getValue(modSourceValues[SOURCE_GATER_LEFT + 6 * b], modSourceValues[SOURCE_GATER_LEFT + 6 * b + 1]);
+            if (gaterActive[b]) steps.process();
+            gaterStepShown[b] = steps.getStep();
         }
 
         if (followerSource == 0) {
@@ -120,11 +120,11 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
 
         float outL, outR;
         runSignalPath(L, R, outL, outR);
-        if (outputs && outputs[0]) outputs[0][i] = outL;
-        if (outputs && outputs[1]) outputs[1][i] = outR;
+        if (outLeft) outLeft[i] = outL;
+        if (outRight) outRight[i] = outR;
 
         // Trigger is a one-shot: the XY triggers saw it in this frame.
-        if (getParameter(TRIGGER_PARAM) > 0.5f) setParameter(TRIGGER_PARAM, 0.0f);
+        if (param(TRIGGER_PARAM) > 0.5f) setParameter(TRIGGER_PARAM, 0.0f);
 
         noteOnFlag = 0;
         noteOffFlag = 0;
@@ -146,13 +146,20 @@ void APlugin::__processDeprecated(float** inputs, float** outputs, int sampleFra
 
 // Slot n's amount is its own parameter plus what the slots before it sent to "Mod n Amount".
 void APlugin::runModulationMatrix() {
-    std::copy(std::begin(modBaseValues), std::end(modBaseValues), std::begin(modValues));
+    // Only the destinations the slots wrote in the last frame can differ from their base.
+    if (modTouchedCount < 0) {
+        std::copy(std::begin(modBaseValues), std::end(modBaseValues), std::begin(modValues));
+    } else {
+        for (int k = 0; k < modTouchedCount; ++k) modValues[modTouched[k]] = modBaseValues[modTouched[k]];
+    }
+    modTouchedCount = 0;
     for (int n = 0; n < MOD_SLOT_COUNT; ++n) {
-        const int s = getSteppedValue(MOD_SOURCE_TAG[n], 99.99f, MOD_SOURCE_COUNT);
+        const int s = getSteppedValue(param(MOD_SOURCE_TAG[n]), 99.99f, MOD_SOURCE_COUNT);
         if (s == 0) continue;
-        const int d = getSteppedValue(MOD_DESTINATION_TAG[n], 99.9f, MOD_DESTINATION_COUNT);
+        const int d = getSteppedValue(param(MOD_DESTINATION_TAG[n]), 99.9f, MOD_DESTINATION_COUNT);
+        modTouched[modTouchedCount++] = d;
         const float raw = 2.0f * param(MOD_AMOUNT_TAG[n]) - 1.0f + modValues[DESTINATION_MOD_AMOUT[n]];
-        const float a = getOnOff(MOD_BYPASS_TAG[n]) ? 0.0f : engine::clampTo(raw, -1.0f, 1.0f);
+        const float a = getOnOff(param(MOD_BYPASS_TAG[n])) ? 0.0f : engine::clampTo(raw, -1.0f, 1.0f);
         float x = modSourceValues[s];
         switch (modCombineKind[d]) {
         case COMBINE_ADD:
@@ -210,17 +217,18 @@ void APlugin::controlStep16() {
         const int D = destinationBase(b);
         stepSequencer[b].setInc(static_cast<double>(modValues[D + 6]) * GATER_SPEED_ARRAY[getGaterSpeed(b)] * stepsPerFrame);
         stepSequencer[b].setSwing(clamp01(param(P + GATER_SWING_OFFSET) + modValues[D + 7]));
-        const float ramp = getEnvelopeValue(param(P + GATER_SMOOTH_OFFSET) + modValues[D + 8]);
+        // getEnvelopeValue, its exponential kept while the setting rests.
+        const float smooth = clamp01(param(P + GATER_SMOOTH_OFFSET) + modValues[D + 8]);
+        const float ramp = 1000.0f / (memo[b].gaterRamp(12.0f * smooth) * storedRate);
         stepSequencer[b].setAttack(ramp);
         stepSequencer[b].setDecay(ramp);
     }
 
+    int sources[MOD_SLOT_COUNT];
+    for (int n = 0; n < MOD_SLOT_COUNT; ++n) sources[n] = getSteppedValue(param(MOD_SOURCE_TAG[n]), 99.99f, MOD_SOURCE_COUNT);
     for (int b = 0; b < BLOCK_COUNT; ++b) {
         bool active = blockType[b] == 5;
-        for (int n = 0; n < MOD_SLOT_COUNT; ++n) {
-            const int s = getModSource(n);
-            active = active || s == SOURCE_GATER_LEFT + 6 * b || s == SOURCE_GATER_LEFT + 6 * b + 1;
-        }
+        for (const int s : sources) active = active || s == SOURCE_GATER_LEFT + 6 * b || s == SOURCE_GATER_LEFT + 6 * b + 1;
         gaterActive[b] = active ? 1 : 0;
     }
 
@@ -236,13 +244,10 @@ void APlugin::controlStep16() {
     }
 
     follower.setSmooth(clamp01(param(FOLLOWER_SMOOTH_PARAM) + modValues[83]));
-    const float boost = param(FOLLOWER_BOOST_PARAM);
-    const float boostGain = boost < 0.001f ? 0.0f : std::pow(10.0f, (40.0f * boost - 20.0f) / 20.0f);
-    follower.setBoost(boostGain * modValues[82]);
-    const float threshold = clamp01(param(FOLLOWER_THRESHOLD_PARAM) + modValues[84]);
-    followerThreshold = threshold < 0.001f ? 0.0f : std::pow(10.0f, (40.0f * threshold - 40.0f) / 20.0f);
+    follower.setBoost(controlMemo.followerBoost(param(FOLLOWER_BOOST_PARAM)) * modValues[82]);
+    followerThreshold = controlMemo.followerThreshold(clamp01(param(FOLLOWER_THRESHOLD_PARAM) + modValues[84]));
     const float hold = clamp01(param(FOLLOWER_HOLD_PARAM) + modValues[85]);
-    followerHoldSamples = std::exp2(14.0f * hold) * storedRate / 1000.0f;
+    followerHoldSamples = controlMemo.followerHold(14.0f * hold) * storedRate / 1000.0f;
 
     // Stored as pairs (X amount k, Y amount k): target k of the pad is X * first + Y * second.
     for (int b = 0; b < BLOCK_COUNT; ++b) {

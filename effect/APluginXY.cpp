@@ -34,7 +34,27 @@ constexpr float MAX_RECORD_MS = 1e9f;
 
 // ----------------------------------------------------------------------------- render thread
 
-void APlugin::updateTriggers(int b) {
+// The point index for integer position pos (offset 0) or the next point (1), with point step k.
+inline int APlugin::quantPos(int k, int pos, int offset, int loop) {
+    // k is a power of two: masking rounds a non-negative pos down to a multiple of it.
+    int j = (std::max(pos, 0) & -k) + offset * k;
+    if (loop == XY_PING_PONG) {
+        // The way back mirrors the way out; at each end the turning point is used twice.
+        j = j < XY_PATH_POINTS ? std::min(j, XY_PATH_POINTS - k) : 2 * XY_PATH_POINTS - (j + k);
+    } else if (j >= XY_PATH_POINTS) {
+        j -= XY_PATH_POINTS;
+    }
+    return std::clamp(j, 0, XY_PATH_POINTS - 1);
+}
+
+inline float APlugin::quantInter(int pointQuant, double pos) {
+    // Scaling by the reciprocal of a power of two is exact, and cheaper than dividing.
+    const double steps = pos * XY_INV_POINT_STEP[pointQuant];
+    return static_cast<float>(steps - std::trunc(steps));
+}
+
+// The per-frame steps are inlined into updateXYFrame; the named operations run the same code.
+[[gnu::always_inline]] inline void APlugin::triggerStep(int b) {
     XYState& s = xy[b];
     if (s.requests.load(relaxed) != 0) applyXYRequests(b);
     TStep& steps = stepSequencer[b];
@@ -74,23 +94,49 @@ void APlugin::updateTriggers(int b) {
     }
 }
 
-void APlugin::updateXYStuff(int b) {
+[[gnu::always_inline]] inline void APlugin::xyFrameStep(int b) {
     XYState& s = xy[b];
     // Checked before the exchange: a locked exchange every frame would cost more than the step.
     if (s.sourcesStale.load(relaxed) && s.sourcesStale.exchange(false, std::memory_order_acquire))
         writeXYSources(b, s.currentX.load(relaxed), s.currentY.load(relaxed));
 
-    // The raw value, truncated: the options are written as (i + 0.1) / 4.99.
-    const int quant = std::clamp(static_cast<int>(xyParam(XY_POINT_QUANT_TAG[b]) * QUANT_SCALE), 0, 4);
-    s.pointQuant = quant;
-    s.pointsUsed = XY_QUANT[quant];
-    s.pointStep = XY_POINT_STEP[quant];
+    // The settings read here are choices that mostly rest: each is decoded again only when its
+    // raw value moved (a NaN memo at first), and the same raw value always decodes the same.
+    const float rawQuant = xyParam(XY_POINT_QUANT_TAG[b]);
+    if (!(rawQuant == s.rawPointQuant)) {
+        s.rawPointQuant = rawQuant;
+        // The raw value, truncated: the options are written as (i + 0.1) / 4.99.
+        const int quant = std::clamp(static_cast<int>(rawQuant * QUANT_SCALE), 0, 4);
+        s.pointQuant = quant;
+        s.pointsUsed = XY_QUANT[quant];
+        s.pointStep = XY_POINT_STEP[quant];
+    }
 
     if (isEditorOpen()) followMidiPosition(b);
-    updateXYModes(b);
+    // Modes: a change of play mode or loop restarts the Block. A loop corrected last frame has a
+    // new raw value now, so it is decoded again.
+    const float rawPlay = xyParam(XY_PLAY_MODE_TAG[b]);
+    const float rawLoop = xyParam(XY_LOOP_MODE_TAG[b]);
+    if (!(rawPlay == s.rawPlayMode && rawLoop == s.rawLoopMode)) {
+        s.rawPlayMode = rawPlay;
+        s.rawLoopMode = rawLoop;
+        const int playMode = getSteppedValue(rawPlay, PLAY_MODE_SCALE, 4);
+        const int loop = getSteppedValue(rawLoop, LOOP_SCALE, 3);
+        // Only "off" under a free-running pad needs the correcting write.
+        const int loopMode = loop != XY_LOOP_OFF || playMode != XY_FREE ? loop : xyLoopMode(b, playMode);
+        if (playMode != s.playMode || loopMode != s.loopMode) {
+            s.playMode = playMode;
+            s.loopMode = loopMode;
+            restartForModes(b);
+        }
+    }
 
     s.previousRecordMode = s.recordMode;
-    s.recordMode = getXYRecordMode(b);
+    const float rawRecord = xyParam(XY_RECORD_MODE_TAG[b]);
+    if (!(rawRecord == s.rawRecordMode)) {
+        s.rawRecordMode = rawRecord;
+        s.recordMode = getSteppedValue(rawRecord, RECORD_MODE_SCALE, 3);
+    }
     if (s.recordMode == XY_RECORDING) updateXYRecord(b);
     if (s.recordMode != XY_REPLAY) {
         if (s.recordMode != s.previousRecordMode) restoreLivePosition(b);
@@ -98,6 +144,15 @@ void APlugin::updateXYStuff(int b) {
     }
     if (s.previousRecordMode != XY_REPLAY) startReplay(b);
     updateXYReplay(b);
+}
+
+void APlugin::updateTriggers(int b) { triggerStep(b); }
+
+void APlugin::updateXYStuff(int b) { xyFrameStep(b); }
+
+void APlugin::updateXYFrame() {
+    for (int b = 0; b < BLOCK_COUNT; ++b) triggerStep(b);
+    for (int b = 0; b < BLOCK_COUNT; ++b) xyFrameStep(b);
 }
 
 void APlugin::followMidiPosition(int b) {
@@ -127,13 +182,8 @@ bool APlugin::followMidiAxis(float& midi, float& previous, int tag) const {
     return std::fabs(previous - midi) > MIDI_MOVE_THRESHOLD;
 }
 
-void APlugin::updateXYModes(int b) {
+void APlugin::restartForModes(int b) {
     XYState& s = xy[b];
-    const int oldPlayMode = s.playMode;
-    const int oldLoopMode = s.loopMode;
-    s.playMode = getXYPlayMode(b);
-    s.loopMode = xyLoopMode(b, s.playMode);
-    if (s.playMode == oldPlayMode && s.loopMode == oldLoopMode) return;
     s.position = 0.0;
     s.holdCounter = 1.0;
     s.direction = 1.0;
@@ -186,27 +236,47 @@ void APlugin::startReplay(int b) {
 void APlugin::updateXYReplay(int b) {
     XYState& s = xy[b];
 
-    // Rate: the whole path once per free length or per synced period.
-    const int sync = getXYSync(b);
-    const float pathTime = getXYPathTime(b);
-    double period;
-    if (sync == 0) {
-        period = static_cast<double>(pathTime) * static_cast<double>(storedRate);
-        if (period < 1e-6) {
-            s.rate = 0.0;
-            return;
+    // Rate: the whole path once per free length or per synced period. Worked out again only when
+    // a setting, the tempo or the rate moved.
+    XYTiming& timing = s.timing;
+    const float rawSync = xyParam(XY_SYNC_TAG[b]);
+    const float rawSec = xyParam(XY_LEN_SEC_TAG[b]);
+    const float rawMs = xyParam(XY_LEN_MS_TAG[b]);
+    const float rawTimeQuant = xyParam(XY_TIME_QUANT_TAG[b]);
+    if (!(rawSync == timing.rawSync && rawSec == timing.rawSec && rawMs == timing.rawMs &&
+          rawTimeQuant == timing.rawTimeQuant && samplesPerBar == timing.samplesPerBar && storedRate == timing.rate)) {
+        timing.rawSync = rawSync;
+        timing.rawSec = rawSec;
+        timing.rawMs = rawMs;
+        timing.rawTimeQuant = rawTimeQuant;
+        timing.samplesPerBar = samplesPerBar;
+        timing.rate = storedRate;
+        timing.sync = getSteppedValue(rawSync, PERIOD_SCALE, 31);
+        timing.pathTime = 1000.0f * rawSec + rawMs;  // as getXYPathTime
+        double period;
+        if (timing.sync == 0) {
+            period = static_cast<double>(timing.pathTime) * static_cast<double>(storedRate);
+        } else {
+            period = static_cast<double>(INV_PERIOD_ARRAY[timing.sync] * samplesPerBar) + 1.0;
         }
-    } else {
-        period = static_cast<double>(INV_PERIOD_ARRAY[sync] * samplesPerBar) + 1.0;
+        timing.still = timing.sync == 0 && period < 1e-6;
+        timing.pointsPerFrame = XY_SPAN / period;
+        const int timeQuant = getSteppedValue(rawTimeQuant, PERIOD_SCALE, 31);
+        timing.holdIncrement =
+            timeQuant == 0 ? -1.0 : 1.0 / (static_cast<double>(INV_PERIOD_ARRAY[timeQuant] * samplesPerBar) + 1.0);
     }
-    s.rate = XY_SPAN / period;
-    const int timeQuant = getXYTimeQuantization(b);
-    s.holdIncrement =
-        timeQuant == 0 ? -1.0 : 1.0 / (static_cast<double>(INV_PERIOD_ARRAY[timeQuant] * samplesPerBar) + 1.0);
+    const int sync = timing.sync;
+    const float pathTime = timing.pathTime;
+    if (timing.still) {
+        s.rate = 0.0;
+        return;
+    }
+    s.rate = timing.pointsPerFrame;
+    s.holdIncrement = timing.holdIncrement;
 
     // Advance.
     const double speed = s.speed(8.0 * static_cast<double>(xyParam(XY_SPEED_TAG[b])) - 4.0);
-    const int modSource = xyOption(XY_SPEED_MOD_SOURCE_TAG, b, SOURCE_SCALE, MOD_SOURCE_COUNT);
+    const int modSource = xyChoice(XY_SPEED_MOD_SOURCE_TAG[b], SOURCE_SCALE, MOD_SOURCE_COUNT);
     const double modAmount = 2.0 * static_cast<double>(xyParam(XY_SPEED_MOD_AMOUNT_TAG[b])) - 1.0;
     const double modFactor = s.speedMod(modAmount * 4.0 * static_cast<double>(modSourceValues[modSource]));
     const double m = s.playing ? modFactor * static_cast<double>(modValues[DESTINATION_BLOCK_XY_SPEED[b]]) : 0.0;
@@ -230,9 +300,9 @@ void APlugin::updateXYReplay(int b) {
 
     // Points, interpolation and smoothing.
     const int i = static_cast<int>(s.position);
-    const int index0 = getQuantPos(b, i, 0, s.loopMode);
-    const int index1 = getQuantPos(b, i, 1, s.loopMode);
-    const float fraction = getQuantInter(b, s.position);
+    const int index0 = quantPos(s.pointStep, i, 0, s.loopMode);
+    const int index1 = quantPos(s.pointStep, i, 1, s.loopMode);
+    const float fraction = quantInter(s.pointQuant, s.position);
     const float x0 = xyParam(XY_X_START[b] + index0);
     const float y0 = xyParam(XY_Y_START[b] + index0);
     s.targetX = x0 + (xyParam(XY_X_START[b] + index1) - x0) * fraction;
@@ -337,29 +407,25 @@ void APlugin::setSnapedModSource(int b, int source, float v) {
 }
 
 void APlugin::writeXYSources(int b, float x, float y) {
-    setSnapedModSource(b, SOURCE_X[b], x);
-    setSnapedModSource(b, SOURCE_Y[b], y);
-    setSnapedModSource(b, SOURCE_POLAR_X[b], 2.0f * x - 1.0f);
-    setSnapedModSource(b, SOURCE_POLAR_Y[b], 2.0f * y - 1.0f);
+    // One read of Space Quant serves all four sources.
+    const int levels = XY_SNAP_AMOUNT[xyChoice(XY_SPACE_QUANT_TAG[b], QUANT_SCALE, 5)];
+    float v[4] = {x, y, 2.0f * x - 1.0f, 2.0f * y - 1.0f};
+    if (levels != 0) {
+        const auto l = static_cast<float>(levels);
+        for (float& q : v) q = clamp01(std::round(q * l) / l);  // as snapValue
+    }
+    modSourceValues[SOURCE_X[b]] = v[0];
+    modSourceValues[SOURCE_Y[b]] = v[1];
+    modSourceValues[SOURCE_POLAR_X[b]] = v[2];
+    modSourceValues[SOURCE_POLAR_Y[b]] = v[3];
 }
 
 int APlugin::getQuantPos(int b, int pos, int offset, int loop) const {
-    const int k = isXYBlock(b) ? xy[b].pointStep : 1;
-    // k is a power of two: masking rounds a non-negative pos down to a multiple of it.
-    int j = (std::max(pos, 0) & -k) + offset * k;
-    if (loop == XY_PING_PONG) {
-        // The way back mirrors the way out; at each end the turning point is used twice.
-        j = j < XY_PATH_POINTS ? std::min(j, XY_PATH_POINTS - k) : 2 * XY_PATH_POINTS - (j + k);
-    } else if (j >= XY_PATH_POINTS) {
-        j -= XY_PATH_POINTS;
-    }
-    return std::clamp(j, 0, XY_PATH_POINTS - 1);
+    return quantPos(isXYBlock(b) ? xy[b].pointStep : 1, pos, offset, loop);
 }
 
 float APlugin::getQuantInter(int b, double pos) const {
-    // Scaling by the reciprocal of a power of two is exact, and cheaper than dividing.
-    const double steps = pos * XY_INV_POINT_STEP[isXYBlock(b) ? xy[b].pointQuant : 0];
-    return static_cast<float>(steps - std::trunc(steps));
+    return quantInter(isXYBlock(b) ? xy[b].pointQuant : 0, pos);
 }
 
 // ----------------------------------------------------------------------------- editor and commands

@@ -61,4 +61,14 @@ inline float exp2Of(float x) {
     return std::exp2(x);
 }
 
+// Follower Boost: -20 dB .. +20 dB over the knob; the bottom of its travel is silence.
+inline float boostGain(float v) {
+    return v < 0.001f ? 0.0f : std::pow(10.0f, (40.0f * v - 20.0f) / 20.0f);
+}
+
+// Follower threshold: -40 dB .. 0 dB as a linear level; the bottom of its travel is 0.
+inline float thresholdLevel(float t) {
+    return t < 0.001f ? 0.0f : std::pow(10.0f, (40.0f * t - 40.0f) / 20.0f);
+}
+
 }  // namespace engine

@@ -119,3 +119,28 @@ TEST(CombFilter, RandomAmountFlipsAboutThirteenPercentOfTheReads) {
     s.random = 0.0f;
     for (float v : impulseResponse(s, 5001)) ASSERT_GE(v, 0.0f);
 }
+
+// One comb set every sample keeps its delays, loop gain and damping until their inputs move; a
+// change of any of them, of the rate or of the type must still show at once.
+TEST(CombFilter, OneCombFollowsEveryChangeOfItsSettingsAndRate) {
+    TCombFilter comb;
+    comb.init(44100.0f);
+    auto set = [&](float spread, float feedback, float damping) {
+        comb.setComb(knobFor(441.0), 0.0f, 0.0f, spread, feedback, damping, 0.0f, true);
+    };
+    set(0.0f, 0.5f, 0.0f);
+    EXPECT_NEAR(comb.delayL, 256.0 * 88200.0 / 441.0, 256.0);
+    EXPECT_NEAR(comb.gain, g, 1e-6);
+    set(1.0f, 0.5f, 0.0f);  // an octave down on the left, up on the right
+    EXPECT_NEAR(comb.delayL, 2.0 * 256.0 * 88200.0 / 441.0, 512.0);
+    EXPECT_NEAR(comb.delayR, 0.5 * 256.0 * 88200.0 / 441.0, 128.0);
+    set(1.0f, 0.0625f, 0.5f);
+    EXPECT_NEAR(comb.gain, 0.5, 1e-6);
+    EXPECT_LT(comb.dampCoeff, 1.0f);
+    comb.init(96000.0f);  // the same settings at another rate: the delay is longer in slots
+    set(1.0f, 0.0625f, 0.5f);
+    EXPECT_NEAR(comb.delayR, 0.5 * 256.0 * 192000.0 / 441.0, 128.0);
+    comb.setType(1);
+    set(1.0f, 0.0625f, 0.5f);
+    EXPECT_NEAR(comb.gain, -0.5, 1e-6);
+}

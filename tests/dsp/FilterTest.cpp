@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 
 #include "dsp/TFilter.h"
 #include "tests/dsp/LaneDriver.h"
@@ -73,6 +74,35 @@ TEST(FilterControls, LookupAndInputStayInRangeAndDriveBendsTheCurve) {
     EXPECT_NEAR(a, 32.0 / 32.5, 1e-6);
     EXPECT_NEAR(b, -32.0 / 32.5, 1e-6);
     EXPECT_FLOAT_EQ(d, 1.0f);
+}
+
+// The spread and drive exponentials are kept while their settings rest; every change must
+// still reach the cutoffs and the curve at once.
+TEST(FilterControls, OneFilterFollowsSpreadAndDriveChanges) {
+    TFilter f;
+    f.init(44100.0f);
+    f.setType(TFilter::LP2_12, true);
+    auto cutoffsAt = [&](float spread) {
+        f.setFrequency(knobFor(1000.0), spread, 0.0f, 0.0f);
+        f.update(0.0f, false);
+        return std::pair{f.cutoffL, f.cutoffR};
+    };
+    const auto centred = cutoffsAt(0.0f);
+    EXPECT_NEAR(centred.first, 1000.0, 1.0);
+    EXPECT_EQ(centred.first, centred.second);
+    const auto spread = cutoffsAt(1.0f);  // an octave down on the left, up on the right
+    EXPECT_NEAR(spread.first, 500.0, 0.5);
+    EXPECT_NEAR(spread.second, 2000.0, 2.0);
+    EXPECT_EQ(cutoffsAt(0.0f), centred);
+
+    f.setType(TFilter::Bypass, true);
+    float a, b, c, d;
+    f.setDistort(1.0f);
+    f.process(0.5f, 0.5f, 0.5f, 0.5f, a, b, c, d);
+    EXPECT_NEAR(a, 32.0 / 32.5, 1e-6);
+    f.setDistort(0.0f);  // back to the bare limit
+    f.process(0.5f, 0.5f, 0.5f, 0.5f, a, b, c, d);
+    EXPECT_NEAR(a, 0.5, 1e-6);
 }
 
 TEST(FilterResponse, SlopesMatchTheirOrder) {
