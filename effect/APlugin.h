@@ -182,7 +182,9 @@ public:
     void processReplacing(float** inputs, float** outputs, int sampleFrames) override;
     // The legacy accumulating entry: passes the input through untouched, MIDI still delivered.
     void __processDeprecated(float** inputs, float** outputs, int sampleFrames) override;
-    // Re-initialises all engine and DSP state; every applied program ends here.
+    // Re-initialises all engine and DSP state; every applied program ends here. Callable from
+    // any thread: the render thread carries it out before the next block it processes, so a
+    // program applied while audio runs never re-initialises a module in the middle of its work.
     void resetEverything();
     // Clears the per-Block engine counters (grain counter and slot) when a program is applied.
     void clearBlockCounters();
@@ -214,7 +216,7 @@ public:
     // the start and end of an XY recording with it.
     std::atomic<int64_t> sampleCounter{0};
     float fixedLengths[4] = {};   // samples: storedRate times the four FIXED_LENGTH_SECONDS
-    uint32_t refreshCounter = 0;  // frames; the editor refresh check runs when the low 12 bits are 0
+    Relaxed<uint32_t> refreshCounter = 0;  // frames; the editor refresh check runs when the low 12 bits are 0
     Relaxed<unsigned char> displayRefreshPending;  // set by program changes, served by the engine
     // Per modulation destination: how a slot acts on it (0 add, 1 exponential, 3 scale) and the
     // value it starts from in each frame. Filled by init, constant after.
@@ -486,6 +488,8 @@ private:
     void gaterStep4();
     void followHostTransport();
     void restartForPlayback();
+    void resetEngineNow();  // the work resetEverything asks of the render thread
+    std::atomic<bool> resetPending{false};
     // Blocks, paths and output (APluginBlocks.cpp).
     void updateBlockLevels();
     void runSignalPath(float L, float R, float& outL, float& outR);

@@ -55,6 +55,7 @@ inline float finiteOrZero(float x) {
 
 void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames) {
     hostTimeInfo = getTimeInfo(timePpqPosValid | timeTempoValid);
+    if (resetPending.exchange(false, std::memory_order_acquire)) resetEngineNow();
     if (isEditorOpen()) {
         const double now = static_cast<double>(std::clock());
         if (now - lastXYDisplayClock > 40.0) {
@@ -77,11 +78,13 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
         const float L = inL ? finiteOrZero(inL[i]) : 0.0f;
         const float R = inR ? finiteOrZero(inR[i]) : 0.0f;
 
-        if ((refreshCounter & 0xFFFu) == 0 && displayRefreshPending) {
+        // Only this thread counts; setProgram may restart the count from another.
+        const uint32_t refresh = refreshCounter;
+        if ((refresh & 0xFFFu) == 0 && displayRefreshPending) {
             displayRefreshPending = 0;
             editorResume();
         }
-        ++refreshCounter;
+        refreshCounter = refresh + 1;
 
         runModulationMatrix();
 
@@ -323,7 +326,9 @@ void APlugin::gaterStep4() {
     }
 }
 
-void APlugin::resetEverything() {
+void APlugin::resetEverything() { resetPending.store(true, std::memory_order_release); }
+
+void APlugin::resetEngineNow() {
     playing[0] = playing[1] = ~0u;  // no valid state: a running transport restarts the engine
     firstFrame = 1;
     for (int b = 0; b < BLOCK_COUNT; ++b) {

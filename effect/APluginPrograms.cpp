@@ -81,7 +81,6 @@ void APlugin::setProgram(int program) {
         currentValues[XY_MIDI_Y_TAG[b]] = 0.0f;
         resetXY(b);
     }
-    clearBlockCounters();
     refreshCounter = 1;  // the next refresh check comes 4095 frames later
     resetEverything();
     displayRefreshPending = 1;

@@ -1,6 +1,6 @@
 // The built component under the load a host puts on it: the render thread renders while an
-// automation thread moves parameters and saves the state, and a MIDI thread sends notes and
-// controllers. Output must stay finite and inside the output stage's bound throughout; the
+// automation thread moves parameters, saves the state and restores it (a program applied while
+// audio runs), and a MIDI thread sends notes and controllers. Output must stay finite and inside the output stage's bound throughout; the
 // ThreadSanitizer build of this test is what proves the threads share nothing unsafely.
 
 #include <atomic>
@@ -65,12 +65,15 @@ TEST_F(ComponentThreads, RenderAutomationAndMidiTogether) {
         while (!stop.load(std::memory_order_relaxed)) {
             const auto id = static_cast<AudioUnitParameterID>(1 + random.next() % 791);
             AudioUnitSetParameter(unit, id, kAudioUnitScope_Global, 0, random.unit(), 0);
-            if (++n % 500 == 0) {  // a host saving the song while it plays
+            if (++n % 500 == 0) {  // a host saving the song while it plays, then loading it back
                 CFPropertyListRef state = nullptr;
                 UInt32 size = sizeof state;
                 if (AudioUnitGetProperty(unit, kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &state,
-                                         &size) == 0)
+                                         &size) == 0) {
+                    AudioUnitSetProperty(unit, kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &state,
+                                         sizeof state);
                     CFRelease(state);
+                }
             }
         }
     });
