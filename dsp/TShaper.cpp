@@ -89,12 +89,18 @@ inline float blockDc(float& state, float y, float coeff) {
     return y - state;
 }
 
-// Sample-and-hold of one channel over its two sub-samples.
+// Sample-and-hold of one channel over its two sub-samples. The channel holds one value: each
+// sub-sample puts out what is held after its own step. Separate registers per sub-sample would
+// leave one of them at its old value for good whenever the hold steps always land on the other
+// sub-sample (every hold rate of 88.2 kHz / 2^k), halving the level.
 inline void holdChannel(float& phase, float inc, float a, float b, float& heldA, float& heldB) {
+    float held = heldB;  // what the channel holds since its last step
     phase += inc;
-    if (phase >= 1.0f) heldA = a;
+    if (phase >= 1.0f) held = a;
+    heldA = held;
     phase = inc + wrapPhase(phase);
-    if (phase >= 1.0f) heldB = b;
+    if (phase >= 1.0f) held = b;
+    heldB = held;
     phase = wrapPhase(phase);
 }
 

@@ -174,6 +174,11 @@ TEST(ShaperLowFi, HoldBitDepthNoiseAndFilterShowInTheSpectrum) {
         EXPECT_NEAR(settled(held, hold - f, 2 * host) / settled(held, f, 2 * host), image, 0.15 * image)
             << host;
     }
+    // A held tone keeps its level at every hold rate, including those whose steps always land on
+    // the same sub-sample (88.2 kHz / 2 and / 4).
+    for (float amount : {0.2f, 0.4f, 0.5f})
+        EXPECT_NEAR(settled(runShaper({TShaper::LowFi, 0, 0, amount, 0.0f}, tone(200.0, 0.8)), 200.0), 0.8, 0.02)
+            << amount;
     // Shape 1 keeps 4 steps per unit: strong odd harmonics; shape 0 65,536: practically none.
     const Signal x = tone(500.0, 0.8);
     const Signal fine = runShaper({TShaper::LowFi, 0, 0, 0, 0.0f}, x);
