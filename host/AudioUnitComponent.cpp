@@ -94,7 +94,7 @@ StateLayout AudioUnitComponent::stateLayout() {
     check(AudioUnitGetProperty(unit, kAudioUnitProperty_FactoryPresets, kAudioUnitScope_Global, 0, &presets,
                                &size),
           "gave no factory presets");
-    const CFHandle owner(presets);
+    const CFRef<CFTypeRef> owner(presets);
     return {static_cast<std::uint32_t>(CFArrayGetCount(presets)), static_cast<std::uint32_t>(parameters().size())};
 }
 
@@ -195,12 +195,12 @@ void AudioUnitComponent::render(const float* const* input, double sampleTime, st
     check(status, "failed to render");
 }
 
-CFHandle AudioUnitComponent::saveState() {
+CFRef<CFTypeRef> AudioUnitComponent::saveState() {
     CFPropertyListRef state = nullptr;
     UInt32 size = sizeof state;
     check(AudioUnitGetProperty(unit, kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &state, &size),
           "cannot save its state");
-    return CFHandle(state);
+    return CFRef<CFTypeRef>(state);
 }
 
 void AudioUnitComponent::restoreState(CFPropertyListRef state) {

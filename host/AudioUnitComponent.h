@@ -31,7 +31,7 @@ public:
     void setTransport(const TransportState& transport) override;
     void render(const float* const* input, double sampleTime, std::uint32_t frames,
                 float* const* output) override;
-    CFHandle saveState() override;
+    CFRef<CFTypeRef> saveState() override;
     void restoreState(CFPropertyListRef state) override;
 
     // The component library where the build puts it: in the bundle beside this program.

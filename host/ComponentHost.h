@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "host/CFHandle.h"
+#include "sdk/audiounit/CFRef.h"
 #include "host/SavedState.h"
 
 struct ParameterInfo {
@@ -56,6 +56,6 @@ public:
                         float* const* output) = 0;
 
     // The class-info dictionary (a new reference) and its restoration.
-    virtual CFHandle saveState() = 0;
+    virtual CFRef<CFTypeRef> saveState() = 0;
     virtual void restoreState(CFPropertyListRef state) = 0;
 };

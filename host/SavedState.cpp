@@ -18,22 +18,22 @@ constexpr std::size_t CHUNK_NAME_BYTES = 32;
 // Far above any state of ours; refuses to load arbitrary big files into memory.
 constexpr std::streamoff LARGEST_FILE = 64 << 20;
 
-CFHandle text(const char* utf8) {
-    return CFHandle(CFStringCreateWithCString(kCFAllocatorDefault, utf8, kCFStringEncodingUTF8));
+CFRef<CFTypeRef> text(const char* utf8) {
+    return CFRef<CFTypeRef>(CFStringCreateWithCString(kCFAllocatorDefault, utf8, kCFStringEncodingUTF8));
 }
 
 CFTypeRef lookup(CFDictionaryRef dict, const char* key) {
-    const CFHandle k = text(key);
+    const CFRef<CFTypeRef> k = text(key);
     return CFDictionaryGetValue(dict, k.get());
 }
 
-void store(CFMutableDictionaryRef dict, const char* key, const CFHandle& value) {
-    const CFHandle k = text(key);
+void store(CFMutableDictionaryRef dict, const char* key, const CFRef<CFTypeRef>& value) {
+    const CFRef<CFTypeRef> k = text(key);
     CFDictionarySetValue(dict, k.get(), value.get());
 }
 
-CFHandle integer(SInt64 value) {
-    return CFHandle(CFNumberCreate(kCFAllocatorDefault, kCFNumberSInt64Type, &value));
+CFRef<CFTypeRef> integer(SInt64 value) {
+    return CFRef<CFTypeRef>(CFNumberCreate(kCFAllocatorDefault, kCFNumberSInt64Type, &value));
 }
 
 std::optional<SInt64> integerValue(CFTypeRef value) {
@@ -78,8 +78,8 @@ std::uint32_t bitsOf(float value) {
     return bits;
 }
 
-CFHandle dataOf(const std::vector<UInt8>& bytes) {
-    return CFHandle(CFDataCreate(kCFAllocatorDefault, bytes.data(), static_cast<CFIndex>(bytes.size())));
+CFRef<CFTypeRef> dataOf(const std::vector<UInt8>& bytes) {
+    return CFRef<CFTypeRef>(CFDataCreate(kCFAllocatorDefault, bytes.data(), static_cast<CFIndex>(bytes.size())));
 }
 
 std::uint32_t littleEndian(const UInt8* p) {
@@ -102,7 +102,7 @@ std::string fourCharText(OSType code) {
     return result;
 }
 
-CFHandle readPresetFile(const std::string& path) {
+CFRef<CFTypeRef> readPresetFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in) throw fileError(path, std::string("cannot be read (") + std::strerror(errno) + ")");
     const std::streamoff size = in.tellg();
@@ -110,9 +110,9 @@ CFHandle readPresetFile(const std::string& path) {
     if (size > LARGEST_FILE) throw fileError(path, "is too large to be a saved state");
     in.seekg(0);
     const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const CFHandle data(CFDataCreate(kCFAllocatorDefault, reinterpret_cast<const UInt8*>(bytes.data()),
+    const CFRef<CFTypeRef> data(CFDataCreate(kCFAllocatorDefault, reinterpret_cast<const UInt8*>(bytes.data()),
                                      static_cast<CFIndex>(bytes.size())));
-    CFHandle list(CFPropertyListCreateWithData(kCFAllocatorDefault, static_cast<CFDataRef>(data.get()),
+    CFRef<CFTypeRef> list(CFPropertyListCreateWithData(kCFAllocatorDefault, static_cast<CFDataRef>(data.get()),
                                                kCFPropertyListImmutable, nullptr, nullptr));
     if (!list) throw fileError(path, "is not a saved state (not an XML property list)");
     if (CFGetTypeID(list.get()) != CFDictionaryGetTypeID())
@@ -121,7 +121,7 @@ CFHandle readPresetFile(const std::string& path) {
 }
 
 void writePresetFile(const std::string& path, CFPropertyListRef state) {
-    const CFHandle data(
+    const CFRef<CFTypeRef> data(
         CFPropertyListCreateData(kCFAllocatorDefault, state, kCFPropertyListXMLFormat_v1_0, 0, nullptr));
     if (!data) throw fileError(path, "cannot be written: the state is not a property list");
     AtomicOutput out(path);
@@ -141,7 +141,7 @@ void completePresetKeys(CFMutableDictionaryRef state, const ComponentIdentity& i
     store(state, "name", text(name.c_str()));
 }
 
-CFHandle programState(const ComponentIdentity& identity, const StateLayout& layout, const std::string& name,
+CFRef<CFTypeRef> programState(const ComponentIdentity& identity, const StateLayout& layout, const std::string& name,
                       const std::vector<float>& values) {
     if (layout.programs != 1 || layout.parameters != values.size())
         throw HostError("the effect component's state (" + std::to_string(layout.programs) + " x " +
@@ -159,7 +159,7 @@ CFHandle programState(const ComponentIdentity& identity, const StateLayout& layo
     }
     CFMutableDictionaryRef dict = CFDictionaryCreateMutable(kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks,
                                                             &kCFTypeDictionaryValueCallBacks);
-    CFHandle state(dict);
+    CFRef<CFTypeRef> state(dict);
     completePresetKeys(dict, identity, name);
     store(dict, "data", dataOf(globals));
     store(dict, "mCompleteData", dataOf(record));

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "host/CFHandle.h"
+#include "sdk/audiounit/CFRef.h"
 #include "sdk/corefoundation/CoreFoundation.h"
 
 struct ComponentIdentity {
@@ -43,7 +43,7 @@ std::string fourCharText(OSType code);
 
 // The dictionary of a preset file. Throws HostError naming path when it cannot be read or is not
 // a property list holding a dictionary.
-CFHandle readPresetFile(const std::string& path);
+CFRef<CFTypeRef> readPresetFile(const std::string& path);
 // Writes state as an XML property list; the file appears only when complete.
 void writePresetFile(const std::string& path, CFPropertyListRef state);
 
@@ -56,7 +56,7 @@ void completePresetKeys(CFMutableDictionaryRef state, const ComponentIdentity& i
 // ("mCompleteData": a 28-byte name, then the values as big-endian floats) and "mCurPreset" 0.
 // A host restores it to load a sound of its own. Throws HostError when the component keeps
 // more than one program or another number of values.
-CFHandle programState(const ComponentIdentity& identity, const StateLayout& layout, const std::string& name,
+CFRef<CFTypeRef> programState(const ComponentIdentity& identity, const StateLayout& layout, const std::string& name,
                       const std::vector<float>& values);
 
 // Reads the keys and the stored programs. Throws HostError naming path when the state belongs to

@@ -68,7 +68,7 @@ std::unique_ptr<ComponentHost> openInitialized(const HostEnvironment& env, doubl
 }
 
 // Preset first, then the saved state, then single parameters on top.
-void applySound(ComponentHost& component, const SoundOptions& sound, const CFHandle* state) {
+void applySound(ComponentHost& component, const SoundOptions& sound, const CFRef<CFTypeRef>* state) {
     if (!sound.preset.empty()) loadFactoryPreset(component, resolvePreset(sound.preset, factoryBank()));
     if (state != nullptr) component.restoreState(state->get());
     if (sound.settings.empty()) return;
@@ -78,8 +78,8 @@ void applySound(ComponentHost& component, const SoundOptions& sound, const CFHan
 }
 
 // A saved state read and checked against the component before it may reach it.
-CFHandle loadCheckedState(const std::string& path, ComponentHost& component) {
-    CFHandle state = readPresetFile(path);
+CFRef<CFTypeRef> loadCheckedState(const std::string& path, ComponentHost& component) {
+    CFRef<CFTypeRef> state = readPresetFile(path);
     inspectSavedState(static_cast<CFDictionaryRef>(state.get()), path, component.identity(),
                       component.stateLayout());
     return state;
@@ -102,7 +102,7 @@ void runRender(const RenderCommand& command, std::ostream& out, std::ostream& er
 
     const auto component = openInitialized(
         env, input.sampleRate, static_cast<std::uint32_t>(input.channels.size()), job.blockFrames);
-    std::optional<CFHandle> state;
+    std::optional<CFRef<CFTypeRef>> state;
     if (!command.stateFile.empty()) state = loadCheckedState(command.stateFile, *component);
     applySound(*component, command.sound, state ? &*state : nullptr);
 
@@ -139,7 +139,7 @@ void runParams(std::ostream& out, const HostEnvironment& env) {
 void runStateSave(const StateSaveCommand& command, std::ostream& out, const HostEnvironment& env) {
     const auto component = openInitialized(env, DEFAULT_SAMPLE_RATE, DEFAULT_INPUTS, DEFAULT_BLOCK_FRAMES);
     applySound(*component, command.sound, nullptr);
-    CFHandle state = component->saveState();
+    CFRef<CFTypeRef> state = component->saveState();
     if (!state || CFGetTypeID(state.get()) != CFDictionaryGetTypeID())
         throw fileError(command.file, "cannot be written: the component gave no state");
     // The class-info dictionary is ours to extend once handed over.
@@ -151,7 +151,7 @@ void runStateSave(const StateSaveCommand& command, std::ostream& out, const Host
 }
 
 void runStateShow(const StateShowCommand& command, std::ostream& out, const HostEnvironment& env) {
-    const CFHandle state = readPresetFile(command.file);
+    const CFRef<CFTypeRef> state = readPresetFile(command.file);
     const auto component = env.openComponent();
     const StateSummary summary = inspectSavedState(static_cast<CFDictionaryRef>(state.get()), command.file,
                                                    component->identity(), component->stateLayout());
@@ -215,7 +215,7 @@ std::int32_t resolvePreset(const std::string& text, const std::vector<FactoryPre
 
 void loadFactoryPreset(ComponentHost& component, std::int32_t number) {
     const std::vector<float> values(std::begin(DEMOVAR[number]), std::end(DEMOVAR[number]));
-    const CFHandle preset =
+    const CFRef<CFTypeRef> preset =
         programState(component.identity(), component.stateLayout(), FACTORY_PRESET_NAMES[number], values);
     component.restoreState(preset.get());
 }

@@ -2,6 +2,8 @@
 
 // Holds one CoreFoundation reference and releases it when it goes out of scope.
 
+#include <utility>
+
 #include "sdk/corefoundation/CoreFoundation.h"
 
 template <typename Ref>
@@ -11,6 +13,11 @@ public:
     ~CFRef() { reset(); }
     CFRef(const CFRef&) = delete;
     CFRef& operator=(const CFRef&) = delete;
+    CFRef(CFRef&& other) noexcept : mRef(std::exchange(other.mRef, nullptr)) {}
+    CFRef& operator=(CFRef&& other) noexcept {
+        if (this != &other) reset(std::exchange(other.mRef, nullptr));
+        return *this;
+    }
 
     Ref get() const { return mRef; }
     explicit operator bool() const { return mRef != nullptr; }

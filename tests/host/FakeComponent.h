@@ -78,7 +78,7 @@ public:
         scheduled.clear();
     }
 
-    CFHandle saveState() override { return programState(FAKE_IDENTITY, stateLayout(), "Fake", values); }
+    CFRef<CFTypeRef> saveState() override { return programState(FAKE_IDENTITY, stateLayout(), "Fake", values); }
     void restoreState(CFPropertyListRef state) override {
         ++log.restores;
         values = inspectSavedState(static_cast<CFDictionaryRef>(state), "", FAKE_IDENTITY, stateLayout())

@@ -145,7 +145,7 @@ protected:
     }
 
     StateSummary summaryOf(const std::string& file) {
-        const CFHandle state = readPresetFile(file);
+        const CFRef<CFTypeRef> state = readPresetFile(file);
         const auto component = open();
         return inspectSavedState(static_cast<CFDictionaryRef>(state.get()), file, component->identity(),
                                  component->stateLayout());
@@ -217,10 +217,10 @@ TEST_F(LoadedComponent, ASavedStateFileRestoresEveryValue) {
         for (std::uint32_t id = 0; id < 1023; ++id)  // 1023 reloads the factory preset
             component->setParameter(id, static_cast<float>((id * 53) % 97) / 96.0f);
         // Switches snap once a program is applied: let the effect settle the values first.
-        CFHandle settled = component->saveState();
+        CFRef<CFTypeRef> settled = component->saveState();
         component->restoreState(settled.get());
         for (std::uint32_t id = 0; id < 1024; ++id) expected[id] = component->parameter(id);
-        CFHandle state = component->saveState();
+        CFRef<CFTypeRef> state = component->saveState();
         completePresetKeys(const_cast<CFMutableDictionaryRef>(static_cast<CFDictionaryRef>(state.get())),
                            component->identity(), "pattern");
         writePresetFile(folder.path("pattern.aupreset"), state.get());

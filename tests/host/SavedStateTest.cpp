@@ -22,14 +22,14 @@ std::vector<float> ramp() {
 }
 
 // Sets key of state to value, which it takes over.
-void put(const CFHandle& state, const char* key, CFTypeRef value) {
-    const CFHandle k(CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8));
+void put(const CFRef<CFTypeRef>& state, const char* key, CFTypeRef value) {
+    const CFRef<CFTypeRef> k(CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8));
     CFDictionarySetValue(const_cast<CFMutableDictionaryRef>(static_cast<CFDictionaryRef>(state.get())), k.get(),
                          value);
     CFRelease(value);
 }
 
-std::string refusal(const CFHandle& state) {
+std::string refusal(const CFRef<CFTypeRef>& state) {
     return errorMessage([&] { inspectSavedState(static_cast<CFDictionaryRef>(state.get()), "s", OURS, LAYOUT); });
 }
 
@@ -40,7 +40,7 @@ TEST(SavedState, AProgramStateRoundTripsThroughAnXmlFile) {
     std::getline(std::ifstream(folder.path("s.aupreset")) >> std::ws, first);
     EXPECT_EQ(first.rfind("<?xml", 0), 0u);
 
-    const CFHandle back = readPresetFile(folder.path("s.aupreset"));
+    const CFRef<CFTypeRef> back = readPresetFile(folder.path("s.aupreset"));
     const StateSummary summary = inspectSavedState(static_cast<CFDictionaryRef>(back.get()), "s", OURS, LAYOUT);
     EXPECT_EQ(summary.name, "Bright Room with a long name");
     EXPECT_EQ(summary.currentPreset, 0);
@@ -52,7 +52,7 @@ TEST(SavedState, AProgramStateRoundTripsThroughAnXmlFile) {
 
 // The effect's own chunk: little-endian values, then a 32-byte name.
 TEST(SavedState, ChunkFormIsReadToo) {
-    const CFHandle chunkOnly(CFDictionaryCreateMutable(kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks,
+    const CFRef<CFTypeRef> chunkOnly(CFDictionaryCreateMutable(kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks,
                                                        &kCFTypeDictionaryValueCallBacks));
     completePresetKeys(const_cast<CFMutableDictionaryRef>(static_cast<CFDictionaryRef>(chunkOnly.get())), OURS, "x");
     EXPECT_NE(refusal(chunkOnly).find("holds no program data"), std::string::npos);
@@ -79,7 +79,7 @@ TEST(SavedState, DamagedStatesAreRefused) {
         {"mCurPreset", CFStringCreateWithCString(nullptr, "0", kCFStringEncodingUTF8), "mCurPreset is not a program number"},
     };
     for (const auto& [key, value, problem] : damages) {
-        const CFHandle state = programState(OURS, LAYOUT, "x", ramp());
+        const CFRef<CFTypeRef> state = programState(OURS, LAYOUT, "x", ramp());
         put(state, key, value);
         EXPECT_NE(refusal(state).find(problem), std::string::npos) << problem;
     }
