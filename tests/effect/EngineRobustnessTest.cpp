@@ -122,6 +122,7 @@ TEST_F(EngineRobustnessTest, RenderingAllocatesNothing) {
                 fx->setParameter(GRAIN_WRITE_SIZE_TAG[call % 3], 0.3f + 0.02f * static_cast<float>(call));
                 fx->setParameter(BLOCK_TYPE_TAG[call % 3], choice(call % 2 ? type : GRAIN, 6.99f));
                 fx->setParameter(TRIGGER_PARAM, 1.0f);
+                if (call % 6 == 5) fx->resetEverything();  // carried out inside the next block
                 fx->processReplacing(io, io, 512);
                 allocations += counter.count();
             }
