@@ -186,7 +186,7 @@ public:
     // any thread: the render thread carries it out before the next block it processes, so a
     // program applied while audio runs never re-initialises a module in the middle of its work.
     void resetEverything();
-    // Clears the per-Block engine counters (grain counter and slot) when a program is applied.
+    // Clears the per-Block engine counters (grain counter and slot); part of every engine reset.
     void clearBlockCounters();
     // The Delay inserted on one Block's lanes (serial paths), mixed by delayDry and delayWet.
     void doDelay(float& La, float& Ra, float& Lb, float& Rb);

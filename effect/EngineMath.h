@@ -7,16 +7,13 @@
 #include <cmath>
 #include <limits>
 
+#include "dsp/ControlMath.h"
+
 namespace engine {
 
-// NaN reads as 0: a mapped value never passes an undefined number on to a module.
-inline float clamp01(float v) {
-    return v > 0.0f ? std::min(v, 1.0f) : 0.0f;
-}
-
-inline float clampTo(float v, float lo, float hi) {
-    return v > lo ? std::min(v, hi) : lo;
-}
+// NaN reads as the lower end: a mapped value never passes an undefined number on to a module.
+using controlmath::clamp01;
+using controlmath::clampTo;
 
 // Truncation toward zero that saturates instead of overflowing; NaN gives 0.
 inline int truncToInt(float v) {

@@ -1,5 +1,6 @@
 #include "tools/bankgen/BankSource.h"
 
+#include "effect/ProgramName.h"
 #include "tools/bankgen/Catalogue.h"
 
 #include <algorithm>
@@ -149,7 +150,7 @@ void PresetParser::setName(const Entry& entry) {
     for (int k = 0; k < PRESET_NAME_MAX; ++k) {
         const bool inName = k < static_cast<int>(name.size());
         preset.values[NAME_FIRST + k] =
-            inName ? nameCharacterValue(static_cast<unsigned char>(name[k])) : 0.0f;
+            inName ? encodeNameCharacter(static_cast<unsigned char>(name[k])) : 0.0f;
     }
 }
 
@@ -376,11 +377,6 @@ BankError::BankError(std::string file_, int line_, const std::string& message)
     : std::runtime_error(file_ + (line_ > 0 ? ":" + std::to_string(line_) : std::string()) + ": " + message),
       file(std::move(file_)),
       line(line_) {}
-
-float nameCharacterValue(unsigned char c) {
-    // Centre of the interval that decodes to c, so rounding either way still reads c.
-    return (static_cast<float>(c) + 0.4f) / 255.99f;
-}
 
 PresetSource parsePreset(const Catalogue& catalogue, const std::string& file, std::istream& in) {
     return PresetParser(catalogue, file).parse(in);

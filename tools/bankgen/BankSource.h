@@ -36,9 +36,6 @@ struct PresetSource {
 constexpr int BANK_SIZE = 63;
 constexpr int PRESET_NAME_MAX = 28;
 
-// Parameter value of one name character: reads back as `c` through (int)(v * 255.99 + 0.1).
-float nameCharacterValue(unsigned char c);
-
 // One preset file. Throws BankError naming `file` and the line at fault.
 PresetSource parsePreset(const Catalogue& catalogue, const std::string& file, std::istream& in);
 
