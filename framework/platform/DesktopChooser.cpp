@@ -1,0 +1,143 @@
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+
+#include "framework/platform/DialogBackends.h"
+
+extern char** environ;
+
+namespace {
+
+constexpr std::size_t OUTPUT_MAX_BYTES = 1 << 20;
+
+std::string onPath(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::istringstream list(path != nullptr ? path : "");
+    std::string folder;
+    while (std::getline(list, folder, ':')) {
+        const std::string candidate = (folder.empty() ? std::string(".") : folder) + "/" + name;
+        struct stat info {};
+        if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+    }
+    return "";
+}
+
+std::string baseName(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A positional argument must not read as an option.
+std::string positional(const std::string& path) {
+    if (path.empty()) return ".";
+    return path[0] == '-' ? "./" + path : path;
+}
+
+// The start: the folder (ending in '/', so the chooser shows its content), and for a save
+// chooser the proposed name in it.
+std::string startPath(const ChooserRequest& request) {
+    std::string start = request.folder;
+    if (!start.empty() && start.back() != '/') start += '/';
+    if (request.kind == ChooserKind::SaveFile) start += request.defaultName;
+    return start;
+}
+
+// Runs argv with no shell; its exit status, its standard output in output. -1 when it could not
+// be started.
+int run(const std::vector<std::string>& argv, std::string& output) {
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+
+    int pipeFds[2];
+    if (pipe2(pipeFds, O_CLOEXEC) != 0) return -1;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    // The toolkit's chatter is of no use to our user.
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t child = -1;
+    const int spawned = posix_spawn(&child, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeFds[1]);
+    if (spawned != 0) {
+        close(pipeFds[0]);
+        return -1;
+    }
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = read(pipeFds[0], buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        if (output.size() < OUTPUT_MAX_BYTES) output.append(buffer, static_cast<std::size_t>(n));
+    }
+    close(pipeFds[0]);
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) return -1;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128;  // killed: no answer
+}
+
+}  // namespace
+
+std::string DesktopChooser::program() {
+    const char* desktop = std::getenv("XDG_CURRENT_DESKTOP");
+    const bool kde = desktop != nullptr && std::strstr(desktop, "KDE") != nullptr;
+    const std::string first = onPath(kde ? "kdialog" : "zenity");
+    return !first.empty() ? first : onPath(kde ? "zenity" : "kdialog");
+}
+
+std::vector<std::string> DesktopChooser::arguments(const std::string& tool, const ChooserRequest& request) {
+    std::vector<std::string> args;
+    const std::string start = startPath(request);
+    if (tool == "kdialog") {
+        args.push_back("--title=" + request.title);
+        switch (request.kind) {
+            case ChooserKind::OpenFile: args.push_back("--getopenfilename"); break;
+            case ChooserKind::SaveFile: args.push_back("--getsavefilename"); break;
+            case ChooserKind::Folder: args.push_back("--getexistingdirectory"); break;
+        }
+        args.push_back(positional(start));
+        std::string filter;
+        for (const std::string& extension : request.extensions) filter += (filter.empty() ? "*." : " *.") + extension;
+        if (request.kind != ChooserKind::Folder && !filter.empty()) args.push_back(filter);
+        return args;
+    }
+    // Every value travels inside its own "--option=value" word, so none can pass for an option.
+    args = {"--file-selection", "--title=" + request.title};
+    if (request.kind == ChooserKind::SaveFile) {
+        args.push_back("--save");
+        args.push_back("--confirm-overwrite");
+    }
+    if (request.kind == ChooserKind::Folder) args.push_back("--directory");
+    if (!start.empty()) args.push_back("--filename=" + start);
+    if (request.kind != ChooserKind::Folder) {
+        for (const std::string& extension : request.extensions)
+            args.push_back("--file-filter=" + extension + " | *." + extension);
+    }
+    return args;
+}
+
+DialogReply DesktopChooser::choose(const ChooserRequest& request, std::string& path) {
+    const std::string tool = program();
+    if (tool.empty()) return DialogReply::NotServed;
+    std::vector<std::string> argv = arguments(baseName(tool), request);
+    argv.insert(argv.begin(), tool);
+    std::string output;
+    const int status = run(argv, output);
+    if (status < 0) return DialogReply::NotServed;
+    if (!output.empty() && output.back() == '\n') output.pop_back();
+    if (status != 0 || output.empty()) return DialogReply::Cancel;
+    path = output;
+    return DialogReply::Ok;
+}
