@@ -1,6 +1,7 @@
 #include "effect/APlugin.h"
 
 #include "effect/ParameterNames.h"
+#include "framework/platform/FileHelpers.h"
 #include "framework/platform/Preferences.h"
 #include "framework/platform/StringHelpers.h"
 
@@ -26,8 +27,18 @@ constexpr long long kWheelValue = 0x57686565;
 struct PresetFolder {
     const char* key;
     int limit;  // bytes read, terminator included
-    const char* fallback;
+    const char* fallback;  // in the application's data folder
 };
+
+// A file or folder in the application's data folder, or empty when the whole does not fit size:
+// a cut path would name another place.
+void dataPath(const char* name, char* out, int size) {
+    char root[256];
+    getApplicationDataFolder(root, sizeof root);
+    out[0] = '\0';
+    if (root[0] != '\0' && std::strlen(root) + std::strlen(name) + 1 <= static_cast<std::size_t>(size))
+        std::snprintf(out, static_cast<std::size_t>(size), "%s%s", root, name);
+}
 
 }  // namespace
 
@@ -103,7 +114,7 @@ void APlugin::init() {
     for (int k = 0; k < FACTORY_PRESET_COUNT; ++k)
         std::snprintf(factoryPresetNames[k], sizeof(factoryPresetNames[k]), "%s", FACTORY_PRESET_NAMES[k]);
     loadPresetFolders();
-    std::snprintf(helpPath, sizeof(helpPath), "%s", "/Applications/Orvane/Tarnwell/Help/Tarnwell_Manual.pdf");
+    dataPath("Help/Tarnwell_Manual.pdf", helpPath, sizeof(helpPath));
     initParameterStore();
     // MIDI controller map from the preferences, capture values and flags, setAllMidiControls.
     editChanged = 0;
@@ -124,19 +135,19 @@ void APlugin::init() {
 
 void APlugin::loadPresetFolders() {
     static constexpr PresetFolder folders[] = {
-        {"XYPresetDir", 255, "/Applications/Orvane/Tarnwell/XY Presets/"},
-        {"ModPresetDir", 255, "/Applications/Orvane/Tarnwell/Mod Presets/"},
+        {"XYPresetDir", 255, "XY Presets/"},
+        {"ModPresetDir", 255, "Mod Presets/"},
         // Block presets share the Mod Presets folder by default; stored settings rely on it.
-        {"BlockPresetDir", 255, "/Applications/Orvane/Tarnwell/Mod Presets/"},
-        {"ECSDir", 127, "/Applications/Orvane/Tarnwell/ECS/"},
+        {"BlockPresetDir", 255, "Mod Presets/"},
+        {"ECSDir", 127, "ECS/"},
     };
     char* buffers[] = {xyPresetDir, modPresetDir, blockPresetDir, ecsDir};
     for (int i = 0; i < 4; ++i) {
         char* folder = buffers[i];
         loadStringFromPrefs(folders[i].key, folder, folders[i].limit);
         if (folder[0] == 0) {
-            std::snprintf(folder, static_cast<size_t>(folders[i].limit), "%s", folders[i].fallback);
-            saveStringToPrefs(folders[i].key, folder);
+            dataPath(folders[i].fallback, folder, folders[i].limit);
+            if (folder[0] != 0) saveStringToPrefs(folders[i].key, folder);
         }
     }
 }

@@ -1,8 +1,11 @@
 #include "framework/platform/FileHelpers.h"
 
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -67,6 +70,28 @@ void getResourcePath(char* out, int size) {
     if (bundle == nullptr) return;
     const std::string path = tarnwell::cf::bundlePath(bundle) + "/Contents/Resources";
     if (static_cast<int>(path.size()) + 1 <= size) std::memcpy(out, path.c_str(), path.size() + 1);
+}
+
+void getApplicationDataFolder(char* out, int size) {
+    if (out == nullptr || size <= 0) return;
+    out[0] = '\0';
+    std::string root;
+    // A relative XDG_DATA_HOME is to be ignored, like an unset one.
+    const char* data = std::getenv("XDG_DATA_HOME");
+    if (data != nullptr && data[0] == '/') {
+        root = data;
+    } else {
+        const char* home = std::getenv("HOME");
+        if (home == nullptr || home[0] == '\0') {
+            const passwd* user = getpwuid(getuid());
+            home = user != nullptr ? user->pw_dir : nullptr;
+        }
+        if (home == nullptr || home[0] == '\0') return;
+        root = std::string(home) + "/.local/share";
+    }
+    if (root.back() != '/') root += '/';
+    root += "Orvane/Tarnwell/";
+    if (static_cast<int>(root.size()) + 1 <= size) std::memcpy(out, root.c_str(), root.size() + 1);
 }
 
 void writeLog(const char* text) {

@@ -17,5 +17,9 @@ void fileCopy(const char* from, const char* to);
 // The Resources folder of the component bundle, at most size bytes with the terminator;
 // empty when it does not fit or the bundle is unknown.
 void getResourcePath(char* out, int size);
+// The folder of the application's own data (preset folders, manual), ending in '/':
+// $XDG_DATA_HOME/Orvane/Tarnwell/, by default ~/.local/share/Orvane/Tarnwell/. At most size bytes
+// with the terminator; empty when it does not fit or no home folder is known.
+void getApplicationDataFolder(char* out, int size);
 // Appends text and a line end to the diagnostics file; nothing when it cannot be opened.
 void writeLog(const char* text);

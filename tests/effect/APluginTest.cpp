@@ -2,7 +2,9 @@
 
 #include "effect/APlugin.h"
 
+#include "framework/platform/Preferences.h"
 #include "tests/effect/PluginFixture.h"
+#include "tests/support/ScopedEnvironment.h"
 
 #include <cmath>
 #include <cstring>
@@ -86,4 +88,25 @@ TEST_F(APluginTest, SampleRateRules) {
     plugin->setSampleRate(std::nanf(""));  // falls to the lowest rate
     EXPECT_EQ(plugin->storedRate, 1000.0f);
     EXPECT_TRUE(std::isfinite(plugin->invSampleRate));
+}
+
+// The preset folders and the manual default to the application's data folder; a folder the
+// user chose stays, and a default that would not fit its buffer is left empty rather than cut.
+TEST_F(APluginTest, PresetFoldersDefaultToTheDataFolder) {
+    tarnwell::test::ScopedEnvironment environment;
+    environment.set("XDG_DATA_HOME", "/data");
+    saveStringToPrefs("XYPresetDir", "/mine/xy/");
+    auto plugin = make();
+    EXPECT_STREQ(plugin->xyPresetDir, "/mine/xy/");
+    EXPECT_STREQ(plugin->modPresetDir, "/data/Orvane/Tarnwell/Mod Presets/");
+    EXPECT_STREQ(plugin->blockPresetDir, "/data/Orvane/Tarnwell/Mod Presets/");
+    EXPECT_STREQ(plugin->ecsDir, "/data/Orvane/Tarnwell/ECS/");
+    EXPECT_STREQ(plugin->helpPath, "/data/Orvane/Tarnwell/Help/Tarnwell_Manual.pdf");
+    char stored[256];
+    loadStringFromPrefs("ECSDir", stored, sizeof stored);
+    EXPECT_STREQ(stored, "/data/Orvane/Tarnwell/ECS/");
+
+    saveStringToPrefs("ECSDir", "");
+    environment.set("XDG_DATA_HOME", ("/" + std::string(120, 'd')).c_str());
+    EXPECT_STREQ(make()->ecsDir, "");
 }

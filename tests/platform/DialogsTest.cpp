@@ -7,8 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <map>
-#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -17,6 +15,7 @@
 #include "framework/platform/Preferences.h"
 #include "framework/platform/StringHelpers.h"
 #include "tests/support/PreferencesSandbox.h"
+#include "tests/support/ScopedEnvironment.h"
 
 namespace {
 
@@ -284,22 +283,7 @@ protected:
         save("CHOOSER_ANSWER", "");
         save("CHOOSER_STATUS", "0");
     }
-    ~Desktop() override {
-        for (const auto& [name, value] : saved) {
-            if (value.has_value()) {
-                setenv(name.c_str(), value->c_str(), 1);
-            } else {
-                unsetenv(name.c_str());
-            }
-        }
-    }
-    void save(const std::string& name, const char* value) {
-        if (saved.find(name) == saved.end()) {
-            const char* old = std::getenv(name.c_str());
-            saved[name] = old != nullptr ? std::optional<std::string>(old) : std::nullopt;
-        }
-        setenv(name.c_str(), value, 1);
-    }
+    void save(const std::string& name, const char* value) { environment.set(name, value); }
     std::string record() const { return scratch.userFolder() + "/args"; }
     std::vector<std::string> recorded() const {
         std::vector<std::string> args;
@@ -310,7 +294,7 @@ protected:
     }
     PreferencesSandbox scratch;
     std::string bin;
-    std::map<std::string, std::optional<std::string>> saved;
+    tarnwell::test::ScopedEnvironment environment;
 };
 
 TEST_F(Desktop, ZenityGetsEveryValueAsOneArgumentNeverThroughAShell) {

@@ -6,6 +6,7 @@
 #include "framework/platform/FileHelpers.h"
 #include "sdk/corefoundation/CFBundle.h"
 #include "tests/support/PreferencesSandbox.h"
+#include "tests/support/ScopedEnvironment.h"
 
 namespace {
 
@@ -53,3 +54,17 @@ TEST_F(FileHelpers, ResourcePathComesFromTheRegisteredComponentBundle) {
 }
 
 }  // namespace
+
+TEST(DataFolder, FollowsXdgDataHomeElseTheHomeFolder) {
+    tarnwell::test::ScopedEnvironment environment;
+    char folder[64];
+    environment.set("XDG_DATA_HOME", "/srv/data/");
+    getApplicationDataFolder(folder, sizeof folder);
+    EXPECT_STREQ(folder, "/srv/data/Orvane/Tarnwell/");
+    getApplicationDataFolder(folder, 26);  // one byte short
+    EXPECT_STREQ(folder, "");
+    environment.set("XDG_DATA_HOME", "relative/data");  // not absolute: ignored
+    environment.set("HOME", "/home/tester");
+    getApplicationDataFolder(folder, sizeof folder);
+    EXPECT_STREQ(folder, "/home/tester/.local/share/Orvane/Tarnwell/");
+}

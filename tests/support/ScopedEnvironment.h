@@ -1,0 +1,43 @@
+#pragma once
+
+// Environment variables set for one test and put back as they were at its end.
+
+#include <cstdlib>
+#include <map>
+#include <optional>
+#include <string>
+
+namespace tarnwell::test {
+
+class ScopedEnvironment {
+public:
+    ScopedEnvironment() = default;
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+    ~ScopedEnvironment() {
+        for (const auto& [name, value] : saved) {
+            if (value.has_value()) {
+                setenv(name.c_str(), value->c_str(), 1);
+            } else {
+                unsetenv(name.c_str());
+            }
+        }
+    }
+    // value null: unset.
+    void set(const std::string& name, const char* value) {
+        if (saved.find(name) == saved.end()) {
+            const char* old = std::getenv(name.c_str());
+            saved[name] = old != nullptr ? std::optional<std::string>(old) : std::nullopt;
+        }
+        if (value != nullptr) {
+            setenv(name.c_str(), value, 1);
+        } else {
+            unsetenv(name.c_str());
+        }
+    }
+
+private:
+    std::map<std::string, std::optional<std::string>> saved;
+};
+
+}  // namespace tarnwell::test
