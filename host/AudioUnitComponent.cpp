@@ -158,6 +158,28 @@ void AudioUnitComponent::setParameter(std::uint32_t id, float value) {
           "refused a value for parameter " + std::to_string(id));
 }
 
+std::string AudioUnitComponent::valueText(std::uint32_t id) {
+    AudioUnitParameterStringFromValue request{id, nullptr, nullptr};
+    UInt32 size = sizeof request;
+    check(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterStringFromValue, kAudioUnitScope_Global, 0,
+                               &request, &size),
+          "gave no value text for parameter " + std::to_string(id));
+    std::string result = text(request.outString);
+    if (request.outString != nullptr) CFRelease(request.outString);
+    result.erase(result.find_last_not_of(' ') + 1);  // the unit label is a blank
+    return result;
+}
+
+std::optional<float> AudioUnitComponent::valueFromText(std::uint32_t id, const std::string& typed) {
+    CFRef<CFStringRef> string(CFStringCreateWithCString(kCFAllocatorDefault, typed.c_str(), kCFStringEncodingUTF8));
+    AudioUnitParameterValueFromString request{id, string.get(), 0.0f};
+    UInt32 size = sizeof request;
+    if (string.get() == nullptr || AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterValueFromString,
+                                                        kAudioUnitScope_Global, 0, &request, &size) != 0)
+        return std::nullopt;
+    return request.outValue;
+}
+
 void AudioUnitComponent::scheduleParameter(std::uint32_t id, float value, std::uint32_t frameOffset) {
     AudioUnitParameterEvent event{};
     event.scope = kAudioUnitScope_Global;

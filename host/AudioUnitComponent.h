@@ -25,6 +25,8 @@ public:
     std::vector<ParameterInfo> parameters() override;
     float parameter(std::uint32_t id) override;
     void setParameter(std::uint32_t id, float value) override;
+    std::string valueText(std::uint32_t id) override;
+    std::optional<float> valueFromText(std::uint32_t id, const std::string& text) override;
     void scheduleParameter(std::uint32_t id, float value, std::uint32_t frameOffset) override;
     void queueMidi(std::uint8_t status, std::uint8_t data1, std::uint8_t data2,
                    std::uint32_t frameOffset) override;

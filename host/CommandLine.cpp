@@ -13,18 +13,40 @@ namespace {
 constexpr const char* DESCRIPTION =
     "Renders audio through the Tarnwell effect component and manages its presets and saved states.";
 
-void addSoundOptions(CLI::App& command, std::string& preset, std::vector<std::string>& settings) {
-    command.add_option("--preset", preset, "start from this factory preset (name or number)")
+// The options that make a sound, and what they received.
+struct SoundArguments {
+    std::string preset;
+    std::vector<std::string> settings, typed;
+    CLI::Option* setOption = nullptr;
+    CLI::Option* typeOption = nullptr;
+};
+
+void addSoundOptions(CLI::App& command, SoundArguments& sound) {
+    command.add_option("--preset", sound.preset, "start from this factory preset (name or number)")
         ->type_name("NAME|NUMBER");
-    command
-        .add_option("--set", settings, "set a parameter, by name or index, to a value in 0..1 (repeatable)")
-        ->type_name("NAME=VALUE")
-        ->allow_extra_args(false);
+    sound.setOption =
+        command
+            .add_option("--set", sound.settings, "set a parameter, by name or index, to a value in 0..1 (repeatable)")
+            ->type_name("NAME=VALUE")
+            ->allow_extra_args(false);
+    sound.typeOption = command
+                           .add_option("--type", sound.typed,
+                                       "set a parameter, by name or index, from text as typed in the editor: "
+                                       "\"1200\", \"-6\", an option name (repeatable)")
+                           ->type_name("NAME=TEXT")
+                           ->allow_extra_args(false);
 }
 
-SoundOptions soundOptions(const std::string& preset, const std::vector<std::string>& settings) {
-    SoundOptions sound{preset, {}};
-    for (const std::string& s : settings) sound.settings.push_back(parseSetting(s));
+// The settings in the order the command line gives them, --set and --type mixed.
+SoundOptions soundOptions(const CLI::App& command, const SoundArguments& arguments) {
+    SoundOptions sound{arguments.preset, {}};
+    std::size_t nextSet = 0, nextTyped = 0;
+    for (const CLI::Option* option : command.parse_order()) {
+        if (option == arguments.setOption && nextSet < arguments.settings.size())
+            sound.settings.push_back(parseSetting(arguments.settings[nextSet++]));
+        else if (option == arguments.typeOption && nextTyped < arguments.typed.size())
+            sound.settings.push_back(parseTypedSetting(arguments.typed[nextTyped++]));
+    }
     return sound;
 }
 
@@ -34,7 +56,7 @@ ParameterSetting parseSetting(const std::string& text) {
     const std::size_t equals = text.rfind('=');
     if (equals == std::string::npos || equals == 0)
         throw HostError("--set " + text + ": expected NAME=VALUE", 2);
-    ParameterSetting setting{text, text.substr(0, equals), 0.0f};
+    ParameterSetting setting{text, text.substr(0, equals), 0.0f, std::nullopt};
     const std::string value = text.substr(equals + 1);
     char* end = nullptr;
     errno = 0;
@@ -47,20 +69,26 @@ ParameterSetting parseSetting(const std::string& text) {
     return setting;
 }
 
+ParameterSetting parseTypedSetting(const std::string& text) {
+    const std::size_t equals = text.find('=');
+    if (equals == std::string::npos || equals == 0 || equals + 1 == text.size())
+        throw HostError("--type " + text + ": expected NAME=TEXT", 2);
+    return {text, text.substr(0, equals), 0.0f, text.substr(equals + 1)};
+}
+
 std::optional<Command> parseCommandLine(const std::vector<std::string>& args, std::ostream& out) {
     CLI::App app{DESCRIPTION, "tarnwell"};
     app.require_subcommand(1);
 
     RenderCommand render;
     std::vector<std::string> files;
-    std::string renderPreset;
-    std::vector<std::string> renderSettings;
+    SoundArguments renderSound;
     double tempo = 0.0;
     CLI::App* renderApp = app.add_subcommand(
         "render",
         "render an audio file (or, with no INPUT, the built-in demo loop) to OUTPUT (.wav, .aiff, .flac)");
     renderApp->add_option("files", files, "[INPUT] OUTPUT")->expected(1, 2)->required()->type_name("");
-    addSoundOptions(*renderApp, renderPreset, renderSettings);
+    addSoundOptions(*renderApp, renderSound);
     renderApp->add_option("--state", render.stateFile, "start from a saved state")
         ->type_name("FILE.aupreset");
     renderApp->add_option("--midi", render.midiFile, "play this MIDI file into the effect")
@@ -79,16 +107,15 @@ std::optional<Command> parseCommandLine(const std::vector<std::string>& args, st
         ->check(CLI::Range(0.0, 600.0));
 
     app.add_subcommand("presets", "list the factory presets");
-    app.add_subcommand("params", "list index, name and value of every named parameter");
+    app.add_subcommand("params", "list index, name, value and value text of every named parameter");
 
     CLI::App* stateApp = app.add_subcommand("state", "save or show a saved state (.aupreset)");
     stateApp->require_subcommand(1);
     StateSaveCommand save;
-    std::string savePreset;
-    std::vector<std::string> saveSettings;
+    SoundArguments saveSound;
     CLI::App* saveApp = stateApp->add_subcommand("save", "save the state of a new instance");
     saveApp->add_option("file", save.file, "where to save")->required()->type_name("FILE.aupreset");
-    addSoundOptions(*saveApp, savePreset, saveSettings);
+    addSoundOptions(*saveApp, saveSound);
     StateShowCommand show;
     CLI::App* showApp = stateApp->add_subcommand("show", "show what a saved state holds");
     showApp->add_option("file", show.file, "the saved state")->required()->type_name("FILE.aupreset");
@@ -109,12 +136,12 @@ std::optional<Command> parseCommandLine(const std::vector<std::string>& args, st
     if (renderApp->parsed()) {
         render.input = files.size() == 2 ? files[0] : std::string();
         render.output = files.back();
-        render.sound = soundOptions(renderPreset, renderSettings);
+        render.sound = soundOptions(*renderApp, renderSound);
         if (*tempoOption) render.tempo = tempo;
         return render;
     }
     if (saveApp->parsed()) {
-        save.sound = soundOptions(savePreset, saveSettings);
+        save.sound = soundOptions(*saveApp, saveSound);
         return save;
     }
     if (showApp->parsed()) return show;

@@ -10,14 +10,17 @@
 #include <variant>
 #include <vector>
 
-// --set NAME=VALUE, as given and split.
+// --set NAME=VALUE or --type NAME=TEXT, as given and split.
 struct ParameterSetting {
-    std::string text;  // as typed, for messages
+    std::string text;  // as given, for messages
     std::string name;  // a parameter name or index
-    float value;       // 0..1
+    float value;       // --set: 0..1
+    std::optional<std::string> typed;  // --type: the text, for the component to read as the editor's type-in
+    std::string option() const { return typed ? "--type " : "--set "; }
 };
 
-// What a rendered or saved sound starts from: a factory preset, then single parameters.
+// What a rendered or saved sound starts from: a factory preset, then single parameters in the
+// order given.
 struct SoundOptions {
     std::string preset;  // name or number; empty for none
     std::vector<ParameterSetting> settings;
@@ -56,3 +59,5 @@ std::optional<Command> parseCommandLine(const std::vector<std::string>& args, st
 
 // Splits and checks "NAME=VALUE"; throws HostError naming the setting.
 ParameterSetting parseSetting(const std::string& text);
+// Splits "NAME=TEXT" at its first '='; throws HostError naming the setting.
+ParameterSetting parseTypedSetting(const std::string& text);

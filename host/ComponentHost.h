@@ -5,6 +5,7 @@
 // and the command line only see this.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,11 @@ public:
     virtual std::vector<ParameterInfo> parameters() = 0;
     virtual float parameter(std::uint32_t id) = 0;
     virtual void setParameter(std::uint32_t id, float value) = 0;
+    // The text the component shows for the parameter's current value (no trailing blanks).
+    virtual std::string valueText(std::uint32_t id) = 0;
+    // The value text reads as, the way the component's own type-in reads it; nullopt when the
+    // component refuses the text. Nothing changes.
+    virtual std::optional<float> valueFromText(std::uint32_t id, const std::string& text) = 0;
     // A change that belongs to the next render, at frameOffset within it.
     virtual void scheduleParameter(std::uint32_t id, float value, std::uint32_t frameOffset) = 0;
     virtual void queueMidi(std::uint8_t status, std::uint8_t data1, std::uint8_t data2,

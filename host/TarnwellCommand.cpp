@@ -60,6 +60,10 @@ std::string parameterLine(std::uint32_t id, const std::string& name, float value
     return line;
 }
 
+std::string parameterLine(std::uint32_t id, const std::string& name, float value, const std::string& text) {
+    return parameterLine(id, name, value) + "  " + text;
+}
+
 std::unique_ptr<ComponentHost> openInitialized(const HostEnvironment& env, double rate, std::uint32_t inputs,
                                                std::uint32_t block) {
     std::unique_ptr<ComponentHost> component = env.openComponent();
@@ -73,8 +77,18 @@ void applySound(ComponentHost& component, const SoundOptions& sound, const CFRef
     if (state != nullptr) component.restoreState(state->get());
     if (sound.settings.empty()) return;
     const std::vector<ParameterInfo> parameters = component.parameters();
-    for (const ParameterSetting& s : sound.settings)
-        component.setParameter(resolveParameter(s, parameters), s.value);
+    for (const ParameterSetting& s : sound.settings) {
+        const std::uint32_t id = resolveParameter(s, parameters);
+        if (!s.typed) {
+            component.setParameter(id, s.value);
+            continue;
+        }
+        const std::optional<float> value = component.valueFromText(id, *s.typed);
+        if (!value)
+            throw HostError("--type " + s.text + ": parameter " + std::to_string(id) + " (" + parameters[id].name +
+                            ") does not take \"" + *s.typed + "\"; it reads \"" + component.valueText(id) + "\" now");
+        component.setParameter(id, *value);
+    }
 }
 
 // A saved state read and checked against the component before it may reach it.
@@ -133,7 +147,8 @@ void runPresets(std::ostream& out) {
 void runParams(std::ostream& out, const HostEnvironment& env) {
     const auto component = openInitialized(env, DEFAULT_SAMPLE_RATE, DEFAULT_INPUTS, DEFAULT_BLOCK_FRAMES);
     for (const ParameterInfo& p : component->parameters())
-        if (!p.name.empty()) out << parameterLine(p.id, p.name, component->parameter(p.id)) << "\n";
+        if (!p.name.empty())
+            out << parameterLine(p.id, p.name, component->parameter(p.id), component->valueText(p.id)) << "\n";
 }
 
 void runStateSave(const StateSaveCommand& command, std::ostream& out, const HostEnvironment& env) {
@@ -178,16 +193,16 @@ std::uint32_t resolveParameter(const ParameterSetting& setting,
     if (isIndex(setting.name)) {
         const unsigned long index = std::stoul(setting.name);
         if (index >= parameters.size())
-            throw HostError("--set " + setting.text + ": there is no parameter " + setting.name + " (0.." +
+            throw HostError(setting.option() + setting.text + ": there is no parameter " + setting.name + " (0.." +
                             std::to_string(parameters.size() - 1) + ")");
         return static_cast<std::uint32_t>(index);
     }
     const auto found = matchesByName(setting.name, parameters);
     if (found.empty())
-        throw HostError("--set " + setting.text + ": no parameter is named \"" + setting.name +
+        throw HostError(setting.option() + setting.text + ": no parameter is named \"" + setting.name +
                         "\" (tarnwell params lists them)");
     if (found.size() > 1)
-        throw HostError("--set " + setting.text + ": \"" + setting.name + "\" names " +
+        throw HostError(setting.option() + setting.text + ": \"" + setting.name + "\" names " +
                         std::to_string(found.size()) + " parameters; use the index");
     return found.front()->id;
 }

@@ -277,6 +277,8 @@ OSStatus AUPLUGIN::GetPropertyInfo(AudioUnitPropertyID id, AudioUnitScope scope,
             case kAudioUnitProperty_CocoaUI: return answer(sizeof(AudioUnitCocoaViewInfo), false);
             case kAudioUnitProperty_ParameterStringFromValue:
                 return answer(sizeof(AudioUnitParameterStringFromValue), false);
+            case kAudioUnitProperty_ParameterValueFromString:
+                return answer(sizeof(AudioUnitParameterValueFromString), false);
             case kMusicDeviceProperty_InstrumentCount: return answer(sizeof(UInt32), false);
             case kEditorViewProperty: return answer(sizeof(void*), true);
             case kEditorSizeProperty: return answer(2 * sizeof(double), false);
@@ -312,6 +314,8 @@ OSStatus AUPLUGIN::GetProperty(AudioUnitPropertyID id, AudioUnitScope scope, Aud
             }
             case kAudioUnitProperty_ParameterStringFromValue:
                 return ParameterStringFromValue(*static_cast<AudioUnitParameterStringFromValue*>(outData));
+            case kAudioUnitProperty_ParameterValueFromString:
+                return ParameterValueFromString(*static_cast<AudioUnitParameterValueFromString*>(outData));
             case kMusicDeviceProperty_InstrumentCount: *static_cast<UInt32*>(outData) = 0; return 0;
             case kEditorSizeProperty: {
                 if (aeffect == nullptr) return -1;
@@ -397,6 +401,22 @@ OSStatus AUPLUGIN::ParameterStringFromValue(AudioUnitParameterStringFromValue& r
     // Asking for a text never changes the effect, whatever value was asked about.
     if (valueGiven) effect->setParameter(id, remembered);
     request.outString = macRomanString(text);
+    return 0;
+}
+
+// The effect reads the text as its type-in does (string2parameter); the value it came to is
+// the answer, and the parameter is set back as it was.
+OSStatus AUPLUGIN::ParameterValueFromString(AudioUnitParameterValueFromString& request) {
+    if (aeffect == nullptr || request.inParamID >= numParams) return kAudioUnitErr_InvalidParameter;
+    char text[256] = {};
+    if (request.inString == nullptr ||
+        !CFStringGetCString(request.inString, text, sizeof text, kCFStringEncodingUTF8))
+        return kAudioUnitErr_InvalidPropertyValue;
+    const int id = static_cast<int>(request.inParamID);
+    const float remembered = effect->getParameter(id);
+    if (!effect->string2parameter(id, text)) return kAudioUnitErr_InvalidPropertyValue;
+    request.outValue = effect->getParameter(id);
+    effect->setParameter(id, remembered);
     return 0;
 }
 

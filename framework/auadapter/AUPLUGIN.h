@@ -115,6 +115,7 @@ private:
     void RefreshPresetNamesIfStale();
     void AnnounceDisplayUpdate();
     OSStatus ParameterStringFromValue(AudioUnitParameterStringFromValue& request);
+    OSStatus ParameterValueFromString(AudioUnitParameterValueFromString& request);
     void StageQueuedMidi();
     void DeliverMidiForSlice(UInt32 frames);
     void ResizeScratch(UInt32 frames);

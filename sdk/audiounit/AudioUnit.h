@@ -33,7 +33,8 @@
 //   AUPreset*, release the array), kAudioUnitProperty_PresentPreset to choose one. Parameters:
 //   kAudioUnitProperty_ParameterList, kAudioUnitProperty_ParameterInfo (element = id; release
 //   cfNameString only when kAudioUnitParameterFlag_CFNameRelease is set) and
-//   kAudioUnitProperty_ParameterStringFromValue for value texts.
+//   kAudioUnitProperty_ParameterStringFromValue for value texts and
+//   kAudioUnitProperty_ParameterValueFromString for the value a text stands for.
 //   Automation and gestures: AUEventListenerCreate + AUEventListenerAddEventType with the unit
 //   and kAUParameterListener_AnyParameter; listeners run on the sending thread.
 //   AudioUnitUninitialize(unit); AudioComponentInstanceDispose(unit);

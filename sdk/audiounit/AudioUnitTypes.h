@@ -109,6 +109,7 @@ enum : AudioUnitPropertyID {
     kAudioUnitProperty_CocoaUI = 31,
     kAudioUnitProperty_ParameterStringFromValue = 33,
     kAudioUnitProperty_PresentPreset = 36,
+    kAudioUnitProperty_ParameterValueFromString = 38,
     kMusicDeviceProperty_InstrumentCount = 1000,
 };
 
@@ -217,6 +218,13 @@ struct AudioUnitParameterStringFromValue {
     AudioUnitParameterID inParamID;
     const AudioUnitParameterValue* inValue;
     CFStringRef outString;
+};
+
+// Property 38: the unit reads inString (the caller keeps it) and writes outValue.
+struct AudioUnitParameterValueFromString {
+    AudioUnitParameterID inParamID;
+    CFStringRef inString;
+    AudioUnitParameterValue outValue;
 };
 
 // ---------------------------------------------------------------- presets and view

@@ -79,6 +79,11 @@ TEST_F(Command, SettingsAndSavedStatesReachTheComponent) {
     writeAudio("in.wav", 2, 100);
     ASSERT_EQ(run({"render", "@in.wav", "@o.wav", "--set", "b1 mix=0.1", "--set", "5=0.2"}).status, 0);
     EXPECT_EQ(log.setValues, (std::map<std::uint32_t, float>{{3, 0.1f}, {5, 0.2f}}));  // the exact name wins
+    // Typed text goes through the component's reading; --set and --type apply in the order given.
+    ASSERT_EQ(run({"render", "@in.wav", "@o.wav", "--type", "Gain=25%", "--set", "gain=0.9", "--type", "1=7"}).status, 0);
+    EXPECT_EQ(log.setValues, (std::map<std::uint32_t, float>{{0, 0.9f}, {1, 0.07f}}));
+    const Outcome params = run({"params"});
+    EXPECT_NE(params.out.find("   0  Gain                            0.500000  50%\n"), std::string::npos) << params.out;
 
     ASSERT_EQ(run({"state", "save", "@bright.aupreset", "--set", "Cutoff=0.125"}).status, 0);
     const Outcome show = run({"state", "show", "@bright.aupreset"});
@@ -141,6 +146,10 @@ TEST_F(Command, BadInputsWriteNothing) {
         {{"render", "@in.wav", "@out.wav", "--block", "5000"}, 2, "--block: Value 5000 not in range"},
         {{"render", "@in.wav", "@out.wav", "--set", "Gain"}, 2, "--set Gain: expected NAME=VALUE"},
         {{"render", "@in.wav", "@out.wav", "--set", "Gain=nan"}, 2, "is not a number"},
+        {{"render", "@in.wav", "@out.wav", "--type", "Gain=loud"}, 1,
+         "--type Gain=loud: parameter 0 (Gain) does not take \"loud\"; it reads \"50%\" now"},
+        {{"state", "save", "@new.aupreset", "--type", "Gain="}, 2, "--type Gain=: expected NAME=TEXT"},
+        {{"render", "@in.wav", "@out.wav", "--type", "Loudness=3"}, 1, "--type Loudness=3: no parameter is named"},
         {{"render", "@in.wav", "@out.wav", "@more.wav"}, 2, "At Most 2"},
         {{"mix", "@in.wav"}, 2, "A subcommand is required"},
         {{"presets", "--set", "a=1"}, 2, "not expected"},

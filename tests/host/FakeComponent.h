@@ -3,7 +3,11 @@
 // A stand-in component for the command's own tests: a gain effect whose parameter 0 scales the
 // input, that records every call a host makes, and whose state is its parameter values.
 
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <map>
+#include <string>
 #include <vector>
 
 #include "host/ComponentHost.h"
@@ -51,6 +55,16 @@ public:
     void setParameter(std::uint32_t id, float value) override {
         values.at(id) = value;
         log.setValues[id] = value;
+    }
+    // Values show and are typed as percentages: "25%", "25".
+    std::string valueText(std::uint32_t id) override {
+        return std::to_string(static_cast<int>(std::lround(values.at(id) * 100.0f))) + "%";
+    }
+    std::optional<float> valueFromText(std::uint32_t, const std::string& text) override {
+        char* end = nullptr;
+        const float percent = std::strtof(text.c_str(), &end);
+        if (end == text.c_str() || (*end != '\0' && std::string(end) != "%")) return std::nullopt;
+        return std::clamp(percent / 100.0f, 0.0f, 1.0f);
     }
     void scheduleParameter(std::uint32_t id, float value, std::uint32_t offset) override {
         scheduled.emplace_back(id, value);
