@@ -213,19 +213,17 @@ inline float TDelay::readChannel(int c, float in) {
     }
     reading[c] = true;
     const double t = clock[c] - kReadBehind;
-    while (line.count >= 3) {
-        const Entry& e1 = line.at(1);
-        if (t >= e1.stamp) {
-            line.popFront();
-            continue;
-        }
-        const Entry& e0 = line.at(0);
-        // The front never lies ahead of the read point (the line starts at stamp 0 and entries are
-        // dropped only once passed), so the span is positive; the test keeps it so regardless.
-        const double f = t >= e0.stamp ? (t - e0.stamp) / (e1.stamp - e0.stamp) : 0.0;
-        return static_cast<float>(e0.sample + f * (e1.sample - e0.sample));
-    }
-    return 0.0f;
+    if (line.count < 3) return 0.0f;
+    while (line.count >= 3 && t >= line.at(1).stamp) line.popFront();
+    // A line of one or two frames reads at (or just behind) its newest entry: the last two
+    // entries still bracket the read point, so it carries the signal instead of staying silent.
+    const Entry& e0 = line.at(0);
+    const Entry& e1 = line.at(1);
+    if (t >= e1.stamp) return static_cast<float>(e1.sample);
+    // The front never lies ahead of the read point (the line starts at stamp 0 and entries are
+    // dropped only once passed), so the span is positive; the test keeps it so regardless.
+    const double f = t >= e0.stamp ? (t - e0.stamp) / (e1.stamp - e0.stamp) : 0.0;
+    return static_cast<float>(e0.sample + f * (e1.sample - e0.sample));
 }
 
 void TDelay::process(float inL, float inR, float& outL, float& outR) {

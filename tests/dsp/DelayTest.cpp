@@ -112,6 +112,18 @@ TEST_F(DelayTest, LengthsAndLinesStayWithinTheirBounds) {
     EXPECT_EQ(delay->lineSize(0), TDelay::lineCapacity());
 }
 
+// The shortest lines: silent while the line fills (until it holds three entries), then each
+// frame returns the input of one or two frames before.
+TEST_F(DelayTest, OneAndTwoFrameLinesCarryTheSignal) {
+    const Signal in = noise(64, 0.5);
+    for (int frames : {1, 2}) {
+        restart(static_cast<float>(frames));
+        const Signal out = run(in).left;
+        EXPECT_EQ(peak(out, 0, 2), 0.0) << frames;
+        for (std::size_t i = 2; i < in.size(); ++i) ASSERT_NEAR(out[i], in[i - frames], 1e-7) << frames << " at " << i;
+    }
+}
+
 TEST_F(DelayTest, ChangingTheLengthBendsThePitch) {
     // The read point runs at the new speed over material written at the old one: half the
     // length plays the line at double speed until it catches up, double the length at half speed.
