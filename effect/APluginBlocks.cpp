@@ -268,8 +268,10 @@ void APlugin::runSignalPath(float L, float R, float& outL, float& outR) {
         dryGain = 1.0f;
         panL = panR = 1.0f;
     }
-    outL = engine::clampTo((wetGain * engine::clampTo(pl, -1.0f, 1.0f) + dryGain * dryL) * panL, -0.999f, 0.999f);
-    outR = engine::clampTo((wetGain * engine::clampTo(pr, -1.0f, 1.0f) + dryGain * dryR) * panR, -0.999f, 0.999f);
+    outL = engine::silenceResidue(
+        engine::clampTo((wetGain * engine::clampTo(pl, -1.0f, 1.0f) + dryGain * dryL) * panL, -0.999f, 0.999f));
+    outR = engine::silenceResidue(
+        engine::clampTo((wetGain * engine::clampTo(pr, -1.0f, 1.0f) + dryGain * dryR) * panR, -0.999f, 0.999f));
     modSourceValues[SOURCE_OUT] = engine::largerOf(outL, outR);
     modSourceValues[SOURCE_OUT + 1] = engine::meanMagnitude(outL, outR);
 }

@@ -49,6 +49,12 @@ private:
     float result = 0.0f;
 };
 
+// Below half a step of 24-bit audio a sample is what the loops' denormal guards leave behind, not
+// sound: it becomes exact silence, so a host can tell where a tail ends.
+inline float silenceResidue(float v) {
+    return std::fabs(v) < 0x1p-24f ? 0.0f : v;
+}
+
 // Block Volume: -40 dB .. +10 dB over the knob; the bottom of its travel is silence.
 inline float volumeGain(float v) {
     return v < 0.001f ? 0.0f : std::pow(10.0f, (50.0f * v - 40.0f) / 20.0f);

@@ -79,6 +79,30 @@ TEST_F(EngineRobustnessTest, OutputStaysFiniteAndBoundedAtEverySampleRate) {
     }
 }
 
+// The loops' denormal guards leave a constant residue far under any converter's resolution; once
+// a tail has died away the output is exact silence, so a host can detect where it ends.
+TEST_F(EngineRobustnessTest, SilenceAfterTheTailIsExactZero) {
+    auto fx = makeNeutral(3, [](APlugin& e) {
+        setBlockType(e, 0, FILTER);
+        e.setParameter(FILTER_MODE_TAG[0], choice(1, 40.0f));  // LP 6dB
+        e.setParameter(blockParam(0, FILTER_FREQ_OFFSET), 0.5f);
+        setBlockType(e, 1, COMB);
+        e.setParameter(blockParam(1, COMB_FEED_OFFSET), 0.7f);
+        setBlockType(e, 2, ROOM);
+        e.setParameter(blockParam(2, ROOM_LENGTH_OFFSET), 0.0f);
+        setPlainDelay(e, 0.3f);
+        e.setParameter(DELAY_FEEDBACK_PARAM, 0.7f);
+        e.setParameter(DELAY_MIX_PARAM, 0.5f);
+    });
+    const auto n = static_cast<std::size_t>(RATE);
+    Signal in = noise(n / 4, 0.5);
+    in.resize(3 * n, 0.0f);
+    const Stereo out = render(*fx, in, in, 512);
+    EXPECT_GT(rms(out.left, n / 4, n / 4 + 2000), 0.001);  // the tail rings on after the input
+    EXPECT_EQ(peak(out.left, 2 * n, 3 * n), 0.0);
+    EXPECT_EQ(peak(out.right, 2 * n, 3 * n), 0.0);
+}
+
 // One bad host buffer must not poison the recursive states: the output is what the same input
 // with silence in place of the burst gives.
 TEST_F(EngineRobustnessTest, NonFiniteInputActsAsSilence) {
