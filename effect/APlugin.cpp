@@ -116,7 +116,7 @@ void APlugin::init() {
     loadPresetFolders();
     dataPath("Help/Tarnwell_Manual.pdf", helpPath, sizeof(helpPath));
     initParameterStore();
-    // MIDI controller map from the preferences, capture values and flags, setAllMidiControls.
+    initMidiMap();
     editChanged = 0;
     sampleCounter = 0;
     tempo = 120.0f;
@@ -127,7 +127,6 @@ void APlugin::init() {
     TFilter::setGlobalArrays();
     shaper[0].setTables();
     pendingMidiCount = 0;
-    // MIDI learn target -1, latch cleared.
     for (TGrain& slot : grain) slot.init(44100.0f);
     initModDestinationTables();
     // Block and modulation undo stores cleared.

@@ -300,13 +300,44 @@ public:
     static constexpr float FIXED_LENGTH_SECONDS[4] = {0.015000021f, 0.039317489f, 0.063000001f, 0.036068503f};
 
     // ===================================================================== MIDI input and learning
+    // The host hands events over on the render thread before the processing call of the same
+    // slice; each waits in the pool until its frame comes. Only the render thread touches the
+    // pool, so it needs no lock. Notes, pressure and a fixed set of controllers become
+    // modulation sources; any other controller may be learned to drive a parameter.
     static constexpr int MIDI_POOL_SIZE = 250;
     static constexpr int32_t MIDI_POOL_FREE = -99;  // deltaFrames of an unused record
     // Records allocated one by one at construction; an entry is null only if that failed.
     VstMidiEvent* midiPool[MIDI_POOL_SIZE] = {};
     int32_t pendingMidiCount = 0;
+    int32_t midiPoolEnd = 0;  // every record from here on is free
+    // Pools the list's MIDI events; when the pool is full further events are dropped. Answers 1.
+    int processEvents(VstEvents* events) override;
     // Applies the pooled events that fall due in this frame; the engine calls it while any wait.
-    void processMidi() {}  // to be filled by MIDI input
+    void processMidi();
+
+    // The controller map. The editor's thread binds and unbinds while the render thread learns
+    // and applies: every field is a relaxed atomic, and learnArmed publishes learnTarget.
+    struct MidiCCMap {
+        static constexpr int CONTROLLERS = 128;
+        Relaxed<int32_t> ccToParam[CONTROLLERS];  // the parameter each controller drives, 0 none
+        Relaxed<int32_t> learnTarget{-1};         // what the next controller binds to
+        std::atomic<bool> learnArmed{false};
+        Relaxed<float> pickUpValue[PARAMETER_COUNT];  // where a controller takes over; -1 none yet
+        Relaxed<unsigned char> pickedUp[PARAMETER_COUNT];
+    };
+    MidiCCMap midiMap;
+    // The "Capture" preference (pick-up mode) as last read: at start-up, at every binding and by
+    // getMidiCapture, never per controller message.
+    Relaxed<unsigned char> midiCapture;
+
+    // Learn (latch) or unbind a parameter from every controller. Learning is refused for
+    // parameter 0 and indices outside 1..1023, which no controller can drive.
+    void setMidiLatch(int param, bool latch);
+    void clearMidi();              // unbinds all 128 controllers
+    void setAllMidiControls();     // the map from the preferences
+    bool getMidiCapture();         // reads "Capture" afresh (the settings page calls it after writing it)
+    void resetCapture();           // every parameter waits for its controller again
+    void midiLoadBank() {}
 
     // ===================================================================== XY motion
     // Each Block's pad position comes from live input (editor or MIDI), a recording captured per
@@ -505,6 +536,11 @@ private:
     BlockLanes processGrain(int block, BlockLanes in);  // leaves the plain grain sums in grainPlain
     // Grain length in frames for value v, given 2^(8 v) for the free modes.
     float grainLength(int mode, float v, float pow2EightV) const;
+
+    // MIDI (APluginMidi.cpp).
+    void initMidiMap();
+    void applyController(int cc, float v);  // a controller message falling due
+    void unbindParam(int param);            // from every controller, with its pick-up state
 
     void readHostQuirks();
     void loadPresetFolders();

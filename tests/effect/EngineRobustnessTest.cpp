@@ -2,7 +2,9 @@
 // output at every sample rate and under runaway feedback, a burst of NaN or infinite input
 // samples that leaves no trace, and no allocation on the render thread.
 
+#include "framework/platform/Preferences.h"
 #include "tests/effect/EngineHarness.h"
+#include "tests/effect/MidiEvents.h"
 #include "tests/support/AllocationCounter.h"
 
 #include <gtest/gtest.h>
@@ -127,11 +129,15 @@ TEST_F(EngineRobustnessTest, NonFiniteInputActsAsSilence) {
     EXPECT_GT(rms(out.left, N - 5000, N), 0.01);
 }
 
-// Every Block type in every path, with automation, tempo changes and transport starts between
-// the host's calls.
+// Every Block type in every path, with automation, tempo changes, transport starts and MIDI
+// (notes, pressure, a controller bound with pick-up on) between the host's calls.
 TEST_F(EngineRobustnessTest, RenderingAllocatesNothing) {
     host.requests.reserve(100000);  // the recording host logs every request it gets
     const Signal in = noise(512, 0.8);
+    saveStringToPrefs("Capture", "Y");
+    setMidiCC(20, FILTER_FREQ_TAG[1]);
+    MidiEventList midi({{3, 0x90, 60, 100}, {100, 0xB0, 20, 64}, {200, 0xD0, 40, 0}, {300, 0x80, 60, 0},
+                        {400, 0xB0, 20, 66}, {700, 0xA0, 60, 9}});
     for (int type = 0; type < 7; ++type) {
         for (int path = 0; path < 6; ++path) {
             SCOPED_TRACE(testing::Message() << "type " << type << ", path " << path);
@@ -147,6 +153,7 @@ TEST_F(EngineRobustnessTest, RenderingAllocatesNothing) {
                 fx->setParameter(BLOCK_TYPE_TAG[call % 3], choice(call % 2 ? type : GRAIN, 6.99f));
                 fx->setParameter(TRIGGER_PARAM, 1.0f);
                 if (call % 6 == 5) fx->resetEverything();  // carried out inside the next block
+                fx->processEvents(midi.get());
                 fx->processReplacing(io, io, 512);
                 allocations += counter.count();
             }
