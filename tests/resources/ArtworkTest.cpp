@@ -1,0 +1,119 @@
+// The generated artwork: every bitmap the editor loads, at every size, with the sizes its
+// controls derive from them, drawn the same way on every build.
+
+#include <cairo.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+
+#include "resources/Layout.h"
+
+namespace fs = std::filesystem;
+using namespace art;
+
+namespace {
+
+fs::path generate(const std::string& name) {
+    const fs::path dir = fs::path(std::getenv("TARNWELL_TEST_TMP")) / name;
+    fs::remove_all(dir);
+    const std::string command = std::string("'") + TARNWELL_ARTGEN + "' '" +
+                                dir.string() + "' > /dev/null";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    return dir;
+}
+
+std::string bytes(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+struct Picture {
+    int w = 0, h = 0;
+    bool alpha = false;
+    bool someClear = false, someOpaque = false;
+};
+
+Picture read(const fs::path& file) {
+    cairo_surface_t* s = cairo_image_surface_create_from_png(file.string().c_str());
+    Picture p;
+    if (cairo_surface_status(s) == CAIRO_STATUS_SUCCESS) {
+        p.w = cairo_image_surface_get_width(s);
+        p.h = cairo_image_surface_get_height(s);
+        p.alpha = cairo_image_surface_get_format(s) == CAIRO_FORMAT_ARGB32;
+        const unsigned char* data = cairo_image_surface_get_data(s);
+        const int stride = cairo_image_surface_get_stride(s);
+        for (int y = 0; p.alpha && y < p.h; ++y)
+            for (int x = 0; x < p.w; ++x) {
+                const unsigned alpha = reinterpret_cast<const uint32_t*>(data + y * stride)[x] >> 24;
+                p.someClear |= alpha == 0;
+                p.someOpaque |= alpha == 255;
+            }
+    }
+    cairo_surface_destroy(s);
+    return p;
+}
+
+}  // namespace
+
+TEST(Artwork, EveryBitmapAtEverySizeFollowsTheLayoutsSizeRules) {
+    const fs::path dir = generate("artwork");
+    int files = 0;
+    for (const auto& entry : fs::directory_iterator(dir)) files += entry.path().extension() == ".png";
+    EXPECT_EQ(files, 150);
+
+    const int stacked[] = {3, 11, 14, 20, 21, 90, 91, 93, 94, 95, 96, 97, 98};
+    for (int size = 0; size < SCALE_COUNT; ++size) {
+        const Scale s = scaleOf(size);
+        std::map<int, Picture> pics;
+        for (const BitmapSpec& b : bitmapSpecs()) {
+            SCOPED_TRACE("bitmap " + std::to_string(resourceId(b.k, size)));
+            pics[b.k] = read(dir / (std::to_string(resourceId(b.k, size)) + ".png"));
+            ASSERT_GT(pics[b.k].w, 0);
+        }
+        SCOPED_TRACE("size " + std::to_string(size));
+        // Drawn at each size's own resolution.
+        EXPECT_EQ(pics[0].w, s.px(1100));
+        EXPECT_EQ(pics[0].h, s.px(730));
+        EXPECT_EQ(pics[2].w, pics[0].w);
+        EXPECT_EQ(pics[2].h, pics[0].h);
+        EXPECT_EQ(pics[5].w, s.px(190));  // the preset menu and bank display are 190 x 22
+        EXPECT_EQ(pics[5].h, s.px(22));
+
+        // Every Block panel has the Off panel's size and fits its container beside the others.
+        const Picture& off = pics[50];
+        for (int k = 51; k <= 60; ++k) EXPECT_TRUE(pics[k].w == off.w && pics[k].h == off.h) << k;
+        EXPECT_LE(s.px(21) + off.w, s.px(287));
+        EXPECT_LE(s.px(287) + off.w, s.px(553));
+        EXPECT_LE(s.px(553) + off.w, s.px(819));
+        EXPECT_LE(s.px(140) + off.h, s.px(562));  // above the XY row's first controls
+
+        for (int k = 30; k <= 35; ++k) {
+            EXPECT_EQ(pics[k].h % KNOB_FRAMES, 0) << k;
+            EXPECT_GT(pics[k].h / KNOB_FRAMES, 0) << k;
+            EXPECT_TRUE(pics[k].alpha && pics[k].someClear) << k;
+        }
+        for (int k : stacked) EXPECT_EQ(pics[k].h % 2, 0) << k;
+
+        const Picture& cursor = pics[46];
+        EXPECT_EQ(cursor.w, cursor.h);
+        EXPECT_TRUE(cursor.alpha && cursor.someClear && cursor.someOpaque);
+    }
+
+    // The build installed the same pictures and the manual into the bundle.
+    const fs::path bundle = TARNWELL_RESOURCES_DIR;
+    EXPECT_TRUE(fs::exists(bundle / "Tarnwell_Manual.html"));
+    const fs::path again = generate("artwork-again");
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        const std::string name = entry.path().filename().string();
+        const std::string first = bytes(entry.path());
+        EXPECT_EQ(first, bytes(again / name)) << name << " differs between two runs";
+        EXPECT_EQ(first, bytes(bundle / name)) << name << " differs from the bundle's";
+    }
+}
