@@ -40,6 +40,15 @@ struct Picture {
     bool someClear = false, someOpaque = false;
 };
 
+// The colour at a pixel as 0xRRGGBB.
+uint32_t rgbAt(const fs::path& file, int x, int y) {
+    cairo_surface_t* s = cairo_image_surface_create_from_png(file.string().c_str());
+    const unsigned char* row = cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s);
+    const uint32_t value = reinterpret_cast<const uint32_t*>(row)[x] & 0xffffff;
+    cairo_surface_destroy(s);
+    return value;
+}
+
 Picture read(const fs::path& file) {
     cairo_surface_t* s = cairo_image_surface_create_from_png(file.string().c_str());
     Picture p;
@@ -104,6 +113,29 @@ TEST(Artwork, EveryBitmapAtEverySizeFollowsTheLayoutsSizeRules) {
         const Picture& cursor = pics[46];
         EXPECT_EQ(cursor.w, cursor.h);
         EXPECT_TRUE(cursor.alpha && cursor.someClear && cursor.someOpaque);
+
+        // Every panel paints the XY pad's field on exactly the pixels the pad covers once the
+        // editor has truncated its position and size.
+        const int x0 = s.px(XY_PAD.x), y0 = s.px(XY_PAD.y);
+        const int x1 = x0 + s.px(XY_PAD.w) - 1, y1 = y0 + s.px(XY_PAD.h) - 1;
+        const uint32_t field = 0x05090a;
+        for (int k = 50; k <= 60; ++k) {
+            const fs::path panel = dir / (std::to_string(resourceId(k, size)) + ".png");
+            EXPECT_EQ(rgbAt(panel, x0, y1), field) << k;
+            EXPECT_EQ(rgbAt(panel, x1, y0 + 1), field) << k;
+            EXPECT_NE(rgbAt(panel, x0 - 1, y1), field) << k;
+            EXPECT_NE(rgbAt(panel, x1 + 1, y0 + 1), field) << k;
+            EXPECT_NE(rgbAt(panel, x0, y1 + 1), field) << k;
+        }
+        // The same for a menu's well, whose design position falls between pixels at 150 %.
+        const PxRect menu = menuRect(panelLayout(51).menus[0], s);
+        const fs::path filter = dir / (std::to_string(resourceId(51, size)) + ".png");
+        const uint32_t edge = 0x010202;
+        const int mid = menu.y + menu.h / 2;
+        EXPECT_EQ(rgbAt(filter, menu.x, mid), edge);
+        EXPECT_EQ(rgbAt(filter, menu.x + menu.w - 1, mid), edge);
+        EXPECT_NE(rgbAt(filter, menu.x - 1, mid), edge);
+        EXPECT_NE(rgbAt(filter, menu.x + menu.w, mid), edge);
     }
 
     // The build installed the same pictures and the manual into the bundle.
