@@ -21,10 +21,12 @@ using namespace art;
 
 namespace {
 
-// Stock font sizes proposed for the editor, in pixels: readouts of knobs use the small ones,
-// option menus the larger ones.
+// Stock font sizes proposed for the editor, in pixels (smaller 9, small 10, normal 11, big 13,
+// very big 16; the 200 % face 15): knob readouts use the small ones, option menus the larger
+// ones, the XY pad's readout and the modulation view smaller, normal and big.
 const double READOUT_PX[3] = {9, 13, 16};
 const double MENU_PX[3] = {10, 16, 15};
+const double VIEW_PX[3] = {9, 11, 13};
 
 class Preview {
 public:
@@ -222,7 +224,7 @@ void composeMain(Preview& p, Canvas& c, const Scale& s, const std::vector<int>& 
                padY + static_cast<int>(padH * (0.6 - 0.15 * b)) - cw / 2);
         if (b == 0)
             p.pixelText("X/Y - 30%,40%", {padX, padY, padW, static_cast<int>(10 * s.factor)},
-                        s.index == 0 ? 10 : s.index == 1 ? 11 : 13, palette::TURQUOISE, Align::Right);
+                        VIEW_PX[s.index], palette::TURQUOISE, Align::Right);
 
         const int originX = BLOCK_STRIDE * b;
         const MainLayout& row = blockRowLayout();
@@ -244,7 +246,6 @@ void composeMain(Preview& p, Canvas& c, const Scale& s, const std::vector<int>& 
                               {"2", "B2 X", "B3 Room Damp", "-20 %"},
                               {"3", "Mod Wheel", "Delay Feed", "50 %"},
                               {"4", "None", "None", "0 %"}};
-    const double modPx[3] = {10, 11, 13};
     for (int r = 0; r < 4; ++r) {
         int x0 = 0;
         for (int col = 0; col < 4; ++col) {
@@ -252,7 +253,7 @@ void composeMain(Preview& p, Canvas& c, const Scale& s, const std::vector<int>& 
             p.pixelText(rows[r][col],
                         {view.x + x0, view.y + static_cast<int>(r * rowH[s.index]), x1 - x0,
                          static_cast<int>(rowH[s.index])},
-                        modPx[s.index], r == 3 ? rgb(64, 64, 64) : rgb(255, 255, 255), Align::Centre);
+                        VIEW_PX[s.index], r == 3 ? rgb(64, 64, 64) : rgb(255, 255, 255), Align::Centre);
             x0 = x1;
         }
     }
