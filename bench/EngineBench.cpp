@@ -3,7 +3,7 @@
 #include <memory>
 #include <vector>
 
-#include "bench/BenchPlugin.h"
+#include "bench/BenchEngine.h"
 #include "bench/BenchSignals.h"
 #include "bench/BenchUtil.h"
 #include "effect/APlugin.h"
@@ -18,23 +18,7 @@ using namespace tarnwell::test::patch;
 
 constexpr int kBlock = 512;
 
-VstTimeInfo hostTime{};
-
-// A host that is playing at 120 bpm and answers nothing else.
-intptr_t playingHost(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
-    return opcode == HostRequest::GetTime ? reinterpret_cast<intptr_t>(&hostTime) : 0;
-}
-
-// An effect at its default values (all Blocks Off), its host playing at 120 bpm.
-std::unique_ptr<APlugin> makeEffect() {
-    hostTime.tempo = 120.0;
-    hostTime.sampleRate = 44100.0;
-    hostTime.flags = timeTempoValid | timeTransportPlaying;
-    auto fx = tarnwell::bench::sandboxedPlugin(&playingHost);
-    fx->setSampleRate(44100.0f);
-    fx->defaultProgram();
-    return fx;
-}
+using tarnwell::bench::makeEngine;
 
 void run(benchmark::State& state, APlugin& fx) {
     fx.resetEverything();
@@ -52,14 +36,14 @@ void run(benchmark::State& state, APlugin& fx) {
 }
 
 void BM_EngineAllOff(benchmark::State& state) {
-    auto fx = makeEffect();
+    auto fx = makeEngine();
     run(state, *fx);
 }
 BENCHMARK(BM_EngineAllOff);
 
 // Argument 0: Block type 0..6 (Off, Filter, Comb, Shaper, Room, Gater, Grain); argument 1: path.
 void BM_EngineBlocks(benchmark::State& state) {
-    auto fx = makeEffect();
+    auto fx = makeEngine();
     const int type = static_cast<int>(state.range(0));
     setBlocks(*fx, static_cast<int>(state.range(1)), {type, type, type});
     setFeedbackDelay(*fx);
@@ -69,7 +53,7 @@ BENCHMARK(BM_EngineBlocks)->ArgsProduct({{0, 1, 2, 3, 4, 5, 6}, {0, 1, 2, 3, 4, 
 
 // A typical sound: a swept Filter into a Comb, the third Block and the Delay off, the pads at rest.
 void BM_EngineTypical(benchmark::State& state) {
-    auto fx = makeEffect();
+    auto fx = makeEngine();
     setBlocks(*fx, 3, {1, 2, 0});
     fx->setParameter(FILTER_MODE_TAG[0], choice(7, 40.0f));  // "LP2 12dB"
     setSlot(*fx, 0, 27, 5, 0.5f);                               // follower -> Block 1 Filter Freq
@@ -78,11 +62,8 @@ void BM_EngineTypical(benchmark::State& state) {
 BENCHMARK(BM_EngineTypical);
 
 void BM_EngineHeaviest(benchmark::State& state) {
-    auto fx = makeEffect();
-    setBlocks(*fx, 5, {6, 6, 6});
-    setFeedbackDelay(*fx);
-    setFourSlots(*fx);
-    for (int b = 0; b < BLOCK_COUNT; ++b) setXYReplay(*fx, b);
+    auto fx = makeEngine();
+    tarnwell::bench::setHeaviestPatch(*fx);
     run(state, *fx);
 }
 BENCHMARK(BM_EngineHeaviest);
