@@ -53,14 +53,4 @@ void BM_ShaperSilenceAfterBurst(benchmark::State& state) {
 }
 BENCHMARK(BM_ShaperSilenceAfterBurst)->DenseRange(0, TShaper::MODE_COUNT - 1);
 
-// One of the 45 transforms the wave-table build runs at start-up.
-void BM_ShaperTransform4096(benchmark::State& state) {
-    auto shaper = std::make_unique<TShaper>();
-    for (auto _ : state) {
-        shaper->ifft(TShaper::FFT_SIZE);
-        benchmark::DoNotOptimize(shaper->reOut);
-    }
-}
-BENCHMARK(BM_ShaperTransform4096);
-
 }  // namespace

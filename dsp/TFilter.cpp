@@ -2,26 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <mutex>
-#include <numbers>
+#include <iterator>
 
 #include "dsp/ControlMath.h"
 
 using controlmath::clamp01;
 using controlmath::clampTo;
-
-float FilterFreqPow2[FILTER_TABLE_SIZE];
-float FilterSine[FILTER_TABLE_SIZE];
-float Filter2Sine[FILTER_TABLE_SIZE];
-float Filter2Cos[FILTER_TABLE_SIZE];
-float Filter_12LO_2[FILTER_TABLE_SIZE];
-float Filter_12HI_2[FILTER_TABLE_SIZE];
-float FilterMFF[FILTER_TABLE_SIZE];
-float FilterMFQ[FILTER_TABLE_SIZE];
-float FilterMFP[FILTER_TABLE_SIZE];
-float FilterZTan[FILTER_TABLE_SIZE];
-float FilterVoxC[FILTER_TABLE_SIZE];
-float FilterVoxD[FILTER_TABLE_SIZE];
 
 namespace {
 
@@ -52,35 +38,6 @@ constexpr std::int32_t NEXT_POSITION[3] = {1, 2, 0};
 constexpr std::int32_t NEWEST_SLOT[3] = {2, 1, 0};
 constexpr std::int32_t PREVIOUS_SLOT[3] = {0, 2, 1};
 constexpr std::int32_t OLDEST_SLOT[3] = {1, 0, 2};
-
-std::once_flag tablesFilled;
-
-void fillTables() {
-    constexpr float pi = std::numbers::pi_v<float>;
-    for (int i = 0; i < FILTER_TABLE_SIZE; ++i) {
-        const float x = static_cast<float>(i) * 3.814697265625e-6f;  // i * 2^-18
-        const float s1 = std::sin(pi * x);
-        const float c1 = std::cos(pi * x);
-        const float s2 = std::sin(2.0f * pi * x);
-        const float c2 = std::cos(2.0f * pi * x);
-        const float t = 2.0f * x;
-        const float q = 1.0f - t;
-        const float p = t * q + t;
-        FilterFreqPow2[i] = 20.0f * static_cast<float>(std::exp2(10.0 * static_cast<double>(x)));
-        FilterSine[i] = 2.0f * s1 + kGuard;
-        Filter2Sine[i] = s2;
-        Filter2Cos[i] = c2;
-        Filter_12LO_2[i] = c1 / (s1 + 0.0015f);
-        Filter_12HI_2[i] = s1 / (c1 + 0.0015f);
-        FilterMFF[i] = 2.0f * p - 1.0f + kGuard;
-        FilterMFQ[i] = 1.0f + 0.5f * q * ((1.0f - q) + 5.6f * q * q);
-        FilterMFP[i] = p + kGuard;
-        FilterZTan[i] = static_cast<float>(std::tan(std::numbers::pi * static_cast<double>(x)));
-        FilterVoxC[i] = 1.0f / (s1 / c1 + 0.001f);
-        FilterVoxD[i] =
-            static_cast<float>(2.0 * std::cos(static_cast<double>(x) * 6.2831854820251465));
-    }
-}
 
 // --- coefficient helpers (update only) ---
 
@@ -288,10 +245,7 @@ void TFilterChannel::clearStates() {
     for (auto& slot : formantOut) std::fill(std::begin(slot), std::end(slot), 0.0f);
 }
 
-void TFilter::setGlobalArrays() { std::call_once(tablesFilled, fillTables); }
-
 void TFilter::init(float sampleRate) {
-    setGlobalArrays();  // a filter used on its own must not read unfilled tables
     rate = std::max(1.0f, 2.0f * sampleRate);
     invRate = 1.0f / rate;
     minNorm = 10.0f * invRate;

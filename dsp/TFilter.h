@@ -11,20 +11,21 @@
 
 #include "dsp/ControlMath.h"
 
-// Process-wide cutoff tables, filled by TFilter::setGlobalArrays and read only by update().
-inline constexpr int FILTER_TABLE_SIZE = 262144;
-extern float FilterFreqPow2[FILTER_TABLE_SIZE];  // 20 * 2^(10x) Hz, indexed by a knob position
-extern float FilterSine[FILTER_TABLE_SIZE];      // the rest are indexed by cutoff / internal rate
-extern float Filter2Sine[FILTER_TABLE_SIZE];
-extern float Filter2Cos[FILTER_TABLE_SIZE];
-extern float Filter_12LO_2[FILTER_TABLE_SIZE];
-extern float Filter_12HI_2[FILTER_TABLE_SIZE];
-extern float FilterMFF[FILTER_TABLE_SIZE];
-extern float FilterMFQ[FILTER_TABLE_SIZE];
-extern float FilterMFP[FILTER_TABLE_SIZE];
-extern float FilterZTan[FILTER_TABLE_SIZE];
-extern float FilterVoxC[FILTER_TABLE_SIZE];
-extern float FilterVoxD[FILTER_TABLE_SIZE];
+#include "dsp/DspTables.h"
+
+// The cutoff tables, built with the program, read only by update().
+inline constexpr const auto& FilterFreqPow2 = FILTER_TABLES.freqPow2;
+inline constexpr const auto& FilterSine = FILTER_TABLES.sine;
+inline constexpr const auto& Filter2Sine = FILTER_TABLES.twoSine;
+inline constexpr const auto& Filter2Cos = FILTER_TABLES.twoCos;
+inline constexpr const auto& Filter_12LO_2 = FILTER_TABLES.lowPass12;
+inline constexpr const auto& Filter_12HI_2 = FILTER_TABLES.highPass12;
+inline constexpr const auto& FilterMFF = FILTER_TABLES.mff;
+inline constexpr const auto& FilterMFQ = FILTER_TABLES.mfq;
+inline constexpr const auto& FilterMFP = FILTER_TABLES.mfp;
+inline constexpr const auto& FilterZTan = FILTER_TABLES.zTan;
+inline constexpr const auto& FilterVoxC = FILTER_TABLES.voxC;
+inline constexpr const auto& FilterVoxD = FILTER_TABLES.voxD;
 
 // Coefficients and states of one channel (left or right).
 struct TFilterChannel {
@@ -68,9 +69,6 @@ public:
         Formant1, Formant2, LowShelf, HighShelf, PeakShelf
     };
 
-    // Fills the twelve tables; the work happens once per process, later calls return at once,
-    // so a new instance never rewrites a table another instance's render thread is reading.
-    static void setGlobalArrays();
     // Table index of a value in 0..1 (clamped; NaN reads entry 0); 1 reads the last entry.
     static int tableIndex(float value) { return static_cast<int>(controlmath::clamp01(value) * 262143.984375f); }
 

@@ -8,19 +8,16 @@
 #include <cstdint>
 #include <limits>
 
+#include "dsp/DspTables.h"
 #include "dsp/TFilter.h"
 
-// Four waves (sine, triangle, square, saw) at sixteen band-limit levels, one cycle each.
-inline constexpr int WAVE_COUNT = 4;
-inline constexpr int WAVE_LEVELS = 16;
-inline constexpr int WAVE_LENGTH = 65536;
-extern float Waves[WAVE_COUNT][WAVE_LEVELS][WAVE_LENGTH];
+// The band-limited waves, built with the program.
+inline constexpr const auto& Waves = WAVE_TABLES.waves;
 
 class TShaper {
 public:
     enum Mode : std::int32_t { RingMod, FreqMod, PhaseMod, AmpMod, SymMod, LowFi };
     static constexpr int MODE_COUNT = 6;
-    static constexpr int FFT_SIZE = 4096;
 
     TShaper();  // as init(44100)
 
@@ -40,15 +37,9 @@ public:
     void process(float La, float Ra, float Lb, float Rb, float& oLa, float& oRa, float& oLb,
                  float& oRb);
 
-    // Builds Waves once per process (using this shaper's scratch) and writes its band edges.
+    // Writes this shaper's band edges, the frequencies where its oscillator moves to the next
+    // wave level.
     void setTables();
-    // Radix-2 transform of (reIn, imIn) into (reOut, imOut) with kernel e^(i*angle*k*m/n);
-    // other sizes are copied unchanged.
-    void fourierTransform(double angle, int n);
-    static int numberOfBitsNeeded(int n);
-    static int reverseBits(int index, int bits);
-    // fourierTransform(-2*pi, n) scaled by 1/n.
-    void ifft(int n);
 
     std::int32_t type = RingMod;
     std::int32_t level = 0;
@@ -75,11 +66,6 @@ public:
     TFilter filter;
     float heldLa = 0.0f, heldLb = 0.0f, heldRa = 0.0f, heldRb = 0.0f;
     float quantLevels = 1.0f;
-    float period[FFT_SIZE] = {};
-    float reIn[FFT_SIZE] = {};
-    float reOut[FFT_SIZE] = {};
-    float imIn[FFT_SIZE] = {};
-    float imOut[FFT_SIZE] = {};
 
 private:
     // setDistort's last exponential arguments and results; NaN arguments always recompute.
@@ -89,8 +75,6 @@ private:
     };
     Memo memo;
 
-    void writeBandEdges();
-    void buildWaves();
     float lookup(float p) const;
     void setSym(float s);
 };

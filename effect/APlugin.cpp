@@ -123,9 +123,6 @@ void APlugin::init() {
     storedRate = 44198.0f;
     setSampleRate(44199.0f);  // always differs from storedRate, so every module is built once
     displayRefreshPending = 0;
-    // Process-wide filter and shaper tables.
-    TFilter::setGlobalArrays();
-    shaper[0].setTables();
     pendingMidiCount = 0;
     for (TGrain& slot : grain) slot.init(44100.0f);
     initModDestinationTables();
