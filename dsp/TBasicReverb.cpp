@@ -41,8 +41,6 @@ constexpr auto kCombTuningF = [] {
 
 // ---- TComb ----
 
-TComb::TComb() : ring(std::make_unique<float[]>(static_cast<std::size_t>(kRingFrames) * kCombs)) {}
-
 void TComb::setRawLengths(const int (&lengths)[kCombs]) {
     // Unsigned arithmetic wraps a length past the ring back into it, as the masked read expects.
     for (int c = 0; c < kCombs; ++c) offset[c] = kRingFrames - static_cast<std::uint32_t>(lengths[c]);
@@ -147,8 +145,7 @@ bool TComb::hasSubnormalState() const {
 
 // ---- TBasicReverb ----
 
-TBasicReverb::TBasicReverb()
-    : preDelayL(std::make_unique<float[]>(kPreDelayFrames)), preDelayR(std::make_unique<float[]>(kPreDelayFrames)) {
+TBasicReverb::TBasicReverb() {
     comb.setHighPass(0.0f);
     create();
 }
@@ -161,8 +158,6 @@ void TBasicReverb::create() {
     init();
     preDelayPosition = 0;
     std::fill(std::begin(tapOffset), std::end(tapOffset), 0);
-    std::fill_n(preDelayL.get(), kPreDelayFrames, 0.0f);
-    std::fill_n(preDelayR.get(), kPreDelayFrames, 0.0f);
 }
 
 void TBasicReverb::init() {
@@ -198,15 +193,17 @@ void TBasicReverb::setSampleRate(float sr) {
 }
 
 void TBasicReverb::mute() {
-    comb.clearRing();
     comb.clearLowPass();
     for (Allpass& slot : allpass) {
         std::fill(slot.buffer1.begin(), slot.buffer1.end(), 0.0f);
         std::fill(slot.buffer2.begin(), slot.buffer2.end(), 0.0f);
     }
     preDelayPosition = 0;
+    if (!written) return;
+    comb.clearRing();
     std::fill_n(preDelayL.get(), kPreDelayFrames, 0.0f);
     std::fill_n(preDelayR.get(), kPreDelayFrames, 0.0f);
+    written = false;
 }
 
 void TBasicReverb::setRoomSize(float r) {
@@ -290,7 +287,8 @@ void TBasicReverb::process(float inL, float inR, float& out1, float& out2, float
     const std::uint32_t p = preDelayPosition = (preDelayPosition + 1) & kPreDelayMask;
     preDelayL[p] = inL;
     preDelayR[p] = inR;
-    auto tap = [p, this](const std::unique_ptr<float[]>& ring, int i) {
+    written = true;
+    auto tap = [p, this](const SilentBuffer<float>& ring, int i) {
         return ring[(p + static_cast<std::uint32_t>(tapOffset[i])) & kPreDelayMask];
     };
     const float tap0 = tap(preDelayL, 0);

@@ -9,6 +9,8 @@
 #include <memory>
 #include <vector>
 
+#include "dsp/SilentBuffer.h"
+
 // The comb bank: ten 4-wide comb vectors (one lane per reverb output) over one interleaved ring
 // that holds the current value of all 40 combs per frame. Comb j of lane k sits at j * 4 + k.
 class TComb {
@@ -18,7 +20,7 @@ public:
     static constexpr std::uint32_t kRingFrames = 16384;
     static constexpr int kMaxLength = static_cast<int>(kRingFrames) - 1;
 
-    TComb();
+    TComb() = default;
     TComb(const TComb&) = delete;
     TComb& operator=(const TComb&) = delete;
 
@@ -50,7 +52,7 @@ private:
     float b0[kLanes] = {1.0f, 1.0f, 1.0f, 1.0f};
     float a1[kLanes] = {1.0f, 1.0f, 1.0f, 1.0f};
     float b1[kLanes] = {};
-    std::unique_ptr<float[]> ring;  // kRingFrames x kCombs
+    SilentBuffer<float> ring{static_cast<std::size_t>(kRingFrames) * kCombs};  // kRingFrames x kCombs
 };
 
 class TBasicReverb {
@@ -104,8 +106,9 @@ private:
     float room = 0.0f;
     float damping = 0.0f;
     float sampleRate = 44100.0f;
-    std::unique_ptr<float[]> preDelayL;
-    std::unique_ptr<float[]> preDelayR;
+    SilentBuffer<float> preDelayL{kPreDelayFrames};
+    SilentBuffer<float> preDelayR{kPreDelayFrames};
+    bool written = false;  // whether process ran since the last mute: a silent room needs no clearing
     float factorA[10] = {};
     float factorB[10] = {};
     TComb comb;

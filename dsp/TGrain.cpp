@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-// make_unique zeroes the recording once; init leaves it, since a grain only ever reads frames it
-// has just recorded, and clearing 48 slots' recordings would cost milliseconds on every reset.
-TGrain::TGrain() : frames(std::make_unique<float[]>(2 * kCapacity)) { init(44100.0f); }
+// The recording starts silent and init leaves it, since a grain only ever reads frames it has
+// just recorded, and clearing 48 slots' recordings would cost milliseconds on every reset.
+TGrain::TGrain() { init(44100.0f); }
 
 void TGrain::init(float rate) {
     sampleRate = rate;

@@ -3,11 +3,13 @@
 // One grain voice: when triggered it records a stretch of the stereo input, then plays it for a
 // given duration under a triangular envelope, once at a variable speed with a loop mode (the
 // pitched output) and once straight through (the plain output). The recording buffer is
-// allocated once, at construction.
+// allocated once, at construction, from pages that start silent.
 
 #include <algorithm>
 #include <cmath>
 #include <memory>
+
+#include "dsp/SilentBuffer.h"
 
 class TGrain {
 public:
@@ -43,7 +45,7 @@ private:
 
     // Frame i of the recording is L at 2i and R at 2i + 1: a read of one frame touches one cache
     // line, not one in each of two buffers half a megabyte apart.
-    std::unique_ptr<float[]> frames;
+    SilentBuffer<float> frames{2 * kCapacity};
     int capacity = kCapacity;
     int state = kIdle;
     int writeIndex = 0;

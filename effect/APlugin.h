@@ -5,6 +5,7 @@
 // editor. This header is laid out by concern; each section holds one concern's operations and
 // state, in the order the constructor builds them.
 
+#include "dsp/SilentBuffer.h"
 #include "dsp/TBasicReverb.h"
 #include "dsp/TCombFilter.h"
 #include "dsp/TDelay.h"
@@ -435,9 +436,21 @@ public:
         }
     };
     XYState xy[BLOCK_COUNT];
-    // Recording buffers, one slot per millisecond and Block.
-    std::atomic<float> xyRecordX[BLOCK_COUNT][XY_RECORD_SLOTS];
-    std::atomic<float> xyRecordY[BLOCK_COUNT][XY_RECORD_SLOTS];
+    // Recording buffers, one slot per millisecond and Block; slot i of Block b is
+    // xyRecordX[b][i], an atomic reference (the editor thread records, the render thread
+    // replays). Their pages start silent, so a pad never recorded costs no memory.
+    class XYRecording {
+    public:
+        struct Row {
+            float* slots;
+            std::atomic_ref<float> operator[](int i) const { return std::atomic_ref<float>(slots[i]); }
+        };
+        Row operator[](int b) const { return Row{buffer.get() + static_cast<std::size_t>(b) * XY_RECORD_SLOTS}; }
+
+    private:
+        SilentBuffer<float> buffer{static_cast<std::size_t>(BLOCK_COUNT) * XY_RECORD_SLOTS};
+    };
+    XYRecording xyRecordX, xyRecordY;
 
     // Render thread, once per frame and Block: updateTriggers for the three Blocks, then
     // updateXYStuff for the three.
