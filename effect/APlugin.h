@@ -24,6 +24,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <string>
 
 // The effect's one program: its values and its name. The chunk is this record byte for byte.
 struct APluginProgram {
@@ -145,6 +146,33 @@ public:
     unsigned char countsForEditChanged[PARAMETER_COUNT] = {};
     int32_t paramModDestination[PARAMETER_COUNT] = {};  // modulation destination, -1 for none
     Relaxed<unsigned char> editChanged;                 // the sound differs from the program as applied
+
+    // ===================================================================== value text and type-in
+    // Main thread (editor, host queries); they read the live values and the option tables.
+    static constexpr int VALUE_TEXT_MAX_LENGTH = 20;
+    // The value text with its unit ("640hz", "-6dB", "Peak Shelf"); at most 20 characters and
+    // the terminator. Index 0 and 792..1023 give ""; an index outside 0..1023 leaves text as it is.
+    void getParameterDisplay(int index, char* text) override;
+    void getParameterLabel(int index, char* text) override;  // " ": the unit is in the value text
+    std::string valueText(int index) const;
+    // f = min(2^(value * octaves) * lowest * factor, 20480): "9.50hz", "640hz", "1.2Khz".
+    std::string getFilterFrequencyText(float value, float lowest, float octaves, bool whole, float factor) const;
+    // A grain length under Block b's grain mode: "1ms".."256ms" free, a note length synced.
+    std::string getGrainLen(int block, float value) const;
+    // 2^(octaves * v) * 55 / divisor of parameter index's value v; "Off" at 0 when offAtZero.
+    std::string ToFreqStr(int index, float divisor, float octaves, bool offAtZero) const;
+
+    // Type-in: a number in the unit the user sees ("1200" Hz, "-6" dB, "50" %), for a choice its
+    // option number or name. Text that does not read as one changes nothing. These set the value
+    // through setParameter alone: the host records no automation from here.
+    // The typed text's value for index; false when index takes no typed value or text is refused.
+    bool string2parameter(int index, char* text) override;
+    void setNumValue(int index);                           // asks with inputBox, then sets
+    void getLimitedValue(int index, float scale, int count);  // the same for a choice
+    void setModValue(int slot);                            // asks for a modulation slot's amount
+    // One step up (delta >= 0) or down: a choice by one option, a switch on or off, anything
+    // else by 0.01 * delta.
+    void changeDelta(int index, float delta);
 
     // ===================================================================== programs and presets
     // Applies the program record (only program 0 exists); ignored while the editor is opening.

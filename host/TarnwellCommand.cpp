@@ -61,7 +61,7 @@ std::string parameterLine(std::uint32_t id, const std::string& name, float value
 }
 
 std::string parameterLine(std::uint32_t id, const std::string& name, float value, const std::string& text) {
-    return parameterLine(id, name, value) + "  " + text;
+    return text.empty() ? parameterLine(id, name, value) : parameterLine(id, name, value) + "  " + text;
 }
 
 std::unique_ptr<ComponentHost> openInitialized(const HostEnvironment& env, double rate, std::uint32_t inputs,

@@ -54,7 +54,8 @@ std::string folderOf(const std::string& path) {
 
 std::string patterns(const ChooserRequest& request) {
     std::string text;
-    for (const std::string& extension : request.extensions) text += (text.empty() ? "*." : ", *.") + extension;
+    for (const std::string& extension : request.extensions)
+        text += (text.empty() ? "*." : ", *.") + extension;
     return text;
 }
 
@@ -70,7 +71,9 @@ std::string cutAtCharacter(const std::string& text, std::size_t maxBytes) {
 
 // ------------------------------------------------------------------ terminal
 
-bool TerminalDialogs::available() { return isatty(STDIN_FILENO) == 1 && isatty(STDOUT_FILENO) == 1; }
+bool TerminalDialogs::available() {
+    return isatty(STDIN_FILENO) == 1 && isatty(STDOUT_FILENO) == 1;
+}
 
 void TerminalDialogs::write(const std::string& text) const {
     std::size_t done = 0;
@@ -178,7 +181,8 @@ DialogReply TerminalDialogs::choose(const ChooserRequest& request, std::string& 
 
 DialogReply NoDialogs::message(const std::string& title, const std::string& text, bool withCancel) {
     if (withCancel) {
-        std::fprintf(stderr, "%s: %s\n(no dialog can be shown: answered Cancel)\n", title.c_str(), text.c_str());
+        std::fprintf(stderr, "%s: %s\n(no dialog can be shown: answered Cancel)\n", title.c_str(),
+                     text.c_str());
         return DialogReply::Cancel;
     }
     std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
@@ -186,7 +190,8 @@ DialogReply NoDialogs::message(const std::string& title, const std::string& text
 }
 
 DialogReply NoDialogs::input(const std::string& title, const std::string& prompt, std::string&) {
-    std::fprintf(stderr, "%s: %s\n(no dialog can be shown: answered Cancel)\n", title.c_str(), prompt.c_str());
+    std::fprintf(stderr, "%s: %s\n(no dialog can be shown: answered Cancel)\n", title.c_str(),
+                 prompt.c_str());
     return DialogReply::Cancel;
 }
 

@@ -24,7 +24,8 @@ std::string onPath(const std::string& name) {
     while (std::getline(list, folder, ':')) {
         const std::string candidate = (folder.empty() ? std::string(".") : folder) + "/" + name;
         struct stat info {};
-        if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(candidate.c_str(), X_OK) == 0)
+        if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+            access(candidate.c_str(), X_OK) == 0)
             return candidate;
     }
     return "";
@@ -103,13 +104,20 @@ std::vector<std::string> DesktopChooser::arguments(const std::string& tool, cons
     if (tool == "kdialog") {
         args.push_back("--title=" + request.title);
         switch (request.kind) {
-            case ChooserKind::OpenFile: args.push_back("--getopenfilename"); break;
-            case ChooserKind::SaveFile: args.push_back("--getsavefilename"); break;
-            case ChooserKind::Folder: args.push_back("--getexistingdirectory"); break;
+            case ChooserKind::OpenFile:
+                args.push_back("--getopenfilename");
+                break;
+            case ChooserKind::SaveFile:
+                args.push_back("--getsavefilename");
+                break;
+            case ChooserKind::Folder:
+                args.push_back("--getexistingdirectory");
+                break;
         }
         args.push_back(positional(start));
         std::string filter;
-        for (const std::string& extension : request.extensions) filter += (filter.empty() ? "*." : " *.") + extension;
+        for (const std::string& extension : request.extensions)
+            filter += (filter.empty() ? "*." : " *.") + extension;
         if (request.kind != ChooserKind::Folder && !filter.empty()) args.push_back(filter);
         return args;
     }

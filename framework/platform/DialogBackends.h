@@ -71,7 +71,7 @@ public:
 
 private:
     void write(const std::string& text) const;
-    bool readLine(std::string& line) const;  // false at end of input
+    bool readLine(std::string& line) const;      // false at end of input
     int yes(const std::string& question) const;  // 1 yes, 0 no, -1 end of input
     int in, out;
 };
@@ -85,7 +85,9 @@ public:
     // The arguments (after the program name) for request, for the program named by tool.
     static std::vector<std::string> arguments(const std::string& tool, const ChooserRequest& request);
 
-    DialogReply message(const std::string&, const std::string&, bool) override { return DialogReply::NotServed; }
+    DialogReply message(const std::string&, const std::string&, bool) override {
+        return DialogReply::NotServed;
+    }
     DialogReply input(const std::string&, const std::string&, std::string&) override {
         return DialogReply::NotServed;
     }

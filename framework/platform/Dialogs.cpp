@@ -31,7 +31,8 @@ DialogBackend* environmentScript() {
         scripted->echo = true;
         std::string error;
         if (scripted->load(file, error)) return scripted;
-        std::fprintf(stderr, "tarnwell: dialog script %s: %s; every dialog answers Cancel\n", file, error.c_str());
+        std::fprintf(stderr, "tarnwell: dialog script %s: %s; every dialog answers Cancel\n", file,
+                     error.c_str());
         return std::make_unique<NoDialogs>();
     }();
     return script.get();
@@ -85,13 +86,15 @@ void copyAnswer(const std::string& answer, char* text) {
 // A chosen path that does not fit a path buffer is no file: cutting it would name another one.
 bool fitsPathBuffer(const std::string& path) {
     if (path.size() <= ANSWER_MAX) return true;
-    const std::string text = "The chosen path is too long (" + std::to_string(path.size()) + " bytes, at most " +
-                             std::to_string(ANSWER_MAX) + "):\n" + path;
+    const std::string text = "The chosen path is too long (" + std::to_string(path.size()) +
+                             " bytes, at most " + std::to_string(ANSWER_MAX) + "):\n" + path;
     runMessageWindow(APP_TITLE, text.c_str());
     return false;
 }
 
-std::string str(const char* text) { return text != nullptr ? text : ""; }
+std::string str(const char* text) {
+    return text != nullptr ? text : "";
+}
 
 ChooserRequest chooserRequest(ChooserKind kind, const char* title, const char* folder) {
     ChooserRequest request;
@@ -142,9 +145,13 @@ std::string forcedExtension(const char* defaultName) {
 
 }  // namespace
 
-DialogBackend* setWindowDialogBackend(DialogBackend* backend) { return windowBackend.exchange(backend); }
+DialogBackend* setWindowDialogBackend(DialogBackend* backend) {
+    return windowBackend.exchange(backend);
+}
 
-DialogBackend* setScriptedDialogBackend(DialogBackend* backend) { return scriptedBackend.exchange(backend); }
+DialogBackend* setScriptedDialogBackend(DialogBackend* backend) {
+    return scriptedBackend.exchange(backend);
+}
 
 DialogBackend& dialogs() {
     static DialogChain chain;
@@ -166,9 +173,13 @@ void runMessageWindowCancel(const char* title, const char* text, int* result) {
     if (result != nullptr) *result = reply == DialogReply::Ok ? 1 : 2;
 }
 
-void runMessageWindow(const char* title, const char* text) { dialogs().message(str(title), str(text), false); }
+void runMessageWindow(const char* title, const char* text) {
+    dialogs().message(str(title), str(text), false);
+}
 
-void inputBox(const char* prompt, const char* title, char* text) { runInputWindow(title, prompt, text); }
+void inputBox(const char* prompt, const char* title, char* text) {
+    runInputWindow(title, prompt, text);
+}
 
 int messageBoxCancel(const char* text, int) {
     int result = 2;
@@ -182,9 +193,13 @@ int messageBox(const char* text, int type) {
     return 0;
 }
 
-void outInt(int value) { runMessageWindow(APP_TITLE, std::to_string(value).c_str()); }
+void outInt(int value) {
+    runMessageWindow(APP_TITLE, std::to_string(value).c_str());
+}
 
-void outFloat(float value) { outInt(static_cast<int>(value * 10000.0f)); }
+void outFloat(float value) {
+    outInt(static_cast<int>(value * 10000.0f));
+}
 
 void fileSelectLoadDir(const char* title, const char* folder, const char*, char* filter, const char*,
                        char* outFolder, char* outPath) {
@@ -194,8 +209,8 @@ void fileSelectLoadDir(const char* title, const char* folder, const char*, char*
     if (!path.empty()) deliver(path, outPath, outFolder, true);
 }
 
-void fileSelectSaveDir(const char* title, const char* folder, const char*, const char* defaultName, char* outFolder,
-                       char* outPath) {
+void fileSelectSaveDir(const char* title, const char* folder, const char*, const char* defaultName,
+                       char* outFolder, char* outPath) {
     ChooserRequest request = chooserRequest(ChooserKind::SaveFile, title, folder);
     request.defaultName = str(defaultName);
     const std::string extension = forcedExtension(defaultName);

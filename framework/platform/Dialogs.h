@@ -88,8 +88,8 @@ void outFloat(float value);                        // value * 10000, truncated
 // Open-file chooser. filter lists patterns ("*.ecs", or several joined by ';'). On one chosen
 // file: outPath = its path, outFolder = its folder ending in '/'. Otherwise nothing is written.
 // button and extra are not looked at.
-void fileSelectLoadDir(const char* title, const char* folder, const char* button, char* filter, const char* extra,
-                       char* outFolder, char* outPath);
+void fileSelectLoadDir(const char* title, const char* folder, const char* button, char* filter,
+                       const char* extra, char* outFolder, char* outPath);
 // Save-file chooser. A default name with a 4-character extension (".ecs") forces it on the
 // chosen name, in place of the name's first extension. On one chosen file: outPath = its path,
 // outFolder = its folder without a trailing '/'. Otherwise nothing is written.

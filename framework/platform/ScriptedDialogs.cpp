@@ -5,14 +5,20 @@
 
 namespace {
 
-const char* replyText(DialogReply reply) { return reply == DialogReply::Ok ? "OK" : "Cancel"; }
+const char* replyText(DialogReply reply) {
+    return reply == DialogReply::Ok ? "OK" : "Cancel";
+}
 
 const char* kindText(ScriptedDialogs::Answer::Kind kind) {
     switch (kind) {
-        case ScriptedDialogs::Answer::Ok: return "ok";
-        case ScriptedDialogs::Answer::Cancel: return "cancel";
-        case ScriptedDialogs::Answer::Text: return "text";
-        case ScriptedDialogs::Answer::File: return "file";
+        case ScriptedDialogs::Answer::Ok:
+            return "ok";
+        case ScriptedDialogs::Answer::Cancel:
+            return "cancel";
+        case ScriptedDialogs::Answer::Text:
+            return "text";
+        case ScriptedDialogs::Answer::File:
+            return "file";
     }
     return "?";
 }
@@ -60,7 +66,8 @@ bool ScriptedDialogs::load(const std::string& path, std::string& error) {
     return true;
 }
 
-bool ScriptedDialogs::next(const Asked& question, std::initializer_list<Answer::Kind> wanted, Answer& answer) {
+bool ScriptedDialogs::next(const Asked& question, std::initializer_list<Answer::Kind> wanted,
+                           Answer& answer) {
     if (answers.empty()) {
         std::fprintf(stderr, "tarnwell: no scripted answer left for the dialog \"%s\"; answered Cancel\n",
                      question.title.c_str());
@@ -71,7 +78,8 @@ bool ScriptedDialogs::next(const Asked& question, std::initializer_list<Answer::
     for (Answer::Kind kind : wanted) {
         if (answer.kind == kind) return true;
     }
-    std::fprintf(stderr, "tarnwell: the scripted answer \"%s\" does not fit the dialog \"%s\"; answered Cancel\n",
+    std::fprintf(stderr,
+                 "tarnwell: the scripted answer \"%s\" does not fit the dialog \"%s\"; answered Cancel\n",
                  kindText(answer.kind), question.title.c_str());
     return false;
 }

@@ -14,6 +14,7 @@
 #include "framework/effectbase/VstRecords.h"
 #include "host/AudioFile.h"
 #include "host/AudioUnitComponent.h"
+#include "host/CommandLine.h"
 #include "host/DemoMaterial.h"
 #include "host/Renderer.h"
 #include "host/TarnwellCommand.h"
@@ -51,6 +52,11 @@ public:
     DirectEffect& operator=(const DirectEffect&) = delete;
 
     void setParameter(std::uint32_t id, float value) { effect->setParameter(static_cast<int>(id), value); }
+    std::string valueText(std::uint32_t id) {
+        char text[64] = {};
+        effect->getParameterDisplay(static_cast<int>(id), text);
+        return text;
+    }
 
     // One render: the adapter hands over the MIDI of the block (offsets into it), then processes a
     // copy of the input.
@@ -240,6 +246,52 @@ TEST_F(LoadedComponent, ASavedStateFileRestoresEveryValue) {
     char line[64];
     std::snprintf(line, sizeof line, "   7  Block 1 Filter Q                %.6f", static_cast<double>(expected[7]));
     EXPECT_NE(shown.find(line), std::string::npos) << shown;
+}
+
+// What params lists beside each value is the effect's own value text; typed text reaches the
+// effect as its type-in reads it, leaves nothing changed by the reading itself, and text the
+// type-in refuses stops the command.
+TEST_F(LoadedComponent, ValueTextsAndTypedValues) {
+    std::string params;
+    ASSERT_EQ(run({"params"}, &params), 0);
+    DirectEffect direct(DEFAULT_BLOCK_FRAMES);
+    std::istringstream lines(params);
+    int withText = 0;
+    for (std::string line; std::getline(lines, line);) {
+        const std::string text = direct.valueText(static_cast<std::uint32_t>(std::stoul(line)));
+        if (text.empty()) {
+            EXPECT_NE(line.back(), ' ') << line;  // the value ends the line
+            continue;
+        }
+        EXPECT_EQ(line.substr(line.size() - text.size() - 2), "  " + text) << line;
+        ++withText;
+    }
+    EXPECT_EQ(withText, 356 - 9);  // the XY record modes and path lengths have none
+
+    const auto component = open();
+    component->initialize(RATE, 2, 256);
+    const float before = component->parameter(6);
+    EXPECT_NEAR(component->valueFromText(6, "1000").value_or(-1.0f), std::log2(50.0f) / 10.0f, 1e-5f);
+    EXPECT_EQ(component->parameter(6), before);
+    EXPECT_EQ(component->valueFromText(6, "loud"), std::nullopt);
+    EXPECT_EQ(component->valueFromText(110, "100"), std::nullopt);  // Delay Left takes no typed value
+
+    const std::string file = folder.path("typed.aupreset");
+    ASSERT_EQ(run({"state", "save", file, "--type", "Block 1 Filter Freq=1000", "--type", "block 2 type=comb", "--type",
+                   "3=Parallel > Delay", "--type", "Block 1 Volume=-6"}),
+              0);
+    const std::vector<float> values = summaryOf(file).programs.at(0).values;
+    EXPECT_NEAR(values[6], std::log2(50.0f) / 10.0f, 1e-5f);
+    EXPECT_EQ(values[BLOCK_2_TYPE], 2.0f / 6.99f);
+    EXPECT_EQ(values[3], 5.0f / 5.99f);
+    EXPECT_NEAR(values[30], 0.68f, 1e-6f);
+
+    std::ostringstream out, err;
+    EXPECT_EQ(runTarnwell({"state", "save", file, "--type", "Block 1 Filter Freq=loud"}, out, err,
+                          HostEnvironment{&open, false}),
+              1);
+    EXPECT_EQ(err.str(), "tarnwell: --type Block 1 Filter Freq=loud: parameter 6 (Block 1 Filter Freq) does not take "
+                         "\"loud\"; it reads \"" + direct.valueText(6) + "\" now\n");
 }
 
 // Every preset of the bank, by number or by name, reaches the effect exactly as the bank holds

@@ -82,7 +82,8 @@ TEST_F(Dialogs, ScriptFaultsNeverAnswerYes) {
     Answer answer;
     EXPECT_TRUE(ScriptedDialogs::parse("text  two blanks ", answer));
     EXPECT_EQ(answer.value, " two blanks ");
-    for (const char* bad : {"ok then", "file", "maybe", "OK"}) EXPECT_FALSE(ScriptedDialogs::parse(bad, answer)) << bad;
+    for (const char* bad : {"ok then", "file", "maybe", "OK"})
+        EXPECT_FALSE(ScriptedDialogs::parse(bad, answer)) << bad;
 
     PreferencesSandbox scratch;
     const std::string file = scratch.userFolder() + "/answers";
@@ -107,7 +108,8 @@ TEST_F(Dialogs, ChoosersWritePathAndFolderOnlyForAChosenFileThatFits) {
     EXPECT_STREQ(folder, "old folder");
     EXPECT_EQ(last().request.kind, ChooserKind::OpenFile);
     EXPECT_EQ(last().request.folder, "/presets/");
-    EXPECT_EQ(last().request.extensions, (std::vector<std::string>{"mod", "ecs"}));  // the last is the default
+    EXPECT_EQ(last().request.extensions,
+              (std::vector<std::string>{"mod", "ecs"}));  // the last is the default
 
     script.push({Answer::File, "/a/b/c.ecs"});
     fileSelectLoadDir("ECS Loader", "/presets/", "Load", filter, nullptr, folder, path);
@@ -175,7 +177,7 @@ class Terminal : public ::testing::Test {
 protected:
     Terminal() {
         if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) throw std::runtime_error("no pty");
-        termios settings {};
+        termios settings{};
         tcgetattr(slave, &settings);
         settings.c_lflag &= ~static_cast<tcflag_t>(ECHO);  // only what the back end writes comes back
         tcsetattr(slave, TCSANOW, &settings);
@@ -184,7 +186,9 @@ protected:
         close(master);
         close(slave);
     }
-    void type(const std::string& keys) const { ASSERT_EQ(write(master, keys.data(), keys.size()), ssize_t(keys.size())); }
+    void type(const std::string& keys) const {
+        ASSERT_EQ(write(master, keys.data(), keys.size()), ssize_t(keys.size()));
+    }
     std::string shown() const {
         std::string text;
         char buffer[4096];
@@ -192,7 +196,7 @@ protected:
             fd_set ready;
             FD_ZERO(&ready);
             FD_SET(master, &ready);
-            timeval none {0, 0};
+            timeval none{0, 0};
             if (select(master + 1, &ready, nullptr, nullptr, &none) <= 0) return text;
             const ssize_t n = read(master, buffer, sizeof buffer);
             if (n <= 0) return text;
@@ -306,8 +310,9 @@ TEST_F(Desktop, ZenityGetsEveryValueAsOneArgumentNeverThroughAShell) {
     char outFolder[PATH_BUFFER_SIZE] = "", outPath[PATH_BUFFER_SIZE] = "";
     char filter[] = "*.ecs";
     fileSelectLoadDir(title.c_str(), folder.c_str(), "Load", filter, nullptr, outFolder, outPath);
-    EXPECT_EQ(recorded(), (std::vector<std::string>{"--file-selection", "--title=" + title, "--filename=" + folder + "/",
-                                                    "--file-filter=ecs | *.ecs"}));
+    EXPECT_EQ(recorded(),
+              (std::vector<std::string>{"--file-selection", "--title=" + title, "--filename=" + folder + "/",
+                                        "--file-filter=ecs | *.ecs"}));
     EXPECT_EQ(outPath, chosen);
     EXPECT_EQ(outFolder, folder + "/");
     EXPECT_FALSE(std::filesystem::exists(trap));
@@ -326,10 +331,13 @@ TEST_F(Desktop, ZenityGetsEveryValueAsOneArgumentNeverThroughAShell) {
     save("CHOOSER_STATUS", "0");
     save("CHOOSER_ANSWER", "/music");
     EXPECT_EQ(BrowseFolder("-x", outFolder), 1);
-    EXPECT_EQ(recorded(), (std::vector<std::string>{"--title=Choose Folder", "--getexistingdirectory", "./-x/"}));
+    EXPECT_EQ(recorded(),
+              (std::vector<std::string>{"--title=Choose Folder", "--getexistingdirectory", "./-x/"}));
     EXPECT_STREQ(outFolder, "/music");
-    EXPECT_EQ(DesktopChooser::arguments("kdialog", {ChooserKind::SaveFile, "XY Path Save", "/p", {"xyp"}, "Path.xyp"}),
-              (std::vector<std::string>{"--title=XY Path Save", "--getsavefilename", "/p/Path.xyp", "*.xyp"}));
+    EXPECT_EQ(
+        DesktopChooser::arguments("kdialog",
+                                  {ChooserKind::SaveFile, "XY Path Save", "/p", {"xyp"}, "Path.xyp"}),
+        (std::vector<std::string>{"--title=XY Path Save", "--getsavefilename", "/p/Path.xyp", "*.xyp"}));
 }
 
 // Records what reaches it and serves messages only, as the toolkit's windows will.
@@ -339,7 +347,9 @@ public:
         titles.push_back(title);
         return DialogReply::Ok;
     }
-    DialogReply input(const std::string&, const std::string&, std::string&) override { return DialogReply::NotServed; }
+    DialogReply input(const std::string&, const std::string&, std::string&) override {
+        return DialogReply::NotServed;
+    }
     DialogReply choose(const ChooserRequest&, std::string&) override { return DialogReply::NotServed; }
     std::vector<std::string> titles;
 };

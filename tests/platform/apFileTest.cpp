@@ -60,7 +60,8 @@ TEST_F(BinaryReader, MissingFilesAndAClosedReaderGiveNothing) {
     EXPECT_EQ(apFile::getSize(path("little.bin").c_str()), 5);
     testing::internal::CaptureStdout();
     EXPECT_EQ(apFile::getSize(path("missing.bin").c_str()), -1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "FSGetCatalogInfo failed for " + path("missing.bin") + "\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "FSGetCatalogInfo failed for " + path("missing.bin") + "\n");
 }
 
 }  // namespace

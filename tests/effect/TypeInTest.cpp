@@ -1,0 +1,206 @@
+// Typed values (through the dialog and as text from the host) and stepping up and down.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "effect/OptionStrings.h"
+#include "framework/platform/DialogBackends.h"
+#include "tests/effect/PluginFixture.h"
+
+namespace {
+
+using Answer = ScriptedDialogs::Answer;
+
+class TypeIn : public tarnwell::test::PluginFixture {
+protected:
+    TypeIn() { setScriptedDialogBackend(&script); }
+    ~TypeIn() override { setScriptedDialogBackend(nullptr); }
+
+    // What the value text reads after text was typed for index; "refused" when it was not taken.
+    std::string typed(int index, const std::string& text) {
+        std::string buffer = text;
+        if (!fx->string2parameter(index, buffer.data())) return "refused";
+        return fx->valueText(index);
+    }
+    // Answers the next dialog with text.
+    void answer(const std::string& text) { script.push({Answer::Text, text}); }
+    const ScriptedDialogs::Asked& asked() const { return script.asked.back(); }
+
+    ScriptedDialogs script;
+    std::unique_ptr<APlugin> fx = make();
+};
+
+TEST_F(TypeIn, TypedNumbersTakeTheUnitShown) {
+    const int freq = FILTER_FREQ_TAG[0], volume = blockParam(1, BLOCK_VOLUME_OFFSET);
+    EXPECT_EQ(typed(freq, "1000"), "1.0Khz");
+    EXPECT_NEAR(fx->getParameter(freq), std::log2(50.0f) / 10.0f, 1e-5f);
+    EXPECT_EQ(typed(freq, "20000"), "20.0Khz");
+    EXPECT_NEAR(fx->getParameter(freq), 0.9966f, 1e-4f);
+    EXPECT_EQ(typed(freq, "30000"), "20.5Khz");
+    EXPECT_EQ(fx->getParameter(freq), 1.0f);
+    EXPECT_EQ(typed(freq, "-5"), "20hz");
+    EXPECT_EQ(typed(freq, " 1.2 Khz"), "1.2Khz");  // the value text read back
+    EXPECT_EQ(typed(freq, "640hz"), "640hz");
+    EXPECT_EQ(typed(volume, "-6"), "-6dB");
+    EXPECT_NEAR(fx->getParameter(volume), 0.68f, 1e-6f);
+    EXPECT_EQ(typed(volume, "-60"), "Off");
+    EXPECT_EQ(typed(volume, "10dB"), "10dB");
+    EXPECT_EQ(typed(DELAY_ON_PARAM, "0.4"), "Off");
+    EXPECT_EQ(typed(DELAY_ON_PARAM, "0.5"), "On");
+    EXPECT_EQ(typed(DELAY_ON_PARAM, "off"), "Off");
+    EXPECT_EQ(typed(FILTER_Q_TAG[2], "37"), "37%");
+    EXPECT_NE(typed(FILTER_VOWEL_TAG[0], "50"), "refused");  // a share of the range, whatever it shows
+    EXPECT_NEAR(fx->getParameter(FILTER_VOWEL_TAG[0]), 0.5f, 1e-6f);
+    EXPECT_EQ(typed(FILTER_GAIN_TAG[1], "7"), "7dB");
+    EXPECT_EQ(typed(FOLLOWER_THRESHOLD_PARAM, "-12.5"), "-12dB");
+    EXPECT_EQ(typed(blockParam(2, BLOCK_PAN_OFFSET), "-40"), "40L");
+    EXPECT_EQ(typed(DELAY_MIX_PARAM, "100"), "100W");
+    EXPECT_EQ(typed(GRAIN_SEMI_TAG[1], "5.7"), "5sm");  // whole semitones
+    EXPECT_EQ(typed(GRAIN_SEMI_TAG[1], "-20"), "-12sm");
+
+    // Text that is no number, and parameters without a typed value, change nothing.
+    const float before = fx->getParameter(freq);
+    for (const char* bad : {"", "  ", "abc", "Khz", "nan", "inf"})
+        EXPECT_EQ(typed(freq, bad), "refused") << bad;
+    EXPECT_EQ(fx->getParameter(freq), before);
+    EXPECT_EQ(typed(DELAY_LEFT_PARAM, "100"), "refused");
+    EXPECT_EQ(typed(XY_RECORD_MODE_TAG[0], "1"), "refused");
+    EXPECT_EQ(typed(GATER_TAG[0][0], "1"), "refused");
+    EXPECT_EQ(typed(RELOAD_PRESET_PARAM, "1"), "refused");
+}
+
+// A choice takes its option number, as the dialog asks, or the option's text.
+TEST_F(TypeIn, ChoicesTakeAnOptionNumberOrName) {
+    EXPECT_EQ(typed(GATER_LOOP_TAG[0], "2"), "<>");
+    EXPECT_EQ(typed(FILTER_MODE_TAG[1], "2.7"), "HP 6dB");  // a fraction is cut
+    EXPECT_EQ(typed(FILTER_MODE_TAG[1], "99"), "Peak Shelf");
+    EXPECT_EQ(typed(FILTER_MODE_TAG[1], "#12"), "HPZ 12dB");
+    EXPECT_EQ(typed(XY_POINT_QUANT_TAG[0], "1"), "16");  // a number is the option's number
+    EXPECT_EQ(typed(FILTER_MODE_TAG[1], "HP 37dB"), "refused");
+    EXPECT_EQ(fx->valueText(FILTER_MODE_TAG[1]), "HPZ 12dB");
+    // Every option text of every choice selects that option (numbers excepted: they count).
+    for (int index = 1; index < NAMED_PARAMETER_END; ++index) {
+        const SlotInfo slot = slotInfo(index);
+        if (slot.kind != SlotKind::Choice || slot.options == nullptr) continue;
+        for (int k = 0; k < slot.count; ++k) {
+            const std::string option = slot.options[k];
+            if (option.find_first_not_of("0123456789") == std::string::npos) continue;
+            EXPECT_EQ(typed(index, option), option) << "index " << index;
+        }
+    }
+}
+
+TEST_F(TypeIn, TheDialogShowsTheRangeAndCurrentValue) {
+    const int freq = FILTER_FREQ_TAG[2];
+    fx->setParameter(freq, 0.5f);
+    answer("1000");
+    fx->setNumValue(freq);
+    EXPECT_EQ(asked().title, "Block 3 Filter Freq");
+    EXPECT_EQ(asked().text, "20hz to 20000 Hz");
+    EXPECT_EQ(asked().startText, "640");
+    EXPECT_EQ(fx->valueText(freq), "1.0Khz");
+
+    const struct {
+        int index;
+        float value;
+        const char* start;
+        const char* message;
+    } prompts[] = {
+        {DELAY_ON_PARAM, 1.0f, "1.0", "0 for Off, 1 for On"},
+        {FILTER_Q_TAG[0], 0.999f, "99", "0 to 100%"},
+        {FOLLOWER_BOOST_PARAM, 0.25f, "-10.0", "-20 to 20 dB"},
+        {blockParam(0, BLOCK_PAN_OFFSET), 0.25f, "-50", "-100% to 100%"},
+        {blockParam(0, BLOCK_VOLUME_OFFSET), 0.8f, "0.0", "-50 to 10 dB"},
+        {FOLLOWER_THRESHOLD_PARAM, 0.5f, "-20.0", "-40 to 0 dB"},
+        {GRAIN_SEMI_TAG[0], 0.0f, "-12", "-12 to 12 Semi"},
+        {FILTER_MODE_TAG[0], (36 + 0.1f) / 40.0f, "36", "0 to 36"},
+        {GATER_LOOP_TAG[0], 0.6f, "1", "0 to 2"},
+    };
+    for (const auto& p : prompts) {
+        fx->setParameter(p.index, p.value);
+        script.push({Answer::Cancel, ""});
+        fx->setNumValue(p.index);
+        EXPECT_EQ(asked().startText, p.start) << p.index;
+        EXPECT_EQ(asked().text, p.message) << p.index;
+        EXPECT_EQ(fx->getParameter(p.index), p.value) << "a cancelled dialog changes nothing";
+    }
+    answer("");  // an emptied answer is a cancel
+    answer("loud");
+    fx->setNumValue(freq);
+    fx->setNumValue(freq);
+    EXPECT_EQ(fx->valueText(freq), "1.0Khz");
+    const std::size_t dialogs = script.asked.size();
+    fx->setNumValue(DELAY_LEFT_PARAM);  // no typed value: no dialog
+    fx->setNumValue(GATER_TAG[1][0]);
+    EXPECT_EQ(script.asked.size(), dialogs);
+}
+
+// A modulation amount is typed as a factor for an exponential destination, else in percent.
+TEST_F(TypeIn, ModulationAmounts) {
+    const int amount = MOD_AMOUNT_TAG[1];
+    fx->setParameter(MOD_DESTINATION_TAG[1], choice(10, 99.9f));  // B1 Gater Speed: exponential
+    fx->setParameter(amount, 1.0f);
+    answer("1000");
+    fx->setModValue(1);
+    EXPECT_EQ(asked().title, "Mod 2 Amount");
+    EXPECT_EQ(asked().text, "125% to 800%");
+    EXPECT_EQ(asked().startText, "800");
+    EXPECT_NEAR(fx->getParameter(amount), 5.0f / 6.0f, 1e-6f);  // above 800%: 400%
+    answer("5");
+    fx->setModValue(1);
+    EXPECT_NEAR(fx->getParameter(amount), 1.0f / 6.0f, 1e-6f);  // below 12.5%: 25%
+    answer("200");
+    fx->setModValue(1);
+    EXPECT_NEAR(fx->getParameter(amount), (std::log2(2.005f) + 3.0f) / 6.0f, 1e-6f);
+
+    fx->setParameter(MOD_DESTINATION_TAG[1], choice(16, 99.9f));  // B1 Pan: added
+    answer("50");
+    fx->setModValue(1);
+    EXPECT_EQ(asked().text, "-100 to 100%");
+    EXPECT_EQ(fx->getParameter(amount), 0.75f);
+    answer("x");
+    fx->setModValue(1);
+    EXPECT_EQ(fx->getParameter(amount), 0.75f);
+    fx->setModValue(4);  // no such slot: no dialog
+    EXPECT_EQ(script.remaining(), 0u);
+}
+
+TEST_F(TypeIn, StepsMoveByAnOptionASwitchOrAHundredth) {
+    fx->setParameter(FILTER_MODE_TAG[0], choice(36, 40.0f));
+    fx->changeDelta(FILTER_MODE_TAG[0], 1.0f);
+    EXPECT_EQ(fx->valueText(FILTER_MODE_TAG[0]), "Peak Shelf");
+    fx->changeDelta(FILTER_MODE_TAG[0], -1.0f);
+    EXPECT_EQ(fx->valueText(FILTER_MODE_TAG[0]), "High Shelf");
+    fx->setParameter(BLOCK_TYPE_TAG[0], 0.0f);
+    fx->changeDelta(BLOCK_TYPE_TAG[0], -1.0f);
+    EXPECT_EQ(fx->valueText(BLOCK_TYPE_TAG[0]), "Off");
+    fx->setParameter(MOD_SOURCE_TAG[3], choice(27, 99.99f));
+    fx->changeDelta(MOD_SOURCE_TAG[3], 0.0f);  // zero steps up too
+    EXPECT_EQ(fx->valueText(MOD_SOURCE_TAG[3]), "Block 1 Gater Left");
+
+    const int pan = blockParam(1, BLOCK_PAN_OFFSET);
+    fx->setParameter(pan, 0.995f);
+    fx->changeDelta(pan, 1.0f);
+    EXPECT_EQ(fx->getParameter(pan), 1.0f);
+    fx->setParameter(pan, 0.004f);
+    fx->changeDelta(pan, -1.0f);
+    EXPECT_EQ(fx->getParameter(pan), 0.0f);
+    fx->setParameter(SHAPER_LOWFI_FILTER_TAG[0], 0.5f);  // steps like a knob
+    fx->changeDelta(SHAPER_LOWFI_FILTER_TAG[0], 1.0f);
+    EXPECT_NEAR(fx->getParameter(SHAPER_LOWFI_FILTER_TAG[0]), 0.51f, 1e-6f);
+
+    fx->setParameter(DELAY_ON_PARAM, 0.0f);
+    fx->changeDelta(DELAY_ON_PARAM, 1.0f);
+    EXPECT_EQ(fx->getParameter(DELAY_ON_PARAM), 1.0f);
+    fx->changeDelta(DELAY_ON_PARAM, -1.0f);
+    EXPECT_EQ(fx->getParameter(DELAY_ON_PARAM), 0.0f);
+
+    const float name = fx->getParameter(PROGRAM_NAME_START);
+    fx->changeDelta(PROGRAM_NAME_START, 1.0f);  // no control steps the program name
+    EXPECT_EQ(fx->getParameter(PROGRAM_NAME_START), name);
+}
+
+}  // namespace
