@@ -1,0 +1,404 @@
+#!/usr/bin/python3
+"""Audition the factory bank: render every preset through the `tarnwell` command on test signals
+made here, print one line of figures per preset and draw a contact sheet of spectrograms.
+
+    tools/audition/audition.py [--tarnwell build/tarnwell] [--presets 3,17,30-33]
+                               [--sheet bank.png] [--json figures.json] [--jobs 3]
+
+Needs python3-numpy; the contact sheet also python3-matplotlib (skipped without it).
+
+Columns (the sine is 220 Hz at -6 dBFS, the chord a sustained A-minor saw chord):
+  clk      one-sample jumps on the sine (count, largest jump in full scale)
+  lim%     share of samples at the output limit (+-0.999) on the sine, the chord or the demo
+  dc       largest mean over the sine, chord and demo renders; sub = largest sub-15 Hz swing
+  alias    largest folded harmonic of a 3 kHz sine at -6 dBFS standing 10 dB over its
+           surroundings, in dBFS and against the output level
+  t60      seconds until a click's response stays 60 dB under its peak; zero: until exact silence
+  dB       level against dry on the demo and the chord
+  corr     left/right correlation on mono pink noise (1 = mono)
+  hz       strongest frequency the click rings at (0 when nothing rings)
+  near     the preset whose figures and spectra lie closest, and how far (0 = alike)
+"""
+
+import argparse
+import concurrent.futures
+import json
+import os
+import re
+import struct
+import subprocess
+import sys
+import tempfile
+
+import numpy as np
+
+RATE = 44100
+LIMIT = 0.999
+
+
+# ---------------------------------------------------------------------------------------------
+# WAV files of 32-bit floats (what the command writes), read and written here.
+
+def write_wav(path, stereo):
+    data = np.asarray(stereo, dtype='<f4').T.copy()
+    raw = data.tobytes()
+    with open(path, 'wb') as f:
+        f.write(b'RIFF' + struct.pack('<I', 36 + len(raw)) + b'WAVE')
+        f.write(b'fmt ' + struct.pack('<IHHIIHH', 16, 3, 2, RATE, RATE * 8, 8, 32))
+        f.write(b'data' + struct.pack('<I', len(raw)) + raw)
+
+
+def read_wav(path):
+    with open(path, 'rb') as f:
+        blob = f.read()
+    pos, fmt, channels, bits = 12, None, 2, 32
+    while pos + 8 <= len(blob):
+        tag, size = blob[pos:pos + 4], struct.unpack('<I', blob[pos + 4:pos + 8])[0]
+        body = blob[pos + 8:pos + 8 + size]
+        if tag == b'fmt ':
+            fmt, channels = struct.unpack('<HH', body[:4])
+            bits = struct.unpack('<H', body[14:16])[0]
+        elif tag == b'data':
+            if bits != 32:
+                raise SystemExit(f'{path}: expected 32-bit float samples')
+            return np.frombuffer(body, dtype='<f4').reshape(-1, channels).T.astype(np.float64)
+        pos += 8 + size + (size & 1)
+    raise SystemExit(f'{path}: no audio data')
+
+
+# ---------------------------------------------------------------------------------------------
+# Test signals.
+
+def seconds(s):
+    return int(round(s * RATE))
+
+
+def sine(hz, dbfs, length):
+    t = np.arange(seconds(length)) / RATE
+    fade = np.minimum(1, t / 0.01)  # a 10 ms fade in: the onset itself makes no click or splash
+    return 10 ** (dbfs / 20) * np.sin(2 * np.pi * hz * t) * fade
+
+
+def saw_chord(freqs, length, peak=0.5):
+    t = np.arange(seconds(length)) / RATE
+    x = np.zeros_like(t)
+    for f in freqs:
+        for k in range(1, int(18000 / f) + 1):  # band-limited: no alias of our own
+            x += np.sin(2 * np.pi * k * f * t) / k
+    fade = np.minimum(1, np.minimum(t, t[-1] - t) / 0.005)  # 5 ms fades: the input makes no click
+    x *= fade
+    return x * peak / np.max(np.abs(x))
+
+
+def pink(length, dbfs=-12):
+    rng = np.random.default_rng(7)
+    n = seconds(length)
+    spectrum = np.fft.rfft(rng.standard_normal(n))
+    f = np.arange(len(spectrum))
+    spectrum[1:] /= np.sqrt(f[1:])
+    spectrum[0] = 0
+    x = np.fft.irfft(spectrum, n)
+    return x * 10 ** (dbfs / 20) / np.sqrt(np.mean(x ** 2))
+
+
+def click(length, at=0.25):
+    x = np.zeros(seconds(length))
+    x[seconds(at)] = 0.5
+    return x
+
+
+A_MINOR = [110.0, 130.81, 164.81, 220.0]
+
+SIGNALS = {
+    # name: (mono signal, tail seconds after it)
+    'sine': (lambda: sine(220, -6, 6), 1),
+    'chord': (lambda: saw_chord(A_MINOR, 4), 2),
+    'alias': (lambda: sine(3000, -6, 2), 0),
+    'noise': (lambda: pink(4), 0),
+    'click': (lambda: click(0.5), 20),
+}
+DEMO_TAIL = 2
+
+
+# ---------------------------------------------------------------------------------------------
+# Rendering.
+
+def render(tarnwell, preset, source, out, tail, extra=()):
+    args = [tarnwell, 'render'] + ([source] if source else []) + [out, '--tail', str(tail), '--tempo', '120']
+    args += ['--preset', str(preset)] if preset is not None else []
+    args += list(extra)
+    subprocess.run(args, check=True, stdout=subprocess.DEVNULL)
+    return read_wav(out)
+
+
+def render_all(tarnwell, preset, folder, inputs):
+    outs = {}
+    for name, (path, tail) in inputs.items():
+        outs[name] = render(tarnwell, preset, path, os.path.join(folder, f'{preset}-{name}.wav'), tail)
+    outs['demo'] = render(tarnwell, preset, None, os.path.join(folder, f'{preset}-demo.wav'), DEMO_TAIL)
+    return outs
+
+
+# ---------------------------------------------------------------------------------------------
+# Measurements.
+
+def moving_rms(x, width):
+    c = np.concatenate(([0.0], np.cumsum(x * x)))
+    half = width // 2
+    i = np.arange(len(x))
+    lo, hi = np.clip(i - half, 0, len(x)), np.clip(i + half + 1, 0, len(x))
+    return np.sqrt((c[hi] - c[lo]) / np.maximum(hi - lo, 1))
+
+
+def clicks(stereo):
+    """One-sample jumps: second differences above 0.02 and ten times the RMS of their 25 ms
+    neighbourhood on each side, merged within 5 ms. Steady steps (a sample-and-hold) raise the
+    neighbourhood too."""
+    events, largest = [], 0.0
+    for x in stereo:
+        d2 = np.zeros_like(x)
+        d2[2:] = x[2:] - 2 * x[1:-1] + x[:-2]
+        local = moving_rms(d2, seconds(0.05))
+        hits = np.nonzero((np.abs(d2) > 0.02) & (np.abs(d2) > 10 * local))[0]
+        # A click stands alone: four or more like it within 25 ms are a waveform's own edges (a
+        # low saw or square), not a fault.
+        half = seconds(0.025)
+        hits = [i for i in hits
+                if np.count_nonzero(np.abs(d2[max(i - half, 0):i + half]) > 0.5 * abs(d2[i])) < 4]
+        for i in hits:
+            largest = max(largest, abs(x[i] - x[i - 1]), abs(x[i - 1] - x[i - 2]))
+        events.extend(hits)
+    events.sort()
+    count, last = 0, -10 ** 9
+    for i in events:
+        if i - last > seconds(0.005):
+            count += 1
+        last = i
+    return count, largest
+
+
+def at_limit(stereo):
+    return float(np.mean(np.abs(stereo) >= LIMIT - 1e-6)) * 100
+
+
+def sub15(stereo):
+    worst = 0.0
+    for x in stereo:
+        spectrum = np.fft.rfft(x)
+        f = np.fft.rfftfreq(len(x), 1 / RATE)
+        spectrum[(f < 0.5) | (f > 15)] = 0
+        worst = max(worst, float(np.max(np.abs(np.fft.irfft(spectrum, len(x))))))
+    return worst
+
+
+def alias_level(stereo, hz=3000):
+    """Largest harmonic of hz that folds back below Nyquist, in dBFS and against the output."""
+    x = stereo[:, seconds(0.5):seconds(1.5)]
+    w = np.blackman(x.shape[1])
+    spectra = [np.abs(np.fft.rfft(c * w)) * 2 / np.sum(w) for c in x]
+    mag = np.maximum(spectra[0], spectra[1])
+    worst = 1e-12
+    for h in range(8, 60):
+        folded = (h * hz) % RATE
+        folded = min(folded, RATE - folded)
+        if min(abs(folded - k * hz) for k in range(1, 8)) < 50:
+            continue
+        b = int(round(folded))  # one bin per Hz over one second
+        tone = float(np.max(mag[max(b - 3, 0):b + 4]))
+        # A tone, not the broadband wash a modulated room spreads around: 10 dB over its
+        # surroundings.
+        around = np.median(np.concatenate((mag[max(b - 150, 0):max(b - 10, 0)], mag[b + 10:b + 150])))
+        if tone > 3.16 * around:
+            worst = max(worst, tone)
+    level = np.sqrt(np.mean(x ** 2)) * np.sqrt(2)
+    return 20 * np.log10(worst), 20 * np.log10(worst / max(level, 1e-12))
+
+
+def envelope_db(stereo, block=441):
+    e = np.sum(stereo ** 2, axis=0)
+    n = len(e) // block
+    return 10 * np.log10(np.mean(e[:n * block].reshape(n, block), axis=1) + 1e-30)
+
+
+def tails(stereo, start):
+    env = envelope_db(stereo[:, start:])
+    peak = np.max(env)
+    if peak < -150:  # nothing came out (a closed gate, a hold that missed the click)
+        return 0.0, 0.0
+    loud = np.nonzero(env > peak - 60)[0]
+    t60 = (loud[-1] + 1) * 441 / RATE if len(loud) else 0.0
+    nonzero = np.nonzero(np.any(stereo[:, start:] != 0, axis=0))[0]
+    zero = (nonzero[-1] + 1) / RATE if len(nonzero) else 0.0
+    zero_reached = len(nonzero) == 0 or nonzero[-1] + 1 < stereo.shape[1] - start - seconds(0.1)
+    return t60, zero if zero_reached else None
+
+
+def ring_hz(stereo, start):
+    """The frequency a click rings at: the peak of the response's spectrum 50 ms on, when it
+    stands clear of the rest."""
+    x = np.sum(stereo[:, start + seconds(0.05):start + seconds(1.05)], axis=0)
+    if np.max(np.abs(x)) < 1e-4:
+        return 0.0
+    mag = np.abs(np.fft.rfft(x * np.hanning(len(x))))
+    f = np.fft.rfftfreq(len(x), 1 / RATE)
+    mag[f < 30] = 0
+    k = int(np.argmax(mag))
+    return float(f[k]) if mag[k] > 6 * np.median(mag[mag > 0]) else 0.0
+
+
+def level_db(out, dry):
+    n = min(out.shape[1], dry.shape[1])
+    return 10 * np.log10(np.mean(out[:, :n] ** 2) / np.mean(dry[:, :n] ** 2) + 1e-30)
+
+
+def correlation(stereo):
+    l, r = stereo
+    d = np.sqrt(np.sum(l * l) * np.sum(r * r))
+    return float(np.sum(l * r) / d) if d > 0 else 1.0
+
+
+def band_spectrum(stereo):
+    """Third-octave band levels (dB) of the whole render, both channels side by side."""
+    edges = 20 * 2 ** (np.arange(31) / 3)
+    bands = []
+    for x in stereo:
+        p = np.abs(np.fft.rfft(x)) ** 2
+        f = np.fft.rfftfreq(len(x), 1 / RATE)
+        idx = np.searchsorted(f, edges)
+        bands.extend(10 * np.log10(np.add.reduceat(p, idx[:-1]) / np.maximum(np.diff(idx), 1) + 1e-20))
+    return np.array(bands)
+
+
+def fingerprint(outs):
+    parts = [band_spectrum(outs[k]) / 10 for k in ('demo', 'chord', 'noise')]
+    env = envelope_db(outs['demo'], 4410)  # 100 ms blocks: rhythm and gating
+    parts.append((env - np.max(env)) / 10)
+    return np.concatenate(parts)
+
+
+def measure(outs, dry):
+    start = seconds(0.25)
+    t60, zero = tails(outs['click'], start)
+    nclk, jump = clicks(outs['sine'])
+    alias_dbfs, alias_rel = alias_level(outs['alias'])
+    steady = {k: outs[k][:, :dry[k].shape[1]] for k in ('sine', 'chord', 'demo')}
+    return {
+        'clicks': nclk,
+        'jump': jump,
+        'limit': max(at_limit(v) for v in steady.values()),
+        'dc': max(float(np.max(np.abs(np.mean(v, axis=1)))) for v in steady.values()),
+        'sub15': sub15(steady['demo']),
+        'alias': alias_dbfs,
+        'alias_rel': alias_rel,
+        't60': t60,
+        'zero': zero,
+        'demo_db': level_db(outs['demo'], dry['demo']),
+        'chord_db': level_db(outs['chord'], dry['chord']),
+        'corr': correlation(outs['noise']),
+        'hz': ring_hz(outs['click'], start),
+    }
+
+
+# ---------------------------------------------------------------------------------------------
+# Output.
+
+def contact_sheet(path, names, demos):
+    try:
+        import matplotlib
+        matplotlib.use('Agg')
+        import matplotlib.pyplot as plt
+    except ImportError:
+        print('no matplotlib: contact sheet skipped', file=sys.stderr)
+        return
+    cols = 8
+    rows = (len(names) + cols - 1) // cols
+    fig, axes = plt.subplots(rows, cols, figsize=(cols * 2.6, rows * 2.0), squeeze=False)
+    for ax in axes.flat:
+        ax.axis('off')
+    for ax, name, x in zip(axes.flat, names, demos):
+        mono = np.sum(x, axis=0) * 0.5
+        with np.errstate(divide='ignore'):  # exact silence draws blank
+            ax.specgram(mono, NFFT=1024, Fs=RATE, noverlap=512, cmap='magma', vmin=-120, vmax=-20,
+                        scale='dB')
+        ax.set_yscale('symlog', linthresh=200)
+        ax.set_ylim(40, RATE / 2)
+        ax.set_title(name, fontsize=7)
+    fig.suptitle('Demo loop through each preset (time 0..10 s, 40 Hz..22 kHz, log)', fontsize=10)
+    fig.tight_layout()
+    fig.savefig(path, dpi=70)
+    print(f'contact sheet: {path}', file=sys.stderr)
+
+
+def parse_presets(text, count):
+    if not text:
+        return list(range(count))
+    chosen = []
+    for part in text.split(','):
+        a, _, b = part.partition('-')
+        chosen.extend(range(int(a), int(b or a) + 1))
+    return chosen
+
+
+def main():
+    here = os.path.dirname(os.path.abspath(__file__))
+    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument('--tarnwell', default=os.path.join(here, '..', '..', 'build', 'tarnwell'))
+    ap.add_argument('--presets', help='numbers and ranges, e.g. 3,17,30-33 (default: all)')
+    ap.add_argument('--sheet', help='write a contact sheet of spectrograms to this PNG')
+    ap.add_argument('--json', help='write the figures to this file')
+    ap.add_argument('--jobs', type=int, default=3)
+    args = ap.parse_args()
+
+    listing = subprocess.run([args.tarnwell, 'presets'], check=True, capture_output=True, text=True).stdout
+    names = {int(m.group(1)): m.group(2) for m in re.finditer(r'^\s*(\d+)\s+(.*)$', listing, re.M)}
+    chosen = parse_presets(args.presets, len(names))
+
+    with tempfile.TemporaryDirectory(prefix='audition-') as folder:
+        inputs = {}
+        dry = {}
+        for name, (make, tail) in SIGNALS.items():
+            mono = make()
+            path = os.path.join(folder, f'in-{name}.wav')
+            write_wav(path, [mono, mono])
+            inputs[name] = (path, tail)
+            dry[name] = np.array([mono, mono])
+        # The demo as it enters: the effect bypassed.
+        dry['demo'] = render(args.tarnwell, None, None, os.path.join(folder, 'dry-demo.wav'), 0,
+                             ['--set', 'Bypass=1'])
+
+        def one(p):
+            outs = render_all(args.tarnwell, p, folder, inputs)
+            figures = measure(outs, dry)
+            return p, figures, fingerprint(outs), outs['demo']
+
+        with concurrent.futures.ThreadPoolExecutor(args.jobs) as pool:
+            results = sorted(pool.map(one, chosen), key=lambda r: r[0])
+
+    prints = np.array([r[2] for r in results])
+    table = {}
+    print(f'{"#":>2} {"name":<28} {"clk":>9} {"lim%":>5} {"dc":>7} {"sub":>6} {"alias":>11} {"t60":>5} '
+          f'{"zero":>5} {"dB demo/chd":>11} {"corr":>5} {"hz":>6} {"near":>7}')
+    for i, (p, f, _, _) in enumerate(results):
+        if len(results) > 1:
+            d = np.sqrt(np.mean((prints - prints[i]) ** 2, axis=1))
+            d[i] = np.inf
+            j = int(np.argmin(d))
+            f['near'], f['near_dist'] = results[j][0], float(d[j])
+        else:
+            f['near'], f['near_dist'] = p, 0.0
+        f['name'] = names[p]
+        table[p] = f
+        zero = f'{f["zero"]:5.1f}' if f['zero'] is not None else '  -  '
+        print(f'{p:2d} {names[p]:<28} {f["clicks"]:>3} {f["jump"]:5.2f} {f["limit"]:5.1f} {f["dc"]:7.4f} '
+              f'{f["sub15"]:6.3f} {f["alias"]:5.0f}/{f["alias_rel"]:4.0f} {f["t60"]:5.1f} {zero} '
+              f'{f["demo_db"]:5.1f}/{f["chord_db"]:5.1f} {f["corr"]:5.2f} {f["hz"]:6.0f} '
+              f'{f["near"]:2d}:{f["near_dist"]:4.2f}')
+    if args.json:
+        with open(args.json, 'w') as out:
+            json.dump(table, out, indent=1)
+    if args.sheet:
+        contact_sheet(args.sheet, [f'{r[0]:02d} {names[r[0]]}' for r in results], [r[3] for r in results])
+
+
+if __name__ == '__main__':
+    main()
