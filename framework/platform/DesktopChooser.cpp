@@ -89,16 +89,16 @@ int run(const std::vector<std::string>& argv, std::string& output) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128;  // killed: no answer
 }
 
-}  // namespace
-
-std::string DesktopChooser::program() {
+// The chooser program to run: its full path from PATH, or empty when none is usable.
+std::string chooserProgram() {
     const char* desktop = std::getenv("XDG_CURRENT_DESKTOP");
     const bool kde = desktop != nullptr && std::strstr(desktop, "KDE") != nullptr;
     const std::string first = onPath(kde ? "kdialog" : "zenity");
     return !first.empty() ? first : onPath(kde ? "zenity" : "kdialog");
 }
 
-std::vector<std::string> DesktopChooser::arguments(const std::string& tool, const ChooserRequest& request) {
+// The arguments (after the program name) for request, for the program named by tool.
+std::vector<std::string> chooserArguments(const std::string& tool, const ChooserRequest& request) {
     std::vector<std::string> args;
     const std::string start = startPath(request);
     if (tool == "kdialog") {
@@ -136,10 +136,12 @@ std::vector<std::string> DesktopChooser::arguments(const std::string& tool, cons
     return args;
 }
 
+}  // namespace
+
 DialogReply DesktopChooser::choose(const ChooserRequest& request, std::string& path) {
-    const std::string tool = program();
+    const std::string tool = chooserProgram();
     if (tool.empty()) return DialogReply::NotServed;
-    std::vector<std::string> argv = arguments(baseName(tool), request);
+    std::vector<std::string> argv = chooserArguments(baseName(tool), request);
     argv.insert(argv.begin(), tool);
     std::string output;
     const int status = run(argv, output);

@@ -80,11 +80,6 @@ private:
 // zenity, or kdialog (first on a KDE desktop). Choosers only, and only with a display.
 class DesktopChooser : public DialogBackend {
 public:
-    // The chooser program to run: its full path from PATH, or empty when none is usable.
-    static std::string program();
-    // The arguments (after the program name) for request, for the program named by tool.
-    static std::vector<std::string> arguments(const std::string& tool, const ChooserRequest& request);
-
     DialogReply message(const std::string&, const std::string&, bool) override {
         return DialogReply::NotServed;
     }

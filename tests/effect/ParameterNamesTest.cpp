@@ -1,5 +1,5 @@
 // Parameter, Block slot and destination names: which slots are named, how long names may be,
-// the names that follow a Block's type and modes, and the option texts behind every choice.
+// the names that follow a Block's type and modes.
 
 #include "effect/ParameterNames.h"
 
@@ -107,18 +107,4 @@ TEST(ParameterNames, NamesFollowTheBlockTypeAndMode) {
         {destination(90, true), "-"},
     };
     for (const auto& [got, expected] : cases) EXPECT_EQ(got, expected);
-}
-
-// A missing row would be left null by the fixed-size tables; an over-long one would not fit the
-// value text.
-TEST(OptionTexts, EveryChoiceRowIsFilledAndFitsTheValueText) {
-    for (int i = 0; i < PARAMETER_COUNT; ++i) {
-        const SlotInfo info = slotInfo(i);
-        if (info.kind != SlotKind::Choice || info.options == nullptr) continue;
-        for (int k = 0; k < info.count; ++k) {
-            ASSERT_NE(info.options[k], nullptr) << name(i) << " row " << k;
-            const size_t length = std::strlen(info.options[k]);
-            EXPECT_TRUE(length > 0 && length <= size_t(OPTION_TEXT_MAX_LENGTH)) << name(i) << " \"" << info.options[k] << "\"";
-        }
-    }
 }

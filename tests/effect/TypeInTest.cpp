@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "effect/IndexFamilies.h"
 #include "effect/OptionStrings.h"
 #include "framework/platform/DialogBackends.h"
 #include "tests/effect/PluginFixture.h"
@@ -35,41 +36,38 @@ protected:
 
 TEST_F(TypeIn, TypedNumbersTakeTheUnitShown) {
     const int freq = FILTER_FREQ_TAG[0], volume = blockParam(1, BLOCK_VOLUME_OFFSET);
+    const struct {
+        int index;
+        const char* text;
+        const char* shown;  // "refused": not taken, nothing changes
+    } cases[] = {
+        // clang-format off
+        {freq, "20000", "20.0Khz"}, {freq, "30000", "20.5Khz"}, {freq, "-5", "20hz"}, {freq, "640hz", "640hz"},
+        {freq, " 1.2 Khz", "1.2Khz"},  // the value text read back
+        {volume, "-60", "Off"}, {volume, "10dB", "10dB"}, {DELAY_ON_PARAM, "0.5", "On"}, {DELAY_ON_PARAM, "0.4", "Off"},
+        {DELAY_ON_PARAM, "on", "On"}, {FILTER_Q_TAG[2], "37", "37%"}, {FILTER_GAIN_TAG[1], "7", "7dB"},
+        {FOLLOWER_THRESHOLD_PARAM, "-12.5", "-12dB"}, {blockParam(2, BLOCK_PAN_OFFSET), "-40", "40L"},
+        {DELAY_MIX_PARAM, "100", "100W"}, {GRAIN_SEMI_TAG[1], "5.7", "5sm"}, {GRAIN_SEMI_TAG[1], "-20", "-12sm"},
+        {freq, "", "refused"}, {freq, "  ", "refused"}, {freq, "abc", "refused"}, {freq, "Khz", "refused"},
+        {freq, "nan", "refused"}, {freq, "inf", "refused"},
+        // No typed value for these.
+        {DELAY_LEFT_PARAM, "100", "refused"}, {XY_RECORD_MODE_TAG[0], "1", "refused"}, {GATER_TAG[0][0], "1", "refused"},
+        {RELOAD_PRESET_PARAM, "1", "refused"},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        const float before = fx->getParameter(c.index);
+        EXPECT_EQ(typed(c.index, c.text), c.shown) << c.index << " " << c.text;
+        if (std::string(c.shown) == "refused") {
+            EXPECT_EQ(fx->getParameter(c.index), before);
+        }
+    }
     EXPECT_EQ(typed(freq, "1000"), "1.0Khz");
     EXPECT_NEAR(fx->getParameter(freq), std::log2(50.0f) / 10.0f, 1e-5f);
-    EXPECT_EQ(typed(freq, "20000"), "20.0Khz");
-    EXPECT_NEAR(fx->getParameter(freq), 0.9966f, 1e-4f);
-    EXPECT_EQ(typed(freq, "30000"), "20.5Khz");
-    EXPECT_EQ(fx->getParameter(freq), 1.0f);
-    EXPECT_EQ(typed(freq, "-5"), "20hz");
-    EXPECT_EQ(typed(freq, " 1.2 Khz"), "1.2Khz");  // the value text read back
-    EXPECT_EQ(typed(freq, "640hz"), "640hz");
     EXPECT_EQ(typed(volume, "-6"), "-6dB");
     EXPECT_NEAR(fx->getParameter(volume), 0.68f, 1e-6f);
-    EXPECT_EQ(typed(volume, "-60"), "Off");
-    EXPECT_EQ(typed(volume, "10dB"), "10dB");
-    EXPECT_EQ(typed(DELAY_ON_PARAM, "0.4"), "Off");
-    EXPECT_EQ(typed(DELAY_ON_PARAM, "0.5"), "On");
-    EXPECT_EQ(typed(DELAY_ON_PARAM, "off"), "Off");
-    EXPECT_EQ(typed(FILTER_Q_TAG[2], "37"), "37%");
     EXPECT_NE(typed(FILTER_VOWEL_TAG[0], "50"), "refused");  // a share of the range, whatever it shows
     EXPECT_NEAR(fx->getParameter(FILTER_VOWEL_TAG[0]), 0.5f, 1e-6f);
-    EXPECT_EQ(typed(FILTER_GAIN_TAG[1], "7"), "7dB");
-    EXPECT_EQ(typed(FOLLOWER_THRESHOLD_PARAM, "-12.5"), "-12dB");
-    EXPECT_EQ(typed(blockParam(2, BLOCK_PAN_OFFSET), "-40"), "40L");
-    EXPECT_EQ(typed(DELAY_MIX_PARAM, "100"), "100W");
-    EXPECT_EQ(typed(GRAIN_SEMI_TAG[1], "5.7"), "5sm");  // whole semitones
-    EXPECT_EQ(typed(GRAIN_SEMI_TAG[1], "-20"), "-12sm");
-
-    // Text that is no number, and parameters without a typed value, change nothing.
-    const float before = fx->getParameter(freq);
-    for (const char* bad : {"", "  ", "abc", "Khz", "nan", "inf"})
-        EXPECT_EQ(typed(freq, bad), "refused") << bad;
-    EXPECT_EQ(fx->getParameter(freq), before);
-    EXPECT_EQ(typed(DELAY_LEFT_PARAM, "100"), "refused");
-    EXPECT_EQ(typed(XY_RECORD_MODE_TAG[0], "1"), "refused");
-    EXPECT_EQ(typed(GATER_TAG[0][0], "1"), "refused");
-    EXPECT_EQ(typed(RELOAD_PRESET_PARAM, "1"), "refused");
 }
 
 // A choice takes its option number, as the dialog asks, or the option's text.
@@ -81,12 +79,15 @@ TEST_F(TypeIn, ChoicesTakeAnOptionNumberOrName) {
     EXPECT_EQ(typed(XY_POINT_QUANT_TAG[0], "1"), "16");  // a number is the option's number
     EXPECT_EQ(typed(FILTER_MODE_TAG[1], "HP 37dB"), "refused");
     EXPECT_EQ(fx->valueText(FILTER_MODE_TAG[1]), "HPZ 12dB");
-    // Every option text of every choice selects that option (numbers excepted: they count).
+    // Every option text of every choice fits a value text and selects its option (numbers
+    // excepted: they count).
     for (int index = 1; index < NAMED_PARAMETER_END; ++index) {
         const SlotInfo slot = slotInfo(index);
-        if (slot.kind != SlotKind::Choice || slot.options == nullptr) continue;
+        if (!readsAsOption(slot)) continue;
         for (int k = 0; k < slot.count; ++k) {
+            ASSERT_NE(slot.options[k], nullptr) << index;
             const std::string option = slot.options[k];
+            EXPECT_TRUE(!option.empty() && option.size() <= OPTION_TEXT_MAX_LENGTH) << index << " " << option;
             if (option.find_first_not_of("0123456789") == std::string::npos) continue;
             EXPECT_EQ(typed(index, option), option) << "index " << index;
         }
@@ -109,6 +110,7 @@ TEST_F(TypeIn, TheDialogShowsTheRangeAndCurrentValue) {
         const char* start;
         const char* message;
     } prompts[] = {
+        // clang-format off
         {DELAY_ON_PARAM, 1.0f, "1.0", "0 for Off, 1 for On"},
         {FILTER_Q_TAG[0], 0.999f, "99", "0 to 100%"},
         {FOLLOWER_BOOST_PARAM, 0.25f, "-10.0", "-20 to 20 dB"},
@@ -118,6 +120,7 @@ TEST_F(TypeIn, TheDialogShowsTheRangeAndCurrentValue) {
         {GRAIN_SEMI_TAG[0], 0.0f, "-12", "-12 to 12 Semi"},
         {FILTER_MODE_TAG[0], (36 + 0.1f) / 40.0f, "36", "0 to 36"},
         {GATER_LOOP_TAG[0], 0.6f, "1", "0 to 2"},
+        // clang-format on
     };
     for (const auto& p : prompts) {
         fx->setParameter(p.index, p.value);
@@ -169,38 +172,27 @@ TEST_F(TypeIn, ModulationAmounts) {
 }
 
 TEST_F(TypeIn, StepsMoveByAnOptionASwitchOrAHundredth) {
-    fx->setParameter(FILTER_MODE_TAG[0], choice(36, 40.0f));
-    fx->changeDelta(FILTER_MODE_TAG[0], 1.0f);
-    EXPECT_EQ(fx->valueText(FILTER_MODE_TAG[0]), "Peak Shelf");
-    fx->changeDelta(FILTER_MODE_TAG[0], -1.0f);
-    EXPECT_EQ(fx->valueText(FILTER_MODE_TAG[0]), "High Shelf");
-    fx->setParameter(BLOCK_TYPE_TAG[0], 0.0f);
-    fx->changeDelta(BLOCK_TYPE_TAG[0], -1.0f);
-    EXPECT_EQ(fx->valueText(BLOCK_TYPE_TAG[0]), "Off");
-    fx->setParameter(MOD_SOURCE_TAG[3], choice(27, 99.99f));
-    fx->changeDelta(MOD_SOURCE_TAG[3], 0.0f);  // zero steps up too
-    EXPECT_EQ(fx->valueText(MOD_SOURCE_TAG[3]), "Block 1 Gater Left");
-
     const int pan = blockParam(1, BLOCK_PAN_OFFSET);
-    fx->setParameter(pan, 0.995f);
-    fx->changeDelta(pan, 1.0f);
-    EXPECT_EQ(fx->getParameter(pan), 1.0f);
-    fx->setParameter(pan, 0.004f);
-    fx->changeDelta(pan, -1.0f);
-    EXPECT_EQ(fx->getParameter(pan), 0.0f);
-    fx->setParameter(SHAPER_LOWFI_FILTER_TAG[0], 0.5f);  // steps like a knob
-    fx->changeDelta(SHAPER_LOWFI_FILTER_TAG[0], 1.0f);
-    EXPECT_NEAR(fx->getParameter(SHAPER_LOWFI_FILTER_TAG[0]), 0.51f, 1e-6f);
-
-    fx->setParameter(DELAY_ON_PARAM, 0.0f);
-    fx->changeDelta(DELAY_ON_PARAM, 1.0f);
-    EXPECT_EQ(fx->getParameter(DELAY_ON_PARAM), 1.0f);
-    fx->changeDelta(DELAY_ON_PARAM, -1.0f);
-    EXPECT_EQ(fx->getParameter(DELAY_ON_PARAM), 0.0f);
-
-    const float name = fx->getParameter(PROGRAM_NAME_START);
-    fx->changeDelta(PROGRAM_NAME_START, 1.0f);  // no control steps the program name
-    EXPECT_EQ(fx->getParameter(PROGRAM_NAME_START), name);
+    const struct {
+        int index;
+        float start, delta, end;
+    } steps[] = {
+        // clang-format off
+        {FILTER_MODE_TAG[0], choice(36, 40.0f), 1.0f, choice(36, 40.0f)},  // Peak Shelf is the last
+        {FILTER_MODE_TAG[0], choice(36, 40.0f), -1.0f, choice(35, 40.0f)},
+        {BLOCK_TYPE_TAG[0], 0.0f, -1.0f, choice(0, 6.99f)},
+        {MOD_SOURCE_TAG[3], choice(27, 99.99f), 0.0f, choice(28, 99.99f)},  // zero steps up too
+        {pan, 0.995f, 1.0f, 1.0f}, {pan, 0.004f, -1.0f, 0.0f}, {pan, 0.5f, -3.0f, 0.47f},
+        {SHAPER_LOWFI_FILTER_TAG[0], 0.5f, 1.0f, 0.51f},  // steps like a knob
+        {DELAY_ON_PARAM, 0.0f, 0.1f, 1.0f}, {DELAY_ON_PARAM, 1.0f, -0.1f, 0.0f},
+        {PROGRAM_NAME_START, 0.25f, 1.0f, 0.25f},  // no control steps the program name
+        // clang-format on
+    };
+    for (const auto& s : steps) {
+        fx->setParameter(s.index, s.start);
+        fx->changeDelta(s.index, s.delta);
+        EXPECT_NEAR(fx->getParameter(s.index), s.end, 1e-6f) << s.index << " from " << s.start;
+    }
 }
 
 }  // namespace

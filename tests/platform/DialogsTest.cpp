@@ -1,6 +1,6 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pty.h>
-#include <sys/select.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -79,23 +79,21 @@ TEST_F(Dialogs, ScriptFaultsNeverAnswerYes) {
     inputBox("p", "t", text);
     EXPECT_STREQ(text, "");
 
-    Answer answer;
-    EXPECT_TRUE(ScriptedDialogs::parse("text  two blanks ", answer));
-    EXPECT_EQ(answer.value, " two blanks ");
-    for (const char* bad : {"ok then", "file", "maybe", "OK"})
-        EXPECT_FALSE(ScriptedDialogs::parse(bad, answer)) << bad;
-
     PreferencesSandbox scratch;
     const std::string file = scratch.userFolder() + "/answers";
-    PreferencesSandbox::write(file, "# a run\nyes\n\ntext -6\nfile /a b/c.ecs\r\n");
+    PreferencesSandbox::write(file, "# a run\nyes\n\ntext  -6 dB\nfile /a b/c.ecs\r\n");
     std::string error;
     ScriptedDialogs loaded;
     ASSERT_TRUE(loaded.load(file, error)) << error;
-    EXPECT_EQ(loaded.remaining(), 3u);
-    PreferencesSandbox::write(file, "yes\nperhaps\n");
+    setScriptedDialogBackend(&loaded);
+    char answer[PATH_BUFFER_SIZE] = "";
+    EXPECT_EQ(messageBoxCancel("Replace?", 0), 1);
+    inputBox("p", "t", answer);
+    EXPECT_STREQ(answer, " -6 dB");  // the rest of the line, blanks included
+    PreferencesSandbox::write(file, "yes\nok then\n");
     EXPECT_FALSE(loaded.load(file, error));
-    EXPECT_EQ(error, "line 2 is no answer: perhaps");
-    EXPECT_EQ(loaded.remaining(), 3u);
+    EXPECT_EQ(error, "line 2 is no answer: ok then");
+    EXPECT_EQ(loaded.remaining(), 1u);
 }
 
 TEST_F(Dialogs, ChoosersWritePathAndFolderOnlyForAChosenFileThatFits) {
@@ -181,6 +179,7 @@ protected:
         tcgetattr(slave, &settings);
         settings.c_lflag &= ~static_cast<tcflag_t>(ECHO);  // only what the back end writes comes back
         tcsetattr(slave, TCSANOW, &settings);
+        fcntl(master, F_SETFL, O_NONBLOCK);
     }
     ~Terminal() override {
         close(master);
@@ -189,19 +188,13 @@ protected:
     void type(const std::string& keys) const {
         ASSERT_EQ(write(master, keys.data(), keys.size()), ssize_t(keys.size()));
     }
+    // All the back end wrote so far (the master side reads without waiting).
     std::string shown() const {
         std::string text;
         char buffer[4096];
-        for (;;) {
-            fd_set ready;
-            FD_ZERO(&ready);
-            FD_SET(master, &ready);
-            timeval none{0, 0};
-            if (select(master + 1, &ready, nullptr, nullptr, &none) <= 0) return text;
-            const ssize_t n = read(master, buffer, sizeof buffer);
-            if (n <= 0) return text;
+        for (ssize_t n; (n = read(master, buffer, sizeof buffer)) > 0;)
             text.append(buffer, static_cast<std::size_t>(n));
-        }
+        return text;
     }
     int master = -1, slave = -1;
 };
@@ -225,8 +218,6 @@ TEST_F(Terminal, PromptsTextAndButtonsAndReadsTheAnswer) {
     EXPECT_NE(shown().find("Tarnwell: Scale to 200%?"), std::string::npos);
     type("n\n");
     EXPECT_EQ(terminal.message("Tarnwell", "Scale?", true), DialogReply::Cancel);
-    type("\x04");
-    EXPECT_EQ(terminal.message("Tarnwell", "Scale?", true), DialogReply::Cancel);
     type("\n");
     EXPECT_EQ(terminal.message("Tarnwell", "Problem with Mod file", false), DialogReply::Ok);
 }
@@ -245,9 +236,6 @@ TEST_F(Terminal, ChoosersTakeATypedPathAndConfirmAReplacement) {
     const std::string text = shown();
     EXPECT_NE(text.find("*.ecs"), std::string::npos);
     EXPECT_NE(text.find("No such file: " + folder + "/missing.ecs"), std::string::npos);
-    type("\n");
-    EXPECT_EQ(terminal.choose(request, path), DialogReply::Cancel);
-
     request.kind = ChooserKind::SaveFile;
     type("a.ecs\nno\nnew.ecs\n");
     EXPECT_EQ(terminal.choose(request, path), DialogReply::Ok);
@@ -334,10 +322,6 @@ TEST_F(Desktop, ZenityGetsEveryValueAsOneArgumentNeverThroughAShell) {
     EXPECT_EQ(recorded(),
               (std::vector<std::string>{"--title=Choose Folder", "--getexistingdirectory", "./-x/"}));
     EXPECT_STREQ(outFolder, "/music");
-    EXPECT_EQ(
-        DesktopChooser::arguments("kdialog",
-                                  {ChooserKind::SaveFile, "XY Path Save", "/p", {"xyp"}, "Path.xyp"}),
-        (std::vector<std::string>{"--title=XY Path Save", "--getsavefilename", "/p/Path.xyp", "*.xyp"}));
 }
 
 // Records what reaches it and serves messages only, as the toolkit's windows will.
