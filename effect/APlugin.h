@@ -14,9 +14,11 @@
 #include "dsp/TNoiseGate.h"
 #include "dsp/TShaper.h"
 #include "dsp/TStep.h"
+#include "effect/BlockTags.h"
 #include "effect/EngineMath.h"
 #include "effect/FactoryBank.h"
 #include "effect/ParameterLayout.h"
+#include "effect/PresetFiles.h"
 #include "effect/Relaxed.h"
 #include "framework/effectbase/AudioEffectX.h"
 
@@ -359,14 +361,58 @@ public:
     // getMidiCapture, never per controller message.
     Relaxed<unsigned char> midiCapture;
 
-    // Learn (latch) or unbind a parameter from every controller. Learning is refused for
-    // parameter 0 and indices outside 1..1023, which no controller can drive.
+    // Learn (latch) or unbind a parameter from every controller. Only parameters 1..800, what
+    // a map file holds, can be bound; learning any other is refused.
     void setMidiLatch(int param, bool latch);
     void clearMidi();              // unbinds all 128 controllers
     void setAllMidiControls();     // the map from the preferences
     bool getMidiCapture();         // reads "Capture" afresh (the settings page calls it after writing it)
     void resetCapture();           // every parameter waits for its controller again
     void midiLoadBank() {}
+    // Through a prompt: binds the parameter to the typed controller number (clamped to 0..127)
+    // in place of its other controllers. An empty or cancelled answer changes nothing.
+    void setMidiCCNum(int param);
+    // The map to and from an .ecs file through the choosers.
+    void loadECS();
+    void saveECS();
+
+    // ===================================================================== commands, undo and preset files
+    // The editor's menu commands on the Blocks, their gaters and XY paths, and on the modulation
+    // slots. Main thread; every change goes through setParameter, so the engine and the editor
+    // see ordinary parameter changes. Every command but undo first takes a one-level snapshot.
+    void doBlockCommand(int command, int block, int target, int side);
+    void doModCommand(int command, int slot);
+    void setBlockUndo();  // all three Blocks' rows
+    void doUndoBlock();   // all three; nothing before the first snapshot
+    void setModUndo();
+    void doModUndo();     // nothing before the first snapshot
+    // Sets a whole slot: bypass on or off, amount as a parameter value, source unless -1, and
+    // destination, the last two as choices. Slots outside 0..3 are ignored.
+    void setModVariables(int slot, bool bypass, float amount, int source, int destination);
+
+    // Preset files through the choosers, in the folders below (each opens where the last file
+    // of its kind was chosen). A cancelled chooser does nothing; a file that cannot be read or
+    // written shows a message and changes nothing. A load answers whether it loaded.
+    bool loadBlock(int block);
+    void saveBlock(int block);
+    bool loadXY(int block);
+    void saveXY(int block);
+    bool loadMod();
+    void saveMod();
+
+    // The modulation matrix in the order of its undo, clipboard and file: bypass, amount, source
+    // and destination of slots 1-4.
+    static constexpr int MOD_PARAMETER_COUNT = 16;
+    static constexpr int32_t MOD_PARAMETERS[MOD_PARAMETER_COUNT] = {204, 205, 206, 207, 122, 123, 124, 125,
+                                                                    208, 209, 210, 211, 212, 213, 214, 215};
+    float blockUndo[PARAMETER_COUNT] = {};  // by parameter index; only the Blocks' rows are used
+    bool blockUndoTaken = false;
+    float modUndo[MOD_PARAMETER_COUNT] = {};
+    bool modUndoTaken = false;
+    float modClipboard[MOD_PARAMETER_COUNT] = {};
+    bool modClipboardFilled = false;
+    float slotClipboard[4] = {};  // bypass, source, destination, amount
+    char filePath[256] = {};      // the chosen file, emptied once it is open
 
     // ===================================================================== XY motion
     // Each Block's pad position comes from live input (editor or MIDI), a recording captured per
@@ -498,6 +544,7 @@ public:
 
     // Any thread; carried out by the render thread at the Block's next trigger update.
     void resetXYS();          // replay and trigger state of the three Blocks
+    void stopXYReplay(int b);  // the same for one Block
     void resetXY(int b);      // replay and recording state; one replay step in replay mode
     void clearXYFollowerCounts();  // the Follower play mode's below-threshold counts
 
@@ -577,6 +624,14 @@ private:
     BlockLanes processGrain(int block, BlockLanes in);  // leaves the plain grain sums in grainPlain
     // Grain length in frames for value v, given 2^(8 v) for the free modes.
     float grainLength(int mode, float v, float pow2EightV) const;
+
+    // Preset files (APluginPresetFiles.cpp). The chooser's answer goes to filePath; false when
+    // none was chosen. The folder a file was chosen in becomes the kind's folder.
+    bool chooseFileToLoad(const char* title, const char* pattern, const char* key, char* folder, int size);
+    bool chooseFileToSave(const char* title, const char* defaultName, const char* key, char* folder, int size);
+    char* presetFolder(presetfile::Kind kind);
+    bool loadValues(presetfile::Kind kind, const int32_t* params);
+    void saveValues(presetfile::Kind kind, const int32_t* params);
 
     // MIDI (APluginMidi.cpp).
     void initMidiMap();

@@ -3,10 +3,14 @@
 
 #include "effect/APlugin.h"
 
+#include "framework/platform/Dialogs.h"
 #include "framework/platform/Preferences.h"
+#include "framework/platform/StringHelpers.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -36,9 +40,9 @@ bool isChannelModeController(int cc) {
     return cc == 120 || cc == 121 || cc == 123;
 }
 
-// A parameter a controller can drive: 0 means "none".
+// A parameter a controller can drive: 0 means "none", and a map file holds no more.
 bool isBindable(int param) {
-    return param > 0 && param < PARAMETER_COUNT;
+    return param > 0 && param <= presetfile::MAPPABLE_PARAMETER_END;
 }
 
 // The source a controller feeds, or 0.
@@ -168,10 +172,30 @@ void APlugin::setMidiLatch(int param, bool latch) {
         if (!isBindable(param)) return;
         map.learnTarget = param;
         map.learnArmed.store(true, std::memory_order_release);
+        getMidiCapture();
         return;
     }
     // Unbinding leaves a learn armed for another parameter as it is.
     unbindParam(param);
+}
+
+void APlugin::setMidiCCNum(int param) {
+    if (!isBindable(param)) return;
+    char name[64] = {};
+    getParameterName(param, name);
+    char prompt[PATH_BUFFER_SIZE];
+    std::snprintf(prompt, sizeof prompt, "Midi CC : %s", name);
+    char answer[PATH_BUFFER_SIZE] = {};
+    inputBox(prompt, "Midi CC (0 - 127)", answer);
+    if (answer[0] == '\0') return;
+    unbindParam(param);
+    // Read as a whole number from the start; anything else reads as 0.
+    const int cc = static_cast<int>(std::clamp(std::strtol(answer, nullptr, 10), 0L, 127L));
+    midiMap.ccToParam[cc] = param;  // in place of whatever it drove
+    midiMap.pickUpValue[param] = getParameter(param);
+    midiMap.pickedUp[param] = 0;
+    setMidiCC(cc, param);
+    getMidiCapture();
 }
 
 void APlugin::unbindParam(int param) {

@@ -368,6 +368,10 @@ void APlugin::resetXYS() {
     for (int b = 0; b < BLOCK_COUNT; ++b) postXYRequest(b, XY_REQUEST_RESET_XYS);
 }
 
+void APlugin::stopXYReplay(int b) {
+    if (isXYBlock(b)) postXYRequest(b, XY_REQUEST_RESET_XYS);
+}
+
 void APlugin::resetXY(int b) {
     if (isXYBlock(b)) postXYRequest(b, XY_REQUEST_RESET_XY);
 }
