@@ -54,10 +54,7 @@ void LiveMidiInput::arrived(double, std::vector<unsigned char>* message, void* s
 void LiveMidiInput::receive(const unsigned char* bytes, std::size_t size, Clock::time_point at) {
     if (bytes == nullptr || size == 0 || bytes[0] < 0x80 || bytes[0] >= 0xF0) return;
     const std::size_t w = written.load(std::memory_order_relaxed);
-    if (w - read.load(std::memory_order_acquire) >= CAPACITY) {
-        droppedCount.fetch_add(1, std::memory_order_relaxed);
-        return;
-    }
+    if (w - read.load(std::memory_order_acquire) >= CAPACITY) return;  // full: dropped
     Message& m = ring[w % CAPACITY];
     m.status = bytes[0];
     m.data1 = size > 1 ? bytes[1] & 0x7F : 0;

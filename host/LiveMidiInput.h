@@ -43,8 +43,6 @@ public:
     // message received up to `now` on the component, at offsets within that render.
     void deliver(ComponentHost& component, std::uint32_t frames, double sampleRate, Clock::time_point now = Clock::now());
 
-    std::uint64_t dropped() const { return droppedCount.load(std::memory_order_relaxed); }
-
 private:
     struct Message {
         std::uint8_t status = 0, data1 = 0, data2 = 0;
@@ -58,5 +56,4 @@ private:
     std::array<Message, CAPACITY> ring;
     std::atomic<std::size_t> written{0};
     std::atomic<std::size_t> read{0};
-    std::atomic<std::uint64_t> droppedCount{0};
 };

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <cstdint>
 #include <vector>
 
 namespace tarnwell::test {
@@ -20,32 +19,23 @@ struct MidiMessage {
 class MidiEventList {
 public:
     explicit MidiEventList(const std::vector<MidiMessage>& messages, int32_t type = kVstMidiType)
-        : records(std::min(messages.size(), CAPACITY)) {
+        : records(std::min<std::size_t>(messages.size(), 512)) {
         for (std::size_t i = 0; i < records.size(); ++i) {
-            VstMidiEvent& r = records[i];
-            r.type = type;
-            r.byteSize = 24;
-            r.deltaFrames = messages[i].offset;
-            r.midiData[0] = static_cast<char>(messages[i].status);
-            r.midiData[1] = static_cast<char>(messages[i].data1);
-            r.midiData[2] = static_cast<char>(messages[i].data2);
-            list.events[i] = reinterpret_cast<VstEvent*>(&r);
+            const MidiMessage& m = messages[i];
+            records[i] = {type, 24, m.offset, 0, 0, 0, {char(m.status), char(m.data1), char(m.data2), 0}, 0, 0, 0, 0};
+            list.events[i] = reinterpret_cast<VstEvent*>(&records[i]);
         }
         list.numEvents = static_cast<int32_t>(records.size());
     }
     VstEvents* get() { return reinterpret_cast<VstEvents*>(&list); }
 
 private:
-    static constexpr std::size_t CAPACITY = 512;
-    // The list's header followed by as many pointers as it needs.
-    struct List {
+    std::vector<VstMidiEvent> records;
+    struct {  // the list's header, then as many pointers as it needs
         int32_t numEvents = 0;
         intptr_t reserved = 0;
-        VstEvent* events[CAPACITY] = {};
-    };
-    static_assert(offsetof(List, events) == offsetof(VstEvents, events));
-    std::vector<VstMidiEvent> records;
-    List list;
+        VstEvent* events[512] = {};
+    } list;
 };
 
 inline void sendMidi(APlugin& fx, const std::vector<MidiMessage>& messages, int32_t type = kVstMidiType) {

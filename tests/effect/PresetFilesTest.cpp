@@ -8,7 +8,6 @@
 
 #include <filesystem>
 #include <regex>
-#include <sstream>
 
 using namespace tarnwell::test;
 
@@ -17,205 +16,133 @@ namespace {
 class PresetFilesTest : public CommandFixture {
 protected:
     PresetFilesTest() { std::filesystem::create_directories(folder); }
-
     std::string file(const std::string& name) const { return folder + "/" + name; }
     void write(const std::string& name, const std::string& text) const { PreferencesSandbox::write(file(name), text); }
     std::string read(const std::string& name) const { return PreferencesSandbox::read(file(name)); }
-
     static std::string lines(int count, const std::string& line) {
         std::string text;
         for (int i = 0; i < count; ++i) text += line + "\n";
         return text;
     }
-    static std::vector<int> map(APlugin& fx) {
-        std::vector<int> m;
-        for (const auto& param : fx.midiMap.ccToParam) m.push_back(param);
-        return m;
-    }
+    static std::vector<int> map(APlugin& fx) { return {std::begin(fx.midiMap.ccToParam), std::end(fx.midiMap.ccToParam)}; }
 
     const std::string folder = prefs.userFolder() + "/files";
 };
 
 }  // namespace
 
-TEST_F(PresetFilesTest, BlockPathAndModulationFilesRoundTripEveryValue) {
+TEST_F(PresetFilesTest, FilesRoundTripEveryValue) {
     auto fx = make();
     scramble(*fx, 5);
     const float awkward[] = {1e-7f, 0.1f, 1.0f / 3.0f, 1.0f, 0.0f, 0.99999994f};
     for (int k = 0; k < 6; ++k) fx->setParameter(BLOCK_TAGS[0][3 + k], awkward[k]);
     fx->setModVariables(1, true, 0.7f, 12, 33);
+    for (int cc : {0, 7, 127}) setMidiCC(cc, 100 + cc);
+    fx->setAllMidiControls();
     const std::vector<float> saved = values(*fx);
+    const std::vector<int> bound = map(*fx);
 
-    choose(file("a.blp"));
+    for (const char* name : {"a.blp", "b.xyp", "c.mod", "d.ecs"}) choose(file(name));
     fx->doBlockCommand(44, 0, -1, -1);
-    const ChooserRequest& asked = script.asked.back().request;
-    EXPECT_EQ(asked.title, "Block Preset Save");
-    EXPECT_EQ(asked.defaultName, "Block.blp");
-    EXPECT_EQ(asked.folder, fx->modPresetDir) << "Block presets start in the modulation folder";
+    EXPECT_EQ(script.asked.back().request.defaultName, "Block.blp");
     EXPECT_EQ(std::string(fx->blockPresetDir), folder + "/") << "the next chooser opens where this one ended";
-    const std::string text = read("a.blp");
-    EXPECT_TRUE(std::regex_match(text, std::regex("(\\d\\.\\d{6,}\\n){167}"))) << text;
-    EXPECT_EQ(text.substr(0, 9), std::to_string(saved[4]).substr(0, 8) + "\n");  // Bypass first
-    choose(file("b.xyp"));
     fx->doBlockCommand(27, 1, -1, -1);
-    choose(file("c.mod"));
     fx->doModCommand(17, -1);
+    fx->saveECS();
+    EXPECT_TRUE(std::regex_match(read("a.blp"), std::regex("(\\d\\.\\d{6,}\\n){167}")));
     EXPECT_EQ(read("c.mod").substr(0, 5), "V1.0\n");
+    EXPECT_TRUE(std::regex_match(read("d.ecs"), std::regex("100\\n(\\d+\\n){127}")));
 
     scramble(*fx, 6);
     fx->doModCommand(3, -1);
-    const std::vector<float> changed = values(*fx);
-    choose(file("a.blp"));
+    fx->clearMidi();
+    std::vector<float> expected = values(*fx);
+    for (const char* name : {"a.blp", "b.xyp", "c.mod", "d.ecs"}) choose(file(name));
     fx->doBlockCommand(43, 2, -1, -1);  // Block 1's preset into Block 3
-    choose(file("b.xyp"));
     fx->doBlockCommand(26, 0, -1, -1);  // Block 2's path into Block 1
-    choose(file("c.mod"));
     fx->doModCommand(16, -1);
-    EXPECT_EQ(script.asked[script.asked.size() - 1].request.extensions, std::vector<std::string>{"mod"});
+    fx->loadECS();
     EXPECT_TRUE(messages().empty());
 
-    std::vector<float> expected = changed;
+    auto at = [](const std::vector<float>& v, int32_t p) { return v[static_cast<std::size_t>(p)]; };
     for (int e = 0; e < BLOCK_TAG_COUNT; ++e) {
-        expected[static_cast<std::size_t>(BLOCK_TAGS[2][e])] = saved[static_cast<std::size_t>(BLOCK_TAGS[0][e])];
-        if (e >= BLOCK_XY_FIRST)
-            expected[static_cast<std::size_t>(BLOCK_TAGS[0][e])] = saved[static_cast<std::size_t>(BLOCK_TAGS[1][e])];
+        expected[static_cast<std::size_t>(BLOCK_TAGS[2][e])] = at(saved, BLOCK_TAGS[0][e]);
+        if (e >= BLOCK_XY_FIRST) expected[static_cast<std::size_t>(BLOCK_TAGS[0][e])] = at(saved, BLOCK_TAGS[1][e]);
     }
-    for (int32_t p : APlugin::MOD_PARAMETERS) expected[static_cast<std::size_t>(p)] = saved[static_cast<std::size_t>(p)];
-    // Applied as a program, which sets the pads' live MIDI positions back to 0.
-    for (int b = 0; b < BLOCK_COUNT; ++b)
-        for (int32_t p : {XY_MIDI_X_TAG[b], XY_MIDI_Y_TAG[b]}) expected[static_cast<std::size_t>(p)] = 0.0f;
-    const std::vector<float> loaded = values(*fx);
-    for (int p = 0; p < PARAMETER_COUNT; ++p) ASSERT_EQ(loaded[static_cast<std::size_t>(p)], expected[static_cast<std::size_t>(p)]) << p;
+    for (int32_t p : APlugin::MOD_PARAMETERS) expected[static_cast<std::size_t>(p)] = at(saved, p);
+    // Applied as a program, which puts the pads' live MIDI positions back to 0.
+    for (int b = 0; b < BLOCK_COUNT; ++b) expected[static_cast<std::size_t>(XY_MIDI_X_TAG[b])] = expected[static_cast<std::size_t>(XY_MIDI_Y_TAG[b])] = 0.0f;
+    EXPECT_EQ(values(*fx), expected);
+    EXPECT_EQ(map(*fx), bound);
+    EXPECT_EQ(make()->midiMap.ccToParam[127], 227);
 
     // Written by hand: another version word and words after the matrix; a path with no final
-    // line end; six decimals.
-    write("d.mod", "V2.0\n" + lines(16, "0.250000") + "whatever follows\n");
-    choose(file("d.mod"));
-    fx->doModCommand(16, -1);
-    EXPECT_EQ(fx->getParameter(MOD_SOURCE_TAG[3]), 0.25f);
-    std::string path = lines(82, "0.125000");
+    // line end.
+    write("e.mod", "V2.0\n" + lines(16, "0.250000") + "whatever follows\n");
+    std::string path = lines(82, "0.125");
     path.pop_back();
-    write("e.xyp", path);
-    choose(file("e.xyp"));
+    write("f.xyp", path);
+    for (const char* name : {"e.mod", "f.xyp"}) choose(file(name));
+    fx->doModCommand(16, -1);
     fx->doBlockCommand(26, 2, -1, -1);
+    EXPECT_EQ(fx->getParameter(MOD_SOURCE_TAG[3]), 0.25f);
     EXPECT_EQ(fx->getParameter(XY_Y_START[2] + 31), 0.125f);
     EXPECT_TRUE(messages().empty());
 }
 
-TEST_F(PresetFilesTest, ControllerMapsRoundTripThroughTheirFile) {
-    auto fx = make();
-    for (int cc : {0, 7, 127}) setMidiCC(cc, 100 + cc);
-    setMidiCC(64, 800);
-    fx->setAllMidiControls();
-    const std::vector<int> bound = map(*fx);
-    choose(file("map.ecs"));
-    fx->saveECS();
-    EXPECT_EQ(script.asked.back().request.defaultName, "Tarnwell.ecs");
-    const std::string text = read("map.ecs");
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 128);
-    EXPECT_EQ(text.substr(0, 4), "100\n");
-
-    fx->clearMidi();
-    EXPECT_EQ(getMidiCC(7), 0);
-    choose(file("map.ecs"));
-    fx->loadECS();
-    EXPECT_EQ(map(*fx), bound);
-    EXPECT_EQ(getMidiCC(127), 227);
-    EXPECT_EQ(make()->midiMap.ccToParam[64], 800);
-
-    write("zeros.ecs", lines(128, "0"));
-    choose(file("zeros.ecs"));
-    fx->loadECS();
-    EXPECT_EQ(map(*fx), std::vector<int>(128, 0));
-    EXPECT_TRUE(messages().empty());
-}
-
-// Each refused with its message; no parameter and no binding changes.
+// Each refused with its message; no parameter and no binding changes. A cancelled chooser
+// shows nothing.
 TEST_F(PresetFilesTest, BadFilesChangeNothing) {
     auto fx = make();
     scramble(*fx, 7);
     setMidiCC(3, 33);
     fx->setAllMidiControls();
     const std::string block = lines(167, "0.5");
-    struct Case {
-        const char* name;
-        std::string text;  // none: the file is not written
-        int kind;          // 0 Block, 1 XY, 2 modulation, 3 controller map
-    };
-    const std::string folderName = "folder.blp";
-    std::filesystem::create_directories(file(folderName));
-    const Case cases[] = {
-        {"short.blp", lines(166, "0.5"), 0},
-        {"long.blp", block + "0.5\n", 0},
-        {"high.blp", lines(166, "0.5") + "1.5\n", 0},
-        {"nan.blp", lines(166, "0.5") + "nan\n", 0},
-        {"word.blp", lines(100, "0.5") + "0.5x\n" + lines(66, "0.5"), 0},
-        {"empty.blp", "", 0},
-        {"mod.blp", "V1.0\n" + lines(16, "0.5"), 0},
-        {"missing.blp", {}, 0},
-        {"folder.blp", {}, 0},
-        {"block.xyp", block, 1},
-        {"short.xyp", lines(81, "0.5"), 1},
-        {"values.mod", lines(82, "0.5"), 2},
-        {"short.mod", "V1.0\n" + lines(15, "0.5"), 2},
-        {"low.mod", "V1.0\n" + lines(15, "0.5") + "-0.1\n", 2},
-        {"short.ecs", lines(127, "0"), 3},
-        {"long.ecs", lines(129, "0"), 3},
-        {"high.ecs", lines(127, "0") + "801\n", 3},
-        {"fraction.ecs", lines(127, "0") + "12.5\n", 3},
-        {"block.ecs", block, 3},
-    };
-    const char* errors[] = {"Problem with Block Preset file", "Problem with XY Path file", "Problem with Mod file",
-                            "Problem with ECS File"};
+    std::filesystem::create_directories(file("folder.blp"));
+    const std::pair<const char*, std::string> cases[] = {  // no text: the file is not written
+        {"short.blp", lines(166, "0.5")}, {"long.blp", block + "0.5\n"}, {"high.blp", lines(166, "0.5") + "1.5\n"},
+        {"nan.blp", lines(166, "0.5") + "nan\n"}, {"word.blp", lines(100, "0.5") + "0.5x\n" + lines(66, "0.5")},
+        {"empty.blp", "\n"}, {"mod.blp", "V1.0\n" + lines(16, "0.5")}, {"missing.blp", ""}, {"folder.blp", ""},
+        {"block.xyp", block}, {"short.xyp", lines(81, "0.5")},
+        {"values.mod", lines(82, "0.5")}, {"short.mod", "V1.0\n" + lines(15, "0.5")}, {"low.mod", "V1.0\n-0.1\n" + lines(15, "0.5")},
+        {"short.ecs", lines(127, "0")}, {"long.ecs", lines(129, "0")}, {"high.ecs", lines(127, "0") + "801\n"},
+        {"fraction.ecs", lines(127, "0") + "12.5\n"}, {"block.ecs", block}};
     const std::vector<float> before = values(*fx);
-    const std::vector<int> boundBefore = map(*fx);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        if (!c.text.empty() || std::string(c.name) == "empty.blp") write(c.name, c.text);
+    for (const auto& [name, text] : cases) {
+        SCOPED_TRACE(name);
+        if (!text.empty()) write(name, text);
         script.asked.clear();
-        choose(file(c.name));
-        switch (c.kind) {
-        case 0: fx->doBlockCommand(43, 1, -1, -1); break;
-        case 1: fx->doBlockCommand(26, 1, -1, -1); break;
-        case 2: fx->doModCommand(16, -1); break;
-        default: fx->loadECS(); break;
-        }
-        EXPECT_EQ(messages(), std::vector<std::string>{errors[c.kind]});
+        choose(file(name));
+        const std::string kind = std::filesystem::path(name).extension();
+        if (kind == ".blp") fx->doBlockCommand(43, 1, -1, -1);
+        if (kind == ".xyp") fx->doBlockCommand(26, 1, -1, -1);
+        if (kind == ".mod") fx->doModCommand(16, -1);
+        if (kind == ".ecs") fx->loadECS();
+        const char* error = kind == ".blp" ? "Problem with Block Preset file" : kind == ".xyp" ? "Problem with XY Path file"
+                            : kind == ".mod" ? "Problem with Mod file" : "Problem with ECS File";
+        EXPECT_EQ(messages(), std::vector<std::string>{error});
         ASSERT_EQ(values(*fx), before);
-        ASSERT_EQ(map(*fx), boundBefore);
-        EXPECT_EQ(getMidiCC(3), 33);
+        ASSERT_EQ(getMidiCC(3) + fx->midiMap.ccToParam[3], 66);
     }
-
-    // A cancelled chooser: no message, nothing changed.
     script.asked.clear();
     cancel();
     fx->doBlockCommand(43, 0, -1, -1);
-    cancel();
-    fx->loadECS();
     EXPECT_TRUE(messages().empty());
     EXPECT_EQ(values(*fx), before);
 }
 
-// A save that cannot be made says so and leaves what was there; one that can replaces the
-// file whole and leaves nothing beside it.
+// A save that cannot be made says so and leaves what was there; one that can replaces the file
+// whole and leaves nothing beside it.
 TEST_F(PresetFilesTest, SavesReplaceFilesWholeOrNotAtAll) {
     auto fx = make();
     write("keep.mod", "old\n");
     std::filesystem::create_directories(file("taken.mod"));
-    choose(file("taken.mod"));
-    fx->saveMod();
-    choose(file("no such folder/x.mod"));
-    fx->saveMod();
-    choose(file("dir.ecs"));
-    std::filesystem::create_directories(file("dir.ecs"));
-    fx->saveECS();
-    EXPECT_EQ(messages(), (std::vector<std::string>{"Problem with Mod File", "Problem with Mod File", "Problem with ECS File"}));
-
-    choose(file("keep.mod"));
-    fx->saveMod();
+    for (const char* name : {"taken.mod", "no such folder/x.mod", "keep.mod"}) choose(file(name));
+    for (int i = 0; i < 3; ++i) fx->saveMod();
+    EXPECT_EQ(messages(), (std::vector<std::string>{"Problem with Mod File", "Problem with Mod File"}));
     EXPECT_EQ(read("keep.mod").substr(0, 5), "V1.0\n");
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"dir.ecs", "keep.mod", "taken.mod"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"keep.mod", "taken.mod"}));
 }

@@ -41,8 +41,6 @@ std::vector<std::size_t> onsets(const std::vector<float>& signal) {
     return found;
 }
 
-// Block 1 a Gater whose first step alone is on, started by notes (pad play mode Note) and
-// running once through its steps; the other Blocks, the Delay and the modulation off.
 TEST(MidiRender, NotesStartTheNoteTriggeredPadAtTheirFrames) {
     tarnwell::test::PreferencesSandbox prefs;
     tarnwell::test::TempFolder folder;
@@ -65,24 +63,15 @@ TEST(MidiRender, NotesStartTheNoteTriggeredPadAtTheirFrames) {
 
     std::vector<std::string> args = {"render", folder.path("tone.wav"), folder.path("out.wav"), "--midi",
                                      folder.path("notes.mid"), "--tail", "0"};
-    auto set = [&](int index, double value) {
-        args.push_back("--set");
-        args.push_back(std::to_string(index) + "=" + std::to_string(value));
-    };
-    set(3, 3.1 / 5.99);                                // path B1 > B2 > B3 > Delay
-    set(126, 5.1 / 6.99);                              // Block 1 Gater
-    for (int index : {134, 142, 106, 208, 209, 210, 211}) set(index, 0.0);  // Blocks 2, 3, Delay, slot sources
-    set(4, 0.0);                                       // Block 1 on
-    set(31, 1.0);                                      // wet only
-    for (int index = 32; index < 38; ++index) set(index, 0.5);  // the pad leaves the gater levels alone
-    set(131, 1.0);                                     // 16 steps
-    set(132, 0.0);                                     // run once
-    set(133, 8.1 / 16.0);                              // a step per sixteenth
-    set(26, 0.0);
-    set(27, 0.0);
-    for (int side : {220, 236})
-        for (int k = 0; k < 16; ++k) set(side + k, k == 0 ? 1.0 : 0.0);
-    set(168, 3.1 / 9.99);  // pad play mode Note
+    // Path B1 > B2 > B3 > Delay; Block 1 a wet-only Gater of 16 steps, run once, a step per
+    // sixteenth, only the first step on, the pad (play mode Note) leaving its levels alone;
+    // Blocks 2 and 3, the Delay and the slot sources off.
+    std::vector<std::pair<int, double>> patch = {{3, 3.1 / 5.99}, {126, 5.1 / 6.99}, {4, 0}, {31, 1},   {131, 1},
+                                                 {132, 0},        {133, 8.1 / 16},   {26, 0}, {27, 0},  {168, 3.1 / 9.99}};
+    for (int index : {134, 142, 106, 208, 209, 210, 211}) patch.emplace_back(index, 0.0);
+    for (int index = 32; index < 38; ++index) patch.emplace_back(index, 0.5);
+    for (int k = 0; k < 16; ++k) patch.insert(patch.end(), {{220 + k, k == 0}, {236 + k, k == 0}});
+    for (const auto& [index, value] : patch) args.insert(args.end(), {"--set", std::to_string(index) + "=" + std::to_string(value)});
 
     std::ostringstream out, err;
     ASSERT_EQ(runTarnwell(args, out, err, HostEnvironment{&openComponent, false}), 0) << err.str();
