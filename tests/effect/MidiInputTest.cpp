@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <iterator>
+#include <thread>
 #include <vector>
 
 using namespace tarnwell::test;
@@ -150,4 +152,30 @@ TEST_F(MidiInputTest, PickUpWaitsUntilTheControllerComesNear) {
     EXPECT_FALSE(fx->getMidiCapture());
     apply(*fx, {{0, 0xB0, 10, 127}});
     EXPECT_EQ(fx->getParameter(q), 1.0f);
+}
+
+// The editor's thread binds, unbinds and clears while the render thread learns and applies
+// controllers: the map only ever holds the parameters bound.
+TEST_F(MidiInputTest, ConcurrentLearningAndControllers) {
+    auto fx = make();
+    std::atomic<bool> done{false};
+    std::thread render([&] {
+        MidiEventList list({{0, 0xB0, 20, 64}, {5, 0xB0, 21, 3}, {9, 0x90, 60, 100}, {30, 0xB0, 20, 9}});
+        float buffer[64] = {};
+        float* io[2] = {buffer, buffer};
+        for (int call = 0; call < 300; ++call) {
+            fx->processEvents(list.get());
+            fx->processReplacing(io, io, 64);
+        }
+        done = true;
+    });
+    for (int i = 0; !done; ++i) {
+        fx->setMidiLatch(FILTER_FREQ_TAG[i % 3], i % 3 != 2);
+        if (i % 16 == 15) fx->clearMidi();
+    }
+    render.join();
+    for (int c = 0; c < 128; ++c) {
+        const int p = fx->midiMap.ccToParam[c];
+        EXPECT_TRUE(p == 0 || ((c == 20 || c == 21) && (p == FILTER_FREQ_TAG[0] || p == FILTER_FREQ_TAG[1]))) << c;
+    }
 }
