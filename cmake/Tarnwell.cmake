@@ -34,3 +34,10 @@ function(tarnwell_layer target)
     target_link_libraries(${target} ${scope} PkgConfig::${target}_pkg)
   endif()
 endfunction()
+
+# The signal path (DSP modules and the engine) is built at -O3 in release builds: measured 5-8 %
+# faster. Contraction stays off, so no multiply-add is fused and every result rounds exactly as
+# the source says on every machine (the render identity test holds it to that).
+function(tarnwell_signal_path_options target)
+  target_compile_options(${target} PRIVATE $<$<CONFIG:Release>:-O3> -ffp-contract=off)
+endfunction()
