@@ -61,12 +61,11 @@ void highPass2(TFilterChannel& c, float f, float q) {
     c.a2 = (1.0f - q * k + k * k) * d + kGuard;
 }
 
-void bandPass2(TFilterChannel& c, float f, float r) {
+void bandPass2(TFilterChannel& c, float f, float g, float sqrtG1) {
     const int i = TFilter::tableIndex(f);
-    const float g = std::exp2(1.0f + 3.98f * r);
     const float alpha = Filter2Sine[i] / g;
     const float norm = 1.0f + alpha;
-    c.b0 = 2.0f * alpha * std::sqrt(1.0f + g) / norm;
+    c.b0 = 2.0f * alpha * sqrtG1 / norm;
     c.b1 = 0.0f;
     c.b2 = -c.b0;
     c.a1 = -2.0f * Filter2Cos[i] / norm;
@@ -84,9 +83,9 @@ void notch2(TFilterChannel& c, float f, float r) {
     c.a2 = (1.0f - alpha) / norm;
 }
 
-void zeroDelay(TFilterChannel& c, float f, float r, float octaves) {
+void zeroDelay(TFilterChannel& c, float f, float damping) {
     c.zdfG = FilterZTan[TFilter::tableIndex(f)];
-    c.zdfR = 0.5f * std::exp2(-octaves * clamp01(r));
+    c.zdfR = damping;
     c.zdfH = 1.0f / (1.0f + 2.0f * c.zdfR * c.zdfG + c.zdfG * c.zdfG);
 }
 
@@ -301,6 +300,7 @@ void TFilter::updateCoefficients() {
 
 void TFilter::computeCoefficients(const float f[2]) {
     const float r = res;
+    resonance.follow(r);
     const float cutoff[2] = {cutoffL, cutoffR};
     const auto setSvf = [&](float damp) {
         ch[0].svfF = FilterSine[tableIndex(f[0])];
@@ -325,7 +325,7 @@ void TFilter::computeCoefficients(const float f[2]) {
             for (int c = 0; c < 2; ++c) highPass2(ch[c], f[c], kFixedQ * (1.0f - r));
             break;
         case BP2_12:
-            for (int c = 0; c < 2; ++c) bandPass2(ch[c], f[c], r);
+            for (int c = 0; c < 2; ++c) bandPass2(ch[c], f[c], resonance.gain, resonance.sqrtGainPlusOne);
             break;
         case Notch2_12:
             for (int c = 0; c < 2; ++c) notch2(ch[c], f[c], r);
@@ -334,7 +334,7 @@ void TFilter::computeCoefficients(const float f[2]) {
         case HPZ_12:
         case BPZ_12:
         case NotchZ_12:
-            for (int c = 0; c < 2; ++c) zeroDelay(ch[c], f[c], r, 5.0f);
+            for (int c = 0; c < 2; ++c) zeroDelay(ch[c], f[c], resonance.zeroDelayDamping(r, 5.0f));
             break;
         case LP18:
         case HP18:
@@ -356,7 +356,7 @@ void TFilter::computeCoefficients(const float f[2]) {
             for (int c = 0; c < 2; ++c) ladder(ch[c], f[c], r, 0.83f);
             break;
         case BP2_24:
-            for (int c = 0; c < 2; ++c) bandPass2(ch[c], f[c], r);
+            for (int c = 0; c < 2; ++c) bandPass2(ch[c], f[c], resonance.gain, resonance.sqrtGainPlusOne);
             setSvf(1.0f - r);
             break;
         case Notch2_24: {
@@ -375,7 +375,7 @@ void TFilter::computeCoefficients(const float f[2]) {
         case HPZ_24:
         case BPZ_24:
         case NotchZ_24:
-            for (int c = 0; c < 2; ++c) zeroDelay(ch[c], f[c], r, 3.0f);
+            for (int c = 0; c < 2; ++c) zeroDelay(ch[c], f[c], resonance.zeroDelayDamping(r, 3.0f));
             break;
         case LP36:
             for (int c = 0; c < 2; ++c) {
@@ -412,8 +412,8 @@ void TFilter::computeCoefficients(const float f[2]) {
         }
         case Formant1:
         case Formant2: {
-            const float g = std::exp2(1.0f + 3.98f * r);
-            const float sqrtG1 = std::sqrt(g + 1.0f);
+            const float g = resonance.gain;
+            const float sqrtG1 = resonance.sqrtGainPlusOne;
             const float down = std::exp2(-2.0f * vowel);
             const float up = std::exp2(2.0f * vowel);
             // Formant 1 puts each of its two sections in two slots, so each counts twice.

@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 #include "dsp/ControlMath.h"
 
@@ -119,6 +120,29 @@ private:
     // The last arguments of the spread and drive exponentials and their results.
     float spreadArgument = 0.0f, spreadUpOf = 1.0f, spreadDownOf = 1.0f;
     float driveArgument = 0.0f, driveOf = 0.0f;
+    // The resonance's exponentials, worked out again only when it moves: the cutoff is
+    // recomputed every frame while it glides, the resonance mostly rests.
+    struct ResonanceTerms {
+        float res = std::numeric_limits<float>::quiet_NaN();
+        float gain = 0.0f, sqrtGainPlusOne = 0.0f;  // of the band-pass and formant sections
+        float dampingRes = std::numeric_limits<float>::quiet_NaN(), dampingOctaves = 0.0f, damping = 0.0f;
+        void follow(float r) {
+            if (r == res) return;
+            res = r;
+            gain = std::exp2(1.0f + 3.98f * r);
+            sqrtGainPlusOne = std::sqrt(gain + 1.0f);
+        }
+        // The zero-delay sections' damping for resonance r over the given octaves.
+        float zeroDelayDamping(float r, float octaves) {
+            if (!(r == dampingRes && octaves == dampingOctaves)) {
+                dampingRes = r;
+                dampingOctaves = octaves;
+                damping = 0.5f * std::exp2(-octaves * controlmath::clamp01(r));
+            }
+            return damping;
+        }
+    };
+    ResonanceTerms resonance;
 
     void computeCoefficients(const float f[2]);
     void advanceHistory();
