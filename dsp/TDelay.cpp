@@ -58,6 +58,7 @@ void TDelay::init(float rate) {
 
 void TDelay::zero() {
     if (!needsZero) return;
+    lengthSettingsValid = false;
     for (int c = 0; c < 2; ++c) {
         increment[c] = 0.0;
         clock[c] = 0.0;
@@ -75,6 +76,7 @@ void TDelay::zero() {
 void TDelay::clear() {
     zero();
     flags = 0;
+    lengthSettingsValid = false;
     unclampedLen[0] = unclampedLen[1] = 100.0f;
     clampedLen[0] = clampedLen[1] = 0.0f;
     ownFeed[0] = ownFeed[1] = 0.0f;
@@ -102,6 +104,11 @@ float clampLength(float length) {
 }  // namespace
 
 void TDelay::setDelayLen(float lenL, float lenR, float addL, float addR, float scale, float sync) {
+    // Set every frame with settings that mostly rest: worked out again only when one moves.
+    const float now[8] = {lenL, lenR, addL, addR, scale, sync, samplesPerBar, sampleRate};
+    if (lengthSettingsValid && std::equal(std::begin(now), std::end(now), std::begin(lengthSettings))) return;
+    std::copy(std::begin(now), std::end(now), std::begin(lengthSettings));
+    lengthSettingsValid = true;
     const float len[2] = {lenL, lenR};
     const float add[2] = {addL, addR};
     for (int c = 0; c < 2; ++c) {
@@ -125,6 +132,7 @@ void TDelay::setDelayLen(float lenL, float lenR, float addL, float addR, float s
 }
 
 void TDelay::setDelayLenDirect(float samples) {
+    lengthSettingsValid = false;
     for (int c = 0; c < 2; ++c) {
         unclampedLen[c] = samples;
         clampedLen[c] = clampLength(samples);

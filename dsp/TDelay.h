@@ -86,6 +86,10 @@ private:
         float power = 1.0f;
     };
     FreeLength freeLength[2];
+    // setDelayLen's arguments, the bar and the rate its lengths last followed from; invalid
+    // once anything else set the lengths.
+    float lengthSettings[8] = {};
+    bool lengthSettingsValid = false;
     // setFeedFilter's last settings, the rate and the coefficients they gave.
     float feedFilterArgument[2] = {-1.0f, -1.0f};
     float feedFilterRate = 0.0f;
