@@ -309,6 +309,16 @@ public:
     float grainPlain[BLOCK_COUNT][2] = {};  // this frame's unpitched grain sum, left and right
     float delayDry = 1.0f, delayWet = 0.0f;
     bool delayActive = false;  // Delay On as this frame read it
+    // What the Block levels last followed from: Mix, Volume and Pan of the three Blocks, their
+    // modulation and the path. While none of it moves and the smoothing has settled, the levels
+    // stay as they are.
+    struct LevelInputs {
+        PerBlock mix, volume, pan, panMod, mixMod, volumeMod;
+        int path;
+        bool operator==(const LevelInputs& other) const;  // inline, in the Blocks' source
+    };
+    LevelInputs levelInputs{};
+    bool levelsSettled = false;
 
     // Per Block, the exponentials of values that mostly rest, kept from frame to frame.
     struct BlockMemos {
@@ -611,6 +621,7 @@ private:
     std::atomic<bool> resetPending{false};
     // Blocks, paths and output (APluginBlocks.cpp).
     void updateBlockLevels();
+    void mixBlockLevels(const LevelInputs& in);
     void runSignalPath(float L, float R, float& outL, float& outR);
     // The Block's output lanes for its input lanes.
     BlockLanes runBlock(int block, bool parallel, BlockLanes input);

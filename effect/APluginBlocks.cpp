@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstring>
 
 using engine::clamp01;
 
@@ -68,18 +70,17 @@ inline float rightOf(BlockLanes x) {
     return (x[LANE_RA] + x[LANE_RB]) * 0.5f;
 }
 
+// All lanes equal (lane 3 is 0 in both); a NaN never is.
+inline bool allEqual(PerBlock a, PerBlock b) {
+    const auto same = a == b;
+    return (same[0] & same[1] & same[2] & same[3]) != 0;
+}
+
 }  // namespace
 
-void APlugin::updateBlockLevels() {
-    // The three Blocks side by side in lanes 0..2 of a vector: each lane rounds exactly as the
-    // same operation on one float. The parameters first, so the compiler keeps the smoothed
-    // values in registers across the atomic reads.
-    auto perBlock = [this](int offset) {
-        return PerBlock{param(blockParam(0, offset)), param(blockParam(1, offset)), param(blockParam(2, offset)), 0.0f};
-    };
-    const PerBlock mix = perBlock(BLOCK_MIX_OFFSET);
-    const PerBlock volume = perBlock(BLOCK_VOLUME_OFFSET);
-    const PerBlock pan = perBlock(BLOCK_PAN_OFFSET);
+// The smoothed Mix, Volume and Pan of the three Blocks and the gains they give.
+void APlugin::mixBlockLevels(const LevelInputs& in) {
+    const PerBlock mix = in.mix, volume = in.volume, pan = in.pan;
     auto stored = [](const float (&v)[BLOCK_COUNT]) { return PerBlock{v[0], v[1], v[2], 0.0f}; };
     PerBlock sMix = mix, sVolume = volume, sPan = pan;
     if (!firstFrame) {
@@ -90,26 +91,51 @@ void APlugin::updateBlockLevels() {
     // In a chain only the last Block's Pan knob pans; the earlier ones stay centred.
     // (Rebuilt whole: lanes written one by one would go through memory and stall the read.)
     if (currentPath <= PATH_LAST_SERIAL) sPan = PerBlock{0.5f, 0.5f, sPan[2], sPan[3]};
+    const PerBlock oldMix = stored(smoothedMix), oldVolume = stored(smoothedVolume), oldPan = stored(smoothedPan);
     for (int b = 0; b < BLOCK_COUNT; ++b) {
         smoothedMix[b] = sMix[b];
         smoothedVolume[b] = sVolume[b];
         smoothedPan[b] = sPan[b];
-        blockGain[b] = memo[b].gain(sVolume[b]) * modValues[destinationBase(b) + 14];
+        blockGain[b] = memo[b].gain(sVolume[b]) * in.volumeMod[b];
     }
+    // Settled once the smoothing stands still: the same inputs then give the same levels.
+    levelsSettled = !firstFrame && allEqual(sMix, oldMix) && allEqual(sVolume, oldVolume) && allEqual(sPan, oldPan);
 
     // The Block mix of this frame: Pan and Mix with their modulation (the Gater's pad term is
     // added in the Block itself).
+    const PerBlock p = clamp01v(sPan + in.panMod);
+    mixPanL = clamp01v(2.0f - 2.0f * p);
+    mixPanR = clamp01v(2.0f * p);
+    const PerBlock m2 = mixTimesTwo(sMix + in.mixMod);
+    mixDry = clamp01v(2.0f - m2);
+    mixWet = clamp01v(m2);
+}
+
+// Compared bit for bit: the same bits always give the same levels, and comparing the six
+// vectors as one block of memory is far cheaper than lane by lane.
+inline bool APlugin::LevelInputs::operator==(const LevelInputs& other) const {
+    static_assert(offsetof(LevelInputs, path) == 6 * sizeof(PerBlock), "the vectors come first, unpadded");
+    return path == other.path && std::memcmp(this, &other, offsetof(LevelInputs, path)) == 0;
+}
+
+void APlugin::updateBlockLevels() {
+    // The three Blocks side by side in lanes 0..2 of a vector: each lane rounds exactly as the
+    // same operation on one float. The parameters first, so the compiler keeps the smoothed
+    // values in registers across the atomic reads.
+    auto perBlock = [this](int offset) {
+        return PerBlock{param(blockParam(0, offset)), param(blockParam(1, offset)), param(blockParam(2, offset)), 0.0f};
+    };
     auto modulation = [this](int k) {
         return PerBlock{modValues[destinationBase(0) + k], modValues[destinationBase(1) + k],
                         modValues[destinationBase(2) + k], 0.0f};
     };
-    const PerBlock p = clamp01v(sPan + modulation(12));
-    mixPanL = clamp01v(2.0f - 2.0f * p);
-    mixPanR = clamp01v(2.0f * p);
-    const PerBlock m2 = mixTimesTwo(sMix + modulation(13));
-    mixDry = clamp01v(2.0f - m2);
-    mixWet = clamp01v(m2);
-
+    const LevelInputs inputs{perBlock(BLOCK_MIX_OFFSET), perBlock(BLOCK_VOLUME_OFFSET), perBlock(BLOCK_PAN_OFFSET),
+                             modulation(12), modulation(13), modulation(14), currentPath};
+    // Smoothing settled and nothing it follows moved: this frame's levels are the last frame's.
+    if (!(levelsSettled && !firstFrame && inputs == levelInputs)) {
+        levelInputs = inputs;
+        mixBlockLevels(inputs);
+    }
     // Read once for the frame: the path and the Blocks act on the same answer.
     delayActive = getOnOff(param(DELAY_ON_PARAM));
     if (delayActive) {
