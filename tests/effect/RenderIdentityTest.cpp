@@ -32,8 +32,8 @@ struct RenderSetting {
 
 // Both rates, with a large and an odd small block each: the odd size moves every block edge
 // across the engine's 4-, 16- and 128-frame control steps.
-constexpr RenderSetting SETTINGS[] = {{44100.0f, 512, 1.5}, {44100.0f, 61, 1.5}, {96000.0f, 512, 0.75},
-                                      {96000.0f, 61, 0.75}};
+constexpr RenderSetting SETTINGS[] = {{44100.0f, 512, 0.5}, {44100.0f, 61, 0.5}, {96000.0f, 512, 0.25},
+                                      {96000.0f, 61, 0.25}};
 
 std::vector<RenderCase> renderCases() {
     std::vector<RenderCase> cases;
