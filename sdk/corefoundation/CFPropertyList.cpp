@@ -3,8 +3,12 @@
 #include <plist/plist.h>
 
 #include <cstdlib>
+#include <cctype>
+#include <cstring>
 #include <limits>
 #include <memory>
+#include <string_view>
+#include <vector>
 
 #include "sdk/corefoundation/CFObjects.h"
 #include "sdk/corefoundation/PropertyListCodec.h"
@@ -14,6 +18,9 @@ namespace {
 
 // Deeper trees are refused: they only come from cycles or hostile files.
 constexpr int MAX_DEPTH = 256;
+// The XML library checks each key of a dictionary against those before it; more keys than this
+// only come from hostile files.
+constexpr std::size_t MAX_KEYS = 10000;
 
 struct PlistFree {
     void operator()(void* node) const { plist_free(static_cast<plist_t>(node)); }
@@ -123,7 +130,62 @@ CFTypeRef fromNode(plist_t node, int depth) {
     }
 }
 
+bool startsWith(std::string_view text, std::size_t at, std::string_view prefix) {
+    return text.substr(at, prefix.size()) == prefix;
+}
+
+// "<name" at at, followed by something that cannot continue the name.
+bool tagIs(std::string_view text, std::size_t at, std::string_view name) {
+    if (!startsWith(text, at, name)) return false;
+    const std::size_t after = at + name.size();
+    if (after >= text.size()) return true;
+    const char c = text[after];
+    return !(std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == '.' || c == ':');
+}
+
+// Where the region starting with "<!" or "<?" at at ends: a comment, a processing instruction,
+// a declaration with or without an internal subset.
+std::size_t regionEnd(std::string_view text, std::size_t at) {
+    const auto after = [&](std::string_view end, std::size_t from) {
+        const std::size_t found = text.find(end, from);
+        return found == std::string_view::npos ? text.size() : found + end.size();
+    };
+    if (startsWith(text, at, "<!--")) return after("-->", at + 4);
+    if (startsWith(text, at, "<?")) return after("?>", at + 2);
+    const std::size_t close = text.find('>', at);
+    const std::size_t bracket = text.find('[', at);
+    return bracket < close ? after("]>", bracket) : after(">", at);
+}
+
 }  // namespace
+
+// The library frees its trees recursively and compares keys pairwise, so both are bounded before
+// it parses anything. The count errs towards too deep: every opening tag counts, closing tags
+// only outside comments, processing instructions and declarations, which the library may skip.
+std::string xmlLimitProblem(const char* bytes, std::size_t length) {
+    const std::string_view text(bytes, length);
+    std::vector<std::size_t> keys;  // per open container
+    std::size_t skippedUntil = 0;
+    for (std::size_t at = text.find('<'); at != std::string_view::npos; at = text.find('<', at + 1)) {
+        const bool skipped = at < skippedUntil;
+        if (!skipped && (startsWith(text, at, "<!") || startsWith(text, at, "<?"))) {
+            skippedUntil = regionEnd(text, at);
+            continue;
+        }
+        if (tagIs(text, at + 1, "dict") || tagIs(text, at + 1, "array")) {
+            if (startsWith(text, at, "<dict/>") || startsWith(text, at, "<array/>")) continue;
+            keys.push_back(0);
+            if (keys.size() > MAX_DEPTH + 1)
+                return "containers nested more than " + std::to_string(MAX_DEPTH) + " deep";
+        } else if (tagIs(text, at + 1, "key")) {
+            if (!keys.empty() && ++keys.back() > MAX_KEYS)
+                return "a dictionary of more than " + std::to_string(MAX_KEYS) + " keys";
+        } else if (!skipped && (tagIs(text, at + 1, "/dict") || tagIs(text, at + 1, "/array"))) {
+            if (!keys.empty()) keys.pop_back();
+        }
+    }
+    return {};
+}
 
 std::string toXml(CFPropertyListRef list) {
     PlistNode node(toNode(list, 0));
@@ -138,6 +200,7 @@ std::string toXml(CFPropertyListRef list) {
 
 CFPropertyListRef fromXml(const char* bytes, std::size_t length) {
     if (bytes == nullptr || length == 0 || length > std::numeric_limits<uint32_t>::max()) return nullptr;
+    if (!xmlLimitProblem(bytes, length).empty()) return nullptr;
     plist_t root = nullptr;
     plist_from_xml(bytes, static_cast<uint32_t>(length), &root);
     PlistNode node(root);
