@@ -1,5 +1,6 @@
 #include "host/TempoMap.h"
 
+#include <algorithm>
 #include <cmath>
 
 TempoMap::TempoMap(double bpm) {
@@ -22,16 +23,18 @@ void TempoMap::setTimeSignature(int numerator, int denominator) {
     sigDenominator = denominator;
 }
 
+// Segments rise in beat and in seconds: the one in force is found by halving, so files with
+// many tempo changes cost no more than their length.
 const TempoMap::Segment& TempoMap::segmentForBeat(double beat) const {
-    std::size_t i = segments.size() - 1;
-    while (i > 0 && segments[i].beat > beat) --i;
-    return segments[i];
+    const auto after = std::upper_bound(segments.begin() + 1, segments.end(), beat,
+                                        [](double b, const Segment& s) { return b < s.beat; });
+    return *(after - 1);
 }
 
 const TempoMap::Segment& TempoMap::segmentForSeconds(double seconds) const {
-    std::size_t i = segments.size() - 1;
-    while (i > 0 && segments[i].seconds > seconds) --i;
-    return segments[i];
+    const auto after = std::upper_bound(segments.begin() + 1, segments.end(), seconds,
+                                        [](double t, const Segment& s) { return t < s.seconds; });
+    return *(after - 1);
 }
 
 double TempoMap::secondsAt(double beat) const {

@@ -8,15 +8,18 @@ namespace {
 using tarnwell::test::errorMessage;
 using tarnwell::test::TempFolder;
 
+std::string big(std::size_t value, int bytes) {
+    std::string out;
+    for (int i = bytes - 1; i >= 0; --i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+    return out;
+}
+
 // A file of the given tracks (format 1 when there are several) at 96 pulses per beat.
 std::string midiFile(const std::vector<std::string>& tracks, int declaredTracks = -1) {
-    std::string file("MThd\0\0\0\x06\0", 9);
-    file += static_cast<char>(tracks.size() > 1 ? 1 : 0);
-    file += '\0';
-    file += static_cast<char>(declaredTracks < 0 ? static_cast<int>(tracks.size()) : declaredTracks);
-    file += std::string("\0\x60", 2);
-    for (const std::string& track : tracks)
-        file += std::string("MTrk\0\0\0", 7) + static_cast<char>(track.size()) + track;
+    std::string file = "MThd" + big(6, 4) + big(tracks.size() > 1 ? 1 : 0, 2) +
+                       big(declaredTracks < 0 ? tracks.size() : static_cast<std::size_t>(declaredTracks), 2) +
+                       big(96, 2);
+    for (const std::string& track : tracks) file += "MTrk" + big(track.size(), 4) + track;
     return file;
 }
 
@@ -54,7 +57,7 @@ TEST(MidiFile, EventsLandOnTheFramesOfTheTempoMap) {
               (std::vector<std::uint64_t>{88200, 88200 + 3675}));
 }
 
-// Files libsmf would load in part, misread or stop the program on are refused before it reads them.
+// Every malformed chunk and event is refused with what is wrong with it.
 TEST(MidiFile, BrokenFilesAreRefusedBeforeLoading) {
     TempFolder folder;
     const std::pair<std::string, std::string> faults[] = {
@@ -71,6 +74,7 @@ TEST(MidiFile, BrokenFilesAreRefusedBeforeLoading) {
         {midiFile({END + std::string("\0\x90\x3C\x40", 4)}), "events follow the end of the track"},
         {midiFile({END}, 2), "the header promises 2 tracks, the file holds 1"},
         {std::string("MThd\0\0\0\x06\0\x03\0\x01\0\x60", 14), "MIDI file format 3"},
+        {midiFile({std::string("\0\xFF\x51\x03\0\0\0", 7) + END}), "track 1: a tempo change to 0 microseconds per beat"},
     };
     for (const auto& [bytes, problem] : faults) {
         folder.write("bad.mid", bytes);
@@ -79,6 +83,24 @@ TEST(MidiFile, BrokenFilesAreRefusedBeforeLoading) {
         EXPECT_NE(message.find(problem), std::string::npos) << message;
         EXPECT_EQ(message.find('\n'), std::string::npos);
     }
+}
+
+// Valid files of unusual make: system exclusive packets (F0, F7), long text, and many tracks
+// side by side, merged by time with ties in file order.
+TEST(MidiFile, UnusualValidFilesAreRead) {
+    TempFolder folder;
+    const std::string text = std::string("\0\xFF\x01\x82\x2C", 5) + std::string(300, 't');
+    const std::string sysex("\0\xF0\x03\x7E\x01\xF7\0\xF7\x02\x01\xF7", 11);
+    std::vector<std::string> tracks{text + sysex + std::string("\x60\x90\x3C\x40", 4) + END};
+    for (int t = 1; t < 3000; ++t) tracks.push_back(std::string(1, static_cast<char>(0x60 - t % 2)) + "\x91\x3D\x40" + END);
+    folder.write("odd.mid", midiFile(tracks));
+    const MidiSong song = readMidiFile(folder.path("odd.mid"), 1000.0, 60.0);  // a beat a second
+    ASSERT_EQ(song.messages.size(), 3000u);
+    EXPECT_EQ(song.messages[0].frame, 990u);  // tracks 2, 4, ... a pulse early
+    EXPECT_EQ(song.messages[1499].frame, 990u);
+    EXPECT_EQ(song.messages[1500].status, 0x90);  // ties keep the order of the tracks
+    EXPECT_EQ(song.messages[1500].frame, 1000u);
+    EXPECT_EQ(song.messages[1501].status, 0x91);
 }
 
 TEST(TempoMap, SecondsAndBeatsConvertBothWaysAcrossChanges) {
