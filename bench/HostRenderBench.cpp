@@ -25,12 +25,12 @@ void BM_HostRenderDemo(benchmark::State& state) {
     setenv("TARNWELL_SYSTEM_PREFS_DIR", prefs.c_str(), 1);
     const AudioData demo = makeDemoMaterial();
     RenderJob job;
-    job.input = &demo;
+    job.tailFrames = 0;
     job.blockFrames = static_cast<std::uint32_t>(state.range(0));
     try {
         AudioUnitComponent component(TARNWELL_COMPONENT_PATH);
         component.initialize(demo.sampleRate, 2, job.blockFrames);
-        for (auto _ : state) benchmark::DoNotOptimize(renderAudio(component, job).channels.data());
+        for (auto _ : state) benchmark::DoNotOptimize(renderAudio(component, job, demo).channels.data());
     } catch (const HostError& e) {
         state.SkipWithError(e.what());
     }

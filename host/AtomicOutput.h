@@ -2,7 +2,9 @@
 
 // An output file that appears under its name only when it is complete: the bytes go to a
 // temporary file in the same folder, which commit() renames over the target. Until then, and
-// whenever the object goes away uncommitted, the target is untouched and the temporary removed.
+// whenever the object goes away uncommitted, the target is untouched and the temporary removed;
+// so it is when the command is stopped by a signal (see removeTemporaryOutputOnSignals).
+// A symlinked target is written through the link, and an existing target keeps its permissions.
 
 #include <string>
 
@@ -25,8 +27,13 @@ public:
 private:
     void discard();
 
-    std::string targetPath;
+    std::string targetPath;  // as given, for messages
+    std::string finalPath;   // where the file goes: the target, or what its symlinks lead to
     std::string tempPath;
     int fd = -1;
     bool committed = false;
 };
+
+// Makes SIGINT, SIGTERM, SIGHUP and the resource-limit signals remove the temporary file being
+// written before the command ends as the signal would end it. For main(), once.
+void removeTemporaryOutputOnSignals();

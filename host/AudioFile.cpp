@@ -1,26 +1,16 @@
 #include "host/AudioFile.h"
 
-#include <sndfile.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstring>
-#include <memory>
 
-#include "host/AtomicOutput.h"
 #include "host/HostError.h"
 
 namespace {
 
-constexpr sf_count_t CHUNK_FRAMES = 8192;
-constexpr int LOWEST_RATE = 1000;
-
-struct SndfileClose {
-    void operator()(SNDFILE* file) const { sf_close(file); }
-};
-using Sndfile = std::unique_ptr<SNDFILE, SndfileClose>;
+constexpr std::size_t CHUNK_FRAMES = 4096;
 
 std::string lowerExtension(const std::string& path) {
     const std::size_t slash = path.find_last_of('/');
@@ -39,72 +29,210 @@ int outputFormat(const std::string& path) {
     return 0;
 }
 
+// libsndfile's words for a failure, without its decoration.
+std::string soundError(SNDFILE* sound) {
+    std::string text = sf_strerror(sound);
+    if (text.rfind("Error : ", 0) == 0) text.erase(0, 8);
+    while (!text.empty() && (text.back() == '.' || text.back() == '\n')) text.pop_back();
+    return text;
+}
+
+// What the first bytes of a file say it is, and how many frames its header promises.
+struct Header {
+    const char* type = nullptr;  // "WAV", "AIFF", "FLAC", or null for anything else
+    std::optional<std::uint64_t> promisedFrames;
+};
+
+class HeaderBytes {
+public:
+    explicit HeaderBytes(int descriptor) : fd(descriptor) {}
+    bool at(std::uint64_t offset, unsigned char* out, std::size_t n) const {
+        return pread(fd, out, n, static_cast<off_t>(offset)) == static_cast<ssize_t>(n);
+    }
+
+private:
+    int fd;
+};
+
+std::uint64_t number(const unsigned char* p, int bytes, bool little) {
+    std::uint64_t value = 0;
+    for (int i = 0; i < bytes; ++i) value |= std::uint64_t{p[i]} << (8 * (little ? i : bytes - 1 - i));
+    return value;
+}
+
+bool is(const unsigned char* p, const char* id) {
+    return std::memcmp(p, id, 4) == 0;
+}
+
+// Chunks of a WAV (RIFF, RIFX, RF64) or AIFF file, up to the sound data.
+Header walkChunks(const HeaderBytes& file, const unsigned char* head) {
+    const bool aiff = is(head, "FORM");
+    const bool little = !aiff && !is(head, "RIFX");
+    Header header{aiff ? "AIFF" : "WAV", std::nullopt};
+    std::uint64_t blockAlign = 0;
+    std::optional<std::uint64_t> longDataSize;
+    std::uint64_t offset = 12;
+    for (int chunk = 0; chunk < 1000; ++chunk) {
+        unsigned char h[8];
+        unsigned char body[16];
+        if (!file.at(offset, h, 8)) break;
+        const std::uint64_t size = number(h + 4, 4, little);
+        const bool hasBody = file.at(offset + 8, body, sizeof body);
+        if (aiff && is(h, "COMM") && hasBody) {
+            header.promisedFrames = number(body + 2, 4, false);
+            break;
+        }
+        if (is(h, "ds64") && hasBody) longDataSize = number(body + 8, 8, true);
+        if (is(h, "fmt ") && hasBody) blockAlign = number(body + 12, 2, little);
+        if (!aiff && is(h, "data")) {
+            // An unfinished or streamed file may say 0 or all ones: then there is no promise.
+            const std::uint64_t bytes = size == 0xFFFFFFFF && longDataSize ? *longDataSize : size;
+            if (blockAlign > 0 && bytes != 0 && bytes != 0xFFFFFFFF) header.promisedFrames = bytes / blockAlign;
+            break;
+        }
+        offset += 8 + size + (size & 1);
+    }
+    return header;
+}
+
+Header examine(int fd) {
+    const HeaderBytes file(fd);
+    unsigned char head[12];
+    if (!file.at(0, head, sizeof head)) return {};
+    if ((is(head, "RIFF") || is(head, "RIFX") || is(head, "RF64") || is(head, "BW64")) && is(head + 8, "WAVE"))
+        return walkChunks(file, head);
+    if (is(head, "FORM") && (is(head + 8, "AIFF") || is(head + 8, "AIFC"))) return walkChunks(file, head);
+    std::uint64_t start = 0;
+    if (std::memcmp(head, "ID3", 3) == 0) {  // a tag some programs put ahead of the stream
+        start = 10 + ((head[6] & 0x7Fu) << 21 | (head[7] & 0x7Fu) << 14 | (head[8] & 0x7Fu) << 7 | (head[9] & 0x7Fu));
+        if (!file.at(start, head, 4)) return {};
+    }
+    if (!is(head, "fLaC")) return {};
+    Header header{"FLAC", std::nullopt};
+    unsigned char info[4 + 18];  // the first metadata block's header, then its start
+    if (file.at(start + 4, info, sizeof info) && (info[0] & 0x7F) == 0) {
+        const std::uint64_t total = number(info + 4 + 13, 5, false) & 0xFFFFFFFFFull;  // 36 bits
+        if (total > 0) header.promisedFrames = total;
+    }
+    return header;
+}
+
+bool readableType(int format) {
+    switch (format & SF_FORMAT_TYPEMASK) {
+        case SF_FORMAT_WAV:
+        case SF_FORMAT_WAVEX:
+        case SF_FORMAT_RF64:
+        case SF_FORMAT_AIFF:
+        case SF_FORMAT_FLAC:
+            return true;
+        default:
+            return false;
+    }
+}
+
+const std::string& checkedOutputName(const std::string& path) {
+    checkOutputName(path);
+    return path;
+}
+
 }  // namespace
 
-AudioData readAudioFile(const std::string& path) {
-    if (access(path.c_str(), R_OK) != 0)
-        throw fileError(path, std::string("cannot be read (") + std::strerror(errno) + ")");
+AudioReader::AudioReader(const std::string& path, double pipeWaitSeconds) : file(path, pipeWaitSeconds) {
+    // A file that can be looked at is known by its first bytes before libsndfile sees it, which
+    // spares the decoders' guesses (and their messages) on anything else.
+    Header header;
+    if (file.canReadAt()) {
+        header = examine(file.descriptor());
+        if (header.type == nullptr) throw fileError(path, "is not a WAV, AIFF or FLAC file");
+        promised = header.promisedFrames;
+    }
     SF_INFO info{};
-    Sndfile file(sf_open(path.c_str(), SFM_READ, &info));
-    if (!file)
-        throw fileError(path, std::string("is not an audio file we can read (") + sf_strerror(nullptr) + ")");
+    sound.reset(sf_open_fd(file.descriptor(), SFM_READ, &info, SF_FALSE));
+    if (!sound)
+        throw fileError(path, std::string("is not ") + (header.type ? std::string("a ") + header.type : "an audio") +
+                                  " file we can read (" + soundError(nullptr) + ")");
+    if (!readableType(info.format)) throw fileError(path, "is not a WAV, AIFF or FLAC file");
     if (info.channels < 1 || info.channels > 2)
         throw fileError(path, "has " + std::to_string(info.channels) +
                                   " channels; only mono and stereo files can be rendered");
-    if (info.samplerate < LOWEST_RATE)
-        throw fileError(path, "has a sample rate of " + std::to_string(info.samplerate) + " Hz, below " +
-                                  std::to_string(LOWEST_RATE) + " Hz");
+    if (info.samplerate < LOWEST_RATE || info.samplerate > HIGHEST_RATE)
+        throw fileError(path, "has a sample rate of " + std::to_string(info.samplerate) + " Hz; the effect runs at " +
+                                  std::to_string(LOWEST_RATE) + " to " + std::to_string(HIGHEST_RATE) + " Hz");
+    rate = info.samplerate;
+    channelCount = static_cast<std::uint32_t>(info.channels);
+    if (file.canReadAt() && info.frames > 0 && info.frames < SF_COUNT_MAX)
+        expected = static_cast<std::uint64_t>(info.frames);
+}
 
-    AudioData audio;
-    audio.sampleRate = info.samplerate;
-    audio.channels.assign(static_cast<std::size_t>(info.channels), {});
-    const auto channels = static_cast<std::size_t>(info.channels);
-    for (auto& c : audio.channels) c.reserve(static_cast<std::size_t>(std::max<sf_count_t>(info.frames, 0)));
-    std::vector<float> interleaved(static_cast<std::size_t>(CHUNK_FRAMES) * channels);
-    for (;;) {
-        const sf_count_t got = sf_readf_float(file.get(), interleaved.data(), CHUNK_FRAMES);
-        if (got <= 0) break;
-        for (sf_count_t f = 0; f < got; ++f)
-            for (std::size_t c = 0; c < channels; ++c)
-                audio.channels[c].push_back(interleaved[static_cast<std::size_t>(f) * channels + c]);
+std::size_t AudioReader::read(float* const* out, std::size_t frames) {
+    interleaved.resize(std::max(interleaved.size(), frames * channelCount));
+    const sf_count_t got = sf_readf_float(sound.get(), interleaved.data(), static_cast<sf_count_t>(frames));
+    if (got < static_cast<sf_count_t>(frames) && sf_error(sound.get()) != SF_ERR_NO_ERROR)
+        throw fileError(file.path(), "cannot be read to the end (" + soundError(sound.get()) + ")");
+    const auto n = static_cast<std::size_t>(std::max<sf_count_t>(got, 0));
+    for (std::size_t f = 0; f < n; ++f)
+        for (std::size_t c = 0; c < channelCount; ++c) out[c][f] = interleaved[f * channelCount + c];
+    done += n;
+    return n;
+}
+
+AudioWriter::AudioWriter(const std::string& path, double sampleRate, std::uint32_t channels)
+    : output(checkedOutputName(path)), channelCount(channels) {
+    SF_INFO info{};
+    info.samplerate = static_cast<int>(sampleRate);
+    info.channels = static_cast<int>(channels);
+    info.format = outputFormat(path);
+    if (channels == 0 || sf_format_check(&info) == 0)
+        throw fileError(path, "cannot hold " + std::to_string(info.channels) + " channels at " +
+                                  std::to_string(info.samplerate) + " Hz");
+    sound.reset(sf_open_fd(output.descriptor(), SFM_WRITE, &info, SF_FALSE));
+    if (!sound) throw fileError(path, "cannot be written (" + soundError(nullptr) + ")");
+    sf_command(sound.get(), SFC_SET_CLIPPING, nullptr, SF_TRUE);
+}
+
+void AudioWriter::write(const float* const* channels, std::size_t frames) {
+    interleaved.resize(std::min(frames, CHUNK_FRAMES) * channelCount);
+    for (std::size_t pos = 0; pos < frames;) {
+        const std::size_t n = std::min(CHUNK_FRAMES, frames - pos);
+        for (std::size_t f = 0; f < n; ++f)
+            for (std::size_t c = 0; c < channelCount; ++c) interleaved[f * channelCount + c] = channels[c][pos + f];
+        if (sf_writef_float(sound.get(), interleaved.data(), static_cast<sf_count_t>(n)) != static_cast<sf_count_t>(n))
+            throw fileError(output.target(), "cannot be written (" + soundError(sound.get()) + ")");
+        pos += n;
     }
-    if (sf_error(file.get()) != SF_ERR_NO_ERROR)
-        throw fileError(path, std::string("cannot be read to the end (") + sf_strerror(file.get()) + ")");
-    return audio;
+}
+
+void AudioWriter::commit() {
+    if (sf_close(sound.release()) != 0) throw fileError(output.target(), "cannot be written (closing failed)");
+    output.commit();
 }
 
 void checkOutputName(const std::string& path) {
-    if (outputFormat(path) == 0)
-        throw fileError(path, "has an unknown audio type; name it .wav, .aiff or .flac");
+    if (outputFormat(path) == 0) throw fileError(path, "has an unknown audio type; name it .wav, .aiff or .flac");
+}
+
+AudioData readAudioFile(const std::string& path) {
+    AudioReader reader(path);
+    AudioData audio;
+    audio.sampleRate = reader.sampleRate();
+    audio.channels.resize(reader.channels());
+    std::vector<float*> at(reader.channels());
+    for (std::size_t got = CHUNK_FRAMES; got == CHUNK_FRAMES;) {
+        const std::size_t have = audio.frames();
+        for (std::size_t c = 0; c < at.size(); ++c) {
+            audio.channels[c].resize(have + CHUNK_FRAMES);
+            at[c] = audio.channels[c].data() + have;
+        }
+        got = reader.read(at.data(), CHUNK_FRAMES);
+        for (auto& channel : audio.channels) channel.resize(have + got);
+    }
+    return audio;
 }
 
 void writeAudioFile(const std::string& path, const AudioData& audio) {
-    checkOutputName(path);
-    AtomicOutput output(path);
-    SF_INFO info{};
-    info.samplerate = static_cast<int>(audio.sampleRate);
-    info.channels = static_cast<int>(audio.channels.size());
-    info.format = outputFormat(path);
-    if (info.channels == 0 || sf_format_check(&info) == 0)
-        throw fileError(path, "cannot hold " + std::to_string(info.channels) + " channels at " +
-                                  std::to_string(info.samplerate) + " Hz");
-    Sndfile file(sf_open_fd(output.descriptor(), SFM_WRITE, &info, SF_FALSE));
-    if (!file) throw fileError(path, std::string("cannot be written (") + sf_strerror(nullptr) + ")");
-    sf_command(file.get(), SFC_SET_CLIPPING, nullptr, SF_TRUE);
-
-    const std::size_t channels = audio.channels.size();
-    const std::size_t frames = audio.frames();
-    std::vector<float> interleaved(static_cast<std::size_t>(CHUNK_FRAMES) * channels);
-    for (std::size_t pos = 0; pos < frames;) {
-        const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(CHUNK_FRAMES), frames - pos);
-        for (std::size_t f = 0; f < n; ++f)
-            for (std::size_t c = 0; c < channels; ++c)
-                interleaved[f * channels + c] = audio.channels[c][pos + f];
-        if (sf_writef_float(file.get(), interleaved.data(), static_cast<sf_count_t>(n)) !=
-            static_cast<sf_count_t>(n))
-            throw fileError(path, std::string("cannot be written (") + sf_strerror(file.get()) + ")");
-        pos += n;
-    }
-    if (sf_close(file.release()) != 0) throw fileError(path, "cannot be written (closing failed)");
-    output.commit();
+    AudioWriter writer(path, audio.sampleRate, static_cast<std::uint32_t>(audio.channels.size()));
+    std::vector<const float*> pointers;
+    for (const auto& c : audio.channels) pointers.push_back(c.data());
+    writer.write(pointers.data(), audio.frames());
+    writer.commit();
 }

@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -50,6 +51,47 @@ SoundOptions soundOptions(const CLI::App& command, const SoundArguments& argumen
     return sound;
 }
 
+// CLI11's ranges let NaN through, since every comparison with it is false.
+const CLI::Validator IS_A_NUMBER(
+    [](std::string& text) {
+        double value = 0.0;
+        return CLI::detail::lexical_cast(text, value) && std::isnan(value) ? text + " is not a number" : std::string();
+    },
+    "");
+
+bool looksLikeOption(const std::string& word) {
+    return word.size() > 1 && word[0] == '-' && !std::isdigit(static_cast<unsigned char>(word[1])) && word[1] != '.';
+}
+
+// The first word that names no option or command where it stands, said as a message; empty
+// when every word was understood and CLI11's own message says best what is wrong.
+std::string notUnderstood(CLI::App& app, const std::vector<std::string>& args) {
+    CLI::App* at = &app;
+    const auto command = [&] { return at == &app ? std::string("tarnwell") : "tarnwell " + at->get_name(); };
+    bool valueNext = false;
+    for (const std::string& word : args) {
+        if (word == "--") break;
+        if (valueNext) {
+            valueNext = false;
+            continue;
+        }
+        if (looksLikeOption(word)) {
+            const std::size_t equals = word.find('=');
+            const CLI::Option* option = at->get_option_no_throw(word.substr(0, equals));
+            if (option == nullptr) return "\"" + word + "\" is not an option of " + command();
+            valueNext = option->get_type_size() != 0 && equals == std::string::npos;
+            continue;
+        }
+        const auto named = at->get_subcommands([&](CLI::App* sub) { return sub->check_name(word); });
+        if (!named.empty()) {
+            at = named.front();
+        } else if (at->get_require_subcommand_min() > 0) {
+            return "\"" + word + "\" is not a command of " + command();
+        }
+    }
+    return {};
+}
+
 }  // namespace
 
 ParameterSetting parseSetting(const std::string& text) {
@@ -96,15 +138,20 @@ std::optional<Command> parseCommandLine(const std::vector<std::string>& args, st
     CLI::Option* tempoOption =
         renderApp->add_option("--tempo", tempo, "song tempo (default: the MIDI file's, else 120)")
             ->type_name("BPM")
+            ->check(IS_A_NUMBER)
             ->check(CLI::Range(1.0, 999.0));
     renderApp->add_option("--block", render.blockFrames, "frames per render call")
         ->type_name("FRAMES")
         ->capture_default_str()
         ->check(CLI::Range(1u, LARGEST_BLOCK_FRAMES));
-    renderApp->add_option("--tail", render.tailSeconds, "seconds rendered after the input ends")
-        ->type_name("SECONDS")
-        ->capture_default_str()
-        ->check(CLI::Range(0.0, 600.0));
+    double tail = 0.0;
+    CLI::Option* tailOption =
+        renderApp
+            ->add_option("--tail", tail,
+                         "seconds rendered after the input ends (default: until the output falls silent, at most 60)")
+            ->type_name("SECONDS")
+            ->check(IS_A_NUMBER)
+            ->check(CLI::Range(0.0, 600.0));
 
     app.add_subcommand("presets", "list the factory presets");
     app.add_subcommand("params", "list index, name, value and value text of every named parameter");
@@ -130,7 +177,8 @@ std::optional<Command> parseCommandLine(const std::vector<std::string>& args, st
             out << app.help();
             return std::nullopt;
         }
-        throw HostError(std::string(e.what()) + "; see tarnwell --help", 2);
+        const std::string unknown = notUnderstood(app, args);
+        throw HostError((unknown.empty() ? std::string(e.what()) : unknown) + "; see tarnwell --help", 2);
     }
 
     if (renderApp->parsed()) {
@@ -138,6 +186,7 @@ std::optional<Command> parseCommandLine(const std::vector<std::string>& args, st
         render.output = files.back();
         render.sound = soundOptions(*renderApp, renderSound);
         if (*tempoOption) render.tempo = tempo;
+        if (*tailOption) render.tailSeconds = tail;
         return render;
     }
     if (saveApp->parsed()) {

@@ -28,7 +28,6 @@ struct SoundOptions {
 
 inline constexpr std::uint32_t DEFAULT_BLOCK_FRAMES = 512;
 inline constexpr std::uint32_t LARGEST_BLOCK_FRAMES = 4096;
-inline constexpr double DEFAULT_TAIL_SECONDS = 2.0;
 
 struct RenderCommand {
     std::string input;  // empty: the built-in demo material
@@ -38,7 +37,7 @@ struct RenderCommand {
     std::string midiFile;
     std::optional<double> tempo;
     std::uint32_t blockFrames = DEFAULT_BLOCK_FRAMES;
-    double tailSeconds = DEFAULT_TAIL_SECONDS;
+    std::optional<double> tailSeconds;  // unset: until the output falls silent
 };
 struct PresetsCommand {};
 struct ParamsCommand {};

@@ -2,21 +2,22 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include "host/AtomicOutput.h"
 #include "host/HostError.h"
+#include "host/InputFile.h"
+#include "sdk/corefoundation/PropertyListCodec.h"
 
 namespace {
 
 constexpr std::size_t NAME_BYTES = 28;
 constexpr std::size_t CHUNK_NAME_BYTES = 32;
-// Far above any state of ours; refuses to load arbitrary big files into memory.
-constexpr std::streamoff LARGEST_FILE = 64 << 20;
+// Far above any state of ours; bounds what a file may make the command hold.
+constexpr std::size_t LARGEST_FILE = 16u << 20;
+// The only format of the class-info dictionary the component reads.
+constexpr SInt64 STATE_VERSION = 0;
 
 CFRef<CFTypeRef> text(const char* utf8) {
     return CFRef<CFTypeRef>(CFStringCreateWithCString(kCFAllocatorDefault, utf8, kCFStringEncodingUTF8));
@@ -86,6 +87,11 @@ std::uint32_t littleEndian(const UInt8* p) {
     return (std::uint32_t{p[3]} << 24) | (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[1]} << 8) | p[0];
 }
 
+// A stored component code for messages: four characters when it is one, else the number.
+std::string codeText(SInt64 code) {
+    return code >= 0 && code <= 0xFFFFFFFF ? fourCharText(static_cast<OSType>(code)) : std::to_string(code);
+}
+
 }  // namespace
 
 std::string fourCharText(OSType code) {
@@ -102,19 +108,20 @@ std::string fourCharText(OSType code) {
     return result;
 }
 
-CFRef<CFTypeRef> readPresetFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in) throw fileError(path, std::string("cannot be read (") + std::strerror(errno) + ")");
-    const std::streamoff size = in.tellg();
-    if (size < 0) throw fileError(path, "cannot be read");
-    if (size > LARGEST_FILE) throw fileError(path, "is too large to be a saved state");
-    in.seekg(0);
-    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const CFRef<CFTypeRef> data(CFDataCreate(kCFAllocatorDefault, reinterpret_cast<const UInt8*>(bytes.data()),
-                                     static_cast<CFIndex>(bytes.size())));
+CFRef<CFTypeRef> readPresetFile(const std::string& path, double pipeWaitSeconds) {
+    InputFile file(path, pipeWaitSeconds);
+    return parsePresetFile(file.readAll(LARGEST_FILE, "a saved state"), path);
+}
+
+CFRef<CFTypeRef> parsePresetFile(const std::vector<unsigned char>& bytes, const std::string& path) {
+    const CFRef<CFTypeRef> data(CFDataCreate(kCFAllocatorDefault, bytes.data(), static_cast<CFIndex>(bytes.size())));
     CFRef<CFTypeRef> list(CFPropertyListCreateWithData(kCFAllocatorDefault, static_cast<CFDataRef>(data.get()),
                                                kCFPropertyListImmutable, nullptr, nullptr));
-    if (!list) throw fileError(path, "is not a saved state (not an XML property list)");
+    if (!list) {
+        const std::string limit =
+            tarnwell::cf::xmlLimitProblem(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        throw fileError(path, "is not a saved state (" + (limit.empty() ? "not an XML property list" : limit) + ")");
+    }
     if (CFGetTypeID(list.get()) != CFDictionaryGetTypeID())
         throw fileError(path, "is not a saved state (the property list holds no dictionary)");
     return list;
@@ -177,13 +184,18 @@ StateSummary inspectSavedState(CFDictionaryRef state, const std::string& path,
     const auto manufacturer = integerValue(lookup(state, "manufacturer"));
     if (!type || !subtype || !manufacturer)
         throw fileError(path, "is not a saved state (type, subtype or manufacturer missing)");
-    summary.identity = {static_cast<OSType>(*type), static_cast<OSType>(*subtype),
-                        static_cast<OSType>(*manufacturer)};
-    if (summary.identity.type != identity.type || summary.identity.subtype != identity.subtype ||
-        summary.identity.manufacturer != identity.manufacturer)
-        throw fileError(path, "belongs to another component (" + fourCharText(summary.identity.type) + " " +
-                                  fourCharText(summary.identity.subtype) + " " +
-                                  fourCharText(summary.identity.manufacturer) + ")");
+    // Every bit counts: the component compares the whole numbers, not their low 32 bits.
+    if (*type != identity.type || *subtype != identity.subtype || *manufacturer != identity.manufacturer)
+        throw fileError(path, "belongs to another component (" + codeText(*type) + " " + codeText(*subtype) + " " +
+                                  codeText(*manufacturer) + ")");
+    summary.identity = identity;
+    if (CFTypeRef version = lookup(state, "version")) {
+        const auto number = integerValue(version);
+        if (!number) throw fileError(path, "is not a saved state (version is not a number)");
+        if (*number != STATE_VERSION)
+            throw fileError(path, "is a saved state of format version " + std::to_string(*number) +
+                                      ", which the component does not read (it reads version 0)");
+    }
 
     if (CFTypeRef current = lookup(state, "mCurPreset")) {
         const auto number = integerValue(current);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "host/InputFile.h"
 #include "sdk/audiounit/CFRef.h"
 #include "sdk/corefoundation/CoreFoundation.h"
 
@@ -43,7 +44,9 @@ std::string fourCharText(OSType code);
 
 // The dictionary of a preset file. Throws HostError naming path when it cannot be read or is not
 // a property list holding a dictionary.
-CFRef<CFTypeRef> readPresetFile(const std::string& path);
+CFRef<CFTypeRef> readPresetFile(const std::string& path, double pipeWaitSeconds = PIPE_WAIT_SECONDS);
+// The same for the bytes of a file.
+CFRef<CFTypeRef> parsePresetFile(const std::vector<unsigned char>& bytes, const std::string& path);
 // Writes state as an XML property list; the file appears only when complete.
 void writePresetFile(const std::string& path, CFPropertyListRef state);
 
@@ -60,6 +63,7 @@ CFRef<CFTypeRef> programState(const ComponentIdentity& identity, const StateLayo
                       const std::vector<float>& values);
 
 // Reads the keys and the stored programs. Throws HostError naming path when the state belongs to
-// another component, holds no program data, or holds program data of the wrong size.
+// another component or another format version, holds no program data, or holds program data of
+// the wrong size.
 StateSummary inspectSavedState(CFDictionaryRef state, const std::string& path,
                                const ComponentIdentity& identity, const StateLayout& layout);

@@ -72,9 +72,16 @@ std::unique_ptr<ComponentHost> openInitialized(const HostEnvironment& env, doubl
 }
 
 // Preset first, then the saved state, then single parameters on top.
-void applySound(ComponentHost& component, const SoundOptions& sound, const CFRef<CFTypeRef>* state) {
+void applySound(ComponentHost& component, const SoundOptions& sound, const CFRef<CFTypeRef>* state,
+                const std::string& statePath) {
     if (!sound.preset.empty()) loadFactoryPreset(component, resolvePreset(sound.preset, factoryBank()));
-    if (state != nullptr) component.restoreState(state->get());
+    if (state != nullptr) {
+        try {
+            component.restoreState(state->get());
+        } catch (const HostError& e) {
+            throw fileError(statePath, std::string("was refused: ") + e.what());
+        }
+    }
     if (sound.settings.empty()) return;
     const std::vector<ParameterInfo> parameters = component.parameters();
     for (const ParameterSetting& s : sound.settings) {
@@ -92,48 +99,101 @@ void applySound(ComponentHost& component, const SoundOptions& sound, const CFRef
 }
 
 // A saved state read and checked against the component before it may reach it.
-CFRef<CFTypeRef> loadCheckedState(const std::string& path, ComponentHost& component) {
-    CFRef<CFTypeRef> state = readPresetFile(path);
-    inspectSavedState(static_cast<CFDictionaryRef>(state.get()), path, component.identity(),
-                      component.stateLayout());
+CFRef<CFTypeRef> loadCheckedState(const std::string& path, ComponentHost& component, double pipeWait) {
+    CFRef<CFTypeRef> state = readPresetFile(path, pipeWait);
+    const StateSummary summary = inspectSavedState(static_cast<CFDictionaryRef>(state.get()), path,
+                                                   component.identity(), component.stateLayout());
+    // The component takes its chunk only from the few hosts it makes one for and ignores it
+    // anywhere else, so a chunk-only state reaches it as the program record it always reads.
+    if (summary.chunkForm)
+        return programState(component.identity(), component.stateLayout(), summary.programs.at(0).name,
+                            summary.programs[0].values);
     return state;
 }
 
-void runRender(const RenderCommand& command, std::ostream& out, std::ostream& err,
-               const HostEnvironment& env) {
+// An output that is one of the inputs would be lost as it is written over.
+void refuseOutputOverInput(const std::string& output, const std::vector<std::pair<std::string, FileIdentity>>& inputs) {
+    FileIdentity target;
+    if (!identityOf(output, target)) return;
+    for (const auto& [path, identity] : inputs)
+        if (identity == target)
+            throw fileError(output, "is the input " + path + "; the output needs a file of its own");
+}
+
+std::string speedText(double seconds, double elapsed) {
+    if (!(seconds > 0.0 && elapsed > 0.0)) return "";
+    const double factor = seconds / elapsed;
+    char text[64];
+    if (factor >= 1.0)
+        std::snprintf(text, sizeof text, ", rendered %.*fx faster than real time", factor < 10.0 ? 1 : 0, factor);
+    else
+        std::snprintf(text, sizeof text, ", rendered at %.2gx real time (slower than real time)", factor);
+    return text;
+}
+
+void runRender(const RenderCommand& command, std::ostream& out, std::ostream& err, const HostEnvironment& env) {
     checkOutputName(command.output);
-    const AudioData input = command.input.empty() ? makeDemoMaterial() : readAudioFile(command.input);
+    std::optional<AudioReader> file;
+    AudioData demo;
+    std::optional<MemorySource> demoSource;
     RenderJob job;
-    job.input = &input;
+    std::vector<std::pair<std::string, FileIdentity>> inputs;
+    if (command.input.empty()) {
+        demo = makeDemoMaterial();
+        demoSource.emplace(demo);
+        job.sampleRate = demo.sampleRate;
+        job.inputChannels = static_cast<std::uint32_t>(demo.channels.size());
+        job.expectedInputFrames = demo.frames();
+    } else {
+        file.emplace(command.input, env.pipeWaitSeconds);
+        job.sampleRate = file->sampleRate();
+        job.inputChannels = file->channels();
+        job.expectedInputFrames = file->expectedFrames();
+        inputs.emplace_back(command.input, file->identity());
+    }
     job.blockFrames = command.blockFrames;
-    job.tailFrames = static_cast<std::uint64_t>(std::llround(command.tailSeconds * input.sampleRate));
+    if (command.tailSeconds) job.tailFrames = static_cast<std::uint64_t>(std::llround(*command.tailSeconds * job.sampleRate));
     job.tempo = TempoMap(command.tempo.value_or(command.input.empty() ? DEMO_TEMPO : 120.0));
+    for (const std::string* path : {&command.midiFile, &command.stateFile}) {
+        FileIdentity identity;
+        if (!path->empty() && identityOf(*path, identity)) inputs.emplace_back(*path, identity);
+    }
+    refuseOutputOverInput(command.output, inputs);
     if (!command.midiFile.empty()) {
-        MidiSong song = readMidiFile(command.midiFile, input.sampleRate, command.tempo);
+        MidiSong song = readMidiFile(command.midiFile, job.sampleRate, command.tempo, env.pipeWaitSeconds);
         job.midi = std::move(song.messages);
         job.tempo = song.tempo;
     }
 
-    const auto component = openInitialized(
-        env, input.sampleRate, static_cast<std::uint32_t>(input.channels.size()), job.blockFrames);
+    const auto component = openInitialized(env, job.sampleRate, job.inputChannels, job.blockFrames);
     std::optional<CFRef<CFTypeRef>> state;
-    if (!command.stateFile.empty()) state = loadCheckedState(command.stateFile, *component);
-    applySound(*component, command.sound, state ? &*state : nullptr);
+    if (!command.stateFile.empty()) state = loadCheckedState(command.stateFile, *component, env.pipeWaitSeconds);
+    applySound(*component, command.sound, state ? &*state : nullptr, command.stateFile);
 
+    AudioWriter output(command.output, job.sampleRate, 2);
     ProgressBar bar(err, env.errorIsTerminal);
     const auto started = std::chrono::steady_clock::now();
-    const AudioData output = renderAudio(
-        *component, job, [&bar](std::uint64_t done, std::uint64_t total) { bar.update(done, total); });
+    AudioSource& input = file ? static_cast<AudioSource&>(*file) : *demoSource;
+    const RenderResult result = renderStream(*component, job, input, output, [&bar](std::uint64_t done, std::uint64_t total) {
+        bar.update(done, total);
+    });
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     bar.finish();
-    writeAudioFile(command.output, output);
+    output.commit();
 
-    const double seconds = static_cast<double>(output.frames()) / output.sampleRate;
+    if (file && file->missingFrames() > 0) {
+        char line[256];
+        std::snprintf(line, sizeof line,
+                      "the file ends %llu frames (%.3f s) short of what its header promises; rendered the %llu it holds",
+                      static_cast<unsigned long long>(file->missingFrames()),
+                      static_cast<double>(file->missingFrames()) / job.sampleRate,
+                      static_cast<unsigned long long>(file->framesRead()));
+        err << "tarnwell: " << command.input << ": " << line << "\n";
+    }
+    const double seconds = static_cast<double>(result.outputFrames) / job.sampleRate;
     char line[256];
-    std::snprintf(line, sizeof line,
-                  "%.2f s of stereo audio at %.0f Hz, rendered %.0fx faster than real time", seconds,
-                  output.sampleRate, elapsed > 0.0 ? seconds / elapsed : 0.0);
-    out << "wrote " << command.output << ": " << line << "\n";
+    std::snprintf(line, sizeof line, "%.2f s of stereo audio at %.0f Hz", seconds, job.sampleRate);
+    out << "wrote " << command.output << ": " << line << speedText(seconds, elapsed) << "\n";
 }
 
 void runPresets(std::ostream& out) {
@@ -153,7 +213,7 @@ void runParams(std::ostream& out, const HostEnvironment& env) {
 
 void runStateSave(const StateSaveCommand& command, std::ostream& out, const HostEnvironment& env) {
     const auto component = openInitialized(env, DEFAULT_SAMPLE_RATE, DEFAULT_INPUTS, DEFAULT_BLOCK_FRAMES);
-    applySound(*component, command.sound, nullptr);
+    applySound(*component, command.sound, nullptr, "");
     CFRef<CFTypeRef> state = component->saveState();
     if (!state || CFGetTypeID(state.get()) != CFDictionaryGetTypeID())
         throw fileError(command.file, "cannot be written: the component gave no state");
@@ -166,7 +226,7 @@ void runStateSave(const StateSaveCommand& command, std::ostream& out, const Host
 }
 
 void runStateShow(const StateShowCommand& command, std::ostream& out, const HostEnvironment& env) {
-    const CFRef<CFTypeRef> state = readPresetFile(command.file);
+    const CFRef<CFTypeRef> state = readPresetFile(command.file, env.pipeWaitSeconds);
     const auto component = env.openComponent();
     const StateSummary summary = inspectSavedState(static_cast<CFDictionaryRef>(state.get()), command.file,
                                                    component->identity(), component->stateLayout());
@@ -191,10 +251,16 @@ void runStateShow(const StateShowCommand& command, std::ostream& out, const Host
 std::uint32_t resolveParameter(const ParameterSetting& setting,
                                const std::vector<ParameterInfo>& parameters) {
     if (isIndex(setting.name)) {
+        // The slots before the first named parameter and after the last do nothing.
+        const auto named = [](const ParameterInfo& p) { return !p.name.empty(); };
+        const auto first = std::find_if(parameters.begin(), parameters.end(), named);
+        const auto last = std::find_if(parameters.rbegin(), parameters.rend(), named);
         const unsigned long index = std::stoul(setting.name);
-        if (index >= parameters.size())
-            throw HostError(setting.option() + setting.text + ": there is no parameter " + setting.name + " (0.." +
-                            std::to_string(parameters.size() - 1) + ")");
+        if (first == parameters.end() || index < first->id || index > last->id)
+            throw HostError(setting.option() + setting.text + ": there is no parameter " + setting.name +
+                            (first == parameters.end() ? std::string()
+                                                       : " (" + std::to_string(first->id) + ".." +
+                                                             std::to_string(last->id) + ")"));
         return static_cast<std::uint32_t>(index);
     }
     const auto found = matchesByName(setting.name, parameters);

@@ -10,12 +10,15 @@
 
 #include "host/CommandLine.h"
 #include "host/ComponentHost.h"
+#include "host/InputFile.h"
 
 struct HostEnvironment {
     // Loads the component and makes a new instance; throws HostError when it cannot.
     std::function<std::unique_ptr<ComponentHost>()> openComponent;
     // Whether the error stream is a terminal that can show a progress bar.
     bool errorIsTerminal = false;
+    // How long an input that is a named pipe may stay without a writer.
+    double pipeWaitSeconds = PIPE_WAIT_SECONDS;
 };
 
 // args without the program name; returns the exit status. Results go to out, messages to err.
@@ -23,7 +26,7 @@ int runTarnwell(const std::vector<std::string>& args, std::ostream& out, std::os
                 const HostEnvironment& environment);
 
 // The parameter a --set names: a name (exact, else ignoring case when that is unambiguous)
-// or an index. Throws HostError naming the setting.
+// or an index from the first named parameter to the last. Throws HostError naming the setting.
 std::uint32_t resolveParameter(const ParameterSetting& setting, const std::vector<ParameterInfo>& parameters);
 // The factory bank. The component offers a host only the preset it is playing, so the command
 // lists the bank from the bank data and loads preset N as a host loads any sound: it restores

@@ -3,7 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fcntl.h>
+
+#include <cstring>
 #include <sstream>
+#include <thread>
 
 #include "host/AudioFile.h"
 #include "host/SavedState.h"
@@ -31,7 +38,7 @@ protected:
             if (a.rfind("@", 0) == 0) a = folder.path(a.substr(1));  // @name: a file in the test folder
         std::ostringstream out, err;
         log = FakeLog{};
-        const HostEnvironment env{[this] { return std::make_unique<FakeComponent>(log); }, false};
+        const HostEnvironment env{[this] { return std::make_unique<FakeComponent>(log); }, false, 0.2};
         const int status = runTarnwell(args, out, err, env);
         return {status, out.str(), err.str()};
     }
@@ -75,6 +82,104 @@ TEST_F(Command, RendersAMonoFileToStereoAtItsRate) {
     EXPECT_EQ(folder.entries(), (std::vector<std::string>{"in.wav", "out.wav"}));
 }
 
+// Outputs replace what they name where it is: through a symlink onto its target, keeping an
+// existing file's permissions, under any name the folder takes; nothing else is left beside them.
+TEST_F(Command, OutputsReplaceWhatTheyNameInPlace) {
+    writeAudio("in.wav", 1, 100);
+    ASSERT_EQ(mkdir(folder.path("real").c_str(), 0700), 0);
+    ASSERT_EQ(symlink("real/target.wav", folder.path("link.wav").c_str()), 0);
+    folder.write("private.wav", "old");
+    ASSERT_EQ(chmod(folder.path("private.wav").c_str(), 0600), 0);
+    const std::string longest = std::string(251, 'n') + ".wav";
+    for (const std::string& out : {std::string("@link.wav"), std::string("@private.wav"), "@" + longest})
+        ASSERT_EQ(run({"render", "@in.wav", out, "--tail", "0"}).status, 0) << out;
+
+    struct stat info {};
+    ASSERT_EQ(lstat(folder.path("link.wav").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    EXPECT_EQ(readAudioFile(folder.path("real/target.wav")).frames(), 100u);
+    ASSERT_EQ(stat(folder.path("private.wav").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_EQ(readAudioFile(folder.path(longest)).frames(), 100u);
+    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"in.wav", "link.wav", longest, "private.wav", "real"}));
+}
+
+// Feeds bytes into a named pipe once a reader opens it.
+class PipeWriter {
+public:
+    PipeWriter(std::string pipePath, std::string content)
+        : path(std::move(pipePath)), bytes(std::move(content)), writer([this] {
+              const int fd = open(path.c_str(), O_WRONLY);
+              if (fd < 0) return;
+              for (std::size_t done = 0; done < bytes.size();) {
+                  const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+                  if (n <= 0) break;
+                  done += static_cast<std::size_t>(n);
+              }
+              close(fd);
+          }) {}
+    ~PipeWriter() {
+        const int unblock = open(path.c_str(), O_RDONLY | O_NONBLOCK);  // in case no reader came
+        writer.join();
+        if (unblock >= 0) close(unblock);
+    }
+    PipeWriter(const PipeWriter&) = delete;
+    PipeWriter& operator=(const PipeWriter&) = delete;
+
+private:
+    std::string path;
+    std::string bytes;
+    std::thread writer;
+};
+
+// A chunk-only state sounds as it says, a file shorter than its header promises renders with a
+// word on what was missing, and MIDI files and states arrive through pipes.
+TEST_F(Command, UnusualInputsRenderAsTheySay) {
+    writeAudio("in.wav", 1, 100);
+    const AudioData in = readAudioFile(folder.path("in.wav"));
+    {
+        CFMutableDictionaryRef dict = CFDictionaryCreateMutable(kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks,
+                                                                &kCFTypeDictionaryValueCallBacks);
+        const CFRef<CFTypeRef> state(dict);
+        completePresetKeys(dict, FAKE_IDENTITY, "chunky");
+        std::vector<UInt8> chunk(4 * 8 + 32, 0);  // little-endian values, then the name
+        const float gain = 0.25f;
+        std::memcpy(chunk.data(), &gain, 4);
+        const CFRef<CFTypeRef> key(CFStringCreateWithCString(kCFAllocatorDefault, "mChunkData", kCFStringEncodingUTF8));
+        const CFRef<CFTypeRef> data(CFDataCreate(kCFAllocatorDefault, chunk.data(), static_cast<CFIndex>(chunk.size())));
+        CFDictionarySetValue(dict, key.get(), data.get());
+        writePresetFile(folder.path("chunk.aupreset"), dict);
+    }
+    Outcome o = run({"render", "@in.wav", "@chunk.wav", "--state", "@chunk.aupreset", "--tail", "0"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(readAudioFile(folder.path("chunk.wav")).channels[1][42], in.channels[0][42] * 0.25f);
+
+    // The data chunk says 50 frames more than the file holds.
+    std::string bytes = folder.read("in.wav");
+    const std::size_t data = bytes.find("data") + 4;
+    const std::uint32_t claimed = 4 * 150;
+    std::memcpy(&bytes[data], &claimed, 4);
+    folder.write("short.wav", bytes);
+    o = run({"render", "@short.wav", "@short-out.wav", "--tail", "0"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.err, "tarnwell: " + folder.path("short.wav") +
+                         ": the file ends 50 frames (0.001 s) short of what its header promises; rendered the 100 "
+                         "it holds\n");
+    EXPECT_EQ(readAudioFile(folder.path("short-out.wav")).frames(), 100u);
+
+    ASSERT_EQ(mkfifo(folder.path("midi.pipe").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo(folder.path("state.pipe").c_str(), 0600), 0);
+    const char song[] = "MThd\0\0\0\6\0\0\0\1\0\x60MTrk\0\0\0\x0C\0\x90\x3C\x40\0\x80\x3C\0\0\xFF\x2F\0";
+    {
+        PipeWriter midi(folder.path("midi.pipe"), std::string(song, sizeof song - 1));
+        PipeWriter states(folder.path("state.pipe"), folder.read("chunk.aupreset"));
+        o = run({"render", "@in.wav", "@piped.wav", "--midi", "@midi.pipe", "--state", "@state.pipe", "--tail", "0"});
+    }
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(log.restores, 1);
+    EXPECT_EQ(log.renders.at(0).midiStatus, (std::vector<std::uint8_t>{0x90, 0x80}));
+}
+
 TEST_F(Command, SettingsAndSavedStatesReachTheComponent) {
     writeAudio("in.wav", 2, 100);
     ASSERT_EQ(run({"render", "@in.wav", "@o.wav", "--set", "b1 mix=0.1", "--set", "5=0.2"}).status, 0);
@@ -114,6 +219,11 @@ TEST_F(Command, BadInputsWriteNothing) {
                     programState({FAKE_IDENTITY.type, 0x41424344, FAKE_IDENTITY.manufacturer}, {1, 8}, "other",
                                  std::vector<float>(8, 0.5f))
                         .get());
+    writeAudio("fast.wav", 1, 10, 800000.0);
+    ASSERT_EQ(link(folder.path("in.wav").c_str(), folder.path("linked.wav").c_str()), 0);
+    ASSERT_EQ(mkdir(folder.path("sub.wav").c_str(), 0700), 0);
+    ASSERT_EQ(mkfifo(folder.path("fifo").c_str(), 0600), 0);
+    const std::string longName = "@" + std::string(256, 'n') + ".wav";
     const std::vector<std::string> before = folder.entries();
 
     struct Case {
@@ -123,7 +233,14 @@ TEST_F(Command, BadInputsWriteNothing) {
     };
     const Case cases[] = {
         {{"render", "@missing.wav", "@out.wav"}, 1, "missing.wav: cannot be read"},
-        {{"render", "@text.wav", "@out.wav"}, 1, "text.wav: is not an audio file we can read"},
+        {{"render", "@text.wav", "@out.wav"}, 1, "text.wav: is not a WAV, AIFF or FLAC file"},
+        {{"render", "@fast.wav", "@out.wav"}, 1, "fast.wav: has a sample rate of 800000 Hz"},
+        {{"render", "@in.wav", "@in.wav"}, 1, "in.wav: is the input"},
+        {{"render", "@in.wav", "@linked.wav"}, 1, "linked.wav: is the input"},
+        {{"render", "@in.wav", "@sub.wav"}, 1, "sub.wav: is a folder"},
+        {{"render", "@in.wav", longName}, 1, "nnn.wav: cannot be written (its name is longer than 255 bytes)"},
+        {{"render", "@in.wav", "@out.wav", "--midi", "@sub.wav"}, 1, "sub.wav: is a folder"},
+        {{"render", "@in.wav", "@out.wav", "--state", "@fifo"}, 1, "fifo: is a pipe that nothing was written to in 0.2 s"},
         {{"render", "@three.wav", "@out.wav"}, 1, "three.wav: has 3 channels"},
         {{"render", "@in.wav", "@out.ogg"}, 1, "out.ogg: has an unknown audio type"},
         {{"render", "@in.wav", "@out.wav", "--preset", "Hot Plate"}, 1, "--preset Hot Plate: no factory preset"},
@@ -131,7 +248,7 @@ TEST_F(Command, BadInputsWriteNothing) {
         {{"render", "@in.wav", "@out.wav", "--preset", "2"}, 1, "cannot hold a program of 1024 values"},
         {{"render", "@in.wav", "@out.wav", "--set", "Volume=0.5"}, 1, "--set Volume=0.5: no parameter is named"},
         {{"render", "@in.wav", "@out.wav", "--set", "B1 MIX=0.5"}, 1, "names 2 parameters"},
-        {{"render", "@in.wav", "@out.wav", "--set", "8=0.5"}, 1, "--set 8=0.5: there is no parameter 8"},
+        {{"render", "@in.wav", "@out.wav", "--set", "6=0.5"}, 1, "--set 6=0.5: there is no parameter 6 (0..5)"},
         {{"render", "@in.wav", "@out.wav", "--set", "Gain=2"}, 2, "--set Gain=2: the value 2 is outside 0..1"},
         {{"render", "@in.wav", "@out.wav", "--set", "Gain=half"}, 2, "is not a number"},
         {{"render", "@in.wav", "@out.wav", "--midi", "@bad.mid"}, 1, "bad.mid: is not a MIDI file we can read"},
@@ -146,13 +263,17 @@ TEST_F(Command, BadInputsWriteNothing) {
         {{"render", "@in.wav", "@out.wav", "--block", "5000"}, 2, "--block: Value 5000 not in range"},
         {{"render", "@in.wav", "@out.wav", "--set", "Gain"}, 2, "--set Gain: expected NAME=VALUE"},
         {{"render", "@in.wav", "@out.wav", "--set", "Gain=nan"}, 2, "is not a number"},
+        {{"render", "@in.wav", "@out.wav", "--tail", "nan"}, 2, "--tail: nan is not a number"},
+        {{"render", "@in.wav", "@out.wav", "--tempo", "nan"}, 2, "--tempo: nan is not a number"},
+        {{"render", "@in.wav", "@out.wav", "--presett", "3"}, 2, "\"--presett\" is not an option of tarnwell render"},
+        {{"state", "frob"}, 2, "\"frob\" is not a command of tarnwell state"},
         {{"render", "@in.wav", "@out.wav", "--type", "Gain=loud"}, 1,
          "--type Gain=loud: parameter 0 (Gain) does not take \"loud\"; it reads \"50%\" now"},
         {{"state", "save", "@new.aupreset", "--type", "Gain="}, 2, "--type Gain=: expected NAME=TEXT"},
         {{"render", "@in.wav", "@out.wav", "--type", "Loudness=3"}, 1, "--type Loudness=3: no parameter is named"},
         {{"render", "@in.wav", "@out.wav", "@more.wav"}, 2, "At Most 2"},
-        {{"mix", "@in.wav"}, 2, "A subcommand is required"},
-        {{"presets", "--set", "a=1"}, 2, "not expected"},
+        {{"mix", "@in.wav"}, 2, "\"mix\" is not a command of tarnwell"},
+        {{"presets", "--set", "a=1"}, 2, "\"--set\" is not an option of tarnwell presets"},
     };
     for (const Case& c : cases) {
         const Outcome o = run(c.args);

@@ -93,11 +93,12 @@ public:
     }
 
     CFRef<CFTypeRef> saveState() override { return programState(FAKE_IDENTITY, stateLayout(), "Fake", values); }
+    // As the real component does in ordinary hosts, a state in the chunk form changes nothing.
     void restoreState(CFPropertyListRef state) override {
         ++log.restores;
-        values = inspectSavedState(static_cast<CFDictionaryRef>(state), "", FAKE_IDENTITY, stateLayout())
-                     .programs.at(0)
-                     .values;
+        const StateSummary summary =
+            inspectSavedState(static_cast<CFDictionaryRef>(state), "", FAKE_IDENTITY, stateLayout());
+        if (!summary.chunkForm) values = summary.programs.at(0).values;
     }
 
 private:

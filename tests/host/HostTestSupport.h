@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -47,6 +48,12 @@ public:
 
     void write(const std::string& name, const std::string& bytes) const {
         std::ofstream(path(name), std::ios::binary) << bytes;
+    }
+    std::string read(const std::string& name) const {
+        std::ifstream in(path(name), std::ios::binary);
+        std::ostringstream content;
+        content << in.rdbuf();
+        return content.str();
     }
 
 private:

@@ -22,12 +22,12 @@ Rendered run(std::size_t frames, std::uint32_t block, RenderJob job) {
         r.input.channels[0][i] = static_cast<float>(i + 1);
         r.input.channels[1][i] = -static_cast<float>(i + 1);
     }
-    job.input = &r.input;
     job.blockFrames = block;
+    if (!job.tailFrames) job.tailFrames = 0;
     FakeComponent component(r.log);
     component.initialize(r.input.sampleRate, 2, block);
     component.setParameter(0, 1.0f);
-    r.output = renderAudio(component, job);
+    r.output = renderAudio(component, job, r.input);
     return r;
 }
 
@@ -94,6 +94,45 @@ TEST(Renderer, EachRenderKnowsItsSongPosition) {
     EXPECT_DOUBLE_EQ(slow.beat, 4.25);
     EXPECT_EQ(slow.samplesToNextBeat, 33075u);
     EXPECT_DOUBLE_EQ(slow.sampleInTimeline, 99225.0);
+}
+
+// y[n] = x[n] + feedback * y[n - gap]: the input returns every gap frames.
+class Echo : public FakeComponent {
+public:
+    Echo(FakeLog& record, std::size_t gap, float feedback) : FakeComponent(record), line(gap, 0.0f), gain(feedback) {}
+    void render(const float* const* input, double, std::uint32_t frames, float* const* output) override {
+        for (std::uint32_t i = 0; i < frames; ++i, at = (at + 1) % line.size()) {
+            line[at] = input[0][i] + gain * line[at];
+            output[0][i] = output[1][i] = line[at];
+        }
+    }
+
+private:
+    std::vector<float> line;
+    float gain;
+    std::size_t at = 0;
+};
+
+// Left to itself the tail runs on across echoes that come back within its wait and ends with
+// the last frame above -90 dBFS; a sound that never dies stops at the longest tail.
+TEST(Renderer, AnAutomaticTailEndsWithTheSound) {
+    constexpr double RATE = 100000.0;
+    constexpr std::size_t GAP = 200000;  // under the quiet stretch that ends a tail
+    ASSERT_GT(quietFramesToEnd(RATE), GAP);
+    AudioData click;
+    click.sampleRate = RATE;
+    click.channels.assign(1, std::vector<float>(1000, 0.0f));
+    click.channels[0][10] = 1.0f;
+    RenderJob job;
+    FakeLog log;
+    Echo halving(log, GAP, 0.5f);  // echo k at 2^-k: k = 14 is the last one above the level
+    EXPECT_EQ(renderAudio(halving, job, click).frames(), 10 + 14 * GAP + 1);
+    Echo endless(log, GAP, 1.0f);  // the last echo inside the longest tail
+    const auto longest = static_cast<std::size_t>(AUTOMATIC_TAIL_SECONDS * RATE) + 1000;
+    EXPECT_EQ(renderAudio(endless, job, click).frames(), 10 + (longest - 11) / GAP * GAP + 1);
+    job.tailFrames = 123;
+    Echo fixed(log, GAP, 1.0f);
+    EXPECT_EQ(renderAudio(fixed, job, click).frames(), 1000u + 123u);
 }
 
 }  // namespace

@@ -73,15 +73,21 @@ TEST(SavedState, ChunkFormIsReadToo) {
 // A state is checked before any of it can reach the component (the command's table has more).
 TEST(SavedState, DamagedStatesAreRefused) {
     const SInt64 size = 4124;
+    const SInt64 version = 1;
+    const SInt64 typeAbove32Bits = (SInt64{1} << 32) | OURS.type;
     const std::tuple<const char*, CFTypeRef, std::string> damages[] = {
         {"mCompleteData", CFNumberCreate(kCFAllocatorDefault, kCFNumberSInt64Type, &size), "mCompleteData is not data"},
+        {"version", CFNumberCreate(kCFAllocatorDefault, kCFNumberSInt64Type, &version), "format version 1"},
+        {"version", CFStringCreateWithCString(nullptr, "0", kCFStringEncodingUTF8), "version is not a number"},
+        {"type", CFNumberCreate(kCFAllocatorDefault, kCFNumberSInt64Type, &typeAbove32Bits),
+         "belongs to another component (5930052966 Nwel Zelk)"},
         {"type", CFStringCreateWithCString(nullptr, "aumf", kCFStringEncodingUTF8), "type, subtype or manufacturer missing"},
         {"mCurPreset", CFStringCreateWithCString(nullptr, "0", kCFStringEncodingUTF8), "mCurPreset is not a program number"},
     };
     for (const auto& [key, value, problem] : damages) {
         const CFRef<CFTypeRef> state = programState(OURS, LAYOUT, "x", ramp());
         put(state, key, value);
-        EXPECT_NE(refusal(state).find(problem), std::string::npos) << problem;
+        EXPECT_NE(refusal(state).find(problem), std::string::npos) << refusal(state);
     }
     EXPECT_NE(errorMessage([&] { programState(OURS, {1, 8}, "x", ramp()); }).find("cannot hold a program of 1024"),
               std::string::npos);
