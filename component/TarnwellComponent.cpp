@@ -13,6 +13,7 @@
 
 #include "effect/APlugin.h"
 #include "framework/auadapter/AUPLUGIN.h"
+#include "framework/auadapter/CocoaView.h"
 #include "sdk/corefoundation/CFBundle.h"
 
 namespace {
@@ -63,6 +64,9 @@ void registerOwnBundle() {
         tarnwell::cf::registerBundle(kTarnwellBundleIdentifier, path.c_str());
     });
 }
+
+// The view classes a host finds by name are there as soon as the library is loaded.
+const bool viewClassesRegistered = (registerCocoaViewClasses(), true);
 
 }  // namespace
 

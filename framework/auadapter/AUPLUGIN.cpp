@@ -83,9 +83,17 @@ AUPLUGIN::AUPLUGIN(AudioComponentInstance instance, EffectFactory makeEffect)
 }
 
 AUPLUGIN::~AUPLUGIN() {
+    CloseEditor();  // a host that disposes of the unit before its view
     for (CFStringRef& name : paramNames) releaseIfSet(name);
     for (AUPreset& preset : presets) releaseIfSet(preset.presetName);
     delete effect;
+}
+
+void AUPLUGIN::CloseEditor() {
+    if (editorView == nullptr) return;
+    editorView = nullptr;
+    if (aeffect != nullptr && aeffect->dispatcher != nullptr)
+        aeffect->dispatcher(aeffect, EffectOpcode::EditClose, 0, 0, nullptr, 0.0f);
 }
 
 CFStringRef AUPLUGIN::MakeParamName(int index) {
@@ -358,16 +366,15 @@ OSStatus AUPLUGIN::SetProperty(AudioUnitPropertyID id, AudioUnitScope scope, Aud
                 return 0;
             }
             case kEditorViewProperty: {
-                if (inDataSize < sizeof(void*) || inData == nullptr) return kAudioUnitErr_InvalidPropertyValue;
-                std::memcpy(&editorView, inData, sizeof editorView);
-                if (aeffect != nullptr && aeffect->dispatcher != nullptr) {
-                    // A view going away hands over no view: close the editor rather than open it
-                    // into nothing.
-                    if (editorView != nullptr)
-                        aeffect->dispatcher(aeffect, EffectOpcode::EditOpen, 0, 0, editorView, 0.0f);
-                    else
-                        aeffect->dispatcher(aeffect, EffectOpcode::EditClose, 0, 0, nullptr, 0.0f);
-                }
+                // A view hands itself over to show the editor; a view going away hands over no
+                // view (no data, too few bytes or a null pointer) and the editor closes. An
+                // editor still open in another view closes first.
+                void* view = nullptr;
+                if (inData != nullptr && inDataSize >= sizeof view) std::memcpy(&view, inData, sizeof view);
+                CloseEditor();
+                if (view != nullptr && aeffect != nullptr && aeffect->dispatcher != nullptr &&
+                    aeffect->dispatcher(aeffect, EffectOpcode::EditOpen, 0, 0, view, 0.0f) != 0)
+                    editorView = view;
                 return 0;
             }
             case kEditorIdleProperty:

@@ -112,6 +112,7 @@ private:
     friend intptr_t AUPLUGINAudioMasterCallback(AEffect*, int32_t, int32_t, intptr_t, void*, float);
 
     CFStringRef MakeParamName(int index);
+    void CloseEditor();
     void RefreshPresetNamesIfStale();
     void AnnounceDisplayUpdate();
     OSStatus ParameterStringFromValue(AudioUnitParameterStringFromValue& request);
@@ -143,7 +144,7 @@ private:
     std::unique_ptr<std::byte[]> eventsStorage;  // VstEvents with room for kMaxMidiEvents pointers
     VstEvents* events = nullptr;
     std::unique_ptr<VstMidiEvent[]> midiEvents;
-    void* editorView = nullptr;
+    void* editorView = nullptr;  // the parent the editor is open in, null while it is closed
     std::atomic<bool> presetNamesStale{false};
 
     // MIDI: queued by any thread, staged by the render thread at the start of a render, handed

@@ -1,0 +1,53 @@
+#pragma once
+
+// What NSWindow stands on: the platform's windows. A WindowServer makes one surface per window;
+// the surface shows the frames built in the window's views (it is their toolkit parent) and
+// turns its input into their events. Two servers: real X11 windows, and an offscreen one whose
+// windows are pictures in memory (snapshots, tests). The main run loop waits on the server's
+// event descriptor and lets it dispatch.
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "gui/Platform.h"
+#include "sdk/cocoa/NSEvent.h"
+
+typedef struct _cairo_surface cairo_surface_t;
+
+namespace tarnwell::cocoa {
+
+class WindowSurface : public tarnwell::gui::ParentView {
+public:
+    virtual void setTitle(const std::string& title) = 0;
+    virtual void show() = 0;
+    virtual void hide() = 0;
+    virtual void center() = 0;
+    // Hands the event to the frame shown, as if the window had received it.
+    virtual void deliver(const NSEvent& event) = 0;
+    // A new image surface holding what the window shows now (drawn first); null without a
+    // frame or when the picture cannot be had.
+    virtual cairo_surface_t* capture() = 0;
+
+    // Set by the window: the user asked to close it (the close button).
+    std::function<void()> closeRequested;
+};
+
+class WindowServer {
+public:
+    virtual ~WindowServer() = default;
+    // A window whose content area is width x height; style: NSWindow's style mask.
+    virtual std::unique_ptr<WindowSurface> makeSurface(int width, int height, unsigned style) = 0;
+    // A descriptor that becomes readable when events wait, or -1.
+    virtual int eventDescriptor() const { return -1; }
+    // Hands every waiting event to its window; returns at once when none waits.
+    virtual void dispatchEvents() {}
+};
+
+// The server new windows are made by; the offscreen one until another is set. Set it before
+// the first window and keep it while windows exist.
+TARNWELL_COCOA_API void setWindowServer(std::unique_ptr<WindowServer> server);
+TARNWELL_COCOA_API WindowServer& windowServer();
+TARNWELL_COCOA_API std::unique_ptr<WindowServer> makeOffscreenWindowServer();
+
+}  // namespace tarnwell::cocoa
