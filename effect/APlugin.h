@@ -148,6 +148,23 @@ public:
     unsigned char countsForEditChanged[PARAMETER_COUNT] = {};
     int32_t paramModDestination[PARAMETER_COUNT] = {};  // modulation destination, -1 for none
     Relaxed<unsigned char> editChanged;                 // the sound differs from the program as applied
+    // Advanced after every write of the live values (release, after the value): the engine
+    // decodes a setting again only when this moved since it last looked.
+    std::atomic<uint32_t> valuesVersion{0};
+    void noteValuesWritten() { valuesVersion.fetch_add(1, std::memory_order_release); }
+    // One reader's view of valuesVersion (render thread): moved() answers whether any value was
+    // written since its last call, which is the first.
+    struct ValuesSeen {
+        uint32_t version = 0;
+        bool first = true;
+        bool moved(const std::atomic<uint32_t>& current) {
+            const uint32_t now = current.load(std::memory_order_acquire);
+            const bool changed = first || now != version;
+            version = now;
+            first = false;
+            return changed;
+        }
+    };
 
     // ===================================================================== value text and type-in
     // Main thread (editor, host queries); they read the live values and the option tables.
@@ -261,6 +278,14 @@ public:
     // The destinations the slots wrote in the last frame; -1 until the first frame has set them all.
     int modTouched[MOD_SLOT_COUNT] = {};
     int modTouchedCount = -1;
+    // Each slot's settings as last decoded: worked out again only when a value was written.
+    struct ModSlotSettings {
+        int source = 0, destination = 0;
+        float amount = 0.0f;  // the slot's own amount, -1..1
+        bool bypass = false;
+    };
+    ModSlotSettings modSlots[MOD_SLOT_COUNT];
+    ValuesSeen modSlotsSeen;
     int currentPath = 0;                       // signal path 0..5
     int blockType[BLOCK_COUNT] = {};           // 0 Off .. 6 Grain
     int followerSource = 0;                    // 0 input, 1..3 a Block's output, 4 the output
@@ -475,6 +500,15 @@ public:
         double holdIncrement = -1.0;
     };
 
+    // The replay's own settings as last read (render thread).
+    struct XYReplaySettings {
+        float rawSync = 0.0f, rawSec = 0.0f, rawMs = 0.0f, rawTimeQuant = 0.0f;
+        double speed = 0.0;      // the exponent of the replay speed
+        int32_t modSource = 0;   // the speed's modulation source
+        double modAmount = 0.0;  // -1..1
+        float smooth = 0.0f;
+    };
+
     struct XYState {
         // Render thread only.
         int32_t pointQuant = 0;  // Point Quant option
@@ -493,6 +527,10 @@ public:
         int32_t belowThresholdCount = 0;  // Follower play mode
         CachedExp2 speed, speedMod, smoothing;
         XYTiming timing;
+        // Which writes of the live values the modes, the replay settings and Space Quant have seen.
+        ValuesSeen modesSeen, replaySeen, spaceSeen;
+        XYReplaySettings replaySettings;
+        int32_t spaceLevels = 0;
         // The raw parameter values the modes and Point Quant above were decoded from.
         float rawPointQuant = std::numeric_limits<float>::quiet_NaN();
         float rawPlayMode = std::numeric_limits<float>::quiet_NaN();

@@ -156,13 +156,21 @@ void APlugin::runModulationMatrix() {
         for (int k = 0; k < modTouchedCount; ++k) modValues[modTouched[k]] = modBaseValues[modTouched[k]];
     }
     modTouchedCount = 0;
+    if (modSlotsSeen.moved(valuesVersion)) {
+        for (int n = 0; n < MOD_SLOT_COUNT; ++n) {
+            modSlots[n] = {getSteppedValue(param(MOD_SOURCE_TAG[n]), 99.99f, MOD_SOURCE_COUNT),
+                           getSteppedValue(param(MOD_DESTINATION_TAG[n]), 99.9f, MOD_DESTINATION_COUNT),
+                           2.0f * param(MOD_AMOUNT_TAG[n]) - 1.0f, getOnOff(param(MOD_BYPASS_TAG[n]))};
+        }
+    }
     for (int n = 0; n < MOD_SLOT_COUNT; ++n) {
-        const int s = getSteppedValue(param(MOD_SOURCE_TAG[n]), 99.99f, MOD_SOURCE_COUNT);
+        const ModSlotSettings& slot = modSlots[n];
+        const int s = slot.source;
         if (s == 0) continue;
-        const int d = getSteppedValue(param(MOD_DESTINATION_TAG[n]), 99.9f, MOD_DESTINATION_COUNT);
+        const int d = slot.destination;
         modTouched[modTouchedCount++] = d;
-        const float raw = 2.0f * param(MOD_AMOUNT_TAG[n]) - 1.0f + modValues[DESTINATION_MOD_AMOUT[n]];
-        const float a = getOnOff(param(MOD_BYPASS_TAG[n])) ? 0.0f : engine::clampTo(raw, -1.0f, 1.0f);
+        const float raw = slot.amount + modValues[DESTINATION_MOD_AMOUT[n]];
+        const float a = slot.bypass ? 0.0f : engine::clampTo(raw, -1.0f, 1.0f);
         float x = modSourceValues[s];
         switch (modCombineKind[d]) {
         case COMBINE_ADD:

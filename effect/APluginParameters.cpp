@@ -122,6 +122,7 @@ void APlugin::storeParameter(int index, float value) {
     float v = sanitized(index, value);
     if (isOnOff[index]) v = v < 0.5f ? 0.0f : 1.0f;
     currentValues[index] = v;
+    noteValuesWritten();
     programs[0].values[index] = v;
     editValues[index] = v;
     if (std::fabs(v - lastSetValues[index]) > CHANGE_THRESHOLD) {

@@ -41,6 +41,7 @@ void APlugin::copyFactoryPreset(int preset) {
         currentValues[i] = DEMOVAR[preset][i];
         programs[0].values[i] = DEMOVAR[preset][i];
     }
+    noteValuesWritten();
 }
 
 void APlugin::setProgram(int program) {
@@ -81,6 +82,7 @@ void APlugin::setProgram(int program) {
         currentValues[XY_MIDI_Y_TAG[b]] = 0.0f;
         resetXY(b);
     }
+    noteValuesWritten();
     refreshCounter = 1;  // the next refresh check comes 4095 frames later
     resetEverything();
     displayRefreshPending = 1;
@@ -120,6 +122,7 @@ void APlugin::defaultProgram() {
         currentValues[i] = defaultValues[i];
         programs[0].values[i] = defaultValues[i];
     }
+    noteValuesWritten();
     editChanged = 1;
     editorResume();
 }
@@ -129,6 +132,7 @@ void APlugin::restoreValues(const Relaxed<float> (&values)[PARAMETER_COUNT]) {
         currentValues[i] = values[i];
         programs[0].values[i] = values[i];
     }
+    noteValuesWritten();
 }
 
 void APlugin::editProgram() {

@@ -100,9 +100,11 @@ inline float APlugin::quantInter(int pointQuant, double pos) {
     if (s.sourcesStale.load(relaxed) && s.sourcesStale.exchange(false, std::memory_order_acquire))
         writeXYSources(b, s.currentX.load(relaxed), s.currentY.load(relaxed));
 
-    // The settings read here are choices that mostly rest: each is decoded again only when its
-    // raw value moved (a NaN memo at first), and the same raw value always decodes the same.
-    const float rawQuant = xyParam(XY_POINT_QUANT_TAG[b]);
+    // The settings read here are choices that mostly rest: they are read only after a value was
+    // written, each is decoded again only when its raw value moved (a NaN memo at first), and
+    // the same raw value always decodes the same.
+    const bool settingsMoved = s.modesSeen.moved(valuesVersion);
+    const float rawQuant = settingsMoved ? xyParam(XY_POINT_QUANT_TAG[b]) : s.rawPointQuant;
     if (!(rawQuant == s.rawPointQuant)) {
         s.rawPointQuant = rawQuant;
         // The raw value, truncated: the options are written as (i + 0.1) / 4.99.
@@ -115,24 +117,26 @@ inline float APlugin::quantInter(int pointQuant, double pos) {
     if (isEditorOpen()) followMidiPosition(b);
     // Modes: a change of play mode or loop restarts the Block. A loop corrected last frame has a
     // new raw value now, so it is decoded again.
-    const float rawPlay = xyParam(XY_PLAY_MODE_TAG[b]);
-    const float rawLoop = xyParam(XY_LOOP_MODE_TAG[b]);
-    if (!(rawPlay == s.rawPlayMode && rawLoop == s.rawLoopMode)) {
-        s.rawPlayMode = rawPlay;
-        s.rawLoopMode = rawLoop;
-        const int playMode = getSteppedValue(rawPlay, PLAY_MODE_SCALE, 4);
-        const int loop = getSteppedValue(rawLoop, LOOP_SCALE, 3);
-        // Only "off" under a free-running pad needs the correcting write.
-        const int loopMode = loop != XY_LOOP_OFF || playMode != XY_FREE ? loop : xyLoopMode(b, playMode);
-        if (playMode != s.playMode || loopMode != s.loopMode) {
-            s.playMode = playMode;
-            s.loopMode = loopMode;
-            restartForModes(b);
+    if (settingsMoved) {
+        const float rawPlay = xyParam(XY_PLAY_MODE_TAG[b]);
+        const float rawLoop = xyParam(XY_LOOP_MODE_TAG[b]);
+        if (!(rawPlay == s.rawPlayMode && rawLoop == s.rawLoopMode)) {
+            s.rawPlayMode = rawPlay;
+            s.rawLoopMode = rawLoop;
+            const int playMode = getSteppedValue(rawPlay, PLAY_MODE_SCALE, 4);
+            const int loop = getSteppedValue(rawLoop, LOOP_SCALE, 3);
+            // Only "off" under a free-running pad needs the correcting write.
+            const int loopMode = loop != XY_LOOP_OFF || playMode != XY_FREE ? loop : xyLoopMode(b, playMode);
+            if (playMode != s.playMode || loopMode != s.loopMode) {
+                s.playMode = playMode;
+                s.loopMode = loopMode;
+                restartForModes(b);
+            }
         }
     }
 
     s.previousRecordMode = s.recordMode;
-    const float rawRecord = xyParam(XY_RECORD_MODE_TAG[b]);
+    const float rawRecord = settingsMoved ? xyParam(XY_RECORD_MODE_TAG[b]) : s.rawRecordMode;
     if (!(rawRecord == s.rawRecordMode)) {
         s.rawRecordMode = rawRecord;
         s.recordMode = getSteppedValue(rawRecord, RECORD_MODE_SCALE, 3);
@@ -238,11 +242,22 @@ void APlugin::updateXYReplay(int b) {
 
     // Rate: the whole path once per free length or per synced period. Worked out again only when
     // a setting, the tempo or the rate moved.
+    // The settings are read again only after a value was written.
     XYTiming& timing = s.timing;
-    const float rawSync = xyParam(XY_SYNC_TAG[b]);
-    const float rawSec = xyParam(XY_LEN_SEC_TAG[b]);
-    const float rawMs = xyParam(XY_LEN_MS_TAG[b]);
-    const float rawTimeQuant = xyParam(XY_TIME_QUANT_TAG[b]);
+    XYReplaySettings& settings = s.replaySettings;
+    const bool settingsMoved = s.replaySeen.moved(valuesVersion);
+    if (settingsMoved) {
+        settings.rawSync = xyParam(XY_SYNC_TAG[b]);
+        settings.rawSec = xyParam(XY_LEN_SEC_TAG[b]);
+        settings.rawMs = xyParam(XY_LEN_MS_TAG[b]);
+        settings.rawTimeQuant = xyParam(XY_TIME_QUANT_TAG[b]);
+        settings.speed = 8.0 * static_cast<double>(xyParam(XY_SPEED_TAG[b])) - 4.0;
+        settings.modSource = xyChoice(XY_SPEED_MOD_SOURCE_TAG[b], SOURCE_SCALE, MOD_SOURCE_COUNT);
+        settings.modAmount = 2.0 * static_cast<double>(xyParam(XY_SPEED_MOD_AMOUNT_TAG[b])) - 1.0;
+        settings.smooth = xyParam(XY_SMOOTH_TAG[b]);
+    }
+    const float rawSync = settings.rawSync, rawSec = settings.rawSec, rawMs = settings.rawMs;
+    const float rawTimeQuant = settings.rawTimeQuant;
     if (!(rawSync == timing.rawSync && rawSec == timing.rawSec && rawMs == timing.rawMs &&
           rawTimeQuant == timing.rawTimeQuant && samplesPerBar == timing.samplesPerBar && storedRate == timing.rate)) {
         timing.rawSync = rawSync;
@@ -275,10 +290,8 @@ void APlugin::updateXYReplay(int b) {
     s.holdIncrement = timing.holdIncrement;
 
     // Advance.
-    const double speed = s.speed(8.0 * static_cast<double>(xyParam(XY_SPEED_TAG[b])) - 4.0);
-    const int modSource = xyChoice(XY_SPEED_MOD_SOURCE_TAG[b], SOURCE_SCALE, MOD_SOURCE_COUNT);
-    const double modAmount = 2.0 * static_cast<double>(xyParam(XY_SPEED_MOD_AMOUNT_TAG[b])) - 1.0;
-    const double modFactor = s.speedMod(modAmount * 4.0 * static_cast<double>(modSourceValues[modSource]));
+    const double speed = s.speed(settings.speed);
+    const double modFactor = s.speedMod(settings.modAmount * 4.0 * static_cast<double>(modSourceValues[settings.modSource]));
     const double m = s.playing ? modFactor * static_cast<double>(modValues[DESTINATION_BLOCK_XY_SPEED[b]]) : 0.0;
     s.position += s.direction * s.rate * speed * m;
 
@@ -307,7 +320,7 @@ void APlugin::updateXYReplay(int b) {
     const float y0 = xyParam(XY_Y_START[b] + index0);
     s.targetX = x0 + (xyParam(XY_X_START[b] + index1) - x0) * fraction;
     s.targetY = y0 + (xyParam(XY_Y_START[b] + index1) - y0) * fraction;
-    const float smooth = xyParam(XY_SMOOTH_TAG[b]) + modValues[DESTINATION_BLOCK_XY_SMOOTH[b]];
+    const float smooth = settings.smooth + modValues[DESTINATION_BLOCK_XY_SMOOTH[b]];
     const auto c = smooth >= 0.0f ? static_cast<float>(s.smoothing(-16.0 * static_cast<double>(std::min(smooth, 1.0f)))) : 1.0f;
     // The tiny offset keeps a decaying position out of denormals.
     auto glide = [c](float target, float current) {
@@ -411,8 +424,10 @@ void APlugin::setSnapedModSource(int b, int source, float v) {
 }
 
 void APlugin::writeXYSources(int b, float x, float y) {
-    // One read of Space Quant serves all four sources.
-    const int levels = XY_SNAP_AMOUNT[xyChoice(XY_SPACE_QUANT_TAG[b], QUANT_SCALE, 5)];
+    // One read of Space Quant serves all four sources, and only after a value was written.
+    XYState& s = xy[b];
+    if (s.spaceSeen.moved(valuesVersion)) s.spaceLevels = XY_SNAP_AMOUNT[xyChoice(XY_SPACE_QUANT_TAG[b], QUANT_SCALE, 5)];
+    const int levels = s.spaceLevels;
     float v[4] = {x, y, 2.0f * x - 1.0f, 2.0f * y - 1.0f};
     if (levels != 0) {
         const auto l = static_cast<float>(levels);
