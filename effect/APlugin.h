@@ -153,16 +153,15 @@ public:
     std::atomic<uint32_t> valuesVersion{0};
     void noteValuesWritten() { valuesVersion.fetch_add(1, std::memory_order_release); }
     // One reader's view of valuesVersion (render thread): moved() answers whether any value was
-    // written since its last call, which is the first.
+    // written since its last call. The first call always answers yes: the version starts at 0,
+    // the view at a version it cannot have yet.
     struct ValuesSeen {
-        uint32_t version = 0;
-        bool first = true;
+        uint32_t version = ~0u;
         bool moved(const std::atomic<uint32_t>& current) {
             const uint32_t now = current.load(std::memory_order_acquire);
-            const bool changed = first || now != version;
+            if (now == version) return false;
             version = now;
-            first = false;
-            return changed;
+            return true;
         }
     };
 

@@ -7,9 +7,8 @@
 #include "effect/OptionStrings.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
-#include <cstddef>
-#include <cstring>
 
 using engine::clamp01;
 
@@ -111,11 +110,16 @@ void APlugin::mixBlockLevels(const LevelInputs& in) {
     mixWet = clamp01v(m2);
 }
 
-// Compared bit for bit: the same bits always give the same levels, and comparing the six
-// vectors as one block of memory is far cheaper than lane by lane.
+// Compared bit for bit: the same bits always give the same levels, and six vector
+// differences are far cheaper than comparing lane by lane.
 inline bool APlugin::LevelInputs::operator==(const LevelInputs& other) const {
-    static_assert(offsetof(LevelInputs, path) == 6 * sizeof(PerBlock), "the vectors come first, unpadded");
-    return path == other.path && std::memcmp(this, &other, offsetof(LevelInputs, path)) == 0;
+    typedef int32_t Bits __attribute__((vector_size(16)));
+    typedef int64_t Halves __attribute__((vector_size(16)));
+    auto differ = [](PerBlock a, PerBlock b) { return std::bit_cast<Bits>(a) ^ std::bit_cast<Bits>(b); };
+    const Bits any = differ(mix, other.mix) | differ(volume, other.volume) | differ(pan, other.pan) |
+                     differ(panMod, other.panMod) | differ(mixMod, other.mixMod) | differ(volumeMod, other.volumeMod);
+    const Halves halves = std::bit_cast<Halves>(any);
+    return path == other.path && (halves[0] | halves[1]) == 0;
 }
 
 void APlugin::updateBlockLevels() {
