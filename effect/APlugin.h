@@ -343,6 +343,15 @@ public:
     };
     LevelInputs levelInputs{};
     bool levelsSettled = false;
+    // The settings every frame reads, as last read: read again only after a value was written.
+    struct FrameSettings {
+        PerBlock mix, volume, pan;  // the three Blocks' knobs
+        bool blockBypass[BLOCK_COUNT];
+        bool bypass, delayOn, delayMono;
+        float delayMix, delayLeft, delayRight, delaySync;
+    };
+    FrameSettings frameSettings{};
+    ValuesSeen frameSettingsSeen;
 
     // Per Block, the exponentials of values that mostly rest, kept from frame to frame.
     struct BlockMemos {
@@ -657,6 +666,7 @@ private:
     void resetEngineNow();  // the work resetEverything asks of the render thread
     std::atomic<bool> resetPending{false};
     // Blocks, paths and output (APluginBlocks.cpp).
+    void readFrameSettings();
     void updateBlockLevels();
     void mixBlockLevels(const LevelInputs& in);
     void runSignalPath(float L, float R, float& outL, float& outR);

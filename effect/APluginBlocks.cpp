@@ -122,34 +122,48 @@ inline bool APlugin::LevelInputs::operator==(const LevelInputs& other) const {
     return path == other.path && (halves[0] | halves[1]) == 0;
 }
 
-void APlugin::updateBlockLevels() {
+void APlugin::readFrameSettings() {
     // The three Blocks side by side in lanes 0..2 of a vector: each lane rounds exactly as the
-    // same operation on one float. The parameters first, so the compiler keeps the smoothed
-    // values in registers across the atomic reads.
+    // same operation on one float.
     auto perBlock = [this](int offset) {
         return PerBlock{param(blockParam(0, offset)), param(blockParam(1, offset)), param(blockParam(2, offset)), 0.0f};
     };
+    FrameSettings& f = frameSettings;
+    f.mix = perBlock(BLOCK_MIX_OFFSET);
+    f.volume = perBlock(BLOCK_VOLUME_OFFSET);
+    f.pan = perBlock(BLOCK_PAN_OFFSET);
+    for (int b = 0; b < BLOCK_COUNT; ++b) f.blockBypass[b] = getOnOff(param(BLOCK_BYPASS_TAG[b]));
+    f.bypass = getOnOff(param(BYPASS_PARAM));
+    f.delayOn = getOnOff(param(DELAY_ON_PARAM));
+    f.delayMono = getOnOff(param(DELAY_MONO_PARAM));
+    f.delayMix = param(DELAY_MIX_PARAM);
+    f.delayLeft = param(DELAY_LEFT_PARAM);
+    f.delayRight = param(DELAY_RIGHT_PARAM);
+    f.delaySync = param(DELAY_TEMPO_SYNC_PARAM);
+}
+
+void APlugin::updateBlockLevels() {
+    const FrameSettings& f = frameSettings;
     auto modulation = [this](int k) {
         return PerBlock{modValues[destinationBase(0) + k], modValues[destinationBase(1) + k],
                         modValues[destinationBase(2) + k], 0.0f};
     };
-    const LevelInputs inputs{perBlock(BLOCK_MIX_OFFSET), perBlock(BLOCK_VOLUME_OFFSET), perBlock(BLOCK_PAN_OFFSET),
-                             modulation(12), modulation(13), modulation(14), currentPath};
+    const LevelInputs inputs{f.mix, f.volume, f.pan, modulation(12), modulation(13), modulation(14), currentPath};
     // Smoothing settled and nothing it follows moved: this frame's levels are the last frame's.
     if (!(levelsSettled && !firstFrame && inputs == levelInputs)) {
         levelInputs = inputs;
         mixBlockLevels(inputs);
     }
     // Read once for the frame: the path and the Blocks act on the same answer.
-    delayActive = getOnOff(param(DELAY_ON_PARAM));
+    delayActive = f.delayOn;
     if (delayActive) {
-        const float m = clamp01(param(DELAY_MIX_PARAM) + modValues[81]);
+        const float m = clamp01(f.delayMix + modValues[81]);
         delayDry = clamp01(2.0f - 2.0f * m);
         delayWet = clamp01(2.0f * m);
-        const float left = clamp01(param(DELAY_LEFT_PARAM) + modValues[74]);
-        const float right = getOnOff(param(DELAY_MONO_PARAM)) ? left : clamp01(param(DELAY_RIGHT_PARAM) + modValues[75]);
+        const float left = clamp01(f.delayLeft + modValues[74]);
+        const float right = f.delayMono ? left : clamp01(f.delayRight + modValues[75]);
         const float fine = std::fabs(modValues[76] * 0.1f * storedRate);
-        delay.setDelayLen(left, right, fine, fine, modValues[73], param(DELAY_TEMPO_SYNC_PARAM));
+        delay.setDelayLen(left, right, fine, fine, modValues[73], f.delaySync);
     }
 }
 
@@ -185,7 +199,7 @@ BlockLanes APlugin::delayLanes(BlockLanes x) {
 
 // Inlined into the path: the lanes then stay in registers from Block to Block.
 [[gnu::always_inline]] inline BlockLanes APlugin::runBlock(int b, bool parallel, BlockLanes input) {
-    if (getOnOff(param(BLOCK_BYPASS_TAG[b]))) {
+    if (frameSettings.blockBypass[b]) {
         // A bypassed Block passes its input along a chain and adds nothing to a parallel sum.
         return parallel ? BlockLanes{0.0f, 0.0f, 0.0f, 0.0f} : input;
     }
@@ -293,7 +307,7 @@ void APlugin::runSignalPath(float L, float R, float& outL, float& outR) {
     const float pan = modValues[3] + 0.5f;
     float panL = clamp01(2.0f - 2.0f * pan);
     float panR = clamp01(2.0f * pan);
-    if (getOnOff(param(BYPASS_PARAM))) {
+    if (frameSettings.bypass) {
         wetGain = 0.0f;
         dryGain = 1.0f;
         panL = panR = 1.0f;

@@ -74,6 +74,7 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
         // Only this thread advances the counter; the editor reads it to time XY recordings.
         const int64_t frame = sampleCounter.load(std::memory_order_relaxed);
         if (pendingMidiCount > 0) processMidi();
+        if (frameSettingsSeen.moved(valuesVersion)) readFrameSettings();
 
         const float L = inL ? finiteOrZero(inL[i]) : 0.0f;
         const float R = inR ? finiteOrZero(inR[i]) : 0.0f;
