@@ -36,6 +36,9 @@ public:
     CFRef<CFTypeRef> saveState() override;
     void restoreState(CFPropertyListRef state) override;
 
+    // The unit itself, for what a host does beside rendering (its view).
+    AudioUnit audioUnit() const { return unit; }
+
     // The component library where the build puts it: in the bundle beside this program.
     static std::string besideProgram();
 

@@ -167,6 +167,22 @@ std::optional<Command> parseCommandLine(const std::vector<std::string>& args, st
     CLI::App* showApp = stateApp->add_subcommand("show", "show what a saved state holds");
     showApp->add_option("file", show.file, "the saved state")->required()->type_name("FILE.aupreset");
 
+    SnapshotCommand snapshot;
+    SoundArguments snapshotSound;
+    std::string page = "main";
+    CLI::App* snapshotApp = app.add_subcommand("snapshot", "draw the editor without a display and write its picture");
+    snapshotApp->add_option("output", snapshot.output, "the picture")->required()->type_name("OUT.png");
+    snapshotApp->add_option("--scale", snapshot.scale, "the editor's size in percent")
+        ->type_name("100|150|200")
+        ->capture_default_str()
+        ->check(CLI::IsMember({100, 150, 200}));
+    snapshotApp->add_option("--page", page, "the page shown: the main page, or the settings page the editor opens on")
+        ->type_name("main|settings")
+        ->capture_default_str()
+        ->check(CLI::IsMember({"main", "settings"}));
+    addSoundOptions(*snapshotApp, snapshotSound);
+    snapshotApp->add_option("--state", snapshot.stateFile, "start from a saved state")->type_name("FILE.aupreset");
+
     // CLI11 takes its arguments last first.
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     try {
@@ -194,6 +210,11 @@ std::optional<Command> parseCommandLine(const std::vector<std::string>& args, st
         return save;
     }
     if (showApp->parsed()) return show;
+    if (snapshotApp->parsed()) {
+        snapshot.page = page == "settings" ? EditorPage::Settings : EditorPage::Main;
+        snapshot.sound = soundOptions(*snapshotApp, snapshotSound);
+        return snapshot;
+    }
     if (app.got_subcommand("presets")) return PresetsCommand{};
     return ParamsCommand{};
 }

@@ -48,9 +48,17 @@ struct StateSaveCommand {
 struct StateShowCommand {
     std::string file;
 };
+enum class EditorPage { Main, Settings };
+struct SnapshotCommand {
+    std::string output;
+    int scale = 100;  // 100, 150 or 200
+    EditorPage page = EditorPage::Main;
+    SoundOptions sound;
+    std::string stateFile;
+};
 
-using Command =
-    std::variant<RenderCommand, PresetsCommand, ParamsCommand, StateSaveCommand, StateShowCommand>;
+using Command = std::variant<RenderCommand, PresetsCommand, ParamsCommand, StateSaveCommand, StateShowCommand,
+                             SnapshotCommand>;
 
 // args without the program name. Help goes to out and gives nullopt; a bad command line
 // throws HostError with exit status 2.

@@ -11,6 +11,7 @@
 #include "effect/FactoryBank.h"
 #include "host/AudioFile.h"
 #include "host/DemoMaterial.h"
+#include "host/EditorCommands.h"
 #include "host/HostError.h"
 #include "host/MidiFile.h"
 #include "host/ProgressBar.h"
@@ -62,13 +63,6 @@ std::string parameterLine(std::uint32_t id, const std::string& name, float value
 
 std::string parameterLine(std::uint32_t id, const std::string& name, float value, const std::string& text) {
     return text.empty() ? parameterLine(id, name, value) : parameterLine(id, name, value) + "  " + text;
-}
-
-std::unique_ptr<ComponentHost> openInitialized(const HostEnvironment& env, double rate, std::uint32_t inputs,
-                                               std::uint32_t block) {
-    std::unique_ptr<ComponentHost> component = env.openComponent();
-    component->initialize(rate, inputs, block);
-    return component;
 }
 
 // Preset first, then the saved state, then single parameters on top.
@@ -166,9 +160,7 @@ void runRender(const RenderCommand& command, std::ostream& out, std::ostream& er
     }
 
     const auto component = openInitialized(env, job.sampleRate, job.inputChannels, job.blockFrames);
-    std::optional<CFRef<CFTypeRef>> state;
-    if (!command.stateFile.empty()) state = loadCheckedState(command.stateFile, *component, env.pipeWaitSeconds);
-    applySound(*component, command.sound, state ? &*state : nullptr, command.stateFile);
+    prepareSound(*component, command.sound, command.stateFile, env);
 
     AudioWriter output(command.output, job.sampleRate, 2);
     ProgressBar bar(err, env.errorIsTerminal);
@@ -214,14 +206,7 @@ void runParams(std::ostream& out, const HostEnvironment& env) {
 void runStateSave(const StateSaveCommand& command, std::ostream& out, const HostEnvironment& env) {
     const auto component = openInitialized(env, DEFAULT_SAMPLE_RATE, DEFAULT_INPUTS, DEFAULT_BLOCK_FRAMES);
     applySound(*component, command.sound, nullptr, "");
-    CFRef<CFTypeRef> state = component->saveState();
-    if (!state || CFGetTypeID(state.get()) != CFDictionaryGetTypeID())
-        throw fileError(command.file, "cannot be written: the component gave no state");
-    // The class-info dictionary is ours to extend once handed over.
-    auto* dictionary = const_cast<CFMutableDictionaryRef>(static_cast<CFDictionaryRef>(state.get()));
-    completePresetKeys(dictionary, component->identity(),
-                       std::filesystem::path(command.file).stem().string());
-    writePresetFile(command.file, state.get());
+    saveComponentState(*component, command.file);
     out << "saved " << command.file << "\n";
 }
 
@@ -247,6 +232,30 @@ void runStateShow(const StateShowCommand& command, std::ostream& out, const Host
 }
 
 }  // namespace
+
+std::unique_ptr<ComponentHost> openInitialized(const HostEnvironment& env, double rate, std::uint32_t inputs,
+                                               std::uint32_t block) {
+    std::unique_ptr<ComponentHost> component = env.openComponent();
+    component->initialize(rate, inputs, block);
+    return component;
+}
+
+void prepareSound(ComponentHost& component, const SoundOptions& sound, const std::string& stateFile,
+                  const HostEnvironment& env) {
+    std::optional<CFRef<CFTypeRef>> state;
+    if (!stateFile.empty()) state = loadCheckedState(stateFile, component, env.pipeWaitSeconds);
+    applySound(component, sound, state ? &*state : nullptr, stateFile);
+}
+
+void saveComponentState(ComponentHost& component, const std::string& file) {
+    CFRef<CFTypeRef> state = component.saveState();
+    if (!state || CFGetTypeID(state.get()) != CFDictionaryGetTypeID())
+        throw fileError(file, "cannot be written: the component gave no state");
+    // The class-info dictionary is ours to extend once handed over.
+    auto* dictionary = const_cast<CFMutableDictionaryRef>(static_cast<CFDictionaryRef>(state.get()));
+    completePresetKeys(dictionary, component.identity(), std::filesystem::path(file).stem().string());
+    writePresetFile(file, state.get());
+}
 
 std::uint32_t resolveParameter(const ParameterSetting& setting,
                                const std::vector<ParameterInfo>& parameters) {
@@ -317,6 +326,8 @@ int runTarnwell(const std::vector<std::string>& args, std::ostream& out, std::os
                     runParams(out, environment);
                 else if constexpr (std::is_same_v<T, StateSaveCommand>)
                     runStateSave(c, out, environment);
+                else if constexpr (std::is_same_v<T, SnapshotCommand>)
+                    runSnapshot(c, out, environment);
                 else
                     runStateShow(c, out, environment);
             },

@@ -25,6 +25,16 @@ struct HostEnvironment {
 int runTarnwell(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                 const HostEnvironment& environment);
 
+// The sound the options name, given to an initialised component: the factory preset, then the
+// saved state (read and checked), then the single settings.
+void prepareSound(ComponentHost& component, const SoundOptions& sound, const std::string& stateFile,
+                  const HostEnvironment& env);
+// The component's state as an .aupreset named after the file, written atomically.
+void saveComponentState(ComponentHost& component, const std::string& file);
+// An initialised new instance.
+std::unique_ptr<ComponentHost> openInitialized(const HostEnvironment& env, double rate, std::uint32_t inputs,
+                                               std::uint32_t block);
+
 // The parameter a --set names: a name (exact, else ignoring case when that is unambiguous)
 // or an index from the first named parameter to the last. Throws HostError naming the setting.
 std::uint32_t resolveParameter(const ParameterSetting& setting, const std::vector<ParameterInfo>& parameters);

@@ -1,0 +1,16 @@
+#pragma once
+
+// The commands that show the effect's editor: in a window while the effect plays (edit), and
+// drawn without a display into a picture (snapshot). Both reach the editor the way an Audio
+// Unit host does, through the unit's view (host/EditorView.h).
+
+#include <ostream>
+
+#include "host/CommandLine.h"
+#include "sdk/audiounit/AudioUnitTypes.h"
+#include "host/TarnwellCommand.h"
+
+// The unit behind a component the command opened; throws HostError for any other component.
+AudioUnit unitOf(ComponentHost& component);
+
+void runSnapshot(const SnapshotCommand& command, std::ostream& out, const HostEnvironment& env);
