@@ -1,0 +1,13 @@
+#pragma once
+
+// Pop-up menus as override-redirect windows: one per open level, the pointer and keyboard
+// grabbed while they are up.
+
+#include "gui/Platform.h"
+
+namespace tarnwell::gui::x11 {
+
+// Shows menu with its corner at `at` (screen coordinates) and returns the choice once made.
+MenuChoice runPopup(COptionMenu& menu, CPoint at);
+
+}  // namespace tarnwell::gui::x11

@@ -1,0 +1,199 @@
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include "gui/CDrawContext.h"
+#include "gui/COptionMenu.h"
+#include "gui/x11/X11Window.h"
+#include "tests/gui/GuiTestSupport.h"
+#include "tests/gui/XvfbServer.h"
+
+using namespace tarnwell::test;
+using tarnwell::gui::RunLoop;
+
+namespace {
+
+struct WindowTest : ::testing::Test {
+    void SetUp() override {
+        std::string error;
+        ASSERT_TRUE(XvfbServer::start(error)) << error;
+        ASSERT_TRUE(tarnwell::gui::displayAvailable());
+        d = XOpenDisplay(nullptr);  // the injecting side, as a separate client
+        ASSERT_NE(d, nullptr);
+        window = std::make_unique<tarnwell::gui::Window>(200, 100, "Tarnwell test");
+        frame = new CFrame(CRect(0, 0, 200, 100), static_cast<tarnwell::gui::ParentView*>(window.get()), nullptr);
+        window->show();
+    }
+    void TearDown() override {
+        if (frame) frame->forget();
+        window.reset();
+        tarnwell::gui::observePopups(nullptr);
+        if (d) XCloseDisplay(d);
+    }
+    // Real pointer and key events through the server.
+    void moveTo(int x, int y) {
+        XTestFakeMotionEvent(d, DefaultScreen(d), x, y, CurrentTime);
+        XFlush(d);
+    }
+    void button(unsigned b, bool down) {
+        XTestFakeButtonEvent(d, b, down ? True : False, CurrentTime);
+        XFlush(d);
+    }
+    void key(KeySym symbol, bool down) {
+        XTestFakeKeyEvent(d, XKeysymToKeycode(d, symbol), down ? True : False, CurrentTime);
+        XFlush(d);
+    }
+    void clickAt(int x, int y) {
+        moveTo(x, y);
+        button(1, true);
+        button(1, false);
+    }
+    // Clicks the menu at (50, 20); once its pop-up is up, answer acts on it.
+    void openMenu(std::function<void(const std::vector<CRect>& rows)> answer) {
+        tarnwell::gui::observePopups([answer](COptionMenu&, const std::vector<CRect>& rows) { answer(rows); });
+        clickAt(50, 20);
+        settle();
+    }
+    void tap(KeySym symbol) {
+        key(symbol, true);
+        key(symbol, false);
+    }
+    // Lets the events just sent arrive: the server answers the sync after it queued them.
+    void settle() {
+        XSync(d, False);
+        for (int i = 0; i < 5; ++i) RunLoop::runOnce(20);
+    }
+
+    Display* d = nullptr;
+    std::unique_ptr<tarnwell::gui::Window> window;
+    CFrame* frame = nullptr;
+};
+
+// Bitmaps, a knob frame, text and shapes: the same views wherever they are shown.
+void addScene(CFrame* frame) {
+    auto* background = new CBitmap(kBackgroundId);
+    frame->setBackground(background);
+    background->forget();
+    auto* strip = new CBitmap(kStripId);
+    auto* knob = new CAnimKnob(CRect(10, 10, 30, 20), nullptr, 1, strip);
+    strip->forget();
+    knob->setValue(0.7f);
+    frame->addView(knob);
+    auto* display = new CParamDisplay(CRect(40, 10, 140, 40));
+    display->setValue(0.25f);
+    frame->addView(display);
+    auto* panel = new CViewContainer(CRect(100, 50, 190, 95));
+    auto* cursor = new CBitmap(kCursorId);
+    panel->setBackground(cursor);
+    cursor->forget();
+    frame->addView(panel);
+}
+
+}  // namespace
+
+TEST_F(WindowTest, ShowsTheSamePictureAsOffscreen) {
+    BitmapFolder bitmaps;
+    addScene(frame);
+    frame->doIdleStuff();
+    settle();
+    int w = 0, h = 0;
+    const std::vector<uint32_t> shown = window->readBack(w, h);
+    ASSERT_EQ(shown.size(), 200u * 100u);
+
+    OffscreenFrame offscreen;
+    addScene(offscreen.frame);
+    offscreen.frame->doIdleStuff();
+    cairo_surface_t* picture = offscreen.frame->picture();
+    int differing = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const CColor c = tarnwell::gui::pixelOf(picture, x, y);
+            const uint32_t expected = 0xff000000u | uint32_t{c.red} << 16 | uint32_t{c.green} << 8 | c.blue;
+            differing += shown[static_cast<size_t>(y * w + x)] != expected;
+        }
+    EXPECT_EQ(differing, 0);
+    EXPECT_EQ(shown[15 * 200 + 15] & 0xffffff, 0x5f0000u);  // knob frame 95 of the strip
+}
+
+TEST_F(WindowTest, TakesRealPointerEvents) {
+    auto* view = new ProbeView(CRect(20, 20, 80, 80));
+    frame->addView(view);
+    settle();
+    moveTo(30, 40);
+    button(1, true);
+    moveTo(35, 45);
+    key(XK_Shift_L, true);
+    moveTo(150, 90);  // dragged beyond the view
+    key(XK_Shift_L, false);
+    button(1, false);
+    settle();
+    ASSERT_GE(view->events.size(), 4u);
+    EXPECT_EQ(view->events.front().kind, 'd');
+    EXPECT_EQ(view->events.front().where, CPoint(30, 40));
+    EXPECT_EQ(view->events.front().buttons, kLButton);
+    const auto& moved = view->events[view->events.size() - 2];
+    EXPECT_EQ(moved.where, CPoint(150, 90));
+    EXPECT_EQ(moved.buttons, kLButton | kShift);
+    EXPECT_EQ(view->events.back().kind, 'u');
+
+    // Two quick presses make a double click; a third is a plain press again.
+    view->events.clear();
+    for (int i = 0; i < 3; ++i) clickAt(50, 50);
+    button(4, true);  // the wheel, one step away from the user
+    button(4, false);
+    settle();
+    ASSERT_EQ(view->events.size(), 7u);
+    EXPECT_EQ(view->events[0].buttons, kLButton);
+    EXPECT_EQ(view->events[2].buttons, kLButton | kDoubleClick);
+    EXPECT_EQ(view->events[4].buttons, kLButton);
+    EXPECT_EQ(view->events[6].kind, 'w');
+    CPoint where;
+    EXPECT_TRUE(frame->getCurrentLocation(where));
+    EXPECT_EQ(where, CPoint(50, 50));
+}
+
+TEST_F(WindowTest, PopUpMenusAreChosenWithThePointerAndTheKeys) {
+    LoggingListener listener;
+    auto* menu = new COptionMenu(CRect(10, 10, 110, 30), &listener, 5);
+    auto* sub = new COptionMenu(CRect(), &listener, 5);
+    for (const char* entry : {"Deep one", "Deep two"}) sub->addEntry(entry);
+    for (const char* entry : {"-GHeading", "First", "-", "Second"}) menu->addEntry(entry);
+    menu->addEntry(sub, "More");
+    sub->forget();
+    frame->addView(menu);
+    settle();
+
+    // Pointer: open with a click, then click the entry "Second".
+    std::vector<CRect> areas;
+    openMenu([&](const std::vector<CRect>& rows) {
+        areas = rows;
+        clickAt((rows[3].left + rows[3].right) / 2, (rows[3].top + rows[3].bottom) / 2);
+    });
+    ASSERT_EQ(areas.size(), 5u);
+    EXPECT_EQ(areas[0].left, 10);  // opened below the control
+    EXPECT_EQ(areas[0].top, 30 + 4);
+    ASSERT_EQ(listener.changes.size(), 1u);
+    EXPECT_EQ(listener.changes[0].control, menu);
+    EXPECT_EQ(listener.changes[0].value, 3.0f);
+
+    // Keys: down to "More", into it, down once more, Enter. Timers keep running meanwhile.
+    int ticks = 0;
+    const int timer = RunLoop::addTimer(0.001, [&] { ++ticks; });
+    openMenu([&](const std::vector<CRect>&) {
+        for (KeySym k : {XK_Down, XK_Down, XK_Down, XK_Right, XK_Down, XK_Return}) tap(k);
+    });
+    RunLoop::removeTimer(timer);
+    ASSERT_EQ(listener.changes.size(), 2u);
+    EXPECT_EQ(listener.changes[1].control, sub);
+    EXPECT_EQ(listener.changes[1].value, 1.0f);
+    EXPECT_GT(ticks, 0);
+
+    // A click beside the pop-up dismisses it; so does Escape. Nothing is chosen either way.
+    openMenu([&](const std::vector<CRect>&) { clickAt(600, 600); });
+    openMenu([&](const std::vector<CRect>&) { tap(XK_Escape); });
+    EXPECT_EQ(listener.changes.size(), 2u);
+    long index = 0;
+    EXPECT_EQ(menu->getLastItemMenu(index), nullptr);
+}
