@@ -37,10 +37,17 @@ std::string soundError(SNDFILE* sound) {
     return text;
 }
 
-// What the first bytes of a file say it is, and how many frames its header promises.
+std::string rateProblem(std::uint64_t rate) {
+    return "has a sample rate of " + std::to_string(rate) + " Hz; the effect runs at " + std::to_string(LOWEST_RATE) +
+           " to " + std::to_string(HIGHEST_RATE) + " Hz";
+}
+
+// What the first bytes of a file say it is, how many frames its header promises, and what is
+// wrong with it that libsndfile would not say clearly.
 struct Header {
     const char* type = nullptr;  // "WAV", "AIFF", "FLAC", or null for anything else
     std::optional<std::uint64_t> promisedFrames;
+    std::string problem;
 };
 
 class HeaderBytes {
@@ -68,7 +75,7 @@ bool is(const unsigned char* p, const char* id) {
 Header walkChunks(const HeaderBytes& file, const unsigned char* head) {
     const bool aiff = is(head, "FORM");
     const bool little = !aiff && !is(head, "RIFX");
-    Header header{aiff ? "AIFF" : "WAV", std::nullopt};
+    Header header{aiff ? "AIFF" : "WAV", std::nullopt, {}};
     std::uint64_t blockAlign = 0;
     std::optional<std::uint64_t> longDataSize;
     std::uint64_t offset = 12;
@@ -83,7 +90,12 @@ Header walkChunks(const HeaderBytes& file, const unsigned char* head) {
             break;
         }
         if (is(h, "ds64") && hasBody) longDataSize = number(body + 8, 8, true);
-        if (is(h, "fmt ") && hasBody) blockAlign = number(body + 12, 2, little);
+        if (is(h, "fmt ") && hasBody) {
+            blockAlign = number(body + 12, 2, little);
+            const std::uint64_t rate = number(body + 4, 4, little);
+            if (rate == 0) header.problem = rateProblem(rate);
+            if (blockAlign == 0) header.problem = "is not a WAV file we can read (its frames are 0 bytes long)";
+        }
         if (!aiff && is(h, "data")) {
             // An unfinished or streamed file may say 0 or all ones: then there is no promise.
             const std::uint64_t bytes = size == 0xFFFFFFFF && longDataSize ? *longDataSize : size;
@@ -108,7 +120,7 @@ Header examine(int fd) {
         if (!file.at(start, head, 4)) return {};
     }
     if (!is(head, "fLaC")) return {};
-    Header header{"FLAC", std::nullopt};
+    Header header{"FLAC", std::nullopt, {}};
     unsigned char info[4 + 18];  // the first metadata block's header, then its start
     if (file.at(start + 4, info, sizeof info) && (info[0] & 0x7F) == 0) {
         const std::uint64_t total = number(info + 4 + 13, 5, false) & 0xFFFFFFFFFull;  // 36 bits
@@ -144,6 +156,7 @@ AudioReader::AudioReader(const std::string& path, double pipeWaitSeconds) : file
     if (file.canReadAt()) {
         header = examine(file.descriptor());
         if (header.type == nullptr) throw fileError(path, "is not a WAV, AIFF or FLAC file");
+        if (!header.problem.empty()) throw fileError(path, header.problem);
         promised = header.promisedFrames;
     }
     SF_INFO info{};
@@ -156,8 +169,7 @@ AudioReader::AudioReader(const std::string& path, double pipeWaitSeconds) : file
         throw fileError(path, "has " + std::to_string(info.channels) +
                                   " channels; only mono and stereo files can be rendered");
     if (info.samplerate < LOWEST_RATE || info.samplerate > HIGHEST_RATE)
-        throw fileError(path, "has a sample rate of " + std::to_string(info.samplerate) + " Hz; the effect runs at " +
-                                  std::to_string(LOWEST_RATE) + " to " + std::to_string(HIGHEST_RATE) + " Hz");
+        throw fileError(path, rateProblem(static_cast<std::uint64_t>(std::max(info.samplerate, 0))));
     rate = info.samplerate;
     channelCount = static_cast<std::uint32_t>(info.channels);
     if (file.canReadAt() && info.frames > 0 && info.frames < SF_COUNT_MAX)

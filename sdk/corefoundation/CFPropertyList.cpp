@@ -3,6 +3,7 @@
 #include <plist/plist.h>
 
 #include <cstdlib>
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <limits>
@@ -18,9 +19,10 @@ namespace {
 
 // Deeper trees are refused: they only come from cycles or hostile files.
 constexpr int MAX_DEPTH = 256;
-// The XML library checks each key of a dictionary against those before it; more keys than this
-// only come from hostile files.
+// The XML library checks each key of a dictionary against those before it, and moves the rest
+// of a text for each character reference it decodes; more than these only come from hostile files.
 constexpr std::size_t MAX_KEYS = 10000;
+constexpr std::ptrdiff_t MAX_REFERENCES = 1000;
 
 struct PlistFree {
     void operator()(void* node) const { plist_free(static_cast<plist_t>(node)); }
@@ -159,14 +161,21 @@ std::size_t regionEnd(std::string_view text, std::size_t at) {
 
 }  // namespace
 
-// The library frees its trees recursively and compares keys pairwise, so both are bounded before
-// it parses anything. The count errs towards too deep: every opening tag counts, closing tags
+// The library frees its trees recursively, compares keys pairwise and decodes character
+// references in place, so all three are bounded before it parses anything. The count errs towards too deep: every opening tag counts, closing tags
 // only outside comments, processing instructions and declarations, which the library may skip.
 std::string xmlLimitProblem(const char* bytes, std::size_t length) {
     const std::string_view text(bytes, length);
     std::vector<std::size_t> keys;  // per open container
     std::size_t skippedUntil = 0;
-    for (std::size_t at = text.find('<'); at != std::string_view::npos; at = text.find('<', at + 1)) {
+    std::size_t last = 0;
+    for (std::size_t at = text.find('<');; at = text.find('<', at + 1)) {
+        const std::size_t end = at == std::string_view::npos ? text.size() : at;
+        if (std::count(text.begin() + static_cast<std::ptrdiff_t>(last), text.begin() + static_cast<std::ptrdiff_t>(end),
+                       '&') > MAX_REFERENCES)
+            return "a text with more than " + std::to_string(MAX_REFERENCES) + " character references";
+        if (at == std::string_view::npos) break;
+        last = at;
         const bool skipped = at < skippedUntil;
         if (!skipped && (startsWith(text, at, "<!") || startsWith(text, at, "<?"))) {
             skippedUntil = regionEnd(text, at);

@@ -132,8 +132,7 @@ private:
     std::thread writer;
 };
 
-// A chunk-only state sounds as it says, a file shorter than its header promises renders with a
-// word on what was missing, and MIDI files and states arrive through pipes.
+// A chunk-only state sounds as it says, and MIDI files and states arrive through pipes.
 TEST_F(Command, UnusualInputsRenderAsTheySay) {
     writeAudio("in.wav", 1, 100);
     const AudioData in = readAudioFile(folder.path("in.wav"));
@@ -153,19 +152,6 @@ TEST_F(Command, UnusualInputsRenderAsTheySay) {
     Outcome o = run({"render", "@in.wav", "@chunk.wav", "--state", "@chunk.aupreset", "--tail", "0"});
     ASSERT_EQ(o.status, 0) << o.err;
     EXPECT_EQ(readAudioFile(folder.path("chunk.wav")).channels[1][42], in.channels[0][42] * 0.25f);
-
-    // The data chunk says 50 frames more than the file holds.
-    std::string bytes = folder.read("in.wav");
-    const std::size_t data = bytes.find("data") + 4;
-    const std::uint32_t claimed = 4 * 150;
-    std::memcpy(&bytes[data], &claimed, 4);
-    folder.write("short.wav", bytes);
-    o = run({"render", "@short.wav", "@short-out.wav", "--tail", "0"});
-    ASSERT_EQ(o.status, 0) << o.err;
-    EXPECT_EQ(o.err, "tarnwell: " + folder.path("short.wav") +
-                         ": the file ends 50 frames (0.001 s) short of what its header promises; rendered the 100 "
-                         "it holds\n");
-    EXPECT_EQ(readAudioFile(folder.path("short-out.wav")).frames(), 100u);
 
     ASSERT_EQ(mkfifo(folder.path("midi.pipe").c_str(), 0600), 0);
     ASSERT_EQ(mkfifo(folder.path("state.pipe").c_str(), 0600), 0);
@@ -203,23 +189,13 @@ TEST_F(Command, SettingsAndSavedStatesReachTheComponent) {
     EXPECT_TRUE(help.status == 0 && log.renders.empty());
 }
 
-// Every bad input: exit status, one line naming the problem and the culprit, nothing written
-// (the folder holds just what the test put there) and nothing restored or rendered.
+// Every bad command line, name or setting, and the files that are not what they should be (the
+// hostile files test has those that are broken inside): exit status, one line naming the problem
+// and the culprit, nothing written (the folder holds just what the test put there) and nothing
+// restored or rendered.
 TEST_F(Command, BadInputsWriteNothing) {
     writeAudio("in.wav", 2, 100);
-    writeAudio("three.wav", 3, 10);
-    folder.write("text.wav", "not audio at all");
-    folder.write("bad.mid", "MThd\x01");
     folder.write("bad.aupreset", "<?xml version=\"1.0\"?><plist><dict><key>type</key>");
-    folder.write("list.aupreset", "<?xml version=\"1.0\"?><plist version=\"1.0\"><array/></plist>");
-    // States of this component with one value too few, and of another component.
-    writePresetFile(folder.path("short.aupreset"),
-                    programState(FAKE_IDENTITY, {1, 7}, "short", std::vector<float>(7, 0.5f)).get());
-    writePresetFile(folder.path("other.aupreset"),
-                    programState({FAKE_IDENTITY.type, 0x41424344, FAKE_IDENTITY.manufacturer}, {1, 8}, "other",
-                                 std::vector<float>(8, 0.5f))
-                        .get());
-    writeAudio("fast.wav", 1, 10, 800000.0);
     ASSERT_EQ(link(folder.path("in.wav").c_str(), folder.path("linked.wav").c_str()), 0);
     ASSERT_EQ(mkdir(folder.path("sub.wav").c_str(), 0700), 0);
     ASSERT_EQ(mkfifo(folder.path("fifo").c_str(), 0600), 0);
@@ -233,15 +209,12 @@ TEST_F(Command, BadInputsWriteNothing) {
     };
     const Case cases[] = {
         {{"render", "@missing.wav", "@out.wav"}, 1, "missing.wav: cannot be read"},
-        {{"render", "@text.wav", "@out.wav"}, 1, "text.wav: is not a WAV, AIFF or FLAC file"},
-        {{"render", "@fast.wav", "@out.wav"}, 1, "fast.wav: has a sample rate of 800000 Hz"},
         {{"render", "@in.wav", "@in.wav"}, 1, "in.wav: is the input"},
         {{"render", "@in.wav", "@linked.wav"}, 1, "linked.wav: is the input"},
         {{"render", "@in.wav", "@sub.wav"}, 1, "sub.wav: is a folder"},
         {{"render", "@in.wav", longName}, 1, "nnn.wav: cannot be written (its name is longer than 255 bytes)"},
         {{"render", "@in.wav", "@out.wav", "--midi", "@sub.wav"}, 1, "sub.wav: is a folder"},
         {{"render", "@in.wav", "@out.wav", "--state", "@fifo"}, 1, "fifo: is a pipe that nothing was written to in 0.2 s"},
-        {{"render", "@three.wav", "@out.wav"}, 1, "three.wav: has 3 channels"},
         {{"render", "@in.wav", "@out.ogg"}, 1, "out.ogg: has an unknown audio type"},
         {{"render", "@in.wav", "@out.wav", "--preset", "Hot Plate"}, 1, "--preset Hot Plate: no factory preset"},
         {{"render", "@in.wav", "@out.wav", "--preset", "63"}, 1, "--preset 63: there is no factory preset 63"},
@@ -251,14 +224,10 @@ TEST_F(Command, BadInputsWriteNothing) {
         {{"render", "@in.wav", "@out.wav", "--set", "6=0.5"}, 1, "--set 6=0.5: there is no parameter 6 (0..5)"},
         {{"render", "@in.wav", "@out.wav", "--set", "Gain=2"}, 2, "--set Gain=2: the value 2 is outside 0..1"},
         {{"render", "@in.wav", "@out.wav", "--set", "Gain=half"}, 2, "is not a number"},
-        {{"render", "@in.wav", "@out.wav", "--midi", "@bad.mid"}, 1, "bad.mid: is not a MIDI file we can read"},
         {{"render", "@in.wav", "@out.wav", "--midi", "@none.mid"}, 1, "none.mid: cannot be read"},
         {{"render", "@in.wav", "@out.wav", "--state", "@bad.aupreset"}, 1, "bad.aupreset: is not a saved state"},
         {{"render", "@in.wav", "@out.wav", "--state", "@none.aupreset"}, 1, "none.aupreset: cannot be read"},
-        {{"state", "show", "@short.aupreset"}, 1, "short.aupreset: holds program data of the wrong size (56 bytes"},
         {{"state", "save", "@new.aupreset", "--set", "Nothing=1"}, 1, "no parameter is named \"Nothing\""},
-        {{"render", "@in.wav", "@out.wav", "--state", "@list.aupreset"}, 1, "the property list holds no dictionary"},
-        {{"render", "@in.wav", "@out.wav", "--state", "@other.aupreset"}, 1, "belongs to another component (aumf ABCD"},
         {{"render", "@in.wav", "@out.wav", "--tempo", "-5"}, 2, "--tempo"},
         {{"render", "@in.wav", "@out.wav", "--block", "5000"}, 2, "--block: Value 5000 not in range"},
         {{"render", "@in.wav", "@out.wav", "--set", "Gain"}, 2, "--set Gain: expected NAME=VALUE"},

@@ -1,0 +1,25 @@
+#pragma once
+
+// Small hostile and unusual files, made here byte by byte: what a careless or hostile user
+// could hand the command as audio input, MIDI file or saved state. Each says how the command
+// must end on it. The fuzz targets start from them too.
+
+#include <string>
+#include <vector>
+
+namespace tarnwell::test {
+
+struct HostileFile {
+    std::string name;  // .wav, .aiff, .flac: the input; .mid: --midi; .aupreset: --state
+    std::string bytes;
+    // Refused: what the one line says after the file's name. Rendered: empty, or the one line
+    // of warning it gives.
+    std::string message;
+    bool renders = false;
+};
+
+std::vector<HostileFile> hostileAudioFiles();
+std::vector<HostileFile> hostileMidiFiles();
+std::vector<HostileFile> hostileStates();
+
+}  // namespace tarnwell::test

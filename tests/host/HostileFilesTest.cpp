@@ -1,0 +1,151 @@
+// The command itself, run as a user runs it, on every hostile file: each ends as promised (one
+// line naming the file and the problem, exit 1, nothing written, nothing left behind) or renders,
+// within bounds a runaway breaks: CPU seconds and, where the build allows, address space.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/inotify.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "host/AudioFile.h"
+#include "tests/host/HostTestSupport.h"
+#include "tests/host/HostileFiles.h"
+#include "tests/support/PreferencesSandbox.h"
+
+namespace {
+
+using tarnwell::test::HostileFile;
+using tarnwell::test::PreferencesSandbox;
+using tarnwell::test::TempFolder;
+
+struct Finished {
+    int status = -1;  // the exit status, or -1 when a signal ended it
+    int signal = 0;
+    std::string out, err;
+};
+
+// Starts the command with its output and messages going to files; limited runs get at most a
+// minute of CPU and, outside address-sanitizer builds, 2 GiB of address space.
+pid_t start(const std::vector<std::string>& args, const std::string& out, const std::string& err, bool limited) {
+    std::vector<std::string> words{TARNWELL_COMMAND};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    const pid_t child = fork();
+    if (child != 0) return child;
+    if (limited) {
+        const rlimit cpu{60, 60};
+        setrlimit(RLIMIT_CPU, &cpu);
+#ifndef __SANITIZE_ADDRESS__
+        const rlimit space{2ul << 30, 2ul << 30};
+        setrlimit(RLIMIT_AS, &space);
+#endif
+    }
+    for (int s : {SIGINT, SIGTERM, SIGHUP}) signal(s, SIG_DFL);
+    dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO);
+    dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
+    execv(argv[0], argv.data());
+    _exit(127);
+}
+
+Finished finish(pid_t child, const TempFolder& logs) {
+    int status = 0;
+    waitpid(child, &status, 0);
+    Finished f;
+    if (WIFEXITED(status)) f.status = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) f.signal = WTERMSIG(status);
+    f.out = logs.read("out");
+    f.err = logs.read("err");
+    return f;
+}
+
+class HostileFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        AudioData input;
+        input.channels.assign(2, std::vector<float>(4410, 0.25f));
+        writeAudioFile(folder.path("short.wav"), input);
+    }
+
+    // Runs the command on file, given as its extension says, and checks how it ended.
+    void expectEndsAsPromised(const HostileFile& file) {
+        SCOPED_TRACE(file.name);
+        folder.write(file.name, file.bytes);
+        const std::string path = folder.path(file.name);
+        const std::string ext = file.name.substr(file.name.rfind('.'));
+        std::vector<std::string> args{"render", folder.path("short.wav"), folder.path("out.wav"), "--tail", "0"};
+        if (ext == ".mid" || ext == ".aupreset") args.insert(args.end(), {ext == ".mid" ? "--midi" : "--state", path});
+        else args[1] = path;
+        const std::vector<std::string> before = folder.entries();
+        const Finished run = finish(start(args, logs.path("out"), logs.path("err"), true), logs);
+
+        ASSERT_EQ(run.signal, 0) << run.err;
+        if (file.renders) {
+            EXPECT_EQ(run.status, 0) << run.err;
+            EXPECT_EQ(run.out.rfind("wrote " + folder.path("out.wav"), 0), 0u) << run.out;
+            if (file.message.empty())
+                EXPECT_EQ(run.err, "");
+            else
+                EXPECT_EQ(run.err.rfind("tarnwell: " + path + ": " + file.message, 0), 0u) << run.err;
+            std::vector<std::string> after = before;
+            after.push_back("out.wav");
+            std::sort(after.begin(), after.end());
+            EXPECT_EQ(folder.entries(), after);
+        } else {
+            EXPECT_EQ(run.status, 1);
+            EXPECT_EQ(run.err.rfind("tarnwell: " + path + ": ", 0), 0u) << run.err;
+            EXPECT_NE(run.err.find(file.message), std::string::npos) << run.err;
+            EXPECT_EQ(run.out, "");
+            EXPECT_EQ(folder.entries(), before);
+        }
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), run.err.empty() ? 0 : 1) << run.err;
+        std::remove(folder.path("out.wav").c_str());
+        std::remove(path.c_str());
+    }
+
+    PreferencesSandbox sandbox;  // the child inherits it
+    TempFolder folder;
+    TempFolder logs;
+};
+
+TEST_F(HostileFiles, AudioInputs) {
+    for (const HostileFile& file : tarnwell::test::hostileAudioFiles()) expectEndsAsPromised(file);
+}
+
+TEST_F(HostileFiles, MidiFiles) {
+    for (const HostileFile& file : tarnwell::test::hostileMidiFiles()) expectEndsAsPromised(file);
+}
+
+TEST_F(HostileFiles, SavedStates) {
+    for (const HostileFile& file : tarnwell::test::hostileStates()) expectEndsAsPromised(file);
+}
+
+// Stopped by a signal while it writes its output, the command leaves no temporary file behind
+// and ends as the signal ends it.
+TEST_F(HostileFiles, SignalsLeaveNothingBehind) {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        // The output opens once the command has started up: wait for it to appear.
+        const int watch = inotify_init1(IN_CLOEXEC);
+        ASSERT_GE(inotify_add_watch(watch, folder.path("").c_str(), IN_CREATE), 0);
+        const pid_t child = start({"render", folder.path("long.wav"), "--tail", "600"}, logs.path("out"),
+                                  logs.path("err"), false);
+        pollfd created{watch, POLLIN, 0};
+        poll(&created, 1, 60000);
+        close(watch);
+        ASSERT_EQ(folder.entries().at(0).rfind(".long.wav.tmp-", 0), 0u);
+        kill(child, signal);
+        const Finished run = finish(child, logs);
+        EXPECT_EQ(run.signal, signal) << run.err;
+        EXPECT_EQ(folder.entries(), std::vector<std::string>{"short.wav"});
+    }
+}
+
+}  // namespace
