@@ -117,6 +117,17 @@ double CDrawContext::getStringWidth(const char* utf8) {
     return logical.width / static_cast<double>(PANGO_SCALE);
 }
 
+double CDrawContext::measure(const CFontDesc* font, const char* utf8) {
+    if (utf8 == nullptr || *utf8 == '\0') return 0.0;
+    PangoLayout* text = pango_layout_new(textContext());
+    pango_layout_set_font_description(text, (font ? font : kNormalFont)->pangoDescription());
+    pango_layout_set_text(text, utf8, -1);
+    PangoRectangle logical;
+    pango_layout_get_extents(text, nullptr, &logical);
+    g_object_unref(text);
+    return logical.width / static_cast<double>(PANGO_SCALE);
+}
+
 void CDrawContext::drawString(const char* utf8, const CRect& rect, CHoriTxtAlign align) {
     if (utf8 == nullptr || *utf8 == '\0' || rect.isEmpty()) return;
     PangoLayout* text = layoutFor(utf8);

@@ -48,6 +48,8 @@ public:
     void drawString(const char* utf8, const CRect& rect, CHoriTxtAlign align = kCenterText);
     // Width in pixels the text takes in the current font.
     double getStringWidth(const char* utf8);
+    // The same without a context to draw in.
+    static double measure(const CFontDesc* font, const char* utf8);
 
     cairo_t* cairo() const { return cr; }
 

@@ -115,25 +115,16 @@ public:
 };
 
 Level::Level(Session& owner, COptionMenu& shown, CPoint at) : session(owner), menu(shown), origin(at) {
-    // Measure the rows with the menu font.
-    cairo_surface_t* scratch = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
-    cairo_t* cr = cairo_create(scratch);
-    {
-        CDrawContext context(cr);
-        context.setFont(&menuFont());
-        char title[256];
-        int y = kPad;
-        for (int i = 0; i < menu.getNbEntries(); ++i) {
-            const int h = menu.isSeparator(i) ? kSeparatorHeight : kRowHeight;
-            menu.getEntry(i, title);
-            width = std::max(width, static_cast<int>(context.getStringWidth(title)) + kTextLeft + kTextRight);
-            rows.emplace_back(0, y, 0, y + h);
-            y += h;
-        }
-        height = y + kPad;
+    char title[256];
+    int y = kPad;
+    for (int i = 0; i < menu.getNbEntries(); ++i) {
+        const int h = menu.isSeparator(i) ? kSeparatorHeight : kRowHeight;
+        menu.getEntry(i, title);
+        width = std::max(width, static_cast<int>(CDrawContext::measure(&menuFont(), title)) + kTextLeft + kTextRight);
+        rows.emplace_back(0, y, 0, y + h);
+        y += h;
     }
-    cairo_destroy(cr);
-    cairo_surface_destroy(scratch);
+    height = y + kPad;
     for (CRect& r : rows) r.right = width;
 
     // Keep the level on the screen.

@@ -4,6 +4,7 @@
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <stdexcept>
@@ -206,6 +207,21 @@ void Window::setTitle(const std::string& title) {
     const Atom utf8 = XInternAtom(d, "UTF8_STRING", False);
     XChangeProperty(d, xid, name, utf8, 8, PropModeReplace, reinterpret_cast<const unsigned char*>(title.data()),
                     static_cast<int>(title.size()));
+}
+
+void Window::center() {
+    Display* d = x11::display();
+    const int screen = DefaultScreen(d);
+    const int x = std::max(0, (DisplayWidth(d, screen) - impl->picture.width()) / 2);
+    const int y = std::max(0, (DisplayHeight(d, screen) - impl->picture.height()) / 3);
+    XMoveWindow(d, xid, x, y);
+    XSizeHints hints{};
+    long supplied = 0;
+    XGetWMNormalHints(d, xid, &hints, &supplied);
+    hints.flags |= PPosition;
+    hints.x = x;
+    hints.y = y;
+    XSetWMNormalHints(d, xid, &hints);
 }
 
 void Window::show() {

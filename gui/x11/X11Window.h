@@ -37,6 +37,8 @@ public:
     Window& operator=(const Window&) = delete;
 
     void setTitle(const std::string& title);
+    // Puts the window in the middle of the screen.
+    void center();
     // Maps the window and returns once the server shows it.
     void show();
     void hide();

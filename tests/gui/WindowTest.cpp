@@ -6,6 +6,7 @@
 
 #include "gui/CDrawContext.h"
 #include "gui/COptionMenu.h"
+#include "gui/x11/X11Dialogs.h"
 #include "gui/x11/X11Window.h"
 #include "tests/gui/GuiTestSupport.h"
 #include "tests/gui/XvfbServer.h"
@@ -196,4 +197,46 @@ TEST_F(WindowTest, PopUpMenusAreChosenWithThePointerAndTheKeys) {
     EXPECT_EQ(listener.changes.size(), 2u);
     long index = 0;
     EXPECT_EQ(menu->getLastItemMenu(index), nullptr);
+}
+
+TEST_F(WindowTest, DialogsAreModalAndAnswerByKeysAndButtons) {
+    tarnwell::gui::installWindowDialogs();
+    auto* behind = new ProbeView(CRect(0, 0, 200, 100));
+    frame->addView(behind);
+    settle();
+
+    // An input window: the prompt labels the line, the title names the window; typing edits
+    // the start text; the window behind takes no clicks meanwhile; Enter answers OK.
+    std::string title;
+    tarnwell::gui::observeDialogs([&](const tarnwell::gui::DialogShown& shown) {
+        char* name = nullptr;
+        XFetchName(d, shown.window, &name);
+        title = name ? name : "";
+        XFree(name);
+        clickAt(20, 20);
+        for (KeySym k : {XK_BackSpace, XK_5, XK_Return}) tap(k);
+    });
+    char text[256] = "12";
+    inputBox(const_cast<char*>("0 to 100%"), const_cast<char*>("Mix"), text);
+    EXPECT_EQ(title, "Mix");
+    EXPECT_STREQ(text, "15");
+    settle();
+    EXPECT_TRUE(behind->events.empty());
+
+    // Escape cancels an input (its text comes back empty); the buttons answer with the pointer.
+    tarnwell::gui::observeDialogs([&](const tarnwell::gui::DialogShown&) { tap(XK_Escape); });
+    inputBox(const_cast<char*>("prompt"), const_cast<char*>("title"), text);
+    EXPECT_STREQ(text, "");
+    const auto clickButton = [&](bool ok) {
+        tarnwell::gui::observeDialogs([&, ok](const tarnwell::gui::DialogShown& shown) {
+            const CRect& r = ok ? shown.ok : shown.cancel;
+            clickAt((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        });
+    };
+    clickButton(false);
+    EXPECT_EQ(messageBoxCancel(const_cast<char*>("Replace the Block?"), 0), 2);
+    clickButton(true);
+    EXPECT_EQ(messageBoxCancel(const_cast<char*>("Replace the Block?"), 0), 1);
+    tarnwell::gui::observeDialogs(nullptr);
+    setWindowDialogBackend(nullptr);
 }
