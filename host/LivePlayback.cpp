@@ -1,6 +1,8 @@
 #include "host/LivePlayback.h"
 
 #include <RtAudio.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -56,7 +58,35 @@ int deviceCallback(void* output, void*, unsigned int frames, double, RtAudioStre
 
 }  // namespace
 
-bool LivePlayback::openDevice(std::ostream& notes) {
+namespace {
+
+// The sound libraries report every back end they try and fail on their own on standard error;
+// the command says in one line what it did instead.
+class QuietErrors {
+public:
+    QuietErrors() : saved(dup(STDERR_FILENO)) {
+        const int nothing = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (nothing >= 0) {
+            dup2(nothing, STDERR_FILENO);
+            close(nothing);
+        }
+    }
+    ~QuietErrors() {
+        if (saved < 0) return;
+        dup2(saved, STDERR_FILENO);
+        close(saved);
+    }
+    QuietErrors(const QuietErrors&) = delete;
+    QuietErrors& operator=(const QuietErrors&) = delete;
+
+private:
+    int saved;
+};
+
+}  // namespace
+
+bool LivePlayback::openDevice(std::string& name) {
+    QuietErrors quiet;
     try {
         auto dac = std::make_unique<RtAudio>();
         dac->showWarnings(false);
@@ -69,10 +99,9 @@ bool LivePlayback::openDevice(std::ostream& notes) {
         unsigned int frames = BLOCK_FRAMES;
         dac->openStream(&out, nullptr, RTAUDIO_FLOAT32, static_cast<unsigned int>(input.sampleRate), &frames,
                         &deviceCallback, this, &options);
-        const std::string name = dac->getDeviceInfo(out.deviceId).name;
+        name = dac->getDeviceInfo(out.deviceId).name;
         dac->startStream();
         device = std::move(dac);
-        notes << "Playing to " << name << " at " << input.sampleRate << " Hz\n";
         return true;
     } catch (const RtAudioError&) {
         return false;
@@ -82,7 +111,11 @@ bool LivePlayback::openDevice(std::ostream& notes) {
 void LivePlayback::start(std::ostream& notes, bool useDevice) {
     stop();
     stopping.store(false);
-    if (useDevice && openDevice(notes)) return;
+    std::string name;
+    if (useDevice && openDevice(name)) {
+        notes << "Playing to " << name << " at " << input.sampleRate << " Hz\n";
+        return;
+    }
     notes << "No audio device: the effect runs in real time and its sound is discarded\n";
     pacer = std::thread([this] { paceByClock(); });
 }

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -43,7 +44,7 @@ public:
     std::uint64_t framesPlayed() const { return position.load(std::memory_order_relaxed); }
 
 private:
-    bool openDevice(std::ostream& notes);
+    bool openDevice(std::string& name);
     void paceByClock();
 
     ComponentHost& component;

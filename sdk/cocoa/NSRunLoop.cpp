@@ -16,12 +16,9 @@ public:
     double now() override {
         return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
     }
-    void waitUntil(double until, int descriptor) override {
+    void waitUntil(double until) override {
         const double left = until - now();
-        if (left <= 0.0 && descriptor < 0) return;
-        pollfd watched{descriptor, POLLIN, 0};
-        const int milliseconds = left <= 0.0 ? 0 : static_cast<int>(std::min(std::ceil(left * 1000.0), 3.6e6));
-        poll(&watched, descriptor < 0 ? 0 : 1, milliseconds);
+        if (left > 0.0) poll(nullptr, 0, static_cast<int>(std::min(std::ceil(left * 1000.0), 3.6e6)));
     }
 };
 
@@ -91,7 +88,10 @@ void NSRunLoop::runOnce(double limit) {
     double next = limit;
     for (NSTimer* t : timers)
         if (t->valid) next = std::min(next, t->due);
-    clock->waitUntil(next, server.eventDescriptor());
+    if (server.hasEvents())
+        server.waitForEvents(next - clock->now());
+    else
+        clock->waitUntil(next);
 }
 
 void NSRunLoop::runUntilDate(double limit) {

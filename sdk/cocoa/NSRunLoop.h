@@ -56,9 +56,8 @@ public:
     public:
         virtual ~Clock() = default;
         virtual double now() = 0;  // seconds
-        // Returns by `until`, or earlier when descriptor (if not -1) becomes readable or a
-        // signal arrives.
-        virtual void waitUntil(double until, int descriptor) = 0;
+        // Returns by `until`, or earlier when a signal arrives.
+        virtual void waitUntil(double until) = 0;
     };
 
     static NSRunLoop& mainRunLoop();

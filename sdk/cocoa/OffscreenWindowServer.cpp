@@ -21,18 +21,15 @@ public:
 
     void deliver(const NSEvent& e) override {
         const CPoint where(static_cast<CCoord>(e.locationInWindow.x), static_cast<CCoord>(e.locationInWindow.y));
-        long modifiers = 0;
-        if (e.modifierFlags & NSShiftKeyMask) modifiers |= kShift;
-        if (e.modifierFlags & NSCommandKeyMask) modifiers |= kCommand;
-        const long pressed = e.clickCount == 2 ? long{kDoubleClick} : 0L;
+        const long buttons = buttonsOf(e);
         switch (e.type) {
-            case NSLeftMouseDown: view.mouseDown(where, kLButton | modifiers | pressed); break;
-            case NSRightMouseDown: view.mouseDown(where, kRButton | modifiers | pressed); break;
-            case NSLeftMouseDragged: view.mouseMoved(where, kLButton | modifiers); break;
-            case NSMouseMoved: view.mouseMoved(where, modifiers); break;
+            case NSLeftMouseDown:
+            case NSRightMouseDown: view.mouseDown(where, buttons); break;
+            case NSLeftMouseDragged:
+            case NSMouseMoved: view.mouseMoved(where, buttons); break;
             case NSLeftMouseUp:
-            case NSRightMouseUp: view.mouseUp(where, modifiers); break;
-            case NSScrollWheel: view.wheel(where, static_cast<float>(e.deltaY), modifiers); break;
+            case NSRightMouseUp: view.mouseUp(where, buttons); break;
+            case NSScrollWheel: view.wheel(where, static_cast<float>(e.deltaY), buttons); break;
         }
     }
 
@@ -68,6 +65,18 @@ std::unique_ptr<WindowServer>& current() {
 }
 
 }  // namespace
+
+long buttonsOf(const NSEvent& e) {
+    long buttons = 0;
+    if (e.modifierFlags & NSShiftKeyMask) buttons |= kShift;
+    if (e.modifierFlags & NSCommandKeyMask) buttons |= kCommand;
+    switch (e.type) {
+        case NSLeftMouseDown: return buttons | kLButton | (e.clickCount == 2 ? long{kDoubleClick} : 0L);
+        case NSRightMouseDown: return buttons | kRButton | (e.clickCount == 2 ? long{kDoubleClick} : 0L);
+        case NSLeftMouseDragged: return buttons | kLButton;
+        default: return buttons;  // releases, moves and the wheel: no button held
+    }
+}
 
 std::unique_ptr<WindowServer> makeOffscreenWindowServer() { return std::make_unique<OffscreenServer>(); }
 

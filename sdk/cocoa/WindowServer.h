@@ -3,8 +3,8 @@
 // What NSWindow stands on: the platform's windows. A WindowServer makes one surface per window;
 // the surface shows the frames built in the window's views (it is their toolkit parent) and
 // turns its input into their events. Two servers: real X11 windows, and an offscreen one whose
-// windows are pictures in memory (snapshots, tests). The main run loop waits on the server's
-// event descriptor and lets it dispatch.
+// windows are pictures in memory (snapshots, tests). The main run loop lets the server dispatch
+// its events on every turn and, when the server has events to wait for, waits through it.
 
 #include <functional>
 #include <memory>
@@ -38,10 +38,13 @@ public:
     virtual ~WindowServer() = default;
     // A window whose content area is width x height; style: NSWindow's style mask.
     virtual std::unique_ptr<WindowSurface> makeSurface(int width, int height, unsigned style) = 0;
-    // A descriptor that becomes readable when events wait, or -1.
-    virtual int eventDescriptor() const { return -1; }
     // Hands every waiting event to its window; returns at once when none waits.
     virtual void dispatchEvents() {}
+    // Whether events arrive from outside, so that the run loop waits through waitForEvents
+    // rather than on its clock alone.
+    virtual bool hasEvents() const { return false; }
+    // Waits at most seconds for events (or a signal) and hands over what arrived.
+    virtual void waitForEvents(double /*seconds*/) {}
 };
 
 // The server new windows are made by; the offscreen one until another is set. Set it before
@@ -49,5 +52,8 @@ public:
 TARNWELL_COCOA_API void setWindowServer(std::unique_ptr<WindowServer> server);
 TARNWELL_COCOA_API WindowServer& windowServer();
 TARNWELL_COCOA_API std::unique_ptr<WindowServer> makeOffscreenWindowServer();
+
+// The buttons and modifiers a toolkit view receives for a pointer event.
+long buttonsOf(const NSEvent& event);
 
 }  // namespace tarnwell::cocoa

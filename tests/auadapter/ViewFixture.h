@@ -14,6 +14,7 @@
 
 #include "framework/auadapter/AUPLUGIN.h"
 #include "gui/AEffGUIEditor.h"
+#include "gui/CControl.h"
 #include "gui/CDrawContext.h"
 #include "gui/CFrame.h"
 #include "sdk/audiounit/AudioUnit.h"
@@ -103,11 +104,43 @@ public:
         : AUPLUGIN(instance, [](HostCallback host) -> AudioEffect* { return new EditorEffect(host); }) {}
 };
 
+inline std::string text(CFStringRef string) {
+    char buffer[1024] = {};
+    CFStringGetCString(string, buffer, sizeof buffer, kCFStringEncodingUTF8);
+    return buffer;
+}
+
+// The view as a host gets it: the factory named by the unit's Cocoa UI property, loaded from
+// its bundle. Retained for the caller.
+inline NSView* hostViewOf(AudioUnit unit) {
+    NSAutoreleasePool pool;
+    AudioUnitCocoaViewInfo info{};
+    UInt32 size = sizeof info;
+    EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_CocoaUI, kAudioUnitScope_Global, 0, &info, &size), 0);
+    NSBundle* bundle = NSBundle::bundleWithPath(text(info.mCocoaAUViewBundleLocation));
+    Class factoryClass = bundle ? bundle->classNamed(text(info.mCocoaAUViewClass[0])) : nullptr;
+    CFRelease(info.mCocoaAUViewBundleLocation);
+    CFRelease(info.mCocoaAUViewClass[0]);
+    if (factoryClass == nullptr) {
+        ADD_FAILURE() << "no view factory class in the bundle";
+        return nullptr;
+    }
+    NSObject* made = factoryClass->make();
+    auto* factory = dynamic_cast<AUCocoaUIBase*>(made);
+    EXPECT_NE(factory, nullptr);
+    EXPECT_EQ(factory->interfaceVersion(), 0u);
+    EXPECT_EQ(made->description(), " AU_Cocoa_UI");
+    NSView* view = factory ? factory->uiViewForAudioUnit(unit, {}) : nullptr;
+    if (view) view->retain();
+    made->release();
+    return view;
+}
+
 // Steps time instead of waiting: the run loop's waits return at once at the time waited for.
 class SteppedClock : public NSRunLoop::Clock {
 public:
     double now() override { return time; }
-    void waitUntil(double until, int) override { time = std::max(time, until); }
+    void waitUntil(double until) override { time = std::max(time, until); }
     double time = 1000.0;
 };
 
@@ -131,42 +164,12 @@ protected:
         NSRunLoop::mainRunLoop().setClock(nullptr);
     }
 
-    // The view as a host gets it: the factory named by the unit's Cocoa UI property, loaded
-    // from its bundle. Retained for the caller.
-    NSView* hostView() {
-        NSAutoreleasePool pool;
-        AudioUnitCocoaViewInfo info{};
-        UInt32 size = sizeof info;
-        EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_CocoaUI, kAudioUnitScope_Global, 0, &info, &size), 0);
-        NSBundle* bundle = NSBundle::bundleWithPath(text(info.mCocoaAUViewBundleLocation));
-        Class factoryClass = bundle ? bundle->classNamed(text(info.mCocoaAUViewClass[0])) : nullptr;
-        CFRelease(info.mCocoaAUViewBundleLocation);
-        CFRelease(info.mCocoaAUViewClass[0]);
-        if (factoryClass == nullptr) {
-            ADD_FAILURE() << "no view factory class in the bundle";
-            return nullptr;
-        }
-        NSObject* made = factoryClass->make();
-        auto* factory = dynamic_cast<AUCocoaUIBase*>(made);
-        EXPECT_NE(factory, nullptr);
-        EXPECT_EQ(factory->interfaceVersion(), 0u);
-        EXPECT_EQ(made->description(), " AU_Cocoa_UI");
-        NSView* view = factory ? factory->uiViewForAudioUnit(unit, {}) : nullptr;
-        if (view) view->retain();
-        made->release();
-        return view;
-    }
+    NSView* hostView() { return hostViewOf(unit); }
 
     void click(NSWindow* window, CPoint where) {
         const NSPoint at{static_cast<double>(where.x), static_cast<double>(where.y)};
         window->sendEvent({NSLeftMouseDown, at});
         window->sendEvent({NSLeftMouseUp, at});
-    }
-
-    static std::string text(CFStringRef string) {
-        char buffer[1024] = {};
-        CFStringGetCString(string, buffer, sizeof buffer, kCFStringEncodingUTF8);
-        return buffer;
     }
 
     static constexpr AudioComponentDescription kDescription{kAudioUnitType_MusicEffect, fourCharOSType("Tvew"),
