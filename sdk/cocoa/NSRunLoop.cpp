@@ -38,7 +38,11 @@ NSTimer* NSTimer::scheduledTimerWithTimeInterval(double seconds, Action action, 
     return timer;
 }
 
-void NSTimer::invalidate() { valid = false; }
+void NSTimer::invalidate() {
+    if (!valid) return;
+    valid = false;
+    NSRunLoop::mainRunLoop().remove(this);
+}
 
 void NSTimer::fire() {
     if (valid && action) action(this);
@@ -58,9 +62,17 @@ void NSRunLoop::add(NSTimer* timer) {
     timers.push_back(timer);
 }
 
+void NSRunLoop::remove(NSTimer* timer) {
+    const auto found = std::find(timers.begin(), timers.end(), timer);
+    if (found == timers.end()) return;
+    timers.erase(found);
+    timer->release();
+}
+
 void NSRunLoop::fireDueTimers() {
     const double now = clock->now();
     // A timer may schedule or invalidate timers while it fires: walk a copy, keep them alive.
+    // An invalidated timer leaves the list at once.
     std::vector<NSTimer*> due;
     for (NSTimer* t : timers)
         if (t->valid && t->due <= now) due.push_back(static_cast<NSTimer*>(t->retain()));
@@ -73,10 +85,6 @@ void NSRunLoop::fireDueTimers() {
         if (!t->repeats) t->invalidate();
         t->release();
     }
-    const auto dead = std::stable_partition(timers.begin(), timers.end(), [](NSTimer* t) { return t->valid; });
-    std::vector<NSTimer*> gone(dead, timers.end());
-    timers.erase(dead, timers.end());
-    for (NSTimer* t : gone) t->release();
 }
 
 void NSRunLoop::runOnce(double limit) {

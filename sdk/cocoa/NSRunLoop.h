@@ -80,6 +80,7 @@ private:
     friend class NSTimer;
     NSRunLoop();
     void add(NSTimer* timer);
+    void remove(NSTimer* timer);
     void fireDueTimers();
 
     Clock* clock;
