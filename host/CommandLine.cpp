@@ -167,6 +167,17 @@ std::optional<Command> parseCommandLine(const std::vector<std::string>& args, st
     CLI::App* showApp = stateApp->add_subcommand("show", "show what a saved state holds");
     showApp->add_option("file", show.file, "the saved state")->required()->type_name("FILE.aupreset");
 
+    EditCommand edit;
+    std::vector<std::string> editInput;
+    SoundArguments editSound;
+    CLI::App* editApp = app.add_subcommand(
+        "edit", "show the editor while the effect plays INPUT (or the built-in demo loop) round and round");
+    editApp->add_option("input", editInput, "[INPUT]")->expected(0, 1)->type_name("");
+    addSoundOptions(*editApp, editSound);
+    editApp->add_option("--state", edit.stateFile, "start from a saved state")->type_name("FILE.aupreset");
+    editApp->add_option("--save", edit.saveFile, "save the state here when the window closes")
+        ->type_name("FILE.aupreset");
+
     SnapshotCommand snapshot;
     SoundArguments snapshotSound;
     std::string page = "main";
@@ -210,6 +221,11 @@ std::optional<Command> parseCommandLine(const std::vector<std::string>& args, st
         return save;
     }
     if (showApp->parsed()) return show;
+    if (editApp->parsed()) {
+        edit.input = editInput.empty() ? std::string() : editInput.front();
+        edit.sound = soundOptions(*editApp, editSound);
+        return edit;
+    }
     if (snapshotApp->parsed()) {
         snapshot.page = page == "settings" ? EditorPage::Settings : EditorPage::Main;
         snapshot.sound = soundOptions(*snapshotApp, snapshotSound);

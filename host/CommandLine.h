@@ -48,6 +48,12 @@ struct StateSaveCommand {
 struct StateShowCommand {
     std::string file;
 };
+struct EditCommand {
+    std::string input;  // empty: the built-in demo material
+    SoundOptions sound;
+    std::string stateFile;
+    std::string saveFile;  // empty: nothing is saved
+};
 enum class EditorPage { Main, Settings };
 struct SnapshotCommand {
     std::string output;
@@ -58,7 +64,7 @@ struct SnapshotCommand {
 };
 
 using Command = std::variant<RenderCommand, PresetsCommand, ParamsCommand, StateSaveCommand, StateShowCommand,
-                             SnapshotCommand>;
+                             EditCommand, SnapshotCommand>;
 
 // args without the program name. Help goes to out and gives nullopt; a bad command line
 // throws HostError with exit status 2.

@@ -13,4 +13,5 @@
 // The unit behind a component the command opened; throws HostError for any other component.
 AudioUnit unitOf(ComponentHost& component);
 
+void runEdit(const EditCommand& command, std::ostream& out, std::ostream& err, const HostEnvironment& env);
 void runSnapshot(const SnapshotCommand& command, std::ostream& out, const HostEnvironment& env);

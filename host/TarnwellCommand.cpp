@@ -326,6 +326,8 @@ int runTarnwell(const std::vector<std::string>& args, std::ostream& out, std::os
                     runParams(out, environment);
                 else if constexpr (std::is_same_v<T, StateSaveCommand>)
                     runStateSave(c, out, environment);
+                else if constexpr (std::is_same_v<T, EditCommand>)
+                    runEdit(c, out, err, environment);
                 else if constexpr (std::is_same_v<T, SnapshotCommand>)
                     runSnapshot(c, out, environment);
                 else

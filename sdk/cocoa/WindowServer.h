@@ -52,6 +52,8 @@ public:
 TARNWELL_COCOA_API void setWindowServer(std::unique_ptr<WindowServer> server);
 TARNWELL_COCOA_API WindowServer& windowServer();
 TARNWELL_COCOA_API std::unique_ptr<WindowServer> makeOffscreenWindowServer();
+// Windows on the X display $DISPLAY names; null when no display can be opened.
+TARNWELL_COCOA_API std::unique_ptr<WindowServer> makeX11WindowServer();
 
 // The buttons and modifiers a toolkit view receives for a pointer event.
 long buttonsOf(const NSEvent& event);

@@ -39,7 +39,7 @@ private:
         int fds[2];
         if (pipe(fds) != 0) return;
         const std::string fd = std::to_string(fds[1]);
-        const int width = 1024 + static_cast<int>(getpid() % 512);
+        const int width = 1280 + static_cast<int>(getpid() % 512);  // room for a 1100-pixel editor
         const std::string screen = std::to_string(width) + "x768x24";
         // -noreset: the server must not restart between the probe below and the test's own
         // connection.

@@ -1,0 +1,89 @@
+// tarnwell edit: the editor in a window of its own while the effect plays in real time, the way
+// a host shows it: the editor and its idle timer on the main thread, rendering on another.
+
+#include <signal.h>
+
+#include "effect/FactoryBank.h"
+#include "host/AtomicOutput.h"
+#include "host/AudioFile.h"
+#include "host/DemoMaterial.h"
+#include "host/EditorCommands.h"
+#include "host/EditorView.h"
+#include "host/HostError.h"
+#include "host/LiveMidiInput.h"
+#include "host/LivePlayback.h"
+#include "sdk/cocoa/AppKit.h"
+
+namespace {
+
+// The input files have no tempo of their own; the song runs at this one.
+constexpr double FILE_TEMPO = 120.0;
+
+class ClosedWatch : public NSWindowDelegate {
+public:
+    void windowWillClose(NSWindow*) override { closed = true; }
+    bool closed = false;
+};
+
+void stopTheLoop(int) { NSRunLoop::mainRunLoop().stop(); }
+
+// While it lives, an interrupt, a hang-up or a termination ends the session the way closing
+// the window does (the state is saved), instead of ending the program at once.
+class SignalsCloseTheWindow {
+public:
+    SignalsCloseTheWindow() {
+        struct sigaction action {};
+        action.sa_handler = &stopTheLoop;
+        sigemptyset(&action.sa_mask);
+        for (std::size_t i = 0; i < std::size(SIGNALS); ++i) sigaction(SIGNALS[i], &action, &before[i]);
+    }
+    ~SignalsCloseTheWindow() {
+        for (std::size_t i = 0; i < std::size(SIGNALS); ++i) sigaction(SIGNALS[i], &before[i], nullptr);
+    }
+    SignalsCloseTheWindow(const SignalsCloseTheWindow&) = delete;
+    SignalsCloseTheWindow& operator=(const SignalsCloseTheWindow&) = delete;
+
+private:
+    static constexpr int SIGNALS[] = {SIGINT, SIGTERM, SIGHUP};
+    struct sigaction before[std::size(SIGNALS)] {};
+};
+
+}  // namespace
+
+void runEdit(const EditCommand& command, std::ostream& out, std::ostream& err, const HostEnvironment& env) {
+    if (!command.saveFile.empty()) AtomicOutput probe(command.saveFile);  // a folder that takes no file fails now
+    std::unique_ptr<tarnwell::cocoa::WindowServer> display = tarnwell::cocoa::makeX11WindowServer();
+    if (!display)
+        throw HostError("no display to show the editor on (is DISPLAY set?); tarnwell snapshot draws it without one");
+    tarnwell::cocoa::setWindowServer(std::move(display));
+
+    const AudioData input = command.input.empty() ? makeDemoMaterial() : readAudioFile(command.input);
+    const auto component = openInitialized(env, input.sampleRate, static_cast<std::uint32_t>(input.channels.size()),
+                                           LivePlayback::BLOCK_FRAMES);
+    prepareSound(*component, command.sound, command.stateFile, env);
+
+    LiveMidiInput midi(err);
+    LivePlayback playback(*component, input, command.input.empty() ? DEMO_TEMPO : FILE_TEMPO, &midi);
+    {
+        EditorView editor(unitOf(*component));
+        NSWindow* window = editor.window();
+        if (window == nullptr) throw HostError("the effect has no editor to show");
+        ClosedWatch watch;
+        window->setDelegate(&watch);
+        window->makeKeyAndOrderFront();
+        playback.start(err);
+        {
+            SignalsCloseTheWindow signals;
+            NSRunLoop::mainRunLoop().runUntil([&] { return watch.closed; });
+        }
+        playback.stop();
+        if (NSWindow* open = editor.window()) {
+            open->setDelegate(nullptr);
+            open->close();
+        }
+    }  // the view goes and the editor closes with it
+    if (!command.saveFile.empty()) {
+        saveComponentState(*component, command.saveFile);
+        out << "saved " << command.saveFile << "\n";
+    }
+}
