@@ -26,8 +26,8 @@ PangoFontDescription* CFontDesc::pangoDescription() const {
 }
 
 namespace {
-CFontDesc veryBig("Verdana", 14);
-CFontDesc big("Verdana", 12);
+CFontDesc veryBig("Verdana", 16);
+CFontDesc big("Verdana", 13);
 CFontDesc normal("Verdana", 11);
 CFontDesc small("Verdana", 10);
 CFontDesc smaller("Verdana", 9);

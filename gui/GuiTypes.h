@@ -98,8 +98,8 @@ private:
 enum CFontStyle { kNormalFace = 0, kBoldFace = 1, kItalicFace = 2 };
 
 // The toolkit's standard fonts, all in the sans face.
-extern CFontDesc* const kNormalFontVeryBig;  // 14
-extern CFontDesc* const kNormalFontBig;      // 12
+extern CFontDesc* const kNormalFontVeryBig;  // 16
+extern CFontDesc* const kNormalFontBig;      // 13
 extern CFontDesc* const kNormalFont;         // 11
 extern CFontDesc* const kNormalFontSmall;    // 10
 extern CFontDesc* const kNormalFontSmaller;  // 9
