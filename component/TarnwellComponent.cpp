@@ -11,12 +11,16 @@
 #include <mutex>
 #include <string>
 
+#include "editor/uEditor.h"
 #include "effect/APlugin.h"
 #include "framework/auadapter/AUPLUGIN.h"
 #include "framework/auadapter/CocoaView.h"
 #include "sdk/corefoundation/CFBundle.h"
 
 namespace {
+
+// Every effect this library creates gets the editor.
+const bool editorInstalled = (setEditorFactory(&createTarnwellEditor), true);
 
 class TarnwellAU : public AUPLUGIN {
 public:

@@ -53,7 +53,7 @@ APlugin::APlugin(HostCallback host) : AudioEffectX(host, 1, PARAMETER_COUNT) {
     isSynth(false);
     editorOpening = 0;
     editorIsOpen = 0;
-    // Editor: created here with this effect, installing itself through setEditor.
+    if (EditorFactory make = editorFactory()) editorLink = make(this);
     std::srand(static_cast<unsigned>(std::clock()));
     setNumInputs(2);
     setNumOutputs(2);
@@ -114,7 +114,7 @@ void APlugin::init() {
     for (int k = 0; k < FACTORY_PRESET_COUNT; ++k)
         std::snprintf(factoryPresetNames[k], sizeof(factoryPresetNames[k]), "%s", FACTORY_PRESET_NAMES[k]);
     loadPresetFolders();
-    dataPath("Help/Tarnwell_Manual.pdf", helpPath, sizeof(helpPath));
+    dataPath("Help/Tarnwell_Manual.html", helpPath, sizeof(helpPath));
     initParameterStore();
     initMidiMap();
     editChanged = 0;
@@ -227,17 +227,17 @@ void APlugin::getParameterName(int index, char* text) {
 }
 
 bool APlugin::beginEdit(int index) {
-    // Editor: setEditTag(index) while it exists.
+    if (editorLink) editorLink->setEditTag(index);
     return AudioEffectX::beginEdit(index);
 }
 
 bool APlugin::endEdit(int index) {
-    // Editor: setEditTag(-1) while it exists.
+    if (editorLink) editorLink->setEditTag(-1);
     return AudioEffectX::endEdit(index);
 }
 
 void APlugin::editorResume() {
-    // Editor: resume() when isEditorOpen().
+    if (isEditorOpen() && editorLink) editorLink->resume();
     if (hostQuirks[QUIRK_FRUITY] || hostQuirks[QUIRK_CUBASE]) return;
     if (!hostQuirks[QUIRK_LIVE] || isEditorOpen()) updateDisplay();
 }

@@ -15,6 +15,7 @@
 #include "dsp/TShaper.h"
 #include "dsp/TStep.h"
 #include "effect/BlockTags.h"
+#include "effect/EditorLink.h"
 #include "effect/EngineMath.h"
 #include "effect/FactoryBank.h"
 #include "effect/ParameterLayout.h"
@@ -653,6 +654,8 @@ public:
 
     Relaxed<unsigned char> editorOpening;  // written by the editor's open and close
     Relaxed<unsigned char> editorIsOpen;
+    // The editor made by the installed factory (the base owns and deletes it), or none.
+    EditorLink* editorLink = nullptr;
 
 private:
     // Engine frame and control schedule (APluginEngine.cpp).

@@ -59,7 +59,7 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
     if (isEditorOpen()) {
         const double now = static_cast<double>(std::clock());
         if (now - lastXYDisplayClock > 40.0) {
-            // The editor's XY pads are marked for redraw here once the editor exists.
+            if (editorLink) editorLink->updateXYDisplay();
             lastXYDisplayClock = now;
         }
     }

@@ -131,9 +131,7 @@ void APlugin::storeParameter(int index, float value) {
         if (reference > -0.5f && std::fabs(v - reference) > CHANGE_THRESHOLD && countsForEditChanged[index])
             editChanged = 1;
     }
-    if (isEditorOpen()) {
-        // The editor's setParameter(index, v) goes here once the editor exists.
-    }
+    if (editorLink && isEditorOpen()) editorLink->setParameter(index, v);
 }
 
 float APlugin::getParameter(int index) {

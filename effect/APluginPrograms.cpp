@@ -144,9 +144,7 @@ void APlugin::editProgram() {
 void APlugin::origProgram() {
     restoreValues(referenceValues);
     editChanged = 0;
-    if (isEditorOpen()) {
-        // The editor's resume goes here once the editor exists.
-    }
+    if (editorLink && isEditorOpen()) editorLink->resume();
 }
 
 unsigned char* APlugin::chunkBuffer(bool isPreset) {

@@ -101,7 +101,7 @@ TEST_F(APluginTest, PresetFoldersDefaultToTheDataFolder) {
     EXPECT_STREQ(plugin->modPresetDir, "/data/Orvane/Tarnwell/Mod Presets/");
     EXPECT_STREQ(plugin->blockPresetDir, "/data/Orvane/Tarnwell/Mod Presets/");
     EXPECT_STREQ(plugin->ecsDir, "/data/Orvane/Tarnwell/ECS/");
-    EXPECT_STREQ(plugin->helpPath, "/data/Orvane/Tarnwell/Help/Tarnwell_Manual.pdf");
+    EXPECT_STREQ(plugin->helpPath, "/data/Orvane/Tarnwell/Help/Tarnwell_Manual.html");
     char stored[256];
     loadStringFromPrefs("ECSDir", stored, sizeof stored);
     EXPECT_STREQ(stored, "/data/Orvane/Tarnwell/ECS/");

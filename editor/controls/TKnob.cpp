@@ -1,0 +1,94 @@
+#include "editor/controls/TKnob.h"
+
+#include <cstring>
+
+#include "editor/controls/ControlSupport.h"
+#include "editor/uEditor.h"
+
+namespace {
+constexpr long kNoParameter = 9999;
+
+float rangeFor(long buttons) {
+    return (buttons & kShift) ? TKnob::FINE_DRAG_RANGE : TKnob::DRAG_RANGE;
+}
+}  // namespace
+
+TKnob::TKnob(const CRect& rect, CControlListener* owner, long controlTag, CBitmap* bitmap, const CPoint& stackOffset)
+    : CAnimKnob(rect, owner, controlTag, bitmap, stackOffset) {}
+
+CMouseEventResult TKnob::onMouseDown(CPoint& where, const long& buttons) {
+    if (!getMouseEnabled() || tag == kNoParameter) return kMouseEventHandled;
+    uEditor* editor = editorOf(this);
+    beginEdit();
+    if (buttons & kRButton) {
+        if (editor) editor->showMidiLearnMenu(nullptr, this, where);
+        endEdit();
+        return kMouseEventHandled;
+    }
+    if (checkDefaultValue(buttons)) {
+        endEdit();
+        return kMouseEventHandled;
+    }
+    if (editor) editor->setDropTag(static_cast<int>(tag));
+    if (buttons == (kLButton | kDoubleClick)) {
+        setValue(getDefaultValue());
+        if (listener) listener->valueChanged(this);
+        endEdit();
+        if (editor) editor->releasedDropDial();
+        return kMouseEventHandled;
+    }
+    dragBase = getValue();
+    dragRange = (buttons & kLButton) ? rangeFor(buttons) : DRAG_RANGE;
+    valuePerPixel = (getMax() - getMin()) / dragRange;
+    firstPoint = where;
+    lastPoint = CPoint(-1, -1);
+    dragButtons = buttons;
+    onMouseMoved(where, buttons);
+    return kMouseEventHandled;
+}
+
+CMouseEventResult TKnob::onMouseMoved(CPoint& where, const long& buttons) {
+    if (!(buttons & kLButton)) return kMouseEventHandled;
+    if (where == lastPoint) return kMouseEventHandled;
+    lastPoint = where;
+    const float dy = static_cast<float>(firstPoint.y - where.y);  // upward is positive
+    if (buttons != dragButtons) {
+        // Shift changed: continue from the present value at the new speed.
+        dragRange = rangeFor(buttons);
+        const float newPerPixel = (getMax() - getMin()) / dragRange;
+        dragBase += (valuePerPixel - newPerPixel) * dy;
+        valuePerPixel = newPerPixel;
+        dragButtons = buttons;
+    }
+    setValue(dragBase + dy * valuePerPixel);
+    bounceValue();
+    if (listener) listener->valueChanged(this);
+    redrawNow(this);
+    return kMouseEventHandled;
+}
+
+CMouseEventResult TKnob::onMouseUp(CPoint&, const long&) {
+    if (tag == kNoParameter) return kMouseEventHandled;
+    endEdit();
+    setDirty(true);
+    if (uEditor* editor = editorOf(this)) editor->releasedDropDial();
+    return kMouseEventHandled;
+}
+
+bool TKnob::onWheel(const CPoint&, const float& distance, const long& buttons) {
+    if (!getMouseEnabled()) return false;
+    const float before = getValue();
+    const float step = getWheelInc() * ((buttons & kShift) ? 0.1f : 1.0f);
+    setValue(before + distance * step);
+    bounceValue();
+    if (getValue() != before) {
+        beginEdit();
+        if (listener) listener->valueChanged(this);
+        endEdit();
+    }
+    return true;
+}
+
+bool TKnob::isTypeOf(const char* className) const {
+    return isClassName(className, "TKnob") || CAnimKnob::isTypeOf(className);
+}

@@ -1,0 +1,638 @@
+// The editor object: lifecycle, idle refresh and the two routing tables (effect to editor,
+// control to effect).
+
+#include "editor/uEditor.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "editor/controls/EditorStyle.h"
+#include "editor/controls/TButtons.h"
+#include "editor/controls/TKnob.h"
+#include "editor/controls/TOptionMenu.h"
+#include "editor/controls/TReadout.h"
+#include "editor/controls/myFrame.h"
+#include "effect/APlugin.h"
+#include "effect/OptionStrings.h"
+#include "framework/platform/Dialogs.h"
+#include "framework/platform/Preferences.h"
+#include "gui/CBitmap.h"
+#include "gui/CViewContainer.h"
+
+namespace {
+
+constexpr int kNoParameter = 9999;
+constexpr int kNoTextMenu = 9998;
+constexpr uint32_t kIdleInterval = 40;      // ms between idle passes
+constexpr uint32_t kRefreshInterval = 251;  // ms between preset-name repaints
+constexpr uint32_t kPresetStepGuard = 333;  // ms between preset steps
+
+bool isIn(int tag, const int32_t (&table)[BLOCK_COUNT]) {
+    return std::find(std::begin(table), std::end(table), tag) != std::end(table);
+}
+
+// Shows a document with the desktop's opener, as a grandchild so no zombie is left behind and
+// nothing waits for the viewer.
+void openWithDesktop(const char* path) {
+    const pid_t child = fork();
+    if (child == 0) {
+        if (fork() == 0) {
+            char program[] = "xdg-open";
+            char* const argv[] = {program, const_cast<char*>(path), nullptr};
+            execvp(program, argv);
+        }
+        _exit(0);
+    }
+    if (child > 0) waitpid(child, nullptr, 0);
+}
+
+uEditor::DocumentOpener documentOpener = &openWithDesktop;
+
+}  // namespace
+
+EditorLink* createTarnwellEditor(AudioEffect* effect) {
+    return new uEditor(effect);
+}
+
+void uEditor::setDocumentOpener(DocumentOpener opener) {
+    documentOpener = opener ? opener : &openWithDesktop;
+}
+
+uEditor::uEditor(AudioEffect* owner) : AEffGUIEditor(owner) {
+    editChangedShown = !getEditChanged();
+    const uint32_t now = getTicks();
+    stepRequestTime = lastStepTime = lastRefreshTime = lastIdleTime = now;
+    if (getBackRegValue("Big150", false)) {
+        guiSize = 1;
+        guiScale = 1.5f;
+    }
+    if (getBackRegValue("Big200", false)) {
+        guiSize = 2;
+        guiScale = 2.0f;
+    }
+    useKeys = getBackRegValue("Key", true);
+    rect.top = 0;
+    rect.left = 0;
+    rect.right = static_cast<int16_t>(getScaled(layout::WINDOW_W));
+    rect.bottom = static_cast<int16_t>(getScaled(layout::WINDOW_H));
+    std::fill(std::begin(menuSteps), std::end(menuSteps), -1.0f);
+}
+
+uEditor::~uEditor() {
+    // A host that deletes the effect with the window still open gets the window closed here,
+    // so no control or bitmap outlives the editor.
+    if (frame) close();
+}
+
+APlugin* uEditor::plugin() const {
+    return dynamic_cast<APlugin*>(effect);
+}
+
+bool uEditor::getEditChanged() const {
+    APlugin* fx = plugin();
+    return fx && fx->getEditChanged();
+}
+
+bool uEditor::getBackRegValue(const char* key, bool def) {
+    char text[128] = {};
+    loadStringFromPrefs(key, text, 127);
+    return def ? text[0] != 'N' : text[0] == 'Y';
+}
+
+void uEditor::setBackRegValue(const char* key, bool on) {
+    saveStringToPrefs(key, on ? "Y" : "N");
+}
+
+// ------------------------------------------------------------------------------ open and close
+
+bool uEditor::open(void* parent) {
+    AEffGUIEditor::open(parent);
+    APlugin* fx = plugin();
+    if (!fx) return false;
+    uiThread.store(std::this_thread::get_id());
+    fx->editorOpening = 1;
+    fx->editorIsOpen = 0;
+    controlsReady = false;
+    backsideShown = false;
+    dropTag = -1;
+    dropReleased = false;
+    dropValue = 0.0f;
+    for (auto& text : readoutText) std::snprintf(text, sizeof text, "!");
+    readoutCount = 0;
+    editChangedShown = !getEditChanged();
+    stepRequestTime = lastStepTime = getTicks();
+    for (auto& word : pendingParameters) word.store(0, std::memory_order_relaxed);
+    resumeRequested = false;
+    xyDisplayRequested = false;
+
+    createBitmaps();
+    CBitmap* background = bitmaps[layout::BMP_BACKGROUND];
+    CRect frameSize(0, 0, getScaled(layout::WINDOW_W), getScaled(layout::WINDOW_H));
+    if (background && background->isLoaded()) frameSize = CRect(0, 0, background->getWidth(), background->getHeight());
+    frame = new myFrame(frameSize, parent, this);
+    frame->setBackground(background);
+
+    CBitmap* panel = bitmaps[layout::BMP_PANEL_OFF];
+    const int panelW = panel ? panel->getWidth() : 0;
+    const int panelH = panel ? panel->getHeight() : 0;
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        const int x = getScaled(layout::BLOCK_CONTAINER.x + layout::blockX(b));
+        const int y = getScaled(layout::BLOCK_CONTAINER.y);
+        blockContainer[b] = new CViewContainer(CRect(x, y, x + panelW, y + panelH));
+        own(blockContainer[b]);
+        frame->addView(blockContainer[b]);
+    }
+    controlCount = 0;
+    createControls();
+    showBackside();
+
+    fx->editorOpening = 0;
+    fx->editorIsOpen = 1;
+    controlsReady = true;
+    resume();
+    return true;
+}
+
+void uEditor::close() {
+    APlugin* fx = plugin();
+    if (!fx) return;
+    fx->editorOpening = 0;
+    fx->editorIsOpen = 0;
+    controlsReady = false;
+    removeBitmaps();
+    for (CViewContainer*& container : blockContainer) {
+        if (container) container->removeAll(false);
+        container = nullptr;  // released with the other views below
+    }
+    if (frame) {
+        frame->removeAll(false);
+        frame->forget();
+        frame = nullptr;
+    }
+    controlCount = 0;
+    readoutCount = 0;
+    editControl = nullptr;
+    releaseViews();
+    ctl = Controls{};
+    std::fill(std::begin(controls), std::end(controls), nullptr);
+    std::fill(std::begin(readouts), std::end(readouts), nullptr);
+    uiThread.store(std::thread::id());
+    AEffGUIEditor::close();
+}
+
+void uEditor::own(CView* view) {
+    if (ownedCount < MAX_CONTROLS) ownedViews[ownedCount++] = view;
+}
+
+void uEditor::releaseViews() {
+    for (int i = 0; i < ownedCount; ++i) {
+        ownedViews[i]->forget();
+        ownedViews[i] = nullptr;
+    }
+    ownedCount = 0;
+}
+
+// ------------------------------------------------------------------------------ from the effect
+
+void uEditor::setParameter(int index, float) {
+    if (index < 0 || index >= PARAMETER_COUNT || !plugin()) return;
+    pendingParameters[index / 32].fetch_or(1u << (index % 32), std::memory_order_release);
+}
+
+void uEditor::resume() {
+    if (std::this_thread::get_id() == uiThread.load())
+        resumeNow();
+    else
+        resumeRequested.store(true, std::memory_order_release);
+}
+
+void uEditor::updateXYDisplay() {
+    if (controlsReady.load(std::memory_order_relaxed)) xyDisplayRequested.store(true, std::memory_order_release);
+}
+
+void uEditor::setEditTag(int tag) {
+    if (tag > 9997) {
+        editControl = nullptr;
+        return;
+    }
+    if (CControl* control = findControl(tag)) editControl = control;
+}
+
+CControl* uEditor::findControl(long tag) const {
+    for (int i = 0; i < controlCount; ++i)
+        if (controls[i]->getTag() == tag) return controls[i];
+    return nullptr;
+}
+
+void uEditor::resumeNow() {
+    APlugin* fx = plugin();
+    if (!frame || !fx) return;
+    if (ctl.presetMenu) updatePresetMenu();
+    if (ctl.bankDisplay) ctl.bankDisplay->setString("Introduction Bank");
+    resumeMenu(ctl.pathMenu);
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        resumeMenu(ctl.blockTypeMenu[b]);
+        const int mode = fx->getXYRecordMode(b);
+        for (int m = 0; m < 3; ++m) {
+            if (TRadioButton* radio = ctl.xyRecordRadio[b][m]) {
+                radio->setValue(m == mode ? 1.0f : 0.0f);
+                radio->setDirty(true);
+            }
+        }
+        gaterStepShown[b] = -1;
+        for (TOptionMenu* menu : {ctl.xySpeedSourceMenu[b], ctl.xyPlayMenu[b], ctl.xyLoopMenu[b], ctl.xySyncMenu[b],
+                                  ctl.xyPointMenu[b], ctl.xySpaceMenu[b], ctl.xyTimeMenu[b]})
+            resumeMenu(menu);
+    }
+    resumeMenu(ctl.followerMenu);
+    blocksChanged = true;
+    modChanged = true;
+    for (int i = 0; i < controlCount; ++i) {
+        const long tag = controls[i]->getTag();
+        if (!controlIsMenu[i] && tag >= 0 && tag <= 1022) controls[i]->setValue(fx->getParameter(static_cast<int>(tag)));
+    }
+}
+
+void uEditor::resumeMenu(TOptionMenu* menu) {
+    APlugin* fx = plugin();
+    if (!menu || !fx) return;
+    const long tag = menu->getTag();
+    if (tag < 0 || tag >= PARAMETER_COUNT) return;
+    const float index = static_cast<float>(
+        static_cast<int>(fx->getParameter(static_cast<int>(tag)) * menuSteps[tag] + 0.1f));
+    menu->setValue(index);
+}
+
+void uEditor::setMenuVar(int tag, int index, float steps) {
+    APlugin* fx = plugin();
+    if (!fx || tag < 0 || tag >= PARAMETER_COUNT || std::fabs(steps) < 0.00001f) return;
+    fx->setParameterAutomated(tag, (static_cast<float>(index) + 0.1f) / steps);
+}
+
+// The effect-to-editor table, on the main thread.
+void uEditor::applyParameter(int index) {
+    APlugin* fx = plugin();
+    if (index == PATH_PARAM || (index >= BLOCK_MODE_START && index < XY_SETTINGS_START) || isIn(index, GRAIN_MODE_TAG) ||
+        isIn(index, GRAIN_UNLINK_TAG)) {
+        blocksChanged = true;
+        return;
+    }
+    if ((index >= MOD_AMOUNT_TAG[0] && index <= MOD_AMOUNT_TAG[3]) ||
+        (index >= MOD_BYPASS_TAG[0] && index <= MOD_DESTINATION_TAG[3])) {
+        modChanged = true;
+        return;
+    }
+    if (index == FOLLOWER_SOURCE_PARAM) return resumeMenu(ctl.followerMenu);
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        TOptionMenu* const menus[] = {ctl.xySpeedSourceMenu[b], ctl.xyPlayMenu[b],  ctl.xyLoopMenu[b],
+                                      ctl.xySyncMenu[b],        ctl.xyPointMenu[b], ctl.xySpaceMenu[b],
+                                      ctl.xyTimeMenu[b]};
+        const int32_t tags[] = {XY_SPEED_MOD_SOURCE_TAG[b], XY_PLAY_MODE_TAG[b], XY_LOOP_MODE_TAG[b], XY_SYNC_TAG[b],
+                                XY_POINT_QUANT_TAG[b],      XY_SPACE_QUANT_TAG[b], XY_TIME_QUANT_TAG[b]};
+        for (int i = 0; i < 7; ++i)
+            if (index == tags[i]) return resumeMenu(menus[i]);
+    }
+    if (index > 630) return;
+    const float value = fx->getParameter(index);
+    for (int i = 0; i < controlCount; ++i)
+        if (!controlIsMenu[i] && controls[i]->getTag() == index) controls[i]->setValue(value);
+}
+
+void uEditor::takePublishedChanges() {
+    if (resumeRequested.exchange(false, std::memory_order_acquire)) resumeNow();
+    for (int word = 0; word < PARAMETER_COUNT / 32; ++word) {
+        uint32_t bits = pendingParameters[word].exchange(0, std::memory_order_acquire);
+        while (bits) {
+            const int bit = __builtin_ctz(bits);
+            bits &= bits - 1;
+            applyParameter(word * 32 + bit);
+        }
+    }
+    if (xyDisplayRequested.exchange(false, std::memory_order_acquire))
+        for (CControl* pad : ctl.xyDisplay)
+            if (pad) pad->invalid();
+}
+
+// ------------------------------------------------------------------------------------- idle
+
+CView* uEditor::viewUnderMouse() const {
+    CView* view = editControl ? static_cast<CView*>(editControl) : frame->getCurrentView();
+    for (CViewContainer* container : blockContainer)
+        if (view && view == container) view = container->getCurrentView();
+    return view;
+}
+
+void uEditor::idle() {
+    APlugin* fx = plugin();
+    if (!frame || !fx) return;
+    const uint32_t now = getTicks();
+    if (now - lastIdleTime < kIdleInterval) return;
+    lastIdleTime = now;
+
+    takePublishedChanges();
+
+    CView* under = viewUnderMouse();
+    if (controlsReady && under && under == ctl.modDisplay) {
+        frame->getCurrentLocation(dropPoint);
+        dropMod();
+    } else if (dropReleased) {
+        dropTag = -1;
+        dropReleased = false;
+    }
+
+    const bool edited = getEditChanged();
+    if (controlsReady) {
+        if (edited != editChangedShown && ctl.editedLamp) {
+            editChangedShown = edited;
+            ctl.editedLamp->setBackground(bitmaps[edited ? layout::BMP_LAMP_EDITED : layout::BMP_LAMP_CLEAN]);
+            ctl.editedLamp->setDirty(true);
+        }
+        if (blocksChanged) showBlocks();
+        if (modChanged && ctl.modDisplay) ctl.modDisplay->setDirty(true);
+        for (int b = 0; b < BLOCK_COUNT; ++b) {
+            if (fx->getBlockType(b) != 5) continue;
+            const int step = fx->getCurrentGaterSteps(b);
+            if (step != gaterStepShown[b])
+                for (CControl* grid : ctl.gater[b])
+                    if (grid) grid->setDirty(true);
+            gaterStepShown[b] = step;
+        }
+        if (ctl.equalFeedPicture) {
+            const bool equal = fx->getParameter(DELAY_EQUAL_FEED_PARAM) >= 0.5f;
+            ctl.equalFeedPicture->setBackground(bitmaps[equal ? layout::BMP_EQUAL_FEED_ON : layout::BMP_EQUAL_FEED_OFF]);
+            ctl.equalFeedPicture->setDirty(true);
+            for (int i = 0; i < readoutCount; ++i)
+                if (readouts[i]->getTag() == DELAY_CROSS_FEEDBACK_PARAM) {
+                    readouts[i]->setDimmed(equal);
+                    readouts[i]->setDirty(true);
+                }
+        }
+        if (now - lastRefreshTime >= kRefreshInterval) {
+            if (ctl.presetMenu) ctl.presetMenu->setDirty(true);
+            if (ctl.bankDisplay) ctl.bankDisplay->setDirty(true);
+            lastRefreshTime = lastIdleTime;
+        }
+    }
+    editChangedShown = edited;
+    blocksChanged = false;
+    modChanged = false;
+    if (controlsReady) refreshReadouts();
+    AEffGUIEditor::idle();
+}
+
+void uEditor::refreshReadouts() {
+    APlugin* fx = plugin();
+    char text[64];
+    for (int i = 0; i < readoutCount; ++i) {
+        const long tag = readouts[i]->getTag();
+        if (tag < 0 || tag > 1022) continue;
+        text[0] = '\0';
+        fx->getParameterDisplay(static_cast<int>(tag), text);
+        if (std::strcmp(text, readoutText[i]) != 0) {
+            readouts[i]->invalid();
+            readouts[i]->setString(text);
+            readouts[i]->setDirty(true);
+        }
+        std::snprintf(readoutText[i], sizeof readoutText[i], "%s", text);
+    }
+}
+
+// ----------------------------------------------------------------------- modulation drop
+
+void uEditor::setDropTag(int tag) {
+    APlugin* fx = plugin();
+    dropTag = tag;
+    dropValue = fx ? fx->getParameter(tag) : 0.0f;
+    dropReleased = false;
+}
+
+void uEditor::releasedDropDial() {
+    dropReleased = true;
+}
+
+void uEditor::dropMod() {
+    APlugin* fx = plugin();
+    if (!dropReleased || !fx) return;
+    fx->setParameter(dropTag, dropValue);  // the drag over the knob must not change it
+    if (dropTag >= 0 && dropTag <= 1022 && fx->paramModDestination[dropTag] != -1) {
+        // MOD DROP: the first slot without a destination gets this one, through the effect's
+        // setModVariables(slot, false, 0.5, -1, destination) once the slot commands exist;
+        // then modChanged = true.
+    }
+    dropTag = -1;
+    dropReleased = false;
+}
+
+// ---------------------------------------------------------------------- wheel, keys, steps
+
+bool uEditor::onWheel(const CPoint&, const float& distance, const long&) {
+    APlugin* fx = plugin();
+    if (!frame || !fx) return true;
+    CView* target = viewUnderMouse();
+    for (int i = 0; i < controlCount; ++i) {
+        if (controls[i] != target || controls[i]->getTag() >= 9990) continue;
+        const int tag = static_cast<int>(controls[i]->getTag());
+        fx->setParameter(tag, std::clamp(fx->getParameter(tag) + distance / 20.0f, 0.0f, 1.0f));
+        break;
+    }
+    return true;
+}
+
+bool uEditor::presetStepAllowed() {
+    const uint32_t now = getTicks();
+    stepRequestTime = now;
+    // A last step in the future means the tick counter wrapped.
+    if (static_cast<int32_t>(lastStepTime - now) > 0) lastStepTime = now - (kPresetStepGuard + 1);
+    if (now - lastStepTime < kPresetStepGuard) return false;
+    lastStepTime = now;
+    return true;
+}
+
+void uEditor::changeProgramDelta(int delta) {
+    APlugin* fx = plugin();
+    if (fx && presetStepAllowed()) fx->changeDemoProgramDelta(delta);
+}
+
+void uEditor::changeFolderDelta(int) {}
+
+// ------------------------------------------------------------------- control to effect
+
+void uEditor::valueChanged(CControl* control) {
+    APlugin* fx = plugin();
+    if (!frame || !fx || !control) return;
+    const int tag = static_cast<int>(control->getTag());
+    const float value = control->getValue();
+    const bool pressed = value > 0.5f;
+    char text[256] = {};
+
+    if (control == ctl.presetMenu) {
+        ctl.presetMenu->getCurrent(text, true);
+        if (std::strcmp(text, "Default Preset") == 0) fx->defaultProgram();
+        else if (std::strcmp(text, "Revert to Original Preset") == 0) fx->origProgram();
+        else if (std::strcmp(text, "Revert to Edited Preset") == 0) fx->editProgram();
+        else if (std::strcmp(text, "Set To 100% Screen") == 0) setScreenSize(0);
+        else if (std::strcmp(text, "Set To 150% Screen") == 0) setScreenSize(1);
+        else if (std::strcmp(text, "Set To 200% Screen") == 0) setScreenSize(2);
+        updatePresetMenu();
+        return;
+    }
+    for (int sub = 0; sub < PRESET_SUB_MENU_COUNT; ++sub) {
+        if (control != ctl.presetSubMenu[sub]) continue;
+        const long entry = ctl.presetSubMenu[sub]->getCurrent();
+        if (entry >= 0) fx->setDemoProgram(static_cast<int>(entry) + 32 * sub);
+        return;
+    }
+    if (control == ctl.presetPrev || control == ctl.presetNext) {
+        if (pressed && presetStepAllowed()) fx->changeDemoProgramDelta(control == ctl.presetPrev ? -1 : +1);
+        return;
+    }
+    if (control == ctl.revertButton) {
+        if (pressed) fx->origProgram();
+        return;
+    }
+    if (control == ctl.editedLamp) {
+        if (pressed) fx->editProgram();
+        return;
+    }
+    if (control == ctl.midiMapMenu) {
+        ctl.midiMapMenu->getCurrent(text, true);
+        // ECS FILES: "Load ECS" and "Save ECS" go to the effect's loadECS and saveECS once the
+        // controller-map files exist.
+        if (std::strcmp(text, "Clear MIDI") == 0) fx->clearMidi();
+        return;
+    }
+    if (control == ctl.manualButton) {
+        if (pressed) openManual();
+        return;
+    }
+    if (control == ctl.resetButton) {
+        if (pressed) {
+            fx->resetEverything();
+            fx->resetXYS();
+        }
+        return;
+    }
+    if (control == ctl.settingsButton) {
+        if (pressed) showBackside();
+        return;
+    }
+    if (control == ctl.backsideButton) {
+        if (pressed) hideBackside();
+        return;
+    }
+    if (control == ctl.pathMenu) return setMenuVar(tag, static_cast<int>(ctl.pathMenu->getCurrent()), menuSteps[tag]);
+    if (handleBlockControl(control, tag)) return;
+    if (tag == DELAY_MONO_PARAM) {
+        fx->setParameterAutomated(tag, value);
+        if (pressed) fx->setParameter(DELAY_RIGHT_PARAM, fx->getParameter(DELAY_LEFT_PARAM));
+        return;
+    }
+    if (tag == DELAY_LEFT_PARAM || tag == DELAY_RIGHT_PARAM) {
+        fx->setParameterAutomated(tag, value);
+        if (fx->getParameter(DELAY_MONO_PARAM) > 0.5f)
+            fx->setParameterAutomated(tag == DELAY_LEFT_PARAM ? DELAY_RIGHT_PARAM : DELAY_LEFT_PARAM, value);
+        return;
+    }
+    if (tag == TRIGGER_PARAM) return fx->setParameterAutomated(TRIGGER_PARAM, 1.0f);
+    if (control == ctl.followerMenu)
+        return setMenuVar(tag, static_cast<int>(ctl.followerMenu->getCurrent()), menuSteps[tag]);
+    for (int i = 0; i < layout::SETTINGS_TOGGLE_COUNT; ++i) {
+        if (control != ctl.settingsToggle[i]) continue;
+        const char* key = layout::SETTINGS_KEYS[i];
+        if (i == 0) useKeys = pressed;
+        if (i < 3) {
+            setBackRegValue(key, pressed);
+        } else if (pressed) {
+            for (int j = 3; j < layout::SETTINGS_TOGGLE_COUNT; ++j) setBackRegValue(layout::SETTINGS_KEYS[j], j == i);
+            showBackside();
+        }
+        return;
+    }
+    if (tag <= 9997) fx->setParameterAutomated(tag, value);
+}
+
+// Rows of the per-Block menus and radios; true when the control was one of them.
+bool uEditor::handleBlockControl(CControl* control, int tag) {
+    APlugin* fx = plugin();
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        TOptionMenu* const panelMenus[] = {ctl.blockTypeMenu[b],  ctl.combMenu[b],      ctl.shaperMenu[b],
+                                           ctl.lowfiMenu[b],      ctl.gaterStepsMenu[b], ctl.gaterLoopMenu[b],
+                                           ctl.gaterSpeedMenu[b], ctl.grainModeMenu[b]};
+        for (TOptionMenu* menu : panelMenus) {
+            if (control != menu) continue;
+            setMenuVar(tag, static_cast<int>(menu->getCurrent()), menuSteps[tag]);
+            blocksChanged = true;
+            return true;
+        }
+        bool filter = control == ctl.filterMenu[b];
+        for (TOptionMenu* sub : ctl.filterSubMenu[b]) filter = filter || control == sub;
+        if (filter) {
+            char text[256] = {};
+            static_cast<TOptionMenu*>(control)->getCurrent(text, true);
+            for (int i = 0; i < FILTER_MODE_STR_COUNT; ++i) {
+                if (std::strcmp(text, FILTER_MODE_STR[i]) != 0) continue;
+                fx->setParameter(tag, (static_cast<float>(i) + 0.1f) / 40.0f);
+                blocksChanged = true;
+                break;
+            }
+            return true;
+        }
+        for (int m = 0; m < 3; ++m) {
+            if (control != ctl.xyRecordRadio[b][m]) continue;
+            fx->setSteppedValue(XY_RECORD_MODE_TAG[b], m, 2.99f, 3);
+            resume();
+            return true;
+        }
+        TOptionMenu* const xyMenus[] = {ctl.xySpeedSourceMenu[b], ctl.xyPlayMenu[b],  ctl.xyLoopMenu[b],
+                                        ctl.xySyncMenu[b],        ctl.xyPointMenu[b], ctl.xySpaceMenu[b],
+                                        ctl.xyTimeMenu[b]};
+        for (TOptionMenu* menu : xyMenus) {
+            if (control != menu) continue;
+            setMenuVar(tag, static_cast<int>(menu->getCurrent()), menuSteps[tag]);
+            return true;
+        }
+    }
+    return false;
+}
+
+void uEditor::setScreenSize(int size) {
+    static const char* const KEYS[3] = {"Big100", "Big150", "Big200"};
+    static const char* const NAMES[3] = {"100%", "150%", "200%"};
+    for (int i = 0; i < 3; ++i) setBackRegValue(KEYS[i], i == size);
+    char message[128];
+    std::snprintf(message, sizeof message, "When you next open Tarnwell, it'll open in %s Screen Mode", NAMES[size]);
+    messageBox(message, 2);
+}
+
+// The manual lives in the application's data folder, where the effect's helpPath points; the
+// bundle carries the copy installed there on first use.
+void uEditor::openManual() {
+    APlugin* fx = plugin();
+    if (!fx || fx->helpPath[0] == '\0') return;
+    std::error_code ignored;
+    const std::filesystem::path target(fx->helpPath);
+    if (!std::filesystem::exists(target, ignored)) {
+        const std::filesystem::path bundled =
+            std::filesystem::path(tarnwell::gui::resourceFolder()) / target.filename();
+        std::filesystem::create_directories(target.parent_path(), ignored);
+        std::filesystem::copy_file(bundled, target, ignored);
+    }
+    if (FILE* file = std::fopen(fx->helpPath, "rb")) {
+        std::fclose(file);
+        documentOpener(fx->helpPath);
+    }
+}
+
+// ------------------------------------------------------------------------------- menus
+
+// MENUS: the context menus are built by their own code; these are the places it fills in.
+void uEditor::showMidiLearnMenu(CDrawContext*, CControl*, CPoint&) {}
+void uEditor::showXYMenu(CDrawContext*, CControl*, CPoint&, int) {}
+void uEditor::showBlockMenu(CDrawContext*, CControl*, CPoint&, int) {}
+void uEditor::showGaterMenu(CDrawContext*, CControl*, CPoint&, int, int) {}
+void uEditor::showModMenu(CDrawContext*, CControl*, CPoint&, int) {}

@@ -1,0 +1,341 @@
+// The editor opened offscreen on the real artwork: layout at every size, both routing tables
+// through real clicks, drags and wheel steps, the pages and the open/close lifecycle.
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "effect/OptionStrings.h"
+#include "tests/editor/EditorHarness.h"
+
+using namespace tarnwell::test;
+using namespace layout;
+
+namespace {
+
+TReadout& readoutFor(const uEditor& editor, long tag) {
+    for (int i = 0; i < editor.getReadoutCount(); ++i)
+        if (editor.getReadout(i)->getTag() == tag) return *editor.getReadout(i);
+    ADD_FAILURE() << "no readout for " << tag;
+    return *editor.getReadout(0);
+}
+
+float choice(int option, float scale) {
+    return (static_cast<float>(option) + 0.1f) / scale;
+}
+
+std::vector<std::string> recordedPaths;
+void recordOpen(const char* path) {
+    recordedPaths.emplace_back(path);
+}
+
+}  // namespace
+
+TEST(EditorLayout, EveryControlAtItsScaledPlaceWithItsTagAndBitmapAtEverySize) {
+    for (int size = 0; size < SIZE_COUNT; ++size) {
+        SCOPED_TRACE(size);
+        EditorHarness h(size);
+        const float s = GUI_SCALES[size];
+        ERect* r = nullptr;
+        h.editor->getRect(&r);
+        EXPECT_EQ(r->right, scaled(WINDOW_W, s));
+        EXPECT_EQ(r->bottom, scaled(WINDOW_H, s));
+        ASSERT_TRUE(h.open());
+        EXPECT_EQ(h.editor->getFrame()->getViewSize(), CRect(0, 0, scaled(WINDOW_W, s), scaled(WINDOW_H, s)));
+        EXPECT_EQ(h.editor->getReadoutCount(), READOUT_COUNT);
+
+        for (int i = 0; i < KNOB_COUNT; ++i) {
+            const KnobRow& row = KNOBS[i];
+            const TKnob* knob = h.ctl().knobs[i];
+            const CBitmap* strip = knob->getBackground();
+            EXPECT_EQ(knob->getTag(), row.tag);
+            EXPECT_EQ(strip->getResourceId(), bitmapId(BMP_KNOB_FIRST + row.type, size));
+            const int frameH = strip->getHeight() / KNOB_FRAMES;
+            EXPECT_EQ(knob->getViewSize(), CRect(scaled(row.x + OFF_X[row.type], s), scaled(row.y + OFF_Y[row.type], s),
+                                                 scaled(row.x + OFF_X[row.type], s) + strip->getWidth(),
+                                                 scaled(row.y + OFF_Y[row.type], s) + frameH));
+            // Its readout right under it, as wide as the strip plus the type's label offset.
+            const TReadout* readout = h.editor->getReadout(i);
+            EXPECT_EQ(readout->getTag(), row.tag);
+            const CRect& rr = readout->getViewSize();
+            EXPECT_EQ(rr.left, knob->getViewSize().left);
+            EXPECT_EQ(rr.getWidth(), strip->getWidth() + LABEL_OFF_X[row.type]);
+            EXPECT_EQ(rr.top, frameH + scaled(row.y + OFF_Y[row.type] + LABEL_OFF_Y[row.type], s));
+        }
+        // Block containers at x = 21, 287, 553 (31 at 150 %: truncation), panel-sized.
+        for (int b = 0; b < BLOCK_COUNT; ++b) {
+            const CRect& box = h.editor->getBlockContainer(b)->getViewSize();
+            EXPECT_EQ(box.left, scaled(21 + 266 * b, s));
+            EXPECT_EQ(box.getWidth(), h.editor->getBitmap(BMP_PANEL_OFF)->getWidth());
+        }
+        if (size == 1) {
+            EXPECT_EQ(h.editor->getBlockContainer(0)->getViewSize().left, 31);
+        }
+        // Mode menus sit 0 / 2 / 3 pixels lower; the low-fi menu does not move.
+        const int down[SIZE_COUNT] = {0, 2, 3};
+        EXPECT_EQ(h.ctl().filterMenu[1]->getViewSize().top, scaled(67, s) + down[size]);
+        EXPECT_EQ(h.ctl().combMenu[1]->getViewSize().top, scaled(67, s) + down[size]);
+        EXPECT_EQ(h.ctl().lowfiMenu[1]->getViewSize().top, scaled(112, s));
+        EXPECT_EQ(h.ctl().pathMenu->getViewSize(), CRect(scaled(901, s), scaled(123, s), scaled(901, s) + scaled(164, s),
+                                                          scaled(123, s) + scaled(16, s)));
+        // Bitmaps: the grain Link button uses the two-state button, the Dry button the small toggle.
+        EXPECT_EQ(h.ctl().grainLinkButton[2]->getBackground()->getResourceId(), bitmapId(BMP_ROUND_BUTTON, size));
+        EXPECT_EQ(h.ctl().grainDryButton[2]->getBackground()->getResourceId(), bitmapId(BMP_TOGGLE, size));
+        EXPECT_EQ(h.ctl().bypassButton->getBackground()->getResourceId(), bitmapId(BMP_BYPASS, size));
+        EXPECT_EQ(h.ctl().xyRecordRadio[2][2]->getViewSize().left, scaled(188 + 2 * 266, s));
+        for (int i = 0; i < SETTINGS_TOGGLE_COUNT; ++i)
+            EXPECT_EQ(h.ctl().settingsToggle[i]->getViewSize().top, scaled(SETTINGS_TOGGLE_Y[i], s));
+        // Menus carry their steps; the filter group steps by 40.
+        EXPECT_FLOAT_EQ(h.editor->getMenuSteps(PATH_PARAM), 5.99f);
+        EXPECT_FLOAT_EQ(h.editor->getMenuSteps(FILTER_MODE_TAG[0]), 40.0f);
+        EXPECT_FLOAT_EQ(h.editor->getMenuSteps(FOLLOWER_SOURCE_PARAM), 4.9f);
+    }
+}
+
+TEST(EditorLayout, PresetMenuHoldsTheBankInSubMenusAndTheCommands) {
+    EditorHarness h;
+    ASSERT_TRUE(h.open());
+    const TOptionMenu* menu = h.ctl().presetMenu;
+    ASSERT_EQ(menu->getNbEntries(), 13);
+    char title[128];
+    menu->getEntry(12, title);
+    EXPECT_STREQ(title, "Set To 200% Screen");
+    EXPECT_EQ(h.ctl().presetSubMenu[0]->getNbEntries(), 32);
+    EXPECT_EQ(h.ctl().presetSubMenu[1]->getNbEntries(), FACTORY_PRESET_COUNT - 32);
+    EXPECT_EQ(h.ctl().presetSubMenu[2]->getNbEntries(), 0);
+    EXPECT_EQ(h.ctl().presetSubMenu[3]->getNbEntries(), 0);
+    h.ctl().presetSubMenu[1]->getEntry(0, title);
+    EXPECT_STREQ(title, h.fx->getPresetName(32));
+    // The filter group: one plain entry and seven sub-menus covering all 37 modes.
+    int modes = 1;
+    for (const TOptionMenu* sub : h.ctl().filterSubMenu[0]) modes += sub->getNbEntries();
+    EXPECT_EQ(modes, FILTER_MODE_STR_COUNT);
+}
+
+TEST(EditorRouting, KnobDragsShiftDoubleClickAndWheelReachTheEffect) {
+    EditorHarness h;
+    h.openMain();
+    TKnob* knob = h.ctl().knobs[2];  // Delay Feedback
+    const int tag = static_cast<int>(knob->getTag());
+    h.fx->setParameter(tag, 0.2f);
+    h.idle();
+    EXPECT_FLOAT_EQ(knob->getValue(), 0.2f);
+
+    CPoint at = EditorHarness::centre(knob);
+    h.parent.mouseDown(at);
+    h.parent.mouseMoved(CPoint(at.x, at.y - 100));
+    EXPECT_NEAR(h.fx->getParameter(tag), 0.7f, 1e-5);
+    // Shift pressed: no jump where it was pressed, then 1/50 of the speed; released: full speed
+    // again from where the value is.
+    h.parent.mouseMoved(CPoint(at.x, at.y - 110), kLButton | kShift);
+    EXPECT_NEAR(h.fx->getParameter(tag), 0.75f, 1e-5);
+    h.parent.mouseMoved(CPoint(at.x, at.y - 160), kLButton | kShift);
+    EXPECT_NEAR(h.fx->getParameter(tag), 0.755f, 1e-5);
+    h.parent.mouseMoved(CPoint(at.x, at.y - 170), kLButton);
+    EXPECT_NEAR(h.fx->getParameter(tag), 0.756f, 1e-5);
+    h.parent.mouseMoved(CPoint(at.x, at.y - 200), kLButton);
+    EXPECT_NEAR(h.fx->getParameter(tag), 0.906f, 1e-5);
+    h.parent.mouseMoved(CPoint(at.x, at.y - 400), kLButton);
+    EXPECT_FLOAT_EQ(h.fx->getParameter(tag), 1.0f);  // limited
+    h.parent.mouseUp(CPoint(at.x, at.y - 400));
+    EXPECT_FALSE(knob->isEditing());
+
+    h.parent.mouseDown(at, kLButton | kDoubleClick);
+    h.parent.mouseUp(at);
+    EXPECT_FLOAT_EQ(h.fx->getParameter(tag), h.fx->getDefaultValue(tag));
+
+    h.fx->setParameter(tag, 0.5f);
+    h.parent.wheel(at, 2.0f);
+    EXPECT_FLOAT_EQ(h.fx->getParameter(tag), 0.6f);  // distance / 20, straight to the effect
+
+    // The readout follows at the next idle, and only a changed text repaints it.
+    h.idle();
+    char text[64];
+    h.fx->getParameterDisplay(tag, text);
+    TReadout& readout = readoutFor(*h.editor, tag);
+    EXPECT_EQ(readout.getString(), text);
+    h.editor->getFrame()->doIdleStuff();
+    h.idle();
+    EXPECT_FALSE(readout.isDirty());
+}
+
+TEST(EditorRouting, ButtonsAndMenusFollowTheirRows) {
+    EditorHarness h;
+    h.openMain();
+    auto& fx = *h.fx;
+
+    // Delay Mono on copies Left into Right; with Mono on, Left drags Right along.
+    fx.setParameter(DELAY_MONO_PARAM, 0.0f);
+    fx.setParameter(DELAY_LEFT_PARAM, 0.3f);
+    fx.setParameter(DELAY_RIGHT_PARAM, 0.8f);
+    h.idle();
+    h.click(h.ctl().delayMonoButton);
+    EXPECT_FLOAT_EQ(fx.getParameter(DELAY_MONO_PARAM), 1.0f);
+    EXPECT_FLOAT_EQ(fx.getParameter(DELAY_RIGHT_PARAM), 0.3f);
+    CPoint left = EditorHarness::centre(h.ctl().knobs[0]);
+    h.parent.mouseDown(left);
+    h.parent.mouseMoved(CPoint(left.x, left.y - 20));
+    h.parent.mouseUp(CPoint(left.x, left.y - 20));
+    EXPECT_NEAR(fx.getParameter(DELAY_RIGHT_PARAM), 0.4f, 1e-5);
+
+    // Trigger sends 1 on every click, whether the button turned on or off.
+    for (int i = 0; i < 2; ++i) {
+        fx.setParameter(TRIGGER_PARAM, 0.0f);
+        h.click(h.ctl().triggerButton);
+        EXPECT_FLOAT_EQ(fx.getParameter(TRIGGER_PARAM), 1.0f);
+    }
+
+    // Record-mode radios: the clicked one selects the mode; the others go off.
+    h.click(h.ctl().xyRecordRadio[1][2]);
+    EXPECT_EQ(fx.getXYRecordMode(1), 2);
+    EXPECT_FLOAT_EQ(h.ctl().xyRecordRadio[1][0]->getValue(), 0.0f);
+    EXPECT_FLOAT_EQ(h.ctl().xyRecordRadio[1][2]->getValue(), 1.0f);
+
+    // Arrows step the Path choice and stop at its ends; the middle opens the pop-up.
+    fx.setParameter(PATH_PARAM, choice(0, 5.99f));
+    const CRect path = h.ctl().pathMenu->getViewSize();
+    const int y = (path.top + path.bottom) / 2;
+    h.parent.click(CPoint(path.right - 19, y));
+    EXPECT_EQ(fx.getPath(), 1);
+    h.parent.click(CPoint(path.left + 19, y));
+    h.parent.click(CPoint(path.left + 19, y));
+    EXPECT_EQ(fx.getPath(), 0);
+    h.parent.chooseMenuEntry(PATH_STR[4]);
+    h.parent.click(CPoint(path.left + 20, y));
+    EXPECT_EQ(fx.getPath(), 4);
+
+    // A filter mode chosen in a sub-menu reaches the effect (through the editor as listener).
+    fx.setParameter(BLOCK_TYPE_TAG[0], choice(1, 6.99f));
+    h.idle();
+    h.parent.chooseMenuEntry(FILTER_MODE_STR[34]);
+    h.click(h.ctl().filterMenu[0]);
+    EXPECT_EQ(fx.getFilterMode(0), 34);
+
+    // A bank sub-menu loads the preset by its place in the bank.
+    h.parent.chooseMenuEntry(fx.getPresetName(40));
+    h.click(h.ctl().presetMenu);
+    EXPECT_EQ(fx.currentFactoryPreset.load(), 40);
+
+    // The edited lamp follows the effect's edited state.
+    fx.setParameter(DELAY_MIX_PARAM, fx.getParameter(DELAY_MIX_PARAM) < 0.5f ? 0.9f : 0.1f);
+    ASSERT_TRUE(fx.getEditChanged());
+    h.idle();
+    EXPECT_EQ(h.ctl().editedLamp->getBackground(), h.editor->getBitmap(BMP_LAMP_EDITED));
+    h.click(h.ctl().revertButton);
+    h.idle();
+    EXPECT_FALSE(fx.getEditChanged());
+    EXPECT_EQ(h.ctl().editedLamp->getBackground(), h.editor->getBitmap(BMP_LAMP_CLEAN));
+}
+
+TEST(EditorRouting, PresetStepsKeepThe333msGuardAcrossATickWrap) {
+    EditorHarness h;
+    h.openMain();
+    h.fx->setDemoProgram(10);
+    testTicks() += 1000;
+    h.click(h.ctl().presetNext);
+    EXPECT_EQ(h.fx->currentFactoryPreset.load(), 11);
+    testTicks() += 300;
+    h.click(h.ctl().presetNext);
+    EXPECT_EQ(h.fx->currentFactoryPreset.load(), 11);
+    testTicks() += 40;
+    VstKeyCode up{0, VKEY_UP, 0};
+    h.parent.keyDown(up);
+    EXPECT_EQ(h.fx->currentFactoryPreset.load(), 10);
+    testTicks() = 5;  // wrapped: the last step lies in the future
+    h.click(h.ctl().presetPrev);
+    EXPECT_EQ(h.fx->currentFactoryPreset.load(), 9);
+}
+
+TEST(EditorRouting, EffectChangesFromAnotherThreadArriveAtIdle) {
+    EditorHarness h;
+    h.openMain();
+    std::thread render([&] {
+        for (int i = 0; i < 200; ++i) {
+            h.fx->setParameter(DELAY_FEEDBACK_PARAM, static_cast<float>(i % 10) / 10.0f);
+            h.fx->setParameter(BLOCK_TYPE_TAG[2], choice(i % 7, 6.99f));
+            h.editor->updateXYDisplay();
+            h.editor->resume();
+        }
+        h.fx->setParameter(DELAY_FEEDBACK_PARAM, 0.25f);
+        h.fx->setParameter(BLOCK_TYPE_TAG[2], choice(4, 6.99f));
+    });
+    for (int i = 0; i < 50; ++i) h.idle();
+    render.join();
+    h.idle();
+    EXPECT_FLOAT_EQ(h.ctl().knobs[2]->getValue(), 0.25f);
+    EXPECT_EQ(h.editor->getBlockContainer(2)->getBackground(), h.editor->getBitmap(BMP_PANEL_ROOM));
+}
+
+TEST(EditorPages, SettingsPageTogglesPersistAndTheSizeTakesEffectAtTheNextOpen) {
+    EditorHarness h;
+    ASSERT_TRUE(h.open());
+    EXPECT_TRUE(h.editor->isBacksideShown());
+    const float defaults[SETTINGS_TOGGLE_COUNT] = {1, 1, 1, 1, 0, 0};
+    for (int i = 0; i < SETTINGS_TOGGLE_COUNT; ++i) EXPECT_EQ(h.ctl().settingsToggle[i]->getValue(), defaults[i]) << i;
+
+    h.click(h.ctl().settingsToggle[0]);  // Key off
+    EXPECT_FALSE(h.editor->getUseKeys());
+    h.click(h.ctl().settingsToggle[2]);  // MidiBank off
+    h.click(h.ctl().settingsToggle[5]);  // Big200 on: the others off
+    EXPECT_FLOAT_EQ(h.ctl().settingsToggle[3]->getValue(), 0.0f);
+    char text[8];
+    for (auto [key, expected] : {std::pair{"Key", "N"}, {"MidiBank", "N"}, {"Big100", "N"}, {"Big200", "Y"}}) {
+        loadStringFromPrefs(key, text, sizeof text);
+        EXPECT_STREQ(text, expected) << key;
+    }
+    h.parent.click(CPoint(5, 5));
+    EXPECT_FALSE(h.editor->isBacksideShown());
+    h.click(h.ctl().settingsButton);
+    EXPECT_TRUE(h.editor->isBacksideShown());
+    h.parent.click(CPoint(5, 5));
+
+    // The preset menu's size entries store the size and say so.
+    h.parent.chooseMenuEntry("Set To 150% Screen");
+    h.click(h.ctl().presetMenu);
+    ASSERT_EQ(h.dialogs.asked.size(), 1u);
+    EXPECT_EQ(h.dialogs.asked[0].text, "When you next open Tarnwell, it'll open in 150% Screen Mode");
+    h.editor->close();
+    h.fx.reset();
+    h.fx = std::make_unique<APlugin>(RecordingHost::callback());
+    h.editor = dynamic_cast<uEditor*>(h.fx->getEditor());
+    EXPECT_EQ(h.editor->getGuiSize(), 1);
+    EXPECT_FALSE(h.editor->getUseKeys());
+}
+
+TEST(EditorPages, ManualIsInstalledOnFirstUseAndOpened) {
+    EditorHarness h;
+    h.openMain();
+    recordedPaths.clear();
+    uEditor::setDocumentOpener(&recordOpen);
+    std::filesystem::remove(h.fx->helpPath);
+    h.click(h.ctl().manualButton);
+    uEditor::setDocumentOpener(nullptr);
+    ASSERT_EQ(recordedPaths.size(), 1u);
+    EXPECT_EQ(recordedPaths[0], h.fx->helpPath);
+    std::ifstream manual(h.fx->helpPath);
+    std::string first;
+    std::getline(manual, first);
+    EXPECT_EQ(first, "<!doctype html>");
+}
+
+TEST(EditorLifecycle, OpenCloseCyclesReleaseEverything) {
+    EditorHarness h;
+    for (int cycle = 0; cycle < 3; ++cycle) {
+        h.openMain();
+        EXPECT_EQ(h.fx->editorIsOpen, 1);
+        EXPECT_TRUE(h.fx->isEditorOpen());
+        EXPECT_GT(h.editor->getControlCount(), 390);
+        h.editor->close();
+        EXPECT_FALSE(h.fx->isEditorOpen());
+        EXPECT_EQ(h.editor->getControlCount(), 0);
+        EXPECT_EQ(h.ctl().presetMenu, nullptr);
+        EXPECT_EQ(tarnwell::gui::bitmapMemory(), 0);
+        // Notices while closed are harmless.
+        h.fx->setParameter(BYPASS_PARAM, 1.0f);
+        h.editor->idle();
+    }
+    EXPECT_FLOAT_EQ(h.editor->getMenuSteps(PATH_PARAM), 5.99f);  // kept between opens
+}
