@@ -420,9 +420,12 @@ void uEditor::dropMod() {
     if (!dropReleased || !fx) return;
     fx->setParameter(dropTag, dropValue);  // the drag over the knob must not change it
     if (dropTag >= 0 && dropTag <= 1022 && fx->paramModDestination[dropTag] != -1) {
-        // MOD DROP: the first slot without a destination gets this one, through the effect's
-        // setModVariables(slot, false, 0.5, -1, destination) once the slot commands exist;
-        // then modChanged = true.
+        for (int slot = 0; slot < MOD_SLOT_COUNT; ++slot) {
+            if (fx->getModDestination(slot) != 0) continue;
+            fx->setModVariables(slot, false, 0.5f, -1, fx->paramModDestination[dropTag]);
+            modChanged = true;
+            break;
+        }
     }
     dropTag = -1;
     dropReleased = false;
@@ -501,9 +504,9 @@ void uEditor::valueChanged(CControl* control) {
     }
     if (control == ctl.midiMapMenu) {
         ctl.midiMapMenu->getCurrent(text, true);
-        // ECS FILES: "Load ECS" and "Save ECS" go to the effect's loadECS and saveECS once the
-        // controller-map files exist.
-        if (std::strcmp(text, "Clear MIDI") == 0) fx->clearMidi();
+        if (std::strcmp(text, "Load ECS") == 0) fx->loadECS();
+        else if (std::strcmp(text, "Save ECS") == 0) fx->saveECS();
+        else if (std::strcmp(text, "Clear MIDI") == 0) fx->clearMidi();
         return;
     }
     if (control == ctl.manualButton) {

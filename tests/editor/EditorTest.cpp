@@ -219,6 +219,13 @@ TEST(EditorRouting, ButtonsAndMenusFollowTheirRows) {
     h.click(h.ctl().presetMenu);
     EXPECT_EQ(fx.currentFactoryPreset.load(), 40);
 
+    // The MIDI map menu saves the controller map where the chooser says.
+    const std::string ecs = h.prefs.userFolder() + "/map.ecs";
+    h.dialogs.push({ScriptedDialogs::Answer::File, ecs});
+    h.parent.chooseMenuEntry("Save ECS");
+    h.click(h.ctl().midiMapMenu);
+    EXPECT_TRUE(std::filesystem::exists(ecs));
+
     // The edited lamp follows the effect's edited state.
     fx.setParameter(DELAY_MIX_PARAM, fx.getParameter(DELAY_MIX_PARAM) < 0.5f ? 0.9f : 0.1f);
     ASSERT_TRUE(fx.getEditChanged());
