@@ -5,13 +5,12 @@
 namespace art {
 
 Scale scaleOf(int index) {
-    static const float FACTORS[SCALE_COUNT] = {1.0f, 1.5f, 2.0f};
-    return {index, FACTORS[index]};
+    return {index, layout::GUI_SCALES[index]};
 }
 
 namespace {
 
-constexpr int MENU_H = 16;
+constexpr int MENU_H = layout::MENU_H;
 constexpr int CAPTION_H = 11;
 
 std::vector<BitmapSpec> makeSpecs() {
@@ -55,14 +54,17 @@ std::vector<BitmapSpec> makeSpecs() {
 
 // Small types (Block and XY-row knobs) leave a caption band at the top of the frame; the large
 // Delay and follower knobs have theirs above the frame, where the rows leave room.
+// The offsets are the editor's; the frames, rings and caption bands are the artwork's.
+#define KNOB_OFFSETS(t) layout::OFF_X[t], layout::OFF_Y[t], layout::LABEL_OFF_X[t], layout::LABEL_OFF_Y[t]
 const KnobType KNOB_TYPES[6] = {
-    {-6, -6, 1, -5, 38, 48, 27.0, 14.5, -6, false},
-    {-6, -6, 1, -5, 38, 48, 27.0, 14.5, -6, true},
-    {-3, -9, 0, -10, 36, 48, 24.0, 12.0, -9, false},
-    {-3, -9, 0, -10, 36, 48, 24.0, 12.0, -9, true},
-    {-5, -5, 0, -6, 46, 42, 18.0, 15.5, -17, false},
-    {-7, -7, 0, -6, 50, 44, 20.0, 15.5, -17, true},
+    {KNOB_OFFSETS(0), 38, 48, 27.0, 14.5, -6, false},
+    {KNOB_OFFSETS(1), 38, 48, 27.0, 14.5, -6, true},
+    {KNOB_OFFSETS(2), 36, 48, 24.0, 12.0, -9, false},
+    {KNOB_OFFSETS(3), 36, 48, 24.0, 12.0, -9, true},
+    {KNOB_OFFSETS(4), 46, 42, 18.0, 15.5, -17, false},
+    {KNOB_OFFSETS(5), 50, 44, 20.0, 15.5, -17, true},
 };
+#undef KNOB_OFFSETS
 
 const std::vector<BitmapSpec>& bitmapSpecs() {
     static const std::vector<BitmapSpec> specs = makeSpecs();
@@ -136,107 +138,122 @@ PxRect placedCaptionRect(const Placed& p, const Scale& scale, int originX, int o
             scale.px(CAPTION_H)};
 }
 
+namespace {
+
+// The editor's positions with the artwork's captions.
+Knob knobAt(const layout::KnobRow& row, const char* caption, int captionDy = 0, int captionDx = 0) {
+    return {row.x, row.y, row.type, caption, captionDy, captionDx};
+}
+Knob panelKnob(int row, const char* caption) {
+    const layout::PanelKnobRow& k = layout::PANEL_KNOBS[row];
+    return {k.x, k.y, k.type, caption};
+}
+Menu menuAt(const layout::MenuPlace& m, const char* caption, const char* sample, int captionDy = 0) {
+    return {m.x, m.y, m.w, m.down150, m.down200, caption, sample, captionDy};
+}
+Placed placedAt(const layout::Point& p, int bitmap, const char* caption = "", Side side = Side::None) {
+    return {p.x, p.y, bitmap, caption, side};
+}
+
+}  // namespace
+
 const MainLayout& mainLayout() {
-    static const MainLayout layout = {
-        {
-            {838, 331, 4, "Left"},
-            {900, 331, 4, "Right"},
-            {960, 331, 5, "Feedback"},
-            {1022, 331, 5, "Cross"},
-            {868, 395, 4, "Low Pass"},
-            {929, 395, 4, "High Pass"},
-            {990, 395, 4, "Mix"},
-            {837, 498, 5, "Boost"},
-            {900, 498, 4, "Smooth"},
-            {961, 498, 4, "Threshold"},
-            {1021, 498, 4, "Hold"},
-        },
-        {
-            {901, 123, 164, 0, 0, "", "B1 > B2 > B3 > Delay"},
-            {987, 462, 79, 0, 0, "", "Input"},
-        },
-        {
-            {98, 40, BMP_PRESET_WELL},
-            {120, 72, BMP_PRESET_WELL},
-            {290, 44, BMP_ARROW_PREV},
-            {300, 44, BMP_ARROW_NEXT},
-            {99, 76, BMP_ARROW_PREV},
-            {109, 76, BMP_ARROW_NEXT},
-            {327, 33, BMP_LAMP_CLEAN},
-            {322, 64, BMP_REVERT},
-            {409, 33, BMP_MANUAL},
-            {404, 64, BMP_MIDI_MAP},
-            {468, 67, BMP_RESET},
-            {474, 33, BMP_BYPASS},
-            {567, 48, BMP_TRIGGER},
-            {686, 40, BMP_SETTINGS_BUTTON},
-            {824, 284, BMP_DELAY_ON},
-            {906, 290, BMP_TOGGLE, "Mono", Side::Right},
-            {969, 290, BMP_TOGGLE, "Tempo Sync", Side::Right},
-            {1037, 403, BMP_TOGGLE},
-            {1016, 374, BMP_EQUAL_FEED_OFF},
-            {819, 152, BMP_PATH_FIRST},
-        },
-    };
+    using namespace layout;
+    static const char* const CAPTIONS[11] = {"Left",     "Right",     "Feedback", "Cross",     "Low Pass", "High Pass",
+                                             "Mix",      "Boost",     "Smooth",   "Threshold", "Hold"};
+    static const MainLayout layout = [] {
+        MainLayout m;
+        for (int i = 0; i < 11; ++i) m.knobs.push_back(knobAt(KNOBS[i], CAPTIONS[i]));
+        m.menus = {menuAt(PATH_MENU, "", "B1 > B2 > B3 > Delay"), menuAt(FOLLOWER_MENU, "", "Input")};
+        m.buttons = {
+            placedAt(PRESET_MENU, BMP_PRESET_WELL),
+            placedAt(BANK_DISPLAY, BMP_PRESET_WELL),
+            placedAt(PRESET_PREV, BMP_ARROW_PREV),
+            placedAt(PRESET_NEXT, BMP_ARROW_NEXT),
+            placedAt(BANK_PREV, BMP_ARROW_PREV),
+            placedAt(BANK_NEXT, BMP_ARROW_NEXT),
+            placedAt(EDITED_LAMP, BMP_LAMP_CLEAN),
+            placedAt(REVERT_BUTTON, BMP_REVERT),
+            placedAt(MANUAL_BUTTON, BMP_MANUAL),
+            placedAt(MIDI_MAP_MENU, BMP_MIDI_MAP),
+            placedAt(RESET_BUTTON, BMP_RESET),
+            placedAt(BYPASS_BUTTON, BMP_BYPASS),
+            placedAt(TRIGGER_BUTTON, BMP_TRIGGER),
+            placedAt(SETTINGS_BUTTON, BMP_SETTINGS_BUTTON),
+            placedAt(DELAY_ON_BUTTON, BMP_DELAY_ON),
+            placedAt(DELAY_MONO_BUTTON, BMP_TOGGLE, "Mono", Side::Right),
+            placedAt(DELAY_SYNC_BUTTON, BMP_TOGGLE, "Tempo Sync", Side::Right),
+            placedAt(DELAY_EQUAL_BUTTON, BMP_TOGGLE),
+            placedAt(EQUAL_FEED_PICTURE, BMP_EQUAL_FEED_OFF),
+            placedAt(PATH_PICTURE, BMP_PATH_FIRST),
+        };
+        return m;
+    }();
     return layout;
 }
 
 const MainLayout& blockRowLayout() {
-    static const MainLayout layout = {
-        {
-            {48, 587, 3, "Speed"},
-            {102, 587, 3, "Mod"},
-            {241, 587, 2, "Smooth"},
-        },
-        {
-            {70, 123, 80, 0, 0, "", "Filter"},
-            {144, 595, 85, 0, 0, "Speed Mod Source", "Follower"},
-            {27, 645, 71, 0, 0, "Play", "Free"},
-            {103, 645, 71, 0, 0, "Loop", "On"},
-            {178, 645, 71, 0, 0, "Sync", "1/1"},
-            {27, 677, 71, 0, 0, "Points", "32"},
-            {103, 677, 71, 0, 0, "Grid", "Off"},
-            {178, 677, 71, 0, 0, "Time Quant", "Off"},
-        },
-        {
-            {154, 119, BMP_TOGGLE, "Bypass", Side::Right},
-            {226, 119, BMP_ROUND_BUTTON, "Menu", Side::Right},
-            {30, 562, BMP_ROUND_BUTTON, "Live", Side::Above},
-            {100, 562, BMP_ROUND_BUTTON, "Record", Side::Above},
-            {188, 562, BMP_ROUND_BUTTON, "Replay", Side::Above},
-            {256, 641, BMP_TOGGLE, "Edit", Side::Above},
-            {256, 673, BMP_ROUND_BUTTON, "Menu", Side::Above},
-        },
-    };
+    using namespace layout;
+    static const MainLayout layout = [] {
+        MainLayout m;
+        // Block 1's XY row knobs: Speed, Speed Mod Amount, Smooth.
+        m.knobs = {knobAt(KNOBS[11], "Speed"), knobAt(KNOBS[12], "Mod"), knobAt(KNOBS[13], "Smooth")};
+        m.menus = {
+            menuAt(BLOCK_TYPE_MENU, "", "Filter"),
+            menuAt(XY_SPEED_SOURCE_MENU, "Speed Mod Source", "Follower"),
+            menuAt(XY_PLAY_MENU, "Play", "Free"),
+            menuAt(XY_LOOP_MENU, "Loop", "On"),
+            menuAt(XY_SYNC_MENU, "Sync", "1/1"),
+            menuAt(XY_POINT_MENU, "Points", "32"),
+            menuAt(XY_SPACE_MENU, "Grid", "Off"),
+            menuAt(XY_TIME_MENU, "Time Quant", "Off"),
+        };
+        m.buttons = {
+            placedAt(BLOCK_BYPASS_BUTTON, BMP_TOGGLE, "Bypass", Side::Right),
+            placedAt(BLOCK_MENU_BUTTON, BMP_ROUND_BUTTON, "Menu", Side::Right),
+            placedAt(XY_RECORD_RADIOS[0], BMP_ROUND_BUTTON, "Live", Side::Above),
+            placedAt(XY_RECORD_RADIOS[1], BMP_ROUND_BUTTON, "Record", Side::Above),
+            placedAt(XY_RECORD_RADIOS[2], BMP_ROUND_BUTTON, "Replay", Side::Above),
+            placedAt(XY_EDIT_BUTTON, BMP_TOGGLE, "Edit", Side::Above),
+            placedAt(XY_MENU_BUTTON, BMP_ROUND_BUTTON, "Menu", Side::Above),
+        };
+        return m;
+    }();
     return layout;
 }
 
 namespace {
 
-std::vector<Knob> rowKnobs(const char* a, const char* b, const char* c, const char* d, int typeD) {
-    return {{98, 22, 0, a}, {138, 22, 0, b}, {178, 22, 0, c}, {218, 22, typeD, d}};
+// Four knobs of the type row, from the editor's panel-knob rows.
+std::vector<Knob> rowKnobs(std::initializer_list<int> rows, std::initializer_list<const char*> captions) {
+    std::vector<Knob> knobs;
+    auto caption = captions.begin();
+    for (int row : rows) knobs.push_back(panelKnob(row, *caption++));
+    return knobs;
 }
 
 // Spread (when the type has it), Pan, Volume, Mix and the six XY amounts named after the targets
 // the pad's axes move for this type.
 void addCommon(PanelLayout& p, bool spread, const char* x1, const char* x2, const char* x3) {
+    using layout::BLOCK_KNOBS;
     // Beside a mode menu the Spread caption moves clear of the menu's end.
-    const bool menuBeside = !p.menus.empty() && p.menus[0].y == 67;
-    if (spread) p.knobs.push_back({98, 84, 0, "Spread", 0, menuBeside ? 4 : 0});
-    p.knobs.push_back({138, 84, 1, "Pan"});
-    p.knobs.push_back({178, 84, 0, "Volume"});
-    p.knobs.push_back({218, 84, 1, "Mix"});
+    const bool menuBeside = !p.menus.empty() && p.menus[0].y == layout::FILTER_MENU.y;
+    if (spread) p.knobs.push_back(knobAt(BLOCK_KNOBS[0], "Spread", 0, menuBeside ? 4 : 0));
+    p.knobs.push_back(knobAt(BLOCK_KNOBS[1], "Pan"));
+    p.knobs.push_back(knobAt(BLOCK_KNOBS[2], "Volume"));
+    p.knobs.push_back(knobAt(BLOCK_KNOBS[3], "Mix"));
     const char* names[3] = {x1, x2, x3};
-    for (int i = 0; i < 3; ++i) p.knobs.push_back({13, 172 + 64 * i, 1, names[i], 2});
-    for (int i = 0; i < 3; ++i) p.knobs.push_back({83 + 66 * i, 357, 1, names[i]});
+    for (int i = 0; i < 3; ++i) p.knobs.push_back(knobAt(BLOCK_KNOBS[4 + i], names[i], 2));
+    for (int i = 0; i < 3; ++i) p.knobs.push_back(knobAt(BLOCK_KNOBS[7 + i], names[i]));
 }
 
 std::vector<PanelLayout> makePanels() {
+    using namespace layout;
     std::vector<PanelLayout> panels;
-    auto modeMenu = [](const char* sample) { return Menu{7, 67, 93, 2, 3, "Mode", sample}; };
+    auto modeMenu = [](const MenuPlace& place, const char* sample) { return menuAt(place, "Mode", sample); };
 
-    PanelLayout off{BMP_PANEL_OFF, "OFF", "signal passes", rowKnobs("None 1", "None 2", "None 3", "None 4", 0), {}, {},
-                    false, true};
+    PanelLayout off{BMP_PANEL_OFF, "OFF", "signal passes",
+                    rowKnobs({0, 1, 2, 3}, {"None 1", "None 2", "None 3", "None 4"}), {}, {}, false, true};
     addCommon(off, true, "None 1", "None 2", "None 3");
     panels.push_back(off);
 
@@ -247,8 +264,8 @@ std::vector<PanelLayout> makePanels() {
         PanelLayout p{BMP_PANEL_FILTER + v,
                       "FILTER",
                       filterSub[v],
-                      rowKnobs("Distort", "Freq", "Q", v == 2 ? "Gain" : "Vowel", v == 2 ? 1 : 0),
-                      {modeMenu(filterMode[v])},
+                      rowKnobs({4, 5, 6, v == 2 ? 8 : 7}, {"Distort", "Freq", "Q", v == 2 ? "Gain" : "Vowel"}),
+                      {modeMenu(FILTER_MENU, filterMode[v])},
                       {},
                       false,
                       false};
@@ -256,38 +273,40 @@ std::vector<PanelLayout> makePanels() {
         panels.push_back(p);
     }
 
-    PanelLayout comb{BMP_PANEL_COMB, "COMB", "tuned resonator", rowKnobs("Freq", "Feed", "Damp", "Random", 0),
-                     {modeMenu("Comb Pos")}, {}, false, false};
+    PanelLayout comb{BMP_PANEL_COMB, "COMB", "tuned resonator",
+                     rowKnobs({9, 10, 11, 12}, {"Freq", "Feed", "Damp", "Random"}),
+                     {modeMenu(COMB_MENU, "Comb Pos")}, {}, false, false};
     addCommon(comb, true, "Freq", "Feed", "Damp");
     panels.push_back(comb);
 
-    PanelLayout ring{BMP_PANEL_SHAPER_RING, "SHAPER", "ring modulator", rowKnobs("Wave", "Freq", "Amount", "Sym", 1),
-                     {modeMenu("Ring Mod")}, {}, false, false};
+    PanelLayout ring{BMP_PANEL_SHAPER_RING, "SHAPER", "ring modulator",
+                     rowKnobs({13, 14, 15, 16}, {"Wave", "Freq", "Amount", "Sym"}),
+                     {modeMenu(SHAPER_MENU, "Ring Mod")}, {}, false, false};
     addCommon(ring, true, "Wave", "Freq", "Amount");
     panels.push_back(ring);
 
-    PanelLayout mod{BMP_PANEL_SHAPER_MOD, "SHAPER", "oscillator mod", rowKnobs("Wave", "Freq", "Amount", "Envelope", 0),
-                    {modeMenu("Freq Mod")}, {}, false, false};
+    PanelLayout mod{BMP_PANEL_SHAPER_MOD, "SHAPER", "oscillator mod",
+                    rowKnobs({13, 14, 15, 17}, {"Wave", "Freq", "Amount", "Envelope"}),
+                    {modeMenu(SHAPER_MENU, "Freq Mod")}, {}, false, false};
     addCommon(mod, true, "Wave", "Freq", "Amount");
     panels.push_back(mod);
 
-    PanelLayout lowfi{BMP_PANEL_SHAPER_LOWFI, "SHAPER", "low-fi", rowKnobs("Freq", "Q", "Rate", "Bits", 0),
-                      {modeMenu("Low-Fi"), {7, 112, 93, 0, 0, "Low-Fi Filter", "LP"}}, {}, false, false};
+    PanelLayout lowfi{BMP_PANEL_SHAPER_LOWFI, "SHAPER", "low-fi", rowKnobs({18, 19, 20, 21}, {"Freq", "Q", "Rate", "Bits"}),
+                      {modeMenu(SHAPER_MENU, "Low-Fi"), menuAt(LOWFI_MENU, "Low-Fi Filter", "LP")}, {}, false, false};
     addCommon(lowfi, true, "Freq", "Q", "Rate");
     panels.push_back(lowfi);
 
-    PanelLayout room{BMP_PANEL_ROOM, "ROOM", "stereo reverb", rowKnobs("Length", "Damp", "Low Cut", "Mod", 0), {}, {},
-                     false, false};
+    PanelLayout room{BMP_PANEL_ROOM, "ROOM", "stereo reverb",
+                     rowKnobs({22, 23, 24, 25}, {"Length", "Damp", "Low Cut", "Mod"}), {}, {}, false, false};
     addCommon(room, true, "Length", "Damp", "Low Cut");
     panels.push_back(room);
 
     PanelLayout gater{BMP_PANEL_GATER,
                       "",
                       "",
-                      {{58, 84, 0, "Swing"}, {98, 84, 0, "Smooth"}},
-                      {{10, 21, 79, 0, 0, "Steps", "16 Steps"},
-                       {93, 21, 79, 0, 0, "Loop", "Loop"},
-                       {176, 21, 79, 0, 0, "Speed", "x1 bpm"}},
+                      rowKnobs({26, 27}, {"Swing", "Smooth"}),
+                      {menuAt(GATER_STEPS_MENU, "Steps", "16 Steps"), menuAt(GATER_LOOP_MENU, "Loop", "Loop"),
+                       menuAt(GATER_SPEED_MENU, "Speed", "x1 bpm")},
                       {},
                       true,
                       false};
@@ -297,15 +316,10 @@ std::vector<PanelLayout> makePanels() {
     PanelLayout grain{BMP_PANEL_GRAIN,
                       "",
                       "",
-                      {{98, 22, 0, "Write"},
-                       {138, 22, 0, "Rate"},
-                       {178, 22, 1, "Shape"},
-                       {218, 22, 1, "Read"},
-                       {18, 84, 1, "Semi"},
-                       {58, 84, 1, "Fine"},
-                       {98, 84, 0, "Random"}},
-                      {{14, 50, 79, 0, 0, "Mode", "Loop Sync", 2}},
-                      {{32, 17, BMP_TOGGLE, "Dry", Side::Above}, {72, 17, BMP_ROUND_BUTTON, "Link", Side::Above}},
+                      rowKnobs({28, 29, 30, 31, 32, 33, 34}, {"Write", "Rate", "Shape", "Read", "Semi", "Fine", "Random"}),
+                      {menuAt(GRAIN_MODE_MENU, "Mode", "Loop Sync", 2)},
+                      {placedAt(GRAIN_DRY_BUTTON, BMP_TOGGLE, "Dry", Side::Above),
+                       placedAt(GRAIN_LINK_BUTTON, BMP_ROUND_BUTTON, "Link", Side::Above)},
                       false,
                       false};
     addCommon(grain, false, "Semi", "Size", "Length");
@@ -327,14 +341,20 @@ const PanelLayout& panelLayout(int bitmap) {
 }
 
 const std::vector<SettingsRow>& settingsRows() {
-    static const std::vector<SettingsRow> rows = {
-        {433, "Key", "Preset keys", "Up and down arrow keys step through the presets"},
-        {473, "MidiPreset", "MIDI program change", "Stored preference; program changes are not acted on"},
-        {513, "MidiBank", "MIDI bank select", "Stored preference for bank select messages"},
-        {553, "Big100", "Window 100 %", "1100 x 730"},
-        {593, "Big150", "Window 150 %", "1650 x 1095"},
-        {633, "Big200", "Window 200 %", "2200 x 1460"},
+    static const char* const LABELS[layout::SETTINGS_TOGGLE_COUNT][2] = {
+        {"Preset keys", "Up and down arrow keys step through the presets"},
+        {"MIDI program change", "Stored preference; program changes are not acted on"},
+        {"MIDI bank select", "Stored preference for bank select messages"},
+        {"Window 100 %", "1100 x 730"},
+        {"Window 150 %", "1650 x 1095"},
+        {"Window 200 %", "2200 x 1460"},
     };
+    static const std::vector<SettingsRow> rows = [] {
+        std::vector<SettingsRow> v;
+        for (int i = 0; i < layout::SETTINGS_TOGGLE_COUNT; ++i)
+            v.push_back({layout::SETTINGS_TOGGLE_Y[i], layout::SETTINGS_KEYS[i], LABELS[i][0], LABELS[i][1]});
+        return v;
+    }();
     return rows;
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "editor/EditorLayout.h"
+
 namespace art {
 
 // One of the three window sizes. The editor scales a position by multiplying with a float
@@ -15,68 +17,28 @@ namespace art {
 struct Scale {
     int index;     // 0, 1, 2
     float factor;  // 1.0, 1.5, 2.0
-    int px(int units) const { return static_cast<int>(static_cast<float>(units) * factor); }
+    int px(int units) const { return layout::scaled(units, factor); }
     double d(double units) const { return units * static_cast<double>(factor); }
 };
 Scale scaleOf(int index);
 inline constexpr int SCALE_COUNT = 3;
 
 // Resource id of bitmap k at a size.
-inline int resourceId(int k, int sizeIndex) { return 10000 + 1000 * sizeIndex + k; }
+inline int resourceId(int k, int sizeIndex) { return static_cast<int>(layout::bitmapId(k, sizeIndex)); }
 
-inline constexpr int WINDOW_W = 1100;
-inline constexpr int WINDOW_H = 730;
+// Positions are the editor's (editor/EditorLayout.h); the panel size is the artwork's choice.
+inline constexpr int WINDOW_W = layout::WINDOW_W;
+inline constexpr int WINDOW_H = layout::WINDOW_H;
 inline constexpr int PANEL_W = 260;
 inline constexpr int PANEL_H = 408;
-inline constexpr int BLOCK_COUNT = 3;
-inline constexpr int BLOCK_LEFT = 21;
-inline constexpr int BLOCK_TOP = 140;
-inline constexpr int BLOCK_STRIDE = 266;
-inline constexpr int KNOB_FRAMES = 137;
+inline constexpr int BLOCK_LEFT = layout::BLOCK_CONTAINER.x;
+inline constexpr int BLOCK_TOP = layout::BLOCK_CONTAINER.y;
+inline constexpr int BLOCK_STRIDE = layout::BLOCK_STRIDE;
+inline constexpr int KNOB_FRAMES = layout::KNOB_FRAMES;
 
-// Bitmap numbers (k) with a role in the artwork.
-enum Bitmap : int {
-    BMP_BACKGROUND = 0,
-    BMP_SPARE_1 = 1,
-    BMP_SETTINGS_PAGE = 2,
-    BMP_SETTINGS_BUTTON = 3,
-    BMP_PRESET_WELL = 5,
-    BMP_MOD_ROW = 6,
-    BMP_MOD_GRID = 10,
-    BMP_TOGGLE = 11,
-    BMP_SPARE_13 = 13,
-    BMP_ROUND_BUTTON = 14,
-    BMP_ARROW_PREV = 20,
-    BMP_ARROW_NEXT = 21,
-    BMP_KNOB_FIRST = 30,
-    BMP_XY_CURSOR = 46,
-    BMP_PANEL_OFF = 50,
-    BMP_PANEL_FILTER = 51,
-    BMP_PANEL_FILTER_VOWEL = 52,
-    BMP_PANEL_FILTER_SHELF = 53,
-    BMP_PANEL_COMB = 54,
-    BMP_PANEL_SHAPER_RING = 55,
-    BMP_PANEL_SHAPER_MOD = 56,
-    BMP_PANEL_SHAPER_LOWFI = 57,
-    BMP_PANEL_ROOM = 58,
-    BMP_PANEL_GATER = 59,
-    BMP_PANEL_GRAIN = 60,
-    BMP_PATH_FIRST = 70,
-    BMP_CONNECTOR_PLAIN = 80,
-    BMP_CONNECTOR_ARROW = 81,
-    BMP_EQUAL_FEED_OFF = 82,
-    BMP_EQUAL_FEED_ON = 83,
-    BMP_SPARE_84 = 84,
-    BMP_LAMP_CLEAN = 90,
-    BMP_REVERT = 91,
-    BMP_MIDI_MAP = 92,
-    BMP_MANUAL = 93,
-    BMP_RESET = 94,
-    BMP_TRIGGER = 95,
-    BMP_DELAY_ON = 96,
-    BMP_LAMP_EDITED = 97,
-    BMP_BYPASS = 98,
-};
+// Bitmap numbers (k), as the editor names them.
+using Bitmap = layout::BitmapNumber;
+using enum layout::BitmapNumber;
 
 // How a bitmap is laid out: one picture, two states stacked (off above on), or a knob strip of
 // 137 frames stacked vertically.
@@ -171,12 +133,13 @@ struct PanelLayout {
 const std::vector<PanelLayout>& panelLayouts();  // bitmaps 50..60
 const PanelLayout& panelLayout(int bitmap);
 
-inline constexpr PxRect XY_PAD = {62, 160, 188, 188};  // units, inside the panel
-inline constexpr PxRect MIDI_X_LAMP = {23, 153, 23, 15};
-inline constexpr PxRect MIDI_Y_LAMP = {49, 368, 25, 16};
-inline constexpr PxRect GATER_ROWS[2] = {{26, 55, 224, 13}, {26, 70, 224, 13}};
-inline constexpr int CONNECTOR_X = 138, CONNECTOR_Y = 128;
-inline constexpr PxRect MOD_VIEW = {829, 622, 237, 76};
+constexpr PxRect pxRect(const layout::Box& b) { return {b.x, b.y, b.w, b.h}; }
+inline constexpr PxRect XY_PAD = pxRect(layout::XY_PAD);  // units, inside the panel
+inline constexpr PxRect MIDI_X_LAMP = pxRect(layout::MIDI_X_LAMP);
+inline constexpr PxRect MIDI_Y_LAMP = pxRect(layout::MIDI_Y_LAMP);
+inline constexpr PxRect GATER_ROWS[2] = {pxRect(layout::GATER_ROWS[0]), pxRect(layout::GATER_ROWS[1])};
+inline constexpr int CONNECTOR_X = layout::CONNECTOR.x, CONNECTOR_Y = layout::CONNECTOR.y;
+inline constexpr PxRect MOD_VIEW = pxRect(layout::MOD_VIEW);
 inline constexpr int MOD_COLUMN_END[3][4] = {{24, 105, 194, 237}, {36, 157, 291, 355}, {48, 210, 388, 474}};
 
 // The settings page's six switches and what they mean.
@@ -184,7 +147,7 @@ struct SettingsRow {
     int y;
     std::string key, label, hint;
 };
-inline constexpr int SETTINGS_SWITCH_X = 420;
+inline constexpr int SETTINGS_SWITCH_X = layout::SETTINGS_TOGGLE_X;
 const std::vector<SettingsRow>& settingsRows();
 
 inline int blockLeft(int b) { return BLOCK_LEFT + BLOCK_STRIDE * b; }

@@ -1,0 +1,92 @@
+// The editor offscreen on the bundle's artwork: opening (bitmaps loaded) at each size, an idle
+// pass with nothing changed, a full redraw, and the memory the bitmaps hold.
+
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "editor/uEditor.h"
+#include "effect/APlugin.h"
+#include "framework/platform/Preferences.h"
+#include "gui/CBitmap.h"
+#include "gui/CFrame.h"
+#include "gui/Offscreen.h"
+
+namespace {
+
+uint32_t ticks = 0;
+
+// An effect whose editor opens at size (0, 1, 2), with preferences in a throw-away folder.
+struct OpenableEditor {
+    explicit OpenableEditor(int size) {
+        folder = (std::filesystem::temp_directory_path() / "tarnwell-bench-XXXXXX").string();
+        if (!mkdtemp(folder.data())) folder.clear();
+        setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+        setenv("TARNWELL_SYSTEM_PREFS_DIR", folder.c_str(), 1);
+        saveStringToPrefs("Big150", size == 1 ? "Y" : "N");
+        saveStringToPrefs("Big200", size == 2 ? "Y" : "N");
+        tarnwell::gui::setResourceFolder(TARNWELL_RESOURCES_DIR);
+        tarnwell::gui::setTickSource([] { return ticks; });
+        setEditorFactory(&createTarnwellEditor);
+        fx = std::make_unique<APlugin>(nullptr);
+        editor = dynamic_cast<uEditor*>(fx->getEditor());
+    }
+    ~OpenableEditor() {
+        if (editor->getFrame()) editor->close();
+        fx.reset();
+        setEditorFactory(nullptr);
+        tarnwell::gui::setTickSource(nullptr);
+        std::error_code ignored;
+        if (!folder.empty()) std::filesystem::remove_all(folder, ignored);
+    }
+    void open() { editor->open(static_cast<tarnwell::gui::ParentView*>(&parent)); }
+    // Opens on the main page with everything drawn once.
+    void openMain() {
+        open();
+        parent.click(CPoint(5, 5));
+        idle();
+        editor->getFrame()->doIdleStuff();
+    }
+    void idle() {
+        ticks += 50;
+        editor->idle();
+    }
+
+    std::string folder;
+    std::unique_ptr<APlugin> fx;
+    uEditor* editor = nullptr;
+    tarnwell::gui::OffscreenView parent;
+};
+
+void BM_EditorOpen(benchmark::State& state) {
+    OpenableEditor e(static_cast<int>(state.range(0)));
+    long long memory = 0;
+    for (auto _ : state) {
+        e.open();
+        state.PauseTiming();
+        memory = tarnwell::gui::bitmapMemory();
+        e.editor->close();
+        state.ResumeTiming();
+    }
+    state.counters["bitmap_MiB"] = static_cast<double>(memory) / (1024.0 * 1024.0);
+}
+BENCHMARK(BM_EditorOpen)->ArgName("size")->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
+void BM_EditorIdleNothingChanged(benchmark::State& state) {
+    OpenableEditor e(static_cast<int>(state.range(0)));
+    e.openMain();
+    for (auto _ : state) e.idle();
+}
+BENCHMARK(BM_EditorIdleNothingChanged)->ArgName("size")->Arg(2)->Unit(benchmark::kMicrosecond);
+
+void BM_EditorFullRedraw(benchmark::State& state) {
+    OpenableEditor e(static_cast<int>(state.range(0)));
+    e.openMain();
+    for (auto _ : state) e.editor->getFrame()->redrawAll();
+}
+BENCHMARK(BM_EditorFullRedraw)->ArgName("size")->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
+}  // namespace
