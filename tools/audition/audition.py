@@ -9,10 +9,13 @@ Needs python3-numpy; the contact sheet also python3-matplotlib (skipped without 
 
 Columns (the sine is 220 Hz at -6 dBFS, the chord a sustained A-minor saw chord):
   clk      one-sample jumps on the sine (count, largest jump in full scale)
-  lim%     share of samples at the output limit (+-0.999) on the sine, the chord or the demo
-  dc       largest mean over the sine, chord and demo renders; sub = largest sub-15 Hz swing
+  lim      samples at the output limit (+-0.999), most on one of the sine, chord or demo
+  dc       largest DC the preset adds to its input's (|output mean| - |input mean| per channel,
+           over the sine, chord and demo; the demo's kicks carry 0.0006 of their own);
+           sub = largest sub-15 Hz swing on the demo
   alias    largest folded harmonic of a 3 kHz sine at -6 dBFS standing 10 dB over its
-           surroundings, in dBFS and against the output level
+           surroundings, in dBFS and against the output level; a 3.1 kHz sine must show the same
+           harmonic folded to its own place, or it was a sideband of the tone, not an alias
   t60      seconds until a click's response stays 60 dB under its peak; zero: until exact silence
   dB       level against dry on the demo and the chord
   corr     left/right correlation on mono pink noise (1 = mono)
@@ -108,12 +111,14 @@ def click(length, at=0.25):
 
 
 A_MINOR = [110.0, 130.81, 164.81, 220.0]
+ALIAS_HZ = 3000
 
 SIGNALS = {
     # name: (mono signal, tail seconds after it)
     'sine': (lambda: sine(220, -6, 6), 1),
     'chord': (lambda: saw_chord(A_MINOR, 4), 2),
-    'alias': (lambda: sine(3000, -6, 2), 0),
+    'alias': (lambda: sine(ALIAS_HZ, -6, 2), 0),
+    'alias2': (lambda: sine(ALIAS_HZ + 100, -6, 2), 0),
     'noise': (lambda: pink(4), 0),
     'click': (lambda: click(0.5), 20),
 }
@@ -178,7 +183,11 @@ def clicks(stereo):
 
 
 def at_limit(stereo):
-    return float(np.mean(np.abs(stereo) >= LIMIT - 1e-6)) * 100
+    return int(np.count_nonzero(np.abs(stereo) >= LIMIT - 1e-6))
+
+
+def added_dc(out, dry):
+    return max(max(abs(float(np.mean(o))) - abs(float(np.mean(d))), 0.0) for o, d in zip(out, dry))
 
 
 def sub15(stereo):
@@ -191,13 +200,14 @@ def sub15(stereo):
     return worst
 
 
-def alias_level(stereo, hz=3000):
-    """Largest harmonic of hz that folds back below Nyquist, in dBFS and against the output."""
+def folded_tones(stereo, hz):
+    """Harmonics of hz that fold back below Nyquist and stand as tones in the output: {harmonic:
+    level}, and the output's level."""
     x = stereo[:, seconds(0.5):seconds(1.5)]
     w = np.blackman(x.shape[1])
     spectra = [np.abs(np.fft.rfft(c * w)) * 2 / np.sum(w) for c in x]
     mag = np.maximum(spectra[0], spectra[1])
-    worst = 1e-12
+    tones = {}
     for h in range(8, 60):
         folded = (h * hz) % RATE
         folded = min(folded, RATE - folded)
@@ -209,8 +219,17 @@ def alias_level(stereo, hz=3000):
         # surroundings.
         around = np.median(np.concatenate((mag[max(b - 150, 0):max(b - 10, 0)], mag[b + 10:b + 150])))
         if tone > 3.16 * around:
-            worst = max(worst, tone)
-    level = np.sqrt(np.mean(x ** 2)) * np.sqrt(2)
+            tones[h] = tone
+    return tones, np.sqrt(np.mean(x ** 2)) * np.sqrt(2)
+
+
+def alias_level(first, second):
+    """Largest folded harmonic, in dBFS and against the output, of a sine (first) that a second
+    sine 100 Hz higher confirms: an alias moves to where that harmonic of the second folds, while
+    a sideband that a modulated room or delay puts near the tone only moves with the tone."""
+    tones, level = folded_tones(first, ALIAS_HZ)
+    again, _ = folded_tones(second, ALIAS_HZ + 100)
+    worst = max([v for h, v in tones.items() if h in again], default=1e-12)
     return 20 * np.log10(worst), 20 * np.log10(worst / max(level, 1e-12))
 
 
@@ -280,13 +299,13 @@ def measure(outs, dry):
     start = seconds(0.25)
     t60, zero = tails(outs['click'], start)
     nclk, jump = clicks(outs['sine'])
-    alias_dbfs, alias_rel = alias_level(outs['alias'])
+    alias_dbfs, alias_rel = alias_level(outs['alias'], outs['alias2'])
     steady = {k: outs[k][:, :dry[k].shape[1]] for k in ('sine', 'chord', 'demo')}
     return {
         'clicks': nclk,
         'jump': jump,
         'limit': max(at_limit(v) for v in steady.values()),
-        'dc': max(float(np.max(np.abs(np.mean(v, axis=1)))) for v in steady.values()),
+        'dc': max(added_dc(v, dry[k]) for k, v in steady.items()),
         'sub15': sub15(steady['demo']),
         'alias': alias_dbfs,
         'alias_rel': alias_rel,
@@ -376,7 +395,7 @@ def main():
 
     prints = np.array([r[2] for r in results])
     table = {}
-    print(f'{"#":>2} {"name":<28} {"clk":>9} {"lim%":>5} {"dc":>7} {"sub":>6} {"alias":>11} {"t60":>5} '
+    print(f'{"#":>2} {"name":<28} {"clk":>9} {"lim":>5} {"dc":>7} {"sub":>6} {"alias":>11} {"t60":>5} '
           f'{"zero":>5} {"dB demo/chd":>11} {"corr":>5} {"hz":>6} {"near":>7}')
     for i, (p, f, _, _) in enumerate(results):
         if len(results) > 1:
@@ -389,7 +408,7 @@ def main():
         f['name'] = names[p]
         table[p] = f
         zero = f'{f["zero"]:5.1f}' if f['zero'] is not None else '  -  '
-        print(f'{p:2d} {names[p]:<28} {f["clicks"]:>3} {f["jump"]:5.2f} {f["limit"]:5.1f} {f["dc"]:7.4f} '
+        print(f'{p:2d} {names[p]:<28} {f["clicks"]:>3} {f["jump"]:5.2f} {f["limit"]:5d} {f["dc"]:7.4f} '
               f'{f["sub15"]:6.3f} {f["alias"]:5.0f}/{f["alias_rel"]:4.0f} {f["t60"]:5.1f} {zero} '
               f'{f["demo_db"]:5.1f}/{f["chord_db"]:5.1f} {f["corr"]:5.2f} {f["hz"]:6.0f} '
               f'{f["near"]:2d}:{f["near_dist"]:4.2f}')
