@@ -337,22 +337,45 @@ int clicksIn(const std::vector<float>& x) {
     return clicks;
 }
 
-// The bank's hard limits, for every preset on three short signals: a 220 Hz sine at -6 dBFS, a
-// sustained A-minor saw chord and the demo loop. No sample reaches the output limit, the sine
-// comes out without clicks, and the demo stays audible.
+// DC a render adds to its input's over frames [from, to): the larger of the two channels'
+// |output mean| - |input mean|, the means weighted by a Hann window so that low notes do not leak
+// into them. What the input brings (the demo's kicks carry some) is not the preset's doing; a
+// preset that lifts it, as a comb with strong positive feedback does, is.
+double addedDc(const AudioData& output, const AudioData& input, std::size_t from, std::size_t to) {
+    const double span = static_cast<double>(to - from + 1);
+    double worst = 0.0;
+    for (std::size_t c = 0; c < 2; ++c) {
+        double out = 0.0, in = 0.0, weights = 0.0;
+        for (std::size_t i = from; i < to; ++i) {
+            const double w = 1.0 - std::cos(2.0 * M_PI * static_cast<double>(i - from + 1) / span);
+            out += w * static_cast<double>(output.channels[c][i]);
+            in += w * static_cast<double>(input.channels[c][i]);
+            weights += w;
+        }
+        worst = std::max(worst, (std::fabs(out) - std::fabs(in)) / weights);
+    }
+    return worst;
+}
+
+// The bank's hard limits, for every preset: a 220 Hz sine at -6 dBFS for 1.75 s, a sustained
+// A-minor saw chord for 0.75 s and the first 1.5 s of the demo loop. No sample reaches the output
+// limit, the sine comes out without clicks, the demo stays audible, and no preset adds DC of 1e-3
+// or more: on the sine over its last second, once grains and gates have run (that mean holds what
+// lies within about 2 Hz of DC, so slower motion counts as DC), and on the whole demo, whose kicks
+// bring DC of their own for a low-end build-up to lift.
 TEST_F(LoadedComponent, EveryFactoryPresetKeepsTheBanksHardLimits) {
-    const auto frames = static_cast<std::size_t>(0.75 * RATE);
-    auto mono = [&](const std::function<double(double)>& at) {
+    const auto at = [](double seconds) { return static_cast<std::size_t>(seconds * RATE); };
+    auto mono = [&](double seconds, const std::function<double(double)>& wave) {
         AudioData a;
-        a.channels.assign(2, std::vector<float>(frames));
-        for (std::size_t i = 0; i < frames; ++i) {
+        a.channels.assign(2, std::vector<float>(at(seconds)));
+        for (std::size_t i = 0; i < a.channels[0].size(); ++i) {
             const double t = static_cast<double>(i) / RATE;
-            a.channels[0][i] = a.channels[1][i] = static_cast<float>(std::min(1.0, t / 0.01) * at(t));
+            a.channels[0][i] = a.channels[1][i] = static_cast<float>(std::min(1.0, t / 0.01) * wave(t));
         }
         return a;
     };
-    const AudioData sine = mono([](double t) { return 0.5 * std::sin(2.0 * M_PI * 220.0 * t); });
-    AudioData chord = mono([](double t) {
+    const AudioData sine = mono(1.75, [](double t) { return 0.5 * std::sin(2.0 * M_PI * 220.0 * t); });
+    AudioData chord = mono(0.75, [](double t) {
         double v = 0.0;
         for (double f : {110.0, 130.81, 164.81, 220.0})
             for (int k = 1; k * f < 18000.0; ++k) v += std::sin(2.0 * M_PI * k * f * t) / k;
@@ -362,7 +385,7 @@ TEST_F(LoadedComponent, EveryFactoryPresetKeepsTheBanksHardLimits) {
     for (auto& c : chord.channels)
         for (float& v : c) v *= 0.5f / chordPeak;  // peaks at -6 dBFS
     AudioData demo = makeDemoMaterial();
-    for (auto& c : demo.channels) c.resize(frames);
+    for (auto& c : demo.channels) c.resize(at(1.5));
 
     const std::pair<const char*, const AudioData*> signals[] = {{"sine", &sine}, {"chord", &chord}, {"demo", &demo}};
     for (std::int32_t n = 0; n < FACTORY_PRESET_COUNT; ++n) {
@@ -375,6 +398,7 @@ TEST_F(LoadedComponent, EveryFactoryPresetKeepsTheBanksHardLimits) {
             job.tailFrames = 0;
             job.tempo = TempoMap(DEMO_TEMPO);
             const AudioData output = renderAudio(*component, job, *input);
+            const std::size_t frames = input->frames();
             double energy = 0.0;
             for (const auto& channel : output.channels) {
                 int atLimit = 0;
@@ -389,7 +413,11 @@ TEST_F(LoadedComponent, EveryFactoryPresetKeepsTheBanksHardLimits) {
                     EXPECT_EQ(clicksIn(channel), 0);
                 }
             }
+            if (input == &sine) {
+                EXPECT_LT(addedDc(output, *input, at(0.75), frames), 1e-3);
+            }
             if (input == &demo) {
+                EXPECT_LT(addedDc(output, *input, 0, frames), 1e-3);
                 EXPECT_GT(std::sqrt(energy / (2.0 * static_cast<double>(frames))), 0.01);  // above -40 dBFS
             }
         }
