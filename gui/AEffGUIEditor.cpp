@@ -36,7 +36,13 @@ bool AEffGUIEditor::getRect(ERect** out) {
 
 bool AEffGUIEditor::open(void* parent) {
     AEffEditor::open(parent);
+    opened.store(true, std::memory_order_release);
     return true;
+}
+
+void AEffGUIEditor::close() {
+    opened.store(false, std::memory_order_release);
+    AEffEditor::close();
 }
 
 void AEffGUIEditor::idle() {

@@ -8,6 +8,7 @@
 // setParameter, draw, mouse, doIdleStuff, getKnobMode, beginEdit, endEdit. Keep it when adding
 // any.
 
+#include <atomic>
 #include <cstdint>
 
 #include "framework/effectbase/AEffEditor.h"
@@ -21,6 +22,9 @@ public:
 
     bool getRect(ERect** rect) override;  // the editor's rectangle
     bool open(void* parent) override;     // remembers the parent; true
+    void close() override;
+    // Between open and close; safe to ask from the audio thread.
+    bool isOpen() override { return opened.load(std::memory_order_acquire); }
     void idle() override;                 // draws what is marked
     // Keys and the host's wheel go to the frame (the wheel at the pointer).
     bool onKeyDown(VstKeyCode& keyCode) override;
@@ -50,6 +54,9 @@ protected:
     ERect rect{};
     CFrame* frame = nullptr;
     int knobMode = 0;
+
+private:
+    std::atomic<bool> opened{false};
 };
 
 namespace tarnwell::gui {

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "framework/effectbase/AudioEffectX.h"
 #include "gui/AEffGUIEditor.h"
 #include "gui/StandardControls.h"
@@ -93,6 +96,25 @@ TEST(Editor, OpenCloseCyclesGesturesAndTheWheel) {
     EXPECT_FALSE(editor->onWheel(1.0f));
     editor->close();
     // The effect deletes its editor.
+}
+
+TEST(Editor, IsOpenAskedFromAnotherThreadWhileTheEditorOpensAndCloses) {
+    BitmapFolder bitmaps;
+    GestureEffect fx;
+    auto* editor = new SmallEditor(&fx);
+    tarnwell::gui::OffscreenView parent;
+    std::atomic<bool> stop{false};
+    std::thread audio([&] {
+        while (!stop) (void)editor->isOpen();  // as the render thread asks before marking the pads
+    });
+    for (int cycle = 0; cycle < 50; ++cycle) {
+        editor->open(static_cast<tarnwell::gui::ParentView*>(&parent));
+        std::this_thread::yield();
+        editor->close();
+    }
+    stop = true;
+    audio.join();
+    EXPECT_FALSE(editor->isOpen());
 }
 
 TEST(Editor, VirtualSlotsTicksAndKnobMode) {
