@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace controlmath {
 
@@ -18,6 +19,20 @@ inline float wrapPhase(float x) {
     if (x >= 0.0f && x < 8388608.0f) return x - static_cast<float>(static_cast<int>(x));
     const float r = x - std::floor(x);
     return (r >= 0.0f && r < 1.0f) ? r : 0.0f;
+}
+
+// floor and trunc without a library call (the baseline x86-64 target has no rounding
+// instruction): for a positive value below 2^31 (2^63) the integer conversion truncates, which
+// is the floor, and converting back is exact. Zero, negative, huge and NaN values take the
+// library call, so every result is the library's to the bit.
+inline float floorOf(float x) {
+    if (x > 0.0f && x < 2147483648.0f) return static_cast<float>(static_cast<int32_t>(x));
+    return std::floor(x);
+}
+
+inline double truncOf(double x) {
+    if (x > 0.0 && x < 9223372036854775808.0) return static_cast<double>(static_cast<int64_t>(x));
+    return std::trunc(x);
 }
 
 }  // namespace controlmath

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <memory>
 
+#include "dsp/ControlMath.h"
 #include "dsp/SilentBuffer.h"
 
 class TGrain {
@@ -117,7 +118,7 @@ inline void TGrain::playFrame(float speed, float& pitchedL, float& pitchedR, flo
     const float* f = frames.get();
     if (!silent) {
         const int i = static_cast<int>(readPosition);
-        const float t = readPosition - std::floor(readPosition);
+        const float t = readPosition - controlmath::floorOf(readPosition);
         const int j = i < n - 1 ? i + 1 : n - 1;
         pitchedL = f[2 * i] + (f[2 * j] - f[2 * i]) * t;
         pitchedR = f[2 * i + 1] + (f[2 * j + 1] - f[2 * i + 1]) * t;

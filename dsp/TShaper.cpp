@@ -132,7 +132,7 @@ void TShaper::setDistort(float waveIn, float freqIn, float amountIn, float shape
         wavePos = 3.99f * wave;
         waveA = static_cast<std::int32_t>(wavePos);
         waveB = (waveA + 1) % WAVE_COUNT;  // the saw morphs back towards the sine
-        morph = wavePos - std::floor(wavePos);
+        morph = wavePos - controlmath::floorOf(wavePos);
         level = 0;
         for (int k = 0; k < WAVE_LEVELS - 1; ++k)
             if (bandEdge[k] < fHz && fHz < bandEdge[k + 1]) level = k;

@@ -394,7 +394,7 @@ BlockLanes APlugin::processRoom(int b, BlockLanes in) {
             // Wrapped, so hours of running lose no phase resolution.
             float& phase = roomModPhase[b][k];
             phase += speed * ROOM_MOD_RATE[k];
-            phase -= std::floor(phase);
+            phase -= engine::floorOf(phase);
             m[k] = 1.0f + 0.1f * depth * std::sin(6.28318f * phase);
         }
         room.setMod(m[0], m[1], m[2], m[3]);
@@ -404,7 +404,7 @@ BlockLanes APlugin::processRoom(int b, BlockLanes in) {
         for (int k = 0; k < 4; ++k) {
             float& phase = roomWidenPhase[b][k];
             phase += ROOM_WIDEN_RATE[k];
-            phase -= std::floor(phase);
+            phase -= engine::floorOf(phase);
             const float tri = (1.0f - std::fabs(2.0f * phase - 1.0f)) * ROOM_WIDEN_DEPTH[k] + (1.0f - ROOM_WIDEN_DEPTH[k]);
             w[k] = tri * fixedLengths[k] + 1.0f;
         }

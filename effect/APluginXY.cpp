@@ -2,6 +2,7 @@
 // and restart the replay, and the editor's access to the XY state.
 
 #include "effect/APlugin.h"
+#include "effect/EngineMath.h"
 
 #include <algorithm>
 #include <cmath>
@@ -50,7 +51,7 @@ inline int APlugin::quantPos(int k, int pos, int offset, int loop) {
 inline float APlugin::quantInter(int pointQuant, double pos) {
     // Scaling by the reciprocal of a power of two is exact, and cheaper than dividing.
     const double steps = pos * XY_INV_POINT_STEP[pointQuant];
-    return static_cast<float>(steps - std::trunc(steps));
+    return static_cast<float>(steps - engine::truncOf(steps));
 }
 
 // The per-frame steps are inlined into updateXYFrame; the named operations run the same code.

@@ -14,6 +14,8 @@ namespace engine {
 // NaN reads as the lower end: a mapped value never passes an undefined number on to a module.
 using controlmath::clamp01;
 using controlmath::clampTo;
+using controlmath::floorOf;
+using controlmath::truncOf;
 
 // Truncation toward zero that saturates instead of overflowing; NaN gives 0.
 inline int truncToInt(float v) {
