@@ -3,8 +3,9 @@
 // The root of a window: a container at (0, 0) whose children are given in window pixels.
 //
 // A frame is built in a parent, the `void* parent` an editor's open receives: a
-// tarnwell::gui::ParentView (an X11 window, or an offscreen picture for tests and snapshots).
-// A frame built with no parent draws into an offscreen picture of its own.
+// tarnwell::gui::ParentView (an X11 window, or an offscreen picture for tests and snapshots),
+// converted to ParentView* before it became void*. The parent must outlive the frame. A frame
+// built with no parent draws into an offscreen picture of its own.
 //
 // Events arrive from the parent's back end: presses, moves and releases as described in
 // CView.h; wheel steps and keys reach the frame first (onWheel, onKeyDown), which a subclass
