@@ -84,9 +84,9 @@ uEditor::uEditor(AudioEffect* owner) : AEffGUIEditor(owner) {
 }
 
 uEditor::~uEditor() {
-    // A host that deletes the effect with the window still open gets the window closed here,
-    // so no control or bitmap outlives the editor.
-    if (frame) close();
+    // A host that deletes the effect with the window still open: the effect is already gone
+    // here, but the window's views and bitmaps must not outlive the editor.
+    if (frame) releaseWindow();
 }
 
 APlugin* uEditor::plugin() const {
@@ -163,6 +163,11 @@ void uEditor::close() {
     if (!fx) return;
     fx->editorOpening = 0;
     fx->editorIsOpen = 0;
+    releaseWindow();
+    AEffGUIEditor::close();
+}
+
+void uEditor::releaseWindow() {
     controlsReady = false;
     removeBitmaps();
     for (CViewContainer*& container : blockContainer) {
@@ -182,7 +187,6 @@ void uEditor::close() {
     std::fill(std::begin(controls), std::end(controls), nullptr);
     std::fill(std::begin(readouts), std::end(readouts), nullptr);
     uiThread.store(std::thread::id());
-    AEffGUIEditor::close();
 }
 
 void uEditor::own(CView* view) {

@@ -218,6 +218,8 @@ protected:
     // Every view created this open, released once at close.
     void own(CView* view);
     void releaseViews();
+    // Takes the frame, views and bitmaps down (close, or a destructor with the window open).
+    void releaseWindow();
 
     // ---------------------------------------------------------------- idle parts
     void takePublishedChanges();  // requests from other threads

@@ -44,7 +44,7 @@ public:
         editor = dynamic_cast<uEditor*>(fx->getEditor());
     }
     ~EditorHarness() {
-        if (editor && editor->getFrame()) editor->close();
+        if (fx && editor->getFrame()) editor->close();
         fx.reset();
         setEditorFactory(nullptr);
         setScriptedDialogBackend(previousDialogs);

@@ -345,4 +345,10 @@ TEST(EditorLifecycle, OpenCloseCyclesReleaseEverything) {
         h.editor->idle();
     }
     EXPECT_FLOAT_EQ(h.editor->getMenuSteps(PATH_PARAM), 5.99f);  // kept between opens
+
+    // An effect deleted with its window open takes the window down with it.
+    h.openMain();
+    h.fx.reset();
+    EXPECT_EQ(tarnwell::gui::bitmapMemory(), 0);
+    EXPECT_EQ(h.parent.frame(), nullptr);
 }
