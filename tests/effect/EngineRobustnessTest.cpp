@@ -1,6 +1,7 @@
-// The engine under load: the same output whatever the host's block size, finite and bounded
-// output at every sample rate and under runaway feedback, a burst of NaN or infinite input
-// samples that leaves no trace, and no allocation on the render thread.
+// The engine under load: finite and bounded output at every sample rate and under runaway
+// feedback, a burst of NaN or infinite input samples that leaves no trace, and no allocation on
+// the render thread. (The render identity test holds the output to the bit whatever the block
+// size.)
 
 #include "framework/platform/Preferences.h"
 #include "tests/effect/EngineHarness.h"
@@ -29,28 +30,6 @@ protected:
 };
 
 }  // namespace
-
-TEST_F(EngineRobustnessTest, BlockSizeDoesNotChangeTheOutput) {
-    setTransport(true, 133.0);
-    constexpr std::size_t N = 20000;
-    const Signal inL = noise(N, 0.5), inR = noise(N, 0.5, 99);
-    for (const auto& types : {std::array{COMB, GRAIN, GATER}, std::array{FILTER, SHAPER, ROOM}}) {
-        auto renderWith = [&](std::size_t blockSize) {
-            auto fx = makeNeutral(3, [&](APlugin& e) { setBusyPatch(e, 2, {types[0], types[1], types[2]}); }, 42);
-            return render(*fx, inL, inR, blockSize);
-        };
-        const Stereo reference = renderWith(1);
-        EXPECT_GT(rms(reference.left, 0, N), 0.01);
-        for (std::size_t blockSize : {64u, 4096u, 37u}) {
-            SCOPED_TRACE(testing::Message() << "types " << types[0] << types[1] << types[2] << ", block " << blockSize);
-            const Stereo out = renderWith(blockSize);
-            for (std::size_t i = 0; i < N; ++i) {
-                ASSERT_EQ(out.left[i], reference.left[i]) << i;
-                ASSERT_EQ(out.right[i], reference.right[i]) << i;
-            }
-        }
-    }
-}
 
 // Full-scale noise, then silence, into a chain at +10 dB per Block: a comb at full feedback, the
 // Delay's feedback and cross feedback at their limits, and half the path input added dry.
