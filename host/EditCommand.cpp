@@ -77,11 +77,7 @@ void runEdit(const EditCommand& command, std::ostream& out, std::ostream& err, c
             NSRunLoop::mainRunLoop().runUntil([&] { return watch.closed; });
         }
         playback.stop();
-        if (NSWindow* open = editor.window()) {
-            open->setDelegate(nullptr);
-            open->close();
-        }
-    }  // the view goes and the editor closes with it
+    }  // the panel and the view go, and the editor closes with them
     if (!command.saveFile.empty()) {
         saveComponentState(*component, command.saveFile);
         out << "saved " << command.saveFile << "\n";

@@ -51,6 +51,11 @@ EditorView::EditorView(AudioUnit unit) {
 
 EditorView::~EditorView() {
     NSAutoreleasePool pool;
+    // The panel would keep the view, and with it the editor and its timer, past the unit.
+    if (NSWindow* panel = held->window()) {
+        panel->setDelegate(nullptr);
+        panel->close();
+    }
     held->release();
 }
 

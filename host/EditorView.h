@@ -3,7 +3,7 @@
 // The effect's editor, shown the way an Audio Unit host shows it: the unit's Cocoa UI property
 // names a bundle and a view factory class; the class, found by name in the loaded bundle, makes
 // the view; the view comes in its own panel with the editor open in it and idles the editor
-// from the main run loop. Letting go of the view closes the editor.
+// from the main run loop. Letting go of the view closes its panel and the editor.
 
 #include <string>
 
