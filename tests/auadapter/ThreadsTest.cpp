@@ -120,6 +120,7 @@ TEST_F(ComponentThreads, RenderAutomationMidiAndTheEditorTogether) {
     stop.store(true);
     automation.join();
     midi.join();
+    if (NSWindow* panel = view->window()) panel->close();
     view->release();
     EXPECT_TRUE(finite);
     EXPECT_LE(loudest, 0.999f);
