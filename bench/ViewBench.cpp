@@ -43,7 +43,8 @@ void BM_EditorIdleThroughTheUnit(benchmark::State& state) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(41));
                 state.ResumeTiming();
             }
-            AudioUnitSetProperty(unit, AUPLUGIN::kEditorIdleProperty, kAudioUnitScope_Global, 0, &none, sizeof none);
+            AudioUnitSetProperty(unit, AUPLUGIN::kEditorIdleProperty, kAudioUnitScope_Global, 0, &none,
+                                 sizeof none);
         }
         state.counters["window"] = editor.window() != nullptr ? 1 : 0;
     }

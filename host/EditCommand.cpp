@@ -25,7 +25,9 @@ public:
     bool closed = false;
 };
 
-void stopTheLoop(int) { NSRunLoop::mainRunLoop().stop(); }
+void stopTheLoop(int) {
+    NSRunLoop::mainRunLoop().stop();
+}
 
 // While it lives, an interrupt, a hang-up or a termination ends the session the way closing
 // the window does (the state is saved), instead of ending the program at once.
@@ -45,21 +47,23 @@ public:
 
 private:
     static constexpr int SIGNALS[] = {SIGINT, SIGTERM, SIGHUP};
-    struct sigaction before[std::size(SIGNALS)] {};
+    struct sigaction before[std::size(SIGNALS)]{};
 };
 
 }  // namespace
 
 void runEdit(const EditCommand& command, std::ostream& out, std::ostream& err, const HostEnvironment& env) {
-    if (!command.saveFile.empty()) AtomicOutput probe(command.saveFile);  // a folder that takes no file fails now
+    if (!command.saveFile.empty())
+        AtomicOutput probe(command.saveFile);  // a folder that takes no file fails now
     std::unique_ptr<tarnwell::cocoa::WindowServer> display = tarnwell::cocoa::makeX11WindowServer();
     if (!display)
-        throw HostError("no display to show the editor on (is DISPLAY set?); tarnwell snapshot draws it without one");
+        throw HostError(
+            "no display to show the editor on (is DISPLAY set?); tarnwell snapshot draws it without one");
     tarnwell::cocoa::setWindowServer(std::move(display));
 
     const AudioData input = command.input.empty() ? makeDemoMaterial() : readAudioFile(command.input);
-    const auto component = openInitialized(env, input.sampleRate, static_cast<std::uint32_t>(input.channels.size()),
-                                           LivePlayback::BLOCK_FRAMES);
+    const auto component = openInitialized(
+        env, input.sampleRate, static_cast<std::uint32_t>(input.channels.size()), LivePlayback::BLOCK_FRAMES);
     prepareSound(*component, command.sound, command.stateFile, env);
 
     LiveMidiInput midi(err);

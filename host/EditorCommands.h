@@ -7,8 +7,8 @@
 #include <ostream>
 
 #include "host/CommandLine.h"
-#include "sdk/audiounit/AudioUnitTypes.h"
 #include "host/TarnwellCommand.h"
+#include "sdk/audiounit/AudioUnitTypes.h"
 
 // The unit behind a component the command opened; throws HostError for any other component.
 AudioUnit unitOf(ComponentHost& component);

@@ -15,7 +15,8 @@ namespace {
 std::string text(CFStringRef string) {
     if (string == nullptr) return {};
     std::vector<char> buffer(4096);
-    if (!CFStringGetCString(string, buffer.data(), static_cast<CFIndex>(buffer.size()), kCFStringEncodingUTF8))
+    if (!CFStringGetCString(string, buffer.data(), static_cast<CFIndex>(buffer.size()),
+                            kCFStringEncodingUTF8))
         return {};
     return buffer.data();
 }
@@ -40,7 +41,8 @@ EditorView::EditorView(AudioUnit unit) {
     Class factoryClass = bundle->classNamed(className);
     if (factoryClass == nullptr)
         throw HostError(bundlePath + ": " +
-                        (bundle->isLoaded() ? "has no class " + className : "cannot be loaded (" + bundle->loadError() + ")"));
+                        (bundle->isLoaded() ? "has no class " + className
+                                            : "cannot be loaded (" + bundle->loadError() + ")"));
     NSObject* made = factoryClass->make();
     auto* factory = dynamic_cast<AUCocoaUIBase*>(made);
     if (factory != nullptr) held = factory->uiViewForAudioUnit(unit, {});
@@ -59,9 +61,13 @@ EditorView::~EditorView() {
     held->release();
 }
 
-NSWindow* EditorView::window() const { return held->window(); }
+NSWindow* EditorView::window() const {
+    return held->window();
+}
 
-NSSize EditorView::size() const { return held->frame().size; }
+NSSize EditorView::size() const {
+    return held->frame().size;
+}
 
 void EditorView::writePicture(AtomicOutput& file) const {
     NSWindow* panel = window();

@@ -11,14 +11,21 @@
 #include "host/LiveMidiInput.h"
 #include "host/Renderer.h"
 
-LivePlayback::LivePlayback(ComponentHost& host, const AudioData& material, double bpm, LiveMidiInput* liveMidi)
-    : component(host), input(material), tempo(bpm), midi(liveMidi),
-      inputBlock(material.channels.size(), std::vector<float>(BLOCK_FRAMES)), inputs(material.channels.size()) {
+LivePlayback::LivePlayback(ComponentHost& host, const AudioData& material, double bpm,
+                           LiveMidiInput* liveMidi)
+    : component(host),
+      input(material),
+      tempo(bpm),
+      midi(liveMidi),
+      inputBlock(material.channels.size(), std::vector<float>(BLOCK_FRAMES)),
+      inputs(material.channels.size()) {
     for (std::size_t c = 0; c < inputs.size(); ++c) inputs[c] = inputBlock[c].data();
     for (auto& channel : discard) channel.assign(BLOCK_FRAMES, 0.0f);
 }
 
-LivePlayback::~LivePlayback() { stop(); }
+LivePlayback::~LivePlayback() {
+    stop();
+}
 
 void LivePlayback::renderBlock(float* left, float* right, std::uint32_t frames) {
     frames = std::min(frames, BLOCK_FRAMES);

@@ -95,6 +95,7 @@ void runSnapshot(const SnapshotCommand& command, std::ostream& out, const HostEn
     editor.writePicture(picture);
     picture.commit();
     char line[128];
-    std::snprintf(line, sizeof line, "the editor at %d %% (%.0f x %.0f)", command.scale, size.width, size.height);
+    std::snprintf(line, sizeof line, "the editor at %d %% (%.0f x %.0f)", command.scale, size.width,
+                  size.height);
     out << "wrote " << command.output << ": " << line << "\n";
 }

@@ -20,7 +20,8 @@ NSView* Tarnwell_Zelk_CocoaViewFactory::uiViewForAudioUnit(AudioUnit unit, NSSiz
 void Tarnwell_Zelk_CocoaView::createWindowController() {
     double size[2] = {0.0, 0.0};
     UInt32 bytes = sizeof size;
-    if (AudioUnitGetProperty(mAU, AUPLUGIN::kEditorSizeProperty, kAudioUnitScope_Global, 0, size, &bytes) != 0)
+    if (AudioUnitGetProperty(mAU, AUPLUGIN::kEditorSizeProperty, kAudioUnitScope_Global, 0, size, &bytes) !=
+        0)
         return;
     auto* controller = Tarnwell_Zelk_WindowController::initWithSize({size[0], size[1]});
     if (controller == nullptr) return;
@@ -28,12 +29,13 @@ void Tarnwell_Zelk_CocoaView::createWindowController() {
     setFrameSize({size[0], size[1]});
     controller->window()->setContentView(this);
     void* parent = handle();
-    AudioUnitSetProperty(mAU, AUPLUGIN::kEditorViewProperty, kAudioUnitScope_Global, 0, &parent, sizeof parent);
+    AudioUnitSetProperty(mAU, AUPLUGIN::kEditorViewProperty, kAudioUnitScope_Global, 0, &parent,
+                         sizeof parent);
 }
 
 void Tarnwell_Zelk_CocoaView::setupIdleTimer() {
-    timer = NSTimer::scheduledTimerWithTimeInterval(kIdleSeconds, this, &Tarnwell_Zelk_CocoaView::editorIdle, this,
-                                                    true);
+    timer = NSTimer::scheduledTimerWithTimeInterval(kIdleSeconds, this, &Tarnwell_Zelk_CocoaView::editorIdle,
+                                                    this, true);
     timer->retain();
 }
 

@@ -40,7 +40,9 @@ std::string NSObject::description() const {
     return text;
 }
 
-NSAutoreleasePool::NSAutoreleasePool() : depth(pools.size()) { pools.emplace_back(); }
+NSAutoreleasePool::NSAutoreleasePool() : depth(pools.size()) {
+    pools.emplace_back();
+}
 
 NSAutoreleasePool::~NSAutoreleasePool() {
     // Inner pools left undrained go with this one.
@@ -50,6 +52,10 @@ NSAutoreleasePool::~NSAutoreleasePool() {
     }
 }
 
-void NSAutoreleasePool::drain() { releaseAll(pools[depth]); }
+void NSAutoreleasePool::drain() {
+    releaseAll(pools[depth]);
+}
 
-void NSAutoreleasePool::drainBase() { releaseAll(pools.front()); }
+void NSAutoreleasePool::drainBase() {
+    releaseAll(pools.front());
+}

@@ -61,4 +61,6 @@ struct NSRect {
     NSPoint origin;
     NSSize size;
 };
-inline NSRect NSMakeRect(double x, double y, double width, double height) { return {{x, y}, {width, height}}; }
+inline NSRect NSMakeRect(double x, double y, double width, double height) {
+    return {{x, y}, {width, height}};
+}

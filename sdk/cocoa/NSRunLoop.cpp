@@ -27,12 +27,17 @@ SteadyClock steadyClock;
 }  // namespace
 
 NSTimer::NSTimer(double seconds, Action firing, NSObject* userInfo, bool repeating, double firstDue)
-    : interval(seconds > 0.0 ? seconds : 0.0001), action(std::move(firing)), info(userInfo), repeats(repeating),
+    : interval(seconds > 0.0 ? seconds : 0.0001),
+      action(std::move(firing)),
+      info(userInfo),
+      repeats(repeating),
       due(firstDue) {}
 
-NSTimer* NSTimer::scheduledTimerWithTimeInterval(double seconds, Action action, NSObject* userInfo, bool repeats) {
+NSTimer* NSTimer::scheduledTimerWithTimeInterval(double seconds, Action action, NSObject* userInfo,
+                                                 bool repeats) {
     NSRunLoop& loop = NSRunLoop::mainRunLoop();
-    auto* timer = new NSTimer(seconds, std::move(action), userInfo, repeats, loop.now() + std::max(seconds, 0.0));
+    auto* timer =
+        new NSTimer(seconds, std::move(action), userInfo, repeats, loop.now() + std::max(seconds, 0.0));
     loop.add(timer);
     timer->autorelease();  // the run loop keeps it
     return timer;
@@ -55,7 +60,9 @@ NSRunLoop& NSRunLoop::mainRunLoop() {
 
 NSRunLoop::NSRunLoop() : clock(&steadyClock) {}
 
-void NSRunLoop::setClock(Clock* replacement) { clock = replacement ? replacement : &steadyClock; }
+void NSRunLoop::setClock(Clock* replacement) {
+    clock = replacement ? replacement : &steadyClock;
+}
 
 void NSRunLoop::add(NSTimer* timer) {
     timer->retain();

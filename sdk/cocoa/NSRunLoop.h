@@ -20,7 +20,8 @@ public:
     using Action = std::function<void(NSTimer*)>;
 
     // A timer on the main run loop whose first firing is `seconds` from now.
-    static NSTimer* scheduledTimerWithTimeInterval(double seconds, Action action, NSObject* userInfo, bool repeats);
+    static NSTimer* scheduledTimerWithTimeInterval(double seconds, Action action, NSObject* userInfo,
+                                                   bool repeats);
     // The same, sending target->selector(timer).
     template <typename T>
     static NSTimer* scheduledTimerWithTimeInterval(double seconds, T* target, void (T::*selector)(NSTimer*),

@@ -55,7 +55,8 @@ std::unique_ptr<tarnwell::gui::FramePlatform> NSView::attachFrame(CFrame& frame)
 }
 
 void NSView::detachFrame(CFrame& frame) {
-    const auto found = std::find_if(frames.begin(), frames.end(), [&](FrameLink* l) { return &l->frame == &frame; });
+    const auto found =
+        std::find_if(frames.begin(), frames.end(), [&](FrameLink* l) { return &l->frame == &frame; });
     if (found == frames.end()) return;
     if ((*found)->surface) (*found)->surface->detachFrame(frame);
     (*found)->surface = nullptr;

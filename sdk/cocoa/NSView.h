@@ -8,8 +8,8 @@
 #include <memory>
 #include <vector>
 
-#include "sdk/cocoa/NSObject.h"
 #include "gui/Platform.h"
+#include "sdk/cocoa/NSObject.h"
 
 class NSWindow;
 

@@ -6,8 +6,8 @@
 NSWindow::NSWindow(NSRect contentRect, unsigned styleMask, NSBackingStoreType, bool)
     : rect(contentRect),
       style(styleMask),
-      platform(tarnwell::cocoa::windowServer().makeSurface(static_cast<int>(contentRect.size.width),
-                                                           static_cast<int>(contentRect.size.height), styleMask)) {
+      platform(tarnwell::cocoa::windowServer().makeSurface(
+          static_cast<int>(contentRect.size.width), static_cast<int>(contentRect.size.height), styleMask)) {
     platform->closeRequested = [this] { performClose(); };
 }
 
@@ -26,7 +26,8 @@ void NSWindow::setContentView(NSView* view) {
         before->release();
     }
     if (view) {
-        if (NSWindow* previous = view->window(); previous && previous != this) previous->setContentView(nullptr);
+        if (NSWindow* previous = view->window(); previous && previous != this)
+            previous->setContentView(nullptr);
         view->moveToWindow(this);
     }
 }
@@ -36,7 +37,9 @@ void NSWindow::setTitle(const std::string& text) {
     platform->setTitle(text);
 }
 
-void NSWindow::center() { platform->center(); }
+void NSWindow::center() {
+    platform->center();
+}
 
 void NSWindow::makeKeyAndOrderFront() {
     closed = false;
@@ -62,9 +65,13 @@ void NSWindow::performClose() {
     close();
 }
 
-void NSWindow::sendEvent(const NSEvent& event) { platform->deliver(event); }
+void NSWindow::sendEvent(const NSEvent& event) {
+    platform->deliver(event);
+}
 
-cairo_surface_t* NSWindow::copyPicture() { return platform->capture(); }
+cairo_surface_t* NSWindow::copyPicture() {
+    return platform->capture();
+}
 
 NSWindowController* NSWindowController::initWithWindow(NSWindow* window) {
     if (window) window->retain();

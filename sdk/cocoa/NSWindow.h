@@ -27,7 +27,11 @@ enum : unsigned {
     NSUtilityWindowMask = 1u << 4,  // panels: a small title bar
 };
 
-enum NSBackingStoreType { NSBackingStoreRetained = 0, NSBackingStoreNonretained = 1, NSBackingStoreBuffered = 2 };
+enum NSBackingStoreType {
+    NSBackingStoreRetained = 0,
+    NSBackingStoreNonretained = 1,
+    NSBackingStoreBuffered = 2
+};
 
 class TARNWELL_COCOA_API NSWindowDelegate {
 public:

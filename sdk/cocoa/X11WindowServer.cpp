@@ -22,7 +22,9 @@ public:
             if (closeRequested) closeRequested();
         });
     }
-    std::unique_ptr<gui::FramePlatform> attachFrame(CFrame& frame) override { return window.attachFrame(frame); }
+    std::unique_ptr<gui::FramePlatform> attachFrame(CFrame& frame) override {
+        return window.attachFrame(frame);
+    }
     void detachFrame(CFrame& frame) override { window.detachFrame(frame); }
     void setTitle(const std::string& title) override { window.setTitle(title); }
     void show() override { window.show(); }
@@ -40,16 +42,25 @@ public:
     void deliver(const NSEvent& e) override {
         CFrame* frame = window.frame();
         if (frame == nullptr) return;
-        const CPoint where(static_cast<CCoord>(e.locationInWindow.x), static_cast<CCoord>(e.locationInWindow.y));
+        const CPoint where(static_cast<CCoord>(e.locationInWindow.x),
+                           static_cast<CCoord>(e.locationInWindow.y));
         const long buttons = buttonsOf(e);
         switch (e.type) {
             case NSLeftMouseDown:
-            case NSRightMouseDown: frame->platformMouseDown(where, buttons); break;
+            case NSRightMouseDown:
+                frame->platformMouseDown(where, buttons);
+                break;
             case NSLeftMouseDragged:
-            case NSMouseMoved: frame->platformMouseMoved(where, buttons); break;
+            case NSMouseMoved:
+                frame->platformMouseMoved(where, buttons);
+                break;
             case NSLeftMouseUp:
-            case NSRightMouseUp: frame->platformMouseUp(where, buttons); break;
-            case NSScrollWheel: frame->platformWheel(where, static_cast<float>(e.deltaY), buttons); break;
+            case NSRightMouseUp:
+                frame->platformMouseUp(where, buttons);
+                break;
+            case NSScrollWheel:
+                frame->platformWheel(where, static_cast<float>(e.deltaY), buttons);
+                break;
         }
     }
 

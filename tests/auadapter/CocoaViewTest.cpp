@@ -24,7 +24,9 @@ TEST_F(ViewTest, HostShowsTheEditorInItsPanelIdlesItEvery20msAndClosesItWhenTheV
     // and the editor is open in the view.
     double size[2] = {};
     UInt32 bytes = sizeof size;
-    ASSERT_EQ(AudioUnitGetProperty(unit, AUPLUGIN::kEditorSizeProperty, kAudioUnitScope_Global, 0, size, &bytes), 0);
+    ASSERT_EQ(
+        AudioUnitGetProperty(unit, AUPLUGIN::kEditorSizeProperty, kAudioUnitScope_Global, 0, size, &bytes),
+        0);
     NSWindow* window = view->window();
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->contentRect().size.width, size[0]);
@@ -69,7 +71,8 @@ TEST_F(ViewTest, EditorViewPropertyOpensOnlyInAViewAndClosesWhenTheViewGoes) {
     NSView* a = new NSView(NSMakeRect(0, 0, 120, 80));
     NSView* b = new NSView(NSMakeRect(0, 0, 120, 80));
     auto setView = [&](const void* data, UInt32 size) {
-        return AudioUnitSetProperty(unit, AUPLUGIN::kEditorViewProperty, kAudioUnitScope_Global, 0, data, size);
+        return AudioUnitSetProperty(unit, AUPLUGIN::kEditorViewProperty, kAudioUnitScope_Global, 0, data,
+                                    size);
     };
     void* handleA = a->handle();
     void* handleB = b->handle();

@@ -68,7 +68,8 @@ public:
     }
     void idle() override {
         idles.fetch_add(1, std::memory_order_relaxed);
-        if (control && control->getValue() != effect->getParameter(1)) control->setValue(effect->getParameter(1));
+        if (control && control->getValue() != effect->getParameter(1))
+            control->setValue(effect->getParameter(1));
         AEffGUIEditor::idle();
     }
     void valueChanged(CControl* c) override {
@@ -87,7 +88,9 @@ public:
         editorOf = new SwitchEditor(this);
         last = this;
     }
-    void setParameter(int index, float value) override { values[index & 3].store(value, std::memory_order_relaxed); }
+    void setParameter(int index, float value) override {
+        values[index & 3].store(value, std::memory_order_relaxed);
+    }
     float getParameter(int index) override { return values[index & 3].load(std::memory_order_relaxed); }
     void processReplacing(float**, float** outputs, int frames) override {
         for (int c = 0; c < 2; ++c)
@@ -116,7 +119,8 @@ inline NSView* hostViewOf(AudioUnit unit) {
     NSAutoreleasePool pool;
     AudioUnitCocoaViewInfo info{};
     UInt32 size = sizeof info;
-    EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_CocoaUI, kAudioUnitScope_Global, 0, &info, &size), 0);
+    EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_CocoaUI, kAudioUnitScope_Global, 0, &info, &size),
+              0);
     NSBundle* bundle = NSBundle::bundleWithPath(text(info.mCocoaAUViewBundleLocation));
     Class factoryClass = bundle ? bundle->classNamed(text(info.mCocoaAUViewClass[0])) : nullptr;
     CFRelease(info.mCocoaAUViewBundleLocation);
@@ -149,8 +153,8 @@ public:
 class ViewTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        static AudioComponent component = AudioComponentRegister(
-            &kDescription, &AUMIDIEffectFactory<EditorAdapter>::Factory);
+        static AudioComponent component =
+            AudioComponentRegister(&kDescription, &AUMIDIEffectFactory<EditorAdapter>::Factory);
         const std::filesystem::path library(TARNWELL_COMPONENT_PATH);
         tarnwell::cf::registerBundle("com.Zelk.Tarnwell.component",
                                      library.parent_path().parent_path().parent_path().c_str());
@@ -172,8 +176,8 @@ protected:
         window->sendEvent({NSLeftMouseUp, at});
     }
 
-    static constexpr AudioComponentDescription kDescription{kAudioUnitType_MusicEffect, fourCharOSType("Tvew"),
-                                                            fourCharOSType("Tarn"), 0, 0};
+    static constexpr AudioComponentDescription kDescription{
+        kAudioUnitType_MusicEffect, fourCharOSType("Tvew"), fourCharOSType("Tarn"), 0, 0};
     AudioUnit unit = nullptr;
     EditorEffect* effect = nullptr;
     SwitchEditor* editor = nullptr;

@@ -19,10 +19,10 @@
 #include <sys/wait.h>
 
 #include <chrono>
-#include <filesystem>
-#include <tuple>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 extern char** environ;
@@ -141,7 +141,8 @@ TEST(EditorCommands, SnapshotDrawsEachSizeAndLeavesTheUsersSizeAlone) {
     const std::string prefsFile = preferences.userFile("com.Zelk.Tarnwell");
     const std::string chosen = PreferencesSandbox::plist("<key>Big150</key><string>Y</string>\n");
     PreferencesSandbox::write(prefsFile, chosen);
-    for (const auto& [scale, width, height] : {std::tuple{"100", 1100, 730}, {"150", 1650, 1095}, {"200", 2200, 1460}}) {
+    for (const auto& [scale, width, height] :
+         {std::tuple{"100", 1100, 730}, {"150", 1650, 1095}, {"200", 2200, 1460}}) {
         const std::string picture = folder + "/" + scale + ".png";
         ASSERT_EQ(finish(launch({TARNWELL_COMMAND, "snapshot", picture, "--scale", scale})), 0);
         int w = 0, h = 0;
