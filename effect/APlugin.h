@@ -144,7 +144,9 @@ public:
     Relaxed<float> editValues[PARAMETER_COUNT];       // follows every change; editProgram returns here
     Relaxed<float> referenceValues[PARAMETER_COUNT];  // as last applied; origProgram returns here
     Relaxed<float> lastSetValues[PARAMETER_COUNT];    // last accepted, for change detection
-    Relaxed<float> currentValues[PARAMETER_COUNT];    // the live values; the engine reads them
+    // The live values; the engine reads them. Every writer calls noteValuesWritten after its
+    // writes, or the engine keeps decoding the settings it saw before.
+    Relaxed<float> currentValues[PARAMETER_COUNT];
     unsigned char isOnOff[PARAMETER_COUNT] = {};
     unsigned char countsForEditChanged[PARAMETER_COUNT] = {};
     int32_t paramModDestination[PARAMETER_COUNT] = {};  // modulation destination, -1 for none
