@@ -179,6 +179,14 @@ inline constexpr MenuPlace PATH_MENU = {901, 123, 164};
 inline constexpr Point PATH_PICTURE = {819, 152};
 inline constexpr MenuPlace FOLLOWER_MENU = {987, 462, 79};
 inline constexpr Box MOD_VIEW = {829, 622, 237, 76};
+// The modulation view's four rows and four columns (slot, source, destination, amount), in
+// pixels of each size from the view's corner: row r starts at trunc(r * height).
+inline constexpr float MOD_SLOT_HEIGHT[SIZE_COUNT] = {19.0f, 28.5f, 38.0f};
+inline constexpr int MOD_COLUMN_COUNT = 4;
+inline constexpr int MOD_COLOUMN_START[SIZE_COUNT][MOD_COLUMN_COUNT] = {
+    {0, 24, 105, 194}, {0, 36, 157, 291}, {0, 48, 210, 388}};
+inline constexpr int MOD_COLOUMN_END[SIZE_COUNT][MOD_COLUMN_COUNT] = {
+    {24, 105, 194, 237}, {36, 157, 291, 355}, {48, 210, 388, 474}};
 
 // ---------------------------------------------------------------- Blocks
 inline constexpr int BLOCK_STRIDE = 266;  // X of Block b = BLOCK_STRIDE * b

@@ -220,7 +220,9 @@ void uEditor::updateXYDisplay() {
 }
 
 void uEditor::setEditTag(int tag) {
-    if (tag > 9997) {
+    // The end of an edit (-1) clears it too: a knob released over the modulation view must not
+    // stay the view under the mouse, or no drop would ever be seen.
+    if (tag < 0 || tag > 9997) {
         editControl = nullptr;
         return;
     }
@@ -437,10 +439,16 @@ void uEditor::dropMod() {
 
 // ---------------------------------------------------------------------- wheel, keys, steps
 
-bool uEditor::onWheel(const CPoint&, const float& distance, const long&) {
+bool uEditor::onWheel(const CPoint& where, const float& distance, const long& buttons) {
     APlugin* fx = plugin();
     if (!frame || !fx) return true;
     CView* target = viewUnderMouse();
+    if (target && target == ctl.modDisplay) {
+        // The matrix takes the wheel itself, for the row under the pointer.
+        frame->getCurrentLocation(dropPoint);
+        ctl.modDisplay->onWheel(where, distance, buttons);
+        return true;
+    }
     for (int i = 0; i < controlCount; ++i) {
         if (controls[i] != target || controls[i]->getTag() >= 9990) continue;
         const int tag = static_cast<int>(controls[i]->getTag());
@@ -635,11 +643,3 @@ void uEditor::openManual() {
     }
 }
 
-// ------------------------------------------------------------------------------- menus
-
-// MENUS: the context menus are built by their own code; these are the places it fills in.
-void uEditor::showMidiLearnMenu(CDrawContext*, CControl*, CPoint&) {}
-void uEditor::showXYMenu(CDrawContext*, CControl*, CPoint&, int) {}
-void uEditor::showBlockMenu(CDrawContext*, CControl*, CPoint&, int) {}
-void uEditor::showGaterMenu(CDrawContext*, CControl*, CPoint&, int, int) {}
-void uEditor::showModMenu(CDrawContext*, CControl*, CPoint&, int) {}

@@ -7,6 +7,7 @@
 #include "editor/controls/EditorStyle.h"
 #include "editor/controls/TButtons.h"
 #include "editor/controls/TKnob.h"
+#include "editor/controls/TModDisplay.h"
 #include "editor/controls/TOptionMenu.h"
 #include "editor/controls/TReadout.h"
 #include "editor/uEditor.h"
@@ -250,8 +251,10 @@ void uEditor::createControls() {
                       equal->getWidth(), equal->getHeight(), equal);
     createMenu(ctl.followerMenu, FOLLOWER_SOURCE_PARAM, FOLLOWER_MENU, 0, 4.9f, FOLLOWER_SOURCE_STR_COUNT,
                FOLLOWER_SOURCE_STR, true, true, false);
-    // MOD VIEW: the modulation-matrix view (TModDisplay) at MOD_VIEW, given guiSize, is created
-    // here into ctl.modDisplay (and own()ed).
+    ctl.modDisplay = new TModDisplay(boxAt(getScaled(MOD_VIEW.x), getScaled(MOD_VIEW.y), getScaled(MOD_VIEW.w),
+                                           getScaled(MOD_VIEW.h)),
+                                     this, guiSize);
+    own(ctl.modDisplay);
 
     CBitmap* page = bmp(BMP_SETTINGS_PAGE);
     ctl.backsideButton = new CKickButton(CRect(0, 0, page->getWidth(), page->getHeight()), this, kNoParameter,

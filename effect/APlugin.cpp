@@ -216,14 +216,22 @@ float APlugin::getVu() {
     return 0.0f;
 }
 
-void APlugin::getParameterName(int index, char* text) {
+BlockNaming APlugin::blockNaming() const {
     BlockNaming naming;
     for (int b = 0; b < BLOCK_COUNT; ++b) {
         naming.block[b].type = getBlockType(b);
         naming.block[b].filterMode = getFilterMode(b);
         naming.block[b].shaperMode = getShaperMode(b);
     }
-    parameterName(index, naming, text);
+    return naming;
+}
+
+void APlugin::getParameterName(int index, char* text) {
+    parameterName(index, blockNaming(), text);
+}
+
+void APlugin::getDestinationString(int destination, bool shortForm, char* text) const {
+    destinationName(destination, shortForm, blockNaming(), text);
 }
 
 bool APlugin::beginEdit(int index) {

@@ -19,6 +19,7 @@
 #include "effect/EngineMath.h"
 #include "effect/FactoryBank.h"
 #include "effect/ParameterLayout.h"
+#include "effect/ParameterNames.h"
 #include "effect/PresetFiles.h"
 #include "effect/Relaxed.h"
 #include "framework/effectbase/AudioEffectX.h"
@@ -93,6 +94,10 @@ public:
     void setParameter(int index, float value) override;  // 1023 first reloads the factory preset
     float getParameter(int index) override;              // 0 outside 0..1023
     void getParameterName(int index, char* text) override;
+    // Modulation destination 0..89 by the Blocks' current types, long or short (the matrix
+    // view's cells); at most NAME_MAX_LENGTH characters.
+    void getDestinationString(int destination, bool shortForm, char* text) const;
+    BlockNaming blockNaming() const;  // what the names of the Blocks' slots depend on now
 
     float getDefaultValue(int index) const;
     void setDefaultValue(int index);

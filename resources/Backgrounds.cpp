@@ -145,10 +145,9 @@ void rightColumn(Canvas& c) {
            Align::Left);
     const PxRect view = span(s, MOD_VIEW.x, MOD_VIEW.y, MOD_VIEW.x + MOD_VIEW.w, MOD_VIEW.y + MOD_VIEW.h);
     c.well({view.x - c.line(), view.y - c.line(), view.w + 2 * c.line(), view.h + 2 * c.line()}, c.u(2));
-    const double rowH[3] = {19, 28.5, 38};
     const int* ends = MOD_COLUMN_END[s.index];
     for (int r = 1; r < 4; ++r)
-        c.fillRect(view.x, view.y + static_cast<int>(r * rowH[s.index]), view.w, c.line(), palette::RULE);
+        c.fillRect(view.x, view.y + static_cast<int>(r * MOD_ROW_HEIGHT[s.index]), view.w, c.line(), palette::RULE);
     for (int col = 0; col < 3; ++col) c.fillRect(view.x + ends[col], view.y, c.line(), view.h, palette::RULE);
     const char* heads[4] = {"#", "SOURCE", "DESTINATION", "AMOUNT"};
     for (int col = 0; col < 4; ++col) {

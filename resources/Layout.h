@@ -140,7 +140,8 @@ inline constexpr PxRect MIDI_Y_LAMP = pxRect(layout::MIDI_Y_LAMP);
 inline constexpr PxRect GATER_ROWS[2] = {pxRect(layout::GATER_ROWS[0]), pxRect(layout::GATER_ROWS[1])};
 inline constexpr int CONNECTOR_X = layout::CONNECTOR.x, CONNECTOR_Y = layout::CONNECTOR.y;
 inline constexpr PxRect MOD_VIEW = pxRect(layout::MOD_VIEW);
-inline constexpr int MOD_COLUMN_END[3][4] = {{24, 105, 194, 237}, {36, 157, 291, 355}, {48, 210, 388, 474}};
+inline constexpr auto& MOD_COLUMN_END = layout::MOD_COLOUMN_END;
+inline constexpr auto& MOD_ROW_HEIGHT = layout::MOD_SLOT_HEIGHT;
 
 // The settings page's six switches and what they mean.
 struct SettingsRow {

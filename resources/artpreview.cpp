@@ -241,7 +241,6 @@ void composeMain(Preview& p, Canvas& c, const Scale& s, const std::vector<int>& 
 
     // Modulation view texts.
     const PxRect view = {s.px(MOD_VIEW.x), s.px(MOD_VIEW.y), s.px(MOD_VIEW.w), s.px(MOD_VIEW.h)};
-    const double rowH[3] = {19, 28.5, 38};
     const char* rows[4][4] = {{"1", "Follower", "B1 Flt Freq", "35 %"},
                               {"2", "B2 X", "B3 Room Damp", "-20 %"},
                               {"3", "Mod Wheel", "Delay Feed", "50 %"},
@@ -251,8 +250,8 @@ void composeMain(Preview& p, Canvas& c, const Scale& s, const std::vector<int>& 
         for (int col = 0; col < 4; ++col) {
             const int x1 = MOD_COLUMN_END[s.index][col];
             p.pixelText(rows[r][col],
-                        {view.x + x0, view.y + static_cast<int>(r * rowH[s.index]), x1 - x0,
-                         static_cast<int>(rowH[s.index])},
+                        {view.x + x0, view.y + static_cast<int>(r * MOD_ROW_HEIGHT[s.index]), x1 - x0,
+                         static_cast<int>(MOD_ROW_HEIGHT[s.index])},
                         VIEW_PX[s.index], r == 3 ? rgb(64, 64, 64) : rgb(255, 255, 255), Align::Centre);
             x0 = x1;
         }

@@ -15,3 +15,23 @@ APlugin* effectOf(const CView* view);
 bool isClassName(const char* className, const char* name);
 // Marks the view and draws what is marked at once.
 void redrawNow(CView* view);
+
+// The drag of a knob or an amount: 200 pixels cover the whole span, 10000 with shift (while the
+// left button is down). Pressing or releasing shift mid-drag changes the speed from where the
+// value is, without a jump.
+class ShiftDrag {
+public:
+    static constexpr float RANGE = 200.0f;
+    static constexpr float FINE_RANGE = 10000.0f;
+
+    void start(float value, long buttons, float span);
+    // The value distance pixels from the press (positive raises it), not yet limited.
+    float valueAt(float distance, long buttons, float span);
+
+private:
+    static float rangeFor(long buttons);
+    float base = 0.0f;
+    float range = 100.0f;
+    float perPixel = 0.0f;
+    long startButtons = 0;
+};

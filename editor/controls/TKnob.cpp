@@ -7,10 +7,6 @@
 
 namespace {
 constexpr long kNoParameter = 9999;
-
-float rangeFor(long buttons) {
-    return (buttons & kShift) ? TKnob::FINE_DRAG_RANGE : TKnob::DRAG_RANGE;
-}
 }  // namespace
 
 TKnob::TKnob(const CRect& rect, CControlListener* owner, long controlTag, CBitmap* bitmap, const CPoint& stackOffset)
@@ -37,12 +33,9 @@ CMouseEventResult TKnob::onMouseDown(CPoint& where, const long& buttons) {
         if (editor) editor->releasedDropDial();
         return kMouseEventHandled;
     }
-    dragBase = getValue();
-    dragRange = (buttons & kLButton) ? rangeFor(buttons) : DRAG_RANGE;
-    valuePerPixel = (getMax() - getMin()) / dragRange;
+    drag.start(getValue(), buttons, getMax() - getMin());
     firstPoint = where;
     lastPoint = CPoint(-1, -1);
-    dragButtons = buttons;
     onMouseMoved(where, buttons);
     return kMouseEventHandled;
 }
@@ -52,15 +45,7 @@ CMouseEventResult TKnob::onMouseMoved(CPoint& where, const long& buttons) {
     if (where == lastPoint) return kMouseEventHandled;
     lastPoint = where;
     const float dy = static_cast<float>(firstPoint.y - where.y);  // upward is positive
-    if (buttons != dragButtons) {
-        // Shift changed: continue from the present value at the new speed.
-        dragRange = rangeFor(buttons);
-        const float newPerPixel = (getMax() - getMin()) / dragRange;
-        dragBase += (valuePerPixel - newPerPixel) * dy;
-        valuePerPixel = newPerPixel;
-        dragButtons = buttons;
-    }
-    setValue(dragBase + dy * valuePerPixel);
+    setValue(drag.valueAt(dy, buttons, getMax() - getMin()));
     bounceValue();
     if (listener) listener->valueChanged(this);
     redrawNow(this);

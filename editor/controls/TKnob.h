@@ -5,13 +5,11 @@
 // left double click restores the default; a right click opens the parameter's MIDI menu. While
 // pressed, the knob is the editor's drop candidate for the modulation matrix.
 
+#include "editor/controls/ControlSupport.h"
 #include "gui/StandardControls.h"
 
 class TKnob : public CAnimKnob {
 public:
-    static constexpr float DRAG_RANGE = 200.0f;
-    static constexpr float FINE_DRAG_RANGE = 10000.0f;
-
     TKnob(const CRect& size, CControlListener* listener, long tag, CBitmap* background,
           const CPoint& offset = CPoint());
     TKnob(const TKnob&) = default;
@@ -26,8 +24,5 @@ public:
 private:
     CPoint firstPoint;
     CPoint lastPoint{-1, -1};
-    float dragBase = 0.0f;
-    float dragRange = 100.0f;
-    float valuePerPixel = 0.0f;
-    long dragButtons = 0;
+    ShiftDrag drag;
 };

@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "editor/controls/TButtons.h"
 #include "editor/controls/TKnob.h"
@@ -24,6 +26,23 @@
 #include "tests/support/RecordingHost.h"
 
 namespace tarnwell::test {
+
+// A menu's entries as it shows them: "-" a separator, "-G" before a heading, ">" before the
+// title of a sub-menu.
+inline std::vector<std::string> entriesOf(const COptionMenu& menu) {
+    std::vector<std::string> shown;
+    char title[256];
+    for (int i = 0; i < menu.getNbEntries(); ++i) {
+        menu.getEntry(i, title);
+        if (menu.isSeparator(i))
+            shown.emplace_back("-");
+        else if (menu.getSubMenu(i))
+            shown.push_back(std::string(">") + title);
+        else
+            shown.push_back((menu.isEnabled(i) ? "" : "-G") + std::string(title));
+    }
+    return shown;
+}
 
 inline uint32_t& testTicks() {
     static uint32_t ticks = 1000;
@@ -74,6 +93,17 @@ public:
         return view->localToFrame(p);
     }
     void click(const CView* view, long buttons = kLButton) { parent.click(centre(view), buttons); }
+    // Runs `open`, which opens a pop-up, answers it with the entry titled choice (none: dismissed)
+    // and returns what it showed.
+    std::vector<std::string> menuShown(const std::function<void()>& open, const std::string& choice = "") {
+        std::vector<std::string> shown;
+        parent.answerMenu([&](COptionMenu& m, const CPoint&) {
+            shown = entriesOf(m);
+            return choice.empty() ? tarnwell::gui::MenuChoice{} : tarnwell::gui::findMenuEntry(m, choice);
+        });
+        open();
+        return shown;
+    }
 
     PreferencesSandbox prefs;
     RecordingHost host;

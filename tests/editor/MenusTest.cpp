@@ -1,0 +1,321 @@
+// The context menus, opened the way the user opens them: their entries in a given state, and
+// every entry run. An effect driven through a menu must end exactly where a twin effect in the
+// same state ends when given the entry's command directly; a cancelled prompt changes nothing.
+
+#include <cmath>
+#include <functional>
+
+#include "effect/OptionStrings.h"
+#include "tests/editor/EditorHarness.h"
+
+using namespace tarnwell::test;
+using tarnwell::gui::MenuChoice;
+
+namespace {
+
+using Action = std::function<void(APlugin&)>;
+using Kind = ScriptedDialogs::Answer::Kind;
+constexpr Kind kNone = ScriptedDialogs::Answer::Ok, kTyped = ScriptedDialogs::Answer::Text,
+               kCancel = ScriptedDialogs::Answer::Cancel;
+
+// An entry as shown, what choosing it must do (nothing: it cannot be chosen) and the answers its
+// dialog gets on both sides ("30" when typed), one run each.
+struct Row {
+    std::string text;
+    Action act = nullptr;
+    std::vector<Kind> answers = {kNone};
+};
+
+Action block(int command, int b, int target = -1, int side = -1) {
+    return [=](APlugin& fx) { fx.doBlockCommand(command, b, target, side); };
+}
+
+std::vector<float> stateOf(APlugin& fx) {
+    std::vector<float> state;
+    for (int i = 0; i < PARAMETER_COUNT; ++i) state.push_back(fx.getParameter(i));
+    for (int cc = 0; cc < APlugin::MidiCCMap::CONTROLLERS; ++cc)
+        state.push_back(static_cast<float>(fx.midiMap.ccToParam[cc]));
+    state.push_back(static_cast<float>(fx.midiMap.learnTarget) + (fx.midiMap.learnArmed ? 0.5f : 0.0f));
+    return state;
+}
+
+struct Twins {
+    EditorHarness h;
+    APlugin twin{RecordingHost::callback()};
+
+    Twins() {
+        h.openMain();
+        uint32_t seed = 7;  // the same arbitrary sound in both: every Block parameter and the matrix
+        auto same = [&](int index) {
+            seed = seed * 1664525u + 1013904223u;
+            for (APlugin* fx : {h.fx.get(), &twin})
+                fx->setParameter(index, static_cast<float>(seed >> 8) / 16777216.0f);
+        };
+        for (const auto& row : BLOCK_TAGS)
+            for (int index : row) same(index);
+        for (int index : APlugin::MOD_PARAMETERS) same(index);
+    }
+
+    // Checks what the menu that `open` opens shows, then runs each of its entries.
+    void check(const std::function<void()>& open, const std::vector<Row>& rows) {
+        std::vector<std::string> expected;
+        for (const Row& r : rows) expected.push_back(r.text);
+        EXPECT_EQ(h.menuShown(open), expected);
+        for (const Row& r : rows) {
+            for (Kind answer : r.answers) {
+                if (!r.act) break;
+                SCOPED_TRACE(r.text);
+                const size_t asked = h.dialogs.asked.size();
+                const std::vector<float> before = stateOf(*h.fx);
+                for (int side = 0; answer != kNone && side < 2; ++side) h.dialogs.push({answer, "30"});
+                h.parent.chooseMenuEntry(r.text);
+                open();
+                r.act(twin);
+                // Both sides asked the same, or neither did; what a cancelled question guards stays.
+                ASSERT_EQ(h.dialogs.asked.size(), asked + (answer == kNone ? 0 : 2));
+                const auto question = [&](size_t i) {
+                    return h.dialogs.asked[i].title + h.dialogs.asked[i].request.title;
+                };
+                EXPECT_TRUE(answer == kNone || question(asked) == question(asked + 1));
+                EXPECT_TRUE(answer != kCancel || stateOf(*h.fx) == before);
+                if (stateOf(*h.fx) != stateOf(twin))
+                    return ADD_FAILURE() << "the menu and the command differ";
+            }
+        }
+    }
+};
+
+}  // namespace
+
+TEST(EditorMenus, BlockAndGaterMenusOfferTheirEntriesAndRunTheirCommands) {
+    Twins t;
+    t.check([&] { t.h.click(t.h.ctl().blockMenuButton[1]); },
+            {{"-GBlock 2 Menu"},
+             {"-"},
+             {"Reset", block(40, 1)},
+             {"Copy to Block 1", block(41, 1, 0)},
+             {"Copy to Block 3", block(41, 1, 2)},
+             {"Swap with Block 1", block(42, 1, 0)},
+             {"Swap with Block 3", block(42, 1, 2)},
+             {"Undo", block(34, 1)},
+             {"-"},
+             {"Load Block Preset", block(43, 1), {kCancel}},
+             {"Save Block Preset", block(44, 1), {kCancel}}});
+
+    // Every gater command carries the side of the grid that opened the menu.
+    auto gater = [](int command, int target = 0) { return block(command, 2, target, 1); };
+    CPoint where;
+    t.check([&] { t.h.editor->showGaterMenu(nullptr, nullptr, where, 2, 1); },
+            {{"-GBlock 3 Right Gater Menu"},
+             {"-"},
+             {"Set To Default", gater(50)},
+             {"Set Gater On", gater(51)},
+             {"Set Gater Off", gater(52)},
+             {"Set Gater Channel On", gater(53)},
+             {"Set Gater Channel Off", gater(54)},
+             {"Copy To Other Channel", gater(55)},
+             {"Swap with Other Channel", gater(56)},
+             {"Copy To Block 1", gater(57, 0)},
+             {"Copy To Block 2", gater(57, 1)},
+             {"Swap with Block 1", gater(58, 0)},
+             {"Swap with Block 2", gater(58, 1)},
+             {"-"},
+             {"Invert", gater(59)},
+             {"Reverse", gater(60)},
+             {"Move Forward", gater(61)},
+             {"Move Backwards", gater(62)},
+             {"-"},
+             {"Undo", gater(34)}});
+}
+
+TEST(EditorMenus, XYMenuShowsEditStateGroupingAndLatchesAndRunsItsCommands) {
+    Twins t;
+    setMidiCC(5, XY_MIDI_X_TAG[0]);  // X bound to two controllers in the stored map: the last is named
+    setMidiCC(9, XY_MIDI_X_TAG[0]);
+    for (APlugin* fx : {t.h.fx.get(), &t.twin}) {
+        fx->setAllMidiControls();
+        fx->setParameter(XY_EDIT_TAG[0], 0.0f);
+    }
+    auto xy = [](int command, int target = -1) { return block(command, 0, target); };
+    std::vector<Row> rows = {{"-GBlock 1 XY Menu"},
+                             {"-"},
+                             {"Set Edit On", xy(2)},
+                             {"Edit Grouping Single <<<"},
+                             {"Edit Grouping Narrow"},
+                             {"Edit Grouping Wide"},
+                             {"-"},
+                             {"Reset All", xy(3)},
+                             {"Reset XY", xy(4)},
+                             {"Copy to Block 2 XY", xy(5, 1)},
+                             {"Copy to Block 3 XY", xy(5, 2)},
+                             {"Swap with Block 2 XY", xy(6, 1)},
+                             {"Swap with Block 3 XY", xy(6, 2)},
+                             {"-"}};
+    const char* const shapes[] = {"Circle",        "Square",      "Horizontal Line", "Vertical Line",
+                                  "Diagonal Line", "Spiral In",   "Spiral Out",      "Sine Wave",
+                                  "Square Wave",   "Saw Wave Up", "Saw Wave Down",   "Triangle Wave"};
+    // From the diagonal on, a shape asks for its angle, turns or phase.
+    for (int i = 0; i < 12; ++i)
+        rows.push_back({std::string("Set to ") + shapes[i], xy(7 + i), {i >= 4 ? kTyped : kNone}});
+    rows.push_back({"-"});
+    const char* const transforms[] = {
+        "Reverse", "Flip Horizontally", "Flip Vertically", "Rotate", "Snap to grid", "Smooth", "Scale X & Y"};
+    for (int i = 0; i < 7; ++i)
+        rows.push_back({transforms[i], xy(19 + i), {i == 3 || i == 4 || i == 6 ? kTyped : kNone}});
+    rows.insert(rows.end(), {{"Center Scale X & Y", xy(33), {kTyped}},
+                             {"-"},
+                             {"Undo", xy(34)},
+                             {"-"},
+                             {"Latch XY X - Currently Latched to CC 9", xy(28)},
+                             {"Latch XY Y", xy(29)},
+                             {"Set XY X MIDI CC", xy(30), {kCancel, kTyped}},
+                             {"Set XY Y MIDI CC", xy(31), {kTyped}},
+                             {"Unlatch XY", xy(32)},
+                             {"-"},
+                             {"Load XY Preset", xy(26), {kCancel}},
+                             {"Save XY Preset", xy(27), {kCancel}}});
+    t.check([&] { t.h.click(t.h.ctl().xyMenuButton[0]); }, rows);
+
+    // The grouping is the editor's: chosen, it is marked next time and the marked entry does
+    // nothing. With the edit switch on, the edit entry offers the way back.
+    t.h.fx->setParameter(XY_EDIT_TAG[0], 1.0f);
+    std::vector<std::string> shown;
+    for (const char* entry : {"Edit Grouping Wide", "Edit Grouping Wide <<<"}) {
+        shown = t.h.menuShown([&] { t.h.click(t.h.ctl().xyMenuButton[0]); }, entry);
+        EXPECT_EQ(t.h.editor->xyGrouping, 2);
+    }
+    EXPECT_EQ(std::vector<std::string>(shown.begin() + 2, shown.begin() + 6),
+              (std::vector<std::string>{"Set Edit Off", "Edit Grouping Single", "Edit Grouping Narrow",
+                                        "Edit Grouping Wide <<<"}));
+}
+
+TEST(EditorMenus, ModMenuOffersTheMatrixAndSlotCommandsForTheRowClicked) {
+    Twins t;
+    auto mod = [](int command) { return [=](APlugin& fx) { fx.doModCommand(command, 2); }; };
+    const Action enterAmount = [](APlugin& fx) {
+        fx.doModCommand(0, -1);
+        fx.setModValue(2);
+    };
+    const CRect& view = t.h.ctl().modDisplay->getViewSize();
+    t.check([&] { t.h.parent.click(CPoint(view.left + 50, view.top + 2 * 19 + 5), kRButton); },
+            {{"-GMod Matrix Menu"},
+             {"-"},
+             {"Copy", mod(1)},
+             {"Paste", mod(2)},
+             {"Clear", mod(3)},
+             {"Reset Mod Amount", mod(4)},
+             {"Bypass All", mod(5)},
+             {"UnBypass All", mod(6)},
+             {"-"},
+             {"Copy Slot", mod(7)},
+             {"Paste Slot", mod(8)},
+             {"Clear Slot", mod(10)},
+             {"Swap Slot With Next", mod(9)},
+             {"Reset Slot Amount", mod(11)},
+             {"Enter Amount", enterAmount, {kCancel, kTyped}},
+             {"Bypass Slot", mod(13)},
+             {"UnBypass Slot", mod(14)},
+             {"-"},
+             {"Undo", mod(15)},
+             {"-"},
+             {"Load Mod Preset", mod(16), {kCancel}},
+             {"Save Mod Preset", mod(17), {kCancel}}});
+}
+
+TEST(EditorMenus, ParameterMenuNamesTheValueAndControllerAndRunsItsEntries) {
+    Twins t;
+    APlugin& fx = *t.h.fx;
+    TKnob* knob = t.h.ctl().knobs[2];  // Delay Feedback
+    const int tag = static_cast<int>(knob->getTag());
+    for (APlugin* f : {&fx, &t.twin}) {
+        f->midiMap.ccToParam[5] = tag;  // latched to two controllers: the highest is named
+        f->midiMap.ccToParam[9] = tag;
+        for (int n = 0; n < MOD_SLOT_COUNT; ++n) f->setModVariables(n, false, 0.5f, 1, 1);  // none drives it
+    }
+    char name[64] = {}, value[64] = {};
+    fx.getParameterName(tag, name);
+    fx.getParameterDisplay(tag, value);
+    auto set = [tag](float v) { return [=](APlugin& f) { f.setParameterAutomated(tag, v); }; };
+    t.check(
+        [&] { t.h.click(knob, kRButton); },
+        {{std::string("-G") + name},
+         {std::string("-G") + value},
+         {"-"},
+         {"-GMIDI CC :9"},
+         {"-"},
+         {"Set to Default", set(fx.getDefaultValue(tag))},
+         {"Set to Zero", set(fx.zeroValues[tag])},
+         {"Set to Minimum", set(0.0f)},
+         {"Set to Maximum", set(1.0f)},
+         {"Set to Mid", set(0.5f)},
+         {"Set to Value", [tag](APlugin& f) { f.setNumValue(tag); }, {kCancel, kTyped}},
+         {"Set to Random", [&fx, tag](APlugin& f) { f.setParameterAutomated(tag, fx.getParameter(tag)); }},
+         {"Increase", [tag](APlugin& f) { f.changeDelta(tag, 1.0f); }},
+         {"Decrease", [tag](APlugin& f) { f.changeDelta(tag, -1.0f); }},
+         {"-"},
+         {"Latch to MIDI", [tag](APlugin& f) { f.setMidiLatch(tag, true); }},
+         {"Unlatch MIDI", [tag](APlugin& f) { f.setMidiLatch(tag, false); }},
+         {"Set MIDI CC", [tag](APlugin& f) { f.setMidiCCNum(tag); }, {kCancel, kTyped}},
+         {"Clear MIDI", [](APlugin& f) { f.clearMidi(); }},
+         {"-"},
+         {"-GModulated By :"},
+         {"-"},
+         {">Set Modulation To"},
+         {"-"},
+         {"Default Modulations Slot Amount"},
+         {"Bypass Modulations Slot"},
+         {"UnBypass Modulations Slot"},
+         {"Clear Modulation Slot"}});
+    // A random value comes in steps of 1/32767.
+    t.h.parent.chooseMenuEntry("Set to Random");
+    t.h.click(knob, kRButton);
+    EXPECT_NEAR(fx.getParameter(tag) * 32767.0f, std::round(fx.getParameter(tag) * 32767.0f), 0.01f);
+
+    // A parameter that feeds no destination: the menu ends with "Clear MIDI".
+    const std::vector<std::string> shown =
+        t.h.menuShown([&] { t.h.click(t.h.ctl().delayOnButton, kRButton); });
+    EXPECT_EQ(shown[3], "-GNot Latched");
+    EXPECT_EQ(shown.back(), "Clear MIDI");
+}
+
+TEST(EditorMenus, ParameterMenuShowsAndEditsTheSlotsModulatingIt) {
+    EditorHarness h;
+    h.openMain();
+    APlugin& fx = *h.fx;
+    TKnob* knob = h.ctl().knobs[2];
+    const int d = fx.paramModDestination[knob->getTag()];
+    fx.setModVariables(0, false, 0.8f, 27, d);  // slots 1 and 3 modulate it, 2 something else, 4 is free
+    fx.setModVariables(1, false, 0.7f, 1, 2);
+    fx.setModVariables(2, true, 0.6f, 5, d);
+    fx.setModVariables(3, false, 0.5f, 0, 0);
+    std::vector<std::string> shown, sources;
+    auto choose = [&](const char* entry) {
+        h.parent.answerMenu([&, entry](COptionMenu& m, const CPoint&) {
+            shown = entriesOf(m);
+            sources = entriesOf(*m.getSubMenu(m.getNbEntries() - 6));
+            return tarnwell::gui::findMenuEntry(m, entry);
+        });
+        h.click(knob, kRButton);
+    };
+    choose("Note");
+    EXPECT_EQ(std::vector<std::string>(shown.end() - 12, shown.end() - 6),
+              (std::vector<std::string>{"-", "-GModulated By :", "-", "-GSlot 1 - Follower",
+                                        "-GSlot 3 - Velocity", "-"}));
+    EXPECT_EQ(sources, std::vector<std::string>(MOD_SOURCE_STR, MOD_SOURCE_STR + MOD_SOURCE_STR_COUNT));
+    // The source went to the free slot, with no amount; with no slot free nothing changes.
+    EXPECT_EQ(fx.getModDestination(3) * 100 + fx.getModSource(3), d * 100 + 23);
+    EXPECT_FLOAT_EQ(fx.getParameter(MOD_AMOUNT_TAG[3]), 0.5f);
+    const std::vector<float> before = stateOf(fx);
+    choose("Offset");
+    EXPECT_EQ(stateOf(fx), before);
+
+    // The slot entries act on every slot driving this parameter, and on no other.
+    choose("Bypass Modulations Slot");
+    EXPECT_TRUE(fx.getModBypass(0) && fx.getModBypass(2) && fx.getModBypass(3) && !fx.getModBypass(1));
+    choose("Default Modulations Slot Amount");
+    EXPECT_FALSE(fx.getModBypass(0) || fx.getModBypass(2));
+    EXPECT_EQ(fx.getParameter(MOD_AMOUNT_TAG[0]) + fx.getParameter(MOD_AMOUNT_TAG[1]), 0.5f + 0.7f);
+    choose("Clear Modulation Slot");
+    EXPECT_EQ(fx.getModDestination(0) + fx.getModSource(2), 0);
+    EXPECT_EQ(fx.getModDestination(1), 2);
+}
