@@ -9,7 +9,6 @@
 #include "tests/editor/EditorHarness.h"
 
 using namespace tarnwell::test;
-using tarnwell::gui::MenuChoice;
 
 namespace {
 
@@ -87,45 +86,30 @@ struct Twins {
 
 }  // namespace
 
+// The menus' entries stand as tables, several to a line, in the order the menu shows them.
+// clang-format off
+
 TEST(EditorMenus, BlockAndGaterMenusOfferTheirEntriesAndRunTheirCommands) {
     Twins t;
     t.check([&] { t.h.click(t.h.ctl().blockMenuButton[1]); },
-            {{"-GBlock 2 Menu"},
-             {"-"},
-             {"Reset", block(40, 1)},
-             {"Copy to Block 1", block(41, 1, 0)},
-             {"Copy to Block 3", block(41, 1, 2)},
-             {"Swap with Block 1", block(42, 1, 0)},
-             {"Swap with Block 3", block(42, 1, 2)},
-             {"Undo", block(34, 1)},
-             {"-"},
-             {"Load Block Preset", block(43, 1), {kCancel}},
-             {"Save Block Preset", block(44, 1), {kCancel}}});
+            {{"-GBlock 2 Menu"}, {"-"}, {"Reset", block(40, 1)},
+             {"Copy to Block 1", block(41, 1, 0)}, {"Copy to Block 3", block(41, 1, 2)},
+             {"Swap with Block 1", block(42, 1, 0)}, {"Swap with Block 3", block(42, 1, 2)},
+             {"Undo", block(34, 1)}, {"-"},
+             {"Load Block Preset", block(43, 1), {kCancel}}, {"Save Block Preset", block(44, 1), {kCancel}}});
 
     // Every gater command carries the side of the grid that opened the menu.
     auto gater = [](int command, int target = 0) { return block(command, 2, target, 1); };
     CPoint where;
     t.check([&] { t.h.editor->showGaterMenu(nullptr, nullptr, where, 2, 1); },
-            {{"-GBlock 3 Right Gater Menu"},
-             {"-"},
-             {"Set To Default", gater(50)},
-             {"Set Gater On", gater(51)},
-             {"Set Gater Off", gater(52)},
-             {"Set Gater Channel On", gater(53)},
-             {"Set Gater Channel Off", gater(54)},
-             {"Copy To Other Channel", gater(55)},
-             {"Swap with Other Channel", gater(56)},
-             {"Copy To Block 1", gater(57, 0)},
-             {"Copy To Block 2", gater(57, 1)},
-             {"Swap with Block 1", gater(58, 0)},
-             {"Swap with Block 2", gater(58, 1)},
-             {"-"},
-             {"Invert", gater(59)},
-             {"Reverse", gater(60)},
-             {"Move Forward", gater(61)},
-             {"Move Backwards", gater(62)},
-             {"-"},
-             {"Undo", gater(34)}});
+            {{"-GBlock 3 Right Gater Menu"}, {"-"},
+             {"Set To Default", gater(50)}, {"Set Gater On", gater(51)}, {"Set Gater Off", gater(52)},
+             {"Set Gater Channel On", gater(53)}, {"Set Gater Channel Off", gater(54)},
+             {"Copy To Other Channel", gater(55)}, {"Swap with Other Channel", gater(56)},
+             {"Copy To Block 1", gater(57, 0)}, {"Copy To Block 2", gater(57, 1)},
+             {"Swap with Block 1", gater(58, 0)}, {"Swap with Block 2", gater(58, 1)}, {"-"},
+             {"Invert", gater(59)}, {"Reverse", gater(60)}, {"Move Forward", gater(61)},
+             {"Move Backwards", gater(62)}, {"-"}, {"Undo", gater(34)}});
 }
 
 TEST(EditorMenus, XYMenuShowsEditStateGroupingAndLatchesAndRunsItsCommands) {
@@ -137,44 +121,27 @@ TEST(EditorMenus, XYMenuShowsEditStateGroupingAndLatchesAndRunsItsCommands) {
         fx->setParameter(XY_EDIT_TAG[0], 0.0f);
     }
     auto xy = [](int command, int target = -1) { return block(command, 0, target); };
-    std::vector<Row> rows = {{"-GBlock 1 XY Menu"},
-                             {"-"},
-                             {"Set Edit On", xy(2)},
-                             {"Edit Grouping Single <<<"},
-                             {"Edit Grouping Narrow"},
-                             {"Edit Grouping Wide"},
-                             {"-"},
-                             {"Reset All", xy(3)},
-                             {"Reset XY", xy(4)},
-                             {"Copy to Block 2 XY", xy(5, 1)},
-                             {"Copy to Block 3 XY", xy(5, 2)},
-                             {"Swap with Block 2 XY", xy(6, 1)},
-                             {"Swap with Block 3 XY", xy(6, 2)},
-                             {"-"}};
-    const char* const shapes[] = {"Circle",        "Square",      "Horizontal Line", "Vertical Line",
-                                  "Diagonal Line", "Spiral In",   "Spiral Out",      "Sine Wave",
-                                  "Square Wave",   "Saw Wave Up", "Saw Wave Down",   "Triangle Wave"};
-    // From the diagonal on, a shape asks for its angle, turns or phase.
-    for (int i = 0; i < 12; ++i)
-        rows.push_back({std::string("Set to ") + shapes[i], xy(7 + i), {i >= 4 ? kTyped : kNone}});
-    rows.push_back({"-"});
-    const char* const transforms[] = {
-        "Reverse", "Flip Horizontally", "Flip Vertically", "Rotate", "Snap to grid", "Smooth", "Scale X & Y"};
-    for (int i = 0; i < 7; ++i)
-        rows.push_back({transforms[i], xy(19 + i), {i == 3 || i == 4 || i == 6 ? kTyped : kNone}});
-    rows.insert(rows.end(), {{"Center Scale X & Y", xy(33), {kTyped}},
-                             {"-"},
-                             {"Undo", xy(34)},
-                             {"-"},
-                             {"Latch XY X - Currently Latched to CC 9", xy(28)},
-                             {"Latch XY Y", xy(29)},
-                             {"Set XY X MIDI CC", xy(30), {kCancel, kTyped}},
-                             {"Set XY Y MIDI CC", xy(31), {kTyped}},
-                             {"Unlatch XY", xy(32)},
-                             {"-"},
-                             {"Load XY Preset", xy(26), {kCancel}},
-                             {"Save XY Preset", xy(27), {kCancel}}});
-    t.check([&] { t.h.click(t.h.ctl().xyMenuButton[0]); }, rows);
+    const std::vector<Kind> typed = {kTyped};  // the shapes from the diagonal on ask for a number
+    t.check([&] { t.h.click(t.h.ctl().xyMenuButton[0]); },
+            {{"-GBlock 1 XY Menu"}, {"-"}, {"Set Edit On", xy(2)},
+             {"Edit Grouping Single <<<"}, {"Edit Grouping Narrow"}, {"Edit Grouping Wide"}, {"-"},
+             {"Reset All", xy(3)}, {"Reset XY", xy(4)},
+             {"Copy to Block 2 XY", xy(5, 1)}, {"Copy to Block 3 XY", xy(5, 2)},
+             {"Swap with Block 2 XY", xy(6, 1)}, {"Swap with Block 3 XY", xy(6, 2)}, {"-"},
+             {"Set to Circle", xy(7)}, {"Set to Square", xy(8)}, {"Set to Horizontal Line", xy(9)},
+             {"Set to Vertical Line", xy(10)}, {"Set to Diagonal Line", xy(11), typed},
+             {"Set to Spiral In", xy(12), typed}, {"Set to Spiral Out", xy(13), typed},
+             {"Set to Sine Wave", xy(14), typed}, {"Set to Square Wave", xy(15), typed},
+             {"Set to Saw Wave Up", xy(16), typed}, {"Set to Saw Wave Down", xy(17), typed},
+             {"Set to Triangle Wave", xy(18), typed}, {"-"},
+             {"Reverse", xy(19)}, {"Flip Horizontally", xy(20)}, {"Flip Vertically", xy(21)},
+             {"Rotate", xy(22), typed}, {"Snap to grid", xy(23), typed}, {"Smooth", xy(24)},
+             {"Scale X & Y", xy(25), typed}, {"Center Scale X & Y", xy(33), typed}, {"-"},
+             {"Undo", xy(34)}, {"-"},
+             {"Latch XY X - Currently Latched to CC 9", xy(28)}, {"Latch XY Y", xy(29)},
+             {"Set XY X MIDI CC", xy(30), {kCancel, kTyped}}, {"Set XY Y MIDI CC", xy(31), typed},
+             {"Unlatch XY", xy(32)}, {"-"},
+             {"Load XY Preset", xy(26), {kCancel}}, {"Save XY Preset", xy(27), {kCancel}}});
 
     // The grouping is the editor's: chosen, it is marked next time and the marked entry does
     // nothing. With the edit switch on, the edit entry offers the way back.
@@ -198,28 +165,14 @@ TEST(EditorMenus, ModMenuOffersTheMatrixAndSlotCommandsForTheRowClicked) {
     };
     const CRect& view = t.h.ctl().modDisplay->getViewSize();
     t.check([&] { t.h.parent.click(CPoint(view.left + 50, view.top + 2 * 19 + 5), kRButton); },
-            {{"-GMod Matrix Menu"},
-             {"-"},
-             {"Copy", mod(1)},
-             {"Paste", mod(2)},
-             {"Clear", mod(3)},
-             {"Reset Mod Amount", mod(4)},
-             {"Bypass All", mod(5)},
-             {"UnBypass All", mod(6)},
-             {"-"},
-             {"Copy Slot", mod(7)},
-             {"Paste Slot", mod(8)},
-             {"Clear Slot", mod(10)},
-             {"Swap Slot With Next", mod(9)},
-             {"Reset Slot Amount", mod(11)},
-             {"Enter Amount", enterAmount, {kCancel, kTyped}},
-             {"Bypass Slot", mod(13)},
-             {"UnBypass Slot", mod(14)},
-             {"-"},
-             {"Undo", mod(15)},
-             {"-"},
-             {"Load Mod Preset", mod(16), {kCancel}},
-             {"Save Mod Preset", mod(17), {kCancel}}});
+            {{"-GMod Matrix Menu"}, {"-"},
+             {"Copy", mod(1)}, {"Paste", mod(2)}, {"Clear", mod(3)}, {"Reset Mod Amount", mod(4)},
+             {"Bypass All", mod(5)}, {"UnBypass All", mod(6)}, {"-"},
+             {"Copy Slot", mod(7)}, {"Paste Slot", mod(8)}, {"Clear Slot", mod(10)},
+             {"Swap Slot With Next", mod(9)}, {"Reset Slot Amount", mod(11)},
+             {"Enter Amount", enterAmount, {kCancel, kTyped}}, {"Bypass Slot", mod(13)},
+             {"UnBypass Slot", mod(14)}, {"-"}, {"Undo", mod(15)}, {"-"},
+             {"Load Mod Preset", mod(16), {kCancel}}, {"Save Mod Preset", mod(17), {kCancel}}});
 }
 
 TEST(EditorMenus, ParameterMenuNamesTheValueAndControllerAndRunsItsEntries) {
@@ -236,47 +189,33 @@ TEST(EditorMenus, ParameterMenuNamesTheValueAndControllerAndRunsItsEntries) {
     fx.getParameterName(tag, name);
     fx.getParameterDisplay(tag, value);
     auto set = [tag](float v) { return [=](APlugin& f) { f.setParameterAutomated(tag, v); }; };
-    t.check(
-        [&] { t.h.click(knob, kRButton); },
-        {{std::string("-G") + name},
-         {std::string("-G") + value},
-         {"-"},
-         {"-GMIDI CC :9"},
-         {"-"},
-         {"Set to Default", set(fx.getDefaultValue(tag))},
-         {"Set to Zero", set(fx.zeroValues[tag])},
-         {"Set to Minimum", set(0.0f)},
-         {"Set to Maximum", set(1.0f)},
-         {"Set to Mid", set(0.5f)},
-         {"Set to Value", [tag](APlugin& f) { f.setNumValue(tag); }, {kCancel, kTyped}},
-         {"Set to Random", [&fx, tag](APlugin& f) { f.setParameterAutomated(tag, fx.getParameter(tag)); }},
-         {"Increase", [tag](APlugin& f) { f.changeDelta(tag, 1.0f); }},
-         {"Decrease", [tag](APlugin& f) { f.changeDelta(tag, -1.0f); }},
-         {"-"},
-         {"Latch to MIDI", [tag](APlugin& f) { f.setMidiLatch(tag, true); }},
-         {"Unlatch MIDI", [tag](APlugin& f) { f.setMidiLatch(tag, false); }},
-         {"Set MIDI CC", [tag](APlugin& f) { f.setMidiCCNum(tag); }, {kCancel, kTyped}},
-         {"Clear MIDI", [](APlugin& f) { f.clearMidi(); }},
-         {"-"},
-         {"-GModulated By :"},
-         {"-"},
-         {">Set Modulation To"},
-         {"-"},
-         {"Default Modulations Slot Amount"},
-         {"Bypass Modulations Slot"},
-         {"UnBypass Modulations Slot"},
-         {"Clear Modulation Slot"}});
+    auto call = [tag](void (APlugin::*op)(int)) { return [=](APlugin& f) { (f.*op)(tag); }; };
+    auto step = [tag](float delta) { return [=](APlugin& f) { f.changeDelta(tag, delta); }; };
+    auto latch = [tag](bool on) { return [=](APlugin& f) { f.setMidiLatch(tag, on); }; };
+    t.check([&] { t.h.click(knob, kRButton); },
+            {{std::string("-G") + name}, {std::string("-G") + value}, {"-"}, {"-GMIDI CC :9"}, {"-"},
+             {"Set to Default", set(fx.getDefaultValue(tag))}, {"Set to Zero", set(fx.zeroValues[tag])},
+             {"Set to Minimum", set(0.0f)}, {"Set to Maximum", set(1.0f)}, {"Set to Mid", set(0.5f)},
+             {"Set to Value", call(&APlugin::setNumValue), {kCancel, kTyped}},
+             {"Set to Random", [&fx, tag](APlugin& f) { f.setParameterAutomated(tag, fx.getParameter(tag)); }},
+             {"Increase", step(1.0f)}, {"Decrease", step(-1.0f)}, {"-"},
+             {"Latch to MIDI", latch(true)}, {"Unlatch MIDI", latch(false)},
+             {"Set MIDI CC", call(&APlugin::setMidiCCNum), {kCancel, kTyped}},
+             {"Clear MIDI", [](APlugin& f) { f.clearMidi(); }}, {"-"}, {"-GModulated By :"}, {"-"},
+             {">Set Modulation To"}, {"-"}, {"Default Modulations Slot Amount"}, {"Bypass Modulations Slot"},
+             {"UnBypass Modulations Slot"}, {"Clear Modulation Slot"}});
     // A random value comes in steps of 1/32767.
     t.h.parent.chooseMenuEntry("Set to Random");
     t.h.click(knob, kRButton);
     EXPECT_NEAR(fx.getParameter(tag) * 32767.0f, std::round(fx.getParameter(tag) * 32767.0f), 0.01f);
 
     // A parameter that feeds no destination: the menu ends with "Clear MIDI".
-    const std::vector<std::string> shown =
-        t.h.menuShown([&] { t.h.click(t.h.ctl().delayOnButton, kRButton); });
+    const std::vector<std::string> shown = t.h.menuShown([&] { t.h.click(t.h.ctl().delayOnButton, kRButton); });
     EXPECT_EQ(shown[3], "-GNot Latched");
     EXPECT_EQ(shown.back(), "Clear MIDI");
 }
+
+// clang-format on
 
 TEST(EditorMenus, ParameterMenuShowsAndEditsTheSlotsModulatingIt) {
     EditorHarness h;
@@ -288,21 +227,13 @@ TEST(EditorMenus, ParameterMenuShowsAndEditsTheSlotsModulatingIt) {
     fx.setModVariables(1, false, 0.7f, 1, 2);
     fx.setModVariables(2, true, 0.6f, 5, d);
     fx.setModVariables(3, false, 0.5f, 0, 0);
-    std::vector<std::string> shown, sources;
-    auto choose = [&](const char* entry) {
-        h.parent.answerMenu([&, entry](COptionMenu& m, const CPoint&) {
-            shown = entriesOf(m);
-            sources = entriesOf(*m.getSubMenu(m.getNbEntries() - 6));
-            return tarnwell::gui::findMenuEntry(m, entry);
-        });
-        h.click(knob, kRButton);
-    };
-    choose("Note");
-    EXPECT_EQ(std::vector<std::string>(shown.end() - 12, shown.end() - 6),
+    std::vector<std::string> shown;
+    auto choose = [&](const char* entry) { shown = h.menuShown([&] { h.click(knob, kRButton); }, entry); };
+    choose("Note");  // a source, in the sub-menu
+    EXPECT_EQ(std::vector<std::string>(shown.end() - 12, shown.end() - 5),
               (std::vector<std::string>{"-", "-GModulated By :", "-", "-GSlot 1 - Follower",
-                                        "-GSlot 3 - Velocity", "-"}));
-    EXPECT_EQ(sources, std::vector<std::string>(MOD_SOURCE_STR, MOD_SOURCE_STR + MOD_SOURCE_STR_COUNT));
-    // The source went to the free slot, with no amount; with no slot free nothing changes.
+                                        "-GSlot 3 - Velocity", "-", ">Set Modulation To"}));
+    // It went to the free slot, with no amount; with no slot free nothing changes.
     EXPECT_EQ(fx.getModDestination(3) * 100 + fx.getModSource(3), d * 100 + 23);
     EXPECT_FLOAT_EQ(fx.getParameter(MOD_AMOUNT_TAG[3]), 0.5f);
     const std::vector<float> before = stateOf(fx);
