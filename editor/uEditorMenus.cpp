@@ -1,7 +1,6 @@
 // The context menus: built on the spot, shown at the pointer, and read by the text of the entry
 // chosen, which runs the effect's command behind it.
 
-#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -51,9 +50,11 @@ enum BlockCommand : int {
 enum ModCommand : int {
     MOD_SNAPSHOT = 0,
     MOD_FIRST_MATRIX = 1,
-    MOD_FIRST_SLOT = 7,
+    MOD_BYPASS_SLOT = 13,
+    MOD_UNBYPASS_SLOT = 14,
     MOD_UNDO = 15,
-    MOD_LOAD = 16
+    MOD_LOAD = 16,
+    MOD_SAVE = 17
 };
 
 const char* const XY_SHAPE_STR[] = {"Set to Circle",        "Set to Square",        "Set to Horizontal Line",
@@ -289,13 +290,13 @@ void uEditor::showModMenu(CDrawContext*, CControl*, CPoint& where, int slot) {
         fx->doModCommand(MOD_SNAPSHOT, -1);
         fx->setModValue(slot);
     });
-    menu.item("Bypass Slot", command(13));
-    menu.item("UnBypass Slot", command(14));
+    menu.item("Bypass Slot", command(MOD_BYPASS_SLOT));
+    menu.item("UnBypass Slot", command(MOD_UNBYPASS_SLOT));
     menu.separator();
     menu.item("Undo", command(MOD_UNDO));
     menu.separator();
     menu.item("Load Mod Preset", command(MOD_LOAD));
-    menu.item("Save Mod Preset", command(MOD_LOAD + 1));
+    menu.item("Save Mod Preset", command(MOD_SAVE));
     menu.run(frame, where);
     finishMenu(*this, false);
 }
