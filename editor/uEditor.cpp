@@ -283,6 +283,7 @@ void uEditor::setMenuVar(int tag, int index, float steps) {
 // The effect-to-editor table, on the main thread.
 void uEditor::applyParameter(int index) {
     APlugin* fx = plugin();
+    markPadsShowing(index);
     if (index == PATH_PARAM || (index >= BLOCK_MODE_START && index < XY_SETTINGS_START) || isIn(index, GRAIN_MODE_TAG) ||
         isIn(index, GRAIN_UNLINK_TAG)) {
         blocksChanged = true;

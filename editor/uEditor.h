@@ -224,6 +224,7 @@ protected:
     // ---------------------------------------------------------------- idle parts
     void takePublishedChanges();  // requests from other threads
     void applyParameter(int index);
+    void markPadsShowing(int index);  // the XY pad or gater grids that draw this parameter
     void resumeNow();
     void dropMod();
     void refreshReadouts();

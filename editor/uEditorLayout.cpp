@@ -6,10 +6,12 @@
 
 #include "editor/controls/EditorStyle.h"
 #include "editor/controls/TButtons.h"
+#include "editor/controls/TGater.h"
 #include "editor/controls/TKnob.h"
 #include "editor/controls/TModDisplay.h"
 #include "editor/controls/TOptionMenu.h"
 #include "editor/controls/TReadout.h"
+#include "editor/controls/TXYDisplay.h"
 #include "editor/uEditor.h"
 #include "effect/APlugin.h"
 #include "effect/OptionStrings.h"
@@ -306,8 +308,12 @@ void uEditor::createBlockControls(int b) {
     CBitmap* plain = bitmaps[BMP_CONNECTOR_PLAIN];
     createBitmapLabel(ctl.connector[b], kNoParameter, CONNECTOR.x, CONNECTOR.y, plain->getWidth(), plain->getHeight(),
                       plain);
-    // GATER: the two step rows (TGater for Block b, side 0 at GATER_ROWS[0], side 1 at
-    // GATER_ROWS[1], scaled) are created here into ctl.gater[b][side] (and own()ed).
+    for (int side = 0; side < 2; ++side) {
+        const Box& r = GATER_ROWS[side];
+        ctl.gater[b][side] = new TGater(boxAt(getScaled(r.x), getScaled(r.y), getScaled(r.w), getScaled(r.h)), this,
+                                        b, side);
+        own(ctl.gater[b][side]);
+    }
 
     for (int m = 0; m < 3; ++m)
         createRadio(ctl.xyRecordRadio[b][m], XY_RECORD_RADIOS[m].x + X, XY_RECORD_RADIOS[m].y);
@@ -326,8 +332,9 @@ void uEditor::createBlockControls(int b) {
                XY_SPACE_QUANT_STR, true, true, false);
     createMenu(ctl.xyTimeMenu[b], XY_TIME_QUANT_TAG[b], XY_TIME_MENU, X, 30.99f, XY_SYNC_STR_COUNT, XY_SYNC_STR, true,
                true, false);
-    // XY PAD: the pad (TXYDisplay for Block b at XY_PAD, scaled, in the panel) is created here
-    // into ctl.xyDisplay[b] (and own()ed).
+    ctl.xyDisplay[b] = new TXYDisplay(
+        boxAt(getScaled(XY_PAD.x), getScaled(XY_PAD.y), getScaled(XY_PAD.w), getScaled(XY_PAD.h)), this, b);
+    own(ctl.xyDisplay[b]);
     createBitmapLabel(ctl.midiXLamp[b], XY_MIDI_X_TAG[b], MIDI_X_LAMP.x, MIDI_X_LAMP.y, getScaled(MIDI_X_LAMP.w),
                       getScaled(MIDI_X_LAMP.h), nullptr);
     createBitmapLabel(ctl.midiYLamp[b], XY_MIDI_Y_TAG[b], MIDI_Y_LAMP.x, MIDI_Y_LAMP.y, getScaled(MIDI_Y_LAMP.w),

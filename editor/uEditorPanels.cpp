@@ -169,6 +169,23 @@ void uEditor::showBlocks() {
     }
 }
 
+// Pads and grids are otherwise redrawn as audio runs; a change made while none runs shows too.
+void uEditor::markPadsShowing(int index) {
+    auto mark = [](CView* view) {
+        if (view) view->setDirty(true);
+    };
+    if (index >= XY_SETTINGS_START && index < XY_SETTINGS_START + BLOCK_COUNT * XY_SETTINGS_FAMILY_COUNT)
+        mark(ctl.xyDisplay[(index - XY_SETTINGS_START) % BLOCK_COUNT]);
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        const bool pathX = index >= XY_X_START[b] && index < XY_X_START[b] + XY_PATH_POINTS;
+        const bool pathY = index >= XY_Y_START[b] && index < XY_Y_START[b] + XY_PATH_POINTS;
+        if (pathX || pathY) mark(ctl.xyDisplay[b]);
+    }
+    if (index >= GATER_STEP_START && index < GATER_STEP_END)
+        for (CControl* grid : ctl.gater[(index - GATER_STEP_START) / (GATER_SIDE_COUNT * GATER_STEPS_PER_SIDE)])
+            mark(grid);
+}
+
 void uEditor::showControls() {
     APlugin* fx = plugin();
     if (!fx || !frame) return;

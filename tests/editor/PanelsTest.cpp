@@ -69,9 +69,11 @@ TEST(EditorPanels, EachTypeShowsExactlyItsViewsInOrder) {
         }
         if (t.type == 3 && t.mode == 5) expected.push_back(c.lowfiMenu[b]);
         if (t.type == 3) expected.push_back(c.shaperMenu[b]);
-        if (t.type == 5) expected.insert(expected.end(), {c.gaterStepsMenu[b], c.gaterLoopMenu[b], c.gaterSpeedMenu[b]});
+        if (t.type == 5)
+            expected.insert(expected.end(), {c.gaterStepsMenu[b], c.gaterLoopMenu[b], c.gaterSpeedMenu[b], c.gater[b][0],
+                                             c.gater[b][1]});
         for (int k = t.spread ? 0 : 1; k < BLOCK_KNOBS_PER_BLOCK; ++k) knobAndReadout(c.blockKnobs[b][k]);
-        expected.insert(expected.end(), {c.connector[b], c.midiXLamp[b], c.midiYLamp[b]});
+        expected.insert(expected.end(), {c.connector[b], c.midiXLamp[b], c.midiYLamp[b], c.xyDisplay[b]});
 
         CViewContainer* box = h.editor->getBlockContainer(b);
         std::vector<CView*> shown;
