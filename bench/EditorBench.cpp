@@ -1,12 +1,15 @@
 // The editor offscreen on the bundle's artwork: opening (bitmaps loaded) at each size, an idle
-// pass with nothing changed, a full redraw, and the memory the bitmaps hold.
+// pass with nothing changed, a full redraw, the memory the bitmaps hold, an idle while the pads
+// replay, and rebuilding the Block panels.
 
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
+#include <cmath>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "editor/uEditor.h"
 #include "effect/APlugin.h"
@@ -90,3 +93,44 @@ void BM_EditorFullRedraw(benchmark::State& state) {
 BENCHMARK(BM_EditorFullRedraw)->ArgName("size")->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+// Three Gater Blocks whose pads replay a path shown in point-edit mode, with 40 ms of audio
+// rendered (untimed) before each idle: the idle redraws the three pads, the grids whose step
+// moved, and the few views every idle marks.
+void BM_EditorIdlePadsReplaying(benchmark::State& state) {
+    OpenableEditor e(static_cast<int>(state.range(0)));
+    APlugin& fx = *e.fx;
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        fx.setParameter(BLOCK_TYPE_TAG[b], 5.1f / 6.99f);
+        for (int i = 0; i < XY_PATH_POINTS; ++i)
+            fx.setXY(b, i, static_cast<float>(i) / 31.0f, 0.5f + 0.4f * std::sin(0.4f * static_cast<float>(i) + b));
+        fx.setParameter(XY_LEN_SEC_TAG[b], 0.002f);  // 2 s
+        fx.setParameter(XY_EDIT_TAG[b], 1.0f);
+        fx.setParameter(XY_RECORD_MODE_TAG[b], 2.1f / 2.99f);
+    }
+    e.openMain();
+    std::vector<float> left(1764), right(1764);
+    for (auto _ : state) {
+        state.PauseTiming();
+        float* io[2] = {left.data(), right.data()};
+        fx.processReplacing(io, io, static_cast<int>(left.size()));
+        e.editor->updateXYDisplay();
+        state.ResumeTiming();
+        e.idle();
+    }
+}
+BENCHMARK(BM_EditorIdlePadsReplaying)->ArgName("size")->Arg(0)->Arg(2)->Unit(benchmark::kMillisecond);
+
+// A Block's type changed: the three panels rebuilt (redraw 0) or rebuilt and drawn (redraw 1).
+void BM_EditorShowBlocksTypeChange(benchmark::State& state) {
+    OpenableEditor e(2);
+    e.openMain();
+    int type = 0;
+    for (auto _ : state) {
+        type = (type + 1) % 7;
+        e.fx->setParameter(BLOCK_TYPE_TAG[0], (static_cast<float>(type) + 0.1f) / 6.99f);
+        e.editor->showBlocks();
+        if (state.range(0)) e.editor->getFrame()->doIdleStuff();
+    }
+}
+BENCHMARK(BM_EditorShowBlocksTypeChange)->ArgName("redraw")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);

@@ -1,6 +1,9 @@
 #include "editor/controls/TXYDisplay.h"
 
+#include <cairo.h>
+
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "editor/controls/ControlSupport.h"
@@ -21,6 +24,33 @@ const CFontDesc* readoutFont(int guiSize) {
 
 float clamp01(float v) {
     return std::clamp(v, 0.0f, 1.0f);
+}
+
+void setSource(cairo_t* cr, const CColor& c) {
+    cairo_set_source_rgb(cr, c.red / 255.0, c.green / 255.0, c.blue / 255.0);
+}
+
+// A point's circle, drawn once per GUI size; its centre pixel is `centre` from its corner.
+struct Ring {
+    cairo_surface_t* surface = nullptr;
+    int centre = 0;
+};
+
+const Ring& pointRing(int size, int radius, int lineWidth) {
+    static Ring rings[3];
+    Ring& ring = rings[std::clamp(size, 0, 2)];
+    if (ring.surface) return ring;
+    ring.centre = radius + lineWidth / 2 + 1;
+    const int side = 2 * ring.centre + lineWidth % 2;
+    ring.surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, side, side);
+    cairo_t* cr = cairo_create(ring.surface);
+    const double o = (lineWidth % 2) ? 0.5 : 0.0;
+    setSource(cr, TURQUOISE_COLOR);
+    cairo_set_line_width(cr, lineWidth);
+    cairo_arc(cr, ring.centre + o, ring.centre + o, radius, 0.0, 2.0 * M_PI);
+    cairo_stroke(cr);
+    cairo_destroy(cr);
+    return ring;
 }
 }  // namespace
 
@@ -96,8 +126,8 @@ void TXYDisplay::readoutText(float x, float y, char* text, int size) {
                   static_cast<int>(100.0f * y));
 }
 
-bool TXYDisplay::pointEditing(APlugin* fx, int mode) const {
-    return mode == APlugin::XY_REPLAY && fx->getParameter(XY_EDIT_TAG[block]) >= 0.5f && hasPath();
+bool TXYDisplay::pointEditing(int mode) const {
+    return mode == APlugin::XY_REPLAY && getEdit() && hasPath();
 }
 
 void TXYDisplay::cachePoints(APlugin* fx, bool snapped) {
@@ -163,37 +193,40 @@ void TXYDisplay::drawGrid(CDrawContext* context, APlugin* fx) const {
     }
 }
 
+// The path as one stroke and the points stamped from one ring drawn ahead: drawn a segment and
+// a circle at a time, three pads cost most of an idle at 200 %.
 void TXYDisplay::drawPath(CDrawContext* context, APlugin* fx) const {
-    if (recordMode != APlugin::XY_REPLAY || fx->getParameter(XY_EDIT_TAG[block]) < 0.5f) return;
+    if (recordMode != APlugin::XY_REPLAY || !getEdit()) return;
     const int step = POINTS / APlugin::XY_QUANT[fx->getXYPointQuantization(block)];
     uEditor* editor = editorOf(this);
+    const int guiSize = editor ? editor->getGuiSize() : 0;
     const float scale = editor ? editor->getGuiScale() : 1.0f;
     // Whole pixels: the path thickens with the window only at 200 %.
     const int lineWidth = std::max(1, static_cast<int>(scale));
-    const int radius = static_cast<int>(kPointDiameter * scale) / 2;
-    context->setFrameColor(TURQUOISE_COLOR);
-    context->setLineWidth(lineWidth);
-    int px = 0, py = 0, lastX = 0, lastY = 0;
+    // Lines of odd width run through pixel centres, as the toolkit's own lines do.
+    const double o = (lineWidth % 2) ? 0.5 : 0.0;
+
+    cairo_t* cr = context->cairo();
+    cairo_save(cr);
+    setSource(cr, TURQUOISE_COLOR);
+    cairo_set_line_width(cr, lineWidth);
+    cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+    cairo_new_path(cr);  // text drawn before may have left a current point
+    int px = 0, py = 0;
     for (int i = 0; i < POINTS; i += step) {
         getXYPoint(i, px, py);
-        if (i > 0) context->lineTo(CPoint(px, py));
-        context->moveTo(CPoint(px, py));
-        lastX = px;
-        lastY = py;
+        cairo_line_to(cr, px + o, py + o);  // the first one moves there
     }
-    if (fx->getXYLoopMode(block) != APlugin::XY_LOOP_OFF) {
-        getXYPoint(0, px, py);
-        context->moveTo(CPoint(lastX, lastY));
-        context->lineTo(CPoint(px, py));
-    }
-    // Circles over the lines, their strokes centred where the lines run.
+    if (fx->getXYLoopMode(block) != APlugin::XY_LOOP_OFF) cairo_close_path(cr);
+    cairo_stroke(cr);
+
+    const Ring& ring = pointRing(guiSize, static_cast<int>(kPointDiameter * scale) / 2, lineWidth);
     for (int i = 0; i < POINTS; i += step) {
         getXYPoint(i, px, py);
-        const int left = px - radius - lineWidth / 2;
-        const int top = py - radius - lineWidth / 2;
-        context->drawEllipse(CRect(left, top, left + 2 * radius + lineWidth, top + 2 * radius + lineWidth));
+        cairo_set_source_surface(cr, ring.surface, px - ring.centre, py - ring.centre);
+        cairo_paint(cr);
     }
-    context->setLineWidth(1);
+    cairo_restore(cr);
 }
 
 void TXYDisplay::drawCursor(CDrawContext* context, APlugin* fx, float& x, float& y) const {
@@ -261,7 +294,7 @@ CMouseEventResult TXYDisplay::onMouseDown(CPoint& where, const long& buttons) {
     toPad(where, x, y);
     switch (mode) {
         case APlugin::XY_REPLAY: {
-            if (!pointEditing(fx, mode)) break;
+            if (!pointEditing(mode)) break;
             setGrouping(editor->xyGrouping);
             const int step = POINTS / APlugin::XY_QUANT[fx->getXYPointQuantization(block)];
             cachePoints(fx, true);
@@ -308,7 +341,7 @@ CMouseEventResult TXYDisplay::onMouseMoved(CPoint& where, const long& buttons) {
     const int mode = fx->getXYRecordMode(block);
     float x = 0.0f, y = 0.0f;
     toPad(where, x, y);
-    if (pointEditing(fx, mode)) {
+    if (pointEditing(mode)) {
         editX = x;
         editY = y;
         if (selected >= 0 && grouping == 0) {

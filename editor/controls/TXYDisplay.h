@@ -57,7 +57,7 @@ private:
     void drawCursor(CDrawContext* context, APlugin* fx, float& x, float& y) const;
     CCoord toPixelX(float x) const;
     CCoord toPixelY(float y) const;
-    bool pointEditing(APlugin* fx, int mode) const;
+    bool pointEditing(int mode) const;  // in point-edit mode, with the switch on and a path
     void cachePoints(APlugin* fx, bool snapped);
 
     bool recordArmed = false;    // the record mode has just become 1
