@@ -7,6 +7,7 @@
 // commit: scripts/render-reference [BUILD_DIR].
 
 #include "tests/effect/EngineHarness.h"
+#include "tests/effect/MidiEvents.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -19,10 +20,20 @@
 namespace tarnwell::test {
 namespace {
 
+// What happens at a frame of a render: a parameter written between two processing calls (the
+// block is split there, as a host splits at automation), or a MIDI message handed over with the
+// block that holds its frame.
+struct RenderEvent {
+    double at;  // seconds
+    std::function<void(APlugin&)> write;
+    MidiMessage midi;
+};
+
 struct RenderCase {
     std::string name;
     int preset;  // a factory preset, or -1 for a patch
     std::function<void(APlugin&)> patch;
+    std::vector<RenderEvent> events = {};
 };
 
 struct RenderSetting {
@@ -81,6 +92,56 @@ std::vector<RenderCase> renderCases() {
         setFourSlots(e);
         for (int b = 0; b < BLOCK_COUNT; ++b) setXYReplay(e, b);
     });
+    // The pads' quantisers, loop modes and speed modulation.
+    add("xymodes", [](APlugin& e) {
+        setBlocks(e, 1, {1, 2, 5});
+        for (int b = 0; b < BLOCK_COUNT; ++b) setXYReplay(e, b);
+        e.setParameter(XY_TIME_QUANT_TAG[0], choice(5, 30.99f));
+        e.setParameter(XY_SPACE_QUANT_TAG[0], choice(3, 4.99f));
+        e.setParameter(XY_POINT_QUANT_TAG[0], choice(2, 4.99f));
+        e.setParameter(XY_PLAY_MODE_TAG[0], choice(2, 9.99f));  // Follower: Loop Off stays
+        e.setParameter(XY_LOOP_MODE_TAG[0], choice(0, 2.99f));
+        e.setParameter(XY_LOOP_MODE_TAG[1], choice(2, 2.99f));
+        e.setParameter(XY_SPEED_TAG[1], 0.8f);
+        e.setParameter(XY_SPEED_MOD_SOURCE_TAG[1], choice(57, 99.99f));
+        e.setParameter(XY_SPEED_MOD_AMOUNT_TAG[1], 0.9f);
+        e.setParameter(XY_SMOOTH_TAG[1], 0.3f);
+        e.setParameter(XY_SYNC_TAG[2], 0.0f);  // free: a 0.3 s path
+        e.setParameter(XY_LEN_MS_TAG[2], 0.3f);
+        e.setParameter(FOLLOWER_SOURCE_PARAM, choice(2, 4.9f));
+    });
+    // Every combine kind, a slot driving the next one's amount, and sources the engine writes late.
+    add("slots", [](APlugin& e) {
+        setBlocks(e, 4, {4, 3, 1});
+        setFeedbackDelay(e);
+        setSlot(e, 0, 56, 87, 0.5f);   // Offset -> Mod 2 Amount
+        setSlot(e, 1, 58, 10, 0.6f);   // unipolar noise -> Block 1 Gater Speed (exponential)
+        setSlot(e, 2, 55, 18, -0.7f);  // Unipolar Out -> Block 1 Vol (scale, negative)
+        setSlot(e, 3, 37, 2, 0.8f);    // Block 2 Polar X -> Global Dry
+        setXYReplay(e, 1);
+    });
+    // Automation, MIDI and the Trigger between and inside blocks.
+    const std::vector<RenderEvent> events = {
+        {0.05, {}, {0, 0x90, 60, 100}},
+        {0.11, [](APlugin& e) { e.setParameter(TRIGGER_PARAM, 1.0f); }, {}},
+        {0.13, {}, {0, 0xB0, 1, 90}},
+        {0.17, [](APlugin& e) { e.setParameter(blockParam(0, FILTER_FREQ_OFFSET), 0.2f); }, {}},
+        {0.19, {}, {0, 0x80, 60, 0}},
+        {0.23, [](APlugin& e) { e.setParameter(DELAY_LEFT_PARAM, 0.6f); }, {}},
+        {0.29, [](APlugin& e) { setBlockType(e, 2, 4); }, {}},
+        {0.31, [](APlugin& e) { e.setParameter(PATH_PARAM, choice(5, 5.99f)); }, {}},
+        {0.37, [](APlugin& e) { e.setParameter(blockParam(1, BLOCK_MIX_OFFSET), 0.2f); }, {}},
+        {0.41, [](APlugin& e) { e.setParameter(BLOCK_BYPASS_TAG[0], 1.0f); }, {}},
+    };
+    cases.push_back({"events", -1,
+                     [](APlugin& e) {
+                         setBusyPatch(e, 2, {1, 2, 3});
+                         setSlot(e, 0, 1, 81, 0.8f);  // Mod Wheel -> Delay Mix
+                         e.setParameter(XY_PLAY_MODE_TAG[1], choice(3, 9.99f));  // Note
+                         setXYReplay(e, 0);
+                         e.setParameter(XY_PLAY_MODE_TAG[0], choice(1, 9.99f));  // Trigger
+                     },
+                     events});
     return cases;
 }
 
@@ -118,6 +179,39 @@ uint64_t hashOf(const Stereo& out) {
         }
     }
     return h;
+}
+
+// Renders in blocks, split at every parameter write; each MIDI message goes with the block that
+// holds its frame (an offset of d falls due d - 1 frames into the block).
+Stereo renderWithEvents(APlugin& fx, const Stereo& in, std::size_t block, const std::vector<RenderEvent>& events,
+                        float rate) {
+    Stereo out{Signal(in.left.size()), Signal(in.left.size())};
+    Signal inL = in.left, inR = in.right;
+    auto frameOf = [rate](const RenderEvent& e) { return static_cast<std::size_t>(e.at * static_cast<double>(rate)); };
+    std::size_t next = 0;  // the first event not yet applied
+    for (std::size_t pos = 0; pos < inL.size();) {
+        std::size_t n = std::min(block, inL.size() - pos);
+        for (; next < events.size() && frameOf(events[next]) <= pos; ++next)
+            if (events[next].write) events[next].write(fx);
+        std::vector<MidiMessage> midi;
+        for (std::size_t k = next; k < events.size(); ++k) {
+            const std::size_t f = frameOf(events[k]);
+            if (f >= pos + n) break;
+            if (events[k].write) {
+                n = f - pos;  // the write lands between this call and the next
+                break;
+            }
+            midi.push_back({static_cast<int32_t>(f - pos + 1), events[k].midi.status, events[k].midi.data1,
+                            events[k].midi.data2});
+        }
+        next += midi.size();
+        if (!midi.empty()) sendMidi(fx, midi);
+        float* i[2] = {inL.data() + pos, inR.data() + pos};
+        float* o[2] = {out.left.data() + pos, out.right.data() + pos};
+        fx.processReplacing(i, o, static_cast<int>(n));
+        pos += n;
+    }
+    return out;
 }
 
 std::string keyOf(const RenderCase& c, const RenderSetting& s) {
@@ -177,7 +271,7 @@ TEST_P(RenderIdentity, MatchesTheReferenceBitForBit) {
             fx = makeNeutral(3, c.patch, 1, s.rate);
         }
         const Stereo in = testSignal(s.rate, static_cast<std::size_t>(s.seconds * static_cast<double>(s.rate)));
-        const Stereo out = render(*fx, in.left, in.right, static_cast<std::size_t>(s.block));
+        const Stereo out = renderWithEvents(*fx, in, static_cast<std::size_t>(s.block), c.events, s.rate);
         char hash[24];
         std::snprintf(hash, sizeof hash, "%016llx", static_cast<unsigned long long>(hashOf(out)));
         const std::string key = keyOf(c, s);
