@@ -82,9 +82,7 @@ void TComb::clearRing() { std::fill_n(ring.get(), static_cast<std::size_t>(kRing
 
 namespace {
 
-// Four lanes of the bank, one per reverb output; lane-wise operations round as the same
-// operation on one float does.
-typedef float Lanes __attribute__((vector_size(16)));
+typedef ReverbLanes Lanes;
 
 inline Lanes load4(const float* p) {
     Lanes v;
@@ -96,8 +94,7 @@ inline void store4(float* p, Lanes v) { std::memcpy(p, &v, sizeof v); }
 
 }  // namespace
 
-void TComb::update(float inL, float tap0, float tap2, float inR, float tap1, float tap3, float& lane1,
-                   float& lane2, float& lane3, float& lane4) {
+ReverbLanes TComb::update(float inL, float tap0, float tap2, float inR, float tap1, float tap3) {
     const std::uint32_t q = position = (position + 1) & kCombMask;
     const float* r = ring.get();
     // Comb c's delayed value, gathered four at a time straight into a vector: scalar stores read
@@ -130,11 +127,7 @@ void TComb::update(float inL, float tap0, float tap2, float inR, float tap1, flo
     const Lanes l2 = load4(low2) * load4(b0) + l1 * load4(b1);
     store4(low1, l1);
     store4(low2, l2);
-    const Lanes out = l1 - l2;
-    lane1 = out[0];
-    lane2 = out[1];
-    lane3 = out[2];
-    lane4 = out[3];
+    return l1 - l2;
 }
 
 bool TComb::hasSubnormalState() const {
@@ -172,17 +165,23 @@ void TBasicReverb::init() {
     lengthsStale = true;
     comb.clearFilterState();
 
-    for (int i = 0; i < kAllpassSlots; ++i) {
-        const int tuning = kAllpassTuning[i % 4] + (i >= 4 ? kStereoSpread : 0);
-        // At least one frame, so that the ring index always has a place to land.
-        const double size = std::clamp(std::trunc(tuning * scale + 0.5), 1.0, kMaxAllpassSize);
-        Allpass& slot = allpass[i];
-        slot.size = static_cast<int>(size);
-        slot.buffer1.assign(static_cast<std::size_t>(slot.size), 0.0f);
-        slot.buffer2.assign(static_cast<std::size_t>(slot.size), 0.0f);
-        slot.feedback = 0.5f;
-        slot.index1 = slot.index2 = 0;
+    // Lanes 0 and 2 take the first tuning set, lanes 1 and 3 the spread one. At least one
+    // frame, so that every read lies behind the frame written.
+    int longest = 1;
+    for (int i = 0; i < kAllpassStages; ++i) {
+        AllpassStage& stage = allpass[i];
+        for (int set = 0; set < 2; ++set) {
+            const int tuning = kAllpassTuning[i] + (set == 1 ? kStereoSpread : 0);
+            stage.size[set] = static_cast<int>(std::clamp(std::trunc(tuning * scale + 0.5), 1.0, kMaxAllpassSize));
+            longest = std::max(longest, stage.size[set]);
+        }
+        stage.feedback = 0.5f;
     }
+    std::uint32_t frames = 1;
+    while (frames <= static_cast<std::uint32_t>(longest)) frames *= 2;
+    allpassMask = frames - 1;
+    allpassPosition = 0;
+    for (AllpassStage& stage : allpass) stage.ring.assign(static_cast<std::size_t>(frames) * 4, 0.0f);
     mute();
 }
 
@@ -194,10 +193,7 @@ void TBasicReverb::setSampleRate(float sr) {
 
 void TBasicReverb::mute() {
     comb.clearLowPass();
-    for (Allpass& slot : allpass) {
-        std::fill(slot.buffer1.begin(), slot.buffer1.end(), 0.0f);
-        std::fill(slot.buffer2.begin(), slot.buffer2.end(), 0.0f);
-    }
+    for (AllpassStage& stage : allpass) std::fill(stage.ring.begin(), stage.ring.end(), 0.0f);
     preDelayPosition = 0;
     if (!written) return;
     comb.clearRing();
@@ -270,14 +266,18 @@ void TBasicReverb::setWiden(float w0, float w1, float w2, float w3) {
     }
 }
 
-float TBasicReverb::passChain(Allpass* slots, bool second, float x) {
-    for (int i = 0; i < 4; ++i) {
-        Allpass& slot = slots[i];
-        int& index = second ? slot.index2 : slot.index1;
-        float* buffer = second ? slot.buffer2.data() : slot.buffer1.data();
-        if (++index >= slot.size) index = 0;
-        const float y = buffer[index];
-        buffer[index] = slot.feedback * y + x + kAllpassGuard;
+// Each stage reads what it wrote size frames ago in each lane and writes feedback * that + its
+// input; the difference goes on to the next stage.
+ReverbLanes TBasicReverb::passChains(ReverbLanes x) {
+    const std::uint32_t w = allpassPosition = (allpassPosition + 1) & allpassMask;
+    typedef int LaneIndex __attribute__((vector_size(16)));
+    for (AllpassStage& stage : allpass) {
+        float* ring = stage.ring.data();
+        auto frameAgo = [&](int frames) {
+            return load4(&ring[static_cast<std::size_t>((w - static_cast<std::uint32_t>(frames)) & allpassMask) * 4]);
+        };
+        const Lanes y = __builtin_shuffle(frameAgo(stage.size[0]), frameAgo(stage.size[1]), LaneIndex{0, 5, 2, 7});
+        store4(&ring[static_cast<std::size_t>(w) * 4], stage.feedback * y + x + kAllpassGuard);
         x = y - x;
     }
     return x;
@@ -296,21 +296,16 @@ void TBasicReverb::process(float inL, float inR, float& out1, float& out2, float
     const float tap2 = tap(preDelayL, 2);
     const float tap3 = tap(preDelayR, 3);
 
-    float lane1, lane2, lane3, lane4;
-    comb.update(inL, tap0, tap2, inR, tap1, tap3, lane1, lane2, lane3, lane4);
-
-    out1 = passChain(allpass, false, lane1) * kOutputGain;
-    out3 = passChain(allpass, true, lane3) * kOutputGain;
-    out2 = passChain(allpass + 4, false, lane2) * kOutputGain;
-    out4 = passChain(allpass + 4, true, lane4) * kOutputGain;
+    const Lanes out = passChains(comb.update(inL, tap0, tap2, inR, tap1, tap3)) * kOutputGain;
+    out1 = out[0];
+    out2 = out[1];
+    out3 = out[2];
+    out4 = out[3];
 }
 
 bool TBasicReverb::hasSubnormalState() const {
     if (comb.hasSubnormalState()) return true;
-    for (const Allpass& slot : allpass) {
-        if (std::any_of(slot.buffer1.begin(), slot.buffer1.end(), isSubnormal) ||
-            std::any_of(slot.buffer2.begin(), slot.buffer2.end(), isSubnormal))
-            return true;
-    }
+    for (const AllpassStage& stage : allpass)
+        if (std::any_of(stage.ring.begin(), stage.ring.end(), isSubnormal)) return true;
     return false;
 }

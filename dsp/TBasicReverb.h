@@ -11,6 +11,10 @@
 
 #include "dsp/SilentBuffer.h"
 
+// Four lanes of the reverb, one per output; a lane-wise operation rounds as the same operation on
+// one float does.
+typedef float ReverbLanes __attribute__((vector_size(16)));
+
 // The comb bank: ten 4-wide comb vectors (one lane per reverb output) over one interleaved ring
 // that holds the current value of all 40 combs per frame. Comb j of lane k sits at j * 4 + k.
 class TComb {
@@ -26,8 +30,8 @@ public:
 
     // Lengths in frames, limited to 0..16383; 0 is a one-frame delay.
     void setSize(const int (&lengths)[kCombs]);
-    void update(float inL, float tap0, float tap2, float inR, float tap1, float tap3, float& lane1, float& lane2,
-                float& lane3, float& lane4);
+    // The four lanes' high-passed comb sums for this frame.
+    ReverbLanes update(float inL, float tap0, float tap2, float inR, float tap1, float tap3);
 
 private:
     friend class TBasicReverb;
@@ -58,7 +62,6 @@ private:
 class TBasicReverb {
 public:
     static constexpr std::uint32_t kPreDelayFrames = 16384;
-    static constexpr int kAllpassSlots = 8;
 
     TBasicReverb();
     TBasicReverb(const TBasicReverb&) = delete;
@@ -90,16 +93,17 @@ public:
     bool hasSubnormalState() const;
 
 private:
-    struct Allpass {
-        int size = 0;
-        int index1 = 0;
-        int index2 = 0;
+    // The four allpass chains side by side: stage i holds the i-th allpass of every chain in one
+    // ring of 4-lane frames, so one vector step serves all four outputs. The lanes are the
+    // outputs 1..4; outputs 1 and 3 use the first tuning set, 2 and 4 the spread one.
+    struct AllpassStage {
+        int size[2] = {1, 1};  // delay in frames of lanes 0 and 2, and of lanes 1 and 3
         float feedback = 0.5f;
-        std::vector<float> buffer1;
-        std::vector<float> buffer2;
+        std::vector<float> ring;  // (mask + 1) frames of four lanes
     };
+    static constexpr int kAllpassStages = 4;
 
-    static float passChain(Allpass* slots, bool second, float x);
+    ReverbLanes passChains(ReverbLanes x);
 
     std::uint32_t preDelayPosition = 0;
     std::int32_t tapOffset[4] = {};
@@ -112,7 +116,9 @@ private:
     float factorA[10] = {};
     float factorB[10] = {};
     TComb comb;
-    Allpass allpass[kAllpassSlots];
+    AllpassStage allpass[kAllpassStages];
+    std::uint32_t allpassMask = 0;
+    std::uint32_t allpassPosition = 0;
     // The arguments of the last setLength, while the comb lengths still follow from them.
     float lastLength[2] = {};
     bool lengthsStale = true;
