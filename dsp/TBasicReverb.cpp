@@ -41,15 +41,19 @@ constexpr auto kCombTuningF = [] {
 
 // ---- TComb ----
 
+void TComb::setOffset(int comb, std::uint32_t framesAhead) {
+    readFrom[comb] = static_cast<std::int32_t>((framesAhead & kCombMask) * kCombs) + comb;
+}
+
 void TComb::setRawLengths(const int (&lengths)[kCombs]) {
     // Unsigned arithmetic wraps a length past the ring back into it, as the masked read expects.
-    for (int c = 0; c < kCombs; ++c) offset[c] = kRingFrames - static_cast<std::uint32_t>(lengths[c]);
+    for (int c = 0; c < kCombs; ++c) setOffset(c, kRingFrames - static_cast<std::uint32_t>(lengths[c]));
 }
 
 void TComb::setSize(const int (&lengths)[kCombs]) {
     for (int c = 0; c < kCombs; ++c) {
         const int length = std::clamp(lengths[c], 0, kMaxLength);
-        offset[c] = length == 0 ? kRingFrames - 1 : kRingFrames - static_cast<std::uint32_t>(length);
+        setOffset(c, length == 0 ? kRingFrames - 1 : kRingFrames - static_cast<std::uint32_t>(length));
     }
 }
 
@@ -97,15 +101,23 @@ inline void store4(float* p, Lanes v) { std::memcpy(p, &v, sizeof v); }
 ReverbLanes TComb::update(float inL, float tap0, float tap2, float inR, float tap1, float tap3) {
     const std::uint32_t q = position = (position + 1) & kCombMask;
     const float* r = ring.get();
-    // Comb c's delayed value, gathered four at a time straight into a vector: scalar stores read
-    // back as a vector would stall.
-    auto delayedOf = [&](int c) {
-        return r[static_cast<std::size_t>((offset[c] + q) & kCombMask) * kCombs + static_cast<std::size_t>(c)];
-    };
+    // Each comb's delayed value, four read positions worked out at once: the frame's start plus
+    // readFrom, less one ring where that passed its end.
+    typedef std::int32_t Indices __attribute__((vector_size(16)));
+    constexpr std::int32_t kRingFloats = static_cast<std::int32_t>(kRingFrames) * kCombs;
+    const std::int32_t start = static_cast<std::int32_t>(q) * kCombs;
+    const Indices startV = {start, start, start, start};
+    const Indices ringV = {kRingFloats, kRingFloats, kRingFloats, kRingFloats};
     Lanes gathered[kCombs / kLanes];
     for (int j = 0; j < kCombs / kLanes; ++j) {
-        const int c = j * kLanes;
-        gathered[j] = Lanes{delayedOf(c), delayedOf(c + 1), delayedOf(c + 2), delayedOf(c + 3)};
+        Indices at;
+        std::memcpy(&at, &readFrom[j * kLanes], sizeof at);
+        at += startV;
+        at -= (at >= ringV) & ringV;
+        // Read as unsigned, the indices need no sign extension before the loads.
+        std::uint32_t index[kLanes];
+        std::memcpy(index, &at, sizeof index);
+        gathered[j] = Lanes{r[index[0]], r[index[1]], r[index[2]], r[index[3]]};
     }
 
     // Even combs of a lane take the dry input of their side, odd combs a pre-delay tap (lanes 1

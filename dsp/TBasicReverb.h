@@ -44,8 +44,13 @@ private:
     void clearRing();
     bool hasSubnormalState() const;
 
+    void setOffset(int comb, std::uint32_t framesAhead);
+
     std::uint32_t position = 0;
-    std::uint32_t offset[kCombs] = {};
+    // Where comb c reads, in floats from the current frame's first: the frame kRingFrames - length
+    // ahead of it (wrapped), plus c. Adding it to the frame's start lands at most one ring past
+    // the end, so one conditional subtraction wraps it.
+    alignas(16) std::int32_t readFrom[kCombs] = {};
     float damp[kLanes] = {};
     float oneMinusDamp[kLanes] = {};
     float roomGain[kLanes] = {};
