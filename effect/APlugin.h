@@ -292,7 +292,9 @@ public:
         bool bypass = false;
     };
     ModSlotSettings modSlots[MOD_SLOT_COUNT];
-    ValuesSeen modSlotsSeen;
+    // What the decoded slots reach: any of them at all (a slot with a source), the Block levels
+    // (Pan, Mix, Vol) and the Delay's per-frame settings. What no slot reaches rests at its base.
+    bool modSlotsActive = true, levelsModulated = true, delayModulated = true;
     int currentPath = 0;                       // signal path 0..5
     int blockType[BLOCK_COUNT] = {};           // 0 Off .. 6 Grain
     int followerSource = 0;                    // 0 input, 1..3 a Block's output, 4 the output
@@ -359,7 +361,10 @@ public:
         float delayMix, delayLeft, delayRight, delaySync;
     };
     FrameSettings frameSettings{};
-    ValuesSeen frameSettingsSeen;
+    // Which writes of the live values the frame settings and the slots were last read after.
+    ValuesSeen settingsSeen;
+    // The Block levels, or the Delay's gains and lengths, follow from something that moved.
+    bool levelsDirty = true, delayDirty = true;
 
     // Per Block, the exponentials of values that mostly rest, kept from frame to frame.
     struct BlockMemos {
@@ -507,8 +512,7 @@ public:
 
     // What the replay rate follows from, and what it came to (render thread).
     struct XYTiming {
-        float rawSync = std::numeric_limits<float>::quiet_NaN();
-        float rawSec = 0.0f, rawMs = 0.0f, rawTimeQuant = 0.0f, samplesPerBar = 0.0f, rate = 0.0f;
+        float samplesPerBar = 0.0f, rate = 0.0f;
         int32_t sync = 0;
         float pathTime = 0.0f;
         bool still = true;            // a free path too short to move
@@ -519,7 +523,7 @@ public:
     // The replay's own settings as last read (render thread).
     struct XYReplaySettings {
         float rawSync = 0.0f, rawSec = 0.0f, rawMs = 0.0f, rawTimeQuant = 0.0f;
-        double speed = 0.0;      // the exponent of the replay speed
+        double speed = 1.0;      // the replay speed factor, 2^(8 s - 4)
         int32_t modSource = 0;   // the speed's modulation source
         double modAmount = 0.0;  // -1..1
         float smooth = 0.0f;
@@ -541,17 +545,14 @@ public:
         int32_t recordMode = XY_LIVE, previousRecordMode = XY_LIVE;
         float midiX = 0.0f, previousMidiX = 0.0f, midiY = 0.0f, previousMidiY = 0.0f;
         int32_t belowThresholdCount = 0;  // Follower play mode
-        CachedExp2 speed, speedMod, smoothing;
+        CachedExp2 speedMod, smoothing;
         XYTiming timing;
-        // Which writes of the live values the modes, the replay settings and Space Quant have seen.
-        ValuesSeen modesSeen, replaySeen, spaceSeen;
+        bool timingStale = true;  // the settings the timing follows from were read again
         XYReplaySettings replaySettings;
         int32_t spaceLevels = 0;
-        // The raw parameter values the modes and Point Quant above were decoded from.
-        float rawPointQuant = std::numeric_limits<float>::quiet_NaN();
+        // The raw parameter values the modes above were decoded from.
         float rawPlayMode = std::numeric_limits<float>::quiet_NaN();
         float rawLoopMode = std::numeric_limits<float>::quiet_NaN();
-        float rawRecordMode = std::numeric_limits<float>::quiet_NaN();
 
         // Shared with the editor thread.
         std::atomic<float> currentX{0.0f}, currentY{0.0f};  // smoothed position; the live pad position
@@ -562,6 +563,7 @@ public:
         std::atomic<int64_t> recordStart{0};  // sampleCounter when the recording began
         std::atomic<int32_t> recordLength{0};  // last millisecond slot written
         std::atomic<float> penX{0.0f}, penY{0.0f};  // the editor's last raw pen position
+        // Each of these also raises xyAttention, which the render thread looks at once per frame.
         std::atomic<unsigned> requests{0};       // XY_REQUEST_* bits left for the render thread
         std::atomic<bool> sourcesStale{false};   // the pad moved: publish its sources next frame
 
@@ -574,6 +576,10 @@ public:
         }
     };
     XYState xy[BLOCK_COUNT];
+    // Raised by the editor thread after it left a request or moved a pad.
+    std::atomic<bool> xyAttention{false};
+    // Which writes of the live values the XY settings were last read after.
+    ValuesSeen xySeen;
     // Recording buffers, one slot per millisecond and Block; slot i of Block b is
     // xyRecordX[b][i], an atomic reference (the editor thread records, the render thread
     // replays). Their pages start silent, so a pad never recorded costs no memory.
@@ -668,6 +674,7 @@ private:
     // Engine frame and control schedule (APluginEngine.cpp).
     float param(int index) const { return currentValues[index].load(); }
     void runModulationMatrix();
+    void readEngineSettings();  // the frame settings and the slots, after a write
     void controlStep128();
     void controlStep16();
     void gaterStep4();
@@ -726,9 +733,14 @@ private:
     void followMidiPosition(int b);
     // Reads one axis of the MIDI position; true when it moved more than jitter.
     bool followMidiAxis(float& midi, float& previous, int tag) const;
-    // The frame's trigger and XY steps of one Block, and restarting it on a mode change.
-    void triggerStep(int b);
-    void xyFrameStep(int b);
+    // The frame's trigger and XY steps of one Block, and restarting it on a mode change. With
+    // attention the editor thread's requests and pad moves are looked at; with settingsMoved the
+    // Block's choices are decoded again.
+    void triggerStep(int b, bool attention);
+    void xyFrameStep(int b, bool attention, bool settingsMoved, bool editorOpen);
+    void decodeXYModes(int b);
+    void readXYSettings(int b);  // the replay settings and Space Quant, after a write
+    void updateXYTiming(int b);
     void restartForModes(int b);
     void restoreLivePosition(int b);
     void writeXYSources(int b, float x, float y);

@@ -144,19 +144,24 @@ void APlugin::readFrameSettings() {
 
 void APlugin::updateBlockLevels() {
     const FrameSettings& f = frameSettings;
-    auto modulation = [this](int k) {
-        return PerBlock{modValues[destinationBase(0) + k], modValues[destinationBase(1) + k],
-                        modValues[destinationBase(2) + k], 0.0f};
-    };
-    const LevelInputs inputs{f.mix, f.volume, f.pan, modulation(12), modulation(13), modulation(14), currentPath};
-    // Smoothing settled and nothing it follows moved: this frame's levels are the last frame's.
-    if (!(levelsSettled && !firstFrame && inputs == levelInputs)) {
-        levelInputs = inputs;
-        mixBlockLevels(inputs);
+    // Settled, and nothing the levels follow can have moved: they stay as they are.
+    if (levelsDirty || levelsModulated || !levelsSettled || firstFrame) {
+        levelsDirty = false;
+        auto modulation = [this](int k) {
+            return PerBlock{modValues[destinationBase(0) + k], modValues[destinationBase(1) + k],
+                            modValues[destinationBase(2) + k], 0.0f};
+        };
+        const LevelInputs inputs{f.mix, f.volume, f.pan, modulation(12), modulation(13), modulation(14), currentPath};
+        // Smoothing settled and nothing it follows moved: this frame's levels are the last frame's.
+        if (!(levelsSettled && !firstFrame && inputs == levelInputs)) {
+            levelInputs = inputs;
+            mixBlockLevels(inputs);
+        }
     }
     // Read once for the frame: the path and the Blocks act on the same answer.
     delayActive = f.delayOn;
-    if (delayActive) {
+    if (delayActive && (delayDirty || delayModulated)) {
+        delayDirty = false;
         const float m = clamp01(f.delayMix + modValues[81]);
         delayDry = clamp01(2.0f - 2.0f * m);
         delayWet = clamp01(2.0f * m);

@@ -74,7 +74,7 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
         // Only this thread advances the counter; the editor reads it to time XY recordings.
         const int64_t frame = sampleCounter.load(std::memory_order_relaxed);
         if (pendingMidiCount > 0) processMidi();
-        if (frameSettingsSeen.moved(valuesVersion)) readFrameSettings();
+        if (settingsSeen.moved(valuesVersion)) readEngineSettings();
 
         const float L = inL ? finiteOrZero(inL[i]) : 0.0f;
         const float R = inR ? finiteOrZero(inR[i]) : 0.0f;
@@ -87,7 +87,8 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
         }
         refreshCounter = refresh + 1;
 
-        runModulationMatrix();
+        // With no slot in use every destination rests at its base.
+        if (modSlotsActive || modTouchedCount != 0) runModulationMatrix();
 
         modSourceValues[SOURCE_OFFSET] = 1.0f;
         // Two successive draws, taken with one read and one write of the seed.
@@ -148,6 +149,24 @@ void APlugin::__processDeprecated(float** inputs, float** outputs, int sampleFra
     }
 }
 
+void APlugin::readEngineSettings() {
+    readFrameSettings();
+    levelsDirty = delayDirty = true;
+    modSlotsActive = levelsModulated = delayModulated = false;
+    for (int n = 0; n < MOD_SLOT_COUNT; ++n) {
+        ModSlotSettings& slot = modSlots[n];
+        slot = {getSteppedValue(param(MOD_SOURCE_TAG[n]), 99.99f, MOD_SOURCE_COUNT),
+                getSteppedValue(param(MOD_DESTINATION_TAG[n]), 99.9f, MOD_DESTINATION_COUNT),
+                2.0f * param(MOD_AMOUNT_TAG[n]) - 1.0f, getOnOff(param(MOD_BYPASS_TAG[n]))};
+        if (slot.source == 0) continue;
+        const int d = slot.destination;
+        modSlotsActive = true;
+        const int k = d >= BLOCK_DESTINATION_START ? (d - BLOCK_DESTINATION_START) % BLOCK_SLOT_COUNT : -1;
+        if (d < destinationBase(BLOCK_COUNT) && k >= 12 && k <= 14) levelsModulated = true;  // Pan, Mix, Vol
+        if ((d >= 73 && d <= 76) || d == 81) delayModulated = true;  // Speed, Left, Right, Fine, Mix
+    }
+}
+
 // Slot n's amount is its own parameter plus what the slots before it sent to "Mod n Amount".
 void APlugin::runModulationMatrix() {
     // Only the destinations the slots wrote in the last frame can differ from their base.
@@ -157,13 +176,6 @@ void APlugin::runModulationMatrix() {
         for (int k = 0; k < modTouchedCount; ++k) modValues[modTouched[k]] = modBaseValues[modTouched[k]];
     }
     modTouchedCount = 0;
-    if (modSlotsSeen.moved(valuesVersion)) {
-        for (int n = 0; n < MOD_SLOT_COUNT; ++n) {
-            modSlots[n] = {getSteppedValue(param(MOD_SOURCE_TAG[n]), 99.99f, MOD_SOURCE_COUNT),
-                           getSteppedValue(param(MOD_DESTINATION_TAG[n]), 99.9f, MOD_DESTINATION_COUNT),
-                           2.0f * param(MOD_AMOUNT_TAG[n]) - 1.0f, getOnOff(param(MOD_BYPASS_TAG[n]))};
-        }
-    }
     for (int n = 0; n < MOD_SLOT_COUNT; ++n) {
         const ModSlotSettings& slot = modSlots[n];
         const int s = slot.source;
@@ -200,7 +212,9 @@ void APlugin::runModulationMatrix() {
 }
 
 void APlugin::controlStep128() {
-    currentPath = getPath();
+    const int path = getPath();
+    if (path != currentPath) levelsDirty = true;
+    currentPath = path;
     for (int b = 0; b < BLOCK_COUNT; ++b) {
         const int t = getBlockType(b);
         // A Block that becomes a Grain Block starts with silent slots; one that stays keeps them.
@@ -223,6 +237,7 @@ void APlugin::controlStep128() {
 }
 
 void APlugin::controlStep16() {
+    delayDirty = true;  // the tempo, or a restart, may have moved what the lengths follow from
     const double stepsPerFrame = static_cast<double>(tempo) / 15.0 * static_cast<double>(invSampleRate);
     for (int b = 0; b < BLOCK_COUNT; ++b) {
         const int P = blockParam(b, 0);
@@ -274,6 +289,7 @@ void APlugin::controlStep16() {
     }
 
     followHostTransport();
+    delayDirty = true;  // after a restart the Delay needs its lengths again
 }
 
 void APlugin::followHostTransport() {
@@ -340,6 +356,7 @@ void APlugin::resetEverything() { resetPending.store(true, std::memory_order_rel
 void APlugin::resetEngineNow() {
     playing[0] = playing[1] = ~0u;  // no valid state: a running transport restarts the engine
     firstFrame = 1;
+    delayDirty = true;
     for (int b = 0; b < BLOCK_COUNT; ++b) {
         filter[b].init(storedRate);
         comb[b].init(storedRate);

@@ -55,9 +55,9 @@ inline float APlugin::quantInter(int pointQuant, double pos) {
 }
 
 // The per-frame steps are inlined into updateXYFrame; the named operations run the same code.
-[[gnu::always_inline]] inline void APlugin::triggerStep(int b) {
+[[gnu::always_inline]] inline void APlugin::triggerStep(int b, bool attention) {
     XYState& s = xy[b];
-    if (s.requests.load(relaxed) != 0) applyXYRequests(b);
+    if (attention && s.requests.load(relaxed) != 0) applyXYRequests(b);
     TStep& steps = stepSequencer[b];
     switch (s.playMode) {
         case XY_FREE:
@@ -95,53 +95,24 @@ inline float APlugin::quantInter(int pointQuant, double pos) {
     }
 }
 
-[[gnu::always_inline]] inline void APlugin::xyFrameStep(int b) {
+[[gnu::always_inline]] inline void APlugin::xyFrameStep(int b, bool attention, bool settingsMoved, bool editorOpen) {
     XYState& s = xy[b];
     // Checked before the exchange: a locked exchange every frame would cost more than the step.
-    if (s.sourcesStale.load(relaxed) && s.sourcesStale.exchange(false, std::memory_order_acquire))
+    if (attention && s.sourcesStale.load(relaxed) && s.sourcesStale.exchange(false, std::memory_order_acquire))
         writeXYSources(b, s.currentX.load(relaxed), s.currentY.load(relaxed));
 
-    // The settings read here are choices that mostly rest: they are read only after a value was
-    // written, each is decoded again only when its raw value moved (a NaN memo at first), and
-    // the same raw value always decodes the same.
-    const bool settingsMoved = s.modesSeen.moved(valuesVersion);
-    const float rawQuant = settingsMoved ? xyParam(XY_POINT_QUANT_TAG[b]) : s.rawPointQuant;
-    if (!(rawQuant == s.rawPointQuant)) {
-        s.rawPointQuant = rawQuant;
+    if (settingsMoved) {
         // The raw value, truncated: the options are written as (i + 0.1) / 4.99.
-        const int quant = std::clamp(static_cast<int>(rawQuant * QUANT_SCALE), 0, 4);
+        const int quant = std::clamp(static_cast<int>(xyParam(XY_POINT_QUANT_TAG[b]) * QUANT_SCALE), 0, 4);
         s.pointQuant = quant;
         s.pointsUsed = XY_QUANT[quant];
         s.pointStep = XY_POINT_STEP[quant];
     }
-
-    if (isEditorOpen()) followMidiPosition(b);
-    // Modes: a change of play mode or loop restarts the Block. A loop corrected last frame has a
-    // new raw value now, so it is decoded again.
-    if (settingsMoved) {
-        const float rawPlay = xyParam(XY_PLAY_MODE_TAG[b]);
-        const float rawLoop = xyParam(XY_LOOP_MODE_TAG[b]);
-        if (!(rawPlay == s.rawPlayMode && rawLoop == s.rawLoopMode)) {
-            s.rawPlayMode = rawPlay;
-            s.rawLoopMode = rawLoop;
-            const int playMode = getSteppedValue(rawPlay, PLAY_MODE_SCALE, 4);
-            const int loop = getSteppedValue(rawLoop, LOOP_SCALE, 3);
-            // Only "off" under a free-running pad needs the correcting write.
-            const int loopMode = loop != XY_LOOP_OFF || playMode != XY_FREE ? loop : xyLoopMode(b, playMode);
-            if (playMode != s.playMode || loopMode != s.loopMode) {
-                s.playMode = playMode;
-                s.loopMode = loopMode;
-                restartForModes(b);
-            }
-        }
-    }
+    if (editorOpen) followMidiPosition(b);
+    if (settingsMoved) decodeXYModes(b);
 
     s.previousRecordMode = s.recordMode;
-    const float rawRecord = settingsMoved ? xyParam(XY_RECORD_MODE_TAG[b]) : s.rawRecordMode;
-    if (!(rawRecord == s.rawRecordMode)) {
-        s.rawRecordMode = rawRecord;
-        s.recordMode = getSteppedValue(rawRecord, RECORD_MODE_SCALE, 3);
-    }
+    if (settingsMoved) s.recordMode = xyChoice(XY_RECORD_MODE_TAG[b], RECORD_MODE_SCALE, 3);
     if (s.recordMode == XY_RECORDING) updateXYRecord(b);
     if (s.recordMode != XY_REPLAY) {
         if (s.recordMode != s.previousRecordMode) restoreLivePosition(b);
@@ -151,13 +122,44 @@ inline float APlugin::quantInter(int pointQuant, double pos) {
     updateXYReplay(b);
 }
 
-void APlugin::updateTriggers(int b) { triggerStep(b); }
+// Modes: a change of play mode or loop restarts the Block. A loop corrected last frame has a new
+// raw value now, so it is decoded again.
+void APlugin::decodeXYModes(int b) {
+    XYState& s = xy[b];
+    const float rawPlay = xyParam(XY_PLAY_MODE_TAG[b]);
+    const float rawLoop = xyParam(XY_LOOP_MODE_TAG[b]);
+    if (rawPlay == s.rawPlayMode && rawLoop == s.rawLoopMode) return;
+    s.rawPlayMode = rawPlay;
+    s.rawLoopMode = rawLoop;
+    const int playMode = getSteppedValue(rawPlay, PLAY_MODE_SCALE, 4);
+    const int loop = getSteppedValue(rawLoop, LOOP_SCALE, 3);
+    // Only "off" under a free-running pad needs the correcting write.
+    const int loopMode = loop != XY_LOOP_OFF || playMode != XY_FREE ? loop : xyLoopMode(b, playMode);
+    if (playMode != s.playMode || loopMode != s.loopMode) {
+        s.playMode = playMode;
+        s.loopMode = loopMode;
+        restartForModes(b);
+    }
+}
 
-void APlugin::updateXYStuff(int b) { xyFrameStep(b); }
+// The named per-Block operations look at everything, as if each were the frame's only step.
+void APlugin::updateTriggers(int b) { triggerStep(b, true); }
+
+void APlugin::updateXYStuff(int b) {
+    readXYSettings(b);
+    xyFrameStep(b, true, true, isEditorOpen());
+}
 
 void APlugin::updateXYFrame() {
-    for (int b = 0; b < BLOCK_COUNT; ++b) triggerStep(b);
-    for (int b = 0; b < BLOCK_COUNT; ++b) xyFrameStep(b);
+    // The settings are read, and the editor thread's requests and moves looked at, once for the
+    // three Blocks: a frame in which nothing was written and nothing asked costs no more.
+    const bool settingsMoved = xySeen.moved(valuesVersion);
+    const bool attention = xyAttention.load(relaxed) && xyAttention.exchange(false, std::memory_order_acquire);
+    const bool editorOpen = isEditorOpen();
+    if (settingsMoved)
+        for (int b = 0; b < BLOCK_COUNT; ++b) readXYSettings(b);
+    for (int b = 0; b < BLOCK_COUNT; ++b) triggerStep(b, attention);
+    for (int b = 0; b < BLOCK_COUNT; ++b) xyFrameStep(b, attention, settingsMoved, editorOpen);
 }
 
 void APlugin::followMidiPosition(int b) {
@@ -238,51 +240,50 @@ void APlugin::startReplay(int b) {
     s.playing = false;
 }
 
+void APlugin::readXYSettings(int b) {
+    XYState& s = xy[b];
+    XYReplaySettings& settings = s.replaySettings;
+    settings.rawSync = xyParam(XY_SYNC_TAG[b]);
+    settings.rawSec = xyParam(XY_LEN_SEC_TAG[b]);
+    settings.rawMs = xyParam(XY_LEN_MS_TAG[b]);
+    settings.rawTimeQuant = xyParam(XY_TIME_QUANT_TAG[b]);
+    settings.speed = std::exp2(8.0 * static_cast<double>(xyParam(XY_SPEED_TAG[b])) - 4.0);
+    settings.modSource = xyChoice(XY_SPEED_MOD_SOURCE_TAG[b], SOURCE_SCALE, MOD_SOURCE_COUNT);
+    settings.modAmount = 2.0 * static_cast<double>(xyParam(XY_SPEED_MOD_AMOUNT_TAG[b])) - 1.0;
+    settings.smooth = xyParam(XY_SMOOTH_TAG[b]);
+    s.timingStale = true;
+    s.spaceLevels = XY_SNAP_AMOUNT[xyChoice(XY_SPACE_QUANT_TAG[b], QUANT_SCALE, 5)];
+}
+
+// Rate: the whole path once per free length or per synced period.
+void APlugin::updateXYTiming(int b) {
+    XYState& s = xy[b];
+    const XYReplaySettings& settings = s.replaySettings;
+    XYTiming& timing = s.timing;
+    s.timingStale = false;
+    timing.samplesPerBar = samplesPerBar;
+    timing.rate = storedRate;
+    timing.sync = getSteppedValue(settings.rawSync, PERIOD_SCALE, 31);
+    timing.pathTime = 1000.0f * settings.rawSec + settings.rawMs;  // as getXYPathTime
+    double period;
+    if (timing.sync == 0) {
+        period = static_cast<double>(timing.pathTime) * static_cast<double>(storedRate);
+    } else {
+        period = static_cast<double>(INV_PERIOD_ARRAY[timing.sync] * samplesPerBar) + 1.0;
+    }
+    timing.still = timing.sync == 0 && period < 1e-6;
+    timing.pointsPerFrame = XY_SPAN / period;
+    const int timeQuant = getSteppedValue(settings.rawTimeQuant, PERIOD_SCALE, 31);
+    timing.holdIncrement =
+        timeQuant == 0 ? -1.0 : 1.0 / (static_cast<double>(INV_PERIOD_ARRAY[timeQuant] * samplesPerBar) + 1.0);
+}
+
 void APlugin::updateXYReplay(int b) {
     XYState& s = xy[b];
-
-    // Rate: the whole path once per free length or per synced period. Worked out again only when
-    // a setting, the tempo or the rate moved.
-    // The settings are read again only after a value was written.
-    XYTiming& timing = s.timing;
-    XYReplaySettings& settings = s.replaySettings;
-    const bool settingsMoved = s.replaySeen.moved(valuesVersion);
-    if (settingsMoved) {
-        settings.rawSync = xyParam(XY_SYNC_TAG[b]);
-        settings.rawSec = xyParam(XY_LEN_SEC_TAG[b]);
-        settings.rawMs = xyParam(XY_LEN_MS_TAG[b]);
-        settings.rawTimeQuant = xyParam(XY_TIME_QUANT_TAG[b]);
-        settings.speed = 8.0 * static_cast<double>(xyParam(XY_SPEED_TAG[b])) - 4.0;
-        settings.modSource = xyChoice(XY_SPEED_MOD_SOURCE_TAG[b], SOURCE_SCALE, MOD_SOURCE_COUNT);
-        settings.modAmount = 2.0 * static_cast<double>(xyParam(XY_SPEED_MOD_AMOUNT_TAG[b])) - 1.0;
-        settings.smooth = xyParam(XY_SMOOTH_TAG[b]);
-    }
-    const float rawSync = settings.rawSync, rawSec = settings.rawSec, rawMs = settings.rawMs;
-    const float rawTimeQuant = settings.rawTimeQuant;
-    if (!(rawSync == timing.rawSync && rawSec == timing.rawSec && rawMs == timing.rawMs &&
-          rawTimeQuant == timing.rawTimeQuant && samplesPerBar == timing.samplesPerBar && storedRate == timing.rate)) {
-        timing.rawSync = rawSync;
-        timing.rawSec = rawSec;
-        timing.rawMs = rawMs;
-        timing.rawTimeQuant = rawTimeQuant;
-        timing.samplesPerBar = samplesPerBar;
-        timing.rate = storedRate;
-        timing.sync = getSteppedValue(rawSync, PERIOD_SCALE, 31);
-        timing.pathTime = 1000.0f * rawSec + rawMs;  // as getXYPathTime
-        double period;
-        if (timing.sync == 0) {
-            period = static_cast<double>(timing.pathTime) * static_cast<double>(storedRate);
-        } else {
-            period = static_cast<double>(INV_PERIOD_ARRAY[timing.sync] * samplesPerBar) + 1.0;
-        }
-        timing.still = timing.sync == 0 && period < 1e-6;
-        timing.pointsPerFrame = XY_SPAN / period;
-        const int timeQuant = getSteppedValue(rawTimeQuant, PERIOD_SCALE, 31);
-        timing.holdIncrement =
-            timeQuant == 0 ? -1.0 : 1.0 / (static_cast<double>(INV_PERIOD_ARRAY[timeQuant] * samplesPerBar) + 1.0);
-    }
-    const int sync = timing.sync;
-    const float pathTime = timing.pathTime;
+    const XYReplaySettings& settings = s.replaySettings;
+    const XYTiming& timing = s.timing;
+    // Worked out again only after the settings were read, or when the tempo or the rate moved.
+    if (s.timingStale || !(samplesPerBar == timing.samplesPerBar && storedRate == timing.rate)) updateXYTiming(b);
     if (timing.still) {
         s.rate = 0.0;
         return;
@@ -291,10 +292,9 @@ void APlugin::updateXYReplay(int b) {
     s.holdIncrement = timing.holdIncrement;
 
     // Advance.
-    const double speed = s.speed(settings.speed);
     const double modFactor = s.speedMod(settings.modAmount * 4.0 * static_cast<double>(modSourceValues[settings.modSource]));
     const double m = s.playing ? modFactor * static_cast<double>(modValues[DESTINATION_BLOCK_XY_SPEED[b]]) : 0.0;
-    s.position += s.direction * s.rate * speed * m;
+    s.position += s.direction * s.rate * settings.speed * m;
 
     // Loop. A runaway speed modulation could carry the position past more than one turn, or to
     // infinity: wrap it whole so no point index ever leaves the path.
@@ -330,7 +330,7 @@ void APlugin::updateXYReplay(int b) {
     float x = glide(s.targetX, s.currentX.load(relaxed));
     float y = glide(s.targetY, s.currentY.load(relaxed));
 
-    if (sync == 0 && pathTime < EMPTY_PATH_SECONDS) {
+    if (timing.sync == 0 && timing.pathTime < EMPTY_PATH_SECONDS) {
         x = y = 0.0f;
         s.heldX.store(0.0f, relaxed);
         s.heldY.store(0.0f, relaxed);
@@ -376,7 +376,10 @@ void APlugin::restartFreeXYReplays() {
 
 // ----------------------------------------------------------------------------- requests
 
-void APlugin::postXYRequest(int b, unsigned request) { xy[b].requests.fetch_or(request, std::memory_order_release); }
+void APlugin::postXYRequest(int b, unsigned request) {
+    xy[b].requests.fetch_or(request, std::memory_order_release);
+    xyAttention.store(true, std::memory_order_release);
+}
 
 void APlugin::resetXYS() {
     for (int b = 0; b < BLOCK_COUNT; ++b) postXYRequest(b, XY_REQUEST_RESET_XYS);
@@ -407,7 +410,10 @@ void APlugin::applyXYRequests(int b) {
         s.recordLength.store(0, relaxed);
         s.rate = 0.0;
         restartXYReplay(b);
-        if (getXYRecordMode(b) == XY_REPLAY) updateXYReplay(b);
+        if (getXYRecordMode(b) == XY_REPLAY) {
+            readXYSettings(b);
+            updateXYReplay(b);
+        }
     }
 }
 
@@ -425,10 +431,8 @@ void APlugin::setSnapedModSource(int b, int source, float v) {
 }
 
 void APlugin::writeXYSources(int b, float x, float y) {
-    // One read of Space Quant serves all four sources, and only after a value was written.
-    XYState& s = xy[b];
-    if (s.spaceSeen.moved(valuesVersion)) s.spaceLevels = XY_SNAP_AMOUNT[xyChoice(XY_SPACE_QUANT_TAG[b], QUANT_SCALE, 5)];
-    const int levels = s.spaceLevels;
+    // Space Quant as read after the last write of a value.
+    const int levels = xy[b].spaceLevels;
     float v[4] = {x, y, 2.0f * x - 1.0f, 2.0f * y - 1.0f};
     if (levels != 0) {
         const auto l = static_cast<float>(levels);
@@ -497,6 +501,7 @@ void APlugin::setXY(int b, float x, float y) {
     setParameter(XY_LAST_Y_TAG[b], y);
     s.changedXY.store(true, relaxed);
     s.sourcesStale.store(true, std::memory_order_release);
+    xyAttention.store(true, std::memory_order_release);
 }
 
 void APlugin::getXYEditor(int b, float& x, float& y) const {
@@ -547,6 +552,7 @@ void APlugin::setXYRecord(int b, float x, float y) {
     s.currentX.store(clamp01(x), relaxed);
     s.currentY.store(clamp01(y), relaxed);
     s.sourcesStale.store(true, std::memory_order_release);
+    xyAttention.store(true, std::memory_order_release);
 }
 
 void APlugin::endXYRecord(int b) {
