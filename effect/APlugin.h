@@ -294,7 +294,7 @@ public:
     ModSlotSettings modSlots[MOD_SLOT_COUNT];
     // What the decoded slots reach: any of them at all (a slot with a source), the Block levels
     // (Pan, Mix, Vol) and the Delay's per-frame settings. What no slot reaches rests at its base.
-    bool modSlotsActive = true, levelsModulated = true, delayModulated = true;
+    bool modSlotsActive = true, levelsModulated = true, delayModulated = true, outputModulated = true;
     int currentPath = 0;                       // signal path 0..5
     int blockType[BLOCK_COUNT] = {};           // 0 Off .. 6 Grain
     int followerSource = 0;                    // 0 input, 1..3 a Block's output, 4 the output
@@ -328,9 +328,25 @@ public:
     float smoothedPan[BLOCK_COUNT] = {0.5f, 0.5f, 0.5f};
     float smoothedMix[BLOCK_COUNT] = {0.5f, 0.5f, 0.5f};
     float blockGain[BLOCK_COUNT] = {1.0f, 1.0f, 1.0f};
-    // This frame's Block mix, one lane per Block: the pan pair and the wet and dry gains.
-    PerBlock mixPanL = {1.0f, 1.0f, 1.0f, 0.0f}, mixPanR = {1.0f, 1.0f, 1.0f, 0.0f};
-    PerBlock mixWet = {1.0f, 1.0f, 1.0f, 0.0f}, mixDry = {1.0f, 1.0f, 1.0f, 0.0f};
+    // This frame's Block mix, each factor spread over the four lanes: the wet and dry gains, the
+    // Block gain and the pan pair {L, L, R, R}.
+    struct BlockMix {
+        BlockLanes wet{1.0f, 1.0f, 1.0f, 1.0f}, dry{1.0f, 1.0f, 1.0f, 1.0f};
+        BlockLanes gain{1.0f, 1.0f, 1.0f, 1.0f}, pan{1.0f, 1.0f, 1.0f, 1.0f};
+    };
+    BlockMix blockMix[BLOCK_COUNT];
+    // The output stage's gains and pan as the global modulation and Bypass last gave them.
+    struct OutputGains {
+        float wet = 1.0f, dry = 0.0f, panL = 1.0f, panR = 1.0f;
+    };
+    OutputGains outputGains;
+    // What the level sources (Input, the Blocks' Out and Out, with their unipolar twins) follow
+    // from, as the last frame left it: kept every frame, turned into the sources only while a
+    // slot or a pad reads one, and at the end of every call.
+    float levelInput[2] = {};
+    BlockLanes levelBlockOut[BLOCK_COUNT] = {};
+    float levelOutput[2] = {};
+    bool slotsReadLevels = true, padsReadLevels = true;
     float xyAmounts[BLOCK_COUNT][6] = {};  // pairs (X > k, Y > k) for k = 1..3, each -1..1
     float xyTargets[BLOCK_COUNT][3] = {};  // what the pad adds to the type's three targets
     float roomModPhase[BLOCK_COUNT][4] = {};
@@ -364,7 +380,7 @@ public:
     // Which writes of the live values the frame settings and the slots were last read after.
     ValuesSeen settingsSeen;
     // The Block levels, or the Delay's gains and lengths, follow from something that moved.
-    bool levelsDirty = true, delayDirty = true;
+    bool levelsDirty = true, delayDirty = true, outputDirty = true;
 
     // Per Block, the exponentials of values that mostly rest, kept from frame to frame.
     struct BlockMemos {
@@ -687,6 +703,7 @@ private:
     void updateBlockLevels();
     void mixBlockLevels(const LevelInputs& in);
     void runSignalPath(float L, float R, float& outL, float& outR);
+    void publishLevelSources();  // the level sources from what the last frame kept
     // The Block's output lanes for its input lanes.
     BlockLanes runBlock(int block, bool parallel, BlockLanes input);
     BlockLanes mixBlock(int block, BlockLanes in, BlockLanes processed) const;

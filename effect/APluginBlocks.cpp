@@ -21,6 +21,7 @@ constexpr int PATH_LAST_SERIAL = 3;
 constexpr int PATH_DELAY_PARALLEL = 4;
 constexpr int PATH_PARALLEL_DELAY = 5;
 
+constexpr int SOURCE_INPUT = 46;      // and its unipolar twin
 constexpr int SOURCE_BLOCK_OUT = 48;  // + 2b, and its unipolar twin
 constexpr int SOURCE_OUT = 54;
 
@@ -41,6 +42,10 @@ constexpr int destinationBase(int block) {
 
 inline BlockLanes lanesOf(float L, float R) {
     return BlockLanes{L, L, R, R};
+}
+
+inline BlockLanes splat(float v) {
+    return BlockLanes{v, v, v, v};
 }
 
 // v held to 0..1, NaN to 0, lane by lane: what clamp01 gives for each lane.
@@ -103,11 +108,18 @@ void APlugin::mixBlockLevels(const LevelInputs& in) {
     // The Block mix of this frame: Pan and Mix with their modulation (the Gater's pad term is
     // added in the Block itself).
     const PerBlock p = clamp01v(sPan + in.panMod);
-    mixPanL = clamp01v(2.0f - 2.0f * p);
-    mixPanR = clamp01v(2.0f * p);
+    const PerBlock panL = clamp01v(2.0f - 2.0f * p);
+    const PerBlock panR = clamp01v(2.0f * p);
     const PerBlock m2 = mixTimesTwo(sMix + in.mixMod);
-    mixDry = clamp01v(2.0f - m2);
-    mixWet = clamp01v(m2);
+    const PerBlock dry = clamp01v(2.0f - m2);
+    const PerBlock wet = clamp01v(m2);
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        BlockMix& m = blockMix[b];
+        m.wet = splat(wet[b]);
+        m.dry = splat(dry[b]);
+        m.gain = splat(blockGain[b]);
+        m.pan = lanesOf(panL[b], panR[b]);
+    }
 }
 
 // Compared bit for bit: the same bits always give the same levels, and six vector
@@ -158,6 +170,18 @@ void APlugin::updateBlockLevels() {
             mixBlockLevels(inputs);
         }
     }
+    if (outputDirty || outputModulated) {
+        outputDirty = false;
+        OutputGains& g = outputGains;
+        const float vol = modValues[1];
+        const float dry = clamp01(modValues[2]);
+        g.dry = dry * vol;
+        g.wet = clamp01(1.0f - dry) * vol;
+        const float pan = modValues[3] + 0.5f;
+        g.panL = clamp01(2.0f - 2.0f * pan);
+        g.panR = clamp01(2.0f * pan);
+        if (f.bypass) g = OutputGains{0.0f, 1.0f, 1.0f, 1.0f};
+    }
     // Read once for the frame: the path and the Blocks act on the same answer.
     delayActive = f.delayOn;
     if (delayActive && (delayDirty || delayModulated)) {
@@ -188,18 +212,13 @@ BlockLanes APlugin::delayLanes(BlockLanes x) {
 }
 
 [[gnu::always_inline]] inline BlockLanes APlugin::mixBlock(int b, BlockLanes in, BlockLanes processed) const {
-    float wet = 0.0f, dry = 1.0f;
+    const BlockMix& m = blockMix[b];
     if (blockType[b] == TYPE_GATER) {
         // The pad's third target moves the Gater's mix; it is known only now.
         const float m2 = mixTimesTwo(smoothedMix[b] + modValues[destinationBase(b) + 13] + xyTargets[b][2]);
-        dry = clamp01(2.0f - m2);
-        wet = clamp01(m2);
-    } else if (blockType[b] != TYPE_OFF) {
-        wet = mixWet[b];
-        dry = mixDry[b];
+        return m.gain * (splat(clamp01(m2)) * processed + splat(clamp01(2.0f - m2)) * in) * m.pan;
     }
-    const float g = blockGain[b];
-    return g * (wet * processed + dry * in) * lanesOf(mixPanL[b], mixPanR[b]);
+    return m.gain * (m.wet * processed + m.dry * in) * m.pan;
 }
 
 // Inlined into the path: the lanes then stay in registers from Block to Block.
@@ -209,7 +228,11 @@ BlockLanes APlugin::delayLanes(BlockLanes x) {
         return parallel ? BlockLanes{0.0f, 0.0f, 0.0f, 0.0f} : input;
     }
     const int type = blockType[b];
-    if (type == TYPE_OFF) return mixBlock(b, input, input);
+    if (type == TYPE_OFF) {
+        // An Off Block mixes its input dry.
+        const BlockMix& m = blockMix[b];
+        return m.gain * (splat(0.0f) * input + splat(1.0f) * input) * m.pan;
+    }
 
     // What the pad adds to the type's three targets.
     const float X = modSourceValues[SOURCE_X[b]];
@@ -278,8 +301,7 @@ void APlugin::runSignalPath(float L, float R, float& outL, float& outR) {
             followerInput[0] = out[LANE_LA];
             followerInput[1] = out[LANE_RA];
         }
-        modSourceValues[SOURCE_BLOCK_OUT + 2 * b] = engine::largerOf(out[LANE_LA], out[LANE_RA]);
-        modSourceValues[SOURCE_BLOCK_OUT + 2 * b + 1] = engine::meanMagnitude(out[LANE_LA], out[LANE_RA]);
+        levelBlockOut[b] = out;
         if (parallel) {
             // Summed in Block order, as the lanes of the three outputs are added one after another.
             if (b == 0) {
@@ -305,24 +327,26 @@ void APlugin::runSignalPath(float L, float R, float& outL, float& outR) {
         followerInput[0] = pl;
         followerInput[1] = pr;
     }
-    const float vol = modValues[1];
-    const float dry = clamp01(modValues[2]);
-    float dryGain = dry * vol;
-    float wetGain = clamp01(1.0f - dry) * vol;
-    const float pan = modValues[3] + 0.5f;
-    float panL = clamp01(2.0f - 2.0f * pan);
-    float panR = clamp01(2.0f * pan);
-    if (frameSettings.bypass) {
-        wetGain = 0.0f;
-        dryGain = 1.0f;
-        panL = panR = 1.0f;
-    }
+    const OutputGains& g = outputGains;
     outL = engine::silenceResidue(
-        engine::clampTo((wetGain * engine::clampTo(pl, -1.0f, 1.0f) + dryGain * dryL) * panL, -0.999f, 0.999f));
+        engine::clampTo((g.wet * engine::clampTo(pl, -1.0f, 1.0f) + g.dry * dryL) * g.panL, -0.999f, 0.999f));
     outR = engine::silenceResidue(
-        engine::clampTo((wetGain * engine::clampTo(pr, -1.0f, 1.0f) + dryGain * dryR) * panR, -0.999f, 0.999f));
-    modSourceValues[SOURCE_OUT] = engine::largerOf(outL, outR);
-    modSourceValues[SOURCE_OUT + 1] = engine::meanMagnitude(outL, outR);
+        engine::clampTo((g.wet * engine::clampTo(pr, -1.0f, 1.0f) + g.dry * dryR) * g.panR, -0.999f, 0.999f));
+    levelOutput[0] = outL;
+    levelOutput[1] = outR;
+    if (slotsReadLevels || padsReadLevels) publishLevelSources();
+}
+
+void APlugin::publishLevelSources() {
+    modSourceValues[SOURCE_INPUT] = engine::largerOf(levelInput[0], levelInput[1]);
+    modSourceValues[SOURCE_INPUT + 1] = engine::meanMagnitude(levelInput[0], levelInput[1]);
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        const BlockLanes out = levelBlockOut[b];
+        modSourceValues[SOURCE_BLOCK_OUT + 2 * b] = engine::largerOf(out[LANE_LA], out[LANE_RA]);
+        modSourceValues[SOURCE_BLOCK_OUT + 2 * b + 1] = engine::meanMagnitude(out[LANE_LA], out[LANE_RA]);
+    }
+    modSourceValues[SOURCE_OUT] = engine::largerOf(levelOutput[0], levelOutput[1]);
+    modSourceValues[SOURCE_OUT + 1] = engine::meanMagnitude(levelOutput[0], levelOutput[1]);
 }
 
 // Each type's three targets take the pad's X/Y routing t1..t3 on top of their modulation.

@@ -34,6 +34,7 @@ constexpr int SOURCE_CENTER_NOTE = 24;
 constexpr int SOURCE_FOLLOWER = 27;
 constexpr int SOURCE_GATER_LEFT = 28;  // + 6b; the right side follows
 constexpr int SOURCE_INPUT = 46;       // and its unipolar twin
+constexpr int SOURCE_OUT = 54;  // and its unipolar twin
 constexpr int SOURCE_OFFSET = 56;
 constexpr int SOURCE_WHITE_NOISE = 57;
 constexpr int SOURCE_UNIPOLAR_NOISE = 58;
@@ -120,8 +121,8 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
             followerInput[0] = L;
             followerInput[1] = R;
         }
-        modSourceValues[SOURCE_INPUT] = engine::largerOf(L, R);
-        modSourceValues[SOURCE_INPUT + 1] = engine::meanMagnitude(L, R);
+        levelInput[0] = L;
+        levelInput[1] = R;
 
         float outL, outR;
         runSignalPath(L, R, outL, outR);
@@ -136,6 +137,8 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
         sampleCounter.store(frame + 1, std::memory_order_relaxed);
         firstFrame = 0;
     }
+    // Whoever looks between calls finds the level sources of the last frame.
+    publishLevelSources();
 }
 
 void APlugin::__processDeprecated(float** inputs, float** outputs, int sampleFrames) {
@@ -151,8 +154,9 @@ void APlugin::__processDeprecated(float** inputs, float** outputs, int sampleFra
 
 void APlugin::readEngineSettings() {
     readFrameSettings();
-    levelsDirty = delayDirty = true;
-    modSlotsActive = levelsModulated = delayModulated = false;
+    levelsDirty = delayDirty = outputDirty = true;
+    const bool readLevels = slotsReadLevels;
+    modSlotsActive = levelsModulated = delayModulated = outputModulated = slotsReadLevels = false;
     for (int n = 0; n < MOD_SLOT_COUNT; ++n) {
         ModSlotSettings& slot = modSlots[n];
         slot = {getSteppedValue(param(MOD_SOURCE_TAG[n]), 99.99f, MOD_SOURCE_COUNT),
@@ -164,7 +168,11 @@ void APlugin::readEngineSettings() {
         const int k = d >= BLOCK_DESTINATION_START ? (d - BLOCK_DESTINATION_START) % BLOCK_SLOT_COUNT : -1;
         if (d < destinationBase(BLOCK_COUNT) && k >= 12 && k <= 14) levelsModulated = true;  // Pan, Mix, Vol
         if ((d >= 73 && d <= 76) || d == 81) delayModulated = true;  // Speed, Left, Right, Fine, Mix
+        if (d >= 1 && d <= 3) outputModulated = true;                 // Global Volume, Dry, Pan
+        if (slot.source >= SOURCE_INPUT && slot.source <= SOURCE_OUT + 1) slotsReadLevels = true;
     }
+    // The last frame's levels, for the slot that reads them from this frame on.
+    if (slotsReadLevels && !readLevels) publishLevelSources();
 }
 
 // Slot n's amount is its own parameter plus what the slots before it sent to "Mod n Amount".

@@ -24,6 +24,9 @@ constexpr float PERIOD_SCALE = 30.99f;  // Sync and Time Quant
 constexpr float QUANT_SCALE = 4.99f;    // Point Quant and Space Quant
 constexpr float SOURCE_SCALE = 99.99f;
 
+constexpr int SOURCE_INPUT = 46;  // the first level source
+constexpr int SOURCE_OUT = 54;    // the last two
+
 constexpr float LOOP_ON_VALUE = 0.36789298f;   // steps to Loop "On"
 constexpr float MIDI_MOVE_THRESHOLD = 0.0001f;  // smaller MIDI moves are jitter
 constexpr float EMPTY_PATH_SECONDS = 0.0001f;   // a free path this short stands still
@@ -156,8 +159,32 @@ void APlugin::updateXYFrame() {
     const bool settingsMoved = xySeen.moved(valuesVersion);
     const bool attention = xyAttention.load(relaxed) && xyAttention.exchange(false, std::memory_order_acquire);
     const bool editorOpen = isEditorOpen();
-    if (settingsMoved)
-        for (int b = 0; b < BLOCK_COUNT; ++b) readXYSettings(b);
+    if (!(settingsMoved || attention || editorOpen)) {
+        // A live pad that runs free only keeps its gater going.
+        bool allQuiet = true;
+        for (int b = 0; b < BLOCK_COUNT; ++b) {
+            const XYState& s = xy[b];
+            allQuiet = allQuiet && s.playMode == XY_FREE && s.recordMode == XY_LIVE && s.previousRecordMode == XY_LIVE;
+        }
+        if (allQuiet) {
+            for (int b = 0; b < BLOCK_COUNT; ++b) {
+                xy[b].playing = true;
+                stepSequencer[b].start();
+            }
+            return;
+        }
+    }
+    if (settingsMoved) {
+        const bool readLevels = padsReadLevels;
+        padsReadLevels = false;
+        for (int b = 0; b < BLOCK_COUNT; ++b) {
+            readXYSettings(b);
+            const int source = xy[b].replaySettings.modSource;
+            padsReadLevels = padsReadLevels || (source >= SOURCE_INPUT && source <= SOURCE_OUT + 1);
+        }
+        // The last frame's levels, for the pad whose speed follows one from this frame on.
+        if (padsReadLevels && !readLevels) publishLevelSources();
+    }
     for (int b = 0; b < BLOCK_COUNT; ++b) triggerStep(b, attention);
     for (int b = 0; b < BLOCK_COUNT; ++b) xyFrameStep(b, attention, settingsMoved, editorOpen);
 }
