@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "editor/controls/ContextMenu.h"
+#include "editor/controls/TXYDisplay.h"
 #include "editor/uEditor.h"
 #include "effect/APlugin.h"
 #include "effect/OptionStrings.h"
@@ -209,7 +210,10 @@ void uEditor::showXYMenu(CDrawContext*, CControl*, CPoint& where, int block) {
         if (g == xyGrouping)
             menu.item(std::string(XY_GROUPING_STR[g]) + " <<<");
         else
-            menu.item(XY_GROUPING_STR[g], [this, g] { xyGrouping = g; });
+            menu.item(XY_GROUPING_STR[g], [this, g, block] {
+                xyGrouping = g;
+                if (auto* pad = static_cast<TXYDisplay*>(ctl.xyDisplay[block])) pad->setGrouping(g);
+            });
     }
     menu.separator();
     menu.item("Reset All", command(XY_RESET_ALL));

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <functional>
 
+#include "editor/controls/TXYDisplay.h"
 #include "effect/OptionStrings.h"
 #include "tests/editor/EditorHarness.h"
 
@@ -98,10 +99,11 @@ TEST(EditorMenus, BlockAndGaterMenusOfferTheirEntriesAndRunTheirCommands) {
              {"Undo", block(34, 1)}, {"-"},
              {"Load Block Preset", block(43, 1), {kCancel}}, {"Save Block Preset", block(44, 1), {kCancel}}});
 
-    // Every gater command carries the side of the grid that opened the menu.
+    // Every gater command carries the side of the grid whose right click opened the menu.
+    for (APlugin* fx : {t.h.fx.get(), &t.twin}) fx->setParameter(BLOCK_TYPE_TAG[2], (5 + 0.1f) / 6.99f);
+    t.h.idle();
     auto gater = [](int command, int target = 0) { return block(command, 2, target, 1); };
-    CPoint where;
-    t.check([&] { t.h.editor->showGaterMenu(nullptr, nullptr, where, 2, 1); },
+    t.check([&] { t.h.click(t.h.ctl().gater[2][1], kRButton); },
             {{"-GBlock 3 Right Gater Menu"}, {"-"},
              {"Set To Default", gater(50)}, {"Set Gater On", gater(51)}, {"Set Gater Off", gater(52)},
              {"Set Gater Channel On", gater(53)}, {"Set Gater Channel Off", gater(54)},
@@ -148,8 +150,9 @@ TEST(EditorMenus, XYMenuShowsEditStateGroupingAndLatchesAndRunsItsCommands) {
     t.h.fx->setParameter(XY_EDIT_TAG[0], 1.0f);
     std::vector<std::string> shown;
     for (const char* entry : {"Edit Grouping Wide", "Edit Grouping Wide <<<"}) {
-        shown = t.h.menuShown([&] { t.h.click(t.h.ctl().xyMenuButton[0]); }, entry);
+        shown = t.h.menuShown([&] { t.h.click(t.h.ctl().xyDisplay[0], kRButton); }, entry);  // the pad's own
         EXPECT_EQ(t.h.editor->xyGrouping, 2);
+        EXPECT_EQ(static_cast<TXYDisplay*>(t.h.ctl().xyDisplay[0])->getGrouping(), 2);
     }
     EXPECT_EQ(std::vector<std::string>(shown.begin() + 2, shown.begin() + 6),
               (std::vector<std::string>{"Set Edit Off", "Edit Grouping Single", "Edit Grouping Narrow",
