@@ -703,6 +703,8 @@ private:
     void updateBlockLevels();
     void mixBlockLevels(const LevelInputs& in);
     void runSignalPath(float L, float R, float& outL, float& outR);
+    template <int path>
+    void runPath(float L, float R, float& outL, float& outR);
     void publishLevelSources();  // the level sources from what the last frame kept
     // The Block's output lanes for its input lanes.
     BlockLanes runBlock(int block, bool parallel, BlockLanes input);

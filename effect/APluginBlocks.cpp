@@ -44,6 +44,11 @@ inline BlockLanes lanesOf(float L, float R) {
     return BlockLanes{L, L, R, R};
 }
 
+// A lane by name (inside a template the vector takes no enumerator as its index).
+inline float laneOf(BlockLanes x, int lane) {
+    return x[lane];
+}
+
 inline BlockLanes splat(float v) {
     return BlockLanes{v, v, v, v};
 }
@@ -277,9 +282,22 @@ BlockLanes APlugin::delayLanes(BlockLanes x) {
     return mixBlock(b, in, processed);
 }
 
+// One path per instance: where the Delay sits and how the Blocks join are settled when it is
+// compiled, so a frame runs only the steps of its path.
 void APlugin::runSignalPath(float L, float R, float& outL, float& outR) {
-    const int path = currentPath;
-    const bool parallel = path >= PATH_DELAY_PARALLEL;
+    switch (currentPath) {
+    case 0: runPath<0>(L, R, outL, outR); break;
+    case 1: runPath<1>(L, R, outL, outR); break;
+    case 2: runPath<2>(L, R, outL, outR); break;
+    case 3: runPath<3>(L, R, outL, outR); break;
+    case 4: runPath<4>(L, R, outL, outR); break;
+    default: runPath<5>(L, R, outL, outR); break;
+    }
+}
+
+template <int path>
+void APlugin::runPath(float L, float R, float& outL, float& outR) {
+    constexpr bool parallel = path >= PATH_DELAY_PARALLEL;
 
     // The path input is also the dry pair of the output stage.
     float dryL = L, dryR = R;
@@ -294,12 +312,13 @@ void APlugin::runSignalPath(float L, float R, float& outL, float& outR) {
     // Lanes stay in locals from Block to Block: the chain never reads them back from memory.
     BlockLanes lanes = pathInput;
     BlockLanes sum{0.0f, 0.0f, 0.0f, 0.0f};
+#pragma GCC unroll 3
     for (int b = 0; b < BLOCK_COUNT; ++b) {
         BlockLanes out = runBlock(b, parallel, parallel ? pathInput : lanes);
         if (!parallel && path == b + 1 && delayActive) out = delayLanes(out);
         if (followerSource == b + 1) {
-            followerInput[0] = out[LANE_LA];
-            followerInput[1] = out[LANE_RA];
+            followerInput[0] = laneOf(out, LANE_LA);
+            followerInput[1] = laneOf(out, LANE_RA);
         }
         levelBlockOut[b] = out;
         if (parallel) {
