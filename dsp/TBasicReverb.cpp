@@ -50,11 +50,13 @@ void TComb::setRawLengths(const int (&lengths)[kCombs]) {
     for (int c = 0; c < kCombs; ++c) setOffset(c, kRingFrames - static_cast<std::uint32_t>(lengths[c]));
 }
 
-void TComb::setSize(const int (&lengths)[kCombs]) {
-    for (int c = 0; c < kCombs; ++c) {
-        const int length = std::clamp(lengths[c], 0, kMaxLength);
-        setOffset(c, length == 0 ? kRingFrames - 1 : kRingFrames - static_cast<std::uint32_t>(length));
-    }
+void TComb::setLengths(int j, ReverbIndices lengths) {
+    constexpr std::int32_t kFrames = static_cast<std::int32_t>(kRingFrames);
+    const ReverbIndices none = {0, 0, 0, 0}, oneFrame = {1, 1, 1, 1}, frames = {kFrames, kFrames, kFrames, kFrames};
+    const ReverbIndices ahead = frames - (lengths == none ? oneFrame : lengths);
+    const ReverbIndices combs = {j * kLanes, j * kLanes + 1, j * kLanes + 2, j * kLanes + 3};
+    const ReverbIndices at = ahead * kCombs + combs;
+    std::memcpy(&readFrom[j * kLanes], &at, sizeof at);
 }
 
 void TComb::setVectors(float damping, float room) {
@@ -221,11 +223,6 @@ void TBasicReverb::setRoomSize(float r) {
     update();
 }
 
-void TBasicReverb::setDamp(float d) {
-    damping = 0.55f * std::clamp(d, 0.0f, 1.0f);
-    update();
-}
-
 void TBasicReverb::update() { comb.setVectors(damping, room); }
 
 void TBasicReverb::setFilter(float /*unusedLow*/, float hp) {
@@ -236,6 +233,8 @@ void TBasicReverb::setFilter(float /*unusedLow*/, float hp) {
 }
 
 void TBasicReverb::setMod(float a, float b, float c, float d) {
+    // Factors that did not move (a room without modulation depth) leave the lengths as they are.
+    if (a == factorA[0] && b == factorA[1] && c == factorB[0] && d == factorB[1]) return;
     lengthsStale = true;
     for (int j = 0; j < 10; ++j) {
         factorA[j] = j % 2 == 0 ? a : b;
@@ -243,30 +242,23 @@ void TBasicReverb::setMod(float a, float b, float c, float d) {
     }
 }
 
-void TBasicReverb::setLength(float l, float r) {
-    // The engine sets the lengths every frame, mostly unchanged; the comb offsets would come out
-    // the same.
-    if (!lengthsStale && l == lastLength[0] && r == lastLength[1]) return;
+void TBasicReverb::applyLength(float l, float r) {
     lengthsStale = false;
     lastLength[0] = l;
     lastLength[1] = r;
-    // Lanes 1 and 2 follow l and the first factor set, lanes 3 and 4 r and the second.
+    // Lanes 1 and 2 follow l and the first factor set, lanes 3 and 4 r and the second; four
+    // combs at a time, each lane rounding as the same steps on one float.
     const float x[2] = {l * sampleRate / kTuningRate, r * sampleRate / kTuningRate};
     constexpr float kLongest = static_cast<float>(TComb::kMaxLength);
-    int lengths[TComb::kCombs];
+    const Lanes longest = {kLongest, kLongest, kLongest, kLongest}, zero = {0.0f, 0.0f, 0.0f, 0.0f};
     for (int j = 0; j < TComb::kCombs / TComb::kLanes; ++j) {
-        const float scale[TComb::kLanes] = {x[0] * factorA[j], x[0] * factorA[j], x[1] * factorB[j],
-                                            x[1] * factorB[j]};
-        for (int k = 0; k < TComb::kLanes; ++k) {
-            const int c = j * TComb::kLanes + k;
-            float v = scale[k] * kCombTuningF[static_cast<std::size_t>(c)] + 0.5f;
-            // Limited before the conversion so that any product, even not a number, stays defined.
-            if (!(v < kLongest)) v = kLongest;
-            if (v < 0.0f) v = 0.0f;
-            lengths[c] = static_cast<int>(v);
-        }
+        const Lanes scale = {x[0] * factorA[j], x[0] * factorA[j], x[1] * factorB[j], x[1] * factorB[j]};
+        Lanes v = scale * load4(&kCombTuningF[static_cast<std::size_t>(j * TComb::kLanes)]) + 0.5f;
+        // Limited before the conversion so that any product, even not a number, stays defined.
+        v = v < longest ? v : longest;
+        v = v < zero ? zero : v;
+        comb.setLengths(j, __builtin_convertvector(v, ReverbIndices));
     }
-    comb.setSize(lengths);
 }
 
 void TBasicReverb::setWiden(float w0, float w1, float w2, float w3) {

@@ -5,6 +5,7 @@
 // per-comb length factors for modulation. It gives four outputs, two stereo pairs whose comb
 // lengths can differ. All working memory is allocated at construction and by init().
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -14,6 +15,7 @@
 // Four lanes of the reverb, one per output; a lane-wise operation rounds as the same operation on
 // one float does.
 typedef float ReverbLanes __attribute__((vector_size(16)));
+typedef std::int32_t ReverbIndices __attribute__((vector_size(16)));
 
 // The comb bank: ten 4-wide comb vectors (one lane per reverb output) over one interleaved ring
 // that holds the current value of all 40 combs per frame. Comb j of lane k sits at j * 4 + k.
@@ -28,8 +30,8 @@ public:
     TComb(const TComb&) = delete;
     TComb& operator=(const TComb&) = delete;
 
-    // Lengths in frames, limited to 0..16383; 0 is a one-frame delay.
-    void setSize(const int (&lengths)[kCombs]);
+    // Lengths in frames of combs 4j .. 4j + 3, each 0..16383; 0 is a one-frame delay.
+    void setLengths(int j, ReverbIndices lengths);
     // The four lanes' high-passed comb sums for this frame.
     ReverbLanes update(float inL, float tap0, float tap2, float inR, float tap1, float tap3);
 
@@ -78,7 +80,13 @@ public:
     void mute();
 
     void setRoomSize(float r);
-    void setDamp(float d);
+    // Set every frame, mostly unchanged: inline, and nothing to do when it rests.
+    void setDamp(float d) {
+        const float next = 0.55f * std::clamp(d, 0.0f, 1.0f);
+        if (next == damping) return;
+        damping = next;
+        update();
+    }
     void update();
     // The first argument is unused; hp in 0..1 sets the high-pass from 20 Hz up.
     void setFilter(float unusedLow, float hp);
@@ -86,7 +94,11 @@ public:
     // act from the next setLength.
     void setMod(float a, float b, float c, float d);
     // Comb lengths relative to the room's tuning: l for outputs 1 and 2, r for outputs 3 and 4.
-    void setLength(float l, float r);
+    // Set every frame, mostly unchanged: the comb lengths would come out the same.
+    void setLength(float l, float r) {
+        if (!lengthsStale && l == lastLength[0] && r == lastLength[1]) return;
+        applyLength(l, r);
+    }
     // Tap i reads the input wi + 1 frames back.
     void setWiden(float w0, float w1, float w2, float w3);
 
@@ -109,6 +121,7 @@ private:
     static constexpr int kAllpassStages = 4;
 
     ReverbLanes passChains(ReverbLanes x);
+    void applyLength(float l, float r);
 
     std::uint32_t preDelayPosition = 0;
     std::int32_t tapOffset[4] = {};
