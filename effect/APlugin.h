@@ -381,6 +381,10 @@ public:
     ValuesSeen settingsSeen;
     // The Block levels, or the Delay's gains and lengths, follow from something that moved.
     bool levelsDirty = true, delayDirty = true, outputDirty = true;
+    // The 16-frame control step's settings follow from something that moved (a value, the
+    // tempo, a Block type, the rate, a restart); while they rest it leaves them as they are.
+    bool controlDirty = true;
+    float engineRate = 0.0f;  // the rate the engine's kept settings were worked out for
 
     // Per Block, the exponentials of values that mostly rest, kept from frame to frame.
     struct BlockMemos {
@@ -693,6 +697,7 @@ private:
     void readEngineSettings();  // the frame settings and the slots, after a write
     void controlStep128();
     void controlStep16();
+    void updateControls16();  // the step's settings of the gaters, the Delay, the follower and the pads
     void gaterStep4();
     void followHostTransport();
     void restartForPlayback();

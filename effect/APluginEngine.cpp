@@ -49,7 +49,7 @@ constexpr int destinationBase(int block) {
 
 // A host sample that is NaN or infinite would poison every recursive state downstream.
 inline float finiteOrZero(float x) {
-    return std::isfinite(x) ? x : 0.0f;
+    return x - x == 0.0f ? x : 0.0f;  // NaN for infinity and NaN alike
 }
 
 }  // namespace
@@ -57,6 +57,11 @@ inline float finiteOrZero(float x) {
 void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames) {
     hostTimeInfo = getTimeInfo(timePpqPosValid | timeTempoValid);
     if (resetPending.exchange(false, std::memory_order_acquire)) resetEngineNow();
+    // A new rate rebuilt the modules between calls: what they were set to is set again.
+    if (!(storedRate == engineRate)) {
+        engineRate = storedRate;
+        delayDirty = controlDirty = true;
+    }
     if (isEditorOpen()) {
         const double now = static_cast<double>(std::clock());
         if (now - lastXYDisplayClock > 40.0) {
@@ -154,7 +159,7 @@ void APlugin::__processDeprecated(float** inputs, float** outputs, int sampleFra
 
 void APlugin::readEngineSettings() {
     readFrameSettings();
-    levelsDirty = delayDirty = outputDirty = true;
+    levelsDirty = delayDirty = outputDirty = controlDirty = true;
     const bool readLevels = slotsReadLevels;
     modSlotsActive = levelsModulated = delayModulated = outputModulated = slotsReadLevels = false;
     for (int n = 0; n < MOD_SLOT_COUNT; ++n) {
@@ -226,6 +231,7 @@ void APlugin::controlStep128() {
     for (int b = 0; b < BLOCK_COUNT; ++b) {
         const int t = getBlockType(b);
         // A Block that becomes a Grain Block starts with silent slots; one that stays keeps them.
+        if (t != blockType[b]) controlDirty = true;
         if (t == 6 && blockType[b] != 6) {
             for (int k = 0; k < GRAINS_PER_BLOCK; ++k) grain[b * GRAINS_PER_BLOCK + k].reset();
             grainCounter[b] = 0;
@@ -245,7 +251,16 @@ void APlugin::controlStep128() {
 }
 
 void APlugin::controlStep16() {
-    delayDirty = true;  // the tempo, or a restart, may have moved what the lengths follow from
+    // Worked out from the same settings, modulation and tempo, everything here comes out the same.
+    if (controlDirty || modSlotsActive) {
+        controlDirty = false;
+        updateControls16();
+        delayDirty = true;  // the Delay's tempo may have moved what its lengths follow from
+    }
+    followHostTransport();
+}
+
+void APlugin::updateControls16() {
     const double stepsPerFrame = static_cast<double>(tempo) / 15.0 * static_cast<double>(invSampleRate);
     for (int b = 0; b < BLOCK_COUNT; ++b) {
         const int P = blockParam(b, 0);
@@ -295,9 +310,6 @@ void APlugin::controlStep16() {
                 engine::clampTo(2.0f * param(P + XY_ASSIGN_OFFSET + 3 + k) - 1.0f + modValues[D + 18 + k], -1.0f, 1.0f);
         }
     }
-
-    followHostTransport();
-    delayDirty = true;  // after a restart the Delay needs its lengths again
 }
 
 void APlugin::followHostTransport() {
@@ -305,7 +317,9 @@ void APlugin::followHostTransport() {
     const VstTimeInfo& info = *hostTimeInfo;
     // A host tempo that is not a number keeps the last one.
     if ((info.flags & timeTempoValid) && std::isfinite(info.tempo)) {
-        tempo = static_cast<float>(std::clamp(info.tempo, 1.0, 1200.0));
+        const float now = static_cast<float>(std::clamp(info.tempo, 1.0, 1200.0));
+        if (!(now == tempo)) controlDirty = true;
+        tempo = now;
         samplesPerBar = storedRate * 240.0f / tempo;
     }
     const uint32_t now = static_cast<uint32_t>(info.flags) & timeTransportPlaying;
@@ -317,6 +331,7 @@ void APlugin::followHostTransport() {
 
 // Playback starts: every time-based state begins again with the song.
 void APlugin::restartForPlayback() {
+    controlDirty = delayDirty = true;  // the follower and the Delay start from their defaults
     follower.init(storedRate);
     delay.init(storedRate);
     for (int b = 0; b < BLOCK_COUNT; ++b) {
@@ -364,7 +379,7 @@ void APlugin::resetEverything() { resetPending.store(true, std::memory_order_rel
 void APlugin::resetEngineNow() {
     playing[0] = playing[1] = ~0u;  // no valid state: a running transport restarts the engine
     firstFrame = 1;
-    delayDirty = true;
+    delayDirty = controlDirty = true;
     for (int b = 0; b < BLOCK_COUNT; ++b) {
         filter[b].init(storedRate);
         comb[b].init(storedRate);
