@@ -600,6 +600,8 @@ public:
     std::atomic<bool> xyAttention{false};
     // Which writes of the live values the XY settings were last read after.
     ValuesSeen xySeen;
+    // Every pad runs free and none records: modes change only in a frame that reads them.
+    bool xySteady = false;
     // Recording buffers, one slot per millisecond and Block; slot i of Block b is
     // xyRecordX[b][i], an atomic reference (the editor thread records, the render thread
     // replays). Their pages start silent, so a pad never recorded costs no memory.

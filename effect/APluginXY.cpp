@@ -159,20 +159,18 @@ void APlugin::updateXYFrame() {
     const bool settingsMoved = xySeen.moved(valuesVersion);
     const bool attention = xyAttention.load(relaxed) && xyAttention.exchange(false, std::memory_order_acquire);
     const bool editorOpen = isEditorOpen();
-    if (!(settingsMoved || attention || editorOpen)) {
-        // A live pad that runs free only keeps its gater going.
-        bool allQuiet = true;
+    if (!(settingsMoved || attention || editorOpen) && xySteady) {
+        // Free-running pads, none recording, and nothing moved: the trigger step only keeps each
+        // one playing with its gater going, and the XY step comes down to the replay.
         for (int b = 0; b < BLOCK_COUNT; ++b) {
-            const XYState& s = xy[b];
-            allQuiet = allQuiet && s.playMode == XY_FREE && s.recordMode == XY_LIVE && s.previousRecordMode == XY_LIVE;
+            XYState& s = xy[b];
+            s.previousRecordMode = s.recordMode;
+            s.playing = true;
+            stepSequencer[b].start();
         }
-        if (allQuiet) {
-            for (int b = 0; b < BLOCK_COUNT; ++b) {
-                xy[b].playing = true;
-                stepSequencer[b].start();
-            }
-            return;
-        }
+        for (int b = 0; b < BLOCK_COUNT; ++b)
+            if (xy[b].recordMode == XY_REPLAY) updateXYReplay(b);
+        return;
     }
     if (settingsMoved) {
         const bool readLevels = padsReadLevels;
@@ -186,7 +184,11 @@ void APlugin::updateXYFrame() {
         if (padsReadLevels && !readLevels) publishLevelSources();
     }
     for (int b = 0; b < BLOCK_COUNT; ++b) triggerStep(b, attention);
-    for (int b = 0; b < BLOCK_COUNT; ++b) xyFrameStep(b, attention, settingsMoved, editorOpen);
+    xySteady = true;
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        xyFrameStep(b, attention, settingsMoved, editorOpen);
+        xySteady = xySteady && xy[b].playMode == XY_FREE && xy[b].recordMode != XY_RECORDING;
+    }
 }
 
 void APlugin::followMidiPosition(int b) {
