@@ -141,6 +141,7 @@ void EditorBitmapSet(benchmark::State& state) {
     for (auto _ : state) {
         std::vector<CBitmap*> set;
         for (int k : editorBitmaps()) set.push_back(new CBitmap(bitmapId(size, k)));
+        for (CBitmap* b : set) benchmark::DoNotOptimize(b->isLoaded());  // waits for the decode
         bytes = tarnwell::gui::bitmapMemory();
         for (CBitmap* b : set) b->forget();
     }

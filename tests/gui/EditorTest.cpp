@@ -74,8 +74,8 @@ TEST(Editor, OpenCloseCyclesGesturesAndTheWheel) {
         EXPECT_TRUE(editor->open(static_cast<tarnwell::gui::ParentView*>(&parent)));
         EXPECT_TRUE(editor->isOpen());
         EXPECT_EQ(parent.frame(), editor->getFrame());
-        EXPECT_GT(tarnwell::gui::bitmapMemory(), 0);
         editor->idle();
+        EXPECT_GT(tarnwell::gui::bitmapMemory(), 0);
         editor->close();
         EXPECT_FALSE(editor->isOpen());
         EXPECT_EQ(parent.frame(), nullptr);
