@@ -1,6 +1,7 @@
 #include "framework/auadapter/CocoaView.h"
 
 #include "framework/auadapter/AUPLUGIN.h"
+#include "framework/platform/Dialogs.h"
 #include "sdk/audiounit/AudioToolbox.h"
 
 namespace {
@@ -9,6 +10,9 @@ constexpr unsigned kPanelStyle = NSTitledWindowMask | NSClosableWindowMask | NSU
 }  // namespace
 
 NSView* Tarnwell_Zelk_CocoaViewFactory::uiViewForAudioUnit(AudioUnit unit, NSSize) {
+    // The editor's prompts and messages become modal windows on the host's display, where it
+    // has one; a script of answers still comes first.
+    if (DialogBackend* windows = tarnwell::cocoa::windowServer().dialogs()) setWindowDialogBackend(windows);
     auto* view = new Tarnwell_Zelk_CocoaView;
     view->setAU(unit);
     view->createWindowController();

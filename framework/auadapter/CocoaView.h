@@ -4,7 +4,7 @@
 // makes the factory class; the factory's view reads the editor size from the unit, gives
 // itself a panel of that size, opens the effect's editor inside itself through the unit's
 // editor-view property and idles the editor from a 20 ms timer. When the view goes, the timer
-// stops and the editor closes.
+// stops and the editor closes. Views on a display show the effect's dialogs as its windows.
 
 #include "sdk/cocoa/AppKit.h"
 

@@ -14,6 +14,7 @@
 #include "sdk/cocoa/NSEvent.h"
 
 typedef struct _cairo_surface cairo_surface_t;
+class DialogBackend;
 
 namespace tarnwell::cocoa {
 
@@ -45,6 +46,10 @@ public:
     virtual bool hasEvents() const { return false; }
     // Waits at most seconds for events (or a signal) and hands over what arrived.
     virtual void waitForEvents(double /*seconds*/) {}
+    // Modal message and input windows on this server's display, painted and run by the same
+    // loop as its windows; null for a server without a display. A component's views hand them
+    // to their own dialog chain (a component has its own copy of it).
+    virtual DialogBackend* dialogs() { return nullptr; }
 };
 
 // The server new windows are made by; the offscreen one until another is set. Set it before

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "gui/CFrame.h"
+#include "gui/x11/X11Dialogs.h"
 #include "gui/x11/X11Internal.h"
 #include "gui/x11/X11Window.h"
 #include "sdk/cocoa/WindowServer.h"
@@ -91,6 +92,10 @@ public:
     bool hasEvents() const override { return true; }
     void waitForEvents(double seconds) override {
         gui::RunLoop::runOnce(seconds <= 0.0 ? 0 : static_cast<int>(std::ceil(seconds * 1000.0)));
+    }
+    DialogBackend* dialogs() override {
+        static gui::WindowDialogs windows;  // outlives every server: components keep the pointer
+        return &windows;
     }
 };
 

@@ -14,6 +14,7 @@
 #include <X11/extensions/XTest.h>
 #include <cairo.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -21,6 +22,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -51,8 +53,10 @@ int finish(pid_t pid) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// The top-level window named title, once the server shows it.
-Window waitForWindow(Display* d, const char* title) {
+// The first viewable top-level window that wanted picks (by its id, attributes and name), once
+// the server shows it; 0 after 20 s.
+Window waitForWindow(Display* d,
+                     const std::function<bool(Window, const XWindowAttributes&, const char*)>& wanted) {
     XSelectInput(d, DefaultRootWindow(d), SubstructureNotifyMask);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (std::chrono::steady_clock::now() < deadline) {
@@ -63,17 +67,29 @@ Window waitForWindow(Display* d, const char* title) {
         for (unsigned i = 0; i < count && !found; ++i) {
             char* name = nullptr;
             XWindowAttributes a{};
-            if (XFetchName(d, children[i], &name) && name && std::strcmp(name, title) == 0 &&
-                XGetWindowAttributes(d, children[i], &a) && a.map_state == IsViewable)
+            XFetchName(d, children[i], &name);
+            if (XGetWindowAttributes(d, children[i], &a) && a.map_state == IsViewable &&
+                wanted(children[i], a, name))
                 found = children[i];
             if (name) XFree(name);
         }
         if (children) XFree(children);
         if (found) return found;
-        XEvent event;
-        XNextEvent(d, &event);  // a window of the server changed: look again
+        // Look again when a window of the server changed, or after a while.
+        while (XPending(d)) {
+            XEvent event;
+            XNextEvent(d, &event);
+        }
+        pollfd connection{ConnectionNumber(d), POLLIN, 0};
+        poll(&connection, 1, 100);
     }
     return 0;
+}
+
+Window waitForWindow(Display* d, const char* title, Window other = 0) {
+    return waitForWindow(d, [&](Window w, const XWindowAttributes&, const char* name) {
+        return w != other && name && std::strcmp(name, title) == 0;
+    });
 }
 
 // The window's pixels as 0xRRGGBB.
@@ -199,4 +215,43 @@ TEST(EditorCommands, EditShowsTheSnapshotTakesARealClickOnBypassAndSavesItOnClos
                                                    {0x61756D66, 0x4E77656C, 0x5A656C6B}, {1, 1024});
     ASSERT_EQ(summary.programs.size(), 1u);
     EXPECT_EQ(summary.programs[0].values.at(1), 1.0f);
+}
+
+// The editor's messages show as modal windows on the editor's display: the size entry of the
+// preset menu tells the user when the new size applies.
+TEST(EditorCommands, EditShowsTheEditorsMessagesAsWindows) {
+    std::string error;
+    ASSERT_TRUE(XvfbServer::start(error)) << error;
+    PreferencesSandbox preferences;
+    std::filesystem::create_directories(preferences.userFolder());
+    Display* d = XOpenDisplay(nullptr);
+    ASSERT_NE(d, nullptr);
+    const pid_t edit = launch({TARNWELL_COMMAND, "edit"});
+    ASSERT_GT(edit, 0);
+    const Window window = waitForWindow(d, "Tarnwell");
+    ASSERT_NE(window, 0u);
+
+    click(d, window, 40, 40);  // from the settings page to the controls
+    click(d, window, layout::PRESET_MENU.x + 20, layout::PRESET_MENU.y + 8);
+    const Window menu = waitForWindow(d, [](Window, const XWindowAttributes& a, const char*) {
+        return a.override_redirect && a.width > 1;
+    });
+    XWindowAttributes shown{};
+    if (menu && XGetWindowAttributes(d, menu, &shown))
+        click(d, menu, 40, shown.height - 10);  // the last entry: "Set To 200% Screen"
+    const Window message = waitForWindow(d, "Tarnwell", window);
+    if (message && XGetWindowAttributes(d, message, &shown)) {
+        EXPECT_EQ(shown.width, 380);
+        click(d, message, shown.width - 58, shown.height - 29);  // OK
+        askToClose(d, window);
+        EXPECT_EQ(finish(edit), 0);
+    } else {
+        ADD_FAILURE() << "no message window";
+        kill(edit, SIGKILL);
+        finish(edit);
+    }
+    XCloseDisplay(d);
+    EXPECT_NE(PreferencesSandbox::read(preferences.userFile("com.Zelk.Tarnwell"))
+                  .find("<key>Big200</key>\n\t<string>Y</string>"),
+              std::string::npos);
 }
