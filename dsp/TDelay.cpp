@@ -196,16 +196,9 @@ bool TDelay::getStateAndChanged(float v, bool old, bool& changed) {
     return now;
 }
 
-float TDelay::HiLimiter(float v) { return clamp(v, -100.0f, 100.0f); }
-
 float TDelay::sign(float v) {
     if (v < 0.0f) return -1.0f;
     return v > 1e-15f ? 1.0f : 0.0f;
-}
-
-float TDelay::clamp(float x, float lo, float hi) {
-    if (x > hi) x = hi;
-    return x < lo ? lo : x;
 }
 
 float TDelay::getFeedFilterFreq(float v) const {

@@ -44,10 +44,13 @@ public:
 
     static bool getState(float v) { return v >= 0.5f; }
     static bool getStateAndChanged(float v, bool old, bool& changed);
-    static float HiLimiter(float v);
+    static float HiLimiter(float v) { return clamp(v, -100.0f, 100.0f); }
     static float limit01(float v) { return clamp(v, 0.0f, 1.0f); }
     static float sign(float v);
-    static float clamp(float x, float lo, float hi);
+    static float clamp(float x, float lo, float hi) {
+        if (x > hi) x = hi;
+        return x < lo ? lo : x;
+    }
     float getFeedFilterFreq(float v) const;
 
     // Entries a channel's line holds now, and the most it can hold.
