@@ -157,16 +157,6 @@ void shelf(TFilterChannel& c, int type, float f, float gain, float r) {
 
 // --- per-sample steps (process only: multiplies and adds) ---
 
-// Soft saturation (x + kx) / (1 + |kx|), kx = drive * x, then a hard limit at +-1.
-inline float preDistort(float x, float drive) {
-    if (drive > 0.0f) {
-        const float kx = drive * x + kGuard;
-        return clampTo((x + kx) / (1.0f + std::fabs(kx)), -1.0f, 1.0f) + kGuard;
-    }
-    // With no drive the curve is the identity (1 + |kx| rounds to 1): skip its division.
-    return clampTo(x + kGuard, -1.0f, 1.0f) + kGuard;
-}
-
 // Below these magnitudes a saturating cubic term is under half an ulp of the value it would
 // change, so skipping it gives the same result and avoids denormal intermediates in silence.
 constexpr float kCubicFloor = 1e-3f;
@@ -465,20 +455,44 @@ inline void TFilter::biquadPair(TFilterChannel& c, float ua, float ub, float& ya
 
 void TFilter::process(float La, float Ra, float Lb, float Rb, float& oLa, float& oRa, float& oLb,
                       float& oRb) {
-    // Lane by lane in named values rather than through an array: the array's scalar stores read
-    // back as a vector would stall every call.
-    const float dLa = preDistort(La, drive), dLb = preDistort(Lb, drive);
-    const float dRa = preDistort(Ra, drive), dRb = preDistort(Rb, drive);
-    if (type == Bypass) {
-        oLa = dLa;
-        oLb = dLb;
-        oRa = dRa;
-        oRb = dRb;
-        return;
+    const Lanes out = process(Lanes{La, Lb, Ra, Rb});
+    oLa = out[0];
+    oLb = out[1];
+    oRa = out[2];
+    oRb = out[3];
+}
+
+namespace {
+
+typedef TFilter::Lanes Lanes;
+
+inline Lanes splat(float v) { return Lanes{v, v, v, v}; }
+
+// clampTo on each lane: NaN gives lo.
+inline Lanes clampLanes(Lanes v, float lo, float hi) {
+    const Lanes low = splat(lo), high = splat(hi);
+    const Lanes below = high < v ? high : v;
+    return v > low ? below : low;
+}
+
+}  // namespace
+
+TFilter::Lanes TFilter::process(Lanes x) {
+    // Soft saturation (x + kx) / (1 + |kx|), kx = drive * x, then a hard limit at +-1, on the
+    // four lanes at once.
+    Lanes distorted;
+    if (drive > 0.0f) {
+        const Lanes kx = drive * x + kGuard;
+        const Lanes magnitude = kx < splat(0.0f) ? -kx : kx;
+        distorted = clampLanes((x + kx) / (1.0f + magnitude), -1.0f, 1.0f) + kGuard;
+    } else {
+        // With no drive the curve is the identity (1 + |kx| rounds to 1): skip its division.
+        distorted = clampLanes(x + kGuard, -1.0f, 1.0f) + kGuard;
     }
+    if (type == Bypass) return distorted;
+    const Lanes uv = clampLanes(0.1f * distorted, -1.0f, 1.0f);
     // [channel][sub-sample]
-    const float u[2][2] = {{clampTo(0.1f * dLa, -1.0f, 1.0f), clampTo(0.1f * dLb, -1.0f, 1.0f)},
-                           {clampTo(0.1f * dRa, -1.0f, 1.0f), clampTo(0.1f * dRb, -1.0f, 1.0f)}};
+    const float u[2][2] = {{uv[0], uv[1]}, {uv[2], uv[3]}};
     float out[2][2] = {};
 
     switch (type) {
@@ -625,9 +639,5 @@ void TFilter::process(float La, float Ra, float Lb, float Rb, float& oLa, float&
             break;
     }
 
-    const float g = OUTPUT_GAIN[type];
-    oLa = out[0][0] * g;
-    oLb = out[0][1] * g;
-    oRa = out[1][0] * g;
-    oRb = out[1][1] * g;
+    return Lanes{out[0][0], out[0][1], out[1][0], out[1][1]} * OUTPUT_GAIN[type];
 }

@@ -88,6 +88,10 @@ public:
     // One host sample: La, Lb are the left channel's two sub-samples in time order.
     void process(float La, float Ra, float Lb, float Rb, float& oLa, float& oRa, float& oLb,
                  float& oRb);
+    // The same on the four lanes {La, Lb, Ra, Rb} of one vector; each lane rounds as the same
+    // steps on one float.
+    typedef float Lanes __attribute__((vector_size(16)));
+    Lanes process(Lanes in);
 
     // selection
     std::int32_t type = 0;

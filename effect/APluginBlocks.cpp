@@ -385,9 +385,7 @@ BlockLanes APlugin::processFilter(int b, BlockLanes in) {
     f.setVowel(clamp01(vowel + V[5] + t[2]));
     f.setGain(clamp01(gain + V[5] + t[2]));
     f.update(V[1] + t[1], !firstFrame);  // jumps in the first frame after a reset
-    float oLa, oRa, oLb, oRb;
-    f.process(in[LANE_LA], in[LANE_RA], in[LANE_LB], in[LANE_RB], oLa, oRa, oLb, oRb);
-    return BlockLanes{oLa, oLb, oRa, oRb};
+    return f.process(in);
 }
 
 BlockLanes APlugin::processComb(int b, BlockLanes in) {
