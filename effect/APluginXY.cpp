@@ -269,6 +269,21 @@ void APlugin::startReplay(int b) {
     s.playing = false;
 }
 
+// Every replaying frame publishes the pad: inline.
+inline void APlugin::writeXYSources(int b, float x, float y) {
+    // Space Quant as read after the last write of a value.
+    const int levels = xy[b].spaceLevels;
+    float v[4] = {x, y, 2.0f * x - 1.0f, 2.0f * y - 1.0f};
+    if (levels != 0) {
+        const auto l = static_cast<float>(levels);
+        for (float& q : v) q = clamp01(std::round(q * l) / l);  // as snapValue
+    }
+    modSourceValues[SOURCE_X[b]] = v[0];
+    modSourceValues[SOURCE_Y[b]] = v[1];
+    modSourceValues[SOURCE_POLAR_X[b]] = v[2];
+    modSourceValues[SOURCE_POLAR_Y[b]] = v[3];
+}
+
 void APlugin::readXYSettings(int b) {
     XYState& s = xy[b];
     XYReplaySettings& settings = s.replaySettings;
@@ -459,19 +474,6 @@ void APlugin::setSnapedModSource(int b, int source, float v) {
     if (source >= 0 && source < MOD_SOURCE_COUNT) modSourceValues[source] = snapValue(b, v);
 }
 
-void APlugin::writeXYSources(int b, float x, float y) {
-    // Space Quant as read after the last write of a value.
-    const int levels = xy[b].spaceLevels;
-    float v[4] = {x, y, 2.0f * x - 1.0f, 2.0f * y - 1.0f};
-    if (levels != 0) {
-        const auto l = static_cast<float>(levels);
-        for (float& q : v) q = clamp01(std::round(q * l) / l);  // as snapValue
-    }
-    modSourceValues[SOURCE_X[b]] = v[0];
-    modSourceValues[SOURCE_Y[b]] = v[1];
-    modSourceValues[SOURCE_POLAR_X[b]] = v[2];
-    modSourceValues[SOURCE_POLAR_Y[b]] = v[3];
-}
 
 int APlugin::getQuantPos(int b, int pos, int offset, int loop) const {
     return quantPos(isXYBlock(b) ? xy[b].pointStep : 1, pos, offset, loop);
