@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "host/AudioFile.h"
-#include "tests/host/HostTestSupport.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 

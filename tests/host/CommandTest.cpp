@@ -16,7 +16,7 @@
 #include "host/SavedState.h"
 #include "host/TarnwellCommand.h"
 #include "tests/host/FakeComponent.h"
-#include "tests/host/HostTestSupport.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 

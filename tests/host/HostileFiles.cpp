@@ -170,6 +170,10 @@ std::string chunkOnly() {
 
 }  // namespace
 
+std::string midiFile(const std::vector<std::string>& tracks, std::uint32_t division) {
+    return midi(tracks, division);
+}
+
 std::vector<HostileFile> hostileAudioFiles() {
     const std::string short1000 = "the file ends 4000 frames (0.091 s) short of what its header promises";
     const std::string shorter = "the file ends ";

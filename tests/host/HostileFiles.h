@@ -4,6 +4,7 @@
 // could hand the command as audio input, MIDI file or saved state. Each says how the command
 // must end on it. The fuzz targets start from them too.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,9 @@ struct HostileFile {
     std::string message;
     bool renders = false;
 };
+
+// A MIDI file of the given tracks (format 1 when there are several) at division pulses per beat.
+std::string midiFile(const std::vector<std::string>& tracks, std::uint32_t division = 96);
 
 std::vector<HostileFile> hostileAudioFiles();
 std::vector<HostileFile> hostileMidiFiles();

@@ -14,7 +14,7 @@
 #include <algorithm>
 
 #include "host/AudioFile.h"
-#include "tests/host/HostTestSupport.h"
+#include "tests/support/TempFolder.h"
 #include "tests/host/HostileFiles.h"
 #include "tests/support/PreferencesSandbox.h"
 

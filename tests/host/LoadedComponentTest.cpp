@@ -19,12 +19,15 @@
 #include "host/DemoMaterial.h"
 #include "host/Renderer.h"
 #include "host/TarnwellCommand.h"
-#include "tests/host/HostTestSupport.h"
+#include "tests/effect/MidiEvents.h"
+#include "tests/support/TempFolder.h"
 #include "tests/support/PreferencesSandbox.h"
+#include "tests/support/RecordingHost.h"
 
 namespace {
 
 using tarnwell::test::PreferencesSandbox;
+using tarnwell::test::RecordingHost;
 using tarnwell::test::TempFolder;
 
 constexpr double RATE = 44100.0;
@@ -33,24 +36,21 @@ constexpr double RATE = 44100.0;
 // answers, so its output must match what the component gives the host bit for bit.
 class DirectEffect {
 public:
-    explicit DirectEffect(std::uint32_t maxFrames) : effect(createEffectInstance(&hostCallback)) {
-        active = this;
+    explicit DirectEffect(std::uint32_t maxFrames) {
+        host.vendor = "Zelk";
+        host.product = "Default";
+        host.version = 65536;
+        host.sampleRate = static_cast<intptr_t>(RATE);
+        effect.reset(createEffectInstance(RecordingHost::callback()));
         // The adapter's construction (44.1 kHz, 1024 frames, program 0), then the host's initialisation.
-        effect->suspend();
-        effect->setSampleRate(static_cast<float>(RATE));
-        effect->setBlockSize(1024);
-        effect->setProgram(0);
-        effect->suspend();
-        effect->setSampleRate(static_cast<float>(RATE));
-        effect->setBlockSize(static_cast<int>(maxFrames));
+        for (const int frames : {1024, static_cast<int>(maxFrames)}) {
+            effect->suspend();
+            effect->setSampleRate(static_cast<float>(RATE));
+            effect->setBlockSize(frames);
+            if (frames == 1024) effect->setProgram(0);
+        }
         effect->resume();
     }
-    ~DirectEffect() {
-        delete effect;
-        active = nullptr;
-    }
-    DirectEffect(const DirectEffect&) = delete;
-    DirectEffect& operator=(const DirectEffect&) = delete;
 
     void setParameter(std::uint32_t id, float value) { effect->setParameter(static_cast<int>(id), value); }
     std::string valueText(std::uint32_t id) {
@@ -62,79 +62,30 @@ public:
     // One render: the adapter hands over the MIDI of the block (offsets into it), then processes a
     // copy of the input.
     void process(const float* const* input, double sampleTime, std::uint32_t frames,
-                 const std::vector<MidiMessage>& midi, const TransportState& song, float** output) {
-        renderTime = sampleTime;
-        transport = song;
-        std::vector<VstMidiEvent> events(midi.size());
-        std::vector<VstEvent*> pointers(midi.size() + 2, nullptr);
-        for (std::size_t i = 0; i < midi.size(); ++i) {
-            events[i] = VstMidiEvent{};
-            events[i].type = 1;
-            events[i].byteSize = 24;
-            events[i].deltaFrames = static_cast<int32_t>(midi[i].frame);
-            const std::uint8_t bytes[3] = {midi[i].status, midi[i].data1, midi[i].data2};
-            std::memcpy(events[i].midiData, bytes, 3);
-            pointers[i] = reinterpret_cast<VstEvent*>(&events[i]);
-        }
-        std::vector<unsigned char> list(sizeof(VstEvents) + pointers.size() * sizeof(VstEvent*));
-        auto* vstEvents = reinterpret_cast<VstEvents*>(list.data());
-        vstEvents->numEvents = static_cast<int32_t>(midi.size());
-        std::memcpy(vstEvents->events, pointers.data(), pointers.size() * sizeof(VstEvent*));
-        effect->dispatcher(EffectOpcode::ProcessEvents, 0, 0, vstEvents, 0.0f);
-
+                 const std::vector<tarnwell::test::MidiMessage>& midi, const TransportState& song,
+                 float** output) {
+        VstTimeInfo& info = host.timeInfo;
+        info = VstTimeInfo{};
+        info.samplePos = sampleTime;
+        info.sampleRate = RATE;
+        info.tempo = song.tempo;
+        info.ppqPos = song.beat;
+        info.barStartPos = song.barStartBeat;
+        info.samplesToNextClock = static_cast<int32_t>(song.samplesToNextBeat);
+        info.timeSigNumerator = song.numerator;
+        info.timeSigDenominator = song.denominator;
+        info.flags = timeTempoValid | timePpqPosValid | timeBarsValid | timeSigValid |
+                     (song.changed ? timeTransportChanged : 0) | (song.playing ? timeTransportPlaying : 0);
+        tarnwell::test::MidiEventList events(midi);
+        effect->dispatcher(EffectOpcode::ProcessEvents, 0, 0, events.get(), 0.0f);
         std::vector<float> left(input[0], input[0] + frames), right(input[1], input[1] + frames);
         float* ins[2] = {left.data(), right.data()};
         effect->processReplacing(ins, output, static_cast<int>(frames));
     }
 
 private:
-    static intptr_t hostCallback(AEffect*, int32_t request, int32_t, intptr_t, void* ptr, float) {
-        auto* text = static_cast<char*>(ptr);
-        switch (request) {
-            case HostRequest::Version:
-                return 65536;
-            case HostRequest::GetTime:
-                return active != nullptr ? reinterpret_cast<intptr_t>(active->timeInfo()) : 0;
-            case HostRequest::GetSampleRate:
-                return static_cast<intptr_t>(RATE);
-            case 32:  // vendor
-            case 33:  // product
-                if (text != nullptr) std::strcpy(text, request == 32 ? "Zelk" : "Default");
-                return text != nullptr;
-            case 37:  // can do
-                for (const char* yes : {"sendVstEvents", "sendVstMidiEvent", "sendVstTimeInfo", "supplyIdle"})
-                    if (text != nullptr && std::strcmp(text, yes) == 0) return 1;
-                return 0;
-            case HostRequest::Automate:
-            case 42:  // update display, begin and end of an edit
-            case 43:
-            case 44:
-                return 1;
-            default:
-                return 0;
-        }
-    }
-
-    VstTimeInfo* timeInfo() {
-        info = VstTimeInfo{};
-        info.samplePos = renderTime;
-        info.sampleRate = RATE;
-        info.tempo = transport.tempo;
-        info.ppqPos = transport.beat;
-        info.barStartPos = transport.barStartBeat;
-        info.samplesToNextClock = static_cast<int32_t>(transport.samplesToNextBeat);
-        info.timeSigNumerator = transport.numerator;
-        info.timeSigDenominator = transport.denominator;
-        info.flags = timeTempoValid | timePpqPosValid | timeBarsValid | timeSigValid |
-                     (transport.changed ? timeTransportChanged : 0) | (transport.playing ? timeTransportPlaying : 0);
-        return &info;
-    }
-
-    static inline DirectEffect* active = nullptr;
-    AudioEffect* effect;
-    double renderTime = 0.0;
-    TransportState transport;
-    VstTimeInfo info{};
+    RecordingHost host;  // made before the effect, which asks for the host's names
+    std::unique_ptr<AudioEffect> effect;
 };
 
 class LoadedComponent : public ::testing::Test {
@@ -186,8 +137,9 @@ TEST_F(LoadedComponent, RenderingAFileMatchesTheEffectRunInProcess) {
         folder.write("song.mid", std::string(reinterpret_cast<const char*>(file), sizeof file));
     }
     ASSERT_EQ(run({"render", folder.path("in.wav"), folder.path("out.wav"), "--midi", folder.path("song.mid"),
-                   "--set", "Block 1 Comb Feed=0.4", "--set", "9=0.7", "--set", "134=0", "--block", "300",
-                   "--tail", "0.25"}),
+                   "--set", "Block 1 Comb Feed=0.4", "--set", "9=0.7", "--set", "134=0", "--set", "211=0.051",
+                   "--set", "215=0.011", "--set", "125=1", "--set", "207=0", "--block", "300", "--tail",
+                   "0.25"}),
               0);
     const AudioData output = readAudioFile(folder.path("out.wav"));
     const std::size_t frames = input.frames() + static_cast<std::size_t>(0.25 * RATE);
@@ -197,6 +149,9 @@ TEST_F(LoadedComponent, RenderingAFileMatchesTheEffectRunInProcess) {
     direct.setParameter(11, 0.4f);
     direct.setParameter(9, 0.7f);
     direct.setParameter(BLOCK_2_TYPE, 0.0f);
+    // Slot 4: Velocity scales Global Volume, so the output is silent until the note's very frame.
+    for (const auto& [id, value] : {std::pair{211u, 0.051f}, {215u, 0.011f}, {125u, 1.0f}, {207u, 0.0f}})
+        direct.setParameter(id, value);
     TempoMap tempo(100.0);
     std::vector<std::vector<float>> expected(2, std::vector<float>(frames));
     for (std::size_t pos = 0; pos < frames; pos += 300) {
@@ -205,9 +160,10 @@ TEST_F(LoadedComponent, RenderingAFileMatchesTheEffectRunInProcess) {
         for (std::size_t c = 0; c < 2; ++c)
             for (std::size_t i = 0; i < n && pos + i < input.frames(); ++i) in[c][i] = input.channels[c][pos + i];
         const float* ins[2] = {in[0].data(), in[1].data()};
-        std::vector<MidiMessage> due;
+        std::vector<tarnwell::test::MidiMessage> due;
         for (const MidiMessage& m : midi)
-            if (m.frame >= pos && m.frame < pos + n) due.push_back({m.frame - pos, m.status, m.data1, m.data2});
+            if (m.frame >= pos && m.frame < pos + n)
+                due.push_back({static_cast<int32_t>(m.frame - pos), m.status, m.data1, m.data2});
         TransportState song = transportAt(tempo, RATE, pos);
         song.changed = pos == 0;
         float* outs[2] = {expected[0].data() + pos, expected[1].data() + pos};

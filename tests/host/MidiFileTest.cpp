@@ -1,26 +1,13 @@
 #include <gtest/gtest.h>
 
 #include "host/MidiFile.h"
-#include "tests/host/HostTestSupport.h"
+#include "tests/host/HostileFiles.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
+using tarnwell::test::midiFile;
 using tarnwell::test::TempFolder;
-
-std::string big(std::size_t value, int bytes) {
-    std::string out;
-    for (int i = bytes - 1; i >= 0; --i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
-    return out;
-}
-
-// A file of the given tracks (format 1 when there are several) at 96 pulses per beat.
-std::string midiFile(const std::vector<std::string>& tracks, int declaredTracks = -1) {
-    std::string file = "MThd" + big(6, 4) + big(tracks.size() > 1 ? 1 : 0, 2) +
-                       big(declaredTracks < 0 ? tracks.size() : static_cast<std::size_t>(declaredTracks), 2) +
-                       big(96, 2);
-    for (const std::string& track : tracks) file += "MTrk" + big(track.size(), 4) + track;
-    return file;
-}
 
 const std::string END("\0\xFF\x2F\0", 4);
 

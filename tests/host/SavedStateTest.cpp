@@ -1,10 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <fstream>
 
 #include "host/SavedState.h"
-#include "tests/host/HostTestSupport.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
@@ -18,14 +17,6 @@ std::vector<float> ramp() {
     for (std::size_t i = 0; i < v.size(); ++i) v[i] = static_cast<float>(i) / 1023.0f;
     v[3] = 1.0f / 3.0f;  // a value with every mantissa bit in use
     return v;
-}
-
-// Sets key of state to value, which it takes over.
-void put(const CFRef<CFTypeRef>& state, const char* key, CFTypeRef value) {
-    const CFRef<CFTypeRef> k(CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8));
-    CFDictionarySetValue(const_cast<CFMutableDictionaryRef>(static_cast<CFDictionaryRef>(state.get())), k.get(),
-                         value);
-    CFRelease(value);
 }
 
 TEST(SavedState, AProgramStateRoundTripsThroughAnXmlFile) {
@@ -43,23 +34,6 @@ TEST(SavedState, AProgramStateRoundTripsThroughAnXmlFile) {
     EXPECT_EQ(summary.programs[0].name, "Bright Room with a long nam");  // 27 characters and the end
     EXPECT_EQ(summary.programs[0].values, ramp());
     EXPECT_FALSE(summary.chunkForm);
-}
-
-// The effect's own chunk: little-endian values, then a 32-byte name.
-TEST(SavedState, ChunkFormIsReadToo) {
-    const CFRef<CFTypeRef> chunkOnly(CFDictionaryCreateMutable(kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks,
-                                                       &kCFTypeDictionaryValueCallBacks));
-    completePresetKeys(const_cast<CFMutableDictionaryRef>(static_cast<CFDictionaryRef>(chunkOnly.get())), OURS, "x");
-    std::vector<UInt8> chunk(4 * 1024 + 32, 0);
-    const float half = 0.5f;
-    std::memcpy(chunk.data() + 4 * 7, &half, 4);
-    std::memcpy(chunk.data() + 4096, "Chunky", 7);
-    put(chunkOnly, "mChunkData", CFDataCreate(kCFAllocatorDefault, chunk.data(), static_cast<CFIndex>(chunk.size())));
-    const StateSummary summary = inspectSavedState(static_cast<CFDictionaryRef>(chunkOnly.get()), "s", OURS, LAYOUT);
-    EXPECT_TRUE(summary.chunkForm);
-    EXPECT_EQ(summary.programs.at(0).name, "Chunky");
-    EXPECT_EQ(summary.programs[0].values[7], 0.5f);
-    EXPECT_EQ(summary.programs[0].values[8], 0.0f);
 }
 
 }  // namespace

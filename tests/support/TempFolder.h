@@ -1,23 +1,20 @@
 #pragma once
 
-// What the host tests share: a fresh folder per test and the message of a refused action.
+// A fresh folder for one test under $TARNWELL_TEST_TMP (or the system temporary folder),
+// removed again at the end, with whole-file reads and writes.
 
 #include <stdlib.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "host/HostError.h"
-
 namespace tarnwell::test {
 
-// A fresh folder under $TARNWELL_TEST_TMP (or the system's), removed afterwards.
 class TempFolder {
 public:
     TempFolder() {
@@ -25,7 +22,7 @@ public:
         const std::filesystem::path parent =
             base != nullptr && base[0] != '\0' ? base : std::filesystem::temp_directory_path();
         std::filesystem::create_directories(parent);
-        std::string pattern = (parent / "host-XXXXXX").string();
+        std::string pattern = (parent / "test-XXXXXX").string();
         if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create " + pattern);
         root = pattern;
     }
@@ -46,28 +43,22 @@ public:
         return names;
     }
 
-    void write(const std::string& name, const std::string& bytes) const {
-        std::ofstream(path(name), std::ios::binary) << bytes;
-    }
-    std::string read(const std::string& name) const {
-        std::ifstream in(path(name), std::ios::binary);
+    void write(const std::string& name, const std::string& bytes) const { writeFile(path(name), bytes); }
+    std::string read(const std::string& name) const { return readFile(path(name)); }
+
+    static std::string readFile(const std::string& file) {
+        std::ifstream in(file, std::ios::binary);
         std::ostringstream content;
         content << in.rdbuf();
         return content.str();
+    }
+    static void writeFile(const std::string& file, const std::string& bytes) {
+        std::filesystem::create_directories(std::filesystem::path(file).parent_path());
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
     }
 
 private:
     std::filesystem::path root;
 };
-
-// The message of the HostError an action throws; empty when it throws none.
-inline std::string errorMessage(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const HostError& e) {
-        return e.what();
-    }
-    return "";
-}
 
 }  // namespace tarnwell::test
