@@ -19,26 +19,27 @@ class APluginTest : public tarnwell::test::PluginFixture {};
 }  // namespace
 
 // The names are compared upper-cased, some whole and some by their start; the quirk decides the
-// chunk flag and whether a resumed editor may ask the host to redraw.
+// chunk flag, which chunks the host is offered (bank, preset) and whether a resumed editor may ask
+// the host to redraw.
 TEST_F(APluginTest, HostQuirksFollowTheUpperCasedHostNames) {
     struct Case {
         const char* product;
         const char* vendor;
         int quirk;  // -1: none
-        int updates;
+        int updates, bank, preset;
     };
     const Case cases[] = {
-        {"ReApEr", "Someone", APlugin::QUIRK_REAPER, 1},
-        {"REAPER 6.2", "Someone", -1, 1},  // a whole-name match
-        {"Host", "propwash audio", APlugin::QUIRK_PROP, 1},
-        {"PROP", "Someone", -1, 1},  // the vendor name, not the product
-        {"Maschine Host", "Someone", APlugin::QUIRK_MASCHINE, 1},
-        {"KORE 2 Player", "Someone", APlugin::QUIRK_KORE, 1},
-        {"Quenda", "Someone", APlugin::QUIRK_QUENDA, 1},
-        {"Fruity Wrapper", "Someone", APlugin::QUIRK_FRUITY, 0},
-        {"cubase vst", "Someone", APlugin::QUIRK_CUBASE, 0},
-        {"Live", "Someone", APlugin::QUIRK_LIVE, 0},  // only with the editor usable
-        {"LIVE 11", "Someone", -1, 1},
+        {"ReApEr", "Someone", APlugin::QUIRK_REAPER, 1, 4128, 0},
+        {"REAPER 6.2", "Someone", -1, 1, 0, 0},  // a whole-name match
+        {"Host", "propwash audio", APlugin::QUIRK_PROP, 1, 4128, 4128},
+        {"PROP", "Someone", -1, 1, 0, 0},  // the vendor name, not the product
+        {"Maschine Host", "Someone", APlugin::QUIRK_MASCHINE, 1, 4128, 0},
+        {"KORE 2 Player", "Someone", APlugin::QUIRK_KORE, 1, 0, 0},
+        {"Quenda", "Someone", APlugin::QUIRK_QUENDA, 1, 4128, 0},
+        {"Fruity Wrapper", "Someone", APlugin::QUIRK_FRUITY, 0, 0, 0},
+        {"cubase vst", "Someone", APlugin::QUIRK_CUBASE, 0, 0, 0},
+        {"Live", "Someone", APlugin::QUIRK_LIVE, 0, 0, 0},  // only with the editor usable
+        {"LIVE 11", "Someone", -1, 1, 0, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.product) + " / " + c.vendor);
@@ -46,6 +47,9 @@ TEST_F(APluginTest, HostQuirksFollowTheUpperCasedHostNames) {
         for (int q = 0; q < APlugin::QUIRK_COUNT; ++q) EXPECT_EQ(plugin->hostQuirks[q], q == c.quirk ? 1 : 0) << q;
         const bool chunks = c.quirk >= APlugin::QUIRK_REAPER && c.quirk <= APlugin::QUIRK_QUENDA;
         EXPECT_EQ((plugin->getAeffect()->flags & effectProgramChunks) != 0, chunks);
+        void* data = nullptr;
+        EXPECT_EQ(plugin->getChunk(&data, false), c.bank);
+        EXPECT_EQ(plugin->getChunk(&data, true), c.preset);
         host.clear();
         plugin->editorResume();
         EXPECT_EQ(host.count(HostRequest::UpdateDisplay), c.updates);

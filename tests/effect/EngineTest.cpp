@@ -1,6 +1,7 @@
 // The engine frame: the modulation matrix and its combine kinds, the 128- and 16-frame control
-// schedule, the one-shot Trigger, host tempo (synced Delay, gater steps) and the restart when
-// playback starts.
+// schedule, the one-shot Trigger, host tempo (synced Delay, gater steps), the restart when
+// playback starts, and what the engine keeps from frame to frame following every change of what
+// it came from.
 
 #include "tests/effect/EngineHarness.h"
 
@@ -13,7 +14,8 @@ using namespace tarnwell::test;
 namespace {
 
 constexpr int SRC_NONE = 0, SRC_VELOCITY = 5, SRC_FOLLOWER = 27, SRC_BLOCK1_OUT = 48, SRC_OFFSET = 56;
-constexpr int DEST_VOLUME = 1, DEST_PAN = 3, DEST_DELAY_SPEED = 73, DEST_MOD1_AMOUNT = 86, DEST_MOD2_AMOUNT = 87;
+constexpr int DEST_VOLUME = 1, DEST_PAN = 3, DEST_DELAY_SPEED = 73, DEST_FOLLOWER_SMOOTH = 83;
+constexpr int DEST_MOD1_AMOUNT = 86, DEST_MOD2_AMOUNT = 87;
 
 struct Slot {
     int source, destination;
@@ -65,17 +67,9 @@ TEST_F(EngineTest, MatrixCombinesByDestinationKind) {
         {"later slot on an earlier amount", {{SRC_OFFSET, DEST_PAN, 0.25f}, {SRC_OFFSET, DEST_MOD1_AMOUNT, 1.0f}}, DEST_PAN, 0.25f},
     };
     for (const MatrixCase& c : cases) EXPECT_NEAR(destinationAfter(c.slots, c.destination), c.expected, 1e-5f) << c.what;
-}
-
-TEST_F(EngineTest, MatrixDestinationsReachTheOutput) {
-    // Velocity (0 without notes) scaling Global Volume at +1 silences everything.
+    // Velocity (0 without notes) scaling Global Volume at +1 silences the output.
     auto silenced = makeNeutral(3, [](APlugin& e) { setSlot(e, 0, SRC_VELOCITY, DEST_VOLUME, 1.0f); });
     EXPECT_EQ(peak(render(*silenced, constant(500, 0.5f)).left, 0, 500), 0.0);
-    // Global Pan moved fully right: the left side falls silent from the second frame on.
-    auto panned = makeNeutral(3, [](APlugin& e) { setSlot(e, 0, SRC_OFFSET, DEST_PAN, 0.5f); });
-    const Stereo out = render(*panned, constant(500, 0.5f));
-    EXPECT_EQ(peak(out.left, 1, 500), 0.0);
-    EXPECT_NEAR(out.right[499], 0.5f, 1e-5f);
 }
 
 // Choices are re-read every 128 frames: a Block type set at frame 50 acts from frame 128.
@@ -191,4 +185,44 @@ TEST_F(EngineTest, PlaybackStartRestartsFreeXYPaths) {
     setTransport(true, 120.0);
     render(*fx, constant(20, 0.0f), 1);  // the check at frame 44112 restarts; 8 frames since
     EXPECT_NEAR(fx->modSourceValues[SOURCE_X[0]], 8.0 * step / 31.0, 1e-6);
+}
+
+// Only the destinations a slot wrote go back to their base each frame: a slot that moves on, or
+// falls silent, must leave its old destination at the base, not at its last value.
+TEST_F(EngineTest, AMovedSlotLeavesItsOldDestinationAtItsBase) {
+    auto fx = makeNeutral(3, [](APlugin& e) {
+        setSlot(e, 0, SRC_OFFSET, DEST_PAN, 0.5f);
+        setSlot(e, 1, SRC_OFFSET, DEST_DELAY_SPEED, 1.0f);
+    });
+    Stereo out = render(*fx, constant(4, 0.5f));
+    EXPECT_EQ(fx->modValues[DEST_PAN], 0.5f);
+    EXPECT_EQ(fx->modValues[DEST_DELAY_SPEED], 8.0f);
+    EXPECT_EQ(out.left[3], 0.0f);  // Global Pan fully right
+
+    setSlot(*fx, 0, SRC_OFFSET, DEST_FOLLOWER_SMOOTH, 0.5f);
+    fx->setParameter(MOD_SOURCE_TAG[1], choice(SRC_NONE, 99.99f));
+    out = render(*fx, constant(2, 0.5f));
+    EXPECT_EQ(fx->modValues[DEST_PAN], 0.0f);
+    EXPECT_EQ(fx->modValues[DEST_DELAY_SPEED], 1.0f);
+    EXPECT_EQ(fx->modValues[DEST_FOLLOWER_SMOOTH], 0.5f);
+    EXPECT_NEAR(out.left[1], 0.5f, 1e-6f);  // the output is centred again
+}
+
+// A synced replay's rate is kept between frames; a new host tempo or sample rate retimes it.
+TEST_F(EngineTest, SyncedReplayFollowsTempoAndRateChanges) {
+    setTransport(true, 120.0);
+    auto fx = makeNeutral(3, [](APlugin& e) {
+        setXYReplay(e, 0);
+        e.setParameter(XY_SYNC_TAG[0], choice(11, 30.99f));  // "1/4"
+    });
+    // Points per frame: the path once per quarter bar plus one frame.
+    auto quarterBarRate = [](double bpm, double rate) { return APlugin::XY_SPAN / (0.25 * 240.0 * rate / bpm + 1.0); };
+    render(*fx, constant(64, 0.0f));
+    EXPECT_NEAR(fx->xy[0].rate / quarterBarRate(120.0, 44100.0), 1.0, 1e-6);
+    setTransport(true, 60.0);
+    render(*fx, constant(32, 0.0f));  // the host tempo is read every 16 frames
+    EXPECT_NEAR(fx->xy[0].rate / quarterBarRate(60.0, 44100.0), 1.0, 1e-6);
+    fx->setSampleRate(96000.0f);
+    render(*fx, constant(1, 0.0f));
+    EXPECT_NEAR(fx->xy[0].rate / quarterBarRate(60.0, 96000.0), 1.0, 1e-6);
 }

@@ -119,27 +119,6 @@ TEST(PresetSource, MalformedSourcesAreRejectedWithFileAndLine) {
     }
 }
 
-TEST(PresetBank, RejectsDuplicateNamesAndAWrongCount) {
-    const struct {
-        const char* leaf;
-        std::function<void(const fs::path&)> spoil;
-        const char* message;
-    } cases[] = {
-        {"duplicate",
-         [](const fs::path& f) { std::ofstream(f / "05-Telephone-Line.txt") << "Name = Soft Air Room\n"; },
-         "05-Telephone-Line.txt:1: preset name 'Soft Air Room' is already used by"},
-        {"missing", [](const fs::path& f) { fs::remove(f / "62-Polyrhythm-Parallel-Trio.txt"); },
-         "63 presets expected, found 62"},
-    };
-    for (const auto& c : cases) {
-        const fs::path folder = copyOfPresets(c.leaf);
-        c.spoil(folder);
-        const std::string message = rejection([&] { loadBank(catalogue(), folder); });
-        EXPECT_NE(message, "accepted") << c.leaf;
-        EXPECT_NE(message.find(c.message), std::string::npos) << c.leaf << " -> " << message;
-    }
-}
-
 TEST(PresetBank, GeneratorFailsOnABadFileAndWritesNothing) {
     const fs::path folder = copyOfPresets("generator");
     std::size_t lines = 0;
