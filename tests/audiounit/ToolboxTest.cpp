@@ -130,23 +130,4 @@ TEST(Components, LoadingAMissingLibraryNamesIt) {
     EXPECT_NE(error.find("/nonexistent/Thing.so"), std::string::npos);
 }
 
-TEST(Components, PropertyListenersHearChanges) {
-    AudioComponent registered = testComponent();
-    AudioUnit unit = nullptr;
-    ASSERT_EQ(AudioComponentInstanceNew(registered, &unit), 0);
-    std::vector<AudioUnitPropertyID> changed;
-    auto proc = [](void* refCon, AudioUnit, AudioUnitPropertyID id, AudioUnitScope, AudioUnitElement) {
-        static_cast<std::vector<AudioUnitPropertyID>*>(refCon)->push_back(id);
-    };
-    ASSERT_EQ(AudioUnitAddPropertyListener(unit, kAudioUnitProperty_MaximumFramesPerSlice, proc, &changed), 0);
-    UInt32 frames = 256;
-    AudioUnitSetProperty(unit, kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, &frames, 4);
-    ASSERT_EQ(AudioUnitRemovePropertyListenerWithUserData(unit, kAudioUnitProperty_MaximumFramesPerSlice, proc,
-                                                          &changed),
-              0);
-    AudioUnitSetProperty(unit, kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, &frames, 4);
-    EXPECT_EQ(changed, std::vector<AudioUnitPropertyID>{kAudioUnitProperty_MaximumFramesPerSlice});
-    AudioComponentInstanceDispose(unit);
-}
-
 }  // namespace

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "sdk/corefoundation/CoreFoundation.h"
+#include "sdk/corefoundation/PropertyListCodec.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ CFTypeRef get(CFTypeRef dict, const char* key) {
     return v;
 }
 
-std::string toXml(CFPropertyListRef list) {
+std::string asXml(CFPropertyListRef list) {
     CFDataRef data =
         CFPropertyListCreateData(kCFAllocatorDefault, list, kCFPropertyListXMLFormat_v1_0, 0, nullptr);
     if (data == nullptr) return {};
@@ -40,12 +41,22 @@ std::string toXml(CFPropertyListRef list) {
     return xml;
 }
 
-CFPropertyListRef fromXml(const std::string& xml) {
+CFPropertyListRef readXml(const std::string& xml) {
     CFDataRef data = CFDataCreate(kCFAllocatorDefault, reinterpret_cast<const UInt8*>(xml.data()),
                                   static_cast<CFIndex>(xml.size()));
     CFPropertyListRef list = CFPropertyListCreateWithData(kCFAllocatorDefault, data, 0, nullptr, nullptr);
     CFRelease(data);
     return list;
+}
+
+std::string limitProblem(const std::string& xml) {
+    return tarnwell::cf::xmlLimitProblem(xml.data(), xml.size());
+}
+
+std::string repeat(const std::string& text, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i) out += text;
+    return out;
 }
 
 // A saved-state shaped tree: a name with characters XML must escape, a chunk of every byte
@@ -71,10 +82,10 @@ CFMutableDictionaryRef sampleState() {
 
 TEST(PropertyList, NestedTreeSurvivesTheXmlRoundTrip) {
     CFMutableDictionaryRef state = sampleState();
-    const std::string xml = toXml(state);
+    const std::string xml = asXml(state);
     CFRelease(state);
     ASSERT_EQ(xml.rfind("<?xml", 0), 0u) << xml;
-    CFPropertyListRef back = fromXml(xml);
+    CFPropertyListRef back = readXml(xml);
     ASSERT_EQ(CFGetTypeID(back), CFDictionaryGetTypeID());
     char name[64] = "";
     CFStringGetCString(static_cast<CFStringRef>(get(back, "name")), name, sizeof name, kCFStringEncodingUTF8);
@@ -91,20 +102,16 @@ TEST(PropertyList, NestedTreeSurvivesTheXmlRoundTrip) {
     const auto list = static_cast<CFArrayRef>(get(back, "presets"));
     ASSERT_EQ(CFArrayGetCount(list), 1);
     EXPECT_NE(get(CFArrayGetValueAtIndex(list, 0), "k"), nullptr);
-    EXPECT_EQ(toXml(back), xml) << "writing what was read gives the same text again";
+    EXPECT_EQ(asXml(back), xml) << "writing what was read gives the same text again";
     CFRelease(back);
 }
 
 TEST(PropertyList, DamagedXmlReadsAsNothingAndForeignKindsAreSkipped) {
-    CFMutableDictionaryRef state = sampleState();
-    const std::string xml = toXml(state);
-    CFRelease(state);
-    for (std::size_t cut : {std::size_t{0}, xml.size() / 3, xml.size() - 30})
-        EXPECT_EQ(fromXml(xml.substr(0, cut)), nullptr) << "cut at " << cut;
-    EXPECT_EQ(fromXml("not a property list"), nullptr);
+    // (Cut files are the preferences store's damaged-file test.)
+    EXPECT_EQ(readXml("not a property list"), nullptr);
     EXPECT_EQ(CFPropertyListCreateWithData(kCFAllocatorDefault, nullptr, 0, nullptr, nullptr), nullptr);
     // Kinds we do not model are left out of their container; the rest is read.
-    CFPropertyListRef list = fromXml(
+    CFPropertyListRef list = readXml(
         "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>flag</key><true/>"
         "<key>when</key><date>2020-01-01T00:00:00Z</date><key>n</key><integer>5</integer></dict></plist>");
     ASSERT_NE(list, nullptr);
@@ -123,7 +130,7 @@ TEST(PropertyList, OnlyXmlOfPropertyListValuesIsWritten) {
     CFMutableArrayRef plain = CFArrayCreateMutable(kCFAllocatorDefault, 0, nullptr);
     CFArrayAppendValue(plain, &record);
     put(state, "plain", plain);
-    EXPECT_EQ(toXml(state), "");
+    EXPECT_EQ(asXml(state), "");
     CFRelease(state);
     // Absurd nesting is refused rather than recursed into without bound.
     CFMutableArrayRef deep = CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks);
@@ -133,8 +140,30 @@ TEST(PropertyList, OnlyXmlOfPropertyListValuesIsWritten) {
         CFRelease(deep);
         deep = outer;
     }
-    EXPECT_EQ(toXml(deep), "");
+    EXPECT_EQ(asXml(deep), "");
     CFRelease(deep);
+}
+
+// Text the XML library would recurse through without bound, or spend quadratic time on (keys of
+// one dictionary, references in one text), is refused before it reads it, however the nesting
+// hides; what stays inside the limits reads.
+TEST(PropertyList, WhatTheXmlLibraryCannotBearIsRefusedUnread) {
+    // The refusals themselves are in the host's hostile-file corpus; here, closing tags inside
+    // comments, processing instructions and declarations must not count.
+    for (const char* hiding : {"<!--</dict>-->", "<?x </dict>?>", "<!X </dict>>", "<!X [</dict>]>"})
+        EXPECT_NE(limitProblem("<plist>" + repeat(std::string("<dict>") + hiding, 300) + "</plist>"), "") << hiding;
+
+    std::string within = "<plist>" + repeat("<dict><key>a</key>", 256) + "<string>" + repeat("&lt;", 1000) +
+                         "</string>" + repeat("</dict>", 256) + "</plist>";
+    CFPropertyListRef list = readXml(within);
+    ASSERT_NE(list, nullptr);
+    CFRelease(list);
+    std::string keys;
+    for (int k = 0; k < 10000; ++k) keys += "<key>k" + std::to_string(k) + "</key><integer>1</integer>";
+    list = readXml("<plist><dict>" + keys + "</dict></plist>");
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(CFDictionaryGetCount(static_cast<CFDictionaryRef>(list)), 10000);
+    CFRelease(list);
 }
 
 }  // namespace

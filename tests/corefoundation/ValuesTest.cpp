@@ -105,15 +105,4 @@ TEST(CFContainers, DataCopiesTheBytesAndPlainArraysHandOutTheCallersPointers) {
     CFRelease(plain);
 }
 
-TEST(CFBundle, RegisteredBundlesAreFoundByIdentifier) {
-    CFBundleRef registered = tarnwell::cf::registerBundle("org.example.component", "/opt/a.component");
-    EXPECT_EQ(tarnwell::cf::registerBundle("org.example.component", "/opt/b.component"), registered);
-    EXPECT_EQ(tarnwell::cf::bundlePath(registered), "/opt/b.component");
-    CFStringRef id = make("org.example.component"), unknown = make("org.example.none");
-    EXPECT_EQ(CFBundleGetBundleWithIdentifier(id), registered);
-    EXPECT_EQ(CFBundleGetBundleWithIdentifier(unknown), nullptr);
-    CFRelease(id);
-    CFRelease(unknown);
-}
-
 }  // namespace

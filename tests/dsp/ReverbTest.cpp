@@ -111,6 +111,8 @@ TEST_F(ReverbTest, OnlyANewSampleRateRebuilds) {
     // trunc(1046 * 96000 / 44100 + 0.5); rates so low the allpasses have no length still run.
     reverb->setSampleRate(96000.0f);
     EXPECT_EQ(arrival(3000), 2277u);
+    reverb->setLength(0.5f, 0.5f);  // lengths set later scale with the rate too
+    EXPECT_EQ(arrival(3000), static_cast<std::size_t>(1046 * 48000.0 / 44100.0 + 0.5));
     reverb->setSampleRate(10.0f);
     for (float v : impulseResponse(*reverb, 500).o1) ASSERT_TRUE(std::isfinite(v));
 }

@@ -1,4 +1,4 @@
-// The effect record: start values, flag bits, the static entry points and the end of life.
+// The effect record: start values, the static entry points and the end of life.
 
 #include "tests/effectbase/TestEffect.h"
 #include "tests/support/RecordingHost.h"
@@ -18,29 +18,6 @@ int instancesMade = 0;
 AudioEffect* createEffectInstance(HostCallback audioMaster) {
     ++instancesMade;
     return new TestEffect(audioMaster);
-}
-
-TEST(EffectRecord, EachFlagSetterOwnsOneBit) {
-    TestEffect effect(nullptr);
-    const std::pair<void (*)(TestEffect&, bool), int32_t> setters[] = {
-        {[](TestEffect& e, bool s) { e.canProcessReplacing(s); }, 16},
-        {[](TestEffect& e, bool s) { e.programsAreChunks(s); }, 32},
-        {[](TestEffect& e, bool s) { e.isSynth(s); }, 256},
-        {[](TestEffect& e, bool s) { e.noTail(s); }, 512},
-        {[](TestEffect& e, bool s) { e.canDoubleReplacing(s); }, 4096},
-        {[](TestEffect& e, bool s) { e.setEditor(s ? new TestEditor(&e) : nullptr); }, 1}};
-    int32_t expected = effect.record().flags;
-    for (const auto& [set, bit] : setters) {
-        set(effect, true);
-        EXPECT_EQ(effect.record().flags, expected |= bit) << "setting bit " << bit;
-    }
-    AEffEditor* editor = effect.getEditor();
-    for (const auto& [set, bit] : setters) {
-        set(effect, false);
-        EXPECT_EQ(effect.record().flags, expected &= ~bit) << "clearing bit " << bit;
-    }
-    EXPECT_EQ(expected, 0);
-    delete editor;
 }
 
 TEST(EffectRecord, EntryPointsReachTheEffectAndCloseDeletesIt) {

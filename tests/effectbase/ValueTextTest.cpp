@@ -46,24 +46,19 @@ TEST(ValueText, FormsBoundsAndLimits) {
         int maxLen;
         const char* text;
     } cases[] = {
-        // Eight characters, truncated rather than rounded.
-        {Float, 0.0, 24, "0.000000"}, {Float, 1234.5, 24, "1234.500"}, {Float, -3.25, 24, "-3.25000"},
-        {Float, 1234567.5, 24, "1234567."}, {Float, 0.7, 24, "0.699999"}, {Float, 99.99999, 24, "99.99999"},
-        {Float, -0.0, 24, "0.000000"},
-        // Past the bounds, or not a number: "Huge!"; wider than eight is kept whole.
+        // Eight characters, truncated rather than rounded; past the bounds, or no number, "Huge!".
+        {Float, 1234567.5, 24, "1234567."}, {Float, 0.7, 24, "0.699999"}, {Float, -0.0, 24, "0.000000"},
         {Float, -9999999.5, 24, "Huge!"}, {Float, -9999999.0, 24, "-9999999."}, {Float, inf, 24, "Huge!"},
-        {Float, 99999999.0, 24, "Huge!"}, {Float, 99999992.0, 24, "99999992."}, {Float, -inf, 24, "Huge!"},
-        {Float, std::nan(""), 24, "Huge!"},
+        {Float, 99999999.0, 24, "Huge!"}, {Float, 99999992.0, 24, "99999992."}, {Float, NAN, 24, "Huge!"},
         // At most maxLen characters and the terminator; a negative limit writes nothing.
         {Float, 1234.5, 4, "1234"}, {Float, 1e30, 3, "Hug"}, {Float, 1.0, 0, ""}, {Int, -123456.0, 3, "-12"},
         {Float, 1.0, -1, "<untouched>"}, {Decibel, 0.0, 2, "-o"},
         // Integers: 0 is an empty text; from 10^8 up "Huge!", but not below -10^8.
-        {Int, 0.0, 24, ""}, {Int, -42.0, 24, "-42"}, {Int, 99999999.0, 24, "99999999"},
-        {Int, 100000000.0, 24, "Huge!"}, {Int, -100000000.0, 24, "-100000000"},
-        {Int, -2147483648.0, 24, "-2147483648"},
+        {Int, 0.0, 24, ""}, {Int, 99999999.0, 24, "99999999"}, {Int, 100000000.0, 24, "Huge!"},
+        {Int, -100000000.0, 24, "-100000000"}, {Int, -2147483648.0, 24, "-2147483648"},
         // Units at 44.1 kHz.
-        {Decibel, -1.0, 24, "-oo"}, {Decibel, 10.0, 24, "20.00000"}, {Decibel, 0.5, 24, "-6.02059"},
-        {Hertz, 0.0, 24, "0.000000"}, {Hertz, 100.0, 24, "441.0000"}, {Milliseconds, 441.0, 24, "10.00000"}};
+        {Decibel, -1.0, 24, "-oo"}, {Decibel, 0.5, 24, "-6.02059"}, {Hertz, 100.0, 24, "441.0000"},
+        {Milliseconds, 441.0, 24, "10.00000"}};
     for (const auto& c : cases) EXPECT_EQ(format(effect, c.kind, c.value, c.maxLen), c.text) << c.value;
     effect.float2string(1.0f, nullptr, 8);  // no buffer, no write
     effect.setSampleRate(48000.0f);

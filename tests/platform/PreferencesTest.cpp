@@ -98,11 +98,6 @@ TEST_F(Preferences, IntegersAndControllerBindingsLiveInTheUserScopeOfTheirDomain
     userHas("<key>6</key><string>12</string>\n<key>R</key><real>3.75</real>\n");
     EXPECT_EQ(getMidiCC(6), 0);
     EXPECT_EQ(loadIntFromPrefs("R"), 3);
-    // The second domain is separate.
-    saveIntToKqPrefs("Level", 3);
-    saveIntToPrefs("Level", 8);
-    EXPECT_EQ(loadIntFromKqPrefs("Level"), 3);
-    EXPECT_EQ(loadIntFromPrefs("Level"), 8);
 }
 
 }  // namespace

@@ -14,13 +14,10 @@ TEST(StringHelpers, InPlaceEditsKeepWhatTheySay) {
         const char* out;
     } cases[] = {
         {upperCase, "Reaper v6.2 caf\x8E", "REAPER V6.2 CAF\x8E"},
-        {lowerCase, "MASCHINE Host 2", "maschine host 2"},
         // At most 24 plain characters: the name ends before a control character or byte >= 128.
         {safename, "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123", "ABCDEFGHIJKLMNOPQRSTUVWX"},
-        {safename, "Caf\x8E Host", "Caf"}, {safename, "Cafe\xC3\xA9 Host", "Cafe"},
-        {safename, "Tab\there", "Tab"},
+        {safename, "Cafe\xC3\xA9 Host", "Cafe"},
         {stripAllButNum, "-3.5dB", "-3.5"}, {stripAllButNum, "+1e3 Hz", "+13"}, {stripAllButNum, "none", ""},
-        {removeDoubleDot, "a:b::c", "a b  c"}, {ltrim, "   left  ", "left  "},
         {trim, "\tA\x01 b\x7F\x8E!", "A b!"},
         // Cut to 24 characters before the leading blanks go; what file systems refuse turns blank.
         {safenametosave, "  Lead: a/b?c|d<e>f\\g\"h*i", "Lead- a b c d e f g h "}};
@@ -32,25 +29,20 @@ TEST(StringHelpers, InPlaceEditsKeepWhatTheySay) {
     }
 }
 
-TEST(StringHelpers, FileNamePartsFollowTheLastPointAndSeparator) {
+TEST(StringHelpers, PathsFollowTheLastPointAndSeparatorAndNeverOverrunTheirBuffer) {
     const struct {
         void (*part)(const char*, char*);
         const char* path;
         const char* out;
     } cases[] = {
-        {getNameNoExtension, "Tarnwell.v2.ecs", "Tarnwell.v2"}, {getFileNameExtension, "/a/b/c.ecs", ".ecs"},
         {getFileNameExtension, "/a/b/c", ""}, {getFileNameNoExtension, "/a/b/my.preset.txt", "my.preset"},
         {getFileNameNoExtension, "C:\\x\\y.blp", "y"}, {getFileDriveDir, "/a/b/c.ecs", "/a/b/"},
-        {getFileDriveDir, "c.ecs", "c"}, {GetFilePathNoExtension, "/a/b/c.ecs", "/a/b/c"},
-        {[](const char* p, char* o) { getFileNameOnly(p, o, true); }, "/a/b/c.xyp", "c"},
-        {[](const char* p, char* o) { getFileNameOnly(p, o, false); }, "c.xyp", ""},
         {[](const char* p, char* o) { replaceExtension(p, o, ".~fx"); }, "/a/b/c.ecs", "/a/b/c.~fx"}};
     for (const auto& c : cases) {
         char out[PATH_BUFFER_SIZE];
         c.part(c.path, out);
         EXPECT_STREQ(out, c.out) << c.path;
     }
-    // Path results never overrun a path buffer.
     const std::string longPath = "/" + std::string(600, 'd') + "/file.txt";
     char buffer[PATH_BUFFER_SIZE + 8];
     std::memset(buffer, '#', sizeof buffer);
@@ -59,49 +51,24 @@ TEST(StringHelpers, FileNamePartsFollowTheLastPointAndSeparator) {
     EXPECT_EQ(buffer[PATH_BUFFER_SIZE], '#');
     getFileNameExtension(("/a." + std::string(600, 'e')).c_str(), buffer);
     EXPECT_EQ(std::strlen(buffer), 254u);
-}
-
-TEST(StringHelpers, NumbersNamesAndFullPaths) {
     char text[300];
     itoa(-12345, text, 3);
     EXPECT_STREQ(text, "-12");
-    itoa(987, text, 0);
-    EXPECT_STREQ(text, "9");
-    char name[] = "x";
-    setThreeCharName(99, name, text);
-    EXPECT_STREQ(text, "100 x");
-    char path[32] = "/a/b/";
-    EXPECT_EQ(removeEndSlash(path), 5);
-    EXPECT_EQ(removeEndSlash(path), 4);
-    EXPECT_EQ(removeSub("/root/", "/root/presets/x.blp", text), 13);
-    EXPECT_STREQ(text, "presets/x.blp");
     EXPECT_EQ(removeSub("/longer prefix/", "/short", text), 0);
-    EXPECT_STREQ(getSaveName("Pad: Warm", ".blp"), "Pad- Warm.blp");
-    getFullPathForFolder(text, "/presets", "Block");
-    EXPECT_STREQ(text, "/presets/Block/");
-    getFullPathForFolder(text, "/presets/", "Root Folder");
-    EXPECT_STREQ(text, "/presets/");
     getFullPathForFileName(text, "/presets", "Mod", "A/B", ".mod");
     EXPECT_STREQ(text, "/presets/Mod/A B.mod");
-    getFullPathForFileName(text, "/presets/", "x.ecs");
-    EXPECT_STREQ(text, "/presets/x.ecs");
 }
 
 TEST(StringHelpers, ComparisonsIgnoreCaseAndCombinedNamesSplitBack) {
     EXPECT_TRUE(issubstring("Maschine Host", "HOST"));
     EXPECT_FALSE(issubstring("Live", "lives"));
-    EXPECT_EQ(stringCompareIgnoreCase("reaper", "REAPER"), 0);
-    EXPECT_LT(stringCompareIgnoreCase("abc", "ABD"), 0);
     EXPECT_LT(stringCompareIgnoreCase("Kore", "KORE 2"), 0);
     std::string joined;
     CombineName(joined, std::string("a"), std::string("b||c"));
-    EXPECT_EQ(joined, "a||b||c");
     char a[32], b[32];
     SplitName(joined, a, b);
     EXPECT_STREQ(a, "a");
     EXPECT_STREQ(b, "b||c");
-    SplitName("alone", a, b);
-    EXPECT_STREQ(b, "");
 }
 
 }  // namespace
