@@ -173,7 +173,7 @@ TEST(EditorCommands, SnapshotDrawsEachSizeAndLeavesTheUsersSizeAlone) {
     EXPECT_EQ(PreferencesSandbox::read(prefsFile), chosen);
 }
 
-TEST(EditorCommands, EditShowsTheSnapshotTakesARealClickOnBypassAndSavesItOnClose) {
+TEST(EditorCommands, EditShowsTheSnapshotTakesRealClicksShowsMessagesAsWindowsAndSavesOnClose) {
     std::string error;
     ASSERT_TRUE(XvfbServer::start(error)) << error;
     PreferencesSandbox preferences;
@@ -210,45 +210,20 @@ TEST(EditorCommands, EditShowsTheSnapshotTakesARealClickOnBypassAndSavesItOnClos
     // A click on the page shows the controls; a click on Bypass switches it on.
     click(d, window, 40, 40);
     click(d, window, layout::BYPASS_BUTTON.x + 10, layout::BYPASS_BUTTON.y + 10);
-    askToClose(d, window);
-    EXPECT_EQ(finish(edit), 0);
-    XCloseDisplay(d);
 
-    const CFRef<CFTypeRef> state = readPresetFile(saved);
-    const StateSummary summary = inspectSavedState(static_cast<CFDictionaryRef>(state.get()), saved,
-                                                   {0x61756D66, 0x4E77656C, 0x5A656C6B}, {1, 1024});
-    ASSERT_EQ(summary.programs.size(), 1u);
-    EXPECT_EQ(summary.programs[0].values.at(1), 1.0f);
-}
-
-// The editor's messages show as modal windows on the editor's display: the size entry of the
-// preset menu tells the user when the new size applies.
-TEST(EditorCommands, EditShowsTheEditorsMessagesAsWindows) {
-    std::string error;
-    ASSERT_TRUE(XvfbServer::start(error)) << error;
-    PreferencesSandbox preferences;
-    std::filesystem::create_directories(preferences.userFolder());
-    Display* d = XOpenDisplay(nullptr);
-    ASSERT_NE(d, nullptr);
-    const pid_t edit = launch({TARNWELL_COMMAND, "edit"});
-    ASSERT_GT(edit, 0);
-    const Window window = waitForWindow(d, "Tarnwell");
-    ASSERT_NE(window, 0u);
-
-    click(d, window, 40, 40);  // from the settings page to the controls
+    // The editor's messages are modal windows over it: the size entry of the preset menu says
+    // when the new size applies.
     click(d, window, layout::PRESET_MENU.x + 20, layout::PRESET_MENU.y + 8);
-    const Window menu = waitForWindow(d, [](Window, const XWindowAttributes& a, const char*) {
-        return a.override_redirect && a.width > 1;
+    const Window menu = waitForWindow(d, [](Window, const XWindowAttributes& w, const char*) {
+        return w.override_redirect && w.width > 1;
     });
-    XWindowAttributes shown{};
     EXPECT_NE(menu, 0u) << "no preset menu";
-    if (menu && XGetWindowAttributes(d, menu, &shown))
-        click(d, menu, 40, shown.height - 10);  // the last entry: "Set To 200% Screen"
+    if (menu && XGetWindowAttributes(d, menu, &a)) click(d, menu, 40, a.height - 10);  // "Set To 200% Screen"
     const Window message = waitForWindow(d, "Tarnwell", window);
     EXPECT_NE(message, 0u) << "no message window";
-    if (message && XGetWindowAttributes(d, message, &shown)) {
-        EXPECT_EQ(shown.width, 380);
-        click(d, message, shown.width - 58, shown.height - 29);  // OK
+    if (message && XGetWindowAttributes(d, message, &a)) {
+        EXPECT_EQ(a.width, 380);
+        click(d, message, a.width - 58, a.height - 29);  // OK
         askToClose(d, window);
         EXPECT_EQ(finish(edit), 0);
     } else {
@@ -259,4 +234,10 @@ TEST(EditorCommands, EditShowsTheEditorsMessagesAsWindows) {
     EXPECT_NE(PreferencesSandbox::read(preferences.userFile("com.Zelk.Tarnwell"))
                   .find("<key>Big200</key>\n\t<string>Y</string>"),
               std::string::npos);
+
+    const CFRef<CFTypeRef> state = readPresetFile(saved);
+    const StateSummary summary = inspectSavedState(static_cast<CFDictionaryRef>(state.get()), saved,
+                                                   {0x61756D66, 0x4E77656C, 0x5A656C6B}, {1, 1024});
+    ASSERT_EQ(summary.programs.size(), 1u);
+    EXPECT_EQ(summary.programs[0].values.at(1), 1.0f);
 }
