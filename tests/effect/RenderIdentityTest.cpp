@@ -83,6 +83,29 @@ std::vector<RenderCase> renderCases() {
             for (int b = 0; b < BLOCK_COUNT; ++b) e.setParameter(GRAIN_MODE_TAG[b], choice(grainMode + b % 2, 5.99f));
         });
     }
+    // Grains at their edges: tiny recordings read many times faster than written (positions that
+    // pass both ends in one frame), a read sixteen times the recording (the plain output runs
+    // out), a shape modulated below 0, the other shapes, jitter and a replaying pad.
+    add("grainedges", [](APlugin& e) {
+        setBlocks(e, 5, {6, 6, 6});
+        const float modes[3] = {0.0f, 4.0f, 3.0f};  // Ping, Off, Loop synced
+        for (int b = 0; b < BLOCK_COUNT; ++b) {
+            e.setParameter(GRAIN_MODE_TAG[b], choice(static_cast<int>(modes[b]), 5.99f));
+            e.setParameter(GRAIN_WRITE_SIZE_TAG[b], 0.02f * static_cast<float>(b));
+            e.setParameter(GRAIN_UPDATE_RATE_TAG[b], 0.1f);
+            e.setParameter(GRAIN_SEMI_TAG[b], 1.0f);
+            e.setParameter(GRAIN_RANDOM_TAG[b], 1.0f);
+        }
+        e.setParameter(GRAIN_READ_SIZE_TAG[0], 1.0f);
+        e.setParameter(GRAIN_DRY_TAG[0], 1.0f);
+        e.setParameter(GRAIN_SHAPE_TAG[2], 0.9f);
+        e.setParameter(GRAIN_UNLINK_TAG[2], 1.0f);
+        setSlot(e, 0, 57, 4, 1.0f);    // white noise -> Block 1 Semi-tune
+        setSlot(e, 1, 56, 31, -1.0f);  // Offset -> Block 2 Shape
+        setSlot(e, 2, 57, 51, 0.8f);   // white noise -> Block 3 Fine-tune
+        setSlot(e, 3, 58, 6, 0.5f);    // unipolar noise -> Block 1 Write Size
+        setXYReplay(e, 2);
+    });
     const int busy[][4] = {{0, 1, 2, 6}, {1, 2, 3, 4}, {2, 3, 4, 5}, {3, 6, 1, 2}, {4, 4, 5, 1}, {5, 5, 6, 3}};
     for (const auto& b : busy) {
         add("busy" + std::to_string(b[0]), [b](APlugin& e) { setBusyPatch(e, b[0], {b[1], b[2], b[3]}); });
