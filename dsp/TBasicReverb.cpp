@@ -20,6 +20,7 @@ constexpr float kAllpassGuard = 1e-8f;
 constexpr float kCombGuard = 1e-15f;
 constexpr float kOutputGain = 0.025f;
 constexpr std::uint32_t kCombMask = TComb::kRingFrames - 1;
+constexpr std::int32_t kRingFloats = static_cast<std::int32_t>(TComb::kRingFrames) * TComb::kCombs;
 constexpr std::uint32_t kPreDelayMask = TBasicReverb::kPreDelayFrames - 1;
 // Keeps the allpass sizes of absurd sample rates within memory and int range.
 constexpr double kMaxAllpassSize = 1 << 20;
@@ -42,7 +43,8 @@ constexpr auto kCombTuningF = [] {
 // ---- TComb ----
 
 void TComb::setOffset(int comb, std::uint32_t framesAhead) {
-    readFrom[comb] = static_cast<std::int32_t>((framesAhead & kCombMask) * kCombs) + comb;
+    offset[comb] = static_cast<std::int32_t>((framesAhead & kCombMask) * kCombs) + comb - kRingFloats;
+    offsetsMoved = true;
 }
 
 void TComb::setRawLengths(const int (&lengths)[kCombs]) {
@@ -55,8 +57,9 @@ void TComb::setLengths(int j, ReverbIndices lengths) {
     const ReverbIndices none = {0, 0, 0, 0}, oneFrame = {1, 1, 1, 1}, frames = {kFrames, kFrames, kFrames, kFrames};
     const ReverbIndices ahead = frames - (lengths == none ? oneFrame : lengths);
     const ReverbIndices combs = {j * kLanes, j * kLanes + 1, j * kLanes + 2, j * kLanes + 3};
-    const ReverbIndices at = ahead * kCombs + combs;
-    std::memcpy(&readFrom[j * kLanes], &at, sizeof at);
+    const ReverbIndices at = ahead * kCombs + combs - kRingFloats;
+    std::memcpy(&offset[j * kLanes], &at, sizeof at);
+    offsetsMoved = true;
 }
 
 void TComb::setVectors(float damping, float room) {
@@ -102,39 +105,52 @@ inline void store4(float* p, Lanes v) { std::memcpy(p, &v, sizeof v); }
 
 ReverbLanes TComb::update(float inL, float tap0, float tap2, float inR, float tap1, float tap3) {
     const std::uint32_t q = position = (position + 1) & kCombMask;
-    const float* r = ring.get();
-    // Each comb's delayed value, four read positions worked out at once: the frame's start plus
-    // readFrom, less one ring where that passed its end.
-    typedef std::int32_t Indices __attribute__((vector_size(16)));
-    constexpr std::int32_t kRingFloats = static_cast<std::int32_t>(kRingFrames) * kCombs;
     const std::int32_t start = static_cast<std::int32_t>(q) * kCombs;
-    const Indices startV = {start, start, start, start};
-    const Indices ringV = {kRingFloats, kRingFloats, kRingFloats, kRingFloats};
-    Lanes gathered[kCombs / kLanes];
-    for (int j = 0; j < kCombs / kLanes; ++j) {
-        Indices at;
-        std::memcpy(&at, &readFrom[j * kLanes], sizeof at);
-        at += startV;
-        at -= (at >= ringV) & ringV;
-        // Read as unsigned, the indices need no sign extension before the loads.
-        std::uint32_t index[kLanes];
-        std::memcpy(index, &at, sizeof index);
-        gathered[j] = Lanes{r[index[0]], r[index[1]], r[index[2]], r[index[3]]};
+    if (offsetsMoved) {
+        offsetsMoved = false;
+        lowestOffset = *std::min_element(std::begin(offset), std::end(offset));
     }
 
     // Even combs of a lane take the dry input of their side, odd combs a pre-delay tap (lanes 1
     // and 3); lanes 2 and 4 the other way round.
     const Lanes input[2] = {{inL, tap1, inL, tap3}, {tap0, inR, tap2, inR}};
     const Lanes dampV = load4(damp), keepV = load4(oneMinusDamp), roomV = load4(roomGain);
-    // The frame's values go straight into the ring's frame, ten 4-wide stores.
+    // The frame's values go straight into the ring's frame, ten 4-wide stores. A comb reads its
+    // own slot of this frame at most (a length of a whole ring), before its vector writes it.
     float* frame = &ring[static_cast<std::size_t>(q) * kCombs];
     Lanes total = {0.0f, 0.0f, 0.0f, 0.0f};
-    for (int j = 0; j < kCombs / kLanes; ++j) {
-        const Lanes d = gathered[j];
-        const Lanes low = load4(&lowPass[j * kLanes]) * dampV + d * keepV;
-        store4(&lowPass[j * kLanes], low);
-        store4(&frame[j * kLanes], low * roomV + input[j % 2] + kCombGuard);
-        total += d;
+    auto run = [&](auto delayed) {
+        for (int j = 0; j < kCombs / kLanes; ++j) {
+            const Lanes d = delayed(j);
+            const Lanes low = load4(&lowPass[j * kLanes]) * dampV + d * keepV;
+            store4(&lowPass[j * kLanes], low);
+            store4(&frame[j * kLanes], low * roomV + input[j % 2] + kCombGuard);
+            total += d;
+        }
+    };
+    if (start + lowestOffset >= 0) {
+        // Most frames: every comb reads behind the frame's start within the ring, one load each.
+        const float* r = ring.get() + start;
+        run([&](int j) {
+            const std::int32_t* o = &offset[j * kLanes];
+            return Lanes{r[o[0]], r[o[1]], r[o[2]], r[o[3]]};
+        });
+    } else {
+        // Near the ring's start: four read positions at once, one ring on where that fell before it.
+        typedef std::int32_t Indices __attribute__((vector_size(16)));
+        const float* r = ring.get();
+        const Indices startV = {start, start, start, start};
+        const Indices ringV = {kRingFloats, kRingFloats, kRingFloats, kRingFloats};
+        run([&](int j) {
+            Indices at;
+            std::memcpy(&at, &offset[j * kLanes], sizeof at);
+            at += startV;
+            at += (at < Indices{0, 0, 0, 0}) & ringV;
+            // Read as unsigned, the indices need no sign extension before the loads.
+            std::uint32_t index[kLanes];
+            std::memcpy(index, &at, sizeof index);
+            return Lanes{r[index[0]], r[index[1]], r[index[2]], r[index[3]]};
+        });
     }
 
     const Lanes l1 = load4(low1) * load4(a0) + total * load4(a1);

@@ -49,10 +49,12 @@ private:
     void setOffset(int comb, std::uint32_t framesAhead);
 
     std::uint32_t position = 0;
-    // Where comb c reads, in floats from the current frame's first: the frame kRingFrames - length
-    // ahead of it (wrapped), plus c. Adding it to the frame's start lands at most one ring past
-    // the end, so one conditional subtraction wraps it.
-    alignas(16) std::int32_t readFrom[kCombs] = {};
+    // Where comb c reads, in floats from the current frame's first: length frames back, plus c,
+    // so always negative. Once the write position is at least the longest length past the ring's
+    // start, no read wraps: lowestOffset keeps that bound, worked out again after lengths moved.
+    alignas(16) std::int32_t offset[kCombs] = {};
+    std::int32_t lowestOffset = 0;
+    bool offsetsMoved = true;
     float damp[kLanes] = {};
     float oneMinusDamp[kLanes] = {};
     float roomGain[kLanes] = {};
