@@ -10,6 +10,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "resources/Layout.h"
 
@@ -34,20 +35,13 @@ std::string bytes(const fs::path& file) {
     return out.str();
 }
 
+// A decoded PNG: its size, whether it has alpha, clear and opaque pixels, and its colours.
 struct Picture {
     int w = 0, h = 0;
-    bool alpha = false;
-    bool someClear = false, someOpaque = false;
+    bool alpha = false, someClear = false, someOpaque = false;
+    std::vector<uint32_t> argb;
+    uint32_t rgb(int x, int y) const { return argb[static_cast<std::size_t>(y * w + x)] & 0xffffff; }
 };
-
-// The colour at a pixel as 0xRRGGBB.
-uint32_t rgbAt(const fs::path& file, int x, int y) {
-    cairo_surface_t* s = cairo_image_surface_create_from_png(file.string().c_str());
-    const unsigned char* row = cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s);
-    const uint32_t value = reinterpret_cast<const uint32_t*>(row)[x] & 0xffffff;
-    cairo_surface_destroy(s);
-    return value;
-}
 
 Picture read(const fs::path& file) {
     cairo_surface_t* s = cairo_image_surface_create_from_png(file.string().c_str());
@@ -57,12 +51,12 @@ Picture read(const fs::path& file) {
         p.h = cairo_image_surface_get_height(s);
         p.alpha = cairo_image_surface_get_format(s) == CAIRO_FORMAT_ARGB32;
         const unsigned char* data = cairo_image_surface_get_data(s);
-        const int stride = cairo_image_surface_get_stride(s);
-        for (int y = 0; p.alpha && y < p.h; ++y)
+        for (int y = 0; y < p.h; ++y)
             for (int x = 0; x < p.w; ++x) {
-                const unsigned alpha = reinterpret_cast<const uint32_t*>(data + y * stride)[x] >> 24;
-                p.someClear |= alpha == 0;
-                p.someOpaque |= alpha == 255;
+                const uint32_t v = reinterpret_cast<const uint32_t*>(data + y * cairo_image_surface_get_stride(s))[x];
+                p.argb.push_back(v);
+                p.someClear |= p.alpha && v >> 24 == 0;
+                p.someOpaque |= p.alpha && v >> 24 == 255;
             }
     }
     cairo_surface_destroy(s);
@@ -120,22 +114,20 @@ TEST(Artwork, EveryBitmapAtEverySizeFollowsTheLayoutsSizeRules) {
         const int x1 = x0 + s.px(XY_PAD.w) - 1, y1 = y0 + s.px(XY_PAD.h) - 1;
         const uint32_t field = 0x05090a;
         for (int k = 50; k <= 60; ++k) {
-            const fs::path panel = dir / (std::to_string(resourceId(k, size)) + ".png");
-            EXPECT_EQ(rgbAt(panel, x0, y1), field) << k;
-            EXPECT_EQ(rgbAt(panel, x1, y0 + 1), field) << k;
-            EXPECT_NE(rgbAt(panel, x0 - 1, y1), field) << k;
-            EXPECT_NE(rgbAt(panel, x1 + 1, y0 + 1), field) << k;
-            EXPECT_NE(rgbAt(panel, x0, y1 + 1), field) << k;
+            EXPECT_EQ(pics[k].rgb(x0, y1), field) << k;
+            EXPECT_EQ(pics[k].rgb(x1, y0 + 1), field) << k;
+            EXPECT_NE(pics[k].rgb(x0 - 1, y1), field) << k;
+            EXPECT_NE(pics[k].rgb(x1 + 1, y0 + 1), field) << k;
+            EXPECT_NE(pics[k].rgb(x0, y1 + 1), field) << k;
         }
         // The same for a menu's well, whose design position falls between pixels at 150 %.
         const PxRect menu = menuRect(panelLayout(51).menus[0], s);
-        const fs::path filter = dir / (std::to_string(resourceId(51, size)) + ".png");
         const uint32_t edge = 0x010202;
         const int mid = menu.y + menu.h / 2;
-        EXPECT_EQ(rgbAt(filter, menu.x, mid), edge);
-        EXPECT_EQ(rgbAt(filter, menu.x + menu.w - 1, mid), edge);
-        EXPECT_NE(rgbAt(filter, menu.x - 1, mid), edge);
-        EXPECT_NE(rgbAt(filter, menu.x + menu.w, mid), edge);
+        EXPECT_EQ(pics[51].rgb(menu.x, mid), edge);
+        EXPECT_EQ(pics[51].rgb(menu.x + menu.w - 1, mid), edge);
+        EXPECT_NE(pics[51].rgb(menu.x - 1, mid), edge);
+        EXPECT_NE(pics[51].rgb(menu.x + menu.w, mid), edge);
     }
 
     // The build installed the same pictures and the manual into the bundle.

@@ -15,28 +15,22 @@ public:
     ScopedEnvironment(const ScopedEnvironment&) = delete;
     ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
     ~ScopedEnvironment() {
-        for (const auto& [name, value] : saved) {
-            if (value.has_value()) {
-                setenv(name.c_str(), value->c_str(), 1);
-            } else {
-                unsetenv(name.c_str());
-            }
-        }
+        for (const auto& [name, value] : saved) apply(name, value ? value->c_str() : nullptr);
     }
     // value null: unset.
     void set(const std::string& name, const char* value) {
-        if (saved.find(name) == saved.end()) {
+        if (!saved.count(name)) {
             const char* old = std::getenv(name.c_str());
-            saved[name] = old != nullptr ? std::optional<std::string>(old) : std::nullopt;
+            saved[name] = old ? std::optional<std::string>(old) : std::nullopt;
         }
-        if (value != nullptr) {
-            setenv(name.c_str(), value, 1);
-        } else {
-            unsetenv(name.c_str());
-        }
+        apply(name, value);
     }
 
 private:
+    static void apply(const std::string& name, const char* value) {
+        if (value) setenv(name.c_str(), value, 1);
+        else unsetenv(name.c_str());
+    }
     std::map<std::string, std::optional<std::string>> saved;
 };
 
