@@ -24,8 +24,7 @@ struct CombSetting {
     float random = 0.0f;
 };
 
-// Runs host-rate samples through a fresh comb, set once per sample and fed into both
-// sub-samples as the engine does; returns the left first-sub-sample output.
+// A fresh comb set and fed per host sample as the engine does; the left first-sub-sample output.
 Signal runComb(const CombSetting& s, const Signal& in, double hostRate = 44100.0) {
     auto comb = std::make_unique<TCombFilter>();
     comb->init(static_cast<float>(hostRate));
@@ -64,8 +63,7 @@ TEST(CombFilter, LoopDelayIsTheDoubledRateOverTheFrequency) {
         for (double hz : {441.0, 3000.0})
             EXPECT_NEAR(static_cast<double>(firstEcho({0, knobFor(hz)}, 8192, host)), 2.0 * host / hz, 1.0)
                 << host << " " << hz;
-    // Echoes fall by the loop gain; "Comb Neg" flips the loop's sign, not the input's, and only
-    // the loop comes out (the dry signal is mixed outside).
+    // Echoes fall by the loop gain; "Comb Neg" flips the loop's sign; no dry signal comes out.
     const Signal pos = impulseResponse({0, knobFor(441.0)}, 1000);
     const Signal neg = impulseResponse({1, knobFor(441.0)}, 1000);
     EXPECT_NEAR(pos[200], g, 1e-6);
@@ -76,8 +74,7 @@ TEST(CombFilter, LoopDelayIsTheDoubledRateOverTheFrequency) {
 }
 
 TEST(CombFilter, PeaksAndTroughsSitWhereTheLoopPutsThem) {
-    // 1000 Hz: an 88-sample loop, harmonics every 44100 / 88 Hz; "Comb Neg" swaps peaks and
-    // troughs. Damping darkens the higher harmonics.
+    // 1000 Hz: an 88-sample loop; "Comb Neg" swaps peaks and troughs; damping darkens.
     const double spacing = 44100.0 / 88.0;
     const double peak = 20 * std::log10(g / (1 - g)), trough = 20 * std::log10(g / (1 + g));
     const ResponseProbe pos = probe({0, knobFor(1000.0)});
@@ -96,8 +93,7 @@ TEST(CombFilter, DelayIsClampedAtBothEnds) {
     // Knob 0 is 20 Hz: 4410 host samples at 44.1 kHz; knob 1 is held at 0.4 x the host rate.
     EXPECT_EQ(firstEcho({0, 0.0f}, 6000), 4410u);
     EXPECT_EQ(firstEcho({0, 1.0f}, 100), 5u);
-    // Frequencies towards 0 hold the delay just under the ring, and the echo really comes that
-    // late (not from the slot written one sample ago); just above the limit it still follows.
+    // Towards 0 Hz the echo comes just under the ring's length, not from the slot just written.
     EXPECT_EQ(firstEcho({0, 0.0f, 12.0f}, 9000), 8191u);
     EXPECT_EQ(firstEcho({0, 0.0f}, 9000, 96000.0), 8191u);
     EXPECT_EQ(firstEcho({0, 0.0f, static_cast<float>(std::log2(20.0 / (88200.0 / 8000.0)))}, 9000), 8000u);
@@ -121,8 +117,7 @@ TEST(CombFilter, RandomAmountFlipsAboutThirteenPercentOfTheReads) {
     for (float v : impulseResponse(s, 5001)) ASSERT_GE(v, 0.0f);
 }
 
-// One comb set every sample keeps its delays, loop gain and damping until their inputs move; a
-// change of any of them, of the rate or of the type must still show at once.
+// Kept delays, loop gain and damping follow every change of their settings, the rate and the type.
 TEST(CombFilter, OneCombFollowsEveryChangeOfItsSettingsAndRate) {
     TCombFilter comb;
     comb.init(44100.0f);
@@ -146,9 +141,7 @@ TEST(CombFilter, OneCombFollowsEveryChangeOfItsSettingsAndRate) {
     EXPECT_NEAR(comb.gain, -0.5, 1e-6);
 }
 
-// The comb takes its four draws per call in one step, and skips them when no flip can happen:
-// the values and the generator's next state must be those of single draws, or every shaper and
-// comb after it would hear different noise.
+// Batched and skipped draws must leave the values and state of single draws (others share them).
 TEST(DspRandom, BatchedDrawsAndSkipsMatchSingleDraws) {
     for (std::uint32_t seed : {1u, 0x9e3779b9u, 0xffffffffu}) {
         DspRandom::setSeed(seed);

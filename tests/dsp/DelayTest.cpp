@@ -14,8 +14,7 @@ namespace {
 
 constexpr double kRate = 44100.0;
 
-// The free length parameter for ms milliseconds, and the frames that delays by: the line is one
-// frame longer than the set time.
+// The free length for ms milliseconds, and the frames it delays by (one more than the set time).
 float freeLen(double ms) { return static_cast<float>(std::log2(ms) / 12.0); }
 double framesFor(double ms) { return ms * kRate / 1000.0 + 1.0; }
 
@@ -25,8 +24,7 @@ Signal impulse(std::size_t length, float height = 1.0f) {
     return s;
 }
 
-// Sum and centre of the echo within three frames of `at`: linear interpolation spreads an
-// impulse over two frames but keeps both.
+// Sum and centre of the echo within three frames of `at` (interpolation spreads it over two).
 struct Echo {
     double sum = 0.0, centre = 0.0;
 };
@@ -55,7 +53,6 @@ protected:
         return out;
     }
     Stereo run(const Signal& inL) { return run(inL, Signal(inL.size(), 0.0f)); }
-    // A fresh line of a fixed length in frames, with the given feedback.
     void restart(float frames, float fb = 0.0f, float cross = 0.0f) {
         delay->init(44100.0f);
         delay->setDelayLenDirect(frames);
@@ -67,8 +64,7 @@ protected:
 }  // namespace
 
 TEST_F(DelayTest, ImpulseReturnsAfterTheFreeOrSyncedLength) {
-    // Synced rows are bars at the tempo (no tempo counts as 120 bpm): row 10 is 1/4 bar, row 13
-    // 1/2 bar, the top 3/4 bar. Add and scale stretch the length: (frames + add) * scale.
+    // Synced rows 10, 13 and the top: 1/4, 1/2, 3/4 bar (no tempo is 120 bpm); (frames + add) * scale.
     const struct {
         float len, add, scale, sync, tempo;
         double frames;
@@ -104,16 +100,14 @@ TEST_F(DelayTest, LengthsAndLinesStayWithinTheirBounds) {
         for (float v : run(noise(1000)).left) ASSERT_TRUE(std::isfinite(v)) << scale;
         EXPECT_LE(delay->lineSize(0), 4u);
     }
-    // Without a length the clock stands still and every frame only writes; the oldest entries
-    // give way at the line's capacity.
+    // Without a length every frame only writes; the oldest entries give way at the capacity.
     delay->init(44100.0f);
     const std::size_t frames = TDelay::lineCapacity() + 5000;
     EXPECT_EQ(peak(run(noise(frames)).left, 0, frames), 0.0);
     EXPECT_EQ(delay->lineSize(0), TDelay::lineCapacity());
 }
 
-// The shortest lines: silent while the line fills (until it holds three entries), then each
-// frame returns the input of one or two frames before.
+// The shortest lines: silent until they hold three entries, then the input one or two frames back.
 TEST_F(DelayTest, OneAndTwoFrameLinesCarryTheSignal) {
     const Signal in = noise(64, 0.5);
     for (int frames : {1, 2}) {
@@ -125,8 +119,7 @@ TEST_F(DelayTest, OneAndTwoFrameLinesCarryTheSignal) {
 }
 
 TEST_F(DelayTest, ChangingTheLengthBendsThePitch) {
-    // The read point runs at the new speed over material written at the old one: half the
-    // length plays the line at double speed until it catches up, double the length at half speed.
+    // Until the read point catches up, half the length plays at double speed, double at half.
     const double f = 1000.0;
     const Signal tone = sine(f, kRate, 40000);
     for (double toMs : {50.0, 200.0}) {
@@ -151,8 +144,7 @@ TEST_F(DelayTest, FeedbackGainsShapeTheRepeats) {
             EXPECT_NEAR(echoAround(out.left, 1000.0 * k).sum, std::pow(fb, k - 1), 1e-5);
         EXPECT_NEAR(peak(out.right, 0, 5000), 0.0, 1e-6);
     }
-    // Cross feedback changes sides; gains that would grow (0.8 + 0.6) are divided by their sum
-    // plus 0.0001.
+    // Cross feedback changes sides; gains that would grow are divided by their sum plus 0.0001.
     restart(1000.0f, 0.0f, 0.5f);
     Stereo out = run(impulse(5000));
     EXPECT_NEAR(echoAround(out.right, 2000.0).sum, 0.5, 1e-6);
@@ -168,8 +160,7 @@ TEST_F(DelayTest, FeedbackGainsShapeTheRepeats) {
 }
 
 TEST_F(DelayTest, EqualFeedMatchesTheDecayPerSecond) {
-    // Left 100 ms, right 50 ms: the longer line keeps fb, the shorter one gets the gain that
-    // decays as fast per second; there is no cross feedback.
+    // The longer line keeps fb, the shorter one decays as fast per second; no cross feedback.
     EXPECT_TRUE(delay->setEqual(1.0f));
     delay->setDelayLen(freeLen(100.0), freeLen(50.0), 0.0f, 0.0f, 1.0f, 0.0f);
     delay->setFeed(0.6f, 0.9f);
@@ -200,8 +191,7 @@ TEST_F(DelayTest, LoopFilterShapesTheRepeats) {
 }
 
 TEST_F(DelayTest, RestartForgetsTheOldMaterial) {
-    // A restart just after the read began leaves an entry stamped by the old clock at the front
-    // of the line; reading past it must neither divide by a zero span nor extrapolate.
+    // An entry stamped by the old clock at the front must not be divided by a zero span.
     const Signal tone = sine(500.0, kRate, 10000, 0.5);
     for (std::ptrdiff_t extra = 0; extra < 6; ++extra) {
         restart(441.0f, 0.9f);

@@ -61,8 +61,7 @@ TEST(FilterControls, TypeChangeWithResetStartsFromSilence) {
     EXPECT_LT(std::fabs(o[0]), 1e-9f);
 }
 
-// The spread and drive exponentials are kept while their settings rest; every change must
-// still reach the cutoffs and the curve at once. Table look-ups stay inside the table.
+// Kept spread and drive factors follow every change at once; table look-ups stay inside the table.
 TEST(FilterControls, OneFilterFollowsSpreadAndDriveChanges) {
     EXPECT_EQ(TFilter::tableIndex(1.0f), FILTER_TABLE_SIZE - 1);
     EXPECT_EQ(TFilter::tableIndex(7.0f), FILTER_TABLE_SIZE - 1);
@@ -124,8 +123,7 @@ TEST(FilterResponse, CutoffSitsWhereTheKnobSaysAtEveryRate) {
         EXPECT_NEAR(probe({TFilter::LP2_12, 3000.0, 0.5}, host).gainDb(3000.0), -3.0, 0.3) << host;
         EXPECT_NEAR(probe({TFilter::HP2_12, 3000.0, 0.5}, host).gainDb(3000.0), -3.0, 0.3) << host;
     }
-    // The cutoff is held at a fifth of the internal rate: at 44.1 kHz the top of the knob
-    // (20,480 Hz) sounds like 17,640 Hz; at 96 kHz it does not.
+    // The cutoff is held at a fifth of the internal rate: 17,640 Hz at 44.1 kHz, not at 96 kHz.
     const Setting top{TFilter::LP2_12, 20480.0}, limit{TFilter::LP2_12, 17640.0};
     EXPECT_NEAR(probe(top).gainDb(10000.0), probe(limit).gainDb(10000.0), 1e-3);
     EXPECT_GT(std::fabs(probe(top, 96000.0).gainDb(15000.0) - probe(limit, 96000.0).gainDb(15000.0)), 0.05);
@@ -191,8 +189,7 @@ TEST(FilterResponse, ShelvesAndPeakReachTheirGains) {
 }
 
 TEST(FilterResponse, FormantsMoveWithVowelAndCutoff) {
-    // The formant bank runs once per host sample on coefficients for the doubled rate, so a
-    // formant sounds at half its table frequency; a cutoff of 440 Hz leaves the table as is.
+    // Formants sound at half their table frequency (host-rate bank, doubled-rate coefficients).
     const auto firstPeak = [](const Setting& s) { return probe(s).extremeHz(60.0, 450.0); };
     const double a440 = firstPeak({TFilter::Vowel, 440.0, 0.0, 0.0f});
     EXPECT_NEAR(a440 / (650.0 / 2), 1.0, 0.05);                                           // A

@@ -1,7 +1,6 @@
 #pragma once
 
-// Drives the four-lane DSP modules (process(La, Ra, Lb, Rb, oLa, oRa, oLb, oRb)) in the tests
-// and measures their frequency response.
+// Drives the four-lane DSP modules and measures their frequency response.
 
 #include <cmath>
 #include <complex>
@@ -12,9 +11,8 @@
 
 namespace tarnwell::test {
 
-// Feeds a signal at the module's internal (doubled) rate to both channels: even samples are
-// the first sub-sample of a call, odd ones the second. `beforeEach()` runs before every call
-// (the per-host-sample setters). Returns the left output at the internal rate.
+// Feeds a doubled-rate signal to both channels (even samples first sub-sample); beforeEach() runs
+// before every call. Returns the left output.
 template <class Module, class BeforeEach>
 Signal runInternal(Module& module, const Signal& in, BeforeEach&& beforeEach) {
     Signal out(in.size() & ~std::size_t{1});
@@ -26,13 +24,11 @@ Signal runInternal(Module& module, const Signal& in, BeforeEach&& beforeEach) {
     return out;
 }
 
-// Frequency response of a module that is linear at small levels. Some modules read only the
-// first sub-sample of a call, so the probe averages the impulse responses taken at both
-// sub-sample positions: the response a smooth signal sees.
+// Frequency response at small levels, averaged over impulses at both sub-sample positions (some
+// modules read only the first).
 class ResponseProbe {
 public:
-    // run(input) returns the output of a freshly prepared module; it is called with an impulse
-    // of `level` at sample 0 and at sample 1.
+    // run(input): the output of a freshly prepared module.
     template <class Run>
     ResponseProbe(Run&& run, std::size_t length, double sampleRate, float level = 0.5f) : rate(sampleRate) {
         Signal impulse(length, 0.0f);

@@ -1,7 +1,5 @@
-// Properties every module needs on the render thread, each module driven the way the engine
-// drives it (controls moving every sample): full-scale noise gives bounded, finite output and
-// touches no heap memory, and after a loud burst the recursive states stay out of the subnormal
-// range through long silence, where each operation would cost many times a normal one.
+// Every module driven as the engine drives it: bounded, finite output, no heap use, and no
+// subnormal state through long silence (each operation on one costs many times a normal one).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -46,8 +44,7 @@ float lanes(Module& m, float x) {
 // Sweeps a control over its whole range three times in ten seconds.
 float sweep(int i) { return 0.5f + 0.5f * std::sin(static_cast<float>(i) * 4.27e-5f); }
 
-// step(x, i) processes host sample x at time i and returns an output; restart() is what the
-// engine does to the module on the render thread; subnormalState() inspects its recursion.
+// step(x, i) runs host sample x; restart() is the engine's render-thread reset.
 template <class Step, class Restart, class Subnormal>
 void checkRenderThread(const std::string& name, float bound, int silentSeconds, Step step, Restart restart,
                        Subnormal subnormalState) {

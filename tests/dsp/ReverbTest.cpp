@@ -47,9 +47,7 @@ protected:
 }  // namespace
 
 TEST_F(ReverbTest, CombsAndTapsArriveWhereTheirLengthsSay) {
-    // The shortest comb of outputs 1 and 3 (1046 frames at 44.1 kHz) takes a pre-delay tap,
-    // which right after construction reads the frame just written; that of output 2
-    // (1069 = 1046 + 23) takes the dry right input. Each output pair takes one side only.
+    // Outputs 1 and 3: a pre-delay tap into the 1046-frame comb; output 2: the right input, 1069.
     EXPECT_EQ(arrival(3000), 1046u);
     EXPECT_LT(peak(impulseResponse(*reverb, 3000).o2, 0, 3000), 1e-6);
     EXPECT_EQ(firstAbove(impulseResponse(*reverb, 3000, true).o2, kArrival), 1069u);
@@ -57,8 +55,7 @@ TEST_F(ReverbTest, CombsAndTapsArriveWhereTheirLengthsSay) {
     reverb->setWiden(30.0f, 0.0f, 5.0f, 0.0f);
     EXPECT_EQ(arrival(3000), 1046u + 31u);
     EXPECT_EQ(arrival(3000, &Quad::o3), 1046u + 6u);
-    // Length 0 makes every comb a one-frame delay, not a zero-length one; lengths past the ring,
-    // or not a number, stop at 16383 frames; the second set follows the second length.
+    // Length 0 is a one-frame comb; past the ring, or no number, 16383; each set its own length.
     reverb->setLength(0.0f, 20.0f);
     EXPECT_EQ(arrival(100), 1u);
     EXPECT_EQ(arrival(17000, &Quad::o3), 16383u);
@@ -73,8 +70,7 @@ TEST_F(ReverbTest, DecayTimeGrowsWithLengthAndRoom) {
     const double shortRoom = decaySeconds(200000);
     reverb->setLength(1.0f, 1.0f);
     const double plain = decaySeconds(200000);
-    // The comb feedback per pass is fixed (0.926): 30 dB take 45 passes, 1.07 s for the
-    // shortest comb (1046 frames), 1.72 s for the longest (1680); half the length, half the time.
+    // 0.926 per pass: 30 dB in 45 passes, 1.07 s to 1.72 s over the combs' lengths.
     EXPECT_NEAR(plain / shortRoom, 2.0, 0.2);
     EXPECT_GT(plain, 1.07);
     EXPECT_LT(plain, 1.72);
@@ -95,8 +91,7 @@ TEST_F(ReverbTest, DampingDarkensTheTailAndTheHighPassRemovesTheLowEnd) {
     }
     EXPECT_LT(brightnessAt[1], 0.6 * brightnessAt[0]);
     EXPECT_LT(brightnessAt[2], 0.6 * brightnessAt[1]);
-    // A constant input: each comb settles at 1 / (1 - 0.926), ten per lane, times 0.025; the
-    // high-pass at 1280 Hz takes it away.
+    // DC settles at 10 combs x 0.025 / (1 - 0.926); the high-pass at 1280 Hz takes it away.
     const Signal dc(200000, 0.5f);
     EXPECT_NEAR(render(*reverb, dc, dc).o1.back(), 0.5 * 10.0 * 0.025 / (1.0 - 0.926378), 0.05);
     reverb->setFilter(0.0f, 0.6f);

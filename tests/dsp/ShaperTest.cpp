@@ -59,8 +59,7 @@ TEST(ShaperTables, BandLimitedLevelsSpanFullScaleAndStopAtTheirHarmonicLimit) {
             const auto [mn, mx] = std::minmax_element(table, table + WAVE_LENGTH);
             EXPECT_NEAR(*mn, -1.0f, 2e-3) << w << "/" << k;
             EXPECT_NEAR(*mx, 1.0f, 2e-3) << w << "/" << k;
-            // The last harmonic of the limit is there (odd ones only for triangle and square),
-            // at 1/n^2 (triangle) or 1/n, and nothing above it.
+            // The last harmonic (odd for triangle and square) at 1/n^2 or 1/n, nothing above.
             const std::vector<double> h = tarnwell::test::amplitudeSpectrum(table, WAVE_LENGTH);
             const int n = limit[k], top = (w == 3 || n % 2 == 1) ? n : n - 1;
             const double expected = (w == 1 ? 1.0 / (top * top) : 1.0 / top);
@@ -107,8 +106,7 @@ TEST(ShaperModes, ModulationPutsSidebandsWhereTheoryDoes) {
     // A steady input moves the symmetry point off centre and adds even harmonics to the sine.
     EXPECT_LT(settled(runShaper({TShaper::SymMod, 0.0f, knobFor(1000.0), 0.0f}, steady(0.5f)), 4000.0), 1e-3);
     EXPECT_GT(settled(runShaper({TShaper::SymMod, 0.0f, knobFor(1000.0), 1.0f}, steady(0.5f)), 4000.0), 0.05);
-    // A steady input x multiplies the frequency by 2^(9 * amount * x); the output is the wave
-    // times the input's envelope.
+    // A steady input x multiplies the frequency by 2^(9 amount x), the wave times the envelope.
     const Signal fm = runShaper({TShaper::FreqMod, 0.0f, knobFor(200.0), 1.0f}, steady(0.1f));
     EXPECT_NEAR(tarnwell::test::zeroCrossingFrequency(fm, 22050, fm.size(), kRate), 400.0 * std::exp2(0.9),
                 2.0);
@@ -132,8 +130,7 @@ TEST(ShaperModes, RectifyShapesTheRingInputAndTheDcBlockerEndsEveryMode) {
 }
 
 TEST(ShaperModes, TableReadsStayInsideTheWaveTable) {
-    // FM, PM and symmetry read the table at input-dependent phases; huge inputs must neither
-    // read outside it (the sanitizer build checks) nor produce anything but finite output.
+    // Huge inputs must not read outside the table (the sanitizers check) nor give non-finite output.
     const float loud[] = {1e30f, -1e30f, 5e3f, -5e3f, 20.0f, -20.0f, 1.0f, -1.0f, 0.0f, 3e38f};
     for (int mode : {TShaper::FreqMod, TShaper::PhaseMod, TShaper::SymMod}) {
         auto shaper = std::make_unique<TShaper>();
@@ -146,8 +143,7 @@ TEST(ShaperModes, TableReadsStayInsideTheWaveTable) {
             for (float v : o) ASSERT_TRUE(std::isfinite(v)) << mode << " at " << i;
         }
     }
-    // An input that puts the symmetry point exactly on 0 would make the first slope infinite
-    // and the phase 0 unreadable; the point is held inside the cycle instead.
+    // A symmetry point exactly on 0 would make the first slope infinite: it is held inside.
     auto shaper = std::make_unique<TShaper>();
     shaper->setType(TShaper::SymMod);
     shaper->setDistort(0.3f, 0.5f, 2.0f, 0.5f, 0, 0, 0, 0, 0, 0, 0, true);
@@ -163,8 +159,7 @@ TEST(ShaperModes, TableReadsStayInsideTheWaveTable) {
 }
 
 TEST(ShaperLowFi, HoldBitDepthNoiseAndFilterShowInTheSpectrum) {
-    // Amount a holds at 88.2 kHz / 2^(5a) whatever the host rate; sample-and-hold weights the
-    // image at H - f by sinc(pi (H - f) / H) against sinc(pi f / H).
+    // Holds at H = 88.2 kHz / 2^(5a) at any host rate; the image at H - f is weighted by sinc.
     const double f = 3000.0, hold = 88200.0 / 8.0;  // a = 0.6
     const auto sinc = [](double v) { return std::sin(v) / v; };
     const double image = sinc(std::numbers::pi * (hold - f) / hold) / sinc(std::numbers::pi * f / hold);
@@ -174,8 +169,7 @@ TEST(ShaperLowFi, HoldBitDepthNoiseAndFilterShowInTheSpectrum) {
         EXPECT_NEAR(settled(held, hold - f, 2 * host) / settled(held, f, 2 * host), image, 0.15 * image)
             << host;
     }
-    // A held tone keeps its level at every hold rate, including those whose steps always land on
-    // the same sub-sample (88.2 kHz / 2 and / 4).
+    // A held tone keeps its level, also where every hold lands on one sub-sample (H / 2, H / 4).
     for (float amount : {0.2f, 0.4f, 0.5f})
         EXPECT_NEAR(settled(runShaper({TShaper::LowFi, 0, 0, amount, 0.0f}, tone(200.0, 0.8)), 200.0), 0.8, 0.02)
             << amount;
@@ -193,8 +187,7 @@ TEST(ShaperLowFi, HoldBitDepthNoiseAndFilterShowInTheSpectrum) {
     for (std::size_t i = 22050; i < x.size(); ++i)
         residual += std::pow(static_cast<double>(noisy[i] - 0.5f * fine[i]), 2);
     EXPECT_NEAR(std::sqrt(residual / 22050.0), std::sqrt(0.32 / 12.0), 0.01);
-    // "LP" with the wave knob at 0.5 (640 Hz) takes the top off a 10 kHz tone; a choice past
-    // the end of the list keeps the type instead of reading beyond it.
+    // "LP" at 640 Hz takes the top off; a choice past the list keeps the type.
     EXPECT_LT(settled(runShaper({TShaper::LowFi, 0.5f, 0, 0, 0, 0, 0.25f}, tone(10000.0, 0.5)), 10000.0),
               0.005);
     auto shaper = std::make_unique<TShaper>();

@@ -1,7 +1,11 @@
+// The gater's step sequencer and the follower's smoothing.
+
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <vector>
 
+#include "dsp/TNoiseGate.h"
 #include "dsp/TStep.h"
 
 namespace {
@@ -21,6 +25,16 @@ float leftGain(TStep& s) {
     float l, r;
     s.getValue(l, r);
     return l;
+}
+
+// Updates toward `to` until the value has covered 1 - 1/e of the way from `from`.
+int updatesToTimeConstant(TNoiseGate& gate, float from, float to) {
+    gate.update(from, true);
+    const float mark = to + (from - to) * std::exp(-1.0f);
+    int n = 0;
+    for (; (to > from ? gate.getValue() < mark : gate.getValue() > mark) && n < 1'000'000; ++n)
+        gate.update(to, false);
+    return n;
 }
 
 }  // namespace
@@ -49,8 +63,7 @@ TEST(StepTest, LoopModesAndLoopStartPlayTheirSequences) {
 }
 
 TEST(StepTest, StepBoundariesFollowTempoSpeedAndSwing) {
-    // One step per sixteenth note: at 120 bpm and 44.1 kHz a step lasts 5512.5 frames. Swing s
-    // splits each pair of steps 1/(1 + s/2) : (1 + s)/(1 + s/2).
+    // A sixteenth at 120 bpm is 5512.5 frames; swing s splits a pair 1/(1 + s/2) : (1 + s)/(1 + s/2).
     const struct { double speed, swing; } cases[] = {{1.0, 0.0}, {1.0 / 3.0, 0.0}, {1.0, 0.5}, {2.0, 1.0}};
     for (const auto& c : cases) {
         TStep s;
@@ -83,8 +96,7 @@ TEST(StepTest, GainsRampToTheirClampedLevelsAndHoldWhenStopped) {
     s.setDecay(0.25f);
     s.setInc(1.0 / 8.0);
     s.start();
-    // Eight calls per step: rise by the attack per call, land exactly on the level, then fall
-    // by the decay; a stop holds the gain read last.
+    // Rise by the attack, land on the level, fall by the decay; a stop holds the gain.
     const float expected[] = {0.3f, 0.6f,  0.9f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 0.75f,
                               0.5f, 0.25f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.3f, 0.6f};
     for (float e : expected) {
@@ -107,4 +119,34 @@ TEST(StepTest, SettingTheSameShapeAgainDoesNotRestart) {
     EXPECT_EQ(s.getStep(), 4);
     s.setNumberOfSteps(6);
     EXPECT_EQ(s.getStep(), 0);
+}
+
+TEST(NoiseGateTest, SmoothingSetsTheTimeConstantBothWays) {
+    // 1 - 2^(-8s-8) per update: 256 updates at s = 0, 4096 at s = 0.5, 65536 at s = 1.
+    const struct {
+        float smooth;
+        double expected;
+    } cases[] = {{0.0f, 256.0}, {0.5f, 4096.0}, {1.0f, 65536.0}};
+    for (const auto& c : cases) {
+        TNoiseGate gate;
+        gate.init(44100.0f);
+        gate.setSmooth(c.smooth);
+        EXPECT_NEAR(updatesToTimeConstant(gate, 0.0f, 1.0f), c.expected, c.expected * 0.01) << c.smooth;
+        EXPECT_NEAR(updatesToTimeConstant(gate, 1.0f, 0.0f), c.expected, c.expected * 0.01) << c.smooth;
+    }
+}
+
+TEST(NoiseGateTest, SilenceSettlesToExactlyZero) {
+    // A threshold of zero must see silence as silence, not as a level that never quite dies out;
+    // on the way the state never turns subnormal.
+    for (float smooth : {0.0f, 1.0f}) {
+        TNoiseGate gate;
+        gate.setSmooth(smooth);
+        gate.update(1.0f, true);
+        for (int i = 0; i < 44100 * 120 && gate.getValue() != 0.0f; ++i) {
+            gate.update(0.0f, false);
+            ASSERT_FALSE(gate.hasSubnormalState()) << smooth << " update " << i;
+        }
+        EXPECT_EQ(gate.getValue(), 0.0f) << smooth;
+    }
 }
