@@ -18,9 +18,8 @@ class APluginTest : public tarnwell::test::PluginFixture {};
 
 }  // namespace
 
-// The names are compared upper-cased, some whole and some by their start; the quirk decides the
-// chunk flag, which chunks the host is offered (bank, preset) and whether a resumed editor may ask
-// the host to redraw.
+// Upper-cased names, some whole, some by their start; the quirk decides the chunks the host is
+// offered and whether a resumed editor asks for a redraw.
 TEST_F(APluginTest, HostQuirksFollowTheUpperCasedHostNames) {
     struct Case {
         const char* product;

@@ -1,7 +1,6 @@
 #pragma once
 
-// Effects whose prompts and file choosers answer from a script, with helpers to look at whole
-// sets of parameter values.
+// Effects whose prompts and choosers answer from a script, and whole sets of values.
 
 #include "effect/APlugin.h"
 #include "framework/platform/DialogBackends.h"

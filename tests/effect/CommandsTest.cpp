@@ -1,5 +1,4 @@
-// The Block and modulation undo, and the Block, gater, XY-path and modulation slot commands,
-// judged by the parameter values they leave.
+// The Block, gater, XY-path and modulation commands and their undo, judged by the values they leave.
 
 #include "framework/platform/Preferences.h"
 #include "tests/effect/CommandFixture.h"
@@ -45,10 +44,8 @@ struct PointCase {
 
 }  // namespace
 
-// Copies and swaps move whole rows (Block 2's own Room parameters among them), the XY part or
-// the gater part alone, and without a valid target do nothing. Undo brings all three Blocks back
-// bit for bit and repeats itself; before a first snapshot it does nothing; every other command,
-// even one with no meaning, takes a new snapshot.
+// Copies and swaps move whole rows, the XY part or the gater part; undo restores all three Blocks
+// bit for bit and repeats itself; every command, even one with no meaning, takes a snapshot.
 TEST_F(CommandsTest, CopiesSwapsResetsAndTheirUndo) {
     std::set<int32_t> tags;  // every row its own parameters, so a copy never moves one twice
     for (const auto& row : BLOCK_TAGS) tags.insert(row.begin(), row.end());

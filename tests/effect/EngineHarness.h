@@ -1,7 +1,6 @@
 #pragma once
 
-// Helpers for the engine tests: a neutral patch, rendering through processReplacing in blocks of
-// a chosen size (watching the engine after every block), and test signals.
+// Engine test helpers: a neutral patch, rendering in blocks of a chosen size, test signals.
 
 #include "dsp/DspRandom.h"
 #include "effect/APlugin.h"

@@ -1,7 +1,4 @@
-// The engine under load: finite and bounded output at every sample rate and under runaway
-// feedback, a burst of NaN or infinite input samples that leaves no trace, and no allocation on
-// the render thread. (The render identity test holds the output to the bit whatever the block
-// size.)
+// The engine under load: finite, bounded output, no trace of bad input, no allocation.
 
 #include "framework/platform/Preferences.h"
 #include "tests/effect/EngineHarness.h"

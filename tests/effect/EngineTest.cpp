@@ -1,12 +1,11 @@
-// The engine frame: the modulation matrix and its combine kinds, the 128- and 16-frame control
-// schedule, the one-shot Trigger, host tempo (synced Delay, gater steps), the restart when
-// playback starts, and what the engine keeps from frame to frame following every change of what
-// it came from.
+// The engine frame: the matrix, the control schedule, host tempo and transport, kept values, and
+// the six signal paths with the output stage.
 
 #include "tests/effect/EngineHarness.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <vector>
 
 using namespace tarnwell::test;
@@ -32,6 +31,14 @@ struct MatrixCase {
 
 class EngineTest : public EngineFixture {
 protected:
+    static constexpr double DELAY_FRAMES = 44.1 * 8.0;  // the plain delay at length 0.25: 8 ms
+
+    // Blocks Off at the given gains, a DC input; the settled output pair.
+    std::pair<float, float> settledOutput(int path, const std::function<void(APlugin&)>& setup) {
+        auto fx = makeNeutral(path, setup);
+        const Stereo out = render(*fx, constant(2000, 0.1f));
+        return {out.left.back(), out.right.back()};
+    }
     // Sources written after the matrix (Offset among them) reach it in the next frame: run a few.
     float destinationAfter(const std::vector<Slot>& slots, int destination) {
         auto fx = makeNeutral(3, [&](APlugin& e) {
@@ -72,10 +79,13 @@ TEST_F(EngineTest, MatrixCombinesByDestinationKind) {
     EXPECT_EQ(peak(render(*silenced, constant(500, 0.5f)).left, 0, 500), 0.0);
 }
 
-// Choices are re-read every 128 frames: a Block type set at frame 50 acts from frame 128.
+// Choices are re-read every 128 frames: a Block type set at frame 50 acts from frame 128. The
+// one-shot Trigger is back at 0 after a frame.
 TEST_F(EngineTest, TypeChangeActsAtTheNext128FrameBoundary) {
     auto fx = makeNeutral(3, [](APlugin& e) { e.setParameter(blockParam(0, BLOCK_MIX_OFFSET), 1.0f); });
+    fx->setParameter(TRIGGER_PARAM, 1.0f);
     Signal out = render(*fx, constant(50, 0.5f)).left;
+    EXPECT_EQ(fx->getParameter(TRIGGER_PARAM), 0.0f);
     setBlockType(*fx, 0, 4);  // Room, wet only: silent until its shortest comb has filled
     const Signal after = render(*fx, constant(150, 0.5f), 7).left;
     out.insert(out.end(), after.begin(), after.end());
@@ -94,14 +104,6 @@ TEST_F(EngineTest, GainChangeActsAtTheNext16FrameBoundary) {
     });
     for (std::size_t i = 0; i < 5; ++i) EXPECT_NEAR(follower[i], 0.5f, 0.01f) << "frame " << 5003 + i;
     EXPECT_NEAR(follower[5], 5.0f, 0.1f) << "frame 5008";
-}
-
-TEST_F(EngineTest, TriggerReturnsToZeroAfterOneFrame) {
-    auto fx = makeNeutral();
-    fx->setParameter(TRIGGER_PARAM, 1.0f);
-    EXPECT_EQ(fx->getParameter(TRIGGER_PARAM), 1.0f);
-    render(*fx, constant(1, 0.0f));
-    EXPECT_EQ(fx->getParameter(TRIGGER_PARAM), 0.0f);
 }
 
 // A synced quarter-bar delay: its echo arrives a quarter bar at the host's tempo later, or at
@@ -208,21 +210,122 @@ TEST_F(EngineTest, AMovedSlotLeavesItsOldDestinationAtItsBase) {
     EXPECT_NEAR(out.left[1], 0.5f, 1e-6f);  // the output is centred again
 }
 
-// A synced replay's rate is kept between frames; a new host tempo or sample rate retimes it.
-TEST_F(EngineTest, SyncedReplayFollowsTempoAndRateChanges) {
+// A synced replay walks its path once per synced length plus one frame; the rate is kept between
+// frames, and a new host tempo, sample rate or sync row retimes it.
+TEST_F(EngineTest, SyncedReplayFollowsTempoRateAndSyncChanges) {
     setTransport(true, 120.0);
     auto fx = makeNeutral(3, [](APlugin& e) {
         setXYReplay(e, 0);
-        e.setParameter(XY_SYNC_TAG[0], choice(11, 30.99f));  // "1/4"
+        e.setParameter(XY_SYNC_TAG[0], choice(10, 30.99f));  // "1/4T": a sixth of a bar
     });
-    // Points per frame: the path once per quarter bar plus one frame.
-    auto quarterBarRate = [](double bpm, double rate) { return APlugin::XY_SPAN / (0.25 * 240.0 * rate / bpm + 1.0); };
+    auto expectRate = [&](double bars, double bpm, double rate) {
+        EXPECT_NEAR(fx->xy[0].rate * (bars * 240.0 * rate / bpm + 1.0) / APlugin::XY_SPAN, 1.0, 1e-6)
+            << bars << " bar at " << bpm << " bpm, " << rate << " Hz";
+    };
     render(*fx, constant(64, 0.0f));
-    EXPECT_NEAR(fx->xy[0].rate / quarterBarRate(120.0, 44100.0), 1.0, 1e-6);
-    setTransport(true, 60.0);
+    expectRate(1.0 / 6.0, 120.0, 44100.0);
+    setTransport(true, 174.0);
     render(*fx, constant(32, 0.0f));  // the host tempo is read every 16 frames
-    EXPECT_NEAR(fx->xy[0].rate / quarterBarRate(60.0, 44100.0), 1.0, 1e-6);
-    fx->setSampleRate(96000.0f);
+    expectRate(1.0 / 6.0, 174.0, 44100.0);
+    fx->setSampleRate(192000.0f);
     render(*fx, constant(1, 0.0f));
-    EXPECT_NEAR(fx->xy[0].rate / quarterBarRate(60.0, 96000.0), 1.0, 1e-6);
+    expectRate(1.0 / 6.0, 174.0, 192000.0);
+    fx->setParameter(XY_SYNC_TAG[0], choice(3, 30.99f));  // "1/32*"
+    render(*fx, constant(128, 0.0f));
+    expectRate(3.0 / 64.0, 174.0, 192000.0);
+}
+
+// Gains 2, 0.5, 2 with Block 1 panned hard left, which only a parallel path hears; a bypassed
+// Block 2 passes its input along a chain and adds nothing in parallel.
+TEST_F(EngineTest, SerialPathsMultiplyBlockGainsParallelPathsAddThem) {
+    for (int path = 0; path < 6; ++path)
+        for (bool bypassSecond : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "path " << path << (bypassSecond ? ", Block 2 bypassed" : ""));
+            const auto [l, r] = settledOutput(path, [&](APlugin& fx) {
+                fx.setParameter(blockParam(0, BLOCK_VOLUME_OFFSET), volumeFor(2.0f));
+                fx.setParameter(blockParam(1, BLOCK_VOLUME_OFFSET), volumeFor(0.5f));
+                fx.setParameter(blockParam(2, BLOCK_VOLUME_OFFSET), volumeFor(2.0f));
+                fx.setParameter(blockParam(0, BLOCK_PAN_OFFSET), 0.0f);
+                fx.setParameter(BLOCK_BYPASS_TAG[1], bypassSecond ? 1.0f : 0.0f);
+            });
+            const float serial = bypassSecond ? 0.4f : 0.2f;
+            EXPECT_NEAR(l, path <= 3 ? serial : bypassSecond ? 0.4f : 0.45f, 1e-4f);
+            EXPECT_NEAR(r, path <= 3 ? serial : bypassSecond ? 0.2f : 0.25f, 1e-4f);
+        }
+}
+
+// An impulse through a wet-only Delay: the Block level sources show which Blocks hear it delayed;
+// with Bypass on the output is the path input, delayed only where the Delay comes first.
+TEST_F(EngineTest, TheDelaySitsWhereEachPathPutsIt) {
+    constexpr std::size_t N = 1000;
+    constexpr double D = DELAY_FRAMES;
+    // Per path: the dry pair, then Blocks 1..3, delayed or not.
+    const std::array<std::array<bool, 4>, 6> delayed = {{{true, true, true, true},
+                                                         {false, true, true, true},
+                                                         {false, false, true, true},
+                                                         {false, false, false, true},
+                                                         {true, true, true, true},
+                                                         {false, false, false, false}}};
+    auto arrival = [](const Signal& s) { return static_cast<double>(firstAbove(s, 0.01)); };
+    auto check = [&](int path, bool bypassFirst) {
+        SCOPED_TRACE(testing::Message() << "path " << path << (bypassFirst ? ", Block 1 bypassed" : ""));
+        auto setup = [&](APlugin& e) {
+            setPlainDelay(e, 0.25f);
+            if (bypassFirst) e.setParameter(BLOCK_BYPASS_TAG[0], 1.0f);
+        };
+        auto fx = makeNeutral(path, setup);
+        std::array<Signal, 3> level;
+        for (Signal& s : level) s.resize(N);
+        const Stereo out = render(*fx, impulse(N, 0, 0.5f), impulse(N, 0, 0.5f), 1, [&](std::size_t i) {
+            for (int b = 0; b < 3; ++b) level[b][i] = fx->modSourceValues[48 + 2 * b];
+        });
+        EXPECT_NEAR(arrival(out.left), D, 3.0);
+        EXPECT_NEAR(arrival(out.right), D, 3.0);
+        for (int b = 0; b < 3; ++b) EXPECT_NEAR(arrival(level[b]), delayed[path][b + 1] ? D : 0.0, 3.0) << "Block " << b + 1;
+
+        auto bypassed = makeNeutral(path, [&](APlugin& e) {
+            setup(e);
+            e.setParameter(BYPASS_PARAM, 1.0f);
+        });
+        EXPECT_NEAR(arrival(render(*bypassed, impulse(N, 0, 0.5f)).left), delayed[path][0] ? D : 0.0, 3.0) << "dry pair";
+    };
+    for (int path = 0; path < 6; ++path) check(path, false);
+    check(1, true);  // the Delay still follows a bypassed Block 1
+}
+
+TEST_F(EngineTest, GlobalBypassPassesThePathInputUnpannedAndClamped) {
+    constexpr double D = DELAY_FRAMES;
+    auto fx = makeNeutral(0, [](APlugin& e) {
+        setPlainDelay(e, 0.25f);
+        e.setParameter(blockParam(2, BLOCK_VOLUME_OFFSET), volumeFor(0.25f));
+        e.setParameter(blockParam(2, BLOCK_PAN_OFFSET), 0.0f);
+        e.setParameter(BYPASS_PARAM, 1.0f);
+    });
+    const Stereo out = render(*fx, impulse(1000, 0, 3.0f));
+    // Path 0 puts the Delay before the Blocks, so the bypassed output is the delayed input.
+    const std::size_t arrival = peakIndex(out.right, 0, 1000);
+    EXPECT_NEAR(static_cast<double>(arrival), D, 3.0);
+    EXPECT_FLOAT_EQ(static_cast<float>(peak(out.right, 0, 1000)), 0.999f);
+    EXPECT_FLOAT_EQ(static_cast<float>(peak(out.left, 0, 1000)), 0.999f);
+}
+
+// The pad's X, routed by "X > 2" onto a low-pass Filter Block's cutoff, opens the filter as far
+// as the Freq knob does.
+TEST_F(EngineTest, XYPadMovesItsBlocksTargets) {
+    auto level = [&](float x, float freq) {
+        auto fx = makeNeutral(3, [&](APlugin& e) {
+            setBlockType(e, 0, 1);
+            e.setParameter(FILTER_MODE_TAG[0], choice(7, 40.0f));  // "LP2 12dB"
+            e.setParameter(blockParam(0, FILTER_FREQ_OFFSET), freq);
+            e.setParameter(blockParam(0, BLOCK_MIX_OFFSET), 1.0f);
+            e.setParameter(blockParam(0, XY_ASSIGN_OFFSET + 1), 1.0f);  // X > 2 at +1
+        });
+        fx->setXY(0, x, 0.5f);  // the live pad position
+        const Signal out = render(*fx, sine(5000.0, RATE, 8000, 0.5)).left;
+        return rms(out, 4000, 8000);
+    };
+    const double open = level(0.0f, 1.0f);
+    EXPECT_GT(open, 0.2);
+    EXPECT_LT(level(0.0f, 0.2f), 0.001);  // 80 Hz
+    EXPECT_NEAR(level(1.0f, 0.2f), open, 1e-6);
 }

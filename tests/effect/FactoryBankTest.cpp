@@ -1,5 +1,4 @@
-// The factory bank: every preset is valid and matches its source file, whose choices read back as
-// written, and malformed sources are refused with their file and line.
+// The factory bank: valid presets that match their sources; malformed sources refused.
 
 #include <gtest/gtest.h>
 

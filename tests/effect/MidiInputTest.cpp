@@ -1,5 +1,4 @@
-// MIDI input: when pooled events fall due, what each message sets, and the controller map with
-// learning, unbinding, pick-up and the preferences behind it.
+// MIDI input: when events fall due, what each message sets, and the controller map.
 
 #include "effect/APlugin.h"
 #include "framework/platform/Preferences.h"

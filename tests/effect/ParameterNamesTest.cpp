@@ -1,5 +1,4 @@
-// Parameter, Block slot and destination names: which slots are named, how long names may be,
-// the names that follow a Block's type and modes.
+// Parameter, Block slot and destination names.
 
 #include "effect/ParameterNames.h"
 

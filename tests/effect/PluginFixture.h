@@ -1,7 +1,6 @@
 #pragma once
 
-// A fixture for tests that build whole effects: private preferences, then a recording host
-// (whose product and vendor names choose the host quirks), then effects made on demand.
+// Whole effects under private preferences and a recording host (whose names choose the quirks).
 
 #include "effect/APlugin.h"
 #include "tests/support/PreferencesSandbox.h"

@@ -1,5 +1,4 @@
-// Block, XY path, modulation and controller-map files: what they hold, that every value comes
-// back bit for bit (into any Block), and that a bad file or a failed save changes nothing.
+// Block, XY path, modulation and controller-map files: round trips, bad files, failed saves.
 
 #include "framework/platform/Preferences.h"
 #include "tests/effect/CommandFixture.h"

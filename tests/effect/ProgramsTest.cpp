@@ -1,11 +1,14 @@
-// Programs: the name carried in parameters 800-827, applying the program record, browsing the
-// factory bank, and the chunk (which hosts are offered it, the plugin test says).
+// The parameter store and programs: what setParameter keeps, edits, typed reads, the name in
+// parameters 800-827, applying programs, browsing the bank, the reload trigger and chunks.
 
 #include "effect/FactoryBank.h"
+#include "effect/ParameterLayout.h"
 #include "effect/ProgramName.h"
 #include "tests/effect/PluginFixture.h"
 
+#include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -16,7 +19,13 @@ using tarnwell::test::PluginFixture;
 
 namespace {
 
-class Programs : public PluginFixture {};
+class Programs : public PluginFixture {
+protected:
+    std::unique_ptr<APlugin> fx = make();
+};
+
+constexpr float NaN = std::numeric_limits<float>::quiet_NaN();
+constexpr float INF = std::numeric_limits<float>::infinity();
 
 bool isXYMidi(int i) {
     return i >= XY_MIDI_X_TAG[0] && i <= XY_MIDI_Y_TAG[BLOCK_COUNT - 1];
@@ -63,42 +72,40 @@ TEST(ProgramName, EveryCharacterSurvivesTheRoundTrip) {
 // A user's own sound that still carries a factory preset's name is shown under that name but
 // keeps its values; its stored reload trigger must not replace it with the preset.
 TEST_F(Programs, ASavedStateWithAFactoryPresetsNameKeepsItsOwnValues) {
-    auto plugin = make();
     std::vector<float> mine = preset(20);
     mine[FILTER_FREQ_TAG[0]] = mine[FILTER_FREQ_TAG[0]] > 0.5f ? 0.125f : 0.875f;
     mine[DELAY_MIX_PARAM] = 0.3125f;
     mine[GATER_TAG[1][0] + 4] = 0.0f;
     mine[RELOAD_PRESET_PARAM] = 0.75f;
     mine[XY_MIDI_X_TAG[2]] = 0.4f;
-    restoreState(*plugin, mine);
-    EXPECT_EQ(plugin->currentFactoryPreset, 20);
-    EXPECT_EQ(programName(*plugin), FACTORY_PRESET_NAMES[20]);
+    restoreState(*fx, mine);
+    EXPECT_EQ(fx->currentFactoryPreset, 20);
+    EXPECT_EQ(programName(*fx), FACTORY_PRESET_NAMES[20]);
     for (int i = 0; i < PARAMETER_COUNT; ++i) {
-        EXPECT_EQ(plugin->currentValues[i], isXYMidi(i) ? 0.0f : mine[static_cast<size_t>(i)]) << i;
-        EXPECT_EQ(plugin->programs[0].values[i], mine[static_cast<size_t>(i)]) << i;
+        EXPECT_EQ(fx->currentValues[i], isXYMidi(i) ? 0.0f : mine[static_cast<size_t>(i)]) << i;
+        EXPECT_EQ(fx->programs[0].values[i], mine[static_cast<size_t>(i)]) << i;
     }
-    EXPECT_EQ(plugin->getEditChanged(), 0);
+    EXPECT_EQ(fx->getEditChanged(), 0);
 
     // The last preset of that name wins; a name no preset has shows preset 0, values untouched.
-    std::snprintf(plugin->factoryPresetNames[40], 64, "%s", FACTORY_PRESET_NAMES[20]);
-    restoreState(*plugin, mine);
-    EXPECT_EQ(plugin->currentFactoryPreset, 40);
+    std::snprintf(fx->factoryPresetNames[40], 64, "%s", FACTORY_PRESET_NAMES[20]);
+    restoreState(*fx, mine);
+    EXPECT_EQ(fx->currentFactoryPreset, 40);
     encodeProgramName("Nobody's Preset", mine);
-    restoreState(*plugin, mine);
-    EXPECT_EQ(plugin->currentFactoryPreset, 0);
-    EXPECT_EQ(plugin->getParameter(DELAY_MIX_PARAM), 0.3125f);
+    restoreState(*fx, mine);
+    EXPECT_EQ(fx->currentFactoryPreset, 0);
+    EXPECT_EQ(fx->getParameter(DELAY_MIX_PARAM), 0.3125f);
 }
 
 TEST_F(Programs, BrowsingStaysInsideTheBank) {
-    auto plugin = make();
-    plugin->setDemoProgram(17);
-    for (int bad : {FACTORY_PRESET_COUNT, -1, INT_MAX}) plugin->setDemoProgram(bad);
-    EXPECT_EQ(plugin->currentFactoryPreset, 17);
+    fx->setDemoProgram(17);
+    for (int bad : {FACTORY_PRESET_COUNT, -1, INT_MAX}) fx->setDemoProgram(bad);
+    EXPECT_EQ(fx->currentFactoryPreset, 17);
     const std::pair<int, int> steps[] = {{-20, 0}, {+1, 1}, {INT_MAX, FACTORY_PRESET_COUNT - 1}, {INT_MIN, 0}};
     for (const auto& [step, preset] : steps) {
-        plugin->changeDemoProgramDelta(step);
-        EXPECT_EQ(plugin->currentFactoryPreset, preset) << step;
-        EXPECT_EQ(plugin->getParameter(FILTER_Q_TAG[0]), DEMOVAR[preset][FILTER_Q_TAG[0]]) << step;
+        fx->changeDemoProgramDelta(step);
+        EXPECT_EQ(fx->currentFactoryPreset, preset) << step;
+        EXPECT_EQ(fx->getParameter(FILTER_Q_TAG[0]), DEMOVAR[preset][FILTER_Q_TAG[0]]) << step;
     }
 }
 
@@ -166,4 +173,104 @@ TEST_F(Programs, ChunkSizesNeverLeadPastTheData) {
     plugin->setParameter(FILTER_Q_TAG[2], 0.75f);
     EXPECT_EQ(plugin->setChunk(data, 4128, false), 1);
     EXPECT_EQ(plugin->getParameter(FILTER_Q_TAG[2]), 0.25f);
+}
+
+TEST_F(Programs, SetParameterClampsSnapsAndSanitises) {
+    const struct {
+        int index;
+        float value, stored;
+    } cases[] = {
+        {5, 1.7f, 1.0f},   {5, -3.0f, 0.0f},  {5, 0.37f, 0.37f},
+        {1, 0.49f, 0.0f},  {1, 0.5f, 1.0f},   {627, 0.8f, 1.0f},  // switches snap
+        {GATER_TAG[1][1] + 3, 0.3f, 0.3f},                          // gater steps keep what is written
+        {6, NaN, 1.0f},    {110, INF, 0.5f},  {4, -INF, 0.0f},    // no number: the default
+    };
+    for (const auto& c : cases) {
+        fx->setParameter(c.index, c.value);
+        EXPECT_EQ(fx->getParameter(c.index), c.stored) << c.index << " <- " << c.value;
+        EXPECT_EQ(fx->programs[0].values[c.index], c.stored) << c.index;
+    }
+    fx->setParameter(PARAMETER_COUNT, 0.5f);  // must not spill into anything
+    fx->setParameter(-1, 0.5f);
+    EXPECT_EQ(fx->getParameter(PARAMETER_COUNT), 0.0f);
+}
+
+TEST_F(Programs, EditChangedFollowsRealChangesOfTheSound) {
+    auto flipped = [](float v) { return v > 0.5f ? v - 0.4f : v + 0.4f; };
+    const struct {
+        int index;
+        float delta;  // 0: flip to the far side
+        bool noReference;
+        int edited;
+    } cases[] = {
+        {6, 0.000005f, false, 0},  // below the change threshold
+        {190, 0.0f, false, 0},     // XY Last Y is not part of the sound
+        {900, 0.0f, false, 0},     // a spare slot
+        {7, 0.0f, true, 0},        // no reference: never an edit
+        {6, 0.0f, false, 1},
+    };
+    for (const auto& c : cases) {
+        auto fresh = make();
+        ASSERT_EQ(fresh->getEditChanged(), 0);  // a freshly applied program is not edited
+        if (c.noReference) fresh->referenceValues[c.index] = -1.0f;
+        const float before = fresh->getParameter(c.index);
+        fresh->setParameter(c.index, c.delta != 0.0f ? before + c.delta : flipped(before));
+        EXPECT_EQ(fresh->getEditChanged(), c.edited) << c.index;
+        // Returning to the reference is still a change: the flag stays until a program is applied.
+        fresh->setParameter(c.index, before);
+        EXPECT_EQ(fresh->getEditChanged(), c.edited) << c.index;
+    }
+}
+
+// The typed reads and the layout's encodings are written apart: every option written the way
+// the layout encodes it must read back as itself.
+TEST_F(Programs, TypedReadsAgreeWithTheLayout) {
+    const struct {
+        const int32_t* tags;
+        int tagCount;
+        int (APlugin::*read)(int) const;
+    } getters[] = {
+        {BLOCK_TYPE_TAG, 3, &APlugin::getBlockType},          {FILTER_MODE_TAG, 3, &APlugin::getFilterMode},
+        {COMB_MODE_TAG, 3, &APlugin::getCombMode},            {SHAPER_MODE_TAG, 3, &APlugin::getShaperMode},
+        {GATER_STEPS_TAG, 3, &APlugin::getGaterSteps},        {GATER_SPEED_TAG, 3, &APlugin::getGaterSpeed},
+        {GRAIN_MODE_TAG, 3, &APlugin::getGrainMode},          {MOD_DESTINATION_TAG, 4, &APlugin::getModDestination},
+        {MOD_SOURCE_TAG, 4, &APlugin::getModSource},          {XY_PLAY_MODE_TAG, 3, &APlugin::getXYPlayMode},
+        {XY_RECORD_MODE_TAG, 3, &APlugin::getXYRecordMode},   {XY_SYNC_TAG, 3, &APlugin::getXYSync},
+        {XY_POINT_QUANT_TAG, 3, &APlugin::getXYPointQuantization},
+        {XY_SPACE_QUANT_TAG, 3, &APlugin::getXYSpaceQuantization},
+        {XY_TIME_QUANT_TAG, 3, &APlugin::getXYTimeQuantization},
+    };
+    for (const auto& g : getters)
+        for (int n = 0; n < g.tagCount; ++n) {
+            const SlotInfo info = slotInfo(g.tags[n]);
+            ASSERT_EQ(info.kind, SlotKind::Choice) << g.tags[n];
+            for (int k = 0; k < info.count; ++k) {
+                fx->setParameter(g.tags[n], std::min(1.0f, (static_cast<float>(k) + 0.1f) / info.scale));
+                EXPECT_EQ((fx.get()->*g.read)(n), k) << "parameter " << g.tags[n] << " option " << k;
+            }
+        }
+
+    host.clear();
+    fx->setSteppedValue(BLOCK_TYPE_TAG[0], 9, 6.99f, 7);  // past the last type: the last
+    EXPECT_EQ(fx->getBlockType(0), 6);
+    EXPECT_EQ(host.count(HostRequest::Automate), 1);
+    fx->setSteppedValue(PARAMETER_COUNT, 1, 6.99f, 7);  // no such slot: the host is not told
+    EXPECT_EQ(host.count(HostRequest::Automate), 1);
+}
+
+TEST_F(Programs, ReloadTriggerRestoresTheCurrentFactoryPreset) {
+    fx->setDemoProgram(5);
+    fx->setParameter(6, DEMOVAR[5][6] > 0.5f ? 0.1f : 0.9f);
+    fx->displayRefreshPending = 0;
+    fx->setParameter(RELOAD_PRESET_PARAM, 0.3f);
+    for (int i = 0; i < RELOAD_PRESET_PARAM; ++i)
+        ASSERT_TRUE(fx->currentValues[i] == DEMOVAR[5][i] && fx->programs[0].values[i] == DEMOVAR[5][i]) << i;
+    EXPECT_EQ(fx->getParameter(RELOAD_PRESET_PARAM), 0.3f);  // then stored like any value
+    EXPECT_EQ(fx->displayRefreshPending, 1);
+
+    // An index that names no preset reloads nothing rather than reading outside the bank.
+    fx->currentFactoryPreset = FACTORY_PRESET_COUNT;
+    fx->setParameter(6, 0.123f);
+    fx->setParameter(RELOAD_PRESET_PARAM, 0.0f);
+    EXPECT_EQ(fx->getParameter(6), 0.123f);
 }

@@ -1,16 +1,18 @@
-// Value text: every family at its ends and inner points, the texts that follow other settings,
-// and which indices have none.
+// Value text of every family, and typed values (through the dialog and as text from the host).
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 
-#include "tests/effect/PluginFixture.h"
+#include "effect/IndexFamilies.h"
+#include "effect/OptionStrings.h"
+#include "tests/effect/CommandFixture.h"
 
 namespace {
 
-class ParameterValueText : public tarnwell::test::PluginFixture {
+class ValueText : public tarnwell::test::CommandFixture {
 protected:
     std::string shown(int index, float value) {
         fx->setParameter(index, value);
@@ -19,10 +21,18 @@ protected:
         fx->getParameterDisplay(index, text);
         return text;
     }
+    // What the value text reads after text was typed for index; "refused" when it was not taken.
+    std::string typed(int index, const std::string& text) {
+        std::string buffer = text;
+        if (!fx->string2parameter(index, buffer.data())) return "refused";
+        return fx->valueText(index);
+    }
+    const ScriptedDialogs::Asked& asked() const { return script.asked.back(); }
+
     std::unique_ptr<APlugin> fx = make();
 };
 
-TEST_F(ParameterValueText, EachFamilyReadsInItsUnit) {
+TEST_F(ValueText, EachFamilyReadsInItsUnit) {
     const int pan3 = blockParam(2, BLOCK_PAN_OFFSET), volume1 = blockParam(0, BLOCK_VOLUME_OFFSET);
     const struct {
         int index;
@@ -58,7 +68,7 @@ TEST_F(ParameterValueText, EachFamilyReadsInItsUnit) {
 
 // Texts that follow another setting: the path, the filter mode, tempo sync, equal feed, the
 // grain mode and link.
-TEST_F(ParameterValueText, TextsFollowTheSettingsTheyDependOn) {
+TEST_F(ValueText, TextsFollowTheSettingsTheyDependOn) {
     const int pan1 = blockParam(0, BLOCK_PAN_OFFSET);
     fx->setParameter(PATH_PARAM, choice(3, 5.99f));  // B1 > B2 > B3 > Delay
     EXPECT_EQ(shown(pan1, 1.0f), "Center");
@@ -104,7 +114,7 @@ TEST_F(ParameterValueText, TextsFollowTheSettingsTheyDependOn) {
 
 // Unnamed indices and the program name give "", and a text always fits 20 characters (which
 // named indices have one, the host's parameter listing counts).
-TEST_F(ParameterValueText, TextsFitTheirDisplayAndUnnamedIndicesHaveNone) {
+TEST_F(ValueText, TextsFitTheirDisplayAndUnnamedIndicesHaveNone) {
     for (float v : {0.0f, 0.37f, 1.0f}) {
         for (int i = 0; i < PARAMETER_COUNT - 1; ++i) {
             const std::string text = shown(i, v);
@@ -116,6 +126,161 @@ TEST_F(ParameterValueText, TextsFitTheirDisplayAndUnnamedIndicesHaveNone) {
     char text[8] = "kept";
     fx->getParameterDisplay(PARAMETER_COUNT, text);
     EXPECT_STREQ(text, "kept");
+}
+
+TEST_F(ValueText, TypedNumbersTakeTheUnitShown) {
+    const int freq = FILTER_FREQ_TAG[0], volume = blockParam(1, BLOCK_VOLUME_OFFSET);
+    const struct {
+        int index;
+        const char* text;
+        const char* shown;  // "refused": not taken, nothing changes
+    } cases[] = {
+        // clang-format off
+        {freq, "20000", "20.0Khz"}, {freq, "30000", "20.5Khz"}, {freq, "-5", "20hz"}, {freq, "640hz", "640hz"},
+        {freq, " 1.2 Khz", "1.2Khz"},  // the value text read back
+        {volume, "-60", "Off"}, {volume, "10dB", "10dB"}, {DELAY_ON_PARAM, "0.5", "On"}, {DELAY_ON_PARAM, "0.4", "Off"},
+        {DELAY_ON_PARAM, "on", "On"}, {FILTER_Q_TAG[2], "37", "37%"}, {FILTER_GAIN_TAG[1], "7", "7dB"},
+        {FOLLOWER_THRESHOLD_PARAM, "-12.5", "-12dB"}, {blockParam(2, BLOCK_PAN_OFFSET), "-40", "40L"},
+        {DELAY_MIX_PARAM, "100", "100W"}, {GRAIN_SEMI_TAG[1], "5.7", "5sm"}, {GRAIN_SEMI_TAG[1], "-20", "-12sm"},
+        {freq, "", "refused"}, {freq, "  ", "refused"}, {freq, "abc", "refused"}, {freq, "Khz", "refused"},
+        {freq, "nan", "refused"}, {freq, "inf", "refused"},
+        // No typed value for these.
+        {DELAY_LEFT_PARAM, "100", "refused"}, {XY_RECORD_MODE_TAG[0], "1", "refused"}, {GATER_TAG[0][0], "1", "refused"},
+        {RELOAD_PRESET_PARAM, "1", "refused"},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        const float before = fx->getParameter(c.index);
+        EXPECT_EQ(typed(c.index, c.text), c.shown) << c.index << " " << c.text;
+        if (std::string(c.shown) == "refused") {
+            EXPECT_EQ(fx->getParameter(c.index), before);
+        }
+    }
+    // (The host's tests hold 1000 Hz and -6 dB to their exact values.)
+    EXPECT_NE(typed(FILTER_VOWEL_TAG[0], "50"), "refused");  // a share of the range, whatever it shows
+    EXPECT_NEAR(fx->getParameter(FILTER_VOWEL_TAG[0]), 0.5f, 1e-6f);
+}
+
+// A choice takes its option number, as the dialog asks, or the option's text.
+TEST_F(ValueText, ChoicesTakeAnOptionNumberOrName) {
+    EXPECT_EQ(typed(GATER_LOOP_TAG[0], "2"), "<>");
+    EXPECT_EQ(typed(FILTER_MODE_TAG[1], "2.7"), "HP 6dB");  // a fraction is cut
+    EXPECT_EQ(typed(FILTER_MODE_TAG[1], "99"), "Peak Shelf");
+    EXPECT_EQ(typed(FILTER_MODE_TAG[1], "#12"), "HPZ 12dB");
+    EXPECT_EQ(typed(XY_POINT_QUANT_TAG[0], "1"), "16");  // a number is the option's number
+    EXPECT_EQ(typed(FILTER_MODE_TAG[1], "HP 37dB"), "refused");
+    EXPECT_EQ(fx->valueText(FILTER_MODE_TAG[1]), "HPZ 12dB");
+    // Every option text of every choice fits a value text and selects its option (numbers
+    // excepted: they count).
+    for (int index = 1; index < NAMED_PARAMETER_END; ++index) {
+        const SlotInfo slot = slotInfo(index);
+        if (!readsAsOption(slot)) continue;
+        for (int k = 0; k < slot.count; ++k) {
+            ASSERT_NE(slot.options[k], nullptr) << index;
+            const std::string option = slot.options[k];
+            EXPECT_TRUE(!option.empty() && option.size() <= OPTION_TEXT_MAX_LENGTH) << index << " " << option;
+            if (option.find_first_not_of("0123456789") == std::string::npos) continue;
+            EXPECT_EQ(typed(index, option), option) << "index " << index;
+        }
+    }
+}
+
+TEST_F(ValueText, TheDialogShowsTheRangeAndCurrentValue) {
+    const int freq = FILTER_FREQ_TAG[2];
+    fx->setParameter(freq, 0.5f);
+    answer("1000");
+    fx->setNumValue(freq);
+    EXPECT_EQ(asked().title, "Block 3 Filter Freq");
+    EXPECT_EQ(asked().text, "20hz to 20000 Hz");
+    EXPECT_EQ(asked().startText, "640");
+    EXPECT_EQ(fx->valueText(freq), "1.0Khz");
+
+    const struct {
+        int index;
+        float value;
+        const char* start;
+        const char* message;
+    } prompts[] = {
+        // clang-format off
+        {DELAY_ON_PARAM, 1.0f, "1.0", "0 for Off, 1 for On"},
+        {FOLLOWER_BOOST_PARAM, 0.25f, "-10.0", "-20 to 20 dB"},
+        {blockParam(0, BLOCK_PAN_OFFSET), 0.25f, "-50", "-100% to 100%"},
+        {blockParam(0, BLOCK_VOLUME_OFFSET), 0.8f, "0.0", "-50 to 10 dB"},
+        {GRAIN_SEMI_TAG[0], 0.0f, "-12", "-12 to 12 Semi"},
+        {FILTER_MODE_TAG[0], (36 + 0.1f) / 40.0f, "36", "0 to 36"},
+        // clang-format on
+    };
+    for (const auto& p : prompts) {
+        fx->setParameter(p.index, p.value);
+        cancel();
+        fx->setNumValue(p.index);
+        EXPECT_EQ(asked().startText, p.start) << p.index;
+        EXPECT_EQ(asked().text, p.message) << p.index;
+        EXPECT_EQ(fx->getParameter(p.index), p.value) << "a cancelled dialog changes nothing";
+    }
+    answer("");  // an emptied answer is a cancel
+    answer("loud");
+    fx->setNumValue(freq);
+    fx->setNumValue(freq);
+    EXPECT_EQ(fx->valueText(freq), "1.0Khz");
+    const std::size_t dialogs = script.asked.size();
+    fx->setNumValue(DELAY_LEFT_PARAM);  // no typed value: no dialog
+    fx->setNumValue(GATER_TAG[1][0]);
+    EXPECT_EQ(script.asked.size(), dialogs);
+}
+
+// A modulation amount is typed as a factor for an exponential destination, else in percent.
+TEST_F(ValueText, ModulationAmounts) {
+    const int amount = MOD_AMOUNT_TAG[1];
+    fx->setParameter(MOD_DESTINATION_TAG[1], choice(10, 99.9f));  // B1 Gater Speed: exponential
+    fx->setParameter(amount, 1.0f);
+    answer("1000");
+    fx->setModValue(1);
+    EXPECT_EQ(asked().title, "Mod 2 Amount");
+    EXPECT_EQ(asked().text, "125% to 800%");
+    EXPECT_EQ(asked().startText, "800");
+    EXPECT_NEAR(fx->getParameter(amount), 5.0f / 6.0f, 1e-6f);  // above 800%: 400%
+    answer("5");
+    fx->setModValue(1);
+    EXPECT_NEAR(fx->getParameter(amount), 1.0f / 6.0f, 1e-6f);  // below 12.5%: 25%
+    answer("200");
+    fx->setModValue(1);
+    EXPECT_NEAR(fx->getParameter(amount), (std::log2(2.005f) + 3.0f) / 6.0f, 1e-6f);
+
+    fx->setParameter(MOD_DESTINATION_TAG[1], choice(16, 99.9f));  // B1 Pan: added
+    answer("50");
+    fx->setModValue(1);
+    EXPECT_EQ(asked().text, "-100 to 100%");
+    EXPECT_EQ(fx->getParameter(amount), 0.75f);
+    answer("x");
+    fx->setModValue(1);
+    EXPECT_EQ(fx->getParameter(amount), 0.75f);
+    fx->setModValue(4);  // no such slot: no dialog
+    EXPECT_EQ(script.remaining(), 0u);
+}
+
+TEST_F(ValueText, StepsMoveByAnOptionASwitchOrAHundredth) {
+    const int pan = blockParam(1, BLOCK_PAN_OFFSET);
+    const struct {
+        int index;
+        float start, delta, end;
+    } steps[] = {
+        // clang-format off
+        {FILTER_MODE_TAG[0], choice(36, 40.0f), 1.0f, choice(36, 40.0f)},  // Peak Shelf is the last
+        {FILTER_MODE_TAG[0], choice(36, 40.0f), -1.0f, choice(35, 40.0f)},
+        {BLOCK_TYPE_TAG[0], 0.0f, -1.0f, choice(0, 6.99f)},
+        {MOD_SOURCE_TAG[3], choice(27, 99.99f), 0.0f, choice(28, 99.99f)},  // zero steps up too
+        {pan, 0.995f, 1.0f, 1.0f}, {pan, 0.004f, -1.0f, 0.0f}, {pan, 0.5f, -3.0f, 0.47f},
+        {SHAPER_LOWFI_FILTER_TAG[0], 0.5f, 1.0f, 0.51f},  // steps like a knob
+        {DELAY_ON_PARAM, 0.0f, 0.1f, 1.0f}, {DELAY_ON_PARAM, 1.0f, -0.1f, 0.0f},
+        {PROGRAM_NAME_START, 0.25f, 1.0f, 0.25f},  // no control steps the program name
+        // clang-format on
+    };
+    for (const auto& s : steps) {
+        fx->setParameter(s.index, s.start);
+        fx->changeDelta(s.index, s.delta);
+        EXPECT_NEAR(fx->getParameter(s.index), s.end, 1e-6f) << s.index << " from " << s.start;
+    }
 }
 
 }  // namespace

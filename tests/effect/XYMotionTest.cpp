@@ -1,6 +1,4 @@
-// The XY motion engine driven frame by frame the way the audio engine drives it: replay rate,
-// loop modes, quantisers, recording, and the play modes starting and stopping replay and the
-// Block's step sequencer.
+// The XY motion engine driven frame by frame as the audio engine drives it.
 
 #include "effect/APlugin.h"
 
@@ -25,12 +23,9 @@ using Coordinate = std::function<float(int)>;
 
 class XYMotionTest : public tarnwell::test::PluginFixture {
 protected:
-    void SetUp() override { start(48000.0f); }  // 96000 frames per bar at 120 bpm
-    void start(float rate, float bpm = 120.0f) {
+    void SetUp() override {
         plugin = make();
-        plugin->setSampleRate(rate);
-        plugin->tempo = bpm;
-        plugin->samplesPerBar = 240.0f * rate / bpm;
+        plugin->setSampleRate(48000.0f);  // 96000 frames per bar at 120 bpm
         for (int b = 0; b < BLOCK_COUNT; ++b) {
             set(XY_SPEED_TAG[b], 0.5f);             // x1
             set(XY_SPEED_MOD_AMOUNT_TAG[b], 0.5f);  // no speed modulation
@@ -58,9 +53,7 @@ protected:
         recordMode(APlugin::XY_REPLAY, b);
     }
 
-    // One frame of the engine's XY work: the matrix leaves the XY destinations at their start
-    // values (or what a test asks for), the trigger updates run before the XY steps, and the
-    // frame end clears the one-shot Trigger and the note flags and advances the counter.
+    // One frame of the engine's XY work, its XY destinations left at their start values.
     void frame() {
         for (int b = 0; b < BLOCK_COUNT; ++b) {
             plugin->modValues[DESTINATION_BLOCK_XY_SPEED[b]] = speedDestination;
@@ -78,7 +71,7 @@ protected:
     }
 
     float source(const Tags& table, int b = B) const { return plugin->modSourceValues[table[b]]; }
-    float x(int b = B) const { return source(SOURCE_X, b); }
+    float x() const { return source(SOURCE_X); }
     double position(int b = B) const { return plugin->xy[b].position; }
     // Restarted in this frame: one frame's advance from the start.
     bool restarted(int b = B) const { return position(b) > 0.0 && position(b) <= plugin->xy[b].rate * 1.5; }
@@ -107,25 +100,6 @@ protected:
 };
 
 }  // namespace
-
-TEST_F(XYMotionTest, SyncedReplayWalksThePathOncePerPeriod) {
-    struct Case {
-        float rate, bpm;
-        int sync;
-        double bars;
-    } const cases[] = {
-        {44100.0f, 90.0f, 10, 1.0 / 6.0},    // "1/4T"
-        {192000.0f, 174.0f, 3, 3.0 / 64.0},  // "1/32*"
-    };
-    for (const Case& c : cases) {
-        start(c.rate, c.bpm);
-        replayRamp();
-        sync(c.sync);
-        const double expected = c.bars * 240.0 * static_cast<double>(c.rate / c.bpm) + 1.0;
-        // Averaged over four periods, so the one frame a period adds shows.
-        EXPECT_NEAR(period(static_cast<int>(7 * expected), 4), expected, 0.3) << c.rate << " Hz, sync " << c.sync;
-    }
-}
 
 TEST_F(XYMotionTest, FreeReplayTakesThePathLengthTimesSpeed) {
     replayRamp();
