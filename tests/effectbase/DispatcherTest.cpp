@@ -1,5 +1,4 @@
-// Dispatcher answers for every opcode family, the editor opcodes with and without an editor,
-// and the opcodes outside both ranges.
+// Dispatcher answers for every opcode family, with and without an editor.
 
 #include "tests/effectbase/TestEffect.h"
 

@@ -148,18 +148,15 @@ TEST_F(Dialogs, ChoosersWritePathAndFolderOnlyForAChosenFileThatFits) {
     EXPECT_EQ(last().request.title, "Choose Folder");
     EXPECT_EQ(BrowseFolder("/music", folder), 0);
     EXPECT_STREQ(folder, "");
-}
 
-TEST_F(Dialogs, TheLastFolderUsedIsKeptPerKindOfFile) {
+    // The last folder used is kept per kind of file, unless it does not fit.
     PreferencesSandbox sandbox;
-    char folder[16] = "/old/";
-    rememberChosenFolder("ModPresetDir", "/a/b", folder, sizeof folder);
-    EXPECT_STREQ(folder, "/a/b/");
-    char stored[256];
+    char small[16] = "/old/", stored[256];
+    rememberChosenFolder("ModPresetDir", "/a/b", small, sizeof small);
     loadStringFromPrefs("ModPresetDir", stored, sizeof stored);
     EXPECT_STREQ(stored, "/a/b/");
-    rememberChosenFolder("ModPresetDir", "/a/much/longer/folder/", folder, sizeof folder);
-    EXPECT_STREQ(folder, "/a/b/");
+    rememberChosenFolder("ModPresetDir", "/a/much/longer/folder/", small, sizeof small);
+    EXPECT_STREQ(small, "/a/b/");
 }
 
 // ------------------------------------------------------------------ terminal

@@ -1,7 +1,6 @@
 #pragma once
 
-// A private preferences home for one test: a fresh folder with the user and system stores
-// pointed at it through the environment, so no test ever touches a real user's settings.
+// A private preferences home for one test, so no test touches a real user's settings.
 
 #include <cstdlib>
 #include <filesystem>

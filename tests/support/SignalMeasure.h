@@ -1,7 +1,6 @@
 #pragma once
 
-// Test signals and measurements on rendered signals for the DSP tests: levels, arrival times,
-// frequency, single-frequency responses, spectra and decay times.
+// Test signals and measurements on rendered signals: levels, times, frequency, spectra, decay.
 
 #include <algorithm>
 #include <cmath>

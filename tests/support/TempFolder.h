@@ -1,7 +1,6 @@
 #pragma once
 
-// A fresh folder for one test under $TARNWELL_TEST_TMP (or the system temporary folder),
-// removed again at the end, with whole-file reads and writes.
+// A fresh folder for one test under $TARNWELL_TEST_TMP, removed at the end; whole-file I/O.
 
 #include <stdlib.h>
 
