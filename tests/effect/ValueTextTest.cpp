@@ -66,50 +66,36 @@ TEST_F(ValueText, EachFamilyReadsInItsUnit) {
         EXPECT_EQ(shown(c.index, c.value), c.text) << "index " << c.index << " at " << c.value;
 }
 
-// Texts that follow another setting: the path, the filter mode, tempo sync, equal feed, the
-// grain mode and link.
+// Texts that follow another setting: the path, the filter mode, sync, equal feed, grain mode and link.
 TEST_F(ValueText, TextsFollowTheSettingsTheyDependOn) {
-    const int pan1 = blockParam(0, BLOCK_PAN_OFFSET);
-    fx->setParameter(PATH_PARAM, choice(3, 5.99f));  // B1 > B2 > B3 > Delay
-    EXPECT_EQ(shown(pan1, 1.0f), "Center");
-    fx->setParameter(PATH_PARAM, choice(4, 5.99f));  // Delay > Parallel
-    EXPECT_EQ(shown(pan1, 1.0f), "100R");
-
-    fx->setParameter(FILTER_MODE_TAG[0], choice(30, 40.0f));  // HP 36dB
-    EXPECT_EQ(shown(FILTER_VOWEL_TAG[0], 1.0f), "-");
-    fx->setParameter(FILTER_MODE_TAG[0], choice(31, 40.0f));  // Vowel
-    EXPECT_EQ(shown(FILTER_VOWEL_TAG[0], 1.0f), "U");
-    EXPECT_EQ(shown(FILTER_VOWEL_TAG[0], 0.5f), "I");
-    EXPECT_EQ(shown(FILTER_VOWEL_TAG[1], 1.0f), "-");  // Block 2 keeps its own mode
-
-    EXPECT_EQ(shown(DELAY_LEFT_PARAM, 1.0f), "4096ms");
-    EXPECT_EQ(shown(DELAY_RIGHT_PARAM, 0.0f), "1ms");
-    fx->setParameter(DELAY_TEMPO_SYNC_PARAM, 1.0f);
-    EXPECT_EQ(shown(DELAY_LEFT_PARAM, 1.0f), "1/2*");
-    EXPECT_EQ(shown(DELAY_RIGHT_PARAM, 0.0f), "1/32T");
-    fx->setParameter(DELAY_EQUAL_FEED_PARAM, 0.0f);
-    EXPECT_EQ(shown(DELAY_CROSS_FEEDBACK_PARAM, 0.25f), "-50%");
-    fx->setParameter(DELAY_EQUAL_FEED_PARAM, 1.0f);
-    EXPECT_EQ(shown(DELAY_CROSS_FEEDBACK_PARAM, 0.25f), "Off");
-
-    fx->setParameter(GRAIN_MODE_TAG[1], choice(0, 5.99f));  // Ping
-    EXPECT_EQ(shown(GRAIN_WRITE_SIZE_TAG[1], 1.0f), "256ms");
-    EXPECT_EQ(shown(GRAIN_WRITE_SIZE_TAG[1], 0.0f), "1ms");
-    fx->setParameter(GRAIN_MODE_TAG[1], choice(1, 5.99f));  // Ping Sync
-    EXPECT_EQ(shown(GRAIN_WRITE_SIZE_TAG[1], 1.0f), "1/1*");
-    EXPECT_EQ(shown(GRAIN_WRITE_SIZE_TAG[1], 0.0f), "1/64T");
-    EXPECT_EQ(shown(GRAIN_UPDATE_RATE_TAG[1], 0.5f), "100%");
-    fx->setParameter(GRAIN_UNLINK_TAG[1], 1.0f);
-    EXPECT_EQ(shown(GRAIN_UPDATE_RATE_TAG[1], 0.5f), "1/8");
-    EXPECT_EQ(shown(GRAIN_READ_SIZE_TAG[1], 0.4f), "1/16*");
-
-    EXPECT_EQ(fx->getFilterFrequencyText(0.0f, 20.0f, 10.0f, false, 0.45f), "9.00hz");
-    EXPECT_EQ(fx->getFilterFrequencyText(0.6f, 20.0f, 10.0f, true, 1.0f), "1280hz");
-    fx->setParameter(FILTER_FREQ_TAG[0], 0.0f);
-    EXPECT_EQ(fx->ToFreqStr(FILTER_FREQ_TAG[0], 1.0f, 10.0f, true), "Off");
-    EXPECT_EQ(fx->ToFreqStr(FILTER_FREQ_TAG[0], 2.0f, 10.0f, false), "27.50hz");
-    fx->setParameter(FILTER_FREQ_TAG[0], 0.5f);
-    EXPECT_EQ(fx->ToFreqStr(FILTER_FREQ_TAG[0], 1.0f, 10.0f, true), "1.8Khz");
+    const int pan1 = blockParam(0, BLOCK_PAN_OFFSET), vowel = FILTER_VOWEL_TAG[0];
+    const int write = GRAIN_WRITE_SIZE_TAG[1], update = GRAIN_UPDATE_RATE_TAG[1];
+    const struct {
+        int setting;  // set first to the value below; -1: none
+        float to;
+        int index;
+        float value;
+        const char* text;
+    } cases[] = {
+        // clang-format off
+        {PATH_PARAM, choice(3, 5.99f), pan1, 1.0f, "Center"}, {PATH_PARAM, choice(4, 5.99f), pan1, 1.0f, "100R"},
+        {FILTER_MODE_TAG[0], choice(30, 40.0f), vowel, 1.0f, "-"},  // HP 36dB
+        {FILTER_MODE_TAG[0], choice(31, 40.0f), vowel, 1.0f, "U"},  // Vowel
+        {-1, 0, vowel, 0.5f, "I"}, {-1, 0, FILTER_VOWEL_TAG[1], 1.0f, "-"},  // Block 2 keeps its own mode
+        {-1, 0, DELAY_LEFT_PARAM, 1.0f, "4096ms"}, {-1, 0, DELAY_RIGHT_PARAM, 0.0f, "1ms"},
+        {DELAY_TEMPO_SYNC_PARAM, 1.0f, DELAY_LEFT_PARAM, 1.0f, "1/2*"}, {-1, 0, DELAY_RIGHT_PARAM, 0.0f, "1/32T"},
+        {DELAY_EQUAL_FEED_PARAM, 0.0f, DELAY_CROSS_FEEDBACK_PARAM, 0.25f, "-50%"},
+        {DELAY_EQUAL_FEED_PARAM, 1.0f, DELAY_CROSS_FEEDBACK_PARAM, 0.25f, "Off"},
+        {GRAIN_MODE_TAG[1], choice(0, 5.99f), write, 1.0f, "256ms"}, {-1, 0, write, 0.0f, "1ms"},  // Ping
+        {GRAIN_MODE_TAG[1], choice(1, 5.99f), write, 1.0f, "1/1*"}, {-1, 0, write, 0.0f, "1/64T"},  // Ping Sync
+        {-1, 0, update, 0.5f, "100%"}, {GRAIN_UNLINK_TAG[1], 1.0f, update, 0.5f, "1/8"},
+        {-1, 0, GRAIN_READ_SIZE_TAG[1], 0.4f, "1/16*"},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        if (c.setting >= 0) fx->setParameter(c.setting, c.to);
+        EXPECT_EQ(shown(c.index, c.value), c.text) << "index " << c.index << " at " << c.value;
+    }
 }
 
 // Unnamed indices and the program name give "", and a text always fits 20 characters (which

@@ -30,9 +30,6 @@ TEST(EffectRecord, EntryPointsReachTheEffectAndCloseDeletesIt) {
     EXPECT_EQ(r->numPrograms, 3);
     EXPECT_EQ(r->numParams, 17);
     EXPECT_EQ(r->flags, effectCanReplacing | effectHasEditor);
-    EXPECT_EQ(r->uniqueID, kNoEffectId);
-    EXPECT_EQ(effect->getSampleRate(), 44100.0f);
-    EXPECT_EQ(effect->getBlockSize(), 1024);
     r->setParameter(r, 2, 0.75f);
     EXPECT_EQ(r->getParameter(r, 2), 0.75f);
     float in[4] = {1, 2, 3, 4}, out[4] = {};

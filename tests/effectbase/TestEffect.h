@@ -71,8 +71,6 @@ public:
     int processEvents(VstEvents* events) override { return events->numEvents; }
     int getPlugCategory() override { return category ? category : AudioEffectX::getPlugCategory(); }
 
-    AEffect& record() { return cEffect; }
-
     std::vector<std::string> calls;
     float values[8]{};
     std::string programName = "Init";
