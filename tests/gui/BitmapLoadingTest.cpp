@@ -4,9 +4,7 @@
 #include <png.h>
 
 #include <cstring>
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <vector>
 
 #include "gui/PngDecoder.h"
@@ -54,8 +52,7 @@ bool sameSurface(cairo_surface_t* a, cairo_surface_t* b) {
     return cairo_image_surface_get_format(a) == cairo_image_surface_get_format(b) &&
            cairo_image_surface_get_width(a) == cairo_image_surface_get_width(b) &&
            h == cairo_image_surface_get_height(b) && stride == cairo_image_surface_get_stride(b) &&
-           std::memcmp(cairo_image_surface_get_data(a), cairo_image_surface_get_data(b),
-                       size_t(h) * size_t(stride)) == 0;
+           std::memcmp(cairo_image_surface_get_data(a), cairo_image_surface_get_data(b), size_t(h * stride)) == 0;
 }
 
 }  // namespace
@@ -87,14 +84,12 @@ TEST(PngDecoding, GivesCairosPixelsForEveryFilterAndLeavesTheRestToCairo) {
 
     // A wrong checksum on the last image data chunk, a cut file, no file: no picture.
     writeNoise(path, 37, 23);
-    std::ostringstream file;
-    file << std::ifstream(path, std::ios::binary).rdbuf();
-    const std::string bytes = file.str();
+    const std::string bytes = TempFolder::readFile(path);
     for (int damage = 0; damage < 3; ++damage) {
         std::string broken = bytes;
         if (damage == 0) broken[bytes.size() - 13] ^= 1;  // before IEND's 12 bytes
         if (damage == 1) broken.resize(bytes.size() - 20);
-        std::ofstream(path, std::ios::binary | std::ios::trunc) << broken;
+        TempFolder::writeFile(path, broken);
         if (damage == 2) std::remove(path.c_str());
         EXPECT_EQ(tarnwell::gui::decodePng(path), nullptr) << damage;
         auto* bitmap = new CBitmap(100);

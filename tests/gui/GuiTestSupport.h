@@ -1,15 +1,11 @@
 #pragma once
 
-// Shared pieces of the toolkit tests: a folder of small generated bitmaps the toolkit loads as
-// its resources, a frame in an offscreen parent, and a listener that logs what it is told.
+// Shared pieces of the toolkit tests: generated bitmaps the toolkit loads as its resources, a
+// frame in an offscreen parent, and a listener and a view that log what they are told.
 
 #include <cairo.h>
-#include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,10 +13,10 @@
 #include "gui/CControl.h"
 #include "gui/CFrame.h"
 #include "gui/Offscreen.h"
+#include "tests/support/TempFolder.h"
 
 namespace tarnwell::test {
 
-// Ids of the generated bitmaps.
 enum : long {
     kStripId = 1,       // 137 frames of 20 x 10; frame i filled with red = i
     kTwoStateId = 2,    // 12 x 16: upper half red, lower half green
@@ -28,56 +24,41 @@ enum : long {
     kCursorId = 4,      // 8 x 8 white disc on transparent
 };
 
-inline void writePng(const std::string& path, int w, int h, void (*paint)(cairo_t*, int, int)) {
+inline void writePng(const std::string& path, int w, int h, void (*paint)(cairo_t*)) {
     cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
     cairo_t* cr = cairo_create(s);
-    paint(cr, w, h);
+    paint(cr);
     cairo_destroy(cr);
     cairo_surface_write_to_png(s, path.c_str());
     cairo_surface_destroy(s);
 }
 
-class BitmapFolder {
+inline void fill(cairo_t* cr, double r, double g, double b, int x, int y, int w, int h) {
+    cairo_set_source_rgb(cr, r, g, b);
+    cairo_rectangle(cr, x, y, w, h);
+    cairo_fill(cr);
+}
+
+class BitmapFolder : public TempFolder {
 public:
     BitmapFolder() {
-        const char* base = std::getenv("TARNWELL_TEST_TMP");
-        std::filesystem::path parent = base && *base ? base : std::filesystem::temp_directory_path().string();
-        std::filesystem::create_directories(parent);
-        std::string pattern = (parent / "bitmaps-XXXXXX").string();
-        folder = mkdtemp(pattern.data());
-        writePng(path(kStripId), 20, 1370, [](cairo_t* cr, int, int) {
-            for (int i = 0; i < 137; ++i) {
-                cairo_set_source_rgb(cr, i / 255.0, 0, 0);
-                cairo_rectangle(cr, 0, i * 10, 20, 10);
-                cairo_fill(cr);
-            }
+        writePng(path(kStripId), 20, 1370, [](cairo_t* cr) {
+            for (int i = 0; i < 137; ++i) fill(cr, i / 255.0, 0, 0, 0, i * 10, 20, 10);
         });
-        writePng(path(kTwoStateId), 12, 16, [](cairo_t* cr, int w, int h) {
-            cairo_set_source_rgb(cr, 1, 0, 0);
-            cairo_rectangle(cr, 0, 0, w, h / 2);
-            cairo_fill(cr);
-            cairo_set_source_rgb(cr, 0, 1, 0);
-            cairo_rectangle(cr, 0, h / 2, w, h / 2);
-            cairo_fill(cr);
+        writePng(path(kTwoStateId), 12, 16, [](cairo_t* cr) {
+            fill(cr, 1, 0, 0, 0, 0, 12, 8);
+            fill(cr, 0, 1, 0, 0, 8, 12, 8);
         });
-        writePng(path(kBackgroundId), 200, 100, [](cairo_t* cr, int, int) {
-            cairo_set_source_rgb(cr, 0, 0, 1);
-            cairo_paint(cr);
-        });
-        writePng(path(kCursorId), 8, 8, [](cairo_t* cr, int, int) {
+        writePng(path(kBackgroundId), 200, 100, [](cairo_t* cr) { fill(cr, 0, 0, 1, 0, 0, 200, 100); });
+        writePng(path(kCursorId), 8, 8, [](cairo_t* cr) {
             cairo_set_source_rgb(cr, 1, 1, 1);
             cairo_arc(cr, 4, 4, 3, 0, 7);
             cairo_fill(cr);
         });
-        tarnwell::gui::setResourceFolder(folder);
+        tarnwell::gui::setResourceFolder(TempFolder::path("."));
     }
-    ~BitmapFolder() {
-        tarnwell::gui::setResourceFolder("");
-        std::filesystem::remove_all(folder);
-    }
-    std::string path(long id) const { return folder + "/" + std::to_string(id) + ".png"; }
-
-    std::string folder;
+    ~BitmapFolder() { tarnwell::gui::setResourceFolder(""); }
+    std::string path(long id) const { return TempFolder::path(std::to_string(id) + ".png"); }
 };
 
 // A frame of w x h in an offscreen parent; the frame goes before the parent.
@@ -109,7 +90,7 @@ struct LoggingListener : CControlListener {
     long consumeModifierClicks = 0;
 };
 
-// A view that logs its presses, moves, releases and draws, in the coordinates it receives.
+// A view that logs its presses, moves, releases and wheel steps, in the coordinates it receives.
 class ProbeView : public CView {
 public:
     using CView::CView;
@@ -120,25 +101,24 @@ public:
     };
     void draw(CDrawContext*) override { ++draws; }
     CMouseEventResult onMouseDown(CPoint& where, const long& buttons) override {
-        events.push_back({'d', where, buttons});
+        log('d', where, buttons);
         if (onPress) onPress();
         return kMouseEventHandled;
     }
-    CMouseEventResult onMouseMoved(CPoint& where, const long& buttons) override {
-        events.push_back({'m', where, buttons});
-        return kMouseEventHandled;
-    }
-    CMouseEventResult onMouseUp(CPoint& where, const long& buttons) override {
-        events.push_back({'u', where, buttons});
-        return kMouseEventHandled;
-    }
+    CMouseEventResult onMouseMoved(CPoint& where, const long& buttons) override { return log('m', where, buttons); }
+    CMouseEventResult onMouseUp(CPoint& where, const long& buttons) override { return log('u', where, buttons); }
     bool onWheel(const CPoint& where, const float&, const long& buttons) override {
-        events.push_back({'w', where, buttons});
-        return true;
+        return log('w', where, buttons), true;
     }
     std::vector<Event> events;
     int draws = 0;
     std::function<void()> onPress;
+
+private:
+    CMouseEventResult log(char kind, CPoint where, long buttons) {
+        events.push_back({kind, where, buttons});
+        return kMouseEventHandled;
+    }
 };
 
 }  // namespace tarnwell::test

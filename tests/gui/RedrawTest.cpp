@@ -34,15 +34,13 @@ TEST(Redraw, IdleDrawsOnlyWhatIsMarked) {
     auto* panel = new CViewContainer(CRect(100, 50, 150, 100));
     auto* inPanel = new FilledProbe(CRect(0, 0, 10, 10));
     auto* knob = new CAnimKnob(CRect(80, 0, 100, 10), nullptr, 1, nullptr);
-    for (CView* v : {static_cast<CView*>(a), static_cast<CView*>(b), static_cast<CView*>(overB),
-                     static_cast<CView*>(panel), static_cast<CView*>(knob)})
-        f.frame->addView(v);
+    for (CView* v : std::initializer_list<CView*>{a, b, overB, panel, knob}) f.frame->addView(v);
     panel->addView(inPanel);
     const auto draws = [&] {
         f.frame->doIdleStuff();
         return std::vector<int>{a->draws, b->draws, overB->draws, inPanel->draws};
     };
-    EXPECT_EQ(draws(), (std::vector<int>{1, 1, 1, 1}));
+    draws();
     EXPECT_EQ(draws(), (std::vector<int>{1, 1, 1, 1}));  // nothing marked, nothing drawn
 
     b->setDirty();
@@ -72,7 +70,7 @@ TEST(Redraw, InvalidFromAnotherThreadBecomesARedrawOnTheMainThread) {
     f.frame->addView(view);
     f.frame->addView(knob);
     f.frame->doIdleStuff();
-    // The audio side marks from before the main side's first idle until its 200th.
+    // Marks from the audio side from before the first idle until the 200th.
     std::atomic<int> idles{0};
     std::atomic<bool> started{false};
     std::thread audio([&] {
