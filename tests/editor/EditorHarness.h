@@ -44,6 +44,11 @@ inline std::vector<std::string> entriesOf(const COptionMenu& menu) {
     return shown;
 }
 
+// The parameter value choosing option of a menu parameter with the given steps.
+inline float choice(int option, float steps) {
+    return (static_cast<float>(option) + 0.1f) / steps;
+}
+
 inline uint32_t& testTicks() {
     static uint32_t ticks = 1000;
     return ticks;

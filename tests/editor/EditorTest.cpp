@@ -1,11 +1,12 @@
-// The editor opened offscreen on the real artwork: layout at every size, both routing tables
-// through real clicks, drags and wheel steps, the pages and the open/close lifecycle.
+// The editor opened offscreen on the real artwork: layout at every size, routing through
+// clicks, drags and wheel steps, the pages and the open/close lifecycle.
 
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "effect/OptionStrings.h"
@@ -23,10 +24,6 @@ TReadout& readoutFor(const uEditor& editor, long tag) {
     return *editor.getReadout(0);
 }
 
-float choice(int option, float scale) {
-    return (static_cast<float>(option) + 0.1f) / scale;
-}
-
 std::vector<std::string> recordedPaths;
 void recordOpen(const char* path) {
     recordedPaths.emplace_back(path);
@@ -34,83 +31,48 @@ void recordOpen(const char* path) {
 
 }  // namespace
 
-TEST(EditorLayout, EveryControlAtItsScaledPlaceWithItsTagAndBitmapAtEverySize) {
+TEST(EditorLayout, ControlsAtTheirScaledPlacesWithTheSizesBitmapsAndTheMenusFilled) {
     for (int size = 0; size < SIZE_COUNT; ++size) {
         SCOPED_TRACE(size);
         EditorHarness h(size);
         const float s = GUI_SCALES[size];
         ERect* r = nullptr;
         h.editor->getRect(&r);
-        EXPECT_EQ(r->right, scaled(WINDOW_W, s));
-        EXPECT_EQ(r->bottom, scaled(WINDOW_H, s));
+        EXPECT_EQ(CRect(r->left, r->top, r->right, r->bottom), CRect(0, 0, scaled(WINDOW_W, s), scaled(WINDOW_H, s)));
         ASSERT_TRUE(h.open());
-        EXPECT_EQ(h.editor->getFrame()->getViewSize(), CRect(0, 0, scaled(WINDOW_W, s), scaled(WINDOW_H, s)));
-        EXPECT_EQ(h.editor->getReadoutCount(), READOUT_COUNT);
-
+        // Each knob on its well with the size's strip, its readout right under it.
         for (int i = 0; i < KNOB_COUNT; ++i) {
             const KnobRow& row = KNOBS[i];
-            const TKnob* knob = h.ctl().knobs[i];
-            const CBitmap* strip = knob->getBackground();
-            EXPECT_EQ(knob->getTag(), row.tag);
+            const CRect& knob = h.ctl().knobs[i]->getViewSize();
+            const CBitmap* strip = h.ctl().knobs[i]->getBackground();
             EXPECT_EQ(strip->getResourceId(), bitmapId(BMP_KNOB_FIRST + row.type, size));
-            const int frameH = strip->getHeight() / KNOB_FRAMES;
-            EXPECT_EQ(knob->getViewSize(), CRect(scaled(row.x + OFF_X[row.type], s), scaled(row.y + OFF_Y[row.type], s),
-                                                 scaled(row.x + OFF_X[row.type], s) + strip->getWidth(),
-                                                 scaled(row.y + OFF_Y[row.type], s) + frameH));
-            // Its readout right under it, as wide as the strip plus the type's label offset.
-            const TReadout* readout = h.editor->getReadout(i);
-            EXPECT_EQ(readout->getTag(), row.tag);
-            const CRect& rr = readout->getViewSize();
-            EXPECT_EQ(rr.left, knob->getViewSize().left);
-            EXPECT_EQ(rr.getWidth(), strip->getWidth() + LABEL_OFF_X[row.type]);
-            EXPECT_EQ(rr.top, frameH + scaled(row.y + OFF_Y[row.type] + LABEL_OFF_Y[row.type], s));
+            EXPECT_EQ(CPoint(knob.left, knob.top),
+                      CPoint(scaled(row.x + OFF_X[row.type], s), scaled(row.y + OFF_Y[row.type], s)));
+            const CRect& readout = h.editor->getReadout(i)->getViewSize();
+            EXPECT_EQ(CPoint(readout.left, readout.top),
+                      CPoint(knob.left, knob.getHeight() + scaled(row.y + OFF_Y[row.type] + LABEL_OFF_Y[row.type], s)));
         }
-        // Block containers at x = 21, 287, 553 (31 at 150 %: truncation), panel-sized.
-        for (int b = 0; b < BLOCK_COUNT; ++b) {
-            const CRect& box = h.editor->getBlockContainer(b)->getViewSize();
-            EXPECT_EQ(box.left, scaled(21 + 266 * b, s));
-            EXPECT_EQ(box.getWidth(), h.editor->getBitmap(BMP_PANEL_OFF)->getWidth());
-        }
-        if (size == 1) {
-            EXPECT_EQ(h.editor->getBlockContainer(0)->getViewSize().left, 31);
-        }
+        // Positions truncate: the second Block sits at 287 units, 430 pixels at 150 %.
+        const int blockLeft[SIZE_COUNT] = {287, 430, 574};
+        EXPECT_EQ(h.editor->getBlockContainer(1)->getViewSize().left, blockLeft[size]);
         // Mode menus sit 0 / 2 / 3 pixels lower; the low-fi menu does not move.
         const int down[SIZE_COUNT] = {0, 2, 3};
         EXPECT_EQ(h.ctl().filterMenu[1]->getViewSize().top, scaled(67, s) + down[size]);
         EXPECT_EQ(h.ctl().combMenu[1]->getViewSize().top, scaled(67, s) + down[size]);
         EXPECT_EQ(h.ctl().lowfiMenu[1]->getViewSize().top, scaled(112, s));
-        EXPECT_EQ(h.ctl().pathMenu->getViewSize(), CRect(scaled(901, s), scaled(123, s), scaled(901, s) + scaled(164, s),
-                                                          scaled(123, s) + scaled(16, s)));
-        // Bitmaps: the grain Link button uses the two-state button, the Dry button the small toggle.
         EXPECT_EQ(h.ctl().grainLinkButton[2]->getBackground()->getResourceId(), bitmapId(BMP_ROUND_BUTTON, size));
         EXPECT_EQ(h.ctl().grainDryButton[2]->getBackground()->getResourceId(), bitmapId(BMP_TOGGLE, size));
         EXPECT_EQ(h.ctl().bypassButton->getBackground()->getResourceId(), bitmapId(BMP_BYPASS, size));
-        EXPECT_EQ(h.ctl().xyRecordRadio[2][2]->getViewSize().left, scaled(188 + 2 * 266, s));
-        for (int i = 0; i < SETTINGS_TOGGLE_COUNT; ++i)
-            EXPECT_EQ(h.ctl().settingsToggle[i]->getViewSize().top, scaled(SETTINGS_TOGGLE_Y[i], s));
-        // Menus carry their steps; the filter group steps by 40.
-        EXPECT_FLOAT_EQ(h.editor->getMenuSteps(PATH_PARAM), 5.99f);
-        EXPECT_FLOAT_EQ(h.editor->getMenuSteps(FILTER_MODE_TAG[0]), 40.0f);
-        EXPECT_FLOAT_EQ(h.editor->getMenuSteps(FOLLOWER_SOURCE_PARAM), 4.9f);
     }
-}
 
-TEST(EditorLayout, PresetMenuHoldsTheBankInSubMenusAndTheCommands) {
+    // The bank in sub-menus of 32, then the commands; the filter group covers all its modes.
     EditorHarness h;
     ASSERT_TRUE(h.open());
-    const TOptionMenu* menu = h.ctl().presetMenu;
-    ASSERT_EQ(menu->getNbEntries(), 13);
-    char title[128];
-    menu->getEntry(12, title);
-    EXPECT_STREQ(title, "Set To 200% Screen");
-    EXPECT_EQ(h.ctl().presetSubMenu[0]->getNbEntries(), 32);
-    EXPECT_EQ(h.ctl().presetSubMenu[1]->getNbEntries(), FACTORY_PRESET_COUNT - 32);
-    EXPECT_EQ(h.ctl().presetSubMenu[2]->getNbEntries(), 0);
-    EXPECT_EQ(h.ctl().presetSubMenu[3]->getNbEntries(), 0);
-    h.ctl().presetSubMenu[1]->getEntry(0, title);
-    EXPECT_STREQ(title, h.fx->getPresetName(32));
-    // The filter group: one plain entry and seven sub-menus covering all 37 modes.
-    int modes = 1;
+    EXPECT_EQ(entriesOf(*h.ctl().presetMenu).back(), "Set To 200% Screen");
+    const int presets[] = {32, FACTORY_PRESET_COUNT - 32, 0, 0};
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(h.ctl().presetSubMenu[i]->getNbEntries(), presets[i]);
+    EXPECT_EQ(entriesOf(*h.ctl().presetSubMenu[1])[0], h.fx->getPresetName(32));
+    int modes = 1;  // one plain entry, the rest in sub-menus
     for (const TOptionMenu* sub : h.ctl().filterSubMenu[0]) modes += sub->getNbEntries();
     EXPECT_EQ(modes, FILTER_MODE_STR_COUNT);
 }
@@ -124,27 +86,20 @@ TEST(EditorRouting, KnobDragsShiftDoubleClickAndWheelReachTheEffect) {
     h.idle();
     EXPECT_FLOAT_EQ(knob->getValue(), 0.2f);
 
-    CPoint at = EditorHarness::centre(knob);
-    h.parent.mouseDown(at);
-    h.parent.mouseMoved(CPoint(at.x, at.y - 100));
-    EXPECT_NEAR(h.fx->getParameter(tag), 0.7f, 1e-5);
     // Shift pressed: no jump where it was pressed, then 1/50 of the speed; released: full speed
-    // again from where the value is.
-    h.parent.mouseMoved(CPoint(at.x, at.y - 110), kLButton | kShift);
-    EXPECT_NEAR(h.fx->getParameter(tag), 0.75f, 1e-5);
-    h.parent.mouseMoved(CPoint(at.x, at.y - 160), kLButton | kShift);
-    EXPECT_NEAR(h.fx->getParameter(tag), 0.755f, 1e-5);
-    h.parent.mouseMoved(CPoint(at.x, at.y - 170), kLButton);
-    EXPECT_NEAR(h.fx->getParameter(tag), 0.756f, 1e-5);
-    h.parent.mouseMoved(CPoint(at.x, at.y - 200), kLButton);
-    EXPECT_NEAR(h.fx->getParameter(tag), 0.906f, 1e-5);
-    h.parent.mouseMoved(CPoint(at.x, at.y - 400), kLButton);
-    EXPECT_FLOAT_EQ(h.fx->getParameter(tag), 1.0f);  // limited
+    // again from where the value is; limited at the top.
+    const CPoint at = EditorHarness::centre(knob);
+    h.parent.mouseDown(at);
+    for (auto [dy, buttons, expected] : {std::tuple{100, long{kLButton}, 0.7f}, {110, kLButton | kShift, 0.75f},
+                                         {160, kLButton | kShift, 0.755f}, {170, kLButton, 0.756f},
+                                         {200, kLButton, 0.906f}, {400, kLButton, 1.0f}}) {
+        h.parent.mouseMoved(CPoint(at.x, at.y - dy), buttons);
+        EXPECT_NEAR(h.fx->getParameter(tag), expected, 1e-5) << dy;
+    }
     h.parent.mouseUp(CPoint(at.x, at.y - 400));
     EXPECT_FALSE(knob->isEditing());
 
-    h.parent.mouseDown(at, kLButton | kDoubleClick);
-    h.parent.mouseUp(at);
+    h.parent.click(at, kLButton | kDoubleClick);
     EXPECT_FLOAT_EQ(h.fx->getParameter(tag), h.fx->getDefaultValue(tag));
 
     h.fx->setParameter(tag, 0.5f);
@@ -243,13 +198,11 @@ TEST(EditorRouting, PresetStepsKeepThe333msGuardAcrossATickWrap) {
     h.fx->setDemoProgram(10);
     testTicks() += 1000;
     h.click(h.ctl().presetNext);
-    EXPECT_EQ(h.fx->currentFactoryPreset.load(), 11);
     testTicks() += 300;
-    h.click(h.ctl().presetNext);
+    h.click(h.ctl().presetNext);  // too soon
     EXPECT_EQ(h.fx->currentFactoryPreset.load(), 11);
     testTicks() += 40;
-    VstKeyCode up{0, VKEY_UP, 0};
-    h.parent.keyDown(up);
+    h.parent.keyDown(VstKeyCode{0, VKEY_UP, 0});
     EXPECT_EQ(h.fx->currentFactoryPreset.load(), 10);
     testTicks() = 5;  // wrapped: the last step lies in the future
     h.click(h.ctl().presetPrev);
@@ -276,12 +229,10 @@ TEST(EditorRouting, EffectChangesFromAnotherThreadArriveAtIdle) {
     EXPECT_EQ(h.editor->getBlockContainer(2)->getBackground(), h.editor->getBitmap(BMP_PANEL_ROOM));
 }
 
-TEST(EditorPages, SettingsPageTogglesPersistAndTheSizeTakesEffectAtTheNextOpen) {
+TEST(EditorPages, SettingsTogglesPersistTheManualOpensAndTheSizeTakesEffectAtTheNextOpen) {
     EditorHarness h;
     ASSERT_TRUE(h.open());
     EXPECT_TRUE(h.editor->isBacksideShown());
-    const float defaults[SETTINGS_TOGGLE_COUNT] = {1, 1, 1, 1, 0, 0};
-    for (int i = 0; i < SETTINGS_TOGGLE_COUNT; ++i) EXPECT_EQ(h.ctl().settingsToggle[i]->getValue(), defaults[i]) << i;
 
     h.click(h.ctl().settingsToggle[0]);  // Key off
     EXPECT_FALSE(h.editor->getUseKeys());
@@ -299,6 +250,18 @@ TEST(EditorPages, SettingsPageTogglesPersistAndTheSizeTakesEffectAtTheNextOpen) 
     EXPECT_TRUE(h.editor->isBacksideShown());
     h.parent.click(CPoint(5, 5));
 
+    // The manual is installed on first use and opened.
+    recordedPaths.clear();
+    uEditor::setDocumentOpener(&recordOpen);
+    std::filesystem::remove(h.fx->helpPath);
+    h.click(h.ctl().manualButton);
+    uEditor::setDocumentOpener(nullptr);
+    EXPECT_EQ(recordedPaths, std::vector<std::string>{h.fx->helpPath});
+    std::ifstream manual(h.fx->helpPath);
+    std::string first;
+    std::getline(manual, first);
+    EXPECT_EQ(first, "<!doctype html>");
+
     // The preset menu's size entries store the size and say so.
     h.parent.chooseMenuEntry("Set To 150% Screen");
     h.click(h.ctl().presetMenu);
@@ -310,22 +273,6 @@ TEST(EditorPages, SettingsPageTogglesPersistAndTheSizeTakesEffectAtTheNextOpen) 
     h.editor = dynamic_cast<uEditor*>(h.fx->getEditor());
     EXPECT_EQ(h.editor->getGuiSize(), 1);
     EXPECT_FALSE(h.editor->getUseKeys());
-}
-
-TEST(EditorPages, ManualIsInstalledOnFirstUseAndOpened) {
-    EditorHarness h;
-    h.openMain();
-    recordedPaths.clear();
-    uEditor::setDocumentOpener(&recordOpen);
-    std::filesystem::remove(h.fx->helpPath);
-    h.click(h.ctl().manualButton);
-    uEditor::setDocumentOpener(nullptr);
-    ASSERT_EQ(recordedPaths.size(), 1u);
-    EXPECT_EQ(recordedPaths[0], h.fx->helpPath);
-    std::ifstream manual(h.fx->helpPath);
-    std::string first;
-    std::getline(manual, first);
-    EXPECT_EQ(first, "<!doctype html>");
 }
 
 TEST(EditorLifecycle, OpenCloseCyclesReleaseEverything) {

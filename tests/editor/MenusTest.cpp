@@ -61,7 +61,7 @@ struct Twins {
         std::vector<std::string> expected;
         for (const Row& r : rows) expected.push_back(r.text);
         EXPECT_EQ(h.menuShown(open), expected);
-        for (const Row& r : rows) {
+        for (const Row& r : rows)
             for (Kind answer : r.answers) {
                 if (!r.act) break;
                 SCOPED_TRACE(r.text);
@@ -78,10 +78,8 @@ struct Twins {
                 };
                 EXPECT_TRUE(answer == kNone || question(asked) == question(asked + 1));
                 EXPECT_TRUE(answer != kCancel || stateOf(*h.fx) == before);
-                if (stateOf(*h.fx) != stateOf(twin))
-                    return ADD_FAILURE() << "the menu and the command differ";
+                if (stateOf(*h.fx) != stateOf(twin)) return ADD_FAILURE() << "the menu and the command differ";
             }
-        }
     }
 };
 
@@ -100,7 +98,7 @@ TEST(EditorMenus, BlockAndGaterMenusOfferTheirEntriesAndRunTheirCommands) {
              {"Load Block Preset", block(43, 1), {kCancel}}, {"Save Block Preset", block(44, 1), {kCancel}}});
 
     // Every gater command carries the side of the grid whose right click opened the menu.
-    for (APlugin* fx : {t.h.fx.get(), &t.twin}) fx->setParameter(BLOCK_TYPE_TAG[2], (5 + 0.1f) / 6.99f);
+    for (APlugin* fx : {t.h.fx.get(), &t.twin}) fx->setParameter(BLOCK_TYPE_TAG[2], choice(5, 6.99f));
     t.h.idle();
     auto gater = [](int command, int target = 0) { return block(command, 2, target, 1); };
     t.check([&] { t.h.click(t.h.ctl().gater[2][1], kRButton); },

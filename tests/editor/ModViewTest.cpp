@@ -34,7 +34,7 @@ TEST(EditorModView, EachCellSaysItsSlotAndIsDrawnInItsBandAtEverySize) {
         SCOPED_TRACE(size);
         ModView m(size);
         APlugin& fx = *m.h.fx;
-        fx.setParameter(BLOCK_TYPE_TAG[1], (4 + 0.1f) / 6.99f);  // Block 2: Room
+        fx.setParameter(BLOCK_TYPE_TAG[1], choice(4, 6.99f));  // Block 2: Room
         fx.setModVariables(0, false, 0.5f, 27, 73);              // Delay Speed acts exponentially: x1 ...
         fx.setModVariables(1, false, 1.0f, 38, 73);              // ... x8
         fx.setModVariables(2, false, 0.9f, 1, 27);
@@ -46,12 +46,11 @@ TEST(EditorModView, EachCellSaysItsSlotAndIsDrawnInItsBandAtEverySize) {
         // Each cell's text in its own band: white for a live slot, no brighter than its grey
         // for a bypassed one; a bypass the effect sets shows at the next idle.
         const CRect& v = m.view->getViewSize();
-        auto brightest = [&](int r, int c) {
+        const float rowH = layout::MOD_SLOT_HEIGHT[size];
+        const auto brightest = [&](int r, int c) {
             m.h.idle();
-            const float h = layout::MOD_SLOT_HEIGHT[size];
             int best = 0;
-            for (int y = v.top + static_cast<int>(h * r) + 1; y < v.top + static_cast<int>(h * r + h) - 1;
-                 ++y)
+            for (int y = v.top + int(rowH * r) + 1; y < v.top + int(rowH * r + rowH) - 1; ++y)
                 for (int x = v.left + layout::MOD_COLOUMN_START[size][c] + 2;
                      x < v.left + layout::MOD_COLOUMN_END[size][c] - 2; ++x) {
                     const CColor p = m.h.parent.pixel(x, y);
@@ -69,17 +68,15 @@ TEST(EditorModView, EachCellSaysItsSlotAndIsDrawnInItsBandAtEverySize) {
 
         // Every source and destination name fits its column, whatever the Blocks are.
         const CFontDesc* font = size == 0 ? kNormalFontSmaller : size == 1 ? kNormalFont : kNormalFontBig;
-        auto fits = [&](int c, const char* text) {
-            EXPECT_LE(CDrawContext::measure(font, text),
-                      layout::MOD_COLOUMN_END[size][c] - layout::MOD_COLOUMN_START[size][c] - 2)
-                << text;
+        const auto fits = [&](int c, const char* text) {
+            const int room = layout::MOD_COLOUMN_END[size][c] - layout::MOD_COLOUMN_START[size][c] - 2;
+            EXPECT_LE(CDrawContext::measure(font, text), room) << text;
         };
         for (const char* source : MOD_SOURCE_SHORT_STR) fits(1, source);
         char name[NAME_BUFFER_SIZE];
         for (int type = 0; type < BLOCK_TYPE_STR_COUNT; ++type) {
-            for (int b = 0; b < BLOCK_COUNT; ++b) fx.setParameter(BLOCK_TYPE_TAG[b], (type + 0.1f) / 6.99f);
-            for (int d = 0; d < MOD_DESTINATION_COUNT; ++d)
-                fits(2, (fx.getDestinationString(d, true, name), name));
+            for (int b = 0; b < BLOCK_COUNT; ++b) fx.setParameter(BLOCK_TYPE_TAG[b], choice(type, 6.99f));
+            for (int d = 0; d < MOD_DESTINATION_COUNT; ++d) fits(2, (fx.getDestinationString(d, true, name), name));
         }
     }
 }
@@ -111,7 +108,7 @@ TEST(EditorModView, ClicksToggleBypassAndChooseSourceAndDestinationByColumn) {
     EXPECT_EQ(fx.getModSource(1), 38);
 
     // The destinations in six groups, by their long names.
-    fx.setParameter(BLOCK_TYPE_TAG[0], (4 + 0.1f) / 6.99f);
+    fx.setParameter(BLOCK_TYPE_TAG[0], choice(4, 6.99f));
     std::vector<std::string> blockOne;
     m.h.parent.answerMenu([&](COptionMenu& menu, const CPoint&) {
         shown = entriesOf(menu);
@@ -131,7 +128,7 @@ TEST(EditorModView, ClicksToggleBypassAndChooseSourceAndDestinationByColumn) {
     EXPECT_EQ(fx.getModSource(1), 38);
 }
 
-TEST(EditorModView, AmountDragsLikeAKnobResetsOnShiftOrDoubleClickAndTakesTheWheel) {
+TEST(EditorModView, AmountDragsResetsAndWheelAndAKnobDroppedTakesTheFirstFreeSlot) {
     ModView m;
     APlugin& fx = *m.h.fx;
     fx.setParameter(MOD_AMOUNT_TAG[2], 0.0f);
@@ -159,17 +156,12 @@ TEST(EditorModView, AmountDragsLikeAKnobResetsOnShiftOrDoubleClickAndTakesTheWhe
     EXPECT_NEAR(m.amount(2), 0.51f, 1e-5);
 
     // The wheel: the row under the pointer, 1/100 a step, within 0..1.
-    m.h.parent.wheel(m.at(1, 210), 3.0f);
-    EXPECT_NEAR(m.amount(1), 0.53f, 1e-6);
-    m.h.parent.wheel(m.at(1, 210), 100.0f);
-    EXPECT_FLOAT_EQ(m.amount(1), 1.0f);
-    m.h.parent.wheel(m.at(1, 210), -300.0f);
-    EXPECT_FLOAT_EQ(m.amount(1), 0.0f);
-}
+    for (auto [steps, expected] : {std::pair{3.0f, 0.53f}, {100.0f, 1.0f}, {-300.0f, 0.0f}}) {
+        m.h.parent.wheel(m.at(1, 210), steps);
+        EXPECT_NEAR(m.amount(1), expected, 1e-6);
+    }
 
-TEST(EditorModView, AKnobDroppedOnTheViewTakesTheFirstFreeSlot) {
-    ModView m;
-    APlugin& fx = *m.h.fx;
+    // A knob dropped on the view takes the first free slot.
     TKnob* knob = m.h.ctl().knobs[2];  // Delay Feedback
     const int tag = static_cast<int>(knob->getTag());
     auto dropAt = [&](CPoint target) {
