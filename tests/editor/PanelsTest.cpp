@@ -65,7 +65,7 @@ TEST(EditorPanels, EachTypeShowsItsBackgroundKnobsAndMenus) {
     }
 }
 
-TEST(EditorPanels, ConnectorsFollowThePath) {
+TEST(EditorPanels, ConnectorsFollowThePathAndAChosenTypeRebuildsThePanelAtIdle) {
     EditorHarness h;
     h.openMain();
     for (int path = 0; path < PATH_STR_COUNT; ++path) {
@@ -79,11 +79,8 @@ TEST(EditorPanels, ConnectorsFollowThePath) {
         }
         EXPECT_EQ(h.ctl().pathPicture->getBackground(), h.editor->getBitmap(BMP_PATH_FIRST + path));
     }
-}
 
-TEST(EditorPanels, TypeMenuChoiceRebuildsThePanelAtTheNextIdle) {
-    EditorHarness h;
-    h.openMain();
+    // A type chosen in the menu rebuilds the panel at the next idle.
     h.fx->setParameter(BLOCK_TYPE_TAG[0], choice(0, 6.99f));
     h.idle();
     h.parent.chooseMenuEntry("Room");

@@ -43,8 +43,13 @@ struct MenuFixture : ::testing::Test {
 }  // namespace
 
 TEST_F(MenuFixture, ChoicesAreReportedWhereTheyWereMade) {
-    // Below the control (frame coordinates) unless the pop-up style asks for the pointer.
-    EXPECT_EQ(open([](COptionMenu& m) { return MenuChoice{&m, 4}; }), CPoint(60, 46));
+    // Below the control (frame coordinates), holding the focus while it is open.
+    EXPECT_EQ(open([&](COptionMenu& m) {
+                  EXPECT_EQ(f.frame->getFocusView(), &m);
+                  return MenuChoice{&m, 4};
+              }),
+              CPoint(60, 46));
+    EXPECT_EQ(f.frame->getFocusView(), nullptr);
     ASSERT_EQ(listener.changes.size(), 1u);
     EXPECT_EQ(listener.changes[0].value, 4.0f);
     long index = -1;
@@ -91,27 +96,4 @@ TEST_F(MenuFixture, ChoicesAreReportedWhereTheyWereMade) {
     menu->setValue(9.0f);
     EXPECT_EQ(menu->getCurrent(title), -1);
     EXPECT_STREQ(title, "");
-}
-
-TEST_F(MenuFixture, ContextMenuOpenedByTheCallerAtThePointer) {
-    // As an editor shows a context menu: built on the spot, pop-up style, opened with a left
-    // press sent straight to it, read and released.
-    f.parent.moveTo(CPoint(33, 44));
-    CPoint where;
-    f.frame->getCurrentLocation(where);
-    auto* context = new COptionMenu(CRect(where.x - 8, where.y - 8, where.x + 8, where.y + 8), nullptr, 9999,
-                                    nullptr, nullptr, COptionMenu::kPopupStyle | CParamDisplay::kNoTextStyle);
-    for (const char* entry : {"-GBlock 1 Menu", "-", "Reset", "Undo"}) context->addEntry(entry);
-    f.frame->addView(context);
-    CPoint at;
-    f.parent.answerMenu([&](COptionMenu& m, const CPoint& p) {
-        at = p;
-        EXPECT_EQ(f.frame->getFocusView(), &m);
-        return tarnwell::gui::findMenuEntry(m, "Undo");
-    });
-    context->onMouseDown(where, kLButton);
-    EXPECT_EQ(at, CPoint(33, 44));
-    EXPECT_EQ(context->getCurrent(), 3);
-    EXPECT_EQ(f.frame->getFocusView(), nullptr);
-    f.frame->removeView(context, true);
 }

@@ -1,11 +1,9 @@
 #pragma once
 
-// A private X server for the window tests: Xvfb on a display number it picks itself
-// (-displayfd), so that parallel test runs never meet, started on first use and stopped with
-// the test program, however that ends. Servers started at the same moment can race for one
-// number, and the loser may still report it: each server gets a screen width of its own, and
-// a display of another width is another program's, so the start is tried again. A machine
-// without Xvfb fails the tests that need it.
+// A private X server for the window tests: Xvfb on a display number it picks itself, started on
+// first use and stopped with the test program however that ends. Servers started together can
+// race for one number and the loser may still report it, so each gets a screen width of its own
+// and a display of another width means trying again. Without Xvfb the tests that need it fail.
 
 #include <X11/Xlib.h>
 #include <fcntl.h>
@@ -41,8 +39,7 @@ private:
         const std::string fd = std::to_string(fds[1]);
         const int width = 1280 + static_cast<int>(getpid() % 512);  // room for a 1100-pixel editor
         const std::string screen = std::to_string(width) + "x768x24";
-        // -noreset: the server must not restart between the probe below and the test's own
-        // connection.
+        // -noreset: no restart between the probe below and the test's own connection.
         const char* argv[] = {"Xvfb",         "-displayfd", fd.c_str(), "-screen",  "0",
                               screen.c_str(), "-nolisten",  "tcp",      "-noreset", nullptr};
         pid = fork();
