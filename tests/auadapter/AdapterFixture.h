@@ -58,7 +58,6 @@ public:
     }
 
     int processEvents(VstEvents* list) override {
-        ++eventCalls;
         lastEventCount = list->numEvents;
         for (int i = 0; i < list->numEvents && received < kMaxEvents; ++i)
             events[static_cast<size_t>(received++)] = *reinterpret_cast<VstMidiEvent*>(list->events[i]);
@@ -83,7 +82,7 @@ public:
     std::vector<char> chunk = std::vector<char>(4128, 'c');
     std::vector<char> restoredChunk;
     std::array<VstMidiEvent, kMaxEvents> events{};
-    int received = 0, eventCalls = 0, lastEventCount = -1;
+    int received = 0, lastEventCount = -1;
     long framesProcessed = 0;
     bool timeRequest = false, displayRequest = false;
     VstTimeInfo* lastTime = nullptr;

@@ -57,23 +57,27 @@ TEST_F(AdapterRender, BypassCopiesTheInputAndHoldsTheEvents) {
     EXPECT_EQ(setProperty(kAudioUnitProperty_BypassEffect, tooShort), kAudioUnitErr_InvalidPropertyValue);
 }
 
-// A scheduled change splits the render at its frame; MIDI lands in the slice that holds its
-// frame with its offset counted from that slice.
+// Scheduled changes split the render at their frames, in frame order whatever the order given,
+// and belong to that render only; MIDI lands in the slice that holds its frame with its offset
+// counted from that slice.
 TEST_F(AdapterRender, ScheduledChangesAndMidiTakeEffectAtTheirFrames) {
     start();
-    const AudioUnitParameterEvent event = immediate(200, 0.5f);
-    ASSERT_EQ(AudioUnitScheduleParameters(unit, &event, 1), 0);
+    const AudioUnitParameterEvent events[] = {immediate(300, 0.25f), immediate(200, 0.5f)};
+    ASSERT_EQ(AudioUnitScheduleParameters(unit, events, 2), 0);
     EXPECT_FLOAT_EQ(effect->values[0], 0.0f);  // not before its frame
     MusicDeviceMIDIEvent(unit, 0x90, 1, 1, 50);
-    MusicDeviceMIDIEvent(unit, 0x90, 2, 1, 300);
+    MusicDeviceMIDIEvent(unit, 0x90, 2, 1, 250);
     ASSERT_EQ(render(512), 0);
     EXPECT_EQ(effect->framesProcessed, 512);  // every frame once
     for (UInt32 i : {0u, 199u}) EXPECT_FLOAT_EQ(output[0][i], static_cast<float>(i)) << i;
-    for (UInt32 i : {200u, 511u}) EXPECT_FLOAT_EQ(output[1][i], 1000.5f + static_cast<float>(i)) << i;
-    EXPECT_EQ(effect->eventCalls, 2);
+    for (UInt32 i : {200u, 299u}) EXPECT_FLOAT_EQ(output[1][i], 1000.5f + static_cast<float>(i)) << i;
+    for (UInt32 i : {300u, 511u}) EXPECT_FLOAT_EQ(output[1][i], 1000.25f + static_cast<float>(i)) << i;
     ASSERT_EQ(effect->received, 2);
     EXPECT_EQ(effect->events[0].deltaFrames, 50);
-    EXPECT_EQ(effect->events[1].deltaFrames, 100);  // the second slice starts at 200
+    EXPECT_EQ(effect->events[1].deltaFrames, 50);  // the second slice starts at 200
+    effect->values[0] = 0.0f;
+    ASSERT_EQ(render(512), 0);
+    EXPECT_FLOAT_EQ(output[0][400], 400.0f);  // nothing left over from the last render
 }
 
 TEST_F(AdapterRender, MidiOffsetsAreClampedAndThe1025thWaitingEventIsDropped) {

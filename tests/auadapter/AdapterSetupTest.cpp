@@ -15,7 +15,7 @@ TEST_F(AdapterSetup, AcceptsOnlyTheChannelTable) {
     }
 }
 
-TEST_F(AdapterSetup, ParameterInfoNamesEveryIdAndGenericBeyond) {
+TEST_F(AdapterSetup, ParametersAreNamedSetAndReadThroughTheHost) {
     UInt32 size = 0;
     ASSERT_EQ(AudioUnitGetPropertyInfo(unit, kAudioUnitProperty_ParameterList, kAudioUnitScope_Global, 0, &size,
                                        nullptr),
@@ -41,9 +41,8 @@ TEST_F(AdapterSetup, ParameterInfoNamesEveryIdAndGenericBeyond) {
     EXPECT_EQ(getProperty(kAudioUnitProperty_ParameterInfo, info, 3, kAudioUnitScope_Input),
               kAudioUnitErr_InvalidParameter);
     EXPECT_EQ(AudioUnitSetParameter(unit, 1024, kAudioUnitScope_Global, 0, 0.4f, 0), kAudioUnitErr_InvalidParameter);
-}
 
-TEST_F(AdapterSetup, ParameterChangesReachTheEffectAndTheHostSide) {
+    // Changes reach the effect, and the host reads what the effect holds.
     ASSERT_EQ(AudioUnitSetParameter(unit, 12, kAudioUnitScope_Global, 0, 0.4f, 0), 0);
     EXPECT_FLOAT_EQ(effect->values[12], 0.4f);
     effect->values[13] = 0.9f;  // the effect changed it itself

@@ -17,6 +17,12 @@ OSStatus restoreState(AudioUnit unit, CFPropertyListRef state) {
     return AudioUnitSetProperty(unit, kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &state, sizeof state);
 }
 
+// Puts value (taken over) under key of a saved state.
+void replace(CFPropertyListRef state, const char* key, CFTypeRef value) {
+    CFDictionarySetValue(static_cast<CFMutableDictionaryRef>(const_cast<void*>(state)), makeCFString(key).get(),
+                         CFRef<CFTypeRef>(value).get());
+}
+
 CFDataRef dataFor(CFPropertyListRef state, const char* key) {
     const void* value = CFDictionaryGetValue(static_cast<CFDictionaryRef>(state), makeCFString(key).get());
     return value != nullptr && CFGetTypeID(value) == CFDataGetTypeID() ? static_cast<CFDataRef>(value) : nullptr;
@@ -59,10 +65,8 @@ TEST_F(AdapterState, WrongSizeIsReportedAndChangesNoRecord) {
     adapter->exposeRecords = true;
     adapter->recordValues.fill(0.5f);
     CFRef<CFPropertyListRef> state(saveState(unit));
-    auto dict = static_cast<CFMutableDictionaryRef>(const_cast<void*>(state.get()));
-    std::vector<UInt8> shortData(4123, 0);
-    CFRef<CFDataRef> wrong(CFDataCreate(nullptr, shortData.data(), static_cast<CFIndex>(shortData.size())));
-    CFDictionarySetValue(dict, makeCFString("mCompleteData").get(), wrong.get());
+    const std::vector<UInt8> shortData(4123, 0);
+    replace(state.get(), "mCompleteData", CFDataCreate(nullptr, shortData.data(), 4123));
 
     const int programCalls = effect->setProgramCalls;
     testing::internal::CaptureStderr();
@@ -88,10 +92,8 @@ TEST_F(AdapterState, StateOfAnotherComponentIsRefusedUntouched) {
     CFRef<CFPropertyListRef> state(saveState(unit));
     effect->values[3] = 0.1f;
     const int programCalls = effect->setProgramCalls;
-    auto dict = static_cast<CFMutableDictionaryRef>(const_cast<void*>(state.get()));
     const SInt32 otherSubtype = fourCharOSType("Xxxx");
-    CFRef<CFNumberRef> number(CFNumberCreate(nullptr, kCFNumberSInt32Type, &otherSubtype));
-    CFDictionarySetValue(dict, makeCFString("subtype").get(), number.get());
+    replace(state.get(), "subtype", CFNumberCreate(nullptr, kCFNumberSInt32Type, &otherSubtype));
     EXPECT_EQ(restoreState(unit, state.get()), kAudioUnitErr_InvalidPropertyValue);
     EXPECT_FLOAT_EQ(effect->values[3], 0.1f);
     EXPECT_EQ(effect->setProgramCalls, programCalls);

@@ -63,39 +63,34 @@ TEST_F(HostRequests, AutomationAndGesturesReachTheListeners) {
     AUListenerDispose(listener);
 }
 
-// Host callbacks that answer from a struct the test fills in; the effect uses the tempo, the
-// beat position and whether the transport plays (read only with the musical time).
-struct Transport {
-    OSStatus beatStatus = 0;
-    double beat = 6.5, tempo = 133.0;
-    Boolean playing = 1, changed = 0;
-
-    static OSStatus beatAndTempo(void* data, Float64* beat, Float64* tempo) {
-        auto* t = static_cast<Transport*>(data);
-        *beat = t->beat;
-        *tempo = t->tempo;
-        return t->beatStatus;
-    }
-    static OSStatus musicalTime(void*, UInt32* toNext, Float32* numerator, UInt32* denominator, Float64* downBeat) {
-        *toNext = 321;
-        *numerator = 7.0f;
-        *denominator = 8;
-        *downBeat = 4.0;
-        return 0;
-    }
-    static OSStatus transportState(void* data, Boolean* playing, Boolean* changed, Float64*, Boolean*, Float64*,
-                                   Float64*) {
-        auto* t = static_cast<Transport*>(data);
-        *playing = t->playing;
-        *changed = t->changed;
-        return 0;
-    }
-};
-
+// The host's transport, answered through its callbacks; the effect uses the tempo, the beat
+// position and whether the transport plays (read only with the musical time).
 TEST_F(HostRequests, TimeInformationFromTheHostsTransport) {
-    Transport transport;
-    HostCallbackInfo callbacks{&transport, &Transport::beatAndTempo, &Transport::musicalTime,
-                               &Transport::transportState};
+    struct Transport {
+        OSStatus beatStatus = 0;
+        double beat = 6.5, tempo = 133.0;
+        Boolean playing = 1, changed = 0;
+    } transport;
+    HostCallbackInfo callbacks{
+        &transport,
+        [](void* data, Float64* beat, Float64* tempo) {
+            const auto* t = static_cast<Transport*>(data);
+            *beat = t->beat;
+            *tempo = t->tempo;
+            return t->beatStatus;
+        },
+        [](void*, UInt32* toNext, Float32* numerator, UInt32* denominator, Float64* downBeat) {
+            *toNext = 321;
+            *numerator = 7.0f;
+            *denominator = 8;
+            *downBeat = 4.0;
+            return OSStatus{0};
+        },
+        [](void* data, Boolean* playing, Boolean* changed, Float64*, Boolean*, Float64*, Float64*) {
+            *playing = static_cast<Transport*>(data)->playing;
+            *changed = static_cast<Transport*>(data)->changed;
+            return OSStatus{0};
+        }};
     ASSERT_EQ(setProperty(kAudioUnitProperty_HostCallbacks, callbacks), 0);
     start();
     effect->timeRequest = true;

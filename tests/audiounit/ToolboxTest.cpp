@@ -4,7 +4,6 @@
 #include <thread>
 #include <vector>
 
-#include "sdk/audiounit/AudioUnit.h"
 #include "tests/audiounit/TestUnit.h"
 
 namespace {
@@ -28,19 +27,11 @@ AudioUnitEvent parameterEvent(AudioUnitEventType type, AudioUnit unit, AudioUnit
     return event;
 }
 
-constexpr AudioComponentDescription kDescription{kAudioUnitType_MusicEffect, fourCharOSType("Tbox"),
-                                                 fourCharOSType("Tarn"), 0, 0};
-
-AudioComponent testComponent() {
-    static AudioComponent component = AudioComponentRegister(&kDescription, &AUMIDIEffectFactory<TestUnit>::Factory);
-    return component;
-}
-
 // Units to send events about; value-change listeners read the value from the unit.
 class Units {
 public:
     Units() {
-        for (AudioUnit& unit : units) AudioComponentInstanceNew(testComponent(), &unit);
+        for (AudioUnit& unit : units) AudioComponentInstanceNew(TestUnit::component(), &unit);
     }
     ~Units() {
         for (AudioUnit unit : units) AudioComponentInstanceDispose(unit);
@@ -63,17 +54,16 @@ TEST(Listeners, HearOnlyTheEventsTheyAskedFor) {
     const AudioUnitEvent beginOf5 = parameterEvent(kAudioUnitEvent_BeginParameterChangeGesture, units[0], 5);
     ASSERT_EQ(AUEventListenerAddEventType(listener, &tag, &anyValue), 0);
     ASSERT_EQ(AUEventListenerAddEventType(listener, &tag, &beginOf5), 0);
+    auto notify = [](AudioUnitEventType type, AudioUnit unit, AudioUnitParameterID id, AUEventListenerRef from = nullptr) {
+        const AudioUnitEvent event = parameterEvent(type, unit, id);
+        AUEventListenerNotify(from, nullptr, &event);
+    };
 
-    AudioUnitEvent event = parameterEvent(kAudioUnitEvent_ParameterValueChange, units[0], 3);
-    AUEventListenerNotify(nullptr, nullptr, &event);
-    event = parameterEvent(kAudioUnitEvent_ParameterValueChange, units[1], 3);  // another unit
-    AUEventListenerNotify(nullptr, nullptr, &event);
-    event = parameterEvent(kAudioUnitEvent_BeginParameterChangeGesture, units[0], 6);  // another parameter
-    AUEventListenerNotify(nullptr, nullptr, &event);
-    event = parameterEvent(kAudioUnitEvent_BeginParameterChangeGesture, units[0], 5);
-    AUEventListenerNotify(nullptr, nullptr, &event);
-    AUEventListenerNotify(listener, nullptr, &event);  // a listener does not hear its own events
-
+    notify(kAudioUnitEvent_ParameterValueChange, units[0], 3);
+    notify(kAudioUnitEvent_ParameterValueChange, units[1], 3);        // another unit
+    notify(kAudioUnitEvent_BeginParameterChangeGesture, units[0], 6);  // another parameter
+    notify(kAudioUnitEvent_BeginParameterChangeGesture, units[0], 5);
+    notify(kAudioUnitEvent_BeginParameterChangeGesture, units[0], 5, listener);  // not its own events
     ASSERT_EQ(heard.size(), 2u);
     EXPECT_EQ(heard[0].type, kAudioUnitEvent_ParameterValueChange);
     EXPECT_EQ(heard[0].id, 3u);
@@ -83,11 +73,9 @@ TEST(Listeners, HearOnlyTheEventsTheyAskedFor) {
     EXPECT_EQ(heard[1].id, 5u);
 
     ASSERT_EQ(AUEventListenerRemoveEventType(listener, &tag, &beginOf5), 0);
-    AUEventListenerNotify(nullptr, nullptr, &event);
-    EXPECT_EQ(heard.size(), 2u);
+    notify(kAudioUnitEvent_BeginParameterChangeGesture, units[0], 5);
     ASSERT_EQ(AUListenerDispose(listener), 0);
-    event = parameterEvent(kAudioUnitEvent_ParameterValueChange, units[0], 3);
-    AUEventListenerNotify(nullptr, nullptr, &event);
+    notify(kAudioUnitEvent_ParameterValueChange, units[0], 3);
     EXPECT_EQ(heard.size(), 2u);
     EXPECT_EQ(AUListenerDispose(listener), kAudio_ParamError);
 }
@@ -126,7 +114,7 @@ TEST(Listeners, DisposeWhileAnotherThreadNotifies) {
 
 TEST(Components, LoadingAMissingLibraryNamesIt) {
     std::string error;
-    EXPECT_EQ(tarnwell::au::loadComponent("/nonexistent/Thing.so", kDescription, error), nullptr);
+    EXPECT_EQ(tarnwell::au::loadComponent("/nonexistent/Thing.so", AudioComponentDescription{}, error), nullptr);
     EXPECT_NE(error.find("/nonexistent/Thing.so"), std::string::npos);
 }
 
