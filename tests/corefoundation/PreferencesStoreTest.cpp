@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "sdk/corefoundation/CoreFoundation.h"
+#include "sdk/audiounit/CFRef.h"
 #include "tests/support/PreferencesSandbox.h"
 
 namespace {
@@ -16,22 +16,6 @@ namespace {
 using tarnwell::test::PreferencesSandbox;
 
 const char* const DOMAIN = "org.example.prefs";
-
-// Owns one reference for the test's scope.
-struct Ref {
-    explicit Ref(CFTypeRef r) : ref(r) {}
-    ~Ref() {
-        if (ref != nullptr) CFRelease(ref);
-    }
-    Ref(const Ref&) = delete;
-    Ref& operator=(const Ref&) = delete;
-    CFStringRef str() const { return static_cast<CFStringRef>(ref); }
-    CFTypeRef ref;
-};
-
-CFStringRef str(const std::string& text) {
-    return CFStringCreateWithCString(kCFAllocatorDefault, text.c_str(), kCFStringEncodingUTF8);
-}
 
 std::string text(CFTypeRef value) {
     char buffer[512];
@@ -42,15 +26,13 @@ std::string text(CFTypeRef value) {
 
 // Holds a value (none removes the key); with sync, writes the domain and reports success.
 bool set(const std::string& key, const char* value, bool sync = true, const char* domain = DOMAIN) {
-    Ref k(str(key)), v(value ? str(value) : nullptr), d(str(domain));
-    CFPreferencesSetAppValue(k.str(), v.ref, d.str());
-    return !sync || CFPreferencesAppSynchronize(d.str());
+    const CFRef<CFStringRef> d = makeCFString(domain);
+    CFPreferencesSetAppValue(makeCFString(key.c_str()).get(), value ? makeCFString(value).get() : nullptr, d.get());
+    return !sync || CFPreferencesAppSynchronize(d.get());
 }
 
 std::string userValue(const std::string& key) {
-    Ref k(str(key)), d(str(DOMAIN));
-    Ref v(CFPreferencesCopyAppValue(k.str(), d.str()));
-    return text(v.ref);
+    return text(CFRef<CFTypeRef>(CFPreferencesCopyAppValue(makeCFString(key.c_str()).get(), makeCFString(DOMAIN).get())).get());
 }
 
 // How many of the keys the file names, read as text rather than through the store.
@@ -79,15 +61,15 @@ TEST_F(PreferencesStore, HeldValuesAreVisibleAtOnceAndLandInTheFileOnSynchronise
 }
 
 TEST_F(PreferencesStore, AnyUserScopeIsReadFromTheSystemFileOnly) {
-    const std::string system =
+    const std::string file =
         PreferencesSandbox::plist("<key>HelpDir</key><string>/usr/share/manual.pdf</string>\n");
-    PreferencesSandbox::write(sandbox.systemFile(DOMAIN), system);
+    PreferencesSandbox::write(sandbox.systemFile(DOMAIN), file);
     EXPECT_EQ(userValue("HelpDir"), "<none>");
     ASSERT_TRUE(set("HelpDir", "/mine.pdf"));
-    Ref k(str("HelpDir")), d(str(DOMAIN));
-    Ref v(CFPreferencesCopyValue(k.str(), d.str(), kCFPreferencesAnyUser, kCFPreferencesCurrentHost));
-    EXPECT_EQ(text(v.ref), "/usr/share/manual.pdf");
-    EXPECT_EQ(PreferencesSandbox::read(sandbox.systemFile(DOMAIN)), system);
+    const CFRef<CFTypeRef> system(CFPreferencesCopyValue(makeCFString("HelpDir").get(), makeCFString(DOMAIN).get(),
+                                                         kCFPreferencesAnyUser, kCFPreferencesCurrentHost));
+    EXPECT_EQ(text(system.get()), "/usr/share/manual.pdf");
+    EXPECT_EQ(PreferencesSandbox::read(sandbox.systemFile(DOMAIN)), file);
 }
 
 TEST_F(PreferencesStore, ReadsFollowTheFileAndWritesKeepKeysAnotherProcessAdded) {
@@ -129,8 +111,7 @@ TEST_F(PreferencesStore, AFailedWriteKeepsTheChangeAndBadDomainsAreRefused) {
     EXPECT_FALSE(set("Big150", "Y"));
     EXPECT_EQ(userValue("Big150"), "Y");
     setenv("XDG_CONFIG_HOME", sandbox.userFolder().c_str(), 1);
-    Ref d(str(DOMAIN));
-    ASSERT_TRUE(CFPreferencesAppSynchronize(d.str()));
+    ASSERT_TRUE(CFPreferencesAppSynchronize(makeCFString(DOMAIN).get()));
     EXPECT_EQ(keysInFile(file(), {"Big150"}), 1u);
     // Domains that cannot name a file are refused (and their held change dropped again).
     for (const char* domain : {"../escape", "a/b", ".hidden", ""}) {

@@ -3,14 +3,10 @@
 #include <limits>
 #include <string>
 
-#include "sdk/corefoundation/CoreFoundation.h"
+#include "sdk/audiounit/CFRef.h"
 #include "sdk/corefoundation/PropertyListCodec.h"
 
 namespace {
-
-CFStringRef str(const char* text) {
-    return CFStringCreateWithCString(kCFAllocatorDefault, text, kCFStringEncodingUTF8);
-}
 
 CFMutableDictionaryRef newDict() {
     return CFDictionaryCreateMutable(kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks,
@@ -19,17 +15,11 @@ CFMutableDictionaryRef newDict() {
 
 // Stores value under key and gives up the caller's reference.
 void put(CFMutableDictionaryRef dict, const char* key, CFTypeRef value) {
-    CFStringRef k = str(key);
-    CFDictionarySetValue(dict, k, value);
-    CFRelease(k);
-    CFRelease(value);
+    CFDictionarySetValue(dict, makeCFString(key).get(), CFRef<CFTypeRef>(value).get());
 }
 
 CFTypeRef get(CFTypeRef dict, const char* key) {
-    CFStringRef k = str(key);
-    CFTypeRef v = CFDictionaryGetValue(static_cast<CFDictionaryRef>(dict), k);
-    CFRelease(k);
-    return v;
+    return CFDictionaryGetValue(static_cast<CFDictionaryRef>(dict), makeCFString(key).get());
 }
 
 std::string asXml(CFPropertyListRef list) {
@@ -63,7 +53,7 @@ std::string repeat(const std::string& text, int times) {
 // value, numbers of each kind and a nested preset list.
 CFMutableDictionaryRef sampleState() {
     CFMutableDictionaryRef state = newDict();
-    put(state, "name", str("Caf\xC3\xA9 \xE2\x82\xAC <&> \"q\""));
+    put(state, "name", makeCFString("Caf\xC3\xA9 \xE2\x82\xAC <&> \"q\"").release());
     UInt8 bytes[256];
     for (int i = 0; i < 256; ++i) bytes[i] = static_cast<UInt8>(i);
     put(state, "mCompleteData", CFDataCreate(kCFAllocatorDefault, bytes, 256));
@@ -73,7 +63,7 @@ CFMutableDictionaryRef sampleState() {
     put(state, "third", CFNumberCreate(kCFAllocatorDefault, kCFNumberFloat64Type, &third));
     CFMutableArrayRef list = CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks);
     CFMutableDictionaryRef preset = newDict();
-    put(preset, "k", str("v"));
+    put(preset, "k", makeCFString("v").release());
     CFArrayAppendValue(list, preset);
     CFRelease(preset);
     put(state, "presets", list);
