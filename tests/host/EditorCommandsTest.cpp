@@ -7,17 +7,14 @@
 #include "editor/EditorLayout.h"
 #include "host/SavedState.h"
 #include "tests/gui/XvfbServer.h"
+#include "tests/host/CommandProcess.h"
 #include "tests/support/PreferencesSandbox.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <cairo.h>
-#include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <chrono>
 #include <cstring>
@@ -27,31 +24,9 @@
 #include <tuple>
 #include <vector>
 
-extern char** environ;
-
 using namespace tarnwell::test;
 
 namespace {
-
-pid_t launch(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = 0;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-int finish(pid_t pid) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 // The first viewable top-level window that wanted picks (by its id, attributes and name), once
 // the server shows it; 0 after 20 s.
@@ -96,17 +71,6 @@ Window waitForWindow(Display* d, const char* title, Window other = 0) {
     });
 }
 
-// The window's pixels as 0xRRGGBB.
-std::vector<uint32_t> grab(Display* d, Window w, int width, int height) {
-    XImage* image = XGetImage(d, w, 0, 0, width, height, AllPlanes, ZPixmap);
-    std::vector<uint32_t> pixels;
-    if (!image) return pixels;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) pixels.push_back(XGetPixel(image, x, y) & 0xFFFFFF);
-    XDestroyImage(image);
-    return pixels;
-}
-
 std::vector<uint32_t> readPng(const std::string& path, int& width, int& height) {
     cairo_surface_t* png = cairo_image_surface_create_from_png(path.c_str());
     width = cairo_image_surface_get_width(png);
@@ -123,10 +87,15 @@ std::vector<uint32_t> readPng(const std::string& path, int& width, int& height) 
     return pixels;
 }
 
-std::size_t differing(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) {
-    if (a.size() != b.size()) return std::max(a.size(), b.size());
+// How many of the window's pixels differ from the picture's (0xRRGGBB each).
+std::size_t differing(Display* d, Window w, const std::vector<uint32_t>& picture, int width, int height) {
+    XImage* image = XGetImage(d, w, 0, 0, width, height, AllPlanes, ZPixmap);
+    if (!image) return picture.size();
     std::size_t n = 0;
-    for (std::size_t i = 0; i < a.size(); ++i) n += a[i] != b[i];
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            n += (XGetPixel(image, x, y) & 0xFFFFFF) != picture[static_cast<std::size_t>(y * width + x)];
+    XDestroyImage(image);
     return n;
 }
 
@@ -161,10 +130,9 @@ TEST(EditorCommands, SnapshotDrawsEachSizeAndLeavesTheUsersSizeAlone) {
     const std::string prefsFile = preferences.userFile("com.Zelk.Tarnwell");
     const std::string chosen = PreferencesSandbox::plist("<key>Big150</key><string>Y</string>\n");
     PreferencesSandbox::write(prefsFile, chosen);
-    for (const auto& [scale, width, height] :
-         {std::tuple{"100", 1100, 730}, {"150", 1650, 1095}, {"200", 2200, 1460}}) {
+    for (const auto& [scale, width, height] : {std::tuple{"150", 1650, 1095}, {"200", 2200, 1460}}) {
         const std::string picture = folder + "/" + scale + ".png";
-        ASSERT_EQ(finish(launch({TARNWELL_COMMAND, "snapshot", picture, "--scale", scale})), 0);
+        ASSERT_EQ(waitForCommand(startCommand({"snapshot", picture, "--scale", scale})), 0);
         int w = 0, h = 0;
         readPng(picture, w, h);
         EXPECT_EQ(w, width);
@@ -181,7 +149,7 @@ TEST(EditorCommands, EditShowsTheSnapshotTakesRealClicksShowsMessagesAsWindowsAn
     std::filesystem::create_directories(folder);
     const std::string snapshot = folder + "/settings.png", saved = folder + "/edited.aupreset";
 
-    ASSERT_EQ(finish(launch({TARNWELL_COMMAND, "snapshot", snapshot, "--page", "settings"})), 0);
+    ASSERT_EQ(waitForCommand(startCommand({"snapshot", snapshot, "--page", "settings"})), 0);
     int width = 0, height = 0;
     const std::vector<uint32_t> expected = readPng(snapshot, width, height);
     EXPECT_EQ(width, 1100);
@@ -190,7 +158,7 @@ TEST(EditorCommands, EditShowsTheSnapshotTakesRealClicksShowsMessagesAsWindowsAn
     Display* d = XOpenDisplay(nullptr);
     ASSERT_NE(d, nullptr);
     XSelectInput(d, DefaultRootWindow(d), SubstructureNotifyMask);
-    const pid_t edit = launch({TARNWELL_COMMAND, "edit", "--save", saved});
+    const pid_t edit = startCommand({"edit", "--save", saved});
     ASSERT_GT(edit, 0);
     const Window window = waitForWindow(d, "Tarnwell");
     ASSERT_NE(window, 0u);
@@ -202,7 +170,7 @@ TEST(EditorCommands, EditShowsTheSnapshotTakesRealClicksShowsMessagesAsWindowsAn
     // The window opens on the settings page, drawn as the snapshot draws it.
     std::size_t left = expected.size();
     for (int attempt = 0; attempt < 200 && left != 0; ++attempt) {
-        left = differing(grab(d, window, width, height), expected);
+        left = differing(d, window, expected, width, height);
         if (left != 0) usleep(20000);  // the editor draws at its next idle
     }
     EXPECT_EQ(left, 0u) << "pixels of the window unlike the snapshot";
@@ -225,10 +193,10 @@ TEST(EditorCommands, EditShowsTheSnapshotTakesRealClicksShowsMessagesAsWindowsAn
         EXPECT_EQ(a.width, 380);
         click(d, message, a.width - 58, a.height - 29);  // OK
         askToClose(d, window);
-        EXPECT_EQ(finish(edit), 0);
+        EXPECT_EQ(waitForCommand(edit), 0);
     } else {
         kill(edit, SIGKILL);
-        finish(edit);
+        waitForCommand(edit);
     }
     XCloseDisplay(d);
     EXPECT_NE(PreferencesSandbox::read(preferences.userFile("com.Zelk.Tarnwell"))

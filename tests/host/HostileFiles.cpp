@@ -1,17 +1,12 @@
 #include "tests/host/HostileFiles.h"
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "component/TarnwellComponent.h"
 #include "host/AudioFile.h"
 #include "host/SavedState.h"
+#include "tests/support/TempFolder.h"
 
 namespace tarnwell::test {
 namespace {
@@ -86,18 +81,12 @@ std::string aiff(double rate, std::uint32_t frames, std::uint32_t claimed) {
 
 // A real FLAC stream whose STREAMINFO promises promised frames.
 std::string flac(std::uint64_t promised) {
-    std::string folder = (std::filesystem::temp_directory_path() / "hostile-XXXXXX").string();
-    if (mkdtemp(folder.data()) == nullptr) return {};
-    const std::string path = folder + "/f.flac";
+    const TempFolder folder;
     AudioData audio;
     audio.channels.assign(2, std::vector<float>(4000));
     for (std::size_t i = 0; i < 4000; ++i) audio.channels[0][i] = audio.channels[1][i] = std::sin(0.05f * static_cast<float>(i));
-    writeAudioFile(path, audio);
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    std::filesystem::remove_all(folder);
-    std::string bytes = content.str();
+    writeAudioFile(folder.path("f.flac"), audio);
+    std::string bytes = folder.read("f.flac");
     // STREAMINFO starts at 8; its total sample count is the low 36 bits of bytes 13..17.
     std::string count = big(promised, 5);
     count[0] = static_cast<char>((bytes[8 + 13] & 0xF0) | (count[0] & 0x0F));
@@ -118,17 +107,6 @@ std::string track(const std::string& events) {
     return "MTrk" + big(events.size(), 4) + events;
 }
 
-std::string midi(const std::vector<std::string>& tracks, std::uint32_t division = 96) {
-    std::string file = "MThd" + big(6, 4) + big(tracks.size() > 1 ? 1 : 0, 2) + big(tracks.size(), 2) + big(division, 2);
-    for (const std::string& t : tracks) file += track(t);
-    return file;
-}
-
-std::string manyTracks(std::size_t count, std::size_t notes) {
-    const std::string one = track(repeat(NOTE, notes) + END_OF_TRACK);
-    return "MThd" + big(6, 4) + big(1, 2) + big(count, 2) + big(96, 2) + repeat(one, count);
-}
-
 std::string xml(CFPropertyListRef list) {
     const CFRef<CFTypeRef> data(CFPropertyListCreateData(kCFAllocatorDefault, list, kCFPropertyListXMLFormat_v1_0, 0, nullptr));
     const auto* bytes = static_cast<CFDataRef>(data.get());
@@ -147,8 +125,7 @@ std::string state(std::initializer_list<std::pair<const char*, CFTypeRef>> chang
     auto* mutableDict = const_cast<CFMutableDictionaryRef>(static_cast<CFDictionaryRef>(dict.get()));
     if (!withProgram) completePresetKeys(mutableDict, OURS, "Hostile");
     for (const auto& [key, value] : changes) {
-        const CFRef<CFTypeRef> name(CFStringCreateWithCString(kCFAllocatorDefault, key, kCFStringEncodingUTF8));
-        CFDictionarySetValue(mutableDict, name.get(), value);
+        CFDictionarySetValue(mutableDict, makeCFString(key).get(), value);
         CFRelease(value);
     }
     return xml(dict.get());
@@ -171,7 +148,9 @@ std::string chunkOnly() {
 }  // namespace
 
 std::string midiFile(const std::vector<std::string>& tracks, std::uint32_t division) {
-    return midi(tracks, division);
+    std::string file = "MThd" + big(6, 4) + big(tracks.size() > 1 ? 1 : 0, 2) + big(tracks.size(), 2) + big(division, 2);
+    for (const std::string& t : tracks) file += track(t);
+    return file;
 }
 
 std::vector<HostileFile> hostileAudioFiles() {
@@ -202,33 +181,33 @@ std::vector<HostileFile> hostileMidiFiles() {
     std::string tempos;
     for (int i = 0; i < 200000; ++i) tempos += std::string("\x01\xFF\x51\x03\x07\xA1\x20\x00\x90\x3C\x40", 11);
     return {
-        {"sysex-f7.mid", midi({std::string("\0\xF0\x03\x7E\x01\xF7\0\xF7\x02\x01\xF7", 11) + NOTE + END_OF_TRACK}), "", true},
-        {"long-text.mid", midi({std::string("\0\xFF\x01", 3) + vlq(300) + std::string(300, 't') + NOTE + END_OF_TRACK}), "", true},
-        {"tracks-65535.mid", manyTracks(65535, 16), "", true},
-        {"tempos-200000.mid", midi({tempos + END_OF_TRACK}), "", true},
-        {"far-apart.mid", midi({repeat(std::string("\xFF\xFF\xFF\x7F\x90\x3C\x40", 7), 1000) + END_OF_TRACK}), "", true},
-        {"tempo-0.mid", midi({std::string("\0\xFF\x51\x03\0\0\0", 7) + END_OF_TRACK}), "a tempo change to 0", false},
-        {"smpte.mid", midi({NOTE + END_OF_TRACK}, 0xE728), "counts time in SMPTE frames", false},
-        {"chunk-past-end.mid", midi({NOTE + END_OF_TRACK}).substr(0, 26), "a chunk runs past the end", false},
-        {"five-byte-time.mid", midi({std::string("\xFF\xFF\xFF\xFF\x7F\x90\x3C\x40", 8) + END_OF_TRACK}),
+        {"sysex-f7.mid", midiFile({std::string("\0\xF0\x03\x7E\x01\xF7\0\xF7\x02\x01\xF7", 11) + NOTE + END_OF_TRACK}), "", true},
+        {"long-text.mid", midiFile({std::string("\0\xFF\x01", 3) + vlq(300) + std::string(300, 't') + NOTE + END_OF_TRACK}), "", true},
+        {"tracks-65535.mid", midiFile(std::vector<std::string>(65535, repeat(NOTE, 16) + END_OF_TRACK)), "", true},
+        {"tempos-200000.mid", midiFile({tempos + END_OF_TRACK}), "", true},
+        {"far-apart.mid", midiFile({repeat(std::string("\xFF\xFF\xFF\x7F\x90\x3C\x40", 7), 1000) + END_OF_TRACK}), "", true},
+        {"tempo-0.mid", midiFile({std::string("\0\xFF\x51\x03\0\0\0", 7) + END_OF_TRACK}), "a tempo change to 0", false},
+        {"smpte.mid", midiFile({NOTE + END_OF_TRACK}, 0xE728), "counts time in SMPTE frames", false},
+        {"chunk-past-end.mid", midiFile({NOTE + END_OF_TRACK}).substr(0, 26), "a chunk runs past the end", false},
+        {"five-byte-time.mid", midiFile({std::string("\xFF\xFF\xFF\xFF\x7F\x90\x3C\x40", 8) + END_OF_TRACK}),
          "an event time runs past the end", false},
-        {"data-after-sysex.mid", midi({std::string("\0\xF0\x01\xF7\0\x3C\x40", 7) + END_OF_TRACK}),
+        {"data-after-sysex.mid", midiFile({std::string("\0\xF0\x01\xF7\0\x3C\x40", 7) + END_OF_TRACK}),
          "a data byte without a status", false},
         {"not-midi.mid", "MThx" + std::string(20, '\0'), "no MIDI file header", false},
         {"format-3.mid", std::string("MThd\0\0\0\x06\0\x03\0\x01\0\x60", 14), "MIDI file format 3", false},
         {"tracks-promised-2.mid", "MThd" + big(6, 4) + big(1, 2) + big(2, 2) + big(96, 2) + track(END_OF_TRACK),
          "the header promises 2 tracks, the file holds 1", false},
-        {"no-end.mid", midi({NOTE}), "track 1: no end-of-track marker", false},
-        {"cut-short.mid", midi({std::string("\0\x90\x3C\x90", 4) + END_OF_TRACK}), "a message is cut short", false},
-        {"tempo-2-bytes.mid", midi({std::string("\0\xFF\x51\x02\x07\xA1", 6) + END_OF_TRACK}), "has the wrong length",
+        {"no-end.mid", midiFile({NOTE}), "track 1: no end-of-track marker", false},
+        {"cut-short.mid", midiFile({std::string("\0\x90\x3C\x90", 4) + END_OF_TRACK}), "a message is cut short", false},
+        {"tempo-2-bytes.mid", midiFile({std::string("\0\xFF\x51\x02\x07\xA1", 6) + END_OF_TRACK}), "has the wrong length",
          false},
-        {"meta-past-end.mid", midi({std::string("\0\xFF\x01\x09" "ab", 6) + END_OF_TRACK}),
+        {"meta-past-end.mid", midiFile({std::string("\0\xFF\x01\x09" "ab", 6) + END_OF_TRACK}),
          "a meta event runs past the end of the track", false},
-        {"sysex-past-end.mid", midi({std::string("\0\xF0\x7F\x01", 4) + END_OF_TRACK}),
+        {"sysex-past-end.mid", midiFile({std::string("\0\xF0\x7F\x01", 4) + END_OF_TRACK}),
          "a system exclusive message runs past the end", false},
-        {"clock-in-file.mid", midi({std::string("\0\xF8", 2) + END_OF_TRACK}), "a system message that does not belong",
+        {"clock-in-file.mid", midiFile({std::string("\0\xF8", 2) + END_OF_TRACK}), "a system message that does not belong",
          false},
-        {"after-the-end.mid", midi({END_OF_TRACK + NOTE}), "events follow the end of the track", false},
+        {"after-the-end.mid", midiFile({END_OF_TRACK + NOTE}), "events follow the end of the track", false},
     };
 }
 

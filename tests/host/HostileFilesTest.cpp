@@ -2,65 +2,33 @@
 // line naming the file and the problem, exit 1, nothing written, nothing left behind) or renders,
 // within bounds a runaway breaks: CPU seconds and, where the build allows, address space.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/inotify.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 
 #include "host/AudioFile.h"
-#include "tests/support/TempFolder.h"
+#include "tests/host/CommandProcess.h"
 #include "tests/host/HostileFiles.h"
+#include "tests/support/TempFolder.h"
 #include "tests/support/PreferencesSandbox.h"
 
 namespace {
 
 using tarnwell::test::HostileFile;
+using tarnwell::test::startCommand;
 using tarnwell::test::PreferencesSandbox;
 using tarnwell::test::TempFolder;
 
 struct Finished {
-    int status = -1;  // the exit status, or -1 when a signal ended it
-    int signal = 0;
+    int status = -1, signal = 0;
     std::string out, err;
 };
 
-// Starts the command with its output and messages going to files; limited runs get at most a
-// minute of CPU and, outside address-sanitizer builds, 2 GiB of address space.
-pid_t start(const std::vector<std::string>& args, const std::string& out, const std::string& err, bool limited) {
-    std::vector<std::string> words{TARNWELL_COMMAND};
-    words.insert(words.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& w : words) argv.push_back(w.data());
-    argv.push_back(nullptr);
-    const pid_t child = fork();
-    if (child != 0) return child;
-    if (limited) {
-        const rlimit cpu{60, 60};
-        setrlimit(RLIMIT_CPU, &cpu);
-#ifndef __SANITIZE_ADDRESS__
-        const rlimit space{2ul << 30, 2ul << 30};
-        setrlimit(RLIMIT_AS, &space);
-#endif
-    }
-    for (int s : {SIGINT, SIGTERM, SIGHUP}) signal(s, SIG_DFL);
-    dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO);
-    dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
-    execv(argv[0], argv.data());
-    _exit(127);
-}
-
 Finished finish(pid_t child, const TempFolder& logs) {
-    int status = 0;
-    waitpid(child, &status, 0);
     Finished f;
-    if (WIFEXITED(status)) f.status = WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) f.signal = WTERMSIG(status);
+    f.status = tarnwell::test::waitForCommand(child, &f.signal);
     f.out = logs.read("out");
     f.err = logs.read("err");
     return f;
@@ -84,7 +52,7 @@ protected:
         if (ext == ".mid" || ext == ".aupreset") args.insert(args.end(), {ext == ".mid" ? "--midi" : "--state", path});
         else args[1] = path;
         const std::vector<std::string> before = folder.entries();
-        const Finished run = finish(start(args, logs.path("out"), logs.path("err"), true), logs);
+        const Finished run = finish(startCommand(args, logs.path("out"), logs.path("err"), true), logs);
 
         ASSERT_EQ(run.signal, 0) << run.err;
         if (file.renders) {
@@ -135,8 +103,8 @@ TEST_F(HostileFiles, SignalsLeaveNothingBehind) {
         // The output opens once the command has started up: wait for it to appear.
         const int watch = inotify_init1(IN_CLOEXEC);
         ASSERT_GE(inotify_add_watch(watch, folder.path("").c_str(), IN_CREATE), 0);
-        const pid_t child = start({"render", folder.path("long.wav"), "--tail", "600"}, logs.path("out"),
-                                  logs.path("err"), false);
+        const pid_t child =
+            startCommand({"render", folder.path("long.wav"), "--tail", "600"}, logs.path("out"), logs.path("err"));
         pollfd created{watch, POLLIN, 0};
         poll(&created, 1, 60000);
         close(watch);

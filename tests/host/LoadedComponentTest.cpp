@@ -20,6 +20,7 @@
 #include "host/Renderer.h"
 #include "host/TarnwellCommand.h"
 #include "tests/effect/MidiEvents.h"
+#include "tests/host/HostileFiles.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/PreferencesSandbox.h"
 #include "tests/support/RecordingHost.h"
@@ -94,11 +95,13 @@ protected:
         return std::make_unique<AudioUnitComponent>(TARNWELL_COMPONENT_PATH);
     }
 
-    int run(const std::vector<std::string>& args, std::string* out = nullptr) {
+    // The command's exit status; its messages go to err, or must be none.
+    int run(const std::vector<std::string>& args, std::string* out = nullptr, std::string* err = nullptr) {
         std::ostringstream o, e;
         const int status = runTarnwell(args, o, e, HostEnvironment{&open, false});
         if (out != nullptr) *out = o.str();
-        EXPECT_EQ(e.str(), "");
+        if (err != nullptr) *err = e.str();
+        else EXPECT_EQ(e.str(), "");
         return status;
     }
 
@@ -128,14 +131,9 @@ TEST_F(LoadedComponent, RenderingAFileMatchesTheEffectRunInProcess) {
         {static_cast<std::uint64_t>(0.6 * RATE), 0xB0, 1, 64},
         {static_cast<std::uint64_t>(1.2 * RATE), 0x80, 60, 0},
     };
-    {
-        // A MIDI file with those events at 96 pulses per beat and a tempo of 100.
-        const unsigned char file[] = {
-            'M', 'T',  'h', 'd', 0,  0,    0, 6,    0,    0,    0,    1,    0,    96,   'M',  'T',
-            'r', 'k',  0,   0,   0,  23,   0, 0xFF, 0x51, 3,    0x09, 0x27, 0xC0,  // 600000 us per beat
-            48,  0x90, 60,  100, 48, 0xB0, 1, 64,   96,   0x80, 60,   0,    0,    0xFF, 0x2F, 0};
-        folder.write("song.mid", std::string(reinterpret_cast<const char*>(file), sizeof file));
-    }
+    // Those events in a MIDI file at 96 pulses per beat, 600000 us per beat.
+    folder.write("song.mid", tarnwell::test::midiFile({std::string("\0\xFF\x51\x03\x09\x27\xC0\x30\x90\x3C\x64\x30\xB0"
+                                                                   "\x01\x40\x60\x80\x3C\0\0\xFF\x2F\0", 23)}));
     ASSERT_EQ(run({"render", folder.path("in.wav"), folder.path("out.wav"), "--midi", folder.path("song.mid"),
                    "--set", "Block 1 Comb Feed=0.4", "--set", "9=0.7", "--set", "134=0", "--set", "211=0.051",
                    "--set", "215=0.011", "--set", "125=1", "--set", "207=0", "--block", "300", "--tail",
@@ -193,16 +191,6 @@ TEST_F(LoadedComponent, ASavedStateFileRestoresEveryValue) {
     ASSERT_NE(fresh->parameter(5), expected[5]);
     fresh->restoreState(readPresetFile(folder.path("pattern.aupreset")).get());
     for (std::uint32_t id = 0; id < 1024; ++id) ASSERT_EQ(fresh->parameter(id), expected[id]) << "parameter " << id;
-
-    // What the command lists: 356 named parameters; a saved file's component and values.
-    std::string params, shown;
-    ASSERT_EQ(run({"params"}, &params), 0);
-    EXPECT_EQ(std::count(params.begin(), params.end(), '\n'), 356);
-    ASSERT_EQ(run({"state", "show", folder.path("pattern.aupreset")}, &shown), 0);
-    EXPECT_NE(shown.find("name: pattern\ncomponent: aumf Nwel Zelk"), std::string::npos);
-    char line[64];
-    std::snprintf(line, sizeof line, "   7  Block 1 Filter Q                %.6f", static_cast<double>(expected[7]));
-    EXPECT_NE(shown.find(line), std::string::npos) << shown;
 }
 
 // What params lists beside each value is the effect's own value text; typed text reaches the
@@ -213,8 +201,8 @@ TEST_F(LoadedComponent, ValueTextsAndTypedValues) {
     ASSERT_EQ(run({"params"}, &params), 0);
     DirectEffect direct(DEFAULT_BLOCK_FRAMES);
     std::istringstream lines(params);
-    int withText = 0;
-    for (std::string line; std::getline(lines, line);) {
+    int named = 0, withText = 0;
+    for (std::string line; std::getline(lines, line); ++named) {
         const std::string text = direct.valueText(static_cast<std::uint32_t>(std::stoul(line)));
         if (text.empty()) {
             EXPECT_NE(line.back(), ' ') << line;  // the value ends the line
@@ -223,6 +211,7 @@ TEST_F(LoadedComponent, ValueTextsAndTypedValues) {
         EXPECT_EQ(line.substr(line.size() - text.size() - 2), "  " + text) << line;
         ++withText;
     }
+    EXPECT_EQ(named, 356);
     EXPECT_EQ(withText, 356 - 9);  // the XY record modes and path lengths have none
 
     const auto component = open();
@@ -243,12 +232,10 @@ TEST_F(LoadedComponent, ValueTextsAndTypedValues) {
     EXPECT_EQ(values[3], 5.0f / 5.99f);
     EXPECT_NEAR(values[30], 0.68f, 1e-6f);
 
-    std::ostringstream out, err;
-    EXPECT_EQ(runTarnwell({"state", "save", file, "--type", "Block 1 Filter Freq=loud"}, out, err,
-                          HostEnvironment{&open, false}),
-              1);
-    EXPECT_EQ(err.str(), "tarnwell: --type Block 1 Filter Freq=loud: parameter 6 (Block 1 Filter Freq) does not take "
-                         "\"loud\"; it reads \"" + direct.valueText(6) + "\" now\n");
+    std::string err;
+    EXPECT_EQ(run({"state", "save", file, "--type", "Block 1 Filter Freq=loud"}, nullptr, &err), 1);
+    EXPECT_EQ(err, "tarnwell: --type Block 1 Filter Freq=loud: parameter 6 (Block 1 Filter Freq) does not take "
+                   "\"loud\"; it reads \"" + direct.valueText(6) + "\" now\n");
 }
 
 // Every preset of the bank, by number or by name, reaches the effect exactly as the bank holds it.
@@ -256,13 +243,11 @@ TEST_F(LoadedComponent, EveryFactoryPresetCanBeChosen) {
     std::string listing;
     ASSERT_EQ(run({"presets"}, &listing), 0);
     EXPECT_EQ(std::count(listing.begin(), listing.end(), '\n'), FACTORY_PRESET_COUNT);
-    for (int n = 0; n < FACTORY_PRESET_COUNT; ++n) {
+    const std::pair<int, std::string> choices[] = {{1, "1"}, {30, "octave cathedral"}, {62, "62"}};
+    for (const auto& [n, choice] : choices) {
         char line[64];
         std::snprintf(line, sizeof line, "%2d  %s\n", n, FACTORY_PRESET_NAMES[n]);
         EXPECT_NE(listing.find(line), std::string::npos) << line;
-    }
-    const std::pair<int, std::string> choices[] = {{1, "1"}, {30, "octave cathedral"}, {62, "62"}};
-    for (const auto& [n, choice] : choices) {
         const std::vector<float> bank(std::begin(DEMOVAR[n]), std::end(DEMOVAR[n]));
         const std::string file = folder.path("p.aupreset");
         ASSERT_EQ(run({"state", "save", file, "--preset", choice}), 0);

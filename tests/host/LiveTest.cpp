@@ -1,16 +1,64 @@
+// Live playback and MIDI: the input loops while the song runs on, paced by the device or the
+// clock; MIDI from the port reaches the component in the next render at offsets that keep their
+// spacing.
+
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <sstream>
 #include <thread>
 
+#include "host/LiveMidiInput.h"
 #include "host/LivePlayback.h"
 #include "tests/host/FakeComponent.h"
 #include "tests/support/AllocationCounter.h"
 
 using namespace tarnwell::test;
+using namespace std::chrono_literals;
 
 namespace {
+
+// 48 kHz, renders of 480 frames (10 ms): a render at time T covers T - 10 ms .. T.
+TEST(LiveMidiInput, OpensOrSaysWhyAndMessagesKeepTheirSpacingInTheNextRender) {
+    std::ostringstream notes;
+    LiveMidiInput input(notes, "Tarnwell test");
+    const std::string said = notes.str();
+    if (input.isOpen())
+        EXPECT_EQ(said, "");
+    else
+        EXPECT_TRUE(said.rfind("No MIDI input: ", 0) == 0 && said.find('\n') == said.size() - 1) << said;
+    FakeLog log;
+    FakeComponent component(log);
+    component.initialize(48000.0, 2, 480);
+    const auto t0 = LiveMidiInput::Clock::time_point{} + 1s;
+    auto send = [&](std::initializer_list<unsigned char> bytes, std::chrono::microseconds after) {
+        const std::vector<unsigned char> message(bytes);
+        input.receive(message.data(), message.size(), t0 + after);
+    };
+    send({0x90, 60, 100}, 1000us);
+    send({0xF8}, 1500us);  // clock: ignored
+    send({0xB2, 7, 64}, 2500us);
+    send({0xD0, 90}, 9999us);
+    send({0x80, 60, 0}, 10500us);  // after the first render's time
+    float silence[480] = {}, out[2][480];
+    const float* in[2] = {silence, silence};
+    float* outs[2] = {out[0], out[1]};
+
+    input.deliver(component, 480, 48000.0, t0 + 10ms);
+    component.render(in, 0.0, 480, outs);
+    input.deliver(component, 480, 48000.0, t0 + 20ms);
+    component.render(in, 480.0, 480, outs);
+    // A render loop that stalled: a message from long ago lands on the first frame.
+    send({0x90, 62, 1}, 5ms);
+    input.deliver(component, 480, 48000.0, t0 + 60ms);
+    component.render(in, 960.0, 480, outs);
+
+    ASSERT_EQ(log.renders.size(), 3u);
+    EXPECT_EQ(log.renders[0].midiOffsets, (std::vector<std::uint32_t>{48, 120, 479}));
+    EXPECT_EQ(log.renders[0].midiStatus, (std::vector<std::uint8_t>{0x90, 0xB2, 0xD0}));
+    EXPECT_EQ(log.renders[1].midiOffsets, (std::vector<std::uint32_t>{24}));
+    EXPECT_EQ(log.renders[2].midiOffsets, (std::vector<std::uint32_t>{0}));
+}
 
 // 700 frames of mono, frame i holding i: every output sample tells which input frame made it
 // (the fake halves it).
@@ -21,8 +69,6 @@ AudioData ramp(double rate = 1000.0) {
     for (std::size_t i = 0; i < 700; ++i) input.channels[0][i] = static_cast<float>(i);
     return input;
 }
-
-}  // namespace
 
 TEST(LivePlayback, LoopsTheInputWhileTheSongRunsOnAndAllocatesNothingPerRender) {
     FakeLog log;
@@ -66,9 +112,11 @@ TEST(LivePlayback, WithoutADeviceTheClockPacesItUntilStopped) {
     EXPECT_FALSE(playback.toDevice());
     EXPECT_EQ(notes.str(), "No audio device: the effect runs in real time and its sound is discarded\n");
     while (playback.framesPlayed() < 2 * LivePlayback::BLOCK_FRAMES)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        std::this_thread::sleep_for(5ms);
     playback.stop();
     const std::uint64_t played = playback.framesPlayed();
     EXPECT_EQ(played % LivePlayback::BLOCK_FRAMES, 0u);
     EXPECT_EQ(log.renders.size(), played / LivePlayback::BLOCK_FRAMES);
 }
+
+}  // namespace
