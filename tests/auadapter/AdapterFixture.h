@@ -118,6 +118,16 @@ public:
 inline constexpr AudioComponentDescription kTestAdapterDescription{kAudioUnitType_MusicEffect, fourCharOSType("Tadp"),
                                                                    fourCharOSType("Tarn"), 0, 0};
 
+// A change of a global parameter, due at a frame of the next render.
+inline AudioUnitParameterEvent immediate(UInt32 frame, float value, AudioUnitParameterID parameter = 0) {
+    AudioUnitParameterEvent event{};
+    event.scope = kAudioUnitScope_Global;
+    event.parameter = parameter;
+    event.eventType = kParameterEvent_Immediate;
+    event.eventValues.immediate = {frame, value};
+    return event;
+}
+
 // The host side: a pull-input callback fed from `input`, and two output buffers.
 class AdapterTest : public ::testing::Test {
 protected:

@@ -8,14 +8,6 @@ namespace {
 
 using AdapterRender = AdapterTest;
 
-AudioUnitParameterEvent immediate(UInt32 frame, float value) {
-    AudioUnitParameterEvent event{};
-    event.scope = kAudioUnitScope_Global;
-    event.eventType = kParameterEvent_Immediate;
-    event.eventValues.immediate = {frame, value};
-    return event;
-}
-
 // The effect always gets two channels: a mono input feeds both, no input gives it silence.
 TEST_F(AdapterRender, EveryInputLayoutGivesTheEffectTwoChannels) {
     for (UInt32 inputs : {2u, 1u, 0u}) {

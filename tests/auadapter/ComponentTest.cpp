@@ -74,6 +74,8 @@ TEST_F(ComponentThreads, RenderAutomationMidiAndTheEditorTogether) {
             input[c][i] = 0.8f * std::sin(0.031f * static_cast<float>(i) * static_cast<float>(c + 1));
     }
 
+    NSView* view = tarnwell::test::hostViewOf(unit);
+    ASSERT_NE(view, nullptr);  // before any thread starts, which a failed assertion would leave running
     std::atomic<bool> stop{false};
     std::thread automation([&] {
         Lcg random{7};
@@ -104,8 +106,6 @@ TEST_F(ComponentThreads, RenderAutomationMidiAndTheEditorTogether) {
         }
     });
 
-    NSView* view = tarnwell::test::hostViewOf(unit);
-    ASSERT_NE(view, nullptr);
     float loudest = 0.0f;
     bool finite = true;
     std::atomic<bool> rendered{false};
@@ -113,12 +113,9 @@ TEST_F(ComponentThreads, RenderAutomationMidiAndTheEditorTogether) {
         Lcg random{3};
         for (int block = 0; block < 300 && finite; ++block) {
             // Automation as hosts play it back: due in this render, at a frame within it.
-            AudioUnitParameterEvent change{};
-            change.scope = kAudioUnitScope_Global;
-            change.parameter = 1 + random.next() % 230;
-            change.eventType = kParameterEvent_Immediate;
-            change.eventValues.immediate.bufferOffset = random.next() % kFrames;
-            change.eventValues.immediate.value = random.unit();
+            const AudioUnitParameterID parameter = 1 + random.next() % 230;
+            const UInt32 frame = random.next() % kFrames;
+            const AudioUnitParameterEvent change = immediate(frame, random.unit(), parameter);
             AudioUnitScheduleParameters(unit, &change, 1);
             if (render(kFrames) != 0) finite = false;
             for (UInt32 c = 0; c < 2; ++c)
