@@ -86,9 +86,8 @@ TEST(RenderThread, FilterInEveryType) {
             f->update(0.0f, true);
             return lanes(*f, x);
         };
-        checkRenderThread(
-            "type " + std::to_string(type), 1000.0f, 5, step, [&] { f->reset(); },
-            [&] { return anySubnormal(f->ch); });
+        checkRenderThread("type " + std::to_string(type), 1000.0f, 5, step, [&] { f->reset(); },
+                          [&] { return anySubnormal(f->ch); });
     }
 }
 
@@ -141,9 +140,8 @@ TEST(RenderThread, Reverb) {
             return o[0];
         };
         // The engine's reset: the same rate rebuilds nothing.
-        checkRenderThread(
-            "room " + std::to_string(room), 20.0f, 60, step, [&] { r->setSampleRate(44100.0f), r->mute(); },
-            [&] { return r->hasSubnormalState(); });
+        checkRenderThread("room " + std::to_string(room), 20.0f, 60, step,
+                          [&] { r->setSampleRate(44100.0f), r->mute(); }, [&] { return r->hasSubnormalState(); });
     }
 }
 
@@ -160,9 +158,8 @@ TEST(RenderThread, Delay) {
             return l;
         };
         // The engine restarts the delay on the render thread when playback starts.
-        checkRenderThread(
-            equalAndFiltered ? "equal, filtered" : "plain", 20.0f, 60, step, [&] { d->init(48000.0f); },
-            [&] { return d->hasSubnormalState(); });
+        checkRenderThread(equalAndFiltered ? "equal, filtered" : "plain", 20.0f, 60, step,
+                          [&] { d->init(48000.0f); }, [&] { return d->hasSubnormalState(); });
     }
 }
 
