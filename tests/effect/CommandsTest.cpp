@@ -1,7 +1,7 @@
 // The Block, gater, XY-path and modulation commands and their undo, judged by the values they leave.
 
 #include "framework/platform/Preferences.h"
-#include "tests/effect/CommandFixture.h"
+#include "tests/effect/PluginFixture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Block, XY path, modulation and controller-map files: round trips, bad files, failed saves.
 
 #include "framework/platform/Preferences.h"
-#include "tests/effect/CommandFixture.h"
+#include "tests/effect/PluginFixture.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 
 #include "effect/IndexFamilies.h"
 #include "effect/OptionStrings.h"
-#include "tests/effect/CommandFixture.h"
+#include "tests/effect/PluginFixture.h"
 
 namespace {
 
