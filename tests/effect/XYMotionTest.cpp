@@ -1,7 +1,5 @@
 // The XY motion engine driven frame by frame as the audio engine drives it.
 
-#include "effect/APlugin.h"
-
 #include "effect/ParameterLayout.h"
 #include "tests/effect/PluginFixture.h"
 
@@ -82,17 +80,16 @@ protected:
         return y ? py : px;
     }
 
-    // Mean frames between upward crossings of X through 0.5, over `periods` whole periods.
-    double period(int maxFrames, int periods = 1) {
+    // Frames between the second and third upward crossing of X through 0.5.
+    double period(int maxFrames) {
         std::vector<int> crossings;
         float previous = x();
-        for (int n = 0; n < maxFrames && static_cast<int>(crossings.size()) < periods + 2; ++n) {
+        for (int n = 0; n < maxFrames && crossings.size() < 3; ++n) {
             frame();
             if (previous < 0.5f && x() >= 0.5f) crossings.push_back(n);
             previous = x();
         }
-        if (static_cast<int>(crossings.size()) < periods + 2) return -1.0;
-        return (crossings.back() - crossings[1]) / static_cast<double>(periods);
+        return crossings.size() < 3 ? -1.0 : crossings[2] - crossings[1];
     }
 
     float speedDestination = 1.0f;  // the exponential kind starts from 1
