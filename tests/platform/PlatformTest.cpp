@@ -6,12 +6,14 @@
 #include <string>
 
 #include "framework/platform/FileHelpers.h"
+#include "framework/platform/apFile.h"
 #include "framework/platform/Preferences.h"
 #include "framework/platform/StringHelpers.h"
 #include "sdk/corefoundation/CFBundle.h"
 #include "sdk/corefoundation/CoreFoundation.h"
 #include "tests/support/PreferencesSandbox.h"
 #include "tests/support/ScopedEnvironment.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
@@ -150,6 +152,31 @@ TEST(FileHelpers, ResourceAndDataFoldersFitTheirBufferOrAreEmpty) {
     environment.set("HOME", "/home/tester");
     getApplicationDataFolder(buffer, sizeof buffer);
     EXPECT_STREQ(buffer, "/home/tester/.local/share/Orvane/Tarnwell/");
+}
+
+TEST(BinaryReader, ReadsInFileOrderOrReversedAndSaysHowMuch) {
+    tarnwell::test::TempFolder folder;
+    folder.write("data.bin", std::string("\x01\x02\x03\x04\x05\x06", 6));
+    const std::string file = folder.path("data.bin");
+    EXPECT_EQ(apFile::getSize(file.c_str()), 6);
+    EXPECT_EQ(apFile::getSize(folder.path("missing").c_str()), -1);
+
+    apFile reader;
+    EXPECT_EQ(reader.open(folder.path("").c_str()), 0);  // a folder is not a file
+    ASSERT_EQ(reader.open(file.c_str()), 1);
+    EXPECT_EQ(reader.open(file.c_str()), 0);  // already open
+    unsigned char bytes[4] = {};
+    EXPECT_EQ(reader.readHE(bytes, 2), 2);
+    EXPECT_EQ(bytes[0], 1);
+    EXPECT_EQ(bytes[1], 2);
+    EXPECT_EQ(reader.readLE(bytes, 2), 2);  // byte order reversed
+    EXPECT_EQ(bytes[0], 4);
+    EXPECT_EQ(bytes[1], 3);
+    EXPECT_EQ(reader.readLE(bytes, 4), 2);  // runs out: the bytes read land at the end
+    EXPECT_EQ(bytes[3], 5);
+    EXPECT_EQ(bytes[2], 6);
+    reader.close();
+    EXPECT_EQ(reader.readHE(bytes, 1), 0);
 }
 
 }  // namespace
