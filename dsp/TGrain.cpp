@@ -18,7 +18,7 @@ void TGrain::init(float rate) {
     writeSize = 1000;
     readSize = 1000;
     envelopeCounter = 0;
-    plainIndex = 0;
+    readLength = 1000.0f;
     loopMode = kPing;
 }
 
@@ -27,7 +27,7 @@ void TGrain::triggerGrain(int newWriteSize, int newReadSize) {
     writeIndex = 0;
     readPosition = 0.0f;
     envelopeCounter = 0;
-    plainIndex = 0;
     writeSize = std::clamp(newWriteSize, 0, capacity - 1);
     readSize = std::clamp(newReadSize, 0, capacity - 1);
+    readLength = static_cast<float>(readSize);
 }

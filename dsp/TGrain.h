@@ -9,7 +9,6 @@
 #include <cmath>
 #include <memory>
 
-#include "dsp/ControlMath.h"
 #include "dsp/SilentBuffer.h"
 
 class TGrain {
@@ -35,6 +34,10 @@ public:
 
     void process(float inL, float inR, float& pitchedL, float& pitchedR, float& plainL, float& plainR,
                  float speed);
+    // The two halves of process, for a caller that looked at the state already: a recording
+    // frame (whose outputs are silent) and a playing one.
+    void record(float inL, float inR);
+    void play(float speed, float& pitchedL, float& pitchedR, float& plainL, float& plainR);
 
     // The envelope raised to shape while playing, else 0.
     float getGrainVol(float shape) const;
@@ -42,8 +45,6 @@ public:
     int getState() const { return state; }
 
 private:
-    void playFrame(float speed, float& pitchedL, float& pitchedR, float& plainL, float& plainR);
-
     // Frame i of the recording is L at 2i and R at 2i + 1: a read of one frame touches one cache
     // line, not one in each of two buffers half a megabyte apart.
     SilentBuffer<float> frames{2 * kCapacity};
@@ -52,8 +53,8 @@ private:
     int writeIndex = 0;
     int writeSize = 1000;
     int readSize = 1000;
+    float readLength = 1000.0f;  // readSize as a float, exactly
     int envelopeCounter = 0;
-    int plainIndex = 0;
     int loopMode = kPing;
     float readPosition = 0.0f;
     float direction = 1.0f;
@@ -64,32 +65,37 @@ private:
 // A Grain Block runs sixteen slots every frame: the frame's work is inline.
 inline void TGrain::process(float inL, float inR, float& pitchedL, float& pitchedR, float& plainL, float& plainR,
                             float speed) {
-    pitchedL = pitchedR = plainL = plainR = 0.0f;
     switch (state) {
     case kRecording:
-        frames[2 * writeIndex] = inL;
-        frames[2 * writeIndex + 1] = inR;
-        ++writeIndex;
-        envelope = 0.0f;
-        // A write size of 0 still records one frame, so the end test is "reached or passed".
-        if (writeIndex >= writeSize) {
-            state = kPlaying;
-            readPosition = 0.0f;
-            direction = 1.0f;
-            envelopeCounter = 0;
-            plainIndex = 0;
-        }
+        pitchedL = pitchedR = plainL = plainR = 0.0f;
+        record(inL, inR);
         break;
     case kPlaying:
-        playFrame(speed, pitchedL, pitchedR, plainL, plainR);
+        play(speed, pitchedL, pitchedR, plainL, plainR);
         break;
     default:
+        pitchedL = pitchedR = plainL = plainR = 0.0f;
         envelope = 0.0f;
         break;
     }
 }
 
-inline void TGrain::playFrame(float speed, float& pitchedL, float& pitchedR, float& plainL, float& plainR) {
+inline void TGrain::record(float inL, float inR) {
+    frames[2 * writeIndex] = inL;
+    frames[2 * writeIndex + 1] = inR;
+    ++writeIndex;
+    envelope = 0.0f;
+    // A write size of 0 still records one frame, so the end test is "reached or passed".
+    if (writeIndex >= writeSize) {
+        state = kPlaying;
+        readPosition = 0.0f;
+        direction = 1.0f;
+        envelopeCounter = 0;
+    }
+}
+
+inline void TGrain::play(float speed, float& pitchedL, float& pitchedR, float& plainL, float& plainR) {
+    pitchedL = pitchedR = plainL = plainR = 0.0f;
     const int n = writeSize;
     const float end = static_cast<float>(n);
     // With an empty loop there is no pair of samples to read between: the pitched output is silent.
@@ -118,22 +124,22 @@ inline void TGrain::playFrame(float speed, float& pitchedL, float& pitchedR, flo
     const float* f = frames.get();
     if (!silent) {
         const int i = static_cast<int>(readPosition);
-        const float t = readPosition - controlmath::floorOf(readPosition);
+        // Past 0 the truncation is the floor (the position stays below the write size).
+        const float t = readPosition - (readPosition > 0.0f ? static_cast<float>(i) : std::floor(readPosition));
         const int j = i < n - 1 ? i + 1 : n - 1;
         pitchedL = f[2 * i] + (f[2 * j] - f[2 * i]) * t;
         pitchedR = f[2 * i + 1] + (f[2 * j + 1] - f[2 * i + 1]) * t;
     }
     readPosition += speed * direction;
 
-    if (plainIndex < n) {
-        plainL = f[2 * plainIndex];
-        plainR = f[2 * plainIndex + 1];
-    }
-    ++plainIndex;
-
+    // The plain output plays the recording straight through: its index is the envelope's counter.
     const int c = envelopeCounter;
-    envelope = readSize > 0 ? 1.0f - std::fabs(1.0f - 2.0f * static_cast<float>(c) / static_cast<float>(readSize))
-                            : 0.0f;
+    if (c < n) {
+        plainL = f[2 * c];
+        plainR = f[2 * c + 1];
+    }
+
+    envelope = readSize > 0 ? 1.0f - std::fabs(1.0f - 2.0f * static_cast<float>(c) / readLength) : 0.0f;
     ++envelopeCounter;
     // A read size of 0 ends the grain after this frame instead of never.
     if (envelopeCounter >= readSize) state = kIdle;

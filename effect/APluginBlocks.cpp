@@ -525,9 +525,16 @@ BlockLanes APlugin::processGrain(int b, BlockLanes in) {
 
     float wetL = 0.0f, wetR = 0.0f, plainL = 0.0f, plainR = 0.0f;
     for (int k = 0; k < GRAINS_PER_BLOCK; ++k) {
-        if (slots[k].getState() == TGrain::kIdle) continue;  // an idle slot gives silence and keeps no state
+        // An idle slot gives silence and keeps no state; a recording one gives silence (its
+        // weights are 0 as well), which would leave the sums as they are.
+        const int state = slots[k].getState();
+        if (state == TGrain::kIdle) continue;
+        if (state == TGrain::kRecording) {
+            slots[k].record(in[LANE_LA], in[LANE_RA]);
+            continue;
+        }
         float pL, pR, dL, dR;
-        slots[k].process(in[LANE_LA], in[LANE_RA], pL, pR, dL, dR, speed);
+        slots[k].play(speed, pL, pR, dL, dR);
         const float vol = slots[k].getGrainVol(grainShape[b][k]);
         wetL += pL * vol;
         wetR += pR * vol;
