@@ -7,6 +7,7 @@ TStep::TStep() { init(); }
 
 void TStep::init() {
     on = false;
+    shownMoved = true;
     loopStart = 0;
     step = 0;
     numberOfSteps = kMaxSteps;
@@ -25,6 +26,7 @@ void TStep::init() {
 }
 
 void TStep::reset() {
+    shownMoved = true;
     phase = 0.0;
     step = 0;
     swingPhase = 0;

@@ -20,8 +20,15 @@ public:
     // Back to step 0 with zero gains; the pattern and settings stay.
     void reset();
 
-    void start() { on = true; }
-    void stop() { on = false; }
+    void start() {
+        if (!on) on = shownMoved = true;
+    }
+    void stop() {
+        if (on) {
+            on = false;
+            shownMoved = true;
+        }
+    }
     bool getOn() const { return on; }
 
     void setStep(int i, float l, float r);
@@ -45,11 +52,19 @@ public:
         r = heldR;
     }
     int getStep() const { return on ? step : -1; }
+    // Whether getValue or getStep can give something new since the last call: true after
+    // process, a reset, a start or a stop.
+    bool takeShownMoved() {
+        const bool moved = shownMoved;
+        shownMoved = false;
+        return moved;
+    }
 
 private:
     void rampToward(float target, float& current) const;
 
     bool on = false;
+    bool shownMoved = true;
     int loopStart = 0;
     int step = 0;
     int numberOfSteps = kMaxSteps;
@@ -83,6 +98,7 @@ inline void TStep::rampToward(float target, float& current) const {
 
 inline void TStep::process() {
     if (!on) return;
+    shownMoved = true;
     const int i = step;
     targetL = levelL[i];
     rampToward(targetL, currentL);

@@ -117,6 +117,9 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
 
         for (int b = 0; b < BLOCK_COUNT; ++b) {
             TStep& steps = stepSequencer[b];
+            // A gater that neither gates its Block nor feeds a slot does not run: its sources and
+            // shown step are written again only after a restart, a start or a stop moved them.
+            if (!gaterActive[b] && !steps.takeShownMoved()) continue;
             steps.getValue(modSourceValues[SOURCE_GATER_LEFT + 6 * b], modSourceValues[SOURCE_GATER_LEFT + 6 * b + 1]);
             if (gaterActive[b]) steps.process();
             gaterStepShown[b] = steps.getStep();
