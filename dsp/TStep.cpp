@@ -7,7 +7,7 @@ TStep::TStep() { init(); }
 
 void TStep::init() {
     on = false;
-    shownMoved = true;
+    outputMoved = true;
     loopStart = 0;
     step = 0;
     numberOfSteps = kMaxSteps;
@@ -26,7 +26,7 @@ void TStep::init() {
 }
 
 void TStep::reset() {
-    shownMoved = true;
+    outputMoved = true;
     phase = 0.0;
     step = 0;
     swingPhase = 0;

@@ -21,12 +21,12 @@ public:
     void reset();
 
     void start() {
-        if (!on) on = shownMoved = true;
+        if (!on) on = outputMoved = true;
     }
     void stop() {
         if (on) {
             on = false;
-            shownMoved = true;
+            outputMoved = true;
         }
     }
     bool getOn() const { return on; }
@@ -52,11 +52,12 @@ public:
         r = heldR;
     }
     int getStep() const { return on ? step : -1; }
-    // Whether getValue or getStep can give something new since the last call: true after
-    // process, a reset, a start or a stop.
+    // Whether getValue or getStep can give something new since the last takeShownMoved: true
+    // after process, a reset, a start or a stop.
+    bool shownMoved() const { return outputMoved; }
     bool takeShownMoved() {
-        const bool moved = shownMoved;
-        shownMoved = false;
+        const bool moved = outputMoved;
+        outputMoved = false;
         return moved;
     }
 
@@ -64,7 +65,7 @@ private:
     void rampToward(float target, float& current) const;
 
     bool on = false;
-    bool shownMoved = true;
+    bool outputMoved = true;
     int loopStart = 0;
     int step = 0;
     int numberOfSteps = kMaxSteps;
@@ -98,7 +99,7 @@ inline void TStep::rampToward(float target, float& current) const {
 
 inline void TStep::process() {
     if (!on) return;
-    shownMoved = true;
+    outputMoved = true;
     const int i = step;
     targetL = levelL[i];
     rampToward(targetL, currentL);

@@ -302,6 +302,7 @@ public:
     float followerThreshold = 0.0f;            // linear level, for the Follower play mode
     float followerHoldSamples = 0.0f;          // frames below the threshold before a restart
     unsigned char gaterActive[BLOCK_COUNT] = {};
+    bool anyGaterActive = false;
     Relaxed<int32_t> gaterStepShown[BLOCK_COUNT];  // each gater's playing step, for the editor thread
     unsigned char noteOnFlag = 0, noteOffFlag = 0;  // a note arrived in this frame
     uint32_t playing[2] = {};                  // host playing bit at the last check, at the one before

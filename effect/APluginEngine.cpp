@@ -115,10 +115,12 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
 
         updateXYFrame();
 
-        for (int b = 0; b < BLOCK_COUNT; ++b) {
+        // A gater that neither gates its Block nor feeds a slot does not run: its sources and
+        // shown step are written again only after a restart, a start or a stop moved them.
+        const bool gatersMoved =
+            stepSequencer[0].shownMoved() || stepSequencer[1].shownMoved() || stepSequencer[2].shownMoved();
+        for (int b = 0; (anyGaterActive || gatersMoved) && b < BLOCK_COUNT; ++b) {
             TStep& steps = stepSequencer[b];
-            // A gater that neither gates its Block nor feeds a slot does not run: its sources and
-            // shown step are written again only after a restart, a start or a stop moved them.
             if (!gaterActive[b] && !steps.takeShownMoved()) continue;
             steps.getValue(modSourceValues[SOURCE_GATER_LEFT + 6 * b], modSourceValues[SOURCE_GATER_LEFT + 6 * b + 1]);
             if (gaterActive[b]) steps.process();
@@ -279,10 +281,12 @@ void APlugin::updateControls16() {
 
     int sources[MOD_SLOT_COUNT];
     for (int n = 0; n < MOD_SLOT_COUNT; ++n) sources[n] = getSteppedValue(param(MOD_SOURCE_TAG[n]), 99.99f, MOD_SOURCE_COUNT);
+    anyGaterActive = false;
     for (int b = 0; b < BLOCK_COUNT; ++b) {
         bool active = blockType[b] == 5;
         for (const int s : sources) active = active || s == SOURCE_GATER_LEFT + 6 * b || s == SOURCE_GATER_LEFT + 6 * b + 1;
         gaterActive[b] = active ? 1 : 0;
+        anyGaterActive = anyGaterActive || active;
     }
 
     if (getOnOff(DELAY_ON_PARAM)) {
