@@ -113,8 +113,9 @@ ReverbLanes TComb::update(float inL, float tap0, float tap2, float inR, float ta
 
     // Even combs of a lane take the dry input of their side, odd combs a pre-delay tap (lanes 1
     // and 3); lanes 2 and 4 the other way round.
-    const Lanes input[2] = {{inL, tap1, inL, tap3}, {tap0, inR, tap2, inR}};
+    const Lanes evenInput = {inL, tap1, inL, tap3}, oddInput = {tap0, inR, tap2, inR};
     const Lanes dampV = load4(damp), keepV = load4(oneMinusDamp), roomV = load4(roomGain);
+    const Lanes guard = {kCombGuard, kCombGuard, kCombGuard, kCombGuard};
     // The frame's values go straight into the ring's frame, ten 4-wide stores. A comb reads its
     // own slot of this frame at most (a length of a whole ring), before its vector writes it.
     float* frame = &ring[static_cast<std::size_t>(q) * kCombs];
@@ -124,7 +125,7 @@ ReverbLanes TComb::update(float inL, float tap0, float tap2, float inR, float ta
             const Lanes d = delayed(j);
             const Lanes low = load4(&lowPass[j * kLanes]) * dampV + d * keepV;
             store4(&lowPass[j * kLanes], low);
-            store4(&frame[j * kLanes], low * roomV + input[j % 2] + kCombGuard);
+            store4(&frame[j * kLanes], low * roomV + (j % 2 == 0 ? evenInput : oddInput) + guard);
             total += d;
         }
     };
