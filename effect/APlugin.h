@@ -537,6 +537,7 @@ public:
         int32_t sync = 0;
         float pathTime = 0.0f;
         bool still = true;            // a free path too short to move
+        bool emptyPath = true;        // a free path so short that the pad stands at 0
         double pointsPerFrame = 0.0;  // the rate
         double holdIncrement = -1.0;
     };
@@ -770,6 +771,7 @@ private:
     void updateXYTiming(int b);
     void restartForModes(int b);
     void restoreLivePosition(int b);
+    static void publishXYSources(float* sources, int levels, float x, float y);
     void writeXYSources(int b, float x, float y);
     float xyParam(int index) const { return currentValues[index]; }
     // A choice of a valid Block's XY settings, read on the render thread without the range checks.

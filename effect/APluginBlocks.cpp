@@ -370,7 +370,7 @@ void APlugin::publishLevelSources() {
 
 // Each type's three targets take the pad's X/Y routing t1..t3 on top of their modulation.
 BlockLanes APlugin::processFilter(int b, BlockLanes in) {
-    TFilter& f = filter[b];
+    TFilter& f = *engine::pinned(&filter[b]);
     const int P = blockParam(b, 0);
     const float* V = &modValues[destinationBase(b)];
     const float* t = xyTargets[b];
@@ -426,7 +426,8 @@ BlockLanes APlugin::processShaper(int b, BlockLanes in) {
 }
 
 BlockLanes APlugin::processRoom(int b, BlockLanes in) {
-    TBasicReverb& room = reverb[b];
+    TBasicReverb& room = *engine::pinned(&reverb[b]);
+    BlockMemos& memos = *engine::pinned(&memo[b]);
     const int P = blockParam(b, 0);
     const float* V = &modValues[destinationBase(b)];
     const float* t = xyTargets[b];
@@ -462,13 +463,13 @@ BlockLanes APlugin::processRoom(int b, BlockLanes in) {
     const float spread = param(P + BLOCK_SPREAD_OFFSET) + V[11];
     room.setDamp(clamp01(param(P + ROOM_DAMP_OFFSET) + V[1] + t[1]));
     const float highPass = clamp01(param(P + ROOM_HP_OFFSET) + V[2] + t[2]);
-    if (!(highPass == memo[b].roomHighPass)) {
+    if (!(highPass == memos.roomHighPass)) {
         room.setFilter(0.0f, highPass);
-        memo[b].roomHighPass = highPass;
+        memos.roomHighPass = highPass;
     }
     const float l = std::max(0.0f, param(P + ROOM_LENGTH_OFFSET) + V[0] + t[0]);
-    const float a = memo[b].roomLength((0.5f * l + 0.4f) * 6.0f - 6.0f);
-    room.setLength(a, 0.9f * a * memo[b].roomSpread(0.4f * spread));
+    const float a = memos.roomLength((0.5f * l + 0.4f) * 6.0f - 6.0f);
+    room.setLength(a, 0.9f * a * memos.roomSpread(0.4f * spread));
 
     float o1, o2, o3, o4;
     room.process(leftOf(in), rightOf(in), o1, o2, o3, o4);

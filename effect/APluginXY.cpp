@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -271,17 +272,22 @@ void APlugin::startReplay(int b) {
 
 // Every replaying frame publishes the pad: inline.
 inline void APlugin::writeXYSources(int b, float x, float y) {
-    // Space Quant as read after the last write of a value.
-    const int levels = xy[b].spaceLevels;
-    float v[4] = {x, y, 2.0f * x - 1.0f, 2.0f * y - 1.0f};
+    publishXYSources(&modSourceValues[SOURCE_X[b]], xy[b].spaceLevels, x, y);
+}
+
+// X, polar X, Y and polar Y of a pad, from its first; levels is its Space Quant.
+inline void APlugin::publishXYSources(float* sources, int levels, float x, float y) {
+    static_assert(SOURCE_POLAR_X[0] == SOURCE_X[0] + 1 && SOURCE_Y[0] == SOURCE_X[0] + 2 && SOURCE_POLAR_Y[0] == SOURCE_X[0] + 3 &&
+                      SOURCE_POLAR_X[1] == SOURCE_X[1] + 1 && SOURCE_Y[1] == SOURCE_X[1] + 2 && SOURCE_POLAR_Y[1] == SOURCE_X[1] + 3 &&
+                      SOURCE_POLAR_X[2] == SOURCE_X[2] + 1 && SOURCE_Y[2] == SOURCE_X[2] + 2 && SOURCE_POLAR_Y[2] == SOURCE_X[2] + 3,
+                  "a pad's four sources lie side by side: one store writes them");
+    // x * 1 - 0 is x: the pair of lanes rounds as the scalar steps do.
+    BlockLanes v = BlockLanes{x, x, y, y} * BlockLanes{1.0f, 2.0f, 1.0f, 2.0f} - BlockLanes{0.0f, 1.0f, 0.0f, 1.0f};
     if (levels != 0) {
         const auto l = static_cast<float>(levels);
-        for (float& q : v) q = clamp01(std::round(q * l) / l);  // as snapValue
+        for (int k = 0; k < 4; ++k) v[k] = clamp01(std::round(v[k] * l) / l);  // as snapValue
     }
-    modSourceValues[SOURCE_X[b]] = v[0];
-    modSourceValues[SOURCE_Y[b]] = v[1];
-    modSourceValues[SOURCE_POLAR_X[b]] = v[2];
-    modSourceValues[SOURCE_POLAR_Y[b]] = v[3];
+    std::memcpy(sources, &v, sizeof v);
 }
 
 void APlugin::readXYSettings(int b) {
@@ -316,6 +322,7 @@ void APlugin::updateXYTiming(int b) {
         period = static_cast<double>(INV_PERIOD_ARRAY[timing.sync] * samplesPerBar) + 1.0;
     }
     timing.still = timing.sync == 0 && period < 1e-6;
+    timing.emptyPath = timing.sync == 0 && timing.pathTime < EMPTY_PATH_SECONDS;
     timing.pointsPerFrame = XY_SPAN / period;
     const int timeQuant = getSteppedValue(settings.rawTimeQuant, PERIOD_SCALE, 31);
     timing.holdIncrement =
@@ -323,8 +330,7 @@ void APlugin::updateXYTiming(int b) {
 }
 
 void APlugin::updateXYReplay(int b) {
-    XYState& s = xy[b];
-    const XYReplaySettings& settings = s.replaySettings;
+    XYState& s = *engine::pinned(&xy[b]);
     const XYTiming& timing = s.timing;
     // Worked out again only after the settings were read, or when the tempo or the rate moved.
     if (s.timingStale || !(samplesPerBar == timing.samplesPerBar && storedRate == timing.rate)) updateXYTiming(b);
@@ -332,49 +338,67 @@ void APlugin::updateXYReplay(int b) {
         s.rate = 0.0;
         return;
     }
-    s.rate = timing.pointsPerFrame;
-    s.holdIncrement = timing.holdIncrement;
+    // The state goes through locals and is stored once: stores in between would make the
+    // compiler read the rest back.
+    const XYReplaySettings& settings = s.replaySettings;
+    const double rate = timing.pointsPerFrame, holdIncrement = timing.holdIncrement;
+    s.rate = rate;
+    s.holdIncrement = holdIncrement;
+    static_assert(DESTINATION_BLOCK_XY_SMOOTH[0] == DESTINATION_BLOCK_XY_SPEED[0] + 1 &&
+                      DESTINATION_BLOCK_XY_SMOOTH[1] == DESTINATION_BLOCK_XY_SPEED[1] + 1 &&
+                      DESTINATION_BLOCK_XY_SMOOTH[2] == DESTINATION_BLOCK_XY_SPEED[2] + 1,
+                  "speed and smoothing destinations side by side");
+    const float* destinations = &modValues[DESTINATION_BLOCK_XY_SPEED[b]];
+    const float speedMod = destinations[0], smoothMod = destinations[1];
+    // Y of a point lies a fixed distance after its X, the same for every Block.
+    constexpr int PATH_Y = XY_Y_START[0] - XY_X_START[0];
+    static_assert(XY_Y_START[1] - XY_X_START[1] == PATH_Y && XY_Y_START[2] - XY_X_START[2] == PATH_Y);
+    const Relaxed<float>* pathX = &currentValues[XY_X_START[b]];
+    const Relaxed<float>* pathY = pathX + PATH_Y;
+    float* sources = &modSourceValues[SOURCE_X[b]];
 
     // Advance.
     const double modFactor = s.speedMod(settings.modAmount * 4.0 * static_cast<double>(modSourceValues[settings.modSource]));
-    const double m = s.playing ? modFactor * static_cast<double>(modValues[DESTINATION_BLOCK_XY_SPEED[b]]) : 0.0;
-    s.position += s.direction * s.rate * settings.speed * m;
+    const double m = s.playing ? modFactor * static_cast<double>(speedMod) : 0.0;
+    double position = s.position + s.direction * rate * settings.speed * m;
 
     // Loop. A runaway speed modulation could carry the position past more than one turn, or to
     // infinity: wrap it whole so no point index ever leaves the path.
-    const double k = s.pointStep;
-    if (!std::isfinite(s.position) || s.position < 0.0) s.position = 0.0;
-    switch (s.loopMode) {
+    const int k = s.pointStep, loop = s.loopMode;
+    if (!std::isfinite(position) || position < 0.0) position = 0.0;
+    switch (loop) {
         case XY_LOOP_OFF:
-            if (s.position >= XY_SPAN - k) s.position = XY_SPAN - k;  // hold on the last point used
+            if (position >= XY_SPAN - k) position = XY_SPAN - k;  // hold on the last point used
             break;
         case XY_LOOP_ON:
-            if (s.position >= XY_SPAN) s.position = std::fmod(s.position, XY_SPAN);
+            if (position >= XY_SPAN) position = std::fmod(position, XY_SPAN);
             break;
         default:
-            if (s.position >= 2.0 * XY_SPAN) s.position = std::fmod(s.position, 2.0 * XY_SPAN);
+            if (position >= 2.0 * XY_SPAN) position = std::fmod(position, 2.0 * XY_SPAN);
             break;
     }
+    s.position = position;
 
     // Points, interpolation and smoothing.
-    const int i = static_cast<int>(s.position);
-    const int index0 = quantPos(s.pointStep, i, 0, s.loopMode);
-    const int index1 = quantPos(s.pointStep, i, 1, s.loopMode);
-    const float fraction = quantInter(s.pointQuant, s.position);
-    const float x0 = xyParam(XY_X_START[b] + index0);
-    const float y0 = xyParam(XY_Y_START[b] + index0);
-    s.targetX = x0 + (xyParam(XY_X_START[b] + index1) - x0) * fraction;
-    s.targetY = y0 + (xyParam(XY_Y_START[b] + index1) - y0) * fraction;
-    const float smooth = settings.smooth + modValues[DESTINATION_BLOCK_XY_SMOOTH[b]];
+    const int i = static_cast<int>(position);
+    const int index0 = quantPos(k, i, 0, loop);
+    const int index1 = quantPos(k, i, 1, loop);
+    const float fraction = quantInter(s.pointQuant, position);
+    const float x0 = pathX[index0], y0 = pathY[index0];
+    const float targetX = x0 + (pathX[index1] - x0) * fraction;
+    const float targetY = y0 + (pathY[index1] - y0) * fraction;
+    s.targetX = targetX;
+    s.targetY = targetY;
+    const float smooth = settings.smooth + smoothMod;
     const auto c = smooth >= 0.0f ? static_cast<float>(s.smoothing(-16.0 * static_cast<double>(std::min(smooth, 1.0f)))) : 1.0f;
     // The tiny offset keeps a decaying position out of denormals.
     auto glide = [c](float target, float current) {
         return std::clamp(target * c + current * (1.0f - c) + 1e-15f, -1.0f, 1.0f);
     };
-    float x = glide(s.targetX, s.currentX.load(relaxed));
-    float y = glide(s.targetY, s.currentY.load(relaxed));
+    float x = glide(targetX, s.currentX.load(relaxed));
+    float y = glide(targetY, s.currentY.load(relaxed));
 
-    if (timing.sync == 0 && timing.pathTime < EMPTY_PATH_SECONDS) {
+    if (timing.emptyPath) {
         x = y = 0.0f;
         s.heldX.store(0.0f, relaxed);
         s.heldY.store(0.0f, relaxed);
@@ -383,16 +407,17 @@ void APlugin::updateXYReplay(int b) {
     s.currentY.store(y, relaxed);
 
     // Time quantisation: the sources move only when the hold counter passes 1.
-    if (s.holdIncrement >= 0.0) {
-        if (s.holdCounter < 1.0) {
-            s.holdCounter += s.holdIncrement;
+    if (holdIncrement >= 0.0) {
+        const double counter = s.holdCounter;
+        if (counter < 1.0) {
+            s.holdCounter = counter + holdIncrement;
             return;
         }
-        s.holdCounter = s.holdCounter - 1.0 + s.holdIncrement;
+        s.holdCounter = counter - 1.0 + holdIncrement;
     }
     s.heldX.store(x, relaxed);
     s.heldY.store(y, relaxed);
-    writeXYSources(b, x, y);
+    publishXYSources(sources, s.spaceLevels, x, y);
 }
 
 void APlugin::startXYReplay(int b) {

@@ -24,6 +24,15 @@ inline int truncToInt(float v) {
     return static_cast<int>(v);
 }
 
+// The same pointer, its origin hidden from the compiler. An element of a member array reached
+// by a Block index is otherwise worked out again from the index for nearly every access; this
+// way it stays in one register.
+template <class T>
+inline T* pinned(T* p) {
+    asm("" : "+r"(p));
+    return p;
+}
+
 // The sample of larger magnitude with its sign (the right one when equal).
 inline float largerOf(float l, float r) {
     return std::fabs(l) > std::fabs(r) ? l : r;
