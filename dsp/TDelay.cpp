@@ -21,6 +21,10 @@ inline const TDelay::Entry& TDelay::Line::at(std::size_t k) const {
     return ring[i];
 }
 
+inline std::size_t TDelay::Line::after(std::size_t i) {
+    return i + 1 == kCapacity ? 0 : i + 1;
+}
+
 inline void TDelay::Line::pushBack(double stamp, double sample) {
     if (count == kCapacity) popFront();
     std::size_t i = head + count;
@@ -62,7 +66,6 @@ void TDelay::zero() {
     for (int c = 0; c < 2; ++c) {
         increment[c] = 0.0;
         clock[c] = 0.0;
-        reading[c] = false;
         // The line keeps a single entry, restarted at the new clock's origin: an entry that kept
         // its old stamp would sit ahead of the read point when reading begins, and the read would
         // divide by a zero span or extrapolate far beyond both samples.
@@ -79,10 +82,7 @@ void TDelay::clear() {
     lengthSettingsValid = false;
     unclampedLen[0] = unclampedLen[1] = 100.0f;
     clampedLen[0] = clampedLen[1] = 0.0f;
-    ownFeed[0] = ownFeed[1] = 0.0f;
-    crossFeed[0] = crossFeed[1] = 0.0f;
-    lowPassState[0] = lowPassState[1] = 0.0f;
-    highPassState[0] = highPassState[1] = 0.0f;
+    ownFeed = crossFeed = lowPassState = highPassState = Pair{};
     limit = 1.0f;
     samplesPerBar = sampleRate * 240.0f / 120.0f;
     lowPassCoeff = highPassCoeff = 0.0f;
@@ -205,48 +205,62 @@ float TDelay::getFeedFilterFreq(float v) const {
     return 2.0f * clamp(20.0f * std::exp2(10.0f * v) / sampleRate, twentyOverRate, 0.2f);
 }
 
-inline float TDelay::readChannel(int c, float in) {
-    reading[c] = false;
+inline double TDelay::readChannel(int c, float in) {
     Line& line = lines[c];
-    if (clock[c] < kReadBehind) {
-        line.pushBack(clock[c], in);
-        return 0.0f;
+    const double now = clock[c];
+    if (now < kReadBehind) {
+        line.pushBack(now, in);
+        return 0.0;
     }
-    reading[c] = true;
-    const double t = clock[c] - kReadBehind;
-    if (line.count < 3) return 0.0f;
-    while (line.count >= 3 && t >= line.at(1).stamp) line.popFront();
+    std::size_t count = line.count;
+    if (count < 3) return 0.0;
+    const double t = now - kReadBehind;
+    // Head and count stay in registers while the passed entries are dropped, and go back once.
+    const Entry* ring = line.ring.get();
+    std::size_t head = line.head;
+    std::size_t next = Line::after(head);
+    while (t >= ring[next].stamp) {
+        head = next;
+        next = Line::after(next);
+        if (--count < 3) break;
+    }
+    line.head = head;
+    line.count = count;
     // A line of one or two frames reads at (or just behind) its newest entry: the last two
     // entries still bracket the read point, so it carries the signal instead of staying silent.
-    const Entry& e0 = line.at(0);
-    const Entry& e1 = line.at(1);
-    if (t >= e1.stamp) return static_cast<float>(e1.sample);
+    const Entry& e0 = ring[head];
+    const Entry& e1 = ring[next];
+    if (t >= e1.stamp) return e1.sample;
     // The front never lies ahead of the read point (the line starts at stamp 0 and entries are
     // dropped only once passed), so the span is positive; the test keeps it so regardless.
     const double f = t >= e0.stamp ? (t - e0.stamp) / (e1.stamp - e0.stamp) : 0.0;
-    return static_cast<float>(e0.sample + f * (e1.sample - e0.sample));
+    return e0.sample + f * (e1.sample - e0.sample);
 }
 
 void TDelay::process(float inL, float inR, float& outL, float& outR) {
-    outL = outR = 0.0f;
-    if (notReady || lines[0].count == 0 || lines[1].count == 0) return;
-    clock[0] += increment[0];
-    clock[1] += increment[1];
-    const float out[2] = {readChannel(0, inL), readChannel(1, inR)};
-
-    float w[2] = {inL + ownFeed[0] * out[0] + crossFeed[0] * out[1] + kGuard,
-                  inR + ownFeed[1] * out[1] + crossFeed[1] * out[0] + kGuard};
-    for (int c = 0; c < 2; ++c) {
-        w[c] = HiLimiter(w[c]);
-        if (feedFilterOn) {
-            const float lp = lowPassCoeff * w[c] + (1.0f - lowPassCoeff) * lowPassState[c] + kGuard;
-            const float hp = (1.0f - highPassCoeff) * highPassState[c] + highPassCoeff * lp + kGuard;
-            lowPassState[c] = lp;
-            highPassState[c] = hp;
-            w[c] = lp - hp;
-        }
-        lines[c].pushBack(clock[c], w[c]);
+    // A line always holds an entry (zero() leaves one, and none is dropped below two).
+    if (notReady) {
+        outL = outR = 0.0f;
+        return;
     }
+    // The two channels side by side: each lane rounds as the same sum on one channel would.
+    clock += increment;
+    const Pair out = __builtin_convertvector((PairD{readChannel(0, inL), readChannel(1, inR)}), Pair);
+    typedef int Swap __attribute__((vector_size(8)));
+    Pair w = Pair{inL, inR} + ownFeed * out + crossFeed * __builtin_shuffle(out, Swap{1, 0}) + kGuard;
+    const Pair high = {100.0f, 100.0f}, low = -high;
+    w = w > high ? high : w;  // HiLimiter
+    w = w < low ? low : w;
+    if (feedFilterOn) {
+        const Pair lp = lowPassCoeff * w + (1.0f - lowPassCoeff) * lowPassState + kGuard;
+        const Pair hp = (1.0f - highPassCoeff) * highPassState + highPassCoeff * lp + kGuard;
+        lowPassState = lp;
+        highPassState = hp;
+        w = lp - hp;
+    }
+    const PairD written = __builtin_convertvector(w, PairD);
+    lines[0].pushBack(clock[0], written[0]);
+    lines[1].pushBack(clock[1], written[1]);
     outL = out[0];
     outR = out[1];
 }

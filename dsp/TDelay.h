@@ -77,11 +77,12 @@ private:
         std::size_t count = 0;
 
         const Entry& at(std::size_t k) const;
+        static std::size_t after(std::size_t i);
         void pushBack(double stamp, double sample);
         void popFront();
     };
 
-    float readChannel(int c, float in);
+    double readChannel(int c, float in);
 
     // 2^(12 len) of the last free length of each channel.
     struct FreeLength {
@@ -107,18 +108,20 @@ private:
     float unclampedLen[2] = {100.0f, 100.0f};
     float clampedLen[2] = {0.0f, 0.0f};
     float samplesPerBar = 0.0f;
-    float ownFeed[2] = {0.0f, 0.0f};
-    float crossFeed[2] = {0.0f, 0.0f};
+    // Left and right side by side.
+    typedef float Pair __attribute__((vector_size(8)));
+    typedef double PairD __attribute__((vector_size(16)));
+    Pair ownFeed = {};
+    Pair crossFeed = {};
     std::uint8_t flags = 0;
-    double increment[2] = {0.0, 0.0};
+    PairD increment = {};
     Line lines[2];
-    double clock[2] = {0.0, 0.0};
-    bool reading[2] = {false, false};
+    PairD clock = {};
     bool needsZero = false;
     float limit = 1.0f;
     float lowPassCoeff = 0.0f;
     float highPassCoeff = 0.0f;
-    float lowPassState[2] = {0.0f, 0.0f};
-    float highPassState[2] = {0.0f, 0.0f};
+    Pair lowPassState = {};
+    Pair highPassState = {};
     bool notReady = true;
 };
