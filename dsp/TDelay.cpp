@@ -3,14 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
-
-// Added on every loop update so that a decaying loop never reaches the subnormal range.
-constexpr float kGuard = 1e-15f;
-constexpr double kReadBehind = 100.0;
-
-}  // namespace
-
 const float TDelay::TAPE_DELAY_LEN_ARRAY[kSyncedLengths] = {
     1.0f / 48.0f, 1.0f / 32.0f, 3.0f / 64.0f, 1.0f / 24.0f, 1.0f / 16.0f, 3.0f / 32.0f, 1.0f / 12.0f, 1.0f / 8.0f,
     3.0f / 16.0f, 1.0f / 6.0f,  1.0f / 4.0f,  3.0f / 8.0f,  1.0f / 3.0f,  1.0f / 2.0f,  3.0f / 4.0f};
@@ -19,24 +11,6 @@ inline const TDelay::Entry& TDelay::Line::at(std::size_t k) const {
     std::size_t i = head + k;
     if (i >= kCapacity) i -= kCapacity;
     return ring[i];
-}
-
-inline std::size_t TDelay::Line::after(std::size_t i) {
-    return i + 1 == kCapacity ? 0 : i + 1;
-}
-
-inline void TDelay::Line::pushBack(double stamp, double sample) {
-    if (count == kCapacity) popFront();
-    std::size_t i = head + count;
-    if (i >= kCapacity) i -= kCapacity;
-    ring[i] = {stamp, sample};
-    ++count;
-}
-
-inline void TDelay::Line::popFront() {
-    if (count == 0) return;
-    if (++head == kCapacity) head = 0;
-    --count;
 }
 
 TDelay::TDelay() {
@@ -203,66 +177,6 @@ float TDelay::sign(float v) {
 
 float TDelay::getFeedFilterFreq(float v) const {
     return 2.0f * clamp(20.0f * std::exp2(10.0f * v) / sampleRate, twentyOverRate, 0.2f);
-}
-
-inline double TDelay::readChannel(int c, float in) {
-    Line& line = lines[c];
-    const double now = clock[c];
-    if (now < kReadBehind) {
-        line.pushBack(now, in);
-        return 0.0;
-    }
-    std::size_t count = line.count;
-    if (count < 3) return 0.0;
-    const double t = now - kReadBehind;
-    // Head and count stay in registers while the passed entries are dropped, and go back once.
-    const Entry* ring = line.ring.get();
-    std::size_t head = line.head;
-    std::size_t next = Line::after(head);
-    while (t >= ring[next].stamp) {
-        head = next;
-        next = Line::after(next);
-        if (--count < 3) break;
-    }
-    line.head = head;
-    line.count = count;
-    // A line of one or two frames reads at (or just behind) its newest entry: the last two
-    // entries still bracket the read point, so it carries the signal instead of staying silent.
-    const Entry& e0 = ring[head];
-    const Entry& e1 = ring[next];
-    if (t >= e1.stamp) return e1.sample;
-    // The front never lies ahead of the read point (the line starts at stamp 0 and entries are
-    // dropped only once passed), so the span is positive; the test keeps it so regardless.
-    const double f = t >= e0.stamp ? (t - e0.stamp) / (e1.stamp - e0.stamp) : 0.0;
-    return e0.sample + f * (e1.sample - e0.sample);
-}
-
-void TDelay::process(float inL, float inR, float& outL, float& outR) {
-    // A line always holds an entry (zero() leaves one, and none is dropped below two).
-    if (notReady) {
-        outL = outR = 0.0f;
-        return;
-    }
-    // The two channels side by side: each lane rounds as the same sum on one channel would.
-    clock += increment;
-    const Pair out = __builtin_convertvector((PairD{readChannel(0, inL), readChannel(1, inR)}), Pair);
-    typedef int Swap __attribute__((vector_size(8)));
-    Pair w = Pair{inL, inR} + ownFeed * out + crossFeed * __builtin_shuffle(out, Swap{1, 0}) + kGuard;
-    const Pair high = {100.0f, 100.0f}, low = -high;
-    w = w > high ? high : w;  // HiLimiter
-    w = w < low ? low : w;
-    if (feedFilterOn) {
-        const Pair lp = lowPassCoeff * w + (1.0f - lowPassCoeff) * lowPassState + kGuard;
-        const Pair hp = (1.0f - highPassCoeff) * highPassState + highPassCoeff * lp + kGuard;
-        lowPassState = lp;
-        highPassState = hp;
-        w = lp - hp;
-    }
-    const PairD written = __builtin_convertvector(w, PairD);
-    lines[0].pushBack(clock[0], written[0]);
-    lines[1].pushBack(clock[1], written[1]);
-    outL = out[0];
-    outR = out[1];
 }
 
 bool TDelay::hasSubnormalState() const {
