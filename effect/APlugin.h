@@ -348,8 +348,10 @@ public:
     BlockLanes levelBlockOut[BLOCK_COUNT] = {};
     float levelOutput[2] = {};
     bool slotsReadLevels = true, padsReadLevels = true;
-    float xyAmounts[BLOCK_COUNT][6] = {};  // pairs (X > k, Y > k) for k = 1..3, each -1..1
-    float xyTargets[BLOCK_COUNT][3] = {};  // what the pad adds to the type's three targets
+    // The X and the Y amounts onto targets 1..3 in lanes 0..2, each -1..1, and what the pad adds
+    // to the type's three targets (X times the first plus Y times the second, lane by lane).
+    BlockLanes xyAmounts[BLOCK_COUNT][2] = {};
+    alignas(16) float xyTargets[BLOCK_COUNT][4] = {};
     float roomModPhase[BLOCK_COUNT][4] = {};
     float roomWidenPhase[BLOCK_COUNT][4] = {};
     int grainCounter[BLOCK_COUNT] = {};  // frames since the last grain trigger

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstring>
 
 using engine::clamp01;
 
@@ -240,13 +241,9 @@ BlockLanes APlugin::delayLanes(BlockLanes x) {
     }
 
     // What the pad adds to the type's three targets.
-    const float X = modSourceValues[SOURCE_X[b]];
-    const float Y = modSourceValues[SOURCE_Y[b]];
-    const float* a = xyAmounts[b];
-    float* t = xyTargets[b];
-    t[0] = X * a[0] + Y * a[1];
-    t[1] = X * a[2] + Y * a[3];
-    t[2] = X * a[4] + Y * a[5];
+    const BlockLanes targets =
+        splat(modSourceValues[SOURCE_X[b]]) * xyAmounts[b][0] + splat(modSourceValues[SOURCE_Y[b]]) * xyAmounts[b][1];
+    std::memcpy(xyTargets[b], &targets, sizeof targets);
 
     // The modules take and give the lanes by value, so they travel in registers, not through
     // memory written one way and read another.

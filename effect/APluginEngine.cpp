@@ -306,14 +306,14 @@ void APlugin::updateControls16() {
     const float hold = clamp01(param(FOLLOWER_HOLD_PARAM) + modValues[85]);
     followerHoldSamples = controlMemo.followerHold(14.0f * hold) * storedRate / 1000.0f;
 
-    // Stored as pairs (X amount k, Y amount k): target k of the pad is X * first + Y * second.
+    // Target k of the pad is X * (X amount k) + Y * (Y amount k).
     for (int b = 0; b < BLOCK_COUNT; ++b) {
         const int P = blockParam(b, 0);
         const int D = destinationBase(b);
         for (int k = 0; k < 3; ++k) {
-            xyAmounts[b][2 * k] =
+            xyAmounts[b][0][k] =
                 engine::clampTo(2.0f * param(P + XY_ASSIGN_OFFSET + k) - 1.0f + modValues[D + 15 + k], -1.0f, 1.0f);
-            xyAmounts[b][2 * k + 1] =
+            xyAmounts[b][1][k] =
                 engine::clampTo(2.0f * param(P + XY_ASSIGN_OFFSET + 3 + k) - 1.0f + modValues[D + 18 + k], -1.0f, 1.0f);
         }
     }
@@ -367,8 +367,8 @@ void APlugin::gaterStep4() {
         auto onLevel = [&](float stepValue, int pair) {
             float base = stepValue;
             if (padLevels) {
-                const float ax = xyAmounts[b][2 * pair];
-                const float ay = xyAmounts[b][2 * pair + 1];
+                const float ax = xyAmounts[b][0][pair];
+                const float ay = xyAmounts[b][1][pair];
                 base = clamp01(ax * X + ay * Y + 1.0f - ax - ay);
             }
             return clamp01(base + onMod);
