@@ -81,7 +81,6 @@ private:
         std::size_t count = 0;
 
         const Entry& at(std::size_t k) const;
-        static std::size_t after(std::size_t i);
         void pushBack(double stamp, double sample);
         void popFront();
     };
@@ -132,10 +131,6 @@ private:
 
 // The frame is inline: the engine calls it every frame, and inlined its lanes stay in registers.
 
-inline std::size_t TDelay::Line::after(std::size_t i) {
-    return i + 1 == kCapacity ? 0 : i + 1;
-}
-
 inline void TDelay::Line::pushBack(double stamp, double sample) {
     if (count == kCapacity) popFront();
     std::size_t i = head + count;
@@ -157,29 +152,30 @@ inline double TDelay::readChannel(int c, float in) {
         line.pushBack(now, in);
         return 0.0;
     }
-    std::size_t count = line.count;
+    const std::size_t count = line.count;
     if (count < 3) return 0.0;
     const double t = now - kReadBehind;
-    // Head and count stay in registers while the passed entries are dropped, and go back once.
-    const Entry* ring = line.ring.get();
-    std::size_t head = line.head;
-    std::size_t next = Line::after(head);
-    while (t >= ring[next].stamp) {
-        head = next;
-        next = Line::after(next);
-        if (--count < 3) break;
+    // Entries the read point passed give way, but the newest two stay. Walked with pointers
+    // in registers; head and count go back once.
+    Entry* const ring = line.ring.get();
+    Entry* const end = ring + Line::kCapacity;
+    const Entry* e0 = ring + line.head;
+    const Entry* e1 = e0 + 1 == end ? ring : e0 + 1;
+    std::size_t droppable = count - 2;
+    while (t >= e1->stamp) {
+        e0 = e1;
+        e1 = e1 + 1 == end ? ring : e1 + 1;
+        if (--droppable == 0) break;
     }
-    line.head = head;
-    line.count = count;
+    line.head = static_cast<std::size_t>(e0 - ring);
+    line.count = droppable + 2;
     // A line of one or two frames reads at (or just behind) its newest entry: the last two
     // entries still bracket the read point, so it carries the signal instead of staying silent.
-    const Entry& e0 = ring[head];
-    const Entry& e1 = ring[next];
-    if (t >= e1.stamp) return e1.sample;
+    if (droppable == 0 && t >= e1->stamp) return e1->sample;
     // The front never lies ahead of the read point (the line starts at stamp 0 and entries are
     // dropped only once passed), so the span is positive; the test keeps it so regardless.
-    const double f = t >= e0.stamp ? (t - e0.stamp) / (e1.stamp - e0.stamp) : 0.0;
-    return e0.sample + f * (e1.sample - e0.sample);
+    const double f = t >= e0->stamp ? (t - e0->stamp) / (e1->stamp - e0->stamp) : 0.0;
+    return e0->sample + f * (e1->sample - e0->sample);
 }
 
 inline void TDelay::process(float inL, float inR, float& outL, float& outR) {
