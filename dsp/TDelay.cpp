@@ -59,7 +59,7 @@ void TDelay::clear() {
     ownFeed = crossFeed = lowPassState = highPassState = Pair{};
     limit = 1.0f;
     samplesPerBar = sampleRate * 240.0f / 120.0f;
-    lowPassCoeff = highPassCoeff = 0.0f;
+    setFeedFilterCoefficients(0.0f, 0.0f);
 }
 
 void TDelay::setTempo(float bpm) {
@@ -159,9 +159,15 @@ void TDelay::setFeedFilter(float lp, float hp) {
         feedFilterCoefficient[0] = getFeedFilterFreq(lp);
         feedFilterCoefficient[1] = getFeedFilterFreq(hp);
     }
-    lowPassCoeff = feedFilterCoefficient[0];
-    highPassCoeff = feedFilterCoefficient[1];
+    setFeedFilterCoefficients(feedFilterCoefficient[0], feedFilterCoefficient[1]);
     feedFilterOn = true;
+}
+
+void TDelay::setFeedFilterCoefficients(float lowPass, float highPass) {
+    lowPassCoeff = Pair{lowPass, lowPass};
+    lowPassRest = 1.0f - lowPassCoeff;
+    highPassCoeff = Pair{highPass, highPass};
+    highPassRest = 1.0f - highPassCoeff;
 }
 
 bool TDelay::getStateAndChanged(float v, bool old, bool& changed) {

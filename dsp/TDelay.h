@@ -86,6 +86,7 @@ private:
     };
 
     double readChannel(int c, float in);
+    void setFeedFilterCoefficients(float lowPass, float highPass);
 
     // 2^(12 len) of the last free length of each channel.
     struct FreeLength {
@@ -122,8 +123,9 @@ private:
     PairD clock = {};
     bool needsZero = false;
     float limit = 1.0f;
-    float lowPassCoeff = 0.0f;
-    float highPassCoeff = 0.0f;
+    // The loop filter's coefficients and their complements, for both channels.
+    Pair lowPassCoeff = {}, lowPassRest = {1.0f, 1.0f};
+    Pair highPassCoeff = {}, highPassRest = {1.0f, 1.0f};
     Pair lowPassState = {};
     Pair highPassState = {};
     bool notReady = true;
@@ -193,8 +195,8 @@ inline void TDelay::process(float inL, float inR, float& outL, float& outR) {
     w = w > high ? high : w;  // HiLimiter
     w = w < low ? low : w;
     if (feedFilterOn) {
-        const Pair lp = lowPassCoeff * w + (1.0f - lowPassCoeff) * lowPassState + kGuard;
-        const Pair hp = (1.0f - highPassCoeff) * highPassState + highPassCoeff * lp + kGuard;
+        const Pair lp = lowPassCoeff * w + lowPassRest * lowPassState + kGuard;
+        const Pair hp = highPassRest * highPassState + highPassCoeff * lp + kGuard;
         lowPassState = lp;
         highPassState = hp;
         w = lp - hp;
