@@ -7,15 +7,18 @@ const float TDelay::TAPE_DELAY_LEN_ARRAY[kSyncedLengths] = {
     1.0f / 48.0f, 1.0f / 32.0f, 3.0f / 64.0f, 1.0f / 24.0f, 1.0f / 16.0f, 3.0f / 32.0f, 1.0f / 12.0f, 1.0f / 8.0f,
     3.0f / 16.0f, 1.0f / 6.0f,  1.0f / 4.0f,  3.0f / 8.0f,  1.0f / 3.0f,  1.0f / 2.0f,  3.0f / 4.0f};
 
+// Untouched pages cost nothing until the line has been that long.
+TDelay::Line::Line()
+    : ring(std::make_unique_for_overwrite<Entry[]>(kCapacity)), end(ring.get() + kCapacity), front(ring.get()),
+      back(ring.get()) {}
+
 inline const TDelay::Entry& TDelay::Line::at(std::size_t k) const {
-    std::size_t i = head + k;
+    std::size_t i = static_cast<std::size_t>(front - ring.get()) + k;
     if (i >= kCapacity) i -= kCapacity;
     return ring[i];
 }
 
 TDelay::TDelay() {
-    // Untouched pages cost nothing until the line has been that long.
-    for (Line& line : lines) line.ring = std::make_unique_for_overwrite<Entry[]>(Line::kCapacity);
     init(44100.0f);
 }
 
@@ -44,6 +47,7 @@ void TDelay::zero() {
         // its old stamp would sit ahead of the read point when reading begins, and the read would
         // divide by a zero span or extrapolate far beyond both samples.
         Line& line = lines[c];
+        line.back = line.front;
         line.count = 0;
         line.pushBack(0.0, 0.0);
     }

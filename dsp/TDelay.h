@@ -77,9 +77,14 @@ private:
         static constexpr std::size_t kCapacity = 2 * static_cast<std::size_t>(kMaxLength) + 64;
 
         std::unique_ptr<Entry[]> ring;
-        std::size_t head = 0;
+        // Held as pointers so that a frame never turns indices into addresses.
+        Entry* end = nullptr;
+        Entry* front = nullptr;  // the oldest entry
+        Entry* back = nullptr;   // where the next one goes
         std::size_t count = 0;
 
+        Line();
+        Entry* after(Entry* e) const { return e + 1 == end ? ring.get() : e + 1; }
         const Entry& at(std::size_t k) const;
         void pushBack(double stamp, double sample);
         void popFront();
@@ -135,15 +140,14 @@ private:
 
 inline void TDelay::Line::pushBack(double stamp, double sample) {
     if (count == kCapacity) popFront();
-    std::size_t i = head + count;
-    if (i >= kCapacity) i -= kCapacity;
-    ring[i] = {stamp, sample};
+    *back = {stamp, sample};
+    back = after(back);
     ++count;
 }
 
 inline void TDelay::Line::popFront() {
     if (count == 0) return;
-    if (++head == kCapacity) head = 0;
+    front = after(front);
     --count;
 }
 
@@ -157,19 +161,17 @@ inline double TDelay::readChannel(int c, float in) {
     const std::size_t count = line.count;
     if (count < 3) return 0.0;
     const double t = now - kReadBehind;
-    // Entries the read point passed give way, but the newest two stay. Walked with pointers
-    // in registers; head and count go back once.
-    Entry* const ring = line.ring.get();
-    Entry* const end = ring + Line::kCapacity;
-    const Entry* e0 = ring + line.head;
-    const Entry* e1 = e0 + 1 == end ? ring : e0 + 1;
+    // Entries the read point passed give way, but the newest two stay. Walked in registers;
+    // the front and the count go back once.
+    Entry* e0 = line.front;
+    Entry* e1 = line.after(e0);
     std::size_t droppable = count - 2;
     while (t >= e1->stamp) {
         e0 = e1;
-        e1 = e1 + 1 == end ? ring : e1 + 1;
+        e1 = line.after(e1);
         if (--droppable == 0) break;
     }
-    line.head = static_cast<std::size_t>(e0 - ring);
+    line.front = e0;
     line.count = droppable + 2;
     // A line of one or two frames reads at (or just behind) its newest entry: the last two
     // entries still bracket the read point, so it carries the signal instead of staying silent.
