@@ -39,6 +39,16 @@ constexpr std::int32_t NEWEST_SLOT[3] = {2, 1, 0};
 constexpr std::int32_t PREVIOUS_SLOT[3] = {0, 2, 1};
 constexpr std::int32_t OLDEST_SLOT[3] = {1, 0, 2};
 
+// The whole history after one and after two steps from each position: one copy per call.
+constexpr TFilter::History historyAt(std::int32_t p) {
+    return {p, NEWEST_SLOT[p], PREVIOUS_SLOT[p], OLDEST_SLOT[p]};
+}
+constexpr TFilter::History HISTORY_AFTER_ONE[3] = {historyAt(NEXT_POSITION[0]), historyAt(NEXT_POSITION[1]),
+                                                   historyAt(NEXT_POSITION[2])};
+constexpr TFilter::History HISTORY_AFTER_TWO[3] = {historyAt(NEXT_POSITION[NEXT_POSITION[0]]),
+                                                   historyAt(NEXT_POSITION[NEXT_POSITION[1]]),
+                                                   historyAt(NEXT_POSITION[NEXT_POSITION[2]])};
+
 // --- coefficient helpers (update only) ---
 
 void lowPass2(TFilterChannel& c, float f, float q) {
@@ -252,17 +262,11 @@ void TFilter::init(float sampleRate) {
     std::copy(&FORMANT_HZ[0][0], &FORMANT_HZ[0][0] + 20, &formantHz[0][0]);
     ch[0] = TFilterChannel{};
     ch[1] = TFilterChannel{};
-    historyIndex = 2;
-    newest = 0;
-    previous = 1;
-    oldest = 2;
+    history = History{2, 0, 1, 2};
 }
 
 void TFilter::reset() {
-    historyIndex = 2;
-    newest = 0;
-    previous = 1;
-    oldest = 2;
+    history = History{2, 0, 1, 2};
     lastType = -1;
     vowel = lastVowel = 0.0f;
     ch[0].clearStates();
@@ -424,33 +428,23 @@ void TFilter::computeCoefficients(const float f[2]) {
     }
 }
 
-inline void TFilter::advanceHistory() {
-    historyIndex = NEXT_POSITION[historyIndex];
-    newest = NEWEST_SLOT[historyIndex];
-    previous = PREVIOUS_SLOT[historyIndex];
-    oldest = OLDEST_SLOT[historyIndex];
-}
+inline void TFilter::advanceHistory() { history = HISTORY_AFTER_ONE[history.position]; }
 
-inline void TFilter::advanceHistoryTwice() {
-    historyIndex = NEXT_POSITION[NEXT_POSITION[historyIndex]];
-    newest = NEWEST_SLOT[historyIndex];
-    previous = PREVIOUS_SLOT[historyIndex];
-    oldest = OLDEST_SLOT[historyIndex];
-}
+inline void TFilter::advanceHistoryTwice() { history = HISTORY_AFTER_TWO[history.position]; }
 
 // Both sub-samples of one channel through its biquad, the history held in registers between
 // them; the slots end as two single steps and their rotation leave them. The guard keeps the
 // output history normal for high- and band-pass sections, whose response to the constant guard
 // at the input is zero.
 inline void TFilter::biquadPair(TFilterChannel& c, float ua, float ub, float& ya, float& yb) const {
-    const float x1 = c.x[previous], x2 = c.x[oldest];
-    const float y1 = c.y[previous], y2 = c.y[oldest];
+    const float x1 = c.x[history.previous], x2 = c.x[history.oldest];
+    const float y1 = c.y[history.previous], y2 = c.y[history.oldest];
     ya = c.b0 * ua + c.b1 * x1 + c.b2 * x2 - c.a1 * y1 - c.a2 * y2 + kGuard;
     yb = c.b0 * ub + c.b1 * ua + c.b2 * x1 - c.a1 * ya - c.a2 * y1 + kGuard;
-    c.x[newest] = ua;
-    c.y[newest] = ya;
-    c.x[oldest] = ub;  // the second step writes where the oldest value was
-    c.y[oldest] = yb;
+    c.x[history.newest] = ua;
+    c.y[history.newest] = ya;
+    c.x[history.oldest] = ub;  // the second step writes where the oldest value was
+    c.y[history.oldest] = yb;
 }
 
 void TFilter::process(float La, float Ra, float Lb, float Rb, float& oLa, float& oRa, float& oLb,
@@ -619,16 +613,16 @@ TFilter::Lanes TFilter::process(Lanes x) {
             // Runs once per call on the first sub-sample; both outputs carry the result.
             for (int c = 0; c < 2; ++c) {
                 TFilterChannel& k = ch[c];
-                const float d = u[c][0] - k.formantIn[oldest];
-                k.formantIn[newest] = u[c][0];
+                const float d = u[c][0] - k.formantIn[history.oldest];
+                k.formantIn[history.newest] = u[c][0];
                 float sum = 0.0f;
                 for (int n = 0; n < 4; ++n) {
                     float* h = k.formantOut[n];
                     // The input difference is exactly 0 in silence, so the sections need their
                     // own guard to stay clear of denormals as they ring out.
-                    const float ys = k.formantB0[n] * d - k.formantA1[n] * h[previous] -
-                                     k.formantA2[n] * h[oldest] + kGuard;
-                    h[newest] = ys;
+                    const float ys = k.formantB0[n] * d - k.formantA1[n] * h[history.previous] -
+                                     k.formantA2[n] * h[history.oldest] + kGuard;
+                    h[history.newest] = ys;
                     sum += ys;
                 }
                 out[c][0] = out[c][1] = sum + kGuard;

@@ -96,9 +96,12 @@ public:
     // selection
     std::int32_t type = 0;
     std::int32_t lastType = -1;
-    // rotating history of the biquad and formant sections
-    std::int32_t historyIndex = 2;
-    std::int32_t newest = 0, previous = 1, oldest = 2;
+    // rotating history of the biquad and formant sections: its position and the slots holding
+    // the newest, the one-step-old and the two-step-old values there
+    struct History {
+        std::int32_t position, newest, previous, oldest;
+    };
+    History history{2, 0, 1, 2};
     // rates
     float rate = 88200.0f;
     float invRate = 1.0f / 88200.0f;
