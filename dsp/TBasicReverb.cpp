@@ -305,6 +305,14 @@ ReverbLanes TBasicReverb::passChains(ReverbLanes x) {
 }
 
 void TBasicReverb::process(float inL, float inR, float& out1, float& out2, float& out3, float& out4) {
+    const Lanes out = process(inL, inR);
+    out1 = out[0];
+    out2 = out[1];
+    out3 = out[2];
+    out4 = out[3];
+}
+
+ReverbLanes TBasicReverb::process(float inL, float inR) {
     const std::uint32_t p = preDelayPosition = (preDelayPosition + 1) & kPreDelayMask;
     preDelayL[p] = inL;
     preDelayR[p] = inR;
@@ -316,12 +324,7 @@ void TBasicReverb::process(float inL, float inR, float& out1, float& out2, float
     const float tap1 = tap(preDelayR, 1);
     const float tap2 = tap(preDelayL, 2);
     const float tap3 = tap(preDelayR, 3);
-
-    const Lanes out = passChains(comb.update(inL, tap0, tap2, inR, tap1, tap3)) * kOutputGain;
-    out1 = out[0];
-    out2 = out[1];
-    out3 = out[2];
-    out4 = out[3];
+    return passChains(comb.update(inL, tap0, tap2, inR, tap1, tap3)) * kOutputGain;
 }
 
 bool TBasicReverb::hasSubnormalState() const {

@@ -105,6 +105,8 @@ public:
     void setWiden(float w0, float w1, float w2, float w3);
 
     void process(float inL, float inR, float& out1, float& out2, float& out3, float& out4);
+    // The same, the four outputs as the lanes of one vector.
+    ReverbLanes process(float inL, float inR);
 
     float getSampleRate() const { return sampleRate; }
 

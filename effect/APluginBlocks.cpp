@@ -468,9 +468,11 @@ BlockLanes APlugin::processRoom(int b, BlockLanes in) {
     const float a = memos.roomLength((0.5f * l + 0.4f) * 6.0f - 6.0f);
     room.setLength(a, 0.9f * a * memos.roomSpread(0.4f * spread));
 
-    float o1, o2, o3, o4;
-    room.process(leftOf(in), rightOf(in), o1, o2, o3, o4);
-    return lanesOf((o1 + o3) * 0.707f * 0.9f, (o2 + o4) * 0.707f * 0.9f);
+    // (o1 + o3) and (o2 + o4) side by side, then spread to both sub-samples of their side.
+    typedef int32_t Pick __attribute__((vector_size(16)));
+    const BlockLanes o = room.process(leftOf(in), rightOf(in));
+    const BlockLanes sums = (o + __builtin_shuffle(o, Pick{2, 3, 0, 1})) * 0.707f * 0.9f;
+    return __builtin_shuffle(sums, Pick{0, 0, 1, 1});
 }
 
 float APlugin::grainLength(int mode, float v, float pow2EightV) const {
