@@ -1,6 +1,7 @@
 #include "dsp/TDelay.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 const float TDelay::TAPE_DELAY_LEN_ARRAY[kSyncedLengths] = {
@@ -82,28 +83,44 @@ float clampLength(float length) {
 }  // namespace
 
 void TDelay::setDelayLen(float lenL, float lenR, float addL, float addR, float scale, float sync) {
-    // Set every frame with settings that mostly rest: worked out again only when one moves.
-    const float now[8] = {lenL, lenR, addL, addR, scale, sync, samplesPerBar, sampleRate};
-    if (lengthSettingsValid && std::equal(std::begin(now), std::end(now), std::begin(lengthSettings))) return;
-    std::copy(std::begin(now), std::end(now), std::begin(lengthSettings));
+    // Set every frame with settings that mostly rest: worked out again only when one moves, and
+    // the base lengths only when what they follow from moved (modulation mostly moves add and
+    // scale). Compared bit for bit, eight at once: the same bits always give the same lengths.
+    typedef std::int32_t Bits __attribute__((vector_size(16)));
+    typedef std::int64_t Halves __attribute__((vector_size(16)));
+    const Settings lengths = {lenL, lenR, addL, addR}, others = {scale, sync, samplesPerBar, sampleRate};
+    const Bits movedLengths = std::bit_cast<Bits>(lengths) ^ std::bit_cast<Bits>(lengthSettings[0]);
+    const Bits movedOthers = std::bit_cast<Bits>(others) ^ std::bit_cast<Bits>(lengthSettings[1]);
+    auto none = [](Bits b) {
+        const Halves h = std::bit_cast<Halves>(b);
+        return (h[0] | h[1]) == 0;
+    };
+    if (lengthSettingsValid && none(movedLengths | movedOthers)) return;
+    const bool baseRests =
+        lengthSettingsValid && none((movedLengths & Bits{-1, -1, 0, 0}) | (movedOthers & Bits{0, -1, -1, -1}));
+    lengthSettings[0] = lengths;
+    lengthSettings[1] = others;
     lengthSettingsValid = true;
     const float len[2] = {lenL, lenR};
     const float add[2] = {addL, addR};
     for (int c = 0; c < 2; ++c) {
-        float base;
-        if (sync > 0.5f) {
-            const float row = len[c] * 14.99f;
-            const int index = row > 0.0f ? (row < kSyncedLengths - 1 ? static_cast<int>(row) : kSyncedLengths - 1) : 0;
-            base = TAPE_DELAY_LEN_ARRAY[index] * samplesPerBar;
-        } else {
-            // Set every frame with a length that mostly rests: the exponential only when it moves.
-            if (!(len[c] == freeLength[c].argument)) {
-                freeLength[c].argument = len[c];
-                freeLength[c].power = std::exp2(12.0f * len[c]);
+        if (!baseRests) {
+            float base;
+            if (sync > 0.5f) {
+                const float row = len[c] * 14.99f;
+                const int index =
+                    row > 0.0f ? (row < kSyncedLengths - 1 ? static_cast<int>(row) : kSyncedLengths - 1) : 0;
+                base = TAPE_DELAY_LEN_ARRAY[index] * samplesPerBar;
+            } else {
+                // The exponential only when the length moves.
+                if (!(len[c] == freeLength[c].argument)) {
+                    freeLength[c].argument = len[c];
+                    freeLength[c].power = std::exp2(12.0f * len[c]);
+                }
+                base = sampleRate * freeLength[c].power / 1000.0f;
             }
-            base = sampleRate * freeLength[c].power / 1000.0f;
+            unclampedLen[c] = base + 1.0f;
         }
-        unclampedLen[c] = base + 1.0f;
         clampedLen[c] = clampLength(scale * (add[c] + unclampedLen[c]));
         increment[c] = kReadBehind / static_cast<double>(clampedLen[c]);
     }

@@ -101,7 +101,8 @@ private:
     FreeLength freeLength[2];
     // setDelayLen's arguments, the bar and the rate its lengths last followed from; invalid
     // once anything else set the lengths.
-    float lengthSettings[8] = {};
+    typedef float Settings __attribute__((vector_size(16)));
+    Settings lengthSettings[2] = {};
     bool lengthSettingsValid = false;
     // setFeedFilter's last settings, the rate and the coefficients they gave.
     float feedFilterArgument[2] = {-1.0f, -1.0f};
