@@ -4,6 +4,10 @@
 #include <cmath>
 #include <iterator>
 
+#if defined(__SSE__)
+#include <xmmintrin.h>
+#endif
+
 #include "dsp/ControlMath.h"
 
 using controlmath::clamp01;
@@ -465,8 +469,14 @@ inline Lanes splat(float v) { return Lanes{v, v, v, v}; }
 // clampTo on each lane: NaN gives lo.
 inline Lanes clampLanes(Lanes v, float lo, float hi) {
     const Lanes low = splat(lo), high = splat(hi);
+#if defined(__SSE__)
+    // min(a, b) is a < b ? a : b and max(a, b) is a > b ? a : b, lane by lane, NaN included: the
+    // same choices as the selects below, one instruction each instead of four.
+    return _mm_max_ps(_mm_min_ps(high, v), low);
+#else
     const Lanes below = high < v ? high : v;
     return v > low ? below : low;
+#endif
 }
 
 }  // namespace
