@@ -6,12 +6,24 @@
 #include <cmath>
 #include <cstdint>
 
+#if defined(__SSE__)
+#include <xmmintrin.h>
+#endif
+
 namespace controlmath {
 
 // Limits to lo..hi; NaN gives lo, so a bad control can never reach a table index.
 inline float clampTo(float v, float lo, float hi) { return v > lo ? std::min(v, hi) : lo; }
 
-inline float clamp01(float v) { return clampTo(v, 0.0f, 1.0f); }
+inline float clamp01(float v) {
+#if defined(__SSE__)
+    // min(a, b) is a < b ? a : b and max(a, b) is a > b ? a : b, NaN included: clampTo's choices
+    // for 0..1 (a zero of either sign gives +0 in both), without a compare and a branch.
+    return _mm_cvtss_f32(_mm_max_ss(_mm_min_ss(_mm_set_ss(1.0f), _mm_set_ss(v)), _mm_setzero_ps()));
+#else
+    return clampTo(v, 0.0f, 1.0f);
+#endif
+}
 
 // Fractional part in 0..1 for any finite input (wraps negative values upwards); infinities
 // and NaN give 0, so a wild modulation can never index outside a one-cycle table.
