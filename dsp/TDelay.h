@@ -40,7 +40,14 @@ public:
     void setLimit(float l) { limit = l; }
     void setFeedFilter(float lp, float hp);
 
-    void process(float inL, float inR, float& outL, float& outR);
+    // Left and right side by side.
+    typedef float Pair __attribute__((vector_size(8)));
+    Pair process(Pair in);
+    void process(float inL, float inR, float& outL, float& outR) {
+        const Pair out = process(Pair{inL, inR});
+        outL = out[0];
+        outR = out[1];
+    }
 
     static bool getState(float v) { return v >= 0.5f; }
     static bool getStateAndChanged(float v, bool old, bool& changed);
@@ -118,8 +125,6 @@ private:
     float unclampedLen[2] = {100.0f, 100.0f};
     float clampedLen[2] = {0.0f, 0.0f};
     float samplesPerBar = 0.0f;
-    // Left and right side by side.
-    typedef float Pair __attribute__((vector_size(8)));
     typedef double PairD __attribute__((vector_size(16)));
     Pair ownFeed = {};
     Pair crossFeed = {};
@@ -183,17 +188,14 @@ inline double TDelay::readChannel(int c, float in) {
     return e0->sample + f * (e1->sample - e0->sample);
 }
 
-inline void TDelay::process(float inL, float inR, float& outL, float& outR) {
+inline TDelay::Pair TDelay::process(Pair in) {
     // A line always holds an entry (zero() leaves one, and none is dropped below two).
-    if (notReady) {
-        outL = outR = 0.0f;
-        return;
-    }
+    if (notReady) return Pair{};
     // The two channels side by side: each lane rounds as the same sum on one channel would.
     clock += increment;
-    const Pair out = __builtin_convertvector((PairD{readChannel(0, inL), readChannel(1, inR)}), Pair);
+    const Pair out = __builtin_convertvector((PairD{readChannel(0, in[0]), readChannel(1, in[1])}), Pair);
     typedef int Swap __attribute__((vector_size(8)));
-    Pair w = Pair{inL, inR} + ownFeed * out + crossFeed * __builtin_shuffle(out, Swap{1, 0}) + kGuard;
+    Pair w = in + ownFeed * out + crossFeed * __builtin_shuffle(out, Swap{1, 0}) + kGuard;
     const Pair high = {100.0f, 100.0f}, low = -high;
     w = w > high ? high : w;  // HiLimiter
     w = w < low ? low : w;
@@ -207,6 +209,5 @@ inline void TDelay::process(float inL, float inR, float& outL, float& outR) {
     const PairD written = __builtin_convertvector(w, PairD);
     lines[0].pushBack(clock[0], written[0]);
     lines[1].pushBack(clock[1], written[1]);
-    outL = out[0];
-    outR = out[1];
+    return out;
 }

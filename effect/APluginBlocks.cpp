@@ -212,9 +212,11 @@ void APlugin::doDelay(float& La, float& Ra, float& Lb, float& Rb) {
 }
 
 BlockLanes APlugin::delayLanes(BlockLanes x) {
-    float dl, dr;
-    delay.process(leftOf(x), rightOf(x), dl, dr);
-    return x * delayDry + delayWet * lanesOf(dl, dr);
+    // (La + Lb) / 2 and (Ra + Rb) / 2 side by side, and the Delay's pair back onto the lanes.
+    const TDelay::Pair in =
+        (__builtin_shufflevector(x, x, LANE_LA, LANE_RA) + __builtin_shufflevector(x, x, LANE_LB, LANE_RB)) * 0.5f;
+    const TDelay::Pair out = delay.process(in);
+    return x * delayDry + delayWet * __builtin_shufflevector(out, out, 0, 0, 1, 1);
 }
 
 [[gnu::always_inline]] inline BlockLanes APlugin::mixBlock(int b, BlockLanes in, BlockLanes processed) const {
@@ -299,10 +301,10 @@ void APlugin::runPath(float L, float R, float& outL, float& outR) {
     // The path input is also the dry pair of the output stage.
     float dryL = L, dryR = R;
     if ((path == PATH_DELAY_FIRST || path == PATH_DELAY_PARALLEL) && delayActive) {
-        float dl, dr;
-        delay.process(L, R, dl, dr);
-        dryL = L * delayDry + delayWet * dl;
-        dryR = R * delayDry + delayWet * dr;
+        const TDelay::Pair in = {L, R};
+        const TDelay::Pair mixed = in * delayDry + delayWet * delay.process(in);
+        dryL = mixed[0];
+        dryR = mixed[1];
     }
     const BlockLanes pathInput = lanesOf(dryL, dryR);
 
