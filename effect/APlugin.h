@@ -360,7 +360,7 @@ public:
     float grainReadFactor[BLOCK_COUNT] = {1.0f, 1.0f, 1.0f};
     float grainShape[BLOCK_COUNT][GRAINS_PER_BLOCK] = {};
     float grainPlain[BLOCK_COUNT][2] = {};  // this frame's unpitched grain sum, left and right
-    float delayDry = 1.0f, delayWet = 0.0f;
+    BlockLanes delayDry = {1.0f, 1.0f, 1.0f, 1.0f}, delayWet = {};  // the same gain in every lane
     bool delayActive = false;  // Delay On as this frame read it
     // What the Block levels last followed from: Mix, Volume and Pan of the three Blocks, their
     // modulation and the path. While none of it moves and the smoothing has settled, the levels

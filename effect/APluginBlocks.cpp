@@ -193,8 +193,8 @@ void APlugin::updateBlockLevels() {
     if (delayActive && (delayDirty || delayModulated)) {
         delayDirty = false;
         const float m = clamp01(f.delayMix + modValues[81]);
-        delayDry = clamp01(2.0f - 2.0f * m);
-        delayWet = clamp01(2.0f * m);
+        delayDry = splat(clamp01(2.0f - 2.0f * m));
+        delayWet = splat(clamp01(2.0f * m));
         const float left = clamp01(f.delayLeft + modValues[74]);
         const float right = f.delayMono ? left : clamp01(f.delayRight + modValues[75]);
         const float fine = std::fabs(modValues[76] * 0.1f * storedRate);
@@ -302,7 +302,7 @@ void APlugin::runPath(float L, float R, float& outL, float& outR) {
     float dryL = L, dryR = R;
     if ((path == PATH_DELAY_FIRST || path == PATH_DELAY_PARALLEL) && delayActive) {
         const TDelay::Pair in = {L, R};
-        const TDelay::Pair mixed = in * delayDry + delayWet * delay.process(in);
+        const TDelay::Pair mixed = in * delayDry[0] + delayWet[0] * delay.process(in);
         dryL = mixed[0];
         dryR = mixed[1];
     }
