@@ -105,6 +105,14 @@ TEST_F(DelayTest, LengthsAndLinesStayWithinTheirBounds) {
     const std::size_t frames = TDelay::lineCapacity() + 5000;
     EXPECT_EQ(peak(run(noise(frames)).left, 0, frames), 0.0);
     EXPECT_EQ(delay->lineSize(0), TDelay::lineCapacity());
+    // A line that wrapped around its storage while it filled reads across the wrap: an impulse
+    // written just before the end of the storage returns whole after the length.
+    delay->init(44100.0f);
+    run(Signal((TDelay::lineCapacity() - 100) / 2, 0.0f));  // two entries per frame while unread
+    delay->setDelayLenDirect(1000.0f);
+    const Signal out = run(impulse(3000)).left;
+    EXPECT_NEAR(echoAround(out, 1000.0).sum, 1.0, 1e-5);
+    EXPECT_NEAR(peak(out, 0, 990), 0.0, 1e-6);
 }
 
 // The shortest lines: silent until they hold three entries, then the input one or two frames back.
