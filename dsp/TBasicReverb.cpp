@@ -206,7 +206,7 @@ void TBasicReverb::init() {
             stage.size[set] = static_cast<int>(std::clamp(std::trunc(tuning * scale + 0.5), 1.0, kMaxAllpassSize));
             longest = std::max(longest, stage.size[set]);
         }
-        stage.feedback = 0.5f;
+        stage.feedback = Lanes{0.5f, 0.5f, 0.5f, 0.5f};
     }
     std::uint32_t frames = 1;
     while (frames <= static_cast<std::uint32_t>(longest)) frames *= 2;
@@ -290,15 +290,20 @@ void TBasicReverb::setWiden(float w0, float w1, float w2, float w3) {
 // Each stage reads what it wrote size frames ago in each lane and writes feedback * that + its
 // input; the difference goes on to the next stage.
 ReverbLanes TBasicReverb::passChains(ReverbLanes x) {
-    const std::uint32_t w = allpassPosition = (allpassPosition + 1) & allpassMask;
+    // Held locally: the ring stores could otherwise be taken to change them.
+    const std::uint32_t mask = allpassMask;
+    const std::uint32_t w = allpassPosition = (allpassPosition + 1) & mask;
     typedef int LaneIndex __attribute__((vector_size(16)));
+    const Lanes guard = {kAllpassGuard, kAllpassGuard, kAllpassGuard, kAllpassGuard};
     for (AllpassStage& stage : allpass) {
         float* ring = stage.ring.data();
         auto frameAgo = [&](int frames) {
-            return load4(&ring[static_cast<std::size_t>((w - static_cast<std::uint32_t>(frames)) & allpassMask) * 4]);
+            return load4(&ring[static_cast<std::size_t>((w - static_cast<std::uint32_t>(frames)) & mask) * 4]);
         };
-        const Lanes y = __builtin_shuffle(frameAgo(stage.size[0]), frameAgo(stage.size[1]), LaneIndex{0, 5, 2, 7});
-        store4(&ring[static_cast<std::size_t>(w) * 4], stage.feedback * y + x + kAllpassGuard);
+        // Lanes 0 and 2 of the first, 1 and 3 of the second: gathered, then put in order.
+        const Lanes pairs = __builtin_shuffle(frameAgo(stage.size[0]), frameAgo(stage.size[1]), LaneIndex{0, 2, 5, 7});
+        const Lanes y = __builtin_shuffle(pairs, LaneIndex{0, 2, 1, 3});
+        store4(&ring[static_cast<std::size_t>(w) * 4], stage.feedback * y + x + guard);
         x = y - x;
     }
     return x;

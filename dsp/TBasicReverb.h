@@ -119,7 +119,7 @@ private:
     // outputs 1..4; outputs 1 and 3 use the first tuning set, 2 and 4 the spread one.
     struct AllpassStage {
         int size[2] = {1, 1};  // delay in frames of lanes 0 and 2, and of lanes 1 and 3
-        float feedback = 0.5f;
+        ReverbLanes feedback = {0.5f, 0.5f, 0.5f, 0.5f};  // the same in every lane
         std::vector<float> ring;  // (mask + 1) frames of four lanes
     };
     static constexpr int kAllpassStages = 4;
