@@ -211,7 +211,7 @@ void APlugin::doDelay(float& La, float& Ra, float& Lb, float& Rb) {
     Rb = lanes[LANE_RB];
 }
 
-BlockLanes APlugin::delayLanes(BlockLanes x) {
+[[gnu::always_inline]] inline BlockLanes APlugin::delayLanes(BlockLanes x) {
     // (La + Lb) / 2 and (Ra + Rb) / 2 side by side, and the Delay's pair back onto the lanes.
     const TDelay::Pair in =
         (__builtin_shufflevector(x, x, LANE_LA, LANE_RA) + __builtin_shufflevector(x, x, LANE_LB, LANE_RB)) * 0.5f;
