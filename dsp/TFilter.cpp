@@ -481,6 +481,33 @@ inline Lanes clampLanes(Lanes v, float lo, float hi) {
 
 }  // namespace
 
+// biquadPair for both channels at once, the left in lane 0 and the right in lane 1 (lanes 2 and
+// 3 repeat them): each lane rounds as biquadPair's steps on one float. u holds {La, Lb, Ra, Rb};
+// so does the result.
+inline TFilter::Lanes TFilter::biquadBoth(Lanes u) {
+    typedef std::int32_t Pick __attribute__((vector_size(16)));
+    TFilterChannel& l = ch[0];
+    TFilterChannel& r = ch[1];
+    const std::int32_t n = history.newest, p = history.previous, o = history.oldest;
+    const Lanes ua = __builtin_shuffle(u, Pick{0, 2, 0, 2}), ub = __builtin_shuffle(u, Pick{1, 3, 1, 3});
+    auto pair = [](float left, float right) { return Lanes{left, right, left, right}; };
+    const Lanes b0 = pair(l.b0, r.b0), b1 = pair(l.b1, r.b1), b2 = pair(l.b2, r.b2);
+    const Lanes a1 = pair(l.a1, r.a1), a2 = pair(l.a2, r.a2);
+    const Lanes x1 = pair(l.x[p], r.x[p]), x2 = pair(l.x[o], r.x[o]);
+    const Lanes y1 = pair(l.y[p], r.y[p]), y2 = pair(l.y[o], r.y[o]);
+    const Lanes ya = b0 * ua + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2 + kGuard;
+    const Lanes yb = b0 * ub + b1 * ua + b2 * x1 - a1 * ya - a2 * y1 + kGuard;
+    l.x[n] = u[0];
+    r.x[n] = u[2];
+    l.x[o] = u[1];  // the second step writes where the oldest value was
+    r.x[o] = u[3];
+    l.y[n] = ya[0];
+    r.y[n] = ya[1];
+    l.y[o] = yb[0];
+    r.y[o] = yb[1];
+    return __builtin_shuffle(ya, yb, Pick{0, 4, 1, 5});
+}
+
 TFilter::Lanes TFilter::process(Lanes x) {
     // Soft saturation (x + kx) / (1 + |kx|), kx = drive * x, then a hard limit at +-1, on the
     // four lanes at once.
@@ -532,9 +559,11 @@ TFilter::Lanes TFilter::process(Lanes x) {
         case LowShelf:
         case HighShelf:
         case PeakShelf:
-            for (int c = 0; c < 2; ++c) biquadPair(ch[c], u[c][0], u[c][1], out[c][0], out[c][1]);
+        {
+            const Lanes y = biquadBoth(uv);
             advanceHistoryTwice();
-            break;
+            return y * OUTPUT_GAIN[type];
+        }
         case LPZ_12:
         case HPZ_12:
         case BPZ_12:

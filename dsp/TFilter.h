@@ -155,6 +155,7 @@ private:
     void advanceHistory();
     void advanceHistoryTwice();
     void biquadPair(TFilterChannel& c, float ua, float ub, float& ya, float& yb) const;
+    Lanes biquadBoth(Lanes u);
 };
 
 // The setters and update run every host sample, just before process: inline, so the values they
