@@ -33,7 +33,9 @@ void drawSettingsPage(Canvas& c);
 void drawPanel(Canvas& c, const PanelLayout& panel);
 
 // Captions of knobs, menus and buttons, at the same pixels the editor gives the controls.
-void paintKnobCaption(Canvas& c, const Knob& k, int originX, int originY, bool dim = false);
+// A caption is fitted between its neighbours on the same line of `row`.
+void paintKnobCaption(Canvas& c, const Knob& k, const std::vector<Knob>& row, int originX, int originY,
+                      bool dim = false);
 void paintMenuWell(Canvas& c, const Menu& m, int originX, int originY);
 void paintPlacedCaption(Canvas& c, const Placed& p, int originX, int originY);
 

@@ -1,6 +1,7 @@
 // The window background, the settings page and the Block panels, with every caption painted at
 // the pixels of the control it names.
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -86,7 +87,7 @@ void midiLamp(Canvas& c, const PxRect& unitsRect, const char* axis, int originX,
 }
 
 void paintKnobCaptions(Canvas& c, const std::vector<Knob>& knobs, int originX, int originY, bool dimAll) {
-    for (const Knob& k : knobs) paintKnobCaption(c, k, originX, originY, dimAll);
+    for (const Knob& k : knobs) paintKnobCaption(c, k, knobs, originX, originY, dimAll);
 }
 
 // Header, panel area and XY row of one Block on the main background.
@@ -174,9 +175,21 @@ void panelFace(Canvas& c, int x, int y) {
 
 }  // namespace
 
-void paintKnobCaption(Canvas& c, const Knob& k, int originX, int originY, bool dim) {
-    c.text(k.caption, captionRect(k, c.scale(), originX, originY), fonts::CAPTION,
-           dim ? palette::CAPTION_DIM : palette::CAPTION);
+void paintKnobCaption(Canvas& c, const Knob& k, const std::vector<Knob>& row, int originX, int originY, bool dim) {
+    // Small sizes hint text wider: a caption that would run into the caption of the next knob on
+    // its line is set a little smaller.
+    const Scale& s = c.scale();
+    const PxRect r = captionRect(k, s, originX, originY);
+    double room = r.w;
+    for (const Knob& other : row) {
+        if (&other == &k || other.y != k.y || other.x == k.x) continue;
+        const PxRect o = captionRect(other, s, originX, originY);
+        room = std::min(room, std::fabs((o.x + o.w / 2.0) - (r.x + r.w / 2.0)) - s.px(4));
+    }
+    Font font = fonts::CAPTION;
+    const double width = c.textWidth(k.caption, font);
+    if (width > room) font.size = std::max(7.0, font.size * room / width);
+    c.text(k.caption, r, font, dim ? palette::CAPTION_DIM : palette::CAPTION);
 }
 
 void paintMenuWell(Canvas& c, const Menu& m, int originX, int originY) {
@@ -218,7 +231,7 @@ void drawPanel(Canvas& c, const PanelLayout& p) {
     for (const Placed& b : p.buttons) paintPlacedCaption(c, b, 0, 0);
     for (const Knob& k : p.knobs) {
         const bool none = k.caption.rfind("None", 0) == 0;
-        paintKnobCaption(c, k, 0, 0, none);
+        paintKnobCaption(c, k, p.knobs, 0, 0, none);
     }
     if (p.gaterGrid) {
         const int cellH = static_cast<int>(10 * s.factor);
