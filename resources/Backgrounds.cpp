@@ -183,8 +183,7 @@ void paintKnobCaption(Canvas& c, const Knob& k, const std::vector<Knob>& row, in
     double room = r.w;
     for (const Knob& other : row) {
         if (&other == &k || other.y != k.y || other.x == k.x) continue;
-        const PxRect o = captionRect(other, s, originX, originY);
-        room = std::min(room, std::fabs((o.x + o.w / 2.0) - (r.x + r.w / 2.0)) - s.px(4));
+        room = std::min(room, static_cast<double>(std::abs(s.px(other.x) - s.px(k.x)) - s.px(4)));
     }
     Font font = fonts::CAPTION;
     const double width = c.textWidth(k.caption, font);
