@@ -130,8 +130,8 @@ void AtomicOutput::write(const void* bytes, std::size_t length) {
     }
 }
 
-void AtomicOutput::commit() {
-    if (fsync(fd) != 0 || close(fd) != 0) {
+void AtomicOutput::commit(bool flushToDisk) {
+    if ((flushToDisk && fsync(fd) != 0) || close(fd) != 0) {
         fd = -1;
         throw fileError(targetPath, systemError("cannot be written"));
     }

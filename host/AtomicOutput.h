@@ -21,8 +21,11 @@ public:
     const std::string& target() const { return targetPath; }
 
     void write(const void* bytes, std::size_t length);
-    // Flushes to disk and renames; throws HostError naming the target on failure.
-    void commit();
+    // Renames the finished file over the target; throws HostError naming the target on failure.
+    // With flushToDisk the bytes reach the disk first, so the file survives a power cut. A render
+    // can be made again and skips that wait (tens of milliseconds for a minute of audio), as other
+    // audio tools do; a write error still fails the commit.
+    void commit(bool flushToDisk = true);
 
 private:
     void discard();

@@ -216,7 +216,7 @@ void AudioWriter::write(const float* const* channels, std::size_t frames) {
 
 void AudioWriter::commit() {
     if (sf_close(sound.release()) != 0) throw fileError(output.target(), "cannot be written (closing failed)");
-    output.commit();
+    output.commit(false);  // audio can be rendered again: no wait for the disk
 }
 
 void checkOutputName(const std::string& path) {
