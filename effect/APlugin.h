@@ -520,19 +520,6 @@ public:
     static constexpr double XY_INV_POINT_STEP[5] = {1.0, 0.5, 0.25, 0.125, 0.0625};
     static constexpr int XY_SNAP_AMOUNT[5] = {0, 32, 16, 8, 4};  // levels per Space Quant option
 
-    // 2^x, computed again only when x changes: the replay's exponentials mostly repeat.
-    struct CachedExp2 {
-        double operator()(double x) {
-            if (x != in) {  // NaN at first, so the first call computes
-                in = x;
-                out = std::exp2(x);
-            }
-            return out;
-        }
-        double in = std::numeric_limits<double>::quiet_NaN();
-        double out = 1.0;
-    };
-
     // What the replay rate follows from, and what it came to (render thread).
     struct XYTiming {
         float samplesPerBar = 0.0f, rate = 0.0f;
@@ -561,15 +548,19 @@ public:
         double position = 0.0;        // in points
         double direction = 1.0;       // 0 while a note-off holds the position
         double rate = 0.0;            // points per frame
-        double holdIncrement = -1.0;  // per frame; negative while Time Quant is off
         double holdCounter = 1.0;
         bool playing = false;
-        float targetX = 0.0f, targetY = 0.0f;  // the path point before smoothing
         int32_t playMode = XY_FREE, loopMode = XY_LOOP_OFF;
         int32_t recordMode = XY_LIVE, previousRecordMode = XY_LIVE;
         float midiX = 0.0f, previousMidiX = 0.0f, midiY = 0.0f, previousMidiY = 0.0f;
         int32_t belowThresholdCount = 0;  // Follower play mode
-        CachedExp2 speedMod, smoothing;
+        // The speed factor and the smoothing as last worked out, and what they came from: the
+        // speed source's value (NaN after the settings were read), the smoothing and its
+        // modulation.
+        float speedSource = std::numeric_limits<float>::quiet_NaN();
+        double speedFactor = 1.0;
+        float smoothKey = std::numeric_limits<float>::quiet_NaN();
+        float glideNew = 1.0f, glideOld = 0.0f;  // the target's share and the position's
         XYTiming timing;
         bool timingStale = true;  // the settings the timing follows from were read again
         XYReplaySettings replaySettings;
@@ -591,10 +582,8 @@ public:
         std::atomic<unsigned> requests{0};       // XY_REQUEST_* bits left for the render thread
         std::atomic<bool> sourcesStale{false};   // the pad moved: publish its sources next frame
 
-        // Target and smoothed position both at (x, y): no glide.
+        // The smoothed position at (x, y): no glide.
         void jumpTo(float x, float y) {
-            targetX = x;
-            targetY = y;
             currentX.store(x, std::memory_order_relaxed);
             currentY.store(y, std::memory_order_relaxed);
         }

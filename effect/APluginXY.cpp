@@ -5,7 +5,9 @@
 #include "effect/EngineMath.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -35,15 +37,11 @@ constexpr float ZERO_TIME_SECONDS = 0.002f;
 constexpr int LAST_RECORD_SLOT = APlugin::XY_RECORD_SLOTS - 1;
 constexpr float MAX_RECORD_MS = 1e9f;
 
-}  // namespace
-
-// ----------------------------------------------------------------------------- render thread
-
 // The point index for integer position pos (offset 0) or the next point (1), with point step k.
-inline int APlugin::quantPos(int k, int pos, int offset, int loop) {
+constexpr int pathIndex(int k, int pos, int offset, int loop) {
     // k is a power of two: masking rounds a non-negative pos down to a multiple of it.
     int j = (std::max(pos, 0) & -k) + offset * k;
-    if (loop == XY_PING_PONG) {
+    if (loop == APlugin::XY_PING_PONG) {
         // The way back mirrors the way out; at each end the turning point is used twice.
         j = j < XY_PATH_POINTS ? std::min(j, XY_PATH_POINTS - k) : 2 * XY_PATH_POINTS - (j + k);
     } else if (j >= XY_PATH_POINTS) {
@@ -51,6 +49,32 @@ inline int APlugin::quantPos(int k, int pos, int offset, int loop) {
     }
     return std::clamp(j, 0, XY_PATH_POINTS - 1);
 }
+
+// The two points of every integer position a replay can reach (below twice the path, the
+// ping-pong's way back included), by loop mode and Point Quant: the replay looks them up.
+struct PointPair {
+    uint8_t first, next;
+};
+constexpr int REPLAY_POSITIONS = 2 * XY_PATH_POINTS;
+static_assert(APlugin::XY_SPAN * 2.0 <= REPLAY_POSITIONS);
+using PointTable = std::array<std::array<std::array<PointPair, REPLAY_POSITIONS>, 5>, 3>;
+constexpr PointTable makePointTable() {
+    PointTable t{};
+    for (int loop = 0; loop < 3; ++loop)
+        for (int q = 0; q < 5; ++q)
+            for (int i = 0; i < REPLAY_POSITIONS; ++i) {
+                const int k = APlugin::XY_POINT_STEP[q];
+                t[loop][q][i] = {static_cast<uint8_t>(pathIndex(k, i, 0, loop)), static_cast<uint8_t>(pathIndex(k, i, 1, loop))};
+            }
+    return t;
+}
+constexpr PointTable REPLAY_POINTS = makePointTable();
+
+}  // namespace
+
+// ----------------------------------------------------------------------------- render thread
+
+int APlugin::quantPos(int k, int pos, int offset, int loop) { return pathIndex(k, pos, offset, loop); }
 
 inline float APlugin::quantInter(int pointQuant, double pos) {
     // Scaling by the reciprocal of a power of two is exact, and cheaper than dividing.
@@ -301,6 +325,7 @@ void APlugin::readXYSettings(int b) {
     settings.modSource = xyChoice(XY_SPEED_MOD_SOURCE_TAG[b], SOURCE_SCALE, MOD_SOURCE_COUNT);
     settings.modAmount = 2.0 * static_cast<double>(xyParam(XY_SPEED_MOD_AMOUNT_TAG[b])) - 1.0;
     settings.smooth = xyParam(XY_SMOOTH_TAG[b]);
+    s.speedSource = std::numeric_limits<float>::quiet_NaN();  // the amount may have moved
     s.timingStale = true;
     s.spaceLevels = XY_SNAP_AMOUNT[xyChoice(XY_SPACE_QUANT_TAG[b], QUANT_SCALE, 5)];
 }
@@ -341,35 +366,34 @@ void APlugin::updateXYReplay(int b) {
     // The state goes through locals and is stored once: stores in between would make the
     // compiler read the rest back.
     const XYReplaySettings& settings = s.replaySettings;
-    const double rate = timing.pointsPerFrame, holdIncrement = timing.holdIncrement;
+    const double rate = timing.pointsPerFrame;
     s.rate = rate;
-    s.holdIncrement = holdIncrement;
     static_assert(DESTINATION_BLOCK_XY_SMOOTH[0] == DESTINATION_BLOCK_XY_SPEED[0] + 1 &&
                       DESTINATION_BLOCK_XY_SMOOTH[1] == DESTINATION_BLOCK_XY_SPEED[1] + 1 &&
                       DESTINATION_BLOCK_XY_SMOOTH[2] == DESTINATION_BLOCK_XY_SPEED[2] + 1,
                   "speed and smoothing destinations side by side");
     const float* destinations = &modValues[DESTINATION_BLOCK_XY_SPEED[b]];
     const float speedMod = destinations[0], smoothMod = destinations[1];
-    // Y of a point lies a fixed distance after its X, the same for every Block.
-    constexpr int PATH_Y = XY_Y_START[0] - XY_X_START[0];
-    static_assert(XY_Y_START[1] - XY_X_START[1] == PATH_Y && XY_Y_START[2] - XY_X_START[2] == PATH_Y);
-    const Relaxed<float>* pathX = &currentValues[XY_X_START[b]];
-    const Relaxed<float>* pathY = pathX + PATH_Y;
-    float* sources = &modSourceValues[SOURCE_X[b]];
 
-    // Advance.
-    const double modFactor = s.speedMod(settings.modAmount * 4.0 * static_cast<double>(modSourceValues[settings.modSource]));
-    const double m = s.playing ? modFactor * static_cast<double>(speedMod) : 0.0;
+    // Advance. The speed's exponential follows the source's value, which mostly rests.
+    const float source = modSourceValues[settings.modSource];
+    if (!(source == s.speedSource)) {  // NaN after the settings were read
+        s.speedSource = source;
+        s.speedFactor = std::exp2(settings.modAmount * 4.0 * static_cast<double>(source));
+    }
+    const double m = s.playing ? s.speedFactor * static_cast<double>(speedMod) : 0.0;
     double position = s.position + s.direction * rate * settings.speed * m;
 
     // Loop. A runaway speed modulation could carry the position past more than one turn, or to
     // infinity: wrap it whole so no point index ever leaves the path.
-    const int k = s.pointStep, loop = s.loopMode;
+    const int loop = s.loopMode;
     if (!std::isfinite(position) || position < 0.0) position = 0.0;
     switch (loop) {
-        case XY_LOOP_OFF:
-            if (position >= XY_SPAN - k) position = XY_SPAN - k;  // hold on the last point used
+        case XY_LOOP_OFF: {
+            const double last = XY_SPAN - s.pointStep;  // hold on the last point used
+            if (position >= last) position = last;
             break;
+        }
         case XY_LOOP_ON:
             if (position >= XY_SPAN) position = std::fmod(position, XY_SPAN);
             break;
@@ -379,21 +403,33 @@ void APlugin::updateXYReplay(int b) {
     }
     s.position = position;
 
-    // Points, interpolation and smoothing.
-    const int i = static_cast<int>(position);
-    const int index0 = quantPos(k, i, 0, loop);
-    const int index1 = quantPos(k, i, 1, loop);
-    const float fraction = quantInter(s.pointQuant, position);
-    const float x0 = pathX[index0], y0 = pathY[index0];
-    const float targetX = x0 + (pathX[index1] - x0) * fraction;
-    const float targetY = y0 + (pathY[index1] - y0) * fraction;
-    s.targetX = targetX;
-    s.targetY = targetY;
+    // Smoothing, worked out again only when its setting or modulation moved.
     const float smooth = settings.smooth + smoothMod;
-    const auto c = smooth >= 0.0f ? static_cast<float>(s.smoothing(-16.0 * static_cast<double>(std::min(smooth, 1.0f)))) : 1.0f;
+    if (!(smooth == s.smoothKey)) {
+        s.smoothKey = smooth;
+        const float c = smooth >= 0.0f ? static_cast<float>(std::exp2(-16.0 * static_cast<double>(std::min(smooth, 1.0f)))) : 1.0f;
+        s.glideNew = c;
+        s.glideOld = 1.0f - c;
+    }
+
+    // Points and interpolation. The position lies in [0, 2 * span): its whole points index the
+    // table, and its whole steps of 2^q points are i >> q, what truncation would give.
+    const int i = static_cast<int>(position);
+    const int q = s.pointQuant;
+    const PointPair points = REPLAY_POINTS[loop][q][i];
+    const float fraction = static_cast<float>(position * XY_INV_POINT_STEP[q] - static_cast<double>(i >> q));
+    // Y of a point lies a fixed distance after its X, the same for every Block.
+    constexpr int PATH_Y = XY_Y_START[0] - XY_X_START[0];
+    static_assert(XY_Y_START[1] - XY_X_START[1] == PATH_Y && XY_Y_START[2] - XY_X_START[2] == PATH_Y);
+    const Relaxed<float>* pathX = &currentValues[XY_X_START[b]];
+    const Relaxed<float>* pathY = pathX + PATH_Y;
+    const float x0 = pathX[points.first], y0 = pathY[points.first];
+    const float targetX = x0 + (pathX[points.next] - x0) * fraction;
+    const float targetY = y0 + (pathY[points.next] - y0) * fraction;
     // The tiny offset keeps a decaying position out of denormals.
-    auto glide = [c](float target, float current) {
-        return std::clamp(target * c + current * (1.0f - c) + 1e-15f, -1.0f, 1.0f);
+    const float c = s.glideNew, keep = s.glideOld;
+    auto glide = [c, keep](float target, float current) {
+        return std::clamp(target * c + current * keep + 1e-15f, -1.0f, 1.0f);
     };
     float x = glide(targetX, s.currentX.load(relaxed));
     float y = glide(targetY, s.currentY.load(relaxed));
@@ -407,7 +443,7 @@ void APlugin::updateXYReplay(int b) {
     s.currentY.store(y, relaxed);
 
     // Time quantisation: the sources move only when the hold counter passes 1.
-    if (holdIncrement >= 0.0) {
+    if (const double holdIncrement = timing.holdIncrement; holdIncrement >= 0.0) {
         const double counter = s.holdCounter;
         if (counter < 1.0) {
             s.holdCounter = counter + holdIncrement;
@@ -417,7 +453,7 @@ void APlugin::updateXYReplay(int b) {
     }
     s.heldX.store(x, relaxed);
     s.heldY.store(y, relaxed);
-    publishXYSources(sources, s.spaceLevels, x, y);
+    publishXYSources(&modSourceValues[SOURCE_X[b]], s.spaceLevels, x, y);
 }
 
 void APlugin::startXYReplay(int b) {
