@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 // The recording starts silent and init leaves it, since a grain only ever reads frames it has
 // just recorded, and clearing 48 slots' recordings would cost milliseconds on every reset.
@@ -19,6 +20,7 @@ void TGrain::init(float rate) {
     readSize = 1000;
     envelopeCounter = 0;
     readLength = 1000.0f;
+    readEnd = 1000.0f;
     loopMode = kPing;
 }
 
@@ -29,5 +31,30 @@ void TGrain::triggerGrain(int newWriteSize, int newReadSize) {
     envelopeCounter = 0;
     writeSize = std::clamp(newWriteSize, 0, capacity - 1);
     readSize = std::clamp(newReadSize, 0, capacity - 1);
-    readLength = static_cast<float>(readSize);
+    readLength = readSize > 0 ? static_cast<float>(readSize) : std::numeric_limits<float>::infinity();
+    readEnd = writeSize > 0 ? static_cast<float>(writeSize) : -1.0f;
+}
+
+bool TGrain::turn() {
+    if (writeSize == 0) return false;
+    const float end = static_cast<float>(writeSize);
+    if (!(readPosition < end)) {
+        switch (loopMode & ~1) {
+        case kPing:
+            readPosition = end - 1.0f;
+            direction = -1.0f;
+            break;
+        case kLoop:
+            readPosition = 0.0f;
+            break;
+        default:
+            return false;
+        }
+    }
+    // The integer part truncates toward zero, so the turn comes at -1, not at -0.5.
+    if (readPosition <= -1.0f) {
+        readPosition = 0.0f;
+        direction = 1.0f;
+    }
+    return true;
 }

@@ -356,6 +356,9 @@ public:
     float roomWidenPhase[BLOCK_COUNT][4] = {};
     int grainCounter[BLOCK_COUNT] = {};  // frames since the last grain trigger
     int grainSlot[BLOCK_COUNT] = {};     // slot the next trigger takes
+    // Per Block, a bit for each slot that may be recording or playing (a reset slot is dropped
+    // when next met), so a frame visits the busy slots only.
+    uint32_t grainRecording[BLOCK_COUNT] = {}, grainPlaying[BLOCK_COUNT] = {};
     float grainWriteFactor[BLOCK_COUNT] = {1.0f, 1.0f, 1.0f};
     float grainReadFactor[BLOCK_COUNT] = {1.0f, 1.0f, 1.0f};
     float grainShape[BLOCK_COUNT][GRAINS_PER_BLOCK] = {};

@@ -491,7 +491,7 @@ BlockLanes APlugin::processGrain(int b, BlockLanes in) {
     const int G = GRAIN_WRITE_SIZE_TAG[b];
     const float* V = &modValues[destinationBase(b)];
     const float* t = xyTargets[b];
-    const int mode = getGrainMode(b);
+    const int mode = getSteppedValue(param(GRAIN_MODE_TAG[b]), 5.99f, 6);  // getGrainMode, inline
     TGrain* slots = &grain[b * GRAINS_PER_BLOCK];
 
     const float ws = clamp01(param(G) + V[2] + t[1]);
@@ -517,6 +517,8 @@ BlockLanes APlugin::processGrain(int b, BlockLanes in) {
         const float shape = param(G + 2) + V[4];
         grainShape[b][s] = shape < 0.0f ? 0.125f : std::exp2(6.0f * std::min(shape, 1.0f) - 3.0f);
         slots[s].setLoopMode(mode);
+        grainRecording[b] |= 1u << s;
+        grainPlaying[b] &= ~(1u << s);
         grainCounter[b] = 0;
         grainSlot[b] = (s + 1) % GRAINS_PER_BLOCK;
     }
@@ -525,26 +527,39 @@ BlockLanes APlugin::processGrain(int b, BlockLanes in) {
     const float speed = m.grainSpeed((static_cast<float>(semitones) + 12.0f * (t[0] + V[0])) / 12.0f +
                                      (2.0f * param(G + 5) - 1.0f + V[1]) / 12.0f);
 
-    float wetL = 0.0f, wetR = 0.0f, plainL = 0.0f, plainR = 0.0f;
-    for (int k = 0; k < GRAINS_PER_BLOCK; ++k) {
-        // An idle slot gives silence and keeps no state; a recording one gives silence (its
-        // weights are 0 as well), which would leave the sums as they are.
-        const int state = slots[k].getState();
-        if (state == TGrain::kIdle) continue;
-        if (state == TGrain::kRecording) {
-            slots[k].record(in[LANE_LA], in[LANE_RA]);
+    // Only the busy slots: idle ones give silence and recording ones silence with weights 0.
+    // The playing ones add up in slot order; one that ends its grain here still adds its last
+    // outputs, weighted 0, and one that ends its recording below plays from the next frame.
+    uint32_t playingSlots = grainPlaying[b], recordingSlots = grainRecording[b];
+    TGrain::Frame wet{}, plain{};
+    for (uint32_t busy = playingSlots; busy != 0; busy &= busy - 1) {
+        const int k = __builtin_ctz(busy);
+        TGrain& g = slots[k];
+        if (g.getState() != TGrain::kPlaying) {  // reset since
+            playingSlots &= ~(1u << k);
             continue;
         }
-        float pL, pR, dL, dR;
-        slots[k].play(speed, pL, pR, dL, dR);
-        const float vol = slots[k].getGrainVol(grainShape[b][k]);
-        wetL += pL * vol;
-        wetR += pR * vol;
-        const float plainVol = slots[k].getGrainVol(1.0f);
-        plainL += dL * plainVol;
-        plainR += dR * plainVol;
+        TGrain::Frame p, d;
+        float vol = 0.0f, plainVol = 0.0f;
+        if (g.play(speed, p, d)) {
+            vol = g.shapedEnvelope(grainShape[b][k]);
+            plainVol = g.shapedEnvelope(1.0f);
+        } else {
+            playingSlots &= ~(1u << k);
+        }
+        wet += p * vol;
+        plain += d * plainVol;
     }
-    grainPlain[b][0] = plainL;
-    grainPlain[b][1] = plainR;
-    return lanesOf(wetL, wetR);
+    for (uint32_t busy = recordingSlots; busy != 0; busy &= busy - 1) {
+        const int k = __builtin_ctz(busy);
+        TGrain& g = slots[k];
+        if (g.getState() == TGrain::kRecording && g.record(in[LANE_LA], in[LANE_RA])) continue;
+        recordingSlots &= ~(1u << k);
+        if (g.getState() == TGrain::kPlaying) playingSlots |= 1u << k;
+    }
+    grainPlaying[b] = playingSlots;
+    grainRecording[b] = recordingSlots;
+    grainPlain[b][0] = plain[0];
+    grainPlain[b][1] = plain[1];
+    return lanesOf(wet[0], wet[1]);
 }
