@@ -42,24 +42,27 @@ constexpr auto kCombTuningF = [] {
 
 // ---- TComb ----
 
-void TComb::setOffset(int comb, std::uint32_t framesAhead) {
-    offset[comb] = static_cast<std::int32_t>((framesAhead & kCombMask) * kCombs) + comb - kRingFloats;
-    offsetsMoved = true;
-}
-
 void TComb::setRawLengths(const int (&lengths)[kCombs]) {
     // Unsigned arithmetic wraps a length past the ring back into it, as the masked read expects.
-    for (int c = 0; c < kCombs; ++c) setOffset(c, kRingFrames - static_cast<std::uint32_t>(lengths[c]));
+    for (int c = 0; c < kCombs; ++c) {
+        const std::uint32_t ahead = (kRingFrames - static_cast<std::uint32_t>(lengths[c])) & kCombMask;
+        offset[c] = static_cast<std::int32_t>(ahead * kCombs) + c - kRingFloats;
+    }
+    lowestOffset = *std::min_element(std::begin(offset), std::end(offset));
 }
 
-void TComb::setLengths(int j, ReverbIndices lengths) {
+void TComb::setLengths(const ReverbIndices (&lengths)[kVectors]) {
     constexpr std::int32_t kFrames = static_cast<std::int32_t>(kRingFrames);
     const ReverbIndices none = {0, 0, 0, 0}, oneFrame = {1, 1, 1, 1}, frames = {kFrames, kFrames, kFrames, kFrames};
-    const ReverbIndices ahead = frames - (lengths == none ? oneFrame : lengths);
-    const ReverbIndices combs = {j * kLanes, j * kLanes + 1, j * kLanes + 2, j * kLanes + 3};
-    const ReverbIndices at = ahead * kCombs + combs - kRingFloats;
-    std::memcpy(&offset[j * kLanes], &at, sizeof at);
-    offsetsMoved = true;
+    ReverbIndices lowest = {0, 0, 0, 0};
+    for (int j = 0; j < kVectors; ++j) {
+        const ReverbIndices ahead = frames - (lengths[j] == none ? oneFrame : lengths[j]);
+        const ReverbIndices combs = {j * kLanes, j * kLanes + 1, j * kLanes + 2, j * kLanes + 3};
+        const ReverbIndices at = ahead * kCombs + combs - kRingFloats;
+        std::memcpy(&offset[j * kLanes], &at, sizeof at);
+        lowest = at < lowest ? at : lowest;
+    }
+    lowestOffset = std::min(std::min(lowest[0], lowest[1]), std::min(lowest[2], lowest[3]));
 }
 
 void TComb::setVectors(float damping, float room) {
@@ -106,10 +109,6 @@ inline void store4(float* p, Lanes v) { std::memcpy(p, &v, sizeof v); }
 ReverbLanes TComb::update(float inL, float tap0, float tap2, float inR, float tap1, float tap3) {
     const std::uint32_t q = position = (position + 1) & kCombMask;
     const std::int32_t start = static_cast<std::int32_t>(q) * kCombs;
-    if (offsetsMoved) {
-        offsetsMoved = false;
-        lowestOffset = *std::min_element(std::begin(offset), std::end(offset));
-    }
 
     // Even combs of a lane take the dry input of their side, odd combs a pre-delay tap (lanes 1
     // and 3); lanes 2 and 4 the other way round.
@@ -185,8 +184,7 @@ void TBasicReverb::create() {
 }
 
 void TBasicReverb::init() {
-    std::fill(std::begin(factorA), std::end(factorA), 1.0f);
-    std::fill(std::begin(factorB), std::end(factorB), 1.0f);
+    std::fill(std::begin(factor), std::end(factor), 1.0f);
 
     const double scale = static_cast<double>(sampleRate / kTuningRate);
     int lengths[TComb::kCombs];
@@ -251,31 +249,35 @@ void TBasicReverb::setFilter(float /*unusedLow*/, float hp) {
 
 void TBasicReverb::setMod(float a, float b, float c, float d) {
     // Factors that did not move (a room without modulation depth) leave the lengths as they are.
-    if (a == factorA[0] && b == factorA[1] && c == factorB[0] && d == factorB[1]) return;
+    if (a == factor[0] && b == factor[1] && c == factor[2] && d == factor[3]) return;
     lengthsStale = true;
-    for (int j = 0; j < 10; ++j) {
-        factorA[j] = j % 2 == 0 ? a : b;
-        factorB[j] = j % 2 == 0 ? c : d;
-    }
+    factor[0] = a;
+    factor[1] = b;
+    factor[2] = c;
+    factor[3] = d;
 }
 
 void TBasicReverb::applyLength(float l, float r) {
     lengthsStale = false;
     lastLength[0] = l;
     lastLength[1] = r;
-    // Lanes 1 and 2 follow l and the first factor set, lanes 3 and 4 r and the second; four
-    // combs at a time, each lane rounding as the same steps on one float.
+    // Lanes 1 and 2 follow l and the first factor pair, lanes 3 and 4 r and the second; even
+    // comb vectors take the first factor of a pair, odd ones the second. Four combs at a time,
+    // each lane rounding as the same steps on one float.
     const float x[2] = {l * sampleRate / kTuningRate, r * sampleRate / kTuningRate};
+    const Lanes scale[2] = {{x[0] * factor[0], x[0] * factor[0], x[1] * factor[2], x[1] * factor[2]},
+                            {x[0] * factor[1], x[0] * factor[1], x[1] * factor[3], x[1] * factor[3]}};
     constexpr float kLongest = static_cast<float>(TComb::kMaxLength);
     const Lanes longest = {kLongest, kLongest, kLongest, kLongest}, zero = {0.0f, 0.0f, 0.0f, 0.0f};
-    for (int j = 0; j < TComb::kCombs / TComb::kLanes; ++j) {
-        const Lanes scale = {x[0] * factorA[j], x[0] * factorA[j], x[1] * factorB[j], x[1] * factorB[j]};
-        Lanes v = scale * load4(&kCombTuningF[static_cast<std::size_t>(j * TComb::kLanes)]) + 0.5f;
+    ReverbIndices lengths[TComb::kVectors];
+    for (int j = 0; j < TComb::kVectors; ++j) {
+        Lanes v = scale[j % 2] * load4(&kCombTuningF[static_cast<std::size_t>(j * TComb::kLanes)]) + 0.5f;
         // Limited before the conversion so that any product, even not a number, stays defined.
         v = v < longest ? v : longest;
         v = v < zero ? zero : v;
-        comb.setLengths(j, __builtin_convertvector(v, ReverbIndices));
+        lengths[j] = __builtin_convertvector(v, ReverbIndices);
     }
+    comb.setLengths(lengths);
 }
 
 void TBasicReverb::setWiden(float w0, float w1, float w2, float w3) {

@@ -30,8 +30,11 @@ public:
     TComb(const TComb&) = delete;
     TComb& operator=(const TComb&) = delete;
 
-    // Lengths in frames of combs 4j .. 4j + 3, each 0..16383; 0 is a one-frame delay.
-    void setLengths(int j, ReverbIndices lengths);
+    static constexpr int kVectors = kCombs / kLanes;
+
+    // Lengths in frames of all combs, vector j holding combs 4j .. 4j + 3, each 0..16383; 0 is
+    // a one-frame delay.
+    void setLengths(const ReverbIndices (&lengths)[kVectors]);
     // The four lanes' high-passed comb sums for this frame.
     ReverbLanes update(float inL, float tap0, float tap2, float inR, float tap1, float tap3);
 
@@ -46,15 +49,12 @@ private:
     void clearRing();
     bool hasSubnormalState() const;
 
-    void setOffset(int comb, std::uint32_t framesAhead);
-
     std::uint32_t position = 0;
     // Where comb c reads, in floats from the current frame's first: length frames back, plus c,
     // so always negative. Once the write position is at least the longest length past the ring's
-    // start, no read wraps: lowestOffset keeps that bound, worked out again after lengths moved.
+    // start, no read wraps: lowestOffset keeps that bound, set with the offsets.
     alignas(16) std::int32_t offset[kCombs] = {};
     std::int32_t lowestOffset = 0;
-    bool offsetsMoved = true;
     float damp[kLanes] = {};
     float oneMinusDamp[kLanes] = {};
     float roomGain[kLanes] = {};
@@ -135,8 +135,8 @@ private:
     SilentBuffer<float> preDelayL{kPreDelayFrames};
     SilentBuffer<float> preDelayR{kPreDelayFrames};
     bool written = false;  // whether process ran since the last mute: a silent room needs no clearing
-    float factorA[10] = {};
-    float factorB[10] = {};
+    // setMod's factors: even and odd combs of outputs 1/2, then of outputs 3/4.
+    float factor[4] = {1.0f, 1.0f, 1.0f, 1.0f};
     TComb comb;
     AllpassStage allpass[kAllpassStages];
     std::uint32_t allpassMask = 0;
