@@ -106,7 +106,7 @@ inline void store4(float* p, Lanes v) { std::memcpy(p, &v, sizeof v); }
 
 }  // namespace
 
-ReverbLanes TComb::update(float inL, float tap0, float tap2, float inR, float tap1, float tap3) {
+[[gnu::always_inline]] inline ReverbLanes TComb::update(float inL, float tap0, float tap2, float inR, float tap1, float tap3) {
     const std::uint32_t q = position = (position + 1) & kCombMask;
     const std::int32_t start = static_cast<std::int32_t>(q) * kCombs;
 
@@ -197,20 +197,20 @@ void TBasicReverb::init() {
     // Lanes 0 and 2 take the first tuning set, lanes 1 and 3 the spread one. At least one
     // frame, so that every read lies behind the frame written.
     int longest = 1;
+    int size[kAllpassStages][2];
     for (int i = 0; i < kAllpassStages; ++i) {
-        AllpassStage& stage = allpass[i];
         for (int set = 0; set < 2; ++set) {
             const int tuning = kAllpassTuning[i] + (set == 1 ? kStereoSpread : 0);
-            stage.size[set] = static_cast<int>(std::clamp(std::trunc(tuning * scale + 0.5), 1.0, kMaxAllpassSize));
-            longest = std::max(longest, stage.size[set]);
+            size[i][set] = static_cast<int>(std::clamp(std::trunc(tuning * scale + 0.5), 1.0, kMaxAllpassSize));
+            longest = std::max(longest, size[i][set]);
+            allpassDelay[i][set] = static_cast<std::uint32_t>(size[i][set]) * kAllpassFrameFloats;
         }
-        stage.feedback = Lanes{0.5f, 0.5f, 0.5f, 0.5f};
     }
     std::uint32_t frames = 1;
     while (frames <= static_cast<std::uint32_t>(longest)) frames *= 2;
-    allpassMask = frames - 1;
+    allpassMask = (frames - 1) * kAllpassFrameFloats;
     allpassPosition = 0;
-    for (AllpassStage& stage : allpass) stage.ring.assign(static_cast<std::size_t>(frames) * 4, 0.0f);
+    allpassRing.assign(static_cast<std::size_t>(frames) * kAllpassFrameFloats, 0.0f);
     mute();
 }
 
@@ -222,7 +222,7 @@ void TBasicReverb::setSampleRate(float sr) {
 
 void TBasicReverb::mute() {
     comb.clearLowPass();
-    for (AllpassStage& stage : allpass) std::fill(stage.ring.begin(), stage.ring.end(), 0.0f);
+    std::fill(allpassRing.begin(), allpassRing.end(), 0.0f);
     preDelayPosition = 0;
     if (!written) return;
     comb.clearRing();
@@ -280,32 +280,34 @@ void TBasicReverb::applyLength(float l, float r) {
     comb.setLengths(lengths);
 }
 
-void TBasicReverb::setWiden(float w0, float w1, float w2, float w3) {
-    const float w[4] = {w0, w1, w2, w3};
-    for (int i = 0; i < 4; ++i) {
-        // Only the tap position modulo the ring matters; the limit keeps the conversion defined.
-        const float bounded = std::isnan(w[i]) ? 0.0f : std::clamp(w[i], -1e9f, 1e9f);
-        tapOffset[i] = static_cast<std::int32_t>(kPreDelayMask) - static_cast<std::int32_t>(bounded);
-    }
+void TBasicReverb::setWiden(ReverbLanes w) {
+    // Only the tap position modulo the ring matters; the limit keeps the conversion defined.
+    const Lanes lowest = {-1e9f, -1e9f, -1e9f, -1e9f}, highest = {1e9f, 1e9f, 1e9f, 1e9f};
+    Lanes bounded = w < lowest ? lowest : w;
+    bounded = highest < bounded ? highest : bounded;
+    bounded = w == w ? bounded : Lanes{0.0f, 0.0f, 0.0f, 0.0f};
+    constexpr std::int32_t kMask = static_cast<std::int32_t>(kPreDelayMask);
+    const ReverbIndices at = ReverbIndices{kMask, kMask, kMask, kMask} - __builtin_convertvector(bounded, ReverbIndices);
+    std::memcpy(tapOffset, &at, sizeof at);
 }
 
 // Each stage reads what it wrote size frames ago in each lane and writes feedback * that + its
 // input; the difference goes on to the next stage.
-ReverbLanes TBasicReverb::passChains(ReverbLanes x) {
+[[gnu::always_inline]] inline ReverbLanes TBasicReverb::passChains(ReverbLanes x) {
     // Held locally: the ring stores could otherwise be taken to change them.
     const std::uint32_t mask = allpassMask;
-    const std::uint32_t w = allpassPosition = (allpassPosition + 1) & mask;
+    const std::uint32_t w = allpassPosition = (allpassPosition + kAllpassFrameFloats) & mask;
+    float* ring = allpassRing.data();
     typedef int LaneIndex __attribute__((vector_size(16)));
     const Lanes guard = {kAllpassGuard, kAllpassGuard, kAllpassGuard, kAllpassGuard};
-    for (AllpassStage& stage : allpass) {
-        float* ring = stage.ring.data();
-        auto frameAgo = [&](int frames) {
-            return load4(&ring[static_cast<std::size_t>((w - static_cast<std::uint32_t>(frames)) & mask) * 4]);
-        };
+    const Lanes feedback = {0.5f, 0.5f, 0.5f, 0.5f};
+    for (int i = 0; i < kAllpassStages; ++i) {
+        float* stage = ring + i * 4;
+        auto delayed = [&](int set) { return load4(&stage[(w - allpassDelay[i][set]) & mask]); };
         // Lanes 0 and 2 of the first, 1 and 3 of the second: gathered, then put in order.
-        const Lanes pairs = __builtin_shuffle(frameAgo(stage.size[0]), frameAgo(stage.size[1]), LaneIndex{0, 2, 5, 7});
+        const Lanes pairs = __builtin_shuffle(delayed(0), delayed(1), LaneIndex{0, 2, 5, 7});
         const Lanes y = __builtin_shuffle(pairs, LaneIndex{0, 2, 1, 3});
-        store4(&ring[static_cast<std::size_t>(w) * 4], stage.feedback * y + x + guard);
+        store4(&stage[w], feedback * y + x + guard);
         x = y - x;
     }
     return x;
@@ -336,7 +338,5 @@ ReverbLanes TBasicReverb::process(float inL, float inR) {
 
 bool TBasicReverb::hasSubnormalState() const {
     if (comb.hasSubnormalState()) return true;
-    for (const AllpassStage& stage : allpass)
-        if (std::any_of(stage.ring.begin(), stage.ring.end(), isSubnormal)) return true;
-    return false;
+    return std::any_of(allpassRing.begin(), allpassRing.end(), isSubnormal);
 }

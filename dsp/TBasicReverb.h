@@ -101,8 +101,13 @@ public:
         if (!lengthsStale && l == lastLength[0] && r == lastLength[1]) return;
         applyLength(l, r);
     }
+    // setLength with its last arguments: what new factors need while the lengths rest.
+    void refreshLength() {
+        if (lengthsStale) applyLength(lastLength[0], lastLength[1]);
+    }
     // Tap i reads the input wi + 1 frames back.
-    void setWiden(float w0, float w1, float w2, float w3);
+    void setWiden(float w0, float w1, float w2, float w3) { setWiden(ReverbLanes{w0, w1, w2, w3}); }
+    void setWiden(ReverbLanes w);
 
     void process(float inL, float inR, float& out1, float& out2, float& out3, float& out4);
     // The same, the four outputs as the lanes of one vector.
@@ -114,15 +119,11 @@ public:
     bool hasSubnormalState() const;
 
 private:
-    // The four allpass chains side by side: stage i holds the i-th allpass of every chain in one
-    // ring of 4-lane frames, so one vector step serves all four outputs. The lanes are the
-    // outputs 1..4; outputs 1 and 3 use the first tuning set, 2 and 4 the spread one.
-    struct AllpassStage {
-        int size[2] = {1, 1};  // delay in frames of lanes 0 and 2, and of lanes 1 and 3
-        ReverbLanes feedback = {0.5f, 0.5f, 0.5f, 0.5f};  // the same in every lane
-        std::vector<float> ring;  // (mask + 1) frames of four lanes
-    };
+    // The four allpass chains side by side: one vector step serves the i-th allpass of all four
+    // outputs. The lanes are the outputs 1..4; outputs 1 and 3 use the first tuning set, 2 and 4
+    // the spread one. One ring holds every stage: a frame is four stages of four lanes.
     static constexpr int kAllpassStages = 4;
+    static constexpr std::uint32_t kAllpassFrameFloats = kAllpassStages * 4;
 
     ReverbLanes passChains(ReverbLanes x);
     void applyLength(float l, float r);
@@ -138,9 +139,12 @@ private:
     // setMod's factors: even and odd combs of outputs 1/2, then of outputs 3/4.
     float factor[4] = {1.0f, 1.0f, 1.0f, 1.0f};
     TComb comb;
-    AllpassStage allpass[kAllpassStages];
+    // In floats: a stage's delays (lanes 0 and 2, lanes 1 and 3), the ring's length less one
+    // frame and the frame written last; so a position needs no scaling.
+    std::uint32_t allpassDelay[kAllpassStages][2] = {};
     std::uint32_t allpassMask = 0;
     std::uint32_t allpassPosition = 0;
+    std::vector<float> allpassRing;
     // The arguments of the last setLength, while the comb lengths still follow from them.
     float lastLength[2] = {};
     bool lengthsStale = true;

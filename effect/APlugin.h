@@ -399,6 +399,7 @@ public:
         engine::Memo<engine::exp2Of> grainWrite, grainRead, grainReadRatio, grainInterval, grainSpeed;
         engine::Memo<engine::exp2Of> gaterRamp;
         float roomHighPass = std::numeric_limits<float>::quiet_NaN();  // the reverb's last setting
+        BlockLanes roomSettings = {};  // length, damping, high-pass and spread, modulation added
     };
     BlockMemos memo[BLOCK_COUNT];
     // The same for the follower's settings.
@@ -718,6 +719,7 @@ private:
     BlockLanes processComb(int block, BlockLanes in);
     BlockLanes processShaper(int block, BlockLanes in);
     BlockLanes processRoom(int block, BlockLanes in);
+    void stepRoomLfos(int block, int64_t frame);  // every eighth frame
     BlockLanes processGrain(int block, BlockLanes in);  // leaves the plain grain sums in grainPlain
     // Grain length in frames for value v, given 2^(8 v) for the free modes.
     float grainLength(int mode, float v, float pow2EightV) const;

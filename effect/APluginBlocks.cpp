@@ -427,54 +427,74 @@ BlockLanes APlugin::processShaper(int b, BlockLanes in) {
 BlockLanes APlugin::processRoom(int b, BlockLanes in) {
     TBasicReverb& room = *engine::pinned(&reverb[b]);
     BlockMemos& memos = *engine::pinned(&memo[b]);
+    const int64_t frame = sampleCounter.load(std::memory_order_relaxed);
+    if ((frame & 7) == 0) stepRoomLfos(b, frame);
+
+    // Length, damping, high-pass and spread with their modulation. While all four rest so does
+    // all that follows from them, but for new length factors; a reset or a new rate forgets the
+    // high-pass. The room size is a constant that resetEverything sets.
     const int P = blockParam(b, 0);
     const float* V = &modValues[destinationBase(b)];
     const float* t = xyTargets[b];
-    const int64_t frame = sampleCounter.load(std::memory_order_relaxed);
-
-    if ((frame & 15) == 0) {
-        const float speed = std::exp2(4.0f * V[4]);
-        const float depth = std::max(0.0f, param(P + ROOM_MOD_OFFSET) + V[3]);
-        float m[4];
-        for (int k = 0; k < 4; ++k) {
-            // Wrapped, so hours of running lose no phase resolution.
-            float& phase = roomModPhase[b][k];
-            phase += speed * ROOM_MOD_RATE[k];
-            phase -= engine::floorOf(phase);
-            m[k] = 1.0f + 0.1f * depth * std::sin(6.28318f * phase);
+    const BlockLanes settings = BlockLanes{param(P + ROOM_LENGTH_OFFSET), param(P + ROOM_DAMP_OFFSET),
+                                           param(P + ROOM_HP_OFFSET), param(P + BLOCK_SPREAD_OFFSET)} +
+                                BlockLanes{V[0], V[1], V[2], V[11]} + BlockLanes{t[0], t[1], t[2], -0.0f};
+    if (allEqual(settings, memos.roomSettings) && memos.roomHighPass == memos.roomHighPass) {
+        room.refreshLength();
+    } else {
+        memos.roomSettings = settings;
+        room.setDamp(clamp01(settings[1]));
+        const float highPass = clamp01(settings[2]);
+        if (!(highPass == memos.roomHighPass)) {
+            room.setFilter(0.0f, highPass);
+            memos.roomHighPass = highPass;
         }
-        room.setMod(m[0], m[1], m[2], m[3]);
+        const float l = std::max(0.0f, settings[0]);
+        const float a = memos.roomLength((0.5f * l + 0.4f) * 6.0f - 6.0f);
+        room.setLength(a, 0.9f * a * memos.roomSpread(0.4f * settings[3]));
     }
-    if ((frame & 7) == 0) {
-        float w[4];
-        for (int k = 0; k < 4; ++k) {
-            float& phase = roomWidenPhase[b][k];
-            phase += ROOM_WIDEN_RATE[k];
-            phase -= engine::floorOf(phase);
-            const float tri = (1.0f - std::fabs(2.0f * phase - 1.0f)) * ROOM_WIDEN_DEPTH[k] + (1.0f - ROOM_WIDEN_DEPTH[k]);
-            w[k] = tri * fixedLengths[k] + 1.0f;
-        }
-        room.setWiden(w[0], w[1], w[2], w[3]);
-    }
-
-    // The room size is a constant that resetEverything sets; the high-pass is recomputed only
-    // when its setting moves (or the rate changed).
-    const float spread = param(P + BLOCK_SPREAD_OFFSET) + V[11];
-    room.setDamp(clamp01(param(P + ROOM_DAMP_OFFSET) + V[1] + t[1]));
-    const float highPass = clamp01(param(P + ROOM_HP_OFFSET) + V[2] + t[2]);
-    if (!(highPass == memos.roomHighPass)) {
-        room.setFilter(0.0f, highPass);
-        memos.roomHighPass = highPass;
-    }
-    const float l = std::max(0.0f, param(P + ROOM_LENGTH_OFFSET) + V[0] + t[0]);
-    const float a = memos.roomLength((0.5f * l + 0.4f) * 6.0f - 6.0f);
-    room.setLength(a, 0.9f * a * memos.roomSpread(0.4f * spread));
 
     // (o1 + o3) and (o2 + o4) side by side, then spread to both sub-samples of their side.
     typedef int32_t Pick __attribute__((vector_size(16)));
     const BlockLanes o = room.process(leftOf(in), rightOf(in));
     const BlockLanes sums = (o + __builtin_shuffle(o, Pick{2, 3, 0, 1})) * 0.707f * 0.9f;
     return __builtin_shuffle(sums, Pick{0, 0, 1, 1});
+}
+
+// The room's length factors every 16 frames and its widening taps every 8, four LFOs each.
+void APlugin::stepRoomLfos(int b, int64_t frame) {
+    TBasicReverb& room = reverb[b];
+    const float* V = &modValues[destinationBase(b)];
+    typedef int32_t Whole __attribute__((vector_size(16)));
+    auto lanes = [](const float (&v)[4]) { return BlockLanes{v[0], v[1], v[2], v[3]}; };
+    // Wrapped, so hours of running lose no phase resolution; the phases stay above 0.
+    auto wrap = [&lanes](float (&phase)[4], BlockLanes step) {
+        BlockLanes p = lanes(phase) + step;
+        const auto inRange = (p > 0.0f) & (p < 2147483648.0f);
+        if ((inRange[0] & inRange[1] & inRange[2] & inRange[3]) != 0) {
+            p -= __builtin_convertvector(__builtin_convertvector(p, Whole), BlockLanes);
+        } else {
+            for (int k = 0; k < 4; ++k) p[k] -= engine::floorOf(p[k]);
+        }
+        std::memcpy(phase, &p, sizeof p);
+        return p;
+    };
+    if ((frame & 15) == 0) {
+        const float speed = std::exp2(4.0f * V[4]);
+        const float depth = std::max(0.0f, param(blockParam(b, 0) + ROOM_MOD_OFFSET) + V[3]);
+        const BlockLanes phase = wrap(roomModPhase[b], splat(speed) * lanes(ROOM_MOD_RATE));
+        float m[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+        // Without depth every factor is 1 whatever the sine.
+        if (depth != 0.0f)
+            for (int k = 0; k < 4; ++k) m[k] = 1.0f + 0.1f * depth * std::sin(6.28318f * phase[k]);
+        room.setMod(m[0], m[1], m[2], m[3]);
+    }
+    const BlockLanes phase = wrap(roomWidenPhase[b], lanes(ROOM_WIDEN_RATE));
+    const BlockLanes depth = lanes(ROOM_WIDEN_DEPTH), one = splat(1.0f);
+    const Whole noSign = {0x7fffffff, 0x7fffffff, 0x7fffffff, 0x7fffffff};
+    const BlockLanes bent = reinterpret_cast<BlockLanes>(reinterpret_cast<Whole>(2.0f * phase - one) & noSign);
+    const BlockLanes tri = (one - bent) * depth + (one - depth);
+    room.setWiden(tri * lanes(fixedLengths) + one);
 }
 
 float APlugin::grainLength(int mode, float v, float pow2EightV) const {
