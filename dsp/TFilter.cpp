@@ -43,58 +43,38 @@ constexpr std::int32_t NEWEST_SLOT[3] = {2, 1, 0};
 constexpr std::int32_t PREVIOUS_SLOT[3] = {0, 2, 1};
 constexpr std::int32_t OLDEST_SLOT[3] = {1, 0, 2};
 
-// The whole history after one and after two steps from each position: one copy per call.
+// The whole history after one step from each position: one copy per call.
 constexpr TFilter::History historyAt(std::int32_t p) {
     return {p, NEWEST_SLOT[p], PREVIOUS_SLOT[p], OLDEST_SLOT[p]};
 }
 constexpr TFilter::History HISTORY_AFTER_ONE[3] = {historyAt(NEXT_POSITION[0]), historyAt(NEXT_POSITION[1]),
                                                    historyAt(NEXT_POSITION[2])};
-constexpr TFilter::History HISTORY_AFTER_TWO[3] = {historyAt(NEXT_POSITION[NEXT_POSITION[0]]),
-                                                   historyAt(NEXT_POSITION[NEXT_POSITION[1]]),
-                                                   historyAt(NEXT_POSITION[NEXT_POSITION[2]])};
 
 // --- coefficient helpers (update only) ---
 
-void lowPass2(TFilterChannel& c, float f, float q) {
+using Section = TFilter::Section;
+
+Section lowPass2(float f, float q) {
     const float k = Filter_12LO_2[TFilter::tableIndex(f)];
     const float d = 1.0f / (1.001f + q * k + k * k);
-    c.b0 = d + kGuard;
-    c.b1 = 2.0f * d + kGuard;
-    c.b2 = d + kGuard;
-    c.a1 = 2.0f * (1.0f - k * k) * d + kGuard;
-    c.a2 = (1.0f - q * k + k * k) * d + kGuard;
+    return {d + kGuard, 2.0f * d + kGuard, d + kGuard, 2.0f * (1.0f - k * k) * d + kGuard,
+            (1.0f - q * k + k * k) * d + kGuard};
 }
 
-void highPass2(TFilterChannel& c, float f, float q) {
+Section highPass2(float f, float q) {
     const float k = Filter_12HI_2[TFilter::tableIndex(f)];
     const float d = 1.0f / (1.0001f + q * k + k * k);
-    c.b0 = d + kGuard;
-    c.b1 = kGuard - 2.0f * d;
-    c.b2 = d + kGuard;
-    c.a1 = 2.0f * (k * k - 1.0f) * d + kGuard;
-    c.a2 = (1.0f - q * k + k * k) * d + kGuard;
+    return {d + kGuard, kGuard - 2.0f * d, d + kGuard, 2.0f * (k * k - 1.0f) * d + kGuard,
+            (1.0f - q * k + k * k) * d + kGuard};
 }
 
-void bandPass2(TFilterChannel& c, float f, float g, float sqrtG1) {
-    const int i = TFilter::tableIndex(f);
-    const float alpha = Filter2Sine[i] / g;
-    const float norm = 1.0f + alpha;
-    c.b0 = 2.0f * alpha * sqrtG1 / norm;
-    c.b1 = 0.0f;
-    c.b2 = -c.b0;
-    c.a1 = -2.0f * Filter2Cos[i] / norm;
-    c.a2 = (1.0f - alpha) / norm;
-}
-
-void notch2(TFilterChannel& c, float f, float r) {
+Section notch2(float f, float r) {
     const int i = TFilter::tableIndex(f);
     const float alpha = Filter2Sine[i] / (1.96f * (1.0f - 0.98f * r));
     const float norm = 1.0f + alpha;
-    c.b0 = 1.0f / norm;
-    c.b2 = c.b0;
-    c.b1 = -2.0f * Filter2Cos[i] / norm;
-    c.a1 = c.b1;
-    c.a2 = (1.0f - alpha) / norm;
+    const float b0 = 1.0f / norm;
+    const float b1 = -2.0f * Filter2Cos[i] / norm;
+    return {b0, b1, b0, b1, (1.0f - alpha) / norm};
 }
 
 void zeroDelay(TFilterChannel& c, float f, float damping) {
@@ -127,7 +107,7 @@ void formantSection(TFilterChannel& c, int slot, float cutoff, float factor, flo
     c.formantA2[slot] = (1.0f - alpha) / norm + kGuard;
 }
 
-void shelf(TFilterChannel& c, int type, float f, float gain, float r) {
+Section shelf(int type, float f, float gain, float r) {
     const int i = TFilter::tableIndex(f);
     const float dB = 40.0f * gain - 20.0f;
     const float A = std::pow(10.0f, dB / 40.0f);
@@ -162,11 +142,7 @@ void shelf(TFilterChannel& c, int type, float f, float gain, float r) {
             a2 = 1.0f - alpha / A;
             break;
     }
-    c.b0 = b0 / a0;
-    c.b1 = b1 / a0;
-    c.b2 = b2 / a0;
-    c.a1 = a1 / a0;
-    c.a2 = a2 / a0;
+    return {b0 / a0, b1 / a0, b2 / a0, a1 / a0, a2 / a0};
 }
 
 // --- per-sample steps (process only: multiplies and adds) ---
@@ -240,8 +216,6 @@ inline float zdfKind(const ZdfOut& o, int kind, float bandScale) {
 void TFilterChannel::clearStates() {
     state = 0.0f;
     low = band = high = 0.0f;
-    std::fill(std::begin(x), std::end(x), 0.0f);
-    std::fill(std::begin(y), std::end(y), 0.0f);
     xOld = y1 = y2 = y3 = y4 = 0.0f;
     s1[0] = s1[1] = s2[0] = s2[1] = 0.0f;
     std::fill(std::begin(formantIn), std::end(formantIn), 0.0f);
@@ -266,6 +240,7 @@ void TFilter::init(float sampleRate) {
     std::copy(&FORMANT_HZ[0][0], &FORMANT_HZ[0][0] + 20, &formantHz[0][0]);
     ch[0] = TFilterChannel{};
     ch[1] = TFilterChannel{};
+    biquad = Biquad{};
     history = History{2, 0, 1, 2};
 }
 
@@ -275,6 +250,7 @@ void TFilter::reset() {
     vowel = lastVowel = 0.0f;
     ch[0].clearStates();
     ch[1].clearStates();
+    biquad.x1 = biquad.x2 = biquad.y1 = biquad.y2 = Lanes{};
 }
 
 void TFilter::setType(int newType, bool resetIfChanged) {
@@ -291,61 +267,76 @@ void TFilter::updateCoefficients() {
     lastRes = res;
     lastVowel = vowel;
     lastGain = gain;
-    const float f[2] = {std::max(minNorm, (std::min(maxHz, cutoffL) + 0.001f) * invRate + kGuard),
-                        std::max(minNorm, (std::min(maxHz, cutoffR) + 0.001f) * invRate + kGuard)};
-    computeCoefficients(f);
-}
-
-void TFilter::computeCoefficients(const float f[2]) {
+    const float fLeft = std::max(minNorm, (std::min(maxHz, cutoffL) + 0.001f) * invRate + kGuard);
+    const float fRight = std::max(minNorm, (std::min(maxHz, cutoffR) + 0.001f) * invRate + kGuard);
     const float r = res;
     resonance.follow(r);
-    const float cutoff[2] = {cutoffL, cutoffR};
-    const auto setSvf = [&](float damp) {
-        ch[0].svfF = FilterSine[tableIndex(f[0])];
-        ch[1].svfF = FilterSine[tableIndex(f[1])];
-        svfDamp = damp;
-    };
+    // The single-stage types here, the rest apart: this stays a short leaf for the types that
+    // sweep most.
     switch (type) {
         case LP6:
         case HP6:
-            for (int c = 0; c < 2; ++c) onePole(ch[c], f[c]);
+            onePole(ch[0], fLeft);
+            onePole(ch[1], fRight);
             break;
         case LP1_12:
         case HP1_12:
         case BP1_12:
         case Notch1_12:
-            setSvf(1.0f - r + kGuard);
+            setSvf(fLeft, fRight, 1.0f - r + kGuard);
             break;
         case LP2_12:
-            for (int c = 0; c < 2; ++c) lowPass2(ch[c], f[c], kFixedQ * (1.0f - r));
+            setBiquad(0, lowPass2(fLeft, kFixedQ * (1.0f - r)));
+            setBiquad(1, lowPass2(fRight, kFixedQ * (1.0f - r)));
             break;
         case HP2_12:
-            for (int c = 0; c < 2; ++c) highPass2(ch[c], f[c], kFixedQ * (1.0f - r));
+            setBiquad(0, highPass2(fLeft, kFixedQ * (1.0f - r)));
+            setBiquad(1, highPass2(fRight, kFixedQ * (1.0f - r)));
             break;
         case BP2_12:
-            for (int c = 0; c < 2; ++c) bandPass2(ch[c], f[c], resonance.gain, resonance.sqrtGainPlusOne);
+            bandPassBoth(fLeft, fRight);
             break;
         case Notch2_12:
-            for (int c = 0; c < 2; ++c) notch2(ch[c], f[c], r);
+            setBiquad(0, notch2(fLeft, r));
+            setBiquad(1, notch2(fRight, r));
             break;
         case LPZ_12:
         case HPZ_12:
         case BPZ_12:
-        case NotchZ_12:
-            for (int c = 0; c < 2; ++c) zeroDelay(ch[c], f[c], resonance.zeroDelayDamping(r, 5.0f));
+        case NotchZ_12: {
+            const float damping = resonance.zeroDelayDamping(r, 5.0f);
+            zeroDelay(ch[0], fLeft, damping);
+            zeroDelay(ch[1], fRight, damping);
             break;
+        }
+        default:
+            stackedCoefficients(fLeft, fRight);
+            break;
+    }
+}
+
+void TFilter::setSvf(float fLeft, float fRight, float damp) {
+    ch[0].svfF = FilterSine[tableIndex(fLeft)];
+    ch[1].svfF = FilterSine[tableIndex(fRight)];
+    svfDamp = damp;
+}
+
+void TFilter::stackedCoefficients(float fLeft, float fRight) {
+    const float f[2] = {fLeft, fRight};
+    const float r = res;
+    switch (type) {
         case LP18:
         case HP18:
             for (int c = 0; c < 2; ++c) onePole(ch[c], f[c]);
-            setSvf(1.0f - r + kGuard);
+            setSvf(fLeft, fRight, 1.0f - r + kGuard);
             break;
         case LP1_24:
-            for (int c = 0; c < 2; ++c) lowPass2(ch[c], f[c], kFixedQ);
-            setSvf(1.0f - r);
+            for (int c = 0; c < 2; ++c) setBiquad(c, lowPass2(f[c], kFixedQ));
+            setSvf(fLeft, fRight, 1.0f - r);
             break;
         case HP1_24:
-            for (int c = 0; c < 2; ++c) highPass2(ch[c], f[c], kFixedQ);
-            setSvf(1.0f - r);
+            for (int c = 0; c < 2; ++c) setBiquad(c, highPass2(f[c], kFixedQ));
+            setSvf(fLeft, fRight, 1.0f - r);
             break;
         case BP1_24:
         case Notch1_24:
@@ -354,19 +345,15 @@ void TFilter::computeCoefficients(const float f[2]) {
             for (int c = 0; c < 2; ++c) ladder(ch[c], f[c], r, 0.83f);
             break;
         case BP2_24:
-            for (int c = 0; c < 2; ++c) bandPass2(ch[c], f[c], resonance.gain, resonance.sqrtGainPlusOne);
-            setSvf(1.0f - r);
+            bandPassBoth(fLeft, fRight);
+            setSvf(fLeft, fRight, 1.0f - r);
             break;
         case Notch2_24: {
             // One notch from the left cutoff serves both channels.
-            notch2(ch[0], f[0], r);
-            TFilterChannel& right = ch[1];
-            right.b0 = ch[0].b0;
-            right.b1 = ch[0].b1;
-            right.b2 = ch[0].b2;
-            right.a1 = ch[0].a1;
-            right.a2 = ch[0].a2;
-            setSvf(1.0f - r);
+            const Section left = notch2(fLeft, r);
+            setBiquad(0, left);
+            setBiquad(1, left);
+            setSvf(fLeft, fRight, 1.0f - r);
             break;
         }
         case LPZ_24:
@@ -378,78 +365,77 @@ void TFilter::computeCoefficients(const float f[2]) {
         case LP36:
             for (int c = 0; c < 2; ++c) {
                 ladder(ch[c], f[c], r, 0.8f);
-                lowPass2(ch[c], f[c], kFixedQ);
+                setBiquad(c, lowPass2(f[c], kFixedQ));
             }
             break;
         case HP36:
             for (int c = 0; c < 2; ++c) {
                 ladder(ch[c], f[c], r, 0.8f);
-                highPass2(ch[c], f[c], kFixedQ);
+                setBiquad(c, highPass2(f[c], kFixedQ));
             }
             break;
-        case Vowel: {
-            // Blend two neighbouring vowels; the last one fades back towards A.
-            const float s = 4.99f * vowel;
-            const int i = static_cast<int>(s);
-            const int j = i < 4 ? i + 1 : 0;
-            const float t = s - static_cast<float>(i);
-            for (int c = 0; c < 2; ++c) {
-                const float transpose = std::min(maxHz, cutoff[c]) / 440.0f;
-                for (int n = 0; n < 4; ++n) {
-                    const float hz = formantHz[i][n] * (1.0f - t) + formantHz[j][n] * t;
-                    const float fn = clampTo(hz * transpose * invRate, minNorm, 0.2f);
-                    const float vc = FilterVoxC[tableIndex((0.2f + 0.399f * r) * fn)];
-                    const float vd = FilterVoxD[tableIndex(fn)];
-                    const float e = 1.0f / (vc + 1.0f);
-                    ch[c].formantB0[n] = e + kGuard;
-                    ch[c].formantA1[n] = kGuard - vd * vc * e;
-                    ch[c].formantA2[n] = (vc - 1.0f) * e + kGuard;
-                }
-            }
+        case Vowel:
+            vowelSections();
             break;
-        }
         case Formant1:
-        case Formant2: {
-            const float g = resonance.gain;
-            const float sqrtG1 = resonance.sqrtGainPlusOne;
-            const float down = std::exp2(-2.0f * vowel);
-            const float up = std::exp2(2.0f * vowel);
-            // Formant 1 puts each of its two sections in two slots, so each counts twice.
-            const float factors[4] = {down, type == Formant1 ? up : std::exp2(-2.0f * vowel / 3.0f),
-                                      type == Formant1 ? down : std::exp2(2.0f * vowel / 3.0f), up};
-            for (int c = 0; c < 2; ++c)
-                for (int n = 0; n < 4; ++n)
-                    formantSection(ch[c], n, cutoff[c], factors[n], g, sqrtG1, invRate, minNorm);
+        case Formant2:
+            formantSections();
             break;
-        }
         case LowShelf:
         case HighShelf:
         case PeakShelf:
-            for (int c = 0; c < 2; ++c) shelf(ch[c], type, f[c], gain, r);
+            shelfSections(fLeft, fRight);
             break;
         default:
             break;
     }
 }
 
-inline void TFilter::advanceHistory() { history = HISTORY_AFTER_ONE[history.position]; }
-
-inline void TFilter::advanceHistoryTwice() { history = HISTORY_AFTER_TWO[history.position]; }
-
-// Both sub-samples of one channel through its biquad, the history held in registers between
-// them; the slots end as two single steps and their rotation leave them. The guard keeps the
-// output history normal for high- and band-pass sections, whose response to the constant guard
-// at the input is zero.
-inline void TFilter::biquadPair(TFilterChannel& c, float ua, float ub, float& ya, float& yb) const {
-    const float x1 = c.x[history.previous], x2 = c.x[history.oldest];
-    const float y1 = c.y[history.previous], y2 = c.y[history.oldest];
-    ya = c.b0 * ua + c.b1 * x1 + c.b2 * x2 - c.a1 * y1 - c.a2 * y2 + kGuard;
-    yb = c.b0 * ub + c.b1 * ua + c.b2 * x1 - c.a1 * ya - c.a2 * y1 + kGuard;
-    c.x[history.newest] = ua;
-    c.y[history.newest] = ya;
-    c.x[history.oldest] = ub;  // the second step writes where the oldest value was
-    c.y[history.oldest] = yb;
+// The formant banks and the shelves, worked out apart from the switch so the common types'
+// recomputation stays a short leaf.
+void TFilter::vowelSections() {
+    const float r = res;
+    const float cutoff[2] = {cutoffL, cutoffR};
+    // Blend two neighbouring vowels; the last one fades back towards A.
+    const float s = 4.99f * vowel;
+    const int i = static_cast<int>(s);
+    const int j = i < 4 ? i + 1 : 0;
+    const float t = s - static_cast<float>(i);
+    for (int c = 0; c < 2; ++c) {
+        const float transpose = std::min(maxHz, cutoff[c]) / 440.0f;
+        for (int n = 0; n < 4; ++n) {
+            const float hz = formantHz[i][n] * (1.0f - t) + formantHz[j][n] * t;
+            const float fn = clampTo(hz * transpose * invRate, minNorm, 0.2f);
+            const float vc = FilterVoxC[tableIndex((0.2f + 0.399f * r) * fn)];
+            const float vd = FilterVoxD[tableIndex(fn)];
+            const float e = 1.0f / (vc + 1.0f);
+            ch[c].formantB0[n] = e + kGuard;
+            ch[c].formantA1[n] = kGuard - vd * vc * e;
+            ch[c].formantA2[n] = (vc - 1.0f) * e + kGuard;
+        }
+    }
 }
+
+void TFilter::shelfSections(float fLeft, float fRight) {
+    setBiquad(0, shelf(type, fLeft, gain, res));
+    setBiquad(1, shelf(type, fRight, gain, res));
+}
+
+void TFilter::formantSections() {
+    const float cutoff[2] = {cutoffL, cutoffR};
+    const float g = resonance.gain;
+    const float sqrtG1 = resonance.sqrtGainPlusOne;
+    const float down = std::exp2(-2.0f * vowel);
+    const float up = std::exp2(2.0f * vowel);
+    // Formant 1 puts each of its two sections in two slots, so each counts twice.
+    const float factors[4] = {down, type == Formant1 ? up : std::exp2(-2.0f * vowel / 3.0f),
+                              type == Formant1 ? down : std::exp2(2.0f * vowel / 3.0f), up};
+    for (int c = 0; c < 2; ++c)
+        for (int n = 0; n < 4; ++n)
+            formantSection(ch[c], n, cutoff[c], factors[n], g, sqrtG1, invRate, minNorm);
+}
+
+inline void TFilter::advanceHistory() { history = HISTORY_AFTER_ONE[history.position]; }
 
 void TFilter::process(float La, float Ra, float Lb, float Rb, float& oLa, float& oRa, float& oLb,
                       float& oRb) {
@@ -479,32 +465,47 @@ inline Lanes clampLanes(Lanes v, float lo, float hi) {
 #endif
 }
 
+inline TFilter::Lanes pair(float left, float right) { return TFilter::Lanes{left, right, left, right}; }
+
 }  // namespace
 
-// biquadPair for both channels at once, the left in lane 0 and the right in lane 1 (lanes 2 and
-// 3 repeat them): each lane rounds as biquadPair's steps on one float. u holds {La, Lb, Ra, Rb};
-// so does the result.
+void TFilter::setBiquad(int channel, const Section& s) {
+    for (int lane = channel; lane < 4; lane += 2) {
+        biquad.b0[lane] = s.b0;
+        biquad.b1[lane] = s.b1;
+        biquad.b2[lane] = s.b2;
+        biquad.a1[lane] = s.a1;
+        biquad.a2[lane] = s.a2;
+    }
+}
+
+// Band-pass sections of both channels at once, each lane rounding as the same steps on one
+// float: one division of each kind for both.
+void TFilter::bandPassBoth(float fLeft, float fRight) {
+    const int left = tableIndex(fLeft), right = tableIndex(fRight);
+    const Lanes alpha = pair(Filter2Sine[left], Filter2Sine[right]) / resonance.gain;
+    const Lanes norm = 1.0f + alpha;
+    biquad.b0 = 2.0f * alpha * resonance.sqrtGainPlusOne / norm;
+    biquad.b1 = Lanes{};
+    biquad.b2 = -biquad.b0;
+    biquad.a1 = -2.0f * pair(Filter2Cos[left], Filter2Cos[right]) / norm;
+    biquad.a2 = (1.0f - alpha) / norm;
+}
+
+// Both sub-samples of both channels through their biquads, the history held in registers between
+// them. u holds {La, Lb, Ra, Rb}; so does the result. The guard keeps the output history normal
+// for high- and band-pass sections, whose response to the constant guard at the input is zero.
 inline TFilter::Lanes TFilter::biquadBoth(Lanes u) {
     typedef std::int32_t Pick __attribute__((vector_size(16)));
-    TFilterChannel& l = ch[0];
-    TFilterChannel& r = ch[1];
-    const std::int32_t n = history.newest, p = history.previous, o = history.oldest;
+    Biquad& q = biquad;
     const Lanes ua = __builtin_shuffle(u, Pick{0, 2, 0, 2}), ub = __builtin_shuffle(u, Pick{1, 3, 1, 3});
-    auto pair = [](float left, float right) { return Lanes{left, right, left, right}; };
-    const Lanes b0 = pair(l.b0, r.b0), b1 = pair(l.b1, r.b1), b2 = pair(l.b2, r.b2);
-    const Lanes a1 = pair(l.a1, r.a1), a2 = pair(l.a2, r.a2);
-    const Lanes x1 = pair(l.x[p], r.x[p]), x2 = pair(l.x[o], r.x[o]);
-    const Lanes y1 = pair(l.y[p], r.y[p]), y2 = pair(l.y[o], r.y[o]);
-    const Lanes ya = b0 * ua + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2 + kGuard;
-    const Lanes yb = b0 * ub + b1 * ua + b2 * x1 - a1 * ya - a2 * y1 + kGuard;
-    l.x[n] = u[0];
-    r.x[n] = u[2];
-    l.x[o] = u[1];  // the second step writes where the oldest value was
-    r.x[o] = u[3];
-    l.y[n] = ya[0];
-    r.y[n] = ya[1];
-    l.y[o] = yb[0];
-    r.y[o] = yb[1];
+    const Lanes x1 = q.x1, x2 = q.x2, y1 = q.y1, y2 = q.y2;
+    const Lanes ya = q.b0 * ua + q.b1 * x1 + q.b2 * x2 - q.a1 * y1 - q.a2 * y2 + kGuard;
+    const Lanes yb = q.b0 * ub + q.b1 * ua + q.b2 * x1 - q.a1 * ya - q.a2 * y1 + kGuard;
+    q.x1 = ub;
+    q.x2 = ua;
+    q.y1 = yb;
+    q.y2 = ya;
     return __builtin_shuffle(ya, yb, Pick{0, 4, 1, 5});
 }
 
@@ -522,10 +523,22 @@ TFilter::Lanes TFilter::process(Lanes x) {
     }
     if (type == Bypass) return distorted;
     const Lanes uv = clampLanes(0.1f * distorted, -1.0f, 1.0f);
+    switch (type) {
+        case LP2_12:
+        case HP2_12:
+        case BP2_12:
+        case Notch2_12:
+        case LowShelf:
+        case HighShelf:
+        case PeakShelf:
+            return biquadBoth(uv) * OUTPUT_GAIN[type];
+        default:
+            break;
+    }
+
     // [channel][sub-sample]
     const float u[2][2] = {{uv[0], uv[1]}, {uv[2], uv[3]}};
     float out[2][2] = {};
-
     switch (type) {
         case LP6:
         case HP6:
@@ -552,18 +565,6 @@ TFilter::Lanes TFilter::process(Lanes x) {
                 }
             }
             break;
-        case LP2_12:
-        case HP2_12:
-        case BP2_12:
-        case Notch2_12:
-        case LowShelf:
-        case HighShelf:
-        case PeakShelf:
-        {
-            const Lanes y = biquadBoth(uv);
-            advanceHistoryTwice();
-            return y * OUTPUT_GAIN[type];
-        }
         case LPZ_12:
         case HPZ_12:
         case BPZ_12:
@@ -590,21 +591,20 @@ TFilter::Lanes TFilter::process(Lanes x) {
         case LP1_24:
         case HP1_24:
         case BP2_24:
-        case Notch2_24:
+        case Notch2_24: {
+            const Lanes y = biquadBoth(uv);
             for (int c = 0; c < 2; ++c) {
                 TFilterChannel& k = ch[c];
-                float y[2];
-                biquadPair(k, u[c][0], u[c][1], y[0], y[1]);
                 for (int s = 0; s < 2; ++s) {
-                    svfStep(k, y[s], svfDamp);
+                    svfStep(k, y[2 * c + s], svfDamp);
                     out[c][s] = type == LP1_24   ? k.low
                                 : type == HP1_24 ? k.high
                                 : type == BP2_24 ? k.band
                                                  : k.high + k.low;
                 }
             }
-            advanceHistoryTwice();
             break;
+        }
         case BP1_24:
         case Notch1_24:
         case LP2_24:
@@ -634,18 +634,17 @@ TFilter::Lanes TFilter::process(Lanes x) {
             break;
         }
         case LP36:
-        case HP36:
+        case HP36: {
+            const Lanes y = biquadBoth(uv);
             for (int c = 0; c < 2; ++c) {
                 TFilterChannel& k = ch[c];
-                float y[2];
-                biquadPair(k, u[c][0], u[c][1], y[0], y[1]);
                 for (int s = 0; s < 2; ++s) {
-                    ladderStep(k, y[s]);
-                    out[c][s] = type == LP36 ? k.y4 : y[s] - k.y4;
+                    ladderStep(k, y[2 * c + s]);
+                    out[c][s] = type == LP36 ? k.y4 : y[2 * c + s] - k.y4;
                 }
             }
-            advanceHistoryTwice();
             break;
+        }
         case Vowel:
         case Formant1:
         case Formant2:

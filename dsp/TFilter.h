@@ -39,10 +39,6 @@ struct TFilterChannel {
     float low = 0.0f;
     float band = 0.0f;
     float high = 0.0f;
-    // biquad, direct form I over the filter's three-slot rotating history
-    float b0 = 0.0f, b1 = 0.0f, b2 = 0.0f, a1 = 0.0f, a2 = 0.0f;
-    float x[3] = {};
-    float y[3] = {};
     // ladder
     float ladderFeedback = 0.0f, ladderK = 0.0f, ladderP = 0.0f;
     float xOld = 0.0f, y1 = 0.0f, y2 = 0.0f, y3 = 0.0f, y4 = 0.0f;
@@ -93,11 +89,16 @@ public:
     typedef float Lanes __attribute__((vector_size(16)));
     Lanes process(Lanes in);
 
+    // Coefficients of one channel's biquad.
+    struct Section {
+        float b0, b1, b2, a1, a2;
+    };
+
     // selection
     std::int32_t type = 0;
     std::int32_t lastType = -1;
-    // rotating history of the biquad and formant sections: its position and the slots holding
-    // the newest, the one-step-old and the two-step-old values there
+    // rotating history of the formant sections: its position and the slots holding the newest,
+    // the one-step-old and the two-step-old values there
     struct History {
         std::int32_t position, newest, previous, oldest;
     };
@@ -121,6 +122,13 @@ public:
     float formantHz[5][4] = {};
     float svfDamp = 0.0f;
     TFilterChannel ch[2];
+    // The biquad of both channels, direct form I, lanes {left, right, left, right}: coefficients,
+    // then the last two inputs and outputs.
+    struct Biquad {
+        Lanes b0, b1, b2, a1, a2;
+        Lanes x1, x2, y1, y2;
+    };
+    Biquad biquad{};
 
 private:
     void updateCoefficients();  // update's recomputation, when an input moved
@@ -134,7 +142,9 @@ private:
         float gain = 0.0f, sqrtGainPlusOne = 0.0f;  // of the band-pass and formant sections
         float dampingRes = std::numeric_limits<float>::quiet_NaN(), dampingOctaves = 0.0f, damping = 0.0f;
         void follow(float r) {
-            if (r == res) return;
+            if (!(r == res)) recompute(r);  // out of line: the recomputation stays a leaf
+        }
+        [[gnu::noinline]] void recompute(float r) {
             res = r;
             gain = std::exp2(1.0f + 3.98f * r);
             sqrtGainPlusOne = std::sqrt(gain + 1.0f);
@@ -151,10 +161,14 @@ private:
     };
     ResonanceTerms resonance;
 
-    void computeCoefficients(const float f[2]);
     void advanceHistory();
-    void advanceHistoryTwice();
-    void biquadPair(TFilterChannel& c, float ua, float ub, float& ya, float& yb) const;
+    void setSvf(float fLeft, float fRight, float damp);
+    [[gnu::noinline]] void stackedCoefficients(float fLeft, float fRight);
+    [[gnu::noinline]] void vowelSections();
+    [[gnu::noinline]] void formantSections();
+    [[gnu::noinline]] void shelfSections(float fLeft, float fRight);
+    void setBiquad(int channel, const Section& s);
+    void bandPassBoth(float fLeft, float fRight);
     Lanes biquadBoth(Lanes u);
 };
 
