@@ -52,29 +52,61 @@ constexpr TFilter::History HISTORY_AFTER_ONE[3] = {historyAt(NEXT_POSITION[0]), 
 
 // --- coefficient helpers (update only) ---
 
-using Section = TFilter::Section;
+typedef TFilter::Lanes Lanes;
+typedef TFilter::Biquad Biquad;
 
-Section lowPass2(float f, float q) {
-    const float k = Filter_12LO_2[TFilter::tableIndex(f)];
-    const float d = 1.0f / (1.001f + q * k + k * k);
-    return {d + kGuard, 2.0f * d + kGuard, d + kGuard, 2.0f * (1.0f - k * k) * d + kGuard,
-            (1.0f - q * k + k * k) * d + kGuard};
+inline Lanes splat(float v) { return Lanes{v, v, v, v}; }
+
+inline Lanes pair(float left, float right) { return Lanes{left, right, left, right}; }
+
+// The biquad helpers work out both channels at once, lanes {left, right, left, right}, each
+// lane rounding as the same steps on one float: one division of each kind for both.
+
+// Entries of a table at both channels' cutoffs.
+inline Lanes tablePair(const float* table, float fLeft, float fRight) {
+    return pair(table[TFilter::tableIndex(fLeft)], table[TFilter::tableIndex(fRight)]);
 }
 
-Section highPass2(float f, float q) {
-    const float k = Filter_12HI_2[TFilter::tableIndex(f)];
-    const float d = 1.0f / (1.0001f + q * k + k * k);
-    return {d + kGuard, kGuard - 2.0f * d, d + kGuard, 2.0f * (k * k - 1.0f) * d + kGuard,
-            (1.0f - q * k + k * k) * d + kGuard};
+void lowPass2(Biquad& s, float fLeft, float fRight, float q) {
+    const Lanes k = tablePair(Filter_12LO_2, fLeft, fRight);
+    const Lanes d = 1.0f / (1.001f + q * k + k * k);
+    s.b0 = d + kGuard;
+    s.b1 = 2.0f * d + kGuard;
+    s.b2 = d + kGuard;
+    s.a1 = 2.0f * (1.0f - k * k) * d + kGuard;
+    s.a2 = (1.0f - q * k + k * k) * d + kGuard;
 }
 
-Section notch2(float f, float r) {
-    const int i = TFilter::tableIndex(f);
-    const float alpha = Filter2Sine[i] / (1.96f * (1.0f - 0.98f * r));
-    const float norm = 1.0f + alpha;
-    const float b0 = 1.0f / norm;
-    const float b1 = -2.0f * Filter2Cos[i] / norm;
-    return {b0, b1, b0, b1, (1.0f - alpha) / norm};
+void highPass2(Biquad& s, float fLeft, float fRight, float q) {
+    const Lanes k = tablePair(Filter_12HI_2, fLeft, fRight);
+    const Lanes d = 1.0f / (1.0001f + q * k + k * k);
+    s.b0 = d + kGuard;
+    s.b1 = kGuard - 2.0f * d;
+    s.b2 = d + kGuard;
+    s.a1 = 2.0f * (k * k - 1.0f) * d + kGuard;
+    s.a2 = (1.0f - q * k + k * k) * d + kGuard;
+}
+
+void bandPass2(Biquad& s, float fLeft, float fRight, float g, float sqrtG1) {
+    const int left = TFilter::tableIndex(fLeft), right = TFilter::tableIndex(fRight);
+    const Lanes alpha = pair(Filter2Sine[left], Filter2Sine[right]) / g;
+    const Lanes norm = 1.0f + alpha;
+    s.b0 = 2.0f * alpha * sqrtG1 / norm;
+    s.b1 = Lanes{};
+    s.b2 = -s.b0;
+    s.a1 = -2.0f * pair(Filter2Cos[left], Filter2Cos[right]) / norm;
+    s.a2 = (1.0f - alpha) / norm;
+}
+
+void notch2(Biquad& s, float fLeft, float fRight, float r) {
+    const int left = TFilter::tableIndex(fLeft), right = TFilter::tableIndex(fRight);
+    const Lanes alpha = pair(Filter2Sine[left], Filter2Sine[right]) / (1.96f * (1.0f - 0.98f * r));
+    const Lanes norm = 1.0f + alpha;
+    s.b0 = 1.0f / norm;
+    s.b2 = s.b0;
+    s.b1 = -2.0f * pair(Filter2Cos[left], Filter2Cos[right]) / norm;
+    s.a1 = s.b1;
+    s.a2 = (1.0f - alpha) / norm;
 }
 
 void zeroDelay(TFilterChannel& c, float f, float damping) {
@@ -107,7 +139,8 @@ void formantSection(TFilterChannel& c, int slot, float cutoff, float factor, flo
     c.formantA2[slot] = (1.0f - alpha) / norm + kGuard;
 }
 
-Section shelf(int type, float f, float gain, float r) {
+// One channel's shelving section.
+TFilter::Section shelf(int type, float f, float gain, float r) {
     const int i = TFilter::tableIndex(f);
     const float dB = 40.0f * gain - 20.0f;
     const float A = std::pow(10.0f, dB / 40.0f);
@@ -286,19 +319,16 @@ void TFilter::updateCoefficients() {
             setSvf(fLeft, fRight, 1.0f - r + kGuard);
             break;
         case LP2_12:
-            setBiquad(0, lowPass2(fLeft, kFixedQ * (1.0f - r)));
-            setBiquad(1, lowPass2(fRight, kFixedQ * (1.0f - r)));
+            lowPass2(biquad, fLeft, fRight, kFixedQ * (1.0f - r));
             break;
         case HP2_12:
-            setBiquad(0, highPass2(fLeft, kFixedQ * (1.0f - r)));
-            setBiquad(1, highPass2(fRight, kFixedQ * (1.0f - r)));
+            highPass2(biquad, fLeft, fRight, kFixedQ * (1.0f - r));
             break;
         case BP2_12:
-            bandPassBoth(fLeft, fRight);
+            bandPass2(biquad, fLeft, fRight, resonance.gain, resonance.sqrtGainPlusOne);
             break;
         case Notch2_12:
-            setBiquad(0, notch2(fLeft, r));
-            setBiquad(1, notch2(fRight, r));
+            notch2(biquad, fLeft, fRight, r);
             break;
         case LPZ_12:
         case HPZ_12:
@@ -331,11 +361,11 @@ void TFilter::stackedCoefficients(float fLeft, float fRight) {
             setSvf(fLeft, fRight, 1.0f - r + kGuard);
             break;
         case LP1_24:
-            for (int c = 0; c < 2; ++c) setBiquad(c, lowPass2(f[c], kFixedQ));
+            lowPass2(biquad, fLeft, fRight, kFixedQ);
             setSvf(fLeft, fRight, 1.0f - r);
             break;
         case HP1_24:
-            for (int c = 0; c < 2; ++c) setBiquad(c, highPass2(f[c], kFixedQ));
+            highPass2(biquad, fLeft, fRight, kFixedQ);
             setSvf(fLeft, fRight, 1.0f - r);
             break;
         case BP1_24:
@@ -345,14 +375,12 @@ void TFilter::stackedCoefficients(float fLeft, float fRight) {
             for (int c = 0; c < 2; ++c) ladder(ch[c], f[c], r, 0.83f);
             break;
         case BP2_24:
-            bandPassBoth(fLeft, fRight);
+            bandPass2(biquad, fLeft, fRight, resonance.gain, resonance.sqrtGainPlusOne);
             setSvf(fLeft, fRight, 1.0f - r);
             break;
         case Notch2_24: {
             // One notch from the left cutoff serves both channels.
-            const Section left = notch2(fLeft, r);
-            setBiquad(0, left);
-            setBiquad(1, left);
+            notch2(biquad, fLeft, fLeft, r);
             setSvf(fLeft, fRight, 1.0f - r);
             break;
         }
@@ -363,16 +391,12 @@ void TFilter::stackedCoefficients(float fLeft, float fRight) {
             for (int c = 0; c < 2; ++c) zeroDelay(ch[c], f[c], resonance.zeroDelayDamping(r, 3.0f));
             break;
         case LP36:
-            for (int c = 0; c < 2; ++c) {
-                ladder(ch[c], f[c], r, 0.8f);
-                setBiquad(c, lowPass2(f[c], kFixedQ));
-            }
+            for (int c = 0; c < 2; ++c) ladder(ch[c], f[c], r, 0.8f);
+            lowPass2(biquad, fLeft, fRight, kFixedQ);
             break;
         case HP36:
-            for (int c = 0; c < 2; ++c) {
-                ladder(ch[c], f[c], r, 0.8f);
-                setBiquad(c, highPass2(f[c], kFixedQ));
-            }
+            for (int c = 0; c < 2; ++c) ladder(ch[c], f[c], r, 0.8f);
+            highPass2(biquad, fLeft, fRight, kFixedQ);
             break;
         case Vowel:
             vowelSections();
@@ -417,8 +441,12 @@ void TFilter::vowelSections() {
 }
 
 void TFilter::shelfSections(float fLeft, float fRight) {
-    setBiquad(0, shelf(type, fLeft, gain, res));
-    setBiquad(1, shelf(type, fRight, gain, res));
+    const Section left = shelf(type, fLeft, gain, res), right = shelf(type, fRight, gain, res);
+    biquad.b0 = pair(left.b0, right.b0);
+    biquad.b1 = pair(left.b1, right.b1);
+    biquad.b2 = pair(left.b2, right.b2);
+    biquad.a1 = pair(left.a1, right.a1);
+    biquad.a2 = pair(left.a2, right.a2);
 }
 
 void TFilter::formantSections() {
@@ -448,10 +476,6 @@ void TFilter::process(float La, float Ra, float Lb, float Rb, float& oLa, float&
 
 namespace {
 
-typedef TFilter::Lanes Lanes;
-
-inline Lanes splat(float v) { return Lanes{v, v, v, v}; }
-
 // clampTo on each lane: NaN gives lo.
 inline Lanes clampLanes(Lanes v, float lo, float hi) {
     const Lanes low = splat(lo), high = splat(hi);
@@ -465,32 +489,7 @@ inline Lanes clampLanes(Lanes v, float lo, float hi) {
 #endif
 }
 
-inline TFilter::Lanes pair(float left, float right) { return TFilter::Lanes{left, right, left, right}; }
-
 }  // namespace
-
-void TFilter::setBiquad(int channel, const Section& s) {
-    for (int lane = channel; lane < 4; lane += 2) {
-        biquad.b0[lane] = s.b0;
-        biquad.b1[lane] = s.b1;
-        biquad.b2[lane] = s.b2;
-        biquad.a1[lane] = s.a1;
-        biquad.a2[lane] = s.a2;
-    }
-}
-
-// Band-pass sections of both channels at once, each lane rounding as the same steps on one
-// float: one division of each kind for both.
-void TFilter::bandPassBoth(float fLeft, float fRight) {
-    const int left = tableIndex(fLeft), right = tableIndex(fRight);
-    const Lanes alpha = pair(Filter2Sine[left], Filter2Sine[right]) / resonance.gain;
-    const Lanes norm = 1.0f + alpha;
-    biquad.b0 = 2.0f * alpha * resonance.sqrtGainPlusOne / norm;
-    biquad.b1 = Lanes{};
-    biquad.b2 = -biquad.b0;
-    biquad.a1 = -2.0f * pair(Filter2Cos[left], Filter2Cos[right]) / norm;
-    biquad.a2 = (1.0f - alpha) / norm;
-}
 
 // Both sub-samples of both channels through their biquads, the history held in registers between
 // them. u holds {La, Lb, Ra, Rb}; so does the result. The guard keeps the output history normal

@@ -89,7 +89,7 @@ public:
     typedef float Lanes __attribute__((vector_size(16)));
     Lanes process(Lanes in);
 
-    // Coefficients of one channel's biquad.
+    // Coefficients of one channel's biquad section.
     struct Section {
         float b0, b1, b2, a1, a2;
     };
@@ -167,8 +167,6 @@ private:
     [[gnu::noinline]] void vowelSections();
     [[gnu::noinline]] void formantSections();
     [[gnu::noinline]] void shelfSections(float fLeft, float fRight);
-    void setBiquad(int channel, const Section& s);
-    void bandPassBoth(float fLeft, float fRight);
     Lanes biquadBoth(Lanes u);
 };
 
