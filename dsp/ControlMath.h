@@ -16,9 +16,15 @@ namespace controlmath {
 inline float clampTo(float v, float lo, float hi) { return v > lo ? std::min(v, hi) : lo; }
 
 inline float clamp01(float v) {
-#if defined(__SSE__)
-    // min(a, b) is a < b ? a : b and max(a, b) is a > b ? a : b, NaN included: clampTo's choices
-    // for 0..1 (a zero of either sign gives +0 in both), without a compare and a branch.
+#if defined(__SSE__) && defined(__GNUC__)
+    // minss gives a < b ? a : b and maxss a > b ? a : b, NaN included: clampTo's choices for
+    // 0..1 (a zero of either sign gives +0 in both), without a compare and a branch. Written as
+    // instructions on the low lane alone: the intrinsics would first clear the upper lanes.
+    float r = 1.0f;
+    asm("minss %1, %0" : "+x"(r) : "x"(v));
+    asm("maxss %1, %0" : "+x"(r) : "x"(0.0f));
+    return r;
+#elif defined(__SSE__)
     return _mm_cvtss_f32(_mm_max_ss(_mm_min_ss(_mm_set_ss(1.0f), _mm_set_ss(v)), _mm_setzero_ps()));
 #else
     return clampTo(v, 0.0f, 1.0f);

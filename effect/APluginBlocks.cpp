@@ -380,8 +380,8 @@ BlockLanes APlugin::processFilter(int b, BlockLanes in) {
     const float vowel = param(P + FILTER_VOWEL_OFFSET), gain = param(P + FILTER_GAIN_OFFSET);
     f.setDistort(distort + V[0] + t[0]);
     f.setFrequency(freq, spread + V[11], V[2], V[3]);
-    f.setRes(clamp01(q + V[4] + t[2]));
-    f.setVowel(clamp01(vowel + V[5] + t[2]));
+    f.setRes(q + V[4] + t[2]);  // the setters hold their values to 0..1
+    f.setVowel(vowel + V[5] + t[2]);
     f.setGain(clamp01(gain + V[5] + t[2]));
     f.update(V[1] + t[1], !firstFrame);  // jumps in the first frame after a reset
     return f.process(in);
