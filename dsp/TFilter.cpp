@@ -514,7 +514,10 @@ TFilter::Lanes TFilter::process(Lanes x) {
     Lanes distorted;
     if (drive > 0.0f) {
         const Lanes kx = drive * x + kGuard;
-        const Lanes magnitude = kx < splat(0.0f) ? -kx : kx;
+        // |kx| by clearing the sign: where that differs from kx < 0 ? -kx : kx (a NaN's sign) the
+        // quotient is NaN either way and the limit makes it -1.
+        typedef std::int32_t Bits __attribute__((vector_size(16)));
+        const Lanes magnitude = reinterpret_cast<Lanes>(reinterpret_cast<Bits>(kx) & 0x7fffffff);
         distorted = clampLanes((x + kx) / (1.0f + magnitude), -1.0f, 1.0f) + kGuard;
     } else {
         // With no drive the curve is the identity (1 + |kx| rounds to 1): skip its division.
