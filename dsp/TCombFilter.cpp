@@ -121,6 +121,15 @@ void TCombFilter::setComb(float freq, float modL, float modR, float spread, floa
 
 void TCombFilter::process(float La, float Ra, float Lb, float Rb, float& oLa, float& oRa,
                           float& oLb, float& oRb) {
+    const Lanes out = process(Lanes{La, Lb, Ra, Rb});
+    oLa = out[0];
+    oLb = out[1];
+    oRa = out[2];
+    oRb = out[3];
+}
+
+TCombFilter::Lanes TCombFilter::process(Lanes in) {
+    const float La = in[0], Lb = in[1], Ra = in[2], Rb = in[3];
     // Each sub-sample moves half a slot, so the ring advances one slot per host sample.
     // The four draws of the call, in lane order. No draw in 0..1 falls below a chance of 0, so
     // then the generator only has to move on as far.
@@ -138,12 +147,13 @@ void TCombFilter::process(float La, float Ra, float Lb, float Rb, float& oLa, fl
     const std::int32_t dL = delayL, dR = delayR;
     float sL = stateL, sR = stateR;
     std::uint32_t p = writePos + 128u;
-    oLa = combStep(ringL, p, dL, sL, keep, coeff, g, flip[0], La);
-    oRa = combStep(ringR, p, dR, sR, keep, coeff, g, flip[1], Ra);
+    const float oLa = combStep(ringL, p, dL, sL, keep, coeff, g, flip[0], La);
+    const float oRa = combStep(ringR, p, dR, sR, keep, coeff, g, flip[1], Ra);
     p = (p & POSITION_MASK) + 128u;
-    oLb = combStep(ringL, p, dL, sL, keep, coeff, g, flip[2], Lb);
-    oRb = combStep(ringR, p, dR, sR, keep, coeff, g, flip[3], Rb);
+    const float oLb = combStep(ringL, p, dL, sL, keep, coeff, g, flip[2], Lb);
+    const float oRb = combStep(ringR, p, dR, sR, keep, coeff, g, flip[3], Rb);
     stateL = sL;
     stateR = sR;
     writePos = p & POSITION_MASK;
+    return Lanes{oLa, oLb, oRa, oRb};
 }

@@ -28,6 +28,10 @@ public:
                  float dampingAmount, float randomAmount, bool firstFrame);
     void process(float La, float Ra, float Lb, float Rb, float& oLa, float& oRa, float& oLb,
                  float& oRb);
+    // The same on the four lanes {La, Lb, Ra, Rb} of one vector, so the engine's lanes need not
+    // go through memory.
+    typedef float Lanes __attribute__((vector_size(16)));
+    Lanes process(Lanes in);
 
     float rate = 88200.0f;
     float invRate = 1.0f / 88200.0f;

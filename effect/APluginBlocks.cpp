@@ -395,9 +395,7 @@ BlockLanes APlugin::processComb(int b, BlockLanes in) {
     c.setComb(param(P + COMB_FREQ_OFFSET), V[1] + V[0] + t[0], V[0] + t[0] + V[2], param(P + BLOCK_SPREAD_OFFSET) + V[11],
               clamp01(param(P + COMB_FEED_OFFSET) + V[3] + t[1]), clamp01(param(P + COMB_DAMP_OFFSET) + V[4] + t[2]),
               clamp01(param(COMB_RANDOM_TAG[b]) + V[5]), firstFrame != 0);
-    float oLa, oRa, oLb, oRb;
-    c.process(in[LANE_LA], in[LANE_RA], in[LANE_LB], in[LANE_RB], oLa, oRa, oLb, oRb);
-    return BlockLanes{oLa, oLb, oRa, oRb};
+    return c.process(in);
 }
 
 BlockLanes APlugin::processShaper(int b, BlockLanes in) {
