@@ -45,6 +45,8 @@ typedef float BlockLanes __attribute__((vector_size(16)));
 enum BlockLane { LANE_LA = 0, LANE_LB = 1, LANE_RA = 2, LANE_RB = 3 };
 // One value per Block in lanes 0..2, worked out for the three Blocks at once.
 typedef float PerBlock __attribute__((vector_size(16)));
+// A frame's left and right side by side.
+typedef float FramePair __attribute__((vector_size(8)));
 
 class APlugin : public AudioEffectX {
 public:
@@ -337,8 +339,9 @@ public:
     };
     BlockMix blockMix[BLOCK_COUNT];
     // The output stage's gains and pan as the global modulation and Bypass last gave them.
+    // Each spread over four lanes as the stage uses them: wet, dry and the pan {L, R, L, R}.
     struct OutputGains {
-        float wet = 1.0f, dry = 0.0f, panL = 1.0f, panR = 1.0f;
+        BlockLanes wet{1.0f, 1.0f, 1.0f, 1.0f}, dry{}, pan{1.0f, 1.0f, 1.0f, 1.0f};
     };
     OutputGains outputGains;
     // What the level sources (Input, the Blocks' Out and Out, with their unipolar twins) follow
@@ -706,9 +709,9 @@ private:
     void readFrameSettings();
     void updateBlockLevels();
     void mixBlockLevels(const LevelInputs& in);
-    void runSignalPath(float L, float R, float& outL, float& outR);
+    FramePair runSignalPath(FramePair in);
     template <int path>
-    void runPath(float L, float R, float& outL, float& outR);
+    FramePair runPath(FramePair in);
     void publishLevelSources();  // the level sources from what the last frame kept
     // The Block's output lanes for its input lanes.
     BlockLanes runBlock(int block, bool parallel, BlockLanes input);

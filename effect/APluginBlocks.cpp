@@ -80,6 +80,25 @@ inline float rightOf(BlockLanes x) {
     return (x[LANE_RA] + x[LANE_RB]) * 0.5f;
 }
 
+// clampTo lane by lane: NaN gives lo.
+inline BlockLanes clampLanes(BlockLanes v, float lo, float hi) {
+#if defined(__SSE__)
+    // min(a, b) is a < b ? a : b and max(a, b) is a > b ? a : b, NaN included: clampTo's choices.
+    return _mm_max_ps(_mm_min_ps(splat(hi), v), splat(lo));
+#else
+    const BlockLanes below = splat(hi) < v ? splat(hi) : v;
+    return v > splat(lo) ? below : splat(lo);
+#endif
+}
+
+// engine::silenceResidue lane by lane.
+inline BlockLanes silenceResidue(BlockLanes v) {
+    typedef int32_t Bits __attribute__((vector_size(16)));
+    const Bits bits = std::bit_cast<Bits>(v);
+    const Bits residue = std::bit_cast<BlockLanes>(bits & 0x7fffffff) < splat(0x1p-24f);
+    return std::bit_cast<BlockLanes>(bits & ~residue);
+}
+
 // All lanes equal (lane 3 is 0 in both); a NaN never is.
 inline bool allEqual(PerBlock a, PerBlock b) {
     const auto same = a == b;
@@ -178,15 +197,12 @@ void APlugin::updateBlockLevels() {
     }
     if (outputDirty || outputModulated) {
         outputDirty = false;
-        OutputGains& g = outputGains;
         const float vol = modValues[1];
         const float dry = clamp01(modValues[2]);
-        g.dry = dry * vol;
-        g.wet = clamp01(1.0f - dry) * vol;
         const float pan = modValues[3] + 0.5f;
-        g.panL = clamp01(2.0f - 2.0f * pan);
-        g.panR = clamp01(2.0f * pan);
-        if (f.bypass) g = OutputGains{0.0f, 1.0f, 1.0f, 1.0f};
+        const float panL = clamp01(2.0f - 2.0f * pan), panR = clamp01(2.0f * pan);
+        outputGains = f.bypass ? OutputGains{splat(0.0f), splat(1.0f), splat(1.0f)}
+                               : OutputGains{splat(clamp01(1.0f - dry) * vol), splat(dry * vol), BlockLanes{panL, panR, panL, panR}};
     }
     // Read once for the frame: the path and the Blocks act on the same answer.
     delayActive = f.delayOn;
@@ -283,30 +299,26 @@ void APlugin::doDelay(float& La, float& Ra, float& Lb, float& Rb) {
 
 // One path per instance: where the Delay sits and how the Blocks join are settled when it is
 // compiled, so a frame runs only the steps of its path.
-void APlugin::runSignalPath(float L, float R, float& outL, float& outR) {
+FramePair APlugin::runSignalPath(FramePair in) {
     switch (currentPath) {
-    case 0: runPath<0>(L, R, outL, outR); break;
-    case 1: runPath<1>(L, R, outL, outR); break;
-    case 2: runPath<2>(L, R, outL, outR); break;
-    case 3: runPath<3>(L, R, outL, outR); break;
-    case 4: runPath<4>(L, R, outL, outR); break;
-    default: runPath<5>(L, R, outL, outR); break;
+    case 0: return runPath<0>(in);
+    case 1: return runPath<1>(in);
+    case 2: return runPath<2>(in);
+    case 3: return runPath<3>(in);
+    case 4: return runPath<4>(in);
+    default: return runPath<5>(in);
     }
 }
 
 template <int path>
-void APlugin::runPath(float L, float R, float& outL, float& outR) {
+FramePair APlugin::runPath(FramePair in) {
     constexpr bool parallel = path >= PATH_DELAY_PARALLEL;
 
     // The path input is also the dry pair of the output stage.
-    float dryL = L, dryR = R;
-    if ((path == PATH_DELAY_FIRST || path == PATH_DELAY_PARALLEL) && delayActive) {
-        const TDelay::Pair in = {L, R};
-        const TDelay::Pair mixed = in * delayDry[0] + delayWet[0] * delay.process(in);
-        dryL = mixed[0];
-        dryR = mixed[1];
-    }
-    const BlockLanes pathInput = lanesOf(dryL, dryR);
+    FramePair dry = in;
+    if ((path == PATH_DELAY_FIRST || path == PATH_DELAY_PARALLEL) && delayActive)
+        dry = in * delayDry[0] + delayWet[0] * delay.process(in);
+    const BlockLanes pathInput = __builtin_shufflevector(dry, dry, 0, 0, 1, 1);
 
     // Lanes stay in locals from Block to Block: the chain never reads them back from memory.
     BlockLanes lanes = pathInput;
@@ -338,21 +350,20 @@ void APlugin::runPath(float L, float R, float& outL, float& outR) {
     }
 
     // Output stage: the processed pair is held to [-1, 1] before the wet gain and the result to
-    // +-0.999, so no runaway Block can leave the range.
-    const float pl = leftOf(lanes);
-    const float pr = rightOf(lanes);
-    if (followerSource == 4) {
-        followerInput[0] = pl;
-        followerInput[1] = pr;
-    }
+    // +-0.999, so no runaway Block can leave the range. Both channels side by side (lanes 2 and 3
+    // repeat them): each lane rounds as the same steps on one channel.
+    const BlockLanes processed =
+        (__builtin_shufflevector(lanes, lanes, LANE_LA, LANE_RA, LANE_LA, LANE_RA) +
+         __builtin_shufflevector(lanes, lanes, LANE_LB, LANE_RB, LANE_LB, LANE_RB)) * 0.5f;
+    if (followerSource == 4) std::memcpy(followerInput, &processed, sizeof followerInput);
     const OutputGains& g = outputGains;
-    outL = engine::silenceResidue(
-        engine::clampTo((g.wet * engine::clampTo(pl, -1.0f, 1.0f) + g.dry * dryL) * g.panL, -0.999f, 0.999f));
-    outR = engine::silenceResidue(
-        engine::clampTo((g.wet * engine::clampTo(pr, -1.0f, 1.0f) + g.dry * dryR) * g.panR, -0.999f, 0.999f));
-    levelOutput[0] = outL;
-    levelOutput[1] = outR;
+    const BlockLanes mixed =
+        (g.wet * clampLanes(processed, -1.0f, 1.0f) + g.dry * __builtin_shufflevector(dry, dry, 0, 1, 0, 1)) * g.pan;
+    const BlockLanes held = silenceResidue(clampLanes(mixed, -0.999f, 0.999f));
+    const FramePair result = __builtin_shufflevector(held, held, 0, 1);
+    std::memcpy(levelOutput, &result, sizeof levelOutput);
     if (slotsReadLevels || padsReadLevels) publishLevelSources();
+    return result;
 }
 
 void APlugin::publishLevelSources() {

@@ -6,7 +6,9 @@
 #include "effect/EngineMath.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstring>
 #include <ctime>
 #include <limits>
 
@@ -48,9 +50,13 @@ constexpr int destinationBase(int block) {
 }
 
 // A host sample that is NaN or infinite would poison every recursive state downstream.
-inline float finiteOrZero(float x) {
-    return x - x == 0.0f ? x : 0.0f;  // NaN for infinity and NaN alike
+inline FramePair finiteOrZero(FramePair x) {
+    typedef int32_t Bits __attribute__((vector_size(8)));
+    const Bits finite = x - x == FramePair{0.0f, 0.0f};  // NaN for infinity and NaN alike
+    return std::bit_cast<FramePair>(std::bit_cast<Bits>(x) & finite);
 }
+
+const float SILENT_INPUT = 0.0f;
 
 }  // namespace
 
@@ -70,9 +76,11 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
         }
     }
 
-    // The channel pointers hold for the whole call; a missing channel reads as silence.
-    const float* inL = inputs ? inputs[0] : nullptr;
-    const float* inR = inputs ? inputs[1] : nullptr;
+    // The channel pointers hold for the whole call; a missing channel reads as silence, one
+    // silent sample read again and again.
+    const float* inL = inputs && inputs[0] ? inputs[0] : &SILENT_INPUT;
+    const float* inR = inputs && inputs[1] ? inputs[1] : &SILENT_INPUT;
+    const std::ptrdiff_t stepL = inL == &SILENT_INPUT ? 0 : 1, stepR = inR == &SILENT_INPUT ? 0 : 1;
     float* outLeft = outputs ? outputs[0] : nullptr;
     float* outRight = outputs ? outputs[1] : nullptr;
 
@@ -82,8 +90,9 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
         if (pendingMidiCount > 0) processMidi();
         if (settingsSeen.moved(valuesVersion)) readEngineSettings();
 
-        const float L = inL ? finiteOrZero(inL[i]) : 0.0f;
-        const float R = inR ? finiteOrZero(inR[i]) : 0.0f;
+        const FramePair in = finiteOrZero(FramePair{*inL, *inR});
+        inL += stepL;
+        inR += stepR;
 
         // Only this thread counts; setProgram may restart the count from another.
         const uint32_t refresh = refreshCounter;
@@ -106,7 +115,8 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
 
         if ((frame & 127) == 0) controlStep128();
         if ((frame & 15) == 0) controlStep16();
-        if ((frame & 3) == 0) gaterStep4();
+        // The step levels matter only to a gater that runs.
+        if ((frame & 3) == 0 && anyGaterActive) gaterStep4();
 
         updateBlockLevels();
 
@@ -127,17 +137,12 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
             gaterStepShown[b] = steps.getStep();
         }
 
-        if (followerSource == 0) {
-            followerInput[0] = L;
-            followerInput[1] = R;
-        }
-        levelInput[0] = L;
-        levelInput[1] = R;
+        if (followerSource == 0) std::memcpy(followerInput, &in, sizeof followerInput);
+        std::memcpy(levelInput, &in, sizeof levelInput);
 
-        float outL, outR;
-        runSignalPath(L, R, outL, outR);
-        if (outLeft) outLeft[i] = outL;
-        if (outRight) outRight[i] = outR;
+        const FramePair out = runSignalPath(in);
+        if (outLeft) outLeft[i] = out[0];
+        if (outRight) outRight[i] = out[1];
 
         // Trigger is a one-shot: the XY triggers saw it in this frame.
         if (param(TRIGGER_PARAM) > 0.5f) setParameter(TRIGGER_PARAM, 0.0f);

@@ -419,6 +419,23 @@ TEST_F(EngineTest, NonFiniteInputActsAsSilence) {
     EXPECT_GT(rms(out.left, N - 5000, N), 0.01);
 }
 
+// A host that hands no buffer for a channel gets what a silent channel gives.
+TEST_F(EngineTest, AMissingInputChannelActsAsSilence) {
+    const Signal in = noise(3000, 0.5), silence(3000, 0.0f);
+    auto fx = makeNeutral(4, [](APlugin& e) { setBusyPatch(e, 4, {FILTER, ROOM, COMB}); });
+    const Stereo expected = render(*fx, in, silence, 1000);
+    fx = makeNeutral(4, [](APlugin& e) { setBusyPatch(e, 4, {FILTER, ROOM, COMB}); });
+    Stereo out{Signal(3000), Signal(3000)};
+    for (std::size_t pos = 0; pos < 3000; pos += 1000) {
+        float* ins[2] = {const_cast<float*>(in.data()) + pos, nullptr};
+        float* outs[2] = {out.left.data() + pos, out.right.data() + pos};
+        fx->processReplacing(ins, outs, 1000);
+    }
+    EXPECT_EQ(out.left, expected.left);
+    EXPECT_EQ(out.right, expected.right);
+    EXPECT_GT(rms(out.right, 2000, 3000), 0.01);
+}
+
 // Every Block type in every path, with automation, tempo changes, transport starts and MIDI
 // (notes, pressure, a controller bound with pick-up on) between the host's calls.
 TEST_F(EngineTest, RenderingAllocatesNothing) {
