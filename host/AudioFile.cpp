@@ -6,11 +6,51 @@
 #include <cctype>
 #include <cstring>
 
+#if defined(__SSE__)
+#include <xmmintrin.h>
+#endif
+
 #include "host/HostError.h"
 
 namespace {
 
 constexpr std::size_t CHUNK_FRAMES = 4096;
+
+// Stereo, the usual case, is split and joined four frames at a time; other channel counts
+// sample by sample.
+void deinterleave(const float* in, float* const* out, std::size_t channels, std::size_t frames) {
+    std::size_t f = 0;
+#if defined(__SSE__)
+    if (channels == 2) {
+        float* left = out[0];
+        float* right = out[1];
+        for (; f + 4 <= frames; f += 4) {
+            const __m128 a = _mm_loadu_ps(in + 2 * f), b = _mm_loadu_ps(in + 2 * f + 4);
+            _mm_storeu_ps(left + f, _mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
+            _mm_storeu_ps(right + f, _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
+        }
+    }
+#endif
+    for (; f < frames; ++f)
+        for (std::size_t c = 0; c < channels; ++c) out[c][f] = in[f * channels + c];
+}
+
+void interleave(const float* const* in, std::size_t from, float* out, std::size_t channels, std::size_t frames) {
+    std::size_t f = 0;
+#if defined(__SSE__)
+    if (channels == 2) {
+        const float* left = in[0] + from;
+        const float* right = in[1] + from;
+        for (; f + 4 <= frames; f += 4) {
+            const __m128 l = _mm_loadu_ps(left + f), r = _mm_loadu_ps(right + f);
+            _mm_storeu_ps(out + 2 * f, _mm_unpacklo_ps(l, r));
+            _mm_storeu_ps(out + 2 * f + 4, _mm_unpackhi_ps(l, r));
+        }
+    }
+#endif
+    for (; f < frames; ++f)
+        for (std::size_t c = 0; c < channels; ++c) out[f * channels + c] = in[c][from + f];
+}
 
 std::string lowerExtension(const std::string& path) {
     const std::size_t slash = path.find_last_of('/');
@@ -182,8 +222,7 @@ std::size_t AudioReader::read(float* const* out, std::size_t frames) {
     if (got < static_cast<sf_count_t>(frames) && sf_error(sound.get()) != SF_ERR_NO_ERROR)
         throw fileError(file.path(), "cannot be read to the end (" + soundError(sound.get()) + ")");
     const auto n = static_cast<std::size_t>(std::max<sf_count_t>(got, 0));
-    for (std::size_t f = 0; f < n; ++f)
-        for (std::size_t c = 0; c < channelCount; ++c) out[c][f] = interleaved[f * channelCount + c];
+    deinterleave(interleaved.data(), out, channelCount, n);
     done += n;
     return n;
 }
@@ -206,8 +245,7 @@ void AudioWriter::write(const float* const* channels, std::size_t frames) {
     interleaved.resize(std::min(frames, CHUNK_FRAMES) * channelCount);
     for (std::size_t pos = 0; pos < frames;) {
         const std::size_t n = std::min(CHUNK_FRAMES, frames - pos);
-        for (std::size_t f = 0; f < n; ++f)
-            for (std::size_t c = 0; c < channelCount; ++c) interleaved[f * channelCount + c] = channels[c][pos + f];
+        interleave(channels, pos, interleaved.data(), channelCount, n);
         if (sf_writef_float(sound.get(), interleaved.data(), static_cast<sf_count_t>(n)) != static_cast<sf_count_t>(n))
             throw fileError(output.target(), "cannot be written (" + soundError(sound.get()) + ")");
         pos += n;
