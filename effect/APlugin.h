@@ -305,6 +305,14 @@ public:
     float followerHoldSamples = 0.0f;          // frames below the threshold before a restart
     unsigned char gaterActive[BLOCK_COUNT] = {};
     bool anyGaterActive = false;
+    // What each gater's step levels were last set from: off, on modulation and the pad's two on
+    // levels, the values' version and whether the pad set the on levels.
+    struct GaterLevelsKey {
+        BlockLanes levels{};
+        uint32_t version = 0;
+        bool padLevels = false, valid = false;
+    };
+    GaterLevelsKey gaterLevelsKey[BLOCK_COUNT];
     Relaxed<int32_t> gaterStepShown[BLOCK_COUNT];  // each gater's playing step, for the editor thread
     unsigned char noteOnFlag = 0, noteOffFlag = 0;  // a note arrived in this frame
     uint32_t playing[2] = {};                  // host playing bit at the last check, at the one before

@@ -360,28 +360,40 @@ void APlugin::restartForPlayback() {
 }
 
 void APlugin::gaterStep4() {
+    typedef int32_t Bits __attribute__((vector_size(16)));
+    const uint32_t version = valuesVersion.load(std::memory_order_acquire);
     for (int b = 0; b < BLOCK_COUNT; ++b) {
         if (!gaterActive[b]) continue;
         const int D = destinationBase(b);
         const float off = clamp01(modValues[D + 9]);
         const float onMod = modValues[D + 10];
         const bool padLevels = blockType[b] == 5;
-        const float X = modSourceValues[SOURCE_X[b]];
-        const float Y = modSourceValues[SOURCE_Y[b]];
-        // In a Gater Block the pad sets the "on" level: first amount pair left, second right.
-        auto onLevel = [&](float stepValue, int pair) {
-            float base = stepValue;
-            if (padLevels) {
+        // In a Gater Block the pad sets the "on" level of every step: first amount pair left,
+        // second right.
+        float on[2] = {0.0f, 0.0f};
+        if (padLevels) {
+            const float X = modSourceValues[SOURCE_X[b]];
+            const float Y = modSourceValues[SOURCE_Y[b]];
+            for (int pair = 0; pair < 2; ++pair) {
                 const float ax = xyAmounts[b][0][pair];
                 const float ay = xyAmounts[b][1][pair];
-                base = clamp01(ax * X + ay * Y + 1.0f - ax - ay);
+                on[pair] = clamp01(clamp01(ax * X + ay * Y + 1.0f - ax - ay) + onMod);
             }
-            return clamp01(base + onMod);
-        };
+        }
+        // The levels come out as last time while no value was written (a step's switch among
+        // them) and what they follow from rests, bit for bit.
+        GaterLevelsKey& last = gaterLevelsKey[b];
+        const BlockLanes levels{off, onMod, on[0], on[1]};
+        const Bits moved = std::bit_cast<Bits>(levels) ^ std::bit_cast<Bits>(last.levels);
+        if (last.valid && last.version == version && last.padLevels == padLevels &&
+            (moved[0] | moved[1] | moved[2] | moved[3]) == 0)
+            continue;
+        last = GaterLevelsKey{levels, version, padLevels, true};
         for (int i = 0; i < GATER_STEPS_PER_SIDE; ++i) {
             const float l = param(GATER_TAG[b][0] + i);
             const float r = param(GATER_TAG[b][1] + i);
-            stepSequencer[b].setStep(i, l < 0.5f ? off : onLevel(l, 0), r < 0.5f ? off : onLevel(r, 1));
+            stepSequencer[b].setStep(i, l < 0.5f ? off : padLevels ? on[0] : clamp01(l + onMod),
+                                     r < 0.5f ? off : padLevels ? on[1] : clamp01(r + onMod));
         }
     }
 }

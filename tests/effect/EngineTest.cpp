@@ -181,6 +181,13 @@ TEST_F(EngineTest, GaterStepsLandOnSixteenthNotesAtTheHostTempo) {
         EXPECT_NEAR(opens[0], 23.0, 2.0);  // half way up the 1 ms ramp of Gater Smooth 0
         // Later ramps start a frame after their step (the first starts with the sequence).
         for (std::size_t k = 2; k < opens.size(); ++k) EXPECT_NEAR(opens[k] - opens[k - 1], 2.0 * sixteenth, 2.0);
+
+        // Steps switched while it runs act from the next step on: all off, the gate stays shut.
+        for (int i = 0; i < 16; ++i) {
+            fx->setParameter(GATER_TAG[0][0] + i, 0.0f);
+            fx->setParameter(GATER_TAG[0][1] + i, 0.0f);
+        }
+        EXPECT_LT(peak(render(*fx, constant(20000, 0.5f), 4096).left, 5000, 20000), 0.01);
     }
 }
 
