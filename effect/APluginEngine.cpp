@@ -127,9 +127,9 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
 
         // A gater that neither gates its Block nor feeds a slot does not run: its sources and
         // shown step are written again only after a restart, a start or a stop moved them.
-        const bool gatersMoved =
-            stepSequencer[0].shownMoved() || stepSequencer[1].shownMoved() || stepSequencer[2].shownMoved();
-        for (int b = 0; (anyGaterActive || gatersMoved) && b < BLOCK_COUNT; ++b) {
+        const bool gatersRun = anyGaterActive || stepSequencer[0].shownMoved() || stepSequencer[1].shownMoved() ||
+                               stepSequencer[2].shownMoved();
+        for (int b = 0; gatersRun && b < BLOCK_COUNT; ++b) {
             TStep& steps = stepSequencer[b];
             if (!gaterActive[b] && !steps.takeShownMoved()) continue;
             steps.getValue(modSourceValues[SOURCE_GATER_LEFT + 6 * b], modSourceValues[SOURCE_GATER_LEFT + 6 * b + 1]);
