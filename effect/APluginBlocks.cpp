@@ -367,13 +367,21 @@ FramePair APlugin::runPath(FramePair in) {
 }
 
 void APlugin::publishLevelSources() {
-    modSourceValues[SOURCE_INPUT] = engine::largerOf(levelInput[0], levelInput[1]);
-    modSourceValues[SOURCE_INPUT + 1] = engine::meanMagnitude(levelInput[0], levelInput[1]);
-    for (int b = 0; b < BLOCK_COUNT; ++b) {
-        const BlockLanes out = levelBlockOut[b];
-        modSourceValues[SOURCE_BLOCK_OUT + 2 * b] = engine::largerOf(out[LANE_LA], out[LANE_RA]);
-        modSourceValues[SOURCE_BLOCK_OUT + 2 * b + 1] = engine::meanMagnitude(out[LANE_LA], out[LANE_RA]);
-    }
+    // Input and the three Blocks' outputs side by side, left in one vector and right in the
+    // other; each lane picks and averages as largerOf and meanMagnitude do for one pair.
+    typedef int32_t Bits __attribute__((vector_size(16)));
+    const BlockLanes l = {levelInput[0], levelBlockOut[0][LANE_LA], levelBlockOut[1][LANE_LA], levelBlockOut[2][LANE_LA]};
+    const BlockLanes r = {levelInput[1], levelBlockOut[0][LANE_RA], levelBlockOut[1][LANE_RA], levelBlockOut[2][LANE_RA]};
+    const Bits magnitude = {0x7fffffff, 0x7fffffff, 0x7fffffff, 0x7fffffff};
+    const BlockLanes absL = std::bit_cast<BlockLanes>(std::bit_cast<Bits>(l) & magnitude);
+    const BlockLanes absR = std::bit_cast<BlockLanes>(std::bit_cast<Bits>(r) & magnitude);
+    const BlockLanes larger = absL > absR ? l : r;
+    const BlockLanes mean = (absL + absR) * 0.5f;
+    // Each pair's two sources are neighbours: larger and mean interleaved.
+    const BlockLanes low = __builtin_shufflevector(larger, mean, 0, 4, 1, 5);
+    const BlockLanes high = __builtin_shufflevector(larger, mean, 2, 6, 3, 7);
+    std::memcpy(&modSourceValues[SOURCE_INPUT], &low, sizeof low);
+    std::memcpy(&modSourceValues[SOURCE_BLOCK_OUT + 2], &high, sizeof high);
     modSourceValues[SOURCE_OUT] = engine::largerOf(levelOutput[0], levelOutput[1]);
     modSourceValues[SOURCE_OUT + 1] = engine::meanMagnitude(levelOutput[0], levelOutput[1]);
 }
