@@ -716,6 +716,11 @@ private:
     // Blocks, paths and output (APluginBlocks.cpp).
     void readFrameSettings();
     void updateBlockLevels();
+    // Whether updateBlockLevels has anything to do in this frame: read by every frame, inline.
+    bool blockLevelsMayMove() const {
+        return levelsDirty || levelsModulated || !levelsSettled || firstFrame || outputDirty || outputModulated ||
+               (delayActive && (delayDirty || delayModulated));
+    }
     void mixBlockLevels(const LevelInputs& in);
     FramePair runSignalPath(FramePair in);
     template <int path>

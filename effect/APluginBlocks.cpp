@@ -172,6 +172,8 @@ void APlugin::readFrameSettings() {
     for (int b = 0; b < BLOCK_COUNT; ++b) f.blockBypass[b] = getOnOff(param(BLOCK_BYPASS_TAG[b]));
     f.bypass = getOnOff(param(BYPASS_PARAM));
     f.delayOn = getOnOff(param(DELAY_ON_PARAM));
+    // Read once with the settings: the path and the Blocks act on the same answer.
+    delayActive = f.delayOn;
     f.delayMono = getOnOff(param(DELAY_MONO_PARAM));
     f.delayMix = param(DELAY_MIX_PARAM);
     f.delayLeft = param(DELAY_LEFT_PARAM);
@@ -204,8 +206,6 @@ void APlugin::updateBlockLevels() {
         outputGains = f.bypass ? OutputGains{splat(0.0f), splat(1.0f), splat(1.0f)}
                                : OutputGains{splat(clamp01(1.0f - dry) * vol), splat(dry * vol), BlockLanes{panL, panR, panL, panR}};
     }
-    // Read once for the frame: the path and the Blocks act on the same answer.
-    delayActive = f.delayOn;
     if (delayActive && (delayDirty || delayModulated)) {
         delayDirty = false;
         const float m = clamp01(f.delayMix + modValues[81]);

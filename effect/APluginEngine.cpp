@@ -118,7 +118,7 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
         // The step levels matter only to a gater that runs.
         if ((frame & 3) == 0 && anyGaterActive) gaterStep4();
 
-        updateBlockLevels();
+        if (blockLevelsMayMove()) updateBlockLevels();
 
         follower.update((std::fabs(followerInput[0]) + std::fabs(followerInput[1])) * 0.5f, firstFrame != 0);
         modSourceValues[SOURCE_FOLLOWER] = follower.getValue();
