@@ -575,7 +575,7 @@ public:
         float speedSource = std::numeric_limits<float>::quiet_NaN();
         double speedFactor = 1.0;
         float smoothKey = std::numeric_limits<float>::quiet_NaN();
-        float glideNew = 1.0f, glideOld = 0.0f;  // the target's share and the position's
+        BlockLanes glideNew{1.0f, 1.0f, 1.0f, 1.0f}, glideOld{};  // the target's share and the position's
         XYTiming timing;
         bool timingStale = true;  // the settings the timing follows from were read again
         XYReplaySettings replaySettings;
@@ -608,8 +608,10 @@ public:
     std::atomic<bool> xyAttention{false};
     // Which writes of the live values the XY settings were last read after.
     ValuesSeen xySeen;
-    // Every pad runs free and none records: modes change only in a frame that reads them.
-    bool xySteady = false;
+    // Every pad runs free and none records: modes change only in a frame that reads them. The
+    // first such frame starts every pad; until a restart stops one the next ones have no more to.
+    enum class XYSteady : uint8_t { NO, STARTING, RUNNING };
+    XYSteady xySteady = XYSteady::NO;
     // Recording buffers, one slot per millisecond and Block; slot i of Block b is
     // xyRecordX[b][i], an atomic reference (the editor thread records, the render thread
     // replays). Their pages start silent, so a pad never recorded costs no memory.
@@ -778,6 +780,8 @@ private:
     // Block's choices are decoded again.
     void triggerStep(int b, bool attention);
     void xyFrameStep(int b, bool attention, bool settingsMoved, bool editorOpen);
+    void updateXYFrameMoved(bool settingsMoved, bool attention, bool editorOpen);  // not steady
+    void replayStep(int b);  // updateXYReplay's body
     void decodeXYModes(int b);
     void readXYSettings(int b);  // the replay settings and Space Quant, after a write
     void updateXYTiming(int b);

@@ -10,6 +10,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE__)
+#include <xmmintrin.h>
+#endif
+
 namespace {
 
 constexpr auto relaxed = std::memory_order_relaxed;
@@ -50,25 +54,70 @@ constexpr int pathIndex(int k, int pos, int offset, int loop) {
     return std::clamp(j, 0, XY_PATH_POINTS - 1);
 }
 
-// The two points of every integer position a replay can reach (below twice the path, the
-// ping-pong's way back included), by loop mode and Point Quant: the replay looks them up.
+// Per loop mode and Point Quant: the two points of every integer position a replay can reach
+// (below twice the path, the ping-pong's way back included), and the bound below which a
+// position needs no wrapping (with the loop off, the last point used holds).
 struct PointPair {
     uint8_t first, next;
 };
 constexpr int REPLAY_POSITIONS = 2 * XY_PATH_POINTS;
 static_assert(APlugin::XY_SPAN * 2.0 <= REPLAY_POSITIONS);
-using PointTable = std::array<std::array<std::array<PointPair, REPLAY_POSITIONS>, 5>, 3>;
-constexpr PointTable makePointTable() {
-    PointTable t{};
+struct ReplayRow {
+    double limit;
+    std::array<PointPair, REPLAY_POSITIONS> points;
+};
+using ReplayTable = std::array<std::array<ReplayRow, 5>, 3>;
+constexpr ReplayTable makeReplayTable() {
+    ReplayTable t{};
     for (int loop = 0; loop < 3; ++loop)
-        for (int q = 0; q < 5; ++q)
-            for (int i = 0; i < REPLAY_POSITIONS; ++i) {
-                const int k = APlugin::XY_POINT_STEP[q];
-                t[loop][q][i] = {static_cast<uint8_t>(pathIndex(k, i, 0, loop)), static_cast<uint8_t>(pathIndex(k, i, 1, loop))};
-            }
+        for (int q = 0; q < 5; ++q) {
+            const int k = APlugin::XY_POINT_STEP[q];
+            ReplayRow& row = t[loop][q];
+            row.limit = loop == APlugin::XY_LOOP_OFF  ? APlugin::XY_SPAN - k
+                        : loop == APlugin::XY_LOOP_ON ? APlugin::XY_SPAN
+                                                      : 2.0 * APlugin::XY_SPAN;
+            for (int i = 0; i < REPLAY_POSITIONS; ++i)
+                row.points[i] = {static_cast<uint8_t>(pathIndex(k, i, 0, loop)), static_cast<uint8_t>(pathIndex(k, i, 1, loop))};
+        }
     return t;
 }
-constexpr PointTable REPLAY_POINTS = makePointTable();
+constexpr ReplayTable REPLAY_ROWS = makeReplayTable();
+
+// A position at or past its row's limit, negative or not finite, brought back onto the path. A
+// runaway speed modulation could carry it past more than one turn, or to infinity: it is
+// wrapped whole so no point index ever leaves the path.
+[[gnu::noinline]] double wrapReplayPosition(double position, int loop, int k) {
+    if (!std::isfinite(position) || position < 0.0) position = 0.0;
+    switch (loop) {
+        case APlugin::XY_LOOP_OFF:
+            if (position >= APlugin::XY_SPAN - k) position = APlugin::XY_SPAN - k;  // hold on the last point used
+            break;
+        case APlugin::XY_LOOP_ON:
+            if (position >= APlugin::XY_SPAN) position = std::fmod(position, APlugin::XY_SPAN);
+            break;
+        default:
+            if (position >= 2.0 * APlugin::XY_SPAN) position = std::fmod(position, 2.0 * APlugin::XY_SPAN);
+            break;
+    }
+    return position;
+}
+
+// X and Y glide in lanes 0 and 1; the other two carry nothing. Constants whose unused lanes are
+// zero load as they are, where four equal lanes would be built from one.
+constexpr BlockLanes XY_OFFSET{1e-15f, 1e-15f, 0.0f, 0.0f};
+
+// std::clamp to -1..1 in lanes 0 and 1, NaN passed through as it does.
+inline BlockLanes clampLanes(BlockLanes v) {
+    const BlockLanes low{-1.0f, -1.0f, 0.0f, 0.0f}, high{1.0f, 1.0f, 0.0f, 0.0f};
+#if defined(__SSE__)
+    // min(a, b) is a < b ? a : b and max(a, b) is a > b ? a : b: hi < v ? hi : v, then
+    // v < lo ? lo : that, one instruction each.
+    return _mm_max_ps(low, _mm_min_ps(high, v));
+#else
+    const BlockLanes below = high < v ? high : v;
+    return v < low ? low : below;
+#endif
+}
 
 }  // namespace
 
@@ -171,9 +220,13 @@ void APlugin::decodeXYModes(int b) {
 }
 
 // The named per-Block operations look at everything, as if each were the frame's only step.
-void APlugin::updateTriggers(int b) { triggerStep(b, true); }
+void APlugin::updateTriggers(int b) {
+    xySteady = XYSteady::NO;  // what these do, the steady frames would not undo
+    triggerStep(b, true);
+}
 
 void APlugin::updateXYStuff(int b) {
+    xySteady = XYSteady::NO;
     readXYSettings(b);
     xyFrameStep(b, true, true, isEditorOpen());
 }
@@ -184,7 +237,11 @@ void APlugin::updateXYFrame() {
     const bool settingsMoved = xySeen.moved(valuesVersion);
     const bool attention = xyAttention.load(relaxed) && xyAttention.exchange(false, std::memory_order_acquire);
     const bool editorOpen = isEditorOpen();
-    if (!(settingsMoved || attention || editorOpen) && xySteady) {
+    if (settingsMoved || attention || editorOpen || xySteady == XYSteady::NO) {
+        updateXYFrameMoved(settingsMoved, attention, editorOpen);
+        return;
+    }
+    if (xySteady == XYSteady::STARTING) {
         // Free-running pads, none recording, and nothing moved: the trigger step only keeps each
         // one playing with its gater going, and the XY step comes down to the replay.
         for (int b = 0; b < BLOCK_COUNT; ++b) {
@@ -193,10 +250,16 @@ void APlugin::updateXYFrame() {
             s.playing = true;
             stepSequencer[b].start();
         }
-        for (int b = 0; b < BLOCK_COUNT; ++b)
-            if (xy[b].recordMode == XY_REPLAY) updateXYReplay(b);
-        return;
+        xySteady = XYSteady::RUNNING;
     }
+    // Each Block's own step, its addresses fixed.
+    static_assert(BLOCK_COUNT == 3);
+    if (xy[0].recordMode == XY_REPLAY) replayStep(0);
+    if (xy[1].recordMode == XY_REPLAY) replayStep(1);
+    if (xy[2].recordMode == XY_REPLAY) replayStep(2);
+}
+
+[[gnu::noinline]] void APlugin::updateXYFrameMoved(bool settingsMoved, bool attention, bool editorOpen) {
     if (settingsMoved) {
         const bool readLevels = padsReadLevels;
         padsReadLevels = false;
@@ -209,11 +272,12 @@ void APlugin::updateXYFrame() {
         if (padsReadLevels && !readLevels) publishLevelSources();
     }
     for (int b = 0; b < BLOCK_COUNT; ++b) triggerStep(b, attention);
-    xySteady = true;
+    bool steady = true;
     for (int b = 0; b < BLOCK_COUNT; ++b) {
         xyFrameStep(b, attention, settingsMoved, editorOpen);
-        xySteady = xySteady && xy[b].playMode == XY_FREE && xy[b].recordMode != XY_RECORDING;
+        steady = steady && xy[b].playMode == XY_FREE && xy[b].recordMode != XY_RECORDING;
     }
+    xySteady = steady ? XYSteady::STARTING : XYSteady::NO;
 }
 
 void APlugin::followMidiPosition(int b) {
@@ -354,8 +418,10 @@ void APlugin::updateXYTiming(int b) {
         timeQuant == 0 ? -1.0 : 1.0 / (static_cast<double>(INV_PERIOD_ARRAY[timeQuant] * samplesPerBar) + 1.0);
 }
 
-void APlugin::updateXYReplay(int b) {
-    XYState& s = *engine::pinned(&xy[b]);
+void APlugin::updateXYReplay(int b) { replayStep(b); }
+
+[[gnu::always_inline]] inline void APlugin::replayStep(int b) {
+    XYState& s = xy[b];
     const XYTiming& timing = s.timing;
     // Worked out again only after the settings were read, or when the tempo or the rate moved.
     if (s.timingStale || !(samplesPerBar == timing.samplesPerBar && storedRate == timing.rate)) updateXYTiming(b);
@@ -384,23 +450,9 @@ void APlugin::updateXYReplay(int b) {
     const double m = s.playing ? s.speedFactor * static_cast<double>(speedMod) : 0.0;
     double position = s.position + s.direction * rate * settings.speed * m;
 
-    // Loop. A runaway speed modulation could carry the position past more than one turn, or to
-    // infinity: wrap it whole so no point index ever leaves the path.
-    const int loop = s.loopMode;
-    if (!std::isfinite(position) || position < 0.0) position = 0.0;
-    switch (loop) {
-        case XY_LOOP_OFF: {
-            const double last = XY_SPAN - s.pointStep;  // hold on the last point used
-            if (position >= last) position = last;
-            break;
-        }
-        case XY_LOOP_ON:
-            if (position >= XY_SPAN) position = std::fmod(position, XY_SPAN);
-            break;
-        default:
-            if (position >= 2.0 * XY_SPAN) position = std::fmod(position, 2.0 * XY_SPAN);
-            break;
-    }
+    // Loop.
+    const ReplayRow& row = REPLAY_ROWS[s.loopMode][s.pointQuant];
+    if (!(position >= 0.0 && position < row.limit)) position = wrapReplayPosition(position, s.loopMode, s.pointStep);
     s.position = position;
 
     // Smoothing, worked out again only when its setting or modulation moved.
@@ -408,37 +460,35 @@ void APlugin::updateXYReplay(int b) {
     if (!(smooth == s.smoothKey)) {
         s.smoothKey = smooth;
         const float c = smooth >= 0.0f ? static_cast<float>(std::exp2(-16.0 * static_cast<double>(std::min(smooth, 1.0f)))) : 1.0f;
-        s.glideNew = c;
-        s.glideOld = 1.0f - c;
+        const float keep = 1.0f - c;
+        s.glideNew = BlockLanes{c, c, c, c};
+        s.glideOld = BlockLanes{keep, keep, keep, keep};
     }
 
     // Points and interpolation. The position lies in [0, 2 * span): its whole points index the
     // table, and its whole steps of 2^q points are i >> q, what truncation would give.
     const int i = static_cast<int>(position);
     const int q = s.pointQuant;
-    const PointPair points = REPLAY_POINTS[loop][q][i];
+    const PointPair points = row.points[i];
     const float fraction = static_cast<float>(position * XY_INV_POINT_STEP[q] - static_cast<double>(i >> q));
     // Y of a point lies a fixed distance after its X, the same for every Block.
     constexpr int PATH_Y = XY_Y_START[0] - XY_X_START[0];
     static_assert(XY_Y_START[1] - XY_X_START[1] == PATH_Y && XY_Y_START[2] - XY_X_START[2] == PATH_Y);
     const Relaxed<float>* pathX = &currentValues[XY_X_START[b]];
     const Relaxed<float>* pathY = pathX + PATH_Y;
-    const float x0 = pathX[points.first], y0 = pathY[points.first];
-    const float targetX = x0 + (pathX[points.next] - x0) * fraction;
-    const float targetY = y0 + (pathY[points.next] - y0) * fraction;
+    // X in lane 0, Y in lane 1: each lane rounds as the scalar steps do.
+    const BlockLanes first{pathX[points.first], pathY[points.first], 0.0f, 0.0f};
+    const BlockLanes next{pathX[points.next], pathY[points.next], 0.0f, 0.0f};
+    const BlockLanes target = first + (next - first) * fraction;
     // The tiny offset keeps a decaying position out of denormals.
-    const float c = s.glideNew, keep = s.glideOld;
-    auto glide = [c, keep](float target, float current) {
-        return std::clamp(target * c + current * keep + 1e-15f, -1.0f, 1.0f);
-    };
-    float x = glide(targetX, s.currentX.load(relaxed));
-    float y = glide(targetY, s.currentY.load(relaxed));
-
+    const BlockLanes current{s.currentX.load(relaxed), s.currentY.load(relaxed), 0.0f, 0.0f};
+    BlockLanes glided = clampLanes(target * s.glideNew + current * s.glideOld + XY_OFFSET);
     if (timing.emptyPath) {
-        x = y = 0.0f;
+        glided = BlockLanes{};
         s.heldX.store(0.0f, relaxed);
         s.heldY.store(0.0f, relaxed);
     }
+    const float x = glided[0], y = glided[1];
     s.currentX.store(x, relaxed);
     s.currentY.store(y, relaxed);
 
@@ -471,6 +521,7 @@ void APlugin::restartXYReplay(int b) {
 }
 
 void APlugin::restartFreeXYReplays() {
+    if (xySteady == XYSteady::RUNNING) xySteady = XYSteady::STARTING;  // the gaters start again
     for (int b = 0; b < BLOCK_COUNT; ++b) {
         if (xy[b].playMode != XY_FREE) continue;
         restartXYReplay(b);

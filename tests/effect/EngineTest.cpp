@@ -191,7 +191,8 @@ TEST_F(EngineTest, GaterStepsLandOnSixteenthNotesAtTheHostTempo) {
     }
 }
 
-// A free-running replay of a rising path: playback start sends it back to its first point.
+// A free-running replay of a rising path: playback start sends it back to its first point, with
+// its gater.
 TEST_F(EngineTest, PlaybackStartRestartsFreeXYPaths) {
     setTransport(false, 120.0);
     auto fx = makeNeutral(3, [](APlugin& e) {
@@ -206,6 +207,7 @@ TEST_F(EngineTest, PlaybackStartRestartsFreeXYPaths) {
     setTransport(true, 120.0);
     render(*fx, constant(20, 0.0f), 1);  // the check at frame 44112 restarts; 8 frames since
     EXPECT_NEAR(fx->modSourceValues[SOURCE_X[0]], 8.0 * step / 31.0, 1e-6);
+    EXPECT_TRUE(fx->stepSequencer[0].getOn()) << "the restart stops the gater; the path's next frame starts it";
 }
 
 // Only the destinations a slot wrote go back to their base each frame: a slot that moves on, or
