@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -424,7 +425,10 @@ void APlugin::updateXYReplay(int b) { replayStep(b); }
     XYState& s = xy[b];
     const XYTiming& timing = s.timing;
     // Worked out again only after the settings were read, or when the tempo or the rate moved.
-    if (s.timingStale || !(samplesPerBar == timing.samplesPerBar && storedRate == timing.rate)) updateXYTiming(b);
+    // Compared as bits, one branch for the three: equal bits give the same timing again.
+    auto bits = [](float v) { return std::bit_cast<uint32_t>(v); };
+    if (((bits(samplesPerBar) ^ bits(timing.samplesPerBar)) | (bits(storedRate) ^ bits(timing.rate)) | s.timingStale) != 0)
+        updateXYTiming(b);
     if (timing.still) {
         s.rate = 0.0;
         return;
