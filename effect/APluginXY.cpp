@@ -388,9 +388,10 @@ void APlugin::readXYSettings(int b) {
     settings.rawTimeQuant = xyParam(XY_TIME_QUANT_TAG[b]);
     settings.speed = std::exp2(8.0 * static_cast<double>(xyParam(XY_SPEED_TAG[b])) - 4.0);
     settings.modSource = xyChoice(XY_SPEED_MOD_SOURCE_TAG[b], SOURCE_SCALE, MOD_SOURCE_COUNT);
-    settings.modAmount = 2.0 * static_cast<double>(xyParam(XY_SPEED_MOD_AMOUNT_TAG[b])) - 1.0;
+    const double modAmount = 2.0 * static_cast<double>(xyParam(XY_SPEED_MOD_AMOUNT_TAG[b])) - 1.0;
+    if (!(modAmount == settings.modAmount)) s.speedSource = std::numeric_limits<float>::quiet_NaN();  // worked out again
+    settings.modAmount = modAmount;
     settings.smooth = xyParam(XY_SMOOTH_TAG[b]);
-    s.speedSource = std::numeric_limits<float>::quiet_NaN();  // the amount may have moved
     s.timingStale = true;
     s.spaceLevels = XY_SNAP_AMOUNT[xyChoice(XY_SPACE_QUANT_TAG[b], QUANT_SCALE, 5)];
 }
