@@ -25,6 +25,11 @@ void TGrain::init(float rate) {
 }
 
 void TGrain::triggerGrain(int newWriteSize, int newReadSize) {
+    triggerGrain(newWriteSize, newReadSize, frames.get());
+}
+
+void TGrain::triggerGrain(int newWriteSize, int newReadSize, const float* frame) {
+    source = frame;
     state = kRecording;
     writeIndex = 0;
     readPosition = 0.0f;

@@ -2,12 +2,14 @@
 
 // One grain voice: when triggered it records a stretch of the stereo input, then plays it for a
 // given duration under a triangular envelope, once at a variable speed with a loop mode (the
-// pitched output) and once straight through (the plain output). The recording buffer is
-// allocated once, at construction, from pages that start silent.
+// pitched output) and once straight through (the plain output). A slot used alone records into
+// its own buffer, allocated once, at construction, from pages that start silent (and never
+// touched when the slot plays from a shared tape instead).
 
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 
@@ -33,6 +35,13 @@ public:
     void setLoopMode(int mode) { loopMode = mode; }
     // Starts recording writeSize frames, to be played for readSize frames.
     void triggerGrain(int writeSize, int readSize);
+    // The same for a recording that a tape shared by several slots takes, starting at frame
+    // (interleaved left and right, one run of writeSize frames): its keeper calls recorded after
+    // writing the last frame, and the slot never records itself.
+    void triggerGrain(int writeSize, int readSize, const float* frame);
+    void recorded();
+    // The frames a recording started now takes: 0 records one.
+    static int framesToRecord(int writeSize) { return std::clamp(writeSize, 1, kCapacity - 1); }
 
     // Left and right of one frame side by side, each lane rounding as the same steps on one float.
     typedef float Frame __attribute__((vector_size(8)));
@@ -56,6 +65,7 @@ private:
     // Frame i of the recording is L at 2i and R at 2i + 1: a read of one frame touches one cache
     // line, not one in each of two buffers half a megabyte apart.
     SilentBuffer<float> frames{2 * kCapacity};
+    const float* source = frames.get();  // frame 0 of the recording being played
     int capacity = kCapacity;
     int state = kIdle;
     int writeIndex = 0;
@@ -76,7 +86,7 @@ private:
 
     Frame frameAt(int i) const {
         Frame x;
-        std::memcpy(&x, frames.get() + 2 * static_cast<std::ptrdiff_t>(i), sizeof x);
+        std::memcpy(&x, source + 2 * static_cast<std::ptrdiff_t>(i), sizeof x);
         return x;
     }
     // Turns the position at either end of the recording; false when the pitched output is silent.
@@ -111,12 +121,16 @@ inline bool TGrain::record(float inL, float inR) {
     ++writeIndex;
     // A write size of 0 still records one frame, so the end test is "reached or passed".
     if (writeIndex < writeSize) return true;
+    recorded();
+    return false;
+}
+
+inline void TGrain::recorded() {
     state = kPlaying;
     envelope = 0.0f;
     readPosition = 0.0f;
     direction = 1.0f;
     envelopeCounter = 0;
-    return false;
 }
 
 inline bool TGrain::play(float speed, Frame& pitched, Frame& plain) {
@@ -153,3 +167,33 @@ inline float TGrain::shapedEnvelope(float shape) const {
     // A negative shape would turn the silent ends of the envelope into infinities.
     return std::pow(envelope, std::max(shape, 0.0f));
 }
+
+// The input a Grain Block's slots record, written once for all of them: a ring of the last kLength
+// frames whose first kCapacity frames repeat past its end, so that every recording reads as one
+// run. A slot reads its recording until its grain ends, at most 2 kCapacity frames after it began,
+// so kLength frames keep it whole.
+class TGrainTape {
+public:
+    static constexpr int kLength = 2 * TGrain::kCapacity;
+
+    // Where the frame written next will be read from.
+    const float* next() const { return frames.get() + 2 * (count & (kLength - 1)); }
+    // The number of frames written, wrapping round (kLength divides 2^32).
+    uint32_t written() const { return count; }
+
+    void write(float inL, float inR) {
+        const uint32_t i = count & (kLength - 1);
+        float* f = frames.get();
+        f[2 * i] = inL;
+        f[2 * i + 1] = inR;
+        if (i < static_cast<uint32_t>(TGrain::kCapacity)) {
+            f[2 * (i + kLength)] = inL;
+            f[2 * (i + kLength) + 1] = inR;
+        }
+        ++count;
+    }
+
+private:
+    SilentBuffer<float> frames{2 * static_cast<std::size_t>(kLength + TGrain::kCapacity)};
+    uint32_t count = 0;
+};

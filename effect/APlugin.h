@@ -370,6 +370,10 @@ public:
     // Per Block, a bit for each slot that may be recording or playing (a reset slot is dropped
     // when next met), so a frame visits the busy slots only.
     uint32_t grainRecording[BLOCK_COUNT] = {}, grainPlaying[BLOCK_COUNT] = {};
+    // Per Block, the input its slots record, and the tape frame each recording ends with (the
+    // nearest of them in grainNextEnd).
+    TGrainTape grainTape[BLOCK_COUNT];
+    uint32_t grainRecordEnd[BLOCK_COUNT][GRAINS_PER_BLOCK] = {}, grainNextEnd[BLOCK_COUNT] = {};
     float grainWriteFactor[BLOCK_COUNT] = {1.0f, 1.0f, 1.0f};
     float grainReadFactor[BLOCK_COUNT] = {1.0f, 1.0f, 1.0f};
     float grainShape[BLOCK_COUNT][GRAINS_PER_BLOCK] = {};

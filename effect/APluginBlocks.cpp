@@ -550,7 +550,12 @@ BlockLanes APlugin::processGrain(int b, BlockLanes in) {
         grainWriteFactor[b] = 1.0f + (0.2f * nextRandom() - 0.1f) * r;
         grainReadFactor[b] = 1.0f + (0.2f * nextRandom() - 0.1f) * r;
         const int s = grainSlot[b];
-        slots[s].triggerGrain(engine::truncToInt(write), engine::truncToInt(read));
+        const int writeSize = engine::truncToInt(write);
+        TGrainTape& tape = grainTape[b];
+        slots[s].triggerGrain(writeSize, engine::truncToInt(read), tape.next());
+        const uint32_t now = tape.written(), end = now + TGrain::framesToRecord(writeSize) - 1;
+        grainRecordEnd[b][s] = end;
+        if (grainRecording[b] == 0 || end - now < grainNextEnd[b] - now) grainNextEnd[b] = end;
         const float shape = param(G + 2) + V[4];
         grainShape[b][s] = shape < 0.0f ? 0.125f : std::exp2(6.0f * std::min(shape, 1.0f) - 3.0f);
         slots[s].setLoopMode(mode);
@@ -587,12 +592,29 @@ BlockLanes APlugin::processGrain(int b, BlockLanes in) {
         wet += p * vol;
         plain += d * plainVol;
     }
-    for (uint32_t busy = recordingSlots; busy != 0; busy &= busy - 1) {
-        const int k = __builtin_ctz(busy);
-        TGrain& g = slots[k];
-        if (g.getState() == TGrain::kRecording && g.record(in[LANE_LA], in[LANE_RA])) continue;
-        recordingSlots &= ~(1u << k);
-        if (g.getState() == TGrain::kPlaying) playingSlots |= 1u << k;
+    // The recording slots share one tape: a frame writes it once and visits the slots only when
+    // the nearest recording ends.
+    if (recordingSlots != 0) {
+        TGrainTape& tape = grainTape[b];
+        const uint32_t frame = tape.written();
+        tape.write(in[LANE_LA], in[LANE_RA]);
+        if (frame == grainNextEnd[b]) {
+            uint32_t nearest = UINT32_MAX;  // frames from this one to the next end
+            for (uint32_t busy = recordingSlots; busy != 0; busy &= busy - 1) {
+                const int k = __builtin_ctz(busy);
+                const uint32_t left = grainRecordEnd[b][k] - frame;
+                if (slots[k].getState() != TGrain::kRecording) {  // reset since
+                    recordingSlots &= ~(1u << k);
+                } else if (left == 0) {
+                    slots[k].recorded();
+                    recordingSlots &= ~(1u << k);
+                    playingSlots |= 1u << k;
+                } else {
+                    nearest = std::min(nearest, left);
+                }
+            }
+            grainNextEnd[b] = frame + nearest;
+        }
     }
     grainPlaying[b] = playingSlots;
     grainRecording[b] = recordingSlots;

@@ -109,3 +109,22 @@ TEST_F(GrainTest, SizesAreLimitedToTheBuffer) {
         EXPECT_EQ(grain->getState(), TGrain::kIdle) << mode;
     }
 }
+
+TEST(GrainTape, ARecordingReadsAsOneRunAcrossTheRingsEnd) {
+    auto tape = std::make_unique<TGrainTape>();
+    auto grain = std::make_unique<TGrain>();
+    for (int i = 0; i < TGrainTape::kLength - 5; ++i) tape->write(0.5f, 0.5f);
+    grain->setLoopMode(TGrain::kLoop);
+    grain->triggerGrain(20, 20, tape->next());
+    for (int i = 1; i <= 20; ++i) tape->write(static_cast<float>(i), static_cast<float>(-i));
+    grain->recorded();
+    TGrain::Frame pitched, plain;
+    Signal left, right;
+    for (int i = 0; i < 20; ++i) {
+        grain->play(1.0f, pitched, plain);
+        left.push_back(pitched[0]);
+        right.push_back(plain[1]);
+    }
+    EXPECT_EQ(left, ramp(20));
+    for (int i = 0; i < 20; ++i) EXPECT_EQ(right[static_cast<std::size_t>(i)], static_cast<float>(-1 - i)) << i;
+}
