@@ -19,7 +19,9 @@ inline const TDelay::Entry& TDelay::Line::at(std::size_t k) const {
     return ring[i];
 }
 
-TDelay::TDelay() {
+TDelay::TDelay()
+    : rightFromLeft(reinterpret_cast<std::uintptr_t>(lines[1].ring.get()) -
+                    reinterpret_cast<std::uintptr_t>(lines[0].ring.get())) {
     init(44100.0f);
 }
 
@@ -48,10 +50,12 @@ void TDelay::zero() {
         // its old stamp would sit ahead of the read point when reading begins, and the read would
         // divide by a zero span or extrapolate far beyond both samples.
         Line& line = lines[c];
-        line.back = line.front;
+        // Both at the start of their storage: lines that go on in lockstep sit at the same places.
+        line.front = line.back = line.ring.get();
         line.count = 0;
         line.pushBack(0.0, 0.0);
     }
+    lockstep = true;
     needsZero = false;
 }
 
@@ -122,8 +126,8 @@ void TDelay::setDelayLen(float lenL, float lenR, float addL, float addR, float s
             unclampedLen[c] = base + 1.0f;
         }
         clampedLen[c] = clampLength(scale * (add[c] + unclampedLen[c]));
-        increment[c] = kReadBehind / static_cast<double>(clampedLen[c]);
     }
+    setIncrements(kReadBehind / static_cast<double>(clampedLen[0]), kReadBehind / static_cast<double>(clampedLen[1]));
 }
 
 void TDelay::setDelayLenDirect(float samples) {
@@ -131,8 +135,8 @@ void TDelay::setDelayLenDirect(float samples) {
     for (int c = 0; c < 2; ++c) {
         unclampedLen[c] = samples;
         clampedLen[c] = clampLength(samples);
-        increment[c] = kReadBehind / static_cast<double>(clampedLen[c]);
     }
+    setIncrements(kReadBehind / static_cast<double>(clampedLen[0]), kReadBehind / static_cast<double>(clampedLen[1]));
 }
 
 bool TDelay::setEqual(float v) {

@@ -97,7 +97,16 @@ private:
         void popFront();
     };
 
+    // The two entries around a read point, and whether it lies at or past the newer one.
+    struct Span {
+        const Entry* e0;
+        const Entry* e1;
+        bool atNewest;
+    };
+    static Span passTo(Line& line, double t);
+    static double fraction(const Span& s, double t);
     double readChannel(int c, float in);
+    Pair readBoth(Pair in);
     void setFeedFilterCoefficients(float lowPass, float highPass);
 
     // 2^(12 len) of the last free length of each channel.
@@ -140,6 +149,15 @@ private:
     Pair lowPassState = {};
     Pair highPassState = {};
     bool notReady = true;
+    // Both lines have run at one speed since they were last zeroed, so they hold the same
+    // stamps at the same places and one walk finds the read point of both. Lost for good (until
+    // the next zero) once the speeds part.
+    bool lockstep = false;
+    std::uintptr_t rightFromLeft = 0;  // the address distance from an entry to its right twin
+    void setIncrements(double left, double right) {
+        increment = PairD{left, right};
+        lockstep = lockstep && left == right;
+    }
 };
 
 // The frame is inline: the engine calls it every frame, and inlined its lanes stay in registers.
@@ -157,21 +175,12 @@ inline void TDelay::Line::popFront() {
     --count;
 }
 
-inline double TDelay::readChannel(int c, float in) {
-    Line& line = lines[c];
-    const double now = clock[c];
-    if (now < kReadBehind) {
-        line.pushBack(now, in);
-        return 0.0;
-    }
-    const std::size_t count = line.count;
-    if (count < 3) return 0.0;
-    const double t = now - kReadBehind;
-    // Entries the read point passed give way, but the newest two stay. Walked in registers;
-    // the front and the count go back once.
+// Entries the read point t passed give way, but the newest two stay. Walked in registers; the
+// front and the count go back once.
+inline TDelay::Span TDelay::passTo(Line& line, double t) {
     Entry* e0 = line.front;
     Entry* e1 = line.after(e0);
-    std::size_t droppable = count - 2;
+    std::size_t droppable = line.count - 2;
     while (t >= e1->stamp) {
         e0 = e1;
         e1 = line.after(e1);
@@ -181,19 +190,62 @@ inline double TDelay::readChannel(int c, float in) {
     line.count = droppable + 2;
     // A line of one or two frames reads at (or just behind) its newest entry: the last two
     // entries still bracket the read point, so it carries the signal instead of staying silent.
-    if (droppable == 0 && t >= e1->stamp) return e1->sample;
-    // The front never lies ahead of the read point (the line starts at stamp 0 and entries are
-    // dropped only once passed), so the span is positive; the test keeps it so regardless.
-    const double f = t >= e0->stamp ? (t - e0->stamp) / (e1->stamp - e0->stamp) : 0.0;
-    return e0->sample + f * (e1->sample - e0->sample);
+    return Span{e0, e1, droppable == 0 && t >= e1->stamp};
 }
 
-inline TDelay::Pair TDelay::process(Pair in) {
+// The front never lies ahead of the read point (the line starts at stamp 0 and entries are
+// dropped only once passed), so the span is positive; the test keeps it so regardless.
+inline double TDelay::fraction(const Span& s, double t) {
+    return t >= s.e0->stamp ? (t - s.e0->stamp) / (s.e1->stamp - s.e0->stamp) : 0.0;
+}
+
+inline double TDelay::readChannel(int c, float in) {
+    Line& line = lines[c];
+    const double now = clock[c];
+    if (now < kReadBehind) {
+        line.pushBack(now, in);
+        return 0.0;
+    }
+    if (line.count < 3) return 0.0;
+    const double t = now - kReadBehind;
+    const Span s = passTo(line, t);
+    if (s.atNewest) return s.e1->sample;
+    const double f = fraction(s, t);
+    return s.e0->sample + f * (s.e1->sample - s.e0->sample);
+}
+
+// readChannel for both lines at once, while they run in lockstep: the right line's entries
+// sit where the left line's do, so its span is the left one moved to its storage.
+inline TDelay::Pair TDelay::readBoth(Pair in) {
+    const double now = clock[0];
+    if (now < kReadBehind) {
+        lines[0].pushBack(now, in[0]);
+        lines[1].pushBack(now, in[1]);
+        return Pair{};
+    }
+    if (lines[0].count < 3) return Pair{};
+    const double t = now - kReadBehind;
+    const Span s = passTo(lines[0], t);
+    auto toRight = [this](const Entry* e) {
+        return reinterpret_cast<Entry*>(reinterpret_cast<std::uintptr_t>(e) + rightFromLeft);
+    };
+    const Entry* r0 = toRight(s.e0);
+    const Entry* r1 = toRight(s.e1);
+    lines[1].front = toRight(lines[0].front);
+    lines[1].count = lines[0].count;
+    const PairD newer = {s.e1->sample, r1->sample};
+    if (s.atNewest) return __builtin_convertvector(newer, Pair);
+    const PairD older = {s.e0->sample, r0->sample};
+    return __builtin_convertvector(older + fraction(s, t) * (newer - older), Pair);
+}
+
+[[gnu::always_inline]] inline TDelay::Pair TDelay::process(Pair in) {
     // A line always holds an entry (zero() leaves one, and none is dropped below two).
     if (notReady) return Pair{};
     // The two channels side by side: each lane rounds as the same sum on one channel would.
     clock += increment;
-    const Pair out = __builtin_convertvector((PairD{readChannel(0, in[0]), readChannel(1, in[1])}), Pair);
+    const Pair out = lockstep ? readBoth(in)
+                              : __builtin_convertvector((PairD{readChannel(0, in[0]), readChannel(1, in[1])}), Pair);
     typedef int Swap __attribute__((vector_size(8)));
     Pair w = in + ownFeed * out + crossFeed * __builtin_shuffle(out, Swap{1, 0}) + kGuard;
     const Pair high = {100.0f, 100.0f}, low = -high;

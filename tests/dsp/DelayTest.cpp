@@ -211,3 +211,40 @@ TEST_F(DelayTest, RestartForgetsTheOldMaterial) {
         EXPECT_EQ(peak(out, 0, 440), 0.0) << "the line refills first";
     }
 }
+
+// Sides that run at one length and then part carry on as lines that always ran at their own
+// length (no cross feed, so each side depends on its own input alone); restarted, they run
+// together again.
+TEST_F(DelayTest, SidesThatPartCarryOnAsLinesOfTheirOwn) {
+    const float a = freeLen(7.0), b = freeLen(11.0);
+    auto make = [&] {
+        auto d = std::make_unique<TDelay>();
+        d->setDelayLen(a, a, 0.0f, 0.0f, 1.0f, 0.0f);
+        d->setFeed(0.6f);
+        return d;
+    };
+    auto parted = make(), left = make(), right = make();
+    const Signal inL = noise(6000, 0.5), inR = noise(6000, 0.3, 7);
+    Signal outL(inL.size()), outR(inL.size());
+    for (std::size_t i = 0; i < inL.size(); ++i) {
+        if (i == 2000) {
+            parted->setDelayLen(a, b, 0.0f, 0.0f, 1.0f, 0.0f);
+            right->setDelayLen(b, b, 0.0f, 0.0f, 1.0f, 0.0f);
+        }
+        if (i == 4000) {
+            for (TDelay* d : {parted.get(), left.get(), right.get()}) {
+                d->init(44100.0f);
+                d->setDelayLen(b, b, 0.0f, 0.0f, 1.0f, 0.0f);
+                d->setFeed(0.6f);
+            }
+        }
+        float l, r, alone;
+        parted->process(inL[i], inR[i], outL[i], outR[i]);
+        left->process(inL[i], inR[i], l, alone);
+        ASSERT_EQ(outL[i], l) << i;
+        right->process(inL[i], inR[i], alone, r);
+        ASSERT_EQ(outR[i], r) << i;
+    }
+    EXPECT_GT(rms(outR, 3000, 4000), 0.05);
+    EXPECT_GT(rms(outR, 5000, 6000), 0.05);
+}
