@@ -6,6 +6,10 @@
 #include <cstring>
 #include <iterator>
 
+#if defined(__SSE__)
+#include <xmmintrin.h>
+#endif
+
 namespace {
 
 constexpr float kTuningRate = 44100.0f;
@@ -38,6 +42,23 @@ constexpr auto kCombTuningF = [] {
     return t;
 }();
 
+// Lane by lane a < b ? a : b and a > b ? a : b, NaN included.
+inline ReverbLanes laneMin(ReverbLanes a, ReverbLanes b) {
+#if defined(__SSE__)
+    return _mm_min_ps(a, b);
+#else
+    return a < b ? a : b;
+#endif
+}
+
+inline ReverbLanes laneMax(ReverbLanes a, ReverbLanes b) {
+#if defined(__SSE__)
+    return _mm_max_ps(a, b);
+#else
+    return a > b ? a : b;
+#endif
+}
+
 }  // namespace
 
 // ---- TComb ----
@@ -51,18 +72,17 @@ void TComb::setRawLengths(const int (&lengths)[kCombs]) {
     lowestOffset = *std::min_element(std::begin(offset), std::end(offset));
 }
 
-void TComb::setLengths(const ReverbIndices (&lengths)[kVectors]) {
-    constexpr std::int32_t kFrames = static_cast<std::int32_t>(kRingFrames);
-    const ReverbIndices none = {0, 0, 0, 0}, oneFrame = {1, 1, 1, 1}, frames = {kFrames, kFrames, kFrames, kFrames};
-    ReverbIndices lowest = {0, 0, 0, 0};
+void TComb::setLengths(const ReverbLanes (&frames)[kVectors]) {
+    ReverbLanes longest = frames[0];
     for (int j = 0; j < kVectors; ++j) {
-        const ReverbIndices ahead = frames - (lengths[j] == none ? oneFrame : lengths[j]);
+        const ReverbIndices length = __builtin_convertvector(frames[j], ReverbIndices);
         const ReverbIndices combs = {j * kLanes, j * kLanes + 1, j * kLanes + 2, j * kLanes + 3};
-        const ReverbIndices at = ahead * kCombs + combs - kRingFloats;
+        const ReverbIndices at = combs - length * kCombs;
         std::memcpy(&offset[j * kLanes], &at, sizeof at);
-        lowest = at < lowest ? at : lowest;
+        longest = laneMax(longest, frames[j]);
     }
-    lowestOffset = std::min(std::min(lowest[0], lowest[1]), std::min(lowest[2], lowest[3]));
+    const float most = std::max(std::max(longest[0], longest[1]), std::max(longest[2], longest[3]));
+    lowestOffset = -static_cast<std::int32_t>(most) * kCombs;
 }
 
 void TComb::setVectors(float damping, float room) {
@@ -268,16 +288,15 @@ void TBasicReverb::applyLength(float l, float r) {
     const Lanes scale[2] = {{x[0] * factor[0], x[0] * factor[0], x[1] * factor[2], x[1] * factor[2]},
                             {x[0] * factor[1], x[0] * factor[1], x[1] * factor[3], x[1] * factor[3]}};
     constexpr float kLongest = static_cast<float>(TComb::kMaxLength);
-    const Lanes longest = {kLongest, kLongest, kLongest, kLongest}, zero = {0.0f, 0.0f, 0.0f, 0.0f};
-    ReverbIndices lengths[TComb::kVectors];
+    const Lanes longest = {kLongest, kLongest, kLongest, kLongest}, oneFrame = {1.0f, 1.0f, 1.0f, 1.0f};
+    Lanes frames[TComb::kVectors];
     for (int j = 0; j < TComb::kVectors; ++j) {
-        Lanes v = scale[j % 2] * load4(&kCombTuningF[static_cast<std::size_t>(j * TComb::kLanes)]) + 0.5f;
-        // Limited before the conversion so that any product, even not a number, stays defined.
-        v = v < longest ? v : longest;
-        v = v < zero ? zero : v;
-        lengths[j] = __builtin_convertvector(v, ReverbIndices);
+        const Lanes v = scale[j % 2] * load4(&kCombTuningF[static_cast<std::size_t>(j * TComb::kLanes)]) + 0.5f;
+        // Limited before the conversion so that any product, even not a number (the longest),
+        // stays defined; under one frame is one frame.
+        frames[j] = laneMax(oneFrame, laneMin(v, longest));
     }
-    comb.setLengths(lengths);
+    comb.setLengths(frames);
 }
 
 void TBasicReverb::setWiden(ReverbLanes w) {

@@ -32,9 +32,9 @@ public:
 
     static constexpr int kVectors = kCombs / kLanes;
 
-    // Lengths in frames of all combs, vector j holding combs 4j .. 4j + 3, each 0..16383; 0 is
-    // a one-frame delay.
-    void setLengths(const ReverbIndices (&lengths)[kVectors]);
+    // Lengths in frames of all combs, vector j holding combs 4j .. 4j + 3, each 1..16383; the
+    // fraction is dropped.
+    void setLengths(const ReverbLanes (&frames)[kVectors]);
     // The four lanes' high-passed comb sums for this frame.
     ReverbLanes update(float inL, float tap0, float tap2, float inR, float tap1, float tap3);
 
@@ -52,7 +52,7 @@ private:
     std::uint32_t position = 0;
     // Where comb c reads, in floats from the current frame's first: length frames back, plus c,
     // so always negative. Once the write position is at least the longest length past the ring's
-    // start, no read wraps: lowestOffset keeps that bound, set with the offsets.
+    // start, no read wraps: lowestOffset keeps that bound (the longest comb's), set with the offsets.
     alignas(16) std::int32_t offset[kCombs] = {};
     std::int32_t lowestOffset = 0;
     float damp[kLanes] = {};
