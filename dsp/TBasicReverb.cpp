@@ -142,10 +142,12 @@ inline void store4(float* p, Lanes v) { std::memcpy(p, &v, sizeof v); }
     auto run = [&](auto delayed) {
         for (int j = 0; j < kCombs / kLanes; ++j) {
             const Lanes d = delayed(j);
+            total += d;
+            // Kept as it goes: otherwise every delayed vector stays live to the end, and spills.
+            asm("" : "+x"(total));
             const Lanes low = load4(&lowPass[j * kLanes]) * dampV + d * keepV;
             store4(&lowPass[j * kLanes], low);
             store4(&frame[j * kLanes], low * roomV + (j % 2 == 0 ? evenInput : oddInput) + guard);
-            total += d;
         }
     };
     if (start + lowestOffset >= 0) {
