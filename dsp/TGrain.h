@@ -33,6 +33,8 @@ public:
     // Silences the slot at once.
     void reset() { state = kIdle; }
     void setLoopMode(int mode) { loopMode = mode; }
+    // The power the envelope is raised to for the pitched output's weight.
+    void setShape(float power) { shape = power; }
     // Starts recording writeSize frames, to be played for readSize frames.
     void triggerGrain(int writeSize, int readSize);
     // The same for a recording that a tape shared by several slots takes, starting at frame
@@ -55,9 +57,10 @@ public:
     bool play(float speed, Frame& pitched, Frame& plain);
 
     // The envelope raised to shape while playing, else 0.
-    float getGrainVol(float shape) const { return state == kPlaying ? shapedEnvelope(shape) : 0.0f; }
-    // The same for a slot known to play.
-    float shapedEnvelope(float shape) const;
+    float getGrainVol(float power) const { return state == kPlaying ? shapedEnvelope(power) : 0.0f; }
+    // The same for a slot known to play, and its weight for the pitched output (to the shape set).
+    float shapedEnvelope(float power) const;
+    float pitchedWeight() const { return shapedEnvelope(shape); }
 
     int getState() const { return state; }
 
@@ -80,6 +83,7 @@ private:
     float direction = 1.0f;
     float sampleRate = 44100.0f;
     float envelope = 1.0f;
+    float shape = 1.0f;
     // The write size as a float, or -1 for an empty recording: a position in (-1, readEnd) is
     // one the pitched output reads at without a turn.
     float readEnd = 1000.0f;
@@ -161,11 +165,11 @@ inline bool TGrain::play(float speed, Frame& pitched, Frame& plain) {
 }
 
 // Read twice per slot and frame by the engine: kept inline.
-inline float TGrain::shapedEnvelope(float shape) const {
+inline float TGrain::shapedEnvelope(float power) const {
     // The plain output's weight and the default shape are 1, and e^1 is e exactly: no power.
-    if (shape == 1.0f) return envelope;
+    if (power == 1.0f) return envelope;
     // A negative shape would turn the silent ends of the envelope into infinities.
-    return std::pow(envelope, std::max(shape, 0.0f));
+    return std::pow(envelope, std::max(power, 0.0f));
 }
 
 // The input a Grain Block's slots record, written once for all of them: a ring of the last kLength

@@ -376,7 +376,6 @@ public:
     uint32_t grainRecordEnd[BLOCK_COUNT][GRAINS_PER_BLOCK] = {}, grainNextEnd[BLOCK_COUNT] = {};
     float grainWriteFactor[BLOCK_COUNT] = {1.0f, 1.0f, 1.0f};
     float grainReadFactor[BLOCK_COUNT] = {1.0f, 1.0f, 1.0f};
-    float grainShape[BLOCK_COUNT][GRAINS_PER_BLOCK] = {};
     float grainPlain[BLOCK_COUNT][2] = {};  // this frame's unpitched grain sum, left and right
     BlockLanes delayDry = {1.0f, 1.0f, 1.0f, 1.0f}, delayWet = {};  // the same gain in every lane
     bool delayActive = false;  // Delay On as this frame read it

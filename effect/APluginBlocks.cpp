@@ -559,7 +559,7 @@ BlockLanes APlugin::processGrain(int b, BlockLanes in) {
         grainRecordEnd[b][s] = end;
         if (grainRecording[b] == 0 || end - now < grainNextEnd[b] - now) grainNextEnd[b] = end;
         const float shape = param(G + 2) + V[4];
-        grainShape[b][s] = shape < 0.0f ? 0.125f : std::exp2(6.0f * std::min(shape, 1.0f) - 3.0f);
+        slots[s].setShape(shape < 0.0f ? 0.125f : std::exp2(6.0f * std::min(shape, 1.0f) - 3.0f));
         slots[s].setLoopMode(mode);
         grainRecording[b] |= 1u << s;
         grainPlaying[b] &= ~(1u << s);
@@ -586,7 +586,7 @@ BlockLanes APlugin::processGrain(int b, BlockLanes in) {
         TGrain::Frame p, d;
         float vol = 0.0f, plainVol = 0.0f;
         if (g.play(speed, p, d)) {
-            vol = g.shapedEnvelope(grainShape[b][k]);
+            vol = g.pitchedWeight();
             plainVol = g.shapedEnvelope(1.0f);
         } else {
             playingSlots &= ~(1u << k);
