@@ -1,6 +1,6 @@
 #pragma once
 
-// Small helpers the filter, comb and shaper share for control values and phases.
+// Small helpers the filter, comb and shaper share for control values, phases and their lanes.
 
 #include <algorithm>
 #include <cmath>
@@ -51,6 +51,17 @@ inline float floorOf(float x) {
 inline double truncOf(double x) {
     if (x > 0.0 && x < 9223372036854775808.0) return static_cast<double>(static_cast<int64_t>(x));
     return std::trunc(x);
+}
+
+// A four-lane process run on four scalars: the lanes are {La, Lb, Ra, Rb}.
+template <class Module>
+inline void processScalars(Module& m, float La, float Ra, float Lb, float Rb, float& oLa, float& oRa, float& oLb,
+                           float& oRb) {
+    const auto out = m.process(typename Module::Lanes{La, Lb, Ra, Rb});
+    oLa = out[0];
+    oLb = out[1];
+    oRa = out[2];
+    oRb = out[3];
 }
 
 }  // namespace controlmath

@@ -119,13 +119,8 @@ void TCombFilter::setComb(float freq, float modL, float modR, float spread, floa
     flipChance = randomAmount * randomAmount * randomAmount * 0.13f;
 }
 
-void TCombFilter::process(float La, float Ra, float Lb, float Rb, float& oLa, float& oRa,
-                          float& oLb, float& oRb) {
-    const Lanes out = process(Lanes{La, Lb, Ra, Rb});
-    oLa = out[0];
-    oLb = out[1];
-    oRa = out[2];
-    oRb = out[3];
+void TCombFilter::process(float La, float Ra, float Lb, float Rb, float& oLa, float& oRa, float& oLb, float& oRb) {
+    controlmath::processScalars(*this, La, Ra, Lb, Rb, oLa, oRa, oLb, oRb);
 }
 
 TCombFilter::Lanes TCombFilter::process(Lanes in) {

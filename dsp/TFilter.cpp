@@ -465,13 +465,8 @@ void TFilter::formantSections() {
 
 inline void TFilter::advanceHistory() { history = HISTORY_AFTER_ONE[history.position]; }
 
-void TFilter::process(float La, float Ra, float Lb, float Rb, float& oLa, float& oRa, float& oLb,
-                      float& oRb) {
-    const Lanes out = process(Lanes{La, Lb, Ra, Rb});
-    oLa = out[0];
-    oLb = out[1];
-    oRa = out[2];
-    oRb = out[3];
+void TFilter::process(float La, float Ra, float Lb, float Rb, float& oLa, float& oRa, float& oLb, float& oRb) {
+    controlmath::processScalars(*this, La, Ra, Lb, Rb, oLa, oRa, oLb, oRb);
 }
 
 namespace {

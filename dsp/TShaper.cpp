@@ -205,8 +205,12 @@ void TShaper::getWave(float p1, float p2, float p3, float p4, float& w1, float& 
     w4 = lookup(p4);
 }
 
-void TShaper::process(float La, float Ra, float Lb, float Rb, float& oLa, float& oRa, float& oLb,
-                      float& oRb) {
+void TShaper::process(float La, float Ra, float Lb, float Rb, float& oLa, float& oRa, float& oLb, float& oRb) {
+    controlmath::processScalars(*this, La, Ra, Lb, Rb, oLa, oRa, oLb, oRb);
+}
+
+TShaper::Lanes TShaper::process(Lanes in) {
+    const float La = in[0], Lb = in[1], Ra = in[2], Rb = in[3];
     followEnvelope(envL, La, envRelease);
     followEnvelope(envR, Ra, envRelease);
 
@@ -215,10 +219,9 @@ void TShaper::process(float La, float Ra, float Lb, float Rb, float& oLa, float&
     float y[4];
 
     if (type == LowFi) {
-        float f[4];
-        filter.process(La, Ra, Lb, Rb, f[0], f[1], f[2], f[3]);
-        holdChannel(phaseL, incL, f[0], f[2], heldLa, heldLb);
-        holdChannel(phaseR, incR, f[1], f[3], heldRa, heldRb);
+        const Lanes f = filter.process(in);  // {La, Lb, Ra, Rb}
+        holdChannel(phaseL, incL, f[0], f[1], heldLa, heldLb);
+        holdChannel(phaseR, incR, f[2], f[3], heldRa, heldRb);
         const float held[4] = {heldLa, heldRa, heldLb, heldRb};
         for (int i = 0; i < 4; ++i) y[i] = withNoise(quantise(held[i], quantLevels), noise);
     } else {
@@ -269,10 +272,11 @@ void TShaper::process(float La, float Ra, float Lb, float Rb, float& oLa, float&
     }
 
     // DC blocker, one state per channel, lanes in time order within each.
-    oLa = blockDc(dcL, y[0], dcCoeff);
-    oRa = blockDc(dcR, y[1], dcCoeff);
-    oLb = blockDc(dcL, y[2], dcCoeff);
-    oRb = blockDc(dcR, y[3], dcCoeff);
+    const float oLa = blockDc(dcL, y[0], dcCoeff);
+    const float oRa = blockDc(dcR, y[1], dcCoeff);
+    const float oLb = blockDc(dcL, y[2], dcCoeff);
+    const float oRb = blockDc(dcR, y[3], dcCoeff);
+    return Lanes{oLa, oLb, oRa, oRb};
 }
 
 // --- wave levels ---

@@ -36,6 +36,10 @@ public:
                  float& w4) const;
     void process(float La, float Ra, float Lb, float Rb, float& oLa, float& oRa, float& oLb,
                  float& oRb);
+    // The same on the four lanes {La, Lb, Ra, Rb} of one vector, so the engine's lanes need not
+    // go through memory.
+    typedef TFilter::Lanes Lanes;
+    Lanes process(Lanes in);
 
     // Writes this shaper's band edges, the frequencies where its oscillator moves to the next
     // wave level.

@@ -438,9 +438,7 @@ BlockLanes APlugin::processShaper(int b, BlockLanes in) {
     }
     s.setDistort(a[0], a[1], a[2], a[3], param(P + BLOCK_SPREAD_OFFSET) + V[11], V[0] + t[0], V[1] + t[1], V[2] + t[2],
                  V[3], V[4], lowFiFilter, firstFrame != 0);
-    float oLa, oRa, oLb, oRb;
-    s.process(in[LANE_LA], in[LANE_RA], in[LANE_LB], in[LANE_RB], oLa, oRa, oLb, oRb);
-    return BlockLanes{oLa, oLb, oRa, oRb};
+    return s.process(in);
 }
 
 BlockLanes APlugin::processRoom(int b, BlockLanes in) {
