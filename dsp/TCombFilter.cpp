@@ -43,6 +43,7 @@ void TCombFilter::init(float sampleRate) {
     delayL = delayR = 0;
     writePos = 0;
     gain = 0.0f;
+    memo = Memo{};  // the rate's limits moved
     std::fill(std::begin(ringL), std::end(ringL), 0.0f);
     std::fill(std::begin(ringR), std::end(ringR), 0.0f);
 }
@@ -61,7 +62,7 @@ void TCombFilter::setType(int newType) {
     type = newType;
 }
 
-std::int32_t TCombFilter::delayFor(float hz) const {
+inline std::int32_t TCombFilter::delayFor(float hz) const {
     const float d = 256.0f * rate / hz;
     // Written so that an infinite or NaN quotient (a frequency of 0) lands on the longest delay.
     if (!(d < static_cast<float>(MAX_DELAY))) return MAX_DELAY;
@@ -75,8 +76,7 @@ void TCombFilter::setComb(float freq, float modL, float modR, float spread, floa
     // root and each delay is worked out again only when its own inputs moved.
     const float posL = clamp01(position + modL);
     const float posR = clamp01(position + modR);
-    if (!(posL == memo.posL && posR == memo.posR && spread == memo.spread && rate == memo.rate &&
-          maxFreq == memo.maxFreq)) {
+    if (!(posL == memo.posL && posR == memo.posR && spread == memo.spread)) {
         if (!(spread == memo.spread)) {
             memo.spread = spread;
             memo.spreadDown = std::exp2(-spread);
@@ -84,8 +84,6 @@ void TCombFilter::setComb(float freq, float modL, float modR, float spread, floa
         }
         memo.posL = posL;
         memo.posR = posR;
-        memo.rate = rate;
-        memo.maxFreq = maxFreq;
         memo.freqL = std::min(20.0f * std::exp2(10.0f * posL) * memo.spreadDown, maxFreq);
         memo.freqR = std::min(20.0f * std::exp2(10.0f * posR) * memo.spreadUp, maxFreq);
         memo.delayL = delayFor(memo.freqL);
@@ -98,10 +96,8 @@ void TCombFilter::setComb(float freq, float modL, float modR, float spread, floa
     // A negative amount would make the fourth root below undefined.
     feedback = std::max(0.0f, std::min(0.99f, feedbackAmount));
     damping = dampingAmount;
-    if (!(damping == memo.damping && invRate == memo.invRate && minDamp == memo.minDamp)) {
+    if (!(damping == memo.damping)) {
         memo.damping = damping;
-        memo.invRate = invRate;
-        memo.minDamp = minDamp;
         if (damping < 0.001f) {
             memo.dampCoeff = 1.0f;
         } else {

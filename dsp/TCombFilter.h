@@ -55,13 +55,14 @@ public:
 private:
     std::int32_t delayFor(float hz) const;
 
-    // setComb's costly results and the inputs they came from; NaN inputs always recompute.
+    // setComb's costly results and the inputs they came from; NaN inputs always recompute. The
+    // rate and its limits move only in init, which clears the memo.
     struct Memo {
         static constexpr float kNone = std::numeric_limits<float>::quiet_NaN();
-        float posL = kNone, posR = kNone, spread = kNone, rate = kNone, maxFreq = kNone;
+        float posL = kNone, posR = kNone, spread = kNone;
         float spreadDown = 1.0f, spreadUp = 1.0f, freqL = 0.0f, freqR = 0.0f;
         std::int32_t delayL = 0, delayR = 0;
-        float damping = kNone, invRate = kNone, minDamp = kNone, dampCoeff = 1.0f;
+        float damping = kNone, dampCoeff = 1.0f;
         float feedback = kNone, root = 0.0f;
     };
     Memo memo;
