@@ -13,6 +13,10 @@
 #include <cstdint>
 #include <memory>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 class TDelay {
 public:
     static constexpr int kMaxLength = 262143;
@@ -248,9 +252,17 @@ inline TDelay::Pair TDelay::readBoth(Pair in) {
                               : __builtin_convertvector((PairD{readChannel(0, in[0]), readChannel(1, in[1])}), Pair);
     typedef int Swap __attribute__((vector_size(8)));
     Pair w = in + ownFeed * out + crossFeed * __builtin_shuffle(out, Swap{1, 0}) + kGuard;
+#if defined(__SSE2__)
+    // HiLimiter as one min and one max (a < b ? a : b and a > b ? a : b, NaN included) on the
+    // pair widened to four lanes.
+    static const __m128 kHigh = {100.0f, 100.0f, 100.0f, 100.0f}, kLow = {-100.0f, -100.0f, -100.0f, -100.0f};
+    const __m128 limited = _mm_max_ps(_mm_min_ps(kHigh, __builtin_shufflevector(w, w, 0, 1, 0, 1)), kLow);
+    w = __builtin_shufflevector(limited, limited, 0, 1);
+#else
     const Pair high = {100.0f, 100.0f}, low = -high;
     w = w > high ? high : w;  // HiLimiter
     w = w < low ? low : w;
+#endif
     if (feedFilterOn) {
         const Pair lp = lowPassCoeff * w + lowPassRest * lowPassState + kGuard;
         const Pair hp = highPassRest * highPassState + highPassCoeff * lp + kGuard;
@@ -258,7 +270,11 @@ inline TDelay::Pair TDelay::readBoth(Pair in) {
         highPassState = hp;
         w = lp - hp;
     }
+#if defined(__SSE2__)
+    const PairD written = _mm_cvtps_pd(__builtin_shufflevector(w, w, 0, 1, 0, 1));  // one conversion for both
+#else
     const PairD written = __builtin_convertvector(w, PairD);
+#endif
     lines[0].pushBack(clock[0], written[0]);
     lines[1].pushBack(clock[1], written[1]);
     return out;
