@@ -558,6 +558,11 @@ public:
         float smooth = 0.0f;
     };
 
+    // The replay's table row for a loop mode and Point Quant (its points and its wrap bound), and
+    // the one of the first of each.
+    struct XYReplayRow;
+    static const XYReplayRow* const XY_FIRST_ROW;
+
     struct XYState {
         // Render thread only.
         int32_t pointQuant = 0;  // Point Quant option
@@ -569,6 +574,7 @@ public:
         double holdCounter = 1.0;
         bool playing = false;
         int32_t playMode = XY_FREE, loopMode = XY_LOOP_OFF;
+        const XYReplayRow* replayRow = XY_FIRST_ROW;  // of loopMode and pointQuant
         int32_t recordMode = XY_LIVE, previousRecordMode = XY_LIVE;
         float midiX = 0.0f, previousMidiX = 0.0f, midiY = 0.0f, previousMidiY = 0.0f;
         int32_t belowThresholdCount = 0;  // Follower play mode

@@ -55,25 +55,30 @@ constexpr int pathIndex(int k, int pos, int offset, int loop) {
     return std::clamp(j, 0, XY_PATH_POINTS - 1);
 }
 
+}  // namespace
+
 // Per loop mode and Point Quant: the two points of every integer position a replay can reach
 // (below twice the path, the ping-pong's way back included), and the bound below which a
 // position needs no wrapping (with the loop off, the last point used holds).
-struct PointPair {
-    uint8_t first, next;
+struct APlugin::XYReplayRow {
+    double limit;
+    struct PointPair {
+        uint8_t first, next;
+    };
+    std::array<PointPair, 2 * XY_PATH_POINTS> points;
 };
+
+namespace {
+
 constexpr int REPLAY_POSITIONS = 2 * XY_PATH_POINTS;
 static_assert(APlugin::XY_SPAN * 2.0 <= REPLAY_POSITIONS);
-struct ReplayRow {
-    double limit;
-    std::array<PointPair, REPLAY_POSITIONS> points;
-};
-using ReplayTable = std::array<std::array<ReplayRow, 5>, 3>;
+using ReplayTable = std::array<std::array<APlugin::XYReplayRow, 5>, 3>;
 constexpr ReplayTable makeReplayTable() {
     ReplayTable t{};
     for (int loop = 0; loop < 3; ++loop)
         for (int q = 0; q < 5; ++q) {
             const int k = APlugin::XY_POINT_STEP[q];
-            ReplayRow& row = t[loop][q];
+            APlugin::XYReplayRow& row = t[loop][q];
             row.limit = loop == APlugin::XY_LOOP_OFF  ? APlugin::XY_SPAN - k
                         : loop == APlugin::XY_LOOP_ON ? APlugin::XY_SPAN
                                                       : 2.0 * APlugin::XY_SPAN;
@@ -107,6 +112,15 @@ constexpr ReplayTable REPLAY_ROWS = makeReplayTable();
 // zero load as they are, where four equal lanes would be built from one.
 constexpr BlockLanes XY_OFFSET{1e-15f, 1e-15f, 0.0f, 0.0f};
 
+// a and b in lanes 0 and 1, zeros above.
+inline BlockLanes pairLanes(float a, float b) {
+#if defined(__SSE__)
+    return _mm_unpacklo_ps(_mm_set_ss(a), _mm_set_ss(b));  // the loads clear the upper lanes already
+#else
+    return BlockLanes{a, b, 0.0f, 0.0f};
+#endif
+}
+
 // std::clamp to -1..1 in lanes 0 and 1, NaN passed through as it does.
 inline BlockLanes clampLanes(BlockLanes v) {
     const BlockLanes low{-1.0f, -1.0f, 0.0f, 0.0f}, high{1.0f, 1.0f, 0.0f, 0.0f};
@@ -121,6 +135,8 @@ inline BlockLanes clampLanes(BlockLanes v) {
 }
 
 }  // namespace
+
+const APlugin::XYReplayRow* const APlugin::XY_FIRST_ROW = &REPLAY_ROWS[0][0];
 
 // ----------------------------------------------------------------------------- render thread
 
@@ -185,6 +201,7 @@ inline float APlugin::quantInter(int pointQuant, double pos) {
         s.pointQuant = quant;
         s.pointsUsed = XY_QUANT[quant];
         s.pointStep = XY_POINT_STEP[quant];
+        s.replayRow = &REPLAY_ROWS[s.loopMode][quant];
     }
     if (editorOpen) followMidiPosition(b);
     if (settingsMoved) decodeXYModes(b);
@@ -216,6 +233,7 @@ void APlugin::decodeXYModes(int b) {
     if (playMode != s.playMode || loopMode != s.loopMode) {
         s.playMode = playMode;
         s.loopMode = loopMode;
+        s.replayRow = &REPLAY_ROWS[loopMode][s.pointQuant];
         restartForModes(b);
     }
 }
@@ -456,7 +474,7 @@ void APlugin::updateXYReplay(int b) { replayStep(b); }
     double position = s.position + s.direction * rate * settings.speed * m;
 
     // Loop.
-    const ReplayRow& row = REPLAY_ROWS[s.loopMode][s.pointQuant];
+    const XYReplayRow& row = *s.replayRow;
     if (!(position >= 0.0 && position < row.limit)) position = wrapReplayPosition(position, s.loopMode, s.pointStep);
     s.position = position;
 
@@ -474,7 +492,7 @@ void APlugin::updateXYReplay(int b) { replayStep(b); }
     // table, and its whole steps of 2^q points are i >> q, what truncation would give.
     const int i = static_cast<int>(position);
     const int q = s.pointQuant;
-    const PointPair points = row.points[i];
+    const auto points = row.points[i];
     const float fraction = static_cast<float>(position * XY_INV_POINT_STEP[q] - static_cast<double>(i >> q));
     // Y of a point lies a fixed distance after its X, the same for every Block.
     constexpr int PATH_Y = XY_Y_START[0] - XY_X_START[0];
@@ -482,11 +500,11 @@ void APlugin::updateXYReplay(int b) { replayStep(b); }
     const Relaxed<float>* pathX = &currentValues[XY_X_START[b]];
     const Relaxed<float>* pathY = pathX + PATH_Y;
     // X in lane 0, Y in lane 1: each lane rounds as the scalar steps do.
-    const BlockLanes first{pathX[points.first], pathY[points.first], 0.0f, 0.0f};
-    const BlockLanes next{pathX[points.next], pathY[points.next], 0.0f, 0.0f};
+    const BlockLanes first = pairLanes(pathX[points.first], pathY[points.first]);
+    const BlockLanes next = pairLanes(pathX[points.next], pathY[points.next]);
     const BlockLanes target = first + (next - first) * fraction;
     // The tiny offset keeps a decaying position out of denormals.
-    const BlockLanes current{s.currentX.load(relaxed), s.currentY.load(relaxed), 0.0f, 0.0f};
+    const BlockLanes current = pairLanes(s.currentX.load(relaxed), s.currentY.load(relaxed));
     BlockLanes glided = clampLanes(target * s.glideNew + current * s.glideOld + XY_OFFSET);
     if (timing.emptyPath) {
         glided = BlockLanes{};
