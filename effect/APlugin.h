@@ -546,6 +546,7 @@ public:
         bool still = true;            // a free path too short to move
         bool emptyPath = true;        // a free path so short that the pad stands at 0
         double pointsPerFrame = 0.0;  // the rate
+        double pointsPerFrameAtSpeed = 0.0;  // the rate times the speed setting
         double holdIncrement = -1.0;
     };
 

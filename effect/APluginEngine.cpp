@@ -129,12 +129,19 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
         // shown step are written again only after a restart, a start or a stop moved them.
         const bool gatersRun = anyGaterActive || stepSequencer[0].shownMoved() || stepSequencer[1].shownMoved() ||
                                stepSequencer[2].shownMoved();
-        for (int b = 0; gatersRun && b < BLOCK_COUNT; ++b) {
+        // Written out per Block: each one's addresses are then fixed.
+        auto runGater = [this](int b) __attribute__((always_inline)) {
             TStep& steps = stepSequencer[b];
-            if (!gaterActive[b] && !steps.takeShownMoved()) continue;
+            if (!gaterActive[b] && !steps.takeShownMoved()) return;
             steps.getValue(modSourceValues[SOURCE_GATER_LEFT + 6 * b], modSourceValues[SOURCE_GATER_LEFT + 6 * b + 1]);
             if (gaterActive[b]) steps.process();
             gaterStepShown[b] = steps.getStep();
+        };
+        static_assert(BLOCK_COUNT == 3);
+        if (gatersRun) {
+            runGater(0);
+            runGater(1);
+            runGater(2);
         }
 
         if (followerSource == 0) std::memcpy(followerInput, &in, sizeof followerInput);
@@ -284,12 +291,12 @@ void APlugin::updateControls16() {
         stepSequencer[b].setDecay(ramp);
     }
 
-    int sources[MOD_SLOT_COUNT];
-    for (int n = 0; n < MOD_SLOT_COUNT; ++n) sources[n] = getSteppedValue(param(MOD_SOURCE_TAG[n]), 99.99f, MOD_SOURCE_COUNT);
+    // The slots' sources as this frame's settings read decoded them.
     anyGaterActive = false;
     for (int b = 0; b < BLOCK_COUNT; ++b) {
         bool active = blockType[b] == 5;
-        for (const int s : sources) active = active || s == SOURCE_GATER_LEFT + 6 * b || s == SOURCE_GATER_LEFT + 6 * b + 1;
+        for (const ModSlotSettings& slot : modSlots)
+            active = active || slot.source == SOURCE_GATER_LEFT + 6 * b || slot.source == SOURCE_GATER_LEFT + 6 * b + 1;
         gaterActive[b] = active ? 1 : 0;
         anyGaterActive = anyGaterActive || active;
     }

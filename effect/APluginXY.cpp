@@ -433,6 +433,7 @@ void APlugin::updateXYTiming(int b) {
     timing.still = timing.sync == 0 && period < 1e-6;
     timing.emptyPath = timing.sync == 0 && timing.pathTime < EMPTY_PATH_SECONDS;
     timing.pointsPerFrame = XY_SPAN / period;
+    timing.pointsPerFrameAtSpeed = timing.pointsPerFrame * settings.speed;
     const int timeQuant = getSteppedValue(settings.rawTimeQuant, PERIOD_SCALE, 31);
     timing.holdIncrement =
         timeQuant == 0 ? -1.0 : 1.0 / (static_cast<double>(INV_PERIOD_ARRAY[timeQuant] * samplesPerBar) + 1.0);
@@ -471,7 +472,8 @@ void APlugin::updateXYReplay(int b) { replayStep(b); }
         s.speedFactor = std::exp2(settings.modAmount * 4.0 * static_cast<double>(source));
     }
     const double m = s.playing ? s.speedFactor * static_cast<double>(speedMod) : 0.0;
-    double position = s.position + s.direction * rate * settings.speed * m;
+    // The direction is 1 or 0, so taking the rate times the speed first rounds the same.
+    double position = s.position + s.direction * timing.pointsPerFrameAtSpeed * m;
 
     // Loop.
     const XYReplayRow& row = *s.replayRow;
