@@ -294,6 +294,16 @@ public:
         bool bypass = false;
     };
     ModSlotSettings modSlots[MOD_SLOT_COUNT];
+    // The slots with a source, in order, with what the matrix looks up for each worked out once.
+    struct ActiveModSlot {
+        int source = 0, destination = 0, amountDestination = 0;
+        int kind = 0;       // modCombineKind of the destination
+        int scaleForm = 0;  // how the scale kind reads the source: 0 as it is, 1 bipolar, 2 clamped note
+        float amount = 0.0f;
+        bool bypass = false;
+    };
+    ActiveModSlot activeModSlots[MOD_SLOT_COUNT];
+    int activeModSlotCount = 0;
     // What the decoded slots reach: any of them at all (a slot with a source), the Block levels
     // (Pan, Mix, Vol) and the Delay's per-frame settings. What no slot reaches rests at its base.
     bool modSlotsActive = true, levelsModulated = true, delayModulated = true, outputModulated = true;

@@ -196,7 +196,7 @@ void APlugin::updateBlockLevels() {
         // Smoothing settled and nothing it follows moved: this frame's levels are the last frame's.
         if (!(levelsSettled && !firstFrame && inputs == levelInputs)) {
             levelInputs = inputs;
-            mixBlockLevels(inputs);
+            mixBlockLevels(levelInputs);  // the member: the local then never goes through the stack
         }
     }
     if (outputDirty || outputModulated) {

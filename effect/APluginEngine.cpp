@@ -179,6 +179,7 @@ void APlugin::readEngineSettings() {
     levelsDirty = delayDirty = outputDirty = controlDirty = true;
     const bool readLevels = slotsReadLevels;
     modSlotsActive = levelsModulated = delayModulated = outputModulated = slotsReadLevels = false;
+    activeModSlotCount = 0;
     for (int n = 0; n < MOD_SLOT_COUNT; ++n) {
         ModSlotSettings& slot = modSlots[n];
         slot = {getSteppedValue(param(MOD_SOURCE_TAG[n]), 99.99f, MOD_SOURCE_COUNT),
@@ -187,6 +188,8 @@ void APlugin::readEngineSettings() {
         if (slot.source == 0) continue;
         const int d = slot.destination;
         modSlotsActive = true;
+        const int scaleForm = isBipolarSource(slot.source) ? 1 : slot.source == SOURCE_CENTER_NOTE ? 2 : 0;
+        activeModSlots[activeModSlotCount++] = {slot.source, d, DESTINATION_MOD_AMOUT[n], modCombineKind[d], scaleForm, slot.amount, slot.bypass};
         const int k = d >= BLOCK_DESTINATION_START ? (d - BLOCK_DESTINATION_START) % BLOCK_SLOT_COUNT : -1;
         if (d < destinationBase(BLOCK_COUNT) && k >= 12 && k <= 14) levelsModulated = true;  // Pan, Mix, Vol
         if ((d >= 73 && d <= 76) || d == 81) delayModulated = true;  // Speed, Left, Right, Fine, Mix
@@ -205,17 +208,16 @@ void APlugin::runModulationMatrix() {
     } else {
         for (int k = 0; k < modTouchedCount; ++k) modValues[modTouched[k]] = modBaseValues[modTouched[k]];
     }
-    modTouchedCount = 0;
-    for (int n = 0; n < MOD_SLOT_COUNT; ++n) {
-        const ModSlotSettings& slot = modSlots[n];
-        const int s = slot.source;
-        if (s == 0) continue;
+    const int count = activeModSlotCount;
+    modTouchedCount = count;
+    for (int k = 0; k < count; ++k) {
+        const ActiveModSlot& slot = activeModSlots[k];
         const int d = slot.destination;
-        modTouched[modTouchedCount++] = d;
-        const float raw = slot.amount + modValues[DESTINATION_MOD_AMOUT[n]];
+        modTouched[k] = d;
+        const float raw = slot.amount + modValues[slot.amountDestination];
         const float a = slot.bypass ? 0.0f : engine::clampTo(raw, -1.0f, 1.0f);
-        float x = modSourceValues[s];
-        switch (modCombineKind[d]) {
+        float x = modSourceValues[slot.source];
+        switch (slot.kind) {
         case COMBINE_ADD:
             modValues[d] += x * a;
             break;
@@ -223,9 +225,9 @@ void APlugin::runModulationMatrix() {
             modValues[d] *= std::exp2(3.0f * x * a);
             break;
         case COMBINE_SCALE:
-            if (isBipolarSource(s))
+            if (slot.scaleForm == 1)
                 x = 0.5f * x + 0.5f;
-            else if (s == SOURCE_CENTER_NOTE)
+            else if (slot.scaleForm == 2)
                 x = clamp01(x);
             // A positive amount scales by the source; a negative one by its complement.
             if (a > 0.00001f) {
