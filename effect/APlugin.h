@@ -307,6 +307,7 @@ public:
     // What the decoded slots reach: any of them at all (a slot with a source), the Block levels
     // (Pan, Mix, Vol) and the Delay's per-frame settings. What no slot reaches rests at its base.
     bool modSlotsActive = true, levelsModulated = true, delayModulated = true, outputModulated = true;
+    bool delayMixModulated = true, delayLengthsModulated = true;  // the two parts of delayModulated
     int currentPath = 0;                       // signal path 0..5
     int blockType[BLOCK_COUNT] = {};           // 0 Off .. 6 Grain
     int followerSource = 0;                    // 0 input, 1..3 a Block's output, 4 the output

@@ -209,10 +209,14 @@ void APlugin::updateBlockLevels() {
                                : OutputGains{splat(clamp01(1.0f - dry) * vol), splat(dry * vol), BlockLanes{panL, panR, panL, panR}};
     }
     if (delayActive && (delayDirty || delayModulated)) {
+        const bool dirty = delayDirty;
         delayDirty = false;
-        const float m = clamp01(f.delayMix + modValues[81]);
-        delayDry = splat(clamp01(2.0f - 2.0f * m));
-        delayWet = splat(clamp01(2.0f * m));
+        if (dirty || delayMixModulated) {
+            const float m = clamp01(f.delayMix + modValues[81]);
+            delayDry = splat(clamp01(2.0f - 2.0f * m));
+            delayWet = splat(clamp01(2.0f * m));
+        }
+        if (!(dirty || delayLengthsModulated)) return;
         const float left = clamp01(f.delayLeft + modValues[74]);
         const float right = f.delayMono ? left : clamp01(f.delayRight + modValues[75]);
         const float fine = std::fabs(modValues[76] * 0.1f * storedRate);
