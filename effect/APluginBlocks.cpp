@@ -81,22 +81,32 @@ inline float rightOf(BlockLanes x) {
 }
 
 // clampTo lane by lane: NaN gives lo.
-inline BlockLanes clampLanes(BlockLanes v, float lo, float hi) {
+inline BlockLanes clampLanes(BlockLanes v, BlockLanes lo, BlockLanes hi) {
 #if defined(__SSE__)
     // min(a, b) is a < b ? a : b and max(a, b) is a > b ? a : b, NaN included: clampTo's choices.
-    return _mm_max_ps(_mm_min_ps(splat(hi), v), splat(lo));
+    return _mm_max_ps(_mm_min_ps(hi, v), lo);
 #else
-    const BlockLanes below = splat(hi) < v ? splat(hi) : v;
-    return v > splat(lo) ? below : splat(lo);
+    const BlockLanes below = hi < v ? hi : v;
+    return v > lo ? below : lo;
 #endif
 }
 
-// engine::silenceResidue lane by lane.
-inline BlockLanes silenceResidue(BlockLanes v) {
+inline BlockLanes clampLanes(BlockLanes v, float lo, float hi) {
+    return clampLanes(v, splat(lo), splat(hi));
+}
+
+// engine::silenceResidue lane by lane, below the threshold's lanes.
+inline BlockLanes silenceResidue(BlockLanes v, BlockLanes threshold = splat(0x1p-24f)) {
     typedef int32_t Bits __attribute__((vector_size(16)));
     const Bits bits = std::bit_cast<Bits>(v);
-    const Bits residue = std::bit_cast<BlockLanes>(bits & 0x7fffffff) < splat(0x1p-24f);
+    const Bits residue = std::bit_cast<BlockLanes>(bits & 0x7fffffff) < threshold;
     return std::bit_cast<BlockLanes>(bits & ~residue);
+}
+
+// The output stage's constants: its lanes 2 and 3 carry nothing, and constants with zeros there
+// load as they are, where four equal lanes would be built from one.
+constexpr BlockLanes pairConstant(float c) {
+    return BlockLanes{c, c, 0.0f, 0.0f};
 }
 
 // All lanes equal (lane 3 is 0 in both); a NaN never is.
@@ -360,12 +370,13 @@ FramePair APlugin::runPath(FramePair in) {
     // repeat them): each lane rounds as the same steps on one channel.
     const BlockLanes processed =
         (__builtin_shufflevector(lanes, lanes, LANE_LA, LANE_RA, LANE_LA, LANE_RA) +
-         __builtin_shufflevector(lanes, lanes, LANE_LB, LANE_RB, LANE_LB, LANE_RB)) * 0.5f;
+         __builtin_shufflevector(lanes, lanes, LANE_LB, LANE_RB, LANE_LB, LANE_RB)) * pairConstant(0.5f);
     if (followerSource == 4) std::memcpy(followerInput, &processed, sizeof followerInput);
     const OutputGains& g = outputGains;
     const BlockLanes mixed =
-        (g.wet * clampLanes(processed, -1.0f, 1.0f) + g.dry * __builtin_shufflevector(dry, dry, 0, 1, 0, 1)) * g.pan;
-    const BlockLanes held = silenceResidue(clampLanes(mixed, -0.999f, 0.999f));
+        (g.wet * clampLanes(processed, pairConstant(-1.0f), pairConstant(1.0f)) + g.dry * __builtin_shufflevector(dry, dry, 0, 1, 0, 1)) * g.pan;
+    const BlockLanes held =
+        silenceResidue(clampLanes(mixed, pairConstant(-0.999f), pairConstant(0.999f)), pairConstant(0x1p-24f));
     const FramePair result = __builtin_shufflevector(held, held, 0, 1);
     std::memcpy(levelOutput, &result, sizeof levelOutput);
     if (slotsReadLevels || padsReadLevels) publishLevelSources();
