@@ -551,7 +551,6 @@ public:
 
     // What the replay rate follows from, and what it came to (render thread).
     struct XYTiming {
-        float samplesPerBar = 0.0f, rate = 0.0f;
         int32_t sync = 0;
         float pathTime = 0.0f;
         bool still = true;            // a free path too short to move

@@ -67,6 +67,7 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
     if (!(storedRate == engineRate)) {
         engineRate = storedRate;
         delayDirty = controlDirty = true;
+        for (XYState& s : xy) s.timingStale = true;  // the rate and the bar moved
     }
     if (isEditorOpen()) {
         const double now = static_cast<double>(std::clock());
@@ -343,7 +344,11 @@ void APlugin::followHostTransport() {
         const float now = static_cast<float>(std::clamp(info.tempo, 1.0, 1200.0));
         if (!(now == tempo)) controlDirty = true;
         tempo = now;
-        samplesPerBar = storedRate * 240.0f / tempo;
+        const float bar = storedRate * 240.0f / tempo;
+        // The replay timings follow the bar: told here, they need not compare it every frame.
+        if (std::bit_cast<uint32_t>(bar) != std::bit_cast<uint32_t>(samplesPerBar))
+            for (XYState& s : xy) s.timingStale = true;
+        samplesPerBar = bar;
     }
     const uint32_t now = static_cast<uint32_t>(info.flags) & timeTransportPlaying;
     const uint32_t before = playing[0];

@@ -420,8 +420,6 @@ void APlugin::updateXYTiming(int b) {
     const XYReplaySettings& settings = s.replaySettings;
     XYTiming& timing = s.timing;
     s.timingStale = false;
-    timing.samplesPerBar = samplesPerBar;
-    timing.rate = storedRate;
     timing.sync = getSteppedValue(settings.rawSync, PERIOD_SCALE, 31);
     timing.pathTime = 1000.0f * settings.rawSec + settings.rawMs;  // as getXYPathTime
     double period;
@@ -444,11 +442,9 @@ void APlugin::updateXYReplay(int b) { replayStep(b); }
 [[gnu::always_inline]] inline void APlugin::replayStep(int b) {
     XYState& s = xy[b];
     const XYTiming& timing = s.timing;
-    // Worked out again only after the settings were read, or when the tempo or the rate moved.
-    // Compared as bits, one branch for the three: equal bits give the same timing again.
-    auto bits = [](float v) { return std::bit_cast<uint32_t>(v); };
-    if (((bits(samplesPerBar) ^ bits(timing.samplesPerBar)) | (bits(storedRate) ^ bits(timing.rate)) | s.timingStale) != 0)
-        updateXYTiming(b);
+    // Worked out again only after the settings were read, or when the bar or the rate moved
+    // (the engine marks it stale then).
+    if (s.timingStale) updateXYTiming(b);
     if (timing.still) {
         s.rate = 0.0;
         return;
