@@ -162,6 +162,7 @@ void APlugin::setSampleRate(float rate) {
         comb[b].init(r);
         shaper[b].init(r);
         for (int k = 0; k < GRAINS_PER_BLOCK; ++k) grain[b * GRAINS_PER_BLOCK + k].init(r);
+        grainPlaying[b] = grainRecording[b] = 0;  // init silenced the slots
     }
     for (int b = 0; b < BLOCK_COUNT; ++b) {
         reverb[b].setSampleRate(r);

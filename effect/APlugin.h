@@ -245,6 +245,8 @@ public:
     void resetEverything();
     // Clears the per-Block engine counters (grain counter and slot); part of every engine reset.
     void clearBlockCounters();
+    // Block b's grain slots fall silent at once and its next grain starts in slot 0.
+    void silenceGrains(int b);
     // The Delay inserted on one Block's lanes (serial paths), mixed by delayDry and delayWet.
     void doDelay(float& La, float& Ra, float& Lb, float& Rb);
     // Grain length in frames for value v under Block b's grain loop mode, times factor.

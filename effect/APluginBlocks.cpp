@@ -551,13 +551,16 @@ BlockLanes APlugin::processGrain(int b, BlockLanes in) {
     BlockMemos& m = memo[b];
     const float rate = param(G + 1);
     const bool linked = getOnOff(GRAIN_UNLINK_TAG[b]);
-    const float write = grainLength(mode, ws, m.grainWrite(8.0f * ws)) * grainWriteFactor[b];
+    // Linked, the write size matters only when a grain starts: a pad moving it costs no
+    // exponential in the frames between.
+    const auto writeLength = [&] { return grainLength(mode, ws, m.grainWrite(8.0f * ws)) * grainWriteFactor[b]; };
     const float interval = linked ? grainLength(mode, rate, m.grainInterval(8.0f * rate))
-                                  : m.grainInterval(8.0f * rate - 4.0f) * write * grainReadFactor[b];
+                                  : m.grainInterval(8.0f * rate - 4.0f) * writeLength() * grainReadFactor[b];
 
     if (grainCounter[b] < engine::truncToInt(interval)) {
         ++grainCounter[b];
     } else {
+        const float write = writeLength();
         // The next grain's sizes jitter by up to +-10 % with Random; this one keeps the old factors.
         const float read = linked ? grainReadFactor[b] * grainLength(mode, rs, m.grainRead(8.0f * rs))
                                   : m.grainReadRatio(8.0f * rs - 4.0f) * write;
@@ -592,10 +595,6 @@ BlockLanes APlugin::processGrain(int b, BlockLanes in) {
     for (uint32_t busy = playingSlots; busy != 0; busy &= busy - 1) {
         const int k = __builtin_ctz(busy);
         TGrain& g = slots[k];
-        if (g.getState() != TGrain::kPlaying) {  // reset since
-            playingSlots &= ~(1u << k);
-            continue;
-        }
         TGrain::Frame p, d;
         float vol = 0.0f, plainVol = 0.0f;
         if (g.play(speed, p, d)) {
@@ -618,9 +617,7 @@ BlockLanes APlugin::processGrain(int b, BlockLanes in) {
             for (uint32_t busy = recordingSlots; busy != 0; busy &= busy - 1) {
                 const int k = __builtin_ctz(busy);
                 const uint32_t left = grainRecordEnd[b][k] - frame;
-                if (slots[k].getState() != TGrain::kRecording) {  // reset since
-                    recordingSlots &= ~(1u << k);
-                } else if (left == 0) {
+                if (left == 0) {
                     slots[k].recorded();
                     recordingSlots &= ~(1u << k);
                     playingSlots |= 1u << k;

@@ -254,11 +254,7 @@ void APlugin::controlStep128() {
         const int t = getBlockType(b);
         // A Block that becomes a Grain Block starts with silent slots; one that stays keeps them.
         if (t != blockType[b]) controlDirty = true;
-        if (t == 6 && blockType[b] != 6) {
-            for (int k = 0; k < GRAINS_PER_BLOCK; ++k) grain[b * GRAINS_PER_BLOCK + k].reset();
-            grainCounter[b] = 0;
-            grainSlot[b] = 0;
-        }
+        if (t == 6 && blockType[b] != 6) silenceGrains(b);
         blockType[b] = t;
     }
     for (int b = 0; b < BLOCK_COUNT; ++b) {
@@ -367,9 +363,7 @@ void APlugin::restartForPlayback() {
         comb[b].reset();
         shaper[b].reset();
         stepSequencer[b].reset();
-        grainCounter[b] = 0;
-        grainSlot[b] = 0;
-        for (int k = 0; k < GRAINS_PER_BLOCK; ++k) grain[b * GRAINS_PER_BLOCK + k].reset();
+        silenceGrains(b);
     }
     // Free-running paths start over; their trigger update starts the gaters again this frame.
     restartFreeXYReplays();
@@ -446,7 +440,16 @@ void APlugin::clearBlockCounters() {
     for (int b = 0; b < BLOCK_COUNT; ++b) {
         grainCounter[b] = 0;
         grainSlot[b] = 0;
+        // The frame visits only the slots these name, without looking at their state again.
+        grainPlaying[b] = grainRecording[b] = 0;
     }
+}
+
+void APlugin::silenceGrains(int b) {
+    for (int k = 0; k < GRAINS_PER_BLOCK; ++k) grain[b * GRAINS_PER_BLOCK + k].reset();
+    grainCounter[b] = 0;
+    grainSlot[b] = 0;
+    grainPlaying[b] = grainRecording[b] = 0;
 }
 
 int APlugin::getCurrentGaterSteps(int block) const {
