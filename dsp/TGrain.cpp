@@ -40,6 +40,12 @@ void TGrain::triggerGrain(int newWriteSize, int newReadSize, const float* frame)
     readEnd = writeSize > 0 ? static_cast<float>(writeSize) : -1.0f;
 }
 
+bool TGrain::floorElsewhere(float& whole) {
+    if (!((readPosition < readEnd && readPosition > -1.0f) || turn())) return false;
+    whole = std::floor(readPosition);
+    return true;
+}
+
 bool TGrain::turn() {
     if (writeSize == 0) return false;
     const float end = static_cast<float>(writeSize);

@@ -95,6 +95,8 @@ private:
     }
     // Turns the position at either end of the recording; false when the pitched output is silent.
     bool turn();
+    // The floor of a position not past 0 and below the end, after any turn; false as turn.
+    bool floorElsewhere(float& whole);
 };
 
 // A Grain Block runs sixteen slots every frame: the frame's work is inline.
@@ -139,11 +141,16 @@ inline void TGrain::recorded() {
 
 inline bool TGrain::play(float speed, Frame& pitched, Frame& plain) {
     const int n = writeSize;
-    // Compared as floats so that a runaway position never reaches an int conversion.
-    if ((readPosition < readEnd && readPosition > -1.0f) || turn()) {
+    // Compared as floats so that a runaway position never reaches an int conversion. Past 0
+    // the truncation is the floor (the position stays below the write size); the rest, the
+    // first frame and the turns, is out of line.
+    float whole;
+    const bool sounding = (readPosition > 0.0f && readPosition < readEnd)
+                              ? (whole = static_cast<float>(static_cast<int>(readPosition)), true)
+                              : floorElsewhere(whole);
+    if (sounding) {
         const int i = static_cast<int>(readPosition);
-        // Past 0 the truncation is the floor (the position stays below the write size).
-        const float t = readPosition - (readPosition > 0.0f ? static_cast<float>(i) : std::floor(readPosition));
+        const float t = readPosition - whole;
         const int j = i < n - 1 ? i + 1 : n - 1;
         const Frame from = frameAt(i), to = frameAt(j);
         pitched = from + (to - from) * t;
