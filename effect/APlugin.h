@@ -383,6 +383,7 @@ public:
     // Per Block, a bit for each slot that may be recording or playing (a reset slot is dropped
     // when next met), so a frame visits the busy slots only.
     uint32_t grainRecording[BLOCK_COUNT] = {}, grainPlaying[BLOCK_COUNT] = {};
+    uint32_t grainShaped[BLOCK_COUNT] = {};  // the slots whose pitched weight is not the envelope
     // Per Block, the input its slots record, and the tape frame each recording ends with (the
     // nearest of them in grainNextEnd).
     TGrainTape grainTape[BLOCK_COUNT];

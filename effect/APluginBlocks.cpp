@@ -10,6 +10,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 using engine::clamp01;
 
@@ -575,7 +576,9 @@ BlockLanes APlugin::processGrain(int b, BlockLanes in) {
         grainRecordEnd[b][s] = end;
         if (grainRecording[b] == 0 || end - now < grainNextEnd[b] - now) grainNextEnd[b] = end;
         const float shape = param(G + 2) + V[4];
-        slots[s].setShape(shape < 0.0f ? 0.125f : std::exp2(6.0f * std::min(shape, 1.0f) - 3.0f));
+        const float power = shape < 0.0f ? 0.125f : std::exp2(6.0f * std::min(shape, 1.0f) - 3.0f);
+        slots[s].setShape(power);
+        grainShaped[b] = power == 1.0f ? grainShaped[b] & ~(1u << s) : grainShaped[b] | 1u << s;
         slots[s].setLoopMode(mode);
         grainRecording[b] |= 1u << s;
         grainPlaying[b] &= ~(1u << s);
@@ -592,20 +595,27 @@ BlockLanes APlugin::processGrain(int b, BlockLanes in) {
     // outputs, weighted 0, and one that ends its recording below plays from the next frame.
     uint32_t playingSlots = grainPlaying[b], recordingSlots = grainRecording[b];
     TGrain::Frame wet{}, plain{};
-    for (uint32_t busy = playingSlots; busy != 0; busy &= busy - 1) {
-        const int k = __builtin_ctz(busy);
-        TGrain& g = slots[k];
-        TGrain::Frame p, d;
-        float vol = 0.0f, plainVol = 0.0f;
-        if (g.play(speed, p, d)) {
-            vol = g.pitchedWeight();
-            plainVol = g.shapedEnvelope(1.0f);
-        } else {
-            playingSlots &= ~(1u << k);
+    // Without a shaped slot playing both outputs take the envelope as it is: one weight, no test.
+    const auto sumPlaying = [&](auto shaped) {
+        for (uint32_t busy = playingSlots; busy != 0; busy &= busy - 1) {
+            const int k = __builtin_ctz(busy);
+            TGrain& g = slots[k];
+            TGrain::Frame p, d;
+            float vol = 0.0f, plainVol = 0.0f;
+            if (g.play(speed, p, d)) {
+                plainVol = g.shapedEnvelope(1.0f);
+                vol = shaped ? g.pitchedWeight() : plainVol;
+            } else {
+                playingSlots &= ~(1u << k);
+            }
+            wet += p * vol;
+            plain += d * plainVol;
         }
-        wet += p * vol;
-        plain += d * plainVol;
-    }
+    };
+    if (playingSlots & grainShaped[b])
+        sumPlaying(std::true_type{});
+    else
+        sumPlaying(std::false_type{});
     // The recording slots share one tape: a frame writes it once and visits the slots only when
     // the nearest recording ends.
     if (recordingSlots != 0) {
