@@ -88,9 +88,9 @@ private:
     // one the pitched output reads at without a turn.
     float readEnd = 1000.0f;
 
-    Frame frameAt(int i) const {
+    static Frame frameAt(const float* recording, int i) {
         Frame x;
-        std::memcpy(&x, source + 2 * static_cast<std::ptrdiff_t>(i), sizeof x);
+        std::memcpy(&x, recording + 2 * static_cast<std::ptrdiff_t>(i), sizeof x);
         return x;
     }
     // Turns the position at either end of the recording; false when the pitched output is silent.
@@ -141,6 +141,7 @@ inline void TGrain::recorded() {
 
 inline bool TGrain::play(float speed, Frame& pitched, Frame& plain) {
     const int n = writeSize;
+    const float* const recording = source;  // held across the position's store
     // Compared as floats so that a runaway position never reaches an int conversion. Past 0
     // the truncation is the floor (the position stays below the write size); the rest, the
     // first frame and the turns, is out of line.
@@ -152,7 +153,7 @@ inline bool TGrain::play(float speed, Frame& pitched, Frame& plain) {
         const int i = static_cast<int>(readPosition);
         const float t = readPosition - whole;
         const int j = i < n - 1 ? i + 1 : n - 1;
-        const Frame from = frameAt(i), to = frameAt(j);
+        const Frame from = frameAt(recording, i), to = frameAt(recording, j);
         pitched = from + (to - from) * t;
     } else {
         pitched = Frame{};
@@ -161,7 +162,7 @@ inline bool TGrain::play(float speed, Frame& pitched, Frame& plain) {
 
     // The plain output plays the recording straight through: its index is the envelope's counter.
     const int c = envelopeCounter;
-    plain = c < n ? frameAt(c) : Frame{};
+    plain = c < n ? frameAt(recording, c) : Frame{};
 
     envelope = 1.0f - std::fabs(1.0f - 2.0f * static_cast<float>(c) / readLength);
     ++envelopeCounter;
