@@ -91,10 +91,6 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
         if (pendingMidiCount > 0) processMidi();
         if (settingsSeen.moved(valuesVersion)) readEngineSettings();
 
-        const FramePair in = finiteOrZero(FramePair{*inL, *inR});
-        inL += stepL;
-        inR += stepR;
-
         // Only this thread counts; setProgram may restart the count from another.
         const uint32_t refresh = refreshCounter;
         if ((refresh & 0xFFFu) == 0 && displayRefreshPending) {
@@ -145,6 +141,10 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
             runGater(2);
         }
 
+        // Read here, not live across the calls above.
+        const FramePair in = finiteOrZero(FramePair{*inL, *inR});
+        inL += stepL;
+        inR += stepR;
         if (followerSource == 0) std::memcpy(followerInput, &in, sizeof followerInput);
         std::memcpy(levelInput, &in, sizeof levelInput);
 
