@@ -8,14 +8,11 @@
 // just recorded, and clearing 48 slots' recordings would cost milliseconds on every reset.
 TGrain::TGrain() { init(44100.0f); }
 
-void TGrain::init(float rate) {
-    sampleRate = rate;
+void TGrain::init(float) {
     readPosition = 0.0f;
     direction = 1.0f;
     envelope = 1.0f;
-    capacity = kCapacity;
     state = kIdle;
-    writeIndex = 0;
     writeSize = 1000;
     readSize = 1000;
     envelopeCounter = 0;
@@ -31,11 +28,10 @@ void TGrain::triggerGrain(int newWriteSize, int newReadSize) {
 void TGrain::triggerGrain(int newWriteSize, int newReadSize, const float* frame) {
     source = frame;
     state = kRecording;
-    writeIndex = 0;
     readPosition = 0.0f;
     envelopeCounter = 0;
-    writeSize = std::clamp(newWriteSize, 0, capacity - 1);
-    readSize = std::clamp(newReadSize, 0, capacity - 1);
+    writeSize = std::clamp(newWriteSize, 0, kCapacity - 1);
+    readSize = std::clamp(newReadSize, 0, kCapacity - 1);
     readLength = readSize > 0 ? static_cast<float>(readSize) : std::numeric_limits<float>::infinity();
     readEnd = writeSize > 0 ? static_cast<float>(writeSize) : -1.0f;
 }

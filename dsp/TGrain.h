@@ -32,7 +32,7 @@ public:
     void init(float rate);
     // Silences the slot at once.
     void reset() { state = kIdle; }
-    void setLoopMode(int mode) { loopMode = mode; }
+    void setLoopMode(int mode) { loopMode = static_cast<std::uint8_t>(mode); }
     // The power the envelope is raised to for the pitched output's weight.
     void setShape(float power) { shape = power; }
     // Starts recording writeSize frames, to be played for readSize frames.
@@ -69,19 +69,17 @@ private:
     // line, not one in each of two buffers half a megabyte apart.
     SilentBuffer<float> frames{2 * kCapacity};
     const float* source = frames.get();  // frame 0 of the recording being played
-    int capacity = kCapacity;
-    int state = kIdle;
-    int writeIndex = 0;
+    // Kept to 64 bytes, so that the engine finds a slot by one shift.
+    std::uint8_t state = kIdle;
+    std::uint8_t loopMode = kPing;
     int writeSize = 1000;
     int readSize = 1000;
     // readSize as a float, exactly; infinite for a read size of 0, whose one frame's envelope
     // then comes out 0 without a test.
     float readLength = 1000.0f;
-    int envelopeCounter = 0;
-    int loopMode = kPing;
+    int envelopeCounter = 0;  // while recording, the frame written next
     float readPosition = 0.0f;
     float direction = 1.0f;
-    float sampleRate = 44100.0f;
     float envelope = 1.0f;
     float shape = 1.0f;
     // The write size as a float, or -1 for an empty recording: a position in (-1, readEnd) is
@@ -121,12 +119,12 @@ inline void TGrain::process(float inL, float inR, float& pitchedL, float& pitche
 }
 
 inline bool TGrain::record(float inL, float inR) {
-    float* f = frames.get() + 2 * writeIndex;
+    float* f = frames.get() + 2 * envelopeCounter;
     f[0] = inL;
     f[1] = inR;
-    ++writeIndex;
+    ++envelopeCounter;
     // A write size of 0 still records one frame, so the end test is "reached or passed".
-    if (writeIndex < writeSize) return true;
+    if (envelopeCounter < writeSize) return true;
     recorded();
     return false;
 }
