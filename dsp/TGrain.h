@@ -93,8 +93,9 @@ private:
     }
     // Turns the position at either end of the recording; false when the pitched output is silent.
     bool turn();
-    // The floor of a position not past 0 and below the end, after any turn; false as turn.
-    bool floorElsewhere(float& whole);
+    // The floor of a position not past 0 and below the end, after any turn; false as turn. Cold:
+    // the frame keeps its values in registers rather than saving them around this rare call.
+    [[gnu::cold]] bool floorElsewhere(float& whole);
 };
 
 // A Grain Block runs sixteen slots every frame: the frame's work is inline.
