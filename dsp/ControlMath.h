@@ -31,6 +31,21 @@ inline float clamp01(float v) {
 #endif
 }
 
+// Four floats side by side, as the modules and the engine pass their lanes.
+typedef float FourLanes __attribute__((vector_size(16)));
+
+// clampTo lane by lane: NaN gives lo.
+inline FourLanes clampLanes(FourLanes v, FourLanes lo, FourLanes hi) {
+#if defined(__SSE__)
+    // min(a, b) is a < b ? a : b and max(a, b) is a > b ? a : b, NaN included: clampTo's choices,
+    // one instruction each instead of two compares and selects.
+    return _mm_max_ps(_mm_min_ps(hi, v), lo);
+#else
+    const FourLanes below = hi < v ? hi : v;
+    return v > lo ? below : lo;
+#endif
+}
+
 // Fractional part in 0..1 for any finite input (wraps negative values upwards); infinities
 // and NaN give 0, so a wild modulation can never index outside a one-cycle table.
 inline float wrapPhase(float x) {

@@ -471,18 +471,7 @@ void TFilter::process(float La, float Ra, float Lb, float Rb, float& oLa, float&
 
 namespace {
 
-// clampTo on each lane: NaN gives lo.
-inline Lanes clampLanes(Lanes v, float lo, float hi) {
-    const Lanes low = splat(lo), high = splat(hi);
-#if defined(__SSE__)
-    // min(a, b) is a < b ? a : b and max(a, b) is a > b ? a : b, lane by lane, NaN included: the
-    // same choices as the selects below, one instruction each instead of four.
-    return _mm_max_ps(_mm_min_ps(high, v), low);
-#else
-    const Lanes below = high < v ? high : v;
-    return v > low ? below : low;
-#endif
-}
+inline Lanes clampLanes(Lanes v, float lo, float hi) { return controlmath::clampLanes(v, splat(lo), splat(hi)); }
 
 }  // namespace
 

@@ -81,16 +81,7 @@ inline float rightOf(BlockLanes x) {
     return (x[LANE_RA] + x[LANE_RB]) * 0.5f;
 }
 
-// clampTo lane by lane: NaN gives lo.
-inline BlockLanes clampLanes(BlockLanes v, BlockLanes lo, BlockLanes hi) {
-#if defined(__SSE__)
-    // min(a, b) is a < b ? a : b and max(a, b) is a > b ? a : b, NaN included: clampTo's choices.
-    return _mm_max_ps(_mm_min_ps(hi, v), lo);
-#else
-    const BlockLanes below = hi < v ? hi : v;
-    return v > lo ? below : lo;
-#endif
-}
+using controlmath::clampLanes;
 
 inline BlockLanes clampLanes(BlockLanes v, float lo, float hi) {
     return clampLanes(v, splat(lo), splat(hi));
