@@ -86,9 +86,9 @@ private:
     // one the pitched output reads at without a turn.
     float readEnd = 1000.0f;
 
-    static Frame frameAt(const float* recording, int i) {
+    static Frame frameAt(const float* recording, std::ptrdiff_t i) {
         Frame x;
-        std::memcpy(&x, recording + 2 * static_cast<std::ptrdiff_t>(i), sizeof x);
+        std::memcpy(&x, recording + 2 * i, sizeof x);
         return x;
     }
     // Turns the position at either end of the recording; false when the pitched output is silent.
@@ -146,12 +146,14 @@ inline bool TGrain::play(float speed, Frame& pitched, Frame& plain) {
     // first frame and the turns, is out of line.
     float whole;
     const bool sounding = (readPosition > 0.0f && readPosition < readEnd)
-                              ? (whole = static_cast<float>(static_cast<int>(readPosition)), true)
+                              ? (whole = static_cast<float>(static_cast<std::ptrdiff_t>(readPosition)), true)
                               : floorElsewhere(whole);
     if (sounding) {
-        const int i = static_cast<int>(readPosition);
+        // Indices as wide as addresses: no sign extension between the conversion and the loads.
+        const std::ptrdiff_t i = static_cast<std::ptrdiff_t>(readPosition);
         const float t = readPosition - whole;
-        const int j = i < n - 1 ? i + 1 : n - 1;
+        const std::ptrdiff_t last = n - 1;
+        const std::ptrdiff_t j = i < last ? i + 1 : last;
         const Frame from = frameAt(recording, i), to = frameAt(recording, j);
         pitched = from + (to - from) * t;
     } else {
