@@ -134,7 +134,7 @@ inline void store4(float* p, Lanes v) { std::memcpy(p, &v, sizeof v); }
     // and 3); lanes 2 and 4 the other way round.
     const Lanes evenInput = {inL, tap1, inL, tap3}, oddInput = {tap0, inR, tap2, inR};
     const Lanes dampV = load4(damp), keepV = load4(oneMinusDamp), roomV = load4(roomGain);
-    const Lanes guard = {kCombGuard, kCombGuard, kCombGuard, kCombGuard};
+    const Lanes guard = load4(guardLanes);
     // The frame's values go straight into the ring's frame, ten 4-wide stores. A comb reads its
     // own slot of this frame at most (a length of a whole ring), before its vector writes it.
     float* frame = &ring[static_cast<std::size_t>(q) * kCombs];
@@ -192,6 +192,10 @@ bool TComb::hasSubnormalState() const {
 
 TBasicReverb::TBasicReverb() {
     comb.setHighPass(0.0f);
+    std::fill(std::begin(comb.guardLanes), std::end(comb.guardLanes), kCombGuard);
+    std::fill(std::begin(allpassGuard), std::end(allpassGuard), kAllpassGuard);
+    std::fill(std::begin(allpassFeedback), std::end(allpassFeedback), 0.5f);
+    std::fill(std::begin(outputGain), std::end(outputGain), kOutputGain);
     create();
 }
 
@@ -320,8 +324,7 @@ void TBasicReverb::setWiden(ReverbLanes w) {
     const std::uint32_t w = allpassPosition = (allpassPosition + kAllpassFrameFloats) & mask;
     float* ring = allpassRing.data();
     typedef int LaneIndex __attribute__((vector_size(16)));
-    const Lanes guard = {kAllpassGuard, kAllpassGuard, kAllpassGuard, kAllpassGuard};
-    const Lanes feedback = {0.5f, 0.5f, 0.5f, 0.5f};
+    const Lanes guard = load4(allpassGuard), feedback = load4(allpassFeedback);
     for (int i = 0; i < kAllpassStages; ++i) {
         float* stage = ring + i * 4;
         auto delayed = [&](int set) { return load4(&stage[(w - allpassDelay[i][set]) & mask]); };
@@ -354,7 +357,7 @@ ReverbLanes TBasicReverb::process(float inL, float inR) {
     const float tap1 = tap(preDelayR, 1);
     const float tap2 = tap(preDelayL, 2);
     const float tap3 = tap(preDelayR, 3);
-    return passChains(comb.update(inL, tap0, tap2, inR, tap1, tap3)) * kOutputGain;
+    return passChains(comb.update(inL, tap0, tap2, inR, tap1, tap3)) * load4(outputGain);
 }
 
 bool TBasicReverb::hasSubnormalState() const {

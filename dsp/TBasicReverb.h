@@ -65,6 +65,9 @@ private:
     float b0[kLanes] = {1.0f, 1.0f, 1.0f, 1.0f};
     float a1[kLanes] = {1.0f, 1.0f, 1.0f, 1.0f};
     float b1[kLanes] = {};
+    // The guard in every lane, set once: loaded from here it is one load, where a constant with
+    // four equal lanes is built from one float every frame.
+    float guardLanes[kLanes] = {};
     SilentBuffer<float> ring{static_cast<std::size_t>(kRingFrames) * kCombs};  // kRingFrames x kCombs
 };
 
@@ -145,6 +148,10 @@ private:
     std::uint32_t allpassMask = 0;
     std::uint32_t allpassPosition = 0;
     std::vector<float> allpassRing;
+    // The allpasses' guard and feedback and the output gain in every lane, set once (see the comb's guard).
+    float allpassGuard[4] = {};
+    float allpassFeedback[4] = {};
+    float outputGain[4] = {};
     // The arguments of the last setLength, while the comb lengths still follow from them.
     float lastLength[2] = {};
     bool lengthsStale = true;
