@@ -263,6 +263,7 @@ void TFilter::init(float sampleRate) {
     targetPosL = targetPosR = posL = posR = minNorm;
     cutoffL = cutoffR = 0.0f;
     type = Bypass;
+    laneConstants = laneConstantsOf(type);
     lastType = -1;
     res = lastRes = 0.0f;
     vowel = lastVowel = 0.0f;
@@ -293,6 +294,11 @@ void TFilter::setType(int newType, bool resetIfChanged) {
         cutoffL = cutoffR = -1.0f;
     }
     type = newType;
+    laneConstants.gain = splat(OUTPUT_GAIN[type]);
+}
+
+TFilter::LaneConstants TFilter::laneConstantsOf(int type) {
+    return LaneConstants{splat(kGuard), splat(1.0f), splat(-1.0f), splat(0.1f), splat(OUTPUT_GAIN[type])};
 }
 
 void TFilter::updateCoefficients() {
@@ -472,6 +478,7 @@ void TFilter::process(float La, float Ra, float Lb, float Rb, float& oLa, float&
 namespace {
 
 inline Lanes clampLanes(Lanes v, float lo, float hi) { return controlmath::clampLanes(v, splat(lo), splat(hi)); }
+using controlmath::clampLanes;
 
 }  // namespace
 
@@ -483,8 +490,9 @@ inline TFilter::Lanes TFilter::biquadBoth(Lanes u) {
     Biquad& q = biquad;
     const Lanes ua = __builtin_shuffle(u, Pick{0, 2, 0, 2}), ub = __builtin_shuffle(u, Pick{1, 3, 1, 3});
     const Lanes x1 = q.x1, x2 = q.x2, y1 = q.y1, y2 = q.y2;
-    const Lanes ya = q.b0 * ua + q.b1 * x1 + q.b2 * x2 - q.a1 * y1 - q.a2 * y2 + kGuard;
-    const Lanes yb = q.b0 * ub + q.b1 * ua + q.b2 * x1 - q.a1 * ya - q.a2 * y1 + kGuard;
+    const Lanes guard = laneConstants.guard;
+    const Lanes ya = q.b0 * ua + q.b1 * x1 + q.b2 * x2 - q.a1 * y1 - q.a2 * y2 + guard;
+    const Lanes yb = q.b0 * ub + q.b1 * ua + q.b2 * x1 - q.a1 * ya - q.a2 * y1 + guard;
     q.x1 = ub;
     q.x2 = ua;
     q.y1 = yb;
@@ -505,10 +513,11 @@ TFilter::Lanes TFilter::process(Lanes x) {
         distorted = clampLanes((x + kx) / (1.0f + magnitude), -1.0f, 1.0f) + kGuard;
     } else {
         // With no drive the curve is the identity (1 + |kx| rounds to 1): skip its division.
-        distorted = clampLanes(x + kGuard, -1.0f, 1.0f) + kGuard;
+        const LaneConstants& k = laneConstants;
+        distorted = clampLanes(x + k.guard, k.minusOne, k.one) + k.guard;
     }
     if (type == Bypass) return distorted;
-    const Lanes uv = clampLanes(0.1f * distorted, -1.0f, 1.0f);
+    const Lanes uv = clampLanes(laneConstants.tenth * distorted, laneConstants.minusOne, laneConstants.one);
     switch (type) {
         case LP2_12:
         case HP2_12:
@@ -517,7 +526,7 @@ TFilter::Lanes TFilter::process(Lanes x) {
         case LowShelf:
         case HighShelf:
         case PeakShelf:
-            return biquadBoth(uv) * OUTPUT_GAIN[type];
+            return biquadBoth(uv) * laneConstants.gain;
         default:
             break;
     }

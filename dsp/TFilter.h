@@ -129,6 +129,13 @@ public:
         Lanes x1, x2, y1, y2;
     };
     Biquad biquad{};
+    // process's constants in every lane and the type's output gain: kept here, each costs one load
+    // (or none, folded into its operation), where four equal lanes are built from one float per call.
+    struct LaneConstants {
+        Lanes guard, one, minusOne, tenth, gain;
+    };
+    static LaneConstants laneConstantsOf(int type);
+    LaneConstants laneConstants = laneConstantsOf(0);
 
 private:
     void updateCoefficients();  // update's recomputation, when an input moved
