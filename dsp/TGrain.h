@@ -149,10 +149,11 @@ inline bool TGrain::play(float speed, Frame& pitched, Frame& plain) {
                               ? (whole = static_cast<float>(static_cast<std::ptrdiff_t>(readPosition)), true)
                               : floorElsewhere(whole);
     if (sounding) {
-        // Indices as wide as addresses: no sign extension between the conversion and the loads.
+        // Indices as wide as addresses: no sign extension between the conversion and the loads
+        // (a sounding slot recorded at least one frame, so its last index is not negative).
         const std::ptrdiff_t i = static_cast<std::ptrdiff_t>(readPosition);
         const float t = readPosition - whole;
-        const std::ptrdiff_t last = n - 1;
+        const std::ptrdiff_t last = static_cast<std::uint32_t>(n - 1);
         const std::ptrdiff_t j = i < last ? i + 1 : last;
         const Frame from = frameAt(recording, i), to = frameAt(recording, j);
         pitched = from + (to - from) * t;
@@ -163,7 +164,7 @@ inline bool TGrain::play(float speed, Frame& pitched, Frame& plain) {
 
     // The plain output plays the recording straight through: its index is the envelope's counter.
     const int c = envelopeCounter;
-    plain = c < n ? frameAt(recording, c) : Frame{};
+    plain = c < n ? frameAt(recording, static_cast<std::uint32_t>(c)) : Frame{};  // c counts up from 0
 
     envelope = 1.0f - std::fabs(1.0f - 2.0f * static_cast<float>(c) / readLength);
     ++envelopeCounter;

@@ -589,7 +589,7 @@ BlockLanes APlugin::processGrain(int b, BlockLanes in) {
     // Without a shaped slot playing both outputs take the envelope as it is: one weight, no test.
     const auto sumPlaying = [&](auto shaped) {
         for (uint32_t busy = playingSlots; busy != 0; busy &= busy - 1) {
-            const int k = __builtin_ctz(busy);
+            const unsigned k = __builtin_ctz(busy);  // unsigned: the slot's address needs no sign extension
             TGrain& g = slots[k];
             TGrain::Frame p, d;
             float vol = 0.0f, plainVol = 0.0f;
