@@ -87,15 +87,15 @@ void highPass2(Biquad& s, float fLeft, float fRight, float q) {
     s.a2 = (1.0f - q * k + k * k) * d + kGuard;
 }
 
-void bandPass2(Biquad& s, float fLeft, float fRight, float g, float sqrtG1) {
+void bandPass2(Biquad& s, float fLeft, float fRight, Lanes g, Lanes sqrtG1, const TFilter::LaneConstants& k) {
     const int left = TFilter::tableIndex(fLeft), right = TFilter::tableIndex(fRight);
     const Lanes alpha = pair(Filter2Sine[left], Filter2Sine[right]) / g;
-    const Lanes norm = 1.0f + alpha;
-    s.b0 = 2.0f * alpha * sqrtG1 / norm;
+    const Lanes norm = k.one + alpha;
+    s.b0 = k.two * alpha * sqrtG1 / norm;
     s.b1 = Lanes{};
     s.b2 = -s.b0;
-    s.a1 = -2.0f * pair(Filter2Cos[left], Filter2Cos[right]) / norm;
-    s.a2 = (1.0f - alpha) / norm;
+    s.a1 = k.minusTwo * pair(Filter2Cos[left], Filter2Cos[right]) / norm;
+    s.a2 = (k.one - alpha) / norm;
 }
 
 void notch2(Biquad& s, float fLeft, float fRight, float r) {
@@ -298,7 +298,8 @@ void TFilter::setType(int newType, bool resetIfChanged) {
 }
 
 TFilter::LaneConstants TFilter::laneConstantsOf(int type) {
-    return LaneConstants{splat(kGuard), splat(1.0f), splat(-1.0f), splat(0.1f), splat(OUTPUT_GAIN[type])};
+    return LaneConstants{splat(kGuard), splat(1.0f), splat(-1.0f), splat(0.1f), splat(OUTPUT_GAIN[type]),
+                         splat(2.0f), splat(-2.0f)};
 }
 
 void TFilter::updateCoefficients() {
@@ -331,7 +332,7 @@ void TFilter::updateCoefficients() {
             highPass2(biquad, fLeft, fRight, kFixedQ * (1.0f - r));
             break;
         case BP2_12:
-            bandPass2(biquad, fLeft, fRight, resonance.gain, resonance.sqrtGainPlusOne);
+            bandPass2(biquad, fLeft, fRight, resonance.gainLanes, resonance.sqrtGainPlusOneLanes, laneConstants);
             break;
         case Notch2_12:
             notch2(biquad, fLeft, fRight, r);
@@ -381,7 +382,7 @@ void TFilter::stackedCoefficients(float fLeft, float fRight) {
             for (int c = 0; c < 2; ++c) ladder(ch[c], f[c], r, 0.83f);
             break;
         case BP2_24:
-            bandPass2(biquad, fLeft, fRight, resonance.gain, resonance.sqrtGainPlusOne);
+            bandPass2(biquad, fLeft, fRight, resonance.gainLanes, resonance.sqrtGainPlusOneLanes, laneConstants);
             setSvf(fLeft, fRight, 1.0f - r);
             break;
         case Notch2_24: {

@@ -132,7 +132,7 @@ public:
     // process's constants in every lane and the type's output gain: kept here, each costs one load
     // (or none, folded into its operation), where four equal lanes are built from one float per call.
     struct LaneConstants {
-        Lanes guard, one, minusOne, tenth, gain;
+        Lanes guard, one, minusOne, tenth, gain, two, minusTwo;
     };
     static LaneConstants laneConstantsOf(int type);
     LaneConstants laneConstants = laneConstantsOf(0);
@@ -147,6 +147,7 @@ private:
     struct ResonanceTerms {
         float res = std::numeric_limits<float>::quiet_NaN();
         float gain = 0.0f, sqrtGainPlusOne = 0.0f;  // of the band-pass and formant sections
+        Lanes gainLanes{}, sqrtGainPlusOneLanes{};     // the same in every lane, for the biquad
         float dampingRes = std::numeric_limits<float>::quiet_NaN(), dampingOctaves = 0.0f, damping = 0.0f;
         void follow(float r) {
             if (!(r == res)) recompute(r);  // out of line: the recomputation stays a leaf
@@ -155,6 +156,8 @@ private:
             res = r;
             gain = std::exp2(1.0f + 3.98f * r);
             sqrtGainPlusOne = std::sqrt(gain + 1.0f);
+            gainLanes = Lanes{gain, gain, gain, gain};
+            sqrtGainPlusOneLanes = Lanes{sqrtGainPlusOne, sqrtGainPlusOne, sqrtGainPlusOne, sqrtGainPlusOne};
         }
         // The zero-delay sections' damping for resonance r over the given octaves.
         float zeroDelayDamping(float r, float octaves) {
