@@ -478,10 +478,11 @@ BlockLanes APlugin::processRoom(int b, BlockLanes in) {
         room.setLength(a, 0.9f * a * memos.roomSpread(0.4f * settings[3]));
     }
 
-    // (o1 + o3) and (o2 + o4) side by side, then spread to both sub-samples of their side.
+    // (o1 + o3) and (o2 + o4) side by side, then spread to both sub-samples of their side (lanes 2
+    // and 3 of the sums are not used).
     typedef int32_t Pick __attribute__((vector_size(16)));
     const BlockLanes o = room.process(leftOf(in), rightOf(in));
-    const BlockLanes sums = (o + __builtin_shuffle(o, Pick{2, 3, 0, 1})) * 0.707f * 0.9f;
+    const BlockLanes sums = (o + __builtin_shuffle(o, Pick{2, 3, 0, 1})) * pairConstant(0.707f) * pairConstant(0.9f);
     return __builtin_shuffle(sums, Pick{0, 0, 1, 1});
 }
 
