@@ -308,8 +308,8 @@ public:
     int activeModSlotCount = 0;
     // What the decoded slots reach: any of them at all (a slot with a source), the Block levels
     // (Pan, Mix, Vol) and the Delay's per-frame settings. What no slot reaches rests at its base.
-    bool modSlotsActive = true, levelsModulated = true, delayModulated = true, outputModulated = true;
-    bool delayMixModulated = true, delayLengthsModulated = true;  // the two parts of delayModulated
+    bool modSlotsActive = true, levelsModulated = true, outputModulated = true;
+    bool delayMixModulated = true, delayLengthsModulated = true;  // the Delay's Mix; its Speed and lengths
     int currentPath = 0;                       // signal path 0..5
     int blockType[BLOCK_COUNT] = {};           // 0 Off .. 6 Grain
     int followerSource = 0;                    // 0 input, 1..3 a Block's output, 4 the output
@@ -744,7 +744,7 @@ private:
     // Whether updateBlockLevels has anything to do in this frame: read by every frame, inline.
     bool blockLevelsMayMove() const {
         return levelsDirty || levelsModulated || !levelsSettled || firstFrame || outputDirty || outputModulated ||
-               (delayActive && (delayDirty || delayModulated));
+               (delayActive && (delayDirty || delayMixModulated || delayLengthsModulated));
     }
     void mixBlockLevels(const LevelInputs& in);
     FramePair runSignalPath(FramePair in);

@@ -210,7 +210,7 @@ void APlugin::updateBlockLevels() {
         outputGains = f.bypass ? OutputGains{splat(0.0f), splat(1.0f), splat(1.0f)}
                                : OutputGains{splat(clamp01(1.0f - dry) * vol), splat(dry * vol), BlockLanes{panL, panR, panL, panR}};
     }
-    if (delayActive && (delayDirty || delayModulated)) {
+    if (delayActive && (delayDirty || delayMixModulated || delayLengthsModulated)) {
         const bool dirty = delayDirty;
         delayDirty = false;
         if (dirty || delayMixModulated) {

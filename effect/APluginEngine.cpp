@@ -179,7 +179,7 @@ void APlugin::readEngineSettings() {
     readFrameSettings();
     levelsDirty = delayDirty = outputDirty = controlDirty = true;
     const bool readLevels = slotsReadLevels;
-    modSlotsActive = levelsModulated = delayModulated = outputModulated = slotsReadLevels = false;
+    modSlotsActive = levelsModulated = outputModulated = slotsReadLevels = false;
     delayMixModulated = delayLengthsModulated = false;
     activeModSlotCount = 0;
     for (int n = 0; n < MOD_SLOT_COUNT; ++n) {
@@ -194,8 +194,8 @@ void APlugin::readEngineSettings() {
         activeModSlots[activeModSlotCount++] = {slot.source, d, DESTINATION_MOD_AMOUT[n], modCombineKind[d], scaleForm, slot.amount, slot.bypass};
         const int k = d >= BLOCK_DESTINATION_START ? (d - BLOCK_DESTINATION_START) % BLOCK_SLOT_COUNT : -1;
         if (d < destinationBase(BLOCK_COUNT) && k >= 12 && k <= 14) levelsModulated = true;  // Pan, Mix, Vol
-        if (d >= 73 && d <= 76) delayModulated = delayLengthsModulated = true;  // Speed, Left, Right, Fine
-        if (d == 81) delayModulated = delayMixModulated = true;                  // Mix
+        if (d >= 73 && d <= 76) delayLengthsModulated = true;  // Speed, Left, Right, Fine
+        if (d == 81) delayMixModulated = true;                  // Mix
         if (d >= 1 && d <= 3) outputModulated = true;                 // Global Volume, Dry, Pan
         if (slot.source >= SOURCE_INPUT && slot.source <= SOURCE_OUT + 1) slotsReadLevels = true;
     }
