@@ -159,7 +159,15 @@ void AudioUnitComponent::setParameter(std::uint32_t id, float value) {
 }
 
 std::string AudioUnitComponent::valueText(std::uint32_t id) {
-    AudioUnitParameterStringFromValue request{id, nullptr, nullptr};
+    return shownText(id, nullptr);
+}
+
+std::string AudioUnitComponent::valueText(std::uint32_t id, float value) {
+    return shownText(id, &value);
+}
+
+std::string AudioUnitComponent::shownText(std::uint32_t id, const float* value) {
+    AudioUnitParameterStringFromValue request{id, value, nullptr};
     UInt32 size = sizeof request;
     check(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterStringFromValue, kAudioUnitScope_Global, 0,
                                &request, &size),

@@ -20,6 +20,7 @@ struct SoundArguments {
     std::vector<std::string> settings, typed;
     CLI::Option* setOption = nullptr;
     CLI::Option* typeOption = nullptr;
+    bool quiet = false;
 };
 
 void addSoundOptions(CLI::App& command, SoundArguments& sound) {
@@ -36,11 +37,14 @@ void addSoundOptions(CLI::App& command, SoundArguments& sound) {
                                        "\"1200\", \"-6\", an option name (repeatable)")
                            ->type_name("NAME=TEXT")
                            ->allow_extra_args(false);
+    command.add_flag("-q,--quiet", sound.quiet,
+                     "say nothing about the settings made (else each --set and --type prints the parameter's name "
+                     "and value text)");
 }
 
 // The settings in the order the command line gives them, --set and --type mixed.
 SoundOptions soundOptions(const CLI::App& command, const SoundArguments& arguments) {
-    SoundOptions sound{arguments.preset, {}};
+    SoundOptions sound{arguments.preset, {}, arguments.quiet};
     std::size_t nextSet = 0, nextTyped = 0;
     for (const CLI::Option* option : command.parse_order()) {
         if (option == arguments.setOption && nextSet < arguments.settings.size())

@@ -24,6 +24,7 @@ struct ParameterSetting {
 struct SoundOptions {
     std::string preset;  // name or number; empty for none
     std::vector<ParameterSetting> settings;
+    bool quiet = false;  // the settings made are not said
 };
 
 inline constexpr std::uint32_t DEFAULT_BLOCK_FRAMES = 512;

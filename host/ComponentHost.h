@@ -47,6 +47,8 @@ public:
     virtual void setParameter(std::uint32_t id, float value) = 0;
     // The text the component shows for the parameter's current value (no trailing blanks).
     virtual std::string valueText(std::uint32_t id) = 0;
+    // The text the component would show for value; nothing changes.
+    virtual std::string valueText(std::uint32_t id, float value) = 0;
     // The value text reads as, the way the component's own type-in reads it; nullopt when the
     // component refuses the text. Nothing changes.
     virtual std::optional<float> valueFromText(std::uint32_t id, const std::string& text) = 0;

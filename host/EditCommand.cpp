@@ -64,7 +64,7 @@ void runEdit(const EditCommand& command, std::ostream& out, std::ostream& err, c
         throw HostError(
             "no display to show the editor on (is DISPLAY set?); tarnwell snapshot draws it without one");
     tarnwell::cocoa::setWindowServer(std::move(display));
-    prepareSound(*component, command.sound, command.stateFile, env);
+    prepareSound(*component, command.sound, command.stateFile, env, &err);
 
     LiveMidiInput midi(err);
     LivePlayback playback(*component, input, command.input.empty() ? DEMO_TEMPO : FILE_TEMPO, &midi);

@@ -77,12 +77,12 @@ AudioUnit unitOf(ComponentHost& component) {
     return unit->audioUnit();
 }
 
-void runSnapshot(const SnapshotCommand& command, std::ostream& out, const HostEnvironment& env) {
+void runSnapshot(const SnapshotCommand& command, std::ostream& out, std::ostream& err, const HostEnvironment& env) {
     AtomicOutput picture(command.output);
     PrivatePreferences preferences(command.scale);
     const auto component = openInitialized(env, SAMPLE_RATE, INPUTS, BLOCK_FRAMES);
     requireArtwork(unitOf(*component));
-    prepareSound(*component, command.sound, command.stateFile, env);
+    prepareSound(*component, command.sound, command.stateFile, env, &err);
 
     EditorView editor(unitOf(*component));
     if (editor.window() == nullptr) throw HostError("the effect has no editor to draw");

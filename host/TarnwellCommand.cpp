@@ -17,6 +17,7 @@
 #include "host/ProgressBar.h"
 #include "host/Renderer.h"
 #include "host/SavedState.h"
+#include "host/TypedSetting.h"
 
 namespace {
 
@@ -65,9 +66,10 @@ std::string parameterLine(std::uint32_t id, const std::string& name, float value
     return text.empty() ? parameterLine(id, name, value) : parameterLine(id, name, value) + "  " + text;
 }
 
-// Preset first, then the saved state, then single parameters on top.
+// Preset first, then the saved state, then single parameters on top, each said on report
+// (name and value text) unless the options ask for quiet.
 void applySound(ComponentHost& component, const SoundOptions& sound, const CFRef<CFTypeRef>* state,
-                const std::string& statePath) {
+                const std::string& statePath, std::ostream* report) {
     if (!sound.preset.empty()) loadFactoryPreset(component, resolvePreset(sound.preset, factoryBank()));
     if (state != nullptr) {
         try {
@@ -80,15 +82,10 @@ void applySound(ComponentHost& component, const SoundOptions& sound, const CFRef
     const std::vector<ParameterInfo> parameters = component.parameters();
     for (const ParameterSetting& s : sound.settings) {
         const std::uint32_t id = resolveParameter(s, parameters);
-        if (!s.typed) {
-            component.setParameter(id, s.value);
-            continue;
-        }
-        const std::optional<float> value = component.valueFromText(id, *s.typed);
-        if (!value)
-            throw HostError("--type " + s.text + ": parameter " + std::to_string(id) + " (" + parameters[id].name +
-                            ") does not take \"" + *s.typed + "\"; it reads \"" + component.valueText(id) + "\" now");
-        component.setParameter(id, *value);
+        component.setParameter(id, s.typed ? typedSettingValue(component, id, parameters[id].name, s) : s.value);
+        if (report == nullptr || sound.quiet) continue;
+        const std::string text = component.valueText(id);
+        *report << parameters[id].name << ": " << (text.empty() ? valueText(component.parameter(id)) : text) << "\n";
     }
 }
 
@@ -160,7 +157,7 @@ void runRender(const RenderCommand& command, std::ostream& out, std::ostream& er
     }
 
     const auto component = openInitialized(env, job.sampleRate, job.inputChannels, job.blockFrames);
-    prepareSound(*component, command.sound, command.stateFile, env);
+    prepareSound(*component, command.sound, command.stateFile, env, &err);
 
     AudioWriter output(command.output, job.sampleRate, 2);
     ProgressBar bar(err, env.errorIsTerminal);
@@ -203,9 +200,9 @@ void runParams(std::ostream& out, const HostEnvironment& env) {
             out << parameterLine(p.id, p.name, component->parameter(p.id), component->valueText(p.id)) << "\n";
 }
 
-void runStateSave(const StateSaveCommand& command, std::ostream& out, const HostEnvironment& env) {
+void runStateSave(const StateSaveCommand& command, std::ostream& out, std::ostream& err, const HostEnvironment& env) {
     const auto component = openInitialized(env, DEFAULT_SAMPLE_RATE, DEFAULT_INPUTS, DEFAULT_BLOCK_FRAMES);
-    applySound(*component, command.sound, nullptr, "");
+    applySound(*component, command.sound, nullptr, "", &err);
     saveComponentState(*component, command.file);
     out << "saved " << command.file << "\n";
 }
@@ -241,10 +238,10 @@ std::unique_ptr<ComponentHost> openInitialized(const HostEnvironment& env, doubl
 }
 
 void prepareSound(ComponentHost& component, const SoundOptions& sound, const std::string& stateFile,
-                  const HostEnvironment& env) {
+                  const HostEnvironment& env, std::ostream* report) {
     std::optional<CFRef<CFTypeRef>> state;
     if (!stateFile.empty()) state = loadCheckedState(stateFile, component, env.pipeWaitSeconds);
-    applySound(component, sound, state ? &*state : nullptr, stateFile);
+    applySound(component, sound, state ? &*state : nullptr, stateFile, report);
 }
 
 void saveComponentState(ComponentHost& component, const std::string& file) {
@@ -325,11 +322,11 @@ int runTarnwell(const std::vector<std::string>& args, std::ostream& out, std::os
                 else if constexpr (std::is_same_v<T, ParamsCommand>)
                     runParams(out, environment);
                 else if constexpr (std::is_same_v<T, StateSaveCommand>)
-                    runStateSave(c, out, environment);
+                    runStateSave(c, out, err, environment);
                 else if constexpr (std::is_same_v<T, EditCommand>)
                     runEdit(c, out, err, environment);
                 else if constexpr (std::is_same_v<T, SnapshotCommand>)
-                    runSnapshot(c, out, environment);
+                    runSnapshot(c, out, err, environment);
                 else
                     runStateShow(c, out, environment);
             },

@@ -151,8 +151,13 @@ TEST_F(Command, SettingsAndSavedStatesReachTheComponent) {
     ASSERT_EQ(run({"render", "@in.wav", "@o.wav", "--set", "b1 mix=0.1", "--set", "5=0.2"}).status, 0);
     EXPECT_EQ(log.setValues, (std::map<std::uint32_t, float>{{3, 0.1f}, {5, 0.2f}}));  // the exact name wins
     // Typed text goes through the component's reading; --set and --type apply in the order given.
-    ASSERT_EQ(run({"render", "@in.wav", "@o.wav", "--type", "Gain=25%", "--set", "gain=0.9", "--type", "1=7"}).status, 0);
+    Outcome typed = run({"render", "@in.wav", "@o.wav", "--type", "Gain=25%", "--set", "gain=0.9", "--type", "1=7"});
+    ASSERT_EQ(typed.status, 0);
     EXPECT_EQ(log.setValues, (std::map<std::uint32_t, float>{{0, 0.9f}, {1, 0.07f}}));
+    EXPECT_EQ(typed.err, "Gain: 25%\nGain: 90%\nCutoff: 7%\n");  // each says what it did, unless quiet
+    typed = run({"state", "save", "@q.aupreset", "--type", "Gain=25%", "-q"});
+    EXPECT_EQ(typed.err, "");
+    EXPECT_EQ(log.setValues.at(0), 0.25f);
     const Outcome params = run({"params"});
     EXPECT_NE(params.out.find("   0  Gain                            0.500000  50%\n"), std::string::npos) << params.out;
 
@@ -220,7 +225,8 @@ TEST_F(Command, BadInputsWriteNothing) {
         {{"render", "@in.wav", "@out.wav", "--presett", "3"}, 2, "\"--presett\" is not an option of tarnwell render"},
         {{"state", "frob"}, 2, "\"frob\" is not a command of tarnwell state"},
         {{"render", "@in.wav", "@out.wav", "--type", "Gain=loud"}, 1,
-         "--type Gain=loud: parameter 0 (Gain) does not take \"loud\"; it reads \"50%\" now"},
+         "--type Gain=loud: parameter 0 (Gain) does not take \"loud\"; it takes a number as the editor's Set to "
+         "Value dialog reads it (-100 reads 0%, 1 reads 1%, 100 reads 100%)"},
         {{"state", "save", "@new.aupreset", "--type", "Gain="}, 2, "--type Gain=: expected NAME=TEXT"},
         {{"render", "@in.wav", "@out.wav", "--type", "Loudness=3"}, 1, "--type Loudness=3: no parameter is named"},
         {{"render", "@in.wav", "@out.wav", "@more.wav"}, 2, "At Most 2"},

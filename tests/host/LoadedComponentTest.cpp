@@ -137,7 +137,7 @@ TEST_F(LoadedComponent, RenderingAFileMatchesTheEffectRunInProcess) {
     ASSERT_EQ(run({"render", folder.path("in.wav"), folder.path("out.wav"), "--midi", folder.path("song.mid"),
                    "--set", "Block 1 Comb Feed=0.4", "--set", "9=0.7", "--set", "134=0", "--set", "211=0.051",
                    "--set", "215=0.011", "--set", "125=1", "--set", "207=0", "--block", "300", "--tail",
-                   "0.25"}),
+                   "0.25", "-q"}),
               0);
     const AudioData output = readAudioFile(folder.path("out.wav"));
     const std::size_t frames = input.frames() + static_cast<std::size_t>(0.25 * RATE);
@@ -223,9 +223,13 @@ TEST_F(LoadedComponent, ValueTextsAndTypedValues) {
     EXPECT_EQ(component->valueFromText(110, "100"), std::nullopt);  // Delay Left takes no typed value
 
     const std::string file = folder.path("typed.aupreset");
+    std::string said;
     ASSERT_EQ(run({"state", "save", file, "--type", "Block 1 Filter Freq=1000", "--type", "block 2 type=comb", "--type",
-                   "3=Parallel > Delay", "--type", "Block 1 Volume=-6"}),
+                   "3=Parallel > Delay", "--type", "Block 1 Volume=-6"},
+                  nullptr, &said),
               0);
+    // Each setting says what it did: the parameter's name and value text.
+    EXPECT_EQ(said, "Block 1 Filter Freq: 1.0Khz\nBlock 2 Type: Comb\nPath: Parallel > Delay\nBlock 1 Volume: -6dB\n");
     const std::vector<float> values = summaryOf(file).programs.at(0).values;
     EXPECT_NEAR(values[6], std::log2(50.0f) / 10.0f, 1e-5f);
     EXPECT_EQ(values[BLOCK_2_TYPE], 2.0f / 6.99f);
@@ -235,7 +239,54 @@ TEST_F(LoadedComponent, ValueTextsAndTypedValues) {
     std::string err;
     EXPECT_EQ(run({"state", "save", file, "--type", "Block 1 Filter Freq=loud"}, nullptr, &err), 1);
     EXPECT_EQ(err, "tarnwell: --type Block 1 Filter Freq=loud: parameter 6 (Block 1 Filter Freq) does not take "
-                   "\"loud\"; it reads \"" + direct.valueText(6) + "\" now\n");
+                   "\"loud\"; it takes a number as the editor's Set to Value dialog reads it (-100 reads 20hz, 100 "
+                   "reads 100hz) or a text as tarnwell params shows the value (such as 20hz)\n");
+}
+
+// On the command line typed text never sets what it does not say: the value texts the type-in
+// would misread are read as the parameter shows them, numbers in the unit shown count, and
+// anything else is refused with what the parameter takes.
+TEST_F(LoadedComponent, TypedTextIsNeverMisread) {
+    const std::string file = folder.path("typed.aupreset");
+    const struct {
+        const char* setting;
+        const char* said;
+    } taken[] = {
+        {"Block 3 Pan=30L", "Block 3 Pan: 30L"}, {"Block 3 Pan=-30", "Block 3 Pan: 30L"},
+        {"Block 1 Mix=56D", "Block 1 Mix: 56D"}, {"Delay Mix=equal", "Delay Mix: Equal"},
+        {"Follower Hold=100ms", "Follower Hold: 100ms"}, {"Follower Hold=1234 ms", "Follower Hold: 1234ms"},
+        {"Block 1 Shaper LowFI Bits=8Bits", "Block 1 Shaper LowFI Bits: 8Bits"},
+        {"Block 1 Filter Freq=1200hz", "Block 1 Filter Freq: 1.2Khz"}, {"Block 1 Filter Freq=1.2k", "Block 1 Filter Freq: 1.2Khz"},
+        {"Block 1 Shaper LowFI Rate=11k", "Block 1 Shaper LowFI Rate: 11.0Khz"},
+        {"Block 1 Filter Q=37.5%", "Block 1 Filter Q: 37%"}, {"Block 1 Filter Mode=hp 6db", "Block 1 Filter Mode: HP 6dB"},
+    };
+    for (const auto& t : taken) {
+        std::string said;
+        ASSERT_EQ(run({"state", "save", file, "--type", t.setting}, nullptr, &said), 0) << said;
+        EXPECT_EQ(said, std::string(t.said) + "\n");
+    }
+    // 30L is exactly what the editor's dialog sets for -30.
+    ASSERT_EQ(run({"state", "save", file, "-q", "--type", "Block 3 Pan=30L", "--set", "Block 1 Pan=0.25"}), 0);
+    EXPECT_EQ(summaryOf(file).programs.at(0).values[blockParam(2, BLOCK_PAN_OFFSET)], 0.35f);
+
+    const struct {
+        const char* setting;
+        const char* message;
+    } refused[] = {
+        {"Block 1 Filter Freq=1,2k", "does not take \"1,2k\"; it takes a number as the editor's Set to Value dialog "
+                                     "reads it (-100 reads 20hz, 100 reads 100hz)"},
+        {"Block 1 Filter Mode=3x", "3 reads LP1 12dB"}, {"Block 3 Pan=30x", "did you mean \"30L\" or \"30R\"?"},
+        {"Block 2 Type=cmb", "did you mean \"Comb\"?"}, {"Block 1 Volume=-60dB", "-100 reads Off, 0 reads 0dB"},
+        {"Delay Left=64ms", "Delay Left takes no typed value; set it with --set \"Delay Left=VALUE\", VALUE from 0 "
+                            "(1ms) to 1 (4096ms), such as 0.5 (64ms)"},
+        {"Block 1 Gater Left Step 01=on", "takes no typed value; set it with --set"},
+    };
+    for (const auto& r : refused) {
+        std::string err;
+        EXPECT_EQ(run({"state", "save", file, "--type", r.setting}, nullptr, &err), 1);
+        EXPECT_NE(err.find(r.message), std::string::npos) << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    }
 }
 
 // Every preset of the bank, by number or by name, reaches the effect exactly as the bank holds it.
