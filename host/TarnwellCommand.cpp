@@ -17,6 +17,7 @@
 #include "host/ProgressBar.h"
 #include "host/Renderer.h"
 #include "host/SavedState.h"
+#include "host/Suggestions.h"
 #include "host/TypedSetting.h"
 
 namespace {
@@ -48,6 +49,56 @@ std::vector<const T*> matchesByName(const std::string& text, const std::vector<T
             loose.push_back(&item);
     }
     return exact.empty() ? loose : exact;
+}
+
+// The editor's captions that differ from the parameter's name: those of the main page, and
+// those of a Block panel, said after "Block N ".
+constexpr std::pair<const char*, const char*> MAIN_CAPTIONS[] = {
+    {"Left", "Delay Left"},           {"Right", "Delay Right"},          {"Feedback", "Delay Feedback"},
+    {"Cross", "Delay Cross Feedback"}, {"Low Pass", "Delay LP Filter"},   {"High Pass", "Delay HP Filter"},
+    {"Mono", "Delay Mono"},           {"Tempo Sync", "Delay Tempo Sync"}, {"Boost", "Follower Boost"},
+    {"Threshold", "Follower Threshold"}, {"Hold", "Follower Hold"},
+};
+constexpr std::pair<const char*, const char*> BLOCK_CAPTIONS[] = {
+    {"Distort", "Filter Pre Distort"}, {"Low Cut", "Room HP"},           {"Points", "XY Point Quant"},
+    {"Grid", "XY Space Quant"},        {"Time Quant", "XY Time Quant"},   {"Play", "XY Play Mode"},
+    {"Speed Mod Source", "XY Speed Mod Src"}, {"Sym", "Shaper Symmetry"}, {"Bits", "Shaper LowFI Bits"},
+    {"Low-Fi Filter", "Shaper Low-Fi Filter"}, {"Write", "Grain Write Size"}, {"Read", "Grain Read Size"},
+    {"Semi", "Grain Semi-tune"},       {"Fine", "Grain Fine-tune"},
+};
+
+std::string lowered(const std::string& text) {
+    std::string result = text;
+    std::transform(result.begin(), result.end(), result.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return result;
+}
+
+// The parameters an editor caption names ("Low Pass", "Block 2 Low Cut"), else those whose name
+// ends in the words given ("Hold", "Block 2 Swing"); case does not count.
+std::vector<const ParameterInfo*> byCaption(const std::string& text, const std::vector<ParameterInfo>& parameters) {
+    const std::string typed = lowered(text);
+    const bool inBlock = typed.size() > 8 && typed.rfind("block ", 0) == 0 &&
+                         std::isdigit(static_cast<unsigned char>(typed[6])) && typed[7] == ' ';
+    const std::string block = inBlock ? typed.substr(0, 8) : "";
+    const std::string caption = typed.substr(block.size());
+    std::vector<std::string> meant;  // a Block's caption without its Block names one in each
+    for (const auto& [shown, name] : MAIN_CAPTIONS)
+        if (!inBlock && caption == lowered(shown)) meant.push_back(lowered(name));
+    for (const auto& [shown, name] : BLOCK_CAPTIONS)
+        if (caption == lowered(shown))
+            for (const char* b : {"block 1 ", "block 2 ", "block 3 "})
+                if (!inBlock || block == b) meant.push_back(b + lowered(name));
+    std::vector<const ParameterInfo*> found;
+    for (const ParameterInfo& p : parameters) {
+        const std::string name = lowered(p.name);
+        if (name.empty()) continue;
+        if (!meant.empty() ? std::find(meant.begin(), meant.end(), name) != meant.end()
+                           : name.rfind(block, 0) == 0 && name.size() > caption.size() + block.size() &&
+                                 name.compare(name.size() - caption.size() - 1, std::string::npos, " " + caption) == 0)
+            found.push_back(&p);
+    }
+    return found;
 }
 
 std::string valueText(float value) {
@@ -269,13 +320,22 @@ std::uint32_t resolveParameter(const ParameterSetting& setting,
                                                              std::to_string(last->id) + ")"));
         return static_cast<std::uint32_t>(index);
     }
-    const auto found = matchesByName(setting.name, parameters);
-    if (found.empty())
+    auto found = matchesByName(setting.name, parameters);
+    if (found.empty()) found = byCaption(setting.name, parameters);
+    if (found.empty()) {
+        std::vector<std::string> names;
+        for (const ParameterInfo& p : parameters) names.push_back(p.name);
         throw HostError(setting.option() + setting.text + ": no parameter is named \"" + setting.name +
-                        "\" (tarnwell params lists them)");
-    if (found.size() > 1)
+                        "\" (tarnwell params lists them)" + didYouMean(setting.name, names));
+    }
+    if (found.size() > 1) {
+        std::string which;
+        for (std::size_t i = 0; i < found.size() && i < 6; ++i)
+            which += (i == 0 ? "" : i + 1 == found.size() ? " and " : ", ") + found[i]->name;
         throw HostError(setting.option() + setting.text + ": \"" + setting.name + "\" names " +
-                        std::to_string(found.size()) + " parameters; use the index");
+                        std::to_string(found.size()) + " parameters (" + which + (found.size() > 6 ? ", ..." : "") +
+                        "); use a whole name or the index");
+    }
     return found.front()->id;
 }
 
@@ -294,9 +354,12 @@ std::int32_t resolvePreset(const std::string& text, const std::vector<FactoryPre
                         " (tarnwell presets lists them)");
     }
     const auto found = matchesByName(text, presets);
-    if (found.empty())
+    if (found.empty()) {
+        std::vector<std::string> names;
+        for (const FactoryPreset& p : presets) names.push_back(p.name);
         throw HostError("--preset " + text + ": no factory preset is named \"" + text +
-                        "\" (tarnwell presets lists them)");
+                        "\" (tarnwell presets lists them)" + didYouMean(text, names));
+    }
     return found.front()->number;
 }
 

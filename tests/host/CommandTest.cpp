@@ -174,6 +174,12 @@ TEST_F(Command, SettingsAndSavedStatesReachTheComponent) {
     const Outcome help = run({"render", "--help"});  // help runs nothing
     EXPECT_NE(help.out.find("--tempo"), std::string::npos);
     EXPECT_TRUE(help.status == 0 && log.renders.empty());
+    EXPECT_EQ(run({"help", "render"}).out, help.out);  // help COMMAND is COMMAND --help
+    EXPECT_EQ(run({"help", "state", "save"}).out, run({"state", "save", "--help"}).out);
+    EXPECT_EQ(run({"help"}).out, run({"--help"}).out);
+    const Outcome version = run({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("tarnwell 1.", 0), 0u) << version.out;
 }
 
 // Every bad command line, name or setting, and the files that are not what they should be (the
@@ -208,7 +214,7 @@ TEST_F(Command, BadInputsWriteNothing) {
         {{"render", "@in.wav", "@out.wav", "--preset", "63"}, 1, "--preset 63: there is no factory preset 63"},
         {{"render", "@in.wav", "@out.wav", "--preset", "2"}, 1, "cannot hold a program of 1024 values"},
         {{"render", "@in.wav", "@out.wav", "--set", "Volume=0.5"}, 1, "--set Volume=0.5: no parameter is named"},
-        {{"render", "@in.wav", "@out.wav", "--set", "B1 MIX=0.5"}, 1, "names 2 parameters"},
+        {{"render", "@in.wav", "@out.wav", "--set", "B1 MIX=0.5"}, 1, "names 2 parameters (B1 Mix and b1 mix)"},
         {{"render", "@in.wav", "@out.wav", "--set", "6=0.5"}, 1, "--set 6=0.5: there is no parameter 6 (0..5)"},
         {{"render", "@in.wav", "@out.wav", "--set", "Gain=2"}, 2, "--set Gain=2: the value 2 is outside 0..1"},
         {{"render", "@in.wav", "@out.wav", "--set", "Gain=half"}, 2, "is not a number"},
@@ -217,7 +223,23 @@ TEST_F(Command, BadInputsWriteNothing) {
         {{"render", "@in.wav", "@out.wav", "--state", "@none.aupreset"}, 1, "none.aupreset: cannot be read"},
         {{"state", "save", "@new.aupreset", "--set", "Nothing=1"}, 1, "no parameter is named \"Nothing\""},
         {{"render", "@in.wav", "@out.wav", "--tempo", "-5"}, 2, "--tempo"},
-        {{"render", "@in.wav", "@out.wav", "--block", "5000"}, 2, "--block: Value 5000 not in range"},
+        {{"render", "@in.wav", "@out.wav", "--block", "5000"}, 2,
+         "--block: 5000 is outside 1 to 4096 frames; see tarnwell render --help"},
+        {{"render", "@in.wav", "@out.wav", "--block", "1.5"}, 2, "--block: 1.5 is not a whole number of frames (1 to 4096)"},
+        {{"render", "@in.wav", "@out.wav", "--tail", "2s"}, 2, "--tail: 2s is not a number of seconds (0 to 600)"},
+        {{"snapshot", "@o.png", "--scale", "125"}, 2,
+         "--scale: 125 is not one of the choices: 100, 150 or 200; see tarnwell snapshot --help"},
+        {{"snapshot", "@o.png", "--page", "setings"}, 2, "main or settings; did you mean \"settings\"?"},
+        {{"render", "@in.wav", "@out.wav", "--tial", "3"}, 2,
+         "\"--tial\" is not an option of tarnwell render; did you mean \"--tail\"? (see tarnwell render --help)"},
+        {{"rendr", "@in.wav"}, 2, "\"rendr\" is not a command of tarnwell; did you mean \"render\"? (see tarnwell --help)"},
+        {{"help", "state", "shw"}, 2, "\"shw\" is not a command of tarnwell state; did you mean \"show\"?"},
+        {{"state"}, 2, "state needs a command: save or show; see tarnwell state --help"},
+        {{"render"}, 2, "render needs a file name: [INPUT] OUTPUT; see tarnwell render --help"},
+        {{"render", "@in.wav", "@out.wav", "--preset"}, 2, "--preset needs a value (NAME|NUMBER)"},
+        {{"render", "@in.wav", "@out.wav", "--preset", "dub siren chambr"}, 1, "did you mean \"Dub Siren Chamber\"?"},
+        {{"render", "@in.wav", "@out.wav", "--set", "Gian=0.5"}, 1,
+         "no parameter is named \"Gian\" (tarnwell params lists them); did you mean \"Gain\"?"},
         {{"render", "@in.wav", "@out.wav", "--set", "Gain"}, 2, "--set Gain: expected NAME=VALUE"},
         {{"render", "@in.wav", "@out.wav", "--set", "Gain=nan"}, 2, "is not a number"},
         {{"render", "@in.wav", "@out.wav", "--tail", "nan"}, 2, "--tail: nan is not a number"},
@@ -229,7 +251,7 @@ TEST_F(Command, BadInputsWriteNothing) {
          "Value dialog reads it (-100 reads 0%, 1 reads 1%, 100 reads 100%)"},
         {{"state", "save", "@new.aupreset", "--type", "Gain="}, 2, "--type Gain=: expected NAME=TEXT"},
         {{"render", "@in.wav", "@out.wav", "--type", "Loudness=3"}, 1, "--type Loudness=3: no parameter is named"},
-        {{"render", "@in.wav", "@out.wav", "@more.wav"}, 2, "At Most 2"},
+        {{"render", "@in.wav", "@out.wav", "@more.wav"}, 2, "render takes [INPUT] OUTPUT, but was given "},
         {{"mix", "@in.wav"}, 2, "\"mix\" is not a command of tarnwell"},
         {{"presets", "--set", "a=1"}, 2, "\"--set\" is not an option of tarnwell presets"},
     };

@@ -243,6 +243,30 @@ TEST_F(LoadedComponent, ValueTextsAndTypedValues) {
                    "reads 100hz) or a text as tarnwell params shows the value (such as 20hz)\n");
 }
 
+// Names as the editor's captions say them reach their parameter where they name one.
+TEST_F(LoadedComponent, EditorCaptionsNameParameters) {
+    const std::string file = folder.path("captions.aupreset");
+    std::string said;
+    ASSERT_EQ(run({"state", "save", file, "--set", "Low Pass=0.25", "--set", "block 2 low cut=0.5", "--set",
+                   "Block 3 Points=0.75", "--set", "Block 1 Grid=1", "--set", "Block 1 Distort=0.125", "--set",
+                   "Hold=0.375"},
+                  nullptr, &said),
+              0);
+    const std::vector<float> values = summaryOf(file).programs.at(0).values;
+    EXPECT_EQ(values[DELAY_LP_PARAM], 0.25f);
+    EXPECT_EQ(values[ROOM_HP_TAG[1]], 0.5f);
+    EXPECT_EQ(values[XY_POINT_QUANT_TAG[2]], 0.75f);
+    EXPECT_EQ(values[XY_SPACE_QUANT_TAG[0]], 1.0f);
+    EXPECT_EQ(values[FILTER_DISTORT_TAG[0]], 0.125f);
+    EXPECT_EQ(values[FOLLOWER_HOLD_PARAM], 0.375f);
+    EXPECT_EQ(said.rfind("Delay LP Filter: ", 0), 0u) << said;
+    std::string err;
+    EXPECT_EQ(run({"state", "save", file, "--set", "Low Cut=0.5"}, nullptr, &err), 1);
+    EXPECT_NE(err.find("\"Low Cut\" names 3 parameters (Block 1 Room HP, Block 2 Room HP and Block 3 Room HP)"),
+              std::string::npos)
+        << err;
+}
+
 // On the command line typed text never sets what it does not say: the value texts the type-in
 // would misread are read as the parameter shows them, numbers in the unit shown count, and
 // anything else is refused with what the parameter takes.
