@@ -173,6 +173,25 @@ std::string speedText(double seconds, double elapsed) {
     return text;
 }
 
+// The effect limits its output to +-0.999: a sample there was limited (or would have been).
+constexpr float OUTPUT_LIMIT = 0.999f;
+
+// Passes the output on and counts the samples at the output limit, as sox counts clipped ones.
+class LimitCount : public AudioSink {
+public:
+    explicit LimitCount(AudioSink& to) : next(to) {}
+    void write(const float* const* channels, std::size_t frames) override {
+        for (std::size_t c = 0; c < 2; ++c)
+            for (std::size_t i = 0; i < frames; ++i) limited += std::fabs(channels[c][i]) >= OUTPUT_LIMIT;
+        samples += 2 * frames;
+        next.write(channels, frames);
+    }
+    std::uint64_t limited = 0, samples = 0;
+
+private:
+    AudioSink& next;
+};
+
 void runRender(const RenderCommand& command, std::ostream& out, std::ostream& err, const HostEnvironment& env) {
     checkOutputName(command.output);
     std::optional<AudioReader> file;
@@ -214,7 +233,8 @@ void runRender(const RenderCommand& command, std::ostream& out, std::ostream& er
     ProgressBar bar(err, env.errorIsTerminal);
     const auto started = std::chrono::steady_clock::now();
     AudioSource& input = file ? static_cast<AudioSource&>(*file) : *demoSource;
-    const RenderResult result = renderStream(*component, job, input, output, [&bar](std::uint64_t done, std::uint64_t total) {
+    LimitCount counted(output);
+    const RenderResult result = renderStream(*component, job, input, counted, [&bar](std::uint64_t done, std::uint64_t total) {
         bar.update(done, total);
     });
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
@@ -229,6 +249,15 @@ void runRender(const RenderCommand& command, std::ostream& out, std::ostream& er
                       static_cast<double>(file->missingFrames()) / job.sampleRate,
                       static_cast<unsigned long long>(file->framesRead()));
         err << "tarnwell: " << command.input << ": " << line << "\n";
+    }
+    if (counted.limited > 0) {
+        char line[256];
+        std::snprintf(line, sizeof line,
+                      "%llu of %llu samples (%.2g %%) reached the output limit of +-0.999 and were limited; lower "
+                      "the input or the Block volumes",
+                      static_cast<unsigned long long>(counted.limited), static_cast<unsigned long long>(counted.samples),
+                      100.0 * static_cast<double>(counted.limited) / static_cast<double>(counted.samples));
+        err << "tarnwell: " << command.output << ": " << line << "\n";
     }
     const double seconds = static_cast<double>(result.outputFrames) / job.sampleRate;
     char line[256];

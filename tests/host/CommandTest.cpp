@@ -77,6 +77,24 @@ TEST_F(Command, RendersAMonoFileToStereoAtItsRate) {
     EXPECT_EQ(folder.entries(), (std::vector<std::string>{"in.wav", "out.wav"}));
 }
 
+// Samples at the output limit are counted and said once the render is done; the output keeps
+// them as they are.
+TEST_F(Command, LimitedSamplesAreReported) {
+    AudioData loud;
+    loud.sampleRate = 44100.0;
+    loud.channels.assign(1, std::vector<float>(1000, 0.25f));
+    for (std::size_t i = 0; i < 1000; i += 100) loud.channels[0][i] = i % 200 == 0 ? 1.0f : -0.9995f;
+    writeAudioFile(folder.path("loud.wav"), loud);
+    Outcome o = run({"render", "@loud.wav", "@out.wav", "--set", "Gain=1", "-q", "--tail", "0"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.err, "tarnwell: " + folder.path("out.wav") +
+                         ": 20 of 2000 samples (1 %) reached the output limit of +-0.999 and were limited; lower the "
+                         "input or the Block volumes\n");
+    EXPECT_EQ(readAudioFile(folder.path("out.wav")).channels[1], loud.channels[0]);
+    o = run({"render", "@loud.wav", "@out.wav", "--set", "Gain=0.9", "-q", "--tail", "0"});
+    EXPECT_EQ(o.err, "");
+}
+
 // Outputs replace what they name where it is: through a symlink onto its target, keeping an
 // existing file's permissions, under any name the folder takes; nothing else is left beside them.
 TEST_F(Command, OutputsReplaceWhatTheyNameInPlace) {
