@@ -250,7 +250,13 @@ std::optional<Command> parseCommandLine(const std::vector<std::string>& args, st
             ->check(numberFrom(0.0, 600.0, "seconds"));
 
     app.add_subcommand("presets", "list the factory presets");
-    app.add_subcommand("params", "list index, name, value and value text of every named parameter");
+    ParamsCommand params;
+    SoundArguments paramsSound;
+    CLI::App* paramsApp =
+        app.add_subcommand("params", "list index, name, value and value text of every named parameter (of a new "
+                                     "instance, or of the sound the options make)");
+    addSoundOptions(*paramsApp, paramsSound);
+    paramsApp->add_option("--state", params.stateFile, "start from a saved state")->type_name("FILE.aupreset");
 
     CLI::App* stateApp = app.add_subcommand("state", "save or show a saved state (.aupreset)");
     stateApp->require_subcommand(1);
@@ -259,6 +265,7 @@ std::optional<Command> parseCommandLine(const std::vector<std::string>& args, st
     CLI::App* saveApp = stateApp->add_subcommand("save", "save the state of a new instance");
     saveApp->add_option("file", save.file, "where to save")->required()->type_name("FILE.aupreset");
     addSoundOptions(*saveApp, saveSound);
+    saveApp->add_option("--state", save.stateFile, "start from a saved state")->type_name("FILE.aupreset");
     StateShowCommand show;
     CLI::App* showApp = stateApp->add_subcommand("show", "show what a saved state holds");
     showApp->add_option("file", show.file, "the saved state")->required()->type_name("FILE.aupreset");
@@ -358,5 +365,6 @@ std::optional<Command> parseCommandLine(const std::vector<std::string>& args, st
         return snapshot;
     }
     if (app.got_subcommand("presets")) return PresetsCommand{};
-    return ParamsCommand{};
+    params.sound = soundOptions(*paramsApp, paramsSound);
+    return params;
 }

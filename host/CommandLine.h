@@ -41,10 +41,14 @@ struct RenderCommand {
     std::optional<double> tailSeconds;  // unset: until the output falls silent
 };
 struct PresetsCommand {};
-struct ParamsCommand {};
+struct ParamsCommand {
+    SoundOptions sound;
+    std::string stateFile;
+};
 struct StateSaveCommand {
     std::string file;
     SoundOptions sound;
+    std::string stateFile;
 };
 struct StateShowCommand {
     std::string file;

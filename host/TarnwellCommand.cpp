@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "effect/FactoryBank.h"
+#include "effect/ProgramName.h"
 #include "host/AudioFile.h"
 #include "host/DemoMaterial.h"
 #include "host/EditorCommands.h"
@@ -141,10 +142,12 @@ void applySound(ComponentHost& component, const SoundOptions& sound, const CFRef
 }
 
 // A saved state read and checked against the component before it may reach it.
-CFRef<CFTypeRef> loadCheckedState(const std::string& path, ComponentHost& component, double pipeWait) {
+CFRef<CFTypeRef> loadCheckedState(const std::string& path, ComponentHost& component, double pipeWait,
+                                  StateSummary* read = nullptr) {
     CFRef<CFTypeRef> state = readPresetFile(path, pipeWait);
     const StateSummary summary = inspectSavedState(static_cast<CFDictionaryRef>(state.get()), path,
                                                    component.identity(), component.stateLayout());
+    if (read != nullptr) *read = summary;
     // The component takes its chunk only from the few hosts it makes one for and ignores it
     // anywhere else, so a chunk-only state reaches it as the program record it always reads.
     if (summary.chunkForm)
@@ -273,8 +276,9 @@ void runPresets(std::ostream& out) {
     }
 }
 
-void runParams(std::ostream& out, const HostEnvironment& env) {
+void runParams(const ParamsCommand& command, std::ostream& out, std::ostream& err, const HostEnvironment& env) {
     const auto component = openInitialized(env, DEFAULT_SAMPLE_RATE, DEFAULT_INPUTS, DEFAULT_BLOCK_FRAMES);
+    prepareSound(*component, command.sound, command.stateFile, env, &err);
     for (const ParameterInfo& p : component->parameters())
         if (!p.name.empty())
             out << parameterLine(p.id, p.name, component->parameter(p.id), component->valueText(p.id)) << "\n";
@@ -282,16 +286,27 @@ void runParams(std::ostream& out, const HostEnvironment& env) {
 
 void runStateSave(const StateSaveCommand& command, std::ostream& out, std::ostream& err, const HostEnvironment& env) {
     const auto component = openInitialized(env, DEFAULT_SAMPLE_RATE, DEFAULT_INPUTS, DEFAULT_BLOCK_FRAMES);
-    applySound(*component, command.sound, nullptr, "", &err);
+    prepareSound(*component, command.sound, command.stateFile, env, &err);
     saveComponentState(*component, command.file);
     out << "saved " << command.file << "\n";
 }
 
+// The name a program's values carry (the sound's own, which the effect goes by), else the name
+// its record keeps.
+std::string soundName(const StoredProgram& program) {
+    if (program.values.size() < PROGRAM_NAME_START + PROGRAM_NAME_LENGTH) return program.name;
+    char name[PROGRAM_NAME_LENGTH + 1];
+    decodeProgramName(program.values, name);
+    return name[0] != '\0' ? std::string(name) : program.name;
+}
+
+// What a saved state holds: the sound's own name (whatever name an older record beside it
+// keeps) and each value with the text the component shows for it in that sound.
 void runStateShow(const StateShowCommand& command, std::ostream& out, const HostEnvironment& env) {
-    const CFRef<CFTypeRef> state = readPresetFile(command.file, env.pipeWaitSeconds);
-    const auto component = env.openComponent();
-    const StateSummary summary = inspectSavedState(static_cast<CFDictionaryRef>(state.get()), command.file,
-                                                   component->identity(), component->stateLayout());
+    const auto component = openInitialized(env, DEFAULT_SAMPLE_RATE, DEFAULT_INPUTS, DEFAULT_BLOCK_FRAMES);
+    StateSummary summary;
+    const CFRef<CFTypeRef> state = loadCheckedState(command.file, *component, env.pipeWaitSeconds, &summary);
+    applySound(*component, {}, &state, command.file, nullptr);
     out << "name: " << summary.name << "\n";
     out << "component: " << fourCharText(summary.identity.type) << " "
         << fourCharText(summary.identity.subtype) << " " << fourCharText(summary.identity.manufacturer)
@@ -300,11 +315,13 @@ void runStateShow(const StateShowCommand& command, std::ostream& out, const Host
     const std::vector<ParameterInfo> parameters = component->parameters();
     for (std::size_t p = 0; p < summary.programs.size(); ++p) {
         const StoredProgram& program = summary.programs[p];
-        out << "program " << p << (summary.chunkForm ? " (chunk)" : "") << (program.name.empty() ? "" : ": ")
-            << program.name << "\n";
+        const std::string name = soundName(program);
+        out << "program " << p << (summary.chunkForm ? " (chunk)" : "") << (name.empty() ? "" : ": ") << name << "\n";
         for (const ParameterInfo& info : parameters)
             if (!info.name.empty() && info.id < program.values.size())
-                out << parameterLine(info.id, info.name, program.values[info.id]) << "\n";
+                out << parameterLine(info.id, info.name, program.values[info.id],
+                                     component->valueText(info.id, program.values[info.id]))
+                    << "\n";
     }
 }
 
@@ -412,7 +429,7 @@ int runTarnwell(const std::vector<std::string>& args, std::ostream& out, std::os
                 else if constexpr (std::is_same_v<T, PresetsCommand>)
                     runPresets(out);
                 else if constexpr (std::is_same_v<T, ParamsCommand>)
-                    runParams(out, environment);
+                    runParams(c, out, err, environment);
                 else if constexpr (std::is_same_v<T, StateSaveCommand>)
                     runStateSave(c, out, err, environment);
                 else if constexpr (std::is_same_v<T, EditCommand>)

@@ -185,7 +185,7 @@ TEST_F(Command, SettingsAndSavedStatesReachTheComponent) {
     EXPECT_NE(show.out.find("name: A bright room with a long name\n"), std::string::npos) << show.out;
     EXPECT_NE(show.out.find("program 0: Fake gain with a name too l\n"), std::string::npos);
     EXPECT_NE(show.out.find("component: aumf Nwel Zelk"), std::string::npos);
-    EXPECT_NE(show.out.find("Cutoff                          0.125000"), std::string::npos) << show.out;
+    EXPECT_NE(show.out.find("Cutoff                          0.125000  13%\n"), std::string::npos) << show.out;
     ASSERT_EQ(run({"render", "@in.wav", "@o.wav", "--state", "@A bright room with a long name.aupreset"}).status, 0);
     EXPECT_EQ(log.restores, 1);
 

@@ -243,6 +243,38 @@ TEST_F(LoadedComponent, ValueTextsAndTypedValues) {
                    "reads 100hz) or a text as tarnwell params shows the value (such as 20hz)\n");
 }
 
+// A state shows the sound it holds: the name of the program its values make (a record beside
+// them may keep an older one, as after stepping presets in the editor) and every value with its
+// text, as params lists the same sound; params, state save and the settings start from it alike.
+TEST_F(LoadedComponent, AStateShowsItsOwnSoundInItsUnits) {
+    const std::string file = folder.path("stepped.aupreset");
+    {
+        const auto component = open();
+        const std::vector<float> warped(std::begin(DEMOVAR[54]), std::end(DEMOVAR[54]));
+        CFRef<CFTypeRef> state = programState(component->identity(), component->stateLayout(), FACTORY_PRESET_NAMES[53], warped);
+        completePresetKeys(const_cast<CFMutableDictionaryRef>(static_cast<CFDictionaryRef>(state.get())),
+                           component->identity(), "stepped");
+        writePresetFile(file, state.get());
+    }
+    std::string shown, listed;
+    ASSERT_EQ(run({"state", "show", file}, &shown), 0);
+    EXPECT_NE(shown.find(std::string("\nprogram 0: ") + FACTORY_PRESET_NAMES[54] + "\n"), std::string::npos) << shown;
+    ASSERT_EQ(run({"params", "--state", file}, &listed), 0);
+    EXPECT_NE(listed.find(" B1 > B2 > B3 > Delay\n"), std::string::npos);  // the path of that preset, as a text
+    EXPECT_EQ(shown.substr(shown.find("\n", shown.find("program 0")) + 1), listed);
+
+    // params with settings on top; state save from the state with settings on top.
+    std::string said;
+    ASSERT_EQ(run({"params", "--preset", "54", "--type", "Block 3 Pan=30L", "-q"}, &listed), 0);
+    EXPECT_NE(listed.find("  97  Block 3 Pan                     0.350000  30L\n"), std::string::npos) << listed;
+    const std::string changed = folder.path("changed.aupreset");
+    ASSERT_EQ(run({"state", "save", changed, "--state", file, "--set", "Block 3 Pan=0.35"}, nullptr, &said), 0);
+    const std::vector<float> values = summaryOf(changed).programs.at(0).values;
+    std::vector<float> expected(std::begin(DEMOVAR[54]), std::end(DEMOVAR[54]));
+    expected[97] = 0.35f;
+    for (std::size_t id = 1; id < 800; ++id) EXPECT_EQ(values[id], expected[id]) << id;
+}
+
 // Names as the editor's captions say them reach their parameter where they name one.
 TEST_F(LoadedComponent, EditorCaptionsNameParameters) {
     const std::string file = folder.path("captions.aupreset");
