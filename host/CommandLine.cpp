@@ -280,6 +280,11 @@ std::optional<Command> parseCommandLine(const std::vector<std::string>& args, st
     editApp->add_option("--state", edit.stateFile, "start from a saved state")->type_name("FILE.aupreset");
     editApp->add_option("--save", edit.saveFile, "save the state here when the window closes")
         ->type_name("FILE.aupreset");
+    double editTempo = 0.0;
+    CLI::Option* editTempoOption =
+        editApp->add_option("--tempo", editTempo, "song tempo, for synced delays, pads and gaters (default 120)")
+            ->type_name("BPM")
+            ->check(numberFrom(1.0, 999.0, "beats per minute"));
 
     SnapshotCommand snapshot;
     SoundArguments snapshotSound;
@@ -357,6 +362,7 @@ std::optional<Command> parseCommandLine(const std::vector<std::string>& args, st
     if (editApp->parsed()) {
         edit.input = editInput.empty() ? std::string() : editInput.front();
         edit.sound = soundOptions(*editApp, editSound);
+        if (*editTempoOption) edit.tempo = editTempo;
         return edit;
     }
     if (snapshotApp->parsed()) {

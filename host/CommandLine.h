@@ -58,6 +58,7 @@ struct EditCommand {
     SoundOptions sound;
     std::string stateFile;
     std::string saveFile;  // empty: nothing is saved
+    std::optional<double> tempo;  // unset: the demo loop's own, else 120
 };
 enum class EditorPage { Main, Settings };
 struct SnapshotCommand {

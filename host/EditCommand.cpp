@@ -16,7 +16,7 @@
 
 namespace {
 
-// The input files have no tempo of their own; the song runs at this one.
+// The input files have no tempo of their own; the song runs at this one unless --tempo says.
 constexpr double FILE_TEMPO = 120.0;
 
 class ClosedWatch : public NSWindowDelegate {
@@ -67,7 +67,8 @@ void runEdit(const EditCommand& command, std::ostream& out, std::ostream& err, c
     prepareSound(*component, command.sound, command.stateFile, env, &err);
 
     LiveMidiInput midi(err);
-    LivePlayback playback(*component, input, command.input.empty() ? DEMO_TEMPO : FILE_TEMPO, &midi);
+    LivePlayback playback(*component, input, command.tempo.value_or(command.input.empty() ? DEMO_TEMPO : FILE_TEMPO),
+                          &midi);
     {
         EditorView editor(unitOf(*component));
         NSWindow* window = editor.window();

@@ -195,6 +195,10 @@ TEST_F(Command, SettingsAndSavedStatesReachTheComponent) {
     EXPECT_EQ(run({"help", "render"}).out, help.out);  // help COMMAND is COMMAND --help
     EXPECT_EQ(run({"help", "state", "save"}).out, run({"state", "save", "--help"}).out);
     EXPECT_EQ(run({"help"}).out, run({"--help"}).out);
+    std::ostringstream ignored;  // the editor plays at the tempo asked for
+    const auto edit = parseCommandLine({"edit", "--tempo", "90"}, ignored);
+    ASSERT_TRUE(edit && std::holds_alternative<EditCommand>(*edit));
+    EXPECT_EQ(std::get<EditCommand>(*edit).tempo, 90.0);
     const Outcome version = run({"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out.rfind("tarnwell 1.", 0), 0u) << version.out;
@@ -262,6 +266,7 @@ TEST_F(Command, BadInputsWriteNothing) {
         {{"render", "@in.wav", "@out.wav", "--set", "Gain=nan"}, 2, "is not a number"},
         {{"render", "@in.wav", "@out.wav", "--tail", "nan"}, 2, "--tail: nan is not a number"},
         {{"render", "@in.wav", "@out.wav", "--tempo", "nan"}, 2, "--tempo: nan is not a number"},
+        {{"edit", "--tempo", "0"}, 2, "--tempo: 0 is outside 1 to 999 beats per minute; see tarnwell edit --help"},
         {{"render", "@in.wav", "@out.wav", "--presett", "3"}, 2, "\"--presett\" is not an option of tarnwell render"},
         {{"state", "frob"}, 2, "\"frob\" is not a command of tarnwell state"},
         {{"render", "@in.wav", "@out.wav", "--type", "Gain=loud"}, 1,
