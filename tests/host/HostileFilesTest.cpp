@@ -73,7 +73,9 @@ protected:
             EXPECT_EQ(run.out, "");
             EXPECT_EQ(folder.entries(), before);
         }
-        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), run.err.empty() ? 0 : 1) << run.err;
+        // Beside the one line about the file, a loud file's render may say how much was limited.
+        const long limitLine = run.err.find("reached the output limit of") != std::string::npos ? 1 : 0;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n') - limitLine, run.err.empty() ? 0 : 1) << run.err;
         std::remove(folder.path("out.wav").c_str());
         std::remove(path.c_str());
     }
