@@ -80,11 +80,17 @@ CLI::Validator numberFrom(double low, double high, const std::string& unit, bool
         range + " " + unit);
 }
 
+// "a, b and c".
+std::string listed(const std::vector<std::string>& words, const std::string& last) {
+    std::string list;
+    for (std::size_t i = 0; i < words.size(); ++i)
+        list += (i == 0 ? "" : i + 1 == words.size() ? " " + last + " " : ", ") + words[i];
+    return list;
+}
+
 // One of a few words, said plainly when it is not, with the closest.
 CLI::Validator oneOf(const std::vector<std::string>& choices) {
-    std::string list;
-    for (std::size_t i = 0; i < choices.size(); ++i)
-        list += (i == 0 ? "" : i + 1 == choices.size() ? " or " : ", ") + choices[i];
+    const std::string list = listed(choices, "or");
     return CLI::Validator(
         [=](std::string& text) {
             if (std::find(choices.begin(), choices.end(), text) != choices.end()) return std::string();
@@ -110,13 +116,6 @@ std::string commandName(const CLI::App& app) {
     for (const CLI::App* a = &app; a != nullptr; a = a->get_parent())
         name = (a->get_parent() == nullptr ? std::string("tarnwell") : a->get_name()) + (name.empty() ? "" : " " + name);
     return name;
-}
-
-std::string listed(const std::vector<std::string>& words, const std::string& last) {
-    std::string list;
-    for (std::size_t i = 0; i < words.size(); ++i)
-        list += (i == 0 ? "" : i + 1 == words.size() ? " " + last + " " : ", ") + words[i];
-    return list;
 }
 
 // What a command line says, read the way the parser reads it: the deepest command it names,
@@ -330,10 +329,9 @@ std::optional<Command> parseCommandLine(const std::vector<std::string>& args, st
         CLI::App* about = &app;
         for (const std::string& word : topic) {
             const auto named = about->get_subcommands([&](CLI::App* sub) { return sub->check_name(word); });
-            if (named.empty() || named.front() == helpApp) {
+            if (named.empty()) {
                 std::vector<std::string> names;
-                for (const CLI::App* sub : about->get_subcommands({}))
-                    if (sub != helpApp) names.push_back(sub->get_name());
+                for (const CLI::App* sub : about->get_subcommands({})) names.push_back(sub->get_name());
                 const std::string suggestion = didYouMean(word, names);
                 throw HostError("\"" + word + "\" is not a command of " + commandName(*about) +
                                     (suggestion.empty() ? "; see " : suggestion + " (see ") + commandName(*about) +
