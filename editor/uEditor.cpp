@@ -163,6 +163,7 @@ void uEditor::close() {
     if (!fx) return;
     fx->editorOpening = 0;
     fx->editorIsOpen = 0;
+    fx->saveLearnedControllers();  // its idle no longer does
     releaseWindow();
     AEffGUIEditor::close();
 }
@@ -341,6 +342,7 @@ void uEditor::idle() {
     if (now - lastIdleTime < kIdleInterval) return;
     lastIdleTime = now;
 
+    fx->saveLearnedControllers();
     takePublishedChanges();
 
     CView* under = viewUnderMouse();

@@ -464,6 +464,9 @@ public:
         Relaxed<int32_t> ccToParam[CONTROLLERS];  // the parameter each controller drives, 0 none
         Relaxed<int32_t> learnTarget{-1};         // what the next controller binds to
         std::atomic<bool> learnArmed{false};
+        // Controllers the render thread bound by learning whose binding is not yet in the
+        // preferences: one bit each, written out on the main thread (saveLearnedControllers).
+        std::atomic<uint64_t> unsaved[CONTROLLERS / 64] = {};
         Relaxed<float> pickUpValue[PARAMETER_COUNT];  // where a controller takes over; -1 none yet
         Relaxed<unsigned char> pickedUp[PARAMETER_COUNT];
     };
@@ -478,6 +481,9 @@ public:
     void clearMidi();              // unbinds all 128 controllers
     void setAllMidiControls();     // the map from the preferences
     bool getMidiCapture();         // reads "Capture" afresh (the settings page calls it after writing it)
+    // Main thread: writes the bindings learned on the render thread to the preferences, which
+    // the render thread never touches. The editor's idle, suspend and the destructor call it.
+    void saveLearnedControllers();
     void resetCapture();           // every parameter waits for its controller again
     void midiLoadBank() {}
     // Through a prompt: binds the parameter to the typed controller number (clamped to 0..127)

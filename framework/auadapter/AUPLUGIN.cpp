@@ -158,6 +158,11 @@ OSStatus AUPLUGIN::Initialize() {
     return 0;
 }
 
+void AUPLUGIN::Cleanup() {
+    // On the host's main thread, where the effect may finish what the render thread left it.
+    if (effect != nullptr) effect->suspend();
+}
+
 OSStatus AUPLUGIN::Reset(AudioUnitScope scope, AudioUnitElement element) {
     if (effect != nullptr) {
         effect->suspend();

@@ -48,7 +48,7 @@ public:
 
     // ------------------------------------------------------------ life cycle and formats
     OSStatus Initialize() override;
-    void Cleanup() override {}
+    void Cleanup() override;  // processing has ended: the effect is suspended
     OSStatus Reset(AudioUnitScope scope, AudioUnitElement element) override;
     void SetMaxFramesPerSlice(UInt32 frames) override;
     bool ValidFormat(AudioUnitScope scope, AudioUnitElement element, const AudioStreamBasicDescription& format) override;

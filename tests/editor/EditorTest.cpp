@@ -11,6 +11,7 @@
 
 #include "effect/OptionStrings.h"
 #include "tests/editor/EditorHarness.h"
+#include "tests/effect/MidiEvents.h"
 
 using namespace tarnwell::test;
 using namespace layout;
@@ -227,6 +228,25 @@ TEST(EditorRouting, EffectChangesFromAnotherThreadArriveAtIdle) {
     h.idle();
     EXPECT_FLOAT_EQ(h.ctl().knobs[2]->getValue(), 0.25f);
     EXPECT_EQ(h.editor->getBlockContainer(2)->getBackground(), h.editor->getBitmap(BMP_PANEL_ROOM));
+}
+
+// A controller learned on the render thread reaches the preferences at the editor's next idle,
+// and one learned after that when the window closes.
+TEST(EditorRouting, LearnedControllersAreSavedAtIdleAndAtClose) {
+    EditorHarness h;
+    h.openMain();
+    float buffer[32] = {};
+    float* io[2] = {buffer, buffer};
+    for (const uint8_t cc : {40, 41}) {
+        h.fx->setMidiLatch(FILTER_FREQ_TAG[0], true);
+        MidiEventList learn({{0, 0xB0, cc, 64}});
+        h.fx->processEvents(learn.get());
+        h.fx->processReplacing(io, io, 32);
+        EXPECT_EQ(getMidiCC(cc), 0);
+        if (cc == 40) h.idle();
+        else h.editor->close();
+        EXPECT_EQ(getMidiCC(cc), FILTER_FREQ_TAG[0]) << int(cc);
+    }
 }
 
 TEST(EditorPages, SettingsTogglesPersistTheManualOpensAndTheSizeTakesEffectAtTheNextOpen) {

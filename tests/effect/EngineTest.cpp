@@ -446,7 +446,8 @@ TEST_F(EngineTest, AMissingInputChannelActsAsSilence) {
 }
 
 // Every Block type in every path, with automation, tempo changes, transport starts and MIDI
-// (notes, pressure, a controller bound with pick-up on) between the host's calls.
+// (notes, pressure, a controller bound with pick-up on) between the host's calls: no allocation
+// and no file access.
 TEST_F(EngineTest, RenderingAllocatesNothing) {
     host.requests.reserve(100000);  // the recording host logs every request it gets
     const Signal in = noise(512, 0.8);
@@ -459,11 +460,13 @@ TEST_F(EngineTest, RenderingAllocatesNothing) {
             SCOPED_TRACE(testing::Message() << "type " << type << ", path " << path);
             auto fx = makeNeutral(path, [&](APlugin& e) { setBusyPatch(e, path, {type, type, type}); });
             std::size_t allocations = 0;
+            long ioCalls = 0;
             for (int call = 0; call < 24; ++call) {
                 setTransport(call % 8 >= 4, 90.0 + 5.0 * call);
                 Signal buffer = in;  // processed in place, as hosts may
                 float* io[2] = {buffer.data(), buffer.data()};
                 AllocationCounter counter;
+                FileIoCounter files;
                 fx->setParameter(blockParam(call % 3, BLOCK_VOLUME_OFFSET), 0.5f + 0.01f * static_cast<float>(call));
                 fx->setParameter(GRAIN_WRITE_SIZE_TAG[call % 3], 0.3f + 0.02f * static_cast<float>(call));
                 fx->setParameter(BLOCK_TYPE_TAG[call % 3], choice(call % 2 ? type : GRAIN, 6.99f));
@@ -472,8 +475,10 @@ TEST_F(EngineTest, RenderingAllocatesNothing) {
                 fx->processEvents(midi.get());
                 fx->processReplacing(io, io, 512);
                 allocations += counter.count();
+                ioCalls += files.count();
             }
             EXPECT_EQ(allocations, 0u);
+            EXPECT_EQ(ioCalls, 0);
         }
     }
 }
