@@ -453,10 +453,30 @@ bool uEditor::onWheel(const CPoint& where, const float& distance, const long& bu
     for (int i = 0; i < controlCount; ++i) {
         if (controls[i] != target || controls[i]->getTag() >= 9990) continue;
         const int tag = static_cast<int>(controls[i]->getTag());
-        fx->setParameter(tag, std::clamp(fx->getParameter(tag) + distance / 20.0f, 0.0f, 1.0f));
+        if (controlIsMenu[i]) {
+            if (distance != 0.0f) stepMenu(static_cast<TOptionMenu*>(controls[i]), tag, distance > 0.0f ? 1 : -1);
+            break;
+        }
+        // Shift gives the fine step, as in a drag.
+        const float step = distance / 20.0f * ((buttons & kShift) ? 0.1f : 1.0f);
+        fx->setParameter(tag, std::clamp(fx->getParameter(tag) + step, 0.0f, 1.0f));
         break;
     }
     return true;
+}
+
+// A wheel notch over an option menu: one option, as the menu's arrows step. A menu of plain
+// entries steps through them by its own scale (the Low-Fi filter has no option stepping in the
+// effect); one of groups (the filter modes) leaves it to the effect.
+void uEditor::stepMenu(TOptionMenu* menu, int tag, int step) {
+    APlugin* fx = plugin();
+    const float steps = menuSteps[tag];
+    bool grouped = false;
+    for (int e = 0; e < menu->getNbEntries(); ++e) grouped = grouped || menu->getSubMenu(e) != nullptr;
+    if (grouped || steps <= 0.0f || menu->getNbEntries() == 0) return fx->changeDelta(tag, static_cast<float>(step));
+    const int current = static_cast<int>(fx->getParameter(tag) * steps + 0.1f);
+    const int option = std::clamp(current + step, 0, menu->getNbEntries() - 1);
+    fx->setParameter(tag, (static_cast<float>(option) + 0.1f) / steps);
 }
 
 bool uEditor::presetStepAllowed() {

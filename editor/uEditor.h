@@ -58,6 +58,7 @@ public:
     using AEffGUIEditor::onWheel;
     void changeProgramDelta(int delta);  // arrow keys: one preset, behind the 333 ms guard
     void changeFolderDelta(int delta);   // page keys: no folders to step through
+    void stepMenu(TOptionMenu* menu, int tag, int step);  // one option up (+1) or down (-1)
     void setDropTag(int tag);            // a knob was pressed
     void releasedDropDial();             // ... and released
     CPoint getModScreenPos() const { return dropPoint; }

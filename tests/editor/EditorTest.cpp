@@ -117,6 +117,46 @@ TEST(EditorRouting, KnobDragsShiftDoubleClickAndWheelReachTheEffect) {
     EXPECT_FALSE(readout.isDirty());
 }
 
+TEST(EditorRouting, AWheelNotchStepsAMenuOneOptionAndShiftStepsAKnobFinely) {
+    EditorHarness h;
+    h.openMain();
+    auto& fx = *h.fx;
+    const CPoint knob = EditorHarness::centre(h.ctl().knobs[2]);  // Delay Feedback
+    const int feedback = static_cast<int>(h.ctl().knobs[2]->getTag());
+    fx.setParameter(feedback, 0.5f);
+    h.parent.wheel(knob, 1.0f, kShift);
+    EXPECT_FLOAT_EQ(fx.getParameter(feedback), 0.505f);
+    h.parent.wheel(knob, -1.0f);
+    EXPECT_FLOAT_EQ(fx.getParameter(feedback), 0.455f);
+
+    // One option a notch, whatever the menu's range, and no further than its ends.
+    fx.setParameter(XY_SPEED_MOD_SOURCE_TAG[0], choice(0, 99.99f));
+    fx.setParameter(BLOCK_TYPE_TAG[1], choice(1, 6.99f));
+    h.idle();
+    const CPoint source = EditorHarness::centre(h.ctl().xySpeedSourceMenu[0]);
+    h.parent.wheel(source, 1.0f);
+    EXPECT_EQ(fx.getSteppedValue(XY_SPEED_MOD_SOURCE_TAG[0], 99.99f, MOD_SOURCE_STR_COUNT), 1);
+    h.parent.wheel(source, -1.0f);
+    h.parent.wheel(source, -1.0f);
+    EXPECT_FLOAT_EQ(fx.getParameter(XY_SPEED_MOD_SOURCE_TAG[0]), choice(0, 99.99f));
+    h.parent.wheel(EditorHarness::centre(h.ctl().blockTypeMenu[1]), 1.0f);
+    EXPECT_FLOAT_EQ(fx.getParameter(BLOCK_TYPE_TAG[1]), choice(2, 6.99f));
+    EXPECT_EQ(fx.getBlockType(1), 2);
+
+    // The Low-Fi filter (plain entries the effect does not step) and the grouped filter modes.
+    fx.setParameter(BLOCK_TYPE_TAG[0], choice(3, 6.99f));
+    fx.setParameter(SHAPER_MODE_TAG[0], choice(5, 9.0f));
+    fx.setParameter(SHAPER_LOWFI_FILTER_TAG[0], choice(0, 4.0f));
+    h.idle();
+    h.parent.wheel(EditorHarness::centre(h.ctl().lowfiMenu[0]), 1.0f);
+    EXPECT_FLOAT_EQ(fx.getParameter(SHAPER_LOWFI_FILTER_TAG[0]), choice(1, 4.0f));
+    fx.setParameter(BLOCK_TYPE_TAG[0], choice(1, 6.99f));
+    fx.setParameter(FILTER_MODE_TAG[0], choice(3, 40.0f));
+    h.idle();
+    h.parent.wheel(EditorHarness::centre(h.ctl().filterMenu[0]), -1.0f);
+    EXPECT_EQ(fx.getFilterMode(0), 2);
+}
+
 TEST(EditorRouting, ButtonsAndMenusFollowTheirRows) {
     EditorHarness h;
     h.openMain();
