@@ -186,6 +186,7 @@ void paintKnobCaption(Canvas& c, const Knob& k, const std::vector<Knob>& row, in
         room = std::min(room, static_cast<double>(std::abs(s.px(other.x) - s.px(k.x)) - s.px(4)));
     }
     Font font = fonts::CAPTION;
+    if (k.captionSize > 0.0) font.size = k.captionSize;
     const double width = c.textWidth(k.caption, font);
     if (width > room) font.size = std::max(7.0, font.size * room / width);
     c.text(k.caption, r, font, dim ? palette::CAPTION_DIM : palette::CAPTION);

@@ -80,6 +80,7 @@ struct Knob {
     std::string caption;
     int captionDy = 0;  // units: where a neighbour needs the caption moved
     int captionDx = 0;
+    double captionSize = 0.0;  // units; 0: the caption face's own size
 };
 PxRect knobRect(const Knob& knob, const Scale& scale, int originX = 0, int originY = 0);
 PxRect readoutRect(const Knob& knob, const Scale& scale, int originX = 0, int originY = 0);
