@@ -586,6 +586,10 @@ void uEditor::valueChanged(CControl* control) {
         } else if (pressed) {
             for (int j = 3; j < layout::SETTINGS_TOGGLE_COUNT; ++j) setBackRegValue(layout::SETTINGS_KEYS[j], j == i);
             showBackside();
+        } else {
+            // A click on the chosen size keeps it chosen: one of the three always shows on.
+            control->setValue(1.0f);
+            control->setDirty(true);
         }
         return;
     }

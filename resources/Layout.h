@@ -144,6 +144,10 @@ inline constexpr PxRect MOD_VIEW = pxRect(layout::MOD_VIEW);
 inline constexpr auto& MOD_COLUMN_END = layout::MOD_COLOUMN_END;
 inline constexpr auto& MOD_ROW_HEIGHT = layout::MOD_SLOT_HEIGHT;
 
+// The modulation matrix's hint: what a knob dropped on it does (it fills the first free slot,
+// whichever row it lands on).
+inline constexpr const char* MOD_DROP_HINT = "drop a knob here: it takes the first free slot";
+
 // The settings page's six switches and what they mean.
 struct SettingsRow {
     int y;

@@ -279,6 +279,13 @@ TEST(EditorPages, SettingsTogglesPersistTheManualOpensAndTheSizeTakesEffectAtThe
     h.click(h.ctl().settingsToggle[2]);  // MidiBank off
     h.click(h.ctl().settingsToggle[5]);  // Big200 on: the others off
     EXPECT_FLOAT_EQ(h.ctl().settingsToggle[3]->getValue(), 0.0f);
+    h.idle();
+    const CPoint big = EditorHarness::centre(h.ctl().settingsToggle[5]);
+    const CColor chosen = h.parent.pixel(big.x, big.y);
+    h.click(h.ctl().settingsToggle[5]);  // a click on the chosen size keeps it chosen, and drawn so
+    h.idle();
+    EXPECT_FLOAT_EQ(h.ctl().settingsToggle[5]->getValue(), 1.0f);
+    EXPECT_EQ(h.parent.pixel(big.x, big.y), chosen);
     char text[8];
     for (auto [key, expected] : {std::pair{"Key", "N"}, {"MidiBank", "N"}, {"Big100", "N"}, {"Big200", "Y"}}) {
         loadStringFromPrefs(key, text, sizeof text);
