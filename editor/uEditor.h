@@ -191,8 +191,9 @@ public:
     // The gater step last drawn per Block; -1 forces a redraw.
     int gaterStepShown[BLOCK_COUNT] = {-1, -1, -1};
 
-    // Replaces how the manual is shown (tests): called with the manual's path.
-    using DocumentOpener = void (*)(const char* path);
+    // Replaces how the manual is shown (tests): called with the manual's path; false when it
+    // could not be shown.
+    using DocumentOpener = bool (*)(const char* path);
     static void setDocumentOpener(DocumentOpener opener);
 
 protected:

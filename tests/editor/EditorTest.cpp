@@ -11,6 +11,8 @@
 
 #include "effect/OptionStrings.h"
 #include "tests/editor/EditorHarness.h"
+#include "tests/support/ScopedEnvironment.h"
+#include "tests/support/TempFolder.h"
 
 using namespace tarnwell::test;
 using namespace layout;
@@ -25,8 +27,9 @@ TReadout& readoutFor(const uEditor& editor, long tag) {
 }
 
 std::vector<std::string> recordedPaths;
-void recordOpen(const char* path) {
+bool recordOpen(const char* path) {
     recordedPaths.emplace_back(path);
+    return true;
 }
 
 }  // namespace
@@ -320,6 +323,51 @@ TEST(EditorPages, SettingsTogglesPersistTheManualOpensAndTheSizeTakesEffectAtThe
     h.editor = dynamic_cast<uEditor*>(h.fx->getEditor());
     EXPECT_EQ(h.editor->getGuiSize(), 1);
     EXPECT_FALSE(h.editor->getUseKeys());
+}
+
+TEST(EditorPages, TheManualIsRefreshedFromANewerBundleAndAMessageNamesItWhenNothingShowsIt) {
+    EditorHarness h;
+    h.openMain();
+    namespace fs = std::filesystem;
+    const fs::path manual = h.fx->helpPath;
+    const fs::path bundled = fs::path(TARNWELL_RESOURCES_DIR) / manual.filename();
+    const auto firstLine = [](const fs::path& file) {
+        std::ifstream in(file);
+        std::string line;
+        std::getline(in, line);
+        return line;
+    };
+    // An older copy in the data folder is replaced by the bundle's; a newer one is kept.
+    fs::create_directories(manual.parent_path());
+    std::ofstream(manual) << "old manual\n";
+    fs::last_write_time(manual, fs::last_write_time(bundled) - std::chrono::hours(1));
+    recordedPaths.clear();
+    uEditor::setDocumentOpener(&recordOpen);
+    h.click(h.ctl().manualButton);
+    EXPECT_EQ(firstLine(manual), "<!doctype html>");
+    std::ofstream(manual) << "my own notes\n";
+    fs::last_write_time(manual, fs::last_write_time(bundled) + std::chrono::hours(1));
+    h.click(h.ctl().manualButton);
+    uEditor::setDocumentOpener(nullptr);
+    EXPECT_EQ(firstLine(manual), "my own notes");
+    EXPECT_EQ(recordedPaths.size(), 2u);
+    EXPECT_TRUE(h.dialogs.asked.empty());
+
+    // The desktop's opener: missing, failing, then there.
+    TempFolder bin;
+    ScopedEnvironment environment;
+    environment.set("PATH", bin.path("").c_str());
+    h.click(h.ctl().manualButton);
+    const fs::path opener = bin.path("xdg-open");
+    std::ofstream(opener) << "#!/bin/sh\nexit 4\n";
+    fs::permissions(opener, fs::perms::owner_all);
+    h.click(h.ctl().manualButton);
+    ASSERT_EQ(h.dialogs.asked.size(), 2u);
+    for (const auto& asked : h.dialogs.asked) EXPECT_NE(asked.text.find(manual.string()), std::string::npos);
+    std::ofstream(opener) << "#!/bin/sh\necho \"$1\" > \"${0%/*}/shown\"\n";
+    h.click(h.ctl().manualButton);
+    EXPECT_EQ(h.dialogs.asked.size(), 2u);
+    EXPECT_EQ(firstLine(bin.path("shown")), manual.string());
 }
 
 TEST(EditorLifecycle, OpenCloseCyclesReleaseEverything) {
