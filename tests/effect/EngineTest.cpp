@@ -18,9 +18,10 @@ using namespace tarnwell::test;
 
 namespace {
 
-constexpr int SRC_NONE = 0, SRC_VELOCITY = 5, SRC_FOLLOWER = 27, SRC_BLOCK1_OUT = 48, SRC_OFFSET = 56;
+constexpr int SRC_NONE = 0, SRC_VELOCITY = 5, SRC_FOLLOWER = 27, SRC_BLOCK1_OUT = 48, SRC_OFFSET = 56,
+              SRC_WHITE_NOISE = 57;
 constexpr int DEST_VOLUME = 1, DEST_PAN = 3, DEST_DELAY_SPEED = 73, DEST_FOLLOWER_SMOOTH = 83;
-constexpr int DEST_MOD1_AMOUNT = 86, DEST_MOD2_AMOUNT = 87;
+constexpr int DEST_MOD1_AMOUNT = 86, DEST_MOD2_AMOUNT = 87, DEST_BLOCK1_ROOM_DAMP = 5;
 constexpr int FILTER = 1, COMB = 2, SHAPER = 3, ROOM = 4, GRAIN = 6;
 
 struct Slot {
@@ -349,6 +350,30 @@ TEST_F(EngineTest, XYPadMovesItsBlocksTargets) {
     EXPECT_GT(open, 0.2);
     EXPECT_LT(level(0.0f, 0.2f), 0.001);  // 80 Hz
     EXPECT_NEAR(level(1.0f, 0.2f), open, 1e-6);
+}
+
+// Room Mod sways the comb lengths whether the room's other settings rest or a slot moves Room
+// Damp every frame: a slot that moves the damping by a hair leaves the swaying tail as it was.
+TEST_F(EngineTest, RoomModActsWhileASlotMovesRoomDamp) {
+    const Signal in = noise(20000, 0.5);
+    auto wet = [&](float mod, float dampSlot) {
+        auto fx = makeNeutral(3, [&](APlugin& e) {
+            setBlockType(e, 0, ROOM);
+            e.setParameter(blockParam(0, BLOCK_MIX_OFFSET), 1.0f);
+            e.setParameter(blockParam(0, ROOM_MOD_OFFSET), mod);
+            setSlot(e, 0, SRC_WHITE_NOISE, DEST_BLOCK1_ROOM_DAMP, dampSlot);
+        });
+        return render(*fx, in).left;
+    };
+    auto rmsDifference = [](const Signal& a, const Signal& b) {
+        Signal d(a.size());
+        for (std::size_t i = 0; i < a.size(); ++i) d[i] = a[i] - b[i];
+        return rms(d, 10000, 20000);
+    };
+    const Signal swayed = wet(1.0f, 0.0f);
+    const double level = rms(swayed, 10000, 20000);
+    EXPECT_GT(rmsDifference(swayed, wet(0.0f, 0.0f)), 0.5 * level);  // measured 1.31
+    EXPECT_LT(rmsDifference(swayed, wet(1.0f, 0.01f)), 0.05 * level);  // 0.007; 1.41 with the sway lost
 }
 
 // Full-scale noise, then silence, into a chain at +10 dB per Block: a comb at full feedback, the
