@@ -209,6 +209,11 @@ std::vector<HostileFile> hostileMidiFiles() {
          false},
         {"meta-past-end.mid", midiFile({std::string("\0\xFF\x01\x09" "ab", 6) + END_OF_TRACK}),
          "a meta event runs past the end of the track", false},
+        // One byte past the track, with a track after it: FF 51 03 with two bytes left, FF 2F 01 with none.
+        {"tempo-one-byte-past.mid", midiFile({NOTE + std::string("\0\xFF\x51\x03\x07\xA1", 6), NOTE + END_OF_TRACK}),
+         "track 1: a meta event runs past the end of the track", false},
+        {"end-one-byte-past.mid", midiFile({NOTE + std::string("\0\xFF\x2F\x01", 4), NOTE + END_OF_TRACK}),
+         "track 1: a meta event runs past the end of the track", false},
         {"sysex-past-end.mid", midiFile({std::string("\0\xF0\x7F\x01", 4) + END_OF_TRACK}),
          "a system exclusive message runs past the end", false},
         {"clock-in-file.mid", midiFile({std::string("\0\xF8", 2) + END_OF_TRACK}), "a system message that does not belong",
