@@ -397,7 +397,8 @@ void APlugin::publishLevelSources() {
 
 void APlugin::noteQuietSpan() {
     double span = 0.0;
-    if (delayActive) span += delayLengthsModulated ? TDelay::kMaxLength + 1.0 : static_cast<double>(delay.longestLength()) + 1.0;
+    if (delayActive)
+        span += delayLengthsModulated ? TDelay::kMaxLength + 1.0 : static_cast<double>(delay.longestLength()) + 1.0;
     for (int b = 0; b < BLOCK_COUNT; ++b) {
         switch (blockType[b]) {
         case TYPE_COMB:  // two sub-samples per frame, in 1/256 of one
@@ -406,7 +407,8 @@ void APlugin::noteQuietSpan() {
         case TYPE_ROOM: span += reverb[b].longestPath(); break;
         case TYPE_GRAIN: {
             int longest = 0;
-            for (int k = 0; k < GRAINS_PER_BLOCK; ++k) longest = std::max(longest, grain[b * GRAINS_PER_BLOCK + k].framesToEnd());
+            for (int k = 0; k < GRAINS_PER_BLOCK; ++k)
+                longest = std::max(longest, grain[b * GRAINS_PER_BLOCK + k].framesToEnd());
             span += longest;
             break;
         }

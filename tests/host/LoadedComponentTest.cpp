@@ -208,8 +208,9 @@ TEST_F(LoadedComponent, TheAutomaticTailWaitsOnlyAsLongAsThePatchCanSoundAgain) 
                  c.setParameter(static_cast<std::uint32_t>(id), value);
          }, static_cast<std::uint64_t>(2.7 * RATE), static_cast<std::uint64_t>(2.8 * RATE), true},
         {"Ten Second Frozen Hall", [](ComponentHost& c) {
-             const auto* const name = std::find_if(FACTORY_PRESET_NAMES, FACTORY_PRESET_NAMES + FACTORY_PRESET_COUNT,
-                                                   [](const char* n) { return std::strcmp(n, "Ten Second Frozen Hall") == 0; });
+             const auto* const name =
+                 std::find_if(FACTORY_PRESET_NAMES, FACTORY_PRESET_NAMES + FACTORY_PRESET_COUNT,
+                              [](const char* n) { return std::strcmp(n, "Ten Second Frozen Hall") == 0; });
              loadFactoryPreset(c, static_cast<std::int32_t>(name - FACTORY_PRESET_NAMES));
          }, TComb::kMaxLength, 3 * TBasicReverb::kPreDelayFrames, false},
     };
@@ -223,14 +224,17 @@ TEST_F(LoadedComponent, TheAutomaticTailWaitsOnlyAsLongAsThePatchCanSoundAgain) 
             test.set(*component);
             RenderJob job;
             job.tailFrames = tail;
-            AudioData out = renderAudio(*component, job, burst, [&](std::uint64_t done, std::uint64_t) { rendered = done; });
+            AudioData out =
+                renderAudio(*component, job, burst, [&](std::uint64_t done, std::uint64_t) { rendered = done; });
             span = component->quietSpan();
             return out;
         };
         AudioData whole = render(static_cast<std::uint64_t>(AUTOMATIC_TAIL_SECONDS * RATE));
         std::size_t end = whole.frames();
-        while (end > burst.frames() && std::fabs(whole.channels[0][end - 1]) < QUIET_LEVEL && std::fabs(whole.channels[1][end - 1]) < QUIET_LEVEL)
-            --end;
+        auto quiet = [&](std::size_t i) {
+            return std::fabs(whole.channels[0][i]) < QUIET_LEVEL && std::fabs(whole.channels[1][i]) < QUIET_LEVEL;
+        };
+        while (end > burst.frames() && quiet(end - 1)) --end;
         for (auto& c : whole.channels) c.resize(end);
 
         const AudioData automatic = render(std::nullopt);
