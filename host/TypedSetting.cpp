@@ -91,7 +91,7 @@ public:
 
     // A value that shows wanted (normalised), when the values that do form one stretch: the
     // type-in's own reading of the text's number or of its negation when that lies in it (30L
-    // is what -30 gives), else its middle.
+    // is what -30 gives), else the end of the range it reaches, else its middle.
     // The texts the value shows from 0 to 1, once each.
     std::vector<std::string> texts() {
         std::vector<std::string> distinct;
@@ -120,6 +120,8 @@ public:
                 const std::optional<float> typed = read(std::to_string(t));
                 if (typed && *typed >= low && *typed <= high && shows(*typed, wanted)) return typed;
             }
+        if (first == 0) return 0.0f;  // an end the stretch reaches: Off is 0, 100R is 1
+        if (last == STEPS) return 1.0f;
         const float middle = low + (high - low) / 2.0f;
         return shows(middle, wanted) ? middle : low;
     }

@@ -404,9 +404,10 @@ TEST_F(LoadedComponent, TypedTextIsNeverMisread) {
         ASSERT_EQ(run({"state", "save", file, "--type", t.setting}, nullptr, &said), 0) << said;
         EXPECT_EQ(said, std::string(t.said) + "\n");
     }
-    // 30L is exactly what the editor's dialog sets for -30.
-    ASSERT_EQ(run({"state", "save", file, "-q", "--type", "Block 3 Pan=30L", "--set", "Block 1 Pan=0.25"}), 0);
+    // 30L is exactly what the editor's dialog sets for -30; a text the range's end shows is that end.
+    ASSERT_EQ(run({"state", "save", file, "-q", "--type", "Block 3 Pan=30L", "--type", "Block 1 Volume=off"}), 0);
     EXPECT_EQ(summaryOf(file).programs.at(0).values[blockParam(2, BLOCK_PAN_OFFSET)], 0.35f);
+    EXPECT_EQ(summaryOf(file).programs.at(0).values[blockParam(0, BLOCK_VOLUME_OFFSET)], 0.0f);
 
     const struct {
         const char* setting;
