@@ -151,7 +151,13 @@ Reading readCommandLine(CLI::App& app, const std::vector<std::string>& args) {
                 }
                 return {at, "\"" + word + "\" is not an option of " + commandName(*at) + didYouMean(name, names)};
             }
-            if (option->get_type_size() != 0 && word.find('=') == std::string::npos) valueFor = option;
+            const std::size_t equals = word.find('=');
+            const std::string wanted = option->get_type_name().substr(0, option->get_type_name().find(':'));
+            if (option->get_expected_max() == 0 && equals != std::string::npos && word[1] != '-')
+                return {at, name + " takes no value"};
+            if (option->get_expected_max() != 0 && equals + 1 == word.size())
+                return {at, name + " needs a value (" + wanted + ")"};
+            if (option->get_expected_max() != 0 && equals == std::string::npos) valueFor = option;
             continue;
         }
         const auto named = at->get_subcommands([&](CLI::App* sub) { return sub->check_name(word); });
