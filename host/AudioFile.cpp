@@ -308,12 +308,16 @@ std::string peekPipe(int fd, std::size_t n) {
     return bytes;
 }
 
-bool startsAsFlac(const std::string& head) {
-    return head.rfind("fLaC", 0) == 0 || head.rfind("ID3", 0) == 0;
+// FLAC's decoder and libsndfile's RF64 reader go back to the start after looking at the first
+// bytes, which a pipe cannot do by itself.
+bool goesBackToTheStart(const std::string& head) {
+    return head.rfind("fLaC", 0) == 0 || head.rfind("ID3", 0) == 0 || head.rfind("RF64", 0) == 0 ||
+           head.rfind("BW64", 0) == 0;
 }
 
-// The first bytes a pipe reader keeps: far more than a decoder looks at before it starts over.
-constexpr std::size_t PIPE_HEAD_BYTES = 1 << 16;
+// The first bytes a pipe reader keeps, where it can go back and forth: far more than a header.
+// Past them the pipe is read in order only.
+constexpr std::int64_t PIPE_HEAD_BYTES = 1 << 16;
 
 using PipeStream = AudioReader::PipeStream;
 
@@ -325,16 +329,13 @@ sf_count_t pipeTell(void* user) {
     return static_cast<PipeStream*>(user)->position;
 }
 
-// Reads on from the pipe, keeping the first bytes; the number read, 0 at the end, -1 on failure.
+// Reads on from the pipe, keeping what falls in its head; the number read, 0 at its end.
 ssize_t takeFromPipe(PipeStream& p, unsigned char* out, std::size_t count) {
     ssize_t n;
     do n = read(p.fd, out, count);
     while (n < 0 && errno == EINTR);
-    if (n <= 0) return n;
-    const std::size_t keep = std::min<std::size_t>(static_cast<std::size_t>(n),
-                                                    p.head.size() < PIPE_HEAD_BYTES && p.taken == static_cast<std::int64_t>(p.head.size())
-                                                        ? PIPE_HEAD_BYTES - p.head.size()
-                                                        : 0);
+    if (n <= 0) return 0;
+    const std::int64_t keep = std::clamp<std::int64_t>(PIPE_HEAD_BYTES - p.taken, 0, n);
     p.head.insert(p.head.end(), out, out + keep);
     p.taken += n;
     return n;
@@ -343,15 +344,22 @@ ssize_t takeFromPipe(PipeStream& p, unsigned char* out, std::size_t count) {
 sf_count_t pipeRead(void* into, sf_count_t count, void* user) {
     auto& p = *static_cast<PipeStream*>(user);
     auto* out = static_cast<unsigned char*>(into);
+    const auto kept = static_cast<std::int64_t>(p.head.size());
+    // A look far ahead (libsndfile's for chunks after the sound data) finds nothing, and takes
+    // nothing out of the pipe.
+    if (p.position > p.taken && p.position > PIPE_HEAD_BYTES) return 0;
+    unsigned char skipped[4096];
+    while (p.taken < p.position)
+        if (takeFromPipe(p, skipped, static_cast<std::size_t>(std::min<std::int64_t>(p.position - p.taken, sizeof skipped))) == 0)
+            return 0;
     sf_count_t done = 0;
-    if (p.position < p.taken && p.position < static_cast<std::int64_t>(p.head.size())) {
-        done = std::min<sf_count_t>(count, static_cast<sf_count_t>(p.head.size()) - p.position);
+    if (p.position < kept) {
+        done = std::min<sf_count_t>(count, kept - p.position);
         std::memcpy(out, p.head.data() + p.position, static_cast<std::size_t>(done));
     }
-    if (p.position + done < p.taken && done < count) return done;  // went back past the kept bytes
-    while (done < count) {
+    while (done < count && p.position + done == p.taken) {
         const ssize_t n = takeFromPipe(p, out + done, static_cast<std::size_t>(count - done));
-        if (n <= 0) break;
+        if (n == 0) break;
         done += n;
     }
     p.position += done;
@@ -361,12 +369,8 @@ sf_count_t pipeRead(void* into, sf_count_t count, void* user) {
 sf_count_t pipeSeek(sf_count_t offset, int whence, void* user) {
     auto& p = *static_cast<PipeStream*>(user);
     const sf_count_t to = whence == SEEK_SET ? offset : whence == SEEK_CUR ? p.position + offset : -1;
+    // Back only into the kept head; forward freely, as the pipe is read only when read from.
     if (to < 0 || (to < p.taken && to > static_cast<sf_count_t>(p.head.size()))) return -1;
-    unsigned char skipped[4096];
-    while (p.taken < to) {  // forward: read past
-        const ssize_t n = takeFromPipe(p, skipped, static_cast<std::size_t>(std::min<sf_count_t>(to - p.taken, sizeof skipped)));
-        if (n <= 0) return -1;
-    }
     p.position = to;
     return to;
 }
@@ -393,12 +397,13 @@ AudioReader::AudioReader(const std::string& path, double pipeWaitSeconds) : file
         promised = header.promisedFrames;
     }
     SF_INFO info{};
-    if (!file.canReadAt() && startsAsFlac(peekPipe(file.descriptor(), 4))) {
+    const std::string start = file.canReadAt() ? "" : peekPipe(file.descriptor(), 4);
+    if (goesBackToTheStart(start)) {
         pipe = std::make_unique<PipeStream>();
         pipe->fd = file.descriptor();
         SF_VIRTUAL_IO io{pipeLength, pipeSeek, pipeRead, pipeWrite, pipeTell};
         sound.reset(sf_open_virtual(&io, SFM_READ, &info, pipe.get()));
-        header.type = "FLAC";
+        header.type = start[0] == 'R' || start[0] == 'B' ? "WAV" : "FLAC";
     } else {
         sound.reset(sf_open_fd(file.descriptor(), SFM_READ, &info, SF_FALSE));
     }
@@ -464,7 +469,7 @@ AudioWriter::AudioWriter(const std::string& path, double sampleRate, std::uint32
     }
     SF_VIRTUAL_IO io{bytesLength, bytesSeek, bytesRead, bytesWrite, bytesTell};
     sound.reset(sf_open_virtual(&io, SFM_WRITE, &info, &bytes));
-    if (!sound) fail("cannot be written (" + soundError(nullptr) + ")");
+    if (!sound || bytes.error != 0) fail("cannot be written (" + soundError(nullptr) + ")");
     sf_command(sound.get(), SFC_SET_CLIPPING, nullptr, SF_TRUE);
     if (longWav) sf_command(sound.get(), SFC_RF64_AUTO_DOWNGRADE, nullptr, SF_TRUE);
 }

@@ -1,4 +1,5 @@
 // The tarnwell command: the component is the one built beside this program.
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -17,6 +18,17 @@ class StandardOutput : public std::streambuf {
 public:
     int error = 0;
 
+    // A closed standard output is held by /dev/null, so no file the command opens takes its place
+    // and receives what was meant for it; writing to it fails as it would.
+    StandardOutput() {
+        setp(buffer, buffer + sizeof buffer);
+        if (fcntl(STDOUT_FILENO, F_GETFD) < 0 && errno == EBADF) {
+            closed = true;
+            const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+            if (null >= 0 && null != STDOUT_FILENO) close(null);
+        }
+    }
+
 protected:
     int_type overflow(int_type c) override {
         if (sync() != 0) return traits_type::eof();
@@ -28,6 +40,7 @@ protected:
     }
     int sync() override {
         const char* p = pbase();
+        if (closed && p < pptr()) error = EBADF;
         while (p < pptr() && error == 0) {
             const ssize_t n = ::write(STDOUT_FILENO, p, static_cast<std::size_t>(pptr() - p));
             if (n < 0 && errno == EINTR) continue;
@@ -40,9 +53,7 @@ protected:
 
 private:
     char buffer[8192];
-
-public:
-    StandardOutput() { setp(buffer, buffer + sizeof buffer); }
+    bool closed = false;
 };
 
 }  // namespace
