@@ -5,10 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 
 #if defined(__SSE__)
