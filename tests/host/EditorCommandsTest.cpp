@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -108,6 +109,36 @@ void click(Display* d, Window w, int x, int y) {
     XTestFakeMotionEvent(d, DefaultScreen(d), rootX, rootY, CurrentTime);
     XTestFakeButtonEvent(d, 1, True, CurrentTime);
     XTestFakeButtonEvent(d, 1, False, CurrentTime);
+    XSync(d, False);
+}
+
+// Presses at from, moves to to in steps, releases: a knob turned, a pad path drawn.
+void drag(Display* d, Window w, int x0, int y0, int x1, int y1, int steps = 8) {
+    Window child = 0;
+    int rootX = 0, rootY = 0;
+    XTranslateCoordinates(d, w, DefaultRootWindow(d), x0, y0, &rootX, &rootY, &child);
+    XTestFakeMotionEvent(d, DefaultScreen(d), rootX, rootY, CurrentTime);
+    XTestFakeButtonEvent(d, 1, True, CurrentTime);
+    for (int i = 1; i <= steps; ++i) {
+        XTestFakeMotionEvent(d, DefaultScreen(d), rootX + (x1 - x0) * i / steps, rootY + (y1 - y0) * i / steps,
+                             CurrentTime);
+        XSync(d, False);
+        usleep(10000);
+    }
+    XTestFakeButtonEvent(d, 1, False, CurrentTime);
+    XSync(d, False);
+}
+
+// Wheel steps at a point: up for positive counts, down for negative.
+void wheel(Display* d, Window w, int x, int y, int count) {
+    Window child = 0;
+    int rootX = 0, rootY = 0;
+    XTranslateCoordinates(d, w, DefaultRootWindow(d), x, y, &rootX, &rootY, &child);
+    XTestFakeMotionEvent(d, DefaultScreen(d), rootX, rootY, CurrentTime);
+    for (int i = 0; i < std::abs(count); ++i) {
+        XTestFakeButtonEvent(d, count > 0 ? 4 : 5, True, CurrentTime);
+        XTestFakeButtonEvent(d, count > 0 ? 4 : 5, False, CurrentTime);
+    }
     XSync(d, False);
 }
 
@@ -232,4 +263,88 @@ TEST(EditorCommands, EditShowsTheSnapshotTakesRealClicksShowsMessagesAsWindowsAn
                                                    {0x61756D66, 0x4E77656C, 0x5A656C6B}, {1, 1024});
     ASSERT_EQ(summary.programs.size(), 1u);
     EXPECT_EQ(summary.programs[0].values.at(1), 1.0f);
+}
+
+// A user's session in the real window while the effect plays on its own thread: knobs turned and
+// wheeled, pad paths recorded and replayed, Block types chosen from their menus, bypasses and
+// preset steps. Run under ThreadSanitizer in CI, where any race between the editor and the
+// audio thread makes the command fail.
+TEST(EditorCommands, EditorSessionOfKnobsPadsMenusAndPresetsWhileAudioRuns) {
+    std::string error;
+    ASSERT_TRUE(XvfbServer::start(error)) << error;
+    PreferencesSandbox preferences;
+    const std::string folder = preferences.userFolder();
+    std::filesystem::create_directories(folder);
+    const std::string saved = folder + "/session.aupreset", messages = folder + "/messages.txt";
+    Display* d = XOpenDisplay(nullptr);
+    ASSERT_NE(d, nullptr);
+    const pid_t edit = startCommand({"edit", "--save", saved}, "/dev/null", messages);
+    ASSERT_GT(edit, 0);
+    const Window window = waitForWindow(d, "Tarnwell");
+    ASSERT_NE(window, 0u);
+    // Should the command end early, the session goes on against a window that is gone, and its
+    // exit and messages say why.
+    const XErrorHandler before = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+    click(d, window, 40, 40);  // from the settings page to the controls
+    usleep(200000);
+    const auto centre = [](int x, int y) { return std::pair{x + 15, y + 15}; };
+    int status = 0;
+    bool ended = false;
+    for (int round = 0; round < 24 && !(ended = waitpid(edit, &status, WNOHANG) == edit); ++round) {
+        const int b = round % BLOCK_COUNT, x = layout::blockX(b);
+        const auto [kx, ky] = centre(layout::KNOBS[round % layout::KNOB_COUNT].x, layout::KNOBS[round % layout::KNOB_COUNT].y);
+        switch (round % 6) {
+        case 0:
+            drag(d, window, kx, ky, kx, ky + (round % 12 < 6 ? -60 : 60));
+            break;
+        case 1: {
+            const layout::KnobRow& k = layout::BLOCK_KNOBS[round % layout::BLOCK_KNOBS_PER_BLOCK];
+            const auto [bx, by] = centre(layout::BLOCK_CONTAINER.x + x + k.x, layout::BLOCK_CONTAINER.y + k.y);
+            wheel(d, window, bx, by, round % 12 < 6 ? 4 : -4);
+            break;
+        }
+        case 2:
+            click(d, window, layout::PRESET_NEXT.x + 4, layout::PRESET_NEXT.y + 4);
+            break;
+        case 3: {  // a Block type from the Block's menu
+            click(d, window, layout::BLOCK_TYPE_MENU.x + x + 40, layout::BLOCK_TYPE_MENU.y + 8);
+            const Window menu = waitForWindow(d, [](Window, const XWindowAttributes& w, const char*) {
+                return w.override_redirect && w.width > 1;
+            });
+            XWindowAttributes a{};
+            if (menu && XGetWindowAttributes(d, menu, &a)) click(d, menu, 30, 8 + (round * 7) % std::max(1, a.height - 16));
+            break;
+        }
+        case 4:
+            for (int twice = 0; twice < 2; ++twice)
+                click(d, window, layout::BLOCK_BYPASS_BUTTON.x + x + 8, layout::BLOCK_BYPASS_BUTTON.y + 6);
+            break;
+        default: {  // record a path on the pad, then replay it
+            const layout::Box pad = layout::XY_PAD;
+            const int px = layout::BLOCK_CONTAINER.x + x + pad.x, py = layout::BLOCK_CONTAINER.y + pad.y;
+            click(d, window, layout::XY_RECORD_RADIOS[1].x + x + 10, layout::XY_RECORD_RADIOS[1].y + 10);
+            drag(d, window, px + 20, py + 20, px + pad.w - 20, py + pad.h - 30, 12);
+            drag(d, window, px + pad.w - 20, py + 30, px + 30, py + pad.h / 2, 12);
+            click(d, window, layout::XY_RECORD_RADIOS[2].x + x + 10, layout::XY_RECORD_RADIOS[2].y + 10);
+            break;
+        }
+        }
+        usleep(60000);  // a few idle passes, as between a user's gestures
+    }
+    click(d, window, layout::BYPASS_BUTTON.x + 10, layout::BYPASS_BUTTON.y + 10);
+    usleep(200000);
+    askToClose(d, window);
+    if (!ended) waitpid(edit, &status, 0);
+    EXPECT_FALSE(ended) << "the command ended before the session did";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    XSetErrorHandler(before);
+    XCloseDisplay(d);
+    const std::string said = PreferencesSandbox::read(messages);
+    for (const char* report : {"ThreadSanitizer", "AddressSanitizer", "runtime error"})
+        EXPECT_EQ(said.find(report), std::string::npos) << said;
+    const CFRef<CFTypeRef> state = readPresetFile(saved);
+    const StateSummary summary = inspectSavedState(static_cast<CFDictionaryRef>(state.get()), saved,
+                                                   {0x61756D66, 0x4E77656C, 0x5A656C6B}, {1, 1024});
+    ASSERT_EQ(summary.programs.size(), 1u);
+    EXPECT_EQ(summary.programs[0].values.at(1), 1.0f);  // the last gesture, Bypass, is in the state
 }
