@@ -66,6 +66,10 @@ struct Window::Impl : x11::EventTarget {
         hints.min_width = hints.max_width = width;
         hints.min_height = hints.max_height = height;
         XSetWMNormalHints(d, picture.id(), &hints);
+        // Window managers and task bars group and name the program's windows by their class.
+        char name[] = "tarnwell", type[] = "Tarnwell";
+        XClassHint windowClass{name, type};
+        XSetClassHint(d, picture.id(), &windowClass);
         x11::addTarget(picture.id(), this);
     }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
@@ -100,6 +101,16 @@ TEST_F(WindowTest, ShowsTheSamePictureAsOffscreen) {
         }
     EXPECT_EQ(differing, 0);
     EXPECT_EQ(shown[15 * 200 + 15] & 0xffffff, 0x5f0000u);  // knob frame 95 of the strip
+}
+
+// Window managers name and group the program's windows by their class.
+TEST_F(WindowTest, CarriesTheProgramsClass) {
+    XClassHint hint{};
+    ASSERT_NE(XGetClassHint(d, window->id(), &hint), 0);
+    EXPECT_STREQ(hint.res_name, "tarnwell");
+    EXPECT_STREQ(hint.res_class, "Tarnwell");
+    XFree(hint.res_name);
+    XFree(hint.res_class);
 }
 
 TEST_F(WindowTest, TakesRealPointerEvents) {
