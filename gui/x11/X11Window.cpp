@@ -45,9 +45,16 @@ VstKeyCode keyCodeOf(XKeyEvent& event) {
         case XK_BackSpace: key.virt = VKEY_BACK; break;
         case XK_Delete: key.virt = VKEY_DELETE; break;
         default:
-            if (length == 1 && static_cast<unsigned char>(text[0]) >= 32 && text[0] != 127)
+            if (event.state & ControlMask) {
+                // Control with a letter names the letter (Control-A selects all in a text field).
+                if (symbol >= XK_a && symbol <= XK_z) key.character = static_cast<int32_t>(symbol - XK_a + 'a');
+                if (symbol >= XK_A && symbol <= XK_Z) key.character = static_cast<int32_t>(symbol - XK_A + 'a');
+            } else if (length == 1 && static_cast<unsigned char>(text[0]) >= 32 && text[0] != 127) {
                 key.character = static_cast<unsigned char>(text[0]);
+            }
     }
+    if (event.state & ShiftMask) key.modifier |= MODIFIER_SHIFT;
+    if (event.state & ControlMask) key.modifier |= MODIFIER_CONTROL;
     return key;
 }
 
