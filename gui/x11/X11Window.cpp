@@ -82,6 +82,10 @@ struct Window::Impl : x11::EventTarget {
 
     void handle(XEvent& event) override;
     void press(XButtonEvent& event);
+    void closeRequested() {
+        RunLoop::cancelModal();
+        if (owner.closeHandler) owner.closeHandler();  // may delete this window
+    }
     void presentFrame(const CRect& area) {
         if (owner.attached) picture.present(owner.attached->picture(), area);
     }
@@ -192,7 +196,10 @@ void Window::Impl::handle(XEvent& event) {
             break;
         }
         case ClientMessage:
-            if (static_cast<Atom>(event.xclient.data.l[0]) == wmDelete && owner.closeHandler) owner.closeHandler();
+            if (static_cast<Atom>(event.xclient.data.l[0]) == wmDelete) closeRequested();
+            break;
+        case DestroyNotify:
+            if (event.xdestroywindow.window == picture.id()) closeRequested();  // by another client
             break;
         default:
             break;

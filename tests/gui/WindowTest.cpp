@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 
 #include <X11/Xlib.h>
@@ -113,6 +114,24 @@ TEST_F(WindowTest, CarriesTheProgramsClass) {
     EXPECT_STREQ(hint.res_class, "Tarnwell");
     XFree(hint.res_name);
     XFree(hint.res_class);
+}
+
+// Another client may destroy the window: it asks to be closed, and what still draws on it or
+// takes it down fails on the server without ending the program.
+TEST_F(WindowTest, ADestroyedWindowAsksToBeClosedAndItsLeftoverRequestsDoNoHarm) {
+    bool closeAsked = false;
+    window->onCloseRequest([&] { closeAsked = true; });
+    XDestroyWindow(d, window->id());
+    XSync(d, False);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!closeAsked && std::chrono::steady_clock::now() < deadline) RunLoop::runOnce(20);
+    ASSERT_TRUE(closeAsked) << "no close request within 5 s of the window's destruction";
+    BitmapFolder bitmaps;
+    addScene(frame);
+    frame->doIdleStuff();  // drawn on a window that is gone
+    int w = 0, h = 0;
+    EXPECT_TRUE(window->readBack(w, h).empty());
+    settle();  // the server's errors arrive; the default handler would end the program here
 }
 
 TEST_F(WindowTest, TakesRealPointerEvents) {
