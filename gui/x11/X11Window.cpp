@@ -45,9 +45,16 @@ VstKeyCode keyCodeOf(XKeyEvent& event) {
         case XK_BackSpace: key.virt = VKEY_BACK; break;
         case XK_Delete: key.virt = VKEY_DELETE; break;
         default:
-            if (length == 1 && static_cast<unsigned char>(text[0]) >= 32 && text[0] != 127)
+            if (event.state & ControlMask) {
+                // Control with a letter names the letter (Control-A selects all in a text field).
+                if (symbol >= XK_a && symbol <= XK_z) key.character = static_cast<int32_t>(symbol - XK_a + 'a');
+                if (symbol >= XK_A && symbol <= XK_Z) key.character = static_cast<int32_t>(symbol - XK_A + 'a');
+            } else if (length == 1 && static_cast<unsigned char>(text[0]) >= 32 && text[0] != 127) {
                 key.character = static_cast<unsigned char>(text[0]);
+            }
     }
+    if (event.state & ShiftMask) key.modifier |= MODIFIER_SHIFT;
+    if (event.state & ControlMask) key.modifier |= MODIFIER_CONTROL;
     return key;
 }
 
@@ -66,11 +73,19 @@ struct Window::Impl : x11::EventTarget {
         hints.min_width = hints.max_width = width;
         hints.min_height = hints.max_height = height;
         XSetWMNormalHints(d, picture.id(), &hints);
+        // Window managers and task bars group and name the program's windows by their class.
+        char name[] = "tarnwell", type[] = "Tarnwell";
+        XClassHint windowClass{name, type};
+        XSetClassHint(d, picture.id(), &windowClass);
         x11::addTarget(picture.id(), this);
     }
 
     void handle(XEvent& event) override;
     void press(XButtonEvent& event);
+    void closeRequested() {
+        RunLoop::cancelModal();
+        if (owner.closeHandler) owner.closeHandler();  // may delete this window
+    }
     void presentFrame(const CRect& area) {
         if (owner.attached) picture.present(owner.attached->picture(), area);
     }
@@ -183,7 +198,10 @@ void Window::Impl::handle(XEvent& event) {
             break;
         }
         case ClientMessage:
-            if (static_cast<Atom>(event.xclient.data.l[0]) == wmDelete && owner.closeHandler) owner.closeHandler();
+            if (static_cast<Atom>(event.xclient.data.l[0]) == wmDelete) closeRequested();
+            break;
+        case DestroyNotify:
+            if (event.xdestroywindow.window == picture.id()) closeRequested();  // by another client
             break;
         default:
             break;

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
+
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
@@ -102,6 +106,34 @@ TEST_F(WindowTest, ShowsTheSamePictureAsOffscreen) {
     EXPECT_EQ(shown[15 * 200 + 15] & 0xffffff, 0x5f0000u);  // knob frame 95 of the strip
 }
 
+// Window managers name and group the program's windows by their class.
+TEST_F(WindowTest, CarriesTheProgramsClass) {
+    XClassHint hint{};
+    ASSERT_NE(XGetClassHint(d, window->id(), &hint), 0);
+    EXPECT_STREQ(hint.res_name, "tarnwell");
+    EXPECT_STREQ(hint.res_class, "Tarnwell");
+    XFree(hint.res_name);
+    XFree(hint.res_class);
+}
+
+// Another client may destroy the window: it asks to be closed, and what still draws on it or
+// takes it down fails on the server without ending the program.
+TEST_F(WindowTest, ADestroyedWindowAsksToBeClosedAndItsLeftoverRequestsDoNoHarm) {
+    bool closeAsked = false;
+    window->onCloseRequest([&] { closeAsked = true; });
+    XDestroyWindow(d, window->id());
+    XSync(d, False);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!closeAsked && std::chrono::steady_clock::now() < deadline) RunLoop::runOnce(20);
+    ASSERT_TRUE(closeAsked) << "no close request within 5 s of the window's destruction";
+    BitmapFolder bitmaps;
+    addScene(frame);
+    frame->doIdleStuff();  // drawn on a window that is gone
+    int w = 0, h = 0;
+    EXPECT_TRUE(window->readBack(w, h).empty());
+    settle();  // the server's errors arrive; the default handler would end the program here
+}
+
 TEST_F(WindowTest, TakesRealPointerEvents) {
     auto* view = new ProbeView(CRect(20, 20, 80, 80));
     frame->addView(view);
@@ -196,8 +228,8 @@ TEST_F(WindowTest, DialogsAreModalAndAnswerByKeysAndButtons) {
     frame->addView(behind);
     settle();
 
-    // An input window: the prompt labels the line, the title names the window; typing edits
-    // the start text; the window behind takes no clicks meanwhile; Enter answers OK.
+    // An input window: the prompt labels the line, the title names the window; End and
+    // Backspace edit the start text; the window behind takes no clicks meanwhile; Enter answers OK.
     std::string title;
     tarnwell::gui::observeDialogs([&](const tarnwell::gui::DialogShown& shown) {
         char* name = nullptr;
@@ -205,7 +237,7 @@ TEST_F(WindowTest, DialogsAreModalAndAnswerByKeysAndButtons) {
         title = name ? name : "";
         XFree(name);
         clickAt(20, 20);
-        for (KeySym k : {XK_BackSpace, XK_5, XK_Return}) tap(k);
+        for (KeySym k : {XK_End, XK_BackSpace, XK_5, XK_Return}) tap(k);
     });
     char text[256] = "12";
     inputBox(const_cast<char*>("0 to 100%"), const_cast<char*>("Mix"), text);
@@ -213,6 +245,42 @@ TEST_F(WindowTest, DialogsAreModalAndAnswerByKeysAndButtons) {
     EXPECT_STREQ(text, "15");
     settle();
     EXPECT_TRUE(behind->events.empty());
+
+    // The start text opens selected: typing replaces it. The keys edit as in any text field.
+    const auto typed = [&](const char* start, std::vector<std::vector<KeySym>> keys) {
+        // Past the deadline the window is asked to close, which cancels it.
+        bool late = false;
+        int deadline = 0;
+        tarnwell::gui::observeDialogs([&](const tarnwell::gui::DialogShown& shown) {
+            deadline = RunLoop::addTimer(5.0, [&, shown] {
+                late = true;
+                XEvent close{};
+                close.xclient.type = ClientMessage;
+                close.xclient.window = shown.window;
+                close.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+                close.xclient.format = 32;
+                close.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+                XSendEvent(d, shown.window, False, NoEventMask, &close);
+                XFlush(d);
+            });
+            for (const std::vector<KeySym>& chord : keys) {
+                for (KeySym k : chord) key(k, true);
+                for (auto k = chord.rbegin(); k != chord.rend(); ++k) key(*k, false);
+            }
+            tap(XK_Return);
+        });
+        std::snprintf(text, sizeof text, "%s", start);
+        inputBox(const_cast<char*>("prompt"), const_cast<char*>("title"), text);
+        RunLoop::removeTimer(deadline);
+        EXPECT_FALSE(late) << "the input window starting with " << start << " did not take Return within 5 s";
+        return std::string(text);
+    };
+    EXPECT_EQ(typed("0.0", {{XK_minus}, {XK_1}, {XK_2}}), "-12");
+    // Right and Left leave the selection at its end and its start.
+    EXPECT_EQ(typed("0.0", {{XK_Right}, {XK_BackSpace}, {XK_5}, {XK_Home}, {XK_Delete}}), ".5");
+    EXPECT_EQ(typed("0.0", {{XK_Left}, {XK_9}}), "90.0");
+    EXPECT_EQ(typed("0.0", {{XK_End}, {XK_9}, {XK_Control_L, XK_a}, {XK_4}}), "4");
+    EXPECT_EQ(typed("12.5", {{XK_End}, {XK_Shift_L, XK_Left}, {XK_Shift_L, XK_Left}, {XK_0}}), "120");
 
     // Escape cancels an input (its text comes back empty); the buttons answer with the pointer.
     tarnwell::gui::observeDialogs([&](const tarnwell::gui::DialogShown&) { tap(XK_Escape); });
