@@ -150,6 +150,7 @@ bool uEditor::open(void* parent) {
     if (background && background->isLoaded()) frameSize = CRect(0, 0, background->getWidth(), background->getHeight());
     frame = new myFrame(frameSize, parent, this);
     frame->setBackground(background);
+    frame->setContentScale(guiScale);
 
     CBitmap* panel = bitmaps[layout::BMP_PANEL_OFF];
     const int panelW = panel ? panel->getWidth() : 0;

@@ -110,7 +110,8 @@ public:
         int rootX = 0, rootY = 0;
         ::Window child;
         XTranslateCoordinates(d, impl->picture.id(), DefaultRootWindow(d), at.x, at.y, &rootX, &rootY, &child);
-        return x11::runPopup(menu, CPoint(rootX, rootY));
+        const float scale = impl->owner.frame() ? impl->owner.frame()->getContentScale() : 1.0f;
+        return x11::runPopup(menu, CPoint(rootX, rootY), scale);
     }
 
     Window::Impl* impl;

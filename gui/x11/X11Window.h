@@ -83,4 +83,14 @@ public:
 using PopupObserver = std::function<void(COptionMenu& menu, const std::vector<CRect>& entryScreenAreas)>;
 void observePopups(PopupObserver observer);
 
+// Tests see the levels of the pop-up up now (none when none is), the first first: each level's
+// menu, its screen area and where each of its entries shows (an empty area for an entry
+// scrolled out of view).
+struct PopupLevelShown {
+    COptionMenu* menu;
+    CRect area;
+    std::vector<CRect> entries;
+};
+std::vector<PopupLevelShown> popupLevelsShown();
+
 }  // namespace tarnwell::gui

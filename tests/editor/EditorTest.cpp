@@ -43,6 +43,7 @@ TEST(EditorLayout, ControlsAtTheirScaledPlacesWithTheSizesBitmapsAndTheMenusFill
         h.editor->getRect(&r);
         EXPECT_EQ(CRect(r->left, r->top, r->right, r->bottom), CRect(0, 0, scaled(WINDOW_W, s), scaled(WINDOW_H, s)));
         ASSERT_TRUE(h.open());
+        EXPECT_FLOAT_EQ(h.editor->getFrame()->getContentScale(), s);  // pop-up menus scale with it
         // Each knob on its well with the size's strip, its readout right under it.
         for (int i = 0; i < KNOB_COUNT; ++i) {
             const KnobRow& row = KNOBS[i];

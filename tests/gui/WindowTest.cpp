@@ -190,6 +190,25 @@ TEST_F(WindowTest, PopUpMenusAreChosenWithThePointerAndTheKeys) {
     EXPECT_EQ(menu->getLastItemMenu(index), nullptr);
 }
 
+TEST_F(WindowTest, PopUpMenusScaleWithTheFrameTheyOpenIn) {
+    auto* menu = new COptionMenu(CRect(10, 10, 110, 30), nullptr, 5);
+    for (const char* entry : {"First", "-", "A longer second entry"}) menu->addEntry(entry);
+    frame->addView(menu);
+    settle();
+    // 20-pixel rows and 8-pixel separators at 100 %; 12-pixel text sets the width.
+    std::vector<CRect> normal, large;
+    openMenu([&](const std::vector<CRect>& rows) { normal = rows, tap(XK_Escape); });
+    frame->setContentScale(2.0f);
+    openMenu([&](const std::vector<CRect>& rows) { large = rows, tap(XK_Escape); });
+    ASSERT_EQ(normal.size(), 3u);
+    ASSERT_EQ(large.size(), 3u);
+    EXPECT_EQ(normal[0].getHeight(), 20);
+    EXPECT_EQ(normal[1].getHeight(), 8);
+    EXPECT_EQ(large[0].getHeight(), 40);
+    EXPECT_EQ(large[1].getHeight(), 16);
+    EXPECT_NEAR(large[2].getWidth(), 2 * normal[2].getWidth(), 4);
+}
+
 TEST_F(WindowTest, DialogsAreModalAndAnswerByKeysAndButtons) {
     tarnwell::gui::installWindowDialogs();
     auto* behind = new ProbeView(CRect(0, 0, 200, 100));
