@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
@@ -9,6 +10,7 @@
 #include "gui/x11/X11Dialogs.h"
 #include "gui/x11/X11Window.h"
 #include "tests/gui/GuiTestSupport.h"
+#include "tests/support/Contrast.h"
 #include "tests/gui/XvfbServer.h"
 
 using namespace tarnwell::test;
@@ -192,21 +194,40 @@ TEST_F(WindowTest, PopUpMenusAreChosenWithThePointerAndTheKeys) {
 
 TEST_F(WindowTest, PopUpMenusScaleWithTheFrameTheyOpenIn) {
     auto* menu = new COptionMenu(CRect(10, 10, 110, 30), nullptr, 5);
-    for (const char* entry : {"First", "-", "A longer second entry"}) menu->addEntry(entry);
+    for (const char* entry : {"First", "-", "A longer second entry", "-GA heading"}) menu->addEntry(entry);
     frame->addView(menu);
     settle();
     // 20-pixel rows and 8-pixel separators at 100 %; 12-pixel text sets the width.
     std::vector<CRect> normal, large;
     openMenu([&](const std::vector<CRect>& rows) { normal = rows, tap(XK_Escape); });
     frame->setContentScale(2.0f);
-    openMenu([&](const std::vector<CRect>& rows) { large = rows, tap(XK_Escape); });
-    ASSERT_EQ(normal.size(), 3u);
-    ASSERT_EQ(large.size(), 3u);
+    double heading = 0.0;
+    openMenu([&](const std::vector<CRect>& rows) {
+        large = rows;
+        // A heading is greyed, but read: 4.5:1 on the menu's ground.
+        const CRect& r = rows[3];
+        XSync(d, False);
+        XImage* image = XGetImage(d, DefaultRootWindow(d), r.left, r.top, static_cast<unsigned>(r.getWidth()),
+                                  static_cast<unsigned>(r.getHeight()), AllPlanes, ZPixmap);
+        ASSERT_NE(image, nullptr);
+        const auto pixel = [image](int x, int y) {
+            const unsigned long p = XGetPixel(image, x, y);
+            return CColor{uint8_t(p >> 16 & 0xff), uint8_t(p >> 8 & 0xff), uint8_t(p & 0xff), 255};
+        };
+        const CColor ground = pixel(r.getWidth() - 3, 2);
+        heading = contrastRatio(inkOf(pixel, 0, 0, r.getWidth(), r.getHeight(), ground), ground);
+        XDestroyImage(image);
+        tap(XK_Escape);
+    });
+    ASSERT_EQ(normal.size(), 4u);
+    ASSERT_EQ(large.size(), 4u);
     EXPECT_EQ(normal[0].getHeight(), 20);
     EXPECT_EQ(normal[1].getHeight(), 8);
     EXPECT_EQ(large[0].getHeight(), 40);
     EXPECT_EQ(large[1].getHeight(), 16);
     EXPECT_NEAR(large[2].getWidth(), 2 * normal[2].getWidth(), 4);
+    EXPECT_GE(heading, 4.5);
+    EXPECT_LT(heading, 10.0);  // and still greyed
 }
 
 TEST_F(WindowTest, DialogsAreModalAndAnswerByKeysAndButtons) {
