@@ -238,6 +238,7 @@ void uEditor::showBackside() {
     if (!frame) return;
     frame->removeAll(false);
     frame->setBackground(bitmaps[layout::BMP_SETTINGS_PAGE]);
+    if (ctl.sizeNote) addTo(frame, ctl.sizeNote);  // under the page's button: a click still shows the controls
     addTo(frame, ctl.backsideButton);
     for (TOnOff* toggle : ctl.settingsToggle) addTo(frame, toggle);
     setTogglesFromPreferences();

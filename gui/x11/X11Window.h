@@ -27,6 +27,11 @@ namespace tarnwell::gui {
 // Whether a display can be opened (it is, on the first call that finds one).
 bool displayAvailable();
 
+// The default screen's work area, the part windows may take: the window manager's for the
+// current desktop (_NET_WORKAREA) when it gives one, else the whole screen. False without a
+// display.
+bool screenWorkArea(int& width, int& height);
+
 class Window : public ParentView {
 public:
     // A window of the given size in pixels, not resizable, not yet shown. Throws

@@ -93,6 +93,7 @@ public:
     void waitForEvents(double seconds) override {
         gui::RunLoop::runOnce(seconds <= 0.0 ? 0 : static_cast<int>(std::ceil(seconds * 1000.0)));
     }
+    bool workArea(int& width, int& height) override { return gui::screenWorkArea(width, height); }
     DialogBackend* dialogs() override {
         static gui::WindowDialogs windows;  // outlives every server: components keep the pointer
         return &windows;

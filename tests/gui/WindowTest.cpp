@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
@@ -228,6 +229,30 @@ TEST_F(WindowTest, PopUpMenusScaleWithTheFrameTheyOpenIn) {
     EXPECT_NEAR(large[2].getWidth(), 2 * normal[2].getWidth(), 4);
     EXPECT_GE(heading, 4.5);
     EXPECT_LT(heading, 10.0);  // and still greyed
+}
+
+// The room a window has: the window manager's work area for the current desktop, else the screen.
+TEST_F(WindowTest, TheWorkAreaIsTheWindowManagersForTheCurrentDesktop) {
+    const ::Window root = DefaultRootWindow(d);
+    const Atom workArea = XInternAtom(d, "_NET_WORKAREA", False);
+    const Atom desktop = XInternAtom(d, "_NET_CURRENT_DESKTOP", False);
+    int width = 0, height = 0;
+    ASSERT_TRUE(tarnwell::gui::screenWorkArea(width, height));
+    EXPECT_EQ(width, DisplayWidth(d, DefaultScreen(d)));
+    EXPECT_EQ(height, DisplayHeight(d, DefaultScreen(d)));
+    const long areas[8] = {0, 0, 1000, 700, 0, 27, 1200, 741};
+    const long current = 1;
+    XChangeProperty(d, root, workArea, XA_CARDINAL, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(areas),
+                    8);
+    XChangeProperty(d, root, desktop, XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&current), 1);
+    XSync(d, False);
+    EXPECT_TRUE(tarnwell::gui::screenWorkArea(width, height));
+    XDeleteProperty(d, root, workArea);
+    XDeleteProperty(d, root, desktop);
+    XSync(d, False);
+    EXPECT_EQ(width, 1200);
+    EXPECT_EQ(height, 741);
 }
 
 TEST_F(WindowTest, DialogsAreModalAndAnswerByKeysAndButtons) {
