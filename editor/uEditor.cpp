@@ -82,21 +82,18 @@ uEditor::uEditor(AudioEffect* owner) : AEffGUIEditor(owner) {
     editChangedShown = !getEditChanged();
     const uint32_t now = getTicks();
     stepRequestTime = lastStepTime = lastRefreshTime = lastIdleTime = now;
-    if (getBackRegValue("Big150", false)) {
-        guiSize = 1;
-        guiScale = 1.5f;
-    }
-    if (getBackRegValue("Big200", false)) {
-        guiSize = 2;
-        guiScale = 2.0f;
-    }
-    chosenSize = guiSize;
+    chosenSize = guiSize = storedSize();
+    guiScale = layout::GUI_SCALES[guiSize];
     useKeys = getBackRegValue("Key", true);
     rect.top = 0;
     rect.left = 0;
     rect.right = static_cast<int16_t>(getScaled(layout::WINDOW_W));
     rect.bottom = static_cast<int16_t>(getScaled(layout::WINDOW_H));
     std::fill(std::begin(menuSteps), std::end(menuSteps), -1.0f);
+}
+
+int uEditor::storedSize() {
+    return getBackRegValue("Big200", false) ? 2 : getBackRegValue("Big150", false) ? 1 : 0;
 }
 
 void uEditor::fitToScreen() {

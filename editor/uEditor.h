@@ -95,6 +95,8 @@ public:
     // reads true only when it begins "Y".
     static bool getBackRegValue(const char* key, bool def);
     static void setBackRegValue(const char* key, bool on);
+    // The window size the preferences choose: 2 with "Big200", else 1 with "Big150", else 0.
+    static int storedSize();
     bool getEditChanged() const;
 
     // ---------------------------------------------------------------- layout and panels
