@@ -354,6 +354,8 @@ void Session::wheel(CPoint screen, int direction) {
 
 void Session::pointerAt(CPoint screen, bool buttonHeld) {
     if (std::abs(screen.x - start.x) > 3 || std::abs(screen.y - start.y) > 3) dragged = dragged || buttonHeld;
+    const Level* under = levelAt(screen);
+    if (under == nullptr || under->arrowAt(screen) == 0) stopScrolling();  // the pointer left the arrow
     for (size_t depth = levels.size(); depth-- > 0;) {
         Level& level = *levels[depth];
         if (!level.screenArea().pointInside(screen)) continue;
@@ -361,7 +363,6 @@ void Session::pointerAt(CPoint screen, bool buttonHeld) {
             scrollWhileOn(depth, arrow);
             return;
         }
-        if (scrollDepth == depth) stopScrolling();
         int row = level.rowAt(screen);
         if (row >= 0 && !selectable(level.menu, row)) row = -1;
         if (row != level.highlighted) {
