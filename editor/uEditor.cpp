@@ -164,14 +164,14 @@ bool uEditor::open(void* parent) {
     if (guiSize != chosenSize) {
         int roomW = 0, roomH = 0;
         tarnwell::gui::windowRoom(roomW, roomH);
-        std::fprintf(stderr,
-                     "Tarnwell: the %s window (%d x %d) does not fit this screen (%d x %d free); it opens at %s "
-                     "(%d x %d). The chosen size stays %s.\n",
-                     layout::SIZE_NAMES[chosenSize],
-                     layout::scaled(layout::WINDOW_W, layout::GUI_SCALES[chosenSize]),
-                     layout::scaled(layout::WINDOW_H, layout::GUI_SCALES[chosenSize]), roomW, roomH,
-                     layout::SIZE_NAMES[guiSize], getScaled(layout::WINDOW_W), getScaled(layout::WINDOW_H),
-                     layout::SIZE_NAMES[chosenSize]);
+        std::fprintf(
+            stderr,
+            "Tarnwell: the %s window (%d x %d) does not fit this screen (%d x %d free); it opens at %s "
+            "(%d x %d). The chosen size stays %s.\n",
+            layout::SIZE_NAMES[chosenSize], layout::scaled(layout::WINDOW_W, layout::GUI_SCALES[chosenSize]),
+            layout::scaled(layout::WINDOW_H, layout::GUI_SCALES[chosenSize]), roomW, roomH,
+            layout::SIZE_NAMES[guiSize], getScaled(layout::WINDOW_W), getScaled(layout::WINDOW_H),
+            layout::SIZE_NAMES[chosenSize]);
     }
 
     createBitmaps();

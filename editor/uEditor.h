@@ -186,7 +186,7 @@ public:
         CControl* modDisplay = nullptr;  // TModDisplay
 
         CKickButton* backsideButton = nullptr;  // the settings page's full-size button
-        TReadout* sizeNote = nullptr;  // the settings page's word on a chosen size that does not fit
+        TReadout* sizeNote = nullptr;           // the settings page's word on a chosen size that does not fit
         TOnOff* settingsToggle[layout::SETTINGS_TOGGLE_COUNT] = {};
     };
     const Controls& getControls() const { return ctl; }

@@ -226,7 +226,12 @@ void uEditor::setTogglesFromPreferences() {
     // before 100 %), also when the keys say more than one.
     const int size = storedSize();
     const bool states[layout::SETTINGS_TOGGLE_COUNT] = {
-        useKeys, getBackRegValue("MidiPreset", true), getBackRegValue("MidiBank", true), size == 0, size == 1, size == 2,
+        useKeys,
+        getBackRegValue("MidiPreset", true),
+        getBackRegValue("MidiBank", true),
+        size == 0,
+        size == 1,
+        size == 2,
     };
     for (int i = 0; i < layout::SETTINGS_TOGGLE_COUNT; ++i)
         if (toggles[i]) toggles[i]->setValue(states[i] ? 1.0f : 0.0f);
@@ -236,7 +241,8 @@ void uEditor::showBackside() {
     if (!frame) return;
     frame->removeAll(false);
     frame->setBackground(bitmaps[layout::BMP_SETTINGS_PAGE]);
-    if (ctl.sizeNote) addTo(frame, ctl.sizeNote);  // under the page's button: a click still shows the controls
+    if (ctl.sizeNote)
+        addTo(frame, ctl.sizeNote);  // under the page's button: a click still shows the controls
     addTo(frame, ctl.backsideButton);
     for (TOnOff* toggle : ctl.settingsToggle) addTo(frame, toggle);
     setTogglesFromPreferences();

@@ -191,7 +191,9 @@ Room& room() {
 }
 }  // namespace
 
-void setWindowRoom(int width, int height) { room() = {std::max(0, width), std::max(0, height)}; }
+void setWindowRoom(int width, int height) {
+    room() = {std::max(0, width), std::max(0, height)};
+}
 
 bool windowRoom(int& width, int& height) {
     width = room().width;

@@ -37,7 +37,7 @@ constexpr int kTextLeft = 22;  // room for the check mark
 constexpr int kTextRight = 22;  // room for the sub-menu arrow
 constexpr int kMinWidth = 100;
 constexpr int kFontSize = 12;
-constexpr int kWheelRows = 3;  // rows a wheel notch scrolls
+constexpr int kWheelRows = 3;             // rows a wheel notch scrolls
 constexpr double kScrollInterval = 0.04;  // s between scroll steps while the pointer rests on an arrow
 constexpr long kPopupEvents = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask;
 
@@ -85,7 +85,8 @@ public:
         CRect r = rows[static_cast<size_t>(row)];
         r.offset(origin.x, origin.y + bandTop() - offset);
         if (!scrolls) return r;
-        const CRect band(origin.x, origin.y + bandTop(), origin.x + width, origin.y + bandTop() + bandHeight());
+        const CRect band(origin.x, origin.y + bandTop(), origin.x + width,
+                         origin.y + bandTop() + bandHeight());
         return r.top >= band.top && r.bottom <= band.bottom ? r : CRect();
     }
     // The scroll arrow (-1 up, +1 down) at a screen point, or 0.
@@ -105,8 +106,10 @@ public:
     // Scrolls as little as shows the whole row.
     void reveal(int row) {
         const CRect& r = rows[static_cast<size_t>(row)];
-        if (r.top < offset) scrollBy(r.top - offset);
-        else if (r.bottom > offset + bandHeight()) scrollBy(r.bottom - offset - bandHeight());
+        if (r.top < offset)
+            scrollBy(r.top - offset);
+        else if (r.bottom > offset + bandHeight())
+            scrollBy(r.bottom - offset - bandHeight());
     }
     int bandTop() const { return scrolls ? metrics.row : 0; }
     int bandHeight() const { return scrolls ? height - 2 * metrics.row : height; }
@@ -118,7 +121,7 @@ public:
     int width, height;
     int contentHeight;  // every row with the pads above and below
     bool scrolls = false;
-    int offset = 0;     // pixels of the rows scrolled out above the band
+    int offset = 0;           // pixels of the rows scrolled out above the band
     std::vector<CRect> rows;  // in the rows' own coordinates (0 = the top pad's top)
     int highlighted = -1;
     cairo_surface_t* picture = nullptr;
@@ -194,8 +197,8 @@ Level::Level(Session& owner, COptionMenu& shown, CPoint at)
     for (int i = 0; i < menu.getNbEntries(); ++i) {
         const int h = menu.isSeparator(i) ? metrics.separator : metrics.row;
         menu.getEntry(i, title);
-        width = std::max(width, static_cast<int>(CDrawContext::measure(&metrics.font, title)) + metrics.textLeft +
-                                    metrics.textRight);
+        width = std::max(width, static_cast<int>(CDrawContext::measure(&metrics.font, title)) +
+                                    metrics.textLeft + metrics.textRight);
         rows.emplace_back(0, y, 0, y + h);
         y += h;
     }
@@ -378,8 +381,7 @@ void Session::pointerAt(CPoint screen, bool buttonHeld) {
 }
 
 void Session::press(CPoint screen) {
-    size_t depth = 0;
-    if (Level* level = levelAt(screen, &depth)) {
+    if (Level* level = levelAt(screen)) {
         pressedInside = true;
         // A click on a scroll arrow scrolls a row's worth at once.
         if (const int arrow = level->arrowAt(screen)) level->scrollBy(arrow * metrics.row);

@@ -215,8 +215,8 @@ bool screenWorkArea(int& width, int& height) {
         int format = 0;
         unsigned long items = 0, after = 0;
         unsigned char* data = nullptr;
-        const bool got = XGetWindowProperty(d, root, XInternAtom(d, name, False), 0, count, False, XA_CARDINAL, &type,
-                                            &format, &items, &after, &data) == Success &&
+        const bool got = XGetWindowProperty(d, root, XInternAtom(d, name, False), 0, count, False,
+                                            XA_CARDINAL, &type, &format, &items, &after, &data) == Success &&
                          type == XA_CARDINAL && format == 32;
         if (got) out.assign(reinterpret_cast<long*>(data), reinterpret_cast<long*>(data) + items);
         if (data) XFree(data);

@@ -377,7 +377,8 @@ TEST(EditorPages, AChosenSizeTooLargeForTheScreenOpensAtTheLargestThatFitsAndSay
         ~RoomReset() { tarnwell::gui::setWindowRoom(0, 0); }
     } reset;
     ERect* r = nullptr;
-    for (auto [roomW, roomH, size] : {std::tuple{1920, 1053, 0}, {1920, 1200, 1}, {2560, 1440, 1}, {0, 0, 2}}) {
+    for (auto [roomW, roomH, size] :
+         {std::tuple{1920, 1053, 0}, {1920, 1200, 1}, {2560, 1440, 1}, {0, 0, 2}}) {
         tarnwell::gui::setWindowRoom(roomW, roomH);
         h.editor->getRect(&r);
         EXPECT_EQ(r->right, scaled(WINDOW_W, GUI_SCALES[size])) << roomW << " x " << roomH;
@@ -390,9 +391,10 @@ TEST(EditorPages, AChosenSizeTooLargeForTheScreenOpensAtTheLargestThatFitsAndSay
     testing::internal::CaptureStderr();
     ASSERT_TRUE(h.open());
     const std::string said = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(said,
-              "Tarnwell: the 200 % window (2200 x 1460) does not fit this screen (1920 x 1053 free); it opens at "
-              "100 % (1100 x 730). The chosen size stays 200 %.\n");
+    EXPECT_EQ(
+        said,
+        "Tarnwell: the 200 % window (2200 x 1460) does not fit this screen (1920 x 1053 free); it opens at "
+        "100 % (1100 x 730). The chosen size stays 200 %.\n");
     EXPECT_EQ(h.editor->getGuiSize(), 0);
     EXPECT_EQ(h.editor->getChosenSize(), 2);
     EXPECT_EQ(h.editor->getFrame()->getViewSize().getWidth(), 1100);

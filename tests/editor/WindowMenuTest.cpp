@@ -2,8 +2,8 @@
 // pop-up, and a click on one of its entries runs that entry's command; a menu taller than the
 // screen scrolls.
 
-#include "gui/x11/X11Window.h"
 #include "effect/OptionStrings.h"
+#include "gui/x11/X11Window.h"
 #include "tests/editor/EditorHarness.h"
 // X11's macros after everything else.
 #include <X11/Xlib.h>
@@ -95,7 +95,9 @@ TEST(EditorWindow, ASubMenuTallerThanTheScreenStaysOnItAndScrollsToEveryEntry) {
             XTestFakeKeyEvent(d, XKeysymToKeycode(d, k), False, CurrentTime);
             XFlush(d);
         };
-        const auto middle = [](const CRect& r) { return CPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2); };
+        const auto middle = [](const CRect& r) {
+            return CPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        };
         moveTo(CPoint(5, 5));
         press(1);  // the settings page's full-size button: the main page
         settle();
@@ -104,32 +106,34 @@ TEST(EditorWindow, ASubMenuTallerThanTheScreenStaysOnItAndScrollsToEveryEntry) {
 
         // Opens the knob's menu, rests on "Set Modulation To", and once the sub-menu is up runs
         // step on it every 50 ms until step says it is done (or the deadline dismisses it all).
-        const auto useSubMenu = [&](const std::function<bool(const tarnwell::gui::PopupLevelShown&, int)>& step) {
-            tarnwell::gui::observePopups([&](COptionMenu& menu, const std::vector<CRect>& rows) {
-                char title[256];
-                for (int i = 0; i < menu.getNbEntries(); ++i)
-                    if (menu.getEntry(i, title) && std::string(title) == "Set Modulation To") moveTo(middle(rows[i]));
-            });
-            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-            int calls = 0;
-            bool finished = false;
-            const int timer = RunLoop::addTimer(0.05, [&] {
-                const auto levels = tarnwell::gui::popupLevelsShown();
-                if (finished || levels.size() != 2) return;
-                if (std::chrono::steady_clock::now() > deadline) {
-                    ADD_FAILURE() << "the sub-menu's entry was not reached in time";
-                    finished = true;
-                    tap(XK_Escape), tap(XK_Escape);
-                    return;
-                }
-                finished = step(levels[1], calls++);
-            });
-            moveTo(EditorHarness::centre(knob));
-            press(3);
-            settle();
-            RunLoop::removeTimer(timer);
-            tarnwell::gui::observePopups(nullptr);
-        };
+        const auto useSubMenu =
+            [&](const std::function<bool(const tarnwell::gui::PopupLevelShown&, int)>& step) {
+                tarnwell::gui::observePopups([&](COptionMenu& menu, const std::vector<CRect>& rows) {
+                    char title[256];
+                    for (int i = 0; i < menu.getNbEntries(); ++i)
+                        if (menu.getEntry(i, title) && std::string(title) == "Set Modulation To")
+                            moveTo(middle(rows[i]));
+                });
+                const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+                int calls = 0;
+                bool finished = false;
+                const int timer = RunLoop::addTimer(0.05, [&] {
+                    const auto levels = tarnwell::gui::popupLevelsShown();
+                    if (finished || levels.size() != 2) return;
+                    if (std::chrono::steady_clock::now() > deadline) {
+                        ADD_FAILURE() << "the sub-menu's entry was not reached in time";
+                        finished = true;
+                        tap(XK_Escape), tap(XK_Escape);
+                        return;
+                    }
+                    finished = step(levels[1], calls++);
+                });
+                moveTo(EditorHarness::centre(knob));
+                press(3);
+                settle();
+                RunLoop::removeTimer(timer);
+                tarnwell::gui::observePopups(nullptr);
+            };
         const auto onScreen = [&](const tarnwell::gui::PopupLevelShown& sub) {
             EXPECT_GE(sub.area.top, 0);
             EXPECT_LE(sub.area.bottom, screenH);

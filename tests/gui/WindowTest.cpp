@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <X11/Xlib.h>
 #include <X11/Xatom.h>
+#include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
@@ -11,8 +11,8 @@
 #include "gui/x11/X11Dialogs.h"
 #include "gui/x11/X11Window.h"
 #include "tests/gui/GuiTestSupport.h"
-#include "tests/support/Contrast.h"
 #include "tests/gui/XvfbServer.h"
+#include "tests/support/Contrast.h"
 
 using namespace tarnwell::test;
 using tarnwell::gui::RunLoop;
@@ -242,8 +242,8 @@ TEST_F(WindowTest, TheWorkAreaIsTheWindowManagersForTheCurrentDesktop) {
     EXPECT_EQ(height, DisplayHeight(d, DefaultScreen(d)));
     const long areas[8] = {0, 0, 1000, 700, 0, 27, 1200, 741};
     const long current = 1;
-    XChangeProperty(d, root, workArea, XA_CARDINAL, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(areas),
-                    8);
+    XChangeProperty(d, root, workArea, XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(areas), 8);
     XChangeProperty(d, root, desktop, XA_CARDINAL, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(&current), 1);
     XSync(d, False);

@@ -100,7 +100,8 @@ std::size_t differing(Display* d, Window w, const std::vector<uint32_t>& picture
 }
 
 // Starts tarnwell edit (its messages to err) and waits for its window: 0 when none showed.
-Window startEdit(Display* d, const std::vector<std::string>& args, pid_t& edit, const std::string& err = "/dev/null") {
+Window startEdit(Display* d, const std::vector<std::string>& args, pid_t& edit,
+                 const std::string& err = "/dev/null") {
     std::vector<std::string> words{"edit"};
     words.insert(words.end(), args.begin(), args.end());
     edit = startCommand(words, "/dev/null", err);
@@ -247,7 +248,8 @@ TEST(EditorCommands, EditOpensAtTheLargestSizeTheScreenHasRoomFor) {
     EXPECT_EQ(waitForCommand(edit), 0);
     XCloseDisplay(d);
     const std::string messages = PreferencesSandbox::read(said);
-    EXPECT_NE(messages.find("Tarnwell: the 200 % window (2200 x 1460) does not fit this screen"), std::string::npos)
+    EXPECT_NE(messages.find("Tarnwell: the 200 % window (2200 x 1460) does not fit this screen"),
+              std::string::npos)
         << messages;
     const std::string stored = PreferencesSandbox::read(prefsFile);
     EXPECT_NE(stored.find("<key>Big200</key>\n\t<string>Y</string>"), std::string::npos) << stored;

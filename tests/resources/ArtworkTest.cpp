@@ -155,15 +155,17 @@ TEST(Artwork, TextStandsOutFromItsGround) {
         const Picture p = read(bundle / (std::to_string(resourceId(k, 2)) + ".png"));
         const auto at = [&p](int x, int y) {
             const uint32_t c = p.rgb(x, y);
-            return Rgb{static_cast<int>(c >> 16 & 0xff), static_cast<int>(c >> 8 & 0xff), static_cast<int>(c & 0xff)};
+            return Rgb{static_cast<int>(c >> 16 & 0xff), static_cast<int>(c >> 8 & 0xff),
+                       static_cast<int>(c & 0xff)};
         };
         const Rgb ground = at(s.px(x0), s.px(y0));
-        return tarnwell::test::contrastRatio(tarnwell::test::inkOf(at, s.px(x0), s.px(y0), s.px(x1), s.px(y1), ground),
-                                             ground);
+        return tarnwell::test::contrastRatio(
+            tarnwell::test::inkOf(at, s.px(x0), s.px(y0), s.px(x1), s.px(y1), ground), ground);
     };
     // The settings page's hints and its note on the window size.
     for (const SettingsRow& row : settingsRows())
-        EXPECT_GE(measure(BMP_SETTINGS_PAGE, SETTINGS_SWITCH_X + 170, row.y, 850, row.y + 20), 4.5) << row.hint;
+        EXPECT_GE(measure(BMP_SETTINGS_PAGE, SETTINGS_SWITCH_X + 170, row.y, 850, row.y + 20), 4.5)
+            << row.hint;
     EXPECT_GE(measure(BMP_SETTINGS_PAGE, 250, 662, 850, 676), 4.5);
     // The matrix hint, the bank's label and the line of help at the foot of the main page.
     EXPECT_GE(measure(BMP_BACKGROUND, 827, 580, 1072, 592), 4.5);

@@ -19,7 +19,8 @@ inline double relativeLuminance(int red, int green, int blue) {
 // Colours with red, green and blue members of 0..255.
 template <class A, class B>
 double contrastRatio(const A& a, const B& b) {
-    const double la = relativeLuminance(a.red, a.green, a.blue), lb = relativeLuminance(b.red, b.green, b.blue);
+    const double la = relativeLuminance(a.red, a.green, a.blue),
+                 lb = relativeLuminance(b.red, b.green, b.blue);
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
