@@ -31,6 +31,11 @@ bool displayAvailable();
 // (or none is set), the modal loops end and later calls on the windows do nothing.
 void onDisplayLost(std::function<void()> handler);
 
+// The default screen's work area, the part windows may take: the window manager's for the
+// current desktop (_NET_WORKAREA) when it gives one, else the whole screen. False without a
+// display.
+bool screenWorkArea(int& width, int& height);
+
 class Window : public ParentView {
 public:
     // A window of the given size in pixels, not resizable, not yet shown. Throws
@@ -92,5 +97,15 @@ public:
 // of each of its entries. Null to stop.
 using PopupObserver = std::function<void(COptionMenu& menu, const std::vector<CRect>& entryScreenAreas)>;
 void observePopups(PopupObserver observer);
+
+// Tests see the levels of the pop-up up now (none when none is), the first first: each level's
+// menu, its screen area and where each of its entries shows (an empty area for an entry
+// scrolled out of view).
+struct PopupLevelShown {
+    COptionMenu* menu;
+    CRect area;
+    std::vector<CRect> entries;
+};
+std::vector<PopupLevelShown> popupLevelsShown();
 
 }  // namespace tarnwell::gui

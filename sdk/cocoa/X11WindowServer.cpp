@@ -103,6 +103,7 @@ public:
         gui::RunLoop::runOnce(seconds <= 0.0 ? 0 : static_cast<int>(std::ceil(seconds * 1000.0)));
     }
     void onConnectionLost(std::function<void()> handler) override { gui::onDisplayLost(std::move(handler)); }
+    bool workArea(int& width, int& height) override { return gui::screenWorkArea(width, height); }
     DialogBackend* dialogs() override {
         static gui::WindowDialogs windows;  // outlives every server: components keep the pointer
         return &windows;

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -14,6 +15,7 @@
 #include "gui/x11/X11Window.h"
 #include "tests/gui/GuiTestSupport.h"
 #include "tests/gui/XvfbServer.h"
+#include "tests/support/Contrast.h"
 
 using namespace tarnwell::test;
 using tarnwell::gui::RunLoop;
@@ -220,6 +222,68 @@ TEST_F(WindowTest, PopUpMenusAreChosenWithThePointerAndTheKeys) {
     EXPECT_EQ(listener.changes.size(), 2u);
     long index = 0;
     EXPECT_EQ(menu->getLastItemMenu(index), nullptr);
+}
+
+TEST_F(WindowTest, PopUpMenusScaleWithTheFrameTheyOpenIn) {
+    auto* menu = new COptionMenu(CRect(10, 10, 110, 30), nullptr, 5);
+    for (const char* entry : {"First", "-", "A longer second entry", "-GA heading"}) menu->addEntry(entry);
+    frame->addView(menu);
+    settle();
+    // 20-pixel rows and 8-pixel separators at 100 %; 12-pixel text sets the width.
+    std::vector<CRect> normal, large;
+    openMenu([&](const std::vector<CRect>& rows) { normal = rows, tap(XK_Escape); });
+    frame->setContentScale(2.0f);
+    double heading = 0.0;
+    openMenu([&](const std::vector<CRect>& rows) {
+        large = rows;
+        // A heading is greyed, but read: 4.5:1 on the menu's ground.
+        const CRect& r = rows[3];
+        XSync(d, False);
+        XImage* image = XGetImage(d, DefaultRootWindow(d), r.left, r.top, static_cast<unsigned>(r.getWidth()),
+                                  static_cast<unsigned>(r.getHeight()), AllPlanes, ZPixmap);
+        ASSERT_NE(image, nullptr);
+        const auto pixel = [image](int x, int y) {
+            const unsigned long p = XGetPixel(image, x, y);
+            return CColor{uint8_t(p >> 16 & 0xff), uint8_t(p >> 8 & 0xff), uint8_t(p & 0xff), 255};
+        };
+        const CColor ground = pixel(r.getWidth() - 3, 2);
+        heading = contrastRatio(inkOf(pixel, 0, 0, r.getWidth(), r.getHeight(), ground), ground);
+        XDestroyImage(image);
+        tap(XK_Escape);
+    });
+    ASSERT_EQ(normal.size(), 4u);
+    ASSERT_EQ(large.size(), 4u);
+    EXPECT_EQ(normal[0].getHeight(), 20);
+    EXPECT_EQ(normal[1].getHeight(), 8);
+    EXPECT_EQ(large[0].getHeight(), 40);
+    EXPECT_EQ(large[1].getHeight(), 16);
+    EXPECT_NEAR(large[2].getWidth(), 2 * normal[2].getWidth(), 4);
+    EXPECT_GE(heading, 4.5);
+    EXPECT_LT(heading, 10.0);  // and still greyed
+}
+
+// The room a window has: the window manager's work area for the current desktop, else the screen.
+TEST_F(WindowTest, TheWorkAreaIsTheWindowManagersForTheCurrentDesktop) {
+    const ::Window root = DefaultRootWindow(d);
+    const Atom workArea = XInternAtom(d, "_NET_WORKAREA", False);
+    const Atom desktop = XInternAtom(d, "_NET_CURRENT_DESKTOP", False);
+    int width = 0, height = 0;
+    ASSERT_TRUE(tarnwell::gui::screenWorkArea(width, height));
+    EXPECT_EQ(width, DisplayWidth(d, DefaultScreen(d)));
+    EXPECT_EQ(height, DisplayHeight(d, DefaultScreen(d)));
+    const long areas[8] = {0, 0, 1000, 700, 0, 27, 1200, 741};
+    const long current = 1;
+    XChangeProperty(d, root, workArea, XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(areas), 8);
+    XChangeProperty(d, root, desktop, XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&current), 1);
+    XSync(d, False);
+    EXPECT_TRUE(tarnwell::gui::screenWorkArea(width, height));
+    XDeleteProperty(d, root, workArea);
+    XDeleteProperty(d, root, desktop);
+    XSync(d, False);
+    EXPECT_EQ(width, 1200);
+    EXPECT_EQ(height, 741);
 }
 
 TEST_F(WindowTest, DialogsAreModalAndAnswerByKeysAndButtons) {

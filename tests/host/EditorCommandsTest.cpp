@@ -102,6 +102,21 @@ std::size_t differing(Display* d, Window w, const std::vector<uint32_t>& picture
     return n;
 }
 
+// Starts tarnwell edit (its messages to err) and waits for its window: 0 when none showed.
+Window startEdit(Display* d, const std::vector<std::string>& args, pid_t& edit,
+                 const std::string& err = "/dev/null") {
+    std::vector<std::string> words{"edit"};
+    words.insert(words.end(), args.begin(), args.end());
+    edit = startCommand(words, "/dev/null", err);
+    return edit > 0 ? waitForWindow(d, "Tarnwell") : 0;
+}
+
+XWindowAttributes attributesOf(Display* d, Window w) {
+    XWindowAttributes a{};
+    XGetWindowAttributes(d, w, &a);
+    return a;
+}
+
 void click(Display* d, Window w, int x, int y) {
     Window child = 0;
     int rootX = 0, rootY = 0;
@@ -477,4 +492,37 @@ TEST_F(EditSession, AWindowDestroyedOrADisplayLostEndsItWithTheStateSaved) {
     EXPECT_EQ(messages.find("X"), std::string::npos) << messages;  // nothing from Xlib
     EXPECT_TRUE(messages.size() >= why.size() && messages.compare(messages.size() - why.size(), why.size(), why) == 0)
         << messages;
+}
+
+// The Xvfb screen is 768 pixels high: a chosen 200 % (2200 x 1460) opens at 100 %, says so on
+// standard error, and the choice stays.
+TEST(EditorCommands, EditOpensAtTheLargestSizeTheScreenHasRoomFor) {
+    std::string error;
+    ASSERT_TRUE(XvfbServer::start(error)) << error;
+    PreferencesSandbox preferences;
+    const std::string folder = preferences.userFolder();
+    std::filesystem::create_directories(folder);
+    const std::string prefsFile = preferences.userFile("com.Zelk.Tarnwell");
+    const std::string chosen = PreferencesSandbox::plist("<key>Big200</key><string>Y</string>\n");
+    PreferencesSandbox::write(prefsFile, chosen);
+    const std::string said = folder + "/stderr.txt";
+
+    Display* d = XOpenDisplay(nullptr);
+    ASSERT_NE(d, nullptr);
+    ASSERT_LT(DisplayHeight(d, DefaultScreen(d)), 1095);
+    pid_t edit = 0;
+    const Window window = startEdit(d, {}, edit, said);
+    ASSERT_NE(window, 0u);
+    EXPECT_EQ(attributesOf(d, window).width, 1100);
+    EXPECT_EQ(attributesOf(d, window).height, 730);
+    askToClose(d, window);
+    EXPECT_EQ(waitForCommand(edit), 0);
+    XCloseDisplay(d);
+    const std::string messages = PreferencesSandbox::read(said);
+    EXPECT_NE(messages.find("Tarnwell: the 200 % window (2200 x 1460) does not fit this screen"),
+              std::string::npos)
+        << messages;
+    const std::string stored = PreferencesSandbox::read(prefsFile);
+    EXPECT_NE(stored.find("<key>Big200</key>\n\t<string>Y</string>"), std::string::npos) << stored;
+    EXPECT_EQ(stored.find("Big100"), std::string::npos) << stored;
 }
