@@ -12,6 +12,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <map>
 #include <vector>
 
 using namespace tarnwell::test;
@@ -284,6 +285,48 @@ TEST_F(EngineTest, FollowerHoldCountsItsMillisecondsInFrames) {
     ASSERT_GT(longBelow, 4410);
     EXPECT_FALSE(shortRestarts);
     EXPECT_TRUE(longRestarts);
+}
+
+// Grain Semi plays the semitone its text shows, at both ends of every step's span of the knob
+// (swept in steps of 0.0001): with long grains, the strongest of the 25 pitches a 441 Hz tone can
+// be shifted to is the one the text names.
+TEST_F(EngineTest, GrainSemiPlaysWhatItsTextSays) {
+    std::map<int, std::pair<float, float>> span;  // semitones shown -> first and last knob value
+    auto knob = make();
+    for (int i = 0; i <= 10000; ++i) {
+        const float v = static_cast<float>(i) / 10000.0f;
+        knob->setParameter(GRAIN_SEMI_TAG[0], v);
+        const int shown = std::stoi(knob->valueText(GRAIN_SEMI_TAG[0]));
+        if (!span.count(shown)) span[shown].first = v;
+        span[shown].second = v;
+    }
+    ASSERT_EQ(span.size(), 25u);
+    auto played = [&](float v) {
+        auto fx = makeNeutral(3, [&](APlugin& e) {
+            setBlockType(e, 0, GRAIN);
+            e.setParameter(blockParam(0, BLOCK_MIX_OFFSET), 1.0f);
+            e.setParameter(GRAIN_RANDOM_TAG[0], 0.0f);
+            e.setParameter(GRAIN_FINE_TAG[0], 0.5f);
+            e.setParameter(GRAIN_SEMI_TAG[0], v);
+            e.setParameter(GRAIN_WRITE_SIZE_TAG[0], 1.0f);
+            e.setParameter(GRAIN_READ_SIZE_TAG[0], 1.0f);
+        });
+        const Signal out = render(*fx, sine(441.0, RATE, 22050, 0.5)).left;
+        int strongest = 0;
+        double most = 0.0;
+        for (int k = -12; k <= 12; ++k) {
+            const double a = toneAmplitude(out, 4410, 22050, 441.0 * std::exp2(k / 12.0), RATE);
+            if (a > most) {
+                most = a;
+                strongest = k;
+            }
+        }
+        return strongest;
+    };
+    for (const auto& [shown, values] : span) {
+        EXPECT_EQ(played(values.first), shown) << "at " << values.first;
+        EXPECT_EQ(played(values.second), shown) << "at " << values.second;
+    }
 }
 
 // Only the destinations a slot wrote go back to their base each frame: a slot that moves on, or
