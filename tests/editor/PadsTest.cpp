@@ -91,6 +91,13 @@ TEST(PadsAndGrids, GaterClicksAndLiveDragsChangeWhatIsDrawnAtEverySize) {
         EXPECT_TRUE(same(h.shown(at(1, top + cellH)), GATER_GRID_COLOR));     // ... and closed
         const CColor hidden = h.shown(at(9, top + 2));
         EXPECT_FALSE(same(hidden, GATER_ON_COLOR) || same(hidden, GATER_OFF_COLOR));
+        // The first and the last pixel inside each cell's outline toggle that cell.
+        for (int i = 0; i < 16; ++i)
+            for (CCoord x : {row.cellLeft(i) + 1, row.cellLeft(i + 1) - 1}) {
+                const float before = h.fx->getGaterValue(b, 1, i);
+                h.parent.click(Pads::inFrame(row, CPoint(x, top + 2)));
+                EXPECT_NE(h.fx->getGaterValue(b, 1, i), before) << "cell " << i << " at x " << x - row.cellLeft(i);
+            }
 
         h.parent.mouseDown(h.padPixel(b, 0.2f, 0.9f));
         h.parent.mouseMoved(h.padPixel(b, 0.75f, 0.25f));
