@@ -206,6 +206,26 @@ TEST(XYPad, PointEditsMoveTheNearestShownPointWithItsGroupOnTheGridShown) {
     EXPECT_FLOAT_EQ(h.point(b, 24).second, 0.6f);
 }
 
+// On a circle, points share their X with the point across: a press takes the nearest point by
+// its distance in X and Y together.
+TEST(XYPad, APressTakesTheNearestPointOfAPathThatTurns) {
+    Pads h;
+    const int b = 2;
+    const auto circle = [](int i) {
+        const float a = 6.2831853f * static_cast<float>(i) / 32.0f;
+        return std::pair{0.5f + 0.4f * std::cos(a), 0.5f + 0.4f * std::sin(a)};
+    };
+    h.editPath(b, circle);
+    h.editor->xyGrouping = 0;
+    for (int i : {0, 5, 8, 13, 16, 20, 24, 29}) {
+        const auto [x, y] = circle(i);
+        const CPoint press = h.padPixel(b, 0.5f + 0.95f * (x - 0.5f), 0.5f + 0.95f * (y - 0.5f));  // a little inside
+        h.parent.mouseDown(press);
+        EXPECT_EQ(h.pad(b).getSelectedPoint(), i);
+        h.parent.mouseUp(press);
+    }
+}
+
 TEST(XYPad, MidiMovementInAnArmedRecordModeRecordsUntilReplay) {
     Pads h;
     const int b = 1;
