@@ -179,6 +179,19 @@ TEST_F(WindowTest, PopUpMenusAreChosenWithThePointerAndTheKeys) {
     EXPECT_EQ(listener.changes.size(), 2u);
     long index = 0;
     EXPECT_EQ(menu->getLastItemMenu(index), nullptr);
+
+    // An entry's first and last pixel rows, next to the rows above and below it, choose it as its
+    // centre does ("Second" lies between a separator and a sub-menu). Escape closes a pop-up the
+    // click missed.
+    for (const auto& [row, last] : {std::pair{3, false}, {3, true}, {1, false}, {1, true}}) {
+        const std::size_t before = listener.changes.size();
+        openMenu([&, row = row, last = last](const std::vector<CRect>& rows) {
+            clickAt(rows[row].left + 5, last ? rows[row + 1].top - 1 : rows[row - 1].bottom);
+            tap(XK_Escape), tap(XK_Escape);
+        });
+        ASSERT_EQ(listener.changes.size(), before + 1) << "row " << row << (last ? ", last pixel" : ", first pixel");
+        EXPECT_EQ(listener.changes.back().value, static_cast<float>(row));
+    }
 }
 
 TEST_F(WindowTest, DialogsAreModalAndAnswerByKeysAndButtons) {
