@@ -7,12 +7,14 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 
+#include "tests/gui/WindowDeadline.h"
 #include "tests/gui/XvfbServer.h"
 
 using namespace tarnwell::test;
 using tarnwell::gui::RunLoop;
 
 TEST(EditorWindow, ARealRightClickOpensTheParameterMenuAndARealChoiceRunsIt) {
+    WindowDeadline deadline(60, "the private X server and the editor window");
     std::string error;
     ASSERT_TRUE(XvfbServer::start(error)) << error;
     Display* d = XOpenDisplay(nullptr);  // the injecting side, as a separate client
@@ -48,6 +50,7 @@ TEST(EditorWindow, ARealRightClickOpensTheParameterMenuAndARealChoiceRunsIt) {
                 if (menu.getEntry(i, title) && std::string(title) == "Set to Maximum")
                     click(CPoint((rows[i].left + rows[i].right) / 2, (rows[i].top + rows[i].bottom) / 2), 1);
         });
+        deadline.waitingFor("the parameter menu to open at a real right click and close on a real click");
         click(EditorHarness::centre(knob), 3);
         settle();
         tarnwell::gui::observePopups(nullptr);
