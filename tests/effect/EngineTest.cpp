@@ -9,10 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
 #include <map>
+#include <string>
 #include <vector>
 
 using namespace tarnwell::test;
@@ -99,6 +101,175 @@ TEST_F(EngineTest, MatrixCombinesByDestinationKind) {
     // Velocity (0 without notes) scaling Global Volume at +1 silences the output.
     auto silenced = makeNeutral(3, [](APlugin& e) { setSlot(e, 0, SRC_VELOCITY, DEST_VOLUME, 1.0f); });
     EXPECT_EQ(peak(render(*silenced, constant(500, 0.5f)).left, 0, 500), 0.0);
+}
+
+// A knob's modulation destination (its "Set Modulation To", "Modulated By" and a drop onto the
+// matrix) is named after the knob and moves what the knob moves: with the knob where it is and a
+// slot driven at full amount, the sound is the one of the knob moved by the slot's amount; it is
+// not the sound the knob makes on its own.
+TEST_F(EngineTest, EveryKnobsDestinationIsNamedAfterItAndMovesWhatItMoves) {
+    constexpr int GATER = 5;
+    struct Knob {
+        int offset;           // Block-section offset, or -1 with tags
+        const int32_t* tags;  // one parameter per Block outside the section
+        int type, mode;       // where the knob acts: Block type, filter or shaper mode (-1: default)
+        const char* name;     // the destination's long name, after the Block's prefix
+        float from = 0.25f, to = 0.75f, amount = 0.5f;  // knob moved from..to is the slot's amount
+    };
+    constexpr int LP2 = 7, VOWEL = 31, PEAK = 36, RING = 0, FM = 1, LOWFI = 5;
+    const std::vector<Knob> knobs = {
+        {FILTER_DISTORT_OFFSET, nullptr, FILTER, LP2, "Filter Pre-Distort"},
+        {FILTER_FREQ_OFFSET, nullptr, FILTER, LP2, "Filter Freq"},
+        {FILTER_Q_OFFSET, nullptr, FILTER, LP2, "Filter Q"},
+        {FILTER_VOWEL_OFFSET, nullptr, FILTER, VOWEL, "Filter Vowel"},
+        {FILTER_GAIN_OFFSET, nullptr, FILTER, PEAK, "Filter Gain"},
+        {COMB_FREQ_OFFSET, nullptr, COMB, -1, "Comb Freq"},
+        {COMB_FEED_OFFSET, nullptr, COMB, -1, "Comb Feed"},
+        {COMB_DAMP_OFFSET, nullptr, COMB, -1, "Comb Damp"},
+        {-1, COMB_RANDOM_TAG, COMB, -1, "Comb Random"},
+        {SHAPER_WAVE_OFFSET, nullptr, SHAPER, RING, "Shaper Wave"},
+        {SHAPER_FREQ_OFFSET, nullptr, SHAPER, RING, "Shaper Freq"},
+        {SHAPER_AMOUNT_OFFSET, nullptr, SHAPER, RING, "Shaper Amount"},
+        {SHAPER_SYM_OFFSET, nullptr, SHAPER, RING, "Shaper Sym"},
+        {SHAPER_ENV_OFFSET, nullptr, SHAPER, FM, "Shaper Envelope"},
+        {SHAPER_BP_FREQ_OFFSET, nullptr, SHAPER, LOWFI, "Shaper Low-Fi Freq"},
+        {SHAPER_BP_Q_OFFSET, nullptr, SHAPER, LOWFI, "Shaper Low-Fi Q"},
+        {SHAPER_BP_RATE_OFFSET, nullptr, SHAPER, LOWFI, "Shaper Low-Fi Rate"},
+        {SHAPER_BP_BITS_OFFSET, nullptr, SHAPER, LOWFI, "Shaper Bits"},
+        {ROOM_LENGTH_OFFSET, nullptr, ROOM, -1, "Room Length"},
+        {ROOM_DAMP_OFFSET, nullptr, ROOM, -1, "Room Damp"},
+        {ROOM_HP_OFFSET, nullptr, ROOM, -1, "Room HP"},
+        {ROOM_MOD_OFFSET, nullptr, ROOM, -1, "Room Mod Amount"},
+        {GATER_SWING_OFFSET, nullptr, GATER, -1, "Gater Swing"},
+        {GATER_SMOOTH_OFFSET, nullptr, GATER, -1, "Gater Smooth"},
+        {BLOCK_SPREAD_OFFSET, nullptr, FILTER, LP2, "Spread"},
+        {BLOCK_PAN_OFFSET, nullptr, FILTER, LP2, "Pan"},
+        {BLOCK_VOLUME_OFFSET, nullptr, FILTER, LP2, "Volume", 0.8f, 0.0f, -1.0f},  // scales: -1 silences
+        {BLOCK_MIX_OFFSET, nullptr, FILTER, LP2, "Mix"},
+        // The pad's amounts are bipolar (2v - 1): the knob moves half the slot's amount.
+        {XY_ASSIGN_OFFSET, nullptr, COMB, -1, "X > Comb Freq", 0.25f, 0.5f},
+        {XY_ASSIGN_OFFSET + 1, nullptr, COMB, -1, "X > Comb Feed", 0.25f, 0.5f},
+        {XY_ASSIGN_OFFSET + 2, nullptr, COMB, -1, "X > Comb Damp", 0.25f, 0.5f},
+        {XY_ASSIGN_OFFSET + 3, nullptr, COMB, -1, "Y > Comb Freq", 0.25f, 0.5f},
+        {XY_ASSIGN_OFFSET + 4, nullptr, COMB, -1, "Y > Comb Feed", 0.25f, 0.5f},
+        {XY_ASSIGN_OFFSET + 5, nullptr, COMB, -1, "Y > Comb Damp", 0.25f, 0.5f},
+        // Speed is 2^(8v - 4) and its destination multiplies by 2^(3a).
+        {-1, XY_SPEED_TAG, COMB, -1, "XY Speed", 0.25f, 0.4375f},
+        {-1, XY_SMOOTH_TAG, COMB, -1, "XY Smooth"},
+        {-1, GRAIN_WRITE_SIZE_TAG, GRAIN, -1, "Grain Size"},
+        {-1, GRAIN_SHAPE_TAG, GRAIN, -1, "Grain Shape"},
+        {-1, GRAIN_READ_SIZE_TAG, GRAIN, -1, "Grain Len"},
+        // Semi-tune in 25 steps, its destination 12 semitones per unit: +6 semitones.
+        {-1, GRAIN_SEMI_TAG, GRAIN, -1, "Grain Semi", 0.5f, 18.5f / 24.99f},
+        {-1, GRAIN_FINE_TAG, GRAIN, -1, "Grain Fine", 0.25f, 0.5f},  // bipolar
+        {-1, GRAIN_RANDOM_TAG, GRAIN, -1, "Grain Random"},
+    };
+    const std::vector<std::pair<int, Knob>> outside = {
+        {DELAY_LEFT_PARAM, {-1, nullptr, 0, -1, "Delay Left"}},
+        {DELAY_RIGHT_PARAM, {-1, nullptr, 0, -1, "Delay Right"}},
+        {DELAY_FEEDBACK_PARAM, {-1, nullptr, 0, -1, "Delay Feed"}},
+        {DELAY_CROSS_FEEDBACK_PARAM, {-1, nullptr, 0, -1, "Delay Cross"}},
+        {DELAY_LP_PARAM, {-1, nullptr, 0, -1, "Delay LP"}},
+        {DELAY_HP_PARAM, {-1, nullptr, 0, -1, "Delay HP"}},
+        {DELAY_MIX_PARAM, {-1, nullptr, 0, -1, "Delay Mix"}},
+        {FOLLOWER_BOOST_PARAM, {-1, nullptr, 0, -1, "Follower Boost", 0.5f, 0.0f, -1.0f}},
+        {FOLLOWER_SMOOTH_PARAM, {-1, nullptr, 0, -1, "Follower Smooth"}},
+        {FOLLOWER_THRESHOLD_PARAM, {-1, nullptr, 0, -1, "Follower Thresh"}},
+        {FOLLOWER_HOLD_PARAM, {-1, nullptr, 0, -1, "Follower Hold"}},
+        // Slot n's amount is moved by the slots before it; slot 1 drives the others. (Slot 1's
+        // own amount has none before it: its destination is named but cannot act.)
+        {MOD_AMOUNT_TAG[1], {-1, nullptr, 0, -1, "Mod 2 Amount", 0.25f, 0.5f}},
+        {MOD_AMOUNT_TAG[2], {-1, nullptr, 0, -1, "Mod 3 Amount", 0.25f, 0.5f}},
+        {MOD_AMOUNT_TAG[3], {-1, nullptr, 0, -1, "Mod 4 Amount", 0.25f, 0.5f}},
+    };
+
+    const auto placeIn = [](APlugin& e, const Knob& k, int block) {
+        if (k.type > 0) setBlockType(e, block, k.type);
+        if (k.type == FILTER) e.setParameter(FILTER_MODE_TAG[block], choice(k.mode, 40.0f));
+        if (k.type == SHAPER) e.setParameter(SHAPER_MODE_TAG[block], choice(k.mode, 9.0f));
+    };
+    const Signal left = noise(4096, 0.3, 1u), right = noise(4096, 0.3, 2u);
+    // The sound, and the follower's output and timing for its own knobs.
+    const auto observe = [&](int p, const Knob& k, int block, float value, bool driven) {
+        auto fx = makeNeutral(4, [&](APlugin& e) {
+            placeIn(e, k, block);
+            if (block >= 0) e.setParameter(blockParam(block, BLOCK_MIX_OFFSET), 0.75f);  // mostly wet
+            if (k.type == SHAPER) e.setParameter(SHAPER_LOWFI_FILTER_TAG[block], 0.3f);  // Low-Fi through LP
+            if (k.type == GATER) {
+                e.setParameter(GATER_SPEED_TAG[block], choice(16, 16.0f));  // a step every 344 frames
+                for (int step = 1; step < 16; step += 2)
+                    for (int side = 0; side < 2; ++side) e.setParameter(GATER_TAG[block][side] + step, 0.0f);
+            }
+            if (k.type == GRAIN) e.setParameter(GRAIN_WRITE_SIZE_TAG[block], 0.3f);  // 5-ms grains
+            if (k.type == COMB) {
+                e.setParameter(blockParam(block, COMB_FEED_OFFSET), 0.6f);
+                e.setParameter(blockParam(block, COMB_DAMP_OFFSET), 0.5f);
+                // The pad circles four times a second, X and Y through their whole range.
+                setXYReplay(e, block);
+                e.setParameter(XY_SPEED_TAG[block], 0.875f);
+                for (int i = 0; i < XY_PATH_POINTS; ++i) {
+                    const float angle = 6.2831853f * static_cast<float>(i) / static_cast<float>(XY_PATH_POINTS);
+                    e.setXY(block, i, 0.5f + 0.5f * std::cos(angle), 0.5f + 0.5f * std::sin(angle));
+                }
+            }
+            if (p >= DELAY_LEFT_PARAM && p <= DELAY_MIX_PARAM) setFeedbackDelay(e);
+            for (int n = 1; n < MOD_SLOT_COUNT; ++n)
+                if (p == MOD_AMOUNT_TAG[n]) setSlot(e, n, SRC_OFFSET, DEST_PAN, 0.0f);
+            e.setParameter(p, value);
+            if (driven) setSlot(e, 0, SRC_OFFSET, e.paramModDestination[p], k.amount);
+        });
+        fx->modSourceValues[SRC_OFFSET] = 1.0f;  // as from the second frame on: driven from the start
+        std::vector<float> seen;
+        const Stereo out = render(*fx, left, right, 64, [&](std::size_t) {
+            seen.insert(seen.end(), {fx->modSourceValues[SRC_FOLLOWER], 100.0f * fx->followerThreshold,
+                                     fx->followerHoldSamples / 100.0f});
+        });
+        seen.insert(seen.end(), out.left.begin(), out.left.end());
+        seen.insert(seen.end(), out.right.begin(), out.right.end());
+        return seen;
+    };
+    const auto distance = [](const std::vector<float>& a, const std::vector<float>& b) {
+        double sum = 0.0;
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            const double step = static_cast<double>(a[i]) - static_cast<double>(b[i]);
+            sum += step * step;
+        }
+        return std::sqrt(sum / static_cast<double>(a.size()));
+    };
+
+    std::vector<int> checked;
+    const auto check = [&](int p, const Knob& k, int block) {
+        checked.push_back(p);
+        auto fx = make();
+        const int d = fx->paramModDestination[p];
+        ASSERT_GE(d, 0) << "parameter " << p << " has no destination";
+        placeIn(*fx, k, block);
+        char name[256];
+        fx->getDestinationString(d, false, name);
+        const std::string prefix = block < 0 ? "" : "Block " + std::to_string(block + 1) + " ";
+        EXPECT_EQ(name, prefix + k.name) << "parameter " << p;
+        const std::vector<float> still = observe(p, k, block, k.from, false);
+        const std::vector<float> moved = observe(p, k, block, k.to, false);
+        const std::vector<float> driven = observe(p, k, block, k.from, true);
+        const double knob = distance(still, moved);
+        EXPECT_GT(knob, 1e-4) << "parameter " << p << " (" << k.name << ") does nothing here";
+        EXPECT_LT(distance(driven, moved), 0.05 * knob) << "parameter " << p << " (" << k.name << ")";
+    };
+    for (int b = 0; b < BLOCK_COUNT; ++b)
+        for (const Knob& k : knobs) check(k.tags ? k.tags[b] : blockParam(b, k.offset), k, b);
+    for (const auto& [p, k] : outside) check(p, k, -1);
+
+    // No other parameter offers a destination, but slot 1's amount, whose destination is named
+    // after it.
+    auto fx = make();
+    char name[256];
+    fx->getDestinationString(fx->paramModDestination[MOD_AMOUNT_TAG[0]], false, name);
+    EXPECT_STREQ(name, "Mod 1 Amount");
+    checked.push_back(MOD_AMOUNT_TAG[0]);
+    for (int p = 0; p < PARAMETER_COUNT; ++p)
+        if (std::find(checked.begin(), checked.end(), p) == checked.end()) {
+            EXPECT_EQ(fx->paramModDestination[p], -1) << "parameter " << p;
+        }
 }
 
 // Choices are re-read every 128 frames: a Block type set at frame 50 acts from frame 128. The
@@ -589,7 +760,8 @@ TEST_F(EngineTest, AMissingInputChannelActsAsSilence) {
 }
 
 // Every Block type in every path, with automation, tempo changes, transport starts and MIDI
-// (notes, pressure, a controller bound with pick-up on) between the host's calls.
+// (notes, pressure, a controller bound with pick-up on) between the host's calls: no allocation
+// and no file access.
 TEST_F(EngineTest, RenderingAllocatesNothing) {
     host.requests.reserve(100000);  // the recording host logs every request it gets
     const Signal in = noise(512, 0.8);
@@ -602,11 +774,13 @@ TEST_F(EngineTest, RenderingAllocatesNothing) {
             SCOPED_TRACE(testing::Message() << "type " << type << ", path " << path);
             auto fx = makeNeutral(path, [&](APlugin& e) { setBusyPatch(e, path, {type, type, type}); });
             std::size_t allocations = 0;
+            long ioCalls = 0;
             for (int call = 0; call < 24; ++call) {
                 setTransport(call % 8 >= 4, 90.0 + 5.0 * call);
                 Signal buffer = in;  // processed in place, as hosts may
                 float* io[2] = {buffer.data(), buffer.data()};
                 AllocationCounter counter;
+                FileIoCounter files;
                 fx->setParameter(blockParam(call % 3, BLOCK_VOLUME_OFFSET), 0.5f + 0.01f * static_cast<float>(call));
                 fx->setParameter(GRAIN_WRITE_SIZE_TAG[call % 3], 0.3f + 0.02f * static_cast<float>(call));
                 fx->setParameter(BLOCK_TYPE_TAG[call % 3], choice(call % 2 ? type : GRAIN, 6.99f));
@@ -615,8 +789,10 @@ TEST_F(EngineTest, RenderingAllocatesNothing) {
                 fx->processEvents(midi.get());
                 fx->processReplacing(io, io, 512);
                 allocations += counter.count();
+                ioCalls += files.count();
             }
             EXPECT_EQ(allocations, 0u);
+            EXPECT_EQ(ioCalls, 0);
         }
     }
 }

@@ -100,8 +100,11 @@ TEST(Renderer, EachRenderKnowsItsSongPosition) {
 // the right alone.
 class Echo : public FakeComponent {
 public:
-    Echo(FakeLog& record, std::size_t gap, float feedback, bool rightOnly = false)
-        : FakeComponent(record), line(gap, 0.0f), gain(feedback), leftGain(rightOnly ? 0.0f : 1.0f) {}
+    Echo(FakeLog& record, std::size_t gap, float feedback, bool rightOnly = false,
+         std::optional<std::uint64_t> says = std::nullopt)
+        : FakeComponent(record), line(gap, 0.0f), gain(feedback), leftGain(rightOnly ? 0.0f : 1.0f),
+          span(says) {}
+    std::optional<std::uint64_t> quietSpan() override { return span; }
     void render(const float* const* input, double, std::uint32_t frames, float* const* output) override {
         for (std::uint32_t i = 0; i < frames; ++i, at = (at + 1) % line.size()) {
             line[at] = input[0][i] + gain * line[at];
@@ -114,6 +117,7 @@ private:
     std::vector<float> line;
     float gain;
     float leftGain;
+    std::optional<std::uint64_t> span;
     std::size_t at = 0;
 };
 
@@ -139,6 +143,33 @@ TEST(Renderer, AnAutomaticTailEndsWithTheSound) {
     job.tailFrames = 123;
     Echo fixed(log, GAP, 1.0f);
     EXPECT_EQ(renderAudio(fixed, job, click).frames(), 1000u + 123u);
+}
+
+// A component that says how long it may stay quiet and still sound again is waited for that
+// long and a quarter of a second more, instead of the longest echo line: trusted, so a span
+// shorter than its echoes ends the tail before the first comes back.
+TEST(Renderer, AnAutomaticTailWaitsAsLongAsTheComponentSays) {
+    constexpr double RATE = 100000.0;
+    constexpr std::size_t GAP = 100000, QUARTER_SECOND = 25000;
+    AudioData click;
+    click.sampleRate = RATE;
+    click.channels.assign(1, std::vector<float>(1000, 0.0f));
+    click.channels[0][10] = 1.0f;
+    RenderJob job;
+    job.blockFrames = 100;
+    FakeLog log;
+    std::uint64_t rendered = 0;
+    const RenderProgress count = [&](std::uint64_t done, std::uint64_t) { rendered = done; };
+    Echo says(log, GAP, 0.5f, false, GAP);
+    // Rendered on past the last loud frame: the span and a quarter second, to the block's end.
+    auto quietRendered = [](std::size_t written, std::size_t span) {
+        return (written + span + QUARTER_SECOND + 99) / 100 * 100;
+    };
+    EXPECT_EQ(renderAudio(says, job, click, count).frames(), 10 + 14 * GAP + 1);
+    EXPECT_EQ(rendered, quietRendered(10 + 14 * GAP + 1, GAP));
+    Echo tooShort(log, GAP, 0.5f, false, GAP / 2);
+    EXPECT_EQ(renderAudio(tooShort, job, click, count).frames(), 1000u);  // the input, whole
+    EXPECT_EQ(rendered, quietRendered(1000, GAP / 2));
 }
 
 }  // namespace
