@@ -14,6 +14,7 @@
 #include "gui/x11/X11Dialogs.h"
 #include "gui/x11/X11Window.h"
 #include "tests/gui/GuiTestSupport.h"
+#include "tests/gui/WindowDeadline.h"
 #include "tests/gui/XvfbServer.h"
 #include "tests/support/Contrast.h"
 
@@ -24,6 +25,7 @@ namespace {
 
 struct WindowTest : ::testing::Test {
     void SetUp() override {
+        deadline = std::make_unique<WindowDeadline>(60, "the private X server and the test window");
         std::string error;
         ASSERT_TRUE(XvfbServer::start(error)) << error;
         ASSERT_TRUE(tarnwell::gui::displayAvailable());
@@ -32,6 +34,7 @@ struct WindowTest : ::testing::Test {
         window = std::make_unique<tarnwell::gui::Window>(200, 100, "Tarnwell test");
         frame = new CFrame(CRect(0, 0, 200, 100), static_cast<tarnwell::gui::ParentView*>(window.get()), nullptr);
         window->show();
+        deadline->waitingFor("the test's events to arrive");
     }
     void TearDown() override {
         if (frame) frame->forget();
@@ -48,6 +51,7 @@ struct WindowTest : ::testing::Test {
     // Clicks the menu at (50, 20); once its pop-up is up, answer acts on it.
     void openMenu(std::function<void(const std::vector<CRect>& rows)> answer) {
         tarnwell::gui::observePopups([answer](COptionMenu&, const std::vector<CRect>& rows) { answer(rows); });
+        deadline->waitingFor("the pop-up menu to open at a click and close on the pointer or keys sent to it");
         clickAt(50, 20);
         settle();
     }
@@ -57,6 +61,7 @@ struct WindowTest : ::testing::Test {
         for (int i = 0; i < 5; ++i) RunLoop::runOnce(20);
     }
 
+    std::unique_ptr<WindowDeadline> deadline;  // the last to go
     Display* d = nullptr;
     std::unique_ptr<tarnwell::gui::Window> window;
     CFrame* frame = nullptr;
@@ -222,6 +227,19 @@ TEST_F(WindowTest, PopUpMenusAreChosenWithThePointerAndTheKeys) {
     EXPECT_EQ(listener.changes.size(), 2u);
     long index = 0;
     EXPECT_EQ(menu->getLastItemMenu(index), nullptr);
+
+    // An entry's first and last pixel rows, next to the rows above and below it, choose it as its
+    // centre does ("Second" lies between a separator and a sub-menu). Escape closes a pop-up the
+    // click missed.
+    for (const auto& [row, last] : {std::pair{3, false}, {3, true}, {1, false}, {1, true}}) {
+        const std::size_t before = listener.changes.size();
+        openMenu([&, row = row, last = last](const std::vector<CRect>& rows) {
+            clickAt(rows[row].left + 5, last ? rows[row + 1].top - 1 : rows[row - 1].bottom);
+            tap(XK_Escape), tap(XK_Escape);
+        });
+        ASSERT_EQ(listener.changes.size(), before + 1) << "row " << row << (last ? ", last pixel" : ", first pixel");
+        EXPECT_EQ(listener.changes.back().value, static_cast<float>(row));
+    }
 }
 
 TEST_F(WindowTest, PopUpMenusScaleWithTheFrameTheyOpenIn) {
@@ -304,6 +322,7 @@ TEST_F(WindowTest, DialogsAreModalAndAnswerByKeysAndButtons) {
         for (KeySym k : {XK_End, XK_BackSpace, XK_5, XK_Return}) tap(k);
     });
     char text[256] = "12";
+    deadline->waitingFor("the input window to take typed keys and Return");
     inputBox(const_cast<char*>("0 to 100%"), const_cast<char*>("Mix"), text);
     EXPECT_EQ(title, "Mix");
     EXPECT_STREQ(text, "15");
@@ -348,9 +367,11 @@ TEST_F(WindowTest, DialogsAreModalAndAnswerByKeysAndButtons) {
 
     // Escape cancels an input (its text comes back empty); the buttons answer with the pointer.
     tarnwell::gui::observeDialogs([&](const tarnwell::gui::DialogShown&) { tap(XK_Escape); });
+    deadline->waitingFor("Escape to close the input window");
     inputBox(const_cast<char*>("prompt"), const_cast<char*>("title"), text);
     EXPECT_STREQ(text, "");
     const auto clickButton = [&](bool ok) {
+        deadline->waitingFor("the message window to take a click on one of its buttons");
         tarnwell::gui::observeDialogs([&, ok](const tarnwell::gui::DialogShown& shown) {
             const CRect& r = ok ? shown.ok : shown.cancel;
             clickAt((r.left + r.right) / 2, (r.top + r.bottom) / 2);

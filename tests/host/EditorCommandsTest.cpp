@@ -6,6 +6,7 @@
 // The project's headers first: the X headers define words like None as macros.
 #include "editor/EditorLayout.h"
 #include "host/SavedState.h"
+#include "tests/gui/WindowDeadline.h"
 #include "tests/gui/XvfbServer.h"
 #include "tests/host/CommandProcess.h"
 #include "tests/support/PreferencesSandbox.h"
@@ -288,6 +289,7 @@ TEST(EditorCommands, WithoutTheArtworkNeitherEditorCommandStarts) {
 }
 
 TEST(EditorCommands, EditShowsTheSnapshotTakesRealClicksShowsMessagesAsWindowsAndSavesOnClose) {
+    WindowDeadline deadline(90, "the private X server");
     std::string error;
     ASSERT_TRUE(XvfbServer::start(error)) << error;
     PreferencesSandbox preferences;
@@ -295,6 +297,7 @@ TEST(EditorCommands, EditShowsTheSnapshotTakesRealClicksShowsMessagesAsWindowsAn
     std::filesystem::create_directories(folder);
     const std::string snapshot = folder + "/settings.png", saved = folder + "/edited.aupreset";
 
+    deadline.waitingFor("tarnwell snapshot to end");
     ASSERT_EQ(waitForCommand(startCommand({"snapshot", snapshot, "--page", "settings"})), 0);
     int width = 0, height = 0;
     const std::vector<uint32_t> expected = readPng(snapshot, width, height);
@@ -306,8 +309,9 @@ TEST(EditorCommands, EditShowsTheSnapshotTakesRealClicksShowsMessagesAsWindowsAn
     XSelectInput(d, DefaultRootWindow(d), SubstructureNotifyMask);
     const pid_t edit = startCommand({"edit", "--save", saved});
     ASSERT_GT(edit, 0);
+    deadline.waitingFor("the editor window of tarnwell edit");
     const Window window = waitForWindow(d, "Tarnwell");
-    ASSERT_NE(window, 0u);
+    ASSERT_NE(window, 0u) << "no editor window within 20 s";
     XWindowAttributes a{};
     XGetWindowAttributes(d, window, &a);
     EXPECT_EQ(a.width, 1100);
@@ -338,6 +342,7 @@ TEST(EditorCommands, EditShowsTheSnapshotTakesRealClicksShowsMessagesAsWindowsAn
     if (message && XGetWindowAttributes(d, message, &a)) {
         EXPECT_EQ(a.width, 380);
         click(d, message, a.width - 58, a.height - 29);  // OK
+        deadline.waitingFor("tarnwell edit to end when its window, its message answered, is asked to close");
         askToClose(d, window);
         EXPECT_EQ(waitForCommand(edit), 0);
     } else {
