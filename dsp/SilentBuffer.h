@@ -12,10 +12,13 @@
 #include <new>
 #include <type_traits>
 
+// The zero pages must be a valid value of the element.
+template <typename T>
+inline constexpr bool kSilentElement = std::is_trivially_default_constructible_v<T> && std::is_trivially_destructible_v<T>;
+
 template <typename T>
 class SilentBuffer {
-    static_assert(std::is_trivially_default_constructible_v<T> && std::is_trivially_destructible_v<T>,
-                  "the zero pages must be a valid value of T");
+    static_assert(kSilentElement<T>);
 
 public:
     explicit SilentBuffer(std::size_t count) : size(count) {
@@ -43,8 +46,7 @@ private:
 // writes an element past the first copy also writes it count elements back (mirrored() tells).
 template <typename T>
 class SilentRing {
-    static_assert(std::is_trivially_default_constructible_v<T> && std::is_trivially_destructible_v<T>,
-                  "the zero pages must be a valid value of T");
+    static_assert(kSilentElement<T>);
 
 public:
     // count * sizeof(T) must be a whole number of pages.
