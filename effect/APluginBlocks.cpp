@@ -396,7 +396,9 @@ void APlugin::publishLevelSources() {
 }
 
 void APlugin::noteQuietSpan() {
-    double span = 0.0;
+    // What holds sound (the Delay, combs, rooms, grains), and the motion that may let it out again
+    // after a quiet stretch (gaters, replays): motion alone brings back nothing.
+    double span = 0.0, motion = 0.0;
     if (delayActive)
         span += delayLengthsModulated ? TDelay::kMaxLength + 1.0 : static_cast<double>(delay.longestLength()) + 1.0;
     for (int b = 0; b < BLOCK_COUNT; ++b) {
@@ -414,18 +416,20 @@ void APlugin::noteQuietSpan() {
         }
         default: break;
         }
-        if (gaterActive[b]) span += stepSequencer[b].periodFrames();
-        // A replaying pad comes round in its period at the speed it moves now, and its glide
-        // takes about 1 / c frames more to arrive.
+        if (gaterActive[b]) motion += stepSequencer[b].periodFrames();
+        // A replaying pad comes round in its period at the speed it moves now (there and back in
+        // ping-pong), and its glide takes about 1 / c frames more to arrive.
         const XYState& s = xy[b];
         if (s.recordMode == XY_REPLAY && s.playing && !s.timing.still) {
             const double step = s.timing.pointsPerFrameAtSpeed * s.speedFactor *
                                 static_cast<double>(modValues[DESTINATION_BLOCK_XY_SPEED[b]]);
-            span += step > 0.0 ? 2.0 * XY_SPAN / step : 0.0;
-            if (s.timing.holdIncrement > 0.0) span += 1.0 / s.timing.holdIncrement;
-            span += 1.0 / static_cast<double>(s.glideNew[0]);
+            const double lap = s.loopMode == XY_PING_PONG ? 2.0 * XY_SPAN : XY_SPAN;
+            motion += step > 0.0 ? lap / step : 0.0;
+            if (s.timing.holdIncrement > 0.0) motion += 1.0 / s.timing.holdIncrement;
+            motion += 1.0 / static_cast<double>(s.glideNew[0]);
         }
     }
+    if (span > 0.0) span += motion;
     quietSpan = static_cast<uint32_t>(span < 4e9 ? span : 4e9);  // NaN as the longest
 }
 
@@ -638,10 +642,32 @@ BlockLanes APlugin::processGrain(int b, BlockLanes in) {
             plain += d * plainVol;
         }
     };
-    if (playingSlots & grainShaped[b])
-        sumPlaying(std::true_type{});
-    else
+    const uint32_t shapedPlaying = playingSlots & grainShaped[b];
+    if (shapedPlaying == 0) {
         sumPlaying(std::false_type{});
+    } else if ((shapedPlaying & (shapedPlaying - 1)) == 0) {
+        sumPlaying(std::true_type{});  // one power, from the library
+    } else {
+        // Several powers of the envelopes: the slots play first, and their weights are worked
+        // out together.
+        TGrain::Frame pitched[GRAINS_PER_BLOCK], straight[GRAINS_PER_BLOCK];
+        float envelope[GRAINS_PER_BLOCK] = {}, power[GRAINS_PER_BLOCK] = {}, weight[GRAINS_PER_BLOCK];
+        int n = 0;
+        for (uint32_t busy = playingSlots; busy != 0; busy &= busy - 1, ++n) {
+            const unsigned k = __builtin_ctz(busy);
+            TGrain& g = slots[k];
+            const bool plays = g.play(speed, pitched[n], straight[n]);
+            envelope[n] = plays ? g.shapedEnvelope(1.0f) : 0.0f;  // one that ended weighs 0
+            power[n] = plays ? g.getShape() : 1.0f;
+            if (!plays) playingSlots &= ~(1u << k);
+        }
+        for (int i = n; i & 3; ++i) envelope[i] = power[i] = 1.0f;
+        TGrain::shapedEnvelopes(envelope, power, weight, n);
+        for (int i = 0; i < n; ++i) {
+            wet += pitched[i] * weight[i];
+            plain += straight[i] * envelope[i];
+        }
+    }
     // The recording slots share one tape: a frame writes it once and visits the slots only when
     // the nearest recording ends.
     if (recordingSlots != 0) {
