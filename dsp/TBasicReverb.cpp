@@ -360,6 +360,16 @@ ReverbLanes TBasicReverb::process(float inL, float inR) {
     return passChains(comb.update(inL, tap0, tap2, inR, tap1, tap3)) * load4(outputGain);
 }
 
+std::uint32_t TBasicReverb::longestPath() const {
+    std::uint32_t tap = 0;  // tap i reads (kPreDelayMask - tapOffset[i]) + 1 frames back, as wrapped
+    for (const std::int32_t at : tapOffset)
+        tap = std::max(tap, ((kPreDelayMask - static_cast<std::uint32_t>(at)) & kPreDelayMask) + 1);
+    const auto longestComb = static_cast<std::uint32_t>(-comb.lowestOffset + TComb::kCombs - 1) / TComb::kCombs;
+    std::uint32_t allpasses = 0;
+    for (const auto& stage : allpassDelay) allpasses += std::max(stage[0], stage[1]) / kAllpassFrameFloats;
+    return tap + longestComb + allpasses;
+}
+
 bool TBasicReverb::hasSubnormalState() const {
     if (comb.hasSubnormalState()) return true;
     return std::any_of(allpassRing.begin(), allpassRing.end(), isSubnormal);

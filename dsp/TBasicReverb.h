@@ -117,6 +117,9 @@ public:
     ReverbLanes process(float inL, float inR);
 
     float getSampleRate() const { return sampleRate; }
+    // The longest way from the input to the output as set now, in frames (the widest tap, the
+    // longest comb and the allpass chain): a room may stay quiet no longer and still sound again.
+    std::uint32_t longestPath() const;
 
     // Diagnostic for the denormal checks: true when any comb, filter or allpass state is subnormal.
     bool hasSubnormalState() const;

@@ -58,6 +58,7 @@ public:
     using AEffGUIEditor::onWheel;
     void changeProgramDelta(int delta);  // arrow keys: one preset, behind the 333 ms guard
     void changeFolderDelta(int delta);   // page keys: no folders to step through
+    void stepMenu(TOptionMenu* menu, int tag, int step);  // one option up (+1) or down (-1)
     void setDropTag(int tag);            // a knob was pressed
     void releasedDropDial();             // ... and released
     CPoint getModScreenPos() const { return dropPoint; }
@@ -190,8 +191,9 @@ public:
     // The gater step last drawn per Block; -1 forces a redraw.
     int gaterStepShown[BLOCK_COUNT] = {-1, -1, -1};
 
-    // Replaces how the manual is shown (tests): called with the manual's path.
-    using DocumentOpener = void (*)(const char* path);
+    // Replaces how the manual is shown (tests): called with the manual's path; false when it
+    // could not be shown.
+    using DocumentOpener = bool (*)(const char* path);
     static void setDocumentOpener(DocumentOpener opener);
 
 protected:

@@ -395,6 +395,40 @@ void APlugin::publishLevelSources() {
     modSourceValues[SOURCE_OUT + 1] = engine::meanMagnitude(levelOutput[0], levelOutput[1]);
 }
 
+void APlugin::noteQuietSpan() {
+    double span = 0.0;
+    if (delayActive)
+        span += delayLengthsModulated ? TDelay::kMaxLength + 1.0 : static_cast<double>(delay.longestLength()) + 1.0;
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        switch (blockType[b]) {
+        case TYPE_COMB:  // two sub-samples per frame, in 1/256 of one
+            span += std::max(comb[b].delayL, comb[b].delayR) / 512.0 + 1.0;
+            break;
+        case TYPE_ROOM: span += reverb[b].longestPath(); break;
+        case TYPE_GRAIN: {
+            int longest = 0;
+            for (int k = 0; k < GRAINS_PER_BLOCK; ++k)
+                longest = std::max(longest, grain[b * GRAINS_PER_BLOCK + k].framesToEnd());
+            span += longest;
+            break;
+        }
+        default: break;
+        }
+        if (gaterActive[b]) span += stepSequencer[b].periodFrames();
+        // A replaying pad comes round in its period at the speed it moves now, and its glide
+        // takes about 1 / c frames more to arrive.
+        const XYState& s = xy[b];
+        if (s.recordMode == XY_REPLAY && s.playing && !s.timing.still) {
+            const double step = s.timing.pointsPerFrameAtSpeed * s.speedFactor *
+                                static_cast<double>(modValues[DESTINATION_BLOCK_XY_SPEED[b]]);
+            span += step > 0.0 ? 2.0 * XY_SPAN / step : 0.0;
+            if (s.timing.holdIncrement > 0.0) span += 1.0 / s.timing.holdIncrement;
+            span += 1.0 / static_cast<double>(s.glideNew[0]);
+        }
+    }
+    quietSpan = static_cast<uint32_t>(span < 4e9 ? span : 4e9);  // NaN as the longest
+}
+
 // Each type's three targets take the pad's X/Y routing t1..t3 on top of their modulation.
 BlockLanes APlugin::processFilter(int b, BlockLanes in) {
     TFilter& f = *engine::pinned(&filter[b]);

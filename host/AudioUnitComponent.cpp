@@ -217,6 +217,15 @@ void AudioUnitComponent::render(const float* const* input, double sampleTime, st
     check(status, "failed to render");
 }
 
+std::optional<std::uint64_t> AudioUnitComponent::quietSpan() {
+    UInt64 frames = 0;
+    UInt32 size = sizeof frames;
+    if (AudioUnitGetProperty(unit, kTarnwellQuietSpanProperty, kAudioUnitScope_Global, 0, &frames, &size) != 0 ||
+        size != sizeof frames)
+        return std::nullopt;
+    return frames;
+}
+
 CFRef<CFTypeRef> AudioUnitComponent::saveState() {
     CFPropertyListRef state = nullptr;
     UInt32 size = sizeof state;

@@ -33,6 +33,7 @@ public:
     void setTransport(const TransportState& transport) override;
     void render(const float* const* input, double sampleTime, std::uint32_t frames,
                 float* const* output) override;
+    std::optional<std::uint64_t> quietSpan() override;
     CFRef<CFTypeRef> saveState() override;
     void restoreState(CFPropertyListRef state) override;
 

@@ -61,6 +61,10 @@ public:
     virtual void render(const float* const* input, double sampleTime, std::uint32_t frames,
                         float* const* output) = 0;
 
+    // The longest stretch, in frames, the output may stay quiet and still sound again without new
+    // input, as the patch stands after the last render; nullopt when the component does not say.
+    virtual std::optional<std::uint64_t> quietSpan() { return std::nullopt; }
+
     // The class-info dictionary (a new reference) and its restoration.
     virtual CFRef<CFTypeRef> saveState() = 0;
     virtual void restoreState(CFPropertyListRef state) = 0;

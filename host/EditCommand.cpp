@@ -57,16 +57,16 @@ private:
 void runEdit(const EditCommand& command, std::ostream& out, std::ostream& err, const HostEnvironment& env) {
     if (!command.saveFile.empty())
         AtomicOutput probe(command.saveFile);  // a folder that takes no file fails now
+    const AudioData input = command.input.empty() ? makeDemoMaterial() : readAudioFile(command.input);
+    const auto component = openInitialized(
+        env, input.sampleRate, static_cast<std::uint32_t>(input.channels.size()), LivePlayback::BLOCK_FRAMES);
+    requireArtwork(unitOf(*component));
     std::unique_ptr<tarnwell::cocoa::WindowServer> display = tarnwell::cocoa::makeX11WindowServer();
     if (!display)
         throw HostError(
             "no display to show the editor on (is DISPLAY set?); tarnwell snapshot draws it without one");
     tarnwell::cocoa::setWindowServer(std::move(display));
     tarnwell::cocoa::WindowServer& server = tarnwell::cocoa::windowServer();
-
-    const AudioData input = command.input.empty() ? makeDemoMaterial() : readAudioFile(command.input);
-    const auto component = openInitialized(
-        env, input.sampleRate, static_cast<std::uint32_t>(input.channels.size()), LivePlayback::BLOCK_FRAMES);
     prepareSound(*component, command.sound, command.stateFile, env);
 
     const auto save = [&] {

@@ -81,6 +81,7 @@ void runSnapshot(const SnapshotCommand& command, std::ostream& out, const HostEn
     AtomicOutput picture(command.output);
     PrivatePreferences preferences(command.scale);
     const auto component = openInitialized(env, SAMPLE_RATE, INPUTS, BLOCK_FRAMES);
+    requireArtwork(unitOf(*component));
     prepareSound(*component, command.sound, command.stateFile, env);
 
     EditorView editor(unitOf(*component));

@@ -134,7 +134,9 @@ public:
 void Window::Impl::press(XButtonEvent& event) {
     CFrame* frame = owner.attached;
     if (event.button == Button4 || event.button == Button5) {
-        if (frame) frame->platformWheel(pointer, event.button == Button4 ? 1.0f : -1.0f, held);
+        // The modifiers of the wheel event itself: Shift with the wheel is a fine step.
+        const long buttons = x11::buttonsOf(event.state);
+        if (frame) frame->platformWheel(pointer, event.button == Button4 ? 1.0f : -1.0f, buttons);
         return;
     }
     if (event.button != Button1 && event.button != Button3) return;

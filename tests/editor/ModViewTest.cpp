@@ -4,6 +4,7 @@
 #include "editor/controls/TModDisplay.h"
 #include "effect/OptionStrings.h"
 #include "gui/CDrawContext.h"
+#include "resources/Layout.h"
 #include "tests/editor/EditorHarness.h"
 
 using namespace tarnwell::test;
@@ -180,6 +181,8 @@ TEST(EditorModView, AmountDragsResetsAndWheelAndAKnobDroppedTakesTheFirstFreeSlo
     EXPECT_EQ(fx.getModSource(2), 7);
     EXPECT_FLOAT_EQ(m.amount(2), 0.5f);
     EXPECT_EQ(fx.getModDestination(3), 0);
+    // ... whichever row it lands on, and the matrix's hint says so.
+    EXPECT_NE(std::string(art::MOD_DROP_HINT).find("first free slot"), std::string::npos);
     // All four slots taken: the value comes back and no slot changes.
     fx.setModVariables(3, false, 0.3f, 6, 9);
     dropAt(m.at(0, 100));

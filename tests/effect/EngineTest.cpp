@@ -20,9 +20,10 @@ using namespace tarnwell::test;
 
 namespace {
 
-constexpr int SRC_NONE = 0, SRC_VELOCITY = 5, SRC_FOLLOWER = 27, SRC_BLOCK1_OUT = 48, SRC_OFFSET = 56;
+constexpr int SRC_NONE = 0, SRC_VELOCITY = 5, SRC_FOLLOWER = 27, SRC_BLOCK1_OUT = 48, SRC_OFFSET = 56,
+              SRC_WHITE_NOISE = 57;
 constexpr int DEST_VOLUME = 1, DEST_PAN = 3, DEST_DELAY_SPEED = 73, DEST_FOLLOWER_SMOOTH = 83;
-constexpr int DEST_MOD1_AMOUNT = 86, DEST_MOD2_AMOUNT = 87;
+constexpr int DEST_MOD1_AMOUNT = 86, DEST_MOD2_AMOUNT = 87, DEST_BLOCK1_ROOM_DAMP = 5;
 constexpr int FILTER = 1, COMB = 2, SHAPER = 3, ROOM = 4, GRAIN = 6;
 
 struct Slot {
@@ -381,6 +382,48 @@ TEST_F(EngineTest, PlaybackStartRestartsFreeXYPaths) {
     EXPECT_TRUE(fx->stepSequencer[0].getOn()) << "the restart stops the gater; the path's next frame starts it";
 }
 
+// A loop mode changed on its own mid-replay replays the new way from then on: Loop On turned
+// ping-pong walks the ramp up and back down, with no jump back to its start.
+TEST_F(EngineTest, ALoopModeChangedMidReplayActs) {
+    setTransport(false, 120.0);
+    auto fx = makeNeutral(3, [](APlugin& e) {
+        for (int i = 0; i < XY_PATH_POINTS; ++i) e.setXY(0, i, static_cast<float>(i) / 31.0f, 0.5f);
+        e.setParameter(XY_SYNC_TAG[0], choice(11, 30.99f));  // a quarter bar: 22050 frames each way
+        e.setParameter(XY_LOOP_MODE_TAG[0], choice(1, 2.99f));
+        e.setParameter(XY_RECORD_MODE_TAG[0], choice(2, 2.99f));
+    });
+    render(*fx, constant(5000, 0.0f));
+    fx->setParameter(XY_LOOP_MODE_TAG[0], choice(2, 2.99f));  // ping-pong
+    std::vector<float> x;
+    render(*fx, constant(44000, 0.0f), constant(44000, 0.0f), 64, [&](std::size_t) {
+        x.push_back(fx->modSourceValues[SOURCE_X[0]]);
+    });
+    float biggestStep = 0.0f;
+    for (std::size_t i = 1; i < x.size(); ++i) biggestStep = std::max(biggestStep, std::fabs(x[i] - x[i - 1]));
+    EXPECT_LT(biggestStep, 0.01f);  // 64 frames move X by 0.003
+    EXPECT_GT(*std::max_element(x.begin(), x.end()), 0.99f);
+    EXPECT_LT(x.back(), 0.02f);  // back down at the start
+}
+
+// A slot from Velocity onto Delay Speed retimes the Delay from the very frame the note lands on,
+// though no setting moved: a note one frame later brings an echo already on its way one frame
+// sooner. Settled, velocity 127 at amount 1/3 doubles the delay time.
+TEST_F(EngineTest, ASlotOnDelaySpeedRetimesTheEchoFrameByFrame) {
+    auto echo = [&](int noteAt, std::size_t impulseAt) {
+        auto fx = makeNeutral(3, [](APlugin& e) {
+            setPlainDelay(e, 0.25f);
+            setSlot(e, 0, SRC_VELOCITY, DEST_DELAY_SPEED, 1.0f / 3.0f);
+        });
+        render(*fx, constant(1001, 0.0f));
+        sendMidi(*fx, {{noteAt, 0x90, 60, 127}});
+        const Signal out = render(*fx, impulse(20000, impulseAt, 0.5f)).left;
+        return static_cast<double>(firstAbove(out, 0.01, impulseAt)) - static_cast<double>(impulseAt);
+    };
+    const double first = echo(3, 0);  // measured 705 frames
+    for (int at = 4; at <= 7; ++at) EXPECT_EQ(echo(at, 0), first - (at - 3)) << "note at frame " << at;
+    EXPECT_NEAR(echo(0, 10000), 2.0 * DELAY_FRAMES, 3.0);
+}
+
 // Only the destinations a slot wrote go back to their base each frame: a slot that moves on, or
 // falls silent, must leave its old destination at the base, not at its last value.
 TEST_F(EngineTest, AMovedSlotLeavesItsOldDestinationAtItsBase) {
@@ -522,6 +565,30 @@ TEST_F(EngineTest, XYPadMovesItsBlocksTargets) {
     EXPECT_NEAR(level(1.0f, 0.2f), open, 1e-6);
 }
 
+// Room Mod sways the comb lengths whether the room's other settings rest or a slot moves Room
+// Damp every frame: a slot that moves the damping by a hair leaves the swaying tail as it was.
+TEST_F(EngineTest, RoomModActsWhileASlotMovesRoomDamp) {
+    const Signal in = noise(20000, 0.5);
+    auto wet = [&](float mod, float dampSlot) {
+        auto fx = makeNeutral(3, [&](APlugin& e) {
+            setBlockType(e, 0, ROOM);
+            e.setParameter(blockParam(0, BLOCK_MIX_OFFSET), 1.0f);
+            e.setParameter(blockParam(0, ROOM_MOD_OFFSET), mod);
+            setSlot(e, 0, SRC_WHITE_NOISE, DEST_BLOCK1_ROOM_DAMP, dampSlot);
+        });
+        return render(*fx, in).left;
+    };
+    auto rmsDifference = [](const Signal& a, const Signal& b) {
+        Signal d(a.size());
+        for (std::size_t i = 0; i < a.size(); ++i) d[i] = a[i] - b[i];
+        return rms(d, 10000, 20000);
+    };
+    const Signal swayed = wet(1.0f, 0.0f);
+    const double level = rms(swayed, 10000, 20000);
+    EXPECT_GT(rmsDifference(swayed, wet(0.0f, 0.0f)), 0.5 * level);  // measured 1.31
+    EXPECT_LT(rmsDifference(swayed, wet(1.0f, 0.01f)), 0.05 * level);  // 0.007; 1.41 with the sway lost
+}
+
 // Full-scale noise, then silence, into a chain at +10 dB per Block: a comb at full feedback, the
 // Delay's feedback and cross feedback at their limits, and half the path input added dry.
 TEST_F(EngineTest, OutputStaysFiniteAndBoundedAtEverySampleRate) {
@@ -617,7 +684,8 @@ TEST_F(EngineTest, AMissingInputChannelActsAsSilence) {
 }
 
 // Every Block type in every path, with automation, tempo changes, transport starts and MIDI
-// (notes, pressure, a controller bound with pick-up on) between the host's calls.
+// (notes, pressure, a controller bound with pick-up on) between the host's calls: no allocation
+// and no file access.
 TEST_F(EngineTest, RenderingAllocatesNothing) {
     host.requests.reserve(100000);  // the recording host logs every request it gets
     const Signal in = noise(512, 0.8);
@@ -630,11 +698,13 @@ TEST_F(EngineTest, RenderingAllocatesNothing) {
             SCOPED_TRACE(testing::Message() << "type " << type << ", path " << path);
             auto fx = makeNeutral(path, [&](APlugin& e) { setBusyPatch(e, path, {type, type, type}); });
             std::size_t allocations = 0;
+            long ioCalls = 0;
             for (int call = 0; call < 24; ++call) {
                 setTransport(call % 8 >= 4, 90.0 + 5.0 * call);
                 Signal buffer = in;  // processed in place, as hosts may
                 float* io[2] = {buffer.data(), buffer.data()};
                 AllocationCounter counter;
+                FileIoCounter files;
                 fx->setParameter(blockParam(call % 3, BLOCK_VOLUME_OFFSET), 0.5f + 0.01f * static_cast<float>(call));
                 fx->setParameter(GRAIN_WRITE_SIZE_TAG[call % 3], 0.3f + 0.02f * static_cast<float>(call));
                 fx->setParameter(BLOCK_TYPE_TAG[call % 3], choice(call % 2 ? type : GRAIN, 6.99f));
@@ -643,8 +713,10 @@ TEST_F(EngineTest, RenderingAllocatesNothing) {
                 fx->processEvents(midi.get());
                 fx->processReplacing(io, io, 512);
                 allocations += counter.count();
+                ioCalls += files.count();
             }
             EXPECT_EQ(allocations, 0u);
+            EXPECT_EQ(ioCalls, 0);
         }
     }
 }

@@ -167,6 +167,15 @@ TEST_F(WindowTest, TakesRealPointerEvents) {
     CPoint where;
     EXPECT_TRUE(frame->getCurrentLocation(where));
     EXPECT_EQ(where, CPoint(50, 50));
+
+    // The wheel carries the modifiers held with it: Shift and the wheel make a fine step.
+    key(XK_Shift_L, true);
+    button(5, true), button(5, false);
+    key(XK_Shift_L, false);
+    settle();
+    ASSERT_EQ(view->events.size(), 8u);
+    EXPECT_EQ(view->events[7].kind, 'w');
+    EXPECT_EQ(view->events[7].buttons, kShift);
 }
 
 TEST_F(WindowTest, PopUpMenusAreChosenWithThePointerAndTheKeys) {

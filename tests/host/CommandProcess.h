@@ -13,11 +13,13 @@
 
 namespace tarnwell::test {
 
-// Starts the command with its output and messages going to files; limited runs get at most a
-// minute of CPU and, outside address-sanitizer builds, 2 GiB of address space.
+// Starts the command (or a copy of it elsewhere) with its output and messages going to files;
+// limited runs get at most a minute of CPU and, outside address-sanitizer builds, 2 GiB of
+// address space.
 inline pid_t startCommand(const std::vector<std::string>& args, const std::string& out = "/dev/null",
-                          const std::string& err = "/dev/null", bool limited = false) {
-    std::vector<std::string> words{TARNWELL_COMMAND};
+                          const std::string& err = "/dev/null", bool limited = false,
+                          const std::string& program = TARNWELL_COMMAND) {
+    std::vector<std::string> words{program};
     words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& w : words) argv.push_back(w.data());

@@ -9,6 +9,7 @@
 #include "tests/gui/XvfbServer.h"
 #include "tests/host/CommandProcess.h"
 #include "tests/support/PreferencesSandbox.h"
+#include "tests/support/TempFolder.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -16,6 +17,7 @@
 #include <cairo.h>
 #include <poll.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -215,6 +217,28 @@ TEST(EditorCommands, SnapshotDrawsEachSizeAndLeavesTheUsersSizeAlone) {
         EXPECT_EQ(h, height);
     }
     EXPECT_EQ(PreferencesSandbox::read(prefsFile), chosen);
+}
+
+// A bundle whose artwork was never built (or is lost) draws black: neither command starts.
+TEST(EditorCommands, WithoutTheArtworkNeitherEditorCommandStarts) {
+    PreferencesSandbox preferences;
+    TempFolder copy;
+    namespace fs = std::filesystem;
+    const fs::path contents = fs::path(copy.path("Tarnwell.component")) / "Contents";
+    fs::create_directories(contents / "MacOS");
+    fs::create_directories(contents / "Resources");
+    // A copy: the component finds its bundle from its own path, which a link would lead back.
+    fs::copy_file(TARNWELL_COMPONENT_PATH, contents / "MacOS" / fs::path(TARNWELL_COMPONENT_PATH).filename());
+    fs::copy_file(TARNWELL_COMMAND, copy.path("tarnwell"));
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"snapshot", copy.path("out.png")},
+                                                 std::vector<std::string>{"edit"}}) {
+        EXPECT_EQ(waitForCommand(startCommand(args, "/dev/null", copy.path("err"), false, copy.path("tarnwell"))), 1);
+        const std::string err = copy.read("err");
+        EXPECT_NE(err.find("Contents/Resources: the editor's artwork is missing (150 of 150 bitmaps)"), std::string::npos)
+            << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        EXPECT_FALSE(fs::exists(copy.path("out.png")));
+    }
 }
 
 TEST(EditorCommands, EditShowsTheSnapshotTakesRealClicksShowsMessagesAsWindowsAndSavesOnClose) {

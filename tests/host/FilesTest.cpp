@@ -80,6 +80,13 @@ TEST(MidiFile, EventsLandOnTheFramesOfTheTempoMap) {
     folder.write("plain.mid", midiFile({std::string("\x83\0\x91\x30\x46\x10\x32\x46", 8) + END}));
     EXPECT_EQ(frames(readMidiFile(folder.path("plain.mid"), 44100.0, std::nullopt)),
               (std::vector<std::uint64_t>{88200, 88200 + 3675}));
+    // Channel pressure has one data byte, in running status too: the note after it keeps its time.
+    folder.write("pressure.mid", midiFile({std::string("\0\xD2\x40\x30\x50\x60\x92\x3C\x64", 9) + END}));
+    const MidiSong pressed = readMidiFile(folder.path("pressure.mid"), 48000.0, std::nullopt);
+    EXPECT_EQ(frames(pressed), (std::vector<std::uint64_t>{0, 12000, 36000}));
+    ASSERT_EQ(pressed.messages.size(), 3u);
+    EXPECT_EQ(pressed.messages[1].data1, 0x50);
+    EXPECT_EQ(pressed.messages[2].status, 0x92);
 }
 
 // Valid files of unusual make: system exclusive packets (F0, F7), long text, and many tracks

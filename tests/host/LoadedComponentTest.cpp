@@ -9,7 +9,9 @@
 #include <functional>
 #include <sstream>
 
+#include "dsp/TBasicReverb.h"
 #include "effect/FactoryBank.h"
+#include "effect/ParameterLayout.h"
 #include "framework/effectbase/AEffect.h"
 #include "framework/effectbase/AudioEffect.h"
 #include "framework/effectbase/VstRecords.h"
@@ -168,6 +170,87 @@ TEST_F(LoadedComponent, RenderingAFileMatchesTheEffectRunInProcess) {
         direct.process(ins, static_cast<double>(pos), n, due, song, outs);
     }
     EXPECT_EQ(output.channels, expected);
+}
+
+// The automatic tail waits for silence only as long as the patch can still sound again, and cuts
+// nothing: it ends where a minute's tail, its quiet end cut, ends.
+TEST_F(LoadedComponent, TheAutomaticTailWaitsOnlyAsLongAsThePatchCanSoundAgain) {
+    AudioData burst;  // 20 ms of 440 Hz at -6 dBFS, then silence
+    burst.sampleRate = RATE;
+    burst.channels.assign(2, std::vector<float>(static_cast<std::size_t>(0.2 * RATE), 0.0f));
+    for (auto& c : burst.channels)
+        for (std::size_t i = 0; i < static_cast<std::size_t>(0.02 * RATE); ++i)
+            c[i] = 0.5f * static_cast<float>(std::sin(2.0 * M_PI * 440.0 * static_cast<double>(i) / RATE));
+    const auto quarterSecond = static_cast<std::uint64_t>(0.25 * RATE);
+    auto blocksOff = [](ComponentHost& c) {
+        for (const std::int32_t tag : BLOCK_TYPE_TAG) c.setParameter(static_cast<std::uint32_t>(tag), 0.0f);
+    };
+    struct Case {
+        const char* name;
+        std::function<void(ComponentHost&)> set;
+        std::uint64_t leastSpan, mostSpan;
+        // False where the rooms' phases come from the process's noise generator: each render's
+        // differ, and with them where a tail of many seconds falls under the level (by 0.35 s).
+        bool sameSamples;
+    };
+    const Case cases[] = {
+        {"all Blocks Off, no Delay", [&](ComponentHost& c) {
+             blocksOff(c);
+             c.setParameter(DELAY_ON_PARAM, 0.0f);
+         }, 0, 0, true},
+        // 2^(12 * 0.95) ms = 2,702 ms left, 2,103 ms right; echoes 2.7 s apart, each 6 dB down.
+        {"a long Delay", [&](ComponentHost& c) {
+             blocksOff(c);
+             for (const auto& [id, value] : {std::pair{DELAY_ON_PARAM, 1.0f}, {DELAY_TEMPO_SYNC_PARAM, 0.0f},
+                                             {DELAY_LEFT_PARAM, 0.95f}, {DELAY_RIGHT_PARAM, 0.92f},
+                                             {DELAY_FEEDBACK_PARAM, 0.5f}, {DELAY_CROSS_FEEDBACK_PARAM, 0.0f},
+                                             {DELAY_MIX_PARAM, 1.0f}})
+                 c.setParameter(static_cast<std::uint32_t>(id), value);
+         }, static_cast<std::uint64_t>(2.7 * RATE), static_cast<std::uint64_t>(2.8 * RATE), true},
+        {"Ten Second Frozen Hall", [](ComponentHost& c) {
+             const auto* const name =
+                 std::find_if(FACTORY_PRESET_NAMES, FACTORY_PRESET_NAMES + FACTORY_PRESET_COUNT,
+                              [](const char* n) { return std::strcmp(n, "Ten Second Frozen Hall") == 0; });
+             loadFactoryPreset(c, static_cast<std::int32_t>(name - FACTORY_PRESET_NAMES));
+         }, TComb::kMaxLength, 3 * TBasicReverb::kPreDelayFrames, false},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        std::optional<std::uint64_t> span;
+        std::uint64_t rendered = 0;
+        auto render = [&](std::optional<std::uint64_t> tail) {
+            const auto component = open();
+            component->initialize(RATE, 2, 512);
+            test.set(*component);
+            RenderJob job;
+            job.tailFrames = tail;
+            AudioData out =
+                renderAudio(*component, job, burst, [&](std::uint64_t done, std::uint64_t) { rendered = done; });
+            span = component->quietSpan();
+            return out;
+        };
+        AudioData whole = render(static_cast<std::uint64_t>(AUTOMATIC_TAIL_SECONDS * RATE));
+        std::size_t end = whole.frames();
+        auto quiet = [&](std::size_t i) {
+            return std::fabs(whole.channels[0][i]) < QUIET_LEVEL && std::fabs(whole.channels[1][i]) < QUIET_LEVEL;
+        };
+        while (end > burst.frames() && quiet(end - 1)) --end;
+        for (auto& c : whole.channels) c.resize(end);
+
+        const AudioData automatic = render(std::nullopt);
+        ASSERT_TRUE(span.has_value());
+        EXPECT_GE(*span, test.leastSpan);
+        EXPECT_LE(*span, test.mostSpan);
+        // The quiet frames rendered past the end: fewer than a component that does not say gets, and
+        // where the patch rests, the span, the quarter second and one block at most.
+        EXPECT_LT(rendered - automatic.frames(), quietFramesToEnd(RATE));
+        if (test.sameSamples) {
+            EXPECT_LE(rendered - automatic.frames(), *span + quarterSecond + 512);
+            EXPECT_EQ(automatic.channels, whole.channels);
+        } else {
+            EXPECT_NEAR(static_cast<double>(automatic.frames()), static_cast<double>(end), RATE);
+        }
+    }
 }
 
 TEST_F(LoadedComponent, ASavedStateFileRestoresEveryValue) {

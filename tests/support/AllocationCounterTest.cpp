@@ -1,7 +1,10 @@
 // Placed beside the counter so every test program checks that its counter works.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "tests/support/AllocationCounter.h"
@@ -16,4 +19,18 @@ TEST(AllocationCounter, CountsOnlyWhileAlive) {
     v[0] = *before;
     p[0] = v[0];
     EXPECT_EQ(p[0], 1.0);
+}
+
+TEST(FileIoCounter, CountsThisThreadsReadsAndWrites) {
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    tarnwell::test::FileIoCounter counter;
+    EXPECT_EQ(counter.count(), 0);
+    char byte = 'x';
+    ASSERT_EQ(write(ends[1], &byte, 1), 1);
+    ASSERT_EQ(read(ends[0], &byte, 1), 1);
+    std::thread([&] { ASSERT_EQ(write(ends[1], &byte, 1), 1); }).join();  // another thread's
+    EXPECT_EQ(counter.count(), 2);
+    close(ends[0]);
+    close(ends[1]);
 }
