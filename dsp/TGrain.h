@@ -61,12 +61,6 @@ public:
     // The same for a slot known to play, and its weight for the pitched output (to the shape set).
     float shapedEnvelope(float power) const;
     float pitchedWeight() const { return shapedEnvelope(shape); }
-    float getShape() const { return shape; }
-    // weight[i] = an envelope envelope[i] (in [0, 1]) raised to power[i] as shapedEnvelope does,
-    // for n slots at once: the same floats, four powers worked out together where the processor
-    // has the fused multiply-adds that the C library's powf uses. The arrays hold n rounded up to
-    // four; the lanes past n are worked out too.
-    static void shapedEnvelopes(const float* envelope, const float* power, float* weight, int n);
 
     int getState() const { return state; }
     // Frames from the trigger to the grain's end, recording and playing: 0 for an idle slot.
@@ -104,7 +98,6 @@ private:
     // The floor of a position not past 0 and below the end, after any turn; false as turn. Cold:
     // the frame keeps its values in registers rather than saving them around this rare call.
     [[gnu::cold]] bool floorElsewhere(float& whole);
-    static float raised(float envelope, float power);  // shapedEnvelope of any envelope
 };
 
 // A Grain Block runs sixteen slots every frame: the frame's work is inline.
@@ -184,9 +177,7 @@ inline bool TGrain::play(float speed, Frame& pitched, Frame& plain) {
 }
 
 // Read twice per slot and frame by the engine: kept inline.
-inline float TGrain::shapedEnvelope(float power) const { return raised(envelope, power); }
-
-inline float TGrain::raised(float envelope, float power) {
+inline float TGrain::shapedEnvelope(float power) const {
     // The plain output's weight and the default shape are 1, and e^1 is e exactly: no power.
     if (power == 1.0f) return envelope;
     // A negative shape would turn the silent ends of the envelope into infinities.

@@ -642,32 +642,10 @@ BlockLanes APlugin::processGrain(int b, BlockLanes in) {
             plain += d * plainVol;
         }
     };
-    const uint32_t shapedPlaying = playingSlots & grainShaped[b];
-    if (shapedPlaying == 0) {
+    if (playingSlots & grainShaped[b])
+        sumPlaying(std::true_type{});
+    else
         sumPlaying(std::false_type{});
-    } else if ((shapedPlaying & (shapedPlaying - 1)) == 0) {
-        sumPlaying(std::true_type{});  // one power, from the library
-    } else {
-        // Several powers of the envelopes: the slots play first, and their weights are worked
-        // out together.
-        TGrain::Frame pitched[GRAINS_PER_BLOCK], straight[GRAINS_PER_BLOCK];
-        float envelope[GRAINS_PER_BLOCK] = {}, power[GRAINS_PER_BLOCK] = {}, weight[GRAINS_PER_BLOCK];
-        int n = 0;
-        for (uint32_t busy = playingSlots; busy != 0; busy &= busy - 1, ++n) {
-            const unsigned k = __builtin_ctz(busy);
-            TGrain& g = slots[k];
-            const bool plays = g.play(speed, pitched[n], straight[n]);
-            envelope[n] = plays ? g.shapedEnvelope(1.0f) : 0.0f;  // one that ended weighs 0
-            power[n] = plays ? g.getShape() : 1.0f;
-            if (!plays) playingSlots &= ~(1u << k);
-        }
-        for (int i = n; i & 3; ++i) envelope[i] = power[i] = 1.0f;
-        TGrain::shapedEnvelopes(envelope, power, weight, n);
-        for (int i = 0; i < n; ++i) {
-            wet += pitched[i] * weight[i];
-            plain += straight[i] * envelope[i];
-        }
-    }
     // The recording slots share one tape: a frame writes it once and visits the slots only when
     // the nearest recording ends.
     if (recordingSlots != 0) {
