@@ -23,6 +23,7 @@
 #include "framework/platform/Preferences.h"
 #include "gui/CBitmap.h"
 #include "gui/CViewContainer.h"
+#include "gui/Platform.h"
 
 namespace {
 
@@ -81,20 +82,36 @@ uEditor::uEditor(AudioEffect* owner) : AEffGUIEditor(owner) {
     editChangedShown = !getEditChanged();
     const uint32_t now = getTicks();
     stepRequestTime = lastStepTime = lastRefreshTime = lastIdleTime = now;
-    if (getBackRegValue("Big150", false)) {
-        guiSize = 1;
-        guiScale = 1.5f;
-    }
-    if (getBackRegValue("Big200", false)) {
-        guiSize = 2;
-        guiScale = 2.0f;
-    }
+    chosenSize = guiSize = storedSize();
+    guiScale = layout::GUI_SCALES[guiSize];
     useKeys = getBackRegValue("Key", true);
     rect.top = 0;
     rect.left = 0;
     rect.right = static_cast<int16_t>(getScaled(layout::WINDOW_W));
     rect.bottom = static_cast<int16_t>(getScaled(layout::WINDOW_H));
     std::fill(std::begin(menuSteps), std::end(menuSteps), -1.0f);
+}
+
+int uEditor::storedSize() {
+    return getBackRegValue("Big200", false) ? 2 : getBackRegValue("Big150", false) ? 1 : 0;
+}
+
+void uEditor::fitToScreen() {
+    int size = chosenSize;
+    int roomW = 0, roomH = 0;
+    if (tarnwell::gui::windowRoom(roomW, roomH))
+        while (size > 0 && (layout::scaled(layout::WINDOW_W, layout::GUI_SCALES[size]) > roomW ||
+                            layout::scaled(layout::WINDOW_H, layout::GUI_SCALES[size]) > roomH))
+            --size;
+    guiSize = size;
+    guiScale = layout::GUI_SCALES[size];
+    rect.right = static_cast<int16_t>(getScaled(layout::WINDOW_W));
+    rect.bottom = static_cast<int16_t>(getScaled(layout::WINDOW_H));
+}
+
+bool uEditor::getRect(ERect** out) {
+    if (!frame) fitToScreen();
+    return AEffGUIEditor::getRect(out);
 }
 
 uEditor::~uEditor() {
@@ -143,6 +160,19 @@ bool uEditor::open(void* parent) {
     for (auto& word : pendingParameters) word.store(0, std::memory_order_relaxed);
     resumeRequested = false;
     xyDisplayRequested = false;
+    fitToScreen();
+    if (guiSize != chosenSize) {
+        int roomW = 0, roomH = 0;
+        tarnwell::gui::windowRoom(roomW, roomH);
+        std::fprintf(
+            stderr,
+            "Tarnwell: the %s window (%d x %d) does not fit this screen (%d x %d free); it opens at %s "
+            "(%d x %d). The chosen size stays %s.\n",
+            layout::SIZE_NAMES[chosenSize], layout::scaled(layout::WINDOW_W, layout::GUI_SCALES[chosenSize]),
+            layout::scaled(layout::WINDOW_H, layout::GUI_SCALES[chosenSize]), roomW, roomH,
+            layout::SIZE_NAMES[guiSize], getScaled(layout::WINDOW_W), getScaled(layout::WINDOW_H),
+            layout::SIZE_NAMES[chosenSize]);
+    }
 
     createBitmaps();
     CBitmap* background = bitmaps[layout::BMP_BACKGROUND];
@@ -150,6 +180,7 @@ bool uEditor::open(void* parent) {
     if (background && background->isLoaded()) frameSize = CRect(0, 0, background->getWidth(), background->getHeight());
     frame = new myFrame(frameSize, parent, this);
     frame->setBackground(background);
+    frame->setContentScale(guiScale);
 
     CBitmap* panel = bitmaps[layout::BMP_PANEL_OFF];
     const int panelW = panel ? panel->getWidth() : 0;

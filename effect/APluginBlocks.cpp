@@ -396,7 +396,9 @@ void APlugin::publishLevelSources() {
 }
 
 void APlugin::noteQuietSpan() {
-    double span = 0.0;
+    // What holds sound (the Delay, combs, rooms, grains), and the motion that may let it out again
+    // after a quiet stretch (gaters, replays): motion alone brings back nothing.
+    double span = 0.0, motion = 0.0;
     if (delayActive)
         span += delayLengthsModulated ? TDelay::kMaxLength + 1.0 : static_cast<double>(delay.longestLength()) + 1.0;
     for (int b = 0; b < BLOCK_COUNT; ++b) {
@@ -414,18 +416,20 @@ void APlugin::noteQuietSpan() {
         }
         default: break;
         }
-        if (gaterActive[b]) span += stepSequencer[b].periodFrames();
-        // A replaying pad comes round in its period at the speed it moves now, and its glide
-        // takes about 1 / c frames more to arrive.
+        if (gaterActive[b]) motion += stepSequencer[b].periodFrames();
+        // A replaying pad comes round in its period at the speed it moves now (there and back in
+        // ping-pong), and its glide takes about 1 / c frames more to arrive.
         const XYState& s = xy[b];
         if (s.recordMode == XY_REPLAY && s.playing && !s.timing.still) {
             const double step = s.timing.pointsPerFrameAtSpeed * s.speedFactor *
                                 static_cast<double>(modValues[DESTINATION_BLOCK_XY_SPEED[b]]);
-            span += step > 0.0 ? 2.0 * XY_SPAN / step : 0.0;
-            if (s.timing.holdIncrement > 0.0) span += 1.0 / s.timing.holdIncrement;
-            span += 1.0 / static_cast<double>(s.glideNew[0]);
+            const double lap = s.loopMode == XY_PING_PONG ? 2.0 * XY_SPAN : XY_SPAN;
+            motion += step > 0.0 ? lap / step : 0.0;
+            if (s.timing.holdIncrement > 0.0) motion += 1.0 / s.timing.holdIncrement;
+            motion += 1.0 / static_cast<double>(s.glideNew[0]);
         }
     }
+    if (span > 0.0) span += motion;
     quietSpan = static_cast<uint32_t>(span < 4e9 ? span : 4e9);  // NaN as the longest
 }
 

@@ -143,6 +143,10 @@ std::string controllerMapText(const int32_t (&map)[CONTROLLERS]) {
 
 bool writeAtomically(const char* path, const std::string& text) {
     if (path == nullptr) return false;
+    // A pipe or a device is no preset file, and writing into a pipe would hold the editor until
+    // some program reads it.
+    struct stat info {};
+    if (::stat(path, &info) == 0 && !S_ISREG(info.st_mode)) return false;
     AtomicFile file;
     return file.open(path) && file.write(text.data(), text.size()) && file.commit();
 }

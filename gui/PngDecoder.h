@@ -12,7 +12,8 @@ namespace tarnwell::gui {
 
 // The decoded surface, or null for a file this reader leaves to cairo's: another colour type
 // or depth, interlacing, a transparency chunk, an unknown critical chunk, or damage of any kind
-// (cairo's reader then says what is wrong).
+// (cairo's reader then says what is wrong). Image data too short to inflate to the image is
+// refused before the pixels are reserved.
 cairo_surface_t* decodePng(const std::string& path);
 
 }  // namespace tarnwell::gui

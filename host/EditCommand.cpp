@@ -3,6 +3,8 @@
 
 #include <signal.h>
 
+#include <cstdlib>
+
 #include "effect/FactoryBank.h"
 #include "host/AtomicOutput.h"
 #include "host/AudioFile.h"
@@ -64,8 +66,14 @@ void runEdit(const EditCommand& command, std::ostream& out, std::ostream& err, c
         throw HostError(
             "no display to show the editor on (is DISPLAY set?); tarnwell snapshot draws it without one");
     tarnwell::cocoa::setWindowServer(std::move(display));
+    tarnwell::cocoa::WindowServer& server = tarnwell::cocoa::windowServer();
     prepareSound(*component, command.sound, command.stateFile, env, &err);
 
+    const auto save = [&] {
+        if (command.saveFile.empty()) return;
+        saveComponentState(*component, command.saveFile);
+        out << "saved " << command.saveFile << "\n";
+    };
     LiveMidiInput midi(err);
     LivePlayback playback(*component, input, command.tempo.value_or(command.input.empty() ? DEMO_TEMPO : FILE_TEMPO),
                           &midi);
@@ -77,14 +85,27 @@ void runEdit(const EditCommand& command, std::ostream& out, std::ostream& err, c
         window->setDelegate(&watch);
         window->makeKeyAndOrderFront();
         playback.start(err);
+        // With the display gone the windows cannot even be taken down: the state is saved and
+        // the program ends here, saying why.
+        server.onConnectionLost([&] {
+            playback.stop();
+            try {
+                save();
+            } catch (const std::exception& e) {
+                err << "tarnwell: " << e.what() << "\n";
+            }
+            err << "tarnwell: the connection to the display was lost; the editor closed"
+                << (command.saveFile.empty() ? "" : " (its state was saved)") << "\n";
+            out.flush();
+            err.flush();
+            std::_Exit(1);
+        });
         {
             SignalsCloseTheWindow signals;
             NSRunLoop::mainRunLoop().runUntil([&] { return watch.closed; });
         }
+        server.onConnectionLost(nullptr);
         playback.stop();
     }  // the panel and the view go, and the editor closes with them
-    if (!command.saveFile.empty()) {
-        saveComponentState(*component, command.saveFile);
-        out << "saved " << command.saveFile << "\n";
-    }
+    save();
 }

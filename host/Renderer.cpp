@@ -92,12 +92,21 @@ TransportState transportAt(const TempoMap& tempo, double sampleRate, std::uint64
     return t;
 }
 
+std::uint64_t longestTailFrames(const RenderJob& job) {
+    return job.tailFrames ? *job.tailFrames
+                          : static_cast<std::uint64_t>(std::llround(AUTOMATIC_TAIL_SECONDS * job.sampleRate));
+}
+
+std::optional<std::uint64_t> longestOutputFrames(const RenderJob& job) {
+    if (job.expectedInputFrames == 0) return std::nullopt;
+    return job.expectedInputFrames + longestTailFrames(job);
+}
+
 RenderResult renderStream(ComponentHost& component, const RenderJob& job, AudioSource& input, AudioSink& output,
                           const RenderProgress& progress) {
     const std::uint32_t block = std::max<std::uint32_t>(job.blockFrames, 1);
     const bool automatic = !job.tailFrames;
-    const std::uint64_t longestTail =
-        automatic ? static_cast<std::uint64_t>(std::llround(AUTOMATIC_TAIL_SECONDS * job.sampleRate)) : *job.tailFrames;
+    const std::uint64_t longestTail = longestTailFrames(job);
     std::uint64_t quietEnd = quietFramesToEnd(job.sampleRate);
     const std::uint64_t total = job.expectedInputFrames == 0 ? 0 : job.expectedInputFrames + (automatic ? 0 : longestTail);
 

@@ -57,6 +57,11 @@ struct RenderJob {
     std::uint64_t expectedInputFrames = 0;  // for progress; 0 when not known
 };
 
+// The frames rendered after the input at most, and the output's longest length when the input's
+// is known.
+std::uint64_t longestTailFrames(const RenderJob& job);
+std::optional<std::uint64_t> longestOutputFrames(const RenderJob& job);
+
 struct RenderResult {
     std::uint64_t inputFrames = 0;
     std::uint64_t outputFrames = 0;

@@ -232,7 +232,7 @@ void runRender(const RenderCommand& command, std::ostream& out, std::ostream& er
     const auto component = openInitialized(env, job.sampleRate, job.inputChannels, job.blockFrames);
     prepareSound(*component, command.sound, command.stateFile, env, &err);
 
-    AudioWriter output(command.output, job.sampleRate, 2);
+    AudioWriter output(command.output, job.sampleRate, 2, longestOutputFrames(job));
     ProgressBar bar(err, env.errorIsTerminal);
     const auto started = std::chrono::steady_clock::now();
     AudioSource& input = file ? static_cast<AudioSource&>(*file) : *demoSource;
@@ -265,7 +265,11 @@ void runRender(const RenderCommand& command, std::ostream& out, std::ostream& er
     const double seconds = static_cast<double>(result.outputFrames) / job.sampleRate;
     char line[256];
     std::snprintf(line, sizeof line, "%.2f s of stereo audio at %.0f Hz", seconds, job.sampleRate);
-    out << "wrote " << command.output << ": " << line << speedText(seconds, elapsed) << "\n";
+    // Audio that went to standard output is followed by nothing else there.
+    FileIdentity written, standardOutput;
+    const bool intoStandardOutput = identityOf(command.output, written) &&
+                                    identityOf("/dev/stdout", standardOutput) && written == standardOutput;
+    (intoStandardOutput ? err : out) << "wrote " << command.output << ": " << line << speedText(seconds, elapsed) << "\n";
 }
 
 void runPresets(std::ostream& out) {

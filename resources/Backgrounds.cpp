@@ -188,7 +188,7 @@ void paintKnobCaption(Canvas& c, const Knob& k, const std::vector<Knob>& row, in
     if (k.captionSize > 0.0) font.size = k.captionSize;
     const double width = c.textWidth(k.caption, font);
     if (width > room) font.size = std::max(7.0, font.size * room / width);
-    c.text(k.caption, r, font, dim ? palette::CAPTION_DIM : palette::CAPTION);
+    c.text(k.caption, r, font, dim ? palette::CAPTION_OFF : palette::CAPTION);
 }
 
 void paintMenuWell(Canvas& c, const Menu& m, int originX, int originY) {

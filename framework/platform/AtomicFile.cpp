@@ -218,7 +218,7 @@ int AtomicFile::descriptor() {
 }
 
 bool AtomicFile::positional() {
-    return !direct() || (descriptor() >= 0 && lseek(fd, 0, SEEK_CUR) >= 0);
+    return !direct() || (directKind != S_IFIFO && lseek(fd, 0, SEEK_CUR) >= 0);
 }
 
 bool AtomicFile::write(const void* bytes, std::size_t length) {

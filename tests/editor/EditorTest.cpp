@@ -44,6 +44,7 @@ TEST(EditorLayout, ControlsAtTheirScaledPlacesWithTheSizesBitmapsAndTheMenusFill
         h.editor->getRect(&r);
         EXPECT_EQ(CRect(r->left, r->top, r->right, r->bottom), CRect(0, 0, scaled(WINDOW_W, s), scaled(WINDOW_H, s)));
         ASSERT_TRUE(h.open());
+        EXPECT_FLOAT_EQ(h.editor->getFrame()->getContentScale(), s);  // pop-up menus scale with it
         // Each knob on its well with the size's strip, its readout right under it.
         for (int i = 0; i < KNOB_COUNT; ++i) {
             const KnobRow& row = KNOBS[i];
@@ -388,6 +389,56 @@ TEST(EditorPages, TheManualIsRefreshedFromANewerBundleAndAMessageNamesItWhenNoth
     h.click(h.ctl().manualButton);
     EXPECT_EQ(h.dialogs.asked.size(), 2u);
     EXPECT_EQ(firstLine(bin.path("shown")), manual.string());
+}
+
+TEST(EditorPages, AChosenSizeTooLargeForTheScreenOpensAtTheLargestThatFitsAndSaysSo) {
+    EditorHarness h(2);  // 200 % chosen: 2200 x 1460
+    struct RoomReset {
+        ~RoomReset() { tarnwell::gui::setWindowRoom(0, 0); }
+    } reset;
+    ERect* r = nullptr;
+    for (auto [roomW, roomH, size] :
+         {std::tuple{1920, 1053, 0}, {1920, 1200, 1}, {2560, 1440, 1}, {0, 0, 2}}) {
+        tarnwell::gui::setWindowRoom(roomW, roomH);
+        h.editor->getRect(&r);
+        EXPECT_EQ(r->right, scaled(WINDOW_W, GUI_SCALES[size])) << roomW << " x " << roomH;
+        EXPECT_EQ(r->bottom, scaled(WINDOW_H, GUI_SCALES[size])) << roomW << " x " << roomH;
+    }
+
+    // Opened on a 1920 x 1053 work area: 100 %, said on the settings page and on standard error;
+    // the choice stays 200 %, and shows so.
+    tarnwell::gui::setWindowRoom(1920, 1053);
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(h.open());
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(
+        said,
+        "Tarnwell: the 200 % window (2200 x 1460) does not fit this screen (1920 x 1053 free); it opens at "
+        "100 % (1100 x 730). The chosen size stays 200 %.\n");
+    EXPECT_EQ(h.editor->getGuiSize(), 0);
+    EXPECT_EQ(h.editor->getChosenSize(), 2);
+    EXPECT_EQ(h.editor->getFrame()->getViewSize().getWidth(), 1100);
+    ASSERT_NE(h.ctl().sizeNote, nullptr);
+    EXPECT_EQ(h.ctl().sizeNote->getString(),
+              "Window 200 % does not fit this screen (1920 x 1053 free): shown at 100 %");
+    EXPECT_EQ(h.ctl().sizeNote->getParentView(), h.editor->getFrame());
+    for (int i = 0; i < 3; ++i)  // also where only "Big200" is stored and 100 % is the default
+        EXPECT_FLOAT_EQ(h.ctl().settingsToggle[3 + i]->getValue(), i == 2 ? 1.0f : 0.0f) << i;
+    char text[8];
+    loadStringFromPrefs("Big200", text, sizeof text);
+    EXPECT_STREQ(text, "Y");
+    // A click on the note shows the controls, as anywhere on the page.
+    h.click(h.ctl().sizeNote);
+    EXPECT_FALSE(h.editor->isBacksideShown());
+    h.editor->close();
+
+    // With room enough nothing is said.
+    tarnwell::gui::setWindowRoom(2560, 1600);
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(h.open());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(h.editor->getGuiSize(), 2);
+    EXPECT_EQ(h.ctl().sizeNote, nullptr);
 }
 
 TEST(EditorLifecycle, OpenCloseCyclesReleaseEverything) {

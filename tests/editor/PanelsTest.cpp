@@ -11,6 +11,7 @@
 #include "effect/OptionStrings.h"
 #include "resources/Artwork.h"
 #include "tests/editor/EditorHarness.h"
+#include "tests/support/Contrast.h"
 
 using namespace tarnwell::test;
 using namespace layout;
@@ -96,6 +97,30 @@ TEST(EditorPanels, ConnectorsFollowThePathAndAChosenTypeRebuildsThePanelAtIdle) 
     h.idle();
     EXPECT_EQ(box->getBackground(), h.editor->getBitmap(BMP_PANEL_ROOM));
     EXPECT_EQ(box->getView(0), h.ctl().panelKnobs[0][22]);
+}
+
+// A dimmed readout (the Pan of a Block whose signal goes on to the next) reads quieter than a
+// live one, but still at 3:1 on its panel.
+TEST(EditorPanels, ADimmedReadoutIsQuieterButReadable) {
+    EditorHarness h(2);
+    h.openMain();
+    h.fx->setParameter(PATH_PARAM, choice(0, 5.99f));
+    h.idle();
+    const auto contrast = [&](int readout) {
+        TReadout* r = h.editor->getReadout(readout);
+        CRect area = r->getViewSize();
+        CPoint corner(area.left, area.top);
+        r->localToFrame(corner);
+        area.offset(corner.x - area.left, corner.y - area.top);
+        const CColor ground = h.parent.pixel(area.left, area.top);
+        const auto pixel = [&](int x, int y) { return h.parent.pixel(x, y); };
+        return contrastRatio(inkOf(pixel, area.left, area.top, area.right, area.bottom, ground), ground);
+    };
+    const int pan = BLOCK_LABEL_START[0] + RO_PAN;
+    ASSERT_TRUE(h.editor->getReadout(pan)->isDimmed());
+    const double dimmed = contrast(pan);
+    EXPECT_GE(dimmed, 3.0);
+    EXPECT_LT(dimmed, contrast(BLOCK_LABEL_START[0] + RO_PAN + 1) / 1.5);  // the Volume beside it, live
 }
 
 namespace {

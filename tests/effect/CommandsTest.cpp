@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <cctype>
+#include <csignal>
 #include <cmath>
 #include <filesystem>
 #include <set>
@@ -408,21 +409,24 @@ TEST_F(PresetFilesTest, SavesKeepLinksPermissionsAndLongNames) {
     EXPECT_EQ(names, (std::vector<std::string>{"link.blp", "locked.xyp", longest, "private.mod", "real.blp"}));
 }
 
-// A named pipe chosen to load is refused at once, with or without a program writing to it: no
-// wait, no change.
+// A named pipe chosen to load or to save is refused at once, with no wait and no change.
 TEST_F(PresetFilesTest, PipesAreRefusedWithoutWaiting) {
     auto fx = make();
     ASSERT_EQ(mkfifo(file("pipe.blp").c_str(), 0600), 0);
     ASSERT_EQ(mkfifo(file("pipe.ecs").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo(file("pipe.mod").c_str(), 0600), 0);
     const std::vector<float> before = values(*fx);
-    // Should a load wait for a writer, one comes after five seconds and the test fails.
+    // Should a load or save wait for the other end, it comes after five seconds and the test fails
+    // (and a save that then writes into a pipe nobody reads fails rather than ending the program).
+    const auto previous = signal(SIGPIPE, SIG_IGN);
     std::atomic<bool> done{false}, rescued{false};
     std::thread watchdog([&] {
         for (int i = 0; !done; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            for (const char* name : {"pipe.blp", "pipe.ecs"}) {
-                const int writer = i < 500 ? -1 : open(file(name).c_str(), O_WRONLY | O_NONBLOCK);
-                if (writer >= 0) rescued = true, close(writer);
+            for (const char* name : {"pipe.blp", "pipe.ecs", "pipe.mod"}) {
+                const bool saving = name == std::string("pipe.mod");
+                const int other = i < 500 ? -1 : open(file(name).c_str(), (saving ? O_RDONLY : O_WRONLY) | O_NONBLOCK);
+                if (other >= 0) rescued = true, close(other);
             }
         }
     });
@@ -430,9 +434,13 @@ TEST_F(PresetFilesTest, PipesAreRefusedWithoutWaiting) {
     fx->doBlockCommand(43, 0, -1, -1);
     choose(file("pipe.ecs"));
     fx->loadECS();
+    choose(file("pipe.mod"));
+    fx->saveMod();
     done = true;
     watchdog.join();
+    signal(SIGPIPE, previous);
     EXPECT_FALSE(rescued);
-    EXPECT_EQ(messages(), (std::vector<std::string>{"Problem with Block Preset file", "Problem with ECS File"}));
+    EXPECT_EQ(messages(), (std::vector<std::string>{"Problem with Block Preset file", "Problem with ECS File",
+                                                    "Problem with Mod File"}));
     EXPECT_EQ(values(*fx), before);
 }

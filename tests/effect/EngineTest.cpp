@@ -13,6 +13,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,14 @@ protected:
         auto fx = makeNeutral(path, setup);
         const Stereo out = render(*fx, constant(2000, 0.1f));
         return {out.left.back(), out.right.back()};
+    }
+    // Block 1's pad replays a ramp (X from 0 to 1 over the path, Y at 0.5) on a loop, synced to
+    // the given row.
+    static void setRampReplay(APlugin& e, int syncRow) {
+        for (int i = 0; i < XY_PATH_POINTS; ++i) e.setXY(0, i, static_cast<float>(i) / 31.0f, 0.5f);
+        e.setParameter(XY_SYNC_TAG[0], choice(syncRow, 30.99f));
+        e.setParameter(XY_LOOP_MODE_TAG[0], choice(1, 2.99f));
+        e.setParameter(XY_RECORD_MODE_TAG[0], choice(2, 2.99f));
     }
     // Sources written after the matrix (Offset among them) reach it in the next frame: run a few.
     float destinationAfter(const std::vector<Slot>& slots, int destination) {
@@ -367,12 +376,7 @@ TEST_F(EngineTest, GaterStepsLandOnSixteenthNotesAtTheHostTempo) {
 // its gater.
 TEST_F(EngineTest, PlaybackStartRestartsFreeXYPaths) {
     setTransport(false, 120.0);
-    auto fx = makeNeutral(3, [](APlugin& e) {
-        for (int i = 0; i < XY_PATH_POINTS; ++i) e.setXY(0, i, static_cast<float>(i) / 31.0f, 0.5f);
-        e.setParameter(XY_SYNC_TAG[0], choice(17, 30.99f));  // one bar: 88200 frames
-        e.setParameter(XY_LOOP_MODE_TAG[0], choice(1, 2.99f));
-        e.setParameter(XY_RECORD_MODE_TAG[0], choice(2, 2.99f));
-    });
+    auto fx = makeNeutral(3, [](APlugin& e) { setRampReplay(e, 17); });  // one bar: 88200 frames
     const double step = 31.9999 / 88201.0;  // points per frame
     render(*fx, constant(44100, 0.0f));
     EXPECT_NEAR(fx->modSourceValues[SOURCE_X[0]], 44100.0 * step / 31.0, 1e-4);
@@ -386,12 +390,7 @@ TEST_F(EngineTest, PlaybackStartRestartsFreeXYPaths) {
 // ping-pong walks the ramp up and back down, with no jump back to its start.
 TEST_F(EngineTest, ALoopModeChangedMidReplayActs) {
     setTransport(false, 120.0);
-    auto fx = makeNeutral(3, [](APlugin& e) {
-        for (int i = 0; i < XY_PATH_POINTS; ++i) e.setXY(0, i, static_cast<float>(i) / 31.0f, 0.5f);
-        e.setParameter(XY_SYNC_TAG[0], choice(11, 30.99f));  // a quarter bar: 22050 frames each way
-        e.setParameter(XY_LOOP_MODE_TAG[0], choice(1, 2.99f));
-        e.setParameter(XY_RECORD_MODE_TAG[0], choice(2, 2.99f));
-    });
+    auto fx = makeNeutral(3, [](APlugin& e) { setRampReplay(e, 11); });  // a quarter bar: 22050 frames a way
     render(*fx, constant(5000, 0.0f));
     fx->setParameter(XY_LOOP_MODE_TAG[0], choice(2, 2.99f));  // ping-pong
     std::vector<float> x;
@@ -422,6 +421,83 @@ TEST_F(EngineTest, ASlotOnDelaySpeedRetimesTheEchoFrameByFrame) {
     const double first = echo(3, 0);  // measured 705 frames
     for (int at = 4; at <= 7; ++at) EXPECT_EQ(echo(at, 0), first - (at - 3)) << "note at frame " << at;
     EXPECT_NEAR(echo(0, 10000), 2.0 * DELAY_FRAMES, 3.0);
+}
+
+// Follower Hold at "100ms": a pad in Follower mode restarts when the follower comes back above
+// the threshold after more than 4,410 frames below it, not sooner.
+TEST_F(EngineTest, FollowerHoldCountsItsMillisecondsInFrames) {
+    // The frames the follower spent below the threshold in a dip of the input, and whether the
+    // rise after it restarted the path.
+    auto dip = [&](std::size_t silence) {
+        auto fx = makeNeutral(3, [](APlugin& e) {
+            setRampReplay(e, 17);
+            e.setParameter(XY_PLAY_MODE_TAG[0], choice(APlugin::XY_FOLLOWER, 9.99f));
+            e.setParameter(FOLLOWER_SMOOTH_PARAM, 0.0f);
+            e.setParameter(FOLLOWER_THRESHOLD_PARAM, 0.5f);  // -20 dB: 0.1
+            // The knob position that reads "100ms": 2^(14 v) ms.
+            e.setParameter(FOLLOWER_HOLD_PARAM, std::nextafter(std::log2(100.0f) / 14.0f, 1.0f));
+        });
+        EXPECT_EQ(fx->valueText(FOLLOWER_HOLD_PARAM), "100ms");
+        Signal in = constant(2000 + silence + 1000, 0.5f);
+        std::fill(in.begin() + 2000, in.begin() + 2000 + static_cast<std::ptrdiff_t>(silence), 0.0f);
+        int below = 0;
+        double lastPosition = 0.0;
+        bool restarted = false;
+        render(*fx, in, in, 1, [&](std::size_t i) {
+            if (i >= 2000 && fx->modSourceValues[SRC_FOLLOWER] <= 0.1f) ++below;
+            if (i >= 2000 && fx->xy[0].position < lastPosition) restarted = true;
+            lastPosition = fx->xy[0].position;
+        });
+        return std::pair{below, restarted};
+    };
+    const auto [shortBelow, shortRestarts] = dip(4745);
+    const auto [longBelow, longRestarts] = dip(4785);
+    ASSERT_LE(shortBelow, 4410);
+    ASSERT_GT(longBelow, 4410);
+    EXPECT_FALSE(shortRestarts);
+    EXPECT_TRUE(longRestarts);
+}
+
+// Grain Semi plays the semitone its text shows, at both ends of every step's span of the knob
+// (swept in steps of 0.0001): with long grains, the strongest of the 25 pitches a 441 Hz tone can
+// be shifted to is the one the text names.
+TEST_F(EngineTest, GrainSemiPlaysWhatItsTextSays) {
+    std::map<int, std::pair<float, float>> span;  // semitones shown -> first and last knob value
+    auto knob = make();
+    for (int i = 0; i <= 10000; ++i) {
+        const float v = static_cast<float>(i) / 10000.0f;
+        knob->setParameter(GRAIN_SEMI_TAG[0], v);
+        const int shown = std::stoi(knob->valueText(GRAIN_SEMI_TAG[0]));
+        if (!span.count(shown)) span[shown].first = v;
+        span[shown].second = v;
+    }
+    ASSERT_EQ(span.size(), 25u);
+    auto played = [&](float v) {
+        auto fx = makeNeutral(3, [&](APlugin& e) {
+            setBlockType(e, 0, GRAIN);
+            e.setParameter(blockParam(0, BLOCK_MIX_OFFSET), 1.0f);
+            e.setParameter(GRAIN_RANDOM_TAG[0], 0.0f);
+            e.setParameter(GRAIN_FINE_TAG[0], 0.5f);
+            e.setParameter(GRAIN_SEMI_TAG[0], v);
+            e.setParameter(GRAIN_WRITE_SIZE_TAG[0], 1.0f);
+            e.setParameter(GRAIN_READ_SIZE_TAG[0], 1.0f);
+        });
+        const Signal out = render(*fx, sine(441.0, RATE, 22050, 0.5)).left;
+        int strongest = 0;
+        double most = 0.0;
+        for (int k = -12; k <= 12; ++k) {
+            const double a = toneAmplitude(out, 4410, 22050, 441.0 * std::exp2(k / 12.0), RATE);
+            if (a > most) {
+                most = a;
+                strongest = k;
+            }
+        }
+        return strongest;
+    };
+    for (const auto& [shown, values] : span) {
+        EXPECT_EQ(played(values.first), shown) << "at " << values.first;
+        EXPECT_EQ(played(values.second), shown) << "at " << values.second;
+    }
 }
 
 // Only the destinations a slot wrote go back to their base each frame: a slot that moves on, or

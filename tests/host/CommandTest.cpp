@@ -3,12 +3,18 @@
 
 #include <gtest/gtest.h>
 
+#include <sndfile.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <fcntl.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -120,9 +126,18 @@ TEST_F(Command, OutputsReplaceWhatTheyNameInPlace) {
 // Feeds bytes into a named pipe once a reader opens it (or none came when it goes).
 struct PipeWriter {
     PipeWriter(const std::string& pipe, const std::string& bytes)
-        : path(pipe), writer([pipe, bytes] { std::ofstream(pipe, std::ios::binary) << bytes; }) {}
+        : path(pipe), writer([pipe, bytes] {
+              signal(SIGPIPE, SIG_IGN);  // a command that stops reading early fails its test, not the program
+              std::ofstream(pipe, std::ios::binary) << bytes;
+          }) {}
     ~PipeWriter() {
         const int unblock = open(path.c_str(), O_RDONLY | O_NONBLOCK);
+        if (unblock >= 0) {  // takes what the command left, so the writer gets to its end
+            fcntl(unblock, F_SETFL, 0);
+            char rest[4096];
+            while (read(unblock, rest, sizeof rest) > 0) {
+            }
+        }
         writer.join();
         if (unblock >= 0) close(unblock);
     }
@@ -162,6 +177,116 @@ TEST_F(Command, UnusualInputsRenderAsTheySay) {
     ASSERT_EQ(o.status, 0) << o.err;
     EXPECT_EQ(log.restores, 1);
     EXPECT_EQ(log.renders.at(0).midiStatus, (std::vector<std::uint8_t>{0x90, 0x80}));
+}
+
+// Every input type the command reads comes through a pipe as it does from the file.
+TEST_F(Command, EveryInputTypeComesThroughAPipe) {
+    writeAudio("in.wav", 2, 30000);  // more than a reader keeps to go back to
+    const AudioData audio = readAudioFile(folder.path("in.wav"));
+    writeAudioFile(folder.path("in.aiff"), audio);
+    writeAudioFile(folder.path("in.flac"), audio);
+    {
+        SF_INFO info{0, 44100, 2, SF_FORMAT_RF64 | SF_FORMAT_FLOAT, 0, 0};
+        SNDFILE* rf64 = sf_open(folder.path("in.rf64").c_str(), SFM_WRITE, &info);
+        ASSERT_NE(rf64, nullptr);
+        std::vector<float> frames(60000);
+        for (std::size_t i = 0; i < 30000; ++i) frames[2 * i] = audio.channels[0][i], frames[2 * i + 1] = audio.channels[1][i];
+        sf_writef_float(rf64, frames.data(), 30000);
+        sf_close(rf64);
+        ASSERT_EQ(folder.read("in.rf64").substr(0, 4), "RF64");
+    }
+    ASSERT_EQ(mkfifo(folder.path("in.pipe").c_str(), 0600), 0);
+    for (const char* name : {"in.wav", "in.aiff", "in.flac", "in.rf64"}) {
+        SCOPED_TRACE(name);
+        ASSERT_EQ(run({"render", std::string("@") + name, "@from-file.wav", "--tail", "0"}).status, 0);
+        Outcome o;
+        {
+            PipeWriter feed(folder.path("in.pipe"), folder.read(name));
+            o = run({"render", "@in.pipe", "@from-pipe.wav", "--tail", "0"});
+        }
+        ASSERT_EQ(o.status, 0) << o.err;
+        EXPECT_EQ(readAudioFile(folder.path("from-pipe.wav")).channels, readAudioFile(folder.path("from-file.wav")).channels);
+    }
+}
+
+// A named pipe or a device named as the output, or led to by a symlink, is written into and stays
+// what it is; a full disk, a read-only file, another special file and an AIFF file too small for
+// the render are refused with one plain line, before anything is rendered where that can be known.
+// The same render made twice, in different seconds, is the same file.
+TEST_F(Command, OutputsIntoPipesAndDevicesAndWhatIsRefused) {
+    writeAudio("in.wav", 1, 100);
+    ASSERT_EQ(mkfifo(folder.path("pipe.wav").c_str(), 0600), 0);
+    ASSERT_EQ(symlink("pipe.wav", folder.path("to-pipe.wav").c_str()), 0);
+    std::string piped;
+    std::thread reader([&] { piped = TempFolder::readFile(folder.path("pipe.wav")); });
+    Outcome o = run({"render", "@in.wav", "@to-pipe.wav", "--tail", "0"});
+    reader.join();
+    ASSERT_EQ(o.status, 0) << o.err;
+    folder.write("piped.wav", piped);
+    EXPECT_EQ(readAudioFile(folder.path("piped.wav")).frames(), 100u);
+    std::thread stateReader([&] { piped = TempFolder::readFile(folder.path("pipe.wav")); });
+    o = run({"state", "save", "@pipe.wav"});
+    stateReader.join();
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_NE(piped.find("<plist"), std::string::npos);
+    struct stat info {};
+    ASSERT_EQ(stat(folder.path("pipe.wav").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+    ASSERT_EQ(symlink("/dev/null", folder.path("null.wav").c_str()), 0);
+    ASSERT_EQ(run({"render", "@in.wav", "@null.wav", "--tail", "0"}).status, 0);
+    ASSERT_EQ(lstat(folder.path("null.wav").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+
+    ASSERT_EQ(symlink("/dev/full", folder.path("full.wav").c_str()), 0);
+    folder.write("locked.wav", "old");
+    ASSERT_EQ(chmod(folder.path("locked.wav").c_str(), 0444), 0);
+    const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(folder.path("socket.wav").size(), sizeof address.sun_path);
+    std::strcpy(address.sun_path, folder.path("socket.wav").c_str());
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    {
+        // 600 million frames at 768 kHz, stored as a hole: RF64 with its sizes in a ds64 chunk.
+        const std::uint64_t frames = 600000000, bytes = frames * 8;
+        std::string header = std::string("RF64\xFF\xFF\xFF\xFFWAVEds64\x1C\0\0\0", 20);
+        auto put = [&header](std::uint64_t value, int size) {
+            for (int i = 0; i < size; ++i) header += static_cast<char>(value >> (8 * i));
+        };
+        put(bytes + 80 - 8, 8), put(bytes, 8), put(frames, 8), put(0, 4);
+        header += std::string("fmt \x10\0\0\0\x03\0\x02\0", 12);
+        put(768000, 4), put(768000 * 8, 4), put(8, 2), put(32, 2);
+        header += std::string("data\xFF\xFF\xFF\xFF", 8);
+        ASSERT_EQ(header.size(), 80u);
+        folder.write("long.wav", header);
+        ASSERT_EQ(truncate(folder.path("long.wav").c_str(), static_cast<off_t>(80 + bytes)), 0);
+    }
+    const std::vector<std::string> before = folder.entries();
+    const std::pair<std::vector<std::string>, std::string> refused[] = {
+        {{"render", "@in.wav", "@full.wav"}, "full.wav: cannot be written (the disk is full)"},
+        {{"render", "@in.wav", "@locked.wav"}, "locked.wav: is read-only; make it writable or choose another name"},
+        {{"state", "save", "@locked.wav"}, "locked.wav: is read-only; make it writable or choose another name"},
+        {{"render", "@in.wav", "@socket.wav"}, "socket.wav: is a socket; outputs are files, pipes or character devices"},
+        {{"render", "@long.wav", "@long.aiff", "--tail", "0"},
+         "long.aiff: is an AIFF file, which holds at most 699.0 s at 768000 Hz, less than the 781.2 s this render "
+         "may make; name it .wav or .flac"},
+        {{"snapshot", "@picture.jpg"}, "picture.jpg: is not named .png; the picture is written as PNG"},
+    };
+    for (const auto& [args, message] : refused) {
+        o = run(args);
+        EXPECT_EQ(o.status, 1);
+        EXPECT_EQ(o.err, "tarnwell: " + folder.path("") + message + "\n");
+        EXPECT_TRUE(log.renders.empty()) << message;
+        EXPECT_EQ(folder.entries(), before);
+    }
+    close(listener);
+    EXPECT_EQ(folder.read("locked.wav"), "old");
+
+    ASSERT_EQ(run({"render", "@in.wav", "@first.wav", "--tail", "0"}).status, 0);
+    const std::time_t second = std::time(nullptr);
+    while (std::time(nullptr) == second) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(run({"render", "@in.wav", "@second.wav", "--tail", "0"}).status, 0);
+    EXPECT_EQ(folder.read("first.wav"), folder.read("second.wav"));
 }
 
 TEST_F(Command, SettingsAndSavedStatesReachTheComponent) {

@@ -96,6 +96,22 @@ TEST_F(HostileFiles, SavedStates) {
     for (const HostileFile& file : tarnwell::test::hostileStates()) expectEndsAsPromised(file);
 }
 
+// Whatever a command writes to standard output must arrive: on a full disk or a closed output
+// it fails with one line, whether the output was cut off on the way or at its last flush.
+TEST_F(HostileFiles, AFullOrClosedStandardOutputFails) {
+    const std::vector<std::string> commands[] = {
+        {"presets"}, {"params"}, {"render", "--help"}, {"state", "save", folder.path("saved.aupreset")},
+        {"render", folder.path("short.wav"), folder.path("out.wav"), "--tail", "0"}};
+    for (const std::string out : {"/dev/full", ""})
+        for (const auto& args : commands) {
+            SCOPED_TRACE(args[0] + " > " + out);
+            const Finished run = finish(startCommand(args, out, logs.path("err")), logs);
+            EXPECT_EQ(run.status, 1);
+            EXPECT_EQ(run.err, std::string("tarnwell: cannot write to standard output (") +
+                                   (out.empty() ? "it is closed" : "the disk is full") + ")\n");
+        }
+}
+
 // Whether the command has a file open in the folder (ending in '/'): its output, named or not.
 bool writesInto(pid_t child, const std::string& folder) {
     std::error_code ignored;

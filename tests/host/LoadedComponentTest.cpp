@@ -182,6 +182,11 @@ TEST_F(LoadedComponent, TheAutomaticTailWaitsOnlyAsLongAsThePatchCanSoundAgain) 
         for (std::size_t i = 0; i < static_cast<std::size_t>(0.02 * RATE); ++i)
             c[i] = 0.5f * static_cast<float>(std::sin(2.0 * M_PI * 440.0 * static_cast<double>(i) / RATE));
     const auto quarterSecond = static_cast<std::uint64_t>(0.25 * RATE);
+    auto preset = [](ComponentHost& c, const char* name) {
+        const auto* const found = std::find_if(FACTORY_PRESET_NAMES, FACTORY_PRESET_NAMES + FACTORY_PRESET_COUNT,
+                                               [&](const char* n) { return std::strcmp(n, name) == 0; });
+        loadFactoryPreset(c, static_cast<std::int32_t>(found - FACTORY_PRESET_NAMES));
+    };
     auto blocksOff = [](ComponentHost& c) {
         for (const std::int32_t tag : BLOCK_TYPE_TAG) c.setParameter(static_cast<std::uint32_t>(tag), 0.0f);
     };
@@ -207,12 +212,14 @@ TEST_F(LoadedComponent, TheAutomaticTailWaitsOnlyAsLongAsThePatchCanSoundAgain) 
                                              {DELAY_MIX_PARAM, 1.0f}})
                  c.setParameter(static_cast<std::uint32_t>(id), value);
          }, static_cast<std::uint64_t>(2.7 * RATE), static_cast<std::uint64_t>(2.8 * RATE), true},
-        {"Ten Second Frozen Hall", [](ComponentHost& c) {
-             const auto* const name =
-                 std::find_if(FACTORY_PRESET_NAMES, FACTORY_PRESET_NAMES + FACTORY_PRESET_COUNT,
-                              [](const char* n) { return std::strcmp(n, "Ten Second Frozen Hall") == 0; });
-             loadFactoryPreset(c, static_cast<std::int32_t>(name - FACTORY_PRESET_NAMES));
-         }, TComb::kMaxLength, 3 * TBasicReverb::kPreDelayFrames, false},
+        {"Ten Second Frozen Hall", [&](ComponentHost& c) { preset(c, "Ten Second Frozen Hall"); },
+         TComb::kMaxLength, 3 * TBasicReverb::kPreDelayFrames, false},
+        // A pad replayed over eight bars (16 s) sweeps the Delay's Mix: with the Delay's loop it may
+        // bring the echoes back after as long. Its Room (Block 3) off, so each render is the same.
+        {"Eight Bar Riser", [&](ComponentHost& c) {
+             preset(c, "Eight Bar Riser");
+             c.setParameter(static_cast<std::uint32_t>(BLOCK_TYPE_TAG[2]), 0.0f);
+         }, static_cast<std::uint64_t>(16.0 * RATE), static_cast<std::uint64_t>(17.0 * RATE), true},
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.name);
@@ -241,13 +248,14 @@ TEST_F(LoadedComponent, TheAutomaticTailWaitsOnlyAsLongAsThePatchCanSoundAgain) 
         ASSERT_TRUE(span.has_value());
         EXPECT_GE(*span, test.leastSpan);
         EXPECT_LE(*span, test.mostSpan);
-        // The quiet frames rendered past the end: fewer than a component that does not say gets, and
-        // where the patch rests, the span, the quarter second and one block at most.
-        EXPECT_LT(rendered - automatic.frames(), quietFramesToEnd(RATE));
+        // The quiet frames rendered past the end: the span, the quarter second and one block at most
+        // where the patch rests; for the rooms, whose lengths drift, fewer than a component that
+        // does not say gets.
         if (test.sameSamples) {
             EXPECT_LE(rendered - automatic.frames(), *span + quarterSecond + 512);
             EXPECT_EQ(automatic.channels, whole.channels);
         } else {
+            EXPECT_LT(rendered - automatic.frames(), quietFramesToEnd(RATE));
             EXPECT_NEAR(static_cast<double>(automatic.frames()), static_cast<double>(end), RATE);
         }
     }
