@@ -130,8 +130,8 @@ TEST_F(WindowTest, ADestroyedWindowAsksToBeClosedAndItsLeftoverRequestsDoNoHarm)
     window->onCloseRequest([&] { closeAsked = true; });
     XDestroyWindow(d, window->id());
     XSync(d, False);
-    const auto closeBy = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!closeAsked && std::chrono::steady_clock::now() < closeBy) RunLoop::runOnce(20);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!closeAsked && std::chrono::steady_clock::now() < until) RunLoop::runOnce(20);
     ASSERT_TRUE(closeAsked) << "no close request within 5 s of the window's destruction";
     BitmapFolder bitmaps;
     addScene(frame);
