@@ -289,7 +289,7 @@ TEST(EditorCommands, WithoutTheArtworkNeitherEditorCommandStarts) {
 }
 
 TEST(EditorCommands, EditShowsTheSnapshotTakesRealClicksShowsMessagesAsWindowsAndSavesOnClose) {
-    WindowDeadline deadline(90, "the private X server");
+    WindowDeadline watchdog(90, "the private X server");
     std::string error;
     ASSERT_TRUE(XvfbServer::start(error)) << error;
     PreferencesSandbox preferences;
@@ -297,7 +297,7 @@ TEST(EditorCommands, EditShowsTheSnapshotTakesRealClicksShowsMessagesAsWindowsAn
     std::filesystem::create_directories(folder);
     const std::string snapshot = folder + "/settings.png", saved = folder + "/edited.aupreset";
 
-    deadline.waitingFor("tarnwell snapshot to end");
+    watchdog.waitingFor("tarnwell snapshot to end");
     ASSERT_EQ(waitForCommand(startCommand({"snapshot", snapshot, "--page", "settings"})), 0);
     int width = 0, height = 0;
     const std::vector<uint32_t> expected = readPng(snapshot, width, height);
@@ -309,7 +309,7 @@ TEST(EditorCommands, EditShowsTheSnapshotTakesRealClicksShowsMessagesAsWindowsAn
     XSelectInput(d, DefaultRootWindow(d), SubstructureNotifyMask);
     const pid_t edit = startCommand({"edit", "--save", saved});
     ASSERT_GT(edit, 0);
-    deadline.waitingFor("the editor window of tarnwell edit");
+    watchdog.waitingFor("the editor window of tarnwell edit");
     const Window window = waitForWindow(d, "Tarnwell");
     ASSERT_NE(window, 0u) << "no editor window within 20 s";
     XWindowAttributes a{};
@@ -342,7 +342,7 @@ TEST(EditorCommands, EditShowsTheSnapshotTakesRealClicksShowsMessagesAsWindowsAn
     if (message && XGetWindowAttributes(d, message, &a)) {
         EXPECT_EQ(a.width, 380);
         click(d, message, a.width - 58, a.height - 29);  // OK
-        deadline.waitingFor("tarnwell edit to end when its window, its message answered, is asked to close");
+        watchdog.waitingFor("tarnwell edit to end when its window, its message answered, is asked to close");
         askToClose(d, window);
         EXPECT_EQ(waitForCommand(edit), 0);
     } else {
