@@ -231,6 +231,7 @@ float savedBypass(const std::string& saved) {
 // tarnwell edit sessions on a private X server, with private preferences and a client of the
 // server's own.
 struct EditSession : ::testing::Test {
+    WindowDeadline watchdog{120, "tarnwell edit sessions: their windows and ends"};  // first: covers SetUp
     void SetUp() override {
         std::string error;
         ASSERT_TRUE(XvfbServer::start(error)) << error;
@@ -366,6 +367,8 @@ TEST(EditorCommands, EditShowsTheSnapshotTakesRealClicksShowsMessagesAsWindowsAn
 // preset steps. Run under ThreadSanitizer in CI, where any race between the editor and the
 // audio thread makes the command fail.
 TEST(EditorCommands, EditorSessionOfKnobsPadsMenusAndPresetsWhileAudioRuns) {
+    // Room for ThreadSanitizer, which runs it too.
+    WindowDeadline watchdog(300, "the private X server and the window of tarnwell edit");
     std::string error;
     ASSERT_TRUE(XvfbServer::start(error)) << error;
     PreferencesSandbox preferences;
@@ -429,6 +432,7 @@ TEST(EditorCommands, EditorSessionOfKnobsPadsMenusAndPresetsWhileAudioRuns) {
     }
     click(d, window, layout::BYPASS_BUTTON.x + 10, layout::BYPASS_BUTTON.y + 10);
     usleep(200000);
+    watchdog.waitingFor("tarnwell edit to end when its window is asked to close after the session");
     askToClose(d, window);
     if (!ended) waitpid(edit, &status, 0);
     EXPECT_FALSE(ended) << "the command ended before the session did";
@@ -502,6 +506,7 @@ TEST_F(EditSession, AWindowDestroyedOrADisplayLostEndsItWithTheStateSaved) {
 // The Xvfb screen is 768 pixels high: a chosen 200 % (2200 x 1460) opens at 100 %, says so on
 // standard error, and the choice stays.
 TEST(EditorCommands, EditOpensAtTheLargestSizeTheScreenHasRoomFor) {
+    WindowDeadline watchdog(90, "the private X server and the window of tarnwell edit");
     std::string error;
     ASSERT_TRUE(XvfbServer::start(error)) << error;
     PreferencesSandbox preferences;
@@ -520,6 +525,7 @@ TEST(EditorCommands, EditOpensAtTheLargestSizeTheScreenHasRoomFor) {
     ASSERT_NE(window, 0u);
     EXPECT_EQ(attributesOf(d, window).width, 1100);
     EXPECT_EQ(attributesOf(d, window).height, 730);
+    watchdog.waitingFor("tarnwell edit to end when its window is asked to close");
     askToClose(d, window);
     EXPECT_EQ(waitForCommand(edit), 0);
     XCloseDisplay(d);
