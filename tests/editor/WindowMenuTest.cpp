@@ -64,8 +64,8 @@ struct EditorWindow : ::testing::Test {
             CPoint at;
             return frame->getCurrentLocation(at) && at == where && (frame->getCurrentMouseButtons() & (kLButton | kRButton)) == 0;
         };
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (!arrived() && std::chrono::steady_clock::now() < deadline) RunLoop::runOnce(20);
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!arrived() && std::chrono::steady_clock::now() < until) RunLoop::runOnce(20);
         ASSERT_TRUE(arrived()) << "the window did not see the release of " << of << " within 5 s";
     }
     TKnob* knobFor(int tag) const {
@@ -190,13 +190,13 @@ TEST(EditorTallMenu, ASubMenuTallerThanTheScreenStaysOnItAndScrollsToEveryEntry)
                         if (menu.getEntry(i, title) && std::string(title) == "Set Modulation To")
                             moveTo(middle(rows[i]));
                 });
-                const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+                const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
                 int calls = 0;
                 bool finished = false;
                 const int timer = RunLoop::addTimer(0.05, [&] {
                     const auto levels = tarnwell::gui::popupLevelsShown();
                     if (finished || levels.size() != 2) return;
-                    if (std::chrono::steady_clock::now() > deadline) {
+                    if (std::chrono::steady_clock::now() > until) {
                         ADD_FAILURE() << "the sub-menu's entry was not reached in time";
                         finished = true;
                         tap(XK_Escape), tap(XK_Escape);

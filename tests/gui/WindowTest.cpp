@@ -130,8 +130,8 @@ TEST_F(WindowTest, ADestroyedWindowAsksToBeClosedAndItsLeftoverRequestsDoNoHarm)
     window->onCloseRequest([&] { closeAsked = true; });
     XDestroyWindow(d, window->id());
     XSync(d, False);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!closeAsked && std::chrono::steady_clock::now() < deadline) RunLoop::runOnce(20);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!closeAsked && std::chrono::steady_clock::now() < until) RunLoop::runOnce(20);
     ASSERT_TRUE(closeAsked) << "no close request within 5 s of the window's destruction";
     BitmapFolder bitmaps;
     addScene(frame);
@@ -333,9 +333,9 @@ TEST_F(WindowTest, DialogsAreModalAndAnswerByKeysAndButtons) {
     const auto typed = [&](const char* start, std::vector<std::vector<KeySym>> keys) {
         // Past the deadline the window is asked to close, which cancels it.
         bool late = false;
-        int deadline = 0;
+        int lateTimer = 0;
         tarnwell::gui::observeDialogs([&](const tarnwell::gui::DialogShown& shown) {
-            deadline = RunLoop::addTimer(5.0, [&, shown] {
+            lateTimer = RunLoop::addTimer(5.0, [&, shown] {
                 late = true;
                 XEvent close{};
                 close.xclient.type = ClientMessage;
@@ -354,7 +354,7 @@ TEST_F(WindowTest, DialogsAreModalAndAnswerByKeysAndButtons) {
         });
         std::snprintf(text, sizeof text, "%s", start);
         inputBox(const_cast<char*>("prompt"), const_cast<char*>("title"), text);
-        RunLoop::removeTimer(deadline);
+        RunLoop::removeTimer(lateTimer);
         EXPECT_FALSE(late) << "the input window starting with " << start << " did not take Return within 5 s";
         return std::string(text);
     };
