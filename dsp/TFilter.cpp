@@ -79,7 +79,7 @@ void lowPass2(Biquad& s, float fLeft, float fRight, float q) {
 
 void highPass2(Biquad& s, float fLeft, float fRight, float q) {
     const Lanes k = tablePair(Filter_12HI_2, fLeft, fRight);
-    const Lanes d = 1.0f / (1.0001f + q * k + k * k);
+    const Lanes d = 1.0f / (1.0f + q * k + k * k);
     s.b0 = d + kGuard;
     s.b1 = kGuard - 2.0f * d;
     s.b2 = d + kGuard;

@@ -211,8 +211,12 @@ bool APlugin::getOutputProperties(int index, VstPinProperties* properties) {
     return true;
 }
 
-long long APlugin::vendorSpecific(int index, long long value, void*, float opt) {
+long long APlugin::vendorSpecific(int index, long long value, void* ptr, float opt) {
     if (index == kWheelIndex && value == kWheelValue && editor) return editor->onWheel(opt);
+    if (index == QuietSpanRequest::kIndex && value == QuietSpanRequest::kValue && ptr) {
+        *static_cast<long long*>(ptr) = quietSpan.load();
+        return 1;
+    }
     return 0;
 }
 

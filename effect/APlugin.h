@@ -757,6 +757,13 @@ private:
     template <int path>
     FramePair runPath(FramePair in);
     void publishLevelSources();  // the level sources from what the last frame kept
+    // The longest stretch the output may stay quiet and still sound again without new input, in
+    // frames, as the patch stands after the last render: the Delay's longer line (its longest
+    // while a slot moves its lengths), each Block's comb, room or grains, and where any of them
+    // holds sound each running gater's and replaying pad's period, added up since one may follow
+    // another. Kept after every render for the host's automatic tail (vendorSpecific).
+    Relaxed<uint32_t> quietSpan{TDelay::kMaxLength + 1u};
+    void noteQuietSpan();
     // The Block's output lanes for its input lanes.
     BlockLanes runBlock(int block, bool parallel, BlockLanes input);
     BlockLanes mixBlock(int block, BlockLanes in, BlockLanes processed) const;

@@ -106,6 +106,28 @@ TEST_F(PreferencesStore, DamagedFileReadsAsEmptyIsSetAsideAndReplacedByAGoodOne)
     }
 }
 
+// A file that cannot be read (a symbolic link to itself; one without read permission, where
+// permissions bind) is neither set aside nor overwritten: the write fails and leaves it be.
+TEST_F(PreferencesStore, AnUnreadableFileIsLeftUntouched) {
+    std::filesystem::create_directories(sandbox.userFolder());
+    std::filesystem::create_symlink(file(), file());
+    EXPECT_FALSE(set("K", "v"));
+    EXPECT_EQ(userValue("K"), "v");  // still held
+    EXPECT_TRUE(std::filesystem::is_symlink(file()));
+    EXPECT_EQ(std::filesystem::read_symlink(file()), file());
+    EXPECT_FALSE(std::filesystem::exists(file() + ".damaged"));
+    std::filesystem::remove(file());
+
+    if (geteuid() == 0) return;  // root reads it anyway
+    const std::string mine = PreferencesSandbox::plist("<key>A</key><string>alpha</string>\n");
+    PreferencesSandbox::write(file(), mine);
+    std::filesystem::permissions(file(), std::filesystem::perms::none);
+    EXPECT_FALSE(set("K", "v"));
+    std::filesystem::permissions(file(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    EXPECT_EQ(PreferencesSandbox::read(file()), mine);
+    EXPECT_FALSE(std::filesystem::exists(file() + ".damaged"));
+}
+
 TEST_F(PreferencesStore, AFailedWriteKeepsTheChangeAndBadDomainsAreRefused) {
     // A plain file where the folder should be makes the write fail.
     const std::string blocked = sandbox.userFolder() + "-blocked";

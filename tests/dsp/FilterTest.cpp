@@ -123,6 +123,15 @@ TEST(FilterResponse, CutoffSitsWhereTheKnobSaysAtEveryRate) {
         EXPECT_NEAR(probe({TFilter::LP2_12, 3000.0, 0.5}, host).gainDb(3000.0), -3.0, 0.3) << host;
         EXPECT_NEAR(probe({TFilter::HP2_12, 3000.0, 0.5}, host).gainDb(3000.0), -3.0, 0.3) << host;
     }
+    // Low high-passes too: the 12 dB section must not stop near 100 Hz and ring above it.
+    for (double host : {44100.0, 96000.0})
+        for (double fc : {25.0, 57.0}) {
+            EXPECT_NEAR(probe({TFilter::HP2_12, fc, 0.5}, host).gainDb(fc), -3.0, 0.3) << host << " " << fc;
+            for (int type : {TFilter::HP2_12, TFilter::HP1_24, TFilter::HP36}) {
+                const ResponseProbe p = probe({type, fc}, host);
+                EXPECT_LT(p.gainDb(p.extremeHz(fc, 16.0 * fc, 1.0, 1.02)), 0.5) << type << " " << host << " " << fc;
+            }
+        }
     // The cutoff is held at a fifth of the internal rate: 17,640 Hz at 44.1 kHz, not at 96 kHz.
     const Setting top{TFilter::LP2_12, 20480.0}, limit{TFilter::LP2_12, 17640.0};
     EXPECT_NEAR(probe(top).gainDb(10000.0), probe(limit).gainDb(10000.0), 1e-3);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cairo.h>
+#include <libdeflate.h>
 #include <png.h>
 
 #include <sys/wait.h>
@@ -128,6 +129,27 @@ TEST(PngDecoding, GivesCairosPixelsForEveryFilterAndLeavesTheRestToCairo) {
         EXPECT_EQ(bitmap->getWidth(), 0) << damage;
         bitmap->forget();
     }
+
+    // Image data that is whole and valid but holds 12 rows where the header says 23 (the header's
+    // checksum made right): refused, never drawn from rows nothing wrote. Ahead of the data, an
+    // ancillary chunk of zeros: where the file was read, rows nothing wrote would read as rows
+    // of filter 0.
+    writeNoise(path, 37, 12);
+    std::string tall = TempFolder::readFile(path);
+    tall[8 + 8 + 7] = 23;  // IHDR's height, low byte
+    const auto putBig = [](std::string& to, std::size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) to[at + static_cast<std::size_t>(i)] = static_cast<char>(v >> (24 - 8 * i));
+    };
+    putBig(tall, 8 + 8 + 13, libdeflate_crc32(0, tall.data() + 12, 17));
+    std::string zeros = std::string(4, '\0') + "zeRo" + std::string(8000, '\0') + "0000";
+    putBig(zeros, 0, 8000);
+    putBig(zeros, 8 + 8000, libdeflate_crc32(0, zeros.data() + 4, 8004));
+    tall.insert(8 + 25, zeros);
+    TempFolder::writeFile(path, tall);
+    EXPECT_EQ(tarnwell::gui::decodePng(path), nullptr);
+    auto* bitmap = new CBitmap(100);
+    EXPECT_FALSE(bitmap->isLoaded());
+    bitmap->forget();
 }
 
 // What the reference reader refuses, this one refuses too: chunk names that are not four letters,
