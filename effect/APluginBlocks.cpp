@@ -625,27 +625,43 @@ BlockLanes APlugin::processGrain(int b, BlockLanes in) {
     // outputs, weighted 0, and one that ends its recording below plays from the next frame.
     uint32_t playingSlots = grainPlaying[b], recordingSlots = grainRecording[b];
     TGrain::Frame wet{}, plain{};
-    // Without a shaped slot playing both outputs take the envelope as it is: one weight, no test.
-    const auto sumPlaying = [&](auto shaped) {
+    if ((playingSlots & grainShaped[b]) == 0) {
+        // Without a shaped slot playing both outputs take the envelope as it is: one weight, no test.
         for (uint32_t busy = playingSlots; busy != 0; busy &= busy - 1) {
             const unsigned k = __builtin_ctz(busy);  // unsigned: the slot's address needs no sign extension
             TGrain& g = slots[k];
             TGrain::Frame p, d;
-            float vol = 0.0f, plainVol = 0.0f;
-            if (g.play(speed, p, d)) {
-                plainVol = g.shapedEnvelope(1.0f);
-                vol = shaped ? g.pitchedWeight() : plainVol;
-            } else {
+            float vol = 0.0f;
+            if (g.play(speed, p, d))
+                vol = g.envelopeNow();
+            else
                 playingSlots &= ~(1u << k);
-            }
             wet += p * vol;
-            plain += d * plainVol;
+            plain += d * vol;
         }
-    };
-    if (playingSlots & grainShaped[b])
-        sumPlaying(std::true_type{});
-    else
-        sumPlaying(std::false_type{});
+    } else {
+        // The shaped weights two slots at a time; the outputs still add up in slot order.
+        for (uint32_t busy = playingSlots; busy != 0;) {
+            unsigned k[2];
+            TGrain::Frame p[2], d[2], envelope{}, power{1.0f, 1.0f};
+            int n = 0;
+            for (; n < 2 && busy != 0; ++n, busy &= busy - 1) {
+                k[n] = __builtin_ctz(busy);
+                TGrain& g = slots[k[n]];
+                if (g.play(speed, p[n], d[n])) {
+                    envelope[n] = g.envelopeNow();
+                    power[n] = g.shapePower();
+                } else {
+                    playingSlots &= ~(1u << k[n]);  // its weights stay 0
+                }
+            }
+            const TGrain::Frame vol = TGrain::shapedPower(envelope, power);
+            for (int i = 0; i < n; ++i) {
+                wet += p[i] * vol[i];
+                plain += d[i] * envelope[i];
+            }
+        }
+    }
     // The recording slots share one tape: a frame writes it once and visits the slots only when
     // the nearest recording ends.
     if (recordingSlots != 0) {
