@@ -23,7 +23,7 @@ namespace {
 
 // The editor open in a real window on its main page, and a second client injecting events.
 struct EditorWindow : ::testing::Test {
-    WindowDeadline deadline{60, "the private X server and the editor window"};  // first: it covers SetUp
+    WindowDeadline watchdog{60, "the private X server and the editor window"};  // first: it covers SetUp
     void SetUp() override {
         std::string error;
         ASSERT_TRUE(XvfbServer::start(error)) << error;
@@ -64,8 +64,8 @@ struct EditorWindow : ::testing::Test {
             CPoint at;
             return frame->getCurrentLocation(at) && at == where && (frame->getCurrentMouseButtons() & (kLButton | kRButton)) == 0;
         };
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (!arrived() && std::chrono::steady_clock::now() < deadline) RunLoop::runOnce(20);
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!arrived() && std::chrono::steady_clock::now() < until) RunLoop::runOnce(20);
         ASSERT_TRUE(arrived()) << "the window did not see the release of " << of << " within 5 s";
     }
     TKnob* knobFor(int tag) const {
@@ -94,7 +94,7 @@ TEST_F(EditorWindow, ARealRightClickOpensTheParameterMenuAndARealChoiceRunsIt) {
             if (menu.getEntry(i, title) && std::string(title) == "Set to Maximum")
                 click(CPoint((rows[i].left + rows[i].right) / 2, (rows[i].top + rows[i].bottom) / 2), 1);
     });
-    deadline.waitingFor("the parameter menu to open at a real right click and close on a real click");
+    watchdog.waitingFor("the parameter menu to open at a real right click and close on a real click");
     click(EditorHarness::centre(knob), 3);
     settle();
     tarnwell::gui::observePopups(nullptr);
@@ -141,7 +141,7 @@ TEST_F(EditorWindow, AKnobResetStaysWhenThePointerDriftsBeforeTheRelease) {
 // sub-menu keeps to the screen and every source is reached by the wheel, by resting on its
 // bottom arrow and by the keys.
 TEST(EditorTallMenu, ASubMenuTallerThanTheScreenStaysOnItAndScrollsToEveryEntry) {
-    WindowDeadline deadline(90, "a sub-menu taller than the screen to scroll to its entries");
+    WindowDeadline watchdog(90, "a sub-menu taller than the screen to scroll to its entries");
     std::string error;
     ASSERT_TRUE(XvfbServer::start(error)) << error;
     Display* d = XOpenDisplay(nullptr);
@@ -190,13 +190,13 @@ TEST(EditorTallMenu, ASubMenuTallerThanTheScreenStaysOnItAndScrollsToEveryEntry)
                         if (menu.getEntry(i, title) && std::string(title) == "Set Modulation To")
                             moveTo(middle(rows[i]));
                 });
-                const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+                const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
                 int calls = 0;
                 bool finished = false;
                 const int timer = RunLoop::addTimer(0.05, [&] {
                     const auto levels = tarnwell::gui::popupLevelsShown();
                     if (finished || levels.size() != 2) return;
-                    if (std::chrono::steady_clock::now() > deadline) {
+                    if (std::chrono::steady_clock::now() > until) {
                         ADD_FAILURE() << "the sub-menu's entry was not reached in time";
                         finished = true;
                         tap(XK_Escape), tap(XK_Escape);
