@@ -662,6 +662,8 @@ public:
     void updateTriggers(int b);
     void updateXYStuff(int b);
     void updateXYFrame();  // both, for the three Blocks in that order
+    void replayPads();     // a steady frame's XY step: the replaying pads only
+    void replaySteps();    // the same, inline
     void updateXYReplay(int b);  // the replay step alone
     void updateXYRecord(int b);  // the capture of one millisecond slot alone
     void startReplay(int b);
@@ -752,6 +754,9 @@ private:
         return levelsDirty || levelsModulated || !levelsSettled || firstFrame || outputDirty || outputModulated ||
                (delayActive && (delayDirty || delayMixModulated || delayLengthsModulated));
     }
+    // After a frame: whether every check of the frames up to the next control step would find
+    // nothing to do, so that only the signal's steps run.
+    bool quietFrameAhead();
     void mixBlockLevels(const LevelInputs& in);
     FramePair runSignalPath(FramePair in);
     template <int path>

@@ -85,12 +85,8 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
     float* outLeft = outputs ? outputs[0] : nullptr;
     float* outRight = outputs ? outputs[1] : nullptr;
 
-    for (int i = 0; i < sampleFrames; ++i) {
-        // Only this thread advances the counter; the editor reads it to time XY recordings.
-        const int64_t frame = sampleCounter.load(std::memory_order_relaxed);
-        if (pendingMidiCount > 0) processMidi();
-        if (settingsSeen.moved(valuesVersion)) readEngineSettings();
-
+    // The steps every frame takes, quiet or not, in their order within the frame.
+    auto countRefresh = [this]() __attribute__((always_inline)) {
         // Only this thread counts; setProgram may restart the count from another.
         const uint32_t refresh = refreshCounter;
         if ((refresh & 0xFFFu) == 0 && displayRefreshPending) {
@@ -98,10 +94,8 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
             editorResume();
         }
         refreshCounter = refresh + 1;
-
-        // With no slot in use every destination rests at its base.
-        if (modSlotsActive || modTouchedCount != 0) runModulationMatrix();
-
+    };
+    auto drawNoise = [this]() __attribute__((always_inline)) {
         modSourceValues[SOURCE_OFFSET] = 1.0f;
         // Two successive draws, taken with one read and one write of the seed.
         uint32_t seed = RandSeed.load();
@@ -109,6 +103,36 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
         RandSeed.store(seed);
         modSourceValues[SOURCE_WHITE_NOISE] = 2.0f * u - 1.0f;
         modSourceValues[SOURCE_UNIPOLAR_NOISE] = u2;
+    };
+    auto followInput = [this]() __attribute__((always_inline)) {
+        follower.update((std::fabs(followerInput[0]) + std::fabs(followerInput[1])) * 0.5f, firstFrame != 0);
+        modSourceValues[SOURCE_FOLLOWER] = follower.getValue();
+    };
+    auto runSignal = [&](int i) __attribute__((always_inline)) {
+        // Read here, not live across the steps before.
+        const FramePair in = finiteOrZero(FramePair{*inL, *inR});
+        inL += stepL;
+        inR += stepR;
+        if (followerSource == 0) std::memcpy(followerInput, &in, sizeof followerInput);
+        std::memcpy(levelInput, &in, sizeof levelInput);
+
+        const FramePair out = runSignalPath(in);
+        if (outLeft) outLeft[i] = out[0];
+        if (outRight) outRight[i] = out[1];
+    };
+
+    for (int i = 0; i < sampleFrames; ++i) {
+        // Only this thread advances the counter; the editor reads it to time XY recordings.
+        const int64_t frame = sampleCounter.load(std::memory_order_relaxed);
+        if (pendingMidiCount > 0) processMidi();
+        if (settingsSeen.moved(valuesVersion)) readEngineSettings();
+
+        countRefresh();
+
+        // With no slot in use every destination rests at its base.
+        if (modSlotsActive || modTouchedCount != 0) runModulationMatrix();
+
+        drawNoise();
 
         if ((frame & 127) == 0) controlStep128();
         if ((frame & 15) == 0) controlStep16();
@@ -117,8 +141,7 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
 
         if (blockLevelsMayMove()) updateBlockLevels();
 
-        follower.update((std::fabs(followerInput[0]) + std::fabs(followerInput[1])) * 0.5f, firstFrame != 0);
-        modSourceValues[SOURCE_FOLLOWER] = follower.getValue();
+        followInput();
 
         updateXYFrame();
 
@@ -141,16 +164,7 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
             runGater(2);
         }
 
-        // Read here, not live across the calls above.
-        const FramePair in = finiteOrZero(FramePair{*inL, *inR});
-        inL += stepL;
-        inR += stepR;
-        if (followerSource == 0) std::memcpy(followerInput, &in, sizeof followerInput);
-        std::memcpy(levelInput, &in, sizeof levelInput);
-
-        const FramePair out = runSignalPath(in);
-        if (outLeft) outLeft[i] = out[0];
-        if (outRight) outRight[i] = out[1];
+        runSignal(i);
 
         // Trigger is a one-shot: the XY triggers saw it in this frame.
         if (param(TRIGGER_PARAM) > 0.5f) setParameter(TRIGGER_PARAM, 0.0f);
@@ -159,10 +173,35 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
         noteOffFlag = 0;
         sampleCounter.store(frame + 1, std::memory_order_relaxed);
         firstFrame = 0;
+
+        // Up to the next control step, a frame after which nothing but the signal moves takes
+        // only the signal's steps: no MIDI waits, no value was written, no slot or gater runs,
+        // the levels stand settled and the pads are steady (a replay still steps). What another
+        // thread writes meanwhile is read at the next control step, at most 15 frames on.
+        if (modSlotsActive || anyGaterActive || !quietFrameAhead()) continue;
+        const int quiet = std::min(static_cast<int>(15 - (frame & 15)), sampleFrames - 1 - i);
+        for (int q = 0; q < quiet; ++q) {
+            ++i;
+            countRefresh();
+            drawNoise();
+            followInput();
+            replayPads();
+            runSignal(i);
+            sampleCounter.store(frame + 2 + q, std::memory_order_relaxed);
+        }
     }
     // Whoever looks between calls finds the level sources of the last frame.
     publishLevelSources();
     noteQuietSpan();
+}
+
+bool APlugin::quietFrameAhead() {
+    const uint32_t version = valuesVersion.load(std::memory_order_relaxed);
+    return pendingMidiCount == 0 && !modSlotsActive && modTouchedCount == 0 && !anyGaterActive &&
+           !stepSequencer[0].shownMoved() && !stepSequencer[1].shownMoved() && !stepSequencer[2].shownMoved() &&
+           !blockLevelsMayMove() && xySteady == XYSteady::RUNNING && version == settingsSeen.version &&
+           version == xySeen.version && !xyAttention.load(std::memory_order_relaxed) && !isEditorOpen() &&
+           !(param(TRIGGER_PARAM) > 0.5f);
 }
 
 void APlugin::__processDeprecated(float** inputs, float** outputs, int sampleFrames) {
