@@ -309,6 +309,7 @@ public:
     // What the decoded slots reach: any of them at all (a slot with a source), the Block levels
     // (Pan, Mix, Vol) and the Delay's per-frame settings. What no slot reaches rests at its base.
     bool modSlotsActive = true, levelsModulated = true, outputModulated = true;
+    bool modSlotsHold = false;  // no slot's source moves between MIDI events
     bool delayMixModulated = true, delayLengthsModulated = true;  // the Delay's Mix; its Speed and lengths
     int currentPath = 0;                       // signal path 0..5
     int blockType[BLOCK_COUNT] = {};           // 0 Off .. 6 Grain

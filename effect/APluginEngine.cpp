@@ -33,6 +33,7 @@ constexpr bool isBipolarSource(int s) {
 }
 
 constexpr int SOURCE_CENTER_NOTE = 24;
+constexpr int SOURCE_NOTE_RANDOM_2 = 26;  // the last source only MIDI moves
 constexpr int SOURCE_FOLLOWER = 27;
 constexpr int SOURCE_GATER_LEFT = 28;  // + 6b; the right side follows
 constexpr int SOURCE_INPUT = 46;       // and its unipolar twin
@@ -175,10 +176,11 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
         firstFrame = 0;
 
         // Up to the next control step, a frame after which nothing but the signal moves takes
-        // only the signal's steps: no MIDI waits, no value was written, no slot or gater runs,
-        // the levels stand settled and the pads are steady (a replay still steps). What another
-        // thread writes meanwhile is read at the next control step, at most 15 frames on.
-        if (modSlotsActive || anyGaterActive || !quietFrameAhead()) continue;
+        // only the signal's steps: no MIDI waits, no value was written, no slot's source moves,
+        // no gater runs, the levels stand settled and the pads are steady (a replay still steps).
+        // What another thread writes meanwhile is read at the next control step, at most 15
+        // frames on.
+        if (!modSlotsHold || anyGaterActive || !quietFrameAhead()) continue;
         const int quiet = std::min(static_cast<int>(15 - (frame & 15)), sampleFrames - 1 - i);
         for (int q = 0; q < quiet; ++q) {
             ++i;
@@ -197,7 +199,8 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
 
 bool APlugin::quietFrameAhead() {
     const uint32_t version = valuesVersion.load(std::memory_order_relaxed);
-    return pendingMidiCount == 0 && !modSlotsActive && modTouchedCount == 0 && !anyGaterActive &&
+    // Slots whose sources hold worked out this frame what they would work out in the next.
+    return pendingMidiCount == 0 && modSlotsHold && (modSlotsActive || modTouchedCount == 0) && !anyGaterActive &&
            !stepSequencer[0].shownMoved() && !stepSequencer[1].shownMoved() && !stepSequencer[2].shownMoved() &&
            !blockLevelsMayMove() && xySteady == XYSteady::RUNNING && version == settingsSeen.version &&
            version == xySeen.version && !xyAttention.load(std::memory_order_relaxed) && !isEditorOpen() &&
@@ -222,6 +225,7 @@ void APlugin::readEngineSettings() {
     modSlotsActive = levelsModulated = outputModulated = slotsReadLevels = false;
     delayMixModulated = delayLengthsModulated = false;
     activeModSlotCount = 0;
+    modSlotsHold = true;
     for (int n = 0; n < MOD_SLOT_COUNT; ++n) {
         ModSlotSettings& slot = modSlots[n];
         slot = {getSteppedValue(param(MOD_SOURCE_TAG[n]), 99.99f, MOD_SOURCE_COUNT),
@@ -230,6 +234,8 @@ void APlugin::readEngineSettings() {
         if (slot.source == 0) continue;
         const int d = slot.destination;
         modSlotsActive = true;
+        // Between MIDI events only the frame-rate sources move: the MIDI ones and Offset hold.
+        modSlotsHold = modSlotsHold && (slot.source <= SOURCE_NOTE_RANDOM_2 || slot.source == SOURCE_OFFSET);
         const int scaleForm = isBipolarSource(slot.source) ? 1 : slot.source == SOURCE_CENTER_NOTE ? 2 : 0;
         activeModSlots[activeModSlotCount++] = {slot.source, d, DESTINATION_MOD_AMOUT[n], modCombineKind[d], scaleForm, slot.amount, slot.bypass};
         const int k = d >= BLOCK_DESTINATION_START ? (d - BLOCK_DESTINATION_START) % BLOCK_SLOT_COUNT : -1;

@@ -299,6 +299,35 @@ TEST_F(EngineTest, GainChangeActsAtTheNext16FrameBoundary) {
     EXPECT_NEAR(follower[5], 5.0f, 0.1f) << "frame 5008";
 }
 
+// A controller due inside a call acts on its own frame, as when the host splits the call there:
+// also amid frames that run quiet (only a slot on the Mod Wheel, here on the filter's cutoff).
+TEST_F(EngineTest, AControllerInsideACallActsOnItsFrame) {
+    Signal tone(1000);
+    for (std::size_t i = 0; i < tone.size(); ++i)
+        tone[i] = 0.5f * static_cast<float>(std::sin(0.7 * static_cast<double>(i)));
+    const Signal before(tone.begin(), tone.begin() + 40), after(tone.begin() + 40, tone.end());
+    auto run = [&](bool split, bool wheel) {
+        auto fx = makeNeutral(3, [](APlugin& e) {
+            setBlockType(e, 0, FILTER);
+            e.setParameter(blockParam(0, BLOCK_MIX_OFFSET), 1.0f);
+            setSlot(e, 0, 1, DEST_BLOCK1_ROOM_DAMP - 1, 1.0f);  // the Mod Wheel drives Block 1's filter
+        });
+        render(*fx, constant(3003, 0.0f));  // levels settled; the call below starts off the 16-frame grid
+        if (!split) {
+            if (wheel) sendMidi(*fx, {{41, 0xB0, 1, 127}});  // due before frame 40
+            return render(*fx, tone, tone.size()).left;
+        }
+        Signal out = render(*fx, before, before.size()).left;
+        if (wheel) sendMidi(*fx, {{0, 0xB0, 1, 127}});
+        const Signal rest = render(*fx, after, after.size()).left;
+        out.insert(out.end(), rest.begin(), rest.end());
+        return out;
+    };
+    const Signal whole = run(false, true);
+    EXPECT_EQ(whole, run(true, true));
+    EXPECT_NE(whole, run(false, false));
+}
+
 // A synced quarter-bar delay: its echo arrives a quarter bar at the host's tempo later, or at
 // 120 bpm while the host gives no tempo.
 TEST_F(EngineTest, SyncedDelayFollowsTheHostTempo) {
