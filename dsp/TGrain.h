@@ -197,12 +197,14 @@ inline float TGrain::shapedEnvelope(float power) const {
 inline TGrain::Frame TGrain::shapedPower(Frame x, Frame p) {
     typedef double Wide __attribute__((vector_size(16)));
     typedef std::int32_t Bits __attribute__((vector_size(8)));
-    typedef std::int64_t WideBits __attribute__((vector_size(16)));
-    // x = 2^k m with m in [sqrt 1/2, sqrt 2): the exponent's bits, counted from sqrt 1/2's.
-    Bits bits;
+    typedef std::uint32_t UnsignedBits __attribute__((vector_size(8)));
+    typedef std::uint64_t WideBits __attribute__((vector_size(16)));
+    // x = 2^k m with m in [sqrt 1/2, sqrt 2): the exponent's bits, counted from sqrt 1/2's (the
+    // shifts left on unsigned lanes, where a negative k wraps as intended).
+    UnsignedBits bits;
     std::memcpy(&bits, &x, sizeof bits);
-    const Bits k = (bits - 0x3f3504f3) >> 23;
-    const Bits mantissaBits = bits - (k << 23);
+    const Bits k = reinterpret_cast<Bits>(bits - 0x3f3504f3u) >> 23;
+    const UnsignedBits mantissaBits = bits - (reinterpret_cast<UnsignedBits>(k) << 23);
     Frame mantissa;
     std::memcpy(&mantissa, &mantissaBits, sizeof mantissa);
     const Wide m = __builtin_convertvector(mantissa, Wide);
@@ -225,7 +227,7 @@ inline TGrain::Frame TGrain::shapedPower(Frame x, Frame p) {
     WideBits eBits, nBits;
     std::memcpy(&eBits, &e, sizeof eBits);
     std::memcpy(&nBits, &shifted, sizeof nBits);
-    constexpr WideBits shiftBits = {0x4338000000000000, 0x4338000000000000};  // 1.5 * 2^52
+    constexpr WideBits shiftBits = {0x4338000000000000u, 0x4338000000000000u};  // 1.5 * 2^52
     eBits += (nBits - shiftBits) << 52;
     Wide scaled;
     std::memcpy(&scaled, &eBits, sizeof scaled);
