@@ -310,6 +310,10 @@ public:
     // (Pan, Mix, Vol) and the Delay's per-frame settings. What no slot reaches rests at its base.
     bool modSlotsActive = true, levelsModulated = true, outputModulated = true;
     bool modSlotsHold = false;  // no slot's source moves between MIDI events
+    // Set while the engine runs quiet frames: the settings, the modulation and the targets of a
+    // pad that does not replay hold, so a Block's setters would find what they set already.
+    bool quietFrame = false;
+    bool targetsHold(int b) const { return quietFrame && xy[b].recordMode != XY_REPLAY; }
     bool delayMixModulated = true, delayLengthsModulated = true;  // the Delay's Mix; its Speed and lengths
     int currentPath = 0;                       // signal path 0..5
     int blockType[BLOCK_COUNT] = {};           // 0 Off .. 6 Grain

@@ -441,14 +441,16 @@ BlockLanes APlugin::processFilter(int b, BlockLanes in) {
     const float* t = xyTargets[b];
     // The parameters first: an atomic read between the setters' stores and update's reads would
     // make the compiler read those fields back from memory.
-    const float distort = param(P + FILTER_DISTORT_OFFSET), freq = param(P + FILTER_FREQ_OFFSET);
-    const float spread = param(P + BLOCK_SPREAD_OFFSET), q = param(P + FILTER_Q_OFFSET);
-    const float vowel = param(P + FILTER_VOWEL_OFFSET), gain = param(P + FILTER_GAIN_OFFSET);
-    f.setDistort(distort + V[0] + t[0]);
-    f.setFrequency(freq, spread + V[11], V[2], V[3]);
-    f.setRes(q + V[4] + t[2]);  // the setters hold their values to 0..1
-    f.setVowel(vowel + V[5] + t[2]);
-    f.setGain(clamp01(gain + V[5] + t[2]));
+    if (!targetsHold(b)) {
+        const float distort = param(P + FILTER_DISTORT_OFFSET), freq = param(P + FILTER_FREQ_OFFSET);
+        const float spread = param(P + BLOCK_SPREAD_OFFSET), q = param(P + FILTER_Q_OFFSET);
+        const float vowel = param(P + FILTER_VOWEL_OFFSET), gain = param(P + FILTER_GAIN_OFFSET);
+        f.setDistort(distort + V[0] + t[0]);
+        f.setFrequency(freq, spread + V[11], V[2], V[3]);
+        f.setRes(q + V[4] + t[2]);  // the setters hold their values to 0..1
+        f.setVowel(vowel + V[5] + t[2]);
+        f.setGain(clamp01(gain + V[5] + t[2]));
+    }
     f.update(V[1] + t[1], !firstFrame);  // jumps in the first frame after a reset
     return f.process(in);
 }
@@ -498,9 +500,11 @@ BlockLanes APlugin::processRoom(int b, BlockLanes in) {
     const int P = blockParam(b, 0);
     const float* V = &modValues[destinationBase(b)];
     const float* t = xyTargets[b];
-    const BlockLanes settings = BlockLanes{param(P + ROOM_LENGTH_OFFSET), param(P + ROOM_DAMP_OFFSET),
-                                           param(P + ROOM_HP_OFFSET), param(P + BLOCK_SPREAD_OFFSET)} +
-                                BlockLanes{V[0], V[1], V[2], V[11]} + BlockLanes{t[0], t[1], t[2], -0.0f};
+    // In a quiet frame the last frame's settings (finite, so matched) stand.
+    const BlockLanes settings = targetsHold(b) ? memos.roomSettings
+                                               : BlockLanes{param(P + ROOM_LENGTH_OFFSET), param(P + ROOM_DAMP_OFFSET),
+                                                            param(P + ROOM_HP_OFFSET), param(P + BLOCK_SPREAD_OFFSET)} +
+                                                     BlockLanes{V[0], V[1], V[2], V[11]} + BlockLanes{t[0], t[1], t[2], -0.0f};
     if (allEqual(settings, memos.roomSettings) && memos.roomHighPass == memos.roomHighPass) {
         room.refreshLength();
     } else {

@@ -182,6 +182,7 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
         // frames on.
         if (!modSlotsHold || anyGaterActive || !quietFrameAhead()) continue;
         const int quiet = std::min(static_cast<int>(15 - (frame & 15)), sampleFrames - 1 - i);
+        quietFrame = true;
         for (int q = 0; q < quiet; ++q) {
             ++i;
             countRefresh();
@@ -191,6 +192,7 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
             runSignal(i);
             sampleCounter.store(frame + 2 + q, std::memory_order_relaxed);
         }
+        quietFrame = false;
     }
     // Whoever looks between calls finds the level sources of the last frame.
     publishLevelSources();
