@@ -310,6 +310,7 @@ public:
     // (Pan, Mix, Vol) and the Delay's per-frame settings. What no slot reaches rests at its base.
     bool modSlotsActive = true, levelsModulated = true, outputModulated = true;
     bool modSlotsHold = false;  // no slot's source moves between MIDI events
+    bool midiSinceControlStep = true;  // processMidi ran since the last 16-frame control step
     // Set while the engine runs quiet frames: the settings, the modulation and the targets of a
     // pad that does not replay hold, so a Block's setters would find what they set already.
     bool quietFrame = false;

@@ -317,12 +317,14 @@ void APlugin::controlStep128() {
 }
 
 void APlugin::controlStep16() {
-    // Worked out from the same settings, modulation and tempo, everything here comes out the same.
-    if (controlDirty || modSlotsActive) {
+    // Worked out from the same settings, modulation and tempo, everything here comes out the same:
+    // slots whose sources hold move nothing until a MIDI event falls due.
+    if (controlDirty || (modSlotsActive && (!modSlotsHold || midiSinceControlStep))) {
         controlDirty = false;
         updateControls16();
         delayDirty = true;  // the Delay's tempo may have moved what its lengths follow from
     }
+    midiSinceControlStep = false;
     followHostTransport();
 }
 

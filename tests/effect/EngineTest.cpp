@@ -23,7 +23,8 @@ namespace {
 
 constexpr int SRC_NONE = 0, SRC_VELOCITY = 5, SRC_FOLLOWER = 27, SRC_BLOCK1_OUT = 48, SRC_OFFSET = 56,
               SRC_WHITE_NOISE = 57;
-constexpr int DEST_VOLUME = 1, DEST_PAN = 3, DEST_DELAY_SPEED = 73, DEST_FOLLOWER_SMOOTH = 83;
+constexpr int DEST_VOLUME = 1, DEST_PAN = 3, DEST_DELAY_SPEED = 73, DEST_FOLLOWER_BOOST = 82,
+              DEST_FOLLOWER_SMOOTH = 83;
 constexpr int DEST_MOD1_AMOUNT = 86, DEST_MOD2_AMOUNT = 87, DEST_BLOCK1_ROOM_DAMP = 5;
 constexpr int FILTER = 1, COMB = 2, SHAPER = 3, ROOM = 4, GRAIN = 6;
 
@@ -326,6 +327,24 @@ TEST_F(EngineTest, AControllerInsideACallActsOnItsFrame) {
     const Signal whole = run(false, true);
     EXPECT_EQ(whole, run(true, true));
     EXPECT_NE(whole, run(false, false));
+}
+
+// A slot on the Mod Wheel reaches the 16-frame settings at the boundary after the controller,
+// though no setting moved: here it scales Follower Boost from 0 back to 1.
+TEST_F(EngineTest, AControllerReachesThe16FrameSettingsAtTheNextBoundary) {
+    auto fx = makeNeutral(3, [](APlugin& e) {
+        e.setParameter(FOLLOWER_SMOOTH_PARAM, 0.0f);
+        setSlot(e, 0, 1, DEST_FOLLOWER_BOOST, 1.0f);
+    });
+    render(*fx, constant(5003, 0.5f));
+    EXPECT_EQ(fx->modSourceValues[SRC_FOLLOWER], 0.0f);
+    sendMidi(*fx, {{0, 0xB0, 1, 127}});
+    std::vector<float> follower;
+    render(*fx, constant(10, 0.5f), constant(10, 0.5f), 1, [&](std::size_t) {
+        follower.push_back(fx->modSourceValues[SRC_FOLLOWER]);
+    });
+    for (std::size_t i = 0; i < 5; ++i) EXPECT_EQ(follower[i], 0.0f) << "frame " << 5003 + i;
+    EXPECT_NEAR(follower[5], 0.5f, 0.01f) << "frame 5008";
 }
 
 // A synced quarter-bar delay: its echo arrives a quarter bar at the host's tempo later, or at
