@@ -7,9 +7,11 @@ made here, print one line of figures per preset and draw a contact sheet of spec
 
 Needs python3-numpy; the contact sheet also python3-matplotlib (skipped without it).
 
-Columns (the sine is 220 Hz at -6 dBFS, the chord a sustained A-minor saw chord):
+Columns (the sine is 220 Hz at -6 dBFS for 10 s, the chord a band-limited A-minor saw chord held
+for 20 s, the high sine 3 kHz at -6 dBFS for 10 s):
   clk      one-sample jumps on the sine (count, largest jump in full scale)
-  lim      samples at the output limit (+-0.999), most on one of the sine, chord or demo
+  lim      samples at the output limit (+-0.999), most on one of the sine, chord, high sine or demo
+  pk       the highest peak over those four, in dBFS
   dc       largest DC the preset adds to its input's (|output mean| - |input mean| per channel,
            over the sine, chord and demo; the demo's kicks carry 0.0006 of their own);
            sub = largest sub-15 Hz swing on the demo
@@ -18,6 +20,7 @@ Columns (the sine is 220 Hz at -6 dBFS, the chord a sustained A-minor saw chord)
            harmonic folded to its own place, or it was a sideband of the tone, not an alias
   t60      seconds until a click's response stays 60 dB under its peak; zero: until exact silence
   dB       level against dry on the demo and the chord
+  LU       integrated loudness of the demo (K-weighted, gated) against the dry demo's
   corr     left/right correlation on mono pink noise (1 = mono)
   hz       strongest frequency the click rings at (0 when nothing rings)
   near     the preset whose figures and spectra lie closest, and how far (0 = alike)
@@ -115,9 +118,9 @@ ALIAS_HZ = 3000
 
 SIGNALS = {
     # name: (mono signal, tail seconds after it)
-    'sine': (lambda: sine(220, -6, 6), 1),
-    'chord': (lambda: saw_chord(A_MINOR, 4), 2),
-    'alias': (lambda: sine(ALIAS_HZ, -6, 2), 0),
+    'sine': (lambda: sine(220, -6, 10), 1),
+    'chord': (lambda: saw_chord(A_MINOR, 20), 2),
+    'alias': (lambda: sine(ALIAS_HZ, -6, 10), 0),
     'alias2': (lambda: sine(ALIAS_HZ + 100, -6, 2), 0),
     'noise': (lambda: pink(4), 0),
     'click': (lambda: click(0.5), 20),
@@ -270,6 +273,55 @@ def level_db(out, dry):
     return 10 * np.log10(np.mean(out[:, :n] ** 2) / np.mean(dry[:, :n] ** 2) + 1e-30)
 
 
+def filtered(x, stages):
+    """x through biquads (b, a), by multiplying spectra: exact for these short responses, with a
+    second of padding so that nothing wraps around."""
+    n = len(x) + seconds(1)
+    z = np.exp(-1j * np.pi * np.fft.rfftfreq(n, 1 / RATE) / (RATE / 2))
+    h = np.ones(len(z), dtype=complex)
+    for b, a in stages:
+        h *= (b[0] + b[1] * z + b[2] * z * z) / (a[0] + a[1] * z + a[2] * z * z)
+    return np.fft.irfft(np.fft.rfft(x, n) * h, n)[:len(x)]
+
+
+def k_weighting():
+    """The loudness meter's two stages (a shelf of +4 dB above 1.7 kHz, a high-pass at 38 Hz) as
+    biquads at this rate, from their analogue prototypes."""
+    def shelf(f0, gain_db, q):
+        k, vh = np.tan(np.pi * f0 / RATE), 10 ** (gain_db / 20)
+        vb = vh ** 0.4996667741545416
+        a0 = 1 + k / q + k * k
+        return ([(vh + vb * k / q + k * k) / a0, 2 * (k * k - vh) / a0, (vh - vb * k / q + k * k) / a0],
+                [1, 2 * (k * k - 1) / a0, (1 - k / q + k * k) / a0])
+
+    def high_pass(f0, q):
+        k = np.tan(np.pi * f0 / RATE)
+        a0 = 1 + k / q + k * k
+        return [1, -2, 1], [1, 2 * (k * k - 1) / a0, (1 - k / q + k * k) / a0]
+
+    return shelf(1681.974450955533, 3.999843853973347, 0.7071752369554196), high_pass(38.13547087602444, 0.5003270373238773)
+
+
+def loudness(stereo):
+    """Integrated loudness in LUFS: K-weighted, 400 ms blocks every 100 ms, gated at -70 LUFS and
+    then 10 LU under the mean of what passed."""
+    stages = k_weighting()
+    e = np.sum([filtered(x, stages) ** 2 for x in stereo], axis=0)
+    c = np.concatenate(([0.0], np.cumsum(e)))
+    width, hop = seconds(0.4), seconds(0.1)
+    starts = np.arange(0, len(e) - width + 1, hop)
+    if not len(starts):
+        return -np.inf
+    blocks = (c[starts + width] - c[starts]) / width
+    lufs = -0.691 + 10 * np.log10(blocks + 1e-30)
+    gated = blocks[lufs > -70]
+    if not len(gated):
+        return -np.inf
+    relative = -0.691 + 10 * np.log10(np.mean(gated)) - 10
+    power = np.mean(gated[-0.691 + 10 * np.log10(gated) > relative])
+    return -0.691 + 10 * np.log10(power)
+
+
 def correlation(stereo):
     l, r = stereo
     d = np.sqrt(np.sum(l * l) * np.sum(r * r))
@@ -301,10 +353,15 @@ def measure(outs, dry):
     nclk, jump = clicks(outs['sine'])
     alias_dbfs, alias_rel = alias_level(outs['alias'], outs['alias2'])
     steady = {k: outs[k][:, :dry[k].shape[1]] for k in ('sine', 'chord', 'demo')}
+    held = ('sine', 'chord', 'alias', 'demo')
+    limits = {k: at_limit(outs[k]) for k in held}
     return {
         'clicks': nclk,
         'jump': jump,
-        'limit': max(at_limit(v) for v in steady.values()),
+        'limit': max(limits.values()),
+        'limits': limits,
+        'peak': max(20 * np.log10(np.max(np.abs(outs[k])) + 1e-30) for k in held),
+        'lufs': loudness(outs['demo'][:, :dry['demo'].shape[1]]),
         'dc': max(added_dc(v, dry[k]) for k, v in steady.items()),
         'sub15': sub15(steady['demo']),
         'alias': alias_dbfs,
@@ -395,8 +452,10 @@ def main():
 
     prints = np.array([r[2] for r in results])
     table = {}
-    print(f'{"#":>2} {"name":<28} {"clk":>9} {"lim":>5} {"dc":>7} {"sub":>6} {"alias":>11} {"t60":>5} '
-          f'{"zero":>5} {"dB demo/chd":>11} {"corr":>5} {"hz":>6} {"near":>7}')
+    dry_lufs = loudness(dry['demo'])
+    print(f'dry demo loop: {dry_lufs:.1f} LUFS')
+    print(f'{"#":>2} {"name":<28} {"clk":>9} {"lim":>5} {"pk":>5} {"dc":>7} {"sub":>6} {"alias":>11} {"t60":>5} '
+          f'{"zero":>5} {"dB demo/chd":>11} {"LU":>5} {"corr":>5} {"hz":>6} {"near":>7}')
     for i, (p, f, _, _) in enumerate(results):
         if len(results) > 1:
             d = np.sqrt(np.mean((prints - prints[i]) ** 2, axis=1))
@@ -406,11 +465,12 @@ def main():
         else:
             f['near'], f['near_dist'] = p, 0.0
         f['name'] = names[p]
+        f['lu'] = f['lufs'] - dry_lufs
         table[p] = f
         zero = f'{f["zero"]:5.1f}' if f['zero'] is not None else '  -  '
-        print(f'{p:2d} {names[p]:<28} {f["clicks"]:>3} {f["jump"]:5.2f} {f["limit"]:5d} {f["dc"]:7.4f} '
+        print(f'{p:2d} {names[p]:<28} {f["clicks"]:>3} {f["jump"]:5.2f} {f["limit"]:5d} {f["peak"]:5.1f} {f["dc"]:7.4f} '
               f'{f["sub15"]:6.3f} {f["alias"]:5.0f}/{f["alias_rel"]:4.0f} {f["t60"]:5.1f} {zero} '
-              f'{f["demo_db"]:5.1f}/{f["chord_db"]:5.1f} {f["corr"]:5.2f} {f["hz"]:6.0f} '
+              f'{f["demo_db"]:5.1f}/{f["chord_db"]:5.1f} {f["lu"]:+5.1f} {f["corr"]:5.2f} {f["hz"]:6.0f} '
               f'{f["near"]:2d}:{f["near_dist"]:4.2f}')
     if args.json:
         with open(args.json, 'w') as out:
