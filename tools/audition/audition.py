@@ -3,7 +3,10 @@
 made here, print one line of figures per preset and draw a contact sheet of spectrograms.
 
     tools/audition/audition.py [--tarnwell build/tarnwell] [--presets 3,17,30-33]
-                               [--sheet bank.png] [--json figures.json] [--jobs 3]
+                               [--sheet bank.png] [--json figures.json] [--jobs 3] [--figures]
+
+--figures also prints the -3 dB points and peaks of the high-pass family (set from 20 to 200 Hz)
+and the pitches, rates and levels the preset descriptions name, each against what they say.
 
 Needs python3-numpy; the contact sheet also python3-matplotlib (skipped without it).
 
@@ -376,6 +379,131 @@ def measure(outs, dry):
 
 
 # ---------------------------------------------------------------------------------------------
+# The high-pass family and the figures the presets' descriptions name.
+
+HIGH_PASSES = ('HP2 12dB', 'HP1 24dB', 'HP 36dB')
+
+
+def response(tarnwell, folder, preset, settings, tag):
+    """Output over input spectrum (dB) of a preset, with settings (('--set', 'k=v'), ('--type',
+    'k=t'), ...), on ten seconds of pink noise: frequencies and levels."""
+    source = os.path.join(folder, 'in-pink10.wav')
+    if not os.path.exists(source):
+        mono = pink(10)
+        write_wav(source, [mono, mono])
+    extra = [a for pair in settings for a in pair]
+    y = render(tarnwell, preset, source, os.path.join(folder, f'resp-{tag}.wav'), 0, extra)
+    x = read_wav(source)
+    n = 1 << 14
+
+    def psd(sig):
+        sig = sig[:, seconds(1):]
+        w = np.hanning(n)
+        return np.mean([np.abs(np.fft.rfft(c[i * n:(i + 1) * n] * w)) ** 2
+                        for c in sig for i in range(sig.shape[1] // n)], axis=0)
+    return np.fft.rfftfreq(n, 1 / RATE), 10 * np.log10(psd(y) / psd(x))
+
+
+def band_db(f, db, hz, width=1 / 6):
+    m = (f > hz * 2 ** -width) & (f < hz * 2 ** width)
+    return float(np.mean(db[m]))
+
+
+def impulse_response(tarnwell, folder, preset, settings, tag, seconds_after=1.0):
+    source = os.path.join(folder, 'in-impulse.wav')
+    if not os.path.exists(source):
+        write_wav(source, [click(0.5), click(0.5)])
+    extra = [a for pair in settings for a in pair]
+    y = render(tarnwell, preset, source, os.path.join(folder, f'ir-{tag}.wav'), seconds_after, extra)
+    return np.sum(y[:, seconds(0.25):], axis=0) / 0.5 / 2
+
+
+def high_pass_figures(tarnwell, folder):
+    """-3 dB point and largest peak (against 5 kHz) of each high-pass type, set from 20 to 200 Hz,
+    at Q 0 and 0.5: the response must follow the set frequency."""
+    print('high-pass family: set Hz -> -3 dB point / peak dB at Hz, for Q 0 and Q 0.5')
+    for mode in HIGH_PASSES:
+        for q in (0, 0.5):
+            cells = []
+            for hz in (20, 25, 40, 57, 100, 200):
+                settings = [('--type', 'Block 1 Type=Filter'), ('--type', f'Block 1 Filter Mode={mode}'),
+                            ('--type', f'Block 1 Filter Freq={hz}'), ('--set', f'Block 1 Filter Q={q}'),
+                            ('--set', 'Block 1 Mix=1'), ('--set', 'Block 1 Filter Gain=0.5'),
+                            ('--set', 'Block 2 Bypass=1'), ('--set', 'Block 3 Bypass=1')]
+                h = impulse_response(tarnwell, folder, 0, settings, f'hp-{mode}-{q}-{hz}'.replace(' ', ''))
+                spectrum = np.abs(np.fft.rfft(h, 1 << 21))
+                f = np.fft.rfftfreq(1 << 21, 1 / RATE)
+                db = 20 * np.log10(spectrum / spectrum[np.searchsorted(f, 5000)] + 1e-30)
+                band = (f >= 5) & (f <= 5000)
+                under = np.nonzero(db[band] < -3)[0]
+                corner = f[band][under[-1]] if len(under) else 0.0
+                k = int(np.argmax(db[band]))
+                cells.append(f'{hz}:{corner:.0f}/{db[band][k]:+.1f}@{f[band][k]:.0f}')
+            print(f'  {mode:<9} Q {q:<3} ' + ' '.join(cells))
+
+
+def ring_frequency(h, lo, hi):
+    """Strongest frequency between lo and hi that an impulse response rings at, 20 ms on."""
+    x = h[seconds(0.02):seconds(1.02)]
+    spectrum = np.abs(np.fft.rfft(x * np.hanning(len(x)), 1 << 20))
+    f = np.fft.rfftfreq(1 << 20, 1 / RATE)
+    m = (f > lo) & (f < hi)
+    return float(f[m][np.argmax(spectrum[m])])
+
+
+def described_figures(tarnwell, folder):
+    """The pitches, rates and levels that preset descriptions name, measured: each line gives what
+    the description says and what the preset does."""
+    print('figures the descriptions name (said -> measured)')
+    alone = {1: [('--set', 'Block 2 Bypass=1'), ('--set', 'Block 3 Bypass=1')],
+             2: [('--set', 'Block 1 Bypass=1'), ('--set', 'Block 3 Bypass=1')],
+             3: [('--set', 'Block 1 Bypass=1'), ('--set', 'Block 2 Bypass=1')]}
+    rings = [ring_frequency(impulse_response(tarnwell, folder, 16, alone[b], f'16-{b}', 2), lo, hi)
+             for b, lo, hi in ((1, 150, 300), (2, 250, 450), (3, 350, 600))]
+    print(f'  16 comb rings 233.1 / 349.2 / 466.2 Hz -> {rings[0]:.1f} / {rings[1]:.1f} / {rings[2]:.1f}')
+    h = impulse_response(tarnwell, folder, 12, alone[1], '12', 2)
+    print(f'  12 comb ring 100 Hz -> {ring_frequency(h, 60, 150):.1f}')
+    # 57: a click on every eighth of a bar; each step rings at its own note.
+    clicks_in = os.path.join(folder, 'in-eighths.wav')
+    x = np.zeros(seconds(2))
+    for k in range(8):
+        x[k * seconds(0.25) + seconds(0.1)] = 0.5
+    write_wav(clicks_in, [x, x])
+    y = np.sum(render(tarnwell, 57, clicks_in, os.path.join(folder, 'steps.wav'), 0,
+                      ['--set', 'Delay On=0']), axis=0)
+    steps = []
+    for k in range(8):
+        seg = y[k * seconds(0.25) + seconds(0.105):(k + 1) * seconds(0.25)]
+        spectrum = np.abs(np.fft.rfft(seg * np.hanning(len(seg)), 1 << 20))
+        f = np.fft.rfftfreq(1 << 20, 1 / RATE)
+        m = (f > 95) & (f < 270)
+        steps.append(12 * np.log2(f[m][np.argmax(spectrum[m])] / 110))
+    print('  57 steps 0 2 4 6 8 10 12 14 semitones over 110 Hz -> ' + ' '.join(f'{s:.2f}' for s in steps))
+    # 19: the tremolo rate of each side on the 220 Hz sine.
+    source = os.path.join(folder, 'in-sine.wav')
+    y = render(tarnwell, 19, source, os.path.join(folder, 'trem.wav'), 0)[:, seconds(1):]
+    rates = []
+    for c in y:
+        e = moving_rms(c, seconds(0.01))
+        spectrum = np.abs(np.fft.rfft((e - np.mean(e)) * np.hanning(len(e)), 1 << 22))
+        f = np.fft.rfftfreq(1 << 22, 1 / RATE)
+        m = (f > 1) & (f < 20)
+        rates.append(f[m][np.argmax(spectrum[m])])
+    print(f'  19 tremolo about 5 Hz, left faster -> left {rates[0]:.2f} Hz, right {rates[1]:.2f} Hz')
+    for preset, said, points in ((52, 'full range', (1000, 8000, 16000)), (60, 'highs -3 dB, -3 dB at 400 Hz',
+                                 (200, 400, 1000, 8000)), (44, 'original -5 dB, octave 2 dB under',
+                                 (1000, 8000, 16000)), (22, 'no sub-audio lift', (10, 15, 100))):
+        f, db = response(tarnwell, folder, preset, [], str(preset))
+        print(f'  {preset} {said} -> ' + ' '.join(f'{hz} Hz {band_db(f, db, hz):+.1f} dB' for hz in points))
+    f, db = response(tarnwell, folder, 53, [], '53')
+    power = 10 ** (db / 10) / np.maximum(f, 1)  # pink noise in: output power per Hz
+    m = (f > 20) & (f < 20000)
+    centre = np.sum(power[m] * f[m]) / np.sum(power[m])
+    pink_centre = np.sum(f[m] / np.maximum(f[m], 1)) / np.sum(1 / np.maximum(f[m], 1))
+    print(f'  53 dark -> spectral centre {np.log2(centre / pink_centre):+.2f} octaves against the input')
+
+
+# ---------------------------------------------------------------------------------------------
 # Output.
 
 def contact_sheet(path, names, demos):
@@ -423,6 +551,8 @@ def main():
     ap.add_argument('--sheet', help='write a contact sheet of spectrograms to this PNG')
     ap.add_argument('--json', help='write the figures to this file')
     ap.add_argument('--jobs', type=int, default=3)
+    ap.add_argument('--figures', action='store_true',
+                    help='also measure the high-pass family and the figures the descriptions name')
     args = ap.parse_args()
 
     listing = subprocess.run([args.tarnwell, 'presets'], check=True, capture_output=True, text=True).stdout
@@ -449,6 +579,9 @@ def main():
 
         with concurrent.futures.ThreadPoolExecutor(args.jobs) as pool:
             results = sorted(pool.map(one, chosen), key=lambda r: r[0])
+        if args.figures:
+            high_pass_figures(args.tarnwell, folder)
+            described_figures(args.tarnwell, folder)
 
     prints = np.array([r[2] for r in results])
     table = {}
