@@ -17,6 +17,8 @@
 #include "framework/auadapter/CocoaView.h"
 #include "sdk/corefoundation/CFBundle.h"
 
+static_assert(kTarnwellQuietSpanProperty == AUPLUGIN::kQuietSpanProperty);
+
 namespace {
 
 // Every effect this library creates gets the editor.

@@ -110,7 +110,9 @@ void TComb::clearFilterState() {
 
 void TComb::clearLowPass() { std::fill(std::begin(lowPass), std::end(lowPass), 0.0f); }
 
-void TComb::clearRing() { std::fill_n(ring.get(), static_cast<std::size_t>(kRingFrames) * kCombs, 0.0f); }
+void TComb::clearRing() {
+    std::fill_n(ring.get(), static_cast<std::size_t>(kRingFrames) * kCombs * (ring.mirrored() ? 2 : 1), 0.0f);
+}
 
 namespace {
 
@@ -136,44 +138,21 @@ inline void store4(float* p, Lanes v) { std::memcpy(p, &v, sizeof v); }
     const Lanes dampV = load4(damp), keepV = load4(oneMinusDamp), roomV = load4(roomGain);
     const Lanes guard = load4(guardLanes);
     // The frame's values go straight into the ring's frame, ten 4-wide stores. A comb reads its
-    // own slot of this frame at most (a length of a whole ring), before its vector writes it.
-    float* frame = &ring[static_cast<std::size_t>(q) * kCombs];
+    // own slot of this frame at most (a length of a whole ring), before its vector writes it; every
+    // comb reads behind the frame's start in the second copy, one load each.
+    float* frame = ring.at() + start;
     Lanes total = {0.0f, 0.0f, 0.0f, 0.0f};
-    auto run = [&](auto delayed) {
-        for (int j = 0; j < kCombs / kLanes; ++j) {
-            const Lanes d = delayed(j);
-            total += d;
-            // Kept as it goes: otherwise every delayed vector stays live to the end, and spills.
-            asm("" : "+x"(total));
-            const Lanes low = load4(&lowPass[j * kLanes]) * dampV + d * keepV;
-            store4(&lowPass[j * kLanes], low);
-            store4(&frame[j * kLanes], low * roomV + (j % 2 == 0 ? evenInput : oddInput) + guard);
-        }
-    };
-    if (start + lowestOffset >= 0) {
-        // Most frames: every comb reads behind the frame's start within the ring, one load each.
-        const float* r = ring.get() + start;
-        run([&](int j) {
-            const std::int32_t* o = &offset[j * kLanes];
-            return Lanes{r[o[0]], r[o[1]], r[o[2]], r[o[3]]};
-        });
-    } else {
-        // Near the ring's start: four read positions at once, one ring on where that fell before it.
-        typedef std::int32_t Indices __attribute__((vector_size(16)));
-        const float* r = ring.get();
-        const Indices startV = {start, start, start, start};
-        const Indices ringV = {kRingFloats, kRingFloats, kRingFloats, kRingFloats};
-        run([&](int j) {
-            Indices at;
-            std::memcpy(&at, &offset[j * kLanes], sizeof at);
-            at += startV;
-            at += (at < Indices{0, 0, 0, 0}) & ringV;
-            // Read as unsigned, the indices need no sign extension before the loads.
-            std::uint32_t index[kLanes];
-            std::memcpy(index, &at, sizeof index);
-            return Lanes{r[index[0]], r[index[1]], r[index[2]], r[index[3]]};
-        });
+    for (int j = 0; j < kCombs / kLanes; ++j) {
+        const std::int32_t* o = &offset[j * kLanes];
+        const Lanes d = {frame[o[0]], frame[o[1]], frame[o[2]], frame[o[3]]};
+        total += d;
+        // Kept as it goes: otherwise every delayed vector stays live to the end, and spills.
+        asm("" : "+x"(total));
+        const Lanes low = load4(&lowPass[j * kLanes]) * dampV + d * keepV;
+        store4(&lowPass[j * kLanes], low);
+        store4(&frame[j * kLanes], low * roomV + (j % 2 == 0 ? evenInput : oddInput) + guard);
     }
+    if (ring.mirrored()) std::memcpy(frame - kRingFloats, frame, kCombs * sizeof(float));
 
     const Lanes l1 = load4(low1) * load4(a0) + total * load4(a1);
     const Lanes l2 = load4(low2) * load4(b0) + l1 * load4(b1);
@@ -358,6 +337,16 @@ ReverbLanes TBasicReverb::process(float inL, float inR) {
     const float tap2 = tap(preDelayL, 2);
     const float tap3 = tap(preDelayR, 3);
     return passChains(comb.update(inL, tap0, tap2, inR, tap1, tap3)) * load4(outputGain);
+}
+
+std::uint32_t TBasicReverb::longestPath() const {
+    std::uint32_t tap = 0;  // tap i reads (kPreDelayMask - tapOffset[i]) + 1 frames back, as wrapped
+    for (const std::int32_t at : tapOffset)
+        tap = std::max(tap, ((kPreDelayMask - static_cast<std::uint32_t>(at)) & kPreDelayMask) + 1);
+    const auto longestComb = static_cast<std::uint32_t>(-comb.lowestOffset + TComb::kCombs - 1) / TComb::kCombs;
+    std::uint32_t allpasses = 0;
+    for (const auto& stage : allpassDelay) allpasses += std::max(stage[0], stage[1]) / kAllpassFrameFloats;
+    return tap + longestComb + allpasses;
 }
 
 bool TBasicReverb::hasSubnormalState() const {

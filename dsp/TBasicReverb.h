@@ -51,8 +51,7 @@ private:
 
     std::uint32_t position = 0;
     // Where comb c reads, in floats from the current frame's first: length frames back, plus c,
-    // so always negative. Once the write position is at least the longest length past the ring's
-    // start, no read wraps: lowestOffset keeps that bound (the longest comb's), set with the offsets.
+    // so always negative and at most one ring back; lowestOffset is the longest comb's.
     alignas(16) std::int32_t offset[kCombs] = {};
     std::int32_t lowestOffset = 0;
     float damp[kLanes] = {};
@@ -68,7 +67,9 @@ private:
     // The guard in every lane, set once: loaded from here it is one load, where a constant with
     // four equal lanes is built from one float every frame.
     float guardLanes[kLanes] = {};
-    SilentBuffer<float> ring{static_cast<std::size_t>(kRingFrames) * kCombs};  // kRingFrames x kCombs
+    // kRingFrames x kCombs, written and read from its second copy: a read one ring back at most
+    // lands in the first, which is the same memory, so no read wraps.
+    SilentRing<float> ring{static_cast<std::size_t>(kRingFrames) * kCombs};
 };
 
 class TBasicReverb {
@@ -117,6 +118,9 @@ public:
     ReverbLanes process(float inL, float inR);
 
     float getSampleRate() const { return sampleRate; }
+    // The longest way from the input to the output as set now, in frames (the widest tap, the
+    // longest comb and the allpass chain): a room may stay quiet no longer and still sound again.
+    std::uint32_t longestPath() const;
 
     // Diagnostic for the denormal checks: true when any comb, filter or allpass state is subnormal.
     bool hasSubnormalState() const;

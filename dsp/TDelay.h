@@ -64,6 +64,9 @@ public:
     }
     float getFeedFilterFreq(float v) const;
 
+    // The longer channel's length in frames as set now: what is in the lines comes out within it.
+    float longestLength() const { return clampedLen[0] > clampedLen[1] ? clampedLen[0] : clampedLen[1]; }
+
     // Entries a channel's line holds now, and the most it can hold.
     std::size_t lineSize(int channel) const { return lines[channel & 1].count; }
     static std::size_t lineCapacity() { return Line::kCapacity; }

@@ -63,6 +63,8 @@ public:
     float pitchedWeight() const { return shapedEnvelope(shape); }
 
     int getState() const { return state; }
+    // Frames from the trigger to the grain's end, recording and playing: 0 for an idle slot.
+    int framesToEnd() const { return state == kIdle ? 0 : writeSize + readSize; }
 
 private:
     // Frame i of the recording is L at 2i and R at 2i + 1: a read of one frame touches one cache

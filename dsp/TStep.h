@@ -52,6 +52,11 @@ public:
         r = heldR;
     }
     int getStep() const { return on ? step : -1; }
+    // Frames the pattern takes at most to come round (there and back), 0 while it stands.
+    double periodFrames() const {
+        const double slowest = increment * std::min(swingFactor[0], swingFactor[1]);
+        return on && slowest > 0.0 ? 2.0 * numberOfSteps / slowest : 0.0;
+    }
     // Whether getValue or getStep can give something new since the last takeShownMoved: true
     // after process, a reset, a start or a stop.
     bool shownMoved() const { return outputMoved; }

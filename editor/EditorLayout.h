@@ -15,6 +15,7 @@ inline constexpr int WINDOW_W = 1100;
 inline constexpr int WINDOW_H = 730;
 inline constexpr int SIZE_COUNT = 3;  // 100, 150, 200 %
 inline constexpr float GUI_SCALES[SIZE_COUNT] = {1.0f, 1.5f, 2.0f};
+inline constexpr const char* SIZE_NAMES[SIZE_COUNT] = {"100 %", "150 %", "200 %"};
 
 // Positions are scaled by multiplying with the float factor and truncating.
 constexpr int scaled(int units, float scale) {
@@ -228,6 +229,8 @@ inline constexpr Box MIDI_Y_LAMP = {49, 368, 25, 16};
 
 // ---------------------------------------------------------------- settings page
 inline constexpr int SETTINGS_TOGGLE_X = 420;
+// Where the page says that the chosen window size did not fit the screen.
+inline constexpr Box SIZE_NOTE = {250, 350, 600, 16};
 inline constexpr int SETTINGS_TOGGLE_COUNT = 6;
 inline constexpr int SETTINGS_TOGGLE_Y[SETTINGS_TOGGLE_COUNT] = {433, 473, 513, 553, 593, 633};
 inline constexpr const char* SETTINGS_KEYS[SETTINGS_TOGGLE_COUNT] = {"Key",    "MidiPreset", "MidiBank",

@@ -23,6 +23,7 @@
 #include "framework/platform/Preferences.h"
 #include "gui/CBitmap.h"
 #include "gui/CViewContainer.h"
+#include "gui/Platform.h"
 
 namespace {
 
@@ -36,19 +37,33 @@ bool isIn(int tag, const int32_t (&table)[BLOCK_COUNT]) {
     return std::find(std::begin(table), std::end(table), tag) != std::end(table);
 }
 
-// Shows a document with the desktop's opener, as a grandchild so no zombie is left behind and
-// nothing waits for the viewer.
-void openWithDesktop(const char* path) {
+// Shows a document with the desktop's opener; false when there is none or it failed. The opener
+// runs as a grandchild, so no zombie is left and nothing waits for the viewer; the child in
+// between waits a moment for the opener's verdict (it returns once the viewer is asked) and
+// passes it on. An opener still busy after that is taken as having shown it.
+bool openWithDesktop(const char* path) {
     const pid_t child = fork();
     if (child == 0) {
-        if (fork() == 0) {
+        const pid_t opener = fork();
+        if (opener == 0) {
             char program[] = "xdg-open";
             char* const argv[] = {program, const_cast<char*>(path), nullptr};
             execvp(program, argv);
+            _exit(127);
+        }
+        if (opener < 0) _exit(1);
+        for (int waited = 0; waited < 150; ++waited) {
+            int status = 0;
+            if (waitpid(opener, &status, WNOHANG) == opener)
+                _exit(WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : 1);
+            usleep(10000);
         }
         _exit(0);
     }
-    if (child > 0) waitpid(child, nullptr, 0);
+    if (child < 0) return false;
+    int status = 0;
+    if (waitpid(child, &status, 0) != child) return false;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 uEditor::DocumentOpener documentOpener = &openWithDesktop;
@@ -67,20 +82,36 @@ uEditor::uEditor(AudioEffect* owner) : AEffGUIEditor(owner) {
     editChangedShown = !getEditChanged();
     const uint32_t now = getTicks();
     stepRequestTime = lastStepTime = lastRefreshTime = lastIdleTime = now;
-    if (getBackRegValue("Big150", false)) {
-        guiSize = 1;
-        guiScale = 1.5f;
-    }
-    if (getBackRegValue("Big200", false)) {
-        guiSize = 2;
-        guiScale = 2.0f;
-    }
+    chosenSize = guiSize = storedSize();
+    guiScale = layout::GUI_SCALES[guiSize];
     useKeys = getBackRegValue("Key", true);
     rect.top = 0;
     rect.left = 0;
     rect.right = static_cast<int16_t>(getScaled(layout::WINDOW_W));
     rect.bottom = static_cast<int16_t>(getScaled(layout::WINDOW_H));
     std::fill(std::begin(menuSteps), std::end(menuSteps), -1.0f);
+}
+
+int uEditor::storedSize() {
+    return getBackRegValue("Big200", false) ? 2 : getBackRegValue("Big150", false) ? 1 : 0;
+}
+
+void uEditor::fitToScreen() {
+    int size = chosenSize;
+    int roomW = 0, roomH = 0;
+    if (tarnwell::gui::windowRoom(roomW, roomH))
+        while (size > 0 && (layout::scaled(layout::WINDOW_W, layout::GUI_SCALES[size]) > roomW ||
+                            layout::scaled(layout::WINDOW_H, layout::GUI_SCALES[size]) > roomH))
+            --size;
+    guiSize = size;
+    guiScale = layout::GUI_SCALES[size];
+    rect.right = static_cast<int16_t>(getScaled(layout::WINDOW_W));
+    rect.bottom = static_cast<int16_t>(getScaled(layout::WINDOW_H));
+}
+
+bool uEditor::getRect(ERect** out) {
+    if (!frame) fitToScreen();
+    return AEffGUIEditor::getRect(out);
 }
 
 uEditor::~uEditor() {
@@ -129,6 +160,19 @@ bool uEditor::open(void* parent) {
     for (auto& word : pendingParameters) word.store(0, std::memory_order_relaxed);
     resumeRequested = false;
     xyDisplayRequested = false;
+    fitToScreen();
+    if (guiSize != chosenSize) {
+        int roomW = 0, roomH = 0;
+        tarnwell::gui::windowRoom(roomW, roomH);
+        std::fprintf(
+            stderr,
+            "Tarnwell: the %s window (%d x %d) does not fit this screen (%d x %d free); it opens at %s "
+            "(%d x %d). The chosen size stays %s.\n",
+            layout::SIZE_NAMES[chosenSize], layout::scaled(layout::WINDOW_W, layout::GUI_SCALES[chosenSize]),
+            layout::scaled(layout::WINDOW_H, layout::GUI_SCALES[chosenSize]), roomW, roomH,
+            layout::SIZE_NAMES[guiSize], getScaled(layout::WINDOW_W), getScaled(layout::WINDOW_H),
+            layout::SIZE_NAMES[chosenSize]);
+    }
 
     createBitmaps();
     CBitmap* background = bitmaps[layout::BMP_BACKGROUND];
@@ -136,6 +180,7 @@ bool uEditor::open(void* parent) {
     if (background && background->isLoaded()) frameSize = CRect(0, 0, background->getWidth(), background->getHeight());
     frame = new myFrame(frameSize, parent, this);
     frame->setBackground(background);
+    frame->setContentScale(guiScale);
 
     CBitmap* panel = bitmaps[layout::BMP_PANEL_OFF];
     const int panelW = panel ? panel->getWidth() : 0;
@@ -163,6 +208,7 @@ void uEditor::close() {
     if (!fx) return;
     fx->editorOpening = 0;
     fx->editorIsOpen = 0;
+    fx->saveLearnedControllers();  // its idle no longer does
     releaseWindow();
     AEffGUIEditor::close();
 }
@@ -341,6 +387,7 @@ void uEditor::idle() {
     if (now - lastIdleTime < kIdleInterval) return;
     lastIdleTime = now;
 
+    fx->saveLearnedControllers();
     takePublishedChanges();
 
     CView* under = viewUnderMouse();
@@ -453,10 +500,30 @@ bool uEditor::onWheel(const CPoint& where, const float& distance, const long& bu
     for (int i = 0; i < controlCount; ++i) {
         if (controls[i] != target || controls[i]->getTag() >= 9990) continue;
         const int tag = static_cast<int>(controls[i]->getTag());
-        fx->setParameter(tag, std::clamp(fx->getParameter(tag) + distance / 20.0f, 0.0f, 1.0f));
+        if (controlIsMenu[i]) {
+            if (distance != 0.0f) stepMenu(static_cast<TOptionMenu*>(controls[i]), tag, distance > 0.0f ? 1 : -1);
+            break;
+        }
+        // Shift gives the fine step, as in a drag.
+        const float step = distance / 20.0f * ((buttons & kShift) ? 0.1f : 1.0f);
+        fx->setParameter(tag, std::clamp(fx->getParameter(tag) + step, 0.0f, 1.0f));
         break;
     }
     return true;
+}
+
+// A wheel notch over an option menu: one option, as the menu's arrows step. A menu of plain
+// entries steps through them by its own scale (the Low-Fi filter has no option stepping in the
+// effect); one of groups (the filter modes) leaves it to the effect.
+void uEditor::stepMenu(TOptionMenu* menu, int tag, int step) {
+    APlugin* fx = plugin();
+    const float steps = menuSteps[tag];
+    bool grouped = false;
+    for (int e = 0; e < menu->getNbEntries(); ++e) grouped = grouped || menu->getSubMenu(e) != nullptr;
+    if (grouped || steps <= 0.0f || menu->getNbEntries() == 0) return fx->changeDelta(tag, static_cast<float>(step));
+    const int current = static_cast<int>(fx->getParameter(tag) * steps + 0.1f);
+    const int option = std::clamp(current + step, 0, menu->getNbEntries() - 1);
+    fx->setParameter(tag, (static_cast<float>(option) + 0.1f) / steps);
 }
 
 bool uEditor::presetStepAllowed() {
@@ -566,6 +633,10 @@ void uEditor::valueChanged(CControl* control) {
         } else if (pressed) {
             for (int j = 3; j < layout::SETTINGS_TOGGLE_COUNT; ++j) setBackRegValue(layout::SETTINGS_KEYS[j], j == i);
             showBackside();
+        } else {
+            // A click on the chosen size keeps it chosen: one of the three always shows on.
+            control->setValue(1.0f);
+            control->setDirty(true);
         }
         return;
     }
@@ -626,21 +697,33 @@ void uEditor::setScreenSize(int size) {
 }
 
 // The manual lives in the application's data folder, where the effect's helpPath points; the
-// bundle carries the copy installed there on first use.
+// bundle carries the copy installed there on first use, and again whenever the bundle's is newer
+// (an updated component brings an updated manual).
 void uEditor::openManual() {
     APlugin* fx = plugin();
     if (!fx || fx->helpPath[0] == '\0') return;
-    std::error_code ignored;
-    const std::filesystem::path target(fx->helpPath);
-    if (!std::filesystem::exists(target, ignored)) {
-        const std::filesystem::path bundled =
-            std::filesystem::path(tarnwell::gui::resourceFolder()) / target.filename();
-        std::filesystem::create_directories(target.parent_path(), ignored);
-        std::filesystem::copy_file(bundled, target, ignored);
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path target(fx->helpPath);
+    const fs::path bundled = fs::path(tarnwell::gui::resourceFolder()) / target.filename();
+    const auto bundledTime = fs::last_write_time(bundled, error);
+    if (!error) {
+        const auto installedTime = fs::last_write_time(target, error);
+        if (error || installedTime < bundledTime) {
+            fs::create_directories(target.parent_path(), error);
+            fs::copy_file(bundled, target, fs::copy_options::overwrite_existing, error);
+        }
     }
+    char message[sizeof fx->helpPath + 128];
     if (FILE* file = std::fopen(fx->helpPath, "rb")) {
         std::fclose(file);
-        documentOpener(fx->helpPath);
+        if (documentOpener(fx->helpPath)) return;
+        std::snprintf(message, sizeof message,
+                      "The manual could not be shown: no program to open it was found (xdg-open). "
+                      "Open it in a web browser: %s",
+                      fx->helpPath);
+    } else {
+        std::snprintf(message, sizeof message, "The manual is missing: %s", fx->helpPath);
     }
+    messageBox(message, 0);
 }
-

@@ -42,6 +42,9 @@ public:
     uEditor& operator=(const uEditor&) = delete;
 
     // ---------------------------------------------------------------- host side
+    // The rectangle of the size the editor opens at: the chosen size, or the largest smaller one
+    // that fits the room the screen has (tarnwell::gui::windowRoom).
+    bool getRect(ERect** rect) override;
     bool open(void* parent) override;
     void close() override;
     void idle() override;
@@ -58,6 +61,7 @@ public:
     using AEffGUIEditor::onWheel;
     void changeProgramDelta(int delta);  // arrow keys: one preset, behind the 333 ms guard
     void changeFolderDelta(int delta);   // page keys: no folders to step through
+    void stepMenu(TOptionMenu* menu, int tag, int step);  // one option up (+1) or down (-1)
     void setDropTag(int tag);            // a knob was pressed
     void releasedDropDial();             // ... and released
     CPoint getModScreenPos() const { return dropPoint; }
@@ -71,6 +75,7 @@ public:
 
     // ---------------------------------------------------------------- accessors
     int getGuiSize() const { return guiSize; }
+    int getChosenSize() const { return chosenSize; }  // the stored choice, which a small screen may not show
     float getGuiScale() const { return guiScale; }
     bool getUseKeys() const { return useKeys; }
     APlugin* plugin() const;
@@ -90,6 +95,8 @@ public:
     // reads true only when it begins "Y".
     static bool getBackRegValue(const char* key, bool def);
     static void setBackRegValue(const char* key, bool on);
+    // The window size the preferences choose: 2 with "Big200", else 1 with "Big150", else 0.
+    static int storedSize();
     bool getEditChanged() const;
 
     // ---------------------------------------------------------------- layout and panels
@@ -179,6 +186,7 @@ public:
         CControl* modDisplay = nullptr;  // TModDisplay
 
         CKickButton* backsideButton = nullptr;  // the settings page's full-size button
+        TReadout* sizeNote = nullptr;           // the settings page's word on a chosen size that does not fit
         TOnOff* settingsToggle[layout::SETTINGS_TOGGLE_COUNT] = {};
     };
     const Controls& getControls() const { return ctl; }
@@ -190,8 +198,9 @@ public:
     // The gater step last drawn per Block; -1 forces a redraw.
     int gaterStepShown[BLOCK_COUNT] = {-1, -1, -1};
 
-    // Replaces how the manual is shown (tests): called with the manual's path.
-    using DocumentOpener = void (*)(const char* path);
+    // Replaces how the manual is shown (tests): called with the manual's path; false when it
+    // could not be shown.
+    using DocumentOpener = bool (*)(const char* path);
     static void setDocumentOpener(DocumentOpener opener);
 
 protected:
@@ -232,6 +241,7 @@ protected:
     bool presetStepAllowed();
     void openManual();
     void setScreenSize(int size);
+    void fitToScreen();  // before the window exists: the size it opens at
     bool handleBlockControl(CControl* control, int tag);
     void setTogglesFromPreferences();
     void addKnobWithReadout(CViewContainer* parent, TKnob* knob);
@@ -250,6 +260,7 @@ protected:
     std::atomic<bool> controlsReady{false};
     bool editChangedShown = false;
     int32_t guiSize = 0;
+    int32_t chosenSize = 0;  // from the preferences; guiSize is what the screen has room for
     int32_t controlCount = 0;
     uint32_t stepRequestTime = 0, lastStepTime = 0;  // the 333 ms preset-step guard
     uint32_t lastRefreshTime = 0, lastIdleTime = 0;  // the 251 ms refresh, the 40 ms throttle

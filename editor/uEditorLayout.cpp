@@ -18,6 +18,7 @@
 #include "gui/CBitmap.h"
 #include "gui/CFrame.h"
 #include "gui/CViewContainer.h"
+#include "gui/Platform.h"
 
 namespace {
 constexpr int kNoParameter = 9999;
@@ -266,6 +267,17 @@ void uEditor::createControls() {
     for (int i = 0; i < SETTINGS_TOGGLE_COUNT; ++i)
         createOnOff(ctl.settingsToggle[i], kNoParameter, SETTINGS_TOGGLE_X, SETTINGS_TOGGLE_Y[i], bmp(BMP_TOGGLE),
                     false);
+    if (guiSize != chosenSize) {
+        int roomW = 0, roomH = 0;
+        tarnwell::gui::windowRoom(roomW, roomH);
+        char note[160];
+        std::snprintf(note, sizeof note, "Window %s does not fit this screen (%d x %d free): shown at %s",
+                      SIZE_NAMES[chosenSize], roomW, roomH, SIZE_NAMES[guiSize]);
+        const CRect area = boxAt(getScaled(SIZE_NOTE.x), getScaled(SIZE_NOTE.y), getScaled(SIZE_NOTE.w),
+                                 getScaled(SIZE_NOTE.h));
+        ctl.sizeNote = new TReadout(area, this, kNoParameter, note, true, false, false, false);
+        own(ctl.sizeNote);
+    }
 }
 
 void uEditor::createBlockControls(int b) {

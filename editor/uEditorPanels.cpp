@@ -222,13 +222,16 @@ void uEditor::showControls() {
 
 void uEditor::setTogglesFromPreferences() {
     TOnOff* const* toggles = ctl.settingsToggle;
+    // One size shows chosen: the one the editor opens at by the stored keys (200 % before 150 %
+    // before 100 %), also when the keys say more than one.
+    const int size = storedSize();
     const bool states[layout::SETTINGS_TOGGLE_COUNT] = {
         useKeys,
         getBackRegValue("MidiPreset", true),
         getBackRegValue("MidiBank", true),
-        getBackRegValue("Big100", true),
-        getBackRegValue("Big150", false),
-        getBackRegValue("Big200", false),
+        size == 0,
+        size == 1,
+        size == 2,
     };
     for (int i = 0; i < layout::SETTINGS_TOGGLE_COUNT; ++i)
         if (toggles[i]) toggles[i]->setValue(states[i] ? 1.0f : 0.0f);
@@ -238,6 +241,8 @@ void uEditor::showBackside() {
     if (!frame) return;
     frame->removeAll(false);
     frame->setBackground(bitmaps[layout::BMP_SETTINGS_PAGE]);
+    if (ctl.sizeNote)
+        addTo(frame, ctl.sizeNote);  // under the page's button: a click still shows the controls
     addTo(frame, ctl.backsideButton);
     for (TOnOff* toggle : ctl.settingsToggle) addTo(frame, toggle);
     setTogglesFromPreferences();

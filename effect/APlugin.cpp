@@ -78,6 +78,7 @@ APlugin::APlugin(HostCallback host) : AudioEffectX(host, 1, PARAMETER_COUNT) {
 }
 
 APlugin::~APlugin() {
+    saveLearnedControllers();
     for (VstMidiEvent*& record : midiPool) {
         delete record;
         record = nullptr;
@@ -148,7 +149,9 @@ void APlugin::loadPresetFolders() {
     }
 }
 
-void APlugin::suspend() {}
+void APlugin::suspend() {
+    saveLearnedControllers();  // processing has stopped; the host calls this on its main thread
+}
 
 void APlugin::setSampleRate(float rate) {
     if (std::isinf(rate)) return;             // no module can be built for it
@@ -208,8 +211,12 @@ bool APlugin::getOutputProperties(int index, VstPinProperties* properties) {
     return true;
 }
 
-long long APlugin::vendorSpecific(int index, long long value, void*, float opt) {
+long long APlugin::vendorSpecific(int index, long long value, void* ptr, float opt) {
     if (index == kWheelIndex && value == kWheelValue && editor) return editor->onWheel(opt);
+    if (index == QuietSpanRequest::kIndex && value == QuietSpanRequest::kValue && ptr) {
+        *static_cast<long long*>(ptr) = quietSpan.load();
+        return 1;
+    }
     return 0;
 }
 

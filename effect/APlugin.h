@@ -464,6 +464,9 @@ public:
         Relaxed<int32_t> ccToParam[CONTROLLERS];  // the parameter each controller drives, 0 none
         Relaxed<int32_t> learnTarget{-1};         // what the next controller binds to
         std::atomic<bool> learnArmed{false};
+        // Controllers the render thread bound by learning whose binding is not yet in the
+        // preferences: one bit each, written out on the main thread (saveLearnedControllers).
+        std::atomic<uint64_t> unsaved[CONTROLLERS / 64] = {};
         Relaxed<float> pickUpValue[PARAMETER_COUNT];  // where a controller takes over; -1 none yet
         Relaxed<unsigned char> pickedUp[PARAMETER_COUNT];
     };
@@ -478,6 +481,9 @@ public:
     void clearMidi();              // unbinds all 128 controllers
     void setAllMidiControls();     // the map from the preferences
     bool getMidiCapture();         // reads "Capture" afresh (the settings page calls it after writing it)
+    // Main thread: writes the bindings learned on the render thread to the preferences, which
+    // the render thread never touches. The editor's idle, suspend and the destructor call it.
+    void saveLearnedControllers();
     void resetCapture();           // every parameter waits for its controller again
     void midiLoadBank() {}
     // Through a prompt: binds the parameter to the typed controller number (clamped to 0..127)
@@ -751,6 +757,13 @@ private:
     template <int path>
     FramePair runPath(FramePair in);
     void publishLevelSources();  // the level sources from what the last frame kept
+    // The longest stretch the output may stay quiet and still sound again without new input, in
+    // frames, as the patch stands after the last render: the Delay's longer line (its longest
+    // while a slot moves its lengths), each Block's comb, room or grains, and where any of them
+    // holds sound each running gater's and replaying pad's period, added up since one may follow
+    // another. Kept after every render for the host's automatic tail (vendorSpecific).
+    Relaxed<uint32_t> quietSpan{TDelay::kMaxLength + 1u};
+    void noteQuietSpan();
     // The Block's output lanes for its input lanes.
     BlockLanes runBlock(int block, bool parallel, BlockLanes input);
     BlockLanes mixBlock(int block, BlockLanes in, BlockLanes processed) const;

@@ -395,6 +395,44 @@ void APlugin::publishLevelSources() {
     modSourceValues[SOURCE_OUT + 1] = engine::meanMagnitude(levelOutput[0], levelOutput[1]);
 }
 
+void APlugin::noteQuietSpan() {
+    // What holds sound (the Delay, combs, rooms, grains), and the motion that may let it out again
+    // after a quiet stretch (gaters, replays): motion alone brings back nothing.
+    double span = 0.0, motion = 0.0;
+    if (delayActive)
+        span += delayLengthsModulated ? TDelay::kMaxLength + 1.0 : static_cast<double>(delay.longestLength()) + 1.0;
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        switch (blockType[b]) {
+        case TYPE_COMB:  // two sub-samples per frame, in 1/256 of one
+            span += std::max(comb[b].delayL, comb[b].delayR) / 512.0 + 1.0;
+            break;
+        case TYPE_ROOM: span += reverb[b].longestPath(); break;
+        case TYPE_GRAIN: {
+            int longest = 0;
+            for (int k = 0; k < GRAINS_PER_BLOCK; ++k)
+                longest = std::max(longest, grain[b * GRAINS_PER_BLOCK + k].framesToEnd());
+            span += longest;
+            break;
+        }
+        default: break;
+        }
+        if (gaterActive[b]) motion += stepSequencer[b].periodFrames();
+        // A replaying pad comes round in its period at the speed it moves now (there and back in
+        // ping-pong), and its glide takes about 1 / c frames more to arrive.
+        const XYState& s = xy[b];
+        if (s.recordMode == XY_REPLAY && s.playing && !s.timing.still) {
+            const double step = s.timing.pointsPerFrameAtSpeed * s.speedFactor *
+                                static_cast<double>(modValues[DESTINATION_BLOCK_XY_SPEED[b]]);
+            const double lap = s.loopMode == XY_PING_PONG ? 2.0 * XY_SPAN : XY_SPAN;
+            motion += step > 0.0 ? lap / step : 0.0;
+            if (s.timing.holdIncrement > 0.0) motion += 1.0 / s.timing.holdIncrement;
+            motion += 1.0 / static_cast<double>(s.glideNew[0]);
+        }
+    }
+    if (span > 0.0) span += motion;
+    quietSpan = static_cast<uint32_t>(span < 4e9 ? span : 4e9);  // NaN as the longest
+}
+
 // Each type's three targets take the pad's X/Y routing t1..t3 on top of their modulation.
 BlockLanes APlugin::processFilter(int b, BlockLanes in) {
     TFilter& f = *engine::pinned(&filter[b]);

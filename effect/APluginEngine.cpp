@@ -162,6 +162,7 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
     }
     // Whoever looks between calls finds the level sources of the last frame.
     publishLevelSources();
+    noteQuietSpan();
 }
 
 void APlugin::__processDeprecated(float** inputs, float** outputs, int sampleFrames) {

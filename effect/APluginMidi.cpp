@@ -8,6 +8,7 @@
 #include "framework/platform/StringHelpers.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -142,11 +143,10 @@ void APlugin::applyController(int cc, float v) {
         map.learnArmed.store(false, relaxed);
         const int target = map.learnTarget.load();
         if (isBindable(target)) {
-            // The one place the render thread touches the preferences: a learn event, which
-            // the user causes once per binding.
+            // The binding acts at once; the main thread writes it to the preferences, as a file
+            // write here could stall the audio.
             map.ccToParam[cc] = target;
-            setMidiCC(cc, target);
-            getMidiCapture();
+            map.unsaved[cc / 64].fetch_or(uint64_t{1} << (cc % 64), std::memory_order_release);
             map.pickUpValue[target] = getParameter(target);
             map.pickedUp[target] = 0;
         }
@@ -222,6 +222,19 @@ void APlugin::setAllMidiControls() {
         const int param = getMidiCC(cc);
         midiMap.ccToParam[cc] = isBindable(param) ? param : 0;  // a stray stored number binds nothing
     }
+}
+
+void APlugin::saveLearnedControllers() {
+    bool saved = false;
+    for (int word = 0; word < MidiCCMap::CONTROLLERS / 64; ++word) {
+        for (uint64_t bits = midiMap.unsaved[word].exchange(0, std::memory_order_acquire); bits != 0;
+             bits &= bits - 1) {
+            const int cc = word * 64 + std::countr_zero(bits);
+            setMidiCC(cc, midiMap.ccToParam[cc]);  // as it stands now, should it have changed since
+            saved = true;
+        }
+    }
+    if (saved) getMidiCapture();
 }
 
 bool APlugin::getMidiCapture() {

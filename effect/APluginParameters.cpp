@@ -22,19 +22,19 @@ bool isModSlot(int slot) {
     return slot >= 0 && slot < MOD_SLOT_COUNT;
 }
 
-// Modulation slot of each Block-section offset, added to the Block's destination base.
+// The Block destination (offset from the Block's destination base) that the engine adds to each
+// Block-section parameter, so a knob's modulation moves what the knob moves and is named after it.
 constexpr int NO_DESTINATION = -1;
-constexpr int LOWFI_BITS_OFFSET = SHAPER_BP_BITS_OFFSET;  // fed only in Block 3
 constexpr int BLOCK_OFFSET_SLOT[BLOCK_SECTION_SIZE] = {
     // Bypass (none); Filter Pre Distort, Freq, Q, Vowel, Gain; Comb Freq, Feed, Damp; Shaper
     // Wave, Frequency, Amount, Symmetry, Envelope; Shaper LowFI Frequency, Q, Rate, Bits; Room
     // Length, Damp, HP, Mod; Gater Swing, Smooth; Spread, Pan, Volume, Mix; the six XY amounts.
-    -1, 0, 1, 2, 3, 3, 0, 1,  2,  0,  1,  2,  3,  3,  0,  1,  2,
+    -1, 0, 1, 4, 5, 5, 0, 3,  4,  0,  1,  2,  3,  3,  0,  1,  2,
     3,  0, 1, 2, 3, 7, 8, 11, 12, 14, 13, 15, 16, 17, 18, 19, 20,
 };
 constexpr int XY_SPEED_SLOT = 21;
 constexpr int XY_SMOOTH_SLOT = 22;
-constexpr int COMB_RANDOM_SLOT = 3;
+constexpr int COMB_RANDOM_SLOT = 5;
 // Grain section offset -> slot: Write Size 2, Update Rate none, Shape 4, Read Size 3,
 // Semi-tune 0, Fine-tune 1, Random 5, Loop Mode and Dry none.
 constexpr int GRAIN_OFFSET_SLOT[GRAIN_SECTION_SIZE] = {
@@ -67,7 +67,7 @@ void APlugin::initParameterStore() {
         const int base = BLOCK_DESTINATION_START + BLOCK_SLOT_COUNT * b;
         for (int offset = 0; offset < BLOCK_SECTION_SIZE; ++offset) {
             const int slot = BLOCK_OFFSET_SLOT[offset];
-            if (slot == NO_DESTINATION || (offset == LOWFI_BITS_OFFSET && b != BLOCK_COUNT - 1)) continue;
+            if (slot == NO_DESTINATION) continue;
             paramModDestination[blockParam(b, offset)] = base + slot;
         }
         paramModDestination[XY_SPEED_TAG[b]] = base + XY_SPEED_SLOT;

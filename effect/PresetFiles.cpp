@@ -1,13 +1,13 @@
 #include "effect/PresetFiles.h"
 
 #include "effect/BlockTags.h"
+#include "framework/platform/AtomicFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -25,7 +25,12 @@ constexpr int MIN_DECIMALS = 6;
 
 std::optional<std::string> readSmallFile(const char* path) {
     if (path == nullptr || path[0] == '\0') return std::nullopt;
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    // Only a regular file is one of these; a named pipe or a device would keep the open or the
+    // read waiting (with the editor frozen), so neither waits: the type is looked at first, and
+    // the open does not block should the name change meanwhile.
+    struct stat named {};
+    if (::stat(path, &named) != 0 || !S_ISREG(named.st_mode)) return std::nullopt;
+    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return std::nullopt;
     struct stat info {};
     std::optional<std::string> text;
@@ -137,32 +142,13 @@ std::string controllerMapText(const int32_t (&map)[CONTROLLERS]) {
 }
 
 bool writeAtomically(const char* path, const std::string& text) {
-    if (path == nullptr || path[0] == '\0') return false;
+    if (path == nullptr) return false;
+    // A pipe or a device is no preset file, and writing into a pipe would hold the editor until
+    // some program reads it.
     struct stat info {};
-    if (::stat(path, &info) == 0 && !S_ISREG(info.st_mode)) return false;  // a folder, a device
-    // A new name beside the target, so the rename stays on one file system; created with the
-    // permissions an ordinary new file gets.
-    static std::atomic<unsigned> serial{0};
-    std::string temporary;
-    int fd = -1;
-    for (int attempt = 0; fd < 0 && attempt < 8; ++attempt) {
-        temporary = std::string(path) + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(serial++);
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) return false;
-    }
-    if (fd < 0) return false;
-    bool ok = true;
-    for (std::size_t done = 0; ok && done < text.size();) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += static_cast<std::size_t>(n);
-    }
-    ok = ok && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && std::rename(temporary.c_str(), path) == 0;
-    if (!ok) ::unlink(temporary.c_str());
-    return ok;
+    if (::stat(path, &info) == 0 && !S_ISREG(info.st_mode)) return false;
+    AtomicFile file;
+    return file.open(path) && file.write(text.data(), text.size()) && file.commit();
 }
 
 }  // namespace presetfile

@@ -71,13 +71,15 @@ const char* skipBlanks(const char* text) {
 }
 
 // The number text begins with (blanks skipped), and where it ends; nothing when it begins with
-// none. Like the standard reading, what follows the number is not looked at.
+// none. Like the standard reading, what follows the number is not looked at, and a number too
+// large for a double reads as infinite (it clamps to an end); words such as "inf" are no number.
 std::optional<double> leadingNumber(const char* text, const char** end = nullptr) {
     const char* start = skipBlanks(text);
     char* stop = nullptr;
     errno = 0;
     const double number = std::strtod(start, &stop);
-    if (stop == start || !std::isfinite(number)) return std::nullopt;
+    if (std::none_of(start, static_cast<const char*>(stop), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
+        return std::nullopt;
     if (end != nullptr) *end = stop;
     return number;
 }
@@ -102,18 +104,14 @@ bool sameText(const char* typed, const char* name) {
     return true;
 }
 
-// An option typed as its number (the number the dialog asks for), or by its text. Text with
-// other letters is refused; other marks around a number are dropped, as the standard reading
-// of a typed number does.
+// An option typed as its number (the number the dialog asks for), or by its text. Anything but
+// a plain number is first looked up among the option texts; otherwise only its digits, signs
+// and points count ("3x" is 3, "1e1" is 11). Text without a digit is refused.
 std::optional<double> typedOption(const char* text, const SlotInfo& slot) {
     const char* end = nullptr;
-    const std::optional<double> number = leadingNumber(text, &end);
-    if (number && *skipBlanks(end) == '\0') return number;
-    for (int i = 0; slot.options != nullptr && i < slot.count; ++i) {
+    const bool plainNumber = leadingNumber(text, &end) && *skipBlanks(end) == '\0';
+    for (int i = 0; !plainNumber && slot.options != nullptr && i < slot.count; ++i) {
         if (sameText(text, slot.options[i])) return i;
-    }
-    for (const char* p = text; *p != '\0'; ++p) {
-        if (std::isalpha(static_cast<unsigned char>(*p))) return std::nullopt;
     }
     char digits[PATH_BUFFER_SIZE];
     std::snprintf(digits, sizeof digits, "%s", text);
@@ -159,7 +157,7 @@ std::optional<float> typedValue(int index, const char* text) {
         case TypeIn::Threshold:
             return t / 40.0f + 1.0f;
         case TypeIn::Semitones:
-            return t / 24.0f + 0.5f;
+            return static_cast<float>(*read / 24.0 + 0.5);
         case TypeIn::None:
         case TypeIn::Choice:
             break;

@@ -27,6 +27,9 @@ AEffGUIEditor::AEffGUIEditor(AudioEffect* owner) : AEffEditor(owner) {
 AEffGUIEditor::~AEffGUIEditor() {
     // A subclass deletes its frame in close; one still here was never closed.
     delete frame;
+    // Also reached when a subclass's constructor throws: the effect must not keep, and later
+    // delete again, an editor that is gone.
+    if (effect && effect->getEditor() == this) effect->setEditor(nullptr);
 }
 
 bool AEffGUIEditor::getRect(ERect** out) {

@@ -178,3 +178,27 @@ void CFrame::platformMouseUp(CPoint where, long buttons) {
 void CFrame::platformWheel(CPoint where, float distance, long buttons) { onWheel(where, distance, buttons); }
 
 long CFrame::platformKeyDown(VstKeyCode& keyCode) { return onKeyDown(keyCode); }
+
+namespace tarnwell::gui {
+
+namespace {
+struct Room {
+    int width = 0, height = 0;
+};
+Room& room() {
+    static Room shared;
+    return shared;
+}
+}  // namespace
+
+void setWindowRoom(int width, int height) {
+    room() = {std::max(0, width), std::max(0, height)};
+}
+
+bool windowRoom(int& width, int& height) {
+    width = room().width;
+    height = room().height;
+    return width > 0 && height > 0;
+}
+
+}  // namespace tarnwell::gui

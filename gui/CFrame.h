@@ -61,6 +61,11 @@ public:
     // Draws what is marked and shows it; nothing to do costs one atomic read.
     void doIdleStuff();
 
+    // The size the frame's contents are drawn at (1 for their 100 % size, 1.5, 2): pop-up
+    // menus opened in it scale their text and rows alike.
+    void setContentScale(float scale) { contentScale = scale; }
+    float getContentScale() const { return contentScale; }
+
     bool isTypeOf(const char* className) const override;
     void setViewSize(const CRect& rect) override;  // frames keep their size
 
@@ -95,4 +100,5 @@ private:
     std::vector<CRect> pendingAreas;
     std::vector<CRect> areas;  // reused by every redraw
     unsigned modalLoops = 0;
+    float contentScale = 1.0f;
 };

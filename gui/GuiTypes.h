@@ -136,6 +136,11 @@ enum VstVirtualKey : uint8_t {
     VKEY_ENTER = 19,
     VKEY_DELETE = 22,
 };
+// Modifier bits of VstKeyCode::modifier.
+enum VstModifierKey : uint8_t {
+    MODIFIER_SHIFT = 1,
+    MODIFIER_CONTROL = 8,
+};
 
 // Objects shared by reference: a new object holds one reference, remember adds one, forget
 // drops one and deletes the object with the last. Main thread only.

@@ -35,6 +35,13 @@ public:
     virtual MenuChoice popUp(COptionMenu& menu, const CPoint& at) = 0;
 };
 
+// The room a new window has on the screen it will open on: the screen's work area (the screen
+// less panels and docks), in pixels. Whoever shows windows says so before an editor is asked its
+// size; 0 x 0 (the start) means no screen (windows drawn offscreen), and no limit.
+void setWindowRoom(int width, int height);
+// False when there is no limit.
+bool windowRoom(int& width, int& height);
+
 class ParentView {
 public:
     virtual ~ParentView() = default;

@@ -61,6 +61,9 @@ bool parseChunks(const std::vector<uint8_t>& file, Header& header, std::vector<u
         if (length > 0x7fffffffu || file.size() - at - 12 < length) return false;
         const uint8_t* type = &file[at + 4];
         const uint8_t* body = type + 4;
+        // A chunk name is four ASCII letters; anything else is an error to cairo's reader.
+        if (!std::all_of(type, type + 4, [](uint8_t c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }))
+            return false;
         const bool critical = (type[0] & 0x20) == 0;
         // Damage in an ancillary chunk is only a warning to cairo's reader, so only the
         // critical ones are checked.
@@ -84,12 +87,15 @@ bool parseChunks(const std::vector<uint8_t>& file, Header& header, std::vector<u
         } else {
             if (stage == kInData) stage = kAfterData;
             if (is("IEND")) return stage == kAfterData;
-            // A colour key becomes alpha in cairo's reader; a late palette is an error there.
-            if (is("tRNS") || (is("PLTE") && stage != kBeforeData)) return false;
+            // A colour key becomes alpha in cairo's reader; a late or empty palette is an error there.
+            if (is("tRNS") || (is("PLTE") && (stage != kBeforeData || length == 0))) return false;
             if (critical && !is("PLTE")) return false;
         }
     }
 }
+
+// The most a byte of deflate data can inflate to.
+constexpr size_t kMaxInflation = 1032;
 
 // Rows are read and written a pixel at a time as four bytes, so every row buffer has this
 // much room after its last pixel.
@@ -202,7 +208,7 @@ bool unfilterAndConvert(const uint8_t* raw, const Header& header, uint8_t* pixel
 
 cairo_user_data_key_t ownedPixels;
 
-cairo_surface_t* decode(const std::string& path) {
+cairo_surface_t* decode(const std::string& path, bool& damaged) {
     std::vector<uint8_t> file, data;
     Header header;
     if (!readFile(path, file) || !parseChunks(file, header, data)) return nullptr;
@@ -216,6 +222,12 @@ cairo_surface_t* decode(const std::string& path) {
 
     const size_t pixelSize = size_t{header.height} * static_cast<size_t>(stride);
     const size_t rawSize = (size_t{header.width} * static_cast<size_t>(header.channels) + 1) * header.height;
+    // Deflate codes at most 258 bytes in 2 bits: data that cannot inflate to the image is
+    // refused before its pixels are reserved.
+    if (rawSize / kMaxInflation > data.size()) {
+        damaged = true;
+        return nullptr;
+    }
     const size_t bufferSize = std::max(pixelSize, rawSize);
     // Owned by the surface; not cleared first, as every pixel is written.
     auto* pixels = static_cast<uint8_t*>(std::malloc(bufferSize));
@@ -232,6 +244,7 @@ cairo_surface_t* decode(const std::string& path) {
     libdeflate_free_decompressor(inflater);
     if (!ok) {
         std::free(pixels);
+        damaged = inflater != nullptr;
         return nullptr;
     }
     cairo_surface_t* surface = cairo_image_surface_create_for_data(pixels, format, width, height, stride);
@@ -248,12 +261,15 @@ cairo_surface_t* decode(const std::string& path) {
 
 namespace tarnwell::gui {
 
-cairo_surface_t* decodePng(const std::string& path) {
+cairo_surface_t* decodePng(const std::string& path, bool* damaged) {
+    bool found = false;
+    cairo_surface_t* surface = nullptr;
     try {
-        return decode(path);
+        surface = decode(path, found);
     } catch (const std::bad_alloc&) {
-        return nullptr;
     }
+    if (damaged != nullptr) *damaged = found;
+    return surface;
 }
 
 }  // namespace tarnwell::gui

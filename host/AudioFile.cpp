@@ -1,15 +1,20 @@
 #include "host/AudioFile.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 
 #if defined(__SSE__)
 #include <xmmintrin.h>
 #endif
 
+#include "framework/platform/AtomicFile.h"
 #include "host/HostError.h"
 
 namespace {
@@ -66,6 +71,10 @@ int outputFormat(const std::string& path) {
     if (ext == "wav") return SF_FORMAT_WAV | SF_FORMAT_FLOAT;
     if (ext == "aif" || ext == "aiff") return SF_FORMAT_AIFF | SF_FORMAT_FLOAT;
     if (ext == "flac") return SF_FORMAT_FLAC | SF_FORMAT_PCM_24;
+    // A pipe or a device named without a type (/dev/stdout) takes WAV.
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0 && (S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode)))
+        return SF_FORMAT_WAV | SF_FORMAT_FLOAT;
     return 0;
 }
 
@@ -182,6 +191,193 @@ bool readableType(int format) {
     }
 }
 
+// RIFF and AIFF keep their sizes in 32 bits; this much is left for the header.
+constexpr std::uint64_t SIZE_FIELD_LIMIT = 0xFFFFFFFFull - 4096;
+// FLAC counts its frames in 36 bits.
+constexpr std::uint64_t FLAC_FRAME_LIMIT = (std::uint64_t{1} << 36) - 1;
+
+using Bytes = AudioWriter::Bytes;
+
+sf_count_t bytesLength(void* user) {
+    return static_cast<Bytes*>(user)->length;
+}
+
+sf_count_t bytesTell(void* user) {
+    return static_cast<Bytes*>(user)->position;
+}
+
+sf_count_t bytesSeek(sf_count_t offset, int whence, void* user) {
+    auto* b = static_cast<Bytes*>(user);
+    const sf_count_t to = whence == SEEK_SET ? offset : whence == SEEK_CUR ? b->position + offset : b->length + offset;
+    if (to < 0) return -1;
+    b->position = to;
+    return to;
+}
+
+sf_count_t bytesRead(void* into, sf_count_t count, void* user) {
+    auto* b = static_cast<Bytes*>(user);
+    auto* out = static_cast<char*>(into);
+    sf_count_t done = 0;
+    while (done < count && b->position + done < b->length) {
+        const std::int64_t at = b->position + done;
+        const std::int64_t want = std::min<std::int64_t>(count - done, b->length - at);
+        ssize_t n = at < b->stored ? pread(b->fd, out + done, static_cast<std::size_t>(std::min(want, b->stored - at)), at) : 0;
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            b->error = errno;
+            break;
+        }
+        if (n == 0) {  // a hole: silence not yet written
+            n = static_cast<ssize_t>(want);
+            std::memset(out + done, 0, static_cast<std::size_t>(n));
+        }
+        done += n;
+    }
+    b->position += done;
+    return done;
+}
+
+bool allZero(const char* p, std::size_t n) {
+    return n > 0 && p[0] == 0 && std::memcmp(p, p + 1, n - 1) == 0;
+}
+
+sf_count_t bytesWrite(const void* from, sf_count_t count, void* user) {
+    auto* b = static_cast<Bytes*>(user);
+    const auto* in = static_cast<const char*>(from);
+    if (b->holes && b->position >= b->stored && allZero(in, static_cast<std::size_t>(count))) {
+        b->position += count;
+        b->length = std::max(b->length, b->position);
+        return count;
+    }
+    sf_count_t done = 0;
+    while (done < count) {
+        const ssize_t n = pwrite(b->fd, in + done, static_cast<std::size_t>(count - done), b->position + done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            b->error = n < 0 ? errno : EIO;
+            break;
+        }
+        done += n;
+    }
+    b->position += done;
+    b->stored = std::max(b->stored, b->position);
+    b->length = std::max(b->length, b->position);
+    return done;
+}
+
+// The float formats' PEAK chunk carries the time it was written; a fixed 0 there makes the same
+// render the same file.
+bool clearPeakTime(int fd) {
+    unsigned char head[512];
+    const ssize_t got = pread(fd, head, sizeof head, 0);
+    if (got < 12) return false;
+    const bool aiff = is(head, "FORM");
+    if (!aiff && !is(head, "RIFF") && !is(head, "RF64")) return false;
+    for (std::size_t at = 12; at + 16 <= static_cast<std::size_t>(got);) {
+        if (is(head + at, "PEAK")) {
+            const unsigned char zero[4] = {};
+            return pwrite(fd, zero, sizeof zero, static_cast<off_t>(at + 12)) == sizeof zero;
+        }
+        const std::uint64_t size = number(head + at + 4, 4, !aiff);
+        at += 8 + size + (size & 1);
+    }
+    return false;
+}
+
+// Up to n bytes from the front of a pipe, left in it for whoever reads it next: what is there once
+// n bytes have come or no more will; nothing when fd is no pipe.
+std::string peekPipe(int fd, std::size_t n) {
+    int scratch[2];
+    if (pipe2(scratch, O_NONBLOCK | O_CLOEXEC) != 0) return {};
+    std::string bytes;
+    for (int wait = 0; wait < 10000; ++wait) {
+        const ssize_t copied = tee(fd, scratch[1], n, SPLICE_F_NONBLOCK);
+        if (copied > 0) {
+            bytes.resize(static_cast<std::size_t>(copied));
+            const ssize_t got = read(scratch[0], bytes.data(), bytes.size());
+            bytes.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+        }
+        if (copied < 0 && errno != EAGAIN && errno != EINTR) break;  // no pipe
+        pollfd ended{fd, POLLIN, 0};
+        if (bytes.size() >= n || copied == 0 || (poll(&ended, 1, 0) > 0 && (ended.revents & POLLHUP) != 0)) break;
+        usleep(1000);
+    }
+    close(scratch[0]);
+    close(scratch[1]);
+    return bytes;
+}
+
+// FLAC's decoder and libsndfile's RF64 reader go back to the start after looking at the first
+// bytes, which a pipe cannot do by itself.
+bool goesBackToTheStart(const std::string& head) {
+    return head.rfind("fLaC", 0) == 0 || head.rfind("ID3", 0) == 0 || head.rfind("RF64", 0) == 0 ||
+           head.rfind("BW64", 0) == 0;
+}
+
+// The first bytes a pipe reader keeps, where it can go back and forth: far more than a header.
+// Past them the pipe is read in order only.
+constexpr std::int64_t PIPE_HEAD_BYTES = 1 << 16;
+
+using PipeStream = AudioReader::PipeStream;
+
+sf_count_t pipeLength(void*) {
+    return SF_COUNT_MAX;  // not known, as for any pipe
+}
+
+sf_count_t pipeTell(void* user) {
+    return static_cast<PipeStream*>(user)->position;
+}
+
+// Reads on from the pipe, keeping what falls in its head; the number read, 0 at its end.
+ssize_t takeFromPipe(PipeStream& p, unsigned char* out, std::size_t count) {
+    ssize_t n;
+    do n = read(p.fd, out, count);
+    while (n < 0 && errno == EINTR);
+    if (n <= 0) return 0;
+    const std::int64_t keep = std::clamp<std::int64_t>(PIPE_HEAD_BYTES - p.taken, 0, n);
+    p.head.insert(p.head.end(), out, out + keep);
+    p.taken += n;
+    return n;
+}
+
+sf_count_t pipeRead(void* into, sf_count_t count, void* user) {
+    auto& p = *static_cast<PipeStream*>(user);
+    auto* out = static_cast<unsigned char*>(into);
+    const auto kept = static_cast<std::int64_t>(p.head.size());
+    // A look far ahead (libsndfile's for chunks after the sound data) finds nothing, and takes
+    // nothing out of the pipe.
+    if (p.position > p.taken && p.position > PIPE_HEAD_BYTES) return 0;
+    unsigned char skipped[4096];
+    while (p.taken < p.position)
+        if (takeFromPipe(p, skipped, static_cast<std::size_t>(std::min<std::int64_t>(p.position - p.taken, sizeof skipped))) == 0)
+            return 0;
+    sf_count_t done = 0;
+    if (p.position < kept) {
+        done = std::min<sf_count_t>(count, kept - p.position);
+        std::memcpy(out, p.head.data() + p.position, static_cast<std::size_t>(done));
+    }
+    while (done < count && p.position + done == p.taken) {
+        const ssize_t n = takeFromPipe(p, out + done, static_cast<std::size_t>(count - done));
+        if (n == 0) break;
+        done += n;
+    }
+    p.position += done;
+    return done;
+}
+
+sf_count_t pipeSeek(sf_count_t offset, int whence, void* user) {
+    auto& p = *static_cast<PipeStream*>(user);
+    const sf_count_t to = whence == SEEK_SET ? offset : whence == SEEK_CUR ? p.position + offset : -1;
+    // Back only into the kept head; forward freely, as the pipe is read only when read from.
+    if (to < 0 || (to < p.taken && to > static_cast<sf_count_t>(p.head.size()))) return -1;
+    p.position = to;
+    return to;
+}
+
+sf_count_t pipeWrite(const void*, sf_count_t, void*) {
+    return 0;
+}
+
 const std::string& checkedOutputName(const std::string& path) {
     checkOutputName(path);
     return path;
@@ -200,7 +396,16 @@ AudioReader::AudioReader(const std::string& path, double pipeWaitSeconds) : file
         promised = header.promisedFrames;
     }
     SF_INFO info{};
-    sound.reset(sf_open_fd(file.descriptor(), SFM_READ, &info, SF_FALSE));
+    const std::string start = file.canReadAt() ? "" : peekPipe(file.descriptor(), 4);
+    if (goesBackToTheStart(start)) {
+        pipe = std::make_unique<PipeStream>();
+        pipe->fd = file.descriptor();
+        SF_VIRTUAL_IO io{pipeLength, pipeSeek, pipeRead, pipeWrite, pipeTell};
+        sound.reset(sf_open_virtual(&io, SFM_READ, &info, pipe.get()));
+        header.type = start[0] == 'R' || start[0] == 'B' ? "WAV" : "FLAC";
+    } else {
+        sound.reset(sf_open_fd(file.descriptor(), SFM_READ, &info, SF_FALSE));
+    }
     if (!sound)
         throw fileError(path, std::string("is not ") + (header.type ? std::string("a ") + header.type : "an audio") +
                                   " file we can read (" + soundError(nullptr) + ")");
@@ -227,8 +432,13 @@ std::size_t AudioReader::read(float* const* out, std::size_t frames) {
     return n;
 }
 
-AudioWriter::AudioWriter(const std::string& path, double sampleRate, std::uint32_t channels)
-    : output(checkedOutputName(path)), channelCount(channels) {
+AudioWriter::Spool::~Spool() {
+    if (fd >= 0) close(fd);
+}
+
+AudioWriter::AudioWriter(const std::string& path, double sampleRate, std::uint32_t channels,
+                         std::optional<std::uint64_t> mostFrames)
+    : output(checkedOutputName(path)), channelCount(channels), rate(sampleRate) {
     SF_INFO info{};
     info.samplerate = static_cast<int>(sampleRate);
     info.channels = static_cast<int>(channels);
@@ -236,24 +446,87 @@ AudioWriter::AudioWriter(const std::string& path, double sampleRate, std::uint32
     if (channels == 0 || sf_format_check(&info) == 0)
         throw fileError(path, "cannot hold " + std::to_string(info.channels) + " channels at " +
                                   std::to_string(info.samplerate) + " Hz");
-    sound.reset(sf_open_fd(output.descriptor(), SFM_WRITE, &info, SF_FALSE));
-    if (!sound) throw fileError(path, "cannot be written (" + soundError(nullptr) + ")");
+    const std::uint64_t sizedFrames = SIZE_FIELD_LIMIT / (std::uint64_t{channels} * sizeof(float));
+    const int type = info.format & SF_FORMAT_TYPEMASK;
+    frameLimit = type == SF_FORMAT_FLAC ? FLAC_FRAME_LIMIT : sizedFrames;
+    // A WAV whose length is not known, or too long for 32-bit sizes, starts as RF64.
+    const bool longWav = type == SF_FORMAT_WAV && (!mostFrames || *mostFrames > sizedFrames);
+    if (longWav) {
+        info.format = SF_FORMAT_RF64 | SF_FORMAT_FLOAT;
+        frameLimit = UINT64_MAX;
+    }
+    if (mostFrames && *mostFrames > frameLimit) throw fileError(path, tooLong(mostFrames));
+
+    if (output.positional()) {
+        bytes.fd = output.descriptor();
+        bytes.holes = !output.direct();
+    } else {
+        spool.fd = openUnnamedFile();
+        if (spool.fd < 0) fail("cannot be written (no temporary file can be made for it: " + plainFileProblem(errno) + ")");
+        bytes.fd = spool.fd;
+        bytes.holes = true;
+    }
+    SF_VIRTUAL_IO io{bytesLength, bytesSeek, bytesRead, bytesWrite, bytesTell};
+    sound.reset(sf_open_virtual(&io, SFM_WRITE, &info, &bytes));
+    if (!sound || bytes.error != 0) fail("cannot be written (" + soundError(nullptr) + ")");
     sf_command(sound.get(), SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    if (longWav) sf_command(sound.get(), SFC_RF64_AUTO_DOWNGRADE, nullptr, SF_TRUE);
+}
+
+std::string AudioWriter::tooLong(std::optional<std::uint64_t> frames) const {
+    char text[256];
+    const double most = static_cast<double>(frameLimit) / rate;
+    const int format = outputFormat(output.target()) & SF_FORMAT_TYPEMASK;
+    const char* type = format == SF_FORMAT_FLAC ? "a FLAC" : format == SF_FORMAT_AIFF ? "an AIFF" : "a WAV";
+    if (frames)
+        std::snprintf(text, sizeof text, "is %s file, which holds at most %.1f s at %.0f Hz, less than the %.1f s this "
+                      "render may make; name it .wav or .flac", type, most, rate, static_cast<double>(*frames) / rate);
+    else
+        std::snprintf(text, sizeof text, "is %s file, which holds at most %.1f s at %.0f Hz, and the render went on "
+                      "longer; name it .wav or .flac", type, most, rate);
+    return text;
+}
+
+void AudioWriter::fail(const std::string& what) const {
+    if (bytes.error != 0) throw fileError(output.target(), "cannot be written (" + plainFileProblem(bytes.error) + ")");
+    throw fileError(output.target(), what);
 }
 
 void AudioWriter::write(const float* const* channels, std::size_t frames) {
+    if (frames > frameLimit - written) throw fileError(output.target(), tooLong(std::nullopt));
     interleaved.resize(std::min(frames, CHUNK_FRAMES) * channelCount);
     for (std::size_t pos = 0; pos < frames;) {
         const std::size_t n = std::min(CHUNK_FRAMES, frames - pos);
         interleave(channels, pos, interleaved.data(), channelCount, n);
         if (sf_writef_float(sound.get(), interleaved.data(), static_cast<sf_count_t>(n)) != static_cast<sf_count_t>(n))
-            throw fileError(output.target(), "cannot be written (" + soundError(sound.get()) + ")");
+            fail("cannot be written (" + soundError(sound.get()) + ")");
         pos += n;
     }
+    written += frames;
 }
 
 void AudioWriter::commit() {
-    if (sf_close(sound.release()) != 0) throw fileError(output.target(), "cannot be written (closing failed)");
+    if (sf_close(sound.release()) != 0 || bytes.error != 0) fail("cannot be written (closing failed)");
+    if (bytes.holes) {
+        if (bytes.length > bytes.stored && ftruncate(bytes.fd, bytes.length) != 0) {
+            bytes.error = errno;
+            fail("cannot be written");
+        }
+        clearPeakTime(bytes.fd);
+    }
+    if (spool.fd >= 0) {
+        std::vector<char> chunk(1 << 16);
+        for (std::int64_t at = 0; at < bytes.length;) {
+            const ssize_t n = pread(spool.fd, chunk.data(), chunk.size(), at);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                bytes.error = n < 0 ? errno : EIO;
+                fail("cannot be written");
+            }
+            output.write(chunk.data(), static_cast<std::size_t>(n));
+            at += n;
+        }
+    }
     output.commit(false);  // audio can be rendered again: no wait for the disk
 }
 
@@ -280,7 +553,7 @@ AudioData readAudioFile(const std::string& path) {
 }
 
 void writeAudioFile(const std::string& path, const AudioData& audio) {
-    AudioWriter writer(path, audio.sampleRate, static_cast<std::uint32_t>(audio.channels.size()));
+    AudioWriter writer(path, audio.sampleRate, static_cast<std::uint32_t>(audio.channels.size()), audio.frames());
     std::vector<const float*> pointers;
     for (const auto& c : audio.channels) pointers.push_back(c.data());
     writer.write(pointers.data(), audio.frames());

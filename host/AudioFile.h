@@ -42,8 +42,18 @@ public:
     // Once read to the end: the frames the header promised that the file did not hold.
     std::uint64_t missingFrames() const { return promised && *promised > done ? *promised - done : 0; }
 
+    // A pipe read from its start, with its first bytes kept, so that a decoder that goes back to
+    // the start after looking at them (FLAC's does) reads them again.
+    struct PipeStream {
+        int fd = -1;
+        std::vector<unsigned char> head;  // the first bytes read
+        std::int64_t position = 0;
+        std::int64_t taken = 0;           // how far the pipe has been read
+    };
+
 private:
     InputFile file;
+    std::unique_ptr<PipeStream> pipe;  // outlives the sound file that reads through it
     Sndfile sound;
     double rate = 0.0;
     std::uint32_t channelCount = 0;
@@ -53,21 +63,52 @@ private:
     std::vector<float> interleaved;
 };
 
-// WAV and AIFF as 32-bit float, FLAC as 24-bit integer (clipped). The file appears only on
-// commit; without it nothing is left behind. Every failure throws HostError naming the file.
+// WAV and AIFF as 32-bit float, FLAC as 24-bit integer (clipped). A WAV whose data may pass 4 GiB
+// is written as RF64 (and as a plain WAV after all should it end shorter); an AIFF or FLAC file
+// that cannot hold mostFrames is refused before anything is written, and one that would grow past
+// its limit fails as it does. Silence after the end of what was written takes no disk. The file
+// appears only on commit; without it nothing is left behind; into a pipe, it goes on commit.
+// Identical audio gives identical files. Every failure throws HostError naming the file.
 class AudioWriter : public AudioSink {
 public:
-    AudioWriter(const std::string& path, double sampleRate, std::uint32_t channels);
+    AudioWriter(const std::string& path, double sampleRate, std::uint32_t channels,
+                std::optional<std::uint64_t> mostFrames = std::nullopt);
     void write(const float* const* channels, std::size_t frames) override;
     void commit();
 
+    // The bytes libsndfile reads and writes, at any position of the file; -1 on failure.
+    struct Bytes {
+        int fd = -1;
+        bool holes = false;         // whether silence past the end may be left unwritten
+        std::int64_t position = 0;
+        std::int64_t length = 0;    // as written, holes included
+        std::int64_t stored = 0;    // how far the file on disk reaches
+        int error = 0;              // the system's reason for the last failure
+    };
+
 private:
-    AtomicOutput output;  // outlives the sound file, which writes its header into it on closing
+    [[noreturn]] void fail(const std::string& what) const;
+    std::string tooLong(std::optional<std::uint64_t> frames) const;
+
+    struct Spool {
+        int fd = -1;
+        Spool() = default;
+        Spool(const Spool&) = delete;
+        Spool& operator=(const Spool&) = delete;
+        ~Spool();
+    };
+
+    // Both outlive the sound file, which writes its header on closing.
+    AtomicOutput output;
+    Spool spool;  // for a pipe, which cannot take a header afterwards: the file is made here first
+    Bytes bytes;
     Sndfile sound;
     std::uint32_t channelCount;
+    double rate;
+    std::uint64_t frameLimit = 0;  // the most frames the chosen format holds
+    std::uint64_t written = 0;
     std::vector<float> interleaved;
 };
-
 // Checks that the name ends in a type we write (.wav, .aif, .aiff, .flac), so a bad name fails
 // before any work is done. Throws HostError naming the file.
 void checkOutputName(const std::string& path);

@@ -159,7 +159,15 @@ void AudioUnitComponent::setParameter(std::uint32_t id, float value) {
 }
 
 std::string AudioUnitComponent::valueText(std::uint32_t id) {
-    AudioUnitParameterStringFromValue request{id, nullptr, nullptr};
+    return shownText(id, nullptr);
+}
+
+std::string AudioUnitComponent::valueText(std::uint32_t id, float value) {
+    return shownText(id, &value);
+}
+
+std::string AudioUnitComponent::shownText(std::uint32_t id, const float* value) {
+    AudioUnitParameterStringFromValue request{id, value, nullptr};
     UInt32 size = sizeof request;
     check(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterStringFromValue, kAudioUnitScope_Global, 0,
                                &request, &size),
@@ -215,6 +223,15 @@ void AudioUnitComponent::render(const float* const* input, double sampleTime, st
     const OSStatus status = AudioUnitRender(unit, &flags, &timeStamp, 0, frames, list);
     currentInput = nullptr;
     check(status, "failed to render");
+}
+
+std::optional<std::uint64_t> AudioUnitComponent::quietSpan() {
+    UInt64 frames = 0;
+    UInt32 size = sizeof frames;
+    if (AudioUnitGetProperty(unit, kTarnwellQuietSpanProperty, kAudioUnitScope_Global, 0, &frames, &size) != 0 ||
+        size != sizeof frames)
+        return std::nullopt;
+    return frames;
 }
 
 CFRef<CFTypeRef> AudioUnitComponent::saveState() {

@@ -26,6 +26,7 @@ public:
     float parameter(std::uint32_t id) override;
     void setParameter(std::uint32_t id, float value) override;
     std::string valueText(std::uint32_t id) override;
+    std::string valueText(std::uint32_t id, float value) override;
     std::optional<float> valueFromText(std::uint32_t id, const std::string& text) override;
     void scheduleParameter(std::uint32_t id, float value, std::uint32_t frameOffset) override;
     void queueMidi(std::uint8_t status, std::uint8_t data1, std::uint8_t data2,
@@ -33,6 +34,7 @@ public:
     void setTransport(const TransportState& transport) override;
     void render(const float* const* input, double sampleTime, std::uint32_t frames,
                 float* const* output) override;
+    std::optional<std::uint64_t> quietSpan() override;
     CFRef<CFTypeRef> saveState() override;
     void restoreState(CFPropertyListRef state) override;
 
@@ -50,6 +52,8 @@ private:
                                         UInt32* denominator, Float64* measureDownBeat);
     static OSStatus transportState(void* self, Boolean* playing, Boolean* changed, Float64* sampleInTimeline,
                                    Boolean* cycling, Float64* cycleStart, Float64* cycleEnd);
+
+    std::string shownText(std::uint32_t id, const float* value);
 
     std::string library;
     AudioUnit unit = nullptr;

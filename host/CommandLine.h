@@ -24,6 +24,7 @@ struct ParameterSetting {
 struct SoundOptions {
     std::string preset;  // name or number; empty for none
     std::vector<ParameterSetting> settings;
+    bool quiet = false;  // the settings made are not said
 };
 
 inline constexpr std::uint32_t DEFAULT_BLOCK_FRAMES = 512;
@@ -40,10 +41,14 @@ struct RenderCommand {
     std::optional<double> tailSeconds;  // unset: until the output falls silent
 };
 struct PresetsCommand {};
-struct ParamsCommand {};
+struct ParamsCommand {
+    SoundOptions sound;
+    std::string stateFile;
+};
 struct StateSaveCommand {
     std::string file;
     SoundOptions sound;
+    std::string stateFile;
 };
 struct StateShowCommand {
     std::string file;
@@ -53,6 +58,7 @@ struct EditCommand {
     SoundOptions sound;
     std::string stateFile;
     std::string saveFile;  // empty: nothing is saved
+    std::optional<double> tempo;  // unset: the demo loop's own, else 120
 };
 enum class EditorPage { Main, Settings };
 struct SnapshotCommand {

@@ -47,6 +47,8 @@ public:
     virtual void setParameter(std::uint32_t id, float value) = 0;
     // The text the component shows for the parameter's current value (no trailing blanks).
     virtual std::string valueText(std::uint32_t id) = 0;
+    // The text the component would show for value; nothing changes.
+    virtual std::string valueText(std::uint32_t id, float value) = 0;
     // The value text reads as, the way the component's own type-in reads it; nullopt when the
     // component refuses the text. Nothing changes.
     virtual std::optional<float> valueFromText(std::uint32_t id, const std::string& text) = 0;
@@ -60,6 +62,10 @@ public:
     // of its input channels and its stereo output lands in output[0] and output[1].
     virtual void render(const float* const* input, double sampleTime, std::uint32_t frames,
                         float* const* output) = 0;
+
+    // The longest stretch, in frames, the output may stay quiet and still sound again without new
+    // input, as the patch stands after the last render; nullopt when the component does not say.
+    virtual std::optional<std::uint64_t> quietSpan() { return std::nullopt; }
 
     // The class-info dictionary (a new reference) and its restoration.
     virtual CFRef<CFTypeRef> saveState() = 0;

@@ -3,6 +3,8 @@
 
 #include <signal.h>
 
+#include <cstdlib>
+
 #include "effect/FactoryBank.h"
 #include "host/AtomicOutput.h"
 #include "host/AudioFile.h"
@@ -16,7 +18,7 @@
 
 namespace {
 
-// The input files have no tempo of their own; the song runs at this one.
+// The input files have no tempo of their own; the song runs at this one unless --tempo says.
 constexpr double FILE_TEMPO = 120.0;
 
 class ClosedWatch : public NSWindowDelegate {
@@ -55,19 +57,26 @@ private:
 void runEdit(const EditCommand& command, std::ostream& out, std::ostream& err, const HostEnvironment& env) {
     if (!command.saveFile.empty())
         AtomicOutput probe(command.saveFile);  // a folder that takes no file fails now
+    const AudioData input = command.input.empty() ? makeDemoMaterial() : readAudioFile(command.input);
+    const auto component = openInitialized(
+        env, input.sampleRate, static_cast<std::uint32_t>(input.channels.size()), LivePlayback::BLOCK_FRAMES);
+    requireArtwork(unitOf(*component));
     std::unique_ptr<tarnwell::cocoa::WindowServer> display = tarnwell::cocoa::makeX11WindowServer();
     if (!display)
         throw HostError(
             "no display to show the editor on (is DISPLAY set?); tarnwell snapshot draws it without one");
     tarnwell::cocoa::setWindowServer(std::move(display));
+    tarnwell::cocoa::WindowServer& server = tarnwell::cocoa::windowServer();
+    prepareSound(*component, command.sound, command.stateFile, env, &err);
 
-    const AudioData input = command.input.empty() ? makeDemoMaterial() : readAudioFile(command.input);
-    const auto component = openInitialized(
-        env, input.sampleRate, static_cast<std::uint32_t>(input.channels.size()), LivePlayback::BLOCK_FRAMES);
-    prepareSound(*component, command.sound, command.stateFile, env);
-
+    const auto save = [&] {
+        if (command.saveFile.empty()) return;
+        saveComponentState(*component, command.saveFile);
+        out << "saved " << command.saveFile << "\n";
+    };
     LiveMidiInput midi(err);
-    LivePlayback playback(*component, input, command.input.empty() ? DEMO_TEMPO : FILE_TEMPO, &midi);
+    LivePlayback playback(*component, input, command.tempo.value_or(command.input.empty() ? DEMO_TEMPO : FILE_TEMPO),
+                          &midi);
     {
         EditorView editor(unitOf(*component));
         NSWindow* window = editor.window();
@@ -76,14 +85,27 @@ void runEdit(const EditCommand& command, std::ostream& out, std::ostream& err, c
         window->setDelegate(&watch);
         window->makeKeyAndOrderFront();
         playback.start(err);
+        // With the display gone the windows cannot even be taken down: the state is saved and
+        // the program ends here, saying why.
+        server.onConnectionLost([&] {
+            playback.stop();
+            try {
+                save();
+            } catch (const std::exception& e) {
+                err << "tarnwell: " << e.what() << "\n";
+            }
+            err << "tarnwell: the connection to the display was lost; the editor closed"
+                << (command.saveFile.empty() ? "" : " (its state was saved)") << "\n";
+            out.flush();
+            err.flush();
+            std::_Exit(1);
+        });
         {
             SignalsCloseTheWindow signals;
             NSRunLoop::mainRunLoop().runUntil([&] { return watch.closed; });
         }
+        server.onConnectionLost(nullptr);
         playback.stop();
     }  // the panel and the view go, and the editor closes with them
-    if (!command.saveFile.empty()) {
-        saveComponentState(*component, command.saveFile);
-        out << "saved " << command.saveFile << "\n";
-    }
+    save();
 }

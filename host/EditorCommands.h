@@ -14,4 +14,4 @@
 AudioUnit unitOf(ComponentHost& component);
 
 void runEdit(const EditCommand& command, std::ostream& out, std::ostream& err, const HostEnvironment& env);
-void runSnapshot(const SnapshotCommand& command, std::ostream& out, const HostEnvironment& env);
+void runSnapshot(const SnapshotCommand& command, std::ostream& out, std::ostream& err, const HostEnvironment& env);

@@ -15,6 +15,10 @@ class AtomicOutput;
 class NSView;
 class NSWindow;
 
+// Throws HostError with one line when the bundle of the unit's view lacks any of the editor's
+// bitmaps: without them the editor would open black.
+void requireArtwork(AudioUnit unit);
+
 class EditorView {
 public:
     // Throws HostError when the unit offers no view or its bundle or class cannot be had.

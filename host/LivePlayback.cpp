@@ -103,6 +103,7 @@ bool LivePlayback::openDevice(std::string& name) {
         out.nChannels = 2;
         RtAudio::StreamOptions options;
         options.flags = RTAUDIO_NONINTERLEAVED;
+        options.streamName = "Tarnwell";  // what JACK and PulseAudio show the client as
         unsigned int frames = BLOCK_FRAMES;
         dac->openStream(&out, nullptr, RTAUDIO_FLOAT32, static_cast<unsigned int>(input.sampleRate), &frames,
                         &deviceCallback, this, &options);

@@ -74,6 +74,10 @@ std::uint64_t quietFramesToEnd(double sampleRate) {
     return std::max<std::uint64_t>(LONGEST_ECHO_FRAMES, static_cast<std::uint64_t>(std::ceil(sampleRate)));
 }
 
+std::uint64_t quietFramesToEnd(double sampleRate, std::uint64_t quietSpan) {
+    return quietSpan + static_cast<std::uint64_t>(std::ceil(0.25 * sampleRate));
+}
+
 TransportState transportAt(const TempoMap& tempo, double sampleRate, std::uint64_t frame) {
     const double seconds = static_cast<double>(frame) / sampleRate;
     TransportState t;
@@ -88,13 +92,22 @@ TransportState transportAt(const TempoMap& tempo, double sampleRate, std::uint64
     return t;
 }
 
+std::uint64_t longestTailFrames(const RenderJob& job) {
+    return job.tailFrames ? *job.tailFrames
+                          : static_cast<std::uint64_t>(std::llround(AUTOMATIC_TAIL_SECONDS * job.sampleRate));
+}
+
+std::optional<std::uint64_t> longestOutputFrames(const RenderJob& job) {
+    if (job.expectedInputFrames == 0) return std::nullopt;
+    return job.expectedInputFrames + longestTailFrames(job);
+}
+
 RenderResult renderStream(ComponentHost& component, const RenderJob& job, AudioSource& input, AudioSink& output,
                           const RenderProgress& progress) {
     const std::uint32_t block = std::max<std::uint32_t>(job.blockFrames, 1);
     const bool automatic = !job.tailFrames;
-    const std::uint64_t longestTail =
-        automatic ? static_cast<std::uint64_t>(std::llround(AUTOMATIC_TAIL_SECONDS * job.sampleRate)) : *job.tailFrames;
-    const std::uint64_t quietEnd = quietFramesToEnd(job.sampleRate);
+    const std::uint64_t longestTail = longestTailFrames(job);
+    std::uint64_t quietEnd = quietFramesToEnd(job.sampleRate);
     const std::uint64_t total = job.expectedInputFrames == 0 ? 0 : job.expectedInputFrames + (automatic ? 0 : longestTail);
 
     std::vector<std::vector<float>> in(job.inputChannels, std::vector<float>(block));
@@ -150,7 +163,11 @@ RenderResult renderStream(ComponentHost& component, const RenderJob& job, AudioS
         tail.add(left.data() + inputPart, right.data() + inputPart, frames - inputPart);
         pos += frames;
         if (progress) progress(pos, total);
-        if (automatic && tail.quietFrames() >= quietEnd) break;
+        if (!automatic || !inputEnded) continue;
+        // The patch may move in the tail (a replay, a gater, MIDI): asked again after every render.
+        if (const std::optional<std::uint64_t> span = component.quietSpan())
+            quietEnd = quietFramesToEnd(job.sampleRate, *span);
+        if (tail.quietFrames() >= quietEnd) break;
     }
     result.outputFrames = counted.count;
     return result;

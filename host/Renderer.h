@@ -37,9 +37,12 @@ public:
 // The longest automatic tail, and the level it waits for the output to stay under (-90 dBFS).
 inline constexpr double AUTOMATIC_TAIL_SECONDS = 60.0;
 inline constexpr float QUIET_LEVEL = 3.1622777e-5f;
-// How long the output must stay under that level for an automatic tail to end: longer than the
-// effect's longest echo line (262,143 frames), so a late echo is not cut, and at least a second.
+// How long the output must stay under that level for an automatic tail to end. A component that
+// says how long its output may stay quiet and still sound again (ComponentHost::quietSpan) is
+// waited for that long and a quarter of a second more; for one that does not, longer than the
+// effect's longest echo line (262,143 frames) and at least a second.
 std::uint64_t quietFramesToEnd(double sampleRate);
+std::uint64_t quietFramesToEnd(double sampleRate, std::uint64_t quietSpan);
 
 struct RenderJob {
     double sampleRate = 44100.0;
@@ -53,6 +56,11 @@ struct RenderJob {
     std::optional<std::uint64_t> tailFrames;
     std::uint64_t expectedInputFrames = 0;  // for progress; 0 when not known
 };
+
+// The frames rendered after the input at most, and the output's longest length when the input's
+// is known.
+std::uint64_t longestTailFrames(const RenderJob& job);
+std::optional<std::uint64_t> longestOutputFrames(const RenderJob& job);
 
 struct RenderResult {
     std::uint64_t inputFrames = 0;

@@ -1,7 +1,9 @@
 // tarnwell snapshot: the editor drawn offscreen through the unit's view, written as a PNG.
 
 #include <stdlib.h>
+#include <sys/stat.h>
 
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 
@@ -77,11 +79,26 @@ AudioUnit unitOf(ComponentHost& component) {
     return unit->audioUnit();
 }
 
-void runSnapshot(const SnapshotCommand& command, std::ostream& out, const HostEnvironment& env) {
+namespace {
+
+// The picture is PNG data, so a file for it is named so; a pipe or a device takes it as it is.
+void checkPictureName(const std::string& path) {
+    std::string ending = path.size() >= 4 ? path.substr(path.size() - 4) : "";
+    for (char& c : ending) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    struct stat info {};
+    if (ending != ".png" && !(stat(path.c_str(), &info) == 0 && (S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode))))
+        throw fileError(path, "is not named .png; the picture is written as PNG");
+}
+
+}  // namespace
+
+void runSnapshot(const SnapshotCommand& command, std::ostream& out, std::ostream& err, const HostEnvironment& env) {
+    checkPictureName(command.output);
     AtomicOutput picture(command.output);
     PrivatePreferences preferences(command.scale);
     const auto component = openInitialized(env, SAMPLE_RATE, INPUTS, BLOCK_FRAMES);
-    prepareSound(*component, command.sound, command.stateFile, env);
+    requireArtwork(unitOf(*component));
+    prepareSound(*component, command.sound, command.stateFile, env, &err);
 
     EditorView editor(unitOf(*component));
     if (editor.window() == nullptr) throw HostError("the effect has no editor to draw");

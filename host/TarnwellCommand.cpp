@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "effect/FactoryBank.h"
+#include "effect/ProgramName.h"
 #include "host/AudioFile.h"
 #include "host/DemoMaterial.h"
 #include "host/EditorCommands.h"
@@ -17,6 +18,8 @@
 #include "host/ProgressBar.h"
 #include "host/Renderer.h"
 #include "host/SavedState.h"
+#include "host/Suggestions.h"
+#include "host/TypedSetting.h"
 
 namespace {
 
@@ -49,6 +52,56 @@ std::vector<const T*> matchesByName(const std::string& text, const std::vector<T
     return exact.empty() ? loose : exact;
 }
 
+// The editor's captions that differ from the parameter's name: those of the main page, and
+// those of a Block panel, said after "Block N ".
+constexpr std::pair<const char*, const char*> MAIN_CAPTIONS[] = {
+    {"Left", "Delay Left"},           {"Right", "Delay Right"},          {"Feedback", "Delay Feedback"},
+    {"Cross", "Delay Cross Feedback"}, {"Low Pass", "Delay LP Filter"},   {"High Pass", "Delay HP Filter"},
+    {"Mono", "Delay Mono"},           {"Tempo Sync", "Delay Tempo Sync"}, {"Boost", "Follower Boost"},
+    {"Threshold", "Follower Threshold"}, {"Hold", "Follower Hold"},
+};
+constexpr std::pair<const char*, const char*> BLOCK_CAPTIONS[] = {
+    {"Distort", "Filter Pre Distort"}, {"Low Cut", "Room HP"},           {"Points", "XY Point Quant"},
+    {"Grid", "XY Space Quant"},        {"Time Quant", "XY Time Quant"},   {"Play", "XY Play Mode"},
+    {"Speed Mod Source", "XY Speed Mod Src"}, {"Sym", "Shaper Symmetry"}, {"Bits", "Shaper LowFI Bits"},
+    {"Low-Fi Filter", "Shaper Low-Fi Filter"}, {"Write", "Grain Write Size"}, {"Read", "Grain Read Size"},
+    {"Semi", "Grain Semi-tune"},       {"Fine", "Grain Fine-tune"},
+};
+
+std::string lowered(const std::string& text) {
+    std::string result = text;
+    std::transform(result.begin(), result.end(), result.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return result;
+}
+
+// The parameters an editor caption names ("Low Pass", "Block 2 Low Cut"), else those whose name
+// ends in the words given ("Hold", "Block 2 Swing"); case does not count.
+std::vector<const ParameterInfo*> byCaption(const std::string& text, const std::vector<ParameterInfo>& parameters) {
+    const std::string typed = lowered(text);
+    const bool inBlock = typed.size() > 8 && typed.rfind("block ", 0) == 0 &&
+                         std::isdigit(static_cast<unsigned char>(typed[6])) && typed[7] == ' ';
+    const std::string block = inBlock ? typed.substr(0, 8) : "";
+    const std::string caption = typed.substr(block.size());
+    std::vector<std::string> meant;  // a Block's caption without its Block names one in each
+    for (const auto& [shown, name] : MAIN_CAPTIONS)
+        if (!inBlock && caption == lowered(shown)) meant.push_back(lowered(name));
+    for (const auto& [shown, name] : BLOCK_CAPTIONS)
+        if (caption == lowered(shown))
+            for (const char* b : {"block 1 ", "block 2 ", "block 3 "})
+                if (!inBlock || block == b) meant.push_back(b + lowered(name));
+    std::vector<const ParameterInfo*> found;
+    for (const ParameterInfo& p : parameters) {
+        const std::string name = lowered(p.name);
+        if (name.empty()) continue;
+        if (!meant.empty() ? std::find(meant.begin(), meant.end(), name) != meant.end()
+                           : name.rfind(block, 0) == 0 && name.size() > caption.size() + block.size() &&
+                                 name.compare(name.size() - caption.size() - 1, std::string::npos, " " + caption) == 0)
+            found.push_back(&p);
+    }
+    return found;
+}
+
 std::string valueText(float value) {
     char text[32];
     std::snprintf(text, sizeof text, "%.6f", static_cast<double>(value));
@@ -65,9 +118,10 @@ std::string parameterLine(std::uint32_t id, const std::string& name, float value
     return text.empty() ? parameterLine(id, name, value) : parameterLine(id, name, value) + "  " + text;
 }
 
-// Preset first, then the saved state, then single parameters on top.
+// Preset first, then the saved state, then single parameters on top, each said on report
+// (name and value text) unless the options ask for quiet.
 void applySound(ComponentHost& component, const SoundOptions& sound, const CFRef<CFTypeRef>* state,
-                const std::string& statePath) {
+                const std::string& statePath, std::ostream* report) {
     if (!sound.preset.empty()) loadFactoryPreset(component, resolvePreset(sound.preset, factoryBank()));
     if (state != nullptr) {
         try {
@@ -80,23 +134,20 @@ void applySound(ComponentHost& component, const SoundOptions& sound, const CFRef
     const std::vector<ParameterInfo> parameters = component.parameters();
     for (const ParameterSetting& s : sound.settings) {
         const std::uint32_t id = resolveParameter(s, parameters);
-        if (!s.typed) {
-            component.setParameter(id, s.value);
-            continue;
-        }
-        const std::optional<float> value = component.valueFromText(id, *s.typed);
-        if (!value)
-            throw HostError("--type " + s.text + ": parameter " + std::to_string(id) + " (" + parameters[id].name +
-                            ") does not take \"" + *s.typed + "\"; it reads \"" + component.valueText(id) + "\" now");
-        component.setParameter(id, *value);
+        component.setParameter(id, s.typed ? typedSettingValue(component, id, parameters[id].name, s) : s.value);
+        if (report == nullptr || sound.quiet) continue;
+        const std::string text = component.valueText(id);
+        *report << parameters[id].name << ": " << (text.empty() ? valueText(component.parameter(id)) : text) << "\n";
     }
 }
 
 // A saved state read and checked against the component before it may reach it.
-CFRef<CFTypeRef> loadCheckedState(const std::string& path, ComponentHost& component, double pipeWait) {
+CFRef<CFTypeRef> loadCheckedState(const std::string& path, ComponentHost& component, double pipeWait,
+                                  StateSummary* read = nullptr) {
     CFRef<CFTypeRef> state = readPresetFile(path, pipeWait);
     const StateSummary summary = inspectSavedState(static_cast<CFDictionaryRef>(state.get()), path,
                                                    component.identity(), component.stateLayout());
+    if (read != nullptr) *read = summary;
     // The component takes its chunk only from the few hosts it makes one for and ignores it
     // anywhere else, so a chunk-only state reaches it as the program record it always reads.
     if (summary.chunkForm)
@@ -124,6 +175,25 @@ std::string speedText(double seconds, double elapsed) {
         std::snprintf(text, sizeof text, ", rendered at %.2gx real time (slower than real time)", factor);
     return text;
 }
+
+// The effect limits its output to +-0.999: a sample there was limited (or would have been).
+constexpr float OUTPUT_LIMIT = 0.999f;
+
+// Passes the output on and counts the samples at the output limit, as sox counts clipped ones.
+class LimitCount : public AudioSink {
+public:
+    explicit LimitCount(AudioSink& to) : next(to) {}
+    void write(const float* const* channels, std::size_t frames) override {
+        for (std::size_t c = 0; c < 2; ++c)
+            for (std::size_t i = 0; i < frames; ++i) limited += std::fabs(channels[c][i]) >= OUTPUT_LIMIT;
+        samples += 2 * frames;
+        next.write(channels, frames);
+    }
+    std::uint64_t limited = 0, samples = 0;
+
+private:
+    AudioSink& next;
+};
 
 void runRender(const RenderCommand& command, std::ostream& out, std::ostream& err, const HostEnvironment& env) {
     checkOutputName(command.output);
@@ -160,13 +230,14 @@ void runRender(const RenderCommand& command, std::ostream& out, std::ostream& er
     }
 
     const auto component = openInitialized(env, job.sampleRate, job.inputChannels, job.blockFrames);
-    prepareSound(*component, command.sound, command.stateFile, env);
+    prepareSound(*component, command.sound, command.stateFile, env, &err);
 
-    AudioWriter output(command.output, job.sampleRate, 2);
+    AudioWriter output(command.output, job.sampleRate, 2, longestOutputFrames(job));
     ProgressBar bar(err, env.errorIsTerminal);
     const auto started = std::chrono::steady_clock::now();
     AudioSource& input = file ? static_cast<AudioSource&>(*file) : *demoSource;
-    const RenderResult result = renderStream(*component, job, input, output, [&bar](std::uint64_t done, std::uint64_t total) {
+    LimitCount counted(output);
+    const RenderResult result = renderStream(*component, job, input, counted, [&bar](std::uint64_t done, std::uint64_t total) {
         bar.update(done, total);
     });
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
@@ -182,10 +253,23 @@ void runRender(const RenderCommand& command, std::ostream& out, std::ostream& er
                       static_cast<unsigned long long>(file->framesRead()));
         err << "tarnwell: " << command.input << ": " << line << "\n";
     }
+    if (counted.limited > 0) {
+        char line[256];
+        std::snprintf(line, sizeof line,
+                      "%llu of %llu samples (%.2g %%) reached the output limit of +-0.999 and were limited; lower "
+                      "the input or the Block volumes",
+                      static_cast<unsigned long long>(counted.limited), static_cast<unsigned long long>(counted.samples),
+                      100.0 * static_cast<double>(counted.limited) / static_cast<double>(counted.samples));
+        err << "tarnwell: " << command.output << ": " << line << "\n";
+    }
     const double seconds = static_cast<double>(result.outputFrames) / job.sampleRate;
     char line[256];
     std::snprintf(line, sizeof line, "%.2f s of stereo audio at %.0f Hz", seconds, job.sampleRate);
-    out << "wrote " << command.output << ": " << line << speedText(seconds, elapsed) << "\n";
+    // Audio that went to standard output is followed by nothing else there.
+    FileIdentity written, standardOutput;
+    const bool intoStandardOutput = identityOf(command.output, written) &&
+                                    identityOf("/dev/stdout", standardOutput) && written == standardOutput;
+    (intoStandardOutput ? err : out) << "wrote " << command.output << ": " << line << speedText(seconds, elapsed) << "\n";
 }
 
 void runPresets(std::ostream& out) {
@@ -196,25 +280,37 @@ void runPresets(std::ostream& out) {
     }
 }
 
-void runParams(std::ostream& out, const HostEnvironment& env) {
+void runParams(const ParamsCommand& command, std::ostream& out, std::ostream& err, const HostEnvironment& env) {
     const auto component = openInitialized(env, DEFAULT_SAMPLE_RATE, DEFAULT_INPUTS, DEFAULT_BLOCK_FRAMES);
+    prepareSound(*component, command.sound, command.stateFile, env, &err);
     for (const ParameterInfo& p : component->parameters())
         if (!p.name.empty())
             out << parameterLine(p.id, p.name, component->parameter(p.id), component->valueText(p.id)) << "\n";
 }
 
-void runStateSave(const StateSaveCommand& command, std::ostream& out, const HostEnvironment& env) {
+void runStateSave(const StateSaveCommand& command, std::ostream& out, std::ostream& err, const HostEnvironment& env) {
     const auto component = openInitialized(env, DEFAULT_SAMPLE_RATE, DEFAULT_INPUTS, DEFAULT_BLOCK_FRAMES);
-    applySound(*component, command.sound, nullptr, "");
+    prepareSound(*component, command.sound, command.stateFile, env, &err);
     saveComponentState(*component, command.file);
     out << "saved " << command.file << "\n";
 }
 
+// The name a program's values carry (the sound's own, which the effect goes by), else the name
+// its record keeps.
+std::string soundName(const StoredProgram& program) {
+    if (program.values.size() < PROGRAM_NAME_START + PROGRAM_NAME_LENGTH) return program.name;
+    char name[PROGRAM_NAME_LENGTH + 1];
+    decodeProgramName(program.values, name);
+    return name[0] != '\0' ? std::string(name) : program.name;
+}
+
+// What a saved state holds: the sound's own name (whatever name an older record beside it
+// keeps) and each value with the text the component shows for it in that sound.
 void runStateShow(const StateShowCommand& command, std::ostream& out, const HostEnvironment& env) {
-    const CFRef<CFTypeRef> state = readPresetFile(command.file, env.pipeWaitSeconds);
-    const auto component = env.openComponent();
-    const StateSummary summary = inspectSavedState(static_cast<CFDictionaryRef>(state.get()), command.file,
-                                                   component->identity(), component->stateLayout());
+    const auto component = openInitialized(env, DEFAULT_SAMPLE_RATE, DEFAULT_INPUTS, DEFAULT_BLOCK_FRAMES);
+    StateSummary summary;
+    const CFRef<CFTypeRef> state = loadCheckedState(command.file, *component, env.pipeWaitSeconds, &summary);
+    applySound(*component, {}, &state, command.file, nullptr);
     out << "name: " << summary.name << "\n";
     out << "component: " << fourCharText(summary.identity.type) << " "
         << fourCharText(summary.identity.subtype) << " " << fourCharText(summary.identity.manufacturer)
@@ -223,11 +319,13 @@ void runStateShow(const StateShowCommand& command, std::ostream& out, const Host
     const std::vector<ParameterInfo> parameters = component->parameters();
     for (std::size_t p = 0; p < summary.programs.size(); ++p) {
         const StoredProgram& program = summary.programs[p];
-        out << "program " << p << (summary.chunkForm ? " (chunk)" : "") << (program.name.empty() ? "" : ": ")
-            << program.name << "\n";
+        const std::string name = soundName(program);
+        out << "program " << p << (summary.chunkForm ? " (chunk)" : "") << (name.empty() ? "" : ": ") << name << "\n";
         for (const ParameterInfo& info : parameters)
             if (!info.name.empty() && info.id < program.values.size())
-                out << parameterLine(info.id, info.name, program.values[info.id]) << "\n";
+                out << parameterLine(info.id, info.name, program.values[info.id],
+                                     component->valueText(info.id, program.values[info.id]))
+                    << "\n";
     }
 }
 
@@ -241,10 +339,10 @@ std::unique_ptr<ComponentHost> openInitialized(const HostEnvironment& env, doubl
 }
 
 void prepareSound(ComponentHost& component, const SoundOptions& sound, const std::string& stateFile,
-                  const HostEnvironment& env) {
+                  const HostEnvironment& env, std::ostream* report) {
     std::optional<CFRef<CFTypeRef>> state;
     if (!stateFile.empty()) state = loadCheckedState(stateFile, component, env.pipeWaitSeconds);
-    applySound(component, sound, state ? &*state : nullptr, stateFile);
+    applySound(component, sound, state ? &*state : nullptr, stateFile, report);
 }
 
 void saveComponentState(ComponentHost& component, const std::string& file) {
@@ -272,13 +370,22 @@ std::uint32_t resolveParameter(const ParameterSetting& setting,
                                                              std::to_string(last->id) + ")"));
         return static_cast<std::uint32_t>(index);
     }
-    const auto found = matchesByName(setting.name, parameters);
-    if (found.empty())
+    auto found = matchesByName(setting.name, parameters);
+    if (found.empty()) found = byCaption(setting.name, parameters);
+    if (found.empty()) {
+        std::vector<std::string> names;
+        for (const ParameterInfo& p : parameters) names.push_back(p.name);
         throw HostError(setting.option() + setting.text + ": no parameter is named \"" + setting.name +
-                        "\" (tarnwell params lists them)");
-    if (found.size() > 1)
+                        "\" (tarnwell params lists them)" + didYouMean(setting.name, names));
+    }
+    if (found.size() > 1) {
+        std::string which;
+        for (std::size_t i = 0; i < found.size() && i < 6; ++i)
+            which += (i == 0 ? "" : i + 1 == found.size() ? " and " : ", ") + found[i]->name;
         throw HostError(setting.option() + setting.text + ": \"" + setting.name + "\" names " +
-                        std::to_string(found.size()) + " parameters; use the index");
+                        std::to_string(found.size()) + " parameters (" + which + (found.size() > 6 ? ", ..." : "") +
+                        "); use a whole name or the index");
+    }
     return found.front()->id;
 }
 
@@ -297,9 +404,12 @@ std::int32_t resolvePreset(const std::string& text, const std::vector<FactoryPre
                         " (tarnwell presets lists them)");
     }
     const auto found = matchesByName(text, presets);
-    if (found.empty())
+    if (found.empty()) {
+        std::vector<std::string> names;
+        for (const FactoryPreset& p : presets) names.push_back(p.name);
         throw HostError("--preset " + text + ": no factory preset is named \"" + text +
-                        "\" (tarnwell presets lists them)");
+                        "\" (tarnwell presets lists them)" + didYouMean(text, names));
+    }
     return found.front()->number;
 }
 
@@ -323,13 +433,13 @@ int runTarnwell(const std::vector<std::string>& args, std::ostream& out, std::os
                 else if constexpr (std::is_same_v<T, PresetsCommand>)
                     runPresets(out);
                 else if constexpr (std::is_same_v<T, ParamsCommand>)
-                    runParams(out, environment);
+                    runParams(c, out, err, environment);
                 else if constexpr (std::is_same_v<T, StateSaveCommand>)
-                    runStateSave(c, out, environment);
+                    runStateSave(c, out, err, environment);
                 else if constexpr (std::is_same_v<T, EditCommand>)
                     runEdit(c, out, err, environment);
                 else if constexpr (std::is_same_v<T, SnapshotCommand>)
-                    runSnapshot(c, out, environment);
+                    runSnapshot(c, out, err, environment);
                 else
                     runStateShow(c, out, environment);
             },

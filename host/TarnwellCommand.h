@@ -26,9 +26,9 @@ int runTarnwell(const std::vector<std::string>& args, std::ostream& out, std::os
                 const HostEnvironment& environment);
 
 // The sound the options name, given to an initialised component: the factory preset, then the
-// saved state (read and checked), then the single settings.
+// saved state (read and checked), then the single settings, each said on report when given.
 void prepareSound(ComponentHost& component, const SoundOptions& sound, const std::string& stateFile,
-                  const HostEnvironment& env);
+                  const HostEnvironment& env, std::ostream* report = nullptr);
 // The component's state as an .aupreset named after the file, written atomically.
 void saveComponentState(ComponentHost& component, const std::string& file);
 // An initialised new instance.

@@ -142,8 +142,7 @@ void rightColumn(Canvas& c) {
     const PxRect mod = span(s, RIGHT_LEFT, 552, RIGHT_RIGHT, CARD_BOTTOM);
     c.card(mod, c.u(5), palette::CARD);
     c.text("MODULATION", span(s, 827, 562, 1000, 578), SECTION_SMALL, titleInk(), Align::Left);
-    c.text("drop a knob on a row to modulate it", span(s, 827, 580, 1072, 592), fonts::SMALL, palette::CAPTION_DIM,
-           Align::Left);
+    c.text(MOD_DROP_HINT, span(s, 827, 580, 1072, 592), fonts::SMALL, palette::CAPTION_DIM, Align::Left);
     const PxRect view = span(s, MOD_VIEW.x, MOD_VIEW.y, MOD_VIEW.x + MOD_VIEW.w, MOD_VIEW.y + MOD_VIEW.h);
     c.well({view.x - c.line(), view.y - c.line(), view.w + 2 * c.line(), view.h + 2 * c.line()}, c.u(2));
     const int* ends = MOD_COLUMN_END[s.index];
@@ -186,9 +185,10 @@ void paintKnobCaption(Canvas& c, const Knob& k, const std::vector<Knob>& row, in
         room = std::min(room, static_cast<double>(std::abs(s.px(other.x) - s.px(k.x)) - s.px(4)));
     }
     Font font = fonts::CAPTION;
+    if (k.captionSize > 0.0) font.size = k.captionSize;
     const double width = c.textWidth(k.caption, font);
     if (width > room) font.size = std::max(7.0, font.size * room / width);
-    c.text(k.caption, r, font, dim ? palette::CAPTION_DIM : palette::CAPTION);
+    c.text(k.caption, r, font, dim ? palette::CAPTION_OFF : palette::CAPTION);
 }
 
 void paintMenuWell(Canvas& c, const Menu& m, int originX, int originY) {

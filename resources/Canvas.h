@@ -35,7 +35,10 @@ inline constexpr Colour TURQUOISE = rgb(1, 205, 190);
 inline constexpr Colour DARK_TURQUOISE = rgb(0, 56, 56);
 inline constexpr Colour DELTA = rgb(17, 104, 104);
 inline constexpr Colour CAPTION = rgb(168, 186, 184);
-inline constexpr Colour CAPTION_DIM = rgb(92, 108, 107);
+// Quieter text that is still read (hints, headings, units): at least 4.5:1 on every card.
+inline constexpr Colour CAPTION_DIM = rgb(128, 146, 144);
+// Captions of controls that do nothing (an Off Block's knobs): dimmed, at least 3:1.
+inline constexpr Colour CAPTION_OFF = rgb(100, 116, 115);
 inline constexpr Colour TITLE = rgb(1, 205, 190);
 inline constexpr Colour KEY_TOP = rgb(60, 70, 72);
 inline constexpr Colour KEY_BOTTOM = rgb(36, 43, 45);

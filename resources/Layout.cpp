@@ -52,15 +52,17 @@ std::vector<BitmapSpec> makeSpecs() {
 
 }  // namespace
 
-// Small types (Block and XY-row knobs) leave a caption band at the top of the frame; the large
-// Delay and follower knobs have theirs above the frame, where the rows leave room.
+// Small types (Block and XY-row knobs) leave a caption band at the top of the frame, with the
+// ring and its centre mark low enough to keep clear of the band's descenders (and, on the
+// Gater panel, of the captions set lower under the step rows); the large Delay and follower
+// knobs have theirs above the frame, where the rows leave room.
 // The offsets are the editor's; the frames, rings and caption bands are the artwork's.
 #define KNOB_OFFSETS(t) layout::OFF_X[t], layout::OFF_Y[t], layout::LABEL_OFF_X[t], layout::LABEL_OFF_Y[t]
 const KnobType KNOB_TYPES[6] = {
-    {KNOB_OFFSETS(0), 38, 48, 27.0, 14.5, -6, false},
-    {KNOB_OFFSETS(1), 38, 48, 27.0, 14.5, -6, true},
-    {KNOB_OFFSETS(2), 36, 48, 24.0, 12.0, -9, false},
-    {KNOB_OFFSETS(3), 36, 48, 24.0, 12.0, -9, true},
+    {KNOB_OFFSETS(0), 38, 48, 30.0, 13.0, -6, false},
+    {KNOB_OFFSETS(1), 38, 48, 30.0, 13.0, -6, true},
+    {KNOB_OFFSETS(2), 36, 48, 26.5, 11.0, -9, false},
+    {KNOB_OFFSETS(3), 36, 48, 26.5, 11.0, -9, true},
     {KNOB_OFFSETS(4), 46, 42, 18.0, 15.5, -17, false},
     {KNOB_OFFSETS(5), 50, 44, 20.0, 15.5, -17, true},
 };
@@ -197,7 +199,8 @@ const MainLayout& blockRowLayout() {
     static const MainLayout layout = [] {
         MainLayout m;
         // Block 1's XY row knobs: Speed, Speed Mod Amount, Smooth.
-        m.knobs = {knobAt(KNOBS[11], "Speed"), knobAt(KNOBS[12], "Mod"), knobAt(KNOBS[13], "Smooth")};
+        // The Mod caption sits a little lower, clear of the Record radio above it.
+        m.knobs = {knobAt(KNOBS[11], "Speed"), knobAt(KNOBS[12], "Mod", 3), knobAt(KNOBS[13], "Smooth")};
         m.menus = {
             menuAt(BLOCK_TYPE_MENU, "", "Filter"),
             menuAt(XY_SPEED_SOURCE_MENU, "Speed Mod Source", "Follower"),
@@ -311,6 +314,13 @@ std::vector<PanelLayout> makePanels() {
                       true,
                       false};
     addCommon(gater, false, "Left On", "Right On", "Mix");
+    // The step rows reach into the knobs' caption band: the row of knobs under them has its
+    // captions lower and a size smaller, between the rows and the rings.
+    for (Knob& k : gater.knobs)
+        if (k.y == layout::BLOCK_KNOBS[1].y) {
+            k.captionDy = 4;
+            k.captionSize = 8.0;
+        }
     panels.push_back(gater);
 
     PanelLayout grain{BMP_PANEL_GRAIN,

@@ -80,6 +80,7 @@ struct Knob {
     std::string caption;
     int captionDy = 0;  // units: where a neighbour needs the caption moved
     int captionDx = 0;
+    double captionSize = 0.0;  // units; 0: the caption face's own size
 };
 PxRect knobRect(const Knob& knob, const Scale& scale, int originX = 0, int originY = 0);
 PxRect readoutRect(const Knob& knob, const Scale& scale, int originX = 0, int originY = 0);
@@ -142,6 +143,10 @@ inline constexpr int CONNECTOR_X = layout::CONNECTOR.x, CONNECTOR_Y = layout::CO
 inline constexpr PxRect MOD_VIEW = pxRect(layout::MOD_VIEW);
 inline constexpr auto& MOD_COLUMN_END = layout::MOD_COLOUMN_END;
 inline constexpr auto& MOD_ROW_HEIGHT = layout::MOD_SLOT_HEIGHT;
+
+// The modulation matrix's hint: what a knob dropped on it does (it fills the first free slot,
+// whichever row it lands on).
+inline constexpr const char* MOD_DROP_HINT = "drop a knob here: it takes the first free slot";
 
 // The settings page's six switches and what they mean.
 struct SettingsRow {

@@ -16,7 +16,9 @@ extern CFontDesc* const gNormalFontManagerBig;
 extern CFontDesc* const gNormalFontVeryBiggger;
 
 inline constexpr CColor TURQUOISE_COLOR{1, 205, 190, 255};       // control text
-inline constexpr CColor DARK_TURQUOISE_COLOR{0, 56, 56, 255};    // dimmed text, grids
+inline constexpr CColor DARK_TURQUOISE_COLOR{0, 56, 56, 255};    // grids
+// Dimmed value text: readable, at 3.5:1 on the panels (the grids' colour gave 1.3:1).
+inline constexpr CColor DIMMED_TEXT_COLOR{0, 128, 120, 255};
 inline constexpr CColor DELTA_BUTTON_COLOR{17, 104, 104, 255};   // option-menu step arrows
 
 // Fonts by GUI size index (0, 1, 2).

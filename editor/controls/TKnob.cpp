@@ -15,6 +15,7 @@ TKnob::TKnob(const CRect& rect, CControlListener* owner, long controlTag, CBitma
 CMouseEventResult TKnob::onMouseDown(CPoint& where, const long& buttons) {
     if (!getMouseEnabled() || tag == kNoParameter) return kMouseEventHandled;
     uEditor* editor = editorOf(this);
+    dragging = false;
     beginEdit();
     if (buttons & kRButton) {
         if (editor) editor->showMidiLearnMenu(nullptr, this, where);
@@ -34,6 +35,7 @@ CMouseEventResult TKnob::onMouseDown(CPoint& where, const long& buttons) {
         return kMouseEventHandled;
     }
     drag.start(getValue(), buttons, getMax() - getMin());
+    dragging = true;
     firstPoint = where;
     lastPoint = CPoint(-1, -1);
     onMouseMoved(where, buttons);
@@ -41,7 +43,8 @@ CMouseEventResult TKnob::onMouseDown(CPoint& where, const long& buttons) {
 }
 
 CMouseEventResult TKnob::onMouseMoved(CPoint& where, const long& buttons) {
-    if (!(buttons & kLButton)) return kMouseEventHandled;
+    // After a reset the button is still down, but no drag was started: moves change nothing.
+    if (!dragging || !(buttons & kLButton)) return kMouseEventHandled;
     if (where == lastPoint) return kMouseEventHandled;
     lastPoint = where;
     const float dy = static_cast<float>(firstPoint.y - where.y);  // upward is positive
@@ -54,6 +57,7 @@ CMouseEventResult TKnob::onMouseMoved(CPoint& where, const long& buttons) {
 
 CMouseEventResult TKnob::onMouseUp(CPoint&, const long&) {
     if (tag == kNoParameter) return kMouseEventHandled;
+    dragging = false;
     endEdit();
     setDirty(true);
     if (uEditor* editor = editorOf(this)) editor->releasedDropDial();

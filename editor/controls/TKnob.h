@@ -25,4 +25,5 @@ private:
     CPoint firstPoint;
     CPoint lastPoint{-1, -1};
     ShiftDrag drag;
+    bool dragging = false;  // from a press that starts a drag to its release
 };

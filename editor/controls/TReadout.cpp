@@ -23,7 +23,7 @@ void TReadout::setString(const char* newText) {
 void TReadout::draw(CDrawContext* context) {
     uEditor* editor = editorOf(this);
     const int guiSize = editor ? editor->getGuiSize() : 0;
-    context->setFontColor(dimmed ? DARK_TURQUOISE_COLOR : blackText ? kBlackCColor : TURQUOISE_COLOR);
+    context->setFontColor(dimmed ? DIMMED_TEXT_COLOR : blackText ? kBlackCColor : TURQUOISE_COLOR);
     context->setFont(readoutFont(guiSize, smallFont));
     context->drawString(text.c_str(), size, static_cast<CHoriTxtAlign>(align));
 }

@@ -158,6 +158,11 @@ OSStatus AUPLUGIN::Initialize() {
     return 0;
 }
 
+void AUPLUGIN::Cleanup() {
+    // On the host's main thread, where the effect may finish what the render thread left it.
+    if (effect != nullptr) effect->suspend();
+}
+
 OSStatus AUPLUGIN::Reset(AudioUnitScope scope, AudioUnitElement element) {
     if (effect != nullptr) {
         effect->suspend();
@@ -291,6 +296,7 @@ OSStatus AUPLUGIN::GetPropertyInfo(AudioUnitPropertyID id, AudioUnitScope scope,
             case kEditorViewProperty: return answer(sizeof(void*), true);
             case kEditorSizeProperty: return answer(2 * sizeof(double), false);
             case kEditorIdleProperty: return answer(sizeof(void*), true);
+            case kQuietSpanProperty: return answer(sizeof(UInt64), false);
             default: break;
         }
     }
@@ -333,6 +339,16 @@ OSStatus AUPLUGIN::GetProperty(AudioUnitPropertyID id, AudioUnitScope scope, Aud
                 const double size[2] = {rect != nullptr ? static_cast<double>(rect->right - rect->left) : 0.0,
                                         rect != nullptr ? static_cast<double>(rect->bottom - rect->top) : 0.0};
                 std::memcpy(outData, size, sizeof size);
+                return 0;
+            }
+            case kQuietSpanProperty: {
+                long long frames = 0;
+                if (aeffect == nullptr ||
+                    aeffect->dispatcher(aeffect, EffectOpcode::VendorSpecific, QuietSpanRequest::kIndex,
+                                        static_cast<intptr_t>(QuietSpanRequest::kValue), &frames, 0.0f) != 1)
+                    return kAudioUnitErr_InvalidProperty;
+                const auto span = static_cast<UInt64>(frames);
+                std::memcpy(outData, &span, sizeof span);
                 return 0;
             }
             case kAudioUnitProperty_ClassInfo:

@@ -29,6 +29,9 @@ public:
     static constexpr AudioUnitPropertyID kEditorViewProperty = 65536;
     static constexpr AudioUnitPropertyID kEditorSizeProperty = 65537;
     static constexpr AudioUnitPropertyID kEditorIdleProperty = 65538;
+    // UInt64, read only: the longest stretch, in frames, the output may stay quiet and still sound
+    // again without new input, as the effect answers it; refused when the effect does not know.
+    static constexpr AudioUnitPropertyID kQuietSpanProperty = 65539;
 
     // Creates the effect with makeEffect, which receives AUPLUGINAudioMasterCallback.
     AUPLUGIN(AudioComponentInstance instance, EffectFactory makeEffect);
@@ -48,7 +51,7 @@ public:
 
     // ------------------------------------------------------------ life cycle and formats
     OSStatus Initialize() override;
-    void Cleanup() override {}
+    void Cleanup() override;  // processing has ended: the effect is suspended
     OSStatus Reset(AudioUnitScope scope, AudioUnitElement element) override;
     void SetMaxFramesPerSlice(UInt32 frames) override;
     bool ValidFormat(AudioUnitScope scope, AudioUnitElement element, const AudioStreamBasicDescription& format) override;

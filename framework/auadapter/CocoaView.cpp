@@ -2,7 +2,9 @@
 
 #include "framework/auadapter/AUPLUGIN.h"
 #include "framework/platform/Dialogs.h"
+#include "gui/Platform.h"
 #include "sdk/audiounit/AudioToolbox.h"
+#include "sdk/cocoa/WindowServer.h"
 
 namespace {
 constexpr float kIdleSeconds = 0.02f;
@@ -22,6 +24,10 @@ NSView* Tarnwell_Zelk_CocoaViewFactory::uiViewForAudioUnit(AudioUnit unit, NSSiz
 }
 
 void Tarnwell_Zelk_CocoaView::createWindowController() {
+    // The editor picks the largest of its sizes that fits the room the screen has for it.
+    int roomW = 0, roomH = 0;
+    if (!tarnwell::cocoa::windowServer().workArea(roomW, roomH)) roomW = roomH = 0;
+    tarnwell::gui::setWindowRoom(roomW, roomH);
     double size[2] = {0.0, 0.0};
     UInt32 bytes = sizeof size;
     if (AudioUnitGetProperty(mAU, AUPLUGIN::kEditorSizeProperty, kAudioUnitScope_Global, 0, size, &bytes) !=

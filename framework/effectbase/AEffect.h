@@ -221,3 +221,11 @@ enum : int32_t {
     GetInputSpeakerArrangement = 49,
 };
 }  // namespace HostRequest
+
+// A vendorSpecific request of the adapter (index, value): the effect writes into the long long
+// at ptr the longest stretch, in frames, its output may stay quiet and still sound again without
+// new input, and answers 1. An effect that does not know answers 0.
+namespace QuietSpanRequest {
+inline constexpr int kIndex = 0x4E77656C;        // 'Nwel'
+inline constexpr long long kValue = 0x51756965;  // 'Quie'
+}  // namespace QuietSpanRequest

@@ -32,7 +32,9 @@ AudioEffect::AudioEffect(HostCallback host, int programs, int params)
 }
 
 AudioEffect::~AudioEffect() {
-    delete editor;
+    AEffEditor* owned = editor;
+    editor = nullptr;  // the editor going away finds itself detached already
+    delete owned;
 }
 
 void AudioEffect::setEditor(AEffEditor* newEditor) {

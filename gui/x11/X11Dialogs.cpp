@@ -30,6 +30,7 @@ constexpr CColor kInk{0, 0, 0, 255};
 constexpr CColor kEdge{140, 140, 140, 255};
 constexpr CColor kFace{250, 250, 250, 255};
 constexpr CColor kDefaultEdge{48, 96, 192, 255};
+constexpr CColor kSelection{179, 205, 245, 255};
 
 const CFontDesc& dialogFont() {
     static const CFontDesc font("Verdana", 13);
@@ -85,10 +86,12 @@ public:
     std::vector<std::string> lines;
 };
 
-// One editable line; the caret is a byte offset at a character boundary.
+// One editable line; the caret and the selection's other end (anchor) are byte offsets at
+// character boundaries. It opens with the whole text selected, so typing replaces it.
 class EditLine : public CView {
 public:
-    EditLine(const CRect& rect, std::string start) : CView(rect), text(std::move(start)), caret(text.size()) {}
+    EditLine(const CRect& rect, std::string start)
+        : CView(rect), text(std::move(start)), caret(text.size()), anchor(0) {}
 
     void draw(CDrawContext* context) override {
         context->setFillColor(kWhiteCColor);
@@ -99,15 +102,22 @@ public:
         context->setFontColor(kInk);
         // A line longer than the field shows its end.
         const CRect inner(size.left + 4, size.top, size.right - 4, size.bottom);
-        const double before = context->getStringWidth(text.substr(0, caret).c_str());
+        const auto widthTo = [&](size_t at) { return context->getStringWidth(text.substr(0, at).c_str()); };
+        const double before = widthTo(caret);
         const double shift = std::max(0.0, before - (inner.getWidth() - 2));
         const CRect moved(inner.left - static_cast<CCoord>(shift), inner.top, inner.right + 4000, inner.bottom);
+        const auto xAt = [&](double width) { return moved.left + static_cast<CCoord>(width + 0.5); };
         cairo_t* cr = context->cairo();
         cairo_save(cr);
         cairo_rectangle(cr, inner.left, inner.top, inner.getWidth(), inner.getHeight());
         cairo_clip(cr);
+        if (anchor != caret) {
+            context->setFillColor(kSelection);
+            context->fillRect(CRect(xAt(widthTo(std::min(anchor, caret))), size.top + 3,
+                                    xAt(widthTo(std::max(anchor, caret))), size.bottom - 3));
+        }
         context->drawString(text.c_str(), moved, kLeftText);
-        const CCoord x = moved.left + static_cast<CCoord>(before + 0.5);
+        const CCoord x = xAt(before);
         context->setFrameColor(kInk);
         context->moveTo(CPoint(x, size.top + 4));
         context->lineTo(CPoint(x, size.bottom - 5));
@@ -125,24 +135,43 @@ public:
             while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80);
             return at;
         };
+        const bool extend = (key.modifier & MODIFIER_SHIFT) != 0;
+        const bool selection = anchor != caret;
+        const size_t from = std::min(anchor, caret), to = std::max(anchor, caret);
+        // Moves the caret; with shift the selection grows or shrinks with it, else it goes.
+        const auto moveTo = [&](size_t at) {
+            caret = at;
+            if (!extend) anchor = at;
+        };
+        const auto erase = [&](size_t begin, size_t end) {
+            text.erase(begin, end - begin);
+            caret = anchor = begin;
+        };
         switch (key.virt) {
             case VKEY_BACK:
-                if (caret > 0) {
-                    const size_t from = previous(caret);
-                    text.erase(from, caret - from);
-                    caret = from;
-                }
+                if (selection)
+                    erase(from, to);
+                else if (caret > 0)
+                    erase(previous(caret), caret);
                 break;
             case VKEY_DELETE:
-                if (caret < text.size()) text.erase(caret, next(caret) - caret);
+                if (selection)
+                    erase(from, to);
+                else if (caret < text.size())
+                    erase(caret, next(caret));
                 break;
-            case VKEY_LEFT: caret = caret > 0 ? previous(caret) : 0; break;
-            case VKEY_RIGHT: caret = caret < text.size() ? next(caret) : caret; break;
-            case VKEY_HOME: caret = 0; break;
-            case VKEY_END: caret = text.size(); break;
+            case VKEY_LEFT: moveTo(selection && !extend ? from : caret > 0 ? previous(caret) : 0); break;
+            case VKEY_RIGHT: moveTo(selection && !extend ? to : caret < text.size() ? next(caret) : caret); break;
+            case VKEY_HOME: moveTo(0); break;
+            case VKEY_END: moveTo(text.size()); break;
             case 0:
-                if (key.character >= 32) {
-                    // Latin-1 from the keyboard, kept as UTF-8.
+                if (key.modifier & MODIFIER_CONTROL) {
+                    if (key.character == 'a') {
+                        anchor = 0;
+                        caret = text.size();
+                    }
+                } else if (key.character >= 32) {
+                    // Latin-1 from the keyboard, kept as UTF-8; it replaces the selection.
                     char typed[2];
                     size_t length = 1;
                     if (key.character < 0x80) {
@@ -152,8 +181,9 @@ public:
                         typed[1] = static_cast<char>(0x80 | (key.character & 0x3F));
                         length = 2;
                     }
+                    erase(from, to);
                     text.insert(caret, typed, length);
-                    caret += length;
+                    caret = anchor = caret + length;
                 }
                 break;
             default: break;
@@ -163,6 +193,7 @@ public:
 
     std::string text;
     size_t caret;
+    size_t anchor;
 };
 
 class Button : public CView {

@@ -7,7 +7,8 @@
 
 namespace tarnwell::gui::x11 {
 
-// Shows menu with its corner at `at` (screen coordinates) and returns the choice once made.
-MenuChoice runPopup(COptionMenu& menu, CPoint at);
+// Shows menu with its corner at `at` (screen coordinates), its text and rows scale times their
+// 100 % size, and returns the choice once made.
+MenuChoice runPopup(COptionMenu& menu, CPoint at, float scale);
 
 }  // namespace tarnwell::gui::x11

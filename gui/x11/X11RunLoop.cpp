@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <map>
 
 #include "gui/x11/X11Internal.h"
@@ -27,6 +28,10 @@ struct Timer {
 struct LoopState {
     Display* connection = nullptr;
     bool tried = false;
+    bool lost = false;        // the connection broke: every call on it does nothing now
+    unsigned cancelled = 0;   // counts cancelModal calls
+    std::function<bool()> interrupted;
+    std::function<void()> lostHandler;
     std::map<::Window, EventTarget*> targets;
     std::vector<std::vector<::Window>> modal;
     std::vector<Timer> timers;
@@ -83,10 +88,32 @@ int millisecondsToNextTimer(int limit) {
     return wait;
 }
 
+// A window another client destroyed leaves requests that still name it, or what was drawn on
+// it, failing: they change nothing and are no fault of ours. Other errors are reported, and the
+// program goes on.
+int onError(Display* d, XErrorEvent* error) {
+    constexpr unsigned char kFirstExtensionError = 128;  // the render extension's pictures, among others
+    if (error->error_code == BadWindow || error->error_code == BadDrawable || error->error_code == BadPixmap ||
+        error->error_code == BadGC || error->error_code >= kFirstExtensionError)
+        return 0;
+    char text[256] = {};
+    XGetErrorText(d, error->error_code, text, sizeof text);
+    std::fprintf(stderr, "X error: %s (request %d)\n", text, error->request_code);
+    return 0;
+}
+
+// The program's handler saves its work and ends it. Without one (or when it returns), Xlib
+// returns from every call from now on instead of ending the program; the loops see it and end.
+// (Drawing through cairo may then wait for ever: the handler is the way out.)
+void onLost(Display*, void*) {
+    state().lost = true;
+    if (state().lostHandler) state().lostHandler();
+}
+
 // Waits for an event or a timer, at most timeoutMs; then handles one event or one timer.
 // True when something was handled.
 bool step(int timeoutMs) {
-    Display* d = display();
+    Display* d = state().lost ? nullptr : display();
     if (d && XPending(d)) {
         XEvent event;
         XNextEvent(d, &event);
@@ -118,6 +145,11 @@ Display* display() {
     if (!s.tried) {
         s.tried = true;
         s.connection = XOpenDisplay(nullptr);
+        if (s.connection) {
+            XSetErrorHandler(&onError);
+            XSetIOErrorHandler([](Display*) { return 0; });  // the exit handler decides, quietly
+            XSetIOErrorExitHandler(s.connection, &onLost, nullptr);
+        }
     }
     return s.connection;
 }
@@ -164,14 +196,16 @@ PictureWindow::PictureWindow(int x, int y, int width, int height, bool overrideR
 }
 
 PictureWindow::~PictureWindow() {
-    cairo_surface_destroy(surface);
     removeTarget(xid);
+    // On a broken connection cairo would wait for the server for ever; the window went with it.
+    if (state().lost) return;
+    cairo_surface_destroy(surface);
     XDestroyWindow(d, xid);
     XFlush(d);
 }
 
 void PictureWindow::present(cairo_surface_t* picture, const CRect& area) {
-    if (picture == nullptr || area.isEmpty()) return;
+    if (picture == nullptr || area.isEmpty() || state().lost) return;
     cairo_t* cr = cairo_create(surface);
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
     cairo_set_source_surface(cr, picture, 0, 0);
@@ -195,6 +229,8 @@ void PictureWindow::unmap() {
 
 bool displayAvailable() { return x11::display() != nullptr; }
 
+void onDisplayLost(std::function<void()> handler) { x11::state().lostHandler = std::move(handler); }
+
 int RunLoop::addTimer(double interval, std::function<void()> action) {
     auto& s = x11::state();
     const auto period = std::chrono::duration_cast<x11::Clock::duration>(std::chrono::duration<double>(interval));
@@ -209,7 +245,16 @@ void RunLoop::removeTimer(int id) {
 }
 
 void RunLoop::runUntil(const std::function<bool()>& done) {
-    while (!done()) x11::step(100);
+    const auto& s = x11::state();
+    const unsigned cancelled = s.cancelled;
+    const auto ended = [&] { return s.lost || s.cancelled != cancelled || (s.interrupted && s.interrupted()); };
+    while (!done() && !ended()) x11::step(100);
+}
+
+void RunLoop::cancelModal() { ++x11::state().cancelled; }
+
+void RunLoop::setInterruption(std::function<bool()> interrupted) {
+    x11::state().interrupted = std::move(interrupted);
 }
 
 void RunLoop::runOnce(int timeoutMs) {

@@ -45,9 +45,16 @@ VstKeyCode keyCodeOf(XKeyEvent& event) {
         case XK_BackSpace: key.virt = VKEY_BACK; break;
         case XK_Delete: key.virt = VKEY_DELETE; break;
         default:
-            if (length == 1 && static_cast<unsigned char>(text[0]) >= 32 && text[0] != 127)
+            if (event.state & ControlMask) {
+                // Control with a letter names the letter (Control-A selects all in a text field).
+                if (symbol >= XK_a && symbol <= XK_z) key.character = static_cast<int32_t>(symbol - XK_a + 'a');
+                if (symbol >= XK_A && symbol <= XK_Z) key.character = static_cast<int32_t>(symbol - XK_A + 'a');
+            } else if (length == 1 && static_cast<unsigned char>(text[0]) >= 32 && text[0] != 127) {
                 key.character = static_cast<unsigned char>(text[0]);
+            }
     }
+    if (event.state & ShiftMask) key.modifier |= MODIFIER_SHIFT;
+    if (event.state & ControlMask) key.modifier |= MODIFIER_CONTROL;
     return key;
 }
 
@@ -66,11 +73,19 @@ struct Window::Impl : x11::EventTarget {
         hints.min_width = hints.max_width = width;
         hints.min_height = hints.max_height = height;
         XSetWMNormalHints(d, picture.id(), &hints);
+        // Window managers and task bars group and name the program's windows by their class.
+        char name[] = "tarnwell", type[] = "Tarnwell";
+        XClassHint windowClass{name, type};
+        XSetClassHint(d, picture.id(), &windowClass);
         x11::addTarget(picture.id(), this);
     }
 
     void handle(XEvent& event) override;
     void press(XButtonEvent& event);
+    void closeRequested() {
+        RunLoop::cancelModal();
+        if (owner.closeHandler) owner.closeHandler();  // may delete this window
+    }
     void presentFrame(const CRect& area) {
         if (owner.attached) picture.present(owner.attached->picture(), area);
     }
@@ -110,7 +125,8 @@ public:
         int rootX = 0, rootY = 0;
         ::Window child;
         XTranslateCoordinates(d, impl->picture.id(), DefaultRootWindow(d), at.x, at.y, &rootX, &rootY, &child);
-        return x11::runPopup(menu, CPoint(rootX, rootY));
+        const float scale = impl->owner.frame() ? impl->owner.frame()->getContentScale() : 1.0f;
+        return x11::runPopup(menu, CPoint(rootX, rootY), scale);
     }
 
     Window::Impl* impl;
@@ -119,7 +135,9 @@ public:
 void Window::Impl::press(XButtonEvent& event) {
     CFrame* frame = owner.attached;
     if (event.button == Button4 || event.button == Button5) {
-        if (frame) frame->platformWheel(pointer, event.button == Button4 ? 1.0f : -1.0f, held);
+        // The modifiers of the wheel event itself: Shift with the wheel is a fine step.
+        const long buttons = x11::buttonsOf(event.state);
+        if (frame) frame->platformWheel(pointer, event.button == Button4 ? 1.0f : -1.0f, buttons);
         return;
     }
     if (event.button != Button1 && event.button != Button3) return;
@@ -181,7 +199,10 @@ void Window::Impl::handle(XEvent& event) {
             break;
         }
         case ClientMessage:
-            if (static_cast<Atom>(event.xclient.data.l[0]) == wmDelete && owner.closeHandler) owner.closeHandler();
+            if (static_cast<Atom>(event.xclient.data.l[0]) == wmDelete) closeRequested();
+            break;
+        case DestroyNotify:
+            if (event.xdestroywindow.window == picture.id()) closeRequested();  // by another client
             break;
         default:
             break;
@@ -198,6 +219,38 @@ Window::Window(int width, int height, const std::string& title) {
 Window::~Window() {
     if (impl->platform) impl->platform->impl = nullptr;
     delete impl;
+}
+
+bool screenWorkArea(int& width, int& height) {
+    Display* d = x11::display();
+    if (d == nullptr) return false;
+    const int screen = DefaultScreen(d);
+    width = DisplayWidth(d, screen);
+    height = DisplayHeight(d, screen);
+    const ::Window root = RootWindow(d, screen);
+    const auto cardinals = [&](const char* name, long count, std::vector<long>& out) {
+        Atom type = None;
+        int format = 0;
+        unsigned long items = 0, after = 0;
+        unsigned char* data = nullptr;
+        const bool got = XGetWindowProperty(d, root, XInternAtom(d, name, False), 0, count, False,
+                                            XA_CARDINAL, &type, &format, &items, &after, &data) == Success &&
+                         type == XA_CARDINAL && format == 32;
+        if (got) out.assign(reinterpret_cast<long*>(data), reinterpret_cast<long*>(data) + items);
+        if (data) XFree(data);
+        return got;
+    };
+    std::vector<long> desktop, areas;
+    const long current = cardinals("_NET_CURRENT_DESKTOP", 1, desktop) && !desktop.empty() ? desktop[0] : 0;
+    const auto first = static_cast<size_t>(4 * current);  // x, y, width, height per desktop
+    if (cardinals("_NET_WORKAREA", 4 * (current + 1), areas) && areas.size() >= first + 4) {
+        const long w = areas[first + 2], h = areas[first + 3];
+        if (w > 0 && h > 0) {
+            width = static_cast<int>(std::min<long>(w, width));
+            height = static_cast<int>(std::min<long>(h, height));
+        }
+    }
+    return true;
 }
 
 void Window::setTitle(const std::string& title) {

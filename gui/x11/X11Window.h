@@ -26,6 +26,15 @@ namespace tarnwell::gui {
 
 // Whether a display can be opened (it is, on the first call that finds one).
 bool displayAvailable();
+// Called when the connection to the display breaks (the server went or dropped us), from deep
+// inside the X library: it should save what must be kept and end the program. When it returns
+// (or none is set), the modal loops end and later calls on the windows do nothing.
+void onDisplayLost(std::function<void()> handler);
+
+// The default screen's work area, the part windows may take: the window manager's for the
+// current desktop (_NET_WORKAREA) when it gives one, else the whole screen. False without a
+// display.
+bool screenWorkArea(int& width, int& height);
 
 class Window : public ParentView {
 public:
@@ -43,7 +52,8 @@ public:
     void show();
     void hide();
     bool isShown() const { return shown; }
-    // Called when the user asks to close the window (the window stays until deleted).
+    // Called when the user asks to close the window (the window stays until deleted), and when
+    // another client destroyed it; the pop-up menus and dialogs open then close first.
     void onCloseRequest(std::function<void()> handler) { closeHandler = std::move(handler); }
     // The X window id.
     unsigned long id() const { return xid; }
@@ -71,9 +81,14 @@ public:
     // loops, never inside itself). Returns its id.
     static int addTimer(double interval, std::function<void()> action);
     static void removeTimer(int id);
-    // Handles events and timers until done() answers true; done is asked after every event
-    // and every timer.
+    // A modal loop: handles events and timers until done() answers true; done is asked after
+    // every event and every timer. It also ends when the display is lost, when cancelModal is
+    // called, and while the interruption answers true.
     static void runUntil(const std::function<bool()>& done);
+    // Ends the modal loops running now (pop-up menus, dialogs), as their window goes.
+    static void cancelModal();
+    // Modal loops end while interrupted() answers true (a signal asking the program to end).
+    static void setInterruption(std::function<bool()> interrupted);
     // Handles what is pending, waiting at most timeoutMs for a first event or timer.
     static void runOnce(int timeoutMs);
 };
@@ -82,5 +97,15 @@ public:
 // of each of its entries. Null to stop.
 using PopupObserver = std::function<void(COptionMenu& menu, const std::vector<CRect>& entryScreenAreas)>;
 void observePopups(PopupObserver observer);
+
+// Tests see the levels of the pop-up up now (none when none is), the first first: each level's
+// menu, its screen area and where each of its entries shows (an empty area for an entry
+// scrolled out of view).
+struct PopupLevelShown {
+    COptionMenu* menu;
+    CRect area;
+    std::vector<CRect> entries;
+};
+std::vector<PopupLevelShown> popupLevelsShown();
 
 }  // namespace tarnwell::gui

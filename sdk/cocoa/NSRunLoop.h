@@ -71,6 +71,8 @@ public:
     void runOnce(double limit);
     // The current run returns after this turn (callable from a signal handler).
     void stop() { stopRequested = 1; }
+    // Whether the current run is stopping (stop was called since it began).
+    bool isStopping() const { return stopRequested != 0; }
 
     double now() const { return clock->now(); }
     // Null restores the steady clock.

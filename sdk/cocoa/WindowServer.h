@@ -50,6 +50,12 @@ public:
     // loop as its windows; null for a server without a display. A component's views hand them
     // to their own dialog chain (a component has its own copy of it).
     virtual DialogBackend* dialogs() { return nullptr; }
+    // Called when the connection to the display breaks and its windows are gone; the handler
+    // should save what must be kept and end the program.
+    virtual void onConnectionLost(std::function<void()> /*handler*/) {}
+    // The room a window has on the screen new windows open on (its work area); false for a
+    // server without a screen.
+    virtual bool workArea(int& /*width*/, int& /*height*/) { return false; }
 };
 
 // The server new windows are made by; the offscreen one until another is set. Set it before

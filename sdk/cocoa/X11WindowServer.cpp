@@ -10,6 +10,7 @@
 #include "gui/x11/X11Dialogs.h"
 #include "gui/x11/X11Internal.h"
 #include "gui/x11/X11Window.h"
+#include "sdk/cocoa/NSRunLoop.h"
 #include "sdk/cocoa/WindowServer.h"
 
 namespace tarnwell::cocoa {
@@ -85,6 +86,14 @@ private:
 
 class X11Server : public WindowServer {
 public:
+    // A pop-up menu or dialog open when the run is stopped (a signal) closes, so the run can end.
+    X11Server() {
+        gui::RunLoop::setInterruption([] { return NSRunLoop::mainRunLoop().isStopping(); });
+    }
+    ~X11Server() override {
+        gui::RunLoop::setInterruption(nullptr);
+        gui::onDisplayLost(nullptr);
+    }
     std::unique_ptr<WindowSurface> makeSurface(int width, int height, unsigned) override {
         return std::make_unique<X11Surface>(width, height);
     }
@@ -93,6 +102,8 @@ public:
     void waitForEvents(double seconds) override {
         gui::RunLoop::runOnce(seconds <= 0.0 ? 0 : static_cast<int>(std::ceil(seconds * 1000.0)));
     }
+    void onConnectionLost(std::function<void()> handler) override { gui::onDisplayLost(std::move(handler)); }
+    bool workArea(int& width, int& height) override { return gui::screenWorkArea(width, height); }
     DialogBackend* dialogs() override {
         static gui::WindowDialogs windows;  // outlives every server: components keep the pointer
         return &windows;

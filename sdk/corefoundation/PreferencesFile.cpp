@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <map>
 #include <mutex>
+#include <set>
 #include <vector>
 
 #include "sdk/corefoundation/CFObjects.h"
@@ -47,17 +48,44 @@ std::string systemConfigFolder() {
     return folder.empty() ? "/etc/xdg" : folder;
 }
 
-enum class FileState { Missing, Unreadable, Read };
+enum class FileState { Missing, Unreadable, Refused, Read };
 
+// Says once per file why it is not used, so a misplaced file does not pass unnoticed.
+void reportRefused(const std::string& path, const char* why) {
+    static std::mutex lock;
+    static std::set<std::string> reported;
+    std::lock_guard guard(lock);
+    if (reported.insert(path).second)
+        std::fprintf(stderr, "%s: preferences file %s %s: left as it is; the default settings are used\n",
+                     program_invocation_short_name, path.c_str(), why);
+}
+
+// Only a regular file of at most MAX_PREFERENCES_BYTES is read: opening does not wait for a
+// writer (a named pipe), and a device or an endless file is never read into memory.
 FileState readFile(const std::string& path, std::string& content) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return errno == ENOENT ? FileState::Missing : FileState::Unreadable;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        ::close(fd);
+        return FileState::Unreadable;
+    }
+    if (!S_ISREG(info.st_mode) || info.st_size > MAX_PREFERENCES_BYTES) {
+        ::close(fd);
+        reportRefused(path, S_ISREG(info.st_mode) ? "is larger than 4 MiB" : "is not a regular file");
+        return FileState::Refused;
+    }
     content.clear();
     char buffer[8192];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n > 0) {
             content.append(buffer, static_cast<std::size_t>(n));
+            if (content.size() > static_cast<std::size_t>(MAX_PREFERENCES_BYTES)) {  // grew while being read
+                ::close(fd);
+                reportRefused(path, "is larger than 4 MiB");
+                return FileState::Refused;
+            }
         } else if (n == 0) {
             break;
         } else if (errno != EINTR) {
@@ -184,7 +212,8 @@ bool updatePreferences(const std::string& path, const std::function<void(CFMutab
 
     std::string content;
     const FileState state = readFile(path, content);
-    if (state == FileState::Unreadable) return false;  // never overwrite what we could not see
+    // Never overwrite what we could not see, nor a file that is not ours to replace.
+    if (state == FileState::Unreadable || state == FileState::Refused) return false;
     Owned dictionary;
     if (state == FileState::Read) {
         dictionary.reset(parseDictionary(content));

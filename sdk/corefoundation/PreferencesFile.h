@@ -12,12 +12,16 @@ namespace tarnwell::cf {
 
 enum class Scope { CurrentUser, AnyUser };
 
+// A preferences file larger than this, or one that is not a regular file, is neither read nor
+// replaced (one line on stderr says so, once per file).
+constexpr long MAX_PREFERENCES_BYTES = 4L << 20;
+
 // The domain's file for the scope; empty when the domain name cannot name a file (empty, a
 // path separator, a leading dot) or no folder is known.
 std::string preferencesFile(const std::string& domain, Scope scope);
 
 // The file's dictionary (a new reference, shared: not to be changed), or null when the file is
-// missing or damaged.
+// missing, damaged or refused.
 CFDictionaryRef readPreferences(const std::string& path);
 
 // Under an exclusive lock: re-reads the file (a damaged one is first moved to <path>.damaged),

@@ -51,7 +51,7 @@ TEST_F(AdapterRender, BypassCopiesTheInputAndHoldsTheEvents) {
 
 // Scheduled changes split the render at their frames, in frame order whatever the order given,
 // and belong to that render only; MIDI lands in the slice that holds its frame with its offset
-// counted from that slice.
+// counted from that slice (an event on a slice's first frame in that slice).
 TEST_F(AdapterRender, ScheduledChangesAndMidiTakeEffectAtTheirFrames) {
     start();
     const AudioUnitParameterEvent events[] = {immediate(300, 0.25f), immediate(200, 0.5f)};
@@ -59,14 +59,17 @@ TEST_F(AdapterRender, ScheduledChangesAndMidiTakeEffectAtTheirFrames) {
     EXPECT_FLOAT_EQ(effect->values[0], 0.0f);  // not before its frame
     MusicDeviceMIDIEvent(unit, 0x90, 1, 1, 50);
     MusicDeviceMIDIEvent(unit, 0x90, 2, 1, 250);
+    MusicDeviceMIDIEvent(unit, 0x90, 3, 1, 300);  // exactly where a change splits the render
     ASSERT_EQ(render(512), 0);
     EXPECT_EQ(effect->framesProcessed, 512);  // every frame once
     for (UInt32 i : {0u, 199u}) EXPECT_FLOAT_EQ(output[0][i], static_cast<float>(i)) << i;
     for (UInt32 i : {200u, 299u}) EXPECT_FLOAT_EQ(output[1][i], 1000.5f + static_cast<float>(i)) << i;
     for (UInt32 i : {300u, 511u}) EXPECT_FLOAT_EQ(output[1][i], 1000.25f + static_cast<float>(i)) << i;
-    ASSERT_EQ(effect->received, 2);
+    ASSERT_EQ(effect->received, 3);
     EXPECT_EQ(effect->events[0].deltaFrames, 50);
     EXPECT_EQ(effect->events[1].deltaFrames, 50);  // the second slice starts at 200
+    EXPECT_EQ(effect->events[2].midiData[1], 3);
+    EXPECT_EQ(effect->events[2].deltaFrames, 0);  // the first frame of the third, not the last of the second
     effect->values[0] = 0.0f;
     ASSERT_EQ(render(512), 0);
     EXPECT_FLOAT_EQ(output[0][400], 400.0f);  // nothing left over from the last render

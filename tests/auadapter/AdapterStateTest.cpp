@@ -65,15 +65,18 @@ TEST_F(AdapterState, WrongSizeIsReportedAndChangesNoRecord) {
     adapter->exposeRecords = true;
     adapter->recordValues.fill(0.5f);
     CFRef<CFPropertyListRef> state(saveState(unit));
-    const std::vector<UInt8> shortData(4123, 0);
-    replace(state.get(), "mCompleteData", CFDataCreate(nullptr, shortData.data(), 4123));
+    for (const CFIndex size : {4123, 4125, 4126}) {  // one short, one and two long
+        SCOPED_TRACE(size);
+        const std::vector<UInt8> wrongData(static_cast<std::size_t>(size), 0);
+        replace(state.get(), "mCompleteData", CFDataCreate(nullptr, wrongData.data(), size));
 
-    const int programCalls = effect->setProgramCalls;
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(restoreState(unit, state.get()), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Fatal error, preset Size wrong!\n");
-    for (float value : adapter->recordValues) ASSERT_EQ(value, 0.5f);
-    EXPECT_EQ(effect->setProgramCalls, programCalls + 1);  // the program number still applies
+        const int programCalls = effect->setProgramCalls;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(restoreState(unit, state.get()), 0);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "Fatal error, preset Size wrong!\n");
+        for (float value : adapter->recordValues) ASSERT_EQ(value, 0.5f);
+        EXPECT_EQ(effect->setProgramCalls, programCalls + 1);  // the program number still applies
+    }
 }
 
 TEST_F(AdapterState, ChunkHostsSaveTheEffectsChunk) {

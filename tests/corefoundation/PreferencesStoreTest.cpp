@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -103,6 +106,28 @@ TEST_F(PreferencesStore, DamagedFileReadsAsEmptyIsSetAsideAndReplacedByAGoodOne)
     }
 }
 
+// A file that cannot be read (a symbolic link to itself; one without read permission, where
+// permissions bind) is neither set aside nor overwritten: the write fails and leaves it be.
+TEST_F(PreferencesStore, AnUnreadableFileIsLeftUntouched) {
+    std::filesystem::create_directories(sandbox.userFolder());
+    std::filesystem::create_symlink(file(), file());
+    EXPECT_FALSE(set("K", "v"));
+    EXPECT_EQ(userValue("K"), "v");  // still held
+    EXPECT_TRUE(std::filesystem::is_symlink(file()));
+    EXPECT_EQ(std::filesystem::read_symlink(file()), file());
+    EXPECT_FALSE(std::filesystem::exists(file() + ".damaged"));
+    std::filesystem::remove(file());
+
+    if (geteuid() == 0) return;  // root reads it anyway
+    const std::string mine = PreferencesSandbox::plist("<key>A</key><string>alpha</string>\n");
+    PreferencesSandbox::write(file(), mine);
+    std::filesystem::permissions(file(), std::filesystem::perms::none);
+    EXPECT_FALSE(set("K", "v"));
+    std::filesystem::permissions(file(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    EXPECT_EQ(PreferencesSandbox::read(file()), mine);
+    EXPECT_FALSE(std::filesystem::exists(file() + ".damaged"));
+}
+
 TEST_F(PreferencesStore, AFailedWriteKeepsTheChangeAndBadDomainsAreRefused) {
     // A plain file where the folder should be makes the write fail.
     const std::string blocked = sandbox.userFolder() + "-blocked";
@@ -119,6 +144,57 @@ TEST_F(PreferencesStore, AFailedWriteKeepsTheChangeAndBadDomainsAreRefused) {
         set("k", nullptr, false, domain);
     }
     EXPECT_FALSE(std::filesystem::exists(sandbox.userFolder() + "/../escape.plist"));
+}
+
+// A file too large to be preferences is left where it is, unread and unreplaced, with one line
+// saying so once; the store runs on defaults and keeps the change in memory.
+TEST_F(PreferencesStore, OversizedFileIsNeitherReadNorReplaced) {
+    const std::string entry = "<key>A</key><string>alpha</string>\n";
+    const std::string big = PreferencesSandbox::plist(entry + "<!--" + std::string(4u << 20, ' ') + "-->");
+    PreferencesSandbox::write(file(), big);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(userValue("A"), "<none>");
+    EXPECT_FALSE(set("C", "gamma"));
+    EXPECT_EQ(userValue("C"), "gamma");
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_NE(said.find(file() + " is larger than 4 MiB"), std::string::npos) << said;
+    EXPECT_TRUE(PreferencesSandbox::read(file()) == big) << "the file was changed";
+    EXPECT_FALSE(std::filesystem::exists(file() + ".damaged"));
+    // Just under the limit it is a preferences file like any other.
+    PreferencesSandbox::write(file(), PreferencesSandbox::plist(entry + "<!--" + std::string((4u << 20) - 200, ' ') + "-->"));
+    EXPECT_EQ(userValue("A"), "alpha");
+}
+
+// A named pipe, an empty device and an endless one in the file's place: every call returns at
+// once on defaults and the special file stays. In a child, so a wait or a runaway read cannot
+// take the test program down.
+TEST_F(PreferencesStore, SpecialFilesAreNeitherReadNorReplaced) {
+    const auto survives = [&](const std::function<void()>& make) {
+        std::filesystem::remove(file());
+        make();
+        const pid_t pid = fork();
+        if (pid == 0) {
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+            const rlimit memory{512u << 20, 512u << 20};
+            setrlimit(RLIMIT_AS, &memory);
+#endif
+            alarm(5);
+            const bool ok = userValue("A") == "<none>" && !set("C", "gamma") && userValue("C") == "gamma";
+            _exit(ok ? 0 : 1);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0 && !std::filesystem::is_regular_file(file()) &&
+               !std::filesystem::exists(file() + ".damaged");
+    };
+    std::filesystem::create_directories(sandbox.userFolder());
+    EXPECT_TRUE(survives([&] { ASSERT_EQ(mkfifo(file().c_str(), 0600), 0); })) << "named pipe";
+    EXPECT_TRUE(survives([&] { std::filesystem::create_symlink("/dev/null", file()); })) << "/dev/null";
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+    EXPECT_TRUE(survives([&] { std::filesystem::create_symlink("/dev/zero", file()); })) << "/dev/zero";
+#endif
+    EXPECT_TRUE(std::filesystem::is_symlink(file()));
 }
 
 // Several processes, each with several threads, write different keys of one domain at once;

@@ -122,16 +122,32 @@ TEST(PropertyList, OnlyXmlOfPropertyListValuesIsWritten) {
     put(state, "plain", plain);
     EXPECT_EQ(asXml(state), "");
     CFRelease(state);
-    // Absurd nesting is refused rather than recursed into without bound.
-    CFMutableArrayRef deep = CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks);
-    for (int level = 0; level < 1000; ++level) {
-        CFMutableArrayRef outer = CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks);
-        CFArrayAppendValue(outer, deep);
+    // Absurd nesting is refused rather than recursed into without bound: 257 arrays one in the
+    // other are written (and read back), 258 are not.
+    const auto nested = [](int count) {
+        CFMutableArrayRef deep = CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks);
+        for (int level = 1; level < count; ++level) {
+            CFMutableArrayRef outer = CFArrayCreateMutable(kCFAllocatorDefault, 0, &kCFTypeArrayCallBacks);
+            CFArrayAppendValue(outer, deep);
+            CFRelease(deep);
+            deep = outer;
+        }
+        return deep;
+    };
+    for (int count : {257, 258, 1000}) {
+        CFMutableArrayRef deep = nested(count);
+        const std::string xml = asXml(deep);
         CFRelease(deep);
-        deep = outer;
+        EXPECT_EQ(xml.empty(), count > 257) << count;
+        if (xml.empty()) continue;
+        CFPropertyListRef back = readXml(xml);
+        ASSERT_NE(back, nullptr);
+        int depth = 1;
+        for (CFTypeRef at = back; CFArrayGetCount(static_cast<CFArrayRef>(at)) == 1; ++depth)
+            at = CFArrayGetValueAtIndex(static_cast<CFArrayRef>(at), 0);
+        EXPECT_EQ(depth, 257);
+        CFRelease(back);
     }
-    EXPECT_EQ(asXml(deep), "");
-    CFRelease(deep);
 }
 
 // Text the XML library would recurse through without bound, or spend quadratic time on (keys of
@@ -148,6 +164,11 @@ TEST(PropertyList, WhatTheXmlLibraryCannotBearIsRefusedUnread) {
     CFPropertyListRef list = readXml(within);
     ASSERT_NE(list, nullptr);
     CFRelease(list);
+    // 257 containers one in the other are read (none of them written empty); one more is refused.
+    CFPropertyListRef deepest = readXml("<plist>" + repeat("<array>", 257) + repeat("</array>", 257) + "</plist>");
+    ASSERT_NE(deepest, nullptr);
+    CFRelease(deepest);
+    EXPECT_EQ(readXml("<plist>" + repeat("<array>", 258) + repeat("</array>", 258) + "</plist>"), nullptr);
     std::string keys;
     for (int k = 0; k < 10000; ++k) keys += "<key>k" + std::to_string(k) + "</key><integer>1</integer>";
     list = readXml("<plist><dict>" + keys + "</dict></plist>");

@@ -11,6 +11,9 @@
 
 #include "effect/OptionStrings.h"
 #include "tests/editor/EditorHarness.h"
+#include "tests/effect/MidiEvents.h"
+#include "tests/support/ScopedEnvironment.h"
+#include "tests/support/TempFolder.h"
 
 using namespace tarnwell::test;
 using namespace layout;
@@ -25,8 +28,9 @@ TReadout& readoutFor(const uEditor& editor, long tag) {
 }
 
 std::vector<std::string> recordedPaths;
-void recordOpen(const char* path) {
+bool recordOpen(const char* path) {
     recordedPaths.emplace_back(path);
+    return true;
 }
 
 }  // namespace
@@ -40,6 +44,7 @@ TEST(EditorLayout, ControlsAtTheirScaledPlacesWithTheSizesBitmapsAndTheMenusFill
         h.editor->getRect(&r);
         EXPECT_EQ(CRect(r->left, r->top, r->right, r->bottom), CRect(0, 0, scaled(WINDOW_W, s), scaled(WINDOW_H, s)));
         ASSERT_TRUE(h.open());
+        EXPECT_FLOAT_EQ(h.editor->getFrame()->getContentScale(), s);  // pop-up menus scale with it
         // Each knob on its well with the size's strip, its readout right under it.
         for (int i = 0; i < KNOB_COUNT; ++i) {
             const KnobRow& row = KNOBS[i];
@@ -115,6 +120,46 @@ TEST(EditorRouting, KnobDragsShiftDoubleClickAndWheelReachTheEffect) {
     h.editor->getFrame()->doIdleStuff();
     h.idle();
     EXPECT_FALSE(readout.isDirty());
+}
+
+TEST(EditorRouting, AWheelNotchStepsAMenuOneOptionAndShiftStepsAKnobFinely) {
+    EditorHarness h;
+    h.openMain();
+    auto& fx = *h.fx;
+    const CPoint knob = EditorHarness::centre(h.ctl().knobs[2]);  // Delay Feedback
+    const int feedback = static_cast<int>(h.ctl().knobs[2]->getTag());
+    fx.setParameter(feedback, 0.5f);
+    h.parent.wheel(knob, 1.0f, kShift);
+    EXPECT_FLOAT_EQ(fx.getParameter(feedback), 0.505f);
+    h.parent.wheel(knob, -1.0f);
+    EXPECT_FLOAT_EQ(fx.getParameter(feedback), 0.455f);
+
+    // One option a notch, whatever the menu's range, and no further than its ends.
+    fx.setParameter(XY_SPEED_MOD_SOURCE_TAG[0], choice(0, 99.99f));
+    fx.setParameter(BLOCK_TYPE_TAG[1], choice(1, 6.99f));
+    h.idle();
+    const CPoint source = EditorHarness::centre(h.ctl().xySpeedSourceMenu[0]);
+    h.parent.wheel(source, 1.0f);
+    EXPECT_EQ(fx.getSteppedValue(XY_SPEED_MOD_SOURCE_TAG[0], 99.99f, MOD_SOURCE_STR_COUNT), 1);
+    h.parent.wheel(source, -1.0f);
+    h.parent.wheel(source, -1.0f);
+    EXPECT_FLOAT_EQ(fx.getParameter(XY_SPEED_MOD_SOURCE_TAG[0]), choice(0, 99.99f));
+    h.parent.wheel(EditorHarness::centre(h.ctl().blockTypeMenu[1]), 1.0f);
+    EXPECT_FLOAT_EQ(fx.getParameter(BLOCK_TYPE_TAG[1]), choice(2, 6.99f));
+    EXPECT_EQ(fx.getBlockType(1), 2);
+
+    // The Low-Fi filter (plain entries the effect does not step) and the grouped filter modes.
+    fx.setParameter(BLOCK_TYPE_TAG[0], choice(3, 6.99f));
+    fx.setParameter(SHAPER_MODE_TAG[0], choice(5, 9.0f));
+    fx.setParameter(SHAPER_LOWFI_FILTER_TAG[0], choice(0, 4.0f));
+    h.idle();
+    h.parent.wheel(EditorHarness::centre(h.ctl().lowfiMenu[0]), 1.0f);
+    EXPECT_FLOAT_EQ(fx.getParameter(SHAPER_LOWFI_FILTER_TAG[0]), choice(1, 4.0f));
+    fx.setParameter(BLOCK_TYPE_TAG[0], choice(1, 6.99f));
+    fx.setParameter(FILTER_MODE_TAG[0], choice(3, 40.0f));
+    h.idle();
+    h.parent.wheel(EditorHarness::centre(h.ctl().filterMenu[0]), -1.0f);
+    EXPECT_EQ(fx.getFilterMode(0), 2);
 }
 
 TEST(EditorRouting, ButtonsAndMenusFollowTheirRows) {
@@ -229,6 +274,25 @@ TEST(EditorRouting, EffectChangesFromAnotherThreadArriveAtIdle) {
     EXPECT_EQ(h.editor->getBlockContainer(2)->getBackground(), h.editor->getBitmap(BMP_PANEL_ROOM));
 }
 
+// A controller learned on the render thread reaches the preferences at the editor's next idle,
+// and one learned after that when the window closes.
+TEST(EditorRouting, LearnedControllersAreSavedAtIdleAndAtClose) {
+    EditorHarness h;
+    h.openMain();
+    float buffer[32] = {};
+    float* io[2] = {buffer, buffer};
+    for (const uint8_t cc : {40, 41}) {
+        h.fx->setMidiLatch(FILTER_FREQ_TAG[0], true);
+        MidiEventList learn({{0, 0xB0, cc, 64}});
+        h.fx->processEvents(learn.get());
+        h.fx->processReplacing(io, io, 32);
+        EXPECT_EQ(getMidiCC(cc), 0);
+        if (cc == 40) h.idle();
+        else h.editor->close();
+        EXPECT_EQ(getMidiCC(cc), FILTER_FREQ_TAG[0]) << int(cc);
+    }
+}
+
 TEST(EditorPages, SettingsTogglesPersistTheManualOpensAndTheSizeTakesEffectAtTheNextOpen) {
     EditorHarness h;
     ASSERT_TRUE(h.open());
@@ -239,6 +303,13 @@ TEST(EditorPages, SettingsTogglesPersistTheManualOpensAndTheSizeTakesEffectAtThe
     h.click(h.ctl().settingsToggle[2]);  // MidiBank off
     h.click(h.ctl().settingsToggle[5]);  // Big200 on: the others off
     EXPECT_FLOAT_EQ(h.ctl().settingsToggle[3]->getValue(), 0.0f);
+    h.idle();
+    const CPoint big = EditorHarness::centre(h.ctl().settingsToggle[5]);
+    const CColor chosen = h.parent.pixel(big.x, big.y);
+    h.click(h.ctl().settingsToggle[5]);  // a click on the chosen size keeps it chosen, and drawn so
+    h.idle();
+    EXPECT_FLOAT_EQ(h.ctl().settingsToggle[5]->getValue(), 1.0f);
+    EXPECT_EQ(h.parent.pixel(big.x, big.y), chosen);
     char text[8];
     for (auto [key, expected] : {std::pair{"Key", "N"}, {"MidiBank", "N"}, {"Big100", "N"}, {"Big200", "Y"}}) {
         loadStringFromPrefs(key, text, sizeof text);
@@ -273,6 +344,101 @@ TEST(EditorPages, SettingsTogglesPersistTheManualOpensAndTheSizeTakesEffectAtThe
     h.editor = dynamic_cast<uEditor*>(h.fx->getEditor());
     EXPECT_EQ(h.editor->getGuiSize(), 1);
     EXPECT_FALSE(h.editor->getUseKeys());
+}
+
+TEST(EditorPages, TheManualIsRefreshedFromANewerBundleAndAMessageNamesItWhenNothingShowsIt) {
+    EditorHarness h;
+    h.openMain();
+    namespace fs = std::filesystem;
+    const fs::path manual = h.fx->helpPath;
+    const fs::path bundled = fs::path(TARNWELL_RESOURCES_DIR) / manual.filename();
+    const auto firstLine = [](const fs::path& file) {
+        std::ifstream in(file);
+        std::string line;
+        std::getline(in, line);
+        return line;
+    };
+    // An older copy in the data folder is replaced by the bundle's; a newer one is kept.
+    fs::create_directories(manual.parent_path());
+    std::ofstream(manual) << "old manual\n";
+    fs::last_write_time(manual, fs::last_write_time(bundled) - std::chrono::hours(1));
+    recordedPaths.clear();
+    uEditor::setDocumentOpener(&recordOpen);
+    h.click(h.ctl().manualButton);
+    EXPECT_EQ(firstLine(manual), "<!doctype html>");
+    std::ofstream(manual) << "my own notes\n";
+    fs::last_write_time(manual, fs::last_write_time(bundled) + std::chrono::hours(1));
+    h.click(h.ctl().manualButton);
+    uEditor::setDocumentOpener(nullptr);
+    EXPECT_EQ(firstLine(manual), "my own notes");
+    EXPECT_EQ(recordedPaths.size(), 2u);
+    EXPECT_TRUE(h.dialogs.asked.empty());
+
+    // The desktop's opener: missing, failing, then there.
+    TempFolder bin;
+    ScopedEnvironment environment;
+    environment.set("PATH", bin.path("").c_str());
+    h.click(h.ctl().manualButton);
+    const fs::path opener = bin.path("xdg-open");
+    std::ofstream(opener) << "#!/bin/sh\nexit 4\n";
+    fs::permissions(opener, fs::perms::owner_all);
+    h.click(h.ctl().manualButton);
+    ASSERT_EQ(h.dialogs.asked.size(), 2u);
+    for (const auto& asked : h.dialogs.asked) EXPECT_NE(asked.text.find(manual.string()), std::string::npos);
+    std::ofstream(opener) << "#!/bin/sh\necho \"$1\" > \"${0%/*}/shown\"\n";
+    h.click(h.ctl().manualButton);
+    EXPECT_EQ(h.dialogs.asked.size(), 2u);
+    EXPECT_EQ(firstLine(bin.path("shown")), manual.string());
+}
+
+TEST(EditorPages, AChosenSizeTooLargeForTheScreenOpensAtTheLargestThatFitsAndSaysSo) {
+    EditorHarness h(2);  // 200 % chosen: 2200 x 1460
+    struct RoomReset {
+        ~RoomReset() { tarnwell::gui::setWindowRoom(0, 0); }
+    } reset;
+    ERect* r = nullptr;
+    for (auto [roomW, roomH, size] :
+         {std::tuple{1920, 1053, 0}, {1920, 1200, 1}, {2560, 1440, 1}, {0, 0, 2}}) {
+        tarnwell::gui::setWindowRoom(roomW, roomH);
+        h.editor->getRect(&r);
+        EXPECT_EQ(r->right, scaled(WINDOW_W, GUI_SCALES[size])) << roomW << " x " << roomH;
+        EXPECT_EQ(r->bottom, scaled(WINDOW_H, GUI_SCALES[size])) << roomW << " x " << roomH;
+    }
+
+    // Opened on a 1920 x 1053 work area: 100 %, said on the settings page and on standard error;
+    // the choice stays 200 %, and shows so.
+    tarnwell::gui::setWindowRoom(1920, 1053);
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(h.open());
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(
+        said,
+        "Tarnwell: the 200 % window (2200 x 1460) does not fit this screen (1920 x 1053 free); it opens at "
+        "100 % (1100 x 730). The chosen size stays 200 %.\n");
+    EXPECT_EQ(h.editor->getGuiSize(), 0);
+    EXPECT_EQ(h.editor->getChosenSize(), 2);
+    EXPECT_EQ(h.editor->getFrame()->getViewSize().getWidth(), 1100);
+    ASSERT_NE(h.ctl().sizeNote, nullptr);
+    EXPECT_EQ(h.ctl().sizeNote->getString(),
+              "Window 200 % does not fit this screen (1920 x 1053 free): shown at 100 %");
+    EXPECT_EQ(h.ctl().sizeNote->getParentView(), h.editor->getFrame());
+    for (int i = 0; i < 3; ++i)  // also where only "Big200" is stored and 100 % is the default
+        EXPECT_FLOAT_EQ(h.ctl().settingsToggle[3 + i]->getValue(), i == 2 ? 1.0f : 0.0f) << i;
+    char text[8];
+    loadStringFromPrefs("Big200", text, sizeof text);
+    EXPECT_STREQ(text, "Y");
+    // A click on the note shows the controls, as anywhere on the page.
+    h.click(h.ctl().sizeNote);
+    EXPECT_FALSE(h.editor->isBacksideShown());
+    h.editor->close();
+
+    // With room enough nothing is said.
+    tarnwell::gui::setWindowRoom(2560, 1600);
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(h.open());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(h.editor->getGuiSize(), 2);
+    EXPECT_EQ(h.ctl().sizeNote, nullptr);
 }
 
 TEST(EditorLifecycle, OpenCloseCyclesReleaseEverything) {

@@ -42,22 +42,30 @@ std::vector<float> stateOf(APlugin& fx) {
 struct Twins {
     EditorHarness h;
     APlugin twin{RecordingHost::callback()};
+    uint32_t seed = 7;
 
     Twins() {
         h.openMain();
-        uint32_t seed = 7;  // the same arbitrary sound in both: every Block parameter and the matrix
-        auto same = [&](int index) {
-            seed = seed * 1664525u + 1013904223u;
-            for (APlugin* fx : {h.fx.get(), &twin})
-                fx->setParameter(index, static_cast<float>(seed >> 8) / 16777216.0f);
-        };
+        // The same arbitrary sound in both: every Block parameter and the matrix.
         for (const auto& row : BLOCK_TAGS)
             for (int index : row) same(index);
+        newMatrix();
+    }
+
+    // The next arbitrary value, set in both.
+    void same(int index) {
+        seed = seed * 1664525u + 1013904223u;
+        for (APlugin* fx : {h.fx.get(), &twin}) fx->setParameter(index, static_cast<float>(seed >> 8) / 16777216.0f);
+    }
+    // A matrix unlike any before it, in both.
+    void newMatrix() {
         for (int index : APlugin::MOD_PARAMETERS) same(index);
     }
 
-    // Checks what the menu that `open` opens shows, then runs each of its entries.
-    void check(const std::function<void()>& open, const std::vector<Row>& rows) {
+    // Checks what the menu that `open` opens shows, then runs each of its entries (each after
+    // prepare, when given).
+    void check(const std::function<void()>& open, const std::vector<Row>& rows,
+               const std::function<void()>& prepare = nullptr) {
         std::vector<std::string> expected;
         for (const Row& r : rows) expected.push_back(r.text);
         EXPECT_EQ(h.menuShown(open), expected);
@@ -65,6 +73,7 @@ struct Twins {
             for (Kind answer : r.answers) {
                 if (!r.act) break;
                 SCOPED_TRACE(r.text);
+                if (prepare) prepare();
                 const size_t asked = h.dialogs.asked.size();
                 const std::vector<float> before = stateOf(*h.fx);
                 for (int side = 0; answer != kNone && side < 2; ++side) h.dialogs.push({answer, "30"});
@@ -173,7 +182,8 @@ TEST(EditorMenus, ModMenuOffersTheMatrixAndSlotCommandsForTheRowClicked) {
              {"Swap Slot With Next", mod(9)}, {"Reset Slot Amount", mod(11)},
              {"Enter Amount", enterAmount, {kCancel, kTyped}}, {"Bypass Slot", mod(13)},
              {"UnBypass Slot", mod(14)}, {"-"}, {"Undo", mod(15)}, {"-"},
-             {"Load Mod Preset", mod(16), {kCancel}}, {"Save Mod Preset", mod(17), {kCancel}}});
+             {"Load Mod Preset", mod(16), {kCancel}}, {"Save Mod Preset", mod(17), {kCancel}}},
+            [&] { t.newMatrix(); });  // an entry after "Clear" would otherwise find nothing to act on
 }
 
 TEST(EditorMenus, ParameterMenuNamesTheValueAndControllerAndRunsItsEntries) {

@@ -4,7 +4,9 @@
 #include "editor/controls/TModDisplay.h"
 #include "effect/OptionStrings.h"
 #include "gui/CDrawContext.h"
+#include "resources/Layout.h"
 #include "tests/editor/EditorHarness.h"
+#include "tests/support/Contrast.h"
 
 using namespace tarnwell::test;
 
@@ -61,10 +63,19 @@ TEST(EditorModView, EachCellSaysItsSlotAndIsDrawnInItsBandAtEverySize) {
         for (int c = 0; c < 4; ++c) {
             for (int r = 0; r < 4; ++r) EXPECT_EQ(m.view->cellText(r, c), expected[r][c]);
             EXPECT_GT(brightest(2, c), 200);
-            EXPECT_LE(brightest(3, c), 70);
+            EXPECT_LE(brightest(3, c), MOD_BYPASS_TEXT_COLOR.red);
         }
         fx.setParameter(MOD_BYPASS_TAG[2], 1.0f);
-        EXPECT_LE(brightest(2, 2), 70);
+        EXPECT_LE(brightest(2, 2), MOD_BYPASS_TEXT_COLOR.red);
+        // ... and still readable: 3:1 on the well at least (measured where the strokes are wide).
+        if (size == 2) {
+            const CPoint corner(v.left + 2, v.top + static_cast<int>(rowH * 3) + 2);
+            const CColor well = m.h.parent.pixel(corner.x, corner.y);
+            const auto pixel = [&](int x, int y) { return m.h.parent.pixel(x, y); };
+            const CColor ink = inkOf(pixel, v.left + layout::MOD_COLOUMN_START[size][1], corner.y,
+                                     v.left + layout::MOD_COLOUMN_END[size][1], v.bottom - 2, well);
+            EXPECT_GE(contrastRatio(ink, well), 3.0);
+        }
 
         // Every source and destination name fits its column, whatever the Blocks are.
         const CFontDesc* font = size == 0 ? kNormalFontSmaller : size == 1 ? kNormalFont : kNormalFontBig;
@@ -180,6 +191,8 @@ TEST(EditorModView, AmountDragsResetsAndWheelAndAKnobDroppedTakesTheFirstFreeSlo
     EXPECT_EQ(fx.getModSource(2), 7);
     EXPECT_FLOAT_EQ(m.amount(2), 0.5f);
     EXPECT_EQ(fx.getModDestination(3), 0);
+    // ... whichever row it lands on, and the matrix's hint says so.
+    EXPECT_NE(std::string(art::MOD_DROP_HINT).find("first free slot"), std::string::npos);
     // All four slots taken: the value comes back and no slot changes.
     fx.setModVariables(3, false, 0.3f, 6, 9);
     dropAt(m.at(0, 100));

@@ -91,6 +91,13 @@ TEST(PadsAndGrids, GaterClicksAndLiveDragsChangeWhatIsDrawnAtEverySize) {
         EXPECT_TRUE(same(h.shown(at(1, top + cellH)), GATER_GRID_COLOR));     // ... and closed
         const CColor hidden = h.shown(at(9, top + 2));
         EXPECT_FALSE(same(hidden, GATER_ON_COLOR) || same(hidden, GATER_OFF_COLOR));
+        // The first and the last pixel inside each cell's outline toggle that cell.
+        for (int i = 0; i < 16; ++i)
+            for (CCoord x : {row.cellLeft(i) + 1, row.cellLeft(i + 1) - 1}) {
+                const float before = h.fx->getGaterValue(b, 1, i);
+                h.parent.click(Pads::inFrame(row, CPoint(x, top + 2)));
+                EXPECT_NE(h.fx->getGaterValue(b, 1, i), before) << "cell " << i << " at x " << x - row.cellLeft(i);
+            }
 
         h.parent.mouseDown(h.padPixel(b, 0.2f, 0.9f));
         h.parent.mouseMoved(h.padPixel(b, 0.75f, 0.25f));
@@ -197,6 +204,26 @@ TEST(XYPad, PointEditsMoveTheNearestShownPointWithItsGroupOnTheGridShown) {
     h.fx->setParameter(XY_EDIT_TAG[b], 0.0f);  // edit switch off: presses do nothing
     h.parent.click(h.padPixel(b, 0.9f, 0.9f));
     EXPECT_FLOAT_EQ(h.point(b, 24).second, 0.6f);
+}
+
+// On a circle, points share their X with the point across: a press takes the nearest point by
+// its distance in X and Y together.
+TEST(XYPad, APressTakesTheNearestPointOfAPathThatTurns) {
+    Pads h;
+    const int b = 2;
+    const auto circle = [](int i) {
+        const float a = 6.2831853f * static_cast<float>(i) / 32.0f;
+        return std::pair{0.5f + 0.4f * std::cos(a), 0.5f + 0.4f * std::sin(a)};
+    };
+    h.editPath(b, circle);
+    h.editor->xyGrouping = 0;
+    for (int i : {0, 5, 8, 13, 16, 20, 24, 29}) {
+        const auto [x, y] = circle(i);
+        const CPoint press = h.padPixel(b, 0.5f + 0.95f * (x - 0.5f), 0.5f + 0.95f * (y - 0.5f));  // a little inside
+        h.parent.mouseDown(press);
+        EXPECT_EQ(h.pad(b).getSelectedPoint(), i);
+        h.parent.mouseUp(press);
+    }
 }
 
 TEST(XYPad, MidiMovementInAnArmedRecordModeRecordsUntilReplay) {

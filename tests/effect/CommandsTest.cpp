@@ -6,11 +6,18 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <cctype>
+#include <csignal>
 #include <cmath>
 #include <filesystem>
 #include <set>
 #include <sstream>
+#include <thread>
 #include <tuple>
 
 using namespace tarnwell::test;
@@ -367,4 +374,73 @@ TEST_F(PresetFilesTest, SavesReplaceFilesWholeOrNotAtAll) {
     for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"keep.mod", "taken.mod"}));
+}
+
+// Saves write through a symlink onto its target, keep a file's permissions, refuse a read-only
+// file, and take any name the folder takes (the temporary name stays short).
+TEST_F(PresetFilesTest, SavesKeepLinksPermissionsAndLongNames) {
+    auto fx = make();
+    write("real.blp", "old\n");
+    ASSERT_EQ(symlink("real.blp", file("link.blp").c_str()), 0);
+    write("private.mod", "old\n");
+    ASSERT_EQ(chmod(file("private.mod").c_str(), 0600), 0);
+    write("locked.xyp", "old\n");
+    ASSERT_EQ(chmod(file("locked.xyp").c_str(), 0444), 0);
+    const std::string longest = std::string(251, 'n') + ".ecs";
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(folder);  // the chooser's answer holds 255 bytes at most
+    for (const std::string& name : {file("link.blp"), file("private.mod"), file("locked.xyp"), longest}) choose(name);
+    fx->doBlockCommand(44, 0, -1, -1);
+    fx->doModCommand(17, -1);
+    fx->doBlockCommand(27, 1, -1, -1);
+    fx->saveECS();
+    std::filesystem::current_path(before);
+
+    EXPECT_TRUE(std::filesystem::is_symlink(file("link.blp")));
+    EXPECT_EQ(eachLine(read("real.blp"), fixedSix), std::pair(true, 167));
+    EXPECT_EQ(read("private.mod").substr(0, 5), "V1.0\n");
+    EXPECT_EQ(std::filesystem::status(file("private.mod")).permissions(), std::filesystem::perms(0600));
+    EXPECT_EQ(read("locked.xyp"), "old\n");
+    EXPECT_EQ(messages(), std::vector<std::string>{"Problem with XY Path File"});
+    EXPECT_EQ(eachLine(read(longest), whole), std::pair(true, 128));
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"link.blp", "locked.xyp", longest, "private.mod", "real.blp"}));
+}
+
+// A named pipe chosen to load or to save is refused at once, with no wait and no change.
+TEST_F(PresetFilesTest, PipesAreRefusedWithoutWaiting) {
+    auto fx = make();
+    ASSERT_EQ(mkfifo(file("pipe.blp").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo(file("pipe.ecs").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo(file("pipe.mod").c_str(), 0600), 0);
+    const std::vector<float> before = values(*fx);
+    // Should a load or save wait for the other end, it comes after five seconds and the test fails
+    // (and a save that then writes into a pipe nobody reads fails rather than ending the program).
+    const auto previous = signal(SIGPIPE, SIG_IGN);
+    std::atomic<bool> done{false}, rescued{false};
+    std::thread watchdog([&] {
+        for (int i = 0; !done; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            for (const char* name : {"pipe.blp", "pipe.ecs", "pipe.mod"}) {
+                const bool saving = name == std::string("pipe.mod");
+                const int other = i < 500 ? -1 : open(file(name).c_str(), (saving ? O_RDONLY : O_WRONLY) | O_NONBLOCK);
+                if (other >= 0) rescued = true, close(other);
+            }
+        }
+    });
+    choose(file("pipe.blp"));
+    fx->doBlockCommand(43, 0, -1, -1);
+    choose(file("pipe.ecs"));
+    fx->loadECS();
+    choose(file("pipe.mod"));
+    fx->saveMod();
+    done = true;
+    watchdog.join();
+    signal(SIGPIPE, previous);
+    EXPECT_FALSE(rescued);
+    EXPECT_EQ(messages(), (std::vector<std::string>{"Problem with Block Preset file", "Problem with ECS File",
+                                                    "Problem with Mod File"}));
+    EXPECT_EQ(values(*fx), before);
 }

@@ -9,18 +9,22 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
+#include <map>
+#include <string>
 #include <vector>
 
 using namespace tarnwell::test;
 
 namespace {
 
-constexpr int SRC_NONE = 0, SRC_VELOCITY = 5, SRC_FOLLOWER = 27, SRC_BLOCK1_OUT = 48, SRC_OFFSET = 56;
+constexpr int SRC_NONE = 0, SRC_VELOCITY = 5, SRC_FOLLOWER = 27, SRC_BLOCK1_OUT = 48, SRC_OFFSET = 56,
+              SRC_WHITE_NOISE = 57;
 constexpr int DEST_VOLUME = 1, DEST_PAN = 3, DEST_DELAY_SPEED = 73, DEST_FOLLOWER_SMOOTH = 83;
-constexpr int DEST_MOD1_AMOUNT = 86, DEST_MOD2_AMOUNT = 87;
+constexpr int DEST_MOD1_AMOUNT = 86, DEST_MOD2_AMOUNT = 87, DEST_BLOCK1_ROOM_DAMP = 5;
 constexpr int FILTER = 1, COMB = 2, SHAPER = 3, ROOM = 4, GRAIN = 6;
 
 struct Slot {
@@ -50,6 +54,14 @@ protected:
         auto fx = makeNeutral(path, setup);
         const Stereo out = render(*fx, constant(2000, 0.1f));
         return {out.left.back(), out.right.back()};
+    }
+    // Block 1's pad replays a ramp (X from 0 to 1 over the path, Y at 0.5) on a loop, synced to
+    // the given row.
+    static void setRampReplay(APlugin& e, int syncRow) {
+        for (int i = 0; i < XY_PATH_POINTS; ++i) e.setXY(0, i, static_cast<float>(i) / 31.0f, 0.5f);
+        e.setParameter(XY_SYNC_TAG[0], choice(syncRow, 30.99f));
+        e.setParameter(XY_LOOP_MODE_TAG[0], choice(1, 2.99f));
+        e.setParameter(XY_RECORD_MODE_TAG[0], choice(2, 2.99f));
     }
     // Sources written after the matrix (Offset among them) reach it in the next frame: run a few.
     float destinationAfter(const std::vector<Slot>& slots, int destination) {
@@ -89,6 +101,175 @@ TEST_F(EngineTest, MatrixCombinesByDestinationKind) {
     // Velocity (0 without notes) scaling Global Volume at +1 silences the output.
     auto silenced = makeNeutral(3, [](APlugin& e) { setSlot(e, 0, SRC_VELOCITY, DEST_VOLUME, 1.0f); });
     EXPECT_EQ(peak(render(*silenced, constant(500, 0.5f)).left, 0, 500), 0.0);
+}
+
+// A knob's modulation destination (its "Set Modulation To", "Modulated By" and a drop onto the
+// matrix) is named after the knob and moves what the knob moves: with the knob where it is and a
+// slot driven at full amount, the sound is the one of the knob moved by the slot's amount; it is
+// not the sound the knob makes on its own.
+TEST_F(EngineTest, EveryKnobsDestinationIsNamedAfterItAndMovesWhatItMoves) {
+    constexpr int GATER = 5;
+    struct Knob {
+        int offset;           // Block-section offset, or -1 with tags
+        const int32_t* tags;  // one parameter per Block outside the section
+        int type, mode;       // where the knob acts: Block type, filter or shaper mode (-1: default)
+        const char* name;     // the destination's long name, after the Block's prefix
+        float from = 0.25f, to = 0.75f, amount = 0.5f;  // knob moved from..to is the slot's amount
+    };
+    constexpr int LP2 = 7, VOWEL = 31, PEAK = 36, RING = 0, FM = 1, LOWFI = 5;
+    const std::vector<Knob> knobs = {
+        {FILTER_DISTORT_OFFSET, nullptr, FILTER, LP2, "Filter Pre-Distort"},
+        {FILTER_FREQ_OFFSET, nullptr, FILTER, LP2, "Filter Freq"},
+        {FILTER_Q_OFFSET, nullptr, FILTER, LP2, "Filter Q"},
+        {FILTER_VOWEL_OFFSET, nullptr, FILTER, VOWEL, "Filter Vowel"},
+        {FILTER_GAIN_OFFSET, nullptr, FILTER, PEAK, "Filter Gain"},
+        {COMB_FREQ_OFFSET, nullptr, COMB, -1, "Comb Freq"},
+        {COMB_FEED_OFFSET, nullptr, COMB, -1, "Comb Feed"},
+        {COMB_DAMP_OFFSET, nullptr, COMB, -1, "Comb Damp"},
+        {-1, COMB_RANDOM_TAG, COMB, -1, "Comb Random"},
+        {SHAPER_WAVE_OFFSET, nullptr, SHAPER, RING, "Shaper Wave"},
+        {SHAPER_FREQ_OFFSET, nullptr, SHAPER, RING, "Shaper Freq"},
+        {SHAPER_AMOUNT_OFFSET, nullptr, SHAPER, RING, "Shaper Amount"},
+        {SHAPER_SYM_OFFSET, nullptr, SHAPER, RING, "Shaper Sym"},
+        {SHAPER_ENV_OFFSET, nullptr, SHAPER, FM, "Shaper Envelope"},
+        {SHAPER_BP_FREQ_OFFSET, nullptr, SHAPER, LOWFI, "Shaper Low-Fi Freq"},
+        {SHAPER_BP_Q_OFFSET, nullptr, SHAPER, LOWFI, "Shaper Low-Fi Q"},
+        {SHAPER_BP_RATE_OFFSET, nullptr, SHAPER, LOWFI, "Shaper Low-Fi Rate"},
+        {SHAPER_BP_BITS_OFFSET, nullptr, SHAPER, LOWFI, "Shaper Bits"},
+        {ROOM_LENGTH_OFFSET, nullptr, ROOM, -1, "Room Length"},
+        {ROOM_DAMP_OFFSET, nullptr, ROOM, -1, "Room Damp"},
+        {ROOM_HP_OFFSET, nullptr, ROOM, -1, "Room HP"},
+        {ROOM_MOD_OFFSET, nullptr, ROOM, -1, "Room Mod Amount"},
+        {GATER_SWING_OFFSET, nullptr, GATER, -1, "Gater Swing"},
+        {GATER_SMOOTH_OFFSET, nullptr, GATER, -1, "Gater Smooth"},
+        {BLOCK_SPREAD_OFFSET, nullptr, FILTER, LP2, "Spread"},
+        {BLOCK_PAN_OFFSET, nullptr, FILTER, LP2, "Pan"},
+        {BLOCK_VOLUME_OFFSET, nullptr, FILTER, LP2, "Volume", 0.8f, 0.0f, -1.0f},  // scales: -1 silences
+        {BLOCK_MIX_OFFSET, nullptr, FILTER, LP2, "Mix"},
+        // The pad's amounts are bipolar (2v - 1): the knob moves half the slot's amount.
+        {XY_ASSIGN_OFFSET, nullptr, COMB, -1, "X > Comb Freq", 0.25f, 0.5f},
+        {XY_ASSIGN_OFFSET + 1, nullptr, COMB, -1, "X > Comb Feed", 0.25f, 0.5f},
+        {XY_ASSIGN_OFFSET + 2, nullptr, COMB, -1, "X > Comb Damp", 0.25f, 0.5f},
+        {XY_ASSIGN_OFFSET + 3, nullptr, COMB, -1, "Y > Comb Freq", 0.25f, 0.5f},
+        {XY_ASSIGN_OFFSET + 4, nullptr, COMB, -1, "Y > Comb Feed", 0.25f, 0.5f},
+        {XY_ASSIGN_OFFSET + 5, nullptr, COMB, -1, "Y > Comb Damp", 0.25f, 0.5f},
+        // Speed is 2^(8v - 4) and its destination multiplies by 2^(3a).
+        {-1, XY_SPEED_TAG, COMB, -1, "XY Speed", 0.25f, 0.4375f},
+        {-1, XY_SMOOTH_TAG, COMB, -1, "XY Smooth"},
+        {-1, GRAIN_WRITE_SIZE_TAG, GRAIN, -1, "Grain Size"},
+        {-1, GRAIN_SHAPE_TAG, GRAIN, -1, "Grain Shape"},
+        {-1, GRAIN_READ_SIZE_TAG, GRAIN, -1, "Grain Len"},
+        // Semi-tune in 25 steps, its destination 12 semitones per unit: +6 semitones.
+        {-1, GRAIN_SEMI_TAG, GRAIN, -1, "Grain Semi", 0.5f, 18.5f / 24.99f},
+        {-1, GRAIN_FINE_TAG, GRAIN, -1, "Grain Fine", 0.25f, 0.5f},  // bipolar
+        {-1, GRAIN_RANDOM_TAG, GRAIN, -1, "Grain Random"},
+    };
+    const std::vector<std::pair<int, Knob>> outside = {
+        {DELAY_LEFT_PARAM, {-1, nullptr, 0, -1, "Delay Left"}},
+        {DELAY_RIGHT_PARAM, {-1, nullptr, 0, -1, "Delay Right"}},
+        {DELAY_FEEDBACK_PARAM, {-1, nullptr, 0, -1, "Delay Feed"}},
+        {DELAY_CROSS_FEEDBACK_PARAM, {-1, nullptr, 0, -1, "Delay Cross"}},
+        {DELAY_LP_PARAM, {-1, nullptr, 0, -1, "Delay LP"}},
+        {DELAY_HP_PARAM, {-1, nullptr, 0, -1, "Delay HP"}},
+        {DELAY_MIX_PARAM, {-1, nullptr, 0, -1, "Delay Mix"}},
+        {FOLLOWER_BOOST_PARAM, {-1, nullptr, 0, -1, "Follower Boost", 0.5f, 0.0f, -1.0f}},
+        {FOLLOWER_SMOOTH_PARAM, {-1, nullptr, 0, -1, "Follower Smooth"}},
+        {FOLLOWER_THRESHOLD_PARAM, {-1, nullptr, 0, -1, "Follower Thresh"}},
+        {FOLLOWER_HOLD_PARAM, {-1, nullptr, 0, -1, "Follower Hold"}},
+        // Slot n's amount is moved by the slots before it; slot 1 drives the others. (Slot 1's
+        // own amount has none before it: its destination is named but cannot act.)
+        {MOD_AMOUNT_TAG[1], {-1, nullptr, 0, -1, "Mod 2 Amount", 0.25f, 0.5f}},
+        {MOD_AMOUNT_TAG[2], {-1, nullptr, 0, -1, "Mod 3 Amount", 0.25f, 0.5f}},
+        {MOD_AMOUNT_TAG[3], {-1, nullptr, 0, -1, "Mod 4 Amount", 0.25f, 0.5f}},
+    };
+
+    const auto placeIn = [](APlugin& e, const Knob& k, int block) {
+        if (k.type > 0) setBlockType(e, block, k.type);
+        if (k.type == FILTER) e.setParameter(FILTER_MODE_TAG[block], choice(k.mode, 40.0f));
+        if (k.type == SHAPER) e.setParameter(SHAPER_MODE_TAG[block], choice(k.mode, 9.0f));
+    };
+    const Signal left = noise(4096, 0.3, 1u), right = noise(4096, 0.3, 2u);
+    // The sound, and the follower's output and timing for its own knobs.
+    const auto observe = [&](int p, const Knob& k, int block, float value, bool driven) {
+        auto fx = makeNeutral(4, [&](APlugin& e) {
+            placeIn(e, k, block);
+            if (block >= 0) e.setParameter(blockParam(block, BLOCK_MIX_OFFSET), 0.75f);  // mostly wet
+            if (k.type == SHAPER) e.setParameter(SHAPER_LOWFI_FILTER_TAG[block], 0.3f);  // Low-Fi through LP
+            if (k.type == GATER) {
+                e.setParameter(GATER_SPEED_TAG[block], choice(16, 16.0f));  // a step every 344 frames
+                for (int step = 1; step < 16; step += 2)
+                    for (int side = 0; side < 2; ++side) e.setParameter(GATER_TAG[block][side] + step, 0.0f);
+            }
+            if (k.type == GRAIN) e.setParameter(GRAIN_WRITE_SIZE_TAG[block], 0.3f);  // 5-ms grains
+            if (k.type == COMB) {
+                e.setParameter(blockParam(block, COMB_FEED_OFFSET), 0.6f);
+                e.setParameter(blockParam(block, COMB_DAMP_OFFSET), 0.5f);
+                // The pad circles four times a second, X and Y through their whole range.
+                setXYReplay(e, block);
+                e.setParameter(XY_SPEED_TAG[block], 0.875f);
+                for (int i = 0; i < XY_PATH_POINTS; ++i) {
+                    const float angle = 6.2831853f * static_cast<float>(i) / static_cast<float>(XY_PATH_POINTS);
+                    e.setXY(block, i, 0.5f + 0.5f * std::cos(angle), 0.5f + 0.5f * std::sin(angle));
+                }
+            }
+            if (p >= DELAY_LEFT_PARAM && p <= DELAY_MIX_PARAM) setFeedbackDelay(e);
+            for (int n = 1; n < MOD_SLOT_COUNT; ++n)
+                if (p == MOD_AMOUNT_TAG[n]) setSlot(e, n, SRC_OFFSET, DEST_PAN, 0.0f);
+            e.setParameter(p, value);
+            if (driven) setSlot(e, 0, SRC_OFFSET, e.paramModDestination[p], k.amount);
+        });
+        fx->modSourceValues[SRC_OFFSET] = 1.0f;  // as from the second frame on: driven from the start
+        std::vector<float> seen;
+        const Stereo out = render(*fx, left, right, 64, [&](std::size_t) {
+            seen.insert(seen.end(), {fx->modSourceValues[SRC_FOLLOWER], 100.0f * fx->followerThreshold,
+                                     fx->followerHoldSamples / 100.0f});
+        });
+        seen.insert(seen.end(), out.left.begin(), out.left.end());
+        seen.insert(seen.end(), out.right.begin(), out.right.end());
+        return seen;
+    };
+    const auto distance = [](const std::vector<float>& a, const std::vector<float>& b) {
+        double sum = 0.0;
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            const double step = static_cast<double>(a[i]) - static_cast<double>(b[i]);
+            sum += step * step;
+        }
+        return std::sqrt(sum / static_cast<double>(a.size()));
+    };
+
+    std::vector<int> checked;
+    const auto check = [&](int p, const Knob& k, int block) {
+        checked.push_back(p);
+        auto fx = make();
+        const int d = fx->paramModDestination[p];
+        ASSERT_GE(d, 0) << "parameter " << p << " has no destination";
+        placeIn(*fx, k, block);
+        char name[256];
+        fx->getDestinationString(d, false, name);
+        const std::string prefix = block < 0 ? "" : "Block " + std::to_string(block + 1) + " ";
+        EXPECT_EQ(name, prefix + k.name) << "parameter " << p;
+        const std::vector<float> still = observe(p, k, block, k.from, false);
+        const std::vector<float> moved = observe(p, k, block, k.to, false);
+        const std::vector<float> driven = observe(p, k, block, k.from, true);
+        const double knob = distance(still, moved);
+        EXPECT_GT(knob, 1e-4) << "parameter " << p << " (" << k.name << ") does nothing here";
+        EXPECT_LT(distance(driven, moved), 0.05 * knob) << "parameter " << p << " (" << k.name << ")";
+    };
+    for (int b = 0; b < BLOCK_COUNT; ++b)
+        for (const Knob& k : knobs) check(k.tags ? k.tags[b] : blockParam(b, k.offset), k, b);
+    for (const auto& [p, k] : outside) check(p, k, -1);
+
+    // No other parameter offers a destination, but slot 1's amount, whose destination is named
+    // after it.
+    auto fx = make();
+    char name[256];
+    fx->getDestinationString(fx->paramModDestination[MOD_AMOUNT_TAG[0]], false, name);
+    EXPECT_STREQ(name, "Mod 1 Amount");
+    checked.push_back(MOD_AMOUNT_TAG[0]);
+    for (int p = 0; p < PARAMETER_COUNT; ++p)
+        if (std::find(checked.begin(), checked.end(), p) == checked.end()) {
+            EXPECT_EQ(fx->paramModDestination[p], -1) << "parameter " << p;
+        }
 }
 
 // Choices are re-read every 128 frames: a Block type set at frame 50 acts from frame 128. The
@@ -195,12 +376,7 @@ TEST_F(EngineTest, GaterStepsLandOnSixteenthNotesAtTheHostTempo) {
 // its gater.
 TEST_F(EngineTest, PlaybackStartRestartsFreeXYPaths) {
     setTransport(false, 120.0);
-    auto fx = makeNeutral(3, [](APlugin& e) {
-        for (int i = 0; i < XY_PATH_POINTS; ++i) e.setXY(0, i, static_cast<float>(i) / 31.0f, 0.5f);
-        e.setParameter(XY_SYNC_TAG[0], choice(17, 30.99f));  // one bar: 88200 frames
-        e.setParameter(XY_LOOP_MODE_TAG[0], choice(1, 2.99f));
-        e.setParameter(XY_RECORD_MODE_TAG[0], choice(2, 2.99f));
-    });
+    auto fx = makeNeutral(3, [](APlugin& e) { setRampReplay(e, 17); });  // one bar: 88200 frames
     const double step = 31.9999 / 88201.0;  // points per frame
     render(*fx, constant(44100, 0.0f));
     EXPECT_NEAR(fx->modSourceValues[SOURCE_X[0]], 44100.0 * step / 31.0, 1e-4);
@@ -208,6 +384,120 @@ TEST_F(EngineTest, PlaybackStartRestartsFreeXYPaths) {
     render(*fx, constant(20, 0.0f), 1);  // the check at frame 44112 restarts; 8 frames since
     EXPECT_NEAR(fx->modSourceValues[SOURCE_X[0]], 8.0 * step / 31.0, 1e-6);
     EXPECT_TRUE(fx->stepSequencer[0].getOn()) << "the restart stops the gater; the path's next frame starts it";
+}
+
+// A loop mode changed on its own mid-replay replays the new way from then on: Loop On turned
+// ping-pong walks the ramp up and back down, with no jump back to its start.
+TEST_F(EngineTest, ALoopModeChangedMidReplayActs) {
+    setTransport(false, 120.0);
+    auto fx = makeNeutral(3, [](APlugin& e) { setRampReplay(e, 11); });  // a quarter bar: 22050 frames a way
+    render(*fx, constant(5000, 0.0f));
+    fx->setParameter(XY_LOOP_MODE_TAG[0], choice(2, 2.99f));  // ping-pong
+    std::vector<float> x;
+    render(*fx, constant(44000, 0.0f), constant(44000, 0.0f), 64, [&](std::size_t) {
+        x.push_back(fx->modSourceValues[SOURCE_X[0]]);
+    });
+    float biggestStep = 0.0f;
+    for (std::size_t i = 1; i < x.size(); ++i) biggestStep = std::max(biggestStep, std::fabs(x[i] - x[i - 1]));
+    EXPECT_LT(biggestStep, 0.01f);  // 64 frames move X by 0.003
+    EXPECT_GT(*std::max_element(x.begin(), x.end()), 0.99f);
+    EXPECT_LT(x.back(), 0.02f);  // back down at the start
+}
+
+// A slot from Velocity onto Delay Speed retimes the Delay from the very frame the note lands on,
+// though no setting moved: a note one frame later brings an echo already on its way one frame
+// sooner. Settled, velocity 127 at amount 1/3 doubles the delay time.
+TEST_F(EngineTest, ASlotOnDelaySpeedRetimesTheEchoFrameByFrame) {
+    auto echo = [&](int noteAt, std::size_t impulseAt) {
+        auto fx = makeNeutral(3, [](APlugin& e) {
+            setPlainDelay(e, 0.25f);
+            setSlot(e, 0, SRC_VELOCITY, DEST_DELAY_SPEED, 1.0f / 3.0f);
+        });
+        render(*fx, constant(1001, 0.0f));
+        sendMidi(*fx, {{noteAt, 0x90, 60, 127}});
+        const Signal out = render(*fx, impulse(20000, impulseAt, 0.5f)).left;
+        return static_cast<double>(firstAbove(out, 0.01, impulseAt)) - static_cast<double>(impulseAt);
+    };
+    const double first = echo(3, 0);  // measured 705 frames
+    for (int at = 4; at <= 7; ++at) EXPECT_EQ(echo(at, 0), first - (at - 3)) << "note at frame " << at;
+    EXPECT_NEAR(echo(0, 10000), 2.0 * DELAY_FRAMES, 3.0);
+}
+
+// Follower Hold at "100ms": a pad in Follower mode restarts when the follower comes back above
+// the threshold after more than 4,410 frames below it, not sooner.
+TEST_F(EngineTest, FollowerHoldCountsItsMillisecondsInFrames) {
+    // The frames the follower spent below the threshold in a dip of the input, and whether the
+    // rise after it restarted the path.
+    auto dip = [&](std::size_t silence) {
+        auto fx = makeNeutral(3, [](APlugin& e) {
+            setRampReplay(e, 17);
+            e.setParameter(XY_PLAY_MODE_TAG[0], choice(APlugin::XY_FOLLOWER, 9.99f));
+            e.setParameter(FOLLOWER_SMOOTH_PARAM, 0.0f);
+            e.setParameter(FOLLOWER_THRESHOLD_PARAM, 0.5f);  // -20 dB: 0.1
+            // The knob position that reads "100ms": 2^(14 v) ms.
+            e.setParameter(FOLLOWER_HOLD_PARAM, std::nextafter(std::log2(100.0f) / 14.0f, 1.0f));
+        });
+        EXPECT_EQ(fx->valueText(FOLLOWER_HOLD_PARAM), "100ms");
+        Signal in = constant(2000 + silence + 1000, 0.5f);
+        std::fill(in.begin() + 2000, in.begin() + 2000 + static_cast<std::ptrdiff_t>(silence), 0.0f);
+        int below = 0;
+        double lastPosition = 0.0;
+        bool restarted = false;
+        render(*fx, in, in, 1, [&](std::size_t i) {
+            if (i >= 2000 && fx->modSourceValues[SRC_FOLLOWER] <= 0.1f) ++below;
+            if (i >= 2000 && fx->xy[0].position < lastPosition) restarted = true;
+            lastPosition = fx->xy[0].position;
+        });
+        return std::pair{below, restarted};
+    };
+    const auto [shortBelow, shortRestarts] = dip(4745);
+    const auto [longBelow, longRestarts] = dip(4785);
+    ASSERT_LE(shortBelow, 4410);
+    ASSERT_GT(longBelow, 4410);
+    EXPECT_FALSE(shortRestarts);
+    EXPECT_TRUE(longRestarts);
+}
+
+// Grain Semi plays the semitone its text shows, at both ends of every step's span of the knob
+// (swept in steps of 0.0001): with long grains, the strongest of the 25 pitches a 441 Hz tone can
+// be shifted to is the one the text names.
+TEST_F(EngineTest, GrainSemiPlaysWhatItsTextSays) {
+    std::map<int, std::pair<float, float>> span;  // semitones shown -> first and last knob value
+    auto knob = make();
+    for (int i = 0; i <= 10000; ++i) {
+        const float v = static_cast<float>(i) / 10000.0f;
+        knob->setParameter(GRAIN_SEMI_TAG[0], v);
+        const int shown = std::stoi(knob->valueText(GRAIN_SEMI_TAG[0]));
+        if (!span.count(shown)) span[shown].first = v;
+        span[shown].second = v;
+    }
+    ASSERT_EQ(span.size(), 25u);
+    auto played = [&](float v) {
+        auto fx = makeNeutral(3, [&](APlugin& e) {
+            setBlockType(e, 0, GRAIN);
+            e.setParameter(blockParam(0, BLOCK_MIX_OFFSET), 1.0f);
+            e.setParameter(GRAIN_RANDOM_TAG[0], 0.0f);
+            e.setParameter(GRAIN_FINE_TAG[0], 0.5f);
+            e.setParameter(GRAIN_SEMI_TAG[0], v);
+            e.setParameter(GRAIN_WRITE_SIZE_TAG[0], 1.0f);
+            e.setParameter(GRAIN_READ_SIZE_TAG[0], 1.0f);
+        });
+        const Signal out = render(*fx, sine(441.0, RATE, 22050, 0.5)).left;
+        int strongest = 0;
+        double most = 0.0;
+        for (int k = -12; k <= 12; ++k) {
+            const double a = toneAmplitude(out, 4410, 22050, 441.0 * std::exp2(k / 12.0), RATE);
+            if (a > most) {
+                most = a;
+                strongest = k;
+            }
+        }
+        return strongest;
+    };
+    for (const auto& [shown, values] : span) {
+        EXPECT_EQ(played(values.first), shown) << "at " << values.first;
+        EXPECT_EQ(played(values.second), shown) << "at " << values.second;
+    }
 }
 
 // Only the destinations a slot wrote go back to their base each frame: a slot that moves on, or
@@ -351,6 +641,30 @@ TEST_F(EngineTest, XYPadMovesItsBlocksTargets) {
     EXPECT_NEAR(level(1.0f, 0.2f), open, 1e-6);
 }
 
+// Room Mod sways the comb lengths whether the room's other settings rest or a slot moves Room
+// Damp every frame: a slot that moves the damping by a hair leaves the swaying tail as it was.
+TEST_F(EngineTest, RoomModActsWhileASlotMovesRoomDamp) {
+    const Signal in = noise(20000, 0.5);
+    auto wet = [&](float mod, float dampSlot) {
+        auto fx = makeNeutral(3, [&](APlugin& e) {
+            setBlockType(e, 0, ROOM);
+            e.setParameter(blockParam(0, BLOCK_MIX_OFFSET), 1.0f);
+            e.setParameter(blockParam(0, ROOM_MOD_OFFSET), mod);
+            setSlot(e, 0, SRC_WHITE_NOISE, DEST_BLOCK1_ROOM_DAMP, dampSlot);
+        });
+        return render(*fx, in).left;
+    };
+    auto rmsDifference = [](const Signal& a, const Signal& b) {
+        Signal d(a.size());
+        for (std::size_t i = 0; i < a.size(); ++i) d[i] = a[i] - b[i];
+        return rms(d, 10000, 20000);
+    };
+    const Signal swayed = wet(1.0f, 0.0f);
+    const double level = rms(swayed, 10000, 20000);
+    EXPECT_GT(rmsDifference(swayed, wet(0.0f, 0.0f)), 0.5 * level);  // measured 1.31
+    EXPECT_LT(rmsDifference(swayed, wet(1.0f, 0.01f)), 0.05 * level);  // 0.007; 1.41 with the sway lost
+}
+
 // Full-scale noise, then silence, into a chain at +10 dB per Block: a comb at full feedback, the
 // Delay's feedback and cross feedback at their limits, and half the path input added dry.
 TEST_F(EngineTest, OutputStaysFiniteAndBoundedAtEverySampleRate) {
@@ -446,7 +760,8 @@ TEST_F(EngineTest, AMissingInputChannelActsAsSilence) {
 }
 
 // Every Block type in every path, with automation, tempo changes, transport starts and MIDI
-// (notes, pressure, a controller bound with pick-up on) between the host's calls.
+// (notes, pressure, a controller bound with pick-up on) between the host's calls: no allocation
+// and no file access.
 TEST_F(EngineTest, RenderingAllocatesNothing) {
     host.requests.reserve(100000);  // the recording host logs every request it gets
     const Signal in = noise(512, 0.8);
@@ -459,11 +774,13 @@ TEST_F(EngineTest, RenderingAllocatesNothing) {
             SCOPED_TRACE(testing::Message() << "type " << type << ", path " << path);
             auto fx = makeNeutral(path, [&](APlugin& e) { setBusyPatch(e, path, {type, type, type}); });
             std::size_t allocations = 0;
+            long ioCalls = 0;
             for (int call = 0; call < 24; ++call) {
                 setTransport(call % 8 >= 4, 90.0 + 5.0 * call);
                 Signal buffer = in;  // processed in place, as hosts may
                 float* io[2] = {buffer.data(), buffer.data()};
                 AllocationCounter counter;
+                FileIoCounter files;
                 fx->setParameter(blockParam(call % 3, BLOCK_VOLUME_OFFSET), 0.5f + 0.01f * static_cast<float>(call));
                 fx->setParameter(GRAIN_WRITE_SIZE_TAG[call % 3], 0.3f + 0.02f * static_cast<float>(call));
                 fx->setParameter(BLOCK_TYPE_TAG[call % 3], choice(call % 2 ? type : GRAIN, 6.99f));
@@ -472,8 +789,10 @@ TEST_F(EngineTest, RenderingAllocatesNothing) {
                 fx->processEvents(midi.get());
                 fx->processReplacing(io, io, 512);
                 allocations += counter.count();
+                ioCalls += files.count();
             }
             EXPECT_EQ(allocations, 0u);
+            EXPECT_EQ(ioCalls, 0);
         }
     }
 }

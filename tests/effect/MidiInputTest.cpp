@@ -4,6 +4,7 @@
 #include "framework/platform/Preferences.h"
 #include "tests/effect/MidiEvents.h"
 #include "tests/effect/PluginFixture.h"
+#include "tests/support/AllocationCounter.h"
 
 #include <gtest/gtest.h>
 
@@ -102,6 +103,7 @@ TEST_F(MidiInputTest, LearningBindsTheNextControllerAndUnbindingClearsEveryBindi
     apply(*fx, {{0, 0xB0, 123, 100}});  // all notes off is never learned
     EXPECT_TRUE(fx->midiMap.learnArmed);
     apply(*fx, {{0, 0xB0, 7, 100}});
+    fx->saveLearnedControllers();  // the main thread writes what was learned
     EXPECT_EQ(getMidiCC(7), p);
     EXPECT_EQ(fx->getParameter(p), cc(100));  // the learning message applies too
     // A second controller for the same parameter; unlatching another one meanwhile leaves the
@@ -111,6 +113,7 @@ TEST_F(MidiInputTest, LearningBindsTheNextControllerAndUnbindingClearsEveryBindi
     apply(*fx, {{0, 0xB0, 8, 90}, {0, 0xB0, 7, 20}});
     EXPECT_EQ(fx->midiMap.ccToParam[8], p);
     EXPECT_EQ(fx->getParameter(p), cc(20));
+    fx->saveLearnedControllers();
     EXPECT_EQ(make()->midiMap.ccToParam[7], p) << "a new instance reads the map from the preferences";
 
     fx->setMidiLatch(p, false);
@@ -124,6 +127,44 @@ TEST_F(MidiInputTest, LearningBindsTheNextControllerAndUnbindingClearsEveryBindi
     setMidiCC(9, 5000);
     fx->setAllMidiControls();
     EXPECT_EQ(fx->midiMap.ccToParam[9], 0);
+}
+
+// A learn binds on the render thread without touching the preferences (no file access, no
+// allocation); the main thread writes the binding when its turn comes: the editor's idle, the
+// host suspending the effect, or the effect going away.
+TEST_F(MidiInputTest, LearningLeavesThePreferencesWriteToTheMainThread) {
+    const int p = FILTER_FREQ_TAG[2], q = COMB_FEED_TAG[1];
+    for (int turn = 0; turn < 2; ++turn) {
+        const auto a = static_cast<uint8_t>(70 + turn), b = static_cast<uint8_t>(100 + turn);
+        auto fx = make();
+        fx->setMidiLatch(p, true);
+        float buffer[64] = {};
+        float* io[2] = {buffer, buffer};
+        MidiEventList first({{3, 0xB0, a, 90}});
+        fx->processEvents(first.get());
+        std::size_t allocations = 0;
+        long ioCalls = 0;
+        {
+            host.requests.reserve(host.requests.size() + 100);  // the recording host logs each request
+            AllocationCounter counter;
+            FileIoCounter files;
+            fx->processReplacing(io, io, 64);
+            allocations = counter.count();
+            ioCalls = files.count();
+        }
+        EXPECT_EQ(allocations, 0u);
+        EXPECT_EQ(ioCalls, 0);
+        EXPECT_EQ(fx->midiMap.ccToParam[a], p);
+        EXPECT_EQ(fx->getParameter(p), cc(90));
+        EXPECT_EQ(getMidiCC(a), 0) << "not yet in the preferences";
+        // A second learn before the main thread's turn is kept as well.
+        fx->setMidiLatch(q, true);
+        apply(*fx, {{0, 0xB0, b, 10}});
+        if (turn == 0) fx->suspend();
+        else fx.reset();
+        EXPECT_EQ(getMidiCC(a), p) << turn;
+        EXPECT_EQ(getMidiCC(b), q) << turn;
+    }
 }
 
 // With pick-up on, a bound controller acts only once it comes within 0.025 of the value the

@@ -154,6 +154,7 @@ TEST_F(ValueText, TextsFitTheirDisplayAndUnnamedIndicesHaveNone) {
 
 TEST_F(ValueText, TypedNumbersTakeTheUnitShown) {
     const int freq = FILTER_FREQ_TAG[0], volume = blockParam(1, BLOCK_VOLUME_OFFSET);
+    const std::string huge(400, '9');
     const struct {
         int index;
         const char* text;
@@ -168,6 +169,8 @@ TEST_F(ValueText, TypedNumbersTakeTheUnitShown) {
         {DELAY_MIX_PARAM, "100", "100W"}, {GRAIN_SEMI_TAG[1], "5.7", "5sm"}, {GRAIN_SEMI_TAG[1], "-20", "-12sm"},
         {freq, "", "refused"}, {freq, "  ", "refused"}, {freq, "abc", "refused"}, {freq, "Khz", "refused"},
         {freq, "nan", "refused"}, {freq, "inf", "refused"},
+        // A number too large for a double lands on an end.
+        {freq, "1e999", "20.5Khz"}, {volume, "-1e999", "Off"}, {FILTER_Q_TAG[2], huge.c_str(), "100%"},
         // No typed value for these.
         {DELAY_LEFT_PARAM, "100", "refused"}, {XY_RECORD_MODE_TAG[0], "1", "refused"}, {GATER_TAG[0][0], "1", "refused"},
         {RELOAD_PRESET_PARAM, "1", "refused"},
@@ -183,6 +186,11 @@ TEST_F(ValueText, TypedNumbersTakeTheUnitShown) {
     // (The host's tests hold 1000 Hz and -6 dB to their exact values.)
     EXPECT_NE(typed(FILTER_VOWEL_TAG[0], "50"), "refused");  // a share of the range, whatever it shows
     EXPECT_NEAR(fx->getParameter(FILTER_VOWEL_TAG[0]), 0.5f, 1e-6f);
+    // Semitones are whole numbers worked out in double precision.
+    for (int t = -12; t <= 12; ++t) {
+        ASSERT_NE(typed(GRAIN_SEMI_TAG[2], std::to_string(t) + ".9"), "refused");
+        EXPECT_EQ(fx->getParameter(GRAIN_SEMI_TAG[2]), static_cast<float>(t / 24.0 + 0.5)) << t;
+    }
 }
 
 // A choice takes its option number, as the dialog asks, or the option's text.
@@ -192,8 +200,14 @@ TEST_F(ValueText, ChoicesTakeAnOptionNumberOrName) {
     EXPECT_EQ(typed(FILTER_MODE_TAG[1], "99"), "Peak Shelf");
     EXPECT_EQ(typed(FILTER_MODE_TAG[1], "#12"), "HPZ 12dB");
     EXPECT_EQ(typed(XY_POINT_QUANT_TAG[0], "1"), "16");  // a number is the option's number
-    EXPECT_EQ(typed(FILTER_MODE_TAG[1], "HP 37dB"), "refused");
-    EXPECT_EQ(fx->valueText(FILTER_MODE_TAG[1]), "HPZ 12dB");
+    // Other text counts by its digits, signs and points alone; text without a digit is refused.
+    const SlotInfo modes = slotInfo(FILTER_MODE_TAG[1]);
+    EXPECT_EQ(typed(FILTER_MODE_TAG[1], "3x"), modes.options[3]);
+    EXPECT_EQ(typed(FILTER_MODE_TAG[1], "1e1"), modes.options[11]);
+    EXPECT_EQ(typed(FILTER_MODE_TAG[1], "HP 37dB"), "Peak Shelf");  // 37 is past the last
+    EXPECT_EQ(typed(FILTER_MODE_TAG[1], std::string(400, '9')), "Peak Shelf");
+    EXPECT_EQ(typed(FILTER_MODE_TAG[1], "Peak"), "refused");
+    EXPECT_EQ(fx->valueText(FILTER_MODE_TAG[1]), "Peak Shelf");
     // Every option text of every choice fits a value text and selects its option (numbers
     // excepted: they count).
     for (int index = 1; index < NAMED_PARAMETER_END; ++index) {

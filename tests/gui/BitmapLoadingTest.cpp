@@ -1,10 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <cairo.h>
+#include <libdeflate.h>
 #include <png.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstring>
+#include <fstream>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "gui/PngDecoder.h"
@@ -55,6 +61,32 @@ bool sameSurface(cairo_surface_t* a, cairo_surface_t* b) {
            std::memcmp(cairo_image_surface_get_data(a), cairo_image_surface_get_data(b), size_t(h * stride)) == 0;
 }
 
+uint32_t crc32(const std::string& bytes) {
+    uint32_t crc = 0xffffffffu;
+    for (unsigned char byte : bytes) {
+        crc ^= byte;
+        for (int bit = 0; bit < 8; ++bit) crc = crc >> 1 ^ (0xedb88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+std::string bigEndian(uint32_t v) {
+    return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+}
+
+// A chunk as it sits in the file: length, type, body, checksum.
+std::string chunk(const std::string& type, const std::string& body) {
+    return bigEndian(uint32_t(body.size())) + type + body + bigEndian(crc32(type + body));
+}
+
+// This process's peak and current address space in kB.
+long statusField(const char* name) {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind(name, 0) == 0) return std::stol(line.substr(std::strlen(name)));
+    return -1;
+}
+
 }  // namespace
 
 TEST(PngDecoding, GivesCairosPixelsForEveryFilterAndLeavesTheRestToCairo) {
@@ -97,6 +129,77 @@ TEST(PngDecoding, GivesCairosPixelsForEveryFilterAndLeavesTheRestToCairo) {
         EXPECT_EQ(bitmap->getWidth(), 0) << damage;
         bitmap->forget();
     }
+
+    // Image data that is whole and valid but holds 12 rows where the header says 23 (the header's
+    // checksum made right): refused, never drawn from rows nothing wrote. Ahead of the data, an
+    // ancillary chunk of zeros: where the file was read, rows nothing wrote would read as rows
+    // of filter 0.
+    writeNoise(path, 37, 12);
+    std::string tall = TempFolder::readFile(path);
+    tall[8 + 8 + 7] = 23;  // IHDR's height, low byte
+    const auto putBig = [](std::string& to, std::size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) to[at + static_cast<std::size_t>(i)] = static_cast<char>(v >> (24 - 8 * i));
+    };
+    putBig(tall, 8 + 8 + 13, libdeflate_crc32(0, tall.data() + 12, 17));
+    std::string zeros = std::string(4, '\0') + "zeRo" + std::string(8000, '\0') + "0000";
+    putBig(zeros, 0, 8000);
+    putBig(zeros, 8 + 8000, libdeflate_crc32(0, zeros.data() + 4, 8004));
+    tall.insert(8 + 25, zeros);
+    TempFolder::writeFile(path, tall);
+    EXPECT_EQ(tarnwell::gui::decodePng(path), nullptr);
+    auto* bitmap = new CBitmap(100);
+    EXPECT_FALSE(bitmap->isLoaded());
+    bitmap->forget();
+}
+
+// What the reference reader refuses, this one refuses too: chunk names that are not four letters,
+// an empty palette in an RGB image. And it reserves no more than the image data can inflate to.
+TEST(PngDecoding, RefusesWhatCairoRefusesAndReservesOnlyWhatTheDataCanHold) {
+    BitmapFolder folder;
+    const std::string path = folder.path(100);
+    writeNoise(path, 37, 23, PNG_COLOR_TYPE_RGB);
+    const std::string good = TempFolder::readFile(path);
+    const auto afterHeader = [&](const std::string& inserted) {  // signature 8, IHDR 25 bytes
+        TempFolder::writeFile(path, good.substr(0, 33) + inserted + good.substr(33));
+    };
+    const std::pair<std::string, std::string> refused[] = {
+        {"gA1d", "x"}, {"gA d", "x"}, {std::string("g\0Md", 4), "x"}, {"g\x80Md", "x"}, {"PLTE", ""}};
+    for (const auto& [type, body] : refused) {
+        afterHeader(chunk(type, body));
+        EXPECT_EQ(tarnwell::gui::decodePng(path), nullptr) << type;
+        cairo_surface_t* reference = cairo_image_surface_create_from_png(path.c_str());
+        EXPECT_NE(cairo_surface_status(reference), CAIRO_STATUS_SUCCESS) << type;
+        cairo_surface_destroy(reference);
+    }
+    // A palette of one colour, as an RGB image may suggest, is taken by both.
+    afterHeader(chunk("PLTE", "abc"));
+    cairo_surface_t* fast = tarnwell::gui::decodePng(path);
+    cairo_surface_t* reference = cairo_image_surface_create_from_png(path.c_str());
+    ASSERT_NE(fast, nullptr);
+    EXPECT_TRUE(sameSurface(fast, reference));
+    cairo_surface_destroy(fast);
+    cairo_surface_destroy(reference);
+
+    // 32767 x 12700 pixels from 12 bytes of data (one stored byte): refused before the 1.66 GB
+    // of pixels are reserved, by this reader and by the bitmap, which does not hand it on to
+    // cairo's. In a child, whose peak address space starts where it stands.
+    const std::string stored("\x78\x01\x01\x01\x00\xfe\xff\x00\x00\x01\x00\x01", 12);
+    TempFolder::writeFile(path, good.substr(0, 8) +
+                                    chunk("IHDR", bigEndian(32767) + bigEndian(12700) + std::string("\x08\x06\0\0\0", 5)) +
+                                    chunk("IDAT", stored) + chunk("IEND", ""));
+    const pid_t child = fork();
+    if (child == 0) {
+        const long before = statusField("VmSize:");
+        bool damaged = false;
+        const bool refusedIt = tarnwell::gui::decodePng(path, &damaged) == nullptr && damaged;
+        auto* bitmap = new CBitmap(100);
+        const bool bitmapRefused = !bitmap->isLoaded();
+        bitmap->forget();
+        _exit(refusedIt && bitmapRefused && statusField("VmPeak:") - before < 256 * 1024 ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "reserved far more than 12 bytes can hold";
 }
 
 // Run under ThreadSanitizer: bitmaps are made and let go while the workers decode them.

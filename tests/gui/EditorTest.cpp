@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <stdexcept>
 #include <thread>
 
 #include "framework/effectbase/AudioEffectX.h"
@@ -50,6 +51,20 @@ public:
 };
 
 }  // namespace
+
+// An editor whose construction fails after it attached itself leaves the effect without an
+// editor, not with a pointer the effect's destructor would delete a second time.
+TEST(Editor, AFailedConstructionLeavesTheEffectWithoutAnEditor) {
+    struct FailingEditor : SmallEditor {
+        explicit FailingEditor(AudioEffect* fx) : SmallEditor(fx) { throw std::runtime_error("no memory"); }
+    };
+    GestureEffect fx;
+    EXPECT_THROW(new FailingEditor(&fx), std::runtime_error);
+    EXPECT_EQ(fx.getEditor(), nullptr);
+    EXPECT_EQ(fx.getAeffect()->flags & effectHasEditor, 0);
+    auto* working = new SmallEditor(&fx);  // the effect deletes this one, once
+    EXPECT_EQ(fx.getEditor(), working);
+}
 
 // The render thread asks isOpen before marking the pads, while the editor opens and closes.
 TEST(Editor, OpenCloseGesturesAndTheWheelWithIsOpenAskedFromAnotherThread) {

@@ -13,11 +13,13 @@
 
 namespace tarnwell::test {
 
-// Starts the command with its output and messages going to files; limited runs get at most a
-// minute of CPU and, outside address-sanitizer builds, 2 GiB of address space.
+// Starts the command (or a copy of it elsewhere) with its output (none for an empty name) and
+// messages going to files; limited runs get at most a minute of CPU and, outside
+// address-sanitizer builds, 2 GiB of address space.
 inline pid_t startCommand(const std::vector<std::string>& args, const std::string& out = "/dev/null",
-                          const std::string& err = "/dev/null", bool limited = false) {
-    std::vector<std::string> words{TARNWELL_COMMAND};
+                          const std::string& err = "/dev/null", bool limited = false,
+                          const std::string& program = TARNWELL_COMMAND) {
+    std::vector<std::string> words{program};
     words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& w : words) argv.push_back(w.data());
@@ -33,8 +35,11 @@ inline pid_t startCommand(const std::vector<std::string>& args, const std::strin
 #endif
     }
     for (int s : {SIGINT, SIGTERM, SIGHUP}) signal(s, SIG_DFL);
-    dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO);
     dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
+    if (out.empty())
+        close(STDOUT_FILENO);  // as a command run with its output closed (>&-)
+    else
+        dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO);
     execv(argv[0], argv.data());
     _exit(127);
 }

@@ -57,8 +57,9 @@ public:
         log.setValues[id] = value;
     }
     // Values show and are typed as percentages: "25%", "25".
-    std::string valueText(std::uint32_t id) override {
-        return std::to_string(static_cast<int>(std::lround(values.at(id) * 100.0f))) + "%";
+    std::string valueText(std::uint32_t id) override { return valueText(id, values.at(id)); }
+    std::string valueText(std::uint32_t, float value) override {
+        return std::to_string(static_cast<int>(std::lround(value * 100.0f))) + "%";
     }
     std::optional<float> valueFromText(std::uint32_t, const std::string& text) override {
         char* end = nullptr;

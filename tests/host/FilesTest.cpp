@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cmath>
+#include <fstream>
 
 #include "host/AudioFile.h"
+#include "host/HostError.h"
 #include "host/MidiFile.h"
 #include "tests/host/HostileFiles.h"
 #include "tests/support/TempFolder.h"
@@ -48,6 +52,64 @@ TEST(AudioFile, RoundTripsKeepTheSamples) {
     EXPECT_NEAR(back.channels[0][10], 1.0f, 1e-6f);
 }
 
+// Whether the float formats' PEAK chunk, where there is one, carries no time stamp.
+bool peakUnstamped(const std::string& bytes) {
+    const std::size_t peak = bytes.find("PEAK");
+    return peak == std::string::npos || bytes.compare(peak + 12, 4, std::string(4, '\0')) == 0;
+}
+
+// The float formats' PEAK chunk is written without the time of writing, so the same audio makes
+// the same file.
+TEST(AudioFile, TheSameAudioMakesTheSameFile) {
+    TempFolder folder;
+    for (const char* name : {"a.wav", "b.aiff"}) {
+        writeAudioFile(folder.path(name), sweep(2, 1000));
+        const std::string bytes = folder.read(name);
+        EXPECT_NE(bytes.find("PEAK"), std::string::npos) << name;
+        EXPECT_TRUE(peakUnstamped(bytes)) << name;
+    }
+}
+
+// Past 4 GiB of data a WAV is RF64, read back whole; an AIFF that cannot hold what is written
+// fails as it grows past its limit. Silence past the end takes no disk, so neither needs 4 GiB of
+// it.
+TEST(AudioFile, FilesOf4GiBAndMore) {
+    TempFolder folder;
+    constexpr std::size_t BLOCK = 1 << 20;
+    const std::vector<float> silence(BLOCK), tone(BLOCK, 0.5f);
+    const float* silent[2] = {silence.data(), silence.data()};
+    const float* loud[2] = {tone.data(), tone.data()};
+    const std::uint64_t frames = (std::uint64_t{1} << 29) + 3 * BLOCK;  // 4 GiB of stereo floats and more
+    {
+        AudioWriter writer(folder.path("long.wav"), 8000.0, 2);  // of a length not known before
+        writer.write(loud, 1000);
+        for (std::uint64_t done = 1000; done < frames;) {
+            const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(BLOCK, frames - done));
+            writer.write(done + n == frames ? loud : silent, n);
+            done += n;
+        }
+        writer.commit();
+    }
+    char head[4] = {};
+    std::ifstream(folder.path("long.wav"), std::ios::binary).read(head, 4);
+    EXPECT_EQ(std::string(head, 4), "RF64");
+    AudioReader reader(folder.path("long.wav"));
+    EXPECT_EQ(reader.expectedFrames(), frames);
+    struct stat info {};
+    ASSERT_EQ(stat(folder.path("long.wav").c_str(), &info), 0);
+    EXPECT_GT(static_cast<std::uint64_t>(info.st_size), std::uint64_t{1} << 32);
+    EXPECT_LT(info.st_blocks * 512, 64 << 20);
+
+    AudioWriter aiff(folder.path("long.aiff"), 8000.0, 2);
+    std::string failure;
+    try {
+        for (std::uint64_t done = 0; done < frames; done += BLOCK) aiff.write(silent, BLOCK);
+    } catch (const HostError& e) {
+        failure = e.what();
+    }
+    EXPECT_EQ(failure.rfind(folder.path("long.aiff") + ": is an AIFF file, which holds at most 67108.8 s at 8000 Hz", 0), 0u) << failure;
+}
+
 const std::string END("\0\xFF\x2F\0", 4);
 
 std::vector<std::uint64_t> frames(const MidiSong& song) {
@@ -80,6 +142,13 @@ TEST(MidiFile, EventsLandOnTheFramesOfTheTempoMap) {
     folder.write("plain.mid", midiFile({std::string("\x83\0\x91\x30\x46\x10\x32\x46", 8) + END}));
     EXPECT_EQ(frames(readMidiFile(folder.path("plain.mid"), 44100.0, std::nullopt)),
               (std::vector<std::uint64_t>{88200, 88200 + 3675}));
+    // Channel pressure has one data byte, in running status too: the note after it keeps its time.
+    folder.write("pressure.mid", midiFile({std::string("\0\xD2\x40\x30\x50\x60\x92\x3C\x64", 9) + END}));
+    const MidiSong pressed = readMidiFile(folder.path("pressure.mid"), 48000.0, std::nullopt);
+    EXPECT_EQ(frames(pressed), (std::vector<std::uint64_t>{0, 12000, 36000}));
+    ASSERT_EQ(pressed.messages.size(), 3u);
+    EXPECT_EQ(pressed.messages[1].data1, 0x50);
+    EXPECT_EQ(pressed.messages[2].status, 0x92);
 }
 
 // Valid files of unusual make: system exclusive packets (F0, F7), long text, and many tracks

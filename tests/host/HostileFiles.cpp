@@ -43,10 +43,11 @@ std::string fmtChunk(std::uint32_t channels, std::uint32_t rate, std::uint32_t b
            little(16, 2);
 }
 
-// A 16-bit WAV whose data chunk says claimed frames and holds frames.
+// A 16-bit WAV whose data chunk says claimed frames and holds frames; first, when given, a chunk
+// of the walk's own (its pad byte included).
 std::string wav(std::uint32_t channels, std::uint32_t rate, std::uint32_t frames, std::uint32_t claimed,
-                std::uint32_t blockAlign) {
-    const std::string body = "WAVE" + fmtChunk(channels, rate, blockAlign) + "data" +
+                std::uint32_t blockAlign, const std::string& first = "") {
+    const std::string body = "WAVE" + first + fmtChunk(channels, rate, blockAlign) + "data" +
                              little(static_cast<std::uint64_t>(claimed) * blockAlign, 4) +
                              samples(static_cast<std::uint64_t>(frames) * channels, true);
     return "RIFF" + little(body.size(), 4) + body;
@@ -72,11 +73,11 @@ std::string extended(double value) {
            big(static_cast<std::uint64_t>(std::ldexp(mantissa, 64)), 8);
 }
 
-std::string aiff(double rate, std::uint32_t frames, std::uint32_t claimed) {
+std::string aiff(double rate, std::uint32_t frames, std::uint32_t claimed, const std::string& first = "") {
     const std::string comm = "COMM" + big(18, 4) + big(1, 2) + big(claimed, 4) + big(16, 2) + extended(rate);
     const std::string sound = samples(frames, false);
     const std::string ssnd = "SSND" + big(8 + sound.size(), 4) + big(0, 4) + big(0, 4) + sound;
-    return "FORM" + big(4 + comm.size() + ssnd.size(), 4) + "AIFF" + comm + ssnd;
+    return "FORM" + big(4 + first.size() + comm.size() + ssnd.size(), 4) + "AIFF" + first + comm + ssnd;
 }
 
 // A real FLAC stream whose STREAMINFO promises promised frames.
@@ -167,6 +168,11 @@ std::vector<HostileFile> hostileAudioFiles() {
          false},
         {"data-past-end.wav", wav(1, 44100, 1000, 5000, 2), short1000, true},
         {"frames-past-end.aiff", aiff(44100.0, 1000, 5000), short1000, true},
+        // A chunk of odd size is followed by a pad byte, which the walk to the sound data steps over.
+        {"odd-list-then-data-past-end.wav", wav(1, 44100, 1000, 5000, 2, "LIST" + little(5, 4) + "INFOx" + '\0'),
+         short1000, true},
+        {"odd-name-then-frames-past-end.aiff", aiff(44100.0, 1000, 5000, "NAME" + big(3, 4) + "abc" + '\0'), short1000,
+         true},
         {"rf64-2^60-bytes.wav", rf64(1ull << 60, 1000), shorter + "288230376151710744 frames", true},
         {"flac-2^36-frames.flac", flac((1ull << 36) - 1), shorter + "68719472735 frames", true},
         {"text.wav", "not audio at all", "is not a WAV, AIFF or FLAC file", false},
@@ -203,6 +209,11 @@ std::vector<HostileFile> hostileMidiFiles() {
          false},
         {"meta-past-end.mid", midiFile({std::string("\0\xFF\x01\x09" "ab", 6) + END_OF_TRACK}),
          "a meta event runs past the end of the track", false},
+        // One byte past the track, with a track after it: FF 51 03 with two bytes left, FF 2F 01 with none.
+        {"tempo-one-byte-past.mid", midiFile({NOTE + std::string("\0\xFF\x51\x03\x07\xA1", 6), NOTE + END_OF_TRACK}),
+         "track 1: a meta event runs past the end of the track", false},
+        {"end-one-byte-past.mid", midiFile({NOTE + std::string("\0\xFF\x2F\x01", 4), NOTE + END_OF_TRACK}),
+         "track 1: a meta event runs past the end of the track", false},
         {"sysex-past-end.mid", midiFile({std::string("\0\xF0\x7F\x01", 4) + END_OF_TRACK}),
          "a system exclusive message runs past the end", false},
         {"clock-in-file.mid", midiFile({std::string("\0\xF8", 2) + END_OF_TRACK}), "a system message that does not belong",
@@ -227,9 +238,15 @@ std::vector<HostileFile> hostileStates() {
          "belongs to another component", false},
         {"short-record.aupreset", state({{"mCompleteData", data(std::string(4123, '\0'))}}), "program data of the wrong size",
          false},
+        {"record-4125-bytes.aupreset", state({{"mCompleteData", data(std::string(4125, '\0'))}}),
+         "holds program data of the wrong size (4125 bytes where 4124 belong)", false},
+        {"record-4126-bytes.aupreset", state({{"mCompleteData", data(std::string(4126, '\0'))}}),
+         "holds program data of the wrong size (4126 bytes where 4124 belong)", false},
         {"no-program.aupreset", state({}, false), "holds no program data", false},
         {"chunk-4127-bytes.aupreset", state({{"mChunkData", data(std::string(4127, '\0'))}}, false),
          "holds a chunk of the wrong size (4127 bytes where 4128 belong)", false},
+        {"chunk-4129-bytes.aupreset", state({{"mChunkData", data(std::string(4129, '\0'))}}, false),
+         "holds a chunk of the wrong size (4129 bytes where 4128 belong)", false},
         {"record-as-number.aupreset", state({{"mCompleteData", number(4124)}}), "mCompleteData is not data", false},
         {"type-as-text.aupreset", state({{"type", CFStringCreateWithCString(nullptr, "aumf", kCFStringEncodingUTF8)}}),
          "type, subtype or manufacturer missing", false},

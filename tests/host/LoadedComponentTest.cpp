@@ -9,7 +9,9 @@
 #include <functional>
 #include <sstream>
 
+#include "dsp/TBasicReverb.h"
 #include "effect/FactoryBank.h"
+#include "effect/ParameterLayout.h"
 #include "framework/effectbase/AEffect.h"
 #include "framework/effectbase/AudioEffect.h"
 #include "framework/effectbase/VstRecords.h"
@@ -137,7 +139,7 @@ TEST_F(LoadedComponent, RenderingAFileMatchesTheEffectRunInProcess) {
     ASSERT_EQ(run({"render", folder.path("in.wav"), folder.path("out.wav"), "--midi", folder.path("song.mid"),
                    "--set", "Block 1 Comb Feed=0.4", "--set", "9=0.7", "--set", "134=0", "--set", "211=0.051",
                    "--set", "215=0.011", "--set", "125=1", "--set", "207=0", "--block", "300", "--tail",
-                   "0.25"}),
+                   "0.25", "-q"}),
               0);
     const AudioData output = readAudioFile(folder.path("out.wav"));
     const std::size_t frames = input.frames() + static_cast<std::size_t>(0.25 * RATE);
@@ -168,6 +170,95 @@ TEST_F(LoadedComponent, RenderingAFileMatchesTheEffectRunInProcess) {
         direct.process(ins, static_cast<double>(pos), n, due, song, outs);
     }
     EXPECT_EQ(output.channels, expected);
+}
+
+// The automatic tail waits for silence only as long as the patch can still sound again, and cuts
+// nothing: it ends where a minute's tail, its quiet end cut, ends.
+TEST_F(LoadedComponent, TheAutomaticTailWaitsOnlyAsLongAsThePatchCanSoundAgain) {
+    AudioData burst;  // 20 ms of 440 Hz at -6 dBFS, then silence
+    burst.sampleRate = RATE;
+    burst.channels.assign(2, std::vector<float>(static_cast<std::size_t>(0.2 * RATE), 0.0f));
+    for (auto& c : burst.channels)
+        for (std::size_t i = 0; i < static_cast<std::size_t>(0.02 * RATE); ++i)
+            c[i] = 0.5f * static_cast<float>(std::sin(2.0 * M_PI * 440.0 * static_cast<double>(i) / RATE));
+    const auto quarterSecond = static_cast<std::uint64_t>(0.25 * RATE);
+    auto preset = [](ComponentHost& c, const char* name) {
+        const auto* const found = std::find_if(FACTORY_PRESET_NAMES, FACTORY_PRESET_NAMES + FACTORY_PRESET_COUNT,
+                                               [&](const char* n) { return std::strcmp(n, name) == 0; });
+        loadFactoryPreset(c, static_cast<std::int32_t>(found - FACTORY_PRESET_NAMES));
+    };
+    auto blocksOff = [](ComponentHost& c) {
+        for (const std::int32_t tag : BLOCK_TYPE_TAG) c.setParameter(static_cast<std::uint32_t>(tag), 0.0f);
+    };
+    struct Case {
+        const char* name;
+        std::function<void(ComponentHost&)> set;
+        std::uint64_t leastSpan, mostSpan;
+        // False where the rooms' phases come from the process's noise generator: each render's
+        // differ, and with them where a tail of many seconds falls under the level (by 0.35 s).
+        bool sameSamples;
+    };
+    const Case cases[] = {
+        {"all Blocks Off, no Delay", [&](ComponentHost& c) {
+             blocksOff(c);
+             c.setParameter(DELAY_ON_PARAM, 0.0f);
+         }, 0, 0, true},
+        // 2^(12 * 0.95) ms = 2,702 ms left, 2,103 ms right; echoes 2.7 s apart, each 6 dB down.
+        {"a long Delay", [&](ComponentHost& c) {
+             blocksOff(c);
+             for (const auto& [id, value] : {std::pair{DELAY_ON_PARAM, 1.0f}, {DELAY_TEMPO_SYNC_PARAM, 0.0f},
+                                             {DELAY_LEFT_PARAM, 0.95f}, {DELAY_RIGHT_PARAM, 0.92f},
+                                             {DELAY_FEEDBACK_PARAM, 0.5f}, {DELAY_CROSS_FEEDBACK_PARAM, 0.0f},
+                                             {DELAY_MIX_PARAM, 1.0f}})
+                 c.setParameter(static_cast<std::uint32_t>(id), value);
+         }, static_cast<std::uint64_t>(2.7 * RATE), static_cast<std::uint64_t>(2.8 * RATE), true},
+        {"Ten Second Frozen Hall", [&](ComponentHost& c) { preset(c, "Ten Second Frozen Hall"); },
+         TComb::kMaxLength, 3 * TBasicReverb::kPreDelayFrames, false},
+        // A pad replayed over eight bars (16 s) sweeps the Delay's Mix: with the Delay's loop it may
+        // bring the echoes back after as long. Its Room (Block 3) off, so each render is the same.
+        {"Eight Bar Riser", [&](ComponentHost& c) {
+             preset(c, "Eight Bar Riser");
+             c.setParameter(static_cast<std::uint32_t>(BLOCK_TYPE_TAG[2]), 0.0f);
+         }, static_cast<std::uint64_t>(16.0 * RATE), static_cast<std::uint64_t>(17.0 * RATE), true},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        std::optional<std::uint64_t> span;
+        std::uint64_t rendered = 0;
+        auto render = [&](std::optional<std::uint64_t> tail) {
+            const auto component = open();
+            component->initialize(RATE, 2, 512);
+            test.set(*component);
+            RenderJob job;
+            job.tailFrames = tail;
+            AudioData out =
+                renderAudio(*component, job, burst, [&](std::uint64_t done, std::uint64_t) { rendered = done; });
+            span = component->quietSpan();
+            return out;
+        };
+        AudioData whole = render(static_cast<std::uint64_t>(AUTOMATIC_TAIL_SECONDS * RATE));
+        std::size_t end = whole.frames();
+        auto quiet = [&](std::size_t i) {
+            return std::fabs(whole.channels[0][i]) < QUIET_LEVEL && std::fabs(whole.channels[1][i]) < QUIET_LEVEL;
+        };
+        while (end > burst.frames() && quiet(end - 1)) --end;
+        for (auto& c : whole.channels) c.resize(end);
+
+        const AudioData automatic = render(std::nullopt);
+        ASSERT_TRUE(span.has_value());
+        EXPECT_GE(*span, test.leastSpan);
+        EXPECT_LE(*span, test.mostSpan);
+        // The quiet frames rendered past the end: the span, the quarter second and one block at most
+        // where the patch rests; for the rooms, whose lengths drift, fewer than a component that
+        // does not say gets.
+        if (test.sameSamples) {
+            EXPECT_LE(rendered - automatic.frames(), *span + quarterSecond + 512);
+            EXPECT_EQ(automatic.channels, whole.channels);
+        } else {
+            EXPECT_LT(rendered - automatic.frames(), quietFramesToEnd(RATE));
+            EXPECT_NEAR(static_cast<double>(automatic.frames()), static_cast<double>(end), RATE);
+        }
+    }
 }
 
 TEST_F(LoadedComponent, ASavedStateFileRestoresEveryValue) {
@@ -223,9 +314,13 @@ TEST_F(LoadedComponent, ValueTextsAndTypedValues) {
     EXPECT_EQ(component->valueFromText(110, "100"), std::nullopt);  // Delay Left takes no typed value
 
     const std::string file = folder.path("typed.aupreset");
+    std::string said;
     ASSERT_EQ(run({"state", "save", file, "--type", "Block 1 Filter Freq=1000", "--type", "block 2 type=comb", "--type",
-                   "3=Parallel > Delay", "--type", "Block 1 Volume=-6"}),
+                   "3=Parallel > Delay", "--type", "Block 1 Volume=-6"},
+                  nullptr, &said),
               0);
+    // Each setting says what it did: the parameter's name and value text.
+    EXPECT_EQ(said, "Block 1 Filter Freq: 1.0Khz\nBlock 2 Type: Comb\nPath: Parallel > Delay\nBlock 1 Volume: -6dB\n");
     const std::vector<float> values = summaryOf(file).programs.at(0).values;
     EXPECT_NEAR(values[6], std::log2(50.0f) / 10.0f, 1e-5f);
     EXPECT_EQ(values[BLOCK_2_TYPE], 2.0f / 6.99f);
@@ -235,7 +330,111 @@ TEST_F(LoadedComponent, ValueTextsAndTypedValues) {
     std::string err;
     EXPECT_EQ(run({"state", "save", file, "--type", "Block 1 Filter Freq=loud"}, nullptr, &err), 1);
     EXPECT_EQ(err, "tarnwell: --type Block 1 Filter Freq=loud: parameter 6 (Block 1 Filter Freq) does not take "
-                   "\"loud\"; it reads \"" + direct.valueText(6) + "\" now\n");
+                   "\"loud\"; it takes a number as the editor's Set to Value dialog reads it (-100 reads 20hz, 100 "
+                   "reads 100hz) or a text as tarnwell params shows the value (such as 20hz)\n");
+}
+
+// A state shows the sound it holds: the name of the program its values make (a record beside
+// them may keep an older one, as after stepping presets in the editor) and every value with its
+// text, as params lists the same sound; params, state save and the settings start from it alike.
+TEST_F(LoadedComponent, AStateShowsItsOwnSoundInItsUnits) {
+    const std::string file = folder.path("stepped.aupreset");
+    {
+        const auto component = open();
+        const std::vector<float> warped(std::begin(DEMOVAR[54]), std::end(DEMOVAR[54]));
+        CFRef<CFTypeRef> state = programState(component->identity(), component->stateLayout(), FACTORY_PRESET_NAMES[53], warped);
+        completePresetKeys(const_cast<CFMutableDictionaryRef>(static_cast<CFDictionaryRef>(state.get())),
+                           component->identity(), "stepped");
+        writePresetFile(file, state.get());
+    }
+    std::string shown, listed;
+    ASSERT_EQ(run({"state", "show", file}, &shown), 0);
+    EXPECT_NE(shown.find(std::string("\nprogram 0: ") + FACTORY_PRESET_NAMES[54] + "\n"), std::string::npos) << shown;
+    ASSERT_EQ(run({"params", "--state", file}, &listed), 0);
+    EXPECT_NE(listed.find(" B1 > B2 > B3 > Delay\n"), std::string::npos);  // the path of that preset, as a text
+    EXPECT_EQ(shown.substr(shown.find("\n", shown.find("program 0")) + 1), listed);
+
+    // params with settings on top; state save from the state with settings on top.
+    std::string said;
+    ASSERT_EQ(run({"params", "--preset", "54", "--type", "Block 3 Pan=30L", "-q"}, &listed), 0);
+    EXPECT_NE(listed.find("  97  Block 3 Pan                     0.350000  30L\n"), std::string::npos) << listed;
+    const std::string changed = folder.path("changed.aupreset");
+    ASSERT_EQ(run({"state", "save", changed, "--state", file, "--set", "Block 3 Pan=0.35"}, nullptr, &said), 0);
+    const std::vector<float> values = summaryOf(changed).programs.at(0).values;
+    std::vector<float> expected(std::begin(DEMOVAR[54]), std::end(DEMOVAR[54]));
+    expected[97] = 0.35f;
+    for (std::size_t id = 1; id < 800; ++id) EXPECT_EQ(values[id], expected[id]) << id;
+}
+
+// Names as the editor's captions say them reach their parameter where they name one.
+TEST_F(LoadedComponent, EditorCaptionsNameParameters) {
+    const std::string file = folder.path("captions.aupreset");
+    std::string said;
+    ASSERT_EQ(run({"state", "save", file, "--set", "Low Pass=0.25", "--set", "block 2 low cut=0.5", "--set",
+                   "Block 3 Points=0.75", "--set", "Block 1 Grid=1", "--set", "Block 1 Distort=0.125", "--set",
+                   "Hold=0.375"},
+                  nullptr, &said),
+              0);
+    const std::vector<float> values = summaryOf(file).programs.at(0).values;
+    EXPECT_EQ(values[DELAY_LP_PARAM], 0.25f);
+    EXPECT_EQ(values[ROOM_HP_TAG[1]], 0.5f);
+    EXPECT_EQ(values[XY_POINT_QUANT_TAG[2]], 0.75f);
+    EXPECT_EQ(values[XY_SPACE_QUANT_TAG[0]], 1.0f);
+    EXPECT_EQ(values[FILTER_DISTORT_TAG[0]], 0.125f);
+    EXPECT_EQ(values[FOLLOWER_HOLD_PARAM], 0.375f);
+    EXPECT_EQ(said.rfind("Delay LP Filter: ", 0), 0u) << said;
+    std::string err;
+    EXPECT_EQ(run({"state", "save", file, "--set", "Low Cut=0.5"}, nullptr, &err), 1);
+    EXPECT_NE(err.find("\"Low Cut\" names 3 parameters (Block 1 Room HP, Block 2 Room HP and Block 3 Room HP)"),
+              std::string::npos)
+        << err;
+}
+
+// On the command line typed text never sets what it does not say: the value texts the type-in
+// would misread are read as the parameter shows them, numbers in the unit shown count, and
+// anything else is refused with what the parameter takes.
+TEST_F(LoadedComponent, TypedTextIsNeverMisread) {
+    const std::string file = folder.path("typed.aupreset");
+    const struct {
+        const char* setting;
+        const char* said;
+    } taken[] = {
+        {"Block 3 Pan=30L", "Block 3 Pan: 30L"}, {"Block 3 Pan=-30", "Block 3 Pan: 30L"},
+        {"Block 1 Mix=56D", "Block 1 Mix: 56D"}, {"Delay Mix=equal", "Delay Mix: Equal"},
+        {"Follower Hold=100ms", "Follower Hold: 100ms"}, {"Follower Hold=1234 ms", "Follower Hold: 1234ms"},
+        {"Block 1 Shaper LowFI Bits=8Bits", "Block 1 Shaper LowFI Bits: 8Bits"},
+        {"Block 1 Filter Freq=1200hz", "Block 1 Filter Freq: 1.2Khz"}, {"Block 1 Filter Freq=1.2k", "Block 1 Filter Freq: 1.2Khz"},
+        {"Block 1 Shaper LowFI Rate=11k", "Block 1 Shaper LowFI Rate: 11.0Khz"},
+        {"Block 1 Filter Q=37.5%", "Block 1 Filter Q: 37%"}, {"Block 1 Filter Mode=hp 6db", "Block 1 Filter Mode: HP 6dB"},
+    };
+    for (const auto& t : taken) {
+        std::string said;
+        ASSERT_EQ(run({"state", "save", file, "--type", t.setting}, nullptr, &said), 0) << said;
+        EXPECT_EQ(said, std::string(t.said) + "\n");
+    }
+    // 30L is exactly what the editor's dialog sets for -30; a text the range's end shows is that end.
+    ASSERT_EQ(run({"state", "save", file, "-q", "--type", "Block 3 Pan=30L", "--type", "Block 1 Volume=off"}), 0);
+    EXPECT_EQ(summaryOf(file).programs.at(0).values[blockParam(2, BLOCK_PAN_OFFSET)], 0.35f);
+    EXPECT_EQ(summaryOf(file).programs.at(0).values[blockParam(0, BLOCK_VOLUME_OFFSET)], 0.0f);
+
+    const struct {
+        const char* setting;
+        const char* message;
+    } refused[] = {
+        {"Block 1 Filter Freq=1,2k", "does not take \"1,2k\"; it takes a number as the editor's Set to Value dialog "
+                                     "reads it (-100 reads 20hz, 100 reads 100hz)"},
+        {"Block 1 Filter Mode=3x", "3 reads LP1 12dB"}, {"Block 1 Filter Q=1 2", "does not take \"1 2\""}, {"Block 3 Pan=30x", "did you mean \"30L\" or \"30R\"?"},
+        {"Block 2 Type=cmb", "did you mean \"Comb\"?"}, {"Block 1 Volume=-60dB", "-100 reads Off, 0 reads 0dB"},
+        {"Delay Left=64ms", "Delay Left takes no typed value; set it with --set \"Delay Left=VALUE\", VALUE from 0 "
+                            "(1ms) to 1 (4096ms), such as 0.5 (64ms)"},
+        {"Block 1 Gater Left Step 01=on", "takes no typed value; set it with --set"},
+    };
+    for (const auto& r : refused) {
+        std::string err;
+        EXPECT_EQ(run({"state", "save", file, "--type", r.setting}, nullptr, &err), 1);
+        EXPECT_NE(err.find(r.message), std::string::npos) << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    }
 }
 
 // Every preset of the bank, by number or by name, reaches the effect exactly as the bank holds it.

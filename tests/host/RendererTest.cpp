@@ -96,25 +96,33 @@ TEST(Renderer, EachRenderKnowsItsSongPosition) {
     EXPECT_DOUBLE_EQ(slow.sampleInTimeline, 99225.0);
 }
 
-// y[n] = x[n] + feedback * y[n - gap]: the input returns every gap frames.
+// y[n] = x[n] + feedback * y[n - gap]: the input returns every gap frames, on both sides or on
+// the right alone.
 class Echo : public FakeComponent {
 public:
-    Echo(FakeLog& record, std::size_t gap, float feedback) : FakeComponent(record), line(gap, 0.0f), gain(feedback) {}
+    Echo(FakeLog& record, std::size_t gap, float feedback, bool rightOnly = false,
+         std::optional<std::uint64_t> says = std::nullopt)
+        : FakeComponent(record), line(gap, 0.0f), gain(feedback), leftGain(rightOnly ? 0.0f : 1.0f),
+          span(says) {}
+    std::optional<std::uint64_t> quietSpan() override { return span; }
     void render(const float* const* input, double, std::uint32_t frames, float* const* output) override {
         for (std::uint32_t i = 0; i < frames; ++i, at = (at + 1) % line.size()) {
             line[at] = input[0][i] + gain * line[at];
-            output[0][i] = output[1][i] = line[at];
+            output[0][i] = leftGain * line[at];
+            output[1][i] = line[at];
         }
     }
 
 private:
     std::vector<float> line;
     float gain;
+    float leftGain;
+    std::optional<std::uint64_t> span;
     std::size_t at = 0;
 };
 
 // Left to itself the tail runs on across echoes that come back within its wait and ends with
-// the last frame above -90 dBFS; a sound that never dies stops at the longest tail.
+// the last frame above -90 dBFS on either side; a sound that never dies stops at the longest tail.
 TEST(Renderer, AnAutomaticTailEndsWithTheSound) {
     constexpr double RATE = 100000.0;
     constexpr std::size_t GAP = 200000;  // under the quiet stretch that ends a tail
@@ -127,12 +135,41 @@ TEST(Renderer, AnAutomaticTailEndsWithTheSound) {
     FakeLog log;
     Echo halving(log, GAP, 0.5f);  // echo k at 2^-k: k = 14 is the last one above the level
     EXPECT_EQ(renderAudio(halving, job, click).frames(), 10 + 14 * GAP + 1);
+    Echo rightAlone(log, GAP, 0.5f, true);  // the left silent throughout
+    EXPECT_EQ(renderAudio(rightAlone, job, click).frames(), 10 + 14 * GAP + 1);
     Echo endless(log, GAP, 1.0f);  // the last echo inside the longest tail
     const auto longest = static_cast<std::size_t>(AUTOMATIC_TAIL_SECONDS * RATE) + 1000;
     EXPECT_EQ(renderAudio(endless, job, click).frames(), 10 + (longest - 11) / GAP * GAP + 1);
     job.tailFrames = 123;
     Echo fixed(log, GAP, 1.0f);
     EXPECT_EQ(renderAudio(fixed, job, click).frames(), 1000u + 123u);
+}
+
+// A component that says how long it may stay quiet and still sound again is waited for that
+// long and a quarter of a second more, instead of the longest echo line: trusted, so a span
+// shorter than its echoes ends the tail before the first comes back.
+TEST(Renderer, AnAutomaticTailWaitsAsLongAsTheComponentSays) {
+    constexpr double RATE = 100000.0;
+    constexpr std::size_t GAP = 100000, QUARTER_SECOND = 25000;
+    AudioData click;
+    click.sampleRate = RATE;
+    click.channels.assign(1, std::vector<float>(1000, 0.0f));
+    click.channels[0][10] = 1.0f;
+    RenderJob job;
+    job.blockFrames = 100;
+    FakeLog log;
+    std::uint64_t rendered = 0;
+    const RenderProgress count = [&](std::uint64_t done, std::uint64_t) { rendered = done; };
+    Echo says(log, GAP, 0.5f, false, GAP);
+    // Rendered on past the last loud frame: the span and a quarter second, to the block's end.
+    auto quietRendered = [](std::size_t written, std::size_t span) {
+        return (written + span + QUARTER_SECOND + 99) / 100 * 100;
+    };
+    EXPECT_EQ(renderAudio(says, job, click, count).frames(), 10 + 14 * GAP + 1);
+    EXPECT_EQ(rendered, quietRendered(10 + 14 * GAP + 1, GAP));
+    Echo tooShort(log, GAP, 0.5f, false, GAP / 2);
+    EXPECT_EQ(renderAudio(tooShort, job, click, count).frames(), 1000u);  // the input, whole
+    EXPECT_EQ(rendered, quietRendered(1000, GAP / 2));
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "resources/Layout.h"
+#include "tests/support/Contrast.h"
 
 namespace fs = std::filesystem;
 using namespace art;
@@ -140,4 +141,39 @@ TEST(Artwork, EveryBitmapAtEverySizeFollowsTheLayoutsSizeRules) {
         EXPECT_EQ(first, bytes(again / name)) << name << " differs between two runs";
         EXPECT_EQ(first, bytes(bundle / name)) << name << " differs from the bundle's";
     }
+}
+
+// Text a musician reads stands out from its ground by at least 4.5:1, dimmed captions by 3:1;
+// measured on the 200 % pictures, where text strokes have pixels of their full colour.
+TEST(Artwork, TextStandsOutFromItsGround) {
+    struct Rgb {
+        int red, green, blue;
+    };
+    const fs::path bundle = TARNWELL_RESOURCES_DIR;
+    const Scale s = scaleOf(2);
+    const auto measure = [&](int k, int x0, int y0, int x1, int y1) {
+        const Picture p = read(bundle / (std::to_string(resourceId(k, 2)) + ".png"));
+        const auto at = [&p](int x, int y) {
+            const uint32_t c = p.rgb(x, y);
+            return Rgb{static_cast<int>(c >> 16 & 0xff), static_cast<int>(c >> 8 & 0xff),
+                       static_cast<int>(c & 0xff)};
+        };
+        const Rgb ground = at(s.px(x0), s.px(y0));
+        return tarnwell::test::contrastRatio(
+            tarnwell::test::inkOf(at, s.px(x0), s.px(y0), s.px(x1), s.px(y1), ground), ground);
+    };
+    // The settings page's hints and its note on the window size.
+    for (const SettingsRow& row : settingsRows())
+        EXPECT_GE(measure(BMP_SETTINGS_PAGE, SETTINGS_SWITCH_X + 170, row.y, 850, row.y + 20), 4.5)
+            << row.hint;
+    EXPECT_GE(measure(BMP_SETTINGS_PAGE, 250, 662, 850, 676), 4.5);
+    // The matrix hint, the bank's label and the line of help at the foot of the main page.
+    EXPECT_GE(measure(BMP_BACKGROUND, 827, 580, 1072, 592), 4.5);
+    EXPECT_GE(measure(BMP_BACKGROUND, 27, 72, 95, 94), 4.5);
+    EXPECT_GE(measure(BMP_BACKGROUND, 27, 710, 700, 724), 4.5);
+    // A Block's subtitle, and an Off Block's captions, dimmed.
+    EXPECT_GE(measure(BMP_PANEL_ROOM, 8, 22, 96, 33), 4.5);
+    const double none = measure(BMP_PANEL_OFF, 92, 16, 120, 27);
+    EXPECT_GE(none, 3.0);
+    EXPECT_LT(none, measure(BMP_PANEL_ROOM, 92, 16, 120, 27));  // dimmer than a caption in use
 }

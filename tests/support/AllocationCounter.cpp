@@ -1,6 +1,11 @@
 #include "tests/support/AllocationCounter.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdlib>
+#include <cstring>
+#include <initializer_list>
 #include <new>
 
 namespace {
@@ -53,5 +58,34 @@ AllocationCounter::AllocationCounter() : start(allocations), wasCounting(countin
 AllocationCounter::~AllocationCounter() { counting = wasCounting; }
 
 std::size_t AllocationCounter::count() const { return allocations - start; }
+
+namespace {
+
+// This thread's read and write calls so far, by one read of its own.
+long ioCalls() {
+    char text[512];
+    const int fd = open("/proc/thread-self/io", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    const ssize_t n = read(fd, text, sizeof text - 1);
+    close(fd);
+    if (n <= 0) return -1;
+    text[n] = '\0';
+    long total = 0;
+    for (const char* field : {"syscr: ", "syscw: "}) {
+        const char* at = std::strstr(text, field);
+        if (at == nullptr) return -1;
+        total += std::strtol(at + std::strlen(field), nullptr, 10);
+    }
+    return total;
+}
+
+}  // namespace
+
+FileIoCounter::FileIoCounter() : start(ioCalls()) {}
+
+long FileIoCounter::count() const {
+    const long now = ioCalls();
+    return start < 0 || now < 0 ? -1 : now - start - looks++;
+}
 
 }  // namespace tarnwell::test

@@ -22,4 +22,18 @@ private:
     bool wasCounting;
 };
 
+// Counts the read and write calls (files, pipes, sockets) the current thread makes while the
+// counter is alive, as the kernel reports them in /proc/thread-self/io. Render-thread tests
+// expect 0 beside the allocation count.
+class FileIoCounter {
+public:
+    FileIoCounter();
+    // Calls made on this thread since construction, the counter's own reads not included.
+    long count() const;
+
+private:
+    long start;
+    mutable long looks = 1;  // reads of the counter's own, each counted from the next look
+};
+
 }  // namespace tarnwell::test
