@@ -495,6 +495,11 @@ def described_figures(tarnwell, folder):
                                  (1000, 8000, 16000)), (22, 'no sub-audio lift', (10, 15, 100))):
         f, db = response(tarnwell, folder, preset, [], str(preset))
         print(f'  {preset} {said} -> ' + ' '.join(f'{hz} Hz {band_db(f, db, hz):+.1f} dB' for hz in points))
+    y = render(tarnwell, 32, None, os.path.join(folder, 'gated.wav'), 3)
+    env = envelope_db(y, 4410)
+    loop = seconds(8) // 4410
+    print(f'  32 room gone when the input stops -> loudest 100 ms after the loop ends: '
+          f'{np.max(env[loop:]) - np.max(env[:loop]):.0f} dB under the loop\'s')
     f, db = response(tarnwell, folder, 53, [], '53')
     power = 10 ** (db / 10) / np.maximum(f, 1)  # pink noise in: output power per Hz
     m = (f > 20) & (f < 20000)
