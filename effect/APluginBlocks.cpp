@@ -644,26 +644,35 @@ BlockLanes APlugin::processGrain(int b, BlockLanes in) {
             plain += d * vol;
         }
     } else {
-        // The shaped weights two slots at a time; the outputs still add up in slot order.
-        for (uint32_t busy = playingSlots; busy != 0;) {
-            unsigned k[2];
-            TGrain::Frame p[2], d[2], envelope{}, power{1.0f, 1.0f};
-            int n = 0;
-            for (; n < 2 && busy != 0; ++n, busy &= busy - 1) {
-                k[n] = __builtin_ctz(busy);
-                TGrain& g = slots[k[n]];
-                if (g.play(speed, p[n], d[n])) {
-                    envelope[n] = g.envelopeNow();
-                    power[n] = g.shapePower();
-                } else {
-                    playingSlots &= ~(1u << k[n]);  // its weights stay 0
-                }
+        // Every playing slot first, then the shaped weights two slots at a time: the weights'
+        // long chains of steps do not wait on one another. The outputs add up in slot order.
+        TGrain::Frame p[GRAINS_PER_BLOCK], d[GRAINS_PER_BLOCK];
+        float envelope[GRAINS_PER_BLOCK + 1], power[GRAINS_PER_BLOCK + 1];
+        int n = 0;
+        for (uint32_t busy = playingSlots; busy != 0; busy &= busy - 1, ++n) {
+            const unsigned k = __builtin_ctz(busy);
+            TGrain& g = slots[k];
+            envelope[n] = 0.0f;  // an ending slot's weights stay 0
+            power[n] = 1.0f;
+            if (g.play(speed, p[n], d[n])) {
+                envelope[n] = g.envelopeNow();
+                power[n] = g.shapePower();
+            } else {
+                playingSlots &= ~(1u << k);
             }
-            const TGrain::Frame vol = TGrain::shapedPower(envelope, power);
-            for (int i = 0; i < n; ++i) {
-                wet += p[i] * vol[i];
-                plain += d[i] * envelope[i];
-            }
+        }
+        envelope[n] = 0.0f;
+        power[n] = 1.0f;
+        float vol[GRAINS_PER_BLOCK + 1];
+        for (int i = 0; i < n; i += 2) {
+            const TGrain::Frame w = TGrain::shapedPower(TGrain::Frame{envelope[i], envelope[i + 1]},
+                                                        TGrain::Frame{power[i], power[i + 1]});
+            vol[i] = w[0];
+            vol[i + 1] = w[1];
+        }
+        for (int i = 0; i < n; ++i) {
+            wet += p[i] * vol[i];
+            plain += d[i] * envelope[i];
         }
     }
     // The recording slots share one tape: a frame writes it once and visits the slots only when
