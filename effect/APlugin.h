@@ -750,6 +750,7 @@ private:
     void gaterStep4();
     void followHostTransport();
     void restartForPlayback();
+    void updateDelayLoop();
     void resetEngineNow();  // the work resetEverything asks of the render thread
     std::atomic<bool> resetPending{false};
     // Blocks, paths and output (APluginBlocks.cpp).

@@ -354,13 +354,7 @@ void APlugin::updateControls16() {
 
     if (getOnOff(DELAY_ON_PARAM)) {
         delay.setTempo(tempo);
-        const bool equalFeed = getOnOff(DELAY_EQUAL_FEED_PARAM);
-        delay.setEqual(equalFeed ? 1.0f : 0.0f);
-        auto feedOf = [](float v) { return v < 0.0f ? -0.995f : std::min(v, 1.0f) * 1.99f - 0.995f; };
-        const float fb = feedOf(param(DELAY_FEEDBACK_PARAM) + modValues[77]);
-        const float cross = equalFeed ? 0.0f : feedOf(param(DELAY_CROSS_FEEDBACK_PARAM) + modValues[78]);
-        delay.setFeed(fb, cross);
-        delay.setFeedFilter(clamp01(param(DELAY_LP_PARAM) + modValues[79]), clamp01(param(DELAY_HP_PARAM) + modValues[80]));
+        updateDelayLoop();
     }
 
     follower.setSmooth(clamp01(param(FOLLOWER_SMOOTH_PARAM) + modValues[83]));
@@ -380,6 +374,19 @@ void APlugin::updateControls16() {
                 engine::clampTo(2.0f * param(P + XY_ASSIGN_OFFSET + 3 + k) - 1.0f + modValues[D + 18 + k], -1.0f, 1.0f);
         }
     }
+}
+
+// The Delay's feedback and loop filter. A restarted Delay has forgotten its loop filter: set
+// again at once, not at the next control step, or the frames between write the loop unfiltered
+// and the first echo starts with a step.
+void APlugin::updateDelayLoop() {
+    const bool equalFeed = getOnOff(DELAY_EQUAL_FEED_PARAM);
+    delay.setEqual(equalFeed ? 1.0f : 0.0f);
+    auto feedOf = [](float v) { return v < 0.0f ? -0.995f : std::min(v, 1.0f) * 1.99f - 0.995f; };
+    const float fb = feedOf(param(DELAY_FEEDBACK_PARAM) + modValues[77]);
+    const float cross = equalFeed ? 0.0f : feedOf(param(DELAY_CROSS_FEEDBACK_PARAM) + modValues[78]);
+    delay.setFeed(fb, cross);
+    delay.setFeedFilter(clamp01(param(DELAY_LP_PARAM) + modValues[79]), clamp01(param(DELAY_HP_PARAM) + modValues[80]));
 }
 
 void APlugin::followHostTransport() {
@@ -408,6 +415,7 @@ void APlugin::restartForPlayback() {
     controlDirty = delayDirty = true;  // the follower and the Delay start from their defaults
     follower.init(storedRate);
     delay.init(storedRate);
+    if (getOnOff(DELAY_ON_PARAM)) updateDelayLoop();
     for (int b = 0; b < BLOCK_COUNT; ++b) {
         filter[b].reset();
         comb[b].reset();
@@ -480,6 +488,7 @@ void APlugin::resetEngineNow() {
     for (int b = 0; b < BLOCK_COUNT; ++b)
         for (float& phase : roomWidenPhase[b]) phase = nextRandom();
     delay.init(storedRate);
+    if (getOnOff(DELAY_ON_PARAM)) updateDelayLoop();
     follower.init(storedRate);
     clearXYFollowerCounts();
     for (TGrain& slot : grain) slot.init(storedRate);

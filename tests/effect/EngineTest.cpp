@@ -387,6 +387,28 @@ TEST_F(EngineTest, PlaybackStartRestartsTheDelayAndTheFollower) {
     EXPECT_NEAR(static_cast<double>(firstAbove(after, 0.01)), 100.0 + 352.8, 3.0);
 }
 
+// The restart forgets the Delay's loop filter; it must be set again at once, not at the next
+// 16-frame check: a tone that starts with playback comes back through the filter from its first
+// frame, with no unfiltered frames stepping down into it at the echo's onset.
+TEST_F(EngineTest, PlaybackStartKeepsTheDelaysLoopFilter) {
+    setTransport(true, 120.0);
+    auto fx = makeNeutral(3, [](APlugin& e) {
+        setPlainDelay(e, 0.25f);
+        e.setParameter(DELAY_LP_PARAM, 0.3f);  // about 50 Hz: a 220 Hz tone returns 13 dB down
+    });
+    const Signal out = render(*fx, sine(220.0, 44100.0, 4000, 0.5)).left;
+    const auto at = static_cast<std::size_t>(DELAY_FRAMES);
+    auto largestStep = [&](std::size_t from, std::size_t to) {
+        double step = 0.0;
+        for (std::size_t i = from; i < to; ++i)
+            step = std::max(step, std::fabs(static_cast<double>(out[i + 1]) - static_cast<double>(out[i])));
+        return step;
+    };
+    const double steady = largestStep(at + 2000, at + 3000);
+    EXPECT_GT(steady, 1e-3);
+    EXPECT_LT(largestStep(at - 20, at + 200), 1.5 * steady);
+}
+
 // A Gater Block whose steps alternate on and off: each step lasts a sixteenth note at the host's
 // tempo, so the gate opens every eighth note.
 TEST_F(EngineTest, GaterStepsLandOnSixteenthNotesAtTheHostTempo) {
