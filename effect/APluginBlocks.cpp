@@ -375,6 +375,14 @@ FramePair APlugin::runPath(FramePair in) {
     return result;
 }
 
+// The quiet runs call each path directly.
+template FramePair APlugin::runPath<0>(FramePair);
+template FramePair APlugin::runPath<1>(FramePair);
+template FramePair APlugin::runPath<2>(FramePair);
+template FramePair APlugin::runPath<3>(FramePair);
+template FramePair APlugin::runPath<4>(FramePair);
+template FramePair APlugin::runPath<5>(FramePair);
+
 void APlugin::publishLevelSources() {
     // Input and the three Blocks' outputs side by side, left in one vector and right in the
     // other; each lane picks and averages as largerOf and meanMagnitude do for one pair.

@@ -109,7 +109,7 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
         follower.update((std::fabs(followerInput[0]) + std::fabs(followerInput[1])) * 0.5f, firstFrame != 0);
         modSourceValues[SOURCE_FOLLOWER] = follower.getValue();
     };
-    auto runSignal = [&](int i) __attribute__((always_inline)) {
+    auto runSignal = [&](int i, auto path) __attribute__((always_inline)) {
         // Read here, not live across the steps before.
         const FramePair in = finiteOrZero(FramePair{*inL, *inR});
         inL += stepL;
@@ -117,7 +117,7 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
         if (followerSource == 0) std::memcpy(followerInput, &in, sizeof followerInput);
         std::memcpy(levelInput, &in, sizeof levelInput);
 
-        const FramePair out = runSignalPath(in);
+        const FramePair out = path(in);
         if (outLeft) outLeft[i] = out[0];
         if (outRight) outRight[i] = out[1];
     };
@@ -165,7 +165,7 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
             runGater(2);
         }
 
-        runSignal(i);
+        runSignal(i, [this](FramePair in) { return runSignalPath(in); });
 
         // Trigger is a one-shot: the XY triggers saw it in this frame.
         if (param(TRIGGER_PARAM) > 0.5f) setParameter(TRIGGER_PARAM, 0.0f);
@@ -183,14 +183,27 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
         if (!modSlotsHold || anyGaterActive || !quietFrameAhead()) continue;
         const int quiet = std::min(static_cast<int>(15 - (frame & 15)), sampleFrames - 1 - i);
         quietFrame = true;
-        for (int q = 0; q < quiet; ++q) {
-            ++i;
-            countRefresh();
-            drawNoise();
-            followInput();
-            replayPads();
-            runSignal(i);
-            sampleCounter.store(frame + 2 + q, std::memory_order_relaxed);
+        // The path and whether a pad replays hold for the whole run: both are looked at once.
+        const bool replaying = xy[0].recordMode == XY_REPLAY || xy[1].recordMode == XY_REPLAY ||
+                               xy[2].recordMode == XY_REPLAY;
+        auto quietRun = [&](auto path) __attribute__((always_inline)) {
+            for (int q = 0; q < quiet; ++q) {
+                ++i;
+                countRefresh();
+                drawNoise();
+                followInput();
+                if (replaying) replayPads();
+                runSignal(i, path);
+                sampleCounter.store(frame + 2 + q, std::memory_order_relaxed);
+            }
+        };
+        switch (currentPath) {
+        case 0: quietRun([this](FramePair in) { return runPath<0>(in); }); break;
+        case 1: quietRun([this](FramePair in) { return runPath<1>(in); }); break;
+        case 2: quietRun([this](FramePair in) { return runPath<2>(in); }); break;
+        case 3: quietRun([this](FramePair in) { return runPath<3>(in); }); break;
+        case 4: quietRun([this](FramePair in) { return runPath<4>(in); }); break;
+        default: quietRun([this](FramePair in) { return runPath<5>(in); }); break;
         }
         quietFrame = false;
     }
