@@ -46,8 +46,8 @@ public:
     static void setSeed(std::uint32_t seed) { RandSeed.store(seed, std::memory_order_relaxed); }
     static std::uint32_t seed() { return RandSeed.load(std::memory_order_relaxed); }
 
-private:
     // The seed after n draws: x -> 16807 x + 1 applied n times, folded into one affine step.
+    // The engine's own generator takes the same steps.
     static constexpr std::uint32_t advanced(std::uint32_t seed, int n) {
         std::uint32_t multiplier = 1u, offset = 0u;
         for (int k = 0; k < n; ++k) {
@@ -57,5 +57,6 @@ private:
         return seed * multiplier + offset;
     }
 
+private:
     static std::atomic<std::uint32_t> RandSeed;
 };

@@ -4,8 +4,10 @@
 
 #include "effect/APlugin.h"
 #include "effect/EngineMath.h"
+#include "dsp/DspRandom.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -42,6 +44,8 @@ constexpr int SOURCE_OFFSET = 56;
 constexpr int SOURCE_WHITE_NOISE = 57;
 constexpr int SOURCE_UNIPOLAR_NOISE = 58;
 
+constexpr int GRAIN_BLOCK_TYPE = 6;
+
 constexpr int COMBINE_ADD = 0;
 constexpr int COMBINE_EXPONENTIAL = 1;
 constexpr int COMBINE_SCALE = 3;
@@ -58,6 +62,20 @@ inline FramePair finiteOrZero(FramePair x) {
 }
 
 const float SILENT_INPUT = 0.0f;
+
+// The noise seed after the 2k draws of k frames (k up to a quiet run's 14 frames before its
+// last), each as one affine step.
+struct SeedJump {
+    uint32_t multiplier, offset;
+};
+constexpr std::array<SeedJump, 15> NOISE_SEED_JUMPS = [] {
+    std::array<SeedJump, 15> jumps{};
+    for (int k = 0; k < 15; ++k) {
+        const uint32_t offset = DspRandom::advanced(0u, 2 * k);
+        jumps[k] = {DspRandom::advanced(1u, 2 * k) - offset, offset};
+    }
+    return jumps;
+}();
 
 }  // namespace
 
@@ -186,11 +204,28 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
         // The path and whether a pad replays hold for the whole run: both are looked at once.
         const bool replaying = xy[0].recordMode == XY_REPLAY || xy[1].recordMode == XY_REPLAY ||
                                xy[2].recordMode == XY_REPLAY;
+        // Unless a Grain Block draws from the same generator or a replaying pad reads the noise,
+        // the noise is read first in the frame after the run: the seed skips the run's draws
+        // but the last frame's, and that frame draws as every frame does.
+        const bool noiseRead = [this] {
+            for (int b = 0; b < BLOCK_COUNT; ++b) {
+                const int source = xy[b].replaySettings.modSource;
+                if (blockType[b] == GRAIN_BLOCK_TYPE ||
+                    (xy[b].recordMode == XY_REPLAY && (source == SOURCE_WHITE_NOISE || source == SOURCE_UNIPOLAR_NOISE)))
+                    return true;
+            }
+            return false;
+        }();
+        const int drawFrom = noiseRead ? 0 : quiet - 1;
+        if (drawFrom > 0) {
+            const SeedJump& jump = NOISE_SEED_JUMPS[drawFrom];
+            RandSeed.store(RandSeed.load() * jump.multiplier + jump.offset);
+        }
         auto quietRun = [&](auto path) __attribute__((always_inline)) {
             for (int q = 0; q < quiet; ++q) {
                 ++i;
                 countRefresh();
-                drawNoise();
+                if (q >= drawFrom) drawNoise();
                 followInput();
                 if (replaying) replayPads();
                 runSignal(i, path);

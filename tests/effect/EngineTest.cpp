@@ -347,6 +347,45 @@ TEST_F(EngineTest, AControllerReachesThe16FrameSettingsAtTheNextBoundary) {
     EXPECT_NEAR(follower[5], 0.5f, 0.01f) << "frame 5008";
 }
 
+// The engine's noise takes its two draws in every frame, also in frames that run quiet: after
+// any run of calls the noise sources and the seed are those of two draws per frame.
+TEST_F(EngineTest, NoiseDrawsTwicePerFrameAlsoInQuietFrames) {
+    auto fx = makeNeutral();
+    render(*fx, constant(1, 0.25f));  // the first call's reset draws the Rooms' phases
+    uint32_t seed = APlugin::RandSeed.load();
+    float white = 0.0f, unipolar = 0.0f;
+    std::size_t drawn = 0;
+    render(*fx, constant(3003, 0.25f), constant(3003, 0.25f), 37, [&](std::size_t last) {
+        for (; drawn <= last; ++drawn) {
+            white = 2.0f * APlugin::randomUnit(seed) - 1.0f;
+            unipolar = APlugin::randomUnit(seed);
+        }
+        ASSERT_EQ(fx->modSourceValues[SRC_WHITE_NOISE], white) << "frame " << last;
+        ASSERT_EQ(fx->modSourceValues[SRC_WHITE_NOISE + 1], unipolar) << "frame " << last;
+        ASSERT_EQ(APlugin::RandSeed.load(), seed) << "frame " << last;
+    });
+}
+
+// A replaying pad whose speed follows the noise reads a new draw in every frame: rendered in
+// calls of 37 frames (which run quiet) it travels as in calls of one frame (which never do).
+TEST_F(EngineTest, APadOnTheNoiseReadsANewDrawInEveryFrame) {
+    auto travelled = [&](std::size_t blockSize) {
+        auto fx = makeNeutral(3, [](APlugin& e) {
+            setBlockType(e, 0, FILTER);
+            for (int i = 0; i < XY_PATH_POINTS; ++i) e.setXY(0, i, static_cast<float>(i) / 31.0f, 0.5f);
+            e.setParameter(XY_SYNC_TAG[0], choice(11, 30.99f));
+            e.setParameter(XY_SPEED_MOD_SOURCE_TAG[0], choice(SRC_WHITE_NOISE, 99.99f));
+            e.setParameter(XY_SPEED_MOD_AMOUNT_TAG[0], 1.0f);
+            e.setParameter(XY_RECORD_MODE_TAG[0], choice(APlugin::XY_REPLAY, 2.99f));
+        });
+        render(*fx, constant(3003, 0.25f), constant(3003, 0.25f), blockSize);
+        return fx->xy[0].position;
+    };
+    const double quiet = travelled(37);
+    EXPECT_GT(quiet, 0.0);
+    EXPECT_EQ(quiet, travelled(1));
+}
+
 // A synced quarter-bar delay: its echo arrives a quarter bar at the host's tempo later, or at
 // 120 bpm while the host gives no tempo.
 TEST_F(EngineTest, SyncedDelayFollowsTheHostTempo) {
