@@ -450,14 +450,20 @@ BlockLanes APlugin::processFilter(int b, BlockLanes in) {
     // The parameters first: an atomic read between the setters' stores and update's reads would
     // make the compiler read those fields back from memory.
     if (!targetsHold(b)) {
-        const float distort = param(P + FILTER_DISTORT_OFFSET), freq = param(P + FILTER_FREQ_OFFSET);
-        const float spread = param(P + BLOCK_SPREAD_OFFSET), q = param(P + FILTER_Q_OFFSET);
-        const float vowel = param(P + FILTER_VOWEL_OFFSET), gain = param(P + FILTER_GAIN_OFFSET);
-        f.setDistort(distort + V[0] + t[0]);
-        f.setFrequency(freq, spread + V[11], V[2], V[3]);
-        f.setRes(q + V[4] + t[2]);  // the setters hold their values to 0..1
-        f.setVowel(vowel + V[5] + t[2]);
-        f.setGain(clamp01(gain + V[5] + t[2]));
+        // In a quiet frame a replaying pad moves only its targets: the rest stands as the frame
+        // before the run left it.
+        BlockLanes& settings = memo[b].filterSettings;
+        if (!quietFrame) {
+            const float distort = param(P + FILTER_DISTORT_OFFSET), freq = param(P + FILTER_FREQ_OFFSET);
+            const float spread = param(P + BLOCK_SPREAD_OFFSET), q = param(P + FILTER_Q_OFFSET);
+            const float vowel = param(P + FILTER_VOWEL_OFFSET), gain = param(P + FILTER_GAIN_OFFSET);
+            settings = BlockLanes{distort, q, vowel, gain} + BlockLanes{V[0], V[4], V[5], V[5]};
+            f.setFrequency(freq, spread + V[11], V[2], V[3]);
+        }
+        f.setDistort(settings[0] + t[0]);
+        f.setRes(settings[1] + t[2]);  // the setters hold their values to 0..1
+        f.setVowel(settings[2] + t[2]);
+        f.setGain(clamp01(settings[3] + t[2]));
     }
     f.update(V[1] + t[1], !firstFrame);  // jumps in the first frame after a reset
     return f.process(in);
