@@ -434,9 +434,10 @@ public:
         engine::Memo<engine::exp2Of> gaterRamp;
         float roomHighPass = std::numeric_limits<float>::quiet_NaN();  // the reverb's last setting
         BlockLanes roomSettings = {};  // length, damping, high-pass and spread, modulation added
-        // The filter's drive, resonance, vowel and gain knobs with their modulation, before the
-        // pad's targets: in quiet frames only the targets can move.
-        BlockLanes filterSettings = {};
+        // The room's and the filter's knobs with their modulation, before the pad's targets: in
+        // quiet frames only the targets can move.
+        BlockLanes roomKnobs = {};
+        BlockLanes filterSettings = {};  // drive, resonance, vowel and gain
     };
     BlockMemos memo[BLOCK_COUNT];
     // The same for the follower's settings.

@@ -514,11 +514,14 @@ BlockLanes APlugin::processRoom(int b, BlockLanes in) {
     const int P = blockParam(b, 0);
     const float* V = &modValues[destinationBase(b)];
     const float* t = xyTargets[b];
-    // In a quiet frame the last frame's settings (finite, so matched) stand.
-    const BlockLanes settings = targetsHold(b) ? memos.roomSettings
-                                               : BlockLanes{param(P + ROOM_LENGTH_OFFSET), param(P + ROOM_DAMP_OFFSET),
-                                                            param(P + ROOM_HP_OFFSET), param(P + BLOCK_SPREAD_OFFSET)} +
-                                                     BlockLanes{V[0], V[1], V[2], V[11]} + BlockLanes{t[0], t[1], t[2], -0.0f};
+    // In a quiet frame the last frame's settings (finite, so matched) stand, or under a
+    // replaying pad the knobs with their modulation.
+    if (!quietFrame)
+        memos.roomKnobs = BlockLanes{param(P + ROOM_LENGTH_OFFSET), param(P + ROOM_DAMP_OFFSET), param(P + ROOM_HP_OFFSET),
+                                     param(P + BLOCK_SPREAD_OFFSET)} +
+                          BlockLanes{V[0], V[1], V[2], V[11]};
+    const BlockLanes settings =
+        targetsHold(b) ? memos.roomSettings : memos.roomKnobs + BlockLanes{t[0], t[1], t[2], -0.0f};
     if (allEqual(settings, memos.roomSettings) && memos.roomHighPass == memos.roomHighPass) {
         room.refreshLength();
     } else {
