@@ -140,6 +140,27 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
         if (outRight) outRight[i] = out[1];
     };
 
+    auto runGaters = [this]() __attribute__((always_inline)) {
+        // A gater that neither gates its Block nor feeds a slot does not run: its sources and
+        // shown step are written again only after a restart, a start or a stop moved them.
+        const bool gatersRun = anyGaterActive || stepSequencer[0].shownMoved() || stepSequencer[1].shownMoved() ||
+                               stepSequencer[2].shownMoved();
+        // Written out per Block: each one's addresses are then fixed.
+        auto runGater = [this](int b) __attribute__((always_inline)) {
+            TStep& steps = stepSequencer[b];
+            if (!gaterActive[b] && !steps.takeShownMoved()) return;
+            steps.getValue(modSourceValues[SOURCE_GATER_LEFT + 6 * b], modSourceValues[SOURCE_GATER_LEFT + 6 * b + 1]);
+            if (gaterActive[b]) steps.process();
+            gaterStepShown[b] = steps.getStep();
+        };
+        static_assert(BLOCK_COUNT == 3);
+        if (gatersRun) {
+            runGater(0);
+            runGater(1);
+            runGater(2);
+        }
+    };
+
     for (int i = 0; i < sampleFrames; ++i) {
         // Only this thread advances the counter; the editor reads it to time XY recordings.
         const int64_t frame = sampleCounter.load(std::memory_order_relaxed);
@@ -164,24 +185,7 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
 
         updateXYFrame();
 
-        // A gater that neither gates its Block nor feeds a slot does not run: its sources and
-        // shown step are written again only after a restart, a start or a stop moved them.
-        const bool gatersRun = anyGaterActive || stepSequencer[0].shownMoved() || stepSequencer[1].shownMoved() ||
-                               stepSequencer[2].shownMoved();
-        // Written out per Block: each one's addresses are then fixed.
-        auto runGater = [this](int b) __attribute__((always_inline)) {
-            TStep& steps = stepSequencer[b];
-            if (!gaterActive[b] && !steps.takeShownMoved()) return;
-            steps.getValue(modSourceValues[SOURCE_GATER_LEFT + 6 * b], modSourceValues[SOURCE_GATER_LEFT + 6 * b + 1]);
-            if (gaterActive[b]) steps.process();
-            gaterStepShown[b] = steps.getStep();
-        };
-        static_assert(BLOCK_COUNT == 3);
-        if (gatersRun) {
-            runGater(0);
-            runGater(1);
-            runGater(2);
-        }
+        runGaters();
 
         runSignal(i, [this](FramePair in) { return runSignalPath(in); });
 
@@ -195,15 +199,20 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
 
         // Up to the next control step, a frame after which nothing but the signal moves takes
         // only the signal's steps: no MIDI waits, no value was written, no slot's source moves,
-        // no gater runs, the levels stand settled and the pads are steady (a replay still steps).
-        // What another thread writes meanwhile is read at the next control step, at most 15
-        // frames on.
-        if (!modSlotsHold || anyGaterActive || !quietFrameAhead()) continue;
+        // the levels stand settled and the pads are steady (a replay still steps, and so do the
+        // gaters). What another thread writes meanwhile is read at the next control step, at
+        // most 15 frames on.
+        if (!modSlotsHold || !quietFrameAhead()) continue;
         const int quiet = std::min(static_cast<int>(15 - (frame & 15)), sampleFrames - 1 - i);
         quietFrame = true;
-        // The path and whether a pad replays hold for the whole run: both are looked at once.
+        // The path, and whether a pad replays or a gater runs, hold for the whole run: each is
+        // looked at once.
         const bool replaying = xy[0].recordMode == XY_REPLAY || xy[1].recordMode == XY_REPLAY ||
                                xy[2].recordMode == XY_REPLAY;
+        // Only a running gater moves its shown step in the run.
+        const bool gatersStep = anyGaterActive;
+        const bool gatersRun = gatersStep || stepSequencer[0].shownMoved() || stepSequencer[1].shownMoved() ||
+                               stepSequencer[2].shownMoved();
         // Unless a Grain Block draws from the same generator or a replaying pad reads the noise,
         // the noise is read first in the frame after the run: the seed skips the run's draws
         // but the last frame's, and that frame draws as every frame does.
@@ -226,8 +235,10 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
                 ++i;
                 countRefresh();
                 if (q >= drawFrom) drawNoise();
+                if (gatersStep && ((frame + 1 + q) & 3) == 0) gaterStep4();
                 followInput();
                 if (replaying) replayPads();
+                if (gatersRun) runGaters();
                 runSignal(i, path);
                 sampleCounter.store(frame + 2 + q, std::memory_order_relaxed);
             }
@@ -250,9 +261,7 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
 bool APlugin::quietFrameAhead() {
     const uint32_t version = valuesVersion.load(std::memory_order_relaxed);
     // Slots whose sources hold worked out this frame what they would work out in the next.
-    return pendingMidiCount == 0 && modSlotsHold && (modSlotsActive || modTouchedCount == 0) && !anyGaterActive &&
-           !stepSequencer[0].shownMoved() && !stepSequencer[1].shownMoved() && !stepSequencer[2].shownMoved() &&
-           !blockLevelsMayMove() && xySteady == XYSteady::RUNNING && version == settingsSeen.version &&
+    return pendingMidiCount == 0 && modSlotsHold && (modSlotsActive || modTouchedCount == 0) && !blockLevelsMayMove() && xySteady == XYSteady::RUNNING && version == settingsSeen.version &&
            version == xySeen.version && !xyAttention.load(std::memory_order_relaxed) && !isEditorOpen() &&
            !(param(TRIGGER_PARAM) > 0.5f);
 }

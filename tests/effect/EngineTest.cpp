@@ -26,7 +26,7 @@ constexpr int SRC_NONE = 0, SRC_VELOCITY = 5, SRC_FOLLOWER = 27, SRC_BLOCK1_OUT 
 constexpr int DEST_VOLUME = 1, DEST_PAN = 3, DEST_DELAY_SPEED = 73, DEST_FOLLOWER_BOOST = 82,
               DEST_FOLLOWER_SMOOTH = 83;
 constexpr int DEST_MOD1_AMOUNT = 86, DEST_MOD2_AMOUNT = 87, DEST_BLOCK1_ROOM_DAMP = 5;
-constexpr int FILTER = 1, COMB = 2, SHAPER = 3, ROOM = 4, GRAIN = 6;
+constexpr int FILTER = 1, COMB = 2, SHAPER = 3, ROOM = 4, GATER = 5, GRAIN = 6;
 
 struct Slot {
     int source, destination;
@@ -384,6 +384,33 @@ TEST_F(EngineTest, APadOnTheNoiseReadsANewDrawInEveryFrame) {
     const double quiet = travelled(37);
     EXPECT_GT(quiet, 0.0);
     EXPECT_EQ(quiet, travelled(1));
+}
+
+// A Gater Block whose replaying pad sets its steps' level gates alike in calls of 37 frames
+// (which run quiet, the gater stepping on) and in calls of one frame (which never do).
+TEST_F(EngineTest, AGaterUnderItsReplayingPadGatesAlikeInQuietFrames) {
+    Signal tone(6000);
+    for (std::size_t i = 0; i < tone.size(); ++i)
+        tone[i] = 0.5f * static_cast<float>(std::sin(0.05 * static_cast<double>(i)));
+    auto gated = [&](std::size_t blockSize) {
+        auto fx = makeNeutral(3, [](APlugin& e) {
+            setBlockType(e, 0, GATER);
+            e.setParameter(blockParam(0, BLOCK_MIX_OFFSET), 1.0f);
+            for (int i = 0; i < GATER_STEPS_PER_SIDE; i += 2) {
+                e.setParameter(GATER_TAG[0][0] + i, 1.0f);
+                e.setParameter(GATER_TAG[0][1] + i, 1.0f);
+            }
+            e.setParameter(blockParam(0, XY_ASSIGN_OFFSET), 1.0f);      // X is the left "on" level
+            e.setParameter(blockParam(0, XY_ASSIGN_OFFSET + 1), 1.0f);  // and the right one
+            for (int i = 0; i < XY_PATH_POINTS; ++i) e.setXY(0, i, static_cast<float>(i) / 31.0f, 0.0f);
+            e.setParameter(XY_SYNC_TAG[0], choice(11, 30.99f));
+            e.setParameter(XY_RECORD_MODE_TAG[0], choice(APlugin::XY_REPLAY, 2.99f));
+        });
+        return render(*fx, tone, tone, blockSize).left;
+    };
+    const Signal quiet = gated(37);
+    EXPECT_GT(rms(quiet, 3000, 6000), 0.01);
+    EXPECT_EQ(quiet, gated(1));
 }
 
 // A synced quarter-bar delay: its echo arrives a quarter bar at the host's tempo later, or at
