@@ -438,6 +438,10 @@ public:
         // quiet frames only the targets can move.
         BlockLanes roomKnobs = {};
         BlockLanes filterSettings = {};  // drive, resonance, vowel and gain
+        struct CombKnobs {
+            float freq, modL, spread, feed, damp, random;
+        };
+        CombKnobs combKnobs = {};
     };
     BlockMemos memo[BLOCK_COUNT];
     // The same for the follower's settings.

@@ -474,9 +474,13 @@ BlockLanes APlugin::processComb(int b, BlockLanes in) {
     const int P = blockParam(b, 0);
     const float* V = &modValues[destinationBase(b)];
     const float* t = xyTargets[b];
-    c.setComb(param(P + COMB_FREQ_OFFSET), V[1] + V[0] + t[0], V[0] + t[0] + V[2], param(P + BLOCK_SPREAD_OFFSET) + V[11],
-              clamp01(param(P + COMB_FEED_OFFSET) + V[3] + t[1]), clamp01(param(P + COMB_DAMP_OFFSET) + V[4] + t[2]),
-              clamp01(param(COMB_RANDOM_TAG[b]) + V[5]), firstFrame != 0);
+    // In a quiet frame the knobs with their modulation stand from the frame before the run.
+    BlockMemos::CombKnobs& k = memo[b].combKnobs;
+    if (!quietFrame)
+        k = {param(P + COMB_FREQ_OFFSET), V[1] + V[0], param(P + BLOCK_SPREAD_OFFSET) + V[11], param(P + COMB_FEED_OFFSET) + V[3],
+             param(P + COMB_DAMP_OFFSET) + V[4], clamp01(param(COMB_RANDOM_TAG[b]) + V[5])};
+    c.setComb(k.freq, k.modL + t[0], V[0] + t[0] + V[2], k.spread, clamp01(k.feed + t[1]), clamp01(k.damp + t[2]), k.random,
+              firstFrame != 0);
     return c.process(in);
 }
 
