@@ -442,6 +442,10 @@ public:
             float freq, modL, spread, feed, damp, random;
         };
         CombKnobs combKnobs = {};
+        struct ShaperKnobs {
+            float a[4], spread, lowFiFilter;
+        };
+        ShaperKnobs shaperKnobs = {};
     };
     BlockMemos memo[BLOCK_COUNT];
     // The same for the follower's settings.

@@ -489,20 +489,27 @@ BlockLanes APlugin::processShaper(int b, BlockLanes in) {
     const int P = blockParam(b, 0);
     const float* V = &modValues[destinationBase(b)];
     const float* t = xyTargets[b];
-    const int mode = getShaperMode(b);
-    // Ring Mod uses the Symmetry knob, the modulation modes the Envelope knob; Low-Fi has its own four
-    // and its filter choice.
-    float a[4];
-    float lowFiFilter = 0.0f;
-    if (mode == SHAPER_MODE_LOWFI) {
-        for (int k = 0; k < 4; ++k) a[k] = param(P + SHAPER_BP_FREQ_OFFSET + k);
-        lowFiFilter = param(SHAPER_LOWFI_FILTER_TAG[b]);
+    // In a quiet frame the knobs stand from the frame before the run.
+    BlockMemos::ShaperKnobs k;
+    if (quietFrame) {
+        k = memo[b].shaperKnobs;
     } else {
-        for (int k = 0; k < 3; ++k) a[k] = param(P + SHAPER_WAVE_OFFSET + k);
-        a[3] = param(P + (mode == SHAPER_MODE_RING ? SHAPER_SYM_OFFSET : SHAPER_ENV_OFFSET));
+        const int mode = getShaperMode(b);
+        // Ring Mod uses the Symmetry knob, the modulation modes the Envelope knob; Low-Fi has its
+        // own four and its filter choice.
+        k.lowFiFilter = 0.0f;
+        if (mode == SHAPER_MODE_LOWFI) {
+            for (int n = 0; n < 4; ++n) k.a[n] = param(P + SHAPER_BP_FREQ_OFFSET + n);
+            k.lowFiFilter = param(SHAPER_LOWFI_FILTER_TAG[b]);
+        } else {
+            for (int n = 0; n < 3; ++n) k.a[n] = param(P + SHAPER_WAVE_OFFSET + n);
+            k.a[3] = param(P + (mode == SHAPER_MODE_RING ? SHAPER_SYM_OFFSET : SHAPER_ENV_OFFSET));
+        }
+        k.spread = param(P + BLOCK_SPREAD_OFFSET) + V[11];
+        memo[b].shaperKnobs = k;
     }
-    s.setDistort(a[0], a[1], a[2], a[3], param(P + BLOCK_SPREAD_OFFSET) + V[11], V[0] + t[0], V[1] + t[1], V[2] + t[2],
-                 V[3], V[4], lowFiFilter, firstFrame != 0);
+    s.setDistort(k.a[0], k.a[1], k.a[2], k.a[3], k.spread, V[0] + t[0], V[1] + t[1], V[2] + t[2], V[3], V[4], k.lowFiFilter,
+                 firstFrame != 0);
     return s.process(in);
 }
 
