@@ -773,6 +773,12 @@ private:
         return levelsDirty || levelsModulated || !levelsSettled || firstFrame || outputDirty || outputModulated ||
                (delayActive && (delayDirty || delayMixModulated || delayLengthsModulated));
     }
+    // With the slots' sources holding, modulated levels, output gains and Delay mix come out as
+    // in the frame before: only a write, a smoothing under way or Delay lengths to set move them.
+    bool levelsRest() const {
+        return !levelsDirty && levelsSettled && !firstFrame && !outputDirty &&
+               !(delayActive && (delayDirty || delayLengthsModulated));
+    }
     // After a frame: whether every check of the frames up to the next control step would find
     // nothing to do, so that only the signal's steps run.
     bool quietFrameAhead();

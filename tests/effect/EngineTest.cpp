@@ -389,9 +389,7 @@ TEST_F(EngineTest, APadOnTheNoiseReadsANewDrawInEveryFrame) {
 // A Gater Block whose replaying pad sets its steps' level gates alike in calls of 37 frames
 // (which run quiet, the gater stepping on) and in calls of one frame (which never do).
 TEST_F(EngineTest, AGaterUnderItsReplayingPadGatesAlikeInQuietFrames) {
-    Signal tone(6000);
-    for (std::size_t i = 0; i < tone.size(); ++i)
-        tone[i] = 0.5f * static_cast<float>(std::sin(0.05 * static_cast<double>(i)));
+    const Signal tone = sine(350.0, RATE, 6000, 0.5);
     auto gated = [&](std::size_t blockSize) {
         auto fx = makeNeutral(3, [](APlugin& e) {
             setBlockType(e, 0, GATER);
@@ -411,6 +409,28 @@ TEST_F(EngineTest, AGaterUnderItsReplayingPadGatesAlikeInQuietFrames) {
     const Signal quiet = gated(37);
     EXPECT_GT(rms(quiet, 3000, 6000), 0.01);
     EXPECT_EQ(quiet, gated(1));
+}
+
+// Under levels the Mod Wheel moves (a Block's Volume, the output Pan) a turned Volume knob
+// glides to its new value and then rests: rendered in calls of 37 frames (which run quiet once
+// it rests) the output is that of calls of one frame (which never do).
+TEST_F(EngineTest, LevelsOnTheModWheelGlideAndRestAlikeInQuietFrames) {
+    const Signal tone = sine(350.0, RATE, 6000, 0.5);
+    auto played = [&](std::size_t blockSize) {
+        auto fx = makeNeutral(3, [](APlugin& e) {
+            setBlockType(e, 0, FILTER);
+            setSlot(e, 0, 1, BLOCK_DESTINATION_START + 14, -0.5f);  // the Mod Wheel lowers Block 1's Volume
+            setSlot(e, 1, 1, DEST_PAN, 0.3f);                       // and pans the output
+        });
+        Stereo out = render(*fx, constant(1000, 0.0f), constant(1000, 0.0f), blockSize);
+        sendMidi(*fx, {{0, 0xB0, 1, 127}});
+        fx->setParameter(blockParam(0, BLOCK_VOLUME_OFFSET), 0.7f);
+        out = render(*fx, tone, tone, blockSize);
+        return out.left;
+    };
+    const Signal quiet = played(37);
+    EXPECT_GT(rms(quiet, 3000, 6000), 0.01);
+    EXPECT_EQ(quiet, played(1));
 }
 
 // A synced quarter-bar delay: its echo arrives a quarter bar at the host's tempo later, or at
