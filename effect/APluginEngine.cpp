@@ -261,8 +261,8 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
 bool APlugin::quietFrameAhead() {
     const uint32_t version = valuesVersion.load(std::memory_order_relaxed);
     // Slots whose sources hold worked out this frame what they would work out in the next.
-    return pendingMidiCount == 0 && modSlotsHold && (modSlotsActive || modTouchedCount == 0) && levelsRest() && xySteady == XYSteady::RUNNING && version == settingsSeen.version &&
-           version == xySeen.version && !xyAttention.load(std::memory_order_relaxed) && !isEditorOpen() &&
+    return pendingMidiCount == 0 && modSlotsHold && (modSlotsActive || modTouchedCount == 0) && levelsRest() &&
+           xySteady == XYSteady::RUNNING && version == settingsSeen.version && version == xySeen.version && !xyAttention.load(std::memory_order_relaxed) && !isEditorOpen() &&
            !(param(TRIGGER_PARAM) > 0.5f);
 }
 
