@@ -409,7 +409,7 @@ void uEditor::idle() {
         if (blocksChanged) showBlocks();
         if (modChanged && ctl.modDisplay) ctl.modDisplay->setDirty(true);
         for (int b = 0; b < BLOCK_COUNT; ++b) {
-            if (fx->getBlockType(b) != 5) continue;
+            if (fx->getBlockType(b) != TYPE_GATER) continue;
             const int step = fx->getCurrentGaterSteps(b);
             if (step != gaterStepShown[b])
                 for (CControl* grid : ctl.gater[b])

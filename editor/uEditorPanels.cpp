@@ -80,11 +80,11 @@ void uEditor::showBlocks() {
         };
         int background = BMP_PANEL_OFF;
         switch (type) {
-            case 0:
+            case TYPE_OFF:
                 addKnobs({PK_NONE, PK_NONE + 1, PK_NONE + 2, PK_NONE + 3});
                 dimReadout(base + RO_SPREAD, true);
                 break;
-            case 1: {
+            case TYPE_FILTER: {
                 const int mode = fx->getFilterMode(b);
                 background = mode < FILTER_MODE_FIRST_VOWEL   ? BMP_PANEL_FILTER
                              : mode < FILTER_MODE_FIRST_SHELF ? BMP_PANEL_FILTER_VOWEL
@@ -95,13 +95,13 @@ void uEditor::showBlocks() {
                           mode >= FILTER_MODE_FIRST_SHELF ? PK_FILTER_GAIN : PK_FILTER_VOWEL});
                 break;
             }
-            case 2:
+            case TYPE_COMB:
                 background = BMP_PANEL_COMB;
                 addTo(box, ctl.combMenu[b]);
                 resumeMenu(ctl.combMenu[b]);
                 addKnobs({PK_COMB, PK_COMB + 1, PK_COMB + 2, PK_COMB + 3});
                 break;
-            case 3: {
+            case TYPE_SHAPER: {
                 const int mode = fx->getShaperMode(b);
                 if (mode == SHAPER_MODE_LOWFI) {
                     background = BMP_PANEL_SHAPER_LOWFI;
@@ -117,11 +117,11 @@ void uEditor::showBlocks() {
                 resumeMenu(ctl.shaperMenu[b]);
                 break;
             }
-            case 4:
+            case TYPE_ROOM:
                 background = BMP_PANEL_ROOM;
                 addKnobs({PK_ROOM, PK_ROOM + 1, PK_ROOM + 2, PK_ROOM + 3});
                 break;
-            case 5:
+            case TYPE_GATER:
                 background = BMP_PANEL_GATER;
                 addKnobs({PK_GATER, PK_GATER + 1});
                 for (TOptionMenu* menu : {ctl.gaterStepsMenu[b], ctl.gaterLoopMenu[b], ctl.gaterSpeedMenu[b]})
@@ -130,7 +130,7 @@ void uEditor::showBlocks() {
                 for (TOptionMenu* menu : {ctl.gaterStepsMenu[b], ctl.gaterLoopMenu[b], ctl.gaterSpeedMenu[b]})
                     resumeMenu(menu);
                 break;
-            default: {
+            default: {  // TYPE_GRAIN
                 background = BMP_PANEL_GRAIN;
                 // The grain knobs first, then their readouts.
                 for (int k = PK_GRAIN; k < PK_GRAIN + kGrainKnobs; ++k) addTo(box, knobs[k]);

@@ -32,9 +32,6 @@ constexpr float PERIOD_SCALE = 30.99f;  // Sync and Time Quant
 constexpr float QUANT_SCALE = 4.99f;    // Point Quant and Space Quant
 constexpr float SOURCE_SCALE = 99.99f;
 
-constexpr int SOURCE_INPUT = 46;  // the first level source
-constexpr int SOURCE_OUT = 54;    // the last two
-
 constexpr float LOOP_ON_VALUE = 0.36789298f;   // steps to Loop "On"
 constexpr float MIDI_MOVE_THRESHOLD = 0.0001f;  // smaller MIDI moves are jitter
 constexpr float EMPTY_PATH_SECONDS = 0.0001f;   // a free path this short stands still

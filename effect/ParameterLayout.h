@@ -197,13 +197,97 @@ inline constexpr int MOD_DESTINATION_COUNT = 90;
 inline constexpr int BLOCK_DESTINATION_START = 4;
 inline constexpr int BLOCK_SLOT_COUNT = 23;
 
+inline constexpr int SOURCE_NONE = 0;
+inline constexpr int SOURCE_MOD_WHEEL = 1;
+inline constexpr int SOURCE_MOD_AFTER = 2;
+inline constexpr int SOURCE_CHANNEL_AFTER = 3;
+inline constexpr int SOURCE_POLY_AFTER = 4;
+inline constexpr int SOURCE_VELOCITY = 5;
+inline constexpr int SOURCE_PITCHBEND = 6;
+inline constexpr int SOURCE_BREATH = 7;
+inline constexpr int SOURCE_FOOT = 8;
+inline constexpr int SOURCE_EXPRESSION = 9;
+inline constexpr int SOURCE_CC16 = 10;  // CC16..CC21
+inline constexpr int SOURCE_CC84 = 16;  // CC84..CC90
+inline constexpr int SOURCE_NOTE = 23;
+inline constexpr int SOURCE_CENTER_NOTE = 24;
+inline constexpr int SOURCE_NOTE_RANDOM = 25;  // and 26
+inline constexpr int SOURCE_FOLLOWER = 27;
+inline constexpr int32_t SOURCE_GATER_LEFT[BLOCK_COUNT] = {28, 34, 40};
+inline constexpr int32_t SOURCE_GATER_RIGHT[BLOCK_COUNT] = {29, 35, 41};
 inline constexpr int32_t SOURCE_X[BLOCK_COUNT] = {30, 36, 42};
 inline constexpr int32_t SOURCE_POLAR_X[BLOCK_COUNT] = {31, 37, 43};
 inline constexpr int32_t SOURCE_Y[BLOCK_COUNT] = {32, 38, 44};
 inline constexpr int32_t SOURCE_POLAR_Y[BLOCK_COUNT] = {33, 39, 45};
+inline constexpr int SOURCE_INPUT = 46;  // the first level source; its unipolar twin follows
+inline constexpr int32_t SOURCE_BLOCK_OUT[BLOCK_COUNT] = {48, 50, 52};  // each with its unipolar twin
+inline constexpr int SOURCE_OUT = 54;  // and its unipolar twin, the last level source
+inline constexpr int SOURCE_OFFSET = 56;
+inline constexpr int SOURCE_WHITE_NOISE = 57;
+inline constexpr int SOURCE_UNIPOLAR_NOISE = 58;
+
+// Sources that swing around 0; the scale combination reads them as 0..1.
+constexpr bool isBipolarSource(int s) {
+    if (s == SOURCE_NOTE_RANDOM || s == SOURCE_NOTE_RANDOM + 1 || s == SOURCE_INPUT || s == SOURCE_OUT ||
+        s == SOURCE_WHITE_NOISE)
+        return true;
+    for (int b = 0; b < BLOCK_COUNT; ++b)
+        if (s == SOURCE_POLAR_X[b] || s == SOURCE_POLAR_Y[b] || s == SOURCE_BLOCK_OUT[b]) return true;
+    return false;
+}
+
+inline constexpr int DESTINATION_NONE = 0;
+inline constexpr int DESTINATION_GLOBAL_VOLUME = 1;
+inline constexpr int DESTINATION_GLOBAL_DRY = 2;
+inline constexpr int DESTINATION_GLOBAL_PAN = 3;
+// A Block's destinations, as offsets from destinationBase(b). Offsets 0..5 mean what the
+// Block's type makes of them.
+inline constexpr int DESTINATION_GATER_SPEED_OFFSET = 6;
+inline constexpr int DESTINATION_GATER_SWING_OFFSET = 7;
+inline constexpr int DESTINATION_GATER_SMOOTH_OFFSET = 8;
+inline constexpr int DESTINATION_GATER_OFF_OFFSET = 9;
+inline constexpr int DESTINATION_GATER_ON_OFFSET = 10;
+inline constexpr int DESTINATION_SPREAD_OFFSET = 11;
+inline constexpr int DESTINATION_PAN_OFFSET = 12;
+inline constexpr int DESTINATION_MIX_OFFSET = 13;
+inline constexpr int DESTINATION_VOLUME_OFFSET = 14;
+inline constexpr int DESTINATION_X_ASSIGN_OFFSET = 15;  // X > the Block's three targets
+inline constexpr int DESTINATION_Y_ASSIGN_OFFSET = 18;  // Y > the same
+inline constexpr int DESTINATION_XY_SPEED_OFFSET = 21;
+inline constexpr int DESTINATION_XY_SMOOTH_OFFSET = 22;
+inline constexpr int DESTINATION_DELAY_SPEED = 73;
+inline constexpr int DESTINATION_DELAY_LEFT = 74;
+inline constexpr int DESTINATION_DELAY_RIGHT = 75;
+inline constexpr int DESTINATION_DELAY_FINE = 76;
+inline constexpr int DESTINATION_DELAY_FEEDBACK = 77;
+inline constexpr int DESTINATION_DELAY_CROSS_FEEDBACK = 78;
+inline constexpr int DESTINATION_DELAY_LP = 79;
+inline constexpr int DESTINATION_DELAY_HP = 80;
+inline constexpr int DESTINATION_DELAY_MIX = 81;
+inline constexpr int DESTINATION_FOLLOWER_BOOST = 82;
+inline constexpr int DESTINATION_FOLLOWER_SMOOTH = 83;
+inline constexpr int DESTINATION_FOLLOWER_THRESHOLD = 84;
+inline constexpr int DESTINATION_FOLLOWER_HOLD = 85;
+
+constexpr int destinationBase(int block) {
+    return BLOCK_DESTINATION_START + BLOCK_SLOT_COUNT * block;
+}
+
 inline constexpr int32_t DESTINATION_BLOCK_XY_SPEED[BLOCK_COUNT] = {25, 48, 71};
 inline constexpr int32_t DESTINATION_BLOCK_XY_SMOOTH[BLOCK_COUNT] = {26, 49, 72};
 inline constexpr int32_t DESTINATION_MOD_AMOUT[MOD_SLOT_COUNT] = {86, 87, 88, 89};
+static_assert(DESTINATION_BLOCK_XY_SPEED[2] == destinationBase(2) + DESTINATION_XY_SPEED_OFFSET &&
+                  DESTINATION_BLOCK_XY_SMOOTH[2] == destinationBase(2) + DESTINATION_XY_SMOOTH_OFFSET &&
+                  DESTINATION_DELAY_SPEED == destinationBase(BLOCK_COUNT),
+              "the Delay's destinations follow the last Block's");
+
+// How a slot's amount acts on its destination (modCombineKind).
+inline constexpr int COMBINE_ADD = 0;
+inline constexpr int COMBINE_EXPONENTIAL = 1;  // gater, XY and delay speeds
+inline constexpr int COMBINE_SCALE = 3;        // volumes and the follower boost
+
+// Block types: rows of BLOCK_TYPE_STR.
+enum BlockTypeId { TYPE_OFF = 0, TYPE_FILTER, TYPE_COMB, TYPE_SHAPER, TYPE_ROOM, TYPE_GATER, TYPE_GRAIN };
 // First destination of each group (global, Block 1..3, Delay, follower and amounts), then the end.
 inline constexpr int32_t MOD_DESTINATION_START[7] = {1, 4, 27, 50, 73, 82, 90};
 

@@ -56,8 +56,9 @@ std::string TModDisplay::cellText(int r, int column) const {
             // 200 v - 100 is 100 a, rounded as the amount's value text rounds it (80, not 79.99999).
             const float v = fx->getParameter(MOD_AMOUNT_TAG[r]);
             const float a = fx->getModAmount(r);
-            const float shown =
-                fx->getModDestinationType(r) == 1 ? 100.0f * std::exp2(3.0f * a) : 200.0f * v - 100.0f;
+            const float shown = fx->getModDestinationType(r) == COMBINE_EXPONENTIAL
+                                    ? 100.0f * std::exp2(3.0f * a)
+                                    : 200.0f * v - 100.0f;
             std::snprintf(text, sizeof text, "%d %%", static_cast<int>(shown));
             return text;
         }
