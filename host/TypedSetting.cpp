@@ -50,6 +50,16 @@ NumberAndUnit split(const std::string& text) {
     return result;
 }
 
+// Nothing but a number, blanks around it allowed ("1 2" is no number).
+bool isPlainNumber(const std::string& text) {
+    const char* start = text.c_str();
+    char* stop = nullptr;
+    std::strtod(start, &stop);
+    const std::string read(start, static_cast<const char*>(stop));
+    return std::any_of(read.begin(), read.end(), [](unsigned char c) { return std::isdigit(c); }) &&
+           std::all_of(static_cast<const char*>(stop), start + text.size(), [](unsigned char c) { return std::isspace(c); });
+}
+
 // A number with a unit, in the unit's base (kilohertz as hertz); a lone "k" is a kilo of
 // whatever unit is shown.
 struct Quantity {
@@ -230,7 +240,7 @@ float typedSettingValue(ComponentHost& component, std::uint32_t id, const std::s
     const std::string wanted = normalized(text);
     const NumberAndUnit typed = split(text);
     if (const std::optional<float> value = reader.read(text)) {
-        if (typed.hasNumber && typed.unit.empty()) return *value;  // a number, in the dialog's unit
+        if (isPlainNumber(text)) return *value;  // a number, in the dialog's unit
         const std::string shown = normalized(reader.shown(*value));
         if (shown == wanted || sameQuantity(typed, split(shown))) return *value;
     }

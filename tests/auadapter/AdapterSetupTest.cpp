@@ -15,6 +15,15 @@ TEST_F(AdapterSetup, AcceptsOnlyTheChannelTable) {
     }
 }
 
+// When the host ends processing, the effect is suspended on the host's thread, where it finishes
+// what its render thread left to that thread.
+TEST_F(AdapterSetup, UninitialisingSuspendsTheEffect) {
+    ASSERT_EQ(AudioUnitInitialize(unit), 0);
+    const int suspends = effect->suspends;
+    ASSERT_EQ(AudioUnitUninitialize(unit), 0);
+    EXPECT_EQ(effect->suspends, suspends + 1);
+}
+
 TEST_F(AdapterSetup, ParametersAreNamedSetAndReadThroughTheHost) {
     UInt32 size = 0;
     ASSERT_EQ(AudioUnitGetPropertyInfo(unit, kAudioUnitProperty_ParameterList, kAudioUnitScope_Global, 0, &size,

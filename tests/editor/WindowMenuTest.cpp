@@ -23,7 +23,7 @@ namespace {
 
 // The editor open in a real window on its main page, and a second client injecting events.
 struct EditorWindow : ::testing::Test {
-    WindowDeadline deadline{60, "the private X server and the editor window"};  // first: it covers SetUp
+    WindowDeadline watchdog{60, "the private X server and the editor window"};  // first: it covers SetUp
     void SetUp() override {
         std::string error;
         ASSERT_TRUE(XvfbServer::start(error)) << error;
@@ -94,7 +94,7 @@ TEST_F(EditorWindow, ARealRightClickOpensTheParameterMenuAndARealChoiceRunsIt) {
             if (menu.getEntry(i, title) && std::string(title) == "Set to Maximum")
                 click(CPoint((rows[i].left + rows[i].right) / 2, (rows[i].top + rows[i].bottom) / 2), 1);
     });
-    deadline.waitingFor("the parameter menu to open at a real right click and close on a real click");
+    watchdog.waitingFor("the parameter menu to open at a real right click and close on a real click");
     click(EditorHarness::centre(knob), 3);
     settle();
     tarnwell::gui::observePopups(nullptr);
@@ -141,7 +141,7 @@ TEST_F(EditorWindow, AKnobResetStaysWhenThePointerDriftsBeforeTheRelease) {
 // sub-menu keeps to the screen and every source is reached by the wheel, by resting on its
 // bottom arrow and by the keys.
 TEST(EditorTallMenu, ASubMenuTallerThanTheScreenStaysOnItAndScrollsToEveryEntry) {
-    WindowDeadline deadline(90, "a sub-menu taller than the screen to scroll to its entries");
+    WindowDeadline watchdog(90, "a sub-menu taller than the screen to scroll to its entries");
     std::string error;
     ASSERT_TRUE(XvfbServer::start(error)) << error;
     Display* d = XOpenDisplay(nullptr);

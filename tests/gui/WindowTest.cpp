@@ -25,7 +25,7 @@ namespace {
 
 struct WindowTest : ::testing::Test {
     void SetUp() override {
-        deadline = std::make_unique<WindowDeadline>(60, "the private X server and the test window");
+        watchdog = std::make_unique<WindowDeadline>(60, "the private X server and the test window");
         std::string error;
         ASSERT_TRUE(XvfbServer::start(error)) << error;
         ASSERT_TRUE(tarnwell::gui::displayAvailable());
@@ -34,7 +34,7 @@ struct WindowTest : ::testing::Test {
         window = std::make_unique<tarnwell::gui::Window>(200, 100, "Tarnwell test");
         frame = new CFrame(CRect(0, 0, 200, 100), static_cast<tarnwell::gui::ParentView*>(window.get()), nullptr);
         window->show();
-        deadline->waitingFor("the test's events to arrive");
+        watchdog->waitingFor("the test's events to arrive");
     }
     void TearDown() override {
         if (frame) frame->forget();
@@ -51,7 +51,7 @@ struct WindowTest : ::testing::Test {
     // Clicks the menu at (50, 20); once its pop-up is up, answer acts on it.
     void openMenu(std::function<void(const std::vector<CRect>& rows)> answer) {
         tarnwell::gui::observePopups([answer](COptionMenu&, const std::vector<CRect>& rows) { answer(rows); });
-        deadline->waitingFor("the pop-up menu to open at a click and close on the pointer or keys sent to it");
+        watchdog->waitingFor("the pop-up menu to open at a click and close on the pointer or keys sent to it");
         clickAt(50, 20);
         settle();
     }
@@ -61,7 +61,7 @@ struct WindowTest : ::testing::Test {
         for (int i = 0; i < 5; ++i) RunLoop::runOnce(20);
     }
 
-    std::unique_ptr<WindowDeadline> deadline;  // the last to go
+    std::unique_ptr<WindowDeadline> watchdog;  // the last to go
     Display* d = nullptr;
     std::unique_ptr<tarnwell::gui::Window> window;
     CFrame* frame = nullptr;
@@ -322,7 +322,7 @@ TEST_F(WindowTest, DialogsAreModalAndAnswerByKeysAndButtons) {
         for (KeySym k : {XK_End, XK_BackSpace, XK_5, XK_Return}) tap(k);
     });
     char text[256] = "12";
-    deadline->waitingFor("the input window to take typed keys and Return");
+    watchdog->waitingFor("the input window to take typed keys and Return");
     inputBox(const_cast<char*>("0 to 100%"), const_cast<char*>("Mix"), text);
     EXPECT_EQ(title, "Mix");
     EXPECT_STREQ(text, "15");
@@ -367,11 +367,11 @@ TEST_F(WindowTest, DialogsAreModalAndAnswerByKeysAndButtons) {
 
     // Escape cancels an input (its text comes back empty); the buttons answer with the pointer.
     tarnwell::gui::observeDialogs([&](const tarnwell::gui::DialogShown&) { tap(XK_Escape); });
-    deadline->waitingFor("Escape to close the input window");
+    watchdog->waitingFor("Escape to close the input window");
     inputBox(const_cast<char*>("prompt"), const_cast<char*>("title"), text);
     EXPECT_STREQ(text, "");
     const auto clickButton = [&](bool ok) {
-        deadline->waitingFor("the message window to take a click on one of its buttons");
+        watchdog->waitingFor("the message window to take a click on one of its buttons");
         tarnwell::gui::observeDialogs([&, ok](const tarnwell::gui::DialogShown& shown) {
             const CRect& r = ok ? shown.ok : shown.cancel;
             clickAt((r.left + r.right) / 2, (r.top + r.bottom) / 2);

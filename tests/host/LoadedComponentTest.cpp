@@ -423,7 +423,7 @@ TEST_F(LoadedComponent, TypedTextIsNeverMisread) {
     } refused[] = {
         {"Block 1 Filter Freq=1,2k", "does not take \"1,2k\"; it takes a number as the editor's Set to Value dialog "
                                      "reads it (-100 reads 20hz, 100 reads 100hz)"},
-        {"Block 1 Filter Mode=3x", "3 reads LP1 12dB"}, {"Block 3 Pan=30x", "did you mean \"30L\" or \"30R\"?"},
+        {"Block 1 Filter Mode=3x", "3 reads LP1 12dB"}, {"Block 1 Filter Q=1 2", "does not take \"1 2\""}, {"Block 3 Pan=30x", "did you mean \"30L\" or \"30R\"?"},
         {"Block 2 Type=cmb", "did you mean \"Comb\"?"}, {"Block 1 Volume=-60dB", "-100 reads Off, 0 reads 0dB"},
         {"Delay Left=64ms", "Delay Left takes no typed value; set it with --set \"Delay Left=VALUE\", VALUE from 0 "
                             "(1ms) to 1 (4096ms), such as 0.5 (64ms)"},

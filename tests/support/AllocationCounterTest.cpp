@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -24,12 +25,18 @@ TEST(AllocationCounter, CountsOnlyWhileAlive) {
 TEST(FileIoCounter, CountsThisThreadsReadsAndWrites) {
     int ends[2];
     ASSERT_EQ(pipe(ends), 0);
+    char byte = 'x';
+    std::atomic<bool> go{false};
+    std::thread other([&] {  // started before counting: starting a thread may read files itself
+        while (!go) std::this_thread::yield();
+        EXPECT_EQ(write(ends[1], &byte, 1), 1);
+    });
     tarnwell::test::FileIoCounter counter;
     EXPECT_EQ(counter.count(), 0);
-    char byte = 'x';
     ASSERT_EQ(write(ends[1], &byte, 1), 1);
     ASSERT_EQ(read(ends[0], &byte, 1), 1);
-    std::thread([&] { ASSERT_EQ(write(ends[1], &byte, 1), 1); }).join();  // another thread's
+    go = true;
+    other.join();  // another thread's write is not this thread's
     EXPECT_EQ(counter.count(), 2);
     close(ends[0]);
     close(ends[1]);
