@@ -10,6 +10,7 @@
 #include "editor/controls/ControlSupport.h"
 #include "editor/uEditor.h"
 #include "effect/APlugin.h"
+#include "effect/MenuCommands.h"
 #include "effect/OptionStrings.h"
 #include "gui/CDrawContext.h"
 
@@ -95,7 +96,7 @@ CMouseEventResult TModDisplay::onMouseDown(CPoint& where, const long& buttons) {
         editor->showModMenu(nullptr, this, where, row);
         return kMouseEventHandled;
     }
-    fx->doModCommand(0, 0);  // the undo snapshot of what this click changes
+    fx->doModCommand(MOD_SNAPSHOT, 0);  // the undo snapshot of what this click changes
     switch (columnAt(pressPoint.x)) {
         case 0:
             fx->setParameterAutomated(MOD_BYPASS_TAG[row], 1.0f - fx->getParameter(MOD_BYPASS_TAG[row]));
