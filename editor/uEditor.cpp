@@ -663,7 +663,8 @@ bool uEditor::handleBlockControl(CControl* control, int tag) {
             static_cast<TOptionMenu*>(control)->getCurrent(text, true);
             for (int i = 0; i < FILTER_MODE_STR_COUNT; ++i) {
                 if (std::strcmp(text, FILTER_MODE_STR[i]) != 0) continue;
-                fx->setParameter(tag, (static_cast<float>(i) + 0.1f) / 40.0f);
+                fx->setParameter(
+                    tag, (static_cast<float>(i) + 0.1f) / CHOICE_SLOTS[static_cast<std::size_t>(tag)].scale);
                 blocksChanged = true;
                 break;
             }
@@ -671,7 +672,7 @@ bool uEditor::handleBlockControl(CControl* control, int tag) {
         }
         for (int m = 0; m < 3; ++m) {
             if (control != ctl.xyRecordRadio[b][m]) continue;
-            fx->setSteppedValue(XY_RECORD_MODE_TAG[b], m, 2.99f, 3);
+            fx->setChoice(XY_RECORD_MODE_TAG[b], m);
             resume();
             return true;
         }

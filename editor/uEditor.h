@@ -211,8 +211,11 @@ protected:
     void createBlockControls(int b);
     void createOnOff(TOnOff*& control, int tag, int x, int y, CBitmap* bitmap, bool midiMenu);
     void createKickButton(CKickButton*& control, int tag, int x, int y, CBitmap* bitmap);
-    void createMenu(TOptionMenu*& control, int tag, const layout::MenuPlace& place, int originX, float steps,
-                    int count, const char* const* table, bool centred, bool arrows, bool third);
+    // A centred menu with arrows over choice slot tag: its options, scale and count from the
+    // parameter layout. shown replaces the option texts; entries cuts the list short (the filter
+    // menu's sub-menus hold the rest).
+    void createMenu(TOptionMenu*& control, int tag, const layout::MenuPlace& place, int originX,
+                    const char* const* shown = nullptr, int entries = -1, bool third = false);
     void createMenu(TOptionMenu*& control, int tag, int x, int y, CBitmap* bitmap, int count,
                     const char* const* table, bool centred, bool arrows, bool third);
     void createFilterMenu(int b);

@@ -120,6 +120,11 @@ public:
     int getSteppedValue(int index, float scale, int count) const;  // of the live value
     // Writes choice step (clamped) as (step + 0.1) / scale through setParameterAutomated.
     void setSteppedValue(int index, int step, float scale, int count);
+    // The same for a choice slot by its own scale and count (CHOICE_SLOTS): the option a stored
+    // value stands for, the live option, and the write.
+    static int getChoice(int index, float value);
+    int getChoice(int index) const;
+    void setChoice(int index, int option);
     static bool getOnOff(float value);  // value >= 0.5
     bool getOnOff(int index) const;
     unsigned char getEditChanged() const;
@@ -827,14 +832,27 @@ private:
     void writeXYSources(int b, float x, float y);
     float xyParam(int index) const { return currentValues[index]; }
     // A choice of a valid Block's XY settings, read on the render thread without the range checks.
-    int xyChoice(int index, float scale, int count) const { return getSteppedValue(currentValues[index].load(), scale, count); }
-    int xyOption(const int32_t (&tag)[BLOCK_COUNT], int b, float scale, int count) const;
+    int xyChoice(int index) const {
+        const SlotInfo& choice = CHOICE_SLOTS[static_cast<std::size_t>(index)];
+        return getSteppedValue(currentValues[index].load(), choice.scale, choice.count);
+    }
+    int xyOption(const int32_t (&tag)[BLOCK_COUNT], int b) const;
     int xyLoopMode(int b, int playMode);  // getXYLoopMode with the play mode already read
 };
 
 // The engine reads choices and switches many times per frame: these stay inline.
 inline int APlugin::getSteppedValue(int index, float scale, int count) const {
     return index >= 0 && index < PARAMETER_COUNT ? getSteppedValue(currentValues[index].load(), scale, count) : 0;
+}
+
+inline int APlugin::getChoice(int index, float value) {
+    if (index < 0 || index >= PARAMETER_COUNT) return 0;
+    const SlotInfo& choice = CHOICE_SLOTS[static_cast<std::size_t>(index)];
+    return getSteppedValue(value, choice.scale, choice.count);
+}
+
+inline int APlugin::getChoice(int index) const {
+    return index >= 0 && index < PARAMETER_COUNT ? getChoice(index, currentValues[index].load()) : 0;
 }
 
 // Asked by the render thread for every Block and frame: inline, and cheap while there is no editor.

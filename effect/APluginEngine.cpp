@@ -159,8 +159,8 @@ void APlugin::readEngineSettings() {
     activeModSlotCount = 0;
     for (int n = 0; n < MOD_SLOT_COUNT; ++n) {
         ModSlotSettings& slot = modSlots[n];
-        slot = {getSteppedValue(param(MOD_SOURCE_TAG[n]), 99.99f, MOD_SOURCE_COUNT),
-                getSteppedValue(param(MOD_DESTINATION_TAG[n]), 99.9f, MOD_DESTINATION_COUNT),
+        slot = {getChoice(MOD_SOURCE_TAG[n], param(MOD_SOURCE_TAG[n])),
+                getChoice(MOD_DESTINATION_TAG[n], param(MOD_DESTINATION_TAG[n])),
                 2.0f * param(MOD_AMOUNT_TAG[n]) - 1.0f, getOnOff(param(MOD_BYPASS_TAG[n]))};
         if (slot.source == 0) continue;
         const int d = slot.destination;

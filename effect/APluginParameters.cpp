@@ -179,60 +179,66 @@ void APlugin::setSteppedValue(int index, int step, float scale, int count) {
     setParameterAutomated(index, (static_cast<float>(i) + 0.1f) / scale);
 }
 
+void APlugin::setChoice(int index, int option) {
+    if (!isParameter(index)) return;
+    const SlotInfo& choice = CHOICE_SLOTS[static_cast<std::size_t>(index)];
+    setSteppedValue(index, option, choice.scale, choice.count);
+}
+
 unsigned char APlugin::getEditChanged() const {
     return editChanged;
 }
 
 int APlugin::getBlockType(int block) const {
-    return isBlock(block) ? getSteppedValue(BLOCK_TYPE_TAG[block], 6.99f, 7) : 0;
+    return isBlock(block) ? getChoice(BLOCK_TYPE_TAG[block]) : 0;
 }
 
 int APlugin::getFilterMode(int block) const {
-    return isBlock(block) ? getSteppedValue(FILTER_MODE_TAG[block], 40.0f, 37) : 0;
+    return isBlock(block) ? getChoice(FILTER_MODE_TAG[block]) : 0;
 }
 
 int APlugin::getCombMode(int block) const {
-    return isBlock(block) ? getSteppedValue(COMB_MODE_TAG[block], 9.99f, 2) : 0;
+    return isBlock(block) ? getChoice(COMB_MODE_TAG[block]) : 0;
 }
 
 int APlugin::getShaperMode(int block) const {
-    return isBlock(block) ? getSteppedValue(SHAPER_MODE_TAG[block], 9.0f, 6) : 0;
+    return isBlock(block) ? getChoice(SHAPER_MODE_TAG[block]) : 0;
 }
 
 int APlugin::getGaterSteps(int block) const {
-    return isBlock(block) ? getSteppedValue(GATER_STEPS_TAG[block], 15.0f, 16) : 0;
+    return isBlock(block) ? getChoice(GATER_STEPS_TAG[block]) : 0;
 }
 
 int APlugin::getGaterLoopMode(int block) {
     if (!isBlock(block)) return 0;
     // A free-running pad never stops, so its gater may not sit in loop mode "off".
-    if (getSteppedValue(GATER_LOOP_TAG[block], 2.0f, 3) == 0 && getXYPlayMode(block) == 0)
+    if (getChoice(GATER_LOOP_TAG[block]) == 0 && getXYPlayMode(block) == 0)
         setParameter(GATER_LOOP_TAG[block], 0.6f);
-    return getSteppedValue(GATER_LOOP_TAG[block], 2.0f, 3);
+    return getChoice(GATER_LOOP_TAG[block]);
 }
 
 int APlugin::getGaterSpeed(int block) const {
-    return isBlock(block) ? getSteppedValue(GATER_SPEED_TAG[block], 16.0f, 17) : 0;
+    return isBlock(block) ? getChoice(GATER_SPEED_TAG[block]) : 0;
 }
 
 int APlugin::getGrainMode(int block) const {
-    return isBlock(block) ? getSteppedValue(GRAIN_MODE_TAG[block], 5.99f, 6) : 0;
+    return isBlock(block) ? getChoice(GRAIN_MODE_TAG[block]) : 0;
 }
 
 int APlugin::getFollowerSource() const {
-    return getSteppedValue(FOLLOWER_SOURCE_PARAM, 4.9f, 5);
+    return getChoice(FOLLOWER_SOURCE_PARAM);
 }
 
 int APlugin::getPath() const {
-    return getSteppedValue(PATH_PARAM, 5.99f, 6);
+    return getChoice(PATH_PARAM);
 }
 
 int APlugin::getModDestination(int slot) const {
-    return isModSlot(slot) ? getSteppedValue(MOD_DESTINATION_TAG[slot], 99.9f, MOD_DESTINATION_COUNT) : 0;
+    return isModSlot(slot) ? getChoice(MOD_DESTINATION_TAG[slot]) : 0;
 }
 
 int APlugin::getModSource(int slot) const {
-    return isModSlot(slot) ? getSteppedValue(MOD_SOURCE_TAG[slot], 99.99f, MOD_SOURCE_COUNT) : 0;
+    return isModSlot(slot) ? getChoice(MOD_SOURCE_TAG[slot]) : 0;
 }
 
 float APlugin::getModAmount(int slot) const {

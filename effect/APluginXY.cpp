@@ -23,15 +23,6 @@ bool isXYBlock(int b) { return b >= 0 && b < BLOCK_COUNT; }
 // A NaN from a caller lands on 0 rather than in the modulation sources.
 float clamp01(float v) { return v > 0.0f ? std::min(v, 1.0f) : 0.0f; }
 
-constexpr float RECORD_MODE_SCALE = 2.99f;
-// Play Mode is stored with the scale its menu writes; any other scale would misread Trigger and
-// Follower as Free.
-constexpr float PLAY_MODE_SCALE = 9.99f;
-constexpr float LOOP_SCALE = 2.99f;
-constexpr float PERIOD_SCALE = 30.99f;  // Sync and Time Quant
-constexpr float QUANT_SCALE = 4.99f;    // Point Quant and Space Quant
-constexpr float SOURCE_SCALE = 99.99f;
-
 constexpr float LOOP_ON_VALUE = 0.36789298f;   // steps to Loop "On"
 constexpr float MIDI_MOVE_THRESHOLD = 0.0001f;  // smaller MIDI moves are jitter
 constexpr float EMPTY_PATH_SECONDS = 0.0001f;   // a free path this short stands still
@@ -193,8 +184,10 @@ inline float APlugin::quantInter(int pointQuant, double pos) {
         writeXYSources(b, s.currentX.load(relaxed), s.currentY.load(relaxed));
 
     if (settingsMoved) {
-        // The raw value, truncated: the options are written as (i + 0.1) / 4.99.
-        const int quant = std::clamp(static_cast<int>(xyParam(XY_POINT_QUANT_TAG[b]) * QUANT_SCALE), 0, 4);
+        // The raw value, truncated: the options are written as (i + 0.1) / scale.
+        const SlotInfo& pointQuant = CHOICE_SLOTS[static_cast<std::size_t>(XY_POINT_QUANT_TAG[b])];
+        const int quant = std::clamp(static_cast<int>(xyParam(XY_POINT_QUANT_TAG[b]) * pointQuant.scale), 0,
+                                     pointQuant.count - 1);
         s.pointQuant = quant;
         s.pointsUsed = XY_QUANT[quant];
         s.pointStep = XY_POINT_STEP[quant];
@@ -204,7 +197,7 @@ inline float APlugin::quantInter(int pointQuant, double pos) {
     if (settingsMoved) decodeXYModes(b);
 
     s.previousRecordMode = s.recordMode;
-    if (settingsMoved) s.recordMode = xyChoice(XY_RECORD_MODE_TAG[b], RECORD_MODE_SCALE, 3);
+    if (settingsMoved) s.recordMode = xyChoice(XY_RECORD_MODE_TAG[b]);
     if (s.recordMode == XY_RECORDING) updateXYRecord(b);
     if (s.recordMode != XY_REPLAY) {
         if (s.recordMode != s.previousRecordMode) restoreLivePosition(b);
@@ -223,8 +216,8 @@ void APlugin::decodeXYModes(int b) {
     if (rawPlay == s.rawPlayMode && rawLoop == s.rawLoopMode) return;
     s.rawPlayMode = rawPlay;
     s.rawLoopMode = rawLoop;
-    const int playMode = getSteppedValue(rawPlay, PLAY_MODE_SCALE, 4);
-    const int loop = getSteppedValue(rawLoop, LOOP_SCALE, 3);
+    const int playMode = getChoice(XY_PLAY_MODE_TAG[b], rawPlay);
+    const int loop = getChoice(XY_LOOP_MODE_TAG[b], rawLoop);
     // Only "off" under a free-running pad needs the correcting write.
     const int loopMode = loop != XY_LOOP_OFF || playMode != XY_FREE ? loop : xyLoopMode(b, playMode);
     if (playMode != s.playMode || loopMode != s.loopMode) {
@@ -402,13 +395,13 @@ void APlugin::readXYSettings(int b) {
     settings.rawMs = xyParam(XY_LEN_MS_TAG[b]);
     settings.rawTimeQuant = xyParam(XY_TIME_QUANT_TAG[b]);
     settings.speed = std::exp2(8.0 * static_cast<double>(xyParam(XY_SPEED_TAG[b])) - 4.0);
-    settings.modSource = xyChoice(XY_SPEED_MOD_SOURCE_TAG[b], SOURCE_SCALE, MOD_SOURCE_COUNT);
+    settings.modSource = xyChoice(XY_SPEED_MOD_SOURCE_TAG[b]);
     const double modAmount = 2.0 * static_cast<double>(xyParam(XY_SPEED_MOD_AMOUNT_TAG[b])) - 1.0;
     if (!(modAmount == settings.modAmount)) s.speedSource = std::numeric_limits<float>::quiet_NaN();  // worked out again
     settings.modAmount = modAmount;
     settings.smooth = xyParam(XY_SMOOTH_TAG[b]);
     s.timingStale = true;
-    s.spaceLevels = XY_SNAP_AMOUNT[xyChoice(XY_SPACE_QUANT_TAG[b], QUANT_SCALE, 5)];
+    s.spaceLevels = XY_SNAP_AMOUNT[xyChoice(XY_SPACE_QUANT_TAG[b])];
 }
 
 // Rate: the whole path once per free length or per synced period.
@@ -417,7 +410,7 @@ void APlugin::updateXYTiming(int b) {
     const XYReplaySettings& settings = s.replaySettings;
     XYTiming& timing = s.timing;
     s.timingStale = false;
-    timing.sync = getSteppedValue(settings.rawSync, PERIOD_SCALE, 31);
+    timing.sync = getChoice(XY_SYNC_TAG[b], settings.rawSync);
     timing.pathTime = 1000.0f * settings.rawSec + settings.rawMs;  // as getXYPathTime
     double period;
     if (timing.sync == 0) {
@@ -429,7 +422,7 @@ void APlugin::updateXYTiming(int b) {
     timing.emptyPath = timing.sync == 0 && timing.pathTime < EMPTY_PATH_SECONDS;
     timing.pointsPerFrame = XY_SPAN / period;
     timing.pointsPerFrameAtSpeed = timing.pointsPerFrame * settings.speed;
-    const int timeQuant = getSteppedValue(settings.rawTimeQuant, PERIOD_SCALE, 31);
+    const int timeQuant = getChoice(XY_TIME_QUANT_TAG[b], settings.rawTimeQuant);
     timing.holdIncrement =
         timeQuant == 0 ? -1.0 : 1.0 / (static_cast<double>(INV_PERIOD_ARRAY[timeQuant] * samplesPerBar) + 1.0);
 }
@@ -615,17 +608,21 @@ float APlugin::getQuantInter(int b, double pos) const {
 
 // ----------------------------------------------------------------------------- editor and commands
 
-int APlugin::xyOption(const int32_t (&tag)[BLOCK_COUNT], int b, float scale, int count) const {
-    return isXYBlock(b) ? getSteppedValue(xyParam(tag[b]), scale, count) : 0;
+int APlugin::xyOption(const int32_t (&tag)[BLOCK_COUNT], int b) const {
+    return isXYBlock(b) ? xyChoice(tag[b]) : 0;
 }
 
-int APlugin::getXYRecordMode(int b) const { return xyOption(XY_RECORD_MODE_TAG, b, RECORD_MODE_SCALE, 3); }
-int APlugin::getXYPlayMode(int b) const { return xyOption(XY_PLAY_MODE_TAG, b, PLAY_MODE_SCALE, 4); }
+int APlugin::getXYRecordMode(int b) const {
+    return xyOption(XY_RECORD_MODE_TAG, b);
+}
+int APlugin::getXYPlayMode(int b) const {
+    return xyOption(XY_PLAY_MODE_TAG, b);
+}
 
 int APlugin::getXYLoopMode(int b) { return xyLoopMode(b, getXYPlayMode(b)); }
 
 int APlugin::xyLoopMode(int b, int playMode) {
-    const int loop = xyOption(XY_LOOP_MODE_TAG, b, LOOP_SCALE, 3);
+    const int loop = xyOption(XY_LOOP_MODE_TAG, b);
     if (loop != XY_LOOP_OFF || playMode != XY_FREE || !isXYBlock(b)) return loop;
     // Not a user edit: the program stays unchanged in the user's eyes.
     setParameter(XY_LOOP_MODE_TAG[b], LOOP_ON_VALUE);
@@ -633,10 +630,18 @@ int APlugin::xyLoopMode(int b, int playMode) {
     return XY_LOOP_ON;
 }
 
-int APlugin::getXYSync(int b) const { return xyOption(XY_SYNC_TAG, b, PERIOD_SCALE, 31); }
-int APlugin::getXYPointQuantization(int b) const { return xyOption(XY_POINT_QUANT_TAG, b, QUANT_SCALE, 5); }
-int APlugin::getXYSpaceQuantization(int b) const { return xyOption(XY_SPACE_QUANT_TAG, b, QUANT_SCALE, 5); }
-int APlugin::getXYTimeQuantization(int b) const { return xyOption(XY_TIME_QUANT_TAG, b, PERIOD_SCALE, 31); }
+int APlugin::getXYSync(int b) const {
+    return xyOption(XY_SYNC_TAG, b);
+}
+int APlugin::getXYPointQuantization(int b) const {
+    return xyOption(XY_POINT_QUANT_TAG, b);
+}
+int APlugin::getXYSpaceQuantization(int b) const {
+    return xyOption(XY_SPACE_QUANT_TAG, b);
+}
+int APlugin::getXYTimeQuantization(int b) const {
+    return xyOption(XY_TIME_QUANT_TAG, b);
+}
 
 void APlugin::getXYValues(int b, int i, float& x, float& y) const {
     if (!isXYBlock(b) || i < 0 || i >= XY_PATH_POINTS) {

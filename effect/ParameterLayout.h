@@ -1,5 +1,9 @@
 #pragma once
 
+#include "effect/OptionStrings.h"
+
+#include <array>
+#include <cstddef>
 #include <cstdint>
 
 // The effect's flat list of 1024 parameter slots: which index means what, the per-Block and
@@ -308,6 +312,69 @@ struct SlotInfo {
     const char* const* options = nullptr;  // Choice only; XY Record Mode has no texts
     bool bipolar = false;                  // Continuous amount centred on 0.5
 };
+
+namespace layoutdetail {
+
+template <std::size_t N>
+constexpr SlotInfo choice(float scale, const char* const (&options)[N]) {
+    return {SlotKind::Choice, scale, static_cast<int>(N), options};
+}
+
+// A choice slot's encoding; every other slot gives SlotKind::None.
+constexpr SlotInfo choiceAt(int index) {
+    if (index == PATH_PARAM) return choice(5.99f, PATH_STR);
+    if (index == FOLLOWER_SOURCE_PARAM) return choice(4.9f, FOLLOWER_SOURCE_STR);
+    if (index >= BLOCK_MODE_START && index < BLOCK_MODE_START + BLOCK_COUNT * BLOCK_MODE_SIZE) {
+        switch ((index - BLOCK_MODE_START) % BLOCK_MODE_SIZE) {
+            case 0:
+                return choice(6.99f, BLOCK_TYPE_STR);
+            case 1:
+                return choice(40.0f, FILTER_MODE_STR);
+            case 2:
+                return choice(9.99f, COMB_MODE_STR);
+            case 3:
+                return choice(9.0f, SHAPER_MODE_STR);
+            case 4:
+                return choice(4.0f, SHAPER_LOWFI_FILTER_STR);
+            case 5:
+                return choice(15.0f, GATER_STEPS_STR);
+            case 6:
+                return choice(2.0f, GATER_LOOP_STR);
+            default:
+                return choice(16.0f, XY_SPEED_SHORT_STR);  // Gater Speed
+        }
+    }
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        if (index == XY_RECORD_MODE_TAG[b]) return {SlotKind::Choice, 2.99f, 3};  // live, record, replay
+        if (index == XY_SPEED_TAG[b]) return choice(16.0f, XY_SPEED_SHORT_STR);
+        if (index == XY_SPEED_MOD_SOURCE_TAG[b]) return choice(99.99f, MOD_SOURCE_STR);
+        // Play Mode's scale is the one its menu has always written; any other would misread
+        // Trigger and Follower as Free.
+        if (index == XY_PLAY_MODE_TAG[b]) return choice(9.99f, XY_PLAY_MODE_STR);
+        if (index == XY_LOOP_MODE_TAG[b]) return choice(2.99f, XY_LOOP_MODE_STR);
+        if (index == XY_SYNC_TAG[b] || index == XY_TIME_QUANT_TAG[b]) return choice(30.99f, XY_SYNC_STR);
+        if (index == XY_POINT_QUANT_TAG[b]) return choice(4.99f, XY_POINT_QUANT_STR);
+        if (index == XY_SPACE_QUANT_TAG[b]) return choice(4.99f, XY_SPACE_QUANT_STR);
+        if (index == GRAIN_MODE_TAG[b]) return choice(5.99f, GRAIN_MODE_STR);
+    }
+    for (int n = 0; n < MOD_SLOT_COUNT; ++n) {
+        if (index == MOD_SOURCE_TAG[n]) return choice(99.99f, MOD_SOURCE_STR);
+        if (index == MOD_DESTINATION_TAG[n]) return choice(99.9f, MOD_DESTINATION_STR);
+    }
+    return {};
+}
+
+constexpr std::array<SlotInfo, PARAMETER_COUNT> choiceTable() {
+    std::array<SlotInfo, PARAMETER_COUNT> table{};
+    for (int i = 0; i < PARAMETER_COUNT; ++i) table[static_cast<std::size_t>(i)] = choiceAt(i);
+    return table;
+}
+
+}  // namespace layoutdetail
+
+// Every choice slot's scale, count and option texts by index: the one place they are written.
+// The other slots hold SlotKind::None here.
+inline constexpr std::array<SlotInfo, PARAMETER_COUNT> CHOICE_SLOTS = layoutdetail::choiceTable();
 
 // The encoding of a slot; an index outside 0..1023 gives SlotKind::None. Delay Left and Right
 // are Continuous here although they read as DELAY_LEN_STR choices (14.99 / 15) while the delay's
