@@ -12,6 +12,7 @@
 // Ownership. Every view is created once per open and released once, at close; showBlocks and
 // the page switches move views between containers without releasing them.
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <thread>
@@ -177,6 +178,11 @@ public:
         TOptionMenu* xyPointMenu[BLOCK_COUNT] = {};
         TOptionMenu* xySpaceMenu[BLOCK_COUNT] = {};
         TOptionMenu* xyTimeMenu[BLOCK_COUNT] = {};
+        // Block b's seven XY settings menus, in the panel's order.
+        std::array<TOptionMenu*, 7> xyMenus(int b) const {
+            return {xySpeedSourceMenu[b], xyPlayMenu[b],  xyLoopMenu[b], xySyncMenu[b],
+                    xyPointMenu[b],       xySpaceMenu[b], xyTimeMenu[b]};
+        }
         CControl* xyDisplay[BLOCK_COUNT] = {};  // TXYDisplay
         TBitmap* midiXLamp[BLOCK_COUNT] = {};
         TBitmap* midiYLamp[BLOCK_COUNT] = {};

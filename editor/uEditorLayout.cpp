@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "editor/controls/ControlSupport.h"
 #include "editor/controls/EditorStyle.h"
 #include "editor/controls/TButtons.h"
 #include "editor/controls/TGater.h"
@@ -21,8 +22,6 @@
 #include "gui/Platform.h"
 
 namespace {
-constexpr int kNoParameter = 9999;
-constexpr int kNoTextMenu = 9998;
 constexpr long kMenuStyle = 512;        // the menu draws its own text
 constexpr long kSubMenuStyle = 6656;    // ... and the pop-up marks the current entry
 constexpr int kFilterSubMenus = 7;

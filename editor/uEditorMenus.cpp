@@ -144,10 +144,6 @@ void addCopyAndSwap(MenuList& menu, APlugin* fx, int block, int side, const char
         menu.item(numbered(swapText, target + 1, suffix), blockCommand(fx, swapId, block, target, side));
 }
 
-bool isBlock(int block) {
-    return block >= 0 && block < BLOCK_COUNT;
-}
-
 }  // namespace
 
 // The redraw that ends every menu; the modulation menu's changes reach the view without resume.

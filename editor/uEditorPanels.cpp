@@ -14,26 +14,7 @@
 
 namespace {
 
-// Panel knobs by position in PANEL_KNOBS.
-enum PanelKnob : int {
-    PK_NONE = 0,
-    PK_FILTER_DISTORT = 4,
-    PK_FILTER_FREQ = 5,
-    PK_FILTER_Q = 6,
-    PK_FILTER_VOWEL = 7,
-    PK_FILTER_GAIN = 8,
-    PK_COMB = 9,
-    PK_SHAPER_WAVE = 13,
-    PK_SHAPER_FREQ = 14,
-    PK_SHAPER_AMOUNT = 15,
-    PK_SHAPER_SYM = 16,
-    PK_SHAPER_ENV = 17,
-    PK_LOWFI = 18,
-    PK_ROOM = 22,
-    PK_GATER = 26,
-    PK_GRAIN = 28,
-};
-constexpr int kGrainKnobs = 7;
+constexpr int kGrainKnobs = layout::PANEL_KNOB_COUNT - layout::PK_GRAIN;
 
 void addTo(CViewContainer* container, CView* view) {
     if (view) container->addView(view);
@@ -134,7 +115,7 @@ void uEditor::showBlocks() {
                 background = BMP_PANEL_GRAIN;
                 // The grain knobs first, then their readouts.
                 for (int k = PK_GRAIN; k < PK_GRAIN + kGrainKnobs; ++k) addTo(box, knobs[k]);
-                for (int k = 0; k < kGrainKnobs; ++k) addTo(box, readouts[base + RO_GRAIN + k]);
+                for (int k = 0; k < kGrainKnobs; ++k) addTo(box, readouts[base + PK_GRAIN + k]);
                 addTo(box, ctl.grainModeMenu[b]);
                 resumeMenu(ctl.grainModeMenu[b]);
                 addTo(box, ctl.grainDryButton[b]);
@@ -211,9 +192,7 @@ void uEditor::showControls() {
             }
         }
         addTo(frame, ctl.xyMenuButton[b]);
-        for (TOptionMenu* menu : {ctl.xySpeedSourceMenu[b], ctl.xyPlayMenu[b], ctl.xyLoopMenu[b], ctl.xySyncMenu[b],
-                                  ctl.xyPointMenu[b], ctl.xySpaceMenu[b], ctl.xyTimeMenu[b]})
-            addTo(frame, menu);
+        for (TOptionMenu* menu : ctl.xyMenus(b)) addTo(frame, menu);
     }
     addTo(frame, ctl.equalFeedPicture);
     addTo(frame, ctl.followerMenu);

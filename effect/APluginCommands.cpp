@@ -20,10 +20,6 @@ constexpr float TWO_PI = 2.0f * PI;
 constexpr int POINTS = XY_PATH_POINTS;
 constexpr int STEPS = GATER_STEPS_PER_SIDE;
 
-bool isBlock(int b) {
-    return b >= 0 && b < BLOCK_COUNT;
-}
-
 // A number typed into a prompt whose buffer starts as the default shown: only digits, signs and
 // points are kept, and the number read from the start of what is left; a cancelled prompt, or
 // no number, reads as 0.

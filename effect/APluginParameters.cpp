@@ -15,9 +15,6 @@ constexpr float CHANGE_THRESHOLD = 0.00001f;
 bool isParameter(int index) {
     return index >= 0 && index < PARAMETER_COUNT;
 }
-bool isBlock(int block) {
-    return block >= 0 && block < BLOCK_COUNT;
-}
 bool isModSlot(int slot) {
     return slot >= 0 && slot < MOD_SLOT_COUNT;
 }

@@ -15,13 +15,11 @@
 #include <xmmintrin.h>
 #endif
 
+using engine::clamp01;
+
 namespace {
 
 constexpr auto relaxed = std::memory_order_relaxed;
-
-bool isXYBlock(int b) { return b >= 0 && b < BLOCK_COUNT; }
-// A NaN from a caller lands on 0 rather than in the modulation sources.
-float clamp01(float v) { return v > 0.0f ? std::min(v, 1.0f) : 0.0f; }
 
 constexpr float LOOP_ON_VALUE = 0.36789298f;   // steps to Loop "On"
 constexpr float MIDI_MOVE_THRESHOLD = 0.0001f;  // smaller MIDI moves are jitter
@@ -553,11 +551,11 @@ void APlugin::resetXYS() {
 }
 
 void APlugin::stopXYReplay(int b) {
-    if (isXYBlock(b)) postXYRequest(b, XY_REQUEST_RESET_XYS);
+    if (isBlock(b)) postXYRequest(b, XY_REQUEST_RESET_XYS);
 }
 
 void APlugin::resetXY(int b) {
-    if (isXYBlock(b)) postXYRequest(b, XY_REQUEST_RESET_XY);
+    if (isBlock(b)) postXYRequest(b, XY_REQUEST_RESET_XY);
 }
 
 void APlugin::clearXYFollowerCounts() {
@@ -587,7 +585,7 @@ void APlugin::applyXYRequests(int b) {
 // ----------------------------------------------------------------------------- quantisers
 
 float APlugin::snapValue(int b, float v) const {
-    const int levels = isXYBlock(b) ? XY_SNAP_AMOUNT[getXYSpaceQuantization(b)] : 0;
+    const int levels = isBlock(b) ? XY_SNAP_AMOUNT[getXYSpaceQuantization(b)] : 0;
     if (levels == 0) return v;
     const auto l = static_cast<float>(levels);
     return clamp01(std::round(v * l) / l);  // halves away from zero
@@ -599,17 +597,17 @@ void APlugin::setSnapedModSource(int b, int source, float v) {
 
 
 int APlugin::getQuantPos(int b, int pos, int offset, int loop) const {
-    return quantPos(isXYBlock(b) ? xy[b].pointStep : 1, pos, offset, loop);
+    return quantPos(isBlock(b) ? xy[b].pointStep : 1, pos, offset, loop);
 }
 
 float APlugin::getQuantInter(int b, double pos) const {
-    return quantInter(isXYBlock(b) ? xy[b].pointQuant : 0, pos);
+    return quantInter(isBlock(b) ? xy[b].pointQuant : 0, pos);
 }
 
 // ----------------------------------------------------------------------------- editor and commands
 
 int APlugin::xyOption(const int32_t (&tag)[BLOCK_COUNT], int b) const {
-    return isXYBlock(b) ? xyChoice(tag[b]) : 0;
+    return isBlock(b) ? xyChoice(tag[b]) : 0;
 }
 
 int APlugin::getXYRecordMode(int b) const {
@@ -623,7 +621,7 @@ int APlugin::getXYLoopMode(int b) { return xyLoopMode(b, getXYPlayMode(b)); }
 
 int APlugin::xyLoopMode(int b, int playMode) {
     const int loop = xyOption(XY_LOOP_MODE_TAG, b);
-    if (loop != XY_LOOP_OFF || playMode != XY_FREE || !isXYBlock(b)) return loop;
+    if (loop != XY_LOOP_OFF || playMode != XY_FREE || !isBlock(b)) return loop;
     // Not a user edit: the program stays unchanged in the user's eyes.
     setParameter(XY_LOOP_MODE_TAG[b], LOOP_ON_VALUE);
     editChanged = 0;
@@ -644,7 +642,7 @@ int APlugin::getXYTimeQuantization(int b) const {
 }
 
 void APlugin::getXYValues(int b, int i, float& x, float& y) const {
-    if (!isXYBlock(b) || i < 0 || i >= XY_PATH_POINTS) {
+    if (!isBlock(b) || i < 0 || i >= XY_PATH_POINTS) {
         x = y = 0.0f;
         return;
     }
@@ -653,13 +651,13 @@ void APlugin::getXYValues(int b, int i, float& x, float& y) const {
 }
 
 void APlugin::setXY(int b, int i, float x, float y) {
-    if (!isXYBlock(b) || i < 0 || i >= XY_PATH_POINTS) return;
+    if (!isBlock(b) || i < 0 || i >= XY_PATH_POINTS) return;
     setParameter(XY_X_START[b] + i, clamp01(x));
     setParameter(XY_Y_START[b] + i, clamp01(y));
 }
 
 void APlugin::setXY(int b, float x, float y) {
-    if (!isXYBlock(b)) return;
+    if (!isBlock(b)) return;
     XYState& s = xy[b];
     s.currentX.store(clamp01(x), relaxed);
     s.currentY.store(clamp01(y), relaxed);
@@ -671,7 +669,7 @@ void APlugin::setXY(int b, float x, float y) {
 }
 
 void APlugin::getXYEditor(int b, float& x, float& y) const {
-    if (!isXYBlock(b)) {
+    if (!isBlock(b)) {
         x = y = 0.0f;
         return;
     }
@@ -679,31 +677,41 @@ void APlugin::getXYEditor(int b, float& x, float& y) const {
     y = xy[b].heldY.load(relaxed);
 }
 
-float APlugin::getMidiX(int b) const { return isXYBlock(b) ? xyParam(XY_MIDI_X_TAG[b]) : 0.0f; }
-float APlugin::getMidiY(int b) const { return isXYBlock(b) ? xyParam(XY_MIDI_Y_TAG[b]) : 0.0f; }
-bool APlugin::getXChanged(int b) { return isXYBlock(b) && xy[b].xChanged.exchange(false, relaxed); }
-bool APlugin::getYChanged(int b) { return isXYBlock(b) && xy[b].yChanged.exchange(false, relaxed); }
+float APlugin::getMidiX(int b) const {
+    return isBlock(b) ? xyParam(XY_MIDI_X_TAG[b]) : 0.0f;
+}
+float APlugin::getMidiY(int b) const {
+    return isBlock(b) ? xyParam(XY_MIDI_Y_TAG[b]) : 0.0f;
+}
+bool APlugin::getXChanged(int b) {
+    return isBlock(b) && xy[b].xChanged.exchange(false, relaxed);
+}
+bool APlugin::getYChanged(int b) {
+    return isBlock(b) && xy[b].yChanged.exchange(false, relaxed);
+}
 
 void APlugin::setUpdateXY(int b, bool v) {
-    if (isXYBlock(b)) xy[b].updateXY.store(v, std::memory_order_release);
+    if (isBlock(b)) xy[b].updateXY.store(v, std::memory_order_release);
 }
 
 bool APlugin::getUpdateXY(int b) const {
-    return isXYBlock(b) && xy[b].updateXY.load(std::memory_order_acquire);
+    return isBlock(b) && xy[b].updateXY.load(std::memory_order_acquire);
 }
 
 void APlugin::setChangedXY(int b, bool v) {
-    if (isXYBlock(b)) xy[b].changedXY.store(v, relaxed);
+    if (isBlock(b)) xy[b].changedXY.store(v, relaxed);
 }
 
-bool APlugin::getChangedXY(int b) const { return isXYBlock(b) && xy[b].changedXY.load(relaxed); }
+bool APlugin::getChangedXY(int b) const {
+    return isBlock(b) && xy[b].changedXY.load(relaxed);
+}
 
 void APlugin::startXYRecord(int b) {
-    if (isXYBlock(b)) xy[b].recording.store(false, std::memory_order_release);
+    if (isBlock(b)) xy[b].recording.store(false, std::memory_order_release);
 }
 
 void APlugin::setXYRecord(int b, float x, float y) {
-    if (!isXYBlock(b)) return;
+    if (!isBlock(b)) return;
     XYState& s = xy[b];
     s.penX.store(x, relaxed);
     s.penY.store(y, relaxed);
@@ -722,7 +730,7 @@ void APlugin::setXYRecord(int b, float x, float y) {
 }
 
 void APlugin::endXYRecord(int b) {
-    if (!isXYBlock(b)) return;
+    if (!isBlock(b)) return;
     XYState& s = xy[b];
     // Without a recording running there is nothing to write: the path stays as it is.
     if (!s.recording.load(std::memory_order_acquire)) return;
@@ -755,13 +763,13 @@ void APlugin::endXYRecord(int b) {
 }
 
 float APlugin::getXYPathTime(int b) const {
-    return isXYBlock(b) ? 1000.0f * xyParam(XY_LEN_SEC_TAG[b]) + xyParam(XY_LEN_MS_TAG[b]) : 0.0f;
+    return isBlock(b) ? 1000.0f * xyParam(XY_LEN_SEC_TAG[b]) + xyParam(XY_LEN_MS_TAG[b]) : 0.0f;
 }
 
 bool APlugin::getHasPath(int b) const { return !(getXYPathTime(b) < EMPTY_PATH_SECONDS && getXYSync(b) == 0); }
 
 void APlugin::setZeroTime(int b) {
-    if (!isXYBlock(b) || getXYPathTime(b) >= ZERO_TIME_SECONDS) return;
+    if (!isBlock(b) || getXYPathTime(b) >= ZERO_TIME_SECONDS) return;
     setParameter(XY_LEN_SEC_TAG[b], 0.004f);  // 4 s
     setParameter(XY_LEN_MS_TAG[b], 0.0f);
 }

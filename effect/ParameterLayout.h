@@ -54,6 +54,10 @@ inline constexpr int BLOCK_MIX_OFFSET = 27;
 inline constexpr int XY_ASSIGN_OFFSET = 28;  // X1..X3, then Y1..Y3
 inline constexpr int XY_ASSIGN_COUNT = 6;
 
+constexpr bool isBlock(int block) {
+    return block >= 0 && block < BLOCK_COUNT;
+}
+
 constexpr int blockParam(int block, int offset) {
     return BLOCK_SECTION_START + BLOCK_SECTION_SIZE * block + offset;
 }

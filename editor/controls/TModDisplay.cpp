@@ -15,7 +15,6 @@
 #include "gui/CDrawContext.h"
 
 namespace {
-constexpr long kNoParameter = 9999;
 constexpr int kChooserMargin = 10;  // the chooser's rectangle around the press
 constexpr float kNoModulation = 0.5f;
 constexpr float kWheelStep = 0.01f;  // of the amount's range per unit of wheel distance

@@ -11,8 +11,6 @@
 #include "gui/CDrawContext.h"
 
 namespace {
-constexpr long kNoParameter = 9999;
-constexpr long kNoTextMenu = 9998;
 // Left-aligned text keeps clear of the well's rim.
 constexpr int kTextInset = 4;
 }  // namespace
