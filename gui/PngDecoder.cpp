@@ -208,7 +208,7 @@ bool unfilterAndConvert(const uint8_t* raw, const Header& header, uint8_t* pixel
 
 cairo_user_data_key_t ownedPixels;
 
-cairo_surface_t* decode(const std::string& path) {
+cairo_surface_t* decode(const std::string& path, bool& damaged) {
     std::vector<uint8_t> file, data;
     Header header;
     if (!readFile(path, file) || !parseChunks(file, header, data)) return nullptr;
@@ -224,7 +224,10 @@ cairo_surface_t* decode(const std::string& path) {
     const size_t rawSize = (size_t{header.width} * static_cast<size_t>(header.channels) + 1) * header.height;
     // Deflate codes at most 258 bytes in 2 bits: data that cannot inflate to the image is
     // refused before its pixels are reserved.
-    if (rawSize / kMaxInflation > data.size()) return nullptr;
+    if (rawSize / kMaxInflation > data.size()) {
+        damaged = true;
+        return nullptr;
+    }
     const size_t bufferSize = std::max(pixelSize, rawSize);
     // Owned by the surface; not cleared first, as every pixel is written.
     auto* pixels = static_cast<uint8_t*>(std::malloc(bufferSize));
@@ -241,6 +244,7 @@ cairo_surface_t* decode(const std::string& path) {
     libdeflate_free_decompressor(inflater);
     if (!ok) {
         std::free(pixels);
+        damaged = inflater != nullptr;
         return nullptr;
     }
     cairo_surface_t* surface = cairo_image_surface_create_for_data(pixels, format, width, height, stride);
@@ -257,12 +261,15 @@ cairo_surface_t* decode(const std::string& path) {
 
 namespace tarnwell::gui {
 
-cairo_surface_t* decodePng(const std::string& path) {
+cairo_surface_t* decodePng(const std::string& path, bool* damaged) {
+    bool found = false;
+    cairo_surface_t* surface = nullptr;
     try {
-        return decode(path);
+        surface = decode(path, found);
     } catch (const std::bad_alloc&) {
-        return nullptr;
     }
+    if (damaged != nullptr) *damaged = found;
+    return surface;
 }
 
 }  // namespace tarnwell::gui

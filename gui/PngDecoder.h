@@ -11,9 +11,10 @@ typedef struct _cairo_surface cairo_surface_t;
 namespace tarnwell::gui {
 
 // The decoded surface, or null for a file this reader leaves to cairo's: another colour type
-// or depth, interlacing, a transparency chunk, an unknown critical chunk, or damage of any kind
-// (cairo's reader then says what is wrong). Image data too short to inflate to the image is
-// refused before the pixels are reserved.
-cairo_surface_t* decodePng(const std::string& path);
+// or depth, interlacing, a transparency chunk, an unknown critical chunk, or damage in its
+// chunks (cairo's reader then says what is wrong). Image data that cannot inflate to the image
+// it promises is refused before the pixels are reserved, and *damaged says so: such a file is
+// one cairo's reader would refuse too, after reserving the whole image.
+cairo_surface_t* decodePng(const std::string& path, bool* damaged = nullptr);
 
 }  // namespace tarnwell::gui

@@ -181,7 +181,8 @@ TEST(PngDecoding, RefusesWhatCairoRefusesAndReservesOnlyWhatTheDataCanHold) {
     cairo_surface_destroy(reference);
 
     // 32767 x 12700 pixels from 12 bytes of data (one stored byte): refused before the 1.66 GB
-    // of pixels are reserved. In a child, whose peak address space starts where it stands.
+    // of pixels are reserved, by this reader and by the bitmap, which does not hand it on to
+    // cairo's. In a child, whose peak address space starts where it stands.
     const std::string stored("\x78\x01\x01\x01\x00\xfe\xff\x00\x00\x01\x00\x01", 12);
     TempFolder::writeFile(path, good.substr(0, 8) +
                                     chunk("IHDR", bigEndian(32767) + bigEndian(12700) + std::string("\x08\x06\0\0\0", 5)) +
@@ -189,8 +190,12 @@ TEST(PngDecoding, RefusesWhatCairoRefusesAndReservesOnlyWhatTheDataCanHold) {
     const pid_t child = fork();
     if (child == 0) {
         const long before = statusField("VmSize:");
-        const bool refusedIt = tarnwell::gui::decodePng(path) == nullptr;
-        _exit(refusedIt && statusField("VmPeak:") - before < 256 * 1024 ? 0 : 1);
+        bool damaged = false;
+        const bool refusedIt = tarnwell::gui::decodePng(path, &damaged) == nullptr && damaged;
+        auto* bitmap = new CBitmap(100);
+        const bool bitmapRefused = !bitmap->isLoaded();
+        bitmap->forget();
+        _exit(refusedIt && bitmapRefused && statusField("VmPeak:") - before < 256 * 1024 ? 0 : 1);
     }
     int status = 0;
     waitpid(child, &status, 0);
