@@ -125,6 +125,17 @@ public:
     static int getChoice(int index, float value);
     int getChoice(int index) const;
     void setChoice(int index, int option);
+    // A choice of valid Block b, for the reads of every frame: the three Blocks encode it alike, so
+    // its scale and count are known when this compiles, and b is not checked.
+    template <const int32_t (&tags)[BLOCK_COUNT]>
+    int getBlockChoice(int b) const {
+        constexpr SlotInfo choice = CHOICE_SLOTS[static_cast<std::size_t>(tags[0])];
+        static_assert(CHOICE_SLOTS[static_cast<std::size_t>(tags[1])].scale == choice.scale &&
+                      CHOICE_SLOTS[static_cast<std::size_t>(tags[2])].scale == choice.scale &&
+                      CHOICE_SLOTS[static_cast<std::size_t>(tags[1])].count == choice.count &&
+                      CHOICE_SLOTS[static_cast<std::size_t>(tags[2])].count == choice.count);
+        return getSteppedValue(currentValues[tags[b]].load(), choice.scale, choice.count);
+    }
     static bool getOnOff(float value);  // value >= 0.5
     bool getOnOff(int index) const;
     unsigned char getEditChanged() const;
@@ -831,12 +842,6 @@ private:
     static void publishXYSources(float* sources, int levels, float x, float y);
     void writeXYSources(int b, float x, float y);
     float xyParam(int index) const { return currentValues[index]; }
-    // A choice of a valid Block's XY settings, read on the render thread without the range checks.
-    int xyChoice(int index) const {
-        const SlotInfo& choice = CHOICE_SLOTS[static_cast<std::size_t>(index)];
-        return getSteppedValue(currentValues[index].load(), choice.scale, choice.count);
-    }
-    int xyOption(const int32_t (&tag)[BLOCK_COUNT], int b) const;
     int xyLoopMode(int b, int playMode);  // getXYLoopMode with the play mode already read
 };
 

@@ -571,7 +571,7 @@ BlockLanes APlugin::processGrain(int b, BlockLanes in) {
     const int G = GRAIN_WRITE_SIZE_TAG[b];
     const float* V = &modValues[destinationBase(b)];
     const float* t = xyTargets[b];
-    const int mode = getChoice(GRAIN_MODE_TAG[b], param(GRAIN_MODE_TAG[b]));  // getGrainMode, inline
+    const int mode = getBlockChoice<GRAIN_MODE_TAG>(b);  // getGrainMode, inline
     TGrain* slots = &grain[b * GRAINS_PER_BLOCK];
 
     const float ws = clamp01(param(G) + V[2] + t[1]);

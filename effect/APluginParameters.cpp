@@ -187,39 +187,39 @@ unsigned char APlugin::getEditChanged() const {
 }
 
 int APlugin::getBlockType(int block) const {
-    return isBlock(block) ? getChoice(BLOCK_TYPE_TAG[block]) : 0;
+    return isBlock(block) ? getBlockChoice<BLOCK_TYPE_TAG>(block) : 0;
 }
 
 int APlugin::getFilterMode(int block) const {
-    return isBlock(block) ? getChoice(FILTER_MODE_TAG[block]) : 0;
+    return isBlock(block) ? getBlockChoice<FILTER_MODE_TAG>(block) : 0;
 }
 
 int APlugin::getCombMode(int block) const {
-    return isBlock(block) ? getChoice(COMB_MODE_TAG[block]) : 0;
+    return isBlock(block) ? getBlockChoice<COMB_MODE_TAG>(block) : 0;
 }
 
 int APlugin::getShaperMode(int block) const {
-    return isBlock(block) ? getChoice(SHAPER_MODE_TAG[block]) : 0;
+    return isBlock(block) ? getBlockChoice<SHAPER_MODE_TAG>(block) : 0;
 }
 
 int APlugin::getGaterSteps(int block) const {
-    return isBlock(block) ? getChoice(GATER_STEPS_TAG[block]) : 0;
+    return isBlock(block) ? getBlockChoice<GATER_STEPS_TAG>(block) : 0;
 }
 
 int APlugin::getGaterLoopMode(int block) {
     if (!isBlock(block)) return 0;
     // A free-running pad never stops, so its gater may not sit in loop mode "off".
-    if (getChoice(GATER_LOOP_TAG[block]) == 0 && getXYPlayMode(block) == 0)
+    if (getBlockChoice<GATER_LOOP_TAG>(block) == 0 && getXYPlayMode(block) == 0)
         setParameter(GATER_LOOP_TAG[block], 0.6f);
-    return getChoice(GATER_LOOP_TAG[block]);
+    return getBlockChoice<GATER_LOOP_TAG>(block);
 }
 
 int APlugin::getGaterSpeed(int block) const {
-    return isBlock(block) ? getChoice(GATER_SPEED_TAG[block]) : 0;
+    return isBlock(block) ? getBlockChoice<GATER_SPEED_TAG>(block) : 0;
 }
 
 int APlugin::getGrainMode(int block) const {
-    return isBlock(block) ? getChoice(GRAIN_MODE_TAG[block]) : 0;
+    return isBlock(block) ? getBlockChoice<GRAIN_MODE_TAG>(block) : 0;
 }
 
 int APlugin::getFollowerSource() const {

@@ -195,7 +195,7 @@ inline float APlugin::quantInter(int pointQuant, double pos) {
     if (settingsMoved) decodeXYModes(b);
 
     s.previousRecordMode = s.recordMode;
-    if (settingsMoved) s.recordMode = xyChoice(XY_RECORD_MODE_TAG[b]);
+    if (settingsMoved) s.recordMode = getBlockChoice<XY_RECORD_MODE_TAG>(b);
     if (s.recordMode == XY_RECORDING) updateXYRecord(b);
     if (s.recordMode != XY_REPLAY) {
         if (s.recordMode != s.previousRecordMode) restoreLivePosition(b);
@@ -393,13 +393,13 @@ void APlugin::readXYSettings(int b) {
     settings.rawMs = xyParam(XY_LEN_MS_TAG[b]);
     settings.rawTimeQuant = xyParam(XY_TIME_QUANT_TAG[b]);
     settings.speed = std::exp2(8.0 * static_cast<double>(xyParam(XY_SPEED_TAG[b])) - 4.0);
-    settings.modSource = xyChoice(XY_SPEED_MOD_SOURCE_TAG[b]);
+    settings.modSource = getBlockChoice<XY_SPEED_MOD_SOURCE_TAG>(b);
     const double modAmount = 2.0 * static_cast<double>(xyParam(XY_SPEED_MOD_AMOUNT_TAG[b])) - 1.0;
     if (!(modAmount == settings.modAmount)) s.speedSource = std::numeric_limits<float>::quiet_NaN();  // worked out again
     settings.modAmount = modAmount;
     settings.smooth = xyParam(XY_SMOOTH_TAG[b]);
     s.timingStale = true;
-    s.spaceLevels = XY_SNAP_AMOUNT[xyChoice(XY_SPACE_QUANT_TAG[b])];
+    s.spaceLevels = XY_SNAP_AMOUNT[getBlockChoice<XY_SPACE_QUANT_TAG>(b)];
 }
 
 // Rate: the whole path once per free length or per synced period.
@@ -606,21 +606,17 @@ float APlugin::getQuantInter(int b, double pos) const {
 
 // ----------------------------------------------------------------------------- editor and commands
 
-int APlugin::xyOption(const int32_t (&tag)[BLOCK_COUNT], int b) const {
-    return isBlock(b) ? xyChoice(tag[b]) : 0;
-}
-
 int APlugin::getXYRecordMode(int b) const {
-    return xyOption(XY_RECORD_MODE_TAG, b);
+    return isBlock(b) ? getBlockChoice<XY_RECORD_MODE_TAG>(b) : 0;
 }
 int APlugin::getXYPlayMode(int b) const {
-    return xyOption(XY_PLAY_MODE_TAG, b);
+    return isBlock(b) ? getBlockChoice<XY_PLAY_MODE_TAG>(b) : 0;
 }
 
 int APlugin::getXYLoopMode(int b) { return xyLoopMode(b, getXYPlayMode(b)); }
 
 int APlugin::xyLoopMode(int b, int playMode) {
-    const int loop = xyOption(XY_LOOP_MODE_TAG, b);
+    const int loop = isBlock(b) ? getBlockChoice<XY_LOOP_MODE_TAG>(b) : 0;
     if (loop != XY_LOOP_OFF || playMode != XY_FREE || !isBlock(b)) return loop;
     // Not a user edit: the program stays unchanged in the user's eyes.
     setParameter(XY_LOOP_MODE_TAG[b], LOOP_ON_VALUE);
@@ -629,16 +625,16 @@ int APlugin::xyLoopMode(int b, int playMode) {
 }
 
 int APlugin::getXYSync(int b) const {
-    return xyOption(XY_SYNC_TAG, b);
+    return isBlock(b) ? getBlockChoice<XY_SYNC_TAG>(b) : 0;
 }
 int APlugin::getXYPointQuantization(int b) const {
-    return xyOption(XY_POINT_QUANT_TAG, b);
+    return isBlock(b) ? getBlockChoice<XY_POINT_QUANT_TAG>(b) : 0;
 }
 int APlugin::getXYSpaceQuantization(int b) const {
-    return xyOption(XY_SPACE_QUANT_TAG, b);
+    return isBlock(b) ? getBlockChoice<XY_SPACE_QUANT_TAG>(b) : 0;
 }
 int APlugin::getXYTimeQuantization(int b) const {
-    return xyOption(XY_TIME_QUANT_TAG, b);
+    return isBlock(b) ? getBlockChoice<XY_TIME_QUANT_TAG>(b) : 0;
 }
 
 void APlugin::getXYValues(int b, int i, float& x, float& y) const {
