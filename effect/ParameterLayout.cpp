@@ -2,7 +2,7 @@
 
 #include "effect/OptionStrings.h"
 
-static_assert(MOD_SOURCE_COUNT == MOD_SOURCE_STR_COUNT);
+static_assert(MOD_SOURCE_COUNT == MOD_SOURCE_STR_COUNT && MOD_SOURCE_COUNT == MOD_SOURCE_SHORT_STR_COUNT);
 static_assert(MOD_DESTINATION_COUNT == MOD_DESTINATION_STR_COUNT);
 
 namespace {

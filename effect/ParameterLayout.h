@@ -296,6 +296,7 @@ inline constexpr int COMBINE_SCALE = 3;        // volumes and the follower boost
 
 // Block types: rows of BLOCK_TYPE_STR.
 enum BlockTypeId { TYPE_OFF = 0, TYPE_FILTER, TYPE_COMB, TYPE_SHAPER, TYPE_ROOM, TYPE_GATER, TYPE_GRAIN };
+
 // First destination of each group (global, Block 1..3, Delay, follower and amounts), then the end.
 inline constexpr int32_t MOD_DESTINATION_START[7] = {
     DESTINATION_GLOBAL_VOLUME, destinationBase(0),         destinationBase(1),   destinationBase(2),
