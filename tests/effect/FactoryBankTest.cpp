@@ -69,6 +69,20 @@ TEST(FactoryBank, EveryPresetIsNamedOnceAndHoldsValidEncodings) {
     EXPECT_EQ(DEMOVAR[0][DELAY_ON_PARAM], 0.0f);
 }
 
+// A Room's high-pass is a one-pole low cut that switches on only where its coefficient,
+// 2 x 20 x 2^(10 hp) / rate, reaches 0.01 (hp 0.347 at 44.1 kHz); a setting under that is silently
+// nothing, so a Room in the bank has its high-pass off (0) or on.
+TEST(FactoryBank, RoomHighPassesAreOffOrOn) {
+    constexpr int ROOM = 4;
+    for (int p = 0; p < FACTORY_PRESET_COUNT; ++p)
+        for (int b = 0; b < BLOCK_COUNT; ++b) {
+            if (stepped(DEMOVAR[p][BLOCK_TYPE_TAG[b]], slotInfo(BLOCK_TYPE_TAG[b])) != ROOM) continue;
+            const double hp = DEMOVAR[p][ROOM_HP_TAG[b]];
+            EXPECT_TRUE(hp == 0.0 || 40.0 * std::exp2(10.0 * hp) / 44100.0 >= 0.01)
+                << FACTORY_PRESET_NAMES[p] << ", Block " << b + 1 << ": " << hp;
+        }
+}
+
 TEST(FactoryBank, TableMatchesItsSources) {
     const std::vector<PresetSource> sources = loadBank(catalogue(), TARNWELL_PRESETS_DIR);
     ASSERT_EQ(sources.size(), static_cast<size_t>(FACTORY_PRESET_COUNT));

@@ -3,13 +3,18 @@
 made here, print one line of figures per preset and draw a contact sheet of spectrograms.
 
     tools/audition/audition.py [--tarnwell build/tarnwell] [--presets 3,17,30-33]
-                               [--sheet bank.png] [--json figures.json] [--jobs 3]
+                               [--sheet bank.png] [--json figures.json] [--jobs 3] [--figures]
+
+--figures also prints the -3 dB points and peaks of the high-pass family (set from 20 to 200 Hz)
+and the pitches, rates and levels the preset descriptions name, each against what they say.
 
 Needs python3-numpy; the contact sheet also python3-matplotlib (skipped without it).
 
-Columns (the sine is 220 Hz at -6 dBFS, the chord a sustained A-minor saw chord):
+Columns (the sine is 220 Hz at -6 dBFS for 10 s, the chord a band-limited A-minor saw chord held
+for 20 s, the high sine 3 kHz at -6 dBFS for 10 s):
   clk      one-sample jumps on the sine (count, largest jump in full scale)
-  lim      samples at the output limit (+-0.999), most on one of the sine, chord or demo
+  lim      samples at the output limit (+-0.999), most on one of the sine, chord, high sine or demo
+  pk       the highest peak over those four, in dBFS
   dc       largest DC the preset adds to its input's (|output mean| - |input mean| per channel,
            over the sine, chord and demo; the demo's kicks carry 0.0006 of their own);
            sub = largest sub-15 Hz swing on the demo
@@ -18,6 +23,7 @@ Columns (the sine is 220 Hz at -6 dBFS, the chord a sustained A-minor saw chord)
            harmonic folded to its own place, or it was a sideband of the tone, not an alias
   t60      seconds until a click's response stays 60 dB under its peak; zero: until exact silence
   dB       level against dry on the demo and the chord
+  LU       integrated loudness of the demo (K-weighted, gated) against the dry demo's
   corr     left/right correlation on mono pink noise (1 = mono)
   hz       strongest frequency the click rings at (0 when nothing rings)
   near     the preset whose figures and spectra lie closest, and how far (0 = alike)
@@ -115,9 +121,9 @@ ALIAS_HZ = 3000
 
 SIGNALS = {
     # name: (mono signal, tail seconds after it)
-    'sine': (lambda: sine(220, -6, 6), 1),
-    'chord': (lambda: saw_chord(A_MINOR, 4), 2),
-    'alias': (lambda: sine(ALIAS_HZ, -6, 2), 0),
+    'sine': (lambda: sine(220, -6, 10), 1),
+    'chord': (lambda: saw_chord(A_MINOR, 20), 2),
+    'alias': (lambda: sine(ALIAS_HZ, -6, 10), 0),
     'alias2': (lambda: sine(ALIAS_HZ + 100, -6, 2), 0),
     'noise': (lambda: pink(4), 0),
     'click': (lambda: click(0.5), 20),
@@ -270,6 +276,55 @@ def level_db(out, dry):
     return 10 * np.log10(np.mean(out[:, :n] ** 2) / np.mean(dry[:, :n] ** 2) + 1e-30)
 
 
+def filtered(x, stages):
+    """x through biquads (b, a), by multiplying spectra: exact for these short responses, with a
+    second of padding so that nothing wraps around."""
+    n = len(x) + seconds(1)
+    z = np.exp(-1j * np.pi * np.fft.rfftfreq(n, 1 / RATE) / (RATE / 2))
+    h = np.ones(len(z), dtype=complex)
+    for b, a in stages:
+        h *= (b[0] + b[1] * z + b[2] * z * z) / (a[0] + a[1] * z + a[2] * z * z)
+    return np.fft.irfft(np.fft.rfft(x, n) * h, n)[:len(x)]
+
+
+def k_weighting():
+    """The loudness meter's two stages (a shelf of +4 dB above 1.7 kHz, a high-pass at 38 Hz) as
+    biquads at this rate, from their analogue prototypes."""
+    def shelf(f0, gain_db, q):
+        k, vh = np.tan(np.pi * f0 / RATE), 10 ** (gain_db / 20)
+        vb = vh ** 0.4996667741545416
+        a0 = 1 + k / q + k * k
+        return ([(vh + vb * k / q + k * k) / a0, 2 * (k * k - vh) / a0, (vh - vb * k / q + k * k) / a0],
+                [1, 2 * (k * k - 1) / a0, (1 - k / q + k * k) / a0])
+
+    def high_pass(f0, q):
+        k = np.tan(np.pi * f0 / RATE)
+        a0 = 1 + k / q + k * k
+        return [1, -2, 1], [1, 2 * (k * k - 1) / a0, (1 - k / q + k * k) / a0]
+
+    return shelf(1681.974450955533, 3.999843853973347, 0.7071752369554196), high_pass(38.13547087602444, 0.5003270373238773)
+
+
+def loudness(stereo):
+    """Integrated loudness in LUFS: K-weighted, 400 ms blocks every 100 ms, gated at -70 LUFS and
+    then 10 LU under the mean of what passed."""
+    stages = k_weighting()
+    e = np.sum([filtered(x, stages) ** 2 for x in stereo], axis=0)
+    c = np.concatenate(([0.0], np.cumsum(e)))
+    width, hop = seconds(0.4), seconds(0.1)
+    starts = np.arange(0, len(e) - width + 1, hop)
+    if not len(starts):
+        return -np.inf
+    blocks = (c[starts + width] - c[starts]) / width
+    lufs = -0.691 + 10 * np.log10(blocks + 1e-30)
+    gated = blocks[lufs > -70]
+    if not len(gated):
+        return -np.inf
+    relative = -0.691 + 10 * np.log10(np.mean(gated)) - 10
+    power = np.mean(gated[-0.691 + 10 * np.log10(gated) > relative])
+    return -0.691 + 10 * np.log10(power)
+
+
 def correlation(stereo):
     l, r = stereo
     d = np.sqrt(np.sum(l * l) * np.sum(r * r))
@@ -301,10 +356,15 @@ def measure(outs, dry):
     nclk, jump = clicks(outs['sine'])
     alias_dbfs, alias_rel = alias_level(outs['alias'], outs['alias2'])
     steady = {k: outs[k][:, :dry[k].shape[1]] for k in ('sine', 'chord', 'demo')}
+    held = ('sine', 'chord', 'alias', 'demo')
+    limits = {k: at_limit(outs[k]) for k in held}
     return {
         'clicks': nclk,
         'jump': jump,
-        'limit': max(at_limit(v) for v in steady.values()),
+        'limit': max(limits.values()),
+        'limits': limits,
+        'peak': max(20 * np.log10(np.max(np.abs(outs[k])) + 1e-30) for k in held),
+        'lufs': loudness(outs['demo'][:, :dry['demo'].shape[1]]),
         'dc': max(added_dc(v, dry[k]) for k, v in steady.items()),
         'sub15': sub15(steady['demo']),
         'alias': alias_dbfs,
@@ -316,6 +376,136 @@ def measure(outs, dry):
         'corr': correlation(outs['noise']),
         'hz': ring_hz(outs['click'], start),
     }
+
+
+# ---------------------------------------------------------------------------------------------
+# The high-pass family and the figures the presets' descriptions name.
+
+HIGH_PASSES = ('HP2 12dB', 'HP1 24dB', 'HP 36dB')
+
+
+def response(tarnwell, folder, preset, settings, tag):
+    """Output over input spectrum (dB) of a preset, with settings (('--set', 'k=v'), ('--type',
+    'k=t'), ...), on ten seconds of pink noise: frequencies and levels."""
+    source = os.path.join(folder, 'in-pink10.wav')
+    if not os.path.exists(source):
+        mono = pink(10)
+        write_wav(source, [mono, mono])
+    extra = [a for pair in settings for a in pair]
+    y = render(tarnwell, preset, source, os.path.join(folder, f'resp-{tag}.wav'), 0, extra)
+    x = read_wav(source)
+    n = 1 << 14
+
+    def psd(sig):
+        sig = sig[:, seconds(1):]
+        w = np.hanning(n)
+        return np.mean([np.abs(np.fft.rfft(c[i * n:(i + 1) * n] * w)) ** 2
+                        for c in sig for i in range(sig.shape[1] // n)], axis=0)
+    return np.fft.rfftfreq(n, 1 / RATE), 10 * np.log10(psd(y) / psd(x))
+
+
+def band_db(f, db, hz, width=1 / 6):
+    m = (f > hz * 2 ** -width) & (f < hz * 2 ** width)
+    return float(np.mean(db[m]))
+
+
+def impulse_response(tarnwell, folder, preset, settings, tag, seconds_after=1.0):
+    source = os.path.join(folder, 'in-impulse.wav')
+    if not os.path.exists(source):
+        write_wav(source, [click(0.5), click(0.5)])
+    extra = [a for pair in settings for a in pair]
+    y = render(tarnwell, preset, source, os.path.join(folder, f'ir-{tag}.wav'), seconds_after, extra)
+    return np.sum(y[:, seconds(0.25):], axis=0) / 0.5 / 2
+
+
+def high_pass_figures(tarnwell, folder):
+    """-3 dB point and largest peak (against 5 kHz) of each high-pass type, set from 20 to 200 Hz,
+    at Q 0 and 0.5: the response must follow the set frequency."""
+    print('high-pass family: set Hz -> -3 dB point / peak dB at Hz, for Q 0 and Q 0.5')
+    for mode in HIGH_PASSES:
+        for q in (0, 0.5):
+            cells = []
+            for hz in (20, 25, 40, 57, 100, 200):
+                settings = [('--type', 'Block 1 Type=Filter'), ('--type', f'Block 1 Filter Mode={mode}'),
+                            ('--type', f'Block 1 Filter Freq={hz}'), ('--set', f'Block 1 Filter Q={q}'),
+                            ('--set', 'Block 1 Mix=1'), ('--set', 'Block 1 Filter Gain=0.5'),
+                            ('--set', 'Block 2 Bypass=1'), ('--set', 'Block 3 Bypass=1')]
+                h = impulse_response(tarnwell, folder, 0, settings, f'hp-{mode}-{q}-{hz}'.replace(' ', ''))
+                spectrum = np.abs(np.fft.rfft(h, 1 << 21))
+                f = np.fft.rfftfreq(1 << 21, 1 / RATE)
+                db = 20 * np.log10(spectrum / spectrum[np.searchsorted(f, 5000)] + 1e-30)
+                band = (f >= 5) & (f <= 5000)
+                under = np.nonzero(db[band] < -3)[0]
+                corner = f[band][under[-1]] if len(under) else 0.0
+                k = int(np.argmax(db[band]))
+                cells.append(f'{hz}:{corner:.0f}/{db[band][k]:+.1f}@{f[band][k]:.0f}')
+            print(f'  {mode:<9} Q {q:<3} ' + ' '.join(cells))
+
+
+def ring_frequency(h, lo, hi):
+    """Strongest frequency between lo and hi that an impulse response rings at, 20 ms on."""
+    x = h[seconds(0.02):seconds(1.02)]
+    spectrum = np.abs(np.fft.rfft(x * np.hanning(len(x)), 1 << 20))
+    f = np.fft.rfftfreq(1 << 20, 1 / RATE)
+    m = (f > lo) & (f < hi)
+    return float(f[m][np.argmax(spectrum[m])])
+
+
+def described_figures(tarnwell, folder):
+    """The pitches, rates and levels that preset descriptions name, measured: each line gives what
+    the description says and what the preset does."""
+    print('figures the descriptions name (said -> measured)')
+    alone = {1: [('--set', 'Block 2 Bypass=1'), ('--set', 'Block 3 Bypass=1')],
+             2: [('--set', 'Block 1 Bypass=1'), ('--set', 'Block 3 Bypass=1')],
+             3: [('--set', 'Block 1 Bypass=1'), ('--set', 'Block 2 Bypass=1')]}
+    rings = [ring_frequency(impulse_response(tarnwell, folder, 16, alone[b], f'16-{b}', 2), lo, hi)
+             for b, lo, hi in ((1, 150, 300), (2, 250, 450), (3, 350, 600))]
+    print(f'  16 comb rings 233.1 / 349.2 / 466.2 Hz -> {rings[0]:.1f} / {rings[1]:.1f} / {rings[2]:.1f}')
+    h = impulse_response(tarnwell, folder, 12, alone[1], '12', 2)
+    print(f'  12 comb ring 100 Hz -> {ring_frequency(h, 60, 150):.1f}')
+    # 57: a click on every eighth of a bar; each step rings at its own note.
+    clicks_in = os.path.join(folder, 'in-eighths.wav')
+    x = np.zeros(seconds(2))
+    for k in range(8):
+        x[k * seconds(0.25) + seconds(0.1)] = 0.5
+    write_wav(clicks_in, [x, x])
+    y = np.sum(render(tarnwell, 57, clicks_in, os.path.join(folder, 'steps.wav'), 0,
+                      ['--set', 'Delay On=0']), axis=0)
+    steps = []
+    for k in range(8):
+        seg = y[k * seconds(0.25) + seconds(0.105):(k + 1) * seconds(0.25)]
+        spectrum = np.abs(np.fft.rfft(seg * np.hanning(len(seg)), 1 << 20))
+        f = np.fft.rfftfreq(1 << 20, 1 / RATE)
+        m = (f > 95) & (f < 270)
+        steps.append(12 * np.log2(f[m][np.argmax(spectrum[m])] / 110))
+    print('  57 steps 0 2 4 6 8 10 12 14 semitones over 110 Hz -> ' + ' '.join(f'{s:.2f}' for s in steps))
+    # 19: the tremolo rate of each side on the 220 Hz sine.
+    source = os.path.join(folder, 'in-sine.wav')
+    y = render(tarnwell, 19, source, os.path.join(folder, 'trem.wav'), 0)[:, seconds(1):]
+    rates = []
+    for c in y:
+        e = moving_rms(c, seconds(0.01))
+        spectrum = np.abs(np.fft.rfft((e - np.mean(e)) * np.hanning(len(e)), 1 << 22))
+        f = np.fft.rfftfreq(1 << 22, 1 / RATE)
+        m = (f > 1) & (f < 20)
+        rates.append(f[m][np.argmax(spectrum[m])])
+    print(f'  19 tremolo about 5 Hz, left faster -> left {rates[0]:.2f} Hz, right {rates[1]:.2f} Hz')
+    for preset, said, points in ((52, 'full range', (1000, 8000, 16000)), (60, 'highs -3 dB, -3 dB at 400 Hz',
+                                 (200, 400, 1000, 8000)), (44, 'original -5 dB, octave 2 dB under',
+                                 (1000, 8000, 16000)), (22, 'no sub-audio lift', (10, 15, 100))):
+        f, db = response(tarnwell, folder, preset, [], str(preset))
+        print(f'  {preset} {said} -> ' + ' '.join(f'{hz} Hz {band_db(f, db, hz):+.1f} dB' for hz in points))
+    y = render(tarnwell, 32, None, os.path.join(folder, 'gated.wav'), 3)
+    env = envelope_db(y, 4410)
+    loop = seconds(8) // 4410
+    print(f'  32 room gone when the input stops -> loudest 100 ms after the loop ends: '
+          f'{np.max(env[loop:]) - np.max(env[:loop]):.0f} dB under the loop\'s')
+    f, db = response(tarnwell, folder, 53, [], '53')
+    power = 10 ** (db / 10) / np.maximum(f, 1)  # pink noise in: output power per Hz
+    m = (f > 20) & (f < 20000)
+    centre = np.sum(power[m] * f[m]) / np.sum(power[m])
+    pink_centre = np.sum(f[m] / np.maximum(f[m], 1)) / np.sum(1 / np.maximum(f[m], 1))
+    print(f'  53 dark -> spectral centre {np.log2(centre / pink_centre):+.2f} octaves against the input')
 
 
 # ---------------------------------------------------------------------------------------------
@@ -366,6 +556,8 @@ def main():
     ap.add_argument('--sheet', help='write a contact sheet of spectrograms to this PNG')
     ap.add_argument('--json', help='write the figures to this file')
     ap.add_argument('--jobs', type=int, default=3)
+    ap.add_argument('--figures', action='store_true',
+                    help='also measure the high-pass family and the figures the descriptions name')
     args = ap.parse_args()
 
     listing = subprocess.run([args.tarnwell, 'presets'], check=True, capture_output=True, text=True).stdout
@@ -392,11 +584,16 @@ def main():
 
         with concurrent.futures.ThreadPoolExecutor(args.jobs) as pool:
             results = sorted(pool.map(one, chosen), key=lambda r: r[0])
+        if args.figures:
+            high_pass_figures(args.tarnwell, folder)
+            described_figures(args.tarnwell, folder)
 
     prints = np.array([r[2] for r in results])
     table = {}
-    print(f'{"#":>2} {"name":<28} {"clk":>9} {"lim":>5} {"dc":>7} {"sub":>6} {"alias":>11} {"t60":>5} '
-          f'{"zero":>5} {"dB demo/chd":>11} {"corr":>5} {"hz":>6} {"near":>7}')
+    dry_lufs = loudness(dry['demo'])
+    print(f'dry demo loop: {dry_lufs:.1f} LUFS')
+    print(f'{"#":>2} {"name":<28} {"clk":>9} {"lim":>5} {"pk":>5} {"dc":>7} {"sub":>6} {"alias":>11} {"t60":>5} '
+          f'{"zero":>5} {"dB demo/chd":>11} {"LU":>5} {"corr":>5} {"hz":>6} {"near":>7}')
     for i, (p, f, _, _) in enumerate(results):
         if len(results) > 1:
             d = np.sqrt(np.mean((prints - prints[i]) ** 2, axis=1))
@@ -406,11 +603,12 @@ def main():
         else:
             f['near'], f['near_dist'] = p, 0.0
         f['name'] = names[p]
+        f['lu'] = f['lufs'] - dry_lufs
         table[p] = f
         zero = f'{f["zero"]:5.1f}' if f['zero'] is not None else '  -  '
-        print(f'{p:2d} {names[p]:<28} {f["clicks"]:>3} {f["jump"]:5.2f} {f["limit"]:5d} {f["dc"]:7.4f} '
+        print(f'{p:2d} {names[p]:<28} {f["clicks"]:>3} {f["jump"]:5.2f} {f["limit"]:5d} {f["peak"]:5.1f} {f["dc"]:7.4f} '
               f'{f["sub15"]:6.3f} {f["alias"]:5.0f}/{f["alias_rel"]:4.0f} {f["t60"]:5.1f} {zero} '
-              f'{f["demo_db"]:5.1f}/{f["chord_db"]:5.1f} {f["corr"]:5.2f} {f["hz"]:6.0f} '
+              f'{f["demo_db"]:5.1f}/{f["chord_db"]:5.1f} {f["lu"]:+5.1f} {f["corr"]:5.2f} {f["hz"]:6.0f} '
               f'{f["near"]:2d}:{f["near_dist"]:4.2f}')
     if args.json:
         with open(args.json, 'w') as out:
