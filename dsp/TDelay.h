@@ -99,6 +99,7 @@ private:
 
         Line();
         Entry* after(Entry* e) const { return e + 1 == end ? ring.get() : e + 1; }
+        Entry& newest() { return back == ring.get() ? end[-1] : back[-1]; }
         const Entry& at(std::size_t k) const;
         void pushBack(double stamp, double sample);
         void popFront();
@@ -272,6 +273,10 @@ inline TDelay::Pair TDelay::readBoth(Pair in) {
         lowPassState = lp;
         highPassState = hp;
         w = lp - hp;
+        // In the fill phase the read step queued the input under this frame's stamp; the loop
+        // holds it filtered, and an unfiltered entry would leak into the first echo as a step.
+        if (clock[0] < kReadBehind) lines[0].newest().sample = w[0];
+        if (clock[1] < kReadBehind) lines[1].newest().sample = w[1];
     }
 #if defined(__SSE2__)
     const PairD written = _mm_cvtps_pd(__builtin_shufflevector(w, w, 0, 1, 0, 1));  // one conversion for both

@@ -325,6 +325,12 @@ public:
     // What the decoded slots reach: any of them at all (a slot with a source), the Block levels
     // (Pan, Mix, Vol) and the Delay's per-frame settings. What no slot reaches rests at its base.
     bool modSlotsActive = true, levelsModulated = true, outputModulated = true;
+    bool modSlotsHold = false;         // no slot's source moves between MIDI events
+    bool midiSinceControlStep = true;  // processMidi ran since the last 16-frame control step
+    // Set while the engine runs quiet frames: the settings, the modulation and the targets of a
+    // pad that does not replay hold, so a Block's setters would find what they set already.
+    bool quietFrame = false;
+    bool targetsHold(int b) const { return quietFrame && xy[b].recordMode != XY_REPLAY; }
     bool delayMixModulated = true, delayLengthsModulated = true;  // the Delay's Mix; its Speed and lengths
     int currentPath = 0;                       // signal path 0..5
     int blockType[BLOCK_COUNT] = {};           // 0 Off .. 6 Grain
@@ -678,6 +684,8 @@ public:
     void updateTriggers(int b);
     void updateXYStuff(int b);
     void updateXYFrame();  // both, for the three Blocks in that order
+    void replayPads();     // a steady frame's XY step: the replaying pads only
+    void replaySteps();    // the same, inline
     void updateXYReplay(int b);  // the replay step alone
     void updateXYRecord(int b);  // the capture of one millisecond slot alone
     void startReplay(int b);
@@ -758,6 +766,7 @@ private:
     void gaterStep4();
     void followHostTransport();
     void restartForPlayback();
+    void updateDelayLoop();
     void resetEngineNow();  // the work resetEverything asks of the render thread
     std::atomic<bool> resetPending{false};
     // Blocks, paths and output (APluginBlocks.cpp).
@@ -768,6 +777,9 @@ private:
         return levelsDirty || levelsModulated || !levelsSettled || firstFrame || outputDirty || outputModulated ||
                (delayActive && (delayDirty || delayMixModulated || delayLengthsModulated));
     }
+    // After a frame: whether every check of the frames up to the next control step would find
+    // nothing to do, so that only the signal's steps run.
+    bool quietFrameAhead();
     void mixBlockLevels(const LevelInputs& in);
     FramePair runSignalPath(FramePair in);
     template <int path>

@@ -438,14 +438,16 @@ BlockLanes APlugin::processFilter(int b, BlockLanes in) {
     const float* t = xyTargets[b];
     // The parameters first: an atomic read between the setters' stores and update's reads would
     // make the compiler read those fields back from memory.
-    const float distort = param(P + FILTER_DISTORT_OFFSET), freq = param(P + FILTER_FREQ_OFFSET);
-    const float spread = param(P + BLOCK_SPREAD_OFFSET), q = param(P + FILTER_Q_OFFSET);
-    const float vowel = param(P + FILTER_VOWEL_OFFSET), gain = param(P + FILTER_GAIN_OFFSET);
-    f.setDistort(distort + V[0] + t[0]);
-    f.setFrequency(freq, spread + V[11], V[2], V[3]);
-    f.setRes(q + V[4] + t[2]);  // the setters hold their values to 0..1
-    f.setVowel(vowel + V[5] + t[2]);
-    f.setGain(clamp01(gain + V[5] + t[2]));
+    if (!targetsHold(b)) {
+        const float distort = param(P + FILTER_DISTORT_OFFSET), freq = param(P + FILTER_FREQ_OFFSET);
+        const float spread = param(P + BLOCK_SPREAD_OFFSET), q = param(P + FILTER_Q_OFFSET);
+        const float vowel = param(P + FILTER_VOWEL_OFFSET), gain = param(P + FILTER_GAIN_OFFSET);
+        f.setDistort(distort + V[0] + t[0]);
+        f.setFrequency(freq, spread + V[11], V[2], V[3]);
+        f.setRes(q + V[4] + t[2]);  // the setters hold their values to 0..1
+        f.setVowel(vowel + V[5] + t[2]);
+        f.setGain(clamp01(gain + V[5] + t[2]));
+    }
     f.update(V[1] + t[1], !firstFrame);  // jumps in the first frame after a reset
     return f.process(in);
 }
@@ -495,9 +497,12 @@ BlockLanes APlugin::processRoom(int b, BlockLanes in) {
     const int P = blockParam(b, 0);
     const float* V = &modValues[destinationBase(b)];
     const float* t = xyTargets[b];
-    const BlockLanes settings = BlockLanes{param(P + ROOM_LENGTH_OFFSET), param(P + ROOM_DAMP_OFFSET),
-                                           param(P + ROOM_HP_OFFSET), param(P + BLOCK_SPREAD_OFFSET)} +
-                                BlockLanes{V[0], V[1], V[2], V[11]} + BlockLanes{t[0], t[1], t[2], -0.0f};
+    // In a quiet frame the last frame's settings (finite, so matched) stand.
+    const BlockLanes settings =
+        targetsHold(b) ? memos.roomSettings
+                       : BlockLanes{param(P + ROOM_LENGTH_OFFSET), param(P + ROOM_DAMP_OFFSET),
+                                    param(P + ROOM_HP_OFFSET), param(P + BLOCK_SPREAD_OFFSET)} +
+                             BlockLanes{V[0], V[1], V[2], V[11]} + BlockLanes{t[0], t[1], t[2], -0.0f};
     if (allEqual(settings, memos.roomSettings) && memos.roomHighPass == memos.roomHighPass) {
         room.refreshLength();
     } else {
@@ -622,27 +627,52 @@ BlockLanes APlugin::processGrain(int b, BlockLanes in) {
     // outputs, weighted 0, and one that ends its recording below plays from the next frame.
     uint32_t playingSlots = grainPlaying[b], recordingSlots = grainRecording[b];
     TGrain::Frame wet{}, plain{};
-    // Without a shaped slot playing both outputs take the envelope as it is: one weight, no test.
-    const auto sumPlaying = [&](auto shaped) {
+    if ((playingSlots & grainShaped[b]) == 0) {
+        // Without a shaped slot playing both outputs take the envelope as it is: one weight, no test.
         for (uint32_t busy = playingSlots; busy != 0; busy &= busy - 1) {
             const unsigned k = __builtin_ctz(busy);  // unsigned: the slot's address needs no sign extension
             TGrain& g = slots[k];
             TGrain::Frame p, d;
-            float vol = 0.0f, plainVol = 0.0f;
-            if (g.play(speed, p, d)) {
-                plainVol = g.shapedEnvelope(1.0f);
-                vol = shaped ? g.pitchedWeight() : plainVol;
+            float vol = 0.0f;
+            if (g.play(speed, p, d))
+                vol = g.envelopeNow();
+            else
+                playingSlots &= ~(1u << k);
+            wet += p * vol;
+            plain += d * vol;
+        }
+    } else {
+        // Every playing slot first, then the shaped weights two slots at a time: the weights'
+        // long chains of steps do not wait on one another. The outputs add up in slot order.
+        TGrain::Frame p[GRAINS_PER_BLOCK], d[GRAINS_PER_BLOCK];
+        float envelope[GRAINS_PER_BLOCK + 1], power[GRAINS_PER_BLOCK + 1];
+        int n = 0;
+        for (uint32_t busy = playingSlots; busy != 0; busy &= busy - 1, ++n) {
+            const unsigned k = __builtin_ctz(busy);
+            TGrain& g = slots[k];
+            envelope[n] = 0.0f;  // an ending slot's weights stay 0
+            power[n] = 1.0f;
+            if (g.play(speed, p[n], d[n])) {
+                envelope[n] = g.envelopeNow();
+                power[n] = g.shapePower();
             } else {
                 playingSlots &= ~(1u << k);
             }
-            wet += p * vol;
-            plain += d * plainVol;
         }
-    };
-    if (playingSlots & grainShaped[b])
-        sumPlaying(std::true_type{});
-    else
-        sumPlaying(std::false_type{});
+        envelope[n] = 0.0f;
+        power[n] = 1.0f;
+        float vol[GRAINS_PER_BLOCK + 1];
+        for (int i = 0; i < n; i += 2) {
+            const TGrain::Frame w = TGrain::shapedPower(TGrain::Frame{envelope[i], envelope[i + 1]},
+                                                        TGrain::Frame{power[i], power[i + 1]});
+            vol[i] = w[0];
+            vol[i + 1] = w[1];
+        }
+        for (int i = 0; i < n; ++i) {
+            wet += p[i] * vol[i];
+            plain += d[i] * envelope[i];
+        }
+    }
     // The recording slots share one tape: a frame writes it once and visits the slots only when
     // the nearest recording ends.
     if (recordingSlots != 0) {

@@ -59,12 +59,8 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
     float* outLeft = outputs ? outputs[0] : nullptr;
     float* outRight = outputs ? outputs[1] : nullptr;
 
-    for (int i = 0; i < sampleFrames; ++i) {
-        // Only this thread advances the counter; the editor reads it to time XY recordings.
-        const int64_t frame = sampleCounter.load(std::memory_order_relaxed);
-        if (pendingMidiCount > 0) processMidi();
-        if (settingsSeen.moved(valuesVersion)) readEngineSettings();
-
+    // The steps every frame takes, quiet or not, in their order within the frame.
+    auto countRefresh = [this]() __attribute__((always_inline)) {
         // Only this thread counts; setProgram may restart the count from another.
         const uint32_t refresh = refreshCounter;
         if ((refresh & 0xFFFu) == 0 && displayRefreshPending) {
@@ -72,10 +68,8 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
             editorResume();
         }
         refreshCounter = refresh + 1;
-
-        // With no slot in use every destination rests at its base.
-        if (modSlotsActive || modTouchedCount != 0) runModulationMatrix();
-
+    };
+    auto drawNoise = [this]() __attribute__((always_inline)) {
         modSourceValues[SOURCE_OFFSET] = 1.0f;
         // Two successive draws, taken with one read and one write of the seed.
         uint32_t seed = RandSeed.load();
@@ -83,6 +77,36 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
         RandSeed.store(seed);
         modSourceValues[SOURCE_WHITE_NOISE] = 2.0f * u - 1.0f;
         modSourceValues[SOURCE_UNIPOLAR_NOISE] = u2;
+    };
+    auto followInput = [this]() __attribute__((always_inline)) {
+        follower.update((std::fabs(followerInput[0]) + std::fabs(followerInput[1])) * 0.5f, firstFrame != 0);
+        modSourceValues[SOURCE_FOLLOWER] = follower.getValue();
+    };
+    auto runSignal = [&](int i) __attribute__((always_inline)) {
+        // Read here, not live across the steps before.
+        const FramePair in = finiteOrZero(FramePair{*inL, *inR});
+        inL += stepL;
+        inR += stepR;
+        if (followerSource == 0) std::memcpy(followerInput, &in, sizeof followerInput);
+        std::memcpy(levelInput, &in, sizeof levelInput);
+
+        const FramePair out = runSignalPath(in);
+        if (outLeft) outLeft[i] = out[0];
+        if (outRight) outRight[i] = out[1];
+    };
+
+    for (int i = 0; i < sampleFrames; ++i) {
+        // Only this thread advances the counter; the editor reads it to time XY recordings.
+        const int64_t frame = sampleCounter.load(std::memory_order_relaxed);
+        if (pendingMidiCount > 0) processMidi();
+        if (settingsSeen.moved(valuesVersion)) readEngineSettings();
+
+        countRefresh();
+
+        // With no slot in use every destination rests at its base.
+        if (modSlotsActive || modTouchedCount != 0) runModulationMatrix();
+
+        drawNoise();
 
         if ((frame & 127) == 0) controlStep128();
         if ((frame & 15) == 0) controlStep16();
@@ -91,8 +115,7 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
 
         if (blockLevelsMayMove()) updateBlockLevels();
 
-        follower.update((std::fabs(followerInput[0]) + std::fabs(followerInput[1])) * 0.5f, firstFrame != 0);
-        modSourceValues[SOURCE_FOLLOWER] = follower.getValue();
+        followInput();
 
         updateXYFrame();
 
@@ -115,16 +138,7 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
             runGater(2);
         }
 
-        // Read here, not live across the calls above.
-        const FramePair in = finiteOrZero(FramePair{*inL, *inR});
-        inL += stepL;
-        inR += stepR;
-        if (followerSource == 0) std::memcpy(followerInput, &in, sizeof followerInput);
-        std::memcpy(levelInput, &in, sizeof levelInput);
-
-        const FramePair out = runSignalPath(in);
-        if (outLeft) outLeft[i] = out[0];
-        if (outRight) outRight[i] = out[1];
+        runSignal(i);
 
         // Trigger is a one-shot: the XY triggers saw it in this frame.
         if (param(TRIGGER_PARAM) > 0.5f) setParameter(TRIGGER_PARAM, 0.0f);
@@ -133,10 +147,39 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
         noteOffFlag = 0;
         sampleCounter.store(frame + 1, std::memory_order_relaxed);
         firstFrame = 0;
+
+        // Up to the next control step, a frame after which nothing but the signal moves takes
+        // only the signal's steps: no MIDI waits, no value was written, no slot's source moves,
+        // no gater runs, the levels stand settled and the pads are steady (a replay still steps).
+        // What another thread writes meanwhile is read at the next control step, at most 15
+        // frames on.
+        if (!modSlotsHold || anyGaterActive || !quietFrameAhead()) continue;
+        const int quiet = std::min(static_cast<int>(15 - (frame & 15)), sampleFrames - 1 - i);
+        quietFrame = true;
+        for (int q = 0; q < quiet; ++q) {
+            ++i;
+            countRefresh();
+            drawNoise();
+            followInput();
+            replayPads();
+            runSignal(i);
+            sampleCounter.store(frame + 2 + q, std::memory_order_relaxed);
+        }
+        quietFrame = false;
     }
     // Whoever looks between calls finds the level sources of the last frame.
     publishLevelSources();
     noteQuietSpan();
+}
+
+bool APlugin::quietFrameAhead() {
+    const uint32_t version = valuesVersion.load(std::memory_order_relaxed);
+    // Slots whose sources hold worked out this frame what they would work out in the next.
+    return pendingMidiCount == 0 && modSlotsHold && (modSlotsActive || modTouchedCount == 0) &&
+           !anyGaterActive && !stepSequencer[0].shownMoved() && !stepSequencer[1].shownMoved() &&
+           !stepSequencer[2].shownMoved() && !blockLevelsMayMove() && xySteady == XYSteady::RUNNING &&
+           version == settingsSeen.version && version == xySeen.version &&
+           !xyAttention.load(std::memory_order_relaxed) && !isEditorOpen() && !(param(TRIGGER_PARAM) > 0.5f);
 }
 
 void APlugin::__processDeprecated(float** inputs, float** outputs, int sampleFrames) {
@@ -157,6 +200,7 @@ void APlugin::readEngineSettings() {
     modSlotsActive = levelsModulated = outputModulated = slotsReadLevels = false;
     delayMixModulated = delayLengthsModulated = false;
     activeModSlotCount = 0;
+    modSlotsHold = true;
     for (int n = 0; n < MOD_SLOT_COUNT; ++n) {
         ModSlotSettings& slot = modSlots[n];
         slot = {getChoice(MOD_SOURCE_TAG[n], param(MOD_SOURCE_TAG[n])),
@@ -165,6 +209,9 @@ void APlugin::readEngineSettings() {
         if (slot.source == 0) continue;
         const int d = slot.destination;
         modSlotsActive = true;
+        // Between MIDI events only the frame-rate sources move: the MIDI ones and Offset hold.
+        modSlotsHold =
+            modSlotsHold && (slot.source <= SOURCE_NOTE_RANDOM + 1 || slot.source == SOURCE_OFFSET);
         const int scaleForm = isBipolarSource(slot.source) ? 1 : slot.source == SOURCE_CENTER_NOTE ? 2 : 0;
         activeModSlots[activeModSlotCount++] = {slot.source, d, DESTINATION_MOD_AMOUT[n], modCombineKind[d], scaleForm, slot.amount, slot.bypass};
         const int k = d >= BLOCK_DESTINATION_START ? (d - BLOCK_DESTINATION_START) % BLOCK_SLOT_COUNT : -1;
@@ -245,12 +292,14 @@ void APlugin::controlStep128() {
 }
 
 void APlugin::controlStep16() {
-    // Worked out from the same settings, modulation and tempo, everything here comes out the same.
-    if (controlDirty || modSlotsActive) {
+    // Worked out from the same settings, modulation and tempo, everything here comes out the same:
+    // slots whose sources hold move nothing until a MIDI event falls due.
+    if (controlDirty || (modSlotsActive && (!modSlotsHold || midiSinceControlStep))) {
         controlDirty = false;
         updateControls16();
         delayDirty = true;  // the Delay's tempo may have moved what its lengths follow from
     }
+    midiSinceControlStep = false;
     followHostTransport();
 }
 
@@ -283,17 +332,7 @@ void APlugin::updateControls16() {
 
     if (getOnOff(DELAY_ON_PARAM)) {
         delay.setTempo(tempo);
-        const bool equalFeed = getOnOff(DELAY_EQUAL_FEED_PARAM);
-        delay.setEqual(equalFeed ? 1.0f : 0.0f);
-        auto feedOf = [](float v) { return v < 0.0f ? -0.995f : std::min(v, 1.0f) * 1.99f - 0.995f; };
-        const float fb = feedOf(param(DELAY_FEEDBACK_PARAM) + modValues[DESTINATION_DELAY_FEEDBACK]);
-        const float cross =
-            equalFeed
-                ? 0.0f
-                : feedOf(param(DELAY_CROSS_FEEDBACK_PARAM) + modValues[DESTINATION_DELAY_CROSS_FEEDBACK]);
-        delay.setFeed(fb, cross);
-        delay.setFeedFilter(clamp01(param(DELAY_LP_PARAM) + modValues[DESTINATION_DELAY_LP]),
-                            clamp01(param(DELAY_HP_PARAM) + modValues[DESTINATION_DELAY_HP]));
+        updateDelayLoop();
     }
 
     follower.setSmooth(clamp01(param(FOLLOWER_SMOOTH_PARAM) + modValues[DESTINATION_FOLLOWER_SMOOTH]));
@@ -317,6 +356,22 @@ void APlugin::updateControls16() {
                                                  -1.0f, 1.0f);
         }
     }
+}
+
+// The Delay's feedback and loop filter. A restarted Delay has forgotten its loop filter: set
+// again at once, not at the next control step, or the frames between write the loop unfiltered
+// and the first echo starts with a step.
+void APlugin::updateDelayLoop() {
+    const bool equalFeed = getOnOff(DELAY_EQUAL_FEED_PARAM);
+    delay.setEqual(equalFeed ? 1.0f : 0.0f);
+    auto feedOf = [](float v) { return v < 0.0f ? -0.995f : std::min(v, 1.0f) * 1.99f - 0.995f; };
+    const float fb = feedOf(param(DELAY_FEEDBACK_PARAM) + modValues[DESTINATION_DELAY_FEEDBACK]);
+    const float cross =
+        equalFeed ? 0.0f
+                  : feedOf(param(DELAY_CROSS_FEEDBACK_PARAM) + modValues[DESTINATION_DELAY_CROSS_FEEDBACK]);
+    delay.setFeed(fb, cross);
+    delay.setFeedFilter(clamp01(param(DELAY_LP_PARAM) + modValues[DESTINATION_DELAY_LP]),
+                        clamp01(param(DELAY_HP_PARAM) + modValues[DESTINATION_DELAY_HP]));
 }
 
 void APlugin::followHostTransport() {
@@ -345,6 +400,7 @@ void APlugin::restartForPlayback() {
     controlDirty = delayDirty = true;  // the follower and the Delay start from their defaults
     follower.init(storedRate);
     delay.init(storedRate);
+    if (getOnOff(DELAY_ON_PARAM)) updateDelayLoop();
     for (int b = 0; b < BLOCK_COUNT; ++b) {
         filter[b].reset();
         comb[b].reset();
@@ -417,6 +473,7 @@ void APlugin::resetEngineNow() {
     for (int b = 0; b < BLOCK_COUNT; ++b)
         for (float& phase : roomWidenPhase[b]) phase = nextRandom();
     delay.init(storedRate);
+    if (getOnOff(DELAY_ON_PARAM)) updateDelayLoop();
     follower.init(storedRate);
     clearXYFollowerCounts();
     for (TGrain& slot : grain) slot.init(storedRate);

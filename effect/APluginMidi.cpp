@@ -69,6 +69,7 @@ int APlugin::processEvents(VstEvents* events) {
 }
 
 void APlugin::processMidi() {
+    midiSinceControlStep = true;  // a source may move: the control step works its values out again
     for (int k = 0; k < midiPoolEnd; ++k) {
         VstMidiEvent* record = midiPool[k];
         if (!record) continue;

@@ -238,6 +238,14 @@ void APlugin::updateXYStuff(int b) {
     xyFrameStep(b, true, true, isEditorOpen());
 }
 
+[[gnu::always_inline]] inline void APlugin::replaySteps() {
+    // Each Block's own step, its addresses fixed.
+    static_assert(BLOCK_COUNT == 3);
+    if (xy[0].recordMode == XY_REPLAY) replayStep(0);
+    if (xy[1].recordMode == XY_REPLAY) replayStep(1);
+    if (xy[2].recordMode == XY_REPLAY) replayStep(2);
+}
+
 void APlugin::updateXYFrame() {
     // The settings are read, and the editor thread's requests and moves looked at, once for the
     // three Blocks: a frame in which nothing was written and nothing asked costs no more.
@@ -259,11 +267,11 @@ void APlugin::updateXYFrame() {
         }
         xySteady = XYSteady::RUNNING;
     }
-    // Each Block's own step, its addresses fixed.
-    static_assert(BLOCK_COUNT == 3);
-    if (xy[0].recordMode == XY_REPLAY) replayStep(0);
-    if (xy[1].recordMode == XY_REPLAY) replayStep(1);
-    if (xy[2].recordMode == XY_REPLAY) replayStep(2);
+    replaySteps();
+}
+
+void APlugin::replayPads() {
+    replaySteps();
 }
 
 [[gnu::noinline]] void APlugin::updateXYFrameMoved(bool settingsMoved, bool attention, bool editorOpen) {

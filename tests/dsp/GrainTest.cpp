@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <memory>
+#include <vector>
 
 #include "dsp/TGrain.h"
 #include "tests/support/SignalMeasure.h"
@@ -83,6 +84,29 @@ TEST_F(GrainTest, EnvelopeIsATriangleOverTheReadSize) {
     recordAndPlay(ramp(2), 8, 1.0f, 2, TGrain::kLoop);  // envelope now at 0.25
     EXPECT_FLOAT_EQ(grain->getGrainVol(2.0f), 0.0625f);
     EXPECT_EQ(grain->getGrainVol(-2.0f), 1.0f);
+}
+
+TEST(GrainWeight, TheShapedWeightIsTheEnvelopesPowerWithin1e6) {
+    // Envelopes from the quietest a grain reaches (2^-24) to 1, at the shapes a Block sets
+    // (1/8 .. 8), two lanes at once; 0 stays silent and a shape of 1 leaves the envelope as it is.
+    std::vector<float> envelopes{0.0f, 1.0f, 0.5f, 0.25f, 0.70710677f, 0.7071068f};
+    for (int i = 1; i < 4096; ++i) envelopes.push_back(static_cast<float>(i) / 4096.0f);
+    for (int e = 1; e <= 24; ++e) {
+        envelopes.push_back(std::ldexp(1.0f, -e));
+        envelopes.push_back(1.0f - std::ldexp(1.0f, -e));
+        envelopes.push_back(std::ldexp(1.3f, -e));
+    }
+    for (const float power : {0.125f, 0.3f, 1.0f, 1.7f, 2.0f, 5.5f, 8.0f}) {
+        for (const float x : envelopes) {
+            const TGrain::Frame w = TGrain::shapedPower(TGrain::Frame{x, 0.3f}, TGrain::Frame{power, 2.0f});
+            const double exact = std::pow(static_cast<double>(x), static_cast<double>(power));
+            // Below the smallest normal float only the rounding's absolute step is left.
+            EXPECT_NEAR(w[0], exact, 1e-6 * exact + 1e-45) << x << "^" << power;
+            EXPECT_FLOAT_EQ(w[1], 0.09f);
+        }
+    }
+    EXPECT_EQ(TGrain::shapedPower(TGrain::Frame{0.3f, 0.0f}, TGrain::Frame{1.0f, 3.0f})[0], 0.3f);
+    EXPECT_EQ(TGrain::shapedPower(TGrain::Frame{0.3f, 0.0f}, TGrain::Frame{1.0f, 3.0f})[1], 0.0f);
 }
 
 TEST_F(GrainTest, SizesAreLimitedToTheBuffer) {

@@ -325,6 +325,53 @@ TEST_F(EngineTest, GainChangeActsAtTheNext16FrameBoundary) {
     EXPECT_NEAR(follower[5], 5.0f, 0.1f) << "frame 5008";
 }
 
+// A controller due inside a call acts on its own frame, as when the host splits the call there:
+// also amid frames that run quiet (only a slot on the Mod Wheel, here on the filter's cutoff).
+TEST_F(EngineTest, AControllerInsideACallActsOnItsFrame) {
+    Signal tone(1000);
+    for (std::size_t i = 0; i < tone.size(); ++i)
+        tone[i] = 0.5f * static_cast<float>(std::sin(0.7 * static_cast<double>(i)));
+    const Signal before(tone.begin(), tone.begin() + 40), after(tone.begin() + 40, tone.end());
+    auto run = [&](bool split, bool wheel) {
+        auto fx = makeNeutral(3, [](APlugin& e) {
+            setBlockType(e, 0, TYPE_FILTER);
+            e.setParameter(blockParam(0, BLOCK_MIX_OFFSET), 1.0f);
+            setSlot(e, 0, 1, DESTINATION_BLOCK1_ROOM_DAMP - 1,
+                    1.0f);  // the Mod Wheel drives Block 1's filter
+        });
+        render(*fx, constant(3003, 0.0f));  // levels settled; the call below starts off the 16-frame grid
+        if (!split) {
+            if (wheel) sendMidi(*fx, {{41, 0xB0, 1, 127}});  // due before frame 40
+            return render(*fx, tone, tone.size()).left;
+        }
+        Signal out = render(*fx, before, before.size()).left;
+        if (wheel) sendMidi(*fx, {{0, 0xB0, 1, 127}});
+        const Signal rest = render(*fx, after, after.size()).left;
+        out.insert(out.end(), rest.begin(), rest.end());
+        return out;
+    };
+    const Signal whole = run(false, true);
+    EXPECT_EQ(whole, run(true, true));
+    EXPECT_NE(whole, run(false, false));
+}
+
+// A slot on the Mod Wheel reaches the 16-frame settings at the boundary after the controller,
+// though no setting moved: here it scales Follower Boost from 0 back to 1.
+TEST_F(EngineTest, AControllerReachesThe16FrameSettingsAtTheNextBoundary) {
+    auto fx = makeNeutral(3, [](APlugin& e) {
+        e.setParameter(FOLLOWER_SMOOTH_PARAM, 0.0f);
+        setSlot(e, 0, 1, DESTINATION_FOLLOWER_BOOST, 1.0f);
+    });
+    render(*fx, constant(5003, 0.5f));
+    EXPECT_EQ(fx->modSourceValues[SOURCE_FOLLOWER], 0.0f);
+    sendMidi(*fx, {{0, 0xB0, 1, 127}});
+    std::vector<float> follower;
+    render(*fx, constant(10, 0.5f), constant(10, 0.5f), 1,
+           [&](std::size_t) { follower.push_back(fx->modSourceValues[SOURCE_FOLLOWER]); });
+    for (std::size_t i = 0; i < 5; ++i) EXPECT_EQ(follower[i], 0.0f) << "frame " << 5003 + i;
+    EXPECT_NEAR(follower[5], 0.5f, 0.01f) << "frame 5008";
+}
+
 // A synced quarter-bar delay: its echo arrives a quarter bar at the host's tempo later, or at
 // 120 bpm while the host gives no tempo.
 TEST_F(EngineTest, SyncedDelayFollowsTheHostTempo) {
@@ -364,6 +411,28 @@ TEST_F(EngineTest, PlaybackStartRestartsTheDelayAndTheFollower) {
     EXPECT_EQ(followerAtRestart, 0.0f);
     EXPECT_LT(peak(after, 16, 400), 1e-9);  // repeats gone; the new impulse not yet back
     EXPECT_NEAR(static_cast<double>(firstAbove(after, 0.01)), 100.0 + 352.8, 3.0);
+}
+
+// The restart forgets the Delay's loop filter; it must be set again at once, not at the next
+// 16-frame check: a tone that starts with playback comes back through the filter from its first
+// frame, with no unfiltered frames stepping down into it at the echo's onset.
+TEST_F(EngineTest, PlaybackStartKeepsTheDelaysLoopFilter) {
+    setTransport(true, 120.0);
+    auto fx = makeNeutral(3, [](APlugin& e) {
+        setPlainDelay(e, 0.25f);
+        e.setParameter(DELAY_LP_PARAM, 0.3f);  // about 50 Hz: a 220 Hz tone returns 13 dB down
+    });
+    const Signal out = render(*fx, sine(220.0, 44100.0, 4000, 0.5)).left;
+    const auto at = static_cast<std::size_t>(DELAY_FRAMES);
+    auto largestStep = [&](std::size_t from, std::size_t to) {
+        double step = 0.0;
+        for (std::size_t i = from; i < to; ++i)
+            step = std::max(step, std::fabs(static_cast<double>(out[i + 1]) - static_cast<double>(out[i])));
+        return step;
+    };
+    const double steady = largestStep(at + 2000, at + 3000);
+    EXPECT_GT(steady, 1e-3);
+    EXPECT_LT(largestStep(at - 20, at + 200), 1.5 * steady);
 }
 
 // A Gater Block whose steps alternate on and off: each step lasts a sixteenth note at the host's

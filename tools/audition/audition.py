@@ -479,6 +479,43 @@ def described_figures(tarnwell, folder):
         m = (f > 95) & (f < 270)
         steps.append(12 * np.log2(f[m][np.argmax(spectrum[m])] / 110))
     print('  57 steps 0 2 4 6 8 10 12 14 semitones over 110 Hz -> ' + ' '.join(f'{s:.2f}' for s in steps))
+    # 49: the note of each eighth, over four bars of a steady 440 Hz sine, the grains alone (Delay
+    # off, Mix 1). Grains started every few ms at their own input phases sum to lines at the
+    # input's frequency plus multiples of the grain rate, weighted by one grain's spectrum around
+    # the played pitch: the loudest line can sit a semitone or more off, so the note is the
+    # centre of power within a fourth of it, found by narrowing. The fixed Semi-tune +3 is the
+    # check that the estimate reads a known pitch.
+    y49 = os.path.join(folder, 'in-a440.wav')
+    a440 = sine(440, -12, 10)
+    write_wav(y49, [a440, a440])
+    alone = ['-q', '--set', 'Delay On=0', '--set', 'Block 2 Bypass=1']
+
+    def notes(extra):
+        y = np.sum(render(tarnwell, 49, y49, os.path.join(folder, 'arp.wav'), 0, alone + extra), axis=0)
+        f = np.fft.rfftfreq(1 << 18, 1 / RATE)
+        found = []
+        for k in range(8):
+            heard = []
+            for bar in range(1, 5):  # past the first bar, the glide into each eighth skipped
+                seg = y[seconds(2 * bar + 0.25 * k + 0.06):seconds(2 * bar + 0.25 * (k + 1))]
+                power = np.abs(np.fft.rfft(seg * np.hanning(len(seg)), 1 << 18)) ** 2
+                lo, hi = 350.0, 1150.0
+                for _ in range(5):
+                    m = (f > lo) & (f < hi)
+                    c = np.sum(power[m] * f[m]) / np.sum(power[m])
+                    lo, hi = c * 2 ** (-5 / 12), c * 2 ** (5 / 12)
+                heard.append(12 * np.log2(c / 440))
+            found.append(np.mean(heard))
+        return found
+    played = notes(['--set', 'Block 1 Mix=1'])
+    # Parameter 32 is Block 1's first X amount, here X > Grain Semi: 0.5 turns it off.
+    check = np.mean(notes(['--set', 'Block 1 Mix=1', '--set', '32=0.5', '--type', 'Block 1 Grain Semi-tune=3']))
+    # The preset's grains are at full wet from Mix 0.5 up: what it adds to them alone is its dry.
+    wet = render(tarnwell, 49, y49, os.path.join(folder, 'arp.wav'), 0, alone + ['--set', 'Block 1 Mix=1'])
+    both = render(tarnwell, 49, y49, os.path.join(folder, 'arp.wav'), 0, alone)
+    under = level_db(wet, both - wet)
+    print('  49 arpeggio 0 7 3 12 5 10 7 3 semitones -> ' + ' '.join(f'{s:.1f}' for s in played) +
+          f' (Semi-tune +3 alone reads {check:+.1f}); the dry root {under:.1f} dB under the grains')
     # 19: the tremolo rate of each side on the 220 Hz sine.
     source = os.path.join(folder, 'in-sine.wav')
     y = render(tarnwell, 19, source, os.path.join(folder, 'trem.wav'), 0)[:, seconds(1):]
