@@ -137,23 +137,44 @@ inline constexpr PanelKnobRow PANEL_KNOBS[PANEL_KNOB_COUNT] = {
     {GATER_SMOOTH_TAG, 98, 84, 0},    {GRAIN_WRITE_SIZE_TAG, 98, 22, 0}, {GRAIN_UPDATE_RATE_TAG, 138, 22, 0},
     {GRAIN_SHAPE_TAG, 178, 22, 1},    {GRAIN_READ_SIZE_TAG, 218, 22, 1}, {GRAIN_SEMI_TAG, 18, 84, 1},
     {GRAIN_FINE_TAG, 58, 84, 1},      {GRAIN_RANDOM_TAG, 98, 84, 0}};
+// Panel knobs by position in PANEL_KNOBS; a panel knob's readout sits at the same offset from its
+// Block's readout base.
+enum PanelKnob : int {
+    PK_NONE = 0,
+    PK_FILTER_DISTORT = 4,
+    PK_FILTER_FREQ = 5,
+    PK_FILTER_Q = 6,
+    PK_FILTER_VOWEL = 7,
+    PK_FILTER_GAIN = 8,
+    PK_COMB = 9,
+    PK_SHAPER_WAVE = 13,
+    PK_SHAPER_FREQ = 14,
+    PK_SHAPER_AMOUNT = 15,
+    PK_SHAPER_SYM = 16,
+    PK_SHAPER_ENV = 17,
+    PK_LOWFI = 18,
+    PK_ROOM = 22,
+    PK_GATER = 26,
+    PK_GRAIN = 28,
+};
+static_assert(PANEL_KNOBS[PK_FILTER_DISTORT].tags == FILTER_DISTORT_TAG &&
+                  PANEL_KNOBS[PK_COMB].tags == COMB_FREQ_TAG &&
+                  PANEL_KNOBS[PK_SHAPER_ENV].tags == SHAPER_ENV_TAG &&
+                  PANEL_KNOBS[PK_LOWFI].tags == SHAPER_BP_FREQ_TAG &&
+                  PANEL_KNOBS[PK_ROOM].tags == ROOM_LENGTH_TAG &&
+                  PANEL_KNOBS[PK_GATER].tags == GATER_SWING_TAG &&
+                  PANEL_KNOBS[PK_GRAIN].tags == GRAIN_WRITE_SIZE_TAG,
+              "PanelKnob positions name their rows");
 
 // Readouts: 20 for KNOBS, then 45 per Block (the 35 panel knobs, then the 10 Block knobs).
 inline constexpr int READOUTS_PER_BLOCK = PANEL_KNOB_COUNT + BLOCK_KNOBS_PER_BLOCK;
 inline constexpr int READOUT_COUNT = KNOB_COUNT + BLOCK_COUNT * READOUTS_PER_BLOCK;  // 155
 inline constexpr int BLOCK_LABEL_START[BLOCK_COUNT] = {20, 65, 110};
-// Offsets from a Block's readout base.
+// Offsets from a Block's readout base: the panel knobs' at their PanelKnob positions, then the
+// Block knobs'.
 enum BlockReadout : int {
-    RO_NONE = 0,
-    RO_FILTER = 4,  // distort, freq, q, vowel, gain
-    RO_COMB = 9,
-    RO_SHAPER = 13,  // wave, freq, amount, sym, env
-    RO_LOWFI = 18,
-    RO_ROOM = 22,
-    RO_GATER = 26,
-    RO_GRAIN = 28,
-    RO_SPREAD = 35,
-    RO_PAN = 36,
+    RO_SPREAD = PANEL_KNOB_COUNT,
+    RO_PAN = PANEL_KNOB_COUNT + 1,
 };
 
 // ---------------------------------------------------------------- main page

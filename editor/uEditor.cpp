@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "editor/controls/ControlSupport.h"
 #include "editor/controls/EditorStyle.h"
 #include "editor/controls/TButtons.h"
 #include "editor/controls/TKnob.h"
@@ -27,8 +28,6 @@
 
 namespace {
 
-constexpr int kNoParameter = 9999;
-constexpr int kNoTextMenu = 9998;
 constexpr uint32_t kIdleInterval = 40;      // ms between idle passes
 constexpr uint32_t kRefreshInterval = 251;  // ms between preset-name repaints
 constexpr uint32_t kPresetStepGuard = 333;  // ms between preset steps
@@ -268,7 +267,7 @@ void uEditor::updateXYDisplay() {
 void uEditor::setEditTag(int tag) {
     // The end of an edit (-1) clears it too: a knob released over the modulation view must not
     // stay the view under the mouse, or no drop would ever be seen.
-    if (tag < 0 || tag > 9997) {
+    if (tag < 0 || tag >= kNoTextMenu) {
         editControl = nullptr;
         return;
     }
@@ -297,16 +296,15 @@ void uEditor::resumeNow() {
             }
         }
         gaterStepShown[b] = -1;
-        for (TOptionMenu* menu : {ctl.xySpeedSourceMenu[b], ctl.xyPlayMenu[b], ctl.xyLoopMenu[b], ctl.xySyncMenu[b],
-                                  ctl.xyPointMenu[b], ctl.xySpaceMenu[b], ctl.xyTimeMenu[b]})
-            resumeMenu(menu);
+        for (TOptionMenu* menu : ctl.xyMenus(b)) resumeMenu(menu);
     }
     resumeMenu(ctl.followerMenu);
     blocksChanged = true;
     modChanged = true;
     for (int i = 0; i < controlCount; ++i) {
         const long tag = controls[i]->getTag();
-        if (!controlIsMenu[i] && tag >= 0 && tag <= 1022) controls[i]->setValue(fx->getParameter(static_cast<int>(tag)));
+        if (!controlIsMenu[i] && tag >= 0 && tag < RELOAD_PRESET_PARAM)
+            controls[i]->setValue(fx->getParameter(static_cast<int>(tag)));
     }
 }
 
@@ -342,15 +340,10 @@ void uEditor::applyParameter(int index) {
     }
     if (index == FOLLOWER_SOURCE_PARAM) return resumeMenu(ctl.followerMenu);
     for (int b = 0; b < BLOCK_COUNT; ++b) {
-        TOptionMenu* const menus[] = {ctl.xySpeedSourceMenu[b], ctl.xyPlayMenu[b],  ctl.xyLoopMenu[b],
-                                      ctl.xySyncMenu[b],        ctl.xyPointMenu[b], ctl.xySpaceMenu[b],
-                                      ctl.xyTimeMenu[b]};
-        const int32_t tags[] = {XY_SPEED_MOD_SOURCE_TAG[b], XY_PLAY_MODE_TAG[b], XY_LOOP_MODE_TAG[b], XY_SYNC_TAG[b],
-                                XY_POINT_QUANT_TAG[b],      XY_SPACE_QUANT_TAG[b], XY_TIME_QUANT_TAG[b]};
-        for (int i = 0; i < 7; ++i)
-            if (index == tags[i]) return resumeMenu(menus[i]);
+        for (TOptionMenu* menu : ctl.xyMenus(b))
+            if (menu && menu->getTag() == index) return resumeMenu(menu);
     }
-    if (index > 630) return;
+    if (index >= GRAIN_LINK_START + BLOCK_COUNT) return;  // no control shows a later index
     const float value = fx->getParameter(index);
     for (int i = 0; i < controlCount; ++i)
         if (!controlIsMenu[i] && controls[i]->getTag() == index) controls[i]->setValue(value);
@@ -409,7 +402,7 @@ void uEditor::idle() {
         if (blocksChanged) showBlocks();
         if (modChanged && ctl.modDisplay) ctl.modDisplay->setDirty(true);
         for (int b = 0; b < BLOCK_COUNT; ++b) {
-            if (fx->getBlockType(b) != 5) continue;
+            if (fx->getBlockType(b) != TYPE_GATER) continue;
             const int step = fx->getCurrentGaterSteps(b);
             if (step != gaterStepShown[b])
                 for (CControl* grid : ctl.gater[b])
@@ -444,7 +437,7 @@ void uEditor::refreshReadouts() {
     char text[64];
     for (int i = 0; i < readoutCount; ++i) {
         const long tag = readouts[i]->getTag();
-        if (tag < 0 || tag > 1022) continue;
+        if (tag < 0 || tag >= RELOAD_PRESET_PARAM) continue;
         text[0] = '\0';
         fx->getParameterDisplay(static_cast<int>(tag), text);
         if (std::strcmp(text, readoutText[i]) != 0) {
@@ -473,7 +466,7 @@ void uEditor::dropMod() {
     APlugin* fx = plugin();
     if (!dropReleased || !fx) return;
     fx->setParameter(dropTag, dropValue);  // the drag over the knob must not change it
-    if (dropTag >= 0 && dropTag <= 1022 && fx->paramModDestination[dropTag] != -1) {
+    if (dropTag >= 0 && dropTag < RELOAD_PRESET_PARAM && fx->paramModDestination[dropTag] != -1) {
         for (int slot = 0; slot < MOD_SLOT_COUNT; ++slot) {
             if (fx->getModDestination(slot) != 0) continue;
             fx->setModVariables(slot, false, 0.5f, -1, fx->paramModDestination[dropTag]);
@@ -498,7 +491,7 @@ bool uEditor::onWheel(const CPoint& where, const float& distance, const long& bu
         return true;
     }
     for (int i = 0; i < controlCount; ++i) {
-        if (controls[i] != target || controls[i]->getTag() >= 9990) continue;
+        if (controls[i] != target || controls[i]->getTag() >= kNoTextMenu) continue;
         const int tag = static_cast<int>(controls[i]->getTag());
         if (controlIsMenu[i]) {
             if (distance != 0.0f) stepMenu(static_cast<TOptionMenu*>(controls[i]), tag, distance > 0.0f ? 1 : -1);
@@ -640,7 +633,7 @@ void uEditor::valueChanged(CControl* control) {
         }
         return;
     }
-    if (tag <= 9997) fx->setParameterAutomated(tag, value);
+    if (tag < kNoTextMenu) fx->setParameterAutomated(tag, value);
 }
 
 // Rows of the per-Block menus and radios; true when the control was one of them.
@@ -663,7 +656,8 @@ bool uEditor::handleBlockControl(CControl* control, int tag) {
             static_cast<TOptionMenu*>(control)->getCurrent(text, true);
             for (int i = 0; i < FILTER_MODE_STR_COUNT; ++i) {
                 if (std::strcmp(text, FILTER_MODE_STR[i]) != 0) continue;
-                fx->setParameter(tag, (static_cast<float>(i) + 0.1f) / 40.0f);
+                fx->setParameter(
+                    tag, (static_cast<float>(i) + 0.1f) / CHOICE_SLOTS[static_cast<std::size_t>(tag)].scale);
                 blocksChanged = true;
                 break;
             }
@@ -671,14 +665,11 @@ bool uEditor::handleBlockControl(CControl* control, int tag) {
         }
         for (int m = 0; m < 3; ++m) {
             if (control != ctl.xyRecordRadio[b][m]) continue;
-            fx->setSteppedValue(XY_RECORD_MODE_TAG[b], m, 2.99f, 3);
+            fx->setChoice(XY_RECORD_MODE_TAG[b], m);
             resume();
             return true;
         }
-        TOptionMenu* const xyMenus[] = {ctl.xySpeedSourceMenu[b], ctl.xyPlayMenu[b],  ctl.xyLoopMenu[b],
-                                        ctl.xySyncMenu[b],        ctl.xyPointMenu[b], ctl.xySpaceMenu[b],
-                                        ctl.xyTimeMenu[b]};
-        for (TOptionMenu* menu : xyMenus) {
+        for (TOptionMenu* menu : ctl.xyMenus(b)) {
             if (control != menu) continue;
             setMenuVar(tag, static_cast<int>(menu->getCurrent()), menuSteps[tag]);
             return true;

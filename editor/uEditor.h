@@ -12,6 +12,7 @@
 // Ownership. Every view is created once per open and released once, at close; showBlocks and
 // the page switches move views between containers without releasing them.
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <thread>
@@ -177,6 +178,11 @@ public:
         TOptionMenu* xyPointMenu[BLOCK_COUNT] = {};
         TOptionMenu* xySpaceMenu[BLOCK_COUNT] = {};
         TOptionMenu* xyTimeMenu[BLOCK_COUNT] = {};
+        // Block b's seven XY settings menus, in the panel's order.
+        std::array<TOptionMenu*, 7> xyMenus(int b) const {
+            return {xySpeedSourceMenu[b], xyPlayMenu[b],  xyLoopMenu[b], xySyncMenu[b],
+                    xyPointMenu[b],       xySpaceMenu[b], xyTimeMenu[b]};
+        }
         CControl* xyDisplay[BLOCK_COUNT] = {};  // TXYDisplay
         TBitmap* midiXLamp[BLOCK_COUNT] = {};
         TBitmap* midiYLamp[BLOCK_COUNT] = {};
@@ -211,8 +217,11 @@ protected:
     void createBlockControls(int b);
     void createOnOff(TOnOff*& control, int tag, int x, int y, CBitmap* bitmap, bool midiMenu);
     void createKickButton(CKickButton*& control, int tag, int x, int y, CBitmap* bitmap);
-    void createMenu(TOptionMenu*& control, int tag, const layout::MenuPlace& place, int originX, float steps,
-                    int count, const char* const* table, bool centred, bool arrows, bool third);
+    // A centred menu with arrows over choice slot tag: its options, scale and count from the
+    // parameter layout. shown replaces the option texts; entries cuts the list short (the filter
+    // menu's sub-menus hold the rest).
+    void createMenu(TOptionMenu*& control, int tag, const layout::MenuPlace& place, int originX,
+                    const char* const* shown = nullptr, int entries = -1, bool third = false);
     void createMenu(TOptionMenu*& control, int tag, int x, int y, CBitmap* bitmap, int count,
                     const char* const* table, bool centred, bool arrows, bool third);
     void createFilterMenu(int b);

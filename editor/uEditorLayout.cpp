@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "editor/controls/ControlSupport.h"
 #include "editor/controls/EditorStyle.h"
 #include "editor/controls/TButtons.h"
 #include "editor/controls/TGater.h"
@@ -21,8 +22,6 @@
 #include "gui/Platform.h"
 
 namespace {
-constexpr int kNoParameter = 9999;
-constexpr int kNoTextMenu = 9998;
 constexpr long kMenuStyle = 512;        // the menu draws its own text
 constexpr long kSubMenuStyle = 6656;    // ... and the pop-up marks the current entry
 constexpr int kFilterSubMenus = 7;
@@ -86,17 +85,19 @@ void uEditor::createKickButton(CKickButton*& control, int tag, int x, int y, CBi
     addControl(control);
 }
 
-void uEditor::createMenu(TOptionMenu*& control, int tag, const layout::MenuPlace& place, int originX, float steps,
-                         int count, const char* const* table, bool centred, bool arrows, bool third) {
+void uEditor::createMenu(TOptionMenu*& control, int tag, const layout::MenuPlace& place, int originX,
+                         const char* const* shown, int entries, bool third) {
+    const SlotInfo& choice = CHOICE_SLOTS[static_cast<std::size_t>(tag)];
+    const char* const* table = shown ? shown : choice.options;
+    const int count = entries < 0 ? choice.count : entries;
     CRect r = boxAt(getScaled(place.x + originX), getScaled(place.y), getScaled(place.w), getScaled(layout::MENU_H));
     const int down = guiSize == 1 ? place.down150 : guiSize == 2 ? place.down200 : 0;
     r.offset(0, down);
-    control = new TOptionMenu(r, this, tag, nullptr, nullptr, kMenuStyle, centred ? kCenterText : kLeftText, arrows,
-                              third);
+    control = new TOptionMenu(r, this, tag, nullptr, nullptr, kMenuStyle, kCenterText, true, third);
     own(control);
     for (int i = 0; i < count; ++i) control->addEntry(table[i]);
     addControlMenu(control);
-    if (tag >= 0 && tag < MAX_CONTROLS) menuSteps[tag] = steps;
+    if (tag >= 0 && tag < MAX_CONTROLS) menuSteps[tag] = choice.scale;
 }
 
 void uEditor::createMenu(TOptionMenu*& control, int tag, int x, int y, CBitmap* bitmap, int count,
@@ -112,7 +113,7 @@ void uEditor::createMenu(TOptionMenu*& control, int tag, int x, int y, CBitmap* 
 void uEditor::createFilterMenu(int b) {
     const int tag = FILTER_MODE_TAG[b];
     TOptionMenu*& main = ctl.filterMenu[b];
-    createMenu(main, tag, layout::FILTER_MENU, 0, 40.0f, 1, FILTER_MODE_STR, true, true, true);
+    createMenu(main, tag, layout::FILTER_MENU, 0, nullptr, 1, true);
     for (int g = 0; g < kFilterSubMenus; ++g) {
         auto* sub = new TOptionMenu(main->getViewSize(), this, tag, nullptr, nullptr, kMenuStyle, kCenterText, false,
                                     false);
@@ -242,7 +243,7 @@ void uEditor::createControls() {
         createOnOff(ctl.xyEditButton[b], XY_EDIT_TAG[b], XY_EDIT_BUTTON.x + blockX(b), XY_EDIT_BUTTON.y,
                     bmp(BMP_TOGGLE), true);
 
-    createMenu(ctl.pathMenu, PATH_PARAM, PATH_MENU, 0, 5.99f, PATH_STR_COUNT, PATH_STR, true, true, false);
+    createMenu(ctl.pathMenu, PATH_PARAM, PATH_MENU, 0);
     CBitmap* path = bmp(BMP_PATH_FIRST);
     createBitmapLabel(ctl.pathPicture, kNoParameter, PATH_PICTURE.x, PATH_PICTURE.y, path->getWidth(),
                       path->getHeight(), path);
@@ -252,8 +253,7 @@ void uEditor::createControls() {
     CBitmap* equal = bmp(BMP_EQUAL_FEED_OFF);
     createBitmapLabel(ctl.equalFeedPicture, kNoParameter, EQUAL_FEED_PICTURE.x, EQUAL_FEED_PICTURE.y,
                       equal->getWidth(), equal->getHeight(), equal);
-    createMenu(ctl.followerMenu, FOLLOWER_SOURCE_PARAM, FOLLOWER_MENU, 0, 4.9f, FOLLOWER_SOURCE_STR_COUNT,
-               FOLLOWER_SOURCE_STR, true, true, false);
+    createMenu(ctl.followerMenu, FOLLOWER_SOURCE_PARAM, FOLLOWER_MENU, 0);
     ctl.modDisplay = new TModDisplay(boxAt(getScaled(MOD_VIEW.x), getScaled(MOD_VIEW.y), getScaled(MOD_VIEW.w),
                                            getScaled(MOD_VIEW.h)),
                                      this, guiSize);
@@ -283,32 +283,24 @@ void uEditor::createControls() {
 void uEditor::createBlockControls(int b) {
     using namespace layout;
     const int X = blockX(b);
-    createMenu(ctl.blockTypeMenu[b], BLOCK_TYPE_TAG[b], BLOCK_TYPE_MENU, X, 6.99f, BLOCK_TYPE_STR_COUNT,
-               BLOCK_TYPE_STR, true, true, false);
+    createMenu(ctl.blockTypeMenu[b], BLOCK_TYPE_TAG[b], BLOCK_TYPE_MENU, X);
     createOnOff(ctl.blockBypassButton[b], BLOCK_BYPASS_TAG[b], BLOCK_BYPASS_BUTTON.x + X, BLOCK_BYPASS_BUTTON.y,
                 bitmaps[BMP_TOGGLE], true);
     createMenuButton(ctl.blockMenuButton[b], BLOCK_MENU_BUTTON.x + X, BLOCK_MENU_BUTTON.y, 3 + b);
 
     createFilterMenu(b);
-    createMenu(ctl.combMenu[b], COMB_MODE_TAG[b], COMB_MENU, 0, 9.99f, COMB_MODE_STR_COUNT, COMB_MODE_STR, true, true,
-               false);
-    createMenu(ctl.shaperMenu[b], SHAPER_MODE_TAG[b], SHAPER_MENU, 0, 9.0f, SHAPER_MODE_STR_COUNT, SHAPER_MODE_STR,
-               true, true, false);
-    createMenu(ctl.lowfiMenu[b], SHAPER_LOWFI_FILTER_TAG[b], LOWFI_MENU, 0, 4.0f, SHAPER_LOWFI_FILTER_STR_COUNT,
-               SHAPER_LOWFI_FILTER_STR, true, true, false);
-    createMenu(ctl.gaterStepsMenu[b], GATER_STEPS_TAG[b], GATER_STEPS_MENU, 0, 15.0f, GATER_STEPS_STR_COUNT,
-               GATER_STEPS_STR, true, true, false);
-    createMenu(ctl.gaterLoopMenu[b], GATER_LOOP_TAG[b], GATER_LOOP_MENU, 0, 2.0f, GATER_LOOP_STR_COUNT,
-               GATER_LOOP_STR, true, true, false);
-    createMenu(ctl.gaterSpeedMenu[b], GATER_SPEED_TAG[b], GATER_SPEED_MENU, 0, 16.0f, XY_SPEED_STR_COUNT,
-               XY_SPEED_STR, true, true, false);
+    createMenu(ctl.combMenu[b], COMB_MODE_TAG[b], COMB_MENU, 0);
+    createMenu(ctl.shaperMenu[b], SHAPER_MODE_TAG[b], SHAPER_MENU, 0);
+    createMenu(ctl.lowfiMenu[b], SHAPER_LOWFI_FILTER_TAG[b], LOWFI_MENU, 0);
+    createMenu(ctl.gaterStepsMenu[b], GATER_STEPS_TAG[b], GATER_STEPS_MENU, 0);
+    createMenu(ctl.gaterLoopMenu[b], GATER_LOOP_TAG[b], GATER_LOOP_MENU, 0);
+    createMenu(ctl.gaterSpeedMenu[b], GATER_SPEED_TAG[b], GATER_SPEED_MENU, 0, XY_SPEED_STR);
 
     for (int i = 0; i < PANEL_KNOB_COUNT; ++i) {
         const PanelKnobRow& row = PANEL_KNOBS[i];
         createKnob(ctl.panelKnobs[b][i], row.tags[b], row.x, row.y, row.type);
     }
-    createMenu(ctl.grainModeMenu[b], GRAIN_MODE_TAG[b], GRAIN_MODE_MENU, 0, 5.99f, GRAIN_MODE_STR_COUNT,
-               GRAIN_MODE_STR, true, true, false);
+    createMenu(ctl.grainModeMenu[b], GRAIN_MODE_TAG[b], GRAIN_MODE_MENU, 0);
     createOnOff(ctl.grainDryButton[b], GRAIN_DRY_TAG[b], GRAIN_DRY_BUTTON.x, GRAIN_DRY_BUTTON.y, bitmaps[BMP_TOGGLE],
                 true);
     createOnOff(ctl.grainLinkButton[b], GRAIN_UNLINK_TAG[b], GRAIN_LINK_BUTTON.x, GRAIN_LINK_BUTTON.y,
@@ -330,20 +322,13 @@ void uEditor::createBlockControls(int b) {
     for (int m = 0; m < 3; ++m)
         createRadio(ctl.xyRecordRadio[b][m], XY_RECORD_RADIOS[m].x + X, XY_RECORD_RADIOS[m].y);
     createMenuButton(ctl.xyMenuButton[b], XY_MENU_BUTTON.x + X, XY_MENU_BUTTON.y, b);
-    createMenu(ctl.xySpeedSourceMenu[b], XY_SPEED_MOD_SOURCE_TAG[b], XY_SPEED_SOURCE_MENU, X, 99.99f,
-               MOD_SOURCE_STR_COUNT, MOD_SOURCE_STR, true, true, false);
-    createMenu(ctl.xyPlayMenu[b], XY_PLAY_MODE_TAG[b], XY_PLAY_MENU, X, 9.99f, XY_PLAY_MODE_STR_COUNT,
-               XY_PLAY_MODE_STR, true, true, false);
-    createMenu(ctl.xyLoopMenu[b], XY_LOOP_MODE_TAG[b], XY_LOOP_MENU, X, 2.99f, XY_LOOP_MODE_STR_COUNT,
-               XY_LOOP_MODE_STR, true, true, false);
-    createMenu(ctl.xySyncMenu[b], XY_SYNC_TAG[b], XY_SYNC_MENU, X, 30.99f, XY_SYNC_STR_COUNT, XY_SYNC_STR, true, true,
-               false);
-    createMenu(ctl.xyPointMenu[b], XY_POINT_QUANT_TAG[b], XY_POINT_MENU, X, 4.99f, XY_POINT_QUANT_STR_COUNT,
-               XY_POINT_QUANT_STR, true, true, false);
-    createMenu(ctl.xySpaceMenu[b], XY_SPACE_QUANT_TAG[b], XY_SPACE_MENU, X, 4.99f, XY_SPACE_QUANT_STR_COUNT,
-               XY_SPACE_QUANT_STR, true, true, false);
-    createMenu(ctl.xyTimeMenu[b], XY_TIME_QUANT_TAG[b], XY_TIME_MENU, X, 30.99f, XY_SYNC_STR_COUNT, XY_SYNC_STR, true,
-               true, false);
+    createMenu(ctl.xySpeedSourceMenu[b], XY_SPEED_MOD_SOURCE_TAG[b], XY_SPEED_SOURCE_MENU, X);
+    createMenu(ctl.xyPlayMenu[b], XY_PLAY_MODE_TAG[b], XY_PLAY_MENU, X);
+    createMenu(ctl.xyLoopMenu[b], XY_LOOP_MODE_TAG[b], XY_LOOP_MENU, X);
+    createMenu(ctl.xySyncMenu[b], XY_SYNC_TAG[b], XY_SYNC_MENU, X);
+    createMenu(ctl.xyPointMenu[b], XY_POINT_QUANT_TAG[b], XY_POINT_MENU, X);
+    createMenu(ctl.xySpaceMenu[b], XY_SPACE_QUANT_TAG[b], XY_SPACE_MENU, X);
+    createMenu(ctl.xyTimeMenu[b], XY_TIME_QUANT_TAG[b], XY_TIME_MENU, X);
     ctl.xyDisplay[b] = new TXYDisplay(
         boxAt(getScaled(XY_PAD.x), getScaled(XY_PAD.y), getScaled(XY_PAD.w), getScaled(XY_PAD.h)), this, b);
     own(ctl.xyDisplay[b]);

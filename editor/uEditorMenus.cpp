@@ -10,6 +10,7 @@
 #include "editor/controls/TXYDisplay.h"
 #include "editor/uEditor.h"
 #include "effect/APlugin.h"
+#include "effect/MenuCommands.h"
 #include "effect/OptionStrings.h"
 #include "framework/platform/Preferences.h"
 #include "gui/CFrame.h"
@@ -18,45 +19,6 @@ namespace {
 
 constexpr int kMenuMargin = 8;    // the menu's rectangle around the pointer
 constexpr int kLatchPrefix = 10;  // "Latch XY X" and "Latch XY Y" are known by this much
-
-// Block commands (doBlockCommand) and modulation commands (doModCommand) by name.
-enum BlockCommand : int {
-    XY_EDIT_OFF = 1,
-    XY_EDIT_ON = 2,
-    XY_RESET_ALL = 3,
-    XY_RESET = 4,
-    XY_COPY = 5,
-    XY_SWAP = 6,
-    XY_FIRST_SHAPE = 7,
-    XY_FIRST_TRANSFORM = 19,
-    XY_LOAD = 26,
-    XY_SAVE = 27,
-    XY_LATCH_X = 28,
-    XY_LATCH_Y = 29,
-    XY_CC_X = 30,
-    XY_CC_Y = 31,
-    XY_UNLATCH = 32,
-    XY_CENTER_SCALE = 33,
-    BLOCK_UNDO = 34,
-    BLOCK_RESET = 40,
-    BLOCK_COPY = 41,
-    BLOCK_SWAP = 42,
-    BLOCK_LOAD = 43,
-    BLOCK_SAVE = 44,
-    GATER_DEFAULT = 50,
-    GATER_COPY_BLOCK = 57,
-    GATER_SWAP_BLOCK = 58,
-    GATER_FIRST_PATTERN = 59,
-};
-enum ModCommand : int {
-    MOD_SNAPSHOT = 0,
-    MOD_FIRST_MATRIX = 1,
-    MOD_BYPASS_SLOT = 13,
-    MOD_UNBYPASS_SLOT = 14,
-    MOD_UNDO = 15,
-    MOD_LOAD = 16,
-    MOD_SAVE = 17
-};
 
 const char* const XY_SHAPE_STR[] = {"Set to Circle",        "Set to Square",        "Set to Horizontal Line",
                                     "Set to Vertical Line", "Set to Diagonal Line", "Set to Spiral In",
@@ -78,11 +40,11 @@ struct SlotEntry {
     const char* text;
     int command;
 };
-constexpr SlotEntry MOD_SLOT_ENTRIES[] = {{"Copy Slot", 7},
-                                          {"Paste Slot", 8},
-                                          {"Clear Slot", 10},
-                                          {"Swap Slot With Next", 9},
-                                          {"Reset Slot Amount", 11}};
+constexpr SlotEntry MOD_SLOT_ENTRIES[] = {{"Copy Slot", SLOT_COPY},
+                                          {"Paste Slot", SLOT_PASTE},
+                                          {"Clear Slot", SLOT_CLEAR},
+                                          {"Swap Slot With Next", SLOT_SWAP_NEXT},
+                                          {"Reset Slot Amount", SLOT_RESET_AMOUNT}};
 
 // before + number + after, the way the menus name Blocks, slots and controllers.
 std::string numbered(const char* before, int number, const std::string& after = "") {
@@ -182,10 +144,6 @@ void addCopyAndSwap(MenuList& menu, APlugin* fx, int block, int side, const char
         menu.item(numbered(swapText, target + 1, suffix), blockCommand(fx, swapId, block, target, side));
 }
 
-bool isBlock(int block) {
-    return block >= 0 && block < BLOCK_COUNT;
-}
-
 }  // namespace
 
 // The redraw that ends every menu; the modulation menu's changes reach the view without resume.
@@ -220,10 +178,10 @@ void uEditor::showXYMenu(CDrawContext*, CControl*, CPoint& where, int block) {
     menu.item("Reset XY", command(XY_RESET));
     addCopyAndSwap(menu, fx, block, -1, "Copy to Block ", XY_COPY, "Swap with Block ", XY_SWAP, " XY");
     menu.separator();
-    for (int i = 0; i < 12; ++i) menu.item(XY_SHAPE_STR[i], command(XY_FIRST_SHAPE + i));
+    for (int i = 0; i < 12; ++i) menu.item(XY_SHAPE_STR[i], command(XY_CIRCLE + i));
     menu.separator();
-    for (int i = 0; i < 7; ++i) menu.item(XY_TRANSFORM_STR[i], command(XY_FIRST_TRANSFORM + i));
-    menu.item("Center Scale X & Y", command(XY_CENTER_SCALE));
+    for (int i = 0; i < 7; ++i) menu.item(XY_TRANSFORM_STR[i], command(XY_REVERSE + i));
+    menu.item("Center Scale X & Y", command(XY_CENTRAL_SCALE));
     menu.separator();
     menu.item("Undo", command(BLOCK_UNDO));
     menu.separator();
@@ -233,11 +191,11 @@ void uEditor::showXYMenu(CDrawContext*, CControl*, CPoint& where, int block) {
         const int cc = storedControllerOf(midiTags[axis]);
         std::string text = std::string("Latch XY ") + axes[axis];
         if (cc >= 0) text += numbered(" - Currently Latched to CC ", cc);
-        menu.item(text, command(axis == 0 ? XY_LATCH_X : XY_LATCH_Y), kLatchPrefix);
+        menu.item(text, command(axis == 0 ? XY_LEARN_X : XY_LEARN_Y), kLatchPrefix);
     }
     menu.item("Set XY X MIDI CC", command(XY_CC_X));
     menu.item("Set XY Y MIDI CC", command(XY_CC_Y));
-    menu.item("Unlatch XY", command(XY_UNLATCH));
+    menu.item("Unlatch XY", command(XY_UNBIND));
     menu.separator();
     menu.item("Load XY Preset", command(XY_LOAD));
     menu.item("Save XY Preset", command(XY_SAVE));
@@ -269,11 +227,10 @@ void uEditor::showGaterMenu(CDrawContext*, CControl*, CPoint& where, int block, 
     MenuList menu;
     menu.heading(numbered("Block ", block + 1, std::string(" ") + GATER_SIDE_STR[side] + " Gater Menu"));
     menu.separator();
-    for (int i = 0; i < 7; ++i) menu.item(GATER_STR[i], command(GATER_DEFAULT + i));
-    addCopyAndSwap(menu, fx, block, side, "Copy To Block ", GATER_COPY_BLOCK, "Swap with Block ",
-                   GATER_SWAP_BLOCK);
+    for (int i = 0; i < 7; ++i) menu.item(GATER_STR[i], command(GATER_RESET + i));
+    addCopyAndSwap(menu, fx, block, side, "Copy To Block ", GATER_COPY, "Swap with Block ", GATER_SWAP);
     menu.separator();
-    for (int i = 0; i < 4; ++i) menu.item(GATER_PATTERN_STR[i], command(GATER_FIRST_PATTERN + i));
+    for (int i = 0; i < 4; ++i) menu.item(GATER_PATTERN_STR[i], command(GATER_INVERT + i));
     menu.separator();
     menu.item("Undo", command(BLOCK_UNDO));
     menu.run(frame, where);
@@ -287,15 +244,15 @@ void uEditor::showModMenu(CDrawContext*, CControl*, CPoint& where, int slot) {
     MenuList menu;
     menu.heading("Mod Matrix Menu");
     menu.separator();
-    for (int i = 0; i < 6; ++i) menu.item(MOD_MATRIX_STR[i], command(MOD_FIRST_MATRIX + i));
+    for (int i = 0; i < 6; ++i) menu.item(MOD_MATRIX_STR[i], command(MOD_COPY + i));
     menu.separator();
     for (const SlotEntry& e : MOD_SLOT_ENTRIES) menu.item(e.text, command(e.command));
     menu.item("Enter Amount", [fx, slot] {
         fx->doModCommand(MOD_SNAPSHOT, -1);
         fx->setModValue(slot);
     });
-    menu.item("Bypass Slot", command(MOD_BYPASS_SLOT));
-    menu.item("UnBypass Slot", command(MOD_UNBYPASS_SLOT));
+    menu.item("Bypass Slot", command(SLOT_BYPASS));
+    menu.item("UnBypass Slot", command(SLOT_UNBYPASS));
     menu.separator();
     menu.item("Undo", command(MOD_UNDO));
     menu.separator();

@@ -14,26 +14,7 @@
 
 namespace {
 
-// Panel knobs by position in PANEL_KNOBS.
-enum PanelKnob : int {
-    PK_NONE = 0,
-    PK_FILTER_DISTORT = 4,
-    PK_FILTER_FREQ = 5,
-    PK_FILTER_Q = 6,
-    PK_FILTER_VOWEL = 7,
-    PK_FILTER_GAIN = 8,
-    PK_COMB = 9,
-    PK_SHAPER_WAVE = 13,
-    PK_SHAPER_FREQ = 14,
-    PK_SHAPER_AMOUNT = 15,
-    PK_SHAPER_SYM = 16,
-    PK_SHAPER_ENV = 17,
-    PK_LOWFI = 18,
-    PK_ROOM = 22,
-    PK_GATER = 26,
-    PK_GRAIN = 28,
-};
-constexpr int kGrainKnobs = 7;
+constexpr int kGrainKnobs = layout::PANEL_KNOB_COUNT - layout::PK_GRAIN;
 
 void addTo(CViewContainer* container, CView* view) {
     if (view) container->addView(view);
@@ -80,11 +61,11 @@ void uEditor::showBlocks() {
         };
         int background = BMP_PANEL_OFF;
         switch (type) {
-            case 0:
+            case TYPE_OFF:
                 addKnobs({PK_NONE, PK_NONE + 1, PK_NONE + 2, PK_NONE + 3});
                 dimReadout(base + RO_SPREAD, true);
                 break;
-            case 1: {
+            case TYPE_FILTER: {
                 const int mode = fx->getFilterMode(b);
                 background = mode < FILTER_MODE_FIRST_VOWEL   ? BMP_PANEL_FILTER
                              : mode < FILTER_MODE_FIRST_SHELF ? BMP_PANEL_FILTER_VOWEL
@@ -95,13 +76,13 @@ void uEditor::showBlocks() {
                           mode >= FILTER_MODE_FIRST_SHELF ? PK_FILTER_GAIN : PK_FILTER_VOWEL});
                 break;
             }
-            case 2:
+            case TYPE_COMB:
                 background = BMP_PANEL_COMB;
                 addTo(box, ctl.combMenu[b]);
                 resumeMenu(ctl.combMenu[b]);
                 addKnobs({PK_COMB, PK_COMB + 1, PK_COMB + 2, PK_COMB + 3});
                 break;
-            case 3: {
+            case TYPE_SHAPER: {
                 const int mode = fx->getShaperMode(b);
                 if (mode == SHAPER_MODE_LOWFI) {
                     background = BMP_PANEL_SHAPER_LOWFI;
@@ -117,11 +98,11 @@ void uEditor::showBlocks() {
                 resumeMenu(ctl.shaperMenu[b]);
                 break;
             }
-            case 4:
+            case TYPE_ROOM:
                 background = BMP_PANEL_ROOM;
                 addKnobs({PK_ROOM, PK_ROOM + 1, PK_ROOM + 2, PK_ROOM + 3});
                 break;
-            case 5:
+            case TYPE_GATER:
                 background = BMP_PANEL_GATER;
                 addKnobs({PK_GATER, PK_GATER + 1});
                 for (TOptionMenu* menu : {ctl.gaterStepsMenu[b], ctl.gaterLoopMenu[b], ctl.gaterSpeedMenu[b]})
@@ -130,11 +111,11 @@ void uEditor::showBlocks() {
                 for (TOptionMenu* menu : {ctl.gaterStepsMenu[b], ctl.gaterLoopMenu[b], ctl.gaterSpeedMenu[b]})
                     resumeMenu(menu);
                 break;
-            default: {
+            default: {  // TYPE_GRAIN
                 background = BMP_PANEL_GRAIN;
                 // The grain knobs first, then their readouts.
                 for (int k = PK_GRAIN; k < PK_GRAIN + kGrainKnobs; ++k) addTo(box, knobs[k]);
-                for (int k = 0; k < kGrainKnobs; ++k) addTo(box, readouts[base + RO_GRAIN + k]);
+                for (int k = 0; k < kGrainKnobs; ++k) addTo(box, readouts[base + PK_GRAIN + k]);
                 addTo(box, ctl.grainModeMenu[b]);
                 resumeMenu(ctl.grainModeMenu[b]);
                 addTo(box, ctl.grainDryButton[b]);
@@ -211,9 +192,7 @@ void uEditor::showControls() {
             }
         }
         addTo(frame, ctl.xyMenuButton[b]);
-        for (TOptionMenu* menu : {ctl.xySpeedSourceMenu[b], ctl.xyPlayMenu[b], ctl.xyLoopMenu[b], ctl.xySyncMenu[b],
-                                  ctl.xyPointMenu[b], ctl.xySpaceMenu[b], ctl.xyTimeMenu[b]})
-            addTo(frame, menu);
+        for (TOptionMenu* menu : ctl.xyMenus(b)) addTo(frame, menu);
     }
     addTo(frame, ctl.equalFeedPicture);
     addTo(frame, ctl.followerMenu);

@@ -120,6 +120,22 @@ public:
     int getSteppedValue(int index, float scale, int count) const;  // of the live value
     // Writes choice step (clamped) as (step + 0.1) / scale through setParameterAutomated.
     void setSteppedValue(int index, int step, float scale, int count);
+    // The same for a choice slot by its own scale and count (CHOICE_SLOTS): the option a stored
+    // value stands for, the live option, and the write.
+    static int getChoice(int index, float value);
+    int getChoice(int index) const;
+    void setChoice(int index, int option);
+    // A choice of valid Block b, for the reads of every frame: the three Blocks encode it alike, so
+    // its scale and count are known when this compiles, and b is not checked.
+    template <const int32_t (&tags)[BLOCK_COUNT]>
+    int getBlockChoice(int b) const {
+        constexpr SlotInfo choice = CHOICE_SLOTS[static_cast<std::size_t>(tags[0])];
+        static_assert(CHOICE_SLOTS[static_cast<std::size_t>(tags[1])].scale == choice.scale &&
+                      CHOICE_SLOTS[static_cast<std::size_t>(tags[2])].scale == choice.scale &&
+                      CHOICE_SLOTS[static_cast<std::size_t>(tags[1])].count == choice.count &&
+                      CHOICE_SLOTS[static_cast<std::size_t>(tags[2])].count == choice.count);
+        return getSteppedValue(currentValues[tags[b]].load(), choice.scale, choice.count);
+    }
     static bool getOnOff(float value);  // value >= 0.5
     bool getOnOff(int index) const;
     unsigned char getEditChanged() const;
@@ -309,7 +325,7 @@ public:
     // What the decoded slots reach: any of them at all (a slot with a source), the Block levels
     // (Pan, Mix, Vol) and the Delay's per-frame settings. What no slot reaches rests at its base.
     bool modSlotsActive = true, levelsModulated = true, outputModulated = true;
-    bool modSlotsHold = false;  // no slot's source moves between MIDI events
+    bool modSlotsHold = false;         // no slot's source moves between MIDI events
     bool midiSinceControlStep = true;  // processMidi ran since the last 16-frame control step
     // Set while the engine runs quiet frames: the settings, the modulation and the targets of a
     // pad that does not replay hold, so a Block's setters would find what they set already.
@@ -856,15 +872,22 @@ private:
     static void publishXYSources(float* sources, int levels, float x, float y);
     void writeXYSources(int b, float x, float y);
     float xyParam(int index) const { return currentValues[index]; }
-    // A choice of a valid Block's XY settings, read on the render thread without the range checks.
-    int xyChoice(int index, float scale, int count) const { return getSteppedValue(currentValues[index].load(), scale, count); }
-    int xyOption(const int32_t (&tag)[BLOCK_COUNT], int b, float scale, int count) const;
     int xyLoopMode(int b, int playMode);  // getXYLoopMode with the play mode already read
 };
 
 // The engine reads choices and switches many times per frame: these stay inline.
 inline int APlugin::getSteppedValue(int index, float scale, int count) const {
     return index >= 0 && index < PARAMETER_COUNT ? getSteppedValue(currentValues[index].load(), scale, count) : 0;
+}
+
+inline int APlugin::getChoice(int index, float value) {
+    if (index < 0 || index >= PARAMETER_COUNT) return 0;
+    const SlotInfo& choice = CHOICE_SLOTS[static_cast<std::size_t>(index)];
+    return getSteppedValue(value, choice.scale, choice.count);
+}
+
+inline int APlugin::getChoice(int index) const {
+    return index >= 0 && index < PARAMETER_COUNT ? getChoice(index, currentValues[index].load()) : 0;
 }
 
 // Asked by the render thread for every Block and frame: inline, and cheap while there is no editor.

@@ -16,16 +16,10 @@ using engine::clamp01;
 
 namespace {
 
-enum BlockTypeId { TYPE_OFF = 0, TYPE_FILTER, TYPE_COMB, TYPE_SHAPER, TYPE_ROOM, TYPE_GATER, TYPE_GRAIN };
-
 constexpr int PATH_DELAY_FIRST = 0;
 constexpr int PATH_LAST_SERIAL = 3;
 constexpr int PATH_DELAY_PARALLEL = 4;
 constexpr int PATH_PARALLEL_DELAY = 5;
-
-constexpr int SOURCE_INPUT = 46;      // and its unipolar twin
-constexpr int SOURCE_BLOCK_OUT = 48;  // + 2b, and its unipolar twin
-constexpr int SOURCE_OUT = 54;
 
 // Room LFO rates in cycles per 16 frames, whatever the sample rate.
 constexpr float ROOM_MOD_RATE[4] = {0.00106823607f, 0.00210676412f, 0.00114570837f, 0.000508571742f};
@@ -37,10 +31,6 @@ constexpr float ROOM_WIDEN_DEPTH[4] = {0.272727013f, 0.292928994f, 0.262625992f,
 constexpr float GRAIN_SYNCED_LENGTHS[21] = {1.0f / 96, 1.0f / 64, 3.0f / 128, 1.0f / 48, 1.0f / 32, 3.0f / 64, 1.0f / 24,
                                             1.0f / 16, 3.0f / 32, 1.0f / 12, 1.0f / 8,  3.0f / 16,  1.0f / 6,  1.0f / 4,
                                             3.0f / 8,  1.0f / 3,  1.0f / 2,  3.0f / 4,  2.0f / 3,  1.0f,      1.5f};
-
-constexpr int destinationBase(int block) {
-    return BLOCK_DESTINATION_START + BLOCK_SLOT_COUNT * block;
-}
 
 inline BlockLanes lanesOf(float L, float R) {
     return BlockLanes{L, L, R, R};
@@ -194,7 +184,13 @@ void APlugin::updateBlockLevels() {
             return PerBlock{modValues[destinationBase(0) + k], modValues[destinationBase(1) + k],
                             modValues[destinationBase(2) + k], 0.0f};
         };
-        const LevelInputs inputs{f.mix, f.volume, f.pan, modulation(12), modulation(13), modulation(14), currentPath};
+        const LevelInputs inputs{f.mix,
+                                 f.volume,
+                                 f.pan,
+                                 modulation(DESTINATION_PAN_OFFSET),
+                                 modulation(DESTINATION_MIX_OFFSET),
+                                 modulation(DESTINATION_VOLUME_OFFSET),
+                                 currentPath};
         // Smoothing settled and nothing it follows moved: this frame's levels are the last frame's.
         if (!(levelsSettled && !firstFrame && inputs == levelInputs)) {
             levelInputs = inputs;
@@ -203,9 +199,9 @@ void APlugin::updateBlockLevels() {
     }
     if (outputDirty || outputModulated) {
         outputDirty = false;
-        const float vol = modValues[1];
-        const float dry = clamp01(modValues[2]);
-        const float pan = modValues[3] + 0.5f;
+        const float vol = modValues[DESTINATION_GLOBAL_VOLUME];
+        const float dry = clamp01(modValues[DESTINATION_GLOBAL_DRY]);
+        const float pan = modValues[DESTINATION_GLOBAL_PAN] + 0.5f;
         const float panL = clamp01(2.0f - 2.0f * pan), panR = clamp01(2.0f * pan);
         outputGains = f.bypass ? OutputGains{splat(0.0f), splat(1.0f), splat(1.0f)}
                                : OutputGains{splat(clamp01(1.0f - dry) * vol), splat(dry * vol), BlockLanes{panL, panR, panL, panR}};
@@ -214,15 +210,15 @@ void APlugin::updateBlockLevels() {
         const bool dirty = delayDirty;
         delayDirty = false;
         if (dirty || delayMixModulated) {
-            const float m = clamp01(f.delayMix + modValues[81]);
+            const float m = clamp01(f.delayMix + modValues[DESTINATION_DELAY_MIX]);
             delayDry = splat(clamp01(2.0f - 2.0f * m));
             delayWet = splat(clamp01(2.0f * m));
         }
         if (!(dirty || delayLengthsModulated)) return;
-        const float left = clamp01(f.delayLeft + modValues[74]);
-        const float right = f.delayMono ? left : clamp01(f.delayRight + modValues[75]);
-        const float fine = std::fabs(modValues[76] * 0.1f * storedRate);
-        delay.setDelayLen(left, right, fine, fine, modValues[73], f.delaySync);
+        const float left = clamp01(f.delayLeft + modValues[DESTINATION_DELAY_LEFT]);
+        const float right = f.delayMono ? left : clamp01(f.delayRight + modValues[DESTINATION_DELAY_RIGHT]);
+        const float fine = std::fabs(modValues[DESTINATION_DELAY_FINE] * 0.1f * storedRate);
+        delay.setDelayLen(left, right, fine, fine, modValues[DESTINATION_DELAY_SPEED], f.delaySync);
     }
 }
 
@@ -247,7 +243,8 @@ void APlugin::doDelay(float& La, float& Ra, float& Lb, float& Rb) {
     const BlockMix& m = blockMix[b];
     if (blockType[b] == TYPE_GATER) {
         // The pad's third target moves the Gater's mix; it is known only now.
-        const float m2 = mixTimesTwo(smoothedMix[b] + modValues[destinationBase(b) + 13] + xyTargets[b][2]);
+        const float m2 = mixTimesTwo(smoothedMix[b] + modValues[destinationBase(b) + DESTINATION_MIX_OFFSET] +
+                                     xyTargets[b][2]);
         return m.gain * (splat(clamp01(m2)) * processed + splat(clamp01(2.0f - m2)) * in) * m.pan;
     }
     return m.gain * (m.wet * processed + m.dry * in) * m.pan;
@@ -289,8 +286,8 @@ void APlugin::doDelay(float& La, float& Ra, float& Lb, float& Rb) {
         processed = processRoom(b, in);
         break;
     case TYPE_GATER: {
-        const float gL = modSourceValues[28 + 6 * b];
-        const float gR = modSourceValues[29 + 6 * b];
+        const float gL = modSourceValues[SOURCE_GATER_LEFT[b]];
+        const float gR = modSourceValues[SOURCE_GATER_RIGHT[b]];
         processed = in * lanesOf(gL, gR);
         break;
     }
@@ -398,7 +395,7 @@ void APlugin::publishLevelSources() {
     const BlockLanes low = __builtin_shufflevector(larger, mean, 0, 4, 1, 5);
     const BlockLanes high = __builtin_shufflevector(larger, mean, 2, 6, 3, 7);
     std::memcpy(&modSourceValues[SOURCE_INPUT], &low, sizeof low);
-    std::memcpy(&modSourceValues[SOURCE_BLOCK_OUT + 2], &high, sizeof high);
+    std::memcpy(&modSourceValues[SOURCE_BLOCK_OUT[1]], &high, sizeof high);
     modSourceValues[SOURCE_OUT] = engine::largerOf(levelOutput[0], levelOutput[1]);
     modSourceValues[SOURCE_OUT + 1] = engine::meanMagnitude(levelOutput[0], levelOutput[1]);
 }
@@ -606,7 +603,7 @@ BlockLanes APlugin::processGrain(int b, BlockLanes in) {
     const int G = GRAIN_WRITE_SIZE_TAG[b];
     const float* V = &modValues[destinationBase(b)];
     const float* t = xyTargets[b];
-    const int mode = getSteppedValue(param(GRAIN_MODE_TAG[b]), 5.99f, 6);  // getGrainMode, inline
+    const int mode = getBlockChoice<GRAIN_MODE_TAG>(b);  // getGrainMode, inline
     TGrain* slots = &grain[b * GRAINS_PER_BLOCK];
 
     const float ws = clamp01(param(G) + V[2] + t[1]);

@@ -2,6 +2,7 @@
 // the editor's menus, and the modulation slot commands.
 
 #include "effect/APlugin.h"
+#include "effect/MenuCommands.h"
 
 #include "framework/platform/Dialogs.h"
 #include "framework/platform/Preferences.h"
@@ -18,29 +19,6 @@ constexpr float PI = 3.14159f;
 constexpr float TWO_PI = 2.0f * PI;
 constexpr int POINTS = XY_PATH_POINTS;
 constexpr int STEPS = GATER_STEPS_PER_SIDE;
-
-enum BlockCommand {
-    XY_EDIT_OFF = 1, XY_EDIT_ON, XY_RESET_ALL, XY_RESET, XY_COPY, XY_SWAP,
-    XY_CIRCLE, XY_SQUARE, XY_HORIZONTAL, XY_VERTICAL, XY_DIAGONAL, XY_SPIRAL_IN, XY_SPIRAL_OUT,
-    XY_SINE, XY_SQUARE_WAVE, XY_SAW_UP, XY_SAW_DOWN, XY_TRIANGLE,
-    XY_REVERSE, XY_FLIP_Y, XY_FLIP_X, XY_ROTATE, XY_GRID, XY_SMOOTH, XY_SCALE,
-    XY_LOAD, XY_SAVE, XY_LEARN_X, XY_LEARN_Y, XY_CC_X, XY_CC_Y, XY_UNBIND, XY_CENTRAL_SCALE,
-    UNDO = 34,
-    BLOCK_RESET = 40, BLOCK_COPY, BLOCK_SWAP, BLOCK_LOAD, BLOCK_SAVE,
-    GATER_RESET = 50, GATER_ALL_ON, GATER_ALL_OFF, GATER_SIDE_ON, GATER_SIDE_OFF, GATER_COPY_SIDE,
-    GATER_SWAP_SIDES, GATER_COPY, GATER_SWAP, GATER_INVERT, GATER_REVERSE, GATER_FORWARD, GATER_BACKWARD,
-    LAST_BLOCK_COMMAND = GATER_BACKWARD
-};
-
-enum ModCommand {
-    MOD_COPY = 1, MOD_PASTE, MOD_CLEAR, MOD_RESET_AMOUNTS, MOD_BYPASS_ALL, MOD_UNBYPASS_ALL,
-    SLOT_COPY, SLOT_PASTE, SLOT_SWAP_NEXT, SLOT_CLEAR, SLOT_RESET_AMOUNT, SLOT_NOTHING, SLOT_BYPASS,
-    SLOT_UNBYPASS, MOD_UNDO, MOD_LOAD, MOD_SAVE
-};
-
-bool isBlock(int b) {
-    return b >= 0 && b < BLOCK_COUNT;
-}
 
 // A number typed into a prompt whose buffer starts as the default shown: only digits, signs and
 // points are kept, and the number read from the start of what is left; a cancelled prompt, or
@@ -115,7 +93,7 @@ void APlugin::doBlockCommand(int command, int block, int target, int side) {
     if (hasSide)
         for (int k = 0; k < STEPS; ++k) oldSteps[k] = getParameter(sideStart + k);
 
-    if (command == UNDO) {
+    if (command == BLOCK_UNDO) {
         doUndoBlock();
         return;
     }

@@ -25,35 +25,6 @@ constexpr double GATER_SPEED_ARRAY[17] = {1.0 / 16, 1.0 / 12, 1.0 / 8, 1.0 / 6, 
                                           1.0 / 2,  2.0 / 3,  1.0,     1.5,     2.0,     3.0,
                                           4.0,      6.0,      8.0,     12.0,    16.0};
 
-// Sources that swing around 0; the scale kind reads them as 0..1.
-constexpr bool isBipolarSource(int s) {
-    switch (s) {
-    case 25: case 26: case 31: case 33: case 37: case 39: case 43: case 45:
-    case 46: case 48: case 50: case 52: case 54: case 57: return true;
-    default: return false;
-    }
-}
-
-constexpr int SOURCE_CENTER_NOTE = 24;
-constexpr int SOURCE_NOTE_RANDOM_2 = 26;  // the last source only MIDI moves
-constexpr int SOURCE_FOLLOWER = 27;
-constexpr int SOURCE_GATER_LEFT = 28;  // + 6b; the right side follows
-constexpr int SOURCE_INPUT = 46;       // and its unipolar twin
-constexpr int SOURCE_OUT = 54;  // and its unipolar twin
-constexpr int SOURCE_OFFSET = 56;
-constexpr int SOURCE_WHITE_NOISE = 57;
-constexpr int SOURCE_UNIPOLAR_NOISE = 58;
-
-constexpr int GRAIN_BLOCK_TYPE = 6;
-
-constexpr int COMBINE_ADD = 0;
-constexpr int COMBINE_EXPONENTIAL = 1;
-constexpr int COMBINE_SCALE = 3;
-
-constexpr int destinationBase(int block) {
-    return BLOCK_DESTINATION_START + BLOCK_SLOT_COUNT * block;
-}
-
 // A host sample that is NaN or infinite would poison every recursive state downstream.
 inline FramePair finiteOrZero(FramePair x) {
     typedef int32_t Bits __attribute__((vector_size(8)));
@@ -149,7 +120,7 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
         auto runGater = [this](int b) __attribute__((always_inline)) {
             TStep& steps = stepSequencer[b];
             if (!gaterActive[b] && !steps.takeShownMoved()) return;
-            steps.getValue(modSourceValues[SOURCE_GATER_LEFT + 6 * b], modSourceValues[SOURCE_GATER_LEFT + 6 * b + 1]);
+            steps.getValue(modSourceValues[SOURCE_GATER_LEFT[b]], modSourceValues[SOURCE_GATER_RIGHT[b]]);
             if (gaterActive[b]) steps.process();
             gaterStepShown[b] = steps.getStep();
         };
@@ -219,7 +190,7 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
         const bool noiseRead = [this] {
             for (int b = 0; b < BLOCK_COUNT; ++b) {
                 const int source = xy[b].replaySettings.modSource;
-                if (blockType[b] == GRAIN_BLOCK_TYPE ||
+                if (blockType[b] == TYPE_GRAIN ||
                     (xy[b].recordMode == XY_REPLAY && (source == SOURCE_WHITE_NOISE || source == SOURCE_UNIPOLAR_NOISE)))
                     return true;
             }
@@ -262,8 +233,8 @@ bool APlugin::quietFrameAhead() {
     const uint32_t version = valuesVersion.load(std::memory_order_relaxed);
     // Slots whose sources hold worked out this frame what they would work out in the next.
     return pendingMidiCount == 0 && modSlotsHold && (modSlotsActive || modTouchedCount == 0) && levelsRest() &&
-           xySteady == XYSteady::RUNNING && version == settingsSeen.version && version == xySeen.version && !xyAttention.load(std::memory_order_relaxed) && !isEditorOpen() &&
-           !(param(TRIGGER_PARAM) > 0.5f);
+           xySteady == XYSteady::RUNNING && version == settingsSeen.version && version == xySeen.version &&
+           !xyAttention.load(std::memory_order_relaxed) && !isEditorOpen() && !(param(TRIGGER_PARAM) > 0.5f);
 }
 
 void APlugin::__processDeprecated(float** inputs, float** outputs, int sampleFrames) {
@@ -287,21 +258,23 @@ void APlugin::readEngineSettings() {
     modSlotsHold = true;
     for (int n = 0; n < MOD_SLOT_COUNT; ++n) {
         ModSlotSettings& slot = modSlots[n];
-        slot = {getSteppedValue(param(MOD_SOURCE_TAG[n]), 99.99f, MOD_SOURCE_COUNT),
-                getSteppedValue(param(MOD_DESTINATION_TAG[n]), 99.9f, MOD_DESTINATION_COUNT),
+        slot = {getChoice(MOD_SOURCE_TAG[n], param(MOD_SOURCE_TAG[n])),
+                getChoice(MOD_DESTINATION_TAG[n], param(MOD_DESTINATION_TAG[n])),
                 2.0f * param(MOD_AMOUNT_TAG[n]) - 1.0f, getOnOff(param(MOD_BYPASS_TAG[n]))};
         if (slot.source == 0) continue;
         const int d = slot.destination;
         modSlotsActive = true;
         // Between MIDI events only the frame-rate sources move: the MIDI ones and Offset hold.
-        modSlotsHold = modSlotsHold && (slot.source <= SOURCE_NOTE_RANDOM_2 || slot.source == SOURCE_OFFSET);
+        modSlotsHold =
+            modSlotsHold && (slot.source <= SOURCE_NOTE_RANDOM + 1 || slot.source == SOURCE_OFFSET);
         const int scaleForm = isBipolarSource(slot.source) ? 1 : slot.source == SOURCE_CENTER_NOTE ? 2 : 0;
         activeModSlots[activeModSlotCount++] = {slot.source, d, DESTINATION_MOD_AMOUT[n], modCombineKind[d], scaleForm, slot.amount, slot.bypass};
         const int k = d >= BLOCK_DESTINATION_START ? (d - BLOCK_DESTINATION_START) % BLOCK_SLOT_COUNT : -1;
-        if (d < destinationBase(BLOCK_COUNT) && k >= 12 && k <= 14) levelsModulated = true;  // Pan, Mix, Vol
-        if (d >= 73 && d <= 76) delayLengthsModulated = true;  // Speed, Left, Right, Fine
-        if (d == 81) delayMixModulated = true;                  // Mix
-        if (d >= 1 && d <= 3) outputModulated = true;                 // Global Volume, Dry, Pan
+        if (d < destinationBase(BLOCK_COUNT) && k >= DESTINATION_PAN_OFFSET && k <= DESTINATION_VOLUME_OFFSET)
+            levelsModulated = true;
+        if (d >= DESTINATION_DELAY_SPEED && d <= DESTINATION_DELAY_FINE) delayLengthsModulated = true;
+        if (d == DESTINATION_DELAY_MIX) delayMixModulated = true;
+        if (d >= DESTINATION_GLOBAL_VOLUME && d <= DESTINATION_GLOBAL_PAN) outputModulated = true;
         if (slot.source >= SOURCE_INPUT && slot.source <= SOURCE_OUT + 1) slotsReadLevels = true;
     }
     // The last frame's levels, for the slot that reads them from this frame on.
@@ -359,7 +332,7 @@ void APlugin::controlStep128() {
         const int t = getBlockType(b);
         // A Block that becomes a Grain Block starts with silent slots; one that stays keeps them.
         if (t != blockType[b]) controlDirty = true;
-        if (t == 6 && blockType[b] != 6) silenceGrains(b);
+        if (t == TYPE_GRAIN && blockType[b] != TYPE_GRAIN) silenceGrains(b);
         blockType[b] = t;
     }
     for (int b = 0; b < BLOCK_COUNT; ++b) {
@@ -390,10 +363,13 @@ void APlugin::updateControls16() {
     for (int b = 0; b < BLOCK_COUNT; ++b) {
         const int P = blockParam(b, 0);
         const int D = destinationBase(b);
-        stepSequencer[b].setInc(static_cast<double>(modValues[D + 6]) * GATER_SPEED_ARRAY[getGaterSpeed(b)] * stepsPerFrame);
-        stepSequencer[b].setSwing(clamp01(param(P + GATER_SWING_OFFSET) + modValues[D + 7]));
+        stepSequencer[b].setInc(static_cast<double>(modValues[D + DESTINATION_GATER_SPEED_OFFSET]) *
+                                GATER_SPEED_ARRAY[getGaterSpeed(b)] * stepsPerFrame);
+        stepSequencer[b].setSwing(
+            clamp01(param(P + GATER_SWING_OFFSET) + modValues[D + DESTINATION_GATER_SWING_OFFSET]));
         // getEnvelopeValue, its exponential kept while the setting rests.
-        const float smooth = clamp01(param(P + GATER_SMOOTH_OFFSET) + modValues[D + 8]);
+        const float smooth =
+            clamp01(param(P + GATER_SMOOTH_OFFSET) + modValues[D + DESTINATION_GATER_SMOOTH_OFFSET]);
         const float ramp = 1000.0f / (memo[b].gaterRamp(12.0f * smooth) * storedRate);
         stepSequencer[b].setAttack(ramp);
         stepSequencer[b].setDecay(ramp);
@@ -402,9 +378,9 @@ void APlugin::updateControls16() {
     // The slots' sources as this frame's settings read decoded them.
     anyGaterActive = false;
     for (int b = 0; b < BLOCK_COUNT; ++b) {
-        bool active = blockType[b] == 5;
+        bool active = blockType[b] == TYPE_GATER;
         for (const ModSlotSettings& slot : modSlots)
-            active = active || slot.source == SOURCE_GATER_LEFT + 6 * b || slot.source == SOURCE_GATER_LEFT + 6 * b + 1;
+            active = active || slot.source == SOURCE_GATER_LEFT[b] || slot.source == SOURCE_GATER_RIGHT[b];
         gaterActive[b] = active ? 1 : 0;
         anyGaterActive = anyGaterActive || active;
     }
@@ -414,10 +390,12 @@ void APlugin::updateControls16() {
         updateDelayLoop();
     }
 
-    follower.setSmooth(clamp01(param(FOLLOWER_SMOOTH_PARAM) + modValues[83]));
-    follower.setBoost(controlMemo.followerBoost(param(FOLLOWER_BOOST_PARAM)) * modValues[82]);
-    followerThreshold = controlMemo.followerThreshold(clamp01(param(FOLLOWER_THRESHOLD_PARAM) + modValues[84]));
-    const float hold = clamp01(param(FOLLOWER_HOLD_PARAM) + modValues[85]);
+    follower.setSmooth(clamp01(param(FOLLOWER_SMOOTH_PARAM) + modValues[DESTINATION_FOLLOWER_SMOOTH]));
+    follower.setBoost(controlMemo.followerBoost(param(FOLLOWER_BOOST_PARAM)) *
+                      modValues[DESTINATION_FOLLOWER_BOOST]);
+    followerThreshold = controlMemo.followerThreshold(
+        clamp01(param(FOLLOWER_THRESHOLD_PARAM) + modValues[DESTINATION_FOLLOWER_THRESHOLD]));
+    const float hold = clamp01(param(FOLLOWER_HOLD_PARAM) + modValues[DESTINATION_FOLLOWER_HOLD]);
     followerHoldSamples = controlMemo.followerHold(14.0f * hold) * storedRate / 1000.0f;
 
     // Target k of the pad is X * (X amount k) + Y * (Y amount k).
@@ -425,10 +403,12 @@ void APlugin::updateControls16() {
         const int P = blockParam(b, 0);
         const int D = destinationBase(b);
         for (int k = 0; k < 3; ++k) {
-            xyAmounts[b][0][k] =
-                engine::clampTo(2.0f * param(P + XY_ASSIGN_OFFSET + k) - 1.0f + modValues[D + 15 + k], -1.0f, 1.0f);
-            xyAmounts[b][1][k] =
-                engine::clampTo(2.0f * param(P + XY_ASSIGN_OFFSET + 3 + k) - 1.0f + modValues[D + 18 + k], -1.0f, 1.0f);
+            xyAmounts[b][0][k] = engine::clampTo(2.0f * param(P + XY_ASSIGN_OFFSET + k) - 1.0f +
+                                                     modValues[D + DESTINATION_X_ASSIGN_OFFSET + k],
+                                                 -1.0f, 1.0f);
+            xyAmounts[b][1][k] = engine::clampTo(2.0f * param(P + XY_ASSIGN_OFFSET + 3 + k) - 1.0f +
+                                                     modValues[D + DESTINATION_Y_ASSIGN_OFFSET + k],
+                                                 -1.0f, 1.0f);
         }
     }
 }
@@ -440,10 +420,13 @@ void APlugin::updateDelayLoop() {
     const bool equalFeed = getOnOff(DELAY_EQUAL_FEED_PARAM);
     delay.setEqual(equalFeed ? 1.0f : 0.0f);
     auto feedOf = [](float v) { return v < 0.0f ? -0.995f : std::min(v, 1.0f) * 1.99f - 0.995f; };
-    const float fb = feedOf(param(DELAY_FEEDBACK_PARAM) + modValues[77]);
-    const float cross = equalFeed ? 0.0f : feedOf(param(DELAY_CROSS_FEEDBACK_PARAM) + modValues[78]);
+    const float fb = feedOf(param(DELAY_FEEDBACK_PARAM) + modValues[DESTINATION_DELAY_FEEDBACK]);
+    const float cross =
+        equalFeed ? 0.0f
+                  : feedOf(param(DELAY_CROSS_FEEDBACK_PARAM) + modValues[DESTINATION_DELAY_CROSS_FEEDBACK]);
     delay.setFeed(fb, cross);
-    delay.setFeedFilter(clamp01(param(DELAY_LP_PARAM) + modValues[79]), clamp01(param(DELAY_HP_PARAM) + modValues[80]));
+    delay.setFeedFilter(clamp01(param(DELAY_LP_PARAM) + modValues[DESTINATION_DELAY_LP]),
+                        clamp01(param(DELAY_HP_PARAM) + modValues[DESTINATION_DELAY_HP]));
 }
 
 void APlugin::followHostTransport() {
@@ -490,9 +473,9 @@ void APlugin::gaterStep4() {
     for (int b = 0; b < BLOCK_COUNT; ++b) {
         if (!gaterActive[b]) continue;
         const int D = destinationBase(b);
-        const float off = clamp01(modValues[D + 9]);
-        const float onMod = modValues[D + 10];
-        const bool padLevels = blockType[b] == 5;
+        const float off = clamp01(modValues[D + DESTINATION_GATER_OFF_OFFSET]);
+        const float onMod = modValues[D + DESTINATION_GATER_ON_OFFSET];
+        const bool padLevels = blockType[b] == TYPE_GATER;
         // In a Gater Block the pad sets the "on" level of every step: first amount pair left,
         // second right.
         float on[2] = {0.0f, 0.0f};

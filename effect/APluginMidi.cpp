@@ -18,21 +18,6 @@ namespace {
 
 constexpr auto relaxed = std::memory_order_relaxed;
 
-// Modulation sources that MIDI writes.
-constexpr int SOURCE_MOD_WHEEL = 1;
-constexpr int SOURCE_MOD_AFTER = 2;
-constexpr int SOURCE_CHANNEL_AFTER = 3;
-constexpr int SOURCE_POLY_AFTER = 4;
-constexpr int SOURCE_VELOCITY = 5;
-constexpr int SOURCE_BREATH = 7;
-constexpr int SOURCE_FOOT = 8;
-constexpr int SOURCE_EXPRESSION = 9;
-constexpr int SOURCE_CC16 = 10;  // CC16..CC21
-constexpr int SOURCE_CC84 = 16;  // CC84..CC90
-constexpr int SOURCE_NOTE = 23;
-constexpr int SOURCE_CENTER_NOTE = 24;
-constexpr int SOURCE_NOTE_RANDOM = 25;  // and 26
-
 constexpr int CENTER_KEY = 57;
 constexpr float PICK_UP_WINDOW = 0.025f;
 

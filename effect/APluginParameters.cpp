@@ -15,9 +15,6 @@ constexpr float CHANGE_THRESHOLD = 0.00001f;
 bool isParameter(int index) {
     return index >= 0 && index < PARAMETER_COUNT;
 }
-bool isBlock(int block) {
-    return block >= 0 && block < BLOCK_COUNT;
-}
 bool isModSlot(int slot) {
     return slot >= 0 && slot < MOD_SLOT_COUNT;
 }
@@ -32,8 +29,6 @@ constexpr int BLOCK_OFFSET_SLOT[BLOCK_SECTION_SIZE] = {
     -1, 0, 1, 4, 5, 5, 0, 3,  4,  0,  1,  2,  3,  3,  0,  1,  2,
     3,  0, 1, 2, 3, 7, 8, 11, 12, 14, 13, 15, 16, 17, 18, 19, 20,
 };
-constexpr int XY_SPEED_SLOT = 21;
-constexpr int XY_SMOOTH_SLOT = 22;
 constexpr int COMB_RANDOM_SLOT = 5;
 // Grain section offset -> slot: Write Size 2, Update Rate none, Shape 4, Read Size 3,
 // Semi-tune 0, Fine-tune 1, Random 5, Loop Mode and Dry none.
@@ -64,26 +59,31 @@ void APlugin::initParameterStore() {
 
     std::fill(std::begin(paramModDestination), std::end(paramModDestination), NO_DESTINATION);
     for (int b = 0; b < BLOCK_COUNT; ++b) {
-        const int base = BLOCK_DESTINATION_START + BLOCK_SLOT_COUNT * b;
+        const int base = destinationBase(b);
         for (int offset = 0; offset < BLOCK_SECTION_SIZE; ++offset) {
             const int slot = BLOCK_OFFSET_SLOT[offset];
             if (slot == NO_DESTINATION) continue;
             paramModDestination[blockParam(b, offset)] = base + slot;
         }
-        paramModDestination[XY_SPEED_TAG[b]] = base + XY_SPEED_SLOT;
-        paramModDestination[XY_SMOOTH_TAG[b]] = base + XY_SMOOTH_SLOT;
+        paramModDestination[XY_SPEED_TAG[b]] = DESTINATION_BLOCK_XY_SPEED[b];
+        paramModDestination[XY_SMOOTH_TAG[b]] = DESTINATION_BLOCK_XY_SMOOTH[b];
         paramModDestination[COMB_RANDOM_TAG[b]] = base + COMB_RANDOM_SLOT;
         for (int k = 0; k < GRAIN_SECTION_SIZE; ++k)
             if (GRAIN_OFFSET_SLOT[k] != NO_DESTINATION)
                 paramModDestination[GRAIN_SECTION_START + GRAIN_SECTION_SIZE * b + k] =
                     base + GRAIN_OFFSET_SLOT[k];
     }
-    constexpr int DELAY_AND_FOLLOWER[][2] = {{DELAY_LEFT_PARAM, 74},      {DELAY_RIGHT_PARAM, 75},
-                                             {DELAY_FEEDBACK_PARAM, 77},  {DELAY_CROSS_FEEDBACK_PARAM, 78},
-                                             {DELAY_LP_PARAM, 79},        {DELAY_HP_PARAM, 80},
-                                             {DELAY_MIX_PARAM, 81},       {FOLLOWER_BOOST_PARAM, 82},
-                                             {FOLLOWER_SMOOTH_PARAM, 83}, {FOLLOWER_THRESHOLD_PARAM, 84},
-                                             {FOLLOWER_HOLD_PARAM, 85}};
+    constexpr int DELAY_AND_FOLLOWER[][2] = {{DELAY_LEFT_PARAM, DESTINATION_DELAY_LEFT},
+                                             {DELAY_RIGHT_PARAM, DESTINATION_DELAY_RIGHT},
+                                             {DELAY_FEEDBACK_PARAM, DESTINATION_DELAY_FEEDBACK},
+                                             {DELAY_CROSS_FEEDBACK_PARAM, DESTINATION_DELAY_CROSS_FEEDBACK},
+                                             {DELAY_LP_PARAM, DESTINATION_DELAY_LP},
+                                             {DELAY_HP_PARAM, DESTINATION_DELAY_HP},
+                                             {DELAY_MIX_PARAM, DESTINATION_DELAY_MIX},
+                                             {FOLLOWER_BOOST_PARAM, DESTINATION_FOLLOWER_BOOST},
+                                             {FOLLOWER_SMOOTH_PARAM, DESTINATION_FOLLOWER_SMOOTH},
+                                             {FOLLOWER_THRESHOLD_PARAM, DESTINATION_FOLLOWER_THRESHOLD},
+                                             {FOLLOWER_HOLD_PARAM, DESTINATION_FOLLOWER_HOLD}};
     for (const auto& [index, destination] : DELAY_AND_FOLLOWER) paramModDestination[index] = destination;
     for (int n = 0; n < MOD_SLOT_COUNT; ++n)
         paramModDestination[MOD_AMOUNT_TAG[n]] = DESTINATION_MOD_AMOUT[n];
@@ -93,13 +93,17 @@ void APlugin::initModDestinationTables() {
     std::fill(std::begin(modCombineKind), std::end(modCombineKind), 0);
     std::fill(std::begin(modBaseValues), std::end(modBaseValues), 0.0f);
     // Volumes and the follower boost scale; gater, XY and delay speeds act exponentially.
-    for (int d : {1, 18, 41, 64, 82}) {
-        modCombineKind[d] = 3;
+    auto combine = [this](int d, int kind) {
+        modCombineKind[d] = kind;
         modBaseValues[d] = 1.0f;
-    }
-    for (int d : {10, 25, 33, 48, 56, 71, 73}) {
-        modCombineKind[d] = 1;
-        modBaseValues[d] = 1.0f;
+    };
+    combine(DESTINATION_GLOBAL_VOLUME, COMBINE_SCALE);
+    combine(DESTINATION_FOLLOWER_BOOST, COMBINE_SCALE);
+    combine(DESTINATION_DELAY_SPEED, COMBINE_EXPONENTIAL);
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        combine(destinationBase(b) + DESTINATION_VOLUME_OFFSET, COMBINE_SCALE);
+        combine(destinationBase(b) + DESTINATION_GATER_SPEED_OFFSET, COMBINE_EXPONENTIAL);
+        combine(DESTINATION_BLOCK_XY_SPEED[b], COMBINE_EXPONENTIAL);
     }
 }
 
@@ -172,60 +176,66 @@ void APlugin::setSteppedValue(int index, int step, float scale, int count) {
     setParameterAutomated(index, (static_cast<float>(i) + 0.1f) / scale);
 }
 
+void APlugin::setChoice(int index, int option) {
+    if (!isParameter(index)) return;
+    const SlotInfo& choice = CHOICE_SLOTS[static_cast<std::size_t>(index)];
+    setSteppedValue(index, option, choice.scale, choice.count);
+}
+
 unsigned char APlugin::getEditChanged() const {
     return editChanged;
 }
 
 int APlugin::getBlockType(int block) const {
-    return isBlock(block) ? getSteppedValue(BLOCK_TYPE_TAG[block], 6.99f, 7) : 0;
+    return isBlock(block) ? getBlockChoice<BLOCK_TYPE_TAG>(block) : 0;
 }
 
 int APlugin::getFilterMode(int block) const {
-    return isBlock(block) ? getSteppedValue(FILTER_MODE_TAG[block], 40.0f, 37) : 0;
+    return isBlock(block) ? getBlockChoice<FILTER_MODE_TAG>(block) : 0;
 }
 
 int APlugin::getCombMode(int block) const {
-    return isBlock(block) ? getSteppedValue(COMB_MODE_TAG[block], 9.99f, 2) : 0;
+    return isBlock(block) ? getBlockChoice<COMB_MODE_TAG>(block) : 0;
 }
 
 int APlugin::getShaperMode(int block) const {
-    return isBlock(block) ? getSteppedValue(SHAPER_MODE_TAG[block], 9.0f, 6) : 0;
+    return isBlock(block) ? getBlockChoice<SHAPER_MODE_TAG>(block) : 0;
 }
 
 int APlugin::getGaterSteps(int block) const {
-    return isBlock(block) ? getSteppedValue(GATER_STEPS_TAG[block], 15.0f, 16) : 0;
+    return isBlock(block) ? getBlockChoice<GATER_STEPS_TAG>(block) : 0;
 }
 
 int APlugin::getGaterLoopMode(int block) {
     if (!isBlock(block)) return 0;
     // A free-running pad never stops, so its gater may not sit in loop mode "off".
-    if (getSteppedValue(GATER_LOOP_TAG[block], 2.0f, 3) == 0 && getXYPlayMode(block) == 0)
+    if (getBlockChoice<GATER_LOOP_TAG>(block) == 0 && getXYPlayMode(block) == 0)
         setParameter(GATER_LOOP_TAG[block], 0.6f);
-    return getSteppedValue(GATER_LOOP_TAG[block], 2.0f, 3);
+    return getBlockChoice<GATER_LOOP_TAG>(block);
 }
 
 int APlugin::getGaterSpeed(int block) const {
-    return isBlock(block) ? getSteppedValue(GATER_SPEED_TAG[block], 16.0f, 17) : 0;
+    return isBlock(block) ? getBlockChoice<GATER_SPEED_TAG>(block) : 0;
 }
 
 int APlugin::getGrainMode(int block) const {
-    return isBlock(block) ? getSteppedValue(GRAIN_MODE_TAG[block], 5.99f, 6) : 0;
+    return isBlock(block) ? getBlockChoice<GRAIN_MODE_TAG>(block) : 0;
 }
 
 int APlugin::getFollowerSource() const {
-    return getSteppedValue(FOLLOWER_SOURCE_PARAM, 4.9f, 5);
+    return getChoice(FOLLOWER_SOURCE_PARAM);
 }
 
 int APlugin::getPath() const {
-    return getSteppedValue(PATH_PARAM, 5.99f, 6);
+    return getChoice(PATH_PARAM);
 }
 
 int APlugin::getModDestination(int slot) const {
-    return isModSlot(slot) ? getSteppedValue(MOD_DESTINATION_TAG[slot], 99.9f, MOD_DESTINATION_COUNT) : 0;
+    return isModSlot(slot) ? getChoice(MOD_DESTINATION_TAG[slot]) : 0;
 }
 
 int APlugin::getModSource(int slot) const {
-    return isModSlot(slot) ? getSteppedValue(MOD_SOURCE_TAG[slot], 99.99f, MOD_SOURCE_COUNT) : 0;
+    return isModSlot(slot) ? getChoice(MOD_SOURCE_TAG[slot]) : 0;
 }
 
 float APlugin::getModAmount(int slot) const {

@@ -34,10 +34,6 @@ const FileKind& fileKind(Kind kind) {
 
 constexpr char ECS_ERROR[] = "Problem with ECS File";
 
-bool isBlock(int block) {
-    return block >= 0 && block < BLOCK_COUNT;
-}
-
 }  // namespace
 
 bool APlugin::chooseFileToLoad(const char* title, const char* pattern, const char* key, char* folder, int size) {

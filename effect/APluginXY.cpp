@@ -15,25 +15,11 @@
 #include <xmmintrin.h>
 #endif
 
+using engine::clamp01;
+
 namespace {
 
 constexpr auto relaxed = std::memory_order_relaxed;
-
-bool isXYBlock(int b) { return b >= 0 && b < BLOCK_COUNT; }
-// A NaN from a caller lands on 0 rather than in the modulation sources.
-float clamp01(float v) { return v > 0.0f ? std::min(v, 1.0f) : 0.0f; }
-
-constexpr float RECORD_MODE_SCALE = 2.99f;
-// Play Mode is stored with the scale its menu writes; any other scale would misread Trigger and
-// Follower as Free.
-constexpr float PLAY_MODE_SCALE = 9.99f;
-constexpr float LOOP_SCALE = 2.99f;
-constexpr float PERIOD_SCALE = 30.99f;  // Sync and Time Quant
-constexpr float QUANT_SCALE = 4.99f;    // Point Quant and Space Quant
-constexpr float SOURCE_SCALE = 99.99f;
-
-constexpr int SOURCE_INPUT = 46;  // the first level source
-constexpr int SOURCE_OUT = 54;    // the last two
 
 constexpr float LOOP_ON_VALUE = 0.36789298f;   // steps to Loop "On"
 constexpr float MIDI_MOVE_THRESHOLD = 0.0001f;  // smaller MIDI moves are jitter
@@ -196,8 +182,10 @@ inline float APlugin::quantInter(int pointQuant, double pos) {
         writeXYSources(b, s.currentX.load(relaxed), s.currentY.load(relaxed));
 
     if (settingsMoved) {
-        // The raw value, truncated: the options are written as (i + 0.1) / 4.99.
-        const int quant = std::clamp(static_cast<int>(xyParam(XY_POINT_QUANT_TAG[b]) * QUANT_SCALE), 0, 4);
+        // The raw value, truncated: the options are written as (i + 0.1) / scale.
+        const SlotInfo& pointQuant = CHOICE_SLOTS[static_cast<std::size_t>(XY_POINT_QUANT_TAG[b])];
+        const int quant = std::clamp(static_cast<int>(xyParam(XY_POINT_QUANT_TAG[b]) * pointQuant.scale), 0,
+                                     pointQuant.count - 1);
         s.pointQuant = quant;
         s.pointsUsed = XY_QUANT[quant];
         s.pointStep = XY_POINT_STEP[quant];
@@ -207,7 +195,7 @@ inline float APlugin::quantInter(int pointQuant, double pos) {
     if (settingsMoved) decodeXYModes(b);
 
     s.previousRecordMode = s.recordMode;
-    if (settingsMoved) s.recordMode = xyChoice(XY_RECORD_MODE_TAG[b], RECORD_MODE_SCALE, 3);
+    if (settingsMoved) s.recordMode = getBlockChoice<XY_RECORD_MODE_TAG>(b);
     if (s.recordMode == XY_RECORDING) updateXYRecord(b);
     if (s.recordMode != XY_REPLAY) {
         if (s.recordMode != s.previousRecordMode) restoreLivePosition(b);
@@ -226,8 +214,8 @@ void APlugin::decodeXYModes(int b) {
     if (rawPlay == s.rawPlayMode && rawLoop == s.rawLoopMode) return;
     s.rawPlayMode = rawPlay;
     s.rawLoopMode = rawLoop;
-    const int playMode = getSteppedValue(rawPlay, PLAY_MODE_SCALE, 4);
-    const int loop = getSteppedValue(rawLoop, LOOP_SCALE, 3);
+    const int playMode = getChoice(XY_PLAY_MODE_TAG[b], rawPlay);
+    const int loop = getChoice(XY_LOOP_MODE_TAG[b], rawLoop);
     // Only "off" under a free-running pad needs the correcting write.
     const int loopMode = loop != XY_LOOP_OFF || playMode != XY_FREE ? loop : xyLoopMode(b, playMode);
     if (playMode != s.playMode || loopMode != s.loopMode) {
@@ -413,13 +401,13 @@ void APlugin::readXYSettings(int b) {
     settings.rawMs = xyParam(XY_LEN_MS_TAG[b]);
     settings.rawTimeQuant = xyParam(XY_TIME_QUANT_TAG[b]);
     settings.speed = std::exp2(8.0 * static_cast<double>(xyParam(XY_SPEED_TAG[b])) - 4.0);
-    settings.modSource = xyChoice(XY_SPEED_MOD_SOURCE_TAG[b], SOURCE_SCALE, MOD_SOURCE_COUNT);
+    settings.modSource = getBlockChoice<XY_SPEED_MOD_SOURCE_TAG>(b);
     const double modAmount = 2.0 * static_cast<double>(xyParam(XY_SPEED_MOD_AMOUNT_TAG[b])) - 1.0;
     if (!(modAmount == settings.modAmount)) s.speedSource = std::numeric_limits<float>::quiet_NaN();  // worked out again
     settings.modAmount = modAmount;
     settings.smooth = xyParam(XY_SMOOTH_TAG[b]);
     s.timingStale = true;
-    s.spaceLevels = XY_SNAP_AMOUNT[xyChoice(XY_SPACE_QUANT_TAG[b], QUANT_SCALE, 5)];
+    s.spaceLevels = XY_SNAP_AMOUNT[getBlockChoice<XY_SPACE_QUANT_TAG>(b)];
 }
 
 // Rate: the whole path once per free length or per synced period.
@@ -428,7 +416,7 @@ void APlugin::updateXYTiming(int b) {
     const XYReplaySettings& settings = s.replaySettings;
     XYTiming& timing = s.timing;
     s.timingStale = false;
-    timing.sync = getSteppedValue(settings.rawSync, PERIOD_SCALE, 31);
+    timing.sync = getChoice(XY_SYNC_TAG[b], settings.rawSync);
     timing.pathTime = 1000.0f * settings.rawSec + settings.rawMs;  // as getXYPathTime
     double period;
     if (timing.sync == 0) {
@@ -440,7 +428,7 @@ void APlugin::updateXYTiming(int b) {
     timing.emptyPath = timing.sync == 0 && timing.pathTime < EMPTY_PATH_SECONDS;
     timing.pointsPerFrame = XY_SPAN / period;
     timing.pointsPerFrameAtSpeed = timing.pointsPerFrame * settings.speed;
-    const int timeQuant = getSteppedValue(settings.rawTimeQuant, PERIOD_SCALE, 31);
+    const int timeQuant = getChoice(XY_TIME_QUANT_TAG[b], settings.rawTimeQuant);
     timing.holdIncrement =
         timeQuant == 0 ? -1.0 : 1.0 / (static_cast<double>(INV_PERIOD_ARRAY[timeQuant] * samplesPerBar) + 1.0);
 }
@@ -571,11 +559,11 @@ void APlugin::resetXYS() {
 }
 
 void APlugin::stopXYReplay(int b) {
-    if (isXYBlock(b)) postXYRequest(b, XY_REQUEST_RESET_XYS);
+    if (isBlock(b)) postXYRequest(b, XY_REQUEST_RESET_XYS);
 }
 
 void APlugin::resetXY(int b) {
-    if (isXYBlock(b)) postXYRequest(b, XY_REQUEST_RESET_XY);
+    if (isBlock(b)) postXYRequest(b, XY_REQUEST_RESET_XY);
 }
 
 void APlugin::clearXYFollowerCounts() {
@@ -605,7 +593,7 @@ void APlugin::applyXYRequests(int b) {
 // ----------------------------------------------------------------------------- quantisers
 
 float APlugin::snapValue(int b, float v) const {
-    const int levels = isXYBlock(b) ? XY_SNAP_AMOUNT[getXYSpaceQuantization(b)] : 0;
+    const int levels = isBlock(b) ? XY_SNAP_AMOUNT[getXYSpaceQuantization(b)] : 0;
     if (levels == 0) return v;
     const auto l = static_cast<float>(levels);
     return clamp01(std::round(v * l) / l);  // halves away from zero
@@ -617,40 +605,48 @@ void APlugin::setSnapedModSource(int b, int source, float v) {
 
 
 int APlugin::getQuantPos(int b, int pos, int offset, int loop) const {
-    return quantPos(isXYBlock(b) ? xy[b].pointStep : 1, pos, offset, loop);
+    return quantPos(isBlock(b) ? xy[b].pointStep : 1, pos, offset, loop);
 }
 
 float APlugin::getQuantInter(int b, double pos) const {
-    return quantInter(isXYBlock(b) ? xy[b].pointQuant : 0, pos);
+    return quantInter(isBlock(b) ? xy[b].pointQuant : 0, pos);
 }
 
 // ----------------------------------------------------------------------------- editor and commands
 
-int APlugin::xyOption(const int32_t (&tag)[BLOCK_COUNT], int b, float scale, int count) const {
-    return isXYBlock(b) ? getSteppedValue(xyParam(tag[b]), scale, count) : 0;
+int APlugin::getXYRecordMode(int b) const {
+    return isBlock(b) ? getBlockChoice<XY_RECORD_MODE_TAG>(b) : 0;
 }
-
-int APlugin::getXYRecordMode(int b) const { return xyOption(XY_RECORD_MODE_TAG, b, RECORD_MODE_SCALE, 3); }
-int APlugin::getXYPlayMode(int b) const { return xyOption(XY_PLAY_MODE_TAG, b, PLAY_MODE_SCALE, 4); }
+int APlugin::getXYPlayMode(int b) const {
+    return isBlock(b) ? getBlockChoice<XY_PLAY_MODE_TAG>(b) : 0;
+}
 
 int APlugin::getXYLoopMode(int b) { return xyLoopMode(b, getXYPlayMode(b)); }
 
 int APlugin::xyLoopMode(int b, int playMode) {
-    const int loop = xyOption(XY_LOOP_MODE_TAG, b, LOOP_SCALE, 3);
-    if (loop != XY_LOOP_OFF || playMode != XY_FREE || !isXYBlock(b)) return loop;
+    const int loop = isBlock(b) ? getBlockChoice<XY_LOOP_MODE_TAG>(b) : 0;
+    if (loop != XY_LOOP_OFF || playMode != XY_FREE || !isBlock(b)) return loop;
     // Not a user edit: the program stays unchanged in the user's eyes.
     setParameter(XY_LOOP_MODE_TAG[b], LOOP_ON_VALUE);
     editChanged = 0;
     return XY_LOOP_ON;
 }
 
-int APlugin::getXYSync(int b) const { return xyOption(XY_SYNC_TAG, b, PERIOD_SCALE, 31); }
-int APlugin::getXYPointQuantization(int b) const { return xyOption(XY_POINT_QUANT_TAG, b, QUANT_SCALE, 5); }
-int APlugin::getXYSpaceQuantization(int b) const { return xyOption(XY_SPACE_QUANT_TAG, b, QUANT_SCALE, 5); }
-int APlugin::getXYTimeQuantization(int b) const { return xyOption(XY_TIME_QUANT_TAG, b, PERIOD_SCALE, 31); }
+int APlugin::getXYSync(int b) const {
+    return isBlock(b) ? getBlockChoice<XY_SYNC_TAG>(b) : 0;
+}
+int APlugin::getXYPointQuantization(int b) const {
+    return isBlock(b) ? getBlockChoice<XY_POINT_QUANT_TAG>(b) : 0;
+}
+int APlugin::getXYSpaceQuantization(int b) const {
+    return isBlock(b) ? getBlockChoice<XY_SPACE_QUANT_TAG>(b) : 0;
+}
+int APlugin::getXYTimeQuantization(int b) const {
+    return isBlock(b) ? getBlockChoice<XY_TIME_QUANT_TAG>(b) : 0;
+}
 
 void APlugin::getXYValues(int b, int i, float& x, float& y) const {
-    if (!isXYBlock(b) || i < 0 || i >= XY_PATH_POINTS) {
+    if (!isBlock(b) || i < 0 || i >= XY_PATH_POINTS) {
         x = y = 0.0f;
         return;
     }
@@ -659,13 +655,13 @@ void APlugin::getXYValues(int b, int i, float& x, float& y) const {
 }
 
 void APlugin::setXY(int b, int i, float x, float y) {
-    if (!isXYBlock(b) || i < 0 || i >= XY_PATH_POINTS) return;
+    if (!isBlock(b) || i < 0 || i >= XY_PATH_POINTS) return;
     setParameter(XY_X_START[b] + i, clamp01(x));
     setParameter(XY_Y_START[b] + i, clamp01(y));
 }
 
 void APlugin::setXY(int b, float x, float y) {
-    if (!isXYBlock(b)) return;
+    if (!isBlock(b)) return;
     XYState& s = xy[b];
     s.currentX.store(clamp01(x), relaxed);
     s.currentY.store(clamp01(y), relaxed);
@@ -677,7 +673,7 @@ void APlugin::setXY(int b, float x, float y) {
 }
 
 void APlugin::getXYEditor(int b, float& x, float& y) const {
-    if (!isXYBlock(b)) {
+    if (!isBlock(b)) {
         x = y = 0.0f;
         return;
     }
@@ -685,31 +681,41 @@ void APlugin::getXYEditor(int b, float& x, float& y) const {
     y = xy[b].heldY.load(relaxed);
 }
 
-float APlugin::getMidiX(int b) const { return isXYBlock(b) ? xyParam(XY_MIDI_X_TAG[b]) : 0.0f; }
-float APlugin::getMidiY(int b) const { return isXYBlock(b) ? xyParam(XY_MIDI_Y_TAG[b]) : 0.0f; }
-bool APlugin::getXChanged(int b) { return isXYBlock(b) && xy[b].xChanged.exchange(false, relaxed); }
-bool APlugin::getYChanged(int b) { return isXYBlock(b) && xy[b].yChanged.exchange(false, relaxed); }
+float APlugin::getMidiX(int b) const {
+    return isBlock(b) ? xyParam(XY_MIDI_X_TAG[b]) : 0.0f;
+}
+float APlugin::getMidiY(int b) const {
+    return isBlock(b) ? xyParam(XY_MIDI_Y_TAG[b]) : 0.0f;
+}
+bool APlugin::getXChanged(int b) {
+    return isBlock(b) && xy[b].xChanged.exchange(false, relaxed);
+}
+bool APlugin::getYChanged(int b) {
+    return isBlock(b) && xy[b].yChanged.exchange(false, relaxed);
+}
 
 void APlugin::setUpdateXY(int b, bool v) {
-    if (isXYBlock(b)) xy[b].updateXY.store(v, std::memory_order_release);
+    if (isBlock(b)) xy[b].updateXY.store(v, std::memory_order_release);
 }
 
 bool APlugin::getUpdateXY(int b) const {
-    return isXYBlock(b) && xy[b].updateXY.load(std::memory_order_acquire);
+    return isBlock(b) && xy[b].updateXY.load(std::memory_order_acquire);
 }
 
 void APlugin::setChangedXY(int b, bool v) {
-    if (isXYBlock(b)) xy[b].changedXY.store(v, relaxed);
+    if (isBlock(b)) xy[b].changedXY.store(v, relaxed);
 }
 
-bool APlugin::getChangedXY(int b) const { return isXYBlock(b) && xy[b].changedXY.load(relaxed); }
+bool APlugin::getChangedXY(int b) const {
+    return isBlock(b) && xy[b].changedXY.load(relaxed);
+}
 
 void APlugin::startXYRecord(int b) {
-    if (isXYBlock(b)) xy[b].recording.store(false, std::memory_order_release);
+    if (isBlock(b)) xy[b].recording.store(false, std::memory_order_release);
 }
 
 void APlugin::setXYRecord(int b, float x, float y) {
-    if (!isXYBlock(b)) return;
+    if (!isBlock(b)) return;
     XYState& s = xy[b];
     s.penX.store(x, relaxed);
     s.penY.store(y, relaxed);
@@ -728,7 +734,7 @@ void APlugin::setXYRecord(int b, float x, float y) {
 }
 
 void APlugin::endXYRecord(int b) {
-    if (!isXYBlock(b)) return;
+    if (!isBlock(b)) return;
     XYState& s = xy[b];
     // Without a recording running there is nothing to write: the path stays as it is.
     if (!s.recording.load(std::memory_order_acquire)) return;
@@ -761,13 +767,13 @@ void APlugin::endXYRecord(int b) {
 }
 
 float APlugin::getXYPathTime(int b) const {
-    return isXYBlock(b) ? 1000.0f * xyParam(XY_LEN_SEC_TAG[b]) + xyParam(XY_LEN_MS_TAG[b]) : 0.0f;
+    return isBlock(b) ? 1000.0f * xyParam(XY_LEN_SEC_TAG[b]) + xyParam(XY_LEN_MS_TAG[b]) : 0.0f;
 }
 
 bool APlugin::getHasPath(int b) const { return !(getXYPathTime(b) < EMPTY_PATH_SECONDS && getXYSync(b) == 0); }
 
 void APlugin::setZeroTime(int b) {
-    if (!isXYBlock(b) || getXYPathTime(b) >= ZERO_TIME_SECONDS) return;
+    if (!isBlock(b) || getXYPathTime(b) >= ZERO_TIME_SECONDS) return;
     setParameter(XY_LEN_SEC_TAG[b], 0.004f);  // 4 s
     setParameter(XY_LEN_MS_TAG[b], 0.0f);
 }

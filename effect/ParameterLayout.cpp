@@ -2,7 +2,7 @@
 
 #include "effect/OptionStrings.h"
 
-static_assert(MOD_SOURCE_COUNT == MOD_SOURCE_STR_COUNT);
+static_assert(MOD_SOURCE_COUNT == MOD_SOURCE_STR_COUNT && MOD_SOURCE_COUNT == MOD_SOURCE_SHORT_STR_COUNT);
 static_assert(MOD_DESTINATION_COUNT == MOD_DESTINATION_STR_COUNT);
 
 namespace {
@@ -19,9 +19,6 @@ constexpr SlotInfo position() {
 constexpr SlotInfo amount() {
     return {SlotKind::Continuous, 0.0f, 0, nullptr, true};
 }
-constexpr SlotInfo choice(float scale, int count, const char* const* options) {
-    return {SlotKind::Choice, scale, count, options};
-}
 
 bool inRange(int index, int first, int end) {
     return index >= first && index < end;
@@ -33,38 +30,11 @@ SlotInfo blockSectionSlot(int offset) {
     return position();
 }
 
-SlotInfo blockModeSlot(int offset) {
-    static const SlotInfo modes[BLOCK_MODE_SIZE] = {
-        choice(6.99f, 7, BLOCK_TYPE_STR),         choice(40.0f, 37, FILTER_MODE_STR),
-        choice(9.99f, 2, COMB_MODE_STR),          choice(9.0f, 6, SHAPER_MODE_STR),
-        choice(4.0f, 4, SHAPER_LOWFI_FILTER_STR), choice(15.0f, 16, GATER_STEPS_STR),
-        choice(2.0f, 3, GATER_LOOP_STR),          choice(16.0f, 17, XY_SPEED_SHORT_STR),
-    };
-    return modes[offset];
-}
-
+// The XY settings that are not choices: Edit, Speed Mod Amount, and positions.
 SlotInfo xySettingSlot(int family) {
-    static const SlotInfo families[XY_SETTINGS_FAMILY_COUNT] = {
-        choice(2.99f, 3, nullptr),              // Record Mode: live, record, replay
-        toggle(),                               // Edit
-        choice(16.0f, 17, XY_SPEED_SHORT_STR),  // Speed
-        amount(),                               // Speed Mod Amount
-        choice(99.99f, 59, MOD_SOURCE_STR),     // Speed Mod Src
-        position(),                             // Smooth
-        choice(9.99f, 4, XY_PLAY_MODE_STR),     // Play Mode
-        choice(2.99f, 3, XY_LOOP_MODE_STR),     // Loop
-        choice(30.99f, 31, XY_SYNC_STR),        // Sync
-        choice(4.99f, 5, XY_POINT_QUANT_STR),   // Point Quant
-        choice(4.99f, 5, XY_SPACE_QUANT_STR),   // Space Quant
-        choice(30.99f, 31, XY_SYNC_STR),        // Time Quant
-        position(),
-        position(),
-        position(),
-        position(),  // Last X, Last Y, Midi X, Midi Y
-        position(),
-        position(),  // Len Sec, Len Ms
-    };
-    return families[family];
+    if (family == 1) return toggle();  // Edit
+    if (family == 3) return amount();  // Speed Mod Amount
+    return position();                 // Smooth, Last X, Last Y, Midi X, Midi Y, Len Sec, Len Ms
 }
 
 SlotInfo grainSlot(int offset) {
@@ -72,8 +42,6 @@ SlotInfo grainSlot(int offset) {
         case 2:  // Shape
         case 5:  // Fine-tune
             return amount();
-        case 7:
-            return choice(5.99f, 6, GRAIN_MODE_STR);
         case 8:  // Dry
             return toggle();
         default:
@@ -84,8 +52,10 @@ SlotInfo grainSlot(int offset) {
 }  // namespace
 
 SlotInfo slotInfo(int index) {
+    if (index < 0 || index >= PARAMETER_COUNT) return none();
+    if (CHOICE_SLOTS[static_cast<std::size_t>(index)].kind == SlotKind::Choice)
+        return CHOICE_SLOTS[static_cast<std::size_t>(index)];
     if (index == BYPASS_PARAM || index == TRIGGER_PARAM) return toggle();
-    if (index == PATH_PARAM) return choice(5.99f, 6, PATH_STR);
 
     const int blockSectionEnd = BLOCK_SECTION_START + BLOCK_COUNT * BLOCK_SECTION_SIZE;
     if (inRange(index, BLOCK_SECTION_START, blockSectionEnd))
@@ -93,22 +63,14 @@ SlotInfo slotInfo(int index) {
 
     if (inRange(index, DELAY_ON_PARAM, DELAY_LEFT_PARAM)) return toggle();
     if (index == DELAY_FEEDBACK_PARAM || index == DELAY_CROSS_FEEDBACK_PARAM) return amount();
-    if (index == FOLLOWER_SOURCE_PARAM) return choice(4.9f, 5, FOLLOWER_SOURCE_STR);
     if (inRange(index, DELAY_LEFT_PARAM, MOD_AMOUNT_TAG[0])) return position();
     if (inRange(index, MOD_AMOUNT_TAG[0], BLOCK_MODE_START)) return amount();
-
-    const int modeEnd = BLOCK_MODE_START + BLOCK_COUNT * BLOCK_MODE_SIZE;
-    if (inRange(index, BLOCK_MODE_START, modeEnd))
-        return blockModeSlot((index - BLOCK_MODE_START) % BLOCK_MODE_SIZE);
 
     const int xyEnd = XY_SETTINGS_START + BLOCK_COUNT * XY_SETTINGS_FAMILY_COUNT;
     if (inRange(index, XY_SETTINGS_START, xyEnd))
         return xySettingSlot((index - XY_SETTINGS_START) / BLOCK_COUNT);
 
     if (inRange(index, MOD_BYPASS_TAG[0], MOD_SOURCE_TAG[0])) return toggle();
-    if (inRange(index, MOD_SOURCE_TAG[0], MOD_DESTINATION_TAG[0])) return choice(99.99f, 59, MOD_SOURCE_STR);
-    if (inRange(index, MOD_DESTINATION_TAG[0], COMB_RANDOM_TAG[0]))
-        return choice(99.9f, 90, MOD_DESTINATION_STR);
     if (inRange(index, COMB_RANDOM_TAG[0], UNUSED_PARAM)) return position();
     if (inRange(index, GATER_STEP_START, GATER_STEP_END)) return toggle();
 

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "effect/OptionStrings.h"
+
+#include <array>
+#include <cstddef>
 #include <cstdint>
 
 // The effect's flat list of 1024 parameter slots: which index means what, the per-Block and
@@ -49,6 +53,10 @@ inline constexpr int BLOCK_VOLUME_OFFSET = 26;
 inline constexpr int BLOCK_MIX_OFFSET = 27;
 inline constexpr int XY_ASSIGN_OFFSET = 28;  // X1..X3, then Y1..Y3
 inline constexpr int XY_ASSIGN_COUNT = 6;
+
+constexpr bool isBlock(int block) {
+    return block >= 0 && block < BLOCK_COUNT;
+}
 
 constexpr int blockParam(int block, int offset) {
     return BLOCK_SECTION_START + BLOCK_SECTION_SIZE * block + offset;
@@ -197,15 +205,102 @@ inline constexpr int MOD_DESTINATION_COUNT = 90;
 inline constexpr int BLOCK_DESTINATION_START = 4;
 inline constexpr int BLOCK_SLOT_COUNT = 23;
 
+inline constexpr int SOURCE_NONE = 0;
+inline constexpr int SOURCE_MOD_WHEEL = 1;
+inline constexpr int SOURCE_MOD_AFTER = 2;
+inline constexpr int SOURCE_CHANNEL_AFTER = 3;
+inline constexpr int SOURCE_POLY_AFTER = 4;
+inline constexpr int SOURCE_VELOCITY = 5;
+inline constexpr int SOURCE_PITCHBEND = 6;
+inline constexpr int SOURCE_BREATH = 7;
+inline constexpr int SOURCE_FOOT = 8;
+inline constexpr int SOURCE_EXPRESSION = 9;
+inline constexpr int SOURCE_CC16 = 10;  // CC16..CC21
+inline constexpr int SOURCE_CC84 = 16;  // CC84..CC90
+inline constexpr int SOURCE_NOTE = 23;
+inline constexpr int SOURCE_CENTER_NOTE = 24;
+inline constexpr int SOURCE_NOTE_RANDOM = 25;  // and 26
+inline constexpr int SOURCE_FOLLOWER = 27;
+inline constexpr int32_t SOURCE_GATER_LEFT[BLOCK_COUNT] = {28, 34, 40};
+inline constexpr int32_t SOURCE_GATER_RIGHT[BLOCK_COUNT] = {29, 35, 41};
 inline constexpr int32_t SOURCE_X[BLOCK_COUNT] = {30, 36, 42};
 inline constexpr int32_t SOURCE_POLAR_X[BLOCK_COUNT] = {31, 37, 43};
 inline constexpr int32_t SOURCE_Y[BLOCK_COUNT] = {32, 38, 44};
 inline constexpr int32_t SOURCE_POLAR_Y[BLOCK_COUNT] = {33, 39, 45};
+inline constexpr int SOURCE_INPUT = 46;  // the first level source; its unipolar twin follows
+inline constexpr int32_t SOURCE_BLOCK_OUT[BLOCK_COUNT] = {48, 50, 52};  // each with its unipolar twin
+inline constexpr int SOURCE_OUT = 54;  // and its unipolar twin, the last level source
+inline constexpr int SOURCE_OFFSET = 56;
+inline constexpr int SOURCE_WHITE_NOISE = 57;
+inline constexpr int SOURCE_UNIPOLAR_NOISE = 58;
+
+// Sources that swing around 0; the scale combination reads them as 0..1.
+constexpr bool isBipolarSource(int s) {
+    if (s == SOURCE_NOTE_RANDOM || s == SOURCE_NOTE_RANDOM + 1 || s == SOURCE_INPUT || s == SOURCE_OUT ||
+        s == SOURCE_WHITE_NOISE)
+        return true;
+    for (int b = 0; b < BLOCK_COUNT; ++b)
+        if (s == SOURCE_POLAR_X[b] || s == SOURCE_POLAR_Y[b] || s == SOURCE_BLOCK_OUT[b]) return true;
+    return false;
+}
+
+inline constexpr int DESTINATION_NONE = 0;
+inline constexpr int DESTINATION_GLOBAL_VOLUME = 1;
+inline constexpr int DESTINATION_GLOBAL_DRY = 2;
+inline constexpr int DESTINATION_GLOBAL_PAN = 3;
+// A Block's destinations, as offsets from destinationBase(b). Offsets 0..5 mean what the
+// Block's type makes of them.
+inline constexpr int DESTINATION_GATER_SPEED_OFFSET = 6;
+inline constexpr int DESTINATION_GATER_SWING_OFFSET = 7;
+inline constexpr int DESTINATION_GATER_SMOOTH_OFFSET = 8;
+inline constexpr int DESTINATION_GATER_OFF_OFFSET = 9;
+inline constexpr int DESTINATION_GATER_ON_OFFSET = 10;
+inline constexpr int DESTINATION_SPREAD_OFFSET = 11;
+inline constexpr int DESTINATION_PAN_OFFSET = 12;
+inline constexpr int DESTINATION_MIX_OFFSET = 13;
+inline constexpr int DESTINATION_VOLUME_OFFSET = 14;
+inline constexpr int DESTINATION_X_ASSIGN_OFFSET = 15;  // X > the Block's three targets
+inline constexpr int DESTINATION_Y_ASSIGN_OFFSET = 18;  // Y > the same
+inline constexpr int DESTINATION_XY_SPEED_OFFSET = 21;
+inline constexpr int DESTINATION_XY_SMOOTH_OFFSET = 22;
+inline constexpr int DESTINATION_DELAY_SPEED = 73;
+inline constexpr int DESTINATION_DELAY_LEFT = 74;
+inline constexpr int DESTINATION_DELAY_RIGHT = 75;
+inline constexpr int DESTINATION_DELAY_FINE = 76;
+inline constexpr int DESTINATION_DELAY_FEEDBACK = 77;
+inline constexpr int DESTINATION_DELAY_CROSS_FEEDBACK = 78;
+inline constexpr int DESTINATION_DELAY_LP = 79;
+inline constexpr int DESTINATION_DELAY_HP = 80;
+inline constexpr int DESTINATION_DELAY_MIX = 81;
+inline constexpr int DESTINATION_FOLLOWER_BOOST = 82;
+inline constexpr int DESTINATION_FOLLOWER_SMOOTH = 83;
+inline constexpr int DESTINATION_FOLLOWER_THRESHOLD = 84;
+inline constexpr int DESTINATION_FOLLOWER_HOLD = 85;
+
+constexpr int destinationBase(int block) {
+    return BLOCK_DESTINATION_START + BLOCK_SLOT_COUNT * block;
+}
+
 inline constexpr int32_t DESTINATION_BLOCK_XY_SPEED[BLOCK_COUNT] = {25, 48, 71};
 inline constexpr int32_t DESTINATION_BLOCK_XY_SMOOTH[BLOCK_COUNT] = {26, 49, 72};
 inline constexpr int32_t DESTINATION_MOD_AMOUT[MOD_SLOT_COUNT] = {86, 87, 88, 89};
+static_assert(DESTINATION_BLOCK_XY_SPEED[2] == destinationBase(2) + DESTINATION_XY_SPEED_OFFSET &&
+                  DESTINATION_BLOCK_XY_SMOOTH[2] == destinationBase(2) + DESTINATION_XY_SMOOTH_OFFSET &&
+                  DESTINATION_DELAY_SPEED == destinationBase(BLOCK_COUNT),
+              "the Delay's destinations follow the last Block's");
+
+// How a slot's amount acts on its destination (modCombineKind).
+inline constexpr int COMBINE_ADD = 0;
+inline constexpr int COMBINE_EXPONENTIAL = 1;  // gater, XY and delay speeds
+inline constexpr int COMBINE_SCALE = 3;        // volumes and the follower boost
+
+// Block types: rows of BLOCK_TYPE_STR.
+enum BlockTypeId { TYPE_OFF = 0, TYPE_FILTER, TYPE_COMB, TYPE_SHAPER, TYPE_ROOM, TYPE_GATER, TYPE_GRAIN };
+
 // First destination of each group (global, Block 1..3, Delay, follower and amounts), then the end.
-inline constexpr int32_t MOD_DESTINATION_START[7] = {1, 4, 27, 50, 73, 82, 90};
+inline constexpr int32_t MOD_DESTINATION_START[7] = {
+    DESTINATION_GLOBAL_VOLUME, destinationBase(0),         destinationBase(1),   destinationBase(2),
+    DESTINATION_DELAY_SPEED,   DESTINATION_FOLLOWER_BOOST, MOD_DESTINATION_COUNT};
 
 // How a slot's float encodes its value.
 enum class SlotKind {
@@ -224,6 +319,69 @@ struct SlotInfo {
     const char* const* options = nullptr;  // Choice only; XY Record Mode has no texts
     bool bipolar = false;                  // Continuous amount centred on 0.5
 };
+
+namespace layoutdetail {
+
+template <std::size_t N>
+constexpr SlotInfo choice(float scale, const char* const (&options)[N]) {
+    return {SlotKind::Choice, scale, static_cast<int>(N), options};
+}
+
+// A choice slot's encoding; every other slot gives SlotKind::None.
+constexpr SlotInfo choiceAt(int index) {
+    if (index == PATH_PARAM) return choice(5.99f, PATH_STR);
+    if (index == FOLLOWER_SOURCE_PARAM) return choice(4.9f, FOLLOWER_SOURCE_STR);
+    if (index >= BLOCK_MODE_START && index < BLOCK_MODE_START + BLOCK_COUNT * BLOCK_MODE_SIZE) {
+        switch ((index - BLOCK_MODE_START) % BLOCK_MODE_SIZE) {
+            case 0:
+                return choice(6.99f, BLOCK_TYPE_STR);
+            case 1:
+                return choice(40.0f, FILTER_MODE_STR);
+            case 2:
+                return choice(9.99f, COMB_MODE_STR);
+            case 3:
+                return choice(9.0f, SHAPER_MODE_STR);
+            case 4:
+                return choice(4.0f, SHAPER_LOWFI_FILTER_STR);
+            case 5:
+                return choice(15.0f, GATER_STEPS_STR);
+            case 6:
+                return choice(2.0f, GATER_LOOP_STR);
+            default:
+                return choice(16.0f, XY_SPEED_SHORT_STR);  // Gater Speed
+        }
+    }
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        if (index == XY_RECORD_MODE_TAG[b]) return {SlotKind::Choice, 2.99f, 3};  // live, record, replay
+        if (index == XY_SPEED_TAG[b]) return choice(16.0f, XY_SPEED_SHORT_STR);
+        if (index == XY_SPEED_MOD_SOURCE_TAG[b]) return choice(99.99f, MOD_SOURCE_STR);
+        // Play Mode's scale is the one its menu has always written; any other would misread
+        // Trigger and Follower as Free.
+        if (index == XY_PLAY_MODE_TAG[b]) return choice(9.99f, XY_PLAY_MODE_STR);
+        if (index == XY_LOOP_MODE_TAG[b]) return choice(2.99f, XY_LOOP_MODE_STR);
+        if (index == XY_SYNC_TAG[b] || index == XY_TIME_QUANT_TAG[b]) return choice(30.99f, XY_SYNC_STR);
+        if (index == XY_POINT_QUANT_TAG[b]) return choice(4.99f, XY_POINT_QUANT_STR);
+        if (index == XY_SPACE_QUANT_TAG[b]) return choice(4.99f, XY_SPACE_QUANT_STR);
+        if (index == GRAIN_MODE_TAG[b]) return choice(5.99f, GRAIN_MODE_STR);
+    }
+    for (int n = 0; n < MOD_SLOT_COUNT; ++n) {
+        if (index == MOD_SOURCE_TAG[n]) return choice(99.99f, MOD_SOURCE_STR);
+        if (index == MOD_DESTINATION_TAG[n]) return choice(99.9f, MOD_DESTINATION_STR);
+    }
+    return {};
+}
+
+constexpr std::array<SlotInfo, PARAMETER_COUNT> choiceTable() {
+    std::array<SlotInfo, PARAMETER_COUNT> table{};
+    for (int i = 0; i < PARAMETER_COUNT; ++i) table[static_cast<std::size_t>(i)] = choiceAt(i);
+    return table;
+}
+
+}  // namespace layoutdetail
+
+// Every choice slot's scale, count and option texts by index: the one place they are written.
+// The other slots hold SlotKind::None here.
+inline constexpr std::array<SlotInfo, PARAMETER_COUNT> CHOICE_SLOTS = layoutdetail::choiceTable();
 
 // The encoding of a slot; an index outside 0..1023 gives SlotKind::None. Delay Left and Right
 // are Continuous here although they read as DELAY_LEN_STR choices (14.99 / 15) while the delay's

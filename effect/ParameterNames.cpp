@@ -113,21 +113,21 @@ constexpr int COMMON_SLOT_FIRST = 6;
 
 const TypeTexts* typeTexts(const BlockModes& modes) {
     switch (modes.type) {
-        case 0:
+        case TYPE_OFF:
             return &OFF_TEXTS;
-        case 1:
+        case TYPE_FILTER:
             return &FILTER_TEXTS;
-        case 2:
+        case TYPE_COMB:
             return &COMB_TEXTS;
-        case 3:
+        case TYPE_SHAPER:
             if (modes.shaperMode == SHAPER_MODE_LOWFI) return &SHAPER_LOWFI_TEXTS;
             if (modes.shaperMode == SHAPER_MODE_RING) return &SHAPER_RING_TEXTS;
             return &SHAPER_MOD_TEXTS;
-        case 4:
+        case TYPE_ROOM:
             return &ROOM_TEXTS;
-        case 5:
+        case TYPE_GATER:
             return &GATER_TEXTS;
-        case 6:
+        case TYPE_GRAIN:
             return &GRAIN_TEXTS;
         default:
             return nullptr;

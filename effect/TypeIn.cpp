@@ -253,7 +253,7 @@ void APlugin::setModValue(int slot) {
     const float a = getModAmount(slot);
     char title[PATH_BUFFER_SIZE] = {};
     getParameterName(p, title);
-    const bool exponential = getModDestinationType(slot) == 1;
+    const bool exponential = getModDestinationType(slot) == COMBINE_EXPONENTIAL;
     char answer[PATH_BUFFER_SIZE];
     std::snprintf(answer, sizeof answer, "%d",
                   static_cast<int>(exponential ? std::exp2(3.0f * a) * 100.0f : 100.0f * a));

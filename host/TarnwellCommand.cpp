@@ -440,8 +440,10 @@ int runTarnwell(const std::vector<std::string>& args, std::ostream& out, std::os
                     runEdit(c, out, err, environment);
                 else if constexpr (std::is_same_v<T, SnapshotCommand>)
                     runSnapshot(c, out, err, environment);
-                else
+                else if constexpr (std::is_same_v<T, StateShowCommand>)
                     runStateShow(c, out, environment);
+                else
+                    static_assert(sizeof(T) == 0, "every command needs its own branch here");
             },
             *command);
         return 0;

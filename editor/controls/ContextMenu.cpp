@@ -1,9 +1,9 @@
 #include "editor/controls/ContextMenu.h"
 
+#include "editor/controls/ControlSupport.h"
 #include "gui/CFrame.h"
 
 namespace {
-constexpr long kNoParameter = 9999;
 // Opens at the pointer and draws nothing of its own while it sits in the frame.
 constexpr long kContextStyle = COptionMenu::kPopupStyle | CParamDisplay::kNoTextStyle;
 

@@ -9,6 +9,11 @@
 class APlugin;
 class uEditor;
 
+// Tags of the controls that stand for no parameter: pictures and buttons, and the MIDI map menu
+// (a menu that shows no text and no arrows). Every other tag is a parameter's index.
+inline constexpr int kNoTextMenu = 9998;
+inline constexpr int kNoParameter = 9999;
+
 uEditor* editorOf(const CView* view);
 APlugin* effectOf(const CView* view);
 // The run-time type test's name comparison.

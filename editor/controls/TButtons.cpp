@@ -7,7 +7,6 @@
 #include "gui/CBitmap.h"
 
 namespace {
-constexpr long kNoParameter = 9999;
 
 // The upper half of a two-state stack when off, the lower half when on.
 void drawTwoState(CBitmap* bitmap, CDrawContext* context, const CRect& size, bool on) {

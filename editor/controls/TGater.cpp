@@ -8,7 +8,6 @@
 #include "gui/CDrawContext.h"
 
 namespace {
-constexpr long kNoParameter = 9999;
 constexpr float kCellHeight = 10.0f;  // design units, whatever the control's own height
 
 const CFontDesc* markFont(int guiSize) {

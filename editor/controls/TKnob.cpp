@@ -5,10 +5,6 @@
 #include "editor/controls/ControlSupport.h"
 #include "editor/uEditor.h"
 
-namespace {
-constexpr long kNoParameter = 9999;
-}  // namespace
-
 TKnob::TKnob(const CRect& rect, CControlListener* owner, long controlTag, CBitmap* bitmap, const CPoint& stackOffset)
     : CAnimKnob(rect, owner, controlTag, bitmap, stackOffset) {}
 

@@ -10,11 +10,11 @@
 #include "editor/controls/ControlSupport.h"
 #include "editor/uEditor.h"
 #include "effect/APlugin.h"
+#include "effect/MenuCommands.h"
 #include "effect/OptionStrings.h"
 #include "gui/CDrawContext.h"
 
 namespace {
-constexpr long kNoParameter = 9999;
 constexpr int kChooserMargin = 10;  // the chooser's rectangle around the press
 constexpr float kNoModulation = 0.5f;
 constexpr float kWheelStep = 0.01f;  // of the amount's range per unit of wheel distance
@@ -56,8 +56,9 @@ std::string TModDisplay::cellText(int r, int column) const {
             // 200 v - 100 is 100 a, rounded as the amount's value text rounds it (80, not 79.99999).
             const float v = fx->getParameter(MOD_AMOUNT_TAG[r]);
             const float a = fx->getModAmount(r);
-            const float shown =
-                fx->getModDestinationType(r) == 1 ? 100.0f * std::exp2(3.0f * a) : 200.0f * v - 100.0f;
+            const float shown = fx->getModDestinationType(r) == COMBINE_EXPONENTIAL
+                                    ? 100.0f * std::exp2(3.0f * a)
+                                    : 200.0f * v - 100.0f;
             std::snprintf(text, sizeof text, "%d %%", static_cast<int>(shown));
             return text;
         }
@@ -94,7 +95,7 @@ CMouseEventResult TModDisplay::onMouseDown(CPoint& where, const long& buttons) {
         editor->showModMenu(nullptr, this, where, row);
         return kMouseEventHandled;
     }
-    fx->doModCommand(0, 0);  // the undo snapshot of what this click changes
+    fx->doModCommand(MOD_SNAPSHOT, 0);  // the undo snapshot of what this click changes
     switch (columnAt(pressPoint.x)) {
         case 0:
             fx->setParameterAutomated(MOD_BYPASS_TAG[row], 1.0f - fx->getParameter(MOD_BYPASS_TAG[row]));

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "editor/controls/ControlSupport.h"
+#include "effect/ParameterLayout.h"
 #include "gui/CControl.h"
 #include "gui/GuiTypes.h"
 
@@ -24,7 +25,8 @@ inline constexpr const char* SLOT_STR[4] = {"1", "2", "3", "4"};
 inline constexpr int MOD_SOURCE_HEADER_COUNT = 3;
 inline constexpr const char* MOD_SOURCE_HEADER_STR[MOD_SOURCE_HEADER_COUNT] = {"MIDI", "Follower, Gater & XY",
                                                                                "Audio, Offset & Noise"};
-inline constexpr int32_t MOD_SOURCE_HEADER_START[MOD_SOURCE_HEADER_COUNT + 1] = {1, 27, 46, 59};
+inline constexpr int32_t MOD_SOURCE_HEADER_START[MOD_SOURCE_HEADER_COUNT + 1] = {
+    SOURCE_MOD_WHEEL, SOURCE_FOLLOWER, SOURCE_INPUT, MOD_SOURCE_COUNT};
 inline constexpr int MOD_DESTINATION_HEADER_COUNT = 6;
 inline constexpr const char* MOD_DESTINATION_HEADER_STR[MOD_DESTINATION_HEADER_COUNT] = {
     "Global", "Block 1", "Block 2", "Block 3", "Delay", "Follower & Mod Amounts"};

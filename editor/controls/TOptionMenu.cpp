@@ -11,8 +11,6 @@
 #include "gui/CDrawContext.h"
 
 namespace {
-constexpr long kNoParameter = 9999;
-constexpr long kNoTextMenu = 9998;
 // Left-aligned text keeps clear of the well's rim.
 constexpr int kTextInset = 4;
 }  // namespace
@@ -41,8 +39,7 @@ void TOptionMenu::draw(CDrawContext* context) {
     } else if (tag >= XY_SPEED_MOD_SOURCE_TAG[0] && tag <= XY_SPEED_MOD_SOURCE_TAG[BLOCK_COUNT - 1]) {
         // The speed-modulation sources show their short names.
         APlugin* fx = effectOf(this);
-        const float steps = editor ? editor->getMenuSteps(static_cast<int>(tag)) : 99.99f;
-        const int source = fx ? fx->getSteppedValue(static_cast<int>(tag), steps, MOD_SOURCE_SHORT_STR_COUNT) : 0;
+        const int source = fx ? fx->getChoice(static_cast<int>(tag)) : 0;
         std::snprintf(shown, sizeof shown, "%s", MOD_SOURCE_SHORT_STR[source]);
     } else if (getNbEntries() > 0) {
         getCurrent(shown, true);

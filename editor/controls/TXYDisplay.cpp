@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "dsp/ControlMath.h"
 #include "editor/controls/ControlSupport.h"
 #include "editor/controls/EditorStyle.h"
 #include "editor/uEditor.h"
@@ -14,16 +15,11 @@
 #include "gui/CDrawContext.h"
 
 namespace {
-constexpr long kNoParameter = 9999;
 constexpr int kReadoutHeight = 10;   // design units
 constexpr float kPointDiameter = 8;  // design units
 
 const CFontDesc* readoutFont(int guiSize) {
     return guiSize <= 0 ? kNormalFontSmaller : guiSize == 1 ? kNormalFont : kNormalFontBig;
-}
-
-float clamp01(float v) {
-    return std::clamp(v, 0.0f, 1.0f);
 }
 
 void setSource(cairo_t* cr, const CColor& c) {
@@ -117,8 +113,10 @@ void TXYDisplay::setXYPoint(int i, float x, float y) {
 }
 
 void TXYDisplay::toPad(const CPoint& where, float& x, float& y) const {
-    x = clamp01(static_cast<float>(where.x - size.left) / static_cast<float>(std::max(width - 1, 1)));
-    y = 1.0f - clamp01(static_cast<float>(where.y - size.top) / static_cast<float>(std::max(height - 1, 1)));
+    x = controlmath::clamp01(static_cast<float>(where.x - size.left) /
+                             static_cast<float>(std::max(width - 1, 1)));
+    y = 1.0f - controlmath::clamp01(static_cast<float>(where.y - size.top) /
+                                    static_cast<float>(std::max(height - 1, 1)));
 }
 
 void TXYDisplay::readoutText(float x, float y, char* text, int size) {

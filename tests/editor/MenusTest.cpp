@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "editor/controls/TXYDisplay.h"
+#include "effect/MenuCommands.h"
 #include "effect/OptionStrings.h"
 #include "tests/editor/EditorHarness.h"
 
@@ -100,11 +101,11 @@ struct Twins {
 TEST(EditorMenus, BlockAndGaterMenusOfferTheirEntriesAndRunTheirCommands) {
     Twins t;
     t.check([&] { t.h.click(t.h.ctl().blockMenuButton[1]); },
-            {{"-GBlock 2 Menu"}, {"-"}, {"Reset", block(40, 1)},
-             {"Copy to Block 1", block(41, 1, 0)}, {"Copy to Block 3", block(41, 1, 2)},
-             {"Swap with Block 1", block(42, 1, 0)}, {"Swap with Block 3", block(42, 1, 2)},
-             {"Undo", block(34, 1)}, {"-"},
-             {"Load Block Preset", block(43, 1), {kCancel}}, {"Save Block Preset", block(44, 1), {kCancel}}});
+            {{"-GBlock 2 Menu"}, {"-"}, {"Reset", block(BLOCK_RESET, 1)},
+             {"Copy to Block 1", block(BLOCK_COPY, 1, 0)}, {"Copy to Block 3", block(BLOCK_COPY, 1, 2)},
+             {"Swap with Block 1", block(BLOCK_SWAP, 1, 0)}, {"Swap with Block 3", block(BLOCK_SWAP, 1, 2)},
+             {"Undo", block(BLOCK_UNDO, 1)}, {"-"},
+             {"Load Block Preset", block(BLOCK_LOAD, 1), {kCancel}}, {"Save Block Preset", block(BLOCK_SAVE, 1), {kCancel}}});
 
     // Every gater command carries the side of the grid whose right click opened the menu.
     for (APlugin* fx : {t.h.fx.get(), &t.twin}) fx->setParameter(BLOCK_TYPE_TAG[2], choice(5, 6.99f));
@@ -112,13 +113,13 @@ TEST(EditorMenus, BlockAndGaterMenusOfferTheirEntriesAndRunTheirCommands) {
     auto gater = [](int command, int target = 0) { return block(command, 2, target, 1); };
     t.check([&] { t.h.click(t.h.ctl().gater[2][1], kRButton); },
             {{"-GBlock 3 Right Gater Menu"}, {"-"},
-             {"Set To Default", gater(50)}, {"Set Gater On", gater(51)}, {"Set Gater Off", gater(52)},
-             {"Set Gater Channel On", gater(53)}, {"Set Gater Channel Off", gater(54)},
-             {"Copy To Other Channel", gater(55)}, {"Swap with Other Channel", gater(56)},
-             {"Copy To Block 1", gater(57, 0)}, {"Copy To Block 2", gater(57, 1)},
-             {"Swap with Block 1", gater(58, 0)}, {"Swap with Block 2", gater(58, 1)}, {"-"},
-             {"Invert", gater(59)}, {"Reverse", gater(60)}, {"Move Forward", gater(61)},
-             {"Move Backwards", gater(62)}, {"-"}, {"Undo", gater(34)}});
+             {"Set To Default", gater(GATER_RESET)}, {"Set Gater On", gater(GATER_ALL_ON)}, {"Set Gater Off", gater(GATER_ALL_OFF)},
+             {"Set Gater Channel On", gater(GATER_SIDE_ON)}, {"Set Gater Channel Off", gater(GATER_SIDE_OFF)},
+             {"Copy To Other Channel", gater(GATER_COPY_SIDE)}, {"Swap with Other Channel", gater(GATER_SWAP_SIDES)},
+             {"Copy To Block 1", gater(GATER_COPY, 0)}, {"Copy To Block 2", gater(GATER_COPY, 1)},
+             {"Swap with Block 1", gater(GATER_SWAP, 0)}, {"Swap with Block 2", gater(GATER_SWAP, 1)}, {"-"},
+             {"Invert", gater(GATER_INVERT)}, {"Reverse", gater(GATER_REVERSE)}, {"Move Forward", gater(GATER_FORWARD)},
+             {"Move Backwards", gater(GATER_BACKWARD)}, {"-"}, {"Undo", gater(BLOCK_UNDO)}});
 }
 
 TEST(EditorMenus, XYMenuShowsEditStateGroupingAndLatchesAndRunsItsCommands) {
@@ -132,25 +133,25 @@ TEST(EditorMenus, XYMenuShowsEditStateGroupingAndLatchesAndRunsItsCommands) {
     auto xy = [](int command, int target = -1) { return block(command, 0, target); };
     const std::vector<Kind> typed = {kTyped};  // the shapes from the diagonal on ask for a number
     t.check([&] { t.h.click(t.h.ctl().xyMenuButton[0]); },
-            {{"-GBlock 1 XY Menu"}, {"-"}, {"Set Edit On", xy(2)},
+            {{"-GBlock 1 XY Menu"}, {"-"}, {"Set Edit On", xy(XY_EDIT_ON)},
              {"Edit Grouping Single <<<"}, {"Edit Grouping Narrow"}, {"Edit Grouping Wide"}, {"-"},
-             {"Reset All", xy(3)}, {"Reset XY", xy(4)},
-             {"Copy to Block 2 XY", xy(5, 1)}, {"Copy to Block 3 XY", xy(5, 2)},
-             {"Swap with Block 2 XY", xy(6, 1)}, {"Swap with Block 3 XY", xy(6, 2)}, {"-"},
-             {"Set to Circle", xy(7)}, {"Set to Square", xy(8)}, {"Set to Horizontal Line", xy(9)},
-             {"Set to Vertical Line", xy(10)}, {"Set to Diagonal Line", xy(11), typed},
-             {"Set to Spiral In", xy(12), typed}, {"Set to Spiral Out", xy(13), typed},
-             {"Set to Sine Wave", xy(14), typed}, {"Set to Square Wave", xy(15), typed},
-             {"Set to Saw Wave Up", xy(16), typed}, {"Set to Saw Wave Down", xy(17), typed},
-             {"Set to Triangle Wave", xy(18), typed}, {"-"},
-             {"Reverse", xy(19)}, {"Flip Horizontally", xy(20)}, {"Flip Vertically", xy(21)},
-             {"Rotate", xy(22), typed}, {"Snap to grid", xy(23), typed}, {"Smooth", xy(24)},
-             {"Scale X & Y", xy(25), typed}, {"Center Scale X & Y", xy(33), typed}, {"-"},
-             {"Undo", xy(34)}, {"-"},
-             {"Latch XY X - Currently Latched to CC 9", xy(28)}, {"Latch XY Y", xy(29)},
-             {"Set XY X MIDI CC", xy(30), {kCancel, kTyped}}, {"Set XY Y MIDI CC", xy(31), typed},
-             {"Unlatch XY", xy(32)}, {"-"},
-             {"Load XY Preset", xy(26), {kCancel}}, {"Save XY Preset", xy(27), {kCancel}}});
+             {"Reset All", xy(XY_RESET_ALL)}, {"Reset XY", xy(XY_RESET)},
+             {"Copy to Block 2 XY", xy(XY_COPY, 1)}, {"Copy to Block 3 XY", xy(XY_COPY, 2)},
+             {"Swap with Block 2 XY", xy(XY_SWAP, 1)}, {"Swap with Block 3 XY", xy(XY_SWAP, 2)}, {"-"},
+             {"Set to Circle", xy(XY_CIRCLE)}, {"Set to Square", xy(XY_SQUARE)}, {"Set to Horizontal Line", xy(XY_HORIZONTAL)},
+             {"Set to Vertical Line", xy(XY_VERTICAL)}, {"Set to Diagonal Line", xy(XY_DIAGONAL), typed},
+             {"Set to Spiral In", xy(XY_SPIRAL_IN), typed}, {"Set to Spiral Out", xy(XY_SPIRAL_OUT), typed},
+             {"Set to Sine Wave", xy(XY_SINE), typed}, {"Set to Square Wave", xy(XY_SQUARE_WAVE), typed},
+             {"Set to Saw Wave Up", xy(XY_SAW_UP), typed}, {"Set to Saw Wave Down", xy(XY_SAW_DOWN), typed},
+             {"Set to Triangle Wave", xy(XY_TRIANGLE), typed}, {"-"},
+             {"Reverse", xy(XY_REVERSE)}, {"Flip Horizontally", xy(XY_FLIP_Y)}, {"Flip Vertically", xy(XY_FLIP_X)},
+             {"Rotate", xy(XY_ROTATE), typed}, {"Snap to grid", xy(XY_GRID), typed}, {"Smooth", xy(XY_SMOOTH)},
+             {"Scale X & Y", xy(XY_SCALE), typed}, {"Center Scale X & Y", xy(XY_CENTRAL_SCALE), typed}, {"-"},
+             {"Undo", xy(BLOCK_UNDO)}, {"-"},
+             {"Latch XY X - Currently Latched to CC 9", xy(XY_LEARN_X)}, {"Latch XY Y", xy(XY_LEARN_Y)},
+             {"Set XY X MIDI CC", xy(XY_CC_X), {kCancel, kTyped}}, {"Set XY Y MIDI CC", xy(XY_CC_Y), typed},
+             {"Unlatch XY", xy(XY_UNBIND)}, {"-"},
+             {"Load XY Preset", xy(XY_LOAD), {kCancel}}, {"Save XY Preset", xy(XY_SAVE), {kCancel}}});
 
     // The grouping is the editor's: chosen, it is marked next time and the marked entry does
     // nothing. With the edit switch on, the edit entry offers the way back.
@@ -170,19 +171,19 @@ TEST(EditorMenus, ModMenuOffersTheMatrixAndSlotCommandsForTheRowClicked) {
     Twins t;
     auto mod = [](int command) { return [=](APlugin& fx) { fx.doModCommand(command, 2); }; };
     const Action enterAmount = [](APlugin& fx) {
-        fx.doModCommand(0, -1);
+        fx.doModCommand(MOD_SNAPSHOT, -1);
         fx.setModValue(2);
     };
     const CRect& view = t.h.ctl().modDisplay->getViewSize();
     t.check([&] { t.h.parent.click(CPoint(view.left + 50, view.top + 2 * 19 + 5), kRButton); },
             {{"-GMod Matrix Menu"}, {"-"},
-             {"Copy", mod(1)}, {"Paste", mod(2)}, {"Clear", mod(3)}, {"Reset Mod Amount", mod(4)},
-             {"Bypass All", mod(5)}, {"UnBypass All", mod(6)}, {"-"},
-             {"Copy Slot", mod(7)}, {"Paste Slot", mod(8)}, {"Clear Slot", mod(10)},
-             {"Swap Slot With Next", mod(9)}, {"Reset Slot Amount", mod(11)},
-             {"Enter Amount", enterAmount, {kCancel, kTyped}}, {"Bypass Slot", mod(13)},
-             {"UnBypass Slot", mod(14)}, {"-"}, {"Undo", mod(15)}, {"-"},
-             {"Load Mod Preset", mod(16), {kCancel}}, {"Save Mod Preset", mod(17), {kCancel}}},
+             {"Copy", mod(MOD_COPY)}, {"Paste", mod(MOD_PASTE)}, {"Clear", mod(MOD_CLEAR)}, {"Reset Mod Amount", mod(MOD_RESET_AMOUNTS)},
+             {"Bypass All", mod(MOD_BYPASS_ALL)}, {"UnBypass All", mod(MOD_UNBYPASS_ALL)}, {"-"},
+             {"Copy Slot", mod(SLOT_COPY)}, {"Paste Slot", mod(SLOT_PASTE)}, {"Clear Slot", mod(SLOT_CLEAR)},
+             {"Swap Slot With Next", mod(SLOT_SWAP_NEXT)}, {"Reset Slot Amount", mod(SLOT_RESET_AMOUNT)},
+             {"Enter Amount", enterAmount, {kCancel, kTyped}}, {"Bypass Slot", mod(SLOT_BYPASS)},
+             {"UnBypass Slot", mod(SLOT_UNBYPASS)}, {"-"}, {"Undo", mod(MOD_UNDO)}, {"-"},
+             {"Load Mod Preset", mod(MOD_LOAD), {kCancel}}, {"Save Mod Preset", mod(MOD_SAVE), {kCancel}}},
             [&] { t.newMatrix(); });  // an entry after "Clear" would otherwise find nothing to act on
 }
 

@@ -2,6 +2,7 @@
 // parameter store, programs (the name in parameters 800-827, the bank, the reload trigger), chunks.
 
 #include "effect/FactoryBank.h"
+#include "effect/OptionStrings.h"
 #include "effect/ParameterLayout.h"
 #include "effect/ProgramName.h"
 #include "framework/platform/Preferences.h"
@@ -261,6 +262,86 @@ TEST_F(Programs, TypedReadsAgreeWithTheLayout) {
     EXPECT_EQ(host.count(HostRequest::Automate), 1);
     fx->setSteppedValue(PARAMETER_COUNT, 1, 6.99f, 7);  // no such slot: the host is not told
     EXPECT_EQ(host.count(HostRequest::Automate), 1);
+}
+
+// The engine reads sources, destinations and Block types by their names; each name must be the
+// row the menus show under it.
+TEST(ModulationIds, NameTheRowsTheMenusShow) {
+    const std::pair<int, std::string> sources[] = {{SOURCE_MOD_WHEEL, "Mod Wheel"},
+                                                   {SOURCE_MOD_AFTER, "Mod/After"},
+                                                   {SOURCE_CHANNEL_AFTER, "Channel After"},
+                                                   {SOURCE_POLY_AFTER, "Poly After"},
+                                                   {SOURCE_VELOCITY, "Velocity"},
+                                                   {SOURCE_PITCHBEND, "Pitchbend"},
+                                                   {SOURCE_BREATH, "Breath"},
+                                                   {SOURCE_FOOT, "Foot"},
+                                                   {SOURCE_EXPRESSION, "Expression"},
+                                                   {SOURCE_CC16, "CC16"},
+                                                   {SOURCE_CC84, "CC84"},
+                                                   {SOURCE_NOTE, "Note"},
+                                                   {SOURCE_CENTER_NOTE, "Center Note"},
+                                                   {SOURCE_NOTE_RANDOM, "Note Random 1"},
+                                                   {SOURCE_FOLLOWER, "Follower"},
+                                                   {SOURCE_GATER_LEFT[2], "Block 3 Gater Left"},
+                                                   {SOURCE_GATER_RIGHT[1], "Block 2 Gater Right"},
+                                                   {SOURCE_X[2], "Block 3 X"},
+                                                   {SOURCE_POLAR_Y[1], "Block 2 Polar Y"},
+                                                   {SOURCE_INPUT, "Input"},
+                                                   {SOURCE_BLOCK_OUT[2], "Block 3 Out"},
+                                                   {SOURCE_OUT, "Out"},
+                                                   {SOURCE_OFFSET, "Offset"},
+                                                   {SOURCE_WHITE_NOISE, "White Noise"},
+                                                   {SOURCE_UNIPOLAR_NOISE, "Unipolar White Noise"}};
+    for (const auto& [id, name] : sources) EXPECT_EQ(MOD_SOURCE_STR[id], name) << id;
+    int bipolar = 0;
+    for (int s = 0; s < MOD_SOURCE_COUNT; ++s) {
+        const std::string name = MOD_SOURCE_STR[s];
+        const bool swings = name.find("Polar") != std::string::npos ||
+                            name.find("Random") != std::string::npos ||
+                            ((name.ends_with("Input") || name.ends_with("Out") || name.ends_with("Noise")) &&
+                             name.find("Unipolar") == std::string::npos);
+        EXPECT_EQ(isBipolarSource(s), swings) << name;
+        bipolar += swings;
+    }
+    EXPECT_EQ(bipolar, 14);
+
+    const std::pair<int, std::string> destinations[] = {
+        {DESTINATION_GLOBAL_VOLUME, "Global Volume"},
+        {DESTINATION_GLOBAL_DRY, "Global Dry"},
+        {DESTINATION_GLOBAL_PAN, "Global Pan"},
+        {destinationBase(2) + DESTINATION_GATER_SPEED_OFFSET, "B3 Gater Speed"},
+        {destinationBase(1) + DESTINATION_GATER_SWING_OFFSET, "B2 Gater Swing"},
+        {destinationBase(0) + DESTINATION_GATER_SMOOTH_OFFSET, "B1 Gater Smooth"},
+        {destinationBase(2) + DESTINATION_GATER_OFF_OFFSET, "B3 Gater Off"},
+        {destinationBase(2) + DESTINATION_GATER_ON_OFFSET, "B3 Gater On"},
+        {destinationBase(1) + DESTINATION_SPREAD_OFFSET, "B2 Spread"},
+        {destinationBase(2) + DESTINATION_PAN_OFFSET, "B3 Pan"},
+        {destinationBase(2) + DESTINATION_MIX_OFFSET, "B3 Mix"},
+        {destinationBase(2) + DESTINATION_VOLUME_OFFSET, "B3 Vol"},
+        {destinationBase(2) + DESTINATION_X_ASSIGN_OFFSET, "X > B3 Freq"},
+        {destinationBase(2) + DESTINATION_Y_ASSIGN_OFFSET, "Y > B3 Freq"},
+        {DESTINATION_BLOCK_XY_SPEED[2], "Block 3 XY Speed"},
+        {DESTINATION_BLOCK_XY_SMOOTH[2], "Block 3 XY Smooth"},
+        {DESTINATION_DELAY_SPEED, "Delay Speed"},
+        {DESTINATION_DELAY_LEFT, "Delay Left"},
+        {DESTINATION_DELAY_RIGHT, "Delay Right"},
+        {DESTINATION_DELAY_FINE, "Delay Fine"},
+        {DESTINATION_DELAY_FEEDBACK, "Delay Feed"},
+        {DESTINATION_DELAY_CROSS_FEEDBACK, "Delay Cross"},
+        {DESTINATION_DELAY_LP, "Delay LP"},
+        {DESTINATION_DELAY_HP, "Delay HP"},
+        {DESTINATION_DELAY_MIX, "Delay Mix"},
+        {DESTINATION_FOLLOWER_BOOST, "Follower Boost"},
+        {DESTINATION_FOLLOWER_SMOOTH, "Follower Smooth"},
+        {DESTINATION_FOLLOWER_THRESHOLD, "Follower Thresh"},
+        {DESTINATION_FOLLOWER_HOLD, "Follower Hold"},
+        {DESTINATION_MOD_AMOUT[3], "Mod 4 Amount"}};
+    for (const auto& [id, name] : destinations) EXPECT_EQ(MOD_DESTINATION_STR[id], name) << id;
+
+    const std::pair<int, std::string> types[] = {
+        {TYPE_OFF, "Off"},   {TYPE_FILTER, "Filter"}, {TYPE_COMB, "Comb"},  {TYPE_SHAPER, "Shaper"},
+        {TYPE_ROOM, "Room"}, {TYPE_GATER, "Gater"},   {TYPE_GRAIN, "Grain"}};
+    for (const auto& [id, name] : types) EXPECT_EQ(BLOCK_TYPE_STR[id], name) << id;
 }
 
 TEST_F(Programs, ReloadTriggerRestoresTheCurrentFactoryPreset) {

@@ -1,6 +1,7 @@
 // The Block, gater, XY-path and modulation commands and their undo, judged by the values they leave;
 // Block, XY path, modulation and controller-map files: round trips, bad files, failed saves.
 
+#include "effect/MenuCommands.h"
 #include "framework/platform/Preferences.h"
 #include "tests/effect/PluginFixture.h"
 
@@ -90,7 +91,7 @@ TEST_F(CommandsTest, CopiesSwapsResetsAndTheirUndo) {
     auto fx = make();
     scramble(*fx, 4);
     const std::vector<float> v = values(*fx);
-    fx->doBlockCommand(34, 0, -1, -1);
+    fx->doBlockCommand(BLOCK_UNDO, 0, -1, -1);
     EXPECT_EQ(values(*fx), v);
     const auto &b1 = BLOCK_TAGS[0], &b2 = BLOCK_TAGS[1];
     auto at = [&](int32_t p) { return v[static_cast<std::size_t>(p)]; };
@@ -98,23 +99,26 @@ TEST_F(CommandsTest, CopiesSwapsResetsAndTheirUndo) {
         int command, first, last;  // the entries that move from Block 2 to Block 1
         bool swap;
     };
-    for (const Case c : {Case{41, 0, 166, false}, Case{42, 0, 166, true}, Case{5, 85, 166, false}, Case{58, 28, 64, true}}) {
+    for (const Case c : {Case{BLOCK_COPY, 0, 166, false}, Case{BLOCK_SWAP, 0, 166, true},
+                         Case{XY_COPY, 85, 166, false}, Case{GATER_SWAP, 28, 64, true}}) {
         fx->doBlockCommand(c.command, 1, 0, 0);
         for (int e = 0; e < BLOCK_TAG_COUNT; ++e) {
             const bool moves = e >= c.first && e <= c.last;
             ASSERT_EQ(fx->getParameter(b1[e]), at(moves ? b2[e] : b1[e])) << c.command << " " << e;
             ASSERT_EQ(fx->getParameter(b2[e]), at(moves && c.swap ? b1[e] : b2[e])) << c.command;
         }
-        fx->doBlockCommand(34, 0, -1, -1);
-        fx->doBlockCommand(34, 0, -1, -1);
+        fx->doBlockCommand(BLOCK_UNDO, 0, -1, -1);
+        fx->doBlockCommand(BLOCK_UNDO, 0, -1, -1);
         ASSERT_EQ(values(*fx), v);
     }
-    for (int command : {5, 6, 41, 42, 57, 58, 37}) fx->doBlockCommand(command, 0, command < 50 ? -1 : 3, 0);
+    for (int command :
+         std::initializer_list<int>{XY_COPY, XY_SWAP, BLOCK_COPY, BLOCK_SWAP, GATER_COPY, GATER_SWAP, 37})
+        fx->doBlockCommand(command, 0, command < GATER_RESET ? -1 : 3, 0);
     scramble(*fx, 5);
-    fx->doBlockCommand(34, 0, -1, -1);
+    fx->doBlockCommand(BLOCK_UNDO, 0, -1, -1);
     EXPECT_EQ(values(*fx), v);
 
-    fx->doBlockCommand(3, 1, -1, -1);  // the XY amounts and the XY part to their defaults
+    fx->doBlockCommand(XY_RESET_ALL, 1, -1, -1);  // the XY amounts and the XY part to their defaults
     for (int e = 0; e < BLOCK_TAG_COUNT; ++e)
         ASSERT_EQ(fx->getParameter(b2[e]), e >= 79 ? fx->getDefaultValue(b2[e]) : at(b2[e])) << e;
     EXPECT_TRUE(fx->getUpdateXY(1));
@@ -124,16 +128,24 @@ TEST_F(CommandsTest, ShapesDrawTheirPaths) {
     auto fx = make();
     const float pi = 3.14159f;
     const PointCase cases[] = {
-        {7, nullptr, 0, 0.5f, 1.0f},   {7, nullptr, 8, 1.0f, 0.5f},    // circle, clockwise from the top
-        {8, nullptr, 12, 0.5f, 1.0f},  {8, nullptr, 28, 0.5f, 0.0f},   // square from (0, 0)
-        {9, nullptr, 31, 1.0f, 0.5f},  {10, nullptr, 31, 0.5f, 1.0f},  // lines
-        {11, "=", 31, 1.0f, 1.0f},     {11, "=", 0, 0.0f, 0.0f},       // diagonal, the default 45 degrees
-        {11, "!", 0, 0.0f, 0.5f},      {11, "90", 31, 0.5f, 1.0f},     // cancelled: 0 degrees
-        {12, "4 turns", 8, 0.5f, 0.875f},                              // a whole turn every 8 points
-        {13, "99999", 4, 0.5f + 0.0625f * std::sin(250.0f * pi), 0.5f + 0.0625f * std::cos(250.0f * pi)},
-        {14, "90", 0, 0.0f, 1.0f},     {15, "0", 16, 0.5f, 1.0f},      // sine a quarter on; square wave
-        {16, "180", 16, 0.5f, 0.0f},   {17, "0", 8, 0.25f, 0.75f},     // saws
-        {18, "!", 8, 8.0f / 31.0f, 16.0f / 31.0f},                     // triangle
+        {XY_CIRCLE, nullptr, 0, 0.5f, 1.0f},
+        {XY_CIRCLE, nullptr, 8, 1.0f, 0.5f},  // circle, clockwise from the top
+        {XY_SQUARE, nullptr, 12, 0.5f, 1.0f},
+        {XY_SQUARE, nullptr, 28, 0.5f, 0.0f},  // square from (0, 0)
+        {XY_HORIZONTAL, nullptr, 31, 1.0f, 0.5f},
+        {XY_VERTICAL, nullptr, 31, 0.5f, 1.0f},  // lines
+        {XY_DIAGONAL, "=", 31, 1.0f, 1.0f},
+        {XY_DIAGONAL, "=", 0, 0.0f, 0.0f},  // diagonal, the default 45 degrees
+        {XY_DIAGONAL, "!", 0, 0.0f, 0.5f},
+        {XY_DIAGONAL, "90", 31, 0.5f, 1.0f},         // cancelled: 0 degrees
+        {XY_SPIRAL_IN, "4 turns", 8, 0.5f, 0.875f},  // a whole turn every 8 points
+        {XY_SPIRAL_OUT, "99999", 4, 0.5f + 0.0625f * std::sin(250.0f * pi),
+         0.5f + 0.0625f * std::cos(250.0f * pi)},
+        {XY_SINE, "90", 0, 0.0f, 1.0f},
+        {XY_SQUARE_WAVE, "0", 16, 0.5f, 1.0f},  // sine a quarter on; square wave
+        {XY_SAW_UP, "180", 16, 0.5f, 0.0f},
+        {XY_SAW_DOWN, "0", 8, 0.25f, 0.75f},                 // saws
+        {XY_TRIANGLE, "!", 8, 8.0f / 31.0f, 16.0f / 31.0f},  // triangle
     };
     for (const PointCase& c : cases) {
         run(*fx, c.command, 0, c.typed);
@@ -147,7 +159,7 @@ TEST_F(CommandsTest, ShapesDrawTheirPaths) {
 
     // Lines stop at point 32 - k: with two points used (k = 16) points 17..31 stay.
     fx->setParameter(XY_POINT_QUANT_TAG[0], 4.1f / 4.99f);
-    run(*fx, 10, 0, nullptr);
+    run(*fx, XY_VERTICAL, 0, nullptr);
     EXPECT_EQ(point(*fx, 0, 16), std::pair(0.5f, 1.0f));
     EXPECT_EQ(point(*fx, 0, 17), std::pair(17.0f / 31.0f, 1.0f - std::fabs(2.0f * 17.0f / 31.0f - 1.0f)));
 }
@@ -157,11 +169,17 @@ TEST_F(CommandsTest, TransformationsMoveThePointsTheyHave) {
     auto x = [](int i) { return static_cast<float>(i) / 31.0f; };
     auto y = [](int i) { return i == 10 ? 0.9f : 0.1f; };  // a line with one spike
     const PointCase cases[] = {
-        {24, nullptr, 10, x(10), 0.1f}, {24, nullptr, 9, x(9), 0.5f},  // smooth: the spike spreads, halved
-        {19, nullptr, 21, x(10), 0.9f}, {20, nullptr, 10, x(10), 0.1f}, {21, nullptr, 10, 1.0f - x(10), 0.9f},
-        {22, "90", 10, 0.1f, x(10)},    {23, "4", 20, 0.6f, 0.2f},      // a quarter turn; a grid of 5 levels
-        {25, "50", 10, x(10) / 2.0f, 0.45f}, {25, "!", 31, 0.0f, 0.0f},
-        {33, "200", 10, 2.0f * x(10) - 0.5f, 1.0f}, {33, "!", 0, 0.5f, 0.5f},  // about the centre, held on the pad
+        {XY_SMOOTH, nullptr, 10, x(10), 0.1f},
+        {XY_SMOOTH, nullptr, 9, x(9), 0.5f},  // smooth: the spike spreads, halved
+        {XY_REVERSE, nullptr, 21, x(10), 0.9f},
+        {XY_FLIP_Y, nullptr, 10, x(10), 0.1f},
+        {XY_FLIP_X, nullptr, 10, 1.0f - x(10), 0.9f},
+        {XY_ROTATE, "90", 10, 0.1f, x(10)},
+        {XY_GRID, "4", 20, 0.6f, 0.2f},  // a quarter turn; a grid of 5 levels
+        {XY_SCALE, "50", 10, x(10) / 2.0f, 0.45f},
+        {XY_SCALE, "!", 31, 0.0f, 0.0f},
+        {XY_CENTRAL_SCALE, "200", 10, 2.0f * x(10) - 0.5f, 1.0f},
+        {XY_CENTRAL_SCALE, "!", 0, 0.5f, 0.5f},  // about the centre, held on the pad
     };
     fx->setParameter(XY_LEN_SEC_TAG[1], 0.001f);
     for (const PointCase& c : cases) {
@@ -174,8 +192,11 @@ TEST_F(CommandsTest, TransformationsMoveThePointsTheyHave) {
     EXPECT_NEAR(fx->getXYPathTime(1), 1.0f, 1e-6f) << "transformations keep the length";
     for (int i = 0; i < 32; ++i) fx->setXY(1, i, x(i), y(i));
     const std::vector<float> before = values(*fx);
-    const PointCase unchanged[] = {{22, "!", 0, 0, 0}, {23, "129", 0, 0, 0}, {23, "!", 0, 0, 0},
-                                   {25, "100", 0, 0, 0}, {33, "100", 0, 0, 0}};
+    const PointCase unchanged[] = {{XY_ROTATE, "!", 0, 0, 0},
+                                   {XY_GRID, "129", 0, 0, 0},
+                                   {XY_GRID, "!", 0, 0, 0},
+                                   {XY_SCALE, "100", 0, 0, 0},
+                                   {XY_CENTRAL_SCALE, "100", 0, 0, 0}};
     for (const PointCase& c : unchanged) run(*fx, c.command, 1, c.typed);
     EXPECT_EQ(values(*fx), before) << "no turn, no grid and 100 % change nothing";
 }
@@ -190,9 +211,16 @@ TEST_F(CommandsTest, GaterCommandsMoveTheSteps) {
     };
     std::vector<float> inverted, on(16, 1.0f), off(16, 0.0f);
     for (float s : p) inverted.push_back(1.0f - s);
-    const std::tuple<int, std::vector<float>, std::vector<float>> cases[] = {  // left and right after a command on the right
-        {61, q, shifted(1)}, {62, q, shifted(-1)}, {60, q, {p.rbegin(), p.rend()}}, {59, q, inverted},
-        {55, p, p},          {56, p, q},           {53, q, on},                    {52, off, off}};
+    const std::tuple<int, std::vector<float>, std::vector<float>> cases[] = {
+        // left and right after a command on the right
+        {GATER_FORWARD, q, shifted(1)},
+        {GATER_BACKWARD, q, shifted(-1)},
+        {GATER_REVERSE, q, {p.rbegin(), p.rend()}},
+        {GATER_INVERT, q, inverted},
+        {GATER_COPY_SIDE, p, p},
+        {GATER_SWAP_SIDES, p, q},
+        {GATER_SIDE_ON, q, on},
+        {GATER_ALL_OFF, off, off}};
     for (const auto& [command, left, right] : cases) {
         for (int k = 0; k < 16; ++k) {
             fx->setParameter(GATER_TAG[2][0] + k, q[static_cast<std::size_t>(k)]);
@@ -202,7 +230,7 @@ TEST_F(CommandsTest, GaterCommandsMoveTheSteps) {
         EXPECT_EQ(side(*fx, 2, 0), left) << command;
         EXPECT_EQ(side(*fx, 2, 1), right) << command;
     }
-    fx->doBlockCommand(50, 2, 0, 0);
+    fx->doBlockCommand(GATER_RESET, 2, 0, 0);
     for (int e = BLOCK_GATER_FIRST; e <= BLOCK_GATER_LAST; ++e)
         ASSERT_EQ(fx->getParameter(BLOCK_TAGS[2][e]), fx->getDefaultValue(BLOCK_TAGS[2][e])) << e;
 }
@@ -210,11 +238,11 @@ TEST_F(CommandsTest, GaterCommandsMoveTheSteps) {
 TEST_F(CommandsTest, ModulationCommandsAndTheirUndo) {
     auto fx = make();
     const std::vector<float> fresh = values(*fx);
-    fx->doModCommand(15, -1);  // undo before any snapshot, paste before any copy, slot 5
-    fx->doModCommand(2, -1);
+    fx->doModCommand(MOD_UNDO, -1);  // undo before any snapshot, paste before any copy, slot 5
+    fx->doModCommand(MOD_PASTE, -1);
     fx->setModVariables(4, true, 1.0f, 2, 2);
     EXPECT_EQ(values(*fx), fresh);
-    fx->doModCommand(8, 1);  // a slot paste before any slot copy empties the slot
+    fx->doModCommand(SLOT_PASTE, 1);  // a slot paste before any slot copy empties the slot
     EXPECT_EQ(fx->getParameter(MOD_AMOUNT_TAG[1]), 0.0f);
 
     fx->setModVariables(0, false, 0.8f, 1, 20);
@@ -222,20 +250,21 @@ TEST_F(CommandsTest, ModulationCommandsAndTheirUndo) {
     fx->setModVariables(0, false, 0.8f, -1, 21);  // the source stays
     EXPECT_EQ(fx->getModSource(0) * 100 + fx->getModDestination(0), 121);
     const std::vector<float> set = values(*fx);
-    for (int command : {1, 3, 2}) fx->doModCommand(command, -1);  // copy, clear, paste
+    for (int command : {MOD_COPY, MOD_CLEAR, MOD_PASTE}) fx->doModCommand(command, -1);
     EXPECT_EQ(values(*fx), set);
-    fx->doModCommand(15, -1);  // the paste took its own snapshot; a second undo repeats the first
-    fx->doModCommand(15, -1);
+    fx->doModCommand(MOD_UNDO, -1);  // the paste took its own snapshot; a second undo repeats the first
+    fx->doModCommand(MOD_UNDO, -1);
     EXPECT_EQ(fx->getModSource(0), 0);
-    fx->doModCommand(2, -1);
+    fx->doModCommand(MOD_PASTE, -1);
 
-    fx->doModCommand(9, 0);  // slots 1 and 2 as the user counts them trade places; slot 4 has no next
-    fx->doModCommand(9, 3);
+    fx->doModCommand(SLOT_SWAP_NEXT,
+                     0);  // slots 1 and 2 as the user counts them trade places; slot 4 has no next
+    fx->doModCommand(SLOT_SWAP_NEXT, 3);
     EXPECT_EQ(fx->getModDestination(1) * 100 + fx->getModDestination(0), 2100);
-    fx->doModCommand(7, 2);  // slot 3 copied to slot 4, then unbypassed; slot 3's amount reset
-    fx->doModCommand(8, 3);
-    fx->doModCommand(14, 3);
-    fx->doModCommand(11, 2);
+    fx->doModCommand(SLOT_COPY, 2);  // slot 3 copied to slot 4, then unbypassed; slot 3's amount reset
+    fx->doModCommand(SLOT_PASTE, 3);
+    fx->doModCommand(SLOT_UNBYPASS, 3);
+    fx->doModCommand(SLOT_RESET_AMOUNT, 2);
     EXPECT_EQ(fx->getModSource(3), 7);
     EXPECT_FALSE(fx->getModBypass(3));
     EXPECT_TRUE(fx->getModBypass(2));
@@ -245,16 +274,16 @@ TEST_F(CommandsTest, ModulationCommandsAndTheirUndo) {
 // The pad's MIDI X and Y, learned, typed in and unbound from its menu.
 TEST_F(CommandsTest, PadMidiBindings) {
     auto fx = make();
-    fx->doBlockCommand(28, 2, -1, -1);
+    fx->doBlockCommand(XY_LEARN_X, 2, -1, -1);
     EXPECT_TRUE(fx->midiMap.learnArmed);
     EXPECT_EQ(fx->midiMap.learnTarget, XY_MIDI_X_TAG[2]);
-    for (const char* typed : {"300", "21", "!"}) run(*fx, 31, 2, typed);  // held at 127, then moved
+    for (const char* typed : {"300", "21", "!"}) run(*fx, XY_CC_Y, 2, typed);  // held at 127, then moved
     EXPECT_EQ(script.asked.back().title, "Midi CC (0 - 127)");
     EXPECT_EQ(fx->midiMap.ccToParam[127], 0);
     EXPECT_EQ(getMidiCC(21), XY_MIDI_Y_TAG[2]);
-    run(*fx, 30, 2, "5");
+    run(*fx, XY_CC_X, 2, "5");
     EXPECT_EQ(fx->midiMap.ccToParam[5], XY_MIDI_X_TAG[2]);
-    fx->doBlockCommand(32, 2, -1, -1);
+    fx->doBlockCommand(XY_UNBIND, 2, -1, -1);
     EXPECT_EQ(fx->midiMap.ccToParam[5], 0);
     EXPECT_EQ(getMidiCC(21), 0);
 }
@@ -271,11 +300,11 @@ TEST_F(PresetFilesTest, FilesRoundTripEveryValue) {
     const std::vector<int> bound = map(*fx);
 
     for (const char* name : {"a.blp", "b.xyp", "c.mod", "d.ecs"}) choose(file(name));
-    fx->doBlockCommand(44, 0, -1, -1);
+    fx->doBlockCommand(BLOCK_SAVE, 0, -1, -1);
     EXPECT_EQ(script.asked.back().request.defaultName, "Block.blp");
     EXPECT_EQ(std::string(fx->blockPresetDir), folder + "/") << "the next chooser opens where this one ended";
-    fx->doBlockCommand(27, 1, -1, -1);
-    fx->doModCommand(17, -1);
+    fx->doBlockCommand(XY_SAVE, 1, -1, -1);
+    fx->doModCommand(MOD_SAVE, -1);
     fx->saveECS();
     EXPECT_EQ(eachLine(read("a.blp"), fixedSix), std::pair(true, 167));
     EXPECT_EQ(read("c.mod").substr(0, 5), "V1.0\n");
@@ -283,13 +312,13 @@ TEST_F(PresetFilesTest, FilesRoundTripEveryValue) {
     EXPECT_EQ(read("d.ecs").substr(0, 4), "100\n");
 
     scramble(*fx, 6);
-    fx->doModCommand(3, -1);
+    fx->doModCommand(MOD_CLEAR, -1);
     fx->clearMidi();
     std::vector<float> expected = values(*fx);
     for (const char* name : {"a.blp", "b.xyp", "c.mod", "d.ecs"}) choose(file(name));
-    fx->doBlockCommand(43, 2, -1, -1);  // Block 1's preset into Block 3
-    fx->doBlockCommand(26, 0, -1, -1);  // Block 2's path into Block 1
-    fx->doModCommand(16, -1);
+    fx->doBlockCommand(BLOCK_LOAD, 2, -1, -1);  // Block 1's preset into Block 3
+    fx->doBlockCommand(XY_LOAD, 0, -1, -1);     // Block 2's path into Block 1
+    fx->doModCommand(MOD_LOAD, -1);
     fx->loadECS();
     EXPECT_TRUE(messages().empty());
 
@@ -312,8 +341,8 @@ TEST_F(PresetFilesTest, FilesRoundTripEveryValue) {
     path.pop_back();
     write("f.xyp", path);
     for (const char* name : {"e.mod", "f.xyp"}) choose(file(name));
-    fx->doModCommand(16, -1);
-    fx->doBlockCommand(26, 2, -1, -1);
+    fx->doModCommand(MOD_LOAD, -1);
+    fx->doBlockCommand(XY_LOAD, 2, -1, -1);
     EXPECT_EQ(fx->getParameter(MOD_SOURCE_TAG[3]), 0.25f);
     EXPECT_EQ(fx->getParameter(XY_Y_START[2] + 31), 0.125f);
     EXPECT_TRUE(messages().empty());
@@ -343,9 +372,9 @@ TEST_F(PresetFilesTest, BadFilesChangeNothing) {
         script.asked.clear();
         choose(file(name));
         const std::string kind = std::filesystem::path(name).extension();
-        if (kind == ".blp") fx->doBlockCommand(43, 1, -1, -1);
-        if (kind == ".xyp") fx->doBlockCommand(26, 1, -1, -1);
-        if (kind == ".mod") fx->doModCommand(16, -1);
+        if (kind == ".blp") fx->doBlockCommand(BLOCK_LOAD, 1, -1, -1);
+        if (kind == ".xyp") fx->doBlockCommand(XY_LOAD, 1, -1, -1);
+        if (kind == ".mod") fx->doModCommand(MOD_LOAD, -1);
         if (kind == ".ecs") fx->loadECS();
         const char* error = kind == ".blp" ? "Problem with Block Preset file" : kind == ".xyp" ? "Problem with XY Path file"
                             : kind == ".mod" ? "Problem with Mod file" : "Problem with ECS File";
@@ -355,7 +384,7 @@ TEST_F(PresetFilesTest, BadFilesChangeNothing) {
     }
     script.asked.clear();
     cancel();
-    fx->doBlockCommand(43, 0, -1, -1);
+    fx->doBlockCommand(BLOCK_LOAD, 0, -1, -1);
     EXPECT_TRUE(messages().empty());
     EXPECT_EQ(values(*fx), before);
 }
@@ -390,9 +419,9 @@ TEST_F(PresetFilesTest, SavesKeepLinksPermissionsAndLongNames) {
     const std::filesystem::path before = std::filesystem::current_path();
     std::filesystem::current_path(folder);  // the chooser's answer holds 255 bytes at most
     for (const std::string& name : {file("link.blp"), file("private.mod"), file("locked.xyp"), longest}) choose(name);
-    fx->doBlockCommand(44, 0, -1, -1);
-    fx->doModCommand(17, -1);
-    fx->doBlockCommand(27, 1, -1, -1);
+    fx->doBlockCommand(BLOCK_SAVE, 0, -1, -1);
+    fx->doModCommand(MOD_SAVE, -1);
+    fx->doBlockCommand(XY_SAVE, 1, -1, -1);
     fx->saveECS();
     std::filesystem::current_path(before);
 
@@ -431,7 +460,7 @@ TEST_F(PresetFilesTest, PipesAreRefusedWithoutWaiting) {
         }
     });
     choose(file("pipe.blp"));
-    fx->doBlockCommand(43, 0, -1, -1);
+    fx->doBlockCommand(BLOCK_LOAD, 0, -1, -1);
     choose(file("pipe.ecs"));
     fx->loadECS();
     choose(file("pipe.mod"));

@@ -21,12 +21,7 @@ using namespace tarnwell::test;
 
 namespace {
 
-constexpr int SRC_NONE = 0, SRC_VELOCITY = 5, SRC_FOLLOWER = 27, SRC_BLOCK1_OUT = 48, SRC_OFFSET = 56,
-              SRC_WHITE_NOISE = 57;
-constexpr int DEST_VOLUME = 1, DEST_PAN = 3, DEST_DELAY_SPEED = 73, DEST_FOLLOWER_BOOST = 82,
-              DEST_FOLLOWER_SMOOTH = 83;
-constexpr int DEST_MOD1_AMOUNT = 86, DEST_MOD2_AMOUNT = 87, DEST_BLOCK1_ROOM_DAMP = 5;
-constexpr int FILTER = 1, COMB = 2, SHAPER = 3, ROOM = 4, GATER = 5, GRAIN = 6;
+constexpr int DESTINATION_BLOCK1_ROOM_DAMP = destinationBase(0) + 1;  // a Room's damp rides the second
 
 struct Slot {
     int source, destination;
@@ -81,26 +76,57 @@ protected:
 
 TEST_F(EngineTest, MatrixCombinesByDestinationKind) {
     const std::vector<MatrixCase> cases = {
-        {"scale, full source, +1", {{SRC_OFFSET, DEST_VOLUME, 1.0f}}, DEST_VOLUME, 1.0f},
-        {"scale, full source, -1", {{SRC_OFFSET, DEST_VOLUME, -1.0f}}, DEST_VOLUME, 0.0f},
-        {"scale, source at 0, -1", {{SRC_VELOCITY, DEST_VOLUME, -1.0f}}, DEST_VOLUME, 1.0f},
-        {"scale, source at 0, +0.5", {{SRC_VELOCITY, DEST_VOLUME, 0.5f}}, DEST_VOLUME, 0.5f},
+        {"scale, full source, +1",
+         {{SOURCE_OFFSET, DESTINATION_GLOBAL_VOLUME, 1.0f}},
+         DESTINATION_GLOBAL_VOLUME,
+         1.0f},
+        {"scale, full source, -1",
+         {{SOURCE_OFFSET, DESTINATION_GLOBAL_VOLUME, -1.0f}},
+         DESTINATION_GLOBAL_VOLUME,
+         0.0f},
+        {"scale, source at 0, -1",
+         {{SOURCE_VELOCITY, DESTINATION_GLOBAL_VOLUME, -1.0f}},
+         DESTINATION_GLOBAL_VOLUME,
+         1.0f},
+        {"scale, source at 0, +0.5",
+         {{SOURCE_VELOCITY, DESTINATION_GLOBAL_VOLUME, 0.5f}},
+         DESTINATION_GLOBAL_VOLUME,
+         0.5f},
         // A bipolar source at rest is read as the middle of its range.
-        {"scale, bipolar source at 0", {{SRC_BLOCK1_OUT, DEST_VOLUME, 1.0f}}, DEST_VOLUME, 0.5f},
-        {"exponential +1", {{SRC_OFFSET, DEST_DELAY_SPEED, 1.0f}}, DEST_DELAY_SPEED, 8.0f},
-        {"exponential -1", {{SRC_OFFSET, DEST_DELAY_SPEED, -1.0f}}, DEST_DELAY_SPEED, 0.125f},
-        {"add -1", {{SRC_OFFSET, DEST_PAN, -1.0f}}, DEST_PAN, -1.0f},
-        {"bypassed slot", {{SRC_OFFSET, DEST_PAN, 1.0f, true}}, DEST_PAN, 0.0f},
-        {"source None", {{SRC_NONE, DEST_VOLUME, -1.0f}}, DEST_VOLUME, 1.0f},
+        {"scale, bipolar source at 0",
+         {{SOURCE_BLOCK_OUT[0], DESTINATION_GLOBAL_VOLUME, 1.0f}},
+         DESTINATION_GLOBAL_VOLUME,
+         0.5f},
+        {"exponential +1", {{SOURCE_OFFSET, DESTINATION_DELAY_SPEED, 1.0f}}, DESTINATION_DELAY_SPEED, 8.0f},
+        {"exponential -1",
+         {{SOURCE_OFFSET, DESTINATION_DELAY_SPEED, -1.0f}},
+         DESTINATION_DELAY_SPEED,
+         0.125f},
+        {"add -1", {{SOURCE_OFFSET, DESTINATION_GLOBAL_PAN, -1.0f}}, DESTINATION_GLOBAL_PAN, -1.0f},
+        {"bypassed slot",
+         {{SOURCE_OFFSET, DESTINATION_GLOBAL_PAN, 1.0f, true}},
+         DESTINATION_GLOBAL_PAN,
+         0.0f},
+        {"source None", {{SOURCE_NONE, DESTINATION_GLOBAL_VOLUME, -1.0f}}, DESTINATION_GLOBAL_VOLUME, 1.0f},
         // Slot 1's amount -0.5 plus 1 from slot 0, then clamped to 1.
-        {"amount of amount", {{SRC_OFFSET, DEST_MOD2_AMOUNT, 1.0f}, {SRC_OFFSET, DEST_PAN, -0.5f}}, DEST_PAN, 0.5f},
-        {"amount of amount clamps", {{SRC_OFFSET, DEST_MOD2_AMOUNT, 1.0f}, {SRC_OFFSET, DEST_PAN, 1.0f}}, DEST_PAN, 1.0f},
+        {"amount of amount",
+         {{SOURCE_OFFSET, DESTINATION_MOD_AMOUT[1], 1.0f}, {SOURCE_OFFSET, DESTINATION_GLOBAL_PAN, -0.5f}},
+         DESTINATION_GLOBAL_PAN,
+         0.5f},
+        {"amount of amount clamps",
+         {{SOURCE_OFFSET, DESTINATION_MOD_AMOUT[1], 1.0f}, {SOURCE_OFFSET, DESTINATION_GLOBAL_PAN, 1.0f}},
+         DESTINATION_GLOBAL_PAN,
+         1.0f},
         // A later slot cannot reach back to an earlier one.
-        {"later slot on an earlier amount", {{SRC_OFFSET, DEST_PAN, 0.25f}, {SRC_OFFSET, DEST_MOD1_AMOUNT, 1.0f}}, DEST_PAN, 0.25f},
+        {"later slot on an earlier amount",
+         {{SOURCE_OFFSET, DESTINATION_GLOBAL_PAN, 0.25f}, {SOURCE_OFFSET, DESTINATION_MOD_AMOUT[0], 1.0f}},
+         DESTINATION_GLOBAL_PAN,
+         0.25f},
     };
     for (const MatrixCase& c : cases) EXPECT_NEAR(destinationAfter(c.slots, c.destination), c.expected, 1e-5f) << c.what;
     // Velocity (0 without notes) scaling Global Volume at +1 silences the output.
-    auto silenced = makeNeutral(3, [](APlugin& e) { setSlot(e, 0, SRC_VELOCITY, DEST_VOLUME, 1.0f); });
+    auto silenced =
+        makeNeutral(3, [](APlugin& e) { setSlot(e, 0, SOURCE_VELOCITY, DESTINATION_GLOBAL_VOLUME, 1.0f); });
     EXPECT_EQ(peak(render(*silenced, constant(500, 0.5f)).left, 0, 500), 0.0);
 }
 
@@ -109,7 +135,6 @@ TEST_F(EngineTest, MatrixCombinesByDestinationKind) {
 // slot driven at full amount, the sound is the one of the knob moved by the slot's amount; it is
 // not the sound the knob makes on its own.
 TEST_F(EngineTest, EveryKnobsDestinationIsNamedAfterItAndMovesWhatItMoves) {
-    constexpr int GATER = 5;
     struct Knob {
         int offset;           // Block-section offset, or -1 with tags
         const int32_t* tags;  // one parameter per Block outside the section
@@ -119,51 +144,51 @@ TEST_F(EngineTest, EveryKnobsDestinationIsNamedAfterItAndMovesWhatItMoves) {
     };
     constexpr int LP2 = 7, VOWEL = 31, PEAK = 36, RING = 0, FM = 1, LOWFI = 5;
     const std::vector<Knob> knobs = {
-        {FILTER_DISTORT_OFFSET, nullptr, FILTER, LP2, "Filter Pre-Distort"},
-        {FILTER_FREQ_OFFSET, nullptr, FILTER, LP2, "Filter Freq"},
-        {FILTER_Q_OFFSET, nullptr, FILTER, LP2, "Filter Q"},
-        {FILTER_VOWEL_OFFSET, nullptr, FILTER, VOWEL, "Filter Vowel"},
-        {FILTER_GAIN_OFFSET, nullptr, FILTER, PEAK, "Filter Gain"},
-        {COMB_FREQ_OFFSET, nullptr, COMB, -1, "Comb Freq"},
-        {COMB_FEED_OFFSET, nullptr, COMB, -1, "Comb Feed"},
-        {COMB_DAMP_OFFSET, nullptr, COMB, -1, "Comb Damp"},
-        {-1, COMB_RANDOM_TAG, COMB, -1, "Comb Random"},
-        {SHAPER_WAVE_OFFSET, nullptr, SHAPER, RING, "Shaper Wave"},
-        {SHAPER_FREQ_OFFSET, nullptr, SHAPER, RING, "Shaper Freq"},
-        {SHAPER_AMOUNT_OFFSET, nullptr, SHAPER, RING, "Shaper Amount"},
-        {SHAPER_SYM_OFFSET, nullptr, SHAPER, RING, "Shaper Sym"},
-        {SHAPER_ENV_OFFSET, nullptr, SHAPER, FM, "Shaper Envelope"},
-        {SHAPER_BP_FREQ_OFFSET, nullptr, SHAPER, LOWFI, "Shaper Low-Fi Freq"},
-        {SHAPER_BP_Q_OFFSET, nullptr, SHAPER, LOWFI, "Shaper Low-Fi Q"},
-        {SHAPER_BP_RATE_OFFSET, nullptr, SHAPER, LOWFI, "Shaper Low-Fi Rate"},
-        {SHAPER_BP_BITS_OFFSET, nullptr, SHAPER, LOWFI, "Shaper Bits"},
-        {ROOM_LENGTH_OFFSET, nullptr, ROOM, -1, "Room Length"},
-        {ROOM_DAMP_OFFSET, nullptr, ROOM, -1, "Room Damp"},
-        {ROOM_HP_OFFSET, nullptr, ROOM, -1, "Room HP"},
-        {ROOM_MOD_OFFSET, nullptr, ROOM, -1, "Room Mod Amount"},
-        {GATER_SWING_OFFSET, nullptr, GATER, -1, "Gater Swing"},
-        {GATER_SMOOTH_OFFSET, nullptr, GATER, -1, "Gater Smooth"},
-        {BLOCK_SPREAD_OFFSET, nullptr, FILTER, LP2, "Spread"},
-        {BLOCK_PAN_OFFSET, nullptr, FILTER, LP2, "Pan"},
-        {BLOCK_VOLUME_OFFSET, nullptr, FILTER, LP2, "Volume", 0.8f, 0.0f, -1.0f},  // scales: -1 silences
-        {BLOCK_MIX_OFFSET, nullptr, FILTER, LP2, "Mix"},
+        {FILTER_DISTORT_OFFSET, nullptr, TYPE_FILTER, LP2, "Filter Pre-Distort"},
+        {FILTER_FREQ_OFFSET, nullptr, TYPE_FILTER, LP2, "Filter Freq"},
+        {FILTER_Q_OFFSET, nullptr, TYPE_FILTER, LP2, "Filter Q"},
+        {FILTER_VOWEL_OFFSET, nullptr, TYPE_FILTER, VOWEL, "Filter Vowel"},
+        {FILTER_GAIN_OFFSET, nullptr, TYPE_FILTER, PEAK, "Filter Gain"},
+        {COMB_FREQ_OFFSET, nullptr, TYPE_COMB, -1, "Comb Freq"},
+        {COMB_FEED_OFFSET, nullptr, TYPE_COMB, -1, "Comb Feed"},
+        {COMB_DAMP_OFFSET, nullptr, TYPE_COMB, -1, "Comb Damp"},
+        {-1, COMB_RANDOM_TAG, TYPE_COMB, -1, "Comb Random"},
+        {SHAPER_WAVE_OFFSET, nullptr, TYPE_SHAPER, RING, "Shaper Wave"},
+        {SHAPER_FREQ_OFFSET, nullptr, TYPE_SHAPER, RING, "Shaper Freq"},
+        {SHAPER_AMOUNT_OFFSET, nullptr, TYPE_SHAPER, RING, "Shaper Amount"},
+        {SHAPER_SYM_OFFSET, nullptr, TYPE_SHAPER, RING, "Shaper Sym"},
+        {SHAPER_ENV_OFFSET, nullptr, TYPE_SHAPER, FM, "Shaper Envelope"},
+        {SHAPER_BP_FREQ_OFFSET, nullptr, TYPE_SHAPER, LOWFI, "Shaper Low-Fi Freq"},
+        {SHAPER_BP_Q_OFFSET, nullptr, TYPE_SHAPER, LOWFI, "Shaper Low-Fi Q"},
+        {SHAPER_BP_RATE_OFFSET, nullptr, TYPE_SHAPER, LOWFI, "Shaper Low-Fi Rate"},
+        {SHAPER_BP_BITS_OFFSET, nullptr, TYPE_SHAPER, LOWFI, "Shaper Bits"},
+        {ROOM_LENGTH_OFFSET, nullptr, TYPE_ROOM, -1, "Room Length"},
+        {ROOM_DAMP_OFFSET, nullptr, TYPE_ROOM, -1, "Room Damp"},
+        {ROOM_HP_OFFSET, nullptr, TYPE_ROOM, -1, "Room HP"},
+        {ROOM_MOD_OFFSET, nullptr, TYPE_ROOM, -1, "Room Mod Amount"},
+        {GATER_SWING_OFFSET, nullptr, TYPE_GATER, -1, "Gater Swing"},
+        {GATER_SMOOTH_OFFSET, nullptr, TYPE_GATER, -1, "Gater Smooth"},
+        {BLOCK_SPREAD_OFFSET, nullptr, TYPE_FILTER, LP2, "Spread"},
+        {BLOCK_PAN_OFFSET, nullptr, TYPE_FILTER, LP2, "Pan"},
+        {BLOCK_VOLUME_OFFSET, nullptr, TYPE_FILTER, LP2, "Volume", 0.8f, 0.0f, -1.0f},  // scales: -1 silences
+        {BLOCK_MIX_OFFSET, nullptr, TYPE_FILTER, LP2, "Mix"},
         // The pad's amounts are bipolar (2v - 1): the knob moves half the slot's amount.
-        {XY_ASSIGN_OFFSET, nullptr, COMB, -1, "X > Comb Freq", 0.25f, 0.5f},
-        {XY_ASSIGN_OFFSET + 1, nullptr, COMB, -1, "X > Comb Feed", 0.25f, 0.5f},
-        {XY_ASSIGN_OFFSET + 2, nullptr, COMB, -1, "X > Comb Damp", 0.25f, 0.5f},
-        {XY_ASSIGN_OFFSET + 3, nullptr, COMB, -1, "Y > Comb Freq", 0.25f, 0.5f},
-        {XY_ASSIGN_OFFSET + 4, nullptr, COMB, -1, "Y > Comb Feed", 0.25f, 0.5f},
-        {XY_ASSIGN_OFFSET + 5, nullptr, COMB, -1, "Y > Comb Damp", 0.25f, 0.5f},
+        {XY_ASSIGN_OFFSET, nullptr, TYPE_COMB, -1, "X > Comb Freq", 0.25f, 0.5f},
+        {XY_ASSIGN_OFFSET + 1, nullptr, TYPE_COMB, -1, "X > Comb Feed", 0.25f, 0.5f},
+        {XY_ASSIGN_OFFSET + 2, nullptr, TYPE_COMB, -1, "X > Comb Damp", 0.25f, 0.5f},
+        {XY_ASSIGN_OFFSET + 3, nullptr, TYPE_COMB, -1, "Y > Comb Freq", 0.25f, 0.5f},
+        {XY_ASSIGN_OFFSET + 4, nullptr, TYPE_COMB, -1, "Y > Comb Feed", 0.25f, 0.5f},
+        {XY_ASSIGN_OFFSET + 5, nullptr, TYPE_COMB, -1, "Y > Comb Damp", 0.25f, 0.5f},
         // Speed is 2^(8v - 4) and its destination multiplies by 2^(3a).
-        {-1, XY_SPEED_TAG, COMB, -1, "XY Speed", 0.25f, 0.4375f},
-        {-1, XY_SMOOTH_TAG, COMB, -1, "XY Smooth"},
-        {-1, GRAIN_WRITE_SIZE_TAG, GRAIN, -1, "Grain Size"},
-        {-1, GRAIN_SHAPE_TAG, GRAIN, -1, "Grain Shape"},
-        {-1, GRAIN_READ_SIZE_TAG, GRAIN, -1, "Grain Len"},
+        {-1, XY_SPEED_TAG, TYPE_COMB, -1, "XY Speed", 0.25f, 0.4375f},
+        {-1, XY_SMOOTH_TAG, TYPE_COMB, -1, "XY Smooth"},
+        {-1, GRAIN_WRITE_SIZE_TAG, TYPE_GRAIN, -1, "Grain Size"},
+        {-1, GRAIN_SHAPE_TAG, TYPE_GRAIN, -1, "Grain Shape"},
+        {-1, GRAIN_READ_SIZE_TAG, TYPE_GRAIN, -1, "Grain Len"},
         // Semi-tune in 25 steps, its destination 12 semitones per unit: +6 semitones.
-        {-1, GRAIN_SEMI_TAG, GRAIN, -1, "Grain Semi", 0.5f, 18.5f / 24.99f},
-        {-1, GRAIN_FINE_TAG, GRAIN, -1, "Grain Fine", 0.25f, 0.5f},  // bipolar
-        {-1, GRAIN_RANDOM_TAG, GRAIN, -1, "Grain Random"},
+        {-1, GRAIN_SEMI_TAG, TYPE_GRAIN, -1, "Grain Semi", 0.5f, 18.5f / 24.99f},
+        {-1, GRAIN_FINE_TAG, TYPE_GRAIN, -1, "Grain Fine", 0.25f, 0.5f},  // bipolar
+        {-1, GRAIN_RANDOM_TAG, TYPE_GRAIN, -1, "Grain Random"},
     };
     const std::vector<std::pair<int, Knob>> outside = {
         {DELAY_LEFT_PARAM, {-1, nullptr, 0, -1, "Delay Left"}},
@@ -186,8 +211,8 @@ TEST_F(EngineTest, EveryKnobsDestinationIsNamedAfterItAndMovesWhatItMoves) {
 
     const auto placeIn = [](APlugin& e, const Knob& k, int block) {
         if (k.type > 0) setBlockType(e, block, k.type);
-        if (k.type == FILTER) e.setParameter(FILTER_MODE_TAG[block], choice(k.mode, 40.0f));
-        if (k.type == SHAPER) e.setParameter(SHAPER_MODE_TAG[block], choice(k.mode, 9.0f));
+        if (k.type == TYPE_FILTER) e.setParameter(FILTER_MODE_TAG[block], choice(k.mode, 40.0f));
+        if (k.type == TYPE_SHAPER) e.setParameter(SHAPER_MODE_TAG[block], choice(k.mode, 9.0f));
     };
     const Signal left = noise(4096, 0.3, 1u), right = noise(4096, 0.3, 2u);
     // The sound, and the follower's output and timing for its own knobs.
@@ -195,14 +220,15 @@ TEST_F(EngineTest, EveryKnobsDestinationIsNamedAfterItAndMovesWhatItMoves) {
         auto fx = makeNeutral(4, [&](APlugin& e) {
             placeIn(e, k, block);
             if (block >= 0) e.setParameter(blockParam(block, BLOCK_MIX_OFFSET), 0.75f);  // mostly wet
-            if (k.type == SHAPER) e.setParameter(SHAPER_LOWFI_FILTER_TAG[block], 0.3f);  // Low-Fi through LP
-            if (k.type == GATER) {
+            if (k.type == TYPE_SHAPER)
+                e.setParameter(SHAPER_LOWFI_FILTER_TAG[block], 0.3f);  // Low-Fi through LP
+            if (k.type == TYPE_GATER) {
                 e.setParameter(GATER_SPEED_TAG[block], choice(16, 16.0f));  // a step every 344 frames
                 for (int step = 1; step < 16; step += 2)
                     for (int side = 0; side < 2; ++side) e.setParameter(GATER_TAG[block][side] + step, 0.0f);
             }
-            if (k.type == GRAIN) e.setParameter(GRAIN_WRITE_SIZE_TAG[block], 0.3f);  // 5-ms grains
-            if (k.type == COMB) {
+            if (k.type == TYPE_GRAIN) e.setParameter(GRAIN_WRITE_SIZE_TAG[block], 0.3f);  // 5-ms grains
+            if (k.type == TYPE_COMB) {
                 e.setParameter(blockParam(block, COMB_FEED_OFFSET), 0.6f);
                 e.setParameter(blockParam(block, COMB_DAMP_OFFSET), 0.5f);
                 // The pad circles four times a second, X and Y through their whole range.
@@ -215,14 +241,14 @@ TEST_F(EngineTest, EveryKnobsDestinationIsNamedAfterItAndMovesWhatItMoves) {
             }
             if (p >= DELAY_LEFT_PARAM && p <= DELAY_MIX_PARAM) setFeedbackDelay(e);
             for (int n = 1; n < MOD_SLOT_COUNT; ++n)
-                if (p == MOD_AMOUNT_TAG[n]) setSlot(e, n, SRC_OFFSET, DEST_PAN, 0.0f);
+                if (p == MOD_AMOUNT_TAG[n]) setSlot(e, n, SOURCE_OFFSET, DESTINATION_GLOBAL_PAN, 0.0f);
             e.setParameter(p, value);
-            if (driven) setSlot(e, 0, SRC_OFFSET, e.paramModDestination[p], k.amount);
+            if (driven) setSlot(e, 0, SOURCE_OFFSET, e.paramModDestination[p], k.amount);
         });
-        fx->modSourceValues[SRC_OFFSET] = 1.0f;  // as from the second frame on: driven from the start
+        fx->modSourceValues[SOURCE_OFFSET] = 1.0f;  // as from the second frame on: driven from the start
         std::vector<float> seen;
         const Stereo out = render(*fx, left, right, 64, [&](std::size_t) {
-            seen.insert(seen.end(), {fx->modSourceValues[SRC_FOLLOWER], 100.0f * fx->followerThreshold,
+            seen.insert(seen.end(), {fx->modSourceValues[SOURCE_FOLLOWER], 100.0f * fx->followerThreshold,
                                      fx->followerHoldSamples / 100.0f});
         });
         seen.insert(seen.end(), out.left.begin(), out.left.end());
@@ -293,9 +319,8 @@ TEST_F(EngineTest, GainChangeActsAtTheNext16FrameBoundary) {
     render(*fx, constant(5003, 0.5f));
     fx->setParameter(FOLLOWER_BOOST_PARAM, 1.0f);  // boost x1 -> x10
     std::vector<float> follower;
-    render(*fx, constant(10, 0.5f), constant(10, 0.5f), 1, [&](std::size_t) {
-        follower.push_back(fx->modSourceValues[SRC_FOLLOWER]);
-    });
+    render(*fx, constant(10, 0.5f), constant(10, 0.5f), 1,
+           [&](std::size_t) { follower.push_back(fx->modSourceValues[SOURCE_FOLLOWER]); });
     for (std::size_t i = 0; i < 5; ++i) EXPECT_NEAR(follower[i], 0.5f, 0.01f) << "frame " << 5003 + i;
     EXPECT_NEAR(follower[5], 5.0f, 0.1f) << "frame 5008";
 }
@@ -309,9 +334,10 @@ TEST_F(EngineTest, AControllerInsideACallActsOnItsFrame) {
     const Signal before(tone.begin(), tone.begin() + 40), after(tone.begin() + 40, tone.end());
     auto run = [&](bool split, bool wheel) {
         auto fx = makeNeutral(3, [](APlugin& e) {
-            setBlockType(e, 0, FILTER);
+            setBlockType(e, 0, TYPE_FILTER);
             e.setParameter(blockParam(0, BLOCK_MIX_OFFSET), 1.0f);
-            setSlot(e, 0, 1, DEST_BLOCK1_ROOM_DAMP - 1, 1.0f);  // the Mod Wheel drives Block 1's filter
+            setSlot(e, 0, 1, DESTINATION_BLOCK1_ROOM_DAMP - 1,
+                    1.0f);  // the Mod Wheel drives Block 1's filter
         });
         render(*fx, constant(3003, 0.0f));  // levels settled; the call below starts off the 16-frame grid
         if (!split) {
@@ -334,15 +360,14 @@ TEST_F(EngineTest, AControllerInsideACallActsOnItsFrame) {
 TEST_F(EngineTest, AControllerReachesThe16FrameSettingsAtTheNextBoundary) {
     auto fx = makeNeutral(3, [](APlugin& e) {
         e.setParameter(FOLLOWER_SMOOTH_PARAM, 0.0f);
-        setSlot(e, 0, 1, DEST_FOLLOWER_BOOST, 1.0f);
+        setSlot(e, 0, 1, DESTINATION_FOLLOWER_BOOST, 1.0f);
     });
     render(*fx, constant(5003, 0.5f));
-    EXPECT_EQ(fx->modSourceValues[SRC_FOLLOWER], 0.0f);
+    EXPECT_EQ(fx->modSourceValues[SOURCE_FOLLOWER], 0.0f);
     sendMidi(*fx, {{0, 0xB0, 1, 127}});
     std::vector<float> follower;
-    render(*fx, constant(10, 0.5f), constant(10, 0.5f), 1, [&](std::size_t) {
-        follower.push_back(fx->modSourceValues[SRC_FOLLOWER]);
-    });
+    render(*fx, constant(10, 0.5f), constant(10, 0.5f), 1,
+           [&](std::size_t) { follower.push_back(fx->modSourceValues[SOURCE_FOLLOWER]); });
     for (std::size_t i = 0; i < 5; ++i) EXPECT_EQ(follower[i], 0.0f) << "frame " << 5003 + i;
     EXPECT_NEAR(follower[5], 0.5f, 0.01f) << "frame 5008";
 }
@@ -360,8 +385,8 @@ TEST_F(EngineTest, NoiseDrawsTwicePerFrameAlsoInQuietFrames) {
             white = 2.0f * APlugin::randomUnit(seed) - 1.0f;
             unipolar = APlugin::randomUnit(seed);
         }
-        ASSERT_EQ(fx->modSourceValues[SRC_WHITE_NOISE], white) << "frame " << last;
-        ASSERT_EQ(fx->modSourceValues[SRC_WHITE_NOISE + 1], unipolar) << "frame " << last;
+        ASSERT_EQ(fx->modSourceValues[SOURCE_WHITE_NOISE], white) << "frame " << last;
+        ASSERT_EQ(fx->modSourceValues[SOURCE_UNIPOLAR_NOISE], unipolar) << "frame " << last;
         ASSERT_EQ(APlugin::RandSeed.load(), seed) << "frame " << last;
     });
 }
@@ -371,10 +396,10 @@ TEST_F(EngineTest, NoiseDrawsTwicePerFrameAlsoInQuietFrames) {
 TEST_F(EngineTest, APadOnTheNoiseReadsANewDrawInEveryFrame) {
     auto travelled = [&](std::size_t blockSize) {
         auto fx = makeNeutral(3, [](APlugin& e) {
-            setBlockType(e, 0, FILTER);
+            setBlockType(e, 0, TYPE_FILTER);
             for (int i = 0; i < XY_PATH_POINTS; ++i) e.setXY(0, i, static_cast<float>(i) / 31.0f, 0.5f);
             e.setParameter(XY_SYNC_TAG[0], choice(11, 30.99f));
-            e.setParameter(XY_SPEED_MOD_SOURCE_TAG[0], choice(SRC_WHITE_NOISE, 99.99f));
+            e.setParameter(XY_SPEED_MOD_SOURCE_TAG[0], choice(SOURCE_WHITE_NOISE, 99.99f));
             e.setParameter(XY_SPEED_MOD_AMOUNT_TAG[0], 1.0f);
             e.setParameter(XY_RECORD_MODE_TAG[0], choice(APlugin::XY_REPLAY, 2.99f));
         });
@@ -392,7 +417,7 @@ TEST_F(EngineTest, AGaterUnderItsReplayingPadGatesAlikeInQuietFrames) {
     const Signal tone = sine(350.0, RATE, 6000, 0.5);
     auto gated = [&](std::size_t blockSize) {
         auto fx = makeNeutral(3, [](APlugin& e) {
-            setBlockType(e, 0, GATER);
+            setBlockType(e, 0, TYPE_GATER);
             e.setParameter(blockParam(0, BLOCK_MIX_OFFSET), 1.0f);
             for (int i = 0; i < GATER_STEPS_PER_SIDE; i += 2) {
                 e.setParameter(GATER_TAG[0][0] + i, 1.0f);
@@ -418,9 +443,9 @@ TEST_F(EngineTest, LevelsOnTheModWheelGlideAndRestAlikeInQuietFrames) {
     const Signal tone = sine(350.0, RATE, 6000, 0.5);
     auto played = [&](std::size_t blockSize) {
         auto fx = makeNeutral(3, [](APlugin& e) {
-            setBlockType(e, 0, FILTER);
-            setSlot(e, 0, 1, BLOCK_DESTINATION_START + 14, -0.5f);  // the Mod Wheel lowers Block 1's Volume
-            setSlot(e, 1, 1, DEST_PAN, 0.3f);                       // and pans the output
+            setBlockType(e, 0, TYPE_FILTER);
+            setSlot(e, 0, SOURCE_MOD_WHEEL, destinationBase(0) + DESTINATION_VOLUME_OFFSET, -0.5f);  // Block 1's Volume
+            setSlot(e, 1, SOURCE_MOD_WHEEL, DESTINATION_GLOBAL_PAN, 0.3f);  // the output's Pan
         });
         Stereo out = render(*fx, constant(1000, 0.0f), constant(1000, 0.0f), blockSize);
         sendMidi(*fx, {{0, 0xB0, 1, 127}});
@@ -461,13 +486,14 @@ TEST_F(EngineTest, PlaybackStartRestartsTheDelayAndTheFollower) {
     });
     const Signal before = render(*fx, impulse(3000, 0, 0.5f)).left;
     EXPECT_GT(peak(before, 2000, 3000), 0.05);
-    EXPECT_GT(fx->modSourceValues[SRC_FOLLOWER], 0.0f);
+    EXPECT_GT(fx->modSourceValues[SOURCE_FOLLOWER], 0.0f);
 
     setTransport(true, 120.0);
     float followerAtRestart = -1.0f;
-    const Signal after = render(*fx, impulse(2000, 100, 0.5f), impulse(2000, 100, 0.5f), 16, [&](std::size_t i) {
-        if (i == 15) followerAtRestart = fx->modSourceValues[SRC_FOLLOWER];
-    }).left;
+    const Signal after =
+        render(*fx, impulse(2000, 100, 0.5f), impulse(2000, 100, 0.5f), 16, [&](std::size_t i) {
+            if (i == 15) followerAtRestart = fx->modSourceValues[SOURCE_FOLLOWER];
+        }).left;
     EXPECT_EQ(followerAtRestart, 0.0f);
     EXPECT_LT(peak(after, 16, 400), 1e-9);  // repeats gone; the new impulse not yet back
     EXPECT_NEAR(static_cast<double>(firstAbove(after, 0.01)), 100.0 + 352.8, 3.0);
@@ -567,7 +593,7 @@ TEST_F(EngineTest, ASlotOnDelaySpeedRetimesTheEchoFrameByFrame) {
     auto echo = [&](int noteAt, std::size_t impulseAt) {
         auto fx = makeNeutral(3, [](APlugin& e) {
             setPlainDelay(e, 0.25f);
-            setSlot(e, 0, SRC_VELOCITY, DEST_DELAY_SPEED, 1.0f / 3.0f);
+            setSlot(e, 0, SOURCE_VELOCITY, DESTINATION_DELAY_SPEED, 1.0f / 3.0f);
         });
         render(*fx, constant(1001, 0.0f));
         sendMidi(*fx, {{noteAt, 0x90, 60, 127}});
@@ -600,7 +626,7 @@ TEST_F(EngineTest, FollowerHoldCountsItsMillisecondsInFrames) {
         double lastPosition = 0.0;
         bool restarted = false;
         render(*fx, in, in, 1, [&](std::size_t i) {
-            if (i >= 2000 && fx->modSourceValues[SRC_FOLLOWER] <= 0.1f) ++below;
+            if (i >= 2000 && fx->modSourceValues[SOURCE_FOLLOWER] <= 0.1f) ++below;
             if (i >= 2000 && fx->xy[0].position < lastPosition) restarted = true;
             lastPosition = fx->xy[0].position;
         });
@@ -630,7 +656,7 @@ TEST_F(EngineTest, GrainSemiPlaysWhatItsTextSays) {
     ASSERT_EQ(span.size(), 25u);
     auto played = [&](float v) {
         auto fx = makeNeutral(3, [&](APlugin& e) {
-            setBlockType(e, 0, GRAIN);
+            setBlockType(e, 0, TYPE_GRAIN);
             e.setParameter(blockParam(0, BLOCK_MIX_OFFSET), 1.0f);
             e.setParameter(GRAIN_RANDOM_TAG[0], 0.0f);
             e.setParameter(GRAIN_FINE_TAG[0], 0.5f);
@@ -660,20 +686,20 @@ TEST_F(EngineTest, GrainSemiPlaysWhatItsTextSays) {
 // falls silent, must leave its old destination at the base, not at its last value.
 TEST_F(EngineTest, AMovedSlotLeavesItsOldDestinationAtItsBase) {
     auto fx = makeNeutral(3, [](APlugin& e) {
-        setSlot(e, 0, SRC_OFFSET, DEST_PAN, 0.5f);
-        setSlot(e, 1, SRC_OFFSET, DEST_DELAY_SPEED, 1.0f);
+        setSlot(e, 0, SOURCE_OFFSET, DESTINATION_GLOBAL_PAN, 0.5f);
+        setSlot(e, 1, SOURCE_OFFSET, DESTINATION_DELAY_SPEED, 1.0f);
     });
     Stereo out = render(*fx, constant(4, 0.5f));
-    EXPECT_EQ(fx->modValues[DEST_PAN], 0.5f);
-    EXPECT_EQ(fx->modValues[DEST_DELAY_SPEED], 8.0f);
+    EXPECT_EQ(fx->modValues[DESTINATION_GLOBAL_PAN], 0.5f);
+    EXPECT_EQ(fx->modValues[DESTINATION_DELAY_SPEED], 8.0f);
     EXPECT_EQ(out.left[3], 0.0f);  // Global Pan fully right
 
-    setSlot(*fx, 0, SRC_OFFSET, DEST_FOLLOWER_SMOOTH, 0.5f);
-    fx->setParameter(MOD_SOURCE_TAG[1], choice(SRC_NONE, 99.99f));
+    setSlot(*fx, 0, SOURCE_OFFSET, DESTINATION_FOLLOWER_SMOOTH, 0.5f);
+    fx->setParameter(MOD_SOURCE_TAG[1], choice(SOURCE_NONE, 99.99f));
     out = render(*fx, constant(2, 0.5f));
-    EXPECT_EQ(fx->modValues[DEST_PAN], 0.0f);
-    EXPECT_EQ(fx->modValues[DEST_DELAY_SPEED], 1.0f);
-    EXPECT_EQ(fx->modValues[DEST_FOLLOWER_SMOOTH], 0.5f);
+    EXPECT_EQ(fx->modValues[DESTINATION_GLOBAL_PAN], 0.0f);
+    EXPECT_EQ(fx->modValues[DESTINATION_DELAY_SPEED], 1.0f);
+    EXPECT_EQ(fx->modValues[DESTINATION_FOLLOWER_SMOOTH], 0.5f);
     EXPECT_NEAR(out.left[1], 0.5f, 1e-6f);  // the output is centred again
 }
 
@@ -744,7 +770,7 @@ TEST_F(EngineTest, TheDelaySitsWhereEachPathPutsIt) {
         std::array<Signal, 3> level;
         for (Signal& s : level) s.resize(N);
         const Stereo out = render(*fx, impulse(N, 0, 0.5f), impulse(N, 0, 0.5f), 1, [&](std::size_t i) {
-            for (int b = 0; b < 3; ++b) level[b][i] = fx->modSourceValues[48 + 2 * b];
+            for (int b = 0; b < 3; ++b) level[b][i] = fx->modSourceValues[SOURCE_BLOCK_OUT[b]];
         });
         EXPECT_NEAR(arrival(out.left), D, 3.0);
         EXPECT_NEAR(arrival(out.right), D, 3.0);
@@ -803,10 +829,10 @@ TEST_F(EngineTest, RoomModActsWhileASlotMovesRoomDamp) {
     const Signal in = noise(20000, 0.5);
     auto wet = [&](float mod, float dampSlot) {
         auto fx = makeNeutral(3, [&](APlugin& e) {
-            setBlockType(e, 0, ROOM);
+            setBlockType(e, 0, TYPE_ROOM);
             e.setParameter(blockParam(0, BLOCK_MIX_OFFSET), 1.0f);
             e.setParameter(blockParam(0, ROOM_MOD_OFFSET), mod);
-            setSlot(e, 0, SRC_WHITE_NOISE, DEST_BLOCK1_ROOM_DAMP, dampSlot);
+            setSlot(e, 0, SOURCE_WHITE_NOISE, DESTINATION_BLOCK1_ROOM_DAMP, dampSlot);
         });
         return render(*fx, in).left;
     };
@@ -829,7 +855,7 @@ TEST_F(EngineTest, OutputStaysFiniteAndBoundedAtEverySampleRate) {
         auto fx = makeNeutral(
             3,
             [](APlugin& e) {
-                setBusyPatch(e, 1, {COMB, SHAPER, ROOM});
+                setBusyPatch(e, 1, {TYPE_COMB, TYPE_SHAPER, TYPE_ROOM});
                 for (int b = 0; b < 3; ++b) e.setParameter(blockParam(b, BLOCK_VOLUME_OFFSET), 1.0f);
                 e.setParameter(blockParam(0, COMB_FEED_OFFSET), 1.0f);
                 e.setParameter(blockParam(0, COMB_DAMP_OFFSET), 0.0f);
@@ -854,12 +880,12 @@ TEST_F(EngineTest, OutputStaysFiniteAndBoundedAtEverySampleRate) {
 // a tail has died away the output is exact silence, so a host can detect where it ends.
 TEST_F(EngineTest, SilenceAfterTheTailIsExactZero) {
     auto fx = makeNeutral(3, [](APlugin& e) {
-        setBlockType(e, 0, FILTER);
+        setBlockType(e, 0, TYPE_FILTER);
         e.setParameter(FILTER_MODE_TAG[0], choice(1, 40.0f));  // LP 6dB
         e.setParameter(blockParam(0, FILTER_FREQ_OFFSET), 0.5f);
-        setBlockType(e, 1, COMB);
+        setBlockType(e, 1, TYPE_COMB);
         e.setParameter(blockParam(1, COMB_FEED_OFFSET), 0.7f);
-        setBlockType(e, 2, ROOM);
+        setBlockType(e, 2, TYPE_ROOM);
         e.setParameter(blockParam(2, ROOM_LENGTH_OFFSET), 0.0f);
         setPlainDelay(e, 0.3f);
         e.setParameter(DELAY_FEEDBACK_PARAM, 0.7f);
@@ -888,7 +914,12 @@ TEST_F(EngineTest, NonFiniteInputActsAsSilence) {
         silenced[i] = 0.0f;
     }
     auto renderWith = [&](const Signal& in) {
-        auto fx = makeNeutral(3, [](APlugin& e) { setBusyPatch(e, 0, {FILTER, COMB, GRAIN}); }, 5);
+        auto fx = makeNeutral(
+            3,
+            [](APlugin& e) {
+                setBusyPatch(e, 0, {TYPE_FILTER, TYPE_COMB, TYPE_GRAIN});
+            },
+            5);
         return render(*fx, in, in, 256);
     };
     const Stereo expected = renderWith(silenced);
@@ -901,9 +932,9 @@ TEST_F(EngineTest, NonFiniteInputActsAsSilence) {
 // A host that hands no buffer for a channel gets what a silent channel gives.
 TEST_F(EngineTest, AMissingInputChannelActsAsSilence) {
     const Signal in = noise(3000, 0.5), silence(3000, 0.0f);
-    auto fx = makeNeutral(4, [](APlugin& e) { setBusyPatch(e, 4, {FILTER, ROOM, COMB}); });
+    auto fx = makeNeutral(4, [](APlugin& e) { setBusyPatch(e, 4, {TYPE_FILTER, TYPE_ROOM, TYPE_COMB}); });
     const Stereo expected = render(*fx, in, silence, 1000);
-    fx = makeNeutral(4, [](APlugin& e) { setBusyPatch(e, 4, {FILTER, ROOM, COMB}); });
+    fx = makeNeutral(4, [](APlugin& e) { setBusyPatch(e, 4, {TYPE_FILTER, TYPE_ROOM, TYPE_COMB}); });
     Stereo out{Signal(3000), Signal(3000)};
     for (std::size_t pos = 0; pos < 3000; pos += 1000) {
         float* ins[2] = {const_cast<float*>(in.data()) + pos, nullptr};
@@ -939,7 +970,7 @@ TEST_F(EngineTest, RenderingAllocatesNothing) {
                 FileIoCounter files;
                 fx->setParameter(blockParam(call % 3, BLOCK_VOLUME_OFFSET), 0.5f + 0.01f * static_cast<float>(call));
                 fx->setParameter(GRAIN_WRITE_SIZE_TAG[call % 3], 0.3f + 0.02f * static_cast<float>(call));
-                fx->setParameter(BLOCK_TYPE_TAG[call % 3], choice(call % 2 ? type : GRAIN, 6.99f));
+                fx->setParameter(BLOCK_TYPE_TAG[call % 3], choice(call % 2 ? type : TYPE_GRAIN, 6.99f));
                 fx->setParameter(TRIGGER_PARAM, 1.0f);
                 if (call % 6 == 5) fx->resetEverything();  // carried out inside the next block
                 fx->processEvents(midi.get());

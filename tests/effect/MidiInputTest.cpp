@@ -43,28 +43,28 @@ TEST_F(MidiInputTest, EventsFallDueOnTheirFrameAndThePoolHolds250) {
     auto fx = make();
     sendMidi(*fx, {{5, 0xB0, 1, 127}, {0, 0xB0, 2, 64}, {1, 0xB0, 4, 32}});
     frames(*fx, 1);
-    EXPECT_EQ(fx->modSourceValues[7], cc(64));  // Breath
-    EXPECT_EQ(fx->modSourceValues[8], cc(32));  // Foot
+    EXPECT_EQ(fx->modSourceValues[SOURCE_BREATH], cc(64));  // Breath
+    EXPECT_EQ(fx->modSourceValues[SOURCE_FOOT], cc(32));    // Foot
     frames(*fx, 3);
-    EXPECT_EQ(fx->modSourceValues[1], 0.0f);
+    EXPECT_EQ(fx->modSourceValues[SOURCE_MOD_WHEEL], 0.0f);
     frames(*fx, 1);
-    EXPECT_EQ(fx->modSourceValues[1], 1.0f);  // Mod Wheel, and Mod/After with it
-    EXPECT_EQ(fx->modSourceValues[2], 1.0f);
+    EXPECT_EQ(fx->modSourceValues[SOURCE_MOD_WHEEL], 1.0f);  // Mod Wheel, and Mod/After with it
+    EXPECT_EQ(fx->modSourceValues[SOURCE_MOD_AFTER], 1.0f);
 
     std::vector<MidiMessage> burst(APlugin::MIDI_POOL_SIZE, MidiMessage{3, 0xB0, 16, 10});
     burst.push_back({3, 0xB0, 16, 127});
     sendMidi(*fx, burst);
     EXPECT_EQ(fx->pendingMidiCount, 250);
     frames(*fx, 3);
-    EXPECT_EQ(fx->modSourceValues[10], cc(10));
+    EXPECT_EQ(fx->modSourceValues[SOURCE_CC16], cc(10));
     // Negative offsets from a broken host (-99 is the pool's free mark) fall due at once instead
     // of holding a record for good; other kinds of event are not pooled.
     sendMidi(*fx, {{-99, 0xB0, 17, 5}, {-7, 0xB0, 18, 6}});
     sendMidi(*fx, {{0, 0xB0, 19, 7}}, 6);
     frames(*fx, 1);
-    EXPECT_EQ(fx->modSourceValues[11], cc(5));
-    EXPECT_EQ(fx->modSourceValues[12], cc(6));
-    EXPECT_EQ(fx->modSourceValues[13], 0.0f);
+    EXPECT_EQ(fx->modSourceValues[SOURCE_CC16 + 1], cc(5));
+    EXPECT_EQ(fx->modSourceValues[SOURCE_CC16 + 2], cc(6));
+    EXPECT_EQ(fx->modSourceValues[SOURCE_CC16 + 3], 0.0f);
     EXPECT_EQ(fx->pendingMidiCount, 0);
 }
 
@@ -72,11 +72,12 @@ TEST_F(MidiInputTest, MessagesSetTheirSources) {
     auto fx = make();
     apply(*fx, {{0, 0x93, 69, 127}});  // any channel
     EXPECT_EQ(fx->noteOnFlag, 1);
-    EXPECT_EQ(fx->modSourceValues[23], cc(69));
-    EXPECT_EQ(fx->modSourceValues[24], 1.0f);  // Center Note: key 57 is 0, an octave up 1
-    EXPECT_EQ(fx->modSourceValues[5], 1.0f);
-    EXPECT_NE(fx->modSourceValues[25], fx->modSourceValues[26]);  // two fresh draws
-    EXPECT_LE(std::fabs(fx->modSourceValues[25]), 1.0f);
+    EXPECT_EQ(fx->modSourceValues[SOURCE_NOTE], cc(69));
+    EXPECT_EQ(fx->modSourceValues[SOURCE_CENTER_NOTE], 1.0f);  // Center Note: key 57 is 0, an octave up 1
+    EXPECT_EQ(fx->modSourceValues[SOURCE_VELOCITY], 1.0f);
+    EXPECT_NE(fx->modSourceValues[SOURCE_NOTE_RANDOM],
+              fx->modSourceValues[SOURCE_NOTE_RANDOM + 1]);  // two fresh draws
+    EXPECT_LE(std::fabs(fx->modSourceValues[SOURCE_NOTE_RANDOM]), 1.0f);
 
     fx->noteOnFlag = 0;
     const std::vector<float> before(std::begin(fx->modSourceValues), std::end(fx->modSourceValues));

@@ -107,8 +107,8 @@ TEST_F(XYMotionTest, FreeReplayTakesThePathLengthTimesSpeed) {
     EXPECT_NEAR(period(200000), 18000.0, 1.0);
     // The Offset source at amount 0.625: 2^(0.25 * 4 * 1) = 2 more.
     set(XY_SPEED_MOD_AMOUNT_TAG[B], 0.625f);
-    choose(XY_SPEED_MOD_SOURCE_TAG, 56, 99.99f);
-    plugin->modSourceValues[56] = 1.0f;
+    choose(XY_SPEED_MOD_SOURCE_TAG, SOURCE_OFFSET, 99.99f);
+    plugin->modSourceValues[SOURCE_OFFSET] = 1.0f;
     EXPECT_NEAR(period(200000), 9000.0, 1.0);
     speedDestination = 0.25f;  // the matrix's XY Speed scales it too
     EXPECT_NEAR(period(200000), 36000.0, 1.0);
@@ -341,11 +341,11 @@ TEST_F(XYMotionTest, NoteOnStartsAndNoteOffFreezes) {
 TEST_F(XYMotionTest, ExtremeSpeedModulationKeepsThePositionOnThePath) {
     replayRamp();
     set(XY_SPEED_MOD_AMOUNT_TAG[B], 1.0f);
-    choose(XY_SPEED_MOD_SOURCE_TAG, 46, 99.99f);  // Input
+    choose(XY_SPEED_MOD_SOURCE_TAG, SOURCE_INPUT, 99.99f);
     for (int mode : {APlugin::XY_LOOP_ON, APlugin::XY_PING_PONG}) {
         loop(mode);
         for (float input : {40.0f, 1e6f, INFINITY, NAN}) {
-            plugin->modSourceValues[46] = input;
+            plugin->modSourceValues[SOURCE_INPUT] = input;
             run(3);
             EXPECT_TRUE(position() >= 0.0 && position() < 2.0 * APlugin::XY_SPAN) << input;
             EXPECT_TRUE(x() >= 0.0f && x() <= 1.0f) << input;
