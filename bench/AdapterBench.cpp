@@ -29,12 +29,14 @@ struct Session {
         AudioComponent component =
             tarnwell::au::loadComponent(TARNWELL_COMPONENT_PATH, kTarnwellComponentDescription, error);
         if (component == nullptr || AudioComponentInstanceNew(component, &unit) != 0) return;
-        AudioStreamBasicDescription format{44100.0, kAudioFormatLinearPCM, kAudioFormatFlagsCanonicalNonInterleaved,
-                                           4, 1, 4, 2, 32, 0};
-        AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0, &format, sizeof format);
-        AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0, &format, sizeof format);
-        AudioUnitSetProperty(unit, kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, &block,
-                             sizeof block);
+        AudioStreamBasicDescription format{
+            44100.0, kAudioFormatLinearPCM, kAudioFormatFlagsCanonicalNonInterleaved, 4, 1, 4, 2, 32, 0};
+        AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0, &format,
+                             sizeof format);
+        AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0, &format,
+                             sizeof format);
+        AudioUnitSetProperty(unit, kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0,
+                             &block, sizeof block);
         AURenderCallbackStruct callback{&Session::pull, this};
         AudioUnitSetProperty(unit, kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0, &callback,
                              sizeof callback);
@@ -51,8 +53,8 @@ struct Session {
         if (!prefs.empty()) std::filesystem::remove_all(prefs, ignored);
     }
 
-    static OSStatus pull(void* refCon, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32, UInt32 frames,
-                         AudioBufferList* data) {
+    static OSStatus pull(void* refCon, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32,
+                         UInt32 frames, AudioBufferList* data) {
         auto* self = static_cast<Session*>(refCon);
         AudioBuffer* buffers = data->mBuffers;
         for (UInt32 c = 0; c < data->mNumberBuffers; ++c) buffers[c].mData = self->in[c].data();

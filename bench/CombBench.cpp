@@ -23,8 +23,9 @@ std::unique_ptr<TCombFilter> makeComb() {
 
 void BM_Comb(benchmark::State& state) {
     auto comb = makeComb();
-    tarnwell::bench::timeBlocks(state, tarnwell::bench::noiseBlock(0.5f),
-                                [&](std::size_t, float a, float b, float c, float d) { step(*comb, a, b, c, d); });
+    tarnwell::bench::timeBlocks(
+        state, tarnwell::bench::noiseBlock(0.5f),
+        [&](std::size_t, float a, float b, float c, float d) { step(*comb, a, b, c, d); });
 }
 BENCHMARK(BM_Comb);
 
@@ -37,8 +38,9 @@ void BM_CombSilenceAfterBurst(benchmark::State& state) {
         return p;
     }();
     auto comb = std::make_unique<TCombFilter>(*prepared);
-    tarnwell::bench::timeBlocks(state, tarnwell::bench::silentBlock(),
-                                [&](std::size_t, float a, float b, float c, float d) { step(*comb, a, b, c, d); });
+    tarnwell::bench::timeBlocks(
+        state, tarnwell::bench::silentBlock(),
+        [&](std::size_t, float a, float b, float c, float d) { step(*comb, a, b, c, d); });
 }
 BENCHMARK(BM_CombSilenceAfterBurst);
 

@@ -43,21 +43,30 @@ void runDelay(benchmark::State& state, Mode mode) {
     for (auto _ : state) {
         for (float x : in) benchmark::DoNotOptimize(step(x));
     }
-    if (mode == Mode::kSilenceAfterBurst) state.counters["subnormal_state"] = delay->hasSubnormalState() ? 1.0 : 0.0;
+    if (mode == Mode::kSilenceAfterBurst)
+        state.counters["subnormal_state"] = delay->hasSubnormalState() ? 1.0 : 0.0;
     tarnwell::bench::reportAudio(state, kBlock);
 }
 
 }  // namespace
 
-static void BM_DelayFree(benchmark::State& state) { runDelay(state, Mode::kFree); }
+static void BM_DelayFree(benchmark::State& state) {
+    runDelay(state, Mode::kFree);
+}
 BENCHMARK(BM_DelayFree);
 
-static void BM_DelaySynced(benchmark::State& state) { runDelay(state, Mode::kSynced); }
+static void BM_DelaySynced(benchmark::State& state) {
+    runDelay(state, Mode::kSynced);
+}
 BENCHMARK(BM_DelaySynced);
 
-static void BM_DelayLoopFilter(benchmark::State& state) { runDelay(state, Mode::kLoopFilter); }
+static void BM_DelayLoopFilter(benchmark::State& state) {
+    runDelay(state, Mode::kLoopFilter);
+}
 BENCHMARK(BM_DelayLoopFilter);
 
 // The loop-filter case again on silence: should cost what sound costs.
-static void BM_DelaySilenceAfterBurst(benchmark::State& state) { runDelay(state, Mode::kSilenceAfterBurst); }
+static void BM_DelaySilenceAfterBurst(benchmark::State& state) {
+    runDelay(state, Mode::kSilenceAfterBurst);
+}
 BENCHMARK(BM_DelaySilenceAfterBurst);

@@ -121,7 +121,8 @@ void BM_EditorIdlePadsReplaying(benchmark::State& state) {
     for (int b = 0; b < BLOCK_COUNT; ++b) {
         fx.setParameter(BLOCK_TYPE_TAG[b], 5.1f / 6.99f);
         for (int i = 0; i < XY_PATH_POINTS; ++i)
-            fx.setXY(b, i, static_cast<float>(i) / 31.0f, 0.5f + 0.4f * std::sin(0.4f * static_cast<float>(i) + b));
+            fx.setXY(b, i, static_cast<float>(i) / 31.0f,
+                     0.5f + 0.4f * std::sin(0.4f * static_cast<float>(i) + b));
         fx.setParameter(XY_LEN_SEC_TAG[b], 0.002f);  // 2 s
         fx.setParameter(XY_EDIT_TAG[b], 1.0f);
         fx.setParameter(XY_RECORD_MODE_TAG[b], 2.1f / 2.99f);

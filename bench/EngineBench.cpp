@@ -49,14 +49,16 @@ void BM_EngineBlocks(benchmark::State& state) {
     setFeedbackDelay(*fx);
     run(state, *fx);
 }
-BENCHMARK(BM_EngineBlocks)->ArgsProduct({{0, 1, 2, 3, 4, 5, 6}, {0, 1, 2, 3, 4, 5}})->ArgNames({"type", "path"});
+BENCHMARK(BM_EngineBlocks)
+    ->ArgsProduct({{0, 1, 2, 3, 4, 5, 6}, {0, 1, 2, 3, 4, 5}})
+    ->ArgNames({"type", "path"});
 
 // A typical sound: a swept Filter into a Comb, the third Block and the Delay off, the pads at rest.
 void BM_EngineTypical(benchmark::State& state) {
     auto fx = makeEngine();
     setBlocks(*fx, 3, {1, 2, 0});
     fx->setParameter(FILTER_MODE_TAG[0], choice(7, 40.0f));  // "LP2 12dB"
-    setSlot(*fx, 0, 27, 5, 0.5f);                               // follower -> Block 1 Filter Freq
+    setSlot(*fx, 0, 27, 5, 0.5f);                            // follower -> Block 1 Filter Freq
     run(state, *fx);
 }
 BENCHMARK(BM_EngineTypical);

@@ -14,19 +14,32 @@ namespace {
 
 const char* familyName(int type) {
     switch (type) {
-        case TFilter::LP6: return "one-pole LP 6dB";
-        case TFilter::LP1_12: return "state-variable LP1 12dB";
-        case TFilter::LP2_12: return "biquad LP2 12dB";
-        case TFilter::LPZ_12: return "zero-delay LPZ 12dB";
-        case TFilter::LP18: return "one-pole+SVF LP 18dB";
-        case TFilter::LP1_24: return "biquad+SVF LP1 24dB";
-        case TFilter::LP2_24: return "ladder LP2 24dB";
-        case TFilter::LPZ_24: return "zero-delay x2 LPZ 24dB";
-        case TFilter::LP36: return "biquad+ladder LP 36dB";
-        case TFilter::Vowel: return "formant bank Vowel";
-        case TFilter::Formant2: return "formant bank Formant 2";
-        case TFilter::PeakShelf: return "equaliser Peak Shelf";
-        default: return "?";
+        case TFilter::LP6:
+            return "one-pole LP 6dB";
+        case TFilter::LP1_12:
+            return "state-variable LP1 12dB";
+        case TFilter::LP2_12:
+            return "biquad LP2 12dB";
+        case TFilter::LPZ_12:
+            return "zero-delay LPZ 12dB";
+        case TFilter::LP18:
+            return "one-pole+SVF LP 18dB";
+        case TFilter::LP1_24:
+            return "biquad+SVF LP1 24dB";
+        case TFilter::LP2_24:
+            return "ladder LP2 24dB";
+        case TFilter::LPZ_24:
+            return "zero-delay x2 LPZ 24dB";
+        case TFilter::LP36:
+            return "biquad+ladder LP 36dB";
+        case TFilter::Vowel:
+            return "formant bank Vowel";
+        case TFilter::Formant2:
+            return "formant bank Formant 2";
+        case TFilter::PeakShelf:
+            return "equaliser Peak Shelf";
+        default:
+            return "?";
     }
 }
 
@@ -57,9 +70,8 @@ void BM_FilterHeld(benchmark::State& state) {
     const int type = static_cast<int>(state.range(0));
     TFilter f = makeFilter(type);
     const std::vector<float> in = tarnwell::bench::noiseBlock(0.5f);
-    tarnwell::bench::timeBlocks(state, in, [&](std::size_t, float a, float b, float c, float d) {
-        step(f, kHeldKnob, a, b, c, d);
-    });
+    tarnwell::bench::timeBlocks(
+        state, in, [&](std::size_t, float a, float b, float c, float d) { step(f, kHeldKnob, a, b, c, d); });
     state.SetLabel(familyName(type));
 }
 
@@ -71,9 +83,8 @@ void BM_FilterSwept(benchmark::State& state) {
     std::vector<float> sweep(BLOCK);
     for (std::size_t i = 0; i < BLOCK; ++i)
         sweep[i] = 0.5f + 0.3f * std::sin(6.2831853f * static_cast<float>(i) / static_cast<float>(BLOCK));
-    tarnwell::bench::timeBlocks(state, in, [&](std::size_t i, float a, float b, float c, float d) {
-        step(f, sweep[i], a, b, c, d);
-    });
+    tarnwell::bench::timeBlocks(
+        state, in, [&](std::size_t i, float a, float b, float c, float d) { step(f, sweep[i], a, b, c, d); });
     state.SetLabel(familyName(type));
 }
 
@@ -87,17 +98,16 @@ void BM_FilterSilenceAfterBurst(benchmark::State& state) {
             [&](float a, float b, float c, float d) { step(p, kHeldKnob, a, b, c, d); }, 60.0);
     }
     TFilter f = prepared[type];
-    tarnwell::bench::timeBlocks(state, tarnwell::bench::silentBlock(),
-                                [&](std::size_t, float a, float b, float c, float d) {
-                                    step(f, kHeldKnob, a, b, c, d);
-                                });
+    tarnwell::bench::timeBlocks(
+        state, tarnwell::bench::silentBlock(),
+        [&](std::size_t, float a, float b, float c, float d) { step(f, kHeldKnob, a, b, c, d); });
     state.SetLabel(familyName(type));
 }
 
 void families(benchmark::internal::Benchmark* b) {
     for (int type : {TFilter::LP6, TFilter::LP1_12, TFilter::LP2_12, TFilter::LPZ_12, TFilter::LP18,
-                     TFilter::LP1_24, TFilter::LP2_24, TFilter::LPZ_24, TFilter::LP36,
-                     TFilter::Vowel, TFilter::Formant2, TFilter::PeakShelf})
+                     TFilter::LP1_24, TFilter::LP2_24, TFilter::LPZ_24, TFilter::LP36, TFilter::Vowel,
+                     TFilter::Formant2, TFilter::PeakShelf})
         b->Arg(type);
 }
 

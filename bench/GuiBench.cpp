@@ -18,10 +18,13 @@ namespace {
 
 // The component's Resources folder, where the artwork is built.
 std::string artwork() {
-    return (std::filesystem::path(TARNWELL_COMPONENT_PATH).parent_path().parent_path() / "Resources").string();
+    return (std::filesystem::path(TARNWELL_COMPONENT_PATH).parent_path().parent_path() / "Resources")
+        .string();
 }
 
-long bitmapId(int size, int k) { return 10000 + 1000 * size + k; }
+long bitmapId(int size, int k) {
+    return 10000 + 1000 * size + k;
+}
 
 // The editor loads these 50 at each size.
 const std::vector<int>& editorBitmaps() {
@@ -46,8 +49,8 @@ struct Window {
         background = new CBitmap(bitmapId(size, 0));
         strip = new CBitmap(bitmapId(size, 30));
         onOff = new CBitmap(bitmapId(size, 11));
-        frame = new CFrame(CRect(0, 0, scaled(1100), scaled(730)), static_cast<tarnwell::gui::ParentView*>(&parent),
-                           nullptr);
+        frame = new CFrame(CRect(0, 0, scaled(1100), scaled(730)),
+                           static_cast<tarnwell::gui::ParentView*>(&parent), nullptr);
         frame->setBackground(background);
         // 50 knobs, 300 on/off buttons, 200 option menus, 450 readouts.
         const CCoord knobW = strip->getWidth(), knobH = strip->getHeight() / 137;

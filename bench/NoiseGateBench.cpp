@@ -34,9 +34,13 @@ void runFollower(benchmark::State& state, float scale, bool afterBurst) {
 }  // namespace
 
 // One level update and one read per frame, as the engine uses the follower.
-static void BM_NoiseGate(benchmark::State& state) { runFollower(state, 1.0f, false); }
+static void BM_NoiseGate(benchmark::State& state) {
+    runFollower(state, 1.0f, false);
+}
 BENCHMARK(BM_NoiseGate);
 
 // A slow follower fading through a minute of silence after a loud level.
-static void BM_NoiseGateSilenceAfterBurst(benchmark::State& state) { runFollower(state, 0.0f, true); }
+static void BM_NoiseGateSilenceAfterBurst(benchmark::State& state) {
+    runFollower(state, 0.0f, true);
+}
 BENCHMARK(BM_NoiseGateSilenceAfterBurst);

@@ -11,7 +11,7 @@
 namespace {
 
 const char* const MODE_NAMES[TShaper::MODE_COUNT] = {"Ring Mod", "Freq Mod", "Phase Mod",
-                                                      "Amp Mod",  "Sym Mod",  "Low-Fi"};
+                                                     "Amp Mod",  "Sym Mod",  "Low-Fi"};
 
 void step(TShaper& s, float La, float Ra, float Lb, float Rb) {
     s.setDistort(0.6f, 0.55f, 0.7f, 0.4f, 0.1f, 0.0f, 0.0f, 0.0f, 0.0f, 0.3f, 0.3f, false);
@@ -30,8 +30,9 @@ std::unique_ptr<TShaper> makeShaper(int mode) {
 void BM_Shaper(benchmark::State& state) {
     const int mode = static_cast<int>(state.range(0));
     auto shaper = makeShaper(mode);
-    tarnwell::bench::timeBlocks(state, tarnwell::bench::noiseBlock(0.5f),
-                                [&](std::size_t, float a, float b, float c, float d) { step(*shaper, a, b, c, d); });
+    tarnwell::bench::timeBlocks(
+        state, tarnwell::bench::noiseBlock(0.5f),
+        [&](std::size_t, float a, float b, float c, float d) { step(*shaper, a, b, c, d); });
     state.SetLabel(MODE_NAMES[mode]);
 }
 BENCHMARK(BM_Shaper)->DenseRange(0, TShaper::MODE_COUNT - 1);
@@ -47,8 +48,9 @@ void BM_ShaperSilenceAfterBurst(benchmark::State& state) {
         prepared[mode] = std::move(p);
     }
     auto shaper = std::make_unique<TShaper>(*prepared[mode]);
-    tarnwell::bench::timeBlocks(state, tarnwell::bench::silentBlock(),
-                                [&](std::size_t, float a, float b, float c, float d) { step(*shaper, a, b, c, d); });
+    tarnwell::bench::timeBlocks(
+        state, tarnwell::bench::silentBlock(),
+        [&](std::size_t, float a, float b, float c, float d) { step(*shaper, a, b, c, d); });
     state.SetLabel(MODE_NAMES[mode]);
 }
 BENCHMARK(BM_ShaperSilenceAfterBurst)->DenseRange(0, TShaper::MODE_COUNT - 1);

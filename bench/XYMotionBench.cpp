@@ -23,7 +23,8 @@ void runFrames(benchmark::State& state, APlugin& p) {
         for (int n = 0; n < FRAMES; ++n) {
             for (int b = 0; b < BLOCK_COUNT; ++b) p.updateTriggers(b);
             for (int b = 0; b < BLOCK_COUNT; ++b) p.updateXYStuff(b);
-            p.sampleCounter.store(p.sampleCounter.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+            p.sampleCounter.store(p.sampleCounter.load(std::memory_order_relaxed) + 1,
+                                  std::memory_order_relaxed);
         }
         benchmark::DoNotOptimize(p.modSourceValues);
     }

@@ -47,7 +47,8 @@ public:
 private:
     APluginProgram* recordOf(int program) {
         auto* plugin = dynamic_cast<APlugin*>(GetEffect());
-        if (plugin == nullptr || program < 0 || program >= static_cast<int>(std::size(plugin->programs))) return nullptr;
+        if (plugin == nullptr || program < 0 || program >= static_cast<int>(std::size(plugin->programs)))
+            return nullptr;
         return &plugin->programs[program];
     }
 };
@@ -58,7 +59,8 @@ void registerOwnBundle() {
     static std::once_flag once;
     std::call_once(once, [] {
         Dl_info info{};
-        if (dladdr(reinterpret_cast<void*>(&registerOwnBundle), &info) == 0 || info.dli_fname == nullptr) return;
+        if (dladdr(reinterpret_cast<void*>(&registerOwnBundle), &info) == 0 || info.dli_fname == nullptr)
+            return;
         char resolved[PATH_MAX];
         if (realpath(info.dli_fname, resolved) == nullptr) return;
         std::string path = resolved;
@@ -86,7 +88,7 @@ extern "C" __attribute__((visibility("default"))) AudioComponentPlugInInterface*
 // pointer in params[1]; close (-2) deletes the unit given as storage; every other selector
 // goes to the unit.
 extern "C" __attribute__((visibility("default"))) OSStatus AUPLUGINEntry(ComponentParameters* params,
-                                                                          void* storage) {
+                                                                         void* storage) {
     if (params == nullptr) return kAudio_ParamError;
     if (params->what == kComponentOpenSelect) {
         registerOwnBundle();

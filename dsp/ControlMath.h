@@ -13,7 +13,9 @@
 namespace controlmath {
 
 // Limits to lo..hi; NaN gives lo, so a bad control can never reach a table index.
-inline float clampTo(float v, float lo, float hi) { return v > lo ? std::min(v, hi) : lo; }
+inline float clampTo(float v, float lo, float hi) {
+    return v > lo ? std::min(v, hi) : lo;
+}
 
 inline float clamp01(float v) {
 #if defined(__SSE__) && defined(__GNUC__)
@@ -70,8 +72,8 @@ inline double truncOf(double x) {
 
 // A four-lane process run on four scalars: the lanes are {La, Lb, Ra, Rb}.
 template <class Module>
-inline void processScalars(Module& m, float La, float Ra, float Lb, float Rb, float& oLa, float& oRa, float& oLb,
-                           float& oRb) {
+inline void processScalars(Module& m, float La, float Ra, float Lb, float Rb, float& oLa, float& oRa,
+                           float& oLb, float& oRb) {
     const auto out = m.process(typename Module::Lanes{La, Lb, Ra, Rb});
     oLa = out[0];
     oLb = out[1];

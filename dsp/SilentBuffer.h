@@ -14,7 +14,8 @@
 
 // The zero pages must be a valid value of the element.
 template <typename T>
-inline constexpr bool kSilentElement = std::is_trivially_default_constructible_v<T> && std::is_trivially_destructible_v<T>;
+inline constexpr bool kSilentElement =
+    std::is_trivially_default_constructible_v<T>&& std::is_trivially_destructible_v<T>;
 
 template <typename T>
 class SilentBuffer {
@@ -62,8 +63,8 @@ public:
             mmap(data, bytes(), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_FIXED, fd, 0) != MAP_FAILED &&
             mmap(data + size, bytes(), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_FIXED, fd, 0) != MAP_FAILED)
             twice = true;
-        else if (mmap(data, 2 * bytes(), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) ==
-                 MAP_FAILED)  // two copies of fresh anonymous pages, kept alike by the writer
+        else if (mmap(data, 2 * bytes(), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1,
+                      0) == MAP_FAILED)  // two copies of fresh anonymous pages, kept alike by the writer
             data = nullptr;
         if (fd >= 0) close(fd);
         if (data == nullptr) {
@@ -75,7 +76,7 @@ public:
     SilentRing(const SilentRing&) = delete;
     SilentRing& operator=(const SilentRing&) = delete;
 
-    T* get() const { return data; }  // the first copy
+    T* get() const { return data; }        // the first copy
     T* at() const { return data + size; }  // the second copy
     bool mirrored() const { return !twice; }
 

@@ -29,7 +29,9 @@ constexpr std::uint32_t kPreDelayMask = TBasicReverb::kPreDelayFrames - 1;
 // Keeps the allpass sizes of absurd sample rates within memory and int range.
 constexpr double kMaxAllpassSize = 1 << 20;
 
-bool isSubnormal(float v) { return std::fpclassify(v) == FP_SUBNORMAL; }
+bool isSubnormal(float v) {
+    return std::fpclassify(v) == FP_SUBNORMAL;
+}
 
 // Tuning of comb c (comb j of lane k at j * 4 + k): lanes 2 and 4 take the spread set.
 constexpr int tuningOf(int comb) {
@@ -108,7 +110,9 @@ void TComb::clearFilterState() {
     std::fill(std::begin(low2), std::end(low2), 0.0f);
 }
 
-void TComb::clearLowPass() { std::fill(std::begin(lowPass), std::end(lowPass), 0.0f); }
+void TComb::clearLowPass() {
+    std::fill(std::begin(lowPass), std::end(lowPass), 0.0f);
+}
 
 void TComb::clearRing() {
     std::fill_n(ring.get(), static_cast<std::size_t>(kRingFrames) * kCombs * (ring.mirrored() ? 2 : 1), 0.0f);
@@ -124,11 +128,14 @@ inline Lanes load4(const float* p) {
     return v;
 }
 
-inline void store4(float* p, Lanes v) { std::memcpy(p, &v, sizeof v); }
+inline void store4(float* p, Lanes v) {
+    std::memcpy(p, &v, sizeof v);
+}
 
 }  // namespace
 
-[[gnu::always_inline]] inline ReverbLanes TComb::update(float inL, float tap0, float tap2, float inR, float tap1, float tap3) {
+[[gnu::always_inline]] inline ReverbLanes TComb::update(float inL, float tap0, float tap2, float inR,
+                                                        float tap1, float tap3) {
     const std::uint32_t q = position = (position + 1) & kCombMask;
     const std::int32_t start = static_cast<std::int32_t>(q) * kCombs;
 
@@ -206,7 +213,8 @@ void TBasicReverb::init() {
     for (int i = 0; i < kAllpassStages; ++i) {
         for (int set = 0; set < 2; ++set) {
             const int tuning = kAllpassTuning[i] + (set == 1 ? kStereoSpread : 0);
-            size[i][set] = static_cast<int>(std::clamp(std::trunc(tuning * scale + 0.5), 1.0, kMaxAllpassSize));
+            size[i][set] =
+                static_cast<int>(std::clamp(std::trunc(tuning * scale + 0.5), 1.0, kMaxAllpassSize));
             longest = std::max(longest, size[i][set]);
             allpassDelay[i][set] = static_cast<std::uint32_t>(size[i][set]) * kAllpassFrameFloats;
         }
@@ -243,7 +251,9 @@ void TBasicReverb::setRoomSize(float r) {
     update();
 }
 
-void TBasicReverb::update() { comb.setVectors(damping, room); }
+void TBasicReverb::update() {
+    comb.setVectors(damping, room);
+}
 
 void TBasicReverb::setFilter(float /*unusedLow*/, float hp) {
     const float fc = 20.0f * std::exp2(10.0f * hp);
@@ -276,7 +286,8 @@ void TBasicReverb::applyLength(float l, float r) {
     const Lanes longest = {kLongest, kLongest, kLongest, kLongest}, oneFrame = {1.0f, 1.0f, 1.0f, 1.0f};
     Lanes frames[TComb::kVectors];
     for (int j = 0; j < TComb::kVectors; ++j) {
-        const Lanes v = scale[j % 2] * load4(&kCombTuningF[static_cast<std::size_t>(j * TComb::kLanes)]) + 0.5f;
+        const Lanes v =
+            scale[j % 2] * load4(&kCombTuningF[static_cast<std::size_t>(j * TComb::kLanes)]) + 0.5f;
         // Limited before the conversion so that any product, even not a number (the longest),
         // stays defined; under one frame is one frame.
         frames[j] = laneMax(oneFrame, laneMin(v, longest));
@@ -291,7 +302,8 @@ void TBasicReverb::setWiden(ReverbLanes w) {
     bounded = highest < bounded ? highest : bounded;
     bounded = w == w ? bounded : Lanes{0.0f, 0.0f, 0.0f, 0.0f};
     constexpr std::int32_t kMask = static_cast<std::int32_t>(kPreDelayMask);
-    const ReverbIndices at = ReverbIndices{kMask, kMask, kMask, kMask} - __builtin_convertvector(bounded, ReverbIndices);
+    const ReverbIndices at =
+        ReverbIndices{kMask, kMask, kMask, kMask} - __builtin_convertvector(bounded, ReverbIndices);
     std::memcpy(tapOffset, &at, sizeof at);
 }
 
@@ -343,7 +355,8 @@ std::uint32_t TBasicReverb::longestPath() const {
     std::uint32_t tap = 0;  // tap i reads (kPreDelayMask - tapOffset[i]) + 1 frames back, as wrapped
     for (const std::int32_t at : tapOffset)
         tap = std::max(tap, ((kPreDelayMask - static_cast<std::uint32_t>(at)) & kPreDelayMask) + 1);
-    const auto longestComb = static_cast<std::uint32_t>(-comb.lowestOffset + TComb::kCombs - 1) / TComb::kCombs;
+    const auto longestComb =
+        static_cast<std::uint32_t>(-comb.lowestOffset + TComb::kCombs - 1) / TComb::kCombs;
     std::uint32_t allpasses = 0;
     for (const auto& stage : allpassDelay) allpasses += std::max(stage[0], stage[1]) / kAllpassFrameFloats;
     return tap + longestComb + allpasses;

@@ -12,12 +12,14 @@ namespace {
 
 constexpr float kGuard = 1e-15f;
 
-inline std::uint32_t slotOf(std::uint32_t pos) { return (pos >> 8) & (TCombFilter::RING_SIZE - 1); }
+inline std::uint32_t slotOf(std::uint32_t pos) {
+    return (pos >> 8) & (TCombFilter::RING_SIZE - 1);
+}
 
 // One channel of one sub-sample: read behind the write position, maybe flip, damp, scale,
 // write input plus loop back.
-inline float combStep(float* ring, std::uint32_t p, std::int32_t delay, float& state, float keep,
-                      float coeff, float gain, bool flip, float input) {
+inline float combStep(float* ring, std::uint32_t p, std::int32_t delay, float& state, float keep, float coeff,
+                      float gain, bool flip, float input) {
     float r = ring[slotOf(p - static_cast<std::uint32_t>(delay))];
     if (flip) r = -r;
     state = keep * state + coeff * r + kGuard;
@@ -115,7 +117,8 @@ void TCombFilter::setComb(float freq, float modL, float modR, float spread, floa
     flipChance = randomAmount * randomAmount * randomAmount * 0.13f;
 }
 
-void TCombFilter::process(float La, float Ra, float Lb, float Rb, float& oLa, float& oRa, float& oLb, float& oRb) {
+void TCombFilter::process(float La, float Ra, float Lb, float Rb, float& oLa, float& oRa, float& oLb,
+                          float& oRb) {
     controlmath::processScalars(*this, La, Ra, Lb, Rb, oLa, oRa, oLb, oRb);
 }
 

@@ -24,10 +24,9 @@ public:
     // 0 = "Comb Pos", anything else "Comb Neg"; a change starts from silence.
     void setType(int newType);
     // Once per host sample before process. freq is a knob position 0..1 (20 Hz .. 20,480 Hz).
-    void setComb(float freq, float modL, float modR, float spread, float feedbackAmount,
-                 float dampingAmount, float randomAmount, bool firstFrame);
-    void process(float La, float Ra, float Lb, float Rb, float& oLa, float& oRa, float& oLb,
-                 float& oRb);
+    void setComb(float freq, float modL, float modR, float spread, float feedbackAmount, float dampingAmount,
+                 float randomAmount, bool firstFrame);
+    void process(float La, float Ra, float Lb, float Rb, float& oLa, float& oRa, float& oLb, float& oRb);
     // The same on the four lanes {La, Lb, Ra, Rb} of one vector, so the engine's lanes need not
     // go through memory.
     typedef float Lanes __attribute__((vector_size(16)));

@@ -5,12 +5,15 @@
 #include <cmath>
 
 const float TDelay::TAPE_DELAY_LEN_ARRAY[kSyncedLengths] = {
-    1.0f / 48.0f, 1.0f / 32.0f, 3.0f / 64.0f, 1.0f / 24.0f, 1.0f / 16.0f, 3.0f / 32.0f, 1.0f / 12.0f, 1.0f / 8.0f,
-    3.0f / 16.0f, 1.0f / 6.0f,  1.0f / 4.0f,  3.0f / 8.0f,  1.0f / 3.0f,  1.0f / 2.0f,  3.0f / 4.0f};
+    1.0f / 48.0f, 1.0f / 32.0f, 3.0f / 64.0f, 1.0f / 24.0f, 1.0f / 16.0f,
+    3.0f / 32.0f, 1.0f / 12.0f, 1.0f / 8.0f,  3.0f / 16.0f, 1.0f / 6.0f,
+    1.0f / 4.0f,  3.0f / 8.0f,  1.0f / 3.0f,  1.0f / 2.0f,  3.0f / 4.0f};
 
 // Untouched pages cost nothing until the line has been that long.
 TDelay::Line::Line()
-    : ring(std::make_unique_for_overwrite<Entry[]>(kCapacity)), end(ring.get() + kCapacity), front(ring.get()),
+    : ring(std::make_unique_for_overwrite<Entry[]>(kCapacity)),
+      end(ring.get() + kCapacity),
+      front(ring.get()),
       back(ring.get()) {}
 
 inline const TDelay::Entry& TDelay::Line::at(std::size_t k) const {
@@ -100,8 +103,8 @@ void TDelay::setDelayLen(float lenL, float lenR, float addL, float addR, float s
         return (h[0] | h[1]) == 0;
     };
     if (lengthSettingsValid && none(movedLengths | movedOthers)) return;
-    const bool baseRests =
-        lengthSettingsValid && none((movedLengths & Bits{-1, -1, 0, 0}) | (movedOthers & Bits{0, -1, -1, -1}));
+    const bool baseRests = lengthSettingsValid &&
+                           none((movedLengths & Bits{-1, -1, 0, 0}) | (movedOthers & Bits{0, -1, -1, -1}));
     lengthSettings[0] = lengths;
     lengthSettings[1] = others;
     lengthSettingsValid = true;
@@ -127,7 +130,8 @@ void TDelay::setDelayLen(float lenL, float lenR, float addL, float addR, float s
         }
         clampedLen[c] = clampLength(scale * (add[c] + unclampedLen[c]));
     }
-    setIncrements(kReadBehind / static_cast<double>(clampedLen[0]), kReadBehind / static_cast<double>(clampedLen[1]));
+    setIncrements(kReadBehind / static_cast<double>(clampedLen[0]),
+                  kReadBehind / static_cast<double>(clampedLen[1]));
 }
 
 void TDelay::setDelayLenDirect(float samples) {
@@ -136,7 +140,8 @@ void TDelay::setDelayLenDirect(float samples) {
         unclampedLen[c] = samples;
         clampedLen[c] = clampLength(samples);
     }
-    setIncrements(kReadBehind / static_cast<double>(clampedLen[0]), kReadBehind / static_cast<double>(clampedLen[1]));
+    setIncrements(kReadBehind / static_cast<double>(clampedLen[0]),
+                  kReadBehind / static_cast<double>(clampedLen[1]));
 }
 
 bool TDelay::setEqual(float v) {

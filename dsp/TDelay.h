@@ -252,8 +252,9 @@ inline TDelay::Pair TDelay::readBoth(Pair in) {
     if (notReady) return Pair{};
     // The two channels side by side: each lane rounds as the same sum on one channel would.
     clock += increment;
-    const Pair out = lockstep ? readBoth(in)
-                              : __builtin_convertvector((PairD{readChannel(0, in[0]), readChannel(1, in[1])}), Pair);
+    const Pair out =
+        lockstep ? readBoth(in)
+                 : __builtin_convertvector((PairD{readChannel(0, in[0]), readChannel(1, in[1])}), Pair);
     typedef int Swap __attribute__((vector_size(8)));
     Pair w = in + ownFeed * out + crossFeed * __builtin_shuffle(out, Swap{1, 0}) + kGuard;
 #if defined(__SSE2__)

@@ -17,16 +17,15 @@ namespace {
 
 // Keeps recursive states away from denormal numbers; cheaper than flushing them.
 constexpr float kGuard = 1e-15f;
-constexpr float kCubic = 0.001f;          // soft clip of the state-variable band state
-constexpr float kSixth = 1.0f / 6.0f;     // ladder saturation t - t^3/6
-constexpr float kFixedQ = 2.8284271f;     // biquad damping of the 24 and 36 dB types
+constexpr float kCubic = 0.001f;       // soft clip of the state-variable band state
+constexpr float kSixth = 1.0f / 6.0f;  // ladder saturation t - t^3/6
+constexpr float kFixedQ = 2.8284271f;  // biquad damping of the 24 and 36 dB types
 
 // Gain after each topology; the input enters at a tenth of its level.
 constexpr float OUTPUT_GAIN[TFilter::NUM_TYPES] = {
-    1.0f,  10.0f, 10.0f, 10.0f, 10.0f, 20.0f, 10.0f, 10.0f, 10.0f,       10.0f, 10.0f, 10.0f,
-    10.0f, 10.0f, 10.0f, 10.0f, 10.0f, 10.0f, 10.0f, 28.284271f, 10.0f, 10.0f, 10.0f, 10.0f,
-    14.142135f, 10.0f, 10.0f, 10.0f, 10.0f, 20.0f, 10.0f, 28.3f, 1.5f, 1.5f, 10.0f, 10.0f,
-    10.0f};
+    1.0f,  10.0f, 10.0f, 10.0f, 10.0f, 20.0f, 10.0f,      10.0f, 10.0f, 10.0f, 10.0f, 10.0f,      10.0f,
+    10.0f, 10.0f, 10.0f, 10.0f, 10.0f, 10.0f, 28.284271f, 10.0f, 10.0f, 10.0f, 10.0f, 14.142135f, 10.0f,
+    10.0f, 10.0f, 10.0f, 20.0f, 10.0f, 28.3f, 1.5f,       1.5f,  10.0f, 10.0f, 10.0f};
 
 constexpr float FORMANT_HZ[5][4] = {
     {650.0f, 1080.0f, 2650.0f, 2900.0f},  // A
@@ -55,9 +54,13 @@ constexpr TFilter::History HISTORY_AFTER_ONE[3] = {historyAt(NEXT_POSITION[0]), 
 typedef TFilter::Lanes Lanes;
 typedef TFilter::Biquad Biquad;
 
-inline Lanes splat(float v) { return Lanes{v, v, v, v}; }
+inline Lanes splat(float v) {
+    return Lanes{v, v, v, v};
+}
 
-inline Lanes pair(float left, float right) { return Lanes{left, right, left, right}; }
+inline Lanes pair(float left, float right) {
+    return Lanes{left, right, left, right};
+}
 
 // The biquad helpers work out both channels at once, lanes {left, right, left, right}, each
 // lane rounding as the same steps on one float: one division of each kind for both.
@@ -128,8 +131,8 @@ void onePole(TFilterChannel& c, float f) {
 }
 
 // Band-pass section of the Formant types at cutoff * factor.
-void formantSection(TFilterChannel& c, int slot, float cutoff, float factor, float g,
-                    float sqrtG1, float invRate, float minNorm) {
+void formantSection(TFilterChannel& c, int slot, float cutoff, float factor, float g, float sqrtG1,
+                    float invRate, float minNorm) {
     const float fn = clampTo((cutoff + 0.001f) * factor * invRate + kGuard, minNorm, 0.2f);
     const int i = TFilter::tableIndex(fn);
     const float alpha = Filter2Sine[i] / g;
@@ -237,10 +240,14 @@ inline ZdfOut zdfStage(TFilterChannel& c, int stage, float w) {
 // bandScale is the band-pass factor of the single and double stage types.
 inline float zdfKind(const ZdfOut& o, int kind, float bandScale) {
     switch (kind) {
-        case 0: return o.lp;
-        case 1: return o.hp;
-        case 2: return bandScale * o.bp;
-        default: return o.hp + o.lp;
+        case 0:
+            return o.lp;
+        case 1:
+            return o.hp;
+        case 2:
+            return bandScale * o.bp;
+        default:
+            return o.hp + o.lp;
     }
 }
 
@@ -299,7 +306,7 @@ void TFilter::setType(int newType, bool resetIfChanged) {
 
 TFilter::LaneConstants TFilter::laneConstantsOf(int type) {
     return LaneConstants{splat(kGuard), splat(1.0f), splat(-1.0f), splat(0.1f), splat(OUTPUT_GAIN[type]),
-                         splat(2.0f), splat(-2.0f)};
+                         splat(2.0f),   splat(-2.0f)};
 }
 
 void TFilter::updateCoefficients() {
@@ -332,7 +339,8 @@ void TFilter::updateCoefficients() {
             highPass2(biquad, fLeft, fRight, kFixedQ * (1.0f - r));
             break;
         case BP2_12:
-            bandPass2(biquad, fLeft, fRight, resonance.gainLanes, resonance.sqrtGainPlusOneLanes, laneConstants);
+            bandPass2(biquad, fLeft, fRight, resonance.gainLanes, resonance.sqrtGainPlusOneLanes,
+                      laneConstants);
             break;
         case Notch2_12:
             notch2(biquad, fLeft, fRight, r);
@@ -382,7 +390,8 @@ void TFilter::stackedCoefficients(float fLeft, float fRight) {
             for (int c = 0; c < 2; ++c) ladder(ch[c], f[c], r, 0.83f);
             break;
         case BP2_24:
-            bandPass2(biquad, fLeft, fRight, resonance.gainLanes, resonance.sqrtGainPlusOneLanes, laneConstants);
+            bandPass2(biquad, fLeft, fRight, resonance.gainLanes, resonance.sqrtGainPlusOneLanes,
+                      laneConstants);
             setSvf(fLeft, fRight, 1.0f - r);
             break;
         case Notch2_24: {
@@ -470,15 +479,20 @@ void TFilter::formantSections() {
             formantSection(ch[c], n, cutoff[c], factors[n], g, sqrtG1, invRate, minNorm);
 }
 
-inline void TFilter::advanceHistory() { history = HISTORY_AFTER_ONE[history.position]; }
+inline void TFilter::advanceHistory() {
+    history = HISTORY_AFTER_ONE[history.position];
+}
 
-void TFilter::process(float La, float Ra, float Lb, float Rb, float& oLa, float& oRa, float& oLb, float& oRb) {
+void TFilter::process(float La, float Ra, float Lb, float Rb, float& oLa, float& oRa, float& oLb,
+                      float& oRb) {
     controlmath::processScalars(*this, La, Ra, Lb, Rb, oLa, oRa, oLb, oRb);
 }
 
 namespace {
 
-inline Lanes clampLanes(Lanes v, float lo, float hi) { return controlmath::clampLanes(v, splat(lo), splat(hi)); }
+inline Lanes clampLanes(Lanes v, float lo, float hi) {
+    return controlmath::clampLanes(v, splat(lo), splat(hi));
+}
 using controlmath::clampLanes;
 
 }  // namespace

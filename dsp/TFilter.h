@@ -60,14 +60,49 @@ class TFilter {
 public:
     static constexpr int NUM_TYPES = 37;
     enum Type : std::int32_t {
-        Bypass, LP6, HP6, LP1_12, HP1_12, BP1_12, Notch1_12, LP2_12, HP2_12, BP2_12, Notch2_12,
-        LPZ_12, HPZ_12, BPZ_12, NotchZ_12, LP18, HP18, LP1_24, HP1_24, BP1_24, Notch1_24, LP2_24,
-        HP2_24, BP2_24, Notch2_24, LPZ_24, HPZ_24, BPZ_24, NotchZ_24, LP36, HP36, Vowel,
-        Formant1, Formant2, LowShelf, HighShelf, PeakShelf
+        Bypass,
+        LP6,
+        HP6,
+        LP1_12,
+        HP1_12,
+        BP1_12,
+        Notch1_12,
+        LP2_12,
+        HP2_12,
+        BP2_12,
+        Notch2_12,
+        LPZ_12,
+        HPZ_12,
+        BPZ_12,
+        NotchZ_12,
+        LP18,
+        HP18,
+        LP1_24,
+        HP1_24,
+        BP1_24,
+        Notch1_24,
+        LP2_24,
+        HP2_24,
+        BP2_24,
+        Notch2_24,
+        LPZ_24,
+        HPZ_24,
+        BPZ_24,
+        NotchZ_24,
+        LP36,
+        HP36,
+        Vowel,
+        Formant1,
+        Formant2,
+        LowShelf,
+        HighShelf,
+        PeakShelf
     };
 
     // Table index of a value in 0..1 (clamped; NaN reads entry 0); 1 reads the last entry.
-    static int tableIndex(float value) { return static_cast<int>(controlmath::clamp01(value) * 262143.984375f); }
+    static int tableIndex(float value) {
+        return static_cast<int>(controlmath::clamp01(value) * 262143.984375f);
+    }
 
     // Prepares the filter for a host rate (it runs at twice that rate); silent, type 0.
     void init(float sampleRate);
@@ -82,8 +117,7 @@ public:
     // Moves the cutoffs (gliding when smooth) and recomputes coefficients when an input moved.
     void update(float mod, bool smooth);
     // One host sample: La, Lb are the left channel's two sub-samples in time order.
-    void process(float La, float Ra, float Lb, float Rb, float& oLa, float& oRa, float& oLb,
-                 float& oRb);
+    void process(float La, float Ra, float Lb, float Rb, float& oLa, float& oRa, float& oLb, float& oRb);
     // The same on the four lanes {La, Lb, Ra, Rb} of one vector; each lane rounds as the same
     // steps on one float.
     typedef float Lanes __attribute__((vector_size(16)));
@@ -147,7 +181,7 @@ private:
     struct ResonanceTerms {
         float res = std::numeric_limits<float>::quiet_NaN();
         float gain = 0.0f, sqrtGainPlusOne = 0.0f;  // of the band-pass and formant sections
-        Lanes gainLanes{}, sqrtGainPlusOneLanes{};     // the same in every lane, for the biquad
+        Lanes gainLanes{}, sqrtGainPlusOneLanes{};  // the same in every lane, for the biquad
         float dampingRes = std::numeric_limits<float>::quiet_NaN(), dampingOctaves = 0.0f, damping = 0.0f;
         void follow(float r) {
             if (!(r == res)) recompute(r);  // out of line: the recomputation stays a leaf
@@ -196,9 +230,13 @@ inline void TFilter::setFrequency(float freq, float spread, float modL, float mo
     targetPosR = controlmath::clamp01(freq + modR);
 }
 
-inline void TFilter::setRes(float r) { res = controlmath::clamp01(r) * 0.95f; }
+inline void TFilter::setRes(float r) {
+    res = controlmath::clamp01(r) * 0.95f;
+}
 
-inline void TFilter::setVowel(float v) { vowel = controlmath::clamp01(v); }
+inline void TFilter::setVowel(float v) {
+    vowel = controlmath::clamp01(v);
+}
 
 inline void TFilter::setDistort(float d) {
     const float amount = controlmath::clamp01(d);
@@ -209,7 +247,9 @@ inline void TFilter::setDistort(float d) {
     drive = driveOf;
 }
 
-inline void TFilter::setGain(float g) { gain = g; }
+inline void TFilter::setGain(float g) {
+    gain = g;
+}
 
 inline void TFilter::update(float mod, bool smooth) {
     if (smooth) {

@@ -6,7 +6,9 @@
 
 // The recording starts silent and init leaves it, since a grain only ever reads frames it has
 // just recorded, and clearing 48 slots' recordings would cost milliseconds on every reset.
-TGrain::TGrain() { init(44100.0f); }
+TGrain::TGrain() {
+    init(44100.0f);
+}
 
 void TGrain::init(float) {
     readPosition = 0.0f;
@@ -47,15 +49,15 @@ bool TGrain::turn() {
     const float end = static_cast<float>(writeSize);
     if (!(readPosition < end)) {
         switch (loopMode & ~1) {
-        case kPing:
-            readPosition = end - 1.0f;
-            direction = -1.0f;
-            break;
-        case kLoop:
-            readPosition = 0.0f;
-            break;
-        default:
-            return false;
+            case kPing:
+                readPosition = end - 1.0f;
+                direction = -1.0f;
+                break;
+            case kLoop:
+                readPosition = 0.0f;
+                break;
+            default:
+                return false;
         }
     }
     // The integer part truncates toward zero, so the turn comes at -1, not at -0.5.

@@ -107,19 +107,19 @@ private:
 };
 
 // A Grain Block runs sixteen slots every frame: the frame's work is inline.
-inline void TGrain::process(float inL, float inR, float& pitchedL, float& pitchedR, float& plainL, float& plainR,
-                            float speed) {
+inline void TGrain::process(float inL, float inR, float& pitchedL, float& pitchedR, float& plainL,
+                            float& plainR, float speed) {
     Frame pitched{}, plain{};
     switch (state) {
-    case kRecording:
-        record(inL, inR);
-        break;
-    case kPlaying:
-        play(speed, pitched, plain);
-        break;
-    default:
-        envelope = 0.0f;
-        break;
+        case kRecording:
+            record(inL, inR);
+            break;
+        case kPlaying:
+            play(speed, pitched, plain);
+            break;
+        default:
+            envelope = 0.0f;
+            break;
     }
     pitchedL = pitched[0];
     pitchedR = pitched[1];

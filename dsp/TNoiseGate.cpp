@@ -2,7 +2,9 @@
 
 #include <cmath>
 
-TNoiseGate::TNoiseGate() { init(44100.0f); }
+TNoiseGate::TNoiseGate() {
+    init(44100.0f);
+}
 
 void TNoiseGate::init(float rate) {
     sampleRate = rate;
@@ -23,14 +25,22 @@ void TNoiseGate::setSmooth(float s) {
     c = smoothCoefficient;
 }
 
-void TNoiseGate::setBoost(float b) { boost = b; }
+void TNoiseGate::setBoost(float b) {
+    boost = b;
+}
 
 float TNoiseGate::timeCoefficient(float v) const {
     return 1.0f / ((std::exp2(14.0f * v) - 0.99f) * sampleRate / 1000.0f);
 }
 
-void TNoiseGate::setAttack(float a) { attack = timeCoefficient(a); }
+void TNoiseGate::setAttack(float a) {
+    attack = timeCoefficient(a);
+}
 
-void TNoiseGate::setDecay(float d) { decay = timeCoefficient(d); }
+void TNoiseGate::setDecay(float d) {
+    decay = timeCoefficient(d);
+}
 
-bool TNoiseGate::hasSubnormalState() const { return std::fpclassify(value) == FP_SUBNORMAL; }
+bool TNoiseGate::hasSubnormalState() const {
+    return std::fpclassify(value) == FP_SUBNORMAL;
+}

@@ -46,5 +46,6 @@ private:
     float boost = 1.0f;
     float sampleRate = 44100.0f;
     float spare = 0.0f;
-    float smoothArgument = std::numeric_limits<float>::quiet_NaN(), smoothCoefficient = 0.5f;  // setSmooth's last
+    float smoothArgument = std::numeric_limits<float>::quiet_NaN(),
+          smoothCoefficient = 0.5f;  // setSmooth's last
 };

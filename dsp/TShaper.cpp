@@ -60,7 +60,9 @@ inline void holdChannel(float& phase, float inc, float a, float b, float& heldA,
 
 }  // namespace
 
-TShaper::TShaper() { init(44100.0f); }
+TShaper::TShaper() {
+    init(44100.0f);
+}
 
 void TShaper::init(float sampleRate) {
     const float hostRate = std::max(1000.0f, sampleRate);
@@ -101,7 +103,9 @@ void TShaper::reset() {
     heldLa = heldLb = heldRa = heldRb = 0.0f;
 }
 
-void TShaper::setType(int mode) { type = std::clamp(mode, 0, MODE_COUNT - 1); }
+void TShaper::setType(int mode) {
+    type = std::clamp(mode, 0, MODE_COUNT - 1);
+}
 
 void TShaper::setSym(float s) {
     sym = s;
@@ -110,8 +114,8 @@ void TShaper::setSym(float s) {
 }
 
 void TShaper::setDistort(float waveIn, float freqIn, float amountIn, float shapeIn, float spread,
-                         float waveMod, float freqMod, float amountMod, float shapeMod,
-                         float extra, float lowFiFilter, bool firstFrame) {
+                         float waveMod, float freqMod, float amountMod, float shapeMod, float extra,
+                         float lowFiFilter, bool firstFrame) {
     const float in[4] = {waveIn, freqIn, amountIn, shapeIn};
     for (int k = 0; k < 4; ++k) smoothed[k] = firstFrame ? in[k] : 0.1f * in[k] + 0.9f * smoothed[k];
     wave = clamp01(smoothed[0] + waveMod);
@@ -167,11 +171,10 @@ void TShaper::setDistort(float waveIn, float freqIn, float amountIn, float shape
             symDepth = amount;
             break;
         case LowFi: {
-            static constexpr int LOWFI_TYPES[4] = {TFilter::Bypass, TFilter::LPZ_12,
-                                                   TFilter::HPZ_12, TFilter::BPZ_12};
+            static constexpr int LOWFI_TYPES[4] = {TFilter::Bypass, TFilter::LPZ_12, TFilter::HPZ_12,
+                                                   TFilter::BPZ_12};
             const float choice = 3.99f * lowFiFilter + 0.1f;
-            if (choice > -1.0f && choice < 4.0f)
-                filter.setType(LOWFI_TYPES[static_cast<int>(choice)], true);
+            if (choice > -1.0f && choice < 4.0f) filter.setType(LOWFI_TYPES[static_cast<int>(choice)], true);
             filter.targetPosL = filter.targetPosR = wave;
             filter.spreadDown = filter.spreadUp = 1.0f;
             filter.res = 0.95f * freq;
@@ -205,7 +208,8 @@ void TShaper::getWave(float p1, float p2, float p3, float p4, float& w1, float& 
     w4 = lookup(p4);
 }
 
-void TShaper::process(float La, float Ra, float Lb, float Rb, float& oLa, float& oRa, float& oLb, float& oRb) {
+void TShaper::process(float La, float Ra, float Lb, float Rb, float& oLa, float& oRa, float& oLb,
+                      float& oRb) {
     controlmath::processScalars(*this, La, Ra, Lb, Rb, oLa, oRa, oLb, oRb);
 }
 

@@ -28,14 +28,12 @@ public:
     // Mode 0..5; keeps all state.
     void setType(int mode);
     // Once per host sample before process; slow controls follow every fourth call.
-    void setDistort(float waveIn, float freqIn, float amountIn, float shapeIn, float spread,
-                    float waveMod, float freqMod, float amountMod, float shapeMod, float extra,
-                    float lowFiFilter, bool firstFrame);
+    void setDistort(float waveIn, float freqIn, float amountIn, float shapeIn, float spread, float waveMod,
+                    float freqMod, float amountMod, float shapeMod, float extra, float lowFiFilter,
+                    bool firstFrame);
     // Oscillator values at four phases in 0..1.
-    void getWave(float p1, float p2, float p3, float p4, float& w1, float& w2, float& w3,
-                 float& w4) const;
-    void process(float La, float Ra, float Lb, float Rb, float& oLa, float& oRa, float& oLb,
-                 float& oRb);
+    void getWave(float p1, float p2, float p3, float p4, float& w1, float& w2, float& w3, float& w4) const;
+    void process(float La, float Ra, float Lb, float Rb, float& oLa, float& oRa, float& oLb, float& oRb);
     // The same on the four lanes {La, Lb, Ra, Rb} of one vector, so the engine's lanes need not
     // go through memory.
     typedef TFilter::Lanes Lanes;

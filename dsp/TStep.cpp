@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <iterator>
 
-TStep::TStep() { init(); }
+TStep::TStep() {
+    init();
+}
 
 void TStep::init() {
     on = false;

@@ -118,21 +118,21 @@ inline void TStep::process() {
     step = i + direction;
     const int last = numberOfSteps - 1;
     switch (loopMode) {
-    case kRunOnce:
-        if (step > last) step = last;
-        break;
-    case kWrap:
-        if (step > last) step = loopStart;
-        break;
-    default:
-        if (step >= last) {
-            step = last;
-            direction = -1;
-        }
-        if (step <= loopStart) {
-            step = loopStart;
-            direction = 1;
-        }
-        break;
+        case kRunOnce:
+            if (step > last) step = last;
+            break;
+        case kWrap:
+            if (step > last) step = loopStart;
+            break;
+        default:
+            if (step >= last) {
+                step = last;
+                direction = -1;
+            }
+            if (step <= loopStart) {
+                step = loopStart;
+                direction = 1;
+            }
+            break;
     }
 }

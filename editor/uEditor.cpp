@@ -176,7 +176,8 @@ bool uEditor::open(void* parent) {
     createBitmaps();
     CBitmap* background = bitmaps[layout::BMP_BACKGROUND];
     CRect frameSize(0, 0, getScaled(layout::WINDOW_W), getScaled(layout::WINDOW_H));
-    if (background && background->isLoaded()) frameSize = CRect(0, 0, background->getWidth(), background->getHeight());
+    if (background && background->isLoaded())
+        frameSize = CRect(0, 0, background->getWidth(), background->getHeight());
     frame = new myFrame(frameSize, parent, this);
     frame->setBackground(background);
     frame->setContentScale(guiScale);
@@ -261,7 +262,8 @@ void uEditor::resume() {
 }
 
 void uEditor::updateXYDisplay() {
-    if (controlsReady.load(std::memory_order_relaxed)) xyDisplayRequested.store(true, std::memory_order_release);
+    if (controlsReady.load(std::memory_order_relaxed))
+        xyDisplayRequested.store(true, std::memory_order_release);
 }
 
 void uEditor::setEditTag(int tag) {
@@ -313,8 +315,8 @@ void uEditor::resumeMenu(TOptionMenu* menu) {
     if (!menu || !fx) return;
     const long tag = menu->getTag();
     if (tag < 0 || tag >= PARAMETER_COUNT) return;
-    const float index = static_cast<float>(
-        static_cast<int>(fx->getParameter(static_cast<int>(tag)) * menuSteps[tag] + 0.1f));
+    const float index =
+        static_cast<float>(static_cast<int>(fx->getParameter(static_cast<int>(tag)) * menuSteps[tag] + 0.1f));
     menu->setValue(index);
 }
 
@@ -328,8 +330,8 @@ void uEditor::setMenuVar(int tag, int index, float steps) {
 void uEditor::applyParameter(int index) {
     APlugin* fx = plugin();
     markPadsShowing(index);
-    if (index == PATH_PARAM || (index >= BLOCK_MODE_START && index < XY_SETTINGS_START) || isIn(index, GRAIN_MODE_TAG) ||
-        isIn(index, GRAIN_UNLINK_TAG)) {
+    if (index == PATH_PARAM || (index >= BLOCK_MODE_START && index < XY_SETTINGS_START) ||
+        isIn(index, GRAIN_MODE_TAG) || isIn(index, GRAIN_UNLINK_TAG)) {
         blocksChanged = true;
         return;
     }
@@ -411,7 +413,8 @@ void uEditor::idle() {
         }
         if (ctl.equalFeedPicture) {
             const bool equal = fx->getParameter(DELAY_EQUAL_FEED_PARAM) >= 0.5f;
-            ctl.equalFeedPicture->setBackground(bitmaps[equal ? layout::BMP_EQUAL_FEED_ON : layout::BMP_EQUAL_FEED_OFF]);
+            ctl.equalFeedPicture->setBackground(
+                bitmaps[equal ? layout::BMP_EQUAL_FEED_ON : layout::BMP_EQUAL_FEED_OFF]);
             ctl.equalFeedPicture->setDirty(true);
             for (int i = 0; i < readoutCount; ++i)
                 if (readouts[i]->getTag() == DELAY_CROSS_FEEDBACK_PARAM) {
@@ -494,7 +497,8 @@ bool uEditor::onWheel(const CPoint& where, const float& distance, const long& bu
         if (controls[i] != target || controls[i]->getTag() >= kNoTextMenu) continue;
         const int tag = static_cast<int>(controls[i]->getTag());
         if (controlIsMenu[i]) {
-            if (distance != 0.0f) stepMenu(static_cast<TOptionMenu*>(controls[i]), tag, distance > 0.0f ? 1 : -1);
+            if (distance != 0.0f)
+                stepMenu(static_cast<TOptionMenu*>(controls[i]), tag, distance > 0.0f ? 1 : -1);
             break;
         }
         // Shift gives the fine step, as in a drag.
@@ -513,7 +517,8 @@ void uEditor::stepMenu(TOptionMenu* menu, int tag, int step) {
     const float steps = menuSteps[tag];
     bool grouped = false;
     for (int e = 0; e < menu->getNbEntries(); ++e) grouped = grouped || menu->getSubMenu(e) != nullptr;
-    if (grouped || steps <= 0.0f || menu->getNbEntries() == 0) return fx->changeDelta(tag, static_cast<float>(step));
+    if (grouped || steps <= 0.0f || menu->getNbEntries() == 0)
+        return fx->changeDelta(tag, static_cast<float>(step));
     const int current = static_cast<int>(fx->getParameter(tag) * steps + 0.1f);
     const int option = std::clamp(current + step, 0, menu->getNbEntries() - 1);
     fx->setParameter(tag, (static_cast<float>(option) + 0.1f) / steps);
@@ -548,12 +553,18 @@ void uEditor::valueChanged(CControl* control) {
 
     if (control == ctl.presetMenu) {
         ctl.presetMenu->getCurrent(text, true);
-        if (std::strcmp(text, "Default Preset") == 0) fx->defaultProgram();
-        else if (std::strcmp(text, "Revert to Original Preset") == 0) fx->origProgram();
-        else if (std::strcmp(text, "Revert to Edited Preset") == 0) fx->editProgram();
-        else if (std::strcmp(text, "Set To 100% Screen") == 0) setScreenSize(0);
-        else if (std::strcmp(text, "Set To 150% Screen") == 0) setScreenSize(1);
-        else if (std::strcmp(text, "Set To 200% Screen") == 0) setScreenSize(2);
+        if (std::strcmp(text, "Default Preset") == 0)
+            fx->defaultProgram();
+        else if (std::strcmp(text, "Revert to Original Preset") == 0)
+            fx->origProgram();
+        else if (std::strcmp(text, "Revert to Edited Preset") == 0)
+            fx->editProgram();
+        else if (std::strcmp(text, "Set To 100% Screen") == 0)
+            setScreenSize(0);
+        else if (std::strcmp(text, "Set To 150% Screen") == 0)
+            setScreenSize(1);
+        else if (std::strcmp(text, "Set To 200% Screen") == 0)
+            setScreenSize(2);
         updatePresetMenu();
         return;
     }
@@ -577,9 +588,12 @@ void uEditor::valueChanged(CControl* control) {
     }
     if (control == ctl.midiMapMenu) {
         ctl.midiMapMenu->getCurrent(text, true);
-        if (std::strcmp(text, "Load ECS") == 0) fx->loadECS();
-        else if (std::strcmp(text, "Save ECS") == 0) fx->saveECS();
-        else if (std::strcmp(text, "Clear MIDI") == 0) fx->clearMidi();
+        if (std::strcmp(text, "Load ECS") == 0)
+            fx->loadECS();
+        else if (std::strcmp(text, "Save ECS") == 0)
+            fx->saveECS();
+        else if (std::strcmp(text, "Clear MIDI") == 0)
+            fx->clearMidi();
         return;
     }
     if (control == ctl.manualButton) {
@@ -601,7 +615,8 @@ void uEditor::valueChanged(CControl* control) {
         if (pressed) hideBackside();
         return;
     }
-    if (control == ctl.pathMenu) return setMenuVar(tag, static_cast<int>(ctl.pathMenu->getCurrent()), menuSteps[tag]);
+    if (control == ctl.pathMenu)
+        return setMenuVar(tag, static_cast<int>(ctl.pathMenu->getCurrent()), menuSteps[tag]);
     if (handleBlockControl(control, tag)) return;
     if (tag == DELAY_MONO_PARAM) {
         fx->setParameterAutomated(tag, value);
@@ -624,7 +639,8 @@ void uEditor::valueChanged(CControl* control) {
         if (i < 3) {
             setBackRegValue(key, pressed);
         } else if (pressed) {
-            for (int j = 3; j < layout::SETTINGS_TOGGLE_COUNT; ++j) setBackRegValue(layout::SETTINGS_KEYS[j], j == i);
+            for (int j = 3; j < layout::SETTINGS_TOGGLE_COUNT; ++j)
+                setBackRegValue(layout::SETTINGS_KEYS[j], j == i);
             showBackside();
         } else {
             // A click on the chosen size keeps it chosen: one of the three always shows on.
@@ -640,7 +656,7 @@ void uEditor::valueChanged(CControl* control) {
 bool uEditor::handleBlockControl(CControl* control, int tag) {
     APlugin* fx = plugin();
     for (int b = 0; b < BLOCK_COUNT; ++b) {
-        TOptionMenu* const panelMenus[] = {ctl.blockTypeMenu[b],  ctl.combMenu[b],      ctl.shaperMenu[b],
+        TOptionMenu* const panelMenus[] = {ctl.blockTypeMenu[b],  ctl.combMenu[b],       ctl.shaperMenu[b],
                                            ctl.lowfiMenu[b],      ctl.gaterStepsMenu[b], ctl.gaterLoopMenu[b],
                                            ctl.gaterSpeedMenu[b], ctl.grainModeMenu[b]};
         for (TOptionMenu* menu : panelMenus) {
@@ -683,7 +699,8 @@ void uEditor::setScreenSize(int size) {
     static const char* const NAMES[3] = {"100%", "150%", "200%"};
     for (int i = 0; i < 3; ++i) setBackRegValue(KEYS[i], i == size);
     char message[128];
-    std::snprintf(message, sizeof message, "When you next open Tarnwell, it'll open in %s Screen Mode", NAMES[size]);
+    std::snprintf(message, sizeof message, "When you next open Tarnwell, it'll open in %s Screen Mode",
+                  NAMES[size]);
     messageBox(message, 2);
 }
 

@@ -60,11 +60,11 @@ public:
     void valueChanged(CControl* control) override;
     virtual bool onWheel(const CPoint& where, const float& distance, const long& buttons);
     using AEffGUIEditor::onWheel;
-    void changeProgramDelta(int delta);  // arrow keys: one preset, behind the 333 ms guard
-    void changeFolderDelta(int delta);   // page keys: no folders to step through
+    void changeProgramDelta(int delta);                   // arrow keys: one preset, behind the 333 ms guard
+    void changeFolderDelta(int delta);                    // page keys: no folders to step through
     void stepMenu(TOptionMenu* menu, int tag, int step);  // one option up (+1) or down (-1)
-    void setDropTag(int tag);            // a knob was pressed
-    void releasedDropDial();             // ... and released
+    void setDropTag(int tag);                             // a knob was pressed
+    void releasedDropDial();                              // ... and released
     CPoint getModScreenPos() const { return dropPoint; }
 
     // Context menus, built and shown on the spot by the menu code; each does nothing until built.
@@ -121,7 +121,9 @@ public:
     float getMenuSteps(int tag) const { return tag >= 0 && tag < MAX_CONTROLS ? menuSteps[tag] : -1.0f; }
     int getReadoutCount() const { return readoutCount; }
     TReadout* getReadout(int i) const { return readouts[i]; }  // i below getReadoutCount()
-    CViewContainer* getBlockContainer(int b) const { return b >= 0 && b < BLOCK_COUNT ? blockContainer[b] : nullptr; }
+    CViewContainer* getBlockContainer(int b) const {
+        return b >= 0 && b < BLOCK_COUNT ? blockContainer[b] : nullptr;
+    }
 
     // Every control the layout creates, by role (null while closed). The XY pads, gater grids
     // and the modulation-matrix view are filled in by their own code at the marked places.

@@ -22,8 +22,8 @@
 #include "gui/Platform.h"
 
 namespace {
-constexpr long kMenuStyle = 512;        // the menu draws its own text
-constexpr long kSubMenuStyle = 6656;    // ... and the pop-up marks the current entry
+constexpr long kMenuStyle = 512;      // the menu draws its own text
+constexpr long kSubMenuStyle = 6656;  // ... and the pop-up marks the current entry
 constexpr int kFilterSubMenus = 7;
 constexpr int kPresetsPerSubMenu = 32;
 
@@ -32,8 +32,9 @@ struct FilterGroup {
     int first, last;  // FILTER_MODE_STR entries
 };
 constexpr FilterGroup FILTER_GROUPS[kFilterSubMenus] = {
-    {"6dB Filters", 1, 2},   {"12dB Filters", 3, 14}, {"18dB Filters", 15, 16},          {"24dB Filters", 17, 28},
-    {"36dB Filters", 29, 30}, {"Vocal / Formant Filters", 31, 33}, {"EQ Filters", 34, 36}};
+    {"6dB Filters", 1, 2},    {"12dB Filters", 3, 14},  {"18dB Filters", 15, 16},
+    {"24dB Filters", 17, 28}, {"36dB Filters", 29, 30}, {"Vocal / Formant Filters", 31, 33},
+    {"EQ Filters", 34, 36}};
 
 CRect boxAt(int x, int y, int w, int h) {
     return CRect(x, y, x + w, y + h);
@@ -59,7 +60,8 @@ void uEditor::addControl(CControl* control) {
     APlugin* fx = plugin();
     if (!fx || !frame || controlCount >= MAX_CONTROLS) return;
     const long tag = control->getTag();
-    control->setDefaultValue(tag >= 0 && tag < PARAMETER_COUNT ? fx->getDefaultValue(static_cast<int>(tag)) : 0.0f);
+    control->setDefaultValue(tag >= 0 && tag < PARAMETER_COUNT ? fx->getDefaultValue(static_cast<int>(tag))
+                                                               : 0.0f);
     controlIsMenu[controlCount] = 0;
     controls[controlCount++] = control;
 }
@@ -90,7 +92,8 @@ void uEditor::createMenu(TOptionMenu*& control, int tag, const layout::MenuPlace
     const SlotInfo& choice = CHOICE_SLOTS[static_cast<std::size_t>(tag)];
     const char* const* table = shown ? shown : choice.options;
     const int count = entries < 0 ? choice.count : entries;
-    CRect r = boxAt(getScaled(place.x + originX), getScaled(place.y), getScaled(place.w), getScaled(layout::MENU_H));
+    CRect r = boxAt(getScaled(place.x + originX), getScaled(place.y), getScaled(place.w),
+                    getScaled(layout::MENU_H));
     const int down = guiSize == 1 ? place.down150 : guiSize == 2 ? place.down200 : 0;
     r.offset(0, down);
     control = new TOptionMenu(r, this, tag, nullptr, nullptr, kMenuStyle, kCenterText, true, third);
@@ -103,8 +106,8 @@ void uEditor::createMenu(TOptionMenu*& control, int tag, const layout::MenuPlace
 void uEditor::createMenu(TOptionMenu*& control, int tag, int x, int y, CBitmap* bitmap, int count,
                          const char* const* table, bool centred, bool arrows, bool third) {
     const CRect r = boxAt(getScaled(x), getScaled(y), bitmap->getWidth(), bitmap->getHeight());
-    control = new TOptionMenu(r, this, tag, bitmap, nullptr, kMenuStyle, centred ? kCenterText : kLeftText, arrows,
-                              third);
+    control = new TOptionMenu(r, this, tag, bitmap, nullptr, kMenuStyle, centred ? kCenterText : kLeftText,
+                              arrows, third);
     own(control);
     for (int i = 0; i < count; ++i) control->addEntry(table[i]);
     addControlMenu(control);
@@ -115,9 +118,10 @@ void uEditor::createFilterMenu(int b) {
     TOptionMenu*& main = ctl.filterMenu[b];
     createMenu(main, tag, layout::FILTER_MENU, 0, nullptr, 1, true);
     for (int g = 0; g < kFilterSubMenus; ++g) {
-        auto* sub = new TOptionMenu(main->getViewSize(), this, tag, nullptr, nullptr, kMenuStyle, kCenterText, false,
-                                    false);
-        for (int i = FILTER_GROUPS[g].first; i <= FILTER_GROUPS[g].last; ++i) sub->addEntry(FILTER_MODE_STR[i]);
+        auto* sub = new TOptionMenu(main->getViewSize(), this, tag, nullptr, nullptr, kMenuStyle, kCenterText,
+                                    false, false);
+        for (int i = FILTER_GROUPS[g].first; i <= FILTER_GROUPS[g].last; ++i)
+            sub->addEntry(FILTER_MODE_STR[i]);
         main->addEntry(sub, FILTER_GROUPS[g].title);
         sub->forget();  // the main menu keeps it
         ctl.filterSubMenu[b][g] = sub;
@@ -128,15 +132,15 @@ void uEditor::createKnob(TKnob*& knob, int tag, int x, int y, int type) {
     CBitmap* strip = getKnobBitmap(type);
     const int frameH = strip->getHeight() / layout::KNOB_FRAMES;
     const int left = getScaled(x + layout::OFF_X[type]);
-    knob = new TKnob(boxAt(left, getScaled(y + layout::OFF_Y[type]), strip->getWidth(), frameH), this, tag, strip,
-                     CPoint(0, 0));
+    knob = new TKnob(boxAt(left, getScaled(y + layout::OFF_Y[type]), strip->getWidth(), frameH), this, tag,
+                     strip, CPoint(0, 0));
     own(knob);
     addControl(knob);
 
     const int top = frameH + getScaled(y + layout::OFF_Y[type] + layout::LABEL_OFF_Y[type]);
-    auto* readout = new TReadout(boxAt(left, top, strip->getWidth() + layout::LABEL_OFF_X[type],
-                                       getScaled(layout::READOUT_H)),
-                                 this, tag, "123", true, false, true, false);
+    auto* readout = new TReadout(
+        boxAt(left, top, strip->getWidth() + layout::LABEL_OFF_X[type], getScaled(layout::READOUT_H)), this,
+        tag, "123", true, false, true, false);
     own(readout);
     if (readoutCount < layout::READOUT_COUNT) readouts[readoutCount++] = readout;
     addControl(readout);
@@ -144,15 +148,15 @@ void uEditor::createKnob(TKnob*& knob, int tag, int x, int y, int type) {
 
 void uEditor::createRadio(TRadioButton*& radio, int x, int y) {
     CBitmap* bitmap = getRadioBitmap();
-    radio = new TRadioButton(boxAt(getScaled(x), getScaled(y), bitmap->getWidth(), bitmap->getHeight() / 2), this,
-                             kNoParameter);
+    radio = new TRadioButton(boxAt(getScaled(x), getScaled(y), bitmap->getWidth(), bitmap->getHeight() / 2),
+                             this, kNoParameter);
     own(radio);
 }
 
 void uEditor::createMenuButton(TMenuButton*& button, int x, int y, int index) {
     CBitmap* bitmap = getMenuButtonBitmap();
-    button = new TMenuButton(boxAt(getScaled(x), getScaled(y), bitmap->getWidth(), bitmap->getHeight() / 2), this,
-                             index);
+    button = new TMenuButton(boxAt(getScaled(x), getScaled(y), bitmap->getWidth(), bitmap->getHeight() / 2),
+                             this, index);
     own(button);
 }
 
@@ -186,8 +190,8 @@ void uEditor::getBypassEntry(char* text) {
 void uEditor::createPresetMenu() {
     APlugin* fx = plugin();
     CBitmap* well = bitmaps[layout::BMP_PRESET_WELL];
-    createMenu(ctl.presetMenu, kNoParameter, layout::PRESET_MENU.x, layout::PRESET_MENU.y, well, 0, nullptr, false,
-               false, false);
+    createMenu(ctl.presetMenu, kNoParameter, layout::PRESET_MENU.x, layout::PRESET_MENU.y, well, 0, nullptr,
+               false, false, false);
     for (int sub = 0; sub < PRESET_SUB_MENU_COUNT; ++sub) {
         auto* menu = new TOptionMenu(ctl.presetMenu->getViewSize(), this, kNoParameter, nullptr, nullptr,
                                      kSubMenuStyle, kCenterText, true, true);
@@ -200,8 +204,9 @@ void uEditor::createPresetMenu() {
         menu->forget();  // the preset menu keeps it
         ctl.presetSubMenu[sub] = menu;
     }
-    for (const char* entry : {"-", "Default Preset", "-", "Revert to Original Preset", "Revert to Edited Preset", "-",
-                              "Set To 100% Screen", "Set To 150% Screen", "Set To 200% Screen"})
+    for (const char* entry :
+         {"-", "Default Preset", "-", "Revert to Original Preset", "Revert to Edited Preset", "-",
+          "Set To 100% Screen", "Set To 150% Screen", "Set To 200% Screen"})
         ctl.presetMenu->addEntry(entry);
 }
 
@@ -216,27 +221,31 @@ void uEditor::createControls() {
     createKickButton(ctl.presetPrev, kNoParameter, PRESET_PREV.x, PRESET_PREV.y, bmp(BMP_ARROW_PREV));
     createKickButton(ctl.presetNext, kNoParameter, PRESET_NEXT.x, PRESET_NEXT.y, bmp(BMP_ARROW_NEXT));
     static const char* const BANK_STR[1] = {"Introduction Bank"};
-    createMenu(ctl.bankDisplay, kNoParameter, BANK_DISPLAY.x, BANK_DISPLAY.y, bmp(BMP_PRESET_WELL), 1, BANK_STR, false,
-               false, false);
+    createMenu(ctl.bankDisplay, kNoParameter, BANK_DISPLAY.x, BANK_DISPLAY.y, bmp(BMP_PRESET_WELL), 1,
+               BANK_STR, false, false, false);
     createKickButton(ctl.bankPrev, kNoParameter, BANK_PREV.x, BANK_PREV.y, bmp(BMP_ARROW_PREV));
     createKickButton(ctl.bankNext, kNoParameter, BANK_NEXT.x, BANK_NEXT.y, bmp(BMP_ARROW_NEXT));
 
     createKickButton(ctl.editedLamp, kNoParameter, EDITED_LAMP.x, EDITED_LAMP.y, bmp(BMP_LAMP_CLEAN));
     createKickButton(ctl.revertButton, kNoParameter, REVERT_BUTTON.x, REVERT_BUTTON.y, bmp(BMP_REVERT));
     createKickButton(ctl.manualButton, kNoParameter, MANUAL_BUTTON.x, MANUAL_BUTTON.y, bmp(BMP_MANUAL));
-    createMenu(ctl.midiMapMenu, kNoTextMenu, MIDI_MAP_MENU.x, MIDI_MAP_MENU.y, bmp(BMP_MIDI_MAP), ECS_STR_COUNT,
-               ECS_STR, true, false, false);
+    createMenu(ctl.midiMapMenu, kNoTextMenu, MIDI_MAP_MENU.x, MIDI_MAP_MENU.y, bmp(BMP_MIDI_MAP),
+               ECS_STR_COUNT, ECS_STR, true, false, false);
     createKickButton(ctl.resetButton, kNoParameter, RESET_BUTTON.x, RESET_BUTTON.y, bmp(BMP_RESET));
     createOnOff(ctl.bypassButton, BYPASS_PARAM, BYPASS_BUTTON.x, BYPASS_BUTTON.y, bmp(BMP_BYPASS), true);
     createOnOff(ctl.triggerButton, TRIGGER_PARAM, TRIGGER_BUTTON.x, TRIGGER_BUTTON.y, bmp(BMP_TRIGGER), true);
-    createKickButton(ctl.settingsButton, kNoParameter, SETTINGS_BUTTON.x, SETTINGS_BUTTON.y, bmp(BMP_SETTINGS_BUTTON));
+    createKickButton(ctl.settingsButton, kNoParameter, SETTINGS_BUTTON.x, SETTINGS_BUTTON.y,
+                     bmp(BMP_SETTINGS_BUTTON));
 
-    for (int i = 0; i < KNOB_COUNT; ++i) createKnob(ctl.knobs[i], KNOBS[i].tag, KNOBS[i].x, KNOBS[i].y, KNOBS[i].type);
+    for (int i = 0; i < KNOB_COUNT; ++i)
+        createKnob(ctl.knobs[i], KNOBS[i].tag, KNOBS[i].x, KNOBS[i].y, KNOBS[i].type);
 
-    createOnOff(ctl.delayOnButton, DELAY_ON_PARAM, DELAY_ON_BUTTON.x, DELAY_ON_BUTTON.y, bmp(BMP_DELAY_ON), true);
-    createOnOff(ctl.delayMonoButton, DELAY_MONO_PARAM, DELAY_MONO_BUTTON.x, DELAY_MONO_BUTTON.y, bmp(BMP_TOGGLE), true);
-    createOnOff(ctl.delaySyncButton, DELAY_TEMPO_SYNC_PARAM, DELAY_SYNC_BUTTON.x, DELAY_SYNC_BUTTON.y, bmp(BMP_TOGGLE),
+    createOnOff(ctl.delayOnButton, DELAY_ON_PARAM, DELAY_ON_BUTTON.x, DELAY_ON_BUTTON.y, bmp(BMP_DELAY_ON),
                 true);
+    createOnOff(ctl.delayMonoButton, DELAY_MONO_PARAM, DELAY_MONO_BUTTON.x, DELAY_MONO_BUTTON.y,
+                bmp(BMP_TOGGLE), true);
+    createOnOff(ctl.delaySyncButton, DELAY_TEMPO_SYNC_PARAM, DELAY_SYNC_BUTTON.x, DELAY_SYNC_BUTTON.y,
+                bmp(BMP_TOGGLE), true);
     createOnOff(ctl.delayEqualButton, DELAY_EQUAL_FEED_PARAM, DELAY_EQUAL_BUTTON.x, DELAY_EQUAL_BUTTON.y,
                 bmp(BMP_TOGGLE), true);
     for (int b = 0; b < BLOCK_COUNT; ++b)
@@ -254,9 +263,9 @@ void uEditor::createControls() {
     createBitmapLabel(ctl.equalFeedPicture, kNoParameter, EQUAL_FEED_PICTURE.x, EQUAL_FEED_PICTURE.y,
                       equal->getWidth(), equal->getHeight(), equal);
     createMenu(ctl.followerMenu, FOLLOWER_SOURCE_PARAM, FOLLOWER_MENU, 0);
-    ctl.modDisplay = new TModDisplay(boxAt(getScaled(MOD_VIEW.x), getScaled(MOD_VIEW.y), getScaled(MOD_VIEW.w),
-                                           getScaled(MOD_VIEW.h)),
-                                     this, guiSize);
+    ctl.modDisplay = new TModDisplay(
+        boxAt(getScaled(MOD_VIEW.x), getScaled(MOD_VIEW.y), getScaled(MOD_VIEW.w), getScaled(MOD_VIEW.h)),
+        this, guiSize);
     own(ctl.modDisplay);
 
     CBitmap* page = bmp(BMP_SETTINGS_PAGE);
@@ -265,8 +274,8 @@ void uEditor::createControls() {
     own(ctl.backsideButton);
     addControl(ctl.backsideButton);
     for (int i = 0; i < SETTINGS_TOGGLE_COUNT; ++i)
-        createOnOff(ctl.settingsToggle[i], kNoParameter, SETTINGS_TOGGLE_X, SETTINGS_TOGGLE_Y[i], bmp(BMP_TOGGLE),
-                    false);
+        createOnOff(ctl.settingsToggle[i], kNoParameter, SETTINGS_TOGGLE_X, SETTINGS_TOGGLE_Y[i],
+                    bmp(BMP_TOGGLE), false);
     if (guiSize != chosenSize) {
         int roomW = 0, roomH = 0;
         tarnwell::gui::windowRoom(roomW, roomH);
@@ -284,8 +293,8 @@ void uEditor::createBlockControls(int b) {
     using namespace layout;
     const int X = blockX(b);
     createMenu(ctl.blockTypeMenu[b], BLOCK_TYPE_TAG[b], BLOCK_TYPE_MENU, X);
-    createOnOff(ctl.blockBypassButton[b], BLOCK_BYPASS_TAG[b], BLOCK_BYPASS_BUTTON.x + X, BLOCK_BYPASS_BUTTON.y,
-                bitmaps[BMP_TOGGLE], true);
+    createOnOff(ctl.blockBypassButton[b], BLOCK_BYPASS_TAG[b], BLOCK_BYPASS_BUTTON.x + X,
+                BLOCK_BYPASS_BUTTON.y, bitmaps[BMP_TOGGLE], true);
     createMenuButton(ctl.blockMenuButton[b], BLOCK_MENU_BUTTON.x + X, BLOCK_MENU_BUTTON.y, 3 + b);
 
     createFilterMenu(b);
@@ -301,8 +310,8 @@ void uEditor::createBlockControls(int b) {
         createKnob(ctl.panelKnobs[b][i], row.tags[b], row.x, row.y, row.type);
     }
     createMenu(ctl.grainModeMenu[b], GRAIN_MODE_TAG[b], GRAIN_MODE_MENU, 0);
-    createOnOff(ctl.grainDryButton[b], GRAIN_DRY_TAG[b], GRAIN_DRY_BUTTON.x, GRAIN_DRY_BUTTON.y, bitmaps[BMP_TOGGLE],
-                true);
+    createOnOff(ctl.grainDryButton[b], GRAIN_DRY_TAG[b], GRAIN_DRY_BUTTON.x, GRAIN_DRY_BUTTON.y,
+                bitmaps[BMP_TOGGLE], true);
     createOnOff(ctl.grainLinkButton[b], GRAIN_UNLINK_TAG[b], GRAIN_LINK_BUTTON.x, GRAIN_LINK_BUTTON.y,
                 bitmaps[BMP_ROUND_BUTTON], true);
     for (int i = 0; i < BLOCK_KNOBS_PER_BLOCK; ++i) {
@@ -310,12 +319,12 @@ void uEditor::createBlockControls(int b) {
         createKnob(ctl.blockKnobs[b][i], row.tag + BLOCK_SECTION_SIZE * b, row.x, row.y, row.type);
     }
     CBitmap* plain = bitmaps[BMP_CONNECTOR_PLAIN];
-    createBitmapLabel(ctl.connector[b], kNoParameter, CONNECTOR.x, CONNECTOR.y, plain->getWidth(), plain->getHeight(),
-                      plain);
+    createBitmapLabel(ctl.connector[b], kNoParameter, CONNECTOR.x, CONNECTOR.y, plain->getWidth(),
+                      plain->getHeight(), plain);
     for (int side = 0; side < 2; ++side) {
         const Box& r = GATER_ROWS[side];
-        ctl.gater[b][side] = new TGater(boxAt(getScaled(r.x), getScaled(r.y), getScaled(r.w), getScaled(r.h)), this,
-                                        b, side);
+        ctl.gater[b][side] =
+            new TGater(boxAt(getScaled(r.x), getScaled(r.y), getScaled(r.w), getScaled(r.h)), this, b, side);
         own(ctl.gater[b][side]);
     }
 
@@ -332,8 +341,8 @@ void uEditor::createBlockControls(int b) {
     ctl.xyDisplay[b] = new TXYDisplay(
         boxAt(getScaled(XY_PAD.x), getScaled(XY_PAD.y), getScaled(XY_PAD.w), getScaled(XY_PAD.h)), this, b);
     own(ctl.xyDisplay[b]);
-    createBitmapLabel(ctl.midiXLamp[b], XY_MIDI_X_TAG[b], MIDI_X_LAMP.x, MIDI_X_LAMP.y, getScaled(MIDI_X_LAMP.w),
-                      getScaled(MIDI_X_LAMP.h), nullptr);
-    createBitmapLabel(ctl.midiYLamp[b], XY_MIDI_Y_TAG[b], MIDI_Y_LAMP.x, MIDI_Y_LAMP.y, getScaled(MIDI_Y_LAMP.w),
-                      getScaled(MIDI_Y_LAMP.h), nullptr);
+    createBitmapLabel(ctl.midiXLamp[b], XY_MIDI_X_TAG[b], MIDI_X_LAMP.x, MIDI_X_LAMP.y,
+                      getScaled(MIDI_X_LAMP.w), getScaled(MIDI_X_LAMP.h), nullptr);
+    createBitmapLabel(ctl.midiYLamp[b], XY_MIDI_Y_TAG[b], MIDI_Y_LAMP.x, MIDI_Y_LAMP.y,
+                      getScaled(MIDI_Y_LAMP.w), getScaled(MIDI_Y_LAMP.h), nullptr);
 }

@@ -163,7 +163,8 @@ void uEditor::markPadsShowing(int index) {
         if (pathX || pathY) mark(ctl.xyDisplay[b]);
     }
     if (index >= GATER_STEP_START && index < GATER_STEP_END)
-        for (CControl* grid : ctl.gater[(index - GATER_STEP_START) / (GATER_SIDE_COUNT * GATER_STEPS_PER_SIDE)])
+        for (CControl* grid :
+             ctl.gater[(index - GATER_STEP_START) / (GATER_SIDE_COUNT * GATER_STEPS_PER_SIDE)])
             mark(grid);
 }
 
@@ -171,10 +172,12 @@ void uEditor::showControls() {
     APlugin* fx = plugin();
     if (!fx || !frame) return;
     for (CView* view : std::initializer_list<CView*>{
-             ctl.presetMenu, ctl.presetPrev, ctl.presetNext, ctl.bankDisplay, ctl.bankPrev, ctl.bankNext,
-             ctl.editedLamp, ctl.revertButton, ctl.midiMapMenu, ctl.manualButton, ctl.bypassButton, ctl.resetButton,
-             ctl.settingsButton, ctl.triggerButton, ctl.delayOnButton, ctl.delayMonoButton, ctl.delaySyncButton,
-             ctl.delayEqualButton, ctl.xyEditButton[0], ctl.xyEditButton[1], ctl.xyEditButton[2]})
+             ctl.presetMenu,      ctl.presetPrev,       ctl.presetNext,      ctl.bankDisplay,
+             ctl.bankPrev,        ctl.bankNext,         ctl.editedLamp,      ctl.revertButton,
+             ctl.midiMapMenu,     ctl.manualButton,     ctl.bypassButton,    ctl.resetButton,
+             ctl.settingsButton,  ctl.triggerButton,    ctl.delayOnButton,   ctl.delayMonoButton,
+             ctl.delaySyncButton, ctl.delayEqualButton, ctl.xyEditButton[0], ctl.xyEditButton[1],
+             ctl.xyEditButton[2]})
         addTo(frame, view);
     for (TKnob* knob : ctl.knobs) addKnobWithReadout(frame, knob);
     addTo(frame, ctl.pathMenu);

@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <limits>
 #include <ctime>
+#include <limits>
 #include <new>
 
 namespace {
@@ -26,7 +26,7 @@ constexpr long long kWheelValue = 0x57686565;
 
 struct PresetFolder {
     const char* key;
-    int limit;  // bytes read, terminator included
+    int limit;             // bytes read, terminator included
     const char* fallback;  // in the application's data folder
 };
 

@@ -200,7 +200,8 @@ public:
     void getParameterLabel(int index, char* text) override;  // " ": the unit is in the value text
     std::string valueText(int index) const;
     // f = min(2^(value * octaves) * lowest * factor, 20480): "9.50hz", "640hz", "1.2Khz".
-    std::string getFilterFrequencyText(float value, float lowest, float octaves, bool whole, float factor) const;
+    std::string getFilterFrequencyText(float value, float lowest, float octaves, bool whole,
+                                       float factor) const;
     // A grain length under Block b's grain mode: "1ms".."256ms" free, a note length synced.
     std::string getGrainLen(int block, float value) const;
     // 2^(octaves * v) * 55 / divisor of parameter index's value v; "Off" at 0 when offAtZero.
@@ -211,9 +212,9 @@ public:
     // through setParameter alone: the host records no automation from here.
     // The typed text's value for index; false when index takes no typed value or text is refused.
     bool string2parameter(int index, char* text) override;
-    void setNumValue(int index);                           // asks with inputBox, then sets
+    void setNumValue(int index);                              // asks with inputBox, then sets
     void getLimitedValue(int index, float scale, int count);  // the same for a choice
-    void setModValue(int slot);                            // asks for a modulation slot's amount
+    void setModValue(int slot);                               // asks for a modulation slot's amount
     // One step up (delta >= 0) or down: a choice by one option, a switch on or off, anything
     // else by 0.01 * delta.
     void changeDelta(int index, float delta);
@@ -277,20 +278,20 @@ public:
     TFilter filter[BLOCK_COUNT];
     TCombFilter comb[BLOCK_COUNT];
     TShaper shaper[BLOCK_COUNT];
-    TStep stepSequencer[BLOCK_COUNT];  // the Gater of each Block
+    TStep stepSequencer[BLOCK_COUNT];              // the Gater of each Block
     TGrain grain[BLOCK_COUNT * GRAINS_PER_BLOCK];  // Block 1's sixteen first
     TBasicReverb reverb[BLOCK_COUNT];
     TDelay delay;
     TNoiseGate follower;  // the envelope follower
 
-    float tempo = 0.0f;           // beats per minute
-    float storedRate = 0.0f;      // Hz; the rate the DSP modules were built for
-    float samplesPerBar = 0.0f;   // 240 * storedRate / tempo
-    float invSampleRate = 0.0f;   // 1 / storedRate
+    float tempo = 0.0f;          // beats per minute
+    float storedRate = 0.0f;     // Hz; the rate the DSP modules were built for
+    float samplesPerBar = 0.0f;  // 240 * storedRate / tempo
+    float invSampleRate = 0.0f;  // 1 / storedRate
     // Frames processed; advanced by the engine alone. Atomic because the editor thread stamps
     // the start and end of an XY recording with it.
     std::atomic<int64_t> sampleCounter{0};
-    float fixedLengths[4] = {};   // samples: storedRate times the four FIXED_LENGTH_SECONDS
+    float fixedLengths[4] = {};            // samples: storedRate times the four FIXED_LENGTH_SECONDS
     Relaxed<uint32_t> refreshCounter = 0;  // frames; the editor refresh check runs when the low 12 bits are 0
     Relaxed<unsigned char> displayRefreshPending;  // set by program changes, served by the engine
     // Per modulation destination: how a slot acts on it (0 add, 1 exponential, 3 scale) and the
@@ -298,8 +299,8 @@ public:
     int modCombineKind[MOD_DESTINATION_COUNT] = {};
     float modBaseValues[MOD_DESTINATION_COUNT] = {};
 
-    double lastXYDisplayClock = 0.0;           // clock() at the last XY display refresh
-    unsigned char firstFrame = 0;              // set by resetEverything until the end of the next frame
+    double lastXYDisplayClock = 0.0;               // clock() at the last XY display refresh
+    unsigned char firstFrame = 0;                  // set by resetEverything until the end of the next frame
     float modSourceValues[MOD_SOURCE_COUNT] = {};  // this frame's value of every modulation source
     float modValues[MOD_DESTINATION_COUNT] = {};   // this frame's destination values after the slots
     // The destinations the slots wrote in the last frame; -1 until the first frame has set them all.
@@ -332,12 +333,12 @@ public:
     bool quietFrame = false;
     bool targetsHold(int b) const { return quietFrame && xy[b].recordMode != XY_REPLAY; }
     bool delayMixModulated = true, delayLengthsModulated = true;  // the Delay's Mix; its Speed and lengths
-    int currentPath = 0;                       // signal path 0..5
-    int blockType[BLOCK_COUNT] = {};           // 0 Off .. 6 Grain
-    int followerSource = 0;                    // 0 input, 1..3 a Block's output, 4 the output
-    float followerInput[2] = {};               // the pair the follower measures
-    float followerThreshold = 0.0f;            // linear level, for the Follower play mode
-    float followerHoldSamples = 0.0f;          // frames below the threshold before a restart
+    int currentPath = 0;                                          // signal path 0..5
+    int blockType[BLOCK_COUNT] = {};                              // 0 Off .. 6 Grain
+    int followerSource = 0;            // 0 input, 1..3 a Block's output, 4 the output
+    float followerInput[2] = {};       // the pair the follower measures
+    float followerThreshold = 0.0f;    // linear level, for the Follower play mode
+    float followerHoldSamples = 0.0f;  // frames below the threshold before a restart
     unsigned char gaterActive[BLOCK_COUNT] = {};
     bool anyGaterActive = false;
     // What each gater's step levels were last set from: off, on modulation and the pad's two on
@@ -348,10 +349,10 @@ public:
         bool padLevels = false, valid = false;
     };
     GaterLevelsKey gaterLevelsKey[BLOCK_COUNT];
-    Relaxed<int32_t> gaterStepShown[BLOCK_COUNT];  // each gater's playing step, for the editor thread
+    Relaxed<int32_t> gaterStepShown[BLOCK_COUNT];   // each gater's playing step, for the editor thread
     unsigned char noteOnFlag = 0, noteOffFlag = 0;  // a note arrived in this frame
-    uint32_t playing[2] = {};                  // host playing bit at the last check, at the one before
-    VstTimeInfo* hostTimeInfo = nullptr;       // this call's time record, or none
+    uint32_t playing[2] = {};                       // host playing bit at the last check, at the one before
+    VstTimeInfo* hostTimeInfo = nullptr;            // this call's time record, or none
 
     // The engine's noise generator, one per process: Room phases, grain jitter, note and white
     // noise. Separate from the comb and shaper generator. Draws are a load and a store: instances
@@ -414,7 +415,7 @@ public:
     float grainReadFactor[BLOCK_COUNT] = {1.0f, 1.0f, 1.0f};
     float grainPlain[BLOCK_COUNT][2] = {};  // this frame's unpitched grain sum, left and right
     BlockLanes delayDry = {1.0f, 1.0f, 1.0f, 1.0f}, delayWet = {};  // the same gain in every lane
-    bool delayActive = false;  // Delay On as this frame read it
+    bool delayActive = false;                                       // Delay On as this frame read it
     // What the Block levels last followed from: Mix, Volume and Pan of the three Blocks, their
     // modulation and the path. While none of it moves and the smoothing has settled, the levels
     // stay as they are.
@@ -512,13 +513,13 @@ public:
     // Learn (latch) or unbind a parameter from every controller. Only parameters 1..800, what
     // a map file holds, can be bound; learning any other is refused.
     void setMidiLatch(int param, bool latch);
-    void clearMidi();              // unbinds all 128 controllers
-    void setAllMidiControls();     // the map from the preferences
-    bool getMidiCapture();         // reads "Capture" afresh (the settings page calls it after writing it)
+    void clearMidi();           // unbinds all 128 controllers
+    void setAllMidiControls();  // the map from the preferences
+    bool getMidiCapture();      // reads "Capture" afresh (the settings page calls it after writing it)
     // Main thread: writes the bindings learned on the render thread to the preferences, which
     // the render thread never touches. The editor's idle, suspend and the destructor call it.
     void saveLearnedControllers();
-    void resetCapture();           // every parameter waits for its controller again
+    void resetCapture();  // every parameter waits for its controller again
     void midiLoadBank() {}
     // Through a prompt: binds the parameter to the typed controller number (clamped to 0..127)
     // in place of its other controllers. An empty or cancelled answer changes nothing.
@@ -536,7 +537,7 @@ public:
     void setBlockUndo();  // all three Blocks' rows
     void doUndoBlock();   // all three; nothing before the first snapshot
     void setModUndo();
-    void doModUndo();     // nothing before the first snapshot
+    void doModUndo();  // nothing before the first snapshot
     // Sets a whole slot: bypass on or off, amount as a parameter value, source unless -1, and
     // destination, the last two as choices. Slots outside 0..3 are ignored.
     void setModVariables(int slot, bool bypass, float amount, int source, int destination);
@@ -587,8 +588,8 @@ public:
         1.0f / 2.0f,  3.0f / 4.0f,  2.0f / 3.0f,  1.0f,         1.5f,         4.0f / 3.0f,  2.0f,
         3.0f,         8.0f / 3.0f,  4.0f,         6.0f,         16.0f / 3.0f, 8.0f,         12.0f,
         32.0f / 3.0f, 16.0f,        18.0f};
-    static constexpr int XY_QUANT[5] = {32, 16, 8, 4, 2};       // points used per Point Quant option
-    static constexpr int XY_POINT_STEP[5] = {1, 2, 4, 8, 16};    // 32 / points used
+    static constexpr int XY_QUANT[5] = {32, 16, 8, 4, 2};      // points used per Point Quant option
+    static constexpr int XY_POINT_STEP[5] = {1, 2, 4, 8, 16};  // 32 / points used
     static constexpr double XY_INV_POINT_STEP[5] = {1.0, 0.5, 0.25, 0.125, 0.0625};
     static constexpr int XY_SNAP_AMOUNT[5] = {0, 32, 16, 8, 4};  // levels per Space Quant option
 
@@ -596,9 +597,9 @@ public:
     struct XYTiming {
         int32_t sync = 0;
         float pathTime = 0.0f;
-        bool still = true;            // a free path too short to move
-        bool emptyPath = true;        // a free path so short that the pad stands at 0
-        double pointsPerFrame = 0.0;  // the rate
+        bool still = true;                   // a free path too short to move
+        bool emptyPath = true;               // a free path so short that the pad stands at 0
+        double pointsPerFrame = 0.0;         // the rate
         double pointsPerFrameAtSpeed = 0.0;  // the rate times the speed setting
         double holdIncrement = -1.0;
     };
@@ -622,9 +623,9 @@ public:
         int32_t pointQuant = 0;  // Point Quant option
         int32_t pointsUsed = 32;
         int32_t pointStep = 1;
-        double position = 0.0;        // in points
-        double direction = 1.0;       // 0 while a note-off holds the position
-        double rate = 0.0;            // points per frame
+        double position = 0.0;   // in points
+        double direction = 1.0;  // 0 while a note-off holds the position
+        double rate = 0.0;       // points per frame
         double holdCounter = 1.0;
         bool playing = false;
         int32_t playMode = XY_FREE, loopMode = XY_LOOP_OFF;
@@ -648,17 +649,17 @@ public:
         float rawLoopMode = std::numeric_limits<float>::quiet_NaN();
 
         // Shared with the editor thread.
-        std::atomic<float> currentX{0.0f}, currentY{0.0f};  // smoothed position; the live pad position
-        std::atomic<float> heldX{0.0f}, heldY{0.0f};        // time-quantised position, for the cursor
+        std::atomic<float> currentX{0.0f}, currentY{0.0f};   // smoothed position; the live pad position
+        std::atomic<float> heldX{0.0f}, heldY{0.0f};         // time-quantised position, for the cursor
         std::atomic<bool> xChanged{false}, yChanged{false};  // moved by MIDI
         std::atomic<bool> updateXY{false}, changedXY{false};
         std::atomic<bool> recording{false};
-        std::atomic<int64_t> recordStart{0};  // sampleCounter when the recording began
-        std::atomic<int32_t> recordLength{0};  // last millisecond slot written
+        std::atomic<int64_t> recordStart{0};        // sampleCounter when the recording began
+        std::atomic<int32_t> recordLength{0};       // last millisecond slot written
         std::atomic<float> penX{0.0f}, penY{0.0f};  // the editor's last raw pen position
         // Each of these also raises xyAttention, which the render thread looks at once per frame.
-        std::atomic<unsigned> requests{0};       // XY_REQUEST_* bits left for the render thread
-        std::atomic<bool> sourcesStale{false};   // the pad moved: publish its sources next frame
+        std::atomic<unsigned> requests{0};      // XY_REQUEST_* bits left for the render thread
+        std::atomic<bool> sourcesStale{false};  // the pad moved: publish its sources next frame
 
         // The smoothed position at (x, y): no glide.
         void jumpTo(float x, float y) {
@@ -684,7 +685,9 @@ public:
             float* slots;
             std::atomic_ref<float> operator[](int i) const { return std::atomic_ref<float>(slots[i]); }
         };
-        Row operator[](int b) const { return Row{buffer.get() + static_cast<std::size_t>(b) * XY_RECORD_SLOTS}; }
+        Row operator[](int b) const {
+            return Row{buffer.get() + static_cast<std::size_t>(b) * XY_RECORD_SLOTS};
+        }
 
     private:
         SilentBuffer<float> buffer{static_cast<std::size_t>(BLOCK_COUNT) * XY_RECORD_SLOTS};
@@ -695,9 +698,9 @@ public:
     // updateXYStuff for the three.
     void updateTriggers(int b);
     void updateXYStuff(int b);
-    void updateXYFrame();  // both, for the three Blocks in that order
-    void replayPads();     // a steady frame's XY step: the replaying pads only
-    void replaySteps();    // the same, inline
+    void updateXYFrame();        // both, for the three Blocks in that order
+    void replayPads();           // a steady frame's XY step: the replaying pads only
+    void replaySteps();          // the same, inline
     void updateXYReplay(int b);  // the replay step alone
     void updateXYRecord(int b);  // the capture of one millisecond slot alone
     void startReplay(int b);
@@ -710,9 +713,9 @@ public:
     void restartFreeXYReplays();
 
     // Any thread; carried out by the render thread at the Block's next trigger update.
-    void resetXYS();          // replay and trigger state of the three Blocks
-    void stopXYReplay(int b);  // the same for one Block
-    void resetXY(int b);      // replay and recording state; one replay step in replay mode
+    void resetXYS();               // replay and trigger state of the three Blocks
+    void stopXYReplay(int b);      // the same for one Block
+    void resetXY(int b);           // replay and recording state; one replay step in replay mode
     void clearXYFollowerCounts();  // the Follower play mode's below-threshold counts
 
     // Space quantisation of Block b: v itself when off, else v on the nearest of its levels.
@@ -786,8 +789,8 @@ private:
     void updateBlockLevels();
     // Whether updateBlockLevels has anything to do in this frame: read by every frame, inline.
     bool blockLevelsMayMove() const {
-        return levelsDirty || levelsModulated || !levelsSettled || firstFrame || outputDirty || outputModulated ||
-               (delayActive && (delayDirty || delayMixModulated || delayLengthsModulated));
+        return levelsDirty || levelsModulated || !levelsSettled || firstFrame || outputDirty ||
+               outputModulated || (delayActive && (delayDirty || delayMixModulated || delayLengthsModulated));
     }
     // With the slots' sources holding, modulated levels, output gains and Delay mix come out as
     // in the frame before: only a write, a smoothing under way or Delay lengths to set move them.
@@ -819,7 +822,7 @@ private:
     BlockLanes processComb(int block, BlockLanes in);
     BlockLanes processShaper(int block, BlockLanes in);
     BlockLanes processRoom(int block, BlockLanes in);
-    void stepRoomLfos(int block, int64_t frame);  // every eighth frame
+    void stepRoomLfos(int block, int64_t frame);        // every eighth frame
     BlockLanes processGrain(int block, BlockLanes in);  // leaves the plain grain sums in grainPlain
     // Grain length in frames for value v, given 2^(8 v) for the free modes.
     float grainLength(int mode, float v, float pow2EightV) const;
@@ -827,7 +830,8 @@ private:
     // Preset files (APluginPresetFiles.cpp). The chooser's answer goes to filePath; false when
     // none was chosen. The folder a file was chosen in becomes the kind's folder.
     bool chooseFileToLoad(const char* title, const char* pattern, const char* key, char* folder, int size);
-    bool chooseFileToSave(const char* title, const char* defaultName, const char* key, char* folder, int size);
+    bool chooseFileToSave(const char* title, const char* defaultName, const char* key, char* folder,
+                          int size);
     char* presetFolder(presetfile::Kind kind);
     bool loadValues(presetfile::Kind kind, const int32_t* params);
     void saveValues(presetfile::Kind kind, const int32_t* params);
@@ -863,7 +867,7 @@ private:
     void triggerStep(int b, bool attention);
     void xyFrameStep(int b, bool attention, bool settingsMoved, bool editorOpen);
     void updateXYFrameMoved(bool settingsMoved, bool attention, bool editorOpen);  // not steady
-    void replayStep(int b);  // updateXYReplay's body
+    void replayStep(int b);                                                        // updateXYReplay's body
     void decodeXYModes(int b);
     void readXYSettings(int b);  // the replay settings and Space Quant, after a write
     void updateXYTiming(int b);
@@ -877,7 +881,8 @@ private:
 
 // The engine reads choices and switches many times per frame: these stay inline.
 inline int APlugin::getSteppedValue(int index, float scale, int count) const {
-    return index >= 0 && index < PARAMETER_COUNT ? getSteppedValue(currentValues[index].load(), scale, count) : 0;
+    return index >= 0 && index < PARAMETER_COUNT ? getSteppedValue(currentValues[index].load(), scale, count)
+                                                 : 0;
 }
 
 inline int APlugin::getChoice(int index, float value) {

@@ -28,9 +28,10 @@ constexpr float ROOM_WIDEN_RATE[4] = {1.85342251e-05f, 2.13200656e-05f, 1.135338
 constexpr float ROOM_WIDEN_DEPTH[4] = {0.272727013f, 0.292928994f, 0.262625992f, 0.252525002f};
 
 // Tempo-synced grain lengths in bars.
-constexpr float GRAIN_SYNCED_LENGTHS[21] = {1.0f / 96, 1.0f / 64, 3.0f / 128, 1.0f / 48, 1.0f / 32, 3.0f / 64, 1.0f / 24,
-                                            1.0f / 16, 3.0f / 32, 1.0f / 12, 1.0f / 8,  3.0f / 16,  1.0f / 6,  1.0f / 4,
-                                            3.0f / 8,  1.0f / 3,  1.0f / 2,  3.0f / 4,  2.0f / 3,  1.0f,      1.5f};
+constexpr float GRAIN_SYNCED_LENGTHS[21] = {1.0f / 96, 1.0f / 64, 3.0f / 128, 1.0f / 48, 1.0f / 32, 3.0f / 64,
+                                            1.0f / 24, 1.0f / 16, 3.0f / 32,  1.0f / 12, 1.0f / 8,  3.0f / 16,
+                                            1.0f / 6,  1.0f / 4,  3.0f / 8,   1.0f / 3,  1.0f / 2,  3.0f / 4,
+                                            2.0f / 3,  1.0f,      1.5f};
 
 inline BlockLanes lanesOf(float L, float R) {
     return BlockLanes{L, L, R, R};
@@ -104,7 +105,7 @@ inline bool allEqual(PerBlock a, PerBlock b) {
 // The smoothed Mix, Volume and Pan of the three Blocks and the gains they give.
 void APlugin::mixBlockLevels(const LevelInputs& in) {
     const PerBlock mix = in.mix, volume = in.volume, pan = in.pan;
-    auto stored = [](const float (&v)[BLOCK_COUNT]) { return PerBlock{v[0], v[1], v[2], 0.0f}; };
+    auto stored = [](const float(&v)[BLOCK_COUNT]) { return PerBlock{v[0], v[1], v[2], 0.0f}; };
     PerBlock sMix = mix, sVolume = volume, sPan = pan;
     if (!firstFrame) {
         sMix = 0.1f * mix + 0.9f * stored(smoothedMix);
@@ -114,7 +115,8 @@ void APlugin::mixBlockLevels(const LevelInputs& in) {
     // In a chain only the last Block's Pan knob pans; the earlier ones stay centred.
     // (Rebuilt whole: lanes written one by one would go through memory and stall the read.)
     if (currentPath <= PATH_LAST_SERIAL) sPan = PerBlock{0.5f, 0.5f, sPan[2], sPan[3]};
-    const PerBlock oldMix = stored(smoothedMix), oldVolume = stored(smoothedVolume), oldPan = stored(smoothedPan);
+    const PerBlock oldMix = stored(smoothedMix), oldVolume = stored(smoothedVolume),
+                   oldPan = stored(smoothedPan);
     for (int b = 0; b < BLOCK_COUNT; ++b) {
         smoothedMix[b] = sMix[b];
         smoothedVolume[b] = sVolume[b];
@@ -122,7 +124,8 @@ void APlugin::mixBlockLevels(const LevelInputs& in) {
         blockGain[b] = memo[b].gain(sVolume[b]) * in.volumeMod[b];
     }
     // Settled once the smoothing stands still: the same inputs then give the same levels.
-    levelsSettled = !firstFrame && allEqual(sMix, oldMix) && allEqual(sVolume, oldVolume) && allEqual(sPan, oldPan);
+    levelsSettled =
+        !firstFrame && allEqual(sMix, oldMix) && allEqual(sVolume, oldVolume) && allEqual(sPan, oldPan);
 
     // The Block mix of this frame: Pan and Mix with their modulation (the Gater's pad term is
     // added in the Block itself).
@@ -148,7 +151,8 @@ inline bool APlugin::LevelInputs::operator==(const LevelInputs& other) const {
     typedef int64_t Halves __attribute__((vector_size(16)));
     auto differ = [](PerBlock a, PerBlock b) { return std::bit_cast<Bits>(a) ^ std::bit_cast<Bits>(b); };
     const Bits any = differ(mix, other.mix) | differ(volume, other.volume) | differ(pan, other.pan) |
-                     differ(panMod, other.panMod) | differ(mixMod, other.mixMod) | differ(volumeMod, other.volumeMod);
+                     differ(panMod, other.panMod) | differ(mixMod, other.mixMod) |
+                     differ(volumeMod, other.volumeMod);
     const Halves halves = std::bit_cast<Halves>(any);
     return path == other.path && (halves[0] | halves[1]) == 0;
 }
@@ -157,7 +161,8 @@ void APlugin::readFrameSettings() {
     // The three Blocks side by side in lanes 0..2 of a vector: each lane rounds exactly as the
     // same operation on one float.
     auto perBlock = [this](int offset) {
-        return PerBlock{param(blockParam(0, offset)), param(blockParam(1, offset)), param(blockParam(2, offset)), 0.0f};
+        return PerBlock{param(blockParam(0, offset)), param(blockParam(1, offset)),
+                        param(blockParam(2, offset)), 0.0f};
     };
     FrameSettings& f = frameSettings;
     f.mix = perBlock(BLOCK_MIX_OFFSET);
@@ -204,7 +209,8 @@ void APlugin::updateBlockLevels() {
         const float pan = modValues[DESTINATION_GLOBAL_PAN] + 0.5f;
         const float panL = clamp01(2.0f - 2.0f * pan), panR = clamp01(2.0f * pan);
         outputGains = f.bypass ? OutputGains{splat(0.0f), splat(1.0f), splat(1.0f)}
-                               : OutputGains{splat(clamp01(1.0f - dry) * vol), splat(dry * vol), BlockLanes{panL, panR, panL, panR}};
+                               : OutputGains{splat(clamp01(1.0f - dry) * vol), splat(dry * vol),
+                                             BlockLanes{panL, panR, panL, panR}};
     }
     if (delayActive && (delayDirty || delayMixModulated || delayLengthsModulated)) {
         const bool dirty = delayDirty;
@@ -234,7 +240,8 @@ void APlugin::doDelay(float& La, float& Ra, float& Lb, float& Rb) {
 [[gnu::always_inline]] inline BlockLanes APlugin::delayLanes(BlockLanes x) {
     // (La + Lb) / 2 and (Ra + Rb) / 2 side by side, and the Delay's pair back onto the lanes.
     const TDelay::Pair in =
-        (__builtin_shufflevector(x, x, LANE_LA, LANE_RA) + __builtin_shufflevector(x, x, LANE_LB, LANE_RB)) * 0.5f;
+        (__builtin_shufflevector(x, x, LANE_LA, LANE_RA) + __builtin_shufflevector(x, x, LANE_LB, LANE_RB)) *
+        0.5f;
     const TDelay::Pair out = delay.process(in);
     return x * delayDry + delayWet * __builtin_shufflevector(out, out, 0, 0, 1, 1);
 }
@@ -264,8 +271,8 @@ void APlugin::doDelay(float& La, float& Ra, float& Lb, float& Rb) {
     }
 
     // What the pad adds to the type's three targets.
-    const BlockLanes targets =
-        splat(modSourceValues[SOURCE_X[b]]) * xyAmounts[b][0] + splat(modSourceValues[SOURCE_Y[b]]) * xyAmounts[b][1];
+    const BlockLanes targets = splat(modSourceValues[SOURCE_X[b]]) * xyAmounts[b][0] +
+                               splat(modSourceValues[SOURCE_Y[b]]) * xyAmounts[b][1];
     std::memcpy(xyTargets[b], &targets, sizeof targets);
 
     // The modules take and give the lanes by value, so they travel in registers, not through
@@ -273,31 +280,31 @@ void APlugin::doDelay(float& La, float& Ra, float& Lb, float& Rb) {
     BlockLanes in = input;
     BlockLanes processed = in;
     switch (type) {
-    case TYPE_FILTER:
-        processed = processFilter(b, in);
-        break;
-    case TYPE_COMB:
-        processed = processComb(b, in);
-        break;
-    case TYPE_SHAPER:
-        processed = processShaper(b, in);
-        break;
-    case TYPE_ROOM:
-        processed = processRoom(b, in);
-        break;
-    case TYPE_GATER: {
-        const float gL = modSourceValues[SOURCE_GATER_LEFT[b]];
-        const float gR = modSourceValues[SOURCE_GATER_RIGHT[b]];
-        processed = in * lanesOf(gL, gR);
-        break;
-    }
-    case TYPE_GRAIN:
-        processed = processGrain(b, in);
-        // With Dry on the Block's dry part is the unpitched grain signal.
-        if (getOnOff(param(GRAIN_DRY_TAG[b]))) in = lanesOf(grainPlain[b][0], grainPlain[b][1]);
-        break;
-    default:
-        break;
+        case TYPE_FILTER:
+            processed = processFilter(b, in);
+            break;
+        case TYPE_COMB:
+            processed = processComb(b, in);
+            break;
+        case TYPE_SHAPER:
+            processed = processShaper(b, in);
+            break;
+        case TYPE_ROOM:
+            processed = processRoom(b, in);
+            break;
+        case TYPE_GATER: {
+            const float gL = modSourceValues[SOURCE_GATER_LEFT[b]];
+            const float gR = modSourceValues[SOURCE_GATER_RIGHT[b]];
+            processed = in * lanesOf(gL, gR);
+            break;
+        }
+        case TYPE_GRAIN:
+            processed = processGrain(b, in);
+            // With Dry on the Block's dry part is the unpitched grain signal.
+            if (getOnOff(param(GRAIN_DRY_TAG[b]))) in = lanesOf(grainPlain[b][0], grainPlain[b][1]);
+            break;
+        default:
+            break;
     }
     return mixBlock(b, in, processed);
 }
@@ -306,12 +313,18 @@ void APlugin::doDelay(float& La, float& Ra, float& Lb, float& Rb) {
 // compiled, so a frame runs only the steps of its path.
 FramePair APlugin::runSignalPath(FramePair in) {
     switch (currentPath) {
-    case 0: return runPath<0>(in);
-    case 1: return runPath<1>(in);
-    case 2: return runPath<2>(in);
-    case 3: return runPath<3>(in);
-    case 4: return runPath<4>(in);
-    default: return runPath<5>(in);
+        case 0:
+            return runPath<0>(in);
+        case 1:
+            return runPath<1>(in);
+        case 2:
+            return runPath<2>(in);
+        case 3:
+            return runPath<3>(in);
+        case 4:
+            return runPath<4>(in);
+        default:
+            return runPath<5>(in);
     }
 }
 
@@ -357,15 +370,16 @@ FramePair APlugin::runPath(FramePair in) {
     // Output stage: the processed pair is held to [-1, 1] before the wet gain and the result to
     // +-0.999, so no runaway Block can leave the range. Both channels side by side (lanes 2 and 3
     // repeat them): each lane rounds as the same steps on one channel.
-    const BlockLanes processed =
-        (__builtin_shufflevector(lanes, lanes, LANE_LA, LANE_RA, LANE_LA, LANE_RA) +
-         __builtin_shufflevector(lanes, lanes, LANE_LB, LANE_RB, LANE_LB, LANE_RB)) * pairConstant(0.5f);
+    const BlockLanes processed = (__builtin_shufflevector(lanes, lanes, LANE_LA, LANE_RA, LANE_LA, LANE_RA) +
+                                  __builtin_shufflevector(lanes, lanes, LANE_LB, LANE_RB, LANE_LB, LANE_RB)) *
+                                 pairConstant(0.5f);
     if (followerSource == 4) std::memcpy(followerInput, &processed, sizeof followerInput);
     const OutputGains& g = outputGains;
-    const BlockLanes mixed =
-        (g.wet * clampLanes(processed, pairConstant(-1.0f), pairConstant(1.0f)) + g.dry * __builtin_shufflevector(dry, dry, 0, 1, 0, 1)) * g.pan;
-    const BlockLanes held =
-        silenceResidue(clampLanes(mixed, pairConstant(-0.999f), pairConstant(0.999f)), pairConstant(0x1p-24f));
+    const BlockLanes mixed = (g.wet * clampLanes(processed, pairConstant(-1.0f), pairConstant(1.0f)) +
+                              g.dry * __builtin_shufflevector(dry, dry, 0, 1, 0, 1)) *
+                             g.pan;
+    const BlockLanes held = silenceResidue(clampLanes(mixed, pairConstant(-0.999f), pairConstant(0.999f)),
+                                           pairConstant(0x1p-24f));
     const FramePair result = __builtin_shufflevector(held, held, 0, 1);
     std::memcpy(levelOutput, &result, sizeof levelOutput);
     if (slotsReadLevels || padsReadLevels) publishLevelSources();
@@ -384,8 +398,10 @@ void APlugin::publishLevelSources() {
     // Input and the three Blocks' outputs side by side, left in one vector and right in the
     // other; each lane picks and averages as largerOf and meanMagnitude do for one pair.
     typedef int32_t Bits __attribute__((vector_size(16)));
-    const BlockLanes l = {levelInput[0], levelBlockOut[0][LANE_LA], levelBlockOut[1][LANE_LA], levelBlockOut[2][LANE_LA]};
-    const BlockLanes r = {levelInput[1], levelBlockOut[0][LANE_RA], levelBlockOut[1][LANE_RA], levelBlockOut[2][LANE_RA]};
+    const BlockLanes l = {levelInput[0], levelBlockOut[0][LANE_LA], levelBlockOut[1][LANE_LA],
+                          levelBlockOut[2][LANE_LA]};
+    const BlockLanes r = {levelInput[1], levelBlockOut[0][LANE_RA], levelBlockOut[1][LANE_RA],
+                          levelBlockOut[2][LANE_RA]};
     const Bits magnitude = {0x7fffffff, 0x7fffffff, 0x7fffffff, 0x7fffffff};
     const BlockLanes absL = std::bit_cast<BlockLanes>(std::bit_cast<Bits>(l) & magnitude);
     const BlockLanes absR = std::bit_cast<BlockLanes>(std::bit_cast<Bits>(r) & magnitude);
@@ -405,21 +421,25 @@ void APlugin::noteQuietSpan() {
     // after a quiet stretch (gaters, replays): motion alone brings back nothing.
     double span = 0.0, motion = 0.0;
     if (delayActive)
-        span += delayLengthsModulated ? TDelay::kMaxLength + 1.0 : static_cast<double>(delay.longestLength()) + 1.0;
+        span += delayLengthsModulated ? TDelay::kMaxLength + 1.0
+                                      : static_cast<double>(delay.longestLength()) + 1.0;
     for (int b = 0; b < BLOCK_COUNT; ++b) {
         switch (blockType[b]) {
-        case TYPE_COMB:  // two sub-samples per frame, in 1/256 of one
-            span += std::max(comb[b].delayL, comb[b].delayR) / 512.0 + 1.0;
-            break;
-        case TYPE_ROOM: span += reverb[b].longestPath(); break;
-        case TYPE_GRAIN: {
-            int longest = 0;
-            for (int k = 0; k < GRAINS_PER_BLOCK; ++k)
-                longest = std::max(longest, grain[b * GRAINS_PER_BLOCK + k].framesToEnd());
-            span += longest;
-            break;
-        }
-        default: break;
+            case TYPE_COMB:  // two sub-samples per frame, in 1/256 of one
+                span += std::max(comb[b].delayL, comb[b].delayR) / 512.0 + 1.0;
+                break;
+            case TYPE_ROOM:
+                span += reverb[b].longestPath();
+                break;
+            case TYPE_GRAIN: {
+                int longest = 0;
+                for (int k = 0; k < GRAINS_PER_BLOCK; ++k)
+                    longest = std::max(longest, grain[b * GRAINS_PER_BLOCK + k].framesToEnd());
+                span += longest;
+                break;
+            }
+            default:
+                break;
         }
         if (gaterActive[b]) motion += stepSequencer[b].periodFrames();
         // A replaying pad comes round in its period at the speed it moves now (there and back in
@@ -474,10 +494,14 @@ BlockLanes APlugin::processComb(int b, BlockLanes in) {
     // In a quiet frame the knobs with their modulation stand from the frame before the run.
     BlockMemos::CombKnobs& k = memo[b].combKnobs;
     if (!quietFrame)
-        k = {param(P + COMB_FREQ_OFFSET), V[1] + V[0], param(P + BLOCK_SPREAD_OFFSET) + V[11], param(P + COMB_FEED_OFFSET) + V[3],
-             param(P + COMB_DAMP_OFFSET) + V[4], clamp01(param(COMB_RANDOM_TAG[b]) + V[5])};
-    c.setComb(k.freq, k.modL + t[0], V[0] + t[0] + V[2], k.spread, clamp01(k.feed + t[1]), clamp01(k.damp + t[2]), k.random,
-              firstFrame != 0);
+        k = {param(P + COMB_FREQ_OFFSET),
+             V[1] + V[0],
+             param(P + BLOCK_SPREAD_OFFSET) + V[11],
+             param(P + COMB_FEED_OFFSET) + V[3],
+             param(P + COMB_DAMP_OFFSET) + V[4],
+             clamp01(param(COMB_RANDOM_TAG[b]) + V[5])};
+    c.setComb(k.freq, k.modL + t[0], V[0] + t[0] + V[2], k.spread, clamp01(k.feed + t[1]),
+              clamp01(k.damp + t[2]), k.random, firstFrame != 0);
     return c.process(in);
 }
 
@@ -505,8 +529,8 @@ BlockLanes APlugin::processShaper(int b, BlockLanes in) {
         k.spread = param(P + BLOCK_SPREAD_OFFSET) + V[11];
         memo[b].shaperKnobs = k;
     }
-    s.setDistort(k.a[0], k.a[1], k.a[2], k.a[3], k.spread, V[0] + t[0], V[1] + t[1], V[2] + t[2], V[3], V[4], k.lowFiFilter,
-                 firstFrame != 0);
+    s.setDistort(k.a[0], k.a[1], k.a[2], k.a[3], k.spread, V[0] + t[0], V[1] + t[1], V[2] + t[2], V[3], V[4],
+                 k.lowFiFilter, firstFrame != 0);
     return s.process(in);
 }
 
@@ -525,8 +549,8 @@ BlockLanes APlugin::processRoom(int b, BlockLanes in) {
     // In a quiet frame the last frame's settings (finite, so matched) stand, or under a
     // replaying pad the knobs with their modulation.
     if (!quietFrame)
-        memos.roomKnobs = BlockLanes{param(P + ROOM_LENGTH_OFFSET), param(P + ROOM_DAMP_OFFSET), param(P + ROOM_HP_OFFSET),
-                                     param(P + BLOCK_SPREAD_OFFSET)} +
+        memos.roomKnobs = BlockLanes{param(P + ROOM_LENGTH_OFFSET), param(P + ROOM_DAMP_OFFSET),
+                                     param(P + ROOM_HP_OFFSET), param(P + BLOCK_SPREAD_OFFSET)} +
                           BlockLanes{V[0], V[1], V[2], V[11]};
     const BlockLanes settings =
         targetsHold(b) ? memos.roomSettings : memos.roomKnobs + BlockLanes{t[0], t[1], t[2], -0.0f};
@@ -549,7 +573,8 @@ BlockLanes APlugin::processRoom(int b, BlockLanes in) {
     // and 3 of the sums are not used).
     typedef int32_t Pick __attribute__((vector_size(16)));
     const BlockLanes o = room.process(leftOf(in), rightOf(in));
-    const BlockLanes sums = (o + __builtin_shuffle(o, Pick{2, 3, 0, 1})) * pairConstant(0.707f) * pairConstant(0.9f);
+    const BlockLanes sums =
+        (o + __builtin_shuffle(o, Pick{2, 3, 0, 1})) * pairConstant(0.707f) * pairConstant(0.9f);
     return __builtin_shuffle(sums, Pick{0, 0, 1, 1});
 }
 
@@ -558,9 +583,9 @@ void APlugin::stepRoomLfos(int b, int64_t frame) {
     TBasicReverb& room = reverb[b];
     const float* V = &modValues[destinationBase(b)];
     typedef int32_t Whole __attribute__((vector_size(16)));
-    auto lanes = [](const float (&v)[4]) { return BlockLanes{v[0], v[1], v[2], v[3]}; };
+    auto lanes = [](const float(&v)[4]) { return BlockLanes{v[0], v[1], v[2], v[3]}; };
     // Wrapped, so hours of running lose no phase resolution; the phases stay above 0.
-    auto wrap = [&lanes](float (&phase)[4], BlockLanes step) {
+    auto wrap = [&lanes](float(&phase)[4], BlockLanes step) {
         BlockLanes p = lanes(phase) + step;
         const auto inRange = (p > 0.0f) & (p < 2147483648.0f);
         if ((inRange[0] & inRange[1] & inRange[2] & inRange[3]) != 0) {
@@ -584,7 +609,8 @@ void APlugin::stepRoomLfos(int b, int64_t frame) {
     const BlockLanes phase = wrap(roomWidenPhase[b], lanes(ROOM_WIDEN_RATE));
     const BlockLanes depth = lanes(ROOM_WIDEN_DEPTH), one = splat(1.0f);
     const Whole noSign = {0x7fffffff, 0x7fffffff, 0x7fffffff, 0x7fffffff};
-    const BlockLanes bent = reinterpret_cast<BlockLanes>(reinterpret_cast<Whole>(2.0f * phase - one) & noSign);
+    const BlockLanes bent =
+        reinterpret_cast<BlockLanes>(reinterpret_cast<Whole>(2.0f * phase - one) & noSign);
     const BlockLanes tri = (one - bent) * depth + (one - depth);
     room.setWiden(tri * lanes(fixedLengths) + one);
 }
@@ -613,7 +639,9 @@ BlockLanes APlugin::processGrain(int b, BlockLanes in) {
     const bool linked = getOnOff(GRAIN_UNLINK_TAG[b]);
     // Linked, the write size matters only when a grain starts: a pad moving it costs no
     // exponential in the frames between.
-    const auto writeLength = [&] { return grainLength(mode, ws, m.grainWrite(8.0f * ws)) * grainWriteFactor[b]; };
+    const auto writeLength = [&] {
+        return grainLength(mode, ws, m.grainWrite(8.0f * ws)) * grainWriteFactor[b];
+    };
     const float interval = linked ? grainLength(mode, rate, m.grainInterval(8.0f * rate))
                                   : m.grainInterval(8.0f * rate - 4.0f) * writeLength() * grainReadFactor[b];
 

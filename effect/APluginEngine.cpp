@@ -2,9 +2,9 @@
 // order, the 128-, 16- and 4-frame control schedule, host tempo and transport, the modulation
 // matrix, the engine's noise generator and the resets.
 
+#include "dsp/DspRandom.h"
 #include "effect/APlugin.h"
 #include "effect/EngineMath.h"
-#include "dsp/DspRandom.h"
 
 #include <algorithm>
 #include <array>
@@ -114,8 +114,8 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
     auto runGaters = [this]() __attribute__((always_inline)) {
         // A gater that neither gates its Block nor feeds a slot does not run: its sources and
         // shown step are written again only after a restart, a start or a stop moved them.
-        const bool gatersRun = anyGaterActive || stepSequencer[0].shownMoved() || stepSequencer[1].shownMoved() ||
-                               stepSequencer[2].shownMoved();
+        const bool gatersRun = anyGaterActive || stepSequencer[0].shownMoved() ||
+                               stepSequencer[1].shownMoved() || stepSequencer[2].shownMoved();
         // Written out per Block: each one's addresses are then fixed.
         auto runGater = [this](int b) __attribute__((always_inline)) {
             TStep& steps = stepSequencer[b];
@@ -178,8 +178,8 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
         quietFrame = true;
         // The path, and whether a pad replays or a gater runs, hold for the whole run: each is
         // looked at once.
-        const bool replaying = xy[0].recordMode == XY_REPLAY || xy[1].recordMode == XY_REPLAY ||
-                               xy[2].recordMode == XY_REPLAY;
+        const bool replaying =
+            xy[0].recordMode == XY_REPLAY || xy[1].recordMode == XY_REPLAY || xy[2].recordMode == XY_REPLAY;
         // Only a running gater moves its shown step in the run.
         const bool gatersStep = anyGaterActive;
         const bool gatersRun = gatersStep || stepSequencer[0].shownMoved() || stepSequencer[1].shownMoved() ||
@@ -191,7 +191,8 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
             for (int b = 0; b < BLOCK_COUNT; ++b) {
                 const int source = xy[b].replaySettings.modSource;
                 if (blockType[b] == TYPE_GRAIN ||
-                    (xy[b].recordMode == XY_REPLAY && (source == SOURCE_WHITE_NOISE || source == SOURCE_UNIPOLAR_NOISE)))
+                    (xy[b].recordMode == XY_REPLAY &&
+                     (source == SOURCE_WHITE_NOISE || source == SOURCE_UNIPOLAR_NOISE)))
                     return true;
             }
             return false;
@@ -215,12 +216,24 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
             }
         };
         switch (currentPath) {
-        case 0: quietRun([this](FramePair in) { return runPath<0>(in); }); break;
-        case 1: quietRun([this](FramePair in) { return runPath<1>(in); }); break;
-        case 2: quietRun([this](FramePair in) { return runPath<2>(in); }); break;
-        case 3: quietRun([this](FramePair in) { return runPath<3>(in); }); break;
-        case 4: quietRun([this](FramePair in) { return runPath<4>(in); }); break;
-        default: quietRun([this](FramePair in) { return runPath<5>(in); }); break;
+            case 0:
+                quietRun([this](FramePair in) { return runPath<0>(in); });
+                break;
+            case 1:
+                quietRun([this](FramePair in) { return runPath<1>(in); });
+                break;
+            case 2:
+                quietRun([this](FramePair in) { return runPath<2>(in); });
+                break;
+            case 3:
+                quietRun([this](FramePair in) { return runPath<3>(in); });
+                break;
+            case 4:
+                quietRun([this](FramePair in) { return runPath<4>(in); });
+                break;
+            default:
+                quietRun([this](FramePair in) { return runPath<5>(in); });
+                break;
         }
         quietFrame = false;
     }
@@ -232,9 +245,10 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
 bool APlugin::quietFrameAhead() {
     const uint32_t version = valuesVersion.load(std::memory_order_relaxed);
     // Slots whose sources hold worked out this frame what they would work out in the next.
-    return pendingMidiCount == 0 && modSlotsHold && (modSlotsActive || modTouchedCount == 0) && levelsRest() &&
-           xySteady == XYSteady::RUNNING && version == settingsSeen.version && version == xySeen.version &&
-           !xyAttention.load(std::memory_order_relaxed) && !isEditorOpen() && !(param(TRIGGER_PARAM) > 0.5f);
+    return pendingMidiCount == 0 && modSlotsHold && (modSlotsActive || modTouchedCount == 0) &&
+           levelsRest() && xySteady == XYSteady::RUNNING && version == settingsSeen.version &&
+           version == xySeen.version && !xyAttention.load(std::memory_order_relaxed) && !isEditorOpen() &&
+           !(param(TRIGGER_PARAM) > 0.5f);
 }
 
 void APlugin::__processDeprecated(float** inputs, float** outputs, int sampleFrames) {
@@ -268,7 +282,8 @@ void APlugin::readEngineSettings() {
         modSlotsHold =
             modSlotsHold && (slot.source <= SOURCE_NOTE_RANDOM + 1 || slot.source == SOURCE_OFFSET);
         const int scaleForm = isBipolarSource(slot.source) ? 1 : slot.source == SOURCE_CENTER_NOTE ? 2 : 0;
-        activeModSlots[activeModSlotCount++] = {slot.source, d, DESTINATION_MOD_AMOUT[n], modCombineKind[d], scaleForm, slot.amount, slot.bypass};
+        activeModSlots[activeModSlotCount++] = {
+            slot.source, d, DESTINATION_MOD_AMOUT[n], modCombineKind[d], scaleForm, slot.amount, slot.bypass};
         const int k = d >= BLOCK_DESTINATION_START ? (d - BLOCK_DESTINATION_START) % BLOCK_SLOT_COUNT : -1;
         if (d < destinationBase(BLOCK_COUNT) && k >= DESTINATION_PAN_OFFSET && k <= DESTINATION_VOLUME_OFFSET)
             levelsModulated = true;
@@ -299,27 +314,27 @@ void APlugin::runModulationMatrix() {
         const float a = slot.bypass ? 0.0f : engine::clampTo(raw, -1.0f, 1.0f);
         float x = modSourceValues[slot.source];
         switch (slot.kind) {
-        case COMBINE_ADD:
-            modValues[d] += x * a;
-            break;
-        case COMBINE_EXPONENTIAL:
-            modValues[d] *= std::exp2(3.0f * x * a);
-            break;
-        case COMBINE_SCALE:
-            if (slot.scaleForm == 1)
-                x = 0.5f * x + 0.5f;
-            else if (slot.scaleForm == 2)
-                x = clamp01(x);
-            // A positive amount scales by the source; a negative one by its complement.
-            if (a > 0.00001f) {
-                modValues[d] *= x * a + (1.0f - a);
-            } else {
-                const float A = std::fabs(a);
-                modValues[d] *= (1.0f - std::fabs(x)) * A + (1.0f - A);
-            }
-            break;
-        default:
-            break;
+            case COMBINE_ADD:
+                modValues[d] += x * a;
+                break;
+            case COMBINE_EXPONENTIAL:
+                modValues[d] *= std::exp2(3.0f * x * a);
+                break;
+            case COMBINE_SCALE:
+                if (slot.scaleForm == 1)
+                    x = 0.5f * x + 0.5f;
+                else if (slot.scaleForm == 2)
+                    x = clamp01(x);
+                // A positive amount scales by the source; a negative one by its complement.
+                if (a > 0.00001f) {
+                    modValues[d] *= x * a + (1.0f - a);
+                } else {
+                    const float A = std::fabs(a);
+                    modValues[d] *= (1.0f - std::fabs(x)) * A + (1.0f - A);
+                }
+                break;
+            default:
+                break;
         }
     }
 }
@@ -500,13 +515,20 @@ void APlugin::gaterStep4() {
         for (int i = 0; i < GATER_STEPS_PER_SIDE; ++i) {
             const float l = param(GATER_TAG[b][0] + i);
             const float r = param(GATER_TAG[b][1] + i);
-            stepSequencer[b].setStep(i, l < 0.5f ? off : padLevels ? on[0] : clamp01(l + onMod),
-                                     r < 0.5f ? off : padLevels ? on[1] : clamp01(r + onMod));
+            stepSequencer[b].setStep(i,
+                                     l < 0.5f    ? off
+                                     : padLevels ? on[0]
+                                                 : clamp01(l + onMod),
+                                     r < 0.5f    ? off
+                                     : padLevels ? on[1]
+                                                 : clamp01(r + onMod));
         }
     }
 }
 
-void APlugin::resetEverything() { resetPending.store(true, std::memory_order_release); }
+void APlugin::resetEverything() {
+    resetPending.store(true, std::memory_order_release);
+}
 
 void APlugin::resetEngineNow() {
     playing[0] = playing[1] = ~0u;  // no valid state: a running transport restarts the engine

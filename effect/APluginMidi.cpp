@@ -84,34 +84,34 @@ void APlugin::processMidi() {
         record->deltaFrames = MIDI_POOL_FREE;
 
         switch (status) {
-        case 0x90:
-            if (d2 > 0) {
-                const float u1 = nextRandom(), u2 = nextRandom();
-                modSourceValues[SOURCE_NOTE_RANDOM] = 2.0f * u1 - 1.0f;
-                modSourceValues[SOURCE_NOTE_RANDOM + 1] = 2.0f * u2 - 1.0f;
-                modSourceValues[SOURCE_NOTE] = static_cast<float>(d1) / 127.0f;
-                modSourceValues[SOURCE_CENTER_NOTE] = static_cast<float>(d1 - CENTER_KEY) / 12.0f;
-                modSourceValues[SOURCE_VELOCITY] = static_cast<float>(d2) / 127.0f;
-                noteOnFlag = 1;
+            case 0x90:
+                if (d2 > 0) {
+                    const float u1 = nextRandom(), u2 = nextRandom();
+                    modSourceValues[SOURCE_NOTE_RANDOM] = 2.0f * u1 - 1.0f;
+                    modSourceValues[SOURCE_NOTE_RANDOM + 1] = 2.0f * u2 - 1.0f;
+                    modSourceValues[SOURCE_NOTE] = static_cast<float>(d1) / 127.0f;
+                    modSourceValues[SOURCE_CENTER_NOTE] = static_cast<float>(d1 - CENTER_KEY) / 12.0f;
+                    modSourceValues[SOURCE_VELOCITY] = static_cast<float>(d2) / 127.0f;
+                    noteOnFlag = 1;
+                    break;
+                }
+                [[fallthrough]];  // velocity 0 is a note-off
+            case 0x80:
+                noteOffFlag = 1;
                 break;
-            }
-            [[fallthrough]];  // velocity 0 is a note-off
-        case 0x80:
-            noteOffFlag = 1;
-            break;
-        case 0xA0:
-            modSourceValues[SOURCE_POLY_AFTER] = static_cast<float>(d2) / 127.0f;
-            modSourceValues[SOURCE_MOD_AFTER] = modSourceValues[SOURCE_POLY_AFTER];
-            break;
-        case 0xD0:
-            modSourceValues[SOURCE_CHANNEL_AFTER] = static_cast<float>(d1) / 127.0f;
-            modSourceValues[SOURCE_MOD_AFTER] = modSourceValues[SOURCE_CHANNEL_AFTER];
-            break;
-        case 0xB0:
-            applyController(d1, static_cast<float>(d2) / 127.0f);
-            break;
-        default:  // program change, pitch bend and system messages do nothing
-            break;
+            case 0xA0:
+                modSourceValues[SOURCE_POLY_AFTER] = static_cast<float>(d2) / 127.0f;
+                modSourceValues[SOURCE_MOD_AFTER] = modSourceValues[SOURCE_POLY_AFTER];
+                break;
+            case 0xD0:
+                modSourceValues[SOURCE_CHANNEL_AFTER] = static_cast<float>(d1) / 127.0f;
+                modSourceValues[SOURCE_MOD_AFTER] = modSourceValues[SOURCE_CHANNEL_AFTER];
+                break;
+            case 0xB0:
+                applyController(d1, static_cast<float>(d2) / 127.0f);
+                break;
+            default:  // program change, pitch bend and system messages do nothing
+                break;
         }
     }
     if (pendingMidiCount == 0) midiPoolEnd = 0;

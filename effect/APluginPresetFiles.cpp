@@ -23,12 +23,15 @@ struct FileKind {
 };
 
 const FileKind& fileKind(Kind kind) {
-    static constexpr FileKind BLOCK = {"Block Preset Loader", "*.blp", "Problem with Block Preset file", "Block Preset Save",
-                                       "Block.blp", "Problem with Block Preset File", "BlockPresetDir"};
-    static constexpr FileKind XY = {"XY Path Loader", "*.xyp", "Problem with XY Path file", "XY Path Save",
-                                    "Path.xyp", "Problem with XY Path File", "XYPresetDir"};
-    static constexpr FileKind MOD = {"Mod Preset Load", "*.mod", "Problem with Mod file", "Mod Preset Save",
-                                     "Mod.mod", "Problem with Mod File", "ModPresetDir"};
+    static constexpr FileKind BLOCK = {"Block Preset Loader", "*.blp",     "Problem with Block Preset file",
+                                       "Block Preset Save",   "Block.blp", "Problem with Block Preset File",
+                                       "BlockPresetDir"};
+    static constexpr FileKind XY = {"XY Path Loader", "*.xyp",    "Problem with XY Path file",
+                                    "XY Path Save",   "Path.xyp", "Problem with XY Path File",
+                                    "XYPresetDir"};
+    static constexpr FileKind MOD = {"Mod Preset Load", "*.mod",   "Problem with Mod file",
+                                     "Mod Preset Save", "Mod.mod", "Problem with Mod File",
+                                     "ModPresetDir"};
     return kind == Kind::Block ? BLOCK : kind == Kind::XYPath ? XY : MOD;
 }
 
@@ -36,7 +39,8 @@ constexpr char ECS_ERROR[] = "Problem with ECS File";
 
 }  // namespace
 
-bool APlugin::chooseFileToLoad(const char* title, const char* pattern, const char* key, char* folder, int size) {
+bool APlugin::chooseFileToLoad(const char* title, const char* pattern, const char* key, char* folder,
+                               int size) {
     filePath[0] = '\0';
     char chosenFolder[PATH_BUFFER_SIZE] = {};
     char patterns[PATH_BUFFER_SIZE];
@@ -47,7 +51,8 @@ bool APlugin::chooseFileToLoad(const char* title, const char* pattern, const cha
     return true;
 }
 
-bool APlugin::chooseFileToSave(const char* title, const char* defaultName, const char* key, char* folder, int size) {
+bool APlugin::chooseFileToSave(const char* title, const char* defaultName, const char* key, char* folder,
+                               int size) {
     filePath[0] = '\0';
     char chosenFolder[PATH_BUFFER_SIZE] = {};
     fileSelectSaveDir(title, folder, "Save", defaultName, chosenFolder, filePath);
@@ -62,7 +67,8 @@ char* APlugin::presetFolder(Kind kind) {
 
 bool APlugin::loadValues(Kind kind, const int32_t* params) {
     const FileKind& k = fileKind(kind);
-    if (!chooseFileToLoad(k.loadTitle, k.filter, k.folderKey, presetFolder(kind), PATH_BUFFER_SIZE)) return false;
+    if (!chooseFileToLoad(k.loadTitle, k.filter, k.folderKey, presetFolder(kind), PATH_BUFFER_SIZE))
+        return false;
     float values[BLOCK_TAG_COUNT];
     const bool read = presetfile::readValues(filePath, kind, values);
     filePath[0] = '\0';
@@ -78,7 +84,8 @@ bool APlugin::loadValues(Kind kind, const int32_t* params) {
 
 void APlugin::saveValues(Kind kind, const int32_t* params) {
     const FileKind& k = fileKind(kind);
-    if (!chooseFileToSave(k.saveTitle, k.defaultName, k.folderKey, presetFolder(kind), PATH_BUFFER_SIZE)) return;
+    if (!chooseFileToSave(k.saveTitle, k.defaultName, k.folderKey, presetFolder(kind), PATH_BUFFER_SIZE))
+        return;
     float values[BLOCK_TAG_COUNT];
     for (int i = 0; i < presetfile::valueCount(kind); ++i) values[i] = getParameter(params[i]);
     const bool written = presetfile::writeAtomically(filePath, presetfile::valuesText(kind, values));

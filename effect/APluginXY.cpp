@@ -21,7 +21,7 @@ namespace {
 
 constexpr auto relaxed = std::memory_order_relaxed;
 
-constexpr float LOOP_ON_VALUE = 0.36789298f;   // steps to Loop "On"
+constexpr float LOOP_ON_VALUE = 0.36789298f;    // steps to Loop "On"
 constexpr float MIDI_MOVE_THRESHOLD = 0.0001f;  // smaller MIDI moves are jitter
 constexpr float EMPTY_PATH_SECONDS = 0.0001f;   // a free path this short stands still
 constexpr float ZERO_TIME_SECONDS = 0.002f;
@@ -69,7 +69,8 @@ constexpr ReplayTable makeReplayTable() {
                         : loop == APlugin::XY_LOOP_ON ? APlugin::XY_SPAN
                                                       : 2.0 * APlugin::XY_SPAN;
             for (int i = 0; i < REPLAY_POSITIONS; ++i)
-                row.points[i] = {static_cast<uint8_t>(pathIndex(k, i, 0, loop)), static_cast<uint8_t>(pathIndex(k, i, 1, loop))};
+                row.points[i] = {static_cast<uint8_t>(pathIndex(k, i, 0, loop)),
+                                 static_cast<uint8_t>(pathIndex(k, i, 1, loop))};
         }
     return t;
 }
@@ -82,7 +83,8 @@ constexpr ReplayTable REPLAY_ROWS = makeReplayTable();
     if (!std::isfinite(position) || position < 0.0) position = 0.0;
     switch (loop) {
         case APlugin::XY_LOOP_OFF:
-            if (position >= APlugin::XY_SPAN - k) position = APlugin::XY_SPAN - k;  // hold on the last point used
+            if (position >= APlugin::XY_SPAN - k)
+                position = APlugin::XY_SPAN - k;  // hold on the last point used
             break;
         case APlugin::XY_LOOP_ON:
             if (position >= APlugin::XY_SPAN) position = std::fmod(position, APlugin::XY_SPAN);
@@ -126,7 +128,9 @@ const APlugin::XYReplayRow* const APlugin::XY_FIRST_ROW = &REPLAY_ROWS[0][0];
 
 // ----------------------------------------------------------------------------- render thread
 
-int APlugin::quantPos(int k, int pos, int offset, int loop) { return pathIndex(k, pos, offset, loop); }
+int APlugin::quantPos(int k, int pos, int offset, int loop) {
+    return pathIndex(k, pos, offset, loop);
+}
 
 inline float APlugin::quantInter(int pointQuant, double pos) {
     // Scaling by the reciprocal of a power of two is exact, and cheaper than dividing.
@@ -171,14 +175,17 @@ inline float APlugin::quantInter(int pointQuant, double pos) {
                 steps.stop();
             }
             break;
-        default: break;
+        default:
+            break;
     }
 }
 
-[[gnu::always_inline]] inline void APlugin::xyFrameStep(int b, bool attention, bool settingsMoved, bool editorOpen) {
+[[gnu::always_inline]] inline void APlugin::xyFrameStep(int b, bool attention, bool settingsMoved,
+                                                        bool editorOpen) {
     XYState& s = xy[b];
     // Checked before the exchange: a locked exchange every frame would cost more than the step.
-    if (attention && s.sourcesStale.load(relaxed) && s.sourcesStale.exchange(false, std::memory_order_acquire))
+    if (attention && s.sourcesStale.load(relaxed) &&
+        s.sourcesStale.exchange(false, std::memory_order_acquire))
         writeXYSources(b, s.currentX.load(relaxed), s.currentY.load(relaxed));
 
     if (settingsMoved) {
@@ -250,7 +257,8 @@ void APlugin::updateXYFrame() {
     // The settings are read, and the editor thread's requests and moves looked at, once for the
     // three Blocks: a frame in which nothing was written and nothing asked costs no more.
     const bool settingsMoved = xySeen.moved(valuesVersion);
-    const bool attention = xyAttention.load(relaxed) && xyAttention.exchange(false, std::memory_order_acquire);
+    const bool attention =
+        xyAttention.load(relaxed) && xyAttention.exchange(false, std::memory_order_acquire);
     const bool editorOpen = isEditorOpen();
     if (settingsMoved || attention || editorOpen || xySteady == XYSteady::NO) {
         updateXYFrameMoved(settingsMoved, attention, editorOpen);
@@ -380,12 +388,15 @@ inline void APlugin::writeXYSources(int b, float x, float y) {
 
 // X, polar X, Y and polar Y of a pad, from its first; levels is its Space Quant.
 inline void APlugin::publishXYSources(float* sources, int levels, float x, float y) {
-    static_assert(SOURCE_POLAR_X[0] == SOURCE_X[0] + 1 && SOURCE_Y[0] == SOURCE_X[0] + 2 && SOURCE_POLAR_Y[0] == SOURCE_X[0] + 3 &&
-                      SOURCE_POLAR_X[1] == SOURCE_X[1] + 1 && SOURCE_Y[1] == SOURCE_X[1] + 2 && SOURCE_POLAR_Y[1] == SOURCE_X[1] + 3 &&
-                      SOURCE_POLAR_X[2] == SOURCE_X[2] + 1 && SOURCE_Y[2] == SOURCE_X[2] + 2 && SOURCE_POLAR_Y[2] == SOURCE_X[2] + 3,
+    static_assert(SOURCE_POLAR_X[0] == SOURCE_X[0] + 1 && SOURCE_Y[0] == SOURCE_X[0] + 2 &&
+                      SOURCE_POLAR_Y[0] == SOURCE_X[0] + 3 && SOURCE_POLAR_X[1] == SOURCE_X[1] + 1 &&
+                      SOURCE_Y[1] == SOURCE_X[1] + 2 && SOURCE_POLAR_Y[1] == SOURCE_X[1] + 3 &&
+                      SOURCE_POLAR_X[2] == SOURCE_X[2] + 1 && SOURCE_Y[2] == SOURCE_X[2] + 2 &&
+                      SOURCE_POLAR_Y[2] == SOURCE_X[2] + 3,
                   "a pad's four sources lie side by side: one store writes them");
     // x * 1 - 0 is x: the pair of lanes rounds as the scalar steps do.
-    BlockLanes v = BlockLanes{x, x, y, y} * BlockLanes{1.0f, 2.0f, 1.0f, 2.0f} - BlockLanes{0.0f, 1.0f, 0.0f, 1.0f};
+    BlockLanes v =
+        BlockLanes{x, x, y, y} * BlockLanes{1.0f, 2.0f, 1.0f, 2.0f} - BlockLanes{0.0f, 1.0f, 0.0f, 1.0f};
     if (levels != 0) {
         const auto l = static_cast<float>(levels);
         for (int k = 0; k < 4; ++k) v[k] = clamp01(std::round(v[k] * l) / l);  // as snapValue
@@ -403,7 +414,8 @@ void APlugin::readXYSettings(int b) {
     settings.speed = std::exp2(8.0 * static_cast<double>(xyParam(XY_SPEED_TAG[b])) - 4.0);
     settings.modSource = getBlockChoice<XY_SPEED_MOD_SOURCE_TAG>(b);
     const double modAmount = 2.0 * static_cast<double>(xyParam(XY_SPEED_MOD_AMOUNT_TAG[b])) - 1.0;
-    if (!(modAmount == settings.modAmount)) s.speedSource = std::numeric_limits<float>::quiet_NaN();  // worked out again
+    if (!(modAmount == settings.modAmount))
+        s.speedSource = std::numeric_limits<float>::quiet_NaN();  // worked out again
     settings.modAmount = modAmount;
     settings.smooth = xyParam(XY_SMOOTH_TAG[b]);
     s.timingStale = true;
@@ -430,10 +442,13 @@ void APlugin::updateXYTiming(int b) {
     timing.pointsPerFrameAtSpeed = timing.pointsPerFrame * settings.speed;
     const int timeQuant = getChoice(XY_TIME_QUANT_TAG[b], settings.rawTimeQuant);
     timing.holdIncrement =
-        timeQuant == 0 ? -1.0 : 1.0 / (static_cast<double>(INV_PERIOD_ARRAY[timeQuant] * samplesPerBar) + 1.0);
+        timeQuant == 0 ? -1.0
+                       : 1.0 / (static_cast<double>(INV_PERIOD_ARRAY[timeQuant] * samplesPerBar) + 1.0);
 }
 
-void APlugin::updateXYReplay(int b) { replayStep(b); }
+void APlugin::updateXYReplay(int b) {
+    replayStep(b);
+}
 
 [[gnu::always_inline]] inline void APlugin::replayStep(int b) {
     XYState& s = xy[b];
@@ -469,14 +484,18 @@ void APlugin::updateXYReplay(int b) { replayStep(b); }
 
     // Loop.
     const XYReplayRow& row = *s.replayRow;
-    if (!(position >= 0.0 && position < row.limit)) position = wrapReplayPosition(position, s.loopMode, s.pointStep);
+    if (!(position >= 0.0 && position < row.limit))
+        position = wrapReplayPosition(position, s.loopMode, s.pointStep);
     s.position = position;
 
     // Smoothing, worked out again only when its setting or modulation moved.
     const float smooth = settings.smooth + smoothMod;
     if (!(smooth == s.smoothKey)) {
         s.smoothKey = smooth;
-        const float c = smooth >= 0.0f ? static_cast<float>(std::exp2(-16.0 * static_cast<double>(std::min(smooth, 1.0f)))) : 1.0f;
+        const float c =
+            smooth >= 0.0f
+                ? static_cast<float>(std::exp2(-16.0 * static_cast<double>(std::min(smooth, 1.0f))))
+                : 1.0f;
         const float keep = 1.0f - c;
         s.glideNew = BlockLanes{c, c, c, c};
         s.glideOld = BlockLanes{keep, keep, keep, keep};
@@ -603,7 +622,6 @@ void APlugin::setSnapedModSource(int b, int source, float v) {
     if (source >= 0 && source < MOD_SOURCE_COUNT) modSourceValues[source] = snapValue(b, v);
 }
 
-
 int APlugin::getQuantPos(int b, int pos, int offset, int loop) const {
     return quantPos(isBlock(b) ? xy[b].pointStep : 1, pos, offset, loop);
 }
@@ -621,7 +639,9 @@ int APlugin::getXYPlayMode(int b) const {
     return isBlock(b) ? getBlockChoice<XY_PLAY_MODE_TAG>(b) : 0;
 }
 
-int APlugin::getXYLoopMode(int b) { return xyLoopMode(b, getXYPlayMode(b)); }
+int APlugin::getXYLoopMode(int b) {
+    return xyLoopMode(b, getXYPlayMode(b));
+}
 
 int APlugin::xyLoopMode(int b, int playMode) {
     const int loop = isBlock(b) ? getBlockChoice<XY_LOOP_MODE_TAG>(b) : 0;
@@ -770,7 +790,9 @@ float APlugin::getXYPathTime(int b) const {
     return isBlock(b) ? 1000.0f * xyParam(XY_LEN_SEC_TAG[b]) + xyParam(XY_LEN_MS_TAG[b]) : 0.0f;
 }
 
-bool APlugin::getHasPath(int b) const { return !(getXYPathTime(b) < EMPTY_PATH_SECONDS && getXYSync(b) == 0); }
+bool APlugin::getHasPath(int b) const {
+    return !(getXYPathTime(b) < EMPTY_PATH_SECONDS && getXYSync(b) == 0);
+}
 
 void APlugin::setZeroTime(int b) {
     if (!isBlock(b) || getXYPathTime(b) >= ZERO_TIME_SECONDS) return;

@@ -29,27 +29,27 @@ constexpr Row firstRow() {
     auto add = [&](int from, int to) {
         for (int i = from; i <= to; ++i) row[n++] = i;
     };
-    add(4, 4);          // Bypass
-    add(126, 127);      // Type, Filter Mode
-    add(5, 9);          // Filter
-    add(128, 128);      // Comb Mode
-    add(10, 12);        // Comb
-    add(216, 216);      // Comb Random
-    add(129, 129);      // Shaper Mode
-    add(13, 21);        // Shaper
-    add(130, 130);      // Shaper Low-Fi Filter
-    add(22, 25);        // Room
-    add(26, 27);        // Gater Swing, Smooth
-    add(131, 133);      // Gater Steps, Loop Mode, Speed
-    add(220, 251);      // Gater steps, left then right
-    add(600, 608);      // Grain
-    add(627, 627);      // Grain Link
-    add(28, 37);        // Spread, Pan, Volume, Mix, the six XY amounts
+    add(4, 4);      // Bypass
+    add(126, 127);  // Type, Filter Mode
+    add(5, 9);      // Filter
+    add(128, 128);  // Comb Mode
+    add(10, 12);    // Comb
+    add(216, 216);  // Comb Random
+    add(129, 129);  // Shaper Mode
+    add(13, 21);    // Shaper
+    add(130, 130);  // Shaper Low-Fi Filter
+    add(22, 25);    // Room
+    add(26, 27);    // Gater Swing, Smooth
+    add(131, 133);  // Gater Steps, Loop Mode, Speed
+    add(220, 251);  // Gater steps, left then right
+    add(600, 608);  // Grain
+    add(627, 627);  // Grain Link
+    add(28, 37);    // Spread, Pan, Volume, Mix, the six XY amounts
     for (int i : {150, 153, 156, 159, 162, 168, 171, 174, 177, 180, 183, 186, 189, 192, 195, 198, 201})
-        row[n++] = i;   // XY settings
-    add(165, 165);      // XY Smooth
-    add(330, 361);      // path X
-    add(458, 489);      // path Y
+        row[n++] = i;  // XY settings
+    add(165, 165);     // XY Smooth
+    add(330, 361);     // path X
+    add(458, 489);     // path Y
     return row;
 }
 

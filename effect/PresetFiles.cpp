@@ -74,9 +74,12 @@ std::optional<T> number(std::string_view word) {
 
 int valueCount(Kind kind) {
     switch (kind) {
-    case Kind::Block: return BLOCK_TAG_COUNT;
-    case Kind::XYPath: return BLOCK_XY_COUNT;
-    case Kind::Modulation: return MOD_VALUES;
+        case Kind::Block:
+            return BLOCK_TAG_COUNT;
+        case Kind::XYPath:
+            return BLOCK_XY_COUNT;
+        case Kind::Modulation:
+            return MOD_VALUES;
     }
     return 0;
 }

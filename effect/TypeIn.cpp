@@ -78,7 +78,8 @@ std::optional<double> leadingNumber(const char* text, const char** end = nullptr
     char* stop = nullptr;
     errno = 0;
     const double number = std::strtod(start, &stop);
-    if (std::none_of(start, static_cast<const char*>(stop), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
+    if (std::none_of(start, static_cast<const char*>(stop),
+                     [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
         return std::nullopt;
     if (end != nullptr) *end = stop;
     return number;

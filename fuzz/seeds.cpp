@@ -14,13 +14,14 @@ namespace {
 
 std::vector<tarnwell::test::HostileFile> preferencesFiles() {
     const std::string head = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n";
-    return {{"settings.plist",
-             head + "<key>Big150</key><string>Y</string>\n<key>Capture</key><string>N</string>\n"
-                    "<key>20</key><integer>40</integer>\n<key>XYPresetDir</key><string>/home/me/XY/</string>\n"
-                    "<key>Kq</key><real>0.5</real>\n<key>list</key><array><true/><data>AAEC</data></array>\n"
-                    "</dict>\n</plist>\n",
-             "", false},
-            {"empty.plist", head + "</dict>\n</plist>\n", "", false}};
+    return {
+        {"settings.plist",
+         head + "<key>Big150</key><string>Y</string>\n<key>Capture</key><string>N</string>\n"
+                "<key>20</key><integer>40</integer>\n<key>XYPresetDir</key><string>/home/me/XY/</string>\n"
+                "<key>Kq</key><real>0.5</real>\n<key>list</key><array><true/><data>AAEC</data></array>\n"
+                "</dict>\n</plist>\n",
+         "", false},
+        {"empty.plist", head + "</dict>\n</plist>\n", "", false}};
 }
 
 std::vector<tarnwell::test::HostileFile> presetFiles() {
@@ -59,7 +60,8 @@ int main(int argc, char** argv) {
         mkdir(place.c_str(), 0755);
         // Large files only slow the fuzzer down; the tests run those.
         for (const auto& file : files)
-            if (file.bytes.size() <= 65536) std::ofstream(place + "/" + file.name, std::ios::binary) << file.bytes;
+            if (file.bytes.size() <= 65536)
+                std::ofstream(place + "/" + file.name, std::ios::binary) << file.bytes;
     }
     return 0;
 }

@@ -11,7 +11,9 @@ std::atomic<uint32_t (*)()> tickSource{nullptr};
 }
 
 namespace tarnwell::gui {
-void setTickSource(uint32_t (*source)()) { tickSource.store(source); }
+void setTickSource(uint32_t (*source)()) {
+    tickSource.store(source);
+}
 }  // namespace tarnwell::gui
 
 uint32_t AEffGUIEditor::getTicks() {
@@ -52,9 +54,13 @@ void AEffGUIEditor::idle() {
     if (frame) frame->doIdleStuff();
 }
 
-bool AEffGUIEditor::onKeyDown(VstKeyCode& keyCode) { return frame && frame->onKeyDown(keyCode) > 0; }
+bool AEffGUIEditor::onKeyDown(VstKeyCode& keyCode) {
+    return frame && frame->onKeyDown(keyCode) > 0;
+}
 
-bool AEffGUIEditor::onKeyUp(VstKeyCode&) { return false; }
+bool AEffGUIEditor::onKeyUp(VstKeyCode&) {
+    return false;
+}
 
 bool AEffGUIEditor::onWheel(float distance) {
     if (frame == nullptr) return false;
@@ -74,13 +80,17 @@ void AEffGUIEditor::draw(ERect*) {
     if (frame) frame->doIdleStuff();
 }
 
-int AEffGUIEditor::mouse(int, int) { return 0; }
+int AEffGUIEditor::mouse(int, int) {
+    return 0;
+}
 
 void AEffGUIEditor::doIdleStuff() {
     if (frame) frame->doIdleStuff();
 }
 
-int AEffGUIEditor::getKnobMode() const { return knobMode; }
+int AEffGUIEditor::getKnobMode() const {
+    return knobMode;
+}
 
 bool AEffGUIEditor::beginEdit(int index) {
     auto* fx = dynamic_cast<AudioEffectX*>(effect);

@@ -25,7 +25,7 @@ public:
     void close() override;
     // Between open and close; safe to ask from the audio thread.
     bool isOpen() override { return opened.load(std::memory_order_acquire); }
-    void idle() override;                 // draws what is marked
+    void idle() override;  // draws what is marked
     // Keys and the host's wheel go to the frame (the wheel at the pointer).
     bool onKeyDown(VstKeyCode& keyCode) override;
     bool onKeyUp(VstKeyCode& keyCode) override;

@@ -70,7 +70,7 @@ private:
     void load() {
         bool damaged = false;
         cairo_surface_t* loaded = decodePng(path, &damaged);
-        if (damaged) return;  // cairo's reader would reserve the whole image only to refuse it
+        if (damaged) return;      // cairo's reader would reserve the whole image only to refuse it
         if (loaded == nullptr) {  // a format the fast reader leaves to cairo, or a bad file
             loaded = cairo_image_surface_create_from_png(path.c_str());
             if (cairo_surface_status(loaded) != CAIRO_STATUS_SUCCESS) {

@@ -6,7 +6,9 @@
 #include "gui/CBitmap.h"
 #include "gui/CFrame.h"
 
-long CControlListener::controlModifierClicked(CControl*, long) { return 0; }
+long CControlListener::controlModifierClicked(CControl*, long) {
+    return 0;
+}
 
 CControl::CControl(const CRect& rect, CControlListener* owner, long controlTag, CBitmap* bitmap)
     : CView(rect), listener(owner), tag(controlTag), background(bitmap) {

@@ -30,7 +30,8 @@ public:
 class CControl : public CView {
 public:
     // The background is remembered.
-    CControl(const CRect& size, CControlListener* listener = nullptr, long tag = 0, CBitmap* background = nullptr);
+    CControl(const CRect& size, CControlListener* listener = nullptr, long tag = 0,
+             CBitmap* background = nullptr);
     CControl(const CControl& other);
     ~CControl() override;  // forgets the background
 

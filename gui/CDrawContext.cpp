@@ -34,7 +34,9 @@ PangoContext* textContext() {
 }
 
 // Lines of odd width sit on pixel centres so that they cover whole pixels.
-double penOffset(CCoord width) { return (width % 2) ? 0.5 : 0.0; }
+double penOffset(CCoord width) {
+    return (width % 2) ? 0.5 : 0.0;
+}
 
 }  // namespace
 
@@ -73,7 +75,8 @@ void CDrawContext::drawRect(const CRect& rect) {
     setSource(frameColor);
     cairo_set_line_width(cr, lineWidth);
     cairo_set_line_join(cr, CAIRO_LINE_JOIN_MITER);
-    cairo_rectangle(cr, rect.left + half, rect.top + half, rect.getWidth() - lineWidth, rect.getHeight() - lineWidth);
+    cairo_rectangle(cr, rect.left + half, rect.top + half, rect.getWidth() - lineWidth,
+                    rect.getHeight() - lineWidth);
     cairo_stroke(cr);
     cairo_restore(cr);
 }
@@ -158,8 +161,8 @@ void CDrawContext::pushOrigin(CCoord dx, CCoord dy, const CRect& clip) {
     cairo_clip(cr);
     CRect moved = visible;
     moved.offset(-dx, -dy);
-    visible = CRect(std::max(moved.left, clip.left), std::max(moved.top, clip.top), std::min(moved.right, clip.right),
-                    std::min(moved.bottom, clip.bottom));
+    visible = CRect(std::max(moved.left, clip.left), std::max(moved.top, clip.top),
+                    std::min(moved.right, clip.right), std::min(moved.bottom, clip.bottom));
 }
 
 void CDrawContext::popOrigin() {

@@ -19,8 +19,10 @@ PangoFontDescription* CFontDesc::pangoDescription() const {
         description = pango_font_description_new();
         pango_font_description_set_family(description, face);
         pango_font_description_set_absolute_size(description, size * PANGO_SCALE);
-        pango_font_description_set_weight(description, (style & kBoldFace) ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
-        pango_font_description_set_style(description, (style & kItalicFace) ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
+        pango_font_description_set_weight(description,
+                                          (style & kBoldFace) ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+        pango_font_description_set_style(description,
+                                         (style & kItalicFace) ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
     }
     return description;
 }

@@ -78,9 +78,13 @@ bool CFrame::isTypeOf(const char* className) const {
 
 void CFrame::setViewSize(const CRect&) {}
 
-bool CFrame::getCurrentLocation(CPoint& where) const { return platformSide->pointer(where); }
+bool CFrame::getCurrentLocation(CPoint& where) const {
+    return platformSide->pointer(where);
+}
 
-long CFrame::getCurrentMouseButtons() const { return platformSide->buttons(); }
+long CFrame::getCurrentMouseButtons() const {
+    return platformSide->buttons();
+}
 
 CView* CFrame::getCurrentView() const {
     CPoint where;
@@ -92,7 +96,9 @@ bool CFrame::onWheel(const CPoint& where, const float& distance, const long& but
     return CViewContainer::onWheel(where, distance, buttons);
 }
 
-long CFrame::onKeyDown(VstKeyCode&) { return 0; }
+long CFrame::onKeyDown(VstKeyCode&) {
+    return 0;
+}
 
 void CFrame::beginEdit(long tag) {
     if (editor) editor->beginEdit(static_cast<int>(tag));
@@ -102,7 +108,9 @@ void CFrame::endEdit(long tag) {
     if (editor) editor->endEdit(static_cast<int>(tag));
 }
 
-void CFrame::setFocusView(CView* view) { focusView = view; }
+void CFrame::setFocusView(CView* view) {
+    focusView = view;
+}
 
 void CFrame::forgetView(const CView* view) {
     if (focusView == view) focusView = nullptr;
@@ -175,9 +183,13 @@ void CFrame::platformMouseUp(CPoint where, long buttons) {
     onMouseUp(where, buttons);
 }
 
-void CFrame::platformWheel(CPoint where, float distance, long buttons) { onWheel(where, distance, buttons); }
+void CFrame::platformWheel(CPoint where, float distance, long buttons) {
+    onWheel(where, distance, buttons);
+}
 
-long CFrame::platformKeyDown(VstKeyCode& keyCode) { return onKeyDown(keyCode); }
+long CFrame::platformKeyDown(VstKeyCode& keyCode) {
+    return onKeyDown(keyCode);
+}
 
 namespace tarnwell::gui {
 

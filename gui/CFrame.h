@@ -27,7 +27,7 @@ typedef struct _cairo_surface cairo_surface_t;
 namespace tarnwell::gui {
 class FramePlatform;
 class ParentView;
-}
+}  // namespace tarnwell::gui
 
 class CFrame : public CViewContainer {
 public:

@@ -15,12 +15,14 @@ CNewFileSelector* CNewFileSelector::create(CFrame*, Style style) {
 }
 
 void CNewFileSelector::addFileExtension(const CFileExtension& extension) {
-    if (std::find(extensions.begin(), extensions.end(), extension) == extensions.end()) extensions.push_back(extension);
+    if (std::find(extensions.begin(), extensions.end(), extension) == extensions.end())
+        extensions.push_back(extension);
 }
 
 void CNewFileSelector::setDefaultExtension(const CFileExtension& extension) {
     addFileExtension(extension);
-    defaultExtension = static_cast<int>(std::find(extensions.begin(), extensions.end(), extension) - extensions.begin());
+    defaultExtension =
+        static_cast<int>(std::find(extensions.begin(), extensions.end(), extension) - extensions.begin());
 }
 
 bool CNewFileSelector::runModal() {
@@ -31,9 +33,11 @@ bool CNewFileSelector::runModal() {
     request.title = title;
     request.folder = folder;
     request.defaultName = saveName;
-    if (defaultExtension >= 0) request.extensions.push_back(extensions[static_cast<size_t>(defaultExtension)].getExtension());
+    if (defaultExtension >= 0)
+        request.extensions.push_back(extensions[static_cast<size_t>(defaultExtension)].getExtension());
     for (size_t i = 0; i < extensions.size(); ++i)
-        if (static_cast<int>(i) != defaultExtension) request.extensions.push_back(extensions[i].getExtension());
+        if (static_cast<int>(i) != defaultExtension)
+            request.extensions.push_back(extensions[i].getExtension());
     selected.clear();
     std::string path;
     if (dialogs().choose(request, path) == DialogReply::Ok && !path.empty()) selected.push_back(path);

@@ -13,7 +13,8 @@ class CFrame;
 
 class CFileExtension {
 public:
-    CFileExtension(const char* description, const char* extension, const char* mimeType = nullptr, int macType = 0);
+    CFileExtension(const char* description, const char* extension, const char* mimeType = nullptr,
+                   int macType = 0);
 
     const std::string& getDescription() const { return description; }
     const std::string& getExtension() const { return extension; }  // without the point

@@ -134,7 +134,8 @@ void COptionMenu::applyChoice(COptionMenu* menu, int index) {
     // Only an entry of this menu or of one of its sub-menus counts, and only a choosable one.
     const auto belongs = [this](const COptionMenu* candidate) {
         if (candidate == this) return true;
-        return std::any_of(entries.begin(), entries.end(), [&](const Entry& e) { return e.submenu == candidate; });
+        return std::any_of(entries.begin(), entries.end(),
+                           [&](const Entry& e) { return e.submenu == candidate; });
     };
     lastMenu = nullptr;
     lastIndex = -1;

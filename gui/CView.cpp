@@ -10,13 +10,18 @@ std::atomic<uint32_t> requests{0};
 }
 
 namespace tarnwell::gui {
-uint32_t redrawRequests() { return requests.load(std::memory_order_acquire); }
-void requestRedraw() { requests.fetch_add(1, std::memory_order_release); }
+uint32_t redrawRequests() {
+    return requests.load(std::memory_order_acquire);
+}
+void requestRedraw() {
+    requests.fetch_add(1, std::memory_order_release);
+}
 }  // namespace tarnwell::gui
 
 CView::CView(const CRect& rect) : size(rect) {}
 
-CView::CView(const CView& other) : CReferenceCounter(other), size(other.size), mouseEnabled(other.mouseEnabled) {}
+CView::CView(const CView& other)
+    : CReferenceCounter(other), size(other.size), mouseEnabled(other.mouseEnabled) {}
 
 CView::~CView() {
     if (container) container->detach(this);
@@ -25,12 +30,22 @@ CView::~CView() {
 
 void CView::draw(CDrawContext*) {}
 
-CMouseEventResult CView::onMouseDown(CPoint&, const long&) { return kMouseEventNotHandled; }
-CMouseEventResult CView::onMouseMoved(CPoint&, const long&) { return kMouseEventNotHandled; }
-CMouseEventResult CView::onMouseUp(CPoint&, const long&) { return kMouseEventNotHandled; }
-bool CView::onWheel(const CPoint&, const float&, const long&) { return false; }
+CMouseEventResult CView::onMouseDown(CPoint&, const long&) {
+    return kMouseEventNotHandled;
+}
+CMouseEventResult CView::onMouseMoved(CPoint&, const long&) {
+    return kMouseEventNotHandled;
+}
+CMouseEventResult CView::onMouseUp(CPoint&, const long&) {
+    return kMouseEventNotHandled;
+}
+bool CView::onWheel(const CPoint&, const float&, const long&) {
+    return false;
+}
 
-bool CView::isTypeOf(const char* className) const { return className && std::strcmp(className, "CView") == 0; }
+bool CView::isTypeOf(const char* className) const {
+    return className && std::strcmp(className, "CView") == 0;
+}
 
 void CView::setDirty(bool state) {
     dirty.store(state, std::memory_order_relaxed);

@@ -131,7 +131,8 @@ void CViewContainer::collectDirty(const CPoint& origin, std::vector<CRect>& area
 }
 
 void CViewContainer::cancelMouseDown() {
-    if (mouseDownView && mouseDownView->holdsViews) static_cast<CViewContainer*>(mouseDownView)->cancelMouseDown();
+    if (mouseDownView && mouseDownView->holdsViews)
+        static_cast<CViewContainer*>(mouseDownView)->cancelMouseDown();
     mouseDownView = nullptr;
 }
 

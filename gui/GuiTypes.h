@@ -53,7 +53,9 @@ struct CRect {
     }
     // Keeps the size.
     CRect& moveTo(CCoord x, CCoord y) { return offset(x - left, y - top); }
-    bool pointInside(const CPoint& p) const { return p.x >= left && p.x < right && p.y >= top && p.y < bottom; }
+    bool pointInside(const CPoint& p) const {
+        return p.x >= left && p.x < right && p.y >= top && p.y < bottom;
+    }
     bool isEmpty() const { return right <= left || bottom <= top; }
     bool intersects(const CRect& other) const {
         return left < other.right && other.left < right && top < other.bottom && other.top < bottom;

@@ -65,15 +65,21 @@ void OffscreenView::click(CPoint where, long buttons) {
     mouseUp(where, buttons & ~(kButtonBits | kDoubleClick));
 }
 
-void OffscreenView::moveTo(CPoint where) { mouseMoved(where, 0); }
+void OffscreenView::moveTo(CPoint where) {
+    mouseMoved(where, 0);
+}
 
 void OffscreenView::wheel(CPoint where, float distance, long buttons) {
     if (track(where, held)) attached->platformWheel(where, distance, buttons);
 }
 
-long OffscreenView::keyDown(VstKeyCode key) { return attached ? attached->platformKeyDown(key) : 0; }
+long OffscreenView::keyDown(VstKeyCode key) {
+    return attached ? attached->platformKeyDown(key) : 0;
+}
 
-void OffscreenView::answerMenu(MenuResponder responder) { responders.push_back(std::move(responder)); }
+void OffscreenView::answerMenu(MenuResponder responder) {
+    responders.push_back(std::move(responder));
+}
 
 void OffscreenView::chooseMenuEntry(const std::string& title) {
     answerMenu([title](COptionMenu& menu, const CPoint&) { return findMenuEntry(menu, title); });
@@ -96,7 +102,9 @@ bool OffscreenView::writePng(const std::string& path) {
     return cairo_surface_write_to_png(attached->picture(), path.c_str()) == CAIRO_STATUS_SUCCESS;
 }
 
-CColor OffscreenView::pixel(CCoord x, CCoord y) const { return attached ? pixelOf(attached->picture(), x, y) : CColor{}; }
+CColor OffscreenView::pixel(CCoord x, CCoord y) const {
+    return attached ? pixelOf(attached->picture(), x, y) : CColor{};
+}
 
 MenuChoice findMenuEntry(COptionMenu& menu, const std::string& title) {
     char text[256];
@@ -116,7 +124,8 @@ CColor pixelOf(cairo_surface_t* picture, CCoord x, CCoord y) {
         y >= cairo_image_surface_get_height(picture))
         return {0, 0, 0, 0};
     cairo_surface_flush(picture);
-    const unsigned char* row = cairo_image_surface_get_data(picture) + y * cairo_image_surface_get_stride(picture);
+    const unsigned char* row =
+        cairo_image_surface_get_data(picture) + y * cairo_image_surface_get_stride(picture);
     uint32_t argb;
     std::memcpy(&argb, row + x * 4, 4);
     const uint8_t a = static_cast<uint8_t>(argb >> 24);

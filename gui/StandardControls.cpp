@@ -10,7 +10,9 @@
 #include "gui/CFrame.h"
 
 namespace {
-bool named(const char* className, const char* name) { return className && std::strcmp(className, name) == 0; }
+bool named(const char* className, const char* name) {
+    return className && std::strcmp(className, name) == 0;
+}
 
 // The upper half of a two-state stack when off, the lower when on.
 void drawState(CBitmap* bitmap, CDrawContext* context, const CRect& size, const CPoint& offset, bool on) {
@@ -80,7 +82,9 @@ CKickButton::CKickButton(const CRect& rect, CControlListener* owner, long contro
                          const CPoint& stackOffset)
     : CControl(rect, owner, controlTag, bitmap), offset(stackOffset) {}
 
-void CKickButton::draw(CDrawContext* context) { drawState(background, context, size, offset, getValue() > 0.5f); }
+void CKickButton::draw(CDrawContext* context) {
+    drawState(background, context, size, offset, getValue() > 0.5f);
+}
 
 CMouseEventResult CKickButton::onMouseDown(CPoint&, const long& buttons) {
     if (!(buttons & kLButton)) return kMouseEventNotHandled;

@@ -40,7 +40,8 @@ void deinterleave(const float* in, float* const* out, std::size_t channels, std:
         for (std::size_t c = 0; c < channels; ++c) out[c][f] = in[f * channels + c];
 }
 
-void interleave(const float* const* in, std::size_t from, float* out, std::size_t channels, std::size_t frames) {
+void interleave(const float* const* in, std::size_t from, float* out, std::size_t channels,
+                std::size_t frames) {
     std::size_t f = 0;
 #if defined(__SSE__)
     if (channels == 2) {
@@ -87,8 +88,8 @@ std::string soundError(SNDFILE* sound) {
 }
 
 std::string rateProblem(std::uint64_t rate) {
-    return "has a sample rate of " + std::to_string(rate) + " Hz; the effect runs at " + std::to_string(LOWEST_RATE) +
-           " to " + std::to_string(HIGHEST_RATE) + " Hz";
+    return "has a sample rate of " + std::to_string(rate) + " Hz; the effect runs at " +
+           std::to_string(LOWEST_RATE) + " to " + std::to_string(HIGHEST_RATE) + " Hz";
 }
 
 // What the first bytes of a file say it is, how many frames its header promises, and what is
@@ -143,12 +144,14 @@ Header walkChunks(const HeaderBytes& file, const unsigned char* head) {
             blockAlign = number(body + 12, 2, little);
             const std::uint64_t rate = number(body + 4, 4, little);
             if (rate == 0) header.problem = rateProblem(rate);
-            if (blockAlign == 0) header.problem = "is not a WAV file we can read (its frames are 0 bytes long)";
+            if (blockAlign == 0)
+                header.problem = "is not a WAV file we can read (its frames are 0 bytes long)";
         }
         if (!aiff && is(h, "data")) {
             // An unfinished or streamed file may say 0 or all ones: then there is no promise.
             const std::uint64_t bytes = size == 0xFFFFFFFF && longDataSize ? *longDataSize : size;
-            if (blockAlign > 0 && bytes != 0 && bytes != 0xFFFFFFFF) header.promisedFrames = bytes / blockAlign;
+            if (blockAlign > 0 && bytes != 0 && bytes != 0xFFFFFFFF)
+                header.promisedFrames = bytes / blockAlign;
             break;
         }
         offset += 8 + size + (size & 1);
@@ -160,12 +163,14 @@ Header examine(int fd) {
     const HeaderBytes file(fd);
     unsigned char head[12];
     if (!file.at(0, head, sizeof head)) return {};
-    if ((is(head, "RIFF") || is(head, "RIFX") || is(head, "RF64") || is(head, "BW64")) && is(head + 8, "WAVE"))
+    if ((is(head, "RIFF") || is(head, "RIFX") || is(head, "RF64") || is(head, "BW64")) &&
+        is(head + 8, "WAVE"))
         return walkChunks(file, head);
     if (is(head, "FORM") && (is(head + 8, "AIFF") || is(head + 8, "AIFC"))) return walkChunks(file, head);
     std::uint64_t start = 0;
     if (std::memcmp(head, "ID3", 3) == 0) {  // a tag some programs put ahead of the stream
-        start = 10 + ((head[6] & 0x7Fu) << 21 | (head[7] & 0x7Fu) << 14 | (head[8] & 0x7Fu) << 7 | (head[9] & 0x7Fu));
+        start = 10 + ((head[6] & 0x7Fu) << 21 | (head[7] & 0x7Fu) << 14 | (head[8] & 0x7Fu) << 7 |
+                      (head[9] & 0x7Fu));
         if (!file.at(start, head, 4)) return {};
     }
     if (!is(head, "fLaC")) return {};
@@ -208,7 +213,9 @@ sf_count_t bytesTell(void* user) {
 
 sf_count_t bytesSeek(sf_count_t offset, int whence, void* user) {
     auto* b = static_cast<Bytes*>(user);
-    const sf_count_t to = whence == SEEK_SET ? offset : whence == SEEK_CUR ? b->position + offset : b->length + offset;
+    const sf_count_t to = whence == SEEK_SET   ? offset
+                          : whence == SEEK_CUR ? b->position + offset
+                                               : b->length + offset;
     if (to < 0) return -1;
     b->position = to;
     return to;
@@ -221,7 +228,9 @@ sf_count_t bytesRead(void* into, sf_count_t count, void* user) {
     while (done < count && b->position + done < b->length) {
         const std::int64_t at = b->position + done;
         const std::int64_t want = std::min<std::int64_t>(count - done, b->length - at);
-        ssize_t n = at < b->stored ? pread(b->fd, out + done, static_cast<std::size_t>(std::min(want, b->stored - at)), at) : 0;
+        ssize_t n = at < b->stored ? pread(b->fd, out + done,
+                                           static_cast<std::size_t>(std::min(want, b->stored - at)), at)
+                                   : 0;
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             b->error = errno;
@@ -251,7 +260,8 @@ sf_count_t bytesWrite(const void* from, sf_count_t count, void* user) {
     }
     sf_count_t done = 0;
     while (done < count) {
-        const ssize_t n = pwrite(b->fd, in + done, static_cast<std::size_t>(count - done), b->position + done);
+        const ssize_t n =
+            pwrite(b->fd, in + done, static_cast<std::size_t>(count - done), b->position + done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             b->error = n < 0 ? errno : EIO;
@@ -299,7 +309,8 @@ std::string peekPipe(int fd, std::size_t n) {
         }
         if (copied < 0 && errno != EAGAIN && errno != EINTR) break;  // no pipe
         pollfd ended{fd, POLLIN, 0};
-        if (bytes.size() >= n || copied == 0 || (poll(&ended, 1, 0) > 0 && (ended.revents & POLLHUP) != 0)) break;
+        if (bytes.size() >= n || copied == 0 || (poll(&ended, 1, 0) > 0 && (ended.revents & POLLHUP) != 0))
+            break;
         usleep(1000);
     }
     close(scratch[0]);
@@ -349,7 +360,9 @@ sf_count_t pipeRead(void* into, sf_count_t count, void* user) {
     if (p.position > p.taken && p.position > PIPE_HEAD_BYTES) return 0;
     unsigned char skipped[4096];
     while (p.taken < p.position)
-        if (takeFromPipe(p, skipped, static_cast<std::size_t>(std::min<std::int64_t>(p.position - p.taken, sizeof skipped))) == 0)
+        if (takeFromPipe(
+                p, skipped,
+                static_cast<std::size_t>(std::min<std::int64_t>(p.position - p.taken, sizeof skipped))) == 0)
             return 0;
     sf_count_t done = 0;
     if (p.position < kept) {
@@ -407,7 +420,8 @@ AudioReader::AudioReader(const std::string& path, double pipeWaitSeconds) : file
         sound.reset(sf_open_fd(file.descriptor(), SFM_READ, &info, SF_FALSE));
     }
     if (!sound)
-        throw fileError(path, std::string("is not ") + (header.type ? std::string("a ") + header.type : "an audio") +
+        throw fileError(path, std::string("is not ") +
+                                  (header.type ? std::string("a ") + header.type : "an audio") +
                                   " file we can read (" + soundError(nullptr) + ")");
     if (!readableType(info.format)) throw fileError(path, "is not a WAV, AIFF or FLAC file");
     if (info.channels < 1 || info.channels > 2)
@@ -462,7 +476,8 @@ AudioWriter::AudioWriter(const std::string& path, double sampleRate, std::uint32
         bytes.holes = !output.direct();
     } else {
         spool.fd = openUnnamedFile();
-        if (spool.fd < 0) fail("cannot be written (no temporary file can be made for it: " + plainFileProblem(errno) + ")");
+        if (spool.fd < 0)
+            fail("cannot be written (no temporary file can be made for it: " + plainFileProblem(errno) + ")");
         bytes.fd = spool.fd;
         bytes.holes = true;
     }
@@ -479,16 +494,21 @@ std::string AudioWriter::tooLong(std::optional<std::uint64_t> frames) const {
     const int format = outputFormat(output.target()) & SF_FORMAT_TYPEMASK;
     const char* type = format == SF_FORMAT_FLAC ? "a FLAC" : format == SF_FORMAT_AIFF ? "an AIFF" : "a WAV";
     if (frames)
-        std::snprintf(text, sizeof text, "is %s file, which holds at most %.1f s at %.0f Hz, less than the %.1f s this "
-                      "render may make; name it .wav or .flac", type, most, rate, static_cast<double>(*frames) / rate);
+        std::snprintf(text, sizeof text,
+                      "is %s file, which holds at most %.1f s at %.0f Hz, less than the %.1f s this "
+                      "render may make; name it .wav or .flac",
+                      type, most, rate, static_cast<double>(*frames) / rate);
     else
-        std::snprintf(text, sizeof text, "is %s file, which holds at most %.1f s at %.0f Hz, and the render went on "
-                      "longer; name it .wav or .flac", type, most, rate);
+        std::snprintf(text, sizeof text,
+                      "is %s file, which holds at most %.1f s at %.0f Hz, and the render went on "
+                      "longer; name it .wav or .flac",
+                      type, most, rate);
     return text;
 }
 
 void AudioWriter::fail(const std::string& what) const {
-    if (bytes.error != 0) throw fileError(output.target(), "cannot be written (" + plainFileProblem(bytes.error) + ")");
+    if (bytes.error != 0)
+        throw fileError(output.target(), "cannot be written (" + plainFileProblem(bytes.error) + ")");
     throw fileError(output.target(), what);
 }
 
@@ -498,7 +518,8 @@ void AudioWriter::write(const float* const* channels, std::size_t frames) {
     for (std::size_t pos = 0; pos < frames;) {
         const std::size_t n = std::min(CHUNK_FRAMES, frames - pos);
         interleave(channels, pos, interleaved.data(), channelCount, n);
-        if (sf_writef_float(sound.get(), interleaved.data(), static_cast<sf_count_t>(n)) != static_cast<sf_count_t>(n))
+        if (sf_writef_float(sound.get(), interleaved.data(), static_cast<sf_count_t>(n)) !=
+            static_cast<sf_count_t>(n))
             fail("cannot be written (" + soundError(sound.get()) + ")");
         pos += n;
     }
@@ -531,7 +552,8 @@ void AudioWriter::commit() {
 }
 
 void checkOutputName(const std::string& path) {
-    if (outputFormat(path) == 0) throw fileError(path, "has an unknown audio type; name it .wav, .aiff or .flac");
+    if (outputFormat(path) == 0)
+        throw fileError(path, "has an unknown audio type; name it .wav, .aiff or .flac");
 }
 
 AudioData readAudioFile(const std::string& path) {
@@ -553,7 +575,8 @@ AudioData readAudioFile(const std::string& path) {
 }
 
 void writeAudioFile(const std::string& path, const AudioData& audio) {
-    AudioWriter writer(path, audio.sampleRate, static_cast<std::uint32_t>(audio.channels.size()), audio.frames());
+    AudioWriter writer(path, audio.sampleRate, static_cast<std::uint32_t>(audio.channels.size()),
+                       audio.frames());
     std::vector<const float*> pointers;
     for (const auto& c : audio.channels) pointers.push_back(c.data());
     writer.write(pointers.data(), audio.frames());

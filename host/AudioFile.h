@@ -48,7 +48,7 @@ public:
         int fd = -1;
         std::vector<unsigned char> head;  // the first bytes read
         std::int64_t position = 0;
-        std::int64_t taken = 0;           // how far the pipe has been read
+        std::int64_t taken = 0;  // how far the pipe has been read
     };
 
 private:
@@ -79,11 +79,11 @@ public:
     // The bytes libsndfile reads and writes, at any position of the file; -1 on failure.
     struct Bytes {
         int fd = -1;
-        bool holes = false;         // whether silence past the end may be left unwritten
+        bool holes = false;  // whether silence past the end may be left unwritten
         std::int64_t position = 0;
-        std::int64_t length = 0;    // as written, holes included
-        std::int64_t stored = 0;    // how far the file on disk reaches
-        int error = 0;              // the system's reason for the last failure
+        std::int64_t length = 0;  // as written, holes included
+        std::int64_t stored = 0;  // how far the file on disk reaches
+        int error = 0;            // the system's reason for the last failure
     };
 
 private:

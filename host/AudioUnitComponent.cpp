@@ -95,7 +95,8 @@ StateLayout AudioUnitComponent::stateLayout() {
                                &size),
           "gave no factory presets");
     const CFRef<CFTypeRef> owner(presets);
-    return {static_cast<std::uint32_t>(CFArrayGetCount(presets)), static_cast<std::uint32_t>(parameters().size())};
+    return {static_cast<std::uint32_t>(CFArrayGetCount(presets)),
+            static_cast<std::uint32_t>(parameters().size())};
 }
 
 void AudioUnitComponent::initialize(double sampleRate, std::uint32_t inputChannels, std::uint32_t maxFrames) {
@@ -179,7 +180,8 @@ std::string AudioUnitComponent::shownText(std::uint32_t id, const float* value) 
 }
 
 std::optional<float> AudioUnitComponent::valueFromText(std::uint32_t id, const std::string& typed) {
-    CFRef<CFStringRef> string(CFStringCreateWithCString(kCFAllocatorDefault, typed.c_str(), kCFStringEncodingUTF8));
+    CFRef<CFStringRef> string(
+        CFStringCreateWithCString(kCFAllocatorDefault, typed.c_str(), kCFStringEncodingUTF8));
     AudioUnitParameterValueFromString request{id, string.get(), 0.0f};
     UInt32 size = sizeof request;
     if (string.get() == nullptr || AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterValueFromString,
@@ -228,7 +230,8 @@ void AudioUnitComponent::render(const float* const* input, double sampleTime, st
 std::optional<std::uint64_t> AudioUnitComponent::quietSpan() {
     UInt64 frames = 0;
     UInt32 size = sizeof frames;
-    if (AudioUnitGetProperty(unit, kTarnwellQuietSpanProperty, kAudioUnitScope_Global, 0, &frames, &size) != 0 ||
+    if (AudioUnitGetProperty(unit, kTarnwellQuietSpanProperty, kAudioUnitScope_Global, 0, &frames, &size) !=
+            0 ||
         size != sizeof frames)
         return std::nullopt;
     return frames;

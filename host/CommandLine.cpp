@@ -29,21 +29,23 @@ struct SoundArguments {
 void addSoundOptions(CLI::App& command, SoundArguments& sound) {
     command.add_option("--preset", sound.preset, "start from this factory preset (name or number)")
         ->type_name("NAME|NUMBER");
-    sound.setOption =
+    sound.setOption = command
+                          .add_option("--set", sound.settings,
+                                      "set a parameter, by name or index, to a value in 0..1 (repeatable)")
+                          ->type_name("NAME=VALUE")
+                          ->allow_extra_args(false);
+    sound.typeOption =
         command
-            .add_option("--set", sound.settings, "set a parameter, by name or index, to a value in 0..1 (repeatable)")
-            ->type_name("NAME=VALUE")
+            .add_option("--type", sound.typed,
+                        "set a parameter, by name or index, from text: a number as the editor's "
+                        "Set to Value dialog reads it (\"1200\", \"-6\"), or a value text as params "
+                        "shows it (\"30L\", \"1.2Khz\", an option's name) (repeatable)")
+            ->type_name("NAME=TEXT")
             ->allow_extra_args(false);
-    sound.typeOption = command
-                           .add_option("--type", sound.typed,
-                                       "set a parameter, by name or index, from text: a number as the editor's "
-                                       "Set to Value dialog reads it (\"1200\", \"-6\"), or a value text as params "
-                                       "shows it (\"30L\", \"1.2Khz\", an option's name) (repeatable)")
-                           ->type_name("NAME=TEXT")
-                           ->allow_extra_args(false);
-    command.add_flag("-q,--quiet", sound.quiet,
-                     "say nothing about the settings made (else each --set and --type prints the parameter's name "
-                     "and value text)");
+    command.add_flag(
+        "-q,--quiet", sound.quiet,
+        "say nothing about the settings made (else each --set and --type prints the parameter's name "
+        "and value text)");
 }
 
 // The settings in the order the command line gives them, --set and --type mixed.
@@ -72,8 +74,10 @@ CLI::Validator numberFrom(double low, double high, const std::string& unit, bool
     return CLI::Validator(
         [=](std::string& text) {
             double value = 0.0;
-            if (!CLI::detail::lexical_cast(text, value) || std::isnan(value) || (whole && value != std::floor(value)))
-                return text + " is not a " + (whole ? "whole " : "") + "number of " + unit + " (" + range + ")";
+            if (!CLI::detail::lexical_cast(text, value) || std::isnan(value) ||
+                (whole && value != std::floor(value)))
+                return text + " is not a " + (whole ? "whole " : "") + "number of " + unit + " (" + range +
+                       ")";
             if (value < low || value > high) return text + " is outside " + range + " " + unit;
             return std::string();
         },
@@ -100,7 +104,8 @@ CLI::Validator oneOf(const std::vector<std::string>& choices) {
 }
 
 bool looksLikeOption(const std::string& word) {
-    return word.size() > 1 && word[0] == '-' && !std::isdigit(static_cast<unsigned char>(word[1])) && word[1] != '.';
+    return word.size() > 1 && word[0] == '-' && !std::isdigit(static_cast<unsigned char>(word[1])) &&
+           word[1] != '.';
 }
 
 // The command as the user says it ("render", "state save"), or "tarnwell" for the program.
@@ -114,7 +119,8 @@ std::string subject(const CLI::App& app) {
 std::string commandName(const CLI::App& app) {
     std::string name;
     for (const CLI::App* a = &app; a != nullptr; a = a->get_parent())
-        name = (a->get_parent() == nullptr ? std::string("tarnwell") : a->get_name()) + (name.empty() ? "" : " " + name);
+        name = (a->get_parent() == nullptr ? std::string("tarnwell") : a->get_name()) +
+               (name.empty() ? "" : " " + name);
     return name;
 }
 
@@ -149,7 +155,8 @@ Reading readCommandLine(CLI::App& app, const std::vector<std::string>& args) {
                     for (const std::string& n : o->get_lnames()) names.push_back("--" + n);
                     for (const std::string& n : o->get_snames()) names.push_back("-" + n);
                 }
-                return {at, "\"" + word + "\" is not an option of " + commandName(*at) + didYouMean(name, names)};
+                return {at,
+                        "\"" + word + "\" is not an option of " + commandName(*at) + didYouMean(name, names)};
             }
             const std::size_t equals = word.find('=');
             const std::string wanted = option->get_type_name().substr(0, option->get_type_name().find(':'));
@@ -185,11 +192,12 @@ Reading readCommandLine(CLI::App& app, const std::vector<std::string>& args) {
     for (const CLI::Option* o : at->get_options([](const CLI::Option* o) { return o->get_positional(); })) {
         most += static_cast<std::size_t>(o->get_items_expected_max());
         if (o->get_required()) least += static_cast<std::size_t>(o->get_items_expected_min());
-        files += (files.empty() ? "" : " ") + (o->get_type_name().empty() ? o->get_description() : o->get_type_name());
+        files += (files.empty() ? "" : " ") +
+                 (o->get_type_name().empty() ? o->get_description() : o->get_type_name());
     }
     if (positionals.size() > most)
-        return {at, subject(*at) + (most == 0 ? " takes no file name" : " takes " + files) + ", but was given " +
-                        listed(positionals, "and")};
+        return {at, subject(*at) + (most == 0 ? " takes no file name" : " takes " + files) +
+                        ", but was given " + listed(positionals, "and")};
     if (positionals.size() < least) return {at, subject(*at) + " needs a file name: " + files};
     return {at, {}};
 }
@@ -223,7 +231,8 @@ ParameterSetting parseTypedSetting(const std::string& text) {
 std::optional<Command> parseCommandLine(const std::vector<std::string>& args, std::ostream& out) {
     CLI::App app{DESCRIPTION, "tarnwell"};
     app.require_subcommand(1);
-    app.set_version_flag("--version", std::string("tarnwell ") + TARNWELL_VERSION, "print the version and exit");
+    app.set_version_flag("--version", std::string("tarnwell ") + TARNWELL_VERSION,
+                         "print the version and exit");
 
     RenderCommand render;
     std::vector<std::string> files;
@@ -249,8 +258,9 @@ std::optional<Command> parseCommandLine(const std::vector<std::string>& args, st
     double tail = 0.0;
     CLI::Option* tailOption =
         renderApp
-            ->add_option("--tail", tail,
-                         "seconds rendered after the input ends (default: until the output falls silent, at most 60)")
+            ->add_option(
+                "--tail", tail,
+                "seconds rendered after the input ends (default: until the output falls silent, at most 60)")
             ->type_name("SECONDS")
             ->check(numberFrom(0.0, 600.0, "seconds"));
 
@@ -258,10 +268,12 @@ std::optional<Command> parseCommandLine(const std::vector<std::string>& args, st
     ParamsCommand params;
     SoundArguments paramsSound;
     CLI::App* paramsApp =
-        app.add_subcommand("params", "list index, name, value and value text of every named parameter (of a new "
-                                     "instance, or of the sound the options make)");
+        app.add_subcommand("params",
+                           "list index, name, value and value text of every named parameter (of a new "
+                           "instance, or of the sound the options make)");
     addSoundOptions(*paramsApp, paramsSound);
-    paramsApp->add_option("--state", params.stateFile, "start from a saved state")->type_name("FILE.aupreset");
+    paramsApp->add_option("--state", params.stateFile, "start from a saved state")
+        ->type_name("FILE.aupreset");
 
     CLI::App* stateApp = app.add_subcommand("state", "save or show a saved state (.aupreset)");
     stateApp->require_subcommand(1);
@@ -287,28 +299,34 @@ std::optional<Command> parseCommandLine(const std::vector<std::string>& args, st
         ->type_name("FILE.aupreset");
     double editTempo = 0.0;
     CLI::Option* editTempoOption =
-        editApp->add_option("--tempo", editTempo, "song tempo, for synced delays, pads and gaters (default 120)")
+        editApp
+            ->add_option("--tempo", editTempo, "song tempo, for synced delays, pads and gaters (default 120)")
             ->type_name("BPM")
             ->check(numberFrom(1.0, 999.0, "beats per minute"));
 
     SnapshotCommand snapshot;
     SoundArguments snapshotSound;
     std::string page = "main";
-    CLI::App* snapshotApp = app.add_subcommand("snapshot", "draw the editor without a display and write its picture");
+    CLI::App* snapshotApp =
+        app.add_subcommand("snapshot", "draw the editor without a display and write its picture");
     snapshotApp->add_option("output", snapshot.output, "the picture")->required()->type_name("OUT.png");
     snapshotApp->add_option("--scale", snapshot.scale, "the editor's size in percent")
         ->type_name("100|150|200")
         ->capture_default_str()
         ->check(oneOf({"100", "150", "200"}));
-    snapshotApp->add_option("--page", page, "the page shown: the main page, or the settings page the editor opens on")
+    snapshotApp
+        ->add_option("--page", page,
+                     "the page shown: the main page, or the settings page the editor opens on")
         ->type_name("main|settings")
         ->capture_default_str()
         ->check(oneOf({"main", "settings"}));
     addSoundOptions(*snapshotApp, snapshotSound);
-    snapshotApp->add_option("--state", snapshot.stateFile, "start from a saved state")->type_name("FILE.aupreset");
+    snapshotApp->add_option("--state", snapshot.stateFile, "start from a saved state")
+        ->type_name("FILE.aupreset");
 
     std::vector<std::string> topic;
-    CLI::App* helpApp = app.add_subcommand("help", "show the help of tarnwell, or of a command (help state save)");
+    CLI::App* helpApp =
+        app.add_subcommand("help", "show the help of tarnwell, or of a command (help state save)");
     helpApp->add_option("command", topic, "[COMMAND]")->expected(0, 2)->type_name("");
 
     // CLI11 takes its arguments last first.
@@ -340,8 +358,8 @@ std::optional<Command> parseCommandLine(const std::vector<std::string>& args, st
                 for (const CLI::App* sub : about->get_subcommands({})) names.push_back(sub->get_name());
                 const std::string suggestion = didYouMean(word, names);
                 throw HostError("\"" + word + "\" is not a command of " + commandName(*about) +
-                                    (suggestion.empty() ? "; see " : suggestion + " (see ") + commandName(*about) +
-                                    " --help" + (suggestion.empty() ? "" : ")"),
+                                    (suggestion.empty() ? "; see " : suggestion + " (see ") +
+                                    commandName(*about) + " --help" + (suggestion.empty() ? "" : ")"),
                                 2);
             }
             about = named.front();

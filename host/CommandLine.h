@@ -12,9 +12,9 @@
 
 // --set NAME=VALUE or --type NAME=TEXT, as given and split.
 struct ParameterSetting {
-    std::string text;  // as given, for messages
-    std::string name;  // a parameter name or index
-    float value;       // --set: 0..1
+    std::string text;                  // as given, for messages
+    std::string name;                  // a parameter name or index
+    float value;                       // --set: 0..1
     std::optional<std::string> typed;  // --type: the text, for the component to read as the editor's type-in
     std::string option() const { return typed ? "--type " : "--set "; }
 };
@@ -57,7 +57,7 @@ struct EditCommand {
     std::string input;  // empty: the built-in demo material
     SoundOptions sound;
     std::string stateFile;
-    std::string saveFile;  // empty: nothing is saved
+    std::string saveFile;         // empty: nothing is saved
     std::optional<double> tempo;  // unset: the demo loop's own, else 120
 };
 enum class EditorPage { Main, Settings };

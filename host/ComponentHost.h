@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "sdk/audiounit/CFRef.h"
 #include "host/SavedState.h"
+#include "sdk/audiounit/CFRef.h"
 
 struct ParameterInfo {
     std::uint32_t id;

@@ -75,8 +75,8 @@ void runEdit(const EditCommand& command, std::ostream& out, std::ostream& err, c
         out << "saved " << command.saveFile << "\n";
     };
     LiveMidiInput midi(err);
-    LivePlayback playback(*component, input, command.tempo.value_or(command.input.empty() ? DEMO_TEMPO : FILE_TEMPO),
-                          &midi);
+    LivePlayback playback(*component, input,
+                          command.tempo.value_or(command.input.empty() ? DEMO_TEMPO : FILE_TEMPO), &midi);
     {
         EditorView editor(unitOf(*component));
         NSWindow* window = editor.window();

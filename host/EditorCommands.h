@@ -14,4 +14,5 @@
 AudioUnit unitOf(ComponentHost& component);
 
 void runEdit(const EditCommand& command, std::ostream& out, std::ostream& err, const HostEnvironment& env);
-void runSnapshot(const SnapshotCommand& command, std::ostream& out, std::ostream& err, const HostEnvironment& env);
+void runSnapshot(const SnapshotCommand& command, std::ostream& out, std::ostream& err,
+                 const HostEnvironment& env);

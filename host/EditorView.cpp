@@ -31,7 +31,8 @@ std::pair<std::string, std::string> viewBundle(AudioUnit unit) {
         AudioUnitGetProperty(unit, kAudioUnitProperty_CocoaUI, kAudioUnitScope_Global, 0, &info, &size);
     if (status != 0)
         throw HostError("the effect component offers no editor view (error " + std::to_string(status) + ")");
-    std::pair<std::string, std::string> found{text(info.mCocoaAUViewBundleLocation), text(info.mCocoaAUViewClass[0])};
+    std::pair<std::string, std::string> found{text(info.mCocoaAUViewBundleLocation),
+                                              text(info.mCocoaAUViewClass[0])};
     CFRelease(info.mCocoaAUViewBundleLocation);
     CFRelease(info.mCocoaAUViewClass[0]);
     return found;
@@ -40,17 +41,21 @@ std::pair<std::string, std::string> viewBundle(AudioUnit unit) {
 }  // namespace
 
 void requireArtwork(AudioUnit unit) {
-    const std::filesystem::path resources = std::filesystem::path(viewBundle(unit).first) / "Contents" / "Resources";
+    const std::filesystem::path resources =
+        std::filesystem::path(viewBundle(unit).first) / "Contents" / "Resources";
     int missing = 0;
     for (int size = 0; size < layout::SIZE_COUNT; ++size)
         for (const int k : layout::BITMAP_LOAD_ORDER) {
             std::error_code error;
-            const std::filesystem::path file = resources / (std::to_string(layout::bitmapId(k, size)) + ".png");
-            if (!std::filesystem::is_regular_file(file, error) || std::filesystem::file_size(file, error) == 0) ++missing;
+            const std::filesystem::path file =
+                resources / (std::to_string(layout::bitmapId(k, size)) + ".png");
+            if (!std::filesystem::is_regular_file(file, error) ||
+                std::filesystem::file_size(file, error) == 0)
+                ++missing;
         }
     if (missing > 0)
-        throw HostError(resources.string() + ": the editor's artwork is missing (" + std::to_string(missing) + " of " +
-                        std::to_string(layout::SIZE_COUNT * layout::BITMAP_COUNT) +
+        throw HostError(resources.string() + ": the editor's artwork is missing (" + std::to_string(missing) +
+                        " of " + std::to_string(layout::SIZE_COUNT * layout::BITMAP_COUNT) +
                         " bitmaps); build the whole bundle with cmake --build build --target tarnwell");
 }
 

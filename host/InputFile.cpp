@@ -32,7 +32,8 @@ void waitForWriter(int fd, const std::string& path, double seconds) {
             if (copied < 0 && errno == EINTR) continue;
             break;  // data, a writer at work, or no tee here: read as any reader would
         }
-        const auto left = std::chrono::duration<double, std::milli>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration<double, std::milli>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0.0) {
             close(scratch[0]);
             close(scratch[1]);
@@ -95,8 +96,8 @@ std::vector<unsigned char> InputFile::readAll(std::size_t limit, const std::stri
         bytes.resize(have + static_cast<std::size_t>(got));
         if (got == 0) return bytes;
         if (bytes.size() > limit)
-            throw fileError(name, "is too large to be " + what + " (more than " +
-                                      std::to_string(limit >> 20) + " MB)");
+            throw fileError(
+                name, "is too large to be " + what + " (more than " + std::to_string(limit >> 20) + " MB)");
     }
 }
 

@@ -27,7 +27,8 @@ std::string oneLine(std::string text) {
 LiveMidiInput::LiveMidiInput(std::ostream& notes, const std::string& portName) {
     // Checked first: the sound library would print its own complaint for a missing device.
     if (access(SEQUENCER_DEVICE, R_OK | W_OK) != 0) {
-        notes << "No MIDI input: no ALSA sequencer (" << SEQUENCER_DEVICE << ": " << std::strerror(errno) << ")\n";
+        notes << "No MIDI input: no ALSA sequencer (" << SEQUENCER_DEVICE << ": " << std::strerror(errno)
+              << ")\n";
         return;
     }
     try {
@@ -63,7 +64,8 @@ void LiveMidiInput::receive(const unsigned char* bytes, std::size_t size, Clock:
     written.store(w + 1, std::memory_order_release);
 }
 
-void LiveMidiInput::deliver(ComponentHost& component, std::uint32_t frames, double sampleRate, Clock::time_point now) {
+void LiveMidiInput::deliver(ComponentHost& component, std::uint32_t frames, double sampleRate,
+                            Clock::time_point now) {
     if (frames == 0) return;
     const auto span = std::chrono::duration<double>(static_cast<double>(frames) / sampleRate);
     const auto start = now - std::chrono::duration_cast<Clock::duration>(span);
@@ -74,7 +76,8 @@ void LiveMidiInput::deliver(ComponentHost& component, std::uint32_t frames, doub
         if (m.at > now) break;  // arrived after this render's time: the next one takes it
         // Late messages (the render loop stalled) all fall on the render's first frame.
         const double at = std::chrono::duration<double>(m.at - start).count() * sampleRate;
-        const auto offset = static_cast<std::uint32_t>(std::clamp(std::floor(at), 0.0, static_cast<double>(frames - 1)));
+        const auto offset =
+            static_cast<std::uint32_t>(std::clamp(std::floor(at), 0.0, static_cast<double>(frames - 1)));
         component.queueMidi(m.status, m.data1, m.data2, offset);
     }
     read.store(r, std::memory_order_release);

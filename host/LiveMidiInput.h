@@ -41,7 +41,8 @@ public:
 
     // The render thread, right before each render of `frames` at `sampleRate`: queues every
     // message received up to `now` on the component, at offsets within that render.
-    void deliver(ComponentHost& component, std::uint32_t frames, double sampleRate, Clock::time_point now = Clock::now());
+    void deliver(ComponentHost& component, std::uint32_t frames, double sampleRate,
+                 Clock::time_point now = Clock::now());
 
 private:
     struct Message {

@@ -119,7 +119,8 @@ void readTrack(Reader track, int number, Content& content) {
         // reaches the effect.
         if (*first == 0xF0 || *first == 0xF7) {
             const auto length = track.quantity();
-            if (!length || !track.skip(*length)) throw Problem{where + "a system exclusive message runs past the end"};
+            if (!length || !track.skip(*length))
+                throw Problem{where + "a system exclusive message runs past the end"};
             running = 0;
             continue;
         }
@@ -168,7 +169,9 @@ Content readContent(const std::vector<unsigned char>& bytes, int& division) {
         file.skip(4);
         const std::uint32_t length = file.big(4);
         if (length > file.left()) throw Problem{"a chunk runs past the end of the file"};
-        if (isTrack) readTrack(Reader(bytes, file.offset(), file.offset() + length), static_cast<int>(++found), content);
+        if (isTrack)
+            readTrack(Reader(bytes, file.offset(), file.offset() + length), static_cast<int>(++found),
+                      content);
         file.skip(length);
     }
     if (found != declared)
@@ -179,8 +182,8 @@ Content readContent(const std::vector<unsigned char>& bytes, int& division) {
 
 }  // namespace
 
-MidiSong parseMidiFile(const std::vector<unsigned char>& bytes, double sampleRate, std::optional<double> tempo,
-                       const std::string& name) {
+MidiSong parseMidiFile(const std::vector<unsigned char>& bytes, double sampleRate,
+                       std::optional<double> tempo, const std::string& name) {
     int division = 0;
     Content content;
     try {

@@ -34,5 +34,5 @@ MidiSong readMidiFile(const std::string& path, double sampleRate, std::optional<
                       double pipeWaitSeconds = PIPE_WAIT_SECONDS);
 
 // The same for the bytes of a file; name is the file's name for messages.
-MidiSong parseMidiFile(const std::vector<unsigned char>& bytes, double sampleRate, std::optional<double> tempo,
-                       const std::string& name);
+MidiSong parseMidiFile(const std::vector<unsigned char>& bytes, double sampleRate,
+                       std::optional<double> tempo, const std::string& name);

@@ -15,7 +15,8 @@ class MemorySink : public AudioSink {
 public:
     explicit MemorySink(AudioData& audio) : data(audio) { data.channels.assign(2, {}); }
     void write(const float* const* channels, std::size_t frames) override {
-        for (std::size_t c = 0; c < 2; ++c) data.channels[c].insert(data.channels[c].end(), channels[c], channels[c] + frames);
+        for (std::size_t c = 0; c < 2; ++c)
+            data.channels[c].insert(data.channels[c].end(), channels[c], channels[c] + frames);
     }
 
 private:
@@ -51,7 +52,8 @@ public:
             return;
         }
         std::size_t loud = frames;  // one past the last loud frame
-        while (loud > 0 && std::abs(left[loud - 1]) < QUIET_LEVEL && std::abs(right[loud - 1]) < QUIET_LEVEL) --loud;
+        while (loud > 0 && std::abs(left[loud - 1]) < QUIET_LEVEL && std::abs(right[loud - 1]) < QUIET_LEVEL)
+            --loud;
         if (loud > 0) {
             const float* held[2] = {quiet[0].data(), quiet[1].data()};
             out.write(held, quiet[0].size());
@@ -105,13 +107,14 @@ std::optional<std::uint64_t> longestOutputFrames(const RenderJob& job) {
     return job.expectedInputFrames + longestTailFrames(job);
 }
 
-RenderResult renderStream(ComponentHost& component, const RenderJob& job, AudioSource& input, AudioSink& output,
-                          const RenderProgress& progress) {
+RenderResult renderStream(ComponentHost& component, const RenderJob& job, AudioSource& input,
+                          AudioSink& output, const RenderProgress& progress) {
     const std::uint32_t block = std::max<std::uint32_t>(job.blockFrames, 1);
     const bool automatic = !job.tailFrames;
     const std::uint64_t longestTail = longestTailFrames(job);
     std::uint64_t quietEnd = quietFramesToEnd(job.sampleRate);
-    const std::uint64_t total = job.expectedInputFrames == 0 ? 0 : job.expectedInputFrames + (automatic ? 0 : longestTail);
+    const std::uint64_t total =
+        job.expectedInputFrames == 0 ? 0 : job.expectedInputFrames + (automatic ? 0 : longestTail);
 
     std::vector<std::vector<float>> in(job.inputChannels, std::vector<float>(block));
     std::vector<float*> inPointers;
@@ -130,7 +133,8 @@ RenderResult renderStream(ComponentHost& component, const RenderJob& job, AudioS
         auto frames = static_cast<std::uint32_t>(block);
         // No more MIDI events per render than the component can queue.
         const std::size_t overflow = nextMidi + MIDI_EVENTS_PER_RENDER;
-        if (overflow < job.midi.size() && job.midi[overflow].frame < pos + frames && job.midi[overflow].frame > pos)
+        if (overflow < job.midi.size() && job.midi[overflow].frame < pos + frames &&
+            job.midi[overflow].frame > pos)
             frames = static_cast<std::uint32_t>(job.midi[overflow].frame - pos);
 
         std::size_t fromInput = 0;
@@ -140,12 +144,16 @@ RenderResult renderStream(ComponentHost& component, const RenderJob& job, AudioS
             result.inputFrames += fromInput;
         }
         const std::uint64_t tailSoFar = pos + fromInput - result.inputFrames;
-        if (inputEnded) frames = static_cast<std::uint32_t>(fromInput + std::min<std::uint64_t>(frames - fromInput, longestTail - tailSoFar));
+        if (inputEnded)
+            frames = static_cast<std::uint32_t>(
+                fromInput + std::min<std::uint64_t>(frames - fromInput, longestTail - tailSoFar));
         if (frames == 0) break;
-        for (auto& c : in) std::fill(c.begin() + static_cast<std::ptrdiff_t>(fromInput), c.begin() + frames, 0.0f);
+        for (auto& c : in)
+            std::fill(c.begin() + static_cast<std::ptrdiff_t>(fromInput), c.begin() + frames, 0.0f);
 
         // Changes inside the block go with it, at their offsets: the component slices its render there.
-        for (; nextChange < job.automation.size() && job.automation[nextChange].frame < pos + frames; ++nextChange) {
+        for (; nextChange < job.automation.size() && job.automation[nextChange].frame < pos + frames;
+             ++nextChange) {
             const ParameterChange& change = job.automation[nextChange];
             const auto offset = static_cast<std::uint32_t>(change.frame > pos ? change.frame - pos : 0);
             component.scheduleParameter(change.id, change.value, offset);
@@ -184,7 +192,8 @@ std::size_t MemorySource::read(float* const* out, std::size_t frames) {
     return n;
 }
 
-AudioData renderAudio(ComponentHost& component, RenderJob job, const AudioData& input, const RenderProgress& progress) {
+AudioData renderAudio(ComponentHost& component, RenderJob job, const AudioData& input,
+                      const RenderProgress& progress) {
     job.sampleRate = input.sampleRate;
     job.inputChannels = static_cast<std::uint32_t>(input.channels.size());
     job.expectedInputFrames = input.frames();

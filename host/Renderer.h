@@ -72,8 +72,8 @@ inline constexpr std::size_t MIDI_EVENTS_PER_RENDER = 1024;
 
 // progress(done, total) follows every render; total is 0 when the length is not known.
 using RenderProgress = std::function<void(std::uint64_t, std::uint64_t)>;
-RenderResult renderStream(ComponentHost& component, const RenderJob& job, AudioSource& input, AudioSink& output,
-                          const RenderProgress& progress = {});
+RenderResult renderStream(ComponentHost& component, const RenderJob& job, AudioSource& input,
+                          AudioSink& output, const RenderProgress& progress = {});
 
 // The same from and to memory: output stereo at the input's rate.
 AudioData renderAudio(ComponentHost& component, RenderJob job, const AudioData& input,

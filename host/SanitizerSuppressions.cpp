@@ -6,7 +6,8 @@
 #if defined(__SANITIZE_ADDRESS__)
 // Fontconfig and pango keep their font caches for the life of the process, by design.
 extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\nleak:libpango-1.0.so\nleak:libpangoft2-1.0.so\nleak:libpangocairo-1.0.so\n";
+    return "leak:libfontconfig.so\nleak:libpango-1.0.so\nleak:libpangoft2-1.0.so\nleak:libpangocairo-1.0."
+           "so\n";
 }
 #endif
 

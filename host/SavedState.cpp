@@ -80,7 +80,8 @@ std::uint32_t bitsOf(float value) {
 }
 
 CFRef<CFTypeRef> dataOf(const std::vector<UInt8>& bytes) {
-    return CFRef<CFTypeRef>(CFDataCreate(kCFAllocatorDefault, bytes.data(), static_cast<CFIndex>(bytes.size())));
+    return CFRef<CFTypeRef>(
+        CFDataCreate(kCFAllocatorDefault, bytes.data(), static_cast<CFIndex>(bytes.size())));
 }
 
 std::uint32_t littleEndian(const UInt8* p) {
@@ -114,13 +115,15 @@ CFRef<CFTypeRef> readPresetFile(const std::string& path, double pipeWaitSeconds)
 }
 
 CFRef<CFTypeRef> parsePresetFile(const std::vector<unsigned char>& bytes, const std::string& path) {
-    const CFRef<CFTypeRef> data(CFDataCreate(kCFAllocatorDefault, bytes.data(), static_cast<CFIndex>(bytes.size())));
-    CFRef<CFTypeRef> list(CFPropertyListCreateWithData(kCFAllocatorDefault, static_cast<CFDataRef>(data.get()),
-                                               kCFPropertyListImmutable, nullptr, nullptr));
+    const CFRef<CFTypeRef> data(
+        CFDataCreate(kCFAllocatorDefault, bytes.data(), static_cast<CFIndex>(bytes.size())));
+    CFRef<CFTypeRef> list(CFPropertyListCreateWithData(
+        kCFAllocatorDefault, static_cast<CFDataRef>(data.get()), kCFPropertyListImmutable, nullptr, nullptr));
     if (!list) {
         const std::string limit =
             tarnwell::cf::xmlLimitProblem(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-        throw fileError(path, "is not a saved state (" + (limit.empty() ? "not an XML property list" : limit) + ")");
+        throw fileError(
+            path, "is not a saved state (" + (limit.empty() ? "not an XML property list" : limit) + ")");
     }
     if (CFGetTypeID(list.get()) != CFDictionaryGetTypeID())
         throw fileError(path, "is not a saved state (the property list holds no dictionary)");
@@ -148,8 +151,8 @@ void completePresetKeys(CFMutableDictionaryRef state, const ComponentIdentity& i
     store(state, "name", text(name.c_str()));
 }
 
-CFRef<CFTypeRef> programState(const ComponentIdentity& identity, const StateLayout& layout, const std::string& name,
-                      const std::vector<float>& values) {
+CFRef<CFTypeRef> programState(const ComponentIdentity& identity, const StateLayout& layout,
+                              const std::string& name, const std::vector<float>& values) {
     if (layout.programs != 1 || layout.parameters != values.size())
         throw HostError("the effect component's state (" + std::to_string(layout.programs) + " x " +
                         std::to_string(layout.parameters) + " values) cannot hold a program of " +
@@ -164,8 +167,8 @@ CFRef<CFTypeRef> programState(const ComponentIdentity& identity, const StateLayo
         putBigEndian(globals, bitsOf(values[i]));
         putBigEndian(record, bitsOf(values[i]));
     }
-    CFMutableDictionaryRef dict = CFDictionaryCreateMutable(kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks,
-                                                            &kCFTypeDictionaryValueCallBacks);
+    CFMutableDictionaryRef dict = CFDictionaryCreateMutable(
+        kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
     CFRef<CFTypeRef> state(dict);
     completePresetKeys(dict, identity, name);
     store(dict, "data", dataOf(globals));
@@ -186,8 +189,8 @@ StateSummary inspectSavedState(CFDictionaryRef state, const std::string& path,
         throw fileError(path, "is not a saved state (type, subtype or manufacturer missing)");
     // Every bit counts: the component compares the whole numbers, not their low 32 bits.
     if (*type != identity.type || *subtype != identity.subtype || *manufacturer != identity.manufacturer)
-        throw fileError(path, "belongs to another component (" + codeText(*type) + " " + codeText(*subtype) + " " +
-                                  codeText(*manufacturer) + ")");
+        throw fileError(path, "belongs to another component (" + codeText(*type) + " " + codeText(*subtype) +
+                                  " " + codeText(*manufacturer) + ")");
     summary.identity = identity;
     if (CFTypeRef version = lookup(state, "version")) {
         const auto number = integerValue(version);

@@ -59,8 +59,8 @@ void completePresetKeys(CFMutableDictionaryRef state, const ComponentIdentity& i
 // ("mCompleteData": a 28-byte name, then the values as big-endian floats) and "mCurPreset" 0.
 // A host restores it to load a sound of its own. Throws HostError when the component keeps
 // more than one program or another number of values.
-CFRef<CFTypeRef> programState(const ComponentIdentity& identity, const StateLayout& layout, const std::string& name,
-                      const std::vector<float>& values);
+CFRef<CFTypeRef> programState(const ComponentIdentity& identity, const StateLayout& layout,
+                              const std::string& name, const std::vector<float>& values);
 
 // Reads the keys and the stored programs. Throws HostError naming path when the state belongs to
 // another component or another format version, holds no program data, or holds program data of

@@ -86,13 +86,15 @@ void checkPictureName(const std::string& path) {
     std::string ending = path.size() >= 4 ? path.substr(path.size() - 4) : "";
     for (char& c : ending) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     struct stat info {};
-    if (ending != ".png" && !(stat(path.c_str(), &info) == 0 && (S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode))))
+    if (ending != ".png" &&
+        !(stat(path.c_str(), &info) == 0 && (S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode))))
         throw fileError(path, "is not named .png; the picture is written as PNG");
 }
 
 }  // namespace
 
-void runSnapshot(const SnapshotCommand& command, std::ostream& out, std::ostream& err, const HostEnvironment& env) {
+void runSnapshot(const SnapshotCommand& command, std::ostream& out, std::ostream& err,
+                 const HostEnvironment& env) {
     checkPictureName(command.output);
     AtomicOutput picture(command.output);
     PrivatePreferences preferences(command.scale);

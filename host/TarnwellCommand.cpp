@@ -55,17 +55,28 @@ std::vector<const T*> matchesByName(const std::string& text, const std::vector<T
 // The editor's captions that differ from the parameter's name: those of the main page, and
 // those of a Block panel, said after "Block N ".
 constexpr std::pair<const char*, const char*> MAIN_CAPTIONS[] = {
-    {"Left", "Delay Left"},           {"Right", "Delay Right"},          {"Feedback", "Delay Feedback"},
-    {"Cross", "Delay Cross Feedback"}, {"Low Pass", "Delay LP Filter"},   {"High Pass", "Delay HP Filter"},
-    {"Mono", "Delay Mono"},           {"Tempo Sync", "Delay Tempo Sync"}, {"Boost", "Follower Boost"},
-    {"Threshold", "Follower Threshold"}, {"Hold", "Follower Hold"},
+    {"Left", "Delay Left"},          {"Right", "Delay Right"},
+    {"Feedback", "Delay Feedback"},  {"Cross", "Delay Cross Feedback"},
+    {"Low Pass", "Delay LP Filter"}, {"High Pass", "Delay HP Filter"},
+    {"Mono", "Delay Mono"},          {"Tempo Sync", "Delay Tempo Sync"},
+    {"Boost", "Follower Boost"},     {"Threshold", "Follower Threshold"},
+    {"Hold", "Follower Hold"},
 };
 constexpr std::pair<const char*, const char*> BLOCK_CAPTIONS[] = {
-    {"Distort", "Filter Pre Distort"}, {"Low Cut", "Room HP"},           {"Points", "XY Point Quant"},
-    {"Grid", "XY Space Quant"},        {"Time Quant", "XY Time Quant"},   {"Play", "XY Play Mode"},
-    {"Speed Mod Source", "XY Speed Mod Src"}, {"Sym", "Shaper Symmetry"}, {"Bits", "Shaper LowFI Bits"},
-    {"Low-Fi Filter", "Shaper Low-Fi Filter"}, {"Write", "Grain Write Size"}, {"Read", "Grain Read Size"},
-    {"Semi", "Grain Semi-tune"},       {"Fine", "Grain Fine-tune"},
+    {"Distort", "Filter Pre Distort"},
+    {"Low Cut", "Room HP"},
+    {"Points", "XY Point Quant"},
+    {"Grid", "XY Space Quant"},
+    {"Time Quant", "XY Time Quant"},
+    {"Play", "XY Play Mode"},
+    {"Speed Mod Source", "XY Speed Mod Src"},
+    {"Sym", "Shaper Symmetry"},
+    {"Bits", "Shaper LowFI Bits"},
+    {"Low-Fi Filter", "Shaper Low-Fi Filter"},
+    {"Write", "Grain Write Size"},
+    {"Read", "Grain Read Size"},
+    {"Semi", "Grain Semi-tune"},
+    {"Fine", "Grain Fine-tune"},
 };
 
 std::string lowered(const std::string& text) {
@@ -77,7 +88,8 @@ std::string lowered(const std::string& text) {
 
 // The parameters an editor caption names ("Low Pass", "Block 2 Low Cut"), else those whose name
 // ends in the words given ("Hold", "Block 2 Swing"); case does not count.
-std::vector<const ParameterInfo*> byCaption(const std::string& text, const std::vector<ParameterInfo>& parameters) {
+std::vector<const ParameterInfo*> byCaption(const std::string& text,
+                                            const std::vector<ParameterInfo>& parameters) {
     const std::string typed = lowered(text);
     const bool inBlock = typed.size() > 8 && typed.rfind("block ", 0) == 0 &&
                          std::isdigit(static_cast<unsigned char>(typed[6])) && typed[7] == ' ';
@@ -94,9 +106,10 @@ std::vector<const ParameterInfo*> byCaption(const std::string& text, const std::
     for (const ParameterInfo& p : parameters) {
         const std::string name = lowered(p.name);
         if (name.empty()) continue;
-        if (!meant.empty() ? std::find(meant.begin(), meant.end(), name) != meant.end()
-                           : name.rfind(block, 0) == 0 && name.size() > caption.size() + block.size() &&
-                                 name.compare(name.size() - caption.size() - 1, std::string::npos, " " + caption) == 0)
+        if (!meant.empty()
+                ? std::find(meant.begin(), meant.end(), name) != meant.end()
+                : name.rfind(block, 0) == 0 && name.size() > caption.size() + block.size() &&
+                      name.compare(name.size() - caption.size() - 1, std::string::npos, " " + caption) == 0)
             found.push_back(&p);
     }
     return found;
@@ -134,10 +147,12 @@ void applySound(ComponentHost& component, const SoundOptions& sound, const CFRef
     const std::vector<ParameterInfo> parameters = component.parameters();
     for (const ParameterSetting& s : sound.settings) {
         const std::uint32_t id = resolveParameter(s, parameters);
-        component.setParameter(id, s.typed ? typedSettingValue(component, id, parameters[id].name, s) : s.value);
+        component.setParameter(id,
+                               s.typed ? typedSettingValue(component, id, parameters[id].name, s) : s.value);
         if (report == nullptr || sound.quiet) continue;
         const std::string text = component.valueText(id);
-        *report << parameters[id].name << ": " << (text.empty() ? valueText(component.parameter(id)) : text) << "\n";
+        *report << parameters[id].name << ": " << (text.empty() ? valueText(component.parameter(id)) : text)
+                << "\n";
     }
 }
 
@@ -157,7 +172,8 @@ CFRef<CFTypeRef> loadCheckedState(const std::string& path, ComponentHost& compon
 }
 
 // An output that is one of the inputs would be lost as it is written over.
-void refuseOutputOverInput(const std::string& output, const std::vector<std::pair<std::string, FileIdentity>>& inputs) {
+void refuseOutputOverInput(const std::string& output,
+                           const std::vector<std::pair<std::string, FileIdentity>>& inputs) {
     FileIdentity target;
     if (!identityOf(output, target)) return;
     for (const auto& [path, identity] : inputs)
@@ -170,7 +186,8 @@ std::string speedText(double seconds, double elapsed) {
     const double factor = seconds / elapsed;
     char text[64];
     if (factor >= 1.0)
-        std::snprintf(text, sizeof text, ", rendered %.*fx faster than real time", factor < 10.0 ? 1 : 0, factor);
+        std::snprintf(text, sizeof text, ", rendered %.*fx faster than real time", factor < 10.0 ? 1 : 0,
+                      factor);
     else
         std::snprintf(text, sizeof text, ", rendered at %.2gx real time (slower than real time)", factor);
     return text;
@@ -195,7 +212,8 @@ private:
     AudioSink& next;
 };
 
-void runRender(const RenderCommand& command, std::ostream& out, std::ostream& err, const HostEnvironment& env) {
+void runRender(const RenderCommand& command, std::ostream& out, std::ostream& err,
+               const HostEnvironment& env) {
     checkOutputName(command.output);
     std::optional<AudioReader> file;
     AudioData demo;
@@ -216,7 +234,8 @@ void runRender(const RenderCommand& command, std::ostream& out, std::ostream& er
         inputs.emplace_back(command.input, file->identity());
     }
     job.blockFrames = command.blockFrames;
-    if (command.tailSeconds) job.tailFrames = static_cast<std::uint64_t>(std::llround(*command.tailSeconds * job.sampleRate));
+    if (command.tailSeconds)
+        job.tailFrames = static_cast<std::uint64_t>(std::llround(*command.tailSeconds * job.sampleRate));
     job.tempo = TempoMap(command.tempo.value_or(command.input.empty() ? DEMO_TEMPO : 120.0));
     for (const std::string* path : {&command.midiFile, &command.stateFile}) {
         FileIdentity identity;
@@ -237,9 +256,9 @@ void runRender(const RenderCommand& command, std::ostream& out, std::ostream& er
     const auto started = std::chrono::steady_clock::now();
     AudioSource& input = file ? static_cast<AudioSource&>(*file) : *demoSource;
     LimitCount counted(output);
-    const RenderResult result = renderStream(*component, job, input, counted, [&bar](std::uint64_t done, std::uint64_t total) {
-        bar.update(done, total);
-    });
+    const RenderResult result =
+        renderStream(*component, job, input, counted,
+                     [&bar](std::uint64_t done, std::uint64_t total) { bar.update(done, total); });
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     bar.finish();
     output.commit();
@@ -247,7 +266,8 @@ void runRender(const RenderCommand& command, std::ostream& out, std::ostream& er
     if (file && file->missingFrames() > 0) {
         char line[256];
         std::snprintf(line, sizeof line,
-                      "the file ends %llu frames (%.3f s) short of what its header promises; rendered the %llu it holds",
+                      "the file ends %llu frames (%.3f s) short of what its header promises; rendered the "
+                      "%llu it holds",
                       static_cast<unsigned long long>(file->missingFrames()),
                       static_cast<double>(file->missingFrames()) / job.sampleRate,
                       static_cast<unsigned long long>(file->framesRead()));
@@ -255,11 +275,13 @@ void runRender(const RenderCommand& command, std::ostream& out, std::ostream& er
     }
     if (counted.limited > 0) {
         char line[256];
-        std::snprintf(line, sizeof line,
-                      "%llu of %llu samples (%.2g %%) reached the output limit of +-0.999 and were limited; lower "
-                      "the input or the Block volumes",
-                      static_cast<unsigned long long>(counted.limited), static_cast<unsigned long long>(counted.samples),
-                      100.0 * static_cast<double>(counted.limited) / static_cast<double>(counted.samples));
+        std::snprintf(
+            line, sizeof line,
+            "%llu of %llu samples (%.2g %%) reached the output limit of +-0.999 and were limited; lower "
+            "the input or the Block volumes",
+            static_cast<unsigned long long>(counted.limited),
+            static_cast<unsigned long long>(counted.samples),
+            100.0 * static_cast<double>(counted.limited) / static_cast<double>(counted.samples));
         err << "tarnwell: " << command.output << ": " << line << "\n";
     }
     const double seconds = static_cast<double>(result.outputFrames) / job.sampleRate;
@@ -269,7 +291,8 @@ void runRender(const RenderCommand& command, std::ostream& out, std::ostream& er
     FileIdentity written, standardOutput;
     const bool intoStandardOutput = identityOf(command.output, written) &&
                                     identityOf("/dev/stdout", standardOutput) && written == standardOutput;
-    (intoStandardOutput ? err : out) << "wrote " << command.output << ": " << line << speedText(seconds, elapsed) << "\n";
+    (intoStandardOutput ? err : out) << "wrote " << command.output << ": " << line
+                                     << speedText(seconds, elapsed) << "\n";
 }
 
 void runPresets(std::ostream& out) {
@@ -280,15 +303,18 @@ void runPresets(std::ostream& out) {
     }
 }
 
-void runParams(const ParamsCommand& command, std::ostream& out, std::ostream& err, const HostEnvironment& env) {
+void runParams(const ParamsCommand& command, std::ostream& out, std::ostream& err,
+               const HostEnvironment& env) {
     const auto component = openInitialized(env, DEFAULT_SAMPLE_RATE, DEFAULT_INPUTS, DEFAULT_BLOCK_FRAMES);
     prepareSound(*component, command.sound, command.stateFile, env, &err);
     for (const ParameterInfo& p : component->parameters())
         if (!p.name.empty())
-            out << parameterLine(p.id, p.name, component->parameter(p.id), component->valueText(p.id)) << "\n";
+            out << parameterLine(p.id, p.name, component->parameter(p.id), component->valueText(p.id))
+                << "\n";
 }
 
-void runStateSave(const StateSaveCommand& command, std::ostream& out, std::ostream& err, const HostEnvironment& env) {
+void runStateSave(const StateSaveCommand& command, std::ostream& out, std::ostream& err,
+                  const HostEnvironment& env) {
     const auto component = openInitialized(env, DEFAULT_SAMPLE_RATE, DEFAULT_INPUTS, DEFAULT_BLOCK_FRAMES);
     prepareSound(*component, command.sound, command.stateFile, env, &err);
     saveComponentState(*component, command.file);
@@ -320,7 +346,8 @@ void runStateShow(const StateShowCommand& command, std::ostream& out, const Host
     for (std::size_t p = 0; p < summary.programs.size(); ++p) {
         const StoredProgram& program = summary.programs[p];
         const std::string name = soundName(program);
-        out << "program " << p << (summary.chunkForm ? " (chunk)" : "") << (name.empty() ? "" : ": ") << name << "\n";
+        out << "program " << p << (summary.chunkForm ? " (chunk)" : "") << (name.empty() ? "" : ": ") << name
+            << "\n";
         for (const ParameterInfo& info : parameters)
             if (!info.name.empty() && info.id < program.values.size())
                 out << parameterLine(info.id, info.name, program.values[info.id],
@@ -365,9 +392,9 @@ std::uint32_t resolveParameter(const ParameterSetting& setting,
         const unsigned long index = std::stoul(setting.name);
         if (first == parameters.end() || index < first->id || index > last->id)
             throw HostError(setting.option() + setting.text + ": there is no parameter " + setting.name +
-                            (first == parameters.end() ? std::string()
-                                                       : " (" + std::to_string(first->id) + ".." +
-                                                             std::to_string(last->id) + ")"));
+                            (first == parameters.end()
+                                 ? std::string()
+                                 : " (" + std::to_string(first->id) + ".." + std::to_string(last->id) + ")"));
         return static_cast<std::uint32_t>(index);
     }
     auto found = matchesByName(setting.name, parameters);
@@ -383,8 +410,8 @@ std::uint32_t resolveParameter(const ParameterSetting& setting,
         for (std::size_t i = 0; i < found.size() && i < 6; ++i)
             which += (i == 0 ? "" : i + 1 == found.size() ? " and " : ", ") + found[i]->name;
         throw HostError(setting.option() + setting.text + ": \"" + setting.name + "\" names " +
-                        std::to_string(found.size()) + " parameters (" + which + (found.size() > 6 ? ", ..." : "") +
-                        "); use a whole name or the index");
+                        std::to_string(found.size()) + " parameters (" + which +
+                        (found.size() > 6 ? ", ..." : "") + "); use a whole name or the index");
     }
     return found.front()->id;
 }

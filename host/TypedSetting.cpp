@@ -57,7 +57,8 @@ bool isPlainNumber(const std::string& text) {
     std::strtod(start, &stop);
     const std::string read(start, static_cast<const char*>(stop));
     return std::any_of(read.begin(), read.end(), [](unsigned char c) { return std::isdigit(c); }) &&
-           std::all_of(static_cast<const char*>(stop), start + text.size(), [](unsigned char c) { return std::isspace(c); });
+           std::all_of(static_cast<const char*>(stop), start + text.size(),
+                       [](unsigned char c) { return std::isspace(c); });
 }
 
 // A number with a unit, in the unit's base (kilohertz as hertz); a lone "k" is a kilo of
@@ -191,7 +192,9 @@ private:
     std::vector<std::string> steps;
 };
 
-std::string quoted(const std::string& text) { return "\"" + text + "\""; }
+std::string quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
 
 // What the parameter takes, said with its own texts: what a few numbers read as, one of its
 // value texts, and the texts closest to what was typed.
@@ -221,7 +224,8 @@ std::string formsOf(Reader& reader, const std::string& typed) {
         if (!number.hasNumber || (shown.hasNumber && shown.number == number.number)) near.push_back(text);
     }
     return "it takes a number as the editor's Set to Value dialog reads it (" + examples +
-           ") or a text as tarnwell params shows the value (such as " + example + ")" + didYouMean(typed, near);
+           ") or a text as tarnwell params shows the value (such as " + example + ")" +
+           didYouMean(typed, near);
 }
 
 }  // namespace
@@ -235,7 +239,8 @@ float typedSettingValue(ComponentHost& component, std::uint32_t id, const std::s
         char line[256];
         std::snprintf(line, sizeof line, "VALUE from 0 (%s) to 1 (%s), such as 0.5 (%s)",
                       reader.shown(0.0f).c_str(), reader.shown(1.0f).c_str(), reader.shown(0.5f).c_str());
-        throw HostError(prefix + name + " takes no typed value; set it with --set \"" + name + "=VALUE\", " + line);
+        throw HostError(prefix + name + " takes no typed value; set it with --set \"" + name + "=VALUE\", " +
+                        line);
     }
     const std::string wanted = normalized(text);
     const NumberAndUnit typed = split(text);
@@ -245,6 +250,6 @@ float typedSettingValue(ComponentHost& component, std::uint32_t id, const std::s
         if (shown == wanted || sameQuantity(typed, split(shown))) return *value;
     }
     if (const std::optional<float> value = reader.valueShowing(wanted)) return *value;
-    throw HostError(prefix + "parameter " + std::to_string(id) + " (" + name + ") does not take " + quoted(text) +
-                    "; " + formsOf(reader, text));
+    throw HostError(prefix + "parameter " + std::to_string(id) + " (" + name + ") does not take " +
+                    quoted(text) + "; " + formsOf(reader, text));
 }

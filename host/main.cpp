@@ -44,8 +44,10 @@ protected:
         while (p < pptr() && error == 0) {
             const ssize_t n = ::write(STDOUT_FILENO, p, static_cast<std::size_t>(pptr() - p));
             if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) error = n < 0 ? errno : EIO;
-            else p += n;
+            if (n <= 0)
+                error = n < 0 ? errno : EIO;
+            else
+                p += n;
         }
         setp(buffer, buffer + sizeof buffer);
         return error == 0 ? 0 : -1;

@@ -25,7 +25,7 @@ inline const Font BRAND{25.0, true, 5.0};
 // Parts shared by the pictures.
 void drawKnob(Canvas& c, double cx, double cy, double ring, double value, bool bipolar);
 void drawKnobStrip(Canvas& c, int type);
-void drawStates(Canvas& c, int k);  // the two-state stacks
+void drawStates(Canvas& c, int k);   // the two-state stacks
 void drawPicture(Canvas& c, int k);  // single pictures: cursor, connectors, indicator, wells
 void drawPath(Canvas& c, int path);
 void drawMainBackground(Canvas& c);

@@ -26,7 +26,9 @@ constexpr int RIGHT_RIGHT = 1080;
 const Font SECTION_SMALL{8.5, true, 0.9};
 const Font HEADING{8.0, true, 1.2};
 
-Colour titleInk() { return mix(palette::TURQUOISE, palette::CARD, 0.15); }
+Colour titleInk() {
+    return mix(palette::TURQUOISE, palette::CARD, 0.15);
+}
 
 void header(Canvas& c, const PxRect& card) {
     const Scale& s = c.scale();
@@ -77,7 +79,8 @@ void xyPad(Canvas& c, int originX, int originY) {
 
 void midiLamp(Canvas& c, const PxRect& unitsRect, const char* axis, int originX, int originY, int captionDx) {
     const Scale& s = c.scale();
-    const PxRect r{s.px(unitsRect.x + originX), s.px(unitsRect.y + originY), s.px(unitsRect.w), s.px(unitsRect.h)};
+    const PxRect r{s.px(unitsRect.x + originX), s.px(unitsRect.y + originY), s.px(unitsRect.w),
+                   s.px(unitsRect.h)};
     c.fillRound(r.x, r.y, r.w, r.h, c.u(3), palette::KEY_EDGE);
     c.verticalGradient(r.x + c.line(), r.y + c.line(), r.w - 2 * c.line(), r.h - 2 * c.line(), c.u(2.5),
                        palette::KEY_TOP, palette::KEY_BOTTOM);
@@ -99,9 +102,10 @@ void blockColumn(Canvas& c, int b) {
     header(c, card);
     const int panelTop = s.px(BLOCK_TOP);
     xyZone(c, card.x, card.w, panelTop + s.px(XY_ZONE_TOP), card.y + card.h, true);
-    c.fillRect(card.x + c.line(), panelTop + s.px(XY_ZONE_TOP), card.w - 2 * c.line(), c.line(), palette::RULE);
-    c.text("BLOCK " + std::to_string(b + 1), span(s, left + 6, 119, left + 68, 139), Font{7.5, true, 0.3}, titleInk(),
-           Align::Left);
+    c.fillRect(card.x + c.line(), panelTop + s.px(XY_ZONE_TOP), card.w - 2 * c.line(), c.line(),
+               palette::RULE);
+    c.text("BLOCK " + std::to_string(b + 1), span(s, left + 6, 119, left + 68, 139), Font{7.5, true, 0.3},
+           titleInk(), Align::Left);
 
     const int originX = BLOCK_STRIDE * b;
     const MainLayout& row = blockRowLayout();
@@ -147,7 +151,8 @@ void rightColumn(Canvas& c) {
     c.well({view.x - c.line(), view.y - c.line(), view.w + 2 * c.line(), view.h + 2 * c.line()}, c.u(2));
     const int* ends = MOD_COLUMN_END[s.index];
     for (int r = 1; r < 4; ++r)
-        c.fillRect(view.x, view.y + static_cast<int>(r * MOD_ROW_HEIGHT[s.index]), view.w, c.line(), palette::RULE);
+        c.fillRect(view.x, view.y + static_cast<int>(r * MOD_ROW_HEIGHT[s.index]), view.w, c.line(),
+                   palette::RULE);
     for (int col = 0; col < 3; ++col) c.fillRect(view.x + ends[col], view.y, c.line(), view.h, palette::RULE);
     const char* heads[4] = {"#", "SOURCE", "DESTINATION", "AMOUNT"};
     for (int col = 0; col < 4; ++col) {
@@ -174,7 +179,8 @@ void panelFace(Canvas& c, int x, int y) {
 
 }  // namespace
 
-void paintKnobCaption(Canvas& c, const Knob& k, const std::vector<Knob>& row, int originX, int originY, bool dim) {
+void paintKnobCaption(Canvas& c, const Knob& k, const std::vector<Knob>& row, int originX, int originY,
+                      bool dim) {
     // Small sizes hint text wider: a caption that would run into the caption of the next knob on
     // its line is set a little smaller.
     const Scale& s = c.scale();
@@ -195,7 +201,8 @@ void paintMenuWell(Canvas& c, const Menu& m, int originX, int originY) {
     const Scale& s = c.scale();
     PxRect r = menuRect(m, s, originX, originY);
     c.well(r, c.u(3));
-    if (!m.caption.empty()) c.text(m.caption, menuCaptionRect(m, s, originX, originY), fonts::CAPTION, palette::CAPTION);
+    if (!m.caption.empty())
+        c.text(m.caption, menuCaptionRect(m, s, originX, originY), fonts::CAPTION, palette::CAPTION);
 }
 
 void paintPlacedCaption(Canvas& c, const Placed& p, int originX, int originY) {
@@ -235,8 +242,10 @@ void drawPanel(Canvas& c, const PanelLayout& p) {
     if (p.gaterGrid) {
         const int cellH = static_cast<int>(10 * s.factor);
         for (int row = 0; row < 2; ++row) {
-            const PxRect g = {s.px(GATER_ROWS[row].x), s.px(GATER_ROWS[row].y), s.px(GATER_ROWS[row].w), cellH};
-            c.fillRect(g.x - c.line(), g.y - c.line(), g.w + 2 * c.line(), g.h + 2 * c.line(), palette::WELL_EDGE);
+            const PxRect g = {s.px(GATER_ROWS[row].x), s.px(GATER_ROWS[row].y), s.px(GATER_ROWS[row].w),
+                              cellH};
+            c.fillRect(g.x - c.line(), g.y - c.line(), g.w + 2 * c.line(), g.h + 2 * c.line(),
+                       palette::WELL_EDGE);
             c.fillRect(g, palette::WELL);
             c.text(row ? "R" : "L", span(s, 10, GATER_ROWS[row].y, 24, GATER_ROWS[row].y + 10), HEADING,
                    palette::CAPTION);
@@ -261,7 +270,8 @@ void drawSettingsPage(Canvas& c) {
     const PxRect card = span(s, 230, 90, 870, 690);
     c.card(card, c.u(6), palette::CARD);
     c.text("TARNWELL", span(s, 250, 112, 850, 150), fonts::BRAND, palette::TURQUOISE);
-    c.text("STEREO MULTI-EFFECT  ·  ORVANE", span(s, 250, 152, 850, 166), Font{8, true, 2.6}, palette::CAPTION_DIM);
+    c.text("STEREO MULTI-EFFECT  ·  ORVANE", span(s, 250, 152, 850, 166), Font{8, true, 2.6},
+           palette::CAPTION_DIM);
     c.fillRect(s.px(270), s.px(190), s.px(830) - s.px(270), c.line(), palette::RULE);
     c.text("SETTINGS", span(s, 250, 206, 850, 226), fonts::SECTION, titleInk());
     const char* lines[] = {
@@ -283,13 +293,13 @@ void drawSettingsPage(Canvas& c) {
         c.text(groups[g], span(s, 250, y, 404, y + 20), SECTION_SMALL, titleInk(), Align::Right);
     }
     for (const SettingsRow& row : rows) {
-        c.text(row.label, span(s, SETTINGS_SWITCH_X + 32, row.y, SETTINGS_SWITCH_X + 200, row.y + 20), Font{10},
-               palette::CAPTION, Align::Left);
+        c.text(row.label, span(s, SETTINGS_SWITCH_X + 32, row.y, SETTINGS_SWITCH_X + 200, row.y + 20),
+               Font{10}, palette::CAPTION, Align::Left);
         c.text(row.hint, span(s, SETTINGS_SWITCH_X + 170, row.y, 850, row.y + 20), fonts::CAPTION,
                palette::CAPTION_DIM, Align::Left);
     }
-    c.text("A new window size is used the next time Tarnwell opens.", span(s, 250, 662, 850, 676), fonts::SMALL,
-           palette::CAPTION_DIM);
+    c.text("A new window size is used the next time Tarnwell opens.", span(s, 250, 662, 850, 676),
+           fonts::SMALL, palette::CAPTION_DIM);
 }
 
 }  // namespace art

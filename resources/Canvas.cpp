@@ -11,11 +11,15 @@ Colour mix(Colour a, Colour b, double t) {
     return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t, a.a + (b.a - a.a) * t};
 }
 
-Colour withAlpha(Colour c, double a) { return {c.r, c.g, c.b, a}; }
+Colour withAlpha(Colour c, double a) {
+    return {c.r, c.g, c.b, a};
+}
 
 namespace {
 
-void source(cairo_t* cr, Colour c) { cairo_set_source_rgba(cr, c.r, c.g, c.b, c.a); }
+void source(cairo_t* cr, Colour c) {
+    cairo_set_source_rgba(cr, c.r, c.g, c.b, c.a);
+}
 
 PangoLayout* makeLayout(cairo_t* cr, const std::string& s, const Font& f, double scale) {
     PangoLayout* layout = pango_cairo_create_layout(cr);
@@ -35,7 +39,8 @@ PangoLayout* makeLayout(cairo_t* cr, const std::string& s, const Font& f, double
     pango_font_description_free(desc);
     if (f.spacing != 0.0) {
         PangoAttrList* attrs = pango_attr_list_new();
-        pango_attr_list_insert(attrs, pango_attr_letter_spacing_new(static_cast<int>(f.spacing * scale * PANGO_SCALE)));
+        pango_attr_list_insert(
+            attrs, pango_attr_letter_spacing_new(static_cast<int>(f.spacing * scale * PANGO_SCALE)));
         pango_layout_set_attributes(layout, attrs);
         pango_attr_list_unref(attrs);
     }
@@ -59,7 +64,9 @@ Canvas::~Canvas() {
     cairo_surface_destroy(surface_);
 }
 
-int Canvas::line() const { return std::max(1, static_cast<int>(scale_.factor)); }
+int Canvas::line() const {
+    return std::max(1, static_cast<int>(scale_.factor));
+}
 
 void Canvas::fill(Colour c) {
     cairo_save(cr_);
@@ -99,7 +106,8 @@ void Canvas::strokeRound(double x, double y, double w, double h, double radius, 
     cairo_stroke(cr_);
 }
 
-void Canvas::verticalGradient(double x, double y, double w, double h, double radius, Colour top, Colour bottom) {
+void Canvas::verticalGradient(double x, double y, double w, double h, double radius, Colour top,
+                              Colour bottom) {
     cairo_pattern_t* g = cairo_pattern_create_linear(0, y, 0, y + h);
     cairo_pattern_add_color_stop_rgba(g, 0, top.r, top.g, top.b, top.a);
     cairo_pattern_add_color_stop_rgba(g, 1, bottom.r, bottom.g, bottom.b, bottom.a);

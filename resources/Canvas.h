@@ -15,7 +15,9 @@ namespace art {
 struct Colour {
     double r, g, b, a;
 };
-constexpr Colour rgb(int r, int g, int b, double a = 1.0) { return {r / 255.0, g / 255.0, b / 255.0, a}; }
+constexpr Colour rgb(int r, int g, int b, double a = 1.0) {
+    return {r / 255.0, g / 255.0, b / 255.0, a};
+}
 Colour mix(Colour a, Colour b, double t);
 Colour withAlpha(Colour c, double a);
 
@@ -71,7 +73,7 @@ public:
     int width() const { return width_; }
     int height() const { return height_; }
     double u(double units) const { return scale_.d(units); }  // units to pixels, unrounded
-    int line() const;                                           // a hairline: 1 or 2 pixels
+    int line() const;                                         // a hairline: 1 or 2 pixels
 
     void fill(Colour c);
     void fillRect(double x, double y, double w, double h, Colour c);

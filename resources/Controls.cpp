@@ -13,7 +13,9 @@ namespace {
 constexpr double ARC_START = 0.75 * M_PI;
 constexpr double ARC_SWEEP = 1.5 * M_PI;
 
-void setSource(cairo_t* cr, Colour c) { cairo_set_source_rgba(cr, c.r, c.g, c.b, c.a); }
+void setSource(cairo_t* cr, Colour c) {
+    cairo_set_source_rgba(cr, c.r, c.g, c.b, c.a);
+}
 
 void arc(Canvas& c, double cx, double cy, double r, double a0, double a1, double width, Colour colour) {
     cairo_t* cr = c.cr();
@@ -62,7 +64,8 @@ void drawKey(Canvas& c, double x, double y, double w, double h, const std::strin
         }
         c.circle(ledX, ledY, ledR + l, palette::KEY_EDGE);
         c.circle(ledX, ledY, ledR, look.lit ? palette::TURQUOISE : palette::LED_OFF);
-        if (look.lit) c.circle(ledX - ledR * 0.3, ledY - ledR * 0.3, ledR * 0.4, withAlpha(palette::POINTER, 0.7));
+        if (look.lit)
+            c.circle(ledX - ledR * 0.3, ledY - ledR * 0.3, ledR * 0.4, withAlpha(palette::POINTER, 0.7));
         textX = x + c.u(13);
         textW = w - c.u(15);
     }
@@ -96,13 +99,15 @@ void toggleStates(Canvas& c) {
         const double inset = c.u(1);
         c.fillRound(inset, y + inset, w - 2 * inset, h - 2 * inset, r, palette::KEY_EDGE);
         c.verticalGradient(inset + l, y + inset + l, w - 2 * inset - 2 * l, h - 2 * inset - 2 * l, r - l,
-                           s ? palette::KEY_BOTTOM : palette::KEY_TOP, s ? palette::KEY_BOTTOM : palette::KEY_BOTTOM);
+                           s ? palette::KEY_BOTTOM : palette::KEY_TOP,
+                           s ? palette::KEY_BOTTOM : palette::KEY_BOTTOM);
         const double bw = w * 0.52;
         const double bh = std::max(2.0, c.u(3.2));
         const double bx = (w - bw) / 2;
         const double by = y + (h - bh) / 2;
         if (s) {
-            cairo_pattern_t* glow = cairo_pattern_create_radial(w / 2, by + bh / 2, 0, w / 2, by + bh / 2, bw * 0.8);
+            cairo_pattern_t* glow =
+                cairo_pattern_create_radial(w / 2, by + bh / 2, 0, w / 2, by + bh / 2, bw * 0.8);
             cairo_pattern_add_color_stop_rgba(glow, 0, 0.0, 0.8, 0.75, 0.45);
             cairo_pattern_add_color_stop_rgba(glow, 1, 0.0, 0.8, 0.75, 0.0);
             cairo_rectangle(c.cr(), inset + l, y + inset + l, w - 2 * inset - 2 * l, h - 2 * inset - 2 * l);
@@ -126,8 +131,10 @@ void roundStates(Canvas& c) {
         c.circle(cx, cy + c.line(), r, withAlpha(palette::CARD_SHADOW, 0.6));
         c.circle(cx, cy, r, palette::KEY_EDGE);
         cairo_pattern_t* g = cairo_pattern_create_linear(0, cy - r, 0, cy + r);
-        cairo_pattern_add_color_stop_rgba(g, 0, palette::KEY_TOP.r, palette::KEY_TOP.g, palette::KEY_TOP.b, 1);
-        cairo_pattern_add_color_stop_rgba(g, 1, palette::KEY_BOTTOM.r, palette::KEY_BOTTOM.g, palette::KEY_BOTTOM.b, 1);
+        cairo_pattern_add_color_stop_rgba(g, 0, palette::KEY_TOP.r, palette::KEY_TOP.g, palette::KEY_TOP.b,
+                                          1);
+        cairo_pattern_add_color_stop_rgba(g, 1, palette::KEY_BOTTOM.r, palette::KEY_BOTTOM.g,
+                                          palette::KEY_BOTTOM.b, 1);
         cairo_arc(c.cr(), cx, cy, r - c.line(), 0, 2 * M_PI);
         cairo_set_source(c.cr(), g);
         cairo_fill(c.cr());
@@ -318,35 +325,59 @@ void drawKnobStrip(Canvas& c, int type) {
 
 void drawStates(Canvas& c, int k) {
     switch (k) {
-        case BMP_SETTINGS_BUTTON: return keyStates(c, "SETTINGS", false, false, true);
-        case BMP_TOGGLE: return toggleStates(c);
-        case BMP_ROUND_BUTTON: return roundStates(c);
-        case BMP_ARROW_PREV: return arrowStates(c, false);
-        case BMP_ARROW_NEXT: return arrowStates(c, true);
-        case BMP_LAMP_CLEAN: return lampStates(c, false);
-        case BMP_LAMP_EDITED: return lampStates(c, true);
-        case BMP_REVERT: return keyStates(c, "REVERT", false, false, true);
-        case BMP_MANUAL: return keyStates(c, "MANUAL", false, false, true);
-        case BMP_RESET: return keyStates(c, "RESET", false, false, true);
-        case BMP_TRIGGER: return keyStates(c, "TRIGGER", true, true, true);
-        case BMP_DELAY_ON: return keyStates(c, "DELAY", true, true, false);
-        case BMP_BYPASS: return keyStates(c, "BYPASS", true, true, false);
-        default: break;
+        case BMP_SETTINGS_BUTTON:
+            return keyStates(c, "SETTINGS", false, false, true);
+        case BMP_TOGGLE:
+            return toggleStates(c);
+        case BMP_ROUND_BUTTON:
+            return roundStates(c);
+        case BMP_ARROW_PREV:
+            return arrowStates(c, false);
+        case BMP_ARROW_NEXT:
+            return arrowStates(c, true);
+        case BMP_LAMP_CLEAN:
+            return lampStates(c, false);
+        case BMP_LAMP_EDITED:
+            return lampStates(c, true);
+        case BMP_REVERT:
+            return keyStates(c, "REVERT", false, false, true);
+        case BMP_MANUAL:
+            return keyStates(c, "MANUAL", false, false, true);
+        case BMP_RESET:
+            return keyStates(c, "RESET", false, false, true);
+        case BMP_TRIGGER:
+            return keyStates(c, "TRIGGER", true, true, true);
+        case BMP_DELAY_ON:
+            return keyStates(c, "DELAY", true, true, false);
+        case BMP_BYPASS:
+            return keyStates(c, "BYPASS", true, true, false);
+        default:
+            break;
     }
 }
 
 void drawPicture(Canvas& c, int k) {
     switch (k) {
-        case BMP_PRESET_WELL: return presetWell(c);
-        case BMP_MIDI_MAP: return midiMapKey(c);
-        case BMP_MOD_ROW: return modRow(c);
-        case BMP_MOD_GRID: return modGrid(c);
-        case BMP_XY_CURSOR: return cursor(c);
-        case BMP_CONNECTOR_PLAIN: return connector(c, false);
-        case BMP_CONNECTOR_ARROW: return connector(c, true);
-        case BMP_EQUAL_FEED_OFF: return equalFeed(c, false);
-        case BMP_EQUAL_FEED_ON: return equalFeed(c, true);
-        default: return mark(c);
+        case BMP_PRESET_WELL:
+            return presetWell(c);
+        case BMP_MIDI_MAP:
+            return midiMapKey(c);
+        case BMP_MOD_ROW:
+            return modRow(c);
+        case BMP_MOD_GRID:
+            return modGrid(c);
+        case BMP_XY_CURSOR:
+            return cursor(c);
+        case BMP_CONNECTOR_PLAIN:
+            return connector(c, false);
+        case BMP_CONNECTOR_ARROW:
+            return connector(c, true);
+        case BMP_EQUAL_FEED_OFF:
+            return equalFeed(c, false);
+        case BMP_EQUAL_FEED_ON:
+            return equalFeed(c, true);
+        default:
+            return mark(c);
     }
 }
 
@@ -361,7 +392,8 @@ void drawPath(Canvas& c, int path) {
         const double y = cy - boxH / 2;
         c.fillRound(x, y, boxW, boxH, c.u(3), delay ? rgb(14, 50, 50) : palette::KEY_BOTTOM);
         c.strokeRound(x, y, boxW, boxH, c.u(3), c.line(), delay ? palette::TURQUOISE : palette::CARD_EDGE);
-        c.text(label, x, y, boxW, boxH, Font{delay ? 8.5 : 9.5, true, 0.3}, delay ? palette::TURQUOISE : palette::CAPTION);
+        c.text(label, x, y, boxW, boxH, Font{delay ? 8.5 : 9.5, true, 0.3},
+               delay ? palette::TURQUOISE : palette::CAPTION);
     };
     auto wire = [&](double x0, double y0, double x1, double y1) {
         cairo_move_to(cr, x0, y0);

@@ -29,9 +29,11 @@ std::vector<BitmapSpec> makeSpecs() {
         {20, 10, 14, S::TwoState, true},
         {21, 10, 14, S::TwoState, true},
     };
-    for (int t = 0; t < 6; ++t) v.push_back({BMP_KNOB_FIRST + t, KNOB_TYPES[t].w, KNOB_TYPES[t].h, S::Strip, true});
+    for (int t = 0; t < 6; ++t)
+        v.push_back({BMP_KNOB_FIRST + t, KNOB_TYPES[t].w, KNOB_TYPES[t].h, S::Strip, true});
     v.push_back({46, 14, 14, S::Single, true});
-    for (int k = BMP_PANEL_OFF; k <= BMP_PANEL_GRAIN; ++k) v.push_back({k, PANEL_W, PANEL_H, S::Single, false});
+    for (int k = BMP_PANEL_OFF; k <= BMP_PANEL_GRAIN; ++k)
+        v.push_back({k, PANEL_W, PANEL_H, S::Single, false});
     for (int k = BMP_PATH_FIRST; k < BMP_PATH_FIRST + 6; ++k) v.push_back({k, 261, 120, S::Single, true});
     v.push_back({80, 122, 20, S::Single, true});
     v.push_back({81, 122, 20, S::Single, true});
@@ -59,12 +61,9 @@ std::vector<BitmapSpec> makeSpecs() {
 // The offsets are the editor's; the frames, rings and caption bands are the artwork's.
 #define KNOB_OFFSETS(t) layout::OFF_X[t], layout::OFF_Y[t], layout::LABEL_OFF_X[t], layout::LABEL_OFF_Y[t]
 const KnobType KNOB_TYPES[6] = {
-    {KNOB_OFFSETS(0), 38, 48, 30.0, 13.0, -6, false},
-    {KNOB_OFFSETS(1), 38, 48, 30.0, 13.0, -6, true},
-    {KNOB_OFFSETS(2), 36, 48, 26.5, 11.0, -9, false},
-    {KNOB_OFFSETS(3), 36, 48, 26.5, 11.0, -9, true},
-    {KNOB_OFFSETS(4), 46, 42, 18.0, 15.5, -17, false},
-    {KNOB_OFFSETS(5), 50, 44, 20.0, 15.5, -17, true},
+    {KNOB_OFFSETS(0), 38, 48, 30.0, 13.0, -6, false},  {KNOB_OFFSETS(1), 38, 48, 30.0, 13.0, -6, true},
+    {KNOB_OFFSETS(2), 36, 48, 26.5, 11.0, -9, false},  {KNOB_OFFSETS(3), 36, 48, 26.5, 11.0, -9, true},
+    {KNOB_OFFSETS(4), 46, 42, 18.0, 15.5, -17, false}, {KNOB_OFFSETS(5), 50, 44, 20.0, 15.5, -17, true},
 };
 #undef KNOB_OFFSETS
 
@@ -79,7 +78,9 @@ const BitmapSpec& spec(int k) {
     throw std::out_of_range("no bitmap " + std::to_string(k));
 }
 
-Size stateSize(const BitmapSpec& s, const Scale& scale) { return {scale.px(s.w), scale.px(s.h)}; }
+Size stateSize(const BitmapSpec& s, const Scale& scale) {
+    return {scale.px(s.w), scale.px(s.h)};
+}
 
 Size pixelSize(const BitmapSpec& s, const Scale& scale) {
     const Size one = stateSize(s, scale);
@@ -89,15 +90,17 @@ Size pixelSize(const BitmapSpec& s, const Scale& scale) {
 
 PxRect knobRect(const Knob& knob, const Scale& scale, int originX, int originY) {
     const KnobType& t = KNOB_TYPES[knob.type];
-    return {scale.px(knob.x + originX + t.offX), scale.px(knob.y + originY + t.offY), scale.px(t.w), scale.px(t.h)};
+    return {scale.px(knob.x + originX + t.offX), scale.px(knob.y + originY + t.offY), scale.px(t.w),
+            scale.px(t.h)};
 }
 
 // The editor's rule: the readout starts at the knob's left edge, is as wide as the frame plus the
 // type's label offset (in pixels), and its top is one frame height below the scaled label corner.
 PxRect readoutRect(const Knob& knob, const Scale& scale, int originX, int originY) {
     const KnobType& t = KNOB_TYPES[knob.type];
-    return {scale.px(knob.x + originX + t.offX), scale.px(t.h) + scale.px(knob.y + originY + t.offY + t.labelOffY),
-            scale.px(t.w) + t.labelOffX, scale.px(11)};
+    return {scale.px(knob.x + originX + t.offX),
+            scale.px(t.h) + scale.px(knob.y + originY + t.offY + t.labelOffY), scale.px(t.w) + t.labelOffX,
+            scale.px(11)};
 }
 
 double knobCentreX(int type, const Scale& scale) {
@@ -109,8 +112,8 @@ PxRect captionRect(const Knob& knob, const Scale& scale, int originX, int origin
     const PxRect frame = knobRect(knob, scale, originX, originY);
     const int readoutW = frame.w + t.labelOffX;
     const int extra = scale.px(8);  // captions may be a little wider than the knob
-    return {frame.x - extra + scale.px(knob.captionDx), scale.px(knob.y + originY + t.captionTop + knob.captionDy),
-            readoutW + 2 * extra,
+    return {frame.x - extra + scale.px(knob.captionDx),
+            scale.px(knob.y + originY + t.captionTop + knob.captionDy), readoutW + 2 * extra,
             scale.px(CAPTION_H)};
 }
 
@@ -122,8 +125,8 @@ PxRect menuRect(const Menu& menu, const Scale& scale, int originX, int originY) 
 }
 
 PxRect menuCaptionRect(const Menu& menu, const Scale& scale, int originX, int originY) {
-    return {scale.px(menu.x + originX), scale.px(menu.y + originY - CAPTION_H - 2 + menu.captionDy), scale.px(menu.w),
-            scale.px(CAPTION_H)};
+    return {scale.px(menu.x + originX), scale.px(menu.y + originY - CAPTION_H - 2 + menu.captionDy),
+            scale.px(menu.w), scale.px(CAPTION_H)};
 }
 
 PxRect placedRect(const Placed& p, const Scale& scale, int originX, int originY) {
@@ -161,8 +164,9 @@ Placed placedAt(const layout::Point& p, int bitmap, const char* caption = "", Si
 
 const MainLayout& mainLayout() {
     using namespace layout;
-    static const char* const CAPTIONS[11] = {"Left",     "Right",     "Feedback", "Cross",     "Low Pass", "High Pass",
-                                             "Mix",      "Boost",     "Smooth",   "Threshold", "Hold"};
+    static const char* const CAPTIONS[11] = {"Left",     "Right",     "Feedback", "Cross",
+                                             "Low Pass", "High Pass", "Mix",      "Boost",
+                                             "Smooth",   "Threshold", "Hold"};
     static const MainLayout layout = [] {
         MainLayout m;
         for (int i = 0; i < 11; ++i) m.knobs.push_back(knobAt(KNOBS[i], CAPTIONS[i]));
@@ -255,8 +259,14 @@ std::vector<PanelLayout> makePanels() {
     std::vector<PanelLayout> panels;
     auto modeMenu = [](const MenuPlace& place, const char* sample) { return menuAt(place, "Mode", sample); };
 
-    PanelLayout off{BMP_PANEL_OFF, "OFF", "signal passes",
-                    rowKnobs({0, 1, 2, 3}, {"None 1", "None 2", "None 3", "None 4"}), {}, {}, false, true};
+    PanelLayout off{BMP_PANEL_OFF,
+                    "OFF",
+                    "signal passes",
+                    rowKnobs({0, 1, 2, 3}, {"None 1", "None 2", "None 3", "None 4"}),
+                    {},
+                    {},
+                    false,
+                    true};
     addCommon(off, true, "None 1", "None 2", "None 3");
     panels.push_back(off);
 
@@ -264,43 +274,71 @@ std::vector<PanelLayout> makePanels() {
     const char* filterSub[3] = {"6 to 36 dB", "vowel / formant", "shelving EQ"};
     const char* filterMode[3] = {"LP2 24dB", "Vowel", "Low Shelf"};
     for (int v = 0; v < 3; ++v) {
-        PanelLayout p{BMP_PANEL_FILTER + v,
-                      "FILTER",
-                      filterSub[v],
-                      rowKnobs({4, 5, 6, v == 2 ? 8 : 7}, {"Distort", "Freq", "Q", v == 2 ? "Gain" : "Vowel"}),
-                      {modeMenu(FILTER_MENU, filterMode[v])},
-                      {},
-                      false,
-                      false};
+        PanelLayout p{
+            BMP_PANEL_FILTER + v,
+            "FILTER",
+            filterSub[v],
+            rowKnobs({4, 5, 6, v == 2 ? 8 : 7}, {"Distort", "Freq", "Q", v == 2 ? "Gain" : "Vowel"}),
+            {modeMenu(FILTER_MENU, filterMode[v])},
+            {},
+            false,
+            false};
         addCommon(p, true, "Distort", "Freq", filterX3[v]);
         panels.push_back(p);
     }
 
-    PanelLayout comb{BMP_PANEL_COMB, "COMB", "tuned resonator",
+    PanelLayout comb{BMP_PANEL_COMB,
+                     "COMB",
+                     "tuned resonator",
                      rowKnobs({9, 10, 11, 12}, {"Freq", "Feed", "Damp", "Random"}),
-                     {modeMenu(COMB_MENU, "Comb Pos")}, {}, false, false};
+                     {modeMenu(COMB_MENU, "Comb Pos")},
+                     {},
+                     false,
+                     false};
     addCommon(comb, true, "Freq", "Feed", "Damp");
     panels.push_back(comb);
 
-    PanelLayout ring{BMP_PANEL_SHAPER_RING, "SHAPER", "ring modulator",
+    PanelLayout ring{BMP_PANEL_SHAPER_RING,
+                     "SHAPER",
+                     "ring modulator",
                      rowKnobs({13, 14, 15, 16}, {"Wave", "Freq", "Amount", "Sym"}),
-                     {modeMenu(SHAPER_MENU, "Ring Mod")}, {}, false, false};
+                     {modeMenu(SHAPER_MENU, "Ring Mod")},
+                     {},
+                     false,
+                     false};
     addCommon(ring, true, "Wave", "Freq", "Amount");
     panels.push_back(ring);
 
-    PanelLayout mod{BMP_PANEL_SHAPER_MOD, "SHAPER", "oscillator mod",
+    PanelLayout mod{BMP_PANEL_SHAPER_MOD,
+                    "SHAPER",
+                    "oscillator mod",
                     rowKnobs({13, 14, 15, 17}, {"Wave", "Freq", "Amount", "Envelope"}),
-                    {modeMenu(SHAPER_MENU, "Freq Mod")}, {}, false, false};
+                    {modeMenu(SHAPER_MENU, "Freq Mod")},
+                    {},
+                    false,
+                    false};
     addCommon(mod, true, "Wave", "Freq", "Amount");
     panels.push_back(mod);
 
-    PanelLayout lowfi{BMP_PANEL_SHAPER_LOWFI, "SHAPER", "low-fi", rowKnobs({18, 19, 20, 21}, {"Freq", "Q", "Rate", "Bits"}),
-                      {modeMenu(SHAPER_MENU, "Low-Fi"), menuAt(LOWFI_MENU, "Low-Fi Filter", "LP")}, {}, false, false};
+    PanelLayout lowfi{BMP_PANEL_SHAPER_LOWFI,
+                      "SHAPER",
+                      "low-fi",
+                      rowKnobs({18, 19, 20, 21}, {"Freq", "Q", "Rate", "Bits"}),
+                      {modeMenu(SHAPER_MENU, "Low-Fi"), menuAt(LOWFI_MENU, "Low-Fi Filter", "LP")},
+                      {},
+                      false,
+                      false};
     addCommon(lowfi, true, "Freq", "Q", "Rate");
     panels.push_back(lowfi);
 
-    PanelLayout room{BMP_PANEL_ROOM, "ROOM", "stereo reverb",
-                     rowKnobs({22, 23, 24, 25}, {"Length", "Damp", "Low Cut", "Mod"}), {}, {}, false, false};
+    PanelLayout room{BMP_PANEL_ROOM,
+                     "ROOM",
+                     "stereo reverb",
+                     rowKnobs({22, 23, 24, 25}, {"Length", "Damp", "Low Cut", "Mod"}),
+                     {},
+                     {},
+                     false,
+                     false};
     addCommon(room, true, "Length", "Damp", "Low Cut");
     panels.push_back(room);
 
@@ -323,15 +361,16 @@ std::vector<PanelLayout> makePanels() {
         }
     panels.push_back(gater);
 
-    PanelLayout grain{BMP_PANEL_GRAIN,
-                      "",
-                      "",
-                      rowKnobs({28, 29, 30, 31, 32, 33, 34}, {"Write", "Rate", "Shape", "Read", "Semi", "Fine", "Random"}),
-                      {menuAt(GRAIN_MODE_MENU, "Mode", "Loop Sync", 2)},
-                      {placedAt(GRAIN_DRY_BUTTON, BMP_TOGGLE, "Dry", Side::Above),
-                       placedAt(GRAIN_LINK_BUTTON, BMP_ROUND_BUTTON, "Link", Side::Above)},
-                      false,
-                      false};
+    PanelLayout grain{
+        BMP_PANEL_GRAIN,
+        "",
+        "",
+        rowKnobs({28, 29, 30, 31, 32, 33, 34}, {"Write", "Rate", "Shape", "Read", "Semi", "Fine", "Random"}),
+        {menuAt(GRAIN_MODE_MENU, "Mode", "Loop Sync", 2)},
+        {placedAt(GRAIN_DRY_BUTTON, BMP_TOGGLE, "Dry", Side::Above),
+         placedAt(GRAIN_LINK_BUTTON, BMP_ROUND_BUTTON, "Link", Side::Above)},
+        false,
+        false};
     addCommon(grain, false, "Semi", "Size", "Length");
     panels.push_back(grain);
     return panels;

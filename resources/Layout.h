@@ -24,7 +24,9 @@ Scale scaleOf(int index);
 inline constexpr int SCALE_COUNT = 3;
 
 // Resource id of bitmap k at a size.
-inline int resourceId(int k, int sizeIndex) { return static_cast<int>(layout::bitmapId(k, sizeIndex)); }
+inline int resourceId(int k, int sizeIndex) {
+    return static_cast<int>(layout::bitmapId(k, sizeIndex));
+}
 
 // Positions are the editor's (editor/EditorLayout.h); the panel size is the artwork's choice.
 inline constexpr int WINDOW_W = layout::WINDOW_W;
@@ -134,7 +136,9 @@ struct PanelLayout {
 const std::vector<PanelLayout>& panelLayouts();  // bitmaps 50..60
 const PanelLayout& panelLayout(int bitmap);
 
-constexpr PxRect pxRect(const layout::Box& b) { return {b.x, b.y, b.w, b.h}; }
+constexpr PxRect pxRect(const layout::Box& b) {
+    return {b.x, b.y, b.w, b.h};
+}
 inline constexpr PxRect XY_PAD = pxRect(layout::XY_PAD);  // units, inside the panel
 inline constexpr PxRect MIDI_X_LAMP = pxRect(layout::MIDI_X_LAMP);
 inline constexpr PxRect MIDI_Y_LAMP = pxRect(layout::MIDI_Y_LAMP);
@@ -156,6 +160,8 @@ struct SettingsRow {
 inline constexpr int SETTINGS_SWITCH_X = layout::SETTINGS_TOGGLE_X;
 const std::vector<SettingsRow>& settingsRows();
 
-inline int blockLeft(int b) { return BLOCK_LEFT + BLOCK_STRIDE * b; }
+inline int blockLeft(int b) {
+    return BLOCK_LEFT + BLOCK_STRIDE * b;
+}
 
 }  // namespace art

@@ -22,7 +22,8 @@ int main(int argc, char** argv) {
     for (int size = 0; size < art::SCALE_COUNT; ++size) {
         const art::Scale scale = art::scaleOf(size);
         for (const art::BitmapSpec& s : art::bitmapSpecs()) {
-            const std::string path = (folder / (std::to_string(art::resourceId(s.k, size)) + ".png")).string();
+            const std::string path =
+                (folder / (std::to_string(art::resourceId(s.k, size)) + ".png")).string();
             // Written under a temporary name so an interrupted build leaves no half picture.
             const std::string temporary = path + ".part";
             if (!art::drawBitmap(s.k, scale)->writePng(temporary) ||

@@ -30,7 +30,8 @@ const double VIEW_PX[3] = {9, 11, 13};
 
 class Preview {
 public:
-    Preview(std::string folder, const Scale& scale, Canvas& canvas) : folder_(std::move(folder)), s_(scale), c_(canvas) {}
+    Preview(std::string folder, const Scale& scale, Canvas& canvas)
+        : folder_(std::move(folder)), s_(scale), c_(canvas) {}
     ~Preview() {
         for (auto& [k, surface] : cache_) cairo_surface_destroy(surface);
     }
@@ -71,25 +72,28 @@ public:
             blit(p.bitmap, baseX + r.x, baseY + r.y);
     }
 
-    void knob(const Knob& k, int originX, int originY, int baseX, int baseY, double value, const std::string& text,
-              bool dim = false) {
+    void knob(const Knob& k, int originX, int originY, int baseX, int baseY, double value,
+              const std::string& text, bool dim = false) {
         const PxRect r = knobRect(k, s_, originX, originY);
         const int frame = static_cast<int>(std::lround(value * (KNOB_FRAMES - 1)));
         blit(BMP_KNOB_FIRST + k.type, baseX + r.x, baseY + r.y, frame, r.h);
         PxRect t = readoutRect(k, s_, originX, originY);
         t.x += baseX;
         t.y += baseY;
-        pixelText(text, t, READOUT_PX[s_.index], dim ? palette::DARK_TURQUOISE : palette::TURQUOISE, Align::Centre);
+        pixelText(text, t, READOUT_PX[s_.index], dim ? palette::DARK_TURQUOISE : palette::TURQUOISE,
+                  Align::Centre);
     }
 
-    void menu(const Menu& m, int originX, int originY, int baseX, int baseY, const std::string& text, bool arrows = true) {
+    void menu(const Menu& m, int originX, int originY, int baseX, int baseY, const std::string& text,
+              bool arrows = true) {
         PxRect r = menuRect(m, s_, originX, originY);
         r.x += baseX;
         r.y += baseY;
         pixelText(text, {r.x, r.y, r.w - 1, r.h - 1}, MENU_PX[s_.index], palette::TURQUOISE, Align::Centre);
         if (arrows) {
             pixelText("<", {r.x, r.y, 20, r.h - 1}, MENU_PX[s_.index], palette::DELTA, Align::Left);
-            pixelText(">", {r.x + r.w - 20, r.y, 19, r.h - 1}, MENU_PX[s_.index], palette::DELTA, Align::Right);
+            pixelText(">", {r.x + r.w - 20, r.y, 19, r.h - 1}, MENU_PX[s_.index], palette::DELTA,
+                      Align::Right);
         }
     }
 
@@ -106,10 +110,12 @@ private:
 
 std::string readoutFor(const std::string& caption, double v) {
     static const std::map<std::string, std::string> samples = {
-        {"Freq", "1.2Khz"}, {"Pan", "Center"}, {"Mix", "Equal"}, {"Volume", "0dB"}, {"Left", "250ms"},
-        {"Right", "375ms"}, {"Low Pass", "12.0Khz"}, {"High Pass", "80hz"}, {"Boost", "6dB"}, {"Threshold", "-24dB"},
-        {"Hold", "128ms"}, {"Speed", "x1"}, {"Semi", "7sm"}, {"Fine", "0c"}, {"Write", "64ms"}, {"Length", "48%"},
-        {"Bits", "8Bits"}, {"Rate", "11.0Khz"}, {"Wave", "Tri"}, {"Vowel", "A"}, {"Gain", "4dB"}};
+        {"Freq", "1.2Khz"}, {"Pan", "Center"},      {"Mix", "Equal"},        {"Volume", "0dB"},
+        {"Left", "250ms"},  {"Right", "375ms"},     {"Low Pass", "12.0Khz"}, {"High Pass", "80hz"},
+        {"Boost", "6dB"},   {"Threshold", "-24dB"}, {"Hold", "128ms"},       {"Speed", "x1"},
+        {"Semi", "7sm"},    {"Fine", "0c"},         {"Write", "64ms"},       {"Length", "48%"},
+        {"Bits", "8Bits"},  {"Rate", "11.0Khz"},    {"Wave", "Tri"},         {"Vowel", "A"},
+        {"Gain", "4dB"}};
     if (caption.rfind("None", 0) == 0) return "-";
     auto it = samples.find(caption);
     if (it != samples.end()) return it->second;
@@ -143,9 +149,10 @@ void composeMain(Preview& p, Canvas& c, const Scale& s, const std::vector<int>& 
     p.pixelText("Glass Corridor", {preset.x, preset.y, preset.w - 1, preset.h - 1}, MENU_PX[s.index],
                 palette::TURQUOISE, Align::Left);
     const PxRect bank = placedRect(main.buttons[1], s);
-    p.pixelText("Introduction Bank", {bank.x, bank.y, bank.w - 1, bank.h - 1}, MENU_PX[s.index], palette::TURQUOISE,
-                Align::Left);
-    for (const Knob& k : main.knobs) p.knob(k, 0, 0, 0, 0, valueFor(k, 0), readoutFor(k.caption, valueFor(k, 0)));
+    p.pixelText("Introduction Bank", {bank.x, bank.y, bank.w - 1, bank.h - 1}, MENU_PX[s.index],
+                palette::TURQUOISE, Align::Left);
+    for (const Knob& k : main.knobs)
+        p.knob(k, 0, 0, 0, 0, valueFor(k, 0), readoutFor(k.caption, valueFor(k, 0)));
     const char* pathNames[6] = {"Delay > B1 > B2 > B3", "B1 > Delay > B2 > B3", "B1 > B2 > Delay > B3",
                                 "B1 > B2 > B3 > Delay", "Delay > Parallel",     "Parallel > Delay"};
     p.menu(main.menus[0], 0, 0, 0, 0, pathNames[path]);
@@ -164,11 +171,12 @@ void composeMain(Preview& p, Canvas& c, const Scale& s, const std::vector<int>& 
         const bool serialArrow = path <= 3 && b < 2;
         for (const Knob& k : layout.knobs) {
             const double v = valueFor(k, b);
-            const bool dim = (layout.dimSpread && k.caption == "Spread") || (serialArrow && k.caption == "Pan");
+            const bool dim =
+                (layout.dimSpread && k.caption == "Spread") || (serialArrow && k.caption == "Pan");
             p.knob(k, 0, 0, baseX, baseY, v, readoutFor(k.caption, v), dim);
         }
-        p.placed({CONNECTOR_X, CONNECTOR_Y, serialArrow ? BMP_CONNECTOR_ARROW : BMP_CONNECTOR_PLAIN}, 0, 0, baseX, baseY,
-                 false);
+        p.placed({CONNECTOR_X, CONNECTOR_Y, serialArrow ? BMP_CONNECTOR_ARROW : BMP_CONNECTOR_PLAIN}, 0, 0,
+                 baseX, baseY, false);
         if (layout.gaterGrid) {
             const int cellH = static_cast<int>(10 * s.factor);
             for (int row = 0; row < 2; ++row) {
@@ -215,8 +223,8 @@ void composeMain(Preview& p, Canvas& c, const Scale& s, const std::vector<int>& 
             cairo_stroke(cr);
             for (int i = 0; i < 16; ++i) {
                 const double a = i / 16.0 * 2 * M_PI;
-                c.ring(padX + padW * (0.5 + 0.35 * std::cos(a)), padY + padH * (0.5 + 0.35 * std::sin(a)), 4 * s.factor,
-                       1, palette::TURQUOISE);
+                c.ring(padX + padW * (0.5 + 0.35 * std::cos(a)), padY + padH * (0.5 + 0.35 * std::sin(a)),
+                       4 * s.factor, 1, palette::TURQUOISE);
             }
         }
         const int cw = cairo_image_surface_get_width(p.bitmap(BMP_XY_CURSOR));
@@ -229,12 +237,14 @@ void composeMain(Preview& p, Canvas& c, const Scale& s, const std::vector<int>& 
         const int originX = BLOCK_STRIDE * b;
         const MainLayout& row = blockRowLayout();
         p.menu(row.menus[0], originX, 0, 0, 0, typeNames[type]);
-        for (size_t m = 1; m < row.menus.size(); ++m) p.menu(row.menus[m], originX, 0, 0, 0, row.menus[m].sample);
+        for (size_t m = 1; m < row.menus.size(); ++m)
+            p.menu(row.menus[m], originX, 0, 0, 0, row.menus[m].sample);
         for (const Knob& k : row.knobs)
             p.knob(k, originX, 0, 0, 0, valueFor(k, b), readoutFor(k.caption, valueFor(k, b)));
         for (size_t i = 0; i < row.buttons.size(); ++i) {
             const Placed& btn = row.buttons[i];
-            const bool on = (i == 2 + static_cast<size_t>(b) % 3) || (btn.bitmap == BMP_TOGGLE && b == 2 && i == 5);
+            const bool on =
+                (i == 2 + static_cast<size_t>(b) % 3) || (btn.bitmap == BMP_TOGGLE && b == 2 && i == 5);
             p.placed(btn, originX, 0, 0, 0, on);
         }
     }
@@ -270,7 +280,8 @@ void composeSettings(Preview& p, const Scale& s) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: %s RESOURCES OUT.png [--scale 0|1|2] [--panels a,b,c] [--path n] [--settings]\n",
+        std::fprintf(stderr,
+                     "usage: %s RESOURCES OUT.png [--scale 0|1|2] [--panels a,b,c] [--path n] [--settings]\n",
                      argv[0]);
         return 2;
     }
@@ -282,12 +293,18 @@ int main(int argc, char** argv) {
     int zoom = 1;
     for (int i = 3; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--scale" && i + 1 < argc) size = std::atoi(argv[++i]);
-        else if (a == "--panels" && i + 1 < argc) panels = parseList(argv[++i]);
-        else if (a == "--path" && i + 1 < argc) path = std::atoi(argv[++i]);
-        else if (a == "--settings") settings = true;
-        else if (a == "--crop" && i + 1 < argc) crop = parseList(argv[++i]);
-        else if (a == "--zoom" && i + 1 < argc) zoom = std::max(1, std::atoi(argv[++i]));
+        if (a == "--scale" && i + 1 < argc)
+            size = std::atoi(argv[++i]);
+        else if (a == "--panels" && i + 1 < argc)
+            panels = parseList(argv[++i]);
+        else if (a == "--path" && i + 1 < argc)
+            path = std::atoi(argv[++i]);
+        else if (a == "--settings")
+            settings = true;
+        else if (a == "--crop" && i + 1 < argc)
+            crop = parseList(argv[++i]);
+        else if (a == "--zoom" && i + 1 < argc)
+            zoom = std::max(1, std::atoi(argv[++i]));
     }
     const Scale s = scaleOf(size);
     Canvas canvas(s.px(WINDOW_W), s.px(WINDOW_H), false, s);

@@ -46,7 +46,8 @@ int main(int argc, char** argv) {
     fx->resetEverything();
 
     constexpr int kBlock = 512;
-    std::vector<float> inL = tarnwell::bench::noiseBlock(kBlock, 11), inR = tarnwell::bench::noiseBlock(kBlock, 12);
+    std::vector<float> inL = tarnwell::bench::noiseBlock(kBlock, 11),
+                       inR = tarnwell::bench::noiseBlock(kBlock, 12);
     std::vector<float> outL(kBlock), outR(kBlock);
     float* in[2] = {inL.data(), inR.data()};
     float* out[2] = {outL.data(), outR.data()};

@@ -150,7 +150,8 @@ struct WaveBuilder {
                 std::fill(std::begin(imIn), std::end(imIn), 0.0f);
                 for (int h = 1; h <= n; ++h) {
                     const double a = adda_wave.v[w][h];
-                    const double angle = 2.0 * std::numbers::pi * (static_cast<double>(addp_wave.v[w][h]) - 0.5);
+                    const double angle =
+                        2.0 * std::numbers::pi * (static_cast<double>(addp_wave.v[w][h]) - 0.5);
                     reIn[h] = static_cast<float>(a * std::cos(angle));
                     imIn[h] = static_cast<float>(a * std::sin(angle));
                 }

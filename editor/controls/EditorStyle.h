@@ -15,19 +15,19 @@ extern CFontDesc* const gNormalFontManagerSmall;
 extern CFontDesc* const gNormalFontManagerBig;
 extern CFontDesc* const gNormalFontVeryBiggger;
 
-inline constexpr CColor TURQUOISE_COLOR{1, 205, 190, 255};       // control text
-inline constexpr CColor DARK_TURQUOISE_COLOR{0, 56, 56, 255};    // grids
+inline constexpr CColor TURQUOISE_COLOR{1, 205, 190, 255};     // control text
+inline constexpr CColor DARK_TURQUOISE_COLOR{0, 56, 56, 255};  // grids
 // Dimmed value text: readable, at 3.5:1 on the panels (the grids' colour gave 1.3:1).
 inline constexpr CColor DIMMED_TEXT_COLOR{0, 128, 120, 255};
-inline constexpr CColor DELTA_BUTTON_COLOR{17, 104, 104, 255};   // option-menu step arrows
+inline constexpr CColor DELTA_BUTTON_COLOR{17, 104, 104, 255};  // option-menu step arrows
 
 // Fonts by GUI size index (0, 1, 2).
-const CFontDesc* menuFont(int guiSize);                      // option-menu text
-const CFontDesc* arrowFont(int guiSize);                     // option-menu step arrows
-const CFontDesc* readoutFont(int guiSize, bool smallFont);   // value readouts
+const CFontDesc* menuFont(int guiSize);                     // option-menu text
+const CFontDesc* arrowFont(int guiSize);                    // option-menu step arrows
+const CFontDesc* readoutFont(int guiSize, bool smallFont);  // value readouts
 
 inline constexpr int PRESET_SUB_MENU_COUNT = 4;
 inline constexpr const char* PRESET_SUB_HEADER_STR[PRESET_SUB_MENU_COUNT] = {"Preset 1-32", "Preset 33-64",
-                                                                           "Preset 65-96", "Preset 97-128"};
+                                                                             "Preset 65-96", "Preset 97-128"};
 inline constexpr int ECS_STR_COUNT = 3;
 inline constexpr const char* ECS_STR[ECS_STR_COUNT] = {"Load ECS", "Save ECS", "Clear MIDI"};

@@ -16,8 +16,8 @@ void drawTwoState(CBitmap* bitmap, CDrawContext* context, const CRect& size, boo
 
 // ------------------------------------------------------------------------------------ TOnOff
 
-TOnOff::TOnOff(const CRect& rect, CControlListener* owner, long controlTag, CBitmap* bitmap, bool withMidiMenu,
-               long buttonStyle)
+TOnOff::TOnOff(const CRect& rect, CControlListener* owner, long controlTag, CBitmap* bitmap,
+               bool withMidiMenu, long buttonStyle)
     : COnOffButton(rect, owner, controlTag, bitmap, buttonStyle), midiLearn(withMidiMenu) {}
 
 CMouseEventResult TOnOff::onMouseDown(CPoint& where, const long& buttons) {

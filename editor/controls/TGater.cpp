@@ -16,10 +16,7 @@ const CFontDesc* markFont(int guiSize) {
 }  // namespace
 
 TGater::TGater(const CRect& rect, CControlListener* owner, int blockIndex, int rowIndex)
-    : CControl(rect, owner, kNoParameter),
-      block(blockIndex),
-      row(rowIndex),
-      width(rect.getWidth()) {}
+    : CControl(rect, owner, kNoParameter), block(blockIndex), row(rowIndex), width(rect.getWidth()) {}
 
 int TGater::cellAt(CCoord x) const {
     if (width <= 0) return 0;

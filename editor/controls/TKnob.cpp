@@ -5,7 +5,8 @@
 #include "editor/controls/ControlSupport.h"
 #include "editor/uEditor.h"
 
-TKnob::TKnob(const CRect& rect, CControlListener* owner, long controlTag, CBitmap* bitmap, const CPoint& stackOffset)
+TKnob::TKnob(const CRect& rect, CControlListener* owner, long controlTag, CBitmap* bitmap,
+             const CPoint& stackOffset)
     : CAnimKnob(rect, owner, controlTag, bitmap, stackOffset) {}
 
 CMouseEventResult TKnob::onMouseDown(CPoint& where, const long& buttons) {

@@ -16,7 +16,8 @@ constexpr int kTextInset = 4;
 }  // namespace
 
 TOptionMenu::TOptionMenu(const CRect& rect, CControlListener* owner, long controlTag, CBitmap* bitmap,
-                         CBitmap* bitmapWhenClicked, long menuStyle, int textAlign, bool withArrows, bool thirdFlag)
+                         CBitmap* bitmapWhenClicked, long menuStyle, int textAlign, bool withArrows,
+                         bool thirdFlag)
     : COptionMenu(rect, owner, controlTag, bitmap, bitmapWhenClicked, menuStyle),
       third(thirdFlag),
       arrows(withArrows),

@@ -7,8 +7,8 @@
 #include "editor/uEditor.h"
 #include "gui/CDrawContext.h"
 
-TReadout::TReadout(const CRect& rect, CControlListener* owner, long controlTag, const char* initial, bool centred,
-                   bool pulse, bool small, bool black)
+TReadout::TReadout(const CRect& rect, CControlListener* owner, long controlTag, const char* initial,
+                   bool centred, bool pulse, bool small, bool black)
     : CControl(rect, owner, controlTag),
       text(initial && *initial ? initial : " "),
       align(centred ? kCenterText : kLeftText),

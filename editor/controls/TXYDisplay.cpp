@@ -51,7 +51,10 @@ const Ring& pointRing(int size, int radius, int lineWidth) {
 }  // namespace
 
 TXYDisplay::TXYDisplay(const CRect& rect, CControlListener* owner, int blockIndex)
-    : CControl(rect, owner, kNoParameter), width(rect.getWidth()), height(rect.getHeight()), block(blockIndex) {}
+    : CControl(rect, owner, kNoParameter),
+      width(rect.getWidth()),
+      height(rect.getHeight()),
+      block(blockIndex) {}
 
 APlugin* TXYDisplay::effect() const {
     uEditor* editor = editorOf(this);
@@ -70,7 +73,8 @@ bool TXYDisplay::getEdit() const {
 
 bool TXYDisplay::hasPath() const {
     APlugin* fx = effect();
-    return fx && 1000.0f * fx->getParameter(XY_LEN_SEC_TAG[block]) + fx->getParameter(XY_LEN_MS_TAG[block]) >= 0.002f;
+    return fx && 1000.0f * fx->getParameter(XY_LEN_SEC_TAG[block]) + fx->getParameter(XY_LEN_MS_TAG[block]) >=
+                     0.002f;
 }
 
 float TXYDisplay::snapValue(float v) const {
@@ -242,7 +246,8 @@ void TXYDisplay::drawCursor(CDrawContext* context, APlugin* fx, float& x, float&
     CBitmap* cursor = editor ? editor->getCursorBitmap() : nullptr;
     if (!cursor) return;
     const CCoord half = cursor->getWidth() / 2;
-    cursor->draw(context, CRect(cx - half, cy - half, cx - half + cursor->getWidth(), cy - half + cursor->getHeight()));
+    cursor->draw(context, CRect(cx - half, cy - half, cx - half + cursor->getWidth(),
+                                cy - half + cursor->getHeight()));
 }
 
 void TXYDisplay::draw(CDrawContext* context) {

@@ -71,6 +71,6 @@ private:
     int32_t groupSize = 1;
     int32_t block;
     float positionX = 0.0f, positionY = 0.0f;
-    float editX = 0.0f, editY = 0.0f;  // where a dragged point is
+    float editX = 0.0f, editY = 0.0f;                // where a dragged point is
     float cacheX[POINTS] = {}, cacheY[POINTS] = {};  // the path at the press
 };

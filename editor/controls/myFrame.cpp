@@ -24,11 +24,20 @@ long myFrame::onKeyDown(VstKeyCode& keyCode) {
     uEditor* owner = editorOf(*this);
     if (!owner || !owner->getUseKeys()) return 0;
     switch (keyCode.virt) {
-        case VKEY_UP: owner->changeProgramDelta(-1); return 1;
-        case VKEY_DOWN: owner->changeProgramDelta(+1); return 1;
-        case VKEY_PAGEUP: owner->changeFolderDelta(-1); return 1;
-        case VKEY_PAGEDOWN: owner->changeFolderDelta(+1); return 1;
-        default: return 0;
+        case VKEY_UP:
+            owner->changeProgramDelta(-1);
+            return 1;
+        case VKEY_DOWN:
+            owner->changeProgramDelta(+1);
+            return 1;
+        case VKEY_PAGEUP:
+            owner->changeFolderDelta(-1);
+            return 1;
+        case VKEY_PAGEDOWN:
+            owner->changeFolderDelta(+1);
+            return 1;
+        default:
+            return 0;
     }
 }
 

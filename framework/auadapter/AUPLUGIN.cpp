@@ -79,7 +79,8 @@ AUPLUGIN::AUPLUGIN(AudioComponentInstance instance, EffectFactory makeEffect)
         effect->setBlockSize(1024);
         effect->setProgram(0);
     }
-    for (UInt32 i = 0; i < numPrograms; ++i) presets[i] = AUPreset{static_cast<SInt32>(i), macRomanString("Default")};
+    for (UInt32 i = 0; i < numPrograms; ++i)
+        presets[i] = AUPreset{static_cast<SInt32>(i), macRomanString("Default")};
 }
 
 AUPLUGIN::~AUPLUGIN() {
@@ -133,18 +134,22 @@ void AUPLUGIN::PassBlockSize(UInt32 frames) {
     effect->resume();
 }
 
-bool AUPLUGIN::ReadProgramRecord(int, char*, std::size_t, float*) { return false; }
+bool AUPLUGIN::ReadProgramRecord(int, char*, std::size_t, float*) {
+    return false;
+}
 
-bool AUPLUGIN::WriteProgramRecord(int, const char*, const float*) { return false; }
+bool AUPLUGIN::WriteProgramRecord(int, const char*, const float*) {
+    return false;
+}
 
 // ---------------------------------------------------------------- life cycle and formats
 OSStatus AUPLUGIN::Initialize() {
     if (effect == nullptr) return kAudioUnitErr_Uninitialized;
     const auto inputs = static_cast<SInt16>(Input(0).NumberChannels());
     const auto outputs = static_cast<SInt16>(Output(0).NumberChannels());
-    const bool supported = std::any_of(std::begin(kChannelTable), std::end(kChannelTable), [&](const AUChannelInfo& row) {
-        return row.inChannels == inputs && row.outChannels == outputs;
-    });
+    const bool supported = std::any_of(
+        std::begin(kChannelTable), std::end(kChannelTable),
+        [&](const AUChannelInfo& row) { return row.inChannels == inputs && row.outChannels == outputs; });
     if (!supported) return kAudioUnitErr_FormatNotSupported;
 
     ResizeScratch(GetMaxFramesPerSlice());
@@ -153,7 +158,8 @@ OSStatus AUPLUGIN::Initialize() {
     effect->setBlockSize(static_cast<int>(GetMaxFramesPerSlice()));
     GetProgramNames();
     effect->resume();
-    for (UInt32 i = 0; i < numParams; ++i) Globals().SetParameter(i, effect->getParameter(static_cast<int>(i)));
+    for (UInt32 i = 0; i < numParams; ++i)
+        Globals().SetParameter(i, effect->getParameter(static_cast<int>(i)));
     SetInitialized(true);
     return 0;
 }
@@ -178,14 +184,19 @@ void AUPLUGIN::SetMaxFramesPerSlice(UInt32 frames) {
 }
 
 // An input of no channels is how a host says the unit has no input (the 0-in/2-out row).
-bool AUPLUGIN::ValidFormat(AudioUnitScope scope, AudioUnitElement, const AudioStreamBasicDescription& format) {
-    if (scope == kAudioUnitScope_Input && format.mChannelsPerFrame == 0) return format.mFormatID == kAudioFormatLinearPCM;
-    return format.mFormatID == kAudioFormatLinearPCM && format.mFormatFlags == kAudioFormatFlagsCanonicalNonInterleaved &&
-           format.mBytesPerPacket == 4 && format.mFramesPerPacket == 1 && format.mBytesPerFrame == 4 &&
-           format.mBitsPerChannel == 32 && (format.mChannelsPerFrame == 1 || format.mChannelsPerFrame == 2);
+bool AUPLUGIN::ValidFormat(AudioUnitScope scope, AudioUnitElement,
+                           const AudioStreamBasicDescription& format) {
+    if (scope == kAudioUnitScope_Input && format.mChannelsPerFrame == 0)
+        return format.mFormatID == kAudioFormatLinearPCM;
+    return format.mFormatID == kAudioFormatLinearPCM &&
+           format.mFormatFlags == kAudioFormatFlagsCanonicalNonInterleaved && format.mBytesPerPacket == 4 &&
+           format.mFramesPerPacket == 1 && format.mBytesPerFrame == 4 && format.mBitsPerChannel == 32 &&
+           (format.mChannelsPerFrame == 1 || format.mChannelsPerFrame == 2);
 }
 
-bool AUPLUGIN::StreamFormatWritable(AudioUnitScope, AudioUnitElement) { return !IsInitialized(); }
+bool AUPLUGIN::StreamFormatWritable(AudioUnitScope, AudioUnitElement) {
+    return !IsInitialized();
+}
 
 OSStatus AUPLUGIN::ChangeStreamFormat(AudioUnitScope scope, AudioUnitElement element,
                                       const AudioStreamBasicDescription& oldFormat,
@@ -200,7 +211,9 @@ UInt32 AUPLUGIN::SupportedNumChannels(const AUChannelInfo** outInfo) {
     return static_cast<UInt32>(std::size(kChannelTable));
 }
 
-UInt32 AUPLUGIN::GetNumberOfChannels() { return Output(0).NumberChannels(); }
+UInt32 AUPLUGIN::GetNumberOfChannels() {
+    return Output(0).NumberChannels();
+}
 
 Float64 AUPLUGIN::GetLatency() {
     if (aeffect == nullptr) return 0.0;
@@ -214,20 +227,24 @@ Float64 AUPLUGIN::GetTailTime() {
 
 // ---------------------------------------------------------------- parameters
 OSStatus AUPLUGIN::GetParameterList(AudioUnitScope scope, AudioUnitParameterID* outList, UInt32& outCount) {
-    if (scope != kAudioUnitScope_Global || aeffect == nullptr) return AUBase::GetParameterList(scope, outList, outCount);
+    if (scope != kAudioUnitScope_Global || aeffect == nullptr)
+        return AUBase::GetParameterList(scope, outList, outCount);
     if (outList != nullptr)
         for (UInt32 i = 0; i < numParams && i < outCount; ++i) outList[i] = i;
     outCount = numParams;
     return 0;
 }
 
-bool AUPLUGIN::IsParamValid(AudioUnitParameterID id) const { return aeffect != nullptr && id < numParams; }
+bool AUPLUGIN::IsParamValid(AudioUnitParameterID id) const {
+    return aeffect != nullptr && id < numParams;
+}
 
 OSStatus AUPLUGIN::GetParameterValueStrings(AudioUnitScope, AudioUnitParameterID, CFArrayRef*) {
     return kAudioUnitErr_InvalidProperty;
 }
 
-OSStatus AUPLUGIN::GetParameterInfo(AudioUnitScope scope, AudioUnitParameterID id, AudioUnitParameterInfo& outInfo) {
+OSStatus AUPLUGIN::GetParameterInfo(AudioUnitScope scope, AudioUnitParameterID id,
+                                    AudioUnitParameterInfo& outInfo) {
     if (scope != kAudioUnitScope_Global) return kAudioUnitErr_InvalidParameter;
     outInfo.flags = kAudioUnitParameterFlag_IsReadable | kAudioUnitParameterFlag_IsWritable;
     if (!IsInitialized()) outInfo.flags |= kAudioUnitParameterFlag_IsGlobalMeta;
@@ -240,7 +257,8 @@ OSStatus AUPLUGIN::GetParameterInfo(AudioUnitScope scope, AudioUnitParameterID i
         outInfo.cfNameString = paramNames[id];
         outInfo.flags |= kAudioUnitParameterFlag_HasCFNameString | kAudioUnitParameterFlag_ValuesHaveStrings;
     } else {
-        outInfo.cfNameString = CFStringCreateWithCString(kCFAllocatorDefault, "Generic", kCFStringEncodingUTF8);
+        outInfo.cfNameString =
+            CFStringCreateWithCString(kCFAllocatorDefault, "Generic", kCFStringEncodingUTF8);
         outInfo.flags |= kAudioUnitParameterFlag_HasCFNameString | kAudioUnitParameterFlag_CFNameRelease;
     }
     // The name field gets as much of the text as fits, as UTF-8.
@@ -252,7 +270,8 @@ OSStatus AUPLUGIN::GetParameterInfo(AudioUnitScope scope, AudioUnitParameterID i
 
 OSStatus AUPLUGIN::GetParameter(AudioUnitParameterID id, AudioUnitScope scope, AudioUnitElement element,
                                 AudioUnitParameterValue& outValue) {
-    if (scope != kAudioUnitScope_Global || !IsParamValid(id)) return AUBase::GetParameter(id, scope, element, outValue);
+    if (scope != kAudioUnitScope_Global || !IsParamValid(id))
+        return AUBase::GetParameter(id, scope, element, outValue);
     outValue = effect->getParameter(static_cast<int>(id));
     return 0;
 }
@@ -260,7 +279,8 @@ OSStatus AUPLUGIN::GetParameter(AudioUnitParameterID id, AudioUnitScope scope, A
 OSStatus AUPLUGIN::SetParameter(AudioUnitParameterID id, AudioUnitScope scope, AudioUnitElement element,
                                 AudioUnitParameterValue value, UInt32 bufferOffset) {
     const OSStatus status = AUBase::SetParameter(id, scope, element, value, bufferOffset);
-    if (status == 0 && scope == kAudioUnitScope_Global && IsParamValid(id)) effect->setParameter(static_cast<int>(id), value);
+    if (status == 0 && scope == kAudioUnitScope_Global && IsParamValid(id))
+        effect->setParameter(static_cast<int>(id), value);
     return status;
 }
 
@@ -271,7 +291,8 @@ OSStatus AUPLUGIN::ScheduleParameter(const AudioUnitParameterEvent* list, UInt32
 
 void AUPLUGIN::SynchronizeParams() {
     if (effect == nullptr) return;
-    for (UInt32 i = 0; i < numParams; ++i) Globals().SetParameter(i, effect->getParameter(static_cast<int>(i)));
+    for (UInt32 i = 0; i < numParams; ++i)
+        Globals().SetParameter(i, effect->getParameter(static_cast<int>(i)));
 }
 
 // ---------------------------------------------------------------- properties
@@ -284,20 +305,30 @@ OSStatus AUPLUGIN::GetPropertyInfo(AudioUnitPropertyID id, AudioUnitScope scope,
             return OSStatus{0};
         };
         switch (id) {
-            case kAudioUnitProperty_SampleRate: return answer(sizeof(Float64), true);
-            case kAudioUnitProperty_BypassEffect: return answer(sizeof(UInt32), true);
-            case kAudioUnitProperty_InPlaceProcessing: return answer(sizeof(UInt32), false);
-            case kAudioUnitProperty_CocoaUI: return answer(sizeof(AudioUnitCocoaViewInfo), false);
+            case kAudioUnitProperty_SampleRate:
+                return answer(sizeof(Float64), true);
+            case kAudioUnitProperty_BypassEffect:
+                return answer(sizeof(UInt32), true);
+            case kAudioUnitProperty_InPlaceProcessing:
+                return answer(sizeof(UInt32), false);
+            case kAudioUnitProperty_CocoaUI:
+                return answer(sizeof(AudioUnitCocoaViewInfo), false);
             case kAudioUnitProperty_ParameterStringFromValue:
                 return answer(sizeof(AudioUnitParameterStringFromValue), false);
             case kAudioUnitProperty_ParameterValueFromString:
                 return answer(sizeof(AudioUnitParameterValueFromString), false);
-            case kMusicDeviceProperty_InstrumentCount: return answer(sizeof(UInt32), false);
-            case kEditorViewProperty: return answer(sizeof(void*), true);
-            case kEditorSizeProperty: return answer(2 * sizeof(double), false);
-            case kEditorIdleProperty: return answer(sizeof(void*), true);
-            case kQuietSpanProperty: return answer(sizeof(UInt64), false);
-            default: break;
+            case kMusicDeviceProperty_InstrumentCount:
+                return answer(sizeof(UInt32), false);
+            case kEditorViewProperty:
+                return answer(sizeof(void*), true);
+            case kEditorSizeProperty:
+                return answer(2 * sizeof(double), false);
+            case kEditorIdleProperty:
+                return answer(sizeof(void*), true);
+            case kQuietSpanProperty:
+                return answer(sizeof(UInt64), false);
+            default:
+                break;
         }
     }
     const OSStatus status = AUBase::GetPropertyInfo(id, scope, element, outDataSize, outWritable);
@@ -305,24 +336,32 @@ OSStatus AUPLUGIN::GetPropertyInfo(AudioUnitPropertyID id, AudioUnitScope scope,
     return DelegateGetPropertyInfo(id, scope, element, outDataSize, outWritable);
 }
 
-OSStatus AUPLUGIN::GetProperty(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element, void* outData) {
+OSStatus AUPLUGIN::GetProperty(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
+                               void* outData) {
     if (scope == kAudioUnitScope_Global) {
         switch (id) {
-            case kAudioUnitProperty_SampleRate: *static_cast<Float64*>(outData) = GetSampleRate(); return 0;
+            case kAudioUnitProperty_SampleRate:
+                *static_cast<Float64*>(outData) = GetSampleRate();
+                return 0;
             case kAudioUnitProperty_FastDispatch: {
                 if (element != kMusicDeviceMIDIEventFastDispatch) return kAudioUnitErr_InvalidElement;
                 const AUMIDIEventProc proc = &AUPLUGINMIDIEvent;
                 std::memcpy(outData, &proc, sizeof proc);
                 return 0;
             }
-            case kAudioUnitProperty_BypassEffect: *static_cast<UInt32*>(outData) = IsBypassed() ? 1 : 0; return 0;
-            case kAudioUnitProperty_InPlaceProcessing: *static_cast<UInt32*>(outData) = 0; return 0;
+            case kAudioUnitProperty_BypassEffect:
+                *static_cast<UInt32*>(outData) = IsBypassed() ? 1 : 0;
+                return 0;
+            case kAudioUnitProperty_InPlaceProcessing:
+                *static_cast<UInt32*>(outData) = 0;
+                return 0;
             case kAudioUnitProperty_CocoaUI: {
                 CFRef<CFStringRef> identifier = makeCFString(kBundleIdentifier);
                 CFBundleRef bundle = CFBundleGetBundleWithIdentifier(identifier.get());
                 if (bundle == nullptr) return kAudio_FileNotFoundError;
                 auto* info = static_cast<AudioUnitCocoaViewInfo*>(outData);
-                info->mCocoaAUViewBundleLocation = makeCFString(tarnwell::cf::bundlePath(bundle).c_str()).release();
+                info->mCocoaAUViewBundleLocation =
+                    makeCFString(tarnwell::cf::bundlePath(bundle).c_str()).release();
                 info->mCocoaAUViewClass[0] = makeCFString(kViewFactoryClass).release();
                 return 0;
             }
@@ -330,14 +369,17 @@ OSStatus AUPLUGIN::GetProperty(AudioUnitPropertyID id, AudioUnitScope scope, Aud
                 return ParameterStringFromValue(*static_cast<AudioUnitParameterStringFromValue*>(outData));
             case kAudioUnitProperty_ParameterValueFromString:
                 return ParameterValueFromString(*static_cast<AudioUnitParameterValueFromString*>(outData));
-            case kMusicDeviceProperty_InstrumentCount: *static_cast<UInt32*>(outData) = 0; return 0;
+            case kMusicDeviceProperty_InstrumentCount:
+                *static_cast<UInt32*>(outData) = 0;
+                return 0;
             case kEditorSizeProperty: {
                 if (aeffect == nullptr) return -1;
                 ERect* rect = nullptr;
                 aeffect->dispatcher(aeffect, EffectOpcode::EditGetRect, 0, 0, &rect, 0.0f);
                 // Without an editor there is no rectangle: report an empty one.
-                const double size[2] = {rect != nullptr ? static_cast<double>(rect->right - rect->left) : 0.0,
-                                        rect != nullptr ? static_cast<double>(rect->bottom - rect->top) : 0.0};
+                const double size[2] = {
+                    rect != nullptr ? static_cast<double>(rect->right - rect->left) : 0.0,
+                    rect != nullptr ? static_cast<double>(rect->bottom - rect->top) : 0.0};
                 std::memcpy(outData, size, sizeof size);
                 return 0;
             }
@@ -354,8 +396,11 @@ OSStatus AUPLUGIN::GetProperty(AudioUnitPropertyID id, AudioUnitScope scope, Aud
             case kAudioUnitProperty_ClassInfo:
             case kAudioUnitProperty_FactoryPresets:
             case kAudioUnitProperty_CurrentPreset:
-            case kAudioUnitProperty_PresentPreset: RefreshPresetNamesIfStale(); break;
-            default: break;
+            case kAudioUnitProperty_PresentPreset:
+                RefreshPresetNamesIfStale();
+                break;
+            default:
+                break;
         }
     }
     const OSStatus status = AUBase::GetProperty(id, scope, element, outData);
@@ -374,7 +419,8 @@ OSStatus AUPLUGIN::SetProperty(AudioUnitPropertyID id, AudioUnitScope scope, Aud
     if (scope == kAudioUnitScope_Global) {
         switch (id) {
             case kAudioUnitProperty_BypassEffect: {
-                if (inDataSize < sizeof(UInt32) || inData == nullptr) return kAudioUnitErr_InvalidPropertyValue;
+                if (inDataSize < sizeof(UInt32) || inData == nullptr)
+                    return kAudioUnitErr_InvalidPropertyValue;
                 const bool wanted = *static_cast<const UInt32*>(inData) != 0;
                 if (wanted == IsBypassed()) return 0;
                 if (!wanted && IsInitialized()) Reset(kAudioUnitScope_Global, 0);  // start clean after bypass
@@ -397,7 +443,8 @@ OSStatus AUPLUGIN::SetProperty(AudioUnitPropertyID id, AudioUnitScope scope, Aud
                 if (aeffect != nullptr && aeffect->dispatcher != nullptr)
                     aeffect->dispatcher(aeffect, EffectOpcode::EditIdle, 0, 0, nullptr, 0.0f);
                 return 0;
-            default: break;
+            default:
+                break;
         }
     }
     const OSStatus status = AUBase::SetProperty(id, scope, element, inData, inDataSize);
@@ -448,7 +495,8 @@ OSStatus AUPLUGIN::GetPresets(CFArrayRef* outData) {
     if (numPrograms == 0) return kAudioUnitErr_InvalidProperty;
     if (outData == nullptr) return 0;
     RefreshPresetNamesIfStale();
-    CFMutableArrayRef list = CFArrayCreateMutable(kCFAllocatorDefault, static_cast<CFIndex>(numPrograms), nullptr);
+    CFMutableArrayRef list =
+        CFArrayCreateMutable(kCFAllocatorDefault, static_cast<CFIndex>(numPrograms), nullptr);
     for (UInt32 i = 0; i < numPrograms; ++i) CFArrayAppendValue(list, &presets[i]);
     *outData = list;
     return 0;
@@ -482,7 +530,8 @@ void AUPLUGIN::RefreshPresetNamesIfStale() {
     if (!presetNamesStale.exchange(false, std::memory_order_acq_rel)) return;
     GetProgramNames();
     const int current = effect != nullptr ? effect->getProgram() : -1;
-    if (current >= 0 && static_cast<UInt32>(current) < numPrograms) SetAFactoryPresetAsCurrent(presets[current]);
+    if (current >= 0 && static_cast<UInt32>(current) < numPrograms)
+        SetAFactoryPresetAsCurrent(presets[current]);
 }
 
 // Host request 42. It may come from the render thread, where no names may be built: the
@@ -511,7 +560,8 @@ struct SliceContext {
 class OffsetBufferList {
 public:
     OffsetBufferList(const AudioBufferList& source, UInt32 startFrame)
-        : list(new (bytes) AudioBufferList{std::min<UInt32>(source.mNumberBuffers, AUIOElement::kMaxChannels), {}}) {
+        : list(new (bytes)
+                   AudioBufferList{std::min<UInt32>(source.mNumberBuffers, AUIOElement::kMaxChannels), {}}) {
         AudioBuffer* to = list->mBuffers;
         const AudioBuffer* from = source.mBuffers;
         for (UInt32 i = 0; i < list->mNumberBuffers; ++i) {
@@ -554,7 +604,8 @@ OSStatus AUPLUGIN::Render(AudioUnitRenderActionFlags& flags, const AudioTimeStam
     return status;
 }
 
-OSStatus AUPLUGIN::ProcessScheduledSlice(void* userData, UInt32 startFrame, UInt32 sliceFrames, UInt32 totalFrames) {
+OSStatus AUPLUGIN::ProcessScheduledSlice(void* userData, UInt32 startFrame, UInt32 sliceFrames,
+                                         UInt32 totalFrames) {
     auto& context = *static_cast<SliceContext*>(userData);
     OffsetBufferList in(*context.in, startFrame);
     OffsetBufferList out(*context.out, startFrame);
@@ -601,11 +652,13 @@ OSStatus AUPLUGIN::ProcessBufferLists(AudioUnitRenderActionFlags& flags, const A
         if (effect != nullptr) effect->processReplacing(inputs, outputs, static_cast<int>(frames));
         events->numEvents = 0;
     } else if (in.mNumberBuffers == 0) {
-        for (UInt32 i = 0; i < out.mNumberBuffers; ++i) std::memset(outBuffers[i].mData, 0, frames * sizeof(float));
+        for (UInt32 i = 0; i < out.mNumberBuffers; ++i)
+            std::memset(outBuffers[i].mData, 0, frames * sizeof(float));
     } else {
         for (UInt32 i = 0; i < out.mNumberBuffers; ++i) {
             const void* source = inBuffers[std::min(i, in.mNumberBuffers - 1)].mData;
-            if (outBuffers[i].mData != source) std::memmove(outBuffers[i].mData, source, frames * sizeof(float));
+            if (outBuffers[i].mData != source)
+                std::memmove(outBuffers[i].mData, source, frames * sizeof(float));
         }
     }
     return 0;
@@ -626,7 +679,8 @@ bool AUPLUGIN::IsInputSilent(AudioUnitRenderActionFlags flags, UInt32 frames) {
 }
 
 // ---------------------------------------------------------------- MIDI
-OSStatus AUPLUGIN::HandleMidiEvent(UInt8 status, UInt8 channel, UInt8 data1, UInt8 data2, UInt32 offsetSampleFrame) {
+OSStatus AUPLUGIN::HandleMidiEvent(UInt8 status, UInt8 channel, UInt8 data1, UInt8 data2,
+                                   UInt32 offsetSampleFrame) {
     // A full queue (1024 waiting) drops the event.
     midiQueue.push(QueuedMidiEvent{static_cast<uint8_t>(status | channel), data1, data2, offsetSampleFrame});
     return 0;
@@ -634,7 +688,8 @@ OSStatus AUPLUGIN::HandleMidiEvent(UInt8 status, UInt8 channel, UInt8 data1, UIn
 
 void AUPLUGIN::StageQueuedMidi() {
     QueuedMidiEvent event{};
-    while (stagedCount < kMaxMidiEvents && midiQueue.pop(event)) staged[static_cast<std::size_t>(stagedCount++)] = event;
+    while (stagedCount < kMaxMidiEvents && midiQueue.pop(event))
+        staged[static_cast<std::size_t>(stagedCount++)] = event;
 }
 
 // Moves the staged events that fall inside this slice (all that are left, in the last slice)
@@ -656,7 +711,8 @@ void AUPLUGIN::DeliverMidiForSlice(UInt32 frames) {
         record = VstMidiEvent{};
         record.type = kVstMidiType;
         record.byteSize = 24;
-        record.deltaFrames = static_cast<int32_t>(std::clamp<SInt64>(offset, 0, static_cast<SInt64>(frames) - 1));
+        record.deltaFrames =
+            static_cast<int32_t>(std::clamp<SInt64>(offset, 0, static_cast<SInt64>(frames) - 1));
         record.midiData[0] = static_cast<char>(event.status);
         record.midiData[1] = static_cast<char>(event.data1);
         record.midiData[2] = static_cast<char>(event.data2);
@@ -666,10 +722,12 @@ void AUPLUGIN::DeliverMidiForSlice(UInt32 frames) {
     events->numEvents = delivered;
 }
 
-OSStatus AUPLUGINMIDIEvent(void* unitStorage, UInt32 status, UInt32 data1, UInt32 data2, UInt32 offsetSampleFrame) {
+OSStatus AUPLUGINMIDIEvent(void* unitStorage, UInt32 status, UInt32 data1, UInt32 data2,
+                           UInt32 offsetSampleFrame) {
     if (unitStorage == nullptr) return kAudio_ParamError;
-    return ComponentBase::Guard(
-        [&] { return static_cast<AUPLUGIN*>(unitStorage)->MIDIEvent(status, data1, data2, offsetSampleFrame); });
+    return ComponentBase::Guard([&] {
+        return static_cast<AUPLUGIN*>(unitStorage)->MIDIEvent(status, data1, data2, offsetSampleFrame);
+    });
 }
 
 // ---------------------------------------------------------------- time information
@@ -714,8 +772,8 @@ VstTimeInfo* AUPLUGIN::GetTimeInfo() {
         Float64 cycleStart = 0.0;
         Float64 cycleEnd = 0.0;
         const bool transportKnown =
-            HasTransportStateCallback() &&
-            CallHostTransportState(&playing, &changed, &samplePosition, &cycling, &cycleStart, &cycleEnd) == 0;
+            HasTransportStateCallback() && CallHostTransportState(&playing, &changed, &samplePosition,
+                                                                  &cycling, &cycleStart, &cycleEnd) == 0;
         if (!HasTransportStateCallback() || (transportKnown && changed)) flags |= timeTransportChanged;
         if (transportKnown && playing) flags |= timeTransportPlaying;
         timeInfo.ppqPos = beat;
@@ -757,9 +815,11 @@ OSStatus AUPLUGIN::SaveState(CFPropertyListRef* outData) {
             }
             std::memcpy(record, name, kProgramNameBytes - 1);  // first 27 bytes, then the 0
             record[kProgramNameBytes - 1] = 0;
-            for (UInt32 i = 0; i < numParams; ++i) putBigEndianFloat(record + kProgramNameBytes + 4 * i, values[i]);
+            for (UInt32 i = 0; i < numParams; ++i)
+                putBigEndianFloat(record + kProgramNameBytes + 4 * i, values[i]);
         }
-        CFRef<CFDataRef> data(CFDataCreate(kCFAllocatorDefault, bytes.data(), static_cast<CFIndex>(bytes.size())));
+        CFRef<CFDataRef> data(
+            CFDataCreate(kCFAllocatorDefault, bytes.data(), static_cast<CFIndex>(bytes.size())));
         dictionarySet(dict, "mCompleteData", data.get());
     }
     const SInt32 program = current;
@@ -795,7 +855,8 @@ OSStatus AUPLUGIN::RestoreState(CFPropertyListRef plist) {
                 char name[kProgramNameBytes];
                 std::memcpy(name, record, kProgramNameBytes);
                 name[kProgramNameBytes - 1] = '\0';
-                for (UInt32 i = 0; i < numParams; ++i) values[i] = readBigEndianFloat(record + kProgramNameBytes + 4 * i);
+                for (UInt32 i = 0; i < numParams; ++i)
+                    values[i] = readBigEndianFloat(record + kProgramNameBytes + 4 * i);
                 if (WriteProgramRecord(static_cast<int>(p), name, values.data())) continue;
                 if (static_cast<int>(p) != current) continue;
                 effect->setProgramName(name);

@@ -54,7 +54,8 @@ public:
     void Cleanup() override;  // processing has ended: the effect is suspended
     OSStatus Reset(AudioUnitScope scope, AudioUnitElement element) override;
     void SetMaxFramesPerSlice(UInt32 frames) override;
-    bool ValidFormat(AudioUnitScope scope, AudioUnitElement element, const AudioStreamBasicDescription& format) override;
+    bool ValidFormat(AudioUnitScope scope, AudioUnitElement element,
+                     const AudioStreamBasicDescription& format) override;
     bool StreamFormatWritable(AudioUnitScope scope, AudioUnitElement element) override;
     OSStatus ChangeStreamFormat(AudioUnitScope scope, AudioUnitElement element,
                                 const AudioStreamBasicDescription& oldFormat,
@@ -70,8 +71,10 @@ public:
     // ------------------------------------------------------------ parameters
     OSStatus GetParameterList(AudioUnitScope scope, AudioUnitParameterID* outList, UInt32& outCount) override;
     bool IsParamValid(AudioUnitParameterID id) const;
-    OSStatus GetParameterValueStrings(AudioUnitScope scope, AudioUnitParameterID id, CFArrayRef* outStrings) override;
-    OSStatus GetParameterInfo(AudioUnitScope scope, AudioUnitParameterID id, AudioUnitParameterInfo& outInfo) override;
+    OSStatus GetParameterValueStrings(AudioUnitScope scope, AudioUnitParameterID id,
+                                      CFArrayRef* outStrings) override;
+    OSStatus GetParameterInfo(AudioUnitScope scope, AudioUnitParameterID id,
+                              AudioUnitParameterInfo& outInfo) override;
     OSStatus GetParameter(AudioUnitParameterID id, AudioUnitScope scope, AudioUnitElement element,
                           AudioUnitParameterValue& outValue) override;
     OSStatus SetParameter(AudioUnitParameterID id, AudioUnitScope scope, AudioUnitElement element,
@@ -86,8 +89,8 @@ public:
                              UInt32& outDataSize, Boolean& outWritable) override;
     OSStatus GetProperty(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
                          void* outData) override;
-    OSStatus SetProperty(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element, const void* inData,
-                         UInt32 inDataSize) override;
+    OSStatus SetProperty(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
+                         const void* inData, UInt32 inDataSize) override;
 
     // ------------------------------------------------------------ presets
     OSStatus GetPresets(CFArrayRef* outData) override;
@@ -95,12 +98,15 @@ public:
     void GetProgramNames();
 
     // ------------------------------------------------------------ rendering and MIDI
-    OSStatus Render(AudioUnitRenderActionFlags& flags, const AudioTimeStamp& timeStamp, UInt32 frames) override;
-    OSStatus ProcessBufferLists(AudioUnitRenderActionFlags& flags, const AudioBufferList& in, AudioBufferList& out,
-                                UInt32 frames);
-    OSStatus ProcessScheduledSlice(void* userData, UInt32 startFrame, UInt32 sliceFrames, UInt32 totalFrames) override;
+    OSStatus Render(AudioUnitRenderActionFlags& flags, const AudioTimeStamp& timeStamp,
+                    UInt32 frames) override;
+    OSStatus ProcessBufferLists(AudioUnitRenderActionFlags& flags, const AudioBufferList& in,
+                                AudioBufferList& out, UInt32 frames);
+    OSStatus ProcessScheduledSlice(void* userData, UInt32 startFrame, UInt32 sliceFrames,
+                                   UInt32 totalFrames) override;
     bool IsInputSilent(AudioUnitRenderActionFlags flags, UInt32 frames) override;
-    OSStatus HandleMidiEvent(UInt8 status, UInt8 channel, UInt8 data1, UInt8 data2, UInt32 offsetSampleFrame) override;
+    OSStatus HandleMidiEvent(UInt8 status, UInt8 channel, UInt8 data1, UInt8 data2,
+                             UInt32 offsetSampleFrame) override;
     // The transport record for the effect's time request; null when the host's tempo is 0.
     VstTimeInfo* GetTimeInfo();
 
@@ -160,10 +166,11 @@ private:
 };
 
 // The host callback the effect is created with; finds the adapter through the record's resvd1.
-intptr_t AUPLUGINAudioMasterCallback(AEffect* effect, int32_t request, int32_t index, intptr_t value, void* ptr,
-                                     float opt);
+intptr_t AUPLUGINAudioMasterCallback(AEffect* effect, int32_t request, int32_t index, intptr_t value,
+                                     void* ptr, float opt);
 // The MIDI fast-dispatch function (property 5, element 0x0101); unitStorage is the AUPLUGIN.
-OSStatus AUPLUGINMIDIEvent(void* unitStorage, UInt32 status, UInt32 data1, UInt32 data2, UInt32 offsetSampleFrame);
+OSStatus AUPLUGINMIDIEvent(void* unitStorage, UInt32 status, UInt32 data1, UInt32 data2,
+                           UInt32 offsetSampleFrame);
 
 // The bundle-identifier prefix of the two outside hosts that get their own product strings.
 inline constexpr const char* kOutsideHostMakerPrefix = "com.outsidehosts";

@@ -30,16 +30,15 @@ const char* productString() {
 void notify(AUPLUGIN& adapter, AudioUnitEventType type, int32_t index) {
     AudioUnitEvent event{};
     event.mEventType = type;
-    event.mArgument.mParameter =
-        AudioUnitParameter{adapter.GetComponentInstance(), static_cast<AudioUnitParameterID>(index),
-                           kAudioUnitScope_Global, 0};
+    event.mArgument.mParameter = AudioUnitParameter{
+        adapter.GetComponentInstance(), static_cast<AudioUnitParameterID>(index), kAudioUnitScope_Global, 0};
     AUEventListenerNotify(nullptr, nullptr, &event);
 }
 
 }  // namespace
 
-intptr_t AUPLUGINAudioMasterCallback(AEffect* effect, int32_t request, int32_t index, intptr_t /*value*/, void* ptr,
-                                     float opt) {
+intptr_t AUPLUGINAudioMasterCallback(AEffect* effect, int32_t request, int32_t index, intptr_t /*value*/,
+                                     void* ptr, float opt) {
     AUPLUGIN* adapter = effect != nullptr ? reinterpret_cast<AUPLUGIN*>(effect->resvd1) : nullptr;
     auto parameterInRange = [&] {
         return adapter != nullptr && adapter->aeffect != nullptr && index >= 0 &&
@@ -53,13 +52,16 @@ intptr_t AUPLUGINAudioMasterCallback(AEffect* effect, int32_t request, int32_t i
                 notify(*adapter, kAudioUnitEvent_ParameterValueChange, index);
             }
             return 1;
-        case HostRequest::Version: return kHostVersion;
-        case HostRequest::CurrentId: return fourCharCode("Nwel");
+        case HostRequest::Version:
+            return kHostVersion;
+        case HostRequest::CurrentId:
+            return fourCharCode("Nwel");
         case HostRequest::GetTime:
             return adapter != nullptr ? reinterpret_cast<intptr_t>(adapter->GetTimeInfo()) : 0;
         case HostRequest::GetSampleRate:
             return adapter != nullptr ? static_cast<intptr_t>(adapter->GetSampleRate()) : 44100;
-        case HostRequest::GetBlockSize: return adapter != nullptr ? adapter->GetMaxFramesPerSlice() : 1024;
+        case HostRequest::GetBlockSize:
+            return adapter != nullptr ? adapter->GetMaxFramesPerSlice() : 1024;
         case HostRequest::GetVendorString:
             if (ptr != nullptr) std::strcpy(static_cast<char*>(ptr), "Zelk");
             return 1;
@@ -85,6 +87,7 @@ intptr_t AUPLUGINAudioMasterCallback(AEffect* effect, int32_t request, int32_t i
         case HostRequest::EndEdit:
             if (parameterInRange()) notify(*adapter, kAudioUnitEvent_EndParameterChangeGesture, index);
             return 1;
-        default: return 0;
+        default:
+            return 0;
     }
 }

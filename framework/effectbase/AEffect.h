@@ -9,13 +9,12 @@
 struct AEffect;
 
 // Host callback: (effect record, request, index, value, pointer, float) -> answer.
-using HostCallback = intptr_t (*)(AEffect* effect, int32_t opcode, int32_t index, intptr_t value,
-                                  void* ptr, float opt);
+using HostCallback = intptr_t (*)(AEffect* effect, int32_t opcode, int32_t index, intptr_t value, void* ptr,
+                                  float opt);
 
-using AEffectDispatcherProc = intptr_t (*)(AEffect* effect, int32_t opcode, int32_t index,
-                                           intptr_t value, void* ptr, float opt);
-using AEffectProcessProc = void (*)(AEffect* effect, float** inputs, float** outputs,
-                                    int32_t sampleFrames);
+using AEffectDispatcherProc = intptr_t (*)(AEffect* effect, int32_t opcode, int32_t index, intptr_t value,
+                                           void* ptr, float opt);
+using AEffectProcessProc = void (*)(AEffect* effect, float** inputs, float** outputs, int32_t sampleFrames);
 using AEffectProcessDoubleProc = void (*)(AEffect* effect, double** inputs, double** outputs,
                                           int32_t sampleFrames);
 using AEffectSetParameterProc = void (*)(AEffect* effect, int32_t index, float value);
@@ -29,9 +28,9 @@ constexpr int32_t fourCharCode(const char (&code)[5]) {
                                 static_cast<uint32_t>(static_cast<unsigned char>(code[3])));
 }
 
-inline constexpr int32_t kEffectMagic = fourCharCode("VstP");      // 1450406992
-inline constexpr int32_t kNoEffectId = fourCharCode("NoEf");       // 1315915110
-inline constexpr int32_t kEffectIdentify = fourCharCode("NvEf");   // 1316373862
+inline constexpr int32_t kEffectMagic = fourCharCode("VstP");     // 1450406992
+inline constexpr int32_t kNoEffectId = fourCharCode("NoEf");      // 1315915110
+inline constexpr int32_t kEffectIdentify = fourCharCode("NvEf");  // 1316373862
 
 struct AEffect {
     int32_t magic;

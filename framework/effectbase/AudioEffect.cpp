@@ -50,43 +50,77 @@ long long AudioEffect::dispatcher(int opcode, int index, long long value, void* 
     using namespace EffectOpcode;
     // Text and record opcodes write through ptr: a host that passes none gets 0, not a crash.
     switch (opcode) {
-    case SetProgramName: case GetProgramName: case GetParamLabel: case GetParamDisplay:
-    case GetParamName: case EditGetRect: case GetChunk: case SetChunk:
-        if (!ptr) return 0;
-        break;
-    default:
-        break;
+        case SetProgramName:
+        case GetProgramName:
+        case GetParamLabel:
+        case GetParamDisplay:
+        case GetParamName:
+        case EditGetRect:
+        case GetChunk:
+        case SetChunk:
+            if (!ptr) return 0;
+            break;
+        default:
+            break;
     }
     char* text = static_cast<char*>(ptr);
     switch (opcode) {
-    case Open: open(); return 0;
-    case Close: close(); return 0;
-    case SetProgram:
-        if (value >= 0 && value < numPrograms) setProgram(static_cast<int>(value));
-        return 0;
-    case GetProgram: return getProgram();
-    case SetProgramName: setProgramName(text); return 0;
-    case GetProgramName: getProgramName(text); return 0;
-    case GetParamLabel: getParameterLabel(index, text); return 0;
-    case GetParamDisplay: getParameterDisplay(index, text); return 0;
-    case GetParamName: getParameterName(index, text); return 0;
-    case SetSampleRate: setSampleRate(opt); return 0;
-    case SetBlockSize: setBlockSize(static_cast<int32_t>(value)); return 0;
-    case MainsChanged:
-        if (value) resume(); else suspend();
-        return 0;
-    case EditGetRect: return editor ? editor->getRect(static_cast<ERect**>(ptr)) : 0;
-    case EditOpen: return editor ? editor->open(ptr) : 0;
-    case EditClose:
-        if (editor) editor->close();
-        return 0;
-    case EditIdle:
-        if (editor) editor->idle();
-        return 0;
-    case Identify: return kEffectIdentify;
-    case GetChunk: return getChunk(static_cast<void**>(ptr), index != 0);
-    case SetChunk: return setChunk(ptr, static_cast<int32_t>(value), index != 0);
-    default: return 0;
+        case Open:
+            open();
+            return 0;
+        case Close:
+            close();
+            return 0;
+        case SetProgram:
+            if (value >= 0 && value < numPrograms) setProgram(static_cast<int>(value));
+            return 0;
+        case GetProgram:
+            return getProgram();
+        case SetProgramName:
+            setProgramName(text);
+            return 0;
+        case GetProgramName:
+            getProgramName(text);
+            return 0;
+        case GetParamLabel:
+            getParameterLabel(index, text);
+            return 0;
+        case GetParamDisplay:
+            getParameterDisplay(index, text);
+            return 0;
+        case GetParamName:
+            getParameterName(index, text);
+            return 0;
+        case SetSampleRate:
+            setSampleRate(opt);
+            return 0;
+        case SetBlockSize:
+            setBlockSize(static_cast<int32_t>(value));
+            return 0;
+        case MainsChanged:
+            if (value)
+                resume();
+            else
+                suspend();
+            return 0;
+        case EditGetRect:
+            return editor ? editor->getRect(static_cast<ERect**>(ptr)) : 0;
+        case EditOpen:
+            return editor ? editor->open(ptr) : 0;
+        case EditClose:
+            if (editor) editor->close();
+            return 0;
+        case EditIdle:
+            if (editor) editor->idle();
+            return 0;
+        case Identify:
+            return kEffectIdentify;
+        case GetChunk:
+            return getChunk(static_cast<void**>(ptr), index != 0);
+        case SetChunk:
+            return setChunk(ptr, static_cast<int32_t>(value), index != 0);
+        default:
+            return 0;
     }
 }
 
@@ -95,10 +129,18 @@ void AudioEffect::setParameterAutomated(int index, float value) {
     callHost(HostRequest::Automate, index, 0, nullptr, value);
 }
 
-void AudioEffect::getProgramName(char* name) { *name = 0; }
-void AudioEffect::getParameterLabel(int, char* label) { *label = 0; }
-void AudioEffect::getParameterDisplay(int, char* text) { *text = 0; }
-void AudioEffect::getParameterName(int, char* text) { *text = 0; }
+void AudioEffect::getProgramName(char* name) {
+    *name = 0;
+}
+void AudioEffect::getParameterLabel(int, char* label) {
+    *label = 0;
+}
+void AudioEffect::getParameterDisplay(int, char* text) {
+    *text = 0;
+}
+void AudioEffect::getParameterName(int, char* text) {
+    *text = 0;
+}
 
 int AudioEffect::getMasterVersion() {
     const intptr_t version = callHost(HostRequest::Version);
@@ -109,7 +151,9 @@ int AudioEffect::getCurrentUniqueId() {
     return static_cast<int>(callHost(HostRequest::CurrentId));
 }
 
-void AudioEffect::masterIdle() { callHost(HostRequest::Idle); }
+void AudioEffect::masterIdle() {
+    callHost(HostRequest::Idle);
+}
 
 // The host answers 0 for a connected pin; with no host, everything counts as connected.
 bool AudioEffect::isInputConnected(int input) {
@@ -150,6 +194,7 @@ void AudioEffect::processClassDoubleReplacing(AEffect* e, double** inputs, doubl
     if (AudioEffect* effect = effectOf(e)) effect->processDoubleReplacing(inputs, outputs, sampleFrames);
 }
 
-void AudioEffect::__processClassDeprecated(AEffect* e, float** inputs, float** outputs, int32_t sampleFrames) {
+void AudioEffect::__processClassDeprecated(AEffect* e, float** inputs, float** outputs,
+                                           int32_t sampleFrames) {
     if (AudioEffect* effect = effectOf(e)) effect->__processDeprecated(inputs, outputs, sampleFrames);
 }

@@ -78,8 +78,8 @@ public:
     void setEditor(AEffEditor* newEditor);
 
     // The record's entry points: each follows the record's object to the effect.
-    static intptr_t dispatchEffectClass(AEffect* e, int32_t opcode, int32_t index, intptr_t value,
-                                        void* ptr, float opt);
+    static intptr_t dispatchEffectClass(AEffect* e, int32_t opcode, int32_t index, intptr_t value, void* ptr,
+                                        float opt);
     static float getParameterClass(AEffect* e, int32_t index);
     static void setParameterClass(AEffect* e, int32_t index, float value);
     static void processClassReplacing(AEffect* e, float** inputs, float** outputs, int32_t sampleFrames);

@@ -5,9 +5,15 @@
 
 using namespace HostRequest;
 
-bool AudioEffectX::beginEdit(int index) { return callHost(BeginEdit, index) != 0; }
-bool AudioEffectX::endEdit(int index) { return callHost(EndEdit, index) != 0; }
-bool AudioEffectX::ioChanged() { return callHost(IoChanged) != 0; }
+bool AudioEffectX::beginEdit(int index) {
+    return callHost(BeginEdit, index) != 0;
+}
+bool AudioEffectX::endEdit(int index) {
+    return callHost(EndEdit, index) != 0;
+}
+bool AudioEffectX::ioChanged() {
+    return callHost(IoChanged) != 0;
+}
 
 // Without a host (or with a host that does not know) the stored rate stands.
 double AudioEffectX::updateSampleRate() {
@@ -22,30 +28,54 @@ int AudioEffectX::updateBlockSize() {
     return blockSize;
 }
 
-int AudioEffectX::getInputLatency() { return static_cast<int>(callHost(GetInputLatency)); }
-int AudioEffectX::getOutputLatency() { return static_cast<int>(callHost(GetOutputLatency)); }
+int AudioEffectX::getInputLatency() {
+    return static_cast<int>(callHost(GetInputLatency));
+}
+int AudioEffectX::getOutputLatency() {
+    return static_cast<int>(callHost(GetOutputLatency));
+}
 
 VstTimeInfo* AudioEffectX::getTimeInfo(int filter) {
     return reinterpret_cast<VstTimeInfo*>(callHost(GetTime, 0, filter));
 }
 
-int AudioEffectX::getCurrentProcessLevel() { return static_cast<int>(callHost(GetCurrentProcessLevel)); }
-int AudioEffectX::getAutomationState() { return static_cast<int>(callHost(GetAutomationState)); }
+int AudioEffectX::getCurrentProcessLevel() {
+    return static_cast<int>(callHost(GetCurrentProcessLevel));
+}
+int AudioEffectX::getAutomationState() {
+    return static_cast<int>(callHost(GetAutomationState));
+}
 
-bool AudioEffectX::getHostVendorString(char* text) { return callHost(GetVendorString, 0, 0, text) != 0; }
-bool AudioEffectX::getHostProductString(char* text) { return callHost(GetProductString, 0, 0, text) != 0; }
-int AudioEffectX::getHostVendorVersion() { return static_cast<int>(callHost(GetVendorVersion)); }
+bool AudioEffectX::getHostVendorString(char* text) {
+    return callHost(GetVendorString, 0, 0, text) != 0;
+}
+bool AudioEffectX::getHostProductString(char* text) {
+    return callHost(GetProductString, 0, 0, text) != 0;
+}
+int AudioEffectX::getHostVendorVersion() {
+    return static_cast<int>(callHost(GetVendorVersion));
+}
 
 long long AudioEffectX::hostVendorSpecific(int arg1, long long arg2, void* ptr, float opt) {
     return callHost(VendorSpecific, arg1, static_cast<intptr_t>(arg2), ptr, opt);
 }
 
-int AudioEffectX::canHostDo(char* text) { return callHost(CanDo, 0, 0, text) != 0 ? 1 : 0; }
-int AudioEffectX::getHostLanguage() { return static_cast<int>(callHost(GetLanguage)); }
-void* AudioEffectX::getDirectory() { return reinterpret_cast<void*>(callHost(GetDirectory)); }
+int AudioEffectX::canHostDo(char* text) {
+    return callHost(CanDo, 0, 0, text) != 0 ? 1 : 0;
+}
+int AudioEffectX::getHostLanguage() {
+    return static_cast<int>(callHost(GetLanguage));
+}
+void* AudioEffectX::getDirectory() {
+    return reinterpret_cast<void*>(callHost(GetDirectory));
+}
 
-bool AudioEffectX::updateDisplay() { return callHost(UpdateDisplay) != 0; }
-bool AudioEffectX::sizeWindow(int width, int height) { return callHost(SizeWindow, width, height) != 0; }
+bool AudioEffectX::updateDisplay() {
+    return callHost(UpdateDisplay) != 0;
+}
+bool AudioEffectX::sizeWindow(int width, int height) {
+    return callHost(SizeWindow, width, height) != 0;
+}
 
 bool AudioEffectX::openFileSelector(VstFileSelect* select) {
     return select && callHost(OpenFileSelector, 0, 0, select) != 0;
@@ -67,11 +97,19 @@ bool AudioEffectX::offlineStart(VstAudioFile* audioFiles, int numAudioFiles, int
     return callHost(OfflineStart, numNewAudioFiles, numAudioFiles, audioFiles) != 0;
 }
 
-bool AudioEffectX::offlineGetCurrentPass() { return callHost(OfflineGetCurrentPass) != 0; }
-bool AudioEffectX::offlineGetCurrentMetaPass() { return callHost(OfflineGetCurrentMetaPass) != 0; }
+bool AudioEffectX::offlineGetCurrentPass() {
+    return callHost(OfflineGetCurrentPass) != 0;
+}
+bool AudioEffectX::offlineGetCurrentMetaPass() {
+    return callHost(OfflineGetCurrentMetaPass) != 0;
+}
 
-void AudioEffectX::__wantEventsDeprecated(int filter) { callHost(WantEvents, 0, filter); }
-int AudioEffectX::__tempoAtDeprecated(int pos) { return static_cast<int>(callHost(TempoAt, 0, pos)); }
+void AudioEffectX::__wantEventsDeprecated(int filter) {
+    callHost(WantEvents, 0, filter);
+}
+int AudioEffectX::__tempoAtDeprecated(int pos) {
+    return static_cast<int>(callHost(TempoAt, 0, pos));
+}
 
 int AudioEffectX::__getNumAutomatableParametersDeprecated() {
     return static_cast<int>(callHost(GetNumAutomatableParameters));
@@ -81,7 +119,9 @@ int AudioEffectX::__getParameterQuantizationDeprecated() {
     return static_cast<int>(callHost(GetParameterQuantization));
 }
 
-bool AudioEffectX::__needIdleDeprecated() { return callHost(NeedIdle) != 0; }
+bool AudioEffectX::__needIdleDeprecated() {
+    return callHost(NeedIdle) != 0;
+}
 
 // The pin number is not part of these requests.
 AEffect* AudioEffectX::__getPreviousPlugDeprecated(int) {
@@ -96,7 +136,9 @@ int AudioEffectX::__willProcessReplacingDeprecated() {
     return static_cast<int>(callHost(WillReplaceOrAccumulate));
 }
 
-void AudioEffectX::__setOutputSamplerateDeprecated(float rate) { callHost(SetOutputSampleRate, 0, 0, nullptr, rate); }
+void AudioEffectX::__setOutputSamplerateDeprecated(float rate) {
+    callHost(SetOutputSampleRate, 0, 0, nullptr, rate);
+}
 
 VstSpeakerArrangement* AudioEffectX::__getInputSpeakerArrangementDeprecated() {
     return reinterpret_cast<VstSpeakerArrangement*>(callHost(GetInputSpeakerArrangement));

@@ -85,8 +85,9 @@ std::string shortened(const std::string& name, std::size_t limit) {
 
 void randomLetters(std::string& pattern) {
     static std::atomic<unsigned> serial{0};
-    std::uint64_t x = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-                      (static_cast<std::uint64_t>(getpid()) << 32) ^ (serial++ * 0x9E3779B97F4A7C15ull);
+    std::uint64_t x =
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+        (static_cast<std::uint64_t>(getpid()) << 32) ^ (serial++ * 0x9E3779B97F4A7C15ull);
     constexpr char LETTERS[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     for (std::size_t i = pattern.size() - 6; i < pattern.size(); ++i) {
         x ^= x >> 29;
@@ -104,17 +105,27 @@ const char* specialKind(mode_t mode) {
 
 std::string plainFileProblem(int error) {
     switch (error) {
-    case ENOSPC: return "the disk is full";
-    case EDQUOT: return "the disk quota is used up";
-    case EFBIG: return "the file is larger than its file system allows";
-    case EROFS: return "its file system is read-only";
-    case EACCES:
-    case EPERM: return "permission denied";
-    case ENOENT: return "no such file or folder";
-    case EIO: return "the disk reported an error";
-    case EBADF: return "it is closed";
-    case EPIPE: return "nothing reads it any more";
-    default: break;
+        case ENOSPC:
+            return "the disk is full";
+        case EDQUOT:
+            return "the disk quota is used up";
+        case EFBIG:
+            return "the file is larger than its file system allows";
+        case EROFS:
+            return "its file system is read-only";
+        case EACCES:
+        case EPERM:
+            return "permission denied";
+        case ENOENT:
+            return "no such file or folder";
+        case EIO:
+            return "the disk reported an error";
+        case EBADF:
+            return "it is closed";
+        case EPIPE:
+            return "nothing reads it any more";
+        default:
+            break;
     }
     std::string text = std::strerror(error);
     if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z' && (text.size() < 2 || text[1] > 'Z'))
@@ -172,10 +183,12 @@ bool AtomicFile::open(const std::string& target, bool named) {
     if (exists && !S_ISREG(existing.st_mode))
         return fail(std::string("is ") + specialKind(existing.st_mode) +
                     "; outputs are files, pipes or character devices");
-    if (!throughLinks(target, finalPath)) return fail("cannot be written (its symbolic links go round in a loop)");
+    if (!throughLinks(target, finalPath))
+        return fail("cannot be written (its symbolic links go round in a loop)");
     const std::string name = nameOf(finalPath);
     if (name.empty() || name == "." || name == "..") return fail("is not a file name");
-    if (exists && ((existing.st_mode & 0222) == 0 || (access(finalPath.c_str(), W_OK) != 0 && errno == EACCES)))
+    if (exists &&
+        ((existing.st_mode & 0222) == 0 || (access(finalPath.c_str(), W_OK) != 0 && errno == EACCES)))
         return fail("is read-only; make it writable or choose another name");
     const std::string folder = folderOf(finalPath);
     long longest = pathconf(folder.c_str(), _PC_NAME_MAX);
@@ -185,7 +198,8 @@ bool AtomicFile::open(const std::string& target, bool named) {
 
     // A file in the target's folder, so the final rename never crosses file systems; a name it
     // gets is legal whenever the target's is (".", ".tmp-XXXXXX": 12 bytes more).
-    shortName = shortened(name, std::min<std::size_t>(32, longest > 12 ? static_cast<std::size_t>(longest) - 12 : 1));
+    shortName =
+        shortened(name, std::min<std::size_t>(32, longest > 12 ? static_cast<std::size_t>(longest) - 12 : 1));
     if (!named && access("/proc/self/fd", X_OK) == 0)
         fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
     if (fd < 0) {

@@ -18,21 +18,29 @@ namespace {
 constexpr const char* COMPONENT_BUNDLE_ID = "com.Zelk.Tarnwell.component";
 
 bool sameFile(std::FILE* a, std::FILE* b) {
-    struct stat x {}, y {};
-    return fstat(fileno(a), &x) == 0 && fstat(fileno(b), &y) == 0 && x.st_dev == y.st_dev && x.st_ino == y.st_ino;
+    struct stat x {
+    }, y{};
+    return fstat(fileno(a), &x) == 0 && fstat(fileno(b), &y) == 0 && x.st_dev == y.st_dev &&
+           x.st_ino == y.st_ino;
 }
 
 }  // namespace
 
-int makeDirectory(char* path) { return path == nullptr ? -1 : mkdir(path, 0777); }
+int makeDirectory(char* path) {
+    return path == nullptr ? -1 : mkdir(path, 0777);
+}
 
 int renameFileFolder(const char* from, const char* to) {
     return from == nullptr || to == nullptr ? -1 : std::rename(from, to);
 }
 
-int renameFile(const char* from, const char* to) { return renameFileFolder(from, to); }
+int renameFile(const char* from, const char* to) {
+    return renameFileFolder(from, to);
+}
 
-void deleteFile(const char* path) { deleteFile(path, ".~fx"); }
+void deleteFile(const char* path) {
+    deleteFile(path, ".~fx");
+}
 
 void deleteFile(const char* path, const char* ext) {
     if (path == nullptr) return;
@@ -59,12 +67,15 @@ void CopyFileFromTo(const char* from, const char* to) {
     std::fclose(source);
 }
 
-void fileCopy(const char* from, const char* to) { CopyFileFromTo(from, to); }
+void fileCopy(const char* from, const char* to) {
+    CopyFileFromTo(from, to);
+}
 
 void getResourcePath(char* out, int size) {
     if (out == nullptr || size <= 0) return;
     out[0] = '\0';
-    CFStringRef identifier = CFStringCreateWithCString(kCFAllocatorDefault, COMPONENT_BUNDLE_ID, kCFStringEncodingUTF8);
+    CFStringRef identifier =
+        CFStringCreateWithCString(kCFAllocatorDefault, COMPONENT_BUNDLE_ID, kCFStringEncodingUTF8);
     CFBundleRef bundle = CFBundleGetBundleWithIdentifier(identifier);
     CFRelease(identifier);
     if (bundle == nullptr) return;

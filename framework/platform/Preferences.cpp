@@ -89,8 +89,9 @@ void loadStringFromPrefs(const char* key, char* value, int size) {
     // must not be replaced by the system-wide one.
     char probe[2];
     const CFStringRef userText = asString(user);
-    const bool userSlotEmpty = user.get() == nullptr ||
-                               (userText != nullptr && CFStringGetCString(userText, probe, 1, kCFStringEncodingUTF8));
+    const bool userSlotEmpty =
+        user.get() == nullptr ||
+        (userText != nullptr && CFStringGetCString(userText, probe, 1, kCFStringEncodingUTF8));
     if (userSlotEmpty) {
         CFPreferencesSetAppValue(name, fallback, app);
         CFPreferencesAppSynchronize(app);
@@ -102,9 +103,13 @@ void saveStringToPrefs(const char* key, const char* value) {
     store(prefsPath, key, text.get());
 }
 
-int loadIntFromPrefs(const char* key) { return loadInt(prefsPath, key); }
+int loadIntFromPrefs(const char* key) {
+    return loadInt(prefsPath, key);
+}
 
-void saveIntToPrefs(const char* key, int value) { saveInt(prefsPath, key, value); }
+void saveIntToPrefs(const char* key, int value) {
+    saveInt(prefsPath, key, value);
+}
 
 bool getRegistryIsOn(const char* key, bool def) {
     char text[127];
@@ -126,6 +131,10 @@ void setMidiCC(int cc, int param) {
     saveIntToPrefs(key, param);
 }
 
-int loadIntFromKqPrefs(const char* key) { return loadInt(kqPath, key); }
+int loadIntFromKqPrefs(const char* key) {
+    return loadInt(kqPath, key);
+}
 
-void saveIntToKqPrefs(const char* key, int value) { saveInt(kqPath, key, value); }
+void saveIntToKqPrefs(const char* key, int value) {
+    saveInt(kqPath, key, value);
+}

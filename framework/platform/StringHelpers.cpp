@@ -16,9 +16,13 @@ void copyOut(char* out, const std::string& text, std::size_t maxChars = PATH_MAX
     out[n] = '\0';
 }
 
-std::string str(const char* text) { return text != nullptr ? text : ""; }
+std::string str(const char* text) {
+    return text != nullptr ? text : "";
+}
 
-std::string cutAtLastDot(const std::string& path) { return path.substr(0, path.rfind('.')); }
+std::string cutAtLastDot(const std::string& path) {
+    return path.substr(0, path.rfind('.'));
+}
 
 std::size_t lastSeparator(const std::string& path) {
     const std::size_t slash = path.rfind('/');
@@ -47,8 +51,12 @@ void endWithSlash(std::string& path) {
     if (path.empty() || path.back() != '/') path += '/';
 }
 
-char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char upper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+char lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 std::string upperCopy(const char* text) {
     std::string s = str(text);
@@ -95,7 +103,9 @@ void itoa(int value, char* out, int maxLen) {
     copyOut(out, text, static_cast<std::size_t>(std::clamp(maxLen, 1, 255)));
 }
 
-void getNameNoExtension(const char* name, char* out) { copyOut(out, cutAtLastDot(str(name))); }
+void getNameNoExtension(const char* name, char* out) {
+    copyOut(out, cutAtLastDot(str(name)));
+}
 
 void getFileNameExtension(const char* path, char* out) {
     const std::string s = str(path);
@@ -119,7 +129,9 @@ void getFileDriveDir(const char* path, char* out) {
     copyOut(out, sep == std::string::npos ? cut : cut.substr(0, sep + 1));
 }
 
-void GetFilePathNoExtension(const char* path, char* out) { copyOut(out, pathWithoutExtension(str(path))); }
+void GetFilePathNoExtension(const char* path, char* out) {
+    copyOut(out, pathWithoutExtension(str(path)));
+}
 
 void replaceExtension(const char* path, char* out, const char* ext) {
     copyOut(out, pathWithoutExtension(str(path)) + str(ext));
@@ -198,7 +210,8 @@ void getFullPathForFolder(char* out, const char* root, const char* folder) {
     copyOut(out, path);
 }
 
-void getFullPathForFileName(char* out, const char* root, const char* folder, const char* name, const char* ext) {
+void getFullPathForFileName(char* out, const char* root, const char* folder, const char* name,
+                            const char* ext) {
     char base[PATH_BUFFER_SIZE];
     getFullPathForFolder(base, root, folder);
     copyOut(out, base + saveName(name) + str(ext));
@@ -223,9 +236,13 @@ int stringCompareIgnoreCase(char* a, char* b) {
     return stringCompareIgnoreCase(static_cast<const char*>(a), static_cast<const char*>(b));
 }
 
-void CombineName(std::string& out, const char* a, const char* b) { out = str(a) + "||" + str(b); }
+void CombineName(std::string& out, const char* a, const char* b) {
+    out = str(a) + "||" + str(b);
+}
 
-void CombineName(std::string& out, const std::string& a, const std::string& b) { out = a + "||" + b; }
+void CombineName(std::string& out, const std::string& a, const std::string& b) {
+    out = a + "||" + b;
+}
 
 void SplitName(std::string s, char* a, char* b) {
     const std::size_t bar = s.find("||");

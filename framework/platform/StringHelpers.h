@@ -35,7 +35,8 @@ void safenametosave(char* name);
 // Valid until this thread's next call.
 char* getSaveName(const char* name, const char* ext);
 void getFullPathForFolder(char* out, const char* root, const char* folder);
-void getFullPathForFileName(char* out, const char* root, const char* folder, const char* name, const char* ext);
+void getFullPathForFileName(char* out, const char* root, const char* folder, const char* name,
+                            const char* ext);
 void getFullPathForFileName(char* out, const char* folder, const char* name);
 
 bool issubstring(const char* text, const char* part);

@@ -80,7 +80,8 @@ public:
         context->setFontColor(kInk);
         for (size_t i = 0; i < lines.size(); ++i) {
             const CCoord top = size.top + static_cast<CCoord>(i) * kLineHeight;
-            context->drawString(lines[i].c_str(), CRect(size.left, top, size.right, top + kLineHeight), kLeftText);
+            context->drawString(lines[i].c_str(), CRect(size.left, top, size.right, top + kLineHeight),
+                                kLeftText);
         }
     }
     std::vector<std::string> lines;
@@ -105,7 +106,8 @@ public:
         const auto widthTo = [&](size_t at) { return context->getStringWidth(text.substr(0, at).c_str()); };
         const double before = widthTo(caret);
         const double shift = std::max(0.0, before - (inner.getWidth() - 2));
-        const CRect moved(inner.left - static_cast<CCoord>(shift), inner.top, inner.right + 4000, inner.bottom);
+        const CRect moved(inner.left - static_cast<CCoord>(shift), inner.top, inner.right + 4000,
+                          inner.bottom);
         const auto xAt = [&](double width) { return moved.left + static_cast<CCoord>(width + 0.5); };
         cairo_t* cr = context->cairo();
         cairo_save(cr);
@@ -160,10 +162,18 @@ public:
                 else if (caret < text.size())
                     erase(caret, next(caret));
                 break;
-            case VKEY_LEFT: moveTo(selection && !extend ? from : caret > 0 ? previous(caret) : 0); break;
-            case VKEY_RIGHT: moveTo(selection && !extend ? to : caret < text.size() ? next(caret) : caret); break;
-            case VKEY_HOME: moveTo(0); break;
-            case VKEY_END: moveTo(text.size()); break;
+            case VKEY_LEFT:
+                moveTo(selection && !extend ? from : caret > 0 ? previous(caret) : 0);
+                break;
+            case VKEY_RIGHT:
+                moveTo(selection && !extend ? to : caret < text.size() ? next(caret) : caret);
+                break;
+            case VKEY_HOME:
+                moveTo(0);
+                break;
+            case VKEY_END:
+                moveTo(text.size());
+                break;
             case 0:
                 if (key.modifier & MODIFIER_CONTROL) {
                     if (key.character == 'a') {
@@ -186,7 +196,8 @@ public:
                     caret = anchor = caret + length;
                 }
                 break;
-            default: break;
+            default:
+                break;
         }
         setDirty();
     }
@@ -323,6 +334,8 @@ void installWindowDialogs() {
     setWindowDialogBackend(&dialogs);
 }
 
-void observeDialogs(std::function<void(const DialogShown&)> o) { observer() = std::move(o); }
+void observeDialogs(std::function<void(const DialogShown&)> o) {
+    observer() = std::move(o);
+}
 
 }  // namespace tarnwell::gui

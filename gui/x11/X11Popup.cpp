@@ -23,7 +23,9 @@ PopupObserver& observer() {
 }
 }  // namespace
 
-void observePopups(PopupObserver o) { observer() = std::move(o); }
+void observePopups(PopupObserver o) {
+    observer() = std::move(o);
+}
 
 namespace x11 {
 
@@ -32,14 +34,15 @@ namespace {
 // Sizes at 100 %; a menu opened from a frame drawn larger scales them with it.
 constexpr int kRowHeight = 20;
 constexpr int kSeparatorHeight = 8;
-constexpr int kPad = 4;        // above the first row and below the last
-constexpr int kTextLeft = 22;  // room for the check mark
+constexpr int kPad = 4;         // above the first row and below the last
+constexpr int kTextLeft = 22;   // room for the check mark
 constexpr int kTextRight = 22;  // room for the sub-menu arrow
 constexpr int kMinWidth = 100;
 constexpr int kFontSize = 12;
 constexpr int kWheelRows = 3;             // rows a wheel notch scrolls
 constexpr double kScrollInterval = 0.04;  // s between scroll steps while the pointer rests on an arrow
-constexpr long kPopupEvents = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask;
+constexpr long kPopupEvents =
+    ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask;
 
 struct Metrics {
     explicit Metrics(float scale)
@@ -63,7 +66,9 @@ constexpr CColor kHighlight{48, 96, 192, 255};
 constexpr CColor kRule{200, 200, 200, 255};
 constexpr CColor kArrowDone{176, 176, 176, 255};  // a scroll arrow with nothing further that way
 
-bool selectable(const COptionMenu& menu, int row) { return menu.isEnabled(row) || menu.getSubMenu(row) != nullptr; }
+bool selectable(const COptionMenu& menu, int row) {
+    return menu.isEnabled(row) || menu.getSubMenu(row) != nullptr;
+}
 
 class Session;
 
@@ -424,8 +429,12 @@ void Session::key(XKeyEvent& event) {
     XLookupString(&event, text, sizeof text, &symbol, nullptr);
     Level& level = *levels.back();
     switch (symbol) {
-        case XK_Up: stepHighlight(-1); break;
-        case XK_Down: stepHighlight(+1); break;
+        case XK_Up:
+            stepHighlight(-1);
+            break;
+        case XK_Down:
+            stepHighlight(+1);
+            break;
         case XK_Left:
             if (levels.size() > 1) closeFrom(levels.size() - 1);
             break;
@@ -457,8 +466,9 @@ void Session::key(XKeyEvent& event) {
 void grab(::Window window) {
     Display* d = display();
     for (int attempt = 0; attempt < 20; ++attempt) {
-        const int pointer = XGrabPointer(d, window, True, ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
-                                         GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
+        const int pointer =
+            XGrabPointer(d, window, True, ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
+                         GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
         if (pointer == GrabSuccess) break;
         RunLoop::runOnce(10);
     }

@@ -28,8 +28,8 @@ struct Timer {
 struct LoopState {
     Display* connection = nullptr;
     bool tried = false;
-    bool lost = false;        // the connection broke: every call on it does nothing now
-    unsigned cancelled = 0;   // counts cancelModal calls
+    bool lost = false;       // the connection broke: every call on it does nothing now
+    unsigned cancelled = 0;  // counts cancelModal calls
     std::function<bool()> interrupted;
     std::function<void()> lostHandler;
     std::map<::Window, EventTarget*> targets;
@@ -93,8 +93,9 @@ int millisecondsToNextTimer(int limit) {
 // program goes on.
 int onError(Display* d, XErrorEvent* error) {
     constexpr unsigned char kFirstExtensionError = 128;  // the render extension's pictures, among others
-    if (error->error_code == BadWindow || error->error_code == BadDrawable || error->error_code == BadPixmap ||
-        error->error_code == BadGC || error->error_code >= kFirstExtensionError)
+    if (error->error_code == BadWindow || error->error_code == BadDrawable ||
+        error->error_code == BadPixmap || error->error_code == BadGC ||
+        error->error_code >= kFirstExtensionError)
         return 0;
     char text[256] = {};
     XGetErrorText(d, error->error_code, text, sizeof text);
@@ -154,12 +155,22 @@ Display* display() {
     return s.connection;
 }
 
-void addTarget(::Window window, EventTarget* target) { state().targets[window] = target; }
-void removeTarget(::Window window) { state().targets.erase(window); }
+void addTarget(::Window window, EventTarget* target) {
+    state().targets[window] = target;
+}
+void removeTarget(::Window window) {
+    state().targets.erase(window);
+}
 
-ModalScope::ModalScope(std::vector<::Window> inputWindows) { state().modal.push_back(std::move(inputWindows)); }
-ModalScope::~ModalScope() { state().modal.pop_back(); }
-void ModalScope::add(::Window window) { state().modal.back().push_back(window); }
+ModalScope::ModalScope(std::vector<::Window> inputWindows) {
+    state().modal.push_back(std::move(inputWindows));
+}
+ModalScope::~ModalScope() {
+    state().modal.pop_back();
+}
+void ModalScope::add(::Window window) {
+    state().modal.back().push_back(window);
+}
 
 void waitUntilMapped(::Window window) {
     Display* d = display();
@@ -189,8 +200,8 @@ PictureWindow::PictureWindow(int x, int y, int width, int height, bool overrideR
     attributes.event_mask = eventMask;
     attributes.background_pixel = BlackPixel(d, screen);
     attributes.bit_gravity = NorthWestGravity;
-    xid = XCreateWindow(d, RootWindow(d, screen), x, y, static_cast<unsigned>(width), static_cast<unsigned>(height), 0,
-                        CopyFromParent, InputOutput, CopyFromParent,
+    xid = XCreateWindow(d, RootWindow(d, screen), x, y, static_cast<unsigned>(width),
+                        static_cast<unsigned>(height), 0, CopyFromParent, InputOutput, CopyFromParent,
                         CWOverrideRedirect | CWEventMask | CWBackPixel | CWBitGravity, &attributes);
     surface = cairo_xlib_surface_create(d, xid, DefaultVisual(d, screen), width, height);
 }
@@ -227,31 +238,41 @@ void PictureWindow::unmap() {
 
 }  // namespace x11
 
-bool displayAvailable() { return x11::display() != nullptr; }
+bool displayAvailable() {
+    return x11::display() != nullptr;
+}
 
-void onDisplayLost(std::function<void()> handler) { x11::state().lostHandler = std::move(handler); }
+void onDisplayLost(std::function<void()> handler) {
+    x11::state().lostHandler = std::move(handler);
+}
 
 int RunLoop::addTimer(double interval, std::function<void()> action) {
     auto& s = x11::state();
-    const auto period = std::chrono::duration_cast<x11::Clock::duration>(std::chrono::duration<double>(interval));
+    const auto period =
+        std::chrono::duration_cast<x11::Clock::duration>(std::chrono::duration<double>(interval));
     s.timers.push_back({s.nextTimerId, period, x11::Clock::now() + period, std::move(action)});
     return s.nextTimerId++;
 }
 
 void RunLoop::removeTimer(int id) {
     auto& timers = x11::state().timers;
-    timers.erase(std::remove_if(timers.begin(), timers.end(), [id](const x11::Timer& t) { return t.id == id; }),
-                 timers.end());
+    timers.erase(
+        std::remove_if(timers.begin(), timers.end(), [id](const x11::Timer& t) { return t.id == id; }),
+        timers.end());
 }
 
 void RunLoop::runUntil(const std::function<bool()>& done) {
     const auto& s = x11::state();
     const unsigned cancelled = s.cancelled;
-    const auto ended = [&] { return s.lost || s.cancelled != cancelled || (s.interrupted && s.interrupted()); };
+    const auto ended = [&] {
+        return s.lost || s.cancelled != cancelled || (s.interrupted && s.interrupted());
+    };
     while (!done() && !ended()) x11::step(100);
 }
 
-void RunLoop::cancelModal() { ++x11::state().cancelled; }
+void RunLoop::cancelModal() {
+    ++x11::state().cancelled;
+}
 
 void RunLoop::setInterruption(std::function<bool()> interrupted) {
     x11::state().interrupted = std::move(interrupted);

@@ -19,10 +19,10 @@ namespace tarnwell::gui {
 namespace {
 
 constexpr unsigned long kDoubleClickTime = 400;  // ms between the presses
-constexpr int kDoubleClickDistance = 4;         // pixels
+constexpr int kDoubleClickDistance = 4;          // pixels
 
-constexpr long kWindowEvents = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask |
-                               EnterWindowMask | LeaveWindowMask | StructureNotifyMask;
+constexpr long kWindowEvents = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+                               KeyPressMask | EnterWindowMask | LeaveWindowMask | StructureNotifyMask;
 
 // The key as the frame receives it: a virtual key, or the character typed (Latin-1).
 VstKeyCode keyCodeOf(XKeyEvent& event) {
@@ -31,24 +31,52 @@ VstKeyCode keyCodeOf(XKeyEvent& event) {
     const int length = XLookupString(&event, text, sizeof text, &symbol, nullptr);
     VstKeyCode key{0, 0, 0};
     switch (symbol) {
-        case XK_Up: key.virt = VKEY_UP; break;
-        case XK_Down: key.virt = VKEY_DOWN; break;
-        case XK_Prior: key.virt = VKEY_PAGEUP; break;
-        case XK_Next: key.virt = VKEY_PAGEDOWN; break;
-        case XK_Left: key.virt = VKEY_LEFT; break;
-        case XK_Right: key.virt = VKEY_RIGHT; break;
-        case XK_Home: key.virt = VKEY_HOME; break;
-        case XK_End: key.virt = VKEY_END; break;
-        case XK_Return: key.virt = VKEY_RETURN; break;
-        case XK_KP_Enter: key.virt = VKEY_ENTER; break;
-        case XK_Escape: key.virt = VKEY_ESCAPE; break;
-        case XK_BackSpace: key.virt = VKEY_BACK; break;
-        case XK_Delete: key.virt = VKEY_DELETE; break;
+        case XK_Up:
+            key.virt = VKEY_UP;
+            break;
+        case XK_Down:
+            key.virt = VKEY_DOWN;
+            break;
+        case XK_Prior:
+            key.virt = VKEY_PAGEUP;
+            break;
+        case XK_Next:
+            key.virt = VKEY_PAGEDOWN;
+            break;
+        case XK_Left:
+            key.virt = VKEY_LEFT;
+            break;
+        case XK_Right:
+            key.virt = VKEY_RIGHT;
+            break;
+        case XK_Home:
+            key.virt = VKEY_HOME;
+            break;
+        case XK_End:
+            key.virt = VKEY_END;
+            break;
+        case XK_Return:
+            key.virt = VKEY_RETURN;
+            break;
+        case XK_KP_Enter:
+            key.virt = VKEY_ENTER;
+            break;
+        case XK_Escape:
+            key.virt = VKEY_ESCAPE;
+            break;
+        case XK_BackSpace:
+            key.virt = VKEY_BACK;
+            break;
+        case XK_Delete:
+            key.virt = VKEY_DELETE;
+            break;
         default:
             if (event.state & ControlMask) {
                 // Control with a letter names the letter (Control-A selects all in a text field).
-                if (symbol >= XK_a && symbol <= XK_z) key.character = static_cast<int32_t>(symbol - XK_a + 'a');
-                if (symbol >= XK_A && symbol <= XK_Z) key.character = static_cast<int32_t>(symbol - XK_A + 'a');
+                if (symbol >= XK_a && symbol <= XK_z)
+                    key.character = static_cast<int32_t>(symbol - XK_a + 'a');
+                if (symbol >= XK_A && symbol <= XK_Z)
+                    key.character = static_cast<int32_t>(symbol - XK_A + 'a');
             } else if (length == 1 && static_cast<unsigned char>(text[0]) >= 32 && text[0] != 127) {
                 key.character = static_cast<unsigned char>(text[0]);
             }
@@ -124,7 +152,8 @@ public:
         Display* d = x11::display();
         int rootX = 0, rootY = 0;
         ::Window child;
-        XTranslateCoordinates(d, impl->picture.id(), DefaultRootWindow(d), at.x, at.y, &rootX, &rootY, &child);
+        XTranslateCoordinates(d, impl->picture.id(), DefaultRootWindow(d), at.x, at.y, &rootX, &rootY,
+                              &child);
         const float scale = impl->owner.frame() ? impl->owner.frame()->getContentScale() : 1.0f;
         return x11::runPopup(menu, CPoint(rootX, rootY), scale);
     }
@@ -171,7 +200,8 @@ void Window::Impl::handle(XEvent& event) {
             if (event.xbutton.button != Button1 && event.xbutton.button != Button3) break;
             pointer = CPoint(event.xbutton.x, event.xbutton.y);
             inside = size.pointInside(pointer);
-            held = x11::buttonsOf(event.xbutton.state) & ~(event.xbutton.button == Button1 ? kLButton : kRButton);
+            held = x11::buttonsOf(event.xbutton.state) &
+                   ~(event.xbutton.button == Button1 ? kLButton : kRButton);
             if (frame) frame->platformMouseUp(pointer, held);
             break;
         }
@@ -258,8 +288,8 @@ void Window::setTitle(const std::string& title) {
     XStoreName(d, xid, title.c_str());
     const Atom name = XInternAtom(d, "_NET_WM_NAME", False);
     const Atom utf8 = XInternAtom(d, "UTF8_STRING", False);
-    XChangeProperty(d, xid, name, utf8, 8, PropModeReplace, reinterpret_cast<const unsigned char*>(title.data()),
-                    static_cast<int>(title.size()));
+    XChangeProperty(d, xid, name, utf8, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(title.data()), static_cast<int>(title.size()));
 }
 
 void Window::center() {
@@ -301,8 +331,8 @@ std::vector<uint32_t> Window::readBack(int& width, int& height) const {
     XSync(d, False);
     width = impl->picture.width();
     height = impl->picture.height();
-    XImage* image = XGetImage(d, xid, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height), AllPlanes,
-                              ZPixmap);
+    XImage* image = XGetImage(d, xid, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height),
+                              AllPlanes, ZPixmap);
     if (image == nullptr) return {};
     std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
     for (int y = 0; y < height; ++y)
@@ -317,7 +347,8 @@ std::vector<uint32_t> Window::readBack(int& width, int& height) const {
                 return static_cast<uint32_t>((p >> shift) & 0xff);
             };
             pixels[static_cast<size_t>(y * width + x)] = 0xff000000u | channel(image->red_mask) << 16 |
-                                                         channel(image->green_mask) << 8 | channel(image->blue_mask);
+                                                         channel(image->green_mask) << 8 |
+                                                         channel(image->blue_mask);
         }
     XDestroyImage(image);
     return pixels;

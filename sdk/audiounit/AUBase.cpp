@@ -35,7 +35,8 @@ bool numberMatches(CFDictionaryRef dict, const char* key, SInt32 expected) {
     if (value == nullptr) return true;
     SInt32 number = 0;
     return CFGetTypeID(value) == CFNumberGetTypeID() &&
-           CFNumberGetValue(static_cast<CFNumberRef>(value), kCFNumberSInt32Type, &number) && number == expected;
+           CFNumberGetValue(static_cast<CFNumberRef>(value), kCFNumberSInt32Type, &number) &&
+           number == expected;
 }
 
 }  // namespace
@@ -57,10 +58,14 @@ void AUBase::CreateElements() {
 
 AUScope& AUBase::GetScope(AudioUnitScope scope) {
     switch (scope) {
-        case kAudioUnitScope_Global: return mGlobal;
-        case kAudioUnitScope_Input: return mInputs;
-        case kAudioUnitScope_Output: return mOutputs;
-        default: throw static_cast<OSStatus>(kAudioUnitErr_InvalidScope);
+        case kAudioUnitScope_Global:
+            return mGlobal;
+        case kAudioUnitScope_Input:
+            return mInputs;
+        case kAudioUnitScope_Output:
+            return mOutputs;
+        default:
+            throw static_cast<OSStatus>(kAudioUnitErr_InvalidScope);
     }
 }
 
@@ -88,7 +93,9 @@ void AUBase::DoCleanup() {
     SetInitialized(false);
 }
 
-OSStatus AUBase::Reset(AudioUnitScope /*scope*/, AudioUnitElement /*element*/) { return 0; }
+OSStatus AUBase::Reset(AudioUnitScope /*scope*/, AudioUnitElement /*element*/) {
+    return 0;
+}
 
 void AUBase::SetMaxFramesPerSlice(UInt32 frames) {
     mMaxFramesPerSlice.store(frames, std::memory_order_relaxed);
@@ -115,8 +122,9 @@ OSStatus AUBase::SetProperty(AudioUnitPropertyID, AudioUnitScope, AudioUnitEleme
     return kAudioUnitErr_InvalidProperty;
 }
 
-OSStatus AUBase::DispatchGetPropertyInfo(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
-                                         UInt32& outDataSize, Boolean& outWritable) {
+OSStatus AUBase::DispatchGetPropertyInfo(AudioUnitPropertyID id, AudioUnitScope scope,
+                                         AudioUnitElement element, UInt32& outDataSize,
+                                         Boolean& outWritable) {
     outDataSize = 0;
     outWritable = false;
     const OSStatus own = GetPropertyInfo(id, scope, element, outDataSize, outWritable);
@@ -131,29 +139,36 @@ OSStatus AUBase::DispatchGetPropertyInfo(AudioUnitPropertyID id, AudioUnitScope 
         return 0;
     };
     switch (id) {
-        case kAudioUnitProperty_ClassInfo: return answer(global, sizeof(CFPropertyListRef), true);
+        case kAudioUnitProperty_ClassInfo:
+            return answer(global, sizeof(CFPropertyListRef), true);
         case kAudioUnitProperty_MakeConnection:
             return answer(scope == kAudioUnitScope_Input, sizeof(AudioUnitConnection), true);
-        case kAudioUnitProperty_SampleRate: return answer(io, sizeof(Float64), true);
+        case kAudioUnitProperty_SampleRate:
+            return answer(io, sizeof(Float64), true);
         case kAudioUnitProperty_ParameterList: {
             UInt32 count = 0;
             const OSStatus status = GetParameterList(scope, nullptr, count);
             if (status != 0) return status;
             return answer(true, count * static_cast<UInt32>(sizeof(AudioUnitParameterID)), false);
         }
-        case kAudioUnitProperty_ParameterInfo: return answer(true, sizeof(AudioUnitParameterInfo), false);
-        case kAudioUnitProperty_FastDispatch: return answer(global, sizeof(void*), false);
+        case kAudioUnitProperty_ParameterInfo:
+            return answer(true, sizeof(AudioUnitParameterInfo), false);
+        case kAudioUnitProperty_FastDispatch:
+            return answer(global, sizeof(void*), false);
         case kAudioUnitProperty_StreamFormat:
             GetScope(scope).SafeGetElement(element);
             return answer(io, sizeof(AudioStreamBasicDescription), StreamFormatWritable(scope, element));
-        case kAudioUnitProperty_ElementCount: return answer(true, sizeof(UInt32), BusCountWritable(scope));
-        case kAudioUnitProperty_Latency: return answer(global, sizeof(Float64), false);
+        case kAudioUnitProperty_ElementCount:
+            return answer(true, sizeof(UInt32), BusCountWritable(scope));
+        case kAudioUnitProperty_Latency:
+            return answer(global, sizeof(Float64), false);
         case kAudioUnitProperty_SupportedNumChannels: {
             const UInt32 rows = SupportedNumChannels(nullptr);
             if (rows == 0) return kAudioUnitErr_InvalidProperty;
             return answer(global, rows * static_cast<UInt32>(sizeof(AUChannelInfo)), false);
         }
-        case kAudioUnitProperty_MaximumFramesPerSlice: return answer(global, sizeof(UInt32), true);
+        case kAudioUnitProperty_MaximumFramesPerSlice:
+            return answer(global, sizeof(UInt32), true);
         case kAudioUnitProperty_ParameterValueStrings: {
             const OSStatus status = GetParameterValueStrings(scope, element, nullptr);
             if (status != 0) return status;
@@ -169,10 +184,13 @@ OSStatus AUBase::DispatchGetPropertyInfo(AudioUnitPropertyID id, AudioUnitScope 
             if (status != 0) return status;
             return answer(global, sizeof(CFArrayRef), false);
         }
-        case kAudioUnitProperty_HostCallbacks: return answer(global, sizeof(HostCallbackInfo), true);
+        case kAudioUnitProperty_HostCallbacks:
+            return answer(global, sizeof(HostCallbackInfo), true);
         case kAudioUnitProperty_CurrentPreset:
-        case kAudioUnitProperty_PresentPreset: return answer(global, sizeof(AUPreset), true);
-        default: return kAudioUnitErr_InvalidProperty;
+        case kAudioUnitProperty_PresentPreset:
+            return answer(global, sizeof(AUPreset), true);
+        default:
+            return kAudioUnitErr_InvalidProperty;
     }
 }
 
@@ -199,7 +217,8 @@ OSStatus AUBase::DispatchGetProperty(AudioUnitPropertyID id, AudioUnitScope scop
             status = SaveState(static_cast<CFPropertyListRef*>(outData));
             break;
         case kAudioUnitProperty_SampleRate:
-            *static_cast<Float64*>(outData) = GetScope(scope).GetIOElement(element)->GetStreamFormat().mSampleRate;
+            *static_cast<Float64*>(outData) =
+                GetScope(scope).GetIOElement(element)->GetStreamFormat().mSampleRate;
             break;
         case kAudioUnitProperty_ParameterList: {
             UInt32 count = size / static_cast<UInt32>(sizeof(AudioUnitParameterID));
@@ -219,19 +238,27 @@ OSStatus AUBase::DispatchGetProperty(AudioUnitPropertyID id, AudioUnitScope scop
         case kAudioUnitProperty_ElementCount:
             *static_cast<UInt32*>(outData) = GetScope(scope).GetNumberOfElements();
             break;
-        case kAudioUnitProperty_Latency: *static_cast<Float64*>(outData) = GetLatency(); break;
+        case kAudioUnitProperty_Latency:
+            *static_cast<Float64*>(outData) = GetLatency();
+            break;
         case kAudioUnitProperty_SupportedNumChannels: {
             const AUChannelInfo* rows = nullptr;
             const UInt32 count = SupportedNumChannels(&rows);
             std::memcpy(outData, rows, count * sizeof(AUChannelInfo));
             break;
         }
-        case kAudioUnitProperty_MaximumFramesPerSlice: *static_cast<UInt32*>(outData) = GetMaxFramesPerSlice(); break;
+        case kAudioUnitProperty_MaximumFramesPerSlice:
+            *static_cast<UInt32*>(outData) = GetMaxFramesPerSlice();
+            break;
         case kAudioUnitProperty_ParameterValueStrings:
             status = GetParameterValueStrings(scope, element, static_cast<CFArrayRef*>(outData));
             break;
-        case kAudioUnitProperty_TailTime: *static_cast<Float64*>(outData) = GetTailTime(); break;
-        case kAudioUnitProperty_FactoryPresets: status = GetPresets(static_cast<CFArrayRef*>(outData)); break;
+        case kAudioUnitProperty_TailTime:
+            *static_cast<Float64*>(outData) = GetTailTime();
+            break;
+        case kAudioUnitProperty_FactoryPresets:
+            status = GetPresets(static_cast<CFArrayRef*>(outData));
+            break;
         case kAudioUnitProperty_HostCallbacks: {
             HostCallbackInfo info{mHostUserData.load(), mHostUserBeatAndTempo.load(), mHostMusicalTime.load(),
                                   mHostTransportState.load()};
@@ -245,7 +272,8 @@ OSStatus AUBase::DispatchGetProperty(AudioUnitPropertyID id, AudioUnitScope scop
             std::memcpy(outData, &preset, sizeof preset);
             break;
         }
-        default: return kAudioUnitErr_InvalidProperty;
+        default:
+            return kAudioUnitErr_InvalidProperty;
     }
     if (status == 0) ioDataSize = size;
     return status;
@@ -273,7 +301,8 @@ OSStatus AUBase::DispatchSetProperty(AudioUnitPropertyID id, AudioUnitScope scop
                 if (inDataSize < sizeof(Float64)) return kAudioUnitErr_InvalidPropertyValue;
                 format.mSampleRate = *static_cast<const Float64*>(inData);
             } else {
-                if (inDataSize < sizeof(AudioStreamBasicDescription)) return kAudioUnitErr_InvalidPropertyValue;
+                if (inDataSize < sizeof(AudioStreamBasicDescription))
+                    return kAudioUnitErr_InvalidPropertyValue;
                 format = *static_cast<const AudioStreamBasicDescription*>(inData);
             }
             if (!StreamFormatWritable(scope, element)) return kAudioUnitErr_PropertyNotWritable;
@@ -288,7 +317,8 @@ OSStatus AUBase::DispatchSetProperty(AudioUnitPropertyID id, AudioUnitScope scop
             if (*static_cast<const UInt32*>(inData) == 0) return kAudioUnitErr_InvalidPropertyValue;
             SetMaxFramesPerSlice(*static_cast<const UInt32*>(inData));
             return 0;
-        case kAudioUnitProperty_ElementCount: return kAudioUnitErr_PropertyNotWritable;
+        case kAudioUnitProperty_ElementCount:
+            return kAudioUnitErr_PropertyNotWritable;
         case kAudioUnitProperty_SetRenderCallback: {
             if (scope != kAudioUnitScope_Input) return kAudioUnitErr_InvalidScope;
             if (inDataSize < sizeof(AURenderCallbackStruct)) return kAudioUnitErr_InvalidPropertyValue;
@@ -315,7 +345,8 @@ OSStatus AUBase::DispatchSetProperty(AudioUnitPropertyID id, AudioUnitScope scop
             if (status == 0) PropertyChanged(id, kAudioUnitScope_Global, 0);
             return status;
         }
-        default: return kAudioUnitErr_InvalidProperty;
+        default:
+            return kAudioUnitErr_InvalidProperty;
     }
 }
 
@@ -327,7 +358,8 @@ void AUBase::PropertyChanged(AudioUnitPropertyID id, AudioUnitScope scope, Audio
     }
 }
 
-OSStatus AUBase::AddPropertyListener(AudioUnitPropertyID id, AudioUnitPropertyListenerProc proc, void* refCon) {
+OSStatus AUBase::AddPropertyListener(AudioUnitPropertyID id, AudioUnitPropertyListenerProc proc,
+                                     void* refCon) {
     if (proc == nullptr) return kAudio_ParamError;
     for (PropertyListener& listener : mPropertyListeners) {
         if (listener.proc.load(std::memory_order_acquire) != nullptr) continue;
@@ -339,7 +371,8 @@ OSStatus AUBase::AddPropertyListener(AudioUnitPropertyID id, AudioUnitPropertyLi
     return kAudio_MemFullError;
 }
 
-OSStatus AUBase::RemovePropertyListener(AudioUnitPropertyID id, AudioUnitPropertyListenerProc proc, void* refCon) {
+OSStatus AUBase::RemovePropertyListener(AudioUnitPropertyID id, AudioUnitPropertyListenerProc proc,
+                                        void* refCon) {
     for (PropertyListener& listener : mPropertyListeners) {
         if (listener.proc.load(std::memory_order_acquire) == proc && listener.id.load() == id &&
             listener.refCon.load() == refCon)
@@ -357,7 +390,9 @@ bool AUBase::ValidFormat(AudioUnitScope, AudioUnitElement, const AudioStreamBasi
            format.mChannelsPerFrame <= AUIOElement::kMaxChannels && format.mSampleRate > 0.0;
 }
 
-bool AUBase::StreamFormatWritable(AudioUnitScope, AudioUnitElement) { return !IsInitialized(); }
+bool AUBase::StreamFormatWritable(AudioUnitScope, AudioUnitElement) {
+    return !IsInitialized();
+}
 
 OSStatus AUBase::ChangeStreamFormat(AudioUnitScope scope, AudioUnitElement element,
                                     const AudioStreamBasicDescription& /*oldFormat*/,
@@ -411,13 +446,14 @@ OSStatus AUBase::SetParameter(AudioUnitParameterID id, AudioUnitScope scope, Aud
 
 OSStatus AUBase::ScheduleParameter(const AudioUnitParameterEvent* events, UInt32 count) {
     if (events == nullptr && count > 0) return kAudio_ParamError;
-    for (UInt32 i = 0; i < count && mParamEventCount < kMaxParamEvents; ++i) mParamEvents[mParamEventCount++] = events[i];
+    for (UInt32 i = 0; i < count && mParamEventCount < kMaxParamEvents; ++i)
+        mParamEvents[mParamEventCount++] = events[i];
     return 0;
 }
 
 // ---------------------------------------------------------------- rendering
-OSStatus AUBase::DoRender(AudioUnitRenderActionFlags& flags, const AudioTimeStamp& timeStamp, UInt32 outputBus,
-                          UInt32 frames, AudioBufferList& ioData) {
+OSStatus AUBase::DoRender(AudioUnitRenderActionFlags& flags, const AudioTimeStamp& timeStamp,
+                          UInt32 outputBus, UInt32 frames, AudioBufferList& ioData) {
     struct ClearEvents {
         UInt32& count;
         ~ClearEvents() { count = 0; }
@@ -448,9 +484,13 @@ OSStatus AUBase::DoRender(AudioUnitRenderActionFlags& flags, const AudioTimeStam
     return 0;
 }
 
-OSStatus AUBase::Render(AudioUnitRenderActionFlags&, const AudioTimeStamp&, UInt32) { return 0; }
+OSStatus AUBase::Render(AudioUnitRenderActionFlags&, const AudioTimeStamp&, UInt32) {
+    return 0;
+}
 
-OSStatus AUBase::ProcessScheduledSlice(void*, UInt32, UInt32, UInt32) { return 0; }
+OSStatus AUBase::ProcessScheduledSlice(void*, UInt32, UInt32, UInt32) {
+    return 0;
+}
 
 // Where an event starts inside a render of totalFrames (a later start counts as the last frame).
 static UInt32 eventStart(const AudioUnitParameterEvent& event, UInt32 totalFrames) {
@@ -483,13 +523,15 @@ void AUBase::ApplyParamEventsAt(UInt32 frame, UInt32 totalFrames) {
             const SInt64 duration = ramp.durationInFrames;
             // A ramp applies at every slice start it covers and once more where it ends.
             if (offset < 0 || offset > duration) continue;
-            const double share = duration == 0 ? 1.0 : static_cast<double>(offset) / static_cast<double>(duration);
+            const double share =
+                duration == 0 ? 1.0 : static_cast<double>(offset) / static_cast<double>(duration);
             const auto value = static_cast<AudioUnitParameterValue>(
                 static_cast<double>(ramp.startValue) +
                 static_cast<double>(ramp.endValue - ramp.startValue) * share);
             SetParameter(event.parameter, event.scope, event.element, value, frame);
         } else if (eventStart(event, totalFrames) == frame) {
-            SetParameter(event.parameter, event.scope, event.element, event.eventValues.immediate.value, frame);
+            SetParameter(event.parameter, event.scope, event.element, event.eventValues.immediate.value,
+                         frame);
         }
     }
 }
@@ -521,15 +563,16 @@ bool AUBase::IsInputSilent(AudioUnitRenderActionFlags flags, UInt32 /*frames*/) 
 }
 
 void AUBase::ApplyInputSilence(AudioUnitRenderActionFlags& flags, UInt32 frames) {
-    if (!IsInputSilent(flags, frames)) flags &= ~static_cast<AudioUnitRenderActionFlags>(kAudioUnitRenderAction_OutputIsSilence);
+    if (!IsInputSilent(flags, frames))
+        flags &= ~static_cast<AudioUnitRenderActionFlags>(kAudioUnitRenderAction_OutputIsSilence);
 }
 
 // ---------------------------------------------------------------- state and presets
 OSStatus AUBase::SaveState(CFPropertyListRef* outData) {
     if (outData == nullptr) return kAudio_ParamError;
     const AudioComponentDescription desc = GetComponentDescription();
-    CFMutableDictionaryRef dict = CFDictionaryCreateMutable(kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks,
-                                                            &kCFTypeDictionaryValueCallBacks);
+    CFMutableDictionaryRef dict = CFDictionaryCreateMutable(
+        kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
     setNumber(dict, "version", static_cast<SInt32>(kStateVersion));
     setNumber(dict, "type", static_cast<SInt32>(desc.componentType));
     setNumber(dict, "subtype", static_cast<SInt32>(desc.componentSubType));
@@ -547,7 +590,8 @@ OSStatus AUBase::SaveState(CFPropertyListRef* outData) {
         putBigEndian32(bytes, id);
         putBigEndian32(bytes, bits);
     }
-    CFRef<CFDataRef> data(CFDataCreate(kCFAllocatorDefault, bytes.data(), static_cast<CFIndex>(bytes.size())));
+    CFRef<CFDataRef> data(
+        CFDataCreate(kCFAllocatorDefault, bytes.data(), static_cast<CFIndex>(bytes.size())));
     CFRef<CFStringRef> dataKey = makeCFString("data");
     CFDictionarySetValue(dict, dataKey.get(), data.get());
 
@@ -560,7 +604,8 @@ OSStatus AUBase::SaveState(CFPropertyListRef* outData) {
 }
 
 OSStatus AUBase::CheckStateHeader(CFPropertyListRef plist) const {
-    if (plist == nullptr || CFGetTypeID(plist) != CFDictionaryGetTypeID()) return kAudioUnitErr_InvalidPropertyValue;
+    if (plist == nullptr || CFGetTypeID(plist) != CFDictionaryGetTypeID())
+        return kAudioUnitErr_InvalidPropertyValue;
     auto dict = static_cast<CFDictionaryRef>(plist);
     const AudioComponentDescription desc = GetComponentDescription();
     if (!numberMatches(dict, "version", static_cast<SInt32>(kStateVersion)) ||
@@ -601,9 +646,13 @@ OSStatus AUBase::RestoreState(CFPropertyListRef plist) {
     return 0;
 }
 
-OSStatus AUBase::GetPresets(CFArrayRef*) { return kAudioUnitErr_InvalidProperty; }
+OSStatus AUBase::GetPresets(CFArrayRef*) {
+    return kAudioUnitErr_InvalidProperty;
+}
 
-OSStatus AUBase::NewFactoryPresetSet(const AUPreset&) { return kAudioUnitErr_InvalidPropertyValue; }
+OSStatus AUBase::NewFactoryPresetSet(const AUPreset&) {
+    return kAudioUnitErr_InvalidPropertyValue;
+}
 
 void AUBase::SetAFactoryPresetAsCurrent(const AUPreset& preset) {
     if (preset.presetName != nullptr) CFRetain(preset.presetName);

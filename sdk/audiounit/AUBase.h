@@ -65,7 +65,8 @@ public:
     OSStatus RemovePropertyListener(AudioUnitPropertyID id, AudioUnitPropertyListenerProc proc, void* refCon);
 
     // ------------------------------------------------------------ stream formats
-    virtual bool ValidFormat(AudioUnitScope scope, AudioUnitElement element, const AudioStreamBasicDescription& format);
+    virtual bool ValidFormat(AudioUnitScope scope, AudioUnitElement element,
+                             const AudioStreamBasicDescription& format);
     virtual bool StreamFormatWritable(AudioUnitScope scope, AudioUnitElement element);
     virtual OSStatus ChangeStreamFormat(AudioUnitScope scope, AudioUnitElement element,
                                         const AudioStreamBasicDescription& oldFormat,
@@ -82,8 +83,10 @@ public:
 
     // ------------------------------------------------------------ parameters
     virtual OSStatus GetParameterList(AudioUnitScope scope, AudioUnitParameterID* outList, UInt32& outCount);
-    virtual OSStatus GetParameterInfo(AudioUnitScope scope, AudioUnitParameterID id, AudioUnitParameterInfo& outInfo);
-    virtual OSStatus GetParameterValueStrings(AudioUnitScope scope, AudioUnitParameterID id, CFArrayRef* outStrings);
+    virtual OSStatus GetParameterInfo(AudioUnitScope scope, AudioUnitParameterID id,
+                                      AudioUnitParameterInfo& outInfo);
+    virtual OSStatus GetParameterValueStrings(AudioUnitScope scope, AudioUnitParameterID id,
+                                              CFArrayRef* outStrings);
     virtual OSStatus GetParameter(AudioUnitParameterID id, AudioUnitScope scope, AudioUnitElement element,
                                   AudioUnitParameterValue& outValue);
     virtual OSStatus SetParameter(AudioUnitParameterID id, AudioUnitScope scope, AudioUnitElement element,
@@ -95,12 +98,14 @@ public:
     // ------------------------------------------------------------ rendering
     OSStatus DoRender(AudioUnitRenderActionFlags& flags, const AudioTimeStamp& timeStamp, UInt32 outputBus,
                       UInt32 frames, AudioBufferList& ioData);
-    virtual OSStatus Render(AudioUnitRenderActionFlags& flags, const AudioTimeStamp& timeStamp, UInt32 frames);
+    virtual OSStatus Render(AudioUnitRenderActionFlags& flags, const AudioTimeStamp& timeStamp,
+                            UInt32 frames);
     // Splits frames at every pending event's frame, applies each event through SetParameter
     // at the start of its slice (ramps at every slice start they cover) and calls
     // ProcessScheduledSlice for each slice in order.
     OSStatus ProcessForScheduledParams(UInt32 frames, void* userData);
-    virtual OSStatus ProcessScheduledSlice(void* userData, UInt32 startFrame, UInt32 sliceFrames, UInt32 totalFrames);
+    virtual OSStatus ProcessScheduledSlice(void* userData, UInt32 startFrame, UInt32 sliceFrames,
+                                           UInt32 totalFrames);
     // Whether a render whose pulled input carried the output-is-silence flag may stay silent.
     virtual bool IsInputSilent(AudioUnitRenderActionFlags flags, UInt32 frames);
     // Clears the output-is-silence flag unless IsInputSilent allows it.
@@ -127,9 +132,15 @@ public:
     OSStatus CallHostTransportState(Boolean* outIsPlaying, Boolean* outTransportStateChanged,
                                     Float64* outCurrentSampleInTimeLine, Boolean* outIsCycling,
                                     Float64* outCycleStartBeat, Float64* outCycleEndBeat);
-    bool HasBeatAndTempoCallback() const { return mHostUserBeatAndTempo.load(std::memory_order_acquire) != nullptr; }
-    bool HasMusicalTimeCallback() const { return mHostMusicalTime.load(std::memory_order_acquire) != nullptr; }
-    bool HasTransportStateCallback() const { return mHostTransportState.load(std::memory_order_acquire) != nullptr; }
+    bool HasBeatAndTempoCallback() const {
+        return mHostUserBeatAndTempo.load(std::memory_order_acquire) != nullptr;
+    }
+    bool HasMusicalTimeCallback() const {
+        return mHostMusicalTime.load(std::memory_order_acquire) != nullptr;
+    }
+    bool HasTransportStateCallback() const {
+        return mHostTransportState.load(std::memory_order_acquire) != nullptr;
+    }
 
     // ------------------------------------------------------------ single-entry dispatch
     // Serves the older calling form for every selector but the MIDI ones.

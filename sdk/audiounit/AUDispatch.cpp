@@ -34,15 +34,18 @@ OSStatus getPropertyInfo(AUBase* unit, AudioUnitPropertyID id, AudioUnitScope sc
 OSStatus getProperty(AUBase* unit, AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
                      void* outData, UInt32* ioDataSize) {
     if (ioDataSize == nullptr) return kAudio_ParamError;
-    return ComponentBase::Guard([&] { return unit->DispatchGetProperty(id, scope, element, outData, *ioDataSize); });
+    return ComponentBase::Guard(
+        [&] { return unit->DispatchGetProperty(id, scope, element, outData, *ioDataSize); });
 }
 
 OSStatus setProperty(AUBase* unit, AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
                      const void* inData, UInt32 inDataSize) {
-    return ComponentBase::Guard([&] { return unit->DispatchSetProperty(id, scope, element, inData, inDataSize); });
+    return ComponentBase::Guard(
+        [&] { return unit->DispatchSetProperty(id, scope, element, inData, inDataSize); });
 }
 
-OSStatus addPropertyListener(AUBase* unit, AudioUnitPropertyID id, AudioUnitPropertyListenerProc proc, void* refCon) {
+OSStatus addPropertyListener(AUBase* unit, AudioUnitPropertyID id, AudioUnitPropertyListenerProc proc,
+                             void* refCon) {
     return ComponentBase::Guard([&] { return unit->AddPropertyListener(id, proc, refCon); });
 }
 
@@ -96,7 +99,9 @@ AUBase* unitOf(void* self) {
     return record == nullptr ? nullptr : static_cast<AUBase*>(record->mObject);
 }
 
-AUMIDIBase* midiUnitOf(void* self) { return dynamic_cast<AUMIDIBase*>(unitOf(self)); }
+AUMIDIBase* midiUnitOf(void* self) {
+    return dynamic_cast<AUMIDIBase*>(unitOf(self));
+}
 
 // Each method checks for a missing object, then forwards.
 template <auto Function, typename... Args>
@@ -110,7 +115,9 @@ OSStatus recordMIDIEvent(void* self, UInt32 status, UInt32 data1, UInt32 data2, 
     return midiEvent(midiUnitOf(self), status, data1, data2, offsetSampleFrame);
 }
 
-OSStatus recordSysEx(void* self, const UInt8* data, UInt32 length) { return sysEx(midiUnitOf(self), data, length); }
+OSStatus recordSysEx(void* self, const UInt8* data, UInt32 length) {
+    return sysEx(midiUnitOf(self), data, length);
+}
 
 template <typename Method>
 AudioComponentMethod method(Method function) {
@@ -137,21 +144,25 @@ T arg(const ComponentParameters* params, int i) {
 
 AudioComponentMethod AUMethodLookup(SInt16 selector, bool withMIDI) {
     switch (selector) {
-        case kAudioUnitInitializeSelect: return method(&forward<initialize>);
-        case kAudioUnitUninitializeSelect: return method(&forward<uninitialize>);
+        case kAudioUnitInitializeSelect:
+            return method(&forward<initialize>);
+        case kAudioUnitUninitializeSelect:
+            return method(&forward<uninitialize>);
         case kAudioUnitGetPropertyInfoSelect:
-            return method(&forward<getPropertyInfo, AudioUnitPropertyID, AudioUnitScope, AudioUnitElement, UInt32*,
-                                   Boolean*>);
+            return method(&forward<getPropertyInfo, AudioUnitPropertyID, AudioUnitScope, AudioUnitElement,
+                                   UInt32*, Boolean*>);
         case kAudioUnitGetPropertySelect:
             return method(
                 &forward<getProperty, AudioUnitPropertyID, AudioUnitScope, AudioUnitElement, void*, UInt32*>);
         case kAudioUnitSetPropertySelect:
-            return method(
-                &forward<setProperty, AudioUnitPropertyID, AudioUnitScope, AudioUnitElement, const void*, UInt32>);
+            return method(&forward<setProperty, AudioUnitPropertyID, AudioUnitScope, AudioUnitElement,
+                                   const void*, UInt32>);
         case kAudioUnitAddPropertyListenerSelect:
-            return method(&forward<addPropertyListener, AudioUnitPropertyID, AudioUnitPropertyListenerProc, void*>);
+            return method(
+                &forward<addPropertyListener, AudioUnitPropertyID, AudioUnitPropertyListenerProc, void*>);
         case kAudioUnitRemovePropertyListenerWithUserDataSelect:
-            return method(&forward<removePropertyListener, AudioUnitPropertyID, AudioUnitPropertyListenerProc, void*>);
+            return method(
+                &forward<removePropertyListener, AudioUnitPropertyID, AudioUnitPropertyListenerProc, void*>);
         case kAudioUnitGetParameterSelect:
             return method(&forward<getParameter, AudioUnitParameterID, AudioUnitScope, AudioUnitElement,
                                    AudioUnitParameterValue*>);
@@ -163,10 +174,14 @@ AudioComponentMethod AUMethodLookup(SInt16 selector, bool withMIDI) {
         case kAudioUnitRenderSelect:
             return method(&forward<render, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32, UInt32,
                                    AudioBufferList*>);
-        case kAudioUnitResetSelect: return method(&forward<reset, AudioUnitScope, AudioUnitElement>);
-        case kMusicDeviceMIDIEventSelect: return withMIDI ? method(&recordMIDIEvent) : nullptr;
-        case kMusicDeviceSysExSelect: return withMIDI ? method(&recordSysEx) : nullptr;
-        default: return nullptr;
+        case kAudioUnitResetSelect:
+            return method(&forward<reset, AudioUnitScope, AudioUnitElement>);
+        case kMusicDeviceMIDIEventSelect:
+            return withMIDI ? method(&recordMIDIEvent) : nullptr;
+        case kMusicDeviceSysExSelect:
+            return withMIDI ? method(&recordSysEx) : nullptr;
+        default:
+            return nullptr;
     }
 }
 
@@ -175,17 +190,19 @@ OSStatus AUBase::ComponentEntryDispatch(ComponentParameters* params, AUBase* uni
     if (unit == nullptr) return kAudio_ParamError;
     const ComponentParameters* p = params;
     switch (params->what) {
-        case kAudioUnitInitializeSelect: return initialize(unit);
-        case kAudioUnitUninitializeSelect: return uninitialize(unit);
+        case kAudioUnitInitializeSelect:
+            return initialize(unit);
+        case kAudioUnitUninitializeSelect:
+            return uninitialize(unit);
         case kAudioUnitGetPropertyInfoSelect:
-            return getPropertyInfo(unit, arg<UInt32>(p, 0), arg<UInt32>(p, 1), arg<UInt32>(p, 2), arg<UInt32*>(p, 3),
-                                   arg<Boolean*>(p, 4));
+            return getPropertyInfo(unit, arg<UInt32>(p, 0), arg<UInt32>(p, 1), arg<UInt32>(p, 2),
+                                   arg<UInt32*>(p, 3), arg<Boolean*>(p, 4));
         case kAudioUnitGetPropertySelect:
-            return getProperty(unit, arg<UInt32>(p, 0), arg<UInt32>(p, 1), arg<UInt32>(p, 2), arg<void*>(p, 3),
-                               arg<UInt32*>(p, 4));
+            return getProperty(unit, arg<UInt32>(p, 0), arg<UInt32>(p, 1), arg<UInt32>(p, 2),
+                               arg<void*>(p, 3), arg<UInt32*>(p, 4));
         case kAudioUnitSetPropertySelect:
-            return setProperty(unit, arg<UInt32>(p, 0), arg<UInt32>(p, 1), arg<UInt32>(p, 2), arg<const void*>(p, 3),
-                               arg<UInt32>(p, 4));
+            return setProperty(unit, arg<UInt32>(p, 0), arg<UInt32>(p, 1), arg<UInt32>(p, 2),
+                               arg<const void*>(p, 3), arg<UInt32>(p, 4));
         case kAudioUnitAddPropertyListenerSelect:
             return addPropertyListener(unit, arg<UInt32>(p, 0), arg<AudioUnitPropertyListenerProc>(p, 1),
                                        arg<void*>(p, 2));
@@ -203,8 +220,10 @@ OSStatus AUBase::ComponentEntryDispatch(ComponentParameters* params, AUBase* uni
         case kAudioUnitRenderSelect:
             return render(unit, arg<AudioUnitRenderActionFlags*>(p, 0), arg<const AudioTimeStamp*>(p, 1),
                           arg<UInt32>(p, 2), arg<UInt32>(p, 3), arg<AudioBufferList*>(p, 4));
-        case kAudioUnitResetSelect: return reset(unit, arg<UInt32>(p, 0), arg<UInt32>(p, 1));
-        default: return -4;  // unimplemented selector
+        case kAudioUnitResetSelect:
+            return reset(unit, arg<UInt32>(p, 0), arg<UInt32>(p, 1));
+        default:
+            return -4;  // unimplemented selector
     }
 }
 
@@ -214,7 +233,9 @@ OSStatus AUMIDIBase::ComponentEntryDispatch(ComponentParameters* params, AUMIDIB
         case kMusicDeviceMIDIEventSelect:
             return midiEvent(unit, arg<UInt32>(params, 0), arg<UInt32>(params, 1), arg<UInt32>(params, 2),
                              arg<UInt32>(params, 3));
-        case kMusicDeviceSysExSelect: return sysEx(unit, arg<const UInt8*>(params, 0), arg<UInt32>(params, 1));
-        default: return -4;
+        case kMusicDeviceSysExSelect:
+            return sysEx(unit, arg<const UInt8*>(params, 0), arg<UInt32>(params, 1));
+        default:
+            return -4;
     }
 }

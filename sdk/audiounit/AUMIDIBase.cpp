@@ -5,9 +5,13 @@ OSStatus AUMIDIBase::MIDIEvent(UInt32 status, UInt32 data1, UInt32 data2, UInt32
                            static_cast<UInt8>(data1), static_cast<UInt8>(data2), offsetSampleFrame);
 }
 
-OSStatus AUMIDIBase::SysEx(const UInt8*, UInt32) { return 0; }
+OSStatus AUMIDIBase::SysEx(const UInt8*, UInt32) {
+    return 0;
+}
 
-OSStatus AUMIDIBase::HandleMidiEvent(UInt8, UInt8, UInt8, UInt8, UInt32) { return 0; }
+OSStatus AUMIDIBase::HandleMidiEvent(UInt8, UInt8, UInt8, UInt8, UInt32) {
+    return 0;
+}
 
 OSStatus AUMIDIBase::DelegateGetPropertyInfo(AudioUnitPropertyID, AudioUnitScope, AudioUnitElement, UInt32&,
                                              Boolean&) {

@@ -16,14 +16,16 @@ public:
     virtual OSStatus MIDIEvent(UInt32 status, UInt32 data1, UInt32 data2, UInt32 offsetSampleFrame);
     // System exclusive messages are accepted and dropped.
     virtual OSStatus SysEx(const UInt8* data, UInt32 length);
-    virtual OSStatus HandleMidiEvent(UInt8 status, UInt8 channel, UInt8 data1, UInt8 data2, UInt32 offsetSampleFrame);
+    virtual OSStatus HandleMidiEvent(UInt8 status, UInt8 channel, UInt8 data1, UInt8 data2,
+                                     UInt32 offsetSampleFrame);
 
-    virtual OSStatus DelegateGetPropertyInfo(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
-                                             UInt32& outDataSize, Boolean& outWritable);
-    virtual OSStatus DelegateGetProperty(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
-                                         void* outData);
-    virtual OSStatus DelegateSetProperty(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
-                                         const void* inData, UInt32 inDataSize);
+    virtual OSStatus DelegateGetPropertyInfo(AudioUnitPropertyID id, AudioUnitScope scope,
+                                             AudioUnitElement element, UInt32& outDataSize,
+                                             Boolean& outWritable);
+    virtual OSStatus DelegateGetProperty(AudioUnitPropertyID id, AudioUnitScope scope,
+                                         AudioUnitElement element, void* outData);
+    virtual OSStatus DelegateSetProperty(AudioUnitPropertyID id, AudioUnitScope scope,
+                                         AudioUnitElement element, const void* inData, UInt32 inDataSize);
 
     // Serves the older calling form for the MIDI selectors (0x0101, 0x0102).
     static OSStatus ComponentEntryDispatch(ComponentParameters* params, AUMIDIBase* unit);

@@ -21,8 +21,8 @@ void AUElement::SetParameter(AudioUnitParameterID id, AudioUnitParameterValue va
 }
 
 AUIOElement::AUIOElement(AUBase& unit) : AUElement(unit), mList(new (mListBytes) AudioBufferList{0, {}}) {
-    mFormat = AudioStreamBasicDescription{44100.0, kAudioFormatLinearPCM, kAudioFormatFlagsCanonicalNonInterleaved,
-                                          4, 1, 4, 2, 32, 0};
+    mFormat = AudioStreamBasicDescription{
+        44100.0, kAudioFormatLinearPCM, kAudioFormatFlagsCanonicalNonInterleaved, 4, 1, 4, 2, 32, 0};
 }
 
 void AUIOElement::AllocateBuffer(UInt32 maxFrames) {
@@ -34,7 +34,8 @@ void AUIOElement::AllocateBuffer(UInt32 maxFrames) {
 
 AudioBufferList& AUIOElement::PrepareBuffer(UInt32 frames) {
     const UInt32 channels = NumberChannels() < kMaxChannels ? NumberChannels() : kMaxChannels;
-    if (frames > mMaxFrames || mMemory.empty()) throw static_cast<OSStatus>(kAudioUnitErr_TooManyFramesToProcess);
+    if (frames > mMaxFrames || mMemory.empty())
+        throw static_cast<OSStatus>(kAudioUnitErr_TooManyFramesToProcess);
     mList->mNumberBuffers = channels;
     AudioBuffer* buffers = mList->mBuffers;
     for (UInt32 c = 0; c < channels; ++c)
@@ -43,7 +44,8 @@ AudioBufferList& AUIOElement::PrepareBuffer(UInt32 frames) {
 }
 
 void AUIOElement::SetBufferList(const AudioBufferList& list) {
-    if (list.mNumberBuffers > NumberChannels() || list.mNumberBuffers > kMaxChannels) throw static_cast<OSStatus>(-1);
+    if (list.mNumberBuffers > NumberChannels() || list.mNumberBuffers > kMaxChannels)
+        throw static_cast<OSStatus>(-1);
     mList->mNumberBuffers = list.mNumberBuffers;
     AudioBuffer* buffers = mList->mBuffers;
     const AudioBuffer* source = list.mBuffers;
@@ -71,10 +73,11 @@ OSStatus AUInputElement::PullInput(AudioUnitRenderActionFlags& flags, const Audi
                                    AudioUnitElement element, UInt32 frames) {
     AudioBufferList& list = PrepareBuffer(frames);
     if (AURenderCallback callback = mCallback.load(std::memory_order_acquire))
-        return callback(mCallbackRefCon.load(std::memory_order_relaxed), &flags, &timeStamp, element, frames, &list);
+        return callback(mCallbackRefCon.load(std::memory_order_relaxed), &flags, &timeStamp, element, frames,
+                        &list);
     if (AudioUnit source = mSourceUnit.load(std::memory_order_acquire))
-        return AudioUnitRender(source, &flags, &timeStamp, mSourceOutput.load(std::memory_order_relaxed), frames,
-                               &list);
+        return AudioUnitRender(source, &flags, &timeStamp, mSourceOutput.load(std::memory_order_relaxed),
+                               frames, &list);
     return kAudioUnitErr_NoConnection;
 }
 

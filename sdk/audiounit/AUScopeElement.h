@@ -73,8 +73,8 @@ public:
     bool HasConnection() const;
     // Fills the element's buffer list from the render callback or the connected unit and
     // returns their status; kAudioUnitErr_NoConnection without either.
-    OSStatus PullInput(AudioUnitRenderActionFlags& flags, const AudioTimeStamp& timeStamp, AudioUnitElement element,
-                       UInt32 frames);
+    OSStatus PullInput(AudioUnitRenderActionFlags& flags, const AudioTimeStamp& timeStamp,
+                       AudioUnitElement element, UInt32 frames);
 
 private:
     // Set from the host's thread, read on the render thread.

@@ -11,7 +11,8 @@
 
 // ---------------------------------------------------------------- components
 // Makes a component known to AudioComponentFindNext. Never fails for a non-null factory.
-AudioComponent AudioComponentRegister(const AudioComponentDescription* desc, AudioComponentFactoryFunction factory);
+AudioComponent AudioComponentRegister(const AudioComponentDescription* desc,
+                                      AudioComponentFactoryFunction factory);
 // The next registered component after inComponent (null: from the start) whose description
 // matches; zero fields of desc match anything. Null when there is none.
 AudioComponent AudioComponentFindNext(AudioComponent inComponent, const AudioComponentDescription* desc);
@@ -33,12 +34,12 @@ OSStatus AudioUnitUninitialize(AudioUnit unit);
 OSStatus AudioUnitGetPropertyInfo(AudioUnit unit, AudioUnitPropertyID id, AudioUnitScope scope,
                                   AudioUnitElement element, UInt32* outDataSize, Boolean* outWritable);
 // ioDataSize: in, the room at outData; out, the size written.
-OSStatus AudioUnitGetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
-                              void* outData, UInt32* ioDataSize);
-OSStatus AudioUnitSetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
-                              const void* inData, UInt32 inDataSize);
-OSStatus AudioUnitAddPropertyListener(AudioUnit unit, AudioUnitPropertyID id, AudioUnitPropertyListenerProc proc,
-                                      void* refCon);
+OSStatus AudioUnitGetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitScope scope,
+                              AudioUnitElement element, void* outData, UInt32* ioDataSize);
+OSStatus AudioUnitSetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitScope scope,
+                              AudioUnitElement element, const void* inData, UInt32 inDataSize);
+OSStatus AudioUnitAddPropertyListener(AudioUnit unit, AudioUnitPropertyID id,
+                                      AudioUnitPropertyListenerProc proc, void* refCon);
 OSStatus AudioUnitRemovePropertyListenerWithUserData(AudioUnit unit, AudioUnitPropertyID id,
                                                      AudioUnitPropertyListenerProc proc, void* refCon);
 OSStatus AudioUnitGetParameter(AudioUnit unit, AudioUnitParameterID id, AudioUnitScope scope,
@@ -47,12 +48,14 @@ OSStatus AudioUnitSetParameter(AudioUnit unit, AudioUnitParameterID id, AudioUni
                                AudioUnitElement element, AudioUnitParameterValue value, UInt32 bufferOffset);
 // On the render thread, before the AudioUnitRender call the events belong to.
 OSStatus AudioUnitScheduleParameters(AudioUnit unit, const AudioUnitParameterEvent* events, UInt32 count);
-OSStatus AudioUnitRender(AudioUnit unit, AudioUnitRenderActionFlags* ioActionFlags, const AudioTimeStamp* timeStamp,
-                         UInt32 outputBus, UInt32 frames, AudioBufferList* ioData);
+OSStatus AudioUnitRender(AudioUnit unit, AudioUnitRenderActionFlags* ioActionFlags,
+                         const AudioTimeStamp* timeStamp, UInt32 outputBus, UInt32 frames,
+                         AudioBufferList* ioData);
 OSStatus AudioUnitReset(AudioUnit unit, AudioUnitScope scope, AudioUnitElement element);
 // MIDI to a unit that takes it: status byte with channel, two data bytes, the frame of the next
 // render the event falls on.
-OSStatus MusicDeviceMIDIEvent(AudioUnit unit, UInt32 status, UInt32 data1, UInt32 data2, UInt32 offsetSampleFrame);
+OSStatus MusicDeviceMIDIEvent(AudioUnit unit, UInt32 status, UInt32 data1, UInt32 data2,
+                              UInt32 offsetSampleFrame);
 OSStatus MusicDeviceSysEx(AudioUnit unit, const UInt8* data, UInt32 length);
 
 // ---------------------------------------------------------------- listeners
@@ -61,10 +64,13 @@ OSStatus MusicDeviceSysEx(AudioUnit unit, const UInt8* data, UInt32 length);
 OSStatus AUEventListenerCreate(AUEventListenerProc proc, void* userData, AUEventListenerRef* outListener);
 // Interest in one kind of event: for parameter events the unit and parameter id (or
 // kAUParameterListener_AnyParameter) of inEvent; for property events the unit and property id.
-OSStatus AUEventListenerAddEventType(AUEventListenerRef listener, void* object, const AudioUnitEvent* inEvent);
-OSStatus AUEventListenerRemoveEventType(AUEventListenerRef listener, void* object, const AudioUnitEvent* inEvent);
+OSStatus AUEventListenerAddEventType(AUEventListenerRef listener, void* object,
+                                     const AudioUnitEvent* inEvent);
+OSStatus AUEventListenerRemoveEventType(AUEventListenerRef listener, void* object,
+                                        const AudioUnitEvent* inEvent);
 // Waits for calls in progress on other threads to return, then frees the listener.
 OSStatus AUListenerDispose(AUEventListenerRef listener);
 // Delivers the event to every interested listener except sendingListener. Takes no lock and
 // allocates nothing.
-OSStatus AUEventListenerNotify(AUEventListenerRef sendingListener, void* sendingObject, const AudioUnitEvent* inEvent);
+OSStatus AUEventListenerNotify(AUEventListenerRef sendingListener, void* sendingObject,
+                               const AudioUnitEvent* inEvent);

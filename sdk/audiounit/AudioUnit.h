@@ -11,14 +11,14 @@
 //   // Formats: Float32, non-interleaved, one buffer per channel (kAudioFormatFlagsCanonical-
 //   // NonInterleaved, 4 bytes per frame). Input 1 or 2 channels (or 0 for no input), output 2.
 //   AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0, &fmt, sizeof fmt);
-//   AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0, &fmt2, sizeof fmt2);
-//   AudioUnitSetProperty(unit, kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, &max, 4);
-//   AURenderCallbackStruct input{pullInput, myState};          // the unit pulls its input here,
+//   AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0, &fmt2, sizeof
+//   fmt2); AudioUnitSetProperty(unit, kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0,
+//   &max, 4); AURenderCallbackStruct input{pullInput, myState};          // the unit pulls its input here,
 //   AudioUnitSetProperty(unit, kAudioUnitProperty_SetRenderCallback,  // also with 0 input channels
 //                        kAudioUnitScope_Input, 0, &input, sizeof input);
 //   HostCallbackInfo host{myState, beatAndTempo, musicalTime, transportState};  // any may be null
-//   AudioUnitSetProperty(unit, kAudioUnitProperty_HostCallbacks, kAudioUnitScope_Global, 0, &host, sizeof host);
-//   AudioUnitInitialize(unit);                                 // -10868: unsupported channel pair
+//   AudioUnitSetProperty(unit, kAudioUnitProperty_HostCallbacks, kAudioUnitScope_Global, 0, &host, sizeof
+//   host); AudioUnitInitialize(unit);                                 // -10868: unsupported channel pair
 //
 //   per block (frames <= max):
 //     AudioUnitScheduleParameters(unit, events, n);            // changes at frames of this block

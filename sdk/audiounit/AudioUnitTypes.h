@@ -44,7 +44,8 @@ struct AudioComponentPlugInInterface {
     void* reserved;
 };
 
-typedef AudioComponentPlugInInterface* (*AudioComponentFactoryFunction)(const AudioComponentDescription* desc);
+typedef AudioComponentPlugInInterface* (*AudioComponentFactoryFunction)(
+    const AudioComponentDescription* desc);
 
 // Selectors of the unit's methods.
 enum : SInt16 {
@@ -95,16 +96,16 @@ enum : AudioUnitPropertyID {
     kAudioUnitProperty_FastDispatch = 5,
     kAudioUnitProperty_StreamFormat = 8,
     kAudioUnitProperty_ElementCount = 11,
-    kAudioUnitProperty_Latency = 12,  // Float64 seconds
-    kAudioUnitProperty_SupportedNumChannels = 13,  // AUChannelInfo[]
+    kAudioUnitProperty_Latency = 12,                // Float64 seconds
+    kAudioUnitProperty_SupportedNumChannels = 13,   // AUChannelInfo[]
     kAudioUnitProperty_MaximumFramesPerSlice = 14,  // UInt32
     kAudioUnitProperty_ParameterValueStrings = 16,
-    kAudioUnitProperty_TailTime = 20,  // Float64 seconds
-    kAudioUnitProperty_BypassEffect = 21,  // UInt32
+    kAudioUnitProperty_TailTime = 20,           // Float64 seconds
+    kAudioUnitProperty_BypassEffect = 21,       // UInt32
     kAudioUnitProperty_SetRenderCallback = 23,  // AURenderCallbackStruct, input scope
-    kAudioUnitProperty_FactoryPresets = 24,  // CFArrayRef of AUPreset*, released by the caller
-    kAudioUnitProperty_HostCallbacks = 27,  // HostCallbackInfo
-    kAudioUnitProperty_CurrentPreset = 28,  // AUPreset; a name handed out is retained
+    kAudioUnitProperty_FactoryPresets = 24,     // CFArrayRef of AUPreset*, released by the caller
+    kAudioUnitProperty_HostCallbacks = 27,      // HostCallbackInfo
+    kAudioUnitProperty_CurrentPreset = 28,      // AUPreset; a name handed out is retained
     kAudioUnitProperty_InPlaceProcessing = 29,
     kAudioUnitProperty_CocoaUI = 31,
     kAudioUnitProperty_ParameterStringFromValue = 33,
@@ -242,7 +243,8 @@ struct AudioUnitCocoaViewInfo {
 // ---------------------------------------------------------------- host callbacks (property 27)
 typedef OSStatus (*HostCallback_GetBeatAndTempo)(void* inHostUserData, Float64* outCurrentBeat,
                                                  Float64* outCurrentTempo);
-typedef OSStatus (*HostCallback_GetMusicalTimeLocation)(void* inHostUserData, UInt32* outDeltaSampleOffsetToNextBeat,
+typedef OSStatus (*HostCallback_GetMusicalTimeLocation)(void* inHostUserData,
+                                                        UInt32* outDeltaSampleOffsetToNextBeat,
                                                         Float32* outTimeSig_Numerator,
                                                         UInt32* outTimeSig_Denominator,
                                                         Float64* outCurrentMeasureDownBeat);

@@ -38,7 +38,8 @@ struct AudioBufferList {
     AudioBuffer mBuffers[1];
 
     static constexpr UInt32 byteSize(UInt32 buffers) {
-        return static_cast<UInt32>(sizeof(AudioBufferList) + (buffers > 1 ? buffers - 1 : 0) * sizeof(AudioBuffer));
+        return static_cast<UInt32>(sizeof(AudioBufferList) +
+                                   (buffers > 1 ? buffers - 1 : 0) * sizeof(AudioBuffer));
     }
 };
 

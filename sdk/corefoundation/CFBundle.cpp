@@ -98,4 +98,6 @@ CFBundleRef CFBundleGetMainBundle() {
     return r.main;
 }
 
-CFStringRef CFBundleGetIdentifier(CFBundleRef bundle) { return bundle == nullptr ? nullptr : bundle->identifier.get(); }
+CFStringRef CFBundleGetIdentifier(CFBundleRef bundle) {
+    return bundle == nullptr ? nullptr : bundle->identifier.get();
+}

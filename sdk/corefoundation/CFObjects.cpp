@@ -76,14 +76,28 @@ void CFRelease(CFTypeRef ref) {
     if (ref != nullptr) object(ref)->release();
 }
 
-CFTypeID CFGetTypeID(CFTypeRef ref) { return ref == nullptr ? 0 : object(ref)->typeId; }
+CFTypeID CFGetTypeID(CFTypeRef ref) {
+    return ref == nullptr ? 0 : object(ref)->typeId;
+}
 
-CFTypeID CFStringGetTypeID() { return kStringType; }
-CFTypeID CFDataGetTypeID() { return kDataType; }
-CFTypeID CFNumberGetTypeID() { return kNumberType; }
-CFTypeID CFDictionaryGetTypeID() { return kDictionaryType; }
-CFTypeID CFArrayGetTypeID() { return kArrayType; }
-CFTypeID CFBundleGetTypeID() { return kBundleType; }
+CFTypeID CFStringGetTypeID() {
+    return kStringType;
+}
+CFTypeID CFDataGetTypeID() {
+    return kDataType;
+}
+CFTypeID CFNumberGetTypeID() {
+    return kNumberType;
+}
+CFTypeID CFDictionaryGetTypeID() {
+    return kDictionaryType;
+}
+CFTypeID CFArrayGetTypeID() {
+    return kArrayType;
+}
+CFTypeID CFBundleGetTypeID() {
+    return kBundleType;
+}
 
 // ---- data
 
@@ -92,7 +106,9 @@ CFDataRef CFDataCreate(CFAllocatorRef, const UInt8* bytes, CFIndex length) {
     return new Data(std::vector<UInt8>(bytes, bytes + length));
 }
 
-CFIndex CFDataGetLength(CFDataRef data) { return data == nullptr ? 0 : static_cast<CFIndex>(data->bytes.size()); }
+CFIndex CFDataGetLength(CFDataRef data) {
+    return data == nullptr ? 0 : static_cast<CFIndex>(data->bytes.size());
+}
 
 const UInt8* CFDataGetBytePtr(CFDataRef data) {
     return data == nullptr || data->bytes.empty() ? nullptr : data->bytes.data();
@@ -176,13 +192,15 @@ Boolean CFNumberGetValue(CFNumberRef number, CFNumberType type, void* value) {
     switch (type) {
         case kCFNumberSInt32Type: {
             SInt32 v;
-            exact = number->isFloat ? integerFromReal(number->real, &v) : integerFromInteger(number->integer, &v);
+            exact =
+                number->isFloat ? integerFromReal(number->real, &v) : integerFromInteger(number->integer, &v);
             store(v);
             break;
         }
         case kCFNumberSInt64Type: {
             SInt64 v;
-            exact = number->isFloat ? integerFromReal(number->real, &v) : integerFromInteger(number->integer, &v);
+            exact =
+                number->isFloat ? integerFromReal(number->real, &v) : integerFromInteger(number->integer, &v);
             store(v);
             break;
         }

@@ -31,8 +31,12 @@ private:
     mutable std::atomic<long> references{1};
 };
 
-inline const Object* object(CFTypeRef ref) { return static_cast<const Object*>(ref); }
-inline bool isType(CFTypeRef ref, CFTypeID id) { return ref != nullptr && object(ref)->typeId == id; }
+inline const Object* object(CFTypeRef ref) {
+    return static_cast<const Object*>(ref);
+}
+inline bool isType(CFTypeRef ref, CFTypeID id) {
+    return ref != nullptr && object(ref)->typeId == id;
+}
 
 // Drops one reference when it goes out of scope.
 class Owned {

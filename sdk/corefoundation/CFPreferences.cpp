@@ -95,18 +95,17 @@ Boolean CFPreferencesAppSynchronize(CFStringRef applicationID) {
     auto domain = p.domains.find(applicationID->text);
     if (domain == p.domains.end() || domain->second.empty()) return true;
     const auto& changes = domain->second;
-    const bool written = updatePreferences(preferencesFile(applicationID->text, Scope::CurrentUser),
-                                           [&](CFMutableDictionaryRef dictionary) {
-                                               for (const auto& [key, value] : changes) {
-                                                   if (value == nullptr) {
-                                                       dictionary->remove(key);
-                                                   } else {
-                                                       Owned keyString(new String(key));
-                                                       dictionary->set(static_cast<CFStringRef>(keyString.get()),
-                                                                       value);
-                                                   }
-                                               }
-                                           });
+    const bool written = updatePreferences(
+        preferencesFile(applicationID->text, Scope::CurrentUser), [&](CFMutableDictionaryRef dictionary) {
+            for (const auto& [key, value] : changes) {
+                if (value == nullptr) {
+                    dictionary->remove(key);
+                } else {
+                    Owned keyString(new String(key));
+                    dictionary->set(static_cast<CFStringRef>(keyString.get()), value);
+                }
+            }
+        });
     if (!written) return false;
     for (auto& [key, value] : domain->second) CFRelease(value);
     p.domains.erase(domain);

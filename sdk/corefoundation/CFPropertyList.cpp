@@ -2,9 +2,9 @@
 
 #include <plist/plist.h>
 
-#include <cstdlib>
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -162,8 +162,9 @@ std::size_t regionEnd(std::string_view text, std::size_t at) {
 }  // namespace
 
 // The library frees its trees recursively, compares keys pairwise and decodes character
-// references in place, so all three are bounded before it parses anything. The count errs towards too deep: every opening tag counts, closing tags
-// only outside comments, processing instructions and declarations, which the library may skip.
+// references in place, so all three are bounded before it parses anything. The count errs towards too deep:
+// every opening tag counts, closing tags only outside comments, processing instructions and declarations,
+// which the library may skip.
 std::string xmlLimitProblem(const char* bytes, std::size_t length) {
     const std::string_view text(bytes, length);
     std::vector<std::size_t> keys;  // per open container
@@ -171,8 +172,8 @@ std::string xmlLimitProblem(const char* bytes, std::size_t length) {
     std::size_t last = 0;
     for (std::size_t at = text.find('<');; at = text.find('<', at + 1)) {
         const std::size_t end = at == std::string_view::npos ? text.size() : at;
-        if (std::count(text.begin() + static_cast<std::ptrdiff_t>(last), text.begin() + static_cast<std::ptrdiff_t>(end),
-                       '&') > MAX_REFERENCES)
+        if (std::count(text.begin() + static_cast<std::ptrdiff_t>(last),
+                       text.begin() + static_cast<std::ptrdiff_t>(end), '&') > MAX_REFERENCES)
             return "a text with more than " + std::to_string(MAX_REFERENCES) + " character references";
         if (at == std::string_view::npos) break;
         last = at;
@@ -220,8 +221,8 @@ CFPropertyListRef fromXml(const char* bytes, std::size_t length) {
 
 using namespace tarnwell::cf;
 
-CFDataRef CFPropertyListCreateData(CFAllocatorRef, CFPropertyListRef list, CFPropertyListFormat format, CFOptionFlags,
-                                   CFErrorRef* error) {
+CFDataRef CFPropertyListCreateData(CFAllocatorRef, CFPropertyListRef list, CFPropertyListFormat format,
+                                   CFOptionFlags, CFErrorRef* error) {
     if (error != nullptr) *error = nullptr;
     if (format != kCFPropertyListXMLFormat_v1_0) return nullptr;
     const std::string xml = toXml(list);

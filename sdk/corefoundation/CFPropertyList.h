@@ -15,9 +15,10 @@ inline constexpr CFOptionFlags kCFPropertyListMutableContainersAndLeaves = 2;
 
 // XML only; null for another format, a value that is not a property list (including
 // containers of plain pointers and cycles). error, when given, is set to null.
-CFDataRef CFPropertyListCreateData(CFAllocatorRef allocator, CFPropertyListRef list, CFPropertyListFormat format,
-                                   CFOptionFlags options, CFErrorRef* error);
+CFDataRef CFPropertyListCreateData(CFAllocatorRef allocator, CFPropertyListRef list,
+                                   CFPropertyListFormat format, CFOptionFlags options, CFErrorRef* error);
 // Null for data that is not a well-formed XML property list. Containers always come back
 // mutable. format, when given, receives the XML format.
-CFPropertyListRef CFPropertyListCreateWithData(CFAllocatorRef allocator, CFDataRef data, CFOptionFlags options,
-                                               CFPropertyListFormat* format, CFErrorRef* error);
+CFPropertyListRef CFPropertyListCreateWithData(CFAllocatorRef allocator, CFDataRef data,
+                                               CFOptionFlags options, CFPropertyListFormat* format,
+                                               CFErrorRef* error);

@@ -151,7 +151,8 @@ bool replaceAtomically(const std::string& path, const std::string& folder, const
 // Exclusive advisory lock on a companion file, so the lock survives the data file's renames.
 class FileLock {
 public:
-    explicit FileLock(const std::string& path) : fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {
+    explicit FileLock(const std::string& path)
+        : fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {
         if (fd < 0) return;
         while (::flock(fd, LOCK_EX) != 0) {
             if (errno != EINTR) {
@@ -217,7 +218,8 @@ bool updatePreferences(const std::string& path, const std::function<void(CFMutab
     Owned dictionary;
     if (state == FileState::Read) {
         dictionary.reset(parseDictionary(content));
-        if (dictionary.get() == nullptr && ::rename(path.c_str(), (path + ".damaged").c_str()) != 0) return false;
+        if (dictionary.get() == nullptr && ::rename(path.c_str(), (path + ".damaged").c_str()) != 0)
+            return false;
     }
     if (dictionary.get() == nullptr) dictionary.reset(new Dictionary(true));
 

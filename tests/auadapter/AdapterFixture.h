@@ -115,8 +115,8 @@ public:
     static inline TestAdapter* last = nullptr;
 };
 
-inline constexpr AudioComponentDescription kTestAdapterDescription{kAudioUnitType_MusicEffect, fourCharOSType("Tadp"),
-                                                                   fourCharOSType("Tarn"), 0, 0};
+inline constexpr AudioComponentDescription kTestAdapterDescription{
+    kAudioUnitType_MusicEffect, fourCharOSType("Tadp"), fourCharOSType("Tarn"), 0, 0};
 
 // A change of a global parameter, due at a frame of the next render.
 inline AudioUnitParameterEvent immediate(UInt32 frame, float value, AudioUnitParameterID parameter = 0) {
@@ -145,11 +145,13 @@ protected:
     }
 
     OSStatus setChannels(UInt32 inputs, UInt32 outputs, double rate = 44100.0) {
-        for (auto [scope, channels] : {std::pair{kAudioUnitScope_Input, inputs}, std::pair{kAudioUnitScope_Output, outputs}}) {
-            AudioStreamBasicDescription format{rate, kAudioFormatLinearPCM, kAudioFormatFlagsCanonicalNonInterleaved,
-                                               4, 1, 4, channels, 32, 0};
-            const OSStatus status = AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat, scope, 0, &format,
-                                                         sizeof format);
+        for (auto [scope, channels] :
+             {std::pair{kAudioUnitScope_Input, inputs}, std::pair{kAudioUnitScope_Output, outputs}}) {
+            AudioStreamBasicDescription format{
+                rate, kAudioFormatLinearPCM, kAudioFormatFlagsCanonicalNonInterleaved, 4, 1, 4, channels, 32,
+                0};
+            const OSStatus status =
+                AudioUnitSetProperty(unit, kAudioUnitProperty_StreamFormat, scope, 0, &format, sizeof format);
             if (status != 0) return status;
         }
         return 0;
@@ -158,8 +160,8 @@ protected:
     // Configures, connects the input and initialises.
     void start(UInt32 inputs = 2, UInt32 maxFrames = 1024) {
         ASSERT_EQ(setChannels(inputs, 2), 0);
-        ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0,
-                                       &maxFrames, sizeof maxFrames),
+        ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global,
+                                       0, &maxFrames, sizeof maxFrames),
                   0);
         AURenderCallbackStruct callback{&AdapterTest::pull, this};
         ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0,
@@ -186,8 +188,8 @@ protected:
         return AudioUnitRender(unit, &flags, &stamp, 0, frames, reinterpret_cast<AudioBufferList*>(&list));
     }
 
-    static OSStatus pull(void* refCon, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32, UInt32 frames,
-                         AudioBufferList* data) {
+    static OSStatus pull(void* refCon, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32,
+                         UInt32 frames, AudioBufferList* data) {
         auto* self = static_cast<AdapterTest*>(refCon);
         AudioBuffer* buffers = data->mBuffers;
         for (UInt32 c = 0; c < data->mNumberBuffers; ++c)
@@ -202,7 +204,8 @@ protected:
         return AudioUnitGetProperty(unit, id, scope, element, &value, &size);
     }
     template <typename T>
-    OSStatus setProperty(AudioUnitPropertyID id, const T& value, AudioUnitScope scope = kAudioUnitScope_Global) {
+    OSStatus setProperty(AudioUnitPropertyID id, const T& value,
+                         AudioUnitScope scope = kAudioUnitScope_Global) {
         return AudioUnitSetProperty(unit, id, scope, 0, &value, sizeof value);
     }
 

@@ -105,7 +105,8 @@ TEST_F(AdapterRender, MidiFromAnotherThreadArrivesOnceInOrder) {
     std::thread sender([&] {
         for (int i = 0; i < kEvents; ++i) {
             while (i - delivered.load() >= kInFlight) std::this_thread::yield();
-            MusicDeviceMIDIEvent(unit, 0x90, static_cast<UInt32>(i & 0x7F), static_cast<UInt32>((i >> 7) & 0x7F), 0);
+            MusicDeviceMIDIEvent(unit, 0x90, static_cast<UInt32>(i & 0x7F),
+                                 static_cast<UInt32>((i >> 7) & 0x7F), 0);
         }
         done.store(true);
     });

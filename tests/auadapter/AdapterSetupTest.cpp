@@ -6,9 +6,9 @@ using AdapterSetup = AdapterTest;
 
 TEST_F(AdapterSetup, AcceptsOnlyTheChannelTable) {
     const OSStatus refused = kAudioUnitErr_FormatNotSupported;
-    for (auto [in, out, expected] : {std::tuple{1u, 1u, refused}, std::tuple{2u, 1u, refused},
-                                     std::tuple{1u, 2u, OSStatus{0}}, std::tuple{0u, 2u, OSStatus{0}},
-                                     std::tuple{2u, 2u, OSStatus{0}}}) {
+    for (auto [in, out, expected] :
+         {std::tuple{1u, 1u, refused}, std::tuple{2u, 1u, refused}, std::tuple{1u, 2u, OSStatus{0}},
+          std::tuple{0u, 2u, OSStatus{0}}, std::tuple{2u, 2u, OSStatus{0}}}) {
         AudioUnitUninitialize(unit);
         ASSERT_EQ(setChannels(in, out), 0);
         EXPECT_EQ(AudioUnitInitialize(unit), expected) << in << " in, " << out << " out";
@@ -26,8 +26,8 @@ TEST_F(AdapterSetup, UninitialisingSuspendsTheEffect) {
 
 TEST_F(AdapterSetup, ParametersAreNamedSetAndReadThroughTheHost) {
     UInt32 size = 0;
-    ASSERT_EQ(AudioUnitGetPropertyInfo(unit, kAudioUnitProperty_ParameterList, kAudioUnitScope_Global, 0, &size,
-                                       nullptr),
+    ASSERT_EQ(AudioUnitGetPropertyInfo(unit, kAudioUnitProperty_ParameterList, kAudioUnitScope_Global, 0,
+                                       &size, nullptr),
               0);
     EXPECT_EQ(size, 1024u * sizeof(AudioUnitParameterID));
 
@@ -49,7 +49,8 @@ TEST_F(AdapterSetup, ParametersAreNamedSetAndReadThroughTheHost) {
 
     EXPECT_EQ(getProperty(kAudioUnitProperty_ParameterInfo, info, 3, kAudioUnitScope_Input),
               kAudioUnitErr_InvalidParameter);
-    EXPECT_EQ(AudioUnitSetParameter(unit, 1024, kAudioUnitScope_Global, 0, 0.4f, 0), kAudioUnitErr_InvalidParameter);
+    EXPECT_EQ(AudioUnitSetParameter(unit, 1024, kAudioUnitScope_Global, 0, 0.4f, 0),
+              kAudioUnitErr_InvalidParameter);
 
     // Changes reach the effect, and the host reads what the effect holds.
     ASSERT_EQ(AudioUnitSetParameter(unit, 12, kAudioUnitScope_Global, 0, 0.4f, 0), 0);

@@ -9,23 +9,27 @@ using AdapterState = AdapterTest;
 CFPropertyListRef saveState(AudioUnit unit) {
     CFPropertyListRef state = nullptr;
     UInt32 size = sizeof state;
-    EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &state, &size), 0);
+    EXPECT_EQ(
+        AudioUnitGetProperty(unit, kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &state, &size),
+        0);
     return state;
 }
 
 OSStatus restoreState(AudioUnit unit, CFPropertyListRef state) {
-    return AudioUnitSetProperty(unit, kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &state, sizeof state);
+    return AudioUnitSetProperty(unit, kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &state,
+                                sizeof state);
 }
 
 // Puts value (taken over) under key of a saved state.
 void replace(CFPropertyListRef state, const char* key, CFTypeRef value) {
-    CFDictionarySetValue(static_cast<CFMutableDictionaryRef>(const_cast<void*>(state)), makeCFString(key).get(),
-                         CFRef<CFTypeRef>(value).get());
+    CFDictionarySetValue(static_cast<CFMutableDictionaryRef>(const_cast<void*>(state)),
+                         makeCFString(key).get(), CFRef<CFTypeRef>(value).get());
 }
 
 CFDataRef dataFor(CFPropertyListRef state, const char* key) {
     const void* value = CFDictionaryGetValue(static_cast<CFDictionaryRef>(state), makeCFString(key).get());
-    return value != nullptr && CFGetTypeID(value) == CFDataGetTypeID() ? static_cast<CFDataRef>(value) : nullptr;
+    return value != nullptr && CFGetTypeID(value) == CFDataGetTypeID() ? static_cast<CFDataRef>(value)
+                                                                       : nullptr;
 }
 
 // Every value, saved as the program record, comes back exactly, and through XML as well.
@@ -44,10 +48,12 @@ TEST_F(AdapterState, ProgramRecordsRoundTripAllValues) {
     EXPECT_EQ(dataFor(state.get(), "mChunkData"), nullptr);
     // Values are big-endian single floats after the 28-byte name.
     const UInt8* bytes = CFDataGetBytePtr(complete);
-    const UInt32 bits = (UInt32{bytes[28]} << 24) | (UInt32{bytes[29]} << 16) | (UInt32{bytes[30]} << 8) | bytes[31];
+    const UInt32 bits =
+        (UInt32{bytes[28]} << 24) | (UInt32{bytes[29]} << 16) | (UInt32{bytes[30]} << 8) | bytes[31];
     EXPECT_EQ(std::memcmp(&bits, &saved[0], 4), 0);
 
-    CFRef<CFDataRef> xml(CFPropertyListCreateData(nullptr, state.get(), kCFPropertyListXMLFormat_v1_0, 0, nullptr));
+    CFRef<CFDataRef> xml(
+        CFPropertyListCreateData(nullptr, state.get(), kCFPropertyListXMLFormat_v1_0, 0, nullptr));
     ASSERT_TRUE(xml);
     CFRef<CFPropertyListRef> reread(CFPropertyListCreateWithData(nullptr, xml.get(), 0, nullptr, nullptr));
     ASSERT_TRUE(reread);
@@ -58,7 +64,7 @@ TEST_F(AdapterState, ProgramRecordsRoundTripAllValues) {
     ASSERT_EQ(restoreState(unit, reread.get()), 0);
     EXPECT_EQ(adapter->recordValues, saved);
     EXPECT_STREQ(adapter->recordName, "A name of thirty characters");  // the first 27 of 30
-    EXPECT_EQ(effect->setProgramCalls, programCalls + 1);  // the saved program is applied
+    EXPECT_EQ(effect->setProgramCalls, programCalls + 1);              // the saved program is applied
 }
 
 TEST_F(AdapterState, WrongSizeIsReportedAndChangesNoRecord) {

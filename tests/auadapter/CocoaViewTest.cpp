@@ -72,7 +72,8 @@ TEST_F(ViewTest, EditorViewPropertyOpensOnlyInAViewAndClosesWhenTheViewGoes) {
     void* views[2] = {a->handle(), b->handle()};
     void* none = nullptr;
     auto setView = [&](const void* data, UInt32 size) {
-        return AudioUnitSetProperty(unit, AUPLUGIN::kEditorViewProperty, kAudioUnitScope_Global, 0, data, size);
+        return AudioUnitSetProperty(unit, AUPLUGIN::kEditorViewProperty, kAudioUnitScope_Global, 0, data,
+                                    size);
     };
     // Each way of handing over no view (nothing, too few bytes, a null view) closes the editor
     // once and opens none.

@@ -86,10 +86,10 @@ TEST_F(ComponentThreads, RenderAutomationMidiAndTheEditorTogether) {
             if (++n % 500 == 0) {  // a host saving the song while it plays, then loading it back
                 CFPropertyListRef state = nullptr;
                 UInt32 size = sizeof state;
-                if (AudioUnitGetProperty(unit, kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &state,
-                                         &size) == 0) {
-                    AudioUnitSetProperty(unit, kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &state,
-                                         sizeof state);
+                if (AudioUnitGetProperty(unit, kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0,
+                                         &state, &size) == 0) {
+                    AudioUnitSetProperty(unit, kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0,
+                                         &state, sizeof state);
                     CFRelease(state);
                 }
             }

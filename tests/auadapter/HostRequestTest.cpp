@@ -10,10 +10,10 @@ intptr_t ask(AEffect* record, int32_t request, int32_t index = 0, void* ptr = nu
 
 TEST_F(HostRequests, OutsideHostsAreKnownByTheirBundleIdentifier) {
     char product[256] = {};
-    for (auto [identifier, expected] : {std::pair{"org.example.Sequencer", "Default"},
-                                        std::pair{"com.outsidehosts.Kore2", "Kore"},
-                                        std::pair{"com.outsidehosts.Maschine", "Maschine Host"},
-                                        std::pair{"com.outsidehosts.Other", "Default"}}) {
+    for (auto [identifier, expected] :
+         {std::pair{"org.example.Sequencer", "Default"}, std::pair{"com.outsidehosts.Kore2", "Kore"},
+          std::pair{"com.outsidehosts.Maschine", "Maschine Host"},
+          std::pair{"com.outsidehosts.Other", "Default"}}) {
         tarnwell::cf::registerMainBundle(identifier, "/tmp");
         ASSERT_EQ(ask(adapter->GetAEffect(), HostRequest::GetProductString, 0, product), 1);
         EXPECT_STREQ(product, expected) << identifier;
@@ -28,16 +28,17 @@ struct Heard {
 };
 
 void hear(void* userData, void*, const AudioUnitEvent* event, UInt64, AudioUnitParameterValue value) {
-    static_cast<std::vector<Heard>*>(userData)->push_back({event->mEventType, event->mArgument.mParameter.mParameterID,
-                                                           value});
+    static_cast<std::vector<Heard>*>(userData)->push_back(
+        {event->mEventType, event->mArgument.mParameter.mParameterID, value});
 }
 
 TEST_F(HostRequests, AutomationAndGesturesReachTheListeners) {
     std::vector<Heard> heard;
     AUEventListenerRef listener = nullptr;
     ASSERT_EQ(AUEventListenerCreate(&hear, &heard, &listener), 0);
-    for (AudioUnitEventType type : {kAudioUnitEvent_ParameterValueChange, kAudioUnitEvent_BeginParameterChangeGesture,
-                                    kAudioUnitEvent_EndParameterChangeGesture}) {
+    for (AudioUnitEventType type :
+         {kAudioUnitEvent_ParameterValueChange, kAudioUnitEvent_BeginParameterChangeGesture,
+          kAudioUnitEvent_EndParameterChangeGesture}) {
         AudioUnitEvent interest{};
         interest.mEventType = type;
         interest.mArgument.mParameter = {unit, kAUParameterListener_AnyParameter, kAudioUnitScope_Global, 0};
@@ -100,7 +101,8 @@ TEST_F(HostRequests, TimeInformationFromTheHostsTransport) {
     EXPECT_EQ(effect->lastTime->ppqPos, 6.5);
     EXPECT_EQ(effect->lastTime->barStartPos, 4.0);
     EXPECT_EQ(effect->lastTime->timeSigNumerator, 7);
-    EXPECT_EQ(effect->lastTime->flags, timeTempoValid | timeTransportPlaying | timePpqPosValid | timeBarsValid | timeSigValid);
+    EXPECT_EQ(effect->lastTime->flags,
+              timeTempoValid | timeTransportPlaying | timePpqPosValid | timeBarsValid | timeSigValid);
 
     transport.playing = 0;
     transport.changed = 1;

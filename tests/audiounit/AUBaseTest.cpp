@@ -10,7 +10,8 @@ namespace {
 OSStatus pullRamp(void*, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32, UInt32 frames,
                   AudioBufferList* data) {
     for (UInt32 c = 0; c < data->mNumberBuffers; ++c)
-        for (UInt32 i = 0; i < frames; ++i) static_cast<float*>(data->mBuffers[c].mData)[i] = static_cast<float>(i);
+        for (UInt32 i = 0; i < frames; ++i)
+            static_cast<float*>(data->mBuffers[c].mData)[i] = static_cast<float>(i);
     return 0;
 }
 
@@ -19,16 +20,16 @@ protected:
     void SetUp() override {
         ASSERT_EQ(AudioComponentInstanceNew(TestUnit::component(), &unit), 0);
         UInt32 maxFrames = 512;
-        ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0,
-                                       &maxFrames, sizeof maxFrames),
+        ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global,
+                                       0, &maxFrames, sizeof maxFrames),
                   0);
     }
     void TearDown() override { AudioComponentInstanceDispose(unit); }
 
     void connectRamp() {
         AURenderCallbackStruct input{&pullRamp, nullptr};
-        ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0, &input,
-                                       sizeof input),
+        ASSERT_EQ(AudioUnitSetProperty(unit, kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0,
+                                       &input, sizeof input),
                   0);
     }
 
@@ -36,8 +37,9 @@ protected:
     OSStatus render(UInt32 frames, bool lend = false) {
         left.assign(frames, -1.0f);
         right.assign(frames, -1.0f);
-        list = {2, {{1, lend ? 0 : frames * 4, lend ? nullptr : left.data()},
-                    {1, lend ? 0 : frames * 4, lend ? nullptr : right.data()}}};
+        list = {2,
+                {{1, lend ? 0 : frames * 4, lend ? nullptr : left.data()},
+                 {1, lend ? 0 : frames * 4, lend ? nullptr : right.data()}}};
         AudioUnitRenderActionFlags flags = 0;
         AudioTimeStamp stamp{};
         return AudioUnitRender(unit, &flags, &stamp, 0, frames, reinterpret_cast<AudioBufferList*>(&list));
@@ -70,8 +72,8 @@ TEST_F(AUBaseTest, RenderReportsWhyItCannotRunAndLendsBuffersToHostsWithout) {
 // Rendering reads and writes one buffer per channel: an interleaved format is refused, and no
 // format changes once the buffers are sized.
 TEST_F(AUBaseTest, StreamFormatsAreNonInterleavedAndFixedOnceInitialised) {
-    AudioStreamBasicDescription mono{48000.0, kAudioFormatLinearPCM, kAudioFormatFlagsCanonicalNonInterleaved,
-                                     4, 1, 4, 1, 32, 0};
+    AudioStreamBasicDescription mono{
+        48000.0, kAudioFormatLinearPCM, kAudioFormatFlagsCanonicalNonInterleaved, 4, 1, 4, 1, 32, 0};
     AudioStreamBasicDescription interleaved = mono;
     interleaved.mFormatFlags = kAudioFormatFlagIsFloat | kAudioFormatFlagIsPacked;
     auto setInput = [&](const AudioStreamBasicDescription& format) {

@@ -13,7 +13,8 @@ public:
         Globals().UseIndexedParameters(8);
     }
 
-    OSStatus Render(AudioUnitRenderActionFlags& flags, const AudioTimeStamp& timeStamp, UInt32 frames) override {
+    OSStatus Render(AudioUnitRenderActionFlags& flags, const AudioTimeStamp& timeStamp,
+                    UInt32 frames) override {
         const OSStatus status = Input(0).PullInput(flags, timeStamp, 0, frames);
         if (status != 0) return status;
         const float p0 = Globals().GetParameter(0);
@@ -26,8 +27,8 @@ public:
     }
 
     static AudioComponent component() {
-        static constexpr AudioComponentDescription description{kAudioUnitType_MusicEffect, fourCharOSType("Test"),
-                                                               fourCharOSType("Tarn"), 0, 0};
+        static constexpr AudioComponentDescription description{
+            kAudioUnitType_MusicEffect, fourCharOSType("Test"), fourCharOSType("Tarn"), 0, 0};
         static AudioComponent registered =
             AudioComponentRegister(&description, &AUMIDIEffectFactory<TestUnit>::Factory);
         return registered;

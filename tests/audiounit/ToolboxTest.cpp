@@ -15,7 +15,8 @@ struct Heard {
     float value;
 };
 
-void record(void* userData, void* object, const AudioUnitEvent* event, UInt64, AudioUnitParameterValue value) {
+void record(void* userData, void* object, const AudioUnitEvent* event, UInt64,
+            AudioUnitParameterValue value) {
     static_cast<std::vector<Heard>*>(userData)->push_back(
         {event->mEventType, event->mArgument.mParameter.mParameterID, object, value});
 }
@@ -54,13 +55,14 @@ TEST(Listeners, HearOnlyTheEventsTheyAskedFor) {
     const AudioUnitEvent beginOf5 = parameterEvent(kAudioUnitEvent_BeginParameterChangeGesture, units[0], 5);
     ASSERT_EQ(AUEventListenerAddEventType(listener, &tag, &anyValue), 0);
     ASSERT_EQ(AUEventListenerAddEventType(listener, &tag, &beginOf5), 0);
-    auto notify = [](AudioUnitEventType type, AudioUnit unit, AudioUnitParameterID id, AUEventListenerRef from = nullptr) {
+    auto notify = [](AudioUnitEventType type, AudioUnit unit, AudioUnitParameterID id,
+                     AUEventListenerRef from = nullptr) {
         const AudioUnitEvent event = parameterEvent(type, unit, id);
         AUEventListenerNotify(from, nullptr, &event);
     };
 
     notify(kAudioUnitEvent_ParameterValueChange, units[0], 3);
-    notify(kAudioUnitEvent_ParameterValueChange, units[1], 3);        // another unit
+    notify(kAudioUnitEvent_ParameterValueChange, units[1], 3);         // another unit
     notify(kAudioUnitEvent_BeginParameterChangeGesture, units[0], 6);  // another parameter
     notify(kAudioUnitEvent_BeginParameterChangeGesture, units[0], 5);
     notify(kAudioUnitEvent_BeginParameterChangeGesture, units[0], 5, listener);  // not its own events
@@ -114,7 +116,8 @@ TEST(Listeners, DisposeWhileAnotherThreadNotifies) {
 
 TEST(Components, LoadingAMissingLibraryNamesIt) {
     std::string error;
-    EXPECT_EQ(tarnwell::au::loadComponent("/nonexistent/Thing.so", AudioComponentDescription{}, error), nullptr);
+    EXPECT_EQ(tarnwell::au::loadComponent("/nonexistent/Thing.so", AudioComponentDescription{}, error),
+              nullptr);
     EXPECT_NE(error.find("/nonexistent/Thing.so"), std::string::npos);
 }
 

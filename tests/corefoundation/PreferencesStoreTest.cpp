@@ -30,12 +30,15 @@ std::string text(CFTypeRef value) {
 // Holds a value (none removes the key); with sync, writes the domain and reports success.
 bool set(const std::string& key, const char* value, bool sync = true, const char* domain = DOMAIN) {
     const CFRef<CFStringRef> d = makeCFString(domain);
-    CFPreferencesSetAppValue(makeCFString(key.c_str()).get(), value ? makeCFString(value).get() : nullptr, d.get());
+    CFPreferencesSetAppValue(makeCFString(key.c_str()).get(), value ? makeCFString(value).get() : nullptr,
+                             d.get());
     return !sync || CFPreferencesAppSynchronize(d.get());
 }
 
 std::string userValue(const std::string& key) {
-    return text(CFRef<CFTypeRef>(CFPreferencesCopyAppValue(makeCFString(key.c_str()).get(), makeCFString(DOMAIN).get())).get());
+    return text(CFRef<CFTypeRef>(
+                    CFPreferencesCopyAppValue(makeCFString(key.c_str()).get(), makeCFString(DOMAIN).get()))
+                    .get());
 }
 
 // How many of the keys the file names, read as text rather than through the store.
@@ -69,8 +72,9 @@ TEST_F(PreferencesStore, AnyUserScopeIsReadFromTheSystemFileOnly) {
     PreferencesSandbox::write(sandbox.systemFile(DOMAIN), file);
     EXPECT_EQ(userValue("HelpDir"), "<none>");
     ASSERT_TRUE(set("HelpDir", "/mine.pdf"));
-    const CFRef<CFTypeRef> system(CFPreferencesCopyValue(makeCFString("HelpDir").get(), makeCFString(DOMAIN).get(),
-                                                         kCFPreferencesAnyUser, kCFPreferencesCurrentHost));
+    const CFRef<CFTypeRef> system(CFPreferencesCopyValue(makeCFString("HelpDir").get(),
+                                                         makeCFString(DOMAIN).get(), kCFPreferencesAnyUser,
+                                                         kCFPreferencesCurrentHost));
     EXPECT_EQ(text(system.get()), "/usr/share/manual.pdf");
     EXPECT_EQ(PreferencesSandbox::read(sandbox.systemFile(DOMAIN)), file);
 }
@@ -123,7 +127,8 @@ TEST_F(PreferencesStore, AnUnreadableFileIsLeftUntouched) {
     PreferencesSandbox::write(file(), mine);
     std::filesystem::permissions(file(), std::filesystem::perms::none);
     EXPECT_FALSE(set("K", "v"));
-    std::filesystem::permissions(file(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    std::filesystem::permissions(file(),
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     EXPECT_EQ(PreferencesSandbox::read(file()), mine);
     EXPECT_FALSE(std::filesystem::exists(file() + ".damaged"));
 }
@@ -162,7 +167,8 @@ TEST_F(PreferencesStore, OversizedFileIsNeitherReadNorReplaced) {
     EXPECT_TRUE(PreferencesSandbox::read(file()) == big) << "the file was changed";
     EXPECT_FALSE(std::filesystem::exists(file() + ".damaged"));
     // Just under the limit it is a preferences file like any other.
-    PreferencesSandbox::write(file(), PreferencesSandbox::plist(entry + "<!--" + std::string((4u << 20) - 200, ' ') + "-->"));
+    PreferencesSandbox::write(
+        file(), PreferencesSandbox::plist(entry + "<!--" + std::string((4u << 20) - 200, ' ') + "-->"));
     EXPECT_EQ(userValue("A"), "alpha");
 }
 

@@ -157,7 +157,8 @@ TEST(PropertyList, WhatTheXmlLibraryCannotBearIsRefusedUnread) {
     // The refusals themselves are in the host's hostile-file corpus; here, closing tags inside
     // comments, processing instructions and declarations must not count.
     for (const char* hiding : {"<!--</dict>-->", "<?x </dict>?>", "<!X </dict>>", "<!X [</dict>]>"})
-        EXPECT_NE(limitProblem("<plist>" + repeat(std::string("<dict>") + hiding, 300) + "</plist>"), "") << hiding;
+        EXPECT_NE(limitProblem("<plist>" + repeat(std::string("<dict>") + hiding, 300) + "</plist>"), "")
+            << hiding;
 
     std::string within = "<plist>" + repeat("<dict><key>a</key>", 256) + "<string>" + repeat("&lt;", 1000) +
                          "</string>" + repeat("</dict>", 256) + "</plist>";
@@ -165,7 +166,8 @@ TEST(PropertyList, WhatTheXmlLibraryCannotBearIsRefusedUnread) {
     ASSERT_NE(list, nullptr);
     CFRelease(list);
     // 257 containers one in the other are read (none of them written empty); one more is refused.
-    CFPropertyListRef deepest = readXml("<plist>" + repeat("<array>", 257) + repeat("</array>", 257) + "</plist>");
+    CFPropertyListRef deepest =
+        readXml("<plist>" + repeat("<array>", 257) + repeat("</array>", 257) + "</plist>");
     ASSERT_NE(deepest, nullptr);
     CFRelease(deepest);
     EXPECT_EQ(readXml("<plist>" + repeat("<array>", 258) + repeat("</array>", 258) + "</plist>"), nullptr);

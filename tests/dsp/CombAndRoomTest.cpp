@@ -15,7 +15,9 @@ using namespace tarnwell::test;
 
 namespace {
 
-float knobFor(double hz) { return static_cast<float>(std::log2(hz / 20.0) / 10.0); }
+float knobFor(double hz) {
+    return static_cast<float>(std::log2(hz / 20.0) / 10.0);
+}
 
 struct CombSetting {
     int type = 0;

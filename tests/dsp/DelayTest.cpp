@@ -15,8 +15,12 @@ namespace {
 constexpr double kRate = 44100.0;
 
 // The free length for ms milliseconds, and the frames it delays by (one more than the set time).
-float freeLen(double ms) { return static_cast<float>(std::log2(ms) / 12.0); }
-double framesFor(double ms) { return ms * kRate / 1000.0 + 1.0; }
+float freeLen(double ms) {
+    return static_cast<float>(std::log2(ms) / 12.0);
+}
+double framesFor(double ms) {
+    return ms * kRate / 1000.0 + 1.0;
+}
 
 Signal impulse(std::size_t length, float height = 1.0f) {
     Signal s(length, 0.0f);
@@ -122,7 +126,8 @@ TEST_F(DelayTest, OneAndTwoFrameLinesCarryTheSignal) {
         restart(static_cast<float>(frames));
         const Signal out = run(in).left;
         EXPECT_EQ(peak(out, 0, 2), 0.0) << frames;
-        for (std::size_t i = 2; i < in.size(); ++i) ASSERT_NEAR(out[i], in[i - frames], 1e-7) << frames << " at " << i;
+        for (std::size_t i = 2; i < in.size(); ++i)
+            ASSERT_NEAR(out[i], in[i - frames], 1e-7) << frames << " at " << i;
     }
 }
 

@@ -11,7 +11,9 @@ using tarnwell::test::ResponseProbe;
 namespace {
 
 // Knob position of a cutoff in Hz (20 Hz .. 20,480 Hz over ten octaves).
-float knobFor(double hz) { return static_cast<float>(std::log2(hz / 20.0) / 10.0); }
+float knobFor(double hz) {
+    return static_cast<float>(std::log2(hz / 20.0) / 10.0);
+}
 
 struct Setting {
     int type = TFilter::LP2_12;
@@ -40,7 +42,9 @@ ResponseProbe probe(const Setting& s, double hostRate = 44100.0) {
 }
 
 // Fall in dB from hz to 2 hz.
-double fallPerOctave(const ResponseProbe& p, double hz) { return p.gainDb(hz) - p.gainDb(2.0 * hz); }
+double fallPerOctave(const ResponseProbe& p, double hz) {
+    return p.gainDb(hz) - p.gainDb(2.0 * hz);
+}
 
 }  // namespace
 
@@ -129,7 +133,8 @@ TEST(FilterResponse, CutoffSitsWhereTheKnobSaysAtEveryRate) {
             EXPECT_NEAR(probe({TFilter::HP2_12, fc, 0.5}, host).gainDb(fc), -3.0, 0.3) << host << " " << fc;
             for (int type : {TFilter::HP2_12, TFilter::HP1_24, TFilter::HP36}) {
                 const ResponseProbe p = probe({type, fc}, host);
-                EXPECT_LT(p.gainDb(p.extremeHz(fc, 16.0 * fc, 1.0, 1.02)), 0.5) << type << " " << host << " " << fc;
+                EXPECT_LT(p.gainDb(p.extremeHz(fc, 16.0 * fc, 1.0, 1.02)), 0.5)
+                    << type << " " << host << " " << fc;
             }
         }
     // The cutoff is held at a fifth of the internal rate: 17,640 Hz at 44.1 kHz, not at 96 kHz.

@@ -150,5 +150,6 @@ TEST(GrainTape, ARecordingReadsAsOneRunAcrossTheRingsEnd) {
         right.push_back(plain[1]);
     }
     EXPECT_EQ(left, ramp(20));
-    for (int i = 0; i < 20; ++i) EXPECT_EQ(right[static_cast<std::size_t>(i)], static_cast<float>(-1 - i)) << i;
+    for (int i = 0; i < 20; ++i)
+        EXPECT_EQ(right[static_cast<std::size_t>(i)], static_cast<float>(-1 - i)) << i;
 }

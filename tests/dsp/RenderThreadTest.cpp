@@ -22,7 +22,9 @@
 
 namespace {
 
-bool subnormal(float v) { return std::fpclassify(v) == FP_SUBNORMAL; }
+bool subnormal(float v) {
+    return std::fpclassify(v) == FP_SUBNORMAL;
+}
 
 // Any subnormal among the floats a block of state holds (filter channels, a ring).
 template <class Block>
@@ -42,7 +44,9 @@ float lanes(Module& m, float x) {
 }
 
 // Sweeps a control over its whole range three times in ten seconds.
-float sweep(int i) { return 0.5f + 0.5f * std::sin(static_cast<float>(i) * 4.27e-5f); }
+float sweep(int i) {
+    return 0.5f + 0.5f * std::sin(static_cast<float>(i) * 4.27e-5f);
+}
 
 // step(x, i) runs host sample x; restart() is the engine's render-thread reset.
 template <class Step, class Restart, class Subnormal>
@@ -86,8 +90,9 @@ TEST(RenderThread, FilterInEveryType) {
             f->update(0.0f, true);
             return lanes(*f, x);
         };
-        checkRenderThread("type " + std::to_string(type), 1000.0f, 5, step, [&] { f->reset(); },
-                          [&] { return anySubnormal(f->ch); });
+        checkRenderThread(
+            "type " + std::to_string(type), 1000.0f, 5, step, [&] { f->reset(); },
+            [&] { return anySubnormal(f->ch); });
     }
 }
 
@@ -140,8 +145,9 @@ TEST(RenderThread, Reverb) {
             return o[0];
         };
         // The engine's reset: the same rate rebuilds nothing.
-        checkRenderThread("room " + std::to_string(room), 20.0f, 60, step,
-                          [&] { r->setSampleRate(44100.0f), r->mute(); }, [&] { return r->hasSubnormalState(); });
+        checkRenderThread(
+            "room " + std::to_string(room), 20.0f, 60, step, [&] { r->setSampleRate(44100.0f), r->mute(); },
+            [&] { return r->hasSubnormalState(); });
     }
 }
 
@@ -158,8 +164,9 @@ TEST(RenderThread, Delay) {
             return l;
         };
         // The engine restarts the delay on the render thread when playback starts.
-        checkRenderThread(equalAndFiltered ? "equal, filtered" : "plain", 20.0f, 60, step,
-                          [&] { d->init(48000.0f); }, [&] { return d->hasSubnormalState(); });
+        checkRenderThread(
+            equalAndFiltered ? "equal, filtered" : "plain", 20.0f, 60, step, [&] { d->init(48000.0f); },
+            [&] { return d->hasSubnormalState(); });
     }
 }
 

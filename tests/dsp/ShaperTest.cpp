@@ -16,7 +16,9 @@ namespace {
 constexpr double kRate = 88200.0;  // internal rate of a 44.1 kHz host
 
 // Frequency knob for an oscillator control frequency fHz = 0.3125 * 2^(16 * knob).
-float knobFor(double fHz) { return static_cast<float>(std::log2(fHz / 0.3125) / 16.0); }
+float knobFor(double fHz) {
+    return static_cast<float>(std::log2(fHz / 0.3125) / 16.0);
+}
 
 struct Setting {
     int mode = TShaper::RingMod;
@@ -45,8 +47,12 @@ double settled(const Signal& y, double hz, double rate = kRate) {
 }
 
 // Half a second of a sine at the internal rate, or a steady level.
-Signal tone(double hz, double amplitude) { return sine(hz, kRate, 44100, amplitude); }
-Signal steady(float level) { return Signal(44100, level); }
+Signal tone(double hz, double amplitude) {
+    return sine(hz, kRate, 44100, amplitude);
+}
+Signal steady(float level) {
+    return Signal(44100, level);
+}
 
 }  // namespace
 
@@ -171,7 +177,8 @@ TEST(ShaperLowFi, HoldBitDepthNoiseAndFilterShowInTheSpectrum) {
     }
     // A held tone keeps its level, also where every hold lands on one sub-sample (H / 2, H / 4).
     for (float amount : {0.2f, 0.4f, 0.5f})
-        EXPECT_NEAR(settled(runShaper({TShaper::LowFi, 0, 0, amount, 0.0f}, tone(200.0, 0.8)), 200.0), 0.8, 0.02)
+        EXPECT_NEAR(settled(runShaper({TShaper::LowFi, 0, 0, amount, 0.0f}, tone(200.0, 0.8)), 200.0), 0.8,
+                    0.02)
             << amount;
     // Shape 1 keeps 4 steps per unit: strong odd harmonics; shape 0 65,536: practically none.
     const Signal x = tone(500.0, 0.8);

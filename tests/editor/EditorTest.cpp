@@ -42,7 +42,8 @@ TEST(EditorLayout, ControlsAtTheirScaledPlacesWithTheSizesBitmapsAndTheMenusFill
         const float s = GUI_SCALES[size];
         ERect* r = nullptr;
         h.editor->getRect(&r);
-        EXPECT_EQ(CRect(r->left, r->top, r->right, r->bottom), CRect(0, 0, scaled(WINDOW_W, s), scaled(WINDOW_H, s)));
+        EXPECT_EQ(CRect(r->left, r->top, r->right, r->bottom),
+                  CRect(0, 0, scaled(WINDOW_W, s), scaled(WINDOW_H, s)));
         ASSERT_TRUE(h.open());
         EXPECT_FLOAT_EQ(h.editor->getFrame()->getContentScale(), s);  // pop-up menus scale with it
         // Each knob on its well with the size's strip, its readout right under it.
@@ -55,7 +56,8 @@ TEST(EditorLayout, ControlsAtTheirScaledPlacesWithTheSizesBitmapsAndTheMenusFill
                       CPoint(scaled(row.x + OFF_X[row.type], s), scaled(row.y + OFF_Y[row.type], s)));
             const CRect& readout = h.editor->getReadout(i)->getViewSize();
             EXPECT_EQ(CPoint(readout.left, readout.top),
-                      CPoint(knob.left, knob.getHeight() + scaled(row.y + OFF_Y[row.type] + LABEL_OFF_Y[row.type], s)));
+                      CPoint(knob.left,
+                             knob.getHeight() + scaled(row.y + OFF_Y[row.type] + LABEL_OFF_Y[row.type], s)));
         }
         // Positions truncate: the second Block sits at 287 units, 430 pixels at 150 %.
         const int blockLeft[SIZE_COUNT] = {287, 430, 574};
@@ -65,7 +67,8 @@ TEST(EditorLayout, ControlsAtTheirScaledPlacesWithTheSizesBitmapsAndTheMenusFill
         EXPECT_EQ(h.ctl().filterMenu[1]->getViewSize().top, scaled(67, s) + down[size]);
         EXPECT_EQ(h.ctl().combMenu[1]->getViewSize().top, scaled(67, s) + down[size]);
         EXPECT_EQ(h.ctl().lowfiMenu[1]->getViewSize().top, scaled(112, s));
-        EXPECT_EQ(h.ctl().grainLinkButton[2]->getBackground()->getResourceId(), bitmapId(BMP_ROUND_BUTTON, size));
+        EXPECT_EQ(h.ctl().grainLinkButton[2]->getBackground()->getResourceId(),
+                  bitmapId(BMP_ROUND_BUTTON, size));
         EXPECT_EQ(h.ctl().grainDryButton[2]->getBackground()->getResourceId(), bitmapId(BMP_TOGGLE, size));
         EXPECT_EQ(h.ctl().bypassButton->getBackground()->getResourceId(), bitmapId(BMP_BYPASS, size));
     }
@@ -95,9 +98,12 @@ TEST(EditorRouting, KnobDragsShiftDoubleClickAndWheelReachTheEffect) {
     // again from where the value is; limited at the top.
     const CPoint at = EditorHarness::centre(knob);
     h.parent.mouseDown(at);
-    for (auto [dy, buttons, expected] : {std::tuple{100, long{kLButton}, 0.7f}, {110, kLButton | kShift, 0.75f},
-                                         {160, kLButton | kShift, 0.755f}, {170, kLButton, 0.756f},
-                                         {200, kLButton, 0.906f}, {400, kLButton, 1.0f}}) {
+    for (auto [dy, buttons, expected] : {std::tuple{100, long{kLButton}, 0.7f},
+                                         {110, kLButton | kShift, 0.75f},
+                                         {160, kLButton | kShift, 0.755f},
+                                         {170, kLButton, 0.756f},
+                                         {200, kLButton, 0.906f},
+                                         {400, kLButton, 1.0f}}) {
         h.parent.mouseMoved(CPoint(at.x, at.y - dy), buttons);
         EXPECT_NEAR(h.fx->getParameter(tag), expected, 1e-5) << dy;
     }
@@ -287,8 +293,10 @@ TEST(EditorRouting, LearnedControllersAreSavedAtIdleAndAtClose) {
         h.fx->processEvents(learn.get());
         h.fx->processReplacing(io, io, 32);
         EXPECT_EQ(getMidiCC(cc), 0);
-        if (cc == 40) h.idle();
-        else h.editor->close();
+        if (cc == 40)
+            h.idle();
+        else
+            h.editor->close();
         EXPECT_EQ(getMidiCC(cc), FILTER_FREQ_TAG[0]) << int(cc);
     }
 }
@@ -311,7 +319,8 @@ TEST(EditorPages, SettingsTogglesPersistTheManualOpensAndTheSizeTakesEffectAtThe
     EXPECT_FLOAT_EQ(h.ctl().settingsToggle[5]->getValue(), 1.0f);
     EXPECT_EQ(h.parent.pixel(big.x, big.y), chosen);
     char text[8];
-    for (auto [key, expected] : {std::pair{"Key", "N"}, {"MidiBank", "N"}, {"Big100", "N"}, {"Big200", "Y"}}) {
+    for (auto [key, expected] :
+         {std::pair{"Key", "N"}, {"MidiBank", "N"}, {"Big100", "N"}, {"Big200", "Y"}}) {
         loadStringFromPrefs(key, text, sizeof text);
         EXPECT_STREQ(text, expected) << key;
     }

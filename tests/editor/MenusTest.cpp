@@ -56,7 +56,8 @@ struct Twins {
     // The next arbitrary value, set in both.
     void same(int index) {
         seed = seed * 1664525u + 1013904223u;
-        for (APlugin* fx : {h.fx.get(), &twin}) fx->setParameter(index, static_cast<float>(seed >> 8) / 16777216.0f);
+        for (APlugin* fx : {h.fx.get(), &twin})
+            fx->setParameter(index, static_cast<float>(seed >> 8) / 16777216.0f);
     }
     // A matrix unlike any before it, in both.
     void newMatrix() {
@@ -88,7 +89,8 @@ struct Twins {
                 };
                 EXPECT_TRUE(answer == kNone || question(asked) == question(asked + 1));
                 EXPECT_TRUE(answer != kCancel || stateOf(*h.fx) == before);
-                if (stateOf(*h.fx) != stateOf(twin)) return ADD_FAILURE() << "the menu and the command differ";
+                if (stateOf(*h.fx) != stateOf(twin))
+                    return ADD_FAILURE() << "the menu and the command differ";
             }
     }
 };

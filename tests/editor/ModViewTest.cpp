@@ -37,8 +37,8 @@ TEST(EditorModView, EachCellSaysItsSlotAndIsDrawnInItsBandAtEverySize) {
         ModView m(size);
         APlugin& fx = *m.h.fx;
         fx.setParameter(BLOCK_TYPE_TAG[1], choice(4, 6.99f));  // Block 2: Room
-        fx.setModVariables(0, false, 0.5f, 27, 73);              // Delay Speed acts exponentially: x1 ...
-        fx.setModVariables(1, false, 1.0f, 38, 73);              // ... x8
+        fx.setModVariables(0, false, 0.5f, 27, 73);            // Delay Speed acts exponentially: x1 ...
+        fx.setModVariables(1, false, 1.0f, 38, 73);            // ... x8
         fx.setModVariables(2, false, 0.9f, 1, 27);
         fx.setModVariables(3, true, 0.0f, 0, 0);
         const char* const expected[4][4] = {{"1", "Follower", "Delay Speed", "100 %"},
@@ -87,7 +87,8 @@ TEST(EditorModView, EachCellSaysItsSlotAndIsDrawnInItsBandAtEverySize) {
         char name[NAME_BUFFER_SIZE];
         for (int type = 0; type < BLOCK_TYPE_STR_COUNT; ++type) {
             for (int b = 0; b < BLOCK_COUNT; ++b) fx.setParameter(BLOCK_TYPE_TAG[b], choice(type, 6.99f));
-            for (int d = 0; d < MOD_DESTINATION_COUNT; ++d) fits(2, (fx.getDestinationString(d, true, name), name));
+            for (int d = 0; d < MOD_DESTINATION_COUNT; ++d)
+                fits(2, (fx.getDestinationString(d, true, name), name));
         }
     }
 }

@@ -80,9 +80,10 @@ TEST(PadsAndGrids, GaterClicksAndLiveDragsChangeWhatIsDrawnAtEverySize) {
         const CCoord top = row.getViewSize().top, cellH = scaled(10, GUI_SCALES[size]);
         auto at = [&](int cell, CCoord y) { return Pads::inFrame(row, CPoint(row.cellLeft(cell) + 3, y)); };
         for (int i : {0, 2, 9, 15}) h.parent.click(at(i, top + 2));  // hidden cells toggle too
-        h.parent.click(at(3, top + 2), kRButton);                     // the gater menu's, no toggle
+        h.parent.click(at(3, top + 2), kRButton);                    // the gater menu's, no toggle
         for (int i = 0; i < 16; ++i) {
-            EXPECT_EQ(h.fx->getGaterValue(b, 1, i), (i == 0 || i == 2 || i == 9 || i == 15) ? 1.0f : 0.0f) << i;
+            EXPECT_EQ(h.fx->getGaterValue(b, 1, i), (i == 0 || i == 2 || i == 9 || i == 15) ? 1.0f : 0.0f)
+                << i;
             EXPECT_EQ(h.fx->getGaterValue(b, 0, i), h.fx->getDefaultValue(GATER_TAG[b][0] + i)) << i;
         }
         EXPECT_EQ(row.cellAt(row.getViewSize().right + 30), 15);
@@ -96,7 +97,8 @@ TEST(PadsAndGrids, GaterClicksAndLiveDragsChangeWhatIsDrawnAtEverySize) {
             for (CCoord x : {row.cellLeft(i) + 1, row.cellLeft(i + 1) - 1}) {
                 const float before = h.fx->getGaterValue(b, 1, i);
                 h.parent.click(Pads::inFrame(row, CPoint(x, top + 2)));
-                EXPECT_NE(h.fx->getGaterValue(b, 1, i), before) << "cell " << i << " at x " << x - row.cellLeft(i);
+                EXPECT_NE(h.fx->getGaterValue(b, 1, i), before)
+                    << "cell " << i << " at x " << x - row.cellLeft(i);
             }
 
         h.parent.mouseDown(h.padPixel(b, 0.2f, 0.9f));
@@ -173,7 +175,8 @@ TEST(XYPad, PointEditsMoveTheNearestShownPointWithItsGroupOnTheGridShown) {
         const int g = TXYDisplay::GROUP_NO[grouping];
         for (int i = 0; i < TXYDisplay::POINTS; ++i) {
             const int j = std::abs(i - 8);  // neighbours keep (j / g)^2 of their offset
-            const float keep = grouping == 0 ? (j == 0 ? 0.0f : 1.0f) : std::min(1.0f, float(j * j) / float(g * g));
+            const float keep =
+                grouping == 0 ? (j == 0 ? 0.0f : 1.0f) : std::min(1.0f, float(j * j) / float(g * g));
             EXPECT_NEAR(h.point(b, i).first, i / 31.0f * keep + 0.3f * (1 - keep), 0.006f) << i;
             EXPECT_NEAR(h.point(b, i).second, 0.5f * keep + 0.9f * (1 - keep), 0.006f) << i;
         }
@@ -219,7 +222,8 @@ TEST(XYPad, APressTakesTheNearestPointOfAPathThatTurns) {
     h.editor->xyGrouping = 0;
     for (int i : {0, 5, 8, 13, 16, 20, 24, 29}) {
         const auto [x, y] = circle(i);
-        const CPoint press = h.padPixel(b, 0.5f + 0.95f * (x - 0.5f), 0.5f + 0.95f * (y - 0.5f));  // a little inside
+        const CPoint press =
+            h.padPixel(b, 0.5f + 0.95f * (x - 0.5f), 0.5f + 0.95f * (y - 0.5f));  // a little inside
         h.parent.mouseDown(press);
         EXPECT_EQ(h.pad(b).getSelectedPoint(), i);
         h.parent.mouseUp(press);

@@ -143,7 +143,9 @@ int hiddenInk(cairo_surface_t* captions, cairo_surface_t* shown, const art::PxRe
 // The captions of a layout, painted the artwork's way on a ground of their own, each checked
 // against the window.
 struct CaptionCheck {
-    CaptionCheck(const art::Scale& s, int w, int h) : canvas(w, h, false, s) { canvas.fill(art::palette::CARD); }
+    CaptionCheck(const art::Scale& s, int w, int h) : canvas(w, h, false, s) {
+        canvas.fill(art::palette::CARD);
+    }
     void add(const art::Knob& k, const std::vector<art::Knob>& row, int originX, bool dim = false) {
         art::paintKnobCaption(canvas, k, row, originX, 0, dim);
         boxes.emplace_back(k.caption, art::captionRect(k, canvas.scale(), originX));

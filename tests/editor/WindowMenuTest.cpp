@@ -62,7 +62,8 @@ struct EditorWindow : ::testing::Test {
         CFrame* frame = h->editor->getFrame();
         const auto arrived = [&] {
             CPoint at;
-            return frame->getCurrentLocation(at) && at == where && (frame->getCurrentMouseButtons() & (kLButton | kRButton)) == 0;
+            return frame->getCurrentLocation(at) && at == where &&
+                   (frame->getCurrentMouseButtons() & (kLButton | kRButton)) == 0;
         };
         const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
         while (!arrived() && std::chrono::steady_clock::now() < until) RunLoop::runOnce(20);
@@ -109,7 +110,7 @@ TEST_F(EditorWindow, AKnobResetStaysWhenThePointerDriftsBeforeTheRelease) {
     ASSERT_NE(knob, nullptr);
     const CPoint at = EditorHarness::centre(knob);
     h->fx->setParameter(THRESHOLD, 0.2f);
-    h->idle();  // the knob shows it
+    h->idle();     // the knob shows it
     click(at, 1);  // the first press of the double click starts a drag that moves nothing
     button(1, true);
     moveTo(CPoint(at.x, at.y + 1));

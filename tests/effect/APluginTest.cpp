@@ -107,7 +107,8 @@ TEST_F(Programs, BrowsingStaysInsideTheBank) {
     fx->setDemoProgram(17);
     for (int bad : {FACTORY_PRESET_COUNT, -1, INT_MAX}) fx->setDemoProgram(bad);
     EXPECT_EQ(fx->currentFactoryPreset, 17);
-    const std::pair<int, int> steps[] = {{-20, 0}, {+1, 1}, {INT_MAX, FACTORY_PRESET_COUNT - 1}, {INT_MIN, 0}};
+    const std::pair<int, int> steps[] = {
+        {-20, 0}, {+1, 1}, {INT_MAX, FACTORY_PRESET_COUNT - 1}, {INT_MIN, 0}};
     for (const auto& [step, preset] : steps) {
         fx->changeDemoProgramDelta(step);
         EXPECT_EQ(fx->currentFactoryPreset, preset) << step;
@@ -146,7 +147,8 @@ TEST_F(Programs, ChunkSizesNeverLeadPastTheData) {
     void* data = nullptr;
     EXPECT_EQ(plugin->getChunk(nullptr, false), 0);
     ASSERT_EQ(plugin->getChunk(&data, false), 4128);
-    std::vector<unsigned char> chunk(static_cast<unsigned char*>(data), static_cast<unsigned char*>(data) + 4128);
+    std::vector<unsigned char> chunk(static_cast<unsigned char*>(data),
+                                     static_cast<unsigned char*>(data) + 4128);
     const float q = 0.8125f;
     std::memcpy(chunk.data() + 4 * FILTER_Q_TAG[2], &q, 4);
     const float before = plugin->getParameter(FILTER_Q_TAG[2]);
@@ -186,10 +188,16 @@ TEST_F(Programs, SetParameterClampsSnapsAndSanitises) {
         int index;
         float value, stored;
     } cases[] = {
-        {5, 1.7f, 1.0f},   {5, -3.0f, 0.0f},  {5, 0.37f, 0.37f},
-        {1, 0.49f, 0.0f},  {1, 0.5f, 1.0f},   {627, 0.8f, 1.0f},  // switches snap
-        {GATER_TAG[1][1] + 3, 0.3f, 0.3f},                          // gater steps keep what is written
-        {6, NaN, 1.0f},    {110, INF, 0.5f},  {4, -INF, 0.0f},    // no number: the default
+        {5, 1.7f, 1.0f},
+        {5, -3.0f, 0.0f},
+        {5, 0.37f, 0.37f},
+        {1, 0.49f, 0.0f},
+        {1, 0.5f, 1.0f},
+        {627, 0.8f, 1.0f},                  // switches snap
+        {GATER_TAG[1][1] + 3, 0.3f, 0.3f},  // gater steps keep what is written
+        {6, NaN, 1.0f},
+        {110, INF, 0.5f},
+        {4, -INF, 0.0f},  // no number: the default
     };
     for (const auto& c : cases) {
         fx->setParameter(c.index, c.value);
@@ -236,12 +244,18 @@ TEST_F(Programs, TypedReadsAgreeWithTheLayout) {
         int tagCount;
         int (APlugin::*read)(int) const;
     } getters[] = {
-        {BLOCK_TYPE_TAG, 3, &APlugin::getBlockType},          {FILTER_MODE_TAG, 3, &APlugin::getFilterMode},
-        {COMB_MODE_TAG, 3, &APlugin::getCombMode},            {SHAPER_MODE_TAG, 3, &APlugin::getShaperMode},
-        {GATER_STEPS_TAG, 3, &APlugin::getGaterSteps},        {GATER_SPEED_TAG, 3, &APlugin::getGaterSpeed},
-        {GRAIN_MODE_TAG, 3, &APlugin::getGrainMode},          {MOD_DESTINATION_TAG, 4, &APlugin::getModDestination},
-        {MOD_SOURCE_TAG, 4, &APlugin::getModSource},          {XY_PLAY_MODE_TAG, 3, &APlugin::getXYPlayMode},
-        {XY_RECORD_MODE_TAG, 3, &APlugin::getXYRecordMode},   {XY_SYNC_TAG, 3, &APlugin::getXYSync},
+        {BLOCK_TYPE_TAG, 3, &APlugin::getBlockType},
+        {FILTER_MODE_TAG, 3, &APlugin::getFilterMode},
+        {COMB_MODE_TAG, 3, &APlugin::getCombMode},
+        {SHAPER_MODE_TAG, 3, &APlugin::getShaperMode},
+        {GATER_STEPS_TAG, 3, &APlugin::getGaterSteps},
+        {GATER_SPEED_TAG, 3, &APlugin::getGaterSpeed},
+        {GRAIN_MODE_TAG, 3, &APlugin::getGrainMode},
+        {MOD_DESTINATION_TAG, 4, &APlugin::getModDestination},
+        {MOD_SOURCE_TAG, 4, &APlugin::getModSource},
+        {XY_PLAY_MODE_TAG, 3, &APlugin::getXYPlayMode},
+        {XY_RECORD_MODE_TAG, 3, &APlugin::getXYRecordMode},
+        {XY_SYNC_TAG, 3, &APlugin::getXYSync},
         {XY_POINT_QUANT_TAG, 3, &APlugin::getXYPointQuantization},
         {XY_SPACE_QUANT_TAG, 3, &APlugin::getXYSpaceQuantization},
         {XY_TIME_QUANT_TAG, 3, &APlugin::getXYTimeQuantization},
@@ -386,7 +400,8 @@ TEST_F(APluginTest, HostQuirksFollowTheUpperCasedHostNames) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.product) + " / " + c.vendor);
         auto plugin = makeUnder(c.product, c.vendor);
-        for (int q = 0; q < APlugin::QUIRK_COUNT; ++q) EXPECT_EQ(plugin->hostQuirks[q], q == c.quirk ? 1 : 0) << q;
+        for (int q = 0; q < APlugin::QUIRK_COUNT; ++q)
+            EXPECT_EQ(plugin->hostQuirks[q], q == c.quirk ? 1 : 0) << q;
         const bool chunks = c.quirk >= APlugin::QUIRK_REAPER && c.quirk <= APlugin::QUIRK_QUENDA;
         EXPECT_EQ((plugin->getAeffect()->flags & effectProgramChunks) != 0, chunks);
         void* data = nullptr;

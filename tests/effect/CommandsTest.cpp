@@ -13,8 +13,8 @@
 
 #include <atomic>
 #include <cctype>
-#include <csignal>
 #include <cmath>
+#include <csignal>
 #include <filesystem>
 #include <set>
 #include <sstream>
@@ -30,9 +30,12 @@ protected:
     // Runs a path command, answering its prompt: nullptr for none, "=" to accept the default
     // shown, "!" to cancel, else the text typed.
     void run(APlugin& fx, int command, int block, const char* typed) {
-        if (typed && std::string(typed) == "=") script.push({Answer::Ok, ""});
-        else if (typed && std::string(typed) == "!") cancel();
-        else if (typed) answer(typed);
+        if (typed && std::string(typed) == "=")
+            script.push({Answer::Ok, ""});
+        else if (typed && std::string(typed) == "!")
+            cancel();
+        else if (typed)
+            answer(typed);
         fx.doBlockCommand(command, block, -1, -1);
     }
     static std::pair<float, float> point(APlugin& fx, int b, int i) {
@@ -58,7 +61,9 @@ class PresetFilesTest : public CommandFixture {
 protected:
     PresetFilesTest() { std::filesystem::create_directories(folder); }
     std::string file(const std::string& name) const { return folder + "/" + name; }
-    void write(const std::string& name, const std::string& text) const { PreferencesSandbox::write(file(name), text); }
+    void write(const std::string& name, const std::string& text) const {
+        PreferencesSandbox::write(file(name), text);
+    }
     std::string read(const std::string& name) const { return PreferencesSandbox::read(file(name)); }
     static std::string lines(int count, const std::string& line) {
         std::string text;
@@ -73,9 +78,16 @@ protected:
         for (std::string line; std::getline(in, line); ++n) all = all && good(line);
         return {all, n};
     }
-    static bool fixedSix(const std::string& l) { return l.size() >= 8 && l[1] == '.' && l.find_first_not_of("0123456789", 2) == std::string::npos && std::isdigit(static_cast<unsigned char>(l[0])); }
-    static bool whole(const std::string& l) { return !l.empty() && l.find_first_not_of("0123456789") == std::string::npos; }
-    static std::vector<int> map(APlugin& fx) { return {std::begin(fx.midiMap.ccToParam), std::end(fx.midiMap.ccToParam)}; }
+    static bool fixedSix(const std::string& l) {
+        return l.size() >= 8 && l[1] == '.' && l.find_first_not_of("0123456789", 2) == std::string::npos &&
+               std::isdigit(static_cast<unsigned char>(l[0]));
+    }
+    static bool whole(const std::string& l) {
+        return !l.empty() && l.find_first_not_of("0123456789") == std::string::npos;
+    }
+    static std::vector<int> map(APlugin& fx) {
+        return {std::begin(fx.midiMap.ccToParam), std::end(fx.midiMap.ccToParam)};
+    }
 
     const std::string folder = prefs.userFolder() + "/files";
 };
@@ -206,7 +218,8 @@ TEST_F(CommandsTest, GaterCommandsMoveTheSteps) {
     const std::vector<float> p = {1, 0, 0, 1, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 1, 0.5f}, q(16, 0.25f);
     auto shifted = [&](int by) {
         std::vector<float> v(16);
-        for (int k = 0; k < 16; ++k) v[static_cast<std::size_t>((k + by + 16) % 16)] = p[static_cast<std::size_t>(k)];
+        for (int k = 0; k < 16; ++k)
+            v[static_cast<std::size_t>((k + by + 16) % 16)] = p[static_cast<std::size_t>(k)];
         return v;
     };
     std::vector<float> inverted, on(16, 1.0f), off(16, 0.0f);
@@ -325,11 +338,14 @@ TEST_F(PresetFilesTest, FilesRoundTripEveryValue) {
     auto at = [](const std::vector<float>& v, int32_t p) { return v[static_cast<std::size_t>(p)]; };
     for (int e = 0; e < BLOCK_TAG_COUNT; ++e) {
         expected[static_cast<std::size_t>(BLOCK_TAGS[2][e])] = at(saved, BLOCK_TAGS[0][e]);
-        if (e >= BLOCK_XY_FIRST) expected[static_cast<std::size_t>(BLOCK_TAGS[0][e])] = at(saved, BLOCK_TAGS[1][e]);
+        if (e >= BLOCK_XY_FIRST)
+            expected[static_cast<std::size_t>(BLOCK_TAGS[0][e])] = at(saved, BLOCK_TAGS[1][e]);
     }
     for (int32_t p : APlugin::MOD_PARAMETERS) expected[static_cast<std::size_t>(p)] = at(saved, p);
     // Applied as a program, which puts the pads' live MIDI positions back to 0.
-    for (int b = 0; b < BLOCK_COUNT; ++b) expected[static_cast<std::size_t>(XY_MIDI_X_TAG[b])] = expected[static_cast<std::size_t>(XY_MIDI_Y_TAG[b])] = 0.0f;
+    for (int b = 0; b < BLOCK_COUNT; ++b)
+        expected[static_cast<std::size_t>(XY_MIDI_X_TAG[b])] =
+            expected[static_cast<std::size_t>(XY_MIDI_Y_TAG[b])] = 0.0f;
     EXPECT_EQ(values(*fx), expected);
     EXPECT_EQ(map(*fx), bound);
     EXPECT_EQ(make()->midiMap.ccToParam[127], 227);
@@ -357,14 +373,27 @@ TEST_F(PresetFilesTest, BadFilesChangeNothing) {
     fx->setAllMidiControls();
     const std::string block = lines(167, "0.5");
     std::filesystem::create_directories(file("folder.blp"));
-    const std::pair<const char*, std::string> cases[] = {  // no text: the file is not written
-        {"short.blp", lines(166, "0.5")}, {"long.blp", block + "0.5\n"}, {"high.blp", lines(166, "0.5") + "1.5\n"},
-        {"nan.blp", lines(166, "0.5") + "nan\n"}, {"word.blp", lines(100, "0.5") + "0.5x\n" + lines(66, "0.5")},
-        {"empty.blp", "\n"}, {"mod.blp", "V1.0\n" + lines(16, "0.5")}, {"missing.blp", ""}, {"folder.blp", ""},
-        {"block.xyp", block}, {"short.xyp", lines(81, "0.5")},
-        {"values.mod", lines(82, "0.5")}, {"short.mod", "V1.0\n" + lines(15, "0.5")}, {"low.mod", "V1.0\n-0.1\n" + lines(15, "0.5")},
-        {"short.ecs", lines(127, "0")}, {"long.ecs", lines(129, "0")}, {"high.ecs", lines(127, "0") + "801\n"},
-        {"fraction.ecs", lines(127, "0") + "12.5\n"}, {"block.ecs", block}};
+    const std::pair<const char*, std::string> cases[] = {
+        // no text: the file is not written
+        {"short.blp", lines(166, "0.5")},
+        {"long.blp", block + "0.5\n"},
+        {"high.blp", lines(166, "0.5") + "1.5\n"},
+        {"nan.blp", lines(166, "0.5") + "nan\n"},
+        {"word.blp", lines(100, "0.5") + "0.5x\n" + lines(66, "0.5")},
+        {"empty.blp", "\n"},
+        {"mod.blp", "V1.0\n" + lines(16, "0.5")},
+        {"missing.blp", ""},
+        {"folder.blp", ""},
+        {"block.xyp", block},
+        {"short.xyp", lines(81, "0.5")},
+        {"values.mod", lines(82, "0.5")},
+        {"short.mod", "V1.0\n" + lines(15, "0.5")},
+        {"low.mod", "V1.0\n-0.1\n" + lines(15, "0.5")},
+        {"short.ecs", lines(127, "0")},
+        {"long.ecs", lines(129, "0")},
+        {"high.ecs", lines(127, "0") + "801\n"},
+        {"fraction.ecs", lines(127, "0") + "12.5\n"},
+        {"block.ecs", block}};
     const std::vector<float> before = values(*fx);
     for (const auto& [name, text] : cases) {
         SCOPED_TRACE(name);
@@ -376,8 +405,10 @@ TEST_F(PresetFilesTest, BadFilesChangeNothing) {
         if (kind == ".xyp") fx->doBlockCommand(XY_LOAD, 1, -1, -1);
         if (kind == ".mod") fx->doModCommand(MOD_LOAD, -1);
         if (kind == ".ecs") fx->loadECS();
-        const char* error = kind == ".blp" ? "Problem with Block Preset file" : kind == ".xyp" ? "Problem with XY Path file"
-                            : kind == ".mod" ? "Problem with Mod file" : "Problem with ECS File";
+        const char* error = kind == ".blp"   ? "Problem with Block Preset file"
+                            : kind == ".xyp" ? "Problem with XY Path file"
+                            : kind == ".mod" ? "Problem with Mod file"
+                                             : "Problem with ECS File";
         EXPECT_EQ(messages(), std::vector<std::string>{error});
         ASSERT_EQ(values(*fx), before);
         ASSERT_EQ(getMidiCC(3) + fx->midiMap.ccToParam[3], 66);
@@ -400,7 +431,8 @@ TEST_F(PresetFilesTest, SavesReplaceFilesWholeOrNotAtAll) {
     EXPECT_EQ(messages(), (std::vector<std::string>{"Problem with Mod File", "Problem with Mod File"}));
     EXPECT_EQ(read("keep.mod").substr(0, 5), "V1.0\n");
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename());
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"keep.mod", "taken.mod"}));
 }
@@ -418,7 +450,8 @@ TEST_F(PresetFilesTest, SavesKeepLinksPermissionsAndLongNames) {
     const std::string longest = std::string(251, 'n') + ".ecs";
     const std::filesystem::path before = std::filesystem::current_path();
     std::filesystem::current_path(folder);  // the chooser's answer holds 255 bytes at most
-    for (const std::string& name : {file("link.blp"), file("private.mod"), file("locked.xyp"), longest}) choose(name);
+    for (const std::string& name : {file("link.blp"), file("private.mod"), file("locked.xyp"), longest})
+        choose(name);
     fx->doBlockCommand(BLOCK_SAVE, 0, -1, -1);
     fx->doModCommand(MOD_SAVE, -1);
     fx->doBlockCommand(XY_SAVE, 1, -1, -1);
@@ -433,9 +466,11 @@ TEST_F(PresetFilesTest, SavesKeepLinksPermissionsAndLongNames) {
     EXPECT_EQ(messages(), std::vector<std::string>{"Problem with XY Path File"});
     EXPECT_EQ(eachLine(read(longest), whole), std::pair(true, 128));
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename());
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"link.blp", "locked.xyp", longest, "private.mod", "real.blp"}));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"link.blp", "locked.xyp", longest, "private.mod", "real.blp"}));
 }
 
 // A named pipe chosen to load or to save is refused at once, with no wait and no change.
@@ -454,7 +489,8 @@ TEST_F(PresetFilesTest, PipesAreRefusedWithoutWaiting) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
             for (const char* name : {"pipe.blp", "pipe.ecs", "pipe.mod"}) {
                 const bool saving = name == std::string("pipe.mod");
-                const int other = i < 500 ? -1 : open(file(name).c_str(), (saving ? O_RDONLY : O_WRONLY) | O_NONBLOCK);
+                const int other =
+                    i < 500 ? -1 : open(file(name).c_str(), (saving ? O_RDONLY : O_WRONLY) | O_NONBLOCK);
                 if (other >= 0) rescued = true, close(other);
             }
         }

@@ -123,7 +123,8 @@ TEST_F(EngineTest, MatrixCombinesByDestinationKind) {
          DESTINATION_GLOBAL_PAN,
          0.25f},
     };
-    for (const MatrixCase& c : cases) EXPECT_NEAR(destinationAfter(c.slots, c.destination), c.expected, 1e-5f) << c.what;
+    for (const MatrixCase& c : cases)
+        EXPECT_NEAR(destinationAfter(c.slots, c.destination), c.expected, 1e-5f) << c.what;
     // Velocity (0 without notes) scaling Global Volume at +1 silences the output.
     auto silenced =
         makeNeutral(3, [](APlugin& e) { setSlot(e, 0, SOURCE_VELOCITY, DESTINATION_GLOBAL_VOLUME, 1.0f); });
@@ -235,7 +236,8 @@ TEST_F(EngineTest, EveryKnobsDestinationIsNamedAfterItAndMovesWhatItMoves) {
                 setXYReplay(e, block);
                 e.setParameter(XY_SPEED_TAG[block], 0.875f);
                 for (int i = 0; i < XY_PATH_POINTS; ++i) {
-                    const float angle = 6.2831853f * static_cast<float>(i) / static_cast<float>(XY_PATH_POINTS);
+                    const float angle =
+                        6.2831853f * static_cast<float>(i) / static_cast<float>(XY_PATH_POINTS);
                     e.setXY(block, i, 0.5f + 0.5f * std::cos(angle), 0.5f + 0.5f * std::sin(angle));
                 }
             }
@@ -444,7 +446,8 @@ TEST_F(EngineTest, LevelsOnTheModWheelGlideAndRestAlikeInQuietFrames) {
     auto played = [&](std::size_t blockSize) {
         auto fx = makeNeutral(3, [](APlugin& e) {
             setBlockType(e, 0, TYPE_FILTER);
-            setSlot(e, 0, SOURCE_MOD_WHEEL, destinationBase(0) + DESTINATION_VOLUME_OFFSET, -0.5f);  // Block 1's Volume
+            setSlot(e, 0, SOURCE_MOD_WHEEL, destinationBase(0) + DESTINATION_VOLUME_OFFSET,
+                    -0.5f);                                                 // Block 1's Volume
             setSlot(e, 1, SOURCE_MOD_WHEEL, DESTINATION_GLOBAL_PAN, 0.3f);  // the output's Pan
         });
         Stereo out = render(*fx, constant(1000, 0.0f), constant(1000, 0.0f), blockSize);
@@ -543,7 +546,8 @@ TEST_F(EngineTest, GaterStepsLandOnSixteenthNotesAtTheHostTempo) {
         ASSERT_GE(opens.size(), 4u);
         EXPECT_NEAR(opens[0], 23.0, 2.0);  // half way up the 1 ms ramp of Gater Smooth 0
         // Later ramps start a frame after their step (the first starts with the sequence).
-        for (std::size_t k = 2; k < opens.size(); ++k) EXPECT_NEAR(opens[k] - opens[k - 1], 2.0 * sixteenth, 2.0);
+        for (std::size_t k = 2; k < opens.size(); ++k)
+            EXPECT_NEAR(opens[k] - opens[k - 1], 2.0 * sixteenth, 2.0);
 
         // Steps switched while it runs act from the next step on: all off, the gate stays shut.
         for (int i = 0; i < 16; ++i) {
@@ -559,13 +563,14 @@ TEST_F(EngineTest, GaterStepsLandOnSixteenthNotesAtTheHostTempo) {
 TEST_F(EngineTest, PlaybackStartRestartsFreeXYPaths) {
     setTransport(false, 120.0);
     auto fx = makeNeutral(3, [](APlugin& e) { setRampReplay(e, 17); });  // one bar: 88200 frames
-    const double step = 31.9999 / 88201.0;  // points per frame
+    const double step = 31.9999 / 88201.0;                               // points per frame
     render(*fx, constant(44100, 0.0f));
     EXPECT_NEAR(fx->modSourceValues[SOURCE_X[0]], 44100.0 * step / 31.0, 1e-4);
     setTransport(true, 120.0);
     render(*fx, constant(20, 0.0f), 1);  // the check at frame 44112 restarts; 8 frames since
     EXPECT_NEAR(fx->modSourceValues[SOURCE_X[0]], 8.0 * step / 31.0, 1e-6);
-    EXPECT_TRUE(fx->stepSequencer[0].getOn()) << "the restart stops the gater; the path's next frame starts it";
+    EXPECT_TRUE(fx->stepSequencer[0].getOn())
+        << "the restart stops the gater; the path's next frame starts it";
 }
 
 // A loop mode changed on its own mid-replay replays the new way from then on: Loop On turned
@@ -576,11 +581,11 @@ TEST_F(EngineTest, ALoopModeChangedMidReplayActs) {
     render(*fx, constant(5000, 0.0f));
     fx->setParameter(XY_LOOP_MODE_TAG[0], choice(2, 2.99f));  // ping-pong
     std::vector<float> x;
-    render(*fx, constant(44000, 0.0f), constant(44000, 0.0f), 64, [&](std::size_t) {
-        x.push_back(fx->modSourceValues[SOURCE_X[0]]);
-    });
+    render(*fx, constant(44000, 0.0f), constant(44000, 0.0f), 64,
+           [&](std::size_t) { x.push_back(fx->modSourceValues[SOURCE_X[0]]); });
     float biggestStep = 0.0f;
-    for (std::size_t i = 1; i < x.size(); ++i) biggestStep = std::max(biggestStep, std::fabs(x[i] - x[i - 1]));
+    for (std::size_t i = 1; i < x.size(); ++i)
+        biggestStep = std::max(biggestStep, std::fabs(x[i] - x[i - 1]));
     EXPECT_LT(biggestStep, 0.01f);  // 64 frames move X by 0.003
     EXPECT_GT(*std::max_element(x.begin(), x.end()), 0.99f);
     EXPECT_LT(x.back(), 0.02f);  // back down at the start
@@ -774,13 +779,15 @@ TEST_F(EngineTest, TheDelaySitsWhereEachPathPutsIt) {
         });
         EXPECT_NEAR(arrival(out.left), D, 3.0);
         EXPECT_NEAR(arrival(out.right), D, 3.0);
-        for (int b = 0; b < 3; ++b) EXPECT_NEAR(arrival(level[b]), delayed[path][b + 1] ? D : 0.0, 3.0) << "Block " << b + 1;
+        for (int b = 0; b < 3; ++b)
+            EXPECT_NEAR(arrival(level[b]), delayed[path][b + 1] ? D : 0.0, 3.0) << "Block " << b + 1;
 
         auto bypassed = makeNeutral(path, [&](APlugin& e) {
             setup(e);
             e.setParameter(BYPASS_PARAM, 1.0f);
         });
-        EXPECT_NEAR(arrival(render(*bypassed, impulse(N, 0, 0.5f)).left), delayed[path][0] ? D : 0.0, 3.0) << "dry pair";
+        EXPECT_NEAR(arrival(render(*bypassed, impulse(N, 0, 0.5f)).left), delayed[path][0] ? D : 0.0, 3.0)
+            << "dry pair";
     };
     for (int path = 0; path < 6; ++path) check(path, false);
     check(1, true);  // the Delay still follows a bypassed Block 1
@@ -843,7 +850,7 @@ TEST_F(EngineTest, RoomModActsWhileASlotMovesRoomDamp) {
     };
     const Signal swayed = wet(1.0f, 0.0f);
     const double level = rms(swayed, 10000, 20000);
-    EXPECT_GT(rmsDifference(swayed, wet(0.0f, 0.0f)), 0.5 * level);  // measured 1.31
+    EXPECT_GT(rmsDifference(swayed, wet(0.0f, 0.0f)), 0.5 * level);    // measured 1.31
     EXPECT_LT(rmsDifference(swayed, wet(1.0f, 0.01f)), 0.05 * level);  // 0.007; 1.41 with the sway lost
 }
 
@@ -954,8 +961,12 @@ TEST_F(EngineTest, RenderingAllocatesNothing) {
     const Signal in = noise(512, 0.8);
     saveStringToPrefs("Capture", "Y");
     setMidiCC(20, FILTER_FREQ_TAG[1]);
-    MidiEventList midi({{3, 0x90, 60, 100}, {100, 0xB0, 20, 64}, {200, 0xD0, 40, 0}, {300, 0x80, 60, 0},
-                        {400, 0xB0, 20, 66}, {700, 0xA0, 60, 9}});
+    MidiEventList midi({{3, 0x90, 60, 100},
+                        {100, 0xB0, 20, 64},
+                        {200, 0xD0, 40, 0},
+                        {300, 0x80, 60, 0},
+                        {400, 0xB0, 20, 66},
+                        {700, 0xA0, 60, 9}});
     for (int type = 0; type < 7; ++type) {
         for (int path = 0; path < 6; ++path) {
             SCOPED_TRACE(testing::Message() << "type " << type << ", path " << path);
@@ -968,7 +979,8 @@ TEST_F(EngineTest, RenderingAllocatesNothing) {
                 float* io[2] = {buffer.data(), buffer.data()};
                 AllocationCounter counter;
                 FileIoCounter files;
-                fx->setParameter(blockParam(call % 3, BLOCK_VOLUME_OFFSET), 0.5f + 0.01f * static_cast<float>(call));
+                fx->setParameter(blockParam(call % 3, BLOCK_VOLUME_OFFSET),
+                                 0.5f + 0.01f * static_cast<float>(call));
                 fx->setParameter(GRAIN_WRITE_SIZE_TAG[call % 3], 0.3f + 0.02f * static_cast<float>(call));
                 fx->setParameter(BLOCK_TYPE_TAG[call % 3], choice(call % 2 ? type : TYPE_GRAIN, 6.99f));
                 fx->setParameter(TRIGGER_PARAM, 1.0f);

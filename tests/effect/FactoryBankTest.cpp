@@ -104,9 +104,11 @@ TEST(PresetSource, MalformedSourcesAreRejectedWithFileAndLine) {
         {"Name = N\nBlock 1 Type = Comb\nBlock 1 X > Filter Freq = 0.9\n",
          "test.txt:3: unknown parameter 'Block 1 X > Filter Freq'"},  // names follow the type
         {"Name = N\nBlock 1 Mix = 1.2\n", "test.txt:2: value 1.2 for 'Block 1 Mix' is outside [0, 1]"},
-        {"Name = N\nBlock 1 Mix = 0.5\nBlock 1 Mix = 0.6\n", "test.txt:3: 'Block 1 Mix' is set twice (first on line 2)"},
+        {"Name = N\nBlock 1 Mix = 0.5\nBlock 1 Mix = 0.6\n",
+         "test.txt:3: 'Block 1 Mix' is set twice (first on line 2)"},
         {"Name = N\nBlock 1 Type = Flanger\n", "test.txt:2: unknown option 'Flanger'"},
-        {"Name = A Name That Is Far Too Long To Fit\n", "test.txt:1: preset name 'A Name That Is Far Too Long To Fit' is longer than 28"},
+        {"Name = A Name That Is Far Too Long To Fit\n",
+         "test.txt:1: preset name 'A Name That Is Far Too Long To Fit' is longer than 28"},
         {"Block 1 Mix = 0.5\n", "test.txt: no 'Name = ...' line"},
     };
     for (const auto& c : cases) {

@@ -22,7 +22,8 @@ public:
         : records(std::min<std::size_t>(messages.size(), 512)) {
         for (std::size_t i = 0; i < records.size(); ++i) {
             const MidiMessage& m = messages[i];
-            records[i] = {type, 24, m.offset, 0, 0, 0, {char(m.status), char(m.data1), char(m.data2), 0}, 0, 0, 0, 0};
+            records[i] = {type, 24, m.offset, 0, 0, 0, {char(m.status), char(m.data1), char(m.data2), 0},
+                          0,    0,  0,        0};
             list.events[i] = reinterpret_cast<VstEvent*>(&records[i]);
         }
         list.numEvents = static_cast<int32_t>(records.size());

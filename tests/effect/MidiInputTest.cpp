@@ -89,11 +89,13 @@ TEST_F(MidiInputTest, MessagesSetTheirSources) {
     const std::pair<std::vector<MidiMessage>, std::vector<std::pair<int, int>>> cases[] = {
         {{{0, 0xA0, 60, 100}}, {{4, 100}, {2, 100}}},  // poly pressure, and Mod/After
         {{{0, 0xD5, 50, 0}}, {{3, 50}, {2, 50}}},      // channel pressure
-        {{{0, 0xB0, 11, 20}, {0, 0xB0, 21, 30}, {0, 0xB0, 85, 40}, {0, 0xB0, 3, 9}}, {{9, 20}, {15, 30}, {17, 40}, {2, 50}}},
+        {{{0, 0xB0, 11, 20}, {0, 0xB0, 21, 30}, {0, 0xB0, 85, 40}, {0, 0xB0, 3, 9}},
+         {{9, 20}, {15, 30}, {17, 40}, {2, 50}}},
     };
     for (const auto& [messages, sources] : cases) {
         apply(*fx, messages);
-        for (const auto& [source, value] : sources) EXPECT_EQ(fx->modSourceValues[source], cc(value)) << source;
+        for (const auto& [source, value] : sources)
+            EXPECT_EQ(fx->modSourceValues[source], cc(value)) << source;
     }
 }
 
@@ -161,8 +163,10 @@ TEST_F(MidiInputTest, LearningLeavesThePreferencesWriteToTheMainThread) {
         // A second learn before the main thread's turn is kept as well.
         fx->setMidiLatch(q, true);
         apply(*fx, {{0, 0xB0, b, 10}});
-        if (turn == 0) fx->suspend();
-        else fx.reset();
+        if (turn == 0)
+            fx->suspend();
+        else
+            fx.reset();
         EXPECT_EQ(getMidiCC(a), p) << turn;
         EXPECT_EQ(getMidiCC(b), q) << turn;
     }
@@ -179,9 +183,11 @@ TEST_F(MidiInputTest, PickUpWaitsUntilTheControllerComesNear) {
     fx->setParameter(p, 0.5f);
     fx->setMidiLatch(p, true);
     fx->setParameter(q, 0.25f);
-    const std::pair<MidiMessage, float> steps[] = {
-        {{0, 0xB0, 9, 100}, 0.5f}, {{0, 0xB0, 9, 63}, cc(63)}, {{0, 0xB0, 9, 0}, 0.0f},  // 63 is 0.496
-        {{0, 0xB0, 10, 127}, 0.25f}, {{0, 0xB0, 10, 33}, cc(33)}};
+    const std::pair<MidiMessage, float> steps[] = {{{0, 0xB0, 9, 100}, 0.5f},
+                                                   {{0, 0xB0, 9, 63}, cc(63)},
+                                                   {{0, 0xB0, 9, 0}, 0.0f},  // 63 is 0.496
+                                                   {{0, 0xB0, 10, 127}, 0.25f},
+                                                   {{0, 0xB0, 10, 33}, cc(33)}};
     for (const auto& [message, value] : steps) {
         apply(*fx, {message});
         EXPECT_EQ(fx->getParameter(message.data1 == 9 ? p : q), value) << int(message.data2);
@@ -217,6 +223,7 @@ TEST_F(MidiInputTest, ConcurrentLearningAndControllers) {
     render.join();
     for (int c = 0; c < 128; ++c) {
         const int p = fx->midiMap.ccToParam[c];
-        EXPECT_TRUE(p == 0 || ((c == 20 || c == 21) && (p == FILTER_FREQ_TAG[0] || p == FILTER_FREQ_TAG[1]))) << c;
+        EXPECT_TRUE(p == 0 || ((c == 20 || c == 21) && (p == FILTER_FREQ_TAG[0] || p == FILTER_FREQ_TAG[1])))
+            << c;
     }
 }

@@ -60,7 +60,8 @@ protected:
     // Every parameter of the three Blocks' rows to a value of its own kind.
     static void scramble(APlugin& fx, unsigned seed) {
         for (const auto& row : BLOCK_TAGS)
-            for (int32_t p : row) fx.setParameter(p, static_cast<float>((p * 7919u + seed * 104729u) % 1000u) / 999.0f);
+            for (int32_t p : row)
+                fx.setParameter(p, static_cast<float>((p * 7919u + seed * 104729u) % 1000u) / 999.0f);
     }
 
     ScriptedDialogs script;

@@ -44,8 +44,8 @@ struct RenderSetting {
 
 // Both rates, with a large and an odd small block each: the odd size moves every block edge
 // across the engine's 4-, 16- and 128-frame control steps.
-constexpr RenderSetting SETTINGS[] = {{44100.0f, 512, 0.5}, {44100.0f, 61, 0.5}, {96000.0f, 512, 0.25},
-                                      {96000.0f, 61, 0.25}};
+constexpr RenderSetting SETTINGS[] = {
+    {44100.0f, 512, 0.5}, {44100.0f, 61, 0.5}, {96000.0f, 512, 0.25}, {96000.0f, 61, 0.25}};
 
 std::vector<RenderCase> renderCases() {
     std::vector<RenderCase> cases;
@@ -59,12 +59,15 @@ std::vector<RenderCase> renderCases() {
     };
     add("off", [](APlugin&) {});
     for (int type = 1; type <= 6; ++type)
-        add("type" + std::to_string(type), [type](APlugin& e) { setBlocks(e, type % 6, {type, type, type}); });
+        add("type" + std::to_string(type), [type](APlugin& e) {
+            setBlocks(e, type % 6, {type, type, type});
+        });
     // Every filter mode once, three to a chain.
     for (int first = 0; first < 37; first += 3) {
         add("filter" + std::to_string(first), [first](APlugin& e) {
             setBlocks(e, 3, {1, 1, 1});
-            for (int b = 0; b < BLOCK_COUNT; ++b) e.setParameter(FILTER_MODE_TAG[b], choice(std::min(first + b, 36), 40.0f));
+            for (int b = 0; b < BLOCK_COUNT; ++b)
+                e.setParameter(FILTER_MODE_TAG[b], choice(std::min(first + b, 36), 40.0f));
         });
     }
     for (int first = 0; first < 6; first += 3) {
@@ -80,7 +83,8 @@ std::vector<RenderCase> renderCases() {
     for (int grainMode = 0; grainMode < 6; grainMode += 2) {
         add("grain" + std::to_string(grainMode), [grainMode](APlugin& e) {
             setBlocks(e, 0, {6, 6, 6});
-            for (int b = 0; b < BLOCK_COUNT; ++b) e.setParameter(GRAIN_MODE_TAG[b], choice(grainMode + b % 2, 5.99f));
+            for (int b = 0; b < BLOCK_COUNT; ++b)
+                e.setParameter(GRAIN_MODE_TAG[b], choice(grainMode + b % 2, 5.99f));
         });
     }
     // Grains at their edges: tiny recordings read many times faster than written (positions that
@@ -106,7 +110,8 @@ std::vector<RenderCase> renderCases() {
         setSlot(e, 3, 58, 6, 0.5f);    // unipolar noise -> Block 1 Write Size
         setXYReplay(e, 2);
     });
-    const int busy[][4] = {{0, 1, 2, 6}, {1, 2, 3, 4}, {2, 3, 4, 5}, {3, 6, 1, 2}, {4, 4, 5, 1}, {5, 5, 6, 3}};
+    const int busy[][4] = {{0, 1, 2, 6}, {1, 2, 3, 4}, {2, 3, 4, 5},
+                           {3, 6, 1, 2}, {4, 4, 5, 1}, {5, 5, 6, 3}};
     for (const auto& b : busy) {
         add("busy" + std::to_string(b[0]), [b](APlugin& e) { setBusyPatch(e, b[0], {b[1], b[2], b[3]}); });
     }
@@ -159,7 +164,7 @@ std::vector<RenderCase> renderCases() {
     cases.push_back({"events", -1,
                      [](APlugin& e) {
                          setBusyPatch(e, 2, {1, 2, 3});
-                         setSlot(e, 0, 1, 81, 0.8f);  // Mod Wheel -> Delay Mix
+                         setSlot(e, 0, 1, 81, 0.8f);                             // Mod Wheel -> Delay Mix
                          e.setParameter(XY_PLAY_MODE_TAG[1], choice(3, 9.99f));  // Note
                          setXYReplay(e, 0);
                          e.setParameter(XY_PLAY_MODE_TAG[0], choice(1, 9.99f));  // Trigger
@@ -181,9 +186,11 @@ Stereo testSignal(float rate, std::size_t length) {
         const double burst = std::fmod(t, 0.25);
         const double env = std::exp(-12.0 * burst) * gate;
         const double loud = phrase > 0.45 && phrase < 0.55 ? 3.0 : 1.0;
-        s.left[i] = static_cast<float>(loud * env * (0.6 * std::sin(2.0 * 3.14159265358979 * 220.0 * t) +
-                                                     0.3 * std::sin(2.0 * 3.14159265358979 * 1375.0 * t)));
-        s.right[i] = static_cast<float>(gate * static_cast<double>(n[i]) * (0.5 + 0.5 * std::sin(2.0 * 3.14159265358979 * 1.7 * t)));
+        s.left[i] = static_cast<float>(loud * env *
+                                       (0.6 * std::sin(2.0 * 3.14159265358979 * 220.0 * t) +
+                                        0.3 * std::sin(2.0 * 3.14159265358979 * 1375.0 * t)));
+        s.right[i] = static_cast<float>(gate * static_cast<double>(n[i]) *
+                                        (0.5 + 0.5 * std::sin(2.0 * 3.14159265358979 * 1.7 * t)));
     }
     return s;
 }
@@ -206,11 +213,13 @@ uint64_t hashOf(const Stereo& out) {
 
 // Renders in blocks, split at every parameter write; each MIDI message goes with the block that
 // holds its frame (an offset of d falls due d - 1 frames into the block).
-Stereo renderWithEvents(APlugin& fx, const Stereo& in, std::size_t block, const std::vector<RenderEvent>& events,
-                        float rate) {
+Stereo renderWithEvents(APlugin& fx, const Stereo& in, std::size_t block,
+                        const std::vector<RenderEvent>& events, float rate) {
     Stereo out{Signal(in.left.size()), Signal(in.left.size())};
     Signal inL = in.left, inR = in.right;
-    auto frameOf = [rate](const RenderEvent& e) { return static_cast<std::size_t>(e.at * static_cast<double>(rate)); };
+    auto frameOf = [rate](const RenderEvent& e) {
+        return static_cast<std::size_t>(e.at * static_cast<double>(rate));
+    };
     std::size_t next = 0;  // the first event not yet applied
     for (std::size_t pos = 0; pos < inL.size();) {
         std::size_t n = std::min(block, inL.size() - pos);
@@ -293,7 +302,8 @@ TEST_P(RenderIdentity, MatchesTheReferenceBitForBit) {
         } else {
             fx = makeNeutral(3, c.patch, 1, s.rate);
         }
-        const Stereo in = testSignal(s.rate, static_cast<std::size_t>(s.seconds * static_cast<double>(s.rate)));
+        const Stereo in =
+            testSignal(s.rate, static_cast<std::size_t>(s.seconds * static_cast<double>(s.rate)));
         const Stereo out = renderWithEvents(*fx, in, static_cast<std::size_t>(s.block), c.events, s.rate);
         char hash[24];
         std::snprintf(hash, sizeof hash, "%016llx", static_cast<unsigned long long>(hashOf(out)));

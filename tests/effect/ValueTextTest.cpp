@@ -46,7 +46,8 @@ std::vector<BlockNaming> everyNaming() {
     std::vector<BlockNaming> all;
     for (int type = 0; type < BLOCK_TYPE_STR_COUNT; ++type)
         for (int filter = 0; filter < FILTER_MODE_STR_COUNT; ++filter)
-            for (int shaper = 0; shaper < SHAPER_MODE_STR_COUNT; ++shaper) all.push_back(allBlocks(type, filter, shaper));
+            for (int shaper = 0; shaper < SHAPER_MODE_STR_COUNT; ++shaper)
+                all.push_back(allBlocks(type, filter, shaper));
     return all;
 }
 
@@ -368,7 +369,8 @@ TEST(ParameterNames, NamesFollowTheBlockTypeAndMode) {
         {slotName(0, 5, false, allBlocks(1, 30)), "Block 1 -"},  // up to HP 36dB nothing
         {slotName(0, 5, false, allBlocks(1, 31)), "Block 1 Filter Vowel"},
         {slotName(1, 3, false, allBlocks(3, 0, 5)), "Block 2 Shaper Bits"},
-        {slotName(0, 5, false, allBlocks(2, 34, 5)), "Block 1 Comb Random"},  // modes matter for their type only
+        {slotName(0, 5, false, allBlocks(2, 34, 5)),
+         "Block 1 Comb Random"},  // modes matter for their type only
         {slotName(0, 23, false, allBlocks(1)), "-"},
         {destination(13, false), "Block 1 Gater Off"},  // destinations swap the gater and mix slots
         {destination(21, true, allBlocks(1, 34)), "B1 X > Gain"},

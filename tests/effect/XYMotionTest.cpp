@@ -134,7 +134,9 @@ TEST_F(XYMotionTest, LoopModes) {
         for (int n = 0; n < 2 * 24001; ++n) {
             frame();
             const double q = position();
-            const double expected = q < 32 - k ? q / 31 : q < 32 ? (32 - k) / 31 : std::max(0.0, (64 - k - q) / 31);
+            const double expected = q < 32 - k ? q / 31
+                                    : q < 32   ? (32 - k) / 31
+                                               : std::max(0.0, (64 - k - q) / 31);
             ASSERT_NEAR(x(), expected, 1e-4) << "step " << k << " at " << q;
         }
     }
@@ -174,13 +176,13 @@ TEST_F(XYMotionTest, SpaceQuantSnapsSourcesAndPolarNeverGoesBelowZero) {
     EXPECT_FLOAT_EQ(x(), 0.5f);
     EXPECT_FLOAT_EQ(source(SOURCE_POLAR_X), 0.25f);
     EXPECT_FLOAT_EQ(source(SOURCE_Y), 0.0f);
-    EXPECT_FLOAT_EQ(source(SOURCE_POLAR_Y), 0.0f);           // -0.8 snaps and clamps
+    EXPECT_FLOAT_EQ(source(SOURCE_POLAR_Y), 0.0f);         // -0.8 snaps and clamps
     EXPECT_FLOAT_EQ(plugin->snapValue(B, 0.625f), 0.75f);  // halves away from zero
 }
 
 TEST_F(XYMotionTest, TimeQuantHoldsTheSourcesForEachPeriod) {
     replayRamp();
-    sync(17);                                // one bar
+    sync(17);                              // one bar
     choose(XY_TIME_QUANT_TAG, 5, 30.99f);  // 1/16 bar: 6001 frames
     std::vector<int> changes;
     float previous = x();
@@ -191,7 +193,8 @@ TEST_F(XYMotionTest, TimeQuantHoldsTheSourcesForEachPeriod) {
     }
     ASSERT_GE(changes.size(), 6u);
     // Averaged, so the one frame a period adds shows.
-    EXPECT_NEAR(static_cast<double>(changes.back() - changes[1]) / static_cast<double>(changes.size() - 2), 6001.0, 0.3);
+    EXPECT_NEAR(static_cast<double>(changes.back() - changes[1]) / static_cast<double>(changes.size() - 2),
+                6001.0, 0.3);
 }
 
 TEST_F(XYMotionTest, RecordingIsResampledIntoThePath) {

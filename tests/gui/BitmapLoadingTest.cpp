@@ -58,7 +58,8 @@ bool sameSurface(cairo_surface_t* a, cairo_surface_t* b) {
     return cairo_image_surface_get_format(a) == cairo_image_surface_get_format(b) &&
            cairo_image_surface_get_width(a) == cairo_image_surface_get_width(b) &&
            h == cairo_image_surface_get_height(b) && stride == cairo_image_surface_get_stride(b) &&
-           std::memcmp(cairo_image_surface_get_data(a), cairo_image_surface_get_data(b), size_t(h * stride)) == 0;
+           std::memcmp(cairo_image_surface_get_data(a), cairo_image_surface_get_data(b),
+                       size_t(h * stride)) == 0;
 }
 
 uint32_t crc32(const std::string& bytes) {
@@ -138,7 +139,8 @@ TEST(PngDecoding, GivesCairosPixelsForEveryFilterAndLeavesTheRestToCairo) {
     std::string tall = TempFolder::readFile(path);
     tall[8 + 8 + 7] = 23;  // IHDR's height, low byte
     const auto putBig = [](std::string& to, std::size_t at, uint32_t v) {
-        for (int i = 0; i < 4; ++i) to[at + static_cast<std::size_t>(i)] = static_cast<char>(v >> (24 - 8 * i));
+        for (int i = 0; i < 4; ++i)
+            to[at + static_cast<std::size_t>(i)] = static_cast<char>(v >> (24 - 8 * i));
     };
     putBig(tall, 8 + 8 + 13, libdeflate_crc32(0, tall.data() + 12, 17));
     std::string zeros = std::string(4, '\0') + "zeRo" + std::string(8000, '\0') + "0000";
@@ -184,9 +186,10 @@ TEST(PngDecoding, RefusesWhatCairoRefusesAndReservesOnlyWhatTheDataCanHold) {
     // of pixels are reserved, by this reader and by the bitmap, which does not hand it on to
     // cairo's. In a child, whose peak address space starts where it stands.
     const std::string stored("\x78\x01\x01\x01\x00\xfe\xff\x00\x00\x01\x00\x01", 12);
-    TempFolder::writeFile(path, good.substr(0, 8) +
-                                    chunk("IHDR", bigEndian(32767) + bigEndian(12700) + std::string("\x08\x06\0\0\0", 5)) +
-                                    chunk("IDAT", stored) + chunk("IEND", ""));
+    TempFolder::writeFile(
+        path, good.substr(0, 8) +
+                  chunk("IHDR", bigEndian(32767) + bigEndian(12700) + std::string("\x08\x06\0\0\0", 5)) +
+                  chunk("IDAT", stored) + chunk("IEND", ""));
     const pid_t child = fork();
     if (child == 0) {
         const long before = statusField("VmSize:");

@@ -100,11 +100,24 @@ TEST(ShapeDrawing, LinesRectanglesAndEllipsesCoverWholePixels) {
         c->drawEllipse(CRect(70, 10, 91, 31));
     }));
     // Lines include both ends; outlines run along the inner edge and are not filled.
-    expectPixels(f, {{10, 5, kRed}, {20, 5, kRed}, {9, 5, kBlack}, {21, 5, kBlack}, {10, 4, kBlack},
-                     {5, 20, kRed}, {5, 21, kBlack}, {30, 10, kRed}, {39, 19, kRed}, {40, 15, kBlack},
-                     {35, 15, kBlack}, {50, 10, kBlue}, {59, 19, kBlue}, {60, 19, kBlack},
-                     {80, 20, kBlack}, {71, 11, kBlack}});
-    for (CPoint rim : {CPoint(70, 20), CPoint(90, 20), CPoint(80, 10)}) EXPECT_GT(f.at(rim.x, rim.y).red, 100);
+    expectPixels(f, {{10, 5, kRed},
+                     {20, 5, kRed},
+                     {9, 5, kBlack},
+                     {21, 5, kBlack},
+                     {10, 4, kBlack},
+                     {5, 20, kRed},
+                     {5, 21, kBlack},
+                     {30, 10, kRed},
+                     {39, 19, kRed},
+                     {40, 15, kBlack},
+                     {35, 15, kBlack},
+                     {50, 10, kBlue},
+                     {59, 19, kBlue},
+                     {60, 19, kBlack},
+                     {80, 20, kBlack},
+                     {71, 11, kBlack}});
+    for (CPoint rim : {CPoint(70, 20), CPoint(90, 20), CPoint(80, 10)})
+        EXPECT_GT(f.at(rim.x, rim.y).red, 100);
 }
 
 TEST(TextDrawing, AlignsClipsScalesAndDrawsTheSameBytesOnEveryRun) {
@@ -156,7 +169,8 @@ TEST(ContainerDrawing, ChildrenDrawTranslatedInOrderAndClipped) {
     background->forget();
     auto* panel = new CViewContainer(CRect(50, 20, 100, 60));
     f.frame->addView(panel);
-    for (auto [r, colour] : {std::pair{CRect(0, 0, 10, 10), kRed}, {CRect(5, 5, 15, 15), kGreen},
+    for (auto [r, colour] : {std::pair{CRect(0, 0, 10, 10), kRed},
+                             {CRect(5, 5, 15, 15), kGreen},
                              {CRect(40, 30, 80, 80), kRed}})  // the last runs past the panel
         panel->addView(new Painter(
             [r, colour](CDrawContext* c) {
@@ -164,6 +178,10 @@ TEST(ContainerDrawing, ChildrenDrawTranslatedInOrderAndClipped) {
                 c->fillRect(r);
             },
             r));
-    expectPixels(f, {{50, 20, kRed}, {49, 19, kBlue}, {56, 26, kGreen}, {99, 59, kRed}, {100, 60, kBlue},
+    expectPixels(f, {{50, 20, kRed},
+                     {49, 19, kBlue},
+                     {56, 26, kGreen},
+                     {99, 59, kRed},
+                     {100, 60, kBlue},
                      {120, 60, kBlue}});
 }

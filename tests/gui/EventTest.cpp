@@ -51,7 +51,7 @@ TEST(MouseRouting, DragStaysWithThePressedViewWithTheCurrentButtons) {
     f.frame->addView(other);
 
     f.parent.mouseDown(CPoint(20, 20), kLButton);
-    f.parent.mouseMoved(CPoint(120, 40), kLButton);          // over another view
+    f.parent.mouseMoved(CPoint(120, 40), kLButton);           // over another view
     f.parent.mouseMoved(CPoint(125, 45), kLButton | kShift);  // shift pressed mid-drag
     f.parent.mouseMoved(CPoint(-5, 300), kLButton);           // outside the frame
     f.parent.mouseUp(CPoint(-5, 300), 0);
@@ -83,7 +83,8 @@ TEST(MouseRouting, DragStaysWithThePressedViewWithTheCurrentButtons) {
 namespace {
 // Logs the green of a pixel of the frame's picture when told of a change.
 struct PixelPeek : CControlListener {
-    PixelPeek(OffscreenFrame& frame, CPoint where, std::vector<uint8_t>& log) : f(frame), at(where), seen(log) {}
+    PixelPeek(OffscreenFrame& frame, CPoint where, std::vector<uint8_t>& log)
+        : f(frame), at(where), seen(log) {}
     void valueChanged(CControl*) override { seen.push_back(f.parent.pixel(at.x, at.y).green); }
     OffscreenFrame& f;
     CPoint at;
@@ -99,8 +100,10 @@ TEST(StandardControls, ButtonsKnobsAndTheWheelTellTheListener) {
     PixelPeek peekBefore(f, CPoint(25, 6), greenSeen), peekAfter(f, CPoint(45, 6), greenSeen);
     auto* stack = new CBitmap(kTwoStateId);
     auto* kick = new CKickButton(CRect(0, 0, 12, 8), &listener, 10, stack);
-    auto* before = new COnOffButton(CRect(20, 0, 32, 8), &peekBefore, 11, stack, COnOffButton::kPreListenerUpdate);
-    auto* after = new COnOffButton(CRect(40, 0, 52, 8), &peekAfter, 12, stack, COnOffButton::kPostListenerUpdate);
+    auto* before =
+        new COnOffButton(CRect(20, 0, 32, 8), &peekBefore, 11, stack, COnOffButton::kPreListenerUpdate);
+    auto* after =
+        new COnOffButton(CRect(40, 0, 52, 8), &peekAfter, 12, stack, COnOffButton::kPostListenerUpdate);
     auto* knob = new CAnimKnob(CRect(60, 0, 80, 10), &listener, 13, new CBitmap(kStripId));
     knob->getBackground()->forget();
     stack->forget();

@@ -105,8 +105,12 @@ public:
         if (onPress) onPress();
         return kMouseEventHandled;
     }
-    CMouseEventResult onMouseMoved(CPoint& where, const long& buttons) override { return log('m', where, buttons); }
-    CMouseEventResult onMouseUp(CPoint& where, const long& buttons) override { return log('u', where, buttons); }
+    CMouseEventResult onMouseMoved(CPoint& where, const long& buttons) override {
+        return log('m', where, buttons);
+    }
+    CMouseEventResult onMouseUp(CPoint& where, const long& buttons) override {
+        return log('u', where, buttons);
+    }
     bool onWheel(const CPoint& where, const float&, const long& buttons) override {
         return log('w', where, buttons), true;
     }

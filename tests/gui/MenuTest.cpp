@@ -72,8 +72,9 @@ TEST_F(MenuFixture, ChoicesAreReportedWhereTheyWereMade) {
     // Headings, separators, holders and strangers' entries are not choices; nor is nothing.
     COptionMenu stranger(CRect(), nullptr, 0);
     stranger.addEntry("Elsewhere");
-    for (MenuChoice refused : {MenuChoice{menu, 0}, MenuChoice{menu, 1}, MenuChoice{menu, 3}, MenuChoice{sub, 1},
-                               MenuChoice{menu, 5}, MenuChoice{&stranger, 0}, MenuChoice{}}) {
+    for (MenuChoice refused :
+         {MenuChoice{menu, 0}, MenuChoice{menu, 1}, MenuChoice{menu, 3}, MenuChoice{sub, 1},
+          MenuChoice{menu, 5}, MenuChoice{&stranger, 0}, MenuChoice{}}) {
         open([refused](COptionMenu&) { return refused; });
         EXPECT_EQ(menu->getLastItemMenu(index), nullptr);
         EXPECT_EQ(index, -1);

@@ -25,7 +25,8 @@ public:
         watcher = std::thread([this] {
             std::unique_lock hold(lock);
             if (done.wait_for(hold, std::chrono::seconds(limit), [this] { return finished; })) return;
-            std::fprintf(stderr, "%s: gave up after %d s waiting for %s\n", name.c_str(), limit, stage.c_str());
+            std::fprintf(stderr, "%s: gave up after %d s waiting for %s\n", name.c_str(), limit,
+                         stage.c_str());
             std::fflush(stderr);
             std::_Exit(1);
         });

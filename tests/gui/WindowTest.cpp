@@ -32,7 +32,8 @@ struct WindowTest : ::testing::Test {
         d = XOpenDisplay(nullptr);  // the injecting side, as a separate client
         ASSERT_NE(d, nullptr);
         window = std::make_unique<tarnwell::gui::Window>(200, 100, "Tarnwell test");
-        frame = new CFrame(CRect(0, 0, 200, 100), static_cast<tarnwell::gui::ParentView*>(window.get()), nullptr);
+        frame =
+            new CFrame(CRect(0, 0, 200, 100), static_cast<tarnwell::gui::ParentView*>(window.get()), nullptr);
         window->show();
         watchdog->waitingFor("the test's events to arrive");
     }
@@ -45,13 +46,17 @@ struct WindowTest : ::testing::Test {
     // Real pointer and key events through the server.
     void moveTo(int x, int y) { XTestFakeMotionEvent(d, DefaultScreen(d), x, y, CurrentTime), XFlush(d); }
     void button(unsigned b, bool down) { XTestFakeButtonEvent(d, b, down, CurrentTime), XFlush(d); }
-    void key(KeySym k, bool down) { XTestFakeKeyEvent(d, XKeysymToKeycode(d, k), down, CurrentTime), XFlush(d); }
+    void key(KeySym k, bool down) {
+        XTestFakeKeyEvent(d, XKeysymToKeycode(d, k), down, CurrentTime), XFlush(d);
+    }
     void tap(KeySym symbol) { key(symbol, true), key(symbol, false); }
     void clickAt(int x, int y) { moveTo(x, y), button(1, true), button(1, false); }
     // Clicks the menu at (50, 20); once its pop-up is up, answer acts on it.
     void openMenu(std::function<void(const std::vector<CRect>& rows)> answer) {
-        tarnwell::gui::observePopups([answer](COptionMenu&, const std::vector<CRect>& rows) { answer(rows); });
-        watchdog->waitingFor("the pop-up menu to open at a click and close on the pointer or keys sent to it");
+        tarnwell::gui::observePopups(
+            [answer](COptionMenu&, const std::vector<CRect>& rows) { answer(rows); });
+        watchdog->waitingFor(
+            "the pop-up menu to open at a click and close on the pointer or keys sent to it");
         clickAt(50, 20);
         settle();
     }
@@ -237,7 +242,8 @@ TEST_F(WindowTest, PopUpMenusAreChosenWithThePointerAndTheKeys) {
             clickAt(rows[row].left + 5, last ? rows[row + 1].top - 1 : rows[row - 1].bottom);
             tap(XK_Escape), tap(XK_Escape);
         });
-        ASSERT_EQ(listener.changes.size(), before + 1) << "row " << row << (last ? ", last pixel" : ", first pixel");
+        ASSERT_EQ(listener.changes.size(), before + 1)
+            << "row " << row << (last ? ", last pixel" : ", first pixel");
         EXPECT_EQ(listener.changes.back().value, static_cast<float>(row));
     }
 }

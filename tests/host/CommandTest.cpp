@@ -50,7 +50,8 @@ protected:
         return {status, out.str(), err.str()};
     }
 
-    void writeAudio(const std::string& name, std::size_t channels, std::size_t frames, double rate = 44100.0) {
+    void writeAudio(const std::string& name, std::size_t channels, std::size_t frames,
+                    double rate = 44100.0) {
         AudioData audio;
         audio.sampleRate = rate;
         audio.channels.assign(channels, std::vector<float>(frames));
@@ -66,7 +67,8 @@ protected:
 
 TEST_F(Command, RendersAMonoFileToStereoAtItsRate) {
     writeAudio("in.wav", 1, 3000, 22050.0);
-    const Outcome o = run({"render", "@in.wav", "@out.wav", "--set", "gain=0.5", "--tail", "0.1", "--block", "100"});
+    const Outcome o =
+        run({"render", "@in.wav", "@out.wav", "--set", "gain=0.5", "--tail", "0.1", "--block", "100"});
     ASSERT_EQ(o.status, 0) << o.err;
     EXPECT_NE(o.out.find("out.wav"), std::string::npos);
     EXPECT_EQ(log.inputChannels, 1u);
@@ -93,9 +95,11 @@ TEST_F(Command, LimitedSamplesAreReported) {
     writeAudioFile(folder.path("loud.wav"), loud);
     Outcome o = run({"render", "@loud.wav", "@out.wav", "--set", "Gain=1", "-q", "--tail", "0"});
     ASSERT_EQ(o.status, 0) << o.err;
-    EXPECT_EQ(o.err, "tarnwell: " + folder.path("out.wav") +
-                         ": 20 of 2000 samples (1 %) reached the output limit of +-0.999 and were limited; lower the "
-                         "input or the Block volumes\n");
+    EXPECT_EQ(
+        o.err,
+        "tarnwell: " + folder.path("out.wav") +
+            ": 20 of 2000 samples (1 %) reached the output limit of +-0.999 and were limited; lower the "
+            "input or the Block volumes\n");
     EXPECT_EQ(readAudioFile(folder.path("out.wav")).channels[1], loud.channels[0]);
     o = run({"render", "@loud.wav", "@out.wav", "--set", "Gain=0.9", "-q", "--tail", "0"});
     EXPECT_EQ(o.err, "");
@@ -120,7 +124,8 @@ TEST_F(Command, OutputsReplaceWhatTheyNameInPlace) {
     ASSERT_EQ(stat(folder.path("private.wav").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
     EXPECT_EQ(readAudioFile(folder.path(longest)).frames(), 100u);
-    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"in.wav", "link.wav", longest, "private.wav", "real"}));
+    EXPECT_EQ(folder.entries(),
+              (std::vector<std::string>{"in.wav", "link.wav", longest, "private.wav", "real"}));
 }
 
 // Feeds bytes into a named pipe once a reader opens it (or none came when it goes).
@@ -150,15 +155,17 @@ TEST_F(Command, UnusualInputsRenderAsTheySay) {
     writeAudio("in.wav", 1, 100);
     const AudioData in = readAudioFile(folder.path("in.wav"));
     {
-        CFMutableDictionaryRef dict = CFDictionaryCreateMutable(kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks,
-                                                                &kCFTypeDictionaryValueCallBacks);
+        CFMutableDictionaryRef dict = CFDictionaryCreateMutable(
+            kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
         const CFRef<CFTypeRef> state(dict);
         completePresetKeys(dict, FAKE_IDENTITY, "chunky");
         std::vector<UInt8> chunk(4 * 8 + 32, 0);  // little-endian values, then the name
         const float gain = 0.25f;
         std::memcpy(chunk.data(), &gain, 4);
-        const CFRef<CFTypeRef> key(CFStringCreateWithCString(kCFAllocatorDefault, "mChunkData", kCFStringEncodingUTF8));
-        const CFRef<CFTypeRef> data(CFDataCreate(kCFAllocatorDefault, chunk.data(), static_cast<CFIndex>(chunk.size())));
+        const CFRef<CFTypeRef> key(
+            CFStringCreateWithCString(kCFAllocatorDefault, "mChunkData", kCFStringEncodingUTF8));
+        const CFRef<CFTypeRef> data(
+            CFDataCreate(kCFAllocatorDefault, chunk.data(), static_cast<CFIndex>(chunk.size())));
         CFDictionarySetValue(dict, key.get(), data.get());
         writePresetFile(folder.path("chunk.aupreset"), dict);
     }
@@ -172,7 +179,8 @@ TEST_F(Command, UnusualInputsRenderAsTheySay) {
     {
         PipeWriter midi(folder.path("midi.pipe"), std::string(song, sizeof song - 1));
         PipeWriter states(folder.path("state.pipe"), folder.read("chunk.aupreset"));
-        o = run({"render", "@in.wav", "@piped.wav", "--midi", "@midi.pipe", "--state", "@state.pipe", "--tail", "0"});
+        o = run({"render", "@in.wav", "@piped.wav", "--midi", "@midi.pipe", "--state", "@state.pipe",
+                 "--tail", "0"});
     }
     ASSERT_EQ(o.status, 0) << o.err;
     EXPECT_EQ(log.restores, 1);
@@ -190,7 +198,8 @@ TEST_F(Command, EveryInputTypeComesThroughAPipe) {
         SNDFILE* rf64 = sf_open(folder.path("in.rf64").c_str(), SFM_WRITE, &info);
         ASSERT_NE(rf64, nullptr);
         std::vector<float> frames(60000);
-        for (std::size_t i = 0; i < 30000; ++i) frames[2 * i] = audio.channels[0][i], frames[2 * i + 1] = audio.channels[1][i];
+        for (std::size_t i = 0; i < 30000; ++i)
+            frames[2 * i] = audio.channels[0][i], frames[2 * i + 1] = audio.channels[1][i];
         sf_writef_float(rf64, frames.data(), 30000);
         sf_close(rf64);
         ASSERT_EQ(folder.read("in.rf64").substr(0, 4), "RF64");
@@ -205,7 +214,8 @@ TEST_F(Command, EveryInputTypeComesThroughAPipe) {
             o = run({"render", "@in.pipe", "@from-pipe.wav", "--tail", "0"});
         }
         ASSERT_EQ(o.status, 0) << o.err;
-        EXPECT_EQ(readAudioFile(folder.path("from-pipe.wav")).channels, readAudioFile(folder.path("from-file.wav")).channels);
+        EXPECT_EQ(readAudioFile(folder.path("from-pipe.wav")).channels,
+                  readAudioFile(folder.path("from-file.wav")).channels);
     }
 }
 
@@ -225,7 +235,8 @@ TEST_F(Command, OutputsIntoPipesAndDevicesAndWhatIsRefused) {
         const Outcome outcome = run(args);
         close(held);
         char bytes[4096];
-        for (ssize_t n; (n = read(from, bytes, sizeof bytes)) > 0;) received.append(bytes, static_cast<std::size_t>(n));
+        for (ssize_t n; (n = read(from, bytes, sizeof bytes)) > 0;)
+            received.append(bytes, static_cast<std::size_t>(n));
         close(from);
         return outcome;
     };
@@ -273,11 +284,15 @@ TEST_F(Command, OutputsIntoPipesAndDevicesAndWhatIsRefused) {
     const std::vector<std::string> before = folder.entries();
     const std::pair<std::vector<std::string>, std::string> refused[] = {
         {{"render", "@in.wav", "@full.wav"}, "full.wav: cannot be written (the disk is full)"},
-        {{"render", "@in.wav", "@locked.wav"}, "locked.wav: is read-only; make it writable or choose another name"},
-        {{"state", "save", "@locked.wav"}, "locked.wav: is read-only; make it writable or choose another name"},
-        {{"render", "@in.wav", "@socket.wav"}, "socket.wav: is a socket; outputs are files, pipes or character devices"},
+        {{"render", "@in.wav", "@locked.wav"},
+         "locked.wav: is read-only; make it writable or choose another name"},
+        {{"state", "save", "@locked.wav"},
+         "locked.wav: is read-only; make it writable or choose another name"},
+        {{"render", "@in.wav", "@socket.wav"},
+         "socket.wav: is a socket; outputs are files, pipes or character devices"},
         {{"render", "@long.wav", "@long.aiff", "--tail", "0"},
-         "long.aiff: is an AIFF file, which holds at most 699.0 s at 768000 Hz, less than the 781.2 s this render "
+         "long.aiff: is an AIFF file, which holds at most 699.0 s at 768000 Hz, less than the 781.2 s this "
+         "render "
          "may make; name it .wav or .flac"},
         {{"snapshot", "@picture.jpg"}, "picture.jpg: is not named .png; the picture is written as PNG"},
     };
@@ -303,7 +318,8 @@ TEST_F(Command, SettingsAndSavedStatesReachTheComponent) {
     ASSERT_EQ(run({"render", "@in.wav", "@o.wav", "--set", "b1 mix=0.1", "--set", "5=0.2"}).status, 0);
     EXPECT_EQ(log.setValues, (std::map<std::uint32_t, float>{{3, 0.1f}, {5, 0.2f}}));  // the exact name wins
     // Typed text goes through the component's reading; --set and --type apply in the order given.
-    Outcome typed = run({"render", "@in.wav", "@o.wav", "--type", "Gain=25%", "--set", "gain=0.9", "--type", "1=7"});
+    Outcome typed =
+        run({"render", "@in.wav", "@o.wav", "--type", "Gain=25%", "--set", "gain=0.9", "--type", "1=7"});
     ASSERT_EQ(typed.status, 0);
     EXPECT_EQ(log.setValues, (std::map<std::uint32_t, float>{{0, 0.9f}, {1, 0.07f}}));
     EXPECT_EQ(typed.err, "Gain: 25%\nGain: 90%\nCutoff: 7%\n");  // each says what it did, unless quiet
@@ -311,16 +327,22 @@ TEST_F(Command, SettingsAndSavedStatesReachTheComponent) {
     EXPECT_EQ(typed.err, "");
     EXPECT_EQ(log.setValues.at(0), 0.25f);
     const Outcome params = run({"params"});
-    EXPECT_NE(params.out.find("   0  Gain                            0.500000  50%\n"), std::string::npos) << params.out;
+    EXPECT_NE(params.out.find("   0  Gain                            0.500000  50%\n"), std::string::npos)
+        << params.out;
 
     // The state's name is the file's; its program's keeps 27 characters.
-    ASSERT_EQ(run({"state", "save", "@A bright room with a long name.aupreset", "--set", "Cutoff=0.125"}).status, 0);
+    ASSERT_EQ(
+        run({"state", "save", "@A bright room with a long name.aupreset", "--set", "Cutoff=0.125"}).status,
+        0);
     const Outcome show = run({"state", "show", "@A bright room with a long name.aupreset"});
     EXPECT_NE(show.out.find("name: A bright room with a long name\n"), std::string::npos) << show.out;
     EXPECT_NE(show.out.find("program 0: Fake gain with a name too l\n"), std::string::npos);
     EXPECT_NE(show.out.find("component: aumf Nwel Zelk"), std::string::npos);
-    EXPECT_NE(show.out.find("Cutoff                          0.125000  13%\n"), std::string::npos) << show.out;
-    ASSERT_EQ(run({"render", "@in.wav", "@o.wav", "--state", "@A bright room with a long name.aupreset"}).status, 0);
+    EXPECT_NE(show.out.find("Cutoff                          0.125000  13%\n"), std::string::npos)
+        << show.out;
+    ASSERT_EQ(
+        run({"render", "@in.wav", "@o.wav", "--state", "@A bright room with a long name.aupreset"}).status,
+        0);
     EXPECT_EQ(log.restores, 1);
 
     const Outcome help = run({"render", "--help"});  // help runs nothing
@@ -362,55 +384,98 @@ TEST_F(Command, BadInputsWriteNothing) {
         {{"render", "@in.wav", "@linked.wav"}, 1, "linked.wav: is the input"},
         {{"render", "@in.wav", "@sub.wav"}, 1, "sub.wav: is a folder"},
         {{"render", "@in.wav", "@no/such/out.wav"}, 1, "out.wav: cannot write in its folder"},
-        {{"render", "@in.wav", longName}, 1, "nnn.wav: cannot be written (its name is longer than 255 bytes)"},
+        {{"render", "@in.wav", longName},
+         1,
+         "nnn.wav: cannot be written (its name is longer than 255 bytes)"},
         {{"render", "@in.wav", "@out.wav", "--midi", "@sub.wav"}, 1, "sub.wav: is a folder"},
-        {{"render", "@in.wav", "@out.wav", "--state", "@fifo"}, 1, "fifo: is a pipe that nothing was written to in 0.2 s"},
+        {{"render", "@in.wav", "@out.wav", "--state", "@fifo"},
+         1,
+         "fifo: is a pipe that nothing was written to in 0.2 s"},
         {{"render", "@in.wav", "@out.ogg"}, 1, "out.ogg: has an unknown audio type"},
-        {{"render", "@in.wav", "@out.wav", "--preset", "Hot Plate"}, 1, "--preset Hot Plate: no factory preset"},
-        {{"render", "@in.wav", "@out.wav", "--preset", "63"}, 1, "--preset 63: there is no factory preset 63"},
+        {{"render", "@in.wav", "@out.wav", "--preset", "Hot Plate"},
+         1,
+         "--preset Hot Plate: no factory preset"},
+        {{"render", "@in.wav", "@out.wav", "--preset", "63"},
+         1,
+         "--preset 63: there is no factory preset 63"},
         {{"render", "@in.wav", "@out.wav", "--preset", "2"}, 1, "cannot hold a program of 1024 values"},
-        {{"render", "@in.wav", "@out.wav", "--set", "Volume=0.5"}, 1, "--set Volume=0.5: no parameter is named"},
-        {{"render", "@in.wav", "@out.wav", "--set", "B1 MIX=0.5"}, 1, "names 2 parameters (B1 Mix and b1 mix)"},
-        {{"render", "@in.wav", "@out.wav", "--set", "6=0.5"}, 1, "--set 6=0.5: there is no parameter 6 (0..5)"},
-        {{"render", "@in.wav", "@out.wav", "--set", "Gain=2"}, 2, "--set Gain=2: the value 2 is outside 0..1"},
+        {{"render", "@in.wav", "@out.wav", "--set", "Volume=0.5"},
+         1,
+         "--set Volume=0.5: no parameter is named"},
+        {{"render", "@in.wav", "@out.wav", "--set", "B1 MIX=0.5"},
+         1,
+         "names 2 parameters (B1 Mix and b1 mix)"},
+        {{"render", "@in.wav", "@out.wav", "--set", "6=0.5"},
+         1,
+         "--set 6=0.5: there is no parameter 6 (0..5)"},
+        {{"render", "@in.wav", "@out.wav", "--set", "Gain=2"},
+         2,
+         "--set Gain=2: the value 2 is outside 0..1"},
         {{"render", "@in.wav", "@out.wav", "--set", "Gain=half"}, 2, "is not a number"},
         {{"render", "@in.wav", "@out.wav", "--midi", "@none.mid"}, 1, "none.mid: cannot be read"},
-        {{"render", "@in.wav", "@out.wav", "--state", "@bad.aupreset"}, 1, "bad.aupreset: is not a saved state"},
+        {{"render", "@in.wav", "@out.wav", "--state", "@bad.aupreset"},
+         1,
+         "bad.aupreset: is not a saved state"},
         {{"render", "@in.wav", "@out.wav", "--state", "@none.aupreset"}, 1, "none.aupreset: cannot be read"},
         {{"state", "save", "@new.aupreset", "--set", "Nothing=1"}, 1, "no parameter is named \"Nothing\""},
         {{"render", "@in.wav", "@out.wav", "--tempo", "-5"}, 2, "--tempo"},
-        {{"render", "@in.wav", "@out.wav", "--block", "5000"}, 2,
+        {{"render", "@in.wav", "@out.wav", "--block", "5000"},
+         2,
          "--block: 5000 is outside 1 to 4096 frames; see tarnwell render --help"},
-        {{"render", "@in.wav", "@out.wav", "--block", "1.5"}, 2, "--block: 1.5 is not a whole number of frames (1 to 4096)"},
-        {{"render", "@in.wav", "@out.wav", "--tail", "2s"}, 2, "--tail: 2s is not a number of seconds (0 to 600)"},
-        {{"snapshot", "@o.png", "--scale", "125"}, 2,
+        {{"render", "@in.wav", "@out.wav", "--block", "1.5"},
+         2,
+         "--block: 1.5 is not a whole number of frames (1 to 4096)"},
+        {{"render", "@in.wav", "@out.wav", "--tail", "2s"},
+         2,
+         "--tail: 2s is not a number of seconds (0 to 600)"},
+        {{"snapshot", "@o.png", "--scale", "125"},
+         2,
          "--scale: 125 is not one of the choices: 100, 150 or 200; see tarnwell snapshot --help"},
         {{"snapshot", "@o.png", "--page", "setings"}, 2, "main or settings; did you mean \"settings\"?"},
-        {{"render", "@in.wav", "@out.wav", "--tial", "3"}, 2,
-         "\"--tial\" is not an option of tarnwell render; did you mean \"--tail\"? (see tarnwell render --help)"},
-        {{"rendr", "@in.wav"}, 2, "\"rendr\" is not a command of tarnwell; did you mean \"render\"? (see tarnwell --help)"},
+        {{"render", "@in.wav", "@out.wav", "--tial", "3"},
+         2,
+         "\"--tial\" is not an option of tarnwell render; did you mean \"--tail\"? (see tarnwell render "
+         "--help)"},
+        {{"rendr", "@in.wav"},
+         2,
+         "\"rendr\" is not a command of tarnwell; did you mean \"render\"? (see tarnwell --help)"},
         {{"help", "state", "shw"}, 2, "\"shw\" is not a command of tarnwell state; did you mean \"show\"?"},
         {{"state"}, 2, "state needs a command: save or show; see tarnwell state --help"},
         {{"render"}, 2, "render needs a file name: [INPUT] OUTPUT; see tarnwell render --help"},
         {{"render", "@in.wav", "@out.wav", "--preset"}, 2, "--preset needs a value (NAME|NUMBER)"},
-        {{"render", "@in.wav", "@out.wav", "--tail="}, 2, "--tail needs a value (SECONDS); see tarnwell render --help"},
+        {{"render", "@in.wav", "@out.wav", "--tail="},
+         2,
+         "--tail needs a value (SECONDS); see tarnwell render --help"},
         {{"render", "@in.wav", "@out.wav", "-q=yes"}, 2, "-q takes no value"},
-        {{"render", "-q", "--tial", "3", "@in.wav", "@out.wav"}, 2, "\"--tial\" is not an option of tarnwell render"},
-        {{"render", "@in.wav", "@out.wav", "--preset", "dub siren chambr"}, 1, "did you mean \"Dub Siren Chamber\"?"},
-        {{"render", "@in.wav", "@out.wav", "--set", "Gian=0.5"}, 1,
+        {{"render", "-q", "--tial", "3", "@in.wav", "@out.wav"},
+         2,
+         "\"--tial\" is not an option of tarnwell render"},
+        {{"render", "@in.wav", "@out.wav", "--preset", "dub siren chambr"},
+         1,
+         "did you mean \"Dub Siren Chamber\"?"},
+        {{"render", "@in.wav", "@out.wav", "--set", "Gian=0.5"},
+         1,
          "no parameter is named \"Gian\" (tarnwell params lists them); did you mean \"Gain\"?"},
         {{"render", "@in.wav", "@out.wav", "--set", "Gain"}, 2, "--set Gain: expected NAME=VALUE"},
         {{"render", "@in.wav", "@out.wav", "--set", "Gain=nan"}, 2, "is not a number"},
         {{"render", "@in.wav", "@out.wav", "--tail", "nan"}, 2, "--tail: nan is not a number"},
         {{"render", "@in.wav", "@out.wav", "--tempo", "nan"}, 2, "--tempo: nan is not a number"},
-        {{"edit", "--tempo", "0"}, 2, "--tempo: 0 is outside 1 to 999 beats per minute; see tarnwell edit --help"},
-        {{"render", "@in.wav", "@out.wav", "--presett", "3"}, 2, "\"--presett\" is not an option of tarnwell render"},
+        {{"edit", "--tempo", "0"},
+         2,
+         "--tempo: 0 is outside 1 to 999 beats per minute; see tarnwell edit --help"},
+        {{"render", "@in.wav", "@out.wav", "--presett", "3"},
+         2,
+         "\"--presett\" is not an option of tarnwell render"},
         {{"state", "frob"}, 2, "\"frob\" is not a command of tarnwell state"},
-        {{"render", "@in.wav", "@out.wav", "--type", "Gain=loud"}, 1,
-         "--type Gain=loud: parameter 0 (Gain) does not take \"loud\"; it takes a number as the editor's Set to "
+        {{"render", "@in.wav", "@out.wav", "--type", "Gain=loud"},
+         1,
+         "--type Gain=loud: parameter 0 (Gain) does not take \"loud\"; it takes a number as the editor's Set "
+         "to "
          "Value dialog reads it (-100 reads 0%, 1 reads 1%, 100 reads 100%)"},
         {{"state", "save", "@new.aupreset", "--type", "Gain="}, 2, "--type Gain=: expected NAME=TEXT"},
-        {{"render", "@in.wav", "@out.wav", "--type", "Loudness=3"}, 1, "--type Loudness=3: no parameter is named"},
+        {{"render", "@in.wav", "@out.wav", "--type", "Loudness=3"},
+         1,
+         "--type Loudness=3: no parameter is named"},
         {{"render", "@in.wav", "@out.wav", "@more.wav"}, 2, "render takes [INPUT] OUTPUT, but was given "},
         {{"mix", "@in.wav"}, 2, "\"mix\" is not a command of tarnwell"},
         {{"presets", "--set", "a=1"}, 2, "\"--set\" is not an option of tarnwell presets"},

@@ -136,8 +136,8 @@ void drag(Display* d, Window w, int x0, int y0, int x1, int y1, int steps = 8) {
     XTestFakeMotionEvent(d, DefaultScreen(d), rootX, rootY, CurrentTime);
     XTestFakeButtonEvent(d, 1, True, CurrentTime);
     for (int i = 1; i <= steps; ++i) {
-        XTestFakeMotionEvent(d, DefaultScreen(d), rootX + (x1 - x0) * i / steps, rootY + (y1 - y0) * i / steps,
-                             CurrentTime);
+        XTestFakeMotionEvent(d, DefaultScreen(d), rootX + (x1 - x0) * i / steps,
+                             rootY + (y1 - y0) * i / steps, CurrentTime);
         XSync(d, False);
         usleep(10000);
     }
@@ -206,7 +206,8 @@ Window editWithBypassOn(Display* d, const std::string& saved, const std::string&
     const int x = layout::BYPASS_BUTTON.x, y = layout::BYPASS_BUTTON.y;
     // The settings page, then the main page, then Bypass on: each shows as the square changes.
     std::vector<unsigned long> shown = squareAt(d, window, x, y);
-    for (const auto& [clickX, clickY, what] : {std::tuple{40, 40, "the main page"}, {x + 10, y + 10, "Bypass on"}}) {
+    for (const auto& [clickX, clickY, what] :
+         {std::tuple{40, 40, "the main page"}, {x + 10, y + 10, "Bypass on"}}) {
         click(d, window, clickX, clickY);
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
         std::vector<unsigned long> now = shown;
@@ -278,11 +279,14 @@ TEST(EditorCommands, WithoutTheArtworkNeitherEditorCommandStarts) {
     // A copy: the component finds its bundle from its own path, which a link would lead back.
     fs::copy_file(TARNWELL_COMPONENT_PATH, contents / "MacOS" / fs::path(TARNWELL_COMPONENT_PATH).filename());
     fs::copy_file(TARNWELL_COMMAND, copy.path("tarnwell"));
-    for (const std::vector<std::string>& args : {std::vector<std::string>{"snapshot", copy.path("out.png")},
-                                                 std::vector<std::string>{"edit"}}) {
-        EXPECT_EQ(waitForCommand(startCommand(args, "/dev/null", copy.path("err"), false, copy.path("tarnwell"))), 1);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"snapshot", copy.path("out.png")}, std::vector<std::string>{"edit"}}) {
+        EXPECT_EQ(
+            waitForCommand(startCommand(args, "/dev/null", copy.path("err"), false, copy.path("tarnwell"))),
+            1);
         const std::string err = copy.read("err");
-        EXPECT_NE(err.find("Contents/Resources: the editor's artwork is missing (150 of 150 bitmaps)"), std::string::npos)
+        EXPECT_NE(err.find("Contents/Resources: the editor's artwork is missing (150 of 150 bitmaps)"),
+                  std::string::npos)
             << err;
         EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
         EXPECT_FALSE(fs::exists(copy.path("out.png")));
@@ -391,42 +395,46 @@ TEST(EditorCommands, EditorSessionOfKnobsPadsMenusAndPresetsWhileAudioRuns) {
     bool ended = false;
     for (int round = 0; round < 24 && !(ended = waitpid(edit, &status, WNOHANG) == edit); ++round) {
         const int b = round % BLOCK_COUNT, x = layout::blockX(b);
-        const auto [kx, ky] = centre(layout::KNOBS[round % layout::KNOB_COUNT].x, layout::KNOBS[round % layout::KNOB_COUNT].y);
+        const auto [kx, ky] =
+            centre(layout::KNOBS[round % layout::KNOB_COUNT].x, layout::KNOBS[round % layout::KNOB_COUNT].y);
         switch (round % 6) {
-        case 0:
-            drag(d, window, kx, ky, kx, ky + (round % 12 < 6 ? -60 : 60));
-            break;
-        case 1: {
-            const layout::KnobRow& k = layout::BLOCK_KNOBS[round % layout::BLOCK_KNOBS_PER_BLOCK];
-            const auto [bx, by] = centre(layout::BLOCK_CONTAINER.x + x + k.x, layout::BLOCK_CONTAINER.y + k.y);
-            wheel(d, window, bx, by, round % 12 < 6 ? 4 : -4);
-            break;
-        }
-        case 2:
-            click(d, window, layout::PRESET_NEXT.x + 4, layout::PRESET_NEXT.y + 4);
-            break;
-        case 3: {  // a Block type from the Block's menu
-            click(d, window, layout::BLOCK_TYPE_MENU.x + x + 40, layout::BLOCK_TYPE_MENU.y + 8);
-            const Window menu = waitForWindow(d, [](Window, const XWindowAttributes& w, const char*) {
-                return w.override_redirect && w.width > 1;
-            });
-            XWindowAttributes a{};
-            if (menu && XGetWindowAttributes(d, menu, &a)) click(d, menu, 30, 8 + (round * 7) % std::max(1, a.height - 16));
-            break;
-        }
-        case 4:
-            for (int twice = 0; twice < 2; ++twice)
-                click(d, window, layout::BLOCK_BYPASS_BUTTON.x + x + 8, layout::BLOCK_BYPASS_BUTTON.y + 6);
-            break;
-        default: {  // record a path on the pad, then replay it
-            const layout::Box pad = layout::XY_PAD;
-            const int px = layout::BLOCK_CONTAINER.x + x + pad.x, py = layout::BLOCK_CONTAINER.y + pad.y;
-            click(d, window, layout::XY_RECORD_RADIOS[1].x + x + 10, layout::XY_RECORD_RADIOS[1].y + 10);
-            drag(d, window, px + 20, py + 20, px + pad.w - 20, py + pad.h - 30, 12);
-            drag(d, window, px + pad.w - 20, py + 30, px + 30, py + pad.h / 2, 12);
-            click(d, window, layout::XY_RECORD_RADIOS[2].x + x + 10, layout::XY_RECORD_RADIOS[2].y + 10);
-            break;
-        }
+            case 0:
+                drag(d, window, kx, ky, kx, ky + (round % 12 < 6 ? -60 : 60));
+                break;
+            case 1: {
+                const layout::KnobRow& k = layout::BLOCK_KNOBS[round % layout::BLOCK_KNOBS_PER_BLOCK];
+                const auto [bx, by] =
+                    centre(layout::BLOCK_CONTAINER.x + x + k.x, layout::BLOCK_CONTAINER.y + k.y);
+                wheel(d, window, bx, by, round % 12 < 6 ? 4 : -4);
+                break;
+            }
+            case 2:
+                click(d, window, layout::PRESET_NEXT.x + 4, layout::PRESET_NEXT.y + 4);
+                break;
+            case 3: {  // a Block type from the Block's menu
+                click(d, window, layout::BLOCK_TYPE_MENU.x + x + 40, layout::BLOCK_TYPE_MENU.y + 8);
+                const Window menu = waitForWindow(d, [](Window, const XWindowAttributes& w, const char*) {
+                    return w.override_redirect && w.width > 1;
+                });
+                XWindowAttributes a{};
+                if (menu && XGetWindowAttributes(d, menu, &a))
+                    click(d, menu, 30, 8 + (round * 7) % std::max(1, a.height - 16));
+                break;
+            }
+            case 4:
+                for (int twice = 0; twice < 2; ++twice)
+                    click(d, window, layout::BLOCK_BYPASS_BUTTON.x + x + 8,
+                          layout::BLOCK_BYPASS_BUTTON.y + 6);
+                break;
+            default: {  // record a path on the pad, then replay it
+                const layout::Box pad = layout::XY_PAD;
+                const int px = layout::BLOCK_CONTAINER.x + x + pad.x, py = layout::BLOCK_CONTAINER.y + pad.y;
+                click(d, window, layout::XY_RECORD_RADIOS[1].x + x + 10, layout::XY_RECORD_RADIOS[1].y + 10);
+                drag(d, window, px + 20, py + 20, px + pad.w - 20, py + pad.h - 30, 12);
+                drag(d, window, px + pad.w - 20, py + 30, px + 30, py + pad.h / 2, 12);
+                click(d, window, layout::XY_RECORD_RADIOS[2].x + x + 10, layout::XY_RECORD_RADIOS[2].y + 10);
+                break;
+            }
         }
         usleep(60000);  // a few idle passes, as between a user's gestures
     }
@@ -477,8 +485,8 @@ TEST_F(EditSession, AnOpenMenuClosesWithTheWindowAndTheSessionEnds) {
 // Another client destroying the window ends the session as a close does. Losing the display
 // connection saves the state too, and ends with one line saying why.
 TEST_F(EditSession, AWindowDestroyedOrADisplayLostEndsItWithTheStateSaved) {
-
-    const std::string destroyedSave = folder + "/destroyed.aupreset", destroyedErr = folder + "/destroyed.err";
+    const std::string destroyedSave = folder + "/destroyed.aupreset",
+                      destroyedErr = folder + "/destroyed.err";
     pid_t edit = 0;
     Window window = editWithBypassOn(d, destroyedSave, destroyedErr, edit);
     ASSERT_NE(window, 0u) << "no editor window";
@@ -486,7 +494,8 @@ TEST_F(EditSession, AWindowDestroyedOrADisplayLostEndsItWithTheStateSaved) {
     XSync(d, False);
     EXPECT_EQ(endsWithin(edit, 10, "another client destroyed its window"), 0);
     EXPECT_EQ(savedBypass(destroyedSave), 1.0f);
-    EXPECT_EQ(PreferencesSandbox::read(destroyedErr).find("X"), std::string::npos) << PreferencesSandbox::read(destroyedErr);
+    EXPECT_EQ(PreferencesSandbox::read(destroyedErr).find("X"), std::string::npos)
+        << PreferencesSandbox::read(destroyedErr);
 
     const std::string lostSave = folder + "/lost.aupreset", lostErr = folder + "/lost.err";
     window = editWithBypassOn(d, lostSave, lostErr, edit);
@@ -497,9 +506,11 @@ TEST_F(EditSession, AWindowDestroyedOrADisplayLostEndsItWithTheStateSaved) {
     EXPECT_EQ(savedBypass(lostSave), 1.0f);
     // The messages before it say how the sound runs (no audio device here).
     const std::string messages = PreferencesSandbox::read(lostErr);
-    const std::string why = "\ntarnwell: the connection to the display was lost; the editor closed (its state was saved)\n";
+    const std::string why =
+        "\ntarnwell: the connection to the display was lost; the editor closed (its state was saved)\n";
     EXPECT_EQ(messages.find("X"), std::string::npos) << messages;  // nothing from Xlib
-    EXPECT_TRUE(messages.size() >= why.size() && messages.compare(messages.size() - why.size(), why.size(), why) == 0)
+    EXPECT_TRUE(messages.size() >= why.size() &&
+                messages.compare(messages.size() - why.size(), why.size(), why) == 0)
         << messages;
 }
 

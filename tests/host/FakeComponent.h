@@ -93,7 +93,9 @@ public:
         scheduled.clear();
     }
 
-    CFRef<CFTypeRef> saveState() override { return programState(FAKE_IDENTITY, stateLayout(), "Fake gain with a name too long", values); }
+    CFRef<CFTypeRef> saveState() override {
+        return programState(FAKE_IDENTITY, stateLayout(), "Fake gain with a name too long", values);
+    }
     // As the real component does in ordinary hosts, a state in the chunk form changes nothing.
     void restoreState(CFPropertyListRef state) override {
         ++log.restores;

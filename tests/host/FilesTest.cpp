@@ -107,7 +107,11 @@ TEST(AudioFile, FilesOf4GiBAndMore) {
     } catch (const HostError& e) {
         failure = e.what();
     }
-    EXPECT_EQ(failure.rfind(folder.path("long.aiff") + ": is an AIFF file, which holds at most 67108.8 s at 8000 Hz", 0), 0u) << failure;
+    EXPECT_EQ(
+        failure.rfind(
+            folder.path("long.aiff") + ": is an AIFF file, which holds at most 67108.8 s at 8000 Hz", 0),
+        0u)
+        << failure;
 }
 
 const std::string END("\0\xFF\x2F\0", 4);
@@ -122,7 +126,8 @@ TEST(MidiFile, EventsLandOnTheFramesOfTheTempoMap) {
     TempFolder folder;
     // Tempo on the first track: 120, then 60 from beat 2 (1 s). Messages on the second at beats
     // 0, 1, 1.5, 3 (a program change: one data byte) and 3.25.
-    const std::string tempos = std::string("\0\xFF\x51\x03\x07\xA1\x20\x81\x40\xFF\x51\x03\x0F\x42\x40", 15) + END;
+    const std::string tempos =
+        std::string("\0\xFF\x51\x03\x07\xA1\x20\x81\x40\xFF\x51\x03\x0F\x42\x40", 15) + END;
     const std::string notes =
         std::string("\0\x90\x3C\x64\x60\x80\x3C\0\x30\xB3\x4A\x7F\x81\x10\xC0\x05\x18\xE0\0\x40", 20) + END;
     folder.write("song.mid", midiFile({tempos, notes}));
@@ -158,7 +163,8 @@ TEST(MidiFile, UnusualValidFilesAreRead) {
     const std::string text = std::string("\0\xFF\x01\x82\x2C", 5) + std::string(300, 't');
     const std::string sysex("\0\xF0\x03\x7E\x01\xF7\0\xF7\x02\x01\xF7", 11);
     std::vector<std::string> tracks{text + sysex + std::string("\x60\x90\x3C\x40", 4) + END};
-    for (int t = 1; t < 3000; ++t) tracks.push_back(std::string(1, static_cast<char>(0x60 - t % 2)) + "\x91\x3D\x40" + END);
+    for (int t = 1; t < 3000; ++t)
+        tracks.push_back(std::string(1, static_cast<char>(0x60 - t % 2)) + "\x91\x3D\x40" + END);
     folder.write("odd.mid", midiFile(tracks));
     const MidiSong song = readMidiFile(folder.path("odd.mid"), 1000.0, 60.0);  // a beat a second
     ASSERT_EQ(song.messages.size(), 3000u);
@@ -176,7 +182,8 @@ TEST(TempoMap, SecondsAndBeatsConvertBothWaysAcrossChanges) {
     map.addChange(5.0, 30.0);  // earlier than the last change: ignored
     EXPECT_DOUBLE_EQ(map.secondsAt(6.0), 4.0);
     EXPECT_DOUBLE_EQ(map.secondsAt(10.0), 5.0);
-    for (double beat : {0.0, 1.5, 4.0, 5.25, 6.0, 9.0}) EXPECT_NEAR(map.beatAt(map.secondsAt(beat)), beat, 1e-12);
+    for (double beat : {0.0, 1.5, 4.0, 5.25, 6.0, 9.0})
+        EXPECT_NEAR(map.beatAt(map.secondsAt(beat)), beat, 1e-12);
     map.setTimeSignature(3, 4);
     EXPECT_DOUBLE_EQ(map.barStartBeat(7.5), 6.0);
     map.setTimeSignature(6, 8);  // bars of three beats

@@ -33,7 +33,8 @@ std::string repeat(const std::string& text, std::size_t times) {
 // 16-bit samples of a ramp, in the byte order given.
 std::string samples(std::uint64_t count, bool littleEndian) {
     std::string out;
-    for (std::uint64_t i = 0; i < count; ++i) out += littleEndian ? little(i * 37 % 20000, 2) : big(i * 37 % 20000, 2);
+    for (std::uint64_t i = 0; i < count; ++i)
+        out += littleEndian ? little(i * 37 % 20000, 2) : big(i * 37 % 20000, 2);
     return out;
 }
 
@@ -61,14 +62,15 @@ std::string wav(std::uint32_t channels, std::uint32_t rate, std::uint32_t frames
 std::string rf64(std::uint64_t dataBytes, std::uint32_t frames) {
     const std::string ds64 = "ds64" + little(28, 4) + little(0xFFFFFFFFFFull, 8) + little(dataBytes, 8) +
                              little(dataBytes / 4, 8) + little(0, 4);
-    return "RF64" + little(0xFFFFFFFF, 4) + "WAVE" + ds64 + fmtChunk(2, 44100, 4) + "data" + little(0xFFFFFFFF, 4) +
-           samples(2ull * frames, true);
+    return "RF64" + little(0xFFFFFFFF, 4) + "WAVE" + ds64 + fmtChunk(2, 44100, 4) + "data" +
+           little(0xFFFFFFFF, 4) + samples(2ull * frames, true);
 }
 
 // The 80-bit extended number AIFF keeps its rate in.
 std::string extended(double value) {
     int exponent = 0;
-    const double mantissa = std::frexp(value, &exponent);  // value = mantissa * 2^exponent, mantissa in [0.5, 1)
+    const double mantissa =
+        std::frexp(value, &exponent);  // value = mantissa * 2^exponent, mantissa in [0.5, 1)
     return big(static_cast<std::uint64_t>(exponent - 1 + 16383), 2) +
            big(static_cast<std::uint64_t>(std::ldexp(mantissa, 64)), 8);
 }
@@ -85,7 +87,8 @@ std::string flac(std::uint64_t promised) {
     const TempFolder folder;
     AudioData audio;
     audio.channels.assign(2, std::vector<float>(4000));
-    for (std::size_t i = 0; i < 4000; ++i) audio.channels[0][i] = audio.channels[1][i] = std::sin(0.05f * static_cast<float>(i));
+    for (std::size_t i = 0; i < 4000; ++i)
+        audio.channels[0][i] = audio.channels[1][i] = std::sin(0.05f * static_cast<float>(i));
     writeAudioFile(folder.path("f.flac"), audio);
     std::string bytes = folder.read("f.flac");
     // STREAMINFO starts at 8; its total sample count is the low 36 bits of bytes 13..17.
@@ -109,20 +112,24 @@ std::string track(const std::string& events) {
 }
 
 std::string xml(CFPropertyListRef list) {
-    const CFRef<CFTypeRef> data(CFPropertyListCreateData(kCFAllocatorDefault, list, kCFPropertyListXMLFormat_v1_0, 0, nullptr));
+    const CFRef<CFTypeRef> data(
+        CFPropertyListCreateData(kCFAllocatorDefault, list, kCFPropertyListXMLFormat_v1_0, 0, nullptr));
     const auto* bytes = static_cast<CFDataRef>(data.get());
-    return std::string(reinterpret_cast<const char*>(CFDataGetBytePtr(bytes)), static_cast<std::size_t>(CFDataGetLength(bytes)));
+    return std::string(reinterpret_cast<const char*>(CFDataGetBytePtr(bytes)),
+                       static_cast<std::size_t>(CFDataGetLength(bytes)));
 }
 
-const ComponentIdentity OURS{kTarnwellComponentDescription.componentType, kTarnwellComponentDescription.componentSubType,
+const ComponentIdentity OURS{kTarnwellComponentDescription.componentType,
+                             kTarnwellComponentDescription.componentSubType,
                              kTarnwellComponentDescription.componentManufacturer};
 
 // A state of ours, holding one program record or none, with each key set to its value (taken over).
 std::string state(std::initializer_list<std::pair<const char*, CFTypeRef>> changes, bool withProgram = true) {
-    CFRef<CFTypeRef> dict = withProgram ? programState(OURS, {1, 1024}, "Hostile", std::vector<float>(1024, 0.5f))
-                                        : CFRef<CFTypeRef>(CFDictionaryCreateMutable(kCFAllocatorDefault, 0,
-                                                                                     &kCFTypeDictionaryKeyCallBacks,
-                                                                                     &kCFTypeDictionaryValueCallBacks));
+    CFRef<CFTypeRef> dict =
+        withProgram
+            ? programState(OURS, {1, 1024}, "Hostile", std::vector<float>(1024, 0.5f))
+            : CFRef<CFTypeRef>(CFDictionaryCreateMutable(
+                  kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks));
     auto* mutableDict = const_cast<CFMutableDictionaryRef>(static_cast<CFDictionaryRef>(dict.get()));
     if (!withProgram) completePresetKeys(mutableDict, OURS, "Hostile");
     for (const auto& [key, value] : changes) {
@@ -137,7 +144,8 @@ CFTypeRef number(SInt64 value) {
 }
 
 CFTypeRef data(const std::string& bytes) {
-    return CFDataCreate(kCFAllocatorDefault, reinterpret_cast<const UInt8*>(bytes.data()), static_cast<CFIndex>(bytes.size()));
+    return CFDataCreate(kCFAllocatorDefault, reinterpret_cast<const UInt8*>(bytes.data()),
+                        static_cast<CFIndex>(bytes.size()));
 }
 
 // Only the effect's own chunk: 1024 little-endian values, then a 32-byte name.
@@ -149,7 +157,8 @@ std::string chunkOnly() {
 }  // namespace
 
 std::string midiFile(const std::vector<std::string>& tracks, std::uint32_t division) {
-    std::string file = "MThd" + big(6, 4) + big(tracks.size() > 1 ? 1 : 0, 2) + big(tracks.size(), 2) + big(division, 2);
+    std::string file =
+        "MThd" + big(6, 4) + big(tracks.size() > 1 ? 1 : 0, 2) + big(tracks.size(), 2) + big(division, 2);
     for (const std::string& t : tracks) file += track(t);
     return file;
 }
@@ -163,16 +172,17 @@ std::vector<HostileFile> hostileAudioFiles() {
         {"rate-1e47.aiff", aiff(1e47, 100, 100), "has a sample rate of", false},
         {"rate-0.wav", wav(1, 0, 100), "has a sample rate of 0 Hz", false},
         {"channels-3.wav", wav(3, 44100, 100), "has 3 channels", false},
-        {"channels-0.wav", wav(0, 44100, 100, 100, 2), "is not a WAV file we can read (Channel count is zero)", false},
-        {"block-align-0.wav", wav(1, 44100, 100, 100, 0), "is not a WAV file we can read (its frames are 0 bytes long)",
-         false},
+        {"channels-0.wav", wav(0, 44100, 100, 100, 2),
+         "is not a WAV file we can read (Channel count is zero)", false},
+        {"block-align-0.wav", wav(1, 44100, 100, 100, 0),
+         "is not a WAV file we can read (its frames are 0 bytes long)", false},
         {"data-past-end.wav", wav(1, 44100, 1000, 5000, 2), short1000, true},
         {"frames-past-end.aiff", aiff(44100.0, 1000, 5000), short1000, true},
         // A chunk of odd size is followed by a pad byte, which the walk to the sound data steps over.
-        {"odd-list-then-data-past-end.wav", wav(1, 44100, 1000, 5000, 2, "LIST" + little(5, 4) + "INFOx" + '\0'),
+        {"odd-list-then-data-past-end.wav",
+         wav(1, 44100, 1000, 5000, 2, "LIST" + little(5, 4) + "INFOx" + '\0'), short1000, true},
+        {"odd-name-then-frames-past-end.aiff", aiff(44100.0, 1000, 5000, "NAME" + big(3, 4) + "abc" + '\0'),
          short1000, true},
-        {"odd-name-then-frames-past-end.aiff", aiff(44100.0, 1000, 5000, "NAME" + big(3, 4) + "abc" + '\0'), short1000,
-         true},
         {"rf64-2^60-bytes.wav", rf64(1ull << 60, 1000), shorter + "288230376151710744 frames", true},
         {"flac-2^36-frames.flac", flac((1ull << 36) - 1), shorter + "68719472735 frames", true},
         {"text.wav", "not audio at all", "is not a WAV, AIFF or FLAC file", false},
@@ -185,39 +195,55 @@ std::vector<HostileFile> hostileAudioFiles() {
 
 std::vector<HostileFile> hostileMidiFiles() {
     std::string tempos;
-    for (int i = 0; i < 200000; ++i) tempos += std::string("\x01\xFF\x51\x03\x07\xA1\x20\x00\x90\x3C\x40", 11);
+    for (int i = 0; i < 200000; ++i)
+        tempos += std::string("\x01\xFF\x51\x03\x07\xA1\x20\x00\x90\x3C\x40", 11);
     return {
-        {"sysex-f7.mid", midiFile({std::string("\0\xF0\x03\x7E\x01\xF7\0\xF7\x02\x01\xF7", 11) + NOTE + END_OF_TRACK}), "", true},
-        {"long-text.mid", midiFile({std::string("\0\xFF\x01", 3) + vlq(300) + std::string(300, 't') + NOTE + END_OF_TRACK}), "", true},
-        {"tracks-65535.mid", midiFile(std::vector<std::string>(65535, repeat(NOTE, 16) + END_OF_TRACK)), "", true},
+        {"sysex-f7.mid",
+         midiFile({std::string("\0\xF0\x03\x7E\x01\xF7\0\xF7\x02\x01\xF7", 11) + NOTE + END_OF_TRACK}), "",
+         true},
+        {"long-text.mid",
+         midiFile({std::string("\0\xFF\x01", 3) + vlq(300) + std::string(300, 't') + NOTE + END_OF_TRACK}),
+         "", true},
+        {"tracks-65535.mid", midiFile(std::vector<std::string>(65535, repeat(NOTE, 16) + END_OF_TRACK)), "",
+         true},
         {"tempos-200000.mid", midiFile({tempos + END_OF_TRACK}), "", true},
-        {"far-apart.mid", midiFile({repeat(std::string("\xFF\xFF\xFF\x7F\x90\x3C\x40", 7), 1000) + END_OF_TRACK}), "", true},
-        {"tempo-0.mid", midiFile({std::string("\0\xFF\x51\x03\0\0\0", 7) + END_OF_TRACK}), "a tempo change to 0", false},
+        {"far-apart.mid",
+         midiFile({repeat(std::string("\xFF\xFF\xFF\x7F\x90\x3C\x40", 7), 1000) + END_OF_TRACK}), "", true},
+        {"tempo-0.mid", midiFile({std::string("\0\xFF\x51\x03\0\0\0", 7) + END_OF_TRACK}),
+         "a tempo change to 0", false},
         {"smpte.mid", midiFile({NOTE + END_OF_TRACK}, 0xE728), "counts time in SMPTE frames", false},
-        {"chunk-past-end.mid", midiFile({NOTE + END_OF_TRACK}).substr(0, 26), "a chunk runs past the end", false},
+        {"chunk-past-end.mid", midiFile({NOTE + END_OF_TRACK}).substr(0, 26), "a chunk runs past the end",
+         false},
         {"five-byte-time.mid", midiFile({std::string("\xFF\xFF\xFF\xFF\x7F\x90\x3C\x40", 8) + END_OF_TRACK}),
          "an event time runs past the end", false},
         {"data-after-sysex.mid", midiFile({std::string("\0\xF0\x01\xF7\0\x3C\x40", 7) + END_OF_TRACK}),
          "a data byte without a status", false},
         {"not-midi.mid", "MThx" + std::string(20, '\0'), "no MIDI file header", false},
         {"format-3.mid", std::string("MThd\0\0\0\x06\0\x03\0\x01\0\x60", 14), "MIDI file format 3", false},
-        {"tracks-promised-2.mid", "MThd" + big(6, 4) + big(1, 2) + big(2, 2) + big(96, 2) + track(END_OF_TRACK),
+        {"tracks-promised-2.mid",
+         "MThd" + big(6, 4) + big(1, 2) + big(2, 2) + big(96, 2) + track(END_OF_TRACK),
          "the header promises 2 tracks, the file holds 1", false},
         {"no-end.mid", midiFile({NOTE}), "track 1: no end-of-track marker", false},
-        {"cut-short.mid", midiFile({std::string("\0\x90\x3C\x90", 4) + END_OF_TRACK}), "a message is cut short", false},
-        {"tempo-2-bytes.mid", midiFile({std::string("\0\xFF\x51\x02\x07\xA1", 6) + END_OF_TRACK}), "has the wrong length",
-         false},
-        {"meta-past-end.mid", midiFile({std::string("\0\xFF\x01\x09" "ab", 6) + END_OF_TRACK}),
+        {"cut-short.mid", midiFile({std::string("\0\x90\x3C\x90", 4) + END_OF_TRACK}),
+         "a message is cut short", false},
+        {"tempo-2-bytes.mid", midiFile({std::string("\0\xFF\x51\x02\x07\xA1", 6) + END_OF_TRACK}),
+         "has the wrong length", false},
+        {"meta-past-end.mid",
+         midiFile({std::string("\0\xFF\x01\x09"
+                               "ab",
+                               6) +
+                   END_OF_TRACK}),
          "a meta event runs past the end of the track", false},
         // One byte past the track, with a track after it: FF 51 03 with two bytes left, FF 2F 01 with none.
-        {"tempo-one-byte-past.mid", midiFile({NOTE + std::string("\0\xFF\x51\x03\x07\xA1", 6), NOTE + END_OF_TRACK}),
+        {"tempo-one-byte-past.mid",
+         midiFile({NOTE + std::string("\0\xFF\x51\x03\x07\xA1", 6), NOTE + END_OF_TRACK}),
          "track 1: a meta event runs past the end of the track", false},
         {"end-one-byte-past.mid", midiFile({NOTE + std::string("\0\xFF\x2F\x01", 4), NOTE + END_OF_TRACK}),
          "track 1: a meta event runs past the end of the track", false},
         {"sysex-past-end.mid", midiFile({std::string("\0\xF0\x7F\x01", 4) + END_OF_TRACK}),
          "a system exclusive message runs past the end", false},
-        {"clock-in-file.mid", midiFile({std::string("\0\xF8", 2) + END_OF_TRACK}), "a system message that does not belong",
-         false},
+        {"clock-in-file.mid", midiFile({std::string("\0\xF8", 2) + END_OF_TRACK}),
+         "a system message that does not belong", false},
         {"after-the-end.mid", midiFile({END_OF_TRACK + NOTE}), "events follow the end of the track", false},
     };
 }
@@ -226,18 +252,22 @@ std::vector<HostileFile> hostileStates() {
     std::string keys;
     for (int k = 0; k < 200000; ++k) keys += "<key>k" + std::to_string(k) + "</key><integer>1</integer>";
     return {
-        {"nested-300000.aupreset", "<plist>" + repeat("<dict><key>a</key>", 300000) + repeat("</dict>", 300000) + "</plist>",
+        {"nested-300000.aupreset",
+         "<plist>" + repeat("<dict><key>a</key>", 300000) + repeat("</dict>", 300000) + "</plist>",
          "containers nested more than 256 deep", false},
-        {"keys-200000.aupreset", "<plist><dict>" + keys + "</dict></plist>", "a dictionary of more than 10000 keys", false},
-        {"entities.aupreset", "<plist><dict><key>name</key><string>" + repeat("&amp;", 500000) + "</string></dict></plist>",
+        {"keys-200000.aupreset", "<plist><dict>" + keys + "</dict></plist>",
+         "a dictionary of more than 10000 keys", false},
+        {"entities.aupreset",
+         "<plist><dict><key>name</key><string>" + repeat("&amp;", 500000) + "</string></dict></plist>",
          "a text with more than 1000 character references", false},
         {"version-1.aupreset", state({{"version", number(1)}}), "a saved state of format version 1", false},
-        {"version-as-text.aupreset", state({{"version", CFStringCreateWithCString(nullptr, "0", kCFStringEncodingUTF8)}}),
+        {"version-as-text.aupreset",
+         state({{"version", CFStringCreateWithCString(nullptr, "0", kCFStringEncodingUTF8)}}),
          "version is not a number", false},
         {"type-above-32-bits.aupreset", state({{"type", number((SInt64{1} << 32) | OURS.type)}}),
          "belongs to another component", false},
-        {"short-record.aupreset", state({{"mCompleteData", data(std::string(4123, '\0'))}}), "program data of the wrong size",
-         false},
+        {"short-record.aupreset", state({{"mCompleteData", data(std::string(4123, '\0'))}}),
+         "program data of the wrong size", false},
         {"record-4125-bytes.aupreset", state({{"mCompleteData", data(std::string(4125, '\0'))}}),
          "holds program data of the wrong size (4125 bytes where 4124 belong)", false},
         {"record-4126-bytes.aupreset", state({{"mCompleteData", data(std::string(4126, '\0'))}}),
@@ -247,10 +277,13 @@ std::vector<HostileFile> hostileStates() {
          "holds a chunk of the wrong size (4127 bytes where 4128 belong)", false},
         {"chunk-4129-bytes.aupreset", state({{"mChunkData", data(std::string(4129, '\0'))}}, false),
          "holds a chunk of the wrong size (4129 bytes where 4128 belong)", false},
-        {"record-as-number.aupreset", state({{"mCompleteData", number(4124)}}), "mCompleteData is not data", false},
-        {"type-as-text.aupreset", state({{"type", CFStringCreateWithCString(nullptr, "aumf", kCFStringEncodingUTF8)}}),
+        {"record-as-number.aupreset", state({{"mCompleteData", number(4124)}}), "mCompleteData is not data",
+         false},
+        {"type-as-text.aupreset",
+         state({{"type", CFStringCreateWithCString(nullptr, "aumf", kCFStringEncodingUTF8)}}),
          "type, subtype or manufacturer missing", false},
-        {"program-as-text.aupreset", state({{"mCurPreset", CFStringCreateWithCString(nullptr, "0", kCFStringEncodingUTF8)}}),
+        {"program-as-text.aupreset",
+         state({{"mCurPreset", CFStringCreateWithCString(nullptr, "0", kCFStringEncodingUTF8)}}),
          "mCurPreset is not a program number", false},
         {"array.aupreset", "<plist><array/></plist>", "the property list holds no dictionary", false},
         {"binary.aupreset", "bplist00" + std::string(40, '\0'), "not an XML property list", false},

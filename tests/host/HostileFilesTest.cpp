@@ -10,14 +10,14 @@
 #include "host/AudioFile.h"
 #include "tests/host/CommandProcess.h"
 #include "tests/host/HostileFiles.h"
-#include "tests/support/TempFolder.h"
 #include "tests/support/PreferencesSandbox.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
 using tarnwell::test::HostileFile;
-using tarnwell::test::startCommand;
 using tarnwell::test::PreferencesSandbox;
+using tarnwell::test::startCommand;
 using tarnwell::test::TempFolder;
 
 struct Finished {
@@ -47,9 +47,12 @@ protected:
         folder.write(file.name, file.bytes);
         const std::string path = folder.path(file.name);
         const std::string ext = file.name.substr(file.name.rfind('.'));
-        std::vector<std::string> args{"render", folder.path("short.wav"), folder.path("out.wav"), "--tail", "0"};
-        if (ext == ".mid" || ext == ".aupreset") args.insert(args.end(), {ext == ".mid" ? "--midi" : "--state", path});
-        else args[1] = path;
+        std::vector<std::string> args{"render", folder.path("short.wav"), folder.path("out.wav"), "--tail",
+                                      "0"};
+        if (ext == ".mid" || ext == ".aupreset")
+            args.insert(args.end(), {ext == ".mid" ? "--midi" : "--state", path});
+        else
+            args[1] = path;
         const std::vector<std::string> before = folder.entries();
         const Finished run = finish(startCommand(args, logs.path("out"), logs.path("err"), true), logs);
 
@@ -74,7 +77,8 @@ protected:
         }
         // Beside the one line about the file, a loud file's render may say how much was limited.
         const long limitLine = run.err.find("reached the output limit of") != std::string::npos ? 1 : 0;
-        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n') - limitLine, run.err.empty() ? 0 : 1) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n') - limitLine, run.err.empty() ? 0 : 1)
+            << run.err;
         std::remove(folder.path("out.wav").c_str());
         std::remove(path.c_str());
     }
@@ -100,7 +104,10 @@ TEST_F(HostileFiles, SavedStates) {
 // it fails with one line, whether the output was cut off on the way or at its last flush.
 TEST_F(HostileFiles, AFullOrClosedStandardOutputFails) {
     const std::vector<std::string> commands[] = {
-        {"presets"}, {"params"}, {"render", "--help"}, {"state", "save", folder.path("saved.aupreset")},
+        {"presets"},
+        {"params"},
+        {"render", "--help"},
+        {"state", "save", folder.path("saved.aupreset")},
         {"render", folder.path("short.wav"), folder.path("out.wav"), "--tail", "0"}};
     for (const std::string out : {"/dev/full", ""})
         for (const auto& args : commands) {
@@ -115,7 +122,8 @@ TEST_F(HostileFiles, AFullOrClosedStandardOutputFails) {
 // Whether the command has a file open in the folder (ending in '/'): its output, named or not.
 bool writesInto(pid_t child, const std::string& folder) {
     std::error_code ignored;
-    for (const auto& fd : std::filesystem::directory_iterator("/proc/" + std::to_string(child) + "/fd", ignored)) {
+    for (const auto& fd :
+         std::filesystem::directory_iterator("/proc/" + std::to_string(child) + "/fd", ignored)) {
         const std::string target = std::filesystem::read_symlink(fd.path(), ignored).string();
         if (target.rfind(folder, 0) == 0 && target.find("short.wav") == std::string::npos) return true;
     }
@@ -128,10 +136,9 @@ bool writesInto(pid_t child, const std::string& folder) {
 TEST_F(HostileFiles, SignalsLeaveNothingBehind) {
     for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGKILL}) {
         SCOPED_TRACE(signal);
-        const pid_t child =
-            startCommand({"render", folder.path("long.wav"), "--tail", "600"}, logs.path("out"), logs.path("err"));
-        for (int wait = 0; wait < 6000 && !writesInto(child, folder.path("")); ++wait)
-            usleep(10000);
+        const pid_t child = startCommand({"render", folder.path("long.wav"), "--tail", "600"},
+                                         logs.path("out"), logs.path("err"));
+        for (int wait = 0; wait < 6000 && !writesInto(child, folder.path("")); ++wait) usleep(10000);
         ASSERT_EQ(logs.read("err"), "");
         kill(child, signal);
         const Finished run = finish(child, logs);

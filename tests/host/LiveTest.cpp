@@ -111,8 +111,7 @@ TEST(LivePlayback, WithoutADeviceTheClockPacesItUntilStopped) {
     playback.start(notes, false);
     EXPECT_FALSE(playback.toDevice());
     EXPECT_EQ(notes.str(), "No audio device: the effect runs in real time and its sound is discarded\n");
-    while (playback.framesPlayed() < 2 * LivePlayback::BLOCK_FRAMES)
-        std::this_thread::sleep_for(5ms);
+    while (playback.framesPlayed() < 2 * LivePlayback::BLOCK_FRAMES) std::this_thread::sleep_for(5ms);
     playback.stop();
     const std::uint64_t played = playback.framesPlayed();
     EXPECT_EQ(played % LivePlayback::BLOCK_FRAMES, 0u);

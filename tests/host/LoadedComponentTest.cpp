@@ -23,9 +23,9 @@
 #include "host/TarnwellCommand.h"
 #include "tests/effect/MidiEvents.h"
 #include "tests/host/HostileFiles.h"
-#include "tests/support/TempFolder.h"
 #include "tests/support/PreferencesSandbox.h"
 #include "tests/support/RecordingHost.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
@@ -102,8 +102,10 @@ protected:
         std::ostringstream o, e;
         const int status = runTarnwell(args, o, e, HostEnvironment{&open, false});
         if (out != nullptr) *out = o.str();
-        if (err != nullptr) *err = e.str();
-        else EXPECT_EQ(e.str(), "");
+        if (err != nullptr)
+            *err = e.str();
+        else
+            EXPECT_EQ(e.str(), "");
         return status;
     }
 
@@ -134,12 +136,34 @@ TEST_F(LoadedComponent, RenderingAFileMatchesTheEffectRunInProcess) {
         {static_cast<std::uint64_t>(1.2 * RATE), 0x80, 60, 0},
     };
     // Those events in a MIDI file at 96 pulses per beat, 600000 us per beat.
-    folder.write("song.mid", tarnwell::test::midiFile({std::string("\0\xFF\x51\x03\x09\x27\xC0\x30\x90\x3C\x64\x30\xB0"
-                                                                   "\x01\x40\x60\x80\x3C\0\0\xFF\x2F\0", 23)}));
-    ASSERT_EQ(run({"render", folder.path("in.wav"), folder.path("out.wav"), "--midi", folder.path("song.mid"),
-                   "--set", "Block 1 Comb Feed=0.4", "--set", "9=0.7", "--set", "134=0", "--set", "211=0.051",
-                   "--set", "215=0.011", "--set", "125=1", "--set", "207=0", "--block", "300", "--tail",
-                   "0.25", "-q"}),
+    folder.write("song.mid",
+                 tarnwell::test::midiFile({std::string("\0\xFF\x51\x03\x09\x27\xC0\x30\x90\x3C\x64\x30\xB0"
+                                                       "\x01\x40\x60\x80\x3C\0\0\xFF\x2F\0",
+                                                       23)}));
+    ASSERT_EQ(run({"render",
+                   folder.path("in.wav"),
+                   folder.path("out.wav"),
+                   "--midi",
+                   folder.path("song.mid"),
+                   "--set",
+                   "Block 1 Comb Feed=0.4",
+                   "--set",
+                   "9=0.7",
+                   "--set",
+                   "134=0",
+                   "--set",
+                   "211=0.051",
+                   "--set",
+                   "215=0.011",
+                   "--set",
+                   "125=1",
+                   "--set",
+                   "207=0",
+                   "--block",
+                   "300",
+                   "--tail",
+                   "0.25",
+                   "-q"}),
               0);
     const AudioData output = readAudioFile(folder.path("out.wav"));
     const std::size_t frames = input.frames() + static_cast<std::size_t>(0.25 * RATE);
@@ -158,7 +182,8 @@ TEST_F(LoadedComponent, RenderingAFileMatchesTheEffectRunInProcess) {
         const auto n = static_cast<std::uint32_t>(std::min<std::size_t>(300, frames - pos));
         std::vector<std::vector<float>> in(2, std::vector<float>(n, 0.0f));
         for (std::size_t c = 0; c < 2; ++c)
-            for (std::size_t i = 0; i < n && pos + i < input.frames(); ++i) in[c][i] = input.channels[c][pos + i];
+            for (std::size_t i = 0; i < n && pos + i < input.frames(); ++i)
+                in[c][i] = input.channels[c][pos + i];
         const float* ins[2] = {in[0].data(), in[1].data()};
         std::vector<tarnwell::test::MidiMessage> due;
         for (const MidiMessage& m : midi)
@@ -183,8 +208,9 @@ TEST_F(LoadedComponent, TheAutomaticTailWaitsOnlyAsLongAsThePatchCanSoundAgain) 
             c[i] = 0.5f * static_cast<float>(std::sin(2.0 * M_PI * 440.0 * static_cast<double>(i) / RATE));
     const auto quarterSecond = static_cast<std::uint64_t>(0.25 * RATE);
     auto preset = [](ComponentHost& c, const char* name) {
-        const auto* const found = std::find_if(FACTORY_PRESET_NAMES, FACTORY_PRESET_NAMES + FACTORY_PRESET_COUNT,
-                                               [&](const char* n) { return std::strcmp(n, name) == 0; });
+        const auto* const found =
+            std::find_if(FACTORY_PRESET_NAMES, FACTORY_PRESET_NAMES + FACTORY_PRESET_COUNT,
+                         [&](const char* n) { return std::strcmp(n, name) == 0; });
         loadFactoryPreset(c, static_cast<std::int32_t>(found - FACTORY_PRESET_NAMES));
     };
     auto blocksOff = [](ComponentHost& c) {
@@ -199,27 +225,36 @@ TEST_F(LoadedComponent, TheAutomaticTailWaitsOnlyAsLongAsThePatchCanSoundAgain) 
         bool sameSamples;
     };
     const Case cases[] = {
-        {"all Blocks Off, no Delay", [&](ComponentHost& c) {
+        {"all Blocks Off, no Delay",
+         [&](ComponentHost& c) {
              blocksOff(c);
              c.setParameter(DELAY_ON_PARAM, 0.0f);
-         }, 0, 0, true},
+         },
+         0, 0, true},
         // 2^(12 * 0.95) ms = 2,702 ms left, 2,103 ms right; echoes 2.7 s apart, each 6 dB down.
-        {"a long Delay", [&](ComponentHost& c) {
+        {"a long Delay",
+         [&](ComponentHost& c) {
              blocksOff(c);
-             for (const auto& [id, value] : {std::pair{DELAY_ON_PARAM, 1.0f}, {DELAY_TEMPO_SYNC_PARAM, 0.0f},
-                                             {DELAY_LEFT_PARAM, 0.95f}, {DELAY_RIGHT_PARAM, 0.92f},
-                                             {DELAY_FEEDBACK_PARAM, 0.5f}, {DELAY_CROSS_FEEDBACK_PARAM, 0.0f},
+             for (const auto& [id, value] : {std::pair{DELAY_ON_PARAM, 1.0f},
+                                             {DELAY_TEMPO_SYNC_PARAM, 0.0f},
+                                             {DELAY_LEFT_PARAM, 0.95f},
+                                             {DELAY_RIGHT_PARAM, 0.92f},
+                                             {DELAY_FEEDBACK_PARAM, 0.5f},
+                                             {DELAY_CROSS_FEEDBACK_PARAM, 0.0f},
                                              {DELAY_MIX_PARAM, 1.0f}})
                  c.setParameter(static_cast<std::uint32_t>(id), value);
-         }, static_cast<std::uint64_t>(2.7 * RATE), static_cast<std::uint64_t>(2.8 * RATE), true},
+         },
+         static_cast<std::uint64_t>(2.7 * RATE), static_cast<std::uint64_t>(2.8 * RATE), true},
         {"Ten Second Frozen Hall", [&](ComponentHost& c) { preset(c, "Ten Second Frozen Hall"); },
          TComb::kMaxLength, 3 * TBasicReverb::kPreDelayFrames, false},
         // A pad replayed over eight bars (16 s) sweeps the Delay's Mix: with the Delay's loop it may
         // bring the echoes back after as long. Its Room (Block 3) off, so each render is the same.
-        {"Eight Bar Riser", [&](ComponentHost& c) {
+        {"Eight Bar Riser",
+         [&](ComponentHost& c) {
              preset(c, "Eight Bar Riser");
              c.setParameter(static_cast<std::uint32_t>(BLOCK_TYPE_TAG[2]), 0.0f);
-         }, static_cast<std::uint64_t>(16.0 * RATE), static_cast<std::uint64_t>(17.0 * RATE), true},
+         },
+         static_cast<std::uint64_t>(16.0 * RATE), static_cast<std::uint64_t>(17.0 * RATE), true},
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.name);
@@ -231,15 +266,16 @@ TEST_F(LoadedComponent, TheAutomaticTailWaitsOnlyAsLongAsThePatchCanSoundAgain) 
             test.set(*component);
             RenderJob job;
             job.tailFrames = tail;
-            AudioData out =
-                renderAudio(*component, job, burst, [&](std::uint64_t done, std::uint64_t) { rendered = done; });
+            AudioData out = renderAudio(*component, job, burst,
+                                        [&](std::uint64_t done, std::uint64_t) { rendered = done; });
             span = component->quietSpan();
             return out;
         };
         AudioData whole = render(static_cast<std::uint64_t>(AUTOMATIC_TAIL_SECONDS * RATE));
         std::size_t end = whole.frames();
         auto quiet = [&](std::size_t i) {
-            return std::fabs(whole.channels[0][i]) < QUIET_LEVEL && std::fabs(whole.channels[1][i]) < QUIET_LEVEL;
+            return std::fabs(whole.channels[0][i]) < QUIET_LEVEL &&
+                   std::fabs(whole.channels[1][i]) < QUIET_LEVEL;
         };
         while (end > burst.frames() && quiet(end - 1)) --end;
         for (auto& c : whole.channels) c.resize(end);
@@ -281,7 +317,8 @@ TEST_F(LoadedComponent, ASavedStateFileRestoresEveryValue) {
     fresh->initialize(RATE, 2, 256);
     ASSERT_NE(fresh->parameter(5), expected[5]);
     fresh->restoreState(readPresetFile(folder.path("pattern.aupreset")).get());
-    for (std::uint32_t id = 0; id < 1024; ++id) ASSERT_EQ(fresh->parameter(id), expected[id]) << "parameter " << id;
+    for (std::uint32_t id = 0; id < 1024; ++id)
+        ASSERT_EQ(fresh->parameter(id), expected[id]) << "parameter " << id;
 }
 
 // What params lists beside each value is the effect's own value text; typed text reaches the
@@ -315,12 +352,14 @@ TEST_F(LoadedComponent, ValueTextsAndTypedValues) {
 
     const std::string file = folder.path("typed.aupreset");
     std::string said;
-    ASSERT_EQ(run({"state", "save", file, "--type", "Block 1 Filter Freq=1000", "--type", "block 2 type=comb", "--type",
-                   "3=Parallel > Delay", "--type", "Block 1 Volume=-6"},
+    ASSERT_EQ(run({"state", "save", file, "--type", "Block 1 Filter Freq=1000", "--type", "block 2 type=comb",
+                   "--type", "3=Parallel > Delay", "--type", "Block 1 Volume=-6"},
                   nullptr, &said),
               0);
     // Each setting says what it did: the parameter's name and value text.
-    EXPECT_EQ(said, "Block 1 Filter Freq: 1.0Khz\nBlock 2 Type: Comb\nPath: Parallel > Delay\nBlock 1 Volume: -6dB\n");
+    EXPECT_EQ(
+        said,
+        "Block 1 Filter Freq: 1.0Khz\nBlock 2 Type: Comb\nPath: Parallel > Delay\nBlock 1 Volume: -6dB\n");
     const std::vector<float> values = summaryOf(file).programs.at(0).values;
     EXPECT_NEAR(values[6], std::log2(50.0f) / 10.0f, 1e-5f);
     EXPECT_EQ(values[BLOCK_2_TYPE], 2.0f / 6.99f);
@@ -329,9 +368,11 @@ TEST_F(LoadedComponent, ValueTextsAndTypedValues) {
 
     std::string err;
     EXPECT_EQ(run({"state", "save", file, "--type", "Block 1 Filter Freq=loud"}, nullptr, &err), 1);
-    EXPECT_EQ(err, "tarnwell: --type Block 1 Filter Freq=loud: parameter 6 (Block 1 Filter Freq) does not take "
-                   "\"loud\"; it takes a number as the editor's Set to Value dialog reads it (-100 reads 20hz, 100 "
-                   "reads 100hz) or a text as tarnwell params shows the value (such as 20hz)\n");
+    EXPECT_EQ(
+        err,
+        "tarnwell: --type Block 1 Filter Freq=loud: parameter 6 (Block 1 Filter Freq) does not take "
+        "\"loud\"; it takes a number as the editor's Set to Value dialog reads it (-100 reads 20hz, 100 "
+        "reads 100hz) or a text as tarnwell params shows the value (such as 20hz)\n");
 }
 
 // A state shows the sound it holds: the name of the program its values make (a record beside
@@ -342,24 +383,29 @@ TEST_F(LoadedComponent, AStateShowsItsOwnSoundInItsUnits) {
     {
         const auto component = open();
         const std::vector<float> warped(std::begin(DEMOVAR[54]), std::end(DEMOVAR[54]));
-        CFRef<CFTypeRef> state = programState(component->identity(), component->stateLayout(), FACTORY_PRESET_NAMES[53], warped);
+        CFRef<CFTypeRef> state =
+            programState(component->identity(), component->stateLayout(), FACTORY_PRESET_NAMES[53], warped);
         completePresetKeys(const_cast<CFMutableDictionaryRef>(static_cast<CFDictionaryRef>(state.get())),
                            component->identity(), "stepped");
         writePresetFile(file, state.get());
     }
     std::string shown, listed;
     ASSERT_EQ(run({"state", "show", file}, &shown), 0);
-    EXPECT_NE(shown.find(std::string("\nprogram 0: ") + FACTORY_PRESET_NAMES[54] + "\n"), std::string::npos) << shown;
+    EXPECT_NE(shown.find(std::string("\nprogram 0: ") + FACTORY_PRESET_NAMES[54] + "\n"), std::string::npos)
+        << shown;
     ASSERT_EQ(run({"params", "--state", file}, &listed), 0);
-    EXPECT_NE(listed.find(" B1 > B2 > B3 > Delay\n"), std::string::npos);  // the path of that preset, as a text
+    EXPECT_NE(listed.find(" B1 > B2 > B3 > Delay\n"),
+              std::string::npos);  // the path of that preset, as a text
     EXPECT_EQ(shown.substr(shown.find("\n", shown.find("program 0")) + 1), listed);
 
     // params with settings on top; state save from the state with settings on top.
     std::string said;
     ASSERT_EQ(run({"params", "--preset", "54", "--type", "Block 3 Pan=30L", "-q"}, &listed), 0);
-    EXPECT_NE(listed.find("  97  Block 3 Pan                     0.350000  30L\n"), std::string::npos) << listed;
+    EXPECT_NE(listed.find("  97  Block 3 Pan                     0.350000  30L\n"), std::string::npos)
+        << listed;
     const std::string changed = folder.path("changed.aupreset");
-    ASSERT_EQ(run({"state", "save", changed, "--state", file, "--set", "Block 3 Pan=0.35"}, nullptr, &said), 0);
+    ASSERT_EQ(run({"state", "save", changed, "--state", file, "--set", "Block 3 Pan=0.35"}, nullptr, &said),
+              0);
     const std::vector<float> values = summaryOf(changed).programs.at(0).values;
     std::vector<float> expected(std::begin(DEMOVAR[54]), std::end(DEMOVAR[54]));
     expected[97] = 0.35f;
@@ -371,8 +417,8 @@ TEST_F(LoadedComponent, EditorCaptionsNameParameters) {
     const std::string file = folder.path("captions.aupreset");
     std::string said;
     ASSERT_EQ(run({"state", "save", file, "--set", "Low Pass=0.25", "--set", "block 2 low cut=0.5", "--set",
-                   "Block 3 Points=0.75", "--set", "Block 1 Grid=1", "--set", "Block 1 Distort=0.125", "--set",
-                   "Hold=0.375"},
+                   "Block 3 Points=0.75", "--set", "Block 1 Grid=1", "--set", "Block 1 Distort=0.125",
+                   "--set", "Hold=0.375"},
                   nullptr, &said),
               0);
     const std::vector<float> values = summaryOf(file).programs.at(0).values;
@@ -385,8 +431,9 @@ TEST_F(LoadedComponent, EditorCaptionsNameParameters) {
     EXPECT_EQ(said.rfind("Delay LP Filter: ", 0), 0u) << said;
     std::string err;
     EXPECT_EQ(run({"state", "save", file, "--set", "Low Cut=0.5"}, nullptr, &err), 1);
-    EXPECT_NE(err.find("\"Low Cut\" names 3 parameters (Block 1 Room HP, Block 2 Room HP and Block 3 Room HP)"),
-              std::string::npos)
+    EXPECT_NE(
+        err.find("\"Low Cut\" names 3 parameters (Block 1 Room HP, Block 2 Room HP and Block 3 Room HP)"),
+        std::string::npos)
         << err;
 }
 
@@ -399,13 +446,18 @@ TEST_F(LoadedComponent, TypedTextIsNeverMisread) {
         const char* setting;
         const char* said;
     } taken[] = {
-        {"Block 3 Pan=30L", "Block 3 Pan: 30L"}, {"Block 3 Pan=-30", "Block 3 Pan: 30L"},
-        {"Block 1 Mix=56D", "Block 1 Mix: 56D"}, {"Delay Mix=equal", "Delay Mix: Equal"},
-        {"Follower Hold=100ms", "Follower Hold: 100ms"}, {"Follower Hold=1234 ms", "Follower Hold: 1234ms"},
+        {"Block 3 Pan=30L", "Block 3 Pan: 30L"},
+        {"Block 3 Pan=-30", "Block 3 Pan: 30L"},
+        {"Block 1 Mix=56D", "Block 1 Mix: 56D"},
+        {"Delay Mix=equal", "Delay Mix: Equal"},
+        {"Follower Hold=100ms", "Follower Hold: 100ms"},
+        {"Follower Hold=1234 ms", "Follower Hold: 1234ms"},
         {"Block 1 Shaper LowFI Bits=8Bits", "Block 1 Shaper LowFI Bits: 8Bits"},
-        {"Block 1 Filter Freq=1200hz", "Block 1 Filter Freq: 1.2Khz"}, {"Block 1 Filter Freq=1.2k", "Block 1 Filter Freq: 1.2Khz"},
+        {"Block 1 Filter Freq=1200hz", "Block 1 Filter Freq: 1.2Khz"},
+        {"Block 1 Filter Freq=1.2k", "Block 1 Filter Freq: 1.2Khz"},
         {"Block 1 Shaper LowFI Rate=11k", "Block 1 Shaper LowFI Rate: 11.0Khz"},
-        {"Block 1 Filter Q=37.5%", "Block 1 Filter Q: 37%"}, {"Block 1 Filter Mode=hp 6db", "Block 1 Filter Mode: HP 6dB"},
+        {"Block 1 Filter Q=37.5%", "Block 1 Filter Q: 37%"},
+        {"Block 1 Filter Mode=hp 6db", "Block 1 Filter Mode: HP 6dB"},
     };
     for (const auto& t : taken) {
         std::string said;
@@ -413,7 +465,8 @@ TEST_F(LoadedComponent, TypedTextIsNeverMisread) {
         EXPECT_EQ(said, std::string(t.said) + "\n");
     }
     // 30L is exactly what the editor's dialog sets for -30; a text the range's end shows is that end.
-    ASSERT_EQ(run({"state", "save", file, "-q", "--type", "Block 3 Pan=30L", "--type", "Block 1 Volume=off"}), 0);
+    ASSERT_EQ(run({"state", "save", file, "-q", "--type", "Block 3 Pan=30L", "--type", "Block 1 Volume=off"}),
+              0);
     EXPECT_EQ(summaryOf(file).programs.at(0).values[blockParam(2, BLOCK_PAN_OFFSET)], 0.35f);
     EXPECT_EQ(summaryOf(file).programs.at(0).values[blockParam(0, BLOCK_VOLUME_OFFSET)], 0.0f);
 
@@ -421,12 +474,17 @@ TEST_F(LoadedComponent, TypedTextIsNeverMisread) {
         const char* setting;
         const char* message;
     } refused[] = {
-        {"Block 1 Filter Freq=1,2k", "does not take \"1,2k\"; it takes a number as the editor's Set to Value dialog "
-                                     "reads it (-100 reads 20hz, 100 reads 100hz)"},
-        {"Block 1 Filter Mode=3x", "3 reads LP1 12dB"}, {"Block 1 Filter Q=1 2", "does not take \"1 2\""}, {"Block 3 Pan=30x", "did you mean \"30L\" or \"30R\"?"},
-        {"Block 2 Type=cmb", "did you mean \"Comb\"?"}, {"Block 1 Volume=-60dB", "-100 reads Off, 0 reads 0dB"},
-        {"Delay Left=64ms", "Delay Left takes no typed value; set it with --set \"Delay Left=VALUE\", VALUE from 0 "
-                            "(1ms) to 1 (4096ms), such as 0.5 (64ms)"},
+        {"Block 1 Filter Freq=1,2k",
+         "does not take \"1,2k\"; it takes a number as the editor's Set to Value dialog "
+         "reads it (-100 reads 20hz, 100 reads 100hz)"},
+        {"Block 1 Filter Mode=3x", "3 reads LP1 12dB"},
+        {"Block 1 Filter Q=1 2", "does not take \"1 2\""},
+        {"Block 3 Pan=30x", "did you mean \"30L\" or \"30R\"?"},
+        {"Block 2 Type=cmb", "did you mean \"Comb\"?"},
+        {"Block 1 Volume=-60dB", "-100 reads Off, 0 reads 0dB"},
+        {"Delay Left=64ms",
+         "Delay Left takes no typed value; set it with --set \"Delay Left=VALUE\", VALUE from 0 "
+         "(1ms) to 1 (4096ms), such as 0.5 (64ms)"},
         {"Block 1 Gater Left Step 01=on", "takes no typed value; set it with --set"},
     };
     for (const auto& r : refused) {
@@ -462,7 +520,9 @@ TEST_F(LoadedComponent, EveryFactoryPresetCanBeChosen) {
 int clicksIn(const std::vector<float>& x) {
     const std::size_t n = x.size(), half = static_cast<std::size_t>(0.025 * RATE);
     std::vector<double> d2(n, 0.0), energy(n + 1, 0.0);
-    for (std::size_t i = 2; i < n; ++i) d2[i] = static_cast<double>(x[i]) - 2.0 * static_cast<double>(x[i - 1]) + static_cast<double>(x[i - 2]);
+    for (std::size_t i = 2; i < n; ++i)
+        d2[i] =
+            static_cast<double>(x[i]) - 2.0 * static_cast<double>(x[i - 1]) + static_cast<double>(x[i - 2]);
     for (std::size_t i = 0; i < n; ++i) energy[i + 1] = energy[i] + d2[i] * d2[i];
     int clicks = 0;
     for (std::size_t i = 2; i < n; ++i) {
@@ -470,7 +530,8 @@ int clicksIn(const std::vector<float>& x) {
         const std::size_t lo = i > half ? i - half : 0, hi = std::min(n, i + half + 1);
         if (v < 0.02 || v * v <= 100.0 * (energy[hi] - energy[lo]) / static_cast<double>(hi - lo)) continue;
         if (std::max(std::fabs(x[i] - x[i - 1]), std::fabs(x[i - 1] - x[i - 2])) < 0.05f) continue;
-        if (std::count_if(d2.begin() + static_cast<std::ptrdiff_t>(lo), d2.begin() + static_cast<std::ptrdiff_t>(hi),
+        if (std::count_if(d2.begin() + static_cast<std::ptrdiff_t>(lo),
+                          d2.begin() + static_cast<std::ptrdiff_t>(hi),
                           [&](double d) { return std::fabs(d) > 0.5 * v; }) < 4)
             ++clicks;
     }
@@ -543,7 +604,8 @@ AudioData heldChord(double seconds) {
 }
 
 // Factory preset n on the input, rendered as the command renders, without a tail.
-AudioData renderFactoryPreset(const std::unique_ptr<ComponentHost>& component, std::int32_t n, const AudioData& input) {
+AudioData renderFactoryPreset(const std::unique_ptr<ComponentHost>& component, std::int32_t n,
+                              const AudioData& input) {
     component->initialize(RATE, 2, 512);
     loadFactoryPreset(*component, n);
     RenderJob job;
@@ -554,7 +616,8 @@ AudioData renderFactoryPreset(const std::unique_ptr<ComponentHost>& component, s
 
 // Samples of a channel at the output limit.
 int atOutputLimit(const std::vector<float>& channel) {
-    return static_cast<int>(std::count_if(channel.begin(), channel.end(), [](float s) { return std::fabs(s) >= 0.9989f; }));
+    return static_cast<int>(
+        std::count_if(channel.begin(), channel.end(), [](float s) { return std::fabs(s) >= 0.9989f; }));
 }
 
 // The bank's hard limits, for every preset: a 220 Hz sine at -6 dBFS for 1.75 s, a sustained
@@ -570,7 +633,8 @@ TEST_F(LoadedComponent, EveryFactoryPresetKeepsTheBanksHardLimits) {
     AudioData demo = makeDemoMaterial();
     for (auto& c : demo.channels) c.resize(at(1.5));
 
-    const std::pair<const char*, const AudioData*> signals[] = {{"sine", &sine}, {"chord", &chord}, {"demo", &demo}};
+    const std::pair<const char*, const AudioData*> signals[] = {
+        {"sine", &sine}, {"chord", &chord}, {"demo", &demo}};
     for (std::int32_t n = 0; n < FACTORY_PRESET_COUNT; ++n) {
         for (const auto& [name, input] : signals) {
             SCOPED_TRACE(testing::Message() << FACTORY_PRESET_NAMES[n] << ", " << name);
@@ -600,10 +664,10 @@ TEST_F(LoadedComponent, EveryFactoryPresetKeepsTheBanksHardLimits) {
 }
 
 // The same limit on long, loud material: 20 s of the held chord, 10 s each of a 220 Hz and a
-// 3 kHz sine at -6 dBFS, and the whole demo loop. Rooms, feeding delays and resonances build up over seconds (a shaper
-// once reached the limit only 14 s into the chord, rooms within a second of a high sine). One
-// test per preset, so that they run side by side; the address-sanitizer build skips them (they
-// run ten times slower there) and leaves the code to the short material above.
+// 3 kHz sine at -6 dBFS, and the whole demo loop. Rooms, feeding delays and resonances build up over seconds
+// (a shaper once reached the limit only 14 s into the chord, rooms within a second of a high sine). One test
+// per preset, so that they run side by side; the address-sanitizer build skips them (they run ten times
+// slower there) and leaves the code to the short material above.
 class LongMaterial : public LoadedComponent, public ::testing::WithParamInterface<std::int32_t> {};
 
 TEST_P(LongMaterial, NoSampleReachesTheOutputLimit) {
@@ -611,11 +675,10 @@ TEST_P(LongMaterial, NoSampleReachesTheOutputLimit) {
     GTEST_SKIP() << "long material: release build only";
 #endif
     const std::int32_t n = GetParam();
-    const std::pair<const char*, AudioData> signals[] = {
-        {"chord, 20 s", heldChord(20.0)},
-        {"220 Hz, 10 s", heldSine(10.0, 220.0)},
-        {"3 kHz, 10 s", heldSine(10.0, 3000.0)},
-        {"demo loop", makeDemoMaterial()}};
+    const std::pair<const char*, AudioData> signals[] = {{"chord, 20 s", heldChord(20.0)},
+                                                         {"220 Hz, 10 s", heldSine(10.0, 220.0)},
+                                                         {"3 kHz, 10 s", heldSine(10.0, 3000.0)},
+                                                         {"demo loop", makeDemoMaterial()}};
     for (const auto& [name, input] : signals) {
         const AudioData output = renderFactoryPreset(open(), n, input);
         for (const auto& channel : output.channels)

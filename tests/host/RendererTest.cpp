@@ -43,11 +43,13 @@ TEST(Renderer, BlocksAndEventsLandOnTheirFrames) {
     RenderJob job;
     job.tailFrames = 100;
     job.automation = {{0, 0, 0.5f}, {300, 0, 0.25f}, {512, 0, 1.0f}, {512, 1, 0.75f}, {999, 1, 0.0f}};
-    job.midi = {{0, 0x90, 60, 100}, {255, 0x80, 60, 0}, {256, 0xB0, 1, 2}, {700, 0x91, 1, 1}, {5000, 0x90, 1, 1}};
+    job.midi = {
+        {0, 0x90, 60, 100}, {255, 0x80, 60, 0}, {256, 0xB0, 1, 2}, {700, 0x91, 1, 1}, {5000, 0x90, 1, 1}};
     const Rendered r = run(1000, 256, job);
     EXPECT_EQ(sizes(r.log), (std::vector<std::uint32_t>{256, 256, 256, 256, 76}));
     const std::vector<std::vector<std::uint32_t>> changes = {{0}, {44}, {0, 0}, {231}, {}};
-    const std::vector<std::vector<std::uint32_t>> notes = {{0, 255}, {0}, {188}, {}, {}};  // 5000 is never sent
+    const std::vector<std::vector<std::uint32_t>> notes = {
+        {0, 255}, {0}, {188}, {}, {}};  // 5000 is never sent
     double start = 0.0;
     for (std::size_t k = 0; k < r.log.renders.size(); ++k) {
         EXPECT_EQ(r.log.renders[k].sampleTime, start);
@@ -78,7 +80,7 @@ TEST(Renderer, NoRenderGetsMoreMidiThanTheComponentQueues) {
 TEST(Renderer, EachRenderKnowsItsSongPosition) {
     RenderJob job;
     job.tempo = TempoMap(120.0);
-    job.tempo.addChange(4.0, 60.0);  // from 2 s on
+    job.tempo.addChange(4.0, 60.0);                 // from 2 s on
     const Rendered r = run(44100 * 3, 11025, job);  // renders of half a beat at 120
     ASSERT_EQ(r.log.renders.size(), 12u);
     const TransportState& first = r.log.renders[0].transport;
@@ -102,7 +104,10 @@ class Echo : public FakeComponent {
 public:
     Echo(FakeLog& record, std::size_t gap, float feedback, bool rightOnly = false,
          std::optional<std::uint64_t> says = std::nullopt)
-        : FakeComponent(record), line(gap, 0.0f), gain(feedback), leftGain(rightOnly ? 0.0f : 1.0f),
+        : FakeComponent(record),
+          line(gap, 0.0f),
+          gain(feedback),
+          leftGain(rightOnly ? 0.0f : 1.0f),
           span(says) {}
     std::optional<std::uint64_t> quietSpan() override { return span; }
     void render(const float* const* input, double, std::uint32_t frames, float* const* output) override {

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "framework/platform/FileHelpers.h"
-#include "framework/platform/apFile.h"
 #include "framework/platform/Preferences.h"
 #include "framework/platform/StringHelpers.h"
+#include "framework/platform/apFile.h"
 #include "sdk/corefoundation/CFBundle.h"
 #include "sdk/corefoundation/CoreFoundation.h"
 #include "tests/support/PreferencesSandbox.h"
@@ -59,11 +59,13 @@ TEST_F(Preferences, TextsRoundTripAndAreStoredAsUnicodeAtOnce) {
 
 TEST_F(Preferences, AMissingTextComesFromTheSystemScopeWithoutOverwritingTheUsersOwn) {
     // Missing or empty in the user scope: the system text is delivered and copied over.
-    userHas("<key>ECSDir</key><string></string>\n<key>XYPresetDir</key><string>/a/long/folder/</string>\n"
-            "<key>ModPresetDir</key><string>/home/\xE6\x97\xA5\xE6\x9C\xAC/</string>\n");
-    systemHas("<key>HelpDir</key><string>/usr/share/doc/manual.pdf</string>\n"
-              "<key>ECSDir</key><string>/ECS/</string>\n<key>XYPresetDir</key><string>/x/</string>\n"
-              "<key>ModPresetDir</key><string>/mod/</string>\n");
+    userHas(
+        "<key>ECSDir</key><string></string>\n<key>XYPresetDir</key><string>/a/long/folder/</string>\n"
+        "<key>ModPresetDir</key><string>/home/\xE6\x97\xA5\xE6\x9C\xAC/</string>\n");
+    systemHas(
+        "<key>HelpDir</key><string>/usr/share/doc/manual.pdf</string>\n"
+        "<key>ECSDir</key><string>/ECS/</string>\n<key>XYPresetDir</key><string>/x/</string>\n"
+        "<key>ModPresetDir</key><string>/mod/</string>\n");
     EXPECT_EQ(load("HelpDir", 127), "/usr/share/doc/manual.pdf");
     EXPECT_EQ(storedUtf8("HelpDir"), "/usr/share/doc/manual.pdf");
     EXPECT_EQ(load("ECSDir", 127), "/ECS/");
@@ -79,9 +81,10 @@ TEST_F(Preferences, AMissingTextComesFromTheSystemScopeWithoutOverwritingTheUser
 }
 
 TEST_F(Preferences, YesNoSettingsHonourOnlyExactYAndN) {
-    userHas("<key>Y</key><string>Y</string>\n<key>N</key><string>N</string>\n"
-            "<key>Yes</key><string>Yes</string>\n<key>y</key><string>y</string>\n"
-            "<key>Num</key><integer>1</integer>\n");
+    userHas(
+        "<key>Y</key><string>Y</string>\n<key>N</key><string>N</string>\n"
+        "<key>Yes</key><string>Yes</string>\n<key>y</key><string>y</string>\n"
+        "<key>Num</key><integer>1</integer>\n");
     EXPECT_TRUE(getRegistryIsOn("Y", false));
     EXPECT_FALSE(getRegistryIsOn("N", true));
     for (const char* key : {"Yes", "y", "Num", "Missing"}) {
@@ -116,7 +119,8 @@ TEST(StringHelpers, EditsKeepWhatTheySayAndPathsStayInTheirBuffer) {
         const char* in;
         const char* out;
     } cases[] = {{upperCase, "Reaper v6.2 caf\x8E", "REAPER V6.2 CAF\x8E"},
-                 {stripAllButNum, "-3.5dB", "-3.5"}, {stripAllButNum, "+1e3 Hz", "+13"},
+                 {stripAllButNum, "-3.5dB", "-3.5"},
+                 {stripAllButNum, "+1e3 Hz", "+13"},
                  {stripAllButNum, "none", ""}};
     for (const auto& c : cases) {
         char text[64];

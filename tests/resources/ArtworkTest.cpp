@@ -23,8 +23,7 @@ namespace {
 fs::path generate(const std::string& name) {
     const fs::path dir = fs::path(std::getenv("TARNWELL_TEST_TMP")) / name;
     fs::remove_all(dir);
-    const std::string command = std::string("'") + TARNWELL_ARTGEN + "' '" +
-                                dir.string() + "' > /dev/null";
+    const std::string command = std::string("'") + TARNWELL_ARTGEN + "' '" + dir.string() + "' > /dev/null";
     EXPECT_EQ(std::system(command.c_str()), 0);
     return dir;
 }
@@ -54,7 +53,8 @@ Picture read(const fs::path& file) {
         const unsigned char* data = cairo_image_surface_get_data(s);
         for (int y = 0; y < p.h; ++y)
             for (int x = 0; x < p.w; ++x) {
-                const uint32_t v = reinterpret_cast<const uint32_t*>(data + y * cairo_image_surface_get_stride(s))[x];
+                const uint32_t v =
+                    reinterpret_cast<const uint32_t*>(data + y * cairo_image_surface_get_stride(s))[x];
                 p.argb.push_back(v);
                 p.someClear |= p.alpha && v >> 24 == 0;
                 p.someOpaque |= p.alpha && v >> 24 == 255;

@@ -32,32 +32,70 @@ void* allocateAligned(std::size_t size, std::align_val_t align) {
 
 }  // namespace
 
-void* operator new(std::size_t size) { return allocate(size); }
-void* operator new[](std::size_t size) { return allocate(size); }
+void* operator new(std::size_t size) {
+    return allocate(size);
+}
+void* operator new[](std::size_t size) {
+    return allocate(size);
+}
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    try { return allocate(size); } catch (...) { return nullptr; }
+    try {
+        return allocate(size);
+    } catch (...) {
+        return nullptr;
+    }
 }
 void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    try { return allocate(size); } catch (...) { return nullptr; }
+    try {
+        return allocate(size);
+    } catch (...) {
+        return nullptr;
+    }
 }
-void* operator new(std::size_t size, std::align_val_t align) { return allocateAligned(size, align); }
-void* operator new[](std::size_t size, std::align_val_t align) { return allocateAligned(size, align); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+void* operator new(std::size_t size, std::align_val_t align) {
+    return allocateAligned(size, align);
+}
+void* operator new[](std::size_t size, std::align_val_t align) {
+    return allocateAligned(size, align);
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
+    std::free(p);
+}
 
 namespace tarnwell::test {
 
-AllocationCounter::AllocationCounter() : start(allocations), wasCounting(counting) { counting = true; }
+AllocationCounter::AllocationCounter() : start(allocations), wasCounting(counting) {
+    counting = true;
+}
 
-AllocationCounter::~AllocationCounter() { counting = wasCounting; }
+AllocationCounter::~AllocationCounter() {
+    counting = wasCounting;
+}
 
-std::size_t AllocationCounter::count() const { return allocations - start; }
+std::size_t AllocationCounter::count() const {
+    return allocations - start;
+}
 
 namespace {
 

@@ -21,7 +21,9 @@ public:
     std::string userFolder() const { return root.path("user"); }
     std::string systemFolder() const { return root.path("system"); }
     std::string userFile(const std::string& domain) const { return userFolder() + "/" + domain + ".plist"; }
-    std::string systemFile(const std::string& domain) const { return systemFolder() + "/" + domain + ".plist"; }
+    std::string systemFile(const std::string& domain) const {
+        return systemFolder() + "/" + domain + ".plist";
+    }
 
     static std::string read(const std::string& path) { return TempFolder::readFile(path); }
     static void write(const std::string& path, const std::string& text) { TempFolder::writeFile(path, text); }

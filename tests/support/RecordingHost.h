@@ -78,17 +78,26 @@ private:
     intptr_t respond(int32_t opcode, void* ptr) {
         if (auto it = answers.find(opcode); it != answers.end()) return it->second;
         switch (opcode) {
-        case HostRequest::Version: return version;
-        case HostRequest::GetTime: return reinterpret_cast<intptr_t>(&timeInfo);
-        case HostRequest::GetSampleRate: return sampleRate;
-        case HostRequest::GetBlockSize: return blockSize;
-        case HostRequest::GetVendorString: return writeName(vendor, ptr);
-        case HostRequest::GetProductString: return writeName(product, ptr);
-        case HostRequest::CanDo: return ptr && abilities.count(static_cast<const char*>(ptr)) ? 1 : 0;
-        case HostRequest::UpdateDisplay:
-        case HostRequest::BeginEdit:
-        case HostRequest::EndEdit: return 1;
-        default: return 0;
+            case HostRequest::Version:
+                return version;
+            case HostRequest::GetTime:
+                return reinterpret_cast<intptr_t>(&timeInfo);
+            case HostRequest::GetSampleRate:
+                return sampleRate;
+            case HostRequest::GetBlockSize:
+                return blockSize;
+            case HostRequest::GetVendorString:
+                return writeName(vendor, ptr);
+            case HostRequest::GetProductString:
+                return writeName(product, ptr);
+            case HostRequest::CanDo:
+                return ptr && abilities.count(static_cast<const char*>(ptr)) ? 1 : 0;
+            case HostRequest::UpdateDisplay:
+            case HostRequest::BeginEdit:
+            case HostRequest::EndEdit:
+                return 1;
+            default:
+                return 0;
         }
     }
 

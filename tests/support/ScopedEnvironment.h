@@ -28,8 +28,10 @@ public:
 
 private:
     static void apply(const std::string& name, const char* value) {
-        if (value) setenv(name.c_str(), value, 1);
-        else unsetenv(name.c_str());
+        if (value)
+            setenv(name.c_str(), value, 1);
+        else
+            unsetenv(name.c_str());
     }
     std::map<std::string, std::optional<std::string>> saved;
 };

@@ -88,41 +88,46 @@ ListenerRegistry& listeners() {
     return registry;
 }
 
-ListenerSlot* slotOf(AUEventListenerRef listener) { return reinterpret_cast<ListenerSlot*>(listener); }
+ListenerSlot* slotOf(AUEventListenerRef listener) {
+    return reinterpret_cast<ListenerSlot*>(listener);
+}
 
 bool slotIsValid(AUEventListenerRef listener) {
     ListenerRegistry& registry = listeners();
     for (int i = 0; i < kMaxListeners; ++i)
-        if (&registry.slots[static_cast<size_t>(i)] == slotOf(listener)) return registry.taken[static_cast<size_t>(i)];
+        if (&registry.slots[static_cast<size_t>(i)] == slotOf(listener))
+            return registry.taken[static_cast<size_t>(i)];
     return false;
 }
 
 AudioUnit eventUnit(const AudioUnitEvent& event) {
     return event.mEventType == kAudioUnitEvent_PropertyChange ? event.mArgument.mProperty.mAudioUnit
-                                                               : event.mArgument.mParameter.mAudioUnit;
+                                                              : event.mArgument.mParameter.mAudioUnit;
 }
 
 UInt32 eventId(const AudioUnitEvent& event) {
     return event.mEventType == kAudioUnitEvent_PropertyChange ? event.mArgument.mProperty.mPropertyID
-                                                               : event.mArgument.mParameter.mParameterID;
+                                                              : event.mArgument.mParameter.mParameterID;
 }
 
 bool interested(const Interest& interest, const AudioUnitEvent& event) {
     if (!interest.live.load(std::memory_order_acquire)) return false;
     if (interest.type != event.mEventType || interest.unit != eventUnit(event)) return false;
-    const bool anyParameter =
-        event.mEventType != kAudioUnitEvent_PropertyChange && interest.id == kAUParameterListener_AnyParameter;
+    const bool anyParameter = event.mEventType != kAudioUnitEvent_PropertyChange &&
+                              interest.id == kAUParameterListener_AnyParameter;
     return anyParameter || interest.id == eventId(event);
 }
 
 }  // namespace
 
 // ---------------------------------------------------------------- components
-AudioComponent AudioComponentRegister(const AudioComponentDescription* desc, AudioComponentFactoryFunction factory) {
+AudioComponent AudioComponentRegister(const AudioComponentDescription* desc,
+                                      AudioComponentFactoryFunction factory) {
     if (desc == nullptr || factory == nullptr) return nullptr;
     ComponentRegistry& registry = componentRegistry();
     std::lock_guard<std::mutex> guard(registry.lock);
-    registry.components.push_back(std::make_unique<OpaqueAudioComponent>(OpaqueAudioComponent{*desc, factory}));
+    registry.components.push_back(
+        std::make_unique<OpaqueAudioComponent>(OpaqueAudioComponent{*desc, factory}));
     return registry.components.back().get();
 }
 
@@ -149,7 +154,8 @@ OSStatus AudioComponentInstanceNew(AudioComponent component, AudioComponentInsta
     *outInstance = nullptr;
     AudioComponentPlugInInterface* plugIn = component->factory(&component->desc);
     if (plugIn == nullptr) return kAudio_MemFullError;
-    auto instance = std::make_unique<OpaqueAudioComponentInstance>(OpaqueAudioComponentInstance{plugIn, component});
+    auto instance =
+        std::make_unique<OpaqueAudioComponentInstance>(OpaqueAudioComponentInstance{plugIn, component});
     const OSStatus status = plugIn->Open(plugIn, instance.get());
     if (status != 0) {
         plugIn->Close(plugIn);
@@ -170,8 +176,9 @@ AudioComponent AudioComponentInstanceGetComponent(AudioComponentInstance instanc
     return instance == nullptr ? nullptr : instance->component;
 }
 
-AudioComponent tarnwell::au::loadComponent(const std::string& libraryPath, const AudioComponentDescription& desc,
-                                           std::string& error, const char* factorySymbol) {
+AudioComponent tarnwell::au::loadComponent(const std::string& libraryPath,
+                                           const AudioComponentDescription& desc, std::string& error,
+                                           const char* factorySymbol) {
     void* library = dlopen(libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (library == nullptr) {
         const char* why = dlerror();
@@ -197,24 +204,26 @@ OSStatus AudioUnitUninitialize(AudioUnit unit) {
 
 OSStatus AudioUnitGetPropertyInfo(AudioUnit unit, AudioUnitPropertyID id, AudioUnitScope scope,
                                   AudioUnitElement element, UInt32* outDataSize, Boolean* outWritable) {
-    return call<OSStatus (*)(void*, AudioUnitPropertyID, AudioUnitScope, AudioUnitElement, UInt32*, Boolean*)>(
-        unit, kAudioUnitGetPropertyInfoSelect, id, scope, element, outDataSize, outWritable);
+    return call<OSStatus (*)(void*, AudioUnitPropertyID, AudioUnitScope, AudioUnitElement, UInt32*,
+                             Boolean*)>(unit, kAudioUnitGetPropertyInfoSelect, id, scope, element,
+                                        outDataSize, outWritable);
 }
 
-OSStatus AudioUnitGetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
-                              void* outData, UInt32* ioDataSize) {
+OSStatus AudioUnitGetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitScope scope,
+                              AudioUnitElement element, void* outData, UInt32* ioDataSize) {
     return call<OSStatus (*)(void*, AudioUnitPropertyID, AudioUnitScope, AudioUnitElement, void*, UInt32*)>(
         unit, kAudioUnitGetPropertySelect, id, scope, element, outData, ioDataSize);
 }
 
-OSStatus AudioUnitSetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
-                              const void* inData, UInt32 inDataSize) {
-    return call<OSStatus (*)(void*, AudioUnitPropertyID, AudioUnitScope, AudioUnitElement, const void*, UInt32)>(
-        unit, kAudioUnitSetPropertySelect, id, scope, element, inData, inDataSize);
+OSStatus AudioUnitSetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitScope scope,
+                              AudioUnitElement element, const void* inData, UInt32 inDataSize) {
+    return call<OSStatus (*)(void*, AudioUnitPropertyID, AudioUnitScope, AudioUnitElement, const void*,
+                             UInt32)>(unit, kAudioUnitSetPropertySelect, id, scope, element, inData,
+                                      inDataSize);
 }
 
-OSStatus AudioUnitAddPropertyListener(AudioUnit unit, AudioUnitPropertyID id, AudioUnitPropertyListenerProc proc,
-                                      void* refCon) {
+OSStatus AudioUnitAddPropertyListener(AudioUnit unit, AudioUnitPropertyID id,
+                                      AudioUnitPropertyListenerProc proc, void* refCon) {
     return call<OSStatus (*)(void*, AudioUnitPropertyID, AudioUnitPropertyListenerProc, void*)>(
         unit, kAudioUnitAddPropertyListenerSelect, id, proc, refCon);
 }
@@ -227,35 +236,40 @@ OSStatus AudioUnitRemovePropertyListenerWithUserData(AudioUnit unit, AudioUnitPr
 
 OSStatus AudioUnitGetParameter(AudioUnit unit, AudioUnitParameterID id, AudioUnitScope scope,
                                AudioUnitElement element, AudioUnitParameterValue* outValue) {
-    return call<OSStatus (*)(void*, AudioUnitParameterID, AudioUnitScope, AudioUnitElement, AudioUnitParameterValue*)>(
-        unit, kAudioUnitGetParameterSelect, id, scope, element, outValue);
+    return call<OSStatus (*)(void*, AudioUnitParameterID, AudioUnitScope, AudioUnitElement,
+                             AudioUnitParameterValue*)>(unit, kAudioUnitGetParameterSelect, id, scope,
+                                                        element, outValue);
 }
 
 OSStatus AudioUnitSetParameter(AudioUnit unit, AudioUnitParameterID id, AudioUnitScope scope,
                                AudioUnitElement element, AudioUnitParameterValue value, UInt32 bufferOffset) {
-    return call<OSStatus (*)(void*, AudioUnitParameterID, AudioUnitScope, AudioUnitElement, AudioUnitParameterValue,
-                             UInt32)>(unit, kAudioUnitSetParameterSelect, id, scope, element, value, bufferOffset);
+    return call<OSStatus (*)(void*, AudioUnitParameterID, AudioUnitScope, AudioUnitElement,
+                             AudioUnitParameterValue, UInt32)>(unit, kAudioUnitSetParameterSelect, id, scope,
+                                                               element, value, bufferOffset);
 }
 
 OSStatus AudioUnitScheduleParameters(AudioUnit unit, const AudioUnitParameterEvent* events, UInt32 count) {
-    return call<OSStatus (*)(void*, const AudioUnitParameterEvent*, UInt32)>(unit, kAudioUnitScheduleParametersSelect,
-                                                                            events, count);
+    return call<OSStatus (*)(void*, const AudioUnitParameterEvent*, UInt32)>(
+        unit, kAudioUnitScheduleParametersSelect, events, count);
 }
 
-OSStatus AudioUnitRender(AudioUnit unit, AudioUnitRenderActionFlags* ioActionFlags, const AudioTimeStamp* timeStamp,
-                         UInt32 outputBus, UInt32 frames, AudioBufferList* ioData) {
+OSStatus AudioUnitRender(AudioUnit unit, AudioUnitRenderActionFlags* ioActionFlags,
+                         const AudioTimeStamp* timeStamp, UInt32 outputBus, UInt32 frames,
+                         AudioBufferList* ioData) {
     return call<OSStatus (*)(void*, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32, UInt32,
-                             AudioBufferList*)>(unit, kAudioUnitRenderSelect, ioActionFlags, timeStamp, outputBus,
-                                                frames, ioData);
+                             AudioBufferList*)>(unit, kAudioUnitRenderSelect, ioActionFlags, timeStamp,
+                                                outputBus, frames, ioData);
 }
 
 OSStatus AudioUnitReset(AudioUnit unit, AudioUnitScope scope, AudioUnitElement element) {
-    return call<OSStatus (*)(void*, AudioUnitScope, AudioUnitElement)>(unit, kAudioUnitResetSelect, scope, element);
+    return call<OSStatus (*)(void*, AudioUnitScope, AudioUnitElement)>(unit, kAudioUnitResetSelect, scope,
+                                                                       element);
 }
 
-OSStatus MusicDeviceMIDIEvent(AudioUnit unit, UInt32 status, UInt32 data1, UInt32 data2, UInt32 offsetSampleFrame) {
-    return call<OSStatus (*)(void*, UInt32, UInt32, UInt32, UInt32)>(unit, kMusicDeviceMIDIEventSelect, status, data1,
-                                                                     data2, offsetSampleFrame);
+OSStatus MusicDeviceMIDIEvent(AudioUnit unit, UInt32 status, UInt32 data1, UInt32 data2,
+                              UInt32 offsetSampleFrame) {
+    return call<OSStatus (*)(void*, UInt32, UInt32, UInt32, UInt32)>(unit, kMusicDeviceMIDIEventSelect,
+                                                                     status, data1, data2, offsetSampleFrame);
 }
 
 OSStatus MusicDeviceSysEx(AudioUnit unit, const UInt8* data, UInt32 length) {
@@ -282,7 +296,8 @@ OSStatus AUEventListenerCreate(AUEventListenerProc proc, void* userData, AUEvent
     return kAudio_MemFullError;
 }
 
-OSStatus AUEventListenerAddEventType(AUEventListenerRef listener, void* object, const AudioUnitEvent* inEvent) {
+OSStatus AUEventListenerAddEventType(AUEventListenerRef listener, void* object,
+                                     const AudioUnitEvent* inEvent) {
     if (inEvent == nullptr) return kAudio_ParamError;
     ListenerRegistry& registry = listeners();
     std::lock_guard<std::mutex> guard(registry.lock);
@@ -301,7 +316,8 @@ OSStatus AUEventListenerAddEventType(AUEventListenerRef listener, void* object, 
     return 0;
 }
 
-OSStatus AUEventListenerRemoveEventType(AUEventListenerRef listener, void* object, const AudioUnitEvent* inEvent) {
+OSStatus AUEventListenerRemoveEventType(AUEventListenerRef listener, void* object,
+                                        const AudioUnitEvent* inEvent) {
     if (inEvent == nullptr) return kAudio_ParamError;
     ListenerRegistry& registry = listeners();
     std::lock_guard<std::mutex> guard(registry.lock);
@@ -337,7 +353,8 @@ OSStatus AUEventListenerNotify(AUEventListenerRef sendingListener, void* /*sendi
     AudioUnitParameterValue value = 0.0f;
     if (inEvent->mEventType == kAudioUnitEvent_ParameterValueChange) {
         const AudioUnitParameter& p = inEvent->mArgument.mParameter;
-        if (AudioUnitGetParameter(p.mAudioUnit, p.mParameterID, p.mScope, p.mElement, &value) != 0) value = 0.0f;
+        if (AudioUnitGetParameter(p.mAudioUnit, p.mParameterID, p.mScope, p.mElement, &value) != 0)
+            value = 0.0f;
     }
     ListenerRegistry& registry = listeners();
     for (ListenerSlot& slot : registry.slots) {
