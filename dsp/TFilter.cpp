@@ -1,6 +1,7 @@
 #include "dsp/TFilter.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <iterator>
 
@@ -34,6 +35,19 @@ constexpr float FORMANT_HZ[5][4] = {
     {400.0f, 800.0f, 2800.0f, 3000.0f},   // O
     {350.0f, 600.0f, 2700.0f, 2900.0f},   // U
 };
+
+// The types whose coefficients depend on the cutoffs only through table entries; the one-pole,
+// vowel and formant coefficients take the cutoff itself.
+constexpr bool entriesOnly(int type) {
+    return !(type == TFilter::Bypass || type == TFilter::LP6 || type == TFilter::HP6 ||
+             type == TFilter::LP18 || type == TFilter::HP18 || type == TFilter::Vowel ||
+             type == TFilter::Formant1 || type == TFilter::Formant2);
+}
+constexpr auto READS_ENTRIES_ONLY = [] {
+    std::array<bool, TFilter::NUM_TYPES> only{};
+    for (int t = 0; t < TFilter::NUM_TYPES; ++t) only[static_cast<std::size_t>(t)] = entriesOnly(t);
+    return only;
+}();
 
 // Rotation of the three-slot history: next position, then the slot written at a position and
 // the slots holding the one- and two-step-old values. Nothing is ever moved.
@@ -267,6 +281,9 @@ void TFilter::init(float sampleRate) {
     invRate = 1.0f / rate;
     minNorm = 10.0f * invRate;
     maxHz = 0.2f * rate;
+    maxHzLanes = splat(maxHz);
+    invRateLanes = splat(invRate);
+    minNormLanes = splat(minNorm);
     targetPosL = targetPosR = posL = posR = minNorm;
     cutoffL = cutoffR = 0.0f;
     type = Bypass;
@@ -282,7 +299,17 @@ void TFilter::init(float sampleRate) {
     ch[0] = TFilterChannel{};
     ch[1] = TFilterChannel{};
     biquad = Biquad{};
+    held = HeldCoefficients{};
+    controlsArgument = notANumber();
     history = History{2, 0, 1, 2};
+}
+
+void TFilter::applyControls(Lanes controls) {
+    controlsArgument = controls;
+    setDistort(controls[0]);
+    setRes(controls[1]);
+    setVowel(controls[2]);
+    setGain(clamp01(controls[3]));
 }
 
 void TFilter::reset() {
@@ -310,13 +337,15 @@ TFilter::LaneConstants TFilter::laneConstantsOf(int type) {
 }
 
 void TFilter::updateCoefficients() {
-    lastType = type;
-    lastRes = res;
-    lastVowel = vowel;
-    lastGain = gain;
-    const float fLeft = std::max(minNorm, (std::min(maxHz, cutoffL) + 0.001f) * invRate + kGuard);
-    const float fRight = std::max(minNorm, (std::min(maxHz, cutoffR) + 0.001f) * invRate + kGuard);
+    const Lanes normalised = normalisedCutoffs(cutoffL, cutoffR);
+    const float fLeft = normalised[0], fRight = normalised[1];
     const float r = res;
+    if (READS_ENTRIES_ONLY[type]) {
+        const Entries entries = entriesOf(normalised);
+        held = HeldCoefficients{entries[0], entries[1], type, r, gain};
+    } else {
+        held = HeldCoefficients{};
+    }
     resonance.follow(r);
     // The single-stage types here, the rest apart: this stays a short leaf for the types that
     // sweep most.

@@ -122,6 +122,9 @@ public:
     // steps on one float.
     typedef float Lanes __attribute__((vector_size(16)));
     Lanes process(Lanes in);
+    // Lanes {drive, resonance, vowel, gain} through the four setters, the gain held to 0..1. Called
+    // every host sample while a pad moves some target: the setters run only when a lane moved.
+    void setControls(Lanes controls);
 
     // Coefficients of one channel's biquad section.
     struct Section {
@@ -172,10 +175,17 @@ public:
     LaneConstants laneConstants = laneConstantsOf(0);
 
 private:
-    void updateCoefficients();  // update's recomputation, when an input moved
+    void updateCoefficients();  // update's recomputation, when an input moved and no coefficient held
     // The last arguments of the spread and drive exponentials and their results.
     float spreadArgument = 0.0f, spreadUpOf = 1.0f, spreadDownOf = 1.0f;
     float driveArgument = 0.0f, driveOf = 0.0f;
+    // setControls' last lanes; NaN, which never compares equal, until the first call.
+    Lanes controlsArgument = notANumber();
+    static Lanes notANumber() {
+        const float n = std::numeric_limits<float>::quiet_NaN();
+        return Lanes{n, n, n, n};
+    }
+    [[gnu::noinline]] void applyControls(Lanes controls);
     // The resonance's exponentials, worked out again only when it moves: the cutoff is
     // recomputed every frame while it glides, the resonance mostly rests.
     struct ResonanceTerms {
@@ -204,6 +214,23 @@ private:
         }
     };
     ResonanceTerms resonance;
+    // What the last recomputation worked from. Most types read the cutoffs only through their
+    // table entries, and a gliding cutoff stays on one entry for several frames: while the entries,
+    // the type, the resonance and the gain stand, so do their coefficients.
+    struct HeldCoefficients {
+        std::int32_t left = 0, right = 0;
+        std::int32_t type = -1;  // -1: none held (after init, or for a type that reads the cutoff)
+        float res = 0.0f, gain = 0.0f;
+    };
+    HeldCoefficients held;
+    // maxHz, invRate and minNorm in every lane, for both channels' cutoffs at once.
+    Lanes maxHzLanes{}, invRateLanes{}, minNormLanes{};
+    typedef std::int32_t Entries __attribute__((vector_size(16)));
+    // The normalised cutoffs {left, right, left, right} and their table entries, each lane rounding
+    // as the same steps on one float.
+    Lanes normalisedCutoffs(float left, float right) const;
+    Entries entriesOf(Lanes normalised) const;
+    bool coefficientsHeld(float left, float right) const;
 
     void advanceHistory();
     void setSvf(float fLeft, float fRight, float damp);
@@ -251,6 +278,13 @@ inline void TFilter::setGain(float g) {
     gain = g;
 }
 
+inline void TFilter::setControls(Lanes controls) {
+    // Equal lanes give equal settings: a zero of either sign sets each control to +0.
+    typedef std::int64_t Halves __attribute__((vector_size(16)));
+    const Halves same = reinterpret_cast<Halves>(controls == controlsArgument);
+    if ((same[0] & same[1]) != -1) applyControls(controls);
+}
+
 inline void TFilter::update(float mod, bool smooth) {
     if (smooth) {
         posL = 0.1f * targetPosL + 0.9f * posL;
@@ -268,5 +302,29 @@ inline void TFilter::update(float mod, bool smooth) {
     if (!cutoffMoved && std::fabs(res - lastRes) <= 1e-5f && std::fabs(vowel - lastVowel) <= 1e-5f &&
         std::fabs(gain - lastGain) <= 1e-5f && type == lastType)
         return;
-    updateCoefficients();
+    lastType = type;
+    lastRes = res;
+    lastVowel = vowel;
+    lastGain = gain;
+    if (!coefficientsHeld(newL, newR)) updateCoefficients();
+}
+
+inline TFilter::Lanes TFilter::normalisedCutoffs(float left, float right) const {
+    const Lanes cutoffs{left, right, left, right};
+    const Lanes below = cutoffs < maxHzLanes ? cutoffs : maxHzLanes;  // std::min(maxHz, cutoff)
+    const Lanes scaled = (below + 0.001f) * invRateLanes + laneConstants.guard;
+    return minNormLanes < scaled ? scaled : minNormLanes;  // std::max(minNorm, scaled)
+}
+
+inline TFilter::Entries TFilter::entriesOf(Lanes normalised) const {
+    return __builtin_convertvector(
+        controlmath::clampLanes(normalised, Lanes{}, laneConstants.one) * 262143.984375f, Entries);
+}
+
+// Equal resonance and gain (a zero of either sign works out as +0; NaN never compares equal) and
+// the same entries. The type held is -1 for the types that read the cutoff itself.
+inline bool TFilter::coefficientsHeld(float left, float right) const {
+    if (type != held.type) return false;
+    const Entries entries = entriesOf(normalisedCutoffs(left, right));
+    return entries[0] == held.left && entries[1] == held.right && res == held.res && gain == held.gain;
 }
