@@ -42,10 +42,6 @@ struct TFilterChannel {
     // ladder
     float ladderFeedback = 0.0f, ladderK = 0.0f, ladderP = 0.0f;
     float xOld = 0.0f, y1 = 0.0f, y2 = 0.0f, y3 = 0.0f, y4 = 0.0f;
-    // zero-delay state-variable, two stages
-    float zdfG = 0.0f, zdfR = 0.0f, zdfH = 1.0f;
-    float s1[2] = {};
-    float s2[2] = {};
     // formant bank: four band-pass sections fed by the input difference u[n] - u[n-2]
     float formantB0[4] = {};
     float formantA1[4] = {};
@@ -166,6 +162,13 @@ public:
         Lanes x1, x2, y1, y2;
     };
     Biquad biquad{};
+    // The zero-delay state-variable sections of both channels, lanes {left, right, left, right}:
+    // g, the damping term 2 R + g and the input scale h, then each stage's two integrator states.
+    struct ZeroDelay {
+        Lanes g, damping, h;
+        Lanes s1[2], s2[2];
+    };
+    ZeroDelay zeroDelay{{}, {}, {1.0f, 1.0f, 1.0f, 1.0f}, {}, {}};
     // process's constants in every lane and the type's output gain: kept here, each costs one load
     // (or none, folded into its operation), where four equal lanes are built from one float per call.
     struct LaneConstants {
@@ -239,6 +242,8 @@ private:
     [[gnu::noinline]] void formantSections();
     [[gnu::noinline]] void shelfSections(float fLeft, float fRight);
     Lanes biquadBoth(Lanes u);
+    template <int kind, bool twoStages>
+    Lanes zeroDelayBoth(Lanes u);
 };
 
 // The setters and update run every host sample, just before process: inline, so the values they
