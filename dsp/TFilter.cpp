@@ -289,15 +289,35 @@ void TFilter::init(float sampleRate) {
     zeroDelay = ZeroDelay{{}, {}, splat(1.0f), {}, {}};
     held = HeldCoefficients{};
     controlsArgument = notANumber();
+    pending = 0;
     history = History{2, 0, 1, 2};
 }
 
-void TFilter::applyControls(Lanes controls) {
-    controlsArgument = controls;
-    setDistort(controls[0]);
-    setRes(controls[1]);
-    setVowel(controls[2]);
-    setGain(clamp01(controls[3]));
+void TFilter::applyPending() {
+    if ((pending & PENDING_SPREAD) != 0 && !(spreadWanted == spreadArgument)) {
+        spreadArgument = spreadWanted;
+        spreadUpOf = static_cast<float>(std::exp2(static_cast<double>(spreadWanted)));
+        spreadDownOf = 1.0f / spreadUpOf;
+        spreadUp = spreadUpOf;
+        spreadDown = spreadDownOf;
+    }
+    if ((pending & PENDING_CONTROLS) != 0) {
+        setDistort(controlsArgument[0]);
+        setRes(controlsArgument[1]);
+        setVowel(controlsArgument[2]);
+        setGain(clamp01(controlsArgument[3]));
+    }
+    pending = 0;
+}
+
+TFilter::Lanes TFilter::updateAndProcessPending(float mod, bool smooth, Lanes in) {
+    update(mod, smooth);
+    return process(in);
+}
+
+TFilter::Lanes TFilter::updateCoefficientsAndProcess(Lanes in) {
+    updateCoefficients();
+    return process(in);
 }
 
 void TFilter::reset() {

@@ -118,9 +118,11 @@ public:
     // steps on one float.
     typedef float Lanes __attribute__((vector_size(16)));
     Lanes process(Lanes in);
-    // Lanes {drive, resonance, vowel, gain} through the four setters, the gain held to 0..1. Called
-    // every host sample while a pad moves some target: the setters run only when a lane moved.
+    // Lanes {drive, resonance, vowel, gain} for the four setters, the gain held to 0..1, run by the
+    // next update only when a lane moved (after any setter called in between).
     void setControls(Lanes controls);
+    // update, then process: what the engine runs every host sample.
+    Lanes updateAndProcess(float mod, bool smooth, Lanes in);
 
     // Coefficients of one channel's biquad section.
     struct Section {
@@ -182,13 +184,22 @@ private:
     // The last arguments of the spread and drive exponentials and their results.
     float spreadArgument = 0.0f, spreadUpOf = 1.0f, spreadDownOf = 1.0f;
     float driveArgument = 0.0f, driveOf = 0.0f;
-    // setControls' last lanes; NaN, which never compares equal, until the first call.
+    // What the next update works out before it moves the cutoffs: a spread that moved (the last
+    // one asked for) and setControls' last lanes (NaN, which never compares equal, until its first
+    // call).
+    enum : std::int32_t { PENDING_SPREAD = 1, PENDING_CONTROLS = 2 };
+    std::int32_t pending = 0;
+    float spreadWanted = 0.0f;
     Lanes controlsArgument = notANumber();
     static Lanes notANumber() {
         const float n = std::numeric_limits<float>::quiet_NaN();
         return Lanes{n, n, n, n};
     }
-    [[gnu::noinline]] void applyControls(Lanes controls);
+    [[gnu::noinline]] void applyPending();
+    // The cutoffs' move; true when the coefficients must be worked out again.
+    bool moveCutoffs(float mod, bool smooth);
+    [[gnu::noinline]] Lanes updateAndProcessPending(float mod, bool smooth, Lanes in);
+    [[gnu::noinline]] Lanes updateCoefficientsAndProcess(Lanes in);
     // The resonance's exponentials, worked out again only when it moves: the cutoff is
     // recomputed every frame while it glides, the resonance mostly rests.
     struct ResonanceTerms {
@@ -249,15 +260,14 @@ private:
 // The setters and update run every host sample, just before process: inline, so the values they
 // store reach update in registers instead of through memory.
 inline void TFilter::setFrequency(float freq, float spread, float modL, float modR) {
-    // The spread mostly rests: its exponential only when it moves. Worked out before the targets
-    // are stored, so no call stands between those stores and update's reads.
-    if (!(spread == spreadArgument)) {
-        spreadArgument = spread;
-        spreadUpOf = static_cast<float>(std::exp2(static_cast<double>(spread)));
-        spreadDownOf = 1.0f / spreadUpOf;
+    // The spread mostly rests: its exponential only when it moves, worked out by the next update.
+    spreadWanted = spread;
+    if (spread == spreadArgument) {
+        spreadUp = spreadUpOf;
+        spreadDown = spreadDownOf;
+    } else {
+        pending |= PENDING_SPREAD;
     }
-    spreadUp = spreadUpOf;
-    spreadDown = spreadDownOf;
     targetPosL = controlmath::clamp01(freq + modL);
     targetPosR = controlmath::clamp01(freq + modR);
 }
@@ -287,10 +297,24 @@ inline void TFilter::setControls(Lanes controls) {
     // Equal lanes give equal settings: a zero of either sign sets each control to +0.
     typedef std::int64_t Halves __attribute__((vector_size(16)));
     const Halves same = reinterpret_cast<Halves>(controls == controlsArgument);
-    if ((same[0] & same[1]) != -1) applyControls(controls);
+    if ((same[0] & same[1]) == -1) return;
+    controlsArgument = controls;
+    pending |= PENDING_CONTROLS;
 }
 
 inline void TFilter::update(float mod, bool smooth) {
+    if (pending != 0) applyPending();
+    if (moveCutoffs(mod, smooth)) updateCoefficients();
+}
+
+inline TFilter::Lanes TFilter::updateAndProcess(float mod, bool smooth, Lanes in) {
+    // Every path ends in one call: a caller keeps nothing across a call.
+    if (pending != 0) return updateAndProcessPending(mod, smooth, in);
+    if (moveCutoffs(mod, smooth)) return updateCoefficientsAndProcess(in);
+    return process(in);
+}
+
+inline bool TFilter::moveCutoffs(float mod, bool smooth) {
     if (smooth) {
         posL = 0.1f * targetPosL + 0.9f * posL;
         posR = 0.1f * targetPosR + 0.9f * posR;
@@ -303,15 +327,15 @@ inline void TFilter::update(float mod, bool smooth) {
     const bool cutoffMoved = std::fabs(cutoffL - newL) > 1e-5f || std::fabs(cutoffR - newR) > 1e-5f;
     cutoffL = newL;
     cutoffR = newR;
-    if (type == Bypass) return;
+    if (type == Bypass) return false;
     if (!cutoffMoved && std::fabs(res - lastRes) <= 1e-5f && std::fabs(vowel - lastVowel) <= 1e-5f &&
         std::fabs(gain - lastGain) <= 1e-5f && type == lastType)
-        return;
+        return false;
     lastType = type;
     lastRes = res;
     lastVowel = vowel;
     lastGain = gain;
-    if (!coefficientsHeld(newL, newR)) updateCoefficients();
+    return !coefficientsHeld(newL, newR);
 }
 
 inline TFilter::Lanes TFilter::normalisedCutoffs(float left, float right) const {

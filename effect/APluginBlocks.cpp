@@ -480,8 +480,7 @@ BlockLanes APlugin::processFilter(int b, BlockLanes in) {
         // The setters hold their values to 0..1; they run only when a value moved.
         f.setControls(settings + BlockLanes{t[0], t[2], t[2], t[2]});
     }
-    f.update(V[1] + t[1], !firstFrame);  // jumps in the first frame after a reset
-    return f.process(in);
+    return f.updateAndProcess(V[1] + t[1], !firstFrame, in);  // jumps in the first frame after a reset
 }
 
 BlockLanes APlugin::processComb(int b, BlockLanes in) {

@@ -88,6 +88,8 @@ TEST(FilterControls, OneFilterFollowsSpreadAndDriveChanges) {
     EXPECT_NEAR(spread.first, 500.0, 0.5);
     EXPECT_NEAR(spread.second, 2000.0, 2.0);
     EXPECT_EQ(cutoffsAt(0.0f), centred);
+    f.setFrequency(knobFor(1000.0), 1.0f, 0.0f, 0.0f);  // a spread asked for and taken back unused
+    EXPECT_EQ(cutoffsAt(0.0f), centred);
 
     f.setType(TFilter::Bypass, true);
     float a, b, c, d;
