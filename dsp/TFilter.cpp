@@ -290,6 +290,7 @@ void TFilter::init(float sampleRate) {
     held = HeldCoefficients{};
     controlsArgument = notANumber();
     pending = 0;
+    rest = Rest{};
     history = History{2, 0, 1, 2};
 }
 
@@ -323,6 +324,7 @@ TFilter::Lanes TFilter::updateCoefficientsAndProcess(Lanes in) {
 void TFilter::reset() {
     history = History{2, 0, 1, 2};
     lastType = -1;
+    rest.rests = false;
     vowel = lastVowel = 0.0f;
     ch[0].clearStates();
     ch[1].clearStates();
@@ -336,6 +338,7 @@ void TFilter::setType(int newType, bool resetIfChanged) {
         reset();
         cutoffL = cutoffR = -1.0f;
     }
+    if (newType != type) rest.rests = false;
     type = newType;
     laneConstants.gain = splat(OUTPUT_GAIN[type]);
 }

@@ -121,7 +121,12 @@ public:
     // Lanes {drive, resonance, vowel, gain} for the four setters, the gain held to 0..1, run by the
     // next update only when a lane moved (after any setter called in between).
     void setControls(Lanes controls);
-    // update, then process: what the engine runs every host sample.
+    // update, then process: what the engine runs every host sample. With skipRest, an update
+    // that would repeat the last one, which found the positions where they were and changed
+    // nothing, is left out: on the same fields it changes nothing either. Every setter,
+    // setType, reset, init and update without skipRest make the next one run; a field written
+    // directly is seen only by such a run.
+    template <bool skipRest = false>
     Lanes updateAndProcess(float mod, bool smooth, Lanes in);
 
     // Coefficients of one channel's biquad section.
@@ -197,7 +202,14 @@ private:
     }
     [[gnu::noinline]] void applyPending();
     // The cutoffs' move; true when the coefficients must be worked out again.
+    template <bool noteRest>
     bool moveCutoffs(float mod, bool smooth);
+    // Whether the last update changed nothing, and its modulation and smoothing.
+    struct Rest {
+        bool rests = false, smooth = false;
+        float mod = 0.0f;
+    };
+    Rest rest;
     [[gnu::noinline]] Lanes updateAndProcessPending(float mod, bool smooth, Lanes in);
     [[gnu::noinline]] Lanes updateCoefficientsAndProcess(Lanes in);
     // The resonance's exponentials, worked out again only when it moves: the cutoff is
@@ -261,6 +273,7 @@ private:
 // store reach update in registers instead of through memory.
 inline void TFilter::setFrequency(float freq, float spread, float modL, float modR) {
     // The spread mostly rests: its exponential only when it moves, worked out by the next update.
+    rest.rests = false;
     spreadWanted = spread;
     if (spread == spreadArgument) {
         spreadUp = spreadUpOf;
@@ -273,14 +286,17 @@ inline void TFilter::setFrequency(float freq, float spread, float modL, float mo
 }
 
 inline void TFilter::setRes(float r) {
+    rest.rests = false;
     res = controlmath::clamp01(r) * 0.95f;
 }
 
 inline void TFilter::setVowel(float v) {
+    rest.rests = false;
     vowel = controlmath::clamp01(v);
 }
 
 inline void TFilter::setDistort(float d) {
+    rest.rests = false;
     const float amount = controlmath::clamp01(d);
     if (!(amount == driveArgument)) {
         driveArgument = amount;
@@ -290,6 +306,7 @@ inline void TFilter::setDistort(float d) {
 }
 
 inline void TFilter::setGain(float g) {
+    rest.rests = false;
     gain = g;
 }
 
@@ -300,21 +317,31 @@ inline void TFilter::setControls(Lanes controls) {
     if ((same[0] & same[1]) == -1) return;
     controlsArgument = controls;
     pending |= PENDING_CONTROLS;
+    rest.rests = false;
 }
 
 inline void TFilter::update(float mod, bool smooth) {
     if (pending != 0) applyPending();
-    if (moveCutoffs(mod, smooth)) updateCoefficients();
+    if (moveCutoffs<false>(mod, smooth)) updateCoefficients();
 }
 
+template <bool skipRest>
 inline TFilter::Lanes TFilter::updateAndProcess(float mod, bool smooth, Lanes in) {
     // Every path ends in one call: a caller keeps nothing across a call.
     if (pending != 0) return updateAndProcessPending(mod, smooth, in);
-    if (moveCutoffs(mod, smooth)) return updateCoefficientsAndProcess(in);
+    if constexpr (skipRest) {
+        if (rest.rests && mod == rest.mod && smooth == rest.smooth) return process(in);
+        rest.mod = mod;
+        rest.smooth = smooth;
+    }
+    if (moveCutoffs<skipRest>(mod, smooth)) return updateCoefficientsAndProcess(in);
     return process(in);
 }
 
+template <bool noteRest>
 inline bool TFilter::moveCutoffs(float mod, bool smooth) {
+    const float fromL = posL, fromR = posR;
+    if constexpr (!noteRest) rest.rests = false;
     if (smooth) {
         posL = 0.1f * targetPosL + 0.9f * posL;
         posR = 0.1f * targetPosR + 0.9f * posR;
@@ -327,10 +354,15 @@ inline bool TFilter::moveCutoffs(float mod, bool smooth) {
     const bool cutoffMoved = std::fabs(cutoffL - newL) > 1e-5f || std::fabs(cutoffR - newR) > 1e-5f;
     cutoffL = newL;
     cutoffR = newR;
-    if (type == Bypass) return false;
-    if (!cutoffMoved && std::fabs(res - lastRes) <= 1e-5f && std::fabs(vowel - lastVowel) <= 1e-5f &&
-        std::fabs(gain - lastGain) <= 1e-5f && type == lastType)
+    if (type == Bypass ||
+        (!cutoffMoved && std::fabs(res - lastRes) <= 1e-5f && std::fabs(vowel - lastVowel) <= 1e-5f &&
+         std::fabs(gain - lastGain) <= 1e-5f && type == lastType)) {
+        // The positions where they were and no recomputation: the same call again finds the same
+        // cutoffs, as this one left them, and does nothing.
+        if constexpr (noteRest) rest.rests = posL == fromL && posR == fromR;
         return false;
+    }
+    if constexpr (noteRest) rest.rests = false;
     lastType = type;
     lastRes = res;
     lastVowel = vowel;
