@@ -19,6 +19,7 @@
 
 #include "editor/EditorLayout.h"
 #include "effect/EditorLink.h"
+#include "framework/platform/Programs.h"
 #include "gui/AEffGUIEditor.h"
 #include "gui/CControl.h"
 
@@ -208,7 +209,7 @@ public:
 
     // Replaces how the manual is shown (tests): called with the manual's path; false when it
     // could not be shown.
-    using DocumentOpener = bool (*)(const char* path);
+    using DocumentOpener = ::DocumentOpener;
     static void setDocumentOpener(DocumentOpener opener);
 
 protected:
