@@ -33,12 +33,18 @@ bool isXYAssignment(int index) {
            offset >= XY_ASSIGN_OFFSET;
 }
 
+// The option of choice slot index in a preset's values.
+int choiceOf(const float* values, int index) {
+    const SlotInfo& slot = CHOICE_SLOTS[static_cast<std::size_t>(index)];
+    return Catalogue::decode(values[index], slot.scale, slot.count);
+}
+
 BlockNaming namingOf(const float* values) {
     BlockNaming naming;
     for (int b = 0; b < BLOCK_COUNT; ++b) {
-        naming.block[b].type = Catalogue::decode(values[BLOCK_TYPE_TAG[b]], 6.99f, 7);
-        naming.block[b].filterMode = Catalogue::decode(values[FILTER_MODE_TAG[b]], 40.0f, 37);
-        naming.block[b].shaperMode = Catalogue::decode(values[SHAPER_MODE_TAG[b]], 9.0f, 6);
+        naming.block[b].type = choiceOf(values, BLOCK_TYPE_TAG[b]);
+        naming.block[b].filterMode = choiceOf(values, FILTER_MODE_TAG[b]);
+        naming.block[b].shaperMode = choiceOf(values, SHAPER_MODE_TAG[b]);
     }
     return naming;
 }
@@ -140,7 +146,7 @@ const ChoiceInfo* Catalogue::namedPositions(int index, const float* values) cons
     for (int b = 0; b < BLOCK_COUNT; ++b) {
         if (index == SHAPER_WAVE_TAG[b]) return &WAVES;
         if (index == FILTER_VOWEL_TAG[b]) return &VOWELS;
-        const bool synced = decode(values[GRAIN_MODE_TAG[b]], 5.99f, 6) % 2 == 1;
+        const bool synced = choiceOf(values, GRAIN_MODE_TAG[b]) % 2 == 1;
         const bool linked = values[GRAIN_UNLINK_TAG[b]] >= 0.5f;
         if (synced && index == GRAIN_WRITE_SIZE_TAG[b]) return &GRAIN_LENGTHS;
         if (synced && linked && (index == GRAIN_READ_SIZE_TAG[b] || index == GRAIN_UPDATE_RATE_TAG[b])) {
