@@ -10,6 +10,8 @@
 #include "effect/IndexFamilies.h"
 #include "effect/OptionStrings.h"
 
+static_assert(DELAY_LEN_STR_COUNT == TDelay::kSyncedLengths, "a name for every synced Delay length");
+
 namespace {
 
 enum class TextKind : uint8_t {
@@ -181,7 +183,7 @@ std::string APlugin::valueText(int index) const {
             return sideText(v, "Equal", "D", "W");
         case TextKind::DelayLength:
             if (getOnOff(DELAY_TEMPO_SYNC_PARAM))
-                return DELAY_LEN_STR[getSteppedValue(index, 14.99f, DELAY_LEN_STR_COUNT)];
+                return DELAY_LEN_STR[getSteppedValue(index, TDelay::kSyncedLengthScale, DELAY_LEN_STR_COUNT)];
             return number(trunc(std::exp2(12.0f * v)), "ms");
         case TextKind::CrossFeed:
             if (getOnOff(DELAY_EQUAL_FEED_PARAM)) return "Off";

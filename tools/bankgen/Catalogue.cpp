@@ -1,5 +1,6 @@
 #include "tools/bankgen/Catalogue.h"
 
+#include "dsp/TDelay.h"
 #include "effect/OptionStrings.h"
 #include "effect/ParameterDefaults.h"
 #include "effect/ParameterLayout.h"
@@ -23,7 +24,7 @@ std::vector<std::string> texts(const char* const* table, int count) {
 // step them.
 const ChoiceInfo WAVES{3.99f, 0.005f, texts(WAVE_STR, WAVE_STR_COUNT)};
 const ChoiceInfo VOWELS{4.99f, 0.005f, texts(VOWEL_STR, VOWEL_STR_COUNT)};
-const ChoiceInfo DELAY_LENGTHS{14.99f, 0.1f, texts(DELAY_LEN_STR, DELAY_LEN_STR_COUNT)};
+const ChoiceInfo DELAY_LENGTHS{TDelay::kSyncedLengthScale, 0.1f, texts(DELAY_LEN_STR, DELAY_LEN_STR_COUNT)};
 const ChoiceInfo GRAIN_LENGTHS{21.0f, 0.3f,
                                texts(GRAIN_SYNCED_LENGTH_STRING, GRAIN_SYNCED_LENGTH_STRING_COUNT)};
 
