@@ -163,11 +163,11 @@ std::string APlugin::valueText(int index) const {
             return getFilterFrequencyText(v, 20.0f, 10.0f, false, 1.0f);
         case TextKind::Vowel:
             if (getFilterMode(blockOf(FILTER_VOWEL_TAG, index)) < FILTER_MODE_FIRST_VOWEL) return "-";
-            return VOWEL_STR[std::clamp(trunc(4.99f * v), 0, VOWEL_STR_COUNT - 1)];
+            return VOWEL_STR[std::clamp(trunc(VOWEL_TEXT_SCALE * v), 0, VOWEL_STR_COUNT - 1)];
         case TextKind::Decibel20:
             return number(trunc(40.0f * v - 20.0f), "dB");
         case TextKind::Wave:
-            return WAVE_STR[std::clamp(trunc(3.99f * v), 0, WAVE_STR_COUNT - 1)];
+            return WAVE_STR[std::clamp(trunc(WAVE_TEXT_SCALE * v), 0, WAVE_STR_COUNT - 1)];
         case TextKind::LowFiRate:
             return fixed(44100.0f / std::exp2(5.0f * v) / 1000.0f, 1, "Khz");
         case TextKind::LowFiBits:

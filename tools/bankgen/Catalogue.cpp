@@ -22,8 +22,8 @@ std::vector<std::string> texts(const char* const* table, int count) {
 // Named positions of continuous parameters. The wave and vowel sit a hair past the pure
 // shape so the value text shows the one asked for; the note lengths decode as their readers
 // step them.
-const ChoiceInfo WAVES{3.99f, 0.005f, texts(WAVE_STR, WAVE_STR_COUNT)};
-const ChoiceInfo VOWELS{4.99f, 0.005f, texts(VOWEL_STR, VOWEL_STR_COUNT)};
+const ChoiceInfo WAVES{WAVE_TEXT_SCALE, 0.005f, texts(WAVE_STR, WAVE_STR_COUNT)};
+const ChoiceInfo VOWELS{VOWEL_TEXT_SCALE, 0.005f, texts(VOWEL_STR, VOWEL_STR_COUNT)};
 const ChoiceInfo DELAY_LENGTHS{TDelay::kSyncedLengthScale, 0.1f, texts(DELAY_LEN_STR, DELAY_LEN_STR_COUNT)};
 const ChoiceInfo GRAIN_LENGTHS{21.0f, 0.3f,
                                texts(GRAIN_SYNCED_LENGTH_STRING, GRAIN_SYNCED_LENGTH_STRING_COUNT)};
