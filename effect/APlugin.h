@@ -274,15 +274,16 @@ public:
     // value it starts from in each frame. Filled by init, constant after.
     int modCombineKind[MOD_DESTINATION_COUNT] = {};
     float modBaseValues[MOD_DESTINATION_COUNT] = {};
-    // The engine state the tests set and read.
+    // The engine state the tests set and read, and LevelInputs, whose comparison the Blocks'
+    // source defines outside the class.
     using EngineState::displayRefreshPending;
     using EngineState::followerHoldSamples;
     using EngineState::followerThreshold;
+    using EngineState::LevelInputs;
     using EngineState::modSourceValues;
     using EngineState::modValues;
     using EngineState::noteOffFlag;
     using EngineState::noteOnFlag;
-    using EngineState::LevelInputs;  // named where the Blocks' source defines its comparison
     // In a quiet frame the targets of a pad that does not replay hold as they were.
     bool targetsHold(int b) const { return quietFrame && xy[b].recordMode != XY_REPLAY; }
 
