@@ -623,7 +623,8 @@ public:
 
     struct XYState {
         // Render thread only.
-        int32_t pointQuant = 0;  // Point Quant option
+        int32_t pointQuant = 0;   // Point Quant option
+        double pointScale = 1.0;  // 2^-pointQuant: positions to steps of the points used
         int32_t pointsUsed = 32;
         int32_t pointStep = 1;
         double position = 0.0;   // in points

@@ -214,6 +214,7 @@ inline float APlugin::quantInter(int pointQuant, double pos) {
         const int quant = std::clamp(static_cast<int>(xyParam(XY_POINT_QUANT_TAG[b]) * pointQuant.scale), 0,
                                      pointQuant.count - 1);
         s.pointQuant = quant;
+        s.pointScale = XY_INV_POINT_STEP[quant];
         s.pointsUsed = XY_QUANT[quant];
         s.pointStep = XY_POINT_STEP[quant];
         s.replayRow = &REPLAY_ROWS[s.loopMode][quant];
@@ -569,11 +570,10 @@ namespace {
 [[gnu::always_inline]] inline BlockLanes APlugin::glideTo(int b, double position, BlockLanes from) const {
     const XYState& s = xy[b];
     // Points and interpolation. The position lies in [0, 2 * span): its whole points index the
-    // table, and its whole steps of 2^q points are i >> q, what truncation would give.
-    const int i = static_cast<int>(position);
-    const int q = s.pointQuant;
-    const auto points = s.replayRow->points[i];
-    const float fraction = static_cast<float>(position * XY_INV_POINT_STEP[q] - static_cast<double>(i >> q));
+    // table. Scaled by 2^-q it is exact, and its whole part is the whole steps of 2^q points.
+    const XYReplayRow::PointPair& points = s.replayRow->points[static_cast<int>(position)];
+    const double steps = position * s.pointScale;
+    const float fraction = static_cast<float>(steps - static_cast<double>(static_cast<int>(steps)));
     // X in lane 0, Y in lane 1: each lane rounds as the scalar steps do.
     const BlockLanes first = pointLanes(s.replaySettings.path[points.first]);
     const BlockLanes next = pointLanes(s.replaySettings.path[points.next]);
