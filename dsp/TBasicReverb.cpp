@@ -9,9 +9,6 @@
 #if defined(__SSE__)
 #include <xmmintrin.h>
 #endif
-#if TARNWELL_WIDE_COMBS
-#include <immintrin.h>
-#endif
 
 namespace {
 
@@ -163,45 +160,13 @@ inline void store4(float* p, Lanes v) {
         store4(&frame[j * kLanes], low * roomV + (j % 2 == 0 ? evenInput : oddInput) + guard);
     }
     if (ring.mirrored()) std::memcpy(frame - kRingFloats, frame, kCombs * sizeof(float));
-    return highPass(total);
-}
 
-[[gnu::always_inline]] inline ReverbLanes TComb::highPass(ReverbLanes total) {
     const Lanes l1 = load4(low1) * load4(a0) + total * load4(a1);
     const Lanes l2 = load4(low2) * load4(b0) + l1 * load4(b1);
     store4(low1, l1);
     store4(low2, l2);
     return l1 - l2;
 }
-
-#if TARNWELL_WIDE_COMBS
-// As update, comb vectors j and j + 1 side by side in eight lanes: one gather reads all eight, and
-// every lane takes the same operations in the same order (the lane sum still adds vector after
-// vector).
-[[gnu::always_inline]] inline ReverbLanes TComb::updateWide(float inL, float tap0, float tap2, float inR,
-                                                            float tap1, float tap3) {
-    const std::uint32_t q = position = (position + 1) & kCombMask;
-    const std::int32_t start = static_cast<std::int32_t>(q) * kCombs;
-
-    const __m256 input = _mm256_set_ps(inR, tap2, inR, tap0, tap3, inL, tap1, inL);
-    const __m256 dampV = _mm256_broadcast_ss(damp), keepV = _mm256_broadcast_ss(oneMinusDamp);
-    const __m256 roomV = _mm256_broadcast_ss(roomGain), guard = _mm256_broadcast_ss(guardLanes);
-    float* frame = ring.at() + start;
-    __m128 total = _mm_setzero_ps();
-    for (int j = 0; j < kCombs; j += 2 * kLanes) {
-        const __m256i at = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(&offset[j]));
-        const __m256 d = _mm256_i32gather_ps(frame, at, sizeof(float));
-        total = _mm_add_ps(total, _mm256_castps256_ps128(d));
-        total = _mm_add_ps(total, _mm256_extractf128_ps(d, 1));
-        const __m256 low =
-            _mm256_add_ps(_mm256_mul_ps(_mm256_loadu_ps(&lowPass[j]), dampV), _mm256_mul_ps(d, keepV));
-        _mm256_storeu_ps(&lowPass[j], low);
-        _mm256_storeu_ps(&frame[j], _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(low, roomV), input), guard));
-    }
-    if (ring.mirrored()) std::memcpy(frame - kRingFloats, frame, kCombs * sizeof(float));
-    return highPass(total);
-}
-#endif
 
 bool TComb::hasSubnormalState() const {
     auto anySubnormal = [](const float* v, std::size_t n) { return std::any_of(v, v + n, isSubnormal); };
@@ -211,21 +176,7 @@ bool TComb::hasSubnormalState() const {
 
 // ---- TBasicReverb ----
 
-namespace {
-
-bool haveAvx2() {
-#if TARNWELL_WIDE_COMBS
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
-#else
-    return false;
-#endif
-}
-
-}  // namespace
-
 TBasicReverb::TBasicReverb() {
-    useWideCombs(true);
     comb.setHighPass(0.0f);
     std::fill(std::begin(comb.guardLanes), std::end(comb.guardLanes), kCombGuard);
     std::fill(std::begin(allpassGuard), std::end(allpassGuard), kAllpassGuard);
@@ -385,12 +336,7 @@ void TBasicReverb::process(float inL, float inR, float& out1, float& out2, float
     out4 = out[3];
 }
 
-void TBasicReverb::useWideCombs(bool on) {
-    static const bool available = haveAvx2();
-    wideCombs = on && available;
-}
-
-[[gnu::always_inline]] inline TBasicReverb::Taps TBasicReverb::preDelay(float inL, float inR) {
+ReverbLanes TBasicReverb::process(float inL, float inR) {
     const std::uint32_t p = preDelayPosition = (preDelayPosition + 1) & kPreDelayMask;
     preDelayL[p] = inL;
     preDelayR[p] = inR;
@@ -398,23 +344,12 @@ void TBasicReverb::useWideCombs(bool on) {
     auto tap = [p, this](const SilentBuffer<float>& ring, int i) {
         return ring[(p + static_cast<std::uint32_t>(tapOffset[i])) & kPreDelayMask];
     };
-    return Taps{tap(preDelayL, 0), tap(preDelayR, 1), tap(preDelayL, 2), tap(preDelayR, 3)};
+    const float tap0 = tap(preDelayL, 0);
+    const float tap1 = tap(preDelayR, 1);
+    const float tap2 = tap(preDelayL, 2);
+    const float tap3 = tap(preDelayR, 3);
+    return passChains(comb.update(inL, tap0, tap2, inR, tap1, tap3)) * load4(outputGain);
 }
-
-ReverbLanes TBasicReverb::process(float inL, float inR) {
-#if TARNWELL_WIDE_COMBS
-    if (wideCombs) return processWide(inL, inR);
-#endif
-    const Taps t = preDelay(inL, inR);
-    return passChains(comb.update(inL, t.t0, t.t2, inR, t.t1, t.t3)) * load4(outputGain);
-}
-
-#if TARNWELL_WIDE_COMBS
-ReverbLanes TBasicReverb::processWide(float inL, float inR) {
-    const Taps t = preDelay(inL, inR);
-    return passChains(comb.updateWide(inL, t.t0, t.t2, inR, t.t1, t.t3)) * load4(outputGain);
-}
-#endif
 
 std::uint32_t TBasicReverb::longestPath() const {
     std::uint32_t tap = 0;  // tap i reads (kPreDelayMask - tapOffset[i]) + 1 frames back, as wrapped
