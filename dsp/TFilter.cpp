@@ -134,16 +134,17 @@ void zeroDelaySections(TFilter::ZeroDelay& z, float fLeft, float fRight, float d
     z.h = 1.0f / (1.0f + 2.0f * r * g + g * g);
 }
 
-void ladder(TFilterChannel& c, float f, float r, float limit) {
-    const int i = TFilter::tableIndex(f);
-    c.ladderP = FilterMFP[i];
-    c.ladderK = FilterMFF[i];
-    c.ladderFeedback = FilterMFQ[i] * std::min(limit, r) + kGuard;
+void ladderSections(TFilter::Ladder& l, float fLeft, float fRight, float r, float limit) {
+    const int left = TFilter::tableIndex(fLeft), right = TFilter::tableIndex(fRight);
+    l.p = pair(FilterMFP[left], FilterMFP[right]);
+    l.k = pair(FilterMFF[left], FilterMFF[right]);
+    l.feedback = pair(FilterMFQ[left], FilterMFQ[right]) * std::min(limit, r) + kGuard;
 }
 
-void onePole(TFilterChannel& c, float f) {
-    c.coef = 2.0f * f;
-    c.keep = 1.0f - 2.0f * f;
+void onePoleSections(TFilter::OnePole& o, float fLeft, float fRight) {
+    const Lanes f = pair(fLeft, fRight);
+    o.coef = 2.0f * f;
+    o.keep = 1.0f - 2.0f * f;
 }
 
 // Band-pass section of the Formant types at cutoff * factor.
@@ -204,34 +205,36 @@ TFilter::Section shelf(int type, float f, float gain, float r) {
 constexpr float kCubicFloor = 1e-3f;
 constexpr float kSaturationFloor = 1e-4f;
 
-inline float cubeAbove(float v, float floor) {
-    const float x = std::fabs(v) > floor ? v : 0.0f;
+inline Lanes cubeAbove(Lanes v, float floor) {
+    typedef std::int32_t Bits __attribute__((vector_size(16)));
+    const Lanes magnitude = reinterpret_cast<Lanes>(reinterpret_cast<Bits>(v) & 0x7fffffff);
+    const Lanes x = magnitude > floor ? v : Lanes{};  // NaN fails the test too
     return x * x * x;
 }
 
-inline void svfStep(TFilterChannel& c, float w, float damp) {
-    c.band = c.band - kCubic * cubeAbove(c.band, kCubicFloor);
-    c.high = w - c.low - damp * c.band;
-    c.band = c.svfF * c.high + c.band;
+inline void svfStep(TFilter::StateVariable& v, Lanes w, Lanes guard) {
+    v.band = v.band - kCubic * cubeAbove(v.band, kCubicFloor);
+    v.high = w - v.low - v.damp * v.band;
+    v.band = v.f * v.high + v.band;
     // The guard on the low state gives the band state a small non-zero rest value; without it
     // band and high decay into denormals once the input is silent.
-    c.low = c.low + c.svfF * c.band + kGuard;
+    v.low = v.low + v.f * v.band + guard;
 }
 
-inline void ladderStep(TFilterChannel& c, float w) {
-    const float p = c.ladderP;
-    const float k = c.ladderK;
-    const float x = w - c.ladderFeedback * c.y4;
-    const float t1 = (x + c.xOld) * p - k * c.y1;
-    const float t2 = (t1 + c.y1) * p - k * c.y2;
-    const float t3 = (t2 + c.y2) * p - k * c.y3;
-    float t4 = (t3 + c.y3) * p - k * c.y4;
+inline void ladderStep(TFilter::Ladder& l, Lanes w) {
+    const Lanes p = l.p;
+    const Lanes k = l.k;
+    const Lanes x = w - l.feedback * l.y4;
+    const Lanes t1 = (x + l.xOld) * p - k * l.y1;
+    const Lanes t2 = (t1 + l.y1) * p - k * l.y2;
+    const Lanes t3 = (t2 + l.y2) * p - k * l.y3;
+    Lanes t4 = (t3 + l.y3) * p - k * l.y4;
     t4 = t4 - cubeAbove(t4, kSaturationFloor) * kSixth;
-    c.xOld = x;
-    c.y1 = t1;
-    c.y2 = t2;
-    c.y3 = t3;
-    c.y4 = t4;
+    l.xOld = x;
+    l.y1 = t1;
+    l.y2 = t2;
+    l.y3 = t3;
+    l.y4 = t4;
 }
 
 // One zero-delay stage on both channels' lanes; kind picks the output (0 low, 1 high, 2 band,
@@ -256,9 +259,6 @@ inline Lanes zeroDelayStage(TFilter::ZeroDelay& z, int stage, Lanes w, Lanes ban
 }  // namespace
 
 void TFilterChannel::clearStates() {
-    state = 0.0f;
-    low = band = high = 0.0f;
-    xOld = y1 = y2 = y3 = y4 = 0.0f;
     std::fill(std::begin(formantIn), std::end(formantIn), 0.0f);
     for (auto& slot : formantOut) std::fill(std::begin(slot), std::end(slot), 0.0f);
 }
@@ -281,12 +281,14 @@ void TFilter::init(float sampleRate) {
     spreadDown = spreadUp = 1.0f;
     drive = 0.0f;
     gain = lastGain = 0.5f;
-    svfDamp = 0.0f;
     std::copy(&FORMANT_HZ[0][0], &FORMANT_HZ[0][0] + 20, &formantHz[0][0]);
     ch[0] = TFilterChannel{};
     ch[1] = TFilterChannel{};
     biquad = Biquad{};
     zeroDelay = ZeroDelay{{}, {}, splat(1.0f), {}, {}};
+    onePoleLanes = OnePole{{}, splat(1.0f), {}};
+    svfLanes = StateVariable{};
+    ladderLanes = Ladder{};
     held = HeldCoefficients{};
     controlsArgument = notANumber();
     pending = 0;
@@ -330,6 +332,10 @@ void TFilter::reset() {
     ch[1].clearStates();
     biquad.x1 = biquad.x2 = biquad.y1 = biquad.y2 = Lanes{};
     zeroDelay.s1[0] = zeroDelay.s1[1] = zeroDelay.s2[0] = zeroDelay.s2[1] = Lanes{};
+    onePoleLanes.state = Lanes{};
+    svfLanes.low = svfLanes.band = svfLanes.high = Lanes{};
+    Ladder& l = ladderLanes;
+    l.xOld = l.y1 = l.y2 = l.y3 = l.y4 = Lanes{};
 }
 
 void TFilter::setType(int newType, bool resetIfChanged) {
@@ -364,8 +370,7 @@ void TFilter::updateCoefficients() {
     switch (type) {
         case LP6:
         case HP6:
-            onePole(ch[0], fLeft);
-            onePole(ch[1], fRight);
+            onePoleSections(onePoleLanes, fLeft, fRight);
             break;
         case LP1_12:
         case HP1_12:
@@ -400,18 +405,16 @@ void TFilter::updateCoefficients() {
 }
 
 void TFilter::setSvf(float fLeft, float fRight, float damp) {
-    ch[0].svfF = FilterSine[tableIndex(fLeft)];
-    ch[1].svfF = FilterSine[tableIndex(fRight)];
-    svfDamp = damp;
+    svfLanes.f = tablePair(FilterSine, fLeft, fRight);
+    svfLanes.damp = splat(damp);
 }
 
 void TFilter::stackedCoefficients(float fLeft, float fRight) {
-    const float f[2] = {fLeft, fRight};
     const float r = res;
     switch (type) {
         case LP18:
         case HP18:
-            for (int c = 0; c < 2; ++c) onePole(ch[c], f[c]);
+            onePoleSections(onePoleLanes, fLeft, fRight);
             setSvf(fLeft, fRight, 1.0f - r + kGuard);
             break;
         case LP1_24:
@@ -426,7 +429,7 @@ void TFilter::stackedCoefficients(float fLeft, float fRight) {
         case Notch1_24:
         case LP2_24:
         case HP2_24:
-            for (int c = 0; c < 2; ++c) ladder(ch[c], f[c], r, 0.83f);
+            ladderSections(ladderLanes, fLeft, fRight, r, 0.83f);
             break;
         case BP2_24:
             bandPass2(biquad, fLeft, fRight, resonance.gainLanes, resonance.sqrtGainPlusOneLanes,
@@ -446,11 +449,11 @@ void TFilter::stackedCoefficients(float fLeft, float fRight) {
             zeroDelaySections(zeroDelay, fLeft, fRight, resonance.zeroDelayDamping(r, 3.0f));
             break;
         case LP36:
-            for (int c = 0; c < 2; ++c) ladder(ch[c], f[c], r, 0.8f);
+            ladderSections(ladderLanes, fLeft, fRight, r, 0.8f);
             lowPass2(biquad, fLeft, fRight, kFixedQ);
             break;
         case HP36:
-            for (int c = 0; c < 2; ++c) ladder(ch[c], f[c], r, 0.8f);
+            ladderSections(ladderLanes, fLeft, fRight, r, 0.8f);
             highPass2(biquad, fLeft, fRight, kFixedQ);
             break;
         case Vowel:
@@ -572,6 +575,56 @@ inline TFilter::Lanes TFilter::zeroDelayBoth(Lanes u) {
     return __builtin_shuffle(ya, yb, Pick{0, 4, 1, 5});
 }
 
+// Both sub-samples of both channels through the one-pole, state-variable and ladder sections of
+// type t, and the biquad before them where t stacks one: {left, right} lanes, the sub-samples one
+// after the other. u and the result hold {La, Lb, Ra, Rb}.
+template <int t>
+inline TFilter::Lanes TFilter::sectionsBoth(Lanes u) {
+    typedef std::int32_t Pick __attribute__((vector_size(16)));
+    const Lanes guard = laneConstants.guard;
+    constexpr bool stacked =
+        t == LP1_24 || t == HP1_24 || t == BP2_24 || t == Notch2_24 || t == LP36 || t == HP36;
+    Lanes in = u;
+    if constexpr (stacked) in = biquadBoth(u);
+    const Lanes wa = __builtin_shuffle(in, Pick{0, 2, 0, 2}), wb = __builtin_shuffle(in, Pick{1, 3, 1, 3});
+    OnePole& o = onePoleLanes;
+    StateVariable& v = svfLanes;
+    Ladder& l = ladderLanes;
+    // One sub-sample w through the sections; its output.
+    const auto step = [&](Lanes w) {
+        if constexpr (t == LP6 || t == HP6) {
+            o.state = o.keep * o.state + o.coef * w + guard;
+            return t == LP6 ? o.state : w - o.state;
+        } else if constexpr (t == BP1_24 || t == Notch1_24 || t == LP2_24 || t == HP2_24 || t == LP36 ||
+                             t == HP36) {
+            ladderStep(l, w);
+            if constexpr (t == BP1_24) return l.y3 - l.y4;
+            if constexpr (t == Notch1_24) return w - 3.0f * (l.y3 - l.y4);
+            if constexpr (t == LP2_24 || t == LP36) return l.y4;
+            if constexpr (t == HP2_24) return l.xOld - l.feedback * l.y4 - l.y4;
+            return w - l.y4;
+        } else {
+            svfStep(v, w, guard);
+            if constexpr (t == LP1_12 || t == LP1_24 || t == LP18) return v.low;
+            if constexpr (t == HP1_12 || t == HP1_24 || t == HP18) return v.high;
+            if constexpr (t == BP1_12 || t == BP2_24) return v.band;
+            return v.high + v.low;
+        }
+    };
+    Lanes ya, yb;
+    if constexpr (t == LP18 || t == HP18) {
+        // The one-pole runs once per call, on the first sub-sample only.
+        o.state = o.keep * o.state + o.coef * wa + guard;
+        const Lanes w = (t == LP18 ? o.state : wa - o.state) + guard;
+        ya = step(w);
+        yb = step(w);
+    } else {
+        ya = step(wa);
+        yb = step(wb);
+    }
+    return __builtin_shuffle(ya, yb, Pick{0, 4, 1, 5});
+}
+
 TFilter::Lanes TFilter::process(Lanes x) {
     // Soft saturation (x + kx) / (1 + |kx|), kx = drive * x, then a hard limit at +-1, on the
     // four lanes at once.
@@ -615,6 +668,42 @@ TFilter::Lanes TFilter::process(Lanes x) {
             return zeroDelayBoth<2, true>(uv) * laneConstants.gain;
         case NotchZ_24:
             return zeroDelayBoth<3, true>(uv) * laneConstants.gain;
+        case LP6:
+            return sectionsBoth<LP6>(uv) * laneConstants.gain;
+        case HP6:
+            return sectionsBoth<HP6>(uv) * laneConstants.gain;
+        case LP1_12:
+            return sectionsBoth<LP1_12>(uv) * laneConstants.gain;
+        case HP1_12:
+            return sectionsBoth<HP1_12>(uv) * laneConstants.gain;
+        case BP1_12:
+            return sectionsBoth<BP1_12>(uv) * laneConstants.gain;
+        case Notch1_12:
+            return sectionsBoth<Notch1_12>(uv) * laneConstants.gain;
+        case LP18:
+            return sectionsBoth<LP18>(uv) * laneConstants.gain;
+        case HP18:
+            return sectionsBoth<HP18>(uv) * laneConstants.gain;
+        case LP1_24:
+            return sectionsBoth<LP1_24>(uv) * laneConstants.gain;
+        case HP1_24:
+            return sectionsBoth<HP1_24>(uv) * laneConstants.gain;
+        case BP2_24:
+            return sectionsBoth<BP2_24>(uv) * laneConstants.gain;
+        case Notch2_24:
+            return sectionsBoth<Notch2_24>(uv) * laneConstants.gain;
+        case BP1_24:
+            return sectionsBoth<BP1_24>(uv) * laneConstants.gain;
+        case Notch1_24:
+            return sectionsBoth<Notch1_24>(uv) * laneConstants.gain;
+        case LP2_24:
+            return sectionsBoth<LP2_24>(uv) * laneConstants.gain;
+        case HP2_24:
+            return sectionsBoth<HP2_24>(uv) * laneConstants.gain;
+        case LP36:
+            return sectionsBoth<LP36>(uv) * laneConstants.gain;
+        case HP36:
+            return sectionsBoth<HP36>(uv) * laneConstants.gain;
         default:
             break;
     }
@@ -623,90 +712,6 @@ TFilter::Lanes TFilter::process(Lanes x) {
     const float u[2][2] = {{uv[0], uv[1]}, {uv[2], uv[3]}};
     float out[2][2] = {};
     switch (type) {
-        case LP6:
-        case HP6:
-            for (int c = 0; c < 2; ++c) {
-                TFilterChannel& k = ch[c];
-                for (int s = 0; s < 2; ++s) {
-                    k.state = k.keep * k.state + k.coef * u[c][s] + kGuard;
-                    out[c][s] = type == LP6 ? k.state : u[c][s] - k.state;
-                }
-            }
-            break;
-        case LP1_12:
-        case HP1_12:
-        case BP1_12:
-        case Notch1_12:
-            for (int c = 0; c < 2; ++c) {
-                TFilterChannel& k = ch[c];
-                for (int s = 0; s < 2; ++s) {
-                    svfStep(k, u[c][s], svfDamp);
-                    out[c][s] = type == LP1_12   ? k.low
-                                : type == HP1_12 ? k.high
-                                : type == BP1_12 ? k.band
-                                                 : k.high + k.low;
-                }
-            }
-            break;
-        case LP18:
-        case HP18:
-            // The one-pole runs once per call, on the first sub-sample only.
-            for (int c = 0; c < 2; ++c) {
-                TFilterChannel& k = ch[c];
-                const float ua = u[c][0];
-                k.state = k.keep * k.state + k.coef * ua + kGuard;
-                const float w = (type == LP18 ? k.state : ua - k.state) + kGuard;
-                for (int s = 0; s < 2; ++s) {
-                    svfStep(k, w, svfDamp);
-                    out[c][s] = type == LP18 ? k.low : k.high;
-                }
-            }
-            break;
-        case LP1_24:
-        case HP1_24:
-        case BP2_24:
-        case Notch2_24: {
-            const Lanes y = biquadBoth(uv);
-            for (int c = 0; c < 2; ++c) {
-                TFilterChannel& k = ch[c];
-                for (int s = 0; s < 2; ++s) {
-                    svfStep(k, y[2 * c + s], svfDamp);
-                    out[c][s] = type == LP1_24   ? k.low
-                                : type == HP1_24 ? k.high
-                                : type == BP2_24 ? k.band
-                                                 : k.high + k.low;
-                }
-            }
-            break;
-        }
-        case BP1_24:
-        case Notch1_24:
-        case LP2_24:
-        case HP2_24:
-            for (int c = 0; c < 2; ++c) {
-                TFilterChannel& k = ch[c];
-                for (int s = 0; s < 2; ++s) {
-                    ladderStep(k, u[c][s]);
-                    const float band = k.y3 - k.y4;
-                    out[c][s] = type == BP1_24      ? band
-                                : type == Notch1_24 ? u[c][s] - 3.0f * band
-                                : type == LP2_24    ? k.y4
-                                                    : k.xOld - k.ladderFeedback * k.y4 - k.y4;
-                }
-            }
-            break;
-        case LP36:
-        case HP36: {
-            const Lanes y = biquadBoth(uv);
-            for (int c = 0; c < 2; ++c) {
-                TFilterChannel& k = ch[c];
-                for (int s = 0; s < 2; ++s) {
-                    ladderStep(k, y[2 * c + s]);
-                    out[c][s] = type == LP36 ? k.y4 : y[2 * c + s] - k.y4;
-                }
-            }
-            break;
-        }
         case Vowel:
         case Formant1:
         case Formant2:

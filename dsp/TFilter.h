@@ -28,20 +28,8 @@ inline constexpr const auto& FilterZTan = FILTER_TABLES.zTan;
 inline constexpr const auto& FilterVoxC = FILTER_TABLES.voxC;
 inline constexpr const auto& FilterVoxD = FILTER_TABLES.voxD;
 
-// Coefficients and states of one channel (left or right).
+// Coefficients and states of one channel (left or right) of the formant types.
 struct TFilterChannel {
-    // one-pole
-    float coef = 0.0f;
-    float keep = 1.0f;
-    float state = 0.0f;
-    // state-variable
-    float svfF = 0.0f;
-    float low = 0.0f;
-    float band = 0.0f;
-    float high = 0.0f;
-    // ladder
-    float ladderFeedback = 0.0f, ladderK = 0.0f, ladderP = 0.0f;
-    float xOld = 0.0f, y1 = 0.0f, y2 = 0.0f, y3 = 0.0f, y4 = 0.0f;
     // formant bank: four band-pass sections fed by the input difference u[n] - u[n-2]
     float formantB0[4] = {};
     float formantA1[4] = {};
@@ -160,7 +148,6 @@ public:
     float drive = 0.0f;
     float gain = 0.5f, lastGain = 0.5f;
     float formantHz[5][4] = {};
-    float svfDamp = 0.0f;
     TFilterChannel ch[2];
     // The biquad of both channels, direct form I, lanes {left, right, left, right}: coefficients,
     // then the last two inputs and outputs.
@@ -176,6 +163,20 @@ public:
         Lanes s1[2], s2[2];
     };
     ZeroDelay zeroDelay{{}, {}, {1.0f, 1.0f, 1.0f, 1.0f}, {}, {}};
+    // The one-pole, state-variable and four-stage ladder sections of both channels, lanes the same:
+    // coefficients, then states.
+    struct OnePole {
+        Lanes coef, keep, state;
+    };
+    OnePole onePoleLanes{{}, {1.0f, 1.0f, 1.0f, 1.0f}, {}};
+    struct StateVariable {
+        Lanes f, damp, low, band, high;
+    };
+    StateVariable svfLanes{};
+    struct Ladder {
+        Lanes p, k, feedback, xOld, y1, y2, y3, y4;
+    };
+    Ladder ladderLanes{};
     // process's constants in every lane and the type's output gain: kept here, each costs one load
     // (or none, folded into its operation), where four equal lanes are built from one float per call.
     struct LaneConstants {
@@ -267,6 +268,8 @@ private:
     Lanes biquadBoth(Lanes u);
     template <int kind, bool twoStages>
     Lanes zeroDelayBoth(Lanes u);
+    template <int t>
+    Lanes sectionsBoth(Lanes u);
 };
 
 // The setters and update run every host sample, just before process: inline, so the values they
