@@ -278,8 +278,8 @@ public:
     TFilter filter[BLOCK_COUNT];
     TCombFilter comb[BLOCK_COUNT];
     TShaper shaper[BLOCK_COUNT];
-    TStep stepSequencer[BLOCK_COUNT];              // the Gater of each Block
-    TGrain grain[BLOCK_COUNT * GRAINS_PER_BLOCK];  // Block 1's sixteen first
+    TStep stepSequencer[BLOCK_COUNT];     // the Gater of each Block
+    TGrainSlots grainSlots[BLOCK_COUNT];  // each Block's sixteen grain slots
     TBasicReverb reverb[BLOCK_COUNT];
     TDelay delay;
     TNoiseGate follower;  // the envelope follower
@@ -403,10 +403,8 @@ public:
     float roomWidenPhase[BLOCK_COUNT][4] = {};
     int grainCounter[BLOCK_COUNT] = {};  // frames since the last grain trigger
     int grainSlot[BLOCK_COUNT] = {};     // slot the next trigger takes
-    // Per Block, a bit for each slot that may be recording or playing (a reset slot is dropped
-    // when next met), so a frame visits the busy slots only.
-    uint32_t grainRecording[BLOCK_COUNT] = {}, grainPlaying[BLOCK_COUNT] = {};
-    uint32_t grainShaped[BLOCK_COUNT] = {};  // the slots whose pitched weight is not the envelope
+    // Per Block, a bit for each slot that records, so a frame visits them only when one ends.
+    uint32_t grainRecording[BLOCK_COUNT] = {};
     // Per Block, the input its slots record, and the tape frame each recording ends with (the
     // nearest of them in grainNextEnd).
     TGrainTape grainTape[BLOCK_COUNT];
