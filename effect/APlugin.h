@@ -447,6 +447,14 @@ public:
         engine::Memo<engine::exp2Of> roomLength, roomSpread;
         engine::Memo<engine::exp2Of> grainWrite, grainRead, grainReadRatio, grainInterval, grainSpeed;
         engine::Memo<engine::exp2Of> gaterRamp;
+        // A Grain Block's speed and interval in frames as the last frame worked them out, for the
+        // quiet frames after it; a trigger or a reset sets them aside.
+        struct GrainSettings {
+            float speed;
+            int interval;
+            bool valid;
+        };
+        GrainSettings grainSettings = {};
         float roomHighPass = std::numeric_limits<float>::quiet_NaN();  // the reverb's last setting
         BlockLanes roomSettings = {};  // length, damping, high-pass and spread, modulation added
         // The room's and the filter's knobs with their modulation, before the pad's targets: in
@@ -822,6 +830,7 @@ private:
     BlockLanes processRoom(int block, BlockLanes in);
     void stepRoomLfos(int block, int64_t frame);        // every eighth frame
     BlockLanes processGrain(int block, BlockLanes in);  // leaves the plain grain sums in grainPlain
+    float stepGrainSettings(int block);  // processGrain's settings and triggers; answers the speed
     // Grain length in frames for value v, given 2^(8 v) for the free modes.
     float grainLength(int mode, float v, float pow2EightV) const;
 

@@ -625,12 +625,14 @@ float APlugin::getGrainSize(int block, float v, float factor) const {
     return grainLength(getGrainMode(block), v, std::exp2(8.0f * v)) * factor;
 }
 
-BlockLanes APlugin::processGrain(int b, BlockLanes in) {
+// The Block's sizes, interval and speed from its knobs, modulation and pad, and a grain started
+// when the interval is up; kept in the memos for the quiet frames that follow. Inline: out of line
+// it costs the frame more than the call.
+__attribute__((always_inline)) inline float APlugin::stepGrainSettings(int b) {
     const int G = GRAIN_WRITE_SIZE_TAG[b];
     const float* V = &modValues[destinationBase(b)];
     const float* t = xyTargets[b];
     const int mode = getBlockChoice<GRAIN_MODE_TAG>(b);  // getGrainMode, inline
-    TGrainSlots& slots = grainSlots[b];
 
     const float ws = clamp01(param(G) + V[2] + t[1]);
     const float rs = clamp01(param(G + 3) + V[3] + t[2]);
@@ -645,7 +647,10 @@ BlockLanes APlugin::processGrain(int b, BlockLanes in) {
     const float interval = linked ? grainLength(mode, rate, m.grainInterval(8.0f * rate))
                                   : m.grainInterval(8.0f * rate - 4.0f) * writeLength() * grainReadFactor[b];
 
-    if (grainCounter[b] < engine::truncToInt(interval)) {
+    const int frames = engine::truncToInt(interval);
+    // A grain that starts moves the jitter, and so the next frame's interval.
+    bool kept = true;
+    if (grainCounter[b] < frames) {
         ++grainCounter[b];
     } else {
         const float write = writeLength();
@@ -660,18 +665,35 @@ BlockLanes APlugin::processGrain(int b, BlockLanes in) {
         TGrainTape& tape = grainTape[b];
         const float shape = param(G + 2) + V[4];
         const float power = shape < 0.0f ? 0.125f : std::exp2(6.0f * std::min(shape, 1.0f) - 3.0f);
-        slots.trigger(s, writeSize, engine::truncToInt(read), tape.next(), mode, power);
+        grainSlots[b].trigger(s, writeSize, engine::truncToInt(read), tape.next(), mode, power);
         const uint32_t now = tape.written(), end = now + TGrain::framesToRecord(writeSize) - 1;
         grainRecordEnd[b][s] = end;
         if (grainRecording[b] == 0 || end - now < grainNextEnd[b] - now) grainNextEnd[b] = end;
         grainRecording[b] |= 1u << s;
         grainCounter[b] = 0;
         grainSlot[b] = (s + 1) % GRAINS_PER_BLOCK;
+        kept = false;
     }
 
     const int semitones = static_cast<int>(param(G + 4) * 24.99f) - 12;
     const float speed = m.grainSpeed((static_cast<float>(semitones) + 12.0f * (t[0] + V[0])) / 12.0f +
                                      (2.0f * param(G + 5) - 1.0f + V[1]) / 12.0f);
+    m.grainSettings = BlockMemos::GrainSettings{speed, frames, kept};
+    return speed;
+}
+
+BlockLanes APlugin::processGrain(int b, BlockLanes in) {
+    TGrainSlots& slots = grainSlots[b];
+    // In a quiet frame under a pad that holds, the interval and the speed are the last frame's
+    // (unless a grain started in it), and only a grain to start needs the settings.
+    const BlockMemos::GrainSettings& kept = memo[b].grainSettings;
+    float speed;
+    if (kept.valid && targetsHold(b) && grainCounter[b] < kept.interval) {
+        ++grainCounter[b];
+        speed = kept.speed;
+    } else {
+        speed = stepGrainSettings(b);
+    }
 
     // Only the playing slots: idle ones give silence and recording ones silence with weights 0.
     // One that ends its recording below plays from the next frame.

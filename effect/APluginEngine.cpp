@@ -562,6 +562,7 @@ void APlugin::clearBlockCounters() {
         grainCounter[b] = 0;
         grainSlot[b] = 0;
         grainRecording[b] = 0;
+        memo[b].grainSettings.valid = false;
     }
 }
 
