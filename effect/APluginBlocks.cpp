@@ -270,9 +270,7 @@ void APlugin::doDelay(float& La, float& Ra, float& Lb, float& Rb) {
         return m.gain * (splat(0.0f) * input + splat(1.0f) * input) * m.pan;
     }
 
-    // What the pad adds to the type's three targets.
-    const BlockLanes targets = splat(modSourceValues[SOURCE_X[b]]) * xyAmounts[b][0] +
-                               splat(modSourceValues[SOURCE_Y[b]]) * xyAmounts[b][1];
+    const BlockLanes targets = padTargets(b);
     std::memcpy(xyTargets[b], &targets, sizeof targets);
 
     // The modules take and give the lanes by value, so they travel in registers, not through
@@ -328,6 +326,23 @@ FramePair APlugin::runSignalPath(FramePair in) {
     }
 }
 
+// Output stage: the processed pair is held to [-1, 1] before the wet gain and the result to
+// +-0.999, so no runaway Block can leave the range. Both channels side by side (lanes 2 and 3
+// repeat them): each lane rounds as the same steps on one channel.
+[[gnu::always_inline]] inline FramePair APlugin::outputStage(BlockLanes lanes, FramePair dry,
+                                                             const OutputGains& g, FramePair& processedPair) {
+    const BlockLanes processed = (__builtin_shufflevector(lanes, lanes, LANE_LA, LANE_RA, LANE_LA, LANE_RA) +
+                                  __builtin_shufflevector(lanes, lanes, LANE_LB, LANE_RB, LANE_LB, LANE_RB)) *
+                                 pairConstant(0.5f);
+    processedPair = __builtin_shufflevector(processed, processed, 0, 1);
+    const BlockLanes mixed = (g.wet * clampLanes(processed, pairConstant(-1.0f), pairConstant(1.0f)) +
+                              g.dry * __builtin_shufflevector(dry, dry, 0, 1, 0, 1)) *
+                             g.pan;
+    const BlockLanes held = silenceResidue(clampLanes(mixed, pairConstant(-0.999f), pairConstant(0.999f)),
+                                           pairConstant(0x1p-24f));
+    return __builtin_shufflevector(held, held, 0, 1);
+}
+
 template <int path>
 FramePair APlugin::runPath(FramePair in) {
     constexpr bool parallel = path >= PATH_DELAY_PARALLEL;
@@ -367,20 +382,9 @@ FramePair APlugin::runPath(FramePair in) {
         if (path == PATH_PARALLEL_DELAY && delayActive) lanes = delayLanes(lanes);
     }
 
-    // Output stage: the processed pair is held to [-1, 1] before the wet gain and the result to
-    // +-0.999, so no runaway Block can leave the range. Both channels side by side (lanes 2 and 3
-    // repeat them): each lane rounds as the same steps on one channel.
-    const BlockLanes processed = (__builtin_shufflevector(lanes, lanes, LANE_LA, LANE_RA, LANE_LA, LANE_RA) +
-                                  __builtin_shufflevector(lanes, lanes, LANE_LB, LANE_RB, LANE_LB, LANE_RB)) *
-                                 pairConstant(0.5f);
+    FramePair processed;
+    const FramePair result = outputStage(lanes, dry, outputGains, processed);
     if (followerSource == 4) std::memcpy(followerInput, &processed, sizeof followerInput);
-    const OutputGains& g = outputGains;
-    const BlockLanes mixed = (g.wet * clampLanes(processed, pairConstant(-1.0f), pairConstant(1.0f)) +
-                              g.dry * __builtin_shufflevector(dry, dry, 0, 1, 0, 1)) *
-                             g.pan;
-    const BlockLanes held = silenceResidue(clampLanes(mixed, pairConstant(-0.999f), pairConstant(0.999f)),
-                                           pairConstant(0x1p-24f));
-    const FramePair result = __builtin_shufflevector(held, held, 0, 1);
     std::memcpy(levelOutput, &result, sizeof levelOutput);
     if (slotsReadLevels || padsReadLevels) publishLevelSources();
     return result;
@@ -393,6 +397,154 @@ template FramePair APlugin::runPath<2>(FramePair);
 template FramePair APlugin::runPath<3>(FramePair);
 template FramePair APlugin::runPath<4>(FramePair);
 template FramePair APlugin::runPath<5>(FramePair);
+
+// Within a quiet run the Blocks and the Delay hand each other nothing but their lanes, and what
+// the controls give them comes out the same whether worked out before the run's signal or
+// between its frames, unless a pad's speed follows the follower or a level (both come from the
+// signal) or a Grain Block draws from the noise the controls draw from. A Room Block reads the
+// frame counter, which the run advances in the Room's stage: one Room at most, so that the
+// counter another thread reads never goes back.
+bool APlugin::quietRunStaged() const {
+    int rooms = 0;
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        if (blockType[b] == TYPE_GRAIN) return false;
+        if (!frameSettings.blockBypass[b] && blockType[b] == TYPE_ROOM) ++rooms;
+        const int source = xy[b].replaySettings.modSource;
+        if (xy[b].recordMode == XY_REPLAY &&
+            (source == SOURCE_FOLLOWER || (source >= SOURCE_INPUT && source <= SOURCE_OUT + 1)))
+            return false;
+    }
+    return rooms <= 1;
+}
+
+// The Delay over the run's lanes, frame after frame, as delayLanes takes them one frame at a time.
+void APlugin::delayStage(BlockLanes* lanes, int n) {
+    for (int q = 0; q < n; ++q) lanes[q] = delayLanes(lanes[q]);
+}
+
+// One Block over the run's frames: its bypass and type are looked at once.
+void APlugin::runBlockStage(int b, bool parallel, const BlockLanes* in, BlockLanes* out, int n,
+                            const RunControls& controls, int64_t frame) {
+    if (frameSettings.blockBypass[b]) {
+        for (int q = 0; q < n; ++q) out[q] = parallel ? BlockLanes{0.0f, 0.0f, 0.0f, 0.0f} : in[q];
+        return;
+    }
+    const int type = blockType[b];
+    if (type == TYPE_OFF) {
+        // runBlock's dry mix, its gains held in registers for the run.
+        const BlockLanes gain = blockMix[b].gain, pan = blockMix[b].pan;
+#pragma GCC unroll 4
+        for (int q = 0; q < n; ++q) out[q] = gain * (splat(0.0f) * in[q] + splat(1.0f) * in[q]) * pan;
+        return;
+    }
+    const int stride = controls.stride;
+    auto each = [&](auto process) __attribute__((always_inline)) {
+        for (int q = 0; q < n; ++q) {
+            std::memcpy(xyTargets[b], &controls.targets[q * stride][b], sizeof xyTargets[b]);
+            out[q] = mixBlock(b, in[q], process(q, in[q]));
+        }
+    };
+    switch (type) {
+        case TYPE_FILTER:
+            each([&](int, BlockLanes x) { return processFilter(b, x); });
+            break;
+        case TYPE_COMB:
+            each([&](int, BlockLanes x) { return processComb(b, x); });
+            break;
+        case TYPE_SHAPER:
+            each([&](int, BlockLanes x) { return processShaper(b, x); });
+            break;
+        case TYPE_ROOM:
+            // The Room steps its LFOs by the frame counter: advanced here, frame by frame.
+            each([&](int q, BlockLanes x) {
+                sampleCounter.store(frame + 1 + q, std::memory_order_relaxed);
+                return processRoom(b, x);
+            });
+            break;
+        case TYPE_GATER:
+            each([&](int q, BlockLanes x) {
+                const float(&g)[2] = controls.gater[q * stride][b];
+                return x * lanesOf(g[0], g[1]);
+            });
+            break;
+        default:
+            each([](int, BlockLanes x) { return x; });
+            break;
+    }
+}
+
+const FramePair* APlugin::runStages(const FramePair* in, FramePair* out, FramePair* follow, int n,
+                                    const RunControls& controls, int64_t frame) {
+    switch (currentPath) {
+        case 0:
+            return runPathStages<0>(in, out, follow, n, controls, frame);
+        case 1:
+            return runPathStages<1>(in, out, follow, n, controls, frame);
+        case 2:
+            return runPathStages<2>(in, out, follow, n, controls, frame);
+        case 3:
+            return runPathStages<3>(in, out, follow, n, controls, frame);
+        case 4:
+            return runPathStages<4>(in, out, follow, n, controls, frame);
+        default:
+            return runPathStages<5>(in, out, follow, n, controls, frame);
+    }
+}
+
+// runPath, stage by stage: each step of a frame in the same order on the same values.
+template <int path>
+const FramePair* APlugin::runPathStages(const FramePair* in, FramePair* out, FramePair* follow, int n,
+                                        const RunControls& controls, int64_t frame) {
+    constexpr bool parallel = path >= PATH_DELAY_PARALLEL;
+    if (n < 1 || n > QUIET_RUN_FRAMES) __builtin_unreachable();
+    const int source = followerSource;
+
+    // The path's input, which is also the dry pair of the output stage.
+    FramePair delayed[QUIET_RUN_FRAMES];
+    const FramePair* dry = in;
+    if ((path == PATH_DELAY_FIRST || path == PATH_DELAY_PARALLEL) && delayActive) {
+        for (int q = 0; q < n; ++q) delayed[q] = in[q] * delayDry[0] + delayWet[0] * delay.process(in[q]);
+        dry = delayed;
+    }
+    BlockLanes pathInput[QUIET_RUN_FRAMES];
+    for (int q = 0; q < n; ++q) pathInput[q] = __builtin_shufflevector(dry[q], dry[q], 0, 0, 1, 1);
+
+    // A chain hands each Block's lanes to the next; parallel Blocks add theirs up in Block order.
+    BlockLanes stage[2][QUIET_RUN_FRAMES], sum[QUIET_RUN_FRAMES];
+    const BlockLanes* lanes = pathInput;
+#pragma GCC unroll 3
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        BlockLanes* blockOut = stage[b & 1];
+        runBlockStage(b, parallel, parallel ? pathInput : lanes, blockOut, n, controls, frame);
+        if (!parallel && path == b + 1 && delayActive) delayStage(blockOut, n);
+        if (source == b + 1)
+            for (int q = 0; q < n; ++q)
+                follow[q] = FramePair{laneOf(blockOut[q], LANE_LA), laneOf(blockOut[q], LANE_RA)};
+        levelBlockOut[b] = blockOut[n - 1];
+        if (!parallel) {
+            lanes = blockOut;
+        } else if (b == 0) {
+            for (int q = 0; q < n; ++q) sum[q] = blockOut[q];
+        } else {
+            for (int q = 0; q < n; ++q) sum[q] += blockOut[q];
+        }
+    }
+    if (parallel) {
+        lanes = sum;
+        if (path == PATH_PARALLEL_DELAY && delayActive) delayStage(sum, n);
+    }
+
+    const OutputGains g = outputGains;
+    for (int q = 0; q < n; ++q) {
+        FramePair processed;
+        out[q] = outputStage(lanes[q], dry[q], g, processed);
+        if (source == 4) follow[q] = processed;
+    }
+    std::memcpy(levelOutput, &out[n - 1], sizeof levelOutput);
+    // Nothing reads the level sources within the run: the last frame's are published once.
+    if (slotsReadLevels || padsReadLevels) publishLevelSources();
+    return source == 0 ? in : follow;
+}
 
 void APlugin::publishLevelSources() {
     // Input and the three Blocks' outputs side by side, left in one vector and right in the

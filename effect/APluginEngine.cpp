@@ -215,6 +215,71 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
                 sampleCounter.store(frame + 2 + q, std::memory_order_relaxed);
             }
         };
+        if (quiet > 0 && quietRunStaged()) {
+            // The controls first, frame by frame in their order, keeping what each Block takes
+            // from them; then the signal stage by stage, and the follower over what it measured.
+            RunControls controls;
+            controls.stride = replaying || gatersRun ? 1 : 0;
+            auto keepControls = [&](int q) {
+                for (int b = 0; b < BLOCK_COUNT; ++b) {
+                    controls.targets[q][b] = padTargets(b);
+                    controls.gater[q][b][0] = modSourceValues[SOURCE_GATER_LEFT[b]];
+                    controls.gater[q][b][1] = modSourceValues[SOURCE_GATER_RIGHT[b]];
+                }
+            };
+            if (controls.stride == 0) {
+                // Only the counter and the noise move. The refresh check falls due at most once.
+                const uint32_t refresh = refreshCounter;
+                if (((0u - refresh) & 0xFFFu) < static_cast<uint32_t>(quiet) && displayRefreshPending) {
+                    displayRefreshPending = 0;
+                    editorResume();
+                }
+                refreshCounter = refresh + static_cast<uint32_t>(quiet);
+                for (int q = drawFrom; q < quiet; ++q) drawNoise();
+            } else {
+                for (int q = 0; q < quiet; ++q) {
+                    countRefresh();
+                    if (q >= drawFrom) drawNoise();
+                    if (gatersStep && ((frame + 1 + q) & 3) == 0) gaterStep4();
+                    if (replaying) replayPads();
+                    if (gatersRun) runGaters();
+                    keepControls(q);
+                }
+            }
+            if (controls.stride == 0) keepControls(0);
+            FramePair in[QUIET_RUN_FRAMES], out[QUIET_RUN_FRAMES], follow[QUIET_RUN_FRAMES];
+            for (int q = 0; q < quiet; ++q) {
+                in[q] = finiteOrZero(FramePair{*inL, *inR});
+                inL += stepL;
+                inR += stepR;
+            }
+            std::memcpy(levelInput, &in[quiet - 1], sizeof levelInput);
+            const FramePair* measured = runStages(in, out, follow, quiet, controls, frame);
+            // followInput, frame by frame: each frame measures what the frame before left.
+            FramePair last;
+            std::memcpy(&last, followerInput, sizeof last);
+            for (int q = 0; q < quiet; ++q) {
+                follower.update((std::fabs(last[0]) + std::fabs(last[1])) * 0.5f, false);
+                last = measured[q];
+            }
+            modSourceValues[SOURCE_FOLLOWER] = follower.getValue();
+            std::memcpy(followerInput, &last, sizeof followerInput);
+            if (outLeft && outRight) {
+                for (int q = 0; q < quiet; ++q) {
+                    outLeft[i + 1 + q] = out[q][0];
+                    outRight[i + 1 + q] = out[q][1];
+                }
+            } else {
+                for (int q = 0; q < quiet; ++q) {
+                    if (outLeft) outLeft[i + 1 + q] = out[q][0];
+                    if (outRight) outRight[i + 1 + q] = out[q][1];
+                }
+            }
+            i += quiet;
+            sampleCounter.store(frame + 1 + quiet, std::memory_order_relaxed);
+            quietFrame = false;
+            continue;
+        }
         switch (currentPath) {
             case 0:
                 quietRun([this](FramePair in) { return runPath<0>(in); });
