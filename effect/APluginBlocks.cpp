@@ -419,7 +419,16 @@ bool APlugin::quietRunStaged() const {
 
 // The Delay over the run's lanes, frame after frame, as delayLanes takes them one frame at a time.
 void APlugin::delayStage(BlockLanes* lanes, int n) {
-    for (int q = 0; q < n; ++q) lanes[q] = delayLanes(lanes[q]);
+    TDelay::Pair pairs[QUIET_RUN_FRAMES];
+    for (int q = 0; q < n; ++q) {
+        const BlockLanes x = lanes[q];
+        pairs[q] = (__builtin_shufflevector(x, x, LANE_LA, LANE_RA) +
+                    __builtin_shufflevector(x, x, LANE_LB, LANE_RB)) *
+                   0.5f;
+    }
+    delay.processRun(pairs, n);
+    for (int q = 0; q < n; ++q)
+        lanes[q] = lanes[q] * delayDry + delayWet * __builtin_shufflevector(pairs[q], pairs[q], 0, 0, 1, 1);
 }
 
 // One Block over the run's frames: its bypass and type are looked at once.
@@ -503,7 +512,10 @@ const FramePair* APlugin::runPathStages(const FramePair* in, FramePair* out, Fra
     FramePair delayed[QUIET_RUN_FRAMES];
     const FramePair* dry = in;
     if ((path == PATH_DELAY_FIRST || path == PATH_DELAY_PARALLEL) && delayActive) {
-        for (int q = 0; q < n; ++q) delayed[q] = in[q] * delayDry[0] + delayWet[0] * delay.process(in[q]);
+        TDelay::Pair wet[QUIET_RUN_FRAMES];
+        std::memcpy(wet, in, n * sizeof wet[0]);
+        delay.processRun(wet, n);
+        for (int q = 0; q < n; ++q) delayed[q] = in[q] * delayDry[0] + delayWet[0] * wet[q];
         dry = delayed;
     }
     BlockLanes pathInput[QUIET_RUN_FRAMES];
