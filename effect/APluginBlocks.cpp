@@ -327,19 +327,26 @@ FramePair APlugin::runSignalPath(FramePair in) {
 }
 
 // Output stage: the processed pair is held to [-1, 1] before the wet gain and the result to
-// +-0.999, so no runaway Block can leave the range. Both channels side by side (lanes 2 and 3
-// repeat them): each lane rounds as the same steps on one channel.
+// +-0.999, so no runaway Block can leave the range. Both channels side by side, for one frame
+// (lanes 2 and 3 repeat them) or two: each lane rounds as the same steps on one channel.
+template <int frames>
+[[gnu::always_inline]] inline BlockLanes outputMix(BlockLanes processed, BlockLanes dry,
+                                                   const APlugin::OutputGains& g) {
+    // One frame's constants have zeros in lanes 2 and 3: they load as they are, where four
+    // equal lanes would be built from one.
+    auto constant = [](float c) { return frames == 1 ? pairConstant(c) : BlockLanes{c, c, c, c}; };
+    const BlockLanes mixed =
+        (g.wet * clampLanes(processed, constant(-1.0f), constant(1.0f)) + g.dry * dry) * g.pan;
+    return silenceResidue(clampLanes(mixed, constant(-0.999f), constant(0.999f)), constant(0x1p-24f));
+}
+
 [[gnu::always_inline]] inline FramePair APlugin::outputStage(BlockLanes lanes, FramePair dry,
                                                              const OutputGains& g, FramePair& processedPair) {
     const BlockLanes processed = (__builtin_shufflevector(lanes, lanes, LANE_LA, LANE_RA, LANE_LA, LANE_RA) +
                                   __builtin_shufflevector(lanes, lanes, LANE_LB, LANE_RB, LANE_LB, LANE_RB)) *
                                  pairConstant(0.5f);
     processedPair = __builtin_shufflevector(processed, processed, 0, 1);
-    const BlockLanes mixed = (g.wet * clampLanes(processed, pairConstant(-1.0f), pairConstant(1.0f)) +
-                              g.dry * __builtin_shufflevector(dry, dry, 0, 1, 0, 1)) *
-                             g.pan;
-    const BlockLanes held = silenceResidue(clampLanes(mixed, pairConstant(-0.999f), pairConstant(0.999f)),
-                                           pairConstant(0x1p-24f));
+    const BlockLanes held = outputMix<1>(processed, __builtin_shufflevector(dry, dry, 0, 1, 0, 1), g);
     return __builtin_shufflevector(held, held, 0, 1);
 }
 
@@ -546,8 +553,22 @@ const FramePair* APlugin::runPathStages(const FramePair* in, FramePair* out, Fra
         if (path == PATH_PARALLEL_DELAY && delayActive) delayStage(sum, n);
     }
 
+    // Two frames at a time, the last one of an odd run alone.
     const OutputGains g = outputGains;
-    for (int q = 0; q < n; ++q) {
+    int q = 0;
+    for (; q + 1 < n; q += 2) {
+        const BlockLanes a = lanes[q], b = lanes[q + 1];
+        const BlockLanes processed =
+            (__builtin_shufflevector(a, b, LANE_LA, LANE_RA, 4 + LANE_LA, 4 + LANE_RA) +
+             __builtin_shufflevector(a, b, LANE_LB, LANE_RB, 4 + LANE_LB, 4 + LANE_RB)) *
+            BlockLanes{0.5f, 0.5f, 0.5f, 0.5f};
+        if (source == 4) std::memcpy(&follow[q], &processed, sizeof processed);
+        BlockLanes dryPairs;
+        std::memcpy(&dryPairs, &dry[q], sizeof dryPairs);
+        const BlockLanes held = outputMix<2>(processed, dryPairs, g);
+        std::memcpy(&out[q], &held, sizeof held);
+    }
+    if (q < n) {
         FramePair processed;
         out[q] = outputStage(lanes[q], dry[q], g, processed);
         if (source == 4) follow[q] = processed;

@@ -25,11 +25,13 @@ constexpr double GATER_SPEED_ARRAY[17] = {1.0 / 16, 1.0 / 12, 1.0 / 8, 1.0 / 6, 
                                           1.0 / 2,  2.0 / 3,  1.0,     1.5,     2.0,     3.0,
                                           4.0,      6.0,      8.0,     12.0,    16.0};
 
-// A host sample that is NaN or infinite would poison every recursive state downstream.
-inline FramePair finiteOrZero(FramePair x) {
-    typedef int32_t Bits __attribute__((vector_size(8)));
-    const Bits finite = x - x == FramePair{0.0f, 0.0f};  // NaN for infinity and NaN alike
-    return std::bit_cast<FramePair>(std::bit_cast<Bits>(x) & finite);
+// A host sample that is NaN or infinite would poison every recursive state downstream. Lane
+// by lane, for one frame's pair or two frames' side by side.
+template <typename Lanes>
+inline Lanes finiteOrZero(Lanes x) {
+    typedef int32_t Bits __attribute__((vector_size(sizeof(Lanes))));
+    const Bits finite = x - x == Lanes{};  // NaN for infinity and NaN alike
+    return std::bit_cast<Lanes>(std::bit_cast<Bits>(x) & finite);
 }
 
 const float SILENT_INPUT = 0.0f;
@@ -247,8 +249,21 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
                 }
             }
             if (controls.stride == 0) keepControls(0);
-            FramePair in[QUIET_RUN_FRAMES], out[QUIET_RUN_FRAMES], follow[QUIET_RUN_FRAMES];
-            for (int q = 0; q < quiet; ++q) {
+            // Both channels' frames side by side, two frames at a time where both are there.
+            FramePair in[QUIET_RUN_FRAMES + 1], out[QUIET_RUN_FRAMES + 1], follow[QUIET_RUN_FRAMES];
+            int q = 0;
+            if (stepL == 1 && stepR == 1) {
+                for (; q + 1 < quiet; q += 2) {
+                    FramePair left, right;
+                    std::memcpy(&left, inL + q, sizeof left);
+                    std::memcpy(&right, inR + q, sizeof right);
+                    const BlockLanes two = finiteOrZero(__builtin_shufflevector(left, right, 0, 2, 1, 3));
+                    std::memcpy(&in[q], &two, sizeof two);
+                }
+                inL += q;
+                inR += q;
+            }
+            for (; q < quiet; ++q) {
                 in[q] = finiteOrZero(FramePair{*inL, *inR});
                 inL += stepL;
                 inR += stepR;
@@ -256,21 +271,30 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
             std::memcpy(levelInput, &in[quiet - 1], sizeof levelInput);
             const FramePair* measured = runStages(in, out, follow, quiet, controls, frame);
             // followInput, frame by frame: each frame measures what the frame before left.
-            FramePair last;
-            std::memcpy(&last, followerInput, sizeof last);
-            for (int q = 0; q < quiet; ++q) {
-                follower.update((std::fabs(last[0]) + std::fabs(last[1])) * 0.5f, false);
-                last = measured[q];
-            }
+            float levels[QUIET_RUN_FRAMES];
+            levels[0] = (std::fabs(followerInput[0]) + std::fabs(followerInput[1])) * 0.5f;
+            for (q = 1; q < quiet; ++q)
+                levels[q] = (std::fabs(measured[q - 1][0]) + std::fabs(measured[q - 1][1])) * 0.5f;
+            follower.updateRun(levels, quiet);
             modSourceValues[SOURCE_FOLLOWER] = follower.getValue();
-            std::memcpy(followerInput, &last, sizeof followerInput);
+            std::memcpy(followerInput, &measured[quiet - 1], sizeof followerInput);
             if (outLeft && outRight) {
-                for (int q = 0; q < quiet; ++q) {
-                    outLeft[i + 1 + q] = out[q][0];
-                    outRight[i + 1 + q] = out[q][1];
+                float* const toLeft = outLeft + i + 1;
+                float* const toRight = outRight + i + 1;
+                for (q = 0; q + 1 < quiet; q += 2) {
+                    BlockLanes two;
+                    std::memcpy(&two, &out[q], sizeof two);
+                    const FramePair left = __builtin_shufflevector(two, two, 0, 2);
+                    const FramePair right = __builtin_shufflevector(two, two, 1, 3);
+                    std::memcpy(toLeft + q, &left, sizeof left);
+                    std::memcpy(toRight + q, &right, sizeof right);
+                }
+                if (q < quiet) {
+                    toLeft[q] = out[q][0];
+                    toRight[q] = out[q][1];
                 }
             } else {
-                for (int q = 0; q < quiet; ++q) {
+                for (q = 0; q < quiet; ++q) {
                     if (outLeft) outLeft[i + 1 + q] = out[q][0];
                     if (outRight) outRight[i + 1 + q] = out[q][1];
                 }
