@@ -815,6 +815,7 @@ private:
         int stride;  // 1 while they move from frame to frame, 0 while the first frame's hold
     };
     bool quietRunStaged() const;
+    int offBlocks() const;
     // The output stage of one frame for the path's lanes and the dry pair; processed: the pair
     // before the gains, which the follower may measure.
     static FramePair outputStage(BlockLanes lanes, FramePair dry, const OutputGains& g, FramePair& processed);

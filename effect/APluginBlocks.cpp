@@ -92,6 +92,11 @@ constexpr BlockLanes pairConstant(float c) {
     return BlockLanes{c, c, 0.0f, 0.0f};
 }
 
+// An Off Block's mix: its input dry, through its gain and pan.
+inline BlockLanes offMix(BlockLanes x, BlockLanes gain, BlockLanes pan) {
+    return gain * (splat(0.0f) * x + splat(1.0f) * x) * pan;
+}
+
 // All lanes equal (lane 3 is 0 in both); a NaN never is.
 inline bool allEqual(PerBlock a, PerBlock b) {
     // Two halves of the compare's mask, not four lanes taken out one by one.
@@ -267,7 +272,7 @@ void APlugin::doDelay(float& La, float& Ra, float& Lb, float& Rb) {
     if (type == TYPE_OFF) {
         // An Off Block mixes its input dry.
         const BlockMix& m = blockMix[b];
-        return m.gain * (splat(0.0f) * input + splat(1.0f) * input) * m.pan;
+        return offMix(input, m.gain, m.pan);
     }
 
     const BlockLanes targets = padTargets(b);
@@ -424,6 +429,13 @@ bool APlugin::quietRunStaged() const {
     return rooms <= 1;
 }
 
+// The Blocks that are Off and not bypassed.
+int APlugin::offBlocks() const {
+    int off = 0;
+    for (int b = 0; b < BLOCK_COUNT; ++b) off += !frameSettings.blockBypass[b] && blockType[b] == TYPE_OFF;
+    return off;
+}
+
 // The Delay over the run's lanes, frame after frame, as delayLanes takes them one frame at a time.
 void APlugin::delayStage(BlockLanes* lanes, int n) {
     TDelay::Pair pairs[QUIET_RUN_FRAMES];
@@ -450,7 +462,7 @@ void APlugin::runBlockStage(int b, bool parallel, const BlockLanes* in, BlockLan
         // runBlock's dry mix, its gains held in registers for the run.
         const BlockLanes gain = blockMix[b].gain, pan = blockMix[b].pan;
 #pragma GCC unroll 4
-        for (int q = 0; q < n; ++q) out[q] = gain * (splat(0.0f) * in[q] + splat(1.0f) * in[q]) * pan;
+        for (int q = 0; q < n; ++q) out[q] = offMix(in[q], gain, pan);
         return;
     }
     const int stride = controls.stride;
@@ -525,32 +537,52 @@ const FramePair* APlugin::runPathStages(const FramePair* in, FramePair* out, Fra
         for (int q = 0; q < n; ++q) delayed[q] = in[q] * delayDry[0] + delayWet[0] * wet[q];
         dry = delayed;
     }
-    BlockLanes pathInput[QUIET_RUN_FRAMES];
-    for (int q = 0; q < n; ++q) pathInput[q] = __builtin_shufflevector(dry[q], dry[q], 0, 0, 1, 1);
-
     // A chain hands each Block's lanes to the next; parallel Blocks add theirs up in Block order.
-    BlockLanes stage[2][QUIET_RUN_FRAMES], sum[QUIET_RUN_FRAMES];
-    const BlockLanes* lanes = pathInput;
-#pragma GCC unroll 3
-    for (int b = 0; b < BLOCK_COUNT; ++b) {
-        BlockLanes* blockOut = stage[b & 1];
-        runBlockStage(b, parallel, parallel ? pathInput : lanes, blockOut, n, controls, frame);
-        if (!parallel && path == b + 1 && delayActive) delayStage(blockOut, n);
-        if (source == b + 1)
-            for (int q = 0; q < n; ++q)
-                follow[q] = FramePair{laneOf(blockOut[q], LANE_LA), laneOf(blockOut[q], LANE_RA)};
-        levelBlockOut[b] = blockOut[n - 1];
-        if (!parallel) {
-            lanes = blockOut;
-        } else if (b == 0) {
-            for (int q = 0; q < n; ++q) sum[q] = blockOut[q];
-        } else {
-            for (int q = 0; q < n; ++q) sum[q] += blockOut[q];
+    BlockLanes pathInput[QUIET_RUN_FRAMES], stage[2][QUIET_RUN_FRAMES], sum[QUIET_RUN_FRAMES];
+    const BlockLanes* lanes = stage[0];
+    const bool offChain = !parallel &&
+                          (path == PATH_DELAY_FIRST || path == PATH_LAST_SERIAL || !delayActive) &&
+                          (source == 0 || source == 4) && offBlocks() == 3;
+    if (offChain) {
+        // Three Off Blocks in a chain, nothing between them: their dry mixes one after another,
+        // frame by frame in registers, and the last frame's again for the level sources.
+        const BlockMix& m0 = blockMix[0];
+        const BlockMix& m1 = blockMix[1];
+        const BlockMix& m2 = blockMix[2];
+        const BlockLanes g0 = m0.gain, p0 = m0.pan, g1 = m1.gain, p1 = m1.pan, g2 = m2.gain, p2 = m2.pan;
+        for (int q = 0; q < n; ++q) {
+            const BlockLanes x = __builtin_shufflevector(dry[q], dry[q], 0, 0, 1, 1);
+            stage[0][q] = offMix(offMix(offMix(x, g0, p0), g1, p1), g2, p2);
         }
-    }
-    if (parallel) {
-        lanes = sum;
-        if (path == PATH_PARALLEL_DELAY && delayActive) delayStage(sum, n);
+        const FramePair last = dry[n - 1];
+        levelBlockOut[0] = offMix(__builtin_shufflevector(last, last, 0, 0, 1, 1), g0, p0);
+        levelBlockOut[1] = offMix(levelBlockOut[0], g1, p1);
+        if (path == PATH_LAST_SERIAL && delayActive) delayStage(stage[0], n);
+        levelBlockOut[2] = stage[0][n - 1];
+    } else {
+        for (int q = 0; q < n; ++q) pathInput[q] = __builtin_shufflevector(dry[q], dry[q], 0, 0, 1, 1);
+        lanes = pathInput;
+#pragma GCC unroll 3
+        for (int b = 0; b < BLOCK_COUNT; ++b) {
+            BlockLanes* blockOut = stage[b & 1];
+            runBlockStage(b, parallel, parallel ? pathInput : lanes, blockOut, n, controls, frame);
+            if (!parallel && path == b + 1 && delayActive) delayStage(blockOut, n);
+            if (source == b + 1)
+                for (int q = 0; q < n; ++q)
+                    follow[q] = FramePair{laneOf(blockOut[q], LANE_LA), laneOf(blockOut[q], LANE_RA)};
+            levelBlockOut[b] = blockOut[n - 1];
+            if (!parallel) {
+                lanes = blockOut;
+            } else if (b == 0) {
+                for (int q = 0; q < n; ++q) sum[q] = blockOut[q];
+            } else {
+                for (int q = 0; q < n; ++q) sum[q] += blockOut[q];
+            }
+        }
+        if (parallel) {
+            lanes = sum;
+            if (path == PATH_PARALLEL_DELAY && delayActive) delayStage(sum, n);
+        }
     }
 
     // Two frames at a time, the last one of an odd run alone.
