@@ -812,7 +812,8 @@ private:
     struct RunControls {
         BlockLanes targets[QUIET_RUN_FRAMES][BLOCK_COUNT];  // what each pad adds to its targets
         float gater[QUIET_RUN_FRAMES][BLOCK_COUNT][2];      // each gater's left and right
-        int stride;  // 1 while they move from frame to frame, 0 while the first frame's hold
+        // Per Block, 1 while they move from frame to frame, 0 while the first frame's hold.
+        int targetStride[BLOCK_COUNT], gaterStride[BLOCK_COUNT];
     };
     bool quietRunStaged() const;
     int offBlocks() const;

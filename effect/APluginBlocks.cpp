@@ -92,6 +92,11 @@ constexpr BlockLanes pairConstant(float c) {
     return BlockLanes{c, c, 0.0f, 0.0f};
 }
 
+// A Block's mix of its processed and its input lanes, through its gain and pan.
+inline BlockLanes wetDryMix(const APlugin::BlockMix& m, BlockLanes in, BlockLanes processed) {
+    return m.gain * (m.wet * processed + m.dry * in) * m.pan;
+}
+
 // An Off Block's mix: its input dry, through its gain and pan.
 inline BlockLanes offMix(BlockLanes x, BlockLanes gain, BlockLanes pan) {
     return gain * (splat(0.0f) * x + splat(1.0f) * x) * pan;
@@ -259,7 +264,7 @@ void APlugin::doDelay(float& La, float& Ra, float& Lb, float& Rb) {
                                      xyTargets[b][2]);
         return m.gain * (splat(clamp01(m2)) * processed + splat(clamp01(2.0f - m2)) * in) * m.pan;
     }
-    return m.gain * (m.wet * processed + m.dry * in) * m.pan;
+    return wetDryMix(m, in, processed);
 }
 
 // Inlined into the path: the lanes then stay in registers from Block to Block.
@@ -465,11 +470,16 @@ void APlugin::runBlockStage(int b, bool parallel, const BlockLanes* in, BlockLan
         for (int q = 0; q < n; ++q) out[q] = offMix(in[q], gain, pan);
         return;
     }
-    const int stride = controls.stride;
+    // Only a replaying pad moves the targets from frame to frame. The Block's type is known:
+    // only a Gater's mix follows its pad.
+    const int stride = controls.targetStride[b];
+    std::memcpy(xyTargets[b], &controls.targets[0][b], sizeof xyTargets[b]);
     auto each = [&](auto process) __attribute__((always_inline)) {
         for (int q = 0; q < n; ++q) {
-            std::memcpy(xyTargets[b], &controls.targets[q * stride][b], sizeof xyTargets[b]);
-            out[q] = mixBlock(b, in[q], process(q, in[q]));
+            if (stride) std::memcpy(xyTargets[b], &controls.targets[q][b], sizeof xyTargets[b]);
+            const BlockLanes processed = process(q, in[q]);
+            out[q] =
+                type == TYPE_GATER ? mixBlock(b, in[q], processed) : wetDryMix(blockMix[b], in[q], processed);
         }
     };
     switch (type) {
@@ -491,7 +501,7 @@ void APlugin::runBlockStage(int b, bool parallel, const BlockLanes* in, BlockLan
             break;
         case TYPE_GATER:
             each([&](int q, BlockLanes x) {
-                const float(&g)[2] = controls.gater[q * stride][b];
+                const float(&g)[2] = controls.gater[q * controls.gaterStride[b]][b];
                 return x * lanesOf(g[0], g[1]);
             });
             break;

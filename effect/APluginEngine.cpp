@@ -220,16 +220,34 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
         if (quiet > 0 && quietRunStaged()) {
             // The controls first, frame by frame in their order, keeping what each Block takes
             // from them; then the signal stage by stage, and the follower over what it measured.
+            // Only a replaying pad moves its Block's targets, and only a running gater its levels:
+            // the first frame keeps every Block's, the frames after only what moves.
             RunControls controls;
-            controls.stride = replaying || gatersRun ? 1 : 0;
-            auto keepControls = [&](int q) {
-                for (int b = 0; b < BLOCK_COUNT; ++b) {
-                    controls.targets[q][b] = padTargets(b);
-                    controls.gater[q][b][0] = modSourceValues[SOURCE_GATER_LEFT[b]];
-                    controls.gater[q][b][1] = modSourceValues[SOURCE_GATER_RIGHT[b]];
-                }
+            int movingTargets[BLOCK_COUNT], movingGaters[BLOCK_COUNT], targetsMove = 0, gatersMove = 0;
+            for (int b = 0; b < BLOCK_COUNT; ++b) {
+                const bool reads = !frameSettings.blockBypass[b] && blockType[b] != TYPE_OFF;
+                controls.targetStride[b] = reads && xy[b].recordMode == XY_REPLAY ? 1 : 0;
+                controls.gaterStride[b] = reads && blockType[b] == TYPE_GATER && gatersRun ? 1 : 0;
+                if (controls.targetStride[b]) movingTargets[targetsMove++] = b;
+                if (controls.gaterStride[b]) movingGaters[gatersMove++] = b;
+            }
+            auto keepGater = [&](int q, int b) __attribute__((always_inline)) {
+                controls.gater[q][b][0] = modSourceValues[SOURCE_GATER_LEFT[b]];
+                controls.gater[q][b][1] = modSourceValues[SOURCE_GATER_RIGHT[b]];
             };
-            if (controls.stride == 0) {
+            auto keepControls = [&](int q) __attribute__((always_inline)) {
+                if (q == 0) {
+                    for (int b = 0; b < BLOCK_COUNT; ++b) {
+                        controls.targets[0][b] = padTargets(b);
+                        keepGater(0, b);
+                    }
+                    return;
+                }
+                for (int k = 0; k < targetsMove; ++k)
+                    controls.targets[q][movingTargets[k]] = padTargets(movingTargets[k]);
+                for (int k = 0; k < gatersMove; ++k) keepGater(q, movingGaters[k]);
+            };
+            if (!replaying && !gatersRun) {
                 // Only the counter and the noise move. The refresh check falls due at most once.
                 const uint32_t refresh = refreshCounter;
                 if (((0u - refresh) & 0xFFFu) < static_cast<uint32_t>(quiet) && displayRefreshPending) {
@@ -238,6 +256,7 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
                 }
                 refreshCounter = refresh + static_cast<uint32_t>(quiet);
                 for (int q = drawFrom; q < quiet; ++q) drawNoise();
+                keepControls(0);
             } else {
                 for (int q = 0; q < quiet; ++q) {
                     countRefresh();
@@ -248,7 +267,6 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
                     keepControls(q);
                 }
             }
-            if (controls.stride == 0) keepControls(0);
             // Both channels' frames side by side, two frames at a time where both are there.
             FramePair in[QUIET_RUN_FRAMES + 1], out[QUIET_RUN_FRAMES + 1], follow[QUIET_RUN_FRAMES];
             int q = 0;
