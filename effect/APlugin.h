@@ -847,6 +847,7 @@ private:
     // The Block's output lanes for its input lanes.
     BlockLanes runBlock(int block, bool parallel, BlockLanes input);
     BlockLanes mixBlock(int block, BlockLanes in, BlockLanes processed) const;
+    BlockMix gaterMix(int block) const;       // a Gater Block's mix, under its pad's third target
     BlockLanes delayLanes(BlockLanes lanes);  // doDelay with Delay On already known
     // Each type's processed lanes for the Block's input lanes.
     BlockLanes processFilter(int block, BlockLanes in);

@@ -256,15 +256,19 @@ void APlugin::doDelay(float& La, float& Ra, float& Lb, float& Rb) {
     return x * delayDry + delayWet * __builtin_shufflevector(out, out, 0, 0, 1, 1);
 }
 
+// The pad's third target moves a Gater's mix; it is known only once the pad has moved.
+[[gnu::always_inline]] inline APlugin::BlockMix APlugin::gaterMix(int b) const {
+    BlockMix m = blockMix[b];
+    const float m2 = mixTimesTwo(smoothedMix[b] + modValues[destinationBase(b) + DESTINATION_MIX_OFFSET] +
+                                 xyTargets[b][2]);
+    m.wet = splat(clamp01(m2));
+    m.dry = splat(clamp01(2.0f - m2));
+    return m;
+}
+
 [[gnu::always_inline]] inline BlockLanes APlugin::mixBlock(int b, BlockLanes in, BlockLanes processed) const {
-    const BlockMix& m = blockMix[b];
-    if (blockType[b] == TYPE_GATER) {
-        // The pad's third target moves the Gater's mix; it is known only now.
-        const float m2 = mixTimesTwo(smoothedMix[b] + modValues[destinationBase(b) + DESTINATION_MIX_OFFSET] +
-                                     xyTargets[b][2]);
-        return m.gain * (splat(clamp01(m2)) * processed + splat(clamp01(2.0f - m2)) * in) * m.pan;
-    }
-    return wetDryMix(m, in, processed);
+    if (blockType[b] == TYPE_GATER) return wetDryMix(gaterMix(b), in, processed);
+    return wetDryMix(blockMix[b], in, processed);
 }
 
 // Inlined into the path: the lanes then stay in registers from Block to Block.
@@ -470,16 +474,13 @@ void APlugin::runBlockStage(int b, bool parallel, const BlockLanes* in, BlockLan
         for (int q = 0; q < n; ++q) out[q] = offMix(in[q], gain, pan);
         return;
     }
-    // Only a replaying pad moves the targets from frame to frame. The Block's type is known:
-    // only a Gater's mix follows its pad.
+    // Only a replaying pad moves the targets from frame to frame.
     const int stride = controls.targetStride[b];
     std::memcpy(xyTargets[b], &controls.targets[0][b], sizeof xyTargets[b]);
     auto each = [&](auto process) __attribute__((always_inline)) {
         for (int q = 0; q < n; ++q) {
             if (stride) std::memcpy(xyTargets[b], &controls.targets[q][b], sizeof xyTargets[b]);
-            const BlockLanes processed = process(q, in[q]);
-            out[q] =
-                type == TYPE_GATER ? mixBlock(b, in[q], processed) : wetDryMix(blockMix[b], in[q], processed);
+            out[q] = wetDryMix(blockMix[b], in[q], process(q, in[q]));
         }
     };
     switch (type) {
@@ -499,12 +500,17 @@ void APlugin::runBlockStage(int b, bool parallel, const BlockLanes* in, BlockLan
                 return processRoom(b, x);
             });
             break;
-        case TYPE_GATER:
-            each([&](int q, BlockLanes x) {
-                const float(&g)[2] = controls.gater[q * controls.gaterStride[b]][b];
-                return x * lanesOf(g[0], g[1]);
-            });
+        case TYPE_GATER: {
+            // The mix is worked out once while the pad rests.
+            const int gaterStride = controls.gaterStride[b];
+            const BlockMix resting = gaterMix(b);
+            for (int q = 0; q < n; ++q) {
+                if (stride) std::memcpy(xyTargets[b], &controls.targets[q][b], sizeof xyTargets[b]);
+                const float(&g)[2] = controls.gater[q * gaterStride][b];
+                out[q] = wetDryMix(stride ? gaterMix(b) : resting, in[q], in[q] * lanesOf(g[0], g[1]));
+            }
             break;
+        }
         default:
             each([](int, BlockLanes x) { return x; });
             break;
