@@ -854,7 +854,7 @@ inline float APlugin::grainLength(int mode, float v, float pow2EightV) const {
 }
 
 float APlugin::getGrainSize(int block, float v, float factor) const {
-    if (block < 0 || block >= BLOCK_COUNT) return 0.0f;
+    if (!isBlock(block)) return 0.0f;
     return grainLength(getGrainMode(block), v, std::exp2(8.0f * v)) * factor;
 }
 
