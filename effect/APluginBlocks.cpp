@@ -93,7 +93,7 @@ constexpr BlockLanes pairConstant(float c) {
 }
 
 // A Block's mix of its processed and its input lanes, through its gain and pan.
-inline BlockLanes wetDryMix(const APlugin::BlockMix& m, BlockLanes in, BlockLanes processed) {
+inline BlockLanes wetDryMix(const EngineState::BlockMix& m, BlockLanes in, BlockLanes processed) {
     return m.gain * (m.wet * processed + m.dry * in) * m.pan;
 }
 
@@ -345,7 +345,7 @@ FramePair APlugin::runSignalPath(FramePair in) {
 // (lanes 2 and 3 repeat them) or two: each lane rounds as the same steps on one channel.
 template <int frames>
 [[gnu::always_inline]] inline BlockLanes outputMix(BlockLanes processed, BlockLanes dry,
-                                                   const APlugin::OutputGains& g) {
+                                                   const EngineState::OutputGains& g) {
     // One frame's constants have zeros in lanes 2 and 3: they load as they are, where four
     // equal lanes would be built from one.
     auto constant = [](float c) { return frames == 1 ? pairConstant(c) : BlockLanes{c, c, c, c}; };
