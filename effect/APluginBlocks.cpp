@@ -477,13 +477,10 @@ BlockLanes APlugin::processFilter(int b, BlockLanes in) {
             settings = BlockLanes{distort, q, vowel, gain} + BlockLanes{V[0], V[4], V[5], V[5]};
             f.setFrequency(freq, spread + V[11], V[2], V[3]);
         }
-        f.setDistort(settings[0] + t[0]);
-        f.setRes(settings[1] + t[2]);  // the setters hold their values to 0..1
-        f.setVowel(settings[2] + t[2]);
-        f.setGain(clamp01(settings[3] + t[2]));
+        // The setters hold their values to 0..1; they run only when a value moved.
+        f.setControls(settings + BlockLanes{t[0], t[2], t[2], t[2]});
     }
-    f.update(V[1] + t[1], !firstFrame);  // jumps in the first frame after a reset
-    return f.process(in);
+    return f.updateAndProcess(V[1] + t[1], !firstFrame, in);  // jumps in the first frame after a reset
 }
 
 BlockLanes APlugin::processComb(int b, BlockLanes in) {
