@@ -294,6 +294,7 @@ void TFilter::init(float sampleRate) {
     pending = 0;
     rest = Rest{};
     history = History{2, 0, 1, 2};
+    chooseKernel();
 }
 
 void TFilter::applyPending() {
@@ -347,6 +348,7 @@ void TFilter::setType(int newType, bool resetIfChanged) {
     if (newType != type) rest.rests = false;
     type = newType;
     laneConstants.gain = splat(OUTPUT_GAIN[type]);
+    chooseKernel();
 }
 
 TFilter::LaneConstants TFilter::laneConstantsOf(int type) {
@@ -625,12 +627,57 @@ inline TFilter::Lanes TFilter::sectionsBoth(Lanes u) {
     return __builtin_shuffle(ya, yb, Pick{0, 4, 1, 5});
 }
 
-TFilter::Lanes TFilter::process(Lanes x) {
+// The formant banks of both channels, per channel; u holds {La, Lb, Ra, Rb}.
+TFilter::Lanes TFilter::formantBoth(Lanes uv) {
+    // [channel][sub-sample]
+    const float u[2][2] = {{uv[0], uv[1]}, {uv[2], uv[3]}};
+    float out[2][2] = {};
+    // Runs once per call on the first sub-sample; both outputs carry the result.
+    for (int c = 0; c < 2; ++c) {
+        TFilterChannel& k = ch[c];
+        const float d = u[c][0] - k.formantIn[history.oldest];
+        k.formantIn[history.newest] = u[c][0];
+        float sum = 0.0f;
+        for (int n = 0; n < 4; ++n) {
+            float* h = k.formantOut[n];
+            // The input difference is exactly 0 in silence, so the sections need their
+            // own guard to stay clear of denormals as they ring out.
+            const float ys = k.formantB0[n] * d - k.formantA1[n] * h[history.previous] -
+                             k.formantA2[n] * h[history.oldest] + kGuard;
+            h[history.newest] = ys;
+            sum += ys;
+        }
+        out[c][0] = out[c][1] = sum + kGuard;
+    }
+    advanceHistory();
+    return Lanes{out[0][0], out[0][1], out[1][0], out[1][1]};
+}
+
+// Lanes in, lanes out, after the saturation: type t's sections, without the output gain.
+template <int t>
+inline TFilter::Lanes TFilter::sectionsOf(Lanes uv) {
+    if constexpr (t == LP2_12 || t == HP2_12 || t == BP2_12 || t == Notch2_12 || t == LowShelf ||
+                  t == HighShelf || t == PeakShelf)
+        return biquadBoth(uv);
+    else if constexpr (t >= LPZ_12 && t <= NotchZ_12)
+        return zeroDelayBoth<t - LPZ_12, false>(uv);
+    else if constexpr (t >= LPZ_24 && t <= NotchZ_24)
+        return zeroDelayBoth<t - LPZ_24, true>(uv);
+    else if constexpr (t == Vowel || t == Formant1 || t == Formant2)
+        return formantBoth(uv);
+    else
+        return sectionsBoth<t>(uv);
+}
+
+// process for type t, with or without drive: chosen whenever either moves.
+template <int t, bool driven>
+TFilter::Lanes TFilter::kernelOf(TFilter& f, Lanes x) {
+    const LaneConstants& k = f.laneConstants;
     // Soft saturation (x + kx) / (1 + |kx|), kx = drive * x, then a hard limit at +-1, on the
     // four lanes at once.
     Lanes distorted;
-    if (drive > 0.0f) {
-        const Lanes kx = drive * x + kGuard;
+    if constexpr (driven) {
+        const Lanes kx = f.drive * x + kGuard;
         // |kx| by clearing the sign: where that differs from kx < 0 ? -kx : kx (a NaN's sign) the
         // quotient is NaN either way and the limit makes it -1.
         typedef std::int32_t Bits __attribute__((vector_size(16)));
@@ -638,105 +685,25 @@ TFilter::Lanes TFilter::process(Lanes x) {
         distorted = clampLanes((x + kx) / (1.0f + magnitude), -1.0f, 1.0f) + kGuard;
     } else {
         // With no drive the curve is the identity (1 + |kx| rounds to 1): skip its division.
-        const LaneConstants& k = laneConstants;
         distorted = clampLanes(x + k.guard, k.minusOne, k.one) + k.guard;
     }
-    if (type == Bypass) return distorted;
-    const Lanes uv = clampLanes(laneConstants.tenth * distorted, laneConstants.minusOne, laneConstants.one);
-    switch (type) {
-        case LP2_12:
-        case HP2_12:
-        case BP2_12:
-        case Notch2_12:
-        case LowShelf:
-        case HighShelf:
-        case PeakShelf:
-            return biquadBoth(uv) * laneConstants.gain;
-        case LPZ_12:
-            return zeroDelayBoth<0, false>(uv) * laneConstants.gain;
-        case HPZ_12:
-            return zeroDelayBoth<1, false>(uv) * laneConstants.gain;
-        case BPZ_12:
-            return zeroDelayBoth<2, false>(uv) * laneConstants.gain;
-        case NotchZ_12:
-            return zeroDelayBoth<3, false>(uv) * laneConstants.gain;
-        case LPZ_24:
-            return zeroDelayBoth<0, true>(uv) * laneConstants.gain;
-        case HPZ_24:
-            return zeroDelayBoth<1, true>(uv) * laneConstants.gain;
-        case BPZ_24:
-            return zeroDelayBoth<2, true>(uv) * laneConstants.gain;
-        case NotchZ_24:
-            return zeroDelayBoth<3, true>(uv) * laneConstants.gain;
-        case LP6:
-            return sectionsBoth<LP6>(uv) * laneConstants.gain;
-        case HP6:
-            return sectionsBoth<HP6>(uv) * laneConstants.gain;
-        case LP1_12:
-            return sectionsBoth<LP1_12>(uv) * laneConstants.gain;
-        case HP1_12:
-            return sectionsBoth<HP1_12>(uv) * laneConstants.gain;
-        case BP1_12:
-            return sectionsBoth<BP1_12>(uv) * laneConstants.gain;
-        case Notch1_12:
-            return sectionsBoth<Notch1_12>(uv) * laneConstants.gain;
-        case LP18:
-            return sectionsBoth<LP18>(uv) * laneConstants.gain;
-        case HP18:
-            return sectionsBoth<HP18>(uv) * laneConstants.gain;
-        case LP1_24:
-            return sectionsBoth<LP1_24>(uv) * laneConstants.gain;
-        case HP1_24:
-            return sectionsBoth<HP1_24>(uv) * laneConstants.gain;
-        case BP2_24:
-            return sectionsBoth<BP2_24>(uv) * laneConstants.gain;
-        case Notch2_24:
-            return sectionsBoth<Notch2_24>(uv) * laneConstants.gain;
-        case BP1_24:
-            return sectionsBoth<BP1_24>(uv) * laneConstants.gain;
-        case Notch1_24:
-            return sectionsBoth<Notch1_24>(uv) * laneConstants.gain;
-        case LP2_24:
-            return sectionsBoth<LP2_24>(uv) * laneConstants.gain;
-        case HP2_24:
-            return sectionsBoth<HP2_24>(uv) * laneConstants.gain;
-        case LP36:
-            return sectionsBoth<LP36>(uv) * laneConstants.gain;
-        case HP36:
-            return sectionsBoth<HP36>(uv) * laneConstants.gain;
-        default:
-            break;
+    if constexpr (t == Bypass) {
+        return distorted;
+    } else {
+        const Lanes uv = clampLanes(k.tenth * distorted, k.minusOne, k.one);
+        return f.sectionsOf<t>(uv) * f.laneConstants.gain;
     }
+}
 
-    // [channel][sub-sample]
-    const float u[2][2] = {{uv[0], uv[1]}, {uv[2], uv[3]}};
-    float out[2][2] = {};
-    switch (type) {
-        case Vowel:
-        case Formant1:
-        case Formant2:
-            // Runs once per call on the first sub-sample; both outputs carry the result.
-            for (int c = 0; c < 2; ++c) {
-                TFilterChannel& k = ch[c];
-                const float d = u[c][0] - k.formantIn[history.oldest];
-                k.formantIn[history.newest] = u[c][0];
-                float sum = 0.0f;
-                for (int n = 0; n < 4; ++n) {
-                    float* h = k.formantOut[n];
-                    // The input difference is exactly 0 in silence, so the sections need their
-                    // own guard to stay clear of denormals as they ring out.
-                    const float ys = k.formantB0[n] * d - k.formantA1[n] * h[history.previous] -
-                                     k.formantA2[n] * h[history.oldest] + kGuard;
-                    h[history.newest] = ys;
-                    sum += ys;
-                }
-                out[c][0] = out[c][1] = sum + kGuard;
-            }
-            advanceHistory();
-            break;
-        default:
-            break;
-    }
+template <std::size_t... t>
+constexpr TFilter::Kernels TFilter::kernelsOf(std::index_sequence<t...>) {
+    return {{{&kernelOf<static_cast<int>(t), false>...}, {&kernelOf<static_cast<int>(t), true>...}}};
+}
 
-    return Lanes{out[0][0], out[0][1], out[1][0], out[1][1]} * OUTPUT_GAIN[type];
+// The kernel a filter starts with, before its first init.
+template TFilter::Lanes TFilter::kernelOf<TFilter::Bypass, false>(TFilter&, Lanes);
+
+void TFilter::chooseKernel() {
+    static constexpr Kernels KERNELS = kernelsOf(std::make_index_sequence<NUM_TYPES>{});
+    kernel = KERNELS[drive > 0.0f ? 1 : 0][static_cast<std::size_t>(type)];
 }

@@ -6,9 +6,12 @@
 // coefficient comes from process-wide lookup tables, so update() needs no transcendental
 // function for the common types and process() is plain multiplies and adds.
 
+#include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <utility>
 
 #include "dsp/ControlMath.h"
 
@@ -105,7 +108,7 @@ public:
     // The same on the four lanes {La, Lb, Ra, Rb} of one vector; each lane rounds as the same
     // steps on one float.
     typedef float Lanes __attribute__((vector_size(16)));
-    Lanes process(Lanes in);
+    Lanes process(Lanes in) { return kernel(*this, in); }
     // Lanes {drive, resonance, vowel, gain} for the four setters, the gain held to 0..1, run by the
     // next update only when a lane moved (after any setter called in between).
     void setControls(Lanes controls);
@@ -270,6 +273,18 @@ private:
     Lanes zeroDelayBoth(Lanes u);
     template <int t>
     Lanes sectionsBoth(Lanes u);
+    Lanes formantBoth(Lanes u);
+    template <int t>
+    Lanes sectionsOf(Lanes u);
+    // process for the type and whether there is drive, picked from a table whenever either moves.
+    typedef Lanes (*Kernel)(TFilter&, Lanes);
+    typedef std::array<std::array<Kernel, NUM_TYPES>, 2> Kernels;
+    template <int t, bool driven>
+    static Lanes kernelOf(TFilter& f, Lanes in);
+    template <std::size_t... t>
+    static constexpr Kernels kernelsOf(std::index_sequence<t...>);
+    void chooseKernel();
+    Kernel kernel = &kernelOf<Bypass, false>;
 };
 
 // The setters and update run every host sample, just before process: inline, so the values they
@@ -306,6 +321,7 @@ inline void TFilter::setDistort(float d) {
         driveOf = std::exp2(6.0f * amount) - 1.0f;
     }
     drive = driveOf;
+    chooseKernel();
 }
 
 inline void TFilter::setGain(float g) {
