@@ -205,15 +205,29 @@ TFilter::Section shelf(int type, float f, float gain, float r) {
 constexpr float kCubicFloor = 1e-3f;
 constexpr float kSaturationFloor = 1e-4f;
 
-inline Lanes cubeAbove(Lanes v, float floor) {
-    typedef std::int32_t Bits __attribute__((vector_size(16)));
-    const Lanes magnitude = reinterpret_cast<Lanes>(reinterpret_cast<Bits>(v) & 0x7fffffff);
-    const Lanes x = magnitude > floor ? v : Lanes{};  // NaN fails the test too
+// The steps' constants in every lane: a vector constant is one load, or none when folded into its
+// operation, where a float is spread over the four lanes at each use.
+typedef std::int32_t Bits __attribute__((vector_size(16)));
+constexpr Lanes everyLane(float v) {
+    return Lanes{v, v, v, v};
+}
+constexpr Lanes CUBIC = everyLane(kCubic), SIXTH = everyLane(kSixth), CUBIC_FLOOR = everyLane(kCubicFloor),
+                SATURATION_FLOOR = everyLane(kSaturationFloor), THREE = everyLane(3.0f),
+                FOUR = everyLane(4.0f);
+constexpr Bits NO_SIGN{0x7fffffff, 0x7fffffff, 0x7fffffff, 0x7fffffff};
+
+// |v| by clearing the sign.
+inline Lanes magnitudeOf(Lanes v) {
+    return reinterpret_cast<Lanes>(reinterpret_cast<Bits>(v) & NO_SIGN);
+}
+
+inline Lanes cubeAbove(Lanes v, Lanes floor) {
+    const Lanes x = magnitudeOf(v) > floor ? v : Lanes{};  // NaN fails the test too
     return x * x * x;
 }
 
 inline void svfStep(TFilter::StateVariable& v, Lanes w, Lanes guard) {
-    v.band = v.band - kCubic * cubeAbove(v.band, kCubicFloor);
+    v.band = v.band - CUBIC * cubeAbove(v.band, CUBIC_FLOOR);
     v.high = w - v.low - v.damp * v.band;
     v.band = v.f * v.high + v.band;
     // The guard on the low state gives the band state a small non-zero rest value; without it
@@ -229,7 +243,7 @@ inline void ladderStep(TFilter::Ladder& l, Lanes w) {
     const Lanes t2 = (t1 + l.y1) * p - k * l.y2;
     const Lanes t3 = (t2 + l.y2) * p - k * l.y3;
     Lanes t4 = (t3 + l.y3) * p - k * l.y4;
-    t4 = t4 - cubeAbove(t4, kSaturationFloor) * kSixth;
+    t4 = t4 - cubeAbove(t4, SATURATION_FLOOR) * SIXTH;
     l.xOld = x;
     l.y1 = t1;
     l.y2 = t2;
@@ -532,14 +546,7 @@ void TFilter::process(float La, float Ra, float Lb, float Rb, float& oLa, float&
     controlmath::processScalars(*this, La, Ra, Lb, Rb, oLa, oRa, oLb, oRb);
 }
 
-namespace {
-
-inline Lanes clampLanes(Lanes v, float lo, float hi) {
-    return controlmath::clampLanes(v, splat(lo), splat(hi));
-}
 using controlmath::clampLanes;
-
-}  // namespace
 
 // Both sub-samples of both channels through their biquads, the history held in registers between
 // them. u holds {La, Lb, Ra, Rb}; so does the result. The guard keeps the output history normal
@@ -568,7 +575,7 @@ inline TFilter::Lanes TFilter::zeroDelayBoth(Lanes u) {
     const auto run = [&](Lanes w) {
         if constexpr (twoStages) {
             const Lanes first = zeroDelayStage<kind>(zeroDelay, 0, w, laneConstants.one, guard);
-            return zeroDelayStage<kind>(zeroDelay, 1, first, splat(4.0f), guard);
+            return zeroDelayStage<kind>(zeroDelay, 1, first, FOUR, guard);
         }
         return zeroDelayStage<kind>(zeroDelay, 0, w, laneConstants.two, guard);
     };
@@ -601,7 +608,7 @@ inline TFilter::Lanes TFilter::sectionsBoth(Lanes u) {
                              t == HP36) {
             ladderStep(l, w);
             if constexpr (t == BP1_24) return l.y3 - l.y4;
-            if constexpr (t == Notch1_24) return w - 3.0f * (l.y3 - l.y4);
+            if constexpr (t == Notch1_24) return w - THREE * (l.y3 - l.y4);
             if constexpr (t == LP2_24 || t == LP36) return l.y4;
             if constexpr (t == HP2_24) return l.xOld - l.feedback * l.y4 - l.y4;
             return w - l.y4;
@@ -677,12 +684,10 @@ TFilter::Lanes TFilter::kernelOf(TFilter& f, Lanes x) {
     // four lanes at once.
     Lanes distorted;
     if constexpr (driven) {
-        const Lanes kx = f.drive * x + kGuard;
+        const Lanes kx = f.drive * x + k.guard;
         // |kx| by clearing the sign: where that differs from kx < 0 ? -kx : kx (a NaN's sign) the
         // quotient is NaN either way and the limit makes it -1.
-        typedef std::int32_t Bits __attribute__((vector_size(16)));
-        const Lanes magnitude = reinterpret_cast<Lanes>(reinterpret_cast<Bits>(kx) & 0x7fffffff);
-        distorted = clampLanes((x + kx) / (1.0f + magnitude), -1.0f, 1.0f) + kGuard;
+        distorted = clampLanes((x + kx) / (k.one + magnitudeOf(kx)), k.minusOne, k.one) + k.guard;
     } else {
         // With no drive the curve is the identity (1 + |kx| rounds to 1): skip its division.
         distorted = clampLanes(x + k.guard, k.minusOne, k.one) + k.guard;
