@@ -274,7 +274,7 @@ inline Lanes zeroDelayStage(TFilter::ZeroDelay& z, int stage, Lanes w, Lanes ban
 
 void TFilterChannel::clearStates() {
     std::fill(std::begin(formantIn), std::end(formantIn), 0.0f);
-    for (auto& slot : formantOut) std::fill(std::begin(slot), std::end(slot), 0.0f);
+    std::fill(std::begin(formantOut), std::end(formantOut), Lanes{});
 }
 
 void TFilter::init(float sampleRate) {
@@ -499,18 +499,20 @@ void TFilter::vowelSections() {
     const int i = static_cast<int>(s);
     const int j = i < 4 ? i + 1 : 0;
     const float t = s - static_cast<float>(i);
+    // The four sections side by side, each lane rounding as the same steps on one float.
+    const auto row = [](const float(&hz)[4]) { return Lanes{hz[0], hz[1], hz[2], hz[3]}; };
+    const Lanes hz = row(formantHz[i]) * (1.0f - t) + row(formantHz[j]) * t;
+    const float q = 0.2f + 0.399f * r;
     for (int c = 0; c < 2; ++c) {
         const float transpose = std::min(maxHz, cutoff[c]) / 440.0f;
-        for (int n = 0; n < 4; ++n) {
-            const float hz = formantHz[i][n] * (1.0f - t) + formantHz[j][n] * t;
-            const float fn = clampTo(hz * transpose * invRate, minNorm, 0.2f);
-            const float vc = FilterVoxC[tableIndex((0.2f + 0.399f * r) * fn)];
-            const float vd = FilterVoxD[tableIndex(fn)];
-            const float e = 1.0f / (vc + 1.0f);
-            ch[c].formantB0[n] = e + kGuard;
-            ch[c].formantA1[n] = kGuard - vd * vc * e;
-            ch[c].formantA2[n] = (vc - 1.0f) * e + kGuard;
-        }
+        const Lanes fn = controlmath::clampLanes(hz * transpose * invRate, minNormLanes, splat(0.2f));
+        const Entries at = entriesOf(q * fn), of = entriesOf(fn);
+        const Lanes vc{FilterVoxC[at[0]], FilterVoxC[at[1]], FilterVoxC[at[2]], FilterVoxC[at[3]]};
+        const Lanes vd{FilterVoxD[of[0]], FilterVoxD[of[1]], FilterVoxD[of[2]], FilterVoxD[of[3]]};
+        const Lanes e = 1.0f / (vc + 1.0f);
+        ch[c].formantB0 = e + kGuard;
+        ch[c].formantA1 = kGuard - vd * vc * e;
+        ch[c].formantA2 = (vc - 1.0f) * e + kGuard;
     }
 }
 
@@ -644,16 +646,12 @@ TFilter::Lanes TFilter::formantBoth(Lanes uv) {
         TFilterChannel& k = ch[c];
         const float d = u[c][0] - k.formantIn[history.oldest];
         k.formantIn[history.newest] = u[c][0];
-        float sum = 0.0f;
-        for (int n = 0; n < 4; ++n) {
-            float* h = k.formantOut[n];
-            // The input difference is exactly 0 in silence, so the sections need their
-            // own guard to stay clear of denormals as they ring out.
-            const float ys = k.formantB0[n] * d - k.formantA1[n] * h[history.previous] -
-                             k.formantA2[n] * h[history.oldest] + kGuard;
-            h[history.newest] = ys;
-            sum += ys;
-        }
+        // The four sections side by side. The input difference is exactly 0 in silence, so the
+        // sections need their own guard to stay clear of denormals as they ring out.
+        const Lanes ys = k.formantB0 * d - k.formantA1 * k.formantOut[history.previous] -
+                         k.formantA2 * k.formantOut[history.oldest] + laneConstants.guard;
+        k.formantOut[history.newest] = ys;
+        const float sum = 0.0f + ys[0] + ys[1] + ys[2] + ys[3];  // summed in the sections' order
         out[c][0] = out[c][1] = sum + kGuard;
     }
     advanceHistory();

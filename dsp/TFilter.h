@@ -34,11 +34,9 @@ inline constexpr const auto& FilterVoxD = FILTER_TABLES.voxD;
 // Coefficients and states of one channel (left or right) of the formant types.
 struct TFilterChannel {
     // formant bank: four band-pass sections fed by the input difference u[n] - u[n-2]
-    float formantB0[4] = {};
-    float formantA1[4] = {};
-    float formantA2[4] = {};
+    controlmath::FourLanes formantB0{}, formantA1{}, formantA2{};  // the four sections side by side
     float formantIn[3] = {};
-    float formantOut[4][3] = {};
+    controlmath::FourLanes formantOut[3] = {};  // per history slot, the four sections' outputs
 
     void clearStates();
 };
@@ -320,8 +318,9 @@ inline void TFilter::setDistort(float d) {
         driveArgument = amount;
         driveOf = std::exp2(6.0f * amount) - 1.0f;
     }
+    const bool kernelMoves = (driveOf > 0.0f) != (drive > 0.0f);
     drive = driveOf;
-    chooseKernel();
+    if (kernelMoves) chooseKernel();
 }
 
 inline void TFilter::setGain(float g) {
