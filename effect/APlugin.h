@@ -880,7 +880,9 @@ private:
     void triggerStep(int b, bool attention);
     void xyFrameStep(int b, bool attention, bool settingsMoved, bool editorOpen);
     void updateXYFrameMoved(bool settingsMoved, bool attention, bool editorOpen);  // not steady
-    void replayStep(int b);                                                        // updateXYReplay's body
+    void updateXYTriggers();  // not steady, but nothing moved: updateXYFrameMoved(false, false, false)
+    void xyFrameSteps(bool settingsMoved, bool attention, bool editorOpen);  // both steps of the three
+    void replayStep(int b);                                                  // updateXYReplay's body
     void replayPlanned(int b);  // a steady frame's replay step, from the plan where its keys hold
     BlockLanes glideTo(int b, double position, BlockLanes from) const;
     void settleXY(int b, BlockLanes glided);  // stores, holds and publishes the glided position

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -165,6 +166,7 @@ inline float APlugin::quantInter(int pointQuant, double pos) {
     TStep& steps = stepSequencer[b];
     switch (s.playMode) {
         case XY_FREE:
+            if (!s.playing) s.planned = false;  // a pad that starts to play steps anew
             s.playing = true;
             steps.start();
             break;
@@ -192,6 +194,7 @@ inline float APlugin::quantInter(int pointQuant, double pos) {
             if (s.playing && noteOffFlag) {
                 s.playing = false;
                 s.direction = 0.0;  // the position freezes where it is
+                s.planned = false;
                 steps.stop();
             }
             break;
@@ -230,7 +233,11 @@ inline float APlugin::quantInter(int pointQuant, double pos) {
         return;
     }
     if (s.previousRecordMode != XY_REPLAY) startReplay(b);
-    updateXYReplay(b);
+    // In a frame where only the triggers looked, the step keeps to its plan as in a steady one.
+    if (settingsMoved || attention || editorOpen)
+        replayStep(b);
+    else
+        replayPlanned(b);
 }
 
 // Modes: a change of play mode or loop restarts the Block. A loop corrected last frame has a new
@@ -281,8 +288,12 @@ void APlugin::updateXYFrame() {
     const bool attention =
         xyAttention.load(relaxed) && xyAttention.exchange(false, std::memory_order_acquire);
     const bool editorOpen = isEditorOpen();
-    if (settingsMoved || attention || editorOpen || xySteady == XYSteady::NO) {
+    if (settingsMoved || attention || editorOpen) {
         updateXYFrameMoved(settingsMoved, attention, editorOpen);
+        return;
+    }
+    if (xySteady == XYSteady::NO) {
+        updateXYTriggers();
         return;
     }
     if (xySteady == XYSteady::STARTING) {
@@ -316,6 +327,17 @@ void APlugin::replayPads() {
         // The last frame's levels, for the pad whose speed follows one from this frame on.
         if (padsReadLevels && !readLevels) publishLevelSources();
     }
+    xyFrameSteps(settingsMoved, attention, editorOpen);
+}
+
+// Nothing was written, asked or opened, but a pad does not run free (or a named operation looked
+// at everything): the triggers look, and each replay keeps to its plan where they left it alone.
+[[gnu::noinline]] void APlugin::updateXYTriggers() {
+    xyFrameSteps(false, false, false);
+}
+
+[[gnu::always_inline]] inline void APlugin::xyFrameSteps(bool settingsMoved, bool attention,
+                                                         bool editorOpen) {
     for (int b = 0; b < BLOCK_COUNT; ++b) triggerStep(b, attention);
     bool steady = true;
     for (int b = 0; b < BLOCK_COUNT; ++b) {
@@ -481,9 +503,13 @@ namespace {
     // The bits of a non-negative double order as its value; a sign bit or NaN's exponent puts
     // them above every bound, so one unsigned compare makes both tests. Only -0.0 goes the long
     // way, and the wrap gives it back as it is.
-    if (std::bit_cast<uint64_t>(position) >= std::bit_cast<uint64_t>(s.replayRow->limit))
-        return wrapReplayPosition(position, s.loopMode, s.pointStep);
-    return position;
+    const double limit = s.replayRow->limit;
+    if (std::bit_cast<uint64_t>(position) < std::bit_cast<uint64_t>(limit)) return position;
+    // With the loop off a replay that has arrived rests on its last point, frame after frame.
+    if (s.loopMode == APlugin::XY_LOOP_OFF && position >= limit &&
+        position <= std::numeric_limits<double>::max())
+        return limit;
+    return wrapReplayPosition(position, s.loopMode, s.pointStep);
 }
 
 }  // namespace
@@ -625,6 +651,7 @@ void APlugin::restartXYReplay(int b) {
     s.position = 0.0;
     s.holdCounter = 1.0;
     s.direction = 1.0;
+    s.planned = false;  // the next step works out its rate, direction and speed again
 }
 
 void APlugin::restartFreeXYReplays() {
@@ -632,7 +659,7 @@ void APlugin::restartFreeXYReplays() {
     for (int b = 0; b < BLOCK_COUNT; ++b) {
         if (xy[b].playMode != XY_FREE) continue;
         restartXYReplay(b);
-        xy[b].rate = 0.0;
+        xy[b].rate = 0.0;  // until the next step
         stepSequencer[b].stop();
     }
 }
