@@ -21,6 +21,8 @@ class TDelay {
 public:
     static constexpr int kMaxLength = 262143;
     static constexpr int kSyncedLengths = 15;
+    // A synced length value v picks row v * kSyncedLengthScale of the table, truncated.
+    static constexpr float kSyncedLengthScale = 14.99f;
     // Synced lengths in bars.
     static const float TAPE_DELAY_LEN_ARRAY[kSyncedLengths];
 

@@ -3,13 +3,9 @@
 
 #include "editor/uEditor.h"
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 
 #include "editor/controls/ControlSupport.h"
 #include "editor/controls/EditorStyle.h"
@@ -34,35 +30,6 @@ constexpr uint32_t kPresetStepGuard = 333;  // ms between preset steps
 
 bool isIn(int tag, const int32_t (&table)[BLOCK_COUNT]) {
     return std::find(std::begin(table), std::end(table), tag) != std::end(table);
-}
-
-// Shows a document with the desktop's opener; false when there is none or it failed. The opener
-// runs as a grandchild, so no zombie is left and nothing waits for the viewer; the child in
-// between waits a moment for the opener's verdict (it returns once the viewer is asked) and
-// passes it on. An opener still busy after that is taken as having shown it.
-bool openWithDesktop(const char* path) {
-    const pid_t child = fork();
-    if (child == 0) {
-        const pid_t opener = fork();
-        if (opener == 0) {
-            char program[] = "xdg-open";
-            char* const argv[] = {program, const_cast<char*>(path), nullptr};
-            execvp(program, argv);
-            _exit(127);
-        }
-        if (opener < 0) _exit(1);
-        for (int waited = 0; waited < 150; ++waited) {
-            int status = 0;
-            if (waitpid(opener, &status, WNOHANG) == opener)
-                _exit(WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : 1);
-            usleep(10000);
-        }
-        _exit(0);
-    }
-    if (child < 0) return false;
-    int status = 0;
-    if (waitpid(child, &status, 0) != child) return false;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 uEditor::DocumentOpener documentOpener = &openWithDesktop;
@@ -383,6 +350,7 @@ void uEditor::idle() {
     lastIdleTime = now;
 
     fx->saveLearnedControllers();
+    reapLaunchedPrograms();
     takePublishedChanges();
 
     CView* under = viewUnderMouse();
@@ -705,33 +673,7 @@ void uEditor::setScreenSize(int size) {
 }
 
 // The manual lives in the application's data folder, where the effect's helpPath points; the
-// bundle carries the copy installed there on first use, and again whenever the bundle's is newer
-// (an updated component brings an updated manual).
+// bundle carries the copy installed there.
 void uEditor::openManual() {
-    APlugin* fx = plugin();
-    if (!fx || fx->helpPath[0] == '\0') return;
-    namespace fs = std::filesystem;
-    std::error_code error;
-    const fs::path target(fx->helpPath);
-    const fs::path bundled = fs::path(tarnwell::gui::resourceFolder()) / target.filename();
-    const auto bundledTime = fs::last_write_time(bundled, error);
-    if (!error) {
-        const auto installedTime = fs::last_write_time(target, error);
-        if (error || installedTime < bundledTime) {
-            fs::create_directories(target.parent_path(), error);
-            fs::copy_file(bundled, target, fs::copy_options::overwrite_existing, error);
-        }
-    }
-    char message[sizeof fx->helpPath + 128];
-    if (FILE* file = std::fopen(fx->helpPath, "rb")) {
-        std::fclose(file);
-        if (documentOpener(fx->helpPath)) return;
-        std::snprintf(message, sizeof message,
-                      "The manual could not be shown: no program to open it was found (xdg-open). "
-                      "Open it in a web browser: %s",
-                      fx->helpPath);
-    } else {
-        std::snprintf(message, sizeof message, "The manual is missing: %s", fx->helpPath);
-    }
-    messageBox(message, 0);
+    if (APlugin* fx = plugin()) showManual(fx->helpPath, tarnwell::gui::resourceFolder(), documentOpener);
 }

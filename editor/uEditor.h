@@ -19,6 +19,7 @@
 
 #include "editor/EditorLayout.h"
 #include "effect/EditorLink.h"
+#include "framework/platform/Programs.h"
 #include "gui/AEffGUIEditor.h"
 #include "gui/CControl.h"
 
@@ -121,9 +122,7 @@ public:
     float getMenuSteps(int tag) const { return tag >= 0 && tag < MAX_CONTROLS ? menuSteps[tag] : -1.0f; }
     int getReadoutCount() const { return readoutCount; }
     TReadout* getReadout(int i) const { return readouts[i]; }  // i below getReadoutCount()
-    CViewContainer* getBlockContainer(int b) const {
-        return b >= 0 && b < BLOCK_COUNT ? blockContainer[b] : nullptr;
-    }
+    CViewContainer* getBlockContainer(int b) const { return isBlock(b) ? blockContainer[b] : nullptr; }
 
     // Every control the layout creates, by role (null while closed). The XY pads, gater grids
     // and the modulation-matrix view are filled in by their own code at the marked places.
@@ -208,7 +207,7 @@ public:
 
     // Replaces how the manual is shown (tests): called with the manual's path; false when it
     // could not be shown.
-    using DocumentOpener = bool (*)(const char* path);
+    using DocumentOpener = ::DocumentOpener;
     static void setDocumentOpener(DocumentOpener opener);
 
 protected:

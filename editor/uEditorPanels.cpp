@@ -126,7 +126,7 @@ void uEditor::showBlocks() {
         box->setBackground(bitmaps[background]);
 
         TKnob* const* common = ctl.blockKnobs[b];
-        if (type <= 4) addKnobWithReadout(box, common[0]);  // Spread
+        if (type <= TYPE_ROOM) addKnobWithReadout(box, common[0]);  // Spread
         for (int k = 1; k < BLOCK_KNOBS_PER_BLOCK; ++k) addKnobWithReadout(box, common[k]);
 
         const bool arrow = b < BLOCK_COUNT - 1 && path <= 3;

@@ -477,13 +477,10 @@ BlockLanes APlugin::processFilter(int b, BlockLanes in) {
             settings = BlockLanes{distort, q, vowel, gain} + BlockLanes{V[0], V[4], V[5], V[5]};
             f.setFrequency(freq, spread + V[11], V[2], V[3]);
         }
-        f.setDistort(settings[0] + t[0]);
-        f.setRes(settings[1] + t[2]);  // the setters hold their values to 0..1
-        f.setVowel(settings[2] + t[2]);
-        f.setGain(clamp01(settings[3] + t[2]));
+        // The setters hold their values to 0..1; they run only when a value moved.
+        f.setControls(settings + BlockLanes{t[0], t[2], t[2], t[2]});
     }
-    f.update(V[1] + t[1], !firstFrame);  // jumps in the first frame after a reset
-    return f.process(in);
+    return f.updateAndProcess(V[1] + t[1], !firstFrame, in);  // jumps in the first frame after a reset
 }
 
 BlockLanes APlugin::processComb(int b, BlockLanes in) {
@@ -621,7 +618,7 @@ inline float APlugin::grainLength(int mode, float v, float pow2EightV) const {
 }
 
 float APlugin::getGrainSize(int block, float v, float factor) const {
-    if (block < 0 || block >= BLOCK_COUNT) return 0.0f;
+    if (!isBlock(block)) return 0.0f;
     return grainLength(getGrainMode(block), v, std::exp2(8.0f * v)) * factor;
 }
 

@@ -73,8 +73,11 @@ void APlugin::setModVariables(int slot, bool bypass, float amount, int source, i
     if (slot < 0 || slot >= MOD_SLOT_COUNT) return;
     setParameter(MOD_BYPASS_TAG[slot], bypass ? 1.0f : 0.0f);
     setParameter(MOD_AMOUNT_TAG[slot], amount);
-    if (source != -1) setParameter(MOD_SOURCE_TAG[slot], (static_cast<float>(source) + 0.1f) / 99.99f);
-    setParameter(MOD_DESTINATION_TAG[slot], (static_cast<float>(destination) + 0.1f) / 99.9f);
+    if (source != -1)
+        setParameter(MOD_SOURCE_TAG[slot],
+                     (static_cast<float>(source) + 0.1f) / slotInfo(MOD_SOURCE_TAG[slot]).scale);
+    setParameter(MOD_DESTINATION_TAG[slot],
+                 (static_cast<float>(destination) + 0.1f) / slotInfo(MOD_DESTINATION_TAG[slot]).scale);
 }
 
 // ----------------------------------------------------------------------------- Block commands
@@ -126,9 +129,12 @@ void APlugin::doBlockCommand(int command, int block, int target, int side) {
             setXY(block, i, x, y);
         }
     };
-    // Points 0..n for point step k (lines stop at point 32 - k).
+    // Points 0..n for point step k (lines stop at point 32 - k). Point Quant is read truncated,
+    // without the choices' 0.1, as this command has always read it.
     const float rawQuant = getParameter(XY_POINT_QUANT_TAG[block]);
-    const int n = POINTS - XY_POINT_STEP[std::clamp(static_cast<int>(rawQuant * 4.99f), 0, 4)];
+    const SlotInfo quant = slotInfo(XY_POINT_QUANT_TAG[block]);
+    const int n =
+        POINTS - XY_POINT_STEP[std::clamp(static_cast<int>(rawQuant * quant.scale), 0, quant.count - 1)];
     const auto nf = static_cast<float>(n);
 
     switch (command) {

@@ -275,7 +275,7 @@ void APlugin::readEngineSettings() {
         slot = {getChoice(MOD_SOURCE_TAG[n], param(MOD_SOURCE_TAG[n])),
                 getChoice(MOD_DESTINATION_TAG[n], param(MOD_DESTINATION_TAG[n])),
                 2.0f * param(MOD_AMOUNT_TAG[n]) - 1.0f, getOnOff(param(MOD_BYPASS_TAG[n]))};
-        if (slot.source == 0) continue;
+        if (slot.source == SOURCE_NONE) continue;
         const int d = slot.destination;
         modSlotsActive = true;
         // Between MIDI events only the frame-rate sources move: the MIDI ones and Offset hold.
@@ -574,5 +574,5 @@ void APlugin::silenceGrains(int b) {
 }
 
 int APlugin::getCurrentGaterSteps(int block) const {
-    return block >= 0 && block < BLOCK_COUNT ? gaterStepShown[block].load() : -1;
+    return isBlock(block) ? gaterStepShown[block].load() : -1;
 }

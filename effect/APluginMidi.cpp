@@ -31,7 +31,7 @@ bool isBindable(int param) {
     return param > 0 && param <= presetfile::MAPPABLE_PARAMETER_END;
 }
 
-// The source a controller feeds, or 0.
+// The source a controller feeds, or SOURCE_NONE.
 int controllerSource(int cc) {
     if (cc == 1) return SOURCE_MOD_WHEEL;
     if (cc == 2) return SOURCE_BREATH;
@@ -39,7 +39,7 @@ int controllerSource(int cc) {
     if (cc == 11) return SOURCE_EXPRESSION;
     if (cc >= 16 && cc <= 21) return SOURCE_CC16 + cc - 16;
     if (cc >= 84 && cc <= 90) return SOURCE_CC84 + cc - 84;
-    return 0;
+    return SOURCE_NONE;
 }
 
 }  // namespace

@@ -31,6 +31,10 @@ inline constexpr int XY_SPEED_SHORT_STR_COUNT = 17;
 inline constexpr int GATER_STEPS_STR_COUNT = 16;
 inline constexpr int GATER_LOOP_STR_COUNT = 3;
 
+// The wave and vowel knobs are continuous; their value text names row trunc(v * scale).
+inline constexpr float WAVE_TEXT_SCALE = 3.99f;
+inline constexpr float VOWEL_TEXT_SCALE = 4.99f;
+
 extern const char* const PATH_STR[PATH_STR_COUNT];
 extern const char* const BLOCK_TYPE_STR[BLOCK_TYPE_STR_COUNT];
 extern const char* const FILTER_MODE_STR[FILTER_MODE_STR_COUNT];

@@ -384,8 +384,8 @@ constexpr std::array<SlotInfo, PARAMETER_COUNT> choiceTable() {
 inline constexpr std::array<SlotInfo, PARAMETER_COUNT> CHOICE_SLOTS = layoutdetail::choiceTable();
 
 // The encoding of a slot; an index outside 0..1023 gives SlotKind::None. Delay Left and Right
-// are Continuous here although they read as DELAY_LEN_STR choices (14.99 / 15) while the delay's
-// Tempo Sync is on; the spare slots 780..791 are Continuous too.
+// are Continuous here although they read as DELAY_LEN_STR choices (TDelay's synced rows) while
+// the delay's Tempo Sync is on; the spare slots 780..791 are Continuous too.
 SlotInfo slotInfo(int index);
 
 // The switches the store snaps to 0 or 1: every switch except the gater steps, which keep the

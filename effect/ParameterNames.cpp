@@ -216,7 +216,7 @@ bool inRange(int index, int first, int end) {
 }  // namespace
 
 void blockSlotName(int block, int slot, bool shortForm, const BlockNaming& blocks, char* text) {
-    if (block < 0 || block >= BLOCK_COUNT || slot < 0 || slot >= BLOCK_SLOT_COUNT) {
+    if (!isBlock(block) || slot < 0 || slot >= BLOCK_SLOT_COUNT) {
         writeText(text, "-");
         return;
     }

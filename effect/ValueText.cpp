@@ -10,6 +10,8 @@
 #include "effect/IndexFamilies.h"
 #include "effect/OptionStrings.h"
 
+static_assert(DELAY_LEN_STR_COUNT == TDelay::kSyncedLengths, "a name for every synced Delay length");
+
 namespace {
 
 enum class TextKind : uint8_t {
@@ -161,11 +163,11 @@ std::string APlugin::valueText(int index) const {
             return getFilterFrequencyText(v, 20.0f, 10.0f, false, 1.0f);
         case TextKind::Vowel:
             if (getFilterMode(blockOf(FILTER_VOWEL_TAG, index)) < FILTER_MODE_FIRST_VOWEL) return "-";
-            return VOWEL_STR[std::clamp(trunc(4.99f * v), 0, VOWEL_STR_COUNT - 1)];
+            return VOWEL_STR[std::clamp(trunc(VOWEL_TEXT_SCALE * v), 0, VOWEL_STR_COUNT - 1)];
         case TextKind::Decibel20:
             return number(trunc(40.0f * v - 20.0f), "dB");
         case TextKind::Wave:
-            return WAVE_STR[std::clamp(trunc(3.99f * v), 0, WAVE_STR_COUNT - 1)];
+            return WAVE_STR[std::clamp(trunc(WAVE_TEXT_SCALE * v), 0, WAVE_STR_COUNT - 1)];
         case TextKind::LowFiRate:
             return fixed(44100.0f / std::exp2(5.0f * v) / 1000.0f, 1, "Khz");
         case TextKind::LowFiBits:
@@ -181,7 +183,7 @@ std::string APlugin::valueText(int index) const {
             return sideText(v, "Equal", "D", "W");
         case TextKind::DelayLength:
             if (getOnOff(DELAY_TEMPO_SYNC_PARAM))
-                return DELAY_LEN_STR[getSteppedValue(index, 14.99f, DELAY_LEN_STR_COUNT)];
+                return DELAY_LEN_STR[getSteppedValue(index, TDelay::kSyncedLengthScale, DELAY_LEN_STR_COUNT)];
             return number(trunc(std::exp2(12.0f * v)), "ms");
         case TextKind::CrossFeed:
             if (getOnOff(DELAY_EQUAL_FEED_PARAM)) return "Off";

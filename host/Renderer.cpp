@@ -3,13 +3,15 @@
 #include <algorithm>
 #include <cmath>
 
+#include "dsp/TDelay.h"
+
 namespace {
 
-// A wait at least as long as the effect's Delay line at its longest (262143 frames, whatever the
-// rate: an echo comes out at most that long after its sound), for a component that does not say
-// how long it may stay quiet. The command loads the effect only as a component, so this cannot be
-// the Delay's own constant; it is a frame longer.
-constexpr std::uint64_t LONGEST_ECHO_FRAMES = 262144;
+// A wait at least as long as the effect's Delay line at its longest (whatever the rate: an echo
+// comes out at most that long after its sound), for a component that does not say how long it may
+// stay quiet. The command loads the effect as a component; only the constant comes from its
+// header, one frame longer.
+constexpr std::uint64_t LONGEST_ECHO_FRAMES = TDelay::kMaxLength + 1u;
 
 class MemorySink : public AudioSink {
 public:

@@ -50,7 +50,7 @@ private:
     int index;
 };
 
-// Tag 9999: a picture. Any other tag: draws nothing and toggles its value on a left click.
+// Tag kNoParameter: a picture. Any other tag: draws nothing and toggles its value on a left click.
 class TBitmap : public CControl {
 public:
     TBitmap(const CRect& size, CBitmap* bitmap, CControlListener* listener, long tag);

@@ -184,7 +184,8 @@ void TModDisplay::chooseSource(int row, const CPoint& where) {
                               MOD_SOURCE_HEADER_START, MOD_SOURCE_HEADER_COUNT);
     APlugin* fx = effectOf(this);
     if (fx && source >= 0)
-        fx->setParameterAutomated(MOD_SOURCE_TAG[row], (static_cast<float>(source) + 0.5f) / 99.99f);
+        fx->setParameterAutomated(MOD_SOURCE_TAG[row],
+                                  (static_cast<float>(source) + 0.5f) / slotInfo(MOD_SOURCE_TAG[row]).scale);
 }
 
 void TModDisplay::chooseDestination(int row, const CPoint& where) {
@@ -200,7 +201,8 @@ void TModDisplay::chooseDestination(int row, const CPoint& where) {
     const int destination = choose(where, titles, MOD_DESTINATION_COUNT, MOD_DESTINATION_HEADER_STR,
                                    MOD_DESTINATION_START, MOD_DESTINATION_HEADER_COUNT);
     if (destination >= 0)
-        fx->setParameter(MOD_DESTINATION_TAG[row], (static_cast<float>(destination) + 0.5f) / 99.9f);
+        fx->setParameter(MOD_DESTINATION_TAG[row],
+                         (static_cast<float>(destination) + 0.5f) / slotInfo(MOD_DESTINATION_TAG[row]).scale);
 }
 
 bool TModDisplay::isTypeOf(const char* className) const {

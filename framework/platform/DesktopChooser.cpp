@@ -1,21 +1,14 @@
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
 
 #include "framework/platform/DialogBackends.h"
-
-extern char** environ;
+#include "framework/platform/Programs.h"
 
 namespace {
-
-constexpr std::size_t OUTPUT_MAX_BYTES = 1 << 20;
 
 std::string onPath(const std::string& name) {
     const char* path = std::getenv("PATH");
@@ -49,44 +42,6 @@ std::string startPath(const ChooserRequest& request) {
     if (!start.empty() && start.back() != '/') start += '/';
     if (request.kind == ChooserKind::SaveFile) start += request.defaultName;
     return start;
-}
-
-// Runs argv with no shell; its exit status, its standard output in output. -1 when it could not
-// be started.
-int run(const std::vector<std::string>& argv, std::string& output) {
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-
-    int pipeFds[2];
-    if (pipe2(pipeFds, O_CLOEXEC) != 0) return -1;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-    // The toolkit's chatter is of no use to our user.
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t child = -1;
-    const int spawned = posix_spawn(&child, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeFds[1]);
-    if (spawned != 0) {
-        close(pipeFds[0]);
-        return -1;
-    }
-    char buffer[4096];
-    for (;;) {
-        const ssize_t n = read(pipeFds[0], buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        if (output.size() < OUTPUT_MAX_BYTES) output.append(buffer, static_cast<std::size_t>(n));
-    }
-    close(pipeFds[0]);
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0) {
-        if (errno != EINTR) return -1;
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128;  // killed: no answer
 }
 
 // The chooser program to run: its full path from PATH, or empty when none is usable.
@@ -144,7 +99,7 @@ DialogReply DesktopChooser::choose(const ChooserRequest& request, std::string& p
     std::vector<std::string> argv = chooserArguments(baseName(tool), request);
     argv.insert(argv.begin(), tool);
     std::string output;
-    const int status = run(argv, output);
+    const int status = runProgram(argv, output);
     if (status < 0) return DialogReply::NotServed;
     if (!output.empty() && output.back() == '\n') output.pop_back();
     if (status != 0 || output.empty()) return DialogReply::Cancel;

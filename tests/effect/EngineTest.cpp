@@ -338,7 +338,7 @@ TEST_F(EngineTest, AControllerInsideACallActsOnItsFrame) {
         auto fx = makeNeutral(3, [](APlugin& e) {
             setBlockType(e, 0, TYPE_FILTER);
             e.setParameter(blockParam(0, BLOCK_MIX_OFFSET), 1.0f);
-            setSlot(e, 0, 1, DESTINATION_BLOCK1_ROOM_DAMP - 1,
+            setSlot(e, 0, SOURCE_MOD_WHEEL, DESTINATION_BLOCK1_ROOM_DAMP - 1,
                     1.0f);  // the Mod Wheel drives Block 1's filter
         });
         render(*fx, constant(3003, 0.0f));  // levels settled; the call below starts off the 16-frame grid
@@ -362,7 +362,7 @@ TEST_F(EngineTest, AControllerInsideACallActsOnItsFrame) {
 TEST_F(EngineTest, AControllerReachesThe16FrameSettingsAtTheNextBoundary) {
     auto fx = makeNeutral(3, [](APlugin& e) {
         e.setParameter(FOLLOWER_SMOOTH_PARAM, 0.0f);
-        setSlot(e, 0, 1, DESTINATION_FOLLOWER_BOOST, 1.0f);
+        setSlot(e, 0, SOURCE_MOD_WHEEL, DESTINATION_FOLLOWER_BOOST, 1.0f);
     });
     render(*fx, constant(5003, 0.5f));
     EXPECT_EQ(fx->modSourceValues[SOURCE_FOLLOWER], 0.0f);
@@ -937,7 +937,7 @@ TEST_F(EngineTest, OutputStaysFiniteAndBoundedAtEverySampleRate) {
                 e.setParameter(DELAY_CROSS_FEEDBACK_PARAM, 1.0f);
                 e.setParameter(DELAY_LP_PARAM, 1.0f);
                 e.setParameter(DELAY_HP_PARAM, 0.0f);
-                setSlot(e, 2, 56, 2, 0.5f);  // Offset -> Global Dry
+                setSlot(e, 2, SOURCE_OFFSET, DESTINATION_GLOBAL_DRY, 0.5f);
             },
             7, rate);
         const auto n = static_cast<std::size_t>(rate);

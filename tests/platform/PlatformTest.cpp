@@ -1,12 +1,20 @@
-// Preferences in the user and system scopes, and the string, path and folder helpers the program calls.
+// Preferences in the user and system scopes, the string, path and folder helpers the program calls,
+// and the launching of outside programs.
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "framework/platform/FileHelpers.h"
 #include "framework/platform/Preferences.h"
+#include "framework/platform/Programs.h"
 #include "framework/platform/StringHelpers.h"
 #include "framework/platform/apFile.h"
 #include "sdk/corefoundation/CFBundle.h"
@@ -156,6 +164,33 @@ TEST(FileHelpers, ResourceAndDataFoldersFitTheirBufferOrAreEmpty) {
     environment.set("HOME", "/home/tester");
     getApplicationDataFolder(buffer, sizeof buffer);
     EXPECT_STREQ(buffer, "/home/tester/.local/share/Orvane/Tarnwell/");
+}
+
+// A launched program answers within the wait, or runs on and is reaped once it ends: no zombie
+// stays behind and nothing waited for it.
+TEST(Programs, ALaunchGivesTheVerdictInTimeAndAProgramThatRunsOnIsReapedOnceItEnds) {
+    tarnwell::test::TempFolder bin;
+    const auto script = [&](const std::string& name, const std::string& body) {
+        const std::string path = bin.path(name);
+        std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
+        std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+        return path;
+    };
+    EXPECT_EQ(launchProgram({"true"}, 1500).outcome, Launch::SUCCEEDED);  // found on PATH
+    EXPECT_EQ(launchProgram({script("fails", "exit 4")}, 1500).outcome, Launch::FAILED);
+    EXPECT_EQ(launchProgram({bin.path("missing")}, 1500).outcome, Launch::NOT_STARTED);
+
+    const Launch lingering = launchProgram({script("lingers", "sleep 1")}, 0);
+    ASSERT_EQ(lingering.outcome, Launch::RUNNING);
+    EXPECT_EQ(reapLaunchedPrograms(), 1);
+    int running = 1;
+    for (int waited = 0; waited < 1000 && running > 0; ++waited) {
+        usleep(10000);
+        running = reapLaunchedPrograms();
+    }
+    EXPECT_EQ(running, 0);
+    EXPECT_EQ(waitpid(lingering.pid, nullptr, WNOHANG), -1);  // collected already
+    EXPECT_EQ(errno, ECHILD);
 }
 
 TEST(BinaryReader, ReadsInFileOrderOrReversedAndSaysHowMuch) {

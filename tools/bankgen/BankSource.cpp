@@ -1,5 +1,6 @@
 #include "tools/bankgen/BankSource.h"
 
+#include "dsp/ControlMath.h"
 #include "effect/ProgramName.h"
 #include "tools/bankgen/Catalogue.h"
 
@@ -13,6 +14,8 @@
 #include <sstream>
 
 namespace {
+
+using controlmath::clamp01;  // NaN and anything below 0 give 0
 
 constexpr int NAME_FIRST = 800;
 constexpr int XY_X_FIRST = 330;
@@ -47,10 +50,6 @@ std::optional<double> parseNumber(const std::string& text) {
     auto [ptr, ec] = std::from_chars(text.data(), end, v);
     if (ec != std::errc() || ptr != end || !std::isfinite(v)) return std::nullopt;
     return v;
-}
-
-float clamp01(float v) {
-    return std::clamp(v, 0.0f, 1.0f);
 }
 
 bool allDigits(const std::string& text, size_t least, size_t most) {

@@ -1,5 +1,6 @@
 #include "tools/bankgen/Catalogue.h"
 
+#include "dsp/TDelay.h"
 #include "effect/OptionStrings.h"
 #include "effect/ParameterDefaults.h"
 #include "effect/ParameterLayout.h"
@@ -21,9 +22,9 @@ std::vector<std::string> texts(const char* const* table, int count) {
 // Named positions of continuous parameters. The wave and vowel sit a hair past the pure
 // shape so the value text shows the one asked for; the note lengths decode as their readers
 // step them.
-const ChoiceInfo WAVES{3.99f, 0.005f, texts(WAVE_STR, WAVE_STR_COUNT)};
-const ChoiceInfo VOWELS{4.99f, 0.005f, texts(VOWEL_STR, VOWEL_STR_COUNT)};
-const ChoiceInfo DELAY_LENGTHS{14.99f, 0.1f, texts(DELAY_LEN_STR, DELAY_LEN_STR_COUNT)};
+const ChoiceInfo WAVES{WAVE_TEXT_SCALE, 0.005f, texts(WAVE_STR, WAVE_STR_COUNT)};
+const ChoiceInfo VOWELS{VOWEL_TEXT_SCALE, 0.005f, texts(VOWEL_STR, VOWEL_STR_COUNT)};
+const ChoiceInfo DELAY_LENGTHS{TDelay::kSyncedLengthScale, 0.1f, texts(DELAY_LEN_STR, DELAY_LEN_STR_COUNT)};
 const ChoiceInfo GRAIN_LENGTHS{21.0f, 0.3f,
                                texts(GRAIN_SYNCED_LENGTH_STRING, GRAIN_SYNCED_LENGTH_STRING_COUNT)};
 
@@ -33,12 +34,18 @@ bool isXYAssignment(int index) {
            offset >= XY_ASSIGN_OFFSET;
 }
 
+// The option of choice slot index in a preset's values.
+int choiceOf(const float* values, int index) {
+    const SlotInfo& slot = CHOICE_SLOTS[static_cast<std::size_t>(index)];
+    return Catalogue::decode(values[index], slot.scale, slot.count);
+}
+
 BlockNaming namingOf(const float* values) {
     BlockNaming naming;
     for (int b = 0; b < BLOCK_COUNT; ++b) {
-        naming.block[b].type = Catalogue::decode(values[BLOCK_TYPE_TAG[b]], 6.99f, 7);
-        naming.block[b].filterMode = Catalogue::decode(values[FILTER_MODE_TAG[b]], 40.0f, 37);
-        naming.block[b].shaperMode = Catalogue::decode(values[SHAPER_MODE_TAG[b]], 9.0f, 6);
+        naming.block[b].type = choiceOf(values, BLOCK_TYPE_TAG[b]);
+        naming.block[b].filterMode = choiceOf(values, FILTER_MODE_TAG[b]);
+        naming.block[b].shaperMode = choiceOf(values, SHAPER_MODE_TAG[b]);
     }
     return naming;
 }
@@ -140,7 +147,7 @@ const ChoiceInfo* Catalogue::namedPositions(int index, const float* values) cons
     for (int b = 0; b < BLOCK_COUNT; ++b) {
         if (index == SHAPER_WAVE_TAG[b]) return &WAVES;
         if (index == FILTER_VOWEL_TAG[b]) return &VOWELS;
-        const bool synced = decode(values[GRAIN_MODE_TAG[b]], 5.99f, 6) % 2 == 1;
+        const bool synced = choiceOf(values, GRAIN_MODE_TAG[b]) % 2 == 1;
         const bool linked = values[GRAIN_UNLINK_TAG[b]] >= 0.5f;
         if (synced && index == GRAIN_WRITE_SIZE_TAG[b]) return &GRAIN_LENGTHS;
         if (synced && linked && (index == GRAIN_READ_SIZE_TAG[b] || index == GRAIN_UPDATE_RATE_TAG[b])) {
