@@ -538,7 +538,6 @@ public:
     void updateXYStuff(int b);
     void updateXYFrame();        // both, for the three Blocks in that order
     void replayPads();           // a steady frame's XY step: the replaying pads only
-    void replaySteps();          // the same, inline
     void updateXYReplay(int b);  // the replay step alone
     void updateXYRecord(int b);  // the capture of one millisecond slot alone
     void startReplay(int b);
@@ -687,7 +686,8 @@ private:
     void triggerStep(int b, bool attention);
     void xyFrameStep(int b, bool attention, bool settingsMoved, bool editorOpen);
     void updateXYFrameMoved(bool settingsMoved, bool attention, bool editorOpen);  // not steady
-    void updateXYTriggers();  // not steady, but nothing moved: updateXYFrameMoved(false, false, false)
+    void updateXYTriggers();     // not steady, but nothing moved: updateXYFrameMoved(false, false, false)
+    void updateXYFrameLooked();  // updateXYFrame where a setting, a request or the editor may have moved
     void xyFrameSteps(bool settingsMoved, bool attention, bool editorOpen);  // both steps of the three
     void replayStep(int b);                                                  // updateXYReplay's body
     void replayPlanned(int b);  // a steady frame's replay step, from the plan where its keys hold

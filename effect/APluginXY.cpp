@@ -273,15 +273,18 @@ void APlugin::updateXYStuff(int b) {
     xyFrameStep(b, true, true, isEditorOpen());
 }
 
-[[gnu::always_inline]] inline void APlugin::replaySteps() {
-    // Each Block's own step, its addresses fixed.
-    static_assert(BLOCK_COUNT == 3);
-    if (xy[0].recordMode == XY_REPLAY) replayPlanned(0);
-    if (xy[1].recordMode == XY_REPLAY) replayPlanned(1);
-    if (xy[2].recordMode == XY_REPLAY) replayPlanned(2);
+void APlugin::updateXYFrame() {
+    // A steady frame in which nothing was written or asked and no editor is open only replays,
+    // and passes on at once: it needs no frame of its own.
+    if (xySteady == XYSteady::RUNNING && valuesVersion.load(std::memory_order_acquire) == xySeen.version &&
+        !xyAttention.load(relaxed) && !(editor && editorIsOpen)) {
+        replayPads();
+        return;
+    }
+    updateXYFrameLooked();
 }
 
-void APlugin::updateXYFrame() {
+[[gnu::noinline]] void APlugin::updateXYFrameLooked() {
     // The settings are read, and the editor thread's requests and moves looked at, once for the
     // three Blocks: a frame in which nothing was written and nothing asked costs no more.
     const bool settingsMoved = xySeen.moved(valuesVersion);
@@ -308,11 +311,15 @@ void APlugin::updateXYFrame() {
         }
         xySteady = XYSteady::RUNNING;
     }
-    replaySteps();
+    replayPads();
 }
 
-void APlugin::replayPads() {
-    replaySteps();
+[[gnu::noinline]] void APlugin::replayPads() {
+    // Each Block's own step, its addresses fixed.
+    static_assert(BLOCK_COUNT == 3);
+    if (xy[0].recordMode == XY_REPLAY) replayPlanned(0);
+    if (xy[1].recordMode == XY_REPLAY) replayPlanned(1);
+    if (xy[2].recordMode == XY_REPLAY) replayPlanned(2);
 }
 
 [[gnu::noinline]] void APlugin::updateXYFrameMoved(bool settingsMoved, bool attention, bool editorOpen) {
