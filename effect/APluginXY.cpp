@@ -274,12 +274,18 @@ void APlugin::updateXYStuff(int b) {
 }
 
 void APlugin::updateXYFrame() {
-    // A steady frame in which nothing was written or asked and no editor is open only replays,
-    // and passes on at once: it needs no frame of its own.
-    if (xySteady == XYSteady::RUNNING && valuesVersion.load(std::memory_order_acquire) == xySeen.version &&
-        !xyAttention.load(relaxed) && !(editor && editorIsOpen)) {
-        replayPads();
-        return;
+    // A frame in which nothing was written or asked and no editor is open passes on at once (it
+    // needs no frame of its own): a steady one only replays, another runs the triggers too.
+    if (valuesVersion.load(std::memory_order_acquire) == xySeen.version && !xyAttention.load(relaxed) &&
+        !(editor && editorIsOpen)) {
+        if (xySteady == XYSteady::RUNNING) {
+            replayPads();
+            return;
+        }
+        if (xySteady == XYSteady::NO) {
+            updateXYTriggers();
+            return;
+        }
     }
     updateXYFrameLooked();
 }
