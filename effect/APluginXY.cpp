@@ -159,7 +159,7 @@ inline float APlugin::quantInter(int pointQuant, double pos) {
     return static_cast<float>(steps - engine::truncOf(steps));
 }
 
-// The per-frame steps are inlined into updateXYFrame; the named operations run the same code.
+// The per-frame steps are inlined into the frame's XY work; the named operations run the same code.
 [[gnu::always_inline]] inline void APlugin::triggerStep(int b, bool attention) {
     XYState& s = xy[b];
     if (attention && s.requests.load(relaxed) != 0) applyXYRequests(b);

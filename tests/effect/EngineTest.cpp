@@ -11,10 +11,13 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <limits>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace tarnwell::test;
@@ -503,6 +506,35 @@ TEST_F(EngineTest, PadsReplayAsTheFullStepDoes) {
         EXPECT_GT(steady[steady.size() - 6 * 3], 0.0) << "the first pad moves";
         EXPECT_EQ(steady, published(patch, false)) << "patch " << patch;
     }
+}
+
+// The editor thread moves, records and resets pads while the engine replays them in steady and
+// quiet frames. Its real check is the ThreadSanitizer build: what the two threads share must be
+// published safely.
+TEST_F(EngineTest, TheEditorThreadSharesThePadsSafelyWithReplayingFrames) {
+    auto fx = makeNeutral(3, [](APlugin& e) {
+        for (int b = 0; b < BLOCK_COUNT; ++b) setXYReplay(e, b);
+        e.setParameter(XY_RECORD_MODE_TAG[1], choice(APlugin::XY_RECORDING, 2.99f));
+    });
+    std::atomic<bool> done{false};
+    std::thread editor([&] {
+        for (int n = 0; !done.load(); ++n) {
+            const float v = static_cast<float>(n % 101) / 100.0f;
+            if (n % 4 == 0) fx->setXY(2, v, 1.0f - v);  // a replaying pad's live position
+            fx->setXYRecord(1, v, v);
+            if (n % 50 == 49) fx->endXYRecord(1);
+            float hx = 0.0f, hy = 0.0f;
+            fx->getXYEditor(0, hx, hy);
+            ASSERT_TRUE(hx >= 0.0f && hx <= 1.0f);
+            if (n % 200 == 0) fx->resetXYS();
+            std::this_thread::sleep_for(std::chrono::microseconds(20));  // steady frames between
+        }
+    });
+    render(*fx, constant(200000, 0.1f), 37);
+    done = true;
+    editor.join();
+    for (int b = 0; b < BLOCK_COUNT; ++b)
+        for (int k = 0; k < 4; ++k) EXPECT_LE(std::fabs(fx->modSourceValues[SOURCE_X[b] + k]), 1.0f) << b;
 }
 
 // Under levels the Mod Wheel moves (a Block's Volume, the output Pan) a turned Volume knob
