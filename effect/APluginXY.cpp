@@ -233,8 +233,9 @@ inline float APlugin::quantInter(int pointQuant, double pos) {
         return;
     }
     if (s.previousRecordMode != XY_REPLAY) startReplay(b);
-    // In a frame where only the triggers looked, the step keeps to its plan as in a steady one.
-    if (settingsMoved || attention || editorOpen)
+    // Unless the settings were read or the editor thread asked, the step keeps to its plan as in a
+    // steady frame: a trigger or a MIDI move that moved the pad has it plan anew.
+    if (settingsMoved || attention)
         replayStep(b);
     else
         replayPlanned(b);
@@ -366,6 +367,7 @@ void APlugin::followMidiPosition(int b) {
         s.xChanged.store(true, relaxed);
         const float x = clamp01(s.midiX);
         s.currentX.store(x, relaxed);
+        s.planned = false;  // a replay glides on from here
         setParameter(XY_LAST_X_TAG[b], s.midiX);
         setSnapedModSource(b, SOURCE_X[b], x);
         setSnapedModSource(b, SOURCE_POLAR_X[b], 2.0f * x - 1.0f);
@@ -375,6 +377,7 @@ void APlugin::followMidiPosition(int b) {
         s.yChanged.store(true, relaxed);
         const float y = clamp01(snapValue(b, s.midiY));
         s.currentY.store(y, relaxed);
+        s.planned = false;
         setParameter(XY_LAST_Y_TAG[b], s.midiY);
         setSnapedModSource(b, SOURCE_Y[b], y);
         setSnapedModSource(b, SOURCE_POLAR_Y[b], 2.0f * y - 1.0f);
