@@ -713,7 +713,11 @@ BlockLanes APlugin::processFilter(int b, BlockLanes in) {
         // The setters hold their values to 0..1; they run only when a value moved.
         f.setControls(settings + BlockLanes{t[0], t[2], t[2], t[2]});
     }
-    return f.updateAndProcess(V[1] + t[1], !firstFrame, in);  // jumps in the first frame after a reset
+    const float mod = V[1] + t[1];
+    // In a quiet frame whose pad does not replay nothing but the smoothing moves the filter: once
+    // its update changed nothing, the same update is not run again.
+    if (targetsHold(b)) return f.updateAndProcess<true>(mod, !firstFrame, in);
+    return f.updateAndProcess(mod, !firstFrame, in);  // jumps in the first frame after a reset
 }
 
 BlockLanes APlugin::processComb(int b, BlockLanes in) {
