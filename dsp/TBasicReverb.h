@@ -124,6 +124,8 @@ public:
     void refreshLength() {
         if (lengthsStale) applyLength(lastLength[0], lastLength[1]);
     }
+    // Whether refreshLength has nothing to do.
+    bool lengthsFollow() const { return !lengthsStale; }
     // Tap i reads the input wi + 1 frames back.
     void setWiden(float w0, float w1, float w2, float w3) { setWiden(ReverbLanes{w0, w1, w2, w3}); }
     void setWiden(ReverbLanes w);
