@@ -256,8 +256,8 @@ public:
     TFilter filter[BLOCK_COUNT];
     TCombFilter comb[BLOCK_COUNT];
     TShaper shaper[BLOCK_COUNT];
-    TStep stepSequencer[BLOCK_COUNT];              // the Gater of each Block
-    TGrain grain[BLOCK_COUNT * GRAINS_PER_BLOCK];  // Block 1's sixteen first
+    TStep stepSequencer[BLOCK_COUNT];     // the Gater of each Block
+    TGrainSlots grainSlots[BLOCK_COUNT];  // each Block's sixteen grain slots
     TBasicReverb reverb[BLOCK_COUNT];
     TDelay delay;
     TNoiseGate follower;  // the envelope follower
@@ -433,6 +433,7 @@ public:
         double pointsPerFrame = 0.0;         // the rate
         double pointsPerFrameAtSpeed = 0.0;  // the rate times the speed setting
         double holdIncrement = -1.0;
+        bool quantised = false;  // in time or space: the sources move in steps
     };
 
     // The replay's own settings as last read (render thread).
@@ -442,6 +443,8 @@ public:
         int32_t modSource = 0;   // the speed's modulation source
         double modAmount = 0.0;  // -1..1
         float smooth = 0.0f;
+        // The path's points as read, X and Y of each side by side: one load fetches a point.
+        alignas(16) float path[XY_PATH_POINTS][2] = {};
     };
 
     // The replay's table row for a loop mode and Point Quant (its points and its wrap bound), and
@@ -451,7 +454,8 @@ public:
 
     struct XYState {
         // Render thread only.
-        int32_t pointQuant = 0;  // Point Quant option
+        int32_t pointQuant = 0;   // Point Quant option
+        double pointScale = 1.0;  // 2^-pointQuant: positions to steps of the points used
         int32_t pointsUsed = 32;
         int32_t pointStep = 1;
         double position = 0.0;   // in points
@@ -475,6 +479,15 @@ public:
         bool timingStale = true;  // the settings the timing follows from were read again
         XYReplaySettings replaySettings;
         int32_t spaceLevels = 0;
+        // What a steady frame's step takes from the last full step: the points it adds per frame,
+        // the bits of the speed source and of the speed and smoothing modulation that came from,
+        // and the glided position it left. Every full step plans anew; a frame that starts the
+        // pads, a moved timing or another key drops back to the full step.
+        bool planned = false;
+        uint32_t plannedSource = 0;
+        uint64_t plannedModulation = 0;
+        double plannedStep = 0.0;
+        BlockLanes glided{};
         // The raw parameter values the modes above were decoded from.
         float rawPlayMode = std::numeric_limits<float>::quiet_NaN();
         float rawLoopMode = std::numeric_limits<float>::quiet_NaN();
@@ -632,6 +645,7 @@ private:
     [[gnu::noinline]] BlockLanes controlRoom(int block, BlockLanes in, BlockLanes settings, bool rest);
     void stepRoomLfos(int block, int64_t frame);        // every eighth frame
     BlockLanes processGrain(int block, BlockLanes in);  // leaves the plain grain sums in grainPlain
+    float stepGrainSettings(int block);  // processGrain's settings and triggers; answers the speed
     // Grain length in frames for value v, given 2^(8 v) for the free modes.
     float grainLength(int mode, float v, float pow2EightV) const;
 
@@ -676,6 +690,10 @@ private:
     void xyFrameStep(int b, bool attention, bool settingsMoved, bool editorOpen);
     void updateXYFrameMoved(bool settingsMoved, bool attention, bool editorOpen);  // not steady
     void replayStep(int b);                                                        // updateXYReplay's body
+    void replayPlanned(int b);  // a steady frame's replay step, from the plan where its keys hold
+    BlockLanes glideTo(int b, double position, BlockLanes from) const;
+    void settleXY(int b, BlockLanes glided);  // stores, holds and publishes the glided position
+    void settleQuantised(int b, float x, float y);
     void decodeXYModes(int b);
     void readXYSettings(int b);  // the replay settings and Space Quant, after a write
     void updateXYTiming(int b);

@@ -438,6 +438,51 @@ TEST_F(EngineTest, AGaterUnderItsReplayingPadGatesAlikeInQuietFrames) {
     EXPECT_EQ(quiet, gated(1));
 }
 
+// Steady pads step on from what their last full step worked out while the sources and the
+// modulation that step followed rest. Three pads on every kind of step (ping-pong with point,
+// time and space quantisation, a slot moving its smoothing or not; a speed that follows the
+// first pad's X; a free path whose speed follows the noise), across a tempo change, publish in
+// calls of 37 frames, which run steady and quiet, what they publish in calls of one frame after
+// a write each, where every step is the full one.
+TEST_F(EngineTest, SteadyPadsReplayAsTheFullStepDoes) {
+    auto published = [&](bool steady, bool slot) {
+        auto fx = makeNeutral(3, [slot](APlugin& e) {
+            for (int b = 0; b < BLOCK_COUNT; ++b) setXYReplay(e, b);
+            e.setParameter(XY_LOOP_MODE_TAG[0], choice(2, 2.99f));
+            e.setParameter(XY_POINT_QUANT_TAG[0], choice(2, 4.99f));
+            e.setParameter(XY_TIME_QUANT_TAG[0], choice(5, 30.99f));
+            e.setParameter(XY_SPACE_QUANT_TAG[0], choice(3, 4.99f));
+            e.setParameter(XY_SMOOTH_TAG[0], 0.3f);
+            e.setParameter(XY_SPEED_MOD_SOURCE_TAG[1], choice(SOURCE_X[0], 99.99f));
+            e.setParameter(XY_SPEED_MOD_AMOUNT_TAG[1], 0.9f);
+            e.setParameter(XY_SMOOTH_TAG[1], 0.5f);
+            e.setParameter(XY_SYNC_TAG[2], 0.0f);
+            e.setParameter(XY_LEN_MS_TAG[2], 0.3f);
+            e.setParameter(XY_SPEED_MOD_SOURCE_TAG[2], choice(SOURCE_WHITE_NOISE, 99.99f));
+            e.setParameter(XY_SPEED_MOD_AMOUNT_TAG[2], 0.8f);
+            if (slot) setSlot(e, 0, SOURCE_UNIPOLAR_NOISE, DESTINATION_BLOCK_XY_SMOOTH[0], 0.4f);
+        });
+        setTransport(false, 120.0);
+        std::vector<double> seen;
+        render(*fx, constant(20000, 0.1f), constant(20000, 0.1f), steady ? 37 : 1, [&](std::size_t last) {
+            if (!steady) fx->setParameter(XY_SMOOTH_TAG[1], 0.5f);  // read again in the next frame
+            if (last + 1 == 37 * 270) setTransport(false, 100.0);   // between calls in both
+            if ((last + 1) % 37 != 0) return;
+            for (int b = 0; b < BLOCK_COUNT; ++b) {
+                seen.push_back(fx->xy[b].position);
+                seen.push_back(fx->xy[b].currentX.load());  // glided, before the quantisers
+                for (int k = 0; k < 4; ++k) seen.push_back(fx->modSourceValues[SOURCE_X[b] + k]);
+            }
+        });
+        return seen;
+    };
+    for (const bool slot : {false, true}) {
+        const std::vector<double> steady = published(true, slot);
+        EXPECT_GT(steady[6 * 2], 0.0) << "the third pad moves";
+        EXPECT_EQ(steady, published(false, slot)) << (slot ? "with" : "without") << " the slot";
+    }
+}
+
 // Under levels the Mod Wheel moves (a Block's Volume, the output Pan) a turned Volume knob
 // glides to its new value and then rests: rendered in calls of 37 frames (which run quiet once
 // it rests) the output is that of calls of one frame (which never do).
