@@ -6,6 +6,8 @@
 #include <cstring>
 #include <iterator>
 
+#include <unistd.h>
+
 #if defined(__SSE__)
 #include <xmmintrin.h>
 #endif
@@ -292,13 +294,21 @@ void TBasicReverb::init() {
                 static_cast<int>(std::clamp(std::trunc(tuning * scale + 0.5), 1.0, kMaxAllpassSize));
             longest = std::max(longest, size[i][set]);
             allpassDelay[i][set] = static_cast<std::uint32_t>(size[i][set]) * kAllpassFrameFloats;
+            allpassBack[i][set] = -static_cast<std::int32_t>(allpassDelay[i][set]);
         }
     }
+    // Whole pages, as the ring's two copies are mapped.
+    const auto page = static_cast<std::uint32_t>(std::max(sysconf(_SC_PAGESIZE), 1L));
     std::uint32_t frames = 1;
-    while (frames <= static_cast<std::uint32_t>(longest)) frames *= 2;
+    while (frames <= static_cast<std::uint32_t>(longest) ||
+           frames * kAllpassFrameFloats * sizeof(float) % page != 0)
+        frames *= 2;
     allpassMask = (frames - 1) * kAllpassFrameFloats;
     allpassPosition = 0;
-    allpassRing.assign(static_cast<std::size_t>(frames) * kAllpassFrameFloats, 0.0f);
+    allpassRing.reset();
+    allpassRing = std::make_unique<SilentRing<float>>(allpassFloats());
+    allpassFrames = allpassRing->at();
+    allpassMirrored = allpassRing->mirrored();
     mute();
 }
 
@@ -310,7 +320,7 @@ void TBasicReverb::setSampleRate(float sr) {
 
 void TBasicReverb::mute() {
     comb.clearLowPass();
-    std::fill(allpassRing.begin(), allpassRing.end(), 0.0f);
+    std::fill_n(allpassRing->get(), allpassFloats() * (allpassMirrored ? 2 : 1), 0.0f);
     preDelayPosition = 0;
     if (!written) return;
     comb.clearRing();
@@ -385,20 +395,21 @@ void TBasicReverb::setWiden(ReverbLanes w) {
 // Each stage reads what it wrote size frames ago in each lane and writes feedback * that + its
 // input; the difference goes on to the next stage.
 [[gnu::always_inline]] inline ReverbLanes TBasicReverb::passChains(ReverbLanes x) {
-    // Held locally: the ring stores could otherwise be taken to change them.
-    const std::uint32_t mask = allpassMask;
-    const std::uint32_t w = allpassPosition = (allpassPosition + kAllpassFrameFloats) & mask;
-    float* ring = allpassRing.data();
+    const std::uint32_t w = allpassPosition = (allpassPosition + kAllpassFrameFloats) & allpassMask;
+    // Held locally: the ring stores could otherwise be taken to change it.
+    float* const frame = allpassFrames + w;
+    const bool mirrored = allpassMirrored;
     typedef int LaneIndex __attribute__((vector_size(16)));
     const Lanes guard = load4(allpassGuard), feedback = load4(allpassFeedback);
     // Within the chains the lanes go 0, 2, 1, 3: each tuning set's two lanes side by side, so that
     // a stage reads one pair where the first set says and one where the second does.
     x = __builtin_shuffle(x, LaneIndex{0, 2, 1, 3});
     for (int i = 0; i < kAllpassStages; ++i) {
-        float* stage = ring + i * 4;
-        const Lanes y =
-            loadPairs(&stage[(w - allpassDelay[i][0]) & mask], &stage[(w - allpassDelay[i][1]) & mask] + 2);
-        store4(&stage[w], feedback * y + x + guard);
+        float* stage = frame + i * 4;
+        const Lanes y = loadPairs(&stage[allpassBack[i][0]], &stage[allpassBack[i][1]] + 2);
+        const Lanes kept = feedback * y + x + guard;
+        store4(stage, kept);
+        if (mirrored) store4(stage - allpassFloats(), kept);
         x = y - x;
     }
     return __builtin_shuffle(x, LaneIndex{0, 2, 1, 3});
@@ -456,5 +467,5 @@ std::uint32_t TBasicReverb::longestPath() const {
 
 bool TBasicReverb::hasSubnormalState() const {
     if (comb.hasSubnormalState()) return true;
-    return std::any_of(allpassRing.begin(), allpassRing.end(), isSubnormal);
+    return std::any_of(allpassRing->get(), allpassRing->get() + allpassFloats(), isSubnormal);
 }

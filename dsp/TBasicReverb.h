@@ -159,6 +159,7 @@ private:
     };
     Taps preDelay(float inL, float inR);
     ReverbLanes passChains(ReverbLanes x);
+    std::size_t allpassFloats() const { return allpassMask + kAllpassFrameFloats; }
 #if TARNWELL_WIDE_COMBS
     __attribute__((target("avx"))) ReverbLanes processWide(float inL, float inR);
 #endif
@@ -180,7 +181,12 @@ private:
     std::uint32_t allpassDelay[kAllpassStages][2] = {};
     std::uint32_t allpassMask = 0;
     std::uint32_t allpassPosition = 0;
-    std::vector<float> allpassRing;
+    // The delays negated: where a stage reads, from where it writes. The ring is written in its
+    // second copy, so that no read wraps (as the combs'); allpassFrames is that copy.
+    std::int32_t allpassBack[kAllpassStages][2] = {};
+    std::unique_ptr<SilentRing<float>> allpassRing;
+    float* allpassFrames = nullptr;
+    bool allpassMirrored = false;
     // The allpasses' guard and feedback and the output gain in every lane, set once (see the comb's guard).
     float allpassGuard[4] = {};
     float allpassFeedback[4] = {};
