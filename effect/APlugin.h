@@ -631,11 +631,43 @@ private:
     FramePair runSignalPath(FramePair in);
     template <int path>
     FramePair runPath(FramePair in);
+    // A quiet run taken stage by stage (the Delay, each Block, the output stage over all of the
+    // run's frames in turn), with what the controls gave the Blocks frame by frame worked out
+    // first. Only while nothing the controls follow comes from the signal within the run.
+    static constexpr int QUIET_RUN_FRAMES = 15;
+    struct RunControls {
+        BlockLanes targets[QUIET_RUN_FRAMES][BLOCK_COUNT];  // what each pad adds to its targets
+        float gater[QUIET_RUN_FRAMES][BLOCK_COUNT][2];      // each gater's left and right
+        // Per Block, 1 while they move from frame to frame, 0 while the first frame's hold.
+        int targetStride[BLOCK_COUNT], gaterStride[BLOCK_COUNT];
+    };
+    bool quietRunStaged() const;
+    int offBlocks() const;
+    // The output stage of one frame for the path's lanes and the dry pair; processed: the pair
+    // before the gains, which the follower may measure.
+    static FramePair outputStage(BlockLanes lanes, FramePair dry, const OutputGains& g, FramePair& processed);
+    // What the pad adds to Block b's three targets now.
+    BlockLanes padTargets(int b) const {
+        const float x = modSourceValues[SOURCE_X[b]], y = modSourceValues[SOURCE_Y[b]];
+        return BlockLanes{x, x, x, x} * xyAmounts[b][0] + BlockLanes{y, y, y, y} * xyAmounts[b][1];
+    }
+    // The run's n output pairs for its n input pairs; gives the n pairs the follower measures
+    // after each frame (the input itself, or what follow now holds). frame: the sample counter
+    // before the run's first frame.
+    const FramePair* runStages(const FramePair* in, FramePair* out, FramePair* follow, int n,
+                               const RunControls& controls, int64_t frame);
+    template <int path>
+    const FramePair* runPathStages(const FramePair* in, FramePair* out, FramePair* follow, int n,
+                                   const RunControls& controls, int64_t frame);
+    void runBlockStage(int b, bool parallel, const BlockLanes* in, BlockLanes* out, int n,
+                       const RunControls& controls, int64_t frame);
+    void delayStage(BlockLanes* lanes, int n);
     void publishLevelSources();  // the level sources from what the last frame kept
     void noteQuietSpan();
     // The Block's output lanes for its input lanes.
     BlockLanes runBlock(int block, bool parallel, BlockLanes input);
     BlockLanes mixBlock(int block, BlockLanes in, BlockLanes processed) const;
+    BlockMix gaterMix(int block) const;       // a Gater Block's mix, under its pad's third target
     BlockLanes delayLanes(BlockLanes lanes);  // doDelay with Delay On already known
     // Each type's processed lanes for the Block's input lanes.
     BlockLanes processFilter(int block, BlockLanes in);

@@ -506,6 +506,37 @@ TEST_F(EngineTest, LevelsOnTheModWheelGlideAndRestAlikeInQuietFrames) {
     EXPECT_EQ(quiet, played(1));
 }
 
+// Quiet runs go stage by stage (the Delay, each Block, the output stage over the run's frames):
+// on every path, with the Delay between the Blocks or around them, Blocks Off, bypassed, one
+// Room or two, and the follower on each of its sources, calls of 37 frames (which run quiet)
+// give the output and the follower of calls of one frame (which never do).
+TEST_F(EngineTest, QuietRunsTakenStageByStageRenderAsSingleFrames) {
+    const Signal left = sine(350.0, RATE, 5000, 0.5), right = sine(520.0, RATE, 5000, 0.4);
+    const int blocks[][3] = {{TYPE_OFF, TYPE_OFF, TYPE_OFF},
+                             {TYPE_FILTER, TYPE_OFF, TYPE_ROOM},
+                             {TYPE_ROOM, TYPE_COMB, TYPE_ROOM}};
+    for (int path = 0; path < 6; ++path) {
+        for (int t = 0; t < 3; ++t) {
+            const int(&types)[3] = blocks[t];
+            auto played = [&](std::size_t blockSize) {
+                auto fx = makeNeutral(path, [&](APlugin& e) {
+                    setBlocks(e, path, types);
+                    setFeedbackDelay(e);
+                    e.setParameter(FOLLOWER_SOURCE_PARAM, choice((3 * path + t) % 5, 4.9f));
+                    if (path % 4 == 1) e.setParameter(BLOCK_BYPASS_TAG[1], 1.0f);
+                });
+                Stereo out = render(*fx, left, right, blockSize);
+                out.left.push_back(fx->modSourceValues[SOURCE_FOLLOWER]);
+                return out;
+            };
+            const Stereo quiet = played(37), single = played(1);
+            ASSERT_GT(rms(quiet.left, 4000, 5000), 0.01) << path;
+            ASSERT_EQ(quiet.left, single.left) << "path " << path << ", Block 1 type " << types[0];
+            ASSERT_EQ(quiet.right, single.right) << "path " << path << ", Block 1 type " << types[0];
+        }
+    }
+}
+
 // A synced quarter-bar delay: its echo arrives a quarter bar at the host's tempo later, or at
 // 120 bpm while the host gives no tempo.
 TEST_F(EngineTest, SyncedDelayFollowsTheHostTempo) {
