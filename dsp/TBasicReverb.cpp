@@ -204,12 +204,11 @@ __attribute__((target("avx"), always_inline)) inline __m128 delayedLanes(const f
 
 // As update, comb vectors j and j + 1 side by side in eight lanes: every lane takes the same
 // operations in the same order (the lane sum still adds vector after vector).
-[[gnu::always_inline]] inline ReverbLanes TComb::updateWide(float inL, float tap0, float tap2, float inR,
-                                                            float tap1, float tap3) {
+[[gnu::always_inline]] inline ReverbLanes TComb::updateWide(ReverbLanes evenInput, ReverbLanes oddInput) {
     const std::uint32_t q = position = (position + 1) & kCombMask;
     const std::int32_t start = static_cast<std::int32_t>(q) * kCombs;
 
-    const __m256 input = _mm256_set_ps(inR, tap2, inR, tap0, tap3, inL, tap1, inL);
+    const __m256 input = _mm256_insertf128_ps(_mm256_castps128_ps256(evenInput), oddInput, 1);
     const __m256 dampV = _mm256_broadcast_ss(damp), keepV = _mm256_broadcast_ss(oneMinusDamp);
     const __m256 roomV = _mm256_broadcast_ss(roomGain), guard = _mm256_broadcast_ss(guardLanes);
     float* frame = ring.at() + start;
@@ -241,7 +240,7 @@ bool TComb::hasSubnormalState() const {
 
 namespace {
 
-bool haveAvx2() {
+bool haveAvx() {
 #if TARNWELL_WIDE_COMBS
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx");
@@ -270,6 +269,7 @@ void TBasicReverb::create() {
     init();
     preDelayPosition = 0;
     std::fill(std::begin(tapOffset), std::end(tapOffset), 0);
+    placeTaps();
 }
 
 void TBasicReverb::init() {
@@ -324,8 +324,8 @@ void TBasicReverb::mute() {
     preDelayPosition = 0;
     if (!written) return;
     comb.clearRing();
-    std::fill_n(preDelayL.get(), kPreDelayFrames, 0.0f);
-    std::fill_n(preDelayR.get(), kPreDelayFrames, 0.0f);
+    for (const SilentRing<float>* ring : {&preDelayL, &preDelayR})
+        std::fill_n(ring->get(), kPreDelayFrames * (ring->mirrored() ? 2 : 1), 0.0f);
     written = false;
 }
 
@@ -390,6 +390,13 @@ void TBasicReverb::setWiden(ReverbLanes w) {
     const ReverbIndices at =
         ReverbIndices{kMask, kMask, kMask, kMask} - __builtin_convertvector(bounded, ReverbIndices);
     std::memcpy(tapOffset, &at, sizeof at);
+    placeTaps();
+}
+
+void TBasicReverb::placeTaps() {
+    for (int i = 0; i < 4; ++i)
+        tapBack[i] = static_cast<std::int32_t>(static_cast<std::uint32_t>(tapOffset[i]) & kPreDelayMask) -
+                     static_cast<std::int32_t>(kPreDelayFrames);
 }
 
 // Each stage reads what it wrote size frames ago in each lane and writes feedback * that + its
@@ -424,19 +431,30 @@ void TBasicReverb::process(float inL, float inR, float& out1, float& out2, float
 }
 
 void TBasicReverb::useWideCombs(bool on) {
-    static const bool available = haveAvx2();
+    static const bool available = haveAvx();
     wideCombs = on && available;
 }
 
-[[gnu::always_inline]] inline TBasicReverb::Taps TBasicReverb::preDelay(float inL, float inR) {
+[[gnu::always_inline]] inline void TBasicReverb::writePreDelay(float inL, float inR, const float*& left,
+                                                               const float*& right) {
     const std::uint32_t p = preDelayPosition = (preDelayPosition + 1) & kPreDelayMask;
-    preDelayL[p] = inL;
-    preDelayR[p] = inR;
+    float* l = preDelayL.at() + p;
+    float* r = preDelayR.at() + p;
+    *l = inL;
+    *r = inR;
+    if (preDelayL.mirrored() || preDelayR.mirrored()) {
+        l[-static_cast<std::int32_t>(kPreDelayFrames)] = inL;
+        r[-static_cast<std::int32_t>(kPreDelayFrames)] = inR;
+    }
     written = true;
-    auto tap = [p, this](const SilentBuffer<float>& ring, int i) {
-        return ring[(p + static_cast<std::uint32_t>(tapOffset[i])) & kPreDelayMask];
-    };
-    return Taps{tap(preDelayL, 0), tap(preDelayR, 1), tap(preDelayL, 2), tap(preDelayR, 3)};
+    left = l;
+    right = r;
+}
+
+[[gnu::always_inline]] inline TBasicReverb::Taps TBasicReverb::preDelay(float inL, float inR) {
+    const float *left, *right;
+    writePreDelay(inL, inR, left, right);
+    return Taps{left[tapBack[0]], right[tapBack[1]], left[tapBack[2]], right[tapBack[3]]};
 }
 
 ReverbLanes TBasicReverb::process(float inL, float inR) {
@@ -449,8 +467,15 @@ ReverbLanes TBasicReverb::process(float inL, float inR) {
 
 #if TARNWELL_WIDE_COMBS
 ReverbLanes TBasicReverb::processWide(float inL, float inR) {
-    const Taps t = preDelay(inL, inR);
-    return passChains(comb.updateWide(inL, t.t0, t.t2, inR, t.t1, t.t3)) * load4(outputGain);
+    const float *left, *right;
+    writePreDelay(inL, inR, left, right);
+    // Each tap loaded straight into its lane.
+    Lanes even = {inL, inL, inL, inL}, odd = {inR, inR, inR, inR};
+    even[1] = right[tapBack[1]];
+    even[3] = right[tapBack[3]];
+    odd[0] = left[tapBack[0]];
+    odd[2] = left[tapBack[2]];
+    return passChains(comb.updateWide(even, odd)) * load4(outputGain);
 }
 #endif
 

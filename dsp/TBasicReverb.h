@@ -47,9 +47,9 @@ public:
     // The four lanes' high-passed comb sums for this frame.
     ReverbLanes update(float inL, float tap0, float tap2, float inR, float tap1, float tap3);
 #if TARNWELL_WIDE_COMBS
-    // The same, two comb vectors at a time; only where the processor has AVX.
-    __attribute__((target("avx"))) ReverbLanes updateWide(float inL, float tap0, float tap2, float inR,
-                                                          float tap1, float tap3);
+    // The same, two comb vectors at a time, given the even vectors' inputs {inL, tap1, inL, tap3}
+    // and the odd ones' {tap0, inR, tap2, inR}; only where the processor has AVX.
+    __attribute__((target("avx"))) ReverbLanes updateWide(ReverbLanes evenInput, ReverbLanes oddInput);
 #endif
 
 private:
@@ -158,6 +158,9 @@ private:
         float t0, t1, t2, t3;
     };
     Taps preDelay(float inL, float inR);
+    // Writes the frame's input; tap i then reads left or right (i odd) at tapBack[i].
+    void writePreDelay(float inL, float inR, const float*& left, const float*& right);
+    void placeTaps();
     ReverbLanes passChains(ReverbLanes x);
     std::size_t allpassFloats() const { return allpassMask + kAllpassFrameFloats; }
 #if TARNWELL_WIDE_COMBS
@@ -167,11 +170,13 @@ private:
 
     std::uint32_t preDelayPosition = 0;
     std::int32_t tapOffset[4] = {};
+    std::int32_t tapBack[4] = {};  // the taps from the frame written, one ring back at most
     float room = 0.0f;
     float damping = 0.0f;
     float sampleRate = 44100.0f;
-    SilentBuffer<float> preDelayL{kPreDelayFrames};
-    SilentBuffer<float> preDelayR{kPreDelayFrames};
+    // Written in their second copies, so that no tap wraps (as the combs' ring).
+    SilentRing<float> preDelayL{kPreDelayFrames};
+    SilentRing<float> preDelayR{kPreDelayFrames};
     bool written = false;  // whether process ran since the last mute: a silent room needs no clearing
     // setMod's factors: even and odd combs of outputs 1/2, then of outputs 3/4.
     float factor[4] = {1.0f, 1.0f, 1.0f, 1.0f};
