@@ -367,6 +367,12 @@ void TBasicReverb::applyLength(float l, float r) {
     const float x[2] = {l * sampleRate / kTuningRate, r * sampleRate / kTuningRate};
     const Lanes scale[2] = {{x[0] * factor[0], x[0] * factor[0], x[1] * factor[2], x[1] * factor[2]},
                             {x[0] * factor[1], x[0] * factor[1], x[1] * factor[3], x[1] * factor[3]}};
+#if TARNWELL_WIDE_COMBS
+    if (wideCombs) {
+        placeCombsWide(scale);
+        return;
+    }
+#endif
     constexpr float kLongest = static_cast<float>(TComb::kMaxLength);
     const Lanes longest = {kLongest, kLongest, kLongest, kLongest}, oneFrame = {1.0f, 1.0f, 1.0f, 1.0f};
     Lanes frames[TComb::kVectors];
@@ -466,6 +472,33 @@ ReverbLanes TBasicReverb::process(float inL, float inR) {
 }
 
 #if TARNWELL_WIDE_COMBS
+// applyLength's loop and TComb::setLengths as one, eight combs at a time: the same steps to the
+// lengths, then the offsets in float, where every value on the way is a whole number far inside
+// its exact range.
+void TBasicReverb::placeCombsWide(const ReverbLanes (&scale)[2]) {
+    static constexpr auto kCombIndexF = [] {
+        std::array<float, TComb::kCombs> c{};
+        for (int i = 0; i < TComb::kCombs; ++i) c[static_cast<std::size_t>(i)] = static_cast<float>(i);
+        return c;
+    }();
+    const __m256 pairScale = _mm256_insertf128_ps(_mm256_castps128_ps256(scale[0]), scale[1], 1);
+    const __m256 longest = _mm256_set1_ps(static_cast<float>(TComb::kMaxLength)), one = _mm256_set1_ps(1.0f);
+    const __m256 perFrame = _mm256_set1_ps(static_cast<float>(TComb::kCombs));
+    __m256 most = one;
+    for (std::size_t j = 0; j < TComb::kCombs; j += 2 * TComb::kLanes) {
+        const __m256 v =
+            _mm256_add_ps(_mm256_mul_ps(pairScale, _mm256_loadu_ps(&kCombTuningF[j])), _mm256_set1_ps(0.5f));
+        const __m256 frames = _mm256_max_ps(one, _mm256_min_ps(v, longest));
+        most = _mm256_max_ps(most, frames);
+        const __m256 whole = _mm256_round_ps(frames, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+        const __m256 at = _mm256_sub_ps(_mm256_loadu_ps(&kCombIndexF[j]), _mm256_mul_ps(whole, perFrame));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(&comb.offset[j]), _mm256_cvttps_epi32(at));
+    }
+    const __m128 half = _mm_max_ps(_mm256_castps256_ps128(most), _mm256_extractf128_ps(most, 1));
+    const float m = std::max(std::max(half[0], half[1]), std::max(half[2], half[3]));
+    comb.lowestOffset = -static_cast<std::int32_t>(m) * TComb::kCombs;
+}
+
 ReverbLanes TBasicReverb::processWide(float inL, float inR) {
     const float *left, *right;
     writePreDelay(inL, inR, left, right);

@@ -165,6 +165,7 @@ private:
     std::size_t allpassFloats() const { return allpassMask + kAllpassFrameFloats; }
 #if TARNWELL_WIDE_COMBS
     __attribute__((target("avx"))) ReverbLanes processWide(float inL, float inR);
+    __attribute__((target("avx"))) void placeCombsWide(const ReverbLanes (&scale)[2]);
 #endif
     void applyLength(float l, float r);
 
