@@ -768,11 +768,24 @@ BlockLanes APlugin::processShaper(int b, BlockLanes in) {
     return s.process(in);
 }
 
+namespace {
+
+// (o1 + o3) and (o2 + o4) side by side, then spread to both sub-samples of their side (lanes 2 and
+// 3 of the sums are not used).
+inline BlockLanes roomOutput(TBasicReverb& room, BlockLanes in) {
+    typedef int32_t Pick __attribute__((vector_size(16)));
+    const BlockLanes o = room.process(leftOf(in), rightOf(in));
+    const BlockLanes sums =
+        (o + __builtin_shuffle(o, Pick{2, 3, 0, 1})) * pairConstant(0.707f) * pairConstant(0.9f);
+    return __builtin_shuffle(sums, Pick{0, 0, 1, 1});
+}
+
+}  // namespace
+
 BlockLanes APlugin::processRoom(int b, BlockLanes in) {
     TBasicReverb& room = *engine::pinned(&reverb[b]);
     BlockMemos& memos = *engine::pinned(&memo[b]);
     const int64_t frame = sampleCounter.load(std::memory_order_relaxed);
-    if ((frame & 7) == 0) stepRoomLfos(b, frame);
 
     // Length, damping, high-pass and spread with their modulation. While all four rest so does
     // all that follows from them, but for new length factors; a reset or a new rate forgets the
@@ -788,7 +801,19 @@ BlockLanes APlugin::processRoom(int b, BlockLanes in) {
                           BlockLanes{V[0], V[1], V[2], V[11]};
     const BlockLanes settings =
         targetsHold(b) ? memos.roomSettings : memos.roomKnobs + BlockLanes{t[0], t[1], t[2], -0.0f};
-    if (allEqual(settings, memos.roomSettings) && memos.roomHighPass == memos.roomHighPass) {
+    const bool rest = allEqual(settings, memos.roomSettings) && memos.roomHighPass == memos.roomHighPass;
+    // Most frames have nothing to set: those call nothing but the room, and so keep no registers.
+    if ((frame & 7) != 0 && rest && room.lengthsFollow()) return roomOutput(room, in);
+    return controlRoom(b, in, settings, rest);
+}
+
+// processRoom where the LFOs step, settings move or the lengths have new factors to take.
+BlockLanes APlugin::controlRoom(int b, BlockLanes in, BlockLanes settings, bool rest) {
+    TBasicReverb& room = reverb[b];
+    BlockMemos& memos = memo[b];
+    const int64_t frame = sampleCounter.load(std::memory_order_relaxed);
+    if ((frame & 7) == 0) stepRoomLfos(b, frame);
+    if (rest) {
         room.refreshLength();
     } else {
         memos.roomSettings = settings;
@@ -802,14 +827,7 @@ BlockLanes APlugin::processRoom(int b, BlockLanes in) {
         const float a = memos.roomLength((0.5f * l + 0.4f) * 6.0f - 6.0f);
         room.setLength(a, 0.9f * a * memos.roomSpread(0.4f * settings[3]));
     }
-
-    // (o1 + o3) and (o2 + o4) side by side, then spread to both sub-samples of their side (lanes 2
-    // and 3 of the sums are not used).
-    typedef int32_t Pick __attribute__((vector_size(16)));
-    const BlockLanes o = room.process(leftOf(in), rightOf(in));
-    const BlockLanes sums =
-        (o + __builtin_shuffle(o, Pick{2, 3, 0, 1})) * pairConstant(0.707f) * pairConstant(0.9f);
-    return __builtin_shuffle(sums, Pick{0, 0, 1, 1});
+    return roomOutput(room, in);
 }
 
 // The room's length factors every 16 frames and its widening taps every 8, four LFOs each.
