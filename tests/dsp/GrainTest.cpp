@@ -159,7 +159,17 @@ TEST(GrainTape, ARecordingReadsAsOneRunAcrossTheRingsEnd) {
 // The Block's sixteen slots side by side play as sixteen single slots added up in slot order, bit
 // for bit: grains of every loop mode, shape, read and write size (0 and 1 among them) at speeds
 // that pass both ends in one frame, retriggered while they record or play, ending in any lane.
-TEST(GrainSlots, PlayAsTheSingleSlotsAddedUpBitForBit) {
+// Both builds of the slots' frame: the one for AVX2 (where the processor has it) and the other.
+class GrainSlots : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override { wideBefore = TGrainSlots::wideSteps(GetParam()); }
+    void TearDown() override { TGrainSlots::wideSteps(wideBefore); }
+    bool wideBefore = false;
+};
+
+INSTANTIATE_TEST_SUITE_P(Builds, GrainSlots, ::testing::Bool());
+
+TEST_P(GrainSlots, PlayAsTheSingleSlotsAddedUpBitForBit) {
     auto tape = std::make_unique<TGrainTape>();
     auto slots = std::make_unique<TGrainSlots>();
     auto single = std::make_unique<TGrain[]>(TGrainSlots::kSlots);
