@@ -9,6 +9,9 @@
 #if defined(__SSE__)
 #include <xmmintrin.h>
 #endif
+#if TARNWELL_WIDE_COMBS
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -50,6 +53,16 @@ inline ReverbLanes laneMin(ReverbLanes a, ReverbLanes b) {
     return _mm_min_ps(a, b);
 #else
     return a < b ? a : b;
+#endif
+}
+
+// a[0], a[1], b[0], b[1]: two 8-byte loads.
+inline ReverbLanes loadPairs(const float* a, const float* b) {
+#if defined(__SSE__)
+    return _mm_loadh_pi(_mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(a)),
+                        reinterpret_cast<const __m64*>(b));
+#else
+    return ReverbLanes{a[0], a[1], b[0], b[1]};
 #endif
 }
 
@@ -160,13 +173,61 @@ inline void store4(float* p, Lanes v) {
         store4(&frame[j * kLanes], low * roomV + (j % 2 == 0 ? evenInput : oddInput) + guard);
     }
     if (ring.mirrored()) std::memcpy(frame - kRingFloats, frame, kCombs * sizeof(float));
+    return highPass(total);
+}
 
+[[gnu::always_inline]] inline ReverbLanes TComb::highPass(ReverbLanes total) {
     const Lanes l1 = load4(low1) * load4(a0) + total * load4(a1);
     const Lanes l2 = load4(low2) * load4(b0) + l1 * load4(b1);
     store4(low1, l1);
     store4(low2, l2);
     return l1 - l2;
 }
+
+#if TARNWELL_WIDE_COMBS
+namespace {
+
+// Four loads, each straight into its lane. (A gather instruction would take fewer instructions,
+// but more time.)
+__attribute__((target("avx"), always_inline)) inline __m128 delayedLanes(const float* frame,
+                                                                         const std::int32_t* o) {
+    ReverbLanes v = {frame[o[0]], 0.0f, 0.0f, 0.0f};
+    v[1] = frame[o[1]];
+    v[2] = frame[o[2]];
+    v[3] = frame[o[3]];
+    return v;
+}
+
+}  // namespace
+
+// As update, comb vectors j and j + 1 side by side in eight lanes: every lane takes the same
+// operations in the same order (the lane sum still adds vector after vector).
+[[gnu::always_inline]] inline ReverbLanes TComb::updateWide(float inL, float tap0, float tap2, float inR,
+                                                            float tap1, float tap3) {
+    const std::uint32_t q = position = (position + 1) & kCombMask;
+    const std::int32_t start = static_cast<std::int32_t>(q) * kCombs;
+
+    const __m256 input = _mm256_set_ps(inR, tap2, inR, tap0, tap3, inL, tap1, inL);
+    const __m256 dampV = _mm256_broadcast_ss(damp), keepV = _mm256_broadcast_ss(oneMinusDamp);
+    const __m256 roomV = _mm256_broadcast_ss(roomGain), guard = _mm256_broadcast_ss(guardLanes);
+    float* frame = ring.at() + start;
+    __m128 total = _mm_setzero_ps();
+#pragma GCC unroll 5
+    for (int j = 0; j < kCombs; j += 2 * kLanes) {
+        const __m128 even = delayedLanes(frame, &offset[j]), odd = delayedLanes(frame, &offset[j + kLanes]);
+        total = _mm_add_ps(total, even);
+        total = _mm_add_ps(total, odd);
+        asm("" : "+x"(total));  // as in update
+        const __m256 d = _mm256_insertf128_ps(_mm256_castps128_ps256(even), odd, 1);
+        const __m256 low =
+            _mm256_add_ps(_mm256_mul_ps(_mm256_loadu_ps(&lowPass[j]), dampV), _mm256_mul_ps(d, keepV));
+        _mm256_storeu_ps(&lowPass[j], low);
+        _mm256_storeu_ps(&frame[j], _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(low, roomV), input), guard));
+    }
+    if (ring.mirrored()) std::memcpy(frame - kRingFloats, frame, kCombs * sizeof(float));
+    return highPass(total);
+}
+#endif
 
 bool TComb::hasSubnormalState() const {
     auto anySubnormal = [](const float* v, std::size_t n) { return std::any_of(v, v + n, isSubnormal); };
@@ -176,7 +237,21 @@ bool TComb::hasSubnormalState() const {
 
 // ---- TBasicReverb ----
 
+namespace {
+
+bool haveAvx2() {
+#if TARNWELL_WIDE_COMBS
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx");
+#else
+    return false;
+#endif
+}
+
+}  // namespace
+
 TBasicReverb::TBasicReverb() {
+    useWideCombs(true);
     comb.setHighPass(0.0f);
     std::fill(std::begin(comb.guardLanes), std::end(comb.guardLanes), kCombGuard);
     std::fill(std::begin(allpassGuard), std::end(allpassGuard), kAllpassGuard);
@@ -316,16 +391,17 @@ void TBasicReverb::setWiden(ReverbLanes w) {
     float* ring = allpassRing.data();
     typedef int LaneIndex __attribute__((vector_size(16)));
     const Lanes guard = load4(allpassGuard), feedback = load4(allpassFeedback);
+    // Within the chains the lanes go 0, 2, 1, 3: each tuning set's two lanes side by side, so that
+    // a stage reads one pair where the first set says and one where the second does.
+    x = __builtin_shuffle(x, LaneIndex{0, 2, 1, 3});
     for (int i = 0; i < kAllpassStages; ++i) {
         float* stage = ring + i * 4;
-        auto delayed = [&](int set) { return load4(&stage[(w - allpassDelay[i][set]) & mask]); };
-        // Lanes 0 and 2 of the first, 1 and 3 of the second: gathered, then put in order.
-        const Lanes pairs = __builtin_shuffle(delayed(0), delayed(1), LaneIndex{0, 2, 5, 7});
-        const Lanes y = __builtin_shuffle(pairs, LaneIndex{0, 2, 1, 3});
+        const Lanes y =
+            loadPairs(&stage[(w - allpassDelay[i][0]) & mask], &stage[(w - allpassDelay[i][1]) & mask] + 2);
         store4(&stage[w], feedback * y + x + guard);
         x = y - x;
     }
-    return x;
+    return __builtin_shuffle(x, LaneIndex{0, 2, 1, 3});
 }
 
 void TBasicReverb::process(float inL, float inR, float& out1, float& out2, float& out3, float& out4) {
@@ -336,7 +412,12 @@ void TBasicReverb::process(float inL, float inR, float& out1, float& out2, float
     out4 = out[3];
 }
 
-ReverbLanes TBasicReverb::process(float inL, float inR) {
+void TBasicReverb::useWideCombs(bool on) {
+    static const bool available = haveAvx2();
+    wideCombs = on && available;
+}
+
+[[gnu::always_inline]] inline TBasicReverb::Taps TBasicReverb::preDelay(float inL, float inR) {
     const std::uint32_t p = preDelayPosition = (preDelayPosition + 1) & kPreDelayMask;
     preDelayL[p] = inL;
     preDelayR[p] = inR;
@@ -344,12 +425,23 @@ ReverbLanes TBasicReverb::process(float inL, float inR) {
     auto tap = [p, this](const SilentBuffer<float>& ring, int i) {
         return ring[(p + static_cast<std::uint32_t>(tapOffset[i])) & kPreDelayMask];
     };
-    const float tap0 = tap(preDelayL, 0);
-    const float tap1 = tap(preDelayR, 1);
-    const float tap2 = tap(preDelayL, 2);
-    const float tap3 = tap(preDelayR, 3);
-    return passChains(comb.update(inL, tap0, tap2, inR, tap1, tap3)) * load4(outputGain);
+    return Taps{tap(preDelayL, 0), tap(preDelayR, 1), tap(preDelayL, 2), tap(preDelayR, 3)};
 }
+
+ReverbLanes TBasicReverb::process(float inL, float inR) {
+#if TARNWELL_WIDE_COMBS
+    if (wideCombs) return processWide(inL, inR);
+#endif
+    const Taps t = preDelay(inL, inR);
+    return passChains(comb.update(inL, t.t0, t.t2, inR, t.t1, t.t3)) * load4(outputGain);
+}
+
+#if TARNWELL_WIDE_COMBS
+ReverbLanes TBasicReverb::processWide(float inL, float inR) {
+    const Taps t = preDelay(inL, inR);
+    return passChains(comb.updateWide(inL, t.t0, t.t2, inR, t.t1, t.t3)) * load4(outputGain);
+}
+#endif
 
 std::uint32_t TBasicReverb::longestPath() const {
     std::uint32_t tap = 0;  // tap i reads (kPreDelayMask - tapOffset[i]) + 1 frames back, as wrapped

@@ -12,6 +12,15 @@
 
 #include "dsp/SilentBuffer.h"
 
+// Where AVX may be chosen at run time, the comb bank also has a path that loads its reads straight
+// into their lanes and works two comb vectors at a time; it computes the same lanes with the same
+// operations, so the output is the same.
+#if defined(__x86_64__) && defined(__GNUC__)
+#define TARNWELL_WIDE_COMBS 1
+#else
+#define TARNWELL_WIDE_COMBS 0
+#endif
+
 // Four lanes of the reverb, one per output; a lane-wise operation rounds as the same operation on
 // one float does.
 typedef float ReverbLanes __attribute__((vector_size(16)));
@@ -37,10 +46,16 @@ public:
     void setLengths(const ReverbLanes (&frames)[kVectors]);
     // The four lanes' high-passed comb sums for this frame.
     ReverbLanes update(float inL, float tap0, float tap2, float inR, float tap1, float tap3);
+#if TARNWELL_WIDE_COMBS
+    // The same, two comb vectors at a time; only where the processor has AVX.
+    __attribute__((target("avx"))) ReverbLanes updateWide(float inL, float tap0, float tap2, float inR,
+                                                          float tap1, float tap3);
+#endif
 
 private:
     friend class TBasicReverb;
 
+    ReverbLanes highPass(ReverbLanes total);
     void setRawLengths(const int (&lengths)[kCombs]);
     void setVectors(float damping, float room);
     void setHighPass(float c);
@@ -113,6 +128,11 @@ public:
     void setWiden(float w0, float w1, float w2, float w3) { setWiden(ReverbLanes{w0, w1, w2, w3}); }
     void setWiden(ReverbLanes w);
 
+    // Whether process takes the comb bank's AVX path; by default wherever the processor has it.
+    // Both give the same output: the choice is open so that tests can hold one against the other.
+    void useWideCombs(bool on);
+    bool usesWideCombs() const { return wideCombs; }
+
     void process(float inL, float inR, float& out1, float& out2, float& out3, float& out4);
     // The same, the four outputs as the lanes of one vector.
     ReverbLanes process(float inL, float inR);
@@ -132,7 +152,14 @@ private:
     static constexpr int kAllpassStages = 4;
     static constexpr std::uint32_t kAllpassFrameFloats = kAllpassStages * 4;
 
+    struct Taps {
+        float t0, t1, t2, t3;
+    };
+    Taps preDelay(float inL, float inR);
     ReverbLanes passChains(ReverbLanes x);
+#if TARNWELL_WIDE_COMBS
+    __attribute__((target("avx"))) ReverbLanes processWide(float inL, float inR);
+#endif
     void applyLength(float l, float r);
 
     std::uint32_t preDelayPosition = 0;
@@ -159,4 +186,5 @@ private:
     // The arguments of the last setLength, while the comb lengths still follow from them.
     float lastLength[2] = {};
     bool lengthsStale = true;
+    bool wideCombs = false;
 };

@@ -134,6 +134,93 @@ void TDelay::setDelayLen(float lenL, float lenR, float addL, float addR, float s
                   kReadBehind / static_cast<double>(clampedLen[1]));
 }
 
+// A stretch of frames with the lines' ends, counts and clocks held in registers. Frame by frame
+// while a frame may still be in the fill phase, fill a line or reach a ring's end.
+void TDelay::processRun(Pair* io, int n) {
+    bool steady = !notReady;
+    const PairD first = clock + increment;  // the first frame's clocks, as process adds them
+    for (int c = 0; c < 2; ++c) {
+        const Line& line = lines[c];
+        steady = steady && first[c] >= kReadBehind && line.count >= 3 &&
+                 line.count + static_cast<std::size_t>(n) < Line::kCapacity && line.front < line.back &&
+                 line.back + n < line.end;
+    }
+    if (!steady) {
+        for (int q = 0; q < n; ++q) io[q] = process(io[q]);
+    } else if (lockstep) {
+        processSteady<true>(io, n);
+    } else {
+        processSteady<false>(io, n);
+    }
+}
+
+// process, frame after frame, where every frame reads (a line holds three entries or more
+// after each write) and the entries a run walks and writes lie in a row. The clocks only grow,
+// so a stretch that starts past the fill phase stays past it.
+template <bool both>
+void TDelay::processSteady(Pair* io, int n) {
+    Entry* front[2] = {lines[0].front, lines[1].front};
+    Entry* back[2] = {lines[0].back, lines[1].back};
+    std::size_t count[2] = {lines[0].count, lines[1].count};
+    PairD now = clock;
+    const PairD step = increment;
+    const std::uintptr_t rightOffset = rightFromLeft;
+    LoopCopy loop{ownFeed,      crossFeed,    lowPassCoeff,  lowPassRest, highPassCoeff,
+                  highPassRest, lowPassState, highPassState, feedFilterOn};
+    auto next = [](Entry* e) { return e + 1; };
+    for (int q = 0; q < n; ++q) {
+        now += step;
+        Pair out;
+        if constexpr (both) {
+            // readBoth: the right line's span is the left one's moved to its storage.
+            const double t = now[0] - kReadBehind;
+            const Span s = walk(front[0], count[0], t, next);
+            auto toRight = [rightOffset](const Entry* e) {
+                return reinterpret_cast<const Entry*>(reinterpret_cast<std::uintptr_t>(e) + rightOffset);
+            };
+            const PairD newer = {s.e1->sample, toRight(s.e1)->sample};
+            if (s.atNewest) {
+                out = __builtin_convertvector(newer, Pair);
+            } else {
+                const PairD older = {s.e0->sample, toRight(s.e0)->sample};
+                out = __builtin_convertvector(older + fraction(s, t) * (newer - older), Pair);
+            }
+        } else {
+            double read[2];
+            for (int c = 0; c < 2; ++c) {
+                const double t = now[c] - kReadBehind;
+                const Span s = walk(front[c], count[c], t, next);
+                read[c] =
+                    s.atNewest ? s.e1->sample : s.e0->sample + fraction(s, t) * (s.e1->sample - s.e0->sample);
+            }
+            out = __builtin_convertvector((PairD{read[0], read[1]}), Pair);
+        }
+        const Pair w = loopInput(loop, io[q], out);
+#if defined(__SSE2__)
+        const PairD written = _mm_cvtps_pd(__builtin_shufflevector(w, w, 0, 1, 0, 1));
+#else
+        const PairD written = __builtin_convertvector(w, PairD);
+#endif
+        for (int c = 0; c < 2; ++c) {
+            *back[c]++ = {now[c], written[c]};
+            ++count[c];
+        }
+        io[q] = out;
+    }
+    if constexpr (both) {
+        front[1] = reinterpret_cast<Entry*>(reinterpret_cast<std::uintptr_t>(front[0]) + rightOffset);
+        count[1] = count[0];
+    }
+    for (int c = 0; c < 2; ++c) {
+        lines[c].front = front[c];
+        lines[c].back = back[c];
+        lines[c].count = count[c];
+    }
+    clock = now;
+    lowPassState = loop.lowPassState;
+    highPassState = loop.highPassState;
+}
+
 void TDelay::setDelayLenDirect(float samples) {
     lengthSettingsValid = false;
     for (int c = 0; c < 2; ++c) {

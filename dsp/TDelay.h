@@ -49,6 +49,8 @@ public:
     // Left and right side by side.
     typedef float Pair __attribute__((vector_size(8)));
     Pair process(Pair in);
+    // n frames in a row, each pair in io replaced by its output: what n calls of process give.
+    void processRun(Pair* io, int n);
     void process(float inL, float inR, float& outL, float& outR) {
         const Pair out = process(Pair{inL, inR});
         outL = out[0];
@@ -114,9 +116,24 @@ private:
         bool atNewest;
     };
     static Span passTo(Line& line, double t);
+    // passTo on a line's front and count, next() giving the entry after one.
+    template <typename Next>
+    static Span walk(Entry*& front, std::size_t& count, double t, Next next);
     static double fraction(const Span& s, double t);
     double readChannel(int c, float in);
     Pair readBoth(Pair in);
+    // What the loop takes in for input in and output out: feedback, limiter and loop filter,
+    // with the gains and states of d (the Delay itself, or a stretch's copy in registers).
+    template <typename Loop>
+    static Pair loopInput(Loop& d, Pair in, Pair out);
+    struct LoopCopy {
+        Pair ownFeed, crossFeed, lowPassCoeff, lowPassRest, highPassCoeff, highPassRest, lowPassState,
+            highPassState;
+        bool feedFilterOn;
+    };
+    // A stretch past the fill phase in which no line fills up or reaches its ring's end.
+    template <bool both>
+    void processSteady(Pair* io, int n);
     void setFeedFilterCoefficients(float lowPass, float highPass);
 
     // 2^(12 len) of the last free length of each channel.
@@ -187,20 +204,26 @@ inline void TDelay::Line::popFront() {
 
 // Entries the read point t passed give way, but the newest two stay. Walked in registers; the
 // front and the count go back once.
-inline TDelay::Span TDelay::passTo(Line& line, double t) {
-    Entry* e0 = line.front;
-    Entry* e1 = line.after(e0);
-    std::size_t droppable = line.count - 2;
+template <typename Next>
+[[gnu::always_inline]] inline TDelay::Span TDelay::walk(Entry*& front, std::size_t& count, double t,
+                                                        Next next) {
+    Entry* e0 = front;
+    Entry* e1 = next(e0);
+    std::size_t droppable = count - 2;
     while (t >= e1->stamp) {
         e0 = e1;
-        e1 = line.after(e1);
+        e1 = next(e1);
         if (--droppable == 0) break;
     }
-    line.front = e0;
-    line.count = droppable + 2;
+    front = e0;
+    count = droppable + 2;
     // A line of one or two frames reads at (or just behind) its newest entry: the last two
     // entries still bracket the read point, so it carries the signal instead of staying silent.
     return Span{e0, e1, droppable == 0 && t >= e1->stamp};
+}
+
+inline TDelay::Span TDelay::passTo(Line& line, double t) {
+    return walk(line.front, line.count, t, [&line](Entry* e) { return line.after(e); });
 }
 
 // The front never lies ahead of the read point (the line starts at stamp 0 and entries are
@@ -249,16 +272,10 @@ inline TDelay::Pair TDelay::readBoth(Pair in) {
     return __builtin_convertvector(older + fraction(s, t) * (newer - older), Pair);
 }
 
-[[gnu::always_inline]] inline TDelay::Pair TDelay::process(Pair in) {
-    // A line always holds an entry (zero() leaves one, and none is dropped below two).
-    if (notReady) return Pair{};
-    // The two channels side by side: each lane rounds as the same sum on one channel would.
-    clock += increment;
-    const Pair out =
-        lockstep ? readBoth(in)
-                 : __builtin_convertvector((PairD{readChannel(0, in[0]), readChannel(1, in[1])}), Pair);
+template <typename Loop>
+[[gnu::always_inline]] inline TDelay::Pair TDelay::loopInput(Loop& d, Pair in, Pair out) {
     typedef int Swap __attribute__((vector_size(8)));
-    Pair w = in + ownFeed * out + crossFeed * __builtin_shuffle(out, Swap{1, 0}) + kGuard;
+    Pair w = in + d.ownFeed * out + d.crossFeed * __builtin_shuffle(out, Swap{1, 0}) + kGuard;
 #if defined(__SSE2__)
     // HiLimiter as one min and one max (a < b ? a : b and a > b ? a : b, NaN included) on the
     // pair widened to four lanes.
@@ -270,12 +287,26 @@ inline TDelay::Pair TDelay::readBoth(Pair in) {
     w = w > high ? high : w;  // HiLimiter
     w = w < low ? low : w;
 #endif
-    if (feedFilterOn) {
-        const Pair lp = lowPassCoeff * w + lowPassRest * lowPassState + kGuard;
-        const Pair hp = highPassRest * highPassState + highPassCoeff * lp + kGuard;
-        lowPassState = lp;
-        highPassState = hp;
+    if (d.feedFilterOn) {
+        const Pair lp = d.lowPassCoeff * w + d.lowPassRest * d.lowPassState + kGuard;
+        const Pair hp = d.highPassRest * d.highPassState + d.highPassCoeff * lp + kGuard;
+        d.lowPassState = lp;
+        d.highPassState = hp;
         w = lp - hp;
+    }
+    return w;
+}
+
+[[gnu::always_inline]] inline TDelay::Pair TDelay::process(Pair in) {
+    // A line always holds an entry (zero() leaves one, and none is dropped below two).
+    if (notReady) return Pair{};
+    // The two channels side by side: each lane rounds as the same sum on one channel would.
+    clock += increment;
+    const Pair out =
+        lockstep ? readBoth(in)
+                 : __builtin_convertvector((PairD{readChannel(0, in[0]), readChannel(1, in[1])}), Pair);
+    const Pair w = loopInput(*this, in, out);
+    if (feedFilterOn) {
         // In the fill phase the read step queued the input under this frame's stamp; the loop
         // holds it filtered, and an unfiltered entry would leak into the first echo as a step.
         if (clock[0] < kReadBehind) lines[0].newest().sample = w[0];

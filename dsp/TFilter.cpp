@@ -1,6 +1,7 @@
 #include "dsp/TFilter.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <iterator>
 
@@ -34,6 +35,19 @@ constexpr float FORMANT_HZ[5][4] = {
     {400.0f, 800.0f, 2800.0f, 3000.0f},   // O
     {350.0f, 600.0f, 2700.0f, 2900.0f},   // U
 };
+
+// The types whose coefficients depend on the cutoffs only through table entries; the one-pole,
+// vowel and formant coefficients take the cutoff itself.
+constexpr bool entriesOnly(int type) {
+    return !(type == TFilter::Bypass || type == TFilter::LP6 || type == TFilter::HP6 ||
+             type == TFilter::LP18 || type == TFilter::HP18 || type == TFilter::Vowel ||
+             type == TFilter::Formant1 || type == TFilter::Formant2);
+}
+constexpr auto READS_ENTRIES_ONLY = [] {
+    std::array<bool, TFilter::NUM_TYPES> only{};
+    for (int t = 0; t < TFilter::NUM_TYPES; ++t) only[static_cast<std::size_t>(t)] = entriesOnly(t);
+    return only;
+}();
 
 // Rotation of the three-slot history: next position, then the slot written at a position and
 // the slots holding the one- and two-step-old values. Nothing is ever moved.
@@ -112,10 +126,12 @@ void notch2(Biquad& s, float fLeft, float fRight, float r) {
     s.a2 = (1.0f - alpha) / norm;
 }
 
-void zeroDelay(TFilterChannel& c, float f, float damping) {
-    c.zdfG = FilterZTan[TFilter::tableIndex(f)];
-    c.zdfR = damping;
-    c.zdfH = 1.0f / (1.0f + 2.0f * c.zdfR * c.zdfG + c.zdfG * c.zdfG);
+void zeroDelaySections(TFilter::ZeroDelay& z, float fLeft, float fRight, float damping) {
+    const Lanes g = tablePair(FilterZTan, fLeft, fRight);
+    const Lanes r = splat(damping);
+    z.g = g;
+    z.damping = 2.0f * r + g;
+    z.h = 1.0f / (1.0f + 2.0f * r * g + g * g);
 }
 
 void ladder(TFilterChannel& c, float f, float r, float limit) {
@@ -218,37 +234,23 @@ inline void ladderStep(TFilterChannel& c, float w) {
     c.y4 = t4;
 }
 
-struct ZdfOut {
-    float lp, bp, hp;
-};
-
-inline ZdfOut zdfStage(TFilterChannel& c, int stage, float w) {
-    const float g = c.zdfG;
-    float& s1 = c.s1[stage];
-    float& s2 = c.s2[stage];
-    const float hp = (w - (2.0f * c.zdfR + g) * s1 - s2) * c.zdfH;
-    const float gh = g * hp;
-    const float bp = gh + s1;
+// One zero-delay stage on both channels' lanes; kind picks the output (0 low, 1 high, 2 band,
+// 3 notch) and bandScale is the band-pass factor.
+template <int kind>
+inline Lanes zeroDelayStage(TFilter::ZeroDelay& z, int stage, Lanes w, Lanes bandScale, Lanes guard) {
+    Lanes& s1 = z.s1[stage];
+    Lanes& s2 = z.s2[stage];
+    const Lanes hp = (w - z.damping * s1 - s2) * z.h;
+    const Lanes gh = z.g * hp;
+    const Lanes bp = gh + s1;
     s1 = bp + gh;
-    const float gb = g * bp;
-    const float lp = gb + s2;
-    s2 = lp + gb + kGuard;  // keeps both integrators normal when the stage input is silent
-    return {lp, bp, hp};
-}
-
-// Output of a zero-delay stage for the kind of type (0 low, 1 high, 2 band, 3 notch);
-// bandScale is the band-pass factor of the single and double stage types.
-inline float zdfKind(const ZdfOut& o, int kind, float bandScale) {
-    switch (kind) {
-        case 0:
-            return o.lp;
-        case 1:
-            return o.hp;
-        case 2:
-            return bandScale * o.bp;
-        default:
-            return o.hp + o.lp;
-    }
+    const Lanes gb = z.g * bp;
+    const Lanes lp = gb + s2;
+    s2 = lp + gb + guard;  // keeps both integrators normal when the stage input is silent
+    if constexpr (kind == 0) return lp;
+    if constexpr (kind == 1) return hp;
+    if constexpr (kind == 2) return bandScale * bp;
+    return hp + lp;
 }
 
 }  // namespace
@@ -257,7 +259,6 @@ void TFilterChannel::clearStates() {
     state = 0.0f;
     low = band = high = 0.0f;
     xOld = y1 = y2 = y3 = y4 = 0.0f;
-    s1[0] = s1[1] = s2[0] = s2[1] = 0.0f;
     std::fill(std::begin(formantIn), std::end(formantIn), 0.0f);
     for (auto& slot : formantOut) std::fill(std::begin(slot), std::end(slot), 0.0f);
 }
@@ -267,6 +268,9 @@ void TFilter::init(float sampleRate) {
     invRate = 1.0f / rate;
     minNorm = 10.0f * invRate;
     maxHz = 0.2f * rate;
+    maxHzLanes = splat(maxHz);
+    invRateLanes = splat(invRate);
+    minNormLanes = splat(minNorm);
     targetPosL = targetPosR = posL = posR = minNorm;
     cutoffL = cutoffR = 0.0f;
     type = Bypass;
@@ -282,7 +286,38 @@ void TFilter::init(float sampleRate) {
     ch[0] = TFilterChannel{};
     ch[1] = TFilterChannel{};
     biquad = Biquad{};
+    zeroDelay = ZeroDelay{{}, {}, splat(1.0f), {}, {}};
+    held = HeldCoefficients{};
+    controlsArgument = notANumber();
+    pending = 0;
     history = History{2, 0, 1, 2};
+}
+
+void TFilter::applyPending() {
+    if ((pending & PENDING_SPREAD) != 0 && !(spreadWanted == spreadArgument)) {
+        spreadArgument = spreadWanted;
+        spreadUpOf = static_cast<float>(std::exp2(static_cast<double>(spreadWanted)));
+        spreadDownOf = 1.0f / spreadUpOf;
+        spreadUp = spreadUpOf;
+        spreadDown = spreadDownOf;
+    }
+    if ((pending & PENDING_CONTROLS) != 0) {
+        setDistort(controlsArgument[0]);
+        setRes(controlsArgument[1]);
+        setVowel(controlsArgument[2]);
+        setGain(clamp01(controlsArgument[3]));
+    }
+    pending = 0;
+}
+
+TFilter::Lanes TFilter::updateAndProcessPending(float mod, bool smooth, Lanes in) {
+    update(mod, smooth);
+    return process(in);
+}
+
+TFilter::Lanes TFilter::updateCoefficientsAndProcess(Lanes in) {
+    updateCoefficients();
+    return process(in);
 }
 
 void TFilter::reset() {
@@ -292,6 +327,7 @@ void TFilter::reset() {
     ch[0].clearStates();
     ch[1].clearStates();
     biquad.x1 = biquad.x2 = biquad.y1 = biquad.y2 = Lanes{};
+    zeroDelay.s1[0] = zeroDelay.s1[1] = zeroDelay.s2[0] = zeroDelay.s2[1] = Lanes{};
 }
 
 void TFilter::setType(int newType, bool resetIfChanged) {
@@ -310,13 +346,15 @@ TFilter::LaneConstants TFilter::laneConstantsOf(int type) {
 }
 
 void TFilter::updateCoefficients() {
-    lastType = type;
-    lastRes = res;
-    lastVowel = vowel;
-    lastGain = gain;
-    const float fLeft = std::max(minNorm, (std::min(maxHz, cutoffL) + 0.001f) * invRate + kGuard);
-    const float fRight = std::max(minNorm, (std::min(maxHz, cutoffR) + 0.001f) * invRate + kGuard);
+    const Lanes normalised = normalisedCutoffs(cutoffL, cutoffR);
+    const float fLeft = normalised[0], fRight = normalised[1];
     const float r = res;
+    if (READS_ENTRIES_ONLY[type]) {
+        const Entries entries = entriesOf(normalised);
+        held = HeldCoefficients{entries[0], entries[1], type, r, gain};
+    } else {
+        held = HeldCoefficients{};
+    }
     resonance.follow(r);
     // The single-stage types here, the rest apart: this stays a short leaf for the types that
     // sweep most.
@@ -349,9 +387,7 @@ void TFilter::updateCoefficients() {
         case HPZ_12:
         case BPZ_12:
         case NotchZ_12: {
-            const float damping = resonance.zeroDelayDamping(r, 5.0f);
-            zeroDelay(ch[0], fLeft, damping);
-            zeroDelay(ch[1], fRight, damping);
+            zeroDelaySections(zeroDelay, fLeft, fRight, resonance.zeroDelayDamping(r, 5.0f));
             break;
         }
         default:
@@ -404,7 +440,7 @@ void TFilter::stackedCoefficients(float fLeft, float fRight) {
         case HPZ_24:
         case BPZ_24:
         case NotchZ_24:
-            for (int c = 0; c < 2; ++c) zeroDelay(ch[c], f[c], resonance.zeroDelayDamping(r, 3.0f));
+            zeroDelaySections(zeroDelay, fLeft, fRight, resonance.zeroDelayDamping(r, 3.0f));
             break;
         case LP36:
             for (int c = 0; c < 2; ++c) ladder(ch[c], f[c], r, 0.8f);
@@ -515,6 +551,24 @@ inline TFilter::Lanes TFilter::biquadBoth(Lanes u) {
     return __builtin_shuffle(ya, yb, Pick{0, 4, 1, 5});
 }
 
+// Both sub-samples of both channels through the zero-delay sections: one stage, its band-pass
+// doubled, or two, the second one's quadrupled. u and the result hold {La, Lb, Ra, Rb}.
+template <int kind, bool twoStages>
+inline TFilter::Lanes TFilter::zeroDelayBoth(Lanes u) {
+    typedef std::int32_t Pick __attribute__((vector_size(16)));
+    const Lanes guard = laneConstants.guard;
+    const auto run = [&](Lanes w) {
+        if constexpr (twoStages) {
+            const Lanes first = zeroDelayStage<kind>(zeroDelay, 0, w, laneConstants.one, guard);
+            return zeroDelayStage<kind>(zeroDelay, 1, first, splat(4.0f), guard);
+        }
+        return zeroDelayStage<kind>(zeroDelay, 0, w, laneConstants.two, guard);
+    };
+    const Lanes ya = run(__builtin_shuffle(u, Pick{0, 2, 0, 2}));
+    const Lanes yb = run(__builtin_shuffle(u, Pick{1, 3, 1, 3}));
+    return __builtin_shuffle(ya, yb, Pick{0, 4, 1, 5});
+}
+
 TFilter::Lanes TFilter::process(Lanes x) {
     // Soft saturation (x + kx) / (1 + |kx|), kx = drive * x, then a hard limit at +-1, on the
     // four lanes at once.
@@ -542,6 +596,22 @@ TFilter::Lanes TFilter::process(Lanes x) {
         case HighShelf:
         case PeakShelf:
             return biquadBoth(uv) * laneConstants.gain;
+        case LPZ_12:
+            return zeroDelayBoth<0, false>(uv) * laneConstants.gain;
+        case HPZ_12:
+            return zeroDelayBoth<1, false>(uv) * laneConstants.gain;
+        case BPZ_12:
+            return zeroDelayBoth<2, false>(uv) * laneConstants.gain;
+        case NotchZ_12:
+            return zeroDelayBoth<3, false>(uv) * laneConstants.gain;
+        case LPZ_24:
+            return zeroDelayBoth<0, true>(uv) * laneConstants.gain;
+        case HPZ_24:
+            return zeroDelayBoth<1, true>(uv) * laneConstants.gain;
+        case BPZ_24:
+            return zeroDelayBoth<2, true>(uv) * laneConstants.gain;
+        case NotchZ_24:
+            return zeroDelayBoth<3, true>(uv) * laneConstants.gain;
         default:
             break;
     }
@@ -575,15 +645,6 @@ TFilter::Lanes TFilter::process(Lanes x) {
                 }
             }
             break;
-        case LPZ_12:
-        case HPZ_12:
-        case BPZ_12:
-        case NotchZ_12: {
-            const int kind = type - LPZ_12;
-            for (int c = 0; c < 2; ++c)
-                for (int s = 0; s < 2; ++s) out[c][s] = zdfKind(zdfStage(ch[c], 0, u[c][s]), kind, 2.0f);
-            break;
-        }
         case LP18:
         case HP18:
             // The one-pole runs once per call, on the first sub-sample only.
@@ -631,18 +692,6 @@ TFilter::Lanes TFilter::process(Lanes x) {
                 }
             }
             break;
-        case LPZ_24:
-        case HPZ_24:
-        case BPZ_24:
-        case NotchZ_24: {
-            const int kind = type - LPZ_24;
-            for (int c = 0; c < 2; ++c)
-                for (int s = 0; s < 2; ++s) {
-                    const float first = zdfKind(zdfStage(ch[c], 0, u[c][s]), kind, 1.0f);
-                    out[c][s] = zdfKind(zdfStage(ch[c], 1, first), kind, 4.0f);
-                }
-            break;
-        }
         case LP36:
         case HP36: {
             const Lanes y = biquadBoth(uv);

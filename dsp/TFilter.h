@@ -42,10 +42,6 @@ struct TFilterChannel {
     // ladder
     float ladderFeedback = 0.0f, ladderK = 0.0f, ladderP = 0.0f;
     float xOld = 0.0f, y1 = 0.0f, y2 = 0.0f, y3 = 0.0f, y4 = 0.0f;
-    // zero-delay state-variable, two stages
-    float zdfG = 0.0f, zdfR = 0.0f, zdfH = 1.0f;
-    float s1[2] = {};
-    float s2[2] = {};
     // formant bank: four band-pass sections fed by the input difference u[n] - u[n-2]
     float formantB0[4] = {};
     float formantA1[4] = {};
@@ -122,6 +118,11 @@ public:
     // steps on one float.
     typedef float Lanes __attribute__((vector_size(16)));
     Lanes process(Lanes in);
+    // Lanes {drive, resonance, vowel, gain} for the four setters, the gain held to 0..1, run by the
+    // next update only when a lane moved (after any setter called in between).
+    void setControls(Lanes controls);
+    // update, then process: what the engine runs every host sample.
+    Lanes updateAndProcess(float mod, bool smooth, Lanes in);
 
     // Coefficients of one channel's biquad section.
     struct Section {
@@ -163,6 +164,13 @@ public:
         Lanes x1, x2, y1, y2;
     };
     Biquad biquad{};
+    // The zero-delay state-variable sections of both channels, lanes {left, right, left, right}:
+    // g, the damping term 2 R + g and the input scale h, then each stage's two integrator states.
+    struct ZeroDelay {
+        Lanes g, damping, h;
+        Lanes s1[2], s2[2];
+    };
+    ZeroDelay zeroDelay{{}, {}, {1.0f, 1.0f, 1.0f, 1.0f}, {}, {}};
     // process's constants in every lane and the type's output gain: kept here, each costs one load
     // (or none, folded into its operation), where four equal lanes are built from one float per call.
     struct LaneConstants {
@@ -172,10 +180,26 @@ public:
     LaneConstants laneConstants = laneConstantsOf(0);
 
 private:
-    void updateCoefficients();  // update's recomputation, when an input moved
+    void updateCoefficients();  // update's recomputation, when an input moved and no coefficient held
     // The last arguments of the spread and drive exponentials and their results.
     float spreadArgument = 0.0f, spreadUpOf = 1.0f, spreadDownOf = 1.0f;
     float driveArgument = 0.0f, driveOf = 0.0f;
+    // What the next update works out before it moves the cutoffs: a spread that moved (the last
+    // one asked for) and setControls' last lanes (NaN, which never compares equal, until its first
+    // call).
+    enum : std::int32_t { PENDING_SPREAD = 1, PENDING_CONTROLS = 2 };
+    std::int32_t pending = 0;
+    float spreadWanted = 0.0f;
+    Lanes controlsArgument = notANumber();
+    static Lanes notANumber() {
+        const float n = std::numeric_limits<float>::quiet_NaN();
+        return Lanes{n, n, n, n};
+    }
+    [[gnu::noinline]] void applyPending();
+    // The cutoffs' move; true when the coefficients must be worked out again.
+    bool moveCutoffs(float mod, bool smooth);
+    [[gnu::noinline]] Lanes updateAndProcessPending(float mod, bool smooth, Lanes in);
+    [[gnu::noinline]] Lanes updateCoefficientsAndProcess(Lanes in);
     // The resonance's exponentials, worked out again only when it moves: the cutoff is
     // recomputed every frame while it glides, the resonance mostly rests.
     struct ResonanceTerms {
@@ -204,6 +228,23 @@ private:
         }
     };
     ResonanceTerms resonance;
+    // What the last recomputation worked from. Most types read the cutoffs only through their
+    // table entries, and a gliding cutoff stays on one entry for several frames: while the entries,
+    // the type, the resonance and the gain stand, so do their coefficients.
+    struct HeldCoefficients {
+        std::int32_t left = 0, right = 0;
+        std::int32_t type = -1;  // -1: none held (after init, or for a type that reads the cutoff)
+        float res = 0.0f, gain = 0.0f;
+    };
+    HeldCoefficients held;
+    // maxHz, invRate and minNorm in every lane, for both channels' cutoffs at once.
+    Lanes maxHzLanes{}, invRateLanes{}, minNormLanes{};
+    typedef std::int32_t Entries __attribute__((vector_size(16)));
+    // The normalised cutoffs {left, right, left, right} and their table entries, each lane rounding
+    // as the same steps on one float.
+    Lanes normalisedCutoffs(float left, float right) const;
+    Entries entriesOf(Lanes normalised) const;
+    bool coefficientsHeld(float left, float right) const;
 
     void advanceHistory();
     void setSvf(float fLeft, float fRight, float damp);
@@ -212,20 +253,21 @@ private:
     [[gnu::noinline]] void formantSections();
     [[gnu::noinline]] void shelfSections(float fLeft, float fRight);
     Lanes biquadBoth(Lanes u);
+    template <int kind, bool twoStages>
+    Lanes zeroDelayBoth(Lanes u);
 };
 
 // The setters and update run every host sample, just before process: inline, so the values they
 // store reach update in registers instead of through memory.
 inline void TFilter::setFrequency(float freq, float spread, float modL, float modR) {
-    // The spread mostly rests: its exponential only when it moves. Worked out before the targets
-    // are stored, so no call stands between those stores and update's reads.
-    if (!(spread == spreadArgument)) {
-        spreadArgument = spread;
-        spreadUpOf = static_cast<float>(std::exp2(static_cast<double>(spread)));
-        spreadDownOf = 1.0f / spreadUpOf;
+    // The spread mostly rests: its exponential only when it moves, worked out by the next update.
+    spreadWanted = spread;
+    if (spread == spreadArgument) {
+        spreadUp = spreadUpOf;
+        spreadDown = spreadDownOf;
+    } else {
+        pending |= PENDING_SPREAD;
     }
-    spreadUp = spreadUpOf;
-    spreadDown = spreadDownOf;
     targetPosL = controlmath::clamp01(freq + modL);
     targetPosR = controlmath::clamp01(freq + modR);
 }
@@ -251,7 +293,28 @@ inline void TFilter::setGain(float g) {
     gain = g;
 }
 
+inline void TFilter::setControls(Lanes controls) {
+    // Equal lanes give equal settings: a zero of either sign sets each control to +0.
+    typedef std::int64_t Halves __attribute__((vector_size(16)));
+    const Halves same = reinterpret_cast<Halves>(controls == controlsArgument);
+    if ((same[0] & same[1]) == -1) return;
+    controlsArgument = controls;
+    pending |= PENDING_CONTROLS;
+}
+
 inline void TFilter::update(float mod, bool smooth) {
+    if (pending != 0) applyPending();
+    if (moveCutoffs(mod, smooth)) updateCoefficients();
+}
+
+inline TFilter::Lanes TFilter::updateAndProcess(float mod, bool smooth, Lanes in) {
+    // Every path ends in one call: a caller keeps nothing across a call.
+    if (pending != 0) return updateAndProcessPending(mod, smooth, in);
+    if (moveCutoffs(mod, smooth)) return updateCoefficientsAndProcess(in);
+    return process(in);
+}
+
+inline bool TFilter::moveCutoffs(float mod, bool smooth) {
     if (smooth) {
         posL = 0.1f * targetPosL + 0.9f * posL;
         posR = 0.1f * targetPosR + 0.9f * posR;
@@ -264,9 +327,33 @@ inline void TFilter::update(float mod, bool smooth) {
     const bool cutoffMoved = std::fabs(cutoffL - newL) > 1e-5f || std::fabs(cutoffR - newR) > 1e-5f;
     cutoffL = newL;
     cutoffR = newR;
-    if (type == Bypass) return;
+    if (type == Bypass) return false;
     if (!cutoffMoved && std::fabs(res - lastRes) <= 1e-5f && std::fabs(vowel - lastVowel) <= 1e-5f &&
         std::fabs(gain - lastGain) <= 1e-5f && type == lastType)
-        return;
-    updateCoefficients();
+        return false;
+    lastType = type;
+    lastRes = res;
+    lastVowel = vowel;
+    lastGain = gain;
+    return !coefficientsHeld(newL, newR);
+}
+
+inline TFilter::Lanes TFilter::normalisedCutoffs(float left, float right) const {
+    const Lanes cutoffs{left, right, left, right};
+    const Lanes below = cutoffs < maxHzLanes ? cutoffs : maxHzLanes;  // std::min(maxHz, cutoff)
+    const Lanes scaled = (below + 0.001f) * invRateLanes + laneConstants.guard;
+    return minNormLanes < scaled ? scaled : minNormLanes;  // std::max(minNorm, scaled)
+}
+
+inline TFilter::Entries TFilter::entriesOf(Lanes normalised) const {
+    return __builtin_convertvector(
+        controlmath::clampLanes(normalised, Lanes{}, laneConstants.one) * 262143.984375f, Entries);
+}
+
+// Equal resonance and gain (a zero of either sign works out as +0; NaN never compares equal) and
+// the same entries. The type held is -1 for the types that read the cutoff itself.
+inline bool TFilter::coefficientsHeld(float left, float right) const {
+    if (type != held.type) return false;
+    const Entries entries = entriesOf(normalisedCutoffs(left, right));
+    return entries[0] == held.left && entries[1] == held.right && res == held.res && gain == held.gain;
 }

@@ -27,6 +27,16 @@ public:
         // subnormal range, where every update would cost a hundred times more.
         if (std::fabs(value) < 1e-30f) value = 0.0f;
     }
+    // update(x[k], false) for k = 0 .. n - 1.
+    void updateRun(const float* x, int n) {
+        const float take = 1.0f - c, keep = c;
+        float v = value;
+        for (int k = 0; k < n; ++k) {
+            v = take * x[k] + keep * v;
+            if (std::fabs(v) < 1e-30f) v = 0.0f;
+        }
+        value = v;
+    }
     float getValue() const { return boost * value; }
 
     // Kept for the attack/release knobs of older programs; nothing reads them.

@@ -433,6 +433,7 @@ public:
         double pointsPerFrame = 0.0;         // the rate
         double pointsPerFrameAtSpeed = 0.0;  // the rate times the speed setting
         double holdIncrement = -1.0;
+        bool quantised = false;  // in time or space: the sources move in steps
     };
 
     // The replay's own settings as last read (render thread).
@@ -442,6 +443,8 @@ public:
         int32_t modSource = 0;   // the speed's modulation source
         double modAmount = 0.0;  // -1..1
         float smooth = 0.0f;
+        // The path's points as read, X and Y of each side by side: one load fetches a point.
+        alignas(16) float path[XY_PATH_POINTS][2] = {};
     };
 
     // The replay's table row for a loop mode and Point Quant (its points and its wrap bound), and
@@ -451,7 +454,8 @@ public:
 
     struct XYState {
         // Render thread only.
-        int32_t pointQuant = 0;  // Point Quant option
+        int32_t pointQuant = 0;   // Point Quant option
+        double pointScale = 1.0;  // 2^-pointQuant: positions to steps of the points used
         int32_t pointsUsed = 32;
         int32_t pointStep = 1;
         double position = 0.0;   // in points
@@ -475,6 +479,15 @@ public:
         bool timingStale = true;  // the settings the timing follows from were read again
         XYReplaySettings replaySettings;
         int32_t spaceLevels = 0;
+        // What a steady frame's step takes from the last full step: the points it adds per frame,
+        // the bits of the speed source and of the speed and smoothing modulation that came from,
+        // and the glided position it left. Every full step plans anew; a frame that starts the
+        // pads, a moved timing or another key drops back to the full step.
+        bool planned = false;
+        uint32_t plannedSource = 0;
+        uint64_t plannedModulation = 0;
+        double plannedStep = 0.0;
+        BlockLanes glided{};
         // The raw parameter values the modes above were decoded from.
         float rawPlayMode = std::numeric_limits<float>::quiet_NaN();
         float rawLoopMode = std::numeric_limits<float>::quiet_NaN();
@@ -618,11 +631,43 @@ private:
     FramePair runSignalPath(FramePair in);
     template <int path>
     FramePair runPath(FramePair in);
+    // A quiet run taken stage by stage (the Delay, each Block, the output stage over all of the
+    // run's frames in turn), with what the controls gave the Blocks frame by frame worked out
+    // first. Only while nothing the controls follow comes from the signal within the run.
+    static constexpr int QUIET_RUN_FRAMES = 15;
+    struct RunControls {
+        BlockLanes targets[QUIET_RUN_FRAMES][BLOCK_COUNT];  // what each pad adds to its targets
+        float gater[QUIET_RUN_FRAMES][BLOCK_COUNT][2];      // each gater's left and right
+        // Per Block, 1 while they move from frame to frame, 0 while the first frame's hold.
+        int targetStride[BLOCK_COUNT], gaterStride[BLOCK_COUNT];
+    };
+    bool quietRunStaged() const;
+    int offBlocks() const;
+    // The output stage of one frame for the path's lanes and the dry pair; processed: the pair
+    // before the gains, which the follower may measure.
+    static FramePair outputStage(BlockLanes lanes, FramePair dry, const OutputGains& g, FramePair& processed);
+    // What the pad adds to Block b's three targets now.
+    BlockLanes padTargets(int b) const {
+        const float x = modSourceValues[SOURCE_X[b]], y = modSourceValues[SOURCE_Y[b]];
+        return BlockLanes{x, x, x, x} * xyAmounts[b][0] + BlockLanes{y, y, y, y} * xyAmounts[b][1];
+    }
+    // The run's n output pairs for its n input pairs; gives the n pairs the follower measures
+    // after each frame (the input itself, or what follow now holds). frame: the sample counter
+    // before the run's first frame.
+    const FramePair* runStages(const FramePair* in, FramePair* out, FramePair* follow, int n,
+                               const RunControls& controls, int64_t frame);
+    template <int path>
+    const FramePair* runPathStages(const FramePair* in, FramePair* out, FramePair* follow, int n,
+                                   const RunControls& controls, int64_t frame);
+    void runBlockStage(int b, bool parallel, const BlockLanes* in, BlockLanes* out, int n,
+                       const RunControls& controls, int64_t frame);
+    void delayStage(BlockLanes* lanes, int n);
     void publishLevelSources();  // the level sources from what the last frame kept
     void noteQuietSpan();
     // The Block's output lanes for its input lanes.
     BlockLanes runBlock(int block, bool parallel, BlockLanes input);
     BlockLanes mixBlock(int block, BlockLanes in, BlockLanes processed) const;
+    BlockMix gaterMix(int block) const;       // a Gater Block's mix, under its pad's third target
     BlockLanes delayLanes(BlockLanes lanes);  // doDelay with Delay On already known
     // Each type's processed lanes for the Block's input lanes.
     BlockLanes processFilter(int block, BlockLanes in);
@@ -676,6 +721,10 @@ private:
     void xyFrameStep(int b, bool attention, bool settingsMoved, bool editorOpen);
     void updateXYFrameMoved(bool settingsMoved, bool attention, bool editorOpen);  // not steady
     void replayStep(int b);                                                        // updateXYReplay's body
+    void replayPlanned(int b);  // a steady frame's replay step, from the plan where its keys hold
+    BlockLanes glideTo(int b, double position, BlockLanes from) const;
+    void settleXY(int b, BlockLanes glided);  // stores, holds and publishes the glided position
+    void settleQuantised(int b, float x, float y);
     void decodeXYModes(int b);
     void readXYSettings(int b);  // the replay settings and Space Quant, after a write
     void updateXYTiming(int b);

@@ -92,6 +92,16 @@ constexpr BlockLanes pairConstant(float c) {
     return BlockLanes{c, c, 0.0f, 0.0f};
 }
 
+// A Block's mix of its processed and its input lanes, through its gain and pan.
+inline BlockLanes wetDryMix(const EngineState::BlockMix& m, BlockLanes in, BlockLanes processed) {
+    return m.gain * (m.wet * processed + m.dry * in) * m.pan;
+}
+
+// An Off Block's mix: its input dry, through its gain and pan.
+inline BlockLanes offMix(BlockLanes x, BlockLanes gain, BlockLanes pan) {
+    return gain * (splat(0.0f) * x + splat(1.0f) * x) * pan;
+}
+
 // All lanes equal (lane 3 is 0 in both); a NaN never is.
 inline bool allEqual(PerBlock a, PerBlock b) {
     // Two halves of the compare's mask, not four lanes taken out one by one.
@@ -246,15 +256,19 @@ void APlugin::doDelay(float& La, float& Ra, float& Lb, float& Rb) {
     return x * delayDry + delayWet * __builtin_shufflevector(out, out, 0, 0, 1, 1);
 }
 
+// The pad's third target moves a Gater's mix; it is known only once the pad has moved.
+[[gnu::always_inline]] inline APlugin::BlockMix APlugin::gaterMix(int b) const {
+    BlockMix m = blockMix[b];
+    const float m2 = mixTimesTwo(smoothedMix[b] + modValues[destinationBase(b) + DESTINATION_MIX_OFFSET] +
+                                 xyTargets[b][2]);
+    m.wet = splat(clamp01(m2));
+    m.dry = splat(clamp01(2.0f - m2));
+    return m;
+}
+
 [[gnu::always_inline]] inline BlockLanes APlugin::mixBlock(int b, BlockLanes in, BlockLanes processed) const {
-    const BlockMix& m = blockMix[b];
-    if (blockType[b] == TYPE_GATER) {
-        // The pad's third target moves the Gater's mix; it is known only now.
-        const float m2 = mixTimesTwo(smoothedMix[b] + modValues[destinationBase(b) + DESTINATION_MIX_OFFSET] +
-                                     xyTargets[b][2]);
-        return m.gain * (splat(clamp01(m2)) * processed + splat(clamp01(2.0f - m2)) * in) * m.pan;
-    }
-    return m.gain * (m.wet * processed + m.dry * in) * m.pan;
+    if (blockType[b] == TYPE_GATER) return wetDryMix(gaterMix(b), in, processed);
+    return wetDryMix(blockMix[b], in, processed);
 }
 
 // Inlined into the path: the lanes then stay in registers from Block to Block.
@@ -267,12 +281,10 @@ void APlugin::doDelay(float& La, float& Ra, float& Lb, float& Rb) {
     if (type == TYPE_OFF) {
         // An Off Block mixes its input dry.
         const BlockMix& m = blockMix[b];
-        return m.gain * (splat(0.0f) * input + splat(1.0f) * input) * m.pan;
+        return offMix(input, m.gain, m.pan);
     }
 
-    // What the pad adds to the type's three targets.
-    const BlockLanes targets = splat(modSourceValues[SOURCE_X[b]]) * xyAmounts[b][0] +
-                               splat(modSourceValues[SOURCE_Y[b]]) * xyAmounts[b][1];
+    const BlockLanes targets = padTargets(b);
     std::memcpy(xyTargets[b], &targets, sizeof targets);
 
     // The modules take and give the lanes by value, so they travel in registers, not through
@@ -328,6 +340,30 @@ FramePair APlugin::runSignalPath(FramePair in) {
     }
 }
 
+// Output stage: the processed pair is held to [-1, 1] before the wet gain and the result to
+// +-0.999, so no runaway Block can leave the range. Both channels side by side, for one frame
+// (lanes 2 and 3 repeat them) or two: each lane rounds as the same steps on one channel.
+template <int frames>
+[[gnu::always_inline]] inline BlockLanes outputMix(BlockLanes processed, BlockLanes dry,
+                                                   const EngineState::OutputGains& g) {
+    // One frame's constants have zeros in lanes 2 and 3: they load as they are, where four
+    // equal lanes would be built from one.
+    auto constant = [](float c) { return frames == 1 ? pairConstant(c) : BlockLanes{c, c, c, c}; };
+    const BlockLanes mixed =
+        (g.wet * clampLanes(processed, constant(-1.0f), constant(1.0f)) + g.dry * dry) * g.pan;
+    return silenceResidue(clampLanes(mixed, constant(-0.999f), constant(0.999f)), constant(0x1p-24f));
+}
+
+[[gnu::always_inline]] inline FramePair APlugin::outputStage(BlockLanes lanes, FramePair dry,
+                                                             const OutputGains& g, FramePair& processedPair) {
+    const BlockLanes processed = (__builtin_shufflevector(lanes, lanes, LANE_LA, LANE_RA, LANE_LA, LANE_RA) +
+                                  __builtin_shufflevector(lanes, lanes, LANE_LB, LANE_RB, LANE_LB, LANE_RB)) *
+                                 pairConstant(0.5f);
+    processedPair = __builtin_shufflevector(processed, processed, 0, 1);
+    const BlockLanes held = outputMix<1>(processed, __builtin_shufflevector(dry, dry, 0, 1, 0, 1), g);
+    return __builtin_shufflevector(held, held, 0, 1);
+}
+
 template <int path>
 FramePair APlugin::runPath(FramePair in) {
     constexpr bool parallel = path >= PATH_DELAY_PARALLEL;
@@ -367,20 +403,9 @@ FramePair APlugin::runPath(FramePair in) {
         if (path == PATH_PARALLEL_DELAY && delayActive) lanes = delayLanes(lanes);
     }
 
-    // Output stage: the processed pair is held to [-1, 1] before the wet gain and the result to
-    // +-0.999, so no runaway Block can leave the range. Both channels side by side (lanes 2 and 3
-    // repeat them): each lane rounds as the same steps on one channel.
-    const BlockLanes processed = (__builtin_shufflevector(lanes, lanes, LANE_LA, LANE_RA, LANE_LA, LANE_RA) +
-                                  __builtin_shufflevector(lanes, lanes, LANE_LB, LANE_RB, LANE_LB, LANE_RB)) *
-                                 pairConstant(0.5f);
+    FramePair processed;
+    const FramePair result = outputStage(lanes, dry, outputGains, processed);
     if (followerSource == 4) std::memcpy(followerInput, &processed, sizeof followerInput);
-    const OutputGains& g = outputGains;
-    const BlockLanes mixed = (g.wet * clampLanes(processed, pairConstant(-1.0f), pairConstant(1.0f)) +
-                              g.dry * __builtin_shufflevector(dry, dry, 0, 1, 0, 1)) *
-                             g.pan;
-    const BlockLanes held = silenceResidue(clampLanes(mixed, pairConstant(-0.999f), pairConstant(0.999f)),
-                                           pairConstant(0x1p-24f));
-    const FramePair result = __builtin_shufflevector(held, held, 0, 1);
     std::memcpy(levelOutput, &result, sizeof levelOutput);
     if (slotsReadLevels || padsReadLevels) publishLevelSources();
     return result;
@@ -393,6 +418,214 @@ template FramePair APlugin::runPath<2>(FramePair);
 template FramePair APlugin::runPath<3>(FramePair);
 template FramePair APlugin::runPath<4>(FramePair);
 template FramePair APlugin::runPath<5>(FramePair);
+
+// Within a quiet run the Blocks and the Delay hand each other nothing but their lanes, and what
+// the controls give them comes out the same whether worked out before the run's signal or
+// between its frames, unless a pad's speed follows the follower or a level (both come from the
+// signal) or a Grain Block draws from the noise the controls draw from. A Room Block reads the
+// frame counter, which the run advances in the Room's stage: one Room at most, so that the
+// counter another thread reads never goes back.
+bool APlugin::quietRunStaged() const {
+    int rooms = 0;
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        if (blockType[b] == TYPE_GRAIN) return false;
+        if (!frameSettings.blockBypass[b] && blockType[b] == TYPE_ROOM) ++rooms;
+        const int source = xy[b].replaySettings.modSource;
+        if (xy[b].recordMode == XY_REPLAY &&
+            (source == SOURCE_FOLLOWER || (source >= SOURCE_INPUT && source <= SOURCE_OUT + 1)))
+            return false;
+    }
+    return rooms <= 1;
+}
+
+// The Blocks that are Off and not bypassed.
+int APlugin::offBlocks() const {
+    int off = 0;
+    for (int b = 0; b < BLOCK_COUNT; ++b) off += !frameSettings.blockBypass[b] && blockType[b] == TYPE_OFF;
+    return off;
+}
+
+// The Delay over the run's lanes, frame after frame, as delayLanes takes them one frame at a time.
+void APlugin::delayStage(BlockLanes* lanes, int n) {
+    TDelay::Pair pairs[QUIET_RUN_FRAMES];
+    for (int q = 0; q < n; ++q) {
+        const BlockLanes x = lanes[q];
+        pairs[q] = (__builtin_shufflevector(x, x, LANE_LA, LANE_RA) +
+                    __builtin_shufflevector(x, x, LANE_LB, LANE_RB)) *
+                   0.5f;
+    }
+    delay.processRun(pairs, n);
+    for (int q = 0; q < n; ++q)
+        lanes[q] = lanes[q] * delayDry + delayWet * __builtin_shufflevector(pairs[q], pairs[q], 0, 0, 1, 1);
+}
+
+// One Block over the run's frames: its bypass and type are looked at once.
+void APlugin::runBlockStage(int b, bool parallel, const BlockLanes* in, BlockLanes* out, int n,
+                            const RunControls& controls, int64_t frame) {
+    if (frameSettings.blockBypass[b]) {
+        for (int q = 0; q < n; ++q) out[q] = parallel ? BlockLanes{0.0f, 0.0f, 0.0f, 0.0f} : in[q];
+        return;
+    }
+    const int type = blockType[b];
+    if (type == TYPE_OFF) {
+        // runBlock's dry mix, its gains held in registers for the run.
+        const BlockLanes gain = blockMix[b].gain, pan = blockMix[b].pan;
+#pragma GCC unroll 4
+        for (int q = 0; q < n; ++q) out[q] = offMix(in[q], gain, pan);
+        return;
+    }
+    // Only a replaying pad moves the targets from frame to frame.
+    const int stride = controls.targetStride[b];
+    std::memcpy(xyTargets[b], &controls.targets[0][b], sizeof xyTargets[b]);
+    auto each = [&](auto process) __attribute__((always_inline)) {
+        for (int q = 0; q < n; ++q) {
+            if (stride) std::memcpy(xyTargets[b], &controls.targets[q][b], sizeof xyTargets[b]);
+            out[q] = wetDryMix(blockMix[b], in[q], process(q, in[q]));
+        }
+    };
+    switch (type) {
+        case TYPE_FILTER:
+            each([&](int, BlockLanes x) { return processFilter(b, x); });
+            break;
+        case TYPE_COMB:
+            each([&](int, BlockLanes x) { return processComb(b, x); });
+            break;
+        case TYPE_SHAPER:
+            each([&](int, BlockLanes x) { return processShaper(b, x); });
+            break;
+        case TYPE_ROOM:
+            // The Room steps its LFOs by the frame counter: advanced here, frame by frame.
+            each([&](int q, BlockLanes x) {
+                sampleCounter.store(frame + 1 + q, std::memory_order_relaxed);
+                return processRoom(b, x);
+            });
+            break;
+        case TYPE_GATER: {
+            // The mix is worked out once while the pad rests.
+            const int gaterStride = controls.gaterStride[b];
+            const BlockMix resting = gaterMix(b);
+            for (int q = 0; q < n; ++q) {
+                if (stride) std::memcpy(xyTargets[b], &controls.targets[q][b], sizeof xyTargets[b]);
+                const float(&g)[2] = controls.gater[q * gaterStride][b];
+                out[q] = wetDryMix(stride ? gaterMix(b) : resting, in[q], in[q] * lanesOf(g[0], g[1]));
+            }
+            break;
+        }
+        default:
+            each([](int, BlockLanes x) { return x; });
+            break;
+    }
+}
+
+const FramePair* APlugin::runStages(const FramePair* in, FramePair* out, FramePair* follow, int n,
+                                    const RunControls& controls, int64_t frame) {
+    switch (currentPath) {
+        case 0:
+            return runPathStages<0>(in, out, follow, n, controls, frame);
+        case 1:
+            return runPathStages<1>(in, out, follow, n, controls, frame);
+        case 2:
+            return runPathStages<2>(in, out, follow, n, controls, frame);
+        case 3:
+            return runPathStages<3>(in, out, follow, n, controls, frame);
+        case 4:
+            return runPathStages<4>(in, out, follow, n, controls, frame);
+        default:
+            return runPathStages<5>(in, out, follow, n, controls, frame);
+    }
+}
+
+// runPath, stage by stage: each step of a frame in the same order on the same values.
+template <int path>
+const FramePair* APlugin::runPathStages(const FramePair* in, FramePair* out, FramePair* follow, int n,
+                                        const RunControls& controls, int64_t frame) {
+    constexpr bool parallel = path >= PATH_DELAY_PARALLEL;
+    if (n < 1 || n > QUIET_RUN_FRAMES) __builtin_unreachable();
+    const int source = followerSource;
+
+    // The path's input, which is also the dry pair of the output stage.
+    FramePair delayed[QUIET_RUN_FRAMES];
+    const FramePair* dry = in;
+    if ((path == PATH_DELAY_FIRST || path == PATH_DELAY_PARALLEL) && delayActive) {
+        TDelay::Pair wet[QUIET_RUN_FRAMES];
+        std::memcpy(wet, in, n * sizeof wet[0]);
+        delay.processRun(wet, n);
+        for (int q = 0; q < n; ++q) delayed[q] = in[q] * delayDry[0] + delayWet[0] * wet[q];
+        dry = delayed;
+    }
+    // A chain hands each Block's lanes to the next; parallel Blocks add theirs up in Block order.
+    BlockLanes pathInput[QUIET_RUN_FRAMES], stage[2][QUIET_RUN_FRAMES], sum[QUIET_RUN_FRAMES];
+    const BlockLanes* lanes = stage[0];
+    const bool offChain = !parallel &&
+                          (path == PATH_DELAY_FIRST || path == PATH_LAST_SERIAL || !delayActive) &&
+                          (source == 0 || source == 4) && offBlocks() == 3;
+    if (offChain) {
+        // Three Off Blocks in a chain, nothing between them: their dry mixes one after another,
+        // frame by frame in registers, and the last frame's again for the level sources.
+        const BlockMix& m0 = blockMix[0];
+        const BlockMix& m1 = blockMix[1];
+        const BlockMix& m2 = blockMix[2];
+        const BlockLanes g0 = m0.gain, p0 = m0.pan, g1 = m1.gain, p1 = m1.pan, g2 = m2.gain, p2 = m2.pan;
+        for (int q = 0; q < n; ++q) {
+            const BlockLanes x = __builtin_shufflevector(dry[q], dry[q], 0, 0, 1, 1);
+            stage[0][q] = offMix(offMix(offMix(x, g0, p0), g1, p1), g2, p2);
+        }
+        const FramePair last = dry[n - 1];
+        levelBlockOut[0] = offMix(__builtin_shufflevector(last, last, 0, 0, 1, 1), g0, p0);
+        levelBlockOut[1] = offMix(levelBlockOut[0], g1, p1);
+        if (path == PATH_LAST_SERIAL && delayActive) delayStage(stage[0], n);
+        levelBlockOut[2] = stage[0][n - 1];
+    } else {
+        for (int q = 0; q < n; ++q) pathInput[q] = __builtin_shufflevector(dry[q], dry[q], 0, 0, 1, 1);
+        lanes = pathInput;
+#pragma GCC unroll 3
+        for (int b = 0; b < BLOCK_COUNT; ++b) {
+            BlockLanes* blockOut = stage[b & 1];
+            runBlockStage(b, parallel, parallel ? pathInput : lanes, blockOut, n, controls, frame);
+            if (!parallel && path == b + 1 && delayActive) delayStage(blockOut, n);
+            if (source == b + 1)
+                for (int q = 0; q < n; ++q)
+                    follow[q] = FramePair{laneOf(blockOut[q], LANE_LA), laneOf(blockOut[q], LANE_RA)};
+            levelBlockOut[b] = blockOut[n - 1];
+            if (!parallel) {
+                lanes = blockOut;
+            } else if (b == 0) {
+                for (int q = 0; q < n; ++q) sum[q] = blockOut[q];
+            } else {
+                for (int q = 0; q < n; ++q) sum[q] += blockOut[q];
+            }
+        }
+        if (parallel) {
+            lanes = sum;
+            if (path == PATH_PARALLEL_DELAY && delayActive) delayStage(sum, n);
+        }
+    }
+
+    // Two frames at a time, the last one of an odd run alone.
+    const OutputGains g = outputGains;
+    int q = 0;
+    for (; q + 1 < n; q += 2) {
+        const BlockLanes a = lanes[q], b = lanes[q + 1];
+        const BlockLanes processed =
+            (__builtin_shufflevector(a, b, LANE_LA, LANE_RA, 4 + LANE_LA, 4 + LANE_RA) +
+             __builtin_shufflevector(a, b, LANE_LB, LANE_RB, 4 + LANE_LB, 4 + LANE_RB)) *
+            BlockLanes{0.5f, 0.5f, 0.5f, 0.5f};
+        if (source == 4) std::memcpy(&follow[q], &processed, sizeof processed);
+        BlockLanes dryPairs;
+        std::memcpy(&dryPairs, &dry[q], sizeof dryPairs);
+        const BlockLanes held = outputMix<2>(processed, dryPairs, g);
+        std::memcpy(&out[q], &held, sizeof held);
+    }
+    if (q < n) {
+        FramePair processed;
+        out[q] = outputStage(lanes[q], dry[q], g, processed);
+        if (source == 4) follow[q] = processed;
+    }
+    std::memcpy(levelOutput, &out[n - 1], sizeof levelOutput);
+    // Nothing reads the level sources within the run: the last frame's are published once.
+    if (slotsReadLevels || padsReadLevels) publishLevelSources();
+    return source == 0 ? in : follow;
+}
 
 void APlugin::publishLevelSources() {
     // Input and the three Blocks' outputs side by side, left in one vector and right in the
@@ -477,13 +710,10 @@ BlockLanes APlugin::processFilter(int b, BlockLanes in) {
             settings = BlockLanes{distort, q, vowel, gain} + BlockLanes{V[0], V[4], V[5], V[5]};
             f.setFrequency(freq, spread + V[11], V[2], V[3]);
         }
-        f.setDistort(settings[0] + t[0]);
-        f.setRes(settings[1] + t[2]);  // the setters hold their values to 0..1
-        f.setVowel(settings[2] + t[2]);
-        f.setGain(clamp01(settings[3] + t[2]));
+        // The setters hold their values to 0..1; they run only when a value moved.
+        f.setControls(settings + BlockLanes{t[0], t[2], t[2], t[2]});
     }
-    f.update(V[1] + t[1], !firstFrame);  // jumps in the first frame after a reset
-    return f.process(in);
+    return f.updateAndProcess(V[1] + t[1], !firstFrame, in);  // jumps in the first frame after a reset
 }
 
 BlockLanes APlugin::processComb(int b, BlockLanes in) {

@@ -25,11 +25,13 @@ constexpr double GATER_SPEED_ARRAY[17] = {1.0 / 16, 1.0 / 12, 1.0 / 8, 1.0 / 6, 
                                           1.0 / 2,  2.0 / 3,  1.0,     1.5,     2.0,     3.0,
                                           4.0,      6.0,      8.0,     12.0,    16.0};
 
-// A host sample that is NaN or infinite would poison every recursive state downstream.
-inline FramePair finiteOrZero(FramePair x) {
-    typedef int32_t Bits __attribute__((vector_size(8)));
-    const Bits finite = x - x == FramePair{0.0f, 0.0f};  // NaN for infinity and NaN alike
-    return std::bit_cast<FramePair>(std::bit_cast<Bits>(x) & finite);
+// A host sample that is NaN or infinite would poison every recursive state downstream. Lane
+// by lane, for one frame's pair or two frames' side by side.
+template <typename Lanes>
+inline Lanes finiteOrZero(Lanes x) {
+    typedef int32_t Bits __attribute__((vector_size(sizeof(Lanes))));
+    const Bits finite = x - x == Lanes{};  // NaN for infinity and NaN alike
+    return std::bit_cast<Lanes>(std::bit_cast<Bits>(x) & finite);
 }
 
 const float SILENT_INPUT = 0.0f;
@@ -215,6 +217,111 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
                 sampleCounter.store(frame + 2 + q, std::memory_order_relaxed);
             }
         };
+        if (quiet > 0 && quietRunStaged()) {
+            // The controls first, frame by frame in their order, keeping what each Block takes
+            // from them; then the signal stage by stage, and the follower over what it measured.
+            // Only a replaying pad moves its Block's targets, and only a running gater its levels:
+            // the first frame keeps every Block's, the frames after only what moves.
+            RunControls controls;
+            int movingTargets[BLOCK_COUNT], movingGaters[BLOCK_COUNT], targetsMove = 0, gatersMove = 0;
+            for (int b = 0; b < BLOCK_COUNT; ++b) {
+                const bool reads = !frameSettings.blockBypass[b] && blockType[b] != TYPE_OFF;
+                controls.targetStride[b] = reads && xy[b].recordMode == XY_REPLAY ? 1 : 0;
+                controls.gaterStride[b] = reads && blockType[b] == TYPE_GATER && gatersRun ? 1 : 0;
+                if (controls.targetStride[b]) movingTargets[targetsMove++] = b;
+                if (controls.gaterStride[b]) movingGaters[gatersMove++] = b;
+            }
+            auto keepGater = [&](int q, int b) __attribute__((always_inline)) {
+                controls.gater[q][b][0] = modSourceValues[SOURCE_GATER_LEFT[b]];
+                controls.gater[q][b][1] = modSourceValues[SOURCE_GATER_RIGHT[b]];
+            };
+            auto keepControls = [&](int q) __attribute__((always_inline)) {
+                if (q == 0) {
+                    for (int b = 0; b < BLOCK_COUNT; ++b) {
+                        controls.targets[0][b] = padTargets(b);
+                        keepGater(0, b);
+                    }
+                    return;
+                }
+                for (int k = 0; k < targetsMove; ++k)
+                    controls.targets[q][movingTargets[k]] = padTargets(movingTargets[k]);
+                for (int k = 0; k < gatersMove; ++k) keepGater(q, movingGaters[k]);
+            };
+            if (!replaying && !gatersRun) {
+                // Only the counter and the noise move. The refresh check falls due at most once.
+                const uint32_t refresh = refreshCounter;
+                if (((0u - refresh) & 0xFFFu) < static_cast<uint32_t>(quiet) && displayRefreshPending) {
+                    displayRefreshPending = 0;
+                    editorResume();
+                }
+                refreshCounter = refresh + static_cast<uint32_t>(quiet);
+                for (int q = drawFrom; q < quiet; ++q) drawNoise();
+                keepControls(0);
+            } else {
+                for (int q = 0; q < quiet; ++q) {
+                    countRefresh();
+                    if (q >= drawFrom) drawNoise();
+                    if (gatersStep && ((frame + 1 + q) & 3) == 0) gaterStep4();
+                    if (replaying) replayPads();
+                    if (gatersRun) runGaters();
+                    keepControls(q);
+                }
+            }
+            // Both channels' frames side by side, two frames at a time where both are there.
+            FramePair in[QUIET_RUN_FRAMES + 1], out[QUIET_RUN_FRAMES + 1], follow[QUIET_RUN_FRAMES];
+            int q = 0;
+            if (stepL == 1 && stepR == 1) {
+                for (; q + 1 < quiet; q += 2) {
+                    FramePair left, right;
+                    std::memcpy(&left, inL + q, sizeof left);
+                    std::memcpy(&right, inR + q, sizeof right);
+                    const BlockLanes two = finiteOrZero(__builtin_shufflevector(left, right, 0, 2, 1, 3));
+                    std::memcpy(&in[q], &two, sizeof two);
+                }
+                inL += q;
+                inR += q;
+            }
+            for (; q < quiet; ++q) {
+                in[q] = finiteOrZero(FramePair{*inL, *inR});
+                inL += stepL;
+                inR += stepR;
+            }
+            std::memcpy(levelInput, &in[quiet - 1], sizeof levelInput);
+            const FramePair* measured = runStages(in, out, follow, quiet, controls, frame);
+            // followInput, frame by frame: each frame measures what the frame before left.
+            float levels[QUIET_RUN_FRAMES];
+            levels[0] = (std::fabs(followerInput[0]) + std::fabs(followerInput[1])) * 0.5f;
+            for (q = 1; q < quiet; ++q)
+                levels[q] = (std::fabs(measured[q - 1][0]) + std::fabs(measured[q - 1][1])) * 0.5f;
+            follower.updateRun(levels, quiet);
+            modSourceValues[SOURCE_FOLLOWER] = follower.getValue();
+            std::memcpy(followerInput, &measured[quiet - 1], sizeof followerInput);
+            if (outLeft && outRight) {
+                float* const toLeft = outLeft + i + 1;
+                float* const toRight = outRight + i + 1;
+                for (q = 0; q + 1 < quiet; q += 2) {
+                    BlockLanes two;
+                    std::memcpy(&two, &out[q], sizeof two);
+                    const FramePair left = __builtin_shufflevector(two, two, 0, 2);
+                    const FramePair right = __builtin_shufflevector(two, two, 1, 3);
+                    std::memcpy(toLeft + q, &left, sizeof left);
+                    std::memcpy(toRight + q, &right, sizeof right);
+                }
+                if (q < quiet) {
+                    toLeft[q] = out[q][0];
+                    toRight[q] = out[q][1];
+                }
+            } else {
+                for (q = 0; q < quiet; ++q) {
+                    if (outLeft) outLeft[i + 1 + q] = out[q][0];
+                    if (outRight) outRight[i + 1 + q] = out[q][1];
+                }
+            }
+            i += quiet;
+            sampleCounter.store(frame + 1 + quiet, std::memory_order_relaxed);
+            quietFrame = false;
+            continue;
+        }
         switch (currentPath) {
             case 0:
                 quietRun([this](FramePair in) { return runPath<0>(in); });

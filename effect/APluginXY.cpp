@@ -11,7 +11,9 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__SSE__)
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#elif defined(__SSE__)
 #include <xmmintrin.h>
 #endif
 
@@ -109,6 +111,24 @@ inline BlockLanes pairLanes(float a, float b) {
 #endif
 }
 
+// A point's X and Y in lanes 0 and 1, zeros above.
+inline BlockLanes pointLanes(const float (&point)[2]) {
+#if defined(__SSE2__)
+    double both;
+    std::memcpy(&both, point, sizeof both);
+    return _mm_castpd_ps(_mm_set_sd(both));  // one load, the upper lanes cleared
+#else
+    return BlockLanes{point[0], point[1], 0.0f, 0.0f};
+#endif
+}
+
+// Each lane on the nearest of levels steps, as snapValue.
+[[gnu::noinline]] BlockLanes snapLanes(BlockLanes v, int levels) {
+    const auto l = static_cast<float>(levels);
+    for (int k = 0; k < 4; ++k) v[k] = clamp01(std::round(v[k] * l) / l);
+    return v;
+}
+
 // std::clamp to -1..1 in lanes 0 and 1, NaN passed through as it does.
 inline BlockLanes clampLanes(BlockLanes v) {
     const BlockLanes low{-1.0f, -1.0f, 0.0f, 0.0f}, high{1.0f, 1.0f, 0.0f, 0.0f};
@@ -194,6 +214,7 @@ inline float APlugin::quantInter(int pointQuant, double pos) {
         const int quant = std::clamp(static_cast<int>(xyParam(XY_POINT_QUANT_TAG[b]) * pointQuant.scale), 0,
                                      pointQuant.count - 1);
         s.pointQuant = quant;
+        s.pointScale = XY_INV_POINT_STEP[quant];
         s.pointsUsed = XY_QUANT[quant];
         s.pointStep = XY_POINT_STEP[quant];
         s.replayRow = &REPLAY_ROWS[s.loopMode][quant];
@@ -248,9 +269,9 @@ void APlugin::updateXYStuff(int b) {
 [[gnu::always_inline]] inline void APlugin::replaySteps() {
     // Each Block's own step, its addresses fixed.
     static_assert(BLOCK_COUNT == 3);
-    if (xy[0].recordMode == XY_REPLAY) replayStep(0);
-    if (xy[1].recordMode == XY_REPLAY) replayStep(1);
-    if (xy[2].recordMode == XY_REPLAY) replayStep(2);
+    if (xy[0].recordMode == XY_REPLAY) replayPlanned(0);
+    if (xy[1].recordMode == XY_REPLAY) replayPlanned(1);
+    if (xy[2].recordMode == XY_REPLAY) replayPlanned(2);
 }
 
 void APlugin::updateXYFrame() {
@@ -271,6 +292,7 @@ void APlugin::updateXYFrame() {
             XYState& s = xy[b];
             s.previousRecordMode = s.recordMode;
             s.playing = true;
+            s.planned = false;  // the step follows from playing
             stepSequencer[b].start();
         }
         xySteady = XYSteady::RUNNING;
@@ -397,10 +419,7 @@ inline void APlugin::publishXYSources(float* sources, int levels, float x, float
     // x * 1 - 0 is x: the pair of lanes rounds as the scalar steps do.
     BlockLanes v =
         BlockLanes{x, x, y, y} * BlockLanes{1.0f, 2.0f, 1.0f, 2.0f} - BlockLanes{0.0f, 1.0f, 0.0f, 1.0f};
-    if (levels != 0) {
-        const auto l = static_cast<float>(levels);
-        for (int k = 0; k < 4; ++k) v[k] = clamp01(std::round(v[k] * l) / l);  // as snapValue
-    }
+    if (levels != 0) v = snapLanes(v, levels);
     std::memcpy(sources, &v, sizeof v);
 }
 
@@ -418,6 +437,10 @@ void APlugin::readXYSettings(int b) {
         s.speedSource = std::numeric_limits<float>::quiet_NaN();  // worked out again
     settings.modAmount = modAmount;
     settings.smooth = xyParam(XY_SMOOTH_TAG[b]);
+    for (int i = 0; i < XY_PATH_POINTS; ++i) {
+        settings.path[i][0] = xyParam(XY_X_START[b] + i);
+        settings.path[i][1] = xyParam(XY_Y_START[b] + i);
+    }
     s.timingStale = true;
     s.spaceLevels = XY_SNAP_AMOUNT[getBlockChoice<XY_SPACE_QUANT_TAG>(b)];
 }
@@ -444,15 +467,31 @@ void APlugin::updateXYTiming(int b) {
     timing.holdIncrement =
         timeQuant == 0 ? -1.0
                        : 1.0 / (static_cast<double>(INV_PERIOD_ARRAY[timeQuant] * samplesPerBar) + 1.0);
+    timing.quantised = timing.holdIncrement >= 0.0 || s.spaceLevels != 0;
 }
 
 void APlugin::updateXYReplay(int b) {
     replayStep(b);
 }
 
-[[gnu::always_inline]] inline void APlugin::replayStep(int b) {
+namespace {
+
+// The position brought onto the path where it left it.
+[[gnu::always_inline]] inline double loopReplay(const APlugin::XYState& s, double position) {
+    // The bits of a non-negative double order as its value; a sign bit or NaN's exponent puts
+    // them above every bound, so one unsigned compare makes both tests. Only -0.0 goes the long
+    // way, and the wrap gives it back as it is.
+    if (std::bit_cast<uint64_t>(position) >= std::bit_cast<uint64_t>(s.replayRow->limit))
+        return wrapReplayPosition(position, s.loopMode, s.pointStep);
+    return position;
+}
+
+}  // namespace
+
+[[gnu::noinline]] void APlugin::replayStep(int b) {
     XYState& s = xy[b];
     const XYTiming& timing = s.timing;
+    s.planned = false;
     // Worked out again only after the settings were read, or when the bar or the rate moved
     // (the engine marks it stale then).
     if (s.timingStale) updateXYTiming(b);
@@ -465,10 +504,6 @@ void APlugin::updateXYReplay(int b) {
     const XYReplaySettings& settings = s.replaySettings;
     const double rate = timing.pointsPerFrame;
     s.rate = rate;
-    static_assert(DESTINATION_BLOCK_XY_SMOOTH[0] == DESTINATION_BLOCK_XY_SPEED[0] + 1 &&
-                      DESTINATION_BLOCK_XY_SMOOTH[1] == DESTINATION_BLOCK_XY_SPEED[1] + 1 &&
-                      DESTINATION_BLOCK_XY_SMOOTH[2] == DESTINATION_BLOCK_XY_SPEED[2] + 1,
-                  "speed and smoothing destinations side by side");
     const float* destinations = &modValues[DESTINATION_BLOCK_XY_SPEED[b]];
     const float speedMod = destinations[0], smoothMod = destinations[1];
 
@@ -480,13 +515,9 @@ void APlugin::updateXYReplay(int b) {
     }
     const double m = s.playing ? s.speedFactor * static_cast<double>(speedMod) : 0.0;
     // The direction is 1 or 0, so taking the rate times the speed first rounds the same.
-    double position = s.position + s.direction * timing.pointsPerFrameAtSpeed * m;
-
-    // Loop.
-    const XYReplayRow& row = *s.replayRow;
-    if (!(position >= 0.0 && position < row.limit))
-        position = wrapReplayPosition(position, s.loopMode, s.pointStep);
-    s.position = position;
+    const double step = s.direction * timing.pointsPerFrameAtSpeed * m;
+    double position = s.position + step;
+    s.position = position = loopReplay(s, position);
 
     // Smoothing, worked out again only when its setting or modulation moved.
     const float smooth = settings.smooth + smoothMod;
@@ -501,35 +532,75 @@ void APlugin::updateXYReplay(int b) {
         s.glideOld = BlockLanes{keep, keep, keep, keep};
     }
 
-    // Points and interpolation. The position lies in [0, 2 * span): its whole points index the
-    // table, and its whole steps of 2^q points are i >> q, what truncation would give.
-    const int i = static_cast<int>(position);
-    const int q = s.pointQuant;
-    const auto points = row.points[i];
-    const float fraction = static_cast<float>(position * XY_INV_POINT_STEP[q] - static_cast<double>(i >> q));
-    // Y of a point lies a fixed distance after its X, the same for every Block.
-    constexpr int PATH_Y = XY_Y_START[0] - XY_X_START[0];
-    static_assert(XY_Y_START[1] - XY_X_START[1] == PATH_Y && XY_Y_START[2] - XY_X_START[2] == PATH_Y);
-    const Relaxed<float>* pathX = &currentValues[XY_X_START[b]];
-    const Relaxed<float>* pathY = pathX + PATH_Y;
-    // X in lane 0, Y in lane 1: each lane rounds as the scalar steps do.
-    const BlockLanes first = pairLanes(pathX[points.first], pathY[points.first]);
-    const BlockLanes next = pairLanes(pathX[points.next], pathY[points.next]);
-    const BlockLanes target = first + (next - first) * fraction;
-    // The tiny offset keeps a decaying position out of denormals.
-    const BlockLanes current = pairLanes(s.currentX.load(relaxed), s.currentY.load(relaxed));
-    BlockLanes glided = clampLanes(target * s.glideNew + current * s.glideOld + XY_OFFSET);
+    BlockLanes glided = glideTo(b, position, pairLanes(s.currentX.load(relaxed), s.currentY.load(relaxed)));
     if (timing.emptyPath) {
         glided = BlockLanes{};
         s.heldX.store(0.0f, relaxed);
         s.heldY.store(0.0f, relaxed);
+    } else {
+        // The next steady frames add the same step while the source and the modulation rest.
+        s.planned = true;
+        s.plannedSource = std::bit_cast<uint32_t>(source);
+        std::memcpy(&s.plannedModulation, destinations, sizeof s.plannedModulation);
+        s.plannedStep = step;
     }
+    settleXY(b, glided);
+}
+
+[[gnu::always_inline]] inline void APlugin::replayPlanned(int b) {
+    XYState& s = xy[b];
+    static_assert(DESTINATION_BLOCK_XY_SMOOTH[0] == DESTINATION_BLOCK_XY_SPEED[0] + 1 &&
+                      DESTINATION_BLOCK_XY_SMOOTH[1] == DESTINATION_BLOCK_XY_SPEED[1] + 1 &&
+                      DESTINATION_BLOCK_XY_SMOOTH[2] == DESTINATION_BLOCK_XY_SPEED[2] + 1,
+                  "speed and smoothing destinations side by side: one load reads both");
+    uint64_t modulation;
+    std::memcpy(&modulation, &modValues[DESTINATION_BLOCK_XY_SPEED[b]], sizeof modulation);
+    const uint32_t source = std::bit_cast<uint32_t>(modSourceValues[s.replaySettings.modSource]);
+    // Equal bits give what the full step would work out from them.
+    if (!s.planned || s.timingStale || source != s.plannedSource || modulation != s.plannedModulation) {
+        replayStep(b);
+        return;
+    }
+    const double position = loopReplay(s, s.position + s.plannedStep);
+    s.position = position;
+    settleXY(b, glideTo(b, position, s.glided));
+}
+
+// The glided position a step at position leaves, from the one before.
+[[gnu::always_inline]] inline BlockLanes APlugin::glideTo(int b, double position, BlockLanes from) const {
+    const XYState& s = xy[b];
+    // Points and interpolation. The position lies in [0, 2 * span): its whole points index the
+    // table. Scaled by 2^-q it is exact, and its whole part is the whole steps of 2^q points.
+    const XYReplayRow::PointPair& points = s.replayRow->points[static_cast<int>(position)];
+    const double steps = position * s.pointScale;
+    const float fraction = static_cast<float>(steps - static_cast<double>(static_cast<int>(steps)));
+    // X in lane 0, Y in lane 1: each lane rounds as the scalar steps do.
+    const BlockLanes first = pointLanes(s.replaySettings.path[points.first]);
+    const BlockLanes next = pointLanes(s.replaySettings.path[points.next]);
+    const BlockLanes target = first + (next - first) * fraction;
+    // The tiny offset keeps a decaying position out of denormals.
+    return clampLanes(target * s.glideNew + from * s.glideOld + XY_OFFSET);
+}
+
+[[gnu::always_inline]] inline void APlugin::settleXY(int b, BlockLanes glided) {
+    XYState& s = xy[b];
+    s.glided = glided;
     const float x = glided[0], y = glided[1];
     s.currentX.store(x, relaxed);
     s.currentY.store(y, relaxed);
+    if (s.timing.quantised) {
+        settleQuantised(b, x, y);
+        return;
+    }
+    s.heldX.store(x, relaxed);
+    s.heldY.store(y, relaxed);
+    publishXYSources(&modSourceValues[SOURCE_X[b]], 0, x, y);
+}
 
+[[gnu::noinline]] void APlugin::settleQuantised(int b, float x, float y) {
+    XYState& s = xy[b];
     // Time quantisation: the sources move only when the hold counter passes 1.
-    if (const double holdIncrement = timing.holdIncrement; holdIncrement >= 0.0) {
+    if (const double holdIncrement = s.timing.holdIncrement; holdIncrement >= 0.0) {
         const double counter = s.holdCounter;
         if (counter < 1.0) {
             s.holdCounter = counter + holdIncrement;

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 #include "dsp/DspRandom.h"
@@ -263,4 +264,29 @@ TEST_F(ReverbTest, OnlyANewSampleRateRebuilds) {
     EXPECT_EQ(arrival(3000), static_cast<std::size_t>(1046 * 48000.0 / 44100.0 + 0.5));
     reverb->setSampleRate(10.0f);
     for (float v : impulseResponse(*reverb, 500).o1) ASSERT_TRUE(std::isfinite(v));
+}
+
+TEST_F(ReverbTest, WideCombsGiveTheNarrowOutputBitForBit) {
+    if (!reverb->usesWideCombs()) GTEST_SKIP() << "this processor has no AVX";
+    auto narrow = std::make_unique<TBasicReverb>();
+    narrow->useWideCombs(false);
+    ASSERT_FALSE(narrow->usesWideCombs());
+    // Every setting the engine moves, moved as it goes: factors, taps, damping, high-pass, and
+    // lengths from one frame up to the ring's end.
+    const std::size_t n = 60000;
+    const Signal inL = noise(n, 1.0, 1u), inR = noise(n, 1.0, 2u);
+    for (std::size_t i = 0; i < n; ++i) {
+        const float lfo = std::sin(0.001f * static_cast<float>(i));
+        for (TBasicReverb* r : {reverb.get(), narrow.get()}) {
+            if (i % 16 == 0) r->setMod(1.0f + 0.1f * lfo, 1.0f - 0.1f * lfo, 1.0f + 0.05f * lfo, 1.0f);
+            if (i % 8 == 0) r->setWiden(600.0f + 100.0f * lfo, 1700.0f, 2700.0f, 1500.0f - 900.0f * lfo);
+            r->setDamp(i < n / 2 ? 0.3f : 0.9f);
+            if (i == n / 3) r->setFilter(0.0f, 0.5f);
+            r->setLength(i < n / 3 ? 0.7f : 20.0f, i < 2 * n / 3 ? 0.0f : 0.4f);
+        }
+        float wide[4], plain[4];
+        reverb->process(inL[i], inR[i], wide[0], wide[1], wide[2], wide[3]);
+        narrow->process(inL[i], inR[i], plain[0], plain[1], plain[2], plain[3]);
+        ASSERT_EQ(0, std::memcmp(wide, plain, sizeof wide)) << "frame " << i;
+    }
 }

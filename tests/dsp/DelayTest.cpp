@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <complex>
+#include <cstdint>
 #include <memory>
 #include <numbers>
+#include <utility>
 
 #include "dsp/TDelay.h"
 #include "tests/support/SignalMeasure.h"
@@ -271,4 +274,40 @@ TEST_F(DelayTest, SidesThatPartCarryOnAsLinesOfTheirOwn) {
     }
     EXPECT_GT(rms(outR, 3000, 4000), 0.05);
     EXPECT_GT(rms(outR, 5000, 6000), 0.05);
+}
+
+// Stretches of frames give bit for bit what the frames give one by one: through the fill phase,
+// with the loop filter and cross feed, with parted and with equal lengths (one walk for both
+// lines), and across the end of the lines' storage, which a line left unread nearly fills.
+TEST_F(DelayTest, StretchesGiveWhatSingleFramesGive) {
+    const std::size_t unread = (TDelay::lineCapacity() - 3000) / 2;  // two entries per frame
+    const Signal inL = noise(unread + 30000, 0.5), inR = noise(inL.size(), 0.3, 7);
+    for (const auto& lengths :
+         {std::pair{freeLen(7.0), freeLen(11.0)}, std::pair{freeLen(9.0), freeLen(9.0)}}) {
+        TDelay* d[2] = {delay.get(), nullptr};
+        auto stretched = std::make_unique<TDelay>();
+        d[1] = stretched.get();
+        for (TDelay* each : d) {
+            each->init(44100.0f);
+            each->setFeed(0.7f, 0.2f);
+            each->setFeedFilter(0.6f, 0.2f);
+        }
+        Signal out(inL.size(), 0.0f);
+        std::size_t i = 0;
+        for (int n = 1; i + n <= inL.size(); n = n % 15 + 1) {
+            if (i >= unread && i < unread + 15)
+                for (TDelay* each : d)
+                    each->setDelayLen(lengths.first, lengths.second, 0.0f, 0.0f, 1.0f, 0.0f);
+            TDelay::Pair run[15];
+            for (int q = 0; q < n; ++q) run[q] = TDelay::Pair{inL[i + q], inR[i + q]};
+            stretched->processRun(run, n);
+            for (int q = 0; q < n; ++q) {
+                const TDelay::Pair one = delay->process(TDelay::Pair{inL[i + q], inR[i + q]});
+                ASSERT_EQ(std::bit_cast<uint64_t>(one), std::bit_cast<uint64_t>(run[q])) << i + q;
+                out[i + q] = run[q][0];
+            }
+            i += n;
+        }
+        EXPECT_GT(rms(out, unread + 10000, unread + 20000), 0.02);
+    }
 }

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
+#include <vector>
 
 #include "dsp/TFilter.h"
 #include "tests/dsp/LaneDriver.h"
@@ -86,6 +88,8 @@ TEST(FilterControls, OneFilterFollowsSpreadAndDriveChanges) {
     EXPECT_NEAR(spread.first, 500.0, 0.5);
     EXPECT_NEAR(spread.second, 2000.0, 2.0);
     EXPECT_EQ(cutoffsAt(0.0f), centred);
+    f.setFrequency(knobFor(1000.0), 1.0f, 0.0f, 0.0f);  // a spread asked for and taken back unused
+    EXPECT_EQ(cutoffsAt(0.0f), centred);
 
     f.setType(TFilter::Bypass, true);
     float a, b, c, d;
@@ -97,6 +101,29 @@ TEST(FilterControls, OneFilterFollowsSpreadAndDriveChanges) {
     f.setDistort(0.0f);  // back to the bare limit
     f.process(0.5f, 0.5f, 0.5f, 0.5f, a, b, c, d);
     EXPECT_NEAR(a, 0.5, 1e-6);
+}
+
+// init wipes the coefficients and the controls: the same settings again must work them out anew,
+// not find them held from before.
+TEST(FilterControls, InitStartsOverWithTheSameSettings) {
+    TFilter f;
+    const auto render = [&] {
+        f.init(44100.0f);
+        f.setType(TFilter::BP2_12, true);
+        std::vector<float> out;
+        for (int i = 0; i < 400; ++i) {
+            f.setFrequency(0.5f, 0.0f, 0.0f, 0.0f);
+            f.setControls(TFilter::Lanes{0.3f, 0.6f, 0.2f, 0.7f});
+            f.update(0.0f, i > 0);
+            const float x = i % 50 == 0 ? 1.0f : 0.0f;
+            const TFilter::Lanes o = f.process(TFilter::Lanes{x, 0.0f, -x, 0.0f});
+            out.insert(out.end(), {o[0], o[1], o[2], o[3]});
+        }
+        return out;
+    };
+    const std::vector<float> first = render();
+    EXPECT_GT(*std::max_element(first.begin(), first.end()), 0.05f);
+    EXPECT_EQ(render(), first);
 }
 
 TEST(FilterResponse, SlopesMatchTheirOrder) {

@@ -438,6 +438,51 @@ TEST_F(EngineTest, AGaterUnderItsReplayingPadGatesAlikeInQuietFrames) {
     EXPECT_EQ(quiet, gated(1));
 }
 
+// Steady pads step on from what their last full step worked out while the sources and the
+// modulation that step followed rest. Three pads on every kind of step (ping-pong with point,
+// time and space quantisation, a slot moving its smoothing or not; a speed that follows the
+// first pad's X; a free path whose speed follows the noise), across a tempo change, publish in
+// calls of 37 frames, which run steady and quiet, what they publish in calls of one frame after
+// a write each, where every step is the full one.
+TEST_F(EngineTest, SteadyPadsReplayAsTheFullStepDoes) {
+    auto published = [&](bool steady, bool slot) {
+        auto fx = makeNeutral(3, [slot](APlugin& e) {
+            for (int b = 0; b < BLOCK_COUNT; ++b) setXYReplay(e, b);
+            e.setParameter(XY_LOOP_MODE_TAG[0], choice(2, 2.99f));
+            e.setParameter(XY_POINT_QUANT_TAG[0], choice(2, 4.99f));
+            e.setParameter(XY_TIME_QUANT_TAG[0], choice(5, 30.99f));
+            e.setParameter(XY_SPACE_QUANT_TAG[0], choice(3, 4.99f));
+            e.setParameter(XY_SMOOTH_TAG[0], 0.3f);
+            e.setParameter(XY_SPEED_MOD_SOURCE_TAG[1], choice(SOURCE_X[0], 99.99f));
+            e.setParameter(XY_SPEED_MOD_AMOUNT_TAG[1], 0.9f);
+            e.setParameter(XY_SMOOTH_TAG[1], 0.5f);
+            e.setParameter(XY_SYNC_TAG[2], 0.0f);
+            e.setParameter(XY_LEN_MS_TAG[2], 0.3f);
+            e.setParameter(XY_SPEED_MOD_SOURCE_TAG[2], choice(SOURCE_WHITE_NOISE, 99.99f));
+            e.setParameter(XY_SPEED_MOD_AMOUNT_TAG[2], 0.8f);
+            if (slot) setSlot(e, 0, SOURCE_UNIPOLAR_NOISE, DESTINATION_BLOCK_XY_SMOOTH[0], 0.4f);
+        });
+        setTransport(false, 120.0);
+        std::vector<double> seen;
+        render(*fx, constant(20000, 0.1f), constant(20000, 0.1f), steady ? 37 : 1, [&](std::size_t last) {
+            if (!steady) fx->setParameter(XY_SMOOTH_TAG[1], 0.5f);  // read again in the next frame
+            if (last + 1 == 37 * 270) setTransport(false, 100.0);   // between calls in both
+            if ((last + 1) % 37 != 0) return;
+            for (int b = 0; b < BLOCK_COUNT; ++b) {
+                seen.push_back(fx->xy[b].position);
+                seen.push_back(fx->xy[b].currentX.load());  // glided, before the quantisers
+                for (int k = 0; k < 4; ++k) seen.push_back(fx->modSourceValues[SOURCE_X[b] + k]);
+            }
+        });
+        return seen;
+    };
+    for (const bool slot : {false, true}) {
+        const std::vector<double> steady = published(true, slot);
+        EXPECT_GT(steady[6 * 2], 0.0) << "the third pad moves";
+        EXPECT_EQ(steady, published(false, slot)) << (slot ? "with" : "without") << " the slot";
+    }
+}
+
 // Under levels the Mod Wheel moves (a Block's Volume, the output Pan) a turned Volume knob
 // glides to its new value and then rests: rendered in calls of 37 frames (which run quiet once
 // it rests) the output is that of calls of one frame (which never do).
@@ -459,6 +504,37 @@ TEST_F(EngineTest, LevelsOnTheModWheelGlideAndRestAlikeInQuietFrames) {
     const Signal quiet = played(37);
     EXPECT_GT(rms(quiet, 3000, 6000), 0.01);
     EXPECT_EQ(quiet, played(1));
+}
+
+// Quiet runs go stage by stage (the Delay, each Block, the output stage over the run's frames):
+// on every path, with the Delay between the Blocks or around them, Blocks Off, bypassed, one
+// Room or two, and the follower on each of its sources, calls of 37 frames (which run quiet)
+// give the output and the follower of calls of one frame (which never do).
+TEST_F(EngineTest, QuietRunsTakenStageByStageRenderAsSingleFrames) {
+    const Signal left = sine(350.0, RATE, 5000, 0.5), right = sine(520.0, RATE, 5000, 0.4);
+    const int blocks[][3] = {{TYPE_OFF, TYPE_OFF, TYPE_OFF},
+                             {TYPE_FILTER, TYPE_OFF, TYPE_ROOM},
+                             {TYPE_ROOM, TYPE_COMB, TYPE_ROOM}};
+    for (int path = 0; path < 6; ++path) {
+        for (int t = 0; t < 3; ++t) {
+            const int(&types)[3] = blocks[t];
+            auto played = [&](std::size_t blockSize) {
+                auto fx = makeNeutral(path, [&](APlugin& e) {
+                    setBlocks(e, path, types);
+                    setFeedbackDelay(e);
+                    e.setParameter(FOLLOWER_SOURCE_PARAM, choice((3 * path + t) % 5, 4.9f));
+                    if (path % 4 == 1) e.setParameter(BLOCK_BYPASS_TAG[1], 1.0f);
+                });
+                Stereo out = render(*fx, left, right, blockSize);
+                out.left.push_back(fx->modSourceValues[SOURCE_FOLLOWER]);
+                return out;
+            };
+            const Stereo quiet = played(37), single = played(1);
+            ASSERT_GT(rms(quiet.left, 4000, 5000), 0.01) << path;
+            ASSERT_EQ(quiet.left, single.left) << "path " << path << ", Block 1 type " << types[0];
+            ASSERT_EQ(quiet.right, single.right) << "path " << path << ", Block 1 type " << types[0];
+        }
+    }
 }
 
 // A synced quarter-bar delay: its echo arrives a quarter bar at the host's tempo later, or at
