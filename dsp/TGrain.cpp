@@ -69,7 +69,7 @@ bool TGrain::turn(float& readPosition, float& direction, int writeSize, int loop
 }
 
 template <bool wide>
-[[gnu::always_inline]] inline void TGrainSlots::playLanes(float speed, Frame& pitchedSum, Frame& plainSum) {
+[[gnu::always_inline]] inline TGrain::Quad TGrainSlots::playLanes(float speed) {
     Quad sums{};  // pitched left and right, plain left and right
     unsigned ended = 0;
     const int playing = count;  // held in a register across the stores
@@ -163,8 +163,7 @@ template <bool wide>
         stopLane(lane);
         ended &= ~(1u << lane);
     }
-    pitchedSum = Frame{sums[0], sums[1]};
-    plainSum = Frame{sums[2], sums[3]};
+    return sums;
 }
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -184,25 +183,26 @@ bool TGrainSlots::wideSteps(bool on) {
     return was;
 }
 
-[[gnu::target("avx2")]] void TGrainSlots::playAvx2(float speed, Frame& pitched, Frame& plain) {
-    playLanes<true>(speed, pitched, plain);
+[[gnu::target("avx2")]] TGrain::Quad TGrainSlots::playAvx2(float speed) {
+    return playLanes<true>(speed);
 }
 
-void TGrainSlots::play(float speed, Frame& pitched, Frame& plain) {
-    if (avx2Steps)
-        playAvx2(speed, pitched, plain);
-    else
-        playLanes<false>(speed, pitched, plain);
+TGrain::Quad TGrainSlots::play(float speed) {
+    return avx2Steps ? playAvx2(speed) : playPortable(speed);
 }
 #else
 bool TGrainSlots::wideSteps(bool) {
     return false;
 }
 
-void TGrainSlots::play(float speed, Frame& pitched, Frame& plain) {
-    playLanes<false>(speed, pitched, plain);
+TGrain::Quad TGrainSlots::play(float speed) {
+    return playPortable(speed);
 }
 #endif
+
+TGrain::Quad TGrainSlots::playPortable(float speed) {
+    return playLanes<false>(speed);
+}
 
 void TGrainSlots::reset() {
     for (int s = 0; s < kSlots; ++s) {

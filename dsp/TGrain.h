@@ -399,10 +399,10 @@ public:
     int framesToEnd(int slot) const;
     bool anyPlaying() const { return count != 0; }
 
-    // One frame of the playing slots, their pitched and plain outputs each added up in slot order,
-    // each slot as TGrain::play and its weights as TGrain's: a slot that ends its grain here adds
-    // its last outputs weighted 0.
-    void play(float speed, Frame& pitched, Frame& plain);
+    // One frame of the playing slots, their pitched and plain outputs each added up in slot order
+    // (pitched left and right, then plain left and right), each slot as TGrain::play and its
+    // weights as TGrain's: a slot that ends its grain here adds its last outputs weighted 0.
+    TGrain::Quad play(float speed);
     // Whether play takes its AVX2 build (by default where the processor has it), for a test of the
     // other build; answers the setting before.
     static bool wideSteps(bool on);
@@ -438,8 +438,9 @@ private:
     int shaped = 0;  // playing slots whose pitched weight is not the envelope
 
     template <bool wide>
-    void playLanes(float speed, Frame& pitched, Frame& plain);
-    void playAvx2(float speed, Frame& pitched, Frame& plain);
+    Quad playLanes(float speed);
+    [[gnu::noinline]] Quad playPortable(float speed);
+    [[gnu::noinline]] Quad playAvx2(float speed);
     void clearLane(int lane);
     void copyLane(int to, int from);
     void stopLane(int lane);
