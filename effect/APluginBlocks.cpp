@@ -950,8 +950,7 @@ BlockLanes APlugin::processGrain(int b, BlockLanes in) {
     // Only the playing slots: idle ones give silence and recording ones silence with weights 0.
     // One that ends its recording below plays from the next frame.
     uint32_t recordingSlots = grainRecording[b];
-    TGrain::Frame wet{}, plain{};
-    if (slots.anyPlaying()) slots.play(speed, wet, plain);
+    const TGrain::Quad sums = slots.anyPlaying() ? slots.play(speed) : TGrain::Quad{};
     // The recording slots share one tape: a frame writes it once and visits the slots only when
     // the nearest recording ends.
     if (recordingSlots != 0) {
@@ -974,7 +973,7 @@ BlockLanes APlugin::processGrain(int b, BlockLanes in) {
         }
     }
     grainRecording[b] = recordingSlots;
-    grainPlain[b][0] = plain[0];
-    grainPlain[b][1] = plain[1];
-    return lanesOf(wet[0], wet[1]);
+    grainPlain[b][0] = sums[2];
+    grainPlain[b][1] = sums[3];
+    return lanesOf(sums[0], sums[1]);
 }
