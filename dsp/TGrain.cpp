@@ -32,10 +32,10 @@ void TGrain::triggerGrain(int newWriteSize, int newReadSize, const float* frame)
     state = kRecording;
     readPosition = 0.0f;
     envelopeCounter = 0;
-    writeSize = std::clamp(newWriteSize, 0, kCapacity - 1);
-    readSize = std::clamp(newReadSize, 0, kCapacity - 1);
-    readLength = readSize > 0 ? static_cast<float>(readSize) : std::numeric_limits<float>::infinity();
-    readEnd = writeSize > 0 ? static_cast<float>(writeSize) : -1.0f;
+    writeSize = clampedSize(newWriteSize);
+    readSize = clampedSize(newReadSize);
+    readLength = readLengthOf(readSize);
+    readEnd = readEndOf(writeSize);
 }
 
 bool TGrain::floorElsewhere(float& whole) {
@@ -44,7 +44,7 @@ bool TGrain::floorElsewhere(float& whole) {
     return true;
 }
 
-bool TGrain::turn() {
+bool TGrain::turn(float& readPosition, float& direction, int writeSize, int loopMode) {
     if (writeSize == 0) return false;
     const float end = static_cast<float>(writeSize);
     if (!(readPosition < end)) {
@@ -66,4 +66,104 @@ bool TGrain::turn() {
         direction = 1.0f;
     }
     return true;
+}
+
+void TGrainSlots::reset() {
+    for (int s = 0; s < kSlots; ++s) {
+        grains[s] = Grain{nullptr, 0, 0, TGrain::kPing, 1.0f};
+        state[s] = TGrain::kIdle;
+        clearLane(s);
+    }
+    count = 0;
+    shaped = 0;
+}
+
+// A lane that never sounds (inside a recording of one frame, not moving) nor ends, reading frame
+// 0 of nothing, with an envelope of 0.
+void TGrainSlots::clearLane(int lane) {
+    static const float silence[2] = {0.0f, 0.0f};
+    position[lane] = 0.5f;
+    direction[lane] = 0.0f;
+    readEnd[lane] = 1.0f;
+    readLength[lane] = std::numeric_limits<float>::infinity();
+    power[lane] = 1.0f;
+    counter[lane] = 0;
+    lastCount[lane] = std::numeric_limits<std::int32_t>::max();
+    writeSize[lane] = 0;
+    source[lane] = silence;
+    slotOf[lane] = 0;
+    loopMode[lane] = TGrain::kPing;
+}
+
+void TGrainSlots::copyLane(int to, int from) {
+    position[to] = position[from];
+    direction[to] = direction[from];
+    readEnd[to] = readEnd[from];
+    readLength[to] = readLength[from];
+    power[to] = power[from];
+    counter[to] = counter[from];
+    lastCount[to] = lastCount[from];
+    writeSize[to] = writeSize[from];
+    source[to] = source[from];
+    slotOf[to] = slotOf[from];
+    loopMode[to] = loopMode[from];
+}
+
+void TGrainSlots::stopLane(int lane) {
+    state[slotOf[lane]] = TGrain::kIdle;
+    if (power[lane] != 1.0f) --shaped;
+    --count;
+    for (int l = lane; l < count; ++l) copyLane(l, l + 1);
+    for (int l = count; l < kSlots; ++l) clearLane(l);
+}
+
+void TGrainSlots::stopSlot(int slot) {
+    if (state[slot] == TGrain::kPlaying)
+        for (int l = 0; l < count; ++l)
+            if (slotOf[l] == slot) {
+                stopLane(l);
+                break;
+            }
+}
+
+void TGrainSlots::trigger(int slot, int newWriteSize, int newReadSize, const float* frame, int mode,
+                          float shapePower) {
+    stopSlot(slot);
+    grains[slot] =
+        Grain{frame, TGrain::clampedSize(newWriteSize), TGrain::clampedSize(newReadSize), mode, shapePower};
+    state[slot] = TGrain::kRecording;
+}
+
+void TGrainSlots::recorded(int slot) {
+    stopSlot(slot);  // a grain that plays starts again
+    int lane = 0;
+    while (lane < count && slotOf[lane] < slot) ++lane;
+    for (int l = count; l > lane; --l) copyLane(l, l - 1);
+    ++count;
+    const Grain& g = grains[slot];
+    position[lane] = 0.0f;
+    direction[lane] = 1.0f;
+    readEnd[lane] = TGrain::readEndOf(g.writeSize);
+    readLength[lane] = TGrain::readLengthOf(g.readSize);
+    power[lane] = g.power;
+    counter[lane] = 0;
+    lastCount[lane] = g.readSize - 1;
+    writeSize[lane] = g.writeSize;
+    source[lane] = g.source;
+    slotOf[lane] = static_cast<std::uint8_t>(slot);
+    loopMode[lane] = static_cast<std::uint8_t>(g.loopMode);
+    if (g.power != 1.0f) ++shaped;
+    state[slot] = TGrain::kPlaying;
+}
+
+int TGrainSlots::framesToEnd(int slot) const {
+    return state[slot] == TGrain::kIdle ? 0 : grains[slot].writeSize + grains[slot].readSize;
+}
+
+void TGrainSlots::turnLanes(int group) {
+    for (int l = group; l < group + 4 && l < count; ++l) {
+        float& pos = position[l];
+        if ((pos > 0.0f && pos < readEnd[l]) || (pos < readEnd[l] && pos > -1.0f)) continue;
+        TGrain::turn(pos, direction[l], writeSize[l], loopMode[l]);
+    }
 }

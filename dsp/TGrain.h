@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <memory>
 
 #include "dsp/SilentBuffer.h"
@@ -67,10 +68,45 @@ public:
     // Each lane's envelope (0..1) raised to its power (above 0; a power of 1 gives the envelope
     // itself), two slots at once.
     static Frame shapedPower(Frame envelopes, Frame powers);
+    // The same for four lanes, of which only the first `lanes` (2 or 4) are worked out (the others
+    // come out 0 unless their power is 1).
+    typedef float Quad __attribute__((vector_size(16)));
+    static Quad shapedPowers(Quad envelopes, Quad powers, int lanes);
 
-    int getState() const { return state; }
+private:
+    typedef double Wide __attribute__((vector_size(16)));
+    typedef std::int32_t Bits __attribute__((vector_size(16)));
+    // Lanes h and h + 1 as doubles, and two doubles as the first two lanes of floats (the others 0).
+    static Wide widen(Quad x, int h) {
+#if defined(__SSE2__)
+        return __builtin_ia32_cvtps2pd(h == 0 ? x : __builtin_shufflevector(x, x, 2, 3, 2, 3));
+#else
+        return Wide{x[h], x[h + 1]};
+#endif
+    }
+    static Wide widen(Bits x, int h) {
+#if defined(__SSE2__)
+        return __builtin_ia32_cvtdq2pd(h == 0 ? x : __builtin_shufflevector(x, x, 2, 3, 2, 3));
+#else
+        return Wide{static_cast<double>(x[h]), static_cast<double>(x[h + 1])};
+#endif
+    }
+    static Quad narrow(Wide x) {
+#if defined(__SSE2__)
+        return __builtin_ia32_cvtpd2ps(x);
+#else
+        return Quad{static_cast<float>(x[0]), static_cast<float>(x[1]), 0.0f, 0.0f};
+#endif
+    }
+
+public:
+    int getState() const {
+        return state;
+    }
     // Frames from the trigger to the grain's end, recording and playing: 0 for an idle slot.
-    int framesToEnd() const { return state == kIdle ? 0 : writeSize + readSize; }
+    int framesToEnd() const {
+        return state == kIdle ? 0 : writeSize + readSize;
+    }
 
 private:
     // Frame i of the recording is L at 2i and R at 2i + 1: a read of one frame touches one cache
@@ -100,7 +136,27 @@ private:
         return x;
     }
     // Turns the position at either end of the recording; false when the pitched output is silent.
-    bool turn();
+    bool turn() {
+        return turn(readPosition, direction, writeSize, loopMode);
+    }
+
+public:
+    // The same for a slot's position and direction, given its write size and loop mode.
+    static bool turn(float& position, float& direction, int writeSize, int loopMode);
+    // Sizes as a trigger clamps them to the buffer, and the read and write lengths kept as floats:
+    // readSize as a float, exactly, infinite for a read size of 0 (whose one frame's envelope then
+    // comes out 0 without a test); the write size as a float, or -1 for an empty recording.
+    static int clampedSize(int size) {
+        return std::clamp(size, 0, kCapacity - 1);
+    }
+    static float readLengthOf(int readSize) {
+        return readSize > 0 ? static_cast<float>(readSize) : std::numeric_limits<float>::infinity();
+    }
+    static float readEndOf(int writeSize) {
+        return writeSize > 0 ? static_cast<float>(writeSize) : -1.0f;
+    }
+
+private:
     // The floor of a position not past 0 and below the end, after any turn; false as turn. Cold:
     // the frame keeps its values in registers rather than saving them around this rare call.
     [[gnu::cold]] bool floorElsewhere(float& whole);
@@ -195,9 +251,13 @@ inline float TGrain::shapedEnvelope(float power) const {
 // the float result is the exact power rounded within 0.64 of its last place (6.5e-8
 // relative) for every x in 0..1 and p up to 8, at a fraction of two library calls' cost.
 inline TGrain::Frame TGrain::shapedPower(Frame x, Frame p) {
-    typedef double Wide __attribute__((vector_size(16)));
-    typedef std::int32_t Bits __attribute__((vector_size(8)));
-    typedef std::uint32_t UnsignedBits __attribute__((vector_size(8)));
+    const Quad w = shapedPowers(Quad{x[0], x[1], 0.0f, 0.0f}, Quad{p[0], p[1], 1.0f, 1.0f}, 2);
+    return Frame{w[0], w[1]};
+}
+
+// The envelopes' bits are split four lanes at once; the series run on two doubles at a time.
+inline TGrain::Quad TGrain::shapedPowers(Quad x, Quad p, int lanes) {
+    typedef std::uint32_t UnsignedBits __attribute__((vector_size(16)));
     typedef std::uint64_t WideBits __attribute__((vector_size(16)));
     // x = 2^k m with m in [sqrt 1/2, sqrt 2): the exponent's bits, counted from sqrt 1/2's (the
     // shifts left on unsigned lanes, where a negative k wraps as intended).
@@ -205,35 +265,43 @@ inline TGrain::Frame TGrain::shapedPower(Frame x, Frame p) {
     std::memcpy(&bits, &x, sizeof bits);
     const Bits k = reinterpret_cast<Bits>(bits - 0x3f3504f3u) >> 23;
     const UnsignedBits mantissaBits = bits - (reinterpret_cast<UnsignedBits>(k) << 23);
-    Frame mantissa;
+    Quad mantissa;
     std::memcpy(&mantissa, &mantissaBits, sizeof mantissa);
-    const Wide m = __builtin_convertvector(mantissa, Wide);
-    // ln m = 2 atanh s for s = (m - 1) / (m + 1), |s| < 0.172: the series to s^9 leaves 7e-10.
-    const Wide s = (m - 1.0) / (m + 1.0);
-    const Wide z = s * s;
-    const Wide lnM = 2.0 * s * (1.0 + z * (1.0 / 3 + z * (1.0 / 5 + z * (1.0 / 7 + z * (1.0 / 9)))));
-    constexpr double ln2 = 0.6931471805599453094;
-    Wide y = __builtin_convertvector(p, Wide) * (__builtin_convertvector(k, Wide) + lnM * (1.0 / ln2));
-    // Far below the smallest float: keeps 2^n a normal double whatever the power.
-    const Wide lowest = {-1000.0, -1000.0};
-    y = y > lowest ? y : lowest;
-    // 2^y = 2^n 2^r for the nearest integer n: adding 1.5 * 2^52 rounds y to n in the low bits.
-    constexpr double roundingShift = 6755399441055744.0;
-    const Wide shifted = y + roundingShift;
-    const Wide u = (y - (shifted - roundingShift)) * ln2;
-    // e^u for |u| <= ln2 / 2 by its Taylor series to u^7: the rest is below 6e-9.
-    const Wide high = 1.0 / 24 + u * (1.0 / 120 + u * (1.0 / 720 + u * (1.0 / 5040)));
-    const Wide e = 1.0 + u * (1.0 + u * (1.0 / 2 + u * (1.0 / 6 + u * high)));
-    WideBits eBits, nBits;
-    std::memcpy(&eBits, &e, sizeof eBits);
-    std::memcpy(&nBits, &shifted, sizeof nBits);
-    constexpr WideBits shiftBits = {0x4338000000000000u, 0x4338000000000000u};  // 1.5 * 2^52
-    eBits += (nBits - shiftBits) << 52;
-    Wide scaled;
-    std::memcpy(&scaled, &eBits, sizeof scaled);
-    const Frame w = __builtin_convertvector(scaled, Frame);
+    Quad halves[2];
+    for (int h = 0; h < 4 && h < lanes; h += 2) {
+        const Wide m = widen(mantissa, h);
+        // ln m = 2 atanh s for s = (m - 1) / (m + 1), |s| < 0.172: the series to s^9 leaves 7e-10.
+        const Wide s = (m - 1.0) / (m + 1.0);
+        const Wide z = s * s;
+        const Wide lnM = 2.0 * s * (1.0 + z * (1.0 / 3 + z * (1.0 / 5 + z * (1.0 / 7 + z * (1.0 / 9)))));
+        constexpr double ln2 = 0.6931471805599453094;
+        Wide y = widen(p, h) * (widen(k, h) + lnM * (1.0 / ln2));
+        // Far below the smallest float: keeps 2^n a normal double whatever the power.
+        const Wide lowest = {-1000.0, -1000.0};
+#if defined(__SSE2__)
+        y = __builtin_ia32_maxpd(y, lowest);  // the same, in one step
+#else
+        y = y > lowest ? y : lowest;
+#endif
+        // 2^y = 2^n 2^r for the nearest integer n: adding 1.5 * 2^52 rounds y to n in the low bits.
+        constexpr double roundingShift = 6755399441055744.0;
+        const Wide shifted = y + roundingShift;
+        const Wide u = (y - (shifted - roundingShift)) * ln2;
+        // e^u for |u| <= ln2 / 2 by its Taylor series to u^7: the rest is below 6e-9.
+        const Wide high = 1.0 / 24 + u * (1.0 / 120 + u * (1.0 / 720 + u * (1.0 / 5040)));
+        const Wide e = 1.0 + u * (1.0 + u * (1.0 / 2 + u * (1.0 / 6 + u * high)));
+        WideBits eBits, nBits;
+        std::memcpy(&eBits, &e, sizeof eBits);
+        std::memcpy(&nBits, &shifted, sizeof nBits);
+        constexpr WideBits shiftBits = {0x4338000000000000u, 0x4338000000000000u};  // 1.5 * 2^52
+        eBits += (nBits - shiftBits) << 52;
+        Wide scaled;
+        std::memcpy(&scaled, &eBits, sizeof scaled);
+        halves[h / 2] = narrow(scaled);
+    }
+    const Quad w = __builtin_shufflevector(halves[0], lanes > 2 ? halves[1] : Quad{}, 0, 1, 4, 5);
     // 0 stays silent; a power of 1 leaves the envelope as it is.
-    const Frame shapedOrSilent = x > 0.0f ? w : Frame{};
+    const Quad shapedOrSilent = x > 0.0f ? w : Quad{};
     return p == 1.0f ? x : shapedOrSilent;
 }
 
@@ -266,3 +334,195 @@ private:
     SilentBuffer<float> frames{2 * static_cast<std::size_t>(kLength + TGrain::kCapacity)};
     uint32_t count = 0;
 };
+
+// A Grain Block's sixteen slots, recording on the tape they share and playing from it. The slots
+// that play sit side by side in lanes, in slot order, so that one vector step moves four of them:
+// per frame a slot costs its three reads of the tape and its share of the steps.
+class TGrainSlots {
+public:
+    static constexpr int kSlots = 16;
+    typedef TGrain::Frame Frame;
+
+    TGrainSlots() { reset(); }
+    TGrainSlots(const TGrainSlots&) = delete;
+    TGrainSlots& operator=(const TGrainSlots&) = delete;
+
+    // Every slot falls silent at once.
+    void reset();
+    // The slot (playing or not) starts recording the writeSize frames from frame of the tape, to
+    // play them for readSize frames in the loop mode, the pitched output weighted by the envelope
+    // raised to power.
+    void trigger(int slot, int writeSize, int readSize, const float* frame, int loopMode, float power);
+    // The slot's recording is written: it plays from the next frame.
+    void recorded(int slot);
+
+    int getState(int slot) const { return state[slot]; }
+    // Frames from the slot's trigger to its grain's end, recording and playing: 0 for an idle slot.
+    int framesToEnd(int slot) const;
+    bool anyPlaying() const { return count != 0; }
+
+    // One frame of the playing slots, their pitched and plain outputs each added up in slot order,
+    // each slot as TGrain::play and its weights as TGrain's: a slot that ends its grain here adds
+    // its last outputs weighted 0.
+    void play(float speed, Frame& pitched, Frame& plain);
+
+private:
+    typedef TGrain::Quad Quad;
+    typedef std::int32_t Ints __attribute__((vector_size(16)));
+
+    // What each slot was triggered with, by slot number.
+    struct Grain {
+        const float* source;
+        int writeSize, readSize, loopMode;
+        float power;
+    };
+    Grain grains[kSlots];
+    std::uint8_t state[kSlots];
+
+    // The playing slots' lanes; the lanes from count on hold a slot that never sounds nor ends
+    // (whose count, moving on with the others', is set back whenever a slot stops: one stops
+    // within kCapacity frames).
+    alignas(16) float position[kSlots];
+    alignas(16) float direction[kSlots];
+    alignas(16) float readEnd[kSlots];
+    alignas(16) float readLength[kSlots];
+    alignas(16) float power[kSlots];
+    alignas(16) std::int32_t counter[kSlots];
+    alignas(16) std::int32_t lastCount[kSlots];  // the read size less 1: the grain's last frame
+    alignas(16) std::int32_t writeSize[kSlots];
+    const float* source[kSlots];
+    std::uint8_t slotOf[kSlots];
+    std::uint8_t loopMode[kSlots];
+    int count = 0;
+    int shaped = 0;  // playing slots whose pitched weight is not the envelope
+
+    void clearLane(int lane);
+    void copyLane(int to, int from);
+    void stopLane(int lane);
+    void stopSlot(int slot);
+    // Turns the positions of the group's lanes that left their recording, as TGrain::turn.
+    [[gnu::cold]] void turnLanes(int group);
+
+    static Quad load(const float* x) {
+        Quad v;
+        std::memcpy(&v, x, sizeof v);
+        return v;
+    }
+    static Ints load(const std::int32_t* x) {
+        Ints v;
+        std::memcpy(&v, x, sizeof v);
+        return v;
+    }
+    // A bit for each lane that is set.
+    static unsigned mask(Ints lanes) {
+#if defined(__SSE__)
+        return static_cast<unsigned>(__builtin_ia32_movmskps(reinterpret_cast<Quad>(lanes)));
+#else
+        return (lanes[0] & 1u) | (lanes[1] & 2u) | (lanes[2] & 4u) | (lanes[3] & 8u);
+#endif
+    }
+    // An index, not negative, as wide as an address without a sign extension.
+    static std::size_t index(std::int32_t i) {
+        return static_cast<std::uint32_t>(i);
+    }
+    static Frame frameAt(const float* recording, std::int32_t i) {
+        Frame x;
+        std::memcpy(&x, recording + 2 * index(i), sizeof x);
+        return x;
+    }
+};
+
+inline void TGrainSlots::play(float speed, Frame& pitchedSum, Frame& plainSum) {
+    Quad sums{};  // pitched left and right, plain left and right
+    unsigned ended = 0;
+    const int playing = count;  // held in a register across the stores
+    for (int g = 0; g < playing; g += 4) {
+        Quad pos = load(position + g);
+        const Quad end = load(readEnd + g);
+        // Within the recording past 0 the truncation is the floor; any lane elsewhere turns first,
+        // and then the floor is worked out for a position in (-1, 0) and silence for one outside.
+        Ints sounding = (pos > 0.0f) & (pos < end);
+        Ints i = __builtin_convertvector(pos, Ints);
+        Quad whole = __builtin_convertvector(i, Quad);
+        const bool allSound = mask(sounding) == 15;
+        if (!allSound) {
+            turnLanes(g);
+            pos = load(position + g);
+            sounding = (pos > -1.0f) & (pos < end);
+            i = __builtin_convertvector(pos, Ints);
+            whole = __builtin_convertvector(i, Quad);
+            whole -=
+                reinterpret_cast<Quad>(reinterpret_cast<Ints>(Quad{1.0f, 1.0f, 1.0f, 1.0f}) & (pos < whole));
+            i &= sounding;
+        }
+        const Quad t = pos - whole;
+        const Ints n = load(writeSize + g);
+        const Ints last = n - 1;
+        const Ints adjacent = i < last;
+        pos += speed * load(direction + g);
+        std::memcpy(position + g, &pos, sizeof pos);
+
+        // The plain output plays the recording straight through: its index is the envelope's counter.
+        const Ints c = load(counter + g);
+        const Ints plainSounds = c < n;
+        const Quad twice = 2.0f * __builtin_convertvector(c, Quad);
+        const Ints magnitude = reinterpret_cast<Ints>(1.0f - twice / load(readLength + g)) & 0x7fffffff;
+        Quad envelope = 1.0f - reinterpret_cast<Quad>(magnitude);
+        const Ints next = c + 1;
+        std::memcpy(counter + g, &next, sizeof next);
+        // A read size of 0 ends the grain after this frame instead of never. An ending slot's
+        // weights are 0.
+        const Ints ending = next > load(lastCount + g);
+        const unsigned endingLanes = mask(ending);
+        if (endingLanes != 0) {
+            ended |= endingLanes << g;
+            envelope = reinterpret_cast<Quad>(reinterpret_cast<Ints>(envelope) & ~ending);
+        }
+        const int lanes = std::min(playing - g, 4);
+        const Quad weight = shaped != 0 ? TGrain::shapedPowers(envelope, load(power + g), lanes) : envelope;
+        // Each lane's pitched weight twice and its plain weight twice.
+        const Quad low = __builtin_shufflevector(weight, envelope, 0, 4, 1, 5);
+        const Quad high = __builtin_shufflevector(weight, envelope, 2, 6, 3, 7);
+        const Quad weights[4] = {
+            __builtin_shufflevector(low, low, 0, 0, 1, 1), __builtin_shufflevector(low, low, 2, 2, 3, 3),
+            __builtin_shufflevector(high, high, 0, 0, 1, 1), __builtin_shufflevector(high, high, 2, 2, 3, 3)};
+        // Lanes whose plain output ran out read frame 0 and their plain outputs are masked to 0
+        // (not weighted by 0: the frames may hold anything); so are silent pitched outputs.
+        const Ints k = c & plainSounds;
+        const Ints onLow = __builtin_shufflevector(sounding, plainSounds, 0, 4, 1, 5);
+        const Ints onHigh = __builtin_shufflevector(sounding, plainSounds, 2, 6, 3, 7);
+        const Ints on[4] = {__builtin_shufflevector(onLow, onLow, 0, 0, 1, 1),
+                            __builtin_shufflevector(onLow, onLow, 2, 2, 3, 3),
+                            __builtin_shufflevector(onHigh, onHigh, 0, 0, 1, 1),
+                            __builtin_shufflevector(onHigh, onHigh, 2, 2, 3, 3)};
+        const unsigned valid = (1u << lanes) - 1;
+        if ((mask(sounding & adjacent) & valid) == valid) {
+            // Every lane reads two neighbouring frames at once.
+            for (int l = 0; l < lanes; ++l) {
+                const float* recording = source[g + l];
+                Quad ab;
+                std::memcpy(&ab, recording + 2 * index(i[l]), sizeof ab);
+                const Quad pitched = ab + (__builtin_shufflevector(ab, ab, 2, 3, 0, 1) - ab) * t[l];
+                const Quad both = __builtin_shufflevector(pitched, frameAt(recording, k[l]), 0, 1, 4, 5);
+                sums += reinterpret_cast<Quad>(reinterpret_cast<Ints>(both) & on[l]) * weights[l];
+            }
+        } else {
+            const Ints j = (adjacent ? i + 1 : last) & sounding;
+            for (int l = 0; l < lanes; ++l) {
+                const float* recording = source[g + l];
+                const Frame a = frameAt(recording, i[l]), b = frameAt(recording, j[l]);
+                const Frame pitched = a + (b - a) * t[l];
+                const Quad both = __builtin_shufflevector(pitched, frameAt(recording, k[l]), 0, 1, 2, 3);
+                sums += reinterpret_cast<Quad>(reinterpret_cast<Ints>(both) & on[l]) * weights[l];
+            }
+        }
+    }
+    // The ended slots leave their lanes, the highest first.
+    while (ended != 0) {
+        const int lane = 31 - __builtin_clz(ended);
+        stopLane(lane);
+        ended &= ~(1u << lane);
+    }
+    pitchedSum = Frame{sums[0], sums[1]};
+    plainSum = Frame{sums[2], sums[3]};
+}

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,9 @@ const char* const XY_SHAPE_STR[] = {"Set to Circle",        "Set to Square",    
                                     "Set to Saw Wave Up",   "Set to Saw Wave Down", "Set to Triangle Wave"};
 const char* const XY_TRANSFORM_STR[] = {
     "Reverse", "Flip Horizontally", "Flip Vertically", "Rotate", "Snap to grid", "Smooth", "Scale X & Y"};
+static_assert(std::size(XY_SHAPE_STR) == XY_TRIANGLE - XY_CIRCLE + 1 &&
+                  std::size(XY_TRANSFORM_STR) == XY_SCALE - XY_REVERSE + 1,
+              "an entry for every XY shape and transform command");
 const char* const XY_GROUPING_STR[] = {"Edit Grouping Single", "Edit Grouping Narrow", "Edit Grouping Wide"};
 const char* const GATER_SIDE_STR[] = {"Left", "Right"};
 // Gater commands 50..56 in order, then 59..62.
@@ -178,9 +182,9 @@ void uEditor::showXYMenu(CDrawContext*, CControl*, CPoint& where, int block) {
     menu.item("Reset XY", command(XY_RESET));
     addCopyAndSwap(menu, fx, block, -1, "Copy to Block ", XY_COPY, "Swap with Block ", XY_SWAP, " XY");
     menu.separator();
-    for (int i = 0; i < 12; ++i) menu.item(XY_SHAPE_STR[i], command(XY_CIRCLE + i));
+    for (int i = 0; i <= XY_TRIANGLE - XY_CIRCLE; ++i) menu.item(XY_SHAPE_STR[i], command(XY_CIRCLE + i));
     menu.separator();
-    for (int i = 0; i < 7; ++i) menu.item(XY_TRANSFORM_STR[i], command(XY_REVERSE + i));
+    for (int i = 0; i <= XY_SCALE - XY_REVERSE; ++i) menu.item(XY_TRANSFORM_STR[i], command(XY_REVERSE + i));
     menu.item("Center Scale X & Y", command(XY_CENTRAL_SCALE));
     menu.separator();
     menu.item("Undo", command(BLOCK_UNDO));

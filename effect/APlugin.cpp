@@ -125,7 +125,7 @@ void APlugin::init() {
     setSampleRate(44199.0f);  // always differs from storedRate, so every module is built once
     displayRefreshPending = 0;
     pendingMidiCount = 0;
-    for (TGrain& slot : grain) slot.init(44100.0f);
+    for (TGrainSlots& slots : grainSlots) slots.reset();
     initModDestinationTables();
     // Block and modulation undo stores cleared.
 }
@@ -164,8 +164,8 @@ void APlugin::setSampleRate(float rate) {
         filter[b].init(r);
         comb[b].init(r);
         shaper[b].init(r);
-        for (int k = 0; k < GRAINS_PER_BLOCK; ++k) grain[b * GRAINS_PER_BLOCK + k].init(r);
-        grainPlaying[b] = grainRecording[b] = 0;  // init silenced the slots
+        grainSlots[b].reset();
+        grainRecording[b] = 0;
     }
     for (int b = 0; b < BLOCK_COUNT; ++b) {
         reverb[b].setSampleRate(r);

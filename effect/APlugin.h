@@ -256,8 +256,8 @@ public:
     TFilter filter[BLOCK_COUNT];
     TCombFilter comb[BLOCK_COUNT];
     TShaper shaper[BLOCK_COUNT];
-    TStep stepSequencer[BLOCK_COUNT];              // the Gater of each Block
-    TGrain grain[BLOCK_COUNT * GRAINS_PER_BLOCK];  // Block 1's sixteen first
+    TStep stepSequencer[BLOCK_COUNT];     // the Gater of each Block
+    TGrainSlots grainSlots[BLOCK_COUNT];  // each Block's sixteen grain slots
     TBasicReverb reverb[BLOCK_COUNT];
     TDelay delay;
     TNoiseGate follower;  // the envelope follower
@@ -676,6 +676,7 @@ private:
     BlockLanes processRoom(int block, BlockLanes in);
     void stepRoomLfos(int block, int64_t frame);        // every eighth frame
     BlockLanes processGrain(int block, BlockLanes in);  // leaves the plain grain sums in grainPlain
+    float stepGrainSettings(int block);  // processGrain's settings and triggers; answers the speed
     // Grain length in frames for value v, given 2^(8 v) for the free modes.
     float grainLength(int mode, float v, float pow2EightV) const;
 

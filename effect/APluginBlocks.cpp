@@ -667,7 +667,7 @@ void APlugin::noteQuietSpan() {
             case TYPE_GRAIN: {
                 int longest = 0;
                 for (int k = 0; k < GRAINS_PER_BLOCK; ++k)
-                    longest = std::max(longest, grain[b * GRAINS_PER_BLOCK + k].framesToEnd());
+                    longest = std::max(longest, grainSlots[b].framesToEnd(k));
                 span += longest;
                 break;
             }
@@ -855,12 +855,14 @@ float APlugin::getGrainSize(int block, float v, float factor) const {
     return grainLength(getGrainMode(block), v, std::exp2(8.0f * v)) * factor;
 }
 
-BlockLanes APlugin::processGrain(int b, BlockLanes in) {
+// The Block's sizes, interval and speed from its knobs, modulation and pad, and a grain started
+// when the interval is up; kept in the memos for the quiet frames that follow. Inline: out of line
+// it costs the frame more than the call.
+__attribute__((always_inline)) inline float APlugin::stepGrainSettings(int b) {
     const int G = GRAIN_WRITE_SIZE_TAG[b];
     const float* V = &modValues[destinationBase(b)];
     const float* t = xyTargets[b];
     const int mode = getBlockChoice<GRAIN_MODE_TAG>(b);  // getGrainMode, inline
-    TGrain* slots = &grain[b * GRAINS_PER_BLOCK];
 
     const float ws = clamp01(param(G) + V[2] + t[1]);
     const float rs = clamp01(param(G + 3) + V[3] + t[2]);
@@ -875,7 +877,10 @@ BlockLanes APlugin::processGrain(int b, BlockLanes in) {
     const float interval = linked ? grainLength(mode, rate, m.grainInterval(8.0f * rate))
                                   : m.grainInterval(8.0f * rate - 4.0f) * writeLength() * grainReadFactor[b];
 
-    if (grainCounter[b] < engine::truncToInt(interval)) {
+    const int frames = engine::truncToInt(interval);
+    // A grain that starts moves the jitter, and so the next frame's interval.
+    bool kept = true;
+    if (grainCounter[b] < frames) {
         ++grainCounter[b];
     } else {
         const float write = writeLength();
@@ -888,76 +893,43 @@ BlockLanes APlugin::processGrain(int b, BlockLanes in) {
         const int s = grainSlot[b];
         const int writeSize = engine::truncToInt(write);
         TGrainTape& tape = grainTape[b];
-        slots[s].triggerGrain(writeSize, engine::truncToInt(read), tape.next());
+        const float shape = param(G + 2) + V[4];
+        const float power = shape < 0.0f ? 0.125f : std::exp2(6.0f * std::min(shape, 1.0f) - 3.0f);
+        grainSlots[b].trigger(s, writeSize, engine::truncToInt(read), tape.next(), mode, power);
         const uint32_t now = tape.written(), end = now + TGrain::framesToRecord(writeSize) - 1;
         grainRecordEnd[b][s] = end;
         if (grainRecording[b] == 0 || end - now < grainNextEnd[b] - now) grainNextEnd[b] = end;
-        const float shape = param(G + 2) + V[4];
-        const float power = shape < 0.0f ? 0.125f : std::exp2(6.0f * std::min(shape, 1.0f) - 3.0f);
-        slots[s].setShape(power);
-        grainShaped[b] = power == 1.0f ? grainShaped[b] & ~(1u << s) : grainShaped[b] | 1u << s;
-        slots[s].setLoopMode(mode);
         grainRecording[b] |= 1u << s;
-        grainPlaying[b] &= ~(1u << s);
         grainCounter[b] = 0;
         grainSlot[b] = (s + 1) % GRAINS_PER_BLOCK;
+        kept = false;
     }
 
     const int semitones = static_cast<int>(param(G + 4) * 24.99f) - 12;
     const float speed = m.grainSpeed((static_cast<float>(semitones) + 12.0f * (t[0] + V[0])) / 12.0f +
                                      (2.0f * param(G + 5) - 1.0f + V[1]) / 12.0f);
+    m.grainSettings = BlockMemos::GrainSettings{speed, frames, kept};
+    return speed;
+}
 
-    // Only the busy slots: idle ones give silence and recording ones silence with weights 0.
-    // The playing ones add up in slot order; one that ends its grain here still adds its last
-    // outputs, weighted 0, and one that ends its recording below plays from the next frame.
-    uint32_t playingSlots = grainPlaying[b], recordingSlots = grainRecording[b];
-    TGrain::Frame wet{}, plain{};
-    if ((playingSlots & grainShaped[b]) == 0) {
-        // Without a shaped slot playing both outputs take the envelope as it is: one weight, no test.
-        for (uint32_t busy = playingSlots; busy != 0; busy &= busy - 1) {
-            const unsigned k = __builtin_ctz(busy);  // unsigned: the slot's address needs no sign extension
-            TGrain& g = slots[k];
-            TGrain::Frame p, d;
-            float vol = 0.0f;
-            if (g.play(speed, p, d))
-                vol = g.envelopeNow();
-            else
-                playingSlots &= ~(1u << k);
-            wet += p * vol;
-            plain += d * vol;
-        }
+BlockLanes APlugin::processGrain(int b, BlockLanes in) {
+    TGrainSlots& slots = grainSlots[b];
+    // In a quiet frame under a pad that holds, the interval and the speed are the last frame's
+    // (unless a grain started in it), and only a grain to start needs the settings.
+    const BlockMemos::GrainSettings& kept = memo[b].grainSettings;
+    float speed;
+    if (kept.valid && targetsHold(b) && grainCounter[b] < kept.interval) {
+        ++grainCounter[b];
+        speed = kept.speed;
     } else {
-        // Every playing slot first, then the shaped weights two slots at a time: the weights'
-        // long chains of steps do not wait on one another. The outputs add up in slot order.
-        TGrain::Frame p[GRAINS_PER_BLOCK], d[GRAINS_PER_BLOCK];
-        float envelope[GRAINS_PER_BLOCK + 1], power[GRAINS_PER_BLOCK + 1];
-        int n = 0;
-        for (uint32_t busy = playingSlots; busy != 0; busy &= busy - 1, ++n) {
-            const unsigned k = __builtin_ctz(busy);
-            TGrain& g = slots[k];
-            envelope[n] = 0.0f;  // an ending slot's weights stay 0
-            power[n] = 1.0f;
-            if (g.play(speed, p[n], d[n])) {
-                envelope[n] = g.envelopeNow();
-                power[n] = g.shapePower();
-            } else {
-                playingSlots &= ~(1u << k);
-            }
-        }
-        envelope[n] = 0.0f;
-        power[n] = 1.0f;
-        float vol[GRAINS_PER_BLOCK + 1];
-        for (int i = 0; i < n; i += 2) {
-            const TGrain::Frame w = TGrain::shapedPower(TGrain::Frame{envelope[i], envelope[i + 1]},
-                                                        TGrain::Frame{power[i], power[i + 1]});
-            vol[i] = w[0];
-            vol[i + 1] = w[1];
-        }
-        for (int i = 0; i < n; ++i) {
-            wet += p[i] * vol[i];
-            plain += d[i] * envelope[i];
-        }
+        speed = stepGrainSettings(b);
     }
+
+    // Only the playing slots: idle ones give silence and recording ones silence with weights 0.
+    // One that ends its recording below plays from the next frame.
+    uint32_t recordingSlots = grainRecording[b];
+    TGrain::Frame wet{}, plain{};
+    if (slots.anyPlaying()) slots.play(speed, wet, plain);
     // The recording slots share one tape: a frame writes it once and visits the slots only when
     // the nearest recording ends.
     if (recordingSlots != 0) {
@@ -970,9 +942,8 @@ BlockLanes APlugin::processGrain(int b, BlockLanes in) {
                 const int k = __builtin_ctz(busy);
                 const uint32_t left = grainRecordEnd[b][k] - frame;
                 if (left == 0) {
-                    slots[k].recorded();
+                    slots.recorded(k);
                     recordingSlots &= ~(1u << k);
-                    playingSlots |= 1u << k;
                 } else {
                     nearest = std::min(nearest, left);
                 }
@@ -980,7 +951,6 @@ BlockLanes APlugin::processGrain(int b, BlockLanes in) {
             grainNextEnd[b] = frame + nearest;
         }
     }
-    grainPlaying[b] = playingSlots;
     grainRecording[b] = recordingSlots;
     grainPlain[b][0] = plain[0];
     grainPlain[b][1] = plain[1];

@@ -660,7 +660,7 @@ void APlugin::resetEngineNow() {
     if (getOnOff(DELAY_ON_PARAM)) updateDelayLoop();
     follower.init(storedRate);
     clearXYFollowerCounts();
-    for (TGrain& slot : grain) slot.init(storedRate);
+    for (TGrainSlots& slots : grainSlots) slots.reset();
     clearBlockCounters();
 }
 
@@ -668,16 +668,16 @@ void APlugin::clearBlockCounters() {
     for (int b = 0; b < BLOCK_COUNT; ++b) {
         grainCounter[b] = 0;
         grainSlot[b] = 0;
-        // The frame visits only the slots these name, without looking at their state again.
-        grainPlaying[b] = grainRecording[b] = 0;
+        grainRecording[b] = 0;
+        memo[b].grainSettings.valid = false;
     }
 }
 
 void APlugin::silenceGrains(int b) {
-    for (int k = 0; k < GRAINS_PER_BLOCK; ++k) grain[b * GRAINS_PER_BLOCK + k].reset();
+    grainSlots[b].reset();
     grainCounter[b] = 0;
     grainSlot[b] = 0;
-    grainPlaying[b] = grainRecording[b] = 0;
+    grainRecording[b] = 0;
 }
 
 int APlugin::getCurrentGaterSteps(int block) const {

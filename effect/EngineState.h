@@ -139,10 +139,8 @@ struct EngineState {
     float roomWidenPhase[BLOCK_COUNT][4] = {};
     int grainCounter[BLOCK_COUNT] = {};  // frames since the last grain trigger
     int grainSlot[BLOCK_COUNT] = {};     // slot the next trigger takes
-    // Per Block, a bit for each slot that may be recording or playing (a reset slot is dropped
-    // when next met), so a frame visits the busy slots only.
-    uint32_t grainRecording[BLOCK_COUNT] = {}, grainPlaying[BLOCK_COUNT] = {};
-    uint32_t grainShaped[BLOCK_COUNT] = {};  // the slots whose pitched weight is not the envelope
+    // Per Block, a bit for each slot that records, so a frame visits them only when one ends.
+    uint32_t grainRecording[BLOCK_COUNT] = {};
     // Per Block, the input its slots record, and the tape frame each recording ends with (the
     // nearest of them in grainNextEnd).
     TGrainTape grainTape[BLOCK_COUNT];
@@ -185,6 +183,14 @@ struct EngineState {
         engine::Memo<engine::exp2Of> roomLength, roomSpread;
         engine::Memo<engine::exp2Of> grainWrite, grainRead, grainReadRatio, grainInterval, grainSpeed;
         engine::Memo<engine::exp2Of> gaterRamp;
+        // A Grain Block's speed and interval in frames as the last frame worked them out, for the
+        // quiet frames after it; a trigger or a reset sets them aside.
+        struct GrainSettings {
+            float speed;
+            int interval;
+            bool valid;
+        };
+        GrainSettings grainSettings = {};
         float roomHighPass = std::numeric_limits<float>::quiet_NaN();  // the reverb's last setting
         BlockLanes roomSettings = {};  // length, damping, high-pass and spread, modulation added
         // The room's and the filter's knobs with their modulation, before the pad's targets: in

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -152,4 +154,73 @@ TEST(GrainTape, ARecordingReadsAsOneRunAcrossTheRingsEnd) {
     EXPECT_EQ(left, ramp(20));
     for (int i = 0; i < 20; ++i)
         EXPECT_EQ(right[static_cast<std::size_t>(i)], static_cast<float>(-1 - i)) << i;
+}
+
+// The Block's sixteen slots side by side play as sixteen single slots added up in slot order, bit
+// for bit: grains of every loop mode, shape, read and write size (0 and 1 among them) at speeds
+// that pass both ends in one frame, retriggered while they record or play, ending in any lane.
+TEST(GrainSlots, PlayAsTheSingleSlotsAddedUpBitForBit) {
+    auto tape = std::make_unique<TGrainTape>();
+    auto slots = std::make_unique<TGrainSlots>();
+    auto single = std::make_unique<TGrain[]>(TGrainSlots::kSlots);
+    uint32_t recordEnd[TGrainSlots::kSlots] = {};
+    bool recording[TGrainSlots::kSlots] = {};
+    const int writeSizes[] = {0, 1, 2, 7, 300, 1900};
+    const int readSizes[] = {0, 1, 3, 250, 2600, 9000};
+    const float powers[] = {1.0f, 0.125f, 0.6f, 1.0f, 2.3f, 8.0f};
+    uint32_t seed = 7;
+    auto next = [&seed](uint32_t n) {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) % n;
+    };
+    int ended = 0, sounded = 0;
+    for (int frame = 0; frame < 60'000; ++frame) {
+        if (next(90) == 0) {
+            const int s = static_cast<int>(next(TGrainSlots::kSlots));
+            const int w = writeSizes[next(6)], r = readSizes[next(6)], mode = static_cast<int>(next(6));
+            const float power = powers[next(6)];
+            slots->trigger(s, w, r, tape->next(), mode, power);
+            single[s].triggerGrain(w, r, tape->next());
+            single[s].setLoopMode(mode);
+            single[s].setShape(power);
+            recordEnd[s] = tape->written() + static_cast<uint32_t>(TGrain::framesToRecord(w)) - 1;
+            recording[s] = true;
+        }
+        const float speed = frame % 5000 < 300 ? 7.3f : 0.37f + static_cast<float>(next(400)) / 100.0f;
+        TGrain::Frame pitched{}, plain{}, wantPitched{}, wantPlain{};
+        if (slots->anyPlaying()) slots->play(speed, pitched, plain);
+        for (int s = 0; s < TGrainSlots::kSlots; ++s) {
+            TGrain& g = single[s];
+            if (g.getState() != TGrain::kPlaying) continue;
+            TGrain::Frame p, d;
+            float envelope = 0.0f, power = 1.0f;
+            if (g.play(speed, p, d)) {
+                envelope = g.envelopeNow();
+                power = g.shapePower();
+            } else {
+                ++ended;
+            }
+            const float weight =
+                TGrain::shapedPower(TGrain::Frame{envelope, 0.0f}, TGrain::Frame{power, 1.0f})[0];
+            wantPitched += p * weight;
+            wantPlain += d * envelope;
+        }
+        sounded += wantPitched[0] != 0.0f;
+        ASSERT_EQ(std::memcmp(&pitched, &wantPitched, sizeof pitched), 0) << frame;
+        ASSERT_EQ(std::memcmp(&plain, &wantPlain, sizeof plain), 0) << frame;
+        const uint32_t now = tape->written();
+        const float x = static_cast<float>(next(2001)) / 1000.0f - 1.0f;
+        tape->write(x, 0.5f * x);
+        for (int s = 0; s < TGrainSlots::kSlots; ++s) {
+            if (recording[s] && recordEnd[s] == now) {
+                slots->recorded(s);
+                single[s].recorded();
+                recording[s] = false;
+            }
+            ASSERT_EQ(slots->getState(s), single[s].getState()) << frame << " " << s;
+            ASSERT_EQ(slots->framesToEnd(s), single[s].framesToEnd()) << frame << " " << s;
+        }
+    }
+    EXPECT_GT(ended, 200);
+    EXPECT_GT(sounded, 30'000);
 }
