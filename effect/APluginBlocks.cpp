@@ -424,18 +424,30 @@ template FramePair APlugin::runPath<5>(FramePair);
 // between its frames, unless a pad's speed follows the follower or a level (both come from the
 // signal) or a Grain Block draws from the noise the controls draw from. A Room Block reads the
 // frame counter, which the run advances in the Room's stage: one Room at most, so that the
-// counter another thread reads never goes back.
+// counter another thread reads never goes back. Combs and Shapers share a generator.
 bool APlugin::quietRunStaged() const {
-    int rooms = 0;
+    int rooms = 0, drawing = 0;
+    bool drawsRead = false;
     for (int b = 0; b < BLOCK_COUNT; ++b) {
         if (blockType[b] == TYPE_GRAIN) return false;
         if (!frameSettings.blockBypass[b] && blockType[b] == TYPE_ROOM) ++rooms;
+        // Combs and Shapers draw from one generator of their own, Block after Block in a frame:
+        // taken stage by stage each would read another's draws, unless none reads them (a Comb
+        // without Random only moves the generator on, a Shaper reads them in Low-Fi only).
+        if (!frameSettings.blockBypass[b] && blockType[b] == TYPE_COMB) {
+            ++drawing;
+            drawsRead = drawsRead || memo[b].combKnobs.random > 0.0f;
+        }
+        if (!frameSettings.blockBypass[b] && blockType[b] == TYPE_SHAPER) {
+            ++drawing;
+            drawsRead = drawsRead || getShaperMode(b) == SHAPER_MODE_LOWFI;
+        }
         const int source = xy[b].replaySettings.modSource;
         if (xy[b].recordMode == XY_REPLAY &&
             (source == SOURCE_FOLLOWER || (source >= SOURCE_INPUT && source <= SOURCE_OUT + 1)))
             return false;
     }
-    return rooms <= 1;
+    return rooms <= 1 && (drawing <= 1 || !drawsRead);
 }
 
 // The Blocks that are Off and not bypassed.
