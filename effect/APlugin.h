@@ -661,6 +661,8 @@ private:
     void runBlockStage(int b, bool parallel, const BlockLanes* in, BlockLanes* out, int n,
                        const RunControls& controls, int64_t frame);
     void delayStage(BlockLanes* lanes, int n);
+    void runRoomsTogether(bool parallel, const BlockLanes* in, BlockLanes (*out)[QUIET_RUN_FRAMES], int n,
+                          const RunControls& controls, int64_t frame);
     void publishLevelSources();  // the level sources from what the last frame kept
     void noteQuietSpan();
     // The Block's output lanes for its input lanes.

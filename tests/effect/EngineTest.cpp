@@ -562,22 +562,29 @@ TEST_F(EngineTest, LevelsOnTheModWheelGlideAndRestAlikeInQuietFrames) {
 
 // Quiet runs go stage by stage (the Delay, each Block, the output stage over the run's frames):
 // on every path, with the Delay between the Blocks or around them, Blocks Off, bypassed, one
-// Room or two, and the follower on each of its sources, calls of 37 frames (which run quiet)
-// give the output and the follower of calls of one frame (which never do).
+// Room or two (apart or side by side), Combs and a Low-Fi Shaper drawing from one noise
+// generator, and the follower on each of its sources, calls of 37 frames (which run quiet) give
+// the output and the follower of calls of one frame (which never do).
 TEST_F(EngineTest, QuietRunsTakenStageByStageRenderAsSingleFrames) {
     const Signal left = sine(350.0, RATE, 5000, 0.5), right = sine(520.0, RATE, 5000, 0.4);
     const int blocks[][3] = {{TYPE_OFF, TYPE_OFF, TYPE_OFF},
                              {TYPE_FILTER, TYPE_OFF, TYPE_ROOM},
-                             {TYPE_ROOM, TYPE_COMB, TYPE_ROOM}};
+                             {TYPE_ROOM, TYPE_COMB, TYPE_ROOM},
+                             {TYPE_COMB, TYPE_SHAPER, TYPE_COMB},
+                             {TYPE_ROOM, TYPE_ROOM, TYPE_FILTER}};
     for (int path = 0; path < 6; ++path) {
-        for (int t = 0; t < 3; ++t) {
+        for (int t = 0; t < 5; ++t) {
             const int(&types)[3] = blocks[t];
             auto played = [&](std::size_t blockSize) {
                 auto fx = makeNeutral(path, [&](APlugin& e) {
                     setBlocks(e, path, types);
+                    for (int b = 0; b < BLOCK_COUNT; ++b) {
+                        e.setParameter(COMB_RANDOM_TAG[b], 0.3f * static_cast<float>(path % 3));
+                        e.setParameter(SHAPER_MODE_TAG[b], choice(path < 3 ? SHAPER_MODE_LOWFI : 0, 9.0f));
+                    }
                     setFeedbackDelay(e);
                     e.setParameter(FOLLOWER_SOURCE_PARAM, choice((3 * path + t) % 5, 4.9f));
-                    if (path % 4 == 1) e.setParameter(BLOCK_BYPASS_TAG[1], 1.0f);
+                    if (path % 4 == 1) e.setParameter(BLOCK_BYPASS_TAG[2], 1.0f);
                 });
                 Stereo out = render(*fx, left, right, blockSize);
                 out.left.push_back(fx->modSourceValues[SOURCE_FOLLOWER]);
