@@ -182,8 +182,7 @@ std::string APlugin::valueText(int index) const {
         case TextKind::Mix:
             return sideText(v, "Equal", "D", "W");
         case TextKind::DelayLength:
-            if (getOnOff(DELAY_TEMPO_SYNC_PARAM))
-                return DELAY_LEN_STR[getSteppedValue(index, TDelay::kSyncedLengthScale, DELAY_LEN_STR_COUNT)];
+            if (getOnOff(DELAY_TEMPO_SYNC_PARAM)) return DELAY_LEN_STR[TDelay::syncedRow(v)];
             return number(trunc(std::exp2(12.0f * v)), "ms");
         case TextKind::CrossFeed:
             if (getOnOff(DELAY_EQUAL_FEED_PARAM)) return "Off";

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "dsp/TDelay.h"
 #include "effect/IndexFamilies.h"
 #include "effect/OptionStrings.h"
 #include "effect/ParameterNames.h"
@@ -135,6 +136,45 @@ TEST_F(ValueText, TextsFollowTheSettingsTheyDependOn) {
         if (c.setting >= 0) fx->setParameter(c.setting, c.to);
         EXPECT_EQ(shown(c.index, c.value), c.text) << "index " << c.index << " at " << c.value;
     }
+}
+
+// Near its row boundaries the synced Delay length names the row whose length the Delay plays
+// (0.2 plays row 2, 2.998, not 3), and the values the bank writes, (k + 0.1) / 14.99, name row k.
+TEST_F(ValueText, SyncedDelayLengthNamesTheRowTheDelayPlays) {
+    const float bpm = 480.0f, samplesPerBar = 44100.0f * 240.0f / bpm;
+    TDelay delay;
+    // The row whose length the Delay's echo of an impulse comes after.
+    auto playedRow = [&](float v) {
+        delay.init(44100.0f);
+        delay.setTempo(bpm);
+        delay.setDelayLen(v, v, 0.0f, 0.0f, 1.0f, 1.0f);
+        float weight = 0.0f, centre = 0.0f;
+        for (int i = 0; i < 20000; ++i) {
+            float l = 0.0f, r = 0.0f;
+            delay.process(i == 0 ? 1.0f : 0.0f, 0.0f, l, r);
+            weight += std::fabs(l);
+            centre += static_cast<float>(i) * std::fabs(l);
+        }
+        for (int k = 0; k < TDelay::kSyncedLengths; ++k)
+            if (std::fabs(centre / weight - (TDelay::TAPE_DELAY_LEN_ARRAY[k] * samplesPerBar + 1.0f)) < 0.5f)
+                return k;
+        return -1;
+    };
+    fx->setParameter(DELAY_TEMPO_SYNC_PARAM, 1.0f);
+    for (int k = 0; k < TDelay::kSyncedLengths; ++k) {
+        const float written = (static_cast<float>(k) + 0.1f) / 14.99f;
+        EXPECT_EQ(shown(DELAY_LEFT_PARAM, written), DELAY_LEN_STR[k]) << k;
+        const float k14 = static_cast<float>(k) / 14.99f;
+        for (float v : {written, k14 - 0.05f / 14.99f, k14 - 0.001f / 14.99f, std::nextafter(k14, 1.0f)}) {
+            if (v < 0.0f) continue;
+            const int row = playedRow(v);
+            ASSERT_GE(row, 0) << v;
+            EXPECT_EQ(shown(DELAY_LEFT_PARAM, v), DELAY_LEN_STR[row]) << "at " << v;
+            EXPECT_EQ(shown(DELAY_RIGHT_PARAM, v), DELAY_LEN_STR[row]) << "at " << v;
+        }
+    }
+    EXPECT_EQ(playedRow(0.2f), 2);
+    EXPECT_EQ(shown(DELAY_LEFT_PARAM, 0.2f), "1/32*");
 }
 
 // Unnamed indices and the program name give "", and a text always fits 20 characters (which
