@@ -102,12 +102,7 @@ public:
     // clamp((int)(value * scale + 0.1), 0, count - 1).
     // Inline: the engine reads choices every frame.
     static int getSteppedValue(float value, float scale, int count) {
-        if (count < 1) return 0;
-        // Clamped before the conversion: a stray value must not overflow the int.
-        const float stepped = value * scale + 0.1f;
-        if (!(stepped >= 1.0f)) return 0;
-        if (stepped >= static_cast<float>(count)) return count - 1;
-        return static_cast<int>(stepped);
+        return steppedOption(value, scale, count);
     }
     int getSteppedValue(int index, float scale, int count) const;  // of the live value
     // Writes choice step (clamped) as (step + 0.1) / scale through setParameterAutomated.

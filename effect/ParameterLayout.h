@@ -312,6 +312,23 @@ enum class SlotKind {
     Character,   // one character of the program name
 };
 
+// A choice's option: clamp((int)(value * scale + 0.1), 0, count - 1), clamped before the
+// conversion so that a stray value cannot overflow the int.
+constexpr int steppedOption(float value, float scale, int count) {
+    if (count < 1) return 0;
+    const float stepped = value * scale + 0.1f;
+    if (!(stepped >= 1.0f)) return 0;
+    if (stepped >= static_cast<float>(count)) return count - 1;
+    return static_cast<int>(stepped);
+}
+
+// A grain length in a synced grain mode plays, and its text names, row steppedOption(value, 21,
+// 21) of the synced lengths.
+inline constexpr float GRAIN_SYNCED_LENGTH_SCALE = 21.0f;
+constexpr int grainSyncedRow(float value) {
+    return steppedOption(value, GRAIN_SYNCED_LENGTH_SCALE, GRAIN_SYNCED_LENGTH_STRING_COUNT);
+}
+
 struct SlotInfo {
     SlotKind kind = SlotKind::None;
     float scale = 0.0f;                    // Choice only

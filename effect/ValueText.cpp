@@ -131,8 +131,7 @@ std::string APlugin::getFilterFrequencyText(float value, float lowest, float oct
 std::string APlugin::getGrainLen(int block, float value) const {
     const int mode = getGrainMode(block);
     if (mode == 0 || mode == 2 || mode == 4) return number(trunc(std::exp2(8.0f * value)), "ms");
-    return GRAIN_SYNCED_LENGTH_STRING[std::clamp(trunc(21.0f * value + 0.01f), 0,
-                                                 GRAIN_SYNCED_LENGTH_STRING_COUNT - 1)];
+    return GRAIN_SYNCED_LENGTH_STRING[grainSyncedRow(value)];
 }
 
 std::string APlugin::ToFreqStr(int index, float divisor, float octaves, bool offAtZero) const {

@@ -177,6 +177,34 @@ TEST_F(ValueText, SyncedDelayLengthNamesTheRowTheDelayPlays) {
     EXPECT_EQ(shown(DELAY_LEFT_PARAM, 0.2f), "1/32*");
 }
 
+// In a synced grain mode the size texts name the length the grains take, also in the hundredth
+// below each row where a reading without the + 0.1 would name the row before.
+TEST_F(ValueText, SyncedGrainLengthNamesTheLengthThatPlays) {
+    const int b = 1, count = GRAIN_SYNCED_LENGTH_STRING_COUNT;
+    fx->setParameter(GRAIN_MODE_TAG[b], choice(1, 5.99f));  // Ping Sync
+    fx->setParameter(GRAIN_UNLINK_TAG[b], 1.0f);            // the update rate reads as a length too
+    auto playedRow = [&](float v) {
+        for (int k = 0; k < count; ++k)
+            if (fx->getGrainSize(b, v, 1.0f) ==
+                fx->getGrainSize(b, (static_cast<float>(k) + 0.5f) / 21.0f, 1.0f))
+                return k;
+        return -1;
+    };
+    for (int k = 0; k < count; ++k) {
+        const float k21 = static_cast<float>(k) / 21.0f;
+        for (float v : {(static_cast<float>(k) + 0.3f) / 21.0f, k21 - 0.05f / 21.0f, k21 - 0.1f / 21.0f,
+                        std::nextafter(k21 - 0.1f / 21.0f, 0.0f), k21 - 0.009f / 21.0f}) {
+            if (v < 0.0f) continue;
+            const int row = playedRow(v);
+            ASSERT_GE(row, 0) << v;
+            EXPECT_EQ(shown(GRAIN_WRITE_SIZE_TAG[b], v), GRAIN_SYNCED_LENGTH_STRING[row]) << "at " << v;
+            EXPECT_EQ(shown(GRAIN_UPDATE_RATE_TAG[b], v), GRAIN_SYNCED_LENGTH_STRING[row]) << "at " << v;
+        }
+        EXPECT_EQ(shown(GRAIN_READ_SIZE_TAG[b], (static_cast<float>(k) + 0.3f) / 21.0f),
+                  GRAIN_SYNCED_LENGTH_STRING[k]);
+    }
+}
+
 // Unnamed indices and the program name give "", and a text always fits 20 characters (which
 // named indices have one, the host's parameter listing counts).
 TEST_F(ValueText, TextsFitTheirDisplayAndUnnamedIndicesHaveNone) {
