@@ -111,6 +111,9 @@ public:
     // value stands for, the live option, and the write.
     static int getChoice(int index, float value);
     int getChoice(int index) const;
+    // The option that plays for a stored value of choice slot index, which its value text and
+    // menu show: getChoice, but Point Quant by the XY replay's own reading.
+    static int getPlayedChoice(int index, float value);
     void setChoice(int index, int option);
     // A choice of valid Block b, for the reads of every frame: the three Blocks encode it alike, so
     // its scale and count are known when this compiles, and b is not checked.

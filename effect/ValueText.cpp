@@ -150,7 +150,7 @@ std::string APlugin::valueText(int index) const {
             return "";
         case TextKind::Choice: {
             const SlotInfo slot = slotInfo(index);
-            return slot.options[getSteppedValue(v, slot.scale, slot.count)];
+            return slot.options[getPlayedChoice(index, v)];
         }
         case TextKind::Switch:
             return v < 0.5f ? "Off" : "On";

@@ -12,6 +12,7 @@
 
 #include "dsp/TDelay.h"
 #include "effect/IndexFamilies.h"
+#include "effect/MenuCommands.h"
 #include "effect/OptionStrings.h"
 #include "effect/ParameterNames.h"
 #include "tests/effect/PluginFixture.h"
@@ -202,6 +203,35 @@ TEST_F(ValueText, SyncedGrainLengthNamesTheLengthThatPlays) {
         }
         EXPECT_EQ(shown(GRAIN_READ_SIZE_TAG[b], (static_cast<float>(k) + 0.3f) / 21.0f),
                   GRAIN_SYNCED_LENGTH_STRING[k]);
+    }
+}
+
+// Point Quant reads without the + 0.1 of the other choices: just below each option's value its
+// text, its stepping and the pad's reading name the points a path command draws with.
+TEST_F(ValueText, PointQuantNamesThePointsThePathCommandsUse) {
+    const int quant = XY_POINT_QUANT_TAG[0];
+    // The option whose points a vertical line reaches: points 0..32 - step, step 32 / points used.
+    auto playedRow = [&](float v) {
+        fx->setParameter(quant, v);
+        fx->doBlockCommand(XY_VERTICAL, 0, -1, -1);
+        float x = 0.0f, y = 0.0f;
+        fx->getXYValues(0, 1, x, y);
+        for (int k = 0; k < XY_POINT_QUANT_STR_COUNT; ++k)
+            if (std::lround(1.0f / y) == 32 - 32 / APlugin::XY_QUANT[k]) return k;
+        return -1;
+    };
+    for (int k = 0; k < XY_POINT_QUANT_STR_COUNT; ++k) {
+        const float k5 = static_cast<float>(k) / 4.99f;
+        EXPECT_EQ(shown(quant, choice(k, 4.99f)), XY_POINT_QUANT_STR[k]);
+        for (float v : {choice(k, 4.99f), k5 - 0.05f / 4.99f, std::nextafter(k5, 0.0f), k5}) {
+            if (v < 0.0f) continue;
+            const int row = playedRow(v);
+            ASSERT_GE(row, 0) << v;
+            EXPECT_EQ(shown(quant, v), XY_POINT_QUANT_STR[row]) << "at " << v;
+            EXPECT_EQ(fx->getXYPointQuantization(0), row) << "at " << v;
+            fx->changeDelta(quant, 1.0f);
+            EXPECT_EQ(fx->getParameter(quant), choice(std::min(row + 1, 4), 4.99f)) << "at " << v;
+        }
     }
 }
 
