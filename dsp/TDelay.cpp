@@ -114,10 +114,7 @@ void TDelay::setDelayLen(float lenL, float lenR, float addL, float addR, float s
         if (!baseRests) {
             float base;
             if (sync > 0.5f) {
-                const float row = len[c] * kSyncedLengthScale;
-                const int index =
-                    row > 0.0f ? (row < kSyncedLengths - 1 ? static_cast<int>(row) : kSyncedLengths - 1) : 0;
-                base = TAPE_DELAY_LEN_ARRAY[index] * samplesPerBar;
+                base = TAPE_DELAY_LEN_ARRAY[syncedRow(len[c])] * samplesPerBar;
             } else {
                 // The exponential only when the length moves.
                 if (!(len[c] == freeLength[c].argument)) {

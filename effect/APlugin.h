@@ -102,12 +102,7 @@ public:
     // clamp((int)(value * scale + 0.1), 0, count - 1).
     // Inline: the engine reads choices every frame.
     static int getSteppedValue(float value, float scale, int count) {
-        if (count < 1) return 0;
-        // Clamped before the conversion: a stray value must not overflow the int.
-        const float stepped = value * scale + 0.1f;
-        if (!(stepped >= 1.0f)) return 0;
-        if (stepped >= static_cast<float>(count)) return count - 1;
-        return static_cast<int>(stepped);
+        return steppedOption(value, scale, count);
     }
     int getSteppedValue(int index, float scale, int count) const;  // of the live value
     // Writes choice step (clamped) as (step + 0.1) / scale through setParameterAutomated.
@@ -116,6 +111,9 @@ public:
     // value stands for, the live option, and the write.
     static int getChoice(int index, float value);
     int getChoice(int index) const;
+    // The option that plays for a stored value of choice slot index, which its value text and
+    // menu show: getChoice, but Point Quant by the XY replay's own reading.
+    static int getPlayedChoice(int index, float value);
     void setChoice(int index, int option);
     // A choice of valid Block b, for the reads of every frame: the three Blocks encode it alike, so
     // its scale and count are known when this compiles, and b is not checked.

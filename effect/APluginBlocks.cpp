@@ -926,7 +926,7 @@ void APlugin::stepRoomLfos(int b, int64_t frame) {
 }
 
 inline float APlugin::grainLength(int mode, float v, float pow2EightV) const {
-    if (mode & 1) return GRAIN_SYNCED_LENGTHS[getSteppedValue(v, 21.0f, 21)] * samplesPerBar;
+    if (mode & 1) return GRAIN_SYNCED_LENGTHS[grainSyncedRow(v)] * samplesPerBar;
     return pow2EightV * storedRate / 1000.0f;  // 1 .. 256 ms
 }
 

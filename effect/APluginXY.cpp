@@ -212,10 +212,7 @@ inline float APlugin::quantInter(int pointQuant, double pos) {
         writeXYSources(b, s.currentX.load(relaxed), s.currentY.load(relaxed));
 
     if (settingsMoved) {
-        // The raw value, truncated: the options are written as (i + 0.1) / scale.
-        const SlotInfo& pointQuant = CHOICE_SLOTS[static_cast<std::size_t>(XY_POINT_QUANT_TAG[b])];
-        const int quant = std::clamp(static_cast<int>(xyParam(XY_POINT_QUANT_TAG[b]) * pointQuant.scale), 0,
-                                     pointQuant.count - 1);
+        const int quant = xyPointQuantRow(xyParam(XY_POINT_QUANT_TAG[b]));
         s.pointQuant = quant;
         s.pointScale = XY_INV_POINT_STEP[quant];
         s.pointsUsed = XY_QUANT[quant];
@@ -770,7 +767,7 @@ int APlugin::getXYSync(int b) const {
     return isBlock(b) ? getBlockChoice<XY_SYNC_TAG>(b) : 0;
 }
 int APlugin::getXYPointQuantization(int b) const {
-    return isBlock(b) ? getBlockChoice<XY_POINT_QUANT_TAG>(b) : 0;
+    return isBlock(b) ? xyPointQuantRow(xyParam(XY_POINT_QUANT_TAG[b])) : 0;
 }
 int APlugin::getXYSpaceQuantization(int b) const {
     return isBlock(b) ? getBlockChoice<XY_SPACE_QUANT_TAG>(b) : 0;
