@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <set>
@@ -233,6 +234,30 @@ TEST_F(ValueText, PointQuantNamesThePointsThePathCommandsUse) {
             EXPECT_EQ(fx->getParameter(quant), choice(std::min(row + 1, 4), 4.99f)) << "at " << v;
         }
     }
+}
+
+// The Low-Fi filter's text and menu name the filter type the shaper takes, also in the windows
+// just above each option's value where the shaper's 3.99 scale has not yet reached it.
+TEST_F(ValueText, LowFiFilterNamesTheTypeTheShaperTakes) {
+    const int lowFi = SHAPER_LOWFI_FILTER_TAG[0];
+    auto playedRow = [](float v) {
+        TShaper shaper;
+        shaper.setType(TShaper::LowFi);
+        shaper.setDistort(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, v, true);
+        const int types[] = {TFilter::Bypass, TFilter::LPZ_12, TFilter::HPZ_12, TFilter::BPZ_12};
+        return static_cast<int>(std::find(std::begin(types), std::end(types), shaper.filter.type) - types);
+    };
+    for (int k = 0; k < SHAPER_LOWFI_FILTER_STR_COUNT; ++k) {
+        const float between =
+            ((k - 0.1f) / 4.0f + (k - 0.1f) / 3.99f) / 2.0f;  // 4 v + 0.1 >= k > 3.99 v + 0.1
+        for (float v : {choice(k, 4.0f), between, std::nextafter((k - 0.1f) / 3.99f, 1.0f)}) {
+            if (v < 0.0f) continue;
+            const int row = playedRow(v);
+            ASSERT_LT(row, SHAPER_LOWFI_FILTER_STR_COUNT) << v;
+            EXPECT_EQ(shown(lowFi, v), SHAPER_LOWFI_FILTER_STR[row]) << "at " << v;
+        }
+    }
+    EXPECT_EQ(shown(lowFi, 1.0f), SHAPER_LOWFI_FILTER_STR[playedRow(1.0f)]);
 }
 
 // Unnamed indices and the program name give "", and a text always fits 20 characters (which
