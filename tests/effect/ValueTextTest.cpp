@@ -370,6 +370,7 @@ TEST_F(ValueText, TheDialogShowsTheRangeAndCurrentValue) {
         {blockParam(0, BLOCK_VOLUME_OFFSET), 0.8f, "0.0", "-50 to 10 dB"},
         {GRAIN_SEMI_TAG[0], 0.0f, "-12", "-12 to 12 Semi"},
         {FILTER_MODE_TAG[0], (36 + 0.1f) / 40.0f, "36", "0 to 36"},
+        {MOD_DESTINATION_TAG[0], 7.0f / 99.9f, "7", "0 to 89"},  // as typed; 6.9999995 plays 7
         // clang-format on
     };
     for (const auto& p : prompts) {
