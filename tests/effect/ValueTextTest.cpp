@@ -179,8 +179,8 @@ TEST_F(ValueText, SyncedDelayLengthNamesTheRowTheDelayPlays) {
     EXPECT_EQ(shown(DELAY_LEFT_PARAM, 0.2f), "1/32*");
 }
 
-// In a synced grain mode the size texts name the length the grains take, also in the hundredth
-// below each row where a reading without the + 0.1 would name the row before.
+// In a synced grain mode the size texts name the length the grains take, also just below each
+// row, where 21 v + 0.1 has reached it and 21 v + 0.01 has not.
 TEST_F(ValueText, SyncedGrainLengthNamesTheLengthThatPlays) {
     const int b = 1, count = GRAIN_SYNCED_LENGTH_STRING_COUNT;
     fx->setParameter(GRAIN_MODE_TAG[b], choice(1, 5.99f));  // Ping Sync
@@ -236,8 +236,9 @@ TEST_F(ValueText, PointQuantNamesThePointsThePathCommandsUse) {
     }
 }
 
-// The Low-Fi filter's text and menu name the filter type the shaper takes, also in the windows
-// just above each option's value where the shaper's 3.99 scale has not yet reached it.
+// The Low-Fi filter's text names the filter type the shaper takes, also in the windows where
+// 4 v + 0.1 has reached an option and the shaper's 3.99 v + 0.1 has not; at the top, where the
+// shaper keeps its type, the type a new shaper has.
 TEST_F(ValueText, LowFiFilterNamesTheTypeTheShaperTakes) {
     const int lowFi = SHAPER_LOWFI_FILTER_TAG[0];
     auto playedRow = [](float v) {
