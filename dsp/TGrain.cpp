@@ -68,6 +68,142 @@ bool TGrain::turn(float& readPosition, float& direction, int writeSize, int loop
     return true;
 }
 
+template <bool wide>
+[[gnu::always_inline]] inline TGrain::Quad TGrainSlots::playLanes(float speed) {
+    Quad sums{};  // pitched left and right, plain left and right
+    unsigned ended = 0;
+    const int playing = count;  // held in a register across the stores
+    for (int g = 0; g < playing; g += 4) {
+        Quad pos = load(position + g);
+        const Quad end = load(readEnd + g);
+        // Within the recording past 0 the truncation is the floor; any lane elsewhere turns first,
+        // and then the floor is worked out for a position in (-1, 0) and silence for one outside.
+        Ints sounding = (pos > 0.0f) & (pos < end);
+        Ints i = __builtin_convertvector(pos, Ints);
+        Quad whole = __builtin_convertvector(i, Quad);
+        const bool allSound = mask(sounding) == 15;
+        if (!allSound) {
+            turnLanes(g);
+            pos = load(position + g);
+            sounding = (pos > -1.0f) & (pos < end);
+            i = __builtin_convertvector(pos, Ints);
+            whole = __builtin_convertvector(i, Quad);
+            whole -=
+                reinterpret_cast<Quad>(reinterpret_cast<Ints>(Quad{1.0f, 1.0f, 1.0f, 1.0f}) & (pos < whole));
+            i &= sounding;
+        }
+        const Quad t = pos - whole;
+        const Ints n = load(writeSize + g);
+        const Ints last = n - 1;
+        const Ints adjacent = i < last;
+        pos += speed * load(direction + g);
+        std::memcpy(position + g, &pos, sizeof pos);
+
+        // The plain output plays the recording straight through: its index is the envelope's counter.
+        const Ints c = load(counter + g);
+        const Ints plainSounds = c < n;
+        const Quad twice = 2.0f * __builtin_convertvector(c, Quad);
+        const Ints magnitude = reinterpret_cast<Ints>(1.0f - twice / load(readLength + g)) & 0x7fffffff;
+        Quad envelope = 1.0f - reinterpret_cast<Quad>(magnitude);
+        const Ints next = c + 1;
+        std::memcpy(counter + g, &next, sizeof next);
+        // A read size of 0 ends the grain after this frame instead of never. An ending slot's
+        // weights are 0.
+        const Ints ending = next > load(lastCount + g);
+        const unsigned endingLanes = mask(ending);
+        if (endingLanes != 0) {
+            ended |= endingLanes << g;
+            envelope = reinterpret_cast<Quad>(reinterpret_cast<Ints>(envelope) & ~ending);
+        }
+        const int lanes = std::min(playing - g, 4);
+        Quad weight = envelope;
+        if (shaped != 0)
+            weight = wide ? TGrain::shapedPowersWide(envelope, load(power + g))
+                          : TGrain::shapedPowers(envelope, load(power + g), lanes);
+        // Each lane's pitched weight twice and its plain weight twice.
+        const Quad low = __builtin_shufflevector(weight, envelope, 0, 4, 1, 5);
+        const Quad high = __builtin_shufflevector(weight, envelope, 2, 6, 3, 7);
+        const Quad weights[4] = {
+            __builtin_shufflevector(low, low, 0, 0, 1, 1), __builtin_shufflevector(low, low, 2, 2, 3, 3),
+            __builtin_shufflevector(high, high, 0, 0, 1, 1), __builtin_shufflevector(high, high, 2, 2, 3, 3)};
+        // Lanes whose plain output ran out read frame 0 and their plain outputs are masked to 0
+        // (not weighted by 0: the frames may hold anything); so are silent pitched outputs.
+        const Ints k = c & plainSounds;
+        const Ints onLow = __builtin_shufflevector(sounding, plainSounds, 0, 4, 1, 5);
+        const Ints onHigh = __builtin_shufflevector(sounding, plainSounds, 2, 6, 3, 7);
+        const Ints on[4] = {__builtin_shufflevector(onLow, onLow, 0, 0, 1, 1),
+                            __builtin_shufflevector(onLow, onLow, 2, 2, 3, 3),
+                            __builtin_shufflevector(onHigh, onHigh, 0, 0, 1, 1),
+                            __builtin_shufflevector(onHigh, onHigh, 2, 2, 3, 3)};
+        const unsigned valid = (1u << lanes) - 1;
+        if ((mask(sounding & adjacent) & valid) == valid) {
+            // Every lane reads two neighbouring frames at once.
+            for (int l = 0; l < lanes; ++l) {
+                const float* recording = source[g + l];
+                Quad ab;
+                std::memcpy(&ab, recording + 2 * index(i[l]), sizeof ab);
+                const Quad pitched = ab + (__builtin_shufflevector(ab, ab, 2, 3, 0, 1) - ab) * t[l];
+                const Quad both = __builtin_shufflevector(pitched, frameAt(recording, k[l]), 0, 1, 4, 5);
+                sums += reinterpret_cast<Quad>(reinterpret_cast<Ints>(both) & on[l]) * weights[l];
+            }
+        } else {
+            const Ints j = (adjacent ? i + 1 : last) & sounding;
+            for (int l = 0; l < lanes; ++l) {
+                const float* recording = source[g + l];
+                const Frame a = frameAt(recording, i[l]), b = frameAt(recording, j[l]);
+                const Frame pitched = a + (b - a) * t[l];
+                const Quad both = __builtin_shufflevector(pitched, frameAt(recording, k[l]), 0, 1, 2, 3);
+                sums += reinterpret_cast<Quad>(reinterpret_cast<Ints>(both) & on[l]) * weights[l];
+            }
+        }
+    }
+    // The ended slots leave their lanes, the highest first.
+    while (ended != 0) {
+        const int lane = 31 - __builtin_clz(ended);
+        stopLane(lane);
+        ended &= ~(1u << lane);
+    }
+    return sums;
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+// Built for AVX2 as well, where the processor has it: the steps take three operands and the shaped
+// weights four doubles at once. Every step rounds as in the other build.
+namespace {
+bool hasAvx2() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+}
+bool avx2Steps = hasAvx2();
+}  // namespace
+
+bool TGrainSlots::wideSteps(bool on) {
+    const bool was = avx2Steps;
+    avx2Steps = on && hasAvx2();
+    return was;
+}
+
+[[gnu::target("avx2")]] TGrain::Quad TGrainSlots::playAvx2(float speed) {
+    return playLanes<true>(speed);
+}
+
+TGrain::Quad TGrainSlots::play(float speed) {
+    return avx2Steps ? playAvx2(speed) : playPortable(speed);
+}
+#else
+bool TGrainSlots::wideSteps(bool) {
+    return false;
+}
+
+TGrain::Quad TGrainSlots::play(float speed) {
+    return playPortable(speed);
+}
+#endif
+
+TGrain::Quad TGrainSlots::playPortable(float speed) {
+    return playLanes<false>(speed);
+}
+
 void TGrainSlots::reset() {
     for (int s = 0; s < kSlots; ++s) {
         grains[s] = Grain{nullptr, 0, 0, TGrain::kPing, 1.0f};

@@ -72,6 +72,8 @@ public:
     // come out 0 unless their power is 1).
     typedef float Quad __attribute__((vector_size(16)));
     static Quad shapedPowers(Quad envelopes, Quad powers, int lanes);
+    // The same for all four lanes, the same bits, in fewer steps when the caller is built for AVX2.
+    static Quad shapedPowersWide(Quad envelopes, Quad powers);
 
 private:
     typedef double Wide __attribute__((vector_size(16)));
@@ -91,6 +93,22 @@ private:
         return Wide{static_cast<double>(x[h]), static_cast<double>(x[h + 1])};
 #endif
     }
+    // x = x > floor ? x : floor, lane by lane.
+    static void raiseTo(Wide& x, double floor) {
+#if defined(__SSE2__)
+        x = __builtin_ia32_maxpd(x, Wide{floor, floor});  // in one step
+#else
+        x = x > floor ? x : Wide{floor, floor};
+#endif
+    }
+    template <typename W>
+    static void raiseTo(W& x, double floor) {
+        x = x > floor ? x : floor - W{};
+    }
+    static void split(Quad x, Bits& k, Quad& mantissa);
+    template <typename W, typename WideBits>
+    static void powerSeries(const W& m, const W& k, const W& p, W& scaled);
+    static Quad silentOrEnvelope(Quad x, Quad p, Quad w);
     static Quad narrow(Wide x) {
 #if defined(__SSE2__)
         return __builtin_ia32_cvtpd2ps(x);
@@ -255,54 +273,74 @@ inline TGrain::Frame TGrain::shapedPower(Frame x, Frame p) {
     return Frame{w[0], w[1]};
 }
 
-// The envelopes' bits are split four lanes at once; the series run on two doubles at a time.
-inline TGrain::Quad TGrain::shapedPowers(Quad x, Quad p, int lanes) {
+// x = 2^k m with m in [sqrt 1/2, sqrt 2), four lanes at once: the exponent's bits, counted from
+// sqrt 1/2's (the shifts left on unsigned lanes, where a negative k wraps as intended).
+inline void TGrain::split(Quad x, Bits& k, Quad& mantissa) {
     typedef std::uint32_t UnsignedBits __attribute__((vector_size(16)));
-    typedef std::uint64_t WideBits __attribute__((vector_size(16)));
-    // x = 2^k m with m in [sqrt 1/2, sqrt 2): the exponent's bits, counted from sqrt 1/2's (the
-    // shifts left on unsigned lanes, where a negative k wraps as intended).
     UnsignedBits bits;
     std::memcpy(&bits, &x, sizeof bits);
-    const Bits k = reinterpret_cast<Bits>(bits - 0x3f3504f3u) >> 23;
+    k = reinterpret_cast<Bits>(bits - 0x3f3504f3u) >> 23;
     const UnsignedBits mantissaBits = bits - (reinterpret_cast<UnsignedBits>(k) << 23);
-    Quad mantissa;
     std::memcpy(&mantissa, &mantissaBits, sizeof mantissa);
-    Quad halves[2];
-    for (int h = 0; h < 4 && h < lanes; h += 2) {
-        const Wide m = widen(mantissa, h);
-        // ln m = 2 atanh s for s = (m - 1) / (m + 1), |s| < 0.172: the series to s^9 leaves 7e-10.
-        const Wide s = (m - 1.0) / (m + 1.0);
-        const Wide z = s * s;
-        const Wide lnM = 2.0 * s * (1.0 + z * (1.0 / 3 + z * (1.0 / 5 + z * (1.0 / 7 + z * (1.0 / 9)))));
-        constexpr double ln2 = 0.6931471805599453094;
-        Wide y = widen(p, h) * (widen(k, h) + lnM * (1.0 / ln2));
-        // Far below the smallest float: keeps 2^n a normal double whatever the power.
-        const Wide lowest = {-1000.0, -1000.0};
-#if defined(__SSE2__)
-        y = __builtin_ia32_maxpd(y, lowest);  // the same, in one step
-#else
-        y = y > lowest ? y : lowest;
-#endif
-        // 2^y = 2^n 2^r for the nearest integer n: adding 1.5 * 2^52 rounds y to n in the low bits.
-        constexpr double roundingShift = 6755399441055744.0;
-        const Wide shifted = y + roundingShift;
-        const Wide u = (y - (shifted - roundingShift)) * ln2;
-        // e^u for |u| <= ln2 / 2 by its Taylor series to u^7: the rest is below 6e-9.
-        const Wide high = 1.0 / 24 + u * (1.0 / 120 + u * (1.0 / 720 + u * (1.0 / 5040)));
-        const Wide e = 1.0 + u * (1.0 + u * (1.0 / 2 + u * (1.0 / 6 + u * high)));
-        WideBits eBits, nBits;
-        std::memcpy(&eBits, &e, sizeof eBits);
-        std::memcpy(&nBits, &shifted, sizeof nBits);
-        constexpr WideBits shiftBits = {0x4338000000000000u, 0x4338000000000000u};  // 1.5 * 2^52
-        eBits += (nBits - shiftBits) << 52;
-        Wide scaled;
-        std::memcpy(&scaled, &eBits, sizeof scaled);
-        halves[h / 2] = narrow(scaled);
-    }
-    const Quad w = __builtin_shufflevector(halves[0], lanes > 2 ? halves[1] : Quad{}, 0, 1, 4, 5);
-    // 0 stays silent; a power of 1 leaves the envelope as it is.
+}
+
+// 2^(p (k + log2 m)) for the lanes of W, doubles (two or four), whose bits are the lanes of WideBits.
+// The vectors pass by reference: four doubles would not pass in registers without AVX.
+template <typename W, typename WideBits>
+inline void TGrain::powerSeries(const W& m, const W& k, const W& p, W& scaled) {
+    // ln m = 2 atanh s for s = (m - 1) / (m + 1), |s| < 0.172: the series to s^9 leaves 7e-10.
+    const W s = (m - 1.0) / (m + 1.0);
+    const W z = s * s;
+    const W lnM = 2.0 * s * (1.0 + z * (1.0 / 3 + z * (1.0 / 5 + z * (1.0 / 7 + z * (1.0 / 9)))));
+    constexpr double ln2 = 0.6931471805599453094;
+    // Far below the smallest float: keeps 2^n a normal double whatever the power.
+    W y = p * (k + lnM * (1.0 / ln2));
+    raiseTo(y, -1000.0);
+    // 2^y = 2^n 2^r for the nearest integer n: adding 1.5 * 2^52 rounds y to n in the low bits.
+    constexpr double roundingShift = 6755399441055744.0;
+    const W shifted = y + roundingShift;
+    const W u = (y - (shifted - roundingShift)) * ln2;
+    // e^u for |u| <= ln2 / 2 by its Taylor series to u^7: the rest is below 6e-9.
+    const W high = 1.0 / 24 + u * (1.0 / 120 + u * (1.0 / 720 + u * (1.0 / 5040)));
+    const W e = 1.0 + u * (1.0 + u * (1.0 / 2 + u * (1.0 / 6 + u * high)));
+    WideBits eBits, nBits;
+    std::memcpy(&eBits, &e, sizeof eBits);
+    std::memcpy(&nBits, &shifted, sizeof nBits);
+    eBits += (nBits - 0x4338000000000000u) << 52;  // 1.5 * 2^52's bits
+    std::memcpy(&scaled, &eBits, sizeof scaled);
+}
+
+// 0 stays silent; a power of 1 leaves the envelope as it is.
+inline TGrain::Quad TGrain::silentOrEnvelope(Quad x, Quad p, Quad w) {
     const Quad shapedOrSilent = x > 0.0f ? w : Quad{};
     return p == 1.0f ? x : shapedOrSilent;
+}
+
+// The series on two doubles at a time.
+inline TGrain::Quad TGrain::shapedPowers(Quad x, Quad p, int lanes) {
+    typedef std::uint64_t WideBits __attribute__((vector_size(16)));
+    Bits k;
+    Quad mantissa;
+    split(x, k, mantissa);
+    Wide w[2];
+    powerSeries<Wide, WideBits>(widen(mantissa, 0), widen(k, 0), widen(p, 0), w[0]);
+    if (lanes > 2) powerSeries<Wide, WideBits>(widen(mantissa, 2), widen(k, 2), widen(p, 2), w[1]);
+    const Quad low = narrow(w[0]), high = lanes > 2 ? narrow(w[1]) : Quad{};
+    return silentOrEnvelope(x, p, __builtin_shufflevector(low, high, 0, 1, 4, 5));
+}
+
+// The series on four doubles at once: for a caller built for AVX2 (without it the compiler splits
+// each step in two).
+inline TGrain::Quad TGrain::shapedPowersWide(Quad x, Quad p) {
+    typedef double Wide4 __attribute__((vector_size(32)));
+    typedef std::uint64_t WideBits4 __attribute__((vector_size(32)));
+    Bits k;
+    Quad mantissa;
+    split(x, k, mantissa);
+    Wide4 w;
+    powerSeries<Wide4, WideBits4>(__builtin_convertvector(mantissa, Wide4), __builtin_convertvector(k, Wide4),
+                                  __builtin_convertvector(p, Wide4), w);
+    return silentOrEnvelope(x, p, __builtin_convertvector(w, Quad));
 }
 
 // The input a Grain Block's slots record, written once for all of them: a ring of the last kLength
@@ -361,10 +399,13 @@ public:
     int framesToEnd(int slot) const;
     bool anyPlaying() const { return count != 0; }
 
-    // One frame of the playing slots, their pitched and plain outputs each added up in slot order,
-    // each slot as TGrain::play and its weights as TGrain's: a slot that ends its grain here adds
-    // its last outputs weighted 0.
-    void play(float speed, Frame& pitched, Frame& plain);
+    // One frame of the playing slots, their pitched and plain outputs each added up in slot order
+    // (pitched left and right, then plain left and right), each slot as TGrain::play and its
+    // weights as TGrain's: a slot that ends its grain here adds its last outputs weighted 0.
+    TGrain::Quad play(float speed);
+    // Whether play takes its AVX2 build (by default where the processor has it), for a test of the
+    // other build; answers the setting before.
+    static bool wideSteps(bool on);
 
 private:
     typedef TGrain::Quad Quad;
@@ -396,6 +437,10 @@ private:
     int count = 0;
     int shaped = 0;  // playing slots whose pitched weight is not the envelope
 
+    template <bool wide>
+    Quad playLanes(float speed);
+    [[gnu::noinline]] Quad playPortable(float speed);
+    [[gnu::noinline]] Quad playAvx2(float speed);
     void clearLane(int lane);
     void copyLane(int to, int from);
     void stopLane(int lane);
@@ -431,98 +476,3 @@ private:
         return x;
     }
 };
-
-inline void TGrainSlots::play(float speed, Frame& pitchedSum, Frame& plainSum) {
-    Quad sums{};  // pitched left and right, plain left and right
-    unsigned ended = 0;
-    const int playing = count;  // held in a register across the stores
-    for (int g = 0; g < playing; g += 4) {
-        Quad pos = load(position + g);
-        const Quad end = load(readEnd + g);
-        // Within the recording past 0 the truncation is the floor; any lane elsewhere turns first,
-        // and then the floor is worked out for a position in (-1, 0) and silence for one outside.
-        Ints sounding = (pos > 0.0f) & (pos < end);
-        Ints i = __builtin_convertvector(pos, Ints);
-        Quad whole = __builtin_convertvector(i, Quad);
-        const bool allSound = mask(sounding) == 15;
-        if (!allSound) {
-            turnLanes(g);
-            pos = load(position + g);
-            sounding = (pos > -1.0f) & (pos < end);
-            i = __builtin_convertvector(pos, Ints);
-            whole = __builtin_convertvector(i, Quad);
-            whole -=
-                reinterpret_cast<Quad>(reinterpret_cast<Ints>(Quad{1.0f, 1.0f, 1.0f, 1.0f}) & (pos < whole));
-            i &= sounding;
-        }
-        const Quad t = pos - whole;
-        const Ints n = load(writeSize + g);
-        const Ints last = n - 1;
-        const Ints adjacent = i < last;
-        pos += speed * load(direction + g);
-        std::memcpy(position + g, &pos, sizeof pos);
-
-        // The plain output plays the recording straight through: its index is the envelope's counter.
-        const Ints c = load(counter + g);
-        const Ints plainSounds = c < n;
-        const Quad twice = 2.0f * __builtin_convertvector(c, Quad);
-        const Ints magnitude = reinterpret_cast<Ints>(1.0f - twice / load(readLength + g)) & 0x7fffffff;
-        Quad envelope = 1.0f - reinterpret_cast<Quad>(magnitude);
-        const Ints next = c + 1;
-        std::memcpy(counter + g, &next, sizeof next);
-        // A read size of 0 ends the grain after this frame instead of never. An ending slot's
-        // weights are 0.
-        const Ints ending = next > load(lastCount + g);
-        const unsigned endingLanes = mask(ending);
-        if (endingLanes != 0) {
-            ended |= endingLanes << g;
-            envelope = reinterpret_cast<Quad>(reinterpret_cast<Ints>(envelope) & ~ending);
-        }
-        const int lanes = std::min(playing - g, 4);
-        const Quad weight = shaped != 0 ? TGrain::shapedPowers(envelope, load(power + g), lanes) : envelope;
-        // Each lane's pitched weight twice and its plain weight twice.
-        const Quad low = __builtin_shufflevector(weight, envelope, 0, 4, 1, 5);
-        const Quad high = __builtin_shufflevector(weight, envelope, 2, 6, 3, 7);
-        const Quad weights[4] = {
-            __builtin_shufflevector(low, low, 0, 0, 1, 1), __builtin_shufflevector(low, low, 2, 2, 3, 3),
-            __builtin_shufflevector(high, high, 0, 0, 1, 1), __builtin_shufflevector(high, high, 2, 2, 3, 3)};
-        // Lanes whose plain output ran out read frame 0 and their plain outputs are masked to 0
-        // (not weighted by 0: the frames may hold anything); so are silent pitched outputs.
-        const Ints k = c & plainSounds;
-        const Ints onLow = __builtin_shufflevector(sounding, plainSounds, 0, 4, 1, 5);
-        const Ints onHigh = __builtin_shufflevector(sounding, plainSounds, 2, 6, 3, 7);
-        const Ints on[4] = {__builtin_shufflevector(onLow, onLow, 0, 0, 1, 1),
-                            __builtin_shufflevector(onLow, onLow, 2, 2, 3, 3),
-                            __builtin_shufflevector(onHigh, onHigh, 0, 0, 1, 1),
-                            __builtin_shufflevector(onHigh, onHigh, 2, 2, 3, 3)};
-        const unsigned valid = (1u << lanes) - 1;
-        if ((mask(sounding & adjacent) & valid) == valid) {
-            // Every lane reads two neighbouring frames at once.
-            for (int l = 0; l < lanes; ++l) {
-                const float* recording = source[g + l];
-                Quad ab;
-                std::memcpy(&ab, recording + 2 * index(i[l]), sizeof ab);
-                const Quad pitched = ab + (__builtin_shufflevector(ab, ab, 2, 3, 0, 1) - ab) * t[l];
-                const Quad both = __builtin_shufflevector(pitched, frameAt(recording, k[l]), 0, 1, 4, 5);
-                sums += reinterpret_cast<Quad>(reinterpret_cast<Ints>(both) & on[l]) * weights[l];
-            }
-        } else {
-            const Ints j = (adjacent ? i + 1 : last) & sounding;
-            for (int l = 0; l < lanes; ++l) {
-                const float* recording = source[g + l];
-                const Frame a = frameAt(recording, i[l]), b = frameAt(recording, j[l]);
-                const Frame pitched = a + (b - a) * t[l];
-                const Quad both = __builtin_shufflevector(pitched, frameAt(recording, k[l]), 0, 1, 2, 3);
-                sums += reinterpret_cast<Quad>(reinterpret_cast<Ints>(both) & on[l]) * weights[l];
-            }
-        }
-    }
-    // The ended slots leave their lanes, the highest first.
-    while (ended != 0) {
-        const int lane = 31 - __builtin_clz(ended);
-        stopLane(lane);
-        ended &= ~(1u << lane);
-    }
-    pitchedSum = Frame{sums[0], sums[1]};
-    plainSum = Frame{sums[2], sums[3]};
-}
