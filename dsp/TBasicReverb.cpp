@@ -6,6 +6,8 @@
 #include <cstring>
 #include <iterator>
 
+#include <unistd.h>
+
 #if defined(__SSE__)
 #include <xmmintrin.h>
 #endif
@@ -202,12 +204,11 @@ __attribute__((target("avx"), always_inline)) inline __m128 delayedLanes(const f
 
 // As update, comb vectors j and j + 1 side by side in eight lanes: every lane takes the same
 // operations in the same order (the lane sum still adds vector after vector).
-[[gnu::always_inline]] inline ReverbLanes TComb::updateWide(float inL, float tap0, float tap2, float inR,
-                                                            float tap1, float tap3) {
+[[gnu::always_inline]] inline ReverbLanes TComb::updateWide(ReverbLanes evenInput, ReverbLanes oddInput) {
     const std::uint32_t q = position = (position + 1) & kCombMask;
     const std::int32_t start = static_cast<std::int32_t>(q) * kCombs;
 
-    const __m256 input = _mm256_set_ps(inR, tap2, inR, tap0, tap3, inL, tap1, inL);
+    const __m256 input = _mm256_insertf128_ps(_mm256_castps128_ps256(evenInput), oddInput, 1);
     const __m256 dampV = _mm256_broadcast_ss(damp), keepV = _mm256_broadcast_ss(oneMinusDamp);
     const __m256 roomV = _mm256_broadcast_ss(roomGain), guard = _mm256_broadcast_ss(guardLanes);
     float* frame = ring.at() + start;
@@ -239,7 +240,7 @@ bool TComb::hasSubnormalState() const {
 
 namespace {
 
-bool haveAvx2() {
+bool haveAvx() {
 #if TARNWELL_WIDE_COMBS
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx");
@@ -268,6 +269,7 @@ void TBasicReverb::create() {
     init();
     preDelayPosition = 0;
     std::fill(std::begin(tapOffset), std::end(tapOffset), 0);
+    placeTaps();
 }
 
 void TBasicReverb::init() {
@@ -292,13 +294,21 @@ void TBasicReverb::init() {
                 static_cast<int>(std::clamp(std::trunc(tuning * scale + 0.5), 1.0, kMaxAllpassSize));
             longest = std::max(longest, size[i][set]);
             allpassDelay[i][set] = static_cast<std::uint32_t>(size[i][set]) * kAllpassFrameFloats;
+            allpassBack[i][set] = -static_cast<std::int32_t>(allpassDelay[i][set]);
         }
     }
+    // Whole pages, as the ring's two copies are mapped.
+    const auto page = static_cast<std::uint32_t>(std::max(sysconf(_SC_PAGESIZE), 1L));
     std::uint32_t frames = 1;
-    while (frames <= static_cast<std::uint32_t>(longest)) frames *= 2;
+    while (frames <= static_cast<std::uint32_t>(longest) ||
+           frames * kAllpassFrameFloats * sizeof(float) % page != 0)
+        frames *= 2;
     allpassMask = (frames - 1) * kAllpassFrameFloats;
     allpassPosition = 0;
-    allpassRing.assign(static_cast<std::size_t>(frames) * kAllpassFrameFloats, 0.0f);
+    allpassRing.reset();
+    allpassRing = std::make_unique<SilentRing<float>>(allpassFloats());
+    allpassFrames = allpassRing->at();
+    allpassMirrored = allpassRing->mirrored();
     mute();
 }
 
@@ -310,12 +320,12 @@ void TBasicReverb::setSampleRate(float sr) {
 
 void TBasicReverb::mute() {
     comb.clearLowPass();
-    std::fill(allpassRing.begin(), allpassRing.end(), 0.0f);
+    std::fill_n(allpassRing->get(), allpassFloats() * (allpassMirrored ? 2 : 1), 0.0f);
     preDelayPosition = 0;
     if (!written) return;
     comb.clearRing();
-    std::fill_n(preDelayL.get(), kPreDelayFrames, 0.0f);
-    std::fill_n(preDelayR.get(), kPreDelayFrames, 0.0f);
+    for (const SilentRing<float>* ring : {&preDelayL, &preDelayR})
+        std::fill_n(ring->get(), kPreDelayFrames * (ring->mirrored() ? 2 : 1), 0.0f);
     written = false;
 }
 
@@ -357,6 +367,12 @@ void TBasicReverb::applyLength(float l, float r) {
     const float x[2] = {l * sampleRate / kTuningRate, r * sampleRate / kTuningRate};
     const Lanes scale[2] = {{x[0] * factor[0], x[0] * factor[0], x[1] * factor[2], x[1] * factor[2]},
                             {x[0] * factor[1], x[0] * factor[1], x[1] * factor[3], x[1] * factor[3]}};
+#if TARNWELL_WIDE_COMBS
+    if (wideCombs) {
+        placeCombsWide(scale);
+        return;
+    }
+#endif
     constexpr float kLongest = static_cast<float>(TComb::kMaxLength);
     const Lanes longest = {kLongest, kLongest, kLongest, kLongest}, oneFrame = {1.0f, 1.0f, 1.0f, 1.0f};
     Lanes frames[TComb::kVectors];
@@ -380,25 +396,33 @@ void TBasicReverb::setWiden(ReverbLanes w) {
     const ReverbIndices at =
         ReverbIndices{kMask, kMask, kMask, kMask} - __builtin_convertvector(bounded, ReverbIndices);
     std::memcpy(tapOffset, &at, sizeof at);
+    placeTaps();
+}
+
+void TBasicReverb::placeTaps() {
+    for (int i = 0; i < 4; ++i)
+        tapBack[i] = static_cast<std::int32_t>(static_cast<std::uint32_t>(tapOffset[i]) & kPreDelayMask) -
+                     static_cast<std::int32_t>(kPreDelayFrames);
 }
 
 // Each stage reads what it wrote size frames ago in each lane and writes feedback * that + its
 // input; the difference goes on to the next stage.
 [[gnu::always_inline]] inline ReverbLanes TBasicReverb::passChains(ReverbLanes x) {
-    // Held locally: the ring stores could otherwise be taken to change them.
-    const std::uint32_t mask = allpassMask;
-    const std::uint32_t w = allpassPosition = (allpassPosition + kAllpassFrameFloats) & mask;
-    float* ring = allpassRing.data();
+    const std::uint32_t w = allpassPosition = (allpassPosition + kAllpassFrameFloats) & allpassMask;
+    // Held locally: the ring stores could otherwise be taken to change it.
+    float* const frame = allpassFrames + w;
+    const bool mirrored = allpassMirrored;
     typedef int LaneIndex __attribute__((vector_size(16)));
     const Lanes guard = load4(allpassGuard), feedback = load4(allpassFeedback);
     // Within the chains the lanes go 0, 2, 1, 3: each tuning set's two lanes side by side, so that
     // a stage reads one pair where the first set says and one where the second does.
     x = __builtin_shuffle(x, LaneIndex{0, 2, 1, 3});
     for (int i = 0; i < kAllpassStages; ++i) {
-        float* stage = ring + i * 4;
-        const Lanes y =
-            loadPairs(&stage[(w - allpassDelay[i][0]) & mask], &stage[(w - allpassDelay[i][1]) & mask] + 2);
-        store4(&stage[w], feedback * y + x + guard);
+        float* stage = frame + i * 4;
+        const Lanes y = loadPairs(&stage[allpassBack[i][0]], &stage[allpassBack[i][1]] + 2);
+        const Lanes kept = feedback * y + x + guard;
+        store4(stage, kept);
+        if (mirrored) store4(stage - allpassFloats(), kept);
         x = y - x;
     }
     return __builtin_shuffle(x, LaneIndex{0, 2, 1, 3});
@@ -413,19 +437,30 @@ void TBasicReverb::process(float inL, float inR, float& out1, float& out2, float
 }
 
 void TBasicReverb::useWideCombs(bool on) {
-    static const bool available = haveAvx2();
+    static const bool available = haveAvx();
     wideCombs = on && available;
 }
 
-[[gnu::always_inline]] inline TBasicReverb::Taps TBasicReverb::preDelay(float inL, float inR) {
+[[gnu::always_inline]] inline void TBasicReverb::writePreDelay(float inL, float inR, const float*& left,
+                                                               const float*& right) {
     const std::uint32_t p = preDelayPosition = (preDelayPosition + 1) & kPreDelayMask;
-    preDelayL[p] = inL;
-    preDelayR[p] = inR;
+    float* l = preDelayL.at() + p;
+    float* r = preDelayR.at() + p;
+    *l = inL;
+    *r = inR;
+    if (preDelayL.mirrored() || preDelayR.mirrored()) {
+        l[-static_cast<std::int32_t>(kPreDelayFrames)] = inL;
+        r[-static_cast<std::int32_t>(kPreDelayFrames)] = inR;
+    }
     written = true;
-    auto tap = [p, this](const SilentBuffer<float>& ring, int i) {
-        return ring[(p + static_cast<std::uint32_t>(tapOffset[i])) & kPreDelayMask];
-    };
-    return Taps{tap(preDelayL, 0), tap(preDelayR, 1), tap(preDelayL, 2), tap(preDelayR, 3)};
+    left = l;
+    right = r;
+}
+
+[[gnu::always_inline]] inline TBasicReverb::Taps TBasicReverb::preDelay(float inL, float inR) {
+    const float *left, *right;
+    writePreDelay(inL, inR, left, right);
+    return Taps{left[tapBack[0]], right[tapBack[1]], left[tapBack[2]], right[tapBack[3]]};
 }
 
 ReverbLanes TBasicReverb::process(float inL, float inR) {
@@ -437,9 +472,43 @@ ReverbLanes TBasicReverb::process(float inL, float inR) {
 }
 
 #if TARNWELL_WIDE_COMBS
+// applyLength's loop and TComb::setLengths as one, eight combs at a time: the same steps to the
+// lengths, then the offsets in float, where every value on the way is a whole number far inside
+// its exact range.
+void TBasicReverb::placeCombsWide(const ReverbLanes (&scale)[2]) {
+    static constexpr auto kCombIndexF = [] {
+        std::array<float, TComb::kCombs> c{};
+        for (int i = 0; i < TComb::kCombs; ++i) c[static_cast<std::size_t>(i)] = static_cast<float>(i);
+        return c;
+    }();
+    const __m256 pairScale = _mm256_insertf128_ps(_mm256_castps128_ps256(scale[0]), scale[1], 1);
+    const __m256 longest = _mm256_set1_ps(static_cast<float>(TComb::kMaxLength)), one = _mm256_set1_ps(1.0f);
+    const __m256 perFrame = _mm256_set1_ps(static_cast<float>(TComb::kCombs));
+    __m256 most = one;
+    for (std::size_t j = 0; j < TComb::kCombs; j += 2 * TComb::kLanes) {
+        const __m256 v =
+            _mm256_add_ps(_mm256_mul_ps(pairScale, _mm256_loadu_ps(&kCombTuningF[j])), _mm256_set1_ps(0.5f));
+        const __m256 frames = _mm256_max_ps(one, _mm256_min_ps(v, longest));
+        most = _mm256_max_ps(most, frames);
+        const __m256 whole = _mm256_round_ps(frames, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+        const __m256 at = _mm256_sub_ps(_mm256_loadu_ps(&kCombIndexF[j]), _mm256_mul_ps(whole, perFrame));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(&comb.offset[j]), _mm256_cvttps_epi32(at));
+    }
+    const __m128 half = _mm_max_ps(_mm256_castps256_ps128(most), _mm256_extractf128_ps(most, 1));
+    const float m = std::max(std::max(half[0], half[1]), std::max(half[2], half[3]));
+    comb.lowestOffset = -static_cast<std::int32_t>(m) * TComb::kCombs;
+}
+
 ReverbLanes TBasicReverb::processWide(float inL, float inR) {
-    const Taps t = preDelay(inL, inR);
-    return passChains(comb.updateWide(inL, t.t0, t.t2, inR, t.t1, t.t3)) * load4(outputGain);
+    const float *left, *right;
+    writePreDelay(inL, inR, left, right);
+    // Each tap loaded straight into its lane.
+    Lanes even = {inL, inL, inL, inL}, odd = {inR, inR, inR, inR};
+    even[1] = right[tapBack[1]];
+    even[3] = right[tapBack[3]];
+    odd[0] = left[tapBack[0]];
+    odd[2] = left[tapBack[2]];
+    return passChains(comb.updateWide(even, odd)) * load4(outputGain);
 }
 #endif
 
@@ -456,5 +525,5 @@ std::uint32_t TBasicReverb::longestPath() const {
 
 bool TBasicReverb::hasSubnormalState() const {
     if (comb.hasSubnormalState()) return true;
-    return std::any_of(allpassRing.begin(), allpassRing.end(), isSubnormal);
+    return std::any_of(allpassRing->get(), allpassRing->get() + allpassFloats(), isSubnormal);
 }

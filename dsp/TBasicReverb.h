@@ -47,9 +47,9 @@ public:
     // The four lanes' high-passed comb sums for this frame.
     ReverbLanes update(float inL, float tap0, float tap2, float inR, float tap1, float tap3);
 #if TARNWELL_WIDE_COMBS
-    // The same, two comb vectors at a time; only where the processor has AVX.
-    __attribute__((target("avx"))) ReverbLanes updateWide(float inL, float tap0, float tap2, float inR,
-                                                          float tap1, float tap3);
+    // The same, two comb vectors at a time, given the even vectors' inputs {inL, tap1, inL, tap3}
+    // and the odd ones' {tap0, inR, tap2, inR}; only where the processor has AVX.
+    __attribute__((target("avx"))) ReverbLanes updateWide(ReverbLanes evenInput, ReverbLanes oddInput);
 #endif
 
 private:
@@ -124,6 +124,8 @@ public:
     void refreshLength() {
         if (lengthsStale) applyLength(lastLength[0], lastLength[1]);
     }
+    // Whether refreshLength has nothing to do.
+    bool lengthsFollow() const { return !lengthsStale; }
     // Tap i reads the input wi + 1 frames back.
     void setWiden(float w0, float w1, float w2, float w3) { setWiden(ReverbLanes{w0, w1, w2, w3}); }
     void setWiden(ReverbLanes w);
@@ -156,19 +158,26 @@ private:
         float t0, t1, t2, t3;
     };
     Taps preDelay(float inL, float inR);
+    // Writes the frame's input; tap i then reads left or right (i odd) at tapBack[i].
+    void writePreDelay(float inL, float inR, const float*& left, const float*& right);
+    void placeTaps();
     ReverbLanes passChains(ReverbLanes x);
+    std::size_t allpassFloats() const { return allpassMask + kAllpassFrameFloats; }
 #if TARNWELL_WIDE_COMBS
     __attribute__((target("avx"))) ReverbLanes processWide(float inL, float inR);
+    __attribute__((target("avx"))) void placeCombsWide(const ReverbLanes (&scale)[2]);
 #endif
     void applyLength(float l, float r);
 
     std::uint32_t preDelayPosition = 0;
     std::int32_t tapOffset[4] = {};
+    std::int32_t tapBack[4] = {};  // the taps from the frame written, one ring back at most
     float room = 0.0f;
     float damping = 0.0f;
     float sampleRate = 44100.0f;
-    SilentBuffer<float> preDelayL{kPreDelayFrames};
-    SilentBuffer<float> preDelayR{kPreDelayFrames};
+    // Written in their second copies, so that no tap wraps (as the combs' ring).
+    SilentRing<float> preDelayL{kPreDelayFrames};
+    SilentRing<float> preDelayR{kPreDelayFrames};
     bool written = false;  // whether process ran since the last mute: a silent room needs no clearing
     // setMod's factors: even and odd combs of outputs 1/2, then of outputs 3/4.
     float factor[4] = {1.0f, 1.0f, 1.0f, 1.0f};
@@ -178,7 +187,12 @@ private:
     std::uint32_t allpassDelay[kAllpassStages][2] = {};
     std::uint32_t allpassMask = 0;
     std::uint32_t allpassPosition = 0;
-    std::vector<float> allpassRing;
+    // The delays negated: where a stage reads, from where it writes. The ring is written in its
+    // second copy, so that no read wraps (as the combs'); allpassFrames is that copy.
+    std::int32_t allpassBack[kAllpassStages][2] = {};
+    std::unique_ptr<SilentRing<float>> allpassRing;
+    float* allpassFrames = nullptr;
+    bool allpassMirrored = false;
     // The allpasses' guard and feedback and the output gain in every lane, set once (see the comb's guard).
     float allpassGuard[4] = {};
     float allpassFeedback[4] = {};

@@ -114,10 +114,7 @@ void TDelay::setDelayLen(float lenL, float lenR, float addL, float addR, float s
         if (!baseRests) {
             float base;
             if (sync > 0.5f) {
-                const float row = len[c] * kSyncedLengthScale;
-                const int index =
-                    row > 0.0f ? (row < kSyncedLengths - 1 ? static_cast<int>(row) : kSyncedLengths - 1) : 0;
-                base = TAPE_DELAY_LEN_ARRAY[index] * samplesPerBar;
+                base = TAPE_DELAY_LEN_ARRAY[syncedRow(len[c])] * samplesPerBar;
             } else {
                 // The exponential only when the length moves.
                 if (!(len[c] == freeLength[c].argument)) {
@@ -186,14 +183,18 @@ void TDelay::processSteady(Pair* io, int n) {
                 out = __builtin_convertvector(older + fraction(s, t) * (newer - older), Pair);
             }
         } else {
-            double read[2];
-            for (int c = 0; c < 2; ++c) {
-                const double t = now[c] - kReadBehind;
-                const Span s = walk(front[c], count[c], t, next);
-                read[c] =
-                    s.atNewest ? s.e1->sample : s.e0->sample + fraction(s, t) * (s.e1->sample - s.e0->sample);
-            }
-            out = __builtin_convertvector((PairD{read[0], read[1]}), Pair);
+            // Each line walks to its own read point; the two reads then interpolate side by
+            // side, each lane as readChannel's steps on its line.
+            const PairD t = now - kReadBehind;
+            const Span left = walk(front[0], count[0], t[0], next);
+            const Span right = walk(front[1], count[1], t[1], next);
+            const PairD before = {left.e0->stamp, right.e0->stamp}, after = {left.e1->stamp, right.e1->stamp};
+            const PairD older = {left.e0->sample, right.e0->sample},
+                        newer = {left.e1->sample, right.e1->sample};
+            const PairD f = t >= before ? (t - before) / (after - before) : PairD{};
+            typedef std::int64_t Mask __attribute__((vector_size(16)));
+            const Mask atNewest = {left.atNewest ? -1 : 0, right.atNewest ? -1 : 0};
+            out = __builtin_convertvector(atNewest ? newer : older + f * (newer - older), Pair);
         }
         const Pair w = loopInput(loop, io[q], out);
 #if defined(__SSE2__)

@@ -23,6 +23,11 @@ public:
     static constexpr int kSyncedLengths = 15;
     // A synced length value v picks row v * kSyncedLengthScale of the table, truncated.
     static constexpr float kSyncedLengthScale = 14.99f;
+    // That row: the one the Delay plays and its value text names (no + 0.1, unlike the choices).
+    static constexpr int syncedRow(float v) {
+        const float row = v * kSyncedLengthScale;
+        return row > 0.0f ? (row < kSyncedLengths - 1 ? static_cast<int>(row) : kSyncedLengths - 1) : 0;
+    }
     // Synced lengths in bars.
     static const float TAPE_DELAY_LEN_ARRAY[kSyncedLengths];
 

@@ -134,16 +134,17 @@ void zeroDelaySections(TFilter::ZeroDelay& z, float fLeft, float fRight, float d
     z.h = 1.0f / (1.0f + 2.0f * r * g + g * g);
 }
 
-void ladder(TFilterChannel& c, float f, float r, float limit) {
-    const int i = TFilter::tableIndex(f);
-    c.ladderP = FilterMFP[i];
-    c.ladderK = FilterMFF[i];
-    c.ladderFeedback = FilterMFQ[i] * std::min(limit, r) + kGuard;
+void ladderSections(TFilter::Ladder& l, float fLeft, float fRight, float r, float limit) {
+    const int left = TFilter::tableIndex(fLeft), right = TFilter::tableIndex(fRight);
+    l.p = pair(FilterMFP[left], FilterMFP[right]);
+    l.k = pair(FilterMFF[left], FilterMFF[right]);
+    l.feedback = pair(FilterMFQ[left], FilterMFQ[right]) * std::min(limit, r) + kGuard;
 }
 
-void onePole(TFilterChannel& c, float f) {
-    c.coef = 2.0f * f;
-    c.keep = 1.0f - 2.0f * f;
+void onePoleSections(TFilter::OnePole& o, float fLeft, float fRight) {
+    const Lanes f = pair(fLeft, fRight);
+    o.coef = 2.0f * f;
+    o.keep = 1.0f - 2.0f * f;
 }
 
 // Band-pass section of the Formant types at cutoff * factor.
@@ -204,34 +205,50 @@ TFilter::Section shelf(int type, float f, float gain, float r) {
 constexpr float kCubicFloor = 1e-3f;
 constexpr float kSaturationFloor = 1e-4f;
 
-inline float cubeAbove(float v, float floor) {
-    const float x = std::fabs(v) > floor ? v : 0.0f;
+// The steps' constants in every lane: a vector constant is one load, or none when folded into its
+// operation, where a float is spread over the four lanes at each use.
+typedef std::int32_t Bits __attribute__((vector_size(16)));
+constexpr Lanes everyLane(float v) {
+    return Lanes{v, v, v, v};
+}
+constexpr Lanes CUBIC = everyLane(kCubic), SIXTH = everyLane(kSixth), CUBIC_FLOOR = everyLane(kCubicFloor),
+                SATURATION_FLOOR = everyLane(kSaturationFloor), THREE = everyLane(3.0f),
+                FOUR = everyLane(4.0f);
+constexpr Bits NO_SIGN{0x7fffffff, 0x7fffffff, 0x7fffffff, 0x7fffffff};
+
+// |v| by clearing the sign.
+inline Lanes magnitudeOf(Lanes v) {
+    return reinterpret_cast<Lanes>(reinterpret_cast<Bits>(v) & NO_SIGN);
+}
+
+inline Lanes cubeAbove(Lanes v, Lanes floor) {
+    const Lanes x = magnitudeOf(v) > floor ? v : Lanes{};  // NaN fails the test too
     return x * x * x;
 }
 
-inline void svfStep(TFilterChannel& c, float w, float damp) {
-    c.band = c.band - kCubic * cubeAbove(c.band, kCubicFloor);
-    c.high = w - c.low - damp * c.band;
-    c.band = c.svfF * c.high + c.band;
+inline void svfStep(TFilter::StateVariable& v, Lanes w, Lanes guard) {
+    v.band = v.band - CUBIC * cubeAbove(v.band, CUBIC_FLOOR);
+    v.high = w - v.low - v.damp * v.band;
+    v.band = v.f * v.high + v.band;
     // The guard on the low state gives the band state a small non-zero rest value; without it
     // band and high decay into denormals once the input is silent.
-    c.low = c.low + c.svfF * c.band + kGuard;
+    v.low = v.low + v.f * v.band + guard;
 }
 
-inline void ladderStep(TFilterChannel& c, float w) {
-    const float p = c.ladderP;
-    const float k = c.ladderK;
-    const float x = w - c.ladderFeedback * c.y4;
-    const float t1 = (x + c.xOld) * p - k * c.y1;
-    const float t2 = (t1 + c.y1) * p - k * c.y2;
-    const float t3 = (t2 + c.y2) * p - k * c.y3;
-    float t4 = (t3 + c.y3) * p - k * c.y4;
-    t4 = t4 - cubeAbove(t4, kSaturationFloor) * kSixth;
-    c.xOld = x;
-    c.y1 = t1;
-    c.y2 = t2;
-    c.y3 = t3;
-    c.y4 = t4;
+inline void ladderStep(TFilter::Ladder& l, Lanes w) {
+    const Lanes p = l.p;
+    const Lanes k = l.k;
+    const Lanes x = w - l.feedback * l.y4;
+    const Lanes t1 = (x + l.xOld) * p - k * l.y1;
+    const Lanes t2 = (t1 + l.y1) * p - k * l.y2;
+    const Lanes t3 = (t2 + l.y2) * p - k * l.y3;
+    Lanes t4 = (t3 + l.y3) * p - k * l.y4;
+    t4 = t4 - cubeAbove(t4, SATURATION_FLOOR) * SIXTH;
+    l.xOld = x;
+    l.y1 = t1;
+    l.y2 = t2;
+    l.y3 = t3;
+    l.y4 = t4;
 }
 
 // One zero-delay stage on both channels' lanes; kind picks the output (0 low, 1 high, 2 band,
@@ -256,11 +273,8 @@ inline Lanes zeroDelayStage(TFilter::ZeroDelay& z, int stage, Lanes w, Lanes ban
 }  // namespace
 
 void TFilterChannel::clearStates() {
-    state = 0.0f;
-    low = band = high = 0.0f;
-    xOld = y1 = y2 = y3 = y4 = 0.0f;
     std::fill(std::begin(formantIn), std::end(formantIn), 0.0f);
-    for (auto& slot : formantOut) std::fill(std::begin(slot), std::end(slot), 0.0f);
+    std::fill(std::begin(formantOut), std::end(formantOut), Lanes{});
 }
 
 void TFilter::init(float sampleRate) {
@@ -281,16 +295,20 @@ void TFilter::init(float sampleRate) {
     spreadDown = spreadUp = 1.0f;
     drive = 0.0f;
     gain = lastGain = 0.5f;
-    svfDamp = 0.0f;
     std::copy(&FORMANT_HZ[0][0], &FORMANT_HZ[0][0] + 20, &formantHz[0][0]);
     ch[0] = TFilterChannel{};
     ch[1] = TFilterChannel{};
     biquad = Biquad{};
     zeroDelay = ZeroDelay{{}, {}, splat(1.0f), {}, {}};
+    onePoleLanes = OnePole{{}, splat(1.0f), {}};
+    svfLanes = StateVariable{};
+    ladderLanes = Ladder{};
     held = HeldCoefficients{};
     controlsArgument = notANumber();
     pending = 0;
+    rest = Rest{};
     history = History{2, 0, 1, 2};
+    chooseKernel();
 }
 
 void TFilter::applyPending() {
@@ -323,11 +341,16 @@ TFilter::Lanes TFilter::updateCoefficientsAndProcess(Lanes in) {
 void TFilter::reset() {
     history = History{2, 0, 1, 2};
     lastType = -1;
+    rest.rests = false;
     vowel = lastVowel = 0.0f;
     ch[0].clearStates();
     ch[1].clearStates();
     biquad.x1 = biquad.x2 = biquad.y1 = biquad.y2 = Lanes{};
     zeroDelay.s1[0] = zeroDelay.s1[1] = zeroDelay.s2[0] = zeroDelay.s2[1] = Lanes{};
+    onePoleLanes.state = Lanes{};
+    svfLanes.low = svfLanes.band = svfLanes.high = Lanes{};
+    Ladder& l = ladderLanes;
+    l.xOld = l.y1 = l.y2 = l.y3 = l.y4 = Lanes{};
 }
 
 void TFilter::setType(int newType, bool resetIfChanged) {
@@ -336,8 +359,10 @@ void TFilter::setType(int newType, bool resetIfChanged) {
         reset();
         cutoffL = cutoffR = -1.0f;
     }
+    if (newType != type) rest.rests = false;
     type = newType;
     laneConstants.gain = splat(OUTPUT_GAIN[type]);
+    chooseKernel();
 }
 
 TFilter::LaneConstants TFilter::laneConstantsOf(int type) {
@@ -361,8 +386,7 @@ void TFilter::updateCoefficients() {
     switch (type) {
         case LP6:
         case HP6:
-            onePole(ch[0], fLeft);
-            onePole(ch[1], fRight);
+            onePoleSections(onePoleLanes, fLeft, fRight);
             break;
         case LP1_12:
         case HP1_12:
@@ -397,18 +421,16 @@ void TFilter::updateCoefficients() {
 }
 
 void TFilter::setSvf(float fLeft, float fRight, float damp) {
-    ch[0].svfF = FilterSine[tableIndex(fLeft)];
-    ch[1].svfF = FilterSine[tableIndex(fRight)];
-    svfDamp = damp;
+    svfLanes.f = tablePair(FilterSine, fLeft, fRight);
+    svfLanes.damp = splat(damp);
 }
 
 void TFilter::stackedCoefficients(float fLeft, float fRight) {
-    const float f[2] = {fLeft, fRight};
     const float r = res;
     switch (type) {
         case LP18:
         case HP18:
-            for (int c = 0; c < 2; ++c) onePole(ch[c], f[c]);
+            onePoleSections(onePoleLanes, fLeft, fRight);
             setSvf(fLeft, fRight, 1.0f - r + kGuard);
             break;
         case LP1_24:
@@ -423,7 +445,7 @@ void TFilter::stackedCoefficients(float fLeft, float fRight) {
         case Notch1_24:
         case LP2_24:
         case HP2_24:
-            for (int c = 0; c < 2; ++c) ladder(ch[c], f[c], r, 0.83f);
+            ladderSections(ladderLanes, fLeft, fRight, r, 0.83f);
             break;
         case BP2_24:
             bandPass2(biquad, fLeft, fRight, resonance.gainLanes, resonance.sqrtGainPlusOneLanes,
@@ -443,11 +465,11 @@ void TFilter::stackedCoefficients(float fLeft, float fRight) {
             zeroDelaySections(zeroDelay, fLeft, fRight, resonance.zeroDelayDamping(r, 3.0f));
             break;
         case LP36:
-            for (int c = 0; c < 2; ++c) ladder(ch[c], f[c], r, 0.8f);
+            ladderSections(ladderLanes, fLeft, fRight, r, 0.8f);
             lowPass2(biquad, fLeft, fRight, kFixedQ);
             break;
         case HP36:
-            for (int c = 0; c < 2; ++c) ladder(ch[c], f[c], r, 0.8f);
+            ladderSections(ladderLanes, fLeft, fRight, r, 0.8f);
             highPass2(biquad, fLeft, fRight, kFixedQ);
             break;
         case Vowel:
@@ -477,18 +499,20 @@ void TFilter::vowelSections() {
     const int i = static_cast<int>(s);
     const int j = i < 4 ? i + 1 : 0;
     const float t = s - static_cast<float>(i);
+    // The four sections side by side, each lane rounding as the same steps on one float.
+    const auto row = [](const float(&hz)[4]) { return Lanes{hz[0], hz[1], hz[2], hz[3]}; };
+    const Lanes hz = row(formantHz[i]) * (1.0f - t) + row(formantHz[j]) * t;
+    const float q = 0.2f + 0.399f * r;
     for (int c = 0; c < 2; ++c) {
         const float transpose = std::min(maxHz, cutoff[c]) / 440.0f;
-        for (int n = 0; n < 4; ++n) {
-            const float hz = formantHz[i][n] * (1.0f - t) + formantHz[j][n] * t;
-            const float fn = clampTo(hz * transpose * invRate, minNorm, 0.2f);
-            const float vc = FilterVoxC[tableIndex((0.2f + 0.399f * r) * fn)];
-            const float vd = FilterVoxD[tableIndex(fn)];
-            const float e = 1.0f / (vc + 1.0f);
-            ch[c].formantB0[n] = e + kGuard;
-            ch[c].formantA1[n] = kGuard - vd * vc * e;
-            ch[c].formantA2[n] = (vc - 1.0f) * e + kGuard;
-        }
+        const Lanes fn = controlmath::clampLanes(hz * transpose * invRate, minNormLanes, splat(0.2f));
+        const Entries at = entriesOf(q * fn), of = entriesOf(fn);
+        const Lanes vc{FilterVoxC[at[0]], FilterVoxC[at[1]], FilterVoxC[at[2]], FilterVoxC[at[3]]};
+        const Lanes vd{FilterVoxD[of[0]], FilterVoxD[of[1]], FilterVoxD[of[2]], FilterVoxD[of[3]]};
+        const Lanes e = 1.0f / (vc + 1.0f);
+        ch[c].formantB0 = e + kGuard;
+        ch[c].formantA1 = kGuard - vd * vc * e;
+        ch[c].formantA2 = (vc - 1.0f) * e + kGuard;
     }
 }
 
@@ -524,14 +548,7 @@ void TFilter::process(float La, float Ra, float Lb, float Rb, float& oLa, float&
     controlmath::processScalars(*this, La, Ra, Lb, Rb, oLa, oRa, oLb, oRb);
 }
 
-namespace {
-
-inline Lanes clampLanes(Lanes v, float lo, float hi) {
-    return controlmath::clampLanes(v, splat(lo), splat(hi));
-}
 using controlmath::clampLanes;
-
-}  // namespace
 
 // Both sub-samples of both channels through their biquads, the history held in registers between
 // them. u holds {La, Lb, Ra, Rb}; so does the result. The guard keeps the output history normal
@@ -560,7 +577,7 @@ inline TFilter::Lanes TFilter::zeroDelayBoth(Lanes u) {
     const auto run = [&](Lanes w) {
         if constexpr (twoStages) {
             const Lanes first = zeroDelayStage<kind>(zeroDelay, 0, w, laneConstants.one, guard);
-            return zeroDelayStage<kind>(zeroDelay, 1, first, splat(4.0f), guard);
+            return zeroDelayStage<kind>(zeroDelay, 1, first, FOUR, guard);
         }
         return zeroDelayStage<kind>(zeroDelay, 0, w, laneConstants.two, guard);
     };
@@ -569,166 +586,127 @@ inline TFilter::Lanes TFilter::zeroDelayBoth(Lanes u) {
     return __builtin_shuffle(ya, yb, Pick{0, 4, 1, 5});
 }
 
-TFilter::Lanes TFilter::process(Lanes x) {
-    // Soft saturation (x + kx) / (1 + |kx|), kx = drive * x, then a hard limit at +-1, on the
-    // four lanes at once.
-    Lanes distorted;
-    if (drive > 0.0f) {
-        const Lanes kx = drive * x + kGuard;
-        // |kx| by clearing the sign: where that differs from kx < 0 ? -kx : kx (a NaN's sign) the
-        // quotient is NaN either way and the limit makes it -1.
-        typedef std::int32_t Bits __attribute__((vector_size(16)));
-        const Lanes magnitude = reinterpret_cast<Lanes>(reinterpret_cast<Bits>(kx) & 0x7fffffff);
-        distorted = clampLanes((x + kx) / (1.0f + magnitude), -1.0f, 1.0f) + kGuard;
+// Both sub-samples of both channels through the one-pole, state-variable and ladder sections of
+// type t, and the biquad before them where t stacks one: {left, right} lanes, the sub-samples one
+// after the other. u and the result hold {La, Lb, Ra, Rb}.
+template <int t>
+inline TFilter::Lanes TFilter::sectionsBoth(Lanes u) {
+    typedef std::int32_t Pick __attribute__((vector_size(16)));
+    const Lanes guard = laneConstants.guard;
+    constexpr bool stacked =
+        t == LP1_24 || t == HP1_24 || t == BP2_24 || t == Notch2_24 || t == LP36 || t == HP36;
+    Lanes in = u;
+    if constexpr (stacked) in = biquadBoth(u);
+    const Lanes wa = __builtin_shuffle(in, Pick{0, 2, 0, 2}), wb = __builtin_shuffle(in, Pick{1, 3, 1, 3});
+    OnePole& o = onePoleLanes;
+    StateVariable& v = svfLanes;
+    Ladder& l = ladderLanes;
+    // One sub-sample w through the sections; its output.
+    const auto step = [&](Lanes w) {
+        if constexpr (t == LP6 || t == HP6) {
+            o.state = o.keep * o.state + o.coef * w + guard;
+            return t == LP6 ? o.state : w - o.state;
+        } else if constexpr (t == BP1_24 || t == Notch1_24 || t == LP2_24 || t == HP2_24 || t == LP36 ||
+                             t == HP36) {
+            ladderStep(l, w);
+            if constexpr (t == BP1_24) return l.y3 - l.y4;
+            if constexpr (t == Notch1_24) return w - THREE * (l.y3 - l.y4);
+            if constexpr (t == LP2_24 || t == LP36) return l.y4;
+            if constexpr (t == HP2_24) return l.xOld - l.feedback * l.y4 - l.y4;
+            return w - l.y4;
+        } else {
+            svfStep(v, w, guard);
+            if constexpr (t == LP1_12 || t == LP1_24 || t == LP18) return v.low;
+            if constexpr (t == HP1_12 || t == HP1_24 || t == HP18) return v.high;
+            if constexpr (t == BP1_12 || t == BP2_24) return v.band;
+            return v.high + v.low;
+        }
+    };
+    Lanes ya, yb;
+    if constexpr (t == LP18 || t == HP18) {
+        // The one-pole runs once per call, on the first sub-sample only.
+        o.state = o.keep * o.state + o.coef * wa + guard;
+        const Lanes w = (t == LP18 ? o.state : wa - o.state) + guard;
+        ya = step(w);
+        yb = step(w);
     } else {
-        // With no drive the curve is the identity (1 + |kx| rounds to 1): skip its division.
-        const LaneConstants& k = laneConstants;
-        distorted = clampLanes(x + k.guard, k.minusOne, k.one) + k.guard;
+        ya = step(wa);
+        yb = step(wb);
     }
-    if (type == Bypass) return distorted;
-    const Lanes uv = clampLanes(laneConstants.tenth * distorted, laneConstants.minusOne, laneConstants.one);
-    switch (type) {
-        case LP2_12:
-        case HP2_12:
-        case BP2_12:
-        case Notch2_12:
-        case LowShelf:
-        case HighShelf:
-        case PeakShelf:
-            return biquadBoth(uv) * laneConstants.gain;
-        case LPZ_12:
-            return zeroDelayBoth<0, false>(uv) * laneConstants.gain;
-        case HPZ_12:
-            return zeroDelayBoth<1, false>(uv) * laneConstants.gain;
-        case BPZ_12:
-            return zeroDelayBoth<2, false>(uv) * laneConstants.gain;
-        case NotchZ_12:
-            return zeroDelayBoth<3, false>(uv) * laneConstants.gain;
-        case LPZ_24:
-            return zeroDelayBoth<0, true>(uv) * laneConstants.gain;
-        case HPZ_24:
-            return zeroDelayBoth<1, true>(uv) * laneConstants.gain;
-        case BPZ_24:
-            return zeroDelayBoth<2, true>(uv) * laneConstants.gain;
-        case NotchZ_24:
-            return zeroDelayBoth<3, true>(uv) * laneConstants.gain;
-        default:
-            break;
-    }
+    return __builtin_shuffle(ya, yb, Pick{0, 4, 1, 5});
+}
 
+// The formant banks of both channels, per channel; u holds {La, Lb, Ra, Rb}.
+TFilter::Lanes TFilter::formantBoth(Lanes uv) {
     // [channel][sub-sample]
     const float u[2][2] = {{uv[0], uv[1]}, {uv[2], uv[3]}};
     float out[2][2] = {};
-    switch (type) {
-        case LP6:
-        case HP6:
-            for (int c = 0; c < 2; ++c) {
-                TFilterChannel& k = ch[c];
-                for (int s = 0; s < 2; ++s) {
-                    k.state = k.keep * k.state + k.coef * u[c][s] + kGuard;
-                    out[c][s] = type == LP6 ? k.state : u[c][s] - k.state;
-                }
-            }
-            break;
-        case LP1_12:
-        case HP1_12:
-        case BP1_12:
-        case Notch1_12:
-            for (int c = 0; c < 2; ++c) {
-                TFilterChannel& k = ch[c];
-                for (int s = 0; s < 2; ++s) {
-                    svfStep(k, u[c][s], svfDamp);
-                    out[c][s] = type == LP1_12   ? k.low
-                                : type == HP1_12 ? k.high
-                                : type == BP1_12 ? k.band
-                                                 : k.high + k.low;
-                }
-            }
-            break;
-        case LP18:
-        case HP18:
-            // The one-pole runs once per call, on the first sub-sample only.
-            for (int c = 0; c < 2; ++c) {
-                TFilterChannel& k = ch[c];
-                const float ua = u[c][0];
-                k.state = k.keep * k.state + k.coef * ua + kGuard;
-                const float w = (type == LP18 ? k.state : ua - k.state) + kGuard;
-                for (int s = 0; s < 2; ++s) {
-                    svfStep(k, w, svfDamp);
-                    out[c][s] = type == LP18 ? k.low : k.high;
-                }
-            }
-            break;
-        case LP1_24:
-        case HP1_24:
-        case BP2_24:
-        case Notch2_24: {
-            const Lanes y = biquadBoth(uv);
-            for (int c = 0; c < 2; ++c) {
-                TFilterChannel& k = ch[c];
-                for (int s = 0; s < 2; ++s) {
-                    svfStep(k, y[2 * c + s], svfDamp);
-                    out[c][s] = type == LP1_24   ? k.low
-                                : type == HP1_24 ? k.high
-                                : type == BP2_24 ? k.band
-                                                 : k.high + k.low;
-                }
-            }
-            break;
-        }
-        case BP1_24:
-        case Notch1_24:
-        case LP2_24:
-        case HP2_24:
-            for (int c = 0; c < 2; ++c) {
-                TFilterChannel& k = ch[c];
-                for (int s = 0; s < 2; ++s) {
-                    ladderStep(k, u[c][s]);
-                    const float band = k.y3 - k.y4;
-                    out[c][s] = type == BP1_24      ? band
-                                : type == Notch1_24 ? u[c][s] - 3.0f * band
-                                : type == LP2_24    ? k.y4
-                                                    : k.xOld - k.ladderFeedback * k.y4 - k.y4;
-                }
-            }
-            break;
-        case LP36:
-        case HP36: {
-            const Lanes y = biquadBoth(uv);
-            for (int c = 0; c < 2; ++c) {
-                TFilterChannel& k = ch[c];
-                for (int s = 0; s < 2; ++s) {
-                    ladderStep(k, y[2 * c + s]);
-                    out[c][s] = type == LP36 ? k.y4 : y[2 * c + s] - k.y4;
-                }
-            }
-            break;
-        }
-        case Vowel:
-        case Formant1:
-        case Formant2:
-            // Runs once per call on the first sub-sample; both outputs carry the result.
-            for (int c = 0; c < 2; ++c) {
-                TFilterChannel& k = ch[c];
-                const float d = u[c][0] - k.formantIn[history.oldest];
-                k.formantIn[history.newest] = u[c][0];
-                float sum = 0.0f;
-                for (int n = 0; n < 4; ++n) {
-                    float* h = k.formantOut[n];
-                    // The input difference is exactly 0 in silence, so the sections need their
-                    // own guard to stay clear of denormals as they ring out.
-                    const float ys = k.formantB0[n] * d - k.formantA1[n] * h[history.previous] -
-                                     k.formantA2[n] * h[history.oldest] + kGuard;
-                    h[history.newest] = ys;
-                    sum += ys;
-                }
-                out[c][0] = out[c][1] = sum + kGuard;
-            }
-            advanceHistory();
-            break;
-        default:
-            break;
+    // Runs once per call on the first sub-sample; both outputs carry the result.
+    for (int c = 0; c < 2; ++c) {
+        TFilterChannel& k = ch[c];
+        const float d = u[c][0] - k.formantIn[history.oldest];
+        k.formantIn[history.newest] = u[c][0];
+        // The four sections side by side. The input difference is exactly 0 in silence, so the
+        // sections need their own guard to stay clear of denormals as they ring out.
+        const Lanes ys = k.formantB0 * d - k.formantA1 * k.formantOut[history.previous] -
+                         k.formantA2 * k.formantOut[history.oldest] + laneConstants.guard;
+        k.formantOut[history.newest] = ys;
+        const float sum = 0.0f + ys[0] + ys[1] + ys[2] + ys[3];  // summed in the sections' order
+        out[c][0] = out[c][1] = sum + kGuard;
     }
+    advanceHistory();
+    return Lanes{out[0][0], out[0][1], out[1][0], out[1][1]};
+}
 
-    return Lanes{out[0][0], out[0][1], out[1][0], out[1][1]} * OUTPUT_GAIN[type];
+// Lanes in, lanes out, after the saturation: type t's sections, without the output gain.
+template <int t>
+inline TFilter::Lanes TFilter::sectionsOf(Lanes uv) {
+    if constexpr (t == LP2_12 || t == HP2_12 || t == BP2_12 || t == Notch2_12 || t == LowShelf ||
+                  t == HighShelf || t == PeakShelf)
+        return biquadBoth(uv);
+    else if constexpr (t >= LPZ_12 && t <= NotchZ_12)
+        return zeroDelayBoth<t - LPZ_12, false>(uv);
+    else if constexpr (t >= LPZ_24 && t <= NotchZ_24)
+        return zeroDelayBoth<t - LPZ_24, true>(uv);
+    else if constexpr (t == Vowel || t == Formant1 || t == Formant2)
+        return formantBoth(uv);
+    else
+        return sectionsBoth<t>(uv);
+}
+
+// process for type t, with or without drive: chosen whenever either moves.
+template <int t, bool driven>
+TFilter::Lanes TFilter::kernelOf(TFilter& f, Lanes x) {
+    const LaneConstants& k = f.laneConstants;
+    // Soft saturation (x + kx) / (1 + |kx|), kx = drive * x, then a hard limit at +-1, on the
+    // four lanes at once.
+    Lanes distorted;
+    if constexpr (driven) {
+        const Lanes kx = f.drive * x + k.guard;
+        // |kx| by clearing the sign: where that differs from kx < 0 ? -kx : kx (a NaN's sign) the
+        // quotient is NaN either way and the limit makes it -1.
+        distorted = clampLanes((x + kx) / (k.one + magnitudeOf(kx)), k.minusOne, k.one) + k.guard;
+    } else {
+        // With no drive the curve is the identity (1 + |kx| rounds to 1): skip its division.
+        distorted = clampLanes(x + k.guard, k.minusOne, k.one) + k.guard;
+    }
+    if constexpr (t == Bypass) {
+        return distorted;
+    } else {
+        const Lanes uv = clampLanes(k.tenth * distorted, k.minusOne, k.one);
+        return f.sectionsOf<t>(uv) * f.laneConstants.gain;
+    }
+}
+
+template <std::size_t... t>
+constexpr TFilter::Kernels TFilter::kernelsOf(std::index_sequence<t...>) {
+    return {{{&kernelOf<static_cast<int>(t), false>...}, {&kernelOf<static_cast<int>(t), true>...}}};
+}
+
+// The kernel a filter starts with, before its first init.
+template TFilter::Lanes TFilter::kernelOf<TFilter::Bypass, false>(TFilter&, Lanes);
+
+void TFilter::chooseKernel() {
+    static constexpr Kernels KERNELS = kernelsOf(std::make_index_sequence<NUM_TYPES>{});
+    kernel = KERNELS[drive > 0.0f ? 1 : 0][static_cast<std::size_t>(type)];
 }

@@ -6,9 +6,12 @@
 // coefficient comes from process-wide lookup tables, so update() needs no transcendental
 // function for the common types and process() is plain multiplies and adds.
 
+#include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <utility>
 
 #include "dsp/ControlMath.h"
 
@@ -28,26 +31,12 @@ inline constexpr const auto& FilterZTan = FILTER_TABLES.zTan;
 inline constexpr const auto& FilterVoxC = FILTER_TABLES.voxC;
 inline constexpr const auto& FilterVoxD = FILTER_TABLES.voxD;
 
-// Coefficients and states of one channel (left or right).
+// Coefficients and states of one channel (left or right) of the formant types.
 struct TFilterChannel {
-    // one-pole
-    float coef = 0.0f;
-    float keep = 1.0f;
-    float state = 0.0f;
-    // state-variable
-    float svfF = 0.0f;
-    float low = 0.0f;
-    float band = 0.0f;
-    float high = 0.0f;
-    // ladder
-    float ladderFeedback = 0.0f, ladderK = 0.0f, ladderP = 0.0f;
-    float xOld = 0.0f, y1 = 0.0f, y2 = 0.0f, y3 = 0.0f, y4 = 0.0f;
     // formant bank: four band-pass sections fed by the input difference u[n] - u[n-2]
-    float formantB0[4] = {};
-    float formantA1[4] = {};
-    float formantA2[4] = {};
+    controlmath::FourLanes formantB0{}, formantA1{}, formantA2{};  // the four sections side by side
     float formantIn[3] = {};
-    float formantOut[4][3] = {};
+    controlmath::FourLanes formantOut[3] = {};  // per history slot, the four sections' outputs
 
     void clearStates();
 };
@@ -117,11 +106,16 @@ public:
     // The same on the four lanes {La, Lb, Ra, Rb} of one vector; each lane rounds as the same
     // steps on one float.
     typedef float Lanes __attribute__((vector_size(16)));
-    Lanes process(Lanes in);
+    Lanes process(Lanes in) { return kernel(*this, in); }
     // Lanes {drive, resonance, vowel, gain} for the four setters, the gain held to 0..1, run by the
     // next update only when a lane moved (after any setter called in between).
     void setControls(Lanes controls);
-    // update, then process: what the engine runs every host sample.
+    // update, then process: what the engine runs every host sample. With skipRest, an update
+    // that would repeat the last one, which found the positions where they were and changed
+    // nothing, is left out: on the same fields it changes nothing either. Every setter,
+    // setType, reset, init and update without skipRest make the next one run; a field written
+    // directly is seen only by such a run.
+    template <bool skipRest = false>
     Lanes updateAndProcess(float mod, bool smooth, Lanes in);
 
     // Coefficients of one channel's biquad section.
@@ -155,7 +149,6 @@ public:
     float drive = 0.0f;
     float gain = 0.5f, lastGain = 0.5f;
     float formantHz[5][4] = {};
-    float svfDamp = 0.0f;
     TFilterChannel ch[2];
     // The biquad of both channels, direct form I, lanes {left, right, left, right}: coefficients,
     // then the last two inputs and outputs.
@@ -171,6 +164,20 @@ public:
         Lanes s1[2], s2[2];
     };
     ZeroDelay zeroDelay{{}, {}, {1.0f, 1.0f, 1.0f, 1.0f}, {}, {}};
+    // The one-pole, state-variable and four-stage ladder sections of both channels, lanes the same:
+    // coefficients, then states.
+    struct OnePole {
+        Lanes coef, keep, state;
+    };
+    OnePole onePoleLanes{{}, {1.0f, 1.0f, 1.0f, 1.0f}, {}};
+    struct StateVariable {
+        Lanes f, damp, low, band, high;
+    };
+    StateVariable svfLanes{};
+    struct Ladder {
+        Lanes p, k, feedback, xOld, y1, y2, y3, y4;
+    };
+    Ladder ladderLanes{};
     // process's constants in every lane and the type's output gain: kept here, each costs one load
     // (or none, folded into its operation), where four equal lanes are built from one float per call.
     struct LaneConstants {
@@ -197,7 +204,14 @@ private:
     }
     [[gnu::noinline]] void applyPending();
     // The cutoffs' move; true when the coefficients must be worked out again.
+    template <bool noteRest>
     bool moveCutoffs(float mod, bool smooth);
+    // Whether the last update changed nothing, and its modulation and smoothing.
+    struct Rest {
+        bool rests = false, smooth = false;
+        float mod = 0.0f;
+    };
+    Rest rest;
     [[gnu::noinline]] Lanes updateAndProcessPending(float mod, bool smooth, Lanes in);
     [[gnu::noinline]] Lanes updateCoefficientsAndProcess(Lanes in);
     // The resonance's exponentials, worked out again only when it moves: the cutoff is
@@ -255,12 +269,27 @@ private:
     Lanes biquadBoth(Lanes u);
     template <int kind, bool twoStages>
     Lanes zeroDelayBoth(Lanes u);
+    template <int t>
+    Lanes sectionsBoth(Lanes u);
+    Lanes formantBoth(Lanes u);
+    template <int t>
+    Lanes sectionsOf(Lanes u);
+    // process for the type and whether there is drive, picked from a table whenever either moves.
+    typedef Lanes (*Kernel)(TFilter&, Lanes);
+    typedef std::array<std::array<Kernel, NUM_TYPES>, 2> Kernels;
+    template <int t, bool driven>
+    static Lanes kernelOf(TFilter& f, Lanes in);
+    template <std::size_t... t>
+    static constexpr Kernels kernelsOf(std::index_sequence<t...>);
+    void chooseKernel();
+    Kernel kernel = &kernelOf<Bypass, false>;
 };
 
 // The setters and update run every host sample, just before process: inline, so the values they
 // store reach update in registers instead of through memory.
 inline void TFilter::setFrequency(float freq, float spread, float modL, float modR) {
     // The spread mostly rests: its exponential only when it moves, worked out by the next update.
+    rest.rests = false;
     spreadWanted = spread;
     if (spread == spreadArgument) {
         spreadUp = spreadUpOf;
@@ -273,23 +302,29 @@ inline void TFilter::setFrequency(float freq, float spread, float modL, float mo
 }
 
 inline void TFilter::setRes(float r) {
+    rest.rests = false;
     res = controlmath::clamp01(r) * 0.95f;
 }
 
 inline void TFilter::setVowel(float v) {
+    rest.rests = false;
     vowel = controlmath::clamp01(v);
 }
 
 inline void TFilter::setDistort(float d) {
+    rest.rests = false;
     const float amount = controlmath::clamp01(d);
     if (!(amount == driveArgument)) {
         driveArgument = amount;
         driveOf = std::exp2(6.0f * amount) - 1.0f;
     }
+    const bool kernelMoves = (driveOf > 0.0f) != (drive > 0.0f);
     drive = driveOf;
+    if (kernelMoves) chooseKernel();
 }
 
 inline void TFilter::setGain(float g) {
+    rest.rests = false;
     gain = g;
 }
 
@@ -300,21 +335,31 @@ inline void TFilter::setControls(Lanes controls) {
     if ((same[0] & same[1]) == -1) return;
     controlsArgument = controls;
     pending |= PENDING_CONTROLS;
+    rest.rests = false;
 }
 
 inline void TFilter::update(float mod, bool smooth) {
     if (pending != 0) applyPending();
-    if (moveCutoffs(mod, smooth)) updateCoefficients();
+    if (moveCutoffs<false>(mod, smooth)) updateCoefficients();
 }
 
+template <bool skipRest>
 inline TFilter::Lanes TFilter::updateAndProcess(float mod, bool smooth, Lanes in) {
     // Every path ends in one call: a caller keeps nothing across a call.
     if (pending != 0) return updateAndProcessPending(mod, smooth, in);
-    if (moveCutoffs(mod, smooth)) return updateCoefficientsAndProcess(in);
+    if constexpr (skipRest) {
+        if (rest.rests && mod == rest.mod && smooth == rest.smooth) return process(in);
+        rest.mod = mod;
+        rest.smooth = smooth;
+    }
+    if (moveCutoffs<skipRest>(mod, smooth)) return updateCoefficientsAndProcess(in);
     return process(in);
 }
 
+template <bool noteRest>
 inline bool TFilter::moveCutoffs(float mod, bool smooth) {
+    const float fromL = posL, fromR = posR;
+    if constexpr (!noteRest) rest.rests = false;
     if (smooth) {
         posL = 0.1f * targetPosL + 0.9f * posL;
         posR = 0.1f * targetPosR + 0.9f * posR;
@@ -327,10 +372,15 @@ inline bool TFilter::moveCutoffs(float mod, bool smooth) {
     const bool cutoffMoved = std::fabs(cutoffL - newL) > 1e-5f || std::fabs(cutoffR - newR) > 1e-5f;
     cutoffL = newL;
     cutoffR = newR;
-    if (type == Bypass) return false;
-    if (!cutoffMoved && std::fabs(res - lastRes) <= 1e-5f && std::fabs(vowel - lastVowel) <= 1e-5f &&
-        std::fabs(gain - lastGain) <= 1e-5f && type == lastType)
+    if (type == Bypass ||
+        (!cutoffMoved && std::fabs(res - lastRes) <= 1e-5f && std::fabs(vowel - lastVowel) <= 1e-5f &&
+         std::fabs(gain - lastGain) <= 1e-5f && type == lastType)) {
+        // The positions where they were and no recomputation: the same call again finds the same
+        // cutoffs, as this one left them, and does nothing.
+        if constexpr (noteRest) rest.rests = posL == fromL && posR == fromR;
         return false;
+    }
+    if constexpr (noteRest) rest.rests = false;
     lastType = type;
     lastRes = res;
     lastVowel = vowel;

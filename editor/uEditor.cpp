@@ -282,9 +282,8 @@ void uEditor::resumeMenu(TOptionMenu* menu) {
     if (!menu || !fx) return;
     const long tag = menu->getTag();
     if (tag < 0 || tag >= PARAMETER_COUNT) return;
-    const float index =
-        static_cast<float>(static_cast<int>(fx->getParameter(static_cast<int>(tag)) * menuSteps[tag] + 0.1f));
-    menu->setValue(index);
+    const int index = static_cast<int>(tag);
+    menu->setValue(static_cast<float>(APlugin::getPlayedChoice(index, fx->getParameter(index))));
 }
 
 void uEditor::setMenuVar(int tag, int index, float steps) {
@@ -487,7 +486,7 @@ void uEditor::stepMenu(TOptionMenu* menu, int tag, int step) {
     for (int e = 0; e < menu->getNbEntries(); ++e) grouped = grouped || menu->getSubMenu(e) != nullptr;
     if (grouped || steps <= 0.0f || menu->getNbEntries() == 0)
         return fx->changeDelta(tag, static_cast<float>(step));
-    const int current = static_cast<int>(fx->getParameter(tag) * steps + 0.1f);
+    const int current = APlugin::getPlayedChoice(tag, fx->getParameter(tag));
     const int option = std::clamp(current + step, 0, menu->getNbEntries() - 1);
     fx->setParameter(tag, (static_cast<float>(option) + 0.1f) / steps);
 }

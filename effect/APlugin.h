@@ -102,12 +102,7 @@ public:
     // clamp((int)(value * scale + 0.1), 0, count - 1).
     // Inline: the engine reads choices every frame.
     static int getSteppedValue(float value, float scale, int count) {
-        if (count < 1) return 0;
-        // Clamped before the conversion: a stray value must not overflow the int.
-        const float stepped = value * scale + 0.1f;
-        if (!(stepped >= 1.0f)) return 0;
-        if (stepped >= static_cast<float>(count)) return count - 1;
-        return static_cast<int>(stepped);
+        return steppedOption(value, scale, count);
     }
     int getSteppedValue(int index, float scale, int count) const;  // of the live value
     // Writes choice step (clamped) as (step + 0.1) / scale through setParameterAutomated.
@@ -116,6 +111,9 @@ public:
     // value stands for, the live option, and the write.
     static int getChoice(int index, float value);
     int getChoice(int index) const;
+    // The option that plays for a stored value of choice slot index, which its value text and
+    // menu show: getChoice, but Point Quant by the XY replay's own reading.
+    static int getPlayedChoice(int index, float value);
     void setChoice(int index, int option);
     // A choice of valid Block b, for the reads of every frame: the three Blocks encode it alike, so
     // its scale and count are known when this compiles, and b is not checked.
@@ -538,7 +536,6 @@ public:
     void updateXYStuff(int b);
     void updateXYFrame();        // both, for the three Blocks in that order
     void replayPads();           // a steady frame's XY step: the replaying pads only
-    void replaySteps();          // the same, inline
     void updateXYReplay(int b);  // the replay step alone
     void updateXYRecord(int b);  // the capture of one millisecond slot alone
     void startReplay(int b);
@@ -662,6 +659,8 @@ private:
     void runBlockStage(int b, bool parallel, const BlockLanes* in, BlockLanes* out, int n,
                        const RunControls& controls, int64_t frame);
     void delayStage(BlockLanes* lanes, int n);
+    void runRoomsTogether(bool parallel, const BlockLanes* in, BlockLanes (*out)[QUIET_RUN_FRAMES], int n,
+                          const RunControls& controls, int64_t frame);
     void publishLevelSources();  // the level sources from what the last frame kept
     void noteQuietSpan();
     // The Block's output lanes for its input lanes.
@@ -674,6 +673,7 @@ private:
     BlockLanes processComb(int block, BlockLanes in);
     BlockLanes processShaper(int block, BlockLanes in);
     BlockLanes processRoom(int block, BlockLanes in);
+    [[gnu::noinline]] BlockLanes controlRoom(int block, BlockLanes in, BlockLanes settings, bool rest);
     void stepRoomLfos(int block, int64_t frame);        // every eighth frame
     BlockLanes processGrain(int block, BlockLanes in);  // leaves the plain grain sums in grainPlain
     float stepGrainSettings(int block);  // processGrain's settings and triggers; answers the speed
@@ -720,7 +720,10 @@ private:
     void triggerStep(int b, bool attention);
     void xyFrameStep(int b, bool attention, bool settingsMoved, bool editorOpen);
     void updateXYFrameMoved(bool settingsMoved, bool attention, bool editorOpen);  // not steady
-    void replayStep(int b);                                                        // updateXYReplay's body
+    void updateXYTriggers();     // not steady, but nothing moved: updateXYFrameMoved(false, false, false)
+    void updateXYFrameLooked();  // updateXYFrame where a setting, a request or the editor may have moved
+    void xyFrameSteps(bool settingsMoved, bool attention, bool editorOpen);  // both steps of the three
+    void replayStep(int b);                                                  // updateXYReplay's body
     void replayPlanned(int b);  // a steady frame's replay step, from the plan where its keys hold
     BlockLanes glideTo(int b, double position, BlockLanes from) const;
     void settleXY(int b, BlockLanes glided);  // stores, holds and publishes the glided position

@@ -422,20 +422,63 @@ template FramePair APlugin::runPath<5>(FramePair);
 // Within a quiet run the Blocks and the Delay hand each other nothing but their lanes, and what
 // the controls give them comes out the same whether worked out before the run's signal or
 // between its frames, unless a pad's speed follows the follower or a level (both come from the
-// signal) or a Grain Block draws from the noise the controls draw from. A Room Block reads the
-// frame counter, which the run advances in the Room's stage: one Room at most, so that the
-// counter another thread reads never goes back.
+// signal) or a Grain Block draws from the noise the controls draw from. Combs and Shapers share
+// a generator of their own.
 bool APlugin::quietRunStaged() const {
-    int rooms = 0;
+    int rooms = 0, drawing = 0;
+    bool drawsRead = false;
     for (int b = 0; b < BLOCK_COUNT; ++b) {
         if (blockType[b] == TYPE_GRAIN) return false;
         if (!frameSettings.blockBypass[b] && blockType[b] == TYPE_ROOM) ++rooms;
+        // Combs and Shapers draw from one generator of their own, Block after Block in a frame:
+        // taken stage by stage each would read another's draws, unless none reads them (a Comb
+        // without Random only moves the generator on, a Shaper reads them in Low-Fi only).
+        if (!frameSettings.blockBypass[b] && blockType[b] == TYPE_COMB) {
+            ++drawing;
+            drawsRead = drawsRead || memo[b].combKnobs.random > 0.0f;
+        }
+        if (!frameSettings.blockBypass[b] && blockType[b] == TYPE_SHAPER) {
+            ++drawing;
+            drawsRead = drawsRead || getShaperMode(b) == SHAPER_MODE_LOWFI;
+        }
         const int source = xy[b].replaySettings.modSource;
         if (xy[b].recordMode == XY_REPLAY &&
             (source == SOURCE_FOLLOWER || (source >= SOURCE_INPUT && source <= SOURCE_OUT + 1)))
             return false;
     }
-    return rooms <= 1;
+    // Two Rooms or more take the run together (see runRoomsTogether): in a chain only side by side.
+    int firstRoom = BLOCK_COUNT, lastRoom = -1;
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        if (frameSettings.blockBypass[b] || blockType[b] != TYPE_ROOM) continue;
+        firstRoom = std::min(firstRoom, b);
+        lastRoom = b;
+    }
+    const bool roomsApart = currentPath <= PATH_LAST_SERIAL && lastRoom - firstRoom + 1 > rooms;
+    return !(rooms > 1 && roomsApart) && (drawing <= 1 || !drawsRead);
+}
+
+// Rooms step their LFOs by the frame counter, which a Room's stage advances frame by frame: two
+// Rooms or more take the run's frames together, each frame through all of them in Block order
+// (in a chain with the Delay where it sits between them), so that the counter another thread
+// reads never goes back.
+void APlugin::runRoomsTogether(bool parallel, const BlockLanes* in, BlockLanes (*out)[QUIET_RUN_FRAMES],
+                               int n, const RunControls& controls, int64_t frame) {
+    for (int q = 0; q < n; ++q) {
+        sampleCounter.store(frame + 1 + q, std::memory_order_relaxed);
+        BlockLanes x = in[q];
+        for (int b = 0; b < BLOCK_COUNT; ++b) {
+            if (frameSettings.blockBypass[b] || blockType[b] != TYPE_ROOM) continue;
+            std::memcpy(xyTargets[b], &controls.targets[q * controls.targetStride[b]][b],
+                        sizeof xyTargets[b]);
+            const BlockLanes input = parallel ? in[q] : x;
+            x = wetDryMix(blockMix[b], input, processRoom(b, input));
+            // In a chain the Rooms sit side by side: a Delay after one but the last sits between two.
+            if (!parallel && currentPath == b + 1 && delayActive && b + 1 < BLOCK_COUNT &&
+                !frameSettings.blockBypass[b + 1] && blockType[b + 1] == TYPE_ROOM)
+                x = delayLanes(x);
+            out[b][q] = x;
+        }
+    }
 }
 
 // The Blocks that are Off and not bypassed.
@@ -554,8 +597,8 @@ const FramePair* APlugin::runPathStages(const FramePair* in, FramePair* out, Fra
         dry = delayed;
     }
     // A chain hands each Block's lanes to the next; parallel Blocks add theirs up in Block order.
-    BlockLanes pathInput[QUIET_RUN_FRAMES], stage[2][QUIET_RUN_FRAMES], sum[QUIET_RUN_FRAMES];
-    const BlockLanes* lanes = stage[0];
+    BlockLanes pathInput[QUIET_RUN_FRAMES], blockOut[BLOCK_COUNT][QUIET_RUN_FRAMES], sum[QUIET_RUN_FRAMES];
+    const BlockLanes* lanes = blockOut[2];
     const bool offChain = !parallel &&
                           (path == PATH_DELAY_FIRST || path == PATH_LAST_SERIAL || !delayActive) &&
                           (source == 0 || source == 4) && offBlocks() == 3;
@@ -568,31 +611,46 @@ const FramePair* APlugin::runPathStages(const FramePair* in, FramePair* out, Fra
         const BlockLanes g0 = m0.gain, p0 = m0.pan, g1 = m1.gain, p1 = m1.pan, g2 = m2.gain, p2 = m2.pan;
         for (int q = 0; q < n; ++q) {
             const BlockLanes x = __builtin_shufflevector(dry[q], dry[q], 0, 0, 1, 1);
-            stage[0][q] = offMix(offMix(offMix(x, g0, p0), g1, p1), g2, p2);
+            blockOut[2][q] = offMix(offMix(offMix(x, g0, p0), g1, p1), g2, p2);
         }
         const FramePair last = dry[n - 1];
         levelBlockOut[0] = offMix(__builtin_shufflevector(last, last, 0, 0, 1, 1), g0, p0);
         levelBlockOut[1] = offMix(levelBlockOut[0], g1, p1);
-        if (path == PATH_LAST_SERIAL && delayActive) delayStage(stage[0], n);
-        levelBlockOut[2] = stage[0][n - 1];
+        if (path == PATH_LAST_SERIAL && delayActive) delayStage(blockOut[2], n);
+        levelBlockOut[2] = blockOut[2][n - 1];
     } else {
         for (int q = 0; q < n; ++q) pathInput[q] = __builtin_shufflevector(dry[q], dry[q], 0, 0, 1, 1);
-        lanes = pathInput;
+        int rooms = 0, firstRoom = -1;
+        for (int b = BLOCK_COUNT - 1; b >= 0; --b) {
+            if (frameSettings.blockBypass[b] || blockType[b] != TYPE_ROOM) continue;
+            ++rooms;
+            firstRoom = b;
+        }
 #pragma GCC unroll 3
         for (int b = 0; b < BLOCK_COUNT; ++b) {
-            BlockLanes* blockOut = stage[b & 1];
-            runBlockStage(b, parallel, parallel ? pathInput : lanes, blockOut, n, controls, frame);
-            if (!parallel && path == b + 1 && delayActive) delayStage(blockOut, n);
+            const BlockLanes* blockIn = parallel || b == 0 ? pathInput : blockOut[b - 1];
+            const bool room = !frameSettings.blockBypass[b] && blockType[b] == TYPE_ROOM;
+            if (rooms > 1 && room) {
+                // The Rooms side by side: all of them with the first.
+                if (b == firstRoom) runRoomsTogether(parallel, blockIn, blockOut, n, controls, frame);
+            } else {
+                runBlockStage(b, parallel, blockIn, blockOut[b], n, controls, frame);
+            }
+            // A Delay between two Rooms taking the run together was taken with them.
+            const bool delayTaken = rooms > 1 && room && b + 1 < BLOCK_COUNT &&
+                                    !frameSettings.blockBypass[b + 1] && blockType[b + 1] == TYPE_ROOM;
+            if (!parallel && path == b + 1 && delayActive && !delayTaken) delayStage(blockOut[b], n);
+            const BlockLanes* lanesOut = blockOut[b];
             if (source == b + 1)
                 for (int q = 0; q < n; ++q)
-                    follow[q] = FramePair{laneOf(blockOut[q], LANE_LA), laneOf(blockOut[q], LANE_RA)};
-            levelBlockOut[b] = blockOut[n - 1];
+                    follow[q] = FramePair{laneOf(lanesOut[q], LANE_LA), laneOf(lanesOut[q], LANE_RA)};
+            levelBlockOut[b] = lanesOut[n - 1];
             if (!parallel) {
-                lanes = blockOut;
+                lanes = lanesOut;
             } else if (b == 0) {
-                for (int q = 0; q < n; ++q) sum[q] = blockOut[q];
+                for (int q = 0; q < n; ++q) sum[q] = lanesOut[q];
             } else {
-                for (int q = 0; q < n; ++q) sum[q] += blockOut[q];
+                for (int q = 0; q < n; ++q) sum[q] += lanesOut[q];
             }
         }
         if (parallel) {
@@ -713,7 +771,11 @@ BlockLanes APlugin::processFilter(int b, BlockLanes in) {
         // The setters hold their values to 0..1; they run only when a value moved.
         f.setControls(settings + BlockLanes{t[0], t[2], t[2], t[2]});
     }
-    return f.updateAndProcess(V[1] + t[1], !firstFrame, in);  // jumps in the first frame after a reset
+    const float mod = V[1] + t[1];
+    // In a quiet frame whose pad does not replay nothing but the smoothing moves the filter: once
+    // its update changed nothing, the same update is not run again.
+    if (targetsHold(b)) return f.updateAndProcess<true>(mod, !firstFrame, in);
+    return f.updateAndProcess(mod, !firstFrame, in);  // jumps in the first frame after a reset
 }
 
 BlockLanes APlugin::processComb(int b, BlockLanes in) {
@@ -764,11 +826,24 @@ BlockLanes APlugin::processShaper(int b, BlockLanes in) {
     return s.process(in);
 }
 
+namespace {
+
+// (o1 + o3) and (o2 + o4) side by side, then spread to both sub-samples of their side (lanes 2 and
+// 3 of the sums are not used).
+inline BlockLanes roomOutput(TBasicReverb& room, BlockLanes in) {
+    typedef int32_t Pick __attribute__((vector_size(16)));
+    const BlockLanes o = room.process(leftOf(in), rightOf(in));
+    const BlockLanes sums =
+        (o + __builtin_shuffle(o, Pick{2, 3, 0, 1})) * pairConstant(0.707f) * pairConstant(0.9f);
+    return __builtin_shuffle(sums, Pick{0, 0, 1, 1});
+}
+
+}  // namespace
+
 BlockLanes APlugin::processRoom(int b, BlockLanes in) {
     TBasicReverb& room = *engine::pinned(&reverb[b]);
     BlockMemos& memos = *engine::pinned(&memo[b]);
     const int64_t frame = sampleCounter.load(std::memory_order_relaxed);
-    if ((frame & 7) == 0) stepRoomLfos(b, frame);
 
     // Length, damping, high-pass and spread with their modulation. While all four rest so does
     // all that follows from them, but for new length factors; a reset or a new rate forgets the
@@ -784,7 +859,19 @@ BlockLanes APlugin::processRoom(int b, BlockLanes in) {
                           BlockLanes{V[0], V[1], V[2], V[11]};
     const BlockLanes settings =
         targetsHold(b) ? memos.roomSettings : memos.roomKnobs + BlockLanes{t[0], t[1], t[2], -0.0f};
-    if (allEqual(settings, memos.roomSettings) && memos.roomHighPass == memos.roomHighPass) {
+    const bool rest = allEqual(settings, memos.roomSettings) && memos.roomHighPass == memos.roomHighPass;
+    // Most frames have nothing to set: those call nothing but the room, and so keep no registers.
+    if ((frame & 7) != 0 && rest && room.lengthsFollow()) return roomOutput(room, in);
+    return controlRoom(b, in, settings, rest);
+}
+
+// processRoom where the LFOs step, settings move or the lengths have new factors to take.
+BlockLanes APlugin::controlRoom(int b, BlockLanes in, BlockLanes settings, bool rest) {
+    TBasicReverb& room = reverb[b];
+    BlockMemos& memos = memo[b];
+    const int64_t frame = sampleCounter.load(std::memory_order_relaxed);
+    if ((frame & 7) == 0) stepRoomLfos(b, frame);
+    if (rest) {
         room.refreshLength();
     } else {
         memos.roomSettings = settings;
@@ -798,14 +885,7 @@ BlockLanes APlugin::processRoom(int b, BlockLanes in) {
         const float a = memos.roomLength((0.5f * l + 0.4f) * 6.0f - 6.0f);
         room.setLength(a, 0.9f * a * memos.roomSpread(0.4f * settings[3]));
     }
-
-    // (o1 + o3) and (o2 + o4) side by side, then spread to both sub-samples of their side (lanes 2
-    // and 3 of the sums are not used).
-    typedef int32_t Pick __attribute__((vector_size(16)));
-    const BlockLanes o = room.process(leftOf(in), rightOf(in));
-    const BlockLanes sums =
-        (o + __builtin_shuffle(o, Pick{2, 3, 0, 1})) * pairConstant(0.707f) * pairConstant(0.9f);
-    return __builtin_shuffle(sums, Pick{0, 0, 1, 1});
+    return roomOutput(room, in);
 }
 
 // The room's length factors every 16 frames and its widening taps every 8, four LFOs each.
@@ -846,7 +926,7 @@ void APlugin::stepRoomLfos(int b, int64_t frame) {
 }
 
 inline float APlugin::grainLength(int mode, float v, float pow2EightV) const {
-    if (mode & 1) return GRAIN_SYNCED_LENGTHS[getSteppedValue(v, 21.0f, 21)] * samplesPerBar;
+    if (mode & 1) return GRAIN_SYNCED_LENGTHS[grainSyncedRow(v)] * samplesPerBar;
     return pow2EightV * storedRate / 1000.0f;  // 1 .. 256 ms
 }
 

@@ -129,12 +129,8 @@ void APlugin::doBlockCommand(int command, int block, int target, int side) {
             setXY(block, i, x, y);
         }
     };
-    // Points 0..n for point step k (lines stop at point 32 - k). Point Quant is read truncated,
-    // without the choices' 0.1, as this command has always read it.
-    const float rawQuant = getParameter(XY_POINT_QUANT_TAG[block]);
-    const SlotInfo quant = slotInfo(XY_POINT_QUANT_TAG[block]);
-    const int n =
-        POINTS - XY_POINT_STEP[std::clamp(static_cast<int>(rawQuant * quant.scale), 0, quant.count - 1)];
+    // Points 0..n for point step k (lines stop at point 32 - k).
+    const int n = POINTS - XY_POINT_STEP[xyPointQuantRow(getParameter(XY_POINT_QUANT_TAG[block]))];
     const auto nf = static_cast<float>(n);
 
     switch (command) {

@@ -182,6 +182,12 @@ void APlugin::setChoice(int index, int option) {
     setSteppedValue(index, option, choice.scale, choice.count);
 }
 
+int APlugin::getPlayedChoice(int index, float value) {
+    for (int b = 0; b < BLOCK_COUNT; ++b)
+        if (index == XY_POINT_QUANT_TAG[b]) return xyPointQuantRow(value);
+    return getChoice(index, value);
+}
+
 unsigned char APlugin::getEditChanged() const {
     return editChanged;
 }

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -158,13 +159,14 @@ inline float APlugin::quantInter(int pointQuant, double pos) {
     return static_cast<float>(steps - engine::truncOf(steps));
 }
 
-// The per-frame steps are inlined into updateXYFrame; the named operations run the same code.
+// The per-frame steps are inlined into the frame's XY work; the named operations run the same code.
 [[gnu::always_inline]] inline void APlugin::triggerStep(int b, bool attention) {
     XYState& s = xy[b];
     if (attention && s.requests.load(relaxed) != 0) applyXYRequests(b);
     TStep& steps = stepSequencer[b];
     switch (s.playMode) {
         case XY_FREE:
+            if (!s.playing) s.planned = false;  // a pad that starts to play steps anew
             s.playing = true;
             steps.start();
             break;
@@ -192,6 +194,7 @@ inline float APlugin::quantInter(int pointQuant, double pos) {
             if (s.playing && noteOffFlag) {
                 s.playing = false;
                 s.direction = 0.0;  // the position freezes where it is
+                s.planned = false;
                 steps.stop();
             }
             break;
@@ -209,10 +212,7 @@ inline float APlugin::quantInter(int pointQuant, double pos) {
         writeXYSources(b, s.currentX.load(relaxed), s.currentY.load(relaxed));
 
     if (settingsMoved) {
-        // The raw value, truncated: the options are written as (i + 0.1) / scale.
-        const SlotInfo& pointQuant = CHOICE_SLOTS[static_cast<std::size_t>(XY_POINT_QUANT_TAG[b])];
-        const int quant = std::clamp(static_cast<int>(xyParam(XY_POINT_QUANT_TAG[b]) * pointQuant.scale), 0,
-                                     pointQuant.count - 1);
+        const int quant = xyPointQuantRow(xyParam(XY_POINT_QUANT_TAG[b]));
         s.pointQuant = quant;
         s.pointScale = XY_INV_POINT_STEP[quant];
         s.pointsUsed = XY_QUANT[quant];
@@ -230,7 +230,12 @@ inline float APlugin::quantInter(int pointQuant, double pos) {
         return;
     }
     if (s.previousRecordMode != XY_REPLAY) startReplay(b);
-    updateXYReplay(b);
+    // Unless the settings were read or the editor thread asked, the step keeps to its plan as in a
+    // steady frame: a trigger or a MIDI move that moved the pad has it plan anew.
+    if (settingsMoved || attention)
+        replayStep(b);
+    else
+        replayPlanned(b);
 }
 
 // Modes: a change of play mode or loop restarts the Block. A loop corrected last frame has a new
@@ -266,23 +271,36 @@ void APlugin::updateXYStuff(int b) {
     xyFrameStep(b, true, true, isEditorOpen());
 }
 
-[[gnu::always_inline]] inline void APlugin::replaySteps() {
-    // Each Block's own step, its addresses fixed.
-    static_assert(BLOCK_COUNT == 3);
-    if (xy[0].recordMode == XY_REPLAY) replayPlanned(0);
-    if (xy[1].recordMode == XY_REPLAY) replayPlanned(1);
-    if (xy[2].recordMode == XY_REPLAY) replayPlanned(2);
+void APlugin::updateXYFrame() {
+    // A frame in which nothing was written or asked and no editor is open passes on at once (it
+    // needs no frame of its own): a steady one only replays, another runs the triggers too.
+    if (valuesVersion.load(std::memory_order_acquire) == xySeen.version && !xyAttention.load(relaxed) &&
+        !(editor && editorIsOpen)) {
+        if (xySteady == XYSteady::RUNNING) {
+            replayPads();
+            return;
+        }
+        if (xySteady == XYSteady::NO) {
+            updateXYTriggers();
+            return;
+        }
+    }
+    updateXYFrameLooked();
 }
 
-void APlugin::updateXYFrame() {
+[[gnu::noinline]] void APlugin::updateXYFrameLooked() {
     // The settings are read, and the editor thread's requests and moves looked at, once for the
     // three Blocks: a frame in which nothing was written and nothing asked costs no more.
     const bool settingsMoved = xySeen.moved(valuesVersion);
     const bool attention =
         xyAttention.load(relaxed) && xyAttention.exchange(false, std::memory_order_acquire);
     const bool editorOpen = isEditorOpen();
-    if (settingsMoved || attention || editorOpen || xySteady == XYSteady::NO) {
+    if (settingsMoved || attention || editorOpen) {
         updateXYFrameMoved(settingsMoved, attention, editorOpen);
+        return;
+    }
+    if (xySteady == XYSteady::NO) {
+        updateXYTriggers();
         return;
     }
     if (xySteady == XYSteady::STARTING) {
@@ -297,11 +315,15 @@ void APlugin::updateXYFrame() {
         }
         xySteady = XYSteady::RUNNING;
     }
-    replaySteps();
+    replayPads();
 }
 
-void APlugin::replayPads() {
-    replaySteps();
+[[gnu::noinline]] void APlugin::replayPads() {
+    // Each Block's own step, its addresses fixed.
+    static_assert(BLOCK_COUNT == 3);
+    if (xy[0].recordMode == XY_REPLAY) replayPlanned(0);
+    if (xy[1].recordMode == XY_REPLAY) replayPlanned(1);
+    if (xy[2].recordMode == XY_REPLAY) replayPlanned(2);
 }
 
 [[gnu::noinline]] void APlugin::updateXYFrameMoved(bool settingsMoved, bool attention, bool editorOpen) {
@@ -316,6 +338,17 @@ void APlugin::replayPads() {
         // The last frame's levels, for the pad whose speed follows one from this frame on.
         if (padsReadLevels && !readLevels) publishLevelSources();
     }
+    xyFrameSteps(settingsMoved, attention, editorOpen);
+}
+
+// Nothing was written, asked or opened, but a pad does not run free (or a named operation looked
+// at everything): the triggers look, and each replay keeps to its plan where they left it alone.
+[[gnu::noinline]] void APlugin::updateXYTriggers() {
+    xyFrameSteps(false, false, false);
+}
+
+[[gnu::always_inline]] inline void APlugin::xyFrameSteps(bool settingsMoved, bool attention,
+                                                         bool editorOpen) {
     for (int b = 0; b < BLOCK_COUNT; ++b) triggerStep(b, attention);
     bool steady = true;
     for (int b = 0; b < BLOCK_COUNT; ++b) {
@@ -331,6 +364,7 @@ void APlugin::followMidiPosition(int b) {
         s.xChanged.store(true, relaxed);
         const float x = clamp01(s.midiX);
         s.currentX.store(x, relaxed);
+        s.planned = false;  // a replay glides on from here
         setParameter(XY_LAST_X_TAG[b], s.midiX);
         setSnapedModSource(b, SOURCE_X[b], x);
         setSnapedModSource(b, SOURCE_POLAR_X[b], 2.0f * x - 1.0f);
@@ -340,6 +374,7 @@ void APlugin::followMidiPosition(int b) {
         s.yChanged.store(true, relaxed);
         const float y = clamp01(snapValue(b, s.midiY));
         s.currentY.store(y, relaxed);
+        s.planned = false;
         setParameter(XY_LAST_Y_TAG[b], s.midiY);
         setSnapedModSource(b, SOURCE_Y[b], y);
         setSnapedModSource(b, SOURCE_POLAR_Y[b], 2.0f * y - 1.0f);
@@ -481,9 +516,13 @@ namespace {
     // The bits of a non-negative double order as its value; a sign bit or NaN's exponent puts
     // them above every bound, so one unsigned compare makes both tests. Only -0.0 goes the long
     // way, and the wrap gives it back as it is.
-    if (std::bit_cast<uint64_t>(position) >= std::bit_cast<uint64_t>(s.replayRow->limit))
-        return wrapReplayPosition(position, s.loopMode, s.pointStep);
-    return position;
+    const double limit = s.replayRow->limit;
+    if (std::bit_cast<uint64_t>(position) < std::bit_cast<uint64_t>(limit)) return position;
+    // With the loop off a replay that has arrived rests on its last point, frame after frame.
+    if (s.loopMode == APlugin::XY_LOOP_OFF && position >= limit &&
+        position <= std::numeric_limits<double>::max())
+        return limit;
+    return wrapReplayPosition(position, s.loopMode, s.pointStep);
 }
 
 }  // namespace
@@ -625,6 +664,7 @@ void APlugin::restartXYReplay(int b) {
     s.position = 0.0;
     s.holdCounter = 1.0;
     s.direction = 1.0;
+    s.planned = false;  // the next step works out its rate, direction and speed again
 }
 
 void APlugin::restartFreeXYReplays() {
@@ -632,7 +672,7 @@ void APlugin::restartFreeXYReplays() {
     for (int b = 0; b < BLOCK_COUNT; ++b) {
         if (xy[b].playMode != XY_FREE) continue;
         restartXYReplay(b);
-        xy[b].rate = 0.0;
+        xy[b].rate = 0.0;  // until the next step
         stepSequencer[b].stop();
     }
 }
@@ -727,7 +767,7 @@ int APlugin::getXYSync(int b) const {
     return isBlock(b) ? getBlockChoice<XY_SYNC_TAG>(b) : 0;
 }
 int APlugin::getXYPointQuantization(int b) const {
-    return isBlock(b) ? getBlockChoice<XY_POINT_QUANT_TAG>(b) : 0;
+    return isBlock(b) ? xyPointQuantRow(xyParam(XY_POINT_QUANT_TAG[b])) : 0;
 }
 int APlugin::getXYSpaceQuantization(int b) const {
     return isBlock(b) ? getBlockChoice<XY_SPACE_QUANT_TAG>(b) : 0;

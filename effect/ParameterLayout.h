@@ -2,6 +2,7 @@
 
 #include "effect/OptionStrings.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -312,6 +313,23 @@ enum class SlotKind {
     Character,   // one character of the program name
 };
 
+// A choice's option: clamp((int)(value * scale + 0.1), 0, count - 1), clamped before the
+// conversion so that a stray value cannot overflow the int.
+constexpr int steppedOption(float value, float scale, int count) {
+    if (count < 1) return 0;
+    const float stepped = value * scale + 0.1f;
+    if (!(stepped >= 1.0f)) return 0;
+    if (stepped >= static_cast<float>(count)) return count - 1;
+    return static_cast<int>(stepped);
+}
+
+// A grain length in a synced grain mode plays, and its text names, row steppedOption(value, 21,
+// 21) of the synced lengths.
+inline constexpr float GRAIN_SYNCED_LENGTH_SCALE = 21.0f;
+constexpr int grainSyncedRow(float value) {
+    return steppedOption(value, GRAIN_SYNCED_LENGTH_SCALE, GRAIN_SYNCED_LENGTH_STRING_COUNT);
+}
+
 struct SlotInfo {
     SlotKind kind = SlotKind::None;
     float scale = 0.0f;                    // Choice only
@@ -382,6 +400,14 @@ constexpr std::array<SlotInfo, PARAMETER_COUNT> choiceTable() {
 // Every choice slot's scale, count and option texts by index: the one place they are written.
 // The other slots hold SlotKind::None here.
 inline constexpr std::array<SlotInfo, PARAMETER_COUNT> CHOICE_SLOTS = layoutdetail::choiceTable();
+
+// Point Quant plays row trunc(value * scale), without the + 0.1 of the other choices: the XY
+// replay and the path commands have always read it so, and its text and menu follow them. The
+// values its menu writes, (i + 0.1) / scale, read as option i either way.
+constexpr int xyPointQuantRow(float value) {
+    constexpr SlotInfo quant = CHOICE_SLOTS[static_cast<std::size_t>(XY_POINT_QUANT_TAG[0])];
+    return std::clamp(static_cast<int>(value * quant.scale), 0, quant.count - 1);
+}
 
 // The encoding of a slot; an index outside 0..1023 gives SlotKind::None. Delay Left and Right
 // are Continuous here although they read as DELAY_LEN_STR choices (TDelay's synced rows) while

@@ -281,7 +281,7 @@ void APlugin::changeDelta(int index, float delta) {
     const bool lowFiFilter = std::find(std::begin(SHAPER_LOWFI_FILTER_TAG), std::end(SHAPER_LOWFI_FILTER_TAG),
                                        index) != std::end(SHAPER_LOWFI_FILTER_TAG);
     if (readsAsOption(slot) && !lowFiFilter) {
-        const int option = getSteppedValue(index, slot.scale, slot.count) + (delta >= 0.0f ? 1 : -1);
+        const int option = getPlayedChoice(index, getParameter(index)) + (delta >= 0.0f ? 1 : -1);
         setParameter(index, (static_cast<float>(std::clamp(option, 0, slot.count - 1)) + 0.1f) / slot.scale);
     } else if (isOnOff[index]) {
         setParameter(index, delta >= 0.0f ? 1.0f : 0.0f);

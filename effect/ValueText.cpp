@@ -131,8 +131,7 @@ std::string APlugin::getFilterFrequencyText(float value, float lowest, float oct
 std::string APlugin::getGrainLen(int block, float value) const {
     const int mode = getGrainMode(block);
     if (mode == 0 || mode == 2 || mode == 4) return number(trunc(std::exp2(8.0f * value)), "ms");
-    return GRAIN_SYNCED_LENGTH_STRING[std::clamp(trunc(21.0f * value + 0.01f), 0,
-                                                 GRAIN_SYNCED_LENGTH_STRING_COUNT - 1)];
+    return GRAIN_SYNCED_LENGTH_STRING[grainSyncedRow(value)];
 }
 
 std::string APlugin::ToFreqStr(int index, float divisor, float octaves, bool offAtZero) const {
@@ -151,7 +150,7 @@ std::string APlugin::valueText(int index) const {
             return "";
         case TextKind::Choice: {
             const SlotInfo slot = slotInfo(index);
-            return slot.options[getSteppedValue(v, slot.scale, slot.count)];
+            return slot.options[getPlayedChoice(index, v)];
         }
         case TextKind::Switch:
             return v < 0.5f ? "Off" : "On";
@@ -182,8 +181,7 @@ std::string APlugin::valueText(int index) const {
         case TextKind::Mix:
             return sideText(v, "Equal", "D", "W");
         case TextKind::DelayLength:
-            if (getOnOff(DELAY_TEMPO_SYNC_PARAM))
-                return DELAY_LEN_STR[getSteppedValue(index, TDelay::kSyncedLengthScale, DELAY_LEN_STR_COUNT)];
+            if (getOnOff(DELAY_TEMPO_SYNC_PARAM)) return DELAY_LEN_STR[TDelay::syncedRow(v)];
             return number(trunc(std::exp2(12.0f * v)), "ms");
         case TextKind::CrossFeed:
             if (getOnOff(DELAY_EQUAL_FEED_PARAM)) return "Off";

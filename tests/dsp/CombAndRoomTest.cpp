@@ -288,5 +288,6 @@ TEST_F(ReverbTest, WideCombsGiveTheNarrowOutputBitForBit) {
         reverb->process(inL[i], inR[i], wide[0], wide[1], wide[2], wide[3]);
         narrow->process(inL[i], inR[i], plain[0], plain[1], plain[2], plain[3]);
         ASSERT_EQ(0, std::memcmp(wide, plain, sizeof wide)) << "frame " << i;
+        ASSERT_EQ(reverb->longestPath(), narrow->longestPath()) << "frame " << i;
     }
 }

@@ -126,6 +126,37 @@ TEST(FilterControls, InitStartsOverWithTheSameSettings) {
     EXPECT_EQ(render(), first);
 }
 
+// The updates left out at rest change nothing: a filter that skips them gives, bit for bit, what
+// one updated every sample gives, through a glide that settles, a modulation and a resonance that
+// move while it rests, and a change of type.
+TEST(FilterControls, UpdatesLeftOutAtRestChangeNothing) {
+    TFilter every, skipping;
+    for (TFilter* f : {&every, &skipping}) {
+        f->init(44100.0f);
+        f->setType(TFilter::LP2_12, true);
+    }
+    int resting = 0;
+    for (int i = 0; i < 2400; ++i) {
+        const float freq = i < 400 ? 0.5f : 0.7f;
+        const float mod = i < 1000 ? 0.0f : 0.05f;
+        const float res = i < 1400 ? 0.3f : 0.6f;
+        for (TFilter* f : {&every, &skipping}) {
+            if (i % 16 == 0) f->setFrequency(freq, 0.0f, 0.0f, 0.0f);
+            if (i == 1400 || i == 0) f->setRes(res);
+            if (i == 1800) f->setType(TFilter::HPZ_12, false);
+        }
+        const float x = i % 7 == 0 ? 0.8f : -0.1f;
+        const TFilter::Lanes in{x, -x, 0.5f * x, x};
+        every.update(mod, i > 0);
+        const TFilter::Lanes expected = every.process(in);
+        const float posBefore = skipping.posL;
+        const TFilter::Lanes got = skipping.updateAndProcess<true>(mod, i > 0, in);
+        resting += skipping.posL == posBefore;
+        for (int k = 0; k < 4; ++k) ASSERT_EQ(got[k], expected[k]) << "sample " << i << " lane " << k;
+    }
+    EXPECT_GT(resting, 1000);  // most of it at rest
+}
+
 TEST(FilterResponse, SlopesMatchTheirOrder) {
     // Low-passes at 500 Hz measured over 4-8 kHz, high-passes (negative) at 4 kHz over 125-250 Hz.
     const struct {

@@ -92,7 +92,11 @@ TEST(RenderThread, FilterInEveryType) {
         };
         checkRenderThread(
             "type " + std::to_string(type), 1000.0f, 5, step, [&] { f->reset(); },
-            [&] { return anySubnormal(f->ch) || anySubnormal(f->biquad) || anySubnormal(f->zeroDelay); });
+            [&] {
+                return anySubnormal(f->ch) || anySubnormal(f->biquad) || anySubnormal(f->zeroDelay) ||
+                       anySubnormal(f->onePoleLanes) || anySubnormal(f->svfLanes) ||
+                       anySubnormal(f->ladderLanes);
+            });
     }
 }
 

@@ -154,6 +154,13 @@ TEST(EditorRouting, AWheelNotchStepsAMenuOneOptionAndShiftStepsAKnobFinely) {
     EXPECT_FLOAT_EQ(fx.getParameter(BLOCK_TYPE_TAG[1]), choice(2, 6.99f));
     EXPECT_EQ(fx.getBlockType(1), 2);
 
+    // Point Quant plays option 1 just below option 2's value: the menu shows and steps from it.
+    fx.setParameter(XY_POINT_QUANT_TAG[0], 1.95f / 4.99f);
+    h.idle();
+    EXPECT_EQ(h.ctl().xyPointMenu[0]->getValue(), 1.0f);
+    h.parent.wheel(EditorHarness::centre(h.ctl().xyPointMenu[0]), 1.0f);
+    EXPECT_FLOAT_EQ(fx.getParameter(XY_POINT_QUANT_TAG[0]), choice(2, 4.99f));
+
     // The Low-Fi filter (plain entries the effect does not step) and the grouped filter modes.
     fx.setParameter(BLOCK_TYPE_TAG[0], choice(3, 6.99f));
     fx.setParameter(SHAPER_MODE_TAG[0], choice(5, 9.0f));

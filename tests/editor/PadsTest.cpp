@@ -261,6 +261,53 @@ TEST(XYPad, MidiMovementInAnArmedRecordModeRecordsUntilReplay) {
     EXPECT_FLOAT_EQ(h.point(b, 31).first, 0.7f);
 }
 
+// Under the open editor a replaying pad steps on from what its last full step worked out, also
+// after MIDI moves of X, then of Y, that the closed editor left for it to follow: in calls of 37
+// frames it moves as in calls of one frame after a write each, where every step is the full one.
+TEST(XYPad, UnderTheOpenEditorAReplayStepsAsTheFullStepDoes) {
+    const auto replayed = [](bool steady) {
+        EditorHarness h;
+        APlugin& fx = *h.fx;
+        for (int i = 0; i < XY_PATH_POINTS; ++i) fx.setXY(0, i, i / 31.0f, 0.5f);
+        fx.setParameter(XY_SYNC_TAG[0], choice(11, 30.99f));  // a quarter bar
+        fx.setParameter(XY_SMOOTH_TAG[0], 0.5f);
+        fx.setParameter(XY_RECORD_MODE_TAG[0], choice(APlugin::XY_REPLAY, 2.99f));
+        std::vector<double> seen;
+        const auto run = [&](int frames) {
+            std::array<float, 37> in{}, out{};
+            float* io[2] = {in.data(), in.data()};
+            float* o[2] = {out.data(), out.data()};
+            for (int done = 0; done < frames; done += 37) {
+                if (steady) {
+                    fx.processReplacing(io, o, 37);
+                } else {
+                    for (int k = 0; k < 37; ++k) {
+                        // The same value written again: the next frame reads every setting again.
+                        fx.setParameter(XY_SMOOTH_TAG[1], fx.getParameter(XY_SMOOTH_TAG[1]));
+                        fx.processReplacing(io, o, 1);
+                    }
+                }
+                seen.push_back(fx.xy[0].position);
+                seen.push_back(fx.xy[0].currentX.load());
+                seen.push_back(fx.xy[0].currentY.load());
+                seen.push_back(fx.modSourceValues[SOURCE_X[0]]);
+            }
+        };
+        for (const int32_t* midi : {XY_MIDI_X_TAG, XY_MIDI_Y_TAG}) {
+            run(37 * 30);
+            fx.setParameter(midi[0], 0.9f);  // seen, but followed only once the editor opens
+            run(37 * 30);
+            h.openMain();
+            run(37 * 60);
+            h.editor->close();
+        }
+        return seen;
+    };
+    const std::vector<double> steady = replayed(true);
+    EXPECT_GT(steady.back(), 0.0);
+    EXPECT_EQ(steady, replayed(false));
+}
+
 TEST(PadsAndGrids, ConcurrentRenderMovesThePadsAndStepsTheGridsTheEditorDraws) {
     Pads h(2);
     for (int b = 0; b < BLOCK_COUNT; ++b) {

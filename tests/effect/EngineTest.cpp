@@ -11,10 +11,13 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <limits>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace tarnwell::test;
@@ -438,16 +441,29 @@ TEST_F(EngineTest, AGaterUnderItsReplayingPadGatesAlikeInQuietFrames) {
     EXPECT_EQ(quiet, gated(1));
 }
 
-// Steady pads step on from what their last full step worked out while the sources and the
-// modulation that step followed rest. Three pads on every kind of step (ping-pong with point,
-// time and space quantisation, a slot moving its smoothing or not; a speed that follows the
-// first pad's X; a free path whose speed follows the noise), across a tempo change, publish in
-// calls of 37 frames, which run steady and quiet, what they publish in calls of one frame after
-// a write each, where every step is the full one.
-TEST_F(EngineTest, SteadyPadsReplayAsTheFullStepDoes) {
-    auto published = [&](bool steady, bool slot) {
-        auto fx = makeNeutral(3, [slot](APlugin& e) {
+// Pads step on from what their last full step worked out while the sources and the modulation
+// that step followed rest and no trigger moved them. Three patches publish in calls of 37 frames,
+// which run steady (and quiet where they can), what they publish in calls of one frame after a
+// write each, where every step is the full one, across a tempo change: free pads on every kind of
+// step (ping-pong with point, time and space quantisation; a speed that follows the first pad's
+// X; a free path whose speed follows the noise); the same with a slot moving the first pad's
+// smoothing; and pads on notes and on the follower beside a free one, whose triggers start, stop
+// and restart them.
+TEST_F(EngineTest, PadsReplayAsTheFullStepDoes) {
+    enum Patch { FREE, SLOT, TRIGGERED };
+    auto published = [&](Patch patch, bool steady) {
+        auto fx = makeNeutral(3, [patch](APlugin& e) {
             for (int b = 0; b < BLOCK_COUNT; ++b) setXYReplay(e, b);
+            if (patch == TRIGGERED) {
+                e.setParameter(XY_PLAY_MODE_TAG[0], choice(APlugin::XY_NOTE, 9.99f));
+                e.setParameter(XY_SMOOTH_TAG[0], 0.4f);
+                e.setParameter(XY_PLAY_MODE_TAG[1], choice(APlugin::XY_FOLLOWER, 9.99f));
+                e.setParameter(XY_LOOP_MODE_TAG[1], choice(APlugin::XY_LOOP_OFF, 2.99f));
+                e.setParameter(XY_SYNC_TAG[1], choice(5, 30.99f));  // a sixteenth, then it rests
+                e.setParameter(FOLLOWER_THRESHOLD_PARAM, 0.075f);
+                e.setParameter(FOLLOWER_HOLD_PARAM, 0.3f);
+                return;
+            }
             e.setParameter(XY_LOOP_MODE_TAG[0], choice(2, 2.99f));
             e.setParameter(XY_POINT_QUANT_TAG[0], choice(2, 4.99f));
             e.setParameter(XY_TIME_QUANT_TAG[0], choice(5, 30.99f));
@@ -460,14 +476,22 @@ TEST_F(EngineTest, SteadyPadsReplayAsTheFullStepDoes) {
             e.setParameter(XY_LEN_MS_TAG[2], 0.3f);
             e.setParameter(XY_SPEED_MOD_SOURCE_TAG[2], choice(SOURCE_WHITE_NOISE, 99.99f));
             e.setParameter(XY_SPEED_MOD_AMOUNT_TAG[2], 0.8f);
-            if (slot) setSlot(e, 0, SOURCE_UNIPOLAR_NOISE, DESTINATION_BLOCK_XY_SMOOTH[0], 0.4f);
+            if (patch == SLOT) setSlot(e, 0, SOURCE_UNIPOLAR_NOISE, DESTINATION_BLOCK_XY_SMOOTH[0], 0.4f);
         });
         setTransport(false, 120.0);
+        // Bursts for the follower: 400 frames loud every 9000.
+        Signal in(40000, 0.0f);
+        for (std::size_t i = 0; i < in.size(); ++i) in[i] = i % 9000 < 400 ? 0.8f : 0.0f;
         std::vector<double> seen;
-        render(*fx, constant(20000, 0.1f), constant(20000, 0.1f), steady ? 37 : 1, [&](std::size_t last) {
-            if (!steady) fx->setParameter(XY_SMOOTH_TAG[1], 0.5f);  // read again in the next frame
-            if (last + 1 == 37 * 270) setTransport(false, 100.0);   // between calls in both
-            if ((last + 1) % 37 != 0) return;
+        render(*fx, in, in, steady ? 37 : 1, [&](std::size_t last) {
+            // The same value written again: the next frame reads every setting again.
+            if (!steady) fx->setParameter(XY_SMOOTH_TAG[2], fx->getParameter(XY_SMOOTH_TAG[2]));
+            // Between calls in both: the next frame sees them.
+            const std::size_t next = last + 1;
+            if (next == 37 * 270) setTransport(false, 100.0);
+            if (next == 37 * 40 || next == 37 * 500) fx->noteOnFlag = 1;
+            if (next == 37 * 300 || next == 37 * 700) fx->noteOffFlag = 1;
+            if (next % 37 != 0) return;
             for (int b = 0; b < BLOCK_COUNT; ++b) {
                 seen.push_back(fx->xy[b].position);
                 seen.push_back(fx->xy[b].currentX.load());  // glided, before the quantisers
@@ -476,11 +500,41 @@ TEST_F(EngineTest, SteadyPadsReplayAsTheFullStepDoes) {
         });
         return seen;
     };
-    for (const bool slot : {false, true}) {
-        const std::vector<double> steady = published(true, slot);
-        EXPECT_GT(steady[6 * 2], 0.0) << "the third pad moves";
-        EXPECT_EQ(steady, published(false, slot)) << (slot ? "with" : "without") << " the slot";
+    for (const Patch patch : {FREE, SLOT, TRIGGERED}) {
+        const std::vector<double> steady = published(patch, true);
+        EXPECT_GT(steady[steady.size() - 6 * 2], 0.0) << "the third pad moves";
+        EXPECT_GT(steady[steady.size() - 6 * 3], 0.0) << "the first pad moves";
+        EXPECT_EQ(steady, published(patch, false)) << "patch " << patch;
     }
+}
+
+// The editor thread moves, records and resets pads while the engine replays them in steady and
+// quiet frames. Its real check is the ThreadSanitizer build: what the two threads share must be
+// published safely.
+TEST_F(EngineTest, TheEditorThreadSharesThePadsSafelyWithReplayingFrames) {
+    auto fx = makeNeutral(3, [](APlugin& e) {
+        for (int b = 0; b < BLOCK_COUNT; ++b) setXYReplay(e, b);
+        e.setParameter(XY_RECORD_MODE_TAG[1], choice(APlugin::XY_RECORDING, 2.99f));
+    });
+    std::atomic<bool> done{false};
+    std::thread editor([&] {
+        for (int n = 0; !done.load(); ++n) {
+            const float v = static_cast<float>(n % 101) / 100.0f;
+            if (n % 4 == 0) fx->setXY(2, v, 1.0f - v);  // a replaying pad's live position
+            fx->setXYRecord(1, v, v);
+            if (n % 50 == 49) fx->endXYRecord(1);
+            float hx = 0.0f, hy = 0.0f;
+            fx->getXYEditor(0, hx, hy);
+            ASSERT_TRUE(hx >= 0.0f && hx <= 1.0f);
+            if (n % 200 == 0) fx->resetXYS();
+            std::this_thread::sleep_for(std::chrono::microseconds(20));  // steady frames between
+        }
+    });
+    render(*fx, constant(200000, 0.1f), 37);
+    done = true;
+    editor.join();
+    for (int b = 0; b < BLOCK_COUNT; ++b)
+        for (int k = 0; k < 4; ++k) EXPECT_LE(std::fabs(fx->modSourceValues[SOURCE_X[b] + k]), 1.0f) << b;
 }
 
 // Under levels the Mod Wheel moves (a Block's Volume, the output Pan) a turned Volume knob
@@ -508,22 +562,29 @@ TEST_F(EngineTest, LevelsOnTheModWheelGlideAndRestAlikeInQuietFrames) {
 
 // Quiet runs go stage by stage (the Delay, each Block, the output stage over the run's frames):
 // on every path, with the Delay between the Blocks or around them, Blocks Off, bypassed, one
-// Room or two, and the follower on each of its sources, calls of 37 frames (which run quiet)
-// give the output and the follower of calls of one frame (which never do).
+// Room or two (apart or side by side), Combs and a Low-Fi Shaper drawing from one noise
+// generator, and the follower on each of its sources, calls of 37 frames (which run quiet) give
+// the output and the follower of calls of one frame (which never do).
 TEST_F(EngineTest, QuietRunsTakenStageByStageRenderAsSingleFrames) {
     const Signal left = sine(350.0, RATE, 5000, 0.5), right = sine(520.0, RATE, 5000, 0.4);
     const int blocks[][3] = {{TYPE_OFF, TYPE_OFF, TYPE_OFF},
                              {TYPE_FILTER, TYPE_OFF, TYPE_ROOM},
-                             {TYPE_ROOM, TYPE_COMB, TYPE_ROOM}};
+                             {TYPE_ROOM, TYPE_COMB, TYPE_ROOM},
+                             {TYPE_COMB, TYPE_SHAPER, TYPE_COMB},
+                             {TYPE_ROOM, TYPE_ROOM, TYPE_FILTER}};
     for (int path = 0; path < 6; ++path) {
-        for (int t = 0; t < 3; ++t) {
+        for (int t = 0; t < 5; ++t) {
             const int(&types)[3] = blocks[t];
             auto played = [&](std::size_t blockSize) {
                 auto fx = makeNeutral(path, [&](APlugin& e) {
                     setBlocks(e, path, types);
+                    for (int b = 0; b < BLOCK_COUNT; ++b) {
+                        e.setParameter(COMB_RANDOM_TAG[b], 0.3f * static_cast<float>(path % 3));
+                        e.setParameter(SHAPER_MODE_TAG[b], choice(path < 3 ? SHAPER_MODE_LOWFI : 0, 9.0f));
+                    }
                     setFeedbackDelay(e);
                     e.setParameter(FOLLOWER_SOURCE_PARAM, choice((3 * path + t) % 5, 4.9f));
-                    if (path % 4 == 1) e.setParameter(BLOCK_BYPASS_TAG[1], 1.0f);
+                    if (path % 4 == 1) e.setParameter(BLOCK_BYPASS_TAG[2], 1.0f);
                 });
                 Stereo out = render(*fx, left, right, blockSize);
                 out.left.push_back(fx->modSourceValues[SOURCE_FOLLOWER]);

@@ -10,7 +10,9 @@
 #include <utility>
 #include <vector>
 
+#include "dsp/TDelay.h"
 #include "effect/IndexFamilies.h"
+#include "effect/MenuCommands.h"
 #include "effect/OptionStrings.h"
 #include "effect/ParameterNames.h"
 #include "tests/effect/PluginFixture.h"
@@ -134,6 +136,102 @@ TEST_F(ValueText, TextsFollowTheSettingsTheyDependOn) {
     for (const auto& c : cases) {
         if (c.setting >= 0) fx->setParameter(c.setting, c.to);
         EXPECT_EQ(shown(c.index, c.value), c.text) << "index " << c.index << " at " << c.value;
+    }
+}
+
+// Near its row boundaries the synced Delay length names the row whose length the Delay plays
+// (0.2 plays row 2, 2.998, not 3), and the values the bank writes, (k + 0.1) / 14.99, name row k.
+TEST_F(ValueText, SyncedDelayLengthNamesTheRowTheDelayPlays) {
+    const float bpm = 480.0f, samplesPerBar = 44100.0f * 240.0f / bpm;
+    TDelay delay;
+    // The row whose length the Delay's echo of an impulse comes after.
+    auto playedRow = [&](float v) {
+        delay.init(44100.0f);
+        delay.setTempo(bpm);
+        delay.setDelayLen(v, v, 0.0f, 0.0f, 1.0f, 1.0f);
+        float weight = 0.0f, centre = 0.0f;
+        for (int i = 0; i < 20000; ++i) {
+            float l = 0.0f, r = 0.0f;
+            delay.process(i == 0 ? 1.0f : 0.0f, 0.0f, l, r);
+            weight += std::fabs(l);
+            centre += static_cast<float>(i) * std::fabs(l);
+        }
+        for (int k = 0; k < TDelay::kSyncedLengths; ++k)
+            if (std::fabs(centre / weight - (TDelay::TAPE_DELAY_LEN_ARRAY[k] * samplesPerBar + 1.0f)) < 0.5f)
+                return k;
+        return -1;
+    };
+    fx->setParameter(DELAY_TEMPO_SYNC_PARAM, 1.0f);
+    for (int k = 0; k < TDelay::kSyncedLengths; ++k) {
+        const float written = (static_cast<float>(k) + 0.1f) / 14.99f;
+        EXPECT_EQ(shown(DELAY_LEFT_PARAM, written), DELAY_LEN_STR[k]) << k;
+        const float k14 = static_cast<float>(k) / 14.99f;
+        for (float v : {written, k14 - 0.05f / 14.99f, k14 - 0.001f / 14.99f, std::nextafter(k14, 1.0f)}) {
+            if (v < 0.0f) continue;
+            const int row = playedRow(v);
+            ASSERT_GE(row, 0) << v;
+            EXPECT_EQ(shown(DELAY_LEFT_PARAM, v), DELAY_LEN_STR[row]) << "at " << v;
+            EXPECT_EQ(shown(DELAY_RIGHT_PARAM, v), DELAY_LEN_STR[row]) << "at " << v;
+        }
+    }
+    EXPECT_EQ(playedRow(0.2f), 2);
+    EXPECT_EQ(shown(DELAY_LEFT_PARAM, 0.2f), "1/32*");
+}
+
+// In a synced grain mode the size texts name the length the grains take, also in the hundredth
+// below each row where a reading without the + 0.1 would name the row before.
+TEST_F(ValueText, SyncedGrainLengthNamesTheLengthThatPlays) {
+    const int b = 1, count = GRAIN_SYNCED_LENGTH_STRING_COUNT;
+    fx->setParameter(GRAIN_MODE_TAG[b], choice(1, 5.99f));  // Ping Sync
+    fx->setParameter(GRAIN_UNLINK_TAG[b], 1.0f);            // the update rate reads as a length too
+    auto playedRow = [&](float v) {
+        for (int k = 0; k < count; ++k)
+            if (fx->getGrainSize(b, v, 1.0f) ==
+                fx->getGrainSize(b, (static_cast<float>(k) + 0.5f) / 21.0f, 1.0f))
+                return k;
+        return -1;
+    };
+    for (int k = 0; k < count; ++k) {
+        const float k21 = static_cast<float>(k) / 21.0f;
+        for (float v : {(static_cast<float>(k) + 0.3f) / 21.0f, k21 - 0.05f / 21.0f, k21 - 0.1f / 21.0f,
+                        std::nextafter(k21 - 0.1f / 21.0f, 0.0f), k21 - 0.009f / 21.0f}) {
+            if (v < 0.0f) continue;
+            const int row = playedRow(v);
+            ASSERT_GE(row, 0) << v;
+            EXPECT_EQ(shown(GRAIN_WRITE_SIZE_TAG[b], v), GRAIN_SYNCED_LENGTH_STRING[row]) << "at " << v;
+            EXPECT_EQ(shown(GRAIN_UPDATE_RATE_TAG[b], v), GRAIN_SYNCED_LENGTH_STRING[row]) << "at " << v;
+        }
+        EXPECT_EQ(shown(GRAIN_READ_SIZE_TAG[b], (static_cast<float>(k) + 0.3f) / 21.0f),
+                  GRAIN_SYNCED_LENGTH_STRING[k]);
+    }
+}
+
+// Point Quant reads without the + 0.1 of the other choices: just below each option's value its
+// text, its stepping and the pad's reading name the points a path command draws with.
+TEST_F(ValueText, PointQuantNamesThePointsThePathCommandsUse) {
+    const int quant = XY_POINT_QUANT_TAG[0];
+    // The option whose points a vertical line reaches: points 0..32 - step, step 32 / points used.
+    auto playedRow = [&](float v) {
+        fx->setParameter(quant, v);
+        fx->doBlockCommand(XY_VERTICAL, 0, -1, -1);
+        float x = 0.0f, y = 0.0f;
+        fx->getXYValues(0, 1, x, y);
+        for (int k = 0; k < XY_POINT_QUANT_STR_COUNT; ++k)
+            if (std::lround(1.0f / y) == 32 - 32 / APlugin::XY_QUANT[k]) return k;
+        return -1;
+    };
+    for (int k = 0; k < XY_POINT_QUANT_STR_COUNT; ++k) {
+        const float k5 = static_cast<float>(k) / 4.99f;
+        EXPECT_EQ(shown(quant, choice(k, 4.99f)), XY_POINT_QUANT_STR[k]);
+        for (float v : {choice(k, 4.99f), k5 - 0.05f / 4.99f, std::nextafter(k5, 0.0f), k5}) {
+            if (v < 0.0f) continue;
+            const int row = playedRow(v);
+            ASSERT_GE(row, 0) << v;
+            EXPECT_EQ(shown(quant, v), XY_POINT_QUANT_STR[row]) << "at " << v;
+            EXPECT_EQ(fx->getXYPointQuantization(0), row) << "at " << v;
+            fx->changeDelta(quant, 1.0f);
+            EXPECT_EQ(fx->getParameter(quant), choice(std::min(row + 1, 4), 4.99f)) << "at " << v;
+        }
     }
 }
 

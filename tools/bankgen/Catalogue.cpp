@@ -25,7 +25,7 @@ std::vector<std::string> texts(const char* const* table, int count) {
 const ChoiceInfo WAVES{WAVE_TEXT_SCALE, 0.005f, texts(WAVE_STR, WAVE_STR_COUNT)};
 const ChoiceInfo VOWELS{VOWEL_TEXT_SCALE, 0.005f, texts(VOWEL_STR, VOWEL_STR_COUNT)};
 const ChoiceInfo DELAY_LENGTHS{TDelay::kSyncedLengthScale, 0.1f, texts(DELAY_LEN_STR, DELAY_LEN_STR_COUNT)};
-const ChoiceInfo GRAIN_LENGTHS{21.0f, 0.3f,
+const ChoiceInfo GRAIN_LENGTHS{GRAIN_SYNCED_LENGTH_SCALE, 0.3f,
                                texts(GRAIN_SYNCED_LENGTH_STRING, GRAIN_SYNCED_LENGTH_STRING_COUNT)};
 
 bool isXYAssignment(int index) {
