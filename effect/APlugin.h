@@ -112,7 +112,7 @@ public:
     static int getChoice(int index, float value);
     int getChoice(int index) const;
     // The option that plays for a stored value of choice slot index, which its value text and
-    // menu show: getChoice, but Point Quant by the XY replay's own reading.
+    // menu show: getChoice, but Point Quant and the Low-Fi filter by the engine's own readings.
     static int getPlayedChoice(int index, float value);
     void setChoice(int index, int option);
     // A choice of valid Block b, for the reads of every frame: the three Blocks encode it alike, so

@@ -425,34 +425,38 @@ template FramePair APlugin::runPath<5>(FramePair);
 // signal) or a Grain Block draws from the noise the controls draw from. Combs and Shapers share
 // a generator of their own.
 bool APlugin::quietRunStaged() const {
-    int rooms = 0, drawing = 0;
+    int rooms = 0, firstRoom = BLOCK_COUNT, lastRoom = -1, drawing = 0;
     bool drawsRead = false;
     for (int b = 0; b < BLOCK_COUNT; ++b) {
-        if (blockType[b] == TYPE_GRAIN) return false;
-        if (!frameSettings.blockBypass[b] && blockType[b] == TYPE_ROOM) ++rooms;
+        const int type = blockType[b];
+        const int source = xy[b].replaySettings.modSource;
+        if (type == TYPE_GRAIN ||
+            (xy[b].recordMode == XY_REPLAY &&
+             (source == SOURCE_FOLLOWER || (source >= SOURCE_INPUT && source <= SOURCE_OUT + 1))))
+            return false;
+        if (frameSettings.blockBypass[b]) continue;
         // Combs and Shapers draw from one generator of their own, Block after Block in a frame:
         // taken stage by stage each would read another's draws, unless none reads them (a Comb
         // without Random only moves the generator on, a Shaper reads them in Low-Fi only).
-        if (!frameSettings.blockBypass[b] && blockType[b] == TYPE_COMB) {
-            ++drawing;
-            drawsRead = drawsRead || memo[b].combKnobs.random > 0.0f;
+        switch (type) {
+            case TYPE_ROOM:
+                ++rooms;
+                firstRoom = std::min(firstRoom, b);
+                lastRoom = b;
+                break;
+            case TYPE_COMB:
+                ++drawing;
+                drawsRead = drawsRead || memo[b].combKnobs.random > 0.0f;
+                break;
+            case TYPE_SHAPER:
+                ++drawing;
+                drawsRead = drawsRead || getShaperMode(b) == SHAPER_MODE_LOWFI;
+                break;
+            default:
+                break;
         }
-        if (!frameSettings.blockBypass[b] && blockType[b] == TYPE_SHAPER) {
-            ++drawing;
-            drawsRead = drawsRead || getShaperMode(b) == SHAPER_MODE_LOWFI;
-        }
-        const int source = xy[b].replaySettings.modSource;
-        if (xy[b].recordMode == XY_REPLAY &&
-            (source == SOURCE_FOLLOWER || (source >= SOURCE_INPUT && source <= SOURCE_OUT + 1)))
-            return false;
     }
     // Two Rooms or more take the run together (see runRoomsTogether): in a chain only side by side.
-    int firstRoom = BLOCK_COUNT, lastRoom = -1;
-    for (int b = 0; b < BLOCK_COUNT; ++b) {
-        if (frameSettings.blockBypass[b] || blockType[b] != TYPE_ROOM) continue;
-        firstRoom = std::min(firstRoom, b);
-        lastRoom = b;
-    }
     const bool roomsApart = currentPath <= PATH_LAST_SERIAL && lastRoom - firstRoom + 1 > rooms;
     return !(rooms > 1 && roomsApart) && (drawing <= 1 || !drawsRead);
 }
