@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 #include "dsp/ControlMath.h"
@@ -88,6 +89,7 @@ void TShaper::init(float sampleRate) {
     envRelease = 0.1f;
     quantLevels = 1.0f;
     controlCount = 0;
+    settledValid = slowCurrent = false;
     filter.init(hostRate);
     filter.setType(TFilter::BPZ_12, true);
     // Every shaper needs its own band edges and the shared waves, not only the first one.
@@ -101,6 +103,7 @@ void TShaper::reset() {
     dcL = dcR = 0.0f;
     controlCount = 0;
     heldLa = heldLb = heldRa = heldRb = 0.0f;
+    slowCurrent = false;  // the release starts over above
 }
 
 void TShaper::setType(int mode) {
@@ -113,6 +116,25 @@ void TShaper::setSym(float s) {
     slopeHigh = 0.5f / (1.0f - sym);
 }
 
+// The settings that follow every fourth call: release, wave pair and morph, band level.
+void TShaper::setSlowControls(float fHz) {
+    if (!(shape == releaseShape)) {
+        releaseShape = shape;
+        // A release above 1 would make the envelope recursion diverge.
+        release = std::min(1.0f, std::exp2(-10.0f * shape));
+    }
+    envRelease = release;
+    wavePos = 3.99f * wave;
+    waveA = static_cast<std::int32_t>(wavePos);
+    waveB = (waveA + 1) % WAVE_COUNT;  // the saw morphs back towards the sine
+    morph = wavePos - controlmath::floorOf(wavePos);
+    level = 0;
+    for (int k = 0; k < WAVE_LEVELS - 1; ++k)
+        if (bandEdge[k] < fHz && fHz < bandEdge[k + 1]) level = k;
+    if (fHz > bandEdge[WAVE_LEVELS - 1]) level = WAVE_LEVELS - 1;
+    slowCurrent = true;
+}
+
 void TShaper::setDistort(float waveIn, float freqIn, float amountIn, float shapeIn, float spread,
                          float waveMod, float freqMod, float amountMod, float shapeMod, float extra,
                          float lowFiFilter, bool firstFrame) {
@@ -122,26 +144,26 @@ void TShaper::setDistort(float waveIn, float freqIn, float amountIn, float shape
     freq = std::min(clamp01(smoothed[1] + freqMod), 0.97f);
     amount = smoothed[2] + amountMod;
     shape = smoothed[3] + shapeMod;
-    // Set every host sample with settings that mostly rest: each exponential only when its
-    // argument moves.
+    // Set every host sample with settings that mostly rest: what follows from them alone is
+    // worked out again only when one of them moved.
+    const Settings now{wave, freq, amount, shape, spread, extra, lowFiFilter, type};
+    if (settledValid && std::memcmp(&now, &settled, sizeof now) == 0) {
+        if (controlCount == 0 && !slowCurrent) setSlowControls(memo.hz);
+        controlCount = (controlCount + 1) & 3;
+        if (type == LowFi) filter.update(0.0f, true);
+        return;
+    }
+    settled = now;
+    settledValid = true;
+    slowCurrent = false;
+    // Each exponential only when its own argument moves.
     if (!(freq == memo.freq)) {
         memo.freq = freq;
         memo.hz = 0.3125f * std::exp2(16.0f * freq);
     }
     const float fHz = memo.hz;
 
-    if (controlCount == 0) {
-        // A release above 1 would make the envelope recursion diverge.
-        envRelease = std::min(1.0f, std::exp2(-10.0f * shape));
-        wavePos = 3.99f * wave;
-        waveA = static_cast<std::int32_t>(wavePos);
-        waveB = (waveA + 1) % WAVE_COUNT;  // the saw morphs back towards the sine
-        morph = wavePos - controlmath::floorOf(wavePos);
-        level = 0;
-        for (int k = 0; k < WAVE_LEVELS - 1; ++k)
-            if (bandEdge[k] < fHz && fHz < bandEdge[k + 1]) level = k;
-        if (fHz > bandEdge[WAVE_LEVELS - 1]) level = WAVE_LEVELS - 1;
-    }
+    if (controlCount == 0) setSlowControls(fHz);
     controlCount = (controlCount + 1) & 3;  // only "a multiple of 4" matters; never overflows
 
     if (!(spread == memo.spread)) {
@@ -287,4 +309,5 @@ TShaper::Lanes TShaper::process(Lanes in) {
 
 void TShaper::setTables() {
     for (int k = 0; k < WAVE_LEVELS; ++k) bandEdge[k] = waveBandEdge(k);
+    slowCurrent = false;  // the band level follows the edges
 }
