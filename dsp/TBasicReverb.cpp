@@ -80,26 +80,36 @@ inline ReverbLanes laneMax(ReverbLanes a, ReverbLanes b) {
 
 // ---- TComb ----
 
+// A frame at place p of its block reads length = 4 * blocks + rest frames back: blocks whole blocks
+// and rest places back, and one block less but a vector part more when the rest reaches back past
+// the block's start (p < rest).
+void TComb::placeComb(int c, std::int32_t length) {
+    const std::int32_t blocks = length / kBlockFrames, rest = length % kBlockFrames;
+    const std::int32_t at = (c / kLanes) * kVectorFloats + c % kLanes - blocks * kBlockFloats - rest * kLanes;
+    for (int place = 0; place < kBlockFrames; ++place)
+        offset[place][c] = at - (place < rest ? kBlockFloats - kVectorFloats : 0);
+}
+
 void TComb::setRawLengths(const int (&lengths)[kCombs]) {
-    // Unsigned arithmetic wraps a length past the ring back into it, as the masked read expects.
+    // Unsigned arithmetic wraps a length past the ring back into it: 1 .. kRingFrames frames.
+    longestLength = 0;
     for (int c = 0; c < kCombs; ++c) {
         const std::uint32_t ahead = (kRingFrames - static_cast<std::uint32_t>(lengths[c])) & kCombMask;
-        offset[c] = static_cast<std::int32_t>(ahead * kCombs) + c - kRingFloats;
+        const auto length = static_cast<std::int32_t>(kRingFrames - ahead);
+        placeComb(c, length);
+        longestLength = std::max(longestLength, length);
     }
-    lowestOffset = *std::min_element(std::begin(offset), std::end(offset));
 }
 
 void TComb::setLengths(const ReverbLanes (&frames)[kVectors]) {
     ReverbLanes longest = frames[0];
     for (int j = 0; j < kVectors; ++j) {
         const ReverbIndices length = __builtin_convertvector(frames[j], ReverbIndices);
-        const ReverbIndices combs = {j * kLanes, j * kLanes + 1, j * kLanes + 2, j * kLanes + 3};
-        const ReverbIndices at = combs - length * kCombs;
-        std::memcpy(&offset[j * kLanes], &at, sizeof at);
+        for (int k = 0; k < kLanes; ++k) placeComb(j * kLanes + k, length[k]);
         longest = laneMax(longest, frames[j]);
     }
     const float most = std::max(std::max(longest[0], longest[1]), std::max(longest[2], longest[3]));
-    lowestOffset = -static_cast<std::int32_t>(most) * kCombs;
+    longestLength = static_cast<std::int32_t>(most);
 }
 
 void TComb::setVectors(float damping, float room) {
@@ -152,7 +162,8 @@ inline void store4(float* p, Lanes v) {
 [[gnu::always_inline]] inline ReverbLanes TComb::update(float inL, float tap0, float tap2, float inR,
                                                         float tap1, float tap3) {
     const std::uint32_t q = position = (position + 1) & kCombMask;
-    const std::int32_t start = static_cast<std::int32_t>(q) * kCombs;
+    const std::int32_t start = frameStart(q);
+    const std::int32_t* offsets = offset[q % kBlockFrames];
 
     // Even combs of a lane take the dry input of their side, odd combs a pre-delay tap (lanes 1
     // and 3); lanes 2 and 4 the other way round.
@@ -162,20 +173,26 @@ inline void store4(float* p, Lanes v) {
     // The frame's values go straight into the ring's frame, ten 4-wide stores. A comb reads its
     // own slot of this frame at most (a length of a whole ring), before its vector writes it; every
     // comb reads behind the frame's start in the second copy, one load each.
-    float* frame = ring.at() + start;
+    float* frame = ringFrames + start;
     Lanes total = {0.0f, 0.0f, 0.0f, 0.0f};
     for (int j = 0; j < kCombs / kLanes; ++j) {
-        const std::int32_t* o = &offset[j * kLanes];
+        const std::int32_t* o = &offsets[j * kLanes];
         const Lanes d = {frame[o[0]], frame[o[1]], frame[o[2]], frame[o[3]]};
         total += d;
         // Kept as it goes: otherwise every delayed vector stays live to the end, and spills.
         asm("" : "+x"(total));
         const Lanes low = load4(&lowPass[j * kLanes]) * dampV + d * keepV;
         store4(&lowPass[j * kLanes], low);
-        store4(&frame[j * kLanes], low * roomV + (j % 2 == 0 ? evenInput : oddInput) + guard);
+        store4(&frame[j * kVectorFloats], low * roomV + (j % 2 == 0 ? evenInput : oddInput) + guard);
     }
-    if (ring.mirrored()) std::memcpy(frame - kRingFloats, frame, kCombs * sizeof(float));
+    mirror(frame);
     return highPass(total);
+}
+
+inline void TComb::mirror(float* frame) {
+    if (ring.mirrored())
+        for (int j = 0; j < kVectors; ++j)
+            store4(&frame[j * kVectorFloats - kRingFloats], load4(&frame[j * kVectorFloats]));
 }
 
 [[gnu::always_inline]] inline ReverbLanes TComb::highPass(ReverbLanes total) {
@@ -200,22 +217,27 @@ __attribute__((target("avx"), always_inline)) inline __m128 delayedLanes(const f
     return v;
 }
 
+__attribute__((target("avx"), always_inline)) inline __m256 splat8(std::int32_t v) {
+    return _mm256_set1_ps(static_cast<float>(v));
+}
+
 }  // namespace
 
 // As update, comb vectors j and j + 1 side by side in eight lanes: every lane takes the same
 // operations in the same order (the lane sum still adds vector after vector).
 [[gnu::always_inline]] inline ReverbLanes TComb::updateWide(ReverbLanes evenInput, ReverbLanes oddInput) {
     const std::uint32_t q = position = (position + 1) & kCombMask;
-    const std::int32_t start = static_cast<std::int32_t>(q) * kCombs;
+    const std::int32_t start = frameStart(q);
+    const std::int32_t* offsets = offset[q % kBlockFrames];
 
     const __m256 input = _mm256_insertf128_ps(_mm256_castps128_ps256(evenInput), oddInput, 1);
     const __m256 dampV = _mm256_broadcast_ss(damp), keepV = _mm256_broadcast_ss(oneMinusDamp);
     const __m256 roomV = _mm256_broadcast_ss(roomGain), guard = _mm256_broadcast_ss(guardLanes);
-    float* frame = ring.at() + start;
+    float* frame = ringFrames + start;
     __m128 total = _mm_setzero_ps();
 #pragma GCC unroll 5
     for (int j = 0; j < kCombs; j += 2 * kLanes) {
-        const __m128 even = delayedLanes(frame, &offset[j]), odd = delayedLanes(frame, &offset[j + kLanes]);
+        const __m128 even = delayedLanes(frame, &offsets[j]), odd = delayedLanes(frame, &offsets[j + kLanes]);
         total = _mm_add_ps(total, even);
         total = _mm_add_ps(total, odd);
         asm("" : "+x"(total));  // as in update
@@ -223,9 +245,12 @@ __attribute__((target("avx"), always_inline)) inline __m128 delayedLanes(const f
         const __m256 low =
             _mm256_add_ps(_mm256_mul_ps(_mm256_loadu_ps(&lowPass[j]), dampV), _mm256_mul_ps(d, keepV));
         _mm256_storeu_ps(&lowPass[j], low);
-        _mm256_storeu_ps(&frame[j], _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(low, roomV), input), guard));
+        const __m256 out = _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(low, roomV), input), guard);
+        float* at = &frame[j / kLanes * kVectorFloats];
+        _mm_storeu_ps(at, _mm256_castps256_ps128(out));
+        _mm_storeu_ps(at + kVectorFloats, _mm256_extractf128_ps(out, 1));
     }
-    if (ring.mirrored()) std::memcpy(frame - kRingFloats, frame, kCombs * sizeof(float));
+    mirror(frame);
     return highPass(total);
 }
 #endif
@@ -476,27 +501,41 @@ ReverbLanes TBasicReverb::process(float inL, float inR) {
 // lengths, then the offsets in float, where every value on the way is a whole number far inside
 // its exact range.
 void TBasicReverb::placeCombsWide(const ReverbLanes (&scale)[2]) {
-    static constexpr auto kCombIndexF = [] {
-        std::array<float, TComb::kCombs> c{};
-        for (int i = 0; i < TComb::kCombs; ++i) c[static_cast<std::size_t>(i)] = static_cast<float>(i);
-        return c;
+    // Comb c's place in a block: its vector's part and its lane.
+    static constexpr auto kCombPlaceF = [] {
+        std::array<float, TComb::kCombs> at{};
+        for (int c = 0; c < TComb::kCombs; ++c)
+            at[static_cast<std::size_t>(c)] =
+                static_cast<float>(c / TComb::kLanes * TComb::kVectorFloats + c % TComb::kLanes);
+        return at;
     }();
     const __m256 pairScale = _mm256_insertf128_ps(_mm256_castps128_ps256(scale[0]), scale[1], 1);
-    const __m256 longest = _mm256_set1_ps(static_cast<float>(TComb::kMaxLength)), one = _mm256_set1_ps(1.0f);
-    const __m256 perFrame = _mm256_set1_ps(static_cast<float>(TComb::kCombs));
+    const __m256 longest = splat8(TComb::kMaxLength), one = splat8(1);
     __m256 most = one;
     for (std::size_t j = 0; j < TComb::kCombs; j += 2 * TComb::kLanes) {
         const __m256 v =
             _mm256_add_ps(_mm256_mul_ps(pairScale, _mm256_loadu_ps(&kCombTuningF[j])), _mm256_set1_ps(0.5f));
         const __m256 frames = _mm256_max_ps(one, _mm256_min_ps(v, longest));
         most = _mm256_max_ps(most, frames);
-        const __m256 whole = _mm256_round_ps(frames, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
-        const __m256 at = _mm256_sub_ps(_mm256_loadu_ps(&kCombIndexF[j]), _mm256_mul_ps(whole, perFrame));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(&comb.offset[j]), _mm256_cvttps_epi32(at));
+        // As TComb::placeComb.
+        const __m256 length = _mm256_round_ps(frames, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+        const __m256 blocks =
+            _mm256_round_ps(_mm256_mul_ps(length, _mm256_set1_ps(1.0f / TComb::kBlockFrames)),
+                            _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
+        const __m256 rest = _mm256_sub_ps(length, _mm256_mul_ps(blocks, splat8(TComb::kBlockFrames)));
+        const __m256 at = _mm256_sub_ps(_mm256_sub_ps(_mm256_loadu_ps(&kCombPlaceF[j]),
+                                                      _mm256_mul_ps(blocks, splat8(TComb::kBlockFloats))),
+                                        _mm256_mul_ps(rest, splat8(TComb::kLanes)));
+        for (int place = 0; place < TComb::kBlockFrames; ++place) {
+            const __m256 past = _mm256_and_ps(_mm256_cmp_ps(splat8(place), rest, _CMP_LT_OQ),
+                                              splat8(TComb::kBlockFloats - TComb::kVectorFloats));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(&comb.offset[place][j]),
+                                _mm256_cvttps_epi32(_mm256_sub_ps(at, past)));
+        }
     }
     const __m128 half = _mm_max_ps(_mm256_castps256_ps128(most), _mm256_extractf128_ps(most, 1));
-    const float m = std::max(std::max(half[0], half[1]), std::max(half[2], half[3]));
-    comb.lowestOffset = -static_cast<std::int32_t>(m) * TComb::kCombs;
+    comb.longestLength =
+        static_cast<std::int32_t>(std::max(std::max(half[0], half[1]), std::max(half[2], half[3])));
 }
 
 ReverbLanes TBasicReverb::processWide(float inL, float inR) {
@@ -516,8 +555,7 @@ std::uint32_t TBasicReverb::longestPath() const {
     std::uint32_t tap = 0;  // tap i reads (kPreDelayMask - tapOffset[i]) + 1 frames back, as wrapped
     for (const std::int32_t at : tapOffset)
         tap = std::max(tap, ((kPreDelayMask - static_cast<std::uint32_t>(at)) & kPreDelayMask) + 1);
-    const auto longestComb =
-        static_cast<std::uint32_t>(-comb.lowestOffset + TComb::kCombs - 1) / TComb::kCombs;
+    const auto longestComb = static_cast<std::uint32_t>(comb.longestLength);
     std::uint32_t allpasses = 0;
     for (const auto& stage : allpassDelay) allpasses += std::max(stage[0], stage[1]) / kAllpassFrameFloats;
     return tap + longestComb + allpasses;

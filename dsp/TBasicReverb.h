@@ -56,7 +56,9 @@ private:
     friend class TBasicReverb;
 
     ReverbLanes highPass(ReverbLanes total);
+    void mirror(float* frame);
     void setRawLengths(const int (&lengths)[kCombs]);
+    void placeComb(int c, std::int32_t length);
     void setVectors(float damping, float room);
     void setHighPass(float c);
     void clearFilterState();
@@ -65,10 +67,23 @@ private:
     bool hasSubnormalState() const;
 
     std::uint32_t position = 0;
-    // Where comb c reads, in floats from the current frame's first: length frames back, plus c,
-    // so always negative and at most one ring back; lowestOffset is the longest comb's.
-    alignas(16) std::int32_t offset[kCombs] = {};
-    std::int32_t lowestOffset = 0;
+    // The ring keeps its frames in blocks of four: in a block, comb vector j holds its lanes for
+    // the four frames side by side, so that one comb's reads in four frames running fall on one
+    // cache line (one frame of all combs per line section put every read on a line of its own).
+    static constexpr int kBlockFrames = 4;
+    static constexpr std::int32_t kBlockFloats = kBlockFrames * kCombs;
+    static constexpr std::int32_t kVectorFloats = kBlockFrames * kLanes;  // a vector's part of a block
+    // Where frame q's vector 0 sits in the ring, in floats.
+    static std::int32_t frameStart(std::uint32_t q) {
+        // (q / 4) * kBlockFloats + (q % 4) * kLanes, in fewer steps.
+        return static_cast<std::int32_t>(q) * kCombs -
+               static_cast<std::int32_t>(q % kBlockFrames) * (kCombs - kLanes);
+    }
+    // Where comb c reads, in floats from frameStart of the frame: length frames back, so always
+    // negative and at most one ring back. It depends on the frame's place in its block:
+    // offset[place][c]. longestLength is the longest comb's length.
+    alignas(16) std::int32_t offset[kBlockFrames][kCombs] = {};
+    std::int32_t longestLength = 0;
     float damp[kLanes] = {};
     float oneMinusDamp[kLanes] = {};
     float roomGain[kLanes] = {};
@@ -85,6 +100,7 @@ private:
     // kRingFrames x kCombs, written and read from its second copy: a read one ring back at most
     // lands in the first, which is the same memory, so no read wraps.
     SilentRing<float> ring{static_cast<std::size_t>(kRingFrames) * kCombs};
+    float* const ringFrames = ring.at();  // held, as the ring's second copy takes two loads
 };
 
 class TBasicReverb {
