@@ -95,5 +95,6 @@ private:
 
     void setSlowControls(float fHz);
     float lookup(float p) const;
+    Lanes lookupLanes(Lanes p) const;
     void setSym(float s);
 };
