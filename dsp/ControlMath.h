@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #if defined(__SSE__)
 #include <xmmintrin.h>
@@ -80,5 +81,37 @@ inline void processScalars(Module& m, float La, float Ra, float Lb, float Rb, fl
     oRa = out[2];
     oRb = out[3];
 }
+
+// Whether a setter's settings stand, bit for bit, since its call before: then all it sets from
+// them alone stands too. Settings that moved mostly go on moving (a replaying pad, a glide), so
+// after a move the next few calls are not compared and answer no, and moving settings pay little
+// for the comparison. forget() makes the next answer no (after a reset or a new rate).
+template <class Settings>
+class SettingsRest {
+public:
+    template <class Make>
+    bool rests(Make make) {
+        if (skipped > 0) {
+            --skipped;
+            return false;
+        }
+        const Settings now = make();
+        if (!valid) {
+            settled = now;
+            valid = true;
+            return false;
+        }
+        if (std::memcmp(&now, &settled, sizeof now) == 0) return true;
+        valid = false;
+        skipped = 7;
+        return false;
+    }
+    void forget() { valid = false; }
+
+private:
+    Settings settled{};
+    bool valid = false;
+    std::int32_t skipped = 0;
+};
 
 }  // namespace controlmath

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "dsp/ControlMath.h"
+
 class TCombFilter {
 public:
     static constexpr int RING_SIZE = 8192;
@@ -65,12 +67,11 @@ private:
         float feedback = kNone, root = 0.0f;
     };
     Memo memo;
-    // The arguments and the type setComb last worked from, with the position they left, as bits:
-    // while they stand, so does everything it sets. Reset and init forget them.
+    // The arguments and the type setComb works from, with the position they leave: while they
+    // stand, so does everything it sets. Reset and init forget them.
     struct Settings {
         float freq, modL, modR, spread, feedback, damping, random, position;
         std::int32_t type;
     };
-    Settings settled{};
-    bool settledValid = false;
+    controlmath::SettingsRest<Settings> settled;
 };

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <numbers>
 
 #include "dsp/ControlMath.h"
@@ -89,7 +88,8 @@ void TShaper::init(float sampleRate) {
     envRelease = 0.1f;
     quantLevels = 1.0f;
     controlCount = 0;
-    settledValid = slowCurrent = false;
+    settled.forget();
+    slowCurrent = false;
     filter.init(hostRate);
     filter.setType(TFilter::BPZ_12, true);
     // Every shaper needs its own band edges and the shared waves, not only the first one.
@@ -146,15 +146,13 @@ void TShaper::setDistort(float waveIn, float freqIn, float amountIn, float shape
     shape = smoothed[3] + shapeMod;
     // Set every host sample with settings that mostly rest: what follows from them alone is
     // worked out again only when one of them moved.
-    const Settings now{wave, freq, amount, shape, spread, extra, lowFiFilter, type};
-    if (settledValid && std::memcmp(&now, &settled, sizeof now) == 0) {
+    if (settled.rests(
+            [&] { return Settings{wave, freq, amount, shape, spread, extra, lowFiFilter, type}; })) {
         if (controlCount == 0 && !slowCurrent) setSlowControls(memo.hz);
         controlCount = (controlCount + 1) & 3;
         if (type == LowFi) filter.update(0.0f, true);
         return;
     }
-    settled = now;
-    settledValid = true;
     slowCurrent = false;
     // Each exponential only when its own argument moves.
     if (!(freq == memo.freq)) {

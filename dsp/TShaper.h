@@ -89,8 +89,8 @@ private:
         float wave, freq, amount, shape, spread, extra, lowFiFilter;
         std::int32_t type;
     };
-    Settings settled{};
-    bool settledValid = false, slowCurrent = false;
+    controlmath::SettingsRest<Settings> settled;
+    bool slowCurrent = false;
     float releaseShape = std::numeric_limits<float>::quiet_NaN(), release = 0.1f;
 
     void setSlowControls(float fHz);

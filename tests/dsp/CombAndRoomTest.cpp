@@ -178,6 +178,7 @@ TEST(CombFilter, OneCombFollowsEveryChangeOfItsSettingsAndRate) {
     comb.setType(1);
     set(1.0f, 0.0625f, 0.5f);
     EXPECT_NEAR(comb.gain, -0.5, 1e-6);
+    for (int k = 0; k < 10; ++k) set(1.0f, 0.0625f, 0.5f);  // resting settings
     comb.reset();  // clears the damping; the same settings set again bring it back
     set(1.0f, 0.0625f, 0.5f);
     EXPECT_LT(comb.dampCoeff, 1.0f);

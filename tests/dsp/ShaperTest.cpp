@@ -103,6 +103,7 @@ TEST(ShaperModes, SlowSettingsFollowTheKnobsEveryFourthCallAndAfterAReset) {
     for (int k = 0; k < 3; ++k) set(0.2f, 349.0);  // the fifth call takes the resting knobs
     EXPECT_FLOAT_EQ(shaper->envRelease, std::exp2(-2.0f));
     EXPECT_EQ(shaper->level, 0);
+    for (int k = 0; k < 10; ++k) set(0.2f, 349.0);
     shaper->reset();
     set(0.2f, 349.0);
     EXPECT_FLOAT_EQ(shaper->envRelease, std::exp2(-2.0f));
