@@ -1006,6 +1006,7 @@ __attribute__((always_inline)) inline float APlugin::stepGrainSettings(int b) {
 }
 
 BlockLanes APlugin::processGrain(int b, BlockLanes in) {
+    static_assert(GRAINS_PER_BLOCK == TGrainSlots::kSlots);
     TGrainSlots& slots = grainSlots[b];
     // In a quiet frame under a pad that holds, the interval and the speed are the last frame's
     // (unless a grain started in it), and only a grain to start needs the settings.
