@@ -63,13 +63,10 @@ inline PerBlock mixTimesTwo(PerBlock m) {
     return m < zero ? zero : 2.0f * (one < m ? one : m);
 }
 
-// The channel pairs of a lane set: (La + Lb) / 2 and (Ra + Rb) / 2.
-inline float leftOf(BlockLanes x) {
-    return (x[LANE_LA] + x[LANE_LB]) * 0.5f;
-}
-
-inline float rightOf(BlockLanes x) {
-    return (x[LANE_RA] + x[LANE_RB]) * 0.5f;
+// The channel pairs of a lane set, both at once: (La + Lb) / 2 in lane LA, (Ra + Rb) / 2 in RA.
+inline BlockLanes channelPairs(BlockLanes x) {
+    static_assert(LANE_LB == LANE_LA + 1 && LANE_RB == LANE_RA + 1 && LANE_LA % 2 == 0 && LANE_RA % 2 == 0);
+    return (x + __builtin_shufflevector(x, x, 1, 0, 3, 2)) * 0.5f;
 }
 
 using controlmath::clampLanes;
@@ -102,12 +99,18 @@ inline BlockLanes offMix(BlockLanes x, BlockLanes gain, BlockLanes pan) {
     return gain * (splat(0.0f) * x + splat(1.0f) * x) * pan;
 }
 
+// Every lane of a comparison true: two halves of its mask, not four lanes taken out one by one.
+template <class Mask>
+inline bool allLanes(Mask m) {
+    static_assert(sizeof m == 16);
+    typedef int64_t Halves __attribute__((vector_size(16)));
+    const Halves set = reinterpret_cast<Halves>(m);
+    return (set[0] & set[1]) == -1;
+}
+
 // All lanes equal (lane 3 is 0 in both); a NaN never is.
 inline bool allEqual(PerBlock a, PerBlock b) {
-    // Two halves of the compare's mask, not four lanes taken out one by one.
-    typedef int64_t Halves __attribute__((vector_size(16)));
-    const Halves same = reinterpret_cast<Halves>(a == b);
-    return (same[0] & same[1]) == -1;
+    return allLanes(a == b);
 }
 
 }  // namespace
@@ -832,7 +835,8 @@ namespace {
 // 3 of the sums are not used).
 inline BlockLanes roomOutput(TBasicReverb& room, BlockLanes in) {
     typedef int32_t Pick __attribute__((vector_size(16)));
-    const BlockLanes o = room.process(leftOf(in), rightOf(in));
+    const BlockLanes pairs = channelPairs(in);
+    const BlockLanes o = room.process(pairs[LANE_LA], pairs[LANE_RA]);
     const BlockLanes sums =
         (o + __builtin_shuffle(o, Pick{2, 3, 0, 1})) * pairConstant(0.707f) * pairConstant(0.9f);
     return __builtin_shuffle(sums, Pick{0, 0, 1, 1});
@@ -897,8 +901,7 @@ void APlugin::stepRoomLfos(int b, int64_t frame) {
     // Wrapped, so hours of running lose no phase resolution; the phases stay above 0.
     auto wrap = [&lanes](float(&phase)[4], BlockLanes step) {
         BlockLanes p = lanes(phase) + step;
-        const auto inRange = (p > 0.0f) & (p < 2147483648.0f);
-        if ((inRange[0] & inRange[1] & inRange[2] & inRange[3]) != 0) {
+        if (allLanes((p > 0.0f) & (p < 2147483648.0f))) {
             p -= __builtin_convertvector(__builtin_convertvector(p, Whole), BlockLanes);
         } else {
             for (int k = 0; k < 4; ++k) p[k] -= engine::floorOf(p[k]);
