@@ -159,45 +159,6 @@ void formantSection(TFilterChannel& c, int slot, float cutoff, float factor, flo
     c.formantA2[slot] = (1.0f - alpha) / norm + kGuard;
 }
 
-// One channel's shelving section.
-TFilter::Section shelf(int type, float f, float gain, float r) {
-    const int i = TFilter::tableIndex(f);
-    const float dB = 40.0f * gain - 20.0f;
-    const float A = std::pow(10.0f, dB / 40.0f);
-    const float S = type == TFilter::PeakShelf ? std::exp2(4.0f - 10.0f * r) : 0.9f * r + 0.1f;
-    const float cs = Filter2Cos[i];
-    const float alpha = Filter2Sine[i] / (2.0f * S);
-    const float m = 2.0f * std::sqrt(A) * alpha;
-    float b0, b1, b2, a0, a1, a2;
-    switch (type) {
-        case TFilter::LowShelf:
-            b0 = A * ((A + 1.0f) - (A - 1.0f) * cs + m);
-            b1 = 2.0f * A * ((A - 1.0f) - (A + 1.0f) * cs);
-            b2 = A * ((A + 1.0f) - (A - 1.0f) * cs - m);
-            a0 = (A + 1.0f) + (A - 1.0f) * cs + m;
-            a1 = -2.0f * ((A - 1.0f) + (A + 1.0f) * cs);
-            a2 = (A + 1.0f) + (A - 1.0f) * cs - m;
-            break;
-        case TFilter::HighShelf:
-            b0 = A * ((A + 1.0f) + (A - 1.0f) * cs + m);
-            b1 = -2.0f * A * ((A - 1.0f) + (A + 1.0f) * cs);
-            b2 = A * ((A + 1.0f) + (A - 1.0f) * cs - m);
-            a0 = (A + 1.0f) - (A - 1.0f) * cs + m;
-            a1 = 2.0f * ((A - 1.0f) - (A + 1.0f) * cs);
-            a2 = (A + 1.0f) - (A - 1.0f) * cs - m;
-            break;
-        default:  // peak
-            b0 = 1.0f + alpha * A;
-            b1 = -2.0f * cs;
-            b2 = 1.0f - alpha * A;
-            a0 = 1.0f + alpha / A;
-            a1 = -2.0f * cs;
-            a2 = 1.0f - alpha / A;
-            break;
-    }
-    return {b0 / a0, b1 / a0, b2 / a0, a1 / a0, a2 / a0};
-}
-
 // --- per-sample steps (process only: multiplies and adds) ---
 
 // Below these magnitudes a saturating cubic term is under half an ulp of the value it would
@@ -355,11 +316,12 @@ void TFilter::reset() {
 
 void TFilter::setType(int newType, bool resetIfChanged) {
     newType = std::clamp(newType, 0, NUM_TYPES - 1);
-    if (newType != type && resetIfChanged) {
+    if (newType == type) return;  // the shaper's filter hears its type every host sample
+    if (resetIfChanged) {
         reset();
         cutoffL = cutoffR = -1.0f;
     }
-    if (newType != type) rest.rests = false;
+    rest.rests = false;
     type = newType;
     laneConstants.gain = splat(OUTPUT_GAIN[type]);
     chooseKernel();
@@ -516,13 +478,46 @@ void TFilter::vowelSections() {
     }
 }
 
+// Both channels' shelving sections, lanes {left, right, left, right}.
 void TFilter::shelfSections(float fLeft, float fRight) {
-    const Section left = shelf(type, fLeft, gain, res), right = shelf(type, fRight, gain, res);
-    biquad.b0 = pair(left.b0, right.b0);
-    biquad.b1 = pair(left.b1, right.b1);
-    biquad.b2 = pair(left.b2, right.b2);
-    biquad.a1 = pair(left.a1, right.a1);
-    biquad.a2 = pair(left.a2, right.a2);
+    const ShelfTerms& terms = shelfTerms.follow(type == PeakShelf, gain, res);
+    const float A = terms.A;
+    const int left = tableIndex(fLeft), right = tableIndex(fRight);
+    const Lanes cs = pair(Filter2Cos[left], Filter2Cos[right]);
+    const Lanes alpha = pair(Filter2Sine[left], Filter2Sine[right]) / terms.twoS;
+    const Lanes m = terms.twoSqrtA * alpha;
+    Lanes b0, b1, b2, a0, a1, a2;
+    switch (type) {
+        case LowShelf:
+            b0 = A * ((A + 1.0f) - (A - 1.0f) * cs + m);
+            b1 = 2.0f * A * ((A - 1.0f) - (A + 1.0f) * cs);
+            b2 = A * ((A + 1.0f) - (A - 1.0f) * cs - m);
+            a0 = (A + 1.0f) + (A - 1.0f) * cs + m;
+            a1 = -2.0f * ((A - 1.0f) + (A + 1.0f) * cs);
+            a2 = (A + 1.0f) + (A - 1.0f) * cs - m;
+            break;
+        case HighShelf:
+            b0 = A * ((A + 1.0f) + (A - 1.0f) * cs + m);
+            b1 = -2.0f * A * ((A - 1.0f) + (A + 1.0f) * cs);
+            b2 = A * ((A + 1.0f) + (A - 1.0f) * cs - m);
+            a0 = (A + 1.0f) - (A - 1.0f) * cs + m;
+            a1 = 2.0f * ((A - 1.0f) - (A + 1.0f) * cs);
+            a2 = (A + 1.0f) - (A - 1.0f) * cs - m;
+            break;
+        default:  // peak
+            b0 = 1.0f + alpha * A;
+            b1 = -2.0f * cs;
+            b2 = 1.0f - alpha * A;
+            a0 = 1.0f + alpha / A;
+            a1 = -2.0f * cs;
+            a2 = 1.0f - alpha / A;
+            break;
+    }
+    biquad.b0 = b0 / a0;
+    biquad.b1 = b1 / a0;
+    biquad.b2 = b2 / a0;
+    biquad.a1 = a1 / a0;
+    biquad.a2 = a2 / a0;
 }
 
 void TFilter::formantSections() {

@@ -118,11 +118,6 @@ public:
     template <bool skipRest = false>
     Lanes updateAndProcess(float mod, bool smooth, Lanes in);
 
-    // Coefficients of one channel's biquad section.
-    struct Section {
-        float b0, b1, b2, a1, a2;
-    };
-
     // selection
     std::int32_t type = 0;
     std::int32_t lastType = -1;
@@ -242,6 +237,26 @@ private:
         }
     };
     ResonanceTerms resonance;
+    // The shelves' terms that follow from the gain and the resonance alone, worked out again only
+    // when either moves (or the shelf becomes the peak or leaves it), not for every cutoff.
+    struct ShelfTerms {
+        float gain = std::numeric_limits<float>::quiet_NaN(), res = 0.0f;
+        bool peak = false;
+        float A = 0.0f, twoSqrtA = 0.0f, twoS = 0.0f;
+        const ShelfTerms& follow(bool isPeak, float g, float r) {
+            if (!(g == gain && r == res && isPeak == peak)) recompute(isPeak, g, r);
+            return *this;
+        }
+        [[gnu::noinline]] void recompute(bool isPeak, float g, float r) {
+            gain = g;
+            res = r;
+            peak = isPeak;
+            A = std::pow(10.0f, (40.0f * g - 20.0f) / 40.0f);
+            twoSqrtA = 2.0f * std::sqrt(A);
+            twoS = 2.0f * (isPeak ? std::exp2(4.0f - 10.0f * r) : 0.9f * r + 0.1f);
+        }
+    };
+    ShelfTerms shelfTerms;
     // What the last recomputation worked from. Most types read the cutoffs only through their
     // table entries, and a gliding cutoff stays on one entry for several frames: while the entries,
     // the type, the resonance and the gain stand, so do their coefficients.

@@ -118,7 +118,7 @@ template <bool wide>
         const int lanes = std::min(playing - g, 4);
         Quad weight = envelope;
         if (shaped != 0)
-            weight = wide ? TGrain::shapedPowersWide(envelope, load(power + g))
+            weight = wide ? shapedPowersWide(envelope, load(power + g))
                           : TGrain::shapedPowers(envelope, load(power + g), lanes);
         // Each lane's pitched weight twice and its plain weight twice.
         const Quad low = __builtin_shufflevector(weight, envelope, 0, 4, 1, 5);
@@ -183,6 +183,18 @@ bool TGrainSlots::wideSteps(bool on) {
     return was;
 }
 
+[[gnu::target("avx2")]] inline TGrain::Quad TGrainSlots::shapedPowersWide(Quad x, Quad p) {
+    typedef double Wide4 __attribute__((vector_size(32)));
+    typedef std::uint64_t WideBits4 __attribute__((vector_size(32)));
+    TGrain::Bits k;
+    Quad mantissa;
+    TGrain::split(x, k, mantissa);
+    Wide4 w;
+    TGrain::powerSeries<Wide4, WideBits4>(__builtin_ia32_cvtps2pd256(mantissa), __builtin_ia32_cvtdq2pd256(k),
+                                          __builtin_ia32_cvtps2pd256(p), w);
+    return TGrain::silentOrEnvelope(x, p, __builtin_ia32_cvtpd2ps256(w));
+}
+
 [[gnu::target("avx2")]] TGrain::Quad TGrainSlots::playAvx2(float speed) {
     return playLanes<true>(speed);
 }
@@ -191,6 +203,10 @@ TGrain::Quad TGrainSlots::play(float speed) {
     return avx2Steps ? playAvx2(speed) : playPortable(speed);
 }
 #else
+TGrain::Quad TGrainSlots::shapedPowersWide(Quad x, Quad p) {
+    return TGrain::shapedPowers(x, p, 4);
+}
+
 bool TGrainSlots::wideSteps(bool) {
     return false;
 }

@@ -72,10 +72,9 @@ public:
     // come out 0 unless their power is 1).
     typedef float Quad __attribute__((vector_size(16)));
     static Quad shapedPowers(Quad envelopes, Quad powers, int lanes);
-    // The same for all four lanes, the same bits, in fewer steps when the caller is built for AVX2.
-    static Quad shapedPowersWide(Quad envelopes, Quad powers);
 
 private:
+    friend class TGrainSlots;  // whose AVX2 build works the powers out from the same steps
     typedef double Wide __attribute__((vector_size(16)));
     typedef std::int32_t Bits __attribute__((vector_size(16)));
     // Lanes h and h + 1 as doubles, and two doubles as the first two lanes of floats (the others 0).
@@ -329,20 +328,6 @@ inline TGrain::Quad TGrain::shapedPowers(Quad x, Quad p, int lanes) {
     return silentOrEnvelope(x, p, __builtin_shufflevector(low, high, 0, 1, 4, 5));
 }
 
-// The series on four doubles at once: for a caller built for AVX2 (without it the compiler splits
-// each step in two).
-inline TGrain::Quad TGrain::shapedPowersWide(Quad x, Quad p) {
-    typedef double Wide4 __attribute__((vector_size(32)));
-    typedef std::uint64_t WideBits4 __attribute__((vector_size(32)));
-    Bits k;
-    Quad mantissa;
-    split(x, k, mantissa);
-    Wide4 w;
-    powerSeries<Wide4, WideBits4>(__builtin_convertvector(mantissa, Wide4), __builtin_convertvector(k, Wide4),
-                                  __builtin_convertvector(p, Wide4), w);
-    return silentOrEnvelope(x, p, __builtin_convertvector(w, Quad));
-}
-
 // The input a Grain Block's slots record, written once for all of them: a ring of the last kLength
 // frames whose first kCapacity frames repeat past its end, so that every recording reads as one
 // run. A slot reads its recording until its grain ends, at most 2 kCapacity frames after it began,
@@ -441,6 +426,13 @@ private:
     Quad playLanes(float speed);
     [[gnu::noinline]] Quad playPortable(float speed);
     [[gnu::noinline]] Quad playAvx2(float speed);
+    // TGrain::shapedPowers for all four lanes, the same bits, four doubles at once: on a processor
+    // with AVX2 only (x86; elsewhere two at a time).
+#if defined(__x86_64__) || defined(__i386__)
+    [[gnu::target("avx2")]]
+#endif
+    static Quad
+    shapedPowersWide(Quad envelopes, Quad powers);
     void clearLane(int lane);
     void copyLane(int to, int from);
     void stopLane(int lane);

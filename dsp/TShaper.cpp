@@ -173,8 +173,8 @@ void TShaper::setDistort(float waveIn, float freqIn, float amountIn, float shape
         case LowFi: {
             static constexpr int LOWFI_TYPES[4] = {TFilter::Bypass, TFilter::LPZ_12, TFilter::HPZ_12,
                                                    TFilter::BPZ_12};
-            const float choice = 3.99f * lowFiFilter + 0.1f;
-            if (choice > -1.0f && choice < 4.0f) filter.setType(LOWFI_TYPES[static_cast<int>(choice)], true);
+            const int row = lowFiFilterRow(lowFiFilter);
+            if (row >= 0) filter.setType(LOWFI_TYPES[row], true);
             filter.targetPosL = filter.targetPosR = wave;
             filter.spreadDown = filter.spreadUp = 1.0f;
             filter.res = 0.95f * freq;

@@ -27,6 +27,12 @@ public:
     void reset();
     // Mode 0..5; keeps all state.
     void setType(int mode);
+    // The Low-Fi filter value v plays row trunc(3.99 v + 0.1) of {off, LP, HP, BP}; -1 above the
+    // last row (v > 0.977), where the filter keeps the type it had (BP in a new shaper).
+    static constexpr int lowFiFilterRow(float v) {
+        const float choice = 3.99f * v + 0.1f;
+        return choice > -1.0f && choice < 4.0f ? static_cast<int>(choice) : -1;
+    }
     // Once per host sample before process; slow controls follow every fourth call.
     void setDistort(float waveIn, float freqIn, float amountIn, float shapeIn, float spread, float waveMod,
                     float freqMod, float amountMod, float shapeMod, float extra, float lowFiFilter,

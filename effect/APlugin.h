@@ -112,7 +112,7 @@ public:
     static int getChoice(int index, float value);
     int getChoice(int index) const;
     // The option that plays for a stored value of choice slot index, which its value text and
-    // menu show: getChoice, but Point Quant by the XY replay's own reading.
+    // menu show: getChoice, but Point Quant and the Low-Fi filter by the engine's own readings.
     static int getPlayedChoice(int index, float value);
     void setChoice(int index, int option);
     // A choice of valid Block b, for the reads of every frame: the three Blocks encode it alike, so
@@ -670,6 +670,17 @@ private:
     BlockLanes delayLanes(BlockLanes lanes);  // doDelay with Delay On already known
     // Each type's processed lanes for the Block's input lanes.
     BlockLanes processFilter(int block, BlockLanes in);
+    // What processFilter looks up that stands through a quiet run, looked up once for the run, and
+    // one frame of the run.
+    struct FilterRun {
+        TFilter* filter;
+        const float* mods;     // the Block's modulation
+        const float* targets;  // its pad's targets, moved from frame to frame only by a replay
+        BlockLanes settings;   // drive, resonance, vowel and gain, their modulation added
+        bool hold;             // targetsHold: the setters do not run
+    };
+    FilterRun filterRunOf(int block);
+    BlockLanes filterFrame(const FilterRun& run, BlockLanes in);
     BlockLanes processComb(int block, BlockLanes in);
     BlockLanes processShaper(int block, BlockLanes in);
     BlockLanes processRoom(int block, BlockLanes in);

@@ -428,34 +428,38 @@ template FramePair APlugin::runPath<5>(FramePair);
 // signal) or a Grain Block draws from the noise the controls draw from. Combs and Shapers share
 // a generator of their own.
 bool APlugin::quietRunStaged() const {
-    int rooms = 0, drawing = 0;
+    int rooms = 0, firstRoom = BLOCK_COUNT, lastRoom = -1, drawing = 0;
     bool drawsRead = false;
     for (int b = 0; b < BLOCK_COUNT; ++b) {
-        if (blockType[b] == TYPE_GRAIN) return false;
-        if (!frameSettings.blockBypass[b] && blockType[b] == TYPE_ROOM) ++rooms;
+        const int type = blockType[b];
+        const int source = xy[b].replaySettings.modSource;
+        if (type == TYPE_GRAIN ||
+            (xy[b].recordMode == XY_REPLAY &&
+             (source == SOURCE_FOLLOWER || (source >= SOURCE_INPUT && source <= SOURCE_OUT + 1))))
+            return false;
+        if (frameSettings.blockBypass[b]) continue;
         // Combs and Shapers draw from one generator of their own, Block after Block in a frame:
         // taken stage by stage each would read another's draws, unless none reads them (a Comb
         // without Random only moves the generator on, a Shaper reads them in Low-Fi only).
-        if (!frameSettings.blockBypass[b] && blockType[b] == TYPE_COMB) {
-            ++drawing;
-            drawsRead = drawsRead || memo[b].combKnobs.random > 0.0f;
+        switch (type) {
+            case TYPE_ROOM:
+                ++rooms;
+                firstRoom = std::min(firstRoom, b);
+                lastRoom = b;
+                break;
+            case TYPE_COMB:
+                ++drawing;
+                drawsRead = drawsRead || memo[b].combKnobs.random > 0.0f;
+                break;
+            case TYPE_SHAPER:
+                ++drawing;
+                drawsRead = drawsRead || getShaperMode(b) == SHAPER_MODE_LOWFI;
+                break;
+            default:
+                break;
         }
-        if (!frameSettings.blockBypass[b] && blockType[b] == TYPE_SHAPER) {
-            ++drawing;
-            drawsRead = drawsRead || getShaperMode(b) == SHAPER_MODE_LOWFI;
-        }
-        const int source = xy[b].replaySettings.modSource;
-        if (xy[b].recordMode == XY_REPLAY &&
-            (source == SOURCE_FOLLOWER || (source >= SOURCE_INPUT && source <= SOURCE_OUT + 1)))
-            return false;
     }
     // Two Rooms or more take the run together (see runRoomsTogether): in a chain only side by side.
-    int firstRoom = BLOCK_COUNT, lastRoom = -1;
-    for (int b = 0; b < BLOCK_COUNT; ++b) {
-        if (frameSettings.blockBypass[b] || blockType[b] != TYPE_ROOM) continue;
-        firstRoom = std::min(firstRoom, b);
-        lastRoom = b;
-    }
     const bool roomsApart = currentPath <= PATH_LAST_SERIAL && lastRoom - firstRoom + 1 > rooms;
     return !(rooms > 1 && roomsApart) && (drawing <= 1 || !drawsRead);
 }
@@ -530,9 +534,11 @@ void APlugin::runBlockStage(int b, bool parallel, const BlockLanes* in, BlockLan
         }
     };
     switch (type) {
-        case TYPE_FILTER:
-            each([&](int, BlockLanes x) { return processFilter(b, x); });
+        case TYPE_FILTER: {
+            const FilterRun run = filterRunOf(b);
+            each([&](int, BlockLanes x) { return filterFrame(run, x); });
             break;
+        }
         case TYPE_COMB:
             each([&](int, BlockLanes x) { return processComb(b, x); });
             break;
@@ -754,30 +760,37 @@ void APlugin::noteQuietSpan() {
 
 // Each type's three targets take the pad's X/Y routing t1..t3 on top of their modulation.
 BlockLanes APlugin::processFilter(int b, BlockLanes in) {
-    TFilter& f = *engine::pinned(&filter[b]);
-    const int P = blockParam(b, 0);
-    const float* V = &modValues[destinationBase(b)];
-    const float* t = xyTargets[b];
     // The parameters first: an atomic read between the setters' stores and update's reads would
     // make the compiler read those fields back from memory.
-    if (!targetsHold(b)) {
-        // In a quiet frame a replaying pad moves only its targets: the rest stands as the frame
-        // before the run left it.
-        BlockLanes& settings = memo[b].filterSettings;
-        if (!quietFrame) {
-            const float distort = param(P + FILTER_DISTORT_OFFSET), freq = param(P + FILTER_FREQ_OFFSET);
-            const float spread = param(P + BLOCK_SPREAD_OFFSET), q = param(P + FILTER_Q_OFFSET);
-            const float vowel = param(P + FILTER_VOWEL_OFFSET), gain = param(P + FILTER_GAIN_OFFSET);
-            settings = BlockLanes{distort, q, vowel, gain} + BlockLanes{V[0], V[4], V[5], V[5]};
-            f.setFrequency(freq, spread + V[11], V[2], V[3]);
-        }
-        // The setters hold their values to 0..1; they run only when a value moved.
-        f.setControls(settings + BlockLanes{t[0], t[2], t[2], t[2]});
+    if (!quietFrame) {
+        TFilter& f = *engine::pinned(&filter[b]);
+        const int P = blockParam(b, 0);
+        const float* V = &modValues[destinationBase(b)];
+        const float distort = param(P + FILTER_DISTORT_OFFSET), freq = param(P + FILTER_FREQ_OFFSET);
+        const float spread = param(P + BLOCK_SPREAD_OFFSET), q = param(P + FILTER_Q_OFFSET);
+        const float vowel = param(P + FILTER_VOWEL_OFFSET), gain = param(P + FILTER_GAIN_OFFSET);
+        memo[b].filterSettings = BlockLanes{distort, q, vowel, gain} + BlockLanes{V[0], V[4], V[5], V[5]};
+        f.setFrequency(freq, spread + V[11], V[2], V[3]);
     }
-    const float mod = V[1] + t[1];
+    return filterFrame(filterRunOf(b), in);
+}
+
+// In a quiet frame a replaying pad moves only its targets: the rest stands as the frame before the
+// run left it.
+inline APlugin::FilterRun APlugin::filterRunOf(int b) {
+    return {engine::pinned(&filter[b]), &modValues[destinationBase(b)], xyTargets[b], memo[b].filterSettings,
+            targetsHold(b)};
+}
+
+[[gnu::always_inline]] inline BlockLanes APlugin::filterFrame(const FilterRun& run, BlockLanes in) {
+    TFilter& f = *run.filter;
+    const float* t = run.targets;
+    // The setters hold their values to 0..1; they run only when a value moved.
+    if (!run.hold) f.setControls(run.settings + BlockLanes{t[0], t[2], t[2], t[2]});
+    const float mod = run.mods[1] + t[1];
     // In a quiet frame whose pad does not replay nothing but the smoothing moves the filter: once
     // its update changed nothing, the same update is not run again.
-    if (targetsHold(b)) return f.updateAndProcess<true>(mod, !firstFrame, in);
+    if (run.hold) return f.updateAndProcess<true>(mod, !firstFrame, in);
     return f.updateAndProcess(mod, !firstFrame, in);  // jumps in the first frame after a reset
 }
 

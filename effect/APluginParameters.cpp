@@ -183,8 +183,13 @@ void APlugin::setChoice(int index, int option) {
 }
 
 int APlugin::getPlayedChoice(int index, float value) {
-    for (int b = 0; b < BLOCK_COUNT; ++b)
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
         if (index == XY_POINT_QUANT_TAG[b]) return xyPointQuantRow(value);
+        if (index == SHAPER_LOWFI_FILTER_TAG[b]) {
+            const int row = TShaper::lowFiFilterRow(value);
+            return row >= 0 ? row : SHAPER_LOWFI_FILTER_STR_COUNT - 1;  // the type the knob passes last
+        }
+    }
     return getChoice(index, value);
 }
 

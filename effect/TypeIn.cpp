@@ -239,7 +239,7 @@ void APlugin::getLimitedValue(int index, float scale, int count) {
     char title[PATH_BUFFER_SIZE] = {};
     getParameterName(index, title);
     char answer[PATH_BUFFER_SIZE];
-    std::snprintf(answer, sizeof answer, "%d", static_cast<int>(getParameter(index) * scale));
+    std::snprintf(answer, sizeof answer, "%d", getPlayedChoice(index, getParameter(index)));
     char message[32];
     std::snprintf(message, sizeof message, "0 to %d", count - 1);
     inputBox(message, title, answer);

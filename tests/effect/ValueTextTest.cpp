@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <set>
@@ -178,8 +179,8 @@ TEST_F(ValueText, SyncedDelayLengthNamesTheRowTheDelayPlays) {
     EXPECT_EQ(shown(DELAY_LEFT_PARAM, 0.2f), "1/32*");
 }
 
-// In a synced grain mode the size texts name the length the grains take, also in the hundredth
-// below each row where a reading without the + 0.1 would name the row before.
+// In a synced grain mode the size texts name the length the grains take, also just below each
+// row, where 21 v + 0.1 has reached it and 21 v + 0.01 has not.
 TEST_F(ValueText, SyncedGrainLengthNamesTheLengthThatPlays) {
     const int b = 1, count = GRAIN_SYNCED_LENGTH_STRING_COUNT;
     fx->setParameter(GRAIN_MODE_TAG[b], choice(1, 5.99f));  // Ping Sync
@@ -233,6 +234,31 @@ TEST_F(ValueText, PointQuantNamesThePointsThePathCommandsUse) {
             EXPECT_EQ(fx->getParameter(quant), choice(std::min(row + 1, 4), 4.99f)) << "at " << v;
         }
     }
+}
+
+// The Low-Fi filter's text names the filter type the shaper takes, also in the windows where
+// 4 v + 0.1 has reached an option and the shaper's 3.99 v + 0.1 has not; at the top, where the
+// shaper keeps its type, the type a new shaper has.
+TEST_F(ValueText, LowFiFilterNamesTheTypeTheShaperTakes) {
+    const int lowFi = SHAPER_LOWFI_FILTER_TAG[0];
+    auto playedRow = [](float v) {
+        TShaper shaper;
+        shaper.setType(TShaper::LowFi);
+        shaper.setDistort(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, v, true);
+        const int types[] = {TFilter::Bypass, TFilter::LPZ_12, TFilter::HPZ_12, TFilter::BPZ_12};
+        return static_cast<int>(std::find(std::begin(types), std::end(types), shaper.filter.type) - types);
+    };
+    for (int k = 0; k < SHAPER_LOWFI_FILTER_STR_COUNT; ++k) {
+        const float between =
+            ((k - 0.1f) / 4.0f + (k - 0.1f) / 3.99f) / 2.0f;  // 4 v + 0.1 >= k > 3.99 v + 0.1
+        for (float v : {choice(k, 4.0f), between, std::nextafter((k - 0.1f) / 3.99f, 1.0f)}) {
+            if (v < 0.0f) continue;
+            const int row = playedRow(v);
+            ASSERT_LT(row, SHAPER_LOWFI_FILTER_STR_COUNT) << v;
+            EXPECT_EQ(shown(lowFi, v), SHAPER_LOWFI_FILTER_STR[row]) << "at " << v;
+        }
+    }
+    EXPECT_EQ(shown(lowFi, 1.0f), SHAPER_LOWFI_FILTER_STR[playedRow(1.0f)]);
 }
 
 // Unnamed indices and the program name give "", and a text always fits 20 characters (which
@@ -345,6 +371,7 @@ TEST_F(ValueText, TheDialogShowsTheRangeAndCurrentValue) {
         {blockParam(0, BLOCK_VOLUME_OFFSET), 0.8f, "0.0", "-50 to 10 dB"},
         {GRAIN_SEMI_TAG[0], 0.0f, "-12", "-12 to 12 Semi"},
         {FILTER_MODE_TAG[0], (36 + 0.1f) / 40.0f, "36", "0 to 36"},
+        {MOD_DESTINATION_TAG[0], 7.0f / 99.9f, "7", "0 to 89"},  // as typed; 6.9999995 plays 7
         // clang-format on
     };
     for (const auto& p : prompts) {
