@@ -861,6 +861,12 @@ BlockLanes APlugin::processRoom(int b, BlockLanes in) {
     TBasicReverb& room = *engine::pinned(&reverb[b]);
     BlockMemos& memos = *engine::pinned(&memo[b]);
     const int64_t frame = sampleCounter.load(std::memory_order_relaxed);
+    // Held targets in a quiet frame: the last frame's settings stand, and rest as below.
+    if (targetsHold(b)) {
+        const bool rest = memos.roomSettingsMatch && memos.roomHighPass == memos.roomHighPass;
+        if ((frame & 7) != 0 && rest && room.lengthsFollow()) return roomOutput(room, in);
+        return controlRoom(b, in, memos.roomSettings, rest);
+    }
 
     // Length, damping, high-pass and spread with their modulation. While all four rest so does
     // all that follows from them, but for new length factors; a reset or a new rate forgets the
@@ -868,14 +874,12 @@ BlockLanes APlugin::processRoom(int b, BlockLanes in) {
     const int P = blockParam(b, 0);
     const float* V = &modValues[destinationBase(b)];
     const float* t = xyTargets[b];
-    // In a quiet frame the last frame's settings (finite, so matched) stand, or under a
-    // replaying pad the knobs with their modulation.
+    // In a quiet frame under a replaying pad the knobs with their modulation stand.
     if (!quietFrame)
         memos.roomKnobs = BlockLanes{param(P + ROOM_LENGTH_OFFSET), param(P + ROOM_DAMP_OFFSET),
                                      param(P + ROOM_HP_OFFSET), param(P + BLOCK_SPREAD_OFFSET)} +
                           BlockLanes{V[0], V[1], V[2], V[11]};
-    const BlockLanes settings =
-        targetsHold(b) ? memos.roomSettings : memos.roomKnobs + BlockLanes{t[0], t[1], t[2], -0.0f};
+    const BlockLanes settings = memos.roomKnobs + BlockLanes{t[0], t[1], t[2], -0.0f};
     const bool rest = allEqual(settings, memos.roomSettings) && memos.roomHighPass == memos.roomHighPass;
     // Most frames have nothing to set: those call nothing but the room, and so keep no registers.
     if ((frame & 7) != 0 && rest && room.lengthsFollow()) return roomOutput(room, in);
@@ -901,6 +905,7 @@ BlockLanes APlugin::controlRoom(int b, BlockLanes in, BlockLanes settings, bool 
         const float l = std::max(0.0f, settings[0]);
         const float a = memos.roomLength((0.5f * l + 0.4f) * 6.0f - 6.0f);
         room.setLength(a, 0.9f * a * memos.roomSpread(0.4f * settings[3]));
+        memos.roomSettingsMatch = allEqual(settings, settings);
     }
     return roomOutput(room, in);
 }

@@ -192,7 +192,8 @@ struct EngineState {
         };
         GrainSettings grainSettings = {};
         float roomHighPass = std::numeric_limits<float>::quiet_NaN();  // the reverb's last setting
-        BlockLanes roomSettings = {};  // length, damping, high-pass and spread, modulation added
+        BlockLanes roomSettings = {};    // length, damping, high-pass and spread, modulation added
+        bool roomSettingsMatch = false;  // roomSettings holds no NaN, so held settings match them
         // The room's and the filter's knobs with their modulation, before the pad's targets: in
         // quiet frames only the targets can move.
         BlockLanes roomKnobs = {};
