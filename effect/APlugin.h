@@ -637,9 +637,11 @@ private:
         float gater[QUIET_RUN_FRAMES][BLOCK_COUNT][2];      // each gater's left and right
         // Per Block, 1 while they move from frame to frame, 0 while the first frame's hold.
         int targetStride[BLOCK_COUNT], gaterStride[BLOCK_COUNT];
+        int offBlocks;  // the Blocks that are Off and not bypassed
+        int firstRoom;  // the first of two Rooms or more, which take the run together; or -1
     };
-    bool quietRunStaged() const;
-    int offBlocks() const;
+    // Whether the run goes stage by stage; if so, what its Blocks are in controls.
+    bool quietRunStaged(RunControls& controls) const;
     // The output stage of one frame for the path's lanes and the dry pair; processed: the pair
     // before the gains, which the follower may measure.
     static FramePair outputStage(BlockLanes lanes, FramePair dry, const OutputGains& g, FramePair& processed);

@@ -427,8 +427,8 @@ template FramePair APlugin::runPath<5>(FramePair);
 // between its frames, unless a pad's speed follows the follower or a level (both come from the
 // signal) or a Grain Block draws from the noise the controls draw from. Combs and Shapers share
 // a generator of their own.
-bool APlugin::quietRunStaged() const {
-    int rooms = 0, firstRoom = BLOCK_COUNT, lastRoom = -1, drawing = 0;
+bool APlugin::quietRunStaged(RunControls& controls) const {
+    int rooms = 0, firstRoom = BLOCK_COUNT, lastRoom = -1, drawing = 0, off = 0;
     bool drawsRead = false;
     for (int b = 0; b < BLOCK_COUNT; ++b) {
         const int type = blockType[b];
@@ -442,6 +442,9 @@ bool APlugin::quietRunStaged() const {
         // taken stage by stage each would read another's draws, unless none reads them (a Comb
         // without Random only moves the generator on, a Shaper reads them in Low-Fi only).
         switch (type) {
+            case TYPE_OFF:
+                ++off;
+                break;
             case TYPE_ROOM:
                 ++rooms;
                 firstRoom = std::min(firstRoom, b);
@@ -461,6 +464,8 @@ bool APlugin::quietRunStaged() const {
     }
     // Two Rooms or more take the run together (see runRoomsTogether): in a chain only side by side.
     const bool roomsApart = currentPath <= PATH_LAST_SERIAL && lastRoom - firstRoom + 1 > rooms;
+    controls.offBlocks = off;
+    controls.firstRoom = rooms > 1 ? firstRoom : -1;
     return !(rooms > 1 && roomsApart) && (drawing <= 1 || !drawsRead);
 }
 
@@ -486,13 +491,6 @@ void APlugin::runRoomsTogether(bool parallel, const BlockLanes* in, BlockLanes (
             out[b][q] = x;
         }
     }
-}
-
-// The Blocks that are Off and not bypassed.
-int APlugin::offBlocks() const {
-    int off = 0;
-    for (int b = 0; b < BLOCK_COUNT; ++b) off += !frameSettings.blockBypass[b] && blockType[b] == TYPE_OFF;
-    return off;
 }
 
 // The Delay over the run's lanes, frame after frame, as delayLanes takes them one frame at a time.
@@ -610,7 +608,7 @@ const FramePair* APlugin::runPathStages(const FramePair* in, FramePair* out, Fra
     const BlockLanes* lanes = blockOut[2];
     const bool offChain = !parallel &&
                           (path == PATH_DELAY_FIRST || path == PATH_LAST_SERIAL || !delayActive) &&
-                          (source == 0 || source == 4) && offBlocks() == 3;
+                          (source == 0 || source == 4) && controls.offBlocks == 3;
     if (offChain) {
         // Three Off Blocks in a chain, nothing between them: their dry mixes one after another,
         // frame by frame in registers, and the last frame's again for the level sources.
@@ -629,25 +627,20 @@ const FramePair* APlugin::runPathStages(const FramePair* in, FramePair* out, Fra
         levelBlockOut[2] = blockOut[2][n - 1];
     } else {
         for (int q = 0; q < n; ++q) pathInput[q] = __builtin_shufflevector(dry[q], dry[q], 0, 0, 1, 1);
-        int rooms = 0, firstRoom = -1;
-        for (int b = BLOCK_COUNT - 1; b >= 0; --b) {
-            if (frameSettings.blockBypass[b] || blockType[b] != TYPE_ROOM) continue;
-            ++rooms;
-            firstRoom = b;
-        }
+        const int firstRoom = controls.firstRoom;
 #pragma GCC unroll 3
         for (int b = 0; b < BLOCK_COUNT; ++b) {
             const BlockLanes* blockIn = parallel || b == 0 ? pathInput : blockOut[b - 1];
-            const bool room = !frameSettings.blockBypass[b] && blockType[b] == TYPE_ROOM;
-            if (rooms > 1 && room) {
+            const bool room = firstRoom >= 0 && !frameSettings.blockBypass[b] && blockType[b] == TYPE_ROOM;
+            if (room) {
                 // The Rooms side by side: all of them with the first.
                 if (b == firstRoom) runRoomsTogether(parallel, blockIn, blockOut, n, controls, frame);
             } else {
                 runBlockStage(b, parallel, blockIn, blockOut[b], n, controls, frame);
             }
             // A Delay between two Rooms taking the run together was taken with them.
-            const bool delayTaken = rooms > 1 && room && b + 1 < BLOCK_COUNT &&
-                                    !frameSettings.blockBypass[b + 1] && blockType[b + 1] == TYPE_ROOM;
+            const bool delayTaken = room && b + 1 < BLOCK_COUNT && !frameSettings.blockBypass[b + 1] &&
+                                    blockType[b + 1] == TYPE_ROOM;
             if (!parallel && path == b + 1 && delayActive && !delayTaken) delayStage(blockOut[b], n);
             const BlockLanes* lanesOut = blockOut[b];
             if (source == b + 1)

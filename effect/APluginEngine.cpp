@@ -217,12 +217,12 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
                 sampleCounter.store(frame + 2 + q, std::memory_order_relaxed);
             }
         };
-        if (quiet > 0 && quietRunStaged()) {
+        RunControls controls;
+        if (quiet > 0 && quietRunStaged(controls)) {
             // The controls first, frame by frame in their order, keeping what each Block takes
             // from them; then the signal stage by stage, and the follower over what it measured.
             // Only a replaying pad moves its Block's targets, and only a running gater its levels:
             // the first frame keeps every Block's, the frames after only what moves.
-            RunControls controls;
             int movingTargets[BLOCK_COUNT], movingGaters[BLOCK_COUNT], targetsMove = 0, gatersMove = 0;
             for (int b = 0; b < BLOCK_COUNT; ++b) {
                 const bool reads = !frameSettings.blockBypass[b] && blockType[b] != TYPE_OFF;
