@@ -921,7 +921,7 @@ void APlugin::stepRoomLfos(int b, int64_t frame) {
         return p;
     };
     if ((frame & 15) == 0) {
-        const float speed = std::exp2(4.0f * V[4]);
+        const float speed = memo[b].roomModSpeed(4.0f * V[4]);
         const float depth = std::max(0.0f, param(blockParam(b, 0) + ROOM_MOD_OFFSET) + V[3]);
         const BlockLanes phase = wrap(roomModPhase[b], splat(speed) * lanes(ROOM_MOD_RATE));
         float m[4] = {1.0f, 1.0f, 1.0f, 1.0f};

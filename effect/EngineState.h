@@ -180,7 +180,7 @@ struct EngineState {
     // Per Block, the exponentials of values that mostly rest, kept from frame to frame.
     struct BlockMemos {
         engine::Memo<engine::volumeGain> gain;
-        engine::Memo<engine::exp2Of> roomLength, roomSpread;
+        engine::Memo<engine::exp2Of> roomLength, roomSpread, roomModSpeed;
         engine::Memo<engine::exp2Of> grainWrite, grainRead, grainReadRatio, grainInterval, grainSpeed;
         engine::Memo<engine::exp2Of> gaterRamp;
         // A Grain Block's speed and interval in frames as the last frame worked them out, for the
