@@ -476,7 +476,7 @@ void TBasicReverb::useWideCombs(bool on) {
     float* r = preDelayR.at() + p;
     *l = inL;
     *r = inR;
-    if (preDelayL.mirrored() || preDelayR.mirrored()) {
+    if (preDelayMirrored) {
         l[-static_cast<std::int32_t>(kPreDelayFrames)] = inL;
         r[-static_cast<std::int32_t>(kPreDelayFrames)] = inR;
     }
