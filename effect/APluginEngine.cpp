@@ -178,6 +178,7 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
         if (!modSlotsHold || !quietFrameAhead()) continue;
         const int quiet = std::min(static_cast<int>(15 - (frame & 15)), sampleFrames - 1 - i);
         quietFrame = true;
+        quietFramesTaken += quiet;
         // The path, and whether a pad replays or a gater runs, hold for the whole run: each is
         // looked at once.
         const bool replaying =
@@ -369,8 +370,8 @@ bool APlugin::quietFrameAhead() {
     // Slots whose sources hold worked out this frame what they would work out in the next.
     return pendingMidiCount == 0 && modSlotsHold && (modSlotsActive || modTouchedCount == 0) &&
            levelsRest() && xySteady == XYSteady::RUNNING && version == settingsSeen.version &&
-           version == xySeen.version && !xyAttention.load(std::memory_order_relaxed) && !isEditorOpen() &&
-           !(param(TRIGGER_PARAM) > 0.5f);
+           version == xySeen.version && !xyAttention.load(std::memory_order_relaxed) &&
+           (xyMidiFollowed || !isEditorOpen()) && !(param(TRIGGER_PARAM) > 0.5f);
 }
 
 void APlugin::__processDeprecated(float** inputs, float** outputs, int sampleFrames) {
