@@ -240,4 +240,9 @@ struct EngineState {
     // first such frame starts every pad; until a restart stops one the next ones have no more to.
     enum class XYSteady : uint8_t { NO, STARTING, RUNNING };
     XYSteady xySteady = XYSteady::NO;
+    // An open editor's MIDI pad moves were followed in a frame after which nothing was written:
+    // until the next write there is nothing to follow.
+    bool xyMidiFollowed = false;
+    // Frames taken in quiet runs since construction.
+    int64_t quietFramesTaken = 0;
 };
