@@ -282,6 +282,7 @@ public:
     using EngineState::modValues;
     using EngineState::noteOffFlag;
     using EngineState::noteOnFlag;
+    using EngineState::quietFramesTaken;
     // In a quiet frame the targets of a pad that does not replay hold as they were.
     bool targetsHold(int b) const { return quietFrame && xy[b].recordMode != XY_REPLAY; }
 

@@ -178,6 +178,7 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
         if (!modSlotsHold || !quietFrameAhead()) continue;
         const int quiet = std::min(static_cast<int>(15 - (frame & 15)), sampleFrames - 1 - i);
         quietFrame = true;
+        quietFramesTaken += quiet;
         // The path, and whether a pad replays or a gater runs, hold for the whole run: each is
         // looked at once.
         const bool replaying =
@@ -247,16 +248,31 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
                     controls.targets[q][movingTargets[k]] = padTargets(movingTargets[k]);
                 for (int k = 0; k < gatersMove; ++k) keepGater(q, movingGaters[k]);
             };
-            if (!replaying && !gatersRun) {
-                // Only the counter and the noise move. The refresh check falls due at most once.
+            // The run's refresh counts at once: the check falls due at most once in it.
+            auto countRefreshRun = [&]() __attribute__((always_inline)) {
                 const uint32_t refresh = refreshCounter;
                 if (((0u - refresh) & 0xFFFu) < static_cast<uint32_t>(quiet) && displayRefreshPending) {
                     displayRefreshPending = 0;
                     editorResume();
                 }
                 refreshCounter = refresh + static_cast<uint32_t>(quiet);
+            };
+            if (!replaying && !gatersRun) {
+                // Only the counter and the noise move.
+                countRefreshRun();
                 for (int q = drawFrom; q < quiet; ++q) drawNoise();
                 keepControls(0);
+            } else if (!gatersRun) {
+                // Only the replaying pads move. Unless one reads the noise, the one draw of the
+                // run's last frame reads nothing before the run ends.
+                countRefreshRun();
+                const bool drawEach = drawFrom == 0;
+                for (int q = 0; q < quiet; ++q) {
+                    if (drawEach) drawNoise();
+                    replayPads();
+                    keepControls(q);
+                }
+                if (!drawEach) drawNoise();
             } else {
                 for (int q = 0; q < quiet; ++q) {
                     countRefresh();
@@ -354,8 +370,8 @@ bool APlugin::quietFrameAhead() {
     // Slots whose sources hold worked out this frame what they would work out in the next.
     return pendingMidiCount == 0 && modSlotsHold && (modSlotsActive || modTouchedCount == 0) &&
            levelsRest() && xySteady == XYSteady::RUNNING && version == settingsSeen.version &&
-           version == xySeen.version && !xyAttention.load(std::memory_order_relaxed) && !isEditorOpen() &&
-           !(param(TRIGGER_PARAM) > 0.5f);
+           version == xySeen.version && !xyAttention.load(std::memory_order_relaxed) &&
+           (xyMidiFollowed || !isEditorOpen()) && !(param(TRIGGER_PARAM) > 0.5f);
 }
 
 void APlugin::__processDeprecated(float** inputs, float** outputs, int sampleFrames) {

@@ -272,10 +272,11 @@ void APlugin::updateXYStuff(int b) {
 }
 
 void APlugin::updateXYFrame() {
-    // A frame in which nothing was written or asked and no editor is open passes on at once (it
-    // needs no frame of its own): a steady one only replays, another runs the triggers too.
+    // A frame in which nothing was written or asked and no editor is open, or an open one's MIDI
+    // moves were followed, passes on at once (it needs no frame of its own): a steady one only
+    // replays, another runs the triggers too.
     if (valuesVersion.load(std::memory_order_acquire) == xySeen.version && !xyAttention.load(relaxed) &&
-        !(editor && editorIsOpen)) {
+        (xyMidiFollowed || !(editor && editorIsOpen))) {
         if (xySteady == XYSteady::RUNNING) {
             replayPads();
             return;
@@ -294,9 +295,13 @@ void APlugin::updateXYFrame() {
     const bool settingsMoved = xySeen.moved(valuesVersion);
     const bool attention =
         xyAttention.load(relaxed) && xyAttention.exchange(false, std::memory_order_acquire);
+    // An open editor's MIDI moves come as written values: once followed, there is nothing to
+    // follow until the next write.
     const bool editorOpen = isEditorOpen();
-    if (settingsMoved || attention || editorOpen) {
-        updateXYFrameMoved(settingsMoved, attention, editorOpen);
+    const bool followMidi = editorOpen && (settingsMoved || attention || !xyMidiFollowed);
+    xyMidiFollowed = editorOpen;
+    if (settingsMoved || attention || followMidi) {
+        updateXYFrameMoved(settingsMoved, attention, followMidi);
         return;
     }
     if (xySteady == XYSteady::NO) {

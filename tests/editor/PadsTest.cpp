@@ -1,17 +1,20 @@
 // The gater grids and the XY pads offscreen on the real artwork: what they draw at each size,
 // what clicks and drags do to the effect, and the engine rendering on its own thread meanwhile.
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cmath>
 #include <functional>
 #include <set>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "editor/controls/EditorStyle.h"
 #include "editor/controls/TGater.h"
 #include "editor/controls/TXYDisplay.h"
+#include "effect/FactoryBank.h"
 #include "tests/editor/EditorHarness.h"
 
 using namespace tarnwell::test;
@@ -306,6 +309,57 @@ TEST(XYPad, UnderTheOpenEditorAReplayStepsAsTheFullStepDoes) {
     const std::vector<double> steady = replayed(true);
     EXPECT_GT(steady.back(), 0.0);
     EXPECT_EQ(steady, replayed(false));
+}
+
+// Under the open editor calls of 37 frames run quiet as under a closed one, and the output, the
+// pad cursor the editor draws and the gater step it shows come out as in calls of one frame
+// (which never do), also across a MIDI move of the pad that the open editor follows.
+TEST(XYPad, UnderTheOpenEditorQuietRunsKeepWhatTheEditorShows) {
+    const auto played = [](int call, int64_t& quietFrames) {
+        EditorHarness h;
+        h.openMain();
+        APlugin& fx = *h.fx;
+        const auto named = std::find_if(FACTORY_PRESET_NAMES, FACTORY_PRESET_NAMES + FACTORY_PRESET_COUNT,
+                                        [](const char* n) { return std::string(n) == "Dub Siren Chamber"; });
+        APlugin::RandSeed = 1;  // the Room's LFOs start where the other render's did
+        fx.setDemoProgram(static_cast<int>(named - FACTORY_PRESET_NAMES));  // a replaying Filter pad
+        fx.setParameter(BLOCK_TYPE_TAG[1], choice(TYPE_GATER, 6.99f));
+        std::vector<double> seen;
+        std::array<float, 37> inL{}, inR{}, outL{}, outR{};
+        uint32_t seed = 7;
+        for (int block = 0; block < 240; ++block) {
+            if (block == 120) fx.setParameter(XY_MIDI_X_TAG[0], 0.3f);
+            for (std::size_t k = 0; k < inL.size(); ++k) {
+                seed = seed * 1664525u + 1013904223u;
+                inL[k] = static_cast<float>(seed >> 8) * 0x1p-24f - 0.5f;
+                inR[k] = 0.5f * inL[k];
+            }
+            for (int done = 0; done < 37; done += call) {
+                float* in[2] = {inL.data() + done, inR.data() + done};
+                float* out[2] = {outL.data() + done, outR.data() + done};
+                fx.processReplacing(in, out, call);
+            }
+            seen.insert(seen.end(), outL.begin(), outL.end());
+            seen.insert(seen.end(), outR.begin(), outR.end());
+            float x = 0.0f, y = 0.0f;
+            fx.getXYEditor(0, x, y);
+            seen.insert(seen.end(), {x, y, static_cast<double>(fx.getCurrentGaterSteps(1))});
+        }
+        quietFrames = fx.quietFramesTaken;
+        return seen;
+    };
+    int64_t quietFrames = 0, singleQuiet = 0;
+    const std::vector<double> quiet = played(37, quietFrames), single = played(1, singleQuiet);
+    EXPECT_GT(quietFrames, 240 * 37 / 2);
+    EXPECT_EQ(singleQuiet, 0);
+    std::set<double> steps, cursor;
+    for (std::size_t i = 37 * 2; i < quiet.size(); i += 37 * 2 + 3) {
+        cursor.insert(quiet[i]);
+        steps.insert(quiet[i + 2]);
+    }
+    EXPECT_GT(cursor.size(), 100u);
+    EXPECT_GT(steps.size(), 1u);
+    EXPECT_EQ(quiet, single);
 }
 
 TEST(PadsAndGrids, ConcurrentRenderMovesThePadsAndStepsTheGridsTheEditorDraws) {
