@@ -16,18 +16,6 @@ inline std::uint32_t slotOf(std::uint32_t pos) {
     return (pos >> 8) & (TCombFilter::RING_SIZE - 1);
 }
 
-// One channel of one sub-sample: read behind the write position, maybe flip, damp, scale,
-// write input plus loop back.
-inline float combStep(float* ring, std::uint32_t p, std::int32_t delay, float& state, float keep, float coeff,
-                      float gain, bool flip, float input) {
-    float r = ring[slotOf(p - static_cast<std::uint32_t>(delay))];
-    if (flip) r = -r;
-    state = keep * state + coeff * r + kGuard;
-    const float out = state * gain;
-    ring[slotOf(p)] = input + out + kGuard;
-    return out;
-}
-
 }  // namespace
 
 void TCombFilter::init(float sampleRate) {
@@ -130,31 +118,41 @@ void TCombFilter::process(float La, float Ra, float Lb, float Rb, float& oLa, fl
 }
 
 TCombFilter::Lanes TCombFilter::process(Lanes in) {
-    const float La = in[0], Lb = in[1], Ra = in[2], Rb = in[3];
+    typedef std::int32_t Ints __attribute__((vector_size(16)));
     // Each sub-sample moves half a slot, so the ring advances one slot per host sample.
-    // The four draws of the call, in lane order. No draw in 0..1 falls below a chance of 0, so
-    // then the generator only has to move on as far.
-    bool flip[4] = {};
+    // The four draws of the call, in lane order {La, Ra, Lb, Rb}, as sign flips of the reads. No
+    // draw in 0..1 falls below a chance of 0, so then the generator only has to move on as far.
+    Ints flips{};
     if (flipChance > 0.0f) {
         float u[4];
         DspRandom::drawUnits(u);
-        for (int k = 0; k < 4; ++k) flip[k] = u[k] < flipChance;
+        flips = (Lanes{u[0], u[1], u[2], u[3]} < flipChance) & static_cast<std::int32_t>(0x80000000u);
     } else {
         DspRandom::skip<4>();
     }
-    // Settings and states in locals: a ring write could alias any float member, so the compiler
-    // would otherwise read them again after every write.
+    // Both channels side by side in lanes {L, R} (the upper two lanes are not used), one
+    // sub-sample after the other; settings and states in locals, as a ring write could alias any
+    // float member.
     const float keep = dampKeep, coeff = dampCoeff, g = gain;
-    const std::int32_t dL = delayL, dR = delayR;
-    float sL = stateL, sR = stateR;
+    const std::uint32_t dL = static_cast<std::uint32_t>(delayL), dR = static_cast<std::uint32_t>(delayR);
+    Lanes state{stateL, stateR, 0.0f, 0.0f};
+    auto step = [&](std::uint32_t p, Ints flip, Lanes input) __attribute__((always_inline)) {
+        const Lanes read{ringL[slotOf(p - dL)], ringR[slotOf(p - dR)], 0.0f, 0.0f};
+        state =
+            keep * state + coeff * __builtin_bit_cast(Lanes, __builtin_bit_cast(Ints, read) ^ flip) + kGuard;
+        const Lanes out = state * g;
+        const Lanes written = input + out + kGuard;
+        ringL[slotOf(p)] = written[0];
+        ringR[slotOf(p)] = written[1];
+        return out;
+    };
     std::uint32_t p = writePos + 128u;
-    const float oLa = combStep(ringL, p, dL, sL, keep, coeff, g, flip[0], La);
-    const float oRa = combStep(ringR, p, dR, sR, keep, coeff, g, flip[1], Ra);
+    const Lanes a = step(p, flips, __builtin_shufflevector(in, in, 0, 2, 0, 2));
     p = (p & POSITION_MASK) + 128u;
-    const float oLb = combStep(ringL, p, dL, sL, keep, coeff, g, flip[2], Lb);
-    const float oRb = combStep(ringR, p, dR, sR, keep, coeff, g, flip[3], Rb);
-    stateL = sL;
-    stateR = sR;
+    const Lanes b = step(p, __builtin_shufflevector(flips, flips, 2, 3, 2, 3),
+                         __builtin_shufflevector(in, in, 1, 3, 1, 3));
+    stateL = state[0];
+    stateR = state[1];
     writePos = p & POSITION_MASK;
-    return Lanes{oLa, oLb, oRa, oRb};
+    return __builtin_shufflevector(a, b, 0, 4, 1, 5);
 }
