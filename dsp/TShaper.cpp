@@ -242,6 +242,17 @@ inline Lanes splat(float v) {
     return Lanes{v, v, v, v};
 }
 
+// wrapPhase on four lanes: the usual phases side by side, any other lane as wrapPhase takes it.
+inline Lanes wrapLanes(Lanes x) {
+    typedef std::int64_t Halves __attribute__((vector_size(16)));
+    const LaneInts usual = (x >= 0.0f) & (x < 8388608.0f);
+    Lanes r = x - __builtin_convertvector(__builtin_convertvector(x, LaneInts), Lanes);
+    const Halves both = __builtin_bit_cast(Halves, usual);
+    if ((both[0] & both[1]) != -1)
+        for (int i = 0; i < 4; ++i) r[i] = wrapPhase(x[i]);
+    return r;
+}
+
 // quantise on four lanes, each taking the scalar steps.
 inline Lanes quantiseLanes(Lanes v, float levels) {
     const Lanes mag = __builtin_bit_cast(Lanes, __builtin_bit_cast(LaneInts, v) & 0x7fffffff);
@@ -299,9 +310,11 @@ TShaper::Lanes TShaper::process(Lanes in) {
         y = quantiseLanes(held, quantLevels) * ((1.0f - noise) + noise * draws);
     } else {
         // Plain phases: the second sub-sample one increment on, the next call two.
-        Lanes p{phaseL, phaseR, wrapPhase(phaseL + incL), wrapPhase(phaseR + incR)};
-        float nextL = wrapPhase(phaseL + 2.0f * incL);
-        float nextR = wrapPhase(phaseR + 2.0f * incR);
+        const Lanes ahead =
+            wrapLanes(Lanes{phaseL, phaseR, phaseL, phaseR} + Lanes{incL, incR, 2.0f * incL, 2.0f * incR});
+        Lanes p{phaseL, phaseR, ahead[0], ahead[1]};
+        float nextL = ahead[2];
+        float nextR = ahead[3];
         switch (type) {
             case FreqMod:
                 p[2] = wrapPhase(phaseL + std::exp2(fmDepth * La) * incL);
@@ -309,12 +322,10 @@ TShaper::Lanes TShaper::process(Lanes in) {
                 nextL = wrapPhase(p[2] + std::exp2(fmDepth * Lb) * incL);
                 nextR = wrapPhase(p[3] + std::exp2(fmDepth * Rb) * incR);
                 break;
-            case PhaseMod: {
+            case PhaseMod:
                 // The +10 keeps ordinary offsets positive; wrapPhase covers the rest.
-                const Lanes moved = p + pmDepth * x + 10.0f;
-                for (int i = 0; i < 4; ++i) p[i] = wrapPhase(moved[i]);
+                p = wrapLanes(p + pmDepth * x + 10.0f);
                 break;
-            }
             case SymMod:
                 // Held strictly inside the cycle so that loud input cannot leave the table;
                 // for |symDepth * La| <= 1 the limit never engages.
