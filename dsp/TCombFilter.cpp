@@ -61,14 +61,8 @@ inline std::int32_t TCombFilter::delayFor(float hz) const {
     return std::max(MIN_DELAY, static_cast<std::int32_t>(d));
 }
 
-void TCombFilter::setComb(float freq, float modL, float modR, float spread, float feedbackAmount,
-                          float dampingAmount, float randomAmount, bool firstFrame) {
-    position = firstFrame ? freq : 0.1f * freq + 0.9f * position;
-    if (settled.rests([&] {
-            return Settings{freq,          modL,         modR,     spread, feedbackAmount,
-                            dampingAmount, randomAmount, position, type};
-        }))
-        return;
+void TCombFilter::applyComb(float modL, float modR, float spread, float feedbackAmount, float dampingAmount,
+                            float randomAmount) {
     // Called every host sample with settings that mostly rest: each exponential, the fourth
     // root and each delay is worked out again only when its own inputs moved.
     const float posL = clamp01(position + modL);

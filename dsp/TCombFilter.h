@@ -55,6 +55,9 @@ public:
 
 private:
     std::int32_t delayFor(float hz) const;
+    // setComb's work once its settings moved.
+    void applyComb(float modL, float modR, float spread, float feedbackAmount, float dampingAmount,
+                   float randomAmount);
 
     // setComb's costly results and the inputs they came from; NaN inputs always recompute. The
     // rate and its limits move only in init, which clears the memo.
@@ -75,3 +78,14 @@ private:
     };
     controlmath::SettingsRest<Settings> settled;
 };
+
+// Inline, so that resting settings cost the engine no call.
+inline void TCombFilter::setComb(float freq, float modL, float modR, float spread, float feedbackAmount,
+                                 float dampingAmount, float randomAmount, bool firstFrame) {
+    position = firstFrame ? freq : 0.1f * freq + 0.9f * position;
+    if (!settled.rests([&] {
+            return Settings{freq,          modL,         modR,     spread, feedbackAmount,
+                            dampingAmount, randomAmount, position, type};
+        }))
+        applyComb(modL, modR, spread, feedbackAmount, dampingAmount, randomAmount);
+}
