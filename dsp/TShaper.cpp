@@ -135,24 +135,7 @@ void TShaper::setSlowControls(float fHz) {
     slowCurrent = true;
 }
 
-void TShaper::setDistort(float waveIn, float freqIn, float amountIn, float shapeIn, float spread,
-                         float waveMod, float freqMod, float amountMod, float shapeMod, float extra,
-                         float lowFiFilter, bool firstFrame) {
-    const float in[4] = {waveIn, freqIn, amountIn, shapeIn};
-    for (int k = 0; k < 4; ++k) smoothed[k] = firstFrame ? in[k] : 0.1f * in[k] + 0.9f * smoothed[k];
-    wave = clamp01(smoothed[0] + waveMod);
-    freq = std::min(clamp01(smoothed[1] + freqMod), 0.97f);
-    amount = smoothed[2] + amountMod;
-    shape = smoothed[3] + shapeMod;
-    // Set every host sample with settings that mostly rest: what follows from them alone is
-    // worked out again only when one of them moved.
-    if (settled.rests(
-            [&] { return Settings{wave, freq, amount, shape, spread, extra, lowFiFilter, type}; })) {
-        if (controlCount == 0 && !slowCurrent) setSlowControls(memo.hz);
-        controlCount = (controlCount + 1) & 3;
-        if (type == LowFi) filter.update(0.0f, true);
-        return;
-    }
+void TShaper::applyDistort(float spread, float extra, float lowFiFilter) {
     slowCurrent = false;
     // Each exponential only when its own argument moves.
     if (!(freq == memo.freq)) {

@@ -5,6 +5,7 @@
 // sample-and-hold, quantiser and noise. A DC blocker ends every mode. Two sub-samples per
 // channel per host sample, like the other Block modules.
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 
@@ -94,7 +95,32 @@ private:
     float releaseShape = std::numeric_limits<float>::quiet_NaN(), release = 0.1f;
 
     void setSlowControls(float fHz);
+    // setDistort's work once its settings moved.
+    void applyDistort(float spread, float extra, float lowFiFilter);
     float lookup(float p) const;
     Lanes lookupLanes(Lanes p) const;
     void setSym(float s);
 };
+
+// Inline, so that resting settings cost the engine no call.
+inline void TShaper::setDistort(float waveIn, float freqIn, float amountIn, float shapeIn, float spread,
+                                float waveMod, float freqMod, float amountMod, float shapeMod, float extra,
+                                float lowFiFilter, bool firstFrame) {
+    using controlmath::clamp01;
+    const float in[4] = {waveIn, freqIn, amountIn, shapeIn};
+    for (int k = 0; k < 4; ++k) smoothed[k] = firstFrame ? in[k] : 0.1f * in[k] + 0.9f * smoothed[k];
+    wave = clamp01(smoothed[0] + waveMod);
+    freq = std::min(clamp01(smoothed[1] + freqMod), 0.97f);
+    amount = smoothed[2] + amountMod;
+    shape = smoothed[3] + shapeMod;
+    // Set every host sample with settings that mostly rest: what follows from them alone is
+    // worked out again only when one of them moved.
+    if (!settled.rests(
+            [&] { return Settings{wave, freq, amount, shape, spread, extra, lowFiFilter, type}; })) {
+        applyDistort(spread, extra, lowFiFilter);
+        return;
+    }
+    if (controlCount == 0 && !slowCurrent) setSlowControls(memo.hz);
+    controlCount = (controlCount + 1) & 3;
+    if (type == LowFi) filter.update(0.0f, true);
+}
