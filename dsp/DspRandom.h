@@ -33,6 +33,22 @@ public:
         RandSeed.store(seed, std::memory_order_relaxed);
     }
 
+    // Four successive draws mapped to 0..1 side by side, lane k the k-th, each rounding as
+    // drawUnit does; the seed left behind is that of four single draws.
+    typedef float Units __attribute__((vector_size(16)));
+    static Units drawUnitLanes() {
+        typedef std::int32_t Draws __attribute__((vector_size(16)));
+        std::uint32_t seed = RandSeed.load(std::memory_order_relaxed);
+        Draws v;
+        for (int k = 0; k < 4; ++k) {
+            const std::uint32_t d = seed * 16807u;
+            seed = d + 1u;
+            v[k] = static_cast<std::int32_t>(d);
+        }
+        RandSeed.store(seed, std::memory_order_relaxed);
+        return (__builtin_convertvector(v, Units) * 4.656612873077392578125e-10f + 1.0f) * 0.5f;
+    }
+
     // Advances the seed as N draws would, without producing them.
     template <int N>
     static void skip() {

@@ -118,9 +118,7 @@ TCombFilter::Lanes TCombFilter::process(Lanes in) {
     // draw in 0..1 falls below a chance of 0, so then the generator only has to move on as far.
     Ints flips{};
     if (flipChance > 0.0f) {
-        float u[4];
-        DspRandom::drawUnits(u);
-        flips = (Lanes{u[0], u[1], u[2], u[3]} < flipChance) & static_cast<std::int32_t>(0x80000000u);
+        flips = (DspRandom::drawUnitLanes() < flipChance) & static_cast<std::int32_t>(0x80000000u);
     } else {
         DspRandom::skip<4>();
     }

@@ -287,10 +287,8 @@ TShaper::Lanes TShaper::process(Lanes in) {
         holdChannel(phaseL, incL, f[0], f[1], heldLa, heldLb);
         holdChannel(phaseR, incR, f[2], f[3], heldRa, heldRb);
         const Lanes held{heldLa, heldRa, heldLb, heldRb};
-        float u[4];
-        DspRandom::drawUnits(u);  // withNoise's draws, in lane order
-        const Lanes draws{u[0], u[1], u[2], u[3]};
-        y = quantiseLanes(held, quantLevels) * ((1.0f - noise) + noise * draws);
+        // withNoise's draws, in lane order.
+        y = quantiseLanes(held, quantLevels) * ((1.0f - noise) + noise * DspRandom::drawUnitLanes());
     } else {
         // Plain phases: the second sub-sample one increment on, the next call two.
         const Lanes ahead =

@@ -200,6 +200,11 @@ TEST(DspRandom, BatchedDrawsAndSkipsMatchSingleDraws) {
         EXPECT_EQ(DspRandom::seed(), after) << seed;
 
         DspRandom::setSeed(seed);
+        const DspRandom::Units lanes = DspRandom::drawUnitLanes();
+        for (int k = 0; k < 4; ++k) EXPECT_EQ(lanes[k], single[k]) << seed << " lane " << k;
+        EXPECT_EQ(DspRandom::seed(), after) << seed;
+
+        DspRandom::setSeed(seed);
         DspRandom::skip<4>();
         EXPECT_EQ(DspRandom::seed(), after) << seed;
     }
