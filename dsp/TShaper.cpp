@@ -261,7 +261,7 @@ inline void blockDcPairs(float& stateL, float& stateR, float coeff, Lanes& first
 }  // namespace
 
 // lookup on four phases at once.
-Lanes TShaper::lookupLanes(Lanes p) const {
+[[gnu::always_inline]] inline Lanes TShaper::lookupLanes(Lanes p) const {
     const Lanes q = p <= sym ? p * slopeLow : (p - sym) * slopeHigh + 0.5f;
     const LaneInts last = {WAVE_LENGTH - 1, WAVE_LENGTH - 1, WAVE_LENGTH - 1, WAVE_LENGTH - 1};
     const LaneInts scaled = __builtin_convertvector(q * 65535.99f, LaneInts);

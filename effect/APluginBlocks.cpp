@@ -812,10 +812,8 @@ BlockLanes APlugin::processShaper(int b, BlockLanes in) {
     const float* V = &modValues[destinationBase(b)];
     const float* t = xyTargets[b];
     // In a quiet frame the knobs stand from the frame before the run.
-    BlockMemos::ShaperKnobs k;
-    if (quietFrame) {
-        k = memo[b].shaperKnobs;
-    } else {
+    BlockMemos::ShaperKnobs& k = memo[b].shaperKnobs;
+    if (!quietFrame) {
         const int mode = getShaperMode(b);
         // Ring Mod uses the Symmetry knob, the modulation modes the Envelope knob; Low-Fi has its
         // own four and its filter choice.
@@ -828,7 +826,6 @@ BlockLanes APlugin::processShaper(int b, BlockLanes in) {
             k.a[3] = param(P + (mode == SHAPER_MODE_RING ? SHAPER_SYM_OFFSET : SHAPER_ENV_OFFSET));
         }
         k.spread = param(P + BLOCK_SPREAD_OFFSET) + V[11];
-        memo[b].shaperKnobs = k;
     }
     s.setDistort(k.a[0], k.a[1], k.a[2], k.a[3], k.spread, V[0] + t[0], V[1] + t[1], V[2] + t[2], V[3], V[4],
                  k.lowFiFilter, firstFrame != 0);
