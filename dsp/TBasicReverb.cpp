@@ -525,12 +525,15 @@ void TBasicReverb::placeCombsWide(const ReverbLanes (&scale)[2]) {
         const __m256 at = _mm256_sub_ps(_mm256_sub_ps(_mm256_loadu_ps(&kCombPlaceF[j]),
                                                       _mm256_mul_ps(blocks, splat8(TComb::kBlockFloats))),
                                         _mm256_mul_ps(rest, splat8(TComb::kLanes)));
-        for (int place = 0; place < TComb::kBlockFrames; ++place) {
+        // The last place's frame never reaches back past its block's start.
+        for (int place = 0; place < TComb::kBlockFrames - 1; ++place) {
             const __m256 past = _mm256_and_ps(_mm256_cmp_ps(splat8(place), rest, _CMP_LT_OQ),
                                               splat8(TComb::kBlockFloats - TComb::kVectorFloats));
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(&comb.offset[place][j]),
                                 _mm256_cvttps_epi32(_mm256_sub_ps(at, past)));
         }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(&comb.offset[TComb::kBlockFrames - 1][j]),
+                            _mm256_cvttps_epi32(at));
     }
     const __m128 half = _mm_max_ps(_mm256_castps256_ps128(most), _mm256_extractf128_ps(most, 1));
     comb.longestLength =
