@@ -137,6 +137,7 @@ void TShaper::setSlowControls(float fHz) {
 
 void TShaper::applyDistort(float spread, float extra, float lowFiFilter) {
     slowCurrent = false;
+    filterDue = false;  // the Low-Fi case below updates the filter itself
     // Each exponential only when its own argument moves.
     if (!(freq == memo.freq)) {
         memo.freq = freq;
@@ -283,7 +284,9 @@ TShaper::Lanes TShaper::process(Lanes in) {
     Lanes y;
 
     if (type == LowFi) {
-        const Lanes f = filter.process(in);  // {La, Lb, Ra, Rb}
+        // {La, Lb, Ra, Rb}
+        const Lanes f = filterDue ? filter.updateAndProcess<true>(0.0f, true, in) : filter.process(in);
+        filterDue = false;
         holdChannel(phaseL, incL, f[0], f[1], heldLa, heldLb);
         holdChannel(phaseR, incR, f[2], f[3], heldRa, heldRb);
         const Lanes held{heldLa, heldRa, heldLb, heldRb};

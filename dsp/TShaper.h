@@ -92,6 +92,7 @@ private:
     };
     controlmath::SettingsRest<Settings> settled;
     bool slowCurrent = false;
+    bool filterDue = false;  // the filter's update of this call waits for process
     float releaseShape = std::numeric_limits<float>::quiet_NaN(), release = 0.1f;
 
     void setSlowControls(float fHz);
@@ -122,5 +123,7 @@ inline void TShaper::setDistort(float waveIn, float freqIn, float amountIn, floa
     }
     if (controlCount == 0 && !slowCurrent) setSlowControls(memo.hz);
     controlCount = (controlCount + 1) & 3;
-    if (type == LowFi) filter.update(0.0f, true);
+    // The Low-Fi filter's glide: run by process with the filtering, and left out there once it
+    // found the filter at rest.
+    filterDue = type == LowFi;
 }
