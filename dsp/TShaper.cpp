@@ -15,47 +15,10 @@ namespace {
 
 constexpr float kGuard = 1e-15f;
 
-// Integer part of a non-negative value without an integer overflow for huge values.
-inline float truncNonNegative(float x) {
-    return x < 8388608.0f ? static_cast<float>(static_cast<std::int32_t>(x)) : x;
-}
-
-inline float quantise(float v, float levels) {
-    const float mag = std::fabs(v);
-    // Anything from 2 up lands on the +-1 limit below either way; 2 keeps the product small.
-    const float steps = truncNonNegative(std::min(mag, 2.0f) * levels);
-    const float sign = v > 0.0f ? 1.0f : (v < 0.0f ? -1.0f : 0.0f);
-    return clampTo(steps * sign / levels, -1.0f, 1.0f);
-}
-
-inline float withNoise(float v, float noise) {
-    return v * ((1.0f - noise) + noise * DspRandom::drawUnit());
-}
-
 inline void followEnvelope(float& env, float in, float release) {
     const float e = std::fabs(in);
     // The guard keeps a decaying envelope out of denormals during long silence.
     env = e > env ? e : release * e + (1.0f - release) * env + kGuard;
-}
-
-inline float blockDc(float& state, float y, float coeff) {
-    state = (1.0f - coeff) * state + coeff * y + kGuard;
-    return y - state;
-}
-
-// Sample-and-hold of one channel over its two sub-samples. The channel holds one value: each
-// sub-sample puts out what is held after its own step. Separate registers per sub-sample would
-// leave one of them at its old value for good whenever the hold steps always land on the other
-// sub-sample (every hold rate of 88.2 kHz / 2^k), halving the level.
-inline void holdChannel(float& phase, float inc, float a, float b, float& heldA, float& heldB) {
-    float held = heldB;  // what the channel holds since its last step
-    phase += inc;
-    if (phase >= 1.0f) held = a;
-    heldA = held;
-    phase = inc + wrapPhase(phase);
-    if (phase >= 1.0f) held = b;
-    heldB = held;
-    phase = wrapPhase(phase);
 }
 
 }  // namespace
@@ -237,7 +200,23 @@ inline Lanes wrapLanes(Lanes x) {
     return r;
 }
 
-// quantise on four lanes, each taking the scalar steps.
+// Sample-and-hold of both channels over their two sub-samples, lanes {L, R, L, R}; a and b the
+// sub-samples' inputs. A channel holds one value: each sub-sample puts out what is held after its
+// own step. Separate registers per sub-sample would leave one of them at its old value for good
+// whenever the hold steps always land on the other sub-sample (every hold rate of 88.2 kHz / 2^k),
+// halving the level. Gives what the channel holds after each: {La, Ra, Lb, Rb}.
+inline Lanes holdChannels(Lanes& phase, Lanes inc, Lanes a, Lanes b, Lanes held) {
+    phase = phase + inc;
+    const Lanes first = phase >= 1.0f ? a : held;
+    phase = inc + wrapLanes(phase);
+    const Lanes second = phase >= 1.0f ? b : first;
+    phase = wrapLanes(phase);
+    return __builtin_shufflevector(first, second, 0, 1, 4, 5);
+}
+
+// The quantiser on four lanes: |v| (at most 2) times levels, its integer part (values past 2^23
+// and NaN stay as they are), with v's sign over levels, held to -1..1. Anything from 2 up lands
+// on the limit either way; 2 keeps the product small.
 inline Lanes quantiseLanes(Lanes v, float levels) {
     const Lanes mag = __builtin_bit_cast(Lanes, __builtin_bit_cast(LaneInts, v) & 0x7fffffff);
     const Lanes two = splat(2.0f);
@@ -248,7 +227,8 @@ inline Lanes quantiseLanes(Lanes v, float levels) {
     return controlmath::clampLanes(steps * sign / levels, splat(-1.0f), splat(1.0f));
 }
 
-// blockDc on both channels at once: lanes {L, R} of first, then of second, in time order.
+// The DC blocker, one state per channel, on both channels at once: lanes {L, R} of first, then of
+// second, in time order.
 inline void blockDcPairs(float& stateL, float& stateR, float coeff, Lanes& first, Lanes& second) {
     Lanes state{stateL, stateR, 0.0f, 0.0f};
     state = (1.0f - coeff) * state + coeff * first + kGuard;
@@ -287,9 +267,16 @@ TShaper::Lanes TShaper::process(Lanes in) {
         // {La, Lb, Ra, Rb}
         const Lanes f = filterDue ? filter.updateAndProcess<true>(0.0f, true, in) : filter.process(in);
         filterDue = false;
-        holdChannel(phaseL, incL, f[0], f[1], heldLa, heldLb);
-        holdChannel(phaseR, incR, f[2], f[3], heldRa, heldRb);
-        const Lanes held{heldLa, heldRa, heldLb, heldRb};
+        Lanes phases{phaseL, phaseR, phaseL, phaseR};
+        const Lanes held =
+            holdChannels(phases, Lanes{incL, incR, incL, incR}, __builtin_shufflevector(f, f, 0, 2, 0, 2),
+                         __builtin_shufflevector(f, f, 1, 3, 1, 3), Lanes{heldLb, heldRb, heldLb, heldRb});
+        phaseL = phases[0];
+        phaseR = phases[1];
+        heldLa = held[0];
+        heldRa = held[1];
+        heldLb = held[2];
+        heldRb = held[3];
         // withNoise's draws, in lane order.
         y = quantiseLanes(held, quantLevels) * ((1.0f - noise) + noise * DspRandom::drawUnitLanes());
     } else {
