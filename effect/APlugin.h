@@ -539,6 +539,9 @@ public:
     void replayPads();           // a steady frame's XY step: the replaying pads only
     void updateXYReplay(int b);  // the replay step alone
     void updateXYRecord(int b);  // the capture of one millisecond slot alone
+    // replayPads for n frames running, keeping after each frame q what each replaying pad adds
+    // to its Block's targets in targets[q].
+    void replayPadsRun(BlockLanes (*targets)[BLOCK_COUNT], int n);
     void startReplay(int b);
     // Position 0, hold counter 1, direction 1: what every trigger does.
     void restartXYReplay(int b);

@@ -331,6 +331,22 @@ void APlugin::updateXYFrame() {
     if (xy[2].recordMode == XY_REPLAY) replayPlanned(2);
 }
 
+[[gnu::noinline]] void APlugin::replayPadsRun(BlockLanes (*targets)[BLOCK_COUNT], int n) {
+    // Which pads replay holds for the run: looked at once. A frame replays them all, then keeps
+    // their targets.
+    static_assert(BLOCK_COUNT == 3);
+    const bool replay0 = xy[0].recordMode == XY_REPLAY, replay1 = xy[1].recordMode == XY_REPLAY,
+               replay2 = xy[2].recordMode == XY_REPLAY;
+    for (int q = 0; q < n; ++q) {
+        if (replay0) replayPlanned(0);
+        if (replay1) replayPlanned(1);
+        if (replay2) replayPlanned(2);
+        if (replay0) targets[q][0] = padTargets(0);
+        if (replay1) targets[q][1] = padTargets(1);
+        if (replay2) targets[q][2] = padTargets(2);
+    }
+}
+
 [[gnu::noinline]] void APlugin::updateXYFrameMoved(bool settingsMoved, bool attention, bool editorOpen) {
     if (settingsMoved) {
         const bool readLevels = padsReadLevels;
