@@ -424,10 +424,13 @@ void TBasicReverb::setWiden(ReverbLanes w) {
     placeTaps();
 }
 
-void TBasicReverb::placeTaps() {
-    for (int i = 0; i < 4; ++i)
-        tapBack[i] = static_cast<std::int32_t>(static_cast<std::uint32_t>(tapOffset[i]) & kPreDelayMask) -
-                     static_cast<std::int32_t>(kPreDelayFrames);
+[[gnu::always_inline]] inline void TBasicReverb::placeTaps() {
+    constexpr auto kMask = static_cast<std::int32_t>(kPreDelayMask);
+    constexpr auto kRing = static_cast<std::int32_t>(kPreDelayFrames);
+    ReverbIndices at;
+    std::memcpy(&at, tapOffset, sizeof at);
+    const ReverbIndices back = (at & kMask) - kRing;
+    std::memcpy(tapBack, &back, sizeof back);
 }
 
 // Each stage reads what it wrote size frames ago in each lane and writes feedback * that + its
@@ -473,7 +476,7 @@ void TBasicReverb::useWideCombs(bool on) {
     float* r = preDelayR.at() + p;
     *l = inL;
     *r = inR;
-    if (preDelayL.mirrored() || preDelayR.mirrored()) {
+    if (preDelayMirrored) {
         l[-static_cast<std::int32_t>(kPreDelayFrames)] = inL;
         r[-static_cast<std::int32_t>(kPreDelayFrames)] = inR;
     }

@@ -194,6 +194,7 @@ private:
     // Written in their second copies, so that no tap wraps (as the combs' ring).
     SilentRing<float> preDelayL{kPreDelayFrames};
     SilentRing<float> preDelayR{kPreDelayFrames};
+    const bool preDelayMirrored = preDelayL.mirrored() || preDelayR.mirrored();  // one test a frame
     bool written = false;  // whether process ran since the last mute: a silent room needs no clearing
     // setMod's factors: even and odd combs of outputs 1/2, then of outputs 3/4.
     float factor[4] = {1.0f, 1.0f, 1.0f, 1.0f};

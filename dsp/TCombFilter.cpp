@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "dsp/ControlMath.h"
 #include "dsp/DspRandom.h"
@@ -46,6 +47,7 @@ void TCombFilter::init(float sampleRate) {
     writePos = 0;
     gain = 0.0f;
     memo = Memo{};  // the rate's limits moved
+    settledValid = false;
     std::fill(std::begin(ringL), std::end(ringL), 0.0f);
     std::fill(std::begin(ringR), std::end(ringR), 0.0f);
 }
@@ -57,6 +59,7 @@ void TCombFilter::reset() {
     std::fill(std::begin(ringR), std::end(ringR), 0.0f);
     dampCoeff = 1.0f;
     dampKeep = 0.0f;
+    settledValid = false;  // the damping and the position start over
 }
 
 void TCombFilter::setType(int newType) {
@@ -74,6 +77,10 @@ inline std::int32_t TCombFilter::delayFor(float hz) const {
 void TCombFilter::setComb(float freq, float modL, float modR, float spread, float feedbackAmount,
                           float dampingAmount, float randomAmount, bool firstFrame) {
     position = firstFrame ? freq : 0.1f * freq + 0.9f * position;
+    const Settings now{freq, modL, modR, spread, feedbackAmount, dampingAmount, randomAmount, position, type};
+    if (settledValid && std::memcmp(&now, &settled, sizeof now) == 0) return;
+    settled = now;
+    settledValid = true;
     // Called every host sample with settings that mostly rest: each exponential, the fourth
     // root and each delay is worked out again only when its own inputs moved.
     const float posL = clamp01(position + modL);

@@ -65,4 +65,12 @@ private:
         float feedback = kNone, root = 0.0f;
     };
     Memo memo;
+    // The arguments and the type setComb last worked from, with the position they left, as bits:
+    // while they stand, so does everything it sets. Reset and init forget them.
+    struct Settings {
+        float freq, modL, modR, spread, feedback, damping, random, position;
+        std::int32_t type;
+    };
+    Settings settled{};
+    bool settledValid = false;
 };

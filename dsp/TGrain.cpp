@@ -70,10 +70,17 @@ bool TGrain::turn(float& readPosition, float& direction, int writeSize, int loop
 
 template <bool wide>
 [[gnu::always_inline]] inline TGrain::Quad TGrainSlots::playLanes(float speed) {
-    Quad sums{};  // pitched left and right, plain left and right
+    // A group of four lanes' steps, and what its reads and sums take from them.
+    struct Group {
+        Quad t, envelope, weight;
+        Ints i, j, k, sounding, plainSounds;
+        int lanes;
+        bool neighbours;
+    };
     unsigned ended = 0;
     const int playing = count;  // held in a register across the stores
-    for (int g = 0; g < playing; g += 4) {
+    const auto step = [&](int g) __attribute__((always_inline)) {
+        Group q;
         Quad pos = load(position + g);
         const Quad end = load(readEnd + g);
         // Within the recording past 0 the truncation is the floor; any lane elsewhere turns first,
@@ -81,8 +88,7 @@ template <bool wide>
         Ints sounding = (pos > 0.0f) & (pos < end);
         Ints i = __builtin_convertvector(pos, Ints);
         Quad whole = __builtin_convertvector(i, Quad);
-        const bool allSound = mask(sounding) == 15;
-        if (!allSound) {
+        if (mask(sounding) != 15) {
             turnLanes(g);
             pos = load(position + g);
             sounding = (pos > -1.0f) & (pos < end);
@@ -92,19 +98,26 @@ template <bool wide>
                 reinterpret_cast<Quad>(reinterpret_cast<Ints>(Quad{1.0f, 1.0f, 1.0f, 1.0f}) & (pos < whole));
             i &= sounding;
         }
-        const Quad t = pos - whole;
+        q.t = pos - whole;
+        q.i = i;
+        q.sounding = sounding;
         const Ints n = load(writeSize + g);
         const Ints last = n - 1;
         const Ints adjacent = i < last;
+        q.j = (adjacent ? i + 1 : last) & sounding;
         pos += speed * load(direction + g);
         std::memcpy(position + g, &pos, sizeof pos);
 
-        // The plain output plays the recording straight through: its index is the envelope's counter.
+        // The plain output plays the recording straight through: its index is the envelope's
+        // counter. Lanes whose plain output ran out read frame 0 and their plain outputs are
+        // masked to 0 (not weighted by 0: the frames may hold anything); so are silent pitched
+        // outputs.
         const Ints c = load(counter + g);
-        const Ints plainSounds = c < n;
+        q.plainSounds = c < n;
+        q.k = c & q.plainSounds;
         const Quad twice = 2.0f * __builtin_convertvector(c, Quad);
         const Ints magnitude = reinterpret_cast<Ints>(1.0f - twice / load(readLength + g)) & 0x7fffffff;
-        Quad envelope = 1.0f - reinterpret_cast<Quad>(magnitude);
+        q.envelope = 1.0f - reinterpret_cast<Quad>(magnitude);
         const Ints next = c + 1;
         std::memcpy(counter + g, &next, sizeof next);
         // A read size of 0 ends the grain after this frame instead of never. An ending slot's
@@ -113,48 +126,66 @@ template <bool wide>
         const unsigned endingLanes = mask(ending);
         if (endingLanes != 0) {
             ended |= endingLanes << g;
-            envelope = reinterpret_cast<Quad>(reinterpret_cast<Ints>(envelope) & ~ending);
+            q.envelope = reinterpret_cast<Quad>(reinterpret_cast<Ints>(q.envelope) & ~ending);
         }
-        const int lanes = std::min(playing - g, 4);
-        Quad weight = envelope;
-        if (shaped != 0)
-            weight = wide ? shapedPowersWide(envelope, load(power + g))
-                          : TGrain::shapedPowers(envelope, load(power + g), lanes);
-        // Each lane's pitched weight twice and its plain weight twice.
-        const Quad low = __builtin_shufflevector(weight, envelope, 0, 4, 1, 5);
-        const Quad high = __builtin_shufflevector(weight, envelope, 2, 6, 3, 7);
+        q.lanes = std::min(playing - g, 4);
+        const unsigned valid = (1u << q.lanes) - 1;
+        q.neighbours = (mask(sounding & adjacent) & valid) == valid;
+        q.weight = q.envelope;
+        return q;
+    };
+    const auto weigh = [&](Group & q, int g) __attribute__((always_inline)) {
+        q.weight = wide ? shapedPowersWide(q.envelope, load(power + g))
+                        : TGrain::shapedPowers(q.envelope, load(power + g), q.lanes);
+    };
+    Quad sums{};  // pitched left and right, plain left and right
+    const auto add = [&](const Group& q, int g) __attribute__((always_inline)) {
+        // Each lane's pitched weight twice and its plain weight twice, and which outputs sound.
+        const Quad low = __builtin_shufflevector(q.weight, q.envelope, 0, 4, 1, 5);
+        const Quad high = __builtin_shufflevector(q.weight, q.envelope, 2, 6, 3, 7);
         const Quad weights[4] = {
             __builtin_shufflevector(low, low, 0, 0, 1, 1), __builtin_shufflevector(low, low, 2, 2, 3, 3),
             __builtin_shufflevector(high, high, 0, 0, 1, 1), __builtin_shufflevector(high, high, 2, 2, 3, 3)};
-        // Lanes whose plain output ran out read frame 0 and their plain outputs are masked to 0
-        // (not weighted by 0: the frames may hold anything); so are silent pitched outputs.
-        const Ints k = c & plainSounds;
-        const Ints onLow = __builtin_shufflevector(sounding, plainSounds, 0, 4, 1, 5);
-        const Ints onHigh = __builtin_shufflevector(sounding, plainSounds, 2, 6, 3, 7);
+        const Ints onLow = __builtin_shufflevector(q.sounding, q.plainSounds, 0, 4, 1, 5);
+        const Ints onHigh = __builtin_shufflevector(q.sounding, q.plainSounds, 2, 6, 3, 7);
         const Ints on[4] = {__builtin_shufflevector(onLow, onLow, 0, 0, 1, 1),
                             __builtin_shufflevector(onLow, onLow, 2, 2, 3, 3),
                             __builtin_shufflevector(onHigh, onHigh, 0, 0, 1, 1),
                             __builtin_shufflevector(onHigh, onHigh, 2, 2, 3, 3)};
-        const unsigned valid = (1u << lanes) - 1;
-        if ((mask(sounding & adjacent) & valid) == valid) {
+        if (q.neighbours) {
             // Every lane reads two neighbouring frames at once.
-            for (int l = 0; l < lanes; ++l) {
+            for (int l = 0; l < q.lanes; ++l) {
                 const float* recording = source[g + l];
                 Quad ab;
-                std::memcpy(&ab, recording + 2 * index(i[l]), sizeof ab);
-                const Quad pitched = ab + (__builtin_shufflevector(ab, ab, 2, 3, 0, 1) - ab) * t[l];
-                const Quad both = __builtin_shufflevector(pitched, frameAt(recording, k[l]), 0, 1, 4, 5);
+                std::memcpy(&ab, recording + 2 * index(q.i[l]), sizeof ab);
+                const Quad pitched = ab + (__builtin_shufflevector(ab, ab, 2, 3, 0, 1) - ab) * q.t[l];
+                const Quad both = __builtin_shufflevector(pitched, frameAt(recording, q.k[l]), 0, 1, 4, 5);
                 sums += reinterpret_cast<Quad>(reinterpret_cast<Ints>(both) & on[l]) * weights[l];
             }
         } else {
-            const Ints j = (adjacent ? i + 1 : last) & sounding;
-            for (int l = 0; l < lanes; ++l) {
+            for (int l = 0; l < q.lanes; ++l) {
                 const float* recording = source[g + l];
-                const Frame a = frameAt(recording, i[l]), b = frameAt(recording, j[l]);
-                const Frame pitched = a + (b - a) * t[l];
-                const Quad both = __builtin_shufflevector(pitched, frameAt(recording, k[l]), 0, 1, 2, 3);
+                const Frame a = frameAt(recording, q.i[l]), b = frameAt(recording, q.j[l]);
+                const Frame pitched = a + (b - a) * q.t[l];
+                const Quad both = __builtin_shufflevector(pitched, frameAt(recording, q.k[l]), 0, 1, 2, 3);
                 sums += reinterpret_cast<Quad>(reinterpret_cast<Ints>(both) & on[l]) * weights[l];
             }
+        }
+    };
+    // Two groups at a time, their weights' long chains of steps side by side.
+    for (int g = 0; g < playing; g += 8) {
+        Group first = step(g);
+        if (g + 4 < playing) {
+            Group second = step(g + 4);
+            if (shaped != 0) {
+                weigh(first, g);
+                weigh(second, g + 4);
+            }
+            add(first, g);
+            add(second, g + 4);
+        } else {
+            if (shaped != 0) weigh(first, g);
+            add(first, g);
         }
     }
     // The ended slots leave their lanes, the highest first.

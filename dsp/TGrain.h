@@ -363,7 +363,7 @@ private:
 // per frame a slot costs its three reads of the tape and its share of the steps.
 class TGrainSlots {
 public:
-    static constexpr int kSlots = 16;
+    static constexpr int kSlots = 16;  // a multiple of four: a frame reads every lane in fours
     typedef TGrain::Frame Frame;
 
     TGrainSlots() { reset(); }

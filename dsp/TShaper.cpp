@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 #include "dsp/ControlMath.h"
@@ -88,6 +89,7 @@ void TShaper::init(float sampleRate) {
     envRelease = 0.1f;
     quantLevels = 1.0f;
     controlCount = 0;
+    settledValid = slowCurrent = false;
     filter.init(hostRate);
     filter.setType(TFilter::BPZ_12, true);
     // Every shaper needs its own band edges and the shared waves, not only the first one.
@@ -101,6 +103,7 @@ void TShaper::reset() {
     dcL = dcR = 0.0f;
     controlCount = 0;
     heldLa = heldLb = heldRa = heldRb = 0.0f;
+    slowCurrent = false;  // the release starts over above
 }
 
 void TShaper::setType(int mode) {
@@ -113,6 +116,25 @@ void TShaper::setSym(float s) {
     slopeHigh = 0.5f / (1.0f - sym);
 }
 
+// The settings that follow every fourth call: release, wave pair and morph, band level.
+void TShaper::setSlowControls(float fHz) {
+    if (!(shape == releaseShape)) {
+        releaseShape = shape;
+        // A release above 1 would make the envelope recursion diverge.
+        release = std::min(1.0f, std::exp2(-10.0f * shape));
+    }
+    envRelease = release;
+    wavePos = 3.99f * wave;
+    waveA = static_cast<std::int32_t>(wavePos);
+    waveB = (waveA + 1) % WAVE_COUNT;  // the saw morphs back towards the sine
+    morph = wavePos - controlmath::floorOf(wavePos);
+    level = 0;
+    for (int k = 0; k < WAVE_LEVELS - 1; ++k)
+        if (bandEdge[k] < fHz && fHz < bandEdge[k + 1]) level = k;
+    if (fHz > bandEdge[WAVE_LEVELS - 1]) level = WAVE_LEVELS - 1;
+    slowCurrent = true;
+}
+
 void TShaper::setDistort(float waveIn, float freqIn, float amountIn, float shapeIn, float spread,
                          float waveMod, float freqMod, float amountMod, float shapeMod, float extra,
                          float lowFiFilter, bool firstFrame) {
@@ -122,26 +144,26 @@ void TShaper::setDistort(float waveIn, float freqIn, float amountIn, float shape
     freq = std::min(clamp01(smoothed[1] + freqMod), 0.97f);
     amount = smoothed[2] + amountMod;
     shape = smoothed[3] + shapeMod;
-    // Set every host sample with settings that mostly rest: each exponential only when its
-    // argument moves.
+    // Set every host sample with settings that mostly rest: what follows from them alone is
+    // worked out again only when one of them moved.
+    const Settings now{wave, freq, amount, shape, spread, extra, lowFiFilter, type};
+    if (settledValid && std::memcmp(&now, &settled, sizeof now) == 0) {
+        if (controlCount == 0 && !slowCurrent) setSlowControls(memo.hz);
+        controlCount = (controlCount + 1) & 3;
+        if (type == LowFi) filter.update(0.0f, true);
+        return;
+    }
+    settled = now;
+    settledValid = true;
+    slowCurrent = false;
+    // Each exponential only when its own argument moves.
     if (!(freq == memo.freq)) {
         memo.freq = freq;
         memo.hz = 0.3125f * std::exp2(16.0f * freq);
     }
     const float fHz = memo.hz;
 
-    if (controlCount == 0) {
-        // A release above 1 would make the envelope recursion diverge.
-        envRelease = std::min(1.0f, std::exp2(-10.0f * shape));
-        wavePos = 3.99f * wave;
-        waveA = static_cast<std::int32_t>(wavePos);
-        waveB = (waveA + 1) % WAVE_COUNT;  // the saw morphs back towards the sine
-        morph = wavePos - controlmath::floorOf(wavePos);
-        level = 0;
-        for (int k = 0; k < WAVE_LEVELS - 1; ++k)
-            if (bandEdge[k] < fHz && fHz < bandEdge[k + 1]) level = k;
-        if (fHz > bandEdge[WAVE_LEVELS - 1]) level = WAVE_LEVELS - 1;
-    }
+    if (controlCount == 0) setSlowControls(fHz);
     controlCount = (controlCount + 1) & 3;  // only "a multiple of 4" matters; never overflows
 
     if (!(spread == memo.spread)) {
@@ -213,24 +235,73 @@ void TShaper::process(float La, float Ra, float Lb, float Rb, float& oLa, float&
     controlmath::processScalars(*this, La, Ra, Lb, Rb, oLa, oRa, oLb, oRb);
 }
 
+namespace {
+
+typedef TShaper::Lanes Lanes;
+typedef std::int32_t LaneInts __attribute__((vector_size(16)));
+
+inline Lanes splat(float v) {
+    return Lanes{v, v, v, v};
+}
+
+// quantise on four lanes, each taking the scalar steps.
+inline Lanes quantiseLanes(Lanes v, float levels) {
+    const Lanes mag = __builtin_bit_cast(Lanes, __builtin_bit_cast(LaneInts, v) & 0x7fffffff);
+    const Lanes two = splat(2.0f);
+    const Lanes scaled = (two < mag ? two : mag) * levels;  // std::min(mag, 2)
+    const Lanes whole = __builtin_convertvector(__builtin_convertvector(scaled, LaneInts), Lanes);
+    const Lanes steps = scaled < 8388608.0f ? whole : scaled;
+    const Lanes sign = v > 0.0f ? splat(1.0f) : (v < 0.0f ? splat(-1.0f) : splat(0.0f));
+    return controlmath::clampLanes(steps * sign / levels, splat(-1.0f), splat(1.0f));
+}
+
+// blockDc on both channels at once: lanes {L, R} of first, then of second, in time order.
+inline void blockDcPairs(float& stateL, float& stateR, float coeff, Lanes& first, Lanes& second) {
+    Lanes state{stateL, stateR, 0.0f, 0.0f};
+    state = (1.0f - coeff) * state + coeff * first + kGuard;
+    first = first - state;
+    state = (1.0f - coeff) * state + coeff * second + kGuard;
+    second = second - state;
+    stateL = state[0];
+    stateR = state[1];
+}
+
+}  // namespace
+
+// lookup on four phases at once.
+Lanes TShaper::lookupLanes(Lanes p) const {
+    const Lanes q = p <= sym ? p * slopeLow : (p - sym) * slopeHigh + 0.5f;
+    const LaneInts last = {WAVE_LENGTH - 1, WAVE_LENGTH - 1, WAVE_LENGTH - 1, WAVE_LENGTH - 1};
+    const LaneInts scaled = __builtin_convertvector(q * 65535.99f, LaneInts);
+    const LaneInts i = scaled < last ? scaled : last;
+    const float* tableA = Waves[waveA][level];
+    const float* tableB = Waves[waveB][level];
+    const Lanes a{tableA[i[0]], tableA[i[1]], tableA[i[2]], tableA[i[3]]};
+    const Lanes b{tableB[i[0]], tableB[i[1]], tableB[i[2]], tableB[i[3]]};
+    return a + (b - a) * morph;
+}
+
 TShaper::Lanes TShaper::process(Lanes in) {
     const float La = in[0], Lb = in[1], Ra = in[2], Rb = in[3];
     followEnvelope(envL, La, envRelease);
     followEnvelope(envR, Ra, envRelease);
 
     // Lanes in the order La, Ra, Lb, Rb.
-    const float x[4] = {La, Ra, Lb, Rb};
-    float y[4];
+    const Lanes x = __builtin_shufflevector(in, in, 0, 2, 1, 3);
+    Lanes y;
 
     if (type == LowFi) {
         const Lanes f = filter.process(in);  // {La, Lb, Ra, Rb}
         holdChannel(phaseL, incL, f[0], f[1], heldLa, heldLb);
         holdChannel(phaseR, incR, f[2], f[3], heldRa, heldRb);
-        const float held[4] = {heldLa, heldRa, heldLb, heldRb};
-        for (int i = 0; i < 4; ++i) y[i] = withNoise(quantise(held[i], quantLevels), noise);
+        const Lanes held{heldLa, heldRa, heldLb, heldRb};
+        float u[4];
+        DspRandom::drawUnits(u);  // withNoise's draws, in lane order
+        const Lanes draws{u[0], u[1], u[2], u[3]};
+        y = quantiseLanes(held, quantLevels) * ((1.0f - noise) + noise * draws);
     } else {
         // Plain phases: the second sub-sample one increment on, the next call two.
-        float p[4] = {phaseL, phaseR, wrapPhase(phaseL + incL), wrapPhase(phaseR + incR)};
+        Lanes p{phaseL, phaseR, wrapPhase(phaseL + incL), wrapPhase(phaseR + incR)};
         float nextL = wrapPhase(phaseL + 2.0f * incL);
         float nextR = wrapPhase(phaseR + 2.0f * incR);
         switch (type) {
@@ -240,10 +311,12 @@ TShaper::Lanes TShaper::process(Lanes in) {
                 nextL = wrapPhase(p[2] + std::exp2(fmDepth * Lb) * incL);
                 nextR = wrapPhase(p[3] + std::exp2(fmDepth * Rb) * incR);
                 break;
-            case PhaseMod:
+            case PhaseMod: {
                 // The +10 keeps ordinary offsets positive; wrapPhase covers the rest.
-                for (int i = 0; i < 4; ++i) p[i] = wrapPhase(p[i] + pmDepth * x[i] + 10.0f);
+                const Lanes moved = p + pmDepth * x + 10.0f;
+                for (int i = 0; i < 4; ++i) p[i] = wrapPhase(moved[i]);
                 break;
+            }
             case SymMod:
                 // Held strictly inside the cycle so that loud input cannot leave the table;
                 // for |symDepth * La| <= 1 the limit never engages.
@@ -252,39 +325,34 @@ TShaper::Lanes TShaper::process(Lanes in) {
             default:
                 break;
         }
-        float w[4];
-        getWave(p[0], p[1], p[2], p[3], w[0], w[1], w[2], w[3]);
+        const Lanes w = lookupLanes(p);
         phaseL = nextL;
         phaseR = nextR;
 
-        const float env[4] = {envL, envR, envL, envR};
-        for (int i = 0; i < 4; ++i) {
-            switch (type) {
-                case RingMod: {
-                    const float shaped = x[i] >= 0.0f ? x[i] : x[i] * rectify;
-                    y[i] = ringAmount * w[i] * shaped + (1.0f - ringAmount) * x[i];
-                    break;
-                }
-                case AmpMod:
-                    y[i] = x[i] * ((1.0f - ringAmount) + ringAmount * (0.5f * w[i] + 0.5f));
-                    break;
-                default:  // the oscillator, shaped by the input's envelope
-                    y[i] = w[i] * env[i];
-                    break;
+        switch (type) {
+            case RingMod: {
+                const Lanes shaped = x >= 0.0f ? x : x * rectify;
+                y = ringAmount * w * shaped + (1.0f - ringAmount) * x;
+                break;
             }
+            case AmpMod:
+                y = x * ((1.0f - ringAmount) + ringAmount * (0.5f * w + 0.5f));
+                break;
+            default:  // the oscillator, shaped by the input's envelope
+                y = w * Lanes{envL, envR, envL, envR};
+                break;
         }
     }
 
     // DC blocker, one state per channel, lanes in time order within each.
-    const float oLa = blockDc(dcL, y[0], dcCoeff);
-    const float oRa = blockDc(dcR, y[1], dcCoeff);
-    const float oLb = blockDc(dcL, y[2], dcCoeff);
-    const float oRb = blockDc(dcR, y[3], dcCoeff);
-    return Lanes{oLa, oLb, oRa, oRb};
+    Lanes first = y, second = __builtin_shufflevector(y, y, 2, 3, 2, 3);
+    blockDcPairs(dcL, dcR, dcCoeff, first, second);
+    return __builtin_shufflevector(first, second, 0, 4, 1, 5);
 }
 
 // --- wave levels ---
 
 void TShaper::setTables() {
     for (int k = 0; k < WAVE_LEVELS; ++k) bandEdge[k] = waveBandEdge(k);
+    slowCurrent = false;  // the band level follows the edges
 }

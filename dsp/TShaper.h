@@ -82,7 +82,19 @@ private:
         float spread = std::numeric_limits<float>::quiet_NaN(), spreadUp = 1.0f, spreadDown = 1.0f;
     };
     Memo memo;
+    // The settings setDistort last worked from, as bits: while they and the type stand, all it
+    // sets stands too, but for the control count and the Low-Fi filter's glide. slowCurrent says
+    // the every-fourth-call settings were worked out from them.
+    struct Settings {
+        float wave, freq, amount, shape, spread, extra, lowFiFilter;
+        std::int32_t type;
+    };
+    Settings settled{};
+    bool settledValid = false, slowCurrent = false;
+    float releaseShape = std::numeric_limits<float>::quiet_NaN(), release = 0.1f;
 
+    void setSlowControls(float fHz);
     float lookup(float p) const;
+    Lanes lookupLanes(Lanes p) const;
     void setSym(float s);
 };

@@ -63,13 +63,10 @@ inline PerBlock mixTimesTwo(PerBlock m) {
     return m < zero ? zero : 2.0f * (one < m ? one : m);
 }
 
-// The channel pairs of a lane set: (La + Lb) / 2 and (Ra + Rb) / 2.
-inline float leftOf(BlockLanes x) {
-    return (x[LANE_LA] + x[LANE_LB]) * 0.5f;
-}
-
-inline float rightOf(BlockLanes x) {
-    return (x[LANE_RA] + x[LANE_RB]) * 0.5f;
+// The channel pairs of a lane set, both at once: (La + Lb) / 2 in lane LA, (Ra + Rb) / 2 in RA.
+inline BlockLanes channelPairs(BlockLanes x) {
+    static_assert(LANE_LB == LANE_LA + 1 && LANE_RB == LANE_RA + 1 && LANE_LA % 2 == 0 && LANE_RA % 2 == 0);
+    return (x + __builtin_shufflevector(x, x, 1, 0, 3, 2)) * 0.5f;
 }
 
 using controlmath::clampLanes;
@@ -102,12 +99,18 @@ inline BlockLanes offMix(BlockLanes x, BlockLanes gain, BlockLanes pan) {
     return gain * (splat(0.0f) * x + splat(1.0f) * x) * pan;
 }
 
+// Every lane of a comparison true: two halves of its mask, not four lanes taken out one by one.
+template <class Mask>
+inline bool allLanes(Mask m) {
+    static_assert(sizeof m == 16);
+    typedef int64_t Halves __attribute__((vector_size(16)));
+    const Halves set = reinterpret_cast<Halves>(m);
+    return (set[0] & set[1]) == -1;
+}
+
 // All lanes equal (lane 3 is 0 in both); a NaN never is.
 inline bool allEqual(PerBlock a, PerBlock b) {
-    // Two halves of the compare's mask, not four lanes taken out one by one.
-    typedef int64_t Halves __attribute__((vector_size(16)));
-    const Halves same = reinterpret_cast<Halves>(a == b);
-    return (same[0] & same[1]) == -1;
+    return allLanes(a == b);
 }
 
 }  // namespace
@@ -838,7 +841,8 @@ namespace {
 // 3 of the sums are not used).
 inline BlockLanes roomOutput(TBasicReverb& room, BlockLanes in) {
     typedef int32_t Pick __attribute__((vector_size(16)));
-    const BlockLanes o = room.process(leftOf(in), rightOf(in));
+    const BlockLanes pairs = channelPairs(in);
+    const BlockLanes o = room.process(pairs[LANE_LA], pairs[LANE_RA]);
     const BlockLanes sums =
         (o + __builtin_shuffle(o, Pick{2, 3, 0, 1})) * pairConstant(0.707f) * pairConstant(0.9f);
     return __builtin_shuffle(sums, Pick{0, 0, 1, 1});
@@ -850,6 +854,12 @@ BlockLanes APlugin::processRoom(int b, BlockLanes in) {
     TBasicReverb& room = *engine::pinned(&reverb[b]);
     BlockMemos& memos = *engine::pinned(&memo[b]);
     const int64_t frame = sampleCounter.load(std::memory_order_relaxed);
+    // Held targets in a quiet frame: the last frame's settings stand, and rest as below.
+    if (targetsHold(b)) {
+        const bool rest = memos.roomSettingsMatch && memos.roomHighPass == memos.roomHighPass;
+        if ((frame & 7) != 0 && rest && room.lengthsFollow()) return roomOutput(room, in);
+        return controlRoom(b, in, memos.roomSettings, rest);
+    }
 
     // Length, damping, high-pass and spread with their modulation. While all four rest so does
     // all that follows from them, but for new length factors; a reset or a new rate forgets the
@@ -857,14 +867,12 @@ BlockLanes APlugin::processRoom(int b, BlockLanes in) {
     const int P = blockParam(b, 0);
     const float* V = &modValues[destinationBase(b)];
     const float* t = xyTargets[b];
-    // In a quiet frame the last frame's settings (finite, so matched) stand, or under a
-    // replaying pad the knobs with their modulation.
+    // In a quiet frame under a replaying pad the knobs with their modulation stand.
     if (!quietFrame)
         memos.roomKnobs = BlockLanes{param(P + ROOM_LENGTH_OFFSET), param(P + ROOM_DAMP_OFFSET),
                                      param(P + ROOM_HP_OFFSET), param(P + BLOCK_SPREAD_OFFSET)} +
                           BlockLanes{V[0], V[1], V[2], V[11]};
-    const BlockLanes settings =
-        targetsHold(b) ? memos.roomSettings : memos.roomKnobs + BlockLanes{t[0], t[1], t[2], -0.0f};
+    const BlockLanes settings = memos.roomKnobs + BlockLanes{t[0], t[1], t[2], -0.0f};
     const bool rest = allEqual(settings, memos.roomSettings) && memos.roomHighPass == memos.roomHighPass;
     // Most frames have nothing to set: those call nothing but the room, and so keep no registers.
     if ((frame & 7) != 0 && rest && room.lengthsFollow()) return roomOutput(room, in);
@@ -890,6 +898,7 @@ BlockLanes APlugin::controlRoom(int b, BlockLanes in, BlockLanes settings, bool 
         const float l = std::max(0.0f, settings[0]);
         const float a = memos.roomLength((0.5f * l + 0.4f) * 6.0f - 6.0f);
         room.setLength(a, 0.9f * a * memos.roomSpread(0.4f * settings[3]));
+        memos.roomSettingsMatch = allEqual(settings, settings);
     }
     return roomOutput(room, in);
 }
@@ -903,8 +912,7 @@ void APlugin::stepRoomLfos(int b, int64_t frame) {
     // Wrapped, so hours of running lose no phase resolution; the phases stay above 0.
     auto wrap = [&lanes](float(&phase)[4], BlockLanes step) {
         BlockLanes p = lanes(phase) + step;
-        const auto inRange = (p > 0.0f) & (p < 2147483648.0f);
-        if ((inRange[0] & inRange[1] & inRange[2] & inRange[3]) != 0) {
+        if (allLanes((p > 0.0f) & (p < 2147483648.0f))) {
             p -= __builtin_convertvector(__builtin_convertvector(p, Whole), BlockLanes);
         } else {
             for (int k = 0; k < 4; ++k) p[k] -= engine::floorOf(p[k]);
@@ -913,7 +921,7 @@ void APlugin::stepRoomLfos(int b, int64_t frame) {
         return p;
     };
     if ((frame & 15) == 0) {
-        const float speed = std::exp2(4.0f * V[4]);
+        const float speed = memo[b].roomModSpeed(4.0f * V[4]);
         const float depth = std::max(0.0f, param(blockParam(b, 0) + ROOM_MOD_OFFSET) + V[3]);
         const BlockLanes phase = wrap(roomModPhase[b], splat(speed) * lanes(ROOM_MOD_RATE));
         float m[4] = {1.0f, 1.0f, 1.0f, 1.0f};
@@ -999,6 +1007,7 @@ __attribute__((always_inline)) inline float APlugin::stepGrainSettings(int b) {
 }
 
 BlockLanes APlugin::processGrain(int b, BlockLanes in) {
+    static_assert(GRAINS_PER_BLOCK == TGrainSlots::kSlots);
     TGrainSlots& slots = grainSlots[b];
     // In a quiet frame under a pad that holds, the interval and the speed are the last frame's
     // (unless a grain started in it), and only a grain to start needs the settings.

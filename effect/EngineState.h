@@ -180,7 +180,7 @@ struct EngineState {
     // Per Block, the exponentials of values that mostly rest, kept from frame to frame.
     struct BlockMemos {
         engine::Memo<engine::volumeGain> gain;
-        engine::Memo<engine::exp2Of> roomLength, roomSpread;
+        engine::Memo<engine::exp2Of> roomLength, roomSpread, roomModSpeed;
         engine::Memo<engine::exp2Of> grainWrite, grainRead, grainReadRatio, grainInterval, grainSpeed;
         engine::Memo<engine::exp2Of> gaterRamp;
         // A Grain Block's speed and interval in frames as the last frame worked them out, for the
@@ -192,7 +192,8 @@ struct EngineState {
         };
         GrainSettings grainSettings = {};
         float roomHighPass = std::numeric_limits<float>::quiet_NaN();  // the reverb's last setting
-        BlockLanes roomSettings = {};  // length, damping, high-pass and spread, modulation added
+        BlockLanes roomSettings = {};    // length, damping, high-pass and spread, modulation added
+        bool roomSettingsMatch = false;  // roomSettings holds no NaN, so held settings match them
         // The room's and the filter's knobs with their modulation, before the pad's targets: in
         // quiet frames only the targets can move.
         BlockLanes roomKnobs = {};

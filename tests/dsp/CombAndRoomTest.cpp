@@ -178,6 +178,10 @@ TEST(CombFilter, OneCombFollowsEveryChangeOfItsSettingsAndRate) {
     comb.setType(1);
     set(1.0f, 0.0625f, 0.5f);
     EXPECT_NEAR(comb.gain, -0.5, 1e-6);
+    comb.reset();  // clears the damping; the same settings set again bring it back
+    set(1.0f, 0.0625f, 0.5f);
+    EXPECT_LT(comb.dampCoeff, 1.0f);
+    EXPECT_EQ(comb.dampKeep, 1.0f - comb.dampCoeff);
 }
 
 // Batched and skipped draws must leave the values and state of single draws (others share them).

@@ -87,6 +87,27 @@ TEST(ShaperTables, EveryInstancePicksTheBandLevelForItsFrequency) {
     EXPECT_EQ(levelFor(1e6), 13);  // the knob is held at 0.97: about 14,680 Hz
 }
 
+// The release and the band level follow the knobs on every fourth call, whether the knobs have
+// moved since or rest, and come back after a reset.
+TEST(ShaperModes, SlowSettingsFollowTheKnobsEveryFourthCallAndAfterAReset) {
+    auto shaper = std::make_unique<TShaper>();
+    shaper->setType(TShaper::SymMod);
+    const auto set = [&](float shape, double fHz) {
+        shaper->setDistort(0.0f, knobFor(fHz), 0.5f, shape, 0, 0, 0, 0, 0, 0, 0, true);
+    };
+    set(0.5f, 2000.0);
+    EXPECT_FLOAT_EQ(shaper->envRelease, std::exp2(-5.0f));
+    set(0.2f, 349.0);  // the second call: the slow settings wait
+    EXPECT_FLOAT_EQ(shaper->envRelease, std::exp2(-5.0f));
+    EXPECT_EQ(shaper->level, 7);
+    for (int k = 0; k < 3; ++k) set(0.2f, 349.0);  // the fifth call takes the resting knobs
+    EXPECT_FLOAT_EQ(shaper->envRelease, std::exp2(-2.0f));
+    EXPECT_EQ(shaper->level, 0);
+    shaper->reset();
+    set(0.2f, 349.0);
+    EXPECT_FLOAT_EQ(shaper->envRelease, std::exp2(-2.0f));
+}
+
 TEST(ShaperModes, ModulationPutsSidebandsWhereTheoryDoes) {
     // The phase steps fHz / host rate per sub-sample, so the oscillator runs at 2 * fHz.
     const double fHz = 250.0, osc = 2 * fHz, carrier = 3000.0;

@@ -598,6 +598,34 @@ TEST_F(EngineTest, QuietRunsTakenStageByStageRenderAsSingleFrames) {
     }
 }
 
+// Grain Blocks keep their interval and speed through quiet frames but for a grain that starts:
+// with sizes jittered by Random, Unlink off (an interval of a few frames that follows the jitter)
+// and on, shaped and not, calls of 37 frames (which run quiet) play as calls of one frame (which
+// never do).
+TEST_F(EngineTest, GrainBlocksInQuietFramesPlayAsSingleFrames) {
+    const Signal left = sine(350.0, RATE, 9000, 0.5), right = sine(520.0, RATE, 9000, 0.4);
+    auto played = [&](std::size_t blockSize) {
+        auto fx = makeNeutral(3, [](APlugin& e) {
+            setBlocks(e, 3, {TYPE_GRAIN, TYPE_GRAIN, TYPE_OFF});
+            for (int b = 0; b < 2; ++b) {
+                e.setParameter(blockParam(b, BLOCK_MIX_OFFSET), 1.0f);
+                e.setParameter(GRAIN_WRITE_SIZE_TAG[b], b == 0 ? 0.1f : 0.6f);  // 1.7 ms and 28 ms
+                e.setParameter(GRAIN_READ_SIZE_TAG[b], 0.55f);
+                e.setParameter(GRAIN_UPDATE_RATE_TAG[b], b == 0 ? 0.0f : 0.3f);
+                e.setParameter(GRAIN_RANDOM_TAG[b], 1.0f);
+                e.setParameter(GRAIN_SEMI_TAG[b], 0.7f);
+                e.setParameter(GRAIN_UNLINK_TAG[b], static_cast<float>(b));
+            }
+            e.setParameter(GRAIN_SHAPE_TAG[1], 0.8f);
+        });
+        return render(*fx, left, right, blockSize);
+    };
+    const Stereo quiet = played(37), single = played(1);
+    ASSERT_GT(rms(quiet.left, 4000, 9000), 0.01);
+    EXPECT_EQ(quiet.left, single.left);
+    EXPECT_EQ(quiet.right, single.right);
+}
+
 // A synced quarter-bar delay: its echo arrives a quarter bar at the host's tempo later, or at
 // 120 bpm while the host gives no tempo.
 TEST_F(EngineTest, SyncedDelayFollowsTheHostTempo) {
