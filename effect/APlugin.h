@@ -742,6 +742,7 @@ private:
     void xyFrameSteps(bool settingsMoved, bool attention, bool editorOpen);  // both steps of the three
     void replayStep(int b);                                                  // updateXYReplay's body
     void replayPlanned(int b);  // a steady frame's replay step, from the plan where its keys hold
+    bool keepsToPlan(int b) const;
     BlockLanes glideTo(int b, double position, BlockLanes from) const;
     void settleXY(int b, BlockLanes glided);  // stores, holds and publishes the glided position
     void settleQuantised(int b, float x, float y);
