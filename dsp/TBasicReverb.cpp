@@ -349,8 +349,7 @@ void TBasicReverb::mute() {
     preDelayPosition = 0;
     if (!written) return;
     comb.clearRing();
-    for (const SilentRing<float>* ring : {&preDelayL, &preDelayR})
-        std::fill_n(ring->get(), kPreDelayFrames * (ring->mirrored() ? 2 : 1), 0.0f);
+    std::fill_n(preDelayFrames.get(), 2 * kPreDelayFrames * (preDelayMirrored ? 2 : 1), 0.0f);
     written = false;
 }
 
@@ -429,7 +428,8 @@ void TBasicReverb::setWiden(ReverbLanes w) {
     constexpr auto kRing = static_cast<std::int32_t>(kPreDelayFrames);
     ReverbIndices at;
     std::memcpy(&at, tapOffset, sizeof at);
-    const ReverbIndices back = (at & kMask) - kRing;
+    // Taps 1 and 3 read the right side of a frame.
+    const ReverbIndices back = ((at & kMask) - kRing) * 2 + ReverbIndices{0, 1, 0, 1};
     std::memcpy(tapBack, &back, sizeof back);
 }
 
@@ -469,26 +469,22 @@ void TBasicReverb::useWideCombs(bool on) {
     wideCombs = on && available;
 }
 
-[[gnu::always_inline]] inline void TBasicReverb::writePreDelay(float inL, float inR, const float*& left,
-                                                               const float*& right) {
+[[gnu::always_inline]] inline const float* TBasicReverb::writePreDelay(float inL, float inR) {
     const std::uint32_t p = preDelayPosition = (preDelayPosition + 1) & kPreDelayMask;
-    float* l = preDelayL.at() + p;
-    float* r = preDelayR.at() + p;
-    *l = inL;
-    *r = inR;
+    float* frame = preDelayFrames.at() + 2 * p;
+    frame[0] = inL;
+    frame[1] = inR;
     if (preDelayMirrored) {
-        l[-static_cast<std::int32_t>(kPreDelayFrames)] = inL;
-        r[-static_cast<std::int32_t>(kPreDelayFrames)] = inR;
+        frame[-2 * static_cast<std::int32_t>(kPreDelayFrames)] = inL;
+        frame[1 - 2 * static_cast<std::int32_t>(kPreDelayFrames)] = inR;
     }
     written = true;
-    left = l;
-    right = r;
+    return frame;
 }
 
 [[gnu::always_inline]] inline TBasicReverb::Taps TBasicReverb::preDelay(float inL, float inR) {
-    const float *left, *right;
-    writePreDelay(inL, inR, left, right);
-    return Taps{left[tapBack[0]], right[tapBack[1]], left[tapBack[2]], right[tapBack[3]]};
+    const float* frame = writePreDelay(inL, inR);
+    return Taps{frame[tapBack[0]], frame[tapBack[1]], frame[tapBack[2]], frame[tapBack[3]]};
 }
 
 ReverbLanes TBasicReverb::process(float inL, float inR) {
@@ -529,12 +525,15 @@ void TBasicReverb::placeCombsWide(const ReverbLanes (&scale)[2]) {
         const __m256 at = _mm256_sub_ps(_mm256_sub_ps(_mm256_loadu_ps(&kCombPlaceF[j]),
                                                       _mm256_mul_ps(blocks, splat8(TComb::kBlockFloats))),
                                         _mm256_mul_ps(rest, splat8(TComb::kLanes)));
-        for (int place = 0; place < TComb::kBlockFrames; ++place) {
+        // The last place's frame never reaches back past its block's start.
+        for (int place = 0; place < TComb::kBlockFrames - 1; ++place) {
             const __m256 past = _mm256_and_ps(_mm256_cmp_ps(splat8(place), rest, _CMP_LT_OQ),
                                               splat8(TComb::kBlockFloats - TComb::kVectorFloats));
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(&comb.offset[place][j]),
                                 _mm256_cvttps_epi32(_mm256_sub_ps(at, past)));
         }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(&comb.offset[TComb::kBlockFrames - 1][j]),
+                            _mm256_cvttps_epi32(at));
     }
     const __m128 half = _mm_max_ps(_mm256_castps256_ps128(most), _mm256_extractf128_ps(most, 1));
     comb.longestLength =
@@ -542,14 +541,13 @@ void TBasicReverb::placeCombsWide(const ReverbLanes (&scale)[2]) {
 }
 
 ReverbLanes TBasicReverb::processWide(float inL, float inR) {
-    const float *left, *right;
-    writePreDelay(inL, inR, left, right);
+    const float* frame = writePreDelay(inL, inR);
     // Each tap loaded straight into its lane.
     Lanes even = {inL, inL, inL, inL}, odd = {inR, inR, inR, inR};
-    even[1] = right[tapBack[1]];
-    even[3] = right[tapBack[3]];
-    odd[0] = left[tapBack[0]];
-    odd[2] = left[tapBack[2]];
+    even[1] = frame[tapBack[1]];
+    even[3] = frame[tapBack[3]];
+    odd[0] = frame[tapBack[0]];
+    odd[2] = frame[tapBack[2]];
     return passChains(comb.updateWide(even, odd)) * load4(outputGain);
 }
 #endif

@@ -174,8 +174,8 @@ private:
         float t0, t1, t2, t3;
     };
     Taps preDelay(float inL, float inR);
-    // Writes the frame's input; tap i then reads left or right (i odd) at tapBack[i].
-    void writePreDelay(float inL, float inR, const float*& left, const float*& right);
+    // Writes the frame's input and gives where it went; tap i reads at tapBack[i] from there.
+    const float* writePreDelay(float inL, float inR);
     void placeTaps();
     ReverbLanes passChains(ReverbLanes x);
     std::size_t allpassFloats() const { return allpassMask + kAllpassFrameFloats; }
@@ -187,14 +187,14 @@ private:
 
     std::uint32_t preDelayPosition = 0;
     std::int32_t tapOffset[4] = {};
-    std::int32_t tapBack[4] = {};  // the taps from the frame written, one ring back at most
+    std::int32_t tapBack[4] = {};  // the taps from the frame written, in floats, one ring back at most
     float room = 0.0f;
     float damping = 0.0f;
     float sampleRate = 44100.0f;
-    // Written in their second copies, so that no tap wraps (as the combs' ring).
-    SilentRing<float> preDelayL{kPreDelayFrames};
-    SilentRing<float> preDelayR{kPreDelayFrames};
-    const bool preDelayMirrored = preDelayL.mirrored() || preDelayR.mirrored();  // one test a frame
+    // Left and right side by side, frame after frame, written in the second copy so that no tap
+    // wraps (as the combs' ring).
+    SilentRing<float> preDelayFrames{2 * kPreDelayFrames};
+    const bool preDelayMirrored = preDelayFrames.mirrored();  // one test a frame
     bool written = false;  // whether process ran since the last mute: a silent room needs no clearing
     // setMod's factors: even and odd combs of outputs 1/2, then of outputs 3/4.
     float factor[4] = {1.0f, 1.0f, 1.0f, 1.0f};

@@ -321,7 +321,7 @@ inline TGrain::Quad TGrain::shapedPowers(Quad x, Quad p, int lanes) {
     Bits k;
     Quad mantissa;
     split(x, k, mantissa);
-    Wide w[2];
+    Wide w[2] = {};  // the second stays unread for two lanes; set so no build sees it unset
     powerSeries<Wide, WideBits>(widen(mantissa, 0), widen(k, 0), widen(p, 0), w[0]);
     if (lanes > 2) powerSeries<Wide, WideBits>(widen(mantissa, 2), widen(k, 2), widen(p, 2), w[1]);
     const Quad low = narrow(w[0]), high = lanes > 2 ? narrow(w[1]) : Quad{};
