@@ -539,6 +539,9 @@ public:
     void replayPads();           // a steady frame's XY step: the replaying pads only
     void updateXYReplay(int b);  // the replay step alone
     void updateXYRecord(int b);  // the capture of one millisecond slot alone
+    // replayPads for n frames running, keeping after each frame q what each replaying pad adds
+    // to its Block's targets in targets[q].
+    void replayPadsRun(BlockLanes (*targets)[BLOCK_COUNT], int n);
     void startReplay(int b);
     // Position 0, hold counter 1, direction 1: what every trigger does.
     void restartXYReplay(int b);
@@ -739,6 +742,7 @@ private:
     void xyFrameSteps(bool settingsMoved, bool attention, bool editorOpen);  // both steps of the three
     void replayStep(int b);                                                  // updateXYReplay's body
     void replayPlanned(int b);  // a steady frame's replay step, from the plan where its keys hold
+    bool keepsToPlan(int b) const;
     BlockLanes glideTo(int b, double position, BlockLanes from) const;
     void settleXY(int b, BlockLanes glided);  // stores, holds and publishes the glided position
     void settleQuantised(int b, float x, float y);

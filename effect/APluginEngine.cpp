@@ -266,13 +266,20 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
                 // Only the replaying pads move. Unless one reads the noise, the one draw of the
                 // run's last frame reads nothing before the run ends.
                 countRefreshRun();
-                const bool drawEach = drawFrom == 0;
-                for (int q = 0; q < quiet; ++q) {
-                    if (drawEach) drawNoise();
+                if (drawFrom == 0) {
+                    for (int q = 0; q < quiet; ++q) {
+                        drawNoise();
+                        replayPads();
+                        keepControls(q);
+                    }
+                } else {
+                    // The first frame keeps every Block's targets, the frames after only the
+                    // replaying pads'.
                     replayPads();
-                    keepControls(q);
+                    keepControls(0);
+                    replayPadsRun(&controls.targets[1], quiet - 1);
+                    drawNoise();
                 }
-                if (!drawEach) drawNoise();
             } else {
                 for (int q = 0; q < quiet; ++q) {
                     countRefresh();

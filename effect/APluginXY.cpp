@@ -591,8 +591,8 @@ namespace {
     settleXY(b, glided);
 }
 
-[[gnu::always_inline]] inline void APlugin::replayPlanned(int b) {
-    XYState& s = xy[b];
+[[gnu::always_inline]] inline bool APlugin::keepsToPlan(int b) const {
+    const XYState& s = xy[b];
     static_assert(DESTINATION_BLOCK_XY_SMOOTH[0] == DESTINATION_BLOCK_XY_SPEED[0] + 1 &&
                       DESTINATION_BLOCK_XY_SMOOTH[1] == DESTINATION_BLOCK_XY_SPEED[1] + 1 &&
                       DESTINATION_BLOCK_XY_SMOOTH[2] == DESTINATION_BLOCK_XY_SPEED[2] + 1,
@@ -601,13 +601,64 @@ namespace {
     std::memcpy(&modulation, &modValues[DESTINATION_BLOCK_XY_SPEED[b]], sizeof modulation);
     const uint32_t source = std::bit_cast<uint32_t>(modSourceValues[s.replaySettings.modSource]);
     // Equal bits give what the full step would work out from them.
-    if (!s.planned || s.timingStale || source != s.plannedSource || modulation != s.plannedModulation) {
+    return s.planned && !s.timingStale && source == s.plannedSource && modulation == s.plannedModulation;
+}
+
+[[gnu::always_inline]] inline void APlugin::replayPlanned(int b) {
+    XYState& s = xy[b];
+    if (!keepsToPlan(b)) {
         replayStep(b);
         return;
     }
     const double position = loopReplay(s, s.position + s.plannedStep);
     s.position = position;
     settleXY(b, glideTo(b, position, s.glided));
+}
+
+[[gnu::noinline]] void APlugin::replayPadsRun(BlockLanes (*targets)[BLOCK_COUNT], int n) {
+    // Which pads replay holds for the run: looked at once. A frame replays them all, then keeps
+    // their targets.
+    static_assert(BLOCK_COUNT == 3);
+    const bool replay0 = xy[0].recordMode == XY_REPLAY, replay1 = xy[1].recordMode == XY_REPLAY,
+               replay2 = xy[2].recordMode == XY_REPLAY;
+    // While every replaying pad keeps to its plan at a speed that only MIDI sources (or none)
+    // move, unquantised in time and space, the pads do not move each other: each takes the run's
+    // frames on its own with its position and glide in registers, its targets from the glide
+    // (what it would publish as X and Y), and publishes once, after the last frame.
+    bool apart = true;
+    for (int b = 0; b < BLOCK_COUNT; ++b) {
+        const XYState& s = xy[b];
+        const int source = s.replaySettings.modSource;
+        if (s.recordMode == XY_REPLAY)
+            apart = apart && (source < SOURCE_FOLLOWER || source == SOURCE_OFFSET) && !s.timing.quantised &&
+                    keepsToPlan(b);
+    }
+    if (apart) {
+        for (int b = 0; b < BLOCK_COUNT; ++b) {
+            XYState& s = xy[b];
+            if (s.recordMode != XY_REPLAY) continue;
+            double position = s.position;
+            BlockLanes glided = s.glided;
+            const BlockLanes xAmounts = xyAmounts[b][0], yAmounts = xyAmounts[b][1];
+            for (int q = 0; q < n; ++q) {
+                position = loopReplay(s, position + s.plannedStep);
+                glided = glideTo(b, position, glided);
+                const float x = glided[0], y = glided[1];
+                targets[q][b] = BlockLanes{x, x, x, x} * xAmounts + BlockLanes{y, y, y, y} * yAmounts;
+            }
+            s.position = position;
+            settleXY(b, glided);
+        }
+        return;
+    }
+    for (int q = 0; q < n; ++q) {
+        if (replay0) replayPlanned(0);
+        if (replay1) replayPlanned(1);
+        if (replay2) replayPlanned(2);
+        if (replay0) targets[q][0] = padTargets(0);
+        if (replay1) targets[q][1] = padTargets(1);
+        if (replay2) targets[q][2] = padTargets(2);
+    }
 }
 
 // The glided position a step at position leaves, from the one before.

@@ -447,13 +447,26 @@ TEST_F(EngineTest, AGaterUnderItsReplayingPadGatesAlikeInQuietFrames) {
 // write each, where every step is the full one, across a tempo change: free pads on every kind of
 // step (ping-pong with point, time and space quantisation; a speed that follows the first pad's
 // X; a free path whose speed follows the noise); the same with a slot moving the first pad's
-// smoothing; and pads on notes and on the follower beside a free one, whose triggers start, stop
-// and restart them.
+// smoothing; pads on notes and on the follower beside a free one, whose triggers start, stop
+// and restart them; and free pads in quiet runs, the second one's speed following the first one's
+// X, or the first one quantised in time and space.
 TEST_F(EngineTest, PadsReplayAsTheFullStepDoes) {
-    enum Patch { FREE, SLOT, TRIGGERED };
+    enum Patch { FREE, SLOT, TRIGGERED, FOLLOWING, QUANTISED };
+    int64_t quietFrames = 0;
     auto published = [&](Patch patch, bool steady) {
         auto fx = makeNeutral(3, [patch](APlugin& e) {
             for (int b = 0; b < BLOCK_COUNT; ++b) setXYReplay(e, b);
+            if (patch == FOLLOWING) {
+                e.setParameter(XY_SPEED_MOD_SOURCE_TAG[1], choice(SOURCE_X[0], 99.99f));
+                e.setParameter(XY_SPEED_MOD_AMOUNT_TAG[1], 0.9f);
+                e.setParameter(XY_SMOOTH_TAG[1], 0.5f);
+                return;
+            }
+            if (patch == QUANTISED) {
+                e.setParameter(XY_TIME_QUANT_TAG[0], choice(5, 30.99f));
+                e.setParameter(XY_SPACE_QUANT_TAG[0], choice(3, 4.99f));
+                return;
+            }
             if (patch == TRIGGERED) {
                 e.setParameter(XY_PLAY_MODE_TAG[0], choice(APlugin::XY_NOTE, 9.99f));
                 e.setParameter(XY_SMOOTH_TAG[0], 0.4f);
@@ -498,12 +511,16 @@ TEST_F(EngineTest, PadsReplayAsTheFullStepDoes) {
                 for (int k = 0; k < 4; ++k) seen.push_back(fx->modSourceValues[SOURCE_X[b] + k]);
             }
         });
+        quietFrames = fx->quietFramesTaken;
         return seen;
     };
-    for (const Patch patch : {FREE, SLOT, TRIGGERED}) {
+    for (const Patch patch : {FREE, SLOT, TRIGGERED, FOLLOWING, QUANTISED}) {
         const std::vector<double> steady = published(patch, true);
         EXPECT_GT(steady[steady.size() - 6 * 2], 0.0) << "the third pad moves";
         EXPECT_GT(steady[steady.size() - 6 * 3], 0.0) << "the first pad moves";
+        if (patch >= FOLLOWING) {
+            EXPECT_GT(quietFrames, 20000);
+        }
         EXPECT_EQ(steady, published(patch, false)) << "patch " << patch;
     }
 }
