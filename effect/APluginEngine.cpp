@@ -164,21 +164,25 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
         // takes the run's first stage. Nothing in its signal moves what decides the run (Trigger
         // is not set; a Comb's Random is read as its signal will read it).
         RunControls controls;
-        const bool ahead = (frame & 15) == 0 && i + 1 < sampleFrames && modSlotsHold && quietFrameAhead();
-        controls.lead = ahead ? 1 : 0;
-        if (ahead && !quietRunStaged(controls)) controls.lead = 0;
-        const int lead = controls.lead;
+        bool ahead = false;
+        int lead = 0;
+        if (modSlotsHold && (frame & 15) == 0 && i + 1 < sampleFrames && quietFrameAhead()) {
+            ahead = true;
+            controls.lead = 1;
+            lead = quietRunStaged(controls) ? 1 : 0;
+            controls.lead = lead;
+        }
+        // A leading frame's counter moves with its run's signal, which never takes it back.
         if (!lead) {
             runSignal(i, [this](FramePair in) { return runSignalPath(in); });
 
             // Trigger is a one-shot: the XY triggers saw it in this frame.
             if (param(TRIGGER_PARAM) > 0.5f) setParameter(TRIGGER_PARAM, 0.0f);
+            sampleCounter.store(frame + 1, std::memory_order_relaxed);
         }
 
         noteOnFlag = 0;
         noteOffFlag = 0;
-        // A leading frame's counter moves with its run's signal, which never takes it back.
-        if (!lead) sampleCounter.store(frame + 1, std::memory_order_relaxed);
         firstFrame = 0;
 
         // Up to the next control step, a frame after which nothing but the signal moves takes
@@ -186,7 +190,7 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
         // the levels stand settled and the pads are steady (a replay still steps, and so do the
         // gaters). What another thread writes meanwhile is read at the next control step, at
         // most 15 frames on.
-        if (!lead && (!modSlotsHold || !(ahead || quietFrameAhead()))) continue;
+        if (!modSlotsHold || !(ahead || quietFrameAhead())) continue;  // a leading frame is ahead
         const int quiet = std::min(static_cast<int>(15 - (frame & 15)), sampleFrames - 1 - i);
         quietFrame = true;
         quietFramesTaken += quiet;
@@ -229,7 +233,9 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
                 sampleCounter.store(frame + 2 + q, std::memory_order_relaxed);
             }
         };
-        if (lead || (quiet > 0 && quietRunStaged(controls))) {
+        // A control frame that could not lead found the run not staged: its signal moved nothing
+        // that decides it.
+        if (lead || (quiet > 0 && !ahead && quietRunStaged(controls))) {
             // The controls first, frame by frame in their order, keeping what each Block takes
             // from them; then the signal stage by stage, and the follower over what it measured.
             // Only a replaying pad moves its Block's targets, and only a running gater its levels:
