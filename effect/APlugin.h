@@ -694,6 +694,7 @@ private:
     BlockLanes processComb(int block, BlockLanes in);
     BlockLanes processShaper(int block, BlockLanes in);
     BlockLanes processRoom(int block, BlockLanes in);
+    void roomRun(int block, const BlockLanes* in, BlockLanes* out, int n, int lead, int64_t frame);
     [[gnu::noinline]] BlockLanes controlRoom(int block, BlockLanes in, BlockLanes settings, bool rest);
     void stepRoomLfos(int block, int64_t frame);        // every eighth frame
     BlockLanes processGrain(int block, BlockLanes in);  // leaves the plain grain sums in grainPlain

@@ -567,6 +567,11 @@ void APlugin::runBlockStage(int b, bool parallel, const BlockLanes* in, BlockLan
             each([&](int, BlockLanes x) { return processShaper(b, x); });
             break;
         case TYPE_ROOM:
+            // Held targets: the whole run in one call (see roomRun).
+            if (!stride) {
+                roomRun(b, in, out, n, controls.lead, frame);
+                break;
+            }
             // The Room steps its LFOs by the frame counter: advanced here, frame by frame.
             each([&](int q, BlockLanes x) {
                 sampleCounter.store(frame + 1 + q, std::memory_order_relaxed);
@@ -897,6 +902,42 @@ BlockLanes APlugin::processRoom(int b, BlockLanes in) {
     // Most frames have nothing to set: those call nothing but the room, and so keep no registers.
     if ((frame & 7) != 0 && rest && room.lengthsFollow()) return roomOutput(room, in);
     return controlRoom(b, in, settings, rest);
+}
+
+// processRoom over a run's frames while the pad's targets hold: the frame counter advanced frame by
+// frame as runBlockStage does, the held settings looked at once and again only after a frame that
+// set the room. A leading control frame's Room takes its settings first.
+void APlugin::roomRun(int b, const BlockLanes* in, BlockLanes* out, int n, int lead, int64_t frame) {
+    int q = 0;
+    if (lead) {
+        sampleCounter.store(frame + 1, std::memory_order_relaxed);
+        quietFrame = false;
+        out[0] = wetDryMix(blockMix[b], in[0], processRoom(b, in[0]));
+        quietFrame = true;
+        q = 1;
+    }
+    TBasicReverb& room = *engine::pinned(&reverb[b]);
+    const BlockMemos& memos = *engine::pinned(&memo[b]);
+    const BlockMix mix = blockMix[b];
+    bool steady = false;
+    auto look = [&] {
+        const bool rest = memos.roomSettingsMatch && memos.roomHighPass == memos.roomHighPass;
+        steady = rest && room.lengthsFollow();
+        return rest;
+    };
+    bool rest = look();
+    for (; q < n; ++q) {
+        const int64_t f = frame + 1 + q;
+        sampleCounter.store(f, std::memory_order_relaxed);
+        BlockLanes wet;
+        if ((f & 7) != 0 && steady) {
+            wet = roomOutput(room, in[q]);
+        } else {
+            wet = controlRoom(b, in[q], memos.roomSettings, rest);
+            rest = look();
+        }
+        out[q] = wetDryMix(mix, in[q], wet);
+    }
 }
 
 // processRoom where the LFOs step, settings move or the lengths have new factors to take.
