@@ -1,7 +1,7 @@
 #pragma once
 
-// Audio files in and out through libsndfile, a block at a time: WAV (also RF64), AIFF and
-// FLAC.
+// Audio files in and out through libsndfile: WAV (also RF64), AIFF and FLAC, read and written in
+// large pieces however small the blocks asked for or given.
 
 #include <sndfile.h>
 
@@ -60,7 +60,10 @@ private:
     std::uint64_t expected = 0;
     std::optional<std::uint64_t> promised;
     std::uint64_t done = 0;
-    std::vector<float> interleaved;
+    std::vector<float> interleaved;  // frames read ahead, from aheadAt to aheadFrames not yet given
+    std::size_t aheadAt = 0;
+    std::size_t aheadFrames = 0;
+    bool ended = false;
 };
 
 // WAV and AIFF as 32-bit float, FLAC as 24-bit integer (clipped). A WAV whose data may pass 4 GiB
@@ -81,9 +84,11 @@ public:
         int fd = -1;
         bool holes = false;  // whether silence past the end may be left unwritten
         std::int64_t position = 0;
-        std::int64_t length = 0;  // as written, holes included
-        std::int64_t stored = 0;  // how far the file on disk reaches
-        int error = 0;            // the system's reason for the last failure
+        std::int64_t length = 0;    // as written, holes included
+        std::int64_t stored = 0;    // how far the file on disk reaches, once pending is written
+        int error = 0;              // the system's reason for the last failure
+        std::vector<char> pending;  // writes gathered to go out together, from pendingAt on
+        std::int64_t pendingAt = 0;
     };
 
 private:
