@@ -412,6 +412,54 @@ sf_count_t pipeWrite(const void*, sf_count_t, void*) {
     return 0;
 }
 
+using FileStream = AudioReader::FileStream;
+
+constexpr std::size_t READ_BUFFER_BYTES = 1 << 18;
+
+sf_count_t streamLength(void* user) {
+    struct stat info {};
+    return fstat(static_cast<FileStream*>(user)->fd, &info) == 0 ? info.st_size : -1;
+}
+
+sf_count_t streamTell(void* user) {
+    return static_cast<FileStream*>(user)->position;
+}
+
+sf_count_t streamSeek(sf_count_t offset, int whence, void* user) {
+    auto& f = *static_cast<FileStream*>(user);
+    const sf_count_t to = whence == SEEK_SET   ? offset
+                          : whence == SEEK_CUR ? f.position + offset
+                                               : streamLength(user) + offset;
+    if (to < 0) return -1;
+    f.position = to;
+    return to;
+}
+
+sf_count_t streamRead(void* into, sf_count_t count, void* user) {
+    auto& f = *static_cast<FileStream*>(user);
+    auto* out = static_cast<unsigned char*>(into);
+    sf_count_t done = 0;
+    while (done < count) {
+        const std::int64_t at = f.position + done;
+        const auto held = static_cast<std::int64_t>(f.buffer.size());
+        if (at >= f.bufferAt && at < f.bufferAt + held) {
+            const sf_count_t n = std::min<sf_count_t>(count - done, f.bufferAt + held - at);
+            std::memcpy(out + done, f.buffer.data() + (at - f.bufferAt), static_cast<std::size_t>(n));
+            done += n;
+            continue;
+        }
+        f.buffer.resize(READ_BUFFER_BYTES);
+        const ssize_t n = pread(f.fd, f.buffer.data(), f.buffer.size(), at);
+        f.buffer.resize(static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+        f.bufferAt = at;
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) f.error = errno;
+        if (n <= 0) break;
+    }
+    f.position += done;
+    return done;
+}
+
 const std::string& checkedOutputName(const std::string& path) {
     checkOutputName(path);
     return path;
@@ -437,6 +485,11 @@ AudioReader::AudioReader(const std::string& path, double pipeWaitSeconds) : file
         SF_VIRTUAL_IO io{pipeLength, pipeSeek, pipeRead, pipeWrite, pipeTell};
         sound.reset(sf_open_virtual(&io, SFM_READ, &info, pipe.get()));
         header.type = start[0] == 'R' || start[0] == 'B' ? "WAV" : "FLAC";
+    } else if (file.canReadAt()) {
+        stream = std::make_unique<FileStream>();
+        stream->fd = file.descriptor();
+        SF_VIRTUAL_IO io{streamLength, streamSeek, streamRead, pipeWrite, streamTell};
+        sound.reset(sf_open_virtual(&io, SFM_READ, &info, stream.get()));
     } else {
         sound.reset(sf_open_fd(file.descriptor(), SFM_READ, &info, SF_FALSE));
     }
@@ -467,6 +520,11 @@ std::size_t AudioReader::read(float* const* out, std::size_t frames) {
                 sf_readf_float(sound.get(), interleaved.data(), static_cast<sf_count_t>(want));
             if (got < static_cast<sf_count_t>(want) && sf_error(sound.get()) != SF_ERR_NO_ERROR)
                 throw fileError(file.path(), "cannot be read to the end (" + soundError(sound.get()) + ")");
+            // libsndfile takes a failed read through a stream for the end of the file; in its words
+            // for a failed read of its own.
+            if (stream && stream->error != 0)
+                throw fileError(file.path(), std::string("cannot be read to the end (System error : ") +
+                                                 std::strerror(stream->error) + ")");
             aheadFrames = static_cast<std::size_t>(std::max<sf_count_t>(got, 0));
             aheadAt = 0;
             ended = aheadFrames < want;  // libsndfile reads on until it has all or the file ends

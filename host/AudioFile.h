@@ -50,10 +50,19 @@ public:
         std::int64_t position = 0;
         std::int64_t taken = 0;  // how far the pipe has been read
     };
+    // A file that can be read anywhere, read in large pieces however little libsndfile asks for.
+    struct FileStream {
+        int fd = -1;
+        std::int64_t position = 0;
+        std::vector<unsigned char> buffer;  // the file's bytes from bufferAt on
+        std::int64_t bufferAt = 0;
+        int error = 0;  // the system's reason for the last failure
+    };
 
 private:
     InputFile file;
-    std::unique_ptr<PipeStream> pipe;  // outlives the sound file that reads through it
+    std::unique_ptr<PipeStream> pipe;    // outlives the sound file that reads through it
+    std::unique_ptr<FileStream> stream;  // likewise
     Sndfile sound;
     double rate = 0.0;
     std::uint32_t channelCount = 0;
