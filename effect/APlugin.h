@@ -634,8 +634,9 @@ private:
     FramePair runPath(FramePair in);
     // A quiet run taken stage by stage (the Delay, each Block, the output stage over all of the
     // run's frames in turn), with what the controls gave the Blocks frame by frame worked out
-    // first. Only while nothing the controls follow comes from the signal within the run.
-    static constexpr int QUIET_RUN_FRAMES = 15;
+    // first. Only while nothing the controls follow comes from the signal within the run. A
+    // control frame that would start a run leads it: up to 16 frames.
+    static constexpr int QUIET_RUN_FRAMES = 16;
     struct RunControls {
         BlockLanes targets[QUIET_RUN_FRAMES][BLOCK_COUNT];  // what each pad adds to its targets
         float gater[QUIET_RUN_FRAMES][BLOCK_COUNT][2];      // each gater's left and right
@@ -643,6 +644,9 @@ private:
         int targetStride[BLOCK_COUNT], gaterStride[BLOCK_COUNT];
         int offBlocks;  // the Blocks that are Off and not bypassed
         int firstRoom;  // the first of two Rooms or more, which take the run together; or -1
+        // 1 when the control frame leads the run: its Blocks take their settings as in a frame
+        // that is not quiet, the frames after as quiet ones.
+        int lead = 0;
     };
     // Whether the run goes stage by stage; if so, what its Blocks are in controls.
     bool quietRunStaged(RunControls& controls) const;

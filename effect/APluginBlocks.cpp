@@ -452,7 +452,12 @@ bool APlugin::quietRunStaged(RunControls& controls) const {
                 break;
             case TYPE_COMB:
                 ++drawing;
-                drawsRead = drawsRead || memo[b].combKnobs.random > 0.0f;
+                // Before a leading control frame's signal its knob is not yet kept: read as the
+                // signal will.
+                drawsRead =
+                    drawsRead ||
+                    (controls.lead ? clamp01(param(COMB_RANDOM_TAG[b]) + modValues[destinationBase(b) + 5])
+                                   : memo[b].combKnobs.random) > 0.0f;
                 break;
             case TYPE_SHAPER:
                 ++drawing;
@@ -477,6 +482,7 @@ void APlugin::runRoomsTogether(bool parallel, const BlockLanes* in, BlockLanes (
                                int n, const RunControls& controls, int64_t frame) {
     for (int q = 0; q < n; ++q) {
         sampleCounter.store(frame + 1 + q, std::memory_order_relaxed);
+        if (controls.lead) quietFrame = q != 0;
         BlockLanes x = in[q];
         for (int b = 0; b < BLOCK_COUNT; ++b) {
             if (frameSettings.blockBypass[b] || blockType[b] != TYPE_ROOM) continue;
@@ -525,16 +531,33 @@ void APlugin::runBlockStage(int b, bool parallel, const BlockLanes* in, BlockLan
     // Only a replaying pad moves the targets from frame to frame.
     const int stride = controls.targetStride[b];
     std::memcpy(xyTargets[b], &controls.targets[0][b], sizeof xyTargets[b]);
+    // A leading control frame's module takes its settings first, as in a frame that is not quiet.
     auto each = [&](auto process) __attribute__((always_inline)) {
-        for (int q = 0; q < n; ++q) {
+        int q = 0;
+        if (controls.lead) {
+            quietFrame = false;
+            out[0] = wetDryMix(blockMix[b], in[0], process(0, in[0]));
+            quietFrame = true;
+            q = 1;
+        }
+        for (; q < n; ++q) {
             if (stride) std::memcpy(xyTargets[b], &controls.targets[q][b], sizeof xyTargets[b]);
             out[q] = wetDryMix(blockMix[b], in[q], process(q, in[q]));
         }
     };
     switch (type) {
         case TYPE_FILTER: {
+            if (controls.lead) {
+                quietFrame = false;
+                out[0] = wetDryMix(blockMix[b], in[0], processFilter(b, in[0]));
+                quietFrame = true;
+            }
             const FilterRun run = filterRunOf(b);
-            each([&](int, BlockLanes x) { return filterFrame(run, x); });
+            const int from = controls.lead;
+            for (int q = from; q < n; ++q) {
+                if (stride) std::memcpy(xyTargets[b], &controls.targets[q][b], sizeof xyTargets[b]);
+                out[q] = wetDryMix(blockMix[b], in[q], filterFrame(run, in[q]));
+            }
             break;
         }
         case TYPE_COMB:

@@ -160,14 +160,29 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
 
         runGaters();
 
-        runSignal(i, [this](FramePair in) { return runSignalPath(in); });
+        // A control frame after which a run would go stage by stage leads the run: its signal
+        // takes the run's first stage. Nothing in its signal moves what decides the run (Trigger
+        // is not set; a Comb's Random is read as its signal will read it).
+        RunControls controls;
+        bool ahead = false;
+        int lead = 0;
+        if (modSlotsHold && (frame & 15) == 0 && i + 1 < sampleFrames && quietFrameAhead()) {
+            ahead = true;
+            controls.lead = 1;
+            lead = quietRunStaged(controls) ? 1 : 0;
+            controls.lead = lead;
+        }
+        // A leading frame's counter moves with its run's signal, which never takes it back.
+        if (!lead) {
+            runSignal(i, [this](FramePair in) { return runSignalPath(in); });
 
-        // Trigger is a one-shot: the XY triggers saw it in this frame.
-        if (param(TRIGGER_PARAM) > 0.5f) setParameter(TRIGGER_PARAM, 0.0f);
+            // Trigger is a one-shot: the XY triggers saw it in this frame.
+            if (param(TRIGGER_PARAM) > 0.5f) setParameter(TRIGGER_PARAM, 0.0f);
+            sampleCounter.store(frame + 1, std::memory_order_relaxed);
+        }
 
         noteOnFlag = 0;
         noteOffFlag = 0;
-        sampleCounter.store(frame + 1, std::memory_order_relaxed);
         firstFrame = 0;
 
         // Up to the next control step, a frame after which nothing but the signal moves takes
@@ -175,7 +190,7 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
         // the levels stand settled and the pads are steady (a replay still steps, and so do the
         // gaters). What another thread writes meanwhile is read at the next control step, at
         // most 15 frames on.
-        if (!modSlotsHold || !quietFrameAhead()) continue;
+        if (!modSlotsHold || !(ahead || quietFrameAhead())) continue;  // a leading frame is ahead
         const int quiet = std::min(static_cast<int>(15 - (frame & 15)), sampleFrames - 1 - i);
         quietFrame = true;
         quietFramesTaken += quiet;
@@ -218,8 +233,9 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
                 sampleCounter.store(frame + 2 + q, std::memory_order_relaxed);
             }
         };
-        RunControls controls;
-        if (quiet > 0 && quietRunStaged(controls)) {
+        // A control frame that could not lead found the run not staged: its signal moved nothing
+        // that decides it.
+        if (lead || (quiet > 0 && !ahead && quietRunStaged(controls))) {
             // The controls first, frame by frame in their order, keeping what each Block takes
             // from them; then the signal stage by stage, and the follower over what it measured.
             // Only a replaying pad moves its Block's targets, and only a running gater its levels:
@@ -236,18 +252,20 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
                 controls.gater[q][b][0] = modSourceValues[SOURCE_GATER_LEFT[b]];
                 controls.gater[q][b][1] = modSourceValues[SOURCE_GATER_RIGHT[b]];
             };
-            auto keepControls = [&](int q) __attribute__((always_inline)) {
-                if (q == 0) {
+            // Index k is the run's frame k: the leading frame's first.
+            auto keepControls = [&](int k) __attribute__((always_inline)) {
+                if (k == 0) {
                     for (int b = 0; b < BLOCK_COUNT; ++b) {
                         controls.targets[0][b] = padTargets(b);
                         keepGater(0, b);
                     }
                     return;
                 }
-                for (int k = 0; k < targetsMove; ++k)
-                    controls.targets[q][movingTargets[k]] = padTargets(movingTargets[k]);
-                for (int k = 0; k < gatersMove; ++k) keepGater(q, movingGaters[k]);
+                for (int m = 0; m < targetsMove; ++m)
+                    controls.targets[k][movingTargets[m]] = padTargets(movingTargets[m]);
+                for (int m = 0; m < gatersMove; ++m) keepGater(k, movingGaters[m]);
             };
+            if (lead) keepControls(0);
             // The run's refresh counts at once: the check falls due at most once in it.
             auto countRefreshRun = [&]() __attribute__((always_inline)) {
                 const uint32_t refresh = refreshCounter;
@@ -261,7 +279,7 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
                 // Only the counter and the noise move.
                 countRefreshRun();
                 for (int q = drawFrom; q < quiet; ++q) drawNoise();
-                keepControls(0);
+                keepControls(lead);
             } else if (!gatersRun) {
                 // Only the replaying pads move. Unless one reads the noise, the one draw of the
                 // run's last frame reads nothing before the run ends.
@@ -270,14 +288,14 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
                     for (int q = 0; q < quiet; ++q) {
                         drawNoise();
                         replayPads();
-                        keepControls(q);
+                        keepControls(q + lead);
                     }
                 } else {
                     // The first frame keeps every Block's targets, the frames after only the
                     // replaying pads'.
                     replayPads();
-                    keepControls(0);
-                    replayPadsRun(&controls.targets[1], quiet - 1);
+                    keepControls(lead);
+                    replayPadsRun(&controls.targets[1 + lead], quiet - 1);
                     drawNoise();
                 }
             } else {
@@ -287,14 +305,16 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
                     if (gatersStep && ((frame + 1 + q) & 3) == 0) gaterStep4();
                     if (replaying) replayPads();
                     if (gatersRun) runGaters();
-                    keepControls(q);
+                    keepControls(q + lead);
                 }
             }
             // Both channels' frames side by side, two frames at a time where both are there.
+            // The run's n frames, the leading frame's first: its input not yet read.
+            const int n = quiet + lead;
             FramePair in[QUIET_RUN_FRAMES + 1], out[QUIET_RUN_FRAMES + 1], follow[QUIET_RUN_FRAMES];
             int q = 0;
             if (stepL == 1 && stepR == 1) {
-                for (; q + 1 < quiet; q += 2) {
+                for (; q + 1 < n; q += 2) {
                     FramePair left, right;
                     std::memcpy(&left, inL + q, sizeof left);
                     std::memcpy(&right, inR + q, sizeof right);
@@ -304,25 +324,28 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
                 inL += q;
                 inR += q;
             }
-            for (; q < quiet; ++q) {
+            for (; q < n; ++q) {
                 in[q] = finiteOrZero(FramePair{*inL, *inR});
                 inL += stepL;
                 inR += stepR;
             }
-            std::memcpy(levelInput, &in[quiet - 1], sizeof levelInput);
-            const FramePair* measured = runStages(in, out, follow, quiet, controls, frame);
+            std::memcpy(levelInput, &in[n - 1], sizeof levelInput);
+            const FramePair* measured = runStages(in, out, follow, n, controls, frame - lead);
             // followInput, frame by frame: each frame measures what the frame before left.
             float levels[QUIET_RUN_FRAMES];
-            levels[0] = (std::fabs(followerInput[0]) + std::fabs(followerInput[1])) * 0.5f;
+            // The leading frame measured what the frame before it left before its controls.
+            const FramePair first = lead ? measured[0] : FramePair{followerInput[0], followerInput[1]};
+            levels[0] = (std::fabs(first[0]) + std::fabs(first[1])) * 0.5f;
             for (q = 1; q < quiet; ++q)
-                levels[q] = (std::fabs(measured[q - 1][0]) + std::fabs(measured[q - 1][1])) * 0.5f;
+                levels[q] =
+                    (std::fabs(measured[q - 1 + lead][0]) + std::fabs(measured[q - 1 + lead][1])) * 0.5f;
             follower.updateRun(levels, quiet);
             modSourceValues[SOURCE_FOLLOWER] = follower.getValue();
-            std::memcpy(followerInput, &measured[quiet - 1], sizeof followerInput);
+            std::memcpy(followerInput, &measured[n - 1], sizeof followerInput);
             if (outLeft && outRight) {
-                float* const toLeft = outLeft + i + 1;
-                float* const toRight = outRight + i + 1;
-                for (q = 0; q + 1 < quiet; q += 2) {
+                float* const toLeft = outLeft + i + 1 - lead;
+                float* const toRight = outRight + i + 1 - lead;
+                for (q = 0; q + 1 < n; q += 2) {
                     BlockLanes two;
                     std::memcpy(&two, &out[q], sizeof two);
                     const FramePair left = __builtin_shufflevector(two, two, 0, 2);
@@ -330,14 +353,14 @@ void APlugin::processReplacing(float** inputs, float** outputs, int sampleFrames
                     std::memcpy(toLeft + q, &left, sizeof left);
                     std::memcpy(toRight + q, &right, sizeof right);
                 }
-                if (q < quiet) {
+                if (q < n) {
                     toLeft[q] = out[q][0];
                     toRight[q] = out[q][1];
                 }
             } else {
-                for (q = 0; q < quiet; ++q) {
-                    if (outLeft) outLeft[i + 1 + q] = out[q][0];
-                    if (outRight) outRight[i + 1 + q] = out[q][1];
+                for (q = 0; q < n; ++q) {
+                    if (outLeft) outLeft[i + 1 - lead + q] = out[q][0];
+                    if (outRight) outRight[i + 1 - lead + q] = out[q][1];
                 }
             }
             i += quiet;

@@ -615,6 +615,35 @@ TEST_F(EngineTest, QuietRunsTakenStageByStageRenderAsSingleFrames) {
     }
 }
 
+// A control frame that starts a quiet run takes its signal as the run's first frame. A note on
+// every 32nd frame moves each Block's Spread through a Velocity slot, and the frame stays quiet:
+// in calls of 32 frames (each note on a control frame) the modules take it there as in calls of one.
+TEST_F(EngineTest, ControlFramesLeadingQuietRunsTakeTheirModulation) {
+    const Signal left = sine(350.0, RATE, 4096, 0.5), right = sine(520.0, RATE, 4096, 0.4);
+    // The last two Rooms take the run together.
+    const int blocks[][3] = {{TYPE_FILTER, TYPE_COMB, TYPE_ROOM},
+                             {TYPE_SHAPER, TYPE_FILTER, TYPE_COMB},
+                             {TYPE_ROOM, TYPE_ROOM, TYPE_COMB}};
+    for (int t = 0; t < 3; ++t) {
+        const int path = t == 0 ? 2 : 4;
+        auto played = [&](std::size_t blockSize) {
+            auto fx = makeNeutral(path, [&](APlugin& e) {
+                setBlocks(e, path, blocks[t]);
+                for (int b = 0; b < BLOCK_COUNT; ++b)
+                    setSlot(e, b, SOURCE_VELOCITY, destinationBase(b) + DESTINATION_SPREAD_OFFSET, 0.8f);
+            });
+            APlugin& e = *fx;
+            return render(e, left, right, blockSize, [&e](std::size_t last) {
+                if ((last + 1) % 32 == 0) sendMidi(e, {{0, 0x90, 60, static_cast<uint8_t>(last % 127)}});
+            });
+        };
+        const Stereo quiet = played(32), single = played(1);
+        ASSERT_GT(rms(quiet.left, 2000, 4096), 0.01) << t;
+        EXPECT_EQ(quiet.left, single.left) << t;
+        EXPECT_EQ(quiet.right, single.right) << t;
+    }
+}
+
 // Grain Blocks keep their interval and speed through quiet frames but for a grain that starts:
 // with sizes jittered by Random, Unlink off (an interval of a few frames that follows the jitter)
 // and on, shaped and not, calls of 37 frames (which run quiet) play as calls of one frame (which
