@@ -328,11 +328,11 @@ TEST_F(Command, AnOutputThatFillsTheDiskPartwayFails) {
         ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
         const rlimit kept = limit;
         limit.rlim_cur = 100000;
-        const auto signal = std::signal(SIGXFSZ, SIG_IGN);
+        const auto handler = std::signal(SIGXFSZ, SIG_IGN);
         ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
         const Outcome o = run({"render", input, "@out.wav", "--tail", "0"});
         setrlimit(RLIMIT_FSIZE, &kept);
-        std::signal(SIGXFSZ, signal);
+        std::signal(SIGXFSZ, handler);
         EXPECT_EQ(o.status, 1);
         EXPECT_EQ(o.err, "tarnwell: " + folder.path("out.wav") +
                              ": cannot be written (the file is larger than its file system allows)\n");
