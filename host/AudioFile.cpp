@@ -20,15 +20,21 @@
 namespace {
 
 constexpr std::size_t CHUNK_FRAMES = 4096;
+// A reader takes this many frames from the file at a time, however few the render asks for, and a
+// writer gathers this many bytes before they go to the file: a few large reads and writes instead
+// of one per block.
+constexpr std::size_t READ_AHEAD_FRAMES = 1 << 15;
+constexpr std::size_t WRITE_BUFFER_BYTES = 1 << 20;
 
 // Stereo, the usual case, is split and joined four frames at a time; other channel counts
 // sample by sample.
-void deinterleave(const float* in, float* const* out, std::size_t channels, std::size_t frames) {
+void deinterleave(const float* in, float* const* out, std::size_t to, std::size_t channels,
+                  std::size_t frames) {
     std::size_t f = 0;
 #if defined(__SSE__)
     if (channels == 2) {
-        float* left = out[0];
-        float* right = out[1];
+        float* left = out[0] + to;
+        float* right = out[1] + to;
         for (; f + 4 <= frames; f += 4) {
             const __m128 a = _mm_loadu_ps(in + 2 * f), b = _mm_loadu_ps(in + 2 * f + 4);
             _mm_storeu_ps(left + f, _mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
@@ -37,7 +43,7 @@ void deinterleave(const float* in, float* const* out, std::size_t channels, std:
     }
 #endif
     for (; f < frames; ++f)
-        for (std::size_t c = 0; c < channels; ++c) out[c][f] = in[f * channels + c];
+        for (std::size_t c = 0; c < channels; ++c) out[c][to + f] = in[f * channels + c];
 }
 
 void interleave(const float* const* in, std::size_t from, float* out, std::size_t channels,
@@ -221,8 +227,26 @@ sf_count_t bytesSeek(sf_count_t offset, int whence, void* user) {
     return to;
 }
 
+// Writes out what the writer has gathered; false, with the reason kept, when it cannot.
+bool flushBytes(Bytes& b) {
+    std::size_t done = 0;
+    while (done < b.pending.size()) {
+        const ssize_t n = pwrite(b.fd, b.pending.data() + done, b.pending.size() - done,
+                                 b.pendingAt + static_cast<std::int64_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            b.error = n < 0 ? errno : EIO;
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    b.pending.clear();
+    return b.error == 0;
+}
+
 sf_count_t bytesRead(void* into, sf_count_t count, void* user) {
     auto* b = static_cast<Bytes*>(user);
+    if (!flushBytes(*b)) return 0;
     auto* out = static_cast<char*>(into);
     sf_count_t done = 0;
     while (done < count && b->position + done < b->length) {
@@ -258,21 +282,18 @@ sf_count_t bytesWrite(const void* from, sf_count_t count, void* user) {
         b->length = std::max(b->length, b->position);
         return count;
     }
-    sf_count_t done = 0;
-    while (done < count) {
-        const ssize_t n =
-            pwrite(b->fd, in + done, static_cast<std::size_t>(count - done), b->position + done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            b->error = n < 0 ? errno : EIO;
-            break;
-        }
-        done += n;
-    }
-    b->position += done;
+    // Gathered while the writes follow on from one another; a failure to write out what was
+    // gathered fails the write that found it.
+    if (!b->pending.empty() && b->position != b->pendingAt + static_cast<std::int64_t>(b->pending.size()) &&
+        !flushBytes(*b))
+        return 0;
+    if (b->pending.empty()) b->pendingAt = b->position;
+    b->pending.insert(b->pending.end(), in, in + count);
+    if (b->pending.size() >= WRITE_BUFFER_BYTES && !flushBytes(*b)) return 0;
+    b->position += count;
     b->stored = std::max(b->stored, b->position);
     b->length = std::max(b->length, b->position);
-    return done;
+    return count;
 }
 
 // The float formats' PEAK chunk carries the time it was written; a fixed 0 there makes the same
@@ -391,6 +412,54 @@ sf_count_t pipeWrite(const void*, sf_count_t, void*) {
     return 0;
 }
 
+using FileStream = AudioReader::FileStream;
+
+constexpr std::size_t READ_BUFFER_BYTES = 1 << 18;
+
+sf_count_t streamLength(void* user) {
+    struct stat info {};
+    return fstat(static_cast<FileStream*>(user)->fd, &info) == 0 ? info.st_size : -1;
+}
+
+sf_count_t streamTell(void* user) {
+    return static_cast<FileStream*>(user)->position;
+}
+
+sf_count_t streamSeek(sf_count_t offset, int whence, void* user) {
+    auto& f = *static_cast<FileStream*>(user);
+    const sf_count_t to = whence == SEEK_SET   ? offset
+                          : whence == SEEK_CUR ? f.position + offset
+                                               : streamLength(user) + offset;
+    if (to < 0) return -1;
+    f.position = to;
+    return to;
+}
+
+sf_count_t streamRead(void* into, sf_count_t count, void* user) {
+    auto& f = *static_cast<FileStream*>(user);
+    auto* out = static_cast<unsigned char*>(into);
+    sf_count_t done = 0;
+    while (done < count) {
+        const std::int64_t at = f.position + done;
+        const auto held = static_cast<std::int64_t>(f.buffer.size());
+        if (at >= f.bufferAt && at < f.bufferAt + held) {
+            const sf_count_t n = std::min<sf_count_t>(count - done, f.bufferAt + held - at);
+            std::memcpy(out + done, f.buffer.data() + (at - f.bufferAt), static_cast<std::size_t>(n));
+            done += n;
+            continue;
+        }
+        f.buffer.resize(READ_BUFFER_BYTES);
+        const ssize_t n = pread(f.fd, f.buffer.data(), f.buffer.size(), at);
+        f.buffer.resize(static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+        f.bufferAt = at;
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) f.error = errno;
+        if (n <= 0) break;
+    }
+    f.position += done;
+    return done;
+}
+
 const std::string& checkedOutputName(const std::string& path) {
     checkOutputName(path);
     return path;
@@ -416,6 +485,11 @@ AudioReader::AudioReader(const std::string& path, double pipeWaitSeconds) : file
         SF_VIRTUAL_IO io{pipeLength, pipeSeek, pipeRead, pipeWrite, pipeTell};
         sound.reset(sf_open_virtual(&io, SFM_READ, &info, pipe.get()));
         header.type = start[0] == 'R' || start[0] == 'B' ? "WAV" : "FLAC";
+    } else if (file.canReadAt()) {
+        stream = std::make_unique<FileStream>();
+        stream->fd = file.descriptor();
+        SF_VIRTUAL_IO io{streamLength, streamSeek, streamRead, pipeWrite, streamTell};
+        sound.reset(sf_open_virtual(&io, SFM_READ, &info, stream.get()));
     } else {
         sound.reset(sf_open_fd(file.descriptor(), SFM_READ, &info, SF_FALSE));
     }
@@ -436,12 +510,31 @@ AudioReader::AudioReader(const std::string& path, double pipeWaitSeconds) : file
 }
 
 std::size_t AudioReader::read(float* const* out, std::size_t frames) {
-    interleaved.resize(std::max(interleaved.size(), frames * channelCount));
-    const sf_count_t got = sf_readf_float(sound.get(), interleaved.data(), static_cast<sf_count_t>(frames));
-    if (got < static_cast<sf_count_t>(frames) && sf_error(sound.get()) != SF_ERR_NO_ERROR)
-        throw fileError(file.path(), "cannot be read to the end (" + soundError(sound.get()) + ")");
-    const auto n = static_cast<std::size_t>(std::max<sf_count_t>(got, 0));
-    deinterleave(interleaved.data(), out, channelCount, n);
+    std::size_t n = 0;
+    while (n < frames) {
+        if (aheadAt == aheadFrames) {
+            if (ended) break;
+            const std::size_t want = std::max(READ_AHEAD_FRAMES, frames - n);
+            interleaved.resize(std::max(interleaved.size(), want * channelCount));
+            const sf_count_t got =
+                sf_readf_float(sound.get(), interleaved.data(), static_cast<sf_count_t>(want));
+            if (got < static_cast<sf_count_t>(want) && sf_error(sound.get()) != SF_ERR_NO_ERROR)
+                throw fileError(file.path(), "cannot be read to the end (" + soundError(sound.get()) + ")");
+            // libsndfile takes a failed read through a stream for the end of the file; in its words
+            // for a failed read of its own.
+            if (stream && stream->error != 0)
+                throw fileError(file.path(), std::string("cannot be read to the end (System error : ") +
+                                                 std::strerror(stream->error) + ")");
+            aheadFrames = static_cast<std::size_t>(std::max<sf_count_t>(got, 0));
+            aheadAt = 0;
+            ended = aheadFrames < want;  // libsndfile reads on until it has all or the file ends
+            continue;
+        }
+        const std::size_t take = std::min(frames - n, aheadFrames - aheadAt);
+        deinterleave(interleaved.data() + aheadAt * channelCount, out, n, channelCount, take);
+        aheadAt += take;
+        n += take;
+    }
     done += n;
     return n;
 }
@@ -481,9 +574,11 @@ AudioWriter::AudioWriter(const std::string& path, double sampleRate, std::uint32
         bytes.fd = spool.fd;
         bytes.holes = true;
     }
+    bytes.pending.reserve(WRITE_BUFFER_BYTES + CHUNK_FRAMES * channels * sizeof(float));
     SF_VIRTUAL_IO io{bytesLength, bytesSeek, bytesRead, bytesWrite, bytesTell};
     sound.reset(sf_open_virtual(&io, SFM_WRITE, &info, &bytes));
-    if (!sound || bytes.error != 0) fail("cannot be written (" + soundError(nullptr) + ")");
+    // The header goes out at once, so that an output that cannot be written fails before the render.
+    if (!sound || !flushBytes(bytes)) fail("cannot be written (" + soundError(nullptr) + ")");
     sf_command(sound.get(), SFC_SET_CLIPPING, nullptr, SF_TRUE);
     if (longWav) sf_command(sound.get(), SFC_RF64_AUTO_DOWNGRADE, nullptr, SF_TRUE);
 }
@@ -527,7 +622,7 @@ void AudioWriter::write(const float* const* channels, std::size_t frames) {
 }
 
 void AudioWriter::commit() {
-    if (sf_close(sound.release()) != 0 || bytes.error != 0) fail("cannot be written (closing failed)");
+    if (sf_close(sound.release()) != 0 || !flushBytes(bytes)) fail("cannot be written (closing failed)");
     if (bytes.holes) {
         if (bytes.length > bytes.stored && ftruncate(bytes.fd, bytes.length) != 0) {
             bytes.error = errno;

@@ -1,7 +1,7 @@
 #pragma once
 
-// Audio files in and out through libsndfile, a block at a time: WAV (also RF64), AIFF and
-// FLAC.
+// Audio files in and out through libsndfile: WAV (also RF64), AIFF and FLAC, read and written in
+// large pieces however small the blocks asked for or given.
 
 #include <sndfile.h>
 
@@ -50,17 +50,29 @@ public:
         std::int64_t position = 0;
         std::int64_t taken = 0;  // how far the pipe has been read
     };
+    // A file that can be read anywhere, read in large pieces however little libsndfile asks for.
+    struct FileStream {
+        int fd = -1;
+        std::int64_t position = 0;
+        std::vector<unsigned char> buffer;  // the file's bytes from bufferAt on
+        std::int64_t bufferAt = 0;
+        int error = 0;  // the system's reason for the last failure
+    };
 
 private:
     InputFile file;
-    std::unique_ptr<PipeStream> pipe;  // outlives the sound file that reads through it
+    std::unique_ptr<PipeStream> pipe;    // outlives the sound file that reads through it
+    std::unique_ptr<FileStream> stream;  // likewise
     Sndfile sound;
     double rate = 0.0;
     std::uint32_t channelCount = 0;
     std::uint64_t expected = 0;
     std::optional<std::uint64_t> promised;
     std::uint64_t done = 0;
-    std::vector<float> interleaved;
+    std::vector<float> interleaved;  // frames read ahead, from aheadAt to aheadFrames not yet given
+    std::size_t aheadAt = 0;
+    std::size_t aheadFrames = 0;
+    bool ended = false;
 };
 
 // WAV and AIFF as 32-bit float, FLAC as 24-bit integer (clipped). A WAV whose data may pass 4 GiB
@@ -81,9 +93,11 @@ public:
         int fd = -1;
         bool holes = false;  // whether silence past the end may be left unwritten
         std::int64_t position = 0;
-        std::int64_t length = 0;  // as written, holes included
-        std::int64_t stored = 0;  // how far the file on disk reaches
-        int error = 0;            // the system's reason for the last failure
+        std::int64_t length = 0;    // as written, holes included
+        std::int64_t stored = 0;    // how far the file on disk reaches, once pending is written
+        int error = 0;              // the system's reason for the last failure
+        std::vector<char> pending;  // writes gathered to go out together, from pendingAt on
+        std::int64_t pendingAt = 0;
     };
 
 private:

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <sndfile.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -311,6 +312,33 @@ TEST_F(Command, OutputsIntoPipesAndDevicesAndWhatIsRefused) {
     while (std::time(nullptr) == second) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ASSERT_EQ(run({"render", "@in.wav", "@second.wav", "--tail", "0"}).status, 0);
     EXPECT_EQ(folder.read("first.wav"), folder.read("second.wav"));
+}
+
+// An output that fills the disk partway, whether the writes gathered for it go out during the render
+// or only as it ends, fails with the reason and leaves the file that was there as it was. The file
+// size limit stands in for the disk.
+TEST_F(Command, AnOutputThatFillsTheDiskPartwayFails) {
+    writeAudio("short.wav", 2, 20000);  // 160 kB of output, written out as it ends
+    writeAudio("long.wav", 2, 400000);  // 3.2 MB, the first megabyte written out during the render
+    folder.write("out.wav", "old");
+    const std::vector<std::string> before = folder.entries();
+    for (const char* input : {"@short.wav", "@long.wav"}) {
+        SCOPED_TRACE(input);
+        rlimit limit{};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+        const rlimit kept = limit;
+        limit.rlim_cur = 100000;
+        const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+        const Outcome o = run({"render", input, "@out.wav", "--tail", "0"});
+        setrlimit(RLIMIT_FSIZE, &kept);
+        std::signal(SIGXFSZ, handler);
+        EXPECT_EQ(o.status, 1);
+        EXPECT_EQ(o.err, "tarnwell: " + folder.path("out.wav") +
+                             ": cannot be written (the file is larger than its file system allows)\n");
+        EXPECT_EQ(folder.entries(), before);
+        EXPECT_EQ(folder.read("out.wav"), "old");
+    }
 }
 
 TEST_F(Command, SettingsAndSavedStatesReachTheComponent) {
