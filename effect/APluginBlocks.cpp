@@ -554,8 +554,14 @@ void APlugin::runBlockStage(int b, bool parallel, const BlockLanes* in, BlockLan
             }
             const FilterRun run = filterRunOf(b);
             const int from = controls.lead;
+            // Held targets or a replay's: two loops, so that neither tests for the other.
+            if (!stride) {
+                for (int q = from; q < n; ++q)
+                    out[q] = wetDryMix(blockMix[b], in[q], filterFrame(run, in[q]));
+                break;
+            }
             for (int q = from; q < n; ++q) {
-                if (stride) std::memcpy(xyTargets[b], &controls.targets[q][b], sizeof xyTargets[b]);
+                std::memcpy(xyTargets[b], &controls.targets[q][b], sizeof xyTargets[b]);
                 out[q] = wetDryMix(blockMix[b], in[q], filterFrame(run, in[q]));
             }
             break;
