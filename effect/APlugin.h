@@ -688,6 +688,7 @@ private:
         const float* targets;  // its pad's targets, moved from frame to frame only by a replay
         BlockLanes settings;   // drive, resonance, vowel and gain, their modulation added
         bool hold;             // targetsHold: the setters do not run
+        bool smooth;           // not the first frame after a reset: the cutoffs glide
     };
     FilterRun filterRunOf(int block);
     BlockLanes filterFrame(const FilterRun& run, BlockLanes in);

@@ -552,9 +552,10 @@ void APlugin::runBlockStage(int b, bool parallel, const BlockLanes* in, BlockLan
                 out[0] = wetDryMix(blockMix[b], in[0], processFilter(b, in[0]));
                 quietFrame = true;
             }
-            const FilterRun run = filterRunOf(b);
+            // Held targets (targetsHold) or a replay's: two loops, so that neither tests for the other.
+            FilterRun run = filterRunOf(b);
+            run.hold = !stride;
             const int from = controls.lead;
-            // Held targets or a replay's: two loops, so that neither tests for the other.
             if (!stride) {
                 for (int q = from; q < n; ++q)
                     out[q] = wetDryMix(blockMix[b], in[q], filterFrame(run, in[q]));
@@ -805,8 +806,12 @@ BlockLanes APlugin::processFilter(int b, BlockLanes in) {
 // In a quiet frame a replaying pad moves only its targets: the rest stands as the frame before the
 // run left it.
 inline APlugin::FilterRun APlugin::filterRunOf(int b) {
-    return {engine::pinned(&filter[b]), &modValues[destinationBase(b)], xyTargets[b], memo[b].filterSettings,
-            targetsHold(b)};
+    return {engine::pinned(&filter[b]),
+            &modValues[destinationBase(b)],
+            xyTargets[b],
+            memo[b].filterSettings,
+            targetsHold(b),
+            !firstFrame};
 }
 
 [[gnu::always_inline]] inline BlockLanes APlugin::filterFrame(const FilterRun& run, BlockLanes in) {
@@ -817,8 +822,8 @@ inline APlugin::FilterRun APlugin::filterRunOf(int b) {
     const float mod = run.mods[1] + t[1];
     // In a quiet frame whose pad does not replay nothing but the smoothing moves the filter: once
     // its update changed nothing, the same update is not run again.
-    if (run.hold) return f.updateAndProcess<true>(mod, !firstFrame, in);
-    return f.updateAndProcess(mod, !firstFrame, in);  // jumps in the first frame after a reset
+    if (run.hold) return f.updateAndProcess<true>(mod, run.smooth, in);
+    return f.updateAndProcess(mod, run.smooth, in);  // jumps in the first frame after a reset
 }
 
 BlockLanes APlugin::processComb(int b, BlockLanes in) {
