@@ -684,7 +684,7 @@ private:
     // one frame of the run.
     struct FilterRun {
         TFilter* filter;
-        const float* mods;     // the Block's modulation
+        float freqMod;         // the Block's modulation of the cutoff
         const float* targets;  // its pad's targets, moved from frame to frame only by a replay
         BlockLanes settings;   // drive, resonance, vowel and gain, their modulation added
         bool hold;             // targetsHold: the setters do not run

@@ -807,7 +807,7 @@ BlockLanes APlugin::processFilter(int b, BlockLanes in) {
 // run left it.
 inline APlugin::FilterRun APlugin::filterRunOf(int b) {
     return {engine::pinned(&filter[b]),
-            &modValues[destinationBase(b)],
+            modValues[destinationBase(b) + 1],
             xyTargets[b],
             memo[b].filterSettings,
             targetsHold(b),
@@ -819,7 +819,7 @@ inline APlugin::FilterRun APlugin::filterRunOf(int b) {
     const float* t = run.targets;
     // The setters hold their values to 0..1; they run only when a value moved.
     if (!run.hold) f.setControls(run.settings + BlockLanes{t[0], t[2], t[2], t[2]});
-    const float mod = run.mods[1] + t[1];
+    const float mod = run.freqMod + t[1];
     // In a quiet frame whose pad does not replay nothing but the smoothing moves the filter: once
     // its update changed nothing, the same update is not run again.
     if (run.hold) return f.updateAndProcess<true>(mod, run.smooth, in);
