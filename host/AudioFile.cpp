@@ -127,7 +127,23 @@ bool is(const unsigned char* p, const char* id) {
     return std::memcmp(p, id, 4) == 0;
 }
 
-// Chunks of a WAV (RIFF, RIFX, RF64) or AIFF file, up to the sound data.
+// Whether a WAV file's LIST chunk at offset, size bytes long, holds a part that claims to run past
+// the chunk's end: libsndfile's reader of such a list never finishes.
+bool listOverruns(const HeaderBytes& file, std::uint64_t offset, std::uint64_t size, bool little) {
+    const std::uint64_t end = offset + 8 + size;
+    std::uint64_t part = offset + 12;  // past the list's type
+    for (int n = 0; n < 10000 && part + 8 <= end; ++n) {
+        unsigned char h[8];
+        if (!file.at(part, h, 8)) return false;  // the file ends first: nothing more to look at
+        const std::uint64_t partSize = number(h + 4, 4, little);
+        if (part + 8 + partSize > end) return true;
+        part += 8 + partSize + (partSize & 1);
+    }
+    return false;
+}
+
+// Chunks of a WAV (RIFF, RIFX, RF64) or AIFF file, up to the sound data (a WAV file's LIST chunks
+// to its end).
 Header walkChunks(const HeaderBytes& file, const unsigned char* head) {
     const bool aiff = is(head, "FORM");
     const bool little = !aiff && !is(head, "RIFX");
@@ -135,12 +151,17 @@ Header walkChunks(const HeaderBytes& file, const unsigned char* head) {
     std::uint64_t blockAlign = 0;
     std::optional<std::uint64_t> longDataSize;
     std::uint64_t offset = 12;
+    bool pastData = false;
     for (int chunk = 0; chunk < 1000; ++chunk) {
         unsigned char h[8];
         unsigned char body[16];
         if (!file.at(offset, h, 8)) break;
         const std::uint64_t size = number(h + 4, 4, little);
         const bool hasBody = file.at(offset + 8, body, sizeof body);
+        if (pastData && !is(h, "LIST")) {
+            offset += 8 + size + (size & 1);
+            continue;
+        }
         if (aiff && is(h, "COMM") && hasBody) {
             header.promisedFrames = number(body + 2, 4, false);
             break;
@@ -153,12 +174,19 @@ Header walkChunks(const HeaderBytes& file, const unsigned char* head) {
             if (blockAlign == 0)
                 header.problem = "is not a WAV file we can read (its frames are 0 bytes long)";
         }
+        if (!aiff && is(h, "LIST") && listOverruns(file, offset, size, little)) {
+            header.problem =
+                "is not a WAV file we can read (a part of its LIST chunk runs past the chunk's end)";
+            break;
+        }
         if (!aiff && is(h, "data")) {
             // An unfinished or streamed file may say 0 or all ones: then there is no promise.
             const std::uint64_t bytes = size == 0xFFFFFFFF && longDataSize ? *longDataSize : size;
             if (blockAlign > 0 && bytes != 0 && bytes != 0xFFFFFFFF)
                 header.promisedFrames = bytes / blockAlign;
-            break;
+            // Past sound data of a known size only LIST chunks are looked at.
+            if (size == 0 || size == 0xFFFFFFFF) break;
+            pastData = true;
         }
         offset += 8 + size + (size & 1);
     }

@@ -190,6 +190,11 @@ std::vector<HostileFile> hostileAudioFiles() {
         {"mpeg.flac", "\xFF\xFB\x90\x00" + std::string(500, '0'), "is not a WAV, AIFF or FLAC file", false},
         {"chunk-sizes-of-all-ones.wav", "RIFF" + little(0xFFFFFFFF, 4) + "WAVEjunk" + little(0xFFFFFFFF, 4),
          "is not a WAV file we can read (Error in WAV file. No 'data' chunk marker)", false},
+        // A LIST whose parts claim more than the list holds: libsndfile's reader of it never returned.
+        {"list-parts-past-its-end.wav",
+         "RIFX" + big(0x02080010, 4) + "WAVELIST" + big(0x0501D70A, 4) + '\xFC' + std::string(246, '\xFF') +
+             '(' + std::string(20, '\xFF'),
+         "is not a WAV file we can read (a part of its LIST chunk runs past the chunk's end)", false},
     };
 }
 
