@@ -104,17 +104,24 @@ struct Header {
     const char* type = nullptr;  // "WAV", "AIFF", "FLAC", or null for anything else
     std::optional<std::uint64_t> promisedFrames;
     std::string problem;
+    bool listOverrun = false;  // the problem is a LIST chunk libsndfile would never finish reading
 };
 
+// A file's bytes, read where asked, or the first bytes of a pipe, all there is to look at there.
 class HeaderBytes {
 public:
     explicit HeaderBytes(int descriptor) : fd(descriptor) {}
+    explicit HeaderBytes(const std::string& first) : fd(-1), kept(&first) {}
     bool at(std::uint64_t offset, unsigned char* out, std::size_t n) const {
-        return pread(fd, out, n, static_cast<off_t>(offset)) == static_cast<ssize_t>(n);
+        if (kept == nullptr) return pread(fd, out, n, static_cast<off_t>(offset)) == static_cast<ssize_t>(n);
+        if (offset > kept->size() || n > kept->size() - offset) return false;
+        std::memcpy(out, kept->data() + offset, n);
+        return true;
     }
 
 private:
     int fd;
+    const std::string* kept = nullptr;
 };
 
 std::uint64_t number(const unsigned char* p, int bytes, bool little) {
@@ -177,6 +184,7 @@ Header walkChunks(const HeaderBytes& file, const unsigned char* head) {
         if (!aiff && is(h, "LIST") && listOverruns(file, offset, size, little)) {
             header.problem =
                 "is not a WAV file we can read (a part of its LIST chunk runs past the chunk's end)";
+            header.listOverrun = true;
             break;
         }
         if (!aiff && is(h, "data")) {
@@ -374,6 +382,13 @@ bool goesBackToTheStart(const std::string& head) {
            head.rfind("BW64", 0) == 0;
 }
 
+// How much of a pipe's front is looked at before libsndfile reads it: a header and its lists.
+constexpr std::size_t PIPE_PEEK_BYTES = 4096;
+
+const unsigned char* byteData(const std::string& bytes) {
+    return reinterpret_cast<const unsigned char*>(bytes.data());
+}
+
 // The first bytes a pipe reader keeps, where it can go back and forth: far more than a header.
 // Past them the pipe is read in order only.
 constexpr std::int64_t PIPE_HEAD_BYTES = 1 << 16;
@@ -506,7 +521,14 @@ AudioReader::AudioReader(const std::string& path, double pipeWaitSeconds) : file
         promised = header.promisedFrames;
     }
     SF_INFO info{};
-    const std::string start = file.canReadAt() ? "" : peekPipe(file.descriptor(), 4);
+    // A pipe's first bytes are looked at only for what would keep libsndfile from ever returning.
+    const std::string first = file.canReadAt() ? "" : peekPipe(file.descriptor(), PIPE_PEEK_BYTES);
+    const std::string start = first.substr(0, 4);
+    if (first.size() >= 12 && (is(byteData(first), "RIFF") || is(byteData(first), "RIFX")) &&
+        is(byteData(first) + 8, "WAVE")) {
+        const Header piped = walkChunks(HeaderBytes(first), byteData(first));
+        if (piped.listOverrun) throw fileError(path, piped.problem);
+    }
     if (goesBackToTheStart(start)) {
         pipe = std::make_unique<PipeStream>();
         pipe->fd = file.descriptor();

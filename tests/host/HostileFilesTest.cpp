@@ -100,6 +100,24 @@ TEST_F(HostileFiles, SavedStates) {
     for (const HostileFile& file : tarnwell::test::hostileStates()) expectEndsAsPromised(file);
 }
 
+// Through a pipe too, a WAV file whose LIST chunk libsndfile would read for ever is refused.
+TEST_F(HostileFiles, AnEndlessListThroughAPipeIsRefused) {
+    for (const HostileFile& file : tarnwell::test::hostileAudioFiles()) {
+        if (file.name != "list-parts-past-its-end.wav") continue;
+        folder.write(file.name, file.bytes);
+        const std::string line = "cat '" + folder.path(file.name) +
+                                 "' | '" TARNWELL_COMMAND "' render /dev/stdin '" + folder.path("out.wav") +
+                                 "'";
+        const Finished run =
+            finish(startCommand({"-c", line}, logs.path("out"), logs.path("err"), true, "/bin/sh"), logs);
+        EXPECT_EQ(run.signal, 0);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err, "tarnwell: /dev/stdin: " + file.message + "\n");
+        return;
+    }
+    FAIL() << "no such hostile file";
+}
+
 // Whatever a command writes to standard output must arrive: on a full disk or a closed output
 // it fails with one line, whether the output was cut off on the way or at its last flush.
 TEST_F(HostileFiles, AFullOrClosedStandardOutputFails) {
