@@ -111,7 +111,10 @@ struct Header {
 class HeaderBytes {
 public:
     explicit HeaderBytes(int descriptor) : fd(descriptor) {}
-    explicit HeaderBytes(const std::string& first) : fd(-1), kept(&first) {}
+    // whole: the pipe ended within these bytes, so they are the whole file.
+    HeaderBytes(const std::string& first, bool whole) : fd(-1), kept(&first), complete(whole) {}
+    // Whether a look past the bytes there are finds the file's end.
+    bool whole() const { return complete; }
     bool at(std::uint64_t offset, unsigned char* out, std::size_t n) const {
         if (kept == nullptr) return pread(fd, out, n, static_cast<off_t>(offset)) == static_cast<ssize_t>(n);
         if (offset > kept->size() || n > kept->size() - offset) return false;
@@ -122,6 +125,7 @@ public:
 private:
     int fd;
     const std::string* kept = nullptr;
+    bool complete = true;
 };
 
 std::uint64_t number(const unsigned char* p, int bytes, bool little) {
@@ -135,13 +139,14 @@ bool is(const unsigned char* p, const char* id) {
 }
 
 // Whether a WAV file's LIST chunk at offset, size bytes long, holds a part that claims to run past
-// the chunk's end: libsndfile's reader of such a list never finishes.
+// the chunk's end, or ends with the file before its parts do: libsndfile's reader of such a list
+// never finishes.
 bool listOverruns(const HeaderBytes& file, std::uint64_t offset, std::uint64_t size, bool little) {
     const std::uint64_t end = offset + 8 + size;
     std::uint64_t part = offset + 12;  // past the list's type
     for (int n = 0; n < 10000 && part + 8 <= end; ++n) {
         unsigned char h[8];
-        if (!file.at(part, h, 8)) return false;  // the file ends first: nothing more to look at
+        if (!file.at(part, h, 8)) return file.whole();
         const std::uint64_t partSize = number(h + 4, 4, little);
         if (part + 8 + partSize > end) return true;
         part += 8 + partSize + (partSize & 1);
@@ -183,7 +188,7 @@ Header walkChunks(const HeaderBytes& file, const unsigned char* head) {
         }
         if (!aiff && is(h, "LIST") && listOverruns(file, offset, size, little)) {
             header.problem =
-                "is not a WAV file we can read (a part of its LIST chunk runs past the chunk's end)";
+                "is not a WAV file we can read (its LIST chunk runs past its own end or the file's)";
             header.listOverrun = true;
             break;
         }
@@ -526,7 +531,7 @@ AudioReader::AudioReader(const std::string& path, double pipeWaitSeconds) : file
     const std::string start = first.substr(0, 4);
     if (first.size() >= 12 && (is(byteData(first), "RIFF") || is(byteData(first), "RIFX")) &&
         is(byteData(first) + 8, "WAVE")) {
-        const Header piped = walkChunks(HeaderBytes(first), byteData(first));
+        const Header piped = walkChunks(HeaderBytes(first, first.size() < PIPE_PEEK_BYTES), byteData(first));
         if (piped.listOverrun) throw fileError(path, piped.problem);
     }
     if (goesBackToTheStart(start)) {

@@ -194,7 +194,13 @@ std::vector<HostileFile> hostileAudioFiles() {
         {"list-parts-past-its-end.wav",
          "RIFX" + big(0x02080010, 4) + "WAVELIST" + big(0x0501D70A, 4) + '\xFC' + std::string(246, '\xFF') +
              '(' + std::string(20, '\xFF'),
-         "is not a WAV file we can read (a part of its LIST chunk runs past the chunk's end)", false},
+         "is not a WAV file we can read (its LIST chunk runs past its own end or the file's)", false},
+        // A LIST that the file ends inside: the same endless read.
+        {"list-past-the-end.wav",
+         "RIFF" + little(0x4B000C02, 4) + "WAVELIST" + little(0x746D6600, 4) + "\x1F\xFA\x0A" +
+             std::string(7, '\xFF') + "\x3B" + std::string(7, '\0') + std::string(138, '\xFF') +
+             "\x78\xFF\xFF\xFF" + std::string(1, '\0') + " fMt" + std::string(2, '\0') + "\x12",
+         "is not a WAV file we can read (its LIST chunk runs past its own end or the file's)", false},
     };
 }
 

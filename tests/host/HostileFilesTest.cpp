@@ -100,10 +100,11 @@ TEST_F(HostileFiles, SavedStates) {
     for (const HostileFile& file : tarnwell::test::hostileStates()) expectEndsAsPromised(file);
 }
 
-// Through a pipe too, a WAV file whose LIST chunk libsndfile would read for ever is refused.
+// Through a pipe too, WAV files whose LIST chunk libsndfile would read for ever are refused.
 TEST_F(HostileFiles, AnEndlessListThroughAPipeIsRefused) {
+    int piped = 0;
     for (const HostileFile& file : tarnwell::test::hostileAudioFiles()) {
-        if (file.name != "list-parts-past-its-end.wav") continue;
+        if (file.name.rfind("list-", 0) != 0) continue;
         folder.write(file.name, file.bytes);
         const std::string line = "cat '" + folder.path(file.name) +
                                  "' | '" TARNWELL_COMMAND "' render /dev/stdin '" + folder.path("out.wav") +
@@ -112,10 +113,10 @@ TEST_F(HostileFiles, AnEndlessListThroughAPipeIsRefused) {
             finish(startCommand({"-c", line}, logs.path("out"), logs.path("err"), true, "/bin/sh"), logs);
         EXPECT_EQ(run.signal, 0);
         EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.err, "tarnwell: /dev/stdin: " + file.message + "\n");
-        return;
+        EXPECT_EQ(run.err, "tarnwell: /dev/stdin: " + file.message + "\n") << file.name;
+        ++piped;
     }
-    FAIL() << "no such hostile file";
+    EXPECT_EQ(piped, 2);
 }
 
 // Whatever a command writes to standard output must arrive: on a full disk or a closed output
