@@ -447,9 +447,17 @@ sf_count_t pipeRead(void* into, sf_count_t count, void* user) {
     return done;
 }
 
+// base + offset, or -1 where a header's sizes would carry it past what a position can hold.
+sf_count_t seekTarget(sf_count_t base, sf_count_t offset) {
+    sf_count_t to = 0;
+    return __builtin_add_overflow(base, offset, &to) ? -1 : to;
+}
+
 sf_count_t pipeSeek(sf_count_t offset, int whence, void* user) {
     auto& p = *static_cast<PipeStream*>(user);
-    const sf_count_t to = whence == SEEK_SET ? offset : whence == SEEK_CUR ? p.position + offset : -1;
+    const sf_count_t to = whence == SEEK_SET   ? offset
+                          : whence == SEEK_CUR ? seekTarget(p.position, offset)
+                                               : -1;
     // Back only into the kept head; forward freely, as the pipe is read only when read from.
     if (to < 0 || (to < p.taken && to > static_cast<sf_count_t>(p.head.size()))) return -1;
     p.position = to;
@@ -476,8 +484,8 @@ sf_count_t streamTell(void* user) {
 sf_count_t streamSeek(sf_count_t offset, int whence, void* user) {
     auto& f = *static_cast<FileStream*>(user);
     const sf_count_t to = whence == SEEK_SET   ? offset
-                          : whence == SEEK_CUR ? f.position + offset
-                                               : streamLength(user) + offset;
+                          : whence == SEEK_CUR ? seekTarget(f.position, offset)
+                                               : seekTarget(streamLength(user), offset);
     if (to < 0) return -1;
     f.position = to;
     return to;

@@ -195,6 +195,15 @@ std::vector<HostileFile> hostileAudioFiles() {
          "RIFX" + big(0x02080010, 4) + "WAVELIST" + big(0x0501D70A, 4) + '\xFC' + std::string(246, '\xFF') +
              '(' + std::string(20, '\xFF'),
          "is not a WAV file we can read (its LIST chunk runs past its own end or the file's)", false},
+        // An RF64 file whose sound data is said to end just short of the largest position: a seek
+        // past it must be refused, not carried round.
+        {"rf64-data-to-the-largest-position.wav",
+         "RF64" + little(0xFFFFFFFF, 4) + "WAVEds64" + little(28, 4) + little(0x000297FFFFFFFFFF, 8) +
+             little(0x7FFFFFFFFFFFFFC9, 8) + little(0x0400000000000000, 8) + little(0, 4) + "fmt " +
+             little(16, 4) + little(1, 2) + little(8, 2) + little(44100, 4) + little(0x2B110, 4) +
+             little(4, 2) + little(16, 2) + "data" + little(0xFFFFFFFF, 4) + little(0x00250000, 4) +
+             little(0x006F004A, 4) + std::string(10, '\0'),
+         "has 8 channels", false},
         // A LIST that the file ends inside: the same endless read.
         {"list-past-the-end.wav",
          "RIFF" + little(0x4B000C02, 4) + "WAVELIST" + little(0x746D6600, 4) + "\x1F\xFA\x0A" +
